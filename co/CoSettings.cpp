@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/settings_store.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -69,13 +70,6 @@ std::u16string widen(const std::string& s)
 {
     std::u16string r;
     for (unsigned char c : s) r += char16_t(c);
-    return r;
-}
-
-std::string narrow(const std::u16string& s)
-{
-    std::string r;
-    for (char16_t c : s) r += c < 0x100 ? char(c) : '?';
     return r;
 }
 
@@ -365,12 +359,12 @@ bool isDataBaseProviderES()
     });
 }
 
-std::string getSelectedLanguageName()
+String getSelectedLanguageName()
 {
     std::u16string v;
     std::string path = std::string(kVrxKey) + "\\SelectedLanguage";
-    if (CCoSettings::getString(2, path.c_str(), &v) != 0) return std::string();
-    return narrow(v);
+    if (CCoSettings::getString(2, path.c_str(), &v) != 0) return String();
+    return String(tvp::wideToAnsi(v));
 }
 
 uint8_t getEnvironmentPlatform()

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "co/tvstring.h"
 #include "platform/wintypes.h"
 
 using SettingScope = int32_t;
@@ -31,8 +32,16 @@ public:
     virtual ~CCoSettings();
 
     static int32_t getValue(SettingScope scope, const char* path, DWORD* value);
+    static int32_t getValue(SettingScope scope, const String& path, DWORD* value)
+    {
+        return getValue(scope, path.c_str(), value);
+    }
     // On failure the value is left unchanged.
     static int32_t getString(SettingScope scope, const char* path, std::u16string* value);
+    static int32_t getString(SettingScope scope, const String& path, std::u16string* value)
+    {
+        return getString(scope, path.c_str(), value);
+    }
     static int32_t getBinary(SettingScope scope, const char* path, std::vector<uint8_t>* value);
 
     static int32_t setValue(SettingScope scope, const char* path, DWORD value);
@@ -53,7 +62,15 @@ public:
     virtual ~CCoKernfeldSettings();
 
     static int32_t getValue(SettingScope scope, const char* subPath, DWORD* value);
+    static int32_t getValue(SettingScope scope, const String& subPath, DWORD* value)
+    {
+        return getValue(scope, subPath.c_str(), value);
+    }
     static int32_t getString(SettingScope scope, const char* subPath, std::u16string* value);
+    static int32_t getString(SettingScope scope, const String& subPath, std::u16string* value)
+    {
+        return getString(scope, subPath.c_str(), value);
+    }
 };
 
 // ---------------------------------------------------------------------------
@@ -83,8 +100,9 @@ std::u16string getDataBaseProvider();
 bool isDataBaseProviderES();      // the provider upper-cased is "ES"; cached
 
 // The selected user-interface language: the string "SelectedLanguage" of
-// HKEY_CURRENT_USER\SOFTWARE\Korvent\VRX\4.1 (narrowed); empty when unset.
-std::string getSelectedLanguageName();
+// HKEY_CURRENT_USER\SOFTWARE\Korvent\VRX\4.1 (in the ANSI code page);
+// empty when unset.
+String getSelectedLanguageName();
 // The DWORD "EnvironmentPlatform" of the Kernfeld key (machine scope), low
 // byte; 0 when absent; cached.
 uint8_t getEnvironmentPlatform();

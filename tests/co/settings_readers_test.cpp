@@ -43,7 +43,7 @@ TEST_F(SettingsReaders, DefaultsWithoutAnySetting)
     EXPECT_EQ(u"", getConvertDir());
     EXPECT_EQ(u"Microsoft.Jet.OLEDB.4.0", getDataBaseProvider());
     EXPECT_FALSE(isDataBaseProviderES());
-    EXPECT_EQ("", getSelectedLanguageName());
+    EXPECT_EQ(0, getSelectedLanguageName().length());
     EXPECT_EQ(0, getEnvironmentPlatform());
     DWORD count = 77, time = 88;
     EXPECT_FALSE(getObjCacheLimits(&count, &time));
@@ -124,9 +124,11 @@ TEST_F(SettingsReaders, DataBaseProviderAndLanguage)
     tvp::settingsSetString("HKLM", "SOFTWARE\\Korvent\\VRX\\4.1", "DataBaseProvider", u"es");
     tvp::settingsSetString("HKCU", "SOFTWARE\\Korvent\\VRX\\4.1", "SelectedLanguage", u"Deutsch");
     tvp::settingsSetDword("HKLM", "SOFTWARE\\Korvent\\VRX\\4.1\\Kernfeld", "EnvironmentPlatform", 0x1234);
+    DWORD dw = 0;
     EXPECT_EQ(u"es", getDataBaseProvider());
     EXPECT_TRUE(isDataBaseProviderES());
-    EXPECT_EQ("Deutsch", getSelectedLanguageName());
+    EXPECT_STREQ("Deutsch", getSelectedLanguageName().c_str());
+    EXPECT_EQ(0, CCoKernfeldSettings::getValue(1, String("EnvironmentPlatform"), &dw));
     EXPECT_EQ(0x34, getEnvironmentPlatform());
 }
 
