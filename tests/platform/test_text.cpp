@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/text.h"
+
+TEST(Text, Cp1252Golden)
+{
+    EXPECT_EQ(tvp::wideToAnsi(u"Gr\u00f6\u00dfe\u20ac"), std::string("\x47\x72\xF6\xDF\x65\x80"));
+    EXPECT_EQ(tvp::ansiToWide(std::string("\x47\x72\xF6\xDF\x65\x80")), u"Gr\u00f6\u00dfe\u20ac");
+
+    // Every byte maps to a unit that maps back to the same byte.
+    for (int b = 0; b < 256; ++b) {
+        char16_t w = tvp::ansiCharToWide(static_cast<unsigned char>(b));
+        bool mapped = false;
+        EXPECT_EQ(static_cast<unsigned char>(tvp::wideCharToAnsi(w, &mapped)), b) << b;
+        EXPECT_TRUE(mapped);
+    }
+    // The 0x80-0x9F block holds the typographic characters, not C1 controls.
+    EXPECT_EQ(tvp::ansiCharToWide(0x84), u'\u201e');
+    EXPECT_EQ(tvp::ansiCharToWide(0x93), u'\u201c');
+    EXPECT_EQ(tvp::ansiCharToWide(0x9F), u'\u0178');
+    bool mapped = true;
+    EXPECT_EQ(tvp::wideCharToAnsi(u'\u0080', &mapped), '?');
+    EXPECT_FALSE(mapped);
+    EXPECT_EQ(tvp::wideToAnsi(u"a\u0100\U0001F600z"), "a??z");  // a pair is one '?'
+    EXPECT_EQ(tvp::wideToAnsi(std::u16string(u"a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(Text, Utf8RoundTripAndMalformedInput)
+{
+    std::u16string w = u"A\u00e4\u20ac\U0001F600";
+    std::string u8 = tvp::wideToUtf8(w);
+    EXPECT_EQ(u8, "A\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
+    EXPECT_EQ(tvp::utf8ToWide(u8), w);
+
+    EXPECT_EQ(tvp::wideToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+    EXPECT_EQ(tvp::utf8ToWide(std::string("a\xC3")), u"a\uFFFD");            // truncated
+    EXPECT_EQ(tvp::utf8ToWide(std::string("\xC0\xAF")), u"\uFFFD\uFFFD");     // overlong
+    EXPECT_EQ(tvp::utf8ToWide(std::string("\xED\xA0\x80")), u"\uFFFD\uFFFD\uFFFD");  // surrogate
+    EXPECT_EQ(tvp::utf8ToWide(std::string("\xE2\x82x")), u"\uFFFD\uFFFDx");
+}
+
+TEST(Text, WideHelpers)
+{
+    EXPECT_EQ(tvp::u16len(u"abc"), 3u);
+    EXPECT_EQ(tvp::u16len(nullptr), 0u);
+    EXPECT_LT(tvp::u16cmp(u"abc", u"abd"), 0);
+    EXPECT_GT(tvp::u16cmp(u"\u00e4", u"z"), 0);
+    EXPECT_EQ(tvp::u16cmp(nullptr, u""), 0);
+    EXPECT_EQ(tvp::u16icmpAscii(u"Hello", u"hELLO"), 0);
+    EXPECT_NE(tvp::u16icmpAscii(u"\u00c4", u"\u00e4"), 0);
+    char16_t buf[4];
+    EXPECT_EQ(tvp::u16copy(buf, 4, u"abcdef"), 3u);
+    EXPECT_EQ(std::u16string(buf), u"abc");
+
+    EXPECT_EQ(tvp::wideToUpper(u'\u00ff'), u'\u0178');
+    EXPECT_EQ(tvp::wideToLower(u'\u0178'), u'\u00ff');
+    EXPECT_EQ(tvp::wideToUpper(u'\u00df'), u'\u00df');
+    EXPECT_TRUE(tvp::wideIsLower(u'\u00df'));
+    EXPECT_FALSE(tvp::wideIsUpper(u'\u00df'));
+    EXPECT_EQ(tvp::wideToUpper(u'\u00f7'), u'\u00f7');  // division sign
+    EXPECT_EQ(tvp::wideToUpper(u'\u0131'), u'I');
+    // Upper and lower mappings are inverse for every letter that has both.
+    for (int c = 0; c < 0x10000; ++c) {
+        char16_t x = char16_t(c);
+        char16_t up = tvp::wideToUpper(x);
+        if (up != x && x != u'\u0131' && x != u'\u017f' && x != u'\u00b5' && x != u'\u03c2')
+            EXPECT_EQ(tvp::wideToLower(up), x) << std::hex << c;
+    }
+}
