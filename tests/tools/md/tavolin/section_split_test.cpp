@@ -1,0 +1,466 @@
+// Splitting description sources into their temporary section streams.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <type_traits>
+
+#include "tools/md/tavolin/MdSectionSplitter.h"
+
+#include "MdSectionBisonParser.tab.hpp"
+
+namespace {
+
+struct Split {
+    explicit Split(const std::string& source, uint32_t mask = 0, MdStringSectionSink* preset = nullptr)
+    {
+        if (preset) sink = *preset;
+        std::istringstream in(source);
+        result = splitter.split(in, sink, &messages, mask);
+    }
+    const std::string& stream(const char* name) const { return sink.stream(name); }
+    const MdSectionHeader& head() const { return splitter.header(); }
+
+    MdStringSectionSink sink;
+    MdCollectingReporter messages;
+    MdSectionSplitter splitter;
+    int result = -1;
+};
+
+const char* const kHeader =
+    "TO_HEADER\n"
+    "  TOTYPE := {0B77C3C0-79ED-11D5-ae65-0040C7998E91}, 3.70001;\n"
+    "  PROXY := {00000001-0002-0003-0405-060708090A0B}, 1.0;\n"
+    "  DATE := DT#2004-03-01-12:00:00;\n"
+    "  COMMENT := \"Achse \\\"linear\\\"\";\n"
+    "END_TO_HEADER\n";
+
+TEST(SectionSplit, HeaderFillsKindTypeIdsAndTexts)
+{
+    Split s(kHeader);
+    EXPECT_EQ(s.result, 0);
+    EXPECT_TRUE(s.messages.records.empty());
+    const MdSectionHeader& h = s.head();
+    EXPECT_EQ(h.kind, 1);
+    EXPECT_EQ(h.typeId1.guid.Data1, 0x0B77C3C0u);
+    EXPECT_EQ(h.typeId1.guid.Data2, 0x79ED);
+    EXPECT_EQ(h.typeId1.guid.Data3, 0x11D5);
+    const uint8_t d4[8] = {0xAE, 0x65, 0x00, 0x40, 0xC7, 0x99, 0x8E, 0x91};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(h.typeId1.guid.Data4[i], d4[i]) << i;
+    EXPECT_EQ(h.typeId1.version, 3);
+    EXPECT_EQ(h.typeId1.second, uint16_t(70001));  // only the low 16 bits are kept
+    EXPECT_EQ(h.typeId3.guid.Data1, 1u);
+    EXPECT_EQ(h.typeId3.guid.Data4[7], 0x0B);
+    EXPECT_EQ(h.typeId3.version, 1);
+    EXPECT_EQ(h.text1, "2004-03-01-12:00:00");
+    EXPECT_EQ(h.text2, "Achse \"linear\"");
+    for (int i = 0; i < MdTmpCount; ++i) EXPECT_EQ(s.sink.stream(i), "") << mdTmpStreamName(i);
+}
+
+TEST(SectionSplit, EachHeaderKeywordGivesItsKind)
+{
+    const struct { const char* begin; const char* end; const char* type; int kind; } cases[] = {
+        {"TO_HEADER", "END_TO_HEADER", "TOTYPE", 1},
+        {"DV_TO_HEADER", "END_DV_TO_HEADER", "DV_TOTYPE", 2},
+        {"TP_HEADER", "END_TP_HEADER", "TPTYPE", 4},
+        {"DV_TP_HEADER", "END_DV_TP_HEADER", "DV_TPTYPE", 5},
+    };
+    for (const auto& c : cases) {
+        // Optional lines left out, comments and odd spacing between tokens.
+        std::string src = std::string(c.begin) + " (* kind\n *) " + c.type +
+                          ":={00000000-0000-0000-0000-000000000000},0.0;DATE:=DT#x y\r\n;" + c.end;
+        Split s(src);
+        EXPECT_EQ(s.result, 0) << c.begin;
+        EXPECT_EQ(s.head().kind, c.kind);
+        EXPECT_EQ(s.head().text1, "x y");
+        EXPECT_EQ(s.head().text2, "");
+    }
+    // Any type keyword goes with any header; the end keyword must match.
+    EXPECT_EQ(Split("TP_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.1; DATE := DT#d; "
+                    "END_TP_HEADER").head().kind, 4);
+    Split mismatch("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.1; DATE := DT#d; "
+                   "END_TP_HEADER");
+    EXPECT_EQ(mismatch.head().kind, -1);
+    EXPECT_EQ(mismatch.messages.count(MdMsgParseError), 1u);
+}
+
+TEST(SectionSplit, HeaderLinesOutOfOrderAreSyntaxErrors)
+{
+    Split s("TO_HEADER\n"
+            "TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.0;\n"
+            "COMMENT := \"c\";\n"
+            "DATE := DT#2004;\n"
+            "END_TO_HEADER\n");
+    ASSERT_EQ(s.messages.records.size(), 1u);
+    EXPECT_EQ(s.messages.records[0].id, MdMsgParseError);
+    EXPECT_EQ(s.messages.records[0].args, std::vector<std::string>{"parse error"});
+    EXPECT_EQ(s.messages.records[0].line, 3);
+    EXPECT_EQ(s.result, 3);
+    EXPECT_EQ(s.splitter.errorCount(), 1);
+    EXPECT_EQ(s.head().kind, -1);
+
+    // A missing date line, a missing type line.
+    EXPECT_EQ(Split("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.0; END_TO_HEADER")
+                  .messages.count(MdMsgParseError), 1u);
+    EXPECT_EQ(Split("TO_HEADER DATE := DT#1; END_TO_HEADER").messages.count(MdMsgParseError), 1u);
+}
+
+TEST(SectionSplit, SectionsThatMustStandTogether)
+{
+    // Neither half of a pair stands alone, and the system functions only
+    // directly after the system variables.
+    const char* const broken[] = {
+        "BITFIELDS\n$1[16#1] 0 1 \"b\"\nEND_BITFIELDS\n",
+        "BITFIELDTYPES\nEND_BITFIELDTYPES\n",
+        "BITFIELDTYPES END_BITFIELDTYPES VALUES END_VALUES BITFIELDS END_BITFIELDS",
+        "BOOT_FUNCTIONS END_BOOT_FUNCTIONS",
+        "BOOT_FUNCTIONDECL END_BOOT_FUNCTIONDECL",
+        "IMPLEMENTATION END_IMPLEMENTATION",
+        "CONFIGS END_CONFIGS IMPLEMENTATION END_IMPLEMENTATION",
+        "CONFIGS",                 // input ends inside the section
+        "",                        // an empty source
+        "(* only a comment *)",
+    };
+    for (const char* src : broken) {
+        Split s(src);
+        EXPECT_EQ(s.messages.count(MdMsgParseError), 1u) << src;
+        EXPECT_NE(s.result, 0) << src;
+    }
+    const char* const fine[] = {
+        "BITFIELDTYPES END_BITFIELDTYPES BITFIELDS END_BITFIELDS",
+        "BOOT_FUNCTIONDECL END_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS END_BOOT_FUNCTIONS",
+        "@DESCRIPTION @END_DESCRIPTION IMPLEMENTATION END_IMPLEMENTATION",
+        "@DESCRIPTION @END_DESCRIPTION",
+    };
+    for (const char* src : fine) {
+        Split s(src);
+        EXPECT_EQ(s.result, 0) << src;
+        EXPECT_TRUE(s.messages.records.empty()) << src;
+    }
+}
+
+TEST(SectionSplit, RecoversAfterASyntaxErrorAndCopiesLaterSections)
+{
+    Split s("BITFIELDS\nb\nEND_BITFIELDS\nINTERFACE\nCONNECTION\nEND_INTERFACE\n");
+    EXPECT_EQ(s.result, 3);
+    EXPECT_EQ(s.messages.count(MdMsgParseError), 1u);
+    EXPECT_EQ(s.stream("con_tmp"), "\r\n\r\n\r\nINTERFACE \r\nCONNECTION\r\nEND_INTERFACE\r\n");
+    // The misplaced section's body was still copied.
+    EXPECT_EQ(s.stream("var_tmp"), "BITFIELDS \r\nb\r\nEND_BITFIELDS\r\n");
+}
+
+TEST(SectionSplit, SecondSectionIsReportedAndBothBodiesAreCopied)
+{
+    Split s("CONFIGS\n"
+            "  1 \"Standard\"\n"
+            "END_CONFIGS\n"
+            "\n"
+            "CONFIGS\n"
+            "  2 \"Zweite\"\n"
+            "END_CONFIGS\n");
+    EXPECT_EQ(s.result, 3);
+    ASSERT_EQ(s.messages.records.size(), 1u);
+    EXPECT_EQ(s.messages.records[0].id, MdMsgSectionRepeated);
+    EXPECT_EQ(s.messages.records[0].args, std::vector<std::string>{"2"});
+    EXPECT_EQ(s.splitter.occurrences(MdSectionBisonParser::GroupConfigs), 2u);
+    EXPECT_EQ(s.stream("var_tmp"),
+              "CONFIGS \r\n"
+              "  1 \"Standard\"\r\n"
+              "END_CONFIGS\r\n"
+              "\r\n"
+              "CONFIGS \r\n"
+              "  2 \"Zweite\"\r\n"
+              "END_CONFIGS\r\n");
+
+    Split third("VALUES END_VALUES VALUES END_VALUES VALUES END_VALUES");
+    ASSERT_EQ(third.messages.records.size(), 2u);
+    EXPECT_EQ(third.messages.records[1].args, std::vector<std::string>{"3"});
+    EXPECT_EQ(third.splitter.errorCount(), 2);
+}
+
+TEST(SectionSplit, SecondSystemVariableSectionAlsoBreaksTheFunctionOrder)
+{
+    Split s("@DESCRIPTION a @END_DESCRIPTION IMPLEMENTATION b END_IMPLEMENTATION\n"
+            "@DESCRIPTION c @END_DESCRIPTION\n");
+    EXPECT_EQ(s.result, 3);
+    ASSERT_EQ(s.messages.records.size(), 2u);
+    EXPECT_EQ(s.messages.records[0].id, MdMsgSectionRepeated);
+    EXPECT_EQ(s.messages.records[1].id, MdMsgSysFktOrder);
+    EXPECT_TRUE(s.messages.records[1].args.empty());
+    EXPECT_EQ(s.splitter.errorCount(), 2);
+    // A second header is a repeated item too.
+    std::string twice = std::string(kHeader) + kHeader;
+    Split h(twice);
+    EXPECT_EQ(h.messages.count(MdMsgSectionRepeated), 1u);
+    EXPECT_EQ(h.head().kind, 1);
+}
+
+TEST(SectionSplit, MaskedSectionKeepsOnlyItsKeywords)
+{
+    const std::string src =
+        "CONFIGS\n"
+        "  1 \"Standard\"\n"
+        "  DEFAULT(1)\n"
+        "END_CONFIGS\n"
+        "RESOLVE\n"
+        "  MAXID := 4;\n"
+        "END_RESOLVE\n";
+    Split s(src, 0x2);
+    EXPECT_EQ(s.result, 0);
+    EXPECT_EQ(s.stream("var_tmp"),
+              "CONFIGS END_CONFIGS\r\n"
+              "\r\n"
+              "\r\n"
+              "\r\n"
+              "RESOLVE \r\n"
+              "  MAXID := 4;\r\n"
+              "END_RESOLVE\r\n");
+
+    // Each bit drops its own group of sections only.
+    Split all(src, 0x2 | 0x4);
+    EXPECT_EQ(all.stream("var_tmp"), "CONFIGS END_CONFIGS\r\nRESOLVE END_RESOLVE\r\n");
+    Split other(src, 0x8 | 0x10 | 0x20 | 0x40);
+    EXPECT_EQ(other.stream("var_tmp"), Split(src).stream("var_tmp"));
+}
+
+TEST(SectionSplit, EveryBodyLineEndBecomesOneCrLf)
+{
+    Split crlf("VARCOMMENT\r\n$1[16#1] : \"a\";\r\n\r\nEND_VARCOMMENT\r\n");
+    EXPECT_EQ(crlf.stream("comment_tmp"), "VARCOMMENT \r\n$1[16#1] : \"a\";\r\n\r\nEND_VARCOMMENT\r\n");
+    // Stray carriage returns inside a body are dropped.
+    Split cr("VARCOMMENT\r\r\nx\ry\nEND_VARCOMMENT");
+    EXPECT_EQ(cr.stream("comment_tmp"), "VARCOMMENT \r\nxy\r\nEND_VARCOMMENT\r\n");
+}
+
+TEST(SectionSplit, SectionsWithoutSkipBitStartWithoutBlank)
+{
+    Split first("SUPPORTED_TO_TYPES\nAxis := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
+                "END_SUPPORTED_TO_TYPES");
+    EXPECT_EQ(first.stream("suppto_tmp"),
+              "SUPPORTED_TO_TYPES\r\nAxis := {00000000-0000-0000-0000-000000000001}, 1.0;\r\n"
+              "END_SUPPORTED_TO_TYPES\r\n");
+    // Nothing masks them.
+    Split later("\n\nBEGIN_IO_DATA BEGIN_ACT x END_ACT END_IO_DATA\nLICENCE_DATA\nl\nEND_LICENCE_DATA\n",
+                0xFFFFFFFF);
+    EXPECT_EQ(later.stream("impl_tmp"),
+              "\r\n\r\nBEGIN_IO_DATA BEGIN_ACT x END_ACT END_IO_DATA\r\nLICENCE_DATA\r\nl\r\nEND_LICENCE_DATA\r\n");
+}
+
+TEST(SectionSplit, SourceWithoutHeaderLeavesKindUnset)
+{
+    Split s("INTERFACE\nEND_INTERFACE\nBEGIN_BF_ERRORTEXT\nEND_BF_ERRORTEXT\n");
+    EXPECT_EQ(s.result, 0);
+    EXPECT_EQ(s.head().kind, -1);
+    EXPECT_EQ(s.head().text2, "");
+    EXPECT_EQ(s.stream("bferrtxt_tmp"), "\r\n\r\nBEGIN_BF_ERRORTEXT \r\nEND_BF_ERRORTEXT\r\n");
+}
+
+TEST(SectionSplit, SystemFunctionsStartWithTheSystemVariables)
+{
+    const std::string src =
+        "@DESCRIPTION\n"
+        "@TO_TYPE\r\n"
+        "VAR_GLOBAL x : INT; END_VAR\n"
+        "@END_DESCRIPTION\n"
+        "IMPLEMENTATION\n"
+        "FUNCTION f : INT END_FUNCTION\n"
+        "END_IMPLEMENTATION\n";
+    Split s(src);
+    EXPECT_EQ(s.result, 0);
+    const std::string sysvar =
+        "@DESCRIPTION \r\n"
+        "@TO_TYPE\r\n"
+        "VAR_GLOBAL x : INT; END_VAR\r\n"
+        "@END_DESCRIPTION\r\n";
+    EXPECT_EQ(s.stream("sysvar_tmp"), sysvar);
+    EXPECT_EQ(s.stream("sysfkt_tmp"), sysvar +
+                                          "IMPLEMENTATION \r\n"
+                                          "FUNCTION f : INT END_FUNCTION\r\n"
+                                          "END_IMPLEMENTATION\r\n");
+    // Masked, the type line survives and nothing else of the bodies.
+    Split m(src, 0x8);
+    EXPECT_EQ(m.stream("sysvar_tmp"), "@DESCRIPTION @TO_TYPE\r\n@END_DESCRIPTION\r\n");
+    EXPECT_EQ(m.stream("sysfkt_tmp"), "@DESCRIPTION @TO_TYPE\r\n@END_DESCRIPTION\r\nIMPLEMENTATION END_IMPLEMENTATION\r\n");
+}
+
+TEST(SectionSplit, AlarmErrorTextsGetTheCurrentKeyword)
+{
+    const std::string src =
+        "BEGIN_ALARM_VRX_ERROR_TEXT\n"
+        "VRX_ERROR_TEXT(1, CmErrorMsg, 5, \"VRX_ERROR_TEXT\")\n"
+        "END_ALARM_VRX_ERROR_TEXT\n";
+    Split s(src);
+    EXPECT_EQ(s.stream("almmsg_tmp"),
+              "BEGIN_ALARM_VRX_ERROR_TEXT \r\n"
+              "MC_ERRORTEXT(1, CmErrorMsg, 5, \"MC_ERRORTEXT\")\r\n"
+              "END_ALARM_VRX_ERROR_TEXT\r\n");
+    Split m(src, 0x20);
+    EXPECT_EQ(m.stream("almmsg_tmp"), "BEGIN_ALARM_VRX_ERROR_TEXT END_ALARM_VRX_ERROR_TEXT\r\n");
+}
+
+TEST(SectionSplit, KeywordsMatchLongestAndOnlyTheirOwnEndInsideASection)
+{
+    // Inside a section other keywords are body text; a keyword glued to
+    // letters is still the keyword.
+    Split s("CONFIGSx END_RESOLVE BEGIN_ALARM END_CONFIGSX\n");
+    EXPECT_EQ(s.stream("var_tmp"), "CONFIGS x END_RESOLVE BEGIN_ALARM END_CONFIGS\r\n");
+    ASSERT_EQ(s.messages.records.size(), 1u);
+    EXPECT_EQ(s.messages.records[0].id, MdMsgUnexpectedChar);
+    EXPECT_EQ(s.messages.records[0].args, std::vector<std::string>{"'X'"});
+    EXPECT_EQ(s.result, 3);
+    // The alarm error texts are not the alarms.
+    Split a("BEGIN_ALARM_VRX_ERROR_TEXT END_ALARM_VRX_ERROR_TEXT BEGIN_ALARM END_ALARM");
+    EXPECT_EQ(a.stream("almmsg_tmp"), "BEGIN_ALARM_VRX_ERROR_TEXT  END_ALARM_VRX_ERROR_TEXT\r\n");
+    EXPECT_EQ(a.stream("alarm_tmp"), "BEGIN_ALARM  END_ALARM\r\n");
+    // Keywords are case-sensitive.
+    EXPECT_EQ(Split("configs").messages.count(MdMsgUnexpectedChar), 7u);
+}
+
+TEST(SectionSplit, UnexpectedCharactersAreReportedWithTheirLine)
+{
+    Split s("INTERFACE END_INTERFACE\n\n  % ?\n");
+    ASSERT_EQ(s.messages.records.size(), 2u);
+    EXPECT_EQ(s.messages.records[0].id, MdMsgUnexpectedChar);
+    EXPECT_EQ(s.messages.records[0].line, 3);
+    EXPECT_EQ(s.messages.records[0].args, std::vector<std::string>{"'%'"});
+    EXPECT_EQ(s.messages.records[1].args, std::vector<std::string>{"'?'"});
+    EXPECT_EQ(s.result, 3);
+    EXPECT_EQ(s.splitter.errorCount(), 2);
+}
+
+TEST(SectionSplit, SourcesAreBytes)
+{
+    // An end-of-file byte ends nothing, NUL bytes are data, and a missing
+    // final line end changes nothing.
+    const std::string nul(1, '\0');
+    const std::string src = "VALUES\n" + std::string("\x1a") + "\xe4" + nul + "x\n" + nul + "END_VALUES";
+    Split s(src);
+    EXPECT_EQ(s.result, 0);
+    EXPECT_EQ(s.stream("var_tmp"), "VALUES \r\n\x1a\xe4" + nul + "x\r\n" + nul + "END_VALUES\r\n");
+
+    Split outside("VALUES END_VALUES \x1a");
+    EXPECT_EQ(outside.messages.count(MdMsgUnexpectedChar), 1u);
+    EXPECT_EQ(outside.stream("var_tmp"), "VALUES  END_VALUES\r\n");
+}
+
+TEST(SectionSplit, BrokenLiterals)
+{
+    testing::internal::CaptureStdout();
+    Split date("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.0; DATE := DT#2004");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ungueltiges Dateiende ");
+    EXPECT_EQ(date.messages.count(MdMsgParseError), 1u);
+    EXPECT_EQ(date.head().kind, -1);
+
+    Split str("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.0; DATE := DT#1;\n"
+              "COMMENT := \"no end\n");
+    EXPECT_EQ(str.messages.count(MdMsgParseError), 1u);
+    EXPECT_NE(str.result, 0);
+
+    // A GUID with a wrong digit count is no GUID: its characters are scanned one by one.
+    Split guid("TO_HEADER TOTYPE := {0000000-0000-0000-0000-000000000000}, 1.0; DATE := DT#1; END_TO_HEADER");
+    EXPECT_GE(guid.messages.count(MdMsgUnexpectedChar), 1u);
+    EXPECT_EQ(guid.head().kind, -1);
+
+    // Numbers beyond 32 bits stay at the maximum before being cut to 16 bits.
+    Split big("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 99999999999.65537; "
+              "DATE := DT#1; END_TO_HEADER");
+    EXPECT_EQ(big.head().typeId1.version, 0xFFFF);
+    EXPECT_EQ(big.head().typeId1.second, 1);
+}
+
+TEST(SectionSplit, SectionsOnOneLineKeepTheirLines)
+{
+    Split s("CONFIGS 1 \"a\" END_CONFIGS RESOLVE MAXID := 1;\nEND_RESOLVE VALUES\nEND_VALUES");
+    EXPECT_EQ(s.stream("var_tmp"),
+              "CONFIGS  1 \"a\" END_CONFIGS RESOLVE  MAXID := 1;\r\nEND_RESOLVE VALUES \r\nEND_VALUES\r\n");
+}
+
+TEST(SectionSplit, MissingAndFailingStreams)
+{
+    // A stream the working file already held cannot be created: its
+    // sections are read and dropped, the others are written.
+    MdStringSectionSink preset;
+    preset.setMissing(MdTmpVar);
+    Split s("CONFIGS x END_CONFIGS\nINTERFACE y END_INTERFACE\n", 0, &preset);
+    EXPECT_EQ(s.result, 0);
+    EXPECT_EQ(s.stream("var_tmp"), "");
+    EXPECT_EQ(s.stream("con_tmp"), "\r\nINTERFACE  y END_INTERFACE\r\n");
+
+    // Once a write fails nothing more goes to that stream.
+    MdStringSectionSink failing;
+    failing.failAfter(MdTmpVar, 12);
+    Split f("CONFIGS\nabc\nEND_CONFIGS\nVALUES\nEND_VALUES\n", 0, &failing);
+    EXPECT_EQ(f.result, 0);
+    EXPECT_TRUE(f.sink.failed(MdTmpVar));
+    EXPECT_EQ(f.stream("var_tmp"), "CONFIGS \r\n");
+
+    // Without the system variables the system functions keep their own lines.
+    MdStringSectionSink nosys;
+    nosys.setMissing(MdTmpSysVar);
+    Split n("@DESCRIPTION\n@TO_TYPE\n@END_DESCRIPTION\nIMPLEMENTATION\nf\nEND_IMPLEMENTATION\n", 0, &nosys);
+    EXPECT_EQ(n.stream("sysfkt_tmp"), "\r\n\r\n\r\nIMPLEMENTATION \r\nf\r\nEND_IMPLEMENTATION\r\n");
+}
+
+TEST(SectionSplit, SplitterCanBeReused)
+{
+    MdSectionSplitter splitter;
+    MdStringSectionSink sink;
+    std::istringstream first(std::string(kHeader) + "% CONFIGS a END_CONFIGS");
+    EXPECT_EQ(splitter.split(first, sink, nullptr, 0), 3);
+    EXPECT_EQ(splitter.header().kind, 1);
+    MdStringSectionSink sink2;
+    std::istringstream second("\nCONFIGS b END_CONFIGS");
+    EXPECT_EQ(splitter.split(second, sink2, nullptr, 0), 0);
+    EXPECT_EQ(splitter.errorCount(), 0);
+    EXPECT_EQ(splitter.header().kind, -1);
+    EXPECT_EQ(splitter.occurrences(MdSectionBisonParser::GroupConfigs), 1u);
+    EXPECT_EQ(sink2.stream(MdTmpVar), "\r\nCONFIGS  b END_CONFIGS\r\n");
+}
+
+TEST(SectionSplit, TokenCodesAreFixed)
+{
+    EXPECT_EQ(MDSEC_TO_HEADER, 0x102);
+    EXPECT_EQ(MDSEC_DT_LITERAL, 0x10A);
+    EXPECT_EQ(MDSEC_ALARM_ERRTEXT_B, 0x10F);
+    EXPECT_EQ(MDSEC_DESCRIPTION_B, 0x113);
+    EXPECT_EQ(MDSEC_CONFIGS_B, 0x11F);
+    EXPECT_EQ(MDSEC_BFDCOMMENT_E, 0x13C);
+    EXPECT_EQ(MDSEC_ASSIGN, 0x13D);
+    EXPECT_EQ(MDSEC_COMMA, 0x144);
+    // Scanner tokens as the parser sees them.
+    MdSectionSplitter sp;
+    MdStringSectionSink sink;
+    std::istringstream in("DV_TPTYPE := {00000000-0000-0000-0000-000000000000} , 42 . ; COMMENT PROXY DATE");
+    sp.startScan(&in, &sink, 0);
+    const int want[] = {MDSEC_TYPE_KW, MDSEC_ASSIGN, MDSEC_GUID_LITERAL, MDSEC_COMMA, MDSEC_NUMBER,
+                        MDSEC_DOT, MDSEC_SEMICOLON, MDSEC_COMMENT, MDSEC_PROXY, MDSEC_DATE, 0};
+    for (int t : want) {
+        MdSectionValue v;
+        EXPECT_EQ(sp.yylex(&v), t);
+        if (t == MDSEC_NUMBER) {
+            EXPECT_EQ(v.number, 42u);
+        }
+    }
+    EXPECT_TRUE(sp.atEnd());
+}
+
+// Each scanner of the library is its own renamed copy of the flex base
+// class; declaring a second one next to this one must neither clash nor
+// change the first.
+#undef yyFlexLexer
+#define yyFlexLexer OtherGrammarFlexLexer
+#include <FlexLexer.h>
+#undef yyFlexLexer
+
+TEST(SectionSplit, ScannerClassesOfSeveralGrammarsCoexist)
+{
+    static_assert(std::is_base_of<FlexLexer, MdSectionScannerFlexLexer>::value, "");
+    static_assert(std::is_base_of<FlexLexer, OtherGrammarFlexLexer>::value, "");
+    static_assert(!std::is_same<MdSectionScannerFlexLexer, OtherGrammarFlexLexer>::value, "");
+    static_assert(std::is_base_of<MdSectionScannerFlexLexer, MdSectionScanner>::value, "");
+    // The section scanner still works in a unit that declared another one.
+    Split s("CONFIGS END_CONFIGS");
+    EXPECT_EQ(s.result, 0);
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+// Scanner of description sources. Outside the sections it delivers the
+// header tokens; at a section's begin keyword it enters a start condition of
+// that section and copies the body into the section's temporary stream, so
+// that each body line stands on the same line of its stream as in the
+// source; at the end keyword it returns to the header tokens.
+#pragma once
+
+// Several flex scanners live in one library, each on its own renamed copy of
+// the flex base class. The generated scanner has declared its class already
+// (it defines MD_SECTION_SCANNER_GENERATED before including this header);
+// everybody else gets the declaration here. yyFlexLexer is left undefined so
+// that the next scanner header can declare its own class the same way.
+#ifndef MD_SECTION_SCANNER_GENERATED
+#undef yyFlexLexer
+#define yyFlexLexer MdSectionScannerFlexLexer
+#include <FlexLexer.h>
+#undef yyFlexLexer
+#endif
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "tools/md/tavolin/MdSectionBisonParser.h"
+#include "tools/md/tavolin/MdSectionSink.h"
+
+class MdSectionScanner : public MdSectionScannerFlexLexer {
+public:
+    // The sections of a source, each with its begin and end keyword.
+    enum Section {
+        SecDescription,        // "@DESCRIPTION"
+        SecImplementation,     // "IMPLEMENTATION"
+        SecVarComment,         // "VARCOMMENT"
+        SecConfigs,            // "CONFIGS"
+        SecResolve,            // "RESOLVE"
+        SecAttributes,         // "ATTRIBUTES"
+        SecValues,             // "VALUES"
+        SecDynArray,           // "DYN_ARRAY"
+        SecBitfieldTypes,      // "BITFIELDTYPES"
+        SecBitfields,          // "BITFIELDS"
+        SecInterface,          // "INTERFACE"
+        SecAlarm,              // "BEGIN_ALARM"
+        SecAlarmStringTable,   // "ALARM_STRING_TABLE"
+        SecAlarmErrorText,     // "BEGIN_ALARM_VRX_ERROR_TEXT"
+        SecBfFunctions,        // "BEGIN_BF_FUNCTIONS"
+        SecBootFunctionDecl,   // "BOOT_FUNCTIONDECL"
+        SecBootFunctions,      // "BOOT_FUNCTIONS"
+        SecBfAdrResolution,    // "BEGIN_BF_ADR_RESOLUTION"
+        SecBfErrorText,        // "BEGIN_BF_ERRORTEXT"
+        SecBfdComment,         // "BFDCOMMENT"
+        SecSupportedToTypes,   // "SUPPORTED_TO_TYPES"
+        SecLicenceData,        // "LICENCE_DATA"
+        SecIoData,             // "BEGIN_IO_DATA"
+        SecCount
+    };
+
+    struct SectionInfo {
+        const char* begin;     // begin keyword
+        const char* end;       // end keyword
+        int beginToken;        // the end token is beginToken + 1
+        int stream;            // MdTmpStream
+        uint32_t skipBit;      // bit of the section mask that drops the body; 0 for none
+    };
+    static const SectionInfo& sectionInfo(int section);
+
+    MdSectionScanner();
+    ~MdSectionScanner() override;
+
+    int yylex() override;
+    // A source that cannot be read any further simply ends.
+    int LexerInput(char* buf, int maxSize) override;
+    // Unexpected characters outside the sections; ignored here, reported by
+    // the parser that drives the scan.
+    void LexerError(const char* text) override;
+
+    // Points the scanner at a source and a sink and forgets every previous
+    // scan: line 1, no stream written yet.
+    void startScan(std::istream* source, MdSectionSink* sink, uint32_t sectionMask);
+    // Writes what the streams are still owed at the end of the source (the
+    // line end after the last end keyword of each stream).
+    void finishScan();
+
+    int32_t lineNo() const { return m_line; }
+    const MdSectionValue& tokenValue() const { return m_value; }
+
+private:
+    struct StreamState {
+        int32_t line;      // line of the stream the next byte goes to
+        bool owesLineEnd;  // an end keyword's line end is still to be written
+        bool failed;       // a write failed: nothing more goes to this stream
+    };
+
+    int beginSection(int section);
+    int endSection(int section);
+    void bodyText(const char* text, std::size_t len);
+    void bodyLineEnd();
+    void typeLine();         // "@TO_TYPE" and its line end in the system variables
+    void errorTextWord();    // "VRX_ERROR_TEXT" in the alarm error texts
+    bool skipped() const;
+    int guidToken(const char* text);
+    int numberToken(const char* text);
+    int textToken(const char* text, std::size_t len, int token);
+    int dateToken();
+
+    bool put(int stream, const char* data, std::size_t len);
+    void putLineEnd(int stream);
+    void settleLineEnd(int stream, int32_t line);
+
+    MdSectionSink* m_sink = nullptr;
+    uint32_t m_mask = 0;
+    int m_section = -1;    // section being read, -1 outside
+    int32_t m_line = 1;
+    StreamState m_streams[MdTmpCount];
+    MdSectionValue m_value{};
+    // Texts of the latest string and date-time tokens. The grammar uses a
+    // token's text at most one token after it, so a few slots suffice.
+    std::string m_texts[4];
+    unsigned m_nextText = 0;
+    std::string m_buf;     // date-time literal being read
+};

@@ -1,0 +1,46 @@
+// Splits a description source into its temporary section streams: drives the
+// section scanner with the section grammar, counts the errors of both and
+// reports them. The front end runs one split per opened source over the
+// working file's temporary streams; tests and tools over strings.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "tools/md/tavolin/MdSectionBisonParser.h"
+#include "tools/md/tavolin/MdSectionScanner.h"
+#include "tools/md/tavolin/MdSectionSink.h"
+
+class MdSectionSplitter : public MdSectionBisonParser, public MdSectionScanner {
+public:
+    MdSectionSplitter() = default;
+    ~MdSectionSplitter() override = default;
+
+    // Reads the whole source, writes every section into its stream of the
+    // sink (sections whose bit is set in sectionMask keep only their
+    // keywords) and fills the header. Result: 0 success, 3 when the source
+    // was parsed but errors were counted, 1 or 2 when the parser failed.
+    // Messages go to the reporter when one is given.
+    int split(std::istream& source, MdSectionSink& sink, MdSectionReporter* reporter,
+              uint32_t sectionMask);
+
+    int32_t errorCount() const { return m_errors; }
+    bool atEnd() const { return m_eof; }
+
+    using MdSectionScanner::yylex;
+    int yylex(MdSectionValue* value) override;
+    void yyerror(const char* text) override;
+    void LexerError(const char* text) override;
+
+protected:
+    void reportError(uint32_t msgId, const std::string& arg) override;
+    // Hands a message to the reporter with the scanner's current line.
+    virtual void emit(uint32_t msgId, const std::vector<std::string>& args);
+
+private:
+    MdSectionReporter* m_reporter = nullptr;
+    int32_t m_errors = 0;
+    bool m_eof = false;
+};
