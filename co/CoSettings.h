@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "co/tvstring.h"
+#include "co/tvwstring.h"
 #include "platform/wintypes.h"
 
 using SettingScope = int32_t;
@@ -39,6 +40,17 @@ public:
     // On failure the value is left unchanged.
     static int32_t getString(SettingScope scope, const char* path, std::u16string* value);
     static int32_t getString(SettingScope scope, const String& path, std::u16string* value)
+    {
+        return getString(scope, path.c_str(), value);
+    }
+    static int32_t getString(SettingScope scope, const char* path, WString* value)
+    {
+        std::u16string v;
+        int32_t r = value ? getString(scope, path, &v) : E_INVALIDARG;
+        if (r == 0) *value = v;
+        return r;
+    }
+    static int32_t getString(SettingScope scope, const String& path, WString* value)
     {
         return getString(scope, path.c_str(), value);
     }
@@ -68,6 +80,17 @@ public:
     }
     static int32_t getString(SettingScope scope, const char* subPath, std::u16string* value);
     static int32_t getString(SettingScope scope, const String& subPath, std::u16string* value)
+    {
+        return getString(scope, subPath.c_str(), value);
+    }
+    static int32_t getString(SettingScope scope, const char* subPath, WString* value)
+    {
+        std::u16string v;
+        int32_t r = value ? getString(scope, subPath, &v) : E_INVALIDARG;
+        if (r == 0) *value = v;
+        return r;
+    }
+    static int32_t getString(SettingScope scope, const String& subPath, WString* value)
     {
         return getString(scope, subPath.c_str(), value);
     }

@@ -125,7 +125,7 @@ __attribute__((destructor)) void unloadTraceApis()
 
 // ---------------------------------------------------------------------------
 
-CTraceApi::CTraceApi(uint32_t component, bool builtinSink)
+CTraceApi::CTraceApi(uint32_t component, bool builtinSink, const char* library)
     : m_component(component), m_builtinSink(builtinSink)
 {
     std::string module = tvp::moduleFileNameOf(reinterpret_cast<const void*>(&getTraceApi));
@@ -137,7 +137,7 @@ CTraceApi::CTraceApi(uint32_t component, bool builtinSink)
     DWORD mask = 0;
     if (CCoSettings::getValue(12, name, &mask) == 0) m_levelMask = mask;
 
-    HMODULE lib = LoadLibraryA("tvtracer.dll");
+    HMODULE lib = LoadLibraryA(library);
     if (!lib) return;
     m_init = symbol<PFN_Init2>(lib, "traceapi_Init2");
     if (!m_init || m_init(0, 0, &m_handle, 0) == 0) {

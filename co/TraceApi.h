@@ -77,7 +77,7 @@ public:
 
     // Binds the trace library for a component. `builtinSink` lets the
     // capture hook and TAVOLIN_TRACE see this client's lines.
-    CTraceApi(uint32_t component, bool builtinSink);
+    CTraceApi(uint32_t component, bool builtinSink, const char* library = "tvtracer.dll");
     CTraceApi(const CTraceApi&) = delete;
     CTraceApi& operator=(const CTraceApi&) = delete;
 

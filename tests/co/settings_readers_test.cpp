@@ -167,3 +167,13 @@ TEST_F(SettingsReaders, GenericAccessResultsAndScopes)
     EXPECT_EQ(0, CCoSettings::deleteKey(1, "SOFTWARE\\X", true));
     EXPECT_EQ(TV_SETTING_E_NOTFOUND, CCoSettings::enumKeys(1, "SOFTWARE\\X", names));
 }
+
+TEST_F(SettingsReaders, WideStringOverloadsLeaveValueOnFailure)
+{
+    WString w(u"keep");
+    EXPECT_EQ(TV_SETTING_E_NOTFOUND, CCoKernfeldSettings::getString(1, String("ConfigDir"), &w));
+    EXPECT_EQ(u"keep", w.u16string());
+    tvp::settingsSetString("HKLM", "SOFTWARE\\Korvent\\VRX\\4.1\\Kernfeld", "ConfigDir", u"c\xE4");
+    EXPECT_EQ(0, CCoKernfeldSettings::getString(1, "ConfigDir", &w));
+    EXPECT_EQ(u"c\xE4", w.u16string());
+}

@@ -32,6 +32,14 @@ std::string readFile(const std::string& path)
     return ss.str();
 }
 
+// Pools read their settings from static constructors: the store must be
+// usable before main and before its own translation unit's initialisers.
+bool g_staticRead = [] {
+    uint32_t v = 0;
+    settingsGetDword("HKLM", kKern, "PURIFY_MODE", v);
+    return settingsSetDword("HKCU", "StaticInit", "v", 5);
+}();
+
 class SettingsStore : public ::testing::Test {
 protected:
     void SetUp() override { settingsClear(); }
@@ -39,6 +47,11 @@ protected:
 };
 
 }  // namespace
+
+TEST(SettingsStoreStatic, UsableDuringStaticInitialisation)
+{
+    EXPECT_TRUE(g_staticRead);
+}
 
 TEST_F(SettingsStore, ParsesAllValueKindsAndSkipsMalformedLines)
 {
