@@ -135,6 +135,7 @@ void* CAllocPoolImpl::allocate(size_t size)
     void* block = c->freeHead;
     c->freeHead = *static_cast<void**>(block);
     --c->freeCount;
+    ++m_inUse;
     if (!c->freeHead) {
         // A full chunk is on no list.
         m_list = c->next;
@@ -157,6 +158,7 @@ void CAllocPoolImpl::deallocate(void* block)
     *static_cast<void**>(block) = c->freeHead;
     c->freeHead = block;
     ++c->freeCount;
+    --m_inUse;
     if (wasFull) {
         c->prev = nullptr;
         c->next = m_list;
@@ -201,6 +203,12 @@ bool CAllocPoolImpl::hasSpareChunk() const
 {
     tvp::CriticalSectionLock lock(&m_cs);
     return m_spare != nullptr;
+}
+
+uint32_t CAllocPoolImpl::blocksInUse() const
+{
+    tvp::CriticalSectionLock lock(&m_cs);
+    return m_inUse;
 }
 
 uint32_t CAllocPoolImpl::chunkCount() const

@@ -59,6 +59,7 @@ public:
     uint32_t chunksWithFreeBlocks() const;   // chunks on the free list
     bool hasSpareChunk() const;
     uint32_t chunkCount() const;             // all chunks the pool owns
+    uint32_t blocksInUse() const;            // blocks handed out, not returned
 
     // Reads PURIFY_MODE once per process; true when pools are bypassed.
     static bool readPurifyMode();
@@ -78,6 +79,7 @@ private:
     Chunk* m_list = nullptr;  // chunks that have at least one free block
     Chunk* m_spare = nullptr; // a chunk whose blocks are all free
     uint32_t m_chunks = 0;
+    uint32_t m_inUse = 0;
 };
 
 namespace tvfalloc {

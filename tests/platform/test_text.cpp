@@ -65,7 +65,8 @@ TEST(Text, WideHelpers)
     for (int c = 0; c < 0x10000; ++c) {
         char16_t x = char16_t(c);
         char16_t up = tvp::wideToUpper(x);
-        if (up != x && x != u'\u0131' && x != u'\u017f' && x != u'\u00b5' && x != u'\u03c2')
+        if (up != x && x != u'\u0131' && x != u'\u017f' && x != u'\u00b5' && x != u'\u03c2') {
             EXPECT_EQ(tvp::wideToLower(up), x) << std::hex << c;
+        }
     }
 }
