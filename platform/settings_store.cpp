@@ -20,6 +20,8 @@ const char* const kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
                                   "HKEY_LOCAL_MACHINE"};
 const char* const kRootShort[] = {"HKCR", "HKCU", "HKLM"};
 const char kSep = '\x01';
+// Larger settings files are refused (read as empty).
+const size_t kMaxFileSize = 16u << 20;
 
 struct Value {
     std::string name;  // as first written
@@ -102,8 +104,10 @@ KeyName keyName(const std::string& root, const std::string& keyPath)
     KeyName k;
     k.root = rootIndex(root);
     if (k.root < 0) return k;
+    // Control characters cannot be written in a key line (and '\x01' is
+    // the separator of the canonical form).
     for (char c : keyPath)
-        if (c == '\n' || c == '\r' || c == '\0') return k;
+        if (static_cast<unsigned char>(c) < 0x20) return k;
     k.canon.assign(1, char('0' + k.root));
     for (const std::string& s : segments(keyPath)) {
         if (!k.path.empty()) k.path += '\\';
@@ -440,8 +444,16 @@ bool readFile(const std::string& path, std::string& text)
     if (!f) return false;
     char buf[8192];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    bool ok = !std::ferror(f);
+    bool ok = true;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        if (text.size() + n > kMaxFileSize) {
+            ok = false;
+            break;
+        }
+        text.append(buf, n);
+    }
+    ok = ok && !std::ferror(f);
+    if (!ok) text.clear();
     std::fclose(f);
     return ok;
 }

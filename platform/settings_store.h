@@ -17,7 +17,8 @@
 //   "ProductDir"="C:\\Program Files\\x"
 //   @="default value"
 //   "Blob"=hex:01,02,ff
-// Malformed lines are skipped.
+// Malformed lines are skipped. Key paths with control characters are
+// refused; files above 16 MiB are not read.
 //
 // All functions are thread-safe. The store is created on first use and never
 // destroyed, so it may be used from static constructors and destructors.

@@ -152,6 +152,7 @@ TEST_F(SettingsStore, OverridesAndRecursiveKeyDeletion)
 {
     EXPECT_FALSE(settingsSetDword("HKLM", "", "x", 1));        // no key
     EXPECT_FALSE(settingsSetDword("HKQQ", "A", "x", 1));       // no root
+    EXPECT_FALSE(settingsSetDword("HKLM", "A\x01" "B", "x", 1));  // control character
     EXPECT_TRUE(settingsSetDword("HKCR", "CLSID\\{1}\\InprocServer32", "", 1));
     EXPECT_TRUE(settingsSetString("HKCR", "CLSID\\{1}", "", u"Name"));
     EXPECT_TRUE(settingsSetString("HKCR", "CLSID\\{2}", "", u"Other"));
