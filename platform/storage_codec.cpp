@@ -1,0 +1,318 @@
+// Reading and writing the bytes of a compound file through libgsf.
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-impl.h>
+#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-output.h>
+#include <gsf/gsf-utils.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "platform/storage_internal.h"
+
+namespace tvp::stg {
+
+namespace {
+
+const uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+// Deepest storage nesting accepted when reading; deeper trees only come
+// from damaged files and would exhaust the stack.
+constexpr int kMaxDepth = 1024;
+
+void quietLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+// libgsf once per process; its complaints about damaged files are not
+// printed: the caller gets an error code instead.
+void initGsf()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gsf_init();
+        g_log_set_handler("libgsf:msole",
+                          GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
+                                         G_LOG_LEVEL_DEBUG | G_LOG_LEVEL_CRITICAL),
+                          quietLog, nullptr);
+        g_log_set_handler("libgsf",
+                          GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
+                                         G_LOG_LEVEL_DEBUG | G_LOG_LEVEL_CRITICAL),
+                          quietLog, nullptr);
+    });
+}
+
+uint16_t le16(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+FILETIME fromDateTime(GDateTime* dt)
+{
+    gint64 unixSec = g_date_time_to_unix(dt);
+    gint64 usec = g_date_time_get_microsecond(dt);
+    int64_t ticks = int64_t(kFileTimeUnixEpoch) + unixSec * 10000000 + usec * 10;
+    if (ticks < 0) ticks = 0;
+    return ticksToFileTime(ULONGLONG(ticks));
+}
+
+GDateTime* toDateTime(const FILETIME& ft)
+{
+    int64_t ticks = int64_t(fileTimeToTicks(ft)) - int64_t(kFileTimeUnixEpoch);
+    int64_t sec = ticks / 10000000;
+    int64_t rem = ticks % 10000000;
+    if (rem < 0) {
+        rem += 10000000;
+        --sec;
+    }
+    GDateTime* base = g_date_time_new_from_unix_utc(sec);
+    if (!base) return nullptr;
+    GDateTime* dt = g_date_time_add(base, rem / 10);
+    g_date_time_unref(base);
+    return dt;
+}
+
+bool isZero(const FILETIME& ft)
+{
+    return ft.dwLowDateTime == 0 && ft.dwHighDateTime == 0;
+}
+
+bool isNull(const CLSID& c)
+{
+    return c == GUID_NULL;
+}
+
+struct Reader {
+    size_t budget;  // stream bytes still acceptable
+
+    HRESULT readChildren(GsfInfile* in, Node& parent, int depth)
+    {
+        if (depth > kMaxDepth) return STG_E_DOCFILECORRUPT;
+        int n = gsf_infile_num_children(in);
+        for (int i = 0; i < n; ++i) {
+            const char* name8 = gsf_infile_name_by_index(in, i);
+            std::u16string name;
+            if (!name8 || !fromUtf8(name8, name) || name.empty() || name.size() > 31)
+                return STG_E_DOCFILECORRUPT;
+            GsfInput* child = gsf_infile_child_by_index(in, i);
+            if (!child) return STG_E_DOCFILECORRUPT;
+            HRESULT hr = readChild(child, name, parent, depth);
+            g_object_unref(child);
+            if (FAILED(hr)) return hr;
+        }
+        return S_OK;
+    }
+
+    HRESULT readChild(GsfInput* child, const std::u16string& name, Node& parent, int depth)
+    {
+        auto node = std::make_shared<Node>();
+        node->name = name;
+        bool isDir = GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) >= 0;
+        if (isDir) {
+            node->storage = true;
+            if (GSF_IS_INFILE_MSOLE(child)) {
+                guint8 id[16];
+                if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(child), id))
+                    std::memcpy(&node->clsid, id, 16);
+            }
+            if (GDateTime* mt = gsf_input_get_modtime(child)) node->mtime = fromDateTime(mt);
+            HRESULT hr = readChildren(GSF_INFILE(child), *node, depth + 1);
+            if (FAILED(hr)) return hr;
+        } else {
+            gsf_off_t size = gsf_input_size(child);
+            // A healthy file holds every stream byte once, so the streams
+            // together cannot be larger than the file.
+            if (size < 0 || uint64_t(size) > budget) return STG_E_DOCFILECORRUPT;
+            budget -= size_t(size);
+            node->data.resize(size_t(size));
+            if (size > 0 && !gsf_input_read(child, size_t(size), node->data.data())) return STG_E_DOCFILECORRUPT;
+        }
+        auto key = upperName(name);
+        if (!parent.children.emplace(key, node).second) return STG_E_DOCFILECORRUPT;
+        return S_OK;
+    }
+};
+
+struct Writer {
+    bool ok = true;
+
+    void writeChildren(GsfOutfile* out, const Node& parent)
+    {
+        for (const auto& entry : parent.children) {
+            const Node& c = *entry.second;
+            std::string name = toUtf8(c.name);
+            GsfOutput* child = gsf_outfile_new_child(out, name.c_str(), c.storage);
+            if (!child) {
+                ok = false;
+                return;
+            }
+            if (c.storage) {
+                if (!isNull(c.clsid))
+                    gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child),
+                                                   reinterpret_cast<const guint8*>(&c.clsid));
+                if (!isZero(c.mtime)) {
+                    if (GDateTime* dt = toDateTime(c.mtime)) {
+                        gsf_output_set_modtime(child, dt);
+                        g_date_time_unref(dt);
+                    }
+                }
+                writeChildren(GSF_OUTFILE(child), c);
+            } else {
+                const uint8_t* p = c.data.data();
+                size_t left = c.data.size();
+                while (ok && left) {
+                    size_t chunk = left < (size_t(1) << 26) ? left : (size_t(1) << 26);
+                    if (!gsf_output_write(child, chunk, p)) ok = false;
+                    p += chunk;
+                    left -= chunk;
+                }
+            }
+            if (!gsf_output_close(child)) ok = false;
+            g_object_unref(child);
+            if (!ok) return;
+        }
+    }
+};
+
+}  // namespace
+
+HRESULT checkHeader(const uint8_t* data, size_t size)
+{
+    if (size < sizeof kSignature || std::memcmp(data, kSignature, sizeof kSignature) != 0) return S_FALSE;
+    if (size < 512) return STG_E_INVALIDHEADER;
+    uint16_t byteOrder = le16(data + 28);
+    uint16_t sectorShift = le16(data + 30);
+    uint16_t miniShift = le16(data + 32);
+    if (byteOrder != 0xFFFE) return STG_E_INVALIDHEADER;
+    if (sectorShift != 9 && sectorShift != 12) return STG_E_INVALIDHEADER;
+    if (miniShift != 6) return STG_E_INVALIDHEADER;
+    return S_OK;
+}
+
+HRESULT decode(const uint8_t* data, size_t size, Node& root)
+{
+    HRESULT hr = checkHeader(data, size);
+    if (hr == S_FALSE) return STG_E_FILEALREADYEXISTS;
+    if (FAILED(hr)) return hr;
+    initGsf();
+    GsfInput* input = gsf_input_memory_new(data, gsf_off_t(size), FALSE);
+    if (!input) return STG_E_INSUFFICIENTMEMORY;
+    GError* err = nullptr;
+    GsfInfile* infile = gsf_infile_msole_new(input, &err);
+    g_object_unref(input);  // the infile keeps its own reference
+    if (err) g_error_free(err);
+    if (!infile) return STG_E_DOCFILECORRUPT;
+
+    root.storage = true;
+    guint8 id[16];
+    if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(infile), id)) std::memcpy(&root.clsid, id, 16);
+    Reader reader{size};
+    hr = reader.readChildren(infile, root, 0);
+    g_object_unref(infile);
+    if (FAILED(hr)) root.children.clear();
+    return hr;
+}
+
+Encoded::~Encoded()
+{
+    if (holder_) g_object_unref(static_cast<GsfOutput*>(holder_));
+}
+
+HRESULT encode(const Node& root, Encoded& out)
+{
+    initGsf();
+    if (out.holder_) {
+        g_object_unref(static_cast<GsfOutput*>(out.holder_));
+        out.holder_ = nullptr;
+    }
+    out.data_ = nullptr;
+    out.size_ = 0;
+    GsfOutput* mem = gsf_output_memory_new();
+    if (!mem) return STG_E_INSUFFICIENTMEMORY;
+    GsfOutfile* outfile = gsf_outfile_msole_new(mem);
+    if (!outfile) {
+        g_object_unref(mem);
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+    if (!isNull(root.clsid))
+        gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(outfile), reinterpret_cast<const guint8*>(&root.clsid));
+    Writer writer;
+    writer.writeChildren(outfile, root);
+    // Closing the outfile writes the directory and closes the memory sink.
+    if (!gsf_output_close(GSF_OUTPUT(outfile))) writer.ok = false;
+    g_object_unref(outfile);
+    if (!writer.ok) {
+        g_object_unref(mem);
+        return STG_E_WRITEFAULT;
+    }
+    out.holder_ = mem;
+    out.data_ = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(mem));
+    out.size_ = size_t(gsf_output_size(mem));
+    return S_OK;
+}
+
+// --- text helpers ------------------------------------------------------------
+
+std::string toUtf8(const std::u16string& s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        uint32_t c = s[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool fromUtf8(const char* s, std::u16string& out)
+{
+    out.clear();
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    while (*p) {
+        uint32_t c = *p++;
+        int extra;
+        if (c < 0x80) extra = 0;
+        else if ((c & 0xE0) == 0xC0) { c &= 0x1F; extra = 1; }
+        else if ((c & 0xF0) == 0xE0) { c &= 0x0F; extra = 2; }
+        else if ((c & 0xF8) == 0xF0) { c &= 0x07; extra = 3; }
+        else return false;
+        for (int k = 0; k < extra; ++k) {
+            if ((*p & 0xC0) != 0x80) return false;
+            c = (c << 6) | (*p++ & 0x3F);
+        }
+        if (c >= 0x110000) return false;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += char16_t(0xD800 + (c >> 10));
+            out += char16_t(0xDC00 + (c & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+    return true;
+}
+
+}  // namespace tvp::stg

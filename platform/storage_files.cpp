@@ -1,0 +1,511 @@
+// Compound files on disk and on ILockBytes objects: creating, opening,
+// locking and writing back.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/storage_internal.h"
+
+namespace tvp::stg {
+namespace {
+
+constexpr DWORD kRootModeBits = 0x3 | 0x70 | STGM_CREATE | STGM_CONVERT | STGM_TRANSACTED | STGM_PRIORITY |
+                                STGM_DELETEONRELEASE | STGM_NOSCRATCH | STGM_NOSNAPSHOT | STGM_SIMPLE |
+                                STGM_DIRECT_SWMR;
+
+bool hasWrite(DWORD mode)
+{
+    DWORD a = mode & 3;
+    return a == STGM_WRITE || a == STGM_READWRITE;
+}
+
+// Direct mode only: transactions, conversion, priority and single-writer
+// modes are refused.
+HRESULT checkRootMode(DWORD mode, bool create)
+{
+    if (mode & ~kRootModeBits) return STG_E_INVALIDFLAG;
+    if ((mode & 3) == 3) return STG_E_INVALIDFLAG;
+    if ((mode & 0x70) > STGM_SHARE_DENY_NONE) return STG_E_INVALIDFLAG;
+    if (mode & (STGM_TRANSACTED | STGM_CONVERT | STGM_PRIORITY | STGM_DIRECT_SWMR | STGM_NOSNAPSHOT))
+        return STG_E_INVALIDFLAG;
+    if (create && !hasWrite(mode)) return STG_E_INVALIDFLAG;
+    if (!create && (mode & (STGM_CREATE | STGM_DELETEONRELEASE))) return STG_E_INVALIDFLAG;
+    return S_OK;
+}
+
+// Writers and openers that deny reading keep others out; readers that
+// deny only writing (or nothing) share the file.
+bool exclusiveLock(DWORD mode)
+{
+    DWORD share = mode & 0x70;
+    return hasWrite(mode) || share == STGM_SHARE_EXCLUSIVE || share == STGM_SHARE_DENY_READ;
+}
+
+std::string parentDir(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+HRESULT errnoToHr(int e, const std::string& path)
+{
+    switch (e) {
+    case ENOENT: {
+        struct stat st;
+        std::string dir = parentDir(path);
+        if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return STG_E_PATHNOTFOUND;
+        return STG_E_FILENOTFOUND;
+    }
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return STG_E_PATHNOTFOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+        return STG_E_ACCESSDENIED;
+    case EEXIST:
+        return STG_E_FILEALREADYEXISTS;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return STG_E_MEDIUMFULL;
+    case EMFILE:
+    case ENFILE:
+        return STG_E_TOOMANYOPENFILES;
+    case ENOMEM:
+        return STG_E_INSUFFICIENTMEMORY;
+    case EWOULDBLOCK:
+        return STG_E_SHAREVIOLATION;
+    default:
+        return STG_E_UNKNOWN;
+    }
+}
+
+std::string pathOf(const OLECHAR* p)
+{
+    size_t n = 0;
+    while (p[n]) ++n;
+    return toUtf8(std::u16string(p, n));
+}
+
+std::string resolved(const std::string& path)
+{
+    char buf[PATH_MAX];
+    if (::realpath(path.c_str(), buf)) return buf;
+    return path;
+}
+
+HRESULT writeFully(int fd, const uint8_t* p, size_t n, off_t at)
+{
+    while (n) {
+        ssize_t w = ::pwrite(fd, p, n, at);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT;
+        }
+        p += w;
+        n -= size_t(w);
+        at += w;
+    }
+    return S_OK;
+}
+
+HRESULT readFully(int fd, std::vector<uint8_t>& buf)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return STG_E_READFAULT;
+    try {
+        buf.resize(size_t(st.st_size));
+    } catch (const std::bad_alloc&) {
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+    size_t done = 0;
+    while (done < buf.size()) {
+        ssize_t r = ::pread(fd, buf.data() + done, buf.size() - done, off_t(done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return STG_E_READFAULT;
+        }
+        if (r == 0) break;
+        done += size_t(r);
+    }
+    buf.resize(done);
+    return S_OK;
+}
+
+FILETIME fromTimespec(const struct timespec& ts)
+{
+    return ticksToFileTime(kFileTimeUnixEpoch + ULONGLONG(ts.tv_sec) * 10000000ULL + ULONGLONG(ts.tv_nsec) / 100);
+}
+
+// A file held open and locked while its root storage lives.
+class FileBacking final : public Backing {
+public:
+    FileBacking(std::string path, int fd, bool deleteOnRelease)
+        : path_(std::move(path)), fd_(fd), deleteOnRelease_(deleteOnRelease)
+    {
+    }
+    ~FileBacking() override { close(); }
+
+    // The new content goes to a fresh file in the same directory, locked
+    // before it replaces the old one; so a reader never sees half a file
+    // and no second opener can slip in between. Where no file can be made
+    // next to it, the file is rewritten in place.
+    HRESULT write(const uint8_t* bytes, size_t size, DWORD) override
+    {
+        if (fd_ < 0) return STG_E_REVERTED;
+        std::string tmpl = path_ + ".XXXXXX";
+        std::vector<char> name(tmpl.begin(), tmpl.end());
+        name.push_back('\0');
+        int tmp = ::mkstemp(name.data());
+        if (tmp < 0) return writeInPlace(bytes, size);
+        ::fcntl(tmp, F_SETFD, FD_CLOEXEC);
+        struct stat st;
+        if (::fstat(fd_, &st) == 0) (void)::fchmod(tmp, st.st_mode & 07777);
+        HRESULT hr = writeFully(tmp, bytes, size, 0);
+        if (SUCCEEDED(hr) && ::flock(tmp, LOCK_EX | LOCK_NB) != 0) hr = STG_E_LOCKVIOLATION;
+        if (SUCCEEDED(hr) && ::rename(name.data(), path_.c_str()) != 0) hr = STG_E_WRITEFAULT;
+        if (FAILED(hr)) {
+            ::unlink(name.data());
+            ::close(tmp);
+            return hr;
+        }
+        ::close(fd_);
+        fd_ = tmp;
+        return S_OK;
+    }
+
+    void close() override
+    {
+        if (fd_ < 0) return;
+        if (deleteOnRelease_) ::unlink(path_.c_str());
+        ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    HRESULT writeInPlace(const uint8_t* bytes, size_t size)
+    {
+        HRESULT hr = writeFully(fd_, bytes, size, 0);
+        if (FAILED(hr)) return hr;
+        if (::ftruncate(fd_, off_t(size)) != 0) return STG_E_WRITEFAULT;
+        return S_OK;
+    }
+
+    std::string path_;
+    int fd_;
+    bool deleteOnRelease_;
+};
+
+// An ILockBytes that receives the whole file at every write.
+class LockBytesBacking final : public Backing {
+public:
+    explicit LockBytesBacking(ILockBytes* lb) : lb_(lb) { lb_->AddRef(); }
+    ~LockBytesBacking() override { close(); }
+
+    HRESULT write(const uint8_t* bytes, size_t size, DWORD) override
+    {
+        if (!lb_) return STG_E_REVERTED;
+        ULARGE_INTEGER sz;
+        sz.QuadPart = size;
+        HRESULT hr = lb_->SetSize(sz);
+        if (FAILED(hr)) return hr;
+        size_t done = 0;
+        while (done < size) {
+            ULONG chunk = ULONG(std::min<size_t>(size - done, size_t(1) << 30));
+            ULARGE_INTEGER at;
+            at.QuadPart = done;
+            ULONG w = 0;
+            hr = lb_->WriteAt(at, bytes + done, chunk, &w);
+            if (FAILED(hr)) return hr;
+            if (w != chunk) return STG_E_WRITEFAULT;
+            done += chunk;
+        }
+        return lb_->Flush();
+    }
+
+    void close() override
+    {
+        if (lb_) lb_->Release();
+        lb_ = nullptr;
+    }
+
+private:
+    ILockBytes* lb_;
+};
+
+// Reads the whole content of an ILockBytes. The buffer grows with what is
+// actually read, not with the size the object claims.
+HRESULT readLockBytes(ILockBytes* lb, std::vector<uint8_t>& buf)
+{
+    STATSTG st;
+    std::memset(&st, 0, sizeof st);
+    HRESULT hr = lb->Stat(&st, STATFLAG_NONAME);
+    if (FAILED(hr)) return hr;
+    if (st.pwcsName) CoTaskMemFree(st.pwcsName);
+    uint64_t size = st.cbSize.QuadPart;
+    buf.clear();
+    try {
+        while (buf.size() < size) {
+            size_t chunk = size_t(std::min<uint64_t>(size - buf.size(), 1u << 20));
+            size_t at = buf.size();
+            buf.resize(at + chunk);
+            ULARGE_INTEGER off;
+            off.QuadPart = at;
+            ULONG got = 0;
+            hr = lb->ReadAt(off, buf.data() + at, ULONG(chunk), &got);
+            if (FAILED(hr)) return hr;
+            buf.resize(at + std::min<size_t>(got, chunk));
+            if (got < chunk) break;
+        }
+    } catch (const std::bad_alloc&) {
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+    return S_OK;
+}
+
+DocumentPtr newDocument()
+{
+    auto doc = std::make_shared<Document>();
+    doc->root = std::make_shared<Node>();
+    doc->root->storage = true;
+    return doc;
+}
+
+}  // namespace
+}  // namespace tvp::stg
+
+using namespace tvp::stg;
+
+HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD, IStorage** ppstgOpen)
+{
+    if (!ppstgOpen) return STG_E_INVALIDPOINTER;
+    *ppstgOpen = nullptr;
+    if (HRESULT hr = checkRootMode(grfMode, true); FAILED(hr)) return hr;
+    try {
+        std::string path;
+        int fd = -1;
+        bool created = false;
+        if (!pwcsName) {
+            const char* dir = std::getenv("TMPDIR");
+            path = std::string(dir && *dir ? dir : "/tmp") + "/~DFXXXXXX";
+            std::vector<char> name(path.begin(), path.end());
+            name.push_back('\0');
+            fd = ::mkstemp(name.data());
+            if (fd < 0) return errnoToHr(errno, path);
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+            path = name.data();
+            created = true;
+        } else {
+            path = pathOf(pwcsName);
+            if (path.empty()) return STG_E_INVALIDNAME;
+            fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                created = true;
+            } else if (errno == EEXIST && (grfMode & STGM_CREATE)) {
+                // Replaced only once locked: a file in use stays untouched.
+                fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+            }
+            if (fd < 0) return errnoToHr(errno, path);
+            struct stat st;
+            if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+                ::close(fd);
+                return STG_E_ACCESSDENIED;
+            }
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            if (created) ::unlink(path.c_str());
+            return STG_E_SHAREVIOLATION;
+        }
+        std::string target = resolved(path);
+        auto doc = newDocument();
+        doc->root->ctime = doc->root->mtime = [] {
+            FILETIME ft{};
+            CoFileTimeNow(&ft);
+            return ft;
+        }();
+        doc->backing = std::make_unique<FileBacking>(target, fd, (grfMode & STGM_DELETEONRELEASE) != 0);
+        doc->rootName = pwcsName ? std::u16string(pwcsName) : [&] {
+            std::u16string w;
+            fromUtf8(path.c_str(), w);
+            return w;
+        }();
+        doc->writable = true;
+        doc->deleteOnRelease = (grfMode & STGM_DELETEONRELEASE) != 0;
+        doc->dirty = true;
+        // The new file is a valid (empty) compound file from the start.
+        HRESULT hr = doc->flush(STGC_DEFAULT);
+        if (FAILED(hr)) {
+            if (created) ::unlink(target.c_str());
+            doc->backing->close();
+            return hr;
+        }
+        IStorage* stg = newRootStorage(doc, grfMode);
+        if (!stg) {
+            doc->closeRoot();
+            return STG_E_INSUFFICIENTMEMORY;
+        }
+        *ppstgOpen = stg;
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+}
+
+HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD grfMode, SNB snbExclude, DWORD,
+                       IStorage** ppstgOpen)
+{
+    if (!ppstgOpen) return STG_E_INVALIDPOINTER;
+    *ppstgOpen = nullptr;
+    if (!pwcsName) return STG_E_INVALIDNAME;
+    if (pstgPriority || snbExclude) return STG_E_INVALIDFUNCTION;
+    if (HRESULT hr = checkRootMode(grfMode, false); FAILED(hr)) return hr;
+    try {
+        std::string path = pathOf(pwcsName);
+        if (path.empty()) return STG_E_INVALIDNAME;
+        bool write = hasWrite(grfMode);
+        int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+        if (fd < 0) return errnoToHr(errno, path);
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return STG_E_ACCESSDENIED;
+        }
+        if (::flock(fd, (exclusiveLock(grfMode) ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+            ::close(fd);
+            return STG_E_SHAREVIOLATION;
+        }
+        auto doc = newDocument();
+        std::vector<uint8_t> bytes;
+        HRESULT hr = readFully(fd, bytes);
+        if (SUCCEEDED(hr)) hr = decode(bytes.data(), bytes.size(), *doc->root);
+        if (FAILED(hr)) {
+            ::close(fd);
+            return hr;
+        }
+        bytes = std::vector<uint8_t>();
+        doc->root->mtime = doc->root->ctime = fromTimespec(st.st_mtim);
+        doc->backing = std::make_unique<FileBacking>(resolved(path), fd, false);
+        doc->rootName = pwcsName;
+        doc->writable = write;
+        IStorage* stg = newRootStorage(doc, grfMode);
+        if (!stg) {
+            doc->closeRoot();
+            return STG_E_INSUFFICIENTMEMORY;
+        }
+        *ppstgOpen = stg;
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+}
+
+HRESULT StgIsStorageFile(const OLECHAR* pwcsName)
+{
+    if (!pwcsName) return STG_E_INVALIDNAME;
+    std::string path = pathOf(pwcsName);
+    if (path.empty()) return STG_E_INVALIDNAME;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errnoToHr(errno, path);
+    uint8_t head[512];
+    size_t got = 0;
+    while (got < sizeof head) {
+        ssize_t r = ::pread(fd, head + got, sizeof head - got, off_t(got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += size_t(r);
+    }
+    ::close(fd);
+    return checkHeader(head, got) == S_OK ? S_OK : S_FALSE;
+}
+
+HRESULT StgCreateDocfileOnILockBytes(ILockBytes* plkbyt, DWORD grfMode, DWORD, IStorage** ppstgOpen)
+{
+    if (!ppstgOpen) return STG_E_INVALIDPOINTER;
+    *ppstgOpen = nullptr;
+    if (!plkbyt) return STG_E_INVALIDPOINTER;
+    if (HRESULT hr = checkRootMode(grfMode, true); FAILED(hr)) return hr;
+    try {
+        if (!(grfMode & STGM_CREATE)) {
+            STATSTG st;
+            std::memset(&st, 0, sizeof st);
+            HRESULT hr = plkbyt->Stat(&st, STATFLAG_NONAME);
+            if (FAILED(hr)) return hr;
+            if (st.pwcsName) CoTaskMemFree(st.pwcsName);
+            if (st.cbSize.QuadPart) return STG_E_FILEALREADYEXISTS;
+        }
+        auto doc = newDocument();
+        doc->backing = std::make_unique<LockBytesBacking>(plkbyt);
+        doc->writable = true;
+        doc->dirty = true;
+        HRESULT hr = doc->flush(STGC_DEFAULT);
+        if (FAILED(hr)) {
+            doc->backing->close();
+            return hr;
+        }
+        IStorage* stg = newRootStorage(doc, grfMode);
+        if (!stg) {
+            doc->closeRoot();
+            return STG_E_INSUFFICIENTMEMORY;
+        }
+        *ppstgOpen = stg;
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+}
+
+HRESULT StgOpenStorageOnILockBytes(ILockBytes* plkbyt, IStorage* pstgPriority, DWORD grfMode, SNB snbExclude,
+                                   DWORD, IStorage** ppstgOpen)
+{
+    if (!ppstgOpen) return STG_E_INVALIDPOINTER;
+    *ppstgOpen = nullptr;
+    if (!plkbyt) return STG_E_INVALIDPOINTER;
+    if (pstgPriority || snbExclude) return STG_E_INVALIDFUNCTION;
+    if (HRESULT hr = checkRootMode(grfMode, false); FAILED(hr)) return hr;
+    try {
+        auto doc = newDocument();
+        std::vector<uint8_t> bytes;
+        HRESULT hr = readLockBytes(plkbyt, bytes);
+        if (SUCCEEDED(hr)) hr = decode(bytes.data(), bytes.size(), *doc->root);
+        if (FAILED(hr)) return hr;
+        bytes = std::vector<uint8_t>();
+        doc->backing = std::make_unique<LockBytesBacking>(plkbyt);
+        doc->writable = hasWrite(grfMode);
+        IStorage* stg = newRootStorage(doc, grfMode);
+        if (!stg) {
+            doc->closeRoot();
+            return STG_E_INSUFFICIENTMEMORY;
+        }
+        *ppstgOpen = stg;
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+}
+
+HRESULT StgIsStorageILockBytes(ILockBytes* plkbyt)
+{
+    if (!plkbyt) return STG_E_INVALIDPOINTER;
+    uint8_t head[512];
+    ULARGE_INTEGER at;
+    at.QuadPart = 0;
+    ULONG got = 0;
+    HRESULT hr = plkbyt->ReadAt(at, head, sizeof head, &got);
+    if (FAILED(hr)) return hr;
+    return checkHeader(head, std::min<size_t>(got, sizeof head)) == S_OK ? S_OK : S_FALSE;
+}

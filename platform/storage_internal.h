@@ -1,0 +1,132 @@
+// Inner parts of the structured-storage implementation: the element tree
+// kept in memory, the document that owns it and writes it back to its
+// backing (a file or an ILockBytes), and the compound-file codec.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/storage.h"
+
+namespace tvp::stg {
+
+// Upper-case form of an element name, as the compound-file format compares
+// names (one-to-one mapping of each UTF-16 unit).
+std::u16string upperName(const std::u16string& name);
+
+// Directory order of the compound-file format: shorter names first, then
+// unit by unit on the upper-case form. Keys are upper-case names.
+struct KeyLess {
+    bool operator()(const std::u16string& a, const std::u16string& b) const
+    {
+        if (a.size() != b.size()) return a.size() < b.size();
+        return a < b;
+    }
+};
+
+struct Node;
+using NodePtr = std::shared_ptr<Node>;
+
+// One element: a storage (children) or a stream (data).
+struct Node {
+    std::u16string name;
+    bool storage = false;
+    CLSID clsid{};
+    DWORD stateBits = 0;
+    FILETIME ctime{};
+    FILETIME mtime{};
+    FILETIME atime{};
+    std::vector<uint8_t> data;                          // stream bytes
+    std::map<std::u16string, NodePtr, KeyLess> children;  // key: upperName(name)
+    uint32_t openCount = 0;  // live interface objects on this element
+    bool removed = false;    // destroyed or replaced; its objects are reverted
+};
+
+// Marks a node and everything below it as removed.
+void markRemoved(Node& n);
+// True when the node or anything below it is open.
+bool anyOpen(const Node& n);
+// Deep copy (not open, not removed).
+NodePtr cloneTree(const Node& n);
+
+// The medium a document is written to.
+class Backing {
+public:
+    virtual ~Backing() = default;
+    // Replaces the whole content by bytes.
+    virtual HRESULT write(const uint8_t* bytes, size_t size, DWORD commitFlags) = 0;
+    // Ends the use of the medium (unlock, delete on release, release).
+    virtual void close() = 0;
+};
+
+// The tree of one compound file while its root storage is open.
+struct Document {
+    NodePtr root;
+    std::unique_ptr<Backing> backing;
+    std::u16string rootName;  // what Stat of the root reports
+    bool writable = false;
+    bool deleteOnRelease = false;
+    bool dirty = false;
+    bool closed = false;
+
+    // Writes the tree when writable and changed.
+    HRESULT flush(DWORD commitFlags);
+    // Called at the final Release of the root: flushes (unless the medium
+    // is to be deleted), closes the medium and reverts every open object.
+    void closeRoot();
+};
+using DocumentPtr = std::shared_ptr<Document>;
+
+// A new root storage object over a document (reference count 1).
+IStorage* newRootStorage(const DocumentPtr& doc, DWORD mode);
+
+// Interface ids under which the objects of this implementation hand out
+// themselves (with a reference), so that copies between them can work on
+// the trees directly.
+inline constexpr IID IID_TvStorageImpl = {0xB265B0E1, 0xF5A8, 0x43C3, {0x96, 0x37, 0x24, 0x74, 0xFD, 0x89, 0xB3, 0x6D}};
+inline constexpr IID IID_TvStreamImpl = {0x5A890869, 0x4A9F, 0x4AC4, {0x86, 0xC0, 0x54, 0x4D, 0x1F, 0x53, 0x61, 0x81}};
+inline constexpr IID IID_TvGlobalStream = {0x84BB0AF5, 0x7F70, 0x4F5C, {0xA5, 0x43, 0xD4, 0x64, 0x4D, 0xFC, 0x6B, 0x77}};
+inline constexpr IID IID_TvGlobalLockBytes = {0x84BB0AF5, 0x7F70, 0x4F5C, {0xA5, 0x43, 0xD4, 0x64, 0x4D, 0xFC, 0x6B, 0x78}};
+
+// Fills a STATSTG name field (task memory); STG_E_INSUFFICIENTMEMORY on failure.
+HRESULT copyName(const std::u16string& name, LPOLESTR* out);
+
+// --- compound-file codec -----------------------------------------------------
+
+// Checks the fixed header: S_OK for a plausible compound-file header,
+// S_FALSE when the bytes do not start with the compound-file signature,
+// STG_E_INVALIDHEADER for a header that has it but is damaged or short.
+HRESULT checkHeader(const uint8_t* data, size_t size);
+
+// Parses a whole compound file into root (a storage node). Errors:
+// STG_E_FILEALREADYEXISTS (not a compound file), STG_E_INVALIDHEADER,
+// STG_E_DOCFILECORRUPT.
+HRESULT decode(const uint8_t* data, size_t size, Node& root);
+
+// The bytes of a compound file holding the tree below root.
+class Encoded {
+public:
+    Encoded() = default;
+    ~Encoded();
+    Encoded(const Encoded&) = delete;
+    Encoded& operator=(const Encoded&) = delete;
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    friend HRESULT encode(const Node& root, Encoded& out);
+    void* holder_ = nullptr;
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+HRESULT encode(const Node& root, Encoded& out);
+
+// --- text helpers ------------------------------------------------------------
+
+std::string toUtf8(const std::u16string& s);
+// False when s is not valid UTF-8.
+bool fromUtf8(const char* s, std::u16string& out);
+
+}  // namespace tvp::stg

@@ -1,0 +1,405 @@
+// Memory blocks and the stream and lock-bytes objects over them.
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "platform/storage_internal.h"
+
+struct TvGlobalMemory {
+    std::vector<uint8_t> bytes;
+    std::atomic<int> locks{0};
+};
+
+HGLOBAL GlobalAlloc(UINT, size_t dwBytes)
+{
+    try {
+        auto* h = new TvGlobalMemory;
+        h->bytes.resize(dwBytes);
+        return h;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+HGLOBAL GlobalReAlloc(HGLOBAL hMem, size_t dwBytes, UINT)
+{
+    if (!hMem) return nullptr;
+    try {
+        hMem->bytes.resize(dwBytes);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return hMem;
+}
+
+HGLOBAL GlobalFree(HGLOBAL hMem)
+{
+    delete hMem;
+    return nullptr;
+}
+
+size_t GlobalSize(HGLOBAL hMem)
+{
+    return hMem ? hMem->bytes.size() : 0;
+}
+
+void* GlobalLock(HGLOBAL hMem)
+{
+    if (!hMem) return nullptr;
+    ++hMem->locks;
+    return hMem->bytes.data();
+}
+
+BOOL GlobalUnlock(HGLOBAL hMem)
+{
+    if (!hMem) return FALSE;
+    int n = hMem->locks.load();
+    if (n > 0) hMem->locks = n - 1;
+    return hMem->locks > 0 ? TRUE : FALSE;
+}
+
+namespace {
+
+using namespace tvp::stg;
+
+constexpr uint64_t kMaxSize = 0xFFFFFFFFull;
+
+// The block shared by a stream and its clones, freed with the last of them
+// when asked to.
+struct SharedBlock {
+    HGLOBAL h;
+    bool deleteOnRelease;
+    ~SharedBlock()
+    {
+        if (deleteOnRelease) GlobalFree(h);
+    }
+    std::vector<uint8_t>& bytes() { return h->bytes; }
+};
+using BlockPtr = std::shared_ptr<SharedBlock>;
+
+// Writes cb bytes at pos, growing the block (zero-filled gap).
+HRESULT writeBlock(std::vector<uint8_t>& d, uint64_t pos, const void* pv, ULONG cb)
+{
+    uint64_t end = pos + cb;
+    if (end > kMaxSize) return STG_E_MEDIUMFULL;
+    try {
+        const auto* src = static_cast<const uint8_t*>(pv);
+        std::vector<uint8_t> own;
+        if (end > d.size()) {
+            if (!d.empty() && src >= d.data() && src < d.data() + d.size()) {
+                own.assign(src, src + cb);
+                src = own.data();
+            }
+            d.resize(size_t(end));
+        }
+        std::memmove(d.data() + pos, src, cb);
+    } catch (const std::bad_alloc&) {
+        return STG_E_MEDIUMFULL;
+    }
+    return S_OK;
+}
+
+class GlobalStream final : public IStream {
+public:
+    GlobalStream(BlockPtr block, uint64_t pos) : block_(std::move(block)), pos_(pos) {}
+
+    HGLOBAL handle() const { return block_->h; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream ||
+            riid == IID_TvGlobalStream) {
+            *ppv = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+
+    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override
+    {
+        if (pcbRead) *pcbRead = 0;
+        if (!pv) return STG_E_INVALIDPOINTER;
+        auto& d = block_->bytes();
+        ULONG n = 0;
+        if (pos_ < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - pos_));
+        if (n) std::memcpy(pv, d.data() + pos_, n);
+        pos_ += n;
+        if (pcbRead) *pcbRead = n;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) override
+    {
+        if (pcbWritten) *pcbWritten = 0;
+        if (!pv) return STG_E_INVALIDPOINTER;
+        if (cb == 0) return S_OK;
+        HRESULT hr = writeBlock(block_->bytes(), pos_, pv, cb);
+        if (FAILED(hr)) return hr;
+        pos_ += cb;
+        if (pcbWritten) *pcbWritten = cb;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPos) override
+    {
+        __int128 base;
+        switch (origin) {
+        case STREAM_SEEK_SET: base = 0; break;
+        case STREAM_SEEK_CUR: base = pos_; break;
+        case STREAM_SEEK_END: base = block_->bytes().size(); break;
+        default: return STG_E_INVALIDFUNCTION;
+        }
+        __int128 target = base + move.QuadPart;
+        if (target < 0 || target > __int128(kMaxSize)) return STG_E_INVALIDFUNCTION;
+        pos_ = uint64_t(target);
+        if (newPos) newPos->QuadPart = pos_;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override
+    {
+        if (size.QuadPart > kMaxSize) return STG_E_MEDIUMFULL;
+        try {
+            block_->bytes().resize(size_t(size.QuadPart));
+        } catch (const std::bad_alloc&) {
+            return STG_E_MEDIUMFULL;
+        }
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
+                                     ULARGE_INTEGER* pcbWritten) override
+    {
+        if (pcbRead) pcbRead->QuadPart = 0;
+        if (pcbWritten) pcbWritten->QuadPart = 0;
+        if (!pstm) return STG_E_INVALIDPOINTER;
+        auto& d = block_->bytes();
+        uint64_t n = pos_ < d.size() ? std::min<uint64_t>(cb.QuadPart, d.size() - pos_) : 0;
+        const uint8_t* src = d.data() + (pos_ < d.size() ? pos_ : 0);
+        // A target on the same block could move the bytes being copied.
+        std::vector<uint8_t> own;
+        void* other = nullptr;
+        if (n && SUCCEEDED(pstm->QueryInterface(IID_TvGlobalStream, &other)) && other) {
+            auto* gs = static_cast<GlobalStream*>(static_cast<IStream*>(other));
+            bool same = gs->block_->h == block_->h;
+            gs->Release();
+            if (same) {
+                try {
+                    own.assign(src, src + n);
+                } catch (const std::bad_alloc&) {
+                    return STG_E_INSUFFICIENTMEMORY;
+                }
+                src = own.data();
+            }
+        }
+        uint64_t written = 0;
+        HRESULT hr = S_OK;
+        while (written < n) {
+            ULONG chunk = ULONG(std::min<uint64_t>(n - written, 1u << 30));
+            ULONG w = 0;
+            hr = pstm->Write(src + written, chunk, &w);
+            written += w;
+            if (FAILED(hr) || w < chunk) break;
+        }
+        pos_ += n;
+        if (pcbRead) pcbRead->QuadPart = n;
+        if (pcbWritten) pcbWritten->QuadPart = written;
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Revert() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
+    {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
+    {
+        return STG_E_INVALIDFUNCTION;
+    }
+
+    // A memory stream has no name and no times.
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* st, DWORD) override
+    {
+        if (!st) return STG_E_INVALIDPOINTER;
+        std::memset(st, 0, sizeof *st);
+        st->type = STGTY_STREAM;
+        st->cbSize.QuadPart = block_->bytes().size();
+        st->grfMode = STGM_READWRITE;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Clone(IStream** ppstm) override
+    {
+        if (!ppstm) return STG_E_INVALIDPOINTER;
+        *ppstm = new (std::nothrow) GlobalStream(block_, pos_);
+        return *ppstm ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    ~GlobalStream() = default;
+    std::atomic<ULONG> refs_{1};
+    BlockPtr block_;
+    uint64_t pos_;
+};
+
+class GlobalLockBytes final : public ILockBytes {
+public:
+    explicit GlobalLockBytes(BlockPtr block) : block_(std::move(block)) {}
+
+    HGLOBAL handle() const { return block_->h; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_ILockBytes || riid == IID_TvGlobalLockBytes) {
+            *ppv = static_cast<ILockBytes*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+
+    HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER off, void* pv, ULONG cb, ULONG* pcbRead) override
+    {
+        if (pcbRead) *pcbRead = 0;
+        if (!pv) return STG_E_INVALIDPOINTER;
+        auto& d = block_->bytes();
+        ULONG n = 0;
+        if (off.QuadPart < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - off.QuadPart));
+        if (n) std::memcpy(pv, d.data() + off.QuadPart, n);
+        if (pcbRead) *pcbRead = n;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE WriteAt(ULARGE_INTEGER off, const void* pv, ULONG cb, ULONG* pcbWritten) override
+    {
+        if (pcbWritten) *pcbWritten = 0;
+        if (!pv) return STG_E_INVALIDPOINTER;
+        if (cb == 0) return S_OK;
+        HRESULT hr = writeBlock(block_->bytes(), off.QuadPart, pv, cb);
+        if (FAILED(hr)) return hr;
+        if (pcbWritten) *pcbWritten = cb;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Flush() override { return S_OK; }
+
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER cb) override
+    {
+        if (cb.QuadPart > kMaxSize) return STG_E_MEDIUMFULL;
+        try {
+            block_->bytes().resize(size_t(cb.QuadPart));
+        } catch (const std::bad_alloc&) {
+            return STG_E_MEDIUMFULL;
+        }
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
+    {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
+    {
+        return STG_E_INVALIDFUNCTION;
+    }
+
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* st, DWORD) override
+    {
+        if (!st) return STG_E_INVALIDPOINTER;
+        std::memset(st, 0, sizeof *st);
+        st->type = STGTY_LOCKBYTES;
+        st->cbSize.QuadPart = block_->bytes().size();
+        st->grfMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+        return S_OK;
+    }
+
+private:
+    ~GlobalLockBytes() = default;
+    std::atomic<ULONG> refs_{1};
+    BlockPtr block_;
+};
+
+BlockPtr makeBlock(HGLOBAL h, BOOL fDeleteOnRelease)
+{
+    bool own = false;
+    if (!h) {
+        h = GlobalAlloc(GMEM_MOVEABLE, 0);
+        if (!h) return nullptr;
+        own = true;
+    }
+    try {
+        return std::shared_ptr<SharedBlock>(new SharedBlock{h, fDeleteOnRelease != 0});
+    } catch (const std::bad_alloc&) {
+        if (own) GlobalFree(h);
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+HRESULT CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, IStream** ppstm)
+{
+    if (!ppstm) return E_INVALIDARG;
+    *ppstm = nullptr;
+    BlockPtr block = makeBlock(hGlobal, fDeleteOnRelease);
+    if (!block) return E_OUTOFMEMORY;
+    *ppstm = new (std::nothrow) GlobalStream(block, 0);
+    return *ppstm ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT GetHGlobalFromStream(IStream* pstm, HGLOBAL* phglobal)
+{
+    if (!pstm || !phglobal) return E_INVALIDARG;
+    *phglobal = nullptr;
+    void* p = nullptr;
+    if (FAILED(pstm->QueryInterface(IID_TvGlobalStream, &p)) || !p) return E_INVALIDARG;
+    auto* gs = static_cast<GlobalStream*>(static_cast<IStream*>(p));
+    *phglobal = gs->handle();
+    gs->Release();
+    return S_OK;
+}
+
+HRESULT CreateILockBytesOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, ILockBytes** pplkbyt)
+{
+    if (!pplkbyt) return E_INVALIDARG;
+    *pplkbyt = nullptr;
+    BlockPtr block = makeBlock(hGlobal, fDeleteOnRelease);
+    if (!block) return E_OUTOFMEMORY;
+    *pplkbyt = new (std::nothrow) GlobalLockBytes(block);
+    return *pplkbyt ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT GetHGlobalFromILockBytes(ILockBytes* plkbyt, HGLOBAL* phglobal)
+{
+    if (!plkbyt || !phglobal) return E_INVALIDARG;
+    *phglobal = nullptr;
+    void* p = nullptr;
+    if (FAILED(plkbyt->QueryInterface(IID_TvGlobalLockBytes, &p)) || !p) return E_INVALIDARG;
+    auto* lb = static_cast<GlobalLockBytes*>(static_cast<ILockBytes*>(p));
+    *phglobal = lb->handle();
+    lb->Release();
+    return S_OK;
+}
