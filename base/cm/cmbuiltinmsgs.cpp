@@ -7,6 +7,8 @@
 // The texts are kept exactly as the host shows them (spellings included).
 #include "base/cm/cmbuiltinmsgs.h"
 
+#include "base/cm/cmmsgtab.h"
+
 const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {0, 2, 0, u"Interner Fehler"},
     {100, 2, 0, u"File %s konnte nicht geöffnet werden"},
@@ -97,3 +99,9 @@ const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {1301, 2, 0, u"ACX Error %i"},
     {1302, 1, 0, u"ACX Warning %i"},
 };
+
+CmMsgTable* cmBuiltinMsgTable()
+{
+    static CmMemoryMsgTable* table = new CmMemoryMsgTable(g_cmBuiltinMsgEntries, kCmBuiltinMsgCount);
+    return table;
+}

@@ -2,5 +2,10 @@
 #pragma once
 #include "base/cm/cmmsgentry.h"
 
+class CmMsgTable;
+
 constexpr std::size_t kCmBuiltinMsgCount = 88;
 extern const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount];
+
+// The table over those entries; built on first use, lives until the process ends.
+CmMsgTable* cmBuiltinMsgTable();

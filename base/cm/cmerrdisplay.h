@@ -1,0 +1,48 @@
+// The host's error-display interfaces, as the message output reaches them by
+// QueryInterface on the object the host hands over. Two generations exist;
+// the output prefers the current one and falls back to the older one.
+//
+// Levels passed to a display: 0 info, 1 warning, 2 error, 3 safety.
+// Output modes answered by GetMsgLevel: 0 level word and number only,
+// 1 with the context name, 2 with the text, 3 text without level word,
+// 4 text only (the handler's modes 0, 1, 2, 4, 3).
+#pragma once
+#include "platform/com.h"
+#include "platform/wintypes.h"
+
+// Record of the extended call: sixteen 32-bit words on the original 32-bit
+// platform (the three texts are pointers, so the record is larger here).
+struct CmErrorDisplayRecord {
+    LONG position;       // the reporter's position word
+    LONG msgId;          // message id
+    LONG column;         // position - line start + 1 when both are set, else 0
+    LONG helpId;
+    LONG context[4];     // context words of the output
+    LONG level;          // host level code
+    LONG reserved[4];    // always 0
+    BSTR sourceName;
+    BSTR text;
+    BSTR moduleText;
+};
+
+// Current display interface {298814A7-CF1F-40C5-AD41-9E996C3DA999}.
+struct IErrorDisplayEx : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE ShowMessage(BSTR text, LONG level, LONG helpId, BSTR moduleText) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ShowMessageExt(CmErrorDisplayRecord record) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetExtendedOutput(LONG* extended) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMsgLevel(LONG* mode, LONG* flag) = 0;
+};
+
+// Older display interface {E09CA320-29C7-11D6-BE41-0001029AEE50}.
+struct IErrorDisplay : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE ShowMessage(BSTR text, LONG level, LONG helpId, BSTR moduleText) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMsgLevel(LONG* mode, LONG* flag) = 0;
+};
+
+inline constexpr IID IID_IErrorDisplayEx = {
+    0x298814A7, 0xCF1F, 0x40C5, {0xAD, 0x41, 0x9E, 0x99, 0x6C, 0x3D, 0xA9, 0x99}};
+inline constexpr IID IID_IErrorDisplay = {
+    0xE09CA320, 0x29C7, 0x11D6, {0xBE, 0x41, 0x00, 0x01, 0x02, 0x9A, 0xEE, 0x50}};
+
+TV_DECLARE_IID(IErrorDisplayEx, IID_IErrorDisplayEx);
+TV_DECLARE_IID(IErrorDisplay, IID_IErrorDisplay);

@@ -1,0 +1,88 @@
+// Message outputs: where the handler's finished texts go.
+//
+//  - CmIfErrorDisplayMsgOut: the host's error display (see cmerrdisplay.h);
+//    also tells the handler which output mode the host wants.
+//  - CmMsgOut_StdErr: standard error, UTF-8, one line per message.
+//
+// Levels handed to an output: 0 info, 1 warning, 2 error, 3 safety. The host
+// display receives 0, 1 and 3 as they are and 2 for every other level.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "base/cm/cmmsgtypes.h"
+#include "co/tvwstring.h"
+#include "platform/com.h"
+
+class CmMsgOut {
+public:
+    virtual ~CmMsgOut();
+    virtual void msgOut(const WString& text, uint32_t level, uint32_t helpId,
+                        const WString& moduleText) = 0;
+    virtual void msgOutExt(const WString& text, uint32_t level, uint32_t helpId,
+                           const WString& moduleText, uint32_t position, uint32_t msgId) = 0;
+};
+
+// Host level code of a handler level.
+uint32_t cmHostLevel(uint32_t level);
+// Handler output mode of a host display mode (0-4 -> 0, 1, 2, 4, 3; else 0).
+uint32_t cmModeFromHost(int32_t hostMode);
+
+class CmIfErrorDisplayMsgOut : public CmMsgOut {
+public:
+    explicit CmIfErrorDisplayMsgOut(IUnknown* display = nullptr);
+    ~CmIfErrorDisplayMsgOut() override;
+    CmIfErrorDisplayMsgOut(const CmIfErrorDisplayMsgOut&) = delete;
+    CmIfErrorDisplayMsgOut& operator=(const CmIfErrorDisplayMsgOut&) = delete;
+
+    // Replaces the display (reference counted); null also clears the context
+    // words, the line start and the source name.
+    void setErrorDisplay(IUnknown* display);
+    IUnknown* errorDisplay() const { return m_display; }
+
+    // Asks the display for its output mode. out->mode gets the mapped mode;
+    // out->flags is 0, or 1 when askExtended and the current interface
+    // answers GetExtendedOutput with a non-zero value. hostFlag (may be null)
+    // gets the host's flag != 0. True when an interface answered with success.
+    bool getMsgLevel(CmMsgLevel* out, bool* hostFlag, bool askExtended);
+
+    // Message to the current interface, else the older one; an empty text is
+    // only traced. Without any interface the message is only traced.
+    void msgOut(const WString& text, uint32_t level, uint32_t helpId,
+                const WString& moduleText) override;
+    // Extended record; only the current interface receives it.
+    void msgOutExt(const WString& text, uint32_t level, uint32_t helpId, const WString& moduleText,
+                   uint32_t position, uint32_t msgId) override;
+
+    // Carried into extended records as they are.
+    void setContextWords(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3);
+    void setLineStart(uint32_t lineStart) { m_lineStart = lineStart; }
+    void setSourceName(const WString& name);
+
+private:
+    void clearContext();
+
+    IUnknown* m_display = nullptr;
+    uint32_t m_context[4] = {0, 0, 0, 0};
+    uint32_t m_lineStart = 0;
+    std::u16string m_sourceName;
+};
+
+class CmMsgOut_StdErr : public CmMsgOut {
+public:
+    // Writes to `stream` (standard error by default).
+    explicit CmMsgOut_StdErr(std::FILE* stream = nullptr) : m_stream(stream) {}
+
+    // The text and a line end; level, help id and module text are not written.
+    void msgOut(const WString& text, uint32_t level, uint32_t helpId,
+                const WString& moduleText) override;
+    // "Extended Error <id>: " in front of the text.
+    void msgOutExt(const WString& text, uint32_t level, uint32_t helpId, const WString& moduleText,
+                   uint32_t position, uint32_t msgId) override;
+
+    // The process-wide instance, the handler's default output.
+    static CmMsgOut_StdErr& instance();
+
+private:
+    std::FILE* m_stream;
+};

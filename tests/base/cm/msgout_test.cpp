@@ -1,0 +1,280 @@
+// Message outputs: the host's error display (both interface generations) and
+// standard error.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/cm/cmbuiltinmsgs.h"
+#include "base/cm/cmerrdisplay.h"
+#include "base/cm/cmmsghdl.h"
+#include "base/cm/cmmsgout.h"
+#include "co/TraceApi.h"
+#include "platform/text.h"
+
+namespace {
+
+std::string utf8(BSTR b) { return b ? tvp::wideToUtf8(b, SysStringLen(b)) : std::string(); }
+
+struct Shown {
+    char iface;  // 'C' current, 'O' older
+    std::string text;
+    LONG level;
+    LONG helpId;
+    std::string module;
+};
+
+struct ShownExt {
+    CmErrorDisplayRecord rec;
+    std::string source, text, module;
+};
+
+// A host display object that offers the current and/or the older interface.
+class FakeDisplay : public IUnknown {
+public:
+    FakeDisplay(bool current, bool older) : m_offerCurrent(current), m_offerOlder(older)
+    {
+        m_cur.host = this;
+        m_old.host = this;
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        *ppv = nullptr;
+        if (riid == IID_IUnknown) *ppv = static_cast<IUnknown*>(this);
+        else if (riid == IID_IErrorDisplayEx && m_offerCurrent) *ppv = &m_cur;
+        else if (riid == IID_IErrorDisplay && m_offerOlder) *ppv = &m_old;
+        if (!*ppv) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+
+    ULONG refs = 1;
+    LONG mode = 2, flag = 0, extended = 0;
+    HRESULT levelResult = S_OK;
+    std::vector<Shown> shown;
+    std::vector<ShownExt> ext;
+
+private:
+    struct Current : IErrorDisplayEx {
+        FakeDisplay* host;
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID r, void** p) override { return host->QueryInterface(r, p); }
+        ULONG STDMETHODCALLTYPE AddRef() override { return host->AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return host->Release(); }
+        HRESULT STDMETHODCALLTYPE ShowMessage(BSTR text, LONG level, LONG helpId, BSTR module) override
+        {
+            host->shown.push_back({'C', utf8(text), level, helpId, utf8(module)});
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE ShowMessageExt(CmErrorDisplayRecord r) override
+        {
+            host->ext.push_back({r, utf8(r.sourceName), utf8(r.text), utf8(r.moduleText)});
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE GetExtendedOutput(LONG* e) override
+        {
+            *e = host->extended;
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE GetMsgLevel(LONG* m, LONG* f) override
+        {
+            *m = host->mode;
+            *f = host->flag;
+            return host->levelResult;
+        }
+    } m_cur;
+    struct Older : IErrorDisplay {
+        FakeDisplay* host;
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID r, void** p) override { return host->QueryInterface(r, p); }
+        ULONG STDMETHODCALLTYPE AddRef() override { return host->AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return host->Release(); }
+        HRESULT STDMETHODCALLTYPE ShowMessage(BSTR text, LONG level, LONG helpId, BSTR module) override
+        {
+            host->shown.push_back({'O', utf8(text), level, helpId, utf8(module)});
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE GetMsgLevel(LONG* m, LONG* f) override
+        {
+            *m = host->mode;
+            *f = host->flag;
+            return host->levelResult;
+        }
+    } m_old;
+    bool m_offerCurrent, m_offerOlder;
+};
+
+std::vector<std::string> traceMessages(const CTraceCapture& c)
+{
+    std::vector<std::string> r;
+    for (const auto& l : c.lines()) r.push_back(l.message);
+    return r;
+}
+
+}  // namespace
+
+TEST(ErrorDisplayOut, HostLevelsAndInterfaceChoice)
+{
+    FakeDisplay both(true, true), older(false, true);
+    {
+        CmIfErrorDisplayMsgOut out(&both);
+        for (uint32_t level = 0; level <= 6; ++level) out.msgOut(WString(u"t"), level, 5, WString(u"m"));
+        ASSERT_EQ(both.shown.size(), 7u);
+        const LONG expected[7] = {0, 1, 2, 3, 2, 2, 2};
+        for (int i = 0; i < 7; ++i) {
+            EXPECT_EQ(both.shown[i].iface, 'C');
+            EXPECT_EQ(both.shown[i].level, expected[i]) << i;
+        }
+        EXPECT_EQ(both.shown[0].helpId, 5);
+        EXPECT_EQ(both.shown[0].module, "m");
+
+        out.setErrorDisplay(&older);
+        out.msgOut(WString(u"Größe"), 3, 0, WString());
+        ASSERT_EQ(older.shown.size(), 1u);
+        EXPECT_EQ(older.shown[0].iface, 'O');
+        EXPECT_EQ(older.shown[0].text, "Größe");
+        EXPECT_EQ(older.shown[0].level, 3);
+        // The older interface never receives extended records.
+        out.msgOutExt(WString(u"x"), 2, 0, WString(), 10, 101);
+        EXPECT_EQ(older.shown.size(), 1u);
+        EXPECT_TRUE(older.ext.empty());
+    }
+    // Every reference taken was given back.
+    EXPECT_EQ(both.refs, 1u);
+    EXPECT_EQ(older.refs, 1u);
+}
+
+TEST(ErrorDisplayOut, ExtendedRecordAndColumnRule)
+{
+    FakeDisplay d(true, true);
+    CmIfErrorDisplayMsgOut out(&d);
+    out.setContextWords(1, 2, 3, 4);
+    out.setSourceName(WString(u"quelle.txt"));
+    out.msgOutExt(WString(u"Text"), 4, 77, WString(u"Modul"), 40, 1301);
+    out.setLineStart(30);
+    out.msgOutExt(WString(u"Text"), 1, 0, WString(), 40, 514);
+    out.msgOutExt(WString(u"Text"), 1, 0, WString(), 0, 514);
+    ASSERT_EQ(d.ext.size(), 3u);
+    const CmErrorDisplayRecord& r = d.ext[0].rec;
+    EXPECT_EQ(r.position, 40);
+    EXPECT_EQ(r.msgId, 1301);
+    EXPECT_EQ(r.column, 0);  // no line start
+    EXPECT_EQ(r.helpId, 77);
+    EXPECT_EQ(r.context[0], 1);
+    EXPECT_EQ(r.context[3], 4);
+    EXPECT_EQ(r.level, 2);
+    for (LONG w : r.reserved) EXPECT_EQ(w, 0);
+    EXPECT_EQ(d.ext[0].source, "quelle.txt");
+    EXPECT_EQ(d.ext[0].text, "Text");
+    EXPECT_EQ(d.ext[0].module, "Modul");
+    EXPECT_EQ(d.ext[1].rec.column, 11);
+    EXPECT_EQ(d.ext[1].rec.level, 1);
+    EXPECT_EQ(d.ext[2].rec.column, 0);  // no position
+    EXPECT_TRUE(d.shown.empty());
+
+    // A null display clears the context.
+    out.setErrorDisplay(nullptr);
+    out.setErrorDisplay(&d);
+    out.msgOutExt(WString(u"Text"), 1, 0, WString(), 40, 514);
+    EXPECT_EQ(d.ext.back().rec.context[0], 0);
+    EXPECT_EQ(d.ext.back().rec.column, 0);
+    EXPECT_EQ(d.ext.back().source, "");
+}
+
+TEST(ErrorDisplayOut, TraceLinesEmptyTextAndNoInterface)
+{
+    FakeDisplay none(false, false), d(true, false);
+    CTraceCapture capture;
+    CmIfErrorDisplayMsgOut out(&d);
+    out.msgOut(WString(), 2, 0, WString());
+    EXPECT_TRUE(d.shown.empty());
+    out.msgOut(WString(u"Hallo"), 0, 0, WString());
+    out.setErrorDisplay(&none);
+    out.msgOut(WString(u"Hallo"), 4, 0, WString());
+    out.msgOutExt(WString(u"Hallo"), 3, 0, WString(), 1, 2);
+    EXPECT_EQ(d.shown.size(), 1u);
+    std::vector<std::string> expected = {
+        "MessageOut (Supressed) with empty Text!!",
+        "MessageOut Info: Hallo",
+        "MessageOut Error:  (Supressed): Hallo",
+        "MessageOut Safety:  (Supressed): Hallo",
+    };
+    EXPECT_EQ(traceMessages(capture), expected);
+    EXPECT_EQ(capture.lines()[0].method, "CmIfErrorDisplayMsgOut::msgOut");
+    EXPECT_EQ(capture.lines()[3].method, "CmIfErrorDisplayMsgOut::msgOutExt");
+    EXPECT_EQ(capture.lines()[0].file, "cmifeout");
+}
+
+TEST(ErrorDisplayOut, MsgLevelFromHost)
+{
+    FakeDisplay cur(true, true), old(false, true), none(false, false);
+    CmIfErrorDisplayMsgOut out(&cur);
+    CmMsgLevel level;
+    bool hostFlag = true;
+    const uint32_t mapped[6] = {0, 1, 2, 4, 3, 0};
+    for (LONG m = 0; m < 6; ++m) {
+        cur.mode = m;
+        EXPECT_TRUE(out.getMsgLevel(&level, &hostFlag, false));
+        EXPECT_EQ(level.mode, mapped[m]) << m;
+    }
+    EXPECT_FALSE(hostFlag);
+    cur.flag = 5;
+    cur.extended = 1;
+    EXPECT_TRUE(out.getMsgLevel(&level, &hostFlag, true));
+    EXPECT_TRUE(hostFlag);
+    EXPECT_EQ(level.flags, 1u);
+    EXPECT_TRUE(out.getMsgLevel(&level, &hostFlag, false));
+    EXPECT_EQ(level.flags, 0u);
+
+    old.mode = 3;
+    old.extended = 1;
+    out.setErrorDisplay(&old);
+    EXPECT_TRUE(out.getMsgLevel(&level, nullptr, true));
+    EXPECT_EQ(level.mode, 4u);
+    EXPECT_EQ(level.flags, 0u);  // only the current interface knows extended output
+    old.levelResult = E_FAIL;
+    EXPECT_FALSE(out.getMsgLevel(&level, nullptr, true));
+
+    out.setErrorDisplay(&none);
+    EXPECT_FALSE(out.getMsgLevel(&level, nullptr, true));
+    EXPECT_EQ(level.mode, 3u);
+}
+
+TEST(ErrorDisplayOut, StandardHandlerTakesModeFromDisplay)
+{
+    FakeDisplay d(true, false);
+    d.mode = 3;  // host 3 -> text only
+    CmStdMessageHandler h(&d, WString(u"ctx"));
+    h.setMsgTable(cmBuiltinMsgTable());
+    h.setTextLibrary(nullptr);
+    EXPECT_EQ(h.msgLevel().mode, 4u);
+    EXPECT_EQ(h.contextName().u16string(), u"ctx");
+    h.report(102);
+    ASSERT_EQ(d.shown.size(), 1u);
+    EXPECT_EQ(d.shown[0].text, "Falscher ObjektTyp");
+    EXPECT_EQ(d.shown[0].level, 2);
+}
+
+TEST(StdErrOut, WritesUtf8Lines)
+{
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    CmMsgOut_StdErr out(f);
+    CmMessageHandler h(cmBuiltinMsgTable(), &out);
+    h.setTextLibrary(nullptr);
+    h.setMsgLevel(CmMsgLevel(2));
+    h.reportMsg(CmMsgKey(100, 4), CmMsgArg("a.txt"));
+    h.setMsgLevel(CmMsgLevel(2, 1));
+    h.reportMsg(CmMsgKey(403, 4), CmMsgArg("L\xE4nge")  /* narrow texts are code page 1252 */);
+    std::rewind(f);
+    std::string got;
+    char buf[256];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) got.append(buf, n);
+    std::fclose(f);
+    EXPECT_EQ(got,
+              "(4) : Fehler 100 File a.txt konnte nicht ge\xC3\xB6" "ffnet werden\n"
+              "Extended Error 403: L\xC3\xA4nge beschreibt keine physikalische Gr\xC3\xB6\xC3\x9F" "e\n");
+}
