@@ -300,7 +300,7 @@ uint32_t FsSecBootTels::readTelegram(FsBootTelegram& t)
     uint32_t count = 0;
     *this >> id >> t.number >> count;
     if (hasError()) return 1;
-    t.id = uint32_t(int32_t(id));
+    t.id = uint16_t(id);
     // Every constant takes at least its code, a blank and one character.
     if (uint64_t(count) * 3 > remaining()) {
         setError(FSSEC_EOF);
