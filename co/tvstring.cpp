@@ -473,16 +473,9 @@ String& String::operator+=(const char* t)
     return *this;
 }
 
-String& String::operator+=(char c)
+String& String::appendSlow(char c)
 {
-    uint32_t n = m_rep->len;
-    if (m_rep != &g_emptyRep && n < m_rep->sz) {
-        m_rep->s[n] = c;
-        m_rep->s[n + 1] = '\0';
-        m_rep->len = n + 1;
-        return *this;
-    }
-    m_rep = catRep(m_rep, m_rep->s, int(n), &c, 1);
+    m_rep = catRep(m_rep, m_rep->s, int(m_rep->len), &c, 1);
     return *this;
 }
 

@@ -161,7 +161,17 @@ public:
     String& operator+=(const String& y);
     String& operator+=(const SubString& y);
     String& operator+=(const char* t);
-    String& operator+=(char c);
+    String& operator+=(char c)
+    {
+        uint32_t n = m_rep->len;
+        if (n < m_rep->sz) {  // the shared empty representation has capacity 0
+            m_rep->s[n] = c;
+            m_rep->s[n + 1] = '\0';
+            m_rep->len = n + 1;
+            return *this;
+        }
+        return appendSlow(c);
+    }
     String& cat(const String& y) { return *this += y; }
     String& cat(const SubString& y) { return *this += y; }
     String& cat(const char* t) { return *this += t; }
@@ -348,6 +358,7 @@ public:
     const StrRep* rep() const { return m_rep; }
 
 private:
+    String& appendSlow(char c);
     int searchPiece(const StrPiece& x, int start) const;
     SubString view(int pos, int len);
     SubString atPiece(const StrPiece& x, int start);

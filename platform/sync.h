@@ -2,6 +2,7 @@
 // a recursive critical section and interlocked 32-bit / pointer operations.
 #pragma once
 #include <pthread.h>
+#include <sched.h>
 
 #include <cstdint>
 
@@ -50,6 +51,39 @@ public:
 
 private:
     CRITICAL_SECTION* m_cs;
+};
+
+// Non-recursive lock for very short critical regions (a few list
+// operations): an atomic flag, spinning briefly and then yielding.
+class SpinLock {
+public:
+    void lock()
+    {
+        for (int spins = 0; __atomic_exchange_n(&m_locked, true, __ATOMIC_ACQUIRE); ++spins) {
+            while (__atomic_load_n(&m_locked, __ATOMIC_RELAXED)) {
+                if (++spins > 64) {
+                    sched_yield();
+                    spins = 0;
+                }
+            }
+        }
+    }
+    bool try_lock() { return !__atomic_exchange_n(&m_locked, true, __ATOMIC_ACQUIRE); }
+    void unlock() { __atomic_store_n(&m_locked, false, __ATOMIC_RELEASE); }
+
+private:
+    bool m_locked = false;
+};
+
+class SpinLockGuard {
+public:
+    explicit SpinLockGuard(SpinLock& l) : m_l(l) { m_l.lock(); }
+    ~SpinLockGuard() { m_l.unlock(); }
+    SpinLockGuard(const SpinLockGuard&) = delete;
+    SpinLockGuard& operator=(const SpinLockGuard&) = delete;
+
+private:
+    SpinLock& m_l;
 };
 
 }  // namespace tvp

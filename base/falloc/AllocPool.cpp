@@ -61,13 +61,12 @@ CAllocPoolImpl::CAllocPoolImpl(uint32_t blockSize, uint32_t blocksPerChunk)
     m_backPtrWidth = uint32_t(kWord);
     m_slotSize = uint32_t(kWord + roundUp(m_blockSize, kWord));
     if (!g_purifyRead) readPurifyMode();
-    InitializeCriticalSection(&m_cs);
 }
 
 CAllocPoolImpl::~CAllocPoolImpl()
 {
     {
-        tvp::CriticalSectionLock lock(&m_cs);
+        tvp::SpinLockGuard lock(m_lock);
         // Chunks with blocks still in use are on no list and stay allocated:
         // their blocks may still be referenced.
         while (m_list) {
@@ -78,7 +77,6 @@ CAllocPoolImpl::~CAllocPoolImpl()
         if (m_spare) freeChunk(m_spare);
         m_spare = nullptr;
     }
-    DeleteCriticalSection(&m_cs);
 }
 
 CAllocPoolImpl::Chunk* CAllocPoolImpl::newChunk()
@@ -121,7 +119,7 @@ void CAllocPoolImpl::unlink(Chunk* c)
 void* CAllocPoolImpl::allocate(size_t size)
 {
     if (g_bypass) return ::operator new(size);
-    tvp::CriticalSectionLock lock(&m_cs);
+    tvp::SpinLockGuard lock(m_lock);
     if (!m_list) {
         if (m_spare) {
             m_list = m_spare;
@@ -152,7 +150,7 @@ void CAllocPoolImpl::deallocate(void* block)
         ::operator delete(block);
         return;
     }
-    tvp::CriticalSectionLock lock(&m_cs);
+    tvp::SpinLockGuard lock(m_lock);
     Chunk* c = *reinterpret_cast<Chunk**>(static_cast<char*>(block) - kWord);
     bool wasFull = c->freeHead == nullptr;
     *static_cast<void**>(block) = c->freeHead;
@@ -176,7 +174,7 @@ void CAllocPoolImpl::deallocate(void* block)
 
 void CAllocPoolImpl::purge()
 {
-    tvp::CriticalSectionLock lock(&m_cs);
+    tvp::SpinLockGuard lock(m_lock);
     Chunk* c = m_list;
     while (c) {
         Chunk* next = c->next;
@@ -193,7 +191,7 @@ void CAllocPoolImpl::purge()
 
 uint32_t CAllocPoolImpl::chunksWithFreeBlocks() const
 {
-    tvp::CriticalSectionLock lock(&m_cs);
+    tvp::SpinLockGuard lock(m_lock);
     uint32_t n = 0;
     for (Chunk* c = m_list; c; c = c->next) ++n;
     return n;
@@ -201,19 +199,19 @@ uint32_t CAllocPoolImpl::chunksWithFreeBlocks() const
 
 bool CAllocPoolImpl::hasSpareChunk() const
 {
-    tvp::CriticalSectionLock lock(&m_cs);
+    tvp::SpinLockGuard lock(m_lock);
     return m_spare != nullptr;
 }
 
 uint32_t CAllocPoolImpl::blocksInUse() const
 {
-    tvp::CriticalSectionLock lock(&m_cs);
+    tvp::SpinLockGuard lock(m_lock);
     return m_inUse;
 }
 
 uint32_t CAllocPoolImpl::chunkCount() const
 {
-    tvp::CriticalSectionLock lock(&m_cs);
+    tvp::SpinLockGuard lock(m_lock);
     return m_chunks;
 }
 

@@ -75,7 +75,8 @@ private:
     uint32_t m_blocksPerChunk;
     uint32_t m_backPtrWidth;
     uint32_t m_slotSize;      // back-pointer plus block, rounded for alignment
-    mutable CRITICAL_SECTION m_cs;
+    // Held only for a few pointer operations per request.
+    mutable tvp::SpinLock m_lock;
     Chunk* m_list = nullptr;  // chunks that have at least one free block
     Chunk* m_spare = nullptr; // a chunk whose blocks are all free
     uint32_t m_chunks = 0;

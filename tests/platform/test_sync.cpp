@@ -67,3 +67,23 @@ TEST(Sync, InterlockedOperations)
     for (auto& t : threads) t.join();
     EXPECT_EQ(shared, 40000);
 }
+
+TEST(Sync, SpinLockExcludes)
+{
+    tvp::SpinLock lock;
+    EXPECT_TRUE(lock.try_lock());
+    EXPECT_FALSE(lock.try_lock());  // not recursive
+    lock.unlock();
+
+    long counter = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                tvp::SpinLockGuard g(lock);
+                ++counter;
+            }
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(counter, 80000);
+}
