@@ -146,6 +146,8 @@ CmMsgArg::CmMsgArg(const char* narrowText)
 CmMsgArg::CmMsgArg(int32_t value)
     : m_bits(static_cast<uint32_t>(value)), m_type(Integer) {}
 
+CmMsgArg::CmMsgArg(uint32_t value) : m_bits(value), m_type(Integer) {}
+
 CmMsgArg::CmMsgArg(double value) : m_type(Double) { std::memcpy(&m_bits, &value, sizeof value); }
 
 CmMsgArg::CmMsgArg(const char16_t* wideText) : m_type(Text), m_wideText(wideText) {}

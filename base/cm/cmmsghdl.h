@@ -41,6 +41,7 @@ public:
     CmMsgArg() = default;
     explicit CmMsgArg(const char* narrowText);
     explicit CmMsgArg(int32_t value);
+    explicit CmMsgArg(uint32_t value);  // the same 32 bits as an integer argument
     explicit CmMsgArg(double value);
     // A UTF-16 text that must outlive the argument.
     explicit CmMsgArg(const char16_t* wideText);

@@ -100,7 +100,7 @@ TEST(MessageHandler, GoldenTextPerMode)
     // ACX error codes fill the integer marker.
     EXPECT_EQ(f.send(2, 1301, 0, CmMsgArg(int32_t(7))), "Fehler 1301 ACX Error 7");
     EXPECT_EQ(f.send(2, 1302, 0, CmMsgArg(int32_t(-3))), "Warnung 1302 ACX Warning -3");
-    EXPECT_EQ(f.send(4, 1300, 0, CmMsgArg(int32_t(12))), "ACX Fatal Error 12");
+    EXPECT_EQ(f.send(4, 1300, 0, CmMsgArg(0xFFFFFFF4u)), "ACX Fatal Error -12");
     f.h.report(1301, CmMsgArg(int32_t(7)));
     EXPECT_EQ(f.out.last(), "ACX Error 7");
 }
