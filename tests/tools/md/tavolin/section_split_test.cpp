@@ -1,6 +1,8 @@
 // Splitting description sources into their temporary section streams.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -461,6 +463,38 @@ TEST(SectionSplit, ScannerClassesOfSeveralGrammarsCoexist)
     // The section scanner still works in a unit that declared another one.
     Split s("CONFIGS END_CONFIGS");
     EXPECT_EQ(s.result, 0);
+}
+
+}  // namespace
+
+namespace {
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+TEST(SectionSplit, ExamplesSplitCleanlyAndTogetherUseEverySection)
+{
+    const struct { const char* file; int kind; } examples[] = {
+        {"axis.tos", 1}, {"encoder.tos", 2}, {"motion.tps", 4}, {"controller.dvs", 5},
+    };
+    uint32_t seen[MdSectionBisonParser::GroupCount] = {};
+    bool implementation = false;
+    for (const auto& e : examples) {
+        const std::string src = readFile(std::string(TV_SOURCE_DIR) + "/examples/" + e.file);
+        ASSERT_FALSE(src.empty()) << e.file;
+        Split s(src);
+        EXPECT_EQ(s.result, 0) << e.file;
+        EXPECT_TRUE(s.messages.records.empty()) << e.file;
+        EXPECT_EQ(s.head().kind, e.kind) << e.file;
+        for (int g = 0; g < MdSectionBisonParser::GroupCount; ++g)
+            seen[g] += s.splitter.occurrences(MdSectionBisonParser::Group(g));
+        implementation |= s.stream("sysfkt_tmp").find("END_IMPLEMENTATION") != std::string::npos;
+    }
+    for (int g = 0; g < MdSectionBisonParser::GroupCount; ++g) EXPECT_NE(seen[g], 0u) << "group " << g;
+    EXPECT_TRUE(implementation);
 }
 
 }  // namespace
