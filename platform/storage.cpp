@@ -235,7 +235,7 @@ public:
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override
     {
         if (pcbRead) *pcbRead = 0;
-        if (!pv) return STG_E_INVALIDPOINTER;
+        if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (HRESULT hr = alive(); FAILED(hr)) return hr;
         if (!hasRead(mode_)) return STG_E_ACCESSDENIED;
         const auto& d = node_->data;
@@ -250,7 +250,7 @@ public:
     HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) override
     {
         if (pcbWritten) *pcbWritten = 0;
-        if (!pv) return STG_E_INVALIDPOINTER;
+        if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (HRESULT hr = alive(); FAILED(hr)) return hr;
         if (!hasWrite(mode_)) return STG_E_ACCESSDENIED;
         if (cb == 0) return S_OK;

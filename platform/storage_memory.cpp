@@ -131,7 +131,7 @@ public:
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override
     {
         if (pcbRead) *pcbRead = 0;
-        if (!pv) return STG_E_INVALIDPOINTER;
+        if (!pv && cb) return STG_E_INVALIDPOINTER;
         auto& d = block_->bytes();
         ULONG n = 0;
         if (pos_ < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - pos_));
@@ -144,7 +144,7 @@ public:
     HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) override
     {
         if (pcbWritten) *pcbWritten = 0;
-        if (!pv) return STG_E_INVALIDPOINTER;
+        if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (cb == 0) return S_OK;
         HRESULT hr = writeBlock(block_->bytes(), pos_, pv, cb);
         if (FAILED(hr)) return hr;
@@ -284,7 +284,7 @@ public:
     HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER off, void* pv, ULONG cb, ULONG* pcbRead) override
     {
         if (pcbRead) *pcbRead = 0;
-        if (!pv) return STG_E_INVALIDPOINTER;
+        if (!pv && cb) return STG_E_INVALIDPOINTER;
         auto& d = block_->bytes();
         ULONG n = 0;
         if (off.QuadPart < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - off.QuadPart));
@@ -296,7 +296,7 @@ public:
     HRESULT STDMETHODCALLTYPE WriteAt(ULARGE_INTEGER off, const void* pv, ULONG cb, ULONG* pcbWritten) override
     {
         if (pcbWritten) *pcbWritten = 0;
-        if (!pv) return STG_E_INVALIDPOINTER;
+        if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (cb == 0) return S_OK;
         HRESULT hr = writeBlock(block_->bytes(), off.QuadPart, pv, cb);
         if (FAILED(hr)) return hr;
