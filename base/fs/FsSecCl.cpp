@@ -306,6 +306,10 @@ uint32_t FsSecCl::setSize(uint32_t size)
     flush();
     if (m_error) return 1;
     if (!m_pStream) return 9;
+    if (!(m_flags & FS_MODE_WRITE)) {
+        setError(FSSEC_NOT_WRITABLE);
+        return 1;
+    }
     ULARGE_INTEGER ul;
     ul.QuadPart = size;
     if (FAILED(m_pStream->SetSize(ul))) {

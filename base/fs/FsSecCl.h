@@ -120,8 +120,8 @@ public:
     // Back to position 0.
     void reset() { seek(0, 0); }
     // Truncates or extends the section; the position becomes the new end.
-    // 0 success, 1 an error is set or the stream call failed (error 16),
-    // 9 no stream.
+    // 0 success, 1 an error is set, the section is read-only (error 14) or
+    // the stream call failed (error 16), 9 no stream.
     uint32_t setSize(uint32_t size);
 
     // --- raw bytes (both modes) ---
