@@ -27,23 +27,37 @@ constexpr int kMaxDepth = 1024;
 
 void quietLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
-// libgsf once per process; its complaints about damaged files are not
-// printed: the caller gets an error code instead.
 void initGsf()
 {
     static std::once_flag once;
-    std::call_once(once, [] {
-        gsf_init();
-        g_log_set_handler("libgsf:msole",
-                          GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
-                                         G_LOG_LEVEL_DEBUG | G_LOG_LEVEL_CRITICAL),
-                          quietLog, nullptr);
-        g_log_set_handler("libgsf",
-                          GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
-                                         G_LOG_LEVEL_DEBUG | G_LOG_LEVEL_CRITICAL),
-                          quietLog, nullptr);
-    });
+    std::call_once(once, [] { gsf_init(); });
 }
+
+// libgsf reports damaged files through warnings of the default log domain;
+// while it works for us they are not printed (the caller gets an error
+// code instead).
+class QuietGsf {
+public:
+    QuietGsf()
+    {
+        initGsf();
+        const auto levels = GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
+                                           G_LOG_LEVEL_DEBUG | G_LOG_LEVEL_CRITICAL);
+        plain_ = g_log_set_handler(nullptr, levels, quietLog, nullptr);
+        msole_ = g_log_set_handler("libgsf:msole", levels, quietLog, nullptr);
+    }
+    ~QuietGsf()
+    {
+        g_log_remove_handler(nullptr, plain_);
+        g_log_remove_handler("libgsf:msole", msole_);
+    }
+    QuietGsf(const QuietGsf&) = delete;
+    QuietGsf& operator=(const QuietGsf&) = delete;
+
+private:
+    guint plain_;
+    guint msole_;
+};
 
 uint16_t le16(const uint8_t* p)
 {
@@ -197,7 +211,7 @@ HRESULT decode(const uint8_t* data, size_t size, Node& root)
     HRESULT hr = checkHeader(data, size);
     if (hr == S_FALSE) return STG_E_FILEALREADYEXISTS;
     if (FAILED(hr)) return hr;
-    initGsf();
+    QuietGsf quiet;
     GsfInput* input = gsf_input_memory_new(data, gsf_off_t(size), FALSE);
     if (!input) return STG_E_INSUFFICIENTMEMORY;
     GError* err = nullptr;
@@ -223,7 +237,7 @@ Encoded::~Encoded()
 
 HRESULT encode(const Node& root, Encoded& out)
 {
-    initGsf();
+    QuietGsf quiet;
     if (out.holder_) {
         g_object_unref(static_cast<GsfOutput*>(out.holder_));
         out.holder_ = nullptr;
