@@ -1,0 +1,284 @@
+// Section manager over a memory storage: opening by name and mode, closing
+// with write, sub-storages, lending, renaming, destroying and copying.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/fs/FsSectMan.h"
+#include "base/fs/FsSecClMem.h"
+
+namespace {
+
+// A manager over a new, writable memory storage.
+struct MemMan {
+    ComPtr<IStorage> stg;
+    FsSectMan* man = nullptr;
+    MemMan()
+    {
+        EXPECT_TRUE(fsCreateMemStorage(&stg));
+        man = new FsSectMan(stg);
+    }
+    ~MemMan() { delete man; }
+};
+
+// A section class whose write result and read result can be chosen.
+struct ProbeSec : FsSecCl {
+    static uint32_t writeResult;
+    static uint32_t readResult;
+    static int reads;
+    uint32_t read() override
+    {
+        ++reads;
+        return readResult;
+    }
+    uint32_t write() override { return writeResult; }
+    uint32_t typeId() const override { return 99; }
+};
+uint32_t ProbeSec::writeResult = 0;
+uint32_t ProbeSec::readResult = 0;
+int ProbeSec::reads = 0;
+
+std::string readAll(FsSectMan& m, const char* name)
+{
+    FsSecCl* s = nullptr;
+    if (m.openSect(name, &s, 0) != FS_OK) return "<closed>";
+    std::string out(s->getSize(), '\0');
+    if (!out.empty()) s->readBytes(&out[0], uint32_t(out.size()));
+    m.CloseSect(name);
+    return out;
+}
+
+}  // namespace
+
+TEST(FsSectMan, OpenModesAndCreation)
+{
+    MemMan m;
+    ASSERT_TRUE(m.man->isWritable());
+    FsSecCl* s = nullptr;
+    EXPECT_EQ(uint32_t(FS_NOT_FOUND), m.man->openSect("header", &s, 0));
+    EXPECT_EQ(nullptr, s);
+    s = m.man->getSect("header", FS_MODE_WRITE);
+    ASSERT_NE(nullptr, s);
+    *s << int32_t(3);
+    s->putNewLine();
+    EXPECT_EQ(uint32_t(FS_EXISTS), m.man->openSect("header", &s, FS_MODE_CREATE));
+    EXPECT_EQ(uint32_t(FS_EXISTS), m.man->openSect("HEADER", &s, FS_MODE_CREATE));  // names fold in the storage
+    // Asked again with another write mode: refused; with the same: returned at 0.
+    EXPECT_EQ(uint32_t(FS_LENT), m.man->openSect("header", &s, 0));
+    FsSecCl* again = nullptr;
+    EXPECT_EQ(uint32_t(FS_OK), m.man->openSect("header", &again, FS_MODE_WRITE));
+    EXPECT_EQ(0u, again->tell());
+    EXPECT_EQ(uint32_t(FS_OK), m.man->CloseSect("header"));
+    EXPECT_EQ(uint32_t(FS_OK), m.man->CloseSect("header"));  // not open: 0
+    EXPECT_EQ(uint32_t(FS_NOT_FOUND), m.man->CloseSect("nothing"));
+    EXPECT_EQ(std::string("3\r\n"), readAll(*m.man, "header"));
+
+    EXPECT_EQ(1u, m.man->getType("header"));
+    EXPECT_EQ(2u, m.man->getType("nothing"));
+    EXPECT_EQ(3u, m.man->GetSize("header"));
+    EXPECT_TRUE(m.man->isEmpty("nothing"));
+
+    // A read-only manager over the same storage refuses writing.
+    FsSectMan ro(nullptr);
+    EXPECT_EQ(uint32_t(FS_NO_STORAGE), ro.openSect("header", &s, 0));
+}
+
+TEST(FsSectMan, SectionClassesReadAndWrite)
+{
+    MemMan m;
+    auto factory = [] { return static_cast<FsSecCl*>(new ProbeSec()); };
+    FsSecCl* s = m.man->getSect("probe", FS_MODE_WRITE, factory);
+    ASSERT_NE(nullptr, s);
+    EXPECT_EQ(99u, s->typeId());
+    *s << "data";
+    // A failing write keeps the section open.
+    ProbeSec::writeResult = 21;
+    EXPECT_EQ(21u, m.man->CloseSect("probe"));
+    ProbeSec::writeResult = 0;
+    EXPECT_EQ(uint32_t(FS_OK), m.man->CloseSect(s));
+    EXPECT_EQ(uint32_t(FS_UNKNOWN_OBJECT), m.man->CloseSect(s));
+
+    // A section whose read fails is not handed out.
+    ProbeSec::reads = 0;
+    ProbeSec::readResult = 27;
+    EXPECT_EQ(27u, m.man->openSect("probe", &s, 0, factory));
+    EXPECT_EQ(nullptr, s);
+    EXPECT_EQ(1, ProbeSec::reads);
+    ProbeSec::readResult = 0;
+    EXPECT_EQ(uint32_t(FS_OK), m.man->openSect("probe", &s, 0, factory));
+    EXPECT_EQ(2, ProbeSec::reads);
+    m.man->CloseAll();
+}
+
+TEST(FsSectMan, SubStoragesAndEnumeration)
+{
+    MemMan m;
+    FsSectMan* code = m.man->getDir("code", FS_MODE_WRITE);
+    ASSERT_NE(nullptr, code);
+    FsSecCl* s = code->getSect("data", FS_MODE_WRITE);
+    ASSERT_NE(nullptr, s);
+    *s << "inner";
+    FsSectMan* same = nullptr;
+    EXPECT_EQ(uint32_t(FS_OK), m.man->OpenDir("code", &same, FS_MODE_WRITE));
+    EXPECT_EQ(code, same);
+    EXPECT_EQ(uint32_t(FS_LENT), m.man->OpenDir("code", &same, 0));
+    FsSectMan own;
+    FsSectMan* adopt = &own;
+    EXPECT_EQ(uint32_t(FS_ALREADY_OPEN), m.man->OpenDir("code", &adopt, FS_MODE_ADOPT | FS_MODE_WRITE));
+    EXPECT_EQ(uint32_t(FS_OK), m.man->CloseDir(code));
+
+    // Adopting the caller's object: the manager owns it afterwards.
+    FsSectMan* mine = new FsSectMan();
+    FsSectMan* out = mine;
+    EXPECT_EQ(uint32_t(FS_OK), m.man->OpenDir("code", &out, FS_MODE_ADOPT | FS_MODE_WRITE));
+    EXPECT_EQ(mine, out);
+    EXPECT_EQ(1u, mine->getType("data"));
+    EXPECT_EQ(std::string("inner"), readAll(*mine, "data"));
+    EXPECT_EQ(uint32_t(FS_OK), m.man->CloseDir("code"));
+
+    m.man->getSect("b", FS_MODE_WRITE);
+    m.man->getSect("a", FS_MODE_WRITE);
+    m.man->getDir("z", FS_MODE_WRITE);
+    EXPECT_EQ(uint32_t(FS_OK), m.man->CloseAll());
+    String n;
+    std::string names;
+    for (bool first = true; m.man->nextSect(n, first) == 0; first = false) names += std::string(n.chars()) + ",";
+    for (bool first = true; m.man->nextDir(n, first) == 0; first = false) names += std::string(n.chars()) + "/";
+    EXPECT_EQ("a,b,code/z/", names);
+    EXPECT_EQ(0u, m.man->getType("z"));
+}
+
+TEST(FsSectMan, LendingAndRelisting)
+{
+    MemMan m;
+    m.man->getSect("one", FS_MODE_WRITE);
+    IStorage* lent = nullptr;
+    ASSERT_TRUE(m.man->getIStoragePtr(&lent));
+    FsSecCl* s = nullptr;
+    EXPECT_EQ(uint32_t(FS_LENT), m.man->openSect("one", &s, 0));
+    EXPECT_EQ(uint32_t(FS_LENT), m.man->CloseSect("one"));
+    EXPECT_EQ(uint32_t(FS_LENT), m.man->Rename("one", "two"));
+    IStorage* second = nullptr;
+    EXPECT_FALSE(m.man->getIStoragePtr(&second));
+    EXPECT_EQ(nullptr, second);
+
+    // Other code adds a stream meanwhile.
+    IStream* st = nullptr;
+    ASSERT_EQ(S_OK, lent->CreateStream(u"extra", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &st));
+    st->Write("xyz", 3, nullptr);
+    st->Release();
+    lent->Release();
+
+    EXPECT_EQ(uint32_t(FS_OK), m.man->releaseIStoragePtr());
+    EXPECT_EQ(1u, m.man->getType("extra"));
+    EXPECT_EQ(std::string("xyz"), readAll(*m.man, "extra"));
+    EXPECT_EQ(uint32_t(FS_OK), m.man->releaseIStoragePtr());  // not lent
+}
+
+TEST(FsSectMan, RenameAndDestroy)
+{
+    MemMan m;
+    FsSecCl* s = m.man->getSect("old", FS_MODE_WRITE);
+    *s << "payload";
+    EXPECT_EQ(uint32_t(FS_OK), m.man->Rename("old", "old"));
+    m.man->getSect("taken", FS_MODE_WRITE);
+    EXPECT_EQ(uint32_t(FS_EXISTS), m.man->Rename("old", "taken"));
+    EXPECT_EQ(uint32_t(FS_NOT_FOUND), m.man->Rename("missing", "new"));
+    EXPECT_EQ(uint32_t(FS_OK), m.man->CloseAll());
+    EXPECT_EQ(uint32_t(FS_OK), m.man->Rename("old", "new"));
+    EXPECT_EQ(2u, m.man->getType("old"));
+    EXPECT_EQ(std::string("payload"), readAll(*m.man, "new"));
+
+    FsSectMan* d = m.man->getDir("dir", FS_MODE_WRITE);
+    d->getSect("x", FS_MODE_WRITE);
+    d->getDir("deeper", FS_MODE_WRITE)->getSect("y", FS_MODE_WRITE);
+    EXPECT_EQ(uint32_t(FS_OK), m.man->DestroyDir("dir"));
+    EXPECT_EQ(2u, m.man->getType("dir"));
+    EXPECT_EQ(uint32_t(FS_OK), m.man->DestroySect("new"));
+    EXPECT_EQ(uint32_t(FS_NOT_FOUND), m.man->DestroySect("new"));
+    EXPECT_EQ(uint32_t(FS_OK), m.man->DestroyAll());
+    String n;
+    EXPECT_EQ(1u, m.man->nextSect(n, true));
+    EXPECT_EQ(1u, m.man->nextDir(n, true));
+
+    // Nothing of it remains in the storage either.
+    m.man->releaseIStoragePtr();
+    IStorage* lent = nullptr;
+    ASSERT_TRUE(m.man->getIStoragePtr(&lent));
+    EXPECT_EQ(uint32_t(FS_OK), m.man->releaseIStoragePtr());
+    lent->Release();
+    EXPECT_EQ(1u, m.man->nextSect(n, true));
+}
+
+TEST(FsSectMan, CopyToRefusesClashesAndCopiesEverything)
+{
+    MemMan src, dst;
+    FsSecCl* s = src.man->getSect("s1", FS_MODE_WRITE);
+    *s << "unflushed text";  // still in the window: must be copied all the same
+    src.man->getDir("d1", FS_MODE_WRITE)->getSect("inner", FS_MODE_WRITE)->writeBytes("i", 1);
+    src.man->CloseDir("d1");
+
+    FsSecCl* clash = dst.man->getSect("s1", FS_MODE_WRITE);
+    *clash << "target";
+    EXPECT_EQ(uint32_t(FS_EXISTS), src.man->copyTo(*dst.man));
+    dst.man->CloseAll();
+    EXPECT_EQ(std::string("target"), readAll(*dst.man, "s1"));
+    EXPECT_EQ(2u, dst.man->getType("d1"));  // nothing copied
+
+    EXPECT_EQ(uint32_t(FS_OK), dst.man->DestroySect("s1"));
+    FsSecCl* keep = dst.man->getSect("kept", FS_MODE_WRITE);
+    EXPECT_EQ(uint32_t(FS_OK), src.man->copyTo(*dst.man));
+    EXPECT_EQ(std::string("unflushed text"), readAll(*dst.man, "s1"));
+    FsSecCl* still = nullptr;
+    EXPECT_EQ(uint32_t(FS_OK), dst.man->openSect("kept", &still, FS_MODE_WRITE));
+    EXPECT_EQ(keep, still);  // the open object survives the copy
+    FsSectMan* d1 = dst.man->getDir("d1", 0);
+    ASSERT_NE(nullptr, d1);
+    EXPECT_EQ(std::string("i"), readAll(*d1, "inner"));
+}
+
+TEST(FsSectMan, CopyNamedReplacesTargets)
+{
+    MemMan src, dst;
+    FsSecCl* s = src.man->getSect("sec", FS_MODE_WRITE);
+    *s << "new content";
+    src.man->CloseAll();
+    src.man->getDir("dir", FS_MODE_WRITE)->getSect("a", FS_MODE_WRITE)->writeBytes("A", 1);
+    src.man->CloseAll();
+    FsSecCl* old = dst.man->getSect("sec", FS_MODE_WRITE);
+    std::string longer(40000, 'o');
+    old->writeBytes(longer.data(), uint32_t(longer.size()));
+    dst.man->getDir("dir", FS_MODE_WRITE)->getSect("stale", FS_MODE_WRITE);
+    dst.man->CloseAll();
+
+    std::list<String> names = {String("sec"), String("dir")};
+    EXPECT_EQ(uint32_t(FS_OK), src.man->copyNamed(dst.man, names));
+    EXPECT_EQ(std::string("new content"), readAll(*dst.man, "sec"));
+    FsSectMan* d = dst.man->getDir("dir", 0);
+    ASSERT_NE(nullptr, d);
+    EXPECT_EQ(1u, d->getType("a"));
+    EXPECT_EQ(2u, d->getType("stale"));
+    dst.man->CloseAll();
+
+    std::list<String> missing = {String("nope")};
+    EXPECT_EQ(uint32_t(FS_NOT_FOUND), src.man->copyNamed(dst.man, missing));
+    EXPECT_EQ(uint32_t(FS_FAILED), src.man->copyNamed(nullptr, names));
+
+    // Copies into memory objects.
+    IStream* copy = nullptr;
+    src.man->getCopyOfSect(&copy, "sec");
+    ASSERT_NE(nullptr, copy);
+    char buf[32] = {};
+    ULONG n = 0;
+    copy->Read(buf, sizeof(buf), &n);
+    EXPECT_EQ(std::string("new content"), std::string(buf, n));
+    copy->Release();
+    IStorage* dcopy = nullptr;
+    src.man->getCopyOfDir(&dcopy, "dir");
+    ASSERT_NE(nullptr, dcopy);
+    FsSectMan view(dcopy);
+    EXPECT_EQ(1u, view.getType("a"));
+    dcopy->Release();
+    src.man->getCopyOfSect(&copy, "nope");
+    EXPECT_EQ(nullptr, copy);
+}
