@@ -85,6 +85,23 @@ void BM_SectionSplit(benchmark::State& state)
 }
 BENCHMARK(BM_SectionSplit)->Unit(benchmark::kMillisecond);
 
+// One section body on a single 10 MB line: the scanner must not slow down
+// with the length of a line.
+void BM_SectionSplitOneLine(benchmark::State& state)
+{
+    static const std::string src = "VALUES " + std::string(10u << 20, 'x') + " END_VALUES\n";
+    for (auto _ : state) {
+        MemoryBuf buf(src);
+        std::istream in(&buf);
+        MdStringSectionSink sink;
+        MdSectionSplitter splitter;
+        if (splitter.split(in, sink, nullptr, 0) != 0) state.SkipWithError("split reported errors");
+        benchmark::DoNotOptimize(sink.stream(MdTmpVar).size());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(src.size()));
+}
+BENCHMARK(BM_SectionSplitOneLine)->Unit(benchmark::kMillisecond);
+
 void BM_BareRead(benchmark::State& state)
 {
     const std::string& src = source();
