@@ -34,7 +34,7 @@ public:
     // the path (or the result) has 260 characters or more, or its
     // directory does not exist.
     uint32_t setName(const char* path);
-    const char* getName() const { return m_name; }
+    const char* getFileName() const { return m_name; }
     bool hasName() const { return m_name[0] != 0; }
     // Closes the file and deletes it: 1 without a name or when the close
     // fails or the file cannot be deleted.
