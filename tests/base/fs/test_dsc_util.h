@@ -32,7 +32,9 @@ inline std::string streamBytes(IStream* s)
     EXPECT_EQ(S_OK, s->Seek(zero, STREAM_SEEK_SET, nullptr));
     std::string out(size_t(st.cbSize.QuadPart), '\0');
     ULONG got = 0;
-    if (!out.empty()) EXPECT_EQ(S_OK, s->Read(&out[0], ULONG(out.size()), &got));
+    if (!out.empty()) {
+        EXPECT_EQ(S_OK, s->Read(&out[0], ULONG(out.size()), &got));
+    }
     out.resize(got);
     return out;
 }
