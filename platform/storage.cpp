@@ -640,9 +640,14 @@ public:
         try {
             auto n = std::make_shared<Node>();
             n->name = name;
-            auto* s = new StreamImpl(doc_, n, grfMode & ~STGM_CREATE);
-            node_->children[upperName(name)] = n;
+            auto key = upperName(name);
+            node_->children[key] = n;
             doc_->dirty = true;
+            auto* s = new (std::nothrow) StreamImpl(doc_, n, grfMode & ~STGM_CREATE);
+            if (!s) {
+                node_->children.erase(key);
+                return STG_E_INSUFFICIENTMEMORY;
+            }
             *ppstm = s;
         } catch (const std::bad_alloc&) {
             return STG_E_INSUFFICIENTMEMORY;
@@ -678,9 +683,14 @@ public:
             n->name = name;
             n->storage = true;
             n->ctime = n->mtime = now();
-            auto* s = new StorageImpl(doc_, n, grfMode & ~STGM_CREATE, false);
-            node_->children[upperName(name)] = n;
+            auto key = upperName(name);
+            node_->children[key] = n;
             doc_->dirty = true;
+            auto* s = new (std::nothrow) StorageImpl(doc_, n, grfMode & ~STGM_CREATE, false);
+            if (!s) {
+                node_->children.erase(key);
+                return STG_E_INSUFFICIENTMEMORY;
+            }
             *ppstg = s;
         } catch (const std::bad_alloc&) {
             return STG_E_INSUFFICIENTMEMORY;

@@ -847,7 +847,7 @@ HRESULT numberOf(const VARIANT& v, Number& n, bool boolAsUnsigned = false, uint6
 {
     switch (v.vt) {
     case VT_EMPTY: n = fromSigned(0); return S_OK;
-    case VT_I1: n = fromSigned(v.cVal); return S_OK;
+    case VT_I1: n = fromSigned(static_cast<signed char>(v.cVal)); return S_OK;
     case VT_I2: n = fromSigned(v.iVal); return S_OK;
     case VT_I4: case VT_INT: n = fromSigned(v.lVal); return S_OK;
     case VT_I8: n = fromSigned(v.llVal); return S_OK;
@@ -930,7 +930,7 @@ HRESULT toText(const VARIANT& v, USHORT flags, BSTR& out)
         else
             s = v.boolVal ? "-1" : "0";
         break;
-    case VT_I1: s = std::to_string(int(v.cVal)); break;
+    case VT_I1: s = std::to_string(int(static_cast<signed char>(v.cVal))); break;
     case VT_I2: s = std::to_string(v.iVal); break;
     case VT_I4: case VT_INT: s = std::to_string(v.lVal); break;
     case VT_I8: s = std::to_string(v.llVal); break;
