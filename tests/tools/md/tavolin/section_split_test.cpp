@@ -9,8 +9,6 @@
 
 #include "tools/md/tavolin/MdSectionSplitter.h"
 
-#include "MdSectionBisonParser.tab.hpp"
-
 namespace {
 
 struct Split {
@@ -417,33 +415,6 @@ TEST(SectionSplit, SplitterCanBeReused)
     EXPECT_EQ(splitter.header().kind, -1);
     EXPECT_EQ(splitter.occurrences(MdSectionBisonParser::GroupConfigs), 1u);
     EXPECT_EQ(sink2.stream(MdTmpVar), "\r\nCONFIGS  b END_CONFIGS\r\n");
-}
-
-TEST(SectionSplit, TokenCodesAreFixed)
-{
-    EXPECT_EQ(MDSEC_TO_HEADER, 0x102);
-    EXPECT_EQ(MDSEC_DT_LITERAL, 0x10A);
-    EXPECT_EQ(MDSEC_ALARM_ERRTEXT_B, 0x10F);
-    EXPECT_EQ(MDSEC_DESCRIPTION_B, 0x113);
-    EXPECT_EQ(MDSEC_CONFIGS_B, 0x11F);
-    EXPECT_EQ(MDSEC_BFDCOMMENT_E, 0x13C);
-    EXPECT_EQ(MDSEC_ASSIGN, 0x13D);
-    EXPECT_EQ(MDSEC_COMMA, 0x144);
-    // Scanner tokens as the parser sees them.
-    MdSectionSplitter sp;
-    MdStringSectionSink sink;
-    std::istringstream in("DV_TPTYPE := {00000000-0000-0000-0000-000000000000} , 42 . ; COMMENT PROXY DATE");
-    sp.startScan(&in, &sink, 0);
-    const int want[] = {MDSEC_TYPE_KW, MDSEC_ASSIGN, MDSEC_GUID_LITERAL, MDSEC_COMMA, MDSEC_NUMBER,
-                        MDSEC_DOT, MDSEC_SEMICOLON, MDSEC_COMMENT, MDSEC_PROXY, MDSEC_DATE, 0};
-    for (int t : want) {
-        MdSectionValue v;
-        EXPECT_EQ(sp.yylex(&v), t);
-        if (t == MDSEC_NUMBER) {
-            EXPECT_EQ(v.number, 42u);
-        }
-    }
-    EXPECT_TRUE(sp.atEnd());
 }
 
 // Each scanner of the library is its own renamed copy of the flex base
