@@ -25,11 +25,16 @@ struct MdSectionTypeId {
     uint16_t second;
 };
 
+// The type id of a line that was not given: every byte all ones, as a
+// descriptor header holds it until it is set.
+inline constexpr MdSectionTypeId kMdNoTypeId = {
+    {0xFFFFFFFFu, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}}, 0xFFFF, 0xFFFF};
+
 // What the header of a source says.
 struct MdSectionHeader {
-    int32_t kind = -1;            // 1, 2, 4 or 5 once a header was parsed
-    MdSectionTypeId typeId1{};    // from the type line
-    MdSectionTypeId typeId3{};    // from the proxy line
+    int32_t kind = -1;                     // 1, 2, 4 or 5 once a header was parsed
+    MdSectionTypeId typeId1 = kMdNoTypeId; // from the type line
+    MdSectionTypeId typeId3 = kMdNoTypeId; // from the proxy line (stays unset without one)
     std::string text1;            // from the date line (the text after "DT#")
     std::string text2;            // from the comment line
 };

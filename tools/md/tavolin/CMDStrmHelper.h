@@ -1,0 +1,69 @@
+// Reader of one temporary section stream: copies the whole stream of the
+// working file into memory and hands it to a section compiler as a standard
+// input-output stream. The section itself is closed again at once, so the
+// compiler can open the descriptor's sections freely.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iostream>
+#include <memory>
+#include <streambuf>
+
+#include "base/fs/FsSectMan.h"
+
+// Messages of the reader.
+enum : uint32_t {
+    MdMsgStreamOpen = 1101,  // "Stream %s konnte nicht geöffnet werden"
+    MdMsgStreamRead = 1102,  // "beim lesen von Stream %s ist ein Fehler aufgetreten"
+};
+
+// A stream buffer over a fixed byte buffer of the caller: reads and writes
+// go to the same bytes, positions can be moved in both directions, nothing
+// grows.
+class MdByteStreamBuf : public std::streambuf {
+public:
+    MdByteStreamBuf(char* data, std::size_t size);
+
+protected:
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override;
+    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override;
+
+private:
+    char* m_data;
+    std::size_t m_size;
+};
+
+class CMDStrmHelper {
+public:
+    // sectMan: the working file's section manager (not owned; may be null).
+    explicit CMDStrmHelper(FsSectMan* sectMan);
+    virtual ~CMDStrmHelper();
+    CMDStrmHelper(const CMDStrmHelper&) = delete;
+    CMDStrmHelper& operator=(const CMDStrmHelper&) = delete;
+
+    // Reads the named section into memory. 0 success; 0xFFFF no section
+    // manager (message 0); 4 a stream is open already (message 0);
+    // 0xBE11001B the section does not exist (message 1101) or cannot be read
+    // (message 1102, the stream stays open with what was read);
+    // 0xBE11FFFF any other failure to open it (message 1101).
+    uint32_t open(const char* sectionName);
+    // The stream of the open section, positioned for reading; null when
+    // nothing is open.
+    std::iostream* getStream() const { return m_stream.get(); }
+    // Size in bytes of the open section.
+    std::size_t size() const { return m_size; }
+    // Drops the stream and its bytes.
+    void close();
+
+    // Reports id through the process-wide message handler, with text as
+    // the first argument when given; nothing when no handler is installed.
+    static void reportMessage(uint32_t id, const char* text = nullptr);
+
+private:
+    FsSectMan* m_sectMan;
+    std::unique_ptr<char[]> m_buffer;
+    std::unique_ptr<MdByteStreamBuf> m_buf;
+    std::unique_ptr<std::iostream> m_stream;
+    std::size_t m_size = 0;
+};

@@ -1,0 +1,557 @@
+#include "tools/md/tavolin/MdFrontEnd.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <utility>
+
+#include "base/cm/cmmsghdl.h"
+#include "base/fs/FsDsc.h"
+#include "co/GlobTools.h"
+#include "tools/md/tavolin/CMDStrmHelper.h"
+#include "tools/md/tavolin/MdSectionParser.h"
+
+namespace {
+
+// Runs a clean-up when the scope is left, on every path.
+template <class F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F f) : m_f(std::move(f)) {}
+    ~ScopeExit() { m_f(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F m_f;
+};
+
+enum DscClass { DscNone, DscTO, DscTP };
+
+// The working file's storage lent to a descriptor object for one step, and
+// given back when the object goes out of scope.
+class LentDescriptor {
+public:
+    explicit LentDescriptor(FsFileMan* work) : m_work(work) {}
+    ~LentDescriptor() { giveBack(); }
+    LentDescriptor(const LentDescriptor&) = delete;
+    LentDescriptor& operator=(const LentDescriptor&) = delete;
+
+    enum Result { Lent, NoStorage, NoMemory };
+    Result lend(int dscClass)
+    {
+        if (dscClass == DscNone) return Lent;
+        if (!m_work || !m_work->getIStoragePtr(&m_storage)) {
+            m_storage = nullptr;
+            return NoStorage;
+        }
+        if (dscClass == DscTO)
+            m_dsc.reset(new (std::nothrow) FsTODscFile(m_storage));
+        else
+            m_dsc.reset(new (std::nothrow) FsTPDscFile(m_storage));
+        return m_dsc ? Lent : NoMemory;
+    }
+    FsDsc* dsc() const { return m_dsc.get(); }
+
+    void giveBack()
+    {
+        if (m_dsc) {
+            m_dsc->CloseFile();
+            m_dsc.reset();
+        }
+        if (m_storage) {
+            m_storage->Release();
+            m_storage = nullptr;
+            m_work->releaseIStoragePtr();
+        }
+    }
+
+private:
+    FsFileMan* m_work;
+    IStorage* m_storage = nullptr;
+    std::unique_ptr<FsDsc> m_dsc;
+};
+
+// A compile has not run because its compiler is not part of this build.
+constexpr HRESULT kNotBuilt = S_FALSE;
+
+using CompileBody = std::function<int32_t(MdSectionCompiler&, MdCompilerArgs&)>;
+
+int32_t initAndParse(MdSectionCompiler& c, MdCompilerArgs& args)
+{
+    c.init(args);
+    return c.parse();
+}
+
+// Creates the compiler into the call's slot, runs body (init and parse),
+// turns 0 with errors counted into 3 when asked, takes the string counter
+// back when asked and deletes the compiler. S_OK with result; kNotBuilt
+// (message 0, status 0xBE11FFFF); E_OUTOFMEMORY.
+HRESULT runCompiler(MdFrontContext& ctx, int kind, MdCompilerArgs& args, bool foldErrors, bool takeCounter,
+                    const CompileBody& body, int32_t& result, int32_t& status)
+{
+    result = 0;
+    if (!mdCompilerBuilt(kind)) {
+        mdReport(MdMsgInternal);
+        status = MdStatusFailed;
+        return kNotBuilt;
+    }
+    std::unique_ptr<MdSectionCompiler> local;
+    std::unique_ptr<MdSectionCompiler>& slot = ctx.slot ? *ctx.slot : local;
+    slot.reset(mdCreateCompiler(kind));
+    if (!slot) return E_OUTOFMEMORY;
+    ScopeExit clear([&] { slot.reset(); });
+    result = body(*slot, args);
+    if (foldErrors && result == 0 && slot->errorCount() != 0) result = 3;
+    if (takeCounter && ctx.stringCounter) *ctx.stringCounter = slot->nextStringId();
+    return S_OK;
+}
+
+int32_t counterOf(const MdFrontContext& ctx)
+{
+    return ctx.stringCounter ? *ctx.stringCounter : 0;
+}
+
+struct Job {
+    const char* tmpStream;
+    int compiler;
+    int dscClass;
+    bool takeCounter;
+    bool foldErrors;
+};
+
+// The common shape of a section method after its kind check: read the
+// temporary stream, lend the storage to a descriptor, compile, give
+// everything back.
+HRESULT runJob(MdFrontContext& ctx, const Job& job, MdCompilerArgs args, int32_t& status)
+{
+    CMDStrmHelper reader(ctx.workFile);
+    const uint32_t code = reader.open(job.tmpStream);
+    if (code != 0) {
+        status = mdStatusFromCode(code);
+        return S_OK;
+    }
+    LentDescriptor lent(ctx.workFile);
+    switch (lent.lend(job.dscClass)) {
+    case LentDescriptor::Lent:
+        break;
+    case LentDescriptor::NoStorage:
+        mdReport(MdMsgInternal);
+        status = MdStatusFailed;
+        return S_OK;
+    case LentDescriptor::NoMemory:
+        return E_OUTOFMEMORY;
+    }
+    args.stream = reader.getStream();
+    args.descriptor = lent.dsc();
+    args.firstStringId = counterOf(ctx);
+    int32_t result = 0;
+    const HRESULT hr =
+        runCompiler(ctx, job.compiler, args, job.foldErrors, job.takeCounter, initAndParse, result, status);
+    if (hr == kNotBuilt) return S_OK;
+    if (FAILED(hr)) return hr;
+    if (result != 0) status = MdStatusCompileFailed;
+    return S_OK;
+}
+
+// Comments of variables or of boot functions into the comment section.
+HRESULT runComments(MdFrontContext& ctx, const char* tmpStream, const char* sectName, const String& rcPath,
+                    bool boot, int32_t& status)
+{
+    CMDStrmHelper reader(ctx.workFile);
+    const uint32_t code = reader.open(tmpStream);
+    if (code != 0) {
+        status = mdStatusFromCode(code);
+        return S_OK;
+    }
+    FsSecCl* sec = nullptr;
+    const uint32_t r = ctx.workFile->openSect(sectName, &sec, FS_MODE_WRITE);
+    if (r != FS_OK || !sec) {
+        mdReport(MdMsgSectionOpen, sectName);
+        status = r == FS_NOT_FOUND ? MdStatusNotFound : MdStatusFailed;
+        return S_OK;
+    }
+    ScopeExit closeSect([&] { ctx.workFile->CloseSect(sectName); });
+
+    MdCompilerArgs args;
+    args.section = sec;
+    args.rcPath = rcPath;
+    args.firstStringId = counterOf(ctx);
+    std::iostream* in = reader.getStream();
+    const bool empty = !in || reader.size() == 0;
+    bool tableFailed = false;
+    CompileBody body = [&](MdSectionCompiler& c, MdCompilerArgs& a) -> int32_t {
+        int32_t res = 0;
+        if (empty) {
+            a.stream = nullptr;
+            c.init(a);
+        } else {
+            a.stream = in;
+            c.init(a);
+            res = c.parse();
+            if (res == 0 && c.errorCount() != 0) res = 3;
+        }
+        if (res == 0 && c.writeStringTable() != 0) tableFailed = true;
+        return res;
+    };
+    int32_t result = 0;
+    const HRESULT hr = runCompiler(ctx, MdCompVarComment, args, false, true, body, result, status);
+    if (hr == kNotBuilt) return S_OK;
+    if (FAILED(hr)) return hr;
+    if (tableFailed) {
+        status = boot ? MdStatusCompileFailed : MdStatusNotFound;
+        mdReport(MdMsgSectionOpen, "Kommentar");
+    }
+    if (result != 0 || (boot && status != 0)) status = MdStatusCompileFailed;
+    return S_OK;
+}
+
+// Guards a method body: allocation failures become E_OUTOFMEMORY, anything
+// else an internal error; clean-ups have run by then.
+template <class F>
+HRESULT guarded(int32_t& status, F f)
+{
+    try {
+        return f();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        mdReport(MdMsgInternal);
+        status = MdStatusFailed;
+        return S_OK;
+    }
+}
+
+void removeIfThere(const String& path)
+{
+    if (!path.empty()) ::unlink(path.c_str());
+}
+
+}  // namespace
+
+int32_t mdStatusFromCode(uint32_t code)
+{
+    if (code == 0) return 0;
+    if (code < 0x10000u) return int32_t(code | 0xBE110000u);
+    return int32_t(code);
+}
+
+bool mdKindAccepted(int method, int32_t kind)
+{
+    const bool to = kind == MdKindTO || kind == MdKindDvTO;
+    const bool pkg = kind == MdKindTP || kind == MdKindDv;
+    switch (method) {
+    case MdMethSysVars:
+    case MdMethComments:
+    case MdMethVariables:
+    case MdMethConnections:
+    case MdMethAlarms:
+    case MdMethBootFunctions:
+        return to;
+    case MdMethSysFunctions:
+    case MdMethSupportedTOs:
+        return pkg;
+    case MdMethImplementations:
+        return to || pkg;
+    }
+    return false;
+}
+
+bool mdCheckKind(int method, int32_t kind, int32_t& status)
+{
+    if (mdKindAccepted(method, kind)) return true;
+    mdReport(MdMsgWrongKind);
+    status = MdStatusWrongKind;
+    return false;
+}
+
+void mdReport(uint32_t id, const char* text)
+{
+    CMDStrmHelper::reportMessage(id, text);
+}
+
+// ---------------------------------------------------------------------------
+
+bool mdAppendResourceStringTable(const char* rcPath, const char* text)
+{
+    if (!rcPath || !*rcPath) return false;
+    std::FILE* f = std::fopen(rcPath, "ab");
+    if (!f) return false;
+    const char* const head = "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0xfffe   \"";
+    const char* const tail = "\"\r\nEND\r\n\r\n";
+    const char* body = text ? text : "";
+    bool ok = std::fwrite(head, 1, std::strlen(head), f) == std::strlen(head);
+    ok = ok && std::fwrite(body, 1, std::strlen(body), f) == std::strlen(body);
+    ok = ok && std::fwrite(tail, 1, std::strlen(tail), f) == std::strlen(tail);
+    ok = (std::fclose(f) == 0) && ok;
+    return ok;
+}
+
+HRESULT mdOpenWorkingSource(const char* sourcePath, IStorage* hostStorage, uint32_t sectionMask,
+                            const MdWorkState& state, int32_t& status)
+{
+    return guarded(status, [&]() -> HRESULT {
+        status = 0;
+        FsFileMan& work = *state.workFile;
+        if (work.hasStorage()) {
+            // The object has its working file already: nothing is replaced.
+            status = MdStatusFailed;
+            return S_OK;
+        }
+        std::ifstream source;
+        if (sourcePath && *sourcePath) source.open(sourcePath, std::ios::in | std::ios::binary);
+        // A directory opens on some systems but cannot be read.
+        if (source.is_open() && (source.peek(), source.bad())) source.close();
+        if (source.is_open()) source.clear();
+        if (!source.is_open()) {
+            mdReport(MdMsgFileOpen, sourcePath ? sourcePath : "");
+            status = MdStatusNotFound;
+            return S_OK;
+        }
+
+        const String path = createTempName(true);
+        if (path.empty() || work.openFile(path.c_str(), FS_OPEN_CREATE) != FS_OK) {
+            removeIfThere(path);
+            status = MdStatusFailed;
+            return S_OK;
+        }
+        if (state.workPath) *state.workPath = path;
+
+        std::unique_ptr<FsSectMan> target(new (std::nothrow) FsSectMan(hostStorage));
+        if (!target) return E_OUTOFMEMORY;
+        FsSectMan* targetPtr = target.get();
+        if (state.target) *state.target = std::move(target);
+        if (targetPtr->copyTo(work) != FS_OK) {
+            status = MdStatusFailed;
+            return S_OK;
+        }
+
+        std::unique_ptr<MdSectionParser> split(new (std::nothrow) MdSectionParser());
+        if (!split) return E_OUTOFMEMORY;
+        split->openTempSections(&source, &work, sectionMask);
+        const int result = split->run();
+        if (state.typeId) *state.typeId = split->typeId();
+        if (mdIsObjectKind(split->objectKind()) && state.objectKind) *state.objectKind = split->objectKind();
+        split.reset();
+        if (result != 0) status = MdStatusCompileFailed;
+        return S_OK;
+    });
+}
+
+// ---------------------------------------------------------------------------
+
+HRESULT mdCompileComments(MdFrontContext& ctx, const String& rcPath, int32_t& status)
+{
+    status = 0;
+    if (!mdCheckKind(MdMethComments, ctx.objectKind, status)) return S_OK;
+    return guarded(status, [&] { return runComments(ctx, "comment_tmp", "varcomment", rcPath, false, status); });
+}
+
+HRESULT mdCompileVariables(MdFrontContext& ctx, const String& rcPath, const std::function<int32_t()>& acxImport,
+                           int32_t& status)
+{
+    status = 0;
+    if (!mdCheckKind(MdMethVariables, ctx.objectKind, status)) return S_OK;
+    return guarded(status, [&]() -> HRESULT {
+        MdCompilerArgs args;
+        args.rcPath = rcPath;
+        args.firstId = ctx.firstId;
+        args.secondId = ctx.secondId;
+        const HRESULT hr = runJob(ctx, Job{"var_tmp", MdCompVarExt, DscTO, true, false}, args, status);
+        if (hr != S_OK) return hr;
+        if (status == 0 && acxImport) status = acxImport();
+        return S_OK;
+    });
+}
+
+HRESULT mdCompileConnections(MdFrontContext& ctx, int32_t& status)
+{
+    status = 0;
+    if (!mdCheckKind(MdMethConnections, ctx.objectKind, status)) return S_OK;
+    return guarded(status, [&] {
+        return runJob(ctx, Job{"con_tmp", MdCompConnection, DscTO, false, false}, MdCompilerArgs(), status);
+    });
+}
+
+HRESULT mdCompileAlarms(MdFrontContext& ctx, const String& rcPath, int32_t& status)
+{
+    status = 0;
+    if (!mdCheckKind(MdMethAlarms, ctx.objectKind, status)) return S_OK;
+    return guarded(status, [&]() -> HRESULT {
+        MdCompilerArgs args;
+        args.rcPath = rcPath;
+        HRESULT hr = runJob(ctx, Job{"alarm_tmp", MdCompAlarm, DscTO, true, false}, args, status);
+        if (hr != S_OK || status != 0) return hr;
+        return runJob(ctx, Job{"almmsg_tmp", MdCompErrMsgTxt, DscTO, true, false}, args, status);
+    });
+}
+
+HRESULT mdCompileBootFunctions(MdFrontContext& ctx, const String& rcPath, const std::list<String>& names,
+                               const String& bootText, const String& commentRcPath, int32_t& status)
+{
+    status = 0;
+    if (!mdCheckKind(MdMethBootFunctions, ctx.objectKind, status)) return S_OK;
+    return guarded(status, [&]() -> HRESULT {
+        HRESULT hr = runComments(ctx, "bfcomment_tmp", "bfvarcomment", commentRcPath, true, status);
+        if (hr != S_OK || status != 0) return hr;
+
+        {
+            CMDStrmHelper reader(ctx.workFile);
+            const uint32_t code = reader.open("bootfkt_tmp");
+            if (code != 0) {
+                status = mdStatusFromCode(code);
+                return S_OK;
+            }
+
+            // First pass: into a descriptor file and macro files of its own,
+            // all of which are removed afterwards.
+            const String dscPath = createTempName(true);
+            const String macroBase = createTempName(true);
+            ScopeExit removeTemps([&] {
+                removeIfThere(dscPath);
+                removeIfThere(macroBase);
+                if (!macroBase.empty()) {
+                    removeIfThere(macroBase + ".m4h");
+                    removeIfThere(macroBase + ".m4c");
+                }
+            });
+            // The temporary name exists already; the descriptor is made anew in its place.
+            removeIfThere(dscPath);
+            FsTODscFile tempDsc;
+            if (dscPath.empty() || macroBase.empty() || tempDsc.createFile(dscPath.c_str()) != FS_OK) {
+                status = MdStatusFailed;
+                mdReport(MdMsgSectionOpen, "bootfkt_tmp");
+                return S_OK;
+            }
+            MdCompilerArgs args;
+            args.stream = reader.getStream();
+            args.sourcePath = ctx.sourcePath;
+            args.rcPath = macroBase;
+            args.names = names;
+            args.bootText = bootText;
+            args.descriptor = &tempDsc;
+            args.firstStringId = 0;
+            args.sectionMask = ctx.sectionMask;
+            args.flag = ctx.flag;
+            args.firstPass = 1;
+            int32_t result = 0;
+            hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
+            tempDsc.CloseFile();
+            if (hr == kNotBuilt) return S_OK;
+            if (FAILED(hr)) return hr;
+
+            // Second pass: into the working file.
+            reader.getStream()->clear();
+            reader.getStream()->seekg(0);
+            LentDescriptor lent(ctx.workFile);
+            switch (lent.lend(DscTO)) {
+            case LentDescriptor::Lent:
+                break;
+            case LentDescriptor::NoStorage:
+                mdReport(MdMsgInternal);
+                status = MdStatusFailed;
+                return S_OK;
+            case LentDescriptor::NoMemory:
+                return E_OUTOFMEMORY;
+            }
+            args.rcPath = rcPath;
+            args.descriptor = lent.dsc();
+            args.firstStringId = counterOf(ctx);
+            args.firstPass = 0;
+            hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
+            if (hr == kNotBuilt) return S_OK;
+            if (FAILED(hr)) return hr;
+            if (result != 0) status = MdStatusCompileFailed;
+        }
+        if (status != 0) return S_OK;
+
+        MdCompilerArgs args;
+        args.rcPath = commentRcPath;
+        return runJob(ctx, Job{"bferrtxt_tmp", MdCompErrMsgTxt, DscTO, true, false}, args, status);
+    });
+}
+
+HRESULT mdCompileSupportedTOs(MdFrontContext& ctx, int32_t& status)
+{
+    status = 0;
+    if (!mdCheckKind(MdMethSupportedTOs, ctx.objectKind, status)) return S_OK;
+    return guarded(status, [&] {
+        return runJob(ctx, Job{"suppto_tmp", MdCompSuppTO, DscTP, false, false}, MdCompilerArgs(), status);
+    });
+}
+
+HRESULT mdCompileImplementations(MdFrontContext& ctx, const String& outputBase, int32_t& status)
+{
+    status = 0;
+    if (!mdCheckKind(MdMethImplementations, ctx.objectKind, status)) return S_OK;
+    return guarded(status, [&] {
+        MdCompilerArgs args;
+        args.outputBase = outputBase;
+        args.sectionMask = ctx.sectionMask;
+        // Only a package has a descriptor for the implementation's results.
+        const int dsc = ctx.objectKind == MdKindTP ? DscTP : DscNone;
+        return runJob(ctx, Job{"impl_tmp", MdCompImpl, dsc, false, true}, args, status);
+    });
+}
+
+HRESULT mdCompileSysVars(MdFrontContext& ctx, int32_t& status)
+{
+    status = 0;
+    if (!mdCheckKind(MdMethSysVars, ctx.objectKind, status)) return S_OK;
+    mdReport(MdMsgInternal);
+    status = MdStatusFailed;
+    return S_OK;
+}
+
+HRESULT mdCompileSysFunctions(MdFrontContext& ctx, int32_t& status)
+{
+    status = 0;
+    if (!mdCheckKind(MdMethSysFunctions, ctx.objectKind, status)) return S_OK;
+    mdReport(MdMsgInternal);
+    status = MdStatusFailed;
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+
+int32_t mdCopySections(FsSectMan* work, FsSectMan* target, int16_t count, const char* const* names)
+{
+    if (!target || !work) return MdStatusNoTarget;
+    for (int16_t i = 0; i < count; ++i) {
+        const char* name = names ? names[i] : nullptr;
+        if (!name || !*name) {
+            mdReport(MdMsgSectionOpen, "");
+            return MdStatusNotFound;
+        }
+        FsSecCl* from = nullptr;
+        FsSecCl* to = nullptr;
+        const uint32_t r1 = work->openSect(name, &from, 0);
+        const uint32_t r2 = r1 == FS_OK ? target->openSect(name, &to, FS_MODE_WRITE) : FS_OK;
+        if (r1 != FS_OK || r2 != FS_OK) {
+            if (r1 == FS_OK) work->CloseSect(name);
+            mdReport(MdMsgSectionOpen, name);
+            const uint32_t r = r1 != FS_OK ? r1 : r2;
+            return r == FS_NOT_FOUND ? MdStatusNotFound : MdStatusFailed;
+        }
+        if (!from || !to) {
+            if (from) work->CloseSect(name);
+            if (to) target->CloseSect(name);
+            return MdStatusFailed;
+        }
+        bool ok = to->setSize(0) == 0;
+        if (ok) {
+            to->copyFrom(*from);
+            ok = !to->hasError() && !from->hasError();
+        }
+        const bool closedFrom = work->CloseSect(name) == FS_OK;
+        const bool closedTo = target->CloseSect(name) == FS_OK;
+        if (!ok || !closedFrom || !closedTo) {
+            mdReport(MdMsgInternal);
+            return MdStatusFailed;
+        }
+    }
+    return MdStatusOk;
+}

@@ -1,0 +1,54 @@
+#include "tools/md/tavolin/MdSectionCompiler.h"
+
+#include <new>
+#include <utility>
+
+namespace {
+
+const char* const kCompilerNames[MdCompCount] = {
+    "MdVarCommentParser", "MdVarExtParser", "MdConnectionParser", "MdAlarmParser",
+    "MdErrMsgTxtParser",  "MdBfParser",     "MdSuppTOParser",     "MdImplParser",
+};
+
+// The creators of the compilers of this build, by kind. A compiler joins the
+// build by installing its creator here.
+MdCompilerCreator* creators()
+{
+    static MdCompilerCreator table[MdCompCount];
+    return table;
+}
+
+bool validKind(int kind)
+{
+    return kind >= 0 && kind < MdCompCount;
+}
+
+}  // namespace
+
+MdSectionCompiler::~MdSectionCompiler() = default;
+
+const char* mdCompilerName(int kind)
+{
+    return validKind(kind) ? kCompilerNames[kind] : nullptr;
+}
+
+bool mdCompilerBuilt(int kind)
+{
+    return validKind(kind) && bool(creators()[kind]);
+}
+
+MdSectionCompiler* mdCreateCompiler(int kind)
+{
+    if (!mdCompilerBuilt(kind)) return nullptr;
+    try {
+        return creators()[kind]();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+MdCompilerCreator mdSetCompilerCreator(int kind, MdCompilerCreator creator)
+{
+    if (!validKind(kind)) return MdCompilerCreator();
+    return std::exchange(creators()[kind], std::move(creator));
+}

@@ -1,0 +1,199 @@
+#include "tools/md/tavolin/MdSectionParser.h"
+
+#include <cctype>
+#include <istream>
+#include <new>
+#include <sstream>
+
+#include "base/cm/cmmsghdl.h"
+
+const char* const kMdBuildStamp = " [MD_VER:47.80.30.00:vrx47.80.30release.1.relusr]";
+
+const int MdSectionParser::kOpenOrder[MdTmpCount] = {
+    MdTmpSysVar, MdTmpSysFkt, MdTmpComment, MdTmpVar, MdTmpBootFkt, MdTmpBfComment,
+    MdTmpBfErrTxt, MdTmpAlarm, MdTmpAlmMsg, MdTmpCon, MdTmpSuppTo, MdTmpImpl,
+};
+
+namespace {
+
+bool sameIgnoringCase(const char* a, const char* b)
+{
+    for (; *a && *b; ++a, ++b)
+        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b)))
+            return false;
+    return *a == *b;
+}
+
+}  // namespace
+
+// The split's sink over the temporary streams of the working file. Every
+// stream is written at its end; a stream that reports an error takes
+// nothing more.
+class MdSectionParser::StreamSink : public MdSectionSink {
+public:
+    explicit StreamSink(FsSecCl* const* streams) : m_streams(streams) {}
+
+    bool hasStream(int stream) const override
+    {
+        return stream >= 0 && stream < MdTmpCount && m_streams[stream] != nullptr;
+    }
+
+    bool write(int stream, const char* data, std::size_t len) override
+    {
+        if (!hasStream(stream)) return false;
+        FsSecCl* s = m_streams[stream];
+        while (len > 0 && !s->hasError()) {
+            const uint32_t n = len > 0x40000000u ? 0x40000000u : uint32_t(len);
+            s->writeBytes(data, n);
+            data += n;
+            len -= n;
+        }
+        return !s->hasError();
+    }
+
+    bool copyStream(int from, int to) override
+    {
+        if (!hasStream(from) || !hasStream(to)) return false;
+        FsSecCl* src = m_streams[from];
+        FsSecCl* dst = m_streams[to];
+        if (src->hasError() || dst->hasError()) return false;
+        if (from == to) return true;
+        dst->copyFrom(*src);
+        if (src->hasError() || dst->hasError()) return false;
+        dst->seek(0, 2);
+        return !dst->hasError();
+    }
+
+private:
+    FsSecCl* const* m_streams;
+};
+
+MdSectionParser::MdSectionParser() : m_sink(new StreamSink(m_streams)) {}
+
+MdSectionParser::~MdSectionParser()
+{
+    // After run the streams are closed already; this only matters when the
+    // split was opened and never run.
+    if (m_workFile) {
+        for (int i = 0; i < MdTmpCount; ++i)
+            if (m_streams[i]) m_workFile->CloseSect(mdTmpStreamName(i));
+    }
+}
+
+void MdSectionParser::openTempSections(std::istream* source, FsFileMan* workFile, uint32_t sectionMask)
+{
+    m_source = source;
+    m_workFile = workFile;
+    m_mask = sectionMask;
+    for (FsSecCl*& s : m_streams) s = nullptr;
+    if (!workFile) return;
+    for (int stream : kOpenOrder) openStream(stream);
+}
+
+void MdSectionParser::openStream(int stream)
+{
+    const char* name = mdTmpStreamName(stream);
+    FsSecCl* s = nullptr;
+    uint32_t r = m_workFile->openSect(name, &s, FS_MODE_CREATE);
+    if (r == FS_EXISTS) {
+        // The host's storage brought a stream of this name along. Its content
+        // belongs to no section of this source: it is replaced.
+        r = m_workFile->openSect(name, &s, FS_MODE_WRITE);
+        if (r == FS_NOT_FOUND) {
+            // The name differs in letter case only (the storage does not tell
+            // such names apart): that stream goes and a new one is made.
+            String other;
+            for (bool restart = true; m_workFile->nextSect(other, restart) == 0; restart = false) {
+                if (sameIgnoringCase(other.c_str(), name)) {
+                    const String victim = other;
+                    if (m_workFile->DestroySect(victim.c_str()) == FS_OK)
+                        r = m_workFile->openSect(name, &s, FS_MODE_CREATE);
+                    break;
+                }
+            }
+        }
+    }
+    if (r != FS_OK || !s) return;
+    if (s->setSize(0) != 0 || s->hasError()) {
+        m_workFile->CloseSect(name);
+        return;
+    }
+    m_streams[stream] = s;
+}
+
+bool MdSectionParser::hasTempStream(int stream) const
+{
+    return stream >= 0 && stream < MdTmpCount && m_streams[stream] != nullptr;
+}
+
+void MdSectionParser::closeStreams()
+{
+    for (FsSecCl*& s : m_streams) s = nullptr;
+    if (m_workFile) m_workFile->CloseAll();
+}
+
+int MdSectionParser::run()
+{
+    int result;
+    if (m_source) {
+        result = split(*m_source, *m_sink, nullptr, m_mask);
+    } else {
+        std::istringstream empty;
+        result = split(empty, *m_sink, nullptr, m_mask);
+    }
+
+    closeStreams();
+
+    const MdSectionHeader& h = header();
+    m_head.typeId1 = RTTypeID(h.typeId1.guid, h.typeId1.version, h.typeId1.second);
+    m_head.typeId3 = RTTypeID(h.typeId3.guid, h.typeId3.version, h.typeId3.second);
+    m_head.text1 = String(h.text1);
+    m_head.text2 = String(h.text2 + kMdBuildStamp);
+
+    m_headResult = writeHead();
+    closeStreams();
+    return result;
+}
+
+RTTypeID MdSectionParser::typeId() const
+{
+    const MdSectionTypeId& t = header().typeId1;
+    return RTTypeID(t.guid, t.version, t.second);
+}
+
+uint32_t MdSectionParser::writeHead()
+{
+    const int32_t kind = objectKind();
+    if (!m_workFile || !mdIsObjectKind(kind)) return 1;
+    IStorage* storage = nullptr;
+    if (!m_workFile->getIStoragePtr(&storage)) return 1;
+    uint32_t r = 1;
+    {
+        std::unique_ptr<FsDsc> dsc;
+        switch (kind) {
+        case MdKindTO:
+        case MdKindDvTO:
+            dsc.reset(new (std::nothrow) FsTODscFile(storage));
+            break;
+        case MdKindTP:
+            dsc.reset(new (std::nothrow) FsTPDscFile(storage));
+            break;
+        case MdKindDv:
+            dsc.reset(new (std::nothrow) FsDvDscFile(storage));
+            break;
+        }
+        if (dsc) r = dsc->write_head(m_head) == FS_OK ? 0 : 1;
+    }
+    storage->Release();
+    m_workFile->releaseIStoragePtr();
+    return r;
+}
+
+void MdSectionParser::emit(uint32_t msgId, const std::vector<std::string>& args)
+{
+    CmMessageHandler* handler = cmGetMessageHandler();
+    if (!handler) return;
+    CmMsgArg a[8];
+    for (std::size_t i = 0; i < args.size() && i < 8; ++i) a[i] = CmMsgArg(args[i].c_str());
+    handler->reportMsg(CmMsgKey(msgId, uint32_t(lineNo())), a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
+}
