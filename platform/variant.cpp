@@ -121,8 +121,9 @@ SAFEARRAY* createArray(VARTYPE vt, UINT cDims, const SAFEARRAYBOUND* bounds)
     psa->cbElements = tvp::safeArrayElementSize(vt);
     psa->cLocks = 0;
     for (UINT d = 0; d < cDims; ++d) psa->rgsabound[cDims - 1 - d] = bounds[d];
+    // No more data than a 32-bit process could hold.
     size_t count = 0;
-    if (!elementCount(psa, count) || (count && hdr->stride > std::numeric_limits<size_t>::max() / count)) {
+    if (!elementCount(psa, count) || (count && hdr->stride > size_t(0x7FFFFFFF) / count)) {
         std::free(block);
         return nullptr;
     }
