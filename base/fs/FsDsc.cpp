@@ -153,12 +153,18 @@ const RTTypeID& FsDsc::kindId() const
     }
 }
 
-FsSecCl* FsDsc::openSect(const char* name, uint32_t mode, const FsSecFactory& factory)
+FsSecCl* FsDsc::openSect(const char* name, int32_t mode, FsSecCl* (*factory)())
 {
+    return openSect(name, mode, factory ? FsSecFactory(factory) : FsSecFactory());
+}
+
+FsSecCl* FsDsc::openSect(const char* name, int32_t mode, const FsSecFactory& factory)
+{
+    const uint32_t m = uint32_t(mode);
     FsSecCl* sec = nullptr;
-    uint32_t r = FsSectMan::openSect(name, &sec, mode, factory);
-    if (r == FS_NOT_FOUND && (mode & FS_MODE_WRITE) && isWritable())
-        r = FsSectMan::openSect(name, &sec, mode | FS_MODE_CREATE, factory);
+    uint32_t r = FsSectMan::openSect(name, &sec, m, factory);
+    if (r == FS_NOT_FOUND && (m & FS_MODE_WRITE) && isWritable())
+        r = FsSectMan::openSect(name, &sec, m | FS_MODE_CREATE, factory);
     return r == FS_OK ? sec : nullptr;
 }
 

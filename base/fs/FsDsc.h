@@ -122,12 +122,14 @@ public:
 
     using FsSectMan::openSect;
     // Opens a section; with write in mode a missing section is created (on a
-    // writable manager). Null on failure.
-    FsSecCl* openSect(const char* name, uint32_t mode, const FsSecFactory& factory = nullptr);
+    // writable manager). Null on failure. A literal 0 as the factory (the
+    // plain section) selects the first form.
+    FsSecCl* openSect(const char* name, int32_t mode, FsSecCl* (*factory)() = nullptr);
+    FsSecCl* openSect(const char* name, int32_t mode, const FsSecFactory& factory);
     // The same; kept under the name of the open-or-create form.
     FsSecCl* getSect(const char* name, uint32_t mode, const FsSecFactory& factory = nullptr)
     {
-        return openSect(name, mode, factory);
+        return openSect(name, int32_t(mode), factory);
     }
 
 protected:

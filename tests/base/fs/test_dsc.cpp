@@ -240,6 +240,7 @@ TEST(FsDsc, OpenSectCreatesOnlyForWriting)
     FsTODscFile to;
     ASSERT_EQ(0u, to.openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY));
     EXPECT_EQ(nullptr, to.openSect("rttotypes", 0));
+    EXPECT_EQ(nullptr, to.openSect("rttotypes", 0, 0));
     FsSecCl* sec = to.openSect("rttotypes", FS_MODE_WRITE);
     ASSERT_NE(nullptr, sec);
     *sec << "abc";
