@@ -82,6 +82,9 @@ public:
 
     // --- state ---
     uint32_t getError() const { return m_error; }
+    // Sets the error unless one is set; the position is recorded. Readers of
+    // the model set 18 themselves for a count that does not match.
+    void setError(uint32_t code);
     uint32_t getErrorPos() const { return m_errorPos; }
     bool hasError() const { return m_error != 0; }
     void clearError()
@@ -224,8 +227,6 @@ public:
     void flush();
 
 protected:
-    // Sets the error unless one is set; the position is recorded.
-    void setError(uint32_t code);
     void setErrorAt(uint32_t code, uint32_t pos);
     // Loads the window at p; false (error 16/18) on failure.
     bool loadWindow(uint32_t p);

@@ -218,7 +218,9 @@ TEST(FsFileMan, StorageModes)
             STATSTG st{};
             copy->Stat(&st, STATFLAG_NONAME);
             EXPECT_EQ(70000u, st.cbSize.QuadPart);
-            if (c.mode == 3) EXPECT_GT(fsMemoryObjectCount(), before);  // lock bytes and stream of ours
+            if (c.mode == 3) {
+                EXPECT_GT(fsMemoryObjectCount(), before);  // lock bytes and stream of ours
+            }
             copy->Release();
 
             FsSecClMem mem;
