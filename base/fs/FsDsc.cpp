@@ -7,6 +7,7 @@
 
 #include "base/fs/FsObjFile.h"
 #include "co/TraceApi.h"
+#include "platform/guid.h"
 
 namespace {
 
@@ -63,6 +64,13 @@ uint32_t fsSectId(const char* name)
     for (uint32_t i = 0; i < FSN_COUNT; ++i)
         if (std::strcmp(g_fsSectNames[i], name) == 0) return i;
     return FSN_COUNT;
+}
+
+String fsRTTypeIDText(const RTTypeID& id)
+{
+    std::string text = tvp::guidToString(id.guid);
+    text += "  " + std::to_string(id.version) + " " + std::to_string(id.second) + " ";
+    return String(text);
 }
 
 // ---------------------------------------------------------------------------

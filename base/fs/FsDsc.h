@@ -63,6 +63,11 @@ const char* fsSectName(uint32_t id);
 uint32_t fsSectId(const char* name);
 
 // ---------------------------------------------------------------------------
+// Text form of a runtime type id, as section streams write it: the GUID in
+// braces, two blanks, the version, a blank, the second word and a blank.
+String fsRTTypeIDText(const RTTypeID& id);
+
+// ---------------------------------------------------------------------------
 // Kind ids (version 0, second word 0).
 
 const RTTypeID& fsKindIdTO();

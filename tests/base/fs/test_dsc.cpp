@@ -169,6 +169,14 @@ TEST(FsDscHead, DamagedHeaderFailsToRead)
 // ---------------------------------------------------------------------------
 // Kinds
 
+TEST(FsDsc, KindIdsAndTheirTextForm)
+{
+    EXPECT_EQ(String(kToKind), fsRTTypeIDText(fsKindIdTO()));
+    EXPECT_EQ(String(kTpKind), fsRTTypeIDText(fsKindIdTP()));
+    EXPECT_EQ(String(kDvKind), fsRTTypeIDText(fsKindIdDV()));
+    EXPECT_EQ(String(kInvalidId), fsRTTypeIDText(RTTypeID()));
+}
+
 TEST(FsDsc, WriteHeadSetsTheKindAndTruncates)
 {
     FsTODscFile to;
