@@ -1,4 +1,5 @@
 #include "platform/settings_store.h"
+#include "platform/text.h"
 
 #include <pthread.h>
 #include <unistd.h>
@@ -124,24 +125,6 @@ Store& store();
 // ---------------------------------------------------------------------------
 // UTF-8 <-> UTF-16
 
-void appendUtf8(std::string& out, uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
 
 // Decodes one UTF-8 sequence at s[i]; malformed input gives U+FFFD and
 // consumes one byte.
@@ -178,21 +161,6 @@ void appendUtf16(std::u16string& out, uint32_t cp)
     }
 }
 
-std::string utf16ToUtf8(const std::u16string& s)
-{
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        appendUtf8(out, c);
-    }
-    return out;
-}
 
 // ---------------------------------------------------------------------------
 // Text format
@@ -376,7 +344,7 @@ void parseInto(Store& st, const std::string& text)
         } else {
             std::u16string wname;
             if (!readQuoted(line, i, wname)) continue;
-            name = utf16ToUtf8(wname);
+            name = wideToUtf8(wname);
         }
         skipSpaces(line, i);
         if (i >= line.size() || line[i] != '=') continue;

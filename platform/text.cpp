@@ -14,7 +14,21 @@ const char16_t kHigh1252[32] = {
 bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
-void putUtf8(std::string& out, char32_t c)
+
+void putUtf16(std::u16string& out, char32_t c)
+{
+    if (c < 0x10000) {
+        out += char16_t(c);
+    } else {
+        c -= 0x10000;
+        out += char16_t(0xD800 + (c >> 10));
+        out += char16_t(0xDC00 + (c & 0x3FF));
+    }
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
         out += char(c);
@@ -32,19 +46,6 @@ void putUtf8(std::string& out, char32_t c)
         out += char(0x80 | (c & 0x3F));
     }
 }
-
-void putUtf16(std::u16string& out, char32_t c)
-{
-    if (c < 0x10000) {
-        out += char16_t(c);
-    } else {
-        c -= 0x10000;
-        out += char16_t(0xD800 + (c >> 10));
-        out += char16_t(0xDC00 + (c & 0x3FF));
-    }
-}
-
-}  // namespace
 
 char16_t ansiCharToWide(unsigned char c)
 {
@@ -108,12 +109,12 @@ std::string wideToUtf8(const char16_t* s, size_t n)
     for (size_t i = 0; i < n; ++i) {
         char16_t u = s[i];
         if (isHighSurrogate(u) && i + 1 < n && isLowSurrogate(s[i + 1])) {
-            putUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
+            appendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
             ++i;
         } else if (isHighSurrogate(u) || isLowSurrogate(u)) {
-            putUtf8(out, 0xFFFD);
+            appendUtf8(out, 0xFFFD);
         } else {
-            putUtf8(out, u);
+            appendUtf8(out, u);
         }
     }
     return out;

@@ -28,6 +28,8 @@ std::string wideToAnsi(const std::u16string& s);
 
 // --- UTF-8 -----------------------------------------------------------------
 
+// Appends one code point (below 0x110000) as UTF-8.
+void appendUtf8(std::string& out, char32_t c);
 // Lone surrogates become U+FFFD.
 std::string wideToUtf8(const char16_t* s, size_t n);
 std::string wideToUtf8(const std::u16string& s);
