@@ -274,12 +274,16 @@ bool FsObjFileBase::hashSect(CoCryptHashStream& hash, const char* name)
         if (FsSectMan::openSect(name, &sec, 0, factoryFor(name)) != FS_OK || !sec) return false;
         openedHere = true;
     }
+    // Taking the stream back may reload the window at 0; a section that stays
+    // open keeps its position.
+    const uint32_t pos = sec->tell();
     IStream* stream = nullptr;
     bool ok = sec->getIStreamPtr(&stream) == 0 && stream;
     if (ok) {
         ok = hash.hashStream(stream, 0);
         stream->Release();
         if (sec->reloadIfChanged() != 0) ok = false;
+        if (!openedHere) sec->seek(int32_t(pos), 0);
     }
     if (openedHere && CloseSect(name) != FS_OK) {
         TV_TRACE(4, kTraceFile, "FsObjFileBase::hashSect", "error calling CloseSect");

@@ -188,6 +188,9 @@ TEST(FsObjFileBase, HashSectEqualsAnIndependentMd5)
     EXPECT_EQ(md5("xyz"), std::string(reinterpret_cast<char*>(digest), 16));
     EXPECT_EQ(sec, m.obj.getCodeSect(FS_MODE_WRITE));
     EXPECT_EQ(0u, sec->getError());
+    EXPECT_EQ(3u, sec->tell());
+    *sec << "!";
+    EXPECT_EQ(4u, sec->getSize());
 
     CoCryptHashStream h3;
     EXPECT_FALSE(m.obj.hashSect(h3, "data"));  // no such section
