@@ -318,6 +318,7 @@ uint32_t FsFileMan::openFile(const char* path, uint32_t flags)
     if (!(flags & FS_OPEN_CREATE)) {
         uint32_t r = ListAll();
         if (r != FS_OK) return r;
+        m_magic = -1;
         ReadMagicNumber();
     }
     if (setName(filePath.c_str()) != 0) {
@@ -344,12 +345,13 @@ uint32_t FsFileMan::saveFile()
 {
     if (!isWritable()) return FS_LENT;
     if (!m_pStorage) return FS_NO_STORAGE;
+    // The file (or the copy, before it is copied back) gets everything
+    // written so far, including what open sections still hold.
+    flushAll();
+    if (!m_lent && FAILED(m_pStorage->Commit(STGC_DEFAULT)))
+        TV_TRACE(4, kTraceFile, "FsFileMan::saveFile", "error calling Commit");
     if (!onTempCopy()) return FS_OK;
     if (!m_name[0]) return FS_NOT_FOUND;
-    // The copy must hold everything written so far before it is copied.
-    flushAll();
-    if (FAILED(m_pStorage->Commit(STGC_DEFAULT)))
-        TV_TRACE(4, kTraceFile, "FsFileMan::saveFile", "error calling Commit");
     time_t now = 0;
     if (modificationTime(m_name, now) && now > m_fileTime) {
         TraceRecord rec(3, __LINE__, kTraceFile, "FsFileMan::saveFile");

@@ -64,9 +64,10 @@ public:
     // 1 when no storage is open or an open section cannot be closed; else
     // releases the storage and deletes a working copy.
     uint32_t CloseFile() override;
-    // With a working copy: commits the storage and copies the copy back over
-    // the opened file. 13 not writable, 9 no storage, 8 no file name, 14 the
-    // copy back failed; 0 also when there is no copy.
+    // Commits the storage (open sections included) and, with a working copy,
+    // copies the copy back over the opened file. 13 not writable, 9 no
+    // storage, 8 no file name, 14 the copy back failed; 0 also when there
+    // is no copy.
     uint32_t saveFile();
     // Reads the first signed 32-bit value of the section "header" into the
     // magic number; 0 on success.

@@ -163,6 +163,22 @@ TEST(FsFileMan, WorkingCopyIsSavedBack)
     EXPECT_EQ(std::string("made"), readBody(r2));
 }
 
+TEST(FsFileMan, SaveWithoutACopyCommitsOpenSections)
+{
+    TempDir dir;
+    std::string path = dir.file("direct.cf");
+    makeFile(path, "before");
+    FsFileMan f;
+    ASSERT_EQ(0u, f.openFile(path.c_str(), FS_OPEN_WRITE));
+    FsSecCl* s = f.getSect("body", FS_MODE_WRITE);
+    s->setSize(0);
+    *s << "after";
+    EXPECT_EQ(0u, f.saveFile());
+    FsFileMan r;  // the writer holds the file: read through a copy
+    ASSERT_EQ(0u, r.openFile(path.c_str(), 0));
+    EXPECT_EQ(std::string("after"), readBody(r));
+}
+
 TEST(FsFileMan, LockedFileIsReadThroughACopy)
 {
     TempDir dir;
