@@ -47,16 +47,16 @@ std::string pattern(uint32_t size, uint32_t seed)
     return s;
 }
 
-struct StreamSpec {
+struct StreamPlan {
     std::string path;  // "dir/sub/name"
     uint32_t size;
 };
 
 const uint32_t kSizes[] = {0, 1, 4095, 4096, 4097, 16383, 16384, 16385, 1u << 20, 8u << 20};
 
-std::vector<StreamSpec> layout()
+std::vector<StreamPlan> layout()
 {
-    std::vector<StreamSpec> v;
+    std::vector<StreamPlan> v;
     int n = 0;
     for (uint32_t size : kSizes) {
         const char* dir = (n % 3 == 0) ? "" : (n % 3 == 1) ? "code/" : "code/deep/";
@@ -118,7 +118,7 @@ TEST(CompoundFile, IndependentReaderSeesTheSameTreeAndBytes)
     String dirName = createTempDirectory();
     std::string dir(dirName.chars(), size_t(dirName.length()));
     std::string file = dir + "/tree.cf";
-    std::vector<StreamSpec> specs = layout();
+    std::vector<StreamPlan> plans = layout();
 
     // Write: everything through section streams, in pieces of odd sizes so
     // that writes straddle the section window.
@@ -126,7 +126,7 @@ TEST(CompoundFile, IndependentReaderSeesTheSameTreeAndBytes)
         FsFileMan f;
         ASSERT_EQ(0u, f.openFile(file.c_str(), FS_OPEN_CREATE));
         uint32_t seed = 1;
-        for (const StreamSpec& sp : specs) {
+        for (const StreamPlan& sp : plans) {
             std::string leaf;
             FsSectMan* m = walk(&f, sp.path, FS_MODE_WRITE, leaf);
             ASSERT_NE(nullptr, m) << sp.path;
@@ -147,7 +147,7 @@ TEST(CompoundFile, IndependentReaderSeesTheSameTreeAndBytes)
     // The expected listing, in the lister's order.
     std::map<std::string, std::string> expected;
     uint32_t seed = 1;
-    for (const StreamSpec& sp : specs) {
+    for (const StreamPlan& sp : plans) {
         std::string data = pattern(sp.size, seed++);
         char line[512];
         std::snprintf(line, sizeof(line), "S %s %u %08x", sp.path.c_str(), sp.size, crc32(data));
@@ -168,7 +168,7 @@ TEST(CompoundFile, IndependentReaderSeesTheSameTreeAndBytes)
         FsFileMan f;
         ASSERT_EQ(0u, f.openFile(file.c_str(), 0));
         seed = 1;
-        for (const StreamSpec& sp : specs) {
+        for (const StreamPlan& sp : plans) {
             std::string leaf;
             FsSectMan* m = walk(&f, sp.path, 0, leaf);
             ASSERT_NE(nullptr, m) << sp.path;
