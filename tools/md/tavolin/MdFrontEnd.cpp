@@ -517,7 +517,7 @@ HRESULT mdCompileSysFunctions(MdFrontContext& ctx, int32_t& status)
 
 // ---------------------------------------------------------------------------
 
-int32_t mdCopySections(FsSectMan* work, FsSectMan* target, int16_t count, const char* const* names)
+int32_t mdCopyFinishedSections(FsSectMan* work, FsSectMan* target, int16_t count, const char* const* names)
 {
     if (!target || !work) return MdStatusNoTarget;
     for (int16_t i = 0; i < count; ++i) {

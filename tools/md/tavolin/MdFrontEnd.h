@@ -133,4 +133,4 @@ HRESULT mdCompileSysFunctions(MdFrontContext& ctx, int32_t& status);
 // missing on either side or null/empty (message 101); 0xBE11FFFF another
 // failure to open (message 101) or a copy that did not complete (message 0).
 // Sections copied before a failure stay copied.
-int32_t mdCopySections(FsSectMan* workFile, FsSectMan* target, int16_t count, const char* const* names);
+int32_t mdCopyFinishedSections(FsSectMan* workFile, FsSectMan* target, int16_t count, const char* const* names);

@@ -107,3 +107,103 @@ inline bool openMemoryFile(FsFileMan& file)
 }
 
 }  // namespace fronttest
+
+// ---------------------------------------------------------------------------
+// A source opened into a working file, as the entry method leaves it.
+
+#include <unistd.h>
+
+#include <memory>
+
+#include "co/GlobTools.h"
+#include "tools/md/tavolin/MdFrontEnd.h"
+#include "tools/md/tavolin/MdSectionParser.h"
+
+namespace fronttest {
+
+// Header lines of a source of the given kind.
+inline std::string headerOf(int32_t kind)
+{
+    const char* begin = kind == 1 ? "TO_HEADER" : kind == 2 ? "DV_TO_HEADER" : kind == 4 ? "TP_HEADER" : "DV_TP_HEADER";
+    return std::string(begin) + "\n  TOTYPE := {11111111-2222-3333-4444-555555555555}, 1.0;\n"
+                                "  DATE := DT#2024-01-01;\nEND_" + begin + "\n";
+}
+
+// Writes text to a new temporary file and removes it at the end.
+class TempFile {
+public:
+    explicit TempFile(const std::string& text = std::string()) : m_path(createTempName(true).c_str())
+    {
+        std::ofstream f(m_path, std::ios::binary);
+        f << text;
+    }
+    ~TempFile() { ::unlink(m_path.c_str()); }
+    const std::string& path() const { return m_path; }
+    const char* c_str() const { return m_path.c_str(); }
+
+private:
+    std::string m_path;
+};
+
+class OpenedSource {
+public:
+    // host: sections the host storage holds before the source is opened.
+    explicit OpenedSource(const std::string& source,
+                          const std::vector<std::pair<std::string, std::string>>& host = {},
+                          uint32_t mask = 0)
+        : mask(mask), m_source(source)
+    {
+        EXPECT_TRUE(openMemoryFile(hostFile));
+        for (const auto& s : host) EXPECT_TRUE(putSection(hostFile, s.first.c_str(), s.second));
+        MdWorkState state;
+        state.workFile = &work;
+        state.workPath = &workPath;
+        state.target = &target;
+        state.objectKind = &kind;
+        state.typeId = &typeId;
+        hr = mdOpenWorkingSource(m_source.c_str(), hostFile.storage(), mask, state, status);
+    }
+    ~OpenedSource()
+    {
+        target.reset();
+        if (work.hasStorage()) work.CloseFile();
+        if (!workPath.empty()) ::unlink(workPath.c_str());
+    }
+
+    MdFrontContext context()
+    {
+        MdFrontContext c;
+        c.workFile = &work;
+        c.objectKind = kind;
+        c.stringCounter = &counter;
+        c.sourcePath = String(m_source.path());
+        c.sectionMask = mask;
+        c.slot = &slot;
+        return c;
+    }
+    // The working file's storage can be lent: nothing is open or lent.
+    bool idle()
+    {
+        IStorage* stg = nullptr;
+        if (!work.getIStoragePtr(&stg)) return false;
+        stg->Release();
+        return work.releaseIStoragePtr() == 0;
+    }
+
+    FsFileMan hostFile;
+    FsFileMan work;
+    String workPath;
+    std::unique_ptr<FsSectMan> target;
+    int32_t kind = -1;
+    RTTypeID typeId;
+    int32_t counter = 0;
+    uint32_t mask;
+    std::unique_ptr<MdSectionCompiler> slot;
+    int32_t status = -1;
+    HRESULT hr = E_FAIL;
+
+private:
+    TempFile m_source;
+};
+
+}  // namespace fronttest

@@ -1,0 +1,615 @@
+// The section methods with stand-in compilers: what each compiler is given,
+// how its result becomes the status, the string counter, and that every
+// outcome gives the working file back for the next method.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "test_split_driver_support.h"
+#include "tools/md/tavolin/CMDStrmHelper.h"
+#include "tools/md/tavolin/MdFrontEnd.h"
+#include "tools/md/tavolin/MdSectionCompiler.h"
+
+using namespace fronttest;
+
+namespace {
+
+// What a stand-in compiler saw.
+struct Seen {
+    int kind;
+    std::string stream;       // the whole stream, "<none>" without one
+    std::string descriptor;   // "TO", "TP", "none"
+    bool descriptorHasHeader;
+    std::string rcPath;
+    int32_t firstStringId;
+    int32_t firstPass;
+    bool parsed = false;
+    bool tableWritten = false;
+    bool hasSection;
+};
+
+// How a stand-in compiler behaves.
+struct Behaviour {
+    int32_t result = 0;
+    int32_t errors = 0;
+    int32_t idsUsed = 0;
+    int32_t tableResult = 0;
+    std::function<void(const MdCompilerArgs&)> onParse;
+};
+
+class StandIn : public MdSectionCompiler {
+public:
+    StandIn(int kind, const Behaviour& b, std::vector<Seen>& log) : m_kind(kind), m_b(b), m_log(log) {}
+
+    void init(const MdCompilerArgs& args) override
+    {
+        Seen s{};
+        s.kind = m_kind;
+        if (args.stream) {
+            std::string text;
+            char c;
+            while (args.stream->get(c)) text += c;
+            s.stream = text;
+        } else {
+            s.stream = "<none>";
+        }
+        if (!args.descriptor)
+            s.descriptor = "none";
+        else
+            s.descriptor = args.descriptor->kind() == FsDsc::KIND_TO ? "TO" : "TP";
+        s.descriptorHasHeader = args.descriptor && args.descriptor->getType("header") == 1;
+        s.rcPath = args.rcPath.c_str();
+        s.firstStringId = args.firstStringId;
+        s.firstPass = args.firstPass;
+        s.hasSection = args.section != nullptr;
+        m_log.push_back(s);
+        m_args = args;
+        m_next = args.firstStringId + m_b.idsUsed;
+    }
+    int32_t parse() override
+    {
+        m_log.back().parsed = true;
+        if (m_b.onParse) m_b.onParse(m_args);
+        return m_b.result;
+    }
+    int32_t errorCount() const override { return m_b.errors; }
+    int32_t nextStringId() const override { return m_next; }
+    int32_t writeStringTable() override
+    {
+        m_log.back().tableWritten = true;
+        return m_b.tableResult;
+    }
+
+private:
+    int m_kind;
+    Behaviour m_b;
+    std::vector<Seen>& m_log;
+    MdCompilerArgs m_args;
+    int32_t m_next = 0;
+};
+
+// Installs stand-ins for every compiler kind and restores the build's own
+// creators afterwards.
+class StandIns {
+public:
+    StandIns()
+    {
+        for (int k = 0; k < MdCompCount; ++k) {
+            m_saved[k] = mdSetCompilerCreator(k, [this, k]() -> MdSectionCompiler* {
+                if (m_nullFor == k) return nullptr;
+                return new StandIn(k, behaviour[k], log);
+            });
+        }
+    }
+    ~StandIns()
+    {
+        for (int k = 0; k < MdCompCount; ++k) mdSetCompilerCreator(k, m_saved[k]);
+    }
+    void notBuilt(int kind) { mdSetCompilerCreator(kind, MdCompilerCreator()); }
+    void allocationFails(int kind) { m_nullFor = kind; }
+
+    Behaviour behaviour[MdCompCount];
+    std::vector<Seen> log;
+
+private:
+    MdCompilerCreator m_saved[MdCompCount];
+    int m_nullFor = -1;
+};
+
+const std::vector<std::pair<std::string, std::string>> kHostTO = {{"varcomment", ""}, {"bfvarcomment", ""}};
+
+std::string toSource()
+{
+    return headerOf(1) +
+           "VARCOMMENT\nc\nEND_VARCOMMENT\n"
+           "VALUES\nv\nEND_VALUES\n"
+           "INTERFACE\ni\nEND_INTERFACE\n"
+           "BEGIN_ALARM\na\nEND_ALARM\n"
+           "BEGIN_ALARM_VRX_ERROR_TEXT\nm\nEND_ALARM_VRX_ERROR_TEXT\n"
+           "BFDCOMMENT\nbc\nEND_BFDCOMMENT\n"
+           "BOOT_FUNCTIONDECL\nb\nEND_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\nEND_BOOT_FUNCTIONS\n"
+           "BEGIN_BF_ERRORTEXT\ne\nEND_BF_ERRORTEXT\n"
+           "BEGIN_IO_DATA\nio\nEND_IO_DATA\n";
+}
+
+// A source whose kind the method accepts.
+std::string sourceFor(int method)
+{
+    if (method == MdMethSupportedTOs || method == MdMethSysFunctions)
+        return headerOf(5) + "SUPPORTED_TO_TYPES\nx\nEND_SUPPORTED_TO_TYPES\n";
+    return toSource();
+}
+
+// Runs one method by its number on an opened source.
+HRESULT callMethod(int method, OpenedSource& src, int32_t& status)
+{
+    MdFrontContext ctx = src.context();
+    const String rc("script.rc");
+    switch (method) {
+    case MdMethSysVars: return mdCompileSysVars(ctx, status);
+    case MdMethSysFunctions: return mdCompileSysFunctions(ctx, status);
+    case MdMethComments: return mdCompileComments(ctx, rc, status);
+    case MdMethVariables: return mdCompileVariables(ctx, rc, nullptr, status);
+    case MdMethConnections: return mdCompileConnections(ctx, status);
+    case MdMethAlarms: return mdCompileAlarms(ctx, rc, status);
+    case MdMethBootFunctions:
+        return mdCompileBootFunctions(ctx, rc, {String("f")}, String("text"), String("comments.rc"), status);
+    case MdMethSupportedTOs: return mdCompileSupportedTOs(ctx, status);
+    case MdMethImplementations: return mdCompileImplementations(ctx, String("out"), status);
+    }
+    return E_FAIL;
+}
+
+// The compilers a method runs, in order, when all succeed.
+const std::map<int, std::vector<int>> kRuns = {
+    {MdMethComments, {MdCompVarComment}},
+    {MdMethVariables, {MdCompVarExt}},
+    {MdMethConnections, {MdCompConnection}},
+    {MdMethAlarms, {MdCompAlarm, MdCompErrMsgTxt}},
+    {MdMethBootFunctions, {MdCompVarComment, MdCompBootFkt, MdCompBootFkt, MdCompErrMsgTxt}},
+    {MdMethSupportedTOs, {MdCompSuppTO}},
+    {MdMethImplementations, {MdCompImpl}},
+};
+
+TEST(SectionMethods, EachCompilerGetsItsStreamAndDescriptor)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    OpenedSource src(toSource(), kHostTO);
+    ASSERT_EQ(src.status, 0);
+    ASSERT_EQ(src.kind, 1);
+    int32_t status = -1;
+
+    const struct {
+        int method;
+        const char* firstStream;
+        const char* descriptor;
+    } cases[] = {
+        {MdMethComments, "\r\n\r\n\r\n\r\nVARCOMMENT \r\nc\r\nEND_VARCOMMENT\r\n", "none"},
+        {MdMethVariables, "\r\n\r\n\r\n\r\n\r\n\r\n\r\nVALUES \r\nv\r\nEND_VALUES\r\n", "TO"},
+        {MdMethConnections, "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nINTERFACE \r\ni\r\nEND_INTERFACE\r\n", "TO"},
+        {MdMethSupportedTOs, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        if (!c.firstStream) continue;
+        standIns.log.clear();
+        EXPECT_EQ(callMethod(c.method, src, status), S_OK);
+        EXPECT_EQ(status, 0) << c.method;
+        ASSERT_EQ(standIns.log.size(), 1u);
+        EXPECT_EQ(standIns.log[0].stream.substr(0, std::strlen(c.firstStream)), c.firstStream);
+        EXPECT_EQ(standIns.log[0].descriptor, c.descriptor);
+        EXPECT_TRUE(standIns.log[0].parsed);
+        EXPECT_TRUE(src.idle()) << c.method;
+    }
+    // The descriptor works on the working file: its header is there.
+    standIns.log.clear();
+    EXPECT_EQ(callMethod(MdMethConnections, src, status), S_OK);
+    EXPECT_TRUE(standIns.log.at(0).descriptorHasHeader);
+    // The comment compiler gets its open section instead of a descriptor.
+    standIns.log.clear();
+    callMethod(MdMethComments, src, status);
+    EXPECT_TRUE(standIns.log.at(0).hasSection);
+    EXPECT_TRUE(standIns.log.at(0).tableWritten);
+    EXPECT_TRUE(messages.records.empty());
+}
+
+TEST(SectionMethods, ResultsBecomeStatusesAndTheNextMethodStillWorks)
+{
+    for (const auto& run : kRuns) {
+        for (int32_t result : {0, 3, 4, 5}) {
+            MessageCapture messages;
+            StandIns standIns;
+            OpenedSource src(sourceFor(run.first), kHostTO);
+            if (run.first == MdMethImplementations) {
+                // Implementations turn errors counted under a 0 into 3 themselves.
+                standIns.behaviour[MdCompImpl].errors = result == 3 ? 2 : 0;
+                standIns.behaviour[MdCompImpl].result = result == 3 ? 0 : result;
+            } else {
+                for (int k : run.second) standIns.behaviour[k].result = result;
+            }
+            int32_t status = -1;
+            EXPECT_EQ(callMethod(run.first, src, status), S_OK);
+            EXPECT_EQ(status, result == 0 ? 0 : MdStatusCompileFailed) << run.first << " " << result;
+            // A failing step stops the method: alarms without error texts,
+            // boot functions without their later steps.
+            const size_t expectSteps = result == 0 ? run.second.size() : 1;
+            EXPECT_EQ(standIns.log.size(), expectSteps) << run.first << " " << result;
+            EXPECT_TRUE(src.idle());
+            EXPECT_EQ(src.slot, nullptr);
+
+            const int next = run.first == MdMethSupportedTOs ? MdMethImplementations : MdMethConnections;
+            standIns.behaviour[MdCompConnection] = Behaviour();
+            standIns.behaviour[MdCompImpl] = Behaviour();
+            standIns.log.clear();
+            EXPECT_EQ(callMethod(next, src, status), S_OK);
+            EXPECT_EQ(status, 0);
+            EXPECT_EQ(standIns.log.size(), 1u);
+        }
+    }
+}
+
+TEST(SectionMethods, ZeroWithCountedErrorsIsAFailureForCommentsOnly)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    OpenedSource src(toSource(), kHostTO);
+    int32_t status = -1;
+    standIns.behaviour[MdCompVarComment].errors = 1;
+    callMethod(MdMethComments, src, status);
+    EXPECT_EQ(status, MdStatusCompileFailed);
+    EXPECT_FALSE(standIns.log.at(0).tableWritten);
+    // A compiler that says 0 is believed elsewhere.
+    standIns.behaviour[MdCompConnection].errors = 1;
+    callMethod(MdMethConnections, src, status);
+    EXPECT_EQ(status, 0);
+}
+
+TEST(SectionMethods, StringCounterIsHandedOnAndTakenBack)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    OpenedSource src(toSource(), kHostTO);
+    for (int k = 0; k < MdCompCount; ++k) standIns.behaviour[k].idsUsed = 2;
+    int32_t status = -1;
+    callMethod(MdMethComments, src, status);
+    EXPECT_EQ(src.counter, 2);
+    callMethod(MdMethAlarms, src, status);
+    EXPECT_EQ(src.counter, 6);
+    ASSERT_EQ(standIns.log.size(), 3u);
+    EXPECT_EQ(standIns.log[1].firstStringId, 2);
+    EXPECT_EQ(standIns.log[2].firstStringId, 4);
+    callMethod(MdMethConnections, src, status);
+    EXPECT_EQ(src.counter, 6);
+    callMethod(MdMethVariables, src, status);
+    EXPECT_EQ(src.counter, 8);
+    // Boot functions: comments and error texts count; the boot-function
+    // compiler itself gives nothing back.
+    standIns.log.clear();
+    callMethod(MdMethBootFunctions, src, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(src.counter, 12);
+    ASSERT_EQ(standIns.log.size(), 4u);
+    EXPECT_EQ(standIns.log[1].firstStringId, 0);   // first pass
+    EXPECT_EQ(standIns.log[2].firstStringId, 10);  // second pass
+    EXPECT_EQ(standIns.log[3].firstStringId, 10);
+}
+
+TEST(SectionMethods, CommentsOfAnEmptySectionAreNotParsed)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    OpenedSource src(headerOf(2) + "VALUES END_VALUES\n", kHostTO);
+    int32_t status = -1;
+    EXPECT_EQ(callMethod(MdMethComments, src, status), S_OK);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(standIns.log.size(), 1u);
+    EXPECT_EQ(standIns.log[0].stream, "<none>");
+    EXPECT_FALSE(standIns.log[0].parsed);
+    EXPECT_TRUE(standIns.log[0].tableWritten);
+    EXPECT_TRUE(messages.records.empty());
+
+    // The table cannot be written.
+    standIns.behaviour[MdCompVarComment].tableResult = 1;
+    EXPECT_EQ(callMethod(MdMethComments, src, status), S_OK);
+    EXPECT_EQ(status, MdStatusNotFound);
+    ASSERT_EQ(messages.ids(), std::vector<uint32_t>{101});
+    EXPECT_EQ(messages.records[0].text, "Sektion Kommentar konnte nicht geöffnet werden");
+    // In the boot functions the same is a compile failure.
+    messages.clear();
+    EXPECT_EQ(callMethod(MdMethBootFunctions, src, status), S_OK);
+    EXPECT_EQ(status, MdStatusCompileFailed);
+    EXPECT_TRUE(src.idle());
+}
+
+TEST(SectionMethods, MissingSectionsAndStreams)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    // The host storage has no comment section.
+    OpenedSource src(toSource());
+    int32_t status = -1;
+    callMethod(MdMethComments, src, status);
+    EXPECT_EQ(status, MdStatusNotFound);
+    ASSERT_EQ(messages.records.size(), 1u);
+    EXPECT_EQ(messages.records[0].text, "Sektion varcomment konnte nicht geöffnet werden");
+    EXPECT_TRUE(standIns.log.empty());
+
+    // A temporary stream that is gone.
+    messages.clear();
+    ASSERT_EQ(src.work.DestroySect("con_tmp"), 0u);
+    EXPECT_EQ(callMethod(MdMethConnections, src, status), S_OK);
+    EXPECT_EQ(status, MdStatusNotFound);
+    ASSERT_EQ(messages.records.size(), 1u);
+    EXPECT_EQ(messages.records[0].id, 1101u);
+    EXPECT_EQ(messages.records[0].text, "Stream con_tmp konnte nicht geöffnet werden");
+    EXPECT_TRUE(standIns.log.empty());
+    EXPECT_TRUE(src.idle());
+}
+
+TEST(SectionMethods, CompilerNotBuiltOrNotAllocated)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    OpenedSource to(toSource(), kHostTO);
+    OpenedSource pkg(sourceFor(MdMethSupportedTOs));
+    OpenedSource& src = to;
+    int32_t status = -1;
+    for (const auto& run : kRuns) {
+        OpenedSource& src = run.first == MdMethSupportedTOs ? pkg : to;
+        StandIns local;
+        for (int k : run.second) local.notBuilt(k);
+        messages.clear();
+        EXPECT_EQ(callMethod(run.first, src, status), S_OK);
+        EXPECT_EQ(status, MdStatusFailed) << run.first;
+        EXPECT_EQ(messages.ids(), std::vector<uint32_t>{0}) << run.first;
+        EXPECT_EQ(messages.records.at(0).text, "Interner Fehler");
+        EXPECT_TRUE(src.idle());
+    }
+    // The class-provider steps are not built either.
+    messages.clear();
+    EXPECT_EQ(callMethod(MdMethSysVars, src, status), S_OK);
+    EXPECT_EQ(status, MdStatusFailed);
+    EXPECT_EQ(messages.ids(), std::vector<uint32_t>{0});
+
+    for (const auto& run : kRuns) {
+        OpenedSource& src = run.first == MdMethSupportedTOs ? pkg : to;
+        StandIns local;
+        local.allocationFails(run.second.front());
+        status = 0;
+        EXPECT_EQ(callMethod(run.first, src, status), E_OUTOFMEMORY) << run.first;
+        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(src.idle());
+        EXPECT_EQ(src.slot, nullptr);
+    }
+    standIns.log.clear();
+    EXPECT_EQ(callMethod(MdMethConnections, src, status), S_OK);
+    EXPECT_EQ(status, 0);
+}
+
+TEST(SectionMethods, ExceptionsOfACompilerDoNotLeaveAnythingOpen)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    OpenedSource src(toSource(), kHostTO);
+    int32_t status = -1;
+    standIns.behaviour[MdCompConnection].onParse = [](const MdCompilerArgs&) { throw std::runtime_error("x"); };
+    EXPECT_EQ(callMethod(MdMethConnections, src, status), S_OK);
+    EXPECT_EQ(status, MdStatusFailed);
+    EXPECT_EQ(messages.ids(), std::vector<uint32_t>{0});
+    EXPECT_TRUE(src.idle());
+    EXPECT_EQ(src.slot, nullptr);
+
+    standIns.behaviour[MdCompConnection].onParse = [](const MdCompilerArgs&) { throw std::bad_alloc(); };
+    EXPECT_EQ(callMethod(MdMethConnections, src, status), E_OUTOFMEMORY);
+    EXPECT_TRUE(src.idle());
+
+    standIns.behaviour[MdCompConnection] = Behaviour();
+    EXPECT_EQ(callMethod(MdMethConnections, src, status), S_OK);
+    EXPECT_EQ(status, 0);
+}
+
+TEST(SectionMethods, CompilerWritesLandInTheWorkingFile)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    OpenedSource src(toSource(), kHostTO);
+    standIns.behaviour[MdCompConnection].onParse = [](const MdCompilerArgs& a) {
+        FsSecCl* s = a.descriptor->getSect("connectors", FS_MODE_WRITE);
+        ASSERT_NE(s, nullptr);
+        *s << "written";
+        a.descriptor->CloseSect("connectors");
+    };
+    int32_t status = -1;
+    callMethod(MdMethConnections, src, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(sectionText(src.work, "connectors"), "written");
+}
+
+TEST(SectionMethods, BootFunctionsRunTwoPassesAndLeaveNoTemporaryFiles)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    OpenedSource src(toSource(), kHostTO, 0x10);
+    std::vector<std::string> firstPassFiles;
+    standIns.behaviour[MdCompBootFkt].onParse = [&](const MdCompilerArgs& a) {
+        if (a.firstPass != 1) return;
+        // The first pass writes its macro files beside its script path.
+        firstPassFiles = {a.rcPath.c_str(), std::string(a.rcPath.c_str()) + ".m4h",
+                          std::string(a.rcPath.c_str()) + ".m4c", a.descriptor->getFileName()};
+        std::ofstream(firstPassFiles[1]) << "h";
+        std::ofstream(firstPassFiles[2]) << "c";
+        EXPECT_EQ(a.names, std::list<String>{String("f")});
+        EXPECT_STREQ(a.bootText.c_str(), "text");
+        EXPECT_EQ(a.sectionMask, 0x10u);
+    };
+    int32_t status = -1;
+    EXPECT_EQ(callMethod(MdMethBootFunctions, src, status), S_OK);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(standIns.log.size(), 4u);
+    EXPECT_EQ(standIns.log[0].rcPath, "comments.rc");
+    EXPECT_EQ(standIns.log[1].firstPass, 1);
+    EXPECT_EQ(standIns.log[1].descriptor, "TO");
+    EXPECT_EQ(standIns.log[2].firstPass, 0);
+    EXPECT_EQ(standIns.log[2].rcPath, "script.rc");
+    EXPECT_EQ(standIns.log[3].rcPath, "comments.rc");
+    // Both passes read the whole stream (masked: keywords only).
+    EXPECT_EQ(standIns.log[1].stream, standIns.log[2].stream);
+    EXPECT_NE(standIns.log[1].stream.find("BOOT_FUNCTIONDECL END_BOOT_FUNCTIONDECL"), std::string::npos);
+    ASSERT_EQ(firstPassFiles.size(), 4u);
+    struct stat st;
+    for (const std::string& f : firstPassFiles) EXPECT_NE(::stat(f.c_str(), &st), 0) << f;
+    EXPECT_TRUE(src.idle());
+}
+
+TEST(SectionMethods, ImplementationsAndSupportedTypesByKind)
+{
+    MessageCapture messages;
+    for (int32_t kind : {1, 2, 4, 5}) {
+        StandIns standIns;
+        OpenedSource src(headerOf(kind) + "SUPPORTED_TO_TYPES\nEND_SUPPORTED_TO_TYPES\n");
+        ASSERT_EQ(src.kind, kind);
+        int32_t status = -1;
+        EXPECT_EQ(callMethod(MdMethImplementations, src, status), S_OK);
+        EXPECT_EQ(status, 0);
+        ASSERT_EQ(standIns.log.size(), 1u);
+        EXPECT_EQ(standIns.log[0].descriptor, kind == 4 ? "TP" : "none") << kind;
+        if (kind >= 4) {
+            standIns.log.clear();
+            EXPECT_EQ(callMethod(MdMethSupportedTOs, src, status), S_OK);
+            EXPECT_EQ(status, 0);
+            ASSERT_EQ(standIns.log.size(), 1u);
+            EXPECT_EQ(standIns.log[0].descriptor, "TP");
+            EXPECT_EQ(standIns.log[0].stream.substr(0, 26), "\r\n\r\n\r\n\r\nSUPPORTED_TO_TYPES");
+        }
+    }
+}
+
+TEST(SectionMethods, KindsOfEveryMethod)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    for (int32_t kind : {-1, 1, 2, 4, 5}) {
+        OpenedSource src(kind < 0 ? std::string("VALUES END_VALUES") : headerOf(kind) + toSource().substr(headerOf(1).size()),
+                         kHostTO);
+        ASSERT_EQ(src.kind, kind);
+        for (int m = 0; m < MdMethCount; ++m) {
+            messages.clear();
+            standIns.log.clear();
+            int32_t status = -1;
+            EXPECT_EQ(callMethod(m, src, status), S_OK);
+            if (mdKindAccepted(m, kind)) {
+                EXPECT_NE(status, MdStatusWrongKind) << m << " " << kind;
+                EXPECT_EQ(messages.count(102), 0u);
+            } else {
+                EXPECT_EQ(status, MdStatusWrongKind) << m << " " << kind;
+                EXPECT_EQ(messages.ids(), std::vector<uint32_t>{102}) << m << " " << kind;
+                EXPECT_EQ(messages.records[0].text, "Falscher ObjektTyp");
+                EXPECT_TRUE(standIns.log.empty());
+            }
+            EXPECT_TRUE(src.idle());
+        }
+    }
+    const bool accepted[MdMethCount][4] = {
+        {1, 1, 0, 0}, {0, 0, 1, 1}, {1, 1, 0, 0}, {1, 1, 0, 0}, {1, 1, 0, 0},
+        {1, 1, 0, 0}, {1, 1, 0, 0}, {0, 0, 1, 1}, {1, 1, 1, 1},
+    };
+    const int32_t kinds[4] = {1, 2, 4, 5};
+    for (int m = 0; m < MdMethCount; ++m)
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(mdKindAccepted(m, kinds[k]), accepted[m][k]) << m << " " << k;
+}
+
+TEST(SectionMethods, AcxImportRunsOnlyAfterASuccessfulCompile)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    OpenedSource src(toSource(), kHostTO);
+    MdFrontContext ctx = src.context();
+    int calls = 0;
+    auto acx = [&]() -> int32_t {
+        ++calls;
+        EXPECT_TRUE(src.idle());
+        return MdStatusNoCfgHead;
+    };
+    int32_t status = -1;
+    EXPECT_EQ(mdCompileVariables(ctx, String("rc"), acx, status), S_OK);
+    EXPECT_EQ(status, MdStatusNoCfgHead);
+    EXPECT_EQ(calls, 1);
+    standIns.behaviour[MdCompVarExt].result = 4;
+    EXPECT_EQ(mdCompileVariables(ctx, String("rc"), acx, status), S_OK);
+    EXPECT_EQ(status, MdStatusCompileFailed);
+    EXPECT_EQ(calls, 1);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(StreamReader, ReadsWholeSectionsAndClosesThem)
+{
+    MessageCapture messages;
+    FsFileMan work;
+    ASSERT_TRUE(openMemoryFile(work));
+    std::string big;
+    for (int i = 0; big.size() < 3 * FsSecCl::WINDOW_SIZE + 17; ++i) big += std::to_string(i) + "\r\n";
+    ASSERT_TRUE(putSection(work, "big_tmp", big));
+    ASSERT_TRUE(putSection(work, "empty_tmp", ""));
+
+    CMDStrmHelper reader(&work);
+    EXPECT_EQ(reader.open("big_tmp"), 0u);
+    ASSERT_NE(reader.getStream(), nullptr);
+    std::string got((std::istreambuf_iterator<char>(*reader.getStream())), std::istreambuf_iterator<char>());
+    EXPECT_EQ(got, big);
+    // The section itself is closed: it can be opened for writing.
+    EXPECT_NE(work.getSect("big_tmp", FS_MODE_WRITE), nullptr);
+    work.CloseSect("big_tmp");
+    // Rewinding reads it again; writing overwrites in place without growing.
+    reader.getStream()->clear();
+    reader.getStream()->seekg(0);
+    reader.getStream()->seekp(1);
+    *reader.getStream() << "XY";
+    std::string again;
+    std::getline(*reader.getStream(), again);
+    EXPECT_EQ(again, "0XY1\r");  // "0\r\n1\r\n" with its first line end overwritten
+    EXPECT_EQ(reader.getStream()->tellg(), std::streampos(6));
+    reader.getStream()->seekg(0, std::ios::end);
+    EXPECT_EQ(reader.getStream()->tellg(), std::streampos(big.size()));
+
+    // A second open needs a close first.
+    EXPECT_EQ(reader.open("empty_tmp"), 4u);
+    EXPECT_EQ(messages.ids(), std::vector<uint32_t>{0});
+    reader.close();
+    EXPECT_EQ(reader.getStream(), nullptr);
+    EXPECT_EQ(reader.open("empty_tmp"), 0u);
+    EXPECT_EQ(reader.getStream()->peek(), EOF);
+    EXPECT_TRUE(messages.records.size() == 1u);
+}
+
+TEST(StreamReader, FailuresAndTheirCodes)
+{
+    MessageCapture messages;
+    CMDStrmHelper none(nullptr);
+    EXPECT_EQ(none.open("x"), 0xFFFFu);
+    EXPECT_EQ(mdStatusFromCode(0xFFFF), MdStatusFailed);
+    EXPECT_EQ(mdStatusFromCode(4), int32_t(0xBE110004u));
+    EXPECT_EQ(mdStatusFromCode(0xBE110039u), MdStatusNoCfgHead);
+
+    FsFileMan work;
+    ASSERT_TRUE(openMemoryFile(work));
+    CMDStrmHelper reader(&work);
+    EXPECT_EQ(reader.open("missing"), uint32_t(MdStatusNotFound));
+    // A section that is open for writing elsewhere cannot be read.
+    ASSERT_NE(work.getSect("busy", FS_MODE_WRITE), nullptr);
+    EXPECT_EQ(reader.open("busy"), uint32_t(MdStatusFailed));
+    EXPECT_EQ(reader.getStream(), nullptr);
+    work.CloseSect("busy");
+    EXPECT_EQ(messages.ids(), (std::vector<uint32_t>{0, 1101, 1101}));
+    EXPECT_EQ(messages.records[1].text, "Stream missing konnte nicht geöffnet werden");
+}
+
+}  // namespace
