@@ -1,0 +1,43 @@
+// The error display the tavolin command hands to the pre-compiler: it prints
+// every message on standard error, one line each, and asks for the output
+// mode in which the message handler writes context, position, level word,
+// number and the text with its arguments.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "base/cm/cmerrdisplay.h"
+#include "platform/com.h"
+
+class HostErrorDisplay final : public IErrorDisplayEx {
+public:
+    // Host output mode 2: context name, position, level word, number, text.
+    static constexpr LONG kOutputMode = 2;
+
+    // out null: messages are counted but not printed.
+    explicit HostErrorDisplay(std::FILE* out) : m_out(out) {}
+    HostErrorDisplay(const HostErrorDisplay&) = delete;
+    HostErrorDisplay& operator=(const HostErrorDisplay&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    // The display lives on the stack of the command; the counts only guard
+    // against a release too many.
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return m_refs > 1 ? --m_refs : 1; }
+
+    HRESULT STDMETHODCALLTYPE ShowMessage(BSTR text, LONG level, LONG helpId, BSTR moduleText) override;
+    HRESULT STDMETHODCALLTYPE ShowMessageExt(CmErrorDisplayRecord record) override;
+    HRESULT STDMETHODCALLTYPE GetExtendedOutput(LONG* extended) override;
+    HRESULT STDMETHODCALLTYPE GetMsgLevel(LONG* mode, LONG* flag) override;
+
+    // Messages received, by host level (0 info, 1 warning, 2 error, 3 safety).
+    uint32_t count(LONG level) const { return level >= 0 && level < 4 ? m_counts[level] : 0; }
+    uint32_t errors() const { return m_counts[2] + m_counts[3]; }
+
+private:
+    void show(BSTR text, LONG level);
+
+    std::FILE* m_out;
+    ULONG m_refs = 1;
+    uint32_t m_counts[4] = {0, 0, 0, 0};
+};

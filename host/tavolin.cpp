@@ -1,0 +1,568 @@
+// The tavolin command: drives the pre-compiler library the way the
+// engineering system does.
+//
+//   tavolin compile SOURCE -o TARGET [options]   pre-compile a description source
+//   tavolin --version | --help
+//   tavolin register | unregister                write / remove the registration
+//
+// compile opens TARGET as the host's compound file (a missing one is created
+// as a descriptor file of the source's object kind), runs openSource, every
+// section method the object kind accepts and copySections for every section
+// TARGET holds, and commits TARGET. Exit status: 0 every step ended with
+// status 0; 1 a step reported errors, was not compiled into the library, or
+// the library could not be used; 2 wrong usage.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/fs/FsDsc.h"
+#include "base/fs/FsSecClMem.h"
+#include "host/host_display.h"
+#include "platform/com.h"
+#include "platform/comserver.h"
+#include "platform/guid.h"
+#include "platform/library.h"
+#include "platform/storage.h"
+#include "platform/text.h"
+#include "tools/md/tavolin/IMC_Tavolin.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: tavolin compile SOURCE -o TARGET [--acx FILE] [--rc FILE] [--rc-text TEXT]\n"
+    "                       [--impl BASE] [--mask N] [--first-id N] [--second-id N] [--flag N]\n"
+    "       tavolin --version | --help | register | unregister\n";
+
+const char kHelp[] =
+    "tavolin - pre-compiles the description source of a technology-object type,\n"
+    "technology package or device through the pre-compiler library libtavolin.so.\n"
+    "\n"
+    "  compile SOURCE -o TARGET\n"
+    "      Opens TARGET as the host's compound file (a missing TARGET is created as\n"
+    "      a descriptor file of the source's object kind), opens SOURCE, runs every\n"
+    "      section method the object kind accepts, copies every section TARGET\n"
+    "      holds from the pre-compiler's working file into TARGET and commits it.\n"
+    "      Messages go to standard error; one line per step to standard output.\n"
+    "      --acx FILE       ACX file with configurations and variable values\n"
+    "      --rc FILE        resource script that receives the string tables\n"
+    "      --rc-text TEXT   text of the string-table entry 0xFFFE (with --rc)\n"
+    "      --impl BASE      base path of the .m4h/.m4c files of the implementations\n"
+    "                       (default: TARGET without its extension)\n"
+    "      --mask N         skip mask of the section split (default 0)\n"
+    "      --first-id N     first 16-bit id (default 0; 4 or more adds \" -C RefCall \")\n"
+    "      --second-id N    second 16-bit id (default 0)\n"
+    "      --flag N         0 loads the class provider from the library's directory,\n"
+    "                       anything else creates it by class id (default 1)\n"
+    "      Numbers are decimal or 0x-prefixed hexadecimal.\n"
+    "  --version         prints the version of the library\n"
+    "  register          writes the library's registration into the settings file\n"
+    "  unregister        removes it again (TAVOLIN_SETTINGS names the file)\n"
+    "\n"
+    "Exit status: 0 every step ended with status 0; 1 a step reported errors or is\n"
+    "not compiled into the library, or the library could not be used; 2 wrong usage.\n"
+    "Environment: TAVOLIN_LIBRARY overrides the path of libtavolin.so;\n"
+    "TAVOLIN_SETTINGS names the settings file (registration, settings).\n";
+
+// Class id of the class provider of the system-variable and system-function
+// steps, a component outside the pre-compiler.
+const CLSID kClassProviderClsid = {0x27F32D99, 0x2F82, 0x11D3, {0x90, 0xA9, 0x00, 0x10, 0x5A, 0x6C, 0x0F, 0xD7}};
+
+// Object kinds of a source.
+enum : LONG { KindNone = -1, KindTO = 1, KindDvTO = 2, KindTP = 4, KindDv = 5 };
+
+bool isKind(LONG k)
+{
+    return k == KindTO || k == KindDvTO || k == KindTP || k == KindDv;
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string hex(uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", unsigned(v));
+    return buf;
+}
+
+// An owned BSTR; a null one for an empty text.
+class Bstr {
+public:
+    explicit Bstr(const std::string& utf8)
+        : m_b(utf8.empty() ? nullptr : SysAllocString(tvp::utf8ToWide(utf8).c_str())) {}
+    ~Bstr() { SysFreeString(m_b); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return m_b; }
+
+private:
+    BSTR m_b;
+};
+
+// ---------------------------------------------------------------------------
+// The library
+
+class Library {
+public:
+    ~Library()
+    {
+        // The library stays loaded: objects it made may still be released
+        // by static destructors of this program.
+    }
+
+    // Loads the library and binds its exports; false with a message.
+    bool load()
+    {
+        m_path = findPath();
+        m_module = LoadLibraryA(m_path.c_str());
+        if (!m_module) {
+            std::fprintf(stderr, "tavolin: cannot load %s: %s\n", m_path.c_str(), tvp::lastLibraryError().c_str());
+            return false;
+        }
+        m_getClassObject = reinterpret_cast<PFN_DllGetClassObject>(GetProcAddress(m_module, "DllGetClassObject"));
+        m_canUnload = reinterpret_cast<PFN_DllCanUnloadNow>(GetProcAddress(m_module, "DllCanUnloadNow"));
+        m_register = reinterpret_cast<PFN_DllRegisterServer>(GetProcAddress(m_module, "DllRegisterServer"));
+        m_unregister = reinterpret_cast<PFN_DllUnregisterServer>(GetProcAddress(m_module, "DllUnregisterServer"));
+        if (!m_getClassObject || !m_canUnload || !m_register || !m_unregister) {
+            std::fprintf(stderr, "tavolin: %s lacks the exports of the pre-compiler\n", m_path.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    // A new pre-compiler object through the library's class factory.
+    IMC_Tavolin* create()
+    {
+        IClassFactory* factory = nullptr;
+        HRESULT hr = m_getClassObject(CLSID_CTavolin, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        if (FAILED(hr) || !factory) {
+            std::fprintf(stderr, "tavolin: DllGetClassObject failed, hr = %s\n", hex(uint32_t(hr)).c_str());
+            return nullptr;
+        }
+        IMC_Tavolin* object = nullptr;
+        hr = factory->CreateInstance(nullptr, IID_IMC_Tavolin, reinterpret_cast<void**>(&object));
+        factory->Release();
+        if (FAILED(hr) || !object) {
+            std::fprintf(stderr, "tavolin: creating the pre-compiler failed, hr = %s\n", hex(uint32_t(hr)).c_str());
+            return nullptr;
+        }
+        return object;
+    }
+
+    HRESULT registerServer() { return m_register(); }
+    HRESULT unregisterServer() { return m_unregister(); }
+    const std::string& path() const { return m_path; }
+
+private:
+    static std::string findPath()
+    {
+        const char* env = std::getenv("TAVOLIN_LIBRARY");
+        if (env && *env) return env;
+#ifdef TAVOLIN_LIBRARY_PATH
+        if (fileExists(TAVOLIN_LIBRARY_PATH)) return TAVOLIN_LIBRARY_PATH;
+#endif
+        std::string dir = tvp::moduleDirOf(reinterpret_cast<const void*>(&findPath));
+        return (dir.empty() ? std::string(".") : dir) + "/libtavolin.so";
+    }
+
+    std::string m_path;
+    HMODULE m_module = nullptr;
+    PFN_DllGetClassObject m_getClassObject = nullptr;
+    PFN_DllCanUnloadNow m_canUnload = nullptr;
+    PFN_DllRegisterServer m_register = nullptr;
+    PFN_DllUnregisterServer m_unregister = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Options
+
+struct Options {
+    std::string source, target, acx, rc, rcText, impl;
+    uint32_t mask = 0;
+    uint32_t firstId = 0, secondId = 0;
+    uint32_t flag = 1;
+};
+
+bool parseNumber(const char* text, uint32_t max, uint32_t& out)
+{
+    if (!text || !*text || *text == '-') return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long v = std::strtoull(text, &end, 0);
+    if (errno != 0 || *end != 0 || v > max) return false;
+    out = uint32_t(v);
+    return true;
+}
+
+// False with a message on standard error.
+bool parseCompile(int argc, char** argv, Options& o)
+{
+    for (int i = 2; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "tavolin: %s needs %s\n", a.c_str(), what);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        auto number = [&](uint32_t max, uint32_t& out) -> bool {
+            const char* v = value("a number");
+            if (!v) return false;
+            if (!parseNumber(v, max, out)) {
+                std::fprintf(stderr, "tavolin: %s: not a number up to %u: %s\n", a.c_str(), unsigned(max), v);
+                return false;
+            }
+            return true;
+        };
+        const char* v = nullptr;
+        if (a == "-o") {
+            if (!(v = value("a target file"))) return false;
+            o.target = v;
+        } else if (a == "--acx") {
+            if (!(v = value("a file"))) return false;
+            o.acx = v;
+        } else if (a == "--rc") {
+            if (!(v = value("a file"))) return false;
+            o.rc = v;
+        } else if (a == "--rc-text") {
+            if (!(v = value("a text"))) return false;
+            o.rcText = v;
+        } else if (a == "--impl") {
+            if (!(v = value("a base path"))) return false;
+            o.impl = v;
+        } else if (a == "--mask") {
+            if (!number(0xFFFFFFFFu, o.mask)) return false;
+        } else if (a == "--first-id") {
+            if (!number(0xFFFFu, o.firstId)) return false;
+        } else if (a == "--second-id") {
+            if (!number(0xFFFFu, o.secondId)) return false;
+        } else if (a == "--flag") {
+            if (!number(0xFFFFFFFFu, o.flag)) return false;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "tavolin: unknown option %s\n", a.c_str());
+            return false;
+        } else if (o.source.empty()) {
+            o.source = a;
+        } else {
+            std::fprintf(stderr, "tavolin: more than one source: %s\n", a.c_str());
+            return false;
+        }
+    }
+    if (o.source.empty() || o.target.empty()) {
+        std::fprintf(stderr, "tavolin: compile needs SOURCE and -o TARGET\n");
+        return false;
+    }
+    if (o.impl.empty()) {
+        o.impl = o.target;
+        size_t slash = o.impl.rfind('/');
+        size_t dot = o.impl.rfind('.');
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) o.impl.resize(dot);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Compile
+
+class Run {
+public:
+    Run(Library& lib, const Options& o) : m_lib(lib), m_o(o) {}
+
+    int compile();
+
+private:
+    LONG probeKind();
+    bool openTarget(LONG kind);
+    // Prints the outcome of one step; false when it did not end with status 0.
+    bool step(const char* method, HRESULT hr, LONG status, const std::string& extra = std::string());
+    bool classProviderInstalled() const;
+    void sectionMethods(LONG kind);
+    void copyAll();
+
+    Library& m_lib;
+    const Options& m_o;
+    IStorage* m_target = nullptr;
+    IMC_Tavolin* m_object = nullptr;
+    bool m_failed = false;
+};
+
+// The object kind of the source, from an opening into a scratch storage
+// with the messages kept back: a new TARGET is made for that kind before
+// the real opening copies it into the working file.
+LONG Run::probeKind()
+{
+    IMC_Tavolin* probe = m_lib.create();
+    if (!probe) return KindNone;
+    IStorage* scratch = nullptr;
+    LONG kind = KindNone;
+    if (fsCreateMemStorage(&scratch) && scratch) {
+        HostErrorDisplay silent(nullptr);
+        Bstr source(m_o.source);
+        LONG status = 0;
+        probe->openSource(source.get(), nullptr, nullptr, nullptr, scratch, &silent, USHORT(m_o.firstId),
+                          USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask), &kind, &status);
+        probe->Release();
+        probe = nullptr;
+        scratch->Release();
+    }
+    if (probe) probe->Release();
+    return isKind(kind) ? kind : KindNone;
+}
+
+bool Run::openTarget(LONG kind)
+{
+    const std::string& path = m_o.target;
+    if (!fileExists(path)) {
+        uint32_t r = FS_FAILED;
+        bool made = false;
+        if (kind == KindTO || kind == KindDvTO) {
+            FsTODscFile dsc;
+            r = dsc.createFile(path.c_str());
+            made = r == FS_OK && dsc.CloseFile() == FS_OK;
+        } else if (kind == KindTP) {
+            FsTPDscFile dsc;
+            r = dsc.createFile(path.c_str());
+            made = r == FS_OK && dsc.CloseFile() == FS_OK;
+        } else if (kind == KindDv) {
+            FsDvDscFile dsc;
+            r = dsc.createFile(path.c_str());
+            made = r == FS_OK && dsc.CloseFile() == FS_OK;
+        } else {
+            // No object kind: an empty compound file, so that the opening
+            // still runs and reports what is wrong with the source.
+            IStorage* stg = nullptr;
+            HRESULT hr = StgCreateDocfile(tvp::utf8ToWide(path).c_str(),
+                                          STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &stg);
+            made = SUCCEEDED(hr) && stg && SUCCEEDED(stg->Commit(STGC_DEFAULT));
+            if (stg) stg->Release();
+        }
+        if (!made) {
+            std::fprintf(stderr, "tavolin: cannot create %s (result %u)\n", path.c_str(), unsigned(r));
+            return false;
+        }
+    }
+    HRESULT hr = StgOpenStorage(tvp::utf8ToWide(path).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                nullptr, 0, &m_target);
+    if (FAILED(hr) || !m_target) {
+        std::fprintf(stderr, "tavolin: cannot open %s as a compound file, hr = %s\n", path.c_str(),
+                     hex(uint32_t(hr)).c_str());
+        m_target = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& extra)
+{
+    if (hr == E_NOTIMPL) {
+        std::printf("not compiled: %s\n", method);
+    } else if (FAILED(hr)) {
+        std::printf("%s: failed, hr = %s, status %s\n", method, hex(uint32_t(hr)).c_str(), hex(uint32_t(status)).c_str());
+    } else if (status != 0) {
+        std::printf("%s: status %s%s\n", method, hex(uint32_t(status)).c_str(), extra.c_str());
+    } else {
+        std::printf("%s: ok%s\n", method, extra.c_str());
+    }
+    std::fflush(stdout);
+    const bool ok = hr == S_OK && status == 0;
+    if (!ok) m_failed = true;
+    return ok;
+}
+
+// The class provider of the system-variable and system-function steps:
+// registered by class id (flag set), or "tvclsprv" beside the library.
+bool Run::classProviderInstalled() const
+{
+    if (m_o.flag != 0) return !tvpInprocServerPath(kClassProviderClsid).empty();
+    std::string dir = m_lib.path();
+    size_t slash = dir.rfind('/');
+    dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
+    return fileExists(dir + "/" + tvp::libraryFileName("tvclsprv.dll"));
+}
+
+void Run::sectionMethods(LONG kind)
+{
+    Bstr rc(m_o.rc);
+    Bstr impl(m_o.impl);
+    LONG status = 0;
+    HRESULT hr;
+    const bool to = kind == KindTO || kind == KindDvTO;
+    const bool provider = classProviderInstalled();
+    if (to) {
+        if (provider) {
+            hr = m_object->compileSysVars(0, 0, &status);
+            step("compileSysVars", hr, status);
+        } else {
+            std::printf("skipped: compileSysVars (no class provider installed)\n");
+        }
+        hr = m_object->compileComments(rc.get(), &status);
+        step("compileComments", hr, status);
+        hr = m_object->compileVariables(rc.get(), &status);
+        step("compileVariables", hr, status);
+        hr = m_object->compileConnections(&status);
+        step("compileConnections", hr, status);
+        hr = m_object->compileAlarms(rc.get(), &status);
+        step("compileAlarms", hr, status);
+        // The container is named after the source; no further names.
+        std::string base = m_o.source;
+        size_t slash = base.rfind('/');
+        if (slash != std::string::npos) base = base.substr(slash + 1);
+        size_t dot = base.rfind('.');
+        if (dot != std::string::npos && dot > 0) base.resize(dot);
+        Bstr container(base);
+        BSTR noNames[1] = {nullptr};
+        hr = m_object->compileBootFunctions(rc.get(), 0, noNames, container.get(), rc.get(), &status);
+        step("compileBootFunctions", hr, status);
+    } else {
+        if (provider) {
+            hr = m_object->compileSysFunctions(0, 0, nullptr, 0, nullptr, 0, 0, &status);
+            step("compileSysFunctions", hr, status);
+        } else {
+            std::printf("skipped: compileSysFunctions (no class provider installed)\n");
+        }
+        hr = m_object->compileSupportedTOs(&status);
+        step("compileSupportedTOs", hr, status);
+    }
+    hr = m_object->compileImplementations(impl.get(), &status);
+    step("compileImplementations", hr, status);
+}
+
+// Every section TARGET holds is copied from the working file.
+void Run::copyAll()
+{
+    std::vector<std::string> names;
+    IEnumSTATSTG* e = nullptr;
+    if (SUCCEEDED(m_target->EnumElements(0, nullptr, 0, &e)) && e) {
+        STATSTG st;
+        ULONG got = 0;
+        while (e->Next(1, &st, &got) == S_OK && got == 1) {
+            if (st.type == STGTY_STREAM && st.pwcsName) names.push_back(tvp::wideToAnsi(st.pwcsName));
+            CoTaskMemFree(st.pwcsName);
+        }
+        e->Release();
+    }
+    if (names.size() > 0x7FFF) names.resize(0x7FFF);
+    std::vector<const char*> ptrs;
+    for (const std::string& n : names) ptrs.push_back(n.c_str());
+    ptrs.push_back(nullptr);
+    LONG status = 0;
+    HRESULT hr = m_object->copySections(SHORT(names.size()), ptrs.data(), &status);
+    step("copySections", hr, status, " (" + std::to_string(names.size()) + " sections of the target)");
+}
+
+int Run::compile()
+{
+    if (!fileExists(m_o.target)) {
+        LONG kind = probeKind();
+        if (!openTarget(kind)) return 1;
+    } else if (!openTarget(KindNone)) {
+        return 1;
+    }
+    m_object = m_lib.create();
+    if (!m_object) {
+        m_target->Release();
+        return 1;
+    }
+    HostErrorDisplay display(stderr);
+    Bstr source(m_o.source), acx(m_o.acx), rc(m_o.rc), rcText(m_o.rcText);
+    LONG kind = KindNone;
+    LONG status = 0;
+    HRESULT hr = m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
+                                      USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask),
+                                      &kind, &status);
+    step("openSource", hr, status, isKind(kind) ? ", object kind " + std::to_string(kind) : std::string());
+    if (SUCCEEDED(hr)) {
+        if (isKind(kind))
+            sectionMethods(kind);
+        else
+            std::printf("no object kind: the section methods are not run\n");
+        copyAll();
+    }
+    // Releasing the object closes its working file and gives up the target.
+    m_object->Release();
+    m_object = nullptr;
+    hr = m_target->Commit(STGC_DEFAULT);
+    m_target->Release();
+    m_target = nullptr;
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "tavolin: cannot write %s, hr = %s\n", m_o.target.c_str(), hex(uint32_t(hr)).c_str());
+        return 1;
+    }
+    return m_failed ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+
+int version(Library& lib)
+{
+    IMC_Tavolin* object = lib.create();
+    if (!object) return 1;
+    char* text = nullptr;
+    HRESULT hr = object->getVersion(&text);
+    object->Release();
+    if (FAILED(hr) || !text) {
+        std::fprintf(stderr, "tavolin: getVersion failed, hr = %s\n", hex(uint32_t(hr)).c_str());
+        return 1;
+    }
+    std::printf("%s\n", text);
+    CoTaskMemFree(text);
+    return 0;
+}
+
+int registration(Library& lib, bool add)
+{
+    const char* settings = std::getenv("TAVOLIN_SETTINGS");
+    if (!settings || !*settings) {
+        std::fprintf(stderr, "tavolin: TAVOLIN_SETTINGS names no settings file\n");
+        return 1;
+    }
+    HRESULT hr = add ? lib.registerServer() : lib.unregisterServer();
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "tavolin: %s failed, hr = %s\n", add ? "DllRegisterServer" : "DllUnregisterServer",
+                     hex(uint32_t(hr)).c_str());
+        return 1;
+    }
+    std::printf("%s %s in %s\n", add ? "registered" : "unregistered", lib.path().c_str(), settings);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    Options options;
+    const bool known = command == "--version" || command == "register" || command == "unregister" ||
+                       command == "compile";
+    if (!known || (command != "compile" && argc != 2) ||
+        (command == "compile" && !parseCompile(argc, argv, options))) {
+        if (!known) std::fprintf(stderr, "tavolin: unknown command %s\n", command.c_str());
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    Library lib;
+    if (!lib.load()) return 1;
+    if (command == "--version") return version(lib);
+    if (command == "register") return registration(lib, true);
+    if (command == "unregister") return registration(lib, false);
+    return Run(lib, options).compile();
+}

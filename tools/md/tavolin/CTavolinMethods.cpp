@@ -1,0 +1,282 @@
+// Bodies of the interface methods of CTavolin. The frame (pointer checks,
+// status 0, object-kind check, exception guard) has run when a body starts;
+// see CTavolin.h. The work itself is the front end's (MdFrontEnd.h); the
+// bodies hand it the object's state and do what needs the object: the
+// error display, the ACX content and the ACX import.
+#include <initializer_list>
+#include <new>
+
+#include "base/fs/FsDsc.h"
+#include "tools/md/tavolin/CTavolin.h"
+#include "tools/md/tavolin/MdSectionParser.h"
+
+namespace {
+
+const char kTraceFile[] = "tools/md/tavolin/ctavolin_methods";
+
+// The working file's storage, lent for one step and given back on every
+// path out of it.
+class LentStorage {
+public:
+    explicit LentStorage(FsFileMan& work) : m_work(work)
+    {
+        if (!m_work.getIStoragePtr(&m_storage)) m_storage = nullptr;
+    }
+    ~LentStorage()
+    {
+        if (m_storage) {
+            m_storage->Release();
+            m_work.releaseIStoragePtr();
+        }
+    }
+    LentStorage(const LentStorage&) = delete;
+    LentStorage& operator=(const LentStorage&) = delete;
+
+    IStorage* get() const { return m_storage; }
+
+private:
+    FsFileMan& m_work;
+    IStorage* m_storage = nullptr;
+};
+
+// A descriptor object over a lent storage, closed before the storage goes back.
+struct ClosingDsc {
+    std::unique_ptr<FsDsc> dsc;
+    ~ClosingDsc()
+    {
+        if (dsc) dsc->CloseFile();
+    }
+};
+
+// The descriptor class of an object kind over a storage; null for no kind.
+FsDsc* descriptorFor(int32_t kind, IStorage* storage)
+{
+    switch (kind) {
+    case MdKindTO:
+    case MdKindDvTO:
+        return new FsTODscFile(storage);
+    case MdKindTP:
+        return new FsTPDscFile(storage);
+    case MdKindDv:
+        return new FsDvDscFile(storage);
+    default:
+        return nullptr;
+    }
+}
+
+// A method ended with status 0xBE11FFFF because one of its compilers is not
+// part of this build: the front end has reported it (message 0); the host
+// learns it from E_NOTIMPL.
+HRESULT unlessNotBuilt(const char* method, HRESULT hr, LONG status, std::initializer_list<int> compilers)
+{
+    if (hr != S_OK || status != MdStatusFailed) return hr;
+    for (int kind : compilers) {
+        if (!mdCompilerBuilt(kind)) {
+            TV_TRACE(3, kTraceFile, method, "%s is not built into this version", mdCompilerName(kind));
+            return E_NOTIMPL;
+        }
+    }
+    return hr;
+}
+
+}  // namespace
+
+MdFrontContext CTavolin::frontContext()
+{
+    MdFrontContext ctx;
+    ctx.workFile = &m_workFile;
+    ctx.objectKind = m_objectKind;
+    ctx.stringCounter = &m_nextStringId;
+    ctx.firstId = m_firstId;
+    ctx.secondId = m_secondId;
+    ctx.sectionMask = m_sectionMask;
+    ctx.flag = m_registeredProvider;
+    ctx.sourcePath = String(m_sourcePath.toUtf8());
+    ctx.slot = &m_compiler;
+    return ctx;
+}
+
+// ---------------------------------------------------------------------------
+// Entry method
+// ---------------------------------------------------------------------------
+
+HRESULT CTavolin::openSourceBody(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BSTR rcText, IStorage* hostStorage,
+                                 IUnknown* errorDisplay, USHORT firstId, USHORT secondId, LONG flag,
+                                 ULONG sectionMask, LONG* objectKind, LONG* status)
+{
+    keepEntryArguments(sourcePath, acxPath, firstId, secondId, flag, sectionMask);
+
+    // Before the new display is installed: a failure here reaches the
+    // display of the previous call, or none.
+    const String rc = pathOf(rcPath);
+    if (!rc.empty() && !mdAppendResourceStringTable(rc.c_str(), textOf(rcText).c_str()))
+        mdReport(MdMsgFileOpen, rc.c_str());
+
+    installErrorDisplay(errorDisplay);
+
+    MdWorkState state;
+    state.workFile = &m_workFile;
+    state.workPath = &m_workFilePath;
+    state.target = &m_targetMan;
+    state.objectKind = &m_objectKind;
+    state.typeId = &m_typeId;
+    int32_t st = 0;
+    const HRESULT hr = mdOpenWorkingSource(pathOf(sourcePath).c_str(), hostStorage, sectionMask, state, st);
+    *status = st;
+    if (mdIsObjectKind(m_objectKind)) *objectKind = m_objectKind;
+    if (hr != S_OK) return hr;
+    // Without a split working file there is nothing to check an ACX file
+    // against.
+    if (st != MdStatusOk && st != MdStatusCompileFailed) return S_OK;
+
+    if (!m_acxPath.empty()) {
+        int32_t acx;
+        if (!mdIsObjectKind(m_objectKind)) {
+            // No header, so no descriptor to check the ACX header against.
+            TV_TRACE(4, kTraceFile, "CTavolin::openSource", "ACX file not read: the source has no object kind");
+            mdReport(MdMsgInternal);
+            acx = MdStatusFailed;
+        } else {
+            LentStorage lent(m_workFile);
+            if (!lent.get()) {
+                mdReport(MdMsgInternal);
+                acx = MdStatusFailed;
+            } else {
+                ClosingDsc d;
+                d.dsc.reset(descriptorFor(m_objectKind, lent.get()));
+                mdReadAcxFile(m_acxPath.toUtf8().c_str(), m_acxContent);
+                CMDAcxParser parser;
+                acx = mdStatusFromCode(parser.parseHeader(m_acxContent.getRootTag(), d.dsc.get()));
+            }
+        }
+        // Errors of the split are not hidden by a good ACX header.
+        if (acx != MdStatusOk || st == MdStatusOk) *status = acx;
+    }
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Section methods
+// ---------------------------------------------------------------------------
+
+HRESULT CTavolin::compileSysVarsBody(LONG a, LONG b, LONG* status)
+{
+    MdFrontContext ctx = frontContext();
+    int32_t st = 0;
+    HRESULT hr = mdCompileSysVars(ctx, st);
+    *status = st;
+    // The class-provider step is not part of this build.
+    return hr == S_OK && st == MdStatusFailed ? E_NOTIMPL : hr;
+}
+
+HRESULT CTavolin::compileSysFunctionsBody(LONG a, LONG firstCount, BSTR* firstPaths, LONG secondCount,
+                                          BSTR* secondPaths, LONG c, LONG d, LONG* status)
+{
+    MdFrontContext ctx = frontContext();
+    int32_t st = 0;
+    HRESULT hr = mdCompileSysFunctions(ctx, st);
+    *status = st;
+    return hr == S_OK && st == MdStatusFailed ? E_NOTIMPL : hr;
+}
+
+HRESULT CTavolin::compileCommentsBody(BSTR rcPath, LONG* status)
+{
+    MdFrontContext ctx = frontContext();
+    int32_t st = 0;
+    HRESULT hr = mdCompileComments(ctx, pathOf(rcPath), st);
+    *status = st;
+    return unlessNotBuilt("CTavolin::compileComments", hr, st, {MdCompVarComment});
+}
+
+int32_t CTavolin::importAcxVariables()
+{
+    CMDAcxParser parser;
+    LentStorage lent(m_workFile);
+    if (!lent.get()) {
+        mdReport(MdMsgInternal);
+        return MdStatusFailed;
+    }
+    FsTODscFile dsc(lent.get());
+    CAcxCompoundTag* root = m_acxContent.getRootTag();
+    int32_t st;
+    if (FsSecCl* cfghead = dsc.openSect("cfghead", FS_MODE_WRITE)) {
+        st = mdStatusFromCode(parser.parseConfiguration(root, cfghead));
+        dsc.CloseSect("cfghead");
+    } else {
+        mdReport(MdMsgSectionOpen);
+        st = MdStatusNoCfgHead;
+    }
+    if (st == MdStatusOk) st = mdStatusFromCode(parser.parseVarExt(root, &dsc));
+    dsc.CloseFile();
+    return st;
+}
+
+HRESULT CTavolin::compileVariablesBody(BSTR rcPath, LONG* status)
+{
+    MdFrontContext ctx = frontContext();
+    std::function<int32_t()> acxImport;
+    if (!m_acxPath.empty()) acxImport = [this] { return importAcxVariables(); };
+    int32_t st = 0;
+    HRESULT hr = mdCompileVariables(ctx, pathOf(rcPath), acxImport, st);
+    *status = st;
+    return unlessNotBuilt("CTavolin::compileVariables", hr, st, {MdCompVarExt});
+}
+
+HRESULT CTavolin::compileConnectionsBody(LONG* status)
+{
+    MdFrontContext ctx = frontContext();
+    int32_t st = 0;
+    HRESULT hr = mdCompileConnections(ctx, st);
+    *status = st;
+    return unlessNotBuilt("CTavolin::compileConnections", hr, st, {MdCompConnection});
+}
+
+HRESULT CTavolin::compileAlarmsBody(BSTR rcPath, LONG* status)
+{
+    MdFrontContext ctx = frontContext();
+    int32_t st = 0;
+    HRESULT hr = mdCompileAlarms(ctx, pathOf(rcPath), st);
+    *status = st;
+    return unlessNotBuilt("CTavolin::compileAlarms", hr, st, {MdCompAlarm, MdCompErrMsgTxt});
+}
+
+HRESULT CTavolin::compileBootFunctionsBody(BSTR rcPath, const std::list<String>& names, BSTR bootText,
+                                           BSTR commentRcPath, LONG* status)
+{
+    MdFrontContext ctx = frontContext();
+    int32_t st = 0;
+    HRESULT hr = mdCompileBootFunctions(ctx, pathOf(rcPath), names, textOf(bootText), pathOf(commentRcPath), st);
+    *status = st;
+    return unlessNotBuilt("CTavolin::compileBootFunctions", hr, st,
+                          {MdCompVarComment, MdCompBootFkt, MdCompErrMsgTxt});
+}
+
+HRESULT CTavolin::compileSupportedTOsBody(LONG* status)
+{
+    MdFrontContext ctx = frontContext();
+    int32_t st = 0;
+    HRESULT hr = mdCompileSupportedTOs(ctx, st);
+    *status = st;
+    return unlessNotBuilt("CTavolin::compileSupportedTOs", hr, st, {MdCompSuppTO});
+}
+
+HRESULT CTavolin::compileImplementationsBody(BSTR outputBase, LONG* status)
+{
+    MdFrontContext ctx = frontContext();
+    int32_t st = 0;
+    HRESULT hr = mdCompileImplementations(ctx, pathOf(outputBase), st);
+    *status = st;
+    return unlessNotBuilt("CTavolin::compileImplementations", hr, st, {MdCompImpl});
+}
+
+// ---------------------------------------------------------------------------
+// Copy method
+// ---------------------------------------------------------------------------
+
+HRESULT CTavolin::copySectionsBody(SHORT count, const char* const* names, LONG* status)
+{
+    // Without a target (no source opened) the status is 0xBE110015 and
+    // nothing is reported.
+    *status = mdCopyFinishedSections(&m_workFile, m_targetMan.get(), count, names);
+    return S_OK;
+}

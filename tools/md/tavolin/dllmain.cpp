@@ -1,0 +1,40 @@
+// The pre-compiler as a shared library: the four exports of an in-process
+// server. Only these are visible; everything else stays inside the library.
+#include "tools/md/tavolin/MdModule.h"
+
+#define TAVOLIN_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// Process attach and detach of the library.
+__attribute__((constructor)) void libraryLoaded()
+{
+    mdModuleAttach(reinterpret_cast<const void*>(&libraryLoaded));
+}
+
+__attribute__((destructor)) void libraryUnloading()
+{
+    mdModuleDetach();
+}
+
+}  // namespace
+
+TAVOLIN_EXPORT HRESULT DllCanUnloadNow()
+{
+    return mdDllCanUnloadNow();
+}
+
+TAVOLIN_EXPORT HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
+{
+    return mdDllGetClassObject(rclsid, riid, ppv);
+}
+
+TAVOLIN_EXPORT HRESULT DllRegisterServer()
+{
+    return mdDllRegisterServer();
+}
+
+TAVOLIN_EXPORT HRESULT DllUnregisterServer()
+{
+    return mdDllUnregisterServer();
+}
