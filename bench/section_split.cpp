@@ -5,6 +5,8 @@
 #include <istream>
 #include <string>
 
+#include "base/fs/FsFileMan.h"
+#include "tools/md/tavolin/MdSectionParser.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
 
 namespace {
@@ -101,6 +103,28 @@ void BM_SectionSplitOneLine(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(src.size()));
 }
 BENCHMARK(BM_SectionSplitOneLine)->Unit(benchmark::kMillisecond);
+
+// The same source split into the temporary streams of a working file in
+// memory, with the descriptor header, as the entry method does it.
+void BM_SectionSplitIntoWorkingFile(benchmark::State& state)
+{
+    const std::string& src = source();
+    for (auto _ : state) {
+        FsFileMan work;
+        if (work.openFile("", FS_OPEN_CREATE | FS_OPEN_MEMORY) != FS_OK) {
+            state.SkipWithError("no working file");
+            break;
+        }
+        MemoryBuf buf(src);
+        std::istream in(&buf);
+        MdSectionParser split;
+        split.openTempSections(&in, &work, 0);
+        if (split.run() != 0 || split.headResult() != 0) state.SkipWithError("split failed");
+        benchmark::DoNotOptimize(work.GetSize("var_tmp"));
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(src.size()));
+}
+BENCHMARK(BM_SectionSplitIntoWorkingFile)->Unit(benchmark::kMillisecond);
 
 void BM_BareRead(benchmark::State& state)
 {
