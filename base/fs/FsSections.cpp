@@ -647,6 +647,7 @@ void FsSecLinNr::writeLists()
 {
     BaseScope b(*this, 10);
     putNewLine();
+    m_namesInSection = uint32_t(m_fileNames.size());
     *this << uint32_t(m_fileNames.size());
     putBlank();
     for (const String& s : m_fileNames) {
@@ -685,7 +686,11 @@ bool FsSecLinNr::writeLine(const FsLineRecord& rec)
         writeHeader();
         writeLists();
         m_listsWritten = true;
+    } else if (fileIndex != NO_FILE && fileIndex >= m_namesInSection) {
+        return false;  // the name came after the list was written
     }
+    // Lines that are already there (read from the section) stay.
+    seek(0, 2);
     BaseScope b(*this, 10);
     *this << rec.key;
     putBlank();
@@ -736,6 +741,7 @@ uint32_t FsSecLinNr::read()
     m_named.clear();
     m_linesRead = 0;
     m_listsWritten = false;
+    m_namesInSection = 0;
     uint32_t id = 0;
     *this >> id;
     if (hasError() || (id != FS_SECTYPE_LINNR && id != FS_SECTYPE_LINNR_EXT)) {
@@ -768,6 +774,7 @@ uint32_t FsSecLinNr::read()
         }
     }
     // Lines already in the section stay; new lines are appended after them.
+    m_namesInSection = uint32_t(m_fileNames.size());
     m_listsWritten = !hasError();
     return hasError() ? 1 : 0;
 }

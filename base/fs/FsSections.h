@@ -305,14 +305,16 @@ public:
     int32_t headValue() const { return m_headValue; }
     uint32_t lineCount() const { return m_lineCount; }
 
-    // Before the first line only. Returns the index of the name.
+    // Before the first line only (a name added later is refused by
+    // writeLine). Returns the index of the name.
     uint32_t addFileName(const String& name);
     void addNamed(const FsLinNrNamed& n) { m_named.push_back(n); }
     const std::vector<String>& fileNames() const { return m_fileNames; }
     const std::vector<FsLinNrNamed>& named() const { return m_named; }
 
     // Writes the lists before the first line; false for a file name that
-    // is not in the list or a stream error.
+    // is not in the list written to the section, or a stream error. Lines
+    // go to the end of the section, also after read().
     bool writeLine(const FsLineRecord& rec);
     // The next line after read(); false at the end or on an error.
     bool readLine(FsLineRecord& rec);
@@ -323,6 +325,7 @@ private:
 
     bool m_extended = false;
     bool m_listsWritten = false;
+    uint32_t m_namesInSection = 0;  // file names the section's list holds
     int32_t m_headValue = 0;
     uint32_t m_lineCount = 0;
     uint32_t m_linesRead = 0;

@@ -518,6 +518,47 @@ TEST(FsSecLinNr, ExtendedFormAndForeignIds)
     EXPECT_EQ(0u, foreign.lineCount());
 }
 
+TEST(FsSecLinNr, LinesAddedAfterReadingAreAppended)
+{
+    FsSecLinNr sec;
+    attachMem(sec);
+    sec.addFileName("a.st");
+    FsLineRecord r1;
+    r1.key = 1;
+    r1.fileName = "a.st";
+    r1.line = 10;
+    ASSERT_TRUE(sec.writeLine(r1));
+    ASSERT_EQ(0u, sec.write());
+
+    FsSecLinNr again;
+    attachMem(again, sectionBytes(sec));
+    ASSERT_EQ(0u, again.read());
+    // A name that is not in the list the section holds cannot be referred to.
+    again.addFileName("late.st");
+    FsLineRecord late;
+    late.fileName = "late.st";
+    EXPECT_FALSE(again.writeLine(late));
+    FsLineRecord r2;
+    r2.key = 2;
+    r2.fileName = "a.st";
+    r2.line = 20;
+    ASSERT_TRUE(again.writeLine(r2));
+    ASSERT_EQ(0u, again.write());
+    std::string bytes = sectionBytes(again);
+    EXPECT_EQ("5\r\n0 2", bytes.substr(0, 6));
+    EXPECT_EQ("\r\n1 4 a.st \r\n1 0 10 0 0 0 \r\n2 0 20 0 0 0 \r\n", bytes.substr(40));
+
+    FsSecLinNr back;
+    attachMem(back, bytes, 0);
+    ASSERT_EQ(0u, back.read());
+    FsLineRecord got;
+    ASSERT_TRUE(back.readLine(got));
+    EXPECT_EQ(1, got.key);
+    ASSERT_TRUE(back.readLine(got));
+    EXPECT_EQ(2, got.key);
+    EXPECT_EQ(20, got.line);
+}
+
 // ---------------------------------------------------------------------------
 // Tables
 
