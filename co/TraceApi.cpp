@@ -105,6 +105,16 @@ F symbol(void* lib, const char* name)
     return reinterpret_cast<F>(GetProcAddress(static_cast<HMODULE>(lib), name));
 }
 
+// Hands a finished text to the library as the single argument of "%s".
+void passMessage(CTraceApi::PFN_VTraceMsg2 trace, void* handle, uint32_t context, uint32_t component,
+                 uint32_t level, const char* header, ...)
+{
+    va_list args;
+    va_start(args, header);
+    trace(handle, context, component, level, header, "%s", args);
+    va_end(args);
+}
+
 CTraceApi* g_programClient = nullptr;
 CTraceApi* g_lifetimeClient = nullptr;
 
@@ -175,13 +185,17 @@ void CTraceApi::write(TraceRecord& rec, const char* format, va_list args, const 
                           m_moduleName, unsigned(currentThreadId()));
             if (m_bound && m_vtraceMsg && m_isReleased &&
                 m_isReleased(m_handle, m_context, m_component, rec.level) != 0) {
-                va_list copy;
-                va_copy(copy, args);
-                if (message)
-                    m_vtraceMsg(m_handle, m_context, m_component, rec.level, rec.text, "%s", copy);
-                else
+                if (message) {
+                    // A finished text: its own argument list, so that neither
+                    // the caller's arguments nor a '%' in it are read as format.
+                    passMessage(m_vtraceMsg, m_handle, m_context, m_component, rec.level, rec.text,
+                                message);
+                } else {
+                    va_list copy;
+                    va_copy(copy, args);
                     m_vtraceMsg(m_handle, m_context, m_component, rec.level, rec.text, format, copy);
-                va_end(copy);
+                    va_end(copy);
+                }
             }
             if (!m_builtinSink) return;
             bool hooked = hookInstalled();

@@ -100,7 +100,32 @@ void writeThrough(CTraceApi& api, TraceRecord& rec, const char* format, ...)
     va_end(args);
 }
 
+// A finished message with the caller's own format and arguments beside it.
+void writeMessage(CTraceApi& api, TraceRecord& rec, const char* message, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    api.write(rec, format, args, message);
+    va_end(args);
+}
+
 }  // namespace
+
+TEST_F(TraceLibrary, FinishedMessageReachesTheLibraryWhole)
+{
+    // The path of traceLineLastError: the library must get the whole text,
+    // not the caller's first argument read through "%s".
+    CTraceApi api(5, false, s_lib.c_str());
+    ASSERT_TRUE(api.isBound());
+    TraceRecord rec(4, 7, "src", "Cls::fn");
+    writeMessage(api, rec, "Failed to call LoadLibrary a.dll GetLastError() returns \"100% gone\"",
+                 "Failed to call LoadLibrary %s", "a.dll");
+    std::string last = text("fake_last");
+    const std::string tail = "]|Failed to call LoadLibrary a.dll GetLastError() returns \"100% gone\"";
+    ASSERT_GE(last.size(), tail.size()) << last;
+    EXPECT_EQ(tail, last.substr(last.size() - tail.size()));
+    api.shutdown();
+}
 
 TEST_F(TraceLibrary, BoundClientPassesHeaderAndFormatToTheLibrary)
 {
