@@ -279,30 +279,51 @@ void traceLine(TraceRecord* rec, const char* format, ...)
     va_end(args);
 }
 
-void traceLineLastError(TraceRecord& rec, const char* format, ...)
+namespace {
+
+void vtraceLineReason(TraceRecord& rec, const std::string& reason, const char* format, va_list args)
 {
-    int savedErrno = errno;
     try {
         CTraceApi& api = getTraceApi();
         if (!api.isLevelOn(rec.level)) {
-            va_list none;
-            va_start(none, format);
-            api.write(rec, format, none);
-            va_end(none);
+            api.write(rec, format, args);
             return;
         }
-        std::string reason = tvp::lastLibraryError();
-        if (reason.empty()) reason = std::strerror(savedErrno);
-        va_list args;
-        va_start(args, format);
-        std::string text = formatMessage(format, args);
-        va_end(args);
+        va_list copy;
+        va_copy(copy, args);
+        std::string text = formatMessage(format, copy);
+        va_end(copy);
         text += " GetLastError() returns \"" + reason + "\"";
-        va_start(args, format);
         api.write(rec, format, args, text.c_str());
-        va_end(args);
     } catch (...) {
     }
+}
+
+}  // namespace
+
+void traceLineLastError(TraceRecord& rec, const char* format, ...)
+{
+    // Taken before anything else runs: binding the trace library on first
+    // use may itself fail a library load and replace the reason.
+    int savedErrno = errno;
+    std::string reason;
+    try {
+        reason = tvp::lastLibraryError();
+        if (reason.empty()) reason = std::strerror(savedErrno);
+    } catch (...) {
+    }
+    va_list args;
+    va_start(args, format);
+    vtraceLineReason(rec, reason, format, args);
+    va_end(args);
+}
+
+void traceLineReason(TraceRecord& rec, const char* reason, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vtraceLineReason(rec, reason ? reason : "", format, args);
+    va_end(args);
 }
 
 void shutdownTraceApis()

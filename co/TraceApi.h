@@ -121,6 +121,10 @@ void vtraceLine(TraceRecord& rec, const char* format, va_list args);
 // Appends ` GetLastError() returns "<text>"` with the last loader error of
 // this thread (or the text of errno).
 void traceLineLastError(TraceRecord& rec, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// The same with the reason given by the caller (for failures that are not
+// library loads, whose reason the loader does not know).
+void traceLineReason(TraceRecord& rec, const char* reason, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 
 #define TV_TRACE(level, file, method, ...)                        \
     do {                                                          \

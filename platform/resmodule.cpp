@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/text.h"
 
@@ -10,6 +12,13 @@ namespace tvp {
 namespace {
 
 const std::size_t kMaxFileBytes = 16u * 1024u * 1024u;
+
+thread_local std::string t_lastOpenError;
+
+void noteOpenError(const std::string& file, const char* reason)
+{
+    t_lastOpenError = file.empty() ? std::string(reason) : file + ": " + reason;
+}
 
 // Strict UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool decodeUtf8(const std::string& s, std::u16string& out)
@@ -146,10 +155,23 @@ bool parseEntry(const std::u16string& line, uint32_t& id, std::u16string& text)
 bool readFile(const std::string& path, std::string& bytes)
 {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if (static_cast<uint64_t>(st.st_size) > kMaxFileBytes) return false;
+    if (::stat(path.c_str(), &st) != 0) {
+        noteOpenError(path, std::strerror(errno));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        noteOpenError(path, "not a regular file");
+        return false;
+    }
+    if (static_cast<uint64_t>(st.st_size) > kMaxFileBytes) {
+        noteOpenError(path, "file too large");
+        return false;
+    }
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    if (!f) {
+        noteOpenError(path, std::strerror(errno));
+        return false;
+    }
     bytes.clear();
     char buf[65536];
     std::size_t got;
@@ -163,6 +185,7 @@ bool readFile(const std::string& path, std::string& bytes)
     }
     if (std::ferror(f)) ok = false;
     std::fclose(f);
+    if (!ok) noteOpenError(path, "read error or file too large");
     return ok;
 }
 
@@ -211,23 +234,28 @@ std::string ResModule::filePath(const std::string& name, const std::string& dire
 std::unique_ptr<ResModule> ResModule::open(const std::string& name, const std::string& directory)
 {
     std::string path = filePath(name, directory);
-    if (path.empty()) return nullptr;
+    if (path.empty()) {
+        noteOpenError(name, name.empty() ? "no library name" : "no product directory to look in");
+        return nullptr;
+    }
     if (!fileExists(path)) {
         std::size_t slash = path.rfind('/');
         std::size_t from = slash == std::string::npos ? 0 : slash + 1;
         std::string lower(path);
         for (std::size_t i = from; i < lower.size(); ++i)
             if (lower[i] >= 'A' && lower[i] <= 'Z') lower[i] = static_cast<char>(lower[i] - 'A' + 'a');
-        if (lower == path || !fileExists(lower)) return nullptr;
-        path = lower;
+        if (lower != path && fileExists(lower)) path = lower;
     }
     std::string bytes;
     if (!readFile(path, bytes)) return nullptr;
+    t_lastOpenError.clear();
     std::unique_ptr<ResModule> m(new ResModule());
     m->m_path = path;
     m->parse(bytes);
     return m;
 }
+
+std::string ResModule::lastOpenError() { return t_lastOpenError; }
 
 std::unique_ptr<ResModule> ResModule::fromText(const std::string& bytes)
 {

@@ -42,6 +42,10 @@ public:
     // the file does not exist, cannot be read or is too large.
     static std::unique_ptr<ResModule> open(const std::string& name, const std::string& directory);
 
+    // Why the last `open` of this thread found nothing ("<file>: <reason>");
+    // empty after a successful open.
+    static std::string lastOpenError();
+
     // A module over resource-script text (bytes as they would stand in a file).
     static std::unique_ptr<ResModule> fromText(const std::string& bytes);
 

@@ -152,7 +152,8 @@ void CmResourceTable::load(const char* name, const char* secondName, bool langua
             m_second = tvp::ResModule::open(c.second, directory);
             if (!m_second) {
                 TraceRecord rec(4, __LINE__, kSource, method);
-                traceLineLastError(rec, "Failed to call LoadLibrary %s", c.second.c_str());
+                traceLineReason(rec, tvp::ResModule::lastOpenError().c_str(), "Failed to call LoadLibrary %s",
+                                c.second.c_str());
             }
         }
         return;
@@ -161,7 +162,8 @@ void CmResourceTable::load(const char* name, const char* secondName, bool langua
     if (!m_module) m_module = tvp::ResModule::open(c.c, directory);
     if (!m_module) {
         TraceRecord rec(4, __LINE__, kSource, method);
-        traceLineLastError(rec, "Failed to call LoadLibrary %s", c.a.c_str());
+        traceLineReason(rec, tvp::ResModule::lastOpenError().c_str(), "Failed to call LoadLibrary %s",
+                        c.a.c_str());
     }
 }
 

@@ -79,12 +79,37 @@ TEST(ResourceTable, MissingLibraryAnswersEmptyAndTraces)
     EXPECT_FALSE(t.isLoaded());
     EXPECT_TRUE(t.findMsg(CmMsgKey(5), nullptr, nullptr, nullptr, nullptr).empty());
     EXPECT_TRUE(t.findText(5).empty());
-    bool traced = false;
+    // The reason is the one of this lookup, not a stale loader error.
+    const std::string expected = "Failed to call LoadLibrary .\\tvmsgtxq.dll GetLastError() returns \"" +
+                                 dir.path + "/tvmsgtxq.rc: No such file or directory\"";
+    int traced = 0;
     for (const auto& l : capture.lines())
-        if (l.message.find("Failed to call LoadLibrary .\\tvmsgtxq.dll") == 0 && l.level == 4 &&
-            l.method == "CmResourceTable::CmResourceTable")
-            traced = true;
-    EXPECT_TRUE(traced);
+        if (l.method == "CmResourceTable::CmResourceTable") {
+            EXPECT_EQ(l.message, expected);
+            EXPECT_EQ(l.level, 4u);
+            EXPECT_EQ(l.file, "cmrestab");
+            ++traced;
+        }
+    EXPECT_EQ(traced, 1);
+
+    // A second library that is missing is named with its own reason.
+    dir.write("tvmsgtxa.rc", "  1 \"2 0 0 a\"\r\n");
+    capture.clear();
+    CmResourceTable withSecond(".\\tvmsgtxa.dll", "tvtexte.dll", false, dir.path);
+    EXPECT_TRUE(withSecond.isLoaded());
+    EXPECT_FALSE(withSecond.isSecondLoaded());
+    ASSERT_EQ(capture.count(), 1u);
+    EXPECT_EQ(capture.lines()[0].message, "Failed to call LoadLibrary tvtexte.dll GetLastError() returns \"" +
+                                              dir.path + "/tvtexte.rc: No such file or directory\"");
+
+    // Without a product directory nothing is looked for.
+    capture.clear();
+    CmResourceTable nowhere(".\\tvmsgtxa.dll", "", false, "");
+    EXPECT_FALSE(nowhere.isLoaded());
+    ASSERT_EQ(capture.count(), 1u);
+    EXPECT_EQ(capture.lines()[0].message,
+              "Failed to call LoadLibrary .\\tvmsgtxa.dll GetLastError() returns \".\\tvmsgtxa.dll: no product "
+              "directory to look in\"");
 }
 
 TEST(ResourceTable, LanguageVariantsAndSecondLibrary)
