@@ -338,18 +338,19 @@ int digitValue(int c)
     return 99;
 }
 
-// r = r * factor + add on a writable representation, growing it as needed.
-IntRep* mulAddSmall(IntRep* r, uint32_t factor, uint32_t add)
+// r = r * factor + add on a writable representation, growing it as needed
+// (by at most two digits).
+IntRep* mulAddWide(IntRep* r, uint32_t factor, uint32_t add)
 {
-    uint32_t carry = add;
+    uint64_t carry = add;
     for (unsigned i = 0; i < r->len; ++i) {
-        uint32_t t = uint32_t(r->s[i]) * factor + carry;
+        uint64_t t = uint64_t(r->s[i]) * factor + carry;
         r->s[i] = uint16_t(t);
         carry = t >> 16;
     }
-    if (carry) {
+    while (carry) {
         if (r->len >= r->sz) {
-            IntRep* bigger = allocRep(r->len + 1u);
+            IntRep* bigger = allocRep(r->len + 2u);
             std::memcpy(bigger->s, r->s, r->len * sizeof(uint16_t));
             bigger->len = r->len;
             bigger->sgn = r->sgn;
@@ -357,9 +358,47 @@ IntRep* mulAddSmall(IntRep* r, uint32_t factor, uint32_t add)
             r = bigger;
         }
         r->s[r->len++] = uint16_t(carry);
+        carry >>= 16;
     }
     return r;
 }
+
+// Collects the digits of a number in one base into a representation,
+// several digits per multiplication. A number too long for the largest
+// representation keeps the value of its leading digits (far outside every
+// range the system checks) instead of failing: such a literal in a source
+// must not end the process.
+class DigitAccumulator {
+public:
+    DigitAccumulator(IntRep*& rep, uint32_t base) : m_rep(rep), m_base(base) {}
+    ~DigitAccumulator() { flush(); }
+
+    void add(uint32_t digit)
+    {
+        if (m_scale > 0xFFFFFFFFu / m_base) flush();
+        m_chunk = m_chunk * m_base + digit;
+        m_scale *= m_base;
+    }
+
+    void flush()
+    {
+        if (m_scale > 1 && !m_full) {
+            if (m_rep->len + 2u > kMaxDigits)
+                m_full = true;
+            else
+                m_rep = mulAddWide(m_rep, m_scale, m_chunk);
+        }
+        m_chunk = 0;
+        m_scale = 1;
+    }
+
+private:
+    IntRep*& m_rep;
+    uint32_t m_base;
+    uint32_t m_chunk = 0;
+    uint32_t m_scale = 1;
+    bool m_full = false;
+};
 
 }  // namespace
 
@@ -459,8 +498,10 @@ Integer Integer::fromString(const char* text, int base)
     while (*p && std::isspace(*p)) ++p;
     bool neg = false;
     if (*p == '-' || *p == '+') neg = *p++ == '-';
-    for (int v; (v = digitValue(*p)) < base; ++p)
-        result.m_rep = mulAddSmall(result.m_rep, uint32_t(base), uint32_t(v));
+    {
+        DigitAccumulator acc(result.m_rep, uint32_t(base));
+        for (int v; (v = digitValue(*p)) < base; ++p) acc.add(uint32_t(v));
+    }
     // "-0" is zero like any other zero.
     result.m_rep->sgn = neg && result.m_rep->len ? 0 : 1;
     return result;
@@ -728,20 +769,23 @@ std::istream& operator>>(std::istream& is, Integer& x)
     }
     Integer result(allocRep(kPoolDigits));
     IntRep*& r = result.m_rep;
-    for (;;) {
-        c = sb->sgetc();
-        if (c == traits::eof()) {
-            is.setstate(std::ios_base::eofbit);
-            break;
+    {
+        DigitAccumulator acc(r, uint32_t(base));
+        for (;;) {
+            c = sb->sgetc();
+            if (c == traits::eof()) {
+                is.setstate(std::ios_base::eofbit);
+                break;
+            }
+            int v = (c >= '0' && c <= '9') ? c - '0'
+                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                             : 99;
+            if (v >= base) break;
+            acc.add(uint32_t(v));
+            anyDigit = true;
+            sb->sbumpc();
         }
-        int v = (c >= '0' && c <= '9') ? c - '0'
-                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                         : 99;
-        if (v >= base) break;
-        r = mulAddSmall(r, uint32_t(base), uint32_t(v));
-        anyDigit = true;
-        sb->sbumpc();
     }
     r->sgn = neg && r->len ? 0 : 1;
     x = std::move(result);

@@ -45,7 +45,9 @@ public:
 
     // Skips white space, takes an optional '-' or '+', then digits '0'-'9',
     // 'a'-'z' / 'A'-'Z' (10-35) up to the first character whose value is not
-    // below `base`. No digit gives 0; a null text gives 0.
+    // below `base`. No digit gives 0; a null text gives 0. A number too long
+    // for the largest representation (65532 digits of 16 bits) keeps the
+    // value of its leading digits instead of calling the error hook.
     static Integer fromString(const char* text, int base = 10);
 
     bool isInitialized() const { return m_rep != nullptr; }
@@ -142,5 +144,6 @@ std::ostream& operator<<(std::ostream& os, const Integer& x);
 // skipped too); the base is the stream's (hex 16, oct 8), or with no base
 // flag "0x"/"0X" selects 16 and a leading "0" selects 8, else 10. Reads
 // digits while their value is below the base and leaves the first other
-// character in the stream. No digit at all sets failbit.
+// character in the stream. No digit at all sets failbit. Overlong numbers
+// are read as by fromString.
 std::istream& operator>>(std::istream& is, Integer& x);

@@ -244,6 +244,53 @@ TEST(Integer, TextInBases)
     EXPECT_EQ(Integer(0).toText(16, true), "0x0");
 }
 
+// Long texts are read several digits at a time; the result must equal the
+// value built digit by digit with the arithmetic operators.
+TEST(Integer, LongTextsInEveryBase)
+{
+    for (int base = 2; base <= 36; ++base) {
+        SCOPED_TRACE(base);
+        std::string text;
+        Integer expect(0);
+        for (int i = 0; i < 97; ++i) {
+            int d = (i * 7 + 3) % base;
+            text += "0123456789abcdefghijklmnopqrstuvwxyz"[d];
+            expect = expect * int32_t(base) + int32_t(d);
+        }
+        EXPECT_EQ(Integer::fromString(text.c_str(), base), expect);
+        EXPECT_EQ(Integer::fromString(("-" + text).c_str(), base), -expect);
+        EXPECT_EQ(expect.toText(base), text.substr(text.find_first_not_of('0')));
+    }
+}
+
+namespace {
+void refusingHook(const char* cls, const char* msg)
+{
+    ADD_FAILURE() << cls << ": " << msg;
+}
+}  // namespace
+
+// A literal too long for any representation must not end the process: it
+// keeps its leading digits, which are far outside every 32-bit range.
+TEST(Integer, OverlongLiteralsKeepTheirLeadingDigits)
+{
+    StringErrorHandler prev = setStringErrorHandler(refusingHook);
+    const std::string digits = "7" + std::string(400000, '3');
+    Integer v = Integer::fromString(digits.c_str(), 10);
+    EXPECT_GT(v.digitCount(), 65000u);
+    EXPECT_LE(v.digitCount(), 65532u);
+    EXPECT_FALSE(v.fitsLong());
+    EXPECT_EQ(v.toLong(), INT32_MAX);
+    EXPECT_GT(v, Integer::fromString(digits.substr(0, 300000).c_str(), 10));
+
+    std::istringstream is(digits + " 5");
+    Integer s, after;
+    is >> s >> after;
+    EXPECT_EQ(s, v);
+    EXPECT_EQ(after, 5);   // the whole literal was consumed
+    setStringErrorHandler(prev);
+}
+
 TEST(Integer, StreamOutputAndInput)
 {
     std::ostringstream os;
