@@ -207,3 +207,233 @@ private:
 };
 
 }  // namespace fronttest
+
+// ---------------------------------------------------------------------------
+// Stand-in section compilers.
+
+#include <functional>
+#include <istream>
+
+#include "tools/md/tavolin/MdSectionCompiler.h"
+
+namespace fronttest {
+
+// What a stand-in compiler saw.
+struct Seen {
+    int kind;
+    std::string stream;       // the whole stream, "<none>" without one
+    std::string descriptor;   // "TO", "TP", "none"
+    bool descriptorHasHeader;
+    std::string rcPath;
+    int32_t firstStringId;
+    int32_t firstPass;
+    bool parsed = false;
+    bool tableWritten = false;
+    bool hasSection;
+};
+
+// How a stand-in compiler behaves.
+struct Behaviour {
+    int32_t result = 0;
+    int32_t errors = 0;
+    int32_t idsUsed = 0;
+    int32_t tableResult = 0;
+    std::function<void(const MdCompilerArgs&)> onParse;
+};
+
+class StandIn : public MdSectionCompiler {
+public:
+    StandIn(int kind, const Behaviour& b, std::vector<Seen>& log) : m_kind(kind), m_b(b), m_log(log) {}
+
+    void init(const MdCompilerArgs& args) override
+    {
+        Seen s{};
+        s.kind = m_kind;
+        if (args.stream) {
+            std::string text;
+            char c;
+            while (args.stream->get(c)) text += c;
+            s.stream = text;
+        } else {
+            s.stream = "<none>";
+        }
+        if (!args.descriptor)
+            s.descriptor = "none";
+        else
+            s.descriptor = args.descriptor->kind() == FsDsc::KIND_TO ? "TO" : "TP";
+        s.descriptorHasHeader = args.descriptor && args.descriptor->getType("header") == 1;
+        s.rcPath = args.rcPath.c_str();
+        s.firstStringId = args.firstStringId;
+        s.firstPass = args.firstPass;
+        s.hasSection = args.section != nullptr;
+        m_log.push_back(s);
+        m_args = args;
+        m_next = args.firstStringId + m_b.idsUsed;
+    }
+    int32_t parse() override
+    {
+        m_log.back().parsed = true;
+        if (m_b.onParse) m_b.onParse(m_args);
+        return m_b.result;
+    }
+    int32_t errorCount() const override { return m_b.errors; }
+    int32_t nextStringId() const override { return m_next; }
+    int32_t writeStringTable() override
+    {
+        m_log.back().tableWritten = true;
+        return m_b.tableResult;
+    }
+
+private:
+    int m_kind;
+    Behaviour m_b;
+    std::vector<Seen>& m_log;
+    MdCompilerArgs m_args;
+    int32_t m_next = 0;
+};
+
+// Installs stand-ins for every compiler kind and restores the build's own
+// creators afterwards.
+class StandIns {
+public:
+    StandIns()
+    {
+        for (int k = 0; k < MdCompCount; ++k) {
+            m_saved[k] = mdSetCompilerCreator(k, [this, k]() -> MdSectionCompiler* {
+                if (m_nullFor == k) return nullptr;
+                return new StandIn(k, behaviour[k], log);
+            });
+        }
+    }
+    ~StandIns()
+    {
+        for (int k = 0; k < MdCompCount; ++k) mdSetCompilerCreator(k, m_saved[k]);
+    }
+    void notBuilt(int kind) { mdSetCompilerCreator(kind, MdCompilerCreator()); }
+    void allocationFails(int kind) { m_nullFor = kind; }
+
+    Behaviour behaviour[MdCompCount];
+    std::vector<Seen> log;
+
+private:
+    MdCompilerCreator m_saved[MdCompCount];
+    int m_nullFor = -1;
+};
+
+}  // namespace fronttest
+
+// ---------------------------------------------------------------------------
+// An error display as a host hands it over: keeps every text it shows. It
+// asks for the output with context, position, level word, number and text,
+// so the message id can be read back from the text.
+
+#include <cstdlib>
+
+#include "base/cm/cmerrdisplay.h"
+#include "platform/text.h"
+
+namespace fronttest {
+
+class TestDisplay final : public IErrorDisplayEx {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IErrorDisplayEx) {
+            *ppv = static_cast<IErrorDisplayEx*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    HRESULT STDMETHODCALLTYPE ShowMessage(BSTR text, LONG, LONG, BSTR) override
+    {
+        texts.push_back(text ? tvp::wideToUtf8(text, tvp::u16len(text)) : std::string());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ShowMessageExt(CmErrorDisplayRecord record) override
+    {
+        return ShowMessage(record.text, record.level, record.helpId, record.moduleText);
+    }
+    HRESULT STDMETHODCALLTYPE GetExtendedOutput(LONG* extended) override
+    {
+        *extended = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetMsgLevel(LONG* mode, LONG* flag) override
+    {
+        *mode = 2;
+        *flag = 0;
+        return S_OK;
+    }
+
+    // The message numbers shown, in order ("... Fehler 102 Falscher ObjektTyp").
+    std::vector<uint32_t> ids() const
+    {
+        std::vector<uint32_t> v;
+        for (const std::string& t : texts) {
+            const size_t p = t.find("Fehler ");
+            v.push_back(p == std::string::npos ? 0xFFFFFFFFu : uint32_t(std::strtoul(t.c_str() + p + 7, nullptr, 10)));
+        }
+        return v;
+    }
+
+    std::vector<std::string> texts;
+    ULONG refs = 1;
+};
+
+}  // namespace fronttest
+
+// ---------------------------------------------------------------------------
+// The pre-compiler object as the host drives it.
+
+#include "tools/md/tavolin/CTavolin.h"
+
+namespace fronttest {
+
+class Bstr {
+public:
+    explicit Bstr(const std::string& utf8) : m_b(SysAllocString(tvp::utf8ToWide(utf8).c_str())) {}
+    ~Bstr() { SysFreeString(m_b); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    operator BSTR() const { return m_b; }
+
+private:
+    BSTR m_b;
+};
+
+// One object, its display and a host storage in memory.
+class ComSession {
+public:
+    explicit ComSession(const std::vector<std::pair<std::string, std::string>>& host = {})
+    {
+        EXPECT_EQ(CTavolinObject::CreateInstance(&obj), S_OK);
+        obj->AddRef();
+        EXPECT_TRUE(openMemoryFile(hostFile));
+        for (const auto& s : host) EXPECT_TRUE(putSection(hostFile, s.first.c_str(), s.second));
+    }
+    ~ComSession()
+    {
+        if (obj) obj->Release();
+    }
+
+    // openSource with the session's storage and display.
+    HRESULT open(const std::string& sourcePath, const std::string& acx = "", const std::string& rc = "",
+                 const std::string& rcText = "", uint32_t mask = 0)
+    {
+        Bstr s(sourcePath), a(acx), r(rc), t(rcText);
+        return obj->openSource(s, a, r, t, hostFile.storage(), &display, 3, 4, 1, mask, &kind, &status);
+    }
+
+    CTavolinObject* obj = nullptr;
+    TestDisplay display;
+    FsFileMan hostFile;
+    LONG kind = -7;
+    LONG status = -7;
+};
+
+}  // namespace fronttest

@@ -1,0 +1,130 @@
+// Every example source compiled by the tavolin command into a new target:
+// an independent compound-file reader finds the descriptor header the
+// source gives, and the command leaves nothing in the temporary directory.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "co/GlobTools.h"
+
+namespace {
+
+const std::string kTavolin = std::string(TV_BINARY_DIR) + "/host/tavolin";
+// The system interpreter, which has the compound-file reader installed.
+const char kPython[] = "/usr/bin/python3";
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> entries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            const std::string n = e->d_name;
+            if (n != "." && n != "..") names.push_back(n);
+        }
+        ::closedir(d);
+    }
+    return names;
+}
+
+int shell(const std::string& cmd)
+{
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class CompileExamples : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        struct stat st;
+        ASSERT_EQ(::stat(kTavolin.c_str(), &st), 0) << "build the tavolin command first";
+        m_dir = createTempDirectory().c_str();
+        m_tmp = m_dir + "/tmp";
+        ASSERT_EQ(::mkdir(m_tmp.c_str(), 0700), 0);
+    }
+    void TearDown() override { removeDirectoryTree(m_dir.c_str()); }
+
+    std::string m_dir;
+    std::string m_tmp;  // the command's temporary directory
+};
+
+TEST_F(CompileExamples, HeaderSectionAsAnotherReaderSeesIt)
+{
+    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
+        GTEST_SKIP() << "olefile is not installed for " << kPython;
+
+    const struct {
+        const char* file;
+        const char* kind;
+        const char* header;
+    } cases[] = {
+        {"axis.tos", "1",
+         "3\r\n{183021FF-2E4E-4315-B613-7E3A69210C36}  0 0 \r\n0 \r\n"
+         "{5A3C2E10-8B41-4C7D-9E2F-1A6B3C4D5E60}  2 1 \r\n"
+         "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}  65535 65535 \r\n"
+         "{5A3C2E11-8B41-4C7D-9E2F-1A6B3C4D5E60}  2 0 \r\n0\r\n"
+         "19 2024-05-14-09:30:00\r\n"
+         "65 Positionierachse [MD_VER:47.80.30.00:vrx47.80.30release.1.relusr]\r\n0\r\n0\r\n"},
+        {"encoder.tos", "2",
+         "3\r\n{183021FF-2E4E-4315-B613-7E3A69210C36}  0 0 \r\n0 \r\n"
+         "{9D2F4A61-3C58-4E27-B1A4-6F0E2D8C7B15}  1 0 \r\n"
+         "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}  65535 65535 \r\n"
+         "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}  65535 65535 \r\n0\r\n"
+         "19 2024-05-14-10:15:00\r\n"
+         "49  [MD_VER:47.80.30.00:vrx47.80.30release.1.relusr]\r\n0\r\n0\r\n"},
+        {"motion.tps", "4",
+         "3\r\n{81A04A91-1554-43C3-97FA-63DD5EA7D9FE}  0 0 \r\n0 \r\n"
+         "{3E8A1B72-6D94-4F05-A3C1-8B7D2E4F6A90}  3 2 \r\n"
+         "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}  65535 65535 \r\n"
+         "{3E8A1B73-6D94-4F05-A3C1-8B7D2E4F6A90}  3 0 \r\n0\r\n"
+         "19 2024-05-14-11:00:00\r\n"
+         "73 Grundfunktionen Bewegung [MD_VER:47.80.30.00:vrx47.80.30release.1.relusr]\r\n0\r\n0\r\n"},
+        {"controller.dvs", "5",
+         "3\r\n{AC5106C8-1BF0-4BFA-B3C9-072AAD0516D3}  0 0 \r\n"
+         "1 {81A04A91-1554-43C3-97FA-63DD5EA7D9FE}  0 0  \r\n"
+         "{C41D7E23-0B6F-4A98-8E15-D2A9F3B06C47}  4 0 \r\n"
+         "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}  65535 65535 \r\n"
+         "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}  65535 65535 \r\n0\r\n"
+         "19 2024-05-14-11:45:00\r\n"
+         "82 Steuerung mit Bewegungsfunktionen [MD_VER:47.80.30.00:vrx47.80.30release.1.relusr]\r\n0\r\n0\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string source = std::string(TV_SOURCE_DIR) + "/examples/" + c.file;
+        const std::string target = m_dir + "/" + c.file + ".dsc";
+        const std::string out = m_dir + "/out", err = m_dir + "/err";
+        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS TMPDIR='" + m_tmp + "' '" + kTavolin + "' compile '" +
+              source + "' -o '" + target + "' >'" + out + "' 2>'" + err + "'");
+        const std::string printed = readFile(out);
+        EXPECT_EQ(printed.rfind(std::string("openSource: ok, object kind ") + c.kind + "\n", 0), 0u)
+            << c.file << "\n" << printed << readFile(err);
+        // The sections whose compiler this build lacks are named.
+        EXPECT_NE(printed.find("not compiled: compileImplementations"), std::string::npos) << printed;
+
+        const std::string dump = m_dir + "/header";
+        ASSERT_EQ(shell(std::string(kPython) + " -c 'import olefile,sys; "
+                        "sys.stdout.buffer.write(olefile.OleFileIO(sys.argv[1]).openstream(\"header\").read())' '" +
+                        target + "' >'" + dump + "'"),
+                  0)
+            << c.file;
+        EXPECT_EQ(readFile(dump), c.header) << c.file;
+        EXPECT_TRUE(entries(m_tmp).empty()) << c.file << ": " << entries(m_tmp).front();
+    }
+}
+
+}  // namespace
