@@ -227,6 +227,9 @@ std::string ResModule::filePath(const std::string& name, const std::string& dire
     std::string d(directory);
     for (char& c : d)
         if (c == '\\') c = '/';
+    // A directory that is not absolute here (such as a Windows "C:\\prod")
+    // would be resolved against the current directory: find nothing instead.
+    if (d[0] != '/') return std::string();
     if (d.back() != '/') d.push_back('/');
     return d + n;
 }

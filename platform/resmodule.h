@@ -6,7 +6,7 @@
 // extension gets ".rc") in the given directory. Backslashes count as path
 // separators and a leading ".\" is dropped. A relative name is only ever
 // looked up below the given directory, never in the current directory; an
-// empty directory finds nothing. An absolute name ("/...") is used as it is.
+// empty or relative directory finds nothing. An absolute name ("/...") is used as it is.
 // When the exact file name does not exist, the name with a lower-cased file
 // part is tried (library names are case-insensitive where they come from).
 //

@@ -103,7 +103,9 @@ TEST(ResModule, FindsLibraryInGivenDirectoryOnly)
     dir.write("tvmsgtxa.rc", "STRINGTABLE\nBEGIN\n 5 \"five\"\nEND\n");
 
     EXPECT_EQ(ResModule::filePath(".\\tvmsgtxa.dll", "/opt/p"), "/opt/p/tvmsgtxa.rc");
-    EXPECT_EQ(ResModule::filePath("tvmsgtxa", "C:\\prod\\"), "C:/prod/tvmsgtxa.rc");
+    // Never relative to the current directory.
+    EXPECT_EQ(ResModule::filePath("tvmsgtxa", "C:\\prod\\"), "");
+    EXPECT_EQ(ResModule::filePath("tvmsgtxa", "prod"), "");
     EXPECT_EQ(ResModule::filePath("tvmsgtxa.dll", ""), "");
 
     auto m = ResModule::open(".\\tvmsgtxa.dll", dir.path);
