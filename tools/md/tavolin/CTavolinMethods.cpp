@@ -104,15 +104,22 @@ HRESULT CTavolin::openSourceBody(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BST
                                  IUnknown* errorDisplay, USHORT firstId, USHORT secondId, LONG flag,
                                  ULONG sectionMask, LONG* objectKind, LONG* status)
 {
-    keepEntryArguments(sourcePath, acxPath, firstId, secondId, flag, sectionMask);
+    // A second source on the same object would take the place of the first
+    // working file, which the methods still work on: refused before
+    // anything of this call is kept.
+    if (m_workFile.hasStorage() || m_targetMan) {
+        *status = MdStatusFailed;
+        return S_OK;
+    }
 
-    // Before the new display is installed: a failure here reaches the
-    // display of the previous call, or none.
+    keepEntryArguments(sourcePath, acxPath, firstId, secondId, flag, sectionMask);
+    // The display of this call first, so that a resource script that cannot
+    // be opened is reported to the host that named it.
+    installErrorDisplay(errorDisplay);
+
     const String rc = pathOf(rcPath);
     if (!rc.empty() && !mdAppendResourceStringTable(rc.c_str(), textOf(rcText).c_str()))
         mdReport(MdMsgFileOpen, rc.c_str());
-
-    installErrorDisplay(errorDisplay);
 
     MdWorkState state;
     state.workFile = &m_workFile;
@@ -132,10 +139,11 @@ HRESULT CTavolin::openSourceBody(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BST
     if (!m_acxPath.empty()) {
         int32_t acx;
         if (!mdIsObjectKind(m_objectKind)) {
-            // No header, so no descriptor to check the ACX header against.
-            TV_TRACE(4, kTraceFile, "CTavolin::openSource", "ACX file not read: the source has no object kind");
-            mdReport(MdMsgInternal);
-            acx = MdStatusFailed;
+            // No header, so no descriptor kind to check the ACX header
+            // against: the ACX file is not read.
+            TV_TRACE(3, kTraceFile, "CTavolin::openSource", "ACX file not read: the source has no object kind");
+            mdReport(MdMsgWrongKind);
+            acx = MdStatusWrongKind;
         } else {
             LentStorage lent(m_workFile);
             if (!lent.get()) {
