@@ -78,16 +78,7 @@ TEST(OpenSource, SourceErrorsStillGiveAWorkingFile)
     EXPECT_NE(sectionText(src.work, "header"), "<missing>");
 }
 
-TEST(OpenSource, SourceWithoutHeaderLeavesTheKind)
-{
-    MessageCapture messages;
-    OpenedSource src("INTERFACE END_INTERFACE\n");
-    EXPECT_EQ(src.status, 0);
-    EXPECT_EQ(src.kind, -1);
-    EXPECT_EQ(sectionText(src.work, "header"), "<missing>");
-}
-
-TEST(OpenSource, MissingSourceAndSecondOpen)
+TEST(OpenSource, MissingSource)
 {
     MessageCapture messages;
     FsFileMan hostFile;
@@ -108,21 +99,6 @@ TEST(OpenSource, MissingSourceAndSecondOpen)
     // A directory is no source either.
     EXPECT_EQ(mdOpenWorkingSource("/", hostFile.storage(), 0, state, status), S_OK);
     EXPECT_EQ(status, MdStatusNotFound);
-
-    // A second open on the same state changes nothing.
-    OpenedSource src(headerOf(1));
-    ASSERT_EQ(src.status, 0);
-    const std::string firstPath = src.workPath.c_str();
-    TempFile other(headerOf(4));
-    MdWorkState again{&src.work, &src.workPath, &src.target, &src.kind, &src.typeId};
-    messages.clear();
-    EXPECT_EQ(mdOpenWorkingSource(other.c_str(), src.hostFile.storage(), 0, again, status), S_OK);
-    EXPECT_EQ(status, MdStatusFailed);
-    EXPECT_EQ(src.kind, 1);
-    EXPECT_EQ(std::string(src.workPath.c_str()), firstPath);
-    EXPECT_TRUE(src.work.hasStorage());
-    EXPECT_TRUE(exists(firstPath));
-    EXPECT_TRUE(messages.records.empty());
 }
 
 TEST(OpenSource, StaleTemporaryStreamsOfTheHostAreNotKept)

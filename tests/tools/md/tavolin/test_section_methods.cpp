@@ -390,40 +390,6 @@ TEST(SectionMethods, ImplementationsAndSupportedTypesByKind)
     }
 }
 
-TEST(SectionMethods, KindsOfEveryMethod)
-{
-    MessageCapture messages;
-    StandIns standIns;
-    for (int32_t kind : {-1, 1, 2, 4, 5}) {
-        OpenedSource src(kind < 0 ? std::string("VALUES END_VALUES") : headerOf(kind) + toSource().substr(headerOf(1).size()),
-                         kHostTO);
-        ASSERT_EQ(src.kind, kind);
-        for (int m = 0; m < MdMethCount; ++m) {
-            messages.clear();
-            standIns.log.clear();
-            int32_t status = -1;
-            EXPECT_EQ(callMethod(m, src, status), S_OK);
-            if (mdKindAccepted(m, kind)) {
-                EXPECT_NE(status, MdStatusWrongKind) << m << " " << kind;
-                EXPECT_EQ(messages.count(102), 0u);
-            } else {
-                EXPECT_EQ(status, MdStatusWrongKind) << m << " " << kind;
-                EXPECT_EQ(messages.ids(), std::vector<uint32_t>{102}) << m << " " << kind;
-                EXPECT_EQ(messages.records[0].text, "Falscher ObjektTyp");
-                EXPECT_TRUE(standIns.log.empty());
-            }
-            EXPECT_TRUE(src.idle());
-        }
-    }
-    const bool accepted[MdMethCount][4] = {
-        {1, 1, 0, 0}, {0, 0, 1, 1}, {1, 1, 0, 0}, {1, 1, 0, 0}, {1, 1, 0, 0},
-        {1, 1, 0, 0}, {1, 1, 0, 0}, {0, 0, 1, 1}, {1, 1, 1, 1},
-    };
-    const int32_t kinds[4] = {1, 2, 4, 5};
-    for (int m = 0; m < MdMethCount; ++m)
-        for (int k = 0; k < 4; ++k) EXPECT_EQ(mdKindAccepted(m, kinds[k]), accepted[m][k]) << m << " " << k;
-}
-
 TEST(SectionMethods, AcxImportRunsOnlyAfterASuccessfulCompile)
 {
     MessageCapture messages;

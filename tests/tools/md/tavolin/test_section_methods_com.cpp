@@ -116,46 +116,6 @@ TEST(ComSectionMethods, ObjectKindMatrix)
     }
 }
 
-TEST(ComSectionMethods, CompilerResultsAndTheNextMethod)
-{
-    const int methods[] = {Comments, Variables, Connections, Alarms, BootFunctions, Implementations};
-    for (int m : methods) {
-        for (int32_t result : {0, 3, 4, 5}) {
-            StandIns standIns;
-            for (int k = 0; k < MdCompCount; ++k) standIns.behaviour[k].result = result;
-            if (m == Implementations && result == 3) {
-                standIns.behaviour[MdCompImpl].result = 0;
-                standIns.behaviour[MdCompImpl].errors = 1;
-            }
-            TempFile src(sourceOfKind(1));
-            ComSession s(kHost);
-            ASSERT_EQ(s.open(src.path()), S_OK);
-            LONG status = -1;
-            EXPECT_EQ(call(s.obj, m, &status), S_OK);
-            EXPECT_EQ(status, result == 0 ? 0 : MdStatusCompileFailed) << m << " " << result;
-            // The next method runs normally.
-            standIns.behaviour[MdCompConnection] = Behaviour();
-            EXPECT_EQ(call(s.obj, Connections, &status), S_OK);
-            EXPECT_EQ(status, 0);
-            EXPECT_EQ(call(s.obj, CopySections, &status), S_OK);
-            EXPECT_EQ(status, 0);
-        }
-    }
-    // Packages: the supported types.
-    for (int32_t result : {0, 3, 4, 5}) {
-        StandIns standIns;
-        standIns.behaviour[MdCompSuppTO].result = result;
-        TempFile src(sourceOfKind(5));
-        ComSession s;
-        ASSERT_EQ(s.open(src.path()), S_OK);
-        LONG status = -1;
-        EXPECT_EQ(call(s.obj, SupportedTOs, &status), S_OK);
-        EXPECT_EQ(status, result == 0 ? 0 : MdStatusCompileFailed);
-        EXPECT_EQ(call(s.obj, Implementations, &status), S_OK);
-        EXPECT_EQ(status, 0);
-    }
-}
-
 TEST(ComSectionMethods, StringCounterLivesInTheObject)
 {
     StandIns standIns;
