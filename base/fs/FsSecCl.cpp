@@ -14,7 +14,7 @@
 
 namespace {
 
-const char* const kTraceFile = "base/fs/FsSecCl.cpp";
+const char* const kTraceFile = "base/fs/fs_defs";
 
 inline bool isSeparator(unsigned char c)
 {
@@ -762,18 +762,12 @@ FsSecCl& FsSecCl::operator>>(int16_t& v)
         if (!m_error) v = t;
         return *this;
     }
+    // Read as a 32-bit signed number, then range checked: in another base
+    // than 10 the text is the 32-bit pattern the writer put there ("fffffffe"
+    // for -2), so a negative short comes back as it was written.
     uint32_t u;
     if (!readTextNumber(true, u)) return *this;
     int32_t s = int32_t(u);
-    if (m_base != 10) {
-        // Other bases read unsigned; a 16-bit pattern is taken as it stands.
-        if (u > 0xFFFF) {
-            setError(FSSEC_SHORT_RANGE);
-            return *this;
-        }
-        v = int16_t(uint16_t(u));
-        return *this;
-    }
     if (s < -32768 || s > 32767) {
         setError(FSSEC_SHORT_RANGE);
         return *this;

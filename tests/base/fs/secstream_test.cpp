@@ -140,6 +140,27 @@ TEST(SecStreamText, SignedAndUnsignedLimits)
     EXPECT_EQ(0xBEEFu, h);
     EXPECT_EQ(0xFFFFFFFFu, h2);
 
+    // Shorts in hexadecimal: written as the 32-bit pattern of the value and
+    // read back through it; a positive value above 32767 is out of range.
+    Sec x;
+    x.s.setBase(16);
+    x.s << int16_t(-2);
+    x.s.putBlank();
+    x.s << int16_t(0x7FFF);
+    x.s.putBlank();
+    x.s << uint16_t(0xABCD);
+    x.s.putBlank();
+    EXPECT_EQ("fffffffe 7fff abcd ", content(x.s));
+    x.s.seek(0, 0);
+    int16_t s1 = 0, s2 = 0, s3 = 0;
+    x.s >> s1 >> s2;
+    EXPECT_EQ(0u, x.s.getError());
+    EXPECT_EQ(-2, s1);
+    EXPECT_EQ(0x7FFF, s2);
+    x.s >> s3;
+    EXPECT_EQ(uint32_t(FSSEC_SHORT_RANGE), x.s.getError());
+    EXPECT_EQ(0, s3);
+
     // Out-of-range text saturates like the 32-bit C library.
     Sec b("99999999999 -99999999999 ");
     b.s >> i;
