@@ -22,7 +22,7 @@
 
 namespace {
 
-const char* const kTraceFile = "base/fs/FsFileMan.cpp";
+const char* const kTraceFile = "base/fs/fs_seman";
 
 using PFN_StgCreateDocfile = HRESULT (*)(const OLECHAR*, DWORD, DWORD, IStorage**);
 using PFN_StgOpenStorage = HRESULT (*)(const OLECHAR*, IStorage*, DWORD, SNB, DWORD, IStorage**);

@@ -8,7 +8,9 @@
 
 namespace {
 
-const char* const kTraceFile = "base/fs/FsSecClMem.cpp";
+const char* const kTraceFile = "base/fs/fs_mem_sec";
+// Memory storages belong to the file manager and trace under its name.
+const char* const kStorageTraceFile = "base/fs/fs_seman";
 
 std::atomic<int> g_storageMode{-1};
 std::atomic<int> g_streamMode{-1};
@@ -50,14 +52,14 @@ bool fsCreateMemStorage(IStorage** out)
     if (m == 3) {
         ILockBytes* lb = nullptr;
         if (FAILED(FsLockBytes::create(IID_ILockBytes, reinterpret_cast<void**>(&lb))) || !lb) {
-            TV_TRACE(4, kTraceFile, "FsFileMan::createMemStorage", "error creating LockedBytesObject");
+            TV_TRACE(4, kStorageTraceFile, "FsFileMan::createMemStorage", "error creating LockedBytesObject");
             g_storageMode.store(1);
             m = 1;
         } else {
             HRESULT hr = StgCreateDocfileOnILockBytes(lb, mode, 0, out);
             lb->Release();
             if (FAILED(hr)) {
-                TV_TRACE(4, kTraceFile, "FsFileMan::createMemStorage",
+                TV_TRACE(4, kStorageTraceFile, "FsFileMan::createMemStorage",
                          "error StgCreateDocfileOnILockBytes HR: 0x%x", unsigned(hr));
                 *out = nullptr;
                 return false;
@@ -69,14 +71,14 @@ bool fsCreateMemStorage(IStorage** out)
         ILockBytes* lb = nullptr;
         HRESULT hr = CreateILockBytesOnHGlobal(nullptr, TRUE, &lb);
         if (FAILED(hr) || !lb) {
-            TV_TRACE(4, kTraceFile, "FsFileMan::createMemStorage",
+            TV_TRACE(4, kStorageTraceFile, "FsFileMan::createMemStorage",
                      "error CreateILockBytesOnHGlobal HR: 0x%x", unsigned(hr));
             return false;
         }
         hr = StgCreateDocfileOnILockBytes(lb, mode, 0, out);
         lb->Release();
         if (FAILED(hr)) {
-            TV_TRACE(4, kTraceFile, "FsFileMan::createMemStorage", "error StgCreateDocfileOnILockBytes HR: 0x%x",
+            TV_TRACE(4, kStorageTraceFile, "FsFileMan::createMemStorage", "error StgCreateDocfileOnILockBytes HR: 0x%x",
                      unsigned(hr));
             *out = nullptr;
             return false;
@@ -85,7 +87,7 @@ bool fsCreateMemStorage(IStorage** out)
     }
     HRESULT hr = StgCreateDocfile(nullptr, mode | STGM_DELETEONRELEASE, 0, out);
     if (FAILED(hr)) {
-        TV_TRACE(4, kTraceFile, "FsFileMan::createMemStorage", "error calling StgCreateDocfile HR: 0x%x",
+        TV_TRACE(4, kStorageTraceFile, "FsFileMan::createMemStorage", "error calling StgCreateDocfile HR: 0x%x",
                  unsigned(hr));
         *out = nullptr;
         return false;

@@ -10,7 +10,7 @@
 
 namespace {
 
-const char* const kTraceFile = "base/fs/FsSectMan.cpp";
+const char* const kTraceFile = "base/fs/fs_seman";
 
 std::u16string wide(const String& name) { return tvp::ansiToWide(name.chars(), size_t(name.length())); }
 
@@ -425,9 +425,16 @@ uint32_t FsSectMan::Rename(const char* oldName, const char* newName)
     if (!oldName || !newName) return FS_NOT_FOUND;
     String from(oldName), to(newName);
     if (from == to) return FS_OK;
-    if (m_sections.count(to) || m_dirs.count(to)) return FS_EXISTS;
     auto si = m_sections.find(from);
     auto di = m_dirs.find(from);
+    // The storage compares names without regard to letter case: a name that
+    // differs from another entry only in case exists already, unless that
+    // entry is the one being renamed.
+    auto ts = findFolded(m_sections, to);
+    auto td = findFolded(m_dirs, to);
+    if ((ts != m_sections.end() && ts != std::map<String, FsSecCl*>::const_iterator(si)) ||
+        (td != m_dirs.end() && td != std::map<String, FsSectMan*>::const_iterator(di)))
+        return FS_EXISTS;
     if (si == m_sections.end() && di == m_dirs.end()) return FS_NOT_FOUND;
     std::u16string wf = wide(from), wt = wide(to);
     if (FAILED(m_pStorage->RenameElement(wf.c_str(), wt.c_str()))) return FS_FAILED;

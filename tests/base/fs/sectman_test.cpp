@@ -183,9 +183,15 @@ TEST(FsSectMan, RenameAndDestroy)
     EXPECT_EQ(uint32_t(FS_OK), m.man->Rename("old", "old"));
     m.man->getSect("taken", FS_MODE_WRITE);
     EXPECT_EQ(uint32_t(FS_EXISTS), m.man->Rename("old", "taken"));
+    // The storage does not tell names apart by letter case.
+    EXPECT_EQ(uint32_t(FS_EXISTS), m.man->Rename("old", "TAKEN"));
     EXPECT_EQ(uint32_t(FS_NOT_FOUND), m.man->Rename("missing", "new"));
     EXPECT_EQ(uint32_t(FS_OK), m.man->CloseAll());
     EXPECT_EQ(uint32_t(FS_OK), m.man->Rename("old", "new"));
+    // A change of letter case only is a rename of the entry itself.
+    EXPECT_EQ(uint32_t(FS_OK), m.man->Rename("new", "NEW"));
+    EXPECT_EQ(1u, m.man->getType("NEW"));
+    EXPECT_EQ(uint32_t(FS_OK), m.man->Rename("NEW", "new"));
     EXPECT_EQ(2u, m.man->getType("old"));
     EXPECT_EQ(std::string("payload"), readAll(*m.man, "new"));
 
