@@ -11,7 +11,7 @@
 
 namespace {
 
-const char* const kLockTraceFile = "base/fs/FsLockBytes.cpp";
+const char* const kLockTraceFile = "co/co_lock";
 std::atomic<LONG> g_liveObjects{0};
 
 uint32_t currentThreadId() { return uint32_t(::syscall(SYS_gettid)); }
@@ -224,7 +224,7 @@ ULONG FsLockBytes::Release()
 HRESULT FsLockBytes::ReadAt(ULARGE_INTEGER offset, void* pv, ULONG cb, ULONG* pcbRead)
 {
     if (pcbRead) *pcbRead = 0;
-    if (offset.QuadPart + cb > 0xFFFFFFFFull) return STG_E_READFAULT;
+    if (offset.QuadPart > 0xFFFFFFFFull || offset.QuadPart + cb > 0xFFFFFFFFull) return STG_E_READFAULT;
     if (!pv) return STG_E_INVALIDPOINTER;
     FsObjectLock::Scope guard(m_lock);
     uint32_t size = m_store.size();
@@ -238,7 +238,7 @@ HRESULT FsLockBytes::ReadAt(ULARGE_INTEGER offset, void* pv, ULONG cb, ULONG* pc
 HRESULT FsLockBytes::WriteAt(ULARGE_INTEGER offset, const void* pv, ULONG cb, ULONG* pcbWritten)
 {
     if (pcbWritten) *pcbWritten = 0;
-    if (offset.QuadPart + cb > 0xFFFFFFFFull) return STG_E_WRITEFAULT;
+    if (offset.QuadPart > 0xFFFFFFFFull || offset.QuadPart + cb > 0xFFFFFFFFull) return STG_E_WRITEFAULT;
     if (!pv) return STG_E_INVALIDPOINTER;
     FsObjectLock::Scope guard(m_lock);
     HRESULT hr = m_store.writeAt(uint32_t(offset.QuadPart), pv, cb);

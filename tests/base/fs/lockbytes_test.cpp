@@ -87,6 +87,10 @@ TEST(FsLockBytes, ReadsStopAtTheSize)
     EXPECT_EQ(STG_E_READFAULT, lb->ReadAt(ul(0xFFFFFFF0u), buf, 100, &n));
     EXPECT_EQ(STG_E_INVALIDPOINTER, lb->ReadAt(ul(0), nullptr, 1, &n));
     EXPECT_EQ(STG_E_WRITEFAULT, lb->WriteAt(ul(0xFFFFFFF0u), buf, 100, &n));
+    // An offset whose sum with the count wraps around 64 bits is no smaller.
+    EXPECT_EQ(STG_E_READFAULT, lb->ReadAt(ul(~0ull), buf, 2, &n));
+    EXPECT_EQ(STG_E_WRITEFAULT, lb->WriteAt(ul(~0ull), buf, 2, &n));
+    EXPECT_EQ(STG_E_WRITEFAULT, lb->WriteAt(ul(1ull << 32), buf, 0, &n));
     EXPECT_EQ(STG_E_INVALIDFUNCTION, lb->LockRegion(ul(0), ul(1), 0));
 }
 
