@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Run the readers round-robin until the section is used up or in error;
     // every successful read consumes at least one byte, so this ends.
     for (unsigned step = 0; step < 4096 && !s.hasError() && !s.atEnd(); ++step) {
-        switch (((control >> 2) + step) % 17) {
+        switch (((control >> 2) + step) % 18) {
         case 0: { int32_t v; s >> v; break; }
         case 1: { uint32_t v; s >> v; break; }
         case 2: { int16_t v; s >> v; break; }
@@ -52,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 15: { String v; s.readUntil(v, char(control)); break; }
+        case 16: { FsConnectionList v; s >> v; break; }
         default: { String v; s.readToken(v); break; }
         }
         if (s.hasError() && (control & 0x80)) {

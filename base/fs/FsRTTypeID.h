@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <map>
 
 #include "co/tvstring.h"
 #include "platform/wintypes.h"
@@ -50,3 +51,29 @@ struct FsSupportedToTypeEntry {
     FsSupportedToTypeEntry(const RTTypeID& id, const String& n, int32_t num)
         : typeId(id), name(n), number(num) {}
 };
+
+// One connector of a type: name, id, interface, direction and use flags,
+// exclusive group and interface version.
+struct FsConnectionRecord {
+    String name;
+    uint16_t id = 0;
+    GUID interfaceId{};
+    bool incoming = false;
+    bool outgoing = false;
+    bool remote = false;
+    bool multipoint = false;
+    bool required = false;
+    int32_t group = 0;
+    int16_t major = 0;
+    int16_t minor = 0;
+
+    bool operator==(const FsConnectionRecord& o) const
+    {
+        return name == o.name && id == o.id && interfaceId == o.interfaceId && incoming == o.incoming &&
+               outgoing == o.outgoing && remote == o.remote && multipoint == o.multipoint &&
+               required == o.required && group == o.group && major == o.major && minor == o.minor;
+    }
+};
+
+// The connectors of a type by their 16-bit id.
+using FsConnectionList = std::map<uint16_t, FsConnectionRecord>;

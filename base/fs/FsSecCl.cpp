@@ -1102,6 +1102,55 @@ FsSecCl& FsSecCl::operator>>(std::list<FsSupportedToTypeEntry>& entries)
     return *this;
 }
 
+FsSecCl& FsSecCl::operator<<(const FsConnectionList& list)
+{
+    *this << uint32_t(list.size());
+    putBlank();
+    for (const auto& e : list) {
+        if (m_error) break;
+        const FsConnectionRecord& r = e.second;
+        *this << e.first;
+        putBlank();
+        *this << r.name;
+        putBlank();
+        *this << r.id;
+        putBlank();
+        *this << r.interfaceId;
+        putBlank();
+        for (bool flag : {r.incoming, r.outgoing, r.remote, r.multipoint, r.required}) {
+            *this << flag;
+            putBlank();
+        }
+        *this << r.group;
+        putBlank();
+        *this << r.major;
+        putBlank();
+        *this << r.minor;
+        putBlank();
+    }
+    return *this;
+}
+
+FsSecCl& FsSecCl::operator>>(FsConnectionList& list)
+{
+    uint32_t count = 0;
+    *this >> count;
+    if (m_error) return *this;
+    // A connector takes at least 37 bytes (binary form).
+    if (uint64_t(count) * 37 > remaining()) {
+        setError(FSSEC_LENGTH);
+        return *this;
+    }
+    for (uint32_t i = 0; i < count && !m_error; ++i) {
+        uint16_t key = 0;
+        FsConnectionRecord r;
+        *this >> key >> r.name >> r.id >> r.interfaceId >> r.incoming >> r.outgoing >> r.remote >>
+            r.multipoint >> r.required >> r.group >> r.major >> r.minor;
+        if (!m_error) list.emplace(key, r);
+    }
+    return *this;
+}
+
 void FsSecCl::writeULongPair(uint32_t first, uint32_t second)
 {
     *this << first;

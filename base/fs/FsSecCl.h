@@ -201,6 +201,12 @@ public:
     FsSecCl& operator>>(std::list<RTTypeID>& ids);
     FsSecCl& operator<<(const std::list<FsSupportedToTypeEntry>& entries);
     FsSecCl& operator>>(std::list<FsSupportedToTypeEntry>& entries);
+    // Count, then per connector: id, blank, name, blank, id, blank, GUID,
+    // blank, five flags each followed by a blank, group, blank, major,
+    // blank, minor, blank (blanks in text mode only). The reader keeps the
+    // first of two connectors with one id.
+    FsSecCl& operator<<(const FsConnectionList& list);
+    FsSecCl& operator>>(FsConnectionList& list);
     void writeULongPair(uint32_t first, uint32_t second);
     void readULongPair(uint32_t& first, uint32_t& second);
     FsSecCl& operator<<(const VARIANT& v);

@@ -491,6 +491,57 @@ TEST(SecStreamText, TypeIdsAndSupportedTypes)
     EXPECT_EQ("7 8", content(d.s));
 }
 
+TEST(SecStreamText, ConnectionLists)
+{
+    FsConnectionList list;
+    FsConnectionRecord r;
+    r.name = "in";
+    r.id = 3;
+    r.interfaceId = {0x183021FF, 0x2E4E, 0x4315, {0xB6, 0x13, 0x7E, 0x3A, 0x69, 0x21, 0x0C, 0x36}};
+    r.incoming = true;
+    r.required = true;
+    r.group = -1;
+    r.major = 2;
+    r.minor = -3;
+    list[3] = r;
+    FsConnectionRecord q;
+    q.name = "";
+    q.id = 0xFFFF;
+    q.outgoing = q.remote = q.multipoint = true;
+    list[0xFFFF] = q;
+
+    Sec a;
+    a.s << list;
+    EXPECT_EQ("2 "
+              "3 2 in 3 {183021FF-2E4E-4315-B613-7E3A69210C36}  1 0 0 0 1 -1 2 -3 "
+              "65535 0  65535 {00000000-0000-0000-0000-000000000000}  0 1 1 1 0 0 0 0 ",
+              content(a.s));
+    a.s.seek(0, 0);
+    FsConnectionList back;
+    a.s >> back;
+    EXPECT_EQ(0u, a.s.getError());
+    EXPECT_TRUE(back == list);
+
+    // Binary: 4-byte count; per connector 2 + (4 + name) + 2 + 16 + 5 + 4 + 2 + 2.
+    Sec b;
+    b.s.setBinary(true);
+    b.s << list;
+    EXPECT_EQ(4u + (2 + 6 + 2 + 16 + 5 + 4 + 2 + 2) + (2 + 4 + 2 + 16 + 5 + 4 + 2 + 2), b.s.getSize());
+    std::string bytes = content(b.s);
+    EXPECT_EQ(std::string("\x02\x00\x00\x00\x03\x00\x02\x00\x00\x00in\x03\x00", 14), bytes.substr(0, 14));
+    EXPECT_EQ(std::string("\x01\x00\x00\x00\x01\xFF\xFF\xFF\xFF\x02\x00\xFD\xFF", 13), bytes.substr(30, 13));
+    b.s.seek(0, 0);
+    back.clear();
+    b.s >> back;
+    EXPECT_EQ(0u, b.s.getError());
+    EXPECT_TRUE(back == list);
+
+    // A count the rest of the section cannot hold.
+    Sec c("5000 3 2 in ");
+    c.s >> back;
+    EXPECT_EQ(uint32_t(FSSEC_LENGTH), c.s.getError());
+}
+
 TEST(SecStreamPosition, SeekAndSetSize)
 {
     Sec a("0123456789");
