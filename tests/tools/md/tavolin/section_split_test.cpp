@@ -267,9 +267,10 @@ TEST(SectionSplit, SystemFunctionsStartWithTheSystemVariables)
         "END_IMPLEMENTATION\n";
     Split s(src);
     EXPECT_EQ(s.result, 0);
+    // The type line ends in a bare line feed, whatever the source had.
     const std::string sysvar =
         "@DESCRIPTION \r\n"
-        "@TO_TYPE\r\n"
+        "@TO_TYPE\n"
         "VAR_GLOBAL x : INT; END_VAR\r\n"
         "@END_DESCRIPTION\r\n";
     EXPECT_EQ(s.stream("sysvar_tmp"), sysvar);
@@ -279,8 +280,11 @@ TEST(SectionSplit, SystemFunctionsStartWithTheSystemVariables)
                                           "END_IMPLEMENTATION\r\n");
     // Masked, the type line survives and nothing else of the bodies.
     Split m(src, 0x8);
-    EXPECT_EQ(m.stream("sysvar_tmp"), "@DESCRIPTION @TO_TYPE\r\n@END_DESCRIPTION\r\n");
-    EXPECT_EQ(m.stream("sysfkt_tmp"), "@DESCRIPTION @TO_TYPE\r\n@END_DESCRIPTION\r\nIMPLEMENTATION END_IMPLEMENTATION\r\n");
+    EXPECT_EQ(m.stream("sysvar_tmp"), "@DESCRIPTION @TO_TYPE\n@END_DESCRIPTION\r\n");
+    EXPECT_EQ(m.stream("sysfkt_tmp"), "@DESCRIPTION @TO_TYPE\n@END_DESCRIPTION\r\nIMPLEMENTATION END_IMPLEMENTATION\r\n");
+    // A plain line feed after the type line stays one as well.
+    EXPECT_EQ(Split("@DESCRIPTION\n@TO_TYPE\nT\n@END_DESCRIPTION").stream("sysvar_tmp"),
+              "@DESCRIPTION \r\n@TO_TYPE\nT\r\n@END_DESCRIPTION\r\n");
 }
 
 TEST(SectionSplit, AlarmErrorTextsGetTheCurrentKeyword)
