@@ -240,6 +240,7 @@ uint32_t FsFileMan::openFile(const char* path, uint32_t flags)
     m_flags = flags & (FS_OPEN_WRITE | FS_OPEN_TEMP_COPY);
     m_lent = 0;
     m_tempName[0] = 0;
+    m_magic = -1;  // not known until the header of an opened file is read
 
     std::string filePath = path ? path : "";
     IStorage* stg = nullptr;
@@ -318,7 +319,6 @@ uint32_t FsFileMan::openFile(const char* path, uint32_t flags)
     if (!(flags & FS_OPEN_CREATE)) {
         uint32_t r = ListAll();
         if (r != FS_OK) return r;
-        m_magic = -1;
         ReadMagicNumber();
     }
     if (setName(filePath.c_str()) != 0) {

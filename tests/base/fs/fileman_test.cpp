@@ -93,6 +93,11 @@ TEST(FsFileMan, OpenResults)
     EXPECT_EQ(uint32_t(FS_LENT), f.saveFile());
     EXPECT_EQ(0u, f.CloseFile());
     EXPECT_EQ(uint32_t(FS_FAILED), f.CloseFile());
+
+    // A storage made afterwards on the same manager has no magic number yet.
+    ASSERT_EQ(0u, f.openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY));
+    EXPECT_EQ(-1, f.getMagic());
+    EXPECT_EQ(0u, f.CloseFile());
 }
 
 TEST(FsFileMan, CreateInTheWorkingDirectoryAndInMemory)
