@@ -7,6 +7,8 @@
 #include <istream>
 #include <ostream>
 
+#include "co/tvstrops.h"
+
 // ---------------------------------------------------------------------------
 // Error hook
 
@@ -20,60 +22,30 @@ StrRep g_emptyRep = {0, 0, {0}};
 
 constexpr uint64_t kMaxBlock = 0x7FFFFFFF;
 
+uint32_t checkedLength(uint64_t n)
+{
+    if (n + 12 >= kMaxBlock) fatalStringError("String", "Requested length out of range");
+    return uint32_t(n);
+}
+
+// How the shared algorithms make and change String representations.
+struct NarrowPolicy {
+    using Unit = char;
+    using Rep = StrRep;
+    static Rep* empty() { return &g_emptyRep; }
+    static Rep* alloc(uint32_t length) { return String::allocRep(length); }
+    static void release(Rep* rep) { String::freeRep(rep); }
+    static uint32_t checkedLength(uint64_t n) { return ::checkedLength(n); }
+    static void changing(Rep*) {}
+};
+
+using Ops = tvstr::RepOps<NarrowPolicy>;
+
 bool isAsciiLower(char c) { return c >= 'a' && c <= 'z'; }
 bool isAsciiUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool isAsciiAlnum(char c)
 {
     return isAsciiLower(c) || isAsciiUpper(c) || (c >= '0' && c <= '9');
-}
-char foldUpper(char c) { return isAsciiLower(c) ? char(c - 32) : c; }
-
-int signedDiff(char a, char b) { return int(static_cast<signed char>(a)) - int(static_cast<signed char>(b)); }
-
-// Byte-wise over the shorter length, then the length difference.
-int compareRanges(const char* a, int an, const char* b, int bn)
-{
-    int n = an < bn ? an : bn;
-    for (int i = 0; i < n; ++i)
-        if (a[i] != b[i]) return signedDiff(a[i], b[i]);
-    return an - bn;
-}
-
-// First occurrence of t in s[start, sl), or -1.
-int forwardSearch(const char* s, int sl, int start, const char* t, int tl)
-{
-    if (tl < 1 || sl < 1 || start < 0 || start > sl - tl) return -1;
-    if (tl == 1) {
-        const void* p = std::memchr(s + start, t[0], size_t(sl - start));
-        return p ? int(static_cast<const char*>(p) - s) : -1;
-    }
-    const char first = t[0];
-    const char* end = s + (sl - tl) + 1;  // one past the last possible start
-    const char* p = s + start;
-    while (p < end) {
-        p = static_cast<const char*>(std::memchr(p, first, size_t(end - p)));
-        if (!p) return -1;
-        if (std::memcmp(p + 1, t + 1, size_t(tl - 1)) == 0) return int(p - s);
-        ++p;
-    }
-    return -1;
-}
-
-// Last occurrence of t whose last character is at or before index `last`.
-int backwardSearch(const char* s, int sl, int last, const char* t, int tl)
-{
-    if (tl < 1 || sl < 1) return -1;
-    if (last >= sl) last = sl - 1;
-    for (int p = last - tl + 1; p >= 0; --p)
-        if (s[p] == t[0] && std::memcmp(s + p, t, size_t(tl)) == 0) return p;
-    return -1;
-}
-
-bool inside(const char* p, const StrRep* rep)
-{
-    auto a = reinterpret_cast<uintptr_t>(p);
-    auto b = reinterpret_cast<uintptr_t>(rep->s);
-    return a >= b && a <= b + rep->sz;
 }
 
 }  // namespace
@@ -139,61 +111,15 @@ void String::freeRep(StrRep* rep)
     CAllocPoolImpl::deallocateTo(poolForSize(size_t(rep->sz) + 12), rep);
 }
 
-namespace {
-
-uint32_t checkedLength(uint64_t n)
-{
-    if (n + 12 >= kMaxBlock) fatalStringError("String", "Requested length out of range");
-    return uint32_t(n);
-}
-
-}  // namespace
-
 StrRep* String::assignChars(StrRep* rep, const char* chars, int length, int minLength)
 {
     if (!chars || length < 0) length = chars ? int(std::strlen(chars)) : 0;
-    uint32_t newLen = uint32_t(length > minLength ? length : minLength);
-    if (newLen == 0 && rep == &g_emptyRep) return rep;
-    if (rep == &g_emptyRep || rep->sz < newLen) {
-        StrRep* fresh = allocRep(newLen);
-        if (length) std::memcpy(fresh->s, chars, size_t(length));
-        freeRep(rep);
-        rep = fresh;
-    } else if (length && chars != rep->s) {
-        std::memmove(rep->s, chars, size_t(length));
-    }
-    rep->len = newLen;
-    rep->s[newLen] = '\0';
-    return rep;
+    return Ops::assign(rep, chars, length, minLength);
 }
 
-StrRep* String::assignRep(StrRep* rep, const StrRep* source)
-{
-    if (!source || source->len == 0) {
-        if (rep != &g_emptyRep) {
-            rep->len = 0;
-            rep->s[0] = '\0';
-        }
-        return rep;
-    }
-    if (rep == source) return rep;
-    return assignChars(rep, source->s, int(source->len));
-}
+StrRep* String::assignRep(StrRep* rep, const StrRep* source) { return Ops::assignRep(rep, source); }
 
-StrRep* String::resizeRep(StrRep* rep, uint32_t newLength)
-{
-    if (rep == &g_emptyRep && newLength == 0) return rep;
-    if (rep == &g_emptyRep || rep->sz < newLength) {
-        StrRep* fresh = allocRep(newLength);
-        uint32_t keep = rep->len < newLength ? rep->len : newLength;
-        std::memcpy(fresh->s, rep->s, keep);
-        freeRep(rep);
-        rep = fresh;
-    }
-    rep->len = newLength;
-    rep->s[newLength] = '\0';
-    return rep;
-}
+StrRep* String::resizeRep(StrRep* rep, uint32_t newLength) { return Ops::resize(rep, newLength); }
 
 StrRep* String::catRep(StrRep* rep, const char* a, int aLength, const char* b, int bLength)
 {
@@ -201,21 +127,7 @@ StrRep* String::catRep(StrRep* rep, const char* a, int aLength, const char* b, i
     if (!b) bLength = 0;
     if (aLength < 0) aLength = int(std::strlen(a));
     if (bLength < 0) bLength = int(std::strlen(b));
-    uint32_t newLen = checkedLength(uint64_t(aLength) + uint64_t(bLength));
-    if (newLen == 0 && rep == &g_emptyRep) return rep;
-    if (rep != &g_emptyRep && newLen <= rep->sz && !(bLength && inside(b, rep))) {
-        if (aLength && a != rep->s) std::memmove(rep->s, a, size_t(aLength));
-        if (bLength) std::memcpy(rep->s + aLength, b, size_t(bLength));
-    } else {
-        StrRep* fresh = allocRep(newLen);
-        if (aLength) std::memcpy(fresh->s, a, size_t(aLength));
-        if (bLength) std::memcpy(fresh->s + aLength, b, size_t(bLength));
-        freeRep(rep);
-        rep = fresh;
-    }
-    rep->len = newLen;
-    rep->s[newLen] = '\0';
-    return rep;
+    return Ops::cat(rep, a, aLength, b, bLength, nullptr, 0);
 }
 
 StrRep* String::cat3Rep(StrRep* rep, const char* a, int aLength, const char* b, int bLength,
@@ -227,46 +139,14 @@ StrRep* String::cat3Rep(StrRep* rep, const char* a, int aLength, const char* b, 
     if (aLength < 0) aLength = int(std::strlen(a));
     if (bLength < 0) bLength = int(std::strlen(b));
     if (cLength < 0) cLength = int(std::strlen(c));
-    uint32_t newLen = checkedLength(uint64_t(aLength) + uint64_t(bLength) + uint64_t(cLength));
-    if (newLen == 0 && rep == &g_emptyRep) return rep;
-    if (rep != &g_emptyRep && newLen <= rep->sz && !(bLength && inside(b, rep)) &&
-        !(cLength && inside(c, rep))) {
-        if (aLength && a != rep->s) std::memmove(rep->s, a, size_t(aLength));
-        if (bLength) std::memcpy(rep->s + aLength, b, size_t(bLength));
-        if (cLength) std::memcpy(rep->s + aLength + bLength, c, size_t(cLength));
-    } else {
-        StrRep* fresh = allocRep(newLen);
-        if (aLength) std::memcpy(fresh->s, a, size_t(aLength));
-        if (bLength) std::memcpy(fresh->s + aLength, b, size_t(bLength));
-        if (cLength) std::memcpy(fresh->s + aLength + bLength, c, size_t(cLength));
-        freeRep(rep);
-        rep = fresh;
-    }
-    rep->len = newLen;
-    rep->s[newLen] = '\0';
-    return rep;
+    return Ops::cat(rep, a, aLength, b, bLength, c, cLength);
 }
 
 StrRep* String::prependRep(StrRep* rep, const char* chars, int length)
 {
     if (!chars) length = 0;
     if (length < 0) length = int(std::strlen(chars));
-    if (length == 0) return rep;
-    uint32_t oldLen = rep->len;
-    uint32_t newLen = checkedLength(uint64_t(oldLen) + uint64_t(length));
-    if (rep != &g_emptyRep && newLen <= rep->sz && !inside(chars, rep)) {
-        std::memmove(rep->s + length, rep->s, oldLen);
-        std::memcpy(rep->s, chars, size_t(length));
-    } else {
-        StrRep* fresh = allocRep(newLen);
-        std::memcpy(fresh->s, chars, size_t(length));
-        std::memcpy(fresh->s + length, rep->s, oldLen);
-        freeRep(rep);
-        rep = fresh;
-    }
-    rep->len = newLen;
-    rep->s[newLen] = '\0';
-    return rep;
+    return Ops::prepend(rep, chars, length);
 }
 
 namespace {
@@ -277,13 +157,7 @@ template <class F>
 StrRep* mapRep(const StrRep* source, StrRep* target, F f)
 {
     uint32_t n = source->len;
-    if (n == 0) {
-        if (target != &g_emptyRep) {
-            target->len = 0;
-            target->s[0] = '\0';
-        }
-        return target;
-    }
+    if (n == 0) return Ops::assignRep(target, source);
     if (target != source) target = String::assignChars(target, source->s, int(n));
     for (uint32_t i = 0; i < n; ++i) target->s[i] = f(target->s, i);
     return target;
@@ -433,15 +307,7 @@ char String::operator[](int i) const
     return m_rep->s[i];
 }
 
-void String::alloc(int n)
-{
-    if (n <= 0 || uint32_t(n) <= m_rep->sz) return;
-    StrRep* fresh = allocRep(checkedLength(uint64_t(n)));
-    std::memcpy(fresh->s, m_rep->s, m_rep->len + 1);
-    fresh->len = m_rep->len;
-    freeRep(m_rep);
-    m_rep = fresh;
-}
+void String::alloc(int n) { m_rep = Ops::reserve(m_rep, n); }
 
 void String::error(const char* msg) const { fatalStringError("String", msg); }
 
@@ -509,36 +375,20 @@ String& String::prepend(char c)
     return *this;
 }
 
+// Built apart from `result`: the pieces may be views of it.
 void cat(const StrPiece& x, const StrPiece& y, String& result)
 {
-    // Built in a temporary: x or y may be views of `result`.
-    String tmp;
-    tmp.alloc(int(checkedLength(uint64_t(x.size()) + uint64_t(y.size()))));
-    tmp.cat(x.data(), x.size());
-    tmp.cat(y.data(), y.size());
-    result = std::move(tmp);
+    result = tvstr::joined<String, NarrowPolicy>(x, y);
 }
 
 void cat(const StrPiece& x, const StrPiece& y, const StrPiece& z, String& result)
 {
-    String tmp;
-    tmp.alloc(int(checkedLength(uint64_t(x.size()) + uint64_t(y.size()) + uint64_t(z.size()))));
-    tmp.cat(x.data(), x.size());
-    tmp.cat(y.data(), y.size());
-    tmp.cat(z.data(), z.size());
-    result = std::move(tmp);
+    result = tvstr::joined<String, NarrowPolicy>(x, y, z);
 }
 
 namespace {
 
-String concat(const StrPiece& x, const StrPiece& y)
-{
-    String r;
-    r.alloc(int(checkedLength(uint64_t(x.size()) + uint64_t(y.size()))));
-    r.cat(x.data(), x.size());
-    r.cat(y.data(), y.size());
-    return r;
-}
+String concat(const StrPiece& x, const StrPiece& y) { return tvstr::joined<String, NarrowPolicy>(x, y); }
 
 }  // namespace
 
@@ -558,60 +408,33 @@ String operator+(const char* x, const SubString& y) { return concat(x, y); }
 
 int String::compare(const String& x, const String& y)
 {
-    const StrRep* a = x.m_rep;
-    const StrRep* b = y.m_rep;
-    uint32_t n = a->len < b->len ? a->len : b->len;
-    for (uint32_t i = 0; i < n; ++i)
-        if (a->s[i] != b->s[i]) return signedDiff(a->s[i], b->s[i]);
-    if (a->len == b->len) return 0;
-    // One is a prefix of the other: its terminating 0 meets the next
-    // character of the longer one.
-    int d = a->len < b->len ? signedDiff('\0', b->s[n]) : signedDiff(a->s[n], '\0');
-    if (d != 0) return d;
-    return a->len < b->len ? -1 : 1;  // only with embedded NUL characters
+    return tvstr::compareTerminated(x.chars(), x.m_rep->len, y.chars(), y.m_rep->len);
 }
 
 int String::compareChars(const String& x, const char* t)
 {
     if (!t) return x.m_rep->len ? 1 : 0;
-    const StrRep* a = x.m_rep;
-    uint32_t i = 0;
-    for (; i < a->len; ++i) {
-        if (t[i] == '\0') {
-            int d = signedDiff(a->s[i], '\0');
-            return d ? d : 1;
-        }
-        if (a->s[i] != t[i]) return signedDiff(a->s[i], t[i]);
-    }
-    return signedDiff('\0', t[i]);
+    return tvstr::compareWithTerminated(x.chars(), x.m_rep->len, t);
 }
 
 int String::compare(const String& x, const SubString& y)
 {
-    return compareRanges(x.chars(), x.length(), y.chars(), y.length());
+    return tvstr::compareRanges(x.chars(), x.length(), y.chars(), y.length());
 }
 
 int String::compare(const SubString& x, const SubString& y)
 {
-    return compareRanges(x.chars(), x.length(), y.chars(), y.length());
+    return tvstr::compareRanges(x.chars(), x.length(), y.chars(), y.length());
 }
 
 int String::compare(const SubString& x, const char* t)
 {
-    return compareRanges(x.chars(), x.length(), t ? t : "", t ? int(std::strlen(t)) : 0);
+    return tvstr::compareRanges(x.chars(), x.length(), t ? t : "", t ? int(std::strlen(t)) : 0);
 }
 
 int String::fcompare(const String& x, const String& y)
 {
-    const StrRep* a = x.m_rep;
-    const StrRep* b = y.m_rep;
-    uint32_t n = a->len < b->len ? a->len : b->len;
-    for (uint32_t i = 0; i < n; ++i) {
-        char ca = foldUpper(a->s[i]);
-        char cb = foldUpper(b->s[i]);
-        if (ca != cb) return signedDiff(ca, cb);
-    }
-    return int(a->len) - int(b->len);
+    return tvstr::compareFolded(x.chars(), x.m_rep->len, y.chars(), y.m_rep->len);
 }
 
 // ---------------------------------------------------------------------------
@@ -621,44 +444,19 @@ int String::search(int start, int length, const char* t, int tl) const
 {
     if (!t) return -1;
     if (tl < 0) tl = int(std::strlen(t));
-    if (length > int(m_rep->len)) length = int(m_rep->len);
-    if (start >= 0) return forwardSearch(m_rep->s, length, start, t, tl);
-    return backwardSearch(m_rep->s, length, length + start, t, tl);
+    return tvstr::search(m_rep->s, int(m_rep->len), start, length, t, tl);
 }
 
 int String::searchChar(int start, int length, char c) const
 {
-    if (length > int(m_rep->len)) length = int(m_rep->len);
-    if (length < 1) return -1;
-    const char* s = m_rep->s;
-    if (start >= 0) {
-        if (start >= length) return -1;
-        const void* p = std::memchr(s + start, c, size_t(length - start));
-        return p ? int(static_cast<const char*>(p) - s) : -1;
-    }
-    for (int i = length + start; i >= 0; --i)
-        if (s[i] == c) return i;
-    return -1;
+    return tvstr::searchUnit(m_rep->s, int(m_rep->len), start, length, c);
 }
 
 int String::match(int start, int length, int exact, const char* t, int tl) const
 {
     if (!t) return -1;
     if (tl < 0) tl = int(std::strlen(t));
-    if (length > int(m_rep->len)) length = int(m_rep->len);
-    if (length < 0) return -1;
-    int begin;
-    if (start >= 0) {
-        if (start > length || tl > length - start) return -1;
-        if (exact && start + tl != length) return -1;
-        begin = start;
-    } else {
-        int end = length + start + 1;  // one past the last character of the match
-        if (end < 0 || end > length || tl > end) return -1;
-        begin = end - tl;
-        if (exact && begin != 0) return -1;
-    }
-    return std::memcmp(m_rep->s + begin, t, size_t(tl)) == 0 ? tl : -1;
+    return tvstr::match(m_rep->s, int(m_rep->len), start, length, exact, t, tl);
 }
 
 int String::search(int start, int length, const boost::regex& re, int& matchLength) const
@@ -722,12 +520,7 @@ bool String::matches(const boost::regex& re, int pos) const
 
 int String::freq(const StrPiece& x) const
 {
-    int n = 0;
-    int sl = int(m_rep->len);
-    if (x.size() < 1) return 0;
-    for (int i = 0; i + x.size() <= sl; ++i)
-        if (match(i, sl, 0, x.data(), x.size()) >= 0) ++n;
-    return n;
+    return tvstr::countOccurrences(m_rep->s, int(m_rep->len), x.data(), x.size());
 }
 
 // ---------------------------------------------------------------------------
@@ -735,8 +528,7 @@ int String::freq(const StrPiece& x) const
 
 SubString String::view(int pos, int len)
 {
-    if (pos < 0 || len < 0 || uint32_t(pos) > m_rep->len || uint32_t(len) > m_rep->len - uint32_t(pos))
-        return SubString(nilString(), 0, 0);
+    if (!tvstr::fits(pos, len, m_rep->len)) return SubString(nilString(), 0, 0);
     return SubString(*this, uint32_t(pos), uint32_t(len));
 }
 
@@ -754,80 +546,59 @@ SubString String::afterPos(int pos)
     return view(pos + 1, length() - (pos + 1));
 }
 
+namespace {
+
+// The part of s around a match at p (none: p < 0) of n characters.
+SubString partOf(String& s, tvstr::Part part, int p, int n)
+{
+    tvstr::Range r = tvstr::partAround(part, p, n, s.length());
+    return s.at(r.pos, r.len);
+}
+
+// The part of s around the first match of the regex from start.
+SubString partOf(String& s, tvstr::Part part, const boost::regex& re, int start)
+{
+    int n;
+    int p = s.search(re, start, n);
+    return partOf(s, part, p, n);
+}
+
+}  // namespace
+
 SubString String::atPiece(const StrPiece& x, int start)
 {
-    int p = searchPiece(x, start);
-    if (p < 0) return view(-1, 0);
-    return view(p, x.size());
+    return partOf(*this, tvstr::Part::At, searchPiece(x, start), x.size());
 }
-
 SubString String::beforePiece(const StrPiece& x, int start)
 {
-    int p = searchPiece(x, start);
-    if (p < 0) return view(-1, 0);
-    return view(0, p);
+    return partOf(*this, tvstr::Part::Before, searchPiece(x, start), x.size());
 }
-
 SubString String::throughPiece(const StrPiece& x, int start)
 {
-    int p = searchPiece(x, start);
-    if (p < 0) return view(-1, 0);
-    return view(0, p + x.size());
+    return partOf(*this, tvstr::Part::Through, searchPiece(x, start), x.size());
 }
-
 SubString String::fromPiece(const StrPiece& x, int start)
 {
-    int p = searchPiece(x, start);
-    if (p < 0) return view(-1, 0);
-    return view(p, length() - p);
+    return partOf(*this, tvstr::Part::From, searchPiece(x, start), x.size());
 }
-
 SubString String::afterPiece(const StrPiece& x, int start)
 {
-    int p = searchPiece(x, start);
-    if (p < 0) return view(-1, 0);
-    int q = p + x.size();
-    return view(q, length() - q);
+    return partOf(*this, tvstr::Part::After, searchPiece(x, start), x.size());
 }
 
-SubString String::at(const boost::regex& re, int start)
-{
-    int n;
-    int p = search(re, start, n);
-    if (p < 0) return view(-1, 0);
-    return view(p, n);
-}
-
+SubString String::at(const boost::regex& re, int start) { return partOf(*this, tvstr::Part::At, re, start); }
 SubString String::before(const boost::regex& re, int start)
 {
-    int n;
-    int p = search(re, start, n);
-    if (p < 0) return view(-1, 0);
-    return view(0, p);
+    return partOf(*this, tvstr::Part::Before, re, start);
 }
-
 SubString String::through(const boost::regex& re, int start)
 {
-    int n;
-    int p = search(re, start, n);
-    if (p < 0) return view(-1, 0);
-    return view(0, p + n);
+    return partOf(*this, tvstr::Part::Through, re, start);
 }
-
-SubString String::from(const boost::regex& re, int start)
-{
-    int n;
-    int p = search(re, start, n);
-    if (p < 0) return view(-1, 0);
-    return view(p, length() - p);
-}
-
+SubString String::from(const boost::regex& re, int start) { return partOf(*this, tvstr::Part::From, re, start); }
 SubString String::after(const boost::regex& re, int start)
 {
-    int n;
-    int p = search(re, start, n);
-    if (p < 0) return view(-1, 0);
-    return view(p + n, length() - (p + n));
+    return partOf(*this, tvstr::Part::After, re, start);
 }
 
 // ---------------------------------------------------------------------------
@@ -842,27 +613,7 @@ void SubString::assign(const char* chars, int length)
     if (isNil()) return;
     if (!chars) length = 0;
     if (length < 0) length = int(std::strlen(chars));
-    StrRep* rep = m_str.m_rep;
-    uint32_t oldLen = rep->len;
-    if (m_pos > oldLen || m_len > oldLen - m_pos) return;  // the String changed under the view
-    uint32_t m = uint32_t(length);
-    uint32_t newLen = checkedLength(uint64_t(oldLen) - m_len + m);
-    uint32_t tail = oldLen - (m_pos + m_len);
-    if (rep != String::emptyRep() && newLen <= rep->sz && !(m && inside(chars, rep))) {
-        char* s = rep->s;
-        if (m != m_len) std::memmove(s + m_pos + m, s + m_pos + m_len, tail + 1);  // with the NUL
-        if (m) std::memcpy(s + m_pos, chars, m);
-    } else {
-        StrRep* fresh = String::allocRep(newLen);
-        std::memcpy(fresh->s, rep->s, m_pos);
-        if (m) std::memcpy(fresh->s + m_pos, chars, m);
-        std::memcpy(fresh->s + m_pos + m, rep->s + m_pos + m_len, tail);
-        String::freeRep(rep);
-        rep = fresh;
-    }
-    rep->len = newLen;
-    rep->s[newLen] = '\0';
-    m_str.m_rep = rep;
+    m_str.m_rep = Ops::replace(m_str.m_rep, m_pos, m_len, chars, uint32_t(length));
 }
 
 SubString& SubString::operator=(const String& y)
@@ -891,7 +642,7 @@ SubString& SubString::operator=(char c)
 
 bool SubString::contains(const StrPiece& x) const
 {
-    return forwardSearch(chars(), length(), 0, x.data(), x.size()) >= 0;
+    return tvstr::forwardSearch(chars(), length(), 0, x.data(), x.size()) >= 0;
 }
 
 bool SubString::contains(const boost::regex& re) const
@@ -914,14 +665,7 @@ bool SubString::OK() const
 // ---------------------------------------------------------------------------
 // Editing
 
-void String::del(int pos, int len)
-{
-    if (pos < 0 || len <= 0 || uint32_t(pos) > m_rep->len || uint32_t(len) > m_rep->len - uint32_t(pos))
-        return;
-    char* s = m_rep->s;
-    std::memmove(s + pos, s + pos + len, m_rep->len - uint32_t(pos + len) + 1);
-    m_rep->len -= uint32_t(len);
-}
+void String::del(int pos, int len) { Ops::erase(m_rep, pos, len); }
 
 void String::delPiece(const StrPiece& x, int start)
 {
@@ -942,40 +686,8 @@ int String::gsub(const char* pat, int patLength, const char* repl, int replLengt
     if (patLength < 0) patLength = int(std::strlen(pat));
     if (!repl) replLength = 0;
     if (replLength < 0) replLength = int(std::strlen(repl));
-    int sl = int(m_rep->len);
-    if (sl == 0 || patLength == 0 || patLength > sl) return 0;
-
-    // Count first, so that the result is built in one representation of
-    // the exact length.
-    int hits = 0;
-    for (int p = forwardSearch(m_rep->s, sl, 0, pat, patLength); p >= 0;
-         p = forwardSearch(m_rep->s, sl, p + patLength, pat, patLength))
-        ++hits;
-    if (hits == 0) return 0;
-    uint32_t newLen = checkedLength(uint64_t(sl) + uint64_t(hits) * uint64_t(replLength) -
-                                    uint64_t(hits) * uint64_t(patLength));
-    StrRep* work = allocRep(newLen);
-    char* out = work->s;
-    int from = 0;
-    for (int p = forwardSearch(m_rep->s, sl, 0, pat, patLength); p >= 0;
-         p = forwardSearch(m_rep->s, sl, from, pat, patLength)) {
-        std::memcpy(out, m_rep->s + from, size_t(p - from));
-        out += p - from;
-        if (replLength) std::memcpy(out, repl, size_t(replLength));
-        out += replLength;
-        from = p + patLength;
-    }
-    std::memcpy(out, m_rep->s + from, size_t(sl - from));
-    work->len = newLen;
-    work->s[newLen] = '\0';
-    if (newLen <= m_rep->sz && m_rep != &g_emptyRep) {
-        std::memcpy(m_rep->s, work->s, newLen + 1);
-        m_rep->len = newLen;
-        freeRep(work);
-    } else {
-        freeRep(m_rep);
-        m_rep = work;
-    }
+    int hits;
+    m_rep = Ops::replaceAll(m_rep, pat, patLength, repl, replLength, hits);
     return hits;
 }
 
@@ -1016,20 +728,15 @@ int String::gsub(const boost::regex& re, const StrPiece& repl)
 void String::trimLeft(const char* set)
 {
     if (!set || m_rep->len == 0) return;
-    uint32_t i = 0;
-    while (i < m_rep->len && std::strchr(set, m_rep->s[i]) && m_rep->s[i] != '\0') ++i;
+    uint32_t i = tvstr::leadingInSet(m_rep->s, m_rep->len, set);
     if (i) del(0, int(i));
 }
 
 void String::trimRight(const char* set)
 {
     if (!set || m_rep->len == 0) return;
-    uint32_t n = m_rep->len;
-    while (n > 0 && m_rep->s[n - 1] != '\0' && std::strchr(set, m_rep->s[n - 1])) --n;
-    if (n != m_rep->len) {
-        m_rep->len = n;
-        m_rep->s[n] = '\0';
-    }
+    uint32_t n = tvstr::lengthWithoutTrailing(m_rep->s, m_rep->len, set);
+    if (n != m_rep->len) m_rep = Ops::resize(m_rep, n);
 }
 
 void String::trimLeft(char c)
@@ -1064,69 +771,16 @@ int String::grep(const boost::regex& re, std::list<String>& out) const
     return n;
 }
 
-String reverse(const String& x)
-{
-    String r(x);
-    r.reverse();
-    return r;
-}
-
-String upcase(const String& x)
-{
-    String r(x);
-    r.upcase();
-    return r;
-}
-
-String downcase(const String& x)
-{
-    String r(x);
-    r.downcase();
-    return r;
-}
-
-String capitalize(const String& x)
-{
-    String r(x);
-    r.capitalize();
-    return r;
-}
-
-String replicate(char c, int n)
-{
-    String r;
-    if (n <= 0) return r;
-    r.alloc(n);
-    for (int i = 0; i < n; ++i) r += c;
-    return r;
-}
-
-String replicate(const String& x, int n)
-{
-    String r;
-    if (n <= 0 || x.empty()) return r;
-    r.alloc(int(checkedLength(uint64_t(x.length()) * uint64_t(n))));
-    for (int i = 0; i < n; ++i) r += x;
-    return r;
-}
+String reverse(const String& x) { return tvstr::changedCopy(x, &String::reverse); }
+String upcase(const String& x) { return tvstr::changedCopy(x, &String::upcase); }
+String downcase(const String& x) { return tvstr::changedCopy(x, &String::downcase); }
+String capitalize(const String& x) { return tvstr::changedCopy(x, &String::capitalize); }
+String replicate(char c, int n) { return tvstr::replicateUnit<String>(c, n); }
+String replicate(const String& x, int n) { return tvstr::replicateText<String, NarrowPolicy>(x, n); }
 
 int split(const String& src, String results[], int n, const String& separator)
 {
-    if (n <= 0 || src.empty()) return 0;
-    String text(src);  // results may alias the source
-    int sl = text.length();
-    int count = 0;
-    int pos = 0;
-    while (count < n) {
-        int p = separator.empty() ? -1 : text.search(separator, pos);
-        if (p < 0) {
-            results[count++] = String(text.chars() + pos, sl - pos);
-            break;
-        }
-        results[count++] = String(text.chars() + pos, p - pos);
-        pos = p + separator.length();
-    }
-    return count;
+    return tvstr::splitAt(src, results, n, separator);
 }
 
 int split(const String& src, String results[], int n, const boost::regex& separator)

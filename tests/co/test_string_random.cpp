@@ -2,6 +2,7 @@
 // std::string model after every step.
 #include <gtest/gtest.h>
 
+#include <boost/regex.hpp>
 #include <random>
 #include <string>
 
@@ -71,6 +72,8 @@ int modelGsub(std::string& s, const std::string& pat, const std::string& repl)
     s = out;
     return n;
 }
+
+std::string shown(const SubString& v) { return v.isNil() ? "<nil>" : std::string(v.chars(), size_t(v.length())); }
 
 }  // namespace
 
@@ -176,13 +179,23 @@ TEST(StringRandom, OperationsMatchTheModel)
                 }
                 break;
             }
-            case 12: {  // views by pattern
+            case 12: {  // views by pattern, as text and as a regex of that text
                 std::string t = r.text(2);
                 int p = modelSearch(m, t, 0);
-                std::string before = s.before(t.c_str()).isNil() ? "<nil>" : String(s.before(t.c_str())).stdString();
-                std::string after = s.after(t.c_str()).isNil() ? "<nil>" : String(s.after(t.c_str())).stdString();
-                EXPECT_EQ(before, p < 0 ? "<nil>" : m.substr(0, size_t(p)));
-                EXPECT_EQ(after, p < 0 ? "<nil>" : m.substr(size_t(p) + t.size()));
+                size_t q = size_t(p) + t.size();
+                EXPECT_EQ(shown(s.at(t.c_str())), p < 0 ? "<nil>" : t);
+                EXPECT_EQ(shown(s.before(t.c_str())), p < 0 ? "<nil>" : m.substr(0, size_t(p)));
+                EXPECT_EQ(shown(s.through(t.c_str())), p < 0 ? "<nil>" : m.substr(0, q));
+                EXPECT_EQ(shown(s.from(t.c_str())), p < 0 ? "<nil>" : m.substr(size_t(p)));
+                EXPECT_EQ(shown(s.after(t.c_str())), p < 0 ? "<nil>" : m.substr(q));
+                if (!t.empty()) {
+                    boost::regex re(t, boost::regex::literal);
+                    EXPECT_EQ(shown(s.at(re)), shown(s.at(t.c_str())));
+                    EXPECT_EQ(shown(s.before(re)), shown(s.before(t.c_str())));
+                    EXPECT_EQ(shown(s.through(re)), shown(s.through(t.c_str())));
+                    EXPECT_EQ(shown(s.from(re)), shown(s.from(t.c_str())));
+                    EXPECT_EQ(shown(s.after(re)), shown(s.after(t.c_str())));
+                }
                 break;
             }
             case 13: {
