@@ -8,10 +8,12 @@
 // compile opens TARGET as the host's compound file (a missing one is created
 // as a descriptor file of the source's object kind), runs openSource, every
 // section method the object kind accepts and copySections for every section
-// TARGET holds, and commits TARGET. Exit status: 0 every step ended with
+// TARGET holds, and commits TARGET; a TARGET it created is removed again when
+// the source gave no object kind. Exit status: 0 every step ended with
 // status 0; 1 a step reported errors, was not compiled into the library, or
 // the library could not be used; 2 wrong usage.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -53,7 +55,11 @@ const char kHelp[] =
     "      --rc-text TEXT   text of the string-table entry 0xFFFE (with --rc)\n"
     "      --impl BASE      base path of the .m4h/.m4c files of the implementations\n"
     "                       (default: TARGET without its extension)\n"
-    "      --mask N         skip mask of the section split (default 0)\n"
+    "      --mask N         skip mask of the section split (default 0): the bodies of\n"
+    "                       the sections of a set bit are dropped - 0x2 CONFIGS,\n"
+    "                       0x4 RESOLVE, 0x8 the other variable sections, the system\n"
+    "                       variables and functions and VARCOMMENT, 0x10 the boot\n"
+    "                       functions, 0x20 the alarms, 0x40 INTERFACE\n"
     "      --first-id N     first 16-bit id (default 0; 4 or more adds \" -C RefCall \")\n"
     "      --second-id N    second 16-bit id (default 0)\n"
     "      --flag N         0 loads the class provider from the library's directory,\n"
@@ -62,6 +68,13 @@ const char kHelp[] =
     "  --version         prints the version of the library\n"
     "  register          writes the library's registration into the settings file\n"
     "  unregister        removes it again (TAVOLIN_SETTINGS names the file)\n"
+    "\n"
+    "Output: one line per step on standard output - \"METHOD: ok\", \"METHOD: status\n"
+    "0xBE11xxxx (what it means)\", \"not compiled: METHOD\" for a section whose\n"
+    "compiler this library lacks (it reports message 0 \"Interner Fehler\"), or\n"
+    "\"skipped: METHOD\" for a class-provider step without an installed class\n"
+    "provider. A TARGET this run created is removed again when the source gave no\n"
+    "object kind.\n"
     "\n"
     "Exit status: 0 every step ended with status 0; 1 a step reported errors or is\n"
     "not compiled into the library, or the library could not be used; 2 wrong usage.\n"
@@ -91,6 +104,36 @@ std::string hex(uint32_t v)
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", unsigned(v));
     return buf;
+}
+
+// What a status of a method of the pre-compiler means, in a few words;
+// empty for one it does not give.
+std::string statusMeaning(const std::string& method, uint32_t status)
+{
+    const bool opening = method == "openSource";
+    const bool copying = method == "copySections";
+    switch (status) {
+    case 0xBE11000Au:
+        return opening ? "no object kind to read the ACX file for" : "wrong object kind";
+    case 0xBE11000Bu:
+        return opening ? "the source has errors" : "the section has errors or its results could not be written";
+    case 0xBE110015u:
+        return "no target storage: the source was not opened";
+    case 0xBE11001Bu:
+        if (opening) return "the source cannot be read";
+        return copying ? "a section is missing in the working file or in the target"
+                       : "a temporary stream or section is missing or unreadable";
+    case 0xBE110039u:
+        return "section \"cfghead\" could not be opened";
+    case 0xBE11FFFFu:
+        return "failed";
+    }
+    if ((status & 0xFFFF0000u) == 0xBE110000u) {
+        char buf[48];
+        std::snprintf(buf, sizeof buf, "a lower layer failed with code %u", unsigned(status & 0xFFFFu));
+        return buf;
+    }
+    return std::string();
 }
 
 // An owned BSTR; a null one for an empty text.
@@ -282,8 +325,13 @@ public:
 private:
     LONG probeKind();
     bool openTarget(LONG kind);
+    // Removes TARGET again when this run made it.
+    void dropCreatedTarget();
     // Prints the outcome of one step; false when it did not end with status 0.
-    bool step(const char* method, HRESULT hr, LONG status, const std::string& extra = std::string());
+    // meaning, when given, says what a non-zero status means in place of the
+    // general words for it.
+    bool step(const char* method, HRESULT hr, LONG status, const std::string& extra = std::string(),
+              const char* meaning = nullptr);
     bool classProviderInstalled() const;
     void sectionMethods(LONG kind);
     void copyAll();
@@ -293,6 +341,7 @@ private:
     IStorage* m_target = nullptr;
     IMC_Tavolin* m_object = nullptr;
     bool m_failed = false;
+    bool m_created = false;  // TARGET did not exist before this run
 };
 
 // The object kind of the source, from an opening into a scratch storage
@@ -347,8 +396,10 @@ bool Run::openTarget(LONG kind)
         }
         if (!made) {
             std::fprintf(stderr, "tavolin: cannot create %s (result %u)\n", path.c_str(), unsigned(r));
+            if (fileExists(path)) ::unlink(path.c_str());
             return false;
         }
+        m_created = true;
     }
     HRESULT hr = StgOpenStorage(tvp::utf8ToWide(path).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
                                 nullptr, 0, &m_target);
@@ -356,19 +407,28 @@ bool Run::openTarget(LONG kind)
         std::fprintf(stderr, "tavolin: cannot open %s as a compound file, hr = %s\n", path.c_str(),
                      hex(uint32_t(hr)).c_str());
         m_target = nullptr;
+        dropCreatedTarget();
         return false;
     }
     return true;
 }
 
-bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& extra)
+void Run::dropCreatedTarget()
+{
+    if (m_created) ::unlink(m_o.target.c_str());
+    m_created = false;
+}
+
+bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& extra, const char* meaningText)
 {
     if (hr == E_NOTIMPL) {
-        std::printf("not compiled: %s\n", method);
+        std::printf("not compiled: %s (its compiler is not part of this library)\n", method);
     } else if (FAILED(hr)) {
         std::printf("%s: failed, hr = %s, status %s\n", method, hex(uint32_t(hr)).c_str(), hex(uint32_t(status)).c_str());
     } else if (status != 0) {
-        std::printf("%s: status %s%s\n", method, hex(uint32_t(status)).c_str(), extra.c_str());
+        const std::string meaning = meaningText ? meaningText : statusMeaning(method, uint32_t(status));
+        std::printf("%s: status %s%s%s\n", method, hex(uint32_t(status)).c_str(),
+                    meaning.empty() ? "" : (" (" + meaning + ")").c_str(), extra.c_str());
     } else {
         std::printf("%s: ok%s\n", method, extra.c_str());
     }
@@ -456,7 +516,7 @@ void Run::copyAll()
     ptrs.push_back(nullptr);
     LONG status = 0;
     HRESULT hr = m_object->copySections(SHORT(names.size()), ptrs.data(), &status);
-    step("copySections", hr, status, " (" + std::to_string(names.size()) + " sections of the target)");
+    step("copySections", hr, status, ", " + std::to_string(names.size()) + " sections of the target");
 }
 
 int Run::compile()
@@ -470,6 +530,8 @@ int Run::compile()
     m_object = m_lib.create();
     if (!m_object) {
         m_target->Release();
+        m_target = nullptr;
+        dropCreatedTarget();
         return 1;
     }
     HostErrorDisplay display(stderr);
@@ -479,7 +541,12 @@ int Run::compile()
     HRESULT hr = m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
                                       USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask),
                                       &kind, &status);
-    step("openSource", hr, status, isKind(kind) ? ", object kind " + std::to_string(kind) : std::string());
+    // With an object kind the source was split into the working file; a
+    // failure after that is the ACX step's.
+    const bool acxFailed = isKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
+                           uint32_t(status) != 0xBE11000Bu;
+    step("openSource", hr, status, isKind(kind) ? ", object kind " + std::to_string(kind) : std::string(),
+         acxFailed ? "the ACX file was not read or does not fit the source" : nullptr);
     if (SUCCEEDED(hr)) {
         if (isKind(kind))
             sectionMethods(kind);
@@ -495,7 +562,14 @@ int Run::compile()
     m_target = nullptr;
     if (FAILED(hr)) {
         std::fprintf(stderr, "tavolin: cannot write %s, hr = %s\n", m_o.target.c_str(), hex(uint32_t(hr)).c_str());
+        dropCreatedTarget();
         return 1;
+    }
+    // Without an object kind nothing of the source reached TARGET: a file
+    // this run made would only be an empty compound file.
+    if (m_created && !isKind(kind)) {
+        dropCreatedTarget();
+        std::fprintf(stderr, "tavolin: %s not written: the source gave no object kind\n", m_o.target.c_str());
     }
     return m_failed ? 1 : 0;
 }

@@ -189,7 +189,7 @@ TEST_F(HostCommand, CompileIntoANewTarget)
     Result r = run("compile '" + kAxis + "' -o '" + target + "' --rc '" + rc + "' --rc-text 'Achse 1'");
     EXPECT_EQ(r.out.rfind("openSource: ok, object kind 1\n", 0), 0u) << r.out << r.err;
     EXPECT_NE(r.out.find("skipped: compileSysVars (no class provider installed)\n"), std::string::npos);
-    EXPECT_NE(r.out.find("copySections: ok (20 sections of the target)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("copySections: ok, 20 sections of the target\n"), std::string::npos) << r.out;
     for (const char* method : {"compileComments", "compileVariables", "compileConnections", "compileAlarms",
                                "compileBootFunctions", "compileImplementations"})
         EXPECT_NE(r.out.find(method), std::string::npos) << method;
@@ -232,7 +232,7 @@ TEST_F(HostCommand, CompileIntoAnExistingTargetCopiesOnlyItsSections)
         stg->Release();
     }
     Result r = run("compile '" + kAxis + "' -o '" + target + "'");
-    EXPECT_NE(r.out.find("copySections: ok (1 sections of the target)\n"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("copySections: ok, 1 sections of the target\n"), std::string::npos) << r.out << r.err;
     expectExitMatchesSteps(r);
     EXPECT_EQ(streamsOf(target), "header ");
     const std::string header = streamText(target, u"header");
@@ -243,14 +243,62 @@ TEST_F(HostCommand, CompileIntoAnExistingTargetCopiesOnlyItsSections)
 
 TEST_F(HostCommand, MissingSourceAndUnusableTarget)
 {
+    // A source that cannot be read leaves no target behind.
     Result r = run("compile '" + path("none.tos") + "' -o '" + path("t.dsc") + "'");
     EXPECT_EQ(r.exit, 1);
-    EXPECT_NE(r.out.find("openSource: status 0xBE11001B"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("none.tos konnte nicht geöffnet werden"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out,
+              "openSource: status 0xBE11001B (the source cannot be read)\n"
+              "no object kind: the section methods are not run\n"
+              "copySections: status 0xBE110015 (no target storage: the source was not opened), "
+              "0 sections of the target\n");
+    EXPECT_EQ(r.err, path("none.tos") + ": Fehler 100 File " + path("none.tos") +
+                         " konnte nicht geöffnet werden\n"
+                         "tavolin: " + path("t.dsc") + " not written: the source gave no object kind\n");
+    EXPECT_FALSE(exists(path("t.dsc")));
 
     std::ofstream(path("plain.txt")) << "not a compound file";
     r = run("compile '" + kAxis + "' -o '" + path("plain.txt") + "'");
     EXPECT_EQ(r.exit, 1);
     EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
     EXPECT_EQ(readFile(path("plain.txt")), "not a compound file");
+
+    r = run("compile '" + kAxis + "' -o '" + path("no/such/dir.dsc") + "'");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("cannot create"), std::string::npos) << r.err;
+}
+
+TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
+{
+    // Errors in the header: no object kind, so no target is kept.
+    std::ofstream(path("broken.tos")) << "TO_HEADER\nDATE := DT#1;\nEND_TO_HEADER\n";
+    Result r = run("compile broken.tos -o broken.dsc");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out,
+              "openSource: status 0xBE11000B (the source has errors)\n"
+              "no object kind: the section methods are not run\n"
+              "copySections: ok, 0 sections of the target\n");
+    EXPECT_EQ(r.err.rfind("broken.tos(2) : Fehler 202 Parser Fehler: parse error\n", 0), 0u) << r.err;
+    EXPECT_FALSE(exists(path("broken.dsc")));
+
+    // Errors after a good header: the target keeps the header.
+    std::ofstream(path("late.tos")) << "DV_TP_HEADER DV_TPTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
+                                       "DATE := DT#1; END_DV_TP_HEADER\nBITFIELDS END_BITFIELDS\n";
+    r = run("compile late.tos -o late.dsc");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out.rfind("openSource: status 0xBE11000B (the source has errors), object kind 5\n", 0), 0u) << r.out;
+    EXPECT_TRUE(exists(path("late.dsc")));
+
+    // A section method whose compiler the library lacks says so.
+    EXPECT_NE(r.out.find("not compiled: compileSupportedTOs (its compiler is not part of this library)\n"),
+              std::string::npos)
+        << r.out;
+
+    // An ACX file that is not read.
+    std::ofstream(path("x.acx")) << "no ACX";
+    r = run("compile '" + kAxis + "' -o axis.dsc --acx x.acx");
+    EXPECT_EQ(r.out.rfind("openSource: status 0xBE11FFFF (the ACX file was not read or does not fit the source), "
+                          "object kind 1\n",
+                          0),
+              0u)
+        << r.out;
 }
