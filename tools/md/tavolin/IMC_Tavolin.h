@@ -7,7 +7,7 @@
 // copySections.
 //
 // Every method but getVersion ends with a pointer to a signed 32-bit status:
-// 0 success, else a code 0xBE11xxxx (see MdStatus.h). The HRESULT says
+// 0 success, else a code 0xBE11xxxx (see MdFrontEnd.h). The HRESULT says
 // whether the call could run at all (E_POINTER, E_OUTOFMEMORY, E_FAIL); the
 // status carries the verdict. BSTR arguments are UTF-16 (null counts as
 // empty).
