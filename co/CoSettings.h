@@ -28,25 +28,26 @@ using SettingScope = int32_t;
 constexpr HRESULT TV_SETTING_E_NOTFOUND = HRESULT(0x80070002u);
 constexpr HRESULT TV_SETTING_E_WRONGKIND = HRESULT(0x8007000Du);
 
-class CCoSettings {
+// The String and WString forms of a settings reader's getValue and
+// getString, in terms of its own forms with a C-string path and a
+// std::u16string value. A reader class derives from it and brings the
+// forms in with using-declarations.
+template <class Reader>
+class CoSettingsForms {
 public:
-    virtual ~CCoSettings();
-
-    static int32_t getValue(SettingScope scope, const char* path, DWORD* value);
     static int32_t getValue(SettingScope scope, const String& path, DWORD* value)
     {
-        return getValue(scope, path.c_str(), value);
+        return Reader::getValue(scope, path.c_str(), value);
     }
-    // On failure the value is left unchanged.
-    static int32_t getString(SettingScope scope, const char* path, std::u16string* value);
     static int32_t getString(SettingScope scope, const String& path, std::u16string* value)
     {
-        return getString(scope, path.c_str(), value);
+        return Reader::getString(scope, path.c_str(), value);
     }
+    // On failure the value is left unchanged.
     static int32_t getString(SettingScope scope, const char* path, WString* value)
     {
         std::u16string v;
-        int32_t r = value ? getString(scope, path, &v) : E_INVALIDARG;
+        int32_t r = value ? Reader::getString(scope, path, &v) : E_INVALIDARG;
         if (r == 0) *value = v;
         return r;
     }
@@ -54,6 +55,17 @@ public:
     {
         return getString(scope, path.c_str(), value);
     }
+};
+
+class CCoSettings : public CoSettingsForms<CCoSettings> {
+public:
+    virtual ~CCoSettings();
+
+    using CoSettingsForms::getString;
+    using CoSettingsForms::getValue;
+    static int32_t getValue(SettingScope scope, const char* path, DWORD* value);
+    // On failure the value is left unchanged.
+    static int32_t getString(SettingScope scope, const char* path, std::u16string* value);
     static int32_t getBinary(SettingScope scope, const char* path, std::vector<uint8_t>* value);
 
     static int32_t setValue(SettingScope scope, const char* path, DWORD value);
@@ -69,31 +81,14 @@ public:
 };
 
 // The same below "SOFTWARE\Korvent\VRX\4.1\Kernfeld\".
-class CCoKernfeldSettings {
+class CCoKernfeldSettings : public CoSettingsForms<CCoKernfeldSettings> {
 public:
     virtual ~CCoKernfeldSettings();
 
+    using CoSettingsForms::getString;
+    using CoSettingsForms::getValue;
     static int32_t getValue(SettingScope scope, const char* subPath, DWORD* value);
-    static int32_t getValue(SettingScope scope, const String& subPath, DWORD* value)
-    {
-        return getValue(scope, subPath.c_str(), value);
-    }
     static int32_t getString(SettingScope scope, const char* subPath, std::u16string* value);
-    static int32_t getString(SettingScope scope, const String& subPath, std::u16string* value)
-    {
-        return getString(scope, subPath.c_str(), value);
-    }
-    static int32_t getString(SettingScope scope, const char* subPath, WString* value)
-    {
-        std::u16string v;
-        int32_t r = value ? getString(scope, subPath, &v) : E_INVALIDARG;
-        if (r == 0) *value = v;
-        return r;
-    }
-    static int32_t getString(SettingScope scope, const String& subPath, WString* value)
-    {
-        return getString(scope, subPath.c_str(), value);
-    }
 };
 
 // ---------------------------------------------------------------------------
