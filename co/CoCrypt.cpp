@@ -39,6 +39,27 @@ const char* hrText(HRESULT hr)
     }
 }
 
+// One call on a stream (`text` names it in the trace). A throw is traced
+// with the format `caught` (after the diagnostics report when asked for), a
+// failure code with its text; either gives false.
+template <class Call>
+bool streamCall(const char* method, const char* text, const char* caught, bool report, Call&& call)
+{
+    HRESULT hr;
+    try {
+        hr = call();
+    } catch (...) {
+        if (report) callDiagnosticsReport();
+        TV_TRACE(4, kSource, method, caught, text);
+        return false;
+    }
+    if (FAILED(hr)) {
+        TV_TRACE(4, kSource, method, "error calling %s hr = 0x%X (%s)", text, unsigned(hr), hrText(hr));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 // ---- CoCryptHashData ---------------------------------------------------------
@@ -285,36 +306,19 @@ bool CoCryptHashStream::hashStream(IStream* stream, int64_t offset)
 {
     const char* method = "CoCryptHashStream::hashStream()";
     if (!stream || !hasHash()) return false;
-    const char* seekText = "hr = pIStream->Seek(Offset, STREAM_SEEK_SET, NULL)";
-    const char* readText = "hr = pIStream->Read(cb, BLKSIZE, &sz)";
-    HRESULT hr;
-    try {
-        LARGE_INTEGER li;
-        li.QuadPart = offset;
-        hr = stream->Seek(li, STREAM_SEEK_SET, nullptr);
-    } catch (...) {
-        callDiagnosticsReport();
-        TV_TRACE(4, kSource, method, "caught exeption calling %s", seekText);
+    auto call = [method](const char* text, auto&& f) {
+        return streamCall(method, text, "caught exeption calling %s", true, f);
+    };
+    LARGE_INTEGER li;
+    li.QuadPart = offset;
+    if (!call("hr = pIStream->Seek(Offset, STREAM_SEEK_SET, NULL)",
+              [&] { return stream->Seek(li, STREAM_SEEK_SET, nullptr); }))
         return false;
-    }
-    if (FAILED(hr)) {
-        TV_TRACE(4, kSource, method, "error calling %s hr = 0x%X (%s)", seekText, unsigned(hr), hrText(hr));
-        return false;
-    }
     uint8_t block[BLKSIZE];
     for (;;) {
         ULONG sz = 0;
-        try {
-            hr = stream->Read(block, BLKSIZE, &sz);
-        } catch (...) {
-            callDiagnosticsReport();
-            TV_TRACE(4, kSource, method, "caught exeption calling %s", readText);
+        if (!call("hr = pIStream->Read(cb, BLKSIZE, &sz)", [&] { return stream->Read(block, BLKSIZE, &sz); }))
             return false;
-        }
-        if (FAILED(hr)) {
-            TV_TRACE(4, kSource, method, "error calling %s hr = 0x%X (%s)", readText, unsigned(hr), hrText(hr));
-            return false;
-        }
         if (sz > BLKSIZE) sz = BLKSIZE;   // a stream that claims more than it was asked for
         if (sz && !hashData(block, sz)) return false;
         if (sz < BLKSIZE) return true;
@@ -384,19 +388,8 @@ bool CCoStreamCipher::encryptStream(const uint8_t* keyData, uint32_t keyDataLen,
     std::vector<BYTE> buffer(dwDataBufLen + blockLen);
     BYTE* pBuffer = buffer.data();
 
-    auto call = [&](const char* text, auto&& f) -> bool {
-        HRESULT hr;
-        try {
-            hr = f();
-        } catch (...) {
-            TV_TRACE(4, kSource, method, "caught exception calling %s", text);
-            return false;
-        }
-        if (FAILED(hr)) {
-            TV_TRACE(4, kSource, method, "error calling %s hr = 0x%X (%s)", text, unsigned(hr), hrText(hr));
-            return false;
-        }
-        return true;
+    auto call = [method](const char* text, auto&& f) {
+        return streamCall(method, text, "caught exception calling %s", false, f);
     };
 
     LARGE_INTEGER li;

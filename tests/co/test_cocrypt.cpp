@@ -277,6 +277,9 @@ TEST(CoCryptHashStream, StreamsAndFiles)
     EXPECT_FALSE(CoCryptHashStream().hashStream(nullptr, 0));
     auto lines = trace.lines();
     ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].message, "error calling hr = pIStream->Seek(Offset, STREAM_SEEK_SET, NULL) hr = 0x80030001 "
+                                "(STG_E_INVALIDFUNCTION)");
+    EXPECT_EQ(lines[1].message, "error calling hr = pIStream->Read(cb, BLKSIZE, &sz) hr = 0x8003001E (STG_E_READFAULT)");
     EXPECT_EQ(lines[2].message, "caught exeption calling hr = pIStream->Read(cb, BLKSIZE, &sz)");
     EXPECT_EQ(lines[2].method, "CoCryptHashStream::hashStream()");
 
@@ -313,4 +316,18 @@ TEST(CCoStreamCipher, RoundTripThroughStreams)
     }
     TestStream plain(pattern(100)), out({});
     EXPECT_FALSE(CCoStreamCipher().encryptStream(key, sizeof key, CALG_MD5, 0x1234, 0, &plain, &out, true));
+
+    // A failing or throwing stream stops the run with a trace line in the
+    // method's own words.
+    CTraceCapture trace;
+    out.failSeek = true;
+    EXPECT_FALSE(CCoStreamCipher().encryptStream(key, sizeof key, CALG_MD5, CALG_3DES, 0, &plain, &out, true));
+    out.failSeek = false;
+    plain.throwRead = true;
+    EXPECT_FALSE(CCoStreamCipher().encryptStream(key, sizeof key, CALG_MD5, CALG_3DES, 0, &plain, &out, true));
+    auto lines = trace.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].message, "error calling pDst->Seek(li,STREAM_SEEK_SET, 0) hr = 0x80030001 (STG_E_INVALIDFUNCTION)");
+    EXPECT_EQ(lines[1].message, "caught exception calling pSrc->Read(pBuffer, dwDataBufLen, &lenRead)");
+    EXPECT_EQ(lines[1].method, "CCoStreamCipher::encryptStream");
 }
