@@ -13,33 +13,23 @@ std::u16string ascii(const char* s)
     return r;
 }
 
-std::u16string decimal(uint32_t v)
+namespace {
+
+// One number through a printf conversion.
+template <class T>
+std::u16string printed(const char* format, T v)
 {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%u", static_cast<unsigned>(v));
+    std::snprintf(buf, sizeof buf, format, v);
     return ascii(buf);
 }
 
-std::u16string decimalSigned(int32_t v)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%d", static_cast<int>(v));
-    return ascii(buf);
-}
+}  // namespace
 
-std::u16string hexLower(uint32_t v)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%x", static_cast<unsigned>(v));
-    return ascii(buf);
-}
-
-std::u16string hexUpper(uint32_t v)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%X", static_cast<unsigned>(v));
-    return ascii(buf);
-}
+std::u16string decimal(uint32_t v) { return printed("%u", static_cast<unsigned>(v)); }
+std::u16string decimalSigned(int32_t v) { return printed("%d", static_cast<int>(v)); }
+std::u16string hexLower(uint32_t v) { return printed("%x", static_cast<unsigned>(v)); }
+std::u16string hexUpper(uint32_t v) { return printed("%X", static_cast<unsigned>(v)); }
 
 std::u16string binary(uint32_t v)
 {

@@ -356,3 +356,16 @@ TEST(NumberTexts, GcvtAndGrouping)
     EXPECT_EQ(cm::numberText(0xFFFF), u"65535");
     EXPECT_EQ(cm::numberText(0x10000), u"0x10000");
 }
+
+TEST(NumberTexts, IntegerFormsAtTheirExtremes)
+{
+    EXPECT_EQ(cm::decimal(0), u"0");
+    EXPECT_EQ(cm::decimal(0xFFFFFFFFu), u"4294967295");
+    EXPECT_EQ(cm::decimalSigned(INT32_MIN), u"-2147483648");
+    EXPECT_EQ(cm::decimalSigned(-1), u"-1");
+    EXPECT_EQ(cm::hexLower(0xABCDEF01u), u"abcdef01");
+    EXPECT_EQ(cm::hexUpper(0xABCDEF01u), u"ABCDEF01");
+    EXPECT_EQ(cm::hexUpper(0), u"0");
+    EXPECT_EQ(cm::binary(0), u"0");
+    EXPECT_EQ(cm::binary(0x80000005u), u"10000000000000000000000000000101");
+}
