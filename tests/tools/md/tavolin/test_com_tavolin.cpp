@@ -6,7 +6,9 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -129,6 +131,39 @@ protected:
 };
 
 }  // namespace
+
+// The vtable slot of a virtual member function (the C++ ABI of this
+// platform keeps 1 + the byte offset into the vtable in the pointer).
+template <class F>
+size_t slotOf(F pmf)
+{
+    struct {
+        uintptr_t ptr;
+        ptrdiff_t adj;
+    } raw;
+    static_assert(sizeof raw == sizeof pmf, "pointer to member function layout");
+    std::memcpy(&raw, &pmf, sizeof raw);
+    return (raw.ptr - 1) / sizeof(void*);
+}
+
+TEST(TavolinInterface, SlotOrderOfTheHostsCalls)
+{
+    // The host calls by slot: the order is the binary interface.
+    EXPECT_EQ(slotOf(&IMC_Tavolin::QueryInterface), 0u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::Release), 2u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::getVersion), 3u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::openSource), 4u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::compileSysVars), 5u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::compileSysFunctions), 6u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::compileComments), 7u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::compileVariables), 8u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::compileConnections), 9u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::compileAlarms), 10u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::compileBootFunctions), 11u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::compileSupportedTOs), 12u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::compileImplementations), 13u);
+    EXPECT_EQ(slotOf(&IMC_Tavolin::copySections), 14u);
+}
 
 TEST_F(TavolinTest, VersionInTaskMemory)
 {
