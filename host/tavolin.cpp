@@ -118,7 +118,7 @@ std::string statusMeaning(const std::string& method, uint32_t status)
     case 0xBE11000Bu:
         return opening ? "the source has errors" : "the section has errors or its results could not be written";
     case 0xBE110015u:
-        return "no target storage: the source was not opened";
+        return "no target storage: the source was not opened into a working file";
     case 0xBE11001Bu:
         if (opening) return "the source cannot be read";
         return copying ? "a section is missing in the working file or in the target"
@@ -126,7 +126,7 @@ std::string statusMeaning(const std::string& method, uint32_t status)
     case 0xBE110039u:
         return "section \"cfghead\" could not be opened";
     case 0xBE11FFFFu:
-        return "failed";
+        return opening ? "no working file could be made from the target" : "failed";
     }
     if ((status & 0xFFFF0000u) == 0xBE110000u) {
         char buf[48];

@@ -249,7 +249,7 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
     EXPECT_EQ(r.out,
               "openSource: status 0xBE11001B (the source cannot be read)\n"
               "no object kind: the section methods are not run\n"
-              "copySections: status 0xBE110015 (no target storage: the source was not opened), "
+              "copySections: status 0xBE110015 (no target storage: the source was not opened into a working file), "
               "0 sections of the target\n");
     EXPECT_EQ(r.err, path("none.tos") + ": Fehler 100 File " + path("none.tos") +
                          " konnte nicht geöffnet werden\n"
