@@ -62,6 +62,14 @@ Table& table()
     return *t;
 }
 
+// The object behind a handle, or null (with the table lock held).
+template <class T>
+T* lookup(std::unordered_map<uintptr_t, std::unique_ptr<T>>& objects, uintptr_t handle)
+{
+    auto it = objects.find(handle);
+    return it == objects.end() ? nullptr : it->second.get();
+}
+
 const EVP_MD* mdFor(ALG_ID alg)
 {
     switch (alg) {
@@ -187,11 +195,10 @@ BOOL CryptHashData(HCRYPTHASH hash, const BYTE* data, DWORD len, DWORD flags)
     if (len && !data) return fail(CRYPT_ERR_INVALID_PARAMETER);
     Table& t = table();
     std::lock_guard<std::mutex> g(t.lock);
-    auto it = t.hashes.find(hash);
-    if (it == t.hashes.end()) return fail(NTE_BAD_HASH);
-    Hash& h = *it->second;
-    if (h.finished) return fail(NTE_BAD_HASH_STATE);
-    if (len && EVP_DigestUpdate(h.ctx, data, len) != 1) return fail(NTE_FAIL);
+    Hash* h = lookup(t.hashes, hash);
+    if (!h) return fail(NTE_BAD_HASH);
+    if (h->finished) return fail(NTE_BAD_HASH_STATE);
+    if (len && EVP_DigestUpdate(h->ctx, data, len) != 1) return fail(NTE_FAIL);
     return ok();
 }
 
@@ -201,14 +208,13 @@ BOOL CryptGetHashParam(HCRYPTHASH hash, DWORD param, BYTE* data, DWORD* len, DWO
     if (flags) return fail(NTE_BAD_FLAGS);
     Table& t = table();
     std::lock_guard<std::mutex> g(t.lock);
-    auto it = t.hashes.find(hash);
-    if (it == t.hashes.end()) return fail(NTE_BAD_HASH);
-    Hash& h = *it->second;
+    Hash* h = lookup(t.hashes, hash);
+    if (!h) return fail(NTE_BAD_HASH);
     switch (param) {
-    case HP_ALGID: return putDword(h.alg, data, len);
-    case HP_HASHSIZE: return putDword(DWORD(EVP_MD_CTX_get_size(h.ctx)), data, len);
+    case HP_ALGID: return putDword(h->alg, data, len);
+    case HP_HASHSIZE: return putDword(DWORD(EVP_MD_CTX_get_size(h->ctx)), data, len);
     case HP_HASHVAL: {
-        DWORD size = DWORD(EVP_MD_CTX_get_size(h.ctx));
+        DWORD size = DWORD(EVP_MD_CTX_get_size(h->ctx));
         if (!data) {
             *len = size;
             return ok();
@@ -217,8 +223,8 @@ BOOL CryptGetHashParam(HCRYPTHASH hash, DWORD param, BYTE* data, DWORD* len, DWO
             *len = size;
             return fail(CRYPT_ERR_MORE_DATA);
         }
-        if (!finish(h)) return fail(NTE_FAIL);
-        return putParam(h.value, h.valueLen, data, len);
+        if (!finish(*h)) return fail(NTE_FAIL);
+        return putParam(h->value, h->valueLen, data, len);
     }
     default: return fail(NTE_BAD_TYPE);
     }
@@ -246,9 +252,9 @@ BOOL CryptDeriveKey(HCRYPTPROV prov, ALG_ID alg, HCRYPTHASH baseData, DWORD flag
     Table& t = table();
     std::lock_guard<std::mutex> g(t.lock);
     if (!t.providers.count(prov)) return fail(NTE_BAD_UID);
-    auto it = t.hashes.find(baseData);
-    if (it == t.hashes.end()) return fail(NTE_BAD_HASH);
-    Hash& h = *it->second;
+    Hash* found = lookup(t.hashes, baseData);
+    if (!found) return fail(NTE_BAD_HASH);
+    Hash& h = *found;
     if (!finish(h)) return fail(NTE_FAIL);
 
     auto k = std::make_unique<Key>();
@@ -286,14 +292,13 @@ BOOL CryptGetKeyParam(HCRYPTKEY key, DWORD param, BYTE* data, DWORD* len, DWORD 
     if (flags) return fail(NTE_BAD_FLAGS);
     Table& t = table();
     std::lock_guard<std::mutex> g(t.lock);
-    auto it = t.keys.find(key);
-    if (it == t.keys.end()) return fail(NTE_BAD_KEY);
-    const Key& k = *it->second;
-    const EVP_CIPHER* c = cipherFor(k.alg);
+    const Key* k = lookup(t.keys, key);
+    if (!k) return fail(NTE_BAD_KEY);
+    const EVP_CIPHER* c = cipherFor(k->alg);
     switch (param) {
-    case KP_ALGID: return putDword(k.alg, data, len);
+    case KP_ALGID: return putDword(k->alg, data, len);
     case KP_BLOCKLEN: return putDword(DWORD(EVP_CIPHER_get_block_size(c)) * 8, data, len);
-    case KP_KEYLEN: return putDword(DWORD(k.bytes.size()) * 8, data, len);
+    case KP_KEYLEN: return putDword(DWORD(k->bytes.size()) * 8, data, len);
     default: return fail(NTE_BAD_TYPE);
     }
 }
@@ -307,9 +312,9 @@ BOOL cipherStep(HCRYPTKEY key, bool encrypt, BOOL final, BYTE* data, DWORD* len,
     if (!len || (*len && !data && !checkRoom)) return fail(CRYPT_ERR_INVALID_PARAMETER);
     Table& t = table();
     std::lock_guard<std::mutex> g(t.lock);
-    auto it = t.keys.find(key);
-    if (it == t.keys.end()) return fail(NTE_BAD_KEY);
-    Key& k = *it->second;
+    Key* found = lookup(t.keys, key);
+    if (!found) return fail(NTE_BAD_KEY);
+    Key& k = *found;
     const EVP_CIPHER* c = cipherFor(k.alg);
     const DWORD bs = DWORD(EVP_CIPHER_get_block_size(c));
     const DWORD n = *len;

@@ -98,6 +98,19 @@ TEST(Crypto, RefusesUnknownProvidersAlgorithmsAndHandles)
     DWORD n = 0;
     EXPECT_FALSE(CryptEncrypt(0xDEAD, 0, TRUE, 0, nullptr, &n, 0));
     EXPECT_EQ(cryptLastError(), NTE_BAD_KEY);
+    EXPECT_FALSE(CryptDecrypt(0xDEAD, 0, TRUE, 0, nullptr, &n));
+    EXPECT_EQ(cryptLastError(), NTE_BAD_KEY);
+    BYTE out[4];
+    n = sizeof out;
+    EXPECT_FALSE(CryptGetHashParam(0xDEAD, HP_ALGID, out, &n, 0));
+    EXPECT_EQ(cryptLastError(), NTE_BAD_HASH);
+    EXPECT_FALSE(CryptGetKeyParam(0xDEAD, KP_ALGID, out, &n, 0));
+    EXPECT_EQ(cryptLastError(), NTE_BAD_KEY);
+    Ctx c(MS_ENHANCED_PROV_A);
+    HCRYPTKEY k = 1;
+    EXPECT_FALSE(CryptDeriveKey(c.prov, CALG_AES_128, 0xDEAD, 0, &k));
+    EXPECT_EQ(cryptLastError(), NTE_BAD_HASH);
+    EXPECT_EQ(k, 0u);
 }
 
 // A message encrypted in pieces decrypts in other pieces to the original;
