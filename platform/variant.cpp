@@ -579,6 +579,20 @@ HRESULT derefView(const VARIANT* src, VARIANT* view)
     return S_OK;
 }
 
+// Clears dst, then moves the (owned) value in; should dst not clear, the
+// value is cleared and dst left as it is. dst may be where the value was
+// copied from: it is cleared only now.
+HRESULT moveInto(VARIANT* dst, VARIANT* value)
+{
+    HRESULT hr = VariantClear(dst);
+    if (FAILED(hr)) {
+        VariantClear(value);
+        return hr;
+    }
+    std::memcpy(dst, value, sizeof(VARIANT));
+    return S_OK;
+}
+
 }  // namespace
 
 HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc)
@@ -589,13 +603,7 @@ HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc)
     VARIANT tmp;
     HRESULT hr = copyInto(&tmp, pvargSrc);
     if (FAILED(hr)) return hr;
-    hr = VariantClear(pvargDest);
-    if (FAILED(hr)) {
-        VariantClear(&tmp);
-        return hr;
-    }
-    std::memcpy(pvargDest, &tmp, sizeof(VARIANT));
-    return S_OK;
+    return moveInto(pvargDest, &tmp);
 }
 
 HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc)
@@ -609,14 +617,7 @@ HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc)
     VARIANT tmp;
     hr = copyInto(&tmp, &view);
     if (FAILED(hr)) return hr;
-    // The destination may be the source itself: clear only after copying.
-    hr = VariantClear(pvarDest);
-    if (FAILED(hr)) {
-        VariantClear(&tmp);
-        return hr;
-    }
-    std::memcpy(pvarDest, &tmp, sizeof(VARIANT));
-    return S_OK;
+    return moveInto(pvarDest, &tmp);  // the destination may be the source itself
 }
 
 // ---------------------------------------------------------------------------
@@ -1154,13 +1155,7 @@ HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LC
         VariantClear(&r);
         return hr;
     }
-    hr = VariantClear(pvargDest);
-    if (FAILED(hr)) {
-        VariantClear(&r);
-        return hr;
-    }
-    std::memcpy(pvargDest, &r, sizeof(VARIANT));
-    return S_OK;
+    return moveInto(pvargDest, &r);
 }
 
 HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt)

@@ -174,6 +174,16 @@ TEST(VariantChange, InPlaceAndByReference)
     Var bad;
     bad.vt = 15;  // no such type
     EXPECT_EQ(VariantClear(&bad), DISP_E_BADVARTYPE);
+
+    // A destination that cannot be cleared is kept as it is; the value made
+    // for it is released (the sanitizer build sees a leak otherwise).
+    Var text;
+    setBstr(text, u"7");
+    EXPECT_EQ(VariantCopy(&bad, &text), DISP_E_BADVARTYPE);
+    EXPECT_EQ(bad.vt, 15);
+    EXPECT_EQ(VariantCopyInd(&bad, &text), DISP_E_BADVARTYPE);
+    EXPECT_EQ(VariantChangeType(&bad, &text, 0, VT_BSTR), DISP_E_BADVARTYPE);
+    EXPECT_EQ(bad.vt, 15);
     bad.vt = VT_EMPTY;
 }
 
