@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -123,46 +124,6 @@ KeyName keyName(const std::string& root, const std::string& keyPath)
 Store& store();
 
 // ---------------------------------------------------------------------------
-// UTF-8 <-> UTF-16
-
-
-// Decodes one UTF-8 sequence at s[i]; malformed input gives U+FFFD and
-// consumes one byte.
-uint32_t decodeUtf8(const std::string& s, size_t& i)
-{
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    int n = 0;
-    uint32_t cp = 0;
-    if (c < 0x80) { ++i; return c; }
-    if ((c & 0xE0) == 0xC0) { n = 1; cp = c & 0x1F; }
-    else if ((c & 0xF0) == 0xE0) { n = 2; cp = c & 0x0F; }
-    else if ((c & 0xF8) == 0xF0) { n = 3; cp = c & 0x07; }
-    else { ++i; return 0xFFFD; }
-    for (int k = 1; k <= n; ++k) {
-        if (i + k >= s.size()) { ++i; return 0xFFFD; }
-        unsigned char d = static_cast<unsigned char>(s[i + k]);
-        if ((d & 0xC0) != 0x80) { ++i; return 0xFFFD; }
-        cp = (cp << 6) | (d & 0x3F);
-    }
-    static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { ++i; return 0xFFFD; }
-    i += n + 1;
-    return cp;
-}
-
-void appendUtf16(std::u16string& out, uint32_t cp)
-{
-    if (cp < 0x10000) {
-        out += char16_t(cp);
-    } else {
-        cp -= 0x10000;
-        out += char16_t(0xD800 + (cp >> 10));
-        out += char16_t(0xDC00 + (cp & 0x3FF));
-    }
-}
-
-
-// ---------------------------------------------------------------------------
 // Text format
 
 int hexDigit(char c)
@@ -190,7 +151,11 @@ bool readQuoted(const std::string& s, size_t& i, std::u16string& out)
         char c = s[i];
         if (c == '"') { ++i; return true; }
         if (c != '\\') {
-            appendUtf16(out, decodeUtf8(s, i));
+            // Plain text up to the next quote or escape (neither can be part
+            // of a UTF-8 sequence).
+            size_t end = std::min(s.find_first_of("\"\\", i), s.size());
+            out += utf8ToWide(s.data() + i, end - i);
+            i = end;
             continue;
         }
         if (i + 1 >= s.size()) return false;
@@ -373,9 +338,7 @@ std::string toText(const Store& st)
             if (v.name.empty()) {
                 out += '@';
             } else {
-                std::u16string w;
-                for (size_t i = 0; i < v.name.size();) appendUtf16(w, decodeUtf8(v.name, i));
-                writeQuoted(out, w);
+                writeQuoted(out, utf8ToWide(v.name));
             }
             out += '=';
             switch (v.data.kind) {

@@ -106,6 +106,22 @@ TEST_F(SettingsStore, ParsesAllValueKindsAndSkipsMalformedLines)
               settingsEnumValues("HKLM", kKern));
 }
 
+TEST_F(SettingsStore, MalformedUtf8InQuotedTextBecomesOneReplacementPerByte)
+{
+    settingsLoadText(
+        "[HKEY_CURRENT_USER\\U]\n"
+        "\"a\xC3\"=\"\xE0\x80\x80|\xF5\x80\x80\x80|\xED\xA0\x80|\xC3\\n|\xF0\x9F\x98\x80|\xC3\"\n");
+    std::u16string s;
+    ASSERT_TRUE(settingsGetString("HKCU", "U", "a\xEF\xBF\xBD", s));
+    EXPECT_EQ(u"\uFFFD\uFFFD\uFFFD|\uFFFD\uFFFD\uFFFD\uFFFD|\uFFFD\uFFFD\uFFFD|\uFFFD\n|\U0001F600|\uFFFD", s);
+    EXPECT_EQ((std::vector<std::string>{"a\xEF\xBF\xBD"}), settingsEnumValues("HKCU", "U"));
+
+    // A name given through the calls is written the same way.
+    settingsClear();
+    settingsSetDword("HKCU", "N", "n\xC3\x28", 1);
+    EXPECT_EQ("; Tavolin settings\n\n[HKEY_CURRENT_USER\\N]\n\"n\xEF\xBF\xBD(\"=dword:00000001\n", settingsToText());
+}
+
 TEST_F(SettingsStore, KeysRootsAndNamesAreCaseInsensitive)
 {
     settingsLoadText("[hkey_local_machine\\Software\\A]\n\"Name\"=dword:7\n");
