@@ -151,6 +151,62 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// Standard output of the library
+
+// What the library writes on standard output during one call (the section
+// split, for one, tells of a source that ends inside a date literal there)
+// is collected and passed on as lines of its own afterwards, so that it never
+// runs into a step line; or dropped, for a call whose messages are not shown.
+class LibraryOutput {
+public:
+    explicit LibraryOutput(bool keep) : m_keep(keep)
+    {
+        std::fflush(stdout);
+        m_file = std::tmpfile();
+        if (!m_file) return;
+        m_saved = ::dup(STDOUT_FILENO);
+        if (m_saved < 0 || ::dup2(::fileno(m_file), STDOUT_FILENO) < 0) {
+            if (m_saved >= 0) ::close(m_saved);
+            m_saved = -1;
+            std::fclose(m_file);
+            m_file = nullptr;
+        }
+    }
+    ~LibraryOutput()
+    {
+        if (!m_file) return;
+        std::fflush(stdout);
+        ::dup2(m_saved, STDOUT_FILENO);
+        ::close(m_saved);
+        if (m_keep) {
+            std::string text;
+            char buf[4096];
+            std::rewind(m_file);
+            for (size_t n; (n = std::fread(buf, 1, sizeof buf, m_file)) > 0;) text.append(buf, n);
+            if (!text.empty() && text.back() != '\n') text += '\n';
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            std::fflush(stdout);
+        }
+        std::fclose(m_file);
+    }
+    LibraryOutput(const LibraryOutput&) = delete;
+    LibraryOutput& operator=(const LibraryOutput&) = delete;
+
+private:
+    bool m_keep;
+    std::FILE* m_file = nullptr;
+    int m_saved = -1;
+};
+
+// Runs one call of the library with its standard output collected.
+template <class F>
+HRESULT libraryCall(F&& call, bool keepOutput = true)
+{
+    LibraryOutput output(keepOutput);
+    return call();
+}
+
+// ---------------------------------------------------------------------------
 // The library
 
 class Library {
@@ -357,8 +413,13 @@ LONG Run::probeKind()
         HostErrorDisplay silent(nullptr);
         Bstr source(m_o.source);
         LONG status = 0;
-        probe->openSource(source.get(), nullptr, nullptr, nullptr, scratch, &silent, USHORT(m_o.firstId),
-                          USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask), &kind, &status);
+        libraryCall(
+            [&] {
+                return probe->openSource(source.get(), nullptr, nullptr, nullptr, scratch, &silent,
+                                         USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag),
+                                         ULONG(m_o.mask), &kind, &status);
+            },
+            false);
         probe->Release();
         probe = nullptr;
         scratch->Release();
@@ -459,18 +520,18 @@ void Run::sectionMethods(LONG kind)
     const bool provider = classProviderInstalled();
     if (to) {
         if (provider) {
-            hr = m_object->compileSysVars(0, 0, &status);
+            hr = libraryCall([&] { return m_object->compileSysVars(0, 0, &status); });
             step("compileSysVars", hr, status);
         } else {
             std::printf("skipped: compileSysVars (no class provider installed)\n");
         }
-        hr = m_object->compileComments(rc.get(), &status);
+        hr = libraryCall([&] { return m_object->compileComments(rc.get(), &status); });
         step("compileComments", hr, status);
-        hr = m_object->compileVariables(rc.get(), &status);
+        hr = libraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
         step("compileVariables", hr, status);
-        hr = m_object->compileConnections(&status);
+        hr = libraryCall([&] { return m_object->compileConnections(&status); });
         step("compileConnections", hr, status);
-        hr = m_object->compileAlarms(rc.get(), &status);
+        hr = libraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
         step("compileAlarms", hr, status);
         // The container is named after the source; no further names.
         std::string base = m_o.source;
@@ -480,19 +541,21 @@ void Run::sectionMethods(LONG kind)
         if (dot != std::string::npos && dot > 0) base.resize(dot);
         Bstr container(base);
         BSTR noNames[1] = {nullptr};
-        hr = m_object->compileBootFunctions(rc.get(), 0, noNames, container.get(), rc.get(), &status);
+        hr = libraryCall(
+            [&] { return m_object->compileBootFunctions(rc.get(), 0, noNames, container.get(), rc.get(), &status); });
         step("compileBootFunctions", hr, status);
     } else {
         if (provider) {
-            hr = m_object->compileSysFunctions(0, 0, nullptr, 0, nullptr, 0, 0, &status);
+            hr = libraryCall(
+                [&] { return m_object->compileSysFunctions(0, 0, nullptr, 0, nullptr, 0, 0, &status); });
             step("compileSysFunctions", hr, status);
         } else {
             std::printf("skipped: compileSysFunctions (no class provider installed)\n");
         }
-        hr = m_object->compileSupportedTOs(&status);
+        hr = libraryCall([&] { return m_object->compileSupportedTOs(&status); });
         step("compileSupportedTOs", hr, status);
     }
-    hr = m_object->compileImplementations(impl.get(), &status);
+    hr = libraryCall([&] { return m_object->compileImplementations(impl.get(), &status); });
     step("compileImplementations", hr, status);
 }
 
@@ -515,7 +578,7 @@ void Run::copyAll()
     for (const std::string& n : names) ptrs.push_back(n.c_str());
     ptrs.push_back(nullptr);
     LONG status = 0;
-    HRESULT hr = m_object->copySections(SHORT(names.size()), ptrs.data(), &status);
+    HRESULT hr = libraryCall([&] { return m_object->copySections(SHORT(names.size()), ptrs.data(), &status); });
     step("copySections", hr, status, ", " + std::to_string(names.size()) + " sections of the target");
 }
 
@@ -538,9 +601,11 @@ int Run::compile()
     Bstr source(m_o.source), acx(m_o.acx), rc(m_o.rc), rcText(m_o.rcText);
     LONG kind = KindNone;
     LONG status = 0;
-    HRESULT hr = m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
-                                      USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask),
-                                      &kind, &status);
+    HRESULT hr = libraryCall([&] {
+        return m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
+                                    USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask),
+                                    &kind, &status);
+    });
     // With an object kind the source was split into the working file; a
     // failure after that is the ACX step's.
     const bool acxFailed = isKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&

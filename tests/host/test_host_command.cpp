@@ -280,6 +280,18 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
     EXPECT_EQ(r.err.rfind("broken.tos(2) : Fehler 202 Parser Fehler: parse error\n", 0), 0u) << r.err;
     EXPECT_FALSE(exists(path("broken.dsc")));
 
+    // What the library prints on standard output stands on a line of its
+    // own, once (the kind probe of a new target prints nothing).
+    std::ofstream(path("date.tos")) << "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
+                                       "DATE := DT#2004";
+    r = run("compile date.tos -o date.dsc");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out,
+              "Ungueltiges Dateiende \n"
+              "openSource: status 0xBE11000B (the source has errors)\n"
+              "no object kind: the section methods are not run\n"
+              "copySections: ok, 0 sections of the target\n");
+
     // Errors after a good header: the target keeps the header.
     std::ofstream(path("late.tos")) << "DV_TP_HEADER DV_TPTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
                                        "DATE := DT#1; END_DV_TP_HEADER\nBITFIELDS END_BITFIELDS\n";
