@@ -116,6 +116,15 @@ void CAllocPoolImpl::unlink(Chunk* c)
     c->prev = c->next = nullptr;
 }
 
+void CAllocPoolImpl::retire(Chunk* c)
+{
+    unlink(c);
+    if (!m_spare)
+        m_spare = c;
+    else
+        freeChunk(c);
+}
+
 void* CAllocPoolImpl::allocate(size_t size)
 {
     if (g_bypass) return ::operator new(size);
@@ -163,13 +172,7 @@ void CAllocPoolImpl::deallocate(void* block)
         if (m_list) m_list->prev = c;
         m_list = c;
     }
-    if (c->freeCount == m_blocksPerChunk) {
-        unlink(c);
-        if (!m_spare)
-            m_spare = c;
-        else
-            freeChunk(c);
-    }
+    if (c->freeCount == m_blocksPerChunk) retire(c);
 }
 
 void CAllocPoolImpl::purge()
@@ -178,13 +181,7 @@ void CAllocPoolImpl::purge()
     Chunk* c = m_list;
     while (c) {
         Chunk* next = c->next;
-        if (c->freeCount == m_blocksPerChunk) {
-            unlink(c);
-            if (!m_spare)
-                m_spare = c;
-            else
-                freeChunk(c);
-        }
+        if (c->freeCount == m_blocksPerChunk) retire(c);
         c = next;
     }
 }

@@ -70,6 +70,9 @@ private:
     Chunk* newChunk();
     void freeChunk(Chunk* c);
     void unlink(Chunk* c);
+    // Takes a chunk whose blocks are all free out of the list and keeps it
+    // as the spare, or frees it when there is one already.
+    void retire(Chunk* c);
 
     uint32_t m_blockSize;
     uint32_t m_blocksPerChunk;
