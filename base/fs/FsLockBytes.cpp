@@ -173,9 +173,10 @@ FsObjectLock::Scope::~Scope()
 // FsLockBytes
 // ---------------------------------------------------------------------------
 
-FsLockBytes::FsLockBytes() : m_tracer(nullptr)
+FsLockBytes::FsLockBytes() : m_tracer(nullptr), m_module(CComModule::current())
 {
     ++g_liveObjects;
+    if (m_module) m_module->Lock();
     if (isLifetimeTraceOn()) m_tracer = new (std::nothrow) CLifetimeTracer("FsLockBytes");
 }
 
@@ -186,6 +187,7 @@ FsLockBytes::~FsLockBytes()
         m_store.freeAll();
     }
     delete m_tracer;
+    if (m_module) m_module->Unlock();
     --g_liveObjects;
 }
 
@@ -272,9 +274,10 @@ HRESULT FsLockBytes::Stat(STATSTG* pstatstg, DWORD grfStatFlag)
 // FsStream
 // ---------------------------------------------------------------------------
 
-FsStream::FsStream() : m_tracer(nullptr)
+FsStream::FsStream() : m_tracer(nullptr), m_module(CComModule::current())
 {
     ++g_liveObjects;
+    if (m_module) m_module->Lock();
     if (isLifetimeTraceOn()) m_tracer = new (std::nothrow) CLifetimeTracer("FsStream");
 }
 
@@ -285,6 +288,7 @@ FsStream::~FsStream()
         m_store.freeAll();
     }
     delete m_tracer;
+    if (m_module) m_module->Unlock();
     --g_liveObjects;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/com.h"
+#include "platform/comserver.h"
 #include "platform/storage.h"
 #include "platform/sync.h"
 
@@ -100,6 +101,7 @@ private:
     mutable FsObjectLock m_lock;
     FsBlockStore m_store;
     CLifetimeTracer* m_tracer;
+    CComModule* m_module;  // holds one lock of the module while the object lives
 };
 
 class FsStream final : public IStream {
@@ -137,8 +139,10 @@ private:
     FsBlockStore m_store;
     uint32_t m_position = 0;
     CLifetimeTracer* m_tracer;
+    CComModule* m_module;  // holds one lock of the module while the object lives
 };
 
-// Number of FsLockBytes and FsStream objects alive (the module may not be
-// unloaded while any lives).
+// Number of FsLockBytes and FsStream objects alive. Each also holds a lock
+// of the process's COM module (when there is one), so the module is not
+// unloaded while any lives.
 LONG fsMemoryObjectCount();

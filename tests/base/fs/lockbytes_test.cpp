@@ -201,4 +201,17 @@ TEST(FsStream, ObjectsAreCounted)
         EXPECT_EQ(E_NOINTERFACE, s->QueryInterface(IID_ILockBytes, reinterpret_cast<void**>(&wrong)));
     }
     EXPECT_EQ(before, fsMemoryObjectCount());
+
+    // Each object keeps the module loaded while it lives.
+    CComModule module;
+    ASSERT_EQ(S_OK, module.Init(nullptr, 0, reinterpret_cast<const void*>(&fsMemoryObjectCount)));
+    {
+        ComPtr<IStream> s = make<IStream>();
+        ComPtr<ILockBytes> l = make<ILockBytes>();
+        EXPECT_EQ(2, module.GetLockCount());
+        EXPECT_EQ(S_FALSE, module.DllCanUnloadNow());
+    }
+    EXPECT_EQ(0, module.GetLockCount());
+    EXPECT_EQ(S_OK, module.DllCanUnloadNow());
+    module.Term();
 }
