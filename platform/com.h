@@ -96,6 +96,19 @@ UINT SysStringByteLen(BSTR bstr);  // byte count; 0 for null
 INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz);
 INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT cch);
 
+// Owns a BSTR (null is fine) and frees it when it goes; not copyable.
+class OwnedBstr {
+public:
+    explicit OwnedBstr(BSTR b) noexcept : m_b(b) {}
+    ~OwnedBstr() { SysFreeString(m_b); }
+    OwnedBstr(const OwnedBstr&) = delete;
+    OwnedBstr& operator=(const OwnedBstr&) = delete;
+    BSTR get() const noexcept { return m_b; }
+
+private:
+    BSTR m_b;
+};
+
 // ---------------------------------------------------------------------------
 // Time
 // ---------------------------------------------------------------------------

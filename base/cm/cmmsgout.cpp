@@ -39,20 +39,12 @@ struct Displays {
     bool any() const { return current || older; }
 };
 
-// An owned BSTR for the duration of a call.
-class Bstr {
-public:
-    explicit Bstr(const std::u16string& s)
-        : m_b(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
-    explicit Bstr(const WString& s) : Bstr(cm::toU16(s)) {}
-    ~Bstr() { SysFreeString(m_b); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return m_b; }
-
-private:
-    BSTR m_b;
-};
+// The text as a BSTR owned for the duration of a call.
+OwnedBstr bstrOf(const std::u16string& s)
+{
+    return OwnedBstr(SysAllocStringLen(s.data(), static_cast<UINT>(s.size())));
+}
+OwnedBstr bstrOf(const WString& s) { return bstrOf(cm::toU16(s)); }
 
 // Trace lines of one message; false when the text is empty (nothing to send).
 bool traceMessage(const char* method, const WString& text, uint32_t level, bool deliverable)
@@ -158,7 +150,7 @@ void CmIfErrorDisplayMsgOut::msgOut(const WString& text, uint32_t level, uint32_
     Displays d(m_display);
     if (!traceMessage("CmIfErrorDisplayMsgOut::msgOut", text, level, d.any())) return;
     if (!d.any()) return;
-    Bstr t(text), m(moduleText);
+    OwnedBstr t = bstrOf(text), m = bstrOf(moduleText);
     const LONG hostLevel = static_cast<LONG>(cmHostLevel(level));
     if (d.current)
         d.current->ShowMessage(t.get(), hostLevel, static_cast<LONG>(helpId), m.get());
@@ -172,7 +164,7 @@ void CmIfErrorDisplayMsgOut::msgOutExt(const WString& text, uint32_t level, uint
     Displays d(m_display);
     if (!traceMessage("CmIfErrorDisplayMsgOut::msgOutExt", text, level, d.any())) return;
     if (!d.current) return;
-    Bstr source(m_sourceName), t(text), m(moduleText);
+    OwnedBstr source = bstrOf(m_sourceName), t = bstrOf(text), m = bstrOf(moduleText);
     CmErrorDisplayRecord r{};
     r.position = static_cast<LONG>(position);
     r.msgId = static_cast<LONG>(msgId);
