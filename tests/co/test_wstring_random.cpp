@@ -2,79 +2,22 @@
 // std::u16string model after every step, the cached narrow copy included.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 #include "co/tvwstring.h"
 #include "platform/text.h"
+#include "string_model.h"
 
 namespace {
 
 using U16 = std::u16string;
 
-class Rnd {
-public:
-    explicit Rnd(unsigned seed) : m_gen(seed) {}
-    int upTo(int n) { return int(m_gen() % unsigned(n + 1)); }  // 0..n
-    int range(int lo, int hi) { return lo + upTo(hi - lo); }
-    // Letters of both cases within and beyond ASCII (one above 0x7FFF), and
-    // units with and without a narrow form.
-    U16 text(int maxLen)
-    {
-        static const char16_t alphabet[] = u"abAB\u00e4\u00c4-\u20ac\uff41";
-        U16 s(size_t(upTo(maxLen)), u' ');
-        for (char16_t& c : s) c = alphabet[upTo(8)];
-        return s;
-    }
-
-private:
-    std::mt19937 m_gen;
+// Letters of both cases within and beyond ASCII (one above 0x7FFF), and
+// units with and without a narrow form.
+struct Rnd : strmodel::Rnd {
+    using strmodel::Rnd::Rnd;
+    U16 text(int maxLen) { return strmodel::Rnd::text(U16(u"abAB\u00e4\u00c4-\u20ac\uff41"), maxLen); }
 };
-
-int sign(int v) { return (v > 0) - (v < 0); }
-
-// Unsigned units, with the terminating 0 of the shorter text.
-int modelCompare(const U16& a, const U16& b)
-{
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i <= n; ++i) {
-        int ca = i < a.size() ? a[i] : 0;
-        int cb = i < b.size() ? b[i] : 0;
-        if (ca != cb) return ca - cb;
-    }
-    return 0;
-}
-
-int modelSearch(const U16& s, const U16& t, int start)
-{
-    if (t.empty() || s.empty()) return -1;
-    if (start >= 0) {
-        if (size_t(start) > s.size()) return -1;
-        size_t p = s.find(t, size_t(start));
-        return p == U16::npos ? -1 : int(p);
-    }
-    int from = int(s.size()) + start - int(t.size()) + 1;
-    if (from < 0) return -1;
-    size_t p = s.rfind(t, size_t(from));
-    return p == U16::npos ? -1 : int(p);
-}
-
-int modelGsub(U16& s, const U16& pat, const U16& repl)
-{
-    if (s.empty() || pat.empty() || pat.size() > s.size()) return 0;
-    int n = 0;
-    U16 out;
-    size_t from = 0;
-    for (size_t p = s.find(pat); p != U16::npos; p = s.find(pat, from)) {
-        out.append(s, from, p - from);
-        out += repl;
-        from = p + pat.size();
-        ++n;
-    }
-    out.append(s, from, U16::npos);
-    s = out;
-    return n;
-}
 
 U16 shown(const WSubString& v) { return v.isNil() ? u"<nil>" : U16(v.units(), size_t(v.length())); }
 
@@ -142,32 +85,29 @@ TEST(WStringRandom, OperationsMatchTheModel)
             }
             case 6: {
                 U16 pat = r.text(3), repl = r.text(4);
-                EXPECT_EQ(s.gsub(pat.c_str(), repl.c_str()), modelGsub(m, pat, repl));
+                EXPECT_EQ(s.gsub(pat.c_str(), repl.c_str()), strmodel::gsub(m, pat, repl));
                 break;
             }
             case 7: {
                 U16 t = r.text(3);
                 int start = r.range(-len - 2, len + 2);
-                EXPECT_EQ(s.search(t.c_str(), start), modelSearch(m, t, start));
+                EXPECT_EQ(s.search(t.c_str(), start), strmodel::search(m, t, start));
                 U16 c = r.text(1);
                 if (!c.empty()) {
-                    EXPECT_EQ(s.searchUnit(c[0], start), modelSearch(m, c, start));
+                    EXPECT_EQ(s.searchUnit(c[0], start), strmodel::search(m, c, start));
                 }
-                int n = 0;
-                if (!t.empty())
-                    for (size_t i = 0; i + t.size() <= m.size(); ++i) n += m.compare(i, t.size(), t) == 0;
-                EXPECT_EQ(s.freq(t.c_str()), n);
+                EXPECT_EQ(s.freq(t.c_str()), strmodel::freq(m, t));
                 break;
             }
             case 8: {
                 U16 t = r.text(10);
                 WString other(t.c_str());
-                EXPECT_EQ(sign(WString::compare(s, other)), sign(modelCompare(m, t)));
-                EXPECT_EQ(sign(WString::compareUnits(s, t.c_str())), sign(modelCompare(m, t)));
+                EXPECT_EQ(strmodel::sign(WString::compare(s, other)), strmodel::sign(strmodel::compare(m, t)));
+                EXPECT_EQ(strmodel::sign(WString::compareUnits(s, t.c_str())), strmodel::sign(strmodel::compare(m, t)));
                 EXPECT_EQ(s == other, m == t);
                 WSubString whole = s.at(0, len);
                 int expected = m < t ? -1 : m == t ? 0 : 1;
-                EXPECT_EQ(sign(WString::compare(whole, t.c_str())), expected);
+                EXPECT_EQ(strmodel::sign(WString::compare(whole, t.c_str())), expected);
                 break;
             }
             case 9: {
@@ -188,7 +128,7 @@ TEST(WStringRandom, OperationsMatchTheModel)
             }
             case 10: {  // views by pattern
                 U16 t = r.text(2);
-                int p = modelSearch(m, t, 0);
+                int p = strmodel::search(m, t, 0);
                 size_t q = size_t(p) + t.size();
                 EXPECT_EQ(shown(s.at(t.c_str())), p < 0 ? u"<nil>" : t);
                 EXPECT_EQ(shown(s.before(t.c_str())), p < 0 ? u"<nil>" : m.substr(0, size_t(p)));
