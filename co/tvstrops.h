@@ -477,10 +477,11 @@ Str replicateText(const Str& x, int n)
 
 // Cuts src at each occurrence of the separator into at most n pieces.
 template <class Str>
-int splitAt(const Str& src, Str results[], int n, const Str& separator)
+int splitAt(const Str& src, Str results[], int n, const Str& separatorIn)
 {
     if (n <= 0 || src.empty()) return 0;
     Str text(src);  // results may alias the source
+    Str separator(separatorIn);  // ... or the separator
     const auto* s = text.rep()->s;
     int sl = text.length();
     int count = 0;

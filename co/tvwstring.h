@@ -178,6 +178,8 @@ public:
     WSubString fromPos(int pos);
     WSubString afterPos(int pos);
     WSubString at(const WStrPiece& x, int start = 0);
+    // A single unit with a start position must not pick at(pos, len).
+    WSubString at(char16_t c, int start) { return at(WStrPiece(c), start); }
     WSubString before(const WStrPiece& x, int start = 0);
     WSubString through(const WStrPiece& x, int start = 0);
     WSubString from(const WStrPiece& x, int start = 0);
@@ -186,6 +188,7 @@ public:
     // --- editing ---
     void del(int pos, int len);
     void del(const WStrPiece& x, int start = 0);
+    void del(char16_t c, int start) { del(WStrPiece(c), start); }
     int gsub(const char16_t* pat, int patLength, const char16_t* repl, int replLength);
     int gsub(const WStrPiece& pat, const WStrPiece& repl);
     void trimLeft(const char16_t* set);

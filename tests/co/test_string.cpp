@@ -425,3 +425,13 @@ TEST(String, PooledObjects)
     CAllocPool<128>* base = new String("via base");
     delete base;
 }
+
+TEST(String, SplitWithASeparatorThatIsOneOfTheResults)
+{
+    String parts[3];
+    parts[0] = ",";
+    EXPECT_EQ(split(String("a,b,c"), parts, 3, parts[0]), 3);
+    EXPECT_EQ(std::string(parts[0].chars()), "a");
+    EXPECT_EQ(std::string(parts[1].chars()), "b");
+    EXPECT_EQ(std::string(parts[2].chars()), "c");
+}

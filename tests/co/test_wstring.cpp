@@ -142,3 +142,12 @@ TEST(WString, ErrorsGoToTheSharedHook)
     EXPECT_THROW(WString::allocRep(0x40000000u), WStringError);
     setStringErrorHandler(prev);
 }
+
+TEST(WString, SingleUnitWithAStartIsASearchNotAPosition)
+{
+    WString w(u"a-b-c");
+    EXPECT_EQ(std::u16string(w.at(u'-', 2).units(), w.at(u'-', 2).length()), u"-");
+    EXPECT_EQ(w.index(u"-", 2), 3);
+    w.del(u'-', 2);
+    EXPECT_EQ(std::u16string(w.units(), w.length()), u"a-bc");
+}
