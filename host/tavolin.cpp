@@ -136,18 +136,10 @@ std::string statusMeaning(const std::string& method, uint32_t status)
     return std::string();
 }
 
-// An owned BSTR; a null one for an empty text.
-class Bstr {
-public:
+// An owned BSTR of UTF-8 text; a null one for an empty text.
+struct Bstr : OwnedBstr {
     explicit Bstr(const std::string& utf8)
-        : m_b(utf8.empty() ? nullptr : SysAllocString(tvp::utf8ToWide(utf8).c_str())) {}
-    ~Bstr() { SysFreeString(m_b); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return m_b; }
-
-private:
-    BSTR m_b;
+        : OwnedBstr(utf8.empty() ? nullptr : SysAllocString(tvp::utf8ToWide(utf8).c_str())) {}
 };
 
 // ---------------------------------------------------------------------------

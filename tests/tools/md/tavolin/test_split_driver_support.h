@@ -394,16 +394,9 @@ public:
 
 namespace fronttest {
 
-class Bstr {
-public:
-    explicit Bstr(const std::string& utf8) : m_b(SysAllocString(tvp::utf8ToWide(utf8).c_str())) {}
-    ~Bstr() { SysFreeString(m_b); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    operator BSTR() const { return m_b; }
-
-private:
-    BSTR m_b;
+struct Bstr : OwnedBstr {
+    explicit Bstr(const std::string& utf8) : OwnedBstr(SysAllocString(tvp::utf8ToWide(utf8).c_str())) {}
+    operator BSTR() const { return get(); }
 };
 
 // One object, its display and a host storage in memory.
