@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <locale.h>
+#include <type_traits>
 
 #include "co/TraceApi.h"
 #include "platform/guid.h"
@@ -606,50 +608,24 @@ void FsSecCl::refuse64(const char* method)
     TV_TRACE(4, kTraceFile, method, "streaming of 64 bit integer not supported");
 }
 
-FsSecCl& FsSecCl::operator<<(int32_t v)
+template <typename T>
+FsSecCl& FsSecCl::putInteger(T v)
 {
+    static_assert(std::is_integral<T>::value && sizeof(T) <= 4, "32-bit integers at most");
     if (m_binary)
-        writeBytes(&v, 4);
+        writeBytes(&v, sizeof(T));
+    else if (std::is_signed<T>::value)
+        writeTextSigned(int32_t(v));
     else
-        writeTextSigned(v);
+        writeTextUnsigned(uint32_t(v));
     return *this;
 }
 
-FsSecCl& FsSecCl::operator<<(uint32_t v)
-{
-    if (m_binary)
-        writeBytes(&v, 4);
-    else
-        writeTextUnsigned(v);
-    return *this;
-}
-
-FsSecCl& FsSecCl::operator<<(int16_t v)
-{
-    if (m_binary)
-        writeBytes(&v, 2);
-    else
-        writeTextSigned(v);
-    return *this;
-}
-
-FsSecCl& FsSecCl::operator<<(uint16_t v)
-{
-    if (m_binary)
-        writeBytes(&v, 2);
-    else
-        writeTextUnsigned(v);
-    return *this;
-}
-
-FsSecCl& FsSecCl::operator<<(uint8_t v)
-{
-    if (m_binary)
-        writeBytes(&v, 1);
-    else
-        writeTextUnsigned(v);
-    return *this;
-}
+FsSecCl& FsSecCl::operator<<(int32_t v) { return putInteger(v); }
+FsSecCl& FsSecCl::operator<<(uint32_t v) { return putInteger(v); }
+FsSecCl& FsSecCl::operator<<(int16_t v) { return putInteger(v); }
+FsSecCl& FsSecCl::operator<<(uint16_t v) { return putInteger(v); }
+FsSecCl& FsSecCl::operator<<(uint8_t v) { return putInteger(v); }
 
 FsSecCl& FsSecCl::operator<<(bool v)
 {
@@ -728,89 +704,45 @@ FsSecCl& FsSecCl::operator>>(unsigned long long&)
     return *this;
 }
 
-FsSecCl& FsSecCl::operator>>(int32_t& v)
+template <typename T>
+bool FsSecCl::getBinary(T& v)
 {
-    if (m_binary) {
-        int32_t t;
-        readBytes(&t, 4);
-        if (!m_error) v = t;
-        return *this;
-    }
+    if (!m_binary) return false;
+    T t;
+    readBytes(&t, sizeof(T));
+    if (!m_error) v = t;
+    return true;
+}
+
+// Text numbers are read as 32-bit numbers, then range checked. A signed
+// number in another base than 10 is the 32-bit pattern the writer put there
+// ("fffffffe" for -2), so a negative short comes back as it was written.
+template <typename T>
+FsSecCl& FsSecCl::getInteger(T& v, uint32_t rangeError)
+{
+    static_assert(std::is_integral<T>::value && sizeof(T) <= 4, "32-bit integers at most");
+    if (getBinary(v)) return *this;
     uint32_t u;
-    if (readTextNumber(true, u)) v = int32_t(u);
+    if (!readTextNumber(std::is_signed<T>::value, u)) return *this;
+    if (sizeof(T) < 4) {
+        using Limits = std::numeric_limits<T>;
+        bool inRange = std::is_signed<T>::value
+                           ? int32_t(u) >= int32_t(Limits::min()) && int32_t(u) <= int32_t(Limits::max())
+                           : u <= uint32_t(Limits::max());
+        if (!inRange) {
+            setError(rangeError);
+            return *this;
+        }
+    }
+    v = T(u);
     return *this;
 }
 
-FsSecCl& FsSecCl::operator>>(uint32_t& v)
-{
-    if (m_binary) {
-        uint32_t t;
-        readBytes(&t, 4);
-        if (!m_error) v = t;
-        return *this;
-    }
-    uint32_t u;
-    if (readTextNumber(false, u)) v = u;
-    return *this;
-}
-
-FsSecCl& FsSecCl::operator>>(int16_t& v)
-{
-    if (m_binary) {
-        int16_t t;
-        readBytes(&t, 2);
-        if (!m_error) v = t;
-        return *this;
-    }
-    // Read as a 32-bit signed number, then range checked: in another base
-    // than 10 the text is the 32-bit pattern the writer put there ("fffffffe"
-    // for -2), so a negative short comes back as it was written.
-    uint32_t u;
-    if (!readTextNumber(true, u)) return *this;
-    int32_t s = int32_t(u);
-    if (s < -32768 || s > 32767) {
-        setError(FSSEC_SHORT_RANGE);
-        return *this;
-    }
-    v = int16_t(s);
-    return *this;
-}
-
-FsSecCl& FsSecCl::operator>>(uint16_t& v)
-{
-    if (m_binary) {
-        uint16_t t;
-        readBytes(&t, 2);
-        if (!m_error) v = t;
-        return *this;
-    }
-    uint32_t u;
-    if (!readTextNumber(false, u)) return *this;
-    if (u >= 0x10000) {
-        setError(FSSEC_USHORT_RANGE);
-        return *this;
-    }
-    v = uint16_t(u);
-    return *this;
-}
-
-FsSecCl& FsSecCl::operator>>(uint8_t& v)
-{
-    if (m_binary) {
-        uint8_t t;
-        readBytes(&t, 1);
-        if (!m_error) v = t;
-        return *this;
-    }
-    uint32_t u;
-    if (!readTextNumber(false, u)) return *this;
-    if (u >= 256) {
-        setError(FSSEC_UCHAR_RANGE);
-        return *this;
-    }
-    v = uint8_t(u);
-    return *this;
-}
+FsSecCl& FsSecCl::operator>>(int32_t& v) { return getInteger(v); }
+FsSecCl& FsSecCl::operator>>(uint32_t& v) { return getInteger(v); }
+FsSecCl& FsSecCl::operator>>(int16_t& v) { return getInteger(v, FSSEC_SHORT_RANGE); }
+FsSecCl& FsSecCl::operator>>(uint16_t& v) { return getInteger(v, FSSEC_USHORT_RANGE); }
+FsSecCl& FsSecCl::operator>>(uint8_t& v) { return getInteger(v, FSSEC_UCHAR_RANGE); }
 
 FsSecCl& FsSecCl::operator>>(bool& v)
 {
@@ -829,12 +761,7 @@ FsSecCl& FsSecCl::operator>>(bool& v)
 
 FsSecCl& FsSecCl::operator>>(double& v)
 {
-    if (m_binary) {
-        double t;
-        readBytes(&t, 8);
-        if (!m_error) v = t;
-        return *this;
-    }
+    if (getBinary(v)) return *this;
     char tok[100];
     uint32_t n = readRawToken(tok, 99);
     if (m_error) return *this;
@@ -850,12 +777,7 @@ FsSecCl& FsSecCl::operator>>(double& v)
 
 FsSecCl& FsSecCl::operator>>(float& v)
 {
-    if (m_binary) {
-        float t;
-        readBytes(&t, 4);
-        if (!m_error) v = t;
-        return *this;
-    }
+    if (getBinary(v)) return *this;
     double d = 0;
     *this >> d;
     if (m_error) return *this;
@@ -871,18 +793,34 @@ FsSecCl& FsSecCl::operator>>(float& v)
 // Texts
 // ---------------------------------------------------------------------------
 
+// The length in front of a text is always in base 10, followed by a blank
+// in text mode.
+void FsSecCl::putLength(uint32_t len)
+{
+    if (m_binary) {
+        writeBytes(&len, 4);
+        return;
+    }
+    uint32_t base = m_base;
+    m_base = 10;
+    writeTextUnsigned(len);
+    m_base = base;
+    writeBytes(" ", 1);
+}
+
+bool FsSecCl::getLength(uint32_t& len)
+{
+    uint32_t base = m_base;
+    m_base = 10;
+    *this >> len;
+    m_base = base;
+    return !m_error;
+}
+
 FsSecCl& FsSecCl::operator<<(const String& s)
 {
     uint32_t len = uint32_t(s.length());
-    if (m_binary) {
-        writeBytes(&len, 4);
-    } else {
-        uint32_t base = m_base;
-        m_base = 10;
-        writeTextUnsigned(len);
-        m_base = base;
-        writeBytes(" ", 1);
-    }
+    putLength(len);
     writeBytes(s.chars(), len);
     return *this;
 }
@@ -890,11 +828,7 @@ FsSecCl& FsSecCl::operator<<(const String& s)
 FsSecCl& FsSecCl::operator>>(String& s)
 {
     uint32_t len = 0;
-    uint32_t base = m_base;
-    m_base = 10;
-    *this >> len;
-    m_base = base;
-    if (m_error) return *this;
+    if (!getLength(len)) return *this;
     if (len > remaining() || len > 0x7FFFFFF0u) {
         setError(FSSEC_LENGTH);
         return *this;
@@ -925,15 +859,7 @@ FsSecCl& FsSecCl::operator>>(String& s)
 FsSecCl& FsSecCl::operator<<(const WString& s)
 {
     uint32_t len = uint32_t(s.length());
-    if (m_binary) {
-        writeBytes(&len, 4);
-    } else {
-        uint32_t base = m_base;
-        m_base = 10;
-        writeTextUnsigned(len);
-        m_base = base;
-        writeBytes(" ", 1);
-    }
+    putLength(len);
     if (uint64_t(len) * 2 > 0xFFFFFFFFull) {
         setError(FSSEC_LENGTH);
         return *this;
@@ -945,11 +871,7 @@ FsSecCl& FsSecCl::operator<<(const WString& s)
 FsSecCl& FsSecCl::operator>>(WString& s)
 {
     uint32_t len = 0;
-    uint32_t base = m_base;
-    m_base = 10;
-    *this >> len;
-    m_base = base;
-    if (m_error) return *this;
+    if (!getLength(len)) return *this;
     if (uint64_t(len) * 2 > remaining() || len > 0x3FFFFFF0u) {
         setError(FSSEC_LENGTH);
         return *this;
@@ -982,12 +904,7 @@ FsSecCl& FsSecCl::operator<<(const GUID& g)
 
 FsSecCl& FsSecCl::operator>>(GUID& g)
 {
-    if (m_binary) {
-        GUID t;
-        readBytes(&t, 16);
-        if (!m_error) g = t;
-        return *this;
-    }
+    if (getBinary(g)) return *this;
     char c = 0;
     while (peekChar(c) && (c == ' ' || c == '\r' || c == '\n')) readChar();
     if (m_error) return *this;

@@ -253,6 +253,20 @@ protected:
     void writeTextSigned(int32_t v);
     void writeTextUnsigned(uint32_t v);
     void refuse64(const char* method);
+    // Integers of 32 bits at most: their own size in binary mode, digits in
+    // the current base in text mode. Reading a narrower type sets rangeError
+    // when the text number does not fit.
+    template <typename T>
+    FsSecCl& putInteger(T v);
+    template <typename T>
+    FsSecCl& getInteger(T& v, uint32_t rangeError = 0);
+    // In binary mode reads sizeof(T) bytes into v (left as it was on error)
+    // and returns true; false in text mode.
+    template <typename T>
+    bool getBinary(T& v);
+    // Length in front of a text; getLength is false when an error was set.
+    void putLength(uint32_t len);
+    bool getLength(uint32_t& len);
     uint32_t writeVariant(const VARIANT& v, int depth);
     void readVariant(VARIANT& v, int depth);
     uint32_t remaining() const { return m_end > tell() ? m_end - tell() : 0; }
