@@ -936,6 +936,19 @@ FsSecCl& FsSecCl::operator>>(GUID& g)
     return *this;
 }
 
+// Number of list entries; false (error 17 when the rest of the section cannot
+// hold count entries of leastBytesEach) when an error was set.
+bool FsSecCl::getCount(uint32_t& count, uint32_t leastBytesEach)
+{
+    *this >> count;
+    if (m_error) return false;
+    if (uint64_t(count) * leastBytesEach > remaining()) {
+        setError(FSSEC_LENGTH);
+        return false;
+    }
+    return true;
+}
+
 FsSecCl& FsSecCl::operator<<(const RTTypeID& id)
 {
     *this << id.guid;
@@ -969,14 +982,9 @@ FsSecCl& FsSecCl::operator<<(const std::list<RTTypeID>& ids)
 
 FsSecCl& FsSecCl::operator>>(std::list<RTTypeID>& ids)
 {
-    uint32_t count = 0;
-    *this >> count;
-    if (m_error) return *this;
     // Every id takes at least 20 bytes (binary) or 44 (text).
-    if (uint64_t(count) * 20 > remaining()) {
-        setError(FSSEC_LENGTH);
-        return *this;
-    }
+    uint32_t count = 0;
+    if (!getCount(count, 20)) return *this;
     for (uint32_t i = 0; i < count && !m_error; ++i) {
         RTTypeID id;
         *this >> id;
@@ -1000,12 +1008,7 @@ FsSecCl& FsSecCl::operator<<(const std::list<FsSupportedToTypeEntry>& entries)
 FsSecCl& FsSecCl::operator>>(std::list<FsSupportedToTypeEntry>& entries)
 {
     uint32_t count = 0;
-    *this >> count;
-    if (m_error) return *this;
-    if (uint64_t(count) * 20 > remaining()) {
-        setError(FSSEC_LENGTH);
-        return *this;
-    }
+    if (!getCount(count, 20)) return *this;
     for (uint32_t i = 0; i < count && !m_error; ++i) {
         FsSupportedToTypeEntry e;
         *this >> e.typeId;
@@ -1050,14 +1053,9 @@ FsSecCl& FsSecCl::operator<<(const FsConnectionList& list)
 
 FsSecCl& FsSecCl::operator>>(FsConnectionList& list)
 {
-    uint32_t count = 0;
-    *this >> count;
-    if (m_error) return *this;
     // A connector takes at least 37 bytes (binary form).
-    if (uint64_t(count) * 37 > remaining()) {
-        setError(FSSEC_LENGTH);
-        return *this;
-    }
+    uint32_t count = 0;
+    if (!getCount(count, 37)) return *this;
     for (uint32_t i = 0; i < count && !m_error; ++i) {
         uint16_t key = 0;
         FsConnectionRecord r;

@@ -267,6 +267,8 @@ protected:
     // Length in front of a text; getLength is false when an error was set.
     void putLength(uint32_t len);
     bool getLength(uint32_t& len);
+    // Number of list entries, checked against what the section still holds.
+    bool getCount(uint32_t& count, uint32_t leastBytesEach);
     uint32_t writeVariant(const VARIANT& v, int depth);
     void readVariant(VARIANT& v, int depth);
     uint32_t remaining() const { return m_end > tell() ? m_end - tell() : 0; }
