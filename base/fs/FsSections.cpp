@@ -860,74 +860,15 @@ bool FsSecExtTable::writeTable(const std::vector<FsExtUnitRef>* units, const std
 {
     if (setSize(0) != 0) return false;
     writeVersionLine(VERSION);
-
-    *this << uint32_t(units ? units->size() : 0);
-    putBlank();
-    if (units)
-        for (const FsExtUnitRef& u : *units) {
-            *this << u.name;
-            putBlank();
-            *this << u.kind;
-            putBlank();
-            *this << u.value1;
-            putBlank();
-            *this << u.value2;
-            putBlank();
-            *this << u.value3;
-            putBlank();
-            *this << u.value4;
-            putBlank();
-            *this << uint32_t(u.ids.size());
-            putBlank();
-            for (uint16_t id : u.ids) {
-                *this << id;
-                putBlank();
-            }
-            putBlank();
-            putBlank();
-        }
-    putNewLine();
-
-    for (const std::vector<FsExtTypeRef>* list : {types2, types3}) {
-        *this << uint32_t(list ? list->size() : 0);
+    writeList(units, [this](const FsExtUnitRef& u) {
+        putFields(u.name, u.kind, u.value1, u.value2, u.value3, u.value4, uint32_t(u.ids.size()));
+        for (uint16_t id : u.ids) putFields(id);
         putBlank();
-        if (list)
-            for (const FsExtTypeRef& t : *list) {
-                *this << t.name;
-                putBlank();
-                *this << t.typeId;
-                putBlank();
-                *this << t.number;
-                putBlank();
-                putBlank();
-            }
-        putNewLine();
-    }
-
-    *this << uint32_t(names ? names->size() : 0);
-    putBlank();
-    if (names)
-        for (const FsExtTypeName& t : *names) {
-            *this << t.name;
-            putBlank();
-            *this << t.typeId;
-            putBlank();
-            putBlank();
-        }
-    putNewLine();
-
-    *this << uint32_t(numbers ? numbers->size() : 0);
-    putBlank();
-    if (numbers)
-        for (const FsExtTypeNumber& t : *numbers) {
-            *this << t.typeId;
-            putBlank();
-            *this << t.number;
-            putBlank();
-            putBlank();
-        }
-    putNewLine();
-
+    });
+    for (const std::vector<FsExtTypeRef>* list : {types2, types3})
+        writeList(list, [this](const FsExtTypeRef& t) { putFields(t.name, t.typeId, t.number); });
+    writeList(names, [this](const FsExtTypeName& t) { putFields(t.name, t.typeId); });
+    writeList(numbers, [this](const FsExtTypeNumber& t) { putFields(t.typeId, t.number); });
     *this << uint32_t(0);
     putNewLine();
     return !hasError();
@@ -951,48 +892,21 @@ bool FsSecExtTable::readTable(std::vector<FsExtUnitRef>* units, std::vector<FsEx
     reset();
     if (!readVersion(VERSION)) return false;
 
-    uint32_t count = 0;
-    *this >> count;
-    if (!checkCount(count)) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-        FsExtUnitRef u;
+    bool ok = readList(*units, [this](FsExtUnitRef& u) {
         uint32_t n = 0;
         *this >> u.name >> u.kind >> u.value1 >> u.value2 >> u.value3 >> u.value4 >> n;
-        if (!checkCount(n)) return false;
+        if (!checkCount(n)) return;
         for (uint32_t k = 0; k < n && !hasError(); ++k) {
             uint16_t id = 0;
             *this >> id;
             u.ids.push_back(id);
         }
-        if (hasError()) return false;
-        units->push_back(u);
-    }
-    for (std::vector<FsExtTypeRef>* list : {types2, types3}) {
-        *this >> count;
-        if (!checkCount(count)) return false;
-        for (uint32_t i = 0; i < count; ++i) {
-            FsExtTypeRef t;
-            *this >> t.name >> t.typeId >> t.number;
-            if (hasError()) return false;
-            list->push_back(t);
-        }
-    }
-    *this >> count;
-    if (!checkCount(count)) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-        FsExtTypeName t;
-        *this >> t.name >> t.typeId;
-        if (hasError()) return false;
-        names->push_back(t);
-    }
-    *this >> count;
-    if (!checkCount(count)) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-        FsExtTypeNumber t;
-        *this >> t.typeId >> t.number;
-        if (hasError()) return false;
-        numbers->push_back(t);
-    }
+    });
+    for (std::vector<FsExtTypeRef>* list : {types2, types3})
+        ok = ok && readList(*list, [this](FsExtTypeRef& t) { *this >> t.name >> t.typeId >> t.number; });
+    ok = ok && readList(*names, [this](FsExtTypeName& t) { *this >> t.name >> t.typeId; });
+    ok = ok && readList(*numbers, [this](FsExtTypeNumber& t) { *this >> t.typeId >> t.number; });
+    if (!ok) return false;
     uint32_t end = 0;
     *this >> end;
     return !hasError();
@@ -1008,28 +922,9 @@ bool FsSecUnUseTable::writeTable(const std::vector<FsUnitUsedEntry>& entries)
 {
     if (setSize(0) != 0) return false;
     writeVersionLine(VERSION);
-    *this << uint32_t(entries.size());
-    putBlank();
-    for (const FsUnitUsedEntry& e : entries) {
-        *this << e.name;
-        putBlank();
-        *this << e.typeName;
-        putBlank();
-        *this << e.guid;
-        putBlank();
-        *this << e.version;
-        putBlank();
-        *this << e.used;
-        putBlank();
-        *this << e.number;
-        putBlank();
-        *this << e.flags;
-        putBlank();
-        *this << e.guid2;
-        putBlank();
-        putBlank();
-    }
-    putNewLine();
+    writeList(&entries, [this](const FsUnitUsedEntry& e) {
+        putFields(e.name, e.typeName, e.guid, e.version, e.used, e.number, e.flags, e.guid2);
+    });
     return !hasError();
 }
 
@@ -1048,17 +943,10 @@ bool FsSecUnUseTable::readTable(std::vector<FsUnitUsedEntry>& entries)
         m_wrongVersion = true;
         return false;
     }
-    uint32_t count = 0;
-    *this >> count;
-    if (!checkCount(count)) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-        FsUnitUsedEntry e;
+    return readList(entries, [this, withGuid2](FsUnitUsedEntry& e) {
         *this >> e.name >> e.typeName >> e.guid >> e.version >> e.used >> e.number >> e.flags;
         if (withGuid2) *this >> e.guid2;
-        if (hasError()) return false;
-        entries.push_back(e);
-    }
-    return true;
+    });
 }
 
 // ===========================================================================
@@ -1070,16 +958,7 @@ bool FsSecUnFuncExportTable::writeTable(const std::vector<FsFuncExport>& entries
 {
     if (setSize(0) != 0) return false;
     writeVersionLine(VERSION);
-    *this << uint32_t(entries.size());
-    putBlank();
-    for (const FsFuncExport& e : entries) {
-        *this << e.first;
-        putBlank();
-        *this << e.second;
-        putBlank();
-        putBlank();
-    }
-    putNewLine();
+    writeList(&entries, [this](const FsFuncExport& e) { putFields(e.first, e.second); });
     return !hasError();
 }
 
@@ -1088,16 +967,7 @@ bool FsSecUnFuncExportTable::readTable(std::vector<FsFuncExport>& entries)
     m_wrongVersion = false;
     reset();
     if (!readVersion(VERSION)) return false;
-    uint32_t count = 0;
-    *this >> count;
-    if (!checkCount(count)) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-        FsFuncExport e;
-        *this >> e.first >> e.second;
-        if (hasError()) return false;
-        entries.push_back(e);
-    }
-    return true;
+    return readList(entries, [this](FsFuncExport& e) { *this >> e.first >> e.second; });
 }
 
 // ===========================================================================
@@ -1109,18 +979,7 @@ bool FsSecAlarmUsing::writeTable(const std::vector<FsAlarmRef>& entries)
 {
     if (setSize(0) != 0) return false;
     writeVersionLine(VERSION);
-    *this << uint32_t(entries.size());
-    putBlank();
-    for (const FsAlarmRef& e : entries) {
-        *this << e.name;
-        putBlank();
-        *this << e.id;
-        putBlank();
-        *this << e.value;
-        putBlank();
-        putBlank();
-    }
-    putNewLine();
+    writeList(&entries, [this](const FsAlarmRef& e) { putFields(e.name, e.id, e.value); });
     return !hasError();
 }
 
@@ -1129,16 +988,7 @@ bool FsSecAlarmUsing::readTable(std::vector<FsAlarmRef>& entries)
     m_wrongVersion = false;
     reset();
     if (!readVersion(VERSION)) return false;
-    uint32_t count = 0;
-    *this >> count;
-    if (!checkCount(count)) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-        FsAlarmRef e;
-        *this >> e.name >> e.id >> e.value;
-        if (hasError()) return false;
-        entries.push_back(e);
-    }
-    return true;
+    return readList(entries, [this](FsAlarmRef& e) { *this >> e.name >> e.id >> e.value; });
 }
 
 // ===========================================================================

@@ -79,6 +79,44 @@ protected:
     // Skips separators; false at the end of the section.
     bool skipSeparators();
 
+    // Every field followed by a blank.
+    template <typename... Fields>
+    void putFields(const Fields&... fields)
+    {
+        ((*this << fields, putBlank()), ...);
+    }
+    // A table list: the count and a blank, every entry (writeEntry puts its
+    // fields) followed by one more blank, then a new line (blanks and new
+    // lines in text mode only). No list counts as empty.
+    template <typename Entry, typename WriteEntry>
+    void writeList(const std::vector<Entry>* entries, WriteEntry writeEntry)
+    {
+        *this << uint32_t(entries ? entries->size() : 0);
+        putBlank();
+        if (entries)
+            for (const Entry& e : *entries) {
+                writeEntry(e);
+                putBlank();
+            }
+        putNewLine();
+    }
+    // Reads what writeList wrote (readEntry reads the fields of one entry)
+    // and appends the entries; false at the first error.
+    template <typename Entry, typename ReadEntry>
+    bool readList(std::vector<Entry>& entries, ReadEntry readEntry)
+    {
+        uint32_t count = 0;
+        *this >> count;
+        if (!checkCount(count)) return false;
+        for (uint32_t i = 0; i < count; ++i) {
+            Entry e;
+            readEntry(e);
+            if (hasError()) return false;
+            entries.push_back(e);
+        }
+        return true;
+    }
+
     bool m_wrongVersion = false;
 };
 
