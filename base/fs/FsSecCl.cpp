@@ -951,12 +951,7 @@ bool FsSecCl::getCount(uint32_t& count, uint32_t leastBytesEach)
 
 FsSecCl& FsSecCl::operator<<(const RTTypeID& id)
 {
-    *this << id.guid;
-    putBlank();
-    *this << id.version;
-    putBlank();
-    *this << id.second;
-    putBlank();
+    putFields(id.guid, id.version, id.second);
     return *this;
 }
 
@@ -1029,24 +1024,8 @@ FsSecCl& FsSecCl::operator<<(const FsConnectionList& list)
     for (const auto& e : list) {
         if (m_error) break;
         const FsConnectionRecord& r = e.second;
-        *this << e.first;
-        putBlank();
-        *this << r.name;
-        putBlank();
-        *this << r.id;
-        putBlank();
-        *this << r.interfaceId;
-        putBlank();
-        for (bool flag : {r.incoming, r.outgoing, r.remote, r.multipoint, r.required}) {
-            *this << flag;
-            putBlank();
-        }
-        *this << r.group;
-        putBlank();
-        *this << r.major;
-        putBlank();
-        *this << r.minor;
-        putBlank();
+        putFields(e.first, r.name, r.id, r.interfaceId, r.incoming, r.outgoing, r.remote, r.multipoint,
+                  r.required, r.group, r.major, r.minor);
     }
     return *this;
 }

@@ -253,6 +253,12 @@ protected:
     void writeTextSigned(int32_t v);
     void writeTextUnsigned(uint32_t v);
     void refuse64(const char* method);
+    // Writes every field, each followed by a blank (text mode).
+    template <typename... Fields>
+    void putFields(const Fields&... fields)
+    {
+        ((*this << fields, putBlank()), ...);
+    }
     // Integers of 32 bits at most: their own size in binary mode, digits in
     // the current base in text mode. Reading a narrower type sets rangeError
     // when the text number does not fit.

@@ -187,19 +187,9 @@ void FsSecObjHead::writeTranslation(const FsAddrTranslEntry& e)
 {
     {
         BaseScope b(*this, 16);
-        *this << e.guid;
-        putBlank();
-        *this << e.area;
-        putBlank();
+        putFields(e.guid, e.area);
     }
-    *this << e.long1;
-    putBlank();
-    *this << e.long2;
-    putBlank();
-    *this << e.long3;
-    putBlank();
-    *this << e.kind;
-    putBlank();
+    putFields(e.long1, e.long2, e.long3, e.kind);
     *this << e.long4;
     putNewLine();
 }
@@ -650,24 +640,12 @@ void FsSecLinNr::writeLists()
     m_namesInSection = uint32_t(m_fileNames.size());
     *this << uint32_t(m_fileNames.size());
     putBlank();
-    for (const String& s : m_fileNames) {
-        *this << s;
-        putBlank();
-    }
+    for (const String& s : m_fileNames) putFields(s);
     putNewLine();
     if (m_extended) {
         *this << uint32_t(m_named.size());
         putBlank();
-        for (const FsLinNrNamed& n : m_named) {
-            *this << n.name;
-            putBlank();
-            *this << n.value1;
-            putBlank();
-            *this << n.value2;
-            putBlank();
-            *this << n.value3;
-            putBlank();
-        }
+        for (const FsLinNrNamed& n : m_named) putFields(n.name, n.value1, n.value2, n.value3);
         putNewLine();
     }
 }
@@ -692,22 +670,8 @@ bool FsSecLinNr::writeLine(const FsLineRecord& rec)
     // Lines that are already there (read from the section) stay.
     seek(0, 2);
     BaseScope b(*this, 10);
-    *this << rec.key;
-    putBlank();
-    *this << fileIndex;
-    putBlank();
-    *this << rec.line;
-    putBlank();
-    *this << rec.column;
-    putBlank();
-    *this << rec.extra;
-    putBlank();
-    *this << uint32_t(rec.values.size());
-    putBlank();
-    for (int32_t v : rec.values) {
-        *this << v;
-        putBlank();
-    }
+    putFields(rec.key, fileIndex, rec.line, rec.column, rec.extra, uint32_t(rec.values.size()));
+    for (int32_t v : rec.values) putFields(v);
     putNewLine();
     if (hasError()) return false;
     ++m_lineCount;

@@ -79,12 +79,6 @@ protected:
     // Skips separators; false at the end of the section.
     bool skipSeparators();
 
-    // Every field followed by a blank.
-    template <typename... Fields>
-    void putFields(const Fields&... fields)
-    {
-        ((*this << fields, putBlank()), ...);
-    }
     // A table list: the count and a blank, every entry (writeEntry puts its
     // fields) followed by one more blank, then a new line (blanks and new
     // lines in text mode only). No list counts as empty.
