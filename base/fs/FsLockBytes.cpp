@@ -35,6 +35,17 @@ HRESULT fillStat(STATSTG* st, DWORD flag, const char* name, DWORD type, uint32_t
     return S_OK;
 }
 
+// Returns the asked interface of a new object (null: out of memory) and
+// drops the reference it was made with.
+template <class T>
+HRESULT handOut(T* obj, REFIID riid, void** out)
+{
+    if (!obj) return E_OUTOFMEMORY;
+    HRESULT hr = obj->QueryInterface(riid, out);
+    obj->Release();
+    return hr;
+}
+
 }  // namespace
 
 LONG fsMemoryObjectCount() { return g_liveObjects.load(); }
@@ -170,17 +181,17 @@ FsObjectLock::Scope::~Scope()
 }
 
 // ---------------------------------------------------------------------------
-// FsLockBytes
+// FsMemoryObject
 // ---------------------------------------------------------------------------
 
-FsLockBytes::FsLockBytes() : m_tracer(nullptr), m_module(CComModule::current())
+FsMemoryObject::FsMemoryObject(const char* className) : m_tracer(nullptr), m_module(CComModule::current())
 {
     ++g_liveObjects;
     if (m_module) m_module->Lock();
-    if (isLifetimeTraceOn()) m_tracer = new (std::nothrow) CLifetimeTracer("FsLockBytes");
+    if (isLifetimeTraceOn()) m_tracer = new (std::nothrow) CLifetimeTracer(className);
 }
 
-FsLockBytes::~FsLockBytes()
+FsMemoryObject::~FsMemoryObject()
 {
     {
         FsObjectLock::Scope guard(m_lock);
@@ -191,15 +202,17 @@ FsLockBytes::~FsLockBytes()
     --g_liveObjects;
 }
 
+// ---------------------------------------------------------------------------
+// FsLockBytes
+// ---------------------------------------------------------------------------
+
+FsLockBytes::FsLockBytes() : FsMemoryObject("FsLockBytes") {}
+
 HRESULT FsLockBytes::create(REFIID riid, void** out)
 {
     if (!out) return E_POINTER;
     *out = nullptr;
-    FsLockBytes* obj = new (std::nothrow) FsLockBytes();
-    if (!obj) return E_OUTOFMEMORY;
-    HRESULT hr = obj->QueryInterface(riid, out);
-    obj->Release();
-    return hr;
+    return handOut(new (std::nothrow) FsLockBytes(), riid, out);
 }
 
 HRESULT FsLockBytes::QueryInterface(REFIID riid, void** ppv)
@@ -274,33 +287,13 @@ HRESULT FsLockBytes::Stat(STATSTG* pstatstg, DWORD grfStatFlag)
 // FsStream
 // ---------------------------------------------------------------------------
 
-FsStream::FsStream() : m_tracer(nullptr), m_module(CComModule::current())
-{
-    ++g_liveObjects;
-    if (m_module) m_module->Lock();
-    if (isLifetimeTraceOn()) m_tracer = new (std::nothrow) CLifetimeTracer("FsStream");
-}
-
-FsStream::~FsStream()
-{
-    {
-        FsObjectLock::Scope guard(m_lock);
-        m_store.freeAll();
-    }
-    delete m_tracer;
-    if (m_module) m_module->Unlock();
-    --g_liveObjects;
-}
+FsStream::FsStream() : FsMemoryObject("FsStream") {}
 
 HRESULT FsStream::create(REFIID riid, void** out)
 {
     if (!out) return E_POINTER;
     *out = nullptr;
-    FsStream* obj = new (std::nothrow) FsStream();
-    if (!obj) return E_OUTOFMEMORY;
-    HRESULT hr = obj->QueryInterface(riid, out);
-    obj->Release();
-    return hr;
+    return handOut(new (std::nothrow) FsStream(), riid, out);
 }
 
 HRESULT FsStream::QueryInterface(REFIID riid, void** ppv)

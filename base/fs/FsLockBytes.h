@@ -71,7 +71,29 @@ private:
     std::atomic<uint32_t> m_owner{0};
 };
 
-class FsLockBytes final : public ILockBytes {
+// What both memory objects are made of: the reference count, the blocks and
+// their lock, and their share in the life of the module (the count of live
+// objects, one lock of the COM module, the lifetime trace).
+class FsMemoryObject {
+public:
+    uint32_t blockCount() const { return m_store.blockCount(); }
+
+protected:
+    explicit FsMemoryObject(const char* className);
+    ~FsMemoryObject();  // frees the blocks under the lock
+    FsMemoryObject(const FsMemoryObject&) = delete;
+    FsMemoryObject& operator=(const FsMemoryObject&) = delete;
+
+    std::atomic<ULONG> m_refs{1};
+    mutable FsObjectLock m_lock;
+    FsBlockStore m_store;
+
+private:
+    CLifetimeTracer* m_tracer;
+    CComModule* m_module;  // holds one lock of the module while the object lives
+};
+
+class FsLockBytes final : public ILockBytes, private FsMemoryObject {
 public:
     // Makes an object and returns the asked interface (IUnknown or
     // ILockBytes) with one reference.
@@ -91,20 +113,14 @@ public:
     HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override;
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* pstatstg, DWORD grfStatFlag) override;
 
-    uint32_t blockCount() const { return m_store.blockCount(); }
+    using FsMemoryObject::blockCount;
 
 private:
     FsLockBytes();
-    ~FsLockBytes();
-
-    std::atomic<ULONG> m_refs{1};
-    mutable FsObjectLock m_lock;
-    FsBlockStore m_store;
-    CLifetimeTracer* m_tracer;
-    CComModule* m_module;  // holds one lock of the module while the object lives
+    ~FsLockBytes() = default;
 };
 
-class FsStream final : public IStream {
+class FsStream final : public IStream, private FsMemoryObject {
 public:
     // Makes an object and returns the asked interface (IUnknown,
     // ISequentialStream or IStream) with one reference.
@@ -128,18 +144,13 @@ public:
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* pstatstg, DWORD grfStatFlag) override;
     HRESULT STDMETHODCALLTYPE Clone(IStream** ppstm) override;
 
-    uint32_t blockCount() const { return m_store.blockCount(); }
+    using FsMemoryObject::blockCount;
 
 private:
     FsStream();
-    ~FsStream();
+    ~FsStream() = default;
 
-    std::atomic<ULONG> m_refs{1};
-    mutable FsObjectLock m_lock;
-    FsBlockStore m_store;
     uint32_t m_position = 0;
-    CLifetimeTracer* m_tracer;
-    CComModule* m_module;  // holds one lock of the module while the object lives
 };
 
 // Number of FsLockBytes and FsStream objects alive. Each also holds a lock
