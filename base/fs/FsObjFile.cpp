@@ -152,21 +152,16 @@ uint32_t FsBinAdm::readExtRefs(std::vector<FsExtUnitRef>* units, std::vector<FsE
                                std::vector<FsExtTypeRef>* types3, std::vector<FsExtTypeName>* names,
                                std::vector<FsExtTypeNumber>* numbers)
 {
-    FsSecCl* sec = nullptr;
-    uint32_t r = openForReading("externrefs", sec);
-    if (r != FS_OK || !sec) return r;
-    bool ok = static_cast<FsSecExtTable*>(sec)->readTable(units, types2, types3, names, numbers);
-    return finishReading("externrefs", ok);
+    return readWith("externrefs", [&](FsSecCl& sec) {
+        return static_cast<FsSecExtTable&>(sec).readTable(units, types2, types3, names, numbers);
+    });
 }
 
 uint32_t FsBinAdm::readUnitUsed(std::vector<FsUnitUsedEntry>& list, uint32_t mode)
 {
-    FsSecCl* sec = nullptr;
-    uint32_t r = openForReading("unitused", sec);
-    if (r != FS_OK || !sec) return r;
     std::vector<FsUnitUsedEntry> entries;
-    bool ok = static_cast<FsSecUnUseTable*>(sec)->readTable(entries);
-    r = finishReading("unitused", ok);
+    uint32_t r = readWith(
+        "unitused", [&entries](FsSecCl& sec) { return static_cast<FsSecUnUseTable&>(sec).readTable(entries); });
     if (r != FS_OK) return r;
     if (mode == 2) {
         entries.erase(std::remove_if(entries.begin(), entries.end(),
@@ -193,20 +188,14 @@ uint32_t FsBinAdm::readUnitUsed(std::vector<FsUnitUsedEntry>& list, uint32_t mod
 
 uint32_t FsBinAdm::readFuncExport(std::vector<FsFuncExport>& list)
 {
-    FsSecCl* sec = nullptr;
-    uint32_t r = openForReading("funcexport", sec);
-    if (r != FS_OK || !sec) return r;
-    bool ok = static_cast<FsSecUnFuncExportTable*>(sec)->readTable(list);
-    return finishReading("funcexport", ok);
+    return readWith("funcexport",
+                    [&list](FsSecCl& sec) { return static_cast<FsSecUnFuncExportTable&>(sec).readTable(list); });
 }
 
 uint32_t FsBinAdm::readAlarmRefs(std::vector<FsAlarmRef>& list)
 {
-    FsSecCl* sec = nullptr;
-    uint32_t r = openForReading("alarmrefs", sec);
-    if (r != FS_OK || !sec) return r;
-    bool ok = static_cast<FsSecAlarmUsing*>(sec)->readTable(list);
-    return finishReading("alarmrefs", ok);
+    return readWith("alarmrefs",
+                    [&list](FsSecCl& sec) { return static_cast<FsSecAlarmUsing&>(sec).readTable(list); });
 }
 
 FsSecSymbTab* FsBinAdm::getSymbSect(uint32_t mode)
