@@ -204,32 +204,12 @@ ComPtr<IUnknown> implOf(IUnknown* p, const IID& iid, Impl*& out)
 // Stream
 // ---------------------------------------------------------------------------
 
-class StreamImpl final : public IStream {
+class StreamImpl final : public RefCounted<StreamImpl, IStream, IID_ISequentialStream, IID_IStream, IID_TvStreamImpl> {
 public:
     StreamImpl(DocumentPtr doc, NodePtr node, DWORD mode, uint64_t pos = 0)
         : doc_(std::move(doc)), node_(std::move(node)), mode_(mode), pos_(pos)
     {
         ++node_->openCount;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream ||
-            riid == IID_TvStreamImpl) {
-            *ppv = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
     }
 
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override
@@ -393,11 +373,11 @@ public:
     }
 
 private:
+    friend Base;
     ~StreamImpl() { --node_->openCount; }
 
     HRESULT alive() const { return (doc_->closed || node_->removed) ? STG_E_REVERTED : S_OK; }
 
-    std::atomic<ULONG> refs_{1};
     DocumentPtr doc_;
     NodePtr node_;
     DWORD mode_;
@@ -418,28 +398,9 @@ struct EnumEntry {
 };
 using EnumList = std::shared_ptr<const std::vector<EnumEntry>>;
 
-class EnumImpl final : public IEnumSTATSTG {
+class EnumImpl final : public RefCounted<EnumImpl, IEnumSTATSTG, IID_IEnumSTATSTG> {
 public:
     EnumImpl(EnumList list, size_t pos) : list_(std::move(list)), pos_(pos) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumSTATSTG) {
-            *ppv = static_cast<IEnumSTATSTG*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, STATSTG* rgelt, ULONG* fetched) override
     {
@@ -493,8 +454,8 @@ public:
     }
 
 private:
+    friend Base;
     ~EnumImpl() = default;
-    std::atomic<ULONG> refs_{1};
     EnumList list_;
     size_t pos_;
 };
@@ -599,7 +560,7 @@ EnumEntry entryOf(const Node& n)
     return e;
 }
 
-class StorageImpl final : public IStorage {
+class StorageImpl final : public RefCounted<StorageImpl, IStorage, IID_IStorage, IID_TvStorageImpl> {
 public:
     StorageImpl(DocumentPtr doc, NodePtr node, DWORD mode, bool isRoot)
         : doc_(std::move(doc)), node_(std::move(node)), mode_(mode), isRoot_(isRoot)
@@ -607,18 +568,7 @@ public:
         ++node_->openCount;
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IStorage || riid == IID_TvStorageImpl) {
-            *ppv = static_cast<IStorage*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    // The root closes its document at the last Release.
     ULONG STDMETHODCALLTYPE Release() override
     {
         ULONG n = --refs_;
@@ -934,6 +884,7 @@ public:
     }
 
 private:
+    friend Base;
     ~StorageImpl() { --node_->openCount; }
 
     HRESULT alive() const { return (doc_->closed || node_->removed) ? STG_E_REVERTED : S_OK; }
@@ -969,7 +920,6 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> refs_{1};
     DocumentPtr doc_;
     NodePtr node_;
     DWORD mode_;

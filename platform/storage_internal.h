@@ -2,6 +2,7 @@
 // kept in memory, the document that owns it and writes it back to its
 // backing (a file or an ILockBytes), and the compound-file codec.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -89,6 +90,37 @@ inline constexpr IID IID_TvStorageImpl = {0xB265B0E1, 0xF5A8, 0x43C3, {0x96, 0x3
 inline constexpr IID IID_TvStreamImpl = {0x5A890869, 0x4A9F, 0x4AC4, {0x86, 0xC0, 0x54, 0x4D, 0x1F, 0x53, 0x61, 0x81}};
 inline constexpr IID IID_TvGlobalStream = {0x84BB0AF5, 0x7F70, 0x4F5C, {0xA5, 0x43, 0xD4, 0x64, 0x4D, 0xFC, 0x6B, 0x77}};
 inline constexpr IID IID_TvGlobalLockBytes = {0x84BB0AF5, 0x7F70, 0x4F5C, {0xA5, 0x43, 0xD4, 0x64, 0x4D, 0xFC, 0x6B, 0x78}};
+
+// Reference count and interface lookup of the objects handed out here:
+// Object derives from this (with "friend Base;" when its destructor is
+// private) and answers IID_IUnknown and Ids with itself as Interface (with a
+// reference). The last Release deletes the object.
+template <class Object, class Interface, const IID&... Ids>
+class RefCounted : public Interface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || ((riid == Ids) || ...)) {
+            *ppv = static_cast<Interface*>(this);
+            this->AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG n = --refs_;
+        if (n == 0) delete static_cast<Object*>(this);
+        return n;
+    }
+
+protected:
+    using Base = RefCounted;
+    std::atomic<ULONG> refs_{1};
+};
 
 // Fills a STATSTG name field (task memory); STG_E_INSUFFICIENTMEMORY on failure.
 HRESULT copyName(const std::u16string& name, LPOLESTR* out);

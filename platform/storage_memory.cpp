@@ -102,31 +102,12 @@ HRESULT writeBlock(std::vector<uint8_t>& d, uint64_t pos, const void* pv, ULONG 
     return S_OK;
 }
 
-class GlobalStream final : public IStream {
+class GlobalStream final
+    : public RefCounted<GlobalStream, IStream, IID_ISequentialStream, IID_IStream, IID_TvGlobalStream> {
 public:
     GlobalStream(BlockPtr block, uint64_t pos) : block_(std::move(block)), pos_(pos) {}
 
     HGLOBAL handle() const { return block_->h; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream ||
-            riid == IID_TvGlobalStream) {
-            *ppv = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
 
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override
     {
@@ -250,36 +231,17 @@ public:
     }
 
 private:
+    friend Base;
     ~GlobalStream() = default;
-    std::atomic<ULONG> refs_{1};
     BlockPtr block_;
     uint64_t pos_;
 };
 
-class GlobalLockBytes final : public ILockBytes {
+class GlobalLockBytes final : public RefCounted<GlobalLockBytes, ILockBytes, IID_ILockBytes, IID_TvGlobalLockBytes> {
 public:
     explicit GlobalLockBytes(BlockPtr block) : block_(std::move(block)) {}
 
     HGLOBAL handle() const { return block_->h; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ILockBytes || riid == IID_TvGlobalLockBytes) {
-            *ppv = static_cast<ILockBytes*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
 
     HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER off, void* pv, ULONG cb, ULONG* pcbRead) override
     {
@@ -337,8 +299,8 @@ public:
     }
 
 private:
+    friend Base;
     ~GlobalLockBytes() = default;
-    std::atomic<ULONG> refs_{1};
     BlockPtr block_;
 };
 
