@@ -110,6 +110,79 @@ void Document::closeRoot()
     root.reset();
 }
 
+ULONG readContent(const std::vector<uint8_t>& d, uint64_t pos, void* pv, ULONG cb)
+{
+    ULONG n = 0;
+    if (pos < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - pos));
+    if (n) std::memcpy(pv, d.data() + pos, n);
+    return n;
+}
+
+HRESULT writeContent(std::vector<uint8_t>& d, uint64_t pos, const void* pv, ULONG cb)
+{
+    // Checked without forming pos + cb, which wraps for a position near the
+    // top of the 64-bit range.
+    if (pos > kMaxContentSize || cb > kMaxContentSize - pos) return STG_E_MEDIUMFULL;
+    uint64_t end = pos + cb;
+    try {
+        const auto* src = static_cast<const uint8_t*>(pv);
+        std::vector<uint8_t> own;
+        if (end > d.size()) {
+            // Growing may move the bytes that src points into.
+            if (!d.empty() && src >= d.data() && src < d.data() + d.size()) {
+                own.assign(src, src + cb);
+                src = own.data();
+            }
+            d.resize(size_t(end));  // a gap past the old end reads as zeros
+        }
+        std::memmove(d.data() + pos, src, cb);
+    } catch (const std::bad_alloc&) {
+        return STG_E_MEDIUMFULL;
+    }
+    return S_OK;
+}
+
+HRESULT resizeContent(std::vector<uint8_t>& d, uint64_t size)
+{
+    if (size > kMaxContentSize) return STG_E_MEDIUMFULL;
+    try {
+        d.resize(size_t(size));
+    } catch (const std::bad_alloc&) {
+        return STG_E_MEDIUMFULL;
+    }
+    return S_OK;
+}
+
+HRESULT seekTarget(uint64_t pos, uint64_t size, LARGE_INTEGER move, DWORD origin, uint64_t limit,
+                   uint64_t& target)
+{
+    __int128 base;
+    switch (origin) {
+    case STREAM_SEEK_SET: base = 0; break;
+    case STREAM_SEEK_CUR: base = pos; break;
+    case STREAM_SEEK_END: base = size; break;
+    default: return STG_E_INVALIDFUNCTION;
+    }
+    __int128 t = base + move.QuadPart;
+    if (t < 0 || t > __int128(limit)) return STG_E_INVALIDFUNCTION;
+    target = uint64_t(t);
+    return S_OK;
+}
+
+HRESULT writeAllTo(IStream* target, const uint8_t* src, uint64_t n, uint64_t& written)
+{
+    written = 0;
+    HRESULT hr = S_OK;
+    while (written < n) {
+        ULONG chunk = ULONG(std::min<uint64_t>(n - written, 1u << 30));
+        ULONG w = 0;
+        hr = target->Write(src + written, chunk, &w);
+        written += w;
+        if (FAILED(hr) || w < chunk) break;
+    }
+    return hr;
+}
+
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -119,7 +192,6 @@ namespace {
 constexpr DWORD kKnownModeBits = 0x3 | 0x70 | STGM_CREATE | STGM_CONVERT | STGM_TRANSACTED | STGM_PRIORITY |
                                  STGM_DELETEONRELEASE | STGM_NOSCRATCH | STGM_NOSNAPSHOT | STGM_SIMPLE |
                                  STGM_DIRECT_SWMR;
-constexpr uint64_t kMaxStreamSize = 0xFFFFFFFFull;
 
 bool hasWrite(DWORD mode)
 {
@@ -218,10 +290,7 @@ public:
         if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (HRESULT hr = alive(); FAILED(hr)) return hr;
         if (!hasRead(mode_)) return STG_E_ACCESSDENIED;
-        const auto& d = node_->data;
-        ULONG n = 0;
-        if (pos_ < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - pos_));
-        if (n) std::memcpy(pv, d.data() + pos_, n);
+        ULONG n = readContent(node_->data, pos_, pv, cb);
         pos_ += n;
         if (pcbRead) *pcbRead = n;
         return S_OK;
@@ -234,25 +303,9 @@ public:
         if (HRESULT hr = alive(); FAILED(hr)) return hr;
         if (!hasWrite(mode_)) return STG_E_ACCESSDENIED;
         if (cb == 0) return S_OK;
-        uint64_t end = pos_ + cb;
-        if (end > kMaxStreamSize) return STG_E_MEDIUMFULL;
-        auto& d = node_->data;
-        try {
-            const auto* src = static_cast<const uint8_t*>(pv);
-            std::vector<uint8_t> own;
-            if (end > d.size()) {
-                // Growing may move the bytes that src points into.
-                if (!d.empty() && src >= d.data() && src < d.data() + d.size()) {
-                    own.assign(src, src + cb);
-                    src = own.data();
-                }
-                d.resize(size_t(end));  // a gap past the old end reads as zeros
-            }
-            std::memmove(d.data() + pos_, src, cb);
-        } catch (const std::bad_alloc&) {
-            return STG_E_MEDIUMFULL;
-        }
-        pos_ = end;
+        HRESULT hr = writeContent(node_->data, pos_, pv, cb);
+        if (FAILED(hr)) return hr;
+        pos_ += cb;
         doc_->dirty = true;
         if (pcbWritten) *pcbWritten = cb;
         return S_OK;
@@ -261,16 +314,9 @@ public:
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPos) override
     {
         if (HRESULT hr = alive(); FAILED(hr)) return hr;
-        __int128 base;
-        switch (origin) {
-        case STREAM_SEEK_SET: base = 0; break;
-        case STREAM_SEEK_CUR: base = pos_; break;
-        case STREAM_SEEK_END: base = node_->data.size(); break;
-        default: return STG_E_INVALIDFUNCTION;
-        }
-        __int128 target = base + move.QuadPart;
-        if (target < 0 || target > __int128(UINT64_MAX)) return STG_E_INVALIDFUNCTION;
-        pos_ = uint64_t(target);
+        // The position may lie anywhere; writing past the largest size fails.
+        HRESULT hr = seekTarget(pos_, node_->data.size(), move, origin, UINT64_MAX, pos_);
+        if (FAILED(hr)) return hr;
         if (newPos) newPos->QuadPart = pos_;
         return S_OK;
     }
@@ -279,14 +325,9 @@ public:
     {
         if (HRESULT hr = alive(); FAILED(hr)) return hr;
         if (!hasWrite(mode_)) return STG_E_ACCESSDENIED;
-        if (size.QuadPart > kMaxStreamSize) return STG_E_MEDIUMFULL;
-        auto& d = node_->data;
-        if (size.QuadPart == d.size()) return S_OK;
-        try {
-            d.resize(size_t(size.QuadPart));
-        } catch (const std::bad_alloc&) {
-            return STG_E_MEDIUMFULL;
-        }
+        if (size.QuadPart == node_->data.size()) return S_OK;
+        HRESULT hr = resizeContent(node_->data, size.QuadPart);
+        if (FAILED(hr)) return hr;
         doc_->dirty = true;
         return S_OK;
     }
@@ -316,14 +357,7 @@ public:
             return STG_E_INSUFFICIENTMEMORY;
         }
         uint64_t written = 0;
-        HRESULT hr = S_OK;
-        while (written < n) {
-            ULONG chunk = ULONG(std::min<uint64_t>(n - written, 1u << 30));
-            ULONG w = 0;
-            hr = pstm->Write(src + written, chunk, &w);
-            written += w;
-            if (FAILED(hr) || w < chunk) break;
-        }
+        HRESULT hr = writeAllTo(pstm, src, n, written);
         pos_ += n;
         if (pcbRead) pcbRead->QuadPart = n;
         if (pcbWritten) pcbWritten->QuadPart = written;

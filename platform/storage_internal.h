@@ -122,6 +122,27 @@ protected:
     std::atomic<ULONG> refs_{1};
 };
 
+// --- bytes of streams and lock bytes ------------------------------------------
+
+// Largest content of a stream or of lock bytes.
+inline constexpr uint64_t kMaxContentSize = 0xFFFFFFFFull;
+
+// Copies up to cb bytes from pos (none from pos at or past the end); returns
+// how many.
+ULONG readContent(const std::vector<uint8_t>& d, uint64_t pos, void* pv, ULONG cb);
+// Writes cb bytes at pos, growing d with zeros up to pos; pv may point into d.
+// STG_E_MEDIUMFULL when the end would pass kMaxContentSize or memory runs out.
+HRESULT writeContent(std::vector<uint8_t>& d, uint64_t pos, const void* pv, ULONG cb);
+// STG_E_MEDIUMFULL past kMaxContentSize or when memory runs out.
+HRESULT resizeContent(std::vector<uint8_t>& d, uint64_t size);
+// The position a Seek asks for from pos in content of size bytes;
+// STG_E_INVALIDFUNCTION for an unknown origin or a target outside [0, limit].
+HRESULT seekTarget(uint64_t pos, uint64_t size, LARGE_INTEGER move, DWORD origin, uint64_t limit,
+                   uint64_t& target);
+// Writes n bytes to target in pieces of 1 GiB, stopping at a failure or a
+// short write; written tells how many it took.
+HRESULT writeAllTo(IStream* target, const uint8_t* src, uint64_t n, uint64_t& written);
+
 // Fills a STATSTG name field (task memory); STG_E_INSUFFICIENTMEMORY on failure.
 HRESULT copyName(const std::u16string& name, LPOLESTR* out);
 

@@ -65,8 +65,6 @@ namespace {
 
 using namespace tvp::stg;
 
-constexpr uint64_t kMaxSize = 0xFFFFFFFFull;
-
 // The block shared by a stream and its clones, freed with the last of them
 // when asked to.
 struct SharedBlock {
@@ -80,28 +78,6 @@ struct SharedBlock {
 };
 using BlockPtr = std::shared_ptr<SharedBlock>;
 
-// Writes cb bytes at pos, growing the block (zero-filled gap).
-HRESULT writeBlock(std::vector<uint8_t>& d, uint64_t pos, const void* pv, ULONG cb)
-{
-    uint64_t end = pos + cb;
-    if (end > kMaxSize) return STG_E_MEDIUMFULL;
-    try {
-        const auto* src = static_cast<const uint8_t*>(pv);
-        std::vector<uint8_t> own;
-        if (end > d.size()) {
-            if (!d.empty() && src >= d.data() && src < d.data() + d.size()) {
-                own.assign(src, src + cb);
-                src = own.data();
-            }
-            d.resize(size_t(end));
-        }
-        std::memmove(d.data() + pos, src, cb);
-    } catch (const std::bad_alloc&) {
-        return STG_E_MEDIUMFULL;
-    }
-    return S_OK;
-}
-
 class GlobalStream final
     : public RefCounted<GlobalStream, IStream, IID_ISequentialStream, IID_IStream, IID_TvGlobalStream> {
 public:
@@ -113,10 +89,7 @@ public:
     {
         if (pcbRead) *pcbRead = 0;
         if (!pv && cb) return STG_E_INVALIDPOINTER;
-        auto& d = block_->bytes();
-        ULONG n = 0;
-        if (pos_ < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - pos_));
-        if (n) std::memcpy(pv, d.data() + pos_, n);
+        ULONG n = readContent(block_->bytes(), pos_, pv, cb);
         pos_ += n;
         if (pcbRead) *pcbRead = n;
         return S_OK;
@@ -127,7 +100,7 @@ public:
         if (pcbWritten) *pcbWritten = 0;
         if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (cb == 0) return S_OK;
-        HRESULT hr = writeBlock(block_->bytes(), pos_, pv, cb);
+        HRESULT hr = writeContent(block_->bytes(), pos_, pv, cb);
         if (FAILED(hr)) return hr;
         pos_ += cb;
         if (pcbWritten) *pcbWritten = cb;
@@ -136,29 +109,15 @@ public:
 
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPos) override
     {
-        __int128 base;
-        switch (origin) {
-        case STREAM_SEEK_SET: base = 0; break;
-        case STREAM_SEEK_CUR: base = pos_; break;
-        case STREAM_SEEK_END: base = block_->bytes().size(); break;
-        default: return STG_E_INVALIDFUNCTION;
-        }
-        __int128 target = base + move.QuadPart;
-        if (target < 0 || target > __int128(kMaxSize)) return STG_E_INVALIDFUNCTION;
-        pos_ = uint64_t(target);
+        HRESULT hr = seekTarget(pos_, block_->bytes().size(), move, origin, kMaxContentSize, pos_);
+        if (FAILED(hr)) return hr;
         if (newPos) newPos->QuadPart = pos_;
         return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override
     {
-        if (size.QuadPart > kMaxSize) return STG_E_MEDIUMFULL;
-        try {
-            block_->bytes().resize(size_t(size.QuadPart));
-        } catch (const std::bad_alloc&) {
-            return STG_E_MEDIUMFULL;
-        }
-        return S_OK;
+        return resizeContent(block_->bytes(), size.QuadPart);
     }
 
     HRESULT STDMETHODCALLTYPE CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
@@ -187,14 +146,7 @@ public:
             }
         }
         uint64_t written = 0;
-        HRESULT hr = S_OK;
-        while (written < n) {
-            ULONG chunk = ULONG(std::min<uint64_t>(n - written, 1u << 30));
-            ULONG w = 0;
-            hr = pstm->Write(src + written, chunk, &w);
-            written += w;
-            if (FAILED(hr) || w < chunk) break;
-        }
+        HRESULT hr = writeAllTo(pstm, src, n, written);
         pos_ += n;
         if (pcbRead) pcbRead->QuadPart = n;
         if (pcbWritten) pcbWritten->QuadPart = written;
@@ -247,10 +199,7 @@ public:
     {
         if (pcbRead) *pcbRead = 0;
         if (!pv && cb) return STG_E_INVALIDPOINTER;
-        auto& d = block_->bytes();
-        ULONG n = 0;
-        if (off.QuadPart < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - off.QuadPart));
-        if (n) std::memcpy(pv, d.data() + off.QuadPart, n);
+        ULONG n = readContent(block_->bytes(), off.QuadPart, pv, cb);
         if (pcbRead) *pcbRead = n;
         return S_OK;
     }
@@ -260,7 +209,7 @@ public:
         if (pcbWritten) *pcbWritten = 0;
         if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (cb == 0) return S_OK;
-        HRESULT hr = writeBlock(block_->bytes(), off.QuadPart, pv, cb);
+        HRESULT hr = writeContent(block_->bytes(), off.QuadPart, pv, cb);
         if (FAILED(hr)) return hr;
         if (pcbWritten) *pcbWritten = cb;
         return S_OK;
@@ -268,16 +217,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE Flush() override { return S_OK; }
 
-    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER cb) override
-    {
-        if (cb.QuadPart > kMaxSize) return STG_E_MEDIUMFULL;
-        try {
-            block_->bytes().resize(size_t(cb.QuadPart));
-        } catch (const std::bad_alloc&) {
-            return STG_E_MEDIUMFULL;
-        }
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER cb) override { return resizeContent(block_->bytes(), cb.QuadPart); }
 
     HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
     {

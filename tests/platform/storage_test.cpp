@@ -604,6 +604,38 @@ TEST_F(StorageTest, StreamSemantics)
     EXPECT_EQ(s->LockRegion(pos, pos, LOCK_WRITE), STG_E_INVALIDFUNCTION);
 }
 
+// A position or offset near the top of the 64-bit range must not wrap the
+// end of a write around to a small number.
+TEST_F(StorageTest, WritesFarPastTheEndAreRefused)
+{
+    ComPtr<IStorage> root = createFile(wpath("far.stg"));
+    ComPtr<IStream> s;
+    ASSERT_EQ(root->CreateStream(u"s", kRW, 0, 0, &s), S_OK);
+    ULONG n = 7;
+    ASSERT_EQ(s->Write("abcd", 4, &n), S_OK);
+    LARGE_INTEGER off;
+    off.QuadPart = INT64_MAX;
+    ULARGE_INTEGER pos;
+    ASSERT_EQ(s->Seek(off, STREAM_SEEK_SET, nullptr), S_OK);
+    ASSERT_EQ(s->Seek(off, STREAM_SEEK_CUR, &pos), S_OK);
+    EXPECT_EQ(pos.QuadPart, ~0ull - 1);
+    EXPECT_EQ(s->Write("xyz", 3, &n), STG_E_MEDIUMFULL);
+    EXPECT_EQ(n, 0u);
+    STATSTG st;
+    ASSERT_EQ(s->Stat(&st, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(st.cbSize.QuadPart, 4u);
+
+    ComPtr<ILockBytes> lb;
+    ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, &lb), S_OK);
+    ULARGE_INTEGER at;
+    at.QuadPart = ~0ull - 1;
+    n = 7;
+    EXPECT_EQ(lb->WriteAt(at, "xyz", 3, &n), STG_E_MEDIUMFULL);
+    EXPECT_EQ(n, 0u);
+    ASSERT_EQ(lb->Stat(&st, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(st.cbSize.QuadPart, 0u);
+}
+
 // --- storage copies and moves -----------------------------------------------------
 
 TEST_F(StorageTest, CopyToIsDeepAndKeepsClassIds)
