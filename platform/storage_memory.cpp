@@ -217,7 +217,10 @@ public:
 
     HRESULT STDMETHODCALLTYPE Flush() override { return S_OK; }
 
-    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER cb) override { return resizeContent(block_->bytes(), cb.QuadPart); }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER cb) override
+    {
+        return resizeContent(block_->bytes(), cb.QuadPart);
+    }
 
     HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
     {
