@@ -150,12 +150,6 @@ HRESULT CTavolin::guarded(const char* method, LONG* status, Body&& body)
     }
 }
 
-// The kind check of the frame.
-#define MD_ACCEPT(method)                                          \
-    do {                                                           \
-        if (!mdCheckKind(method, m_objectKind, *status)) return S_OK; \
-    } while (0)
-
 // ---------------------------------------------------------------------------
 // Interface methods: the frame
 // ---------------------------------------------------------------------------
@@ -188,7 +182,6 @@ HRESULT CTavolin::compileSysVars(LONG a, LONG b, LONG* status)
 {
     if (!status) return E_POINTER;
     *status = MdStatusOk;
-    MD_ACCEPT(MdMethSysVars);
     return guarded("CTavolin::compileSysVars", status, [&] { return compileSysVarsBody(a, b, status); });
 }
 
@@ -198,7 +191,6 @@ HRESULT CTavolin::compileSysFunctions(LONG a, LONG firstCount, BSTR* firstPaths,
     // A list with entries needs its array.
     if (!status || (firstCount > 0 && !firstPaths) || (secondCount > 0 && !secondPaths)) return E_POINTER;
     *status = MdStatusOk;
-    MD_ACCEPT(MdMethSysFunctions);
     return guarded("CTavolin::compileSysFunctions", status, [&] {
         return compileSysFunctionsBody(a, firstCount, firstPaths, secondCount, secondPaths, c, d, status);
     });
@@ -208,7 +200,6 @@ HRESULT CTavolin::compileComments(BSTR rcPath, LONG* status)
 {
     if (!status) return E_POINTER;
     *status = MdStatusOk;
-    MD_ACCEPT(MdMethComments);
     return guarded("CTavolin::compileComments", status, [&] { return compileCommentsBody(rcPath, status); });
 }
 
@@ -216,7 +207,6 @@ HRESULT CTavolin::compileVariables(BSTR rcPath, LONG* status)
 {
     if (!status) return E_POINTER;
     *status = MdStatusOk;
-    MD_ACCEPT(MdMethVariables);
     return guarded("CTavolin::compileVariables", status, [&] { return compileVariablesBody(rcPath, status); });
 }
 
@@ -224,7 +214,6 @@ HRESULT CTavolin::compileConnections(LONG* status)
 {
     if (!status) return E_POINTER;
     *status = MdStatusOk;
-    MD_ACCEPT(MdMethConnections);
     return guarded("CTavolin::compileConnections", status, [&] { return compileConnectionsBody(status); });
 }
 
@@ -232,7 +221,6 @@ HRESULT CTavolin::compileAlarms(BSTR rcPath, LONG* status)
 {
     if (!status) return E_POINTER;
     *status = MdStatusOk;
-    MD_ACCEPT(MdMethAlarms);
     return guarded("CTavolin::compileAlarms", status, [&] { return compileAlarmsBody(rcPath, status); });
 }
 
@@ -242,10 +230,9 @@ HRESULT CTavolin::compileBootFunctions(BSTR rcPath, LONG nameCount, BSTR* names,
     if (!status || !names) return E_POINTER;
     *status = MdStatusOk;
     return guarded("CTavolin::compileBootFunctions", status, [&]() -> HRESULT {
-        // The names are taken before the kind is checked.
+        // The names are taken before the front end checks the kind.
         std::list<String> nameList;
         for (LONG i = 0; i < nameCount; ++i) nameList.push_back(pathOf(names[i]));
-        MD_ACCEPT(MdMethBootFunctions);
         return compileBootFunctionsBody(rcPath, nameList, bootText, commentRcPath, status);
     });
 }
@@ -254,7 +241,6 @@ HRESULT CTavolin::compileSupportedTOs(LONG* status)
 {
     if (!status) return E_POINTER;
     *status = MdStatusOk;
-    MD_ACCEPT(MdMethSupportedTOs);
     return guarded("CTavolin::compileSupportedTOs", status, [&] { return compileSupportedTOsBody(status); });
 }
 
@@ -262,7 +248,6 @@ HRESULT CTavolin::compileImplementations(BSTR outputBase, LONG* status)
 {
     if (!status) return E_POINTER;
     *status = MdStatusOk;
-    MD_ACCEPT(MdMethImplementations);
     return guarded("CTavolin::compileImplementations", status,
                    [&] { return compileImplementationsBody(outputBase, status); });
 }

@@ -5,13 +5,12 @@
 // (CTavolinMethods.cpp):
 //   1. a null status (or another required pointer): E_POINTER, nothing else;
 //   2. status = 0;
-//   3. a method bound to object kinds compares the kind of the opened
-//      source with them; a mismatch reports message 102 "Falscher
-//      ObjektTyp", sets 0xBE11000A and returns S_OK;
-//   4. the body runs; exceptions never leave it: out of memory gives
+//   3. the body runs; exceptions never leave it: out of memory gives
 //      E_OUTOFMEMORY, anything else status 0xBE11FFFF with a trace line.
-// The bodies hand the object's state to the front-end work of MdFrontEnd.h,
-// which reports through the process-wide message handler and turns
+// The bodies hand the object's state to the front-end work of MdFrontEnd.h.
+// The work of a method bound to object kinds starts with comparing the kind
+// of the opened source with them; a mismatch reports message 102 "Falscher
+// ObjektTyp", sets 0xBE11000A and returns S_OK. The front end reports through the process-wide message handler and turns
 // lower-layer codes into statuses (mdStatusFromCode). A method whose
 // compiler or external step is not part of this build answers E_NOTIMPL
 // with status 0xBE11FFFF (after message 0 "Interner Fehler"), so that a

@@ -78,6 +78,14 @@ private:
 // A compile has not run because its compiler is not part of this build.
 constexpr HRESULT kNotBuilt = S_FALSE;
 
+// A step that is not part of this build: message 0, status 0xBE11FFFF.
+HRESULT notBuilt(int32_t& status)
+{
+    mdReport(MdMsgInternal);
+    status = MdStatusFailed;
+    return S_OK;
+}
+
 using CompileBody = std::function<int32_t(MdSectionCompiler&, MdCompilerArgs&)>;
 
 int32_t initAndParse(MdSectionCompiler& c, MdCompilerArgs& args)
@@ -95,8 +103,7 @@ HRESULT runCompiler(MdFrontContext& ctx, int kind, MdCompilerArgs& args, bool fo
 {
     result = 0;
     if (!mdCompilerBuilt(kind)) {
-        mdReport(MdMsgInternal);
-        status = MdStatusFailed;
+        notBuilt(status);
         return kNotBuilt;
     }
     std::unique_ptr<MdSectionCompiler> local;
@@ -225,6 +232,16 @@ HRESULT guarded(int32_t& status, F f)
     }
 }
 
+// What every section method does before its own work: status 0, the kind
+// check, then the work under the guard.
+template <class F>
+HRESULT sectionMethod(int method, const MdFrontContext& ctx, int32_t& status, F work)
+{
+    status = 0;
+    if (!mdCheckKind(method, ctx.objectKind, status)) return S_OK;
+    return guarded(status, work);
+}
+
 void removeIfThere(const String& path)
 {
     if (!path.empty()) ::unlink(path.c_str());
@@ -345,17 +362,13 @@ HRESULT mdOpenWorkingSource(const char* sourcePath, IStorage* hostStorage, uint3
 
 HRESULT mdCompileComments(MdFrontContext& ctx, const String& rcPath, int32_t& status)
 {
-    status = 0;
-    if (!mdCheckKind(MdMethComments, ctx.objectKind, status)) return S_OK;
-    return guarded(status, [&] { return runComments(ctx, "comment_tmp", "varcomment", rcPath, false, status); });
+    return sectionMethod(MdMethComments, ctx, status, [&] { return runComments(ctx, "comment_tmp", "varcomment", rcPath, false, status); });
 }
 
 HRESULT mdCompileVariables(MdFrontContext& ctx, const String& rcPath, const std::function<int32_t()>& acxImport,
                            int32_t& status)
 {
-    status = 0;
-    if (!mdCheckKind(MdMethVariables, ctx.objectKind, status)) return S_OK;
-    return guarded(status, [&]() -> HRESULT {
+    return sectionMethod(MdMethVariables, ctx, status, [&]() -> HRESULT {
         MdCompilerArgs args;
         args.rcPath = rcPath;
         args.firstId = ctx.firstId;
@@ -369,18 +382,14 @@ HRESULT mdCompileVariables(MdFrontContext& ctx, const String& rcPath, const std:
 
 HRESULT mdCompileConnections(MdFrontContext& ctx, int32_t& status)
 {
-    status = 0;
-    if (!mdCheckKind(MdMethConnections, ctx.objectKind, status)) return S_OK;
-    return guarded(status, [&] {
+    return sectionMethod(MdMethConnections, ctx, status, [&] {
         return runJob(ctx, Job{"con_tmp", MdCompConnection, DscTO, false, false}, MdCompilerArgs(), status);
     });
 }
 
 HRESULT mdCompileAlarms(MdFrontContext& ctx, const String& rcPath, int32_t& status)
 {
-    status = 0;
-    if (!mdCheckKind(MdMethAlarms, ctx.objectKind, status)) return S_OK;
-    return guarded(status, [&]() -> HRESULT {
+    return sectionMethod(MdMethAlarms, ctx, status, [&]() -> HRESULT {
         MdCompilerArgs args;
         args.rcPath = rcPath;
         HRESULT hr = runJob(ctx, Job{"alarm_tmp", MdCompAlarm, DscTO, true, false}, args, status);
@@ -392,9 +401,7 @@ HRESULT mdCompileAlarms(MdFrontContext& ctx, const String& rcPath, int32_t& stat
 HRESULT mdCompileBootFunctions(MdFrontContext& ctx, const String& rcPath, const std::list<String>& names,
                                const String& bootText, const String& commentRcPath, int32_t& status)
 {
-    status = 0;
-    if (!mdCheckKind(MdMethBootFunctions, ctx.objectKind, status)) return S_OK;
-    return guarded(status, [&]() -> HRESULT {
+    return sectionMethod(MdMethBootFunctions, ctx, status, [&]() -> HRESULT {
         HRESULT hr = runComments(ctx, "bfcomment_tmp", "bfvarcomment", commentRcPath, true, status);
         if (hr != S_OK || status != 0) return hr;
 
@@ -476,18 +483,14 @@ HRESULT mdCompileBootFunctions(MdFrontContext& ctx, const String& rcPath, const 
 
 HRESULT mdCompileSupportedTOs(MdFrontContext& ctx, int32_t& status)
 {
-    status = 0;
-    if (!mdCheckKind(MdMethSupportedTOs, ctx.objectKind, status)) return S_OK;
-    return guarded(status, [&] {
+    return sectionMethod(MdMethSupportedTOs, ctx, status, [&] {
         return runJob(ctx, Job{"suppto_tmp", MdCompSuppTO, DscTP, false, false}, MdCompilerArgs(), status);
     });
 }
 
 HRESULT mdCompileImplementations(MdFrontContext& ctx, const String& outputBase, int32_t& status)
 {
-    status = 0;
-    if (!mdCheckKind(MdMethImplementations, ctx.objectKind, status)) return S_OK;
-    return guarded(status, [&] {
+    return sectionMethod(MdMethImplementations, ctx, status, [&] {
         MdCompilerArgs args;
         args.outputBase = outputBase;
         args.sectionMask = ctx.sectionMask;
@@ -499,20 +502,12 @@ HRESULT mdCompileImplementations(MdFrontContext& ctx, const String& outputBase, 
 
 HRESULT mdCompileSysVars(MdFrontContext& ctx, int32_t& status)
 {
-    status = 0;
-    if (!mdCheckKind(MdMethSysVars, ctx.objectKind, status)) return S_OK;
-    mdReport(MdMsgInternal);
-    status = MdStatusFailed;
-    return S_OK;
+    return sectionMethod(MdMethSysVars, ctx, status, [&] { return notBuilt(status); });
 }
 
 HRESULT mdCompileSysFunctions(MdFrontContext& ctx, int32_t& status)
 {
-    status = 0;
-    if (!mdCheckKind(MdMethSysFunctions, ctx.objectKind, status)) return S_OK;
-    mdReport(MdMsgInternal);
-    status = MdStatusFailed;
-    return S_OK;
+    return sectionMethod(MdMethSysFunctions, ctx, status, [&] { return notBuilt(status); });
 }
 
 // ---------------------------------------------------------------------------

@@ -105,8 +105,9 @@ struct MdFrontContext {
     std::unique_ptr<MdSectionCompiler>* slot = nullptr;
 };
 
-// Each returns S_OK with the status, or E_OUTOFMEMORY when a compiler or
-// descriptor object cannot be allocated. A kind whose compiler is not built
+// Each starts with the kind check of its method (mdCheckKind) and returns
+// S_OK with the status, or E_OUTOFMEMORY when a compiler or descriptor object
+// cannot be allocated. A kind whose compiler is not built
 // reports message 0 with status 0xBE11FFFF after the kind check and the
 // stream check.
 HRESULT mdCompileComments(MdFrontContext& ctx, const String& rcPath, int32_t& status);
