@@ -1,6 +1,6 @@
 // Bodies of the interface methods of CTavolin. The frame (pointer checks,
-// status 0, object-kind check, exception guard) has run when a body starts;
-// see CTavolin.h. The work itself is the front end's (MdFrontEnd.h); the
+// status 0, exception guard) has run when a body starts; see CTavolin.h.
+// The work itself is the front end's (MdFrontEnd.h); the
 // bodies hand it the object's state and do what needs the object: the
 // error display, the ACX content and the ACX import.
 #include <initializer_list>
@@ -13,56 +13,6 @@
 namespace {
 
 const char kTraceFile[] = "tools/md/tavolin/ctavolin_methods";
-
-// The working file's storage, lent for one step and given back on every
-// path out of it.
-class LentStorage {
-public:
-    explicit LentStorage(FsFileMan& work) : m_work(work)
-    {
-        if (!m_work.getIStoragePtr(&m_storage)) m_storage = nullptr;
-    }
-    ~LentStorage()
-    {
-        if (m_storage) {
-            m_storage->Release();
-            m_work.releaseIStoragePtr();
-        }
-    }
-    LentStorage(const LentStorage&) = delete;
-    LentStorage& operator=(const LentStorage&) = delete;
-
-    IStorage* get() const { return m_storage; }
-
-private:
-    FsFileMan& m_work;
-    IStorage* m_storage = nullptr;
-};
-
-// A descriptor object over a lent storage, closed before the storage goes back.
-struct ClosingDsc {
-    std::unique_ptr<FsDsc> dsc;
-    ~ClosingDsc()
-    {
-        if (dsc) dsc->CloseFile();
-    }
-};
-
-// The descriptor class of an object kind over a storage; null for no kind.
-FsDsc* descriptorFor(int32_t kind, IStorage* storage)
-{
-    switch (kind) {
-    case MdKindTO:
-    case MdKindDvTO:
-        return new FsTODscFile(storage);
-    case MdKindTP:
-        return new FsTPDscFile(storage);
-    case MdKindDv:
-        return new FsDvDscFile(storage);
-    default:
-        return nullptr;
-    }
-}
 
 // A method ended with status 0xBE11FFFF because one of its compilers is not
 // part of this build: the front end has reported it (message 0); the host
@@ -145,16 +95,13 @@ HRESULT CTavolin::openSourceBody(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BST
             mdReport(MdMsgWrongKind);
             acx = MdStatusWrongKind;
         } else {
-            LentStorage lent(m_workFile);
-            if (!lent.get()) {
-                mdReport(MdMsgInternal);
-                acx = MdStatusFailed;
-            } else {
-                ClosingDsc d;
-                d.dsc.reset(descriptorFor(m_objectKind, lent.get()));
+            MdLentDescriptor lent(&m_workFile);
+            const HRESULT lentHr = mdLendDescriptor(lent, mdDscClassOfKind(m_objectKind), acx);
+            if (FAILED(lentHr)) return lentHr;
+            if (lentHr == S_OK) {
                 mdReadAcxFile(m_acxPath.toUtf8().c_str(), m_acxContent);
                 CMDAcxParser parser;
-                acx = mdStatusFromCode(parser.parseHeader(m_acxContent.getRootTag(), d.dsc.get()));
+                acx = mdStatusFromCode(parser.parseHeader(m_acxContent.getRootTag(), lent.dsc()));
             }
         }
         // Errors of the split are not hidden by a good ACX header.
@@ -199,14 +146,13 @@ HRESULT CTavolin::compileCommentsBody(BSTR rcPath, LONG* status)
 int32_t CTavolin::importAcxVariables()
 {
     CMDAcxParser parser;
-    LentStorage lent(m_workFile);
-    if (!lent.get()) {
-        mdReport(MdMsgInternal);
-        return MdStatusFailed;
-    }
-    FsTODscFile dsc(lent.get());
+    MdLentDescriptor lent(&m_workFile);
+    int32_t st = MdStatusOk;
+    const HRESULT lentHr = mdLendDescriptor(lent, MdDscTO, st);
+    if (lentHr == E_OUTOFMEMORY) throw std::bad_alloc();
+    if (lentHr != S_OK) return st;
+    FsDsc& dsc = *lent.dsc();
     CAcxCompoundTag* root = m_acxContent.getRootTag();
-    int32_t st;
     if (FsSecCl* cfghead = dsc.openSect("cfghead", FS_MODE_WRITE)) {
         st = mdStatusFromCode(parser.parseConfiguration(root, cfghead));
         dsc.CloseSect("cfghead");
@@ -215,7 +161,6 @@ int32_t CTavolin::importAcxVariables()
         st = MdStatusNoCfgHead;
     }
     if (st == MdStatusOk) st = mdStatusFromCode(parser.parseVarExt(root, &dsc));
-    dsc.CloseFile();
     return st;
 }
 

@@ -29,52 +29,6 @@ private:
     F m_f;
 };
 
-enum DscClass { DscNone, DscTO, DscTP };
-
-// The working file's storage lent to a descriptor object for one step, and
-// given back when the object goes out of scope.
-class LentDescriptor {
-public:
-    explicit LentDescriptor(FsFileMan* work) : m_work(work) {}
-    ~LentDescriptor() { giveBack(); }
-    LentDescriptor(const LentDescriptor&) = delete;
-    LentDescriptor& operator=(const LentDescriptor&) = delete;
-
-    enum Result { Lent, NoStorage, NoMemory };
-    Result lend(int dscClass)
-    {
-        if (dscClass == DscNone) return Lent;
-        if (!m_work || !m_work->getIStoragePtr(&m_storage)) {
-            m_storage = nullptr;
-            return NoStorage;
-        }
-        if (dscClass == DscTO)
-            m_dsc.reset(new (std::nothrow) FsTODscFile(m_storage));
-        else
-            m_dsc.reset(new (std::nothrow) FsTPDscFile(m_storage));
-        return m_dsc ? Lent : NoMemory;
-    }
-    FsDsc* dsc() const { return m_dsc.get(); }
-
-    void giveBack()
-    {
-        if (m_dsc) {
-            m_dsc->CloseFile();
-            m_dsc.reset();
-        }
-        if (m_storage) {
-            m_storage->Release();
-            m_storage = nullptr;
-            m_work->releaseIStoragePtr();
-        }
-    }
-
-private:
-    FsFileMan* m_work;
-    IStorage* m_storage = nullptr;
-    std::unique_ptr<FsDsc> m_dsc;
-};
-
 // A compile has not run because its compiler is not part of this build.
 constexpr HRESULT kNotBuilt = S_FALSE;
 
@@ -141,17 +95,9 @@ HRESULT runJob(MdFrontContext& ctx, const Job& job, MdCompilerArgs args, int32_t
         status = mdStatusFromCode(code);
         return S_OK;
     }
-    LentDescriptor lent(ctx.workFile);
-    switch (lent.lend(job.dscClass)) {
-    case LentDescriptor::Lent:
-        break;
-    case LentDescriptor::NoStorage:
-        mdReport(MdMsgInternal);
-        status = MdStatusFailed;
-        return S_OK;
-    case LentDescriptor::NoMemory:
-        return E_OUTOFMEMORY;
-    }
+    MdLentDescriptor lent(ctx.workFile);
+    const HRESULT lentHr = mdLendDescriptor(lent, job.dscClass, status);
+    if (lentHr != S_OK) return lentHr == S_FALSE ? S_OK : lentHr;
     args.stream = reader.getStream();
     args.descriptor = lent.dsc();
     args.firstStringId = counterOf(ctx);
@@ -290,6 +236,21 @@ void mdReport(uint32_t id, const char* text)
     CMDStrmHelper::reportMessage(id, text);
 }
 
+HRESULT mdLendDescriptor(MdLentDescriptor& lent, int dscClass, int32_t& status)
+{
+    switch (lent.lend(dscClass)) {
+    case MdLentDescriptor::Lent:
+        return S_OK;
+    case MdLentDescriptor::NoStorage:
+        mdReport(MdMsgInternal);
+        status = MdStatusFailed;
+        return S_FALSE;
+    case MdLentDescriptor::NoMemory:
+        break;
+    }
+    return E_OUTOFMEMORY;
+}
+
 // ---------------------------------------------------------------------------
 
 bool mdAppendResourceStringTable(const char* rcPath, const char* text)
@@ -373,7 +334,7 @@ HRESULT mdCompileVariables(MdFrontContext& ctx, const String& rcPath, const std:
         args.rcPath = rcPath;
         args.firstId = ctx.firstId;
         args.secondId = ctx.secondId;
-        const HRESULT hr = runJob(ctx, Job{"var_tmp", MdCompVarExt, DscTO, true, false}, args, status);
+        const HRESULT hr = runJob(ctx, Job{"var_tmp", MdCompVarExt, MdDscTO, true, false}, args, status);
         if (hr != S_OK) return hr;
         if (status == 0 && acxImport) status = acxImport();
         return S_OK;
@@ -383,7 +344,7 @@ HRESULT mdCompileVariables(MdFrontContext& ctx, const String& rcPath, const std:
 HRESULT mdCompileConnections(MdFrontContext& ctx, int32_t& status)
 {
     return sectionMethod(MdMethConnections, ctx, status, [&] {
-        return runJob(ctx, Job{"con_tmp", MdCompConnection, DscTO, false, false}, MdCompilerArgs(), status);
+        return runJob(ctx, Job{"con_tmp", MdCompConnection, MdDscTO, false, false}, MdCompilerArgs(), status);
     });
 }
 
@@ -392,9 +353,9 @@ HRESULT mdCompileAlarms(MdFrontContext& ctx, const String& rcPath, int32_t& stat
     return sectionMethod(MdMethAlarms, ctx, status, [&]() -> HRESULT {
         MdCompilerArgs args;
         args.rcPath = rcPath;
-        HRESULT hr = runJob(ctx, Job{"alarm_tmp", MdCompAlarm, DscTO, true, false}, args, status);
+        HRESULT hr = runJob(ctx, Job{"alarm_tmp", MdCompAlarm, MdDscTO, true, false}, args, status);
         if (hr != S_OK || status != 0) return hr;
-        return runJob(ctx, Job{"almmsg_tmp", MdCompErrMsgTxt, DscTO, true, false}, args, status);
+        return runJob(ctx, Job{"almmsg_tmp", MdCompErrMsgTxt, MdDscTO, true, false}, args, status);
     });
 }
 
@@ -453,17 +414,9 @@ HRESULT mdCompileBootFunctions(MdFrontContext& ctx, const String& rcPath, const 
             // Second pass: into the working file.
             reader.getStream()->clear();
             reader.getStream()->seekg(0);
-            LentDescriptor lent(ctx.workFile);
-            switch (lent.lend(DscTO)) {
-            case LentDescriptor::Lent:
-                break;
-            case LentDescriptor::NoStorage:
-                mdReport(MdMsgInternal);
-                status = MdStatusFailed;
-                return S_OK;
-            case LentDescriptor::NoMemory:
-                return E_OUTOFMEMORY;
-            }
+            MdLentDescriptor lent(ctx.workFile);
+            const HRESULT lentHr = mdLendDescriptor(lent, MdDscTO, status);
+            if (lentHr != S_OK) return lentHr == S_FALSE ? S_OK : lentHr;
             args.rcPath = rcPath;
             args.descriptor = lent.dsc();
             args.firstStringId = counterOf(ctx);
@@ -477,14 +430,14 @@ HRESULT mdCompileBootFunctions(MdFrontContext& ctx, const String& rcPath, const 
 
         MdCompilerArgs args;
         args.rcPath = commentRcPath;
-        return runJob(ctx, Job{"bferrtxt_tmp", MdCompErrMsgTxt, DscTO, true, false}, args, status);
+        return runJob(ctx, Job{"bferrtxt_tmp", MdCompErrMsgTxt, MdDscTO, true, false}, args, status);
     });
 }
 
 HRESULT mdCompileSupportedTOs(MdFrontContext& ctx, int32_t& status)
 {
     return sectionMethod(MdMethSupportedTOs, ctx, status, [&] {
-        return runJob(ctx, Job{"suppto_tmp", MdCompSuppTO, DscTP, false, false}, MdCompilerArgs(), status);
+        return runJob(ctx, Job{"suppto_tmp", MdCompSuppTO, MdDscTP, false, false}, MdCompilerArgs(), status);
     });
 }
 
@@ -495,7 +448,7 @@ HRESULT mdCompileImplementations(MdFrontContext& ctx, const String& outputBase, 
         args.outputBase = outputBase;
         args.sectionMask = ctx.sectionMask;
         // Only a package has a descriptor for the implementation's results.
-        const int dsc = ctx.objectKind == MdKindTP ? DscTP : DscNone;
+        const int dsc = ctx.objectKind == MdKindTP ? MdDscTP : MdDscNone;
         return runJob(ctx, Job{"impl_tmp", MdCompImpl, dsc, false, true}, args, status);
     });
 }

@@ -18,6 +18,7 @@
 #include "co/tvstring.h"
 #include "platform/storage.h"
 #include "platform/wintypes.h"
+#include "tools/md/tavolin/MdLentDescriptor.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
 
 // Front-end status codes (the status out-parameter of the methods).
@@ -61,6 +62,11 @@ bool mdCheckKind(int method, int32_t objectKind, int32_t& status);
 
 // Reports id through the process-wide handler, with text as first argument.
 void mdReport(uint32_t id, const char* text = nullptr);
+
+// Lends the working file's storage to a descriptor of the class (MdDscClass):
+// S_OK lent; S_FALSE no storage to lend (message 0, status 0xBE11FFFF);
+// E_OUTOFMEMORY.
+HRESULT mdLendDescriptor(MdLentDescriptor& lent, int dscClass, int32_t& status);
 
 // ---------------------------------------------------------------------------
 // Entry method.

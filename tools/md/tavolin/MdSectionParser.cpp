@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/cm/cmmsghdl.h"
+#include "tools/md/tavolin/MdLentDescriptor.h"
 
 const char* const kMdBuildStamp = " [MD_VER:47.80.30.00:vrx47.80.30release.1.relusr]";
 
@@ -163,30 +164,10 @@ RTTypeID MdSectionParser::typeId() const
 
 uint32_t MdSectionParser::writeHead()
 {
-    const int32_t kind = objectKind();
-    if (!m_workFile || !mdIsObjectKind(kind)) return 1;
-    IStorage* storage = nullptr;
-    if (!m_workFile->getIStoragePtr(&storage)) return 1;
-    uint32_t r = 1;
-    {
-        std::unique_ptr<FsDsc> dsc;
-        switch (kind) {
-        case MdKindTO:
-        case MdKindDvTO:
-            dsc.reset(new (std::nothrow) FsTODscFile(storage));
-            break;
-        case MdKindTP:
-            dsc.reset(new (std::nothrow) FsTPDscFile(storage));
-            break;
-        case MdKindDv:
-            dsc.reset(new (std::nothrow) FsDvDscFile(storage));
-            break;
-        }
-        if (dsc) r = dsc->write_head(m_head) == FS_OK ? 0 : 1;
-    }
-    storage->Release();
-    m_workFile->releaseIStoragePtr();
-    return r;
+    if (!mdIsObjectKind(objectKind())) return 1;
+    MdLentDescriptor lent(m_workFile);
+    if (lent.lend(mdDscClassOfKind(objectKind())) != MdLentDescriptor::Lent) return 1;
+    return lent.dsc()->write_head(m_head) == FS_OK ? 0 : 1;
 }
 
 void MdSectionParser::emit(uint32_t msgId, const std::vector<std::string>& args)
