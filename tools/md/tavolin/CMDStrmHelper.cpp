@@ -3,6 +3,7 @@
 #include <new>
 
 #include "base/cm/cmmsghdl.h"
+#include "tools/md/tavolin/MdFrontEnd.h"
 
 MdByteStreamBuf::MdByteStreamBuf(char* data, std::size_t size) : m_data(data), m_size(size)
 {
@@ -86,7 +87,7 @@ uint32_t CMDStrmHelper::open(const char* sectionName)
     if (r != FS_OK || !sec) {
         if (sec) m_sectMan->CloseSect(name);
         reportMessage(MdMsgStreamOpen, name);
-        return r == FS_NOT_FOUND ? 0xBE11001Bu : 0xBE11FFFFu;
+        return r == FS_NOT_FOUND ? uint32_t(MdStatusNotFound) : uint32_t(MdStatusFailed);
     }
 
     bool ok = true;
@@ -124,7 +125,7 @@ uint32_t CMDStrmHelper::open(const char* sectionName)
     m_sectMan->CloseSect(name);
     if (!ok) {
         reportMessage(MdMsgStreamRead, name);
-        return 0xBE11001Bu;
+        return uint32_t(MdStatusNotFound);
     }
     return 0;
 }
