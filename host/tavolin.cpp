@@ -85,14 +85,6 @@ const char kHelp[] =
 // steps, a component outside the pre-compiler.
 const CLSID kClassProviderClsid = {0x27F32D99, 0x2F82, 0x11D3, {0x90, 0xA9, 0x00, 0x10, 0x5A, 0x6C, 0x0F, 0xD7}};
 
-// Object kinds of a source.
-enum : LONG { KindNone = -1, KindTO = 1, KindDvTO = 2, KindTP = 4, KindDv = 5 };
-
-bool isKind(LONG k)
-{
-    return k == KindTO || k == KindDvTO || k == KindTP || k == KindDv;
-}
-
 bool fileExists(const std::string& path)
 {
     struct stat st;
@@ -112,23 +104,23 @@ std::string statusMeaning(const std::string& method, uint32_t status)
 {
     const bool opening = method == "openSource";
     const bool copying = method == "copySections";
-    switch (status) {
-    case 0xBE11000Au:
+    switch (int32_t(status)) {
+    case MdStatusWrongKind:
         return opening ? "no object kind to read the ACX file for" : "wrong object kind";
-    case 0xBE11000Bu:
+    case MdStatusCompileFailed:
         return opening ? "the source has errors" : "the section has errors or its results could not be written";
-    case 0xBE110015u:
+    case MdStatusNoTarget:
         return "no target storage: the source was not opened into a working file";
-    case 0xBE11001Bu:
+    case MdStatusNotFound:
         if (opening) return "the source cannot be read";
         return copying ? "a section is missing in the working file or in the target"
                        : "a temporary stream or section is missing or unreadable";
-    case 0xBE110039u:
+    case MdStatusNoCfgHead:
         return "section \"cfghead\" could not be opened";
-    case 0xBE11FFFFu:
+    case MdStatusFailed:
         return opening ? "no working file could be made from the target" : "failed";
     }
-    if ((status & 0xFFFF0000u) == 0xBE110000u) {
+    if (mdIsRangeStatus(status)) {
         char buf[48];
         std::snprintf(buf, sizeof buf, "a lower layer failed with code %u", unsigned(status & 0xFFFFu));
         return buf;
@@ -398,9 +390,9 @@ private:
 LONG Run::probeKind()
 {
     IMC_Tavolin* probe = m_lib.create();
-    if (!probe) return KindNone;
+    if (!probe) return MdKindNone;
     IStorage* scratch = nullptr;
-    LONG kind = KindNone;
+    LONG kind = MdKindNone;
     if (fsCreateMemStorage(&scratch) && scratch) {
         HostErrorDisplay silent(nullptr);
         Bstr source(m_o.source);
@@ -417,7 +409,35 @@ LONG Run::probeKind()
         scratch->Release();
     }
     if (probe) probe->Release();
-    return isKind(kind) ? kind : KindNone;
+    return mdIsObjectKind(kind) ? kind : MdKindNone;
+}
+
+// Creates a descriptor file of class Dsc at path and closes it; r receives
+// the result of the creation.
+template <class Dsc>
+bool makeDescriptor(const char* path, uint32_t& r)
+{
+    Dsc dsc;
+    r = dsc.createFile(path);
+    return r == FS_OK && dsc.CloseFile() == FS_OK;
+}
+
+using DescriptorMaker = bool (*)(const char* path, uint32_t& r);
+
+// The maker of an object kind's own descriptor file; null for no kind.
+DescriptorMaker descriptorMaker(LONG kind)
+{
+    switch (kind) {
+    case MdKindTO:
+    case MdKindDvTO:
+        return makeDescriptor<FsTODscFile>;
+    case MdKindTP:
+        return makeDescriptor<FsTPDscFile>;
+    case MdKindDv:
+        return makeDescriptor<FsDvDscFile>;
+    default:
+        return nullptr;
+    }
 }
 
 bool Run::openTarget(LONG kind)
@@ -426,18 +446,8 @@ bool Run::openTarget(LONG kind)
     if (!fileExists(path)) {
         uint32_t r = FS_FAILED;
         bool made = false;
-        if (kind == KindTO || kind == KindDvTO) {
-            FsTODscFile dsc;
-            r = dsc.createFile(path.c_str());
-            made = r == FS_OK && dsc.CloseFile() == FS_OK;
-        } else if (kind == KindTP) {
-            FsTPDscFile dsc;
-            r = dsc.createFile(path.c_str());
-            made = r == FS_OK && dsc.CloseFile() == FS_OK;
-        } else if (kind == KindDv) {
-            FsDvDscFile dsc;
-            r = dsc.createFile(path.c_str());
-            made = r == FS_OK && dsc.CloseFile() == FS_OK;
+        if (DescriptorMaker make = descriptorMaker(kind)) {
+            made = make(path.c_str(), r);
         } else {
             // No object kind: an empty compound file, so that the opening
             // still runs and reports what is wrong with the source.
@@ -508,7 +518,7 @@ void Run::sectionMethods(LONG kind)
     Bstr impl(m_o.impl);
     LONG status = 0;
     HRESULT hr;
-    const bool to = kind == KindTO || kind == KindDvTO;
+    const bool to = kind == MdKindTO || kind == MdKindDvTO;
     const bool provider = classProviderInstalled();
     if (to) {
         if (provider) {
@@ -579,7 +589,7 @@ int Run::compile()
     if (!fileExists(m_o.target)) {
         LONG kind = probeKind();
         if (!openTarget(kind)) return 1;
-    } else if (!openTarget(KindNone)) {
+    } else if (!openTarget(MdKindNone)) {
         return 1;
     }
     m_object = m_lib.create();
@@ -591,7 +601,7 @@ int Run::compile()
     }
     HostErrorDisplay display(stderr);
     Bstr source(m_o.source), acx(m_o.acx), rc(m_o.rc), rcText(m_o.rcText);
-    LONG kind = KindNone;
+    LONG kind = MdKindNone;
     LONG status = 0;
     HRESULT hr = libraryCall([&] {
         return m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
@@ -600,12 +610,12 @@ int Run::compile()
     });
     // With an object kind the source was split into the working file; a
     // failure after that is the ACX step's.
-    const bool acxFailed = isKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
-                           uint32_t(status) != 0xBE11000Bu;
-    step("openSource", hr, status, isKind(kind) ? ", object kind " + std::to_string(kind) : std::string(),
+    const bool acxFailed = mdIsObjectKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
+                           status != MdStatusCompileFailed;
+    step("openSource", hr, status, mdIsObjectKind(kind) ? ", object kind " + std::to_string(kind) : std::string(),
          acxFailed ? "the ACX file was not read or does not fit the source" : nullptr);
     if (SUCCEEDED(hr)) {
-        if (isKind(kind))
+        if (mdIsObjectKind(kind))
             sectionMethods(kind);
         else
             std::printf("no object kind: the section methods are not run\n");
@@ -624,7 +634,7 @@ int Run::compile()
     }
     // Without an object kind nothing of the source reached TARGET: a file
     // this run made would only be an empty compound file.
-    if (m_created && !isKind(kind)) {
+    if (m_created && !mdIsObjectKind(kind)) {
         dropCreatedTarget();
         std::fprintf(stderr, "tavolin: %s not written: the source gave no object kind\n", m_o.target.c_str());
     }

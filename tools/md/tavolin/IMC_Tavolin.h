@@ -7,7 +7,7 @@
 // copySections.
 //
 // Every method but getVersion ends with a pointer to a signed 32-bit status:
-// 0 success, else a code 0xBE11xxxx (see MdFrontEnd.h). The HRESULT says
+// 0 success, else a code 0xBE11xxxx (see MdStatusCodes.h). The HRESULT says
 // whether the call could run at all (E_POINTER, E_OUTOFMEMORY, E_FAIL); the
 // status carries the verdict. BSTR arguments are UTF-16 (null counts as
 // empty).
@@ -17,6 +17,7 @@
 #include "platform/com.h"
 #include "platform/storage.h"
 #include "platform/wintypes.h"
+#include "tools/md/tavolin/MdStatusCodes.h"
 
 // Class id and ProgIDs of the pre-compiler object.
 inline constexpr CLSID CLSID_CTavolin = {
@@ -32,7 +33,8 @@ struct IMC_Tavolin : public IUnknown {
     // Opens a description source: splits it into the temporary section
     // streams of a private working file (a copy of hostStorage), writes the
     // descriptor header, reads the ACX file when one is named and returns
-    // the object kind (1, 2 technology object, 4 package, 5 device).
+    // the object kind (MdKind*: 1, 2 technology object, 4 package, 5
+    // device).
     // hostStorage, errorDisplay, objectKind and status are required.
     virtual HRESULT STDMETHODCALLTYPE openSource(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BSTR rcText,
                                                  IStorage* hostStorage, IUnknown* errorDisplay,

@@ -198,7 +198,7 @@ void removeIfThere(const String& path)
 int32_t mdStatusFromCode(uint32_t code)
 {
     if (code == 0) return 0;
-    if (code < 0x10000u) return int32_t(code | 0xBE110000u);
+    if (code < 0x10000u) return int32_t(code | MdStatusRange);
     return int32_t(code);
 }
 

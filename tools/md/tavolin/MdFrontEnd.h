@@ -20,15 +20,7 @@
 #include "platform/wintypes.h"
 #include "tools/md/tavolin/MdLentDescriptor.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
-
-// Front-end status codes (the status out-parameter of the methods).
-constexpr int32_t MdStatusOk = 0;
-constexpr int32_t MdStatusWrongKind = int32_t(0xBE11000Au);    // wrong object kind
-constexpr int32_t MdStatusCompileFailed = int32_t(0xBE11000Bu); // compile errors or section write failed
-constexpr int32_t MdStatusNoTarget = int32_t(0xBE110015u);     // the entry method has not run
-constexpr int32_t MdStatusNotFound = int32_t(0xBE11001Bu);     // section or stream missing / unreadable
-constexpr int32_t MdStatusNoCfgHead = int32_t(0xBE110039u);    // "cfghead" cannot be opened
-constexpr int32_t MdStatusFailed = int32_t(0xBE11FFFFu);       // any other failure
+#include "tools/md/tavolin/MdStatusCodes.h"
 
 // Messages of the methods.
 enum : uint32_t {

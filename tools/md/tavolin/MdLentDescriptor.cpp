@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "tools/md/tavolin/MdSectionParser.h"
+#include "tools/md/tavolin/MdStatusCodes.h"
 
 int mdDscClassOfKind(int32_t kind)
 {

@@ -19,24 +19,10 @@
 #include "base/fs/FsRTTypeID.h"
 #include "base/fs/FsSecCl.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
+#include "tools/md/tavolin/MdStatusCodes.h"
 
 // Appended to the header comment of every descriptor the split writes.
 extern const char* const kMdBuildStamp;
-
-// The object kinds a header can give: 1 and 2 technology object (plain and
-// device technology object), 4 technology package, 5 device. Anything else
-// means no header was parsed.
-enum : int32_t {
-    MdKindNone = -1,
-    MdKindTO = 1,
-    MdKindDvTO = 2,
-    MdKindTP = 4,
-    MdKindDv = 5,
-};
-inline bool mdIsObjectKind(int32_t kind)
-{
-    return kind == MdKindTO || kind == MdKindDvTO || kind == MdKindTP || kind == MdKindDv;
-}
 
 class MdSectionParser : public MdSectionSplitter {
 public:
