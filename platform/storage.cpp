@@ -189,16 +189,6 @@ namespace {
 // Modes and names
 // ---------------------------------------------------------------------------
 
-constexpr DWORD kKnownModeBits = 0x3 | 0x70 | STGM_CREATE | STGM_CONVERT | STGM_TRANSACTED | STGM_PRIORITY |
-                                 STGM_DELETEONRELEASE | STGM_NOSCRATCH | STGM_NOSNAPSHOT | STGM_SIMPLE |
-                                 STGM_DIRECT_SWMR;
-
-bool hasWrite(DWORD mode)
-{
-    DWORD a = mode & 3;
-    return a == STGM_WRITE || a == STGM_READWRITE;
-}
-
 bool hasRead(DWORD mode)
 {
     return (mode & 3) != STGM_WRITE;
@@ -621,22 +611,9 @@ public:
         std::u16string name;
         HRESULT hr = prepareCreate(pwcsName, grfMode, true, name);
         if (FAILED(hr)) return hr;
-        try {
-            auto n = std::make_shared<Node>();
-            n->name = name;
-            auto key = upperName(name);
-            node_->children[key] = n;
-            doc_->dirty = true;
-            auto* s = new (std::nothrow) StreamImpl(doc_, n, grfMode & ~STGM_CREATE);
-            if (!s) {
-                node_->children.erase(key);
-                return STG_E_INSUFFICIENTMEMORY;
-            }
-            *ppstm = s;
-        } catch (const std::bad_alloc&) {
-            return STG_E_INSUFFICIENTMEMORY;
-        }
-        return S_OK;
+        return createChild(name, false, ppstm, [&](const NodePtr& n) {
+            return new (std::nothrow) StreamImpl(doc_, n, grfMode & ~STGM_CREATE);
+        });
     }
 
     HRESULT STDMETHODCALLTYPE OpenStream(const OLECHAR* pwcsName, void* reserved1, DWORD grfMode, DWORD,
@@ -662,24 +639,9 @@ public:
         std::u16string name;
         HRESULT hr = prepareCreate(pwcsName, grfMode, false, name);
         if (FAILED(hr)) return hr;
-        try {
-            auto n = std::make_shared<Node>();
-            n->name = name;
-            n->storage = true;
-            n->ctime = n->mtime = now();
-            auto key = upperName(name);
-            node_->children[key] = n;
-            doc_->dirty = true;
-            auto* s = new (std::nothrow) StorageImpl(doc_, n, grfMode & ~STGM_CREATE, false);
-            if (!s) {
-                node_->children.erase(key);
-                return STG_E_INSUFFICIENTMEMORY;
-            }
-            *ppstg = s;
-        } catch (const std::bad_alloc&) {
-            return STG_E_INSUFFICIENTMEMORY;
-        }
-        return S_OK;
+        return createChild(name, true, ppstg, [&](const NodePtr& n) {
+            return new (std::nothrow) StorageImpl(doc_, n, grfMode & ~STGM_CREATE, false);
+        });
     }
 
     HRESULT STDMETHODCALLTYPE OpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD grfMode,
@@ -937,6 +899,34 @@ private:
         markRemoved(*it->second);
         node_->children.erase(it);
         doc_->dirty = true;
+        return S_OK;
+    }
+
+    // Adds the new element name (prepared by prepareCreate) as a storage or
+    // a stream and hands out the object make gives over it; when there is
+    // none (no memory) the element is taken out again.
+    template <class Out, class Make>
+    HRESULT createChild(const std::u16string& name, bool storage, Out** out, Make make)
+    {
+        try {
+            auto n = std::make_shared<Node>();
+            n->name = name;
+            if (storage) {
+                n->storage = true;
+                n->ctime = n->mtime = now();
+            }
+            auto key = upperName(name);
+            node_->children[key] = n;
+            doc_->dirty = true;
+            Out* made = make(n);
+            if (!made) {
+                node_->children.erase(key);
+                return STG_E_INSUFFICIENTMEMORY;
+            }
+            *out = made;
+        } catch (const std::bad_alloc&) {
+            return STG_E_INSUFFICIENTMEMORY;
+        }
         return S_OK;
     }
 

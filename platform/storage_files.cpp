@@ -17,21 +17,11 @@
 namespace tvp::stg {
 namespace {
 
-constexpr DWORD kRootModeBits = 0x3 | 0x70 | STGM_CREATE | STGM_CONVERT | STGM_TRANSACTED | STGM_PRIORITY |
-                                STGM_DELETEONRELEASE | STGM_NOSCRATCH | STGM_NOSNAPSHOT | STGM_SIMPLE |
-                                STGM_DIRECT_SWMR;
-
-bool hasWrite(DWORD mode)
-{
-    DWORD a = mode & 3;
-    return a == STGM_WRITE || a == STGM_READWRITE;
-}
-
 // Direct mode only: transactions, conversion, priority and single-writer
 // modes are refused.
 HRESULT checkRootMode(DWORD mode, bool create)
 {
-    if (mode & ~kRootModeBits) return STG_E_INVALIDFLAG;
+    if (mode & ~kKnownModeBits) return STG_E_INVALIDFLAG;
     if ((mode & 3) == 3) return STG_E_INVALIDFLAG;
     if ((mode & 0x70) > STGM_SHARE_DENY_NONE) return STG_E_INVALIDFLAG;
     if (mode & (STGM_TRANSACTED | STGM_CONVERT | STGM_PRIORITY | STGM_DIRECT_SWMR | STGM_NOSNAPSHOT))
@@ -285,6 +275,19 @@ DocumentPtr newDocument()
     return doc;
 }
 
+// Hands out the root storage of a new or opened document; without memory
+// for it the document is closed again.
+HRESULT handOutRoot(const DocumentPtr& doc, DWORD grfMode, IStorage** ppstgOpen)
+{
+    IStorage* stg = newRootStorage(doc, grfMode);
+    if (!stg) {
+        doc->closeRoot();
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+    *ppstgOpen = stg;
+    return S_OK;
+}
+
 }  // namespace
 }  // namespace tvp::stg
 
@@ -354,13 +357,7 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD, IStorage
             doc->backing->close();
             return hr;
         }
-        IStorage* stg = newRootStorage(doc, grfMode);
-        if (!stg) {
-            doc->closeRoot();
-            return STG_E_INSUFFICIENTMEMORY;
-        }
-        *ppstgOpen = stg;
-        return S_OK;
+        return handOutRoot(doc, grfMode, ppstgOpen);
     } catch (const std::bad_alloc&) {
         return STG_E_INSUFFICIENTMEMORY;
     }
@@ -402,13 +399,7 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
         doc->backing = std::make_unique<FileBacking>(resolved(path), fd, false);
         doc->rootName = pwcsName;
         doc->writable = write;
-        IStorage* stg = newRootStorage(doc, grfMode);
-        if (!stg) {
-            doc->closeRoot();
-            return STG_E_INSUFFICIENTMEMORY;
-        }
-        *ppstgOpen = stg;
-        return S_OK;
+        return handOutRoot(doc, grfMode, ppstgOpen);
     } catch (const std::bad_alloc&) {
         return STG_E_INSUFFICIENTMEMORY;
     }
@@ -457,13 +448,7 @@ HRESULT StgCreateDocfileOnILockBytes(ILockBytes* plkbyt, DWORD grfMode, DWORD, I
             doc->backing->close();
             return hr;
         }
-        IStorage* stg = newRootStorage(doc, grfMode);
-        if (!stg) {
-            doc->closeRoot();
-            return STG_E_INSUFFICIENTMEMORY;
-        }
-        *ppstgOpen = stg;
-        return S_OK;
+        return handOutRoot(doc, grfMode, ppstgOpen);
     } catch (const std::bad_alloc&) {
         return STG_E_INSUFFICIENTMEMORY;
     }
@@ -486,13 +471,7 @@ HRESULT StgOpenStorageOnILockBytes(ILockBytes* plkbyt, IStorage* pstgPriority, D
         bytes = std::vector<uint8_t>();
         doc->backing = std::make_unique<LockBytesBacking>(plkbyt);
         doc->writable = hasWrite(grfMode);
-        IStorage* stg = newRootStorage(doc, grfMode);
-        if (!stg) {
-            doc->closeRoot();
-            return STG_E_INSUFFICIENTMEMORY;
-        }
-        *ppstgOpen = stg;
-        return S_OK;
+        return handOutRoot(doc, grfMode, ppstgOpen);
     } catch (const std::bad_alloc&) {
         return STG_E_INSUFFICIENTMEMORY;
     }

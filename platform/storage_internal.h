@@ -13,6 +13,19 @@
 
 namespace tvp::stg {
 
+// The mode bits an element or root opening knows; any other bit is an
+// invalid flag.
+constexpr DWORD kKnownModeBits = 0x3 | 0x70 | STGM_CREATE | STGM_CONVERT | STGM_TRANSACTED | STGM_PRIORITY |
+                                 STGM_DELETEONRELEASE | STGM_NOSCRATCH | STGM_NOSNAPSHOT | STGM_SIMPLE |
+                                 STGM_DIRECT_SWMR;
+
+// True for a write or read-write access mode.
+inline bool hasWrite(DWORD mode)
+{
+    DWORD a = mode & 3;
+    return a == STGM_WRITE || a == STGM_READWRITE;
+}
+
 // Upper-case form of an element name, as the compound-file format compares
 // names (one-to-one mapping of each UTF-16 unit).
 std::u16string upperName(const std::u16string& name);
