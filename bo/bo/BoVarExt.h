@@ -1,0 +1,246 @@
+// Variable-extension keys, value records and the tables of a type's
+// variable descriptions (values, attributes, bit fields, dynamic arrays,
+// units, configurations), with the one masked lookup that all per-variable
+// tables share and the duplicate rule of each table.
+//
+// Keys: a VarExtKey is a variable address and a configuration mask (one bit
+// per configuration id). Tables are ordered by address as a signed number,
+// then by mask, so the entries of one address lie together in ascending
+// mask order. The masked lookup findForCfg(adr, m) takes the first entry of
+// adr, from mask m upwards, whose mask contains every bit of m; if that
+// entry's value is empty (a null record, or the array address 0) nothing is
+// found and no later entry is tried. A request mask 0 takes the address's
+// entry with the smallest mask.
+//
+// Ownership: the record tables (values, instance values, attributes) own
+// their records and delete them in freeAll() and their destructor; a
+// refused insert leaves the record with the caller. Nodes come from the
+// program's pools.
+//
+// The stream layouts of these tables are in BoVarExtIo.h.
+#pragma once
+#include <cstdint>
+#include <list>
+#include <map>
+#include <ostream>
+#include <string>
+
+#include "base/falloc/AllocPool.h"
+#include "co/tvstring.h"
+
+// Constant id (CID) of a value in the frame's constant table; all ones is
+// the invalid id.
+using BoConstId = uint32_t;
+constexpr BoConstId BO_INVALID_CID = 0xFFFFFFFFu;
+
+// Key of every per-variable table.
+class VarExtKey : public CAllocPool<128> {
+public:
+    VarExtKey() = default;
+    VarExtKey(int32_t address, uint32_t cfgMask) : adr(address), mask(cfgMask) {}
+    VarExtKey(const VarExtKey&) = default;
+    VarExtKey& operator=(const VarExtKey&) = default;
+
+    // Address as signed 32-bit first, then the mask as unsigned.
+    bool operator<(const VarExtKey& o) const { return adr != o.adr ? adr < o.adr : mask < o.mask; }
+    bool operator==(const VarExtKey& o) const { return adr == o.adr && mask == o.mask; }
+    // The mask contains every bit of m.
+    bool covers(uint32_t m) const { return (mask & m) == m; }
+    // "{0x%08X, 0x%08X}" of address and mask; "internal error" when the
+    // text cannot be formatted.
+    std::string print() const;
+
+    int32_t adr = 0;
+    uint32_t mask = 0;
+};
+
+std::ostream& operator<<(std::ostream& out, const VarExtKey& key);
+
+// Key of the type comments: type name, then configuration mask.
+class TypeExtKey : public CAllocPool<128> {
+public:
+    TypeExtKey() = default;
+    TypeExtKey(const String& typeName, uint32_t cfgMask) : name(typeName), mask(cfgMask) {}
+    TypeExtKey(const TypeExtKey&) = default;
+    TypeExtKey& operator=(const TypeExtKey&) = default;
+
+    // Name byte-wise (characters as signed 8-bit values), then the mask.
+    bool operator<(const TypeExtKey& o) const
+    {
+        int c = String::compare(name, o.name);
+        return c != 0 ? c < 0 : mask < o.mask;
+    }
+
+    String name;
+    uint32_t mask = 0;
+};
+
+// Value record of a variable (instance side). On the type side Act is the
+// default value (Def).
+class VarInstValue : public CAllocPool<128> {
+public:
+    BoConstId Act = BO_INVALID_CID;  // constant of the value
+    int32_t Unit = -1;               // unit id of the value's quantity record
+    int32_t Fix = -1;                // unit id of the fixed unit, -1 none
+};
+
+// Value record of a variable type: default (Act) plus minimum and maximum.
+class VarTypeValue : public VarInstValue {
+public:
+    BoConstId& Def() { return Act; }
+    BoConstId Def() const { return Act; }
+
+    BoConstId Min = BO_INVALID_CID;
+    BoConstId Max = BO_INVALID_CID;
+};
+
+// Attribute words of one variable.
+struct VarExt {
+    uint32_t A = 0;
+    uint32_t ATO1 = 0;
+    uint32_t ATO2 = 0;
+    uint16_t G = 0;
+    uint8_t TE = 0;
+};
+
+// String-resource ids of the texts of a set and a cleared bit.
+struct BitType {
+    int32_t setTextId = -1;
+    int32_t unsetTextId = -1;
+};
+
+// One bit of a bit field; `third` is handed on unchanged.
+struct BitEntry {
+    int32_t bit = 0;
+    int32_t bitType = 0;
+    int32_t third = 0;
+};
+
+template <class K, class V>
+using BoMap = std::map<K, V, std::less<K>, CPoolAllocator<std::pair<const K, V>>>;
+template <class K, class V>
+using BoMultiMap = std::multimap<K, V, std::less<K>, CPoolAllocator<std::pair<const K, V>>>;
+using BoUnitList = std::list<int32_t, CPoolAllocator<int32_t>>;
+
+// The masked lookup over any table keyed by VarExtKey (see the top of this
+// file); isEmpty(value) tells a found entry that counts as not found.
+// Returns t.end() when nothing is found.
+template <class Table, class IsEmpty>
+auto findMasked(Table& t, const VarExtKey& key, IsEmpty isEmpty) -> decltype(t.end())
+{
+    for (auto it = t.lower_bound(key); it != t.end() && it->first.adr == key.adr; ++it)
+        if (it->first.covers(key.mask)) return isEmpty(it->second) ? t.end() : it;
+    return t.end();
+}
+
+// A map of owned records under VarExtKey; a null record is allowed and
+// counts as empty in the lookup.
+template <class Rec>
+class CVarExtRecordMap : public BoMap<VarExtKey, Rec*> {
+public:
+    using Base = BoMap<VarExtKey, Rec*>;
+
+    CVarExtRecordMap() = default;
+    CVarExtRecordMap(const CVarExtRecordMap&) = delete;
+    CVarExtRecordMap& operator=(const CVarExtRecordMap&) = delete;
+    ~CVarExtRecordMap() { freeAll(); }
+
+    // Inserts rec (may be null) and takes it over; false when the key is
+    // present with the same address and mask (rec then stays the caller's).
+    bool add(const VarExtKey& key, Rec* rec) { return this->emplace(key, rec).second; }
+    // Deletes every record and empties the table.
+    void freeAll()
+    {
+        for (auto& e : *this) delete e.second;
+        this->clear();
+    }
+    typename Base::iterator findForCfg(const VarExtKey& key) { return findMasked(*this, key, isNull); }
+    typename Base::const_iterator findForCfg(const VarExtKey& key) const { return findMasked(*this, key, isNull); }
+
+private:
+    static bool isNull(const Rec* r) { return r == nullptr; }
+};
+
+class CVarTypeValueTable : public CVarExtRecordMap<VarTypeValue> {};
+class CVarInstValueTable : public CVarExtRecordMap<VarInstValue> {};
+class CAttribTable : public CVarExtRecordMap<VarExt> {};
+
+// Size-variable key -> address of a dynamic array it governs.
+class CDynArrayTable : public BoMultiMap<VarExtKey, int32_t> {
+public:
+    // An entry with array address 0 counts as not found.
+    iterator findForCfg(const VarExtKey& key) { return findMasked(*this, key, isZero); }
+    const_iterator findForCfg(const VarExtKey& key) const { return findMasked(*this, key, isZero); }
+    // Inserts one entry per array under sizeKey; refuses all of them (false,
+    // nothing inserted) when any array is in the table already, under any
+    // size variable, with a mask sharing a bit with sizeKey's mask.
+    template <class List>
+    bool addArrays(const VarExtKey& sizeKey, const List& arrays)
+    {
+        for (const auto& e : *this)
+            if ((e.first.mask & sizeKey.mask) != 0)
+                for (int32_t a : arrays)
+                    if (a == e.second) return false;
+        for (int32_t a : arrays) emplace(sizeKey, a);
+        return true;
+    }
+
+private:
+    static bool isZero(int32_t a) { return a == 0; }
+};
+
+// Bit-type id -> its texts.
+class CBitTypeTable : public BoMap<int32_t, BitType> {
+public:
+    // False when the id exists.
+    bool add(int32_t id, int32_t setTextId, int32_t unsetTextId)
+    {
+        return emplace(id, BitType{setTextId, unsetTextId}).second;
+    }
+};
+
+// Variable key -> one bit of its bit field.
+class CBitFieldTable : public BoMultiMap<VarExtKey, BitEntry> {
+public:
+    // Every found entry counts (a bit entry is never empty).
+    iterator findForCfg(const VarExtKey& key) { return findMasked(*this, key, never); }
+    const_iterator findForCfg(const VarExtKey& key) const { return findMasked(*this, key, never); }
+    // False when bitType is not in types, or when an entry of the same
+    // address whose mask covers key's mask has the same bit number.
+    bool addBitField(const VarExtKey& key, int32_t bit, int32_t bitType, int32_t third, const CBitTypeTable& types);
+
+private:
+    static bool never(const BitEntry&) { return false; }
+};
+
+// A map of 32-bit numbers that refuses an existing key.
+template <class K>
+class CBoNumberMap : public BoMap<K, int32_t> {
+public:
+    // False (nothing changed) when the key exists.
+    bool add(K key, int32_t value) { return this->emplace(key, value).second; }
+};
+
+// PhysGr -> default unit (type side) or current unit (instance side).
+class CUnitEntryTable : public CBoNumberMap<int32_t> {};
+// Local quantity number of the type -> unit-table id of its quantity record.
+class CResolveTable : public CBoNumberMap<int32_t> {};
+// Configuration id -> text id.
+class CCfgEntryTable : public CBoNumberMap<uint32_t> {};
+
+// PhysGr -> possible units, in insertion order.
+class CUsedUnitTable : public BoMap<int32_t, BoUnitList> {
+public:
+    // Creates the quantity's list when missing and appends unit (no
+    // duplicate test).
+    void add(int32_t physGr, int32_t unit) { (*this)[physGr].push_back(unit); }
+};
+
+// A configuration group: its entries (entry id -> text id) and its text id.
+struct CfgGroupEntry {
+    CCfgEntryTable entries;
+    int32_t textId = -1;
+};
+
+// Group id -> group.
+class CCfgGroupTable : public BoMap<uint32_t, CfgGroupEntry> {};
