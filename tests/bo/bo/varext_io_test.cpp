@@ -16,26 +16,15 @@
 #include <random>
 #include <string>
 
-#include "base/fs/FsSecClMem.h"
-#include "bo/bo/BoVarExtIo.h"
+#include "tests/bo/bo/varext_sections.h"
 
 namespace {
-
-// The whole content of a section.
-std::string text(FsSecCl& s)
-{
-    std::string out(s.getSize(), '\0');
-    s.seek(0, 0);
-    if (!out.empty()) s.readBytes(&out[0], uint32_t(out.size()));
-    return out;
-}
 
 // A text section holding bytes, positioned at 0.
 std::unique_ptr<FsSecClMem> section(const std::string& bytes = std::string())
 {
     auto s = std::make_unique<FsSecClMem>();
-    if (!bytes.empty()) s->writeBytes(bytes.data(), uint32_t(bytes.size()));
-    s->seek(0, 0);
+    fillSection(*s, bytes.data(), bytes.size());
     return s;
 }
 
@@ -50,50 +39,14 @@ VarTypeValue* value(BoConstId def, int32_t unit, int32_t fix, BoConstId min, BoC
     return v;
 }
 
-// All tables of one type, with the writers and readers of the six sections.
-struct Model {
-    uint32_t defaultCfg = BO_INVALID_CID;
-    CCfgEntryTable cfgs;
-    CCfgGroupTable groups;
-    int32_t unitLimit = 0;
-    CResolveTable resolve;
-    CUsedUnitTable used;
-    CUnitEntryTable defaults;
-    CVarTypeValueTable values;
-    CAttribTable attribs;
-    CDynArrayTable arrays;
-    CBitTypeTable bitTypes;
-    CBitFieldTable bits;
-
-    static constexpr const char* kLayouts[6] = {"cfg", "units", "values", "attribs", "dynarrays", "bits"};
-
-    uint32_t write(int layout, FsSecCl& s) const
-    {
-        switch (layout) {
-        case 0: return writeCfgSection(s, defaultCfg, cfgs, groups);
-        case 1: return writeUnitsSection(s, unitLimit, resolve, used, defaults);
-        case 2: return writeValuesSection(s, values);
-        case 3: return writeAttribSection(s, attribs);
-        case 4: return writeDynArraySection(s, arrays);
-        default: return writeBitSection(s, bitTypes, bits);
-        }
-    }
-    uint32_t read(int layout, FsSecCl& s)
-    {
-        switch (layout) {
-        case 0: return readCfgSection(s, defaultCfg, cfgs, groups);
-        case 1: return readUnitsSection(s, unitLimit, resolve, used, defaults);
-        case 2: return readValuesSection(s, values);
-        case 3: return readAttribSection(s, attribs);
-        case 4: return readDynArraySection(s, arrays);
-        default: return readBitSection(s, bitTypes, bits);
-        }
-    }
+// The tables of one type, with a writer into a new section and the summary
+// that the Python reader prints for each layout.
+struct Model : VarExtSections {
     std::string written(int layout) const
     {
         auto s = section();
         EXPECT_EQ(0u, write(layout, *s)) << kLayouts[layout];
-        return text(*s);
+        return sectionText(*s);
     }
     // The numbers the Python reader prints for the layout.
     std::string summary(int layout) const
@@ -167,7 +120,7 @@ TEST(VarExtLayouts, GoldenBytes)
         // A save replaces what the section held.
         auto s = section("left over from before, longer than the new text");
         ASSERT_EQ(0u, m.write(l, *s));
-        EXPECT_EQ(golden[l], text(*s));
+        EXPECT_EQ(golden[l], sectionText(*s));
     }
 }
 

@@ -107,8 +107,10 @@ TEST(VarExtLookup, AgreesWithABruteForceScan)
     std::mt19937 rng(25);
     for (int round = 0; round < 20; ++round) {
         CVarTypeValueTable t;
-        for (int i = 0; i < 60; ++i)
-            t.add(VarExtKey(int32_t(rng() % 7) - 3, rng() % 16), rng() % 4 ? new VarTypeValue : nullptr);
+        for (int i = 0; i < 60; ++i) {
+            VarTypeValue* v = rng() % 4 ? new VarTypeValue : nullptr;
+            if (!t.add(VarExtKey(int32_t(rng() % 7) - 3, rng() % 16), v)) delete v;
+        }
         for (int q = 0; q < 200; ++q) {
             int32_t adr = int32_t(rng() % 9) - 4;
             uint32_t m = rng() % 16;
