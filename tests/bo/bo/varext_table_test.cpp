@@ -24,7 +24,7 @@ struct Face {
 };
 
 template <class Table>
-uint32_t maskFound(Table& t, int32_t adr, uint32_t m)
+uint32_t maskFound(const Table& t, int32_t adr, uint32_t m)
 {
     auto it = t.findForCfg(VarExtKey(adr, m));
     return it == t.end() ? kNone : it->first.mask;
