@@ -157,14 +157,18 @@ TEST(PhysUnitTable, DerivedFactorsFollowTheirDefinitions)
     EXPECT_DOUBLE_EQ(25.4, T::factorOf(351));                        // in/rev in mm/rot
 }
 
-// Shortest %g text that reads back as the same double.
+// Shortest %g text that reads back as the same double, without an exponent
+// for whole numbers below 1e17.
 std::string shortest(double v)
 {
     char buf[40];
-    for (int p = 1; p <= 17; ++p) {
+    int p = 1;
+    for (; p < 17; ++p) {
         std::snprintf(buf, sizeof buf, "%.*g", p, v);
         if (std::strtod(buf, nullptr) == v) break;
     }
+    const int exponent = v == 0 ? 0 : int(std::floor(std::log10(std::fabs(v))));
+    std::snprintf(buf, sizeof buf, "%.*g", exponent >= p ? exponent + 1 : p, v);
     return buf;
 }
 
