@@ -113,8 +113,12 @@ TEST_F(CompileExamples, HeaderSectionAsAnotherReaderSeesIt)
         const std::string printed = readFile(out);
         EXPECT_EQ(printed.rfind(std::string("openSource: ok, object kind ") + c.kind + "\n", 0), 0u)
             << c.file << "\n" << printed << readFile(err);
-        // The sections whose compiler this build lacks are named.
-        EXPECT_NE(printed.find("not compiled: compileImplementations"), std::string::npos) << printed;
+        // Every example reaches the implementation compiler; the licence data
+        // of the device land in its section, which has no rule for them.
+        const std::string impl = std::string(c.file) == "controller.dvs"
+                                     ? "compileImplementations: status 0xBE11000B"
+                                     : "compileImplementations: ok, appended to " + m_dir + "/" + c.file + ".m4h and ";
+        EXPECT_NE(printed.find(impl), std::string::npos) << printed;
 
         const std::string dump = m_dir + "/header";
         ASSERT_EQ(shell(std::string(kPython) + " -c 'import olefile,sys; "

@@ -3,6 +3,9 @@
 #include <new>
 #include <utility>
 
+#include "tools/md/tavolin/MdImplParser.h"
+#include "tools/md/tavolin/MdSuppTOParser.h"
+
 namespace {
 
 const char* const kCompilerNames[MdCompCount] = {
@@ -10,11 +13,19 @@ const char* const kCompilerNames[MdCompCount] = {
     "MdErrMsgTxtParser",  "MdBfParser",     "MdSuppTOParser",     "MdImplParser",
 };
 
+template <class Compiler>
+MdSectionCompiler* create()
+{
+    return new Compiler;
+}
+
 // The creators of the compilers of this build, by kind. A compiler joins the
 // build by installing its creator here.
 MdCompilerCreator* creators()
 {
-    static MdCompilerCreator table[MdCompCount];
+    static MdCompilerCreator table[MdCompCount] = {
+        {}, {}, {}, {}, {}, {}, create<MdSuppTOParser>, create<MdImplParser>,
+    };
     return table;
 }
 
