@@ -1,8 +1,15 @@
-// Number conversion of the section scanners: digits as the scanner matched
-// them, checked against the range of the field they fill.
+// What the section scanners share; each .lpp includes this header in its
+// "%{ %}" block: the read size of the generated scanner and the number
+// conversion of the matched digits.
 #pragma once
 
 #include <cstdint>
+
+// A token longer than the input buffer makes the scanner grow the buffer
+// and rescan the token after every read; reading as much as the grown
+// buffer holds keeps that linear even for a token of megabytes (a long
+// body line, text block or name).
+#define YY_READ_BUF_SIZE (1 << 30)
 
 // Converts the digits of text (radix 10 or 16; the scanner's pattern has
 // checked that only such digits follow) into value. False (value untouched)
