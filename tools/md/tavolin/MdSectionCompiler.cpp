@@ -1,3 +1,4 @@
+// Which section compilers this build has, and how the front end creates them.
 #include "tools/md/tavolin/MdSectionCompiler.h"
 
 #include <new>
@@ -20,12 +21,15 @@ MdSectionCompiler* create()
 }
 
 // The creators of the compilers of this build, by kind. A compiler joins the
-// build by installing its creator here.
+// build by installing its creator here, one line per kind.
 MdCompilerCreator* creators()
 {
-    static MdCompilerCreator table[MdCompCount] = {
-        {}, {}, {}, {}, {}, {}, create<MdSuppTOParser>, create<MdImplParser>,
-    };
+    static MdCompilerCreator* const table = [] {
+        static MdCompilerCreator t[MdCompCount];
+        t[MdCompSuppTO] = create<MdSuppTOParser>;
+        t[MdCompImpl] = create<MdImplParser>;
+        return t;
+    }();
     return table;
 }
 
