@@ -27,3 +27,30 @@ function(tv_test name dir)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "TV_SOURCE_DIR=${CMAKE_SOURCE_DIR};TV_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
+
+# tv_grammar(TARGET KIND [DIR dir]): one section grammar into TARGET. The
+# folder DIR (relative to the source root; default the current source folder)
+# holds the pair Md<KIND>BisonParser.ypp (bison) and Md<KIND>Scanner.lpp
+# (flex). Both are generated into the build folder, never into the source
+# tree - generated/<DIR>/Md<KIND>BisonParser.tab.cpp/.tab.hpp and
+# Md<KIND>Scanner.yy.cpp - and compiled into TARGET, which gets that folder
+# on its include path so the scanner can include the parser's token header.
+function(tv_grammar target kind)
+  cmake_parse_arguments(_g "" "DIR" "" ${ARGN})
+  if(_g_DIR)
+    set(_src ${CMAKE_SOURCE_DIR}/${_g_DIR})
+  else()
+    set(_src ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
+  file(RELATIVE_PATH _rel ${CMAKE_SOURCE_DIR} ${_src})
+  set(_gen ${CMAKE_BINARY_DIR}/generated/${_rel})
+  file(MAKE_DIRECTORY ${_gen})
+  set(_p Md${kind}BisonParser)
+  set(_s Md${kind}Scanner)
+  bison_target(${target}_${_p} ${_src}/${_p}.ypp ${_gen}/${_p}.tab.cpp
+    DEFINES_FILE ${_gen}/${_p}.tab.hpp COMPILE_FLAGS "-Wno-other")
+  flex_target(${target}_${_s} ${_src}/${_s}.lpp ${_gen}/${_s}.yy.cpp)
+  add_flex_bison_dependency(${target}_${_s} ${target}_${_p})
+  target_sources(${target} PRIVATE ${BISON_${target}_${_p}_OUTPUTS} ${FLEX_${target}_${_s}_OUTPUTS})
+  target_include_directories(${target} PRIVATE ${_gen})
+endfunction()

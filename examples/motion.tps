@@ -33,9 +33,13 @@ FUNCTION _pos : DINT
 END_FUNCTION
 END_IMPLEMENTATION
 
+(* The types this package runs: a name, optionally a number in
+   parentheses, the type's GUID and its version and second number. *)
 SUPPORTED_TO_TYPES
     posAxis := {5A3C2E10-8B41-4C7D-9E2F-1A6B3C4D5E60}, 2.1;
     driveEncoder (2) := {9D2F4A61-3C58-4E27-B1A4-6F0E2D8C7B15}, 1.0;
+    camTrack := {e2b7c415-9a3d-4f60-8c21-5d9e0f7a3b48}, 1.3;
+    followingAxis (7) := {5A3C2E10-8B41-4C7D-9E2F-1A6B3C4D5E61}, 2.0;
 END_SUPPORTED_TO_TYPES
 
 BEGIN_IO_DATA

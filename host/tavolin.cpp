@@ -53,8 +53,9 @@ const char kHelp[] =
     "      --acx FILE       ACX file with configurations and variable values\n"
     "      --rc FILE        resource script that receives the string tables\n"
     "      --rc-text TEXT   text of the string-table entry 0xFFFE (with --rc)\n"
-    "      --impl BASE      base path of the .m4h/.m4c files of the implementations\n"
-    "                       (default: TARGET without its extension)\n"
+    "      --impl BASE      base path of the .m4h/.m4c macro files the implementation\n"
+    "                       section is appended to (default: TARGET without its\n"
+    "                       extension)\n"
     "      --mask N         skip mask of the section split (default 0): the bodies of\n"
     "                       the sections of a set bit are dropped - 0x2 CONFIGS,\n"
     "                       0x4 RESOLVE, 0x8 the other variable sections, the system\n"
@@ -69,7 +70,8 @@ const char kHelp[] =
     "  register          writes the library's registration into the settings file\n"
     "  unregister        removes it again (TAVOLIN_SETTINGS names the file)\n"
     "\n"
-    "Output: one line per step on standard output - \"METHOD: ok\", \"METHOD: status\n"
+    "Output: one line per step on standard output - \"METHOD: ok\" (for the\n"
+    "implementations followed by the macro files appended to), \"METHOD: status\n"
     "0xBE11xxxx (what it means)\", \"not compiled: METHOD\" for a section whose\n"
     "compiler this library lacks (it reports message 0 \"Interner Fehler\"), or\n"
     "\"skipped: METHOD\" for a class-provider step without an installed class\n"
@@ -89,6 +91,13 @@ bool fileExists(const std::string& path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+}
+
+// Size of a file in bytes; -1 when it does not exist.
+long long fileSize(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
 }
 
 std::string hex(uint32_t v)
@@ -557,8 +566,14 @@ void Run::sectionMethods(LONG kind)
         hr = libraryCall([&] { return m_object->compileSupportedTOs(&status); });
         step("compileSupportedTOs", hr, status);
     }
+    // The macro files are appended to: the step names those that grew.
+    const std::string m4h = m_o.impl + ".m4h", m4c = m_o.impl + ".m4c";
+    const long long hBefore = fileSize(m4h), cBefore = fileSize(m4c);
     hr = libraryCall([&] { return m_object->compileImplementations(impl.get(), &status); });
-    step("compileImplementations", hr, status);
+    std::string wrote;
+    if (fileSize(m4h) > hBefore) wrote = m4h;
+    if (fileSize(m4c) > cBefore) wrote += (wrote.empty() ? "" : " and ") + m4c;
+    step("compileImplementations", hr, status, wrote.empty() ? std::string() : ", appended to " + wrote);
 }
 
 // Every section TARGET holds is copied from the working file.

@@ -301,7 +301,11 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
     EXPECT_TRUE(exists(path("late.dsc")));
 
     // A section method whose compiler the library lacks says so.
-    EXPECT_NE(r.out.find("not compiled: compileSupportedTOs (its compiler is not part of this library)\n"),
+    std::ofstream(path("con.tos")) << "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
+                                      "DATE := DT#1; END_TO_HEADER\nINTERFACE END_INTERFACE\n";
+    r = run("compile con.tos -o con.dsc");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.out.find("not compiled: compileConnections (its compiler is not part of this library)\n"),
               std::string::npos)
         << r.out;
 

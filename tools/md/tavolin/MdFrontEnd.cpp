@@ -82,7 +82,16 @@ struct Job {
     int dscClass;
     bool takeCounter;
     bool foldErrors;
+    bool compileEmpty = false;  // an empty stream is compiled, not skipped
 };
+
+// A source without the section leaves its temporary stream empty, and every
+// section of a source is optional: such a step has nothing to compile and
+// succeeds without a compiler, leaving the string counter as it was.
+bool nothingToCompile(const CMDStrmHelper& reader)
+{
+    return reader.size() == 0;
+}
 
 // The common shape of a section method after its kind check: read the
 // temporary stream, lend the storage to a descriptor, compile, give
@@ -95,6 +104,7 @@ HRESULT runJob(MdFrontContext& ctx, const Job& job, MdCompilerArgs args, int32_t
         status = mdStatusFromCode(code);
         return S_OK;
     }
+    if (!job.compileEmpty && nothingToCompile(reader)) return S_OK;
     MdLentDescriptor lent(ctx.workFile);
     const HRESULT lentHr = mdLendDescriptor(lent, job.dscClass, status);
     if (lentHr != S_OK) return lentHr == S_FALSE ? S_OK : lentHr;
@@ -191,6 +201,73 @@ HRESULT sectionMethod(int method, const MdFrontContext& ctx, int32_t& status, F 
 void removeIfThere(const String& path)
 {
     if (!path.empty()) ::unlink(path.c_str());
+}
+
+// The two passes of the boot-function compiler over "bootfkt_tmp"; S_OK
+// with the status, or the HRESULT of a failed allocation.
+HRESULT bootFunctionPasses(MdFrontContext& ctx, const String& rcPath, const std::list<String>& names,
+                           const String& bootText, int32_t& status)
+{
+    CMDStrmHelper reader(ctx.workFile);
+    const uint32_t code = reader.open("bootfkt_tmp");
+    if (code != 0) {
+        status = mdStatusFromCode(code);
+        return S_OK;
+    }
+    if (nothingToCompile(reader)) return S_OK;
+
+    // First pass: into a descriptor file and macro files of its own,
+    // all of which are removed afterwards.
+    const String dscPath = createTempName(true);
+    const String macroBase = createTempName(true);
+    ScopeExit removeTemps([&] {
+        removeIfThere(dscPath);
+        removeIfThere(macroBase);
+        if (!macroBase.empty()) {
+            removeIfThere(macroBase + ".m4h");
+            removeIfThere(macroBase + ".m4c");
+        }
+    });
+    // The temporary name exists already; the descriptor is made anew in its place.
+    removeIfThere(dscPath);
+    FsTODscFile tempDsc;
+    if (dscPath.empty() || macroBase.empty() || tempDsc.createFile(dscPath.c_str()) != FS_OK) {
+        status = MdStatusFailed;
+        mdReport(MdMsgSectionOpen, "bootfkt_tmp");
+        return S_OK;
+    }
+    MdCompilerArgs args;
+    args.stream = reader.getStream();
+    args.sourcePath = ctx.sourcePath;
+    args.rcPath = macroBase;
+    args.names = names;
+    args.bootText = bootText;
+    args.descriptor = &tempDsc;
+    args.firstStringId = 0;
+    args.sectionMask = ctx.sectionMask;
+    args.flag = ctx.flag;
+    args.firstPass = 1;
+    int32_t result = 0;
+    HRESULT hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
+    tempDsc.CloseFile();
+    if (hr == kNotBuilt) return S_OK;
+    if (FAILED(hr)) return hr;
+
+    // Second pass: into the working file.
+    reader.getStream()->clear();
+    reader.getStream()->seekg(0);
+    MdLentDescriptor lent(ctx.workFile);
+    const HRESULT lentHr = mdLendDescriptor(lent, MdDscTO, status);
+    if (lentHr != S_OK) return lentHr == S_FALSE ? S_OK : lentHr;
+    args.rcPath = rcPath;
+    args.descriptor = lent.dsc();
+    args.firstStringId = counterOf(ctx);
+    args.firstPass = 0;
+    hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
+    if (hr == kNotBuilt) return S_OK;
+    if (FAILED(hr)) return hr;
+    if (result != 0) status = MdStatusCompileFailed;
+    return S_OK;
 }
 
 }  // namespace
@@ -366,66 +443,8 @@ HRESULT mdCompileBootFunctions(MdFrontContext& ctx, const String& rcPath, const 
         HRESULT hr = runComments(ctx, "bfcomment_tmp", "bfvarcomment", commentRcPath, true, status);
         if (hr != S_OK || status != 0) return hr;
 
-        {
-            CMDStrmHelper reader(ctx.workFile);
-            const uint32_t code = reader.open("bootfkt_tmp");
-            if (code != 0) {
-                status = mdStatusFromCode(code);
-                return S_OK;
-            }
-
-            // First pass: into a descriptor file and macro files of its own,
-            // all of which are removed afterwards.
-            const String dscPath = createTempName(true);
-            const String macroBase = createTempName(true);
-            ScopeExit removeTemps([&] {
-                removeIfThere(dscPath);
-                removeIfThere(macroBase);
-                if (!macroBase.empty()) {
-                    removeIfThere(macroBase + ".m4h");
-                    removeIfThere(macroBase + ".m4c");
-                }
-            });
-            // The temporary name exists already; the descriptor is made anew in its place.
-            removeIfThere(dscPath);
-            FsTODscFile tempDsc;
-            if (dscPath.empty() || macroBase.empty() || tempDsc.createFile(dscPath.c_str()) != FS_OK) {
-                status = MdStatusFailed;
-                mdReport(MdMsgSectionOpen, "bootfkt_tmp");
-                return S_OK;
-            }
-            MdCompilerArgs args;
-            args.stream = reader.getStream();
-            args.sourcePath = ctx.sourcePath;
-            args.rcPath = macroBase;
-            args.names = names;
-            args.bootText = bootText;
-            args.descriptor = &tempDsc;
-            args.firstStringId = 0;
-            args.sectionMask = ctx.sectionMask;
-            args.flag = ctx.flag;
-            args.firstPass = 1;
-            int32_t result = 0;
-            hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
-            tempDsc.CloseFile();
-            if (hr == kNotBuilt) return S_OK;
-            if (FAILED(hr)) return hr;
-
-            // Second pass: into the working file.
-            reader.getStream()->clear();
-            reader.getStream()->seekg(0);
-            MdLentDescriptor lent(ctx.workFile);
-            const HRESULT lentHr = mdLendDescriptor(lent, MdDscTO, status);
-            if (lentHr != S_OK) return lentHr == S_FALSE ? S_OK : lentHr;
-            args.rcPath = rcPath;
-            args.descriptor = lent.dsc();
-            args.firstStringId = counterOf(ctx);
-            args.firstPass = 0;
-            hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
-            if (hr == kNotBuilt) return S_OK;
-            if (FAILED(hr)) return hr;
-            if (result != 0) status = MdStatusCompileFailed;
-        }
+        hr = bootFunctionPasses(ctx, rcPath, names, bootText, status);
+        if (hr != S_OK) return hr;
         if (status != 0) return S_OK;
 
         MdCompilerArgs args;
@@ -449,7 +468,8 @@ HRESULT mdCompileImplementations(MdFrontContext& ctx, const String& outputBase, 
         args.sectionMask = ctx.sectionMask;
         // Only a package has a descriptor for the implementation's results.
         const int dsc = ctx.objectKind == MdKindTP ? MdDscTP : MdDscNone;
-        return runJob(ctx, Job{"impl_tmp", MdCompImpl, dsc, false, true}, args, status);
+        // The grammar accepts an empty section and writes its no-I/O lines.
+        return runJob(ctx, Job{"impl_tmp", MdCompImpl, dsc, false, true, true}, args, status);
     });
 }
 

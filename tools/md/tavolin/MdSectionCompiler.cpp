@@ -1,7 +1,11 @@
+// Which section compilers this build has, and how the front end creates them.
 #include "tools/md/tavolin/MdSectionCompiler.h"
 
 #include <new>
 #include <utility>
+
+#include "tools/md/tavolin/MdImplParser.h"
+#include "tools/md/tavolin/MdSuppTOParser.h"
 
 namespace {
 
@@ -10,11 +14,22 @@ const char* const kCompilerNames[MdCompCount] = {
     "MdErrMsgTxtParser",  "MdBfParser",     "MdSuppTOParser",     "MdImplParser",
 };
 
+template <class Compiler>
+MdSectionCompiler* create()
+{
+    return new Compiler;
+}
+
 // The creators of the compilers of this build, by kind. A compiler joins the
-// build by installing its creator here.
+// build by installing its creator here, one line per kind.
 MdCompilerCreator* creators()
 {
-    static MdCompilerCreator table[MdCompCount];
+    static MdCompilerCreator* const table = [] {
+        static MdCompilerCreator t[MdCompCount];
+        t[MdCompSuppTO] = create<MdSuppTOParser>;
+        t[MdCompImpl] = create<MdImplParser>;
+        return t;
+    }();
     return table;
 }
 

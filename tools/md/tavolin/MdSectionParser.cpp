@@ -5,7 +5,7 @@
 #include <new>
 #include <sstream>
 
-#include "base/cm/cmmsghdl.h"
+#include "tools/md/tavolin/MdParserFrame.h"
 #include "tools/md/tavolin/MdLentDescriptor.h"
 
 const char* const kMdBuildStamp = " [MD_VER:47.80.30.00:vrx47.80.30release.1.relusr]";
@@ -172,9 +172,6 @@ uint32_t MdSectionParser::writeHead()
 
 void MdSectionParser::emit(uint32_t msgId, const std::vector<std::string>& args)
 {
-    CmMessageHandler* handler = cmGetMessageHandler();
-    if (!handler) return;
-    CmMsgArg a[8];
-    for (std::size_t i = 0; i < args.size() && i < 8; ++i) a[i] = CmMsgArg(args[i].c_str());
-    handler->reportMsg(CmMsgKey(msgId, uint32_t(lineNo())), a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
+    // The split's messages carry at most one text.
+    mdEmitMessage(msgId, lineNo(), args.empty() ? nullptr : args[0].c_str());
 }

@@ -227,6 +227,36 @@ TEST(SectionMethods, CommentsOfAnEmptySectionAreNotParsed)
     EXPECT_TRUE(src.idle());
 }
 
+TEST(SectionMethods, AnEmptyStreamNeedsNoCompiler)
+{
+    MessageCapture messages;
+    for (int32_t kind : {1, 4}) {
+        StandIns standIns;
+        for (int k = 0; k < MdCompCount; ++k) standIns.behaviour[k].idsUsed = 2;
+        OpenedSource src(headerOf(kind), kHostTO);
+        ASSERT_EQ(src.status, 0);
+        for (int method = MdMethComments; method < MdMethCount; ++method) {
+            if (!mdKindAccepted(method, kind)) continue;
+            standIns.log.clear();
+            int32_t status = -1;
+            EXPECT_EQ(callMethod(method, src, status), S_OK) << method;
+            EXPECT_EQ(status, 0) << method;
+            // Comments keep their own steps for an empty section, and the
+            // implementation grammar compiles the empty section.
+            const bool compiles = method == MdMethComments || method == MdMethBootFunctions ||
+                                  method == MdMethImplementations;
+            EXPECT_EQ(standIns.log.size(), compiles ? 1u : 0u) << method;
+            if (compiles) {
+                EXPECT_EQ(standIns.log[0].kind, method == MdMethImplementations ? MdCompImpl : MdCompVarComment);
+            }
+            EXPECT_TRUE(src.idle());
+        }
+        // Only the comments took string ids.
+        EXPECT_EQ(src.counter, kind == 1 ? 4 : 0);
+        EXPECT_TRUE(messages.records.empty());
+    }
+}
+
 TEST(SectionMethods, MissingSectionsAndStreams)
 {
     MessageCapture messages;

@@ -20,6 +20,8 @@ std::string sourceOfKind(int32_t kind)
     return headerOf(kind) +
            "VARCOMMENT\nc\nEND_VARCOMMENT\n"
            "INTERFACE\ni\nEND_INTERFACE\n"
+           "BEGIN_ALARM\na\nEND_ALARM\n"
+           "BEGIN_ALARM_VRX_ERROR_TEXT\nm\nEND_ALARM_VRX_ERROR_TEXT\n"
            "SUPPORTED_TO_TYPES\nEND_SUPPORTED_TO_TYPES\n";
 }
 

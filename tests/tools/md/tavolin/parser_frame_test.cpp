@@ -1,0 +1,150 @@
+// The frame every section compiler is built in, on a small grammar of its
+// own (nested parentheses): stack growth and its limit, the first syntax
+// error, scanner errors with their line, counting without a message
+// handler; and the resource-script string-table writer.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "test_split_driver_support.h"
+#include "tests/tools/md/tavolin/MdTestNestBisonParser.h"
+#include "tests/tools/md/tavolin/MdTestNestScanner.h"
+#include "tools/md/tavolin/MdParserFrame.h"
+#include "tools/md/tavolin/MdRcStringTable.h"
+
+using namespace fronttest;
+
+namespace {
+
+// Block 300 has texts that show their argument.
+class NestParser : public MdParserFrame<MdTestNestBisonParser, MdTestNestScannerFlexLexer> {
+public:
+    NestParser() : MdParserFrame(300) {}
+    int32_t parse() override { return yyparse(); }
+};
+
+struct NestRun {
+    int result;
+    int32_t errors;
+    bool atEnd;
+    int pairs;
+};
+
+NestRun parseText(const std::string& text)
+{
+    std::istringstream in(text);
+    NestParser p;
+    MdCompilerArgs args;
+    args.stream = &in;
+    p.init(args);
+    const int r = p.parse();
+    return NestRun{r, p.errorCount(), p.atEnd(), p.pairs};
+}
+
+TEST(ParserFrame, StacksGrowUpToTheirLimit)
+{
+    MessageCapture messages;
+    // 300 open parentheses need more than the first 200 stack entries.
+    NestRun r = parseText(std::string(300, '(') + std::string(300, ')'));
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.pairs, 300);
+    EXPECT_EQ(r.errors, 0);
+    EXPECT_TRUE(r.atEnd);
+    EXPECT_TRUE(messages.records.empty());
+
+    r = parseText(std::string(10001, '('));
+    EXPECT_EQ(r.result, 2);
+    EXPECT_EQ(r.errors, 1);
+    ASSERT_EQ(messages.ids(), std::vector<uint32_t>{302});
+    EXPECT_EQ(messages.records[0].text, "Parser Fehler: parser stack overflow");
+}
+
+TEST(ParserFrame, FirstSyntaxErrorEndsTheParse)
+{
+    MessageCapture messages;
+    const struct {
+        const char* text;
+        uint32_t line;
+    } cases[] = {
+        {"(()", 1},        // ends inside
+        {"())\n()", 1},    // one too many
+        {"(\n#)", 2},      // a code the grammar does not declare
+        {"", 0},           // accepted: no message
+    };
+    for (const auto& c : cases) {
+        messages.clear();
+        const NestRun r = parseText(c.text);
+        if (c.line == 0) {
+            EXPECT_EQ(r.result, 0);
+            EXPECT_TRUE(messages.records.empty());
+            continue;
+        }
+        EXPECT_EQ(r.result, 1) << c.text;
+        EXPECT_EQ(r.errors, 1) << c.text;
+        ASSERT_EQ(messages.ids(), std::vector<uint32_t>{302}) << c.text;
+        EXPECT_EQ(messages.records[0].text, "Parser Fehler: parse error");
+        EXPECT_EQ(messages.records[0].position, c.line) << c.text;
+    }
+}
+
+TEST(ParserFrame, ScannerErrorsAreCountedAndSkipped)
+{
+    MessageCapture messages;
+    const NestRun r = parseText("(\n\n!(\n?))");
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.pairs, 2);
+    EXPECT_EQ(r.errors, 2);
+    ASSERT_EQ(messages.ids(), (std::vector<uint32_t>{301, 301}));
+    EXPECT_EQ(messages.records[0].text, "Scanner Fehler, unerwartetes Zeichen '!'");
+    EXPECT_EQ(messages.records[0].position, 3u);
+    EXPECT_EQ(messages.records[1].position, 4u);
+}
+
+TEST(ParserFrame, ErrorsAreCountedWithoutAMessageHandler)
+{
+    ASSERT_EQ(cmGetMessageHandler(), nullptr);
+    EXPECT_EQ(parseText("!").errors, 1);
+    const NestRun r = parseText("(!");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.errors, 2);
+}
+
+TEST(ParserFrame, WithoutAStreamTheInputIsEmpty)
+{
+    NestParser p;
+    p.init(MdCompilerArgs());
+    EXPECT_EQ(p.parse(), 0);
+    EXPECT_TRUE(p.atEnd());
+}
+
+TEST(RcStringTable, AppendsBlocksBehindWhatTheScriptHolds)
+{
+    TempFile script("existing\r\n");
+    ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), {{1, String("eins")}, {10, String("a \"b\" c")}}));
+    ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), {{0x1A3, String("")}}));
+    EXPECT_EQ(readFile(script.path()),
+              "existing\r\n"
+              "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
+              "   0x0001   \"eins\"\r\n"
+              "   0x000A   \"a \"b\" c\"\r\n"
+              "END\r\n\r\n"
+              "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
+              "   0x01A3   \"\"\r\n"
+              "END\r\n\r\n");
+}
+
+TEST(RcStringTable, AScriptThatCannotBeWrittenFails)
+{
+    EXPECT_FALSE(mdAppendStringTable(String("/nonexistent/dir/x.rc"), {{1, String("x")}}));
+    EXPECT_FALSE(mdAppendStringTable(String(""), {{1, String("x")}}));
+    // A device that takes nothing: the failure shows at the latest on close.
+    MdRcStringTable full;
+    if (!full.open(String("/dev/full"))) GTEST_SKIP() << "no /dev/full";
+    full.beginTable();
+    for (int i = 0; i < 2000; ++i) full.addText(i, String("some text that fills the buffer"));
+    full.endTable();
+    EXPECT_FALSE(full.close());
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+// Grammar of the implementation section of a source: empty, or one I/O
+// declaration
+//
+//   BEGIN_IO_DATA
+//       BEGIN_ACT
+//       ...the I/O text...
+//       END_ACT
+//   END_IO_DATA
+//
+// The grammar itself is MdImplBisonParser.ypp; this class is what the
+// generated parser works on. Tokens come from the derived class through
+// yylex, errors go to its yyerror, and each accepted form is handed to one
+// action, which writes the macro files.
+#pragma once
+
+#include "co/tvstring.h"
+
+class MdImplBisonParser;
+int MdImplparse(MdImplBisonParser& parser);
+
+class MdImplBisonParser {
+public:
+    virtual ~MdImplBisonParser() = default;
+    // Next token; 0 at the end of the input.
+    virtual int yylex() = 0;
+    // A syntax error: "parse error" or "parser stack overflow".
+    virtual void yyerror(const char* text) = 0;
+
+    // Runs the grammar: 0 accepted, 1 stopped at a syntax error, 2 the
+    // parser's stack would outgrow its limit, 4 an action could not write
+    // its macro files.
+    int yyparse();
+
+    // The generated parser renames the yy names in its own file; it reaches
+    // the scanner and the error report through these.
+    int nextToken() { return yylex(); }
+    void syntaxError(const char* text) { yyerror(text); }
+
+protected:
+    friend int MdImplparse(MdImplBisonParser& parser);
+    // The actions: true when the macro files were written.
+    virtual bool noIoData() = 0;
+    virtual bool ioData(const String& text) = 0;
+
+private:
+    bool m_writeFailed = false;
+};

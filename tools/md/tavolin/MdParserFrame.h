@@ -1,0 +1,94 @@
+// The frame every section compiler is built in: a generated parser class, a
+// generated scanner class and the members and operations that all wrappers
+// share. A compiler of a section kind is
+//
+//   class MdKindParser : public MdParserFrame<MdKindBisonParser, MdKindScannerFlexLexer>
+//
+// with its grammar in MdKindBisonParser.ypp, its scanner in MdKindScanner.lpp
+// (one tv_grammar line in CMakeLists.txt generates both), its model and its
+// compile operation. The frame gives:
+//
+// - yylex: the scanner's next token for the parser; token 0 (end of input)
+//   sets the end-of-input flag.
+// - yyerror(text): message base + 2 with the text; one error counted. The
+//   parser passes "parse error" and "parser stack overflow".
+// - LexerError(text): message base + 1 with the text between single quotes;
+//   one error counted; the scanner goes on with the next character.
+// - reportError(id, text): any message of the kind, counted the same way.
+// - init: the scanner reads the given stream (none: an empty input); the
+//   descriptor, the resource-script path and the first string id are kept.
+//
+// Messages carry the scanner's current line as their position. Without a
+// process-wide message handler nothing is reported, but errors are still
+// counted and results stay the same.
+//
+// The parser class declares the two virtual operations the generated parser
+// calls, in this order: `virtual int yylex() = 0;` and
+// `virtual void yyerror(const char*) = 0;`; the scanner class is the flex
+// class of the kind (FlexLexer), whose yylex and LexerError the frame
+// overrides.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <sstream>
+#include <string>
+
+#include "base/fs/FsDsc.h"
+#include "co/tvstring.h"
+#include "tools/md/tavolin/MdSectionCompiler.h"
+
+// Emits message id through the process-wide message handler: the position
+// word is line, the first argument is arg as a narrow text when given, the
+// other eight are empty. Nothing happens when no handler is installed.
+void mdEmitMessage(uint32_t id, int32_t line, const char* arg = nullptr);
+
+template <class Parser, class Scanner>
+class MdParserFrame : public Parser, public Scanner, public MdSectionCompiler {
+public:
+    // msgBase: the first id of the kind's block of 100 messages.
+    explicit MdParserFrame(uint32_t msgBase) : m_msgBase(msgBase) { Scanner::switch_streams(&m_noInput, nullptr); }
+    MdParserFrame(const MdParserFrame&) = delete;
+    MdParserFrame& operator=(const MdParserFrame&) = delete;
+
+    using Scanner::yylex;
+    int yylex() override
+    {
+        const int token = Scanner::yylex();
+        if (token == 0) m_eof = 1;
+        return token;
+    }
+    void yyerror(const char* text) override { reportError(m_msgBase + 2, text); }
+    void LexerError(const char* text) override { reportError(m_msgBase + 1, (std::string("'") + text + "'").c_str()); }
+
+    void init(const MdCompilerArgs& args) override
+    {
+        setInput(args.stream);
+        m_target = args.descriptor;
+        m_rcPath = args.rcPath;
+        m_nextStringId = args.firstStringId;
+    }
+    int32_t errorCount() const override { return m_errors; }
+    int32_t nextStringId() const override { return m_nextStringId; }
+    bool atEnd() const { return m_eof != 0; }
+
+protected:
+    // The scanner reads in from its current position; null: an empty input.
+    void setInput(std::istream* in) { Scanner::switch_streams(in ? in : &m_noInput, nullptr); }
+    // Emits id at the scanner's current line and counts one error.
+    void reportError(uint32_t id, const char* arg = nullptr)
+    {
+        ++m_errors;
+        mdEmitMessage(id, Scanner::lineno(), arg);
+    }
+
+    const uint32_t m_msgBase;
+    int32_t m_errors = 0;          // errors of scanner, parser and actions
+    int32_t m_eof = 0;             // the scanner has returned token 0
+    FsDsc* m_target = nullptr;     // output descriptor (not owned; may be null)
+    String m_rcPath;               // resource script of the kind's string tables
+    int32_t m_nextStringId = 0;    // id of the next text of the section
+
+private:
+    std::istringstream m_noInput;
+};

@@ -1,0 +1,78 @@
+// Resource-script string tables of the section compilers.
+#include "tools/md/tavolin/MdRcStringTable.h"
+
+#include <cstring>
+
+const char kMdRcLineEnd[] = "\r\n";
+
+MdRcStringTable::~MdRcStringTable()
+{
+    close();
+}
+
+bool MdRcStringTable::open(const String& path)
+{
+    close();
+    m_failed = false;
+    // Binary mode: the line ends are written as they stand.
+    if (!path.empty()) m_file = std::fopen(path.c_str(), "ab");
+    if (!m_file) m_failed = true;
+    return m_file != nullptr;
+}
+
+void MdRcStringTable::put(const char* text, std::size_t len)
+{
+    if (!good() || len == 0) return;
+    if (std::fwrite(text, 1, len, m_file) != len) m_failed = true;
+}
+
+void MdRcStringTable::put(const char* text)
+{
+    put(text, std::strlen(text));
+}
+
+void MdRcStringTable::beginTable()
+{
+    put("STRINGTABLE DISCARDABLE");
+    put(kMdRcLineEnd);
+    put("BEGIN");
+    put(kMdRcLineEnd);
+}
+
+void MdRcStringTable::addText(int32_t id, const String& text)
+{
+    char head[32];
+    std::snprintf(head, sizeof head, "   0x%04X   \"", unsigned(uint32_t(id)));
+    put(head);
+    put(text.c_str(), text.length());
+    put("\"");
+    put(kMdRcLineEnd);
+}
+
+void MdRcStringTable::endTable()
+{
+    put("END");
+    put(kMdRcLineEnd);
+    put(kMdRcLineEnd);
+}
+
+bool MdRcStringTable::close()
+{
+    if (!m_file) return false;
+    const bool flushed = std::fflush(m_file) == 0 && !std::ferror(m_file);
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    const bool ok = !m_failed && flushed && closed;
+    m_failed = true;  // a closed writer takes nothing more
+    return ok;
+}
+
+bool mdAppendStringTable(const String& path, const std::vector<std::pair<int32_t, String>>& texts)
+{
+    MdRcStringTable table;
+    if (!table.open(path)) return false;
+    table.beginTable();
+    for (const auto& t : texts) table.addText(t.first, t.second);
+    table.endTable();
+    return table.close();
+}

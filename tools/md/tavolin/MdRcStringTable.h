@@ -1,0 +1,66 @@
+// Writer of the string tables that the section compilers append to the
+// resource script named by the host. Shared by every compiler that has texts
+// for the host's resources (variables, comments, alarms, error texts).
+//
+// A table is
+//
+//   STRINGTABLE DISCARDABLE
+//   BEGIN
+//      0x0001   "first text"
+//      0x000A   "second text"
+//   END
+//   (empty line)
+//
+// Each text line is three blanks, "0x", the id in upper-case hexadecimal of
+// at least four digits, three blanks and the text between double quotes as
+// it stands (nothing is escaped). Every line ends with "\r\n". The script is
+// opened for appending and never truncated: what it held stays in front.
+//
+// Errors are sticky: after the first failed write nothing more is written,
+// and close() reports the failure. A writer that is never opened fails.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "co/tvstring.h"
+
+// Line end of the resource script.
+extern const char kMdRcLineEnd[];
+
+class MdRcStringTable {
+public:
+    MdRcStringTable() = default;
+    // Closes a script still open (its result is then lost).
+    ~MdRcStringTable();
+    MdRcStringTable(const MdRcStringTable&) = delete;
+    MdRcStringTable& operator=(const MdRcStringTable&) = delete;
+
+    // Opens path for appending, creating it when missing. False when it
+    // cannot be opened (an empty path included); the writer is then failed.
+    bool open(const String& path);
+    // "STRINGTABLE DISCARDABLE" and "BEGIN".
+    void beginTable();
+    // One text line.
+    void addText(int32_t id, const String& text);
+    // "END" and the empty line.
+    void endTable();
+    // Closes the script. True when it was opened and every write and the
+    // close succeeded.
+    bool close();
+
+    bool good() const { return m_file && !m_failed; }
+
+private:
+    void put(const char* text, std::size_t len);
+    void put(const char* text);
+
+    std::FILE* m_file = nullptr;
+    bool m_failed = false;
+};
+
+// Appends one whole table with the texts in their order (id, text) to the
+// script at path. False when the script cannot be opened or written.
+bool mdAppendStringTable(const String& path, const std::vector<std::pair<int32_t, String>>& texts);

@@ -1,0 +1,29 @@
+// What the section scanners share; each .lpp includes this header in its
+// "%{ %}" block: the read size of the generated scanner and the number
+// conversion of the matched digits.
+#pragma once
+
+#include <cstdint>
+
+// A token longer than the input buffer makes the scanner grow the buffer
+// and rescan the token after every read; reading as much as the grown
+// buffer holds keeps that linear even for a token of megabytes (a long
+// body line, text block or name).
+#define YY_READ_BUF_SIZE (1 << 30)
+
+// Converts the digits of text (radix 10 or 16; the scanner's pattern has
+// checked that only such digits follow) into value. False (value untouched)
+// when the number is above max.
+inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_t& value)
+{
+    uint64_t v = 0;
+    for (const char* p = text; *p; ++p) {
+        const char c = *p;
+        const unsigned d = c >= '0' && c <= '9' ? unsigned(c - '0') : c >= 'a' && c <= 'f' ? unsigned(c - 'a' + 10)
+                                                                                           : unsigned(c - 'A' + 10);
+        v = v * radix + d;
+        if (v > max) return false;
+    }
+    value = uint32_t(v);
+    return true;
+}
