@@ -12,6 +12,11 @@
 // Readers never assign a value they could not read; once the stream fails
 // every further read does nothing, so a reader stops at the first failure
 // and keeps what it read. `good()` tells whether the stream is still usable.
+// `part(p, mode)` hands a nested object to its own serialiser of the same
+// stream (writeToSection, writeToStream, readFromSection, readFromStream).
+//
+// A class with a field list gets its four public serialisers from
+// ST_SERIALISERS(Class) in its source file.
 #pragma once
 #include <cstdint>
 #include <istream>
@@ -20,6 +25,7 @@
 #include "base/fs/FsSecCl.h"
 #include "base/st/stsymtab/StIds.h"
 #include "co/GuidHelpers.h"
+#include "co/tvstring.h"
 
 class StSecWriter {
 public:
@@ -46,6 +52,17 @@ public:
     void lineEnd() { m_s.putNewLine(); }
     // The GUID operator writes its own blank.
     void guid(const GUID& g) { m_s << g; }
+    // Length, blank, characters, then a blank.
+    void text(const String& t)
+    {
+        m_s << t;
+        m_s.putBlank();
+    }
+    template <class Part>
+    void part(const Part& p, uint32_t mode)
+    {
+        p.writeToSection(m_s, mode);
+    }
     bool good() const { return !m_s.hasError(); }
     FsSecCl& stream() { return m_s; }
 
@@ -81,6 +98,12 @@ public:
         m_s >> t;
         if (!m_s.hasError()) g = t;
     }
+    void text(String& t) { m_s >> t; }
+    template <class Part>
+    void part(Part& p, uint32_t mode)
+    {
+        p.readFromSection(m_s, mode);
+    }
     bool good() const { return !m_s.hasError(); }
     FsSecCl& stream() { return m_s; }
 
@@ -111,6 +134,13 @@ public:
     {
         writeGuidText(m_os, g);
         m_os << ' ';
+    }
+    // The bare characters and a blank.
+    void text(const String& t) { m_os << t << ' '; }
+    template <class Part>
+    void part(const Part& p, uint32_t mode)
+    {
+        p.writeToStream(m_os, mode);
     }
     bool good() const { return !m_os.fail(); }
     std::ostream& stream() { return m_os; }
@@ -147,6 +177,16 @@ public:
     {
         if (good()) readGuidText(m_is, g);
     }
+    // One blank-delimited word.
+    void text(String& t)
+    {
+        if (good()) m_is >> t;
+    }
+    template <class Part>
+    void part(Part& p, uint32_t mode)
+    {
+        p.readFromStream(m_is, mode);
+    }
     bool good() const { return !m_is.fail(); }
     std::istream& stream() { return m_is; }
 
@@ -170,3 +210,42 @@ private:
     }
     std::istream& m_is;
 };
+
+// A reader also fails when the object says so through `bool readOk() const`.
+template <class T>
+auto stReadOk(const T& t, int) -> decltype(t.readOk())
+{
+    return t.readOk();
+}
+template <class T>
+bool stReadOk(const T&, long)
+{
+    return true;
+}
+
+// The four serialisers of a class over its field list `io(A&, mode)`.
+#define ST_SERIALISERS(Class)                                                   \
+    bool Class::writeToSection(FsSecCl& s, uint32_t mode) const                 \
+    {                                                                           \
+        StSecWriter a(s);                                                       \
+        const_cast<Class*>(this)->io(a, mode);                                  \
+        return a.good();                                                        \
+    }                                                                           \
+    bool Class::writeToStream(std::ostream& os, uint32_t mode) const            \
+    {                                                                           \
+        StOsWriter a(os);                                                       \
+        const_cast<Class*>(this)->io(a, mode);                                  \
+        return a.good();                                                        \
+    }                                                                           \
+    bool Class::readFromSection(FsSecCl& s, uint32_t mode)                      \
+    {                                                                           \
+        StSecReader a(s);                                                       \
+        io(a, mode);                                                            \
+        return a.good() && stReadOk(*this, 0);                                  \
+    }                                                                           \
+    bool Class::readFromStream(std::istream& is, uint32_t mode)                 \
+    {                                                                           \
+        StIsReader a(is);                                                       \
+        io(a, mode);                                                            \
+        return a.good() && stReadOk(*this, 0);                                  \
+    }

@@ -53,33 +53,6 @@ const char* stAccessModeText(int32_t access)
     return access >= 0 && access <= 5 ? kText[access] : "";
 }
 
-// The four serialisers of a class over its field list `io`.
-#define ST_ENTRY_SERIALISERS(Class)                                             \
-    bool Class::writeToSection(FsSecCl& s, uint32_t mode) const                 \
-    {                                                                           \
-        StSecWriter a(s);                                                       \
-        const_cast<Class*>(this)->io(a, mode);                                  \
-        return a.good();                                                        \
-    }                                                                           \
-    bool Class::writeToStream(std::ostream& os, uint32_t mode) const            \
-    {                                                                           \
-        StOsWriter a(os);                                                       \
-        const_cast<Class*>(this)->io(a, mode);                                  \
-        return a.good();                                                        \
-    }                                                                           \
-    bool Class::readFromSection(FsSecCl& s, uint32_t mode)                      \
-    {                                                                           \
-        StSecReader a(s);                                                       \
-        io(a, mode);                                                            \
-        return a.good();                                                        \
-    }                                                                           \
-    bool Class::readFromStream(std::istream& is, uint32_t mode)                 \
-    {                                                                           \
-        StIsReader a(is);                                                       \
-        io(a, mode);                                                            \
-        return a.good();                                                        \
-    }
-
 // --- frame part and mapping info ---------------------------------------
 
 bool StFrameProperties::operator==(const StFrameProperties& o) const
@@ -136,7 +109,7 @@ void StSyBaseSymbEntry::io(A& a, uint32_t)
     if (A::kReading) m_nextEntry = nullptr;
 }
 
-ST_ENTRY_SERIALISERS(StSyBaseSymbEntry)
+ST_SERIALISERS(StSyBaseSymbEntry)
 
 void StSyBaseSymbEntry::dump(std::ostream& os) const
 {
@@ -489,7 +462,7 @@ void StSyNameSpaceSymbEntry::dumpKind(std::ostream& os) const
             return nullptr;                                                     \
         }                                                                       \
     }                                                                           \
-    ST_ENTRY_SERIALISERS(Class)                                                 \
+    ST_SERIALISERS(Class)                                                 \
     void Class::dump(std::ostream& os) const                                    \
     {                                                                           \
         dumpHead(os);                                                           \
