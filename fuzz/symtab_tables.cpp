@@ -91,18 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     default: {
         StIdList l;
-        std::ostringstream os;
-        if (control & 8) {
-            std::istringstream is(body);
-            l.readFromStream(is);
-        } else {
-            FsSecClMem s;
-            if (!body.empty()) s.writeBytes(body.data(), uint32_t(body.size()));
-            s.seek(0, 0);
-            s.setBinary((control & 16) != 0);
-            l.readFromSection(s);
-        }
-        l.writeToStream(os);
+        readAndWrite(l, control, body);
         break;
     }
     }
