@@ -28,6 +28,7 @@ struct CoHostCallSite {
     const char* text;    // the call as the lines show it
     CoCaughtSpelling caught = CoCaughtSpelling::Exception;
     bool retInLine = true;  // false: the error line ends after "(%s)"
+    bool errorLine = true;  // false: the caller writes its own failure line
 };
 
 struct CoHostCallResult {
@@ -58,7 +59,7 @@ CoHostCallResult coHostCall(const CoHostCallSite& site, int line, const DWORD* r
     }
     DWORD r = ret ? *ret : 0;
     if (hr >= 0 && r == 0) return {hr, 0, 0};
-    coTraceHostCallError(site, line, hr, r);
+    if (site.errorLine) coTraceHostCallError(site, line, hr, r);
     return {hr, r, coHostCode(r)};
 }
 

@@ -7,6 +7,7 @@
 // a slot); an object ends its own life in its final Release.
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <utility>
 
 #include "platform/wintypes.h"
@@ -174,7 +175,7 @@ public:
     ComPtr& operator=(const ComPtr& o) noexcept { return *this = o.p_; }
     ComPtr& operator=(ComPtr&& o) noexcept
     {
-        if (this != &o) {
+        if (this != std::addressof(o)) {
             Release();
             p_ = o.p_;
             o.p_ = nullptr;

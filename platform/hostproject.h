@@ -40,6 +40,14 @@ inline constexpr ESObjectID ESObjectID_Unset = GUID_NULL;
 inline constexpr ESObjectID ESObjectID_PmGlobCommon = {
     0xD2545197, 0xFB39, 0x11D3, {0x85, 0xA6, 0x00, 0x50, 0x04, 0x6A, 0x30, 0xDE}};
 
+// Byte order of object ids, for ordered sets and maps.
+struct ObjectIdLess {
+    bool operator()(const ESObjectID& a, const ESObjectID& b) const
+    {
+        return __builtin_memcmp(&a, &b, sizeof a) < 0;
+    }
+};
+
 // Object classes of getObjClass and the name lookups.
 enum : DWORD {
     PmObjCl_TObject = 2,  // technology object

@@ -82,8 +82,12 @@ TEST(VarScanner, Tokens)
         for (size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(c.want[i].code, got[i].code) << c.input << " #" << i;
             EXPECT_EQ(c.want[i].text, got[i].text) << c.input << " #" << i;
-            if (c.want[i].type >= 0) EXPECT_EQ(c.want[i].type, got[i].type) << c.input << " #" << i;
-            if (c.want[i].radix >= 0) EXPECT_EQ(c.want[i].radix, got[i].radix) << c.input << " #" << i;
+            if (c.want[i].type >= 0) {
+                EXPECT_EQ(c.want[i].type, got[i].type) << c.input << " #" << i;
+            }
+            if (c.want[i].radix >= 0) {
+                EXPECT_EQ(c.want[i].radix, got[i].radix) << c.input << " #" << i;
+            }
         }
     }
 }
