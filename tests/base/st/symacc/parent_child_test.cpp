@@ -76,7 +76,7 @@ TEST_F(ChildObjects, OnceEachAndNeverTheParent)
     s.p.addLink(s.dev1, s.dev2Only);
     CPmIdList list;
     EXPECT_EQ(0u, getAllChildObjects(nav(s), s.dev1, &list, true));
-    std::vector<ESObjectID> want = {s.axis1, s.axis2, s.dev2Named, s.folder1, s.unit1, s.dev2Only};
+    std::vector<ESObjectID> want = {s.axis1, s.axis2, s.dev3Named, s.folder1, s.unit1, s.dev2Only};
     EXPECT_EQ(want, std::vector<ESObjectID>(list.begin(), list.end()));
 
     CPmIdList flat;

@@ -5,21 +5,22 @@
 
 #include "tests/fakehost/FakeHost.h"
 
-// Two devices; the compiled item (a unit in a folder, both lying inside
-// their super objects) sits on Dev1. Dev1 also holds a TO named like Dev2,
-// and both devices hold a TO "Axis1".
+// Three devices; the compiled item (a unit in a folder, both lying inside
+// their super objects) sits on Dev1. Dev1 also holds a TO named like Dev3,
+// and Dev1 and Dev2 both hold a TO "Axis1".
 struct SampleProject {
     fakehost::FakeProject p;
-    ESObjectID dev1, dev2, axis1, axis2, dev2Named, folder1, unit1;
+    ESObjectID dev1, dev2, dev3, axis1, axis2, dev3Named, folder1, unit1;
     ESObjectID d2axis1, dev2Only;
 
     SampleProject()
     {
         dev1 = p.addDevice("Dev1", 1);
         dev2 = p.addDevice("Dev2", 2);
+        dev3 = p.addDevice("Dev3", 3);
         axis1 = p.addTO(dev1, "Axis1", 1);
         axis2 = p.addTO(dev1, "Axis2", 2);
-        dev2Named = p.addTO(dev1, "Dev2", 4);
+        dev3Named = p.addTO(dev1, "Dev3", 4);
         folder1 = p.addObject("Folder1", PmObjCl_Inner, dev1);
         unit1 = p.addObject("Unit1", PmObjCl_Inner, folder1);
         d2axis1 = p.addTO(dev2, "Axis1", 1);
