@@ -127,6 +127,7 @@ ESObjectID FakeProject::addTO(const ESObjectID& device, const std::string& name,
     FakeObject* o = object(id);
     o->addr.object = toNo;
     o->typeClass = typeClass;
+    addLink(device, id);  // a TO is assigned to its device by a link
     return id;
 }
 

@@ -275,8 +275,8 @@ public:
     ESObjectID addObject(const std::string& name, DWORD objClass, const ESObjectID& super = ESObjectID_Invalid);
     // A device (class 3) with instance address device.0.
     ESObjectID addDevice(const std::string& name, WORD deviceNo);
-    // A TO (class 2) below `device`, instance address deviceNo.toNo, with a
-    // type of the given type class.
+    // A TO (class 2) below `device` and linked from it, instance address
+    // deviceNo.toNo, with a type of the given type class.
     ESObjectID addTO(const ESObjectID& device, const std::string& name, WORD toNo, DWORD typeClass = 1);
     // A link from `from` to `to`.
     void addLink(const ESObjectID& from, const ESObjectID& to);
