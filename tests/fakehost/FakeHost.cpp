@@ -785,6 +785,13 @@ HRESULT FakeZip::compressOrUncompressStream(IStream* source, IStream* destinatio
 // ---------------------------------------------------------------------------
 // Fixture
 
+bool hasTraceLine(const CTraceCapture& cap, const std::string& message, int level)
+{
+    for (const auto& l : cap.lines())
+        if (l.message == message && (level < 0 || int(l.level) == level)) return true;
+    return false;
+}
+
 void HostTest::SetUp()
 {
     m_taskMem = tvp::liveTaskMemBlocks();

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "co/TraceApi.h"
 #include "platform/hostproject.h"
 
 namespace fakehost {
@@ -350,6 +351,10 @@ private:
 
 // A narrow copy in task memory.
 char* taskMemText(const std::string& s);
+
+// True when the capture holds a line with exactly this message (at this
+// level, when one is given).
+bool hasTraceLine(const CTraceCapture& cap, const std::string& message, int level = -1);
 
 // Fixture of every host test: the platform counters of task memory, BSTRs
 // and interface references must be where they were before the test.

@@ -62,9 +62,7 @@ TEST_F(TONameParser, Refusals)
     CTONameParser parser(nav, none);
     EXPECT_NE(0u, parser.parse(String("_to.Axis2"), got));
     EXPECT_EQ(ParserState::ERROR, parser.currentState());
-    bool invalidIdent = false;
-    for (const auto& l : cap.lines()) invalidIdent = invalidIdent || l.message == "invalid ident pointer";
-    EXPECT_TRUE(invalidIdent);
+    EXPECT_TRUE(fakehost::hasTraceLine(cap, "invalid ident pointer", 4));
 }
 
 TEST_F(TONameParser, ThrowingHostIsAFalseCondition)
@@ -74,12 +72,10 @@ TEST_F(TONameParser, ThrowingHostIsAFalseCondition)
     CTraceCapture cap;
     ESObjectID got = ESObjectID_Unset;
     EXPECT_NE(0u, parse(s, "Dev2.Dev2Only", got));
-    bool caught = false;
-    for (const auto& l : cap.lines())
-        caught = caught || (l.level == 4 && l.message ==
-                                                "caught exeption calling spIProjNav->getObjectIdByNameAndClass("
-                                                "m_vScan.name, PmObjCl_Device, &m_devID, &m_dwRet)");
-    EXPECT_TRUE(caught);
+    EXPECT_TRUE(fakehost::hasTraceLine(cap,
+                                       "caught exeption calling spIProjNav->getObjectIdByNameAndClass("
+                                       "m_vScan.name, PmObjCl_Device, &m_devID, &m_dwRet)",
+                                       4));
     EXPECT_EQ(0u, parse(s, "Axis1", got));  // local names need no device lookup by name
     EXPECT_EQ(s.axis1, got);
 }
