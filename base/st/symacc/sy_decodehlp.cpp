@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/st/symacc/SyElemTypeIds.h"
+#include "base/st/stsymtab/stmcspec.h"
 #include "base/st/symacc/SyTONameParser.h"
 #include "base/st/symacc/SyVarScanner.h"
 #include "co/CoHostCall.h"
@@ -443,7 +443,7 @@ uint32_t CSyDecodeHelper::getAlarmID(const String& text, uint32_t* alarmID, IUnk
     SyVarScannerFlexLexer vScan;
     vScan.setText(text);
     int tok = vScan.yylex();
-    if (tok == SyVarScannerFlexLexer::TokConstant && vScan.type == SyElemType::StructAlarmId) {
+    if (tok == SyVarScannerFlexLexer::TokConstant && vScan.type == ST_STRUCTALARMID) {
         const char* digits = vScan.name.chars();
         bool decimal = *digits != '\0';
         for (const char* p = digits; *p; ++p) decimal = decimal && *p >= '0' && *p <= '9';
