@@ -54,3 +54,13 @@ function(tv_grammar target kind)
   target_sources(${target} PRIVATE ${BISON_${target}_${_p}_OUTPUTS} ${FLEX_${target}_${_s}_OUTPUTS})
   target_include_directories(${target} PRIVATE ${_gen})
 endfunction()
+
+# tv_flex(TARGET FILE.lpp): generates a flex scanner into the build folder
+# (generated/TARGET/NAME.yy.cpp) and compiles it into TARGET.
+function(tv_flex target lpp)
+  get_filename_component(_n ${lpp} NAME_WE)
+  set(_dir ${CMAKE_BINARY_DIR}/generated/${target})
+  file(MAKE_DIRECTORY ${_dir})
+  flex_target(${target}_${_n} ${CMAKE_SOURCE_DIR}/${lpp} ${_dir}/${_n}.yy.cpp)
+  target_sources(${target} PRIVATE ${FLEX_${target}_${_n}_OUTPUTS})
+endfunction()

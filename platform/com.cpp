@@ -1,8 +1,23 @@
 #include "platform/com.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+
+namespace {
+std::atomic<long> g_taskMem{0};
+std::atomic<long> g_bstrs{0};
+std::atomic<long> g_refs{0};
+}  // namespace
+
+namespace tvp {
+long liveTaskMemBlocks() { return g_taskMem.load(); }
+long liveBstrs() { return g_bstrs.load(); }
+long liveInterfaceRefs() { return g_refs.load(); }
+void noteInterfaceRefs(long delta) { g_refs += delta; }
+}  // namespace tvp
 
 // ---------------------------------------------------------------------------
 // Task memory
@@ -10,14 +25,16 @@
 
 void* CoTaskMemAlloc(size_t cb)
 {
-    return std::malloc(cb ? cb : 1);
+    void* p = std::malloc(cb ? cb : 1);
+    if (p) ++g_taskMem;
+    return p;
 }
 
 void* CoTaskMemRealloc(void* pv, size_t cb)
 {
     if (!pv) return CoTaskMemAlloc(cb);
     if (cb == 0) {
-        std::free(pv);
+        CoTaskMemFree(pv);
         return nullptr;
     }
     return std::realloc(pv, cb);
@@ -25,6 +42,7 @@ void* CoTaskMemRealloc(void* pv, size_t cb)
 
 void CoTaskMemFree(void* pv)
 {
+    if (pv) --g_taskMem;
     std::free(pv);
 }
 
@@ -50,6 +68,7 @@ BSTR allocBytes(const void* src, UINT bytes)
     else
         std::memset(block + kPrefix, 0, bytes);
     std::memset(block + kPrefix + bytes, 0, 3);
+    ++g_bstrs;
     return reinterpret_cast<BSTR>(block + kPrefix);
 }
 
@@ -89,7 +108,9 @@ BSTR SysAllocStringByteLen(const char* psz, UINT len)
 
 void SysFreeString(BSTR bstr)
 {
-    if (bstr) std::free(blockOf(bstr));
+    if (!bstr) return;
+    --g_bstrs;
+    std::free(blockOf(bstr));
 }
 
 UINT SysStringByteLen(BSTR bstr)
@@ -127,6 +148,44 @@ INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz)
     size_t n = unitLength(psz);
     if (n > 0x7FFFFFFFu / 2) return FALSE;
     return SysReAllocStringLen(pbstr, psz, UINT(n));
+}
+
+// ---------------------------------------------------------------------------
+// HRESULT texts
+// ---------------------------------------------------------------------------
+
+const char* hresultText(HRESULT hr)
+{
+    struct Known {
+        HRESULT hr;
+        const char* text;
+    };
+    static const Known known[] = {
+        {S_OK, "S_OK"},
+        {S_FALSE, "S_FALSE"},
+        {E_NOTIMPL, "E_NOTIMPL"},
+        {E_NOINTERFACE, "E_NOINTERFACE"},
+        {E_POINTER, "E_POINTER"},
+        {E_ABORT, "E_ABORT"},
+        {E_FAIL, "E_FAIL"},
+        {E_UNEXPECTED, "E_UNEXPECTED"},
+        {E_ACCESSDENIED, "E_ACCESSDENIED"},
+        {E_HANDLE, "E_HANDLE"},
+        {E_OUTOFMEMORY, "E_OUTOFMEMORY"},
+        {E_INVALIDARG, "E_INVALIDARG"},
+        {REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG"},
+        {CLASS_E_CLASSNOTAVAILABLE, "CLASS_E_CLASSNOTAVAILABLE"},
+    };
+    for (const Known& k : known)
+        if (k.hr == hr) return k.text;
+    // One slot per thread, so that two texts of one line do not collide
+    // unless both are unknown.
+    static thread_local char buf[2][24];
+    static thread_local int next = 0;
+    char* out = buf[next];
+    next ^= 1;
+    std::snprintf(out, sizeof buf[0], "HRESULT 0x%08X", unsigned(hr));
+    return out;
 }
 
 // ---------------------------------------------------------------------------

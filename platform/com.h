@@ -7,6 +7,7 @@
 // a slot); an object ends its own life in its final Release.
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <utility>
 
 #include "platform/wintypes.h"
@@ -110,6 +111,26 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// Live counters (for tests): task-memory blocks and BSTRs not yet freed, and
+// interface references that objects reporting through noteInterfaceRefs
+// still hold out. A test reads them before and after its work.
+// ---------------------------------------------------------------------------
+
+namespace tvp {
+long liveTaskMemBlocks();
+long liveBstrs();
+long liveInterfaceRefs();
+// Objects that want their references counted call this from AddRef (+1)
+// and Release (-1).
+void noteInterfaceRefs(long delta);
+}  // namespace tvp
+
+// The text of an HRESULT for trace lines: "S_OK" for 0, the constant's name
+// for the codes the system knows ("E_FAIL", "E_NOINTERFACE", ...), otherwise
+// "HRESULT 0x%08X".
+const char* hresultText(HRESULT hr);
+
+// ---------------------------------------------------------------------------
 // Time
 // ---------------------------------------------------------------------------
 
@@ -154,7 +175,7 @@ public:
     ComPtr& operator=(const ComPtr& o) noexcept { return *this = o.p_; }
     ComPtr& operator=(ComPtr&& o) noexcept
     {
-        if (this != &o) {
+        if (this != std::addressof(o)) {
             Release();
             p_ = o.p_;
             o.p_ = nullptr;

@@ -260,3 +260,16 @@ bool wideIsLower(char16_t u)
 bool wideIsUpper(char16_t u) { return wideToLower(u) != u; }
 
 }  // namespace tvp
+
+int tvp::icmpAscii(const char* a, const char* b)
+{
+    if (!a) a = "";
+    if (!b) b = "";
+    for (;; ++a, ++b) {
+        unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y) return x < y ? -1 : 1;
+        if (!x) return 0;
+    }
+}

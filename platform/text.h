@@ -44,6 +44,8 @@ size_t u16len(const char16_t* s);  // null gives 0
 int u16cmp(const char16_t* a, const char16_t* b);
 // As u16cmp, but a-z and A-Z compare equal (nothing else is folded).
 int u16icmpAscii(const char16_t* a, const char16_t* b);
+// Narrow counterpart of u16icmpAscii (bytes compared unsigned).
+int icmpAscii(const char* a, const char* b);
 // Copies at most n-1 units and always terminates (n > 0); returns the length.
 size_t u16copy(char16_t* dst, size_t n, const char16_t* src);
 

@@ -118,3 +118,30 @@ TEST(ComTime, FileTimeNowIsUtcSince1601)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LiveCounters, TaskMemoryAndBstrsComeAndGo)
+{
+    long mem = tvp::liveTaskMemBlocks(), bstrs = tvp::liveBstrs();
+    void* p = CoTaskMemAlloc(8);
+    p = CoTaskMemRealloc(p, 64);  // a resize is still one block
+    BSTR b = SysAllocString(u"x");
+    EXPECT_EQ(mem + 1, tvp::liveTaskMemBlocks());
+    EXPECT_EQ(bstrs + 1, tvp::liveBstrs());
+    CoTaskMemRealloc(p, 0);  // frees
+    SysFreeString(b);
+    CoTaskMemFree(nullptr);
+    SysFreeString(nullptr);
+    EXPECT_EQ(mem, tvp::liveTaskMemBlocks());
+    EXPECT_EQ(bstrs, tvp::liveBstrs());
+}
+
+TEST(HresultText, KnownNamesElseTheNumber)
+{
+    EXPECT_STREQ("S_OK", hresultText(S_OK));
+    EXPECT_STREQ("E_NOINTERFACE", hresultText(E_NOINTERFACE));
+    EXPECT_STREQ("HRESULT 0x80041234", hresultText(HRESULT(0x80041234u)));
+}
+
+}  // namespace
