@@ -47,7 +47,8 @@ size_t CAcxFileSystem::read(void* buffer, size_t elemSize, size_t count, CAcxFil
 {
     FILE* f = streamOf(handle);
     if (!f || !buffer || count == 0) return 0;
-    return std::fread(buffer, elemSize, count, f);
+    // A handle serves one reader on one thread: the stream lock is not needed.
+    return fread_unlocked(buffer, elemSize, count, f);
 }
 
 size_t CAcxFileSystem::write(const void* buffer, size_t elemSize, size_t count, CAcxFileHandleBase* handle)

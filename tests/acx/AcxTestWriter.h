@@ -248,7 +248,7 @@ public:
         if (!m || !buffer || count == 0 || elemSize == 0) return 0;
         const size_t left = m->pos < data.size() ? data.size() - m->pos : 0;
         const size_t n = std::min(count, left / elemSize);
-        std::memcpy(buffer, data.data() + m->pos, n * elemSize);
+        if (n) std::memcpy(buffer, data.data() + m->pos, n * elemSize);
         m->pos += n * elemSize;
         return n;
     }
