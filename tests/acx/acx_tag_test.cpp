@@ -79,6 +79,13 @@ TEST(AcxTag, SizesAndWriteMatchTheEncoding)
     CAcxDataTag kindless(1);
     EXPECT_FALSE(kindless.computeSize());
     EXPECT_EQ(kindless.getType(), -1);
+    // A view that does not own its children only forgets them.
+    {
+        CAcxCompoundTag view(8);
+        view.setOwnsChildren(false);
+        view.addChild(a);
+    }
+    EXPECT_EQ(a->getInteger(), -2);
     CAcxCompoundSimple simple(7);
     EXPECT_FALSE(simple.write(w));
     EXPECT_EQ(simple.setPayloadSize(12), 12u);
