@@ -203,7 +203,10 @@ inline Node randomTree(std::mt19937& rng, uint32_t depth, uint32_t maxChildren =
         const uint32_t count = rng() % (maxChildren + 1);
         for (uint32_t i = 0; i < count; ++i) {
             Node child = randomLeaf(rng);
-            if (level < depth && rng() % 8 == 0) child = Node{uint32_t(1 + rng() % 5000), AcxTypeCompound, AcxKindNone, {}, {}};
+            if (level < depth && rng() % 8 == 0) {
+                child = Node();
+                child.id = uint32_t(1 + rng() % 5000);
+            }
             n->children.insert(n->children.begin() + long(rng() % (n->children.size() + 1)), child);
         }
         for (Node& c : n->children)

@@ -102,18 +102,43 @@ Bytes root(const std::vector<Bytes>& children)
     return file({compound(0, children)});
 }
 
+using Setup = std::function<void(CAcxReader&, Log&, MemFileSystem&)>;
+
 struct Case {
     const char* name;
     Bytes bytes;
-    std::function<void(CAcxReader&, Log&, MemFileSystem&)> setup;
+    Setup setup;
     const char* expected;
 };
 
+// A setup that calls act once, at the first event ev ("b", "v", "s", "e")
+// of the tag id (0: of any tag).
+Setup at(const char* ev, uint32_t id, std::function<void(CAcxReader&)> act)
+{
+    return [=](CAcxReader& r, Log& l, MemFileSystem&) {
+        l.hook = [=, &r, done = false](const char* e, uint32_t i) mutable {
+            if (done || std::string(e) != ev || (id != 0 && i != id)) return;
+            done = true;
+            act(r);
+        };
+    };
+}
+
+Setup bufferOf(uint32_t n)
+{
+    return [n](CAcxReader&, Log& l, MemFileSystem&) { l.bufferCap = n; };
+}
+
+Bytes cutBy(Bytes f, size_t n)
+{
+    f.resize(f.size() - n);
+    return f;
+}
+
 TEST(AcxReader, EdgeCasesAndCodes)
 {
-    Bytes cutLong = root({});
-    cutLong.resize(8);
-    append(cutLong, Bytes{0x85, 0, 0, 0, 0});  // long form, two of four extension bytes
+    // A long-form root header with two of its four extension bytes.
+    const Bytes cutLong = cutBy(file({tagHeader(0, 0, 5, Form::Long)}), 2);
 
     const Case cases[] = {
         {"empty root", root({}), {}, "start(0) b0/0/0 e0 end"},
@@ -121,7 +146,7 @@ TEST(AcxReader, EdgeCasesAndCodes)
         // carry small values.
         {"short/long id", root({u8(8191, 1), u8(8192, 2), tag(3, 1, {4}, Form::Long)}), {},
          "start(0) b0/0/20 b8191/1/1 v5:1 e8191 b8192/1/1 v5:2 e8192 b3/1/1 v5:4 e3 e0 end"},
-        {"short/long length", root({str(1, std::string(127, 'a')), str(2, std::string(128, 'b'))}), [](auto&, Log& l, auto&) { l.bufferCap = 1; },
+        {"short/long length", root({str(1, std::string(127, 'a')), str(2, std::string(128, 'b'))}), bufferOf(1),
          "start(0) b0/0/265 s1/127 d'a' e1 s2/128 d'b' e2 e0 end"},
         {"type 7 short, 8 and 2047 long", root({tag(1, 7, {}), tag(2, 8, {1}), tag(3, 2047, {})}), {},
          "start(0) b0/0/18 b1/7/0 E30 e1 b2/8/1 E30 e2 b3/2047/0 E30 e3 e0 end"},
@@ -130,15 +155,21 @@ TEST(AcxReader, EdgeCasesAndCodes)
         {"version 0x0201", file({compound(0, {})}, 0x0201), {}, "start(0) b0/0/0 e0 end"},
         {"version 0x0300", file({compound(0, {})}, 0x0300), {}, "E46 start(0) b0/0/0 e0 end"},
         {"zero-length string", root({str(1, "")}), {}, "start(0) b0/0/3 s1/0 e1 e0 end"},
-        {"string cut to its buffer", root({str(1, "abcdef"), u8(2, 1)}), [](auto&, Log& l, auto&) { l.bufferCap = 3; },
+        {"string cut to its buffer", root({str(1, "abcdef"), u8(2, 1)}), bufferOf(3),
          "start(0) b0/0/13 s1/6 d'abc' e1 b2/1/1 v5:1 e2 e0 end"},
-        {"all number widths", root({u16(1, 0x1234), u32(2, 0xDEADBEEF), u64(3, 1ull << 63), i8(4, -1), i32(5, -2), i64(6, -3), r32(7, 1.5f), r64(8, -2.0)}), {},
+        {"all number widths",
+         root({u16(1, 0x1234), u32(2, 0xDEADBEEF), u64(3, 1ull << 63), i8(4, -1), i32(5, -2), i64(6, -3),
+               r32(7, 1.5f), r64(8, -2.0)}),
+         {},
          "start(0) b0/0/63 b1/1/2 v6:1234 e1 b2/1/4 v7:deadbeef e2 b3/1/8 v8:8000000000000000 e3 b4/2/1 v1:ff e4 "
-         "b5/2/4 v3:fffffffe e5 b6/2/8 v4:fffffffffffffffd e6 b7/4/4 v9:3fc00000 e7 b8/4/8 v10:c000000000000000 e8 e0 end"},
-        {"unsigned of 3 bytes", root({tag(1, 1, {1, 2, 3}), u8(2, 9)}), {}, "start(0) b0/0/10 b1/1/3 E41 e1 b2/1/1 v5:9 e2 e0 end"},
+         "b5/2/4 v3:fffffffe e5 b6/2/8 v4:fffffffffffffffd e6 b7/4/4 v9:3fc00000 e7 "
+         "b8/4/8 v10:c000000000000000 e8 e0 end"},
+        {"unsigned of 3 bytes", root({tag(1, 1, {1, 2, 3}), u8(2, 9)}), {},
+         "start(0) b0/0/10 b1/1/3 E41 e1 b2/1/1 v5:9 e2 e0 end"},
         {"signed of 5 bytes", root({tag(1, 2, {1, 2, 3, 4, 5})}), {}, "start(0) b0/0/8 b1/2/5 E42 e1 e0 end"},
         {"real of 2 bytes", root({tag(1, 4, {1, 2})}), {}, "start(0) b0/0/5 b1/4/2 E43 e1 e0 end"},
-        {"empty with payload", root({tag(1, 5, {1, 2}), empty(2)}), {}, "start(0) b0/0/8 b1/5/2 E45 e1 b2/5/0 e2 e0 end"},
+        {"empty with payload", root({tag(1, 5, {1, 2}), empty(2)}), {},
+         "start(0) b0/0/8 b1/5/2 E45 e1 b2/5/0 e2 e0 end"},
         // A second id-0 tag: error 44 for it and the tags inside it; the
         // enclosing compound ends with it.
         {"second root", root({u8(1, 1), compound(0, {u8(2, 2)}), u8(3, 3)}), {},
@@ -147,27 +178,27 @@ TEST(AcxReader, EdgeCasesAndCodes)
         {"trailing bytes", [] { Bytes f = root({u8(1, 1)}); append(f, Bytes{1, 2, 3, 0xFF}); return f; }(), {},
          "start(0) b0/0/4 b1/1/1 v5:1 e1 e0 end"},
         {"leaveCompound in a callback", root({compound(1, {u8(2, 2), u8(3, 3)}), u8(4, 4)}),
-         [](CAcxReader& r, Log& l, auto&) { l.hook = [&r, &l](const char* ev, uint32_t) { if (std::string(ev) == "v" && !l.out.empty() && l.out.find("v5:4") == std::string::npos) r.leaveCompound(); }; },
+         at("v", 0, [](CAcxReader& r) { r.leaveCompound(); }),
          "start(0) b0/0/15 b1/0/8 b2/1/1 v5:2 e1 b4/1/1 v5:4 e4 e0 end"},
         {"skipTag in a callback", root({compound(1, {u8(2, 2)}), u8(4, 4)}),
-         [](CAcxReader& r, Log& l, auto&) { l.hook = [&r](const char* ev, uint32_t id) { if (id == 1 && std::string(ev) == "b") r.skipTag(); }; },
+         at("b", 1, [](CAcxReader& r) { r.skipTag(); }),
          "start(0) b0/0/11 b1/0/4 e1 b4/1/1 v5:4 e4 e0 end"},
         {"finish in a callback", root({u8(1, 1), u8(2, 2)}),
-         [](CAcxReader& r, Log& l, auto&) { l.hook = [&r](const char* ev, uint32_t) { if (std::string(ev) == "v") r.endRead(); }; },
+         at("v", 0, [](CAcxReader& r) { r.endRead(); }),
          "start(0) b0/0/8 b1/1/1 v5:1 end"},
         // Codes.
         {"1: cannot open", root({}), [](auto&, auto&, MemFileSystem& fs) { fs.missing = true; }, "F1"},
-        {"2: truncated", [] { Bytes f = root({u32(1, 1)}); f.pop_back(); return f; }(), {}, "start(0) b0/0/7 b1/1/4 F2 end"},
+        {"2: truncated", cutBy(root({u32(1, 1)}), 1), {}, "start(0) b0/0/7 b1/1/4 F2 end"},
         {"2: short file header", Bytes{'A', 'c', 'X', 0, 0}, {}, "F2 end"},
         {"2: failed seek", root({tag(1, 9, {1, 2})}), [](auto&, auto&, MemFileSystem& fs) { fs.failSeekAt = 2; },
          "start(0) b0/0/9 b1/9/2 E30 F2 end"},
         {"3: read while reading", root({u8(1, 1)}),
-         [](CAcxReader& r, Log& l, auto&) { l.hook = [&r](const char* ev, uint32_t) { if (std::string(ev) == "v") r.read("other"); }; },
+         at("v", 0, [](CAcxReader& r) { r.read("other"); }),
          "start(0) b0/0/4 b1/1/1 v5:1 F3 e1 e0 end"},
         {"4: no file system", root({}), [](CAcxReader& r, auto&, auto&) { r.setFileSystem(nullptr); }, "F4"},
-        {"10: no content handler", root({}), [](CAcxReader& r, auto&, auto&) { r.setContentHandler(nullptr); }, "F10"},
-        {"11: wrong magic", [] { Bytes f = fileHeader(0x0200, 0, 0, "ACX"); append(f, compound(0, {})); return f; }(), {},
-         "F11 end"},
+        {"10: no content handler", root({}), [](CAcxReader& r, auto&, auto&) { r.setContentHandler(nullptr); },
+         "F10"},
+        {"11: wrong magic", cutBy(fileHeader(0x0200, 0, 0, "ACX"), 0), {}, "F11 end"},
         {"40: no string buffer", root({str(1, "abc"), u8(2, 1)}), [](auto&, Log& l, auto&) { l.noBuffer = true; },
          "start(0) b0/0/10 s1/3 E40 e1 b2/1/1 v5:1 e2 e0 end"},
     };
@@ -290,7 +321,8 @@ TEST(AcxReader, ReadsThroughStdioAndAgain)
     reader.setFileSystem(&fs);
     reader.setErrorHandler(&log);
     reader.setContentHandler(&log);
-    const std::string expected = "reset start(0) b0/0/21 s1/4 d'text' e1 b2/0/11 b3/4/8 v10:3fe0000000000000 e3 e2 e0 end";
+    const std::string expected =
+        "reset start(0) b0/0/21 s1/4 d'text' e1 b2/0/11 b3/4/8 v10:3fe0000000000000 e3 e2 e0 end";
     EXPECT_TRUE(reader.read(path));
     EXPECT_EQ(log.out, expected);
     // One reader reads again once the first read has ended.

@@ -19,12 +19,12 @@ TEST(AcxTag, HeaderSizeFor)
     struct {
         uint32_t length, id, type, size;
     } const cases[] = {
-        {127, 8191, 7, 3},          {128, 0, 0, 7},           {0, 8192, 0, 7},
-        {0, 0, 8, 7},               {0x7FFFFF, 0x1FFFFF, 2047, 7}, {0x800000, 0, 0, 0},
-        {0, 0x200000, 0, 0},        {0, 0, 2048, 0},
+        {127, 8191, 7, 3},   {128, 0, 0, 7},      {0, 8192, 0, 7}, {0, 0, 8, 7}, {0x7FFFFF, 0x1FFFFF, 2047, 7},
+        {0x800000, 0, 0, 0}, {0, 0x200000, 0, 0}, {0, 0, 2048, 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CAcxTagBase::headerSizeFor(c.length, c.id, c.type), c.size) << c.length << " " << c.id << " " << c.type;
+        EXPECT_EQ(CAcxTagBase::headerSizeFor(c.length, c.id, c.type), c.size)
+            << c.length << " " << c.id << " " << c.type;
         if (c.size) {
             EXPECT_EQ(tagHeader(c.id, c.type, c.length).size(), c.size);
         }
