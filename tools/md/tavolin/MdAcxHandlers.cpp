@@ -86,9 +86,11 @@ void CMDAcxAcxErrorHandler::fatal(int32_t code)
 
 bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content)
 {
-    CAcxReader reader;
+    // The file system outlives the reader, which gives back a file still
+    // open when an exception ends the read.
     CAcxFileSystem fileSystem;
     CMDAcxAcxErrorHandler errors(cmGetMessageHandler());
+    CAcxReader reader;
     reader.setFileSystem(&fileSystem);
     reader.setErrorHandler(&errors);
     reader.setContentHandler(&content);
