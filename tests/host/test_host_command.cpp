@@ -1,5 +1,6 @@
 // The tavolin command as a user runs it: usage, version, registration and a
-// compile of the example source into a new and into an existing target.
+// compile of the example source into a new and into an existing target,
+// with and without an ACX file.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include "co/GlobTools.h"
 #include "platform/storage.h"
 #include "platform/text.h"
+#include "tests/acx/AcxTestWriter.h"
 
 namespace {
 
@@ -317,4 +319,40 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
                           0),
               0u)
         << r.out;
+}
+
+TEST_F(HostCommand, AcxFileIsReadBeforeTheHeaderStandIn)
+{
+    using namespace acxtest;
+    const Bytes good = file({compound(0, {compound(2144, {str(67, "Achse"), compound(2147, {u8(2122, 2)})})})});
+    Bytes cut = good;
+    cut.resize(cut.size() - 3);
+    ASSERT_TRUE(writeFile(path("good.acx"), good));
+    ASSERT_TRUE(writeFile(path("cut.acx"), cut));
+    ASSERT_TRUE(writeFile(path("magic.acx"), Bytes{'a', 'c', 'x', 0, 0, 2, 0, 0}));
+    struct {
+        const char* acx;
+        const char* message;  // on standard error, or null for none from the reader
+    } const cases[] = {
+        {"good.acx", nullptr},
+        {"missing.acx", "Fehler 1300 ACX Fatal Error 1\n"},
+        {"cut.acx", "Fehler 1300 ACX Fatal Error 2\n"},
+        {"magic.acx", "Fehler 1300 ACX Fatal Error 11\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string target = std::string(c.acx) + ".dsc";
+        Result r = run("compile '" + kAxis + "' -o " + target + " --acx " + c.acx);
+        // Read or not, the header check that follows is not built.
+        EXPECT_EQ(r.out.rfind("openSource: status 0xBE11FFFF (the ACX file was not read or does not fit the source), "
+                              "object kind 1\n",
+                              0),
+                  0u)
+            << c.acx << r.out;
+        if (c.message)
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << c.acx << r.err;
+        else
+            EXPECT_EQ(r.err.find("ACX"), std::string::npos) << r.err;
+        // The target comes out whole.
+        EXPECT_NE(streamsOf(path(target)).find("header "), std::string::npos) << c.acx;
+    }
 }

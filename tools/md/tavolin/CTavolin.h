@@ -37,6 +37,7 @@
 #include "platform/com.h"
 #include "platform/comserver.h"
 #include "tools/md/tavolin/IMC_Tavolin.h"
+#include "tools/md/tavolin/MdAcxHandlers.h"
 #include "tools/md/tavolin/MdAcxStubs.h"
 #include "tools/md/tavolin/MdFrontEnd.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
