@@ -17,8 +17,8 @@
 
 // Creates a new empty file exclusively (mode 0600) and returns its path;
 // empty on failure. The name starts with "mctmp", followed with `unique` by
-// the process id and the thread id (eight hexadecimal digits each). The
-// caller owns the file and removes it.
+// the process id and the thread id (eight hexadecimal digits each, the
+// prefix cut to 20 characters). The caller owns the file and removes it.
 String createTempName(bool unique);
 
 // Creates a new directory (mode 0700) and returns its path; empty on failure.
