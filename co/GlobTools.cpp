@@ -82,11 +82,11 @@ bool isDriveLetterPath(const char* p)
 
 String createTempName(bool unique)
 {
-    char prefix[32];
-    if (unique)
-        std::snprintf(prefix, sizeof prefix, "mctmp%.8x%.8x", unsigned(::getpid()), unsigned(threadId()));
-    else
-        std::snprintf(prefix, sizeof prefix, "mctmp");
+    char prefix[32] = "mctmp";
+    if (unique) std::snprintf(prefix, sizeof prefix, "mctmp%.8x%.8x", unsigned(::getpid()), unsigned(threadId()));
+    // The prefix is at most 20 characters: the last digit of the thread id
+    // is cut off.
+    prefix[20] = 0;
     std::string tmpl = tempDirectory() + "/" + prefix + "XXXXXX";
     int fd = ::mkostemp(&tmpl[0], O_CLOEXEC);   // exclusive, mode 0600
     if (fd < 0) {

@@ -1,14 +1,23 @@
 // Free helper functions used across the system: temporary files and
 // directories, absolute paths below the configuration directory, text forms
-// of times, GUIDs and object ids, and the process-wide validation patterns.
+// of times, GUIDs and object ids, OA consistency entries, lists in VARIANTs,
+// stream and BSTR conversions, waiting, memory checks, scrambling, the
+// lower-case table and the process-wide validation patterns.
 //
 // Failures are written as trace lines (source "co_globtools") and answered
-// with false or an empty text; nothing here throws.
+// with false or an empty text; nothing here throws but the stream and BSTR
+// conversions when memory is exhausted.
 #pragma once
 #include <boost/regex.hpp>
 #include <cstdint>
 
+#include <string>
+#include <vector>
+
 #include "co/tvstring.h"
+#include "platform/storage.h"
+#include "platform/system.h"
+#include "platform/variant.h"
 #include "platform/wintypes.h"
 
 // ---- temporary files and directories -------------------------------------
@@ -17,8 +26,8 @@
 
 // Creates a new empty file exclusively (mode 0600) and returns its path;
 // empty on failure. The name starts with "mctmp", followed with `unique` by
-// the process id and the thread id (eight hexadecimal digits each). The
-// caller owns the file and removes it.
+// the process id and the thread id (eight hexadecimal digits each, the
+// prefix cut to 20 characters). The caller owns the file and removes it.
 String createTempName(bool unique);
 
 // Creates a new directory (mode 0700) and returns its path; empty on failure.
@@ -84,6 +93,88 @@ String objectIdToText(const CoObjectId& id);
 // kind 1 and is true when all six numbers are read (each as a 32-bit
 // hexadecimal number); any other text is false.
 bool textToObjectId(const char* text, CoObjectId* id);
+
+// ---- OA consistency entries --------------------------------------------------
+//
+// "ONL_OBJ:oa_app_instance(ID=\"12\",NAME=\"axis\",PDI=\"1\")": the prefix,
+// then the decimal id, the name (without double quotes) and the flag 1 or 0.
+
+String encodeOAConsEntry(uint32_t id, const String& name, bool pdi);
+// False with a trace line naming what is wrong: "not an OA Consistency
+// entry" (no prefix), "ID-Attribute not found", "Error decoding OA-ID" (no
+// digits, no closing quote, above 32 bits), "Name-Attribute not found",
+// "Name boundary not found", "PDI-Attribute not found", "Invalid Value for
+// PDI-Attr" (not "1" or "0"). The outputs are written only on success.
+bool decodeOAConsEntry(const char* entry, uint32_t* id, String* name, bool* pdi);
+
+// ---- lists in VARIANTs ----------------------------------------------------------
+//
+// The VARIANT holds a one-dimensional array of BSTR (by reference too);
+// every element from the lower to the upper bound is appended. False with a
+// trace line: "error getting safearray bounds!" (not such an array),
+// "Error SafeArrayGetElement"; what was appended before stays.
+
+// Each element a GUID text; a single BSTR is taken as a list of one.
+// "Error decoding package GUID" for a text that is no GUID.
+bool decodeTypeIDList(const VARIANT& v, std::vector<GUID>& ids);
+bool decodeInstallClassificationList(const VARIANT& v, std::vector<std::u16string>& texts);
+
+// ---- streams and BSTRs ------------------------------------------------------------
+//
+// Out of memory is thrown as std::bad_alloc (E_OUTOFMEMORY at a method
+// boundary); every other failure is a trace line and the result below.
+
+// Writes the whole stream (from position 0) into a new or emptied file:
+// S_OK; STG_E_FILENOTFOUND "Error opening file"; the stream's code "Error
+// Stream read"; STG_E_WRITEFAULT "Error writing to File". The narrow path is
+// converted from the ANSI code page first.
+HRESULT writeStream2File(IStream* stream, const char16_t* path);
+HRESULT writeStream2File(IStream* stream, const char* path);
+// The whole stream as a BSTR of its byte length (caller frees it); null
+// with "No Stream Member" or "Stat/Seek error".
+BSTR convertStream2BSTR(IStream* stream);
+// A new memory stream holding the BSTR's bytes, positioned at 0 (the
+// caller releases it); null with "Error creating stream!" or "Error
+// writing Data".
+IStream* convertBSTR2Stream(BSTR text);
+// The whole stream as bytes; empty with "No Stream Parameter" or
+// "Stat/Seek error".
+String convertStream2String(IStream* stream);
+
+// ---- waiting and memory -------------------------------------------------------------
+
+// Waits until every handle is signalled, in slices of at most 200 ms;
+// between slices betweenSlices runs when given (where a window system would
+// dispatch its messages). 0 when signalled, 258 (WAIT_TIMEOUT) once the
+// total time reaches *timeoutMs (null or INFINITE: no limit), WAIT_FAILED
+// for bad handles. *timeoutMs receives the time left.
+uint32_t waitWithMessages(uint32_t count, const HANDLE* handles, uint32_t* timeoutMs,
+                          void (*betweenSlices)() = nullptr);
+// Whether the process sees a virtual address space of 2 GB or more (always
+// so for a 64-bit process); asked once.
+bool isLargeAddressSpace();
+// Whether `size` bytes fit the available virtual space and, with a limit
+// (1-100), the memory load (percent of physical memory in use) is below it.
+bool isMemoryAvailable(uint32_t size, uint32_t limit);
+// The same rule on given figures: without the large address space only
+// what lies below 0x7FFE0000 counts as available.
+bool isMemoryAvailableIn(const MEMORYSTATUSEX& status, bool largeAddressSpace, uint32_t size,
+                         uint32_t limit);
+
+// ---- scrambling ----------------------------------------------------------------------
+//
+// Hides printable text from a casual look (no protection): each printable
+// character (32-126) is shifted by the character of a 16-character key at
+// its position modulo 16, then characters are exchanged along a table of
+// eight words and the sum of the shifted characters. Other bytes are not
+// shifted, only moved. unscrambleString(scrambleString(t)) == t.
+String scrambleString(const String& text);
+String unscrambleString(const String& text);
+
+// ---- letter case ------------------------------------------------------------------------
+
+// tolower of each byte value 0-255 in the C locale, built when the module loads.
+const unsigned char* coLowerCaseTable();
 
 // ---- validation patterns -----------------------------------------------------
 //

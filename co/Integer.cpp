@@ -30,12 +30,18 @@ CAllocPoolImpl* pool16()
     return pool;
 }
 
-IntRep* allocRep(unsigned digits)
+// Refuses a result of more digits than the largest representation holds.
+void checkDigits(uint64_t digits)
 {
     if (digits > kMaxDigits) {
         fault("Requested length out of range");
         throw std::length_error("Integer: requested length out of range");
     }
+}
+
+IntRep* allocRep(unsigned digits)
+{
+    checkDigits(digits);
     size_t bytes = 16;
     while (bytes < 2 * size_t(digits) + 6) bytes <<= 1;
     void* block = bytes == 16 ? CAllocPoolImpl::allocateFrom(pool16(), 16) : ::operator new(bytes);
@@ -669,6 +675,229 @@ Integer operator-(const Integer& x, int32_t y) { Integer r(x); r -= y; return r;
 Integer operator*(const Integer& x, int32_t y) { Integer r(x); r *= y; return r; }
 Integer operator/(const Integer& x, int32_t y) { Integer r(x); r /= y; return r; }
 Integer operator%(const Integer& x, int32_t y) { Integer r(x); r %= y; return r; }
+
+void Integer::divide(const Integer& x, int32_t y, Integer& quotient, int32_t& remainder)
+{
+    Integer r;
+    divide(x, Integer(y), quotient, r);
+    remainder = r.toLong();   // |r| < |y|: always fits
+}
+
+// ---- bit operations, power, gcd, square root ---------------------------------
+
+namespace {
+
+using Digits = std::vector<uint16_t>;
+
+// A representation of the digits (leading zeros dropped) and the sign; the
+// target is reused when it can be written.
+IntRep* digitsInto(IntRep* target, const Digits& d, bool neg)
+{
+    unsigned n = unsigned(d.size());
+    while (n && d[n - 1] == 0) --n;
+    if (n == 0) return zeroInto(target);
+    IntRep* r = prepare(target, n);
+    std::memcpy(r->s, d.data(), n * sizeof(uint16_t));
+    r->len = uint16_t(n);
+    r->sgn = neg ? 0 : 1;
+    return finish(r, target);
+}
+
+// Adds 1 to a magnitude, growing it by a digit when needed.
+void increment(Digits& d)
+{
+    for (uint16_t& x : d)
+        if (++x != 0) return;
+    d.push_back(1);
+}
+
+// The magnitude shifted left by n bits.
+Digits shiftedLeft(const View& x, uint64_t n)
+{
+    const uint64_t words = n / 16;
+    const unsigned bits = unsigned(n % 16);
+    checkDigits(x.n + words + 1);
+    Digits r(size_t(x.n + words + 1), 0);
+    for (unsigned i = 0; i < x.n; ++i) {
+        const uint32_t v = uint32_t(x.d[i]) << bits;
+        r[size_t(i + words)] = uint16_t(r[size_t(i + words)] | uint16_t(v));
+        r[size_t(i + words + 1)] = uint16_t(v >> 16);
+    }
+    return r;
+}
+
+// The magnitude shifted right by n bits; `lost` tells whether a 1 bit fell off.
+Digits shiftedRight(const View& x, uint64_t n, bool& lost)
+{
+    const uint64_t words = n / 16;
+    const unsigned bits = unsigned(n % 16);
+    lost = false;
+    if (words >= x.n) {
+        lost = x.n != 0;
+        return Digits();
+    }
+    const unsigned w = unsigned(words);
+    for (unsigned i = 0; i < w; ++i) lost = lost || x.d[i] != 0;
+    if (bits && (x.d[w] & ((1u << bits) - 1))) lost = true;
+    Digits r(x.n - w);
+    for (unsigned i = 0; i < r.size(); ++i) {
+        uint32_t v = x.d[i + w];
+        if (i + w + 1 < x.n) v |= uint32_t(x.d[i + w + 1]) << 16;
+        r[i] = uint16_t(v >> bits);
+    }
+    return r;
+}
+
+// x shifted by n bits, left for positive n; right shifts round toward minus
+// infinity, so a negative value that loses a 1 bit grows by one in magnitude.
+IntRep* shiftRep(IntRep* x, int64_t n)
+{
+    const View v = viewOf(x);
+    if (v.n == 0 || n == 0) return x ? x : zeroInto(x);
+    if (n > 0) return digitsInto(x, shiftedLeft(v, uint64_t(n)), v.neg);
+    bool lost = false;
+    Digits r = shiftedRight(v, uint64_t(-n), lost);
+    if (v.neg && lost) increment(r);
+    return digitsInto(x, r, v.neg);
+}
+
+// The value in two's complement over n digits (n above the value's length).
+Digits twosComplement(const View& v, unsigned n)
+{
+    Digits d(n, 0);
+    if (v.n) std::memcpy(d.data(), v.d, v.n * sizeof(uint16_t));
+    if (v.neg) {
+        uint32_t carry = 1;
+        for (uint16_t& x : d) {
+            const uint32_t t = uint32_t(uint16_t(~x)) + carry;
+            x = uint16_t(t);
+            carry = t >> 16;
+        }
+    }
+    return d;
+}
+
+enum class BitOp { And, Or, Xor };
+
+IntRep* bitRep(IntRep* target, const View& x, const View& y, BitOp op)
+{
+    const unsigned n = (x.n > y.n ? x.n : y.n) + 1;
+    Digits a = twosComplement(x, n);
+    const Digits b = twosComplement(y, n);
+    for (unsigned i = 0; i < n; ++i) {
+        switch (op) {
+        case BitOp::And: a[i] = uint16_t(a[i] & b[i]); break;
+        case BitOp::Or: a[i] = uint16_t(a[i] | b[i]); break;
+        case BitOp::Xor: a[i] = uint16_t(a[i] ^ b[i]); break;
+        }
+    }
+    // Back from two's complement: the top bit is the sign.
+    const bool neg = (a[n - 1] & 0x8000) != 0;
+    if (neg) {
+        View m{a.data(), n, true};
+        a = twosComplement(m, n);
+    }
+    return digitsInto(target, a, neg);
+}
+
+}  // namespace
+
+Integer& Integer::operator<<=(int32_t n)
+{
+    m_rep = shiftRep(m_rep, int64_t(n));
+    return *this;
+}
+
+Integer& Integer::operator>>=(int32_t n)
+{
+    m_rep = shiftRep(m_rep, -int64_t(n));
+    return *this;
+}
+
+Integer& Integer::operator&=(const Integer& y)
+{
+    m_rep = bitRep(m_rep, viewOf(m_rep), viewOf(y.m_rep), BitOp::And);
+    return *this;
+}
+
+Integer& Integer::operator|=(const Integer& y)
+{
+    m_rep = bitRep(m_rep, viewOf(m_rep), viewOf(y.m_rep), BitOp::Or);
+    return *this;
+}
+
+Integer& Integer::operator^=(const Integer& y)
+{
+    m_rep = bitRep(m_rep, viewOf(m_rep), viewOf(y.m_rep), BitOp::Xor);
+    return *this;
+}
+
+Integer Integer::operator~() const
+{
+    Integer r(*this);
+    r += 1;
+    r.negate();
+    return r;
+}
+
+uint32_t Integer::bitLength() const
+{
+    const View v = viewOf(m_rep);
+    if (v.n == 0) return 0;
+    uint32_t bits = 16 * (v.n - 1);
+    for (uint32_t top = v.d[v.n - 1]; top; top >>= 1) ++bits;
+    return bits;
+}
+
+Integer Integer::pow(const Integer& x, int32_t n)
+{
+    const View v = viewOf(x.m_rep);
+    if (n < 0) {
+        if (v.n == 1 && v.d[0] == 1) return Integer(v.neg && (n & 1) ? -1 : 1);
+        return Integer(0);
+    }
+    Integer result(1), base(x);
+    for (uint32_t e = uint32_t(n); e; e >>= 1) {
+        if (e & 1) result *= base;
+        if (e > 1) base *= base;
+    }
+    return result;
+}
+
+Integer Integer::gcd(const Integer& x, const Integer& y)
+{
+    Integer a = x.abs(), b = y.abs();
+    while (!b.isZero()) {
+        Integer q, r;
+        divide(a, b, q, r);
+        a = std::move(b);
+        b = std::move(r);
+    }
+    return a;
+}
+
+Integer Integer::sqrt(const Integer& x)
+{
+    const View v = viewOf(x.m_rep);
+    if (v.neg) {
+        fault("Attempted square root of negative Integer");
+        return Integer(0);
+    }
+    if (v.n == 0) return Integer(0);
+    // Newton's step from a start above the root descends to its floor.
+    Integer root = Integer(1) << int32_t((x.bitLength() + 1) / 2);
+    for (;;) {
+        Integer next = (root + x / root) >> 1;
+        if (next >= root) return root;
+        root = std::move(next);
+    }
+}
+
+Integer operator<<(const Integer& x, int32_t n) { Integer r(x); r <<= n; return r; }
+Integer operator>>(const Integer& x, int32_t n) { Integer r(x); r >>= n; return r; }
+Integer operator&(const Integer& x, const Integer& y) { Integer r(x); r &= y; return r; }
+Integer operator|(const Integer& x, const Integer& y) { Integer r(x); r |= y; return r; }
+Integer operator^(const Integer& x, const Integer& y) { Integer r(x); r ^= y; return r; }
 
 // ---- text -----------------------------------------------------------------
 

@@ -84,6 +84,31 @@ public:
     // Truncating division: the quotient rounds toward zero, the remainder
     // has the sign of x (-7 / 2 = -3 remainder -1).
     static void divide(const Integer& x, const Integer& y, Integer& quotient, Integer& remainder);
+    static void divide(const Integer& x, int32_t y, Integer& quotient, int32_t& remainder);
+
+    // Bit operations see a value in two's complement with as many leading
+    // sign bits as needed (as Python's integers do): -1 is all ones, ~x is
+    // -x - 1, and a right shift rounds toward minus infinity (-5 >> 1 is -3).
+    // A negative shift count shifts the other way; a left shift past the
+    // largest representation goes to the error hook.
+    Integer& operator<<=(int32_t n);
+    Integer& operator>>=(int32_t n);
+    Integer& operator&=(const Integer& y);
+    Integer& operator|=(const Integer& y);
+    Integer& operator^=(const Integer& y);
+    Integer operator~() const;
+
+    // Number of bits of the magnitude (0 for zero; 255 and -255 have 8).
+    uint32_t bitLength() const;
+    // x to the power n (n >= 0; 0 to the power 0 is 1). A negative n gives
+    // 0, or 1 / x for x = 1 and x = -1.
+    static Integer pow(const Integer& x, int32_t n);
+    // Greatest common divisor of the magnitudes, never negative; gcd(0, 0) = 0.
+    static Integer gcd(const Integer& x, const Integer& y);
+    // The largest Integer whose square is not above x. A negative x goes to
+    // the error hook ("Attempted square root of negative Integer") and
+    // gives 0.
+    static Integer sqrt(const Integer& x);
 
     // Text in base 2..36 (other bases write base 10). Digits above 9 are
     // lower-case letters; a base prefix is "0" for base 8 and "0x" ("0X"
@@ -123,6 +148,12 @@ Integer operator-(const Integer& x, int32_t y);
 Integer operator*(const Integer& x, int32_t y);
 Integer operator/(const Integer& x, int32_t y);
 Integer operator%(const Integer& x, int32_t y);
+
+Integer operator<<(const Integer& x, int32_t n);
+Integer operator>>(const Integer& x, int32_t n);
+Integer operator&(const Integer& x, const Integer& y);
+Integer operator|(const Integer& x, const Integer& y);
+Integer operator^(const Integer& x, const Integer& y);
 
 inline bool operator==(const Integer& x, const Integer& y) { return x.compare(y) == 0; }
 inline bool operator!=(const Integer& x, const Integer& y) { return x.compare(y) != 0; }

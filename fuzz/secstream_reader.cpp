@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 13: { std::list<FsSupportedToTypeEntry> v; s >> v; break; }
         case 14: {
             char buf[64];
-            s.setTokenLimit(int32_t(step % 64));  // below the room of buf
+            s.setTokenLimit(int32_t(1 + step % 63));  // below the room of buf; 0 would be unbounded
             s >> buf;
             break;
         }

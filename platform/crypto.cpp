@@ -1,7 +1,9 @@
 // Cryptographic service calls on OpenSSL libcrypto (see crypto.h).
 #include "platform/crypto.h"
 
+#include <openssl/err.h>
 #include <openssl/evp.h>
+#include <openssl/provider.h>
 
 #include <cstring>
 #include <memory>
@@ -40,6 +42,7 @@ struct Hash {
 
 struct Key {
     ALG_ID alg = 0;
+    const EVP_CIPHER* cipher = nullptr;
     std::vector<unsigned char> bytes;
     EVP_CIPHER_CTX* ctx = nullptr;
     bool running = false;   // a message is under way (no final call yet)
@@ -80,15 +83,62 @@ const EVP_MD* mdFor(ALG_ID alg)
     }
 }
 
+// The ciphers of the identifiers. RC2, RC4, DES and DESX live in OpenSSL's
+// legacy provider, which is loaded once (with the default provider beside
+// it, as loading one provider explicitly stops the implicit default).
+struct CipherKind {
+    ALG_ID alg;
+    const char* name;     // OpenSSL's name
+    DWORD defaultBits;    // the key length without a request
+    DWORD minBits, maxBits;
+    DWORD nominalBits;    // the length also accepted for a fixed key (parity bits left out)
+    bool padDerived;      // key bytes from the two pads even when the hash is long enough
+};
+
+const CipherKind kCiphers[] = {
+    {CALG_DES, "DES-CBC", 64, 64, 64, 56, false},
+    {CALG_3DES_112, "DES-EDE-CBC", 128, 128, 128, 112, true},
+    {CALG_3DES, "DES-EDE3-CBC", 192, 192, 192, 168, true},
+    {CALG_DESX, "DESX-CBC", 192, 192, 192, 192, false},
+    {CALG_RC2, "RC2-CBC", 128, 40, 128, 0, false},
+    {CALG_RC4, "RC4", 128, 40, 128, 0, false},
+    {CALG_RC5, "RC5-CBC", 128, 40, 128, 0, false},
+    {CALG_AES_128, "AES-128-CBC", 128, 128, 128, 0, true},
+    {CALG_AES_192, "AES-192-CBC", 192, 192, 192, 0, true},
+    {CALG_AES_256, "AES-256-CBC", 256, 256, 256, 0, true},
+};
+
+const CipherKind* cipherKind(ALG_ID alg)
+{
+    for (const CipherKind& k : kCiphers)
+        if (k.alg == alg) return &k;
+    return nullptr;
+}
+
+// The cipher of an identifier, fetched once; null when OpenSSL does not
+// offer it here (the legacy provider missing, or a cipher left out of the
+// build).
 const EVP_CIPHER* cipherFor(ALG_ID alg)
 {
-    switch (alg) {
-    case CALG_AES_128: return EVP_aes_128_cbc();
-    case CALG_AES_192: return EVP_aes_192_cbc();
-    case CALG_AES_256: return EVP_aes_256_cbc();
-    case CALG_3DES: return EVP_des_ede3_cbc();
-    default: return nullptr;
-    }
+    static std::once_flag once;
+    static std::unordered_map<ALG_ID, EVP_CIPHER*>* fetched;
+    std::call_once(once, [] {
+        OSSL_PROVIDER_load(nullptr, "default");
+        OSSL_PROVIDER_load(nullptr, "legacy");
+        fetched = new std::unordered_map<ALG_ID, EVP_CIPHER*>;   // kept for the process
+        for (const CipherKind& k : kCiphers) {
+            ERR_set_mark();
+            (*fetched)[k.alg] = EVP_CIPHER_fetch(nullptr, k.name, nullptr);
+            ERR_pop_to_mark();
+        }
+    });
+    auto it = fetched->find(alg);
+    return it == fetched->end() ? nullptr : it->second;
+}
+
+bool isStreamCipher(const EVP_CIPHER* c)
+{
+    return EVP_CIPHER_get_block_size(c) == 1;
 }
 
 bool knownProvider(const char* name)
@@ -242,12 +292,13 @@ BOOL CryptDeriveKey(HCRYPTPROV prov, ALG_ID alg, HCRYPTHASH baseData, DWORD flag
 {
     if (!key) return fail(CRYPT_ERR_INVALID_PARAMETER);
     *key = 0;
+    const CipherKind* kind = cipherKind(alg);
     const EVP_CIPHER* cipher = cipherFor(alg);
-    if (!cipher) return fail(NTE_BAD_ALGID);
-    const DWORD keyBytes = DWORD(EVP_CIPHER_get_key_length(cipher));
-    const DWORD requested = flags >> 16;
-    if (requested && requested != keyBytes * 8 && !(alg == CALG_3DES && requested == 168))
-        return fail(NTE_BAD_FLAGS);
+    if (!kind || !cipher) return fail(NTE_BAD_ALGID);
+    DWORD bits = flags >> 16;
+    if (!bits || (kind->nominalBits && bits == kind->nominalBits)) bits = kind->defaultBits;
+    if (bits < kind->minBits || bits > kind->maxBits || bits % 8) return fail(NTE_BAD_FLAGS);
+    const DWORD keyBytes = bits / 8;
 
     Table& t = table();
     std::lock_guard<std::mutex> g(t.lock);
@@ -259,8 +310,9 @@ BOOL CryptDeriveKey(HCRYPTPROV prov, ALG_ID alg, HCRYPTHASH baseData, DWORD flag
 
     auto k = std::make_unique<Key>();
     k->alg = alg;
+    k->cipher = cipher;
     const bool sha2 = h.alg == CALG_SHA_256;
-    if (keyBytes <= h.valueLen && sha2) {
+    if (keyBytes <= h.valueLen && (sha2 || !kind->padDerived)) {
         k->bytes.assign(h.value, h.value + keyBytes);
     } else {
         // The two pads xor the hash value, each hashed with the same algorithm.
@@ -294,10 +346,12 @@ BOOL CryptGetKeyParam(HCRYPTKEY key, DWORD param, BYTE* data, DWORD* len, DWORD 
     std::lock_guard<std::mutex> g(t.lock);
     const Key* k = lookup(t.keys, key);
     if (!k) return fail(NTE_BAD_KEY);
-    const EVP_CIPHER* c = cipherFor(k->alg);
+    const EVP_CIPHER* c = k->cipher;
     switch (param) {
     case KP_ALGID: return putDword(k->alg, data, len);
-    case KP_BLOCKLEN: return putDword(DWORD(EVP_CIPHER_get_block_size(c)) * 8, data, len);
+    // A stream cipher has no blocks: 0.
+    case KP_BLOCKLEN:
+        return putDword(isStreamCipher(c) ? 0 : DWORD(EVP_CIPHER_get_block_size(c)) * 8, data, len);
     case KP_KEYLEN: return putDword(DWORD(k->bytes.size()) * 8, data, len);
     default: return fail(NTE_BAD_TYPE);
     }
@@ -315,12 +369,13 @@ BOOL cipherStep(HCRYPTKEY key, bool encrypt, BOOL final, BYTE* data, DWORD* len,
     Key* found = lookup(t.keys, key);
     if (!found) return fail(NTE_BAD_KEY);
     Key& k = *found;
-    const EVP_CIPHER* c = cipherFor(k.alg);
+    const EVP_CIPHER* c = k.cipher;
     const DWORD bs = DWORD(EVP_CIPHER_get_block_size(c));
     const DWORD n = *len;
     if ((!final || !encrypt) && n % bs != 0) return fail(NTE_BAD_DATA);
     if (checkRoom) {
-        const DWORD need = final ? (n / bs + 1) * bs : n;
+        // A block cipher pads the final block; a stream cipher adds nothing.
+        const DWORD need = final && bs > 1 ? (n / bs + 1) * bs : n;
         if (!data || bufLen < need) {
             *len = need;
             return data ? fail(CRYPT_ERR_MORE_DATA) : ok();
@@ -329,7 +384,15 @@ BOOL cipherStep(HCRYPTKEY key, bool encrypt, BOOL final, BYTE* data, DWORD* len,
     if (k.running && k.encrypting != encrypt) return fail(NTE_BAD_DATA);
     if (!k.running) {
         static const unsigned char zeroIv[EVP_MAX_IV_LENGTH] = {0};
-        if (EVP_CipherInit_ex(k.ctx, c, nullptr, k.bytes.data(), zeroIv, encrypt ? 1 : 0) != 1)
+        const int enc = encrypt ? 1 : 0;
+        // The key length first (RC2 and RC4 take several; RC2 also as its
+        // effective length), then key and IV.
+        const int keyBits = int(k.bytes.size() * 8);
+        bool set = EVP_CipherInit_ex(k.ctx, c, nullptr, nullptr, nullptr, enc) == 1 &&
+                   EVP_CIPHER_CTX_set_key_length(k.ctx, int(k.bytes.size())) == 1;
+        if (set && k.alg == CALG_RC2)
+            set = EVP_CIPHER_CTX_ctrl(k.ctx, EVP_CTRL_SET_RC2_KEY_BITS, keyBits, nullptr) == 1;
+        if (!set || EVP_CipherInit_ex(k.ctx, nullptr, nullptr, k.bytes.data(), zeroIv, enc) != 1)
             return fail(NTE_FAIL);
         k.running = true;
         k.encrypting = encrypt;

@@ -16,13 +16,21 @@
 // (HP_HASHVAL) the hash is finished: more data fails with NTE_BAD_HASH_STATE,
 // the value can be read again.
 //
-// Keys (CryptDeriveKey from a hash): CALG_AES_128/192/256 and CALG_3DES in
-// CBC mode with a zero IV and PKCS#5 padding on the final block. The key
-// bytes follow the documented derivation of the Windows service (for AES and
-// 3DES from a non-SHA-2 hash, or when the hash is too short: the two
-// 64-byte pads 0x36 and 0x5C xor the hash value, hashed and concatenated).
-// The upper 16 bits of the flags give the key length in bits (0: the
-// algorithm's default).
+// Keys (CryptDeriveKey from a hash): the block ciphers CALG_AES_128/192/256,
+// CALG_3DES, CALG_3DES_112, CALG_DES, CALG_DESX and CALG_RC2 in CBC mode with
+// a zero IV and PKCS#5 padding on the final block, and the stream cipher
+// CALG_RC4 (KP_BLOCKLEN 0, nothing added). RC2, RC4, DES and DESX come from
+// OpenSSL's legacy provider, loaded once; CALG_RC5 only where OpenSSL was
+// built with it. Every other identifier (CALG_SKIPJACK, CALG_TEK,
+// CALG_CYLINK_MEK, CALG_SEAL, ...) and a cipher OpenSSL does not offer here
+// fail with NTE_BAD_ALGID. The key bytes follow the documented derivation of
+// the Windows service (for AES and 3DES from a non-SHA-2 hash, or when the
+// hash is too short: the two 64-byte pads 0x36 and 0x5C xor the hash value,
+// hashed and concatenated; else the first bytes of the hash). The upper 16
+// bits of the flags give the key length in bits (0: the algorithm's default,
+// 128 for RC2 and RC4, which take 40 to 128 in steps of 8; DES 56, 3DES_112
+// 112 and 3DES 168 are also accepted). No salt is added to short keys, and
+// the effective key length of RC2 is its key length.
 #pragma once
 #include "platform/wintypes.h"
 
@@ -48,7 +56,17 @@ constexpr DWORD CRYPT_SILENT = 0x00000040u;
 constexpr ALG_ID CALG_MD5 = 0x00008003u;
 constexpr ALG_ID CALG_SHA1 = 0x00008004u;
 constexpr ALG_ID CALG_SHA_256 = 0x0000800Cu;
+constexpr ALG_ID CALG_DES = 0x00006601u;
+constexpr ALG_ID CALG_RC2 = 0x00006602u;
 constexpr ALG_ID CALG_3DES = 0x00006603u;
+constexpr ALG_ID CALG_DESX = 0x00006604u;
+constexpr ALG_ID CALG_3DES_112 = 0x00006609u;
+constexpr ALG_ID CALG_SKIPJACK = 0x0000660Au;
+constexpr ALG_ID CALG_TEK = 0x0000660Bu;
+constexpr ALG_ID CALG_CYLINK_MEK = 0x0000660Cu;
+constexpr ALG_ID CALG_RC5 = 0x0000660Du;
+constexpr ALG_ID CALG_RC4 = 0x00006801u;
+constexpr ALG_ID CALG_SEAL = 0x00006802u;
 constexpr ALG_ID CALG_AES_128 = 0x0000660Eu;
 constexpr ALG_ID CALG_AES_192 = 0x0000660Fu;
 constexpr ALG_ID CALG_AES_256 = 0x00006610u;

@@ -194,7 +194,9 @@ WString CmResourceTable::findMsg(const CmMsgKey& key, uint32_t* level, uint16_t*
     pos = end;
     uint32_t help = parseUnsigned(s, pos, &end);
     pos = end;
-    if (pos < s.size()) ++pos;  // the blank in front of the template
+    // One blank stands in front of the template. Only a blank is skipped: a
+    // string without numbers keeps its first character.
+    if (pos < s.size() && s[pos] == u' ') ++pos;
     if (level) *level = lv;
     if (group) *group = static_cast<uint16_t>(grp);
     if (helpId) *helpId = help;

@@ -168,12 +168,10 @@ FsSecCl* FsDsc::openSect(const char* name, int32_t mode, FsSecCl* (*factory)())
 
 FsSecCl* FsDsc::openSect(const char* name, int32_t mode, const FsSecFactory& factory)
 {
-    const uint32_t m = uint32_t(mode);
     FsSecCl* sec = nullptr;
-    uint32_t r = FsSectMan::openSect(name, &sec, m, factory);
-    if (r == FS_NOT_FOUND && (m & FS_MODE_WRITE) && isWritable())
-        r = FsSectMan::openSect(name, &sec, m | FS_MODE_CREATE, factory);
-    return r == FS_OK ? sec : nullptr;
+    if (FsSectMan::openSect(name, &sec, uint32_t(mode) & ~FS_MODE_CREATE, factory) == FS_OK) return sec;
+    if (sec) CloseSect(name);   // opened, but its content does not read
+    return nullptr;
 }
 
 uint32_t FsDsc::read_head(FsDscHead& head)
@@ -188,7 +186,9 @@ uint32_t FsDsc::read_head(FsDscHead& head)
 
 uint32_t FsDsc::write_head(FsDscHead& head)
 {
-    FsSecCl* sec = openSect("header", FS_MODE_WRITE);
+    // The header names the file's kind: a file without one (a new working
+    // file) gets it here.
+    FsSecCl* sec = getSect("header", FS_MODE_WRITE);
     if (!sec) return 1;
     head.kindId = kindId();
     if (m_kind == KIND_DV) {
@@ -275,7 +275,7 @@ uint32_t FsTODscFile::openExistFile(const char* path, uint32_t flags)
 
 FsSecCl* FsTODscFile::getKeySect(uint32_t mode)
 {
-    return openSect("key", mode);
+    return getSect("key", mode);
 }
 
 // ---------------------------------------------------------------------------
@@ -322,7 +322,7 @@ uint32_t FsTPDscFile::prepareFile(const char* path)
         if (r != FS_OK) return r;
         if (getMagic() != FsDscHead::FORMAT) return CloseFile() != FS_OK ? FS_FAILED : FS_WRONG_KIND;
     }
-    FsSecCl* head = openSect("header", FS_MODE_WRITE);
+    FsSecCl* head = getSect("header", FS_MODE_WRITE);
     if (!head) return FS_CREATE_FAILED;
     if (head->getSize() != 0) {
         head->reset();
@@ -333,7 +333,7 @@ uint32_t FsTPDscFile::prepareFile(const char* path)
         }
     }
     for (const char* name : kPackageSections)
-        if (!openSect(name, FS_MODE_WRITE)) return FS_CREATE_FAILED;
+        if (!getSect(name, FS_MODE_WRITE)) return FS_CREATE_FAILED;
     if (!getDir("code", FS_MODE_WRITE)) return FS_CREATE_FAILED;
     return CloseAll();
 }

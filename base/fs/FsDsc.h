@@ -126,16 +126,13 @@ public:
     virtual bool checkKind(const FsDscHead& head) const;
 
     using FsSectMan::openSect;
-    // Opens a section; with write in mode a missing section is created (on a
-    // writable manager). Null on failure. A literal 0 as the factory (the
-    // plain section) selects the first form.
+    // Opens an existing section and never creates one (the compilers write
+    // only sections that createFile or prepareFile made): null when it is
+    // missing, cannot be opened or does not read. A literal 0 as the
+    // factory (the plain section) selects the first form. getSect (of the
+    // section manager) opens and creates a missing section.
     FsSecCl* openSect(const char* name, int32_t mode, FsSecCl* (*factory)() = nullptr);
     FsSecCl* openSect(const char* name, int32_t mode, const FsSecFactory& factory);
-    // The same; kept under the name of the open-or-create form.
-    FsSecCl* getSect(const char* name, uint32_t mode, const FsSecFactory& factory = nullptr)
-    {
-        return openSect(name, int32_t(mode), factory);
-    }
 
 protected:
     // The most derived class constructs the FsSectMan base with the storage.

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <random>
 #include <string>
 
@@ -34,31 +33,29 @@ struct StorageFunctions {
     PFN_StgIsStorageFile isStorage = nullptr;
 };
 
-// The storage library, once it has been bound, stays loaded for the rest of
-// the process: storages it made may be referenced from anywhere.
-bool bindStorageLibrary(StorageFunctions& f)
-{
-    static std::mutex lock;
-    static StorageFunctions bound;
-    static bool haveLibrary = false;
-    std::lock_guard<std::mutex> guard(lock);
-    if (!haveLibrary) {
-        HMODULE lib = LoadLibraryA("tvstorag");
-        if (!lib) return false;
-        StorageFunctions t;
-        t.create = reinterpret_cast<PFN_StgCreateDocfile>(GetProcAddress(lib, "AdoStgCreateDocfile"));
-        t.open = reinterpret_cast<PFN_StgOpenStorage>(GetProcAddress(lib, "AdoStgOpenStorage"));
-        t.isStorage = reinterpret_cast<PFN_StgIsStorageFile>(GetProcAddress(lib, "AdoStgIsStorageFile"));
-        if (!t.create || !t.open || !t.isStorage) {
-            FreeLibrary(lib);
-            return false;
-        }
-        bound = t;
-        haveLibrary = true;
+// The storage library, bound for one openFile and released when it
+// returns. What it made must not need its code afterwards: a library that
+// hands out its own storage objects keeps itself loaded (for instance by
+// linking with -z nodelete).
+class StorageLibrary {
+public:
+    ~StorageLibrary()
+    {
+        if (m_lib) FreeLibrary(m_lib);
     }
-    f = bound;
-    return true;
-}
+    bool bind(StorageFunctions& f)
+    {
+        m_lib = LoadLibraryA("tvstorag");
+        if (!m_lib) return false;
+        f.create = reinterpret_cast<PFN_StgCreateDocfile>(GetProcAddress(m_lib, "AdoStgCreateDocfile"));
+        f.open = reinterpret_cast<PFN_StgOpenStorage>(GetProcAddress(m_lib, "AdoStgOpenStorage"));
+        f.isStorage = reinterpret_cast<PFN_StgIsStorageFile>(GetProcAddress(m_lib, "AdoStgIsStorageFile"));
+        return f.create && f.open && f.isStorage;
+    }
+
+private:
+    HMODULE m_lib = nullptr;
+};
 
 bool fileExists(const char* path) { return path && ::access(path, F_OK) == 0; }
 
@@ -227,8 +224,9 @@ uint32_t FsFileMan::openFile(const char* path, uint32_t flags)
     if (m_pStorage) return FS_ALREADY_OPEN;
 
     StorageFunctions fn;
+    StorageLibrary library;
     if (flags & FS_OPEN_STORAGE_LIB) {
-        if (!bindStorageLibrary(fn)) return FS_FAILED;
+        if (!library.bind(fn)) return FS_FAILED;
     } else {
         fn.create = &StgCreateDocfile;
         fn.open = &StgOpenStorage;

@@ -59,7 +59,8 @@ public:
     // missing, no temporary name, a copy or path operation failed; 3 a
     // storage is open already; 4 create failed; 7 open failed; 8 the file
     // does not exist; 11 not a compound file; else the result of ListAll
-    // (the storage then stays open).
+    // (the storage then stays open). The storage library of 0x10 is loaded
+    // for this call only and released when it returns.
     uint32_t openFile(const char* path, uint32_t flags);
     // 1 when no storage is open or an open section cannot be closed; else
     // releases the storage and deletes a working copy.

@@ -242,11 +242,11 @@ HRESULT FsLockBytes::ReadAt(ULARGE_INTEGER offset, void* pv, ULONG cb, ULONG* pc
     if (offset.QuadPart > 0xFFFFFFFFull || offset.QuadPart + cb > 0xFFFFFFFFull) return STG_E_READFAULT;
     if (!pv) return STG_E_INVALIDPOINTER;
     FsObjectLock::Scope guard(m_lock);
-    uint32_t size = m_store.size();
-    uint32_t off = uint32_t(offset.QuadPart);
-    uint32_t n = off >= size ? 0 : (cb < size - off ? cb : size - off);
-    HRESULT hr = n ? m_store.readAt(off, pv, n) : S_OK;
-    if (SUCCEEDED(hr) && pcbRead) *pcbRead = n;
+    // The allocated blocks bound the read, not the logical size: blocks are
+    // zeroed when allocated and cut back when shrinking, so the bytes behind
+    // the size read as zero.
+    HRESULT hr = cb ? m_store.readAt(uint32_t(offset.QuadPart), pv, cb) : S_OK;
+    if (SUCCEEDED(hr) && pcbRead) *pcbRead = cb;
     return hr;
 }
 
@@ -388,15 +388,11 @@ HRESULT FsStream::CopyTo(IStream* target, ULARGE_INTEGER cb, ULARGE_INTEGER* pcb
     zero.QuadPart = 0;
     ULARGE_INTEGER targetPos;
     if (FAILED(target->Seek(zero, STREAM_SEEK_CUR, &targetPos))) return STG_E_MEDIUMFULL;
-    // Reserve room for the copy, but never shorten the target.
-    STATSTG st;
-    std::memset(&st, 0, sizeof(st));
-    if (SUCCEEDED(target->Stat(&st, STATFLAG_NONAME)) && st.cbSize.QuadPart < targetPos.QuadPart + n) {
-        ULARGE_INTEGER newSize;
-        newSize.QuadPart = targetPos.QuadPart + n;
-        HRESULT hr = target->SetSize(newSize);
-        if (FAILED(hr)) return hr;
-    }
+    // The target ends where the copy ends.
+    ULARGE_INTEGER newSize;
+    newSize.QuadPart = targetPos.QuadPart + n;
+    HRESULT sized = target->SetSize(newSize);
+    if (FAILED(sized)) return sized;
     uint32_t written = 0;
     HRESULT hr = m_store.forEachChunk(m_position, n, [&](uint8_t* p, uint32_t len, uint32_t) {
         ULONG w = 0;

@@ -105,16 +105,27 @@ FsSecCl* FsBinAdm::cachedSect(const char* name, FsSecCl*& slot, uint32_t mode)
     if (holdsOpen(name, slot)) return slot;
     slot = nullptr;
     FsSecCl* sec = nullptr;
-    if (FsSectMan::openSect(name, &sec, mode, factoryFor(name)) != FS_OK) return nullptr;
+    FsSectMan::openSect(name, &sec, mode, factoryFor(name));
     slot = sec;
     return sec;
+}
+
+uint32_t FsBinAdm::openReadable(const char* name, FsSecCl*& sec, uint32_t mode)
+{
+    sec = nullptr;
+    uint32_t r = FsSectMan::openSect(name, &sec, mode, factoryFor(name));
+    if (r != FS_OK && sec) {
+        CloseSect(name);
+        sec = nullptr;
+    }
+    return r;
 }
 
 uint32_t FsBinAdm::openForReading(const char* name, FsSecCl*& sec)
 {
     sec = nullptr;
     if (getType(name) != 1 || GetSize(name) == 0) return FS_OK;
-    return FsSectMan::openSect(name, &sec, 0, factoryFor(name));
+    return openReadable(name, sec, 0);
 }
 
 uint32_t FsBinAdm::finishReading(const char* name, bool ok)
@@ -260,7 +271,8 @@ bool FsObjFileBase::hashSect(CoCryptHashStream& hash, const char* name)
     FsSecCl* sec = openObject(name);
     bool openedHere = false;
     if (!sec) {
-        if (FsSectMan::openSect(name, &sec, 0, factoryFor(name)) != FS_OK || !sec) return false;
+        FsSectMan::openSect(name, &sec, 0, factoryFor(name));
+        if (!sec) return false;
         openedHere = true;
     }
     // Taking the stream back may reload the window at 0; a section that stays
@@ -284,7 +296,7 @@ bool FsObjFileBase::hashSect(CoCryptHashStream& hash, const char* name)
 uint32_t FsObjFileBase::getHeader(FsObjHeadData& head)
 {
     FsSecCl* sec = nullptr;
-    uint32_t r = FsSectMan::openSect("header", &sec, 0, factoryFor("header"));
+    uint32_t r = openReadable("header", sec, 0);
     if (r != FS_OK) return r;
     auto* h = dynamic_cast<FsSecObjHead*>(sec);
     if (!h || h->hasError()) {
@@ -300,14 +312,9 @@ uint32_t FsObjFileBase::setHeader(const FsObjHeadData& head)
     FsSecCl* sec = nullptr;
     uint32_t r = FsSectMan::openSect("header", &sec, FS_MODE_WRITE, factoryFor("header"));
     if (r == FS_NOT_FOUND) r = FsSectMan::openSect("header", &sec, FS_MODE_CREATE, factoryFor("header"));
-    if (r != FS_OK) {
-        // A header that does not read is replaced as a whole.
-        if (r != FS_NOT_FOUND && getType("header") == 1 && !openObject("header") && isWritable()) {
-            if (DestroySect("header") == FS_OK)
-                r = FsSectMan::openSect("header", &sec, FS_MODE_CREATE, factoryFor("header"));
-        }
-        if (r != FS_OK) return r;
-    }
+    // A header that does not read is handed out all the same and replaced
+    // as a whole.
+    if (!sec) return r;
     auto* h = dynamic_cast<FsSecObjHead*>(sec);
     if (!h) {
         CloseSect("header");
@@ -321,7 +328,7 @@ uint32_t FsObjFileBase::setHeader(const FsObjHeadData& head)
 uint32_t FsObjFileBase::clearHeaderFlags()
 {
     FsSecCl* sec = nullptr;
-    uint32_t r = FsSectMan::openSect("header", &sec, FS_MODE_WRITE, factoryFor("header"));
+    uint32_t r = openReadable("header", sec, FS_MODE_WRITE);
     if (r != FS_OK) return r;
     auto* h = dynamic_cast<FsSecObjHead*>(sec);
     if (!h) {
@@ -357,14 +364,14 @@ FsSecLinNr* FsObjFileBase::getDebugSect(uint32_t mode)
 FsSecDataDescr* FsObjFileBase::getUnitToAdrRefs(uint32_t mode)
 {
     FsSecCl* sec = nullptr;
-    if (FsSectMan::openSect("unittoadrrefs", &sec, mode, factoryFor("unittoadrrefs")) != FS_OK) return nullptr;
+    FsSectMan::openSect("unittoadrrefs", &sec, mode, factoryFor("unittoadrrefs"));
     return dynamic_cast<FsSecDataDescr*>(sec);
 }
 
 FsSecCValue* FsObjFileBase::getValues(uint32_t mode)
 {
     FsSecCl* sec = nullptr;
-    if (FsSectMan::openSect("values", &sec, mode, factoryFor("values")) != FS_OK) return nullptr;
+    FsSectMan::openSect("values", &sec, mode, factoryFor("values"));
     return dynamic_cast<FsSecCValue*>(sec);
 }
 

@@ -80,8 +80,14 @@ public:
 
 protected:
     // The cached object of a section when the manager still holds it open,
-    // else the section opened anew (and cached); null on failure.
+    // else the section opened anew (and cached); null when it cannot be
+    // opened. A section whose content does not read is handed out all the
+    // same, with the recovery values of its class, so that it can be
+    // rewritten.
     FsSecCl* cachedSect(const char* name, FsSecCl*& slot, uint32_t mode);
+    // Opens a section with its class; when its content does not read it is
+    // closed again, sec is null and read's result is returned.
+    uint32_t openReadable(const char* name, FsSecCl*& sec, uint32_t mode);
     // Whether the manager holds exactly this object open under the name.
     bool holdsOpen(const char* name, const FsSecCl* sec) const;
     // The open object of a section, null when it is not open.

@@ -488,12 +488,14 @@ FsSecCl& FsSecCl::operator>>(char* buf)
 {
     int32_t limit = m_tokenLimit;
     m_tokenLimit = 0;
-    if (!buf || limit <= 0) {
+    if (!buf) {
         setError(FSSEC_INTERNAL);
-        if (buf) buf[0] = 0;
         return *this;
     }
-    readRawToken(buf, uint32_t(limit));
+    // Without a limit the token may run to the end of the section.
+    const uint32_t pos = tell();
+    const uint32_t rest = m_end > pos ? m_end - pos : 0;
+    readRawToken(buf, limit > 0 ? uint32_t(limit) : rest);
     return *this;
 }
 
@@ -1143,7 +1145,8 @@ void FsSecCl::copyFrom(FsSecCl& source)
         setErrorAt(FSSEC_NOT_WRITABLE, uint32_t(wr.QuadPart));
     }
     m_end = n;
-    if (!m_error) loadWindow(0);
+    // Also after a short copy: the window shows what the stream now holds.
+    loadWindow(0);
 }
 
 // ---------------------------------------------------------------------------

@@ -178,8 +178,9 @@ public:
     FsSecCl& operator>>(WString& s);
     // A text token into buf: skips separators, copies up to the next
     // separator, the token limit or the end, and consumes the separator
-    // that ended it. Needs a token limit (setTokenLimit) below the size of
-    // buf; without one error 18 is set and nothing is read.
+    // that ended it. The token limit (setTokenLimit) bounds it; without one
+    // (0) it may run to the end of the section, so buf must hold the rest of
+    // the section and a NUL.
     FsSecCl& operator>>(char* buf);
     // The same with the room given: at most bufSize - 1 characters and a
     // NUL. Returns the number of characters, 0 when nothing was read.

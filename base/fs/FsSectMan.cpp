@@ -14,23 +14,7 @@ const char* const kTraceFile = "base/fs/fs_seman";
 
 std::u16string wide(const String& name) { return tvp::ansiToWide(name.chars(), size_t(name.length())); }
 
-// Names the storage treats as equal (ASCII letters folded).
-bool sameFolded(const String& a, const String& b)
-{
-    return String::fcompare(a, b) == 0;
-}
-
 }  // namespace
-
-template <class Map>
-typename Map::const_iterator FsSectMan::findFolded(const Map& map, const String& name)
-{
-    auto it = map.find(name);
-    if (it != map.end()) return it;
-    for (it = map.begin(); it != map.end(); ++it)
-        if (sameFolded(it->first, name)) return it;
-    return map.end();
-}
 
 // ---------------------------------------------------------------------------
 // Construction
@@ -148,8 +132,7 @@ uint32_t FsSectMan::openSect(const char* name, FsSecCl** out, uint32_t mode, con
     auto it = m_sections.find(key);
     IStream* created = nullptr;
     if (mode & FS_MODE_CREATE) {
-        if (it != m_sections.end() || findFolded(m_sections, key) != m_sections.end() ||
-            findFolded(m_dirs, key) != m_dirs.end())
+        if (it != m_sections.end() || m_dirs.find(key) != m_dirs.end())
             return FS_EXISTS;
         std::u16string w = wide(key);
         if (FAILED(m_pStorage->CreateStream(w.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
@@ -192,17 +175,12 @@ uint32_t FsSectMan::openSect(const char* name, FsSecCl** out, uint32_t mode, con
         delete s;
         return FS_OPEN_FAILED;
     }
-    if (s->getSize() != 0) {
-        uint32_t rr = s->read();
-        if (rr != 0) {
-            // Not handed out unread: the object goes, the entry stays closed.
-            delete s;
-            return rr;
-        }
-    }
+    // A section whose content does not read is still handed out, with the
+    // read's result, so that its owner can rewrite it.
+    uint32_t result = s->getSize() != 0 ? s->read() : FS_OK;
     it->second = s;
     *out = s;
-    return FS_OK;
+    return result;
 }
 
 FsSecCl* FsSectMan::getSect(const char* name, uint32_t mode, const FsSecFactory& factory)
@@ -214,7 +192,7 @@ FsSecCl* FsSectMan::getSect(const char* name, uint32_t mode, const FsSecFactory&
     return r == FS_OK ? s : nullptr;
 }
 
-uint32_t FsSectMan::closeSectEntry(std::map<String, FsSecCl*>::iterator it)
+uint32_t FsSectMan::closeSectEntry(FsSectionMap::iterator it)
 {
     FsSecCl* s = it->second;
     if (!s) return FS_OK;
@@ -263,8 +241,7 @@ uint32_t FsSectMan::OpenDir(const char* name, FsSectMan** out, uint32_t mode)
     auto it = m_dirs.find(key);
     IStorage* sub = nullptr;
     if (mode & FS_MODE_CREATE) {
-        if (it != m_dirs.end() || findFolded(m_dirs, key) != m_dirs.end() ||
-            findFolded(m_sections, key) != m_sections.end())
+        if (it != m_dirs.end() || m_sections.find(key) != m_sections.end())
             return FS_EXISTS;
         std::u16string w = wide(key);
         if (FAILED(m_pStorage->CreateStorage(w.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
@@ -321,7 +298,7 @@ FsSectMan* FsSectMan::getDir(const char* name, uint32_t mode)
     return r == FS_OK ? d : nullptr;
 }
 
-uint32_t FsSectMan::closeDirEntry(std::map<String, FsSectMan*>::iterator it)
+uint32_t FsSectMan::closeDirEntry(FsDirMap::iterator it)
 {
     FsSectMan* d = it->second;
     if (!d) return FS_OK;
@@ -427,13 +404,12 @@ uint32_t FsSectMan::Rename(const char* oldName, const char* newName)
     if (from == to) return FS_OK;
     auto si = m_sections.find(from);
     auto di = m_dirs.find(from);
-    // The storage compares names without regard to letter case: a name that
-    // differs from another entry only in case exists already, unless that
-    // entry is the one being renamed.
-    auto ts = findFolded(m_sections, to);
-    auto td = findFolded(m_dirs, to);
-    if ((ts != m_sections.end() && ts != std::map<String, FsSecCl*>::const_iterator(si)) ||
-        (td != m_dirs.end() && td != std::map<String, FsSectMan*>::const_iterator(di)))
+    // A name that differs from another entry only in letter case exists
+    // already, unless that entry is the one being renamed.
+    auto ts = m_sections.find(to);
+    auto td = m_dirs.find(to);
+    if ((ts != m_sections.end() && ts != FsSectionMap::const_iterator(si)) ||
+        (td != m_dirs.end() && td != FsDirMap::const_iterator(di)))
         return FS_EXISTS;
     if (si == m_sections.end() && di == m_dirs.end()) return FS_NOT_FOUND;
     std::u16string wf = wide(from), wt = wide(to);
@@ -558,18 +534,18 @@ uint32_t FsSectMan::copyTo(FsSectMan& target)
     if (!target.m_pStorage) return FS_NO_STORAGE;
     if (&target == this) return FS_EXISTS;
     for (auto& e : m_sections)
-        if (findFolded(target.m_sections, e.first) != target.m_sections.end() ||
-            findFolded(target.m_dirs, e.first) != target.m_dirs.end())
+        if (target.m_sections.find(e.first) != target.m_sections.end() ||
+            target.m_dirs.find(e.first) != target.m_dirs.end())
             return FS_EXISTS;
     for (auto& e : m_dirs)
-        if (findFolded(target.m_sections, e.first) != target.m_sections.end() ||
-            findFolded(target.m_dirs, e.first) != target.m_dirs.end())
+        if (target.m_sections.find(e.first) != target.m_sections.end() ||
+            target.m_dirs.find(e.first) != target.m_dirs.end())
             return FS_EXISTS;
 
     // What this side holds in section windows must reach the storage first.
     flushAll();
-    std::map<String, FsSecCl*> keptSections;
-    std::map<String, FsSectMan*> keptDirs;
+    FsSectionMap keptSections;
+    FsDirMap keptDirs;
     keptSections.swap(target.m_sections);
     keptDirs.swap(target.m_dirs);
     target.clearMaps();

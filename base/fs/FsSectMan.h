@@ -41,11 +41,20 @@ enum FsResult : uint32_t {
     FS_COPY_BACK_FAILED = 14,
 };
 
+// Orders names as the compound-file format compares them: without regard to
+// letter case, so that one name finds what creating refuses as a duplicate.
+struct FsNameLess {
+    bool operator()(const String& a, const String& b) const { return String::fcompare(a, b) < 0; }
+};
+
 // Makes the section object of a caller's class (null on failure).
 using FsSecFactory = std::function<FsSecCl*()>;
 
 class FsSectMan {
 public:
+    using FsSectionMap = std::map<String, FsSecCl*, FsNameLess>;
+    using FsDirMap = std::map<String, FsSectMan*, FsNameLess>;
+
     // With a storage: takes a reference and lists it. A storage that cannot
     // be examined is released and the manager answers 13 from then on.
     explicit FsSectMan(IStorage* storage = nullptr);
@@ -61,7 +70,8 @@ public:
     // --- sections ---
     // Opens (or with FS_MODE_CREATE creates) a section; out is the owned
     // section object. A section that is opened runs its read; when that
-    // fails the section is closed again and read's result is returned.
+    // fails the section stays open, out is set and read's result is
+    // returned.
     uint32_t openSect(const char* name, FsSecCl** out, uint32_t mode, const FsSecFactory& factory = nullptr);
     // openSect, creating the section when it is missing and mode writes on
     // a writable manager. Null on failure.
@@ -138,16 +148,12 @@ protected:
     // storage, committing it first when writable.
     void dropStorage();
     void clearMaps();
-    // Entry with a name equal to name but for letter case (the storage
-    // compares names that way); end() when none.
-    template <class Map>
-    static typename Map::const_iterator findFolded(const Map& map, const String& name);
-    uint32_t closeSectEntry(std::map<String, FsSecCl*>::iterator it);
-    uint32_t closeDirEntry(std::map<String, FsSectMan*>::iterator it);
+    uint32_t closeSectEntry(FsSectionMap::iterator it);
+    uint32_t closeDirEntry(FsDirMap::iterator it);
 
     uint8_t m_lent;
-    std::map<String, FsSectMan*> m_dirs;
-    std::map<String, FsSecCl*> m_sections;
+    FsDirMap m_dirs;
+    FsSectionMap m_sections;
     String m_sectCursor;
     String m_dirCursor;
     bool m_sectCursorValid;

@@ -806,8 +806,7 @@ uint32_t FsSecProgState::write()
     uint32_t pos = tell();
     seek(0, 0);
     writeBytes(buf, HEADER_SIZE);
-    // State records follow the header; never return into it.
-    seek(int32_t(std::max(pos, HEADER_SIZE)), 0);
+    seek(int32_t(pos), 0);
     if (hasError()) return 1;
     setChanged(false);
     return 0;

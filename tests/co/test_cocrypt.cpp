@@ -1,6 +1,11 @@
+// Hashing and the stream cipher: the bytes a VARIANT feeds, buffered adds,
+// stream and file hashing, and every cipher identifier against the openssl
+// command.
 #include "co/CoCrypt.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -330,4 +335,117 @@ TEST(CCoStreamCipher, RoundTripThroughStreams)
     EXPECT_EQ(lines[0].message, "error calling pDst->Seek(li,STREAM_SEEK_SET, 0) hr = 0x80030001 (STG_E_INVALIDFUNCTION)");
     EXPECT_EQ(lines[1].message, "caught exception calling pSrc->Read(pBuffer, dwDataBufLen, &lenRead)");
     EXPECT_EQ(lines[1].method, "CCoStreamCipher::encryptStream");
+}
+
+namespace {
+
+std::string toHex(const Bytes& b)
+{
+    std::string s;
+    char buf[3];
+    for (uint8_t x : b) {
+        std::snprintf(buf, sizeof buf, "%02x", x);
+        s += buf;
+    }
+    return s;
+}
+
+Bytes md5Bytes(const Bytes& in)
+{
+    Bytes out(EVP_MAX_MD_SIZE);
+    unsigned int len = 0;
+    EXPECT_EQ(EVP_Digest(in.data(), in.size(), out.data(), &len, EVP_md5(), nullptr), 1);
+    out.resize(len);
+    return out;
+}
+
+// What the openssl command makes of a file with the key in hexadecimal and
+// a zero IV; empty when the command cannot be run.
+Bytes opensslEnc(const char* cipher, const Bytes& key, const Bytes& plain, bool& ran)
+{
+    const char* dir = std::getenv("TMPDIR");
+    const std::string base = std::string(dir && *dir ? dir : "/tmp") + "/tv_cipher_" + std::to_string(::getpid());
+    const std::string in = base + ".in", out = base + ".out";
+    std::FILE* f = std::fopen(in.c_str(), "wb");
+    if (!f) return {};
+    if (!plain.empty()) std::fwrite(plain.data(), 1, plain.size(), f);
+    std::fclose(f);
+    const std::string cmd = std::string("openssl enc -") + cipher + " -provider legacy -provider default -K " +
+                            toHex(key) + (std::string(cipher) == "rc4" ? "" : " -iv 0000000000000000") +
+                            " -in '" + in + "' -out '" + out + "' 2>/dev/null";
+    ran = std::system(cmd.c_str()) == 0;
+    Bytes result;
+    if (ran && (f = std::fopen(out.c_str(), "rb"))) {
+        for (int c; (c = std::fgetc(f)) != EOF;) result.push_back(uint8_t(c));
+        std::fclose(f);
+    }
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+    return result;
+}
+
+}  // namespace
+
+TEST(CCoStreamCipher, EveryOfferedIdentifierRoundTrips)
+{
+    const uint8_t key[] = "not a stored key";
+    const struct { ALG_ID alg; uint32_t keyBits; size_t block; } offered[] = {
+        {CALG_AES_128, 0, 16}, {CALG_AES_192, 0, 16}, {CALG_AES_256, 0, 16}, {CALG_3DES, 0, 8},
+        {CALG_3DES_112, 0, 8}, {CALG_DES, 0, 8}, {CALG_DESX, 0, 8},    {CALG_RC2, 0, 8},
+        {CALG_RC2, 40, 8},     {CALG_RC4, 0, 0}, {CALG_RC4, 56, 0},
+    };
+    Bytes previous;
+    for (const auto& c : offered) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.alg << " " << std::dec << c.keyBits);
+        TestStream plain(pattern(2500)), cipher({}), back({});
+        CCoStreamCipher cc;
+        ASSERT_TRUE(cc.encryptStream(key, sizeof key, CALG_MD5, c.alg, c.keyBits, &plain, &cipher, true));
+        EXPECT_EQ(cipher.m_data.size(), c.block ? (2500 / c.block + 1) * c.block : 2500);
+        EXPECT_NE(cipher.m_data, previous);
+        previous = cipher.m_data;
+        ASSERT_TRUE(cc.encryptStream(key, sizeof key, CALG_MD5, c.alg, c.keyBits, &cipher, &back, false));
+        EXPECT_EQ(back.m_data, plain.m_data);
+    }
+
+    // Identifiers OpenSSL does not offer fail with the method's trace line.
+    CTraceCapture trace;
+    for (ALG_ID alg : {CALG_SKIPJACK, CALG_TEK, CALG_CYLINK_MEK, CALG_SEAL, ALG_ID(0x1234)}) {
+        TestStream plain(pattern(10)), out({});
+        EXPECT_FALSE(CCoStreamCipher().encryptStream(key, sizeof key, CALG_MD5, alg, 0, &plain, &out, true));
+    }
+    ASSERT_EQ(trace.count(), 5u);
+    EXPECT_EQ(trace.lines()[0].message, "Error creating Key");
+    EXPECT_EQ(trace.lines()[0].method, "CCoStreamCipher::encryptStream");
+    // A key length RC4 does not take.
+    TestStream plain(pattern(10)), out({});
+    EXPECT_FALSE(CCoStreamCipher().encryptStream(key, sizeof key, CALG_MD5, CALG_RC4, 130, &plain, &out, true));
+}
+
+// On a known key the cipher agrees with the openssl command: RC4 keys are the
+// first bytes of the MD5 of the key data, AES keys the MD5 of the key data
+// xor the 0x36 pad.
+TEST(CCoStreamCipher, AgreesWithTheOpensslCommand)
+{
+    const Bytes keyData = {'k', 'n', 'o', 'w', 'n', ' ', 'k', 'e', 'y'};
+    const Bytes digest = md5Bytes(keyData);
+    Bytes pad(64, 0x36);
+    for (size_t i = 0; i < digest.size(); ++i) pad[i] ^= digest[i];
+    const Bytes aesKey = md5Bytes(pad);
+
+    const struct { ALG_ID alg; const char* name; Bytes key; } cases[] = {
+        {CALG_RC4, "rc4", digest},
+        {CALG_AES_128, "aes-128-cbc", aesKey},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (size_t size : {0u, 17u, 3000u}) {
+            TestStream plain(pattern(size)), cipher({});
+            ASSERT_TRUE(CCoStreamCipher().encryptStream(keyData.data(), uint32_t(keyData.size()), CALG_MD5, c.alg, 0,
+                                                        &plain, &cipher, true));
+            bool ran = false;
+            const Bytes expected = opensslEnc(c.name, c.key, plain.m_data, ran);
+            if (!ran) GTEST_SKIP() << "the openssl command cannot encrypt with " << c.name;
+            EXPECT_EQ(toHex(cipher.m_data), toHex(expected)) << size;
+        }
+    }
 }

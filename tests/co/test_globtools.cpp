@@ -1,3 +1,5 @@
+// Global tools: paths, texts, patterns, temporary names, OA entries, lists
+// in VARIANTs, stream conversions, waiting, memory checks, scrambling.
 #include "co/GlobTools.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +11,15 @@
 #include <cstdlib>
 #include <string>
 
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
 #include "co/CoSettings.h"
+#include "co/TraceApi.h"
+#include "platform/com.h"
 #include "platform/settings_store.h"
 
 namespace {
@@ -184,7 +194,7 @@ TEST(GlobTools, TemporaryFilesAndDirectories)
     ASSERT_FALSE(a.empty());
     EXPECT_NE(a, b);
     EXPECT_EQ(a.rfind(base + "/mctmp", 0), 0u);
-    EXPECT_EQ(a.size(), base.size() + 1 + 5 + 16 + 6);
+    EXPECT_EQ(a.size(), base.size() + 1 + 20 + 6);  // a prefix of at most 20 characters
     EXPECT_EQ(plain.size(), base.size() + 1 + 5 + 6);
     struct stat st;
     ASSERT_EQ(::stat(a.c_str(), &st), 0);
@@ -222,4 +232,220 @@ TEST(GlobTools, TemporaryFilesAndDirectories)
         ::setenv("TMPDIR", savedTmp.c_str(), 1);
     else
         ::unsetenv("TMPDIR");
+}
+
+namespace {
+
+// The messages of the trace lines written while f runs.
+template <class F>
+std::vector<std::string> tracesOf(F f)
+{
+    CTraceCapture capture;
+    f();
+    std::vector<std::string> out;
+    for (const auto& l : capture.lines()) out.push_back(l.message);
+    return out;
+}
+
+std::vector<std::string> one(const char* text) { return {text}; }
+
+SAFEARRAY* bstrArray(const std::vector<std::u16string>& texts, LONG lbound = 0)
+{
+    SAFEARRAY* psa = SafeArrayCreateVector(VT_BSTR, lbound, ULONG(texts.size()));
+    for (size_t i = 0; i < texts.size(); ++i) {
+        LONG idx = lbound + LONG(i);
+        OwnedBstr b(SysAllocString(texts[i].c_str()));
+        SafeArrayPutElement(psa, &idx, b.get());
+    }
+    return psa;
+}
+
+}  // namespace
+
+TEST(GlobTools, OAConsistencyEntries)
+{
+    const String written = encodeOAConsEntry(12, String("axis 1"), true);
+    EXPECT_EQ(std::string(written.chars()), "ONL_OBJ:oa_app_instance(ID=\"12\",NAME=\"axis 1\",PDI=\"1\")");
+    uint32_t id = 0;
+    String name;
+    bool pdi = false;
+    ASSERT_TRUE(decodeOAConsEntry(written.chars(), &id, &name, &pdi));
+    EXPECT_EQ(id, 12u);
+    EXPECT_EQ(std::string(name.chars()), "axis 1");
+    EXPECT_TRUE(pdi);
+    ASSERT_TRUE(decodeOAConsEntry(encodeOAConsEntry(4294967295u, String(""), false).chars(), &id, &name, &pdi));
+    EXPECT_EQ(id, 4294967295u);
+    EXPECT_FALSE(pdi);
+
+    const struct { const char* entry; const char* trace; } bad[] = {
+        {"ONL_OBJ:other(ID=\"1\",NAME=\"n\",PDI=\"1\")", "not an OA Consistency entry"},
+        {"ONL_OBJ:oa_app_instance(NAME=\"n\",PDI=\"1\")", "ID-Attribute not found"},
+        {"ONL_OBJ:oa_app_instance(ID=\"x1\",NAME=\"n\",PDI=\"1\")", "Error decoding OA-ID"},
+        {"ONL_OBJ:oa_app_instance(ID=\"4294967296\",NAME=\"n\",PDI=\"1\")", "Error decoding OA-ID"},
+        {"ONL_OBJ:oa_app_instance(ID=\"1\",PDI=\"1\")", "Name-Attribute not found"},
+        {"ONL_OBJ:oa_app_instance(ID=\"1\",NAME=\"n", "Name boundary not found"},
+        {"ONL_OBJ:oa_app_instance(ID=\"1\",NAME=\"n\")", "PDI-Attribute not found"},
+        {"ONL_OBJ:oa_app_instance(ID=\"1\",NAME=\"n\",PDI=\"2\")", "Invalid Value for PDI-Attr"},
+    };
+    for (const auto& c : bad) {
+        id = 7;
+        EXPECT_EQ(tracesOf([&] { EXPECT_FALSE(decodeOAConsEntry(c.entry, &id, &name, &pdi)); }), one(c.trace))
+            << c.entry;
+        EXPECT_EQ(id, 7u);
+    }
+}
+
+TEST(GlobTools, ListsInVariants)
+{
+    const std::u16string g1 = u"{0B77C3C0-79ED-11D5-AE65-0040C7998E91}", g2 = u"{00000001-0002-0003-0405-060708090A0B}";
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_ARRAY | VT_BSTR;
+    v.parray = bstrArray({g1, g2}, 3);
+    std::vector<GUID> ids;
+    ASSERT_TRUE(decodeTypeIDList(v, ids));
+    ASSERT_EQ(ids.size(), 2u);
+    EXPECT_EQ(ids[0].Data1, 0x0B77C3C0u);
+    EXPECT_EQ(ids[1].Data4[7], 0x0B);
+    std::vector<std::u16string> texts;
+    ASSERT_TRUE(decodeInstallClassificationList(v, texts));
+    EXPECT_EQ(texts, (std::vector<std::u16string>{g1, g2}));
+    VariantClear(&v);
+
+    // A single BSTR is a list of one for the type ids only.
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(g2.c_str());
+    ids.clear();
+    ASSERT_TRUE(decodeTypeIDList(v, ids));
+    EXPECT_EQ(ids.size(), 1u);
+    EXPECT_EQ(tracesOf([&] { EXPECT_FALSE(decodeInstallClassificationList(v, texts)); }),
+              one("error getting safearray bounds!"));
+    VariantClear(&v);
+
+    v.vt = VT_ARRAY | VT_BSTR;
+    v.parray = bstrArray({g1, u"not a guid"});
+    ids.clear();
+    EXPECT_EQ(tracesOf([&] { EXPECT_FALSE(decodeTypeIDList(v, ids)); }), one("Error decoding package GUID"));
+    EXPECT_EQ(ids.size(), 1u);
+    VariantClear(&v);
+    v.vt = VT_I4;
+    EXPECT_EQ(tracesOf([&] { EXPECT_FALSE(decodeTypeIDList(v, ids)); }), one("error getting safearray bounds!"));
+}
+
+TEST(GlobTools, StreamConversions)
+{
+    const std::string bytes("ab\0cd\xff", 6);
+    BSTR b = SysAllocStringByteLen(bytes.data(), UINT(bytes.size()));
+    IStream* s = convertBSTR2Stream(b);
+    SysFreeString(b);
+    ASSERT_NE(s, nullptr);
+    String text = convertStream2String(s);
+    EXPECT_EQ(std::string(text.chars(), size_t(text.length())), bytes);
+    BSTR back = convertStream2BSTR(s);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(SysStringByteLen(back), 6u);
+    EXPECT_EQ(std::memcmp(back, bytes.data(), 6), 0);
+    SysFreeString(back);
+
+    const char* dir = std::getenv("TMPDIR");
+    const std::string path = std::string(dir && *dir ? dir : "/tmp") + "/tv_globtools_" + std::to_string(::getpid());
+    EXPECT_EQ(writeStream2File(s, path.c_str()), S_OK);
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream got;
+    got << in.rdbuf();
+    EXPECT_EQ(got.str(), bytes);
+    std::remove(path.c_str());
+    EXPECT_EQ(tracesOf([&] { EXPECT_EQ(writeStream2File(s, "/no/such/dir/file"), STG_E_FILENOTFOUND); }),
+              one("Error opening file"));
+    s->Release();
+
+    EXPECT_EQ(tracesOf([] { EXPECT_EQ(convertStream2BSTR(nullptr), nullptr); }), one("No Stream Member"));
+    EXPECT_EQ(tracesOf([] { EXPECT_EQ(convertStream2String(nullptr).length(), 0); }), one("No Stream Parameter"));
+    IStream* empty = convertBSTR2Stream(nullptr);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(convertStream2String(empty).length(), 0);
+    empty->Release();
+}
+
+TEST(GlobTools, WaitWithMessagesWaitsInSlices)
+{
+    static int slices;
+    auto count = [] { ++slices; };
+    HANDLE e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(e, nullptr);
+
+    // 50 ms: one slice of 50 ms, then the time-out.
+    slices = 0;
+    uint32_t timeout = 50;
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(waitWithMessages(1, &e, &timeout, count), 258u);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GE(ms, 50);
+    EXPECT_LT(ms, 200);
+    EXPECT_EQ(slices, 0);
+    EXPECT_EQ(timeout, 0u);
+
+    // 250 ms: a slice of 200 ms, the messages, a slice of 50 ms.
+    slices = 0;
+    timeout = 250;
+    EXPECT_EQ(waitWithMessages(1, &e, &timeout, count), 258u);
+    EXPECT_EQ(slices, 1);
+
+    // Signalled from another thread while waiting without a limit.
+    HANDLE f = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE both[] = {e, f};
+    std::thread setter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        SetEvent(e);
+        SetEvent(f);
+    });
+    EXPECT_EQ(waitWithMessages(2, both, nullptr), 0u);
+    setter.join();
+    timeout = 0;
+    EXPECT_EQ(waitWithMessages(2, both, &timeout), 258u);   // the auto-reset event was used up
+    EXPECT_TRUE(CloseHandle(f));
+    EXPECT_EQ(waitWithMessages(2, both, nullptr), WAIT_FAILED);
+    EXPECT_TRUE(CloseHandle(e));
+}
+
+TEST(GlobTools, MemoryChecks)
+{
+    EXPECT_TRUE(isLargeAddressSpace());
+    EXPECT_TRUE(isMemoryAvailable(1 << 20, 0));
+    EXPECT_TRUE(isMemoryAvailable(1 << 20, 101));
+
+    MEMORYSTATUSEX ms{};
+    ms.dwLength = sizeof ms;
+    ms.dwMemoryLoad = 60;
+    ms.ullTotalVirtual = 0xBFFF0000ull;   // 3 GB
+    ms.ullAvailVirtual = 0x50000000ull;   // 1.25 GB free, 1 GB of it above 0x7FFE0000
+    EXPECT_TRUE(isMemoryAvailableIn(ms, true, 0x48000000u, 0));
+    EXPECT_FALSE(isMemoryAvailableIn(ms, false, 0x48000000u, 0));
+    EXPECT_TRUE(isMemoryAvailableIn(ms, false, 0x08000000u, 0));
+    EXPECT_TRUE(isMemoryAvailableIn(ms, true, 0x10000000u, 61));
+    EXPECT_FALSE(isMemoryAvailableIn(ms, true, 0x10000000u, 60));
+}
+
+TEST(GlobTools, ScrambleRoundTripsOnRandomPrintableText)
+{
+    std::mt19937 rng(22);
+    for (int round = 0; round < 2000; ++round) {
+        std::string t(rng() % 64, ' ');
+        for (char& c : t) c = char(32 + rng() % 95);
+        if (round % 10 == 0 && !t.empty()) t[rng() % t.size()] = char(rng() % 256);   // a byte that is not printable
+        const String plain(t.data(), int(t.size()));
+        const String hidden = scrambleString(plain);
+        ASSERT_EQ(hidden.length(), plain.length());
+        if (t.size() > 8) {
+            EXPECT_NE(std::string(hidden.chars(), size_t(hidden.length())), t);
+        }
+        const String back = unscrambleString(hidden);
+        ASSERT_EQ(std::string(back.chars(), size_t(back.length())), t) << round;
+    }
+}
+
+TEST(GlobTools, LowerCaseTable)
+{
+    const unsigned char* lower = coLowerCaseTable();
+    for (int c = 0; c < 256; ++c) EXPECT_EQ(lower[c], (c >= 'A' && c <= 'Z') ? c + 32 : c) << c;
 }

@@ -1,8 +1,14 @@
+// Big integers: text in every base, arithmetic against an independent table
+// and Python's integers, bit operations, representation reuse and the error
+// hook.
 #include "co/Integer.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <iomanip>
+#include <iterator>
+#include <vector>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -370,4 +376,78 @@ TEST(Integer, ProgrammingErrorsGoToTheErrorHook)
                   Integer square = big * big;                // would need 65538 digits
               }),
               "Integer: Requested length out of range");
+    EXPECT_EQ(faultOf([] { Integer r = Integer::sqrt(Integer(-4)); }),
+              "Integer: Attempted square root of negative Integer");
+    EXPECT_EQ(faultOf([] { Integer r = Integer(1) << 0x7FFFFFFF; }), "Integer: Requested length out of range");
+}
+
+// The operations agree with Python's integers (tests/co/integer_oracle.py)
+// on random operand pairs of up to 100 digits, with edge values mixed in.
+TEST(Integer, AgreesWithPythonIntegers)
+{
+    const std::string cmd = std::string("python3 '") + TV_SOURCE_DIR + "/tests/co/integer_oracle.py' 20000 22";
+    FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe) GTEST_SKIP() << "python3 cannot be started";
+    static const char* const names[] = {"a+b", "a-b", "a*b", "a/b", "a%b", "a&b", "a|b", "a^b", "~a",
+                                        "a<<s", "a>>s", "a**e", "gcd", "bitlen", "isqrt", "a*l", "a/l",
+                                        "a%l", "divide(a,l)"};
+    std::string line;
+    size_t rows = 0, failures = 0;
+    for (int c; (c = std::fgetc(pipe)) != EOF;) {
+        if (c != '\n') {
+            line.push_back(char(c));
+            continue;
+        }
+        std::istringstream in(line);
+        std::vector<std::string> f{std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+        line.clear();
+        ASSERT_EQ(f.size(), 23u);
+        const Integer a = Integer::fromString(f[0].c_str()), b = Integer::fromString(f[1].c_str());
+        const int32_t sh = std::stoi(f[2]), e = std::stoi(f[3]), l = int32_t(std::stol(f[4]));
+        Integer q;
+        int32_t r = 0;
+        Integer::divide(a, l, q, r);
+        const std::string got[] = {
+            (a + b).toText(), (a - b).toText(), (a * b).toText(), (a / b).toText(), (a % b).toText(),
+            (a & b).toText(), (a | b).toText(), (a ^ b).toText(), (~a).toText(), (a << sh).toText(),
+            (a >> sh).toText(), Integer::pow(a, e).toText(), Integer::gcd(a, b).toText(),
+            std::to_string(a.bitLength()), Integer::sqrt(a.abs()).toText(), (a * l).toText(),
+            (a / l).toText(), (a % l).toText(), q.toText() + "," + std::to_string(r)};
+        for (size_t i = 0; i < 19; ++i) {
+            const std::string want = i < 18 ? f[5 + i] : f[21] + "," + f[22];
+            if (got[i] != want && ++failures <= 5)
+                ADD_FAILURE() << names[i] << " of a=" << f[0] << " b=" << f[1] << " s=" << sh << " e=" << e
+                              << " l=" << l << ": " << got[i] << " instead of " << want;
+        }
+        ++rows;
+    }
+    const int status = pclose(pipe);
+    if (rows == 0 && status != 0) GTEST_SKIP() << "python3 is not available";
+    EXPECT_EQ(rows, 20000u);
+    EXPECT_EQ(failures, 0u);
+}
+
+TEST(Integer, BitOperationsOnSmallValues)
+{
+    // Two's complement with endless sign bits, as the oracle's.
+    EXPECT_EQ((Integer(-5) >> 1).toText(), "-3");
+    EXPECT_EQ((Integer(-4) >> 1).toText(), "-2");
+    EXPECT_EQ((Integer(-1) >> 100).toText(), "-1");
+    EXPECT_EQ((Integer(5) >> -2).toText(), "20");
+    EXPECT_EQ((Integer(-6) & Integer(0xFFFF)).toText(), "65530");
+    EXPECT_EQ((Integer(-6) | Integer(1)).toText(), "-5");
+    EXPECT_EQ((~Integer(0)).toText(), "-1");
+    EXPECT_EQ(Integer(-255).bitLength(), 8u);
+    EXPECT_EQ(Integer(0).bitLength(), 0u);
+    EXPECT_EQ(Integer::pow(Integer(-1), -3).toText(), "-1");
+    EXPECT_EQ(Integer::pow(Integer(2), -1).toText(), "0");
+    EXPECT_EQ(Integer::pow(Integer(0), 0).toText(), "1");
+    EXPECT_EQ(Integer::gcd(Integer(0), Integer(0)).toText(), "0");
+    EXPECT_EQ(Integer::sqrt(Integer(15)).toText(), "3");
+    EXPECT_EQ(Integer::sqrt(Integer(16)).toText(), "4");
+    // The operand may be the target.
+    Integer x = Integer::fromString("123456789012345678901234567890");
+    x &= x;
+    x ^= x;
+    EXPECT_TRUE(x.isZero());
 }

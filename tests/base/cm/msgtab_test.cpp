@@ -53,8 +53,10 @@ TEST(ResourceTable, ParsesLevelGroupHelpIdAndTemplate)
     EXPECT_EQ(helpId, 15u);
     EXPECT_EQ(utf8(module), "Modul A");
 
-    // No numbers: all three are 0 and one character is skipped as the blank.
-    EXPECT_EQ(utf8(t.findMsg(CmMsgKey(6), &level, &group, &helpId, nullptr)), "hne Zahlen");
+    // No numbers: all three are 0 and the template is the string from its
+    // first character on. Only a blank is skipped in front of the template,
+    // so no letter is lost.
+    EXPECT_EQ(utf8(t.findMsg(CmMsgKey(6), &level, &group, &helpId, nullptr)), "Ohne Zahlen");
     EXPECT_EQ(level, 0u);
     EXPECT_EQ(group, 0);
     EXPECT_EQ(helpId, 0u);

@@ -1,5 +1,6 @@
 // File manager: opening and creating compound files, working copies, the
 // storage modes and the storage library, paths and plain text files.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -281,17 +282,26 @@ TEST(FsFileMan, StorageLibrary)
     std::string cmd = "cc -shared -fPIC -o '" + lib + "' '" + src + "' 2>/dev/null";
     if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "no C compiler for the stand-in storage library";
 
+    // The library is released when openFile returns.
+    {
+        FsFileMan once;
+        EXPECT_EQ(uint32_t(FS_OPEN_FAILED), once.openFile(dir.file("s.cf").c_str(), FS_OPEN_STORAGE_LIB));
+        EXPECT_EQ(nullptr, dlopen(lib.c_str(), RTLD_NOW | RTLD_NOLOAD));
+    }
+
+    // Held here, the stand-in keeps its call counter across the opens.
+    HMODULE h = LoadLibraryA("tvstorag");
+    ASSERT_NE(nullptr, h);
     FsFileMan f;
     // The stand-in says "compound file" but cannot open it: the read-only
     // open falls back to a copy, which fails as well.
     EXPECT_EQ(uint32_t(FS_OPEN_FAILED), f.openFile(dir.file("s.cf").c_str(), FS_OPEN_STORAGE_LIB));
     FsFileMan g;
     EXPECT_EQ(uint32_t(FS_CREATE_FAILED), g.openFile(dir.file("n.cf").c_str(), FS_OPEN_STORAGE_LIB | FS_OPEN_CREATE));
-    HMODULE h = LoadLibraryA("tvstorag");
-    ASSERT_NE(nullptr, h);
     auto calls = reinterpret_cast<int (*)()>(GetProcAddress(h, "stand_in_calls"));
     ASSERT_NE(nullptr, calls);
     EXPECT_EQ(1 + 10 + 10 + 100, calls());
+    FreeLibrary(h);
     std::remove(lib.c_str());
 }
 

@@ -70,20 +70,25 @@ TEST(FsLockBytes, BlocksGrowAndShrink)
     CoTaskMemFree(st.pwcsName);
 }
 
-TEST(FsLockBytes, ReadsStopAtTheSize)
+TEST(FsLockBytes, ReadsStopAtTheAllocatedBlocks)
 {
     ComPtr<ILockBytes> lb = make<ILockBytes>();
     std::string data(5000, 'q');
     ULONG n = 0;
     lb->WriteAt(ul(0), data.data(), ULONG(data.size()), &n);
-    lb->SetSize(ul(100));  // the block behind keeps its old bytes
+    lb->SetSize(ul(100));  // one block is left, zero behind the size
     char buf[200];
     std::memset(buf, '#', sizeof(buf));
     EXPECT_EQ(S_OK, lb->ReadAt(ul(50), buf, 200, &n));
-    EXPECT_EQ(50u, n);
-    EXPECT_EQ('#', buf[50]);
-    EXPECT_EQ(S_OK, lb->ReadAt(ul(5000), buf, 10, &n));
+    EXPECT_EQ(200u, n);
+    EXPECT_EQ(std::string(50, 'q') + std::string(150, '\0'), std::string(buf, 200));
+    // A range that ends past the allocated blocks fails and reads nothing.
+    n = 7;
+    EXPECT_EQ(E_FAIL, lb->ReadAt(ul(1500), buf, 37, &n));
     EXPECT_EQ(0u, n);
+    EXPECT_EQ(E_FAIL, lb->ReadAt(ul(5000), buf, 10, &n));
+    EXPECT_EQ(S_OK, lb->ReadAt(ul(1500), buf, 36, &n));
+    EXPECT_EQ(36u, n);
     EXPECT_EQ(STG_E_READFAULT, lb->ReadAt(ul(0xFFFFFFF0u), buf, 100, &n));
     EXPECT_EQ(STG_E_INVALIDPOINTER, lb->ReadAt(ul(0), nullptr, 1, &n));
     EXPECT_EQ(STG_E_WRITEFAULT, lb->WriteAt(ul(0xFFFFFFF0u), buf, 100, &n));
@@ -133,7 +138,7 @@ TEST(FsStream, SeekReadWrite)
     EXPECT_EQ(nullptr, clone);
 }
 
-TEST(FsStream, CopyToKeepsTheTargetTail)
+TEST(FsStream, CopyToEndsTheTargetWhereTheCopyEnds)
 {
     ComPtr<IStream> src = make<IStream>();
     ComPtr<IStream> dst = make<IStream>();
@@ -150,11 +155,11 @@ TEST(FsStream, CopyToKeepsTheTargetTail)
     EXPECT_EQ(2000u, wr.QuadPart);
     STATSTG st{};
     dst->Stat(&st, STATFLAG_NONAME);
-    EXPECT_EQ(6000u, st.cbSize.QuadPart);
-    std::string out(6000, '\0');
+    EXPECT_EQ(2100u, st.cbSize.QuadPart);
+    std::string out(2100, '\0');
     dst->Seek(li(0), STREAM_SEEK_SET, nullptr);
-    dst->Read(&out[0], 6000, &n);
-    EXPECT_EQ(std::string(100, 'b') + std::string(2000, 'a') + std::string(3900, 'b'), out);
+    dst->Read(&out[0], 2100, &n);
+    EXPECT_EQ(std::string(100, 'b') + std::string(2000, 'a'), out);
 
     // "All" copies up to the end and grows the target.
     src->Seek(li(0), STREAM_SEEK_SET, nullptr);

@@ -243,17 +243,22 @@ TEST(FsDsc, KindChecks)
     EXPECT_FALSE(isCompatibleRTTypeID(required, newer.kindId));
 }
 
-TEST(FsDsc, OpenSectCreatesOnlyForWriting)
+TEST(FsDsc, OpenSectNeverCreatesGetSectAndTheKeyDo)
 {
     FsTODscFile to;
     ASSERT_EQ(0u, to.openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY));
     EXPECT_EQ(nullptr, to.openSect("rttotypes", 0));
     EXPECT_EQ(nullptr, to.openSect("rttotypes", 0, 0));
-    FsSecCl* sec = to.openSect("rttotypes", FS_MODE_WRITE);
+    EXPECT_EQ(nullptr, to.openSect("rttotypes", FS_MODE_WRITE));
+    EXPECT_EQ(nullptr, to.openSect("rttotypes", FS_MODE_CREATE));
+    EXPECT_EQ(2u, to.getType("rttotypes"));
+    FsSecCl* sec = to.getSect("rttotypes", FS_MODE_WRITE);
     ASSERT_NE(nullptr, sec);
     *sec << "abc";
     EXPECT_EQ(0u, to.CloseSect("rttotypes"));
     EXPECT_EQ(3u, to.GetSize("rttotypes"));
+    ASSERT_NE(nullptr, to.openSect("rttotypes", FS_MODE_WRITE));
+    EXPECT_EQ(0u, to.CloseSect("rttotypes"));
     EXPECT_NE(nullptr, to.getKeySect(FS_MODE_WRITE));
     EXPECT_EQ(1u, to.getType("key"));
 }

@@ -213,6 +213,22 @@ TEST(FsObjFileBase, CachedSectionsNeverGoStale)
     EXPECT_NE(nullptr, m.obj.getFuncTreeSect(0));
 }
 
+TEST(FsObjFileBase, DamagedSectionsAreReachableAndRewritten)
+{
+    // A program state of another type id does not read: the getter still
+    // hands the section out, with state 0, and closing it writes it anew.
+    MemObj m;
+    m.put("progstate", "17\r\n12 PrgState 0.2\r\n5\r\n");
+    FsSecProgState* ps = m.obj.getProgStateSect(FS_MODE_WRITE);
+    ASSERT_NE(nullptr, ps);
+    EXPECT_EQ(0u, ps->getState());
+    ps->setState(7);
+    ASSERT_EQ(0u, m.obj.CloseSect("progstate"));
+    ps = m.obj.getProgStateSect(0);
+    ASSERT_NE(nullptr, ps);
+    EXPECT_EQ(7u, ps->getState());
+}
+
 TEST(FsBinAdm, ReadUnitUsedNumbering)
 {
     MemObj m;

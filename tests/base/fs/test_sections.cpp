@@ -405,7 +405,7 @@ TEST(FsSecProgState, HeaderIsAlways40Bytes)
         ASSERT_EQ(40u, bytes.size());
         std::string head = "18\r\n12 PrgState 0.2\r\n" + std::to_string(state) + "\r\n";
         EXPECT_EQ(head + std::string(40 - head.size(), ' '), bytes);
-        EXPECT_EQ(40u, sec.tell());
+        EXPECT_EQ(0u, sec.tell());  // back where the section was
 
         FsSecProgState back;
         attachMem(back, bytes, 0);
@@ -420,9 +420,12 @@ TEST(FsSecProgState, RewriteKeepsTheRecordsBehindTheHeader)
     attachMem(sec);
     sec.setState(1);
     ASSERT_EQ(0u, sec.write());
+    sec.seek(40, 0);
     sec << "records";
+    sec.seek(42, 0);
     sec.setState(123456);
     ASSERT_EQ(0u, sec.write());
+    EXPECT_EQ(42u, sec.tell());
     std::string bytes = sectionBytes(sec);
     EXPECT_EQ(47u, bytes.size());
     EXPECT_EQ("records", bytes.substr(40));

@@ -15,18 +15,6 @@ const int MdSectionParser::kOpenOrder[MdTmpCount] = {
     MdTmpBfErrTxt, MdTmpAlarm, MdTmpAlmMsg, MdTmpCon, MdTmpSuppTo, MdTmpImpl,
 };
 
-namespace {
-
-bool sameIgnoringCase(const char* a, const char* b)
-{
-    for (; *a && *b; ++a, ++b)
-        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
-}
-
-}  // namespace
-
 // The split's sink over the temporary streams of the working file. Every
 // stream is written at its end; a stream that reports an error takes
 // nothing more.
@@ -97,22 +85,10 @@ void MdSectionParser::openStream(int stream)
     FsSecCl* s = nullptr;
     uint32_t r = m_workFile->openSect(name, &s, FS_MODE_CREATE);
     if (r == FS_EXISTS) {
-        // The host's storage brought a stream of this name along. Its content
-        // belongs to no section of this source: it is replaced.
+        // The host's storage brought a stream of this name (in any letter
+        // case) along. Its content belongs to no section of this source: it
+        // is replaced.
         r = m_workFile->openSect(name, &s, FS_MODE_WRITE);
-        if (r == FS_NOT_FOUND) {
-            // The name differs in letter case only (the storage does not tell
-            // such names apart): that stream goes and a new one is made.
-            String other;
-            for (bool restart = true; m_workFile->nextSect(other, restart) == 0; restart = false) {
-                if (sameIgnoringCase(other.c_str(), name)) {
-                    const String victim = other;
-                    if (m_workFile->DestroySect(victim.c_str()) == FS_OK)
-                        r = m_workFile->openSect(name, &s, FS_MODE_CREATE);
-                    break;
-                }
-            }
-        }
     }
     if (r != FS_OK || !s) return;
     if (s->setSize(0) != 0 || s->hasError()) {

@@ -139,6 +139,24 @@ TEST(SectionSplit, SectionsThatMustStandTogether)
     }
 }
 
+TEST(SectionSplit, OpenCommentOrSectionAtTheEndIsAnError)
+{
+    // Either would drop the rest of the source: message 202 on the last
+    // line, an error result, and the sections before it are kept.
+    const char* const sources[] = {
+        "VALUES\nv\nEND_VALUES\n(* open\nINTERFACE\ni END_INTERFACE\n",
+        "VALUES\nv\nEND_VALUES\nINTERFACE\ni\n\n",
+    };
+    for (const char* src : sources) {
+        Split s(src);
+        ASSERT_EQ(s.messages.records.size(), 1u) << src;
+        EXPECT_EQ(s.messages.records[0].id, MdMsgParseError);
+        EXPECT_EQ(s.messages.records[0].line, 7) << src;
+        EXPECT_NE(s.result, 0);
+        EXPECT_EQ(s.stream("var_tmp"), "VALUES \r\nv\r\nEND_VALUES\r\n");
+    }
+}
+
 TEST(SectionSplit, RecoversAfterASyntaxErrorAndCopiesLaterSections)
 {
     Split s("BITFIELDS\nb\nEND_BITFIELDS\nINTERFACE\nCONNECTION\nEND_INTERFACE\n");

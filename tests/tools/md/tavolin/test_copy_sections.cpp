@@ -35,6 +35,20 @@ TEST(CopySections, ReplacesWholeSectionsInOrder)
     EXPECT_TRUE(src.idle());
 }
 
+TEST(CopySections, HostNamesInAnotherLetterCaseAreTheSameSections)
+{
+    // A host stream "VAR_TMP" is the split's var_tmp: it is replaced, not
+    // destroyed, so the copy finds it and the sections after it are copied.
+    MessageCapture messages;
+    OpenedSource src(headerOf(1), {{"VAR_TMP", "host"}, {"CONNECTORS", "old"}});
+    ASSERT_EQ(src.status, 0);
+    ASSERT_TRUE(putSection(src.work, "connectors", "new"));
+    const char* names[] = {"var_tmp", "connectors"};
+    EXPECT_EQ(mdCopyFinishedSections(&src.work, src.target.get(), 2, names), 0);
+    EXPECT_EQ(sectionText(*src.target, "CONNECTORS"), "new");
+    EXPECT_TRUE(messages.records.empty());
+}
+
 TEST(CopySections, NothingOrANegativeCountCopiesNothing)
 {
     MessageCapture messages;

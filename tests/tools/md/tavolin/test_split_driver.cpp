@@ -180,8 +180,9 @@ TEST(SplitDriver, StreamsCopiedFromTheHostAreReplaced)
     for (int s = 0; s < MdTmpCount; ++s) EXPECT_TRUE(parser.hasTempStream(s)) << mdTmpStreamName(s);
     EXPECT_EQ(parser.run(), 0);
     EXPECT_EQ(sectionText(work, "var_tmp"), "VALUES \r\nv\r\nEND_VALUES\r\n");
-    EXPECT_EQ(sectionText(work, "con_tmp"), "\r\n\r\n\r\nINTERFACE  i END_INTERFACE\r\n");
-    EXPECT_EQ(work.getType("CON_TMP"), 2u);
+    // The storage does not tell names apart by letter case: "CON_TMP" is
+    // the temporary stream, replaced like the others.
+    EXPECT_EQ(sectionText(work, "CON_TMP"), "\r\n\r\n\r\nINTERFACE  i END_INTERFACE\r\n");
     EXPECT_EQ(sectionText(work, "impl_tmp"), "");
     EXPECT_EQ(sectionText(work, "keep"), "host data");
 }
