@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/fs/FsDsc.h"
+#include "alarm_test_section.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdAlarmParser.h"
 
@@ -15,18 +16,9 @@ using namespace fronttest;
 
 namespace {
 
-const char kSection[] =
-    "ALARM_STRING_TABLE 0 : \"aus\" \"Alarm A\" 7 : \"ein\" END_ALARM_STRING_TABLE\n"
-    "BEGIN_ALARM VRX_ERROR(16#10) AlarmName 1\n"
-    " BEGIN_GLOBAL DefaultReaction 0 PossibleReaction 0, 2 DefaultConfirm 2 PossibleConfirm 2\n"
-    "  DefaultType 0 PossibleTypes 0 DefaultDiagBuffer 2 PossibleDiagBuffer 0, 2 END_GLOBAL\n"
-    " BEGIN_LOCAL REACTION TextReaction[3] 1 DefaultReaction[3] 0 PossibleReaction[3] 0, 2 END_REACTION\n"
-    "  PARAM Text[1] 1 Default[1] 2 END_PARAM END_LOCAL END\n"
-    "END_ALARM\n";
+const char* const kSection = kAlarmTestSection;
 
-const char kAlmCfg[] =
-    "1 16 16 1\r\n0 2 0 2 \r\n2 1 2 \r\n0 1 0 \r\n2 2 0 2  1 3 1 \r\n1 3 0 \r\n1 3 2 0 2  \r\n1 1 1 \r\n1 1 2 \r\n0  "
-    "\r\n2 0 0 2 7 ";
+const char* const kAlmCfg = kAlarmTestAlmCfg;
 const char kOld[] = "old content";
 
 // Keeps the texts handed to the scanner's and the parser's error reports
