@@ -70,8 +70,6 @@ void MdAlarmParser::globalAttr(int which, uint32_t def, const ValueList& allowed
     m_global.attr(which).allowed = signedList(allowed);
 }
 
-void MdAlarmParser::globalEnd() {}
-
 int32_t MdAlarmParser::sameIndex(std::initializer_list<uint32_t> indexes)
 {
     const uint32_t first = *indexes.begin();
@@ -107,8 +105,6 @@ void MdAlarmParser::paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t
         (hasPossible && !mergeOne(m_local.m_possibleParams, index, signedList(allowed))))
         reportError(MdAlarmMsgIndexTwice);
 }
-
-void MdAlarmParser::localEnd() {}
 
 void MdAlarmParser::alarmEnd(uint32_t alarmId, uint32_t nameIdx)
 {
