@@ -66,6 +66,8 @@ const char kHelp[] =
     "      --flag N         0 loads the class provider from the library's directory,\n"
     "                       anything else creates it by class id (default 1)\n"
     "      Numbers are decimal or 0x-prefixed hexadecimal.\n"
+    "      A source with an alarm string table needs --rc: without it compileAlarms\n"
+    "      fails.\n"
     "  --version         prints the version of the library\n"
     "  register          writes the library's registration into the settings file\n"
     "  unregister        removes it again (TAVOLIN_SETTINGS names the file)\n"
@@ -543,7 +545,7 @@ void Run::sectionMethods(LONG kind)
         hr = libraryCall([&] { return m_object->compileConnections(&status); });
         step("compileConnections", hr, status);
         hr = libraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
-        step("compileAlarms", hr, status);
+        step("compileAlarms", hr, status, m_o.rc.empty() && status != 0 ? ", the alarm string table needs --rc" : "");
         // The container is named after the source; no further names.
         std::string base = m_o.source;
         size_t slash = base.rfind('/');
