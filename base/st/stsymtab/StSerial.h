@@ -1,0 +1,251 @@
+// The four serialisers of the symbol-table parts through one field list.
+//
+// Every persistent class of the symbol table writes and reads itself to and
+// from a section stream and a standard text stream. Each class lists its
+// fields once, in a template `io(A& a, ...)`, and these four adaptors turn
+// that list into the writer or the reader of each stream:
+//   - StSecWriter / StSecReader: the section stream; in text mode every
+//     value is followed by a blank (putBlank writes nothing in binary mode);
+//   - StOsWriter / StIsReader: a standard text stream; values are decimal
+//     numbers followed by one blank (u8 and bool as numbers), a line end is
+//     std::endl.
+// Readers never assign a value they could not read; once the stream fails
+// every further read does nothing, so a reader stops at the first failure
+// and keeps what it read. `good()` tells whether the stream is still usable.
+// `part(p, mode)` hands a nested object to its own serialiser of the same
+// stream (writeToSection, writeToStream, readFromSection, readFromStream).
+//
+// A class with a field list gets its four public serialisers from
+// ST_SERIALISERS(Class) in its source file.
+#pragma once
+#include <cstdint>
+#include <istream>
+#include <ostream>
+
+#include "base/fs/FsSecCl.h"
+#include "base/st/stsymtab/StIds.h"
+#include "co/GuidHelpers.h"
+#include "co/tvstring.h"
+
+class StSecWriter {
+public:
+    static constexpr bool kReading = false;
+    explicit StSecWriter(FsSecCl& s) : m_s(s) {}
+    template <typename T>
+    void num(const T& v)
+    {
+        m_s << v;
+        m_s.putBlank();
+    }
+    template <typename T, typename Tag>
+    void num(const VRX_ID<T, Tag>& v)
+    {
+        num(v.get());
+    }
+    // A value followed by a line end instead of a blank.
+    template <typename T>
+    void numLine(const T& v)
+    {
+        m_s << T(v);
+        m_s.putNewLine();
+    }
+    void lineEnd() { m_s.putNewLine(); }
+    // The GUID operator writes its own blank.
+    void guid(const GUID& g) { m_s << g; }
+    // Length, blank, characters, then a blank.
+    void text(const String& t)
+    {
+        m_s << t;
+        m_s.putBlank();
+    }
+    template <class Part>
+    void part(const Part& p, uint32_t mode)
+    {
+        p.writeToSection(m_s, mode);
+    }
+    bool good() const { return !m_s.hasError(); }
+    FsSecCl& stream() { return m_s; }
+
+private:
+    FsSecCl& m_s;
+};
+
+class StSecReader {
+public:
+    static constexpr bool kReading = true;
+    explicit StSecReader(FsSecCl& s) : m_s(s) {}
+    template <typename T>
+    void num(T& v)
+    {
+        T t = v;
+        m_s >> t;
+        if (!m_s.hasError()) v = t;
+    }
+    template <typename T, typename Tag>
+    void num(VRX_ID<T, Tag>& v)
+    {
+        num(v.ref());
+    }
+    template <typename T>
+    void numLine(T& v)
+    {
+        num(v);
+    }
+    void lineEnd() {}
+    void guid(GUID& g)
+    {
+        GUID t = g;
+        m_s >> t;
+        if (!m_s.hasError()) g = t;
+    }
+    void text(String& t) { m_s >> t; }
+    template <class Part>
+    void part(Part& p, uint32_t mode)
+    {
+        p.readFromSection(m_s, mode);
+    }
+    bool good() const { return !m_s.hasError(); }
+    FsSecCl& stream() { return m_s; }
+
+private:
+    FsSecCl& m_s;
+};
+
+class StOsWriter {
+public:
+    static constexpr bool kReading = false;
+    explicit StOsWriter(std::ostream& os) : m_os(os) {}
+    void num(uint32_t v) { m_os << v << ' '; }
+    void num(int32_t v) { m_os << v << ' '; }
+    void num(uint8_t v) { m_os << unsigned(v) << ' '; }
+    void num(bool v) { m_os << (v ? 1 : 0) << ' '; }
+    template <typename T, typename Tag>
+    void num(const VRX_ID<T, Tag>& v)
+    {
+        num(uint32_t(v.get()));
+    }
+    template <typename T>
+    void numLine(const T& v)
+    {
+        m_os << v << std::endl;
+    }
+    void lineEnd() { m_os << std::endl; }
+    void guid(const GUID& g)
+    {
+        writeGuidText(m_os, g);
+        m_os << ' ';
+    }
+    // The bare characters and a blank.
+    void text(const String& t) { m_os << t << ' '; }
+    template <class Part>
+    void part(const Part& p, uint32_t mode)
+    {
+        p.writeToStream(m_os, mode);
+    }
+    bool good() const { return !m_os.fail(); }
+    std::ostream& stream() { return m_os; }
+
+private:
+    std::ostream& m_os;
+};
+
+class StIsReader {
+public:
+    static constexpr bool kReading = true;
+    explicit StIsReader(std::istream& is) : m_is(is) {}
+    void num(uint32_t& v) { get(v); }
+    void num(int32_t& v) { get(v); }
+    void num(uint8_t& v) { getNarrow(v, 0xFF); }
+    void num(bool& v)
+    {
+        uint8_t b = 0;
+        getNarrow(b, 1);
+        if (good()) v = b != 0;
+    }
+    template <typename T, typename Tag>
+    void num(VRX_ID<T, Tag>& v)
+    {
+        num(v.ref());
+    }
+    template <typename T>
+    void numLine(T& v)
+    {
+        num(v);
+    }
+    void lineEnd() {}
+    void guid(GUID& g)
+    {
+        if (good()) readGuidText(m_is, g);
+    }
+    // One blank-delimited word.
+    void text(String& t)
+    {
+        if (good()) m_is >> t;
+    }
+    template <class Part>
+    void part(Part& p, uint32_t mode)
+    {
+        p.readFromStream(m_is, mode);
+    }
+    bool good() const { return !m_is.fail(); }
+    std::istream& stream() { return m_is; }
+
+private:
+    template <typename T>
+    void get(T& v)
+    {
+        T t;
+        if (good() && (m_is >> t)) v = t;
+    }
+    template <typename T>
+    void getNarrow(T& v, unsigned max)
+    {
+        unsigned t = 0;
+        if (!good() || !(m_is >> t)) return;
+        if (t > max) {
+            m_is.setstate(std::ios::failbit);
+            return;
+        }
+        v = T(t);
+    }
+    std::istream& m_is;
+};
+
+// A reader also fails when the object says so through `bool readOk() const`.
+template <class T>
+auto stReadOk(const T& t, int) -> decltype(t.readOk())
+{
+    return t.readOk();
+}
+template <class T>
+bool stReadOk(const T&, long)
+{
+    return true;
+}
+
+// The four serialisers of a class over its field list `io(A&, mode)`.
+#define ST_SERIALISERS(Class)                                                   \
+    bool Class::writeToSection(FsSecCl& s, uint32_t mode) const                 \
+    {                                                                           \
+        StSecWriter a(s);                                                       \
+        const_cast<Class*>(this)->io(a, mode);                                  \
+        return a.good();                                                        \
+    }                                                                           \
+    bool Class::writeToStream(std::ostream& os, uint32_t mode) const            \
+    {                                                                           \
+        StOsWriter a(os);                                                       \
+        const_cast<Class*>(this)->io(a, mode);                                  \
+        return a.good();                                                        \
+    }                                                                           \
+    bool Class::readFromSection(FsSecCl& s, uint32_t mode)                      \
+    {                                                                           \
+        StSecReader a(s);                                                       \
+        io(a, mode);                                                            \
+        return a.good() && stReadOk(*this, 0);                                  \
+    }                                                                           \
+    bool Class::readFromStream(std::istream& is, uint32_t mode)                 \
+    {                                                                           \
+        StIsReader a(is);                                                       \
+        io(a, mode);                                                            \
+        return a.good() && stReadOk(*this, 0);                                  \
+    }

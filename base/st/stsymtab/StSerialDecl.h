@@ -1,0 +1,15 @@
+// Declaration of the four serialisers of a symbol-table part and of its
+// field list; the definitions come from ST_SERIALISERS (StSerial.h).
+#pragma once
+#include <cstdint>
+#include <iosfwd>
+
+class FsSecCl;
+
+#define ST_DECLARE_SERIALISERS(defaultMode)                                     \
+    bool writeToSection(FsSecCl& s, uint32_t mode = defaultMode) const;         \
+    bool writeToStream(std::ostream& os, uint32_t mode = defaultMode) const;    \
+    bool readFromSection(FsSecCl& s, uint32_t mode = defaultMode);              \
+    bool readFromStream(std::istream& is, uint32_t mode = defaultMode);         \
+    template <class A>                                                          \
+    void io(A& a, uint32_t mode);

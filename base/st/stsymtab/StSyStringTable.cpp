@@ -1,0 +1,114 @@
+// String table.
+#include "base/st/stsymtab/StSyStringTable.h"
+
+#include <ostream>
+
+#include "base/st/stsymtab/StSerial.h"
+
+StSyStringTable::~StSyStringTable()
+{
+    clear();
+}
+
+StSymbIDStStore* StSyStringTable::enter(String* name, const StSymbIDStStore& rec)
+{
+    auto res = m_map.emplace(name, rec);
+    if (!res.second) delete name;
+    return &res.first->second;
+}
+
+int StSyStringTable::insert(String* name, StSymbEntryID sid, uint32_t extra)
+{
+    if (!name) return 1;
+    if (sid.isInvalid()) {
+        delete name;
+        return 1;
+    }
+    StSymbIDStStore rec;
+    rec.sid = sid;
+    rec.extra = extra;
+    StSymbIDStStore* kept = enter(name, rec);
+    if (m_markNew) kept->mark |= 1;
+    return 0;
+}
+
+void StSyStringTable::remove(const String& name)
+{
+    auto it = m_map.find(const_cast<String*>(&name));
+    if (it == m_map.end()) return;
+    String* key = it->first;
+    m_map.erase(it);
+    delete key;
+}
+
+String* StSyStringTable::lookup(const String& name, StSymbEntryID& sid) const
+{
+    auto it = m_map.find(const_cast<String*>(&name));
+    if (it == m_map.end()) {
+        sid = ST_INVALID_SID;
+        return nullptr;
+    }
+    sid = it->second.sid;
+    return it->first;
+}
+
+StSymbIDStStore* StSyStringTable::find(const String& name)
+{
+    auto it = m_map.find(const_cast<String*>(&name));
+    return it == m_map.end() ? nullptr : &it->second;
+}
+
+void StSyStringTable::mark(const String& name)
+{
+    if (StSymbIDStStore* rec = find(name)) rec->mark |= 1;
+}
+
+void StSyStringTable::clear()
+{
+    for (auto& kv : m_map) delete kv.first;
+    m_map.clear();
+    m_markedOnly = m_markNew = false;
+}
+
+void StSyStringTable::assign(const StSyStringTable& other)
+{
+    if (&other == this) return;
+    for (const auto& kv : other.m_map) enter(new String(*kv.first), kv.second);
+}
+
+template <class A>
+void StSyStringTable::io(A& a, uint32_t)
+{
+    if constexpr (A::kReading) {
+        uint32_t count = 0;
+        a.num(count);
+        for (uint32_t i = 0; i < count && a.good(); ++i) {
+            String* name = new String;
+            StSymbIDStStore rec;
+            a.text(*name);
+            a.numLine(rec.sid);
+            if (!a.good() || rec.sid.isInvalid()) {
+                delete name;
+                continue;
+            }
+            enter(name, rec);
+        }
+    } else {
+        uint32_t count = 0;
+        for (const auto& kv : m_map) count += written(kv.second) ? 1 : 0;
+        a.num(count);
+        for (const auto& kv : m_map) {
+            if (!written(kv.second)) continue;
+            a.text(*kv.first);
+            a.numLine(kv.second.sid);
+        }
+    }
+}
+
+ST_SERIALISERS(StSyStringTable)
+
+void StSyStringTable::dump(std::ostream& os) const
+{
+    os << ' ' << m_map.size() << "\n";
+    for (const auto& kv : m_map) os << *kv.first << ' ' << kv.second.sid << "\n";
+}

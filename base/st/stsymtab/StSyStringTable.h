@@ -1,0 +1,85 @@
+// String table: the names of the symbol table, each mapped to the head of
+// the chain of entries that share it.
+//
+// Names are ordered by String::compare (bytes as signed chars, so names are
+// case-sensitive). The table owns its keys: insert takes the String it is
+// given and frees it whenever it does not keep it (invalid SID, name
+// present already), remove and clear free the keys.
+//
+// Written form: the count and a blank, then per name in name order: the
+// name (section stream: its String form, length blank characters; standard
+// stream: the bare characters), a blank, the SID and a line end. With the
+// marked-only flag only marked names are counted and written. Reading adds
+// to the table (it is not cleared) with extra 0, unmarked; it stops at the
+// first stream failure.
+#pragma once
+#include "base/st/stsymtab/StSerialDecl.h"
+#include <cstdint>
+#include <iosfwd>
+#include <map>
+
+#include "base/falloc/AllocPool.h"
+#include "base/st/stsymtab/StIds.h"
+#include "co/tvstring.h"
+
+
+// What the table keeps for a name: the chain head, an extra word (used by
+// the symbol table, for example as a changed flag) and the store mark.
+struct StSymbIDStStore {
+    StSymbEntryID sid;
+    uint32_t extra = 0;
+    uint8_t mark = 0;  // bit 0: marked
+};
+
+struct StStringPtrLess {
+    bool operator()(const String* a, const String* b) const { return String::compare(*a, *b) < 0; }
+};
+
+class StSyStringTable {
+public:
+    using NameMap = std::map<String*, StSymbIDStStore, StStringPtrLess,
+                             CPoolAllocator<std::pair<String* const, StSymbIDStStore>>>;
+
+    StSyStringTable() = default;
+    StSyStringTable(const StSyStringTable&) = delete;
+    StSyStringTable& operator=(const StSyStringTable&) = delete;
+    virtual ~StSyStringTable();
+
+    // 1 for a null name or an invalid SID (the name is freed); otherwise 0:
+    // the name is entered with {sid, extra, unmarked} unless present (then
+    // the old values stay and the given String is freed), and marked when
+    // the mark-new flag is set.
+    int insert(String* name, StSymbEntryID sid, uint32_t extra = 0);
+    // Frees the key equal to name and removes it (nothing when absent).
+    void remove(const String& name);
+    // The stored key and its SID; null and the invalid SID when absent.
+    String* lookup(const String& name, StSymbEntryID& sid) const;
+    // The record of a present name (null when absent), for the symbol table.
+    StSymbIDStStore* find(const String& name);
+    void mark(const String& name);
+    // Frees every key; the flags are cleared.
+    void clear();
+    // Enters a copy of every name of other with other's record.
+    void assign(const StSyStringTable& other);
+
+    const NameMap& names() const { return m_map; }
+    size_t size() const { return m_map.size(); }
+    void setMarkedOnly(bool on) { m_markedOnly = on; }
+    bool isMarkedOnly() const { return m_markedOnly; }
+    void setMarkNew(bool on) { m_markNew = on; }
+    bool isMarkNew() const { return m_markNew; }
+
+    ST_DECLARE_SERIALISERS(0)
+    // " <count>\n", then per name "<name> <SID>\n".
+    void dump(std::ostream& os) const;
+
+
+private:
+    // Enters name with the record unless present; frees what it does not keep.
+    StSymbIDStStore* enter(String* name, const StSymbIDStStore& rec);
+    bool written(const StSymbIDStStore& rec) const { return !m_markedOnly || (rec.mark & 1); }
+
+    NameMap m_map;
+    bool m_markedOnly = false;
+    bool m_markNew = false;
+};

@@ -1,0 +1,353 @@
+// Entry table, id managers, string table, range tables and id lists: the
+// id rules, name chains, marked-only writing and the readers' limits.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "base/st/stsymtab/StIdList.h"
+#include "base/st/stsymtab/StSyEntryTable.h"
+#include "base/st/stsymtab/StSyRangeTable.h"
+#include "base/st/stsymtab/StSyStringTable.h"
+#include "st_forms.h"
+
+namespace {
+
+using sttest::Form;
+
+template <class T>
+std::string writeForm(Form f, const T& t, uint32_t mode = 0)
+{
+    return sttest::write(
+        f, [&](FsSecCl& s) { t.writeToSection(s, mode); }, [&](std::ostream& os) { t.writeToStream(os, mode); });
+}
+
+template <class T>
+bool readForm(Form f, T& t, const std::string& bytes, uint32_t mode = 0)
+{
+    bool ok = false;
+    sttest::read(
+        f, bytes, [&](FsSecCl& s) { ok = t.readFromSection(s, mode); },
+        [&](std::istream& is) { ok = t.readFromStream(is, mode); });
+    return ok;
+}
+
+StSymbEntryID add(StSyEntryTable& t, uint32_t kind, StSyBaseSymbEntry* pred = nullptr,
+                  StSymbEntryID wanted = ST_INVALID_SID, StSyBaseSymbEntry** out = nullptr)
+{
+    StSyBaseSymbEntry* e = nullptr;
+    StSymbEntryID sid = t.newEntry(kind, e, pred, nullptr, 0, 0, wanted);
+    if (out) *out = e;
+    return sid;
+}
+
+TEST(EntryTableTest, IdManagers)
+{
+    StSysVarIDMgr m;
+    EXPECT_EQ(0x10000u, m.newID(nullptr));
+    EXPECT_EQ(0x10001u, m.newID(nullptr));
+    EXPECT_TRUE(m.reseed(nullptr));
+    EXPECT_EQ(0x10002u, m.currentID());
+
+    StSyEntryTable t;
+    add(t, ST_KIND_CONST);
+    add(t, ST_KIND_CONST);
+    StSysVarIDMgr low;
+    EXPECT_TRUE(low.reseed(&t));  // only fixed ids: one step on
+    EXPECT_EQ(0x10001u, low.currentID());
+
+    ASSERT_TRUE(t.setIDMgr(&t.sysVarIDMgr()));
+    const uint32_t next = t.sysVarIDMgr().currentID();
+    EXPECT_EQ(0x0100u, add(t, ST_KIND_VAR, nullptr, 0x0100));
+    EXPECT_EQ(next, add(t, ST_KIND_VAR, nullptr, 0x10005));
+    EXPECT_EQ(next + 1, add(t, ST_KIND_VAR, nullptr, 0x0100));  // taken: from the manager
+    EXPECT_EQ(next + 2, add(t, ST_KIND_VAR));
+    EXPECT_TRUE(add(t, 22).isInvalid());
+
+    ASSERT_TRUE(t.setIDMgr(nullptr));
+    EXPECT_EQ(next + 3, t.getNextFreeSID());
+}
+
+TEST(EntryTableTest, CounterAndGapSearch)
+{
+    StSyEntryTable t;
+    EXPECT_EQ(0u, add(t, ST_KIND_CONST));
+    EXPECT_EQ(1u, add(t, ST_KIND_CONST));
+    StSymbEntryID s = 1;
+    t.removeEntry(s);
+    EXPECT_EQ(1u, t.getNextFreeSID());  // the last id came back
+    // A read entry with the largest id exhausts the counter: the first gap.
+    ASSERT_TRUE(readForm(Form::SectionText, t, "1 4294967294 1 0 4294967294\r\n1 1 1 1 1 1 "));
+    EXPECT_EQ(0xFFFFFFFFu, t.getNextFreeSID());
+    EXPECT_EQ(1u, t.newSID());
+    EXPECT_EQ(1u, t.newSID());  // the gap search does not reserve
+}
+
+TEST(EntryTableTest, NameChains)
+{
+    StSyEntryTable t;
+    String* name = new String("N");
+    StSyBaseSymbEntry *a = nullptr, *b = nullptr;
+    StSymbEntryID sa = t.newEntry(ST_KIND_VAR, a, nullptr, name, 0, 0);
+    StSymbEntryID sb = t.newEntry(ST_KIND_VAR, b, a, name, 0, 0);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(sb, a->getNext());
+    EXPECT_EQ(b, a->getNextEntry());
+    EXPECT_EQ(sa, b->getPrev());
+
+    // A copy goes between a and b.
+    a->setInitCID(5);
+    StSyBaseSymbEntry* c = t.addCopy(name, a, a);
+    ASSERT_TRUE(c);
+    EXPECT_TRUE(c->getInitCID().isInvalid());
+    EXPECT_EQ(sa, c->getPrev());
+    EXPECT_EQ(sb, c->getNext());
+    EXPECT_EQ(c->getID(), a->getNext());
+    EXPECT_EQ(c->getID(), b->getPrev());
+
+    // Removing the second entry (c): no name, no head.
+    StSymbEntryID s = c->getID();
+    EXPECT_EQ(nullptr, t.removeEntry(s));
+    EXPECT_TRUE(s.isInvalid());
+    EXPECT_EQ(sb, a->getNext());
+    // Removing the head: the second entry is the new head.
+    s = sa;
+    EXPECT_EQ(nullptr, t.removeEntry(s));
+    EXPECT_EQ(sb, s);
+    EXPECT_TRUE(b->getPrev().isInvalid());
+    // Removing a lone entry: its name comes back.
+    s = sb;
+    EXPECT_EQ(name, t.removeEntry(s));
+    EXPECT_TRUE(s.isInvalid());
+    delete name;
+    s = 77;
+    EXPECT_EQ(nullptr, t.removeEntry(s));
+    EXPECT_TRUE(s.isInvalid());
+
+    // Removing the last of two leaves the head's next invalid.
+    StSyBaseSymbEntry *x = nullptr, *y = nullptr;
+    t.newEntry(ST_KIND_VAR, x, nullptr, nullptr, 0, 0);
+    StSymbEntryID sy = t.newEntry(ST_KIND_VAR, y, x, nullptr, 0, 0);
+    EXPECT_EQ(nullptr, t.removeEntry(sy));
+    EXPECT_TRUE(sy.isInvalid());
+    EXPECT_TRUE(x->getNext().isInvalid());
+    EXPECT_EQ(nullptr, x->getNextEntry());
+}
+
+TEST(EntryTableTest, LookupsAndDerivation)
+{
+    StSyEntryTable t;
+    StSyBaseSymbEntry *base = nullptr, *mid = nullptr, *leaf = nullptr, *fb = nullptr;
+    StSymbEntryID sBase = add(t, ST_KIND_TOTYPE, nullptr, ST_INVALID_SID, &base);
+    StSymbEntryID sMid = add(t, ST_KIND_TOTYPE, nullptr, ST_INVALID_SID, &mid);
+    StSymbEntryID sLeaf = add(t, ST_KIND_TOTYPE, nullptr, ST_INVALID_SID, &leaf);
+    StSymbEntryID sFb = add(t, ST_KIND_FUNCBLOCK, nullptr, ST_INVALID_SID, &fb);
+    mid->setBaseTOTypeSID(sBase);
+    leaf->setBaseTOTypeSID(sMid);
+    EXPECT_TRUE(t.isTOTypeDerivedFrom(sLeaf, sBase));
+    EXPECT_TRUE(t.isTOTypeDerivedFrom(sBase, sBase));
+    EXPECT_FALSE(t.isTOTypeDerivedFrom(sBase, sLeaf));
+    EXPECT_FALSE(t.isTOTypeDerivedFrom(sLeaf, sFb));  // not a TO type
+    base->setBaseTOTypeSID(sLeaf);                    // a cycle
+    EXPECT_FALSE(t.isTOTypeDerivedFrom(sBase, sFb));
+    mid->setBaseTOTypeSID(sMid);
+    EXPECT_FALSE(t.isTOTypeDerivedFrom(sLeaf, sBase));
+
+    fb->setStorageAddress(0x40);
+    fb->setSubNameRange(3);
+    fb->setSubValidRange(4);
+    EXPECT_EQ(0x40, t.getCodeAddress(sFb));
+    EXPECT_EQ(0, t.getCodeAddress(sLeaf));
+    StRangeID nr = 0, vr = 0;
+    EXPECT_TRUE(t.getSubRanges(sFb, nr, vr));
+    EXPECT_EQ(3u, nr);
+    EXPECT_EQ(4u, vr);
+    EXPECT_FALSE(t.getSubRanges(99, nr, vr));
+    EXPECT_EQ(9u, t.getSubValidRange(99, 9));
+    EXPECT_EQ(ST_INVALID_RANGE, t.getSubNameRange(99));
+}
+
+TEST(EntryTableTest, HeaderWordsAndReadFailures)
+{
+    StSyEntryTable t;
+    ASSERT_TRUE(readForm(Form::SectionText, t,
+                         "2 3 1 0 3\r\n1 1 1 1 1 7 5 65537 0 5\r\n1 1 1 1 1 8 9 0 11 "));
+    ASSERT_EQ(2u, t.size());
+    EXPECT_EQ(ST_KIND_CONST, t.findEntry(3)->getKind());
+    EXPECT_TRUE(t.findEntry(3)->getUnitSID().isInvalid());  // mode 0
+    EXPECT_EQ(9u, t.findEntry(5)->getUnitSID());            // mode 1
+    EXPECT_EQ(11u, t.findEntry(5)->getTypeRefSID());
+    EXPECT_EQ(6u, t.getNextFreeSID());
+    EXPECT_FALSE(t.hasError());
+
+    const char* bad[] = {
+        "2 3 1 0 3\r\n1 1 1 1 1 7 4 22 ",        // unknown kind
+        "2 3 1 0 3\r\n1 1 1 1 1 7 3 1 ",         // duplicate SID
+        "1 4294967295 1 0 1\r\n1 1 1 1 1 7 ",    // invalid SID
+        "1 4 0 ",                                // kind 0
+    };
+    for (const char* b : bad) {
+        StSyEntryTable r;
+        EXPECT_FALSE(readForm(Form::SectionText, r, b)) << b;
+        EXPECT_TRUE(r.hasError()) << b;
+        EXPECT_LE(r.size(), 1u) << b;
+    }
+    // A read entry's next pointer follows its next SID.
+    StSyEntryTable c;
+    ASSERT_TRUE(readForm(Form::SectionText, c, "2 1 3 0 1\r\n4294967295 2 4 0 0 0 2 3 0 2 3 0 2\r\n1 4294967295 4 0 0 0 2 3 0 "));
+    EXPECT_EQ(c.findEntry(2), c.findEntry(1)->getNextEntry());
+}
+
+TEST(EntryTableTest, MarkedOnlyWriteAndRoundTrip)
+{
+    StSyEntryTable t;
+    StSyBaseSymbEntry *a = nullptr, *b = nullptr;
+    add(t, ST_KIND_CONST, nullptr, ST_INVALID_SID, &a);
+    t.setMarkNew(true);
+    add(t, ST_KIND_TYPESPEC);
+    t.setMarkNew(false);
+    add(t, ST_KIND_VAR, a, ST_INVALID_SID, &b);
+    a->mark();
+    std::ostringstream before;
+    t.dump(before);
+
+    t.setMarkedOnly(true);
+    EXPECT_EQ("2 0 65537 2147483647 0\r\n4294967295 4294967295 4294967295 0 0 4294967295 4294967295 2 4294967295 "
+              "1 65538 2147483647 1\r\n4294967295 4294967295 4294967295 0 0 4294967295 4294967295 2 "
+              "4294967295 4294967295 ",
+              writeForm(Form::SectionText, t, 1));
+    std::ostringstream after;
+    t.dump(after);
+    EXPECT_EQ(before.str(), after.str());
+    EXPECT_EQ(b, a->getNextEntry());
+
+    t.setMarkedOnly(false);
+    for (uint32_t mode = 0; mode <= 1; ++mode) {
+        for (Form f : sttest::kForms) {
+            const std::string first = writeForm(f, t, mode);
+            StSyEntryTable back;
+            ASSERT_TRUE(readForm(f, back, first, mode)) << sttest::formName(f);
+            EXPECT_EQ(first, writeForm(f, back, mode)) << sttest::formName(f);
+            std::ostringstream d;
+            back.dump(d);
+            EXPECT_EQ(before.str(), d.str());
+        }
+    }
+    // The old format never writes 0x10000.
+    EXPECT_EQ(std::string::npos, writeForm(Form::SectionText, t, 0).find("65537"));
+}
+
+TEST(StringTableTest, InsertLookupAndForms)
+{
+    StSyStringTable t;
+    EXPECT_EQ(1, t.insert(nullptr, 1));
+    EXPECT_EQ(1, t.insert(new String("gone"), ST_INVALID_SID));  // freed
+    EXPECT_EQ(0, t.insert(new String("b"), 2));
+    EXPECT_EQ(0, t.insert(new String("b"), 9));  // present: keeps 2, frees the new key
+    t.setMarkNew(true);
+    EXPECT_EQ(0, t.insert(new String("B"), 3));
+    t.setMarkNew(false);
+    EXPECT_EQ(0, t.insert(new String("\xE4"), 4));  // signed bytes: before "B"
+    StSymbEntryID sid;
+    String* key = t.lookup(String("b"), sid);
+    ASSERT_NE(nullptr, key);
+    EXPECT_EQ(2u, sid);
+    EXPECT_EQ(nullptr, t.lookup(String("x"), sid));
+    EXPECT_TRUE(sid.isInvalid());
+
+    EXPECT_EQ("3 1 \xE4 4\r\n1 B 3\r\n1 b 2\r\n", writeForm(Form::SectionText, t));
+    EXPECT_EQ("3 \xE4 4\nB 3\nb 2\n", writeForm(Form::Stream, t));
+    t.setMarkedOnly(true);
+    EXPECT_EQ("1 1 B 3\r\n", writeForm(Form::SectionText, t));
+    t.setMarkedOnly(false);
+    for (Form f : sttest::kForms) {
+        StSyStringTable back;
+        back.insert(new String("b"), 7);  // reading adds; a present name keeps its id
+        ASSERT_TRUE(readForm(f, back, writeForm(f, t))) << sttest::formName(f);
+        EXPECT_EQ(3u, back.size());
+        back.lookup(String("b"), sid);
+        EXPECT_EQ(7u, sid);
+    }
+    StSyStringTable copy;
+    copy.assign(t);
+    EXPECT_EQ(writeForm(Form::SectionBinary, t), writeForm(Form::SectionBinary, copy));
+    t.remove(String("B"));
+    std::ostringstream d;
+    t.dump(d);
+    EXPECT_EQ(" 2\n\xE4 4\nb 2\n", d.str());
+}
+
+TEST(RangeTableTest, OpenParentsMarking)
+{
+    StSyRangeTable t;
+    EXPECT_EQ(1u, t.open(0, 5));
+    t.setMarkParents(true);
+    EXPECT_EQ(2u, t.open(1, 7));
+    EXPECT_EQ(1u, t.parent(2));
+    EXPECT_EQ(ST_INVALID_RANGE, t.parent(3));
+    EXPECT_EQ(ST_INVALID_RANGE, t.parent(0));
+    t.extendStart(2, 9);
+    t.extendStart(2, 6);
+    t.extendEnd(2, 8);
+    t.extendEnd(2, 3);
+    t.setMarkParents(false);
+    t.open(0, ST_INVALID_SID);
+    t.setMarkedOnly(true);
+    EXPECT_EQ("3 0 4294967295\r\n1 0\r\n2 1\r\n", writeForm(Form::SectionText, t));
+    t.setMarkedOnly(false);
+    std::ostringstream d;
+    t.dump(d);
+    EXPECT_EQ("4\n0 -> 4294967295 ( SID-Range: 0-4294967295 )\n1 -> 0 ( SID-Range: 5-4294967295 )\n"
+              "2 -> 1 ( SID-Range: 6-8 )\n3 -> 0 ( SID-Range: 4294967295-4294967295 )\n",
+              d.str());
+    t.clear();
+    EXPECT_EQ(1u, t.size());
+    EXPECT_EQ(0u, t.getLast());
+}
+
+TEST(RangeTableTest, ReadPlacesPairsByIdAndBoundsThem)
+{
+    StSyRangeTable t;
+    ASSERT_TRUE(readForm(Form::SectionText, t, "2 0 4294967295\r\n3 0\r\n"));
+    EXPECT_EQ(4u, t.size());
+    EXPECT_EQ(3u, t.getLast());
+    EXPECT_EQ(ST_INVALID_RANGE, t.parent(1));
+    EXPECT_EQ(ST_INVALID_RANGE, t.parent(2));
+    EXPECT_EQ(0u, t.parent(3));
+
+    StSyRangeTable o;
+    ASSERT_TRUE(readForm(Form::Stream, o, "3 0 4294967295\n2 0\n1 2\n"));
+    EXPECT_EQ(3u, o.size());
+    EXPECT_EQ(2u, o.parent(1));
+    EXPECT_EQ(2u, o.getLast());
+
+    StSyRangeTable z;
+    z.open(0, 1);
+    ASSERT_TRUE(readForm(Form::SectionText, z, "0 "));
+    EXPECT_EQ(2u, z.size());  // a count of 0 keeps the table
+
+    StSyRangeTable big;
+    EXPECT_FALSE(readForm(Form::SectionText, big, "2 0 1\r\n4000000000 0\r\n"));
+    EXPECT_EQ(1u, big.size());
+
+    for (Form f : sttest::kForms) {
+        StSyRangeTable back;
+        ASSERT_TRUE(readForm(f, back, writeForm(f, t))) << sttest::formName(f);
+        EXPECT_EQ(writeForm(f, t), writeForm(f, back));
+    }
+}
+
+TEST(IdListTest, FormsAndShortStreams)
+{
+    StIdList l{3, 0xFFFFFFFFu, 0};
+    EXPECT_EQ("3 3 4294967295 0 ", writeForm(Form::SectionText, l));
+    for (Form f : sttest::kForms) {
+        StIdList back{9};
+        ASSERT_TRUE(readForm(f, back, writeForm(f, l)));
+        EXPECT_EQ(l, back);
+    }
+    StIdList shortList;
+    EXPECT_FALSE(readForm(Form::SectionText, shortList, "4000000000 1 2 "));
+    EXPECT_EQ((StIdList{1, 2}), shortList);
+}
+
+}  // namespace
