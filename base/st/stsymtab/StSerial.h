@@ -50,6 +50,7 @@ public:
         m_s.putNewLine();
     }
     void lineEnd() { m_s.putNewLine(); }
+    void blank() { m_s.putBlank(); }
     // The GUID operator writes its own blank.
     void guid(const GUID& g) { m_s << g; }
     // Length, blank, characters, then a blank.
@@ -92,6 +93,7 @@ public:
         num(v);
     }
     void lineEnd() {}
+    void blank() {}
     void guid(GUID& g)
     {
         GUID t = g;
@@ -130,6 +132,7 @@ public:
         m_os << v << std::endl;
     }
     void lineEnd() { m_os << std::endl; }
+    void blank() { m_os << ' '; }
     void guid(const GUID& g)
     {
         writeGuidText(m_os, g);
@@ -173,6 +176,7 @@ public:
         num(v);
     }
     void lineEnd() {}
+    void blank() {}
     void guid(GUID& g)
     {
         if (good()) readGuidText(m_is, g);

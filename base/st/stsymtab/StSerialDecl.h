@@ -13,3 +13,13 @@ class FsSecCl;
     bool readFromStream(std::istream& is, uint32_t mode = defaultMode);         \
     template <class A>                                                          \
     void io(A& a, uint32_t mode);
+
+// The same as overrides of a polymorphic family, with its dump.
+#define ST_OVERRIDE_SERIALISERS                                                 \
+    bool writeToSection(FsSecCl& s, uint32_t mode) const override;             \
+    bool writeToStream(std::ostream& os, uint32_t mode) const override;        \
+    bool readFromSection(FsSecCl& s, uint32_t mode) override;                  \
+    bool readFromStream(std::istream& is, uint32_t mode) override;             \
+    void dump(std::ostream& os) const override;                                \
+    template <class A>                                                         \
+    void io(A& a, uint32_t mode);

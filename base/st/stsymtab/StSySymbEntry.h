@@ -23,6 +23,7 @@
 
 #include "base/falloc/AllocPool.h"
 #include "base/st/stsymtab/StIds.h"
+#include "base/st/stsymtab/StSerialDecl.h"
 #include "base/st/stsymtab/StSyStoragePlace.h"
 #include "co/tvstring.h"
 #include "platform/wintypes.h"
@@ -221,13 +222,7 @@ protected:
 public:                                                                        \
     StSyBaseSymbEntry* clone(StSymbEntryID newSid) const override;             \
     StSyEntryKind getKind() const override { return Kind; }                    \
-    bool writeToSection(FsSecCl& s, uint32_t mode) const override;             \
-    bool writeToStream(std::ostream& os, uint32_t mode) const override;        \
-    bool readFromSection(FsSecCl& s, uint32_t mode) override;                  \
-    bool readFromStream(std::istream& is, uint32_t mode) override;             \
-    void dump(std::ostream& os) const override;                                \
-    template <class A>                                                         \
-    void io(A& a, uint32_t mode);                                              \
+    ST_OVERRIDE_SERIALISERS                                              \
     /* the kind part of the dump, after the head */                            \
     void dumpKind(std::ostream& os) const;
 
