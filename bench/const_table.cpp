@@ -10,6 +10,7 @@
 #include <set>
 
 #include "base/fs/FsSecClMem.h"
+#include "numbers_floor.h"
 #include "base/st/stsymtab/StStdConstantVal.h"
 
 namespace {
@@ -123,22 +124,7 @@ BENCHMARK(BM_ReadTable)->Unit(benchmark::kMillisecond);
 
 // Floor of both: seven numbers per value (CID, kind, flag, type, sign,
 // value, address) written and read back through a section stream.
-void BM_NumbersFloor(benchmark::State& state)
-{
-    FsSecClMem s;
-    for (auto _ : state) {
-        s.setSize(0);
-        for (int64_t i = 0; i < kSaved * 7; ++i) s << ' ' << uint32_t(i);
-        s.seek(0, 0);
-        uint32_t v = 0, sum = 0;
-        for (int64_t i = 0; i < kSaved * 7; ++i) {
-            s >> v;
-            sum += v;
-        }
-        benchmark::DoNotOptimize(sum);
-    }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kSaved);
-}
+void BM_NumbersFloor(benchmark::State& state) { runNumbersFloor(state, kSaved, 7); }
 BENCHMARK(BM_NumbersFloor)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -2,6 +2,7 @@
 // texts, written forms and data image.
 #include "base/st/stsymtab/StStdConstantVal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -435,43 +436,25 @@ int StStdConstantVal::convertTo(uint32_t target)
         }
         break;
     }
-    case ST_SINT:
+    case ST_SINT: case ST_INT: case ST_DINT: {
         fval = neg ? -double(mag) : double(mag);
-        if (in({ST_BYTE, ST_USINT, ST_WORD, ST_UINT, ST_DWORD, ST_UDINT}))
-            pat = twos & 0xFF;
-        else if (in({ST_INT, ST_DINT}))
+        const unsigned w = valueWidth(src);
+        // Narrowing keeps the low bytes of the two's complement, widening
+        // to an unsigned type zero-extends the source width.
+        const bool narrowOrUnsigned =
+            src == ST_SINT  ? in({ST_BYTE, ST_USINT, ST_WORD, ST_UINT, ST_DWORD, ST_UDINT})
+            : src == ST_INT ? in({ST_BYTE, ST_SINT, ST_USINT, ST_WORD, ST_UINT, ST_DWORD, ST_UDINT, ST_TIME})
+                            : in({ST_BYTE, ST_SINT, ST_USINT, ST_WORD, ST_INT, ST_UINT, ST_DWORD, ST_UDINT});
+        if (in({ST_REAL, ST_LREAL}))
+            how = FLOAT;
+        else if (isSignedNarrow(int32_t(target)) && valueWidth(int32_t(target)) > w)
             how = SIGNED_KEEP;
-        else if (in({ST_REAL, ST_LREAL}))
-            how = FLOAT;
+        else if (narrowOrUnsigned)
+            pat = twos & widthMask(std::min(valueWidth(int32_t(target)), w));
         else
             return 3;
         break;
-    case ST_INT:
-        fval = neg ? -double(mag) : double(mag);
-        if (in({ST_BYTE, ST_SINT, ST_USINT}))
-            pat = twos & 0xFF;
-        else if (in({ST_WORD, ST_UINT, ST_DWORD, ST_UDINT, ST_TIME}))
-            pat = twos & 0xFFFF;
-        else if (target == ST_DINT)
-            how = SIGNED_KEEP;
-        else if (in({ST_REAL, ST_LREAL}))
-            how = FLOAT;
-        else
-            return 3;
-        break;
-    case ST_DINT:
-        fval = neg ? -double(mag) : double(mag);
-        if (in({ST_BYTE, ST_SINT, ST_USINT}))
-            pat = twos & 0xFF;
-        else if (in({ST_WORD, ST_INT, ST_UINT}))
-            pat = twos & 0xFFFF;
-        else if (in({ST_DWORD, ST_UDINT}))
-            pat = twos;
-        else if (in({ST_REAL, ST_LREAL}))
-            how = FLOAT;
-        else
-            return 3;
-        break;
+    }
     case ST_REAL: case ST_LREAL: {
         const double v = src == ST_REAL ? double(r.flt()) : r.dbl();
         if (target == ST_LREAL) {
