@@ -82,6 +82,8 @@ public:
     StSymbEntryIDMgr* getIDMgr() const { return m_mgr; }
     StSysVarIDMgr& sysVarIDMgr() { return m_sysVarMgr; }
     uint32_t getNextFreeSID() const { return m_nextFree; }
+    // The manager's counter, else the next free SID.
+    StSymbEntryID currentID() const { return m_mgr ? m_mgr->currentID() : StSymbEntryID(m_nextFree); }
 
     // --- entries ---
     // Deletes every entry; next free SID 0; the three flags cleared.

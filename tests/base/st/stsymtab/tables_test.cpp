@@ -57,6 +57,7 @@ TEST(EntryTableTest, IdManagers)
 
     ASSERT_TRUE(t.setIDMgr(&t.sysVarIDMgr()));
     const uint32_t next = t.sysVarIDMgr().currentID();
+    EXPECT_EQ(next, t.currentID());
     EXPECT_EQ(0x0100u, add(t, ST_KIND_VAR, nullptr, 0x0100));
     EXPECT_EQ(next, add(t, ST_KIND_VAR, nullptr, 0x10005));
     EXPECT_EQ(next + 1, add(t, ST_KIND_VAR, nullptr, 0x0100));  // taken: from the manager
@@ -65,6 +66,7 @@ TEST(EntryTableTest, IdManagers)
 
     ASSERT_TRUE(t.setIDMgr(nullptr));
     EXPECT_EQ(next + 3, t.getNextFreeSID());
+    EXPECT_EQ(next + 3, t.currentID());
 }
 
 TEST(EntryTableTest, CounterAndGapSearch)
