@@ -147,7 +147,7 @@ void StStdConstantVal::canonicalise()
 template <typename F>
 int StStdConstantVal::setFloat(F v, int32_t type)
 {
-    if (std::isnan(v)) return 1;
+    if (!std::isfinite(v)) return 1;
     m_type = type;
     m_sign = 1;
     clearValue();

@@ -13,7 +13,7 @@
 // pattern of a based literal whose sign is not known yet. Floats carry their
 // own sign (sign word +1). TIME and TOD are milliseconds, DATE a day number
 // (1 = 1992-01-01, 0 = the null date 0001-01-01, at most 76336 =
-// 2200-12-31). No value ever holds a NaN.
+// 2200-12-31). No value ever holds a NaN or an infinity.
 //
 // Texts are read and written in the C locale; day numbers are plain
 // Gregorian arithmetic.
@@ -99,7 +99,8 @@ public:
     int SetLongVal(const int32_t& v);
     // BOOL, BYTE, USINT, WORD, UINT, DWORD, UDINT, task id; 1 otherwise.
     int SetULongVal(const uint32_t& v);
-    // 1 and nothing changed for a NaN; else type 14 / 15.
+    // 1 and nothing changed for a NaN or an infinity (no written form
+    // could carry it back); else type 14 / 15.
     int SetRealVal(const float& v);
     int SetLRealVal(const double& v);
     // Both words (ids in the first) and type 16.
@@ -152,7 +153,7 @@ private:
         std::memcpy(m_value + at, &v, sizeof(T));
     }
     void clearValue() { std::memset(m_value, 0, sizeof(m_value)); }
-    // A float of the type (sign +1); 1 and nothing changed for a NaN.
+    // A float of the type (sign +1); 1 and nothing changed when not finite.
     template <typename F>
     int setFloat(F v, int32_t type);
     // The value of an integer type widened to 32 bits (pattern of its width).

@@ -134,6 +134,7 @@ TEST(StdConstTest, RealTyping)
     EXPECT_EQ(-2.5, dbl(v));
     EXPECT_EQ(1, v.SetRealVal(std::nanf("")));
     EXPECT_EQ(1, v.SetLRealVal(std::nan("")));
+    EXPECT_EQ(1, v.SetLRealVal(HUGE_VAL));
     EXPECT_EQ(-2.5, dbl(v));
 }
 
@@ -310,6 +311,43 @@ TEST(StdConstTest, RangesSmallestAndFits)
     big.parseReal("1e39");
     EXPECT_EQ(ST_LREAL, big.getSmallestType());
     EXPECT_EQ(1, big.fitsType(ST_REAL));
+}
+
+TEST(StdConstTest, TypingWithNormalisationAssignAndArrays)
+{
+    StStdConstantVal d(ST_DINT);
+    d.SetLongVal(5);
+    EXPECT_EQ(1, d.setType(ST_STRUCTTASKID, false));  // typed values keep their type
+    EXPECT_EQ(0, d.setType(ST_USINT, true));
+    EXPECT_EQ(ST_USINT, d.getTypeId());
+    d.SetULongVal(300 & 0xFF);
+    StStdConstantVal before(d);
+    EXPECT_EQ(1, d.setType(ST_BOOL, true));  // refused: everything as it was
+    EXPECT_TRUE(constValEqual(&before, &d));
+    EXPECT_EQ(ST_USINT, d.getTypeId());
+    StStdConstantVal r;
+    r.SetRealVal(0.1f);
+    EXPECT_EQ(2, r.setType(ST_REAL, true));  // through ANYREAL: the float's double has more digits
+    EXPECT_EQ(0, r.setType(ST_LREAL, true));
+
+    StStdConstantVal other(ST_INT);
+    EXPECT_EQ(2, other.assign(&d));
+    EXPECT_EQ(1, other.assign(nullptr));
+    StStdConstantVal same(ST_USINT);
+    EXPECT_EQ(0, same.assign(&d));
+    EXPECT_TRUE(same.isSameType(&d));
+    EXPECT_FALSE(same.isSameType(&other));
+
+    StConstantVal* one = new StStdConstantVal(ST_INT);
+    StConstantVal* kept = StStdConstantVal::makeArrayConstantVal(one, 1, 2);
+    EXPECT_EQ(nullptr, one);
+    EXPECT_EQ(ST_CONST_STD, kept->getKind());
+    StConstantVal* arr = StStdConstantVal::makeArrayConstantVal(kept, 6, 2);
+    EXPECT_EQ(nullptr, kept);
+    ASSERT_EQ(ST_CONST_INTARRAY, arr->getKind());
+    EXPECT_EQ(6u, arr->elementCount());
+    EXPECT_TRUE(arr->isShared());
+    delete arr;
 }
 
 TEST(StdConstTest, GettersNegateAndWords)
