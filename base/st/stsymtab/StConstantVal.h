@@ -20,7 +20,7 @@
 // section stream only in text mode; numbers are 32 bit, flags and narrow
 // fields one byte in binary mode. Readers stop at the first failure; a read
 // that meets a float that is not finite, a kind it cannot create or a value
-// nested deeper than ST_CONST_MAX_DEPTH fails the stream (section error 18,
+// nested deeper than ST_CONST_MAX_DEPTH fails the stream (a section error,
 // failbit), so a value that read cleanly is always fully ordered.
 //
 // Ordering. constValLess orders first by kind, then by the kind's own order;
@@ -162,8 +162,6 @@ public:
 protected:
     // " Adr: <hex> Seg: <hex>" and " shared " when shared.
     void dumpConstPlace(std::ostream& os) const;
-    // Body and value-only form of one concrete class through a field list
-    // `template <class A> void ioBody(A&)` / `ioValue(A&)`; see StConstIo.h.
 
     bool m_shared;
 };

@@ -55,7 +55,11 @@ TEST(ConstTableTest, SharingAndAllocation)
 {
     StSyConstValTable t;
     EXPECT_EQ(0u, add(t, stdVal(ST_DINT, 9)));
-    EXPECT_EQ(0u, add(t, stdVal(ST_DINT, 9)));         // equal shared value: its CID
+    StConstantVal* again = stdVal(ST_DINT, 9);
+    EXPECT_EQ(0u, t.addConstantVal(again));  // equal shared value: its CID,
+    ASSERT_NE(nullptr, again);                // and the caller keeps its value
+    EXPECT_NE(again, t.getConstantVal(0));
+    delete again;
     EXPECT_EQ(1u, add(t, stdVal(ST_DINT, 9, false)));  // not shared: new CIDs
     EXPECT_EQ(2u, add(t, stdVal(ST_DINT, 9, false)));
     EXPECT_EQ(3u, add(t, stdVal(ST_INT, 9)));
