@@ -310,8 +310,12 @@ void StSymbTable::sortChains()
         if (!e) continue;
         const StFrameProperties* f = e->getFrameProperties();
         if (f && (f->flags & 4u)) continue;
-        e->mark();
-        if (StSyBaseSymbEntry* owner = m_entries->findEntry(e->getUnitSID())) owner->mark();
+        // An entry written without its name could not be linked again.
+        for (StSyBaseSymbEntry* m : {e, m_entries->findEntry(e->getUnitSID())}) {
+            if (!m) continue;
+            m->mark();
+            if (m->getName()) m_strings->mark(*m->getName());
+        }
     }
     const size_t limit = m_entries->size();
     for (auto& kv : m_strings->names()) {
