@@ -1,6 +1,6 @@
 // Test helper: seeded random symbol tables with nested scopes, every entry
 // kind, every constant kind, types of every node kind and equal names in
-// several scopes. Used by the round-trip tests, the fuzz seeds and the bench.
+// several scopes, and the written forms and dump of a whole table.
 #pragma once
 #include <memory>
 #include <random>
@@ -12,8 +12,29 @@
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
 #include "base/st/stsymtab/StSymbTable.h"
+#include "st_forms.h"
+#include <sstream>
 
 namespace sttest {
+
+inline std::string saved(StSymbTable& t, Form f)
+{
+    return write(
+        f, [&](FsSecCl& s) { t.save(s); }, [&](std::ostream& os) { t.save(os); });
+}
+
+inline void loadFrom(StSymbTable& t, Form f, const std::string& bytes)
+{
+    read(
+        f, bytes, [&](FsSecCl& s) { t.load(s); }, [&](std::istream& is) { t.load(is); });
+}
+
+inline std::string dumped(const StSymbTable& t)
+{
+    std::ostringstream os;
+    t.dump(os);
+    return os.str();
+}
 
 class TableGen {
 public:

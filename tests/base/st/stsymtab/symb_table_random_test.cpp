@@ -14,24 +14,9 @@ namespace {
 
 using sttest::Form;
 
-std::string saved(StSymbTable& t, Form f)
-{
-    return sttest::write(
-        f, [&](FsSecCl& s) { t.save(s); }, [&](std::ostream& os) { t.save(os); });
-}
-
-void loadFrom(StSymbTable& t, Form f, const std::string& bytes)
-{
-    sttest::read(
-        f, bytes, [&](FsSecCl& s) { t.load(s); }, [&](std::istream& is) { t.load(is); });
-}
-
-std::string dumped(const StSymbTable& t)
-{
-    std::ostringstream os;
-    t.dump(os);
-    return os.str();
-}
+using sttest::dumped;
+using sttest::loadFrom;
+using sttest::saved;
 
 TEST(SymbTableRandom, SaveLoadSaveIsByteIdentical)
 {

@@ -16,29 +16,15 @@
 #include "base/st/stsymtab/StSyTypeTable.h"
 #include "base/st/stsymtab/StSymbTable.h"
 #include "st_forms.h"
+#include "symb_table_gen.h"
 
 namespace {
 
 using sttest::Form;
 
-std::string saved(StSymbTable& t, Form f)
-{
-    return sttest::write(
-        f, [&](FsSecCl& s) { t.save(s); }, [&](std::ostream& os) { t.save(os); });
-}
-
-void loadFrom(StSymbTable& t, Form f, const std::string& bytes)
-{
-    sttest::read(
-        f, bytes, [&](FsSecCl& s) { t.load(s); }, [&](std::istream& is) { t.load(is); });
-}
-
-std::string dumped(const StSymbTable& t)
-{
-    std::ostringstream os;
-    t.dump(os);
-    return os.str();
-}
+using sttest::dumped;
+using sttest::loadFrom;
+using sttest::saved;
 
 TEST(SymbTable, NameChainsAndUniqueness)
 {
