@@ -246,4 +246,39 @@ TEST_F(DumpPipe, ReaderGetsTheDump)
     EXPECT_EQ(sttest::dumped(t), got);
 }
 
+TEST_F(DumpPipe, ReaderThatGoesAwayCannotEndTheProcess)
+{
+    StSymbTable t;
+    sttest::TableGen(3).fill(t, 3000, 10, 5);  // far more than a pipe buffer
+    ASSERT_EQ(0, mkfifo(m_path.c_str(), 0600));
+    const int rd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(rd, 0);
+    std::thread reader([&] {
+        fcntl(rd, F_SETFL, 0);
+        char buf[100];
+        while (::read(rd, buf, sizeof buf) == 0) std::this_thread::yield();
+        ::close(rd);  // gone after the first bytes
+    });
+    t.dumpToPipe();
+    reader.join();
+    std::cout << "" << std::flush;
+    EXPECT_TRUE(std::cout.good());
+}
+
+struct CountingObserver : StSymbTableObserver {
+    void tableChanged(StSymbTable&, uint32_t code) override { codes.push_back(code); }
+    std::vector<uint32_t> codes;
+};
+
+TEST(SymbTable, ChangeStampNotifiesItsObserver)
+{
+    StSymbTable t;
+    t.setChangeStamp(1);  // no observer: nothing to tell
+    CountingObserver o;
+    t.setObserver(&o);
+    t.setChangeStamp(7);
+    EXPECT_EQ(7, t.getChangeStamp());
+    EXPECT_EQ(std::vector<uint32_t>{26}, o.codes);
+}
+
 }  // namespace
