@@ -193,7 +193,7 @@ bool TargetFile::openExisting()
     return true;
 }
 
-bool TargetFile::createNew(bool (*make)(const char* path, void* context), void* context)
+bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
 {
     const std::string dir = dirOf(m_path);
     if (!isDirectory(dir)) {
@@ -206,7 +206,7 @@ bool TargetFile::createNew(bool (*make)(const char* path, void* context), void* 
     }
     m_work = reserveWorkName(false);
     if (m_work.empty()) return false;
-    if (!make(m_work.c_str(), context)) {
+    if (!make(m_work.c_str())) {
         discard();
         return false;
     }

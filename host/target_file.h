@@ -12,6 +12,7 @@
 // Failures are said in words on standard error ("tavolin: cannot open
 // TARGET: locked by another process (hr = ...)").
 #pragma once
+#include <functional>
 #include <string>
 
 #include "platform/storage.h"
@@ -39,7 +40,7 @@ public:
     // Checks that TARGET can be made in its directory and reserves a
     // working name for a new one, which make(path) then creates. False with
     // a message.
-    bool createNew(bool (*make)(const char* path, void* context), void* context);
+    bool createNew(const std::function<bool(const char* path)>& make);
     // The working copy the pre-compiler gets as its host storage.
     const std::string& workPath() const { return m_work; }
     // Replaces TARGET by the working copy (a new TARGET is not put over a

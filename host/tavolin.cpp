@@ -588,7 +588,7 @@ bool makeEmptyCompoundFile(const char* path, uint32_t&)
     IStorage* stg = nullptr;
     HRESULT hr = StgCreateDocfile(tvp::utf8ToWide(path).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
                                   0, &stg);
-    const bool made = SUCCEEDED(hr) && stg && SUCCEEDED(hr = stg->Commit(STGC_DEFAULT));
+    const bool made = SUCCEEDED(hr) && stg && SUCCEEDED(stg->Commit(STGC_DEFAULT));
     if (stg) stg->Release();
     return made;
 }
@@ -603,13 +603,14 @@ bool Run::openTarget()
         // opening still runs and reports what is wrong with the source.
         DescriptorMaker make = descriptorMaker(probeKind());
         if (!make) make = makeEmptyCompoundFile;
-        auto made = [](const char* path, void* maker) {
+        const bool made = m_file.createNew([&](const char* path) {
             uint32_t r = FS_FAILED;
-            if (reinterpret_cast<DescriptorMaker>(maker)(path, r)) return true;
-            std::fprintf(stderr, "tavolin: cannot create a descriptor file (result %u)\n", unsigned(r));
+            if (make(path, r)) return true;
+            std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)\n",
+                         m_o.target.c_str(), unsigned(r));
             return false;
-        };
-        if (!m_file.createNew(made, reinterpret_cast<void*>(make))) return false;
+        });
+        if (!made) return false;
     }
     HRESULT hr = StgOpenStorage(tvp::utf8ToWide(m_file.workPath()).c_str(), nullptr,
                                 STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, &m_target);
