@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -402,8 +403,9 @@ bool parseCompile(int argc, char** argv, Options& o)
 // ---------------------------------------------------------------------------
 // Signals
 
-// Set before the handlers are installed; read by them only.
-Library::RemoveTempFiles g_libraryTempFiles = nullptr;
+// The library's removal of its temporary files, once it is loaded.
+std::atomic<Library::RemoveTempFiles> g_libraryTempFiles{nullptr};
+static_assert(std::atomic<Library::RemoveTempFiles>::is_always_lock_free, "read by a signal handler");
 
 // SIGINT, SIGTERM, SIGHUP: the temporary files of the library and of this
 // command (among them the working copy of TARGET) are removed, and the
@@ -411,14 +413,13 @@ Library::RemoveTempFiles g_libraryTempFiles = nullptr;
 // one rename, so it is whole, old or new.
 extern "C" void endOnSignal(int sig)
 {
-    if (g_libraryTempFiles) g_libraryTempFiles();
+    if (Library::RemoveTempFiles remove = g_libraryTempFiles.load()) remove();
     tvp::removeTempNamesNow();
     _exit(128 + sig);
 }
 
-void installSignalHandlers(Library& lib)
+void installSignalHandlers()
 {
-    g_libraryTempFiles = lib.removeTempFiles();
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sa_handler = endOnSignal;
@@ -908,13 +909,16 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (command == "compile" && (!pathsApart(options) || !tempDirectoryUsable())) return 1;
+    if (command == "compile") {
+        installSignalHandlers();
+        if (!pathsApart(options) || !tempDirectoryUsable()) return 1;
+    }
     Library lib;
     if (!lib.load()) return 1;
     if (command == "--version") return version(lib);
     if (command == "register") return registration(lib, true);
     if (command == "unregister") return registration(lib, false);
-    installSignalHandlers(lib);
+    g_libraryTempFiles.store(lib.removeTempFiles());
     LibraryOutput::s_limit = options.maxMessages;
     return Run(lib, options).compile();
 }
