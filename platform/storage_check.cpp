@@ -40,7 +40,7 @@ public:
         owner_.assign(nsec_, 0);
         if (!readFat()) return false;
         std::vector<uint8_t> dir;
-        if (!chain(le32(data_ + 48), SIZE_MAX, kDirectory, &dir)) return false;
+        if (!chain(le32(data_ + 48), SIZE_MAX, kDirectory, &dir, true)) return false;
         if (dir.size() < kEntrySize) return false;
         entries_ = dir.size() / kEntrySize;
         dir_ = std::move(dir);
@@ -51,11 +51,14 @@ public:
         // The mini stream (the root's data) and the table of its sectors.
         const uint64_t miniSize = streamSize(root, v3);
         if (miniSize > size_) return false;
-        if (miniSize && !chain(le32(root + 116), miniSize, kMiniStream, nullptr)) return false;
+        // Their chains need not end right after the sectors in use: a
+        // writer may keep spare ones, and a size cut short shows in the
+        // chains of the streams inside.
+        if (miniSize && !chain(le32(root + 116), miniSize, kMiniStream, nullptr, false)) return false;
         const uint32_t miniFatSectors = le32(data_ + 64);
         if (miniFatSectors > nsec_) return false;
         std::vector<uint8_t> miniFat;
-        if (miniFatSectors && !chain(le32(data_ + 60), uint64_t(miniFatSectors) * ss_, kMiniFat, &miniFat))
+        if (miniFatSectors && !chain(le32(data_ + 60), uint64_t(miniFatSectors) * ss_, kMiniFat, &miniFat, false))
             return false;
         const uint64_t miniSectors = std::min<uint64_t>((miniSize + 63) / 64, miniFat.size() / 4);
         std::vector<uint32_t> miniOwner(size_t(miniSectors), 0);
@@ -83,7 +86,7 @@ public:
                 if (size == 0) continue;
                 const uint32_t start = le32(e + 116);
                 const bool ok = size < miniCutoff ? miniChain(start, size, miniFat, miniOwner, streamNo)
-                                                  : chain(start, size, streamNo, nullptr);
+                                                  : chain(start, size, streamNo, nullptr, true);
                 if (!ok) return false;
                 ++streamNo;
             } else {
@@ -145,8 +148,9 @@ private:
     // Follows a chain of the FAT from start over the sectors that size
     // bytes need (to its end when size is SIZE_MAX), marking each for owner;
     // out, when given, receives the sectors' bytes. False when the chain
-    // ends early or late, leaves the file or meets a sector already in use.
-    bool chain(uint32_t start, uint64_t size, uint32_t owner, std::vector<uint8_t>* out)
+    // ends early (or, with exact, late), leaves the file or meets a sector
+    // already in use.
+    bool chain(uint32_t start, uint64_t size, uint32_t owner, std::vector<uint8_t>* out, bool exact)
     {
         const bool toEnd = size == SIZE_MAX;
         const uint64_t needed = toEnd ? uint64_t(nsec_) + 1 : (size + ss_ - 1) / ss_;
@@ -159,7 +163,7 @@ private:
         }
         // A chain to its end longer than the file loops; a chain that goes
         // on past its size says that the size was cut.
-        return !toEnd && cur == kEndOfChain;
+        return !toEnd && (cur == kEndOfChain || !exact);
     }
 
     // The same for a chain of the mini FAT.
