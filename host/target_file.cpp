@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -137,7 +138,7 @@ std::string TargetFile::reserveWorkName(bool keepFile)
     // Beside TARGET the final rename cannot fail for another file system;
     // in a directory that cannot be written the copy goes to $TMPDIR.
     const char* tmp = std::getenv("TMPDIR");
-    const std::string dirs[2] = {m_path, std::string(tmp && *tmp ? tmp : "/tmp") + "/tavolin"};
+    const std::string dirs[2] = {m_file, std::string(tmp && *tmp ? tmp : "/tmp") + "/tavolin"};
     int lastErr = 0;
     for (const std::string& base : dirs) {
         std::string name = base + ".XXXXXX";
@@ -176,6 +177,8 @@ bool TargetFile::openExisting()
         return false;
     }
     m_mode = st.st_mode & 07777;
+    char real[PATH_MAX];
+    if (::realpath(m_path.c_str(), real)) m_file = real;
     m_work = reserveWorkName(true);
     if (m_work.empty()) {
         discard();
@@ -230,7 +233,7 @@ bool TargetFile::install()
     if (m_work.empty()) return false;
     bool ok;
     if (m_lock >= 0) {
-        ok = ::rename(m_work.c_str(), m_path.c_str()) == 0;
+        ok = ::rename(m_work.c_str(), m_file.c_str()) == 0;
     } else {
         // A new TARGET: a file that appeared meanwhile is not replaced.
         ok = ::renameat2(AT_FDCWD, m_work.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE) == 0;

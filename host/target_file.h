@@ -4,6 +4,7 @@
 // rename. A compile that fails, is refused or is interrupted leaves TARGET
 // byte for byte as it was (and makes none where there was none).
 //
+// A symbolic link as TARGET stays a link: the file it names is replaced.
 // An existing TARGET stays locked while the copy is in use, with the lock
 // the platform's storage takes, so that no other opener writes it meanwhile.
 // The copy's name is registered with the platform's temporary names, so that
@@ -25,7 +26,7 @@ std::string errnoWords(int e);
 
 class TargetFile {
 public:
-    explicit TargetFile(std::string path) : m_path(std::move(path)) {}
+    explicit TargetFile(std::string path) : m_path(path), m_file(std::move(path)) {}
     ~TargetFile() { discard(); }
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
@@ -57,6 +58,7 @@ private:
     bool copyInPlace();
 
     std::string m_path;
+    std::string m_file;  // the file itself: a symbolic link's target
     std::string m_work;
     int m_lock = -1;  // open on the existing TARGET, locked
     unsigned m_mode = 0;

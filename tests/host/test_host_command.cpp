@@ -336,6 +336,14 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
     EXPECT_NE(after.st_ino, before.st_ino);
     EXPECT_EQ(readFile(target), first);
 
+    // Through a symbolic link the file it names is replaced; the link stays.
+    ASSERT_EQ(::symlink("axis.dsc", path("link.dsc").c_str()), 0);
+    run("compile '" + kAxis + "' -o '" + path("link.dsc") + "'");
+    struct stat link;
+    ASSERT_EQ(::lstat(path("link.dsc").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_EQ(readFile(target), first);
+
     // A package source into this technology-object file is refused, and so
     // is the reverse.
     r = run("compile '" + std::string(TV_SOURCE_DIR) + "/examples/motion.tps' -o '" + target + "'");
