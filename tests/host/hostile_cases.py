@@ -55,7 +55,10 @@ def write(name, data):
 
 
 def compile_args(source, target, *extra):
-    return [TAVOLIN, "compile", source, "-o", target, *extra]
+    # The alarm string tables need a resource script: one beside the target
+    # unless the case names its own.
+    rc = [] if "--rc" in extra else ["--rc", os.path.splitext(target)[0] + ".rc"]
+    return [TAVOLIN, "compile", source, "-o", target, *rc, *extra]
 
 
 def run(source, target, *extra):

@@ -356,20 +356,22 @@ TEST_F(HostCommand, AcxFileIsReadBeforeTheHeaderStandIn)
             EXPECT_NE(r.err.find(c.message), std::string::npos) << c.acx << r.err;
         else
             EXPECT_EQ(r.err.find("ACX"), std::string::npos) << r.err;
-        // The target comes out whole.
-        EXPECT_NE(streamsOf(path(target)).find("header "), std::string::npos) << c.acx;
+        // The open failed, so no new target is left behind.
+        EXPECT_FALSE(exists(path(target))) << c.acx;
     }
+}
+
 TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
 {
     const std::string target = path("axis.dsc");
-    ASSERT_EQ(run("compile '" + kAxis + "' -o '" + target + "'").exit, 1);  // sections not compiled
+    ASSERT_EQ(run("compile '" + kAxis + "' -o '" + target + "' --rc axis.rc").exit, 1);  // sections not compiled
     const std::string first = readFile(target);
     ASSERT_FALSE(first.empty());
     struct stat before;
     ASSERT_EQ(::stat(target.c_str(), &before), 0);
 
     // Again: the same bytes, through a new file put in place.
-    Result r = run("compile '" + kAxis + "' -o '" + target + "'");
+    Result r = run("compile '" + kAxis + "' -o '" + target + "' --rc axis.rc");
     EXPECT_EQ(r.err.find("tavolin:"), std::string::npos) << r.err;
     struct stat after;
     ASSERT_EQ(::stat(target.c_str(), &after), 0);
@@ -378,7 +380,7 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
 
     // Through a symbolic link the file it names is replaced; the link stays.
     ASSERT_EQ(::symlink("axis.dsc", path("link.dsc").c_str()), 0);
-    run("compile '" + kAxis + "' -o '" + path("link.dsc") + "'");
+    run("compile '" + kAxis + "' -o '" + path("link.dsc") + "' --rc axis.rc");
     struct stat link;
     ASSERT_EQ(::lstat(path("link.dsc").c_str(), &link), 0);
     EXPECT_TRUE(S_ISLNK(link.st_mode));
@@ -394,7 +396,7 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
               std::string::npos)
         << r.err;
     EXPECT_EQ(readFile(target), first);
-    ASSERT_EQ(run("compile '" + std::string(TV_SOURCE_DIR) + "/examples/motion.tps' -o pkg.dsc").exit, 1);
+    ASSERT_EQ(run("compile '" + std::string(TV_SOURCE_DIR) + "/examples/motion.tps' -o pkg.dsc").exit, 0);
     const std::string pkg = readFile(path("pkg.dsc"));
     r = run("compile '" + kAxis + "' -o pkg.dsc");
     EXPECT_NE(r.err.find("is the source of a technology object, but pkg.dsc is the descriptor of a technology "
@@ -417,7 +419,7 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
 TEST_F(HostCommand, StorageFailuresAreSaidInWords)
 {
     const std::string target = path("t.dsc");
-    ASSERT_EQ(run("compile '" + kAxis + "' -o '" + target + "'").exit, 1);
+    ASSERT_EQ(run("compile '" + kAxis + "' -o '" + target + "' --rc t.rc").exit, 1);
     const int fd = ::open(target.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
