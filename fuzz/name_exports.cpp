@@ -1,15 +1,19 @@
-// Feeds arbitrary bytes as a name-exports section to the header rewrite.
+// Feeds arbitrary bytes as a name-exports section to the header rewrite
+// and to the importer.
 // The first byte chooses the requested version (bits 0-1) and whether the
 // bytes are put behind a valid version-1 or version-2 header (bits 2-3), so
 // that the entries are reached. update must never crash, hang or allocate
 // by a count from the section; a refused section stays byte for byte as it
-// was, and a converted one converts again.
+// was, and a converted one converts again. The import (with hooks that
+// create every entry) must end, whatever the counts claim.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "base/fs/FsSecClMem.h"
+#include "base/st/stsymtab/StNameMengeler.h"
+#include "base/st/stsymtab/StSyTypeTable.h"
 #include "tools/md/tavolin/NameExportFile.h"
 
 namespace {
@@ -21,6 +25,32 @@ std::string bytesOf(FsSecCl& s)
     if (!out.empty()) s.readBytes(&out[0], uint32_t(out.size()));
     s.clearError();
     return out;
+}
+
+// Creates every entry, so that every hook runs.
+class Creating : public StNameMengeler {
+public:
+    bool isKnown(const String&, bool) override { return false; }
+    StTypeID findNamedType(const String&, const StNeTypeRef&) override { return 5000; }
+    StTypeID createArrayType(StTypeID, int32_t, uint32_t, int32_t, uint32_t) override { return 5001; }
+    StSymbEntryID createVariable(const String&, StTypeID, int32_t, int32_t, bool) override { return next(); }
+    StSymbEntryID createProgramUnit(const String&, int32_t, StTypeID, StSymbEntryID&) override { return next(); }
+
+private:
+    StSymbEntryID next() { return StSymbEntryID(m_sid++); }
+    uint32_t m_sid = 0x10000;
+};
+
+void import(const std::string& bytes, StNameMengeler& m)
+{
+    static StSyTypeTable types;
+    FsSecClMem s;
+    if (!bytes.empty()) s.writeBytes(bytes.data(), uint32_t(bytes.size()));
+    s.reset();
+    m.setTypeTable(&types);
+    uint32_t count = 0;
+    if (m.beginImport(nullptr, &s, count)) m.importCounted(count);
+    m.endImport();
 }
 
 }  // namespace
@@ -40,6 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FsSecClMem s;
     if (!bytes.empty()) s.writeBytes(bytes.data(), uint32_t(bytes.size()));
     s.reset();
+    StNameMengeler plain;
+    import(bytes, plain);
+    Creating creating;
+    import(bytes, creating);
+
     const int version = control & 3;
     NameExportFile file;
     const int r = file.update(&s, version);

@@ -303,31 +303,9 @@ bool StNeEntry::readFields(FsSecCl& s, int version, bool& bad, int depth)
     case NE_INTERFACE:
         return type.read(s) && init.read(s, bad) && get(s, address) && get(s, sysAddress) &&
                get(s, accessMode) && get(s, flag);
-    case NE_PROGRAM_UNIT: {
-        if (!get(s, unitKind)) return false;
-        if (unitKind < 6 || unitKind > 8) {
-            bad = true;
-            return false;
-        }
-        if (unitKind == 6) {
-            if (!type.read(s)) return false;
-        } else {
-            uint32_t n = 0;
-            if (!get(s, n)) return false;
-            usedUnits.clear();
-            for (uint32_t i = 0; i < n; ++i) {
-                usedUnits.emplace_back();
-                if (!get(s, usedUnits.back())) return false;
-            }
-        }
-        if (!readList(s, version, bad, depth, listA)) return false;
-        if (unitKind != 6 && !readList(s, version, bad, depth, listB)) return false;
-        if (!(get(s, frameFlag) && get(s, layout1) && get(s, layout2) && get(s, word3) && get(s, word4) &&
-              get(s, number)))
-            return false;
-        frameWord = -1;
-        return version != 2 || get(s, frameWord);
-    }
+    case NE_PROGRAM_UNIT:
+        return readUnitHead(s, bad) && readList(s, version, bad, depth, listA) &&
+               (unitKind == 6 || readList(s, version, bad, depth, listB)) && readUnitTail(s, version);
     case NE_TOTYPE: {
         int32_t base = 0;
         if (!get(s, base)) return false;
@@ -339,6 +317,33 @@ bool StNeEntry::readFields(FsSecCl& s, int version, bool& bad, int depth)
     }
     bad = true;
     return false;
+}
+
+bool StNeEntry::readUnitHead(FsSecCl& s, bool& bad)
+{
+    if (!get(s, unitKind)) return false;
+    if (unitKind < 6 || unitKind > 8) {
+        bad = true;
+        return false;
+    }
+    if (unitKind == 6) return type.read(s);
+    uint32_t n = 0;
+    if (!get(s, n)) return false;
+    usedUnits.clear();
+    for (uint32_t i = 0; i < n; ++i) {
+        usedUnits.emplace_back();
+        if (!get(s, usedUnits.back())) return false;
+    }
+    return true;
+}
+
+bool StNeEntry::readUnitTail(FsSecCl& s, int version)
+{
+    if (!(get(s, frameFlag) && get(s, layout1) && get(s, layout2) && get(s, word3) && get(s, word4) &&
+          get(s, number)))
+        return false;
+    frameWord = -1;
+    return version != 2 || get(s, frameWord);
 }
 
 void StNeEntry::write(FsSecCl& s, int version) const

@@ -163,6 +163,10 @@ struct StNeEntry {
     bool readFields(FsSecCl& s, int version, bool& bad, int depth = 0);
     // Head and fields.
     bool read(FsSecCl& s, int version, bool& bad, int depth = 0);
+    // The parts of a program unit around its lists: the unit kind with the
+    // result type or the used units, and the words after the lists.
+    bool readUnitHead(FsSecCl& s, bool& bad);
+    bool readUnitTail(FsSecCl& s, int version);
     void write(FsSecCl& s, int version) const;
 };
 
