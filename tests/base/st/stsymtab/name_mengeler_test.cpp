@@ -471,3 +471,33 @@ TEST(NameMengeler, DeepListsAreAReadFailure)
     EXPECT_EQ(m.codes.front(), 1u);
     EXPECT_TRUE(s.hasError());
 }
+
+TEST(NameExportFormat, HeaderAndCountGoldens)
+{
+    const struct {
+        uint32_t count;
+        int version;
+        const char* bytes;
+    } cases[] = {
+        {0, 2, "0           17 Name_Exports_V3.1 "},
+        {26, 2, "1a          17 Name_Exports_V3.1 "},
+        {0xFFFFFFFFu, 1, "ffffffff    17 Name_Exports_V0.5 "},
+    };
+    for (const auto& c : cases) {
+        const std::string bytes = bytesWritten([&](FsSecCl& s) {
+            stNeWriteHeader(s, c.version);
+            stNeWriteCount(s, c.count);
+        });
+        EXPECT_EQ(bytes, c.bytes);
+        FsSecClMem s;
+        s << c.bytes;
+        uint32_t count = 0;
+        EXPECT_EQ(stNeReadHeader(s, count), c.version);
+        EXPECT_EQ(count, c.count);
+    }
+    // A kind-13 entry is its head alone.
+    StNeEntry e;
+    e.kind = NE_NOT_EXPORTED;
+    e.name = "f";
+    EXPECT_EQ(bytesWritten([&](FsSecCl& s) { e.write(s, 2); }), "13 1 f ");
+}
