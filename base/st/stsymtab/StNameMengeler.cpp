@@ -338,6 +338,14 @@ StTypeID StNameMengeler::resolveTypeRef(const StNeTypeRef& ref, int depth)
     return tid;
 }
 
+bool StNameMengeler::writeElemTypeName(uint32_t code)
+{
+    if (!m_stream) return false;
+    *m_stream << String(stNeElemTypeName(code));
+    m_stream->putBlank();
+    return code < kElemTypeCount && !m_stream->hasError();
+}
+
 void StNameMengeler::endImport()
 {
     m_importing = false;

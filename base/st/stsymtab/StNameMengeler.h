@@ -141,6 +141,11 @@ public:
     StTypeID readTypeRef();
     StTypeID resolveTypeRef(const StNeTypeRef& ref, int depth = 0);
     void endImport();
+    // Writes the keyword of an elementary type code as a String and a blank
+    // into the stream of the running import or export; false (after
+    // writing "@???") for a code without keyword or without a stream.
+    bool writeElemTypeName(uint32_t code);
+    static int32_t elemTypeCodeOfName(const String& name) { return stNeElemTypeCodeOfName(name); }
 
     // Where standard types are resolved while no symbol table is given.
     void setTypeTable(StSyTypeTable* types) { m_types = types; }

@@ -501,3 +501,35 @@ TEST(NameExportFormat, HeaderAndCountGoldens)
     e.name = "f";
     EXPECT_EQ(bytesWritten([&](FsSecCl& s) { e.write(s, 2); }), "13 1 f ");
 }
+
+TEST(NameMengeler, ElementaryKeywords)
+{
+    const struct {
+        uint32_t code;
+        const char* name;
+    } cases[] = {{0, "VOID"}, {7, "INT"}, {16, "@SYSADR"}, {21, "DT"}, {23, "_TASKTYPE"}};
+    for (const auto& c : cases) {
+        EXPECT_STREQ(stNeElemTypeName(c.code), c.name);
+        EXPECT_EQ(StNameMengeler::elemTypeCodeOfName(String(c.name)), int32_t(c.code));
+    }
+    EXPECT_STREQ(stNeElemTypeName(24), "@???");
+    EXPECT_EQ(StNameMengeler::elemTypeCodeOfName(String("STRING")), -1);
+
+    // Written into the stream of the running import.
+    StSyTypeTable types;
+    FsSecClMem s;
+    s << "0           17 Name_Exports_V3.1 ";
+    StNameMengeler m;
+    m.setTypeTable(&types);
+    uint32_t count = 0;
+    ASSERT_TRUE(m.beginImport(nullptr, &s, count));
+    s.seek(0, 2);
+    EXPECT_TRUE(m.writeElemTypeName(15));
+    EXPECT_FALSE(m.writeElemTypeName(40));
+    m.endImport();
+    EXPECT_FALSE(m.writeElemTypeName(1));
+    std::string all(s.getSize(), '\0');
+    s.reset();
+    s.readBytes(&all[0], uint32_t(all.size()));
+    EXPECT_EQ(all.substr(33), "5 LREAL 4 @??? ");
+}
