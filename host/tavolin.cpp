@@ -75,8 +75,9 @@ const char kHelp[] =
     "0xBE11xxxx (what it means)\", \"not compiled: METHOD\" for a section whose\n"
     "compiler this library lacks (it reports message 0 \"Interner Fehler\"), or\n"
     "\"skipped: METHOD\" for a class-provider step without an installed class\n"
-    "provider. A TARGET this run created is removed again when the source gave no\n"
-    "object kind.\n"
+    "provider (the system variables and functions are compiled by that component,\n"
+    "not by this library; a step that ran names the provider's library). A TARGET this\n"
+    "run created is removed again when the source gave no object kind.\n"
     "\n"
     "Exit status: 0 every step ended with status 0; 1 a step reported errors or is\n"
     "not compiled into the library, or the library could not be used; 2 wrong usage.\n"
@@ -381,7 +382,7 @@ private:
     // general words for it.
     bool step(const char* method, HRESULT hr, LONG status, const std::string& extra = std::string(),
               const char* meaning = nullptr);
-    bool classProviderInstalled() const;
+    std::string classProviderPath() const;
     void sectionMethods(LONG kind);
     void copyAll();
 
@@ -510,15 +511,17 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& e
     return ok;
 }
 
-// The class provider of the system-variable and system-function steps:
-// registered by class id (flag set), or "tvclsprv" beside the library.
-bool Run::classProviderInstalled() const
+// The library of the class provider of the system-variable and
+// system-function steps: registered by class id (flag set), or "tvclsprv"
+// beside the library; empty when there is none.
+std::string Run::classProviderPath() const
 {
-    if (m_o.flag != 0) return !tvpInprocServerPath(kClassProviderClsid).empty();
+    if (m_o.flag != 0) return tvpInprocServerPath(kClassProviderClsid);
     std::string dir = m_lib.path();
     size_t slash = dir.rfind('/');
     dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
-    return fileExists(dir + "/" + tvp::libraryFileName("tvclsprv.dll"));
+    const std::string path = dir + "/" + tvp::libraryFileName("tvclsprv.dll");
+    return fileExists(path) ? path : std::string();
 }
 
 void Run::sectionMethods(LONG kind)
@@ -528,11 +531,13 @@ void Run::sectionMethods(LONG kind)
     LONG status = 0;
     HRESULT hr;
     const bool to = kind == MdKindTO || kind == MdKindDvTO;
-    const bool provider = classProviderInstalled();
+    const std::string providerPath = classProviderPath();
+    const bool provider = !providerPath.empty();
+    const std::string through = ", through the class provider " + providerPath;
     if (to) {
         if (provider) {
             hr = libraryCall([&] { return m_object->compileSysVars(0, 0, &status); });
-            step("compileSysVars", hr, status);
+            step("compileSysVars", hr, status, through);
         } else {
             std::printf("skipped: compileSysVars (no class provider installed)\n");
         }
@@ -559,7 +564,7 @@ void Run::sectionMethods(LONG kind)
         if (provider) {
             hr = libraryCall(
                 [&] { return m_object->compileSysFunctions(0, 0, nullptr, 0, nullptr, 0, 0, &status); });
-            step("compileSysFunctions", hr, status);
+            step("compileSysFunctions", hr, status, through);
         } else {
             std::printf("skipped: compileSysFunctions (no class provider installed)\n");
         }
