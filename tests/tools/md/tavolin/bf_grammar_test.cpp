@@ -404,3 +404,13 @@ TEST(BfGrammar, StacksGrowToTheirLimit)
     EXPECT_EQ(messages.records[0].text, "parser stack overflow");
     EXPECT_EQ(CountedValue::live, 0);
 }
+
+TEST(BfGrammar, FuzzSeedsAreAcceptedSections)
+{
+    for (const char* name : {"functions.txt", "declarations.txt"}) {
+        const BfRun r =
+            parseSection(fronttest::readFile(std::string(TV_SOURCE_DIR) + "/fuzz/corpus/bf_parser/" + name));
+        EXPECT_EQ(r.result, 0) << name;
+        EXPECT_EQ(r.errors, 0) << name;
+    }
+}
