@@ -147,3 +147,20 @@ TEST(BfScanner, Errors)
         EXPECT_EQ(messages.records[0].position, std::string(e.text).find('\n') == std::string::npos ? 1u : 2u);
     }
 }
+
+TEST(BfScanner, ReportErrorTakesUpToTwoTextsAndCountsNothing)
+{
+    MessageCapture messages(argumentTable());
+    std::istringstream in("\n\nx");
+    RecordingBfParser p;
+    p.read(in);
+    while (p.yylex() != 0) delete MdBflval.text;
+    const String a("a.b"), b("b");
+    p.reportError(513, &a, &b);
+    p.reportError(513, nullptr, &b);  // a second text alone is not passed
+    EXPECT_EQ(p.errorCount(), 0);
+    ASSERT_EQ(messages.records.size(), 2u);
+    EXPECT_EQ(messages.records[0].text, "a.b|b");
+    EXPECT_EQ(messages.records[0].position, 3u);
+    EXPECT_EQ(messages.records[1].text.find('b'), std::string::npos);
+}
