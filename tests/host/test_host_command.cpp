@@ -318,3 +318,27 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
               0u)
         << r.out;
 }
+
+// With flag 0 the stand-in class provider beside libtavolin.so compiles the
+// system variables of a technology object and the system functions of a
+// package and a device; the step says what it ran through.
+TEST_F(HostCommand, ClassProviderStepsRunThroughTheStandIn)
+{
+    const std::string log = path("clsprv.log");
+    const struct {
+        const char* source;
+        const char* method;
+    } cases[] = {{"axis.tos", "compileSysVars"}, {"motion.tps", "compileSysFunctions"},
+                 {"controller.dvs", "compileSysFunctions"}};
+    for (const auto& c : cases) {
+        ::unlink(log.c_str());
+        const std::string source = std::string(TV_SOURCE_DIR) + "/examples/" + c.source;
+        Result r = run("compile '" + source + "' -o '" + path(std::string(c.source) + ".dsc") + "' --flag 0",
+                       "TVCLSPRV_LOG='" + log + "'");
+        const std::string line = std::string(c.method) + ": ok, through the class provider ";
+        EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("libtvclsprv.so\n"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("skipped:"), std::string::npos) << r.out;
+        EXPECT_NE(readFile(log).find(std::string("call ") + c.method + "\n"), std::string::npos) << c.source;
+    }
+}

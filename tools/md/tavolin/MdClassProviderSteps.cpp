@@ -222,6 +222,35 @@ void updateUnitInterface(FsFileMan* work)
     if (r == 2) mdReport(MdMsgSectionOpen, name);
 }
 
+// What both methods start with: the component, and the temporary stream in
+// a temporary file that is removed when the call dies.
+class ProviderCall {
+public:
+    ProviderCall() = default;
+    ~ProviderCall() { removeFile(m_path); }
+    ProviderCall(const ProviderCall&) = delete;
+    ProviderCall& operator=(const ProviderCall&) = delete;
+
+    // E_FAIL without a component (message 0); S_OK otherwise, with ready()
+    // false when the stream or the file failed (message and status set).
+    HRESULT start(MdFrontContext& ctx, const char* streamName, int32_t& status)
+    {
+        m_provider.Attach(obtainProvider(ctx));
+        if (!m_provider) return E_FAIL;
+        m_ready = writeTempFile(ctx.workFile, streamName, m_path, status);
+        return S_OK;
+    }
+    bool ready() const { return m_ready; }
+    IMdClassProvider* operator->() const { return m_provider.get(); }
+    // A new BSTR of the temporary file's path.
+    BSTR newPathBstr() const { return bstrOf(m_path); }
+
+private:
+    ComPtr<IMdClassProvider> m_provider;
+    String m_path;
+    bool m_ready = false;
+};
+
 }  // namespace
 
 std::string mdClassProviderDirectory()
@@ -238,15 +267,12 @@ void mdSetClassProviderDirectory(const std::string& dir)
 HRESULT mdCompileSysVars(MdFrontContext& ctx, LONG a, LONG b, int32_t& status)
 {
     return mdRunSectionMethod(MdMethSysVars, ctx, status, [&]() -> HRESULT {
-        ComPtr<IMdClassProvider> provider;
-        provider.Attach(obtainProvider(ctx));
-        if (!provider) return E_FAIL;
-        String path;
-        MdScopeExit removeTemp([&] { removeFile(path); });
-        if (!writeTempFile(ctx.workFile, "sysvar_tmp", path, status)) return S_OK;
+        ProviderCall provider;
+        const HRESULT started = provider.start(ctx, "sysvar_tmp", status);
+        if (started != S_OK || !provider.ready()) return started;
 
         LentStorage storage(ctx.workFile);
-        OwnedBstr tempPath(bstrOf(path));
+        OwnedBstr tempPath(provider.newPathBstr());
         const std::u16string source = tvp::utf8ToWide(std::string(ctx.sourcePath.c_str()));
         char* text = nullptr;
         LONG st = status;
@@ -263,12 +289,9 @@ HRESULT mdCompileSysFunctions(MdFrontContext& ctx, LONG a, LONG firstCount, BSTR
                               BSTR* secondPaths, LONG c, LONG d, int32_t& status)
 {
     return mdRunSectionMethod(MdMethSysFunctions, ctx, status, [&]() -> HRESULT {
-        ComPtr<IMdClassProvider> provider;
-        provider.Attach(obtainProvider(ctx));
-        if (!provider) return E_FAIL;
-        String path;
-        MdScopeExit removeTemp([&] { removeFile(path); });
-        if (!writeTempFile(ctx.workFile, "sysfkt_tmp", path, status)) return S_OK;
+        ProviderCall provider;
+        const HRESULT started = provider.start(ctx, "sysfkt_tmp", status);
+        if (started != S_OK || !provider.ready()) return started;
 
         FsFileMan* work = ctx.workFile;
         FsSectMan* code = nullptr;
@@ -299,7 +322,7 @@ HRESULT mdCompileSysFunctions(MdFrontContext& ctx, LONG a, LONG firstCount, BSTR
         HRESULT hr;
         {
             LentStorage storage(work);
-            OwnedBstr tempPath(bstrOf(path));
+            OwnedBstr tempPath(provider.newPathBstr());
             const char* option = ctx.firstId >= 4 ? " -C RefCall " : "";
             LONG st = status;
             hr = provider->compileSysFunctions(tempPath.get(), a, ctx.typeId, entries.count(), entries.data(), c, d,
