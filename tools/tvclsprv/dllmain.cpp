@@ -1,6 +1,7 @@
 // The stand-in class-provider library: the four exports of an in-process
 // server over the table of the classes it serves.
 #include "platform/comserver.h"
+#include "tools/tvclsprv/ClsPrvNameClassifier.h"
 #include "tools/tvclsprv/ClsPrvSysCompiler.h"
 
 #define CLSPRV_EXPORT extern "C" __attribute__((visibility("default")))
@@ -10,6 +11,7 @@ namespace {
 // One line per class the library serves.
 const CComClassEntry kClasses[] = {
     {&CLSID_MdClassProvider, &CClsPrvSysCompilerObject::CreateInstanceFor, &g_clsPrvSysCompilerRegistration},
+    {&CLSID_NameClassifier, &CClsPrvNameClassifier::create, &g_clsPrvNameClassifierRegistration},
 };
 
 CComModule& module()
