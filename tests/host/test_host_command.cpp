@@ -463,6 +463,8 @@ TEST_F(HostCommand, MessagesAreShownUpToALimit)
     const Result all = run("compile many.tos -o many.dsc --max-messages 0");
     EXPECT_GT(lines(all.err), 150) << all.err;
     EXPECT_EQ(all.err.find("more messages"), std::string::npos);
+}
+
 // With flag 0 the stand-in class provider beside libtavolin.so compiles the
 // system variables of a technology object and the system functions of a
 // package and a device; the step says what it ran through.
