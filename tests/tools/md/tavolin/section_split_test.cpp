@@ -390,13 +390,16 @@ TEST(SectionSplit, MissingAndFailingStreams)
     EXPECT_EQ(s.stream("var_tmp"), "");
     EXPECT_EQ(s.stream("con_tmp"), "\r\nINTERFACE  y END_INTERFACE\r\n");
 
-    // Once a write fails nothing more goes to that stream.
+    // A stream's bytes reach the sink in blocks, one whenever another stream
+    // is written; once a block is refused nothing more goes to that stream.
     MdStringSectionSink failing;
-    failing.failAfter(MdTmpVar, 12);
-    Split f("CONFIGS\nabc\nEND_CONFIGS\nVALUES\nEND_VALUES\n", 0, &failing);
+    failing.failAfter(MdTmpVar, 30);
+    Split f("CONFIGS\nabc\nEND_CONFIGS\nINTERFACE\nEND_INTERFACE\nVALUES\nEND_VALUES\nDYN_ARRAY\nEND_DYN_ARRAY\n", 0,
+            &failing);
     EXPECT_EQ(f.result, 0);
     EXPECT_TRUE(f.sink.failed(MdTmpVar));
-    EXPECT_EQ(f.stream("var_tmp"), "CONFIGS \r\n");
+    EXPECT_EQ(f.stream("var_tmp"), "CONFIGS \r\nabc\r\nEND_CONFIGS");
+    EXPECT_EQ(f.stream("con_tmp"), "\r\n\r\n\r\nINTERFACE \r\nEND_INTERFACE\r\n");
 
     // Without the system variables the system functions keep their own lines.
     MdStringSectionSink nosys;
