@@ -90,10 +90,7 @@ HRESULT Document::flush(DWORD commitFlags)
 {
     if (closed) return STG_E_REVERTED;
     if (!writable || !dirty) return S_OK;
-    Encoded enc;
-    HRESULT hr = encode(*root, enc);
-    if (FAILED(hr)) return hr;
-    hr = backing->write(enc.data(), enc.size(), commitFlags);
+    HRESULT hr = backing->write(*root, commitFlags);
     if (FAILED(hr)) return hr;
     dirty = false;
     return S_OK;

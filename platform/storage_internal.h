@@ -3,6 +3,7 @@
 // backing (a file or an ILockBytes), and the compound-file codec.
 #pragma once
 #include <atomic>
+#include <cstdio>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -69,8 +70,9 @@ NodePtr cloneTree(const Node& n);
 class Backing {
 public:
     virtual ~Backing() = default;
-    // Replaces the whole content by bytes.
-    virtual HRESULT write(const uint8_t* bytes, size_t size, DWORD commitFlags) = 0;
+    // Replaces the whole content by the compound file holding the tree
+    // below root.
+    virtual HRESULT write(const Node& root, DWORD commitFlags) = 0;
     // Ends the use of the medium (unlock, delete on release, release).
     virtual void close() = 0;
 };
@@ -183,11 +185,19 @@ public:
 
 private:
     friend HRESULT encode(const Node& root, Encoded& out);
+// Writes the compound file holding the tree below root into f from its
+// start, as it is encoded, without holding the whole file in memory; f is
+// flushed, not closed. size receives the bytes of the file.
+HRESULT encodeTo(const Node& root, std::FILE* f, uint64_t& size);
     void* holder_ = nullptr;
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
 };
 HRESULT encode(const Node& root, Encoded& out);
+// Writes the compound file holding the tree below root into f from its
+// start, as it is encoded, without holding the whole file in memory; f is
+// flushed, not closed. size receives the bytes of the file.
+HRESULT encodeTo(const Node& root, std::FILE* f, uint64_t& size);
 
 // --- text helpers ------------------------------------------------------------
 
