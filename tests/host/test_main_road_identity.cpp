@@ -198,6 +198,14 @@ TEST_F(MainRoadIdentity, WorkingFileTargetAndMessagesKeepTheirBytes)
     got += road("blank.tos", mainroad::blankLinesSource(axis, 70000));
     // A source with errors and without a header.
     got += road("broken.tos", "VALUES\n  x\nEND_VALUES\n\nCONFIGS\nEND_CONFIGS\nCONFIGS\nEND_CONFIGS\n$\n");
+    // Headers after sections, a second header of another kind, and a
+    // broken header followed by a sound one: the new target is made for
+    // the kind the whole source gives.
+    const std::string motion = example("motion.tps");
+    const std::size_t tpEnd = motion.find("END_TP_HEADER") + 14;
+    got += road("late_header.tos", axis.substr(axis.find("END_TO_HEADER") + 14) + motion.substr(0, tpEnd));
+    got += road("two_headers.tos", axis + motion.substr(0, tpEnd));
+    got += road("mended_header.tos", "TP_HEADER\nDATE := DT#1;\nEND_TP_HEADER\n" + axis);
 
     if (const char* update = std::getenv("TV_UPDATE_GOLDEN"); update && *update) {
         writeText(kGolden, got);

@@ -476,3 +476,47 @@ TEST(SectionSplit, ExamplesSplitCleanlyAndTogetherUseEverySection)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SectionSplit, KindProbeReadsTheFirstHeaderOnly)
+{
+    const std::string tp = "TP_HEADER\n TPTYPE := {00000001-0002-0003-0405-060708090A0B}, 1.0;\n"
+                           " DATE := DT#1;\nEND_TP_HEADER\n";
+    const struct {
+        std::string source;
+        int32_t kind;
+        bool certain;
+    } cases[] = {
+        // The reading stops at the header's end: the broken rest is not met.
+        {std::string(kHeader) + "$ CONFIGS x", 1, true},
+        {"CONFIGS x END_CONFIGS\n" + tp, 4, true},
+        {"VALUES x END_VALUES\n", -1, true},
+        // A further header may change the kind: only the whole split knows.
+        {std::string(kHeader) + tp, 1, false},
+        {"TP_HEADER DATE := DT#1; END_TP_HEADER\n" + std::string(kHeader), -1, false},
+        // Header text inside a body also counts.
+        {std::string(kHeader) + "VALUES TO_HEADER END_VALUES\n", 1, false},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.source);
+        MdSectionSplitter probe;
+        bool certain = !c.certain;
+        EXPECT_EQ(probe.probeKind(in, certain), c.kind) << c.source;
+        EXPECT_EQ(certain, c.certain) << c.source;
+        if (c.kind == 1 && c.certain) {
+            EXPECT_EQ(probe.errorCount(), 0) << c.source;
+        }
+    }
+    // The same object splits a source in full afterwards.
+    MdSectionSplitter splitter;
+    bool certain = false;
+    std::istringstream first(std::string(kHeader) + tp);
+    splitter.probeKind(first, certain);
+    std::istringstream second(std::string(kHeader) + tp);
+    MdStringSectionSink sink;
+    splitter.split(second, sink, nullptr, 0);
+    EXPECT_EQ(splitter.header().kind, 4);
+}
+
+}  // namespace
