@@ -71,7 +71,7 @@ void CMDStrmHelper::reportMessage(uint32_t id, const char* text)
         handler->report(id);
 }
 
-uint32_t CMDStrmHelper::open(const char* sectionName)
+uint32_t CMDStrmHelper::open(const char* sectionName, bool read)
 {
     if (!m_sectMan) {
         reportMessage(0);
@@ -88,6 +88,10 @@ uint32_t CMDStrmHelper::open(const char* sectionName)
         if (sec) m_sectMan->CloseSect(name);
         reportMessage(MdMsgStreamOpen, name);
         return r == FS_NOT_FOUND ? uint32_t(MdStatusNotFound) : uint32_t(MdStatusFailed);
+    }
+    if (!read) {
+        m_sectMan->CloseSect(name);
+        return 0;
     }
 
     bool ok = true;
