@@ -171,11 +171,11 @@ HRESULT writeContent(ByteBuffer& d, uint64_t pos, const void* pv, ULONG cb)
             if (pos > d.size()) d.resize(size_t(pos));  // a gap past the old end reads as zeros
             // The part past the old end is appended as it is, never zeroed first.
             const size_t inside = d.size() - size_t(pos);
-            std::memmove(d.data() + pos, src, inside);
+            if (inside) std::memmove(d.data() + pos, src, inside);
             d.append(src + inside, cb - inside);
             return S_OK;
         }
-        std::memmove(d.data() + pos, src, cb);
+        if (cb) std::memmove(d.data() + pos, src, cb);
     } catch (const std::bad_alloc&) {
         return STG_E_MEDIUMFULL;
     }
