@@ -178,17 +178,34 @@ void BM_FloorGsfWrite(benchmark::State& state, int mb)
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
 }
 
-// Keeps the seconds per iteration of every run by its name.
+// Keeps the seconds per iteration of every run by its name; with
+// repetitions, their median.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.iterations > 0 && !r.error_occurred)
-                seconds[r.benchmark_name()] = r.real_accumulated_time / double(r.iterations);
+        const std::string median = "_median";
+        for (const Run& r : runs) {
+            if (r.iterations <= 0 || r.error_occurred) continue;
+            std::string name = r.benchmark_name();
+            const double t = r.real_accumulated_time / double(r.iterations);
+            if (name.size() > median.size() && name.compare(name.size() - median.size(), median.size(), median) == 0) {
+                name.resize(name.size() - median.size());
+                medians[name] = t;
+            } else if (r.run_type == Run::RT_Iteration) {
+                seconds[name] = t;
+            }
+        }
     }
-    std::map<std::string, double> seconds;
+    double at(const std::string& name) const
+    {
+        auto m = medians.find(name);
+        if (m != medians.end()) return m->second;
+        auto it = seconds.find(name);
+        return it == seconds.end() ? 0.0 : it->second;
+    }
+    std::map<std::string, double> seconds, medians;
 };
 
 int toolMode(int argc, char** argv)
@@ -259,11 +276,7 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (int mb : sizes) {
         const std::string s = "/" + std::to_string(mb) + "MB/real_time";
-        const auto& t = reporter.seconds;
-        auto at = [&](const char* name) {
-            auto it = t.find(name + s);
-            return it == t.end() ? 0.0 : it->second;
-        };
+        auto at = [&](const char* name) { return reporter.at(name + s); };
         const double floor = at("FloorFlexScan") + at("FloorGsfWrite");
         if (floor <= 0) continue;
         std::printf("%4d MB: floor %.1f ms (scan %.1f + libgsf %.1f); existing target %.2fx, new target %.2fx\n", mb,
