@@ -103,15 +103,20 @@ bool runCompile(const std::string& source, const std::string& target)
     return WIFEXITED(status) && WEXITSTATUS(status) <= 1;
 }
 
-void BM_CompileExisting(benchmark::State& state, int mb)
+// Compiles the source again and again into a target made by a first compile.
+void compileIntoExisting(benchmark::State& state, const std::string& source, const char* targetName)
 {
-    const std::string& source = sourceFile(mb);
-    const std::string target = scratchPath("existing.dsc");
+    const std::string target = scratchPath(targetName);
     ::unlink(target.c_str());
     if (!runCompile(source, target)) state.SkipWithError("the first compile failed");
     for (auto _ : state)
         if (!runCompile(source, target)) state.SkipWithError("compile failed");
     ::unlink(target.c_str());
+}
+
+void BM_CompileExisting(benchmark::State& state, int mb)
+{
+    compileIntoExisting(state, sourceFile(mb), "existing.dsc");
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
 }
 
@@ -134,13 +139,7 @@ void BM_CompileNew(benchmark::State& state, int mb)
 // the in-process floors do not pay.
 void BM_CompileExample(benchmark::State& state)
 {
-    const std::string source = std::string(TV_SOURCE_DIR) + "/examples/axis.tos";
-    const std::string target = scratchPath("example.dsc");
-    ::unlink(target.c_str());
-    if (!runCompile(source, target)) state.SkipWithError("the first compile failed");
-    for (auto _ : state)
-        if (!runCompile(source, target)) state.SkipWithError("compile failed");
-    ::unlink(target.c_str());
+    compileIntoExisting(state, std::string(TV_SOURCE_DIR) + "/examples/axis.tos", "example.dsc");
 }
 
 void BM_FloorFlexScan(benchmark::State& state, int mb)
