@@ -477,6 +477,7 @@ TEST(StreamReader, FailuresAndTheirCodes)
     ASSERT_TRUE(putSection(work, "there_tmp", "x\r\n"));
     EXPECT_EQ(reader.open("there_tmp", false), 0u);
     EXPECT_EQ(reader.getStream(), nullptr);
+    EXPECT_EQ(reader.size(), 3u);
     EXPECT_EQ(reader.open("there_tmp"), 0u);
     EXPECT_EQ(messages.ids(), (std::vector<uint32_t>{0, 1101, 1101, 1101}));
     EXPECT_EQ(messages.records[1].text, "Stream missing konnte nicht geöffnet werden");
