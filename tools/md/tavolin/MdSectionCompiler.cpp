@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "tools/md/tavolin/MdConnectionParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 
@@ -26,6 +27,7 @@ MdCompilerCreator* creators()
 {
     static MdCompilerCreator* const table = [] {
         static MdCompilerCreator t[MdCompCount];
+        t[MdCompConnection] = create<MdConnectionParser>;
         t[MdCompSuppTO] = create<MdSuppTOParser>;
         t[MdCompImpl] = create<MdImplParser>;
         return t;
