@@ -23,6 +23,10 @@ class MdConnectionParser : public MdParserFrame<MdConnectionBisonParser, MdConne
 public:
     MdConnectionParser() : MdParserFrame(MdConnectionMsgBase) {}
 
+    // Both bases have an init: the compiler's and the container's.
+    using MdParserFrame::init;
+    using CBoConTypeCont::init;
+
     // init: the stream and the type's descriptor file (MdParserFrame).
     //
     // Runs the grammar and writes "connectors": 0 written; 1 syntax error
