@@ -28,14 +28,9 @@ Compiled compile(const std::string& text)
     FsTODscFile dsc;
     EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
     EXPECT_TRUE(putSection(dsc, "connectors", kOld));
-    std::istringstream in(text);
     MdConnectionParser p;
-    MdCompilerArgs args;
-    args.stream = &in;
-    args.descriptor = &dsc;
-    p.init(args);
     Compiled c;
-    c.result = p.parse();
+    c.result = compileText(p, text, &dsc);
     c.section = sectionText(dsc, "connectors");
     return c;
 }
