@@ -70,7 +70,11 @@ private:
 // Messages by id.
 class Messages : public CmMsgOut {
 public:
-    Messages() : m_handler(cmBuiltinMsgTable(), this) { m_previous = cmSetMessageHandler(&m_handler); }
+    Messages() : m_handler(cmBuiltinMsgTable(), this)
+    {
+        m_handler.setMsgLevel(CmMsgLevel(4, 1));  // with id and position
+        m_previous = cmSetMessageHandler(&m_handler);
+    }
     ~Messages() override { cmSetMessageHandler(m_previous); }
     void msgOut(const WString&, uint32_t, uint32_t, const WString&) override {}
     void msgOutExt(const WString& text, uint32_t, uint32_t, const WString&, uint32_t, uint32_t id) override
@@ -242,6 +246,132 @@ TEST_F(InstCont, CanConnectRefusalsInStepOrder)
     TearDown();
     SetUp();
     EXPECT_EQ(cont->canConnect(a, ESConID{a, 1}, {b, 1}, nav()), 0u);
+}
+
+TEST_F(InstCont, ConnectAndDisconnect)
+{
+    ASSERT_EQ(cont->connect(a, {a, 1}, {b, 1}, nav()), 0u);
+    ASSERT_EQ(cont->connections().at(1).size(), 1u);
+    const TargetEntry t = cont->connections().at(1).front();
+    EXPECT_EQ(t.ifID, 1);
+    const fakehost::FakeLink* l = p.link(t.lkID);
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(l->first, a);
+    EXPECT_EQ(l->second, b);
+    EXPECT_EQ(l->sort, 1u);
+    EXPECT_EQ(l->type, 2u);
+    EXPECT_EQ(l->data, "{6B29FC40-CA47-1067-B31D-00DD010662DA}");
+    // The destination recorded the source; both objects lost the flag.
+    EXPECT_EQ(p.object(b)->connectors[1].targets, (std::vector<TargetEntry>{TargetEntry{t.lkID, 1}}));
+    EXPECT_EQ(p.object(a)->flags & PmFlag_OnlineIdentical, 0u);
+    EXPECT_EQ(p.object(b)->flags & PmFlag_OnlineIdentical, 0u);
+
+    std::list<ESConID> targets;
+    EXPECT_EQ(cont->getTargetList(a, {a, 1}, nav(), targets), 0u);
+    EXPECT_EQ(targets, (std::list<ESConID>{ESConID{b, 1}}));
+    EXPECT_EQ(cont->getTargetList(b, {a, 1}, nav(), targets), 1u);  // another object id
+
+    CTraceCapture cap;
+    EXPECT_EQ(cont->connect(a, {a, 1}, {b, 1}, nav()), 53u);
+    EXPECT_TRUE(hasTraceLine(cap, "connection not possible", 3));
+    EXPECT_EQ(cont->disconnect(a, {a, 1}, {far, 1}, nav()), 13u);
+    EXPECT_EQ(cont->disconnect(a, {a, 7}, {b, 1}, nav()), 1u);
+    EXPECT_TRUE(hasTraceLine(cap, "error invalid ConnectorID", 4));
+    p.setOnlineIdentical(a, true);
+    ASSERT_EQ(cont->disconnect(a, {a, 1}, {b, 1}, nav()), 0u);
+    EXPECT_TRUE(cont->connections().at(1).empty());
+    EXPECT_FALSE(p.link(t.lkID)->alive);
+    EXPECT_EQ(p.object(a)->flags & PmFlag_OnlineIdentical, 0u);
+}
+
+TEST_F(InstCont, ConnectRollsBack)
+{
+    CTraceCapture cap;
+    p.fault("connectInternal", Fault::retCode(0x61));
+    EXPECT_EQ(cont->connect(a, {a, 1}, {b, 1}, nav()), 0x61u);
+    EXPECT_TRUE(cont->connections().at(1).empty());
+    ASSERT_EQ(p.links().size(), 5u);  // four device links and the one made
+    EXPECT_FALSE(p.links().back().alive);
+    EXPECT_FALSE(hasTraceLine(cap, "error calling removeLink (error roll back)"));
+    EXPECT_TRUE(hasTraceLine(cap, "error calling spIConnect->connectInternal(dstID(), lkID(), srcID().ifID, "
+                                  "ESProtectObject, &dwRet) hr = 0x0 (S_OK), ret=0x61"));
+    p.fault("internalRemoveLink", Fault::hresult(E_FAIL));
+    EXPECT_EQ(cont->connect(a, {a, 1}, {b, 1}, nav()), 0x61u);
+    EXPECT_TRUE(hasTraceLine(cap, "error calling removeLink (error roll back)", 4));
+    EXPECT_TRUE(p.links().back().alive);
+    p.clearFaults();
+    p.identityObject(b).drop(IID_IMC_InternalConnect);
+    EXPECT_EQ(cont->connect(a, {a, 1}, {b, 1}, nav()), 0xFFFFu);
+    EXPECT_TRUE(hasTraceLine(cap, "error getting IMC_InternalConnect", 4));
+}
+
+TEST_F(InstCont, ExemptInterfaceKeepsTheFlags)
+{
+    const GUID exempt = {0x3F2A7C11, 0x55E1, 0x4B2D, {0x9C, 0x04, 0x6E, 0x8B, 0x21, 0xD3, 0x47, 0xA1}};
+    ASSERT_TRUE(CBoConInstCont::isExemptInterface(exempt));
+    CBoConTypeCont t;
+    t.add(1, CBoConProps("out", 1, exempt, false, true, false, false, false, -1, 1, 0));
+    CBoConInstCont x(&t);
+    p.addConnector(b, hostProps(3, true, false, false, exempt));
+    ASSERT_EQ(x.connect(a, {a, 1}, {b, 3}, nav()), 0u);
+    EXPECT_NE(p.object(a)->flags & PmFlag_OnlineIdentical, 0u);
+    EXPECT_NE(p.object(b)->flags & PmFlag_OnlineIdentical, 0u);
+    p.navigationObject().drop(IID_IMC_PmObjectData);
+    CTraceCapture cap;
+    EXPECT_EQ(x.resetOnlConsistencyFlags(a, b, nav()), 0xFFFFu);
+    EXPECT_TRUE(hasTraceLine(cap, "can't get IMC_PmObjectData", 4));
+}
+
+TEST_F(InstCont, ReceivingSideAndVanishedLinks)
+{
+    // connectInternal: a connector that is not multipoint takes one target.
+    EXPECT_EQ(cont->connectInternal(a, {a, 1}, 40, 2), 0u);
+    EXPECT_EQ(cont->connectInternal(a, {a, 1}, 41, 2), 53u);
+    EXPECT_EQ(cont->connectInternal(a, {a, 2}, 41, 1), 0u);
+    EXPECT_EQ(cont->connectInternal(a, {a, 2}, 41, 1), 53u);  // the link is there
+    EXPECT_EQ(cont->connectInternal(a, {b, 2}, 42, 1), 1u);
+
+    // A vanished link drops its target.
+    const DWORD toB = p.addLink(a, b), toFar = p.addLink(a, far);
+    ASSERT_EQ(load(std::string(kHead) + "2 1 1 " + std::to_string(toB) + " 1  2 1 " + std::to_string(toFar) + " 1  "),
+              0u);
+    bool changed = true;
+    EXPECT_EQ(cont->updateTargetLinks(a, nav(), changed), 0u);
+    EXPECT_FALSE(changed);
+    p.vanishLink(toFar);
+    EXPECT_EQ(cont->updateTargetLinks(a, nav(), changed), 0u);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(cont->connections().at(1).size(), 1u);
+    EXPECT_TRUE(cont->connections().at(2).empty());
+}
+
+TEST_F(InstCont, CheckConFindings)
+{
+    Messages messages;
+    type.add(3, CBoConProps("req", 3, kIf, true, false, true, false, true, 5, 1, 0));
+    type.add(4, CBoConProps("grp", 4, kIf, true, false, false, true, false, 5, 1, 0));
+    cont.reset(new CBoConInstCont(&type));
+    EXPECT_EQ(cont->checkCon(a, nav()), 25u);
+    EXPECT_EQ(messages.ids, std::vector<uint32_t>{6021});  // req has no target
+    // The ids are not in the built-in table: worded as an internal error.
+    EXPECT_NE(messages.texts[0].find("6021"), std::string::npos) << messages.texts[0];
+
+    // 1 "out" (not remote): two targets whose connector no longer fits;
+    // 2 "in": a target object that has gone; 3 "req": a target connector
+    // that has gone; 4 "grp" (not remote, the group of 3): a target on
+    // another device.
+    const ESObjectID gone = {0xDEAD, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+    p.addConnector(c, hostProps(7, false, true, false));
+    const DWORD b1 = p.addLink(a, b), b2 = p.addLink(a, b), toGone = p.addLink(a, gone), toC = p.addLink(a, c),
+                toFar = p.addLink(a, far);
+    const auto n = [](DWORD v) { return std::to_string(v); };
+    ASSERT_EQ(load(std::string(kHead) + "4 1 2 " + n(b1) + " 1 " + n(b2) + " 1  2 1 " + n(toGone) + " 2  3 1 " +
+                   n(toC) + " 9  4 1 " + n(toFar) + " 2  "),
+              0u);
+    messages.ids.clear();
+    p.object(b)->connectors[1].props.minor = 1;  // 1.1 no longer fits 1.0
+    EXPECT_EQ(cont->checkCon(a, nav()), 52u);
+    EXPECT_EQ(messages.ids, (std::vector<uint32_t>{6022, 6031, 6031, 6056, 8010, 8085, 6055}));
 }
 
 }  // namespace
