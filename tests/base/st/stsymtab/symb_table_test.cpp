@@ -407,6 +407,17 @@ TEST(SymbTableText, FoldNamesJoinsChains)
     EXPECT_EQ(a, t.findEntry(b)->getNext());
     EXPECT_EQ(b, t.findEntry(a)->getPrev());
     EXPECT_EQ(t.getName(a), t.getName(b));
+
+    // Three spellings: one chain, the lower-case one first.
+    StSymbEntryID c;
+    src.addEntry("ABC", 2, 2, ST_KIND_VAR, c);
+    loadFrom(t, Form::Stream, saved(src, Form::Stream));
+    ASSERT_FALSE(t.hasError());
+    EXPECT_EQ(1u, t.strings()->size());
+    EXPECT_EQ(c, t.findEntry(b)->getNext());
+    EXPECT_EQ(a, t.findEntry(c)->getNext());
+    EXPECT_TRUE(t.findEntry(a)->getNext().isInvalid());
+    EXPECT_EQ(t.getName(a), t.getName(c));
 }
 
 TEST(SymbTableText, SelfAssignmentChangesNothing)
