@@ -332,13 +332,13 @@ void StSymbTable::sortChains()
             if (m->getName()) m_strings->mark(*m->getName());
         }
     }
-    const size_t limit = m_entries->size();
+    // Each entry is sorted into one chain only (see linkNames).
+    std::unordered_set<const StSyBaseSymbEntry*> seen;
     for (auto& kv : m_strings->names()) {
         StSymbIDStStore& rec = const_cast<StSymbIDStStore&>(kv.second);
         std::vector<StSyBaseSymbEntry*> marked, unmarked;
         bool reorder = false;
-        for (StSyBaseSymbEntry* e = m_entries->findEntry(rec.sid); e && marked.size() + unmarked.size() < limit;
-             e = e->getNextEntry()) {
+        for (StSyBaseSymbEntry* e = m_entries->findEntry(rec.sid); e && seen.insert(e).second; e = e->getNextEntry()) {
             if (e->isMarked()) {
                 if (!unmarked.empty()) reorder = true;
                 marked.push_back(e);
