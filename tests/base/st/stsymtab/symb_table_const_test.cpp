@@ -52,6 +52,13 @@ TEST(SymbTableConst, SetSymbolValue)
     EXPECT_EQ(t.getTypeID(s20), t.getConstant(c5)->getTypeRef());
     EXPECT_EQ(c5, t.constants()->findSharedValue(t.getConstant(c5)));
 
+    // The same for a value of the table checked against another STRING type.
+    const StTypeID s30 = t.getStringTypeID(30);
+    EXPECT_EQ(0, t.checkValueFitsType(s30, t.getConstant(c5)));
+    EXPECT_EQ(s30, t.getConstant(c5)->getTypeRef());
+    EXPECT_EQ(c5, t.constants()->findSharedValue(t.getConstant(c5)));
+    EXPECT_EQ(3, t.checkValueFitsType(t.getStringTypeID(2), t.getConstant(c5)));
+
     EXPECT_EQ(0, t.setSymbolValue(s20, ST_INVALID_CID));
     EXPECT_TRUE(t.getEntryCID(s20).isInvalid());
 
