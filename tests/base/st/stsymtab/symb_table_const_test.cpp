@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StCompConstantVal.h"
 #include "base/st/stsymtab/StStdConstantVal.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
@@ -157,6 +158,12 @@ TEST(SymbTableConst, LayoutOfBoolAndDint)
     EXPECT_EQ(0u, (words.words()[2] >> 16) & 0xFF);    // DINT, last
     EXPECT_FALSE(t.describeTypeLayout(ST_INVALID_TID, &words));
     EXPECT_FALSE(t.describeTypeLayout(st, nullptr));
+
+    // The DINT starts after the padding, as the second element.
+    StASMUserOperand op(1, st, MC_OBJECT, 0, 0, ST_INVALID_SID);
+    EXPECT_EQ(2u, t.getMemberOrdinal(&op, 4, ST_DINT));
+    EXPECT_EQ(1u, t.getMemberOrdinal(&op, 0, ST_BOOL));
+    EXPECT_EQ(0u, t.getMemberOrdinal(&op, 1, ST_DINT));
 }
 
 TEST(SymbTableConst, TypeDeclOverBaseWithDefault)
