@@ -302,6 +302,26 @@ TEST(SymbTableText, VersionLines)
     EXPECT_EQ(0u, saved(t, Form::Stream).rfind("symbol-table__V0.16\n", 0));
 }
 
+// Golden frame of a one-entry table: everything but the standard types.
+TEST(SymbTableText, GoldenSectionText)
+{
+    StSymbTable t;
+    StSymbEntryID sid;
+    t.addEntry("a", 0, 0, ST_KIND_CONST, sid)->setTypeID(ST_INT);
+    int st;
+    t.findEntry(sid)->setInitCID(t.assignConstant(ST_INT, new StStdConstantVal(int32_t(5), true), st));
+    t.setNewFormat(true);
+    const std::string text = saved(t, Form::SectionText);
+    EXPECT_EQ(0u, text.rfind("18 symbol-table__V4.1\r\n1 1 a 0\r\n 25 0 0 0 ", 0));
+    const std::string tail =
+        " \r\n"
+        "1 0 65537 2147483647 0\r\n4294967295 4294967295 7 0 0 0 4294967295 2 4294967295 \r\n"
+        "1 0 0 1 7 1 5 2147483647 \r\n1 \r\n"
+        "1 0 4294967295\r\n 1 0 4294967295\r\n 0 0 0 ";
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(tail, text.substr(text.size() - tail.size()));
+}
+
 TEST(SymbTableText, UnknownVersionGivesStatus2)
 {
     for (Form f : sttest::kForms) {
