@@ -279,6 +279,19 @@ TEST_F(DumpPipe, ReaderThatGoesAwayCannotEndTheProcess)
     EXPECT_TRUE(std::cout.good());
 }
 
+TEST_F(DumpPipe, ReaderThatNeverReadsCannotHoldTheProcess)
+{
+    StSymbTable t;
+    sttest::TableGen(4).fill(t, 3000, 10, 5);
+    ASSERT_EQ(0, mkfifo(m_path.c_str(), 0600));
+    const int rd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(rd, 0);
+    t.dumpToPipe();  // returns once the full FIFO stalled
+    char buf[16];
+    EXPECT_GT(::read(rd, buf, sizeof buf), 0);
+    ::close(rd);
+}
+
 struct CountingObserver : StSymbTableObserver {
     void tableChanged(StSymbTable&, uint32_t code) override { codes.push_back(code); }
     std::vector<uint32_t> codes;
