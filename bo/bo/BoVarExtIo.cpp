@@ -171,6 +171,8 @@ FsSecCl& operator<<(FsSecCl& s, const CDynArrayTable& t) { return writeTable(s, 
 FsSecCl& operator<<(FsSecCl& s, const CBitTypeTable& t) { return writeTable(s, t), s; }
 FsSecCl& operator<<(FsSecCl& s, const CBitFieldTable& t) { return writeTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CCfgEntryTable& t) { return readTable(s, t), s; }
+FsSecCl& operator<<(FsSecCl& s, const CBoNumberMap<uint32_t>& t) { return writeTable(s, t), s; }
+FsSecCl& operator>>(FsSecCl& s, CBoNumberMap<uint32_t>& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CCfgGroupTable& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CDynArrayTable& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CBitTypeTable& t) { return readTable(s, t), s; }

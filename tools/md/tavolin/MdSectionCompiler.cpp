@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "tools/md/tavolin/MdErrMsgTxtParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 
@@ -28,6 +29,7 @@ MdCompilerCreator* creators()
         static MdCompilerCreator t[MdCompCount];
         t[MdCompSuppTO] = create<MdSuppTOParser>;
         t[MdCompImpl] = create<MdImplParser>;
+        t[MdCompErrMsgTxt] = create<MdErrMsgTxtParser>;
         return t;
     }();
     return table;
