@@ -51,7 +51,8 @@ const char kHelp[] =
     "      holds from the pre-compiler's working file into TARGET and commits it.\n"
     "      Messages go to standard error; one line per step to standard output.\n"
     "      --acx FILE       ACX file with configurations and variable values\n"
-    "      --rc FILE        resource script that receives the string tables\n"
+    "      --rc FILE        resource script that receives the string tables (the\n"
+    "                       alarms' table needs one: without it compileAlarms fails)\n"
     "      --rc-text TEXT   text of the string-table entry 0xFFFE (with --rc)\n"
     "      --impl BASE      base path of the .m4h/.m4c macro files the implementation\n"
     "                       section is appended to (default: TARGET without its\n"
@@ -543,7 +544,7 @@ void Run::sectionMethods(LONG kind)
         hr = libraryCall([&] { return m_object->compileConnections(&status); });
         step("compileConnections", hr, status);
         hr = libraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
-        step("compileAlarms", hr, status);
+        step("compileAlarms", hr, status, m_o.rc.empty() && status != 0 ? ", the alarm string table needs --rc" : "");
         // The container is named after the source; no further names.
         std::string base = m_o.source;
         size_t slash = base.rfind('/');

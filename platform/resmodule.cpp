@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -330,6 +331,19 @@ int ResModule::loadString(uint32_t id, char16_t* buf, int bufUnits) const
     std::size_t n = it->second.size();
     if (n > static_cast<std::size_t>(bufUnits - 1)) n = static_cast<std::size_t>(bufUnits - 1);
     for (std::size_t i = 0; i < n; ++i) buf[i] = it->second[i];
+    buf[n] = 0;
+    return static_cast<int>(n);
+}
+
+int loadStringA(const ResModule* module, uint32_t id, char* buf, int bufBytes)
+{
+    if (!buf || bufBytes <= 0) return 0;
+    buf[0] = 0;
+    std::u16string wide;
+    if (!module || !module->lookup(id, wide)) return 0;
+    const std::string narrow = wideToAnsi(wide);
+    const std::size_t n = std::min(narrow.size(), static_cast<std::size_t>(bufBytes - 1));
+    std::memcpy(buf, narrow.data(), n);
     buf[n] = 0;
     return static_cast<int>(n);
 }

@@ -73,4 +73,12 @@ private:
     std::string m_path;
 };
 
+// The narrow string load of a resource module: string `id` of `module`
+// converted to code page 1252 (a character it lacks becomes '?'), cut to
+// bufBytes - 1 bytes and ended with 0. Returns the number of bytes copied;
+// 0 when there is no module or no such string (buf then holds the empty
+// text when bufBytes > 0). The module handle of the callers is a
+// `const ResModule*`, null for none.
+int loadStringA(const ResModule* module, uint32_t id, char* buf, int bufBytes);
+
 }  // namespace tvp

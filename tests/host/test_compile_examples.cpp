@@ -178,4 +178,38 @@ TEST_F(CompileExamples, CompiledSectionsAndMacroFiles)
               "    ')\n");
 }
 
+TEST_F(CompileExamples, AlarmSectionsAndTheirStringTable)
+{
+    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
+        GTEST_SKIP() << "olefile is not installed for " << kPython;
+
+    const std::string target = m_dir + "/encoder.dsc", rc = m_dir + "/encoder.rc", out = m_dir + "/out";
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
+          "/examples/encoder.tos' -o '" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
+    EXPECT_EQ(stream(target, "almcfg"),
+              "1 30001 30001 4\r\n0 1 0 \r\n1 1 1 \r\n2 1 2 \r\n3 1 3  1 1 5 \r\n1 1 0 \r\n1 1 1 0  \r\n0 \r\n0 "
+              "\r\n0  \r\n4 0 0 1 0 2 1 3 1 ")
+        << readFile(out);
+    // Six pairs numbered on from the counter the earlier methods left.
+    std::istringstream almstr(stream(target, "almstr"));
+    int count = 0, first = -1;
+    almstr >> count;
+    EXPECT_EQ(count, 6);
+    for (int i = 0; i < count; ++i) {
+        int ordinal = -1, id = -1;
+        almstr >> ordinal >> id;
+        if (i == 0) first = id;
+        EXPECT_EQ(ordinal, i);
+        EXPECT_EQ(id, first + i);
+    }
+    const std::string script = readFile(rc);
+    EXPECT_NE(script.find("\"Signalpegel zu klein\"\r\nEND\r\n\r\n"), std::string::npos) << script;
+
+    // Without a script the table cannot be written, and the line says why.
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
+          "/examples/encoder.tos' -o '" + m_dir + "/norc.dsc' >'" + out + "' 2>&1");
+    EXPECT_NE(readFile(out).find("compileAlarms: status 0xBE11000B"), std::string::npos) << readFile(out);
+    EXPECT_NE(readFile(out).find("the alarm string table needs --rc"), std::string::npos) << readFile(out);
+}
+
 }  // namespace

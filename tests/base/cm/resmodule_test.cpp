@@ -97,6 +97,24 @@ TEST(ResModule, LoadStringCutsToBuffer)
     EXPECT_EQ(std::u16string(buf), u"ab");
 }
 
+// The narrow load: code page 1252 bytes (a character it lacks is '?'), cut
+// to the room less one byte, terminated; 0 without module or string.
+TEST(ResModule, NarrowLoadInCodePage1252)
+{
+    auto m = ResModule::fromText("STRINGTABLE\nBEGIN\n 1 \"\xC3\xA4\xE2\x82\xAC\xE4\xB8\x80x\"\nEND\n");
+    char buf[8];
+    EXPECT_EQ(tvp::loadStringA(m.get(), 1, buf, 8), 4);
+    EXPECT_STREQ(buf, "\xE4\x80?x");
+    EXPECT_EQ(tvp::loadStringA(m.get(), 1, buf, 3), 2);
+    EXPECT_STREQ(buf, "\xE4\x80");
+    EXPECT_EQ(tvp::loadStringA(m.get(), 2, buf, 8), 0);
+    EXPECT_STREQ(buf, "");
+    buf[0] = 'z';
+    EXPECT_EQ(tvp::loadStringA(nullptr, 1, buf, 8), 0);
+    EXPECT_STREQ(buf, "");
+    EXPECT_EQ(tvp::loadStringA(m.get(), 1, buf, 0), 0);
+}
+
 TEST(ResModule, FindsLibraryInGivenDirectoryOnly)
 {
     TempDir dir;

@@ -44,7 +44,20 @@ void MdRcStringTable::addText(int32_t id, const String& text)
     char head[32];
     std::snprintf(head, sizeof head, "   0x%04X   \"", unsigned(uint32_t(id)));
     put(head);
-    put(text.c_str(), text.length());
+    // A quote inside the text is doubled, the resource compiler's escape;
+    // a bare one would end the string early. Every other byte stands as it is.
+    const char* p = text.c_str();
+    const char* const end = p + text.length();
+    while (p < end) {
+        const char* q = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
+        if (!q) {
+            put(p, std::size_t(end - p));
+            break;
+        }
+        put(p, std::size_t(q - p) + 1);
+        put("\"");
+        p = q + 1;
+    }
     put("\"");
     put(kMdRcLineEnd);
 }

@@ -12,8 +12,9 @@
 //   (empty line)
 //
 // Each text line is three blanks, "0x", the id in upper-case hexadecimal of
-// at least four digits, three blanks and the text between double quotes as
-// it stands (nothing is escaped). Every line ends with "\r\n". The script is
+// at least four digits, three blanks and the text between double quotes,
+// each double quote inside it doubled ("") and every other byte as it
+// stands (backslashes too). Every line ends with "\r\n". The script is
 // opened for appending and never truncated: what it held stays in front.
 //
 // Errors are sticky: after the first failed write nothing more is written,

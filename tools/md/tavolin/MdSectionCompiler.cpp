@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "tools/md/tavolin/MdAlarmParser.h"
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
@@ -29,6 +30,7 @@ MdCompilerCreator* creators()
         static MdCompilerCreator t[MdCompCount];
         t[MdCompSuppTO] = create<MdSuppTOParser>;
         t[MdCompImpl] = create<MdImplParser>;
+        t[MdCompAlarm] = create<MdAlarmParser>;
         t[MdCompErrMsgTxt] = create<MdErrMsgTxtParser>;
         return t;
     }();

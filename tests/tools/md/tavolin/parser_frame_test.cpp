@@ -11,6 +11,7 @@
 #include "tests/tools/md/tavolin/MdTestNestBisonParser.h"
 #include "tests/tools/md/tavolin/MdTestNestScanner.h"
 #include "tools/md/tavolin/MdParserFrame.h"
+#include "platform/resmodule.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
 
 using namespace fronttest;
@@ -127,11 +128,35 @@ TEST(RcStringTable, AppendsBlocksBehindWhatTheScriptHolds)
               "existing\r\n"
               "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
               "   0x0001   \"eins\"\r\n"
-              "   0x000A   \"a \"b\" c\"\r\n"
+              "   0x000A   \"a \"\"b\"\" c\"\r\n"
               "END\r\n\r\n"
               "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
               "   0x01A3   \"\"\r\n"
               "END\r\n\r\n");
+}
+
+// A quote inside a text is doubled so that the string does not end early;
+// the resource reader gives the texts back as they were.
+TEST(RcStringTable, QuotesAreDoubledAndReadBackAsOne)
+{
+    TempFile script("");
+    const String texts[] = {String("\"q\""), String("a\\\"b"), String("C:\\dir\\"), String("\xE4")};
+    ASSERT_TRUE(mdAppendStringTable(String(script.c_str()),
+                                    {{1, texts[0]}, {2, texts[1]}, {3, texts[2]}, {4, texts[3]}}));
+    EXPECT_EQ(readFile(script.path()),
+              "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
+              "   0x0001   \"\"\"q\"\"\"\r\n"
+              "   0x0002   \"a\\\"\"b\"\r\n"
+              "   0x0003   \"C:\\dir\\\"\r\n"
+              "   0x0004   \"\xE4\"\r\n"
+              "END\r\n\r\n");
+    auto module = tvp::ResModule::fromText(readFile(script.path()));
+    ASSERT_TRUE(module);
+    std::u16string t;
+    ASSERT_TRUE(module->lookup(1, t));
+    EXPECT_EQ(t, u"\"q\"");
+    ASSERT_TRUE(module->lookup(4, t));
+    EXPECT_EQ(t, u"\u00E4");
 }
 
 TEST(RcStringTable, AScriptThatCannotBeWrittenFails)

@@ -1,0 +1,71 @@
+// Random bytes as a saved alarm list (the first byte chooses text or binary
+// mode), applied with readAlarms to the alarms of two fixed alarm types and
+// loaded with load: both end without crash, readAlarms with one of its
+// codes, and a list that loads saves and loads again to the same bytes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "base/fs/FsSecClMem.h"
+#include "bo/alc/BoAlarm.h"
+
+namespace {
+
+void addType(CBoAlmTypeCont& c, uint32_t id)
+{
+    CBoAlarmType* t = new CBoAlarmType;
+    t->m_alarmId = id;
+    for (int a = 0; a < AlmGlobalCount; ++a) t->attr(a) = {0, {0, 1, 2}};
+    t->m_reactionTexts = {{3, 1}};
+    t->m_defaultReactions = {{3, 0}};
+    t->m_possibleReactions = {{3, {0, 2}}};
+    t->m_paramTexts = {{1, 1}};
+    t->m_defaultParams = {{1, 2}};
+    t->m_possibleParams = {{1, {2, 5}}};
+    if (!c.addAlarmType(id, t)) std::abort();
+}
+
+std::string bytesOf(FsSecCl& s)
+{
+    std::string out(s.getSize(), '\0');
+    s.seek(0, 0);
+    if (!out.empty()) s.readBytes(&out[0], uint32_t(out.size()));
+    s.seek(0, 0);
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0) return 0;
+    const bool binary = data[0] & 1;
+    CBoAlmTypeCont types;
+    addType(types, 16);
+    addType(types, 17);
+    CBoAlmCont alarms(&types);
+    alarms.createAlarms();
+
+    FsSecClMem in;
+    in.setBinary(binary);
+    if (size > 1) in.writeBytes(data + 1, uint32_t(size - 1));
+    in.seek(0, 0);
+    const uint32_t r = alarms.readAlarms(in);
+    if (r != 0 && r != 1 && r != 12 && r != 13 && r != 27 && r != 38 && r != 0xFFFF) std::abort();
+
+    in.clearError();
+    in.seek(0, 0);
+    CBoAlmCont loaded(&types);
+    if (!loaded.load(in)) return 0;
+    FsSecClMem first;
+    first.setBinary(binary);
+    if (!loaded.save(first)) std::abort();
+    const std::string text = bytesOf(first);
+    CBoAlmCont back(&types);
+    if (!back.load(first)) std::abort();
+    FsSecClMem second;
+    second.setBinary(binary);
+    if (!back.save(second) || bytesOf(second) != text) std::abort();
+    return 0;
+}

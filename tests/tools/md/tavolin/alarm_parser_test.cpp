@@ -1,0 +1,217 @@
+// The alarm compiler: the goldens of one section worked out by hand (the
+// string table in the resource script, "almcfg", "almstr"), one table of
+// compiler cases (messages, results, sections left alone), and the
+// resource script's failures.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "base/fs/FsDsc.h"
+#include "alarm_test_section.h"
+#include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdAlarmParser.h"
+
+using namespace fronttest;
+
+namespace {
+
+const char* const kSection = kAlarmTestSection;
+
+const char* const kAlmCfg = kAlarmTestAlmCfg;
+const char kOld[] = "old content";
+
+// Keeps the texts handed to the scanner's and the parser's error reports
+// (the built-in message texts of the block 700 show no argument).
+class RecordingParser : public MdAlarmParser {
+public:
+    void LexerError(const char* text) override
+    {
+        errors.push_back(std::string("'") + text + "'");
+        MdAlarmParser::LexerError(text);
+    }
+    void yyerror(const char* text) override
+    {
+        errors.push_back(text);
+        MdAlarmParser::yyerror(text);
+    }
+    std::vector<std::string> errors;
+};
+
+struct Compiled {
+    int32_t result;
+    int32_t next;
+    std::string almcfg, almstr, script;
+    std::vector<uint32_t> ids;
+    std::vector<std::string> texts;
+    std::vector<std::string> errors;  // scanner and parser reports
+};
+
+// Compiles text at start 100 into a descriptor in memory whose "almcfg"
+// and "almstr" hold old content, with a script holding "rc\r\n".
+Compiled compile(const std::string& text, bool withScript = true, const std::vector<const char*>& sections = {"almcfg", "almstr"})
+{
+    MessageCapture messages;
+    FsTODscFile dsc;
+    EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
+    for (const char* s : sections) EXPECT_TRUE(putSection(dsc, s, kOld));
+    TempFile script("rc\r\n");
+    Compiled c;
+    {
+        std::istringstream in(text);
+        RecordingParser p;
+        MdCompilerArgs args;
+        args.stream = &in;
+        args.descriptor = &dsc;
+        args.rcPath = withScript ? String(script.c_str()) : String("/nonexistent/dir/x.rc");
+        args.firstStringId = 100;
+        p.init(args);
+        c.result = p.parse();
+        c.next = p.nextStringId();
+        c.errors = p.errors;
+    }
+    c.almcfg = sectionText(dsc, "almcfg");
+    c.almstr = sectionText(dsc, "almstr");
+    c.script = readFile(script.path());
+    for (const auto& r : messages.records) {
+        c.ids.push_back(r.id);
+        c.texts.push_back(r.text);
+    }
+    return c;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+TEST(AlarmParser, GoldensOfOneSection)
+{
+    const Compiled c = compile(kSection);
+    ASSERT_EQ(c.result, 0);
+    EXPECT_TRUE(c.ids.empty());
+    EXPECT_EQ(c.script,
+              "rc\r\nSTRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0064   \"aus\"\r\n   0x0065   \"Alarm A\"\r\n"
+              "   0x0066   \"ein\"\r\nEND\r\n\r\n");
+    EXPECT_EQ(c.next, 103);
+    EXPECT_EQ(c.almstr, "3 0 100 1 101 2 102 ");
+    EXPECT_EQ(c.almcfg, kAlmCfg);
+}
+
+TEST(AlarmParser, Cases)
+{
+    const std::string table = "ALARM_STRING_TABLE 0 : \"aus\" \"Alarm A\" 7 : \"ein\" END_ALARM_STRING_TABLE\n";
+    const std::string alarm = std::string(kSection).substr(table.size());
+    const std::string entry = "TextReaction[3] 1 DefaultReaction[3] 0 PossibleReaction[3] 0, 2";
+    const struct {
+        const char* name;
+        std::string text;
+        int32_t result;
+        std::vector<uint32_t> ids;
+        const char* firstText;  // text of the first message, or null
+    } cases[] = {
+        {"value not in the value list", replaced(kSection, "DefaultReaction 0", "DefaultReaction 1"), 3, {703},
+         "Eintrag 1 nicht in ValListe"},
+        {"hexadecimal of either case", replaced(kSection, "16#10", "16#1f"), 0, {}, nullptr},
+        {"0x is no number", replaced(kSection, "16#10", "0x10"), 1, {701, 702}, nullptr},
+        {"empty stream", "", 1, {702}, nullptr},
+        {"alarm id twice", table + replaced(alarm, "END\nEND_ALARM", "END\n" + alarm.substr(12)), 3, {704},
+         "Alarm 16 konnte nicht eingefügt werden"},
+        {"index twice", replaced(kSection, entry, entry + " " + entry), 3, {705}, nullptr},
+        {"indexes differ", replaced(kSection, "DefaultReaction[3]", "DefaultReaction[4]"), 3, {706}, nullptr},
+        {"parameter indexes differ", replaced(kSection, "Default[1]", "Default[2]"), 3, {706}, nullptr},
+        {"reaction block without entries", replaced(kSection, entry, ""), 1, {702}, nullptr},
+        {"empty parameter block", replaced(kSection, "Text[1] 1 Default[1] 2", ""), 0, {}, nullptr},
+        {"parameter with Possible", replaced(kSection, "Default[1] 2", "Default[1] 2 Possible[1] 0, 2"), 0, {},
+         nullptr},
+        {"number above 32 bits", replaced(kSection, "AlarmName 1", "AlarmName 4294967296"), 3, {701}, nullptr},
+        {"no alarms", table + "BEGIN_ALARM END_ALARM", 0, {}, nullptr},
+        {"syntax error inside the table", replaced(kSection, "\"Alarm A\"", "\"Alarm A\" :"), 1, {702}, nullptr},
+        {"comment and line count", "(* c\n*)\n" + std::string(kSection), 0, {}, nullptr},
+    };
+    for (const auto& k : cases) {
+        const Compiled c = compile(k.text);
+        EXPECT_EQ(c.result, k.result) << k.name;
+        EXPECT_EQ(c.ids, k.ids) << k.name;
+        if (k.firstText && !c.texts.empty()) {
+            EXPECT_EQ(c.texts[0], k.firstText) << k.name;
+        }
+        if (k.result != 0) {
+            // Nothing is written after a failure of the grammar or a check.
+            EXPECT_EQ(c.almcfg, kOld) << k.name;
+            EXPECT_EQ(c.almstr, kOld) << k.name;
+        }
+    }
+}
+
+TEST(AlarmParser, WhatTheCasesStore)
+{
+    // The scanner reports the character between quotes, the parser its text.
+    Compiled c0 = compile(replaced(kSection, "16#10", "0x10"));
+    EXPECT_EQ(c0.errors, (std::vector<std::string>{"'x'", "parse error"}));
+    // 16#1f is 31; a parameter without Possible has text and default only.
+    Compiled c = compile(replaced(kSection, "16#10", "16#1f"));
+    EXPECT_EQ(c.almcfg.substr(0, 10), "1 31 31 1\r");
+    c = compile(replaced(kSection, "Default[1] 2", "Default[1] 2 Possible[1] 0"));
+    EXPECT_NE(c.almcfg.find("1 1 1 \r\n1 1 2 \r\n1 1 1 0  "), std::string::npos) << c.almcfg;
+    // The line of a message is the scanner's line.
+    c = compile("\n\n" + replaced(kSection, "DefaultReaction 0", "DefaultReaction 1"));
+    ASSERT_EQ(c.ids, std::vector<uint32_t>{703});
+}
+
+TEST(AlarmParser, MessageLines)
+{
+    MessageCapture messages;
+    std::istringstream in("ALARM_STRING_TABLE\n\n!");
+    MdAlarmParser p;
+    MdCompilerArgs args;
+    args.stream = &in;
+    TempFile script;
+    args.rcPath = String(script.c_str());
+    p.init(args);
+    EXPECT_EQ(p.parse(), 1);
+    ASSERT_EQ(messages.ids(), (std::vector<uint32_t>{701, 702}));
+    EXPECT_EQ(messages.records[0].position, 3u);
+}
+
+TEST(AlarmParser, ScriptFailures)
+{
+    // A script that cannot be opened: 707 at init, 707 as the result, no
+    // lines and no sections.
+    Compiled c = compile(kSection, false);
+    EXPECT_EQ(c.result, 707);
+    EXPECT_EQ(c.ids, (std::vector<uint32_t>{707, 707}));
+    EXPECT_EQ(c.almcfg, kOld);
+    EXPECT_EQ(c.next, 100);
+    // An empty table needs no script: 707 at init only, and the sections
+    // are written.
+    c = compile("ALARM_STRING_TABLE END_ALARM_STRING_TABLE BEGIN_ALARM END_ALARM", false);
+    EXPECT_EQ(c.result, 0);
+    EXPECT_EQ(c.ids, std::vector<uint32_t>{707});
+    EXPECT_EQ(c.almcfg, "0\r\n0 ");
+    EXPECT_EQ(c.almstr, "0 ");
+    // A syntax error inside the table leaves the script byte-identical.
+    c = compile("ALARM_STRING_TABLE 0 : \"a\" 1 :");
+    EXPECT_EQ(c.result, 1);
+    EXPECT_EQ(c.script, "rc\r\n");
+    // A quote inside a text is written doubled.
+    c = compile(replaced(kSection, "\"Alarm A\"", "\"say \\\"A\\\" \\n\""));
+    EXPECT_EQ(c.result, 0);
+    EXPECT_NE(c.script.find("   0x0065   \"say \"\"A\"\" \\n\"\r\n"), std::string::npos) << c.script;
+}
+
+TEST(AlarmParser, SectionsTheDescriptorDoesNotHold)
+{
+    Compiled c = compile(kSection, true, {"almstr"});
+    EXPECT_EQ(c.result, 5);
+    EXPECT_EQ(c.almcfg, "<missing>");
+    c = compile(kSection, true, {"almcfg"});
+    EXPECT_EQ(c.result, 5);
+    EXPECT_EQ(c.almcfg, kAlmCfg);
+    EXPECT_EQ(c.almstr, "<missing>");
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// Grammar of the alarm section of a technology-object type source:
+//
+//   ALARM_STRING_TABLE  0 : "text"  "text"  ...  END_ALARM_STRING_TABLE
+//   BEGIN_ALARM
+//     VRX_ERROR(id) AlarmName name
+//     BEGIN_GLOBAL DefaultReaction v PossibleReaction v, v ...
+//                  DefaultConfirm v PossibleConfirm list DefaultType v
+//                  PossibleTypes list DefaultDiagBuffer v PossibleDiagBuffer list
+//     END_GLOBAL
+//     BEGIN_LOCAL
+//       REACTION (one or more) TextReaction[i] t DefaultReaction[i] v
+//                PossibleReaction[i] list END_REACTION
+//       PARAM (zero or more) Text[i] t Default[i] v [Possible[i] list] END_PARAM
+//     END_LOCAL
+//     END
+//   END_ALARM
+//
+// The grammar itself is MdAlarmBisonParser.ypp; this class is what the
+// generated parser works on. Tokens come from the derived class through
+// yylex, errors go to its yyerror, and the actions are handed to the
+// operations below in source order.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "co/tvstring.h"
+
+class MdAlarmBisonParser;
+int MdAlarmparse(MdAlarmBisonParser& parser);
+
+class MdAlarmBisonParser {
+public:
+    using ValueList = std::vector<uint32_t>;
+
+    virtual ~MdAlarmBisonParser() = default;
+    // Next token; 0 at the end of the input.
+    virtual int yylex() = 0;
+    // A syntax error: "parse error" or "parser stack overflow".
+    virtual void yyerror(const char* text) = 0;
+
+    // Runs the grammar: 0 accepted, 1 stopped at a syntax error or by an
+    // action, 2 the parser's stack would outgrow its limit.
+    int yyparse() { return MdAlarmparse(*this); }
+
+    int nextToken() { return yylex(); }
+    void syntaxError(const char* text) { yyerror(text); }
+
+protected:
+    friend int MdAlarmparse(MdAlarmBisonParser& parser);
+    // One string-table entry; numbered tells whether it has a number.
+    virtual void tableEntry(bool numbered, uint32_t number, const String& text) = 0;
+    // The end of the string table; false ends the parse.
+    virtual bool tableEnd() = 0;
+    // One global attribute (CBoAlmGlobalAttr) with its default and list.
+    virtual void globalAttr(int which, uint32_t def, const ValueList& allowed) = 0;
+    virtual void globalEnd() = 0;
+    // One local entry: the indexes as written, text, default, allowed list
+    // (a parameter without "Possible": hasPossible false, the third index
+    // and the list unused).
+    virtual void reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
+                               const ValueList& allowed) = 0;
+    virtual void paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
+                            const ValueList& allowed) = 0;
+    virtual void localEnd() = 0;
+    // The end of one alarm.
+    virtual void alarmEnd(uint32_t alarmId, uint32_t nameIdx) = 0;
+};

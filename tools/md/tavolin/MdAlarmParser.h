@@ -1,0 +1,83 @@
+// Compiler of the alarm section ("alarm_tmp") of a technology-object type:
+// appends the section's string table to the resource script, builds one
+// alarm type per alarm into its own alarm-type container and writes the
+// descriptor sections "almcfg" (alarm types and value list) and "almstr"
+// (string ordinal -> resource string id).
+//
+// The string table is collected while parsing and appended whole when
+// "END_ALARM_STRING_TABLE" is read (an empty table writes nothing), so a
+// syntax error inside it leaves the script as it was. Entry n (0-based) of
+// the table gets the resource id start + n; the start then advances past
+// the table (nextStringId).
+//
+// Messages (block 700): 701 scanner error, 702 syntax error, 703 a default
+// or allowed value that is not the ordinal of a numbered entry (the value
+// is used all the same), 704 an alarm id given twice (the later alarm is
+// dropped), 705 a local index given twice in one block (the rest of that
+// entry is dropped), 706 the indexes of one local entry differ (the first
+// is used), 707 the resource script cannot be opened (at init; the compile
+// goes on) or is in error after the table, 0 "almstr" not written whole.
+// Every message but the 707 of init counts as an error.
+#pragma once
+
+#include <cstdint>
+
+#include "bo/alc/BoAlarmType.h"
+#include "tools/md/tavolin/MdAlarmBisonParser.h"
+#include "tools/md/tavolin/MdAlarmScanner.h"
+#include "tools/md/tavolin/MdParserFrame.h"
+#include "tools/md/tavolin/MdRcStringTable.h"
+
+enum : uint32_t {
+    MdAlarmMsgBase = 700,
+    MdAlarmMsgValue = 703,      // "Eintrag %s nicht in ValListe"
+    MdAlarmMsgDuplicate = 704,  // "Alarm %s konnte nicht eingefügt werden"
+    MdAlarmMsgIndexTwice = 705, // "Eintrag schon vorhanden"
+    MdAlarmMsgIndexes = 706,    // "Indizes sind verschieden"
+    MdAlarmMsgScript = 707,     // "Sektion konnte nicht beschrieben werden"
+};
+
+class MdAlarmParser : public MdParserFrame<MdAlarmBisonParser, MdAlarmScannerFlexLexer>, public CBoAlmTypeCont {
+public:
+    MdAlarmParser() : MdParserFrame(MdAlarmMsgBase) {}
+
+    // init: the stream, the descriptor, the resource script (opened for
+    // appending here; 707 when it cannot be) and the first string id.
+    void init(const MdCompilerArgs& args) override;
+
+    // Runs the grammar and writes "almcfg" and "almstr", each emptied
+    // first: 0 written; 1 syntax error or 2 parser stack full; 707 the
+    // resource script failed; 3 errors were counted (nothing written), the
+    // container's save failed, or "almstr" was in error after writing
+    // (message 0); 5 a section the descriptor does not hold (never
+    // created; no descriptor included), or a section that cannot be
+    // closed.
+    int32_t parse() override;
+
+protected:
+    void tableEntry(bool numbered, uint32_t number, const String& text) override;
+    bool tableEnd() override;
+    void globalAttr(int which, uint32_t def, const ValueList& allowed) override;
+    void globalEnd() override;
+    void reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
+                       const ValueList& allowed) override;
+    void paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
+                    const ValueList& allowed) override;
+    void localEnd() override;
+    void alarmEnd(uint32_t alarmId, uint32_t nameIdx) override;
+
+private:
+    // 703 for a value that is not in the value list.
+    void checkValue(uint32_t value);
+    // 706 unless every index equals the first.
+    int32_t sameIndex(std::initializer_list<uint32_t> indexes);
+    // Writes "almstr"; 0, 3 or 5 as parse.
+    int32_t writeSection(const char* name, bool almcfg);
+
+    MdRcStringTable m_script;
+    std::vector<std::pair<int32_t, String>> m_texts;  // the table being read
+    int32_t m_ordinal = 0;                            // ordinal of the next entry
+    bool m_scriptFailed = false;                      // 707 after the table
+    CBoGlobAlarmType m_global;                        // parts of the alarm being read
+    CBoLocalAlarmType m_local;
+};

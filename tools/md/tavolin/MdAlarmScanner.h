@@ -1,0 +1,26 @@
+// Scanner class of the alarm section (MdAlarmScanner.lpp):
+// MdAlarmScannerFlexLexer, the flex base renamed for this kind so that
+// several scanners share one library.
+//
+// Tokens (codes of MdAlarmBisonParser.ypp): the keywords of the section
+// (case-sensitive), "(", ")", "[", "]", ",", ":", numbers - decimal digits,
+// or "16#" and hexadecimal digits of either case, 32-bit unsigned - and
+// strings in double quotes, where a backslash followed by a double quote
+// stands for a double quote and any other character (a backslash included)
+// for itself. Blanks, tabs, line ends and "(* ... *)" comments (not nested)
+// are skipped; line feeds are counted. Any other character is reported
+// through LexerError and gives the token INVALID, which no rule accepts. A
+// number that does not fit 32 bits is reported through LexerError and kept
+// as 0xFFFFFFFF; an unterminated comment is reported as "unexpected end of
+// file".
+#pragma once
+
+// The generated scanner has declared its class already (it defines
+// MD_ALARM_SCANNER_GENERATED before including this header); everybody else
+// gets the declaration here.
+#ifndef MD_ALARM_SCANNER_GENERATED
+#undef yyFlexLexer
+#define yyFlexLexer MdAlarmScannerFlexLexer
+#include <FlexLexer.h>
+#undef yyFlexLexer
+#endif
