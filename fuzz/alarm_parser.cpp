@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FsTODscFile dsc;
     if (dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY) != FS_OK) std::abort();
     for (const char* name : {"almcfg", "almstr"})
-        if (!dsc.openSect(name, FS_MODE_WRITE) || dsc.CloseSect(name) != 0) std::abort();
+        if (!dsc.getSect(name, FS_MODE_WRITE) || dsc.CloseSect(name) != 0) std::abort();
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     size_t types = 0;
     int32_t result;
