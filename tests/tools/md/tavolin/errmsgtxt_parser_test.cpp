@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/fs/FsDsc.h"
+#include "errmsg_test_section.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
 
@@ -15,12 +16,7 @@ using namespace fronttest;
 
 namespace {
 
-const char kTestSection[] =
-    "BEGIN_ALARM_VRX_ERROR_TEXT\n"
-    " MC_ERRORTEXT(20001, CmErrorMsg, 5, \"Schleppfehler\")\n"
-    " MC_ERRORTEXT(20002, CmWarnMsg, 1, 7, \"Endschalter \\\"links\\\"\")\n"
-    " MC_ERRORTEXT(20001, CmHelpMsg, 0, \"zweimal\")\n"
-    "END_ALARM_VRX_ERROR_TEXT\n";
+const char* const kTestSection = kErrMsgTestSection;
 
 const char kOld[] = "old content";
 const char kRcHead[] = "rc\r\n";
