@@ -41,15 +41,17 @@ void MdErrMsgTxtParser::emptySection(bool alarm)
 void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValue, int32_t third,
                              const String& text)
 {
+    // Ids are 32-bit words that wrap, as the counter does; the high-water id
+    // only rises.
     int32_t id = 0;
     if (m_container) {
         id = m_nextStringId;
         m_container->addMsg(uint32_t(number), id);
-        m_nextStringId += 2;
+        m_nextStringId = int32_t(uint32_t(m_nextStringId) + 2u);
         m_highWater = m_nextStringId;
     } else {
-        id = m_nextStringId + number;
-        m_highWater = std::max(m_highWater, id + 1);
+        id = int32_t(uint32_t(m_nextStringId) + uint32_t(number));
+        m_highWater = int32_t(std::max<int64_t>(m_highWater, int64_t(id) + 1));
     }
     const std::string line =
         std::to_string(severity) + ' ' + std::to_string(classValue) + ' ' + std::to_string(third) + ' ';

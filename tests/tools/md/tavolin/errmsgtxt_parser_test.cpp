@@ -43,6 +43,7 @@ struct Compiled {
     int32_t highWater;
     std::string errmsg, script;  // the script without the line it held before
     std::vector<uint32_t> ids;
+    std::vector<uint32_t> positions;
     std::vector<std::string> errors;
 };
 
@@ -74,6 +75,7 @@ Compiled compile(const std::string& text, int32_t start, bool withScript = true)
     EXPECT_EQ(rc.compare(0, 4, kRcHead), 0);
     c.script = rc.substr(4);
     c.ids = messages.ids();
+    for (const auto& r : messages.records) c.positions.push_back(r.position);
     return c;
 }
 
@@ -152,6 +154,8 @@ TEST(ErrMsgTxtParser, Cases)
         {"string open at the end", boot(item("0, CmHelpMsg, 0, \"a")), 5, 1, "", kOld, 5, {901, 902},
          {"'unexpected end of file'", "parse error"}},
         {"text after the section", alarm("") + "x", 100, 1, "", kOld, 100, {901, 902}, {"'x'", "parse error"}},
+        {"boot-function ids wrap", boot(item("2147483647, CmHelpMsg, 0, \"w\"")), 5, 0,
+         table("   0x80000004   \"0 0 -1 w\"\r\n"), kOld, 5, {}, {}},
     };
     for (const auto& t : cases) {
         const Compiled c = compile(t.text, t.start);
@@ -161,6 +165,8 @@ TEST(ErrMsgTxtParser, Cases)
         EXPECT_EQ(c.highWater, t.highWater) << t.what;
         EXPECT_EQ(c.ids, t.ids) << t.what;
         EXPECT_EQ(c.errors, t.errors) << t.what;
+        // Lines are not counted.
+        EXPECT_EQ(c.positions, std::vector<uint32_t>(c.ids.size(), 1u)) << t.what;
     }
 }
 
