@@ -54,7 +54,6 @@ protected:
     virtual bool tableEnd() = 0;
     // One global attribute (CBoAlmGlobalAttr) with its default and list.
     virtual void globalAttr(int which, uint32_t def, const ValueList& allowed) = 0;
-    virtual void globalEnd() = 0;
     // One local entry: the indexes as written, text, default, allowed list
     // (a parameter without "Possible": hasPossible false, the third index
     // and the list unused).
@@ -62,7 +61,7 @@ protected:
                                const ValueList& allowed) = 0;
     virtual void paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
                             const ValueList& allowed) = 0;
-    virtual void localEnd() = 0;
-    // The end of one alarm.
+    // The end of one alarm: its global and local parts are what the calls
+    // since the previous alarm gave.
     virtual void alarmEnd(uint32_t alarmId, uint32_t nameIdx) = 0;
 };

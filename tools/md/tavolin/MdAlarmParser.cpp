@@ -33,7 +33,8 @@ void MdAlarmParser::init(const MdCompilerArgs& args)
 void MdAlarmParser::tableEntry(bool numbered, uint32_t number, const String& text)
 {
     const int32_t ordinal = m_ordinal++;
-    const int32_t id = m_nextStringId + ordinal;
+    // Ids wrap as the 32-bit words they are; no signed overflow.
+    const int32_t id = int32_t(uint32_t(m_nextStringId) + uint32_t(ordinal));
     m_texts.emplace_back(id, text);
     m_stringIds[ordinal] = id;
     if (numbered) m_valueList[ordinal] = number;
@@ -50,7 +51,7 @@ bool MdAlarmParser::tableEnd()
         reportError(MdAlarmMsgScript);
         return false;
     }
-    m_nextStringId += int32_t(m_texts.size());
+    m_nextStringId = int32_t(uint32_t(m_nextStringId) + uint32_t(m_texts.size()));
     m_texts.clear();
     return true;
 }
@@ -68,8 +69,6 @@ void MdAlarmParser::globalAttr(int which, uint32_t def, const ValueList& allowed
     m_global.attr(which).def = int32_t(def);
     m_global.attr(which).allowed = signedList(allowed);
 }
-
-void MdAlarmParser::globalEnd() {}
 
 int32_t MdAlarmParser::sameIndex(std::initializer_list<uint32_t> indexes)
 {
@@ -106,8 +105,6 @@ void MdAlarmParser::paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t
         (hasPossible && !mergeOne(m_local.m_possibleParams, index, signedList(allowed))))
         reportError(MdAlarmMsgIndexTwice);
 }
-
-void MdAlarmParser::localEnd() {}
 
 void MdAlarmParser::alarmEnd(uint32_t alarmId, uint32_t nameIdx)
 {

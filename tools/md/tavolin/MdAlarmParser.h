@@ -21,6 +21,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "bo/alc/BoAlarmType.h"
 #include "tools/md/tavolin/MdAlarmBisonParser.h"
@@ -58,12 +61,10 @@ protected:
     void tableEntry(bool numbered, uint32_t number, const String& text) override;
     bool tableEnd() override;
     void globalAttr(int which, uint32_t def, const ValueList& allowed) override;
-    void globalEnd() override;
     void reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
                        const ValueList& allowed) override;
     void paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
                     const ValueList& allowed) override;
-    void localEnd() override;
     void alarmEnd(uint32_t alarmId, uint32_t nameIdx) override;
 
 private:
@@ -71,7 +72,8 @@ private:
     void checkValue(uint32_t value);
     // 706 unless every index equals the first.
     int32_t sameIndex(std::initializer_list<uint32_t> indexes);
-    // Writes "almstr"; 0, 3 or 5 as parse.
+    // Writes "almcfg" (the container) or "almstr" (the string ids) into
+    // the section of that name, emptied first: 0, 3 or 5 as parse.
     int32_t writeSection(const char* name, bool almcfg);
 
     MdRcStringTable m_script;
