@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/fs/FsSecClMem.h"
+#include "numbers_floor.h"
 #include "bo/bo/BoVarExtIo.h"
 
 namespace {
@@ -91,22 +92,7 @@ BENCHMARK(BM_LoadValues)->Unit(benchmark::kMillisecond);
 
 // Floor of both: the same count of numbers (eight per entry, with blanks)
 // written and read back through a section stream, without any table.
-void BM_NumbersFloor(benchmark::State& state)
-{
-    FsSecClMem s;
-    for (auto _ : state) {
-        s.setSize(0);
-        for (int64_t i = 0; i < kSaved * 8; ++i) s << ' ' << uint32_t(i);
-        s.seek(0, 0);
-        uint32_t v = 0, sum = 0;
-        for (int64_t i = 0; i < kSaved * 8; ++i) {
-            s >> v;
-            sum += v;
-        }
-        benchmark::DoNotOptimize(sum);
-    }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kSaved);
-}
+void BM_NumbersFloor(benchmark::State& state) { runNumbersFloor(state, kSaved, 8); }
 BENCHMARK(BM_NumbersFloor)->Unit(benchmark::kMillisecond);
 
 }  // namespace

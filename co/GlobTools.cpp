@@ -17,6 +17,7 @@
 #include "co/CoSettings.h"
 #include "co/TraceApi.h"
 #include "platform/guid.h"
+#include "platform/tempnames.h"
 #include "platform/text.h"
 
 namespace {
@@ -95,6 +96,7 @@ String createTempName(bool unique)
         return String();
     }
     ::close(fd);
+    tvp::registerTempName(tmpl.c_str());
     return String(tmpl);
 }
 

@@ -15,9 +15,13 @@ namespace {
 constexpr unsigned kMaxDigits = 65532;
 constexpr unsigned kPoolDigits = 5;   // digits of a 16-byte block
 
-IntRep g_zero = {1, 0, 1, {0}};
-IntRep g_one = {1, 0, 1, {1}};
-IntRep g_minusOne = {1, 0, 0, {1}};
+// The static values of one digit (sz 0: never written), as the words of
+// their representation: not every compiler initialises a flexible array
+// member.
+alignas(IntRep) uint16_t g_statics[3][4] = {{1, 0, 1, 0}, {1, 0, 1, 1}, {1, 0, 0, 1}};
+IntRep& g_zero = *reinterpret_cast<IntRep*>(g_statics[0]);
+IntRep& g_one = *reinterpret_cast<IntRep*>(g_statics[1]);
+IntRep& g_minusOne = *reinterpret_cast<IntRep*>(g_statics[2]);
 
 void fault(const char* message)
 {

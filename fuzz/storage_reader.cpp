@@ -1,12 +1,16 @@
 // Feeds damaged compound files to the storage layer through a memory
-// lock-bytes object, walks whatever opens, and writes it back.
+// lock-bytes object, walks whatever opens, and writes it back: what opened
+// must read back the same after the rewrite (a file is read whole or
+// refused, never in part).
 //
 // Input that starts with the compound-file signature is taken as it is;
 // any other input patches a small valid file (three bytes per patch: a
 // 16-bit offset and a value; a final odd byte truncates the file), so that
 // short random inputs reach the parser behind the header checks.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/storage.h"
@@ -78,7 +82,11 @@ const std::vector<uint8_t>& baseFile()
     return base;
 }
 
-void walk(IStorage* stg, int depth)
+const char16_t kAdded[] = u"zz-fuzz-added";
+
+// Appends every element below stg as "path type size checksum" lines
+// (the element kAdded at the top left out).
+void walk(IStorage* stg, int depth, const std::string& prefix, std::string& sig)
 {
     STATSTG self;
     if (SUCCEEDED(stg->Stat(&self, STATFLAG_DEFAULT))) CoTaskMemFree(self.pwcsName);
@@ -87,21 +95,34 @@ void walk(IStorage* stg, int depth)
     STATSTG st;
     ULONG got = 0;
     while (en->Next(1, &st, &got) == S_OK && got == 1) {
+        std::u16string name(st.pwcsName);
+        std::string line = prefix;
+        for (char16_t c : name) line += std::to_string(unsigned(c)) + ".";
+        if (depth == 0 && name == kAdded) {
+            CoTaskMemFree(st.pwcsName);
+            continue;
+        }
         if (st.type == STGTY_STORAGE && depth < 64) {
+            sig += line + " storage\n";
             IStorage* sub = nullptr;
             if (SUCCEEDED(stg->OpenStorage(st.pwcsName, nullptr, kRO, nullptr, 0, &sub))) {
-                walk(sub, depth + 1);
+                walk(sub, depth + 1, line + "/", sig);
                 sub->Release();
             }
         } else if (st.type == STGTY_STREAM) {
             IStream* s = nullptr;
+            uint32_t sum = 0;
+            uint64_t size = 0;
             if (SUCCEEDED(stg->OpenStream(st.pwcsName, nullptr, kRO, 0, &s))) {
                 uint8_t buf[4096];
                 ULONG n = 0;
                 while (s->Read(buf, sizeof buf, &n) == S_OK && n) {
+                    for (ULONG i = 0; i < n; ++i) sum = sum * 31 + buf[i];
+                    size += n;
                 }
                 s->Release();
             }
+            sig += line + " stream " + std::to_string(size) + " " + std::to_string(sum) + "\n";
         }
         CoTaskMemFree(st.pwcsName);
     }
@@ -130,24 +151,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!lb) return 0;
     StgIsStorageILockBytes(lb);
     IStorage* stg = nullptr;
+    std::string before;
+    bool opened = false;
     if (SUCCEEDED(StgOpenStorageOnILockBytes(lb, nullptr, kRO, nullptr, 0, &stg))) {
-        walk(stg, 0);
+        opened = true;
+        walk(stg, 0, "", before);
         stg->Release();
     }
-    // What opens must also survive a change and a rewrite.
+    // What opens must also survive a change and a rewrite, and read back
+    // the same.
     if (SUCCEEDED(StgOpenStorageOnILockBytes(lb, nullptr, kRW, nullptr, 0, &stg))) {
         IStream* s = nullptr;
-        if (SUCCEEDED(stg->CreateStream(u"added", kRW | STGM_CREATE, 0, 0, &s))) {
+        bool added = false;
+        if (SUCCEEDED(stg->CreateStream(kAdded, kRW | STGM_CREATE, 0, 0, &s))) {
             ULONG w;
-            s->Write("x", 1, &w);
+            added = SUCCEEDED(s->Write("x", 1, &w));
             s->Release();
         }
-        stg->Commit(STGC_DEFAULT);
+        const bool committed = SUCCEEDED(stg->Commit(STGC_DEFAULT));
         stg->Release();
         IStorage* again = nullptr;
         if (SUCCEEDED(StgOpenStorageOnILockBytes(lb, nullptr, kRO, nullptr, 0, &again))) {
-            walk(again, 0);
+            std::string after;
+            walk(again, 0, "", after);
             again->Release();
+            if (opened && added && committed && after != before) std::abort();
+        } else if (committed) {
+            std::abort();  // a file this layer wrote must open
         }
     }
     lb->Release();

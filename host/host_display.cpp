@@ -1,5 +1,6 @@
 #include "host/host_display.h"
 
+#include <cinttypes>
 #include <string>
 
 #include "platform/text.h"
@@ -18,8 +19,11 @@ HRESULT HostErrorDisplay::QueryInterface(REFIID riid, void** ppv)
 
 void HostErrorDisplay::show(BSTR text, LONG level)
 {
-    m_counts[level >= 0 && level < 4 ? level : 2]++;
-    if (!m_out) return;
+    const int l = level >= 0 && level < 4 ? int(level) : 2;
+    m_counts[l]++;
+    if (!m_out || (m_limit && m_shownAll >= m_limit)) return;
+    m_shown[l]++;
+    m_shownAll++;
     std::string line = text ? tvp::wideToUtf8(text, tvp::u16len(text)) : std::string();
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), m_out);
@@ -51,4 +55,23 @@ HRESULT HostErrorDisplay::GetMsgLevel(LONG* mode, LONG* flag)
     *mode = kOutputMode;
     *flag = 0;
     return S_OK;
+}
+
+void HostErrorDisplay::printHeldBack() const
+{
+    if (!m_out) return;
+    static const char* const kWords[4][2] = {
+        {"info", "infos"}, {"warning", "warnings"}, {"error", "errors"}, {"safety message", "safety messages"}};
+    uint64_t total = 0;
+    std::string parts;
+    for (int l = 3; l >= 0; --l) {
+        const uint32_t n = m_counts[l] - m_shown[l];
+        if (!n) continue;
+        total += n;
+        if (!parts.empty()) parts += ", ";
+        parts += std::to_string(n) + " " + kWords[l][n == 1 ? 0 : 1];
+    }
+    if (!total) return;
+    std::fprintf(m_out, "\xE2\x80\xA6 and %" PRIu64 " more message%s (%s)\n", total, total == 1 ? "" : "s", parts.c_str());
+    std::fflush(m_out);
 }

@@ -1,7 +1,7 @@
 // The error display the tavolin command hands to the pre-compiler: it prints
-// every message on standard error, one line each, and asks for the output
-// mode in which the message handler writes context, position, level word,
-// number and the text with its arguments.
+// the messages on standard error, one line each, up to a limit, and counts
+// every one; it asks for the output mode in which the message handler writes
+// context, position, level word, number and the text with its arguments.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -14,8 +14,9 @@ public:
     // Host output mode 2: context name, position, level word, number, text.
     static constexpr LONG kOutputMode = 2;
 
-    // out null: messages are counted but not printed.
-    explicit HostErrorDisplay(std::FILE* out) : m_out(out) {}
+    // out null: messages are counted but not printed. At most limit
+    // messages are printed (0: every one).
+    explicit HostErrorDisplay(std::FILE* out, uint32_t limit = 0) : m_out(out), m_limit(limit) {}
     HostErrorDisplay(const HostErrorDisplay&) = delete;
     HostErrorDisplay& operator=(const HostErrorDisplay&) = delete;
 
@@ -33,11 +34,17 @@ public:
     // Messages received, by host level (0 info, 1 warning, 2 error, 3 safety).
     uint32_t count(LONG level) const { return level >= 0 && level < 4 ? m_counts[level] : 0; }
     uint32_t errors() const { return m_counts[2] + m_counts[3]; }
+    // Prints "… and N more messages (counts by severity)" when messages
+    // were held back by the limit.
+    void printHeldBack() const;
 
 private:
     void show(BSTR text, LONG level);
 
     std::FILE* m_out;
+    uint32_t m_limit;
     ULONG m_refs = 1;
     uint32_t m_counts[4] = {0, 0, 0, 0};
+    uint32_t m_shown[4] = {0, 0, 0, 0};
+    uint32_t m_shownAll = 0;
 };

@@ -5,17 +5,22 @@
 //   tavolin --version | --help
 //   tavolin register | unregister                write / remove the registration
 //
-// compile opens TARGET as the host's compound file (a missing one is created
-// as a descriptor file of the source's object kind), runs openSource, every
-// section method the object kind accepts and copySections for every section
-// TARGET holds, and commits TARGET; a TARGET it created is removed again when
-// the source gave no object kind. Exit status: 0 every step ended with
-// status 0; 1 a step reported errors, was not compiled into the library, or
-// the library could not be used; 2 wrong usage.
+// compile gives the pre-compiler a working copy of TARGET as the host's
+// compound file (for a missing TARGET a descriptor file of the source's
+// object kind), runs openSource, every section method the object kind
+// accepts and copySections for every section TARGET holds, and replaces
+// TARGET by the copy only when every step that ran succeeded. Exit status:
+// 0 every step ended with status 0; 1 a step reported errors, was not
+// compiled into the library, TARGET could not be used, or the library could
+// not be used; 2 wrong usage; 128 + the signal when SIGINT, SIGTERM or
+// SIGHUP ended it (no temporary file is left, TARGET is as it was).
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,11 +30,13 @@
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
 #include "host/host_display.h"
+#include "host/target_file.h"
 #include "platform/com.h"
 #include "platform/comserver.h"
 #include "platform/guid.h"
 #include "platform/library.h"
 #include "platform/storage.h"
+#include "platform/tempnames.h"
 #include "platform/text.h"
 #include "tools/md/tavolin/IMC_Tavolin.h"
 
@@ -38,6 +45,7 @@ namespace {
 const char kUsage[] =
     "usage: tavolin compile SOURCE -o TARGET [--acx FILE] [--rc FILE] [--rc-text TEXT]\n"
     "                       [--impl BASE] [--mask N] [--first-id N] [--second-id N] [--flag N]\n"
+    "                       [--max-messages N]\n"
     "       tavolin --version | --help | register | unregister\n";
 
 const char kHelp[] =
@@ -45,13 +53,18 @@ const char kHelp[] =
     "technology package or device through the pre-compiler library libtavolin.so.\n"
     "\n"
     "  compile SOURCE -o TARGET\n"
-    "      Opens TARGET as the host's compound file (a missing TARGET is created as\n"
+    "      Opens a copy of TARGET as the host's compound file (for a missing TARGET\n"
     "      a descriptor file of the source's object kind), opens SOURCE, runs every\n"
     "      section method the object kind accepts, copies every section TARGET\n"
-    "      holds from the pre-compiler's working file into TARGET and commits it.\n"
+    "      holds from the pre-compiler's working file into the copy, and replaces\n"
+    "      TARGET by it when every step that ran succeeded (a section whose\n"
+    "      compiler is not built does not count). Otherwise TARGET stays as it\n"
+    "      was, byte for byte. A source of another object kind than an existing\n"
+    "      TARGET is refused.\n"
     "      Messages go to standard error; one line per step to standard output.\n"
     "      --acx FILE       ACX file with configurations and variable values\n"
-    "      --rc FILE        resource script that receives the string tables\n"
+    "      --rc FILE        resource script that receives the string tables (not\n"
+    "                       SOURCE or TARGET)\n"
     "      --rc-text TEXT   text of the string-table entry 0xFFFE (with --rc)\n"
     "      --impl BASE      base path of the .m4h/.m4c macro files the implementation\n"
     "                       section is appended to (default: TARGET without its\n"
@@ -65,6 +78,8 @@ const char kHelp[] =
     "      --second-id N    second 16-bit id (default 0)\n"
     "      --flag N         0 loads the class provider from the library's directory,\n"
     "                       anything else creates it by class id (default 1)\n"
+    "      --max-messages N at most N messages are shown (default 100, 0: all), then\n"
+    "                       \"... and N more messages\" with their counts by severity\n"
     "      Numbers are decimal or 0x-prefixed hexadecimal.\n"
     "      A source with an alarm string table needs --rc: without it compileAlarms\n"
     "      fails.\n"
@@ -77,13 +92,17 @@ const char kHelp[] =
     "0xBE11xxxx (what it means)\", \"not compiled: METHOD\" for a section whose\n"
     "compiler this library lacks (it reports message 0 \"Interner Fehler\"), or\n"
     "\"skipped: METHOD\" for a class-provider step without an installed class\n"
-    "provider. A TARGET this run created is removed again when the source gave no\n"
-    "object kind.\n"
+    "provider (the system variables and functions are compiled by that component,\n"
+    "not by this library; a step that ran names the provider's library). No TARGET\n"
+    "is made when the source gave no object kind.\n"
     "\n"
     "Exit status: 0 every step ended with status 0; 1 a step reported errors or is\n"
-    "not compiled into the library, or the library could not be used; 2 wrong usage.\n"
+    "not compiled into the library, TARGET or the library could not be used; 2 wrong\n"
+    "usage; 128 + the signal for SIGINT, SIGTERM and SIGHUP, which leave no\n"
+    "temporary file and TARGET as it was.\n"
     "Environment: TAVOLIN_LIBRARY overrides the path of libtavolin.so;\n"
-    "TAVOLIN_SETTINGS names the settings file (registration, settings).\n";
+    "TAVOLIN_SETTINGS names the settings file (registration, settings); TMPDIR the\n"
+    "directory of the temporary files (default /tmp).\n";
 
 // Class id of the class provider of the system-variable and system-function
 // steps, a component outside the pre-compiler.
@@ -152,8 +171,11 @@ struct Bstr : OwnedBstr {
 // split, for one, tells of a source that ends inside a date literal there)
 // is collected and passed on as lines of its own afterwards, so that it never
 // runs into a step line; or dropped, for a call whose messages are not shown.
+// At most s_limit lines of one call are passed on (0: all).
 class LibraryOutput {
 public:
+    static uint32_t s_limit;
+
     explicit LibraryOutput(bool keep) : m_keep(keep)
     {
         std::fflush(stdout);
@@ -173,25 +195,42 @@ public:
         std::fflush(stdout);
         ::dup2(m_saved, STDOUT_FILENO);
         ::close(m_saved);
-        if (m_keep) {
-            std::string text;
-            char buf[4096];
-            std::rewind(m_file);
-            for (size_t n; (n = std::fread(buf, 1, sizeof buf, m_file)) > 0;) text.append(buf, n);
-            if (!text.empty() && text.back() != '\n') text += '\n';
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            std::fflush(stdout);
-        }
+        if (m_keep) passOn();
         std::fclose(m_file);
     }
     LibraryOutput(const LibraryOutput&) = delete;
     LibraryOutput& operator=(const LibraryOutput&) = delete;
 
 private:
+    void passOn()
+    {
+        std::rewind(m_file);
+        uint64_t lines = 0;
+        bool open = false;  // the last line passed on has no end yet
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, m_file)) > 0;) {
+            for (size_t i = 0; i < n;) {
+                const char* nl = static_cast<const char*>(std::memchr(buf + i, '\n', n - i));
+                const size_t end = nl ? size_t(nl - buf) + 1 : n;
+                if (!open) ++lines;
+                if (!s_limit || lines <= s_limit) std::fwrite(buf + i, 1, end - i, stdout);
+                open = !nl;
+                i = end;
+            }
+        }
+        if (open && (!s_limit || lines <= s_limit)) std::fputc('\n', stdout);
+        if (s_limit && lines > s_limit)
+            std::printf("\xE2\x80\xA6 and %llu more lines of the library's output\n",
+                        static_cast<unsigned long long>(lines - s_limit));
+        std::fflush(stdout);
+    }
+
     bool m_keep;
     std::FILE* m_file = nullptr;
     int m_saved = -1;
 };
+
+uint32_t LibraryOutput::s_limit = 0;
 
 // Runs one call of the library with its standard output collected.
 template <class F>
@@ -229,6 +268,8 @@ public:
             std::fprintf(stderr, "tavolin: %s lacks the exports of the pre-compiler\n", m_path.c_str());
             return false;
         }
+        // Optional: a library without it leaves its temporary files to itself.
+        m_removeTempFiles = reinterpret_cast<RemoveTempFiles>(GetProcAddress(m_module, "TvRemoveTempFiles"));
         return true;
     }
 
@@ -251,6 +292,10 @@ public:
         return object;
     }
 
+    using RemoveTempFiles = void (*)();
+    // The library's removal of its temporary files (async-signal-safe); null
+    // when it has none.
+    RemoveTempFiles removeTempFiles() const { return m_removeTempFiles; }
     HRESULT registerServer() { return m_register(); }
     HRESULT unregisterServer() { return m_unregister(); }
     const std::string& path() const { return m_path; }
@@ -273,6 +318,7 @@ private:
     PFN_DllCanUnloadNow m_canUnload = nullptr;
     PFN_DllRegisterServer m_register = nullptr;
     PFN_DllUnregisterServer m_unregister = nullptr;
+    RemoveTempFiles m_removeTempFiles = nullptr;
 };
 
 // ---------------------------------------------------------------------------
@@ -280,6 +326,7 @@ private:
 
 struct Options {
     std::string source, target, acx, rc, rcText, impl;
+    uint32_t maxMessages = 100;
     uint32_t mask = 0;
     uint32_t firstId = 0, secondId = 0;
     uint32_t flag = 1;
@@ -341,6 +388,8 @@ bool parseCompile(int argc, char** argv, Options& o)
             if (!number(0xFFFFu, o.secondId)) return false;
         } else if (a == "--flag") {
             if (!number(0xFFFFFFFFu, o.flag)) return false;
+        } else if (a == "--max-messages") {
+            if (!number(0xFFFFFFFFu, o.maxMessages)) return false;
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "tavolin: unknown option %s\n", a.c_str());
             return false;
@@ -365,34 +414,131 @@ bool parseCompile(int argc, char** argv, Options& o)
 }
 
 // ---------------------------------------------------------------------------
+// Signals
+
+// The library's removal of its temporary files, once it is loaded.
+std::atomic<Library::RemoveTempFiles> g_libraryTempFiles{nullptr};
+static_assert(std::atomic<Library::RemoveTempFiles>::is_always_lock_free, "read by a signal handler");
+
+// SIGINT, SIGTERM, SIGHUP: the temporary files of the library and of this
+// command (among them the working copy of TARGET) are removed, and the
+// command ends with 128 + the signal. TARGET itself is only ever replaced by
+// one rename, so it is whole, old or new.
+extern "C" void endOnSignal(int sig)
+{
+    if (Library::RemoveTempFiles remove = g_libraryTempFiles.load()) remove();
+    tvp::removeTempNamesNow();
+    _exit(128 + sig);
+}
+
+void installSignalHandlers()
+{
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = endOnSignal;
+    sigemptyset(&sa.sa_mask);
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    for (int sig : signals) sigaddset(&sa.sa_mask, sig);
+    for (int sig : signals) {
+        struct sigaction old;
+        // A signal ignored by whoever started the command stays ignored.
+        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        ::sigaction(sig, &sa, nullptr);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Checks before anything is written
+
+// The file a path names or would name: the real path of its directory and
+// its last part.
+std::string canonicalPath(const std::string& path)
+{
+    char buf[PATH_MAX];
+    if (::realpath(path.c_str(), buf)) return buf;
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (::realpath(dir.c_str(), buf)) return std::string(buf) + "/" + last;
+    return path;
+}
+
+bool samePath(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return canonicalPath(a) == canonicalPath(b);
+}
+
+// False with a message when the paths of a compile clash: the resource
+// script would be appended to the source or the target.
+bool pathsApart(const Options& o)
+{
+    if (o.rc.empty()) return true;
+    for (const std::string* other : {&o.source, &o.target}) {
+        if (!samePath(o.rc, *other)) continue;
+        std::fprintf(stderr, "tavolin: --rc %s names the %s: the string tables would be written into it\n",
+                     o.rc.c_str(), other == &o.source ? "SOURCE" : "TARGET");
+        return false;
+    }
+    return true;
+}
+
+// False with a message when the directory of the temporary files cannot be
+// used: nothing could be compiled without it.
+bool tempDirectoryUsable()
+{
+    const char* env = std::getenv("TMPDIR");
+    const std::string dir = env && *env ? env : "/tmp";
+    const char* const named = env && *env ? " (TMPDIR)" : "";
+    struct stat st;
+    const char* why = nullptr;
+    if (::stat(dir.c_str(), &st) != 0)
+        why = "does not exist";
+    else if (!S_ISDIR(st.st_mode))
+        why = "is not a directory";
+    else if (::access(dir.c_str(), W_OK | X_OK) != 0)
+        why = "cannot be written (no permission)";
+    if (!why) return true;
+    std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why);
+    return false;
+}
+
+// ---------------------------------------------------------------------------
 // Compile
 
 class Run {
 public:
-    Run(Library& lib, const Options& o) : m_lib(lib), m_o(o) {}
+    Run(Library& lib, const Options& o) : m_lib(lib), m_o(o), m_file(o.target) {}
 
     int compile();
 
 private:
     LONG probeKind();
-    bool openTarget(LONG kind);
-    // Removes TARGET again when this run made it.
-    void dropCreatedTarget();
+    // Makes the working copy of TARGET (for a new one, a descriptor file of
+    // the source's kind) and opens it; false with a message.
+    bool openTarget();
+    // False with a message when the kinds of the source and of an existing
+    // TARGET differ.
+    bool kindsFit();
     // Prints the outcome of one step; false when it did not end with status 0.
     // meaning, when given, says what a non-zero status means in place of the
     // general words for it.
     bool step(const char* method, HRESULT hr, LONG status, const std::string& extra = std::string(),
               const char* meaning = nullptr);
-    bool classProviderInstalled() const;
+    std::string classProviderPath() const;
     void sectionMethods(LONG kind);
     void copyAll();
 
     Library& m_lib;
     const Options& m_o;
+    TargetFile m_file;
     IStorage* m_target = nullptr;
     IMC_Tavolin* m_object = nullptr;
-    bool m_failed = false;
-    bool m_created = false;  // TARGET did not exist before this run
+    bool m_failed = false;      // the exit status is 1
+    bool m_stepFailed = false;  // a step that ran did not succeed: TARGET is not written
+    bool m_isNew = false;       // TARGET did not exist
 };
 
 // The object kind of the source, from an opening into a scratch storage
@@ -451,46 +597,105 @@ DescriptorMaker descriptorMaker(LONG kind)
     }
 }
 
-bool Run::openTarget(LONG kind)
+bool makeEmptyCompoundFile(const char* path, uint32_t&)
 {
-    const std::string& path = m_o.target;
-    if (!fileExists(path)) {
-        uint32_t r = FS_FAILED;
-        bool made = false;
-        if (DescriptorMaker make = descriptorMaker(kind)) {
-            made = make(path.c_str(), r);
-        } else {
-            // No object kind: an empty compound file, so that the opening
-            // still runs and reports what is wrong with the source.
-            IStorage* stg = nullptr;
-            HRESULT hr = StgCreateDocfile(tvp::utf8ToWide(path).c_str(),
-                                          STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &stg);
-            made = SUCCEEDED(hr) && stg && SUCCEEDED(stg->Commit(STGC_DEFAULT));
-            if (stg) stg->Release();
-        }
-        if (!made) {
-            std::fprintf(stderr, "tavolin: cannot create %s (result %u)\n", path.c_str(), unsigned(r));
-            if (fileExists(path)) ::unlink(path.c_str());
+    IStorage* stg = nullptr;
+    HRESULT hr = StgCreateDocfile(tvp::utf8ToWide(path).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                  0, &stg);
+    const bool made = SUCCEEDED(hr) && stg && SUCCEEDED(stg->Commit(STGC_DEFAULT));
+    if (stg) stg->Release();
+    return made;
+}
+
+bool Run::openTarget()
+{
+    m_isNew = !m_file.exists();
+    if (!m_isNew) {
+        if (!m_file.openExisting()) return false;
+    } else {
+        // Without an object kind an empty compound file, so that the
+        // opening still runs and reports what is wrong with the source.
+        DescriptorMaker make = descriptorMaker(probeKind());
+        if (!make) make = makeEmptyCompoundFile;
+        const bool made = m_file.createNew([&](const char* path) {
+            uint32_t r = FS_FAILED;
+            if (make(path, r)) return true;
+            std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)\n",
+                         m_o.target.c_str(), unsigned(r));
             return false;
-        }
-        m_created = true;
+        });
+        if (!made) return false;
     }
-    HRESULT hr = StgOpenStorage(tvp::utf8ToWide(path).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-                                nullptr, 0, &m_target);
+    HRESULT hr = StgOpenStorage(tvp::utf8ToWide(m_file.workPath()).c_str(), nullptr,
+                                STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, &m_target);
     if (FAILED(hr) || !m_target) {
-        std::fprintf(stderr, "tavolin: cannot open %s as a compound file, hr = %s\n", path.c_str(),
+        std::fprintf(stderr, "tavolin: cannot open %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
                      hex(uint32_t(hr)).c_str());
         m_target = nullptr;
-        dropCreatedTarget();
         return false;
     }
     return true;
 }
 
-void Run::dropCreatedTarget()
+// The descriptor kind a "header" stream names: the second line is the
+// kind's id. Empty when it names none of the three.
+const char* headerKind(IStorage* stg)
 {
-    if (m_created) ::unlink(m_o.target.c_str());
-    m_created = false;
+    IStream* s = nullptr;
+    if (FAILED(stg->OpenStream(u"header", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s)) || !s) return "";
+    char buf[128];
+    ULONG got = 0;
+    s->Read(buf, sizeof buf, &got);
+    s->Release();
+    const std::string text(buf, got);
+    const size_t start = text.find("\r\n");
+    if (start == std::string::npos) return "";
+    const std::string line = text.substr(start + 2, text.find("\r\n", start + 2) - start - 2);
+    const struct {
+        const RTTypeID& id;
+        const char* name;
+    } kinds[] = {{fsKindIdTO(), "technology object"}, {fsKindIdTP(), "technology package"}, {fsKindIdDV(), "device"}};
+    for (const auto& k : kinds) {
+        const String t = fsRTTypeIDText(k.id);
+        if (line == std::string(t.chars(), size_t(t.length()))) return k.name;
+    }
+    return "";
+}
+
+// The descriptor kind a source of an object kind is compiled into, and the
+// words for the source's kind.
+const char* descriptorKindOf(LONG kind)
+{
+    switch (kind) {
+    case MdKindTO:
+    case MdKindDvTO: return "technology object";
+    case MdKindTP: return "technology package";
+    case MdKindDv: return "device";
+    }
+    return "";
+}
+
+const char* sourceKindWords(LONG kind)
+{
+    switch (kind) {
+    case MdKindTO: return "a technology object";
+    case MdKindDvTO: return "a device technology object";
+    case MdKindTP: return "a technology package";
+    case MdKindDv: return "a device";
+    }
+    return "no object kind";
+}
+
+bool Run::kindsFit()
+{
+    const char* targetKind = headerKind(m_target);
+    if (!*targetKind) return true;  // not a descriptor this command knows: the opening decides
+    const LONG kind = probeKind();
+    const char* wanted = descriptorKindOf(kind);
+    if (!*wanted || std::strcmp(wanted, targetKind) == 0) return true;
+    std::fprintf(stderr, "tavolin: %s is the source of %s, but %s is the descriptor of a %s: not compiled\n",
+                 m_o.source.c_str(), sourceKindWords(kind), m_o.target.c_str(), targetKind);
+    return false;
 }
 
 bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& extra, const char* meaningText)
@@ -509,18 +714,22 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& e
     std::fflush(stdout);
     const bool ok = hr == S_OK && status == 0;
     if (!ok) m_failed = true;
+    // A section whose compiler is not built does not hold back the write.
+    if (!ok && hr != E_NOTIMPL) m_stepFailed = true;
     return ok;
 }
 
-// The class provider of the system-variable and system-function steps:
-// registered by class id (flag set), or "tvclsprv" beside the library.
-bool Run::classProviderInstalled() const
+// The library of the class provider of the system-variable and
+// system-function steps: registered by class id (flag set), or "tvclsprv"
+// beside the library; empty when there is none.
+std::string Run::classProviderPath() const
 {
-    if (m_o.flag != 0) return !tvpInprocServerPath(kClassProviderClsid).empty();
+    if (m_o.flag != 0) return tvpInprocServerPath(kClassProviderClsid);
     std::string dir = m_lib.path();
     size_t slash = dir.rfind('/');
     dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
-    return fileExists(dir + "/" + tvp::libraryFileName("tvclsprv.dll"));
+    const std::string path = dir + "/" + tvp::libraryFileName("tvclsprv.dll");
+    return fileExists(path) ? path : std::string();
 }
 
 void Run::sectionMethods(LONG kind)
@@ -530,11 +739,13 @@ void Run::sectionMethods(LONG kind)
     LONG status = 0;
     HRESULT hr;
     const bool to = kind == MdKindTO || kind == MdKindDvTO;
-    const bool provider = classProviderInstalled();
+    const std::string providerPath = classProviderPath();
+    const bool provider = !providerPath.empty();
+    const std::string through = ", through the class provider " + providerPath;
     if (to) {
         if (provider) {
             hr = libraryCall([&] { return m_object->compileSysVars(0, 0, &status); });
-            step("compileSysVars", hr, status);
+            step("compileSysVars", hr, status, through);
         } else {
             std::printf("skipped: compileSysVars (no class provider installed)\n");
         }
@@ -561,7 +772,7 @@ void Run::sectionMethods(LONG kind)
         if (provider) {
             hr = libraryCall(
                 [&] { return m_object->compileSysFunctions(0, 0, nullptr, 0, nullptr, 0, 0, &status); });
-            step("compileSysFunctions", hr, status);
+            step("compileSysFunctions", hr, status, through);
         } else {
             std::printf("skipped: compileSysFunctions (no class provider installed)\n");
         }
@@ -603,20 +814,18 @@ void Run::copyAll()
 
 int Run::compile()
 {
-    if (!fileExists(m_o.target)) {
-        LONG kind = probeKind();
-        if (!openTarget(kind)) return 1;
-    } else if (!openTarget(MdKindNone)) {
-        return 1;
+    if (!openTarget()) return 1;
+    if (m_isNew || kindsFit()) {
+        m_object = m_lib.create();
+    } else {
+        m_stepFailed = true;
     }
-    m_object = m_lib.create();
     if (!m_object) {
         m_target->Release();
         m_target = nullptr;
-        dropCreatedTarget();
         return 1;
     }
-    HostErrorDisplay display(stderr);
+    HostErrorDisplay display(stderr, m_o.maxMessages);
     Bstr source(m_o.source), acx(m_o.acx), rc(m_o.rc), rcText(m_o.rcText);
     LONG kind = MdKindNone;
     LONG status = 0;
@@ -641,19 +850,25 @@ int Run::compile()
     // Releasing the object closes its working file and gives up the target.
     m_object->Release();
     m_object = nullptr;
+    display.printHeldBack();
     hr = m_target->Commit(STGC_DEFAULT);
     m_target->Release();
     m_target = nullptr;
     if (FAILED(hr)) {
-        std::fprintf(stderr, "tavolin: cannot write %s, hr = %s\n", m_o.target.c_str(), hex(uint32_t(hr)).c_str());
-        dropCreatedTarget();
+        std::fprintf(stderr, "tavolin: cannot write %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
+                     hex(uint32_t(hr)).c_str());
         return 1;
     }
-    // Without an object kind nothing of the source reached TARGET: a file
-    // this run made would only be an empty compound file.
-    if (m_created && !mdIsObjectKind(kind)) {
-        dropCreatedTarget();
+    if (m_isNew && !mdIsObjectKind(kind)) {
+        // Nothing of the source would reach TARGET: it would only be an
+        // empty compound file.
         std::fprintf(stderr, "tavolin: %s not written: the source gave no object kind\n", m_o.target.c_str());
+    } else if (m_stepFailed) {
+        std::fprintf(stderr, m_isNew ? "tavolin: %s not written: a step did not succeed\n"
+                                   : "tavolin: %s left as it was: a step did not succeed\n",
+                     m_o.target.c_str());
+    } else if (!m_file.install()) {
+        return 1;
     }
     return m_failed ? 1 : 0;
 }
@@ -717,10 +932,16 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (command == "compile") {
+        installSignalHandlers();
+        if (!pathsApart(options) || !tempDirectoryUsable()) return 1;
+    }
     Library lib;
     if (!lib.load()) return 1;
     if (command == "--version") return version(lib);
     if (command == "register") return registration(lib, true);
     if (command == "unregister") return registration(lib, false);
+    g_libraryTempFiles.store(lib.removeTempFiles());
+    LibraryOutput::s_limit = options.maxMessages;
     return Run(lib, options).compile();
 }

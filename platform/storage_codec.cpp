@@ -212,6 +212,8 @@ HRESULT decode(const uint8_t* data, size_t size, Node& root)
     HRESULT hr = checkHeader(data, size);
     if (hr == S_FALSE) return STG_E_FILEALREADYEXISTS;
     if (FAILED(hr)) return hr;
+    hr = checkStructure(data, size);
+    if (FAILED(hr)) return hr;
     QuietGsf quiet;
     GsfInput* input = gsf_input_memory_new(data, gsf_off_t(size), FALSE);
     if (!input) return STG_E_INSUFFICIENTMEMORY;

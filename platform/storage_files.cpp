@@ -13,6 +13,7 @@
 #include <new>
 
 #include "platform/storage_internal.h"
+#include "platform/tempnames.h"
 
 namespace tvp::stg {
 namespace {
@@ -162,6 +163,7 @@ public:
         name.push_back('\0');
         int tmp = ::mkstemp(name.data());
         if (tmp < 0) return writeInPlace(bytes, size);
+        registerTempName(name.data());
         ::fcntl(tmp, F_SETFD, FD_CLOEXEC);
         struct stat st;
         if (::fstat(fd_, &st) == 0) (void)::fchmod(tmp, st.st_mode & 07777);
@@ -170,9 +172,11 @@ public:
         if (SUCCEEDED(hr) && ::rename(name.data(), path_.c_str()) != 0) hr = STG_E_WRITEFAULT;
         if (FAILED(hr)) {
             ::unlink(name.data());
+            forgetTempName(name.data());
             ::close(tmp);
             return hr;
         }
+        forgetTempName(name.data());
         ::close(fd_);
         fd_ = tmp;
         return S_OK;
@@ -309,6 +313,7 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD, IStorage
             name.push_back('\0');
             fd = ::mkstemp(name.data());
             if (fd < 0) return errnoToHr(errno, path);
+            tvp::registerTempName(name.data());
             ::fcntl(fd, F_SETFD, FD_CLOEXEC);
             path = name.data();
             created = true;

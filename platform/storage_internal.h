@@ -166,6 +166,13 @@ HRESULT copyName(const std::u16string& name, LPOLESTR* out);
 // STG_E_INVALIDHEADER for a header that has it but is damaged or short.
 HRESULT checkHeader(const uint8_t* data, size_t size);
 
+// Checks that the sector chains and the directory tree of a compound file
+// (whose header checkHeader accepts) account for everything it holds:
+// every directory entry in use is reached from the root once, every stream's
+// chain covers its size without a loop and inside the file, and no sector
+// serves two chains. STG_E_DOCFILECORRUPT otherwise.
+HRESULT checkStructure(const uint8_t* data, size_t size);
+
 // Parses a whole compound file into root (a storage node). Errors:
 // STG_E_FILEALREADYEXISTS (not a compound file), STG_E_INVALIDHEADER,
 // STG_E_DOCFILECORRUPT.

@@ -123,7 +123,7 @@ TEST_F(CompileExamples, HeaderSectionAsAnotherReaderSeesIt)
         const std::string target = m_dir + "/" + c.file + ".dsc";
         const std::string out = m_dir + "/out", err = m_dir + "/err";
         shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS TMPDIR='" + m_tmp + "' '" + kTavolin + "' compile '" +
-              source + "' -o '" + target + "' >'" + out + "' 2>'" + err + "'");
+              source + "' -o '" + target + "' --rc '" + target + ".rc' >'" + out + "' 2>'" + err + "'");
         const std::string printed = readFile(out);
         EXPECT_EQ(printed.rfind(std::string("openSource: ok, object kind ") + c.kind + "\n", 0), 0u)
             << c.file << "\n" << printed << readFile(err);
@@ -134,7 +134,11 @@ TEST_F(CompileExamples, HeaderSectionAsAnotherReaderSeesIt)
                                      : "compileImplementations: ok, appended to " + m_dir + "/" + c.file + ".m4h and ";
         EXPECT_NE(printed.find(impl), std::string::npos) << printed;
 
-        EXPECT_EQ(stream(target, "header"), c.header) << c.file;
+        // A step that fails keeps a new target from being written.
+        if (std::string(c.file) == "controller.dvs")
+            EXPECT_NE(access(target.c_str(), F_OK), 0) << c.file;
+        else
+            EXPECT_EQ(stream(target, "header"), c.header) << c.file;
         EXPECT_TRUE(entries(m_tmp).empty()) << c.file << ": " << entries(m_tmp).front();
     }
 }

@@ -3,10 +3,13 @@
 // with and without an ACX file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -216,7 +219,7 @@ TEST_F(HostCommand, CompileIntoANewTarget)
     EXPECT_EQ(readFile(rc).find(table, 1), std::string::npos);
 }
 
-TEST_F(HostCommand, CompileIntoAnExistingTargetCopiesOnlyItsSections)
+TEST_F(HostCommand, AFailedCompileLeavesAnExistingTargetAsItWas)
 {
     const std::string target = path("mine.dsc");
     {
@@ -233,14 +236,15 @@ TEST_F(HostCommand, CompileIntoAnExistingTargetCopiesOnlyItsSections)
         ASSERT_EQ(stg->Commit(STGC_DEFAULT), S_OK);
         stg->Release();
     }
+    const std::string before = readFile(target);
     Result r = run("compile '" + kAxis + "' -o '" + target + "'");
     EXPECT_NE(r.out.find("copySections: ok, 1 sections of the target\n"), std::string::npos) << r.out << r.err;
     expectExitMatchesSteps(r);
-    EXPECT_EQ(streamsOf(target), "header ");
-    const std::string header = streamText(target, u"header");
-    EXPECT_EQ(header.rfind("3\r\n{183021FF", 0), 0u);
-    EXPECT_EQ(header.find("old content"), std::string::npos);
-    EXPECT_LT(header.size(), 1000u);
+    // The comment sections this target lacks fail: it stays as it was.
+    EXPECT_NE(r.out.find("compileComments: status"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("tavolin: " + target + " left as it was: a step did not succeed\n"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(readFile(target), before);
 }
 
 TEST_F(HostCommand, MissingSourceAndUnusableTarget)
@@ -294,13 +298,13 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
               "no object kind: the section methods are not run\n"
               "copySections: ok, 0 sections of the target\n");
 
-    // Errors after a good header: the target keeps the header.
+    // Errors after a good header: no target is written.
     std::ofstream(path("late.tos")) << "DV_TP_HEADER DV_TPTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
                                        "DATE := DT#1; END_DV_TP_HEADER\nBITFIELDS END_BITFIELDS\n";
     r = run("compile late.tos -o late.dsc");
     EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(r.out.rfind("openSource: status 0xBE11000B (the source has errors), object kind 5\n", 0), 0u) << r.out;
-    EXPECT_TRUE(exists(path("late.dsc")));
+    EXPECT_FALSE(exists(path("late.dsc")));
 
     // A section method whose compiler the library lacks says so.
     std::ofstream(path("con.tos")) << "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
@@ -352,7 +356,135 @@ TEST_F(HostCommand, AcxFileIsReadBeforeTheHeaderStandIn)
             EXPECT_NE(r.err.find(c.message), std::string::npos) << c.acx << r.err;
         else
             EXPECT_EQ(r.err.find("ACX"), std::string::npos) << r.err;
-        // The target comes out whole.
-        EXPECT_NE(streamsOf(path(target)).find("header "), std::string::npos) << c.acx;
+        // The open failed, so no new target is left behind.
+        EXPECT_FALSE(exists(path(target))) << c.acx;
+    }
+}
+
+TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
+{
+    const std::string target = path("axis.dsc");
+    ASSERT_EQ(run("compile '" + kAxis + "' -o '" + target + "' --rc axis.rc").exit, 1);  // sections not compiled
+    const std::string first = readFile(target);
+    ASSERT_FALSE(first.empty());
+    struct stat before;
+    ASSERT_EQ(::stat(target.c_str(), &before), 0);
+
+    // Again: the same bytes, through a new file put in place.
+    Result r = run("compile '" + kAxis + "' -o '" + target + "' --rc axis.rc");
+    EXPECT_EQ(r.err.find("tavolin:"), std::string::npos) << r.err;
+    struct stat after;
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);
+    EXPECT_EQ(readFile(target), first);
+
+    // Through a symbolic link the file it names is replaced; the link stays.
+    ASSERT_EQ(::symlink("axis.dsc", path("link.dsc").c_str()), 0);
+    run("compile '" + kAxis + "' -o '" + path("link.dsc") + "' --rc axis.rc");
+    struct stat link;
+    ASSERT_EQ(::lstat(path("link.dsc").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_EQ(readFile(target), first);
+
+    // A package source into this technology-object file is refused, and so
+    // is the reverse.
+    r = run("compile '" + std::string(TV_SOURCE_DIR) + "/examples/motion.tps' -o '" + target + "'");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("is the source of a technology package, but " + target +
+                         " is the descriptor of a technology object: not compiled\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(readFile(target), first);
+    ASSERT_EQ(run("compile '" + std::string(TV_SOURCE_DIR) + "/examples/motion.tps' -o pkg.dsc").exit, 0);
+    const std::string pkg = readFile(path("pkg.dsc"));
+    r = run("compile '" + kAxis + "' -o pkg.dsc");
+    EXPECT_NE(r.err.find("is the source of a technology object, but pkg.dsc is the descriptor of a technology "
+                         "package: not compiled\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(readFile(path("pkg.dsc")), pkg);
+
+    // A resource script that is the source or the target is refused before
+    // anything is written.
+    for (const std::string& rc : {kAxis, target, std::string("./axis.dsc")}) {
+        r = run("compile '" + kAxis + "' -o '" + target + "' --rc '" + rc + "'");
+        EXPECT_EQ(r.exit, 1) << rc;
+        EXPECT_NE(r.err.find("tavolin: --rc " + rc + " names the "), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << rc;
+    }
+    EXPECT_EQ(readFile(target), first);
+}
+
+TEST_F(HostCommand, StorageFailuresAreSaidInWords)
+{
+    const std::string target = path("t.dsc");
+    ASSERT_EQ(run("compile '" + kAxis + "' -o '" + target + "' --rc t.rc").exit, 1);
+    const int fd = ::open(target.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    Result r = run("compile '" + kAxis + "' -o '" + target + "'");
+    ::close(fd);
+    EXPECT_EQ(r.err, "tavolin: cannot open " + target + ": locked by another process\n");
+
+    std::ofstream(path("plain.txt")) << "not a compound file";
+    ASSERT_EQ(::mkdir(path("dir.dsc").c_str(), 0700), 0);
+    const struct {
+        std::string target, env, says;
+    } cases[] = {
+        {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050)"},
+        {path("dir.dsc"), "", "cannot open " + path("dir.dsc") + ": a directory"},
+        {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist"},
+        {target, "TMPDIR=" + path("gone"),
+         "the directory of temporary files " + path("gone") + " (TMPDIR) does not exist"},
+    };
+    for (const auto& c : cases) {
+        r = run("compile '" + kAxis + "' -o '" + c.target + "'", c.env);
+        EXPECT_EQ(r.exit, 1) << c.target;
+        EXPECT_EQ(r.err, "tavolin: " + c.says + "\n") << c.target;
+    }
+    EXPECT_EQ(readFile(path("plain.txt")), "not a compound file");
+}
+
+TEST_F(HostCommand, MessagesAreShownUpToALimit)
+{
+    // One scanner error per unexpected letter after a good header.
+    std::string source = "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
+                         "DATE := DT#1; END_TO_HEADER\n";
+    for (int i = 0; i < 100; ++i) source += "END_BITFIELDS\n";
+    std::ofstream(path("many.tos")) << source;
+    Result r = run("compile many.tos -o many.dsc");
+    auto lines = [](const std::string& t) { return std::count(t.begin(), t.end(), '\n'); };
+    EXPECT_EQ(lines(r.err), 100 + 1 + 1);  // and "... more", and "not written"
+    EXPECT_NE(r.err.find("\xE2\x80\xA6 and "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" more messages ("), std::string::npos) << r.err;
+    r = run("compile many.tos -o many.dsc --max-messages 3");
+    EXPECT_EQ(lines(r.err), 3 + 1 + 1) << r.err;
+    const Result all = run("compile many.tos -o many.dsc --max-messages 0");
+    EXPECT_GT(lines(all.err), 150) << all.err;
+    EXPECT_EQ(all.err.find("more messages"), std::string::npos);
+}
+
+// With flag 0 the stand-in class provider beside libtavolin.so compiles the
+// system variables of a technology object and the system functions of a
+// package and a device; the step says what it ran through.
+TEST_F(HostCommand, ClassProviderStepsRunThroughTheStandIn)
+{
+    const std::string log = path("clsprv.log");
+    const struct {
+        const char* source;
+        const char* method;
+    } cases[] = {{"axis.tos", "compileSysVars"}, {"motion.tps", "compileSysFunctions"},
+                 {"controller.dvs", "compileSysFunctions"}};
+    for (const auto& c : cases) {
+        ::unlink(log.c_str());
+        const std::string source = std::string(TV_SOURCE_DIR) + "/examples/" + c.source;
+        Result r = run("compile '" + source + "' -o '" + path(std::string(c.source) + ".dsc") + "' --flag 0",
+                       "TVCLSPRV_LOG='" + log + "'");
+        const std::string line = std::string(c.method) + ": ok, through the class provider ";
+        EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("libtvclsprv.so\n"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("skipped:"), std::string::npos) << r.out;
+        EXPECT_NE(readFile(log).find(std::string("call ") + c.method + "\n"), std::string::npos) << c.source;
     }
 }

@@ -527,6 +527,113 @@ TEST_F(StorageTest, ForeignCorruptAndTruncatedFilesAreRefused)
     EXPECT_TRUE(FAILED(StgOpenStorageOnILockBytes(lb, nullptr, kRO, nullptr, 0, &stg)));
 }
 
+// Elements below a storage, each as "path size" (storages with size 0).
+void listTree(IStorage* stg, const std::string& prefix, std::vector<std::string>& out)
+{
+    ComPtr<IEnumSTATSTG> en;
+    if (FAILED(stg->EnumElements(0, nullptr, 0, &en))) return;
+    STATSTG st;
+    ULONG got = 0;
+    while (en->Next(1, &st, &got) == S_OK && got == 1) {
+        std::string name = prefix;
+        for (const char16_t* c = st.pwcsName; *c; ++c) name += char(*c);
+        out.push_back(name + " " + std::to_string(st.cbSize.QuadPart));
+        if (st.type == STGTY_STORAGE) {
+            ComPtr<IStorage> sub;
+            if (SUCCEEDED(stg->OpenStorage(st.pwcsName, nullptr, kRO, nullptr, 0, &sub))) listTree(sub, name + "/", out);
+        }
+        CoTaskMemFree(st.pwcsName);
+    }
+}
+
+HRESULT openBytes(const Bytes& b, std::vector<std::string>& tree)
+{
+    tree.clear();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, b.size());
+    std::memcpy(GlobalLock(h), b.data(), b.size());
+    GlobalUnlock(h);
+    ComPtr<ILockBytes> lb;
+    if (FAILED(CreateILockBytesOnHGlobal(h, TRUE, &lb))) return E_FAIL;
+    ComPtr<IStorage> stg;
+    HRESULT hr = StgOpenStorageOnILockBytes(lb, nullptr, kRO, nullptr, 0, &stg);
+    if (SUCCEEDED(hr)) listTree(stg, "", tree);
+    return hr;
+}
+
+uint32_t le32At(const Bytes& b, size_t at)
+{
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+// A damaged file is refused as a whole instead of opening with elements
+// missing, which the next write would drop for good.
+TEST_F(StorageTest, DamagedFilesAreRefusedNotReadInPart)
+{
+    {
+        ComPtr<IStorage> root = createFile(wpath("many.stg"));
+        for (int i = 0; i < 16; ++i)
+            putStream(root, "s" + std::to_string(i), pattern(i % 3 == 0 ? 5000 + 700 * i : 90 * i + 1, i));
+        ComPtr<IStorage> sub;
+        ASSERT_EQ(root->CreateStorage(u"sub", kRW, 0, 0, &sub), S_OK);
+        putStream(sub, "a", pattern(300, 50));
+        putStream(sub, "b", pattern(9000, 51));
+        ASSERT_EQ(sub->Commit(STGC_DEFAULT), S_OK);
+    }
+    std::ifstream in(path("many.stg"), std::ios::binary);
+    const Bytes good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> expected, tree;
+    ASSERT_EQ(openBytes(good, expected), S_OK);
+    ASSERT_EQ(expected.size(), 19u);
+
+    // The directory entries: each 128 bytes, the first at the first
+    // directory sector (sectors of 512 bytes after a header of 512).
+    const size_t dir = (size_t(le32At(good, 48)) + 1) * 512;
+    auto entryOf = [&](const std::string& name) -> size_t {
+        for (size_t e = dir; e + 128 <= good.size(); e += 128) {
+            std::string n;
+            for (size_t k = 0; k + 2 < good[e + 64] && k < 64; k += 2) n += char(good[e + k]);
+            if (n == name) return e;
+        }
+        return 0;
+    };
+    const size_t big = entryOf("s3"), small = entryOf("s4");
+    ASSERT_NE(big, 0u);
+    ASSERT_NE(small, 0u);
+    struct {
+        const char* what;
+        size_t at;
+        uint32_t value;
+    } damage[] = {
+        {"a size larger than the chain", big + 120, le32At(good, big + 120) + 512},
+        {"a size smaller than the chain", big + 120, le32At(good, big + 120) - 1024},
+        {"a mini stream's size larger than its chain", small + 120, le32At(good, small + 120) + 64},
+        {"a size past the file", big + 120, 0x7FFFFFFFu},
+        {"a chain into a loop", big + 116, le32At(good, small + 116)},
+        {"a start past the file", big + 116, 0x00FFFFF0u},
+        {"an entry the tree does not reach", big + 68, 0xFFFFFFFFu},
+        {"an entry the tree does not reach", big + 72, 0xFFFFFFFFu},
+        {"an entry reached twice", big + 68, le32At(good, big + 72)},
+        {"a directory chain past the file", 48, 0x00FFFFFFu},
+    };
+    for (const auto& d : damage) {
+        Bytes b = good;
+        for (int k = 0; k < 4; ++k) b[d.at + size_t(k)] = uint8_t(d.value >> (8 * k));
+        if (b == good) continue;  // the field held that value already
+        EXPECT_EQ(openBytes(b, tree), STG_E_DOCFILECORRUPT) << d.what;
+    }
+
+    // Any one changed byte: the file is refused, or every element is there.
+    for (size_t i = 0; i < good.size(); i += (i < 2048 || i >= dir ? 1 : 61)) {
+        for (uint8_t flip : {uint8_t(0x01), uint8_t(0x80)}) {
+            Bytes b = good;
+            b[i] ^= flip;
+            if (SUCCEEDED(openBytes(b, tree))) {
+                EXPECT_EQ(tree.size(), expected.size()) << "byte " << i << " ^ " << int(flip);
+            }
+        }
+    }
+}
+
 // --- streams ---------------------------------------------------------------------
 
 TEST_F(StorageTest, StreamSemantics)

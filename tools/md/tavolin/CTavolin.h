@@ -10,11 +10,13 @@
 // The bodies hand the object's state to the front-end work of MdFrontEnd.h.
 // The work of a method bound to object kinds starts with comparing the kind
 // of the opened source with them; a mismatch reports message 102 "Falscher
-// ObjektTyp", sets 0xBE11000A and returns S_OK. The front end reports through the process-wide message handler and turns
-// lower-layer codes into statuses (mdStatusFromCode). A method whose
-// compiler or external step is not part of this build answers E_NOTIMPL
-// with status 0xBE11FFFF (after message 0 "Interner Fehler"), so that a
-// host can tell a missing step from a failed one.
+// ObjektTyp", sets 0xBE11000A and returns S_OK. The front end reports
+// through the process-wide message handler and turns lower-layer codes into
+// statuses (mdStatusFromCode). A method whose compiler is not part of this
+// build answers E_NOTIMPL with status 0xBE11FFFF (after message 0 "Interner
+// Fehler"), so that a host can tell a missing step from a failed one. The
+// system-variable and system-function methods run an external class
+// provider (MdClassProviderSteps.h) and answer E_FAIL when there is none.
 //
 // One message handler per object, created by the constructor over the
 // built-in message table and the object's error-display output, and made the

@@ -4,10 +4,12 @@
 // bodies hand it the object's state and do what needs the object: the
 // error display, the ACX content and the ACX import.
 #include <initializer_list>
+#include <memory>
 #include <new>
 
 #include "base/fs/FsDsc.h"
 #include "tools/md/tavolin/CTavolin.h"
+#include "tools/md/tavolin/MdClassProviderSteps.h"
 #include "tools/md/tavolin/MdSectionParser.h"
 
 namespace {
@@ -43,6 +45,10 @@ MdFrontContext CTavolin::frontContext()
     ctx.flag = m_registeredProvider;
     ctx.sourcePath = String(m_sourcePath.toUtf8());
     ctx.slot = &m_compiler;
+    ctx.errorDisplay = m_errorDisplay.get();
+    ctx.typeId = m_typeId;
+    ctx.classProvider = std::addressof(m_classProvider);
+    ctx.classProviderText = &m_classProviderText;
     return ctx;
 }
 
@@ -118,10 +124,9 @@ HRESULT CTavolin::compileSysVarsBody(LONG a, LONG b, LONG* status)
 {
     MdFrontContext ctx = frontContext();
     int32_t st = 0;
-    HRESULT hr = mdCompileSysVars(ctx, st);
+    const HRESULT hr = mdCompileSysVars(ctx, a, b, st);
     *status = st;
-    // The class-provider step is not part of this build.
-    return hr == S_OK && st == MdStatusFailed ? E_NOTIMPL : hr;
+    return hr;
 }
 
 HRESULT CTavolin::compileSysFunctionsBody(LONG a, LONG firstCount, BSTR* firstPaths, LONG secondCount,
@@ -129,9 +134,9 @@ HRESULT CTavolin::compileSysFunctionsBody(LONG a, LONG firstCount, BSTR* firstPa
 {
     MdFrontContext ctx = frontContext();
     int32_t st = 0;
-    HRESULT hr = mdCompileSysFunctions(ctx, st);
+    const HRESULT hr = mdCompileSysFunctions(ctx, a, firstCount, firstPaths, secondCount, secondPaths, c, d, st);
     *status = st;
-    return hr == S_OK && st == MdStatusFailed ? E_NOTIMPL : hr;
+    return hr;
 }
 
 HRESULT CTavolin::compileCommentsBody(BSTR rcPath, LONG* status)

@@ -12,22 +12,10 @@
 #include "base/fs/FsDsc.h"
 #include "co/GlobTools.h"
 #include "tools/md/tavolin/CMDStrmHelper.h"
+#include "tools/md/tavolin/MdScopeExit.h"
 #include "tools/md/tavolin/MdSectionParser.h"
 
 namespace {
-
-// Runs a clean-up when the scope is left, on every path.
-template <class F>
-class ScopeExit {
-public:
-    explicit ScopeExit(F f) : m_f(std::move(f)) {}
-    ~ScopeExit() { m_f(); }
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-
-private:
-    F m_f;
-};
 
 // A compile has not run because its compiler is not part of this build.
 constexpr HRESULT kNotBuilt = S_FALSE;
@@ -64,7 +52,7 @@ HRESULT runCompiler(MdFrontContext& ctx, int kind, MdCompilerArgs& args, bool fo
     std::unique_ptr<MdSectionCompiler>& slot = ctx.slot ? *ctx.slot : local;
     slot.reset(mdCreateCompiler(kind));
     if (!slot) return E_OUTOFMEMORY;
-    ScopeExit clear([&] { slot.reset(); });
+    MdScopeExit clear([&] { slot.reset(); });
     result = body(*slot, args);
     if (foldErrors && result == 0 && slot->errorCount() != 0) result = 3;
     if (takeCounter && ctx.stringCounter) *ctx.stringCounter = slot->nextStringId();
@@ -137,7 +125,7 @@ HRESULT runComments(MdFrontContext& ctx, const char* tmpStream, const char* sect
         status = r == FS_NOT_FOUND ? MdStatusNotFound : MdStatusFailed;
         return S_OK;
     }
-    ScopeExit closeSect([&] { ctx.workFile->CloseSect(sectName); });
+    MdScopeExit closeSect([&] { ctx.workFile->CloseSect(sectName); });
 
     MdCompilerArgs args;
     args.section = sec;
@@ -220,7 +208,7 @@ HRESULT bootFunctionPasses(MdFrontContext& ctx, const String& rcPath, const std:
     // all of which are removed afterwards.
     const String dscPath = createTempName(true);
     const String macroBase = createTempName(true);
-    ScopeExit removeTemps([&] {
+    MdScopeExit removeTemps([&] {
         removeIfThere(dscPath);
         removeIfThere(macroBase);
         if (!macroBase.empty()) {
@@ -473,14 +461,10 @@ HRESULT mdCompileImplementations(MdFrontContext& ctx, const String& outputBase, 
     });
 }
 
-HRESULT mdCompileSysVars(MdFrontContext& ctx, int32_t& status)
+HRESULT mdRunSectionMethod(int method, const MdFrontContext& ctx, int32_t& status,
+                           const std::function<HRESULT()>& work)
 {
-    return sectionMethod(MdMethSysVars, ctx, status, [&] { return notBuilt(status); });
-}
-
-HRESULT mdCompileSysFunctions(MdFrontContext& ctx, int32_t& status)
-{
-    return sectionMethod(MdMethSysFunctions, ctx, status, [&] { return notBuilt(status); });
+    return sectionMethod(method, ctx, status, work);
 }
 
 // ---------------------------------------------------------------------------

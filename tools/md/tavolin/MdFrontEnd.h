@@ -16,6 +16,7 @@
 #include "base/fs/FsRTTypeID.h"
 #include "base/fs/FsSectMan.h"
 #include "co/tvstring.h"
+#include "platform/com.h"
 #include "platform/storage.h"
 #include "platform/wintypes.h"
 #include "tools/md/tavolin/MdLentDescriptor.h"
@@ -101,6 +102,13 @@ struct MdFrontContext {
     String sourcePath;
     // Holds the compiler of the running call while it runs (may be null).
     std::unique_ptr<MdSectionCompiler>* slot = nullptr;
+    // For the class-provider steps (MdClassProviderSteps.h): the host's error
+    // display, the object's type id, where the component is kept and where
+    // the text of the system-variable operation goes (may be null).
+    IUnknown* errorDisplay = nullptr;
+    RTTypeID typeId;
+    ComPtr<IUnknown>* classProvider = nullptr;
+    String* classProviderText = nullptr;
 };
 
 // Each starts with the kind check of its method (mdCheckKind) and returns
@@ -122,10 +130,11 @@ HRESULT mdCompileBootFunctions(MdFrontContext& ctx, const String& rcPath, const 
                                const String& bootText, const String& commentRcPath, int32_t& status);
 HRESULT mdCompileSupportedTOs(MdFrontContext& ctx, int32_t& status);
 HRESULT mdCompileImplementations(MdFrontContext& ctx, const String& outputBase, int32_t& status);
-// The class-provider steps: the kind check, then "not built" (message 0,
-// status 0xBE11FFFF).
-HRESULT mdCompileSysVars(MdFrontContext& ctx, int32_t& status);
-HRESULT mdCompileSysFunctions(MdFrontContext& ctx, int32_t& status);
+// The section-method frame for work outside this file: status 0, the kind
+// check of method, then work under the guard (allocation failures give
+// E_OUTOFMEMORY, anything else message 0 and status 0xBE11FFFF).
+HRESULT mdRunSectionMethod(int method, const MdFrontContext& ctx, int32_t& status,
+                           const std::function<HRESULT()>& work);
 
 // ---------------------------------------------------------------------------
 // Copy method.

@@ -3,10 +3,11 @@
 
 #include "base/cm/cmmsghdl.h"
 
-void mdEmitMessage(uint32_t id, int32_t line, const char* arg)
+void mdEmitMessage(uint32_t id, int32_t line, const char* arg, const char* arg2)
 {
     CmMessageHandler* handler = cmGetMessageHandler();
     if (!handler) return;
     const CmMsgArg first = arg ? CmMsgArg(arg) : CmMsgArg::none();
-    handler->reportMsg(CmMsgKey(id, uint32_t(line)), first);
+    const CmMsgArg second = arg && arg2 ? CmMsgArg(arg2) : CmMsgArg::none();
+    handler->reportMsg(CmMsgKey(id, uint32_t(line)), first, second);
 }

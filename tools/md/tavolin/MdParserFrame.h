@@ -40,8 +40,9 @@
 
 // Emits message id through the process-wide message handler: the position
 // word is line, the first argument is arg as a narrow text when given, the
-// other eight are empty. Nothing happens when no handler is installed.
-void mdEmitMessage(uint32_t id, int32_t line, const char* arg = nullptr);
+// second arg2 when both are given (arg2 without arg is ignored), the others
+// are empty. Nothing happens when no handler is installed.
+void mdEmitMessage(uint32_t id, int32_t line, const char* arg = nullptr, const char* arg2 = nullptr);
 
 template <class Parser, class Scanner>
 class MdParserFrame : public Parser, public Scanner, public MdSectionCompiler {

@@ -1,5 +1,7 @@
 // The pre-compiler as a shared library: the four exports of an in-process
-// server. Only these are visible; everything else stays inside the library.
+// server, and one for a host that ends on a signal. Only these are visible;
+// everything else stays inside the library.
+#include "platform/tempnames.h"
 #include "tools/md/tavolin/MdModule.h"
 
 #define TAVOLIN_EXPORT extern "C" __attribute__((visibility("default")))
@@ -37,4 +39,11 @@ TAVOLIN_EXPORT HRESULT DllRegisterServer()
 TAVOLIN_EXPORT HRESULT DllUnregisterServer()
 {
     return mdDllUnregisterServer();
+}
+
+// Removes the temporary files the library has made and not yet removed.
+// Async-signal-safe: a host calls it from its signal handler before it ends.
+TAVOLIN_EXPORT void TvRemoveTempFiles()
+{
+    tvp::removeTempNamesNow();
 }

@@ -366,9 +366,9 @@ TEST_F(TavolinTest, StepsWithoutTheirCompilerAreNotImplemented)
     EXPECT_TRUE(m_display.shown.empty());
     mdSetCompilerCreator(MdCompConnection, saved);
 
-    // The class-provider steps are not part of this build.
-    EXPECT_EQ(m_obj->compileSysVars(0, 0, &status), E_NOTIMPL);
-    EXPECT_EQ(uint32_t(status), 0xBE11FFFFu);
+    // Without a class provider the class-provider step fails.
+    EXPECT_EQ(m_obj->compileSysVars(0, 0, &status), E_FAIL);
+    EXPECT_EQ(status, 0);
     // A package method on a technology object stays a wrong kind.
     EXPECT_EQ(m_obj->compileSupportedTOs(&status), S_OK);
     EXPECT_EQ(uint32_t(status), 0xBE11000Au);

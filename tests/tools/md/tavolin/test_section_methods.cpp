@@ -15,6 +15,7 @@
 
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/CMDStrmHelper.h"
+#include "tools/md/tavolin/MdClassProviderSteps.h"
 #include "tools/md/tavolin/MdFrontEnd.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
 
@@ -52,8 +53,8 @@ HRESULT callMethod(int method, OpenedSource& src, int32_t& status)
     MdFrontContext ctx = src.context();
     const String rc("script.rc");
     switch (method) {
-    case MdMethSysVars: return mdCompileSysVars(ctx, status);
-    case MdMethSysFunctions: return mdCompileSysFunctions(ctx, status);
+    case MdMethSysVars: return mdCompileSysVars(ctx, 0, 0, status);
+    case MdMethSysFunctions: return mdCompileSysFunctions(ctx, 0, 0, nullptr, 0, nullptr, 0, 0, status);
     case MdMethComments: return mdCompileComments(ctx, rc, status);
     case MdMethVariables: return mdCompileVariables(ctx, rc, nullptr, status);
     case MdMethConnections: return mdCompileConnections(ctx, status);
@@ -301,10 +302,11 @@ TEST(SectionMethods, CompilerNotBuiltOrNotAllocated)
         EXPECT_EQ(messages.records.at(0).text, "Interner Fehler");
         EXPECT_TRUE(src.idle());
     }
-    // The class-provider steps are not built either.
+    // Without a registered class provider the class-provider step fails.
     messages.clear();
-    EXPECT_EQ(callMethod(MdMethSysVars, src, status), S_OK);
-    EXPECT_EQ(status, MdStatusFailed);
+    status = 0;
+    EXPECT_EQ(callMethod(MdMethSysVars, src, status), E_FAIL);
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(messages.ids(), std::vector<uint32_t>{0});
 
     for (const auto& run : kRuns) {

@@ -16,8 +16,9 @@
 
 namespace fronttest {
 
-// Installs a message handler over the built-in table for the lifetime of
-// the object and keeps every message: id, position word and text.
+// Installs a message handler over the built-in table (or the given one) for
+// the lifetime of the object and keeps every message: id, position word and
+// text.
 class MessageCapture : public CmMsgOut {
 public:
     struct Record {
@@ -26,7 +27,7 @@ public:
         std::string text;
     };
 
-    MessageCapture() : m_handler(cmBuiltinMsgTable(), this)
+    explicit MessageCapture(CmMsgTable* table = cmBuiltinMsgTable()) : m_handler(table, this)
     {
         m_handler.setMsgLevel(CmMsgLevel(4, 1));  // text only, id and position apart
         m_previous = cmSetMessageHandler(&m_handler);

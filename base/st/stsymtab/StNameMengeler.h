@@ -1,0 +1,184 @@
+// StNameMengeler: reads the public names of another compilation unit from
+// a name-exports section (StNameExportFormat.h) and hands every entry to
+// creation and decision hooks, so that the owner of the import decides what
+// to create. The defaults create nothing: a plain StNameMengeler import
+// parses the section and creates no entries. Derived classes override any
+// of the 32 virtual slots (in the order below).
+//
+// Import: readHeader gives the version and the count; beginImport starts an
+// import (refused without a stream, during an export, or without a table to
+// resolve standard types in); the caller then reads the counted top-level
+// entries with importCounted (or one at a time with readEntry); importEntries
+// reads a count and that many entries (the lists of program units);
+// endImport ends it. Readers stop at the first stream error; lists nest at
+// most kStNeMaxDepth levels (deeper is a read failure reported to slot 31).
+//
+// Type references: an anonymous array ("$$") is created through slot 8
+// from its element type (nothing without one); an elementary keyword is the
+// standard type of that code; "STRING" is the string type of length
+// size - 2 of the type table; any other name goes to slot 6. A type whose
+// node's size or alignment differs from the values read is reported to
+// slot 31 with 0.
+//
+// Entry status of readEntry: 0 an entry was created (a valid, non-zero
+// SID), 2 it was known already (slot 26), else 1.
+//
+// The export side writes entries of a symbol table and needs that table;
+// until it exists here, beginExport refuses and classifySymbol answers
+// "not exported" without writing.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "base/st/stsymtab/StIdList.h"
+#include "base/st/stsymtab/StIds.h"
+#include "base/st/stsymtab/StNameExportFormat.h"
+#include "co/tvstring.h"
+
+class FsSecCl;
+class StSymbTable;
+class StSyBaseSymbEntry;
+class StSyBaseTypeNode;
+class StSyTypeTable;
+
+// A scope: validity range and name space.
+struct StNeScope {
+    StRangeID vr = ST_INVALID_VR;
+    StRangeID nr = ST_INVALID_NR;
+};
+
+// The words of a program unit's frame after its lists, handed to slot 22.
+struct StNeUnitFrame {
+    uint32_t unit;       // SID the unit was created as
+    int32_t unitKind;    // 6 function, 7 function block, 8 program
+    uint32_t frameFlag;  // frame flag bit 16
+    uint32_t layout1;
+    int32_t layout2;
+    uint32_t word3;
+    int32_t word4;
+    int32_t number;
+    int32_t frameWord;   // -1 from version 1
+    uint32_t usedUnits;  // number of used units
+};
+
+// Elementary type keywords: "VOID" 0 ... "_TASKTYPE" 23.
+// The keyword of a code ("@???" for any other code).
+const char* stNeElemTypeName(uint32_t code);
+// The code of a keyword, -1 when it is none.
+int32_t stNeElemTypeCodeOfName(const String& name);
+
+class StNameMengeler {
+public:
+    StNameMengeler();
+    virtual ~StNameMengeler();
+    StNameMengeler(const StNameMengeler&) = delete;
+    StNameMengeler& operator=(const StNameMengeler&) = delete;
+
+    // --- slots 0-5 ---
+    virtual bool beginExport(StSymbTable* table, FsSecCl* stream, StSymbEntryID unit, bool unitFlag);
+    virtual bool beginImport(StSymbTable* table, FsSecCl* stream, uint32_t& count);
+    virtual int32_t classifySymbol(const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    virtual bool writeTOTypeEntry(const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    // Reads the fields of a technology-object type (kind 11) and, when
+    // import is set, creates it through slot 24.
+    virtual StSymbEntryID readTOTypeEntry(const String& name, bool import);
+    // Reads a count and that many entries.
+    virtual bool importEntries();
+
+    // --- slots 6-31: creation and decision hooks ---
+    virtual StTypeID findNamedType(const String& name, const StNeTypeRef& ref);                      // 6
+    virtual StSymbEntryID createTypeDef(const String& name, StSymbEntryID& out, StTypeID type,
+                                        const StNeScope& unit);                                       // 7
+    virtual StTypeID createArrayType(StTypeID element, int32_t lower, uint32_t count, int32_t size,
+                                     uint32_t alignment);                                             // 8
+    virtual void setInitValue(StSymbEntryID sid, StTypeID type, const StNeValue& value);              // 9
+    virtual void createConstant(const String& name, StTypeID type, const StNeValue* value,
+                                StSymbEntryID& out);                                                  // 10
+    virtual StSymbEntryID createEnumType(const StNeEntry& entry, const StNeScope& unit,
+                                         StSymbEntryID& out);                                         // 11
+    virtual StSymbEntryID createStructType(const StNeEntry& entry, const std::vector<StTypeID>& members,
+                                           StSymbEntryID& out);                                       // 12
+    virtual bool addUsedUnit(StSymbEntryID unit, const String& name, uint32_t index);                 // 13
+    virtual StSymbEntryIDList getExtraIds(const StSyBaseSymbEntry* entry);                            // 14
+    virtual bool acceptEntry(int32_t kind, const String& name);                                       // 15
+    virtual StSymbEntryID createSubrangeType(const String& name, const StNeScope& unit,
+                                             StSymbEntryID& out);                                     // 16
+    virtual StSymbEntryID createVariable(const String& name, StTypeID type, int32_t address,
+                                         int32_t accessMode, bool flag);                              // 17
+    virtual StSymbEntryID createGlobalVariable(const String& name, StTypeID type, int32_t address,
+                                               int32_t accessMode, bool remanent);                    // 18
+    virtual StSymbEntryID createSystemVariable(const String& name, StTypeID type, int32_t address,
+                                               int32_t accessMode, bool flag);                        // 19
+    virtual StSymbEntryID createInterfaceVariable(const String& name, StTypeID type, int32_t address,
+                                                  int32_t sysAddress, int32_t accessMode, bool flag);  // 20
+    virtual StSymbEntryID createProgramUnit(const String& name, int32_t unitKind, StTypeID result,
+                                            StSymbEntryID& out);                                      // 21
+    virtual void setUnitFrame(StNeUnitFrame frame);                                                   // 22
+    virtual void addUnitMember(StSymbEntryID unit, int32_t list, StSymbEntryID member, const String& name,
+                               StTypeID type, int32_t address, int32_t accessMode);                   // 23
+    virtual StSymbEntryID importTOType(const String& name, const String* baseName);                  // 24
+    virtual StSymbEntryID importDirectVar(const String& name, StTypeID type, const StNeScope& unit,
+                                          int32_t address, bool flag);                                // 25
+    virtual bool isKnown(const String& name, bool isTOType);                                          // 26
+    virtual void enterUnitScope();                                                                    // 27
+    virtual void leaveUnitScope();                                                                    // 28
+    virtual void beginEntries();                                                                      // 29
+    virtual void endEntries();                                                                        // 30
+    virtual void onImportError(uint32_t code);                                                        // 31
+
+    // --- non-virtual ---
+    // Seeks to the start and reads the header: 2 "Name_Exports_V3.1", 1
+    // "Name_Exports_V0.5", 0 anything else or a stream error.
+    int readHeader(FsSecCl* stream, uint32_t& count);
+    // Reads count entries (the top level after the header).
+    bool importCounted(uint32_t count);
+    // Reads one entry and creates it through the hooks unless it is known.
+    StSymbEntryID readEntry(uint32_t& status);
+    // Reads an initial value; false (slot 31 with 1 for another constant
+    // kind) when none could be read.
+    bool readInitValue(StNeInit& init);
+    // Reads a type reference and resolves it (see above).
+    StTypeID readTypeRef();
+    StTypeID resolveTypeRef(const StNeTypeRef& ref, int depth = 0);
+    void endImport();
+    // Writes the keyword of an elementary type code as a String and a blank
+    // into the stream of the running import or export; false (after
+    // writing "@???") for a code without keyword or without a stream.
+    bool writeElemTypeName(uint32_t code);
+    static int32_t elemTypeCodeOfName(const String& name) { return stNeElemTypeCodeOfName(name); }
+
+    // Where standard types are resolved while no symbol table is given.
+    void setTypeTable(StSyTypeTable* types) { m_types = types; }
+    int importVersion() const { return m_importVersion; }
+    bool isImporting() const { return m_importing; }
+    bool isExporting() const { return m_exporting; }
+    void setFlags(uint32_t flags) { m_flags = flags; }
+    void setExportFormat(int32_t format) { m_exportFormat = format; }
+
+protected:
+    FsSecCl* stream() const { return m_stream; }
+    const StNeScope& unitRange() const { return m_unitRange; }
+
+private:
+    bool readFailed() const;
+    // Resolves the entry's type references and, when create is set, creates
+    // it through its hook.
+    StSymbEntryID createEntry(const StNeEntry& e, bool create);
+    StSymbEntryID readProgramUnit(StNeEntry& e, bool create, bool& bad);
+
+    StNeScope m_unitRange;
+    int32_t m_addressBase1 = 0;
+    int32_t m_addressBase2 = 0;
+    StSymbTable* m_table = nullptr;
+    FsSecCl* m_stream = nullptr;
+    bool m_exporting = false;
+    bool m_importing = false;
+    uint32_t m_count = 0;
+    int32_t m_depth = 0;
+    bool m_unitFlag = false;
+    String m_unitPrefix;
+    uint32_t m_flags = 0;
+    int m_importVersion = 2;
+    int32_t m_exportFormat = 2;
+    StSyTypeTable* m_types = nullptr;
+};

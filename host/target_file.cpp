@@ -1,0 +1,263 @@
+#include "host/target_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/tempnames.h"
+
+namespace {
+
+std::string hexCode(uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", unsigned(v));
+    return buf;
+}
+
+std::string dirOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool isDirectory(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void say(const char* doing, const std::string& path, const std::string& why)
+{
+    std::fprintf(stderr, "tavolin: cannot %s %s: %s\n", doing, path.c_str(), why.c_str());
+}
+
+// Writes all of n bytes at offset at.
+bool writeAll(int fd, const char* p, size_t n, off_t at)
+{
+    while (n) {
+        const ssize_t w = ::pwrite(fd, p, n, at);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= size_t(w);
+        at += w;
+    }
+    return true;
+}
+
+// Copies the content of in (from its start) to out (from its start).
+bool copyContent(int in, int out)
+{
+    std::vector<char> buf(1 << 16);
+    off_t at = 0;
+    for (;;) {
+        const ssize_t r = ::pread(in, buf.data(), buf.size(), at);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return false;
+        if (r == 0) return ::ftruncate(out, at) == 0;
+        if (!writeAll(out, buf.data(), size_t(r), at)) return false;
+        at += r;
+    }
+}
+
+}  // namespace
+
+std::string storageWords(HRESULT hr)
+{
+    switch (hr) {
+    case STG_E_SHAREVIOLATION:
+    case STG_E_LOCKVIOLATION:
+        return "locked by another process";
+    case STG_E_ACCESSDENIED:
+        return "no permission";
+    case STG_E_FILEALREADYEXISTS:
+        return "not a compound file";
+    case STG_E_INVALIDHEADER:
+        return "not a compound file (its header is damaged)";
+    case STG_E_DOCFILECORRUPT:
+        return "a damaged compound file";
+    case STG_E_FILENOTFOUND:
+        return "no such file";
+    case STG_E_PATHNOTFOUND:
+        return "its directory does not exist";
+    case STG_E_MEDIUMFULL:
+        return "no space left on the device";
+    case STG_E_INSUFFICIENTMEMORY:
+        return "not enough memory";
+    case STG_E_TOOMANYOPENFILES:
+        return "too many open files";
+    case STG_E_READFAULT:
+        return "a read error";
+    case STG_E_WRITEFAULT:
+        return "a write error";
+    }
+    return "hr = " + hexCode(uint32_t(hr));
+}
+
+std::string errnoWords(int e)
+{
+    switch (e) {
+    case EWOULDBLOCK:
+        return "locked by another process";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return "no permission";
+    case EISDIR:
+        return "a directory";
+    case ENOENT:
+        return "no such file";
+    case ENOTDIR:
+        return "its directory does not exist";
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return "no space left on the device";
+    }
+    return std::strerror(e);
+}
+
+bool TargetFile::exists() const
+{
+    struct stat st;
+    return ::lstat(m_path.c_str(), &st) == 0;
+}
+
+std::string TargetFile::reserveWorkName(bool keepFile)
+{
+    // Beside TARGET the final rename cannot fail for another file system;
+    // in a directory that cannot be written the copy goes to $TMPDIR.
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string dirs[2] = {m_file, std::string(tmp && *tmp ? tmp : "/tmp") + "/tavolin"};
+    int lastErr = 0;
+    for (const std::string& base : dirs) {
+        std::string name = base + ".XXXXXX";
+        const int fd = ::mkostemp(&name[0], O_CLOEXEC);
+        if (fd < 0) {
+            lastErr = errno;
+            continue;
+        }
+        tvp::registerTempName(name.c_str());
+        if (m_mode) (void)::fchmod(fd, m_mode);
+        ::close(fd);
+        if (!keepFile) ::unlink(name.c_str());
+        return name;
+    }
+    say("make a working copy of", m_path, errnoWords(lastErr));
+    return std::string();
+}
+
+bool TargetFile::openExisting()
+{
+    m_lock = ::open(m_path.c_str(), O_RDWR | O_CLOEXEC);
+    if (m_lock < 0) {
+        say("open", m_path, errnoWords(errno == ENOENT && !isDirectory(dirOf(m_path)) ? ENOTDIR : errno));
+        return false;
+    }
+    struct stat st;
+    if (::fstat(m_lock, &st) != 0) std::memset(&st, 0, sizeof st);
+    if (!S_ISREG(st.st_mode)) {
+        say("open", m_path, S_ISDIR(st.st_mode) ? "a directory" : "not a regular file");
+        discard();
+        return false;
+    }
+    if (::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
+        say("open", m_path, errnoWords(errno));
+        discard();
+        return false;
+    }
+    m_mode = st.st_mode & 07777;
+    char real[PATH_MAX];
+    if (::realpath(m_path.c_str(), real)) m_file = real;
+    m_work = reserveWorkName(true);
+    if (m_work.empty()) {
+        discard();
+        return false;
+    }
+    const int out = ::open(m_work.c_str(), O_WRONLY | O_CLOEXEC);
+    const bool ok = out >= 0 && copyContent(m_lock, out);
+    const int err = errno;
+    if (out >= 0) ::close(out);
+    if (!ok) {
+        say("make a working copy of", m_path, errnoWords(err));
+        discard();
+        return false;
+    }
+    return true;
+}
+
+bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
+{
+    const std::string dir = dirOf(m_path);
+    if (!isDirectory(dir)) {
+        say("create", m_path, "its directory does not exist");
+        return false;
+    }
+    if (::access(dir.c_str(), W_OK) != 0) {
+        say("create", m_path, errnoWords(errno));
+        return false;
+    }
+    m_work = reserveWorkName(false);
+    if (m_work.empty()) return false;
+    if (!make(m_work.c_str())) {
+        discard();
+        return false;
+    }
+    return true;
+}
+
+bool TargetFile::copyInPlace()
+{
+    const int in = ::open(m_work.c_str(), O_RDONLY | O_CLOEXEC);
+    const int out = m_lock >= 0 ? m_lock : ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    bool ok = in >= 0 && out >= 0 && copyContent(in, out);
+    const int err = errno;
+    if (in >= 0) ::close(in);
+    if (out >= 0 && out != m_lock) ::close(out);
+    if (!ok) say("write", m_path, errnoWords(err));
+    return ok;
+}
+
+bool TargetFile::install()
+{
+    if (m_work.empty()) return false;
+    bool ok;
+    if (m_lock >= 0) {
+        ok = ::rename(m_work.c_str(), m_file.c_str()) == 0;
+    } else {
+        // A new TARGET: a file that appeared meanwhile is not replaced.
+        ok = ::renameat2(AT_FDCWD, m_work.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE) == 0;
+        if (!ok && (errno == EINVAL || errno == ENOSYS)) ok = ::link(m_work.c_str(), m_path.c_str()) == 0;
+        if (!ok && errno == EEXIST) {
+            say("write", m_path, "a file of that name appeared during the compile; it is left as it is");
+            discard();
+            return false;
+        }
+    }
+    if (!ok) ok = copyInPlace();
+    discard();
+    return ok;
+}
+
+void TargetFile::discard()
+{
+    if (!m_work.empty()) {
+        ::unlink(m_work.c_str());
+        tvp::forgetTempName(m_work.c_str());
+        m_work.clear();
+    }
+    if (m_lock >= 0) {
+        ::close(m_lock);
+        m_lock = -1;
+    }
+}

@@ -1,0 +1,65 @@
+// The TARGET of a compile as the tavolin command keeps it safe: the
+// pre-compiler works on a copy (a temporary file beside TARGET, else in
+// $TMPDIR), and only a compile that succeeded replaces TARGET by it, in one
+// rename. A compile that fails, is refused or is interrupted leaves TARGET
+// byte for byte as it was (and makes none where there was none).
+//
+// A symbolic link as TARGET stays a link: the file it names is replaced.
+// An existing TARGET stays locked while the copy is in use, with the lock
+// the platform's storage takes, so that no other opener writes it meanwhile.
+// The copy's name is registered with the platform's temporary names, so that
+// a signal handler removes it.
+//
+// Failures are said in words on standard error ("tavolin: cannot open
+// TARGET: locked by another process (hr = ...)").
+#pragma once
+#include <functional>
+#include <string>
+
+#include "platform/storage.h"
+
+// What a storage result means, in a few words ("locked by another
+// process"); the hexadecimal code for one without words.
+std::string storageWords(HRESULT hr);
+// The same for an errno value of a file operation.
+std::string errnoWords(int e);
+
+class TargetFile {
+public:
+    explicit TargetFile(std::string path) : m_path(path), m_file(std::move(path)) {}
+    ~TargetFile() { discard(); }
+    TargetFile(const TargetFile&) = delete;
+    TargetFile& operator=(const TargetFile&) = delete;
+
+    const std::string& path() const { return m_path; }
+    // True when TARGET names something already (a file, or anything else
+    // that openExisting refuses).
+    bool exists() const;
+    // Locks an existing TARGET and copies it to the working copy. False
+    // with a message (the working copy is not made).
+    bool openExisting();
+    // Checks that TARGET can be made in its directory and reserves a
+    // working name for a new one, which make(path) then creates. False with
+    // a message.
+    bool createNew(const std::function<bool(const char* path)>& make);
+    // The working copy the pre-compiler gets as its host storage.
+    const std::string& workPath() const { return m_work; }
+    // Replaces TARGET by the working copy (a new TARGET is not put over a
+    // file that appeared meanwhile). False with a message; the working copy
+    // is removed either way.
+    bool install();
+    // Removes the working copy; TARGET stays as it was.
+    void discard();
+
+private:
+    // A fresh name beside TARGET, else in $TMPDIR; the empty file made for
+    // it is removed again when keepFile is false. Empty with a message.
+    std::string reserveWorkName(bool keepFile);
+    bool copyInPlace();
+
+    std::string m_path;
+    std::string m_file;  // the file itself: a symbolic link's target
+    std::string m_work;
+    int m_lock = -1;  // open on the existing TARGET, locked
+    unsigned m_mode = 0;
+};

@@ -1,0 +1,34 @@
+// The temporary files this process has made and not yet removed, kept where
+// a signal handler can reach them: a command that is interrupted removes
+// them before it ends, so that no temporary file outlives it.
+//
+// Every maker of a temporary file registers its name right after making it.
+// A name need not be given up again: one that no longer names a file is
+// forgotten at a later registration (the table holds only the files that
+// still exist), and removing one that is gone already does no harm. A name
+// that does not fit (longer than kTempNameMax bytes, or the table is full)
+// is not kept; the file itself is not affected.
+//
+// One table per copy of this layer: a shared library that links the layer
+// has its own, which its host reaches through the library's export.
+#pragma once
+#include <cstddef>
+
+namespace tvp {
+
+// Longest path kept, in bytes.
+inline constexpr size_t kTempNameMax = 1024;
+// Most names kept at once.
+inline constexpr size_t kTempNameSlots = 64;
+
+// Keeps path for removeTempNamesNow.
+void registerTempName(const char* path);
+// Forgets path (after it was renamed or removed by its owner).
+void forgetTempName(const char* path);
+// Removes every kept file. Async-signal-safe: only unlink is called, no
+// memory is allocated and no lock is taken.
+void removeTempNamesNow();
+// How many names are kept (for tests).
+size_t tempNameCount();
+
+}  // namespace tvp

@@ -1,0 +1,203 @@
+// Constant table: golden written forms, CID allocation and release, value
+// sharing, removal, comparison, marking, the readers on repeated CIDs and
+// bad kinds, the dump, and the layout walks over a type table.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "base/st/stsymtab/StSyTypeTable.h"
+#include "const_forms.h"
+
+namespace {
+
+using namespace consttest;
+
+StConstantVal* stdVal(uint32_t type, int32_t v, bool shared = true)
+{
+    auto* c = new StStdConstantVal(type, shared);
+    c->SetLongVal(v) == 0 || c->SetULongVal(uint32_t(v));
+    return c;
+}
+
+StConstEntryID add(StSyConstValTable& t, StConstantVal* v)
+{
+    StConstantVal* p = v;
+    const StConstEntryID cid = t.addConstantVal(p);
+    delete p;  // not taken over when an equal shared value exists
+    return cid;
+}
+
+TEST(ConstTableTest, GoldenForms)
+{
+    StSyConstValTable t;
+    EXPECT_EQ("0 0 ", writeTable(Form::SectionText, t));
+    EXPECT_EQ("0 0 ", writeTable(Form::Stream, t));
+    EXPECT_EQ(0u, add(t, stdVal(ST_INT, 5)));
+    EXPECT_EQ("1 0 0 1 7 1 5 2147483647 \r\n1 ", writeTable(Form::SectionText, t));
+    EXPECT_EQ("1 0 0 1 7 1 5 2147483647 \n1 ", writeTable(Form::Stream, t));
+    EXPECT_EQ("7 1 5 ", writeValueOnly(Form::SectionText, *t.getConstantVal(0)));
+    // Types without value bytes: the double blank before the address.
+    EXPECT_EQ("1 30 1  2147483647 ", writeBody(Form::SectionText, StStdConstantVal()));
+    StStdConstantVal obj;
+    obj.setObjectIds(3, 4);
+    EXPECT_EQ("1 16 1 3 4 0  2147483647 ", writeBody(Form::SectionText, obj));
+    // Binary: count, CID, kind, flag, type, sign, u16, address, counter.
+    EXPECT_EQ(31u, writeTable(Form::SectionBinary, t).size());
+
+    StSyConstValTable back;
+    back.setCounter(77);
+    ASSERT_TRUE(readTable(Form::SectionText, back, "0 0 "));
+    EXPECT_EQ(0u, back.getCounter());
+}
+
+TEST(ConstTableTest, SharingAndAllocation)
+{
+    StSyConstValTable t;
+    EXPECT_EQ(0u, add(t, stdVal(ST_DINT, 9)));
+    StConstantVal* again = stdVal(ST_DINT, 9);
+    EXPECT_EQ(0u, t.addConstantVal(again));  // equal shared value: its CID,
+    ASSERT_NE(nullptr, again);                // and the caller keeps its value
+    EXPECT_NE(again, t.getConstantVal(0));
+    delete again;
+    EXPECT_EQ(1u, add(t, stdVal(ST_DINT, 9, false)));  // not shared: new CIDs
+    EXPECT_EQ(2u, add(t, stdVal(ST_DINT, 9, false)));
+    EXPECT_EQ(3u, add(t, stdVal(ST_INT, 9)));
+    EXPECT_EQ(4u, t.getCounter());
+    EXPECT_EQ(0u, t.findSharedValue(t.getConstantVal(0)));
+    EXPECT_EQ(ST_INVALID_CID, t.findSharedValue(t.getConstantVal(1)));
+
+    // The top CID is reused at once, a hole only once the counter is spent.
+    EXPECT_EQ(0, t.removeConstantVal(3));
+    EXPECT_EQ(3u, t.getCounter());
+    EXPECT_EQ(1, t.removeConstantVal(3));
+    EXPECT_EQ(0, t.removeConstantVal(1));
+    EXPECT_EQ(3u, add(t, stdVal(ST_INT, 1)));
+    t.setCounter(0xFFFFFFFFu);
+    EXPECT_EQ(1u, add(t, stdVal(ST_INT, 2)));
+    EXPECT_EQ(4u, add(t, stdVal(ST_INT, 3)));
+    // Removing the shared value drops its shared entry; an equal one comes
+    // back under a new CID.
+    EXPECT_EQ(0, t.removeConstantVal(0));
+    EXPECT_EQ(0u, add(t, stdVal(ST_DINT, 9)));
+    EXPECT_EQ(t.values().size(), 5u);
+
+    // No CID left: the invalid CID and the value stays with the caller.
+    StSyConstValTable full;
+    full.setCounter(0xFFFFFFFEu);
+    EXPECT_EQ(0xFFFFFFFEu, add(full, stdVal(ST_INT, 1)));
+    EXPECT_EQ(0xFFFFFFFFu, full.getCounter());
+    EXPECT_EQ(0u, add(full, stdVal(ST_INT, 2)));  // hole at 0
+    StConstantVal* none = nullptr;
+    EXPECT_EQ(ST_INVALID_CID, t.addConstantVal(none));
+}
+
+TEST(ConstTableTest, MarksCompareAndQueries)
+{
+    StSyConstValTable t;
+    t.setMarkNew(true);
+    add(t, stdVal(ST_DINT, -3));
+    t.setMarkNew(false);
+    add(t, stdVal(ST_DINT, 4));
+    add(t, new StStructConstantVal());
+    t.setMarkNew(true);
+    EXPECT_EQ(0u, add(t, stdVal(ST_DINT, -3)));  // found: marked again
+    t.setMarkOnly(true);
+    EXPECT_EQ("1 0 0 1 8 -1 3 2147483647 \r\n3 ", writeTable(Form::SectionText, t));
+    t.markValue(1);
+    t.markValue(99);
+    EXPECT_EQ('2', writeTable(Form::SectionText, t)[0]);
+
+    EXPECT_EQ(1, t.compareValues(0, 1));
+    EXPECT_EQ(0, t.compareValues(1, 0));
+    EXPECT_EQ(1, t.compareValues(1, 1));
+    EXPECT_EQ(2, t.compareValues(0, 2));  // a structure
+    EXPECT_EQ(2, t.compareValues(0, 3));  // not below the counter
+    int32_t v = 7;
+    EXPECT_TRUE(t.getDIntOf(0, v));
+    EXPECT_EQ(-3, v);
+    EXPECT_FALSE(t.getLongOf(42, v));
+    EXPECT_EQ(0, v);
+    EXPECT_EQ(8u, t.getTypeIdOf(1));
+    EXPECT_EQ(30u, t.getTypeIdOf(42));
+}
+
+TEST(ConstTableTest, ReaderRules)
+{
+    StSyConstValTable t;
+    // A repeated CID keeps its first value; the stored counter is replaced.
+    ASSERT_TRUE(readTable(Form::SectionText, t,
+                          "3 5 0 1 7 1 5 2147483647 \r\n5 0 1 7 1 6 2147483647 \r\n2 0 0 8 1 1 16 \r\n99 "));
+    EXPECT_EQ(6u, t.getCounter());
+    ASSERT_EQ(2u, t.values().size());
+    EXPECT_EQ("(int 5)", valueText(*t.getConstantVal(5)));
+    EXPECT_EQ(16, t.getConstantVal(2)->getStorageAddress());
+    EXPECT_EQ(1u, t.sharedValues().size());
+    // Unknown kinds end reading with a failure; the values before stay.
+    for (const char* kind : {"3", "9"}) {
+        StSyConstValTable u;
+        EXPECT_FALSE(readTable(Form::SectionText, u, std::string("2 0 0 1 7 1 5 2147483647 \r\n1 ") + kind + " 1 "));
+        EXPECT_EQ(1u, u.values().size());
+        EXPECT_EQ(1u, u.getCounter());
+    }
+    // A NaN or an infinity in a body fails the read.
+    StSyConstValTable n;
+    EXPECT_FALSE(readTable(Form::Stream, n, "1 0 0 1 15 1 nan 2147483647 \n1 "));
+    EXPECT_TRUE(n.values().empty());
+    std::string bin = writeTable(Form::SectionBinary, t);
+    EXPECT_TRUE(readTable(Form::SectionBinary, n, bin));
+    StStdConstantVal d(ST_LREAL);
+    d.SetLRealVal(1.0);
+    std::string body = writeBody(Form::SectionBinary, d);
+    const double inf = HUGE_VAL;
+    std::memcpy(&body[9], &inf, 8);
+    EXPECT_FALSE(readBody(Form::SectionBinary, d, body));
+    bool error = true;
+    EXPECT_TRUE(std::isfinite(d.GetLRealVal(error)));  // never the infinity
+}
+
+TEST(ConstTableTest, Dump)
+{
+    StSyConstValTable t;
+    add(t, stdVal(ST_SINT, -5));
+    add(t, stdVal(ST_BOOL, 1, false));
+    std::ostringstream os;
+    t.dump(os);
+    EXPECT_EQ(" 2\n0 (sint -5)     Adr: 7fffffff Seg: fb000000 shared \n1 (bool 1)     Adr: 7fffffff Seg: fb000000\n",
+              os.str());
+}
+
+// {BOOL, DINT, 3 x INT}: bytes 0, 4, 8 (the INTs 8, 10, 12); items 1, 2, 3.
+TEST(ConstTableTest, LayoutAndFind)
+{
+    StSyTypeTable types;
+    StSyConstValTable t;
+    auto* s = new StStructConstantVal();
+    s->addMember(stdVal(ST_BOOL, 1));
+    s->addMember(stdVal(ST_DINT, 2));
+    s->addMember(new StIntArrayConstantVal(3, stdVal(ST_INT, 3), 2, true));
+    ValPtr keep(s);
+    s->setStorageAddress(0);
+    t.layoutValue(s, types, false);
+    const StConstValVector& m = *s->members();
+    EXPECT_EQ(0, m[0]->getStorageAddress());
+    EXPECT_EQ(4, m[1]->getStorageAddress());
+    EXPECT_EQ(8, m[2]->getStorageAddress());
+    EXPECT_EQ(8, m[2]->firstElement()->getStorageAddress());
+    EXPECT_EQ(m[1], t.findValueAtOffset(s, types, false, 4, ST_DINT, 0));
+    EXPECT_EQ(nullptr, t.findValueAtOffset(s, types, false, 4, ST_INT, 0));
+    EXPECT_EQ(m[2]->firstElement(), t.findValueAtOffset(s, types, false, 10, ST_INT, 0));
+    EXPECT_EQ(nullptr, t.findValueAtOffset(s, types, false, 11, ST_INT, 0));  // inside an element
+    EXPECT_EQ(nullptr, t.findValueAtOffset(s, types, false, 2, ST_DINT, 0));  // padding
+    EXPECT_EQ(nullptr, t.findValueAtOffset(s, types, false, 14, ST_INT, 0));  // beyond
+    EXPECT_EQ(nullptr, t.findValueAtOffset(s, types, false, 0, ST_INVALID_TID, 0));
+
+    t.layoutValue(s, types, true);
+    EXPECT_EQ(1, m[0]->getStorageAddress());
+    EXPECT_EQ(2, m[1]->getStorageAddress());
+    EXPECT_EQ(3, m[2]->getStorageAddress());
+    EXPECT_EQ(m[2]->firstElement(), t.findValueAtOffset(s, types, true, 5, ST_INT, 0));
+    EXPECT_EQ(nullptr, t.findValueAtOffset(s, types, true, 6, ST_INT, 0));
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""Hostile use of the tavolin command: truncated and edited sources into an
+existing target, a source of another kind, damaged targets, --rc naming the
+source, signals during a long compile and a source of a million repeated end
+keywords. Wherever a step fails the target keeps its bytes, nothing is left
+in $TMPDIR or beside the target, the output stays short, and the exit status
+is 1 (or 128 + the signal).
+
+usage: hostile_cases.py TAVOLIN SOURCE_DIR
+"""
+import hashlib
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TAVOLIN, SOURCE_DIR = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+AXIS = os.path.join(SOURCE_DIR, "examples", "axis.tos")
+MOTION = os.path.join(SOURCE_DIR, "examples", "motion.tps")
+WORK = tempfile.mkdtemp(prefix="tavolin-hostile-")
+TMP = os.path.join(WORK, "tmp")
+os.mkdir(TMP)
+ENV = dict(os.environ, TMPDIR=TMP)
+ENV.pop("TAVOLIN_SETTINGS", None)
+failures = []
+checks = 0
+
+
+def check(cond, what):
+    global checks
+    checks += 1
+    if not cond:
+        failures.append(what)
+
+
+def path(name):
+    return os.path.join(WORK, name)
+
+
+def digest(name):
+    try:
+        with open(path(name), "rb") as f:
+            return hashlib.sha256(f.read()).hexdigest()
+    except FileNotFoundError:
+        return None
+
+
+def write(name, data):
+    with open(path(name), "wb") as f:
+        f.write(data)
+
+
+def compile_args(source, target, *extra):
+    # The alarm string tables need a resource script: one beside the target
+    # unless the case names its own.
+    rc = [] if "--rc" in extra else ["--rc", os.path.splitext(target)[0] + ".rc"]
+    return [TAVOLIN, "compile", source, "-o", target, *rc, *extra]
+
+
+def run(source, target, *extra):
+    return subprocess.run(compile_args(source, target, *extra), cwd=WORK, env=ENV, capture_output=True,
+                          timeout=120)
+
+
+def leftovers(work=WORK):
+    """Temporary files of the command: anything in its $TMPDIR, and working
+    copies beside the targets (TARGET.XXXXXX)."""
+    left = [os.path.join("tmp", n) for n in os.listdir(os.path.join(work, "tmp"))]
+    left += [n for n in os.listdir(work) if ".dsc." in n]
+    return left
+
+
+def step_failed(out):
+    """True when a step that ran did not succeed (a section not compiled
+    into the library does not count)."""
+    return any(": status " in line or ": failed" in line for line in out.splitlines())
+
+
+def expect_kept(p, target, before, what):
+    """A failed compile keeps the target's bytes; a good one may change them."""
+    check(p.returncode in (0, 1), f"{what}: exit status {p.returncode}")
+    out = p.stdout.decode(errors="replace")
+    if step_failed(out):
+        check(digest(target) == before, f"{what}: the target changed although a step failed")
+    check(not leftovers(), f"{what}: left {leftovers()}")
+    return step_failed(out)
+
+
+# A source of a million repeated end keywords: a long compile with a message
+# per character it cannot place. It runs beside the short cases, in a
+# directory of its own.
+with open(AXIS, "rb") as f:
+    axis = f.read()
+header = axis[: axis.index(b"END_TO_HEADER") + len(b"END_TO_HEADER\n")]
+write("ends.tos", header + b"END_RESOLVE\n" * 1000000)
+BIG = path("big")
+os.makedirs(os.path.join(BIG, "tmp"))
+many = subprocess.Popen(compile_args(path("ends.tos"), "ends.dsc"), cwd=BIG, env=dict(ENV, TMPDIR=BIG + "/tmp"),
+                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+
+# The target every case starts from.
+p = run(AXIS, "axis.dsc")
+check(p.returncode == 1 and digest("axis.dsc"), "the example does not compile")
+shutil.copy(path("axis.dsc"), path("good.dsc"))
+good = digest("good.dsc")
+rng = random.Random(24)
+
+# Truncated and edited sources into the existing target.
+failed = 0
+variants = [axis[: len(axis) * k // 20] for k in range(1, 20)]
+for _ in range(20):
+    b = bytearray(axis)
+    for _ in range(rng.randint(1, 4)):
+        at = rng.randrange(len(b))
+        b[at : at + rng.randint(0, 8)] = bytes(rng.choice(b"END_;:=()@$\"{}#\n\x00\xff ") for _ in range(rng.randint(0, 3)))
+    variants.append(bytes(b))
+for i, source in enumerate(variants):
+    write("v.tos", source)
+    shutil.copy(path("good.dsc"), path("axis.dsc"))
+    p = run("v.tos", "axis.dsc")
+    failed += expect_kept(p, "axis.dsc", good, f"source variant {i}")
+check(failed >= 15, f"only {failed} of {len(variants)} damaged sources failed")
+
+# A package source into a technology-object target.
+shutil.copy(path("good.dsc"), path("axis.dsc"))
+p = run(MOTION, "axis.dsc")
+err = p.stderr.decode(errors="replace")
+check(p.returncode == 1 and "technology package" in err and "technology object" in err, f"kind mismatch: {err}")
+check(digest("axis.dsc") == good, "kind mismatch: the target changed")
+
+# --rc naming the source.
+shutil.copy(AXIS, path("mine.tos"))
+p = run("mine.tos", "axis.dsc", "--rc", "mine.tos", "--rc-text", "x")
+check(p.returncode == 1 and b"names the SOURCE" in p.stderr, f"--rc on the source: {p.stderr!r}")
+with open(path("mine.tos"), "rb") as f:
+    check(f.read() == axis, "--rc on the source wrote into it")
+check(digest("axis.dsc") == good, "--rc on the source: the target changed")
+
+# One changed byte of the target: refused untouched, or compiled whole.
+with open(path("good.dsc"), "rb") as f:
+    target = f.read()
+refused = 0
+for i in range(200):
+    b = bytearray(target)
+    at = rng.randrange(len(b))
+    b[at] = (b[at] + rng.randint(1, 255)) % 256
+    write("c.dsc", bytes(b))
+    before = digest("c.dsc")
+    p = run(AXIS, "c.dsc")
+    expect_kept(p, "c.dsc", before, f"damaged target {i} (byte {at})")
+    if "cannot open" in p.stderr.decode(errors="replace"):
+        refused += 1
+        check(digest("c.dsc") == before, f"damaged target {i}: refused but changed")
+    elif digest("c.dsc") != before:
+        check(b"copySections: ok, 20 sections" in p.stdout, f"damaged target {i} (byte {at}) lost sections")
+check(refused >= 20, f"only {refused} of 200 damaged targets refused")
+
+# Signals during a long compile into an existing target, while the kind of
+# the source is probed and while it is compiled, each in a directory of its
+# own.
+write("long.tos", header + b"END_RESOLVE\n" * 3000000)  # killed long before its end
+running = []
+for sig, delay in ((signal.SIGTERM, 0.3), (signal.SIGINT, 2.0), (signal.SIGHUP, 7.0)):
+    where = path(sig.name)
+    os.makedirs(os.path.join(where, "tmp"))
+    shutil.copy(path("good.dsc"), os.path.join(where, "sig.dsc"))
+    proc = subprocess.Popen(compile_args(path("long.tos"), "sig.dsc"), cwd=where,
+                            env=dict(ENV, TMPDIR=where + "/tmp"), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    running.append((sig, delay, where, proc))
+start = time.monotonic()
+for sig, delay, where, proc in running:
+    time.sleep(max(0.0, start + delay - time.monotonic()))
+    check(proc.poll() is None, f"{sig.name}: the compile ended before the signal")
+    proc.send_signal(sig)
+for sig, delay, where, proc in running:
+    code = proc.wait(timeout=60)
+    check(code == 128 + sig, f"{sig.name}: exit status {code}")
+    with open(os.path.join(where, "sig.dsc"), "rb") as f:
+        check(hashlib.sha256(f.read()).hexdigest() == good, f"{sig.name}: the target changed")
+    check(not leftovers(where), f"{sig.name}: left {leftovers(where)}")
+
+out, _ = many.communicate(timeout=300)
+lines = out.count(b"\n")
+check(many.returncode == 1, f"repeated end keywords: exit status {many.returncode}")
+check(lines < 200, f"repeated end keywords: {lines} lines of output")
+check(b" more messages (" in out, "repeated end keywords: no count of the messages held back")
+check(not os.path.exists(os.path.join(BIG, "ends.dsc")), "repeated end keywords: a target was written")
+check(not leftovers(BIG), f"repeated end keywords: left {leftovers(BIG)}")
+check(not leftovers(), f"at the end: left {leftovers()}")
+
+shutil.rmtree(WORK, ignore_errors=True)
+for f in failures[:30]:
+    print("FAILED:", f)
+print(f"{checks - len(failures)} passed, {len(failures)} failed")
+sys.exit(1 if failures else 0)

@@ -1,0 +1,59 @@
+// The registry of temporary files that a signal handler removes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/tempnames.h"
+
+namespace {
+
+bool exists(const std::string& p)
+{
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0;
+}
+
+std::string makeFile(const std::string& dir, int i)
+{
+    const std::string p = dir + "/f" + std::to_string(i);
+    std::ofstream(p) << i;
+    return p;
+}
+
+}  // namespace
+
+TEST(TempNames, KeepsTheLiveFilesAndRemovesThemOnRequest)
+{
+    char tmpl[] = "/tmp/tempnames_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    tvp::removeTempNamesNow();
+    ASSERT_EQ(tvp::tempNameCount(), 0u);
+
+    // Names of files that are gone are forgotten by later registrations, so
+    // the table never fills with them.
+    for (size_t i = 0; i < 3 * tvp::kTempNameSlots; ++i) {
+        const std::string p = makeFile(dir, int(i));
+        tvp::registerTempName(p.c_str());
+        ::unlink(p.c_str());
+    }
+    EXPECT_LE(tvp::tempNameCount(), 1u);
+
+    const std::string kept = makeFile(dir, 1000), given = makeFile(dir, 1001), renamed = makeFile(dir, 1002);
+    for (const std::string* p : {&kept, &given, &renamed}) tvp::registerTempName(p->c_str());
+    tvp::forgetTempName(given.c_str());
+    ASSERT_EQ(::rename(renamed.c_str(), (dir + "/final").c_str()), 0);
+    tvp::registerTempName(std::string(tvp::kTempNameMax + 1, 'x').c_str());  // too long: not kept
+
+    tvp::removeTempNamesNow();
+    EXPECT_FALSE(exists(kept));
+    EXPECT_TRUE(exists(given));
+    EXPECT_TRUE(exists(dir + "/final"));
+    EXPECT_EQ(tvp::tempNameCount(), 0u);
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
