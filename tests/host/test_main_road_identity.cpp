@@ -173,7 +173,9 @@ protected:
     {
         writeText(m_dir + "/" + name, text);
         const std::string target = name + ".dsc";
-        const std::string maskArg = mask ? " --mask " + std::to_string(mask) : std::string();
+        // A resource script, so that the alarm string tables can be written.
+        const std::string maskArg =
+            " --rc " + name + ".rc" + (mask ? " --mask " + std::to_string(mask) : std::string());
         std::string out = command("compile " + name + " -o " + target + maskArg, name + " new");
         out += compoundLines(m_dir + "/" + target, name + " new");
         out += command("compile " + name + " -o " + target + maskArg, name + " existing");
