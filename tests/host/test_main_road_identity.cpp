@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/main_road_source.h"
+#include "base/fs/FsSecClMem.h"
 #include "co/GlobTools.h"
 #include "platform/storage.h"
 #include "platform/text.h"
@@ -140,10 +141,15 @@ protected:
     std::string workingFile(const std::string& source, const std::string& host, uint32_t mask,
                             const std::string& what)
     {
+        // A target the command did not write (a step failed) leaves an
+        // empty host storage in memory: the split is hashed all the same.
         IStorage* stg = nullptr;
+        std::string hostNote;
         if (FAILED(StgOpenStorage(tvp::utf8ToWide(host).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-                                  nullptr, 0, &stg)))
-            return what + " <no host storage>\n";
+                                  nullptr, 0, &stg))) {
+            if (!fsCreateMemStorage(&stg)) return what + " <no host storage>\n";
+            hostNote = what + " <empty host storage>\n";
+        }
         FsFileMan work;
         String workPath;
         std::unique_ptr<FsSectMan> target;
@@ -162,7 +168,7 @@ protected:
         stg->Release();
         char head[64];
         std::snprintf(head, sizeof head, " hr %08x status %08x kind %d\n", unsigned(hr), unsigned(status), int(kind));
-        std::string out = what + head + compoundLines(workPath.c_str(), what);
+        std::string out = hostNote + what + head + compoundLines(workPath.c_str(), what);
         if (!workPath.empty()) ::unlink(workPath.c_str());
         return out;
     }
@@ -173,9 +179,10 @@ protected:
     {
         writeText(m_dir + "/" + name, text);
         const std::string target = name + ".dsc";
-        // A resource script, so that the alarm string tables can be written.
+        // The string tables go to a resource script beside the target (the
+        // alarm tables need one); the script itself is not hashed.
         const std::string maskArg =
-            " --rc " + name + ".rc" + (mask ? " --mask " + std::to_string(mask) : std::string());
+            (mask ? " --mask " + std::to_string(mask) : std::string()) + " --rc " + name + ".rc";
         std::string out = command("compile " + name + " -o " + target + maskArg, name + " new");
         out += compoundLines(m_dir + "/" + target, name + " new");
         out += command("compile " + name + " -o " + target + maskArg, name + " existing");
