@@ -21,22 +21,7 @@ const char* const kTestSection = kErrMsgTestSection;
 const char kOld[] = "old content";
 const char kRcHead[] = "rc\r\n";
 
-// Keeps the texts handed to the scanner's and the parser's error reports
-// (the built-in texts of the block 900 show no argument).
-class RecordingParser : public MdErrMsgTxtParser {
-public:
-    void LexerError(const char* text) override
-    {
-        errors.push_back(std::string("'") + text + "'");
-        MdErrMsgTxtParser::LexerError(text);
-    }
-    void yyerror(const char* text) override
-    {
-        errors.push_back(text);
-        MdErrMsgTxtParser::yyerror(text);
-    }
-    std::vector<std::string> errors;
-};
+using RecordingParser = RecordingErrors<MdErrMsgTxtParser>;
 
 struct Compiled {
     int32_t result;
