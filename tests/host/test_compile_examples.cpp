@@ -259,8 +259,8 @@ TEST_F(CompileExamples, ConnectionSections)
         const std::string out = m_dir + "/out";
         const std::string target = m_dir + "/" + c.file + ".dsc";
         shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" +
-              std::string(TV_SOURCE_DIR) + "/examples/" + c.file + "' -o '" + target + "' --rc '" + target + ".rc' >'" + out +
-              "' 2>&1");
+              std::string(TV_SOURCE_DIR) + "/examples/" + c.file + "' -o '" + target + "' --rc '" + target +
+              ".rc' >'" + out + "' 2>&1");
         EXPECT_NE(readFile(out).find("compileConnections: ok\n"), std::string::npos) << readFile(out);
         EXPECT_EQ(stream(target, "connectors"), c.connectors) << c.file;
     }
