@@ -5,13 +5,12 @@
 #pragma once
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "co/CoSettings.h"
+#include "co/GlobTools.h"
 #include "platform/settings_store.h"
 #include "platform/text.h"
 
@@ -19,9 +18,7 @@ class TestConfigDir {
 public:
     TestConfigDir()
     {
-        char tmpl[] = "/tmp/tvalmcfgXXXXXX";
-        const char* made = ::mkdtemp(tmpl);
-        m_root = made ? made : "/nonexistent";
+        m_root = createTempDirectory().c_str();
         m_dir = m_root + "/cfg";
         ::mkdir(m_dir.c_str(), 0700);
         tvp::settingsClear();
@@ -33,8 +30,7 @@ public:
     {
         tvp::settingsClear();
         resetSettingsCaches();
-        const std::string cmd = "rm -rf '" + m_root + "'";
-        if (std::system(cmd.c_str()) != 0) return;
+        removeDirectoryTree(m_root.c_str());
     }
     TestConfigDir(const TestConfigDir&) = delete;
     TestConfigDir& operator=(const TestConfigDir&) = delete;

@@ -175,14 +175,12 @@ TEST(CBoErrorMsgCont, ErrmsgBothWays)
 TEST(CBoErrorMsgCont, CreateMsgTab)
 {
     CmMsgTable* table = nullptr;
-    {
-        // No configuration directory: a relative name stays relative.
-        TestConfigDir none;
-        tvp::settingsClear();
-        resetSettingsCaches();
-        EXPECT_EQ(CBoErrorMsgCont(String(".dll"), 1).createMsgTab("a", &table), 0xFFFFu);
-        EXPECT_EQ(CBoErrorMsgCont(String("tvalmtxx.dll"), 1).createMsgTab("a", &table), 5u);
-    }
+    // No configuration directory: a relative name stays relative.
+    tvp::settingsClear();
+    resetSettingsCaches();
+    EXPECT_EQ(CBoErrorMsgCont(String(".dll"), 1).createMsgTab("a", &table), 0xFFFFu);
+    EXPECT_EQ(CBoErrorMsgCont(String("tvalmtxx.dll"), 1).createMsgTab("a", &table), 5u);
+
     TestConfigDir cfg;
     cfg.write("tvalmtxa.rc", "");
     CBoErrorMsgCont c(String("tvalmtxx.dll"), 1);
