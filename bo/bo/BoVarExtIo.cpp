@@ -107,6 +107,8 @@ void putRecord(FsSecCl& s, const VarExt& r)
 {
     s << ' ' << r.A << ' ' << r.ATO1 << ' ' << r.ATO2 << ' ' << r.G << ' ' << r.TE;
 }
+// A CID reads as the unsigned number it is written as.
+FsSecCl& operator>>(FsSecCl& s, BoConstId& id) { return s >> id.ref(); }
 void getRecord(FsSecCl& s, VarTypeValue& r) { s >> r.Def() >> r.Unit >> r.Fix >> r.Min >> r.Max; }
 void getRecord(FsSecCl& s, VarExt& r) { s >> r.A >> r.ATO1 >> r.ATO2 >> r.G >> r.TE; }
 
