@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "tools/md/tavolin/MdAlarmParser.h"
+#include "tools/md/tavolin/MdConnectionParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 
@@ -27,6 +28,7 @@ MdCompilerCreator* creators()
 {
     static MdCompilerCreator* const table = [] {
         static MdCompilerCreator t[MdCompCount];
+        t[MdCompConnection] = create<MdConnectionParser>;
         t[MdCompSuppTO] = create<MdSuppTOParser>;
         t[MdCompImpl] = create<MdImplParser>;
         t[MdCompAlarm] = create<MdAlarmParser>;
