@@ -22,4 +22,6 @@ public:
 private:
     std::vector<StRangeID> m_vrs;
     std::vector<StRangeID> m_nrs;
+    bool m_vrFalling;
+    bool m_nrFalling;
 };

@@ -6,7 +6,9 @@
 // (for each VR' every NR' in turn). Range ids grow with nesting, so an
 // entry lies on the chain exactly when its VR is on the first list and its
 // NR on the second; its place on the chain is the pair of the two indexes.
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "base/st/stsymtab/StASMOperand.h"
@@ -34,11 +36,24 @@ std::vector<StRangeID> rangeChain(const StSyRangeTable& table, StRangeID start)
     return chain;
 }
 
-int indexIn(const std::vector<StRangeID>& chain, StRangeID id)
+// Place of id in a range list: a binary search while the list falls
+// strictly (parents have smaller ids), else a linear one.
+int indexIn(const std::vector<StRangeID>& chain, bool falling, StRangeID id)
 {
+    if (falling) {
+        const auto it = std::lower_bound(chain.begin(), chain.end(), id, std::greater<StRangeID>());
+        return it != chain.end() && *it == id ? int(it - chain.begin()) : -1;
+    }
     for (size_t i = 0; i < chain.size(); ++i)
         if (chain[i] == id) return int(i);
     return -1;
+}
+
+bool isFalling(const std::vector<StRangeID>& chain)
+{
+    for (size_t i = 1; i < chain.size(); ++i)
+        if (chain[i] >= chain[i - 1]) return false;
+    return true;
 }
 
 }  // namespace
@@ -46,16 +61,17 @@ int indexIn(const std::vector<StRangeID>& chain, StRangeID id)
 // --- scope chains ---
 
 StScopeChain::StScopeChain(const StSymbTable& t, StRangeID vr, StRangeID nr)
-    : m_vrs(rangeChain(*t.vrTable(), vr)), m_nrs(rangeChain(*t.nrTable(), nr))
+    : m_vrs(rangeChain(*t.vrTable(), vr)), m_nrs(rangeChain(*t.nrTable(), nr)), m_vrFalling(isFalling(m_vrs)),
+      m_nrFalling(isFalling(m_nrs))
 {
 }
 
 int64_t StScopeChain::place(const StSyBaseSymbEntry* e) const
 {
     if (!e) return -1;
-    const int v = indexIn(m_vrs, e->getVR());
+    const int v = indexIn(m_vrs, m_vrFalling, e->getVR());
     if (v < 0) return -1;
-    const int n = indexIn(m_nrs, e->getNR());
+    const int n = indexIn(m_nrs, m_nrFalling, e->getNR());
     if (n < 0) return -1;
     return int64_t(v) * int64_t(m_nrs.size()) + n;
 }
