@@ -311,6 +311,8 @@ bool StSymbTable::renameSymbol(StSymbEntryID sid, const char* name)
             return false;
         }
     }
+    // A marked entry keeps its name in a marked-only save.
+    if (e->isMarked()) m_strings->mark(*e->getName());
     return true;
 }
 

@@ -4,6 +4,7 @@
 // the qualified names of operands (prefixes, bits, out-of-range offsets).
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,16 @@ TEST(SymbQueries, Rename)
     EXPECT_FALSE(t.renameSymbol(to2, "T1"));
     EXPECT_TRUE(t.renameSymbol(b, "T1"));  // a variable beside a TO type is fine
     EXPECT_EQ(to1, t.findSymbol("T1", 0, 0, ST_KIND_TOTYPE));
+
+    // A marked entry renamed keeps its new name in a marked-only save.
+    StSymbTable m;
+    StSymbEntryID k;
+    m.addEntry("k", 0, 0, ST_KIND_VAR, k)->mark();
+    ASSERT_TRUE(m.renameSymbol(k, "renamed"));
+    m.setMarkedOnly(true);
+    std::ostringstream os;
+    m.save(os);
+    EXPECT_NE(std::string::npos, os.str().find("renamed"));
 }
 
 TEST(SymbQueries, Enumerations)
