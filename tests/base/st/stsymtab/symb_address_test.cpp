@@ -431,6 +431,18 @@ TEST(SymbAddress, TargetAddressRecords)
     ASSERT_EQ(0, t.createOperand(none, noneOp.op));
     EXPECT_EQ(0x7FFFFFFFu, t.getOperandAddress(noneOp.op));
     EXPECT_EQ(0x7FFFFFFFu, t.getSymbolAddress(ST_INVALID_SID));
+    StConstantVal* value = new StStdConstantVal(int32_t(3), false);
+    const StConstEntryID cid = t.constants()->addConstantVal(value);
+    delete value;
+    EXPECT_EQ(0x7FFFFFFFu, t.getConstAddress(cid));
+    t.getConstant(cid)->setStorageAddress(0x24);
+    EXPECT_EQ(0xFB000024u, t.getConstAddress(cid));
+    // A type declaration answers its raw address word.
+    StSymbEntryID decl;
+    StSyBaseSymbEntry* de = t.addEntry("D", 0, 0, ST_KIND_TYPESPEC, decl);
+    EXPECT_EQ(0x7FFFFFFFu, t.getSymbolAddress(decl));
+    de->setStorageAddress(0x20);
+    EXPECT_EQ(0x20u, t.getSymbolAddress(decl));
 
     // The hook sees the record; a refusal is traced once.
     RefusingHook hook;
