@@ -251,6 +251,14 @@ TEST(SymbQueries, Enumerations)
     EXPECT_TRUE(t.getEnumValues(en, map));
     EXPECT_EQ(5, map[String("green")]);
     EXPECT_FALSE(t.getEnumNames(ST_DINT, got));
+    // Through the type declaration's SID.
+    StSymbEntryID colour;
+    t.addEntry("Colour", 0, 0, ST_KIND_TYPESPEC, colour)->setTypeID(en);
+    EXPECT_TRUE(t.findEnumValue(colour, "red", value));
+    EXPECT_EQ(1, value);
+    got.clear();
+    EXPECT_TRUE(t.getEnumNames(colour, got));
+    EXPECT_EQ(3u, got.size());
 }
 
 // Loops a file may hold (a type containing itself, type references and
