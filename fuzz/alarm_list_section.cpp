@@ -9,6 +9,7 @@
 
 #include "base/fs/FsSecClMem.h"
 #include "bo/alc/BoAlarm.h"
+#include "tests/base/fs/section_bytes.h"
 
 namespace {
 
@@ -24,15 +25,6 @@ void addType(CBoAlmTypeCont& c, uint32_t id)
     t->m_defaultParams = {{1, 2}};
     t->m_possibleParams = {{1, {2, 5}}};
     if (!c.addAlarmType(id, t)) std::abort();
-}
-
-std::string bytesOf(FsSecCl& s)
-{
-    std::string out(s.getSize(), '\0');
-    s.seek(0, 0);
-    if (!out.empty()) s.readBytes(&out[0], uint32_t(out.size()));
-    s.seek(0, 0);
-    return out;
 }
 
 }  // namespace
@@ -61,11 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FsSecClMem first;
     first.setBinary(binary);
     if (!loaded.save(first)) std::abort();
-    const std::string text = bytesOf(first);
+    const std::string text = sectionBytes(first);
     CBoAlmCont back(&types);
     if (!back.load(first)) std::abort();
     FsSecClMem second;
     second.setBinary(binary);
-    if (!back.save(second) || bytesOf(second) != text) std::abort();
+    if (!back.save(second) || sectionBytes(second) != text) std::abort();
     return 0;
 }

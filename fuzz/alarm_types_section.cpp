@@ -8,19 +8,7 @@
 
 #include "base/fs/FsSecClMem.h"
 #include "bo/alc/BoAlarmType.h"
-
-namespace {
-
-std::string bytesOf(FsSecCl& s)
-{
-    std::string out(s.getSize(), '\0');
-    s.seek(0, 0);
-    if (!out.empty()) s.readBytes(&out[0], uint32_t(out.size()));
-    s.seek(0, 0);
-    return out;
-}
-
-}  // namespace
+#include "tests/base/fs/section_bytes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -35,11 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FsSecClMem first;
     first.setBinary(binary);
     if (!types.save(first)) std::abort();
-    const std::string text = bytesOf(first);
+    const std::string text = sectionBytes(first);
     CBoAlmTypeCont back;
     if (!back.load(first)) std::abort();
     FsSecClMem second;
     second.setBinary(binary);
-    if (!back.save(second) || bytesOf(second) != text) std::abort();
+    if (!back.save(second) || sectionBytes(second) != text) std::abort();
     return 0;
 }
