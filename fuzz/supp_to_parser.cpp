@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/fs/FsDsc.h"
+#include "tests/tools/md/tavolin/supp_to_compile.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -17,11 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY) != FS_OK) std::abort();
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     MdSuppTOParser parser;
-    MdCompilerArgs args;
-    args.stream = &in;
-    args.descriptor = &dsc;
-    parser.init(args);
-    const int32_t result = parser.parse();
+    const int32_t result = compileSuppTO(parser, in, &dsc);
     if (result < 0 || result > 4) std::abort();
     if (result == 0) {
         FsSecCl* sec = dsc.openSect("rttotypes", 0);

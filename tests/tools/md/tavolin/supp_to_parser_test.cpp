@@ -7,6 +7,7 @@
 
 #include "base/fs/FsDsc.h"
 #include "platform/guid.h"
+#include "supp_to_compile.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 
@@ -31,12 +32,8 @@ Compiled compile(const std::string& text)
     EXPECT_TRUE(putSection(dsc, "rttotypes", "old content, longer than an empty list"));
     std::istringstream in(text);
     MdSuppTOParser p;
-    MdCompilerArgs args;
-    args.stream = &in;
-    args.descriptor = &dsc;
-    p.init(args);
     Compiled c;
-    c.result = p.parse();
+    c.result = compileSuppTO(p, in, &dsc);
     c.types = p.types();
     c.section = sectionText(dsc, "rttotypes");
     return c;
@@ -143,19 +140,12 @@ TEST(SuppTOParser, ASectionThatCannotBeWrittenIsResult4)
     ASSERT_EQ(dsc.FsFileMan::openFile(file.c_str(), 0), 0u);
     std::istringstream in(section(""));
     MdSuppTOParser p;
-    MdCompilerArgs args;
-    args.stream = &in;
-    args.descriptor = &dsc;
-    p.init(args);
-    EXPECT_EQ(p.parse(), 4);
+    EXPECT_EQ(compileSuppTO(p, in, &dsc), 4);
 
     // No descriptor at all.
     std::istringstream in2(section(""));
     MdSuppTOParser q;
-    args.stream = &in2;
-    args.descriptor = nullptr;
-    q.init(args);
-    EXPECT_EQ(q.parse(), 4);
+    EXPECT_EQ(compileSuppTO(q, in2, nullptr), 4);
 }
 
 }  // namespace
