@@ -223,24 +223,12 @@ void StSyFuncBlockSymbEntry::io(A& a, uint32_t mode)
 }
 
 template <class A>
-void StSyProgramSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyFuncBlockSymbEntry::io(a, mode);
-}
-
-template <class A>
 void StSyTaskSymbEntry::io(A& a, uint32_t mode)
 {
     StSyFrameSymbEntry::io(a, mode);
     a.num(m_task.taskRtID);
     a.num(m_task.propertyMask);
     a.num(m_task.stackSize);
-}
-
-template <class A>
-void StSyTempSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyBaseSymbEntry::io(a, mode);
 }
 
 template <class A>
@@ -255,24 +243,6 @@ void StSyTOSymbEntry::io(A& a, uint32_t mode)
 {
     StSyFrameSymbEntry::io(a, mode);
     a.num(m_toType);
-}
-
-template <class A>
-void StSyDeviceTypeSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyFrameSymbEntry::io(a, mode);
-}
-
-template <class A>
-void StSyDeviceSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyTOSymbEntry::io(a, mode);
-}
-
-template <class A>
-void StSyPackageTypeSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyBaseSymbEntry::io(a, mode);
 }
 
 template <class A>

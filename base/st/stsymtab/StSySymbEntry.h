@@ -219,10 +219,16 @@ protected:
 // Declares clone, getKind, the four serialisers, the field list and the
 // dump of an entry class.
 #define ST_ENTRY_CLASS_BODY(Class, Kind)                                       \
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(Class, Kind)                            \
+    template <class A>                                                         \
+    void io(A& a, uint32_t mode);
+
+// The same for a kind that adds no field to its base's list.
+#define ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(Class, Kind)                        \
 public:                                                                        \
     StSyBaseSymbEntry* clone(StSymbEntryID newSid) const override;             \
     StSyEntryKind getKind() const override { return Kind; }                    \
-    ST_OVERRIDE_SERIALISERS                                              \
+    ST_OVERRIDE_SERIALISERS_ON_BASE_FIELDS                                     \
     /* the kind part of the dump, after the head */                            \
     void dumpKind(std::ostream& os) const;
 
@@ -406,7 +412,7 @@ protected:
 };
 
 class StSyProgramSymbEntry : public StSyFuncBlockSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyProgramSymbEntry, ST_KIND_PROGRAM)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyProgramSymbEntry, ST_KIND_PROGRAM)
 public:
     using StSyFuncBlockSymbEntry::StSyFuncBlockSymbEntry;
     bool getProgramFlag() const override { return m_funcFlag; }
@@ -426,7 +432,7 @@ protected:
 };
 
 class StSyTempSymbEntry : public StSyBaseSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyTempSymbEntry, ST_KIND_TEMP)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyTempSymbEntry, ST_KIND_TEMP)
 public:
     using StSyBaseSymbEntry::StSyBaseSymbEntry;
     uint32_t segmentBits() const override { return ST_SEG_FRAME; }
@@ -461,20 +467,20 @@ protected:
 };
 
 class StSyDeviceTypeSymbEntry : public StSyFrameSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyDeviceTypeSymbEntry, ST_KIND_DEVICETYPE)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyDeviceTypeSymbEntry, ST_KIND_DEVICETYPE)
 public:
     using StSyFrameSymbEntry::StSyFrameSymbEntry;
 };
 
 // Its type SID names the device type.
 class StSyDeviceSymbEntry : public StSyTOSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyDeviceSymbEntry, ST_KIND_DEVICE)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyDeviceSymbEntry, ST_KIND_DEVICE)
 public:
     using StSyTOSymbEntry::StSyTOSymbEntry;
 };
 
 class StSyPackageTypeSymbEntry : public StSyBaseSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyPackageTypeSymbEntry, ST_KIND_PACKAGETYPE)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyPackageTypeSymbEntry, ST_KIND_PACKAGETYPE)
 public:
     using StSyBaseSymbEntry::StSyBaseSymbEntry;
 };
