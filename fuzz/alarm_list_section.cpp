@@ -5,11 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <string>
 
-#include "base/fs/FsSecClMem.h"
 #include "bo/alc/BoAlarm.h"
-#include "tests/base/fs/section_bytes.h"
+#include "fuzz/alarm_section.h"
 
 namespace {
 
@@ -40,9 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     alarms.createAlarms();
 
     FsSecClMem in;
-    in.setBinary(binary);
-    if (size > 1) in.writeBytes(data + 1, uint32_t(size - 1));
-    in.seek(0, 0);
+    fillAlarmSection(in, binary, data, size);
     const uint32_t r = alarms.readAlarms(in);
     if (r != 0 && r != 1 && r != 12 && r != 13 && r != 27 && r != 38 && r != 0xFFFF) std::abort();
 
@@ -50,14 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     in.seek(0, 0);
     CBoAlmCont loaded(&types);
     if (!loaded.load(in)) return 0;
-    FsSecClMem first;
-    first.setBinary(binary);
-    if (!loaded.save(first)) std::abort();
-    const std::string text = sectionBytes(first);
     CBoAlmCont back(&types);
-    if (!back.load(first)) std::abort();
-    FsSecClMem second;
-    second.setBinary(binary);
-    if (!back.save(second) || sectionBytes(second) != text) std::abort();
+    checkSavesAgain(loaded, back, binary);
     return 0;
 }
