@@ -232,6 +232,11 @@ public:
     // CID of an equal shared value; invalid when value is not shared or
     // none is equal.
     StConstEntryID findSharedValue(const StConstantVal* value) const;
+    // Applies change to the value of cid, taking a shared value out of the
+    // shared map for the time of the change (a key never changes in place)
+    // and back in unless an equal one is there; false for an unknown CID.
+    // Defined beside the symbol table, its user.
+    bool changeValue(StConstEntryID cid, void (*change)(StConstantVal&, uint32_t), uint32_t arg);
     // 0 removed (value deleted), 1 unknown CID.
     int removeConstantVal(StConstEntryID cid);
     // 1 a <= b, 0 a > b, 2 not comparable (unknown CID, not the same type).

@@ -1,0 +1,350 @@
+// Symbol table core and text format: name chains and uniqueness, machine
+// modes, type queries, removal, ownership of given tables, the mode word,
+// neutral answers in error, the version lines, the mode word after a load,
+// range spans, truncation, name folding and self-assignment.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+#include "base/fs/FsSecClMem.h"
+#include "base/st/stsymtab/StCompConstantVal.h"
+#include "base/st/stsymtab/StStdConstantVal.h"
+#include "base/st/stsymtab/StSyEntryTable.h"
+#include "base/st/stsymtab/StSyRangeTable.h"
+#include "base/st/stsymtab/StSyStringTable.h"
+#include "base/st/stsymtab/StSyTypeTable.h"
+#include "base/st/stsymtab/StSymbTable.h"
+#include "st_forms.h"
+#include "symb_table_gen.h"
+
+namespace {
+
+using sttest::Form;
+
+using sttest::dumped;
+using sttest::loadFrom;
+using sttest::saved;
+
+TEST(SymbTable, NameChainsAndUniqueness)
+{
+    StSymbTable t;
+    StSymbEntryID a, b, c, d, e;
+    ASSERT_NE(nullptr, t.addEntry("x", 0, 0, ST_KIND_VAR, a));
+    EXPECT_EQ(nullptr, t.addEntry("x", 0, 0, ST_KIND_VAR, b));
+    EXPECT_TRUE(b.isInvalid());
+    // A TO type in the same scope does not conflict with another kind...
+    StSymbEntryID to1, to2;
+    ASSERT_NE(nullptr, t.addEntry("T", 0, 0, ST_KIND_TOTYPE, to1));
+    ASSERT_NE(nullptr, t.addEntry("T", 0, 0, ST_KIND_VAR, c));
+    // ...but a second TO type does.
+    EXPECT_EQ(nullptr, t.addEntry("T", 0, 0, ST_KIND_TOTYPE, to2));
+
+    // Unique adds go last, others first.
+    ASSERT_NE(nullptr, t.addEntry("x", 1, 1, ST_KIND_VAR, d));
+    ASSERT_NE(nullptr, t.addEntry("x", 0, 0, ST_KIND_VAR, e, -1, false));
+    StSymbEntryID head;
+    t.strings()->lookup("x", head);
+    EXPECT_EQ(e, head);
+    EXPECT_EQ(a, t.findEntry(e)->getNext());
+    EXPECT_EQ(d, t.findEntry(a)->getNext());
+    EXPECT_TRUE(t.findEntry(d)->getNext().isInvalid());
+    EXPECT_EQ(t.getName(a), t.getName(d));
+
+    // Anonymous entries are never unique-checked.
+    StSymbEntryID n1, n2;
+    EXPECT_NE(nullptr, t.addEntry(static_cast<const char*>(nullptr), 0, 0, ST_KIND_TEMP, n1));
+    EXPECT_NE(nullptr, t.addEntry(static_cast<const char*>(nullptr), 0, 0, ST_KIND_TEMP, n2));
+    EXPECT_EQ("$$", std::string(t.getName(n2)->c_str()));
+}
+
+TEST(SymbTable, RemoveEntry)
+{
+    StSymbTable t;
+    StSymbEntryID a, b, c;
+    t.addEntry("n", 0, 0, ST_KIND_VAR, a);
+    t.addEntry("n", 1, 1, ST_KIND_VAR, b);
+    t.addEntry("m", 0, 0, ST_KIND_VAR, c);
+    EXPECT_TRUE(t.removeEntry(a));  // the head: the next entry takes the name
+    EXPECT_TRUE(t.isModified());
+    StSymbEntryID head;
+    EXPECT_NE(nullptr, t.strings()->lookup("n", head));
+    EXPECT_EQ(b, head);
+    EXPECT_TRUE(t.findEntry(b)->getPrev().isInvalid());
+    EXPECT_TRUE(t.removeEntry(c));  // the name's last entry: the name goes
+    EXPECT_EQ(nullptr, t.strings()->lookup("m", head));
+    EXPECT_FALSE(t.removeEntry(c));
+}
+
+TEST(SymbTable, MachineModesAndTypeQueries)
+{
+    StSymbTable t;
+    auto list = std::make_unique<StSymbEntryIDList>();
+    const StTypeID en = t.types()->createEnumType(list, ST_DINT);
+    ASSERT_NE(ST_INVALID_TID, en);
+    EXPECT_EQ(uint32_t(MC_DINT), t.getMachMode(en));
+    EXPECT_TRUE(t.setEnumBaseType(ST_INT));
+    EXPECT_EQ(uint32_t(MC_INT), t.getMachMode(en));
+    EXPECT_TRUE(t.setEnumBaseType(ST_UINT));
+    EXPECT_EQ(uint32_t(MC_UINT), t.getMachMode(en));
+    EXPECT_EQ(2u, (t.getModeWord() >> 16) & 0xF);  // not 3: the bits are replaced
+    EXPECT_FALSE(t.setEnumBaseType(ST_LINT));
+
+    const StTypeID st = t.types()->createStructType(StTypeIDList{ST_BOOL, ST_DINT}, 4, 8);
+    EXPECT_EQ(uint32_t(MC_OBJECT), t.getMachMode(st));
+    EXPECT_EQ(uint32_t(MC_OTHER), t.getMachMode(ST_VOID));
+    EXPECT_EQ(uint32_t(MC_OTHER), t.getMachMode(ST_INVALID_TID));
+    EXPECT_EQ(uint32_t(MC_INT), t.getMachMode(ST_INT));
+
+    EXPECT_EQ(ST_INVALID_TID, t.typeSpecToTID(40));
+    EXPECT_EQ(ST_INVALID_TID, t.typeSpecToTID(ES_SPECIAL | 40));
+    EXPECT_EQ(StTypeID(ST_INT), t.typeSpecToTID(esMakeElem(ST_INT)));
+    EXPECT_EQ(StTypeID(30), t.typeSpecToTID(ES_STRING));
+
+    const StTypeID arr = t.types()->createArrayType(ST_INT, -2, 5);
+    int32_t lo, hi;
+    EXPECT_TRUE(t.getArrayBounds(arr, lo, hi));
+    EXPECT_EQ(-2, lo);
+    EXPECT_EQ(5, hi);
+    EXPECT_FALSE(t.getArrayBounds(ST_INT, lo, hi));
+    EXPECT_EQ(0, lo);
+
+    const StTypeID s20 = t.getStringTypeID(20);
+    EXPECT_TRUE(t.isStringType(s20));
+    EXPECT_EQ(20, t.getStringCapacity(s20));
+    EXPECT_EQ(-1, t.getStringCapacity(arr));
+    EXPECT_TRUE(t.isEnumType(en));
+}
+
+TEST(SymbTable, GivenTablesAreOwned)
+{
+    // Deleted with the table (the sanitizer build reports a leak otherwise).
+    auto* t = new StSymbTable(new StSyStringTable(), new StSyEntryTable(), new StSyConstValTable(),
+                              new StSyRangeTable(0), new StSyRangeTable(0), new StSyTypeTable(), 0, 0);
+    EXPECT_FALSE(t->hasError());
+    StSymbEntryID sid;
+    t->addEntry("a", 0, 0, ST_KIND_VAR, sid);
+    delete t;
+}
+
+TEST(SymbTable, ModeWordSetters)
+{
+    StSymbTable t;
+    t.addModeFlags(0x100);
+    EXPECT_EQ(0x100u, t.getModeWord());
+    t.setSysVarIdMode(true, true);
+    EXPECT_EQ(0x13u, t.getModeWord());
+    EXPECT_EQ(&t.entries()->sysVarIDMgr(), t.entries()->getIDMgr());
+    t.addModeFlags(0x200);  // refused once bits 0-3 are set
+    EXPECT_EQ(0x13u, t.getModeWord());
+    EXPECT_EQ(StSymbEntryID(0x1234), t.sysVarIdFromAddress(0x1234FFFEu));
+    EXPECT_EQ(StSymbEntryID(0x1235), t.sysVarIdFromAddress(0x1234FFFFu));
+    t.setIdPair(0x00050007u);
+    EXPECT_EQ(0x00050007u, t.getIdPair());
+    EXPECT_TRUE(t.getAddressOption(0));
+}
+
+struct ErrorTable : StSymbTable {
+    explicit ErrorTable(uint32_t status)
+    {
+        StSymbEntryID sid;
+        addEntry("a", 0, 0, ST_KIND_VAR, sid);
+        setStatus(status);
+    }
+};
+
+class NeutralInError : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(NeutralInError, EveryQueryAnswersNeutrally)
+{
+    ErrorTable t(GetParam());
+    EXPECT_TRUE(t.hasError());
+    const StSymbEntryID sid = 0;
+    StSymbEntryID out;
+    StRangeID vr, nr;
+    int32_t lo, hi;
+    StSymbEntryIDVect list;
+    EXPECT_EQ(0u, t.getEntryKind(sid));
+    EXPECT_EQ(nullptr, t.getName(sid));
+    EXPECT_EQ(nullptr, t.findEntry(sid));
+    EXPECT_EQ(nullptr, t.findTypeNode(ST_INT));
+    EXPECT_EQ(nullptr, t.getConstant(0));
+    EXPECT_EQ(nullptr, t.findStdTypeNode(ST_INT));
+    EXPECT_EQ(ST_INVALID_TID, t.getTypeID(sid));
+    EXPECT_EQ(ST_INVALID_CID, t.getEntryCID(sid));
+    EXPECT_EQ(ST_INVALID_SID, t.getTOTypeOf(sid));
+    EXPECT_EQ(ST_INVALID_SID, t.getTOFrame(sid, vr, nr));
+    EXPECT_EQ(ST_INVALID_SID, t.resolveTypeSpec(sid));
+    EXPECT_FALSE(t.isSysVarLike(sid));
+    EXPECT_EQ(ST_INVALID_TID, t.typeSpecToTID(esMakeElem(ST_INT)));
+    EXPECT_EQ(ST_INVALID_TID, t.getElemTypeId(3));
+    EXPECT_EQ(uint32_t(MC_OTHER), t.getMachMode(ST_INT));
+    EXPECT_FALSE(t.isEnumType(ST_INT));
+    EXPECT_FALSE(t.isStringType(30));
+    EXPECT_EQ(0, t.getTypeSize(ST_INT, false));
+    EXPECT_EQ(ST_INVALID_TID, t.getElementType(30));
+    EXPECT_FALSE(t.isIndexInBounds(30, 1));
+    EXPECT_FALSE(t.getArrayBounds(30, lo, hi));
+    EXPECT_EQ(ST_INVALID_TID, t.getStringTypeID(20));
+    EXPECT_EQ(0u, t.getFrameAlignment(ST_INT));
+    EXPECT_EQ(nullptr, t.findNameSpace(0, 0));
+    EXPECT_EQ(0, t.estimateSize());
+    EXPECT_EQ(ST_INVALID_SID, t.getCurrentSID());
+    EXPECT_EQ(nullptr, t.addEntry("b", 0, 0, ST_KIND_VAR, out));
+    EXPECT_FALSE(t.removeEntry(sid));
+    EXPECT_EQ(1, t.setSymbolType(sid, ST_INT, ST_INVALID_SID));
+    EXPECT_EQ(1, t.setSymbolValue(sid, 0));
+    int status = 0;
+    EXPECT_EQ(ST_INVALID_CID, t.assignConstant(ST_INT, new StStdConstantVal(ST_INT), status));
+    EXPECT_EQ(1, status);
+    EXPECT_EQ(nullptr, t.createInitValue(ST_INT));
+    EXPECT_EQ(ST_INVALID_VR, t.openValidityRange(0));
+    t.listSymbolsOfKind(list, 0);
+    t.getSymbolsInRange(list, 0, 0);
+    EXPECT_TRUE(list.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Status, NeutralInError, ::testing::Values(1u, 2u, 3u));
+
+// --- text format ---
+
+TEST(SymbTableText, VersionLines)
+{
+    StSymbTable t;
+    t.setNewFormat(true);
+    EXPECT_EQ(0u, saved(t, Form::SectionText).rfind("18 symbol-table__V4.1\r\n", 0));
+    t.setNewFormat(false);
+    EXPECT_EQ(0u, saved(t, Form::SectionText).rfind("19 symbol-table__V0.16\r\n", 0));
+    EXPECT_EQ(0u, saved(t, Form::Stream).rfind("symbol-table__V0.16\n", 0));
+}
+
+TEST(SymbTableText, UnknownVersionGivesStatus2)
+{
+    for (Form f : sttest::kForms) {
+        StSymbTable src;
+        StSymbEntryID sid;
+        src.addEntry("a", 0, 0, ST_KIND_VAR, sid);
+        std::string text = saved(src, f);
+        const size_t at = text.find("V0.16");
+        text.replace(at, 5, "V0.17");
+        StSymbTable t;
+        t.addEntry("b", 0, 0, ST_KIND_VAR, sid);
+        loadFrom(t, f, text);
+        EXPECT_EQ(2u, t.getStatus()) << sttest::formName(f);
+        EXPECT_EQ(0u, t.strings()->size());
+        EXPECT_EQ(0u, t.entries()->size());
+    }
+}
+
+TEST(SymbTableText, ModeWordAfterLoad)
+{
+    StSymbTable a;
+    a.addModeFlags(0x00000001u);
+    StSymbTable t;
+    loadFrom(t, Form::SectionText, saved(a, Form::SectionText));
+    ASSERT_FALSE(t.hasError());
+    EXPECT_EQ(uint32_t(ST_INT), t.getEnumBaseType());
+    EXPECT_EQ(&t.entries()->sysVarIDMgr(), t.entries()->getIDMgr());
+    EXPECT_EQ(1u, t.getModeWord());
+
+    StSymbTable b;
+    b.addModeFlags(0x00030010u);
+    loadFrom(t, Form::Stream, saved(b, Form::Stream));
+    ASSERT_FALSE(t.hasError());
+    EXPECT_EQ(uint32_t(ST_DINT), t.getEnumBaseType());
+    EXPECT_EQ(&t.entries()->sysVarIDMgr(), t.entries()->getIDMgr());
+    EXPECT_EQ(0x00030010u, t.getModeWord());
+}
+
+TEST(SymbTableText, NestedScopesGetTheirSpansBack)
+{
+    StSymbTable src;
+    StSymbEntryID sid;
+    src.addEntry("g", 0, 0, ST_KIND_VAR, sid);
+    const StRangeID v1 = src.openValidityRange(0), n1 = src.openNameSpace(0);
+    src.addEntry("a", v1, n1, ST_KIND_VAR, sid);
+    const StRangeID v2 = src.openValidityRange(v1), n2 = src.openNameSpace(n1);
+    src.addEntry("b", v2, n2, ST_KIND_VAR, sid);
+    src.addEntry("c", v2, n2, ST_KIND_VAR, sid);
+    src.closeValidityRange(v2, true);
+    src.closeNameSpace(n2, true);
+    src.addEntry("d", v1, n1, ST_KIND_VAR, sid);
+    for (Form f : sttest::kForms) {
+        StSymbTable t;
+        loadFrom(t, f, saved(src, f));
+        ASSERT_FALSE(t.hasError()) << sttest::formName(f);
+        const StRangeRecord* r2 = t.vrTable()->record(v2);
+        const StRangeRecord* q2 = t.nrTable()->record(n2);
+        ASSERT_TRUE(r2 && q2);
+        EXPECT_EQ(2u, r2->startSID.get());
+        EXPECT_EQ(3u, r2->endSID.get());
+        EXPECT_EQ(2u, q2->startSID.get());
+        EXPECT_EQ(3u, q2->endSID.get());
+        EXPECT_EQ(1u, t.vrTable()->record(v1)->startSID.get());
+        EXPECT_EQ(4u, t.vrTable()->record(v1)->endSID.get());
+        EXPECT_EQ(0u, t.vrTable()->record(0)->startSID.get());
+        StSymbEntryIDVect members;
+        t.getSymbolsInRange(members, v2, n2);
+        EXPECT_EQ((StSymbEntryIDVect{2, 3}), members);
+    }
+}
+
+TEST(SymbTableText, TruncatedInputGivesStatus3)
+{
+    StSymbTable src;
+    StSymbEntryID sid;
+    src.addEntry("abc", 0, 0, ST_KIND_VAR, sid);
+    int st;
+    src.assignConstant(ST_INT, new StStdConstantVal(ST_INT), st);
+    for (Form f : sttest::kForms) {
+        const std::string text = saved(src, f);
+        for (size_t cut : {size_t(25), text.size() / 2, text.size() - 3}) {
+            StSymbTable t;
+            loadFrom(t, f, text.substr(0, cut));
+            EXPECT_EQ(3u, t.getStatus()) << sttest::formName(f) << " cut " << cut;
+        }
+    }
+}
+
+TEST(SymbTableText, FoldNamesJoinsChains)
+{
+    StSymbTable src;
+    StSymbEntryID a, b;
+    src.addEntry("Abc", 0, 0, ST_KIND_VAR, a);
+    src.addEntry("abc", 1, 1, ST_KIND_VAR, b);
+    StSymbTable t;
+    t.setFoldNames(true);
+    loadFrom(t, Form::SectionText, saved(src, Form::SectionText));
+    ASSERT_FALSE(t.hasError());
+    EXPECT_EQ(1u, t.strings()->size());
+    StSymbEntryID head;
+    ASSERT_NE(nullptr, t.strings()->lookup("abc", head));
+    EXPECT_EQ(b, head);
+    EXPECT_EQ(a, t.findEntry(b)->getNext());
+    EXPECT_EQ(b, t.findEntry(a)->getPrev());
+    EXPECT_EQ(t.getName(a), t.getName(b));
+}
+
+TEST(SymbTableText, SelfAssignmentChangesNothing)
+{
+    StSymbTable t;
+    StSymbEntryID sid;
+    t.addEntry("a", 0, 0, ST_KIND_VAR, sid);
+    t.setSortChains(true);
+    const std::string before = dumped(t);
+    StSymbTable& same = t;
+    t = same;
+    EXPECT_EQ(before, dumped(t));
+    EXPECT_FALSE(t.getNewFormat());
+}
+
+TEST(SymbTableText, EstimateSize)
+{
+    StSymbTable t;
+    const int32_t empty = t.estimateSize();
+    StSymbEntryID sid;
+    t.addEntry("a", 0, 0, ST_KIND_VAR, sid);
+    EXPECT_EQ(empty + 100, t.estimateSize());
+}
+
+}  // namespace
