@@ -542,19 +542,58 @@ TEST(NameMengeler, ElementaryKeywords)
     EXPECT_EQ(all.substr(33), "5 LREAL 4 @??? ");
 }
 
+namespace {
+
+// The values the generator gives: DINT, LREAL, STRING and structures.
+bool isDefaultRecord(const StNeValue& v)
+{
+    switch (v.kind) {
+    case 0: return v.type == 15 ? v.real8 == 0 : v.type == 14 ? v.real4 == 0 : v.words[0] == 0;
+    case 1:
+        for (const StNeValue& m : v.members)
+            if (!isDefaultRecord(m)) return false;
+        return true;
+    case 2: return v.text.length() == 0;
+    default: return false;
+    }
+}
+
+// What flag bits 0-2 and the address bases make of an exported record.
+void applyFlags(StNeEntry& e, uint32_t flags, int32_t base1, int32_t base2)
+{
+    auto init = [&](StNeInit& i) {
+        if ((flags & 2) || ((flags & 4) && i.present && isDefaultRecord(i.value))) i.present = false;
+    };
+    init(e.init);
+    for (StNeEntry::Member& m : e.members) init(m.init);
+    for (StNeEntry& m : e.listA) applyFlags(m, flags, base1, base2);
+    for (StNeEntry& m : e.listB) applyFlags(m, flags, base1, base2);
+    if (e.kind == NE_GLOBAL) e.address -= base2 + (e.flag ? 0 : base1);
+    if (e.kind == NE_INTERFACE && (flags & 1) && !e.flag) e.address -= base1;
+}
+
+}  // namespace
+
 TEST(NameMengeler, ExportsOfRandomTablesComeBackThroughTheHooks)
 {
     StSyTypeTable types;
-    for (unsigned seed = 1; seed <= 60; ++seed) {
+    for (unsigned seed = 1; seed <= 80; ++seed) {
         StSymbTable table;
         StSymbEntryIDList ids;
         std::vector<StNeEntry> records;
         netest::ExportTableGen(seed).fill(table, ids, records);
+        const uint32_t flags = seed % 8;
+        const int32_t base1 = int32_t(seed % 5) * 100, base2 = int32_t(seed % 3) * 10;
         std::vector<std::string> expected;
-        for (const StNeEntry& e : records) expectLines(e, expected);
+        for (StNeEntry& e : records) {
+            applyFlags(e, flags, base1, base2);
+            expectLines(e, expected);
+        }
 
         FsSecClMem s;
         netest::Exporter x;
+        x.setFlags(flags);
+        x.setAddressBases(base1, base2);
         ASSERT_TRUE(x.beginExport(&table, &s, ST_INVALID_SID, false));
         if (seed % 2) {
             ASSERT_TRUE(x.exportList(ids)) << seed;
