@@ -141,7 +141,12 @@ int StSymbTable::checkValueFitsType(StTypeID tid, StConstantVal* value) const
     if (node->kind() == ST_NODE_ARRAY && node->specCode() == ST_SPEC_STRING) {
         if (value->getKind() != ST_CONST_STRING) return 2;
         if (value->getTextLength() > int32_t(node->elementCount()) - 2) return 3;
-        value->setTypeRef(tid);  // callers pass values the table does not hold yet
+        // A shared value of the table leaves its map for the change.
+        const StConstEntryID cid = m_constants->findSharedValue(value);
+        if (cid.isValid() && m_constants->getConstantVal(cid) == value)
+            m_constants->changeValue(cid, retypeTo, tid);
+        else
+            value->setTypeRef(tid);
         return 0;
     }
     if (node->kind() == ST_NODE_STD || node->kind() == ST_NODE_SUBRANGE || node->kind() == ST_NODE_ENUM) {

@@ -5,8 +5,9 @@
 // opened for writing without blocking: without the FIFO or without a
 // reader nothing is written. The listing goes to a stream of its own; the
 // process's standard output is never touched, and a reader that goes away
-// while the listing is written only cuts the listing short.
+// or stops reading for two seconds only cuts the listing short.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,26 +51,33 @@ std::string pipePath()
     return std::string(tmp && *tmp ? tmp : "/tmp") + "/tvp_cout";
 }
 
-// Writes everything unless the reader goes; SIGPIPE is held back for the
-// time of the write so that the process goes on.
+// How long a reader may leave a full FIFO undrained before the rest of
+// the listing is dropped.
+constexpr int kStallMs = 2000;
+
+// Writes everything unless the reader goes or stalls; SIGPIPE is held back
+// for the time of the write so that the process goes on.
 void writeAll(int fd, const std::string& text)
 {
     sigset_t block, old;
     sigemptyset(&block);
     sigaddset(&block, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &block, &old);
-    // Blocking writes from here on: the reader drains the FIFO.
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     size_t done = 0;
     bool broken = false;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            broken = errno == EPIPE;
-            break;
+        if (n >= 0) {
+            done += size_t(n);
+            continue;
         }
-        done += size_t(n);
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, kStallMs) > 0 && !(p.revents & (POLLERR | POLLHUP))) continue;
+        }
+        broken = errno == EPIPE;
+        break;
     }
     if (broken) {
         // Take the pending SIGPIPE of this thread before unblocking.

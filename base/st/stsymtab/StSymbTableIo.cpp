@@ -10,6 +10,8 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/fs/FsSecCl.h"
@@ -231,15 +233,18 @@ void foldLower(String& s)
 
 void StSymbTable::linkNames()
 {
-    const size_t limit = m_entries->size();
-    // The entries of a chain, at most one pass over the table (a chain read
-    // from a file may loop).
+    // Every entry is named once: a walk stops at an entry that an earlier
+    // chain took, so chains read from a file that loop or run into each
+    // other cost one pass over the table in all.
+    std::unordered_set<const StSyBaseSymbEntry*> named;
     auto chainOf = [&](StSymbEntryID head) {
         std::vector<StSyBaseSymbEntry*> chain;
-        for (StSyBaseSymbEntry* e = m_entries->findEntry(head); e && chain.size() < limit; e = e->getNextEntry())
+        for (StSyBaseSymbEntry* e = m_entries->findEntry(head); e && named.insert(e).second; e = e->getNextEntry())
             chain.push_back(e);
         return chain;
     };
+    // The last entry of each chain that folded names were joined to.
+    std::unordered_map<const String*, StSyBaseSymbEntry*> lastOf;
     std::vector<std::pair<String*, StSymbEntryID>> names;
     names.reserve(m_strings->size());
     for (const auto& kv : m_strings->names()) names.emplace_back(kv.first, kv.second.sid);
@@ -254,12 +259,22 @@ void StSymbTable::linkNames()
                 StSymbEntryID otherHead;
                 String* other = m_strings->lookup(folded, otherHead);
                 if (other && otherHead != head) {
-                    std::vector<StSyBaseSymbEntry*> existing = chainOf(otherHead);
-                    if (!existing.empty() && !chain.empty()) {
-                        StSyBaseSymbEntry* last = existing.back();
+                    // Append this chain to the chain of the folded name.
+                    StSyBaseSymbEntry* last = nullptr;
+                    if (auto it = lastOf.find(other); it != lastOf.end()) {
+                        last = it->second;
+                    } else {
+                        for (StSyBaseSymbEntry* e : chainOf(otherHead)) {
+                            e->setName(other);
+                            last = e;
+                        }
+                    }
+                    if (last && !chain.empty()) {
                         last->setNext(chain.front()->getID(), chain.front());
                         chain.front()->setPrev(last->getID());
                     }
+                    if (!chain.empty()) last = chain.back();
+                    lastOf[other] = last;
                     m_strings->remove(*key);
                     name = other;
                 } else if (!other) {
@@ -317,13 +332,13 @@ void StSymbTable::sortChains()
             if (m->getName()) m_strings->mark(*m->getName());
         }
     }
-    const size_t limit = m_entries->size();
+    // Each entry is sorted into one chain only (see linkNames).
+    std::unordered_set<const StSyBaseSymbEntry*> seen;
     for (auto& kv : m_strings->names()) {
         StSymbIDStStore& rec = const_cast<StSymbIDStStore&>(kv.second);
         std::vector<StSyBaseSymbEntry*> marked, unmarked;
         bool reorder = false;
-        for (StSyBaseSymbEntry* e = m_entries->findEntry(rec.sid); e && marked.size() + unmarked.size() < limit;
-             e = e->getNextEntry()) {
+        for (StSyBaseSymbEntry* e = m_entries->findEntry(rec.sid); e && seen.insert(e).second; e = e->getNextEntry()) {
             if (e->isMarked()) {
                 if (!unmarked.empty()) reorder = true;
                 marked.push_back(e);

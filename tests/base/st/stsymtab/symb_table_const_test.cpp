@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StCompConstantVal.h"
 #include "base/st/stsymtab/StStdConstantVal.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
@@ -51,6 +52,13 @@ TEST(SymbTableConst, SetSymbolValue)
     // Retyped under the symbol's type and still found by value.
     EXPECT_EQ(t.getTypeID(s20), t.getConstant(c5)->getTypeRef());
     EXPECT_EQ(c5, t.constants()->findSharedValue(t.getConstant(c5)));
+
+    // The same for a value of the table checked against another STRING type.
+    const StTypeID s30 = t.getStringTypeID(30);
+    EXPECT_EQ(0, t.checkValueFitsType(s30, t.getConstant(c5)));
+    EXPECT_EQ(s30, t.getConstant(c5)->getTypeRef());
+    EXPECT_EQ(c5, t.constants()->findSharedValue(t.getConstant(c5)));
+    EXPECT_EQ(3, t.checkValueFitsType(t.getStringTypeID(2), t.getConstant(c5)));
 
     EXPECT_EQ(0, t.setSymbolValue(s20, ST_INVALID_CID));
     EXPECT_TRUE(t.getEntryCID(s20).isInvalid());
@@ -150,6 +158,12 @@ TEST(SymbTableConst, LayoutOfBoolAndDint)
     EXPECT_EQ(0u, (words.words()[2] >> 16) & 0xFF);    // DINT, last
     EXPECT_FALSE(t.describeTypeLayout(ST_INVALID_TID, &words));
     EXPECT_FALSE(t.describeTypeLayout(st, nullptr));
+
+    // The DINT starts after the padding, as the second element.
+    StASMUserOperand op(1, st, MC_OBJECT, 0, 0, ST_INVALID_SID);
+    EXPECT_EQ(2u, t.getMemberOrdinal(&op, 4, ST_DINT));
+    EXPECT_EQ(1u, t.getMemberOrdinal(&op, 0, ST_BOOL));
+    EXPECT_EQ(0u, t.getMemberOrdinal(&op, 1, ST_DINT));
 }
 
 TEST(SymbTableConst, TypeDeclOverBaseWithDefault)
@@ -244,6 +258,54 @@ TEST_F(DumpPipe, ReaderGetsTheDump)
     reader.join();
     ::close(rd);
     EXPECT_EQ(sttest::dumped(t), got);
+}
+
+TEST_F(DumpPipe, ReaderThatGoesAwayCannotEndTheProcess)
+{
+    StSymbTable t;
+    sttest::TableGen(3).fill(t, 3000, 10, 5);  // far more than a pipe buffer
+    ASSERT_EQ(0, mkfifo(m_path.c_str(), 0600));
+    const int rd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(rd, 0);
+    std::thread reader([&] {
+        fcntl(rd, F_SETFL, 0);
+        char buf[100];
+        while (::read(rd, buf, sizeof buf) == 0) std::this_thread::yield();
+        ::close(rd);  // gone after the first bytes
+    });
+    t.dumpToPipe();
+    reader.join();
+    std::cout << "" << std::flush;
+    EXPECT_TRUE(std::cout.good());
+}
+
+TEST_F(DumpPipe, ReaderThatNeverReadsCannotHoldTheProcess)
+{
+    StSymbTable t;
+    sttest::TableGen(4).fill(t, 3000, 10, 5);
+    ASSERT_EQ(0, mkfifo(m_path.c_str(), 0600));
+    const int rd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(rd, 0);
+    t.dumpToPipe();  // returns once the full FIFO stalled
+    char buf[16];
+    EXPECT_GT(::read(rd, buf, sizeof buf), 0);
+    ::close(rd);
+}
+
+struct CountingObserver : StSymbTableObserver {
+    void tableChanged(StSymbTable&, uint32_t code) override { codes.push_back(code); }
+    std::vector<uint32_t> codes;
+};
+
+TEST(SymbTable, ChangeStampNotifiesItsObserver)
+{
+    StSymbTable t;
+    t.setChangeStamp(1);  // no observer: nothing to tell
+    CountingObserver o;
+    t.setObserver(&o);
+    t.setChangeStamp(7);
+    EXPECT_EQ(7, t.getChangeStamp());
+    EXPECT_EQ(std::vector<uint32_t>{26}, o.codes);
 }
 
 }  // namespace

@@ -167,7 +167,7 @@ public:
                 f->frameSize = int32_t(u(4096));
             }
             e->setSubNameRange(scopes[u(scopes.size())].second);
-            e->setTaskRecord(StTaskRecord{m_rng(), u(16), int32_t(u(9999))});
+            e->setTaskRecord(StTaskRecord{uint32_t(m_rng()), u(16), int32_t(u(9999))});
         }
         t.setNewFormat(coin());
     }

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "base/fs/FsSecClMem.h"
+#include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StCompConstantVal.h"
 #include "base/st/stsymtab/StStdConstantVal.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
@@ -144,6 +145,89 @@ TEST(SymbTable, ModeWordSetters)
     EXPECT_TRUE(t.getAddressOption(0));
 }
 
+TEST(SymbTable, CreationOperations)
+{
+    StSymbTable t;
+    // A TO type with its member scope, and a system variable in it whose
+    // SID comes from the upper half of its address.
+    const StRangeID fv = t.openValidityRange(0), fn = t.openNameSpace(0);
+    const StSymbEntryID axis = t.addTOType("Axis", 0, 0, fv, fn, ST_INVALID_SID, -1);
+    ASSERT_TRUE(axis.isValid());
+    EXPECT_EQ(StTypeID(ST_ANYOBJECT), t.getTypeID(axis));
+    t.setSysVarIdMode(true, true);
+    const StSymbEntryID pos = t.addSysVar("position", axis, int32_t(0x00420000), ST_ACCESS_READONLY);
+    EXPECT_EQ(0x42u, pos.get());
+    EXPECT_EQ(fv, t.findEntry(pos)->getVR());
+    EXPECT_EQ(fn, t.findEntry(pos)->getNR());
+    EXPECT_TRUE(t.isSysVarLike(pos));
+    // An address whose id carries past 16 bits: bits 4-7 go.
+    t.addSysVar("big", axis, int32_t(0xFFFFFFFFu), 1);
+    EXPECT_EQ(0u, t.getModeWord() & 0xF0u);
+
+    // A TO of the type sees the type's member scope.
+    StSymbEntryID to;
+    t.addEntry("X", 0, 0, ST_KIND_TO, to)->setTypeRefSID(axis);
+    StRangeID vr, nr;
+    EXPECT_EQ(axis, t.getTOFrame(to, vr, nr));
+    EXPECT_EQ(fv, vr);
+    EXPECT_EQ(fn, nr);
+
+    // A direct variable needs a direct operand of the same size.
+    StASMDirectOperand word(ST_WORD, MC_UINT, 0x10, 0, true);
+    EXPECT_TRUE(t.addDirectVar("in", 0, 0, &word, ST_INT, ST_INVALID_SID, 2).isValid());
+    EXPECT_TRUE(t.addDirectVar("in2", 0, 0, &word, ST_DINT, ST_INVALID_SID, 2).isInvalid());
+
+    // A structure type declaration and its members (in the declaration's
+    // validity range and its own name space).
+    const StRangeID sn = t.openNameSpace(0);
+    StSymbEntryID decl, m1, m2;
+    StSyBaseSymbEntry* d = t.addEntry("S", 0, 0, ST_KIND_TYPESPEC, decl);
+    d->setTypeID(t.types()->createStructType(StTypeIDList{ST_INT, ST_INT}, 2, 4));
+    d->setSubNameRange(sn);
+    t.addEntry("m1", 0, sn, ST_KIND_VAR, m1);
+    t.addEntry("m2", 0, sn, ST_KIND_VAR, m2);
+    StSymbEntryIDVect members;
+    EXPECT_EQ(0, t.getStructMembers(decl, members));
+    EXPECT_EQ((StSymbEntryIDVect{m1, m2}), members);
+    EXPECT_EQ(1, t.getStructMembers(decl, members));  // the list must be empty
+
+    // A type declaration naming another resolves to the TO type.
+    StSymbEntryID alias;
+    t.addEntry("A", 0, 0, ST_KIND_TYPESPEC, alias)->setTypeRefSID(axis);
+    EXPECT_EQ(axis, t.resolveTypeSpec(alias));
+    EXPECT_TRUE(t.isSameTOType(alias, axis));
+
+    StGlobalSymbolItem items[] = {{"g", ST_KIND_GLOBVAR, 1, ST_VIS_EXPORT, 1}};
+    EXPECT_EQ(2, t.addGlobalSymbols(items, 1));  // only on an empty table
+    StSymbTable empty;
+    EXPECT_EQ(0, empty.addGlobalSymbols(items, 1));
+    StSymbEntryID g;
+    empty.strings()->lookup("g", g);
+    EXPECT_EQ(ST_VIS_EXPORT, empty.findEntry(g)->getVisibility());
+}
+
+TEST(SymbTable, NameSpaceAndUsedInputs)
+{
+    StSymbTable t;
+    StSymbEntryID ns, v, w;
+    StSyBaseSymbEntry* e = t.addEntry("N", 0, 0, ST_KIND_NAMESPACE, ns);
+    e->setSubValidRange(2);
+    e->setSubNameRange(3);
+    EXPECT_EQ(e, t.findNameSpace(2, 3));
+    EXPECT_EQ(nullptr, t.findNameSpace(3, 2));
+
+    t.addEntry("in", 0, 0, ST_KIND_VAR, v, ST_ACCESS_LOCAL);
+    t.addEntry("out", 0, 0, ST_KIND_VAR, w, ST_ACCESS_READWRITE);
+    t.setUsageMarking(true);
+    t.registerSymbol(t.findEntry(v), false, true);
+    t.registerSymbol(t.findEntry(w), false, true);
+    EXPECT_EQ(1u, t.usedInputs().size());
+    EXPECT_EQ(1u, t.usedInputs().count(v));
+    EXPECT_FALSE(t.findEntry(v)->isMarked());  // the second mode collects instead of marking
+    t.clear();
+    EXPECT_TRUE(t.usedInputs().empty());
+}
+
 struct ErrorTable : StSymbTable {
     explicit ErrorTable(uint32_t status)
     {
@@ -216,6 +300,26 @@ TEST(SymbTableText, VersionLines)
     t.setNewFormat(false);
     EXPECT_EQ(0u, saved(t, Form::SectionText).rfind("19 symbol-table__V0.16\r\n", 0));
     EXPECT_EQ(0u, saved(t, Form::Stream).rfind("symbol-table__V0.16\n", 0));
+}
+
+// Golden frame of a one-entry table: everything but the standard types.
+TEST(SymbTableText, GoldenSectionText)
+{
+    StSymbTable t;
+    StSymbEntryID sid;
+    t.addEntry("a", 0, 0, ST_KIND_CONST, sid)->setTypeID(ST_INT);
+    int st;
+    t.findEntry(sid)->setInitCID(t.assignConstant(ST_INT, new StStdConstantVal(int32_t(5), true), st));
+    t.setNewFormat(true);
+    const std::string text = saved(t, Form::SectionText);
+    EXPECT_EQ(0u, text.rfind("18 symbol-table__V4.1\r\n1 1 a 0\r\n 25 0 0 0 ", 0));
+    const std::string tail =
+        " \r\n"
+        "1 0 65537 2147483647 0\r\n4294967295 4294967295 7 0 0 0 4294967295 2 4294967295 \r\n"
+        "1 0 0 1 7 1 5 2147483647 \r\n1 \r\n"
+        "1 0 4294967295\r\n 1 0 4294967295\r\n 0 0 0 ";
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(tail, text.substr(text.size() - tail.size()));
 }
 
 TEST(SymbTableText, UnknownVersionGivesStatus2)
@@ -323,6 +427,17 @@ TEST(SymbTableText, FoldNamesJoinsChains)
     EXPECT_EQ(a, t.findEntry(b)->getNext());
     EXPECT_EQ(b, t.findEntry(a)->getPrev());
     EXPECT_EQ(t.getName(a), t.getName(b));
+
+    // Three spellings: one chain, the lower-case one first.
+    StSymbEntryID c;
+    src.addEntry("ABC", 2, 2, ST_KIND_VAR, c);
+    loadFrom(t, Form::Stream, saved(src, Form::Stream));
+    ASSERT_FALSE(t.hasError());
+    EXPECT_EQ(1u, t.strings()->size());
+    EXPECT_EQ(c, t.findEntry(b)->getNext());
+    EXPECT_EQ(a, t.findEntry(c)->getNext());
+    EXPECT_TRUE(t.findEntry(a)->getNext().isInvalid());
+    EXPECT_EQ(t.getName(a), t.getName(c));
 }
 
 TEST(SymbTableText, SelfAssignmentChangesNothing)
