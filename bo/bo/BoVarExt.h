@@ -26,12 +26,13 @@
 #include <string>
 
 #include "base/falloc/AllocPool.h"
+#include "base/st/stsymtab/StIds.h"
 #include "co/tvstring.h"
 
 // Constant id (CID) of a value in the frame's constant table; all ones is
 // the invalid id.
-using BoConstId = uint32_t;
-constexpr BoConstId BO_INVALID_CID = 0xFFFFFFFFu;
+using BoConstId = StConstEntryID;
+constexpr BoConstId BO_INVALID_CID = ST_INVALID_CID;
 
 // Key of every per-variable table.
 class VarExtKey : public CAllocPool<128> {
@@ -46,6 +47,8 @@ public:
     bool operator==(const VarExtKey& o) const { return adr == o.adr && mask == o.mask; }
     // The mask contains every bit of m.
     bool covers(uint32_t m) const { return (mask & m) == m; }
+    // Same variable (the masked lookup walks the entries of one subject).
+    bool sameSubject(const VarExtKey& o) const { return adr == o.adr; }
     // "{0x%08X, 0x%08X}" of address and mask; "internal error" when the
     // text cannot be formatted.
     std::string print() const;
@@ -70,6 +73,9 @@ public:
         int c = String::compare(name, o.name);
         return c != 0 ? c < 0 : mask < o.mask;
     }
+    bool covers(uint32_t m) const { return (mask & m) == m; }
+    // Same type name, byte-wise (letter case counts).
+    bool sameSubject(const TypeExtKey& o) const { return String::compare(name, o.name) == 0; }
 
     String name;
     uint32_t mask = 0;
@@ -122,13 +128,13 @@ template <class K, class V>
 using BoMultiMap = std::multimap<K, V, std::less<K>, CPoolAllocator<std::pair<const K, V>>>;
 using BoUnitList = std::list<int32_t, CPoolAllocator<int32_t>>;
 
-// The masked lookup over any table keyed by VarExtKey (see the top of this
-// file); isEmpty(value) tells a found entry that counts as not found.
-// Returns t.end() when nothing is found.
-template <class Table, class IsEmpty>
-auto findMasked(Table& t, const VarExtKey& key, IsEmpty isEmpty) -> decltype(t.end())
+// The masked lookup over any table keyed by VarExtKey or TypeExtKey (see the
+// top of this file); isEmpty(value) tells a found entry that counts as not
+// found. Returns t.end() when nothing is found.
+template <class Table, class Key, class IsEmpty>
+auto findMasked(Table& t, const Key& key, IsEmpty isEmpty) -> decltype(t.end())
 {
-    for (auto it = t.lower_bound(key); it != t.end() && it->first.adr == key.adr; ++it)
+    for (auto it = t.lower_bound(key); it != t.end() && it->first.sameSubject(key); ++it)
         if (it->first.covers(key.mask)) return isEmpty(it->second) ? t.end() : it;
     return t.end();
 }
@@ -227,6 +233,9 @@ class CUnitEntryTable : public CBoNumberMap<int32_t> {};
 class CResolveTable : public CBoNumberMap<int32_t> {};
 // Configuration id -> text id.
 class CCfgEntryTable : public CBoNumberMap<uint32_t> {};
+// Variable / type -> comment text id; a negative id marks an empty entry.
+class CVarTextTable : public BoMap<VarExtKey, int32_t> {};
+class CTypeTextTable : public BoMap<TypeExtKey, int32_t> {};
 
 // PhysGr -> possible units, in insertion order.
 class CUsedUnitTable : public BoMap<int32_t, BoUnitList> {

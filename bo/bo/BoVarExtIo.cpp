@@ -14,6 +14,7 @@ namespace {
 void put(FsSecCl& s, uint32_t v) { s << v; }
 void put(FsSecCl& s, int32_t v) { s << v; }
 void put(FsSecCl& s, const VarExtKey& k) { s << k.adr << ' ' << k.mask; }
+void put(FsSecCl& s, const TypeExtKey& k) { s << k.name << ' ' << k.mask; }
 void put(FsSecCl& s, const BitType& t) { s << t.setTextId << ' ' << t.unsetTextId; }
 void put(FsSecCl& s, const BitEntry& e) { s << e.bit << ' ' << e.bitType << ' ' << e.third; }
 void put(FsSecCl& s, const CfgGroupEntry& g)
@@ -25,6 +26,7 @@ void put(FsSecCl& s, const CfgGroupEntry& g)
 void get(FsSecCl& s, uint32_t& v) { s >> v; }
 void get(FsSecCl& s, int32_t& v) { s >> v; }
 void get(FsSecCl& s, VarExtKey& k) { s >> k.adr >> k.mask; }
+void get(FsSecCl& s, TypeExtKey& k) { s >> k.name >> k.mask; }
 void get(FsSecCl& s, BitType& t) { s >> t.setTextId >> t.unsetTextId; }
 void get(FsSecCl& s, BitEntry& e) { s >> e.bit >> e.bitType >> e.third; }
 void get(FsSecCl& s, CfgGroupEntry& g)
@@ -105,6 +107,8 @@ void putRecord(FsSecCl& s, const VarExt& r)
 {
     s << ' ' << r.A << ' ' << r.ATO1 << ' ' << r.ATO2 << ' ' << r.G << ' ' << r.TE;
 }
+// A CID reads as the unsigned number it is written as.
+FsSecCl& operator>>(FsSecCl& s, BoConstId& id) { return s >> id.ref(); }
 void getRecord(FsSecCl& s, VarTypeValue& r) { s >> r.Def() >> r.Unit >> r.Fix >> r.Min >> r.Max; }
 void getRecord(FsSecCl& s, VarExt& r) { s >> r.A >> r.ATO1 >> r.ATO2 >> r.G >> r.TE; }
 
@@ -170,11 +174,17 @@ FsSecCl& operator<<(FsSecCl& s, const CCfgGroupTable& t) { return writeTable(s, 
 FsSecCl& operator<<(FsSecCl& s, const CDynArrayTable& t) { return writeTable(s, t), s; }
 FsSecCl& operator<<(FsSecCl& s, const CBitTypeTable& t) { return writeTable(s, t), s; }
 FsSecCl& operator<<(FsSecCl& s, const CBitFieldTable& t) { return writeTable(s, t), s; }
+FsSecCl& operator<<(FsSecCl& s, const CVarTextTable& t) { return writeTable(s, t), s; }
+FsSecCl& operator<<(FsSecCl& s, const CTypeTextTable& t) { return writeTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CCfgEntryTable& t) { return readTable(s, t), s; }
+FsSecCl& operator<<(FsSecCl& s, const CBoNumberMap<uint32_t>& t) { return writeTable(s, t), s; }
+FsSecCl& operator>>(FsSecCl& s, CBoNumberMap<uint32_t>& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CCfgGroupTable& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CDynArrayTable& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CBitTypeTable& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CBitFieldTable& t) { return readTable(s, t), s; }
+FsSecCl& operator>>(FsSecCl& s, CVarTextTable& t) { return readTable(s, t), s; }
+FsSecCl& operator>>(FsSecCl& s, CTypeTextTable& t) { return readTable(s, t), s; }
 
 uint32_t writeCfgSection(FsSecCl& s, uint32_t defaultCfg, const CCfgEntryTable& cfgs, const CCfgGroupTable& groups)
 {

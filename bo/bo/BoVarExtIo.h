@@ -11,6 +11,9 @@
 //     dynamic arrays         key l adr, SP, u mask; value l array address
 //     bit types              key l id;            value l set text, SP, l unset text
 //     bit fields             key l adr, SP, u mask; value l bit, SP, l type, SP, l third
+//     variable comments      key l adr, SP, u mask; value l text id
+//     type comments          key s name, SP, u mask; value l text id
+//                            (s: u length, SP, the characters)
 //   configurations: u default, SP, entries (generic), SP, groups (generic)
 //   units: l limit, NL, u n, NL, n x (l local, SP, l PhysGr, SP),
 //          u n, NL, n x (l PhysGr, SP, u len, SP, len x (l unit, SP), NL),
@@ -53,11 +56,18 @@ FsSecCl& operator<<(FsSecCl& s, const CCfgGroupTable& t);
 FsSecCl& operator<<(FsSecCl& s, const CDynArrayTable& t);
 FsSecCl& operator<<(FsSecCl& s, const CBitTypeTable& t);
 FsSecCl& operator<<(FsSecCl& s, const CBitFieldTable& t);
+FsSecCl& operator<<(FsSecCl& s, const CVarTextTable& t);
+FsSecCl& operator<<(FsSecCl& s, const CTypeTextTable& t);
 FsSecCl& operator>>(FsSecCl& s, CCfgEntryTable& t);
 FsSecCl& operator>>(FsSecCl& s, CCfgGroupTable& t);
 FsSecCl& operator>>(FsSecCl& s, CDynArrayTable& t);
 FsSecCl& operator>>(FsSecCl& s, CBitTypeTable& t);
 FsSecCl& operator>>(FsSecCl& s, CBitFieldTable& t);
+// Any map of unsigned numbers to signed ids (the error-message map).
+FsSecCl& operator<<(FsSecCl& s, const CBoNumberMap<uint32_t>& t);
+FsSecCl& operator>>(FsSecCl& s, CBoNumberMap<uint32_t>& t);
+FsSecCl& operator>>(FsSecCl& s, CVarTextTable& t);
+FsSecCl& operator>>(FsSecCl& s, CTypeTextTable& t);
 
 // Sections ("cfghead", "units", "varval", "varext", "varcont", "bitfield").
 uint32_t writeCfgSection(FsSecCl& s, uint32_t defaultCfg, const CCfgEntryTable& cfgs, const CCfgGroupTable& groups);
