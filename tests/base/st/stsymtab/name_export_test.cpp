@@ -243,3 +243,26 @@ TEST(NameExport, InitialValueRules)
     formatOne.setExportFormat(1);
     EXPECT_EQ(u.exported({own->getID().get()}, false, formatOne), "6 3 own 1 n 4 4 1 0 8 1 7 0 1 0 ");
 }
+
+TEST(NameExport, DeepAnonymousArraysStopTheExport)
+{
+    for (const int levels : {64, 70}) {
+        Unit u;
+        StTypeID tid = ST_INT;
+        StSymbEntryID sid = ST_INVALID_SID;
+        for (int i = 0; i < levels; ++i) {
+            sid = u.t.addTypeDecl(nullptr, u.vr, u.nr, tid, sid, 0, 0, ST_INVALID_RANGE, false);
+            ASSERT_TRUE(sid.isValid());
+            tid = u.t.getTypeID(sid);
+        }
+        StSyBaseSymbEntry* v = u.add("v", ST_KIND_VAR, tid);
+        v->setTypeRefSID(sid);
+        const std::string bytes = u.exported({v->getID().get()});
+        if (levels == 64) {
+            EXPECT_EQ(bytes.substr(0, 15), "6 1 v 2 $$ 2 $$");
+            EXPECT_NE(bytes.find("3 INT 2 2 0 1 "), std::string::npos);
+        } else {
+            EXPECT_EQ(bytes, "failed");
+        }
+    }
+}
