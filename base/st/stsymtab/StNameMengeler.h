@@ -26,7 +26,19 @@
 // value under flag bit 2, for function types, and when the entry's type
 // entry carries the same value (export format 2). Export format 1 also
 // withholds the values of structures and of arrays whose element type is
-// not elementary; withholding a package-init value that way fails.
+// not elementary; withholding a package-init value that way fails, and so
+// does a value of a kind importers cannot read (a bare integer array).
+//
+// Fields this exporter chooses: the flag of variables and system
+// variables is the second flag byte, of global and interface variables the
+// remanent flag, of direct variables whether they are writable. A program
+// unit names the function blocks and programs its members instantiate
+// (named like type references); list A holds its members of access modes
+// 2 and 4, list B (function blocks and programs) those of 1 and 3, each as
+// a complete kind-6 entry under its bare name; the words after the lists
+// are frame flag bit 16, the function type node's alignment and size
+// fields, its total alignment and size, the function index (-1 under
+// frame flag bit 13) and the frame size.
 //
 // Import: readHeader gives the version and the count; beginImport starts an
 // import (refused without a stream, during an export, or without a table to
