@@ -1,6 +1,7 @@
 // The header rewrite of name-exports sections: the goldens of the header,
 // refusals that leave the section as it was, and random sections of every
-// entry kind converted between the two versions and back.
+// entry kind (written here and exported from random symbol tables)
+// converted between the two versions and back.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -8,6 +9,7 @@
 
 #include "base/fs/FsSecClMem.h"
 #include "tests/base/fs/section_bytes.h"
+#include "tests/base/st/stsymtab/name_export_gen.h"
 #include "tools/md/tavolin/NameExportFile.h"
 
 namespace {
@@ -301,5 +303,35 @@ TEST(NameExportFile, RandomSectionsConvertToVersionOneAndBack)
         NameExportFile up;
         ASSERT_EQ(up.update(&v2, 2), 0) << seed;
         ASSERT_EQ(sectionBytesClearing(v2), sectionBytesClearing(v2back)) << seed;
+    }
+}
+
+TEST(NameExportFile, ExportsOfRandomTablesConvertToVersionOneAndBack)
+{
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        StSymbTable table;
+        StSymbEntryIDList ids;
+        std::vector<StNeEntry> records;
+        netest::ExportTableGen(seed).fill(table, ids, records);
+        auto exported = [&](FsSecCl& s) {
+            netest::Exporter x;
+            ASSERT_TRUE(x.beginExport(&table, &s, ST_INVALID_SID, false));
+            ASSERT_TRUE(x.exportList(ids));
+            x.endExport();
+        };
+        FsSecClMem s, minusOne;
+        exported(s);
+        // What comes back: the program units' trailing word is -1.
+        for (const uint32_t sid : ids)
+            if (StFrameProperties* f = table.findEntry(StSymbEntryID(sid))->getFrameProperties()) f->frameSize = -1;
+        exported(minusOne);
+
+        NameExportFile down;
+        ASSERT_EQ(down.update(&s, 1), 0) << seed;
+        const std::string v1 = sectionBytesClearing(s);
+        EXPECT_NE(v1.find("Name_Exports_V0.5"), std::string::npos);
+        NameExportFile up;
+        ASSERT_EQ(up.update(&s, 2), 0) << seed;
+        EXPECT_EQ(sectionBytesClearing(s), sectionBytesClearing(minusOne)) << seed;
     }
 }
