@@ -7,6 +7,7 @@
 #include "tools/md/tavolin/MdAlarmParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
+#include "tools/md/tavolin/MdVarCommentParser.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ MdCompilerCreator* creators()
         t[MdCompSuppTO] = create<MdSuppTOParser>;
         t[MdCompImpl] = create<MdImplParser>;
         t[MdCompAlarm] = create<MdAlarmParser>;
+        t[MdCompVarComment] = create<MdVarCommentParser>;
         return t;
     }();
     return table;

@@ -1,0 +1,83 @@
+// Compiler of the comment sections.
+#include "tools/md/tavolin/MdVarCommentParser.h"
+
+#include "tools/md/tavolin/MdRcStringTable.h"
+#include "tools/md/tavolin/MdVarSourceRules.h"
+
+MdVarCommentParser::MdVarCommentParser() : MdParserFrame(MdVarCommentMsgBase), CBoVarComment(nullptr) {}
+
+void MdVarCommentParser::init(const MdCompilerArgs& args)
+{
+    MdParserFrame::init(args);
+    m_section = args.section;
+}
+
+int32_t MdVarCommentParser::parse()
+{
+    return yyparse();
+}
+
+int32_t MdVarCommentParser::textIndex(TextIndex& texts, const String& text)
+{
+    return texts.emplace(text, int32_t(texts.size())).first->second;
+}
+
+int32_t MdVarCommentParser::idOf(int32_t index, std::size_t before) const
+{
+    return int32_t(uint32_t(m_nextStringId) + uint32_t(before) + uint32_t(index));
+}
+
+int32_t MdVarCommentParser::nextStringId() const
+{
+    return idOf(int32_t(m_varTexts.size()), m_typeTexts.size());
+}
+
+void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, const String& text)
+{
+    m_varKeys.emplace(VarExtKey(int32_t(adr), mask), textIndex(m_varTexts, text));
+}
+
+bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, const String& text)
+{
+    if (!mdRangeAccepted(first, last)) {
+        mdEmitMessage(MdVarCommentMsgRange, lineno());
+        return false;
+    }
+    const int32_t index = textIndex(m_varTexts, text);
+    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.emplace(VarExtKey(int32_t(adr), mask), index); });
+    return true;
+}
+
+void MdVarCommentParser::nameEntry(const String& name, bool variables, uint32_t mask, const String& text)
+{
+    String key = name;
+    if (variables) key.downcase();
+    m_typeKeys.emplace(TypeExtKey(key, mask), textIndex(m_typeTexts, text));
+}
+
+int32_t MdVarCommentParser::writeStringTable()
+{
+    const auto fail = [this] {
+        mdEmitMessage(MdVarCommentMsgWrite, lineno());
+        return int32_t(MdVarCommentMsgWrite);
+    };
+    if (!m_section || !m_section->isWritable()) return fail();
+    MdRcStringTable script;
+    if (!script.open(m_rcPath)) return fail();
+
+    const auto block = [&script](const TextIndex& texts, auto id) {
+        if (texts.empty()) return;
+        script.beginTable();
+        for (const auto& t : texts) script.addText(id(t.second), t.first);
+        script.endTable();
+    };
+    const auto varId = [this](int32_t index) { return idOf(index); };
+    const auto typeId = [this](int32_t index) { return idOf(index, m_varTexts.size()); };
+    block(m_varTexts, varId);
+    for (const auto& k : m_varKeys) addVarText(k.first, varId(k.second));
+    block(m_typeTexts, typeId);
+    for (const auto& k : m_typeKeys) addTypeText(k.first, typeId(k.second));
+
+    if (!script.close()) return fail();
+    return save(*m_section) ? 0 : fail();
+}
