@@ -750,7 +750,7 @@ void Run::sectionMethods(LONG kind)
             std::printf("skipped: compileSysVars (no class provider installed)\n");
         }
         hr = libraryCall([&] { return m_object->compileComments(rc.get(), &status); });
-        step("compileComments", hr, status);
+        step("compileComments", hr, status, m_o.rc.empty() && status != 0 ? ", the comment string tables need --rc" : "");
         hr = libraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
         step("compileVariables", hr, status);
         hr = libraryCall([&] { return m_object->compileConnections(&status); });
@@ -767,7 +767,8 @@ void Run::sectionMethods(LONG kind)
         BSTR noNames[1] = {nullptr};
         hr = libraryCall(
             [&] { return m_object->compileBootFunctions(rc.get(), 0, noNames, container.get(), rc.get(), &status); });
-        step("compileBootFunctions", hr, status);
+        step("compileBootFunctions", hr, status,
+             m_o.rc.empty() && status != 0 ? ", the boot-function comment string tables need --rc" : "");
     } else {
         if (provider) {
             hr = libraryCall(

@@ -216,4 +216,27 @@ TEST_F(CompileExamples, AlarmSectionsAndTheirStringTable)
     EXPECT_NE(readFile(out).find("the alarm string table needs --rc"), std::string::npos) << readFile(out);
 }
 
+TEST_F(CompileExamples, CommentSectionsAndTheirStringTable)
+{
+    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
+        GTEST_SKIP() << "olefile is not installed for " << kPython;
+
+    const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc", out = m_dir + "/out";
+    const std::string compile = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" +
+                                std::string(TV_SOURCE_DIR) + "/examples/axis.tos' -o ";
+    shell(compile + "'" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
+    EXPECT_NE(readFile(out).find("compileComments: ok\n"), std::string::npos) << readFile(out);
+    // The comments are the first texts of the source: ids 0-3.
+    EXPECT_EQ(stream(target, "varcomment"),
+              "4 1 4294967295 0 2 4294967295 1 3 4294967295 1 6 1 2 \r\n1 24 axisstatetype.axis_error 4294967295 3 ");
+    EXPECT_NE(readFile(rc).find("   0x0003   \"Achse im Fehlerzustand\"\r\nEND\r\n\r\n"), std::string::npos);
+
+    // Without a script the comment tables cannot be written, and the line says why.
+    shell(compile + "'" + m_dir + "/norc.dsc' >'" + out + "' 2>&1");
+    EXPECT_NE(readFile(out).find("compileComments: status 0xBE11001B (a temporary stream or section is missing or "
+                                 "unreadable), the comment string tables need --rc\n"),
+              std::string::npos)
+        << readFile(out);
+}
+
 }  // namespace
