@@ -1,6 +1,9 @@
 // Compiler of the comment sections.
 #include "tools/md/tavolin/MdVarCommentParser.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdVarSourceRules.h"
 
@@ -19,7 +22,7 @@ int32_t MdVarCommentParser::parse()
 
 int32_t MdVarCommentParser::textIndex(TextIndex& texts, const String& text)
 {
-    return texts.emplace(text, int32_t(texts.size())).first->second;
+    return texts.try_emplace(text, int32_t(texts.size())).first->second;
 }
 
 int32_t MdVarCommentParser::idOf(int32_t index, std::size_t before) const
@@ -34,7 +37,7 @@ int32_t MdVarCommentParser::nextStringId() const
 
 void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, const String& text)
 {
-    m_varKeys.emplace(VarExtKey(int32_t(adr), mask), textIndex(m_varTexts, text));
+    m_varKeys.try_emplace(VarExtKey(int32_t(adr), mask), textIndex(m_varTexts, text));
 }
 
 bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, const String& text)
@@ -44,7 +47,7 @@ bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask
         return false;
     }
     const int32_t index = textIndex(m_varTexts, text);
-    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.emplace(VarExtKey(int32_t(adr), mask), index); });
+    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.try_emplace(VarExtKey(int32_t(adr), mask), index); });
     return true;
 }
 
@@ -52,7 +55,7 @@ void MdVarCommentParser::nameEntry(const String& name, bool variables, uint32_t 
 {
     String key = name;
     if (variables) key.downcase();
-    m_typeKeys.emplace(TypeExtKey(key, mask), textIndex(m_typeTexts, text));
+    m_typeKeys.try_emplace(TypeExtKey(key, mask), textIndex(m_typeTexts, text));
 }
 
 int32_t MdVarCommentParser::writeStringTable()
@@ -65,10 +68,15 @@ int32_t MdVarCommentParser::writeStringTable()
     MdRcStringTable script;
     if (!script.open(m_rcPath)) return fail();
 
+    // One block in the order of the texts (String::compare, signed bytes).
     const auto block = [&script](const TextIndex& texts, auto id) {
         if (texts.empty()) return;
+        std::vector<const TextIndex::value_type*> sorted;
+        sorted.reserve(texts.size());
+        for (const auto& t : texts) sorted.push_back(&t);
+        std::sort(sorted.begin(), sorted.end(), [](auto x, auto y) { return String::compare(x->first, y->first) < 0; });
         script.beginTable();
-        for (const auto& t : texts) script.addText(id(t.second), t.first);
+        for (const auto* t : sorted) script.addText(id(t->second), t->first);
         script.endTable();
     };
     const auto varId = [this](int32_t index) { return idOf(index); };

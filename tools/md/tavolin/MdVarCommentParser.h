@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 
 #include "bo/bo/BoVarComment.h"
 #include "tools/md/tavolin/MdParserFrame.h"
@@ -69,7 +70,8 @@ protected:
     void nameEntry(const String& name, bool variables, uint32_t mask, const String& text) override;
 
 private:
-    using TextIndex = std::map<String, int32_t>;
+    // Texts are looked up by hash while parsing and ordered only when written.
+    using TextIndex = std::unordered_map<String, int32_t>;
     // The number of text in texts, given the next number when it is new.
     static int32_t textIndex(TextIndex& texts, const String& text);
     // The resource id of a text's number; ids wrap as 32-bit words.
