@@ -4,9 +4,9 @@
 // failures, and a seeded random property read back through the container.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,7 +35,7 @@ struct Compiled {
 
 enum class Script { Good, Missing };
 
-// Compiles text (null: an empty section) from start into "varcomment" of a
+// Compiles text from start into "varcomment" of a
 // file in memory, the script holding kOldScript; writes the table when the
 // grammar accepts without counted errors.
 Compiled compile(const char* text, int32_t start = 0x100, Script script = Script::Good)
@@ -49,15 +49,15 @@ Compiled compile(const char* text, int32_t start = 0x100, Script script = Script
     TempFile rc(kOldScript);
     Compiled c;
     {
-        std::istringstream in(text ? text : "");
+        std::istringstream in(text);
         MdVarCommentParser p;
         MdCompilerArgs args;
-        args.stream = text ? &in : nullptr;
+        args.stream = &in;
         args.section = sec;
         args.rcPath = script == Script::Good ? String(rc.c_str()) : String("/nonexistent/dir/x.rc");
         args.firstStringId = start;
         p.init(args);
-        c.result = text ? p.parse() : 0;
+        c.result = p.parse();
         c.errors = p.errorCount();
         c.atEnd = p.atEnd();
         if (c.result == 0 && c.errors == 0) c.write = p.writeStringTable();
@@ -209,18 +209,11 @@ TEST(VarCommentCompiler, Ranges)
 TEST(VarCommentCompiler, WriterFailures)
 {
     // The script cannot be opened: 303, nothing saved, the ids used up.
-    Compiled c = compile(wrap("$1 [16#1] : \"a\" $T [16#1] : \"t\"").c_str(), 7, Script::Missing);
+    const Compiled c = compile(wrap("$1 [16#1] : \"a\" $T [16#1] : \"t\"").c_str(), 7, Script::Missing);
     EXPECT_EQ(c.write, 303);
     EXPECT_EQ(c.ids, std::vector<uint32_t>{303});
     EXPECT_EQ(c.section, "old content");
     EXPECT_EQ(c.next, 9);
-
-    // An empty section without a stream writes no block and an empty container.
-    c = compile(nullptr);
-    EXPECT_EQ(c.write, 0);
-    EXPECT_EQ(c.script, "");
-    EXPECT_EQ(c.section, "0 \r\n0 ");
-    EXPECT_EQ(c.next, 0x100);
 
     // A section that is not open for writing.
     MessageCapture messages;
@@ -232,73 +225,56 @@ TEST(VarCommentCompiler, WriterFailures)
 }
 
 // Random sections of both kinds, read back through the container: every
-// distinct text once in the script, its ids start .. start + n - 1 with each
-// block ordered by text, and every key with the id of its text.
+// distinct text once in the script, each block ordered by text, the ids
+// start .. start + n - 1, and every key with the id of its text.
 TEST(VarCommentCompiler, RandomSectionsReadBack)
 {
     std::mt19937 rng(20261207);
-    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    auto pick = [&](unsigned n) { return int(rng() % n); };
     for (int round = 0; round < 60; ++round) {
         SCOPED_TRACE(round);
-        const bool variables = round % 2 == 0;
+        const bool vars = round % 2 == 0;
         const int32_t start = pick(1000);
-        std::string text = variables ? "VARCOMMENT\n" : "BFDCOMMENT\n";
-        std::map<std::pair<int32_t, uint32_t>, std::string> varModel;  // first text of each key
-        std::map<std::pair<std::string, uint32_t>, std::string> typeModel;
-        std::vector<std::string> varOrder, typeOrder;  // texts by first appearance
-        auto firstSeen = [](std::vector<std::string>& order, const std::string& t) {
-            for (const auto& o : order)
-                if (o == t) return;
-            order.push_back(t);
-        };
-        const int entries = 1 + pick(25);
-        for (int e = 0; e < entries; ++e) {
+        std::string text = vars ? "VARCOMMENT\n" : "BFDCOMMENT\n";
+        // Model: key -> first text, and the texts by first appearance.
+        std::map<std::pair<std::string, uint32_t>, std::string> keys[2];  // [0] addresses, [1] names
+        std::vector<std::string> order[2];
+        for (int e = pick(25); e >= 0; --e) {
             const std::string t = "t" + std::to_string(pick(8)) + (pick(2) ? "\xE4" : "");
-            const uint32_t mask = variables ? uint32_t(1u << pick(4)) | uint32_t(pick(2) ? 0 : 0xF0) : 0xFFFFFFFFu;
-            char maskText[16];
-            std::snprintf(maskText, sizeof maskText, "[16#%X]", mask);
-            const std::string m = variables ? std::string(" ") + maskText : "";
+            const uint32_t mask = vars ? (1u << pick(4)) | (pick(2) ? 0u : 0xF0u) : 0xFFFFFFFFu;
+            char m[16];
+            std::snprintf(m, sizeof m, vars ? " [16#%X]" : "", mask);
             const int form = pick(3);
-            if (form == 2) {
-                std::string n = std::string(pick(2) ? "Ax" : "ax") + "." + (pick(2) ? "V" : "v");
-                std::string key = n;
-                if (variables)
-                    for (char& ch : key) ch = char(std::tolower(static_cast<unsigned char>(ch)));
-                text += "$" + n + m + " : \"" + t + "\"\n";
-                firstSeen(typeOrder, t);
-                typeModel.emplace(std::make_pair(key, mask), t);
-            } else {
-                const int32_t a = pick(30);
-                const int32_t b = form == 1 ? a + 1 + pick(4) : a;
-                text += "$" + std::to_string(a) + (form == 1 ? "-$" + std::to_string(b) : "") + m + " : \"" + t + "\"\n";
-                firstSeen(varOrder, t);
-                for (int32_t x = a; x <= b; ++x) varModel.emplace(std::make_pair(x, mask), t);
-            }
+            const int a = pick(30), b = form == 1 ? a + 1 + pick(4) : a;
+            std::string name = std::string(pick(2) ? "Ax" : "ax") + "." + (pick(2) ? "V" : "v");
+            text += "$" + (form == 2 ? name : std::to_string(a) + (form == 1 ? "-$" + std::to_string(b) : "")) + m +
+                    " : \"" + t + "\"\n";
+            const int kind = form == 2;
+            if (std::find(order[kind].begin(), order[kind].end(), t) == order[kind].end()) order[kind].push_back(t);
+            if (kind && vars) name = downcase(String(name.c_str())).c_str();
+            for (int x = a; x <= b; ++x) keys[kind].emplace(std::make_pair(kind ? name : std::to_string(x), mask), t);
         }
-        text += variables ? "END_VARCOMMENT\n" : "END_BFDCOMMENT\n";
+        text += vars ? "END_VARCOMMENT\n" : "END_BFDCOMMENT\n";
 
         const Compiled c = compile(text.c_str(), start);
         ASSERT_EQ(c.write, 0);
-        const int32_t nVar = int32_t(varOrder.size());
-        const int32_t nType = int32_t(typeOrder.size());
-        EXPECT_EQ(c.next, start + nVar + nType);
-
-        auto idOf = [&](const std::vector<std::string>& order, const std::string& t, int32_t base) {
-            for (size_t i = 0; i < order.size(); ++i)
-                if (order[i] == t) return base + int32_t(i);
-            return -1;
+        const int32_t base[2] = {start, start + int32_t(order[0].size())};
+        EXPECT_EQ(c.next, base[1] + int32_t(order[1].size()));
+        auto idOf = [&](int kind, const std::string& t) {
+            return base[kind] + int32_t(std::find(order[kind].begin(), order[kind].end(), t) - order[kind].begin());
         };
-        auto ordered = [&](const std::vector<std::string>& order, int32_t base) {
-            std::set<std::string, bool (*)(const std::string&, const std::string&)> byText(
-                [](const std::string& x, const std::string& y) { return String::compare(String(x.c_str()), String(y.c_str())) < 0; });
-            byText.insert(order.begin(), order.end());
+        std::string script;
+        for (int kind = 0; kind < 2; ++kind) {
+            std::vector<std::string> sorted = order[kind];
+            std::sort(sorted.begin(), sorted.end(), [](const std::string& x, const std::string& y) {
+                return String::compare(String(x.c_str()), String(y.c_str())) < 0;
+            });
             std::vector<std::pair<int, const char*>> lines;
-            for (const auto& t : byText) lines.emplace_back(idOf(order, t, base), t.c_str());
-            return lines.empty() ? std::string() : block(lines);
-        };
-        EXPECT_EQ(c.script, ordered(varOrder, start) + ordered(typeOrder, start + nVar));
+            for (const std::string& t : sorted) lines.emplace_back(idOf(kind, t), t.c_str());
+            if (!lines.empty()) script += block(lines);
+        }
+        EXPECT_EQ(c.script, script);
 
-        // Read the section back.
         FsFileMan file;
         ASSERT_TRUE(openMemoryFile(file));
         ASSERT_TRUE(putSection(file, "varcomment", c.section));
@@ -307,17 +283,12 @@ TEST(VarCommentCompiler, RandomSectionsReadBack)
         CBoVarComment back(nullptr);
         ASSERT_TRUE(back.load(*sec));
         file.CloseSect("varcomment");
-        ASSERT_EQ(back.varTexts().size(), varModel.size());
-        for (const auto& k : varModel) {
-            auto it = back.varTexts().find(VarExtKey(k.first.first, k.first.second));
-            ASSERT_NE(it, back.varTexts().end());
-            EXPECT_EQ(it->second, idOf(varOrder, k.second, start));
-        }
-        ASSERT_EQ(back.typeTexts().size(), typeModel.size());
-        for (const auto& k : typeModel) {
-            auto it = back.typeTexts().find(TypeExtKey(String(k.first.first.c_str()), k.first.second));
-            ASSERT_NE(it, back.typeTexts().end());
-            EXPECT_EQ(it->second, idOf(typeOrder, k.second, start + nVar));
+        std::map<std::pair<std::string, uint32_t>, int32_t> got[2], want[2];
+        for (const auto& e : back.varTexts()) got[0][{std::to_string(e.first.adr), e.first.mask}] = e.second;
+        for (const auto& e : back.typeTexts()) got[1][{e.first.name.c_str(), e.first.mask}] = e.second;
+        for (int kind = 0; kind < 2; ++kind) {
+            for (const auto& k : keys[kind]) want[kind][k.first] = idOf(kind, k.second);
+            EXPECT_EQ(got[kind], want[kind]);
         }
     }
 }
