@@ -5,24 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
-#include <string>
 
 #include "base/fs/FsDsc.h"
+#include "fuzz/section_compile.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FsTPDscFile dsc;
-    if (dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY) != FS_OK) std::abort();
-    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     MdSuppTOParser parser;
-    MdCompilerArgs args;
-    args.stream = &in;
-    args.descriptor = &dsc;
-    parser.init(args);
-    const int32_t result = parser.parse();
-    if (result < 0 || result > 4) std::abort();
+    const int32_t result = fuzzCompileSection(data, size, dsc, parser);
     if (result == 0) {
         FsSecCl* sec = dsc.openSect("rttotypes", 0);
         if (!sec) std::abort();

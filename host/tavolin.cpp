@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,7 @@
 #include "platform/tempnames.h"
 #include "platform/text.h"
 #include "tools/md/tavolin/IMC_Tavolin.h"
+#include "tools/md/tavolin/MdSectionSplitter.h"
 
 namespace {
 
@@ -541,11 +544,22 @@ private:
     bool m_isNew = false;       // TARGET did not exist
 };
 
-// The object kind of the source, from an opening into a scratch storage
-// with the messages kept back: a new TARGET is made for that kind before
-// the real opening copies it into the working file.
+// The object kind of the source, for the new TARGET that is made before the
+// real opening copies it into the working file: read from the first header
+// alone, or, when the source may hold a further header, from a whole opening
+// into a scratch storage with the messages kept back.
 LONG Run::probeKind()
 {
+    {
+        std::ifstream in(m_o.source, std::ios::in | std::ios::binary);
+        bool certain = false;
+        int32_t kind = MdKindNone;
+        if (in.is_open()) {
+            std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
+            libraryCall([&] { kind = split->probeKind(in, certain); return S_OK; }, false);
+        }
+        if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
+    }
     IMC_Tavolin* probe = m_lib.create();
     if (!probe) return MdKindNone;
     IStorage* scratch = nullptr;

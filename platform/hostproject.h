@@ -1,8 +1,9 @@
 // The engineering host's project interfaces, as the symbol-table layer and
 // the global tools call them: project navigation, installation navigation,
 // object data, links, tasks, alarms, the object accessor, the identity of a
-// project object and its parent, device internals, compile support, and the
-// context interface through which the product API and the zip component are
+// project object and its parent, device internals, compile support,
+// connectors and the making of links and connections, installed types and
+// their device descriptions, and the context interface through which the product API and the zip component are
 // reached.
 //
 // They are the host's, not ours: this system only calls them. The command
@@ -88,6 +89,47 @@ enum : DWORD {
     PmLinkMask_StartingAt = 9,
 };
 
+// A connector of a project object: the object and the connector's 16-bit id.
+struct ESConID {
+    ESObjectID objID;
+    WORD ifID;
+
+    bool operator==(const ESConID& o) const { return objID == o.objID && ifID == o.ifID; }
+    bool operator!=(const ESConID& o) const { return !(*this == o); }
+};
+
+// One target of a connector of an instance: the project link that stands
+// for the connection and the connector id at its other end.
+struct TargetEntry {
+    DWORD lkID;   // kNoLinkID: no link
+    WORD ifID;
+
+    bool operator==(const TargetEntry& o) const { return lkID == o.lkID && ifID == o.ifID; }
+};
+
+// The link id that stands for no link.
+inline constexpr DWORD kNoLinkID = 0xFFFFFFFFu;
+
+// Properties of a connector as the host hands them out. The flags are true
+// when not 0.
+struct PmConnectorProps {
+    char name[260];
+    WORD ifID;
+    GUID ifType;        // the connector interface
+    DWORD incoming;
+    DWORD outgoing;
+    DWORD remote;
+    DWORD multipoint;
+    DWORD required;
+    LONG exclusiveGroup;  // -1: no group
+    WORD major;
+    WORD minor;
+};
+
+// Flag of connectInternal and the link selection word of the connection
+// container: the objects are protected while the connection is made.
+inline constexpr DWORD ESProtectObject = 0x10000000u;
+
 // Properties of a task.
 struct PmTaskProps {
     DWORD rtTaskID;
@@ -126,12 +168,59 @@ struct IMC_ProjectNavigate : public IUnknown {
 
 struct IMC_InstallNavigate : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE getTypeClass(const GUID& typeId, DWORD* typeClass, DWORD* ret) = 0;
+    // The installed type object; IMC_InternalBOType is queried on it.
+    virtual HRESULT STDMETHODCALLTYPE getTypeByID(const GUID& typeId, IUnknown** type, DWORD* ret) = 0;
+};
+
+// Installed type objects.
+struct IMC_InternalBOType : public IUnknown {
+    // The type id of the proxy type of this type (a proxy type answers its
+    // own id). No return code.
+    virtual HRESULT STDMETHODCALLTYPE getProxyTypeID(GUID* proxyTypeId) = 0;
+};
+
+// Device attributes of installed types, texts by key ("BI_TYPE_CONNCOUNT",
+// "BI_TYPE_CONN(0)", ...). The caller frees the text with SysFreeString.
+struct IMC_InstallDetails : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE getAttributeByTypeID(const GUID& typeId, BSTR key, BSTR* value,
+                                                           DWORD* ret) = 0;
+};
+
+// The installation's XML device description.
+struct IMC_InstallClassification : public IUnknown {
+    // The document object; IMC_XmlDocumentText is queried on it.
+    virtual HRESULT STDMETHODCALLTYPE getInstallationDocument(IUnknown** document, DWORD* ret) = 0;
+};
+
+// The text of an XML document object: UTF-8 in task memory, NUL-terminated.
+struct IMC_XmlDocumentText : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE getXmlText(char** utf8) = 0;
+};
+
+// Identity objects of objects with connectors.
+struct IMC_ConnectorNav : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE getConnectorPropsByID(const ESConID& id, PmConnectorProps* props,
+                                                            DWORD* ret) = 0;
+    // The connectors the connector is connected to, in task memory.
+    virtual HRESULT STDMETHODCALLTYPE getTargetConnectorIDList(const ESConID& id, DWORD* count, ESConID** targets,
+                                                               DWORD* ret) = 0;
+};
+
+// Identity objects of objects with connectors: the receiving side of a
+// connection. `link` is the link made for it, `srcIfID` the connector at the
+// link's other end.
+struct IMC_InternalConnect : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE connectInternal(const ESConID& own, DWORD link, WORD srcIfID, DWORD flags,
+                                                      DWORD* ret) = 0;
 };
 
 struct IMC_PmObjectData : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE getInstAddrByID(const ESObjectID& id, PmInstAddr* addr, DWORD* ret) = 0;
     virtual HRESULT STDMETHODCALLTYPE getFlagsByID(const ESObjectID& id, DWORD group, DWORD* flags, DWORD* ret) = 0;
     virtual HRESULT STDMETHODCALLTYPE getLastModifyTimeByID(const ESObjectID& id, FILETIME* time, DWORD* ret) = 0;
+    // Sets the bits of `mask` in the flag group to those of `value`.
+    virtual HRESULT STDMETHODCALLTYPE setFlagsByID(const ESObjectID& id, DWORD group, DWORD mask, DWORD value,
+                                                   DWORD* ret) = 0;
 };
 
 struct IMC_Link : public IUnknown {
@@ -140,6 +229,17 @@ struct IMC_Link : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE getLinkData(const ESObjectID& id, DWORD link, PmLinkData* data,
                                                   DWORD* ret) = 0;
 };
+
+// Making and removing links; queried on the navigation object. A new link
+// goes from `source` to `destination`.
+struct IMC_InternalLink : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE internalCreateLink(const ESObjectID& source, const ESObjectID& destination,
+                                                         DWORD sort, DWORD type, const VARIANT& data, DWORD* link,
+                                                         DWORD* ret) = 0;
+    virtual HRESULT STDMETHODCALLTYPE internalRemoveLink(DWORD link, DWORD* ret) = 0;
+};
+// The low word of a getLinkData code that says the link no longer exists.
+inline constexpr DWORD kLinkVanished = 5;
 
 struct IMC_TaskExtProps : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE getTaskNameByRtTaskID(DWORD taskID, char** name, DWORD* ret) = 0;
@@ -230,6 +330,20 @@ inline constexpr IID IID_IMC_InstallNavigate = {
     0x40C6ACDC, 0xEA6A, 0x4C35, {0x9F, 0xFE, 0xC8, 0x44, 0xC8, 0x44, 0x5F, 0x84}};
 inline constexpr IID IID_IMC_Link = {
     0x938B0BA8, 0x3F91, 0x4FD2, {0xB7, 0x6B, 0xA3, 0x90, 0xFA, 0x45, 0x60, 0xC9}};
+inline constexpr IID IID_IMC_InternalLink = {
+    0x2C4E61A0, 0x5B7D, 0x4E18, {0x9A, 0x31, 0x6D, 0x0F, 0x84, 0x22, 0xB5, 0x17}};
+inline constexpr IID IID_IMC_InternalBOType = {
+    0x8E17D3B2, 0x0C4A, 0x4F65, {0xB1, 0x9E, 0x27, 0x5A, 0xC3, 0x60, 0x4D, 0x88}};
+inline constexpr IID IID_IMC_InstallDetails = {
+    0x51A9C0E4, 0x7F26, 0x4B03, {0x8D, 0x5C, 0xE2, 0x14, 0x9B, 0x3F, 0x70, 0x61}};
+inline constexpr IID IID_IMC_InstallClassification = {
+    0xC3B5E817, 0x2D94, 0x46A0, {0xA7, 0x48, 0x1E, 0x6F, 0x05, 0xD9, 0x83, 0x2C}};
+inline constexpr IID IID_IMC_XmlDocumentText = {
+    0x7A0D4F59, 0xE1C3, 0x4B2E, {0x96, 0x05, 0x3B, 0xC8, 0x71, 0xAE, 0x24, 0xD0}};
+inline constexpr IID IID_IMC_ConnectorNav = {
+    0x0F6B2A93, 0x4C81, 0x47D5, {0xBE, 0x2A, 0x59, 0x13, 0xD7, 0x6C, 0x08, 0xF4}};
+inline constexpr IID IID_IMC_InternalConnect = {
+    0xE4829C16, 0x93B0, 0x4A7F, {0x8C, 0x63, 0xA0, 0x5E, 0x2B, 0x17, 0xC9, 0x3D}};
 inline constexpr IID IID_IMC_TaskExtProps = {
     0xA611EF18, 0x7693, 0x45A1, {0xAA, 0x3D, 0xAC, 0x1E, 0xAB, 0x84, 0x50, 0x76}};
 inline constexpr IID IID_IMC_Alarm_S_Navigate = {
@@ -268,6 +382,13 @@ TV_DECLARE_IID(IMC_InstallNavigate, IID_IMC_InstallNavigate);
 TV_DECLARE_IID(IMC_PmObjectData, IID_IMC_PmObjectData);
 TV_DECLARE_IID(IMC_Link, IID_IMC_Link);
 TV_DECLARE_IID(IMC_TaskExtProps, IID_IMC_TaskExtProps);
+TV_DECLARE_IID(IMC_InternalLink, IID_IMC_InternalLink);
+TV_DECLARE_IID(IMC_InternalBOType, IID_IMC_InternalBOType);
+TV_DECLARE_IID(IMC_InstallDetails, IID_IMC_InstallDetails);
+TV_DECLARE_IID(IMC_InstallClassification, IID_IMC_InstallClassification);
+TV_DECLARE_IID(IMC_XmlDocumentText, IID_IMC_XmlDocumentText);
+TV_DECLARE_IID(IMC_ConnectorNav, IID_IMC_ConnectorNav);
+TV_DECLARE_IID(IMC_InternalConnect, IID_IMC_InternalConnect);
 TV_DECLARE_IID(IMC_Alarm_S_Navigate, IID_IMC_Alarm_S_Navigate);
 TV_DECLARE_IID(IMC_ObjectAccessor, IID_IMC_ObjectAccessor);
 TV_DECLARE_IID(IMC_ObjectAccessorFactory, IID_IMC_ObjectAccessorFactory);

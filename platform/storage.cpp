@@ -90,10 +90,7 @@ HRESULT Document::flush(DWORD commitFlags)
 {
     if (closed) return STG_E_REVERTED;
     if (!writable || !dirty) return S_OK;
-    Encoded enc;
-    HRESULT hr = encode(*root, enc);
-    if (FAILED(hr)) return hr;
-    hr = backing->write(enc.data(), enc.size(), commitFlags);
+    HRESULT hr = backing->write(*root, commitFlags);
     if (FAILED(hr)) return hr;
     dirty = false;
     return S_OK;
@@ -110,7 +107,45 @@ void Document::closeRoot()
     root.reset();
 }
 
-ULONG readContent(const std::vector<uint8_t>& d, uint64_t pos, void* pv, ULONG cb)
+ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other)
+{
+    if (this == &other) return *this;
+    size_ = 0;
+    reserveFor(other.size_);
+    if (other.size_) std::memcpy(data_, other.data_, other.size_);
+    size_ = other.size_;
+    return *this;
+}
+
+void ByteBuffer::reserveFor(size_t n)
+{
+    if (n <= capacity_) return;
+    size_t grown = capacity_ + capacity_ / 2;
+    const size_t want = n > grown ? n : grown;
+    void* p = std::realloc(data_, want ? want : 1);
+    if (!p) throw std::bad_alloc();
+    data_ = static_cast<uint8_t*>(p);
+    capacity_ = want;
+}
+
+void ByteBuffer::resize(size_t n)
+{
+    if (n > size_) {
+        reserveFor(n);
+        std::memset(data_ + size_, 0, n - size_);
+    }
+    size_ = n;
+}
+
+void ByteBuffer::append(const uint8_t* p, size_t n)
+{
+    if (!n) return;
+    reserveFor(size_ + n);
+    std::memcpy(data_ + size_, p, n);
+    size_ += n;
+}
+
+ULONG readContent(const ByteBuffer& d, uint64_t pos, void* pv, ULONG cb)
 {
     ULONG n = 0;
     if (pos < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - pos));
@@ -118,7 +153,7 @@ ULONG readContent(const std::vector<uint8_t>& d, uint64_t pos, void* pv, ULONG c
     return n;
 }
 
-HRESULT writeContent(std::vector<uint8_t>& d, uint64_t pos, const void* pv, ULONG cb)
+HRESULT writeContent(ByteBuffer& d, uint64_t pos, const void* pv, ULONG cb)
 {
     // Checked without forming pos + cb, which wraps for a position near the
     // top of the 64-bit range.
@@ -133,16 +168,21 @@ HRESULT writeContent(std::vector<uint8_t>& d, uint64_t pos, const void* pv, ULON
                 own.assign(src, src + cb);
                 src = own.data();
             }
-            d.resize(size_t(end));  // a gap past the old end reads as zeros
+            if (pos > d.size()) d.resize(size_t(pos));  // a gap past the old end reads as zeros
+            // The part past the old end is appended as it is, never zeroed first.
+            const size_t inside = d.size() - size_t(pos);
+            if (inside) std::memmove(d.data() + pos, src, inside);
+            d.append(src + inside, cb - inside);
+            return S_OK;
         }
-        std::memmove(d.data() + pos, src, cb);
+        if (cb) std::memmove(d.data() + pos, src, cb);
     } catch (const std::bad_alloc&) {
         return STG_E_MEDIUMFULL;
     }
     return S_OK;
 }
 
-HRESULT resizeContent(std::vector<uint8_t>& d, uint64_t size)
+HRESULT resizeContent(ByteBuffer& d, uint64_t size)
 {
     if (size > kMaxContentSize) return STG_E_MEDIUMFULL;
     try {
@@ -524,7 +564,7 @@ HRESULT mergeInto(const Node& src, Node& dst, const CopyFilter* filter)
     return S_OK;
 }
 
-HRESULT writeAll(IStream* s, const std::vector<uint8_t>& data)
+HRESULT writeAll(IStream* s, const ByteBuffer& data)
 {
     size_t done = 0;
     while (done < data.size()) {

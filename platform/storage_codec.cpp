@@ -7,6 +7,7 @@
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-impl.h>
 #include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-output.h>
 #include <gsf/gsf-utils.h>
 
@@ -238,6 +239,25 @@ Encoded::~Encoded()
     if (holder_) g_object_unref(static_cast<GsfOutput*>(holder_));
 }
 
+namespace {
+
+// Encodes the tree into sink (which it closes with the outfile).
+bool encodeInto(const Node& root, GsfOutput* sink)
+{
+    GsfOutfile* outfile = gsf_outfile_msole_new(sink);
+    if (!outfile) return false;
+    if (!isNull(root.clsid))
+        gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(outfile), reinterpret_cast<const guint8*>(&root.clsid));
+    Writer writer;
+    writer.writeChildren(outfile, root);
+    // Closing the outfile writes the directory and closes the sink.
+    if (!gsf_output_close(GSF_OUTPUT(outfile))) writer.ok = false;
+    g_object_unref(outfile);
+    return writer.ok;
+}
+
+}  // namespace
+
 HRESULT encode(const Node& root, Encoded& out)
 {
     QuietGsf quiet;
@@ -249,25 +269,28 @@ HRESULT encode(const Node& root, Encoded& out)
     out.size_ = 0;
     GsfOutput* mem = gsf_output_memory_new();
     if (!mem) return STG_E_INSUFFICIENTMEMORY;
-    GsfOutfile* outfile = gsf_outfile_msole_new(mem);
-    if (!outfile) {
-        g_object_unref(mem);
-        return STG_E_INSUFFICIENTMEMORY;
-    }
-    if (!isNull(root.clsid))
-        gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(outfile), reinterpret_cast<const guint8*>(&root.clsid));
-    Writer writer;
-    writer.writeChildren(outfile, root);
-    // Closing the outfile writes the directory and closes the memory sink.
-    if (!gsf_output_close(GSF_OUTPUT(outfile))) writer.ok = false;
-    g_object_unref(outfile);
-    if (!writer.ok) {
+    if (!encodeInto(root, mem)) {
         g_object_unref(mem);
         return STG_E_WRITEFAULT;
     }
     out.holder_ = mem;
     out.data_ = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(mem));
     out.size_ = size_t(gsf_output_size(mem));
+    return S_OK;
+}
+
+HRESULT encodeTo(const Node& root, std::FILE* f, uint64_t& size)
+{
+    QuietGsf quiet;
+    size = 0;
+    // The file is kept open: its owner flushes and closes it.
+    GsfOutput* sink = gsf_output_stdio_new_FILE("", f, TRUE);
+    if (!sink) return STG_E_INSUFFICIENTMEMORY;
+    const bool ok = encodeInto(root, sink);
+    const gsf_off_t n = gsf_output_size(sink);
+    g_object_unref(sink);
+    if (!ok || std::fflush(f) != 0 || std::ferror(f)) return STG_E_WRITEFAULT;
+    size = uint64_t(n);
     return S_OK;
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -99,21 +100,6 @@ std::string resolved(const std::string& path)
     return path;
 }
 
-HRESULT writeFully(int fd, const uint8_t* p, size_t n, off_t at)
-{
-    while (n) {
-        ssize_t w = ::pwrite(fd, p, n, at);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT;
-        }
-        p += w;
-        n -= size_t(w);
-        at += w;
-    }
-    return S_OK;
-}
-
 HRESULT readFully(int fd, std::vector<uint8_t>& buf)
 {
     struct stat st;
@@ -142,6 +128,27 @@ FILETIME fromTimespec(const struct timespec& ts)
     return ticksToFileTime(kFileTimeUnixEpoch + ULONGLONG(ts.tv_sec) * 10000000ULL + ULONGLONG(ts.tv_nsec) / 100);
 }
 
+// Encodes the tree into the open file fd from its start, through a stream
+// of its own on a duplicate of fd (fd itself stays open).
+HRESULT encodeToFd(const Node& root, int fd, uint64_t& size)
+{
+    size = 0;
+    int dupFd = ::dup(fd);
+    if (dupFd < 0) return STG_E_TOOMANYOPENFILES;
+    std::FILE* f = ::fdopen(dupFd, "r+b");
+    if (!f) {
+        ::close(dupFd);
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
+    // The duplicate shares the position of fd, wherever that was left.
+    std::rewind(f);
+    HRESULT hr = encodeTo(root, f, size);
+    if (std::fclose(f) != 0 && SUCCEEDED(hr)) hr = STG_E_WRITEFAULT;
+    if (hr == STG_E_WRITEFAULT && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) hr = STG_E_MEDIUMFULL;
+    return hr;
+}
+
 // A file held open and locked while its root storage lives.
 class FileBacking final : public Backing {
 public:
@@ -154,20 +161,22 @@ public:
     // The new content goes to a fresh file in the same directory, locked
     // before it replaces the old one; so a reader never sees half a file
     // and no second opener can slip in between. Where no file can be made
-    // next to it, the file is rewritten in place.
-    HRESULT write(const uint8_t* bytes, size_t size, DWORD) override
+    // next to it, the file is rewritten in place. Either way the file is
+    // encoded straight into the file, never whole in memory.
+    HRESULT write(const Node& root, DWORD) override
     {
         if (fd_ < 0) return STG_E_REVERTED;
         std::string tmpl = path_ + ".XXXXXX";
         std::vector<char> name(tmpl.begin(), tmpl.end());
         name.push_back('\0');
         int tmp = ::mkstemp(name.data());
-        if (tmp < 0) return writeInPlace(bytes, size);
+        if (tmp < 0) return writeInPlace(root);
         registerTempName(name.data());
         ::fcntl(tmp, F_SETFD, FD_CLOEXEC);
         struct stat st;
         if (::fstat(fd_, &st) == 0) (void)::fchmod(tmp, st.st_mode & 07777);
-        HRESULT hr = writeFully(tmp, bytes, size, 0);
+        uint64_t size = 0;
+        HRESULT hr = encodeToFd(root, tmp, size);
         if (SUCCEEDED(hr) && ::flock(tmp, LOCK_EX | LOCK_NB) != 0) hr = STG_E_LOCKVIOLATION;
         if (SUCCEEDED(hr) && ::rename(name.data(), path_.c_str()) != 0) hr = STG_E_WRITEFAULT;
         if (FAILED(hr)) {
@@ -191,9 +200,10 @@ public:
     }
 
 private:
-    HRESULT writeInPlace(const uint8_t* bytes, size_t size)
+    HRESULT writeInPlace(const Node& root)
     {
-        HRESULT hr = writeFully(fd_, bytes, size, 0);
+        uint64_t size = 0;
+        HRESULT hr = encodeToFd(root, fd_, size);
         if (FAILED(hr)) return hr;
         if (::ftruncate(fd_, off_t(size)) != 0) return STG_E_WRITEFAULT;
         return S_OK;
@@ -210,9 +220,24 @@ public:
     explicit LockBytesBacking(ILockBytes* lb) : lb_(lb) { lb_->AddRef(); }
     ~LockBytesBacking() override { close(); }
 
-    HRESULT write(const uint8_t* bytes, size_t size, DWORD) override
+    HRESULT write(const Node& root, DWORD) override
     {
         if (!lb_) return STG_E_REVERTED;
+        Encoded enc;
+        HRESULT hr = encode(root, enc);
+        if (FAILED(hr)) return hr;
+        return writeBytes(enc.data(), enc.size());
+    }
+
+    void close() override
+    {
+        if (lb_) lb_->Release();
+        lb_ = nullptr;
+    }
+
+private:
+    HRESULT writeBytes(const uint8_t* bytes, size_t size)
+    {
         ULARGE_INTEGER sz;
         sz.QuadPart = size;
         HRESULT hr = lb_->SetSize(sz);
@@ -231,13 +256,6 @@ public:
         return lb_->Flush();
     }
 
-    void close() override
-    {
-        if (lb_) lb_->Release();
-        lb_ = nullptr;
-    }
-
-private:
     ILockBytes* lb_;
 };
 

@@ -3,10 +3,13 @@
 // backing (a file or an ILockBytes), and the compound-file codec.
 #pragma once
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/storage.h"
@@ -40,6 +43,47 @@ struct KeyLess {
     }
 };
 
+// The bytes of a stream or of lock bytes. Grows through realloc, so that a
+// large content that grows at its end is moved by the system's page tables
+// instead of being copied (and its new pages zeroed) at every growth.
+class ByteBuffer {
+public:
+    ByteBuffer() = default;
+    ByteBuffer(const ByteBuffer& other) { *this = other; }
+    ByteBuffer(ByteBuffer&& other) noexcept { swap(other); }
+    ByteBuffer& operator=(const ByteBuffer& other);
+    ByteBuffer& operator=(ByteBuffer&& other) noexcept
+    {
+        swap(other);
+        return *this;
+    }
+    ~ByteBuffer() { std::free(data_); }
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    uint8_t* data() { return data_; }
+    const uint8_t* data() const { return data_; }
+    void clear() { size_ = 0; }
+    // New bytes are zero. Throws std::bad_alloc.
+    void resize(size_t n);
+    // Appends n bytes (which must not lie in this buffer). Throws std::bad_alloc.
+    void append(const uint8_t* p, size_t n);
+    void swap(ByteBuffer& other) noexcept
+    {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(capacity_, other.capacity_);
+    }
+
+private:
+    // Room for at least n bytes, growing by half again at least.
+    void reserveFor(size_t n);
+
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
 struct Node;
 using NodePtr = std::shared_ptr<Node>;
 
@@ -52,7 +96,7 @@ struct Node {
     FILETIME ctime{};
     FILETIME mtime{};
     FILETIME atime{};
-    std::vector<uint8_t> data;                          // stream bytes
+    ByteBuffer data;                                    // stream bytes
     std::map<std::u16string, NodePtr, KeyLess> children;  // key: upperName(name)
     uint32_t openCount = 0;  // live interface objects on this element
     bool removed = false;    // destroyed or replaced; its objects are reverted
@@ -69,8 +113,9 @@ NodePtr cloneTree(const Node& n);
 class Backing {
 public:
     virtual ~Backing() = default;
-    // Replaces the whole content by bytes.
-    virtual HRESULT write(const uint8_t* bytes, size_t size, DWORD commitFlags) = 0;
+    // Replaces the whole content by the compound file holding the tree
+    // below root.
+    virtual HRESULT write(const Node& root, DWORD commitFlags) = 0;
     // Ends the use of the medium (unlock, delete on release, release).
     virtual void close() = 0;
 };
@@ -142,12 +187,12 @@ inline constexpr uint64_t kMaxContentSize = 0xFFFFFFFFull;
 
 // Copies up to cb bytes from pos (none from pos at or past the end); returns
 // how many.
-ULONG readContent(const std::vector<uint8_t>& d, uint64_t pos, void* pv, ULONG cb);
+ULONG readContent(const ByteBuffer& d, uint64_t pos, void* pv, ULONG cb);
 // Writes cb bytes at pos, growing d with zeros up to pos; pv may point into d.
 // STG_E_MEDIUMFULL when the end would pass kMaxContentSize or memory runs out.
-HRESULT writeContent(std::vector<uint8_t>& d, uint64_t pos, const void* pv, ULONG cb);
+HRESULT writeContent(ByteBuffer& d, uint64_t pos, const void* pv, ULONG cb);
 // STG_E_MEDIUMFULL past kMaxContentSize or when memory runs out.
-HRESULT resizeContent(std::vector<uint8_t>& d, uint64_t size);
+HRESULT resizeContent(ByteBuffer& d, uint64_t size);
 // The position a Seek asks for from pos in content of size bytes;
 // STG_E_INVALIDFUNCTION for an unknown origin or a target outside [0, limit].
 HRESULT seekTarget(uint64_t pos, uint64_t size, LARGE_INTEGER move, DWORD origin, uint64_t limit,
@@ -190,11 +235,19 @@ public:
 
 private:
     friend HRESULT encode(const Node& root, Encoded& out);
+// Writes the compound file holding the tree below root into f from its
+// start, as it is encoded, without holding the whole file in memory; f is
+// flushed, not closed. size receives the bytes of the file.
+HRESULT encodeTo(const Node& root, std::FILE* f, uint64_t& size);
     void* holder_ = nullptr;
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
 };
 HRESULT encode(const Node& root, Encoded& out);
+// Writes the compound file holding the tree below root into f from its
+// start, as it is encoded, without holding the whole file in memory; f is
+// flushed, not closed. size receives the bytes of the file.
+HRESULT encodeTo(const Node& root, std::FILE* f, uint64_t& size);
 
 // --- text helpers ------------------------------------------------------------
 

@@ -9,7 +9,7 @@
 #include "platform/storage_internal.h"
 
 struct TvGlobalMemory {
-    std::vector<uint8_t> bytes;
+    tvp::stg::ByteBuffer bytes;
     std::atomic<int> locks{0};
 };
 
@@ -74,7 +74,7 @@ struct SharedBlock {
     {
         if (deleteOnRelease) GlobalFree(h);
     }
-    std::vector<uint8_t>& bytes() { return h->bytes; }
+    ByteBuffer& bytes() { return h->bytes; }
 };
 using BlockPtr = std::shared_ptr<SharedBlock>;
 

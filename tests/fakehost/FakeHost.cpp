@@ -81,7 +81,7 @@ ULONG FakeComBase::release()
 FakeProject::FakeProject()
     : m_nav(new FakeNavigation(*this)), m_accessor(new FakeAccessor(*this)),
       m_global(new FakeIdentity(*this, ESObjectID_PmGlobCommon)), m_context(new FakeContext(*this)),
-      m_productApi(new FakeProductApi(*this)), m_zip(new FakeZip(*this))
+      m_productApi(new FakeProductApi(*this)), m_zip(new FakeZip(*this)), m_document(new FakeDocument(*this))
 {
 }
 
@@ -102,6 +102,7 @@ ESObjectID FakeProject::addObject(const std::string& name, DWORD objClass, const
     o->objClass = objClass;
     o->typeId = GUID{n, 0x7E9E, 0x1D00, {0, 0, 0, 0, 0, 0, 0, 1}};
     o->identity.reset(new FakeIdentity(*this, o->id));
+    o->type.reset(new FakeBOType(*this, o->id));
     FakeObject* raw = o.get();
     m_byId[o->id] = raw;
     m_byType[o->typeId] = raw;
@@ -131,9 +132,33 @@ ESObjectID FakeProject::addTO(const ESObjectID& device, const std::string& name,
     return id;
 }
 
-void FakeProject::addLink(const ESObjectID& from, const ESObjectID& to)
+DWORD FakeProject::addLink(const ESObjectID& from, const ESObjectID& to)
 {
-    m_links.emplace_back(from, to);
+    FakeLink l;
+    l.first = from;
+    l.second = to;
+    m_links.push_back(l);
+    return DWORD(m_links.size());
+}
+
+void FakeProject::vanishLink(DWORD id)
+{
+    if (FakeLink* l = link(id)) l->alive = false;
+}
+
+void FakeProject::addConnector(const ESObjectID& id, const PmConnectorProps& props)
+{
+    object(id)->connectors[props.ifID].props = props;
+}
+
+void FakeProject::setProxy(const ESObjectID& id, bool proxy)
+{
+    object(id)->isProxy = proxy;
+}
+
+void FakeProject::setTypeAttribute(const GUID& typeId, const std::string& key, const std::string& value)
+{
+    objectByTypeId(typeId)->typeAttributes[key] = value;
 }
 
 void FakeProject::setOnlineIdentical(const ESObjectID& id, bool on)
@@ -251,6 +276,9 @@ void* FakeNavigation::find(REFIID iid)
     if (iid == IID_IMC_PmObjectData) return static_cast<IMC_PmObjectData*>(this);
     if (iid == IID_IMC_Link) return static_cast<IMC_Link*>(this);
     if (iid == IID_IMC_ObjectAccessorFactory) return static_cast<IMC_ObjectAccessorFactory*>(this);
+    if (iid == IID_IMC_InternalLink) return static_cast<IMC_InternalLink*>(this);
+    if (iid == IID_IMC_InstallDetails) return static_cast<IMC_InstallDetails*>(this);
+    if (iid == IID_IMC_InstallClassification) return static_cast<IMC_InstallClassification*>(this);
     return nullptr;
 }
 
@@ -417,6 +445,7 @@ HRESULT FakeNavigation::findLinks(PmLinkData pattern, DWORD mask, DWORD* count, 
     std::vector<DWORD> found;
     const auto& all = p().links();
     for (size_t i = 0; i < all.size(); ++i) {
+        if (!all[i].alive) continue;
         bool hit = (mask == PmLinkMask_EndingAt && all[i].second == pattern.second) ||
                    (mask == PmLinkMask_StartingAt && all[i].first == pattern.first);
         if (hit) found.push_back(DWORD(i + 1));
@@ -434,12 +463,92 @@ HRESULT FakeNavigation::getLinkData(const ESObjectID& id, DWORD link, PmLinkData
         *ret = kHostNotFound;
         return S_OK;
     }
+    if (!all[link - 1].alive) {
+        *ret = kHostLinkGone;
+        return S_OK;
+    }
     data->first = all[link - 1].first;
     data->second = all[link - 1].second;
     data->kind = 1;
     VariantInit(&data->data);
     data->data.vt = VT_BSTR;
     data->data.bstrVal = SysAllocString(u"link");
+    return S_OK;
+}
+
+HRESULT FakeNavigation::getTypeByID(const GUID& typeId, IUnknown** type, DWORD* ret)
+{
+    FH_ENTER("getTypeByID", ret);
+    FakeObject* o = p().objectByTypeId(typeId);
+    if (!o) {
+        *ret = kHostNotFound;
+        return S_OK;
+    }
+    IUnknown* t = static_cast<IMC_InternalBOType*>(o->type.get());
+    t->AddRef();
+    *type = t;
+    return S_OK;
+}
+
+HRESULT FakeNavigation::setFlagsByID(const ESObjectID& id, DWORD group, DWORD mask, DWORD value, DWORD* ret)
+{
+    FH_ENTER("setFlagsByID", ret);
+    FakeObject* o = p().object(id);
+    if (!o || group != PmStateFlags) {
+        *ret = o ? kHostBadArgument : kHostNotFound;
+        return S_OK;
+    }
+    o->flags = (o->flags & ~mask) | (value & mask);
+    return S_OK;
+}
+
+HRESULT FakeNavigation::internalCreateLink(const ESObjectID& source, const ESObjectID& destination, DWORD sort,
+                                           DWORD type, const VARIANT& data, DWORD* link, DWORD* ret)
+{
+    FH_ENTER("internalCreateLink", ret);
+    if (!p().object(source) || !p().object(destination)) {
+        *ret = kHostNotFound;
+        return S_OK;
+    }
+    *link = p().addLink(source, destination);
+    FakeLink* l = p().link(*link);
+    l->sort = sort;
+    l->type = type;
+    if (data.vt == VT_BSTR) l->data = tvp::wideToAnsi(data.bstrVal);
+    return S_OK;
+}
+
+HRESULT FakeNavigation::internalRemoveLink(DWORD link, DWORD* ret)
+{
+    FH_ENTER("internalRemoveLink", ret);
+    FakeLink* l = p().link(link);
+    if (!l || !l->alive) {
+        *ret = kHostNotFound;
+        return S_OK;
+    }
+    l->alive = false;
+    return S_OK;
+}
+
+HRESULT FakeNavigation::getAttributeByTypeID(const GUID& typeId, BSTR key, BSTR* value, DWORD* ret)
+{
+    FH_ENTER("getAttributeByTypeID", ret);
+    FakeObject* o = p().objectByTypeId(typeId);
+    const auto it = o ? o->typeAttributes.find(tvp::wideToAnsi(key)) : std::map<std::string, std::string>::iterator();
+    if (!o || it == o->typeAttributes.end()) {
+        *ret = kHostNotFound;
+        return S_OK;
+    }
+    *value = SysAllocString(tvp::ansiToWide(it->second).c_str());
+    return S_OK;
+}
+
+HRESULT FakeNavigation::getInstallationDocument(IUnknown** document, DWORD* ret)
+{
+    FH_ENTER("getInstallationDocument", ret);
+    IUnknown* d = static_cast<IMC_XmlDocumentText*>(&p().document());
+    d->AddRef();
+    *document = d;
     return S_OK;
 }
 
@@ -508,7 +617,80 @@ void* FakeIdentity::find(REFIID iid)
         return nullptr;
     }
     if (iid == IID_IMC_ParentInfo) return static_cast<IMC_ParentInfo*>(this);
+    if (!o->connectors.empty()) {
+        if (iid == IID_IMC_ConnectorNav) return static_cast<IMC_ConnectorNav*>(this);
+        if (iid == IID_IMC_InternalConnect) return static_cast<IMC_InternalConnect*>(this);
+    }
     return nullptr;
+}
+
+FakeConnector* FakeIdentity::connector(const ESConID& id, DWORD* ret) const
+{
+    FakeObject* o = p().object(id.objID);
+    auto it = o && id.objID == m_id ? o->connectors.find(id.ifID) : std::map<WORD, FakeConnector>::iterator();
+    if (!o || id.objID != m_id || it == o->connectors.end()) {
+        *ret = kHostNotFound;
+        return nullptr;
+    }
+    return &it->second;
+}
+
+HRESULT FakeIdentity::getConnectorPropsByID(const ESConID& id, PmConnectorProps* props, DWORD* ret)
+{
+    FH_ENTER("getConnectorPropsByID", ret);
+    if (FakeConnector* c = connector(id, ret)) *props = c->props;
+    return S_OK;
+}
+
+HRESULT FakeIdentity::getTargetConnectorIDList(const ESConID& id, DWORD* count, ESConID** targets, DWORD* ret)
+{
+    FH_ENTER("getTargetConnectorIDList", ret);
+    FakeConnector* c = connector(id, ret);
+    if (!c) return S_OK;
+    std::vector<ESConID> found;
+    for (const TargetEntry& t : c->targets) {
+        const FakeLink* l = p().link(t.lkID);
+        if (!l || !l->alive) continue;
+        found.push_back(ESConID{l->first == m_id ? l->second : l->first, t.ifID});
+    }
+    *count = DWORD(found.size());
+    *targets = taskMemArray(found);
+    return S_OK;
+}
+
+HRESULT FakeIdentity::connectInternal(const ESConID& own, DWORD link, WORD srcIfID, DWORD, DWORD* ret)
+{
+    FH_ENTER("connectInternal", ret);
+    if (FakeConnector* c = connector(own, ret)) c->targets.push_back(TargetEntry{link, srcIfID});
+    return S_OK;
+}
+
+void* FakeBOType::find(REFIID iid)
+{
+    if (iid == IID_IUnknown || iid == IID_IMC_InternalBOType) return static_cast<IMC_InternalBOType*>(this);
+    return nullptr;
+}
+
+HRESULT FakeBOType::getProxyTypeID(GUID* proxyTypeId)
+{
+    FH_ENTER("getProxyTypeID", nullptr);
+    FakeObject* o = p().object(m_owner);
+    *proxyTypeId = o->typeId;
+    if (!o->isProxy) proxyTypeId->Data3 ^= 0x00FF;
+    return S_OK;
+}
+
+void* FakeDocument::find(REFIID iid)
+{
+    if (iid == IID_IUnknown || iid == IID_IMC_XmlDocumentText) return static_cast<IMC_XmlDocumentText*>(this);
+    return nullptr;
+}
+
+HRESULT FakeDocument::getXmlText(char** utf8)
+{
+    FH_ENTER("getXmlText", nullptr);
+    *utf8 = taskMemText(p().installationXml);
+    return S_OK;
 }
 
 HRESULT FakeIdentity::getID(ESObjectID* id)
@@ -732,6 +914,11 @@ HRESULT FakeContext::getFlagsByID(const ESObjectID& id, DWORD group, DWORD* flag
 HRESULT FakeContext::getLastModifyTimeByID(const ESObjectID& id, FILETIME* time, DWORD* ret)
 {
     return p().navigationObject().getLastModifyTimeByID(id, time, ret);
+}
+
+HRESULT FakeContext::setFlagsByID(const ESObjectID& id, DWORD group, DWORD mask, DWORD value, DWORD* ret)
+{
+    return p().navigationObject().setFlagsByID(id, group, mask, value, ret);
 }
 
 void* FakeProductApi::find(REFIID iid)

@@ -24,8 +24,20 @@
 // - getLinkData puts a BSTR into the record's VARIANT (the caller clears it);
 // - decodeRtTaskIDOnline of a task that is not online-consistent gives
 //   kHostTaskInconsistent.
-// New interfaces (connectors, link views) get a class of their own below and
-// a line in FakeIdentity::find or FakeNavigation::find.
+// - Connectors: an object given connectors (addConnector) has
+//   IMC_ConnectorNav and IMC_InternalConnect on its identity;
+//   connectInternal appends the target to the object's connector and
+//   getTargetConnectorIDList answers the other ends of the connector's live
+//   links. Links are numbered from 1 in creation order; a removed or
+//   vanished link is gone for findLinks, and getLinkData answers it with
+//   kHostLinkGone (5 in the low word).
+// - Installed types: getTypeByID gives the type object of an object's type,
+//   whose getProxyTypeID answers the type id itself for an object made a
+//   proxy (setProxy), another id otherwise; getAttributeByTypeID answers the
+//   type attributes set with setTypeAttribute; the installation document
+//   holds installationXml.
+// New interfaces get a class of their own below and a line in
+// FakeIdentity::find or FakeNavigation::find.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -43,6 +55,7 @@ namespace fakehost {
 constexpr DWORD kHostNotFound = 0x2001;
 constexpr DWORD kHostTaskInconsistent = 0x17;
 constexpr DWORD kHostBadArgument = 0x2002;
+constexpr DWORD kHostLinkGone = 0x00010005;
 
 class FakeProject;
 
@@ -106,6 +119,24 @@ struct FakeTask {
 
 class FakeAlarmNav;
 class FakeIdentity;
+class FakeBOType;
+
+// A connector of an object and its targets (link, connector at the other end).
+struct FakeConnector {
+    PmConnectorProps props;
+    std::vector<TargetEntry> targets;
+};
+
+// A link between two objects; those made by internalCreateLink keep their
+// sort, type and link data (as text).
+struct FakeLink {
+    ESObjectID first;
+    ESObjectID second;
+    bool alive = true;
+    DWORD sort = 0;
+    DWORD type = 0;
+    std::string data;
+};
 
 struct FakeObject {
     ESObjectID id;
@@ -123,6 +154,36 @@ struct FakeObject {
     std::vector<FakeTask> tasks;
     std::unique_ptr<FakeAlarmNav> alarms;  // the alarm container, when it has one
     std::unique_ptr<FakeIdentity> identity;
+    // Connectors by id; the identity has the connector interfaces when any.
+    std::map<WORD, FakeConnector> connectors;
+    bool isProxy = false;  // its type is its own proxy type
+    std::map<std::string, std::string> typeAttributes;  // of the object's type
+    std::unique_ptr<FakeBOType> type;                   // the installed type object
+};
+
+// The installed type object of an object's type.
+class FakeBOType : public FakeComBase, public IMC_InternalBOType {
+public:
+    FakeBOType(FakeProject& p, const ESObjectID& owner) : FakeComBase(p), m_owner(owner) {}
+    FAKEHOST_IUNKNOWN
+    HRESULT STDMETHODCALLTYPE getProxyTypeID(GUID* proxyTypeId) override;
+
+protected:
+    void* find(REFIID iid) override;
+
+private:
+    ESObjectID m_owner;
+};
+
+// The installation document: its XML text.
+class FakeDocument : public FakeComBase, public IMC_XmlDocumentText {
+public:
+    using FakeComBase::FakeComBase;
+    FAKEHOST_IUNKNOWN
+    HRESULT STDMETHODCALLTYPE getXmlText(char** utf8) override;
+
+protected:
+    void* find(REFIID iid) override;
 };
 
 class FakeAlarmNav : public FakeComBase, public IMC_Alarm_S_Navigate {
@@ -145,7 +206,9 @@ class FakeIdentity : public FakeComBase,
                      public IMC_TaskLevels,
                      public IMC_TaskExtProps,
                      public IMC_AlarmSupport,
-                     public IMC_Alarm_S_Navigate {
+                     public IMC_Alarm_S_Navigate,
+                     public IMC_ConnectorNav,
+                     public IMC_InternalConnect {
 public:
     FakeIdentity(FakeProject& p, const ESObjectID& id) : FakeComBase(p), m_id(id) {}
     FAKEHOST_IUNKNOWN
@@ -163,12 +226,19 @@ public:
     HRESULT STDMETHODCALLTYPE getAlarmContainerInterface(IUnknown** container, DWORD* ret) override;
     HRESULT STDMETHODCALLTYPE getAlarmIdByName(const char* name, DWORD* alarmID, DWORD* ret) override;
     HRESULT STDMETHODCALLTYPE GetAlarm(DWORD alarmID, PmAlarmData* data, DWORD* ret) override;
+    HRESULT STDMETHODCALLTYPE getConnectorPropsByID(const ESConID& id, PmConnectorProps* props, DWORD* ret) override;
+    HRESULT STDMETHODCALLTYPE getTargetConnectorIDList(const ESConID& id, DWORD* count, ESConID** targets,
+                                                       DWORD* ret) override;
+    HRESULT STDMETHODCALLTYPE connectInternal(const ESConID& own, DWORD link, WORD srcIfID, DWORD flags,
+                                              DWORD* ret) override;
 
 protected:
     void* find(REFIID iid) override;
 
 private:
-    FakeObject* device() const;  // this object when it is a device
+    FakeObject* device() const;
+    // The connector of id on this object, null (ret set) when there is none.
+    FakeConnector* connector(const ESConID& id, DWORD* ret) const;  // this object when it is a device
     const FakeTask* task(DWORD rtTaskID) const;
     ESObjectID m_id;
 };
@@ -189,7 +259,10 @@ class FakeNavigation : public FakeComBase,
                        public IMC_InstallNavigate,
                        public IMC_PmObjectData,
                        public IMC_Link,
-                       public IMC_ObjectAccessorFactory {
+                       public IMC_ObjectAccessorFactory,
+                       public IMC_InternalLink,
+                       public IMC_InstallDetails,
+                       public IMC_InstallClassification {
 public:
     using FakeComBase::FakeComBase;
     FAKEHOST_IUNKNOWN
@@ -208,15 +281,26 @@ public:
     HRESULT STDMETHODCALLTYPE getObjectByID(const ESObjectID& id, IUnknown** identity, DWORD* ret) override;
     // IMC_InstallNavigate
     HRESULT STDMETHODCALLTYPE getTypeClass(const GUID& typeId, DWORD* typeClass, DWORD* ret) override;
+    HRESULT STDMETHODCALLTYPE getTypeByID(const GUID& typeId, IUnknown** type, DWORD* ret) override;
     // IMC_PmObjectData
     HRESULT STDMETHODCALLTYPE getInstAddrByID(const ESObjectID& id, PmInstAddr* addr, DWORD* ret) override;
     HRESULT STDMETHODCALLTYPE getFlagsByID(const ESObjectID& id, DWORD group, DWORD* flags, DWORD* ret) override;
     HRESULT STDMETHODCALLTYPE getLastModifyTimeByID(const ESObjectID& id, FILETIME* time, DWORD* ret) override;
+    HRESULT STDMETHODCALLTYPE setFlagsByID(const ESObjectID& id, DWORD group, DWORD mask, DWORD value,
+                                           DWORD* ret) override;
     // IMC_Link
     HRESULT STDMETHODCALLTYPE findLinks(PmLinkData pattern, DWORD mask, DWORD* count, DWORD** links) override;
     HRESULT STDMETHODCALLTYPE getLinkData(const ESObjectID& id, DWORD link, PmLinkData* data, DWORD* ret) override;
     // IMC_ObjectAccessorFactory
     HRESULT STDMETHODCALLTYPE createAsyncObjectAccessor(IMC_ObjectAccessor** accessor, DWORD* ret) override;
+    // IMC_InternalLink
+    HRESULT STDMETHODCALLTYPE internalCreateLink(const ESObjectID& source, const ESObjectID& destination, DWORD sort,
+                                                 DWORD type, const VARIANT& data, DWORD* link, DWORD* ret) override;
+    HRESULT STDMETHODCALLTYPE internalRemoveLink(DWORD link, DWORD* ret) override;
+    // IMC_InstallDetails
+    HRESULT STDMETHODCALLTYPE getAttributeByTypeID(const GUID& typeId, BSTR key, BSTR* value, DWORD* ret) override;
+    // IMC_InstallClassification
+    HRESULT STDMETHODCALLTYPE getInstallationDocument(IUnknown** document, DWORD* ret) override;
 
 protected:
     void* find(REFIID iid) override;
@@ -257,6 +341,8 @@ public:
     HRESULT STDMETHODCALLTYPE getInstAddrByID(const ESObjectID& id, PmInstAddr* addr, DWORD* ret) override;
     HRESULT STDMETHODCALLTYPE getFlagsByID(const ESObjectID& id, DWORD group, DWORD* flags, DWORD* ret) override;
     HRESULT STDMETHODCALLTYPE getLastModifyTimeByID(const ESObjectID& id, FILETIME* time, DWORD* ret) override;
+    HRESULT STDMETHODCALLTYPE setFlagsByID(const ESObjectID& id, DWORD group, DWORD mask, DWORD value,
+                                           DWORD* ret) override;
     bool hasProductApi = true;
     bool hasZip = true;
 
@@ -279,8 +365,17 @@ public:
     // A TO (class 2) below `device` and linked from it, instance address
     // deviceNo.toNo, with a type of the given type class.
     ESObjectID addTO(const ESObjectID& device, const std::string& name, WORD toNo, DWORD typeClass = 1);
-    // A link from `from` to `to`.
-    void addLink(const ESObjectID& from, const ESObjectID& to);
+    // A link from `from` to `to`; its id.
+    DWORD addLink(const ESObjectID& from, const ESObjectID& to);
+    // The link no longer exists.
+    void vanishLink(DWORD link);
+    // A connector of the object (its id is props.ifID).
+    void addConnector(const ESObjectID& object, const PmConnectorProps& props);
+    void setProxy(const ESObjectID& id, bool proxy);
+    // An attribute of the type of the object whose type id this is.
+    void setTypeAttribute(const GUID& typeId, const std::string& key, const std::string& value);
+    // The text of the installation document.
+    std::string installationXml;
     void setOnlineIdentical(const ESObjectID& id, bool on);
     void setProxyAddress(const ESObjectID& device, const ESObjectID& to, const PmInstAddr& addr);
     void addTask(const ESObjectID& device, DWORD level, DWORD rtTaskID, const std::string& name,
@@ -293,7 +388,8 @@ public:
     FakeObject* object(const ESObjectID& id);
     FakeObject* objectByTypeId(const GUID& typeId);
     const std::vector<std::unique_ptr<FakeObject>>& objects() const { return m_objects; }
-    const std::vector<std::pair<ESObjectID, ESObjectID>>& links() const { return m_links; }
+    const std::vector<FakeLink>& links() const { return m_links; }
+    FakeLink* link(DWORD id) { return id >= 1 && id <= m_links.size() ? &m_links[id - 1] : nullptr; }
 
     // ---- what the code under test gets (no reference added) ----------------
     IUnknown* navigation();
@@ -310,6 +406,7 @@ public:
     FakeContext& contextObject() { return *m_context; }
     FakeProductApi& productApi() { return *m_productApi; }
     FakeZip& zip() { return *m_zip; }
+    FakeDocument& document() { return *m_document; }
 
     // ---- knobs -----------------------------------------------------------
     void fault(const std::string& method, const Fault& f) { m_faults[method] = f; }
@@ -334,13 +431,14 @@ private:
     std::vector<std::unique_ptr<FakeObject>> m_objects;
     std::map<ESObjectID, FakeObject*, ObjectIdLess> m_byId;
     std::map<GUID, FakeObject*, ObjectIdLess> m_byType;
-    std::vector<std::pair<ESObjectID, ESObjectID>> m_links;
+    std::vector<FakeLink> m_links;
     std::unique_ptr<FakeNavigation> m_nav;
     std::unique_ptr<FakeAccessor> m_accessor;
     std::unique_ptr<FakeIdentity> m_global;
     std::unique_ptr<FakeContext> m_context;
     std::unique_ptr<FakeProductApi> m_productApi;
     std::unique_ptr<FakeZip> m_zip;
+    std::unique_ptr<FakeDocument> m_document;
     std::map<std::string, Fault> m_faults;
     std::map<std::string, int> m_calls;
     std::vector<std::string> m_log;

@@ -240,3 +240,27 @@ TEST_F(CompileExamples, CommentSectionsAndTheirStringTable)
 }
 
 }  // namespace
+
+TEST_F(CompileExamples, ConnectionSections)
+{
+    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
+        GTEST_SKIP() << "olefile is not installed for " << kPython;
+    const struct {
+        const char* file;
+        const char* connectors;
+    } cases[] = {
+        {"axis.tos",
+         "2 1 8 setpoint 1 {7C9E6679-7425-40DE-944B-E07FC1F90AE7}  1 0 0 0 1 -1 1 0 "
+         "2 11 actualValue 2 {7C9E6679-7425-40DE-944B-E07FC1F90AE8}  0 1 1 1 0 1 1 2 "},
+        {"encoder.tos", "1 1 12 encoderValue 1 {9D2F4A62-3C58-4E27-B1A4-6F0E2D8C7B15}  0 1 1 1 0 -1 1 0 "},
+    };
+    for (const auto& c : cases) {
+        const std::string out = m_dir + "/out";
+        const std::string target = m_dir + "/" + c.file + ".dsc";
+        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" +
+              std::string(TV_SOURCE_DIR) + "/examples/" + c.file + "' -o '" + target + "' --rc '" + target +
+              ".rc' >'" + out + "' 2>&1");
+        EXPECT_NE(readFile(out).find("compileConnections: ok\n"), std::string::npos) << readFile(out);
+        EXPECT_EQ(stream(target, "connectors"), c.connectors) << c.file;
+    }
+}

@@ -836,6 +836,17 @@ TEST(StorageMemory, StreamOnHGlobal)
     char buf[8];
     ASSERT_EQ(c->Read(buf, 8, &n), S_OK);
     EXPECT_EQ(n, 7u);
+    // The block's own bytes written into it, past its end and across it:
+    // the source moves while the block grows.
+    ASSERT_EQ(c->Write(GlobalLock(h), 7, &n), S_OK);
+    GlobalUnlock(h);
+    off.QuadPart = 10;
+    ASSERT_EQ(c->Seek(off, STREAM_SEEK_SET, nullptr), S_OK);
+    ASSERT_EQ(c->Write(GlobalLock(h), 7, &n), S_OK);
+    GlobalUnlock(h);
+    ASSERT_EQ(GlobalSize(h), 17u);
+    EXPECT_EQ(std::memcmp(GlobalLock(h), "wxyz\0\0!wxywxyz\0\0!", 17), 0);
+    GlobalUnlock(h);
     ComPtr<ILockBytes> lb;
     EXPECT_EQ(GetHGlobalFromILockBytes(lb, &back), E_INVALIDARG);
 }

@@ -71,7 +71,7 @@ void CMDStrmHelper::reportMessage(uint32_t id, const char* text)
         handler->report(id);
 }
 
-uint32_t CMDStrmHelper::open(const char* sectionName)
+uint32_t CMDStrmHelper::open(const char* sectionName, bool read)
 {
     if (!m_sectMan) {
         reportMessage(0);
@@ -89,10 +89,15 @@ uint32_t CMDStrmHelper::open(const char* sectionName)
         reportMessage(MdMsgStreamOpen, name);
         return r == FS_NOT_FOUND ? uint32_t(MdStatusNotFound) : uint32_t(MdStatusFailed);
     }
-
-    bool ok = true;
     sec->flush();
     const std::size_t size = sec->getSize();
+    if (!read) {
+        m_sectMan->CloseSect(name);
+        m_size = size;
+        return 0;
+    }
+
+    bool ok = true;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[size ? size : 1]);
     if (!buffer) {
         m_sectMan->CloseSect(name);

@@ -46,12 +46,14 @@ public:
     // manager (message 0); 4 a stream is open already (message 0);
     // 0xBE11001B the section does not exist (message 1101) or cannot be read
     // (message 1102, the stream stays open with what was read);
-    // 0xBE11FFFF any other failure to open it (message 1101).
-    uint32_t open(const char* sectionName);
+    // 0xBE11FFFF any other failure to open it (message 1101). With read
+    // false the section is only checked as above and its size taken, not
+    // read: no stream is open afterwards.
+    uint32_t open(const char* sectionName, bool read = true);
     // The stream of the open section, positioned for reading; null when
     // nothing is open.
     std::iostream* getStream() const { return m_stream.get(); }
-    // Size in bytes of the open section.
+    // Size in bytes of the open (or only checked) section.
     std::size_t size() const { return m_size; }
     // Drops the stream and its bytes.
     void close();

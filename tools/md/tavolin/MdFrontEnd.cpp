@@ -86,8 +86,10 @@ bool nothingToCompile(const CMDStrmHelper& reader)
 // everything back.
 HRESULT runJob(MdFrontContext& ctx, const Job& job, MdCompilerArgs args, int32_t& status)
 {
+    // The stream is read (a copy of the whole stream) only for a compiler
+    // that will run; else it is only checked.
     CMDStrmHelper reader(ctx.workFile);
-    const uint32_t code = reader.open(job.tmpStream);
+    const uint32_t code = reader.open(job.tmpStream, mdCompilerBuilt(job.compiler));
     if (code != 0) {
         status = mdStatusFromCode(code);
         return S_OK;
@@ -113,7 +115,7 @@ HRESULT runComments(MdFrontContext& ctx, const char* tmpStream, const char* sect
                     bool boot, int32_t& status)
 {
     CMDStrmHelper reader(ctx.workFile);
-    const uint32_t code = reader.open(tmpStream);
+    const uint32_t code = reader.open(tmpStream, mdCompilerBuilt(MdCompVarComment));
     if (code != 0) {
         status = mdStatusFromCode(code);
         return S_OK;
@@ -197,7 +199,7 @@ HRESULT bootFunctionPasses(MdFrontContext& ctx, const String& rcPath, const std:
                            const String& bootText, int32_t& status)
 {
     CMDStrmHelper reader(ctx.workFile);
-    const uint32_t code = reader.open("bootfkt_tmp");
+    const uint32_t code = reader.open("bootfkt_tmp", mdCompilerBuilt(MdCompBootFkt));
     if (code != 0) {
         status = mdStatusFromCode(code);
         return S_OK;

@@ -11,3 +11,17 @@ void mdEmitMessage(uint32_t id, int32_t line, const char* arg, const char* arg2)
     const CmMsgArg second = arg && arg2 ? CmMsgArg(arg2) : CmMsgArg::none();
     handler->reportMsg(CmMsgKey(id, uint32_t(line)), first, second);
 }
+
+int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(FsSecCl&)>& write)
+{
+    if (!dsc) return 4;
+    FsSecCl* sec = dsc->openSect(name, FS_MODE_WRITE);
+    if (!sec) return 4;
+    bool ok = sec->setSize(0) == 0;
+    if (ok) {
+        write(*sec);
+        ok = !sec->hasError();
+    }
+    const bool closed = dsc->CloseSect(name) == 0;
+    return ok && closed ? 0 : 4;
+}

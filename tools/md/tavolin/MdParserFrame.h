@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <sstream>
 #include <string>
@@ -43,6 +44,13 @@
 // second arg2 when both are given (arg2 without arg is ignored), the others
 // are empty. Nothing happens when no handler is installed.
 void mdEmitMessage(uint32_t id, int32_t line, const char* arg = nullptr, const char* arg2 = nullptr);
+
+// Rewrites the section `name` of the descriptor from empty with what write
+// puts into it: 0, or 4 when there is no descriptor, or the section is
+// missing or cannot be emptied, written or closed. A section brought along
+// from the host's storage may be longer than the new content, hence the
+// emptying.
+int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(FsSecCl&)>& write);
 
 template <class Parser, class Scanner>
 class MdParserFrame : public Parser, public Scanner, public MdSectionCompiler {
@@ -74,6 +82,18 @@ public:
     bool atEnd() const { return m_eof != 0; }
 
 protected:
+    // The compile of a kind that writes one section: the grammar's result
+    // when it stops, 3 when errors were counted, else the section rewritten
+    // (mdRewriteSection).
+    template <class Write>
+    int32_t compileInto(const char* section, Write write)
+    {
+        const int result = Parser::yyparse();
+        if (result != 0) return result;
+        if (m_errors != 0) return 3;
+        return mdRewriteSection(m_target, section, write);
+    }
+
     // The scanner reads in from its current position; null: an empty input.
     void setInput(std::istream* in) { Scanner::switch_streams(in ? in : &m_noInput, nullptr); }
     // Emits id at the scanner's current line and counts one error.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "tools/md/tavolin/MdAlarmParser.h"
+#include "tools/md/tavolin/MdConnectionParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 #include "tools/md/tavolin/MdVarCommentParser.h"
@@ -28,6 +29,7 @@ MdCompilerCreator* creators()
 {
     static MdCompilerCreator* const table = [] {
         static MdCompilerCreator t[MdCompCount];
+        t[MdCompConnection] = create<MdConnectionParser>;
         t[MdCompSuppTO] = create<MdSuppTOParser>;
         t[MdCompImpl] = create<MdImplParser>;
         t[MdCompAlarm] = create<MdAlarmParser>;

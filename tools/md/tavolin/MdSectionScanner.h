@@ -93,7 +93,7 @@ private:
     int beginSection(int section);
     int endSection(int section);
     void bodyText(const char* text, std::size_t len);
-    void bodyLineEnd();
+    void bodyRun(const char* text, std::size_t len);
     void typeLine();         // "@TO_TYPE" and its line end in the system variables
     void errorTextWord();    // "VRX_ERROR_TEXT" in the alarm error texts
     bool skipped() const;
@@ -102,8 +102,11 @@ private:
     int textToken(const char* text, std::size_t len, int token);
     int dateToken();
 
+    // Appends to the stream (through the block); false once it is in error.
     bool put(int stream, const char* data, std::size_t len);
+    bool flushBlock();
     void putLineEnd(int stream);
+    void putLineEnds(int stream, int32_t count);
     void settleLineEnd(int stream, int32_t line);
 
     MdSectionSink* m_sink = nullptr;
@@ -117,4 +120,6 @@ private:
     std::string m_texts[4];
     unsigned m_nextText = 0;
     std::string m_buf;     // date-time literal being read
+    std::string m_block;   // bytes for m_blockStream not yet handed to the sink
+    int m_blockStream = -1;
 };

@@ -1,6 +1,11 @@
 #include "tools/md/tavolin/MdSectionSplitter.h"
 
+#include <algorithm>
+#include <cstring>
 #include <istream>
+#include <vector>
+
+#include "MdSectionBisonParser.tab.hpp"
 
 int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectionReporter* reporter,
                              uint32_t sectionMask)
@@ -8,6 +13,7 @@ int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectio
     m_reporter = reporter;
     m_errors = 0;
     m_eof = false;
+    m_headerEnded = false;
     resetResults();
     startScan(&source, &sink, sectionMask);
     int result = yyparse();
@@ -16,9 +22,58 @@ int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectio
     return result;
 }
 
+namespace {
+
+// Occurrences of text in the rest of the stream, read in pieces.
+std::size_t countInStream(std::istream& in, const char* text)
+{
+    const std::size_t n = std::strlen(text);
+    std::vector<char> buf(std::size_t(1) << 20);
+    std::size_t kept = 0;  // bytes carried over from the previous piece
+    std::size_t count = 0;
+    while (in) {
+        in.read(buf.data() + kept, std::streamsize(buf.size() - kept));
+        const std::size_t have = kept + std::size_t(in.gcount());
+        if (have == kept) break;
+        const char* p = buf.data();
+        const char* const end = buf.data() + have;
+        while (const void* hit = memmem(p, std::size_t(end - p), text, n)) {
+            ++count;
+            p = static_cast<const char*>(hit) + n;
+        }
+        // The last n-1 bytes may begin an occurrence that the next piece ends.
+        kept = std::min<std::size_t>(n - 1, std::size_t(end - p));
+        std::memmove(buf.data(), end - kept, kept);
+    }
+    return count;
+}
+
+}  // namespace
+
+int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain)
+{
+    MdStringSectionSink nowhere;
+    for (int i = 0; i < MdTmpCount; ++i) nowhere.setMissing(i);
+    m_probing = true;
+    split(source, nowhere, nullptr, 0);
+    m_probing = false;
+    const int32_t kind = header().kind;
+    // A header is written with two words ending in "_HEADER", its begin and
+    // its end keyword: more of them may make a further header.
+    source.clear();
+    source.seekg(0);
+    certain = source && countInStream(source, "_HEADER") <= 2;
+    return kind;
+}
+
 int MdSectionSplitter::yylex(MdSectionValue* value)
 {
+    if (m_headerEnded) {
+        m_eof = true;
+        return 0;
+    }
     const int token = MdSectionScanner::yylex();
+    if (m_probing && token >= MDSEC_END_TO_HEADER && token <= MDSEC_END_DV_TP_HEADER) m_headerEnded = true;
     if (token == 0) m_eof = true;
     *value = tokenValue();
     return token;

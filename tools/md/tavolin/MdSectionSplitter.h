@@ -26,6 +26,14 @@ public:
     int split(std::istream& source, MdSectionSink& sink, MdSectionReporter* reporter,
               uint32_t sectionMask);
 
+    // The object kind of a source (none: a value outside 1, 2, 4 and 5) as
+    // far as its first header tells, read without writing or reporting
+    // anything; the reading stops right after that header. certain is set
+    // when no text of a further header follows anywhere in the source, so
+    // that the whole split must give the same kind (it takes the kind of
+    // the last header).
+    int32_t probeKind(std::istream& source, bool& certain);
+
     int32_t errorCount() const { return m_errors; }
     bool atEnd() const { return m_eof; }
 
@@ -43,4 +51,6 @@ private:
     MdSectionReporter* m_reporter = nullptr;
     int32_t m_errors = 0;
     bool m_eof = false;
+    bool m_probing = false;      // end the input after the first header
+    bool m_headerEnded = false;  // the probe met the end of a header
 };

@@ -15,19 +15,5 @@ void MdSuppTOParser::entry(const String& name, int32_t number, const GUID& guid,
 
 int32_t MdSuppTOParser::parse()
 {
-    const int result = yyparse();
-    if (result != 0) return result;
-    if (m_errors != 0) return 3;
-    if (!m_target) return 4;
-    FsSecCl* sec = m_target->openSect(kSection, FS_MODE_WRITE);
-    if (!sec) return 4;
-    // A section brought along from the host's storage may be longer than
-    // the new list: it is emptied first.
-    bool ok = sec->setSize(0) == 0;
-    if (ok) {
-        *sec << m_types;
-        ok = !sec->hasError();
-    }
-    const bool closed = m_target->CloseSect(kSection) == 0;
-    return ok && closed ? 0 : 4;
+    return compileInto(kSection, [this](FsSecCl& sec) { sec << m_types; });
 }

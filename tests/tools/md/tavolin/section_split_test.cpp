@@ -408,13 +408,16 @@ TEST(SectionSplit, MissingAndFailingStreams)
     EXPECT_EQ(s.stream("var_tmp"), "");
     EXPECT_EQ(s.stream("con_tmp"), "\r\nINTERFACE  y END_INTERFACE\r\n");
 
-    // Once a write fails nothing more goes to that stream.
+    // A stream's bytes reach the sink in blocks, one whenever another stream
+    // is written; once a block is refused nothing more goes to that stream.
     MdStringSectionSink failing;
-    failing.failAfter(MdTmpVar, 12);
-    Split f("CONFIGS\nabc\nEND_CONFIGS\nVALUES\nEND_VALUES\n", 0, &failing);
+    failing.failAfter(MdTmpVar, 30);
+    Split f("CONFIGS\nabc\nEND_CONFIGS\nINTERFACE\nEND_INTERFACE\nVALUES\nEND_VALUES\nDYN_ARRAY\nEND_DYN_ARRAY\n", 0,
+            &failing);
     EXPECT_EQ(f.result, 0);
     EXPECT_TRUE(f.sink.failed(MdTmpVar));
-    EXPECT_EQ(f.stream("var_tmp"), "CONFIGS \r\n");
+    EXPECT_EQ(f.stream("var_tmp"), "CONFIGS \r\nabc\r\nEND_CONFIGS");
+    EXPECT_EQ(f.stream("con_tmp"), "\r\n\r\n\r\nINTERFACE \r\nEND_INTERFACE\r\n");
 
     // Without the system variables the system functions keep their own lines.
     MdStringSectionSink nosys;
@@ -488,6 +491,50 @@ TEST(SectionSplit, ExamplesSplitCleanlyAndTogetherUseEverySection)
     }
     for (int g = 0; g < MdSectionBisonParser::GroupCount; ++g) EXPECT_NE(seen[g], 0u) << "group " << g;
     EXPECT_TRUE(implementation);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SectionSplit, KindProbeReadsTheFirstHeaderOnly)
+{
+    const std::string tp = "TP_HEADER\n TPTYPE := {00000001-0002-0003-0405-060708090A0B}, 1.0;\n"
+                           " DATE := DT#1;\nEND_TP_HEADER\n";
+    const struct {
+        std::string source;
+        int32_t kind;
+        bool certain;
+    } cases[] = {
+        // The reading stops at the header's end: the broken rest is not met.
+        {std::string(kHeader) + "$ CONFIGS x", 1, true},
+        {"CONFIGS x END_CONFIGS\n" + tp, 4, true},
+        {"VALUES x END_VALUES\n", -1, true},
+        // A further header may change the kind: only the whole split knows.
+        {std::string(kHeader) + tp, 1, false},
+        {"TP_HEADER DATE := DT#1; END_TP_HEADER\n" + std::string(kHeader), -1, false},
+        // Header text inside a body also counts.
+        {std::string(kHeader) + "VALUES TO_HEADER END_VALUES\n", 1, false},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.source);
+        MdSectionSplitter probe;
+        bool certain = !c.certain;
+        EXPECT_EQ(probe.probeKind(in, certain), c.kind) << c.source;
+        EXPECT_EQ(certain, c.certain) << c.source;
+        if (c.kind == 1 && c.certain) {
+            EXPECT_EQ(probe.errorCount(), 0) << c.source;
+        }
+    }
+    // The same object splits a source in full afterwards.
+    MdSectionSplitter splitter;
+    bool certain = false;
+    std::istringstream first(std::string(kHeader) + tp);
+    splitter.probeKind(first, certain);
+    std::istringstream second(std::string(kHeader) + tp);
+    MdStringSectionSink sink;
+    splitter.split(second, sink, nullptr, 0);
+    EXPECT_EQ(splitter.header().kind, 4);
 }
 
 }  // namespace

@@ -29,14 +29,9 @@ Compiled compile(const std::string& text)
     FsTPDscFile dsc;
     EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
     EXPECT_TRUE(putSection(dsc, "rttotypes", "old content, longer than an empty list"));
-    std::istringstream in(text);
     MdSuppTOParser p;
-    MdCompilerArgs args;
-    args.stream = &in;
-    args.descriptor = &dsc;
-    p.init(args);
     Compiled c;
-    c.result = p.parse();
+    c.result = compileText(p, text, &dsc);
     c.types = p.types();
     c.section = sectionText(dsc, "rttotypes");
     return c;

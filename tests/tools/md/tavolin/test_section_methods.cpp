@@ -504,7 +504,14 @@ TEST(StreamReader, FailuresAndTheirCodes)
     EXPECT_EQ(reader.open("busy"), uint32_t(MdStatusFailed));
     EXPECT_EQ(reader.getStream(), nullptr);
     work.CloseSect("busy");
-    EXPECT_EQ(messages.ids(), (std::vector<uint32_t>{0, 1101, 1101}));
+    // Checked without reading: the same answers, and nothing is open.
+    EXPECT_EQ(reader.open("missing", false), uint32_t(MdStatusNotFound));
+    ASSERT_TRUE(putSection(work, "there_tmp", "x\r\n"));
+    EXPECT_EQ(reader.open("there_tmp", false), 0u);
+    EXPECT_EQ(reader.getStream(), nullptr);
+    EXPECT_EQ(reader.size(), 3u);
+    EXPECT_EQ(reader.open("there_tmp"), 0u);
+    EXPECT_EQ(messages.ids(), (std::vector<uint32_t>{0, 1101, 1101, 1101}));
     EXPECT_EQ(messages.records[1].text, "Stream missing konnte nicht geöffnet werden");
 }
 

@@ -431,3 +431,22 @@ public:
 };
 
 }  // namespace fronttest
+
+// ---------------------------------------------------------------------------
+// A compiler run over a text into a descriptor: init, then parse.
+
+#include <sstream>
+
+namespace fronttest {
+
+inline int32_t compileText(MdSectionCompiler& compiler, const std::string& text, FsDsc* descriptor)
+{
+    std::istringstream in(text);
+    MdCompilerArgs args;
+    args.stream = &in;
+    args.descriptor = descriptor;
+    compiler.init(args);
+    return compiler.parse();
+}
+
+}  // namespace fronttest

@@ -1,0 +1,62 @@
+#!/bin/sh
+# Peak memory of the main road: `tavolin compile` of generated sources into a
+# new and into an existing target under /usr/bin/time -v, beside the size of
+# the source and of the working file the entry method makes of it.
+#
+#   bench/main_road_rss.sh [BUILD_DIR] [MB...]
+#
+# BUILD_DIR (default build-rel, else build) must hold host/tavolin and
+# bench/bench_main_road. The MB values (default 1 10 100) size the grown
+# sources; a source of 40 MB of blank lines followed by a section of every
+# kind is always measured too ("blank40").
+set -eu
+
+build=${1:-}
+[ $# -gt 0 ] && shift
+if [ -z "$build" ]; then
+    if [ -x build-rel/host/tavolin ]; then build=build-rel; else build=build; fi
+fi
+sizes=${*:-1 10 100}
+tavolin=$build/host/tavolin
+bench=$build/bench/bench_main_road
+for f in "$tavolin" "$bench" /usr/bin/time; do
+    [ -x "$f" ] || { echo "missing $f" >&2; exit 1; }
+done
+
+dir=$(mktemp -d "${TMPDIR:-/tmp}/tv_main_road_rss.XXXXXX")
+trap 'rm -rf "$dir"' EXIT
+
+# Peak resident set of one compile, in KB, and its seconds.
+peak() {
+    /usr/bin/time -v "$tavolin" compile "$1" -o "$2" >/dev/null 2>"$dir/time" || true
+    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$dir/time")
+    s=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$dir/time")
+    echo "$kb $s"
+}
+
+printf '%-8s %10s %10s %12s %12s %8s %8s %10s %10s\n' case source_MB work_MB new_peak_MB old_peak_MB \
+    new/src new/work new_time old_time
+run() {
+    name=$1 src=$2
+    target=$dir/$name.dsc
+    rm -f "$target"
+    set -- $(peak "$src" "$target")
+    newkb=$1 newt=$2
+    set -- $(peak "$src" "$target")
+    oldkb=$1 oldt=$2
+    srcb=$(stat -c %s "$src")
+    workb=$("$bench" --working-size "$src" "$target")
+    awk -v n="$name" -v s="$srcb" -v w="$workb" -v a="$newkb" -v b="$oldkb" -v ta="$newt" -v tb="$oldt" 'BEGIN {
+        mb = 1048576
+        printf "%-8s %10.1f %10.1f %12.1f %12.1f %8.2f %8.2f %10s %10s\n", n, s / mb, w / mb, a / 1024, b / 1024,
+               a * 1024 / s, a * 1024 / w, ta, tb }'
+    rm -f "$target"
+}
+
+for mb in $sizes; do
+    "$bench" --write-source "$dir/src$mb.tos" "$mb"
+    run "grown$mb" "$dir/src$mb.tos"
+    rm -f "$dir/src$mb.tos"
+done
+"$bench" --write-blank "$dir/blank40.tos" 40
+run blank40 "$dir/blank40.tos"
