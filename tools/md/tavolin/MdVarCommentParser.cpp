@@ -37,7 +37,7 @@ int32_t MdVarCommentParser::nextStringId() const
 
 void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, const String& text)
 {
-    m_varKeys.try_emplace(VarExtKey(int32_t(adr), mask), textIndex(m_varTexts, text));
+    m_varKeys.emplace_back(VarExtKey(int32_t(adr), mask), textIndex(m_varTexts, text));
 }
 
 bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, const String& text)
@@ -47,7 +47,7 @@ bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask
         return false;
     }
     const int32_t index = textIndex(m_varTexts, text);
-    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.try_emplace(VarExtKey(int32_t(adr), mask), index); });
+    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.emplace_back(VarExtKey(int32_t(adr), mask), index); });
     return true;
 }
 
@@ -55,7 +55,15 @@ void MdVarCommentParser::nameEntry(const String& name, bool variables, uint32_t 
 {
     String key = name;
     if (variables) key.downcase();
-    m_typeKeys.try_emplace(TypeExtKey(key, mask), textIndex(m_typeTexts, text));
+    m_typeKeys.emplace_back(TypeExtKey(key, mask), textIndex(m_typeTexts, text));
+}
+
+template <class Key, class F>
+void MdVarCommentParser::forEachKey(KeyList<Key>& keys, F f)
+{
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (i == 0 || keys[i - 1].first < keys[i].first) f(keys[i].first, keys[i].second);
 }
 
 int32_t MdVarCommentParser::writeStringTable()
@@ -82,9 +90,9 @@ int32_t MdVarCommentParser::writeStringTable()
     const auto varId = [this](int32_t index) { return idOf(index); };
     const auto typeId = [this](int32_t index) { return idOf(index, m_varTexts.size()); };
     block(m_varTexts, varId);
-    for (const auto& k : m_varKeys) addVarText(k.first, varId(k.second));
+    forEachKey(m_varKeys, [&](const VarExtKey& key, int32_t index) { addVarText(key, varId(index)); });
     block(m_typeTexts, typeId);
-    for (const auto& k : m_typeKeys) addTypeText(k.first, typeId(k.second));
+    forEachKey(m_typeKeys, [&](const TypeExtKey& key, int32_t index) { addTypeText(key, typeId(index)); });
 
     if (!script.close()) return fail();
     return save(*m_section) ? 0 : fail();

@@ -27,8 +27,9 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "bo/bo/BoVarComment.h"
 #include "tools/md/tavolin/MdParserFrame.h"
@@ -77,9 +78,17 @@ private:
     // The resource id of a text's number; ids wrap as 32-bit words.
     int32_t idOf(int32_t index, std::size_t before = 0) const;
 
-    FsSecCl* m_section = nullptr;         // receives the container (not owned)
-    TextIndex m_varTexts;                 // variable texts -> number
-    std::map<VarExtKey, int32_t> m_varKeys;   // -> number of the variable text
-    TextIndex m_typeTexts;                // type texts -> number
-    std::map<TypeExtKey, int32_t> m_typeKeys; // -> number of the type text
+    // Keys with the number of their text, in source order; sorted when
+    // written, where the first entry of a key decides.
+    template <class Key>
+    using KeyList = std::vector<std::pair<Key, int32_t>>;
+    // Calls f(key, number) for each distinct key of keys in ascending order.
+    template <class Key, class F>
+    static void forEachKey(KeyList<Key>& keys, F f);
+
+    FsSecCl* m_section = nullptr;  // receives the container (not owned)
+    TextIndex m_varTexts;          // variable texts -> number
+    KeyList<VarExtKey> m_varKeys;  // -> number of the variable text
+    TextIndex m_typeTexts;         // type texts -> number
+    KeyList<TypeExtKey> m_typeKeys;  // -> number of the type text
 };
