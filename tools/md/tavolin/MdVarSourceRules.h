@@ -12,8 +12,9 @@
 //
 // Strings: between double quotes, a backslash directly before a double
 // quote stands for that quote, every other byte for itself (a backslash
-// too, and line ends). A string or "(*" comment still open at the end of the
-// input is a scanner error with '"' or '(*' as its text.
+// too, and line ends): mdStringValue of MdScannerSupport.h. A string or
+// "(*" comment still open at the end of the input is a scanner error with
+// '"' or '(*' as its text.
 //
 // Ranges: "$a-$b" covers a to b inclusive; it needs a below b (unsigned)
 // and at most 65,536 addresses (one 64 K block). Anything else is refused
@@ -49,19 +50,6 @@ inline uint32_t mdScanHex(const char* digits)
     uint32_t v = 0;
     mdScanNumber(digits, 16, 0xFFFFFFFFu, v);
     return v;
-}
-
-// The text of a quoted string as matched (quotes included, len >= 2): the
-// bytes between the quotes, each backslash-quote pair read as one quote.
-// The caller owns the result.
-inline String* mdStringValue(const char* text, int len)
-{
-    String* s = new String("");
-    for (int i = 1; i < len - 1; ++i) {
-        if (text[i] == '\\' && i + 1 < len - 1 && text[i + 1] == '"') ++i;
-        s->catChar(text[i]);
-    }
-    return s;
 }
 
 // Appends "." and part to a dotted name being read; takes part over.
