@@ -26,12 +26,13 @@
 #include <string>
 
 #include "base/falloc/AllocPool.h"
+#include "base/st/stsymtab/StIds.h"
 #include "co/tvstring.h"
 
 // Constant id (CID) of a value in the frame's constant table; all ones is
 // the invalid id.
-using BoConstId = uint32_t;
-constexpr BoConstId BO_INVALID_CID = 0xFFFFFFFFu;
+using BoConstId = StConstEntryID;
+constexpr BoConstId BO_INVALID_CID = ST_INVALID_CID;
 
 // Key of every per-variable table.
 class VarExtKey : public CAllocPool<128> {

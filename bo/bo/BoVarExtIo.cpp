@@ -107,6 +107,8 @@ void putRecord(FsSecCl& s, const VarExt& r)
 {
     s << ' ' << r.A << ' ' << r.ATO1 << ' ' << r.ATO2 << ' ' << r.G << ' ' << r.TE;
 }
+// A CID reads as the unsigned number it is written as.
+FsSecCl& operator>>(FsSecCl& s, BoConstId& id) { return s >> id.ref(); }
 void getRecord(FsSecCl& s, VarTypeValue& r) { s >> r.Def() >> r.Unit >> r.Fix >> r.Min >> r.Max; }
 void getRecord(FsSecCl& s, VarExt& r) { s >> r.A >> r.ATO1 >> r.ATO2 >> r.G >> r.TE; }
 
@@ -175,6 +177,8 @@ FsSecCl& operator<<(FsSecCl& s, const CBitFieldTable& t) { return writeTable(s, 
 FsSecCl& operator<<(FsSecCl& s, const CVarTextTable& t) { return writeTable(s, t), s; }
 FsSecCl& operator<<(FsSecCl& s, const CTypeTextTable& t) { return writeTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CCfgEntryTable& t) { return readTable(s, t), s; }
+FsSecCl& operator<<(FsSecCl& s, const CBoNumberMap<uint32_t>& t) { return writeTable(s, t), s; }
+FsSecCl& operator>>(FsSecCl& s, CBoNumberMap<uint32_t>& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CCfgGroupTable& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CDynArrayTable& t) { return readTable(s, t), s; }
 FsSecCl& operator>>(FsSecCl& s, CBitTypeTable& t) { return readTable(s, t), s; }

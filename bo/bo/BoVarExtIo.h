@@ -63,6 +63,9 @@ FsSecCl& operator>>(FsSecCl& s, CCfgGroupTable& t);
 FsSecCl& operator>>(FsSecCl& s, CDynArrayTable& t);
 FsSecCl& operator>>(FsSecCl& s, CBitTypeTable& t);
 FsSecCl& operator>>(FsSecCl& s, CBitFieldTable& t);
+// Any map of unsigned numbers to signed ids (the error-message map).
+FsSecCl& operator<<(FsSecCl& s, const CBoNumberMap<uint32_t>& t);
+FsSecCl& operator>>(FsSecCl& s, CBoNumberMap<uint32_t>& t);
 FsSecCl& operator>>(FsSecCl& s, CVarTextTable& t);
 FsSecCl& operator>>(FsSecCl& s, CTypeTextTable& t);
 

@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -214,6 +216,31 @@ TEST_F(CompileExamples, AlarmSectionsAndTheirStringTable)
           "/examples/encoder.tos' -o '" + m_dir + "/norc.dsc' >'" + out + "' 2>&1");
     EXPECT_NE(readFile(out).find("compileAlarms: status 0xBE11000B"), std::string::npos) << readFile(out);
     EXPECT_NE(readFile(out).find("the alarm string table needs --rc"), std::string::npos) << readFile(out);
+}
+
+TEST_F(CompileExamples, AlarmErrorTextsAfterTheAlarmTable)
+{
+    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
+        GTEST_SKIP() << "olefile is not installed for " << kPython;
+
+    const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc", out = m_dir + "/out";
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
+          "/examples/axis.tos' -o '" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
+    EXPECT_NE(readFile(out).find("compileAlarms: ok"), std::string::npos) << readFile(out);
+    // The error texts take every second id from the counter the alarm table left.
+    const std::string script = readFile(rc);
+    const std::string head = "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x";
+    // Their table: the one holding the first error text (the boot-function
+    // comment tables follow it).
+    const size_t last = script.rfind(head, script.find("\"2 5 -1 Schleppfehler"));
+    ASSERT_NE(last, std::string::npos) << script;
+    const int n = std::stoi(script.substr(last + head.size(), 4), nullptr, 16);
+    char lines[200];
+    std::snprintf(lines, sizeof lines, "%04X   \"2 5 -1 Schleppfehler: Abstand zu gross\"\r\n"
+                                       "   0x%04X   \"1 1 7 Software-Endschalter erreicht\"\r\nEND\r\n\r\n",
+                  n, n + 2);
+    EXPECT_EQ(script.substr(last + head.size(), std::strlen(lines)), lines);
+    EXPECT_EQ(stream(target, "errmsg"), "2 20001 " + std::to_string(n) + " 20002 " + std::to_string(n + 2) + " ");
 }
 
 TEST_F(CompileExamples, CommentSectionsAndTheirStringTable)

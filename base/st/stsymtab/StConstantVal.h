@@ -103,6 +103,14 @@ public:
     virtual uint32_t getSmallestType() const { return 30; }
     virtual uint32_t getSysAddr() const { return 0x7FFFFFFF; }
     virtual bool getULong(uint32_t& v) const { return false; }
+    // getULong when the value fits 16 bits; false (v untouched) otherwise.
+    bool getUShort(uint16_t& v) const
+    {
+        uint32_t u = 0;
+        if (!getULong(u) || u > 0xFFFFu) return false;
+        v = uint16_t(u);
+        return true;
+    }
     virtual bool getDouble(double& v) const { return false; }
     virtual bool isSameType(const StConstantVal* other) const { return false; }
     // 0 ok, 2 source not convertible, 3 target not allowed, 4 out of range. [1]

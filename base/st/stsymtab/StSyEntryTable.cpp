@@ -158,6 +158,12 @@ StSyBaseSymbEntry* StSyEntryTable::findEntry(StSymbEntryID sid) const
     return it == m_map.end() ? nullptr : it->second;
 }
 
+StSyBaseSymbEntry* StSyEntryTable::findEntryFrom(StSymbEntryID sid) const
+{
+    auto it = m_map.lower_bound(sid);
+    return it == m_map.end() ? nullptr : it->second;
+}
+
 StRangeID StSyEntryTable::getSubNameRange(StSymbEntryID sid) const
 {
     const StSyBaseSymbEntry* e = findEntry(sid);

@@ -108,6 +108,8 @@ public:
 
     // --- lookups (neutral answers for unknown SIDs) ---
     StSyBaseSymbEntry* findEntry(StSymbEntryID sid) const;
+    // The entry with the smallest SID not below sid; null when none.
+    StSyBaseSymbEntry* findEntryFrom(StSymbEntryID sid) const;
     StRangeID getSubNameRange(StSymbEntryID sid) const;
     StRangeID getSubValidRange(StSymbEntryID sid, StRangeID dflt) const;
     bool getSubRanges(StSymbEntryID sid, StRangeID& nameRange, StRangeID& validRange) const;

@@ -291,10 +291,11 @@ int32_t StSyTypeTable::getSize(StTypeID tid, bool items)
     return items ? capI32(getItemCount(tid)) : n->getSizeField();
 }
 
-uint32_t StSyTypeTable::getAlignment(StTypeID tid) const
+uint32_t StSyTypeTable::getAlignment(StTypeID tid, bool useSlot) const
 {
     const StSyBaseTypeNode* n = findNode(tid);
-    return n ? n->getAlignmentField() : 0;
+    if (!n) return 0;
+    return useSlot ? n->alignment() : n->getAlignmentField();
 }
 
 int32_t StSyTypeTable::getAlignedSize(StTypeID tid, int32_t offset, uint32_t alignment, bool useSlot) const

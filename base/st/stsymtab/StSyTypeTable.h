@@ -75,7 +75,9 @@ public:
     bool getSubrangeBounds(StTypeID tid, StConstEntryID& lower, StConstEntryID& upper) const;
     // The size field, or the item count when items is set.
     int32_t getSize(StTypeID tid, bool items = false);
-    uint32_t getAlignment(StTypeID tid) const;
+    // The alignment field, or the node's own answer (a function type's
+    // total alignment) when useSlot is set, as getAlignedSize picks the size.
+    uint32_t getAlignment(StTypeID tid, bool useSlot = false) const;
     // (size + offset) rounded up to a multiple of alignment, minus offset;
     // alignment 0 gives 0x7FFFFFFF unless the size is 0; capped at
     // 0x7FFFFFFF.

@@ -143,6 +143,15 @@ TEST(VarComment, SaveWritesBothMapsAndLoadReadsThemBack)
     ASSERT_TRUE(empty.save(e));
     EXPECT_EQ("0 \r\n0 ", sectionText(e));
 
+    // Binary mode: raw numbers, only the blank between the key parts.
+    FsSecClMem bin;
+    bin.setBinary(true);
+    ASSERT_TRUE(c.save(bin));
+    EXPECT_EQ(std::string("\1\0\0\0\5\0\0\0 \3\0\0\0\x64\0\0\0"
+                          "\1\0\0\0\4\0\0\0Axis \xFF\xFF\xFF\xFF\x65\0\0\0",
+                          38),
+              sectionText(bin));
+
     // Load: a seeded table of both kinds comes back entry for entry, and a
     // load replaces what the container held.
     CBoVarComment big(nullptr);

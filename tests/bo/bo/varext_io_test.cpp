@@ -230,7 +230,7 @@ void fill(Model& m, std::mt19937& rng)
     const uint32_t masks[] = {0, 1, 3, 0x80000000, 0xFFFFFFFF, 0x12345678};
     auto key = [&] { return VarExtKey(addresses[pick(7)], masks[pick(6)]); };
     auto any = [&] { return int32_t(rng()); };
-    m.defaultCfg = pick(3) ? rng() : BO_INVALID_CID;
+    m.defaultCfg = pick(3) ? uint32_t(rng()) : 0xFFFFFFFFu;
     for (uint32_t i = pick(5); i > 0; --i) m.cfgs.add(rng(), any());
     for (uint32_t i = pick(4); i > 0; --i) {
         CfgGroupEntry& g = m.groups[rng()];

@@ -13,7 +13,7 @@ struct VarExtSections {
     static constexpr int kLayoutCount = 6;
     static constexpr const char* kLayouts[kLayoutCount] = {"cfg", "units", "values", "attribs", "dynarrays", "bits"};
 
-    uint32_t defaultCfg = BO_INVALID_CID;
+    uint32_t defaultCfg = 0xFFFFFFFFu;
     CCfgEntryTable cfgs;
     CCfgGroupTable groups;
     int32_t unitLimit = 0;

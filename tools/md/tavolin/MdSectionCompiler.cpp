@@ -6,6 +6,7 @@
 
 #include "tools/md/tavolin/MdAlarmParser.h"
 #include "tools/md/tavolin/MdConnectionParser.h"
+#include "tools/md/tavolin/MdErrMsgTxtParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 #include "tools/md/tavolin/MdVarCommentParser.h"
@@ -33,6 +34,7 @@ MdCompilerCreator* creators()
         t[MdCompSuppTO] = create<MdSuppTOParser>;
         t[MdCompImpl] = create<MdImplParser>;
         t[MdCompAlarm] = create<MdAlarmParser>;
+        t[MdCompErrMsgTxt] = create<MdErrMsgTxtParser>;
         t[MdCompVarComment] = create<MdVarCommentParser>;
         return t;
     }();

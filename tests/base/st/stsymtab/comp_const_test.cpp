@@ -204,6 +204,11 @@ TEST(CompConstTest, ConstantElem)
     EXPECT_EQ(" SyID: 12 CID: 9 Count: 1", o2.str());
     ref.clearSyID();
     EXPECT_EQ(9u, ref.getCID());
+    ref.setCount(64);
+    EXPECT_EQ(64, ref.getCount());
+    std::ostringstream o3;
+    ref.dump(o3);
+    EXPECT_EQ(" CID: 9 Count: 64", o3.str());
 }
 
 }  // namespace

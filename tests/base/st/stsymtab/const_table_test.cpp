@@ -90,6 +90,13 @@ TEST(ConstTableTest, SharingAndAllocation)
     EXPECT_EQ(0u, add(full, stdVal(ST_INT, 2)));  // hole at 0
     StConstantVal* none = nullptr;
     EXPECT_EQ(ST_INVALID_CID, t.addConstantVal(none));
+
+    // CIDs taken without a value (numbering skipped by a compiler): each
+    // call advances the counter, and the next value comes after them.
+    StSyConstValTable skip;
+    EXPECT_EQ(0u, skip.getNextFreeID());
+    EXPECT_EQ(1u, skip.getNextFreeID());
+    EXPECT_EQ(2u, add(skip, stdVal(ST_INT, 1)));
 }
 
 TEST(ConstTableTest, MarksCompareAndQueries)

@@ -350,6 +350,34 @@ TEST(StdConstTest, TypingWithNormalisationAssignAndArrays)
     delete arr;
 }
 
+TEST(StdConstTest, UnsignedShort)
+{
+    struct Row {
+        uint32_t type;
+        int32_t value;
+        bool ok;
+        uint16_t got;
+    } rows[] = {
+        {ST_UDINT, 65535, true, 65535},
+        {ST_UDINT, 65536, false, 9},
+        {ST_UINT, 0, true, 0},
+        {ST_DINT, -1, false, 9},
+        {ST_REAL, 1, false, 9},
+    };
+    for (auto& r : rows) {
+        StStdConstantVal c(r.type);
+        if (r.type == ST_DINT)
+            c.SetLongVal(r.value);
+        else if (r.type == ST_REAL)
+            c.SetRealVal(float(r.value));
+        else
+            c.SetULongVal(uint32_t(r.value));
+        uint16_t v = 9;
+        EXPECT_EQ(r.ok, c.getUShort(v)) << r.type << " " << r.value;
+        EXPECT_EQ(r.got, v) << r.type << " " << r.value;
+    }
+}
+
 TEST(StdConstTest, GettersNegateAndWords)
 {
     StStdConstantVal s(ST_SINT);

@@ -338,6 +338,31 @@ TEST(RangeTableTest, ReadPlacesPairsByIdAndBoundsThem)
     }
 }
 
+TEST(EntryTableTest, FirstEntryAtOrAfterASid)
+{
+    StSyEntryTable t;
+    StSyBaseSymbEntry* e5 = nullptr;
+    add(t, ST_KIND_VAR, nullptr, ST_INVALID_SID);
+    StSymbEntryID s1 = add(t, ST_KIND_VAR);
+    StSymbEntryID s2 = add(t, ST_KIND_VAR, nullptr, ST_INVALID_SID, &e5);
+    StSymbEntryID gap = s1;
+    t.removeEntry(gap);
+    EXPECT_EQ(e5, t.findEntryFrom(s1));  // the gap leads on to the next entry
+    EXPECT_EQ(e5, t.findEntryFrom(s2));
+    EXPECT_EQ(nullptr, t.findEntryFrom(s2 + 1));
+    EXPECT_EQ(nullptr, t.findEntryFrom(ST_INVALID_SID));
+}
+
+TEST(IdListTest, CopiesAndAssignmentsKeepTheIds)
+{
+    const StSymbEntryIDList l{7, 3, 0xFFFFFFFFu};
+    StSymbEntryIDList copy(l);
+    StSymbEntryIDList assigned{1};
+    assigned = l;
+    EXPECT_EQ(l, copy);
+    EXPECT_EQ(l, assigned);
+}
+
 TEST(IdListTest, FormsAndShortStreams)
 {
     StIdList l{3, 0xFFFFFFFFu, 0};

@@ -138,6 +138,11 @@ TEST(TypeTableTest, FunctionTypeIndexAndMarking)
     EXPECT_EQ(ST_MEMADR, static_cast<StSyFuncTypeNode*>(t.findNode(fn))->getInstanceTID());
     EXPECT_EQ(12, t.findNode(fn)->size());
     EXPECT_EQ(8, t.getSize(fn));
+    const StTypeID wide = t.createFuncType(2, post, 8, args, 8, 16, 9, false);
+    EXPECT_EQ(2u, t.getAlignment(wide));        // the alignment field
+    EXPECT_EQ(8u, t.getAlignment(wide, true));  // the node's own: the total alignment
+    EXPECT_EQ(4u, t.getAlignment(ST_DINT, true));
+    EXPECT_EQ(0u, t.getAlignment(ST_INVALID_TID, true));
     EXPECT_EQ(fn, t.findFuncType(post, 4, 8, args, 4, 12, ST_INVALID_SID, true));
     EXPECT_EQ(ST_INVALID_TID, t.findFuncType(post, 4, 8, args, 4, 12, 9, false));
     EXPECT_EQ(ST_INVALID_TID, t.findFuncType(post, 4, 8, StTypeIDList{ST_INT}, 4, 12, 9, true));

@@ -7,18 +7,10 @@
 #include <string>
 
 #include "base/fs/FsSecClMem.h"
+#include "tests/base/fs/section_bytes.h"
 #include "tools/md/tavolin/NameExportFile.h"
 
 namespace {
-
-std::string bytesOf(FsSecCl& s)
-{
-    std::string out(s.getSize(), '\0');
-    s.reset();
-    if (!out.empty()) s.readBytes(&out[0], uint32_t(out.size()));
-    s.clearError();
-    return out;
-}
 
 void setBytes(FsSecCl& s, const std::string& bytes)
 {
@@ -264,7 +256,7 @@ TEST(NameExportFile, HeaderGoldensAndRefusals)
         setBytes(s, c.in);
         NameExportFile file;
         EXPECT_EQ(file.update(&s, c.version), c.result) << c.what;
-        EXPECT_EQ(bytesOf(s), c.out.empty() ? c.in : c.out) << c.what;
+        EXPECT_EQ(sectionBytesClearing(s), c.out.empty() ? c.in : c.out) << c.what;
     }
 }
 
@@ -278,7 +270,7 @@ TEST(NameExportFile, ACountOfManyEntriesIsWrittenInLowerCaseHexadecimal)
     ASSERT_EQ(file.update(&s, 2), 0);
     std::string out = "1a          17 Name_Exports_V3.1 ";
     for (int i = 0; i < 26; ++i) out += "4 1 s ";
-    EXPECT_EQ(bytesOf(s), out);
+    EXPECT_EQ(sectionBytesClearing(s), out);
 }
 
 TEST(NameExportFile, DeepNestingIsAReadFailure)
@@ -290,7 +282,7 @@ TEST(NameExportFile, DeepNestingIsAReadFailure)
     setBytes(s, in);
     NameExportFile file;
     EXPECT_EQ(file.update(&s, 2), 2);
-    EXPECT_EQ(bytesOf(s), in);
+    EXPECT_EQ(sectionBytesClearing(s), in);
 }
 
 TEST(NameExportFile, RandomSectionsConvertToVersionOneAndBack)
@@ -305,9 +297,9 @@ TEST(NameExportFile, RandomSectionsConvertToVersionOneAndBack)
 
         NameExportFile down;
         ASSERT_EQ(down.update(&v2, 1), 0) << seed;
-        ASSERT_EQ(bytesOf(v2), bytesOf(v1)) << seed;
+        ASSERT_EQ(sectionBytesClearing(v2), sectionBytesClearing(v1)) << seed;
         NameExportFile up;
         ASSERT_EQ(up.update(&v2, 2), 0) << seed;
-        ASSERT_EQ(bytesOf(v2), bytesOf(v2back)) << seed;
+        ASSERT_EQ(sectionBytesClearing(v2), sectionBytesClearing(v2back)) << seed;
     }
 }

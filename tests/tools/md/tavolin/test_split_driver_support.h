@@ -450,3 +450,28 @@ inline int32_t compileText(MdSectionCompiler& compiler, const std::string& text,
 }
 
 }  // namespace fronttest
+
+// ---------------------------------------------------------------------------
+// A compiler that keeps the texts handed to its scanner's and its parser's
+// error reports (the built-in message texts of the compiler blocks show no
+// argument): the scanner's between single quotes, as LexerError passes them on.
+
+namespace fronttest {
+
+template <class Compiler>
+class RecordingErrors : public Compiler {
+public:
+    void LexerError(const char* text) override
+    {
+        errors.push_back(std::string("'") + text + "'");
+        Compiler::LexerError(text);
+    }
+    void yyerror(const char* text) override
+    {
+        errors.push_back(text);
+        Compiler::yyerror(text);
+    }
+    std::vector<std::string> errors;
+};
+
+}  // namespace fronttest

@@ -1,0 +1,186 @@
+// The error-text compiler: the goldens of one alarm section worked out by
+// hand (the string table in the resource script and "errmsg"), one table of
+// compiler cases (ids, high-water id, messages, results, what is left
+// alone), and the resource script's failure.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "base/fs/FsDsc.h"
+#include "errmsg_test_section.h"
+#include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdErrMsgTxtParser.h"
+
+using namespace fronttest;
+
+namespace {
+
+const char* const kTestSection = kErrMsgTestSection;
+
+const char kOld[] = "old content";
+const char kRcHead[] = "rc\r\n";
+
+using RecordingParser = RecordingErrors<MdErrMsgTxtParser>;
+
+struct Compiled {
+    int32_t result;
+    int32_t highWater;
+    std::string errmsg, script;  // the script without the line it held before
+    std::vector<uint32_t> ids;
+    std::vector<uint32_t> positions;
+    std::vector<std::string> errors;
+};
+
+// Compiles text at start into a descriptor in memory whose "errmsg" holds
+// old content, with a script holding one line.
+Compiled compile(const std::string& text, int32_t start, bool withScript = true)
+{
+    MessageCapture messages;
+    FsTODscFile dsc;
+    EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
+    EXPECT_TRUE(putSection(dsc, "errmsg", kOld));
+    TempFile script(kRcHead);
+    Compiled c;
+    {
+        std::istringstream in(text);
+        RecordingParser p;
+        MdCompilerArgs args;
+        args.stream = &in;
+        args.descriptor = &dsc;
+        args.rcPath = withScript ? String(script.c_str()) : String("/nonexistent/dir/x.rc");
+        args.firstStringId = start;
+        p.init(args);
+        c.result = p.parse();
+        c.highWater = p.nextStringId();
+        c.errors = p.errors;
+    }
+    c.errmsg = sectionText(dsc, "errmsg");
+    const std::string rc = readFile(script.path());
+    EXPECT_EQ(rc.compare(0, 4, kRcHead), 0);
+    c.script = rc.substr(4);
+    c.ids = messages.ids();
+    for (const auto& r : messages.records) c.positions.push_back(r.position);
+    return c;
+}
+
+std::string table(const std::string& lines)
+{
+    return "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n" + lines + "END\r\n\r\n";
+}
+
+std::string item(const std::string& args)
+{
+    return " MC_ERRORTEXT(" + args + ")\n";
+}
+
+std::string alarm(const std::string& items)
+{
+    return "BEGIN_ALARM_VRX_ERROR_TEXT\n" + items + "END_ALARM_VRX_ERROR_TEXT\n";
+}
+
+std::string boot(const std::string& items)
+{
+    return "BEGIN_BF_ERRORTEXT\n" + items + "END_BF_ERRORTEXT\n";
+}
+
+}  // namespace
+
+TEST(ErrMsgTxtParser, TestSectionGoldens)
+{
+    const Compiled c = compile(kTestSection, 105);
+    ASSERT_EQ(c.result, 0);
+    EXPECT_EQ(c.script, "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
+                        "   0x0069   \"2 5 -1 Schleppfehler\"\r\n"
+                        "   0x006B   \"1 1 7 Endschalter \"\"links\"\"\"\r\n"
+                        "   0x006D   \"0 0 -1 zweimal\"\r\n"
+                        "END\r\n\r\n");
+    // The repeated number keeps its first id.
+    EXPECT_EQ(c.errmsg, "2 20001 105 20002 107 ");
+    EXPECT_EQ(c.highWater, 111);
+    EXPECT_TRUE(c.ids.empty());
+}
+
+TEST(ErrMsgTxtParser, Cases)
+{
+    const std::string three = item("1, CmErrorMsg, 0, \"a\"") + item("2, CmErrorMsg, 0, \"b\"") +
+                              item("3, CmErrorMsg, 0, \"c\"");
+    const std::string twoItems = item("1, CmErrorMsg, 0, \"a\"") + item("2, CmErrorMsg, 0, \"b\"");
+    const struct {
+        const char* what;
+        std::string text;
+        int32_t start;
+        int32_t result;
+        std::string script;
+        std::string errmsg;
+        int32_t highWater;
+        std::vector<uint32_t> ids;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"three alarm items", alarm(three), 100, 0,
+         table("   0x0064   \"2 0 -1 a\"\r\n   0x0066   \"2 0 -1 b\"\r\n   0x0068   \"2 0 -1 c\"\r\n"),
+         "3 1 100 2 102 3 104 ", 106, {}, {}},
+        {"boot-function ids: start + number", boot(item("3, CmWarnMsg, 1, \"x\"") + item("1, CmWarnMsg, 1, \"y\"")),
+         200, 0, table("   0x00CB   \"1 1 -1 x\"\r\n   0x00C9   \"1 1 -1 y\"\r\n"), kOld, 204, {}, {}},
+        {"empty alarm section", alarm(""), 100, 0, "", "0 ", 100, {}, {}},
+        {"empty boot-function section", boot(""), 100, 0, "", kOld, 100, {}, {}},
+        {"keywords in lower case", "mc_errortext", 100, 1, "", kOld, 100, {901, 902}, {"'m'", "parse error"}},
+        {"%i numbers", alarm(item("012, CmErrorMsg, 08, 0, \"o\"")), 100, 0, table("   0x0064   \"2 0 0 o\"\r\n"),
+         "1 10 100 ", 102, {}, {}},
+        {"empty stream", "", 100, 1, "", kOld, 100, {902}, {"parse error"}},
+        {"CmSafetyMsg", alarm(item("1, CmSafetyMsg, 4, \"s\"")), 7, 0, table("   0x0007   \"3 4 -1 s\"\r\n"),
+         "1 1 7 ", 9, {}, {}},
+        {"syntax error after two items", alarm(twoItems + item("3, CmErrorMsg, \"c\"")), 100, 1, "", kOld, 104,
+         {902}, {"parse error"}},
+        {"number beyond 31 bits", alarm(item("2147483648, CmErrorMsg, 0, \"a\"")), 100, 3, table("   0x0064   \"2 0 -1 a\"\r\n"),
+         kOld, 102, {901}, {"'2147483648'"}},
+        {"comments and line ends in a string", boot("(* c *)" + item("0, CmHelpMsg, 0, \"a\\b\r\n(*\"")), 5, 0,
+         table("   0x0005   \"0 0 -1 a\\b\r\n(*\"\r\n"), kOld, 6, {}, {}},
+        {"string open at the end", boot(item("0, CmHelpMsg, 0, \"a")), 5, 1, "", kOld, 5, {901, 902},
+         {"'unexpected end of file'", "parse error"}},
+        {"text after the section", alarm("") + "x", 100, 1, "", kOld, 100, {901, 902}, {"'x'", "parse error"}},
+        {"boot-function ids wrap", boot(item("2147483647, CmHelpMsg, 0, \"w\"")), 5, 0,
+         table("   0x80000004   \"0 0 -1 w\"\r\n"), kOld, 5, {}, {}},
+    };
+    for (const auto& t : cases) {
+        const Compiled c = compile(t.text, t.start);
+        EXPECT_EQ(c.result, t.result) << t.what;
+        EXPECT_EQ(c.script, t.script) << t.what;
+        EXPECT_EQ(c.errmsg, t.errmsg) << t.what;
+        EXPECT_EQ(c.highWater, t.highWater) << t.what;
+        EXPECT_EQ(c.ids, t.ids) << t.what;
+        EXPECT_EQ(c.errors, t.errors) << t.what;
+        // Lines are not counted.
+        EXPECT_EQ(c.positions, std::vector<uint32_t>(c.ids.size(), 1u)) << t.what;
+    }
+}
+
+TEST(ErrMsgTxtParser, ScriptThatCannotBeOpened)
+{
+    const Compiled c = compile(kTestSection, 105, false);
+    EXPECT_EQ(c.result, 903);
+    EXPECT_EQ(c.ids, (std::vector<uint32_t>{903, 903}));
+    EXPECT_EQ(c.errmsg, kOld);
+
+    // An empty section writes no table and needs no script.
+    const Compiled e = compile(alarm(""), 105, false);
+    EXPECT_EQ(e.result, 0);
+    EXPECT_EQ(e.ids, (std::vector<uint32_t>{903}));
+    EXPECT_EQ(e.errmsg, "0 ");
+}
+
+TEST(ErrMsgTxtParser, ErrmsgSectionMissing)
+{
+    // The descriptor holds no "errmsg": nothing creates it.
+    FsTODscFile dsc;
+    ASSERT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
+    TempFile script;
+    std::istringstream in(alarm(""));
+    MdErrMsgTxtParser p;
+    MdCompilerArgs args;
+    args.stream = &in;
+    args.descriptor = &dsc;
+    args.rcPath = script.c_str();
+    p.init(args);
+    EXPECT_EQ(p.parse(), 4);
+}

@@ -1,0 +1,92 @@
+// Compiler of the error-text sections.
+#include "tools/md/tavolin/MdErrMsgTxtParser.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+const char kErrMsg[] = "errmsg";
+
+}  // namespace
+
+void MdErrMsgTxtParser::init(const MdCompilerArgs& args)
+{
+    MdParserFrame::init(args);
+    m_highWater = m_nextStringId;
+    // The compile goes on without a script; a table then fails at its end.
+    if (!m_script.open(m_rcPath)) mdEmitMessage(MdErrMsgTxtMsgScript, MdErrMsgTxtScannerFlexLexer::lineno());
+}
+
+void MdErrMsgTxtParser::startContainer()
+{
+    m_container.reset(new CBoErrorMsgCont(String(), 1));
+}
+
+void MdErrMsgTxtParser::sectionStart(bool alarm)
+{
+    if (alarm) startContainer();
+}
+
+void MdErrMsgTxtParser::emptySection(bool alarm)
+{
+    if (alarm) {
+        startContainer();
+        m_writeSection = true;
+    } else {
+        m_bootSection = true;
+    }
+}
+
+void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValue, int32_t third,
+                             const String& text)
+{
+    // Ids are 32-bit words that wrap, as the counter does; the high-water id
+    // only rises.
+    int32_t id = 0;
+    if (m_container) {
+        id = m_nextStringId;
+        m_container->addMsg(uint32_t(number), id);
+        m_nextStringId = int32_t(uint32_t(m_nextStringId) + 2u);
+        m_highWater = m_nextStringId;
+    } else {
+        id = int32_t(uint32_t(m_nextStringId) + uint32_t(number));
+        m_highWater = int32_t(std::max<int64_t>(m_highWater, int64_t(id) + 1));
+    }
+    const std::string line =
+        std::to_string(severity) + ' ' + std::to_string(classValue) + ' ' + std::to_string(third) + ' ';
+    String full(line);
+    full += text;
+    m_lines.emplace_back(id, full);
+}
+
+bool MdErrMsgTxtParser::sectionEnd()
+{
+    if (m_container)
+        m_writeSection = true;
+    else
+        m_bootSection = true;
+    m_script.beginTable();
+    for (const auto& l : m_lines) m_script.addText(l.first, l.second);
+    m_script.endTable();
+    m_lines.clear();
+    if (m_script.close()) return true;
+    m_scriptFailed = true;
+    reportError(MdErrMsgTxtMsgScript);
+    return false;
+}
+
+int32_t MdErrMsgTxtParser::parse()
+{
+    const int result = yyparse();
+    if (m_scriptFailed) return MdErrMsgTxtMsgScript;
+    if (result != 0) return result;
+    if (m_errors != 0) return 3;
+    if (!m_writeSection) return 0;
+    if (!m_target || !m_container) return 4;
+    FsSecCl* sec = m_target->openSect(kErrMsg, FS_MODE_WRITE);
+    if (!sec) return 4;
+    const bool ok = m_container->write(*sec);
+    const bool closed = m_target->CloseSect(kErrMsg) == 0;
+    return ok && closed ? 0 : 4;
+}
