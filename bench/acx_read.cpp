@@ -82,9 +82,7 @@ bool readInto(const std::string& path, CAcxContentHandlerBase& content)
     CAcxReader reader;
     CAcxFileSystem fs;
     Quiet errors;
-    reader.setFileSystem(&fs);
-    reader.setErrorHandler(&errors);
-    reader.setContentHandler(&content);
+    wireReader(reader, fs, errors, content);
     return reader.read(path.c_str()) && errors.count == 0;
 }
 

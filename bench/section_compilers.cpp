@@ -13,6 +13,7 @@
 #include "co/GlobTools.h"
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
+#include "tests/tools/md/tavolin/supp_to_compile.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 
 namespace {
@@ -71,11 +72,7 @@ void BM_CompileSupportedTypes(benchmark::State& state)
         dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY);
         std::istringstream in(text);
         MdSuppTOParser p;
-        MdCompilerArgs args;
-        args.stream = &in;
-        args.descriptor = &dsc;
-        p.init(args);
-        if (p.parse() != 0) state.SkipWithError("compile failed");
+        if (compileSuppTO(p, in, &dsc) != 0) state.SkipWithError("compile failed");
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
 }

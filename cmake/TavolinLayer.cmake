@@ -49,18 +49,28 @@ function(tv_grammar target kind)
   set(_s Md${kind}Scanner)
   bison_target(${target}_${_p} ${_src}/${_p}.ypp ${_gen}/${_p}.tab.cpp
     DEFINES_FILE ${_gen}/${_p}.tab.hpp COMPILE_FLAGS "-Wno-other")
-  flex_target(${target}_${_s} ${_src}/${_s}.lpp ${_gen}/${_s}.yy.cpp)
-  add_flex_bison_dependency(${target}_${_s} ${target}_${_p})
-  target_sources(${target} PRIVATE ${BISON_${target}_${_p}_OUTPUTS} ${FLEX_${target}_${_s}_OUTPUTS})
+  target_sources(${target} PRIVATE ${BISON_${target}_${_p}_OUTPUTS})
+  _tv_flex_step(${target} ${_src}/${_s}.lpp ${_gen} PARSER ${target}_${_p})
   target_include_directories(${target} PRIVATE ${_gen})
 endfunction()
 
 # tv_flex(TARGET FILE.lpp): generates a flex scanner into the build folder
 # (generated/TARGET/NAME.yy.cpp) and compiles it into TARGET.
 function(tv_flex target lpp)
+  _tv_flex_step(${target} ${CMAKE_SOURCE_DIR}/${lpp} ${CMAKE_BINARY_DIR}/generated/${target})
+endfunction()
+
+# The step both share: the scanner LPP (a full path) generated as
+# GEN/<name>.yy.cpp under the flex target TARGET_<name> and compiled into
+# TARGET; with PARSER, the scanner is compiled after that bison target's
+# token header.
+function(_tv_flex_step target lpp gen)
+  cmake_parse_arguments(_f "" "PARSER" "" ${ARGN})
   get_filename_component(_n ${lpp} NAME_WE)
-  set(_dir ${CMAKE_BINARY_DIR}/generated/${target})
-  file(MAKE_DIRECTORY ${_dir})
-  flex_target(${target}_${_n} ${CMAKE_SOURCE_DIR}/${lpp} ${_dir}/${_n}.yy.cpp)
+  file(MAKE_DIRECTORY ${gen})
+  flex_target(${target}_${_n} ${lpp} ${gen}/${_n}.yy.cpp)
+  if(_f_PARSER)
+    add_flex_bison_dependency(${target}_${_n} ${_f_PARSER})
+  endif()
   target_sources(${target} PRIVATE ${FLEX_${target}_${_n}_OUTPUTS})
 endfunction()

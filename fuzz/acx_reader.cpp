@@ -90,9 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SteeringHandler content(reader, control);
     Quiet errors;
     SumDigest digest;
-    reader.setFileSystem(&fs);
-    reader.setErrorHandler(&errors);
-    reader.setContentHandler(&content);
+    acxtest::wireReader(reader, fs, errors, content);
     if (control & 2) reader.enableDigest(&digest, -1);
     if (!reader.read("fuzz.acx") || reader.state() != CAcxReader::Idle || fs.opened != fs.closed) std::abort();
     if (CAcxCompoundTag* root = content.getRootTag()) {

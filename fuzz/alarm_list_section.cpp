@@ -5,10 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <string>
 
-#include "base/fs/FsSecClMem.h"
 #include "bo/alc/BoAlarm.h"
+#include "fuzz/alarm_section.h"
 
 namespace {
 
@@ -26,15 +25,6 @@ void addType(CBoAlmTypeCont& c, uint32_t id)
     if (!c.addAlarmType(id, t)) std::abort();
 }
 
-std::string bytesOf(FsSecCl& s)
-{
-    std::string out(s.getSize(), '\0');
-    s.seek(0, 0);
-    if (!out.empty()) s.readBytes(&out[0], uint32_t(out.size()));
-    s.seek(0, 0);
-    return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -48,9 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     alarms.createAlarms();
 
     FsSecClMem in;
-    in.setBinary(binary);
-    if (size > 1) in.writeBytes(data + 1, uint32_t(size - 1));
-    in.seek(0, 0);
+    fillAlarmSection(in, binary, data, size);
     const uint32_t r = alarms.readAlarms(in);
     if (r != 0 && r != 1 && r != 12 && r != 13 && r != 27 && r != 38 && r != 0xFFFF) std::abort();
 
@@ -58,14 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     in.seek(0, 0);
     CBoAlmCont loaded(&types);
     if (!loaded.load(in)) return 0;
-    FsSecClMem first;
-    first.setBinary(binary);
-    if (!loaded.save(first)) std::abort();
-    const std::string text = bytesOf(first);
     CBoAlmCont back(&types);
-    if (!back.load(first)) std::abort();
-    FsSecClMem second;
-    second.setBinary(binary);
-    if (!back.save(second) || bytesOf(second) != text) std::abort();
+    checkSavesAgain(loaded, back, binary);
     return 0;
 }

@@ -3,43 +3,19 @@
 // error saves to bytes that read and save again to the same bytes.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 
-#include "base/fs/FsSecClMem.h"
 #include "bo/alc/BoAlarmType.h"
-
-namespace {
-
-std::string bytesOf(FsSecCl& s)
-{
-    std::string out(s.getSize(), '\0');
-    s.seek(0, 0);
-    if (!out.empty()) s.readBytes(&out[0], uint32_t(out.size()));
-    s.seek(0, 0);
-    return out;
-}
-
-}  // namespace
+#include "fuzz/alarm_section.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0) return 0;
     const bool binary = data[0] & 1;
     FsSecClMem in;
-    in.setBinary(binary);
-    if (size > 1) in.writeBytes(data + 1, uint32_t(size - 1));
-    in.seek(0, 0);
+    fillAlarmSection(in, binary, data, size);
     CBoAlmTypeCont types;
     if (!types.load(in)) return 0;
-    FsSecClMem first;
-    first.setBinary(binary);
-    if (!types.save(first)) std::abort();
-    const std::string text = bytesOf(first);
     CBoAlmTypeCont back;
-    if (!back.load(first)) std::abort();
-    FsSecClMem second;
-    second.setBinary(binary);
-    if (!back.save(second) || bytesOf(second) != text) std::abort();
+    checkSavesAgain(types, back, binary);
     return 0;
 }

@@ -14,18 +14,10 @@
 #include "base/fs/FsSecClMem.h"
 #include "base/st/stsymtab/StNameMengeler.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
+#include "tests/base/fs/section_bytes.h"
 #include "tools/md/tavolin/NameExportFile.h"
 
 namespace {
-
-std::string bytesOf(FsSecCl& s)
-{
-    std::string out(s.getSize(), '\0');
-    s.reset();
-    if (!out.empty()) s.readBytes(&out[0], uint32_t(out.size()));
-    s.clearError();
-    return out;
-}
 
 // Creates every entry, so that every hook runs.
 class Creating : public StNameMengeler {
@@ -78,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int version = control & 3;
     NameExportFile file;
     const int r = file.update(&s, version);
-    const std::string after = bytesOf(s);
+    const std::string after = sectionBytesClearing(s);
     if (r != 0 && after != bytes) std::abort();
     if (r == 0 && after != bytes) {
         // What update wrote is a section of the requested version that

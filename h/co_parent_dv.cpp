@@ -4,6 +4,7 @@
 #include <set>
 
 #include "co/CoHostCall.h"
+#include "co/CoLinkSearch.h"
 #include "co/GlobTools.h"
 
 namespace {
@@ -53,14 +54,10 @@ DWORD CCoDvNavHelper::getParentDevice(const ESObjectID& object, IUnknown* naviga
             TV_TRACE(4, kFile, kMethod, "error getting IMC_Link");
             return kCoHostNoCode;
         }
-        PmLinkData lkData{};
-        lkData.second = idObj;
-        lkData.flags = 1;
-        VariantInit(&lkData.data);
-        DWORD dwMask = PmLinkMask_EndingAt;
-        DWORD nSize = 0;
-        DWORD* spLinks = nullptr;
-        r = TV_HOST_CALL(kFindLinks, nullptr, link->findLinks(lkData, dwMask, &nSize, &spLinks));
+        PmLinkData lkData;
+        DWORD nSize;
+        DWORD* spLinks;
+        r = coFindLinks(link, kFindLinks, __LINE__, idObj, PmLinkMask_EndingAt, lkData, nSize, spLinks);
         if (!r.ok()) {
             CoTaskMemFree(spLinks);
             return r.code;

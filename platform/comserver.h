@@ -183,6 +183,18 @@ public:
     void FinalRelease() {}
 };
 
+// InternalQueryInterface of an object that serves IUnknown and the one
+// interface I (its id iid).
+template <class I, class T>
+HRESULT comQueryOne(T* object, REFIID iid, REFIID riid, void** ppv)
+{
+    if (riid == IID_IUnknown || riid == iid) {
+        *ppv = static_cast<I*>(object);
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
 // The reference-counted object of class Base (single-threaded: the objects
 // live in one apartment). Base must provide
 //   HRESULT InternalQueryInterface(REFIID, void**)   (no AddRef)

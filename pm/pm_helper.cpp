@@ -2,6 +2,7 @@
 #include "pm/pm_helper.h"
 
 #include "co/CoHostCall.h"
+#include "co/CoLinkSearch.h"
 #include "platform/text.h"
 
 namespace {
@@ -33,14 +34,10 @@ DWORD candidates(IMC_ProjectNavigate* nav, IMC_Link* link, const ESObjectID& par
     CoTaskMemFree(spSubObjIDList);
     if (!r.ok()) return r.code;
 
-    PmLinkData lkData{};
-    lkData.first = parent;
-    lkData.flags = 1;
-    VariantInit(&lkData.data);
-    DWORD dwMask = PmLinkMask_StartingAt;
-    DWORD nSizeLinks = 0;
-    DWORD* spLinks = nullptr;
-    r = TV_HOST_CALL(kFindLinks, nullptr, link->findLinks(lkData, dwMask, &nSizeLinks, &spLinks));
+    PmLinkData lkData;
+    DWORD nSizeLinks;
+    DWORD* spLinks;
+    r = coFindLinks(link, kFindLinks, __LINE__, parent, PmLinkMask_StartingAt, lkData, nSizeLinks, spLinks);
     if (!r.ok() || !spLinks) nSizeLinks = 0;  // a failed search counts as no links
     DWORD code = 0;
     for (DWORD i = 0; i < nSizeLinks; ++i) {

@@ -4,8 +4,8 @@
 // nesting). Every ACX test file is made here; none comes from elsewhere.
 //
 // Also: a writer over the tag objects (CAcxTagWriterBase), a model tree of
-// random tags with its encoding, and a file system over bytes in memory
-// that can fail its seek or tell on purpose.
+// random tags with its encoding, a file system over bytes in memory
+// that can fail its seek or tell on purpose, and the wiring of a reader.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -18,6 +18,7 @@
 
 #include "acx/AcxFileSystem.h"
 #include "acx/AcxInterfaces.h"
+#include "acx/AcxReader.h"
 #include "acx/AcxTag.h"
 
 namespace acxtest {
@@ -25,6 +26,15 @@ namespace acxtest {
 using Bytes = std::vector<uint8_t>;
 
 enum class Form { Auto, Short, Long };
+
+// Hands the reader its file system and its two handlers.
+inline void wireReader(CAcxReaderBase& reader, CAcxFileSystemBase& fs, CAcxErrorHandlerBase& errors,
+                       CAcxContentHandlerBase& content)
+{
+    reader.setFileSystem(&fs);
+    reader.setErrorHandler(&errors);
+    reader.setContentHandler(&content);
+}
 
 inline void append(Bytes& to, const Bytes& from)
 {

@@ -86,9 +86,7 @@ std::string readLog(const Bytes& bytes, const std::function<void(CAcxReader&, Lo
     MemFileSystem fs(bytes);
     Log log;
     CAcxReader reader;
-    reader.setFileSystem(&fs);
-    reader.setErrorHandler(&log);
-    reader.setContentHandler(&log);
+    wireReader(reader, fs, log, log);
     if (setup) setup(reader, log, fs);
     EXPECT_TRUE(reader.read("f.acx"));
     EXPECT_EQ(reader.state(), CAcxReader::Idle);
@@ -254,9 +252,7 @@ TEST(AcxReader, DigestFeedAndCodes)
     MemFileSystem fs(root({}));
     Log l;
     DigestReader r;
-    r.setFileSystem(&fs);
-    r.setErrorHandler(&l);
-    r.setContentHandler(&l);
+    wireReader(r, fs, l, l);
     ASSERT_TRUE(r.enableDigest(&digest, 5));
     uint32_t a = 9, b = 9;
     r.getDigestInfo(a, b);
@@ -318,9 +314,7 @@ TEST(AcxReader, ReadsThroughStdioAndAgain)
     CAcxFileSystem fs;
     Log log;
     CAcxReader reader;
-    reader.setFileSystem(&fs);
-    reader.setErrorHandler(&log);
-    reader.setContentHandler(&log);
+    wireReader(reader, fs, log, log);
     const std::string expected =
         "reset start(0) b0/0/21 s1/4 d'text' e1 b2/0/11 b3/4/8 v10:3fe0000000000000 e3 e2 e0 end";
     EXPECT_TRUE(reader.read(path));

@@ -40,6 +40,17 @@ const char kPlatformKey[] = "SOFTWARE\\Korvent\\VRX\\4.1\\Kernfeld";
         if (p().enter((name), (ret), &fhHr_)) return fhHr_;   \
     } while (0)
 
+namespace {
+
+// The answer of a query for something the project does not hold.
+HRESULT notFound(DWORD* ret)
+{
+    *ret = kHostNotFound;
+    return S_OK;
+}
+
+}  // namespace
+
 char* taskMemText(const std::string& s)
 {
     auto* p = static_cast<char*>(CoTaskMemAlloc(s.size() + 1));
@@ -290,8 +301,7 @@ HRESULT FakeNavigation::getObjectIdByNameAndClass(const char* name, DWORD objCla
             *id = o->id;
             return S_OK;
         }
-    *ret = kHostNotFound;
-    return S_OK;
+    return notFound(ret);
 }
 
 HRESULT FakeNavigation::getObjectIdListByNameAndClass(const char* name, DWORD objClass, DWORD* count,
@@ -321,10 +331,7 @@ HRESULT FakeNavigation::getObjectNameByID(const ESObjectID& id, char** name, DWO
 {
     FH_ENTER("getObjectNameByID", ret);
     FakeObject* o = p().object(id);
-    if (!o) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!o) return notFound(ret);
     *name = taskMemText(o->name);
     return S_OK;
 }
@@ -333,10 +340,7 @@ HRESULT FakeNavigation::getObjClass(const ESObjectID& id, DWORD* objClass, DWORD
 {
     FH_ENTER("getObjClass", ret);
     FakeObject* o = p().object(id);
-    if (!o) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!o) return notFound(ret);
     *objClass = o->objClass;
     return S_OK;
 }
@@ -345,10 +349,7 @@ HRESULT FakeNavigation::getSuperObject(const ESObjectID& id, ESObjectID* superId
 {
     FH_ENTER("getSuperObject", ret);
     FakeObject* o = p().object(id);
-    if (!o || !p().object(o->super)) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!o || !p().object(o->super)) return notFound(ret);
     *superId = o->super;
     return S_OK;
 }
@@ -357,10 +358,7 @@ HRESULT FakeNavigation::getSubObjectIDList(const ESObjectID& id, DWORD* count, E
 {
     FH_ENTER("getSubObjectIDList", ret);
     FakeObject* o = p().object(id);
-    if (!o) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!o) return notFound(ret);
     *count = DWORD(o->subs.size());
     *ids = taskMemArray(o->subs);
     return S_OK;
@@ -370,10 +368,7 @@ HRESULT FakeNavigation::getTypeIDByObjectID(const ESObjectID& id, GUID* typeId, 
 {
     FH_ENTER("getTypeIDByObjectID", ret);
     FakeObject* o = p().object(id);
-    if (!o) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!o) return notFound(ret);
     *typeId = o->typeId;
     return S_OK;
 }
@@ -382,10 +377,7 @@ HRESULT FakeNavigation::getObjectByID(const ESObjectID& id, IUnknown** identity,
 {
     FH_ENTER("getObjectByID", ret);
     IUnknown* i = p().identity(id);
-    if (!i) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!i) return notFound(ret);
     i->AddRef();
     *identity = i;
     return S_OK;
@@ -395,10 +387,7 @@ HRESULT FakeNavigation::getTypeClass(const GUID& typeId, DWORD* typeClass, DWORD
 {
     FH_ENTER("getTypeClass", ret);
     FakeObject* o = p().objectByTypeId(typeId);
-    if (!o) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!o) return notFound(ret);
     *typeClass = o->typeClass;
     return S_OK;
 }
@@ -407,10 +396,7 @@ HRESULT FakeNavigation::getInstAddrByID(const ESObjectID& id, PmInstAddr* addr, 
 {
     FH_ENTER("getInstAddrByID", ret);
     FakeObject* o = p().object(id);
-    if (!o) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!o) return notFound(ret);
     *addr = o->addr;
     return S_OK;
 }
@@ -431,10 +417,7 @@ HRESULT FakeNavigation::getLastModifyTimeByID(const ESObjectID& id, FILETIME* ti
 {
     FH_ENTER("getLastModifyTimeByID", ret);
     FakeObject* o = p().object(id);
-    if (!o) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!o) return notFound(ret);
     *time = o->modified;
     return S_OK;
 }
@@ -459,10 +442,7 @@ HRESULT FakeNavigation::getLinkData(const ESObjectID& id, DWORD link, PmLinkData
 {
     FH_ENTER("getLinkData", ret);
     const auto& all = p().links();
-    if (link == 0 || link > all.size()) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (link == 0 || link > all.size()) return notFound(ret);
     if (!all[link - 1].alive) {
         *ret = kHostLinkGone;
         return S_OK;
@@ -715,10 +695,7 @@ HRESULT FakeIdentity::getProxyTOAdr(const ESObjectID& toID, IMC_ObjectAccessor*,
     FH_ENTER("getProxyTOAdr", ret);
     FakeObject* d = device();
     FakeObject* to = p().object(toID);
-    if (!d || !to) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!d || !to) return notFound(ret);
     auto it = d->proxy.find(toID);
     *addr = it != d->proxy.end() ? it->second : to->addr;
     return S_OK;
@@ -734,8 +711,7 @@ HRESULT FakeIdentity::getTaskInfo(const char* name, DWORD* taskID, PmTaskProps* 
                 fillProps(t, props);
                 return S_OK;
             }
-    *ret = kHostNotFound;
-    return S_OK;
+    return notFound(ret);
 }
 
 HRESULT FakeIdentity::getLevelIDList(DWORD, DWORD* count, DWORD** levels, DWORD* ret)
@@ -769,10 +745,7 @@ HRESULT FakeIdentity::getTaskPropsByID(DWORD taskId, PmTaskProps* props, DWORD* 
 {
     FH_ENTER("getTaskPropsByID", ret);
     const FakeTask* t = task(taskId);
-    if (!t) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!t) return notFound(ret);
     fillProps(*t, props);
     return S_OK;
 }
@@ -781,10 +754,7 @@ HRESULT FakeIdentity::getTaskNameByRtTaskID(DWORD taskID, char** name, DWORD* re
 {
     FH_ENTER("getTaskNameByRtTaskID", ret);
     const FakeTask* t = task(taskID);
-    if (!t) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!t) return notFound(ret);
     *name = taskMemText(t->name);
     return S_OK;
 }
@@ -793,10 +763,7 @@ HRESULT FakeIdentity::decodeRtTaskIDOnline(DWORD taskID, ESObjectID* id, DWORD* 
 {
     FH_ENTER("decodeRtTaskIDOnline", ret);
     const FakeTask* t = task(taskID);
-    if (!t) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!t) return notFound(ret);
     if (!t->consistent) {
         *ret = kHostTaskInconsistent;
         return S_OK;
@@ -809,10 +776,7 @@ HRESULT FakeIdentity::getAlarmContainerInterface(IUnknown** container, DWORD* re
 {
     FH_ENTER("getAlarmContainerInterface", ret);
     FakeObject* d = device();
-    if (!d || !d->alarms) {
-        *ret = kHostNotFound;
-        return S_OK;
-    }
+    if (!d || !d->alarms) return notFound(ret);
     IUnknown* c = static_cast<IMC_Alarm_S_Navigate*>(d->alarms.get());
     c->AddRef();
     *container = c;
@@ -829,8 +793,7 @@ HRESULT alarmIdByName(const std::vector<std::pair<std::string, DWORD>>& alarms, 
             *alarmID = a.second;
             return S_OK;
         }
-    *ret = kHostNotFound;
-    return S_OK;
+    return notFound(ret);
 }
 
 HRESULT alarmById(const std::vector<std::pair<std::string, DWORD>>& alarms, DWORD alarmID, PmAlarmData* data,
@@ -843,8 +806,7 @@ HRESULT alarmById(const std::vector<std::pair<std::string, DWORD>>& alarms, DWOR
             data->name = SysAllocString(tvp::ansiToWide(a.first).c_str());
             return S_OK;
         }
-    *ret = kHostNotFound;
-    return S_OK;
+    return notFound(ret);
 }
 
 }  // namespace

@@ -72,17 +72,12 @@ LONG classify(const char* name)
 
 HRESULT CClsPrvNameClassifier::InternalQueryInterface(REFIID riid, void** ppv)
 {
-    if (riid == IID_IUnknown || riid == IID_INameClassifier) {
-        *ppv = static_cast<INameClassifier*>(this);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    return comQueryOne<INameClassifier>(this, IID_INameClassifier, riid, ppv);
 }
 
 HRESULT CClsPrvNameClassifier::Reserved()
 {
-    clsprv::log("call", "reserved");
-    return E_NOTIMPL;
+    return clsprv::notImplemented("reserved");
 }
 
 HRESULT CClsPrvNameClassifier::Classify(const char* scope, const char* name, LONG* code)

@@ -43,6 +43,12 @@ void log(const std::string& name, const std::string& value)
     }
 }
 
+HRESULT notImplemented(const char* name)
+{
+    log("call", name);
+    return E_NOTIMPL;
+}
+
 std::string quoted(const std::string& bytes)
 {
     std::string out = "\"";

@@ -25,6 +25,8 @@ namespace clsprv {
 
 // Appends one line to the log.
 void log(const std::string& name, const std::string& value);
+// A slot the stand-in does not serve: logs "call <name>", answers E_NOTIMPL.
+HRESULT notImplemented(const char* name);
 // A byte string quoted and escaped for the log.
 std::string quoted(const std::string& bytes);
 // Text of a wide string (UTF-8), "(null)" for null.

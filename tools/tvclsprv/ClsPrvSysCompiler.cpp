@@ -62,17 +62,12 @@ HRESULT answer(IStorage* storage, LONG* status)
 
 HRESULT CClsPrvSysCompiler::InternalQueryInterface(REFIID riid, void** ppv)
 {
-    if (riid == IID_IUnknown || riid == IID_IMdClassProvider) {
-        *ppv = static_cast<IMdClassProvider*>(this);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    return comQueryOne<IMdClassProvider>(this, IID_IMdClassProvider, riid, ppv);
 }
 
 HRESULT CClsPrvSysCompiler::unused()
 {
-    clsprv::log("call", "unused");
-    return E_NOTIMPL;
+    return clsprv::notImplemented("unused");
 }
 
 HRESULT CClsPrvSysCompiler::compileSysVars(BSTR tempPath, const OLECHAR* sourcePath, IStorage* storage, LONG a,

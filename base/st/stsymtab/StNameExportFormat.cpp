@@ -15,13 +15,6 @@ bool get(FsSecCl& s, T& v)
     return !s.hasError();
 }
 
-template <class T>
-void put(FsSecCl& s, const T& v)
-{
-    s << v;
-    s.putBlank();
-}
-
 // Constant kinds that stand as initial values.
 bool isInitKind(int32_t kind)
 {
@@ -106,50 +99,50 @@ void StNeValue::write(FsSecCl& s) const
 {
     switch (kind) {
     case 0:
-        put(s, type);
-        put(s, sign);
+        stNePut(s, type);
+        stNePut(s, sign);
         switch (type) {
-        case 1: case 2: case 6: case 10: put(s, uint8_t(words[0])); break;
-        case 3: case 7: case 11: put(s, uint16_t(words[0])); break;
+        case 1: case 2: case 6: case 10: stNePut(s, uint8_t(words[0])); break;
+        case 3: case 7: case 11: stNePut(s, uint16_t(words[0])); break;
         case 4: case 8: case 12: case 17: case 18: case 19: case 20: case 22: case 23: case 31:
-            put(s, words[0]);
+            stNePut(s, words[0]);
             break;
-        case 14: put(s, real4); break;
-        case 15: case 32: put(s, real8); break;
+        case 14: stNePut(s, real4); break;
+        case 15: case 32: stNePut(s, real8); break;
         case 16:
-            put(s, uint16_t(words[0]));
-            put(s, uint16_t(words[1]));
-            put(s, words[2]);
+            stNePut(s, uint16_t(words[0]));
+            stNePut(s, uint16_t(words[1]));
+            stNePut(s, words[2]);
             break;
         case 21:
-            put(s, words[0]);
-            put(s, words[1]);
+            stNePut(s, words[0]);
+            stNePut(s, words[1]);
             break;
         default: break;
         }
         return;
     case 1:
-        put(s, int32_t(members.size()));
+        stNePut(s, int32_t(members.size()));
         for (const StNeValue& m : members) {
-            put(s, m.kind);
+            stNePut(s, m.kind);
             m.write(s);
         }
         return;
     case 2:
-        put(s, length);
-        put(s, text);
+        stNePut(s, length);
+        stNePut(s, text);
         return;
     default:
-        put(s, n);
-        put(s, esize);
+        stNePut(s, n);
+        stNePut(s, esize);
         if (n != 0 && !members.empty()) {
-            put(s, members.front().kind);
+            stNePut(s, members.front().kind);
             members.front().write(s);
         }
         if (kind == 3) return;
-        put(s, uint32_t(17));
-        put(s, package);
-        put(s, fct);
+        stNePut(s, uint32_t(17));
+        stNePut(s, package);
+        stNePut(s, fct);
         return;
     }
 }
@@ -180,11 +173,11 @@ bool StNeInit::read(FsSecCl& s, bool& badKind)
 void StNeInit::write(FsSecCl& s) const
 {
     if (!present) {
-        put(s, int16_t(0));
+        stNePut(s, int16_t(0));
         return;
     }
-    put(s, int16_t(1));
-    put(s, int16_t(value.kind));
+    stNePut(s, int16_t(1));
+    stNePut(s, int16_t(value.kind));
     value.write(s);
 }
 
@@ -215,14 +208,14 @@ bool StNeTypeRef::read(FsSecCl& s, int depth)
 
 void StNeTypeRef::write(FsSecCl& s) const
 {
-    put(s, name);
+    stNePut(s, name);
     if (isAnonymousArray() && element) {
         element->write(s);
-        put(s, lower);
-        put(s, count);
+        stNePut(s, lower);
+        stNePut(s, count);
     }
-    put(s, size);
-    put(s, alignment);
+    stNePut(s, size);
+    stNePut(s, alignment);
 }
 
 // ---------------------------------------------------------------------------
@@ -254,7 +247,7 @@ bool readList(FsSecCl& s, int version, bool& bad, int depth, std::vector<StNeEnt
 
 void writeList(FsSecCl& s, int version, const std::vector<StNeEntry>& list)
 {
-    put(s, uint32_t(list.size()));
+    stNePut(s, uint32_t(list.size()));
     for (const StNeEntry& e : list) e.write(s, version);
 }
 
@@ -348,8 +341,8 @@ bool StNeEntry::readUnitTail(FsSecCl& s, int version)
 
 void StNeEntry::write(FsSecCl& s, int version) const
 {
-    put(s, kind);
-    put(s, name);
+    stNePut(s, kind);
+    stNePut(s, name);
     switch (kind) {
     case NE_TYPEDEF:
     case NE_CONSTANT:
@@ -358,31 +351,31 @@ void StNeEntry::write(FsSecCl& s, int version) const
         return;
     case NE_ARRAY:
         type.write(s);
-        put(s, lower);
-        put(s, count);
+        stNePut(s, lower);
+        stNePut(s, count);
         init.write(s);
         return;
     case NE_ENUM:
-        put(s, uint32_t(enumerators.size()));
+        stNePut(s, uint32_t(enumerators.size()));
         for (const auto& e : enumerators) {
-            put(s, e.first);
-            put(s, e.second);
+            stNePut(s, e.first);
+            stNePut(s, e.second);
         }
-        put(s, int32_t(hasInitEnumerator));
-        if (hasInitEnumerator) put(s, initEnumerator);
+        stNePut(s, int32_t(hasInitEnumerator));
+        if (hasInitEnumerator) stNePut(s, initEnumerator);
         extraIds.writeToSection(s);
-        put(s, size);
-        put(s, alignment);
+        stNePut(s, size);
+        stNePut(s, alignment);
         return;
     case NE_STRUCT:
-        put(s, uint32_t(members.size()));
+        stNePut(s, uint32_t(members.size()));
         for (const Member& m : members) {
-            put(s, m.name);
+            stNePut(s, m.name);
             m.type.write(s);
             m.init.write(s);
         }
-        put(s, size);
-        put(s, alignment);
+        stNePut(s, size);
+        stNePut(s, alignment);
         return;
     case NE_VARIABLE:
     case NE_GLOBAL:
@@ -390,37 +383,37 @@ void StNeEntry::write(FsSecCl& s, int version) const
     case NE_INTERFACE:
         type.write(s);
         init.write(s);
-        put(s, address);
-        if (kind == NE_INTERFACE) put(s, sysAddress);
-        put(s, accessMode);
-        put(s, flag);
+        stNePut(s, address);
+        if (kind == NE_INTERFACE) stNePut(s, sysAddress);
+        stNePut(s, accessMode);
+        stNePut(s, flag);
         return;
     case NE_PROGRAM_UNIT:
-        put(s, unitKind);
+        stNePut(s, unitKind);
         if (unitKind == 6) {
             type.write(s);
         } else {
-            put(s, uint32_t(usedUnits.size()));
-            for (const String& u : usedUnits) put(s, u);
+            stNePut(s, uint32_t(usedUnits.size()));
+            for (const String& u : usedUnits) stNePut(s, u);
         }
         writeList(s, version, listA);
         if (unitKind != 6) writeList(s, version, listB);
-        put(s, frameFlag);
-        put(s, layout1);
-        put(s, layout2);
-        put(s, word3);
-        put(s, word4);
-        put(s, number);
-        if (version == 2) put(s, frameWord);
+        stNePut(s, frameFlag);
+        stNePut(s, layout1);
+        stNePut(s, layout2);
+        stNePut(s, word3);
+        stNePut(s, word4);
+        stNePut(s, number);
+        if (version == 2) stNePut(s, frameWord);
         return;
     case NE_TOTYPE:
-        put(s, int32_t(hasBase));
-        if (hasBase) put(s, baseName);
+        stNePut(s, int32_t(hasBase));
+        if (hasBase) stNePut(s, baseName);
         return;
     case NE_DIRECT_VAR:
         type.write(s);
-        put(s, address);
-        put(s, flag);
+        stNePut(s, address);
+        stNePut(s, flag);
         return;
     default:
         return;  // subrange: nothing; kind 13: the head only

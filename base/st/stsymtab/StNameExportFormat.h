@@ -22,12 +22,19 @@
 #include <vector>
 
 #include "base/fs/FsRTTypeID.h"
+#include "base/fs/FsSecCl.h"
 #include "base/st/stsymtab/StIdList.h"
 #include "co/tvstring.h"
 
-class FsSecCl;
-
 constexpr int kStNeMaxDepth = 64;
+
+// Writes a field followed by a blank (the blank only in text mode).
+template <class T>
+void stNePut(FsSecCl& s, const T& v)
+{
+    s << v;
+    s.putBlank();
+}
 
 // Entry kinds (the code that opens every entry).
 enum StNameExportKind : int32_t {

@@ -1,4 +1,5 @@
-// The name-exports importer and its default hooks (see StNameMengeler.h).
+// The name-exports importer and its default hooks (see StNameMengeler.h);
+// the export is in StNameMengelerExport.cpp.
 #include "base/st/stsymtab/StNameMengeler.h"
 
 #include "base/fs/FsSecCl.h"
@@ -41,11 +42,6 @@ StNameMengeler::~StNameMengeler() = default;
 // ---------------------------------------------------------------------------
 // Slots 0-5
 
-bool StNameMengeler::beginExport(StSymbTable*, FsSecCl*, StSymbEntryID, bool)
-{
-    return false;  // the export writes a symbol table's entries
-}
-
 bool StNameMengeler::beginImport(StSymbTable* table, FsSecCl* stream, uint32_t& count)
 {
     count = 0;
@@ -62,16 +58,6 @@ bool StNameMengeler::beginImport(StSymbTable* table, FsSecCl* stream, uint32_t& 
         m_table = nullptr;
     }
     return m_importing;
-}
-
-int32_t StNameMengeler::classifySymbol(const StSyBaseSymbEntry*, const StSyBaseTypeNode*)
-{
-    return NE_NOT_EXPORTED;
-}
-
-bool StNameMengeler::writeTOTypeEntry(const StSyBaseSymbEntry*, const StSyBaseTypeNode*)
-{
-    return false;
 }
 
 StSymbEntryID StNameMengeler::readTOTypeEntry(const String& name, bool import)

@@ -1,9 +1,44 @@
-// StNameMengeler: reads the public names of another compilation unit from
-// a name-exports section (StNameExportFormat.h) and hands every entry to
-// creation and decision hooks, so that the owner of the import decides what
-// to create. The defaults create nothing: a plain StNameMengeler import
-// parses the section and creates no entries. Derived classes override any
-// of the 32 virtual slots (in the order below).
+// StNameMengeler: writes the public names of a compilation unit (types,
+// constants, variables, program units, technology-object types, direct
+// variables) into a name-exports section (StNameExportFormat.h), and reads
+// such a section back, handing every entry to creation and decision hooks
+// so that the owner of the import decides what to create. The import
+// defaults create nothing: a plain StNameMengeler import parses the section
+// and creates no entries. Derived classes override any of the 32 virtual
+// slots (in the order below).
+//
+// Export: beginExport writes the header with a twelve-blank placeholder for
+// the count; exportList / exportVector write entries; endExport writes the
+// count of complete entries in hexadecimal over the placeholder. An entry
+// opens with its kind code and name; a private name gets the unit prefix
+// ("@@" + unit name) when the unit flag is set (never a technology-object
+// type). Type references name the referenced type entry ("TO#" + name for a
+// technology-object type; a type of another scope than the unit's is
+// qualified "a#b#name", or, private under the unit flag, "name@@unit@a@b@";
+// an anonymous array "$$" is followed by its element type, lower bound and
+// element count), else an elementary keyword or "STRING"; then size and
+// alignment. A missing entry or type node, an entry that is not exported
+// (kind 13, whose head stays in the section) or a type that cannot be
+// referenced ends the export with false.
+//
+// Initial values: "0" without a value, else "1", the constant kind and the
+// value-only form. No value is written under flag bit 1, for a default
+// value under flag bit 2, for function types, and when the entry's type
+// entry carries the same value (export format 2). Export format 1 also
+// withholds the values of structures and of arrays whose element type is
+// not elementary; withholding a package-init value that way fails, and so
+// does a value of a kind importers cannot read (a bare integer array).
+//
+// Fields this exporter chooses: the flag of variables and system
+// variables is the second flag byte, of global and interface variables the
+// remanent flag, of direct variables whether they are writable. A program
+// unit names the function blocks and programs its members instantiate
+// (named like type references); list A holds its members of access modes
+// 2 and 4, list B (function blocks and programs) those of 1 and 3, each as
+// a complete kind-6 entry under its bare name; the words after the lists
+// are frame flag bit 16, the function type node's alignment and size
+// fields, its total alignment and size, the function index (-1 under
+// frame flag bit 13) and the frame size.
 //
 // Import: readHeader gives the version and the count; beginImport starts an
 // import (refused without a stream, during an export, or without a table to
@@ -13,19 +48,15 @@
 // endImport ends it. Readers stop at the first stream error; lists nest at
 // most kStNeMaxDepth levels (deeper is a read failure reported to slot 31).
 //
-// Type references: an anonymous array ("$$") is created through slot 8
-// from its element type (nothing without one); an elementary keyword is the
-// standard type of that code; "STRING" is the string type of length
+// Type references on import: an anonymous array ("$$") is created through
+// slot 8 from its element type (nothing without one); an elementary keyword
+// is the standard type of that code; "STRING" is the string type of length
 // size - 2 of the type table; any other name goes to slot 6. A type whose
 // node's size or alignment differs from the values read is reported to
 // slot 31 with 0.
 //
 // Entry status of readEntry: 0 an entry was created (a valid, non-zero
 // SID), 2 it was known already (slot 26), else 1.
-//
-// The export side writes entries of a symbol table and needs that table;
-// until it exists here, beginExport refuses and classifySymbol answers
-// "not exported" without writing.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -36,6 +67,8 @@
 #include "co/tvstring.h"
 
 class FsSecCl;
+class StConstantVal;
+class StSymbEntryIDVect;
 class StSymbTable;
 class StSyBaseSymbEntry;
 class StSyBaseTypeNode;
@@ -127,6 +160,19 @@ public:
     virtual void onImportError(uint32_t code);                                                        // 31
 
     // --- non-virtual ---
+    // Writes the count of complete entries over the placeholder and ends
+    // the export (nothing when none is running).
+    void endExport();
+    // Writes the entries in order; false (the export stops) at a missing
+    // entry or type node or an entry that cannot be written.
+    bool exportList(const StSymbEntryIDList& ids);
+    bool exportVector(const StSymbEntryIDVect& ids);
+    // The head through slot 2, then the fields of the kind.
+    bool writeEntry(const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    // The type reference of the entry over its type node.
+    bool writeTypeRef(const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    // An initial value (see above) of a value of the node's type.
+    bool writeInitValue(const StConstantVal* value, const StSyBaseTypeNode* node);
     // Seeks to the start and reads the header: 2 "Name_Exports_V3.1", 1
     // "Name_Exports_V0.5", 0 anything else or a stream error.
     int readHeader(FsSecCl* stream, uint32_t& count);
@@ -154,13 +200,41 @@ public:
     bool isExporting() const { return m_exporting; }
     void setFlags(uint32_t flags) { m_flags = flags; }
     void setExportFormat(int32_t format) { m_exportFormat = format; }
+    // Subtracted from exported addresses of global and interface variables.
+    void setAddressBases(int32_t base1, int32_t base2)
+    {
+        m_addressBase1 = base1;
+        m_addressBase2 = base2;
+    }
+    uint32_t exportedCount() const { return m_count; }
 
 protected:
     FsSecCl* stream() const { return m_stream; }
     const StNeScope& unitRange() const { return m_unitRange; }
+    StSymbTable* table() const { return m_table; }
+    // The name an entry head carries (the unit prefix behind a private
+    // name under the unit flag, unless the kind is 11).
+    String headName(const StSyBaseSymbEntry* entry, int32_t kind) const;
 
 private:
     bool readFailed() const;
+    // Export helpers; all false when the entry cannot be written.
+    bool writeTypeRefAt(const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node, int depth);
+    String typeRefName(const StSyBaseSymbEntry* type) const;
+    // The entry's initial value, null when its type entry carries the
+    // same one under export format 2.
+    const StConstantVal* entryInitValue(const StSyBaseSymbEntry* entry) const;
+    bool exportOne(StSymbEntryID sid);
+    // The entry that owns the scope (a name space or a frame), else null.
+    const StSyBaseSymbEntry* scopeOwner(StRangeID vr, StRangeID nr) const;
+    bool writeEntryFields(int32_t kind, const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    bool writeArrayType(const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    bool writeEnumType(const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    bool writeStructType(const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    // The fields of kinds 6-9 after the head.
+    bool writeVariable(int32_t kind, const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    bool writeProgramUnit(const StSyBaseSymbEntry* entry, const StSyBaseTypeNode* node);
+    const StSyBaseTypeNode* nodeOf(const StSyBaseSymbEntry* entry) const;
     // Resolves the entry's type references and, when create is set, creates
     // it through its hook.
     StSymbEntryID createEntry(const StNeEntry& e, bool create);

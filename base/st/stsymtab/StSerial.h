@@ -71,9 +71,33 @@ private:
     FsSecCl& m_s;
 };
 
-class StSecReader {
+// What both readers share: an id is read as its number, a value before a
+// line end like any other, and the separators the writers put are skipped
+// with the values.
+template <class Reader>
+class StReaderBase {
 public:
     static constexpr bool kReading = true;
+    template <typename T, typename Tag>
+    void num(VRX_ID<T, Tag>& v)
+    {
+        self().num(v.ref());
+    }
+    template <typename T>
+    void numLine(T& v)
+    {
+        self().num(v);
+    }
+    void lineEnd() {}
+    void blank() {}
+
+private:
+    Reader& self() { return static_cast<Reader&>(*this); }
+};
+
+class StSecReader : public StReaderBase<StSecReader> {
+public:
+    using StReaderBase::num;
     explicit StSecReader(FsSecCl& s) : m_s(s) {}
     template <typename T>
     void num(T& v)
@@ -82,18 +106,6 @@ public:
         m_s >> t;
         if (!m_s.hasError()) v = t;
     }
-    template <typename T, typename Tag>
-    void num(VRX_ID<T, Tag>& v)
-    {
-        num(v.ref());
-    }
-    template <typename T>
-    void numLine(T& v)
-    {
-        num(v);
-    }
-    void lineEnd() {}
-    void blank() {}
     void guid(GUID& g)
     {
         GUID t = g;
@@ -152,9 +164,9 @@ private:
     std::ostream& m_os;
 };
 
-class StIsReader {
+class StIsReader : public StReaderBase<StIsReader> {
 public:
-    static constexpr bool kReading = true;
+    using StReaderBase::num;
     explicit StIsReader(std::istream& is) : m_is(is) {}
     void num(uint32_t& v) { get(v); }
     void num(int32_t& v) { get(v); }
@@ -165,18 +177,6 @@ public:
         getNarrow(b, 1);
         if (good()) v = b != 0;
     }
-    template <typename T, typename Tag>
-    void num(VRX_ID<T, Tag>& v)
-    {
-        num(v.ref());
-    }
-    template <typename T>
-    void numLine(T& v)
-    {
-        num(v);
-    }
-    void lineEnd() {}
-    void blank() {}
     void guid(GUID& g)
     {
         if (good()) readGuidText(m_is, g);

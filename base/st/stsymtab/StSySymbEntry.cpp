@@ -29,6 +29,13 @@ void ioFlags(A& a, uint8_t& first, uint8_t& second)
     }
 }
 
+// The frame part, then one reference: "  <label> (SYD): <sid>  ".
+void dumpFrameAndRef(std::ostream& os, const StFrameProperties& frame, const char* label, StSymbEntryID sid)
+{
+    frame.dump(os);
+    os << "  " << label << " (SYD): " << sid << "  ";
+}
+
 }  // namespace
 
 const char* stEntryKindLabel(uint32_t kind)
@@ -216,24 +223,12 @@ void StSyFuncBlockSymbEntry::io(A& a, uint32_t mode)
 }
 
 template <class A>
-void StSyProgramSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyFuncBlockSymbEntry::io(a, mode);
-}
-
-template <class A>
 void StSyTaskSymbEntry::io(A& a, uint32_t mode)
 {
     StSyFrameSymbEntry::io(a, mode);
     a.num(m_task.taskRtID);
     a.num(m_task.propertyMask);
     a.num(m_task.stackSize);
-}
-
-template <class A>
-void StSyTempSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyBaseSymbEntry::io(a, mode);
 }
 
 template <class A>
@@ -248,24 +243,6 @@ void StSyTOSymbEntry::io(A& a, uint32_t mode)
 {
     StSyFrameSymbEntry::io(a, mode);
     a.num(m_toType);
-}
-
-template <class A>
-void StSyDeviceTypeSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyFrameSymbEntry::io(a, mode);
-}
-
-template <class A>
-void StSyDeviceSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyTOSymbEntry::io(a, mode);
-}
-
-template <class A>
-void StSyPackageTypeSymbEntry::io(A& a, uint32_t mode)
-{
-    StSyBaseSymbEntry::io(a, mode);
 }
 
 template <class A>
@@ -400,14 +377,12 @@ void StSyTempSymbEntry::dumpKind(std::ostream&) const {}
 
 void StSyTOTypeSymbEntry::dumpKind(std::ostream& os) const
 {
-    m_frame.dump(os);
-    os << "  BaseTOType (SYD): " << m_baseTOType << "  ";
+    dumpFrameAndRef(os, m_frame, "BaseTOType", m_baseTOType);
 }
 
 void StSyTOSymbEntry::dumpKind(std::ostream& os) const
 {
-    m_frame.dump(os);
-    os << "  TOType (SYD): " << m_toType << "  ";
+    dumpFrameAndRef(os, m_frame, "TOType", m_toType);
 }
 
 void StSyDeviceTypeSymbEntry::dumpKind(std::ostream& os) const
@@ -417,8 +392,7 @@ void StSyDeviceTypeSymbEntry::dumpKind(std::ostream& os) const
 
 void StSyDeviceSymbEntry::dumpKind(std::ostream& os) const
 {
-    m_frame.dump(os);
-    os << "  DVType (SYD): " << m_toType << "  ";
+    dumpFrameAndRef(os, m_frame, "DVType", m_toType);
 }
 
 void StSyPackageTypeSymbEntry::dumpKind(std::ostream&) const {}

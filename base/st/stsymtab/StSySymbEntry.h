@@ -219,12 +219,51 @@ protected:
 // Declares clone, getKind, the four serialisers, the field list and the
 // dump of an entry class.
 #define ST_ENTRY_CLASS_BODY(Class, Kind)                                       \
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(Class, Kind)                            \
+    template <class A>                                                         \
+    void io(A& a, uint32_t mode);
+
+// The same for a kind that adds no field to its base's list.
+#define ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(Class, Kind)                        \
 public:                                                                        \
     StSyBaseSymbEntry* clone(StSymbEntryID newSid) const override;             \
     StSyEntryKind getKind() const override { return Kind; }                    \
-    ST_OVERRIDE_SERIALISERS                                              \
+    ST_OVERRIDE_SERIALISERS_ON_BASE_FIELDS                                     \
     /* the kind part of the dump, after the head */                            \
     void dumpKind(std::ostream& os) const;
+
+// The stored sub-name range of kinds 2 and 16, whose members are valid in
+// the entry's own VR.
+template <class Base>
+class StSySubNameRangePart : public Base {
+public:
+    using Base::Base;
+    void setSubNameRange(StRangeID r) override { m_subNameRange = r; }
+    StRangeID getSubNameRange() const override { return m_subNameRange; }
+    StRangeID getSubValidRange() const override { return this->m_vr; }
+
+protected:
+    StRangeID m_subNameRange = ST_INVALID_RANGE;
+};
+
+// The visibility together with the index of the unit, of functions and
+// units.
+template <class Base>
+class StSyUnitVisibilityPart : public Base {
+public:
+    using Base::Base;
+    void setVisibility(int32_t visibility, uint8_t unitIndex) override
+    {
+        m_visibility = visibility;
+        m_unitIndex = unitIndex;
+    }
+    int32_t getVisibility() const override { return m_visibility; }
+    uint8_t getUnitIndex() const override { return m_unitIndex; }
+
+protected:
+    int32_t m_visibility = ST_VIS_PRIVATE;
+    uint8_t m_unitIndex = 0;
+};
 
 class StSyConstSymbEntry : public StSyBaseSymbEntry {
     ST_ENTRY_CLASS_BODY(StSyConstSymbEntry, ST_KIND_CONST)
@@ -248,17 +287,11 @@ protected:
     StSymbEntryID m_typeRef;
 };
 
-class StSyTypeSpecSymbEntry : public StSyConstSymbEntry {
+class StSyTypeSpecSymbEntry : public StSySubNameRangePart<StSyConstSymbEntry> {
     ST_ENTRY_CLASS_BODY(StSyTypeSpecSymbEntry, ST_KIND_TYPESPEC)
 public:
-    using StSyConstSymbEntry::StSyConstSymbEntry;
-    void setSubNameRange(StRangeID r) override { m_subNameRange = r; }
-    StRangeID getSubNameRange() const override { return m_subNameRange; }
-    StRangeID getSubValidRange() const override { return m_vr; }
+    using StSySubNameRangePart::StSySubNameRangePart;
     uint32_t segmentBits() const override { return ST_SEG_NONE; }
-
-protected:
-    StRangeID m_subNameRange = ST_INVALID_RANGE;
 };
 
 class StSyVarSymbEntry : public StSyConstSymbEntry {
@@ -344,17 +377,10 @@ protected:
     StFrameProperties m_frame;
 };
 
-class StSyFuncSymbEntry : public StSyFrameSymbEntry {
+class StSyFuncSymbEntry : public StSyUnitVisibilityPart<StSyFrameSymbEntry> {
     ST_ENTRY_CLASS_BODY(StSyFuncSymbEntry, ST_KIND_FUNC)
 public:
-    using StSyFrameSymbEntry::StSyFrameSymbEntry;
-    void setVisibility(int32_t visibility, uint8_t unitIndex) override
-    {
-        m_visibility = visibility;
-        m_unitIndex = unitIndex;
-    }
-    int32_t getVisibility() const override { return m_visibility; }
-    uint8_t getUnitIndex() const override { return m_unitIndex; }
+    using StSyUnitVisibilityPart::StSyUnitVisibilityPart;
     void setFuncIndex(int32_t i) override { m_funcIndex = i; }
     int32_t getFuncIndex() const override { return m_funcIndex; }
     void setUnitSID(StSymbEntryID sid) override { m_unitSID = sid; }
@@ -365,9 +391,7 @@ public:
     uint32_t segmentBits() const override { return ST_SEG_CONST; }
 
 protected:
-    int32_t m_visibility = ST_VIS_PRIVATE;
     StSymbEntryID m_unitSID;
-    uint8_t m_unitIndex = 0;
     int32_t m_funcIndex = -1;
     bool m_funcFlag = false;
 };
@@ -388,7 +412,7 @@ protected:
 };
 
 class StSyProgramSymbEntry : public StSyFuncBlockSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyProgramSymbEntry, ST_KIND_PROGRAM)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyProgramSymbEntry, ST_KIND_PROGRAM)
 public:
     using StSyFuncBlockSymbEntry::StSyFuncBlockSymbEntry;
     bool getProgramFlag() const override { return m_funcFlag; }
@@ -408,7 +432,7 @@ protected:
 };
 
 class StSyTempSymbEntry : public StSyBaseSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyTempSymbEntry, ST_KIND_TEMP)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyTempSymbEntry, ST_KIND_TEMP)
 public:
     using StSyBaseSymbEntry::StSyBaseSymbEntry;
     uint32_t segmentBits() const override { return ST_SEG_FRAME; }
@@ -443,51 +467,34 @@ protected:
 };
 
 class StSyDeviceTypeSymbEntry : public StSyFrameSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyDeviceTypeSymbEntry, ST_KIND_DEVICETYPE)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyDeviceTypeSymbEntry, ST_KIND_DEVICETYPE)
 public:
     using StSyFrameSymbEntry::StSyFrameSymbEntry;
 };
 
 // Its type SID names the device type.
 class StSyDeviceSymbEntry : public StSyTOSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyDeviceSymbEntry, ST_KIND_DEVICE)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyDeviceSymbEntry, ST_KIND_DEVICE)
 public:
     using StSyTOSymbEntry::StSyTOSymbEntry;
 };
 
 class StSyPackageTypeSymbEntry : public StSyBaseSymbEntry {
-    ST_ENTRY_CLASS_BODY(StSyPackageTypeSymbEntry, ST_KIND_PACKAGETYPE)
+    ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(StSyPackageTypeSymbEntry, ST_KIND_PACKAGETYPE)
 public:
     using StSyBaseSymbEntry::StSyBaseSymbEntry;
 };
 
-class StSyPackageSymbEntry : public StSyPackageTypeSymbEntry {
+class StSyPackageSymbEntry : public StSySubNameRangePart<StSyPackageTypeSymbEntry> {
     ST_ENTRY_CLASS_BODY(StSyPackageSymbEntry, ST_KIND_PACKAGE)
 public:
-    using StSyPackageTypeSymbEntry::StSyPackageTypeSymbEntry;
-    void setSubNameRange(StRangeID r) override { m_subNameRange = r; }
-    StRangeID getSubNameRange() const override { return m_subNameRange; }
-    StRangeID getSubValidRange() const override { return m_vr; }
-
-protected:
-    StRangeID m_subNameRange = ST_INVALID_RANGE;
+    using StSySubNameRangePart::StSySubNameRangePart;
 };
 
-class StSyUnitSymbEntry : public StSyFrameSymbEntry {
+class StSyUnitSymbEntry : public StSyUnitVisibilityPart<StSyFrameSymbEntry> {
     ST_ENTRY_CLASS_BODY(StSyUnitSymbEntry, ST_KIND_UNIT)
 public:
-    using StSyFrameSymbEntry::StSyFrameSymbEntry;
-    void setVisibility(int32_t visibility, uint8_t unitIndex) override
-    {
-        m_visibility = visibility;
-        m_unitIndex = unitIndex;
-    }
-    int32_t getVisibility() const override { return m_visibility; }
-    uint8_t getUnitIndex() const override { return m_unitIndex; }
-
-protected:
-    int32_t m_visibility = ST_VIS_PRIVATE;
-    uint8_t m_unitIndex = 0;
+    using StSyUnitVisibilityPart::StSyUnitVisibilityPart;
 };
 
 class StSyMappedVarSymbEntry : public StSyBaseSymbEntry {

@@ -84,11 +84,7 @@ CTavolin::~CTavolin()
 
 HRESULT CTavolin::InternalQueryInterface(REFIID riid, void** ppv)
 {
-    if (riid == IID_IUnknown || riid == IID_IMC_Tavolin) {
-        *ppv = static_cast<IMC_Tavolin*>(this);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    return comQueryOne<IMC_Tavolin>(this, IID_IMC_Tavolin, riid, ppv);
 }
 
 // ---------------------------------------------------------------------------

@@ -25,26 +25,18 @@
 #include <vector>
 
 #include "co/tvstring.h"
+#include "tools/md/tavolin/MdBisonParserBase.h"
 
 class MdAlarmBisonParser;
 int MdAlarmparse(MdAlarmBisonParser& parser);
 
-class MdAlarmBisonParser {
+class MdAlarmBisonParser : public MdBisonParserBase {
 public:
     using ValueList = std::vector<uint32_t>;
-
-    virtual ~MdAlarmBisonParser() = default;
-    // Next token; 0 at the end of the input.
-    virtual int yylex() = 0;
-    // A syntax error: "parse error" or "parser stack overflow".
-    virtual void yyerror(const char* text) = 0;
 
     // Runs the grammar: 0 accepted, 1 stopped at a syntax error or by an
     // action, 2 the parser's stack would outgrow its limit.
     int yyparse() { return MdAlarmparse(*this); }
-
-    int nextToken() { return yylex(); }
-    void syntaxError(const char* text) { yyerror(text); }
 
 protected:
     friend int MdAlarmparse(MdAlarmBisonParser& parser);

@@ -36,6 +36,7 @@
 #include <cstdint>
 
 #include "co/tvstring.h"
+#include "tools/md/tavolin/MdBisonParserBase.h"
 
 class MdBfBisonParser;
 int MdBfparse(MdBfBisonParser& parser);
@@ -56,13 +57,8 @@ enum : uint32_t {
     MdBfAccessRestart = 2,    // ALTERABLE_WITH_RESTART
 };
 
-class MdBfBisonParser {
+class MdBfBisonParser : public MdBisonParserBase {
 public:
-    virtual ~MdBfBisonParser() = default;
-    // Next token; 0 at the end of the input.
-    virtual int yylex() = 0;
-    // A syntax error: "parse error" or "parser stack overflow".
-    virtual void yyerror(const char* text) = 0;
 
     // Runs the grammar: 0 the section was accepted (reducing rule 2 accepts
     // at once; what follows is not read), 1 stopped at the first syntax
@@ -70,10 +66,8 @@ public:
     // the parse.
     int yyparse();
 
-    // The generated parser renames the yy names in its own file; it reaches
-    // the scanner, the error report and the actions through these.
-    int nextToken() { return yylex(); }
-    void syntaxError(const char* text) { yyerror(text); }
+    // The generated parser reaches the actions through these (the scanner
+    // and the error report through the base).
     void noteRule(int rule) { reduced(rule, currentLine()); }
     bool endRequested() const { return m_end; }
 

@@ -14,27 +14,18 @@
 #pragma once
 
 #include "co/tvstring.h"
+#include "tools/md/tavolin/MdBisonParserBase.h"
 
 class MdImplBisonParser;
 int MdImplparse(MdImplBisonParser& parser);
 
-class MdImplBisonParser {
+class MdImplBisonParser : public MdBisonParserBase {
 public:
-    virtual ~MdImplBisonParser() = default;
-    // Next token; 0 at the end of the input.
-    virtual int yylex() = 0;
-    // A syntax error: "parse error" or "parser stack overflow".
-    virtual void yyerror(const char* text) = 0;
 
     // Runs the grammar: 0 accepted, 1 stopped at a syntax error, 2 the
     // parser's stack would outgrow its limit, 4 an action could not write
     // its macro files.
     int yyparse();
-
-    // The generated parser renames the yy names in its own file; it reaches
-    // the scanner and the error report through these.
-    int nextToken() { return yylex(); }
-    void syntaxError(const char* text) { yyerror(text); }
 
 protected:
     friend int MdImplparse(MdImplBisonParser& parser);

@@ -22,9 +22,9 @@
 // process-wide message handler nothing is reported, but errors are still
 // counted and results stay the same.
 //
-// The parser class declares the two virtual operations the generated parser
-// calls, in this order: `virtual int yylex() = 0;` and
-// `virtual void yyerror(const char*) = 0;`; the scanner class is the flex
+// The parser class has the two virtual operations the generated parser
+// calls, `virtual int yylex() = 0;` and `virtual void yyerror(const char*) = 0;`
+// (from MdBisonParserBase); the scanner class is the flex
 // class of the kind (FlexLexer), whose yylex and LexerError the frame
 // overrides.
 #pragma once

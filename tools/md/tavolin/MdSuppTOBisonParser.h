@@ -15,29 +15,19 @@
 
 #include "co/tvstring.h"
 #include "platform/wintypes.h"
+#include "tools/md/tavolin/MdBisonParserBase.h"
 
 class MdSuppTOBisonParser;
 int MdSuppTOparse(MdSuppTOBisonParser& parser);
 
-class MdSuppTOBisonParser {
+class MdSuppTOBisonParser : public MdBisonParserBase {
 public:
     // The number of an entry written without one.
     static constexpr int32_t kNoNumber = 0x7FFFFFFF;
 
-    virtual ~MdSuppTOBisonParser() = default;
-    // Next token; 0 at the end of the input.
-    virtual int yylex() = 0;
-    // A syntax error: "parse error" or "parser stack overflow".
-    virtual void yyerror(const char* text) = 0;
-
     // Runs the grammar: 0 accepted, 1 stopped at a syntax error, 2 the
     // parser's stack would outgrow its limit.
     int yyparse() { return MdSuppTOparse(*this); }
-
-    // The generated parser renames the yy names in its own file; it reaches
-    // the scanner and the error report through these.
-    int nextToken() { return yylex(); }
-    void syntaxError(const char* text) { yyerror(text); }
 
 protected:
     friend int MdSuppTOparse(MdSuppTOBisonParser& parser);

@@ -3,18 +3,14 @@
 // stacks can be driven past their first size and past their limit.
 #pragma once
 
+#include "tools/md/tavolin/MdBisonParserBase.h"
+
 class MdTestNestBisonParser;
 int MdTestNestparse(MdTestNestBisonParser& parser);
 
-class MdTestNestBisonParser {
+class MdTestNestBisonParser : public MdBisonParserBase {
 public:
-    virtual ~MdTestNestBisonParser() = default;
-    virtual int yylex() = 0;
-    virtual void yyerror(const char* text) = 0;
     int yyparse() { return MdTestNestparse(*this); }
-
-    int nextToken() { return yylex(); }
-    void syntaxError(const char* text) { yyerror(text); }
     // Pairs reduced so far.
     int pairs = 0;
 };

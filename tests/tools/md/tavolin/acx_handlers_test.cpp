@@ -45,9 +45,7 @@ void readInto(const Bytes& bytes, CMDAcxContentHandler& content, CAcxErrorHandle
 {
     MemFileSystem fs(bytes);
     CAcxReader reader;
-    reader.setFileSystem(&fs);
-    reader.setErrorHandler(&errors);
-    reader.setContentHandler(&content);
+    wireReader(reader, fs, errors, content);
     ASSERT_TRUE(reader.read("x"));
 }
 

@@ -7,6 +7,7 @@
 
 #include "base/fs/FsDsc.h"
 #include "platform/guid.h"
+#include "supp_to_compile.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 
@@ -138,19 +139,12 @@ TEST(SuppTOParser, ASectionThatCannotBeWrittenIsResult4)
     ASSERT_EQ(dsc.FsFileMan::openFile(file.c_str(), 0), 0u);
     std::istringstream in(section(""));
     MdSuppTOParser p;
-    MdCompilerArgs args;
-    args.stream = &in;
-    args.descriptor = &dsc;
-    p.init(args);
-    EXPECT_EQ(p.parse(), 4);
+    EXPECT_EQ(compileSuppTO(p, in, &dsc), 4);
 
     // No descriptor at all.
     std::istringstream in2(section(""));
     MdSuppTOParser q;
-    args.stream = &in2;
-    args.descriptor = nullptr;
-    q.init(args);
-    EXPECT_EQ(q.parse(), 4);
+    EXPECT_EQ(compileSuppTO(q, in2, nullptr), 4);
 }
 
 }  // namespace
