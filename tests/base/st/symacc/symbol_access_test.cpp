@@ -204,6 +204,24 @@ TEST(SymbolAccess, PredicatesQueriesAndValues)
     EXPECT_EQ(ST_INVALID_SID, t.getSymbolTypeID(StSymbEntryID(0x7777)));
     EXPECT_FALSE(t.getSymbolAddress(StSymbEntryID(0x7777), nullptr, nullptr, nullptr));
 
+    // Members by offset in a function block's frame.
+    const StRangeID fvr = t.openValidityRange(t.getGlobalVR()), fnr = t.openNameSpace(t.getGlobalNR());
+    StFrameProperties* frame = t.findEntry(fb)->getFrameProperties();
+    ASSERT_TRUE(frame);
+    frame->membVRange = fvr;
+    frame->membNRange = fnr;
+    for (int i = 0; i < 3; ++i) {
+        StSymbEntryID m;
+        StSyBaseSymbEntry* me = t.addEntry(("m" + std::to_string(i)).c_str(), fvr, fnr, ST_KIND_VAR, m);
+        me->setStorageAddress(4 * i);
+        me->setTypeID(ST_DINT);
+    }
+    String member;
+    ASSERT_EQ(0u, t.getMemberByOffset(fb, 8, member));
+    EXPECT_EQ("m2", member.stdString());
+    EXPECT_EQ(SyStSymbTable::kMemberNotFound, t.getMemberByOffset(fb, 6, member));
+    EXPECT_EQ(SyStSymbTable::kUnknownSymbol, t.getMemberByOffset(StSymbEntryID(0x7777), 0, member));
+
     // Scope counts.
     int visited = 0;
     struct Count : SymbolIteratorNative {
@@ -222,6 +240,25 @@ TEST(SymbolAccess, PredicatesQueriesAndValues)
     EXPECT_EQ(VT_I4, out.vt);
     EXPECT_EQ(0, out.lVal);
     EXPECT_NE(0u, t.getConstantVariant(v, &out, true, nullptr));
+    VARIANT in;
+    VariantInit(&in);
+    in.vt = VT_I2;
+    in.iVal = 42;
+    ASSERT_EQ(0u, t.setSymbolValue(v, in, true, nullptr));
+    EXPECT_TRUE(t.hasConstantValue(v));
+    ASSERT_EQ(0u, t.getSymbolValue(v, &out, true, nullptr));
+    EXPECT_EQ(VT_I4, out.vt);
+    EXPECT_EQ(42, out.lVal);
+    ASSERT_EQ(0u, t.getConstantVariant(v, &out, true, nullptr));
+    EXPECT_EQ(42, out.lVal);
+    in.vt = VT_R8;
+    in.dblVal = 1e20;
+    EXPECT_EQ(101u, t.setSymbolValue(v, in, true, nullptr));
+    EXPECT_EQ(5u, t.setSymbolValue(StSymbEntryID(0x7777), in, true, nullptr));
+    EXPECT_EQ(10u, t.setSymbolValue(fb, in, true, nullptr));
+    EXPECT_EQ(10u, t.getSymbolValue(fb, &out, true, nullptr));
+    ASSERT_EQ(0u, t.getSymbolValue(v, &out, true, nullptr));
+    EXPECT_EQ(42, out.lVal);
 
     // Addresses for new variables.
     t.setTableMode(3);
