@@ -114,6 +114,26 @@ TEST(SymbolAccess, CoveringElementAndMember)
     EXPECT_EQ(uint32_t(MC_INT), op->getMachMode());
     EXPECT_EQ(6, op->getFixOff());
     EXPECT_FALSE(Op(t.getSysVarOperand(0x10000 + 20, 0)));
+
+    // {BYTE; DINT; ARRAY [0..1] OF INT}: the DINT behind the padding, then
+    // an INT of the array member.
+    StTypeIDList members;
+    members.push_back(ST_BYTE);
+    members.push_back(ST_DINT);
+    members.push_back(t.types()->createArrayType(ST_INT, 0, 1));
+    const StTypeID st = t.types()->createStructType(members, 4, 12);
+    tb.sysVar("st", 0x20000, st);
+    Op m(t.getSysVarOperand(0x20000 + 5, 0));
+    ASSERT_TRUE(m);
+    EXPECT_EQ(StTypeID(ST_DINT), m->getTID());
+    EXPECT_EQ(5, m->getFixOff());
+    Op b(t.getSysVarOperand(0x20000, 0));
+    ASSERT_TRUE(b);
+    EXPECT_EQ(StTypeID(ST_BYTE), b->getTID());
+    EXPECT_EQ(uint32_t(MC_USINT), b->getMachMode());
+    Op i(t.getSysVarOperand(0x20000 + 10, 0));
+    ASSERT_TRUE(i);
+    EXPECT_EQ(StTypeID(ST_INT), i->getTID());
 }
 
 TEST(SymbolAccess, FindAgreesWithAPlainWalkOnRandomLayouts)
