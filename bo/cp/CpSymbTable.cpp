@@ -113,7 +113,8 @@ void CpSymbTable::declareConstant(StSymbEntryID& sid, const String& name, StRang
 {
     sid = ST_INVALID_SID;
     if (status() != CP_OK || !constants()) return;
-    StConstantVal* v = new StStdConstantVal(value, true);
+    // A DINT literal of the value, converted to the enumeration base type.
+    StConstantVal* v = new StStdConstantVal(value, false);
     if (v->convertTo(getEnumBaseType()) != 0) {
         delete v;
         return;
