@@ -4,13 +4,30 @@
 #include <algorithm>
 
 #include "base/fs/FsSecCl.h"
+#include "base/st/stsymtab/StSyTypeNode.h"
 #include "bo/cp/CpSymbTable.h"
+
+namespace {
+
+// The subordinate entries of a symbol: the members of a structure type, the
+// enumerators of an enumeration type; false when it has none to read.
+bool subordinates(const CpSymbTable& t, StSymbEntryID sid, StSymbEntryIDVect& list)
+{
+    if (t.getStructMembers(sid, list) == 0) return true;
+    const StSyBaseSymbEntry* e = t.findEntry(sid);
+    const StSyBaseTypeNode* node = e && e->getKind() == ST_KIND_TYPESPEC ? t.findTypeNode(e->getTypeID()) : nullptr;
+    if (!node || node->kind() != ST_NODE_ENUM || !node->enumList()) return false;
+    list.assign(node->enumList()->begin(), node->enumList()->end());
+    return true;
+}
+
+}  // namespace
 
 bool CpBfNameMengeler::matches(StSymbEntryID a, StSymbEntryID b) const
 {
     if (a == ST_ZERO_SID || b == ST_ZERO_SID) return false;
     StSymbEntryIDVect ma, mb;
-    if (m_table->getStructMembers(a, ma) != 0 || m_table->getStructMembers(b, mb) != 0) return false;
+    if (!subordinates(*m_table, a, ma) || !subordinates(*m_table, b, mb)) return false;
     if (ma.size() != mb.size()) return false;
     for (size_t i = 0; i < ma.size(); ++i) {
         const String* na = m_table->getName(ma[i]);

@@ -4,9 +4,11 @@
 // name-export format of StNameMengeler; while exporting a head it answers
 // the ids of its group (slot 14, getExtraIds).
 //
-// Symbols of equal name match when neither is the zero SID and both are
-// structure type declarations whose member lists have the same length and
-// pairwise equal member names.
+// Symbols of equal name match when neither is the zero SID and their
+// subordinate entries (the members of a structure type, the enumerators of
+// an enumeration type) can be read for both, are as many and have pairwise
+// equal names. Other symbols (variables, constants) never match, so only
+// types can be exported twice under one name.
 #pragma once
 #include <cstdint>
 #include <vector>
