@@ -38,6 +38,9 @@ CBOTypeVarCont::CBOTypeVarCont(CBOFrameConstValTable* const* constValTableLink,
                                const tvp::ResModule* const* moduleLink, CBoVarComment* const* varCommentLink)
     : CBOFrameTypeVarCont(constValTableLink), m_moduleLink(moduleLink), m_varCommentLink(varCommentLink)
 {
+    // The frame is a virtual base: a class further down may have built it
+    // without the link.
+    m_constValTable = constValTableLink;
 }
 
 CBOTypeVarCont::~CBOTypeVarCont() { CBOTypeVarCont::clean(); }
