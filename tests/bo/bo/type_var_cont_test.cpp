@@ -7,6 +7,12 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
 #include "co/TraceApi.h"
 #include "var_ext_recorder.h"
@@ -310,6 +316,97 @@ TEST(TypeVarCont, GroupsSaveLoadClean)
     s[2].seek(0, 0);
     s[2].setSize(6);
     EXPECT_EQ(27u, t.loadValues(s[2]));
+}
+
+}  // namespace
+
+namespace {
+
+// The layouts' golden model, entered through the container's adders.
+void fillGoldenModel(RecordingVarExt& t)
+{
+    t.addTypeValue(VarExtKey(5, 0x3), value(0, 1, 4, 1, 2));
+    t.addTypeValue(VarExtKey(7, 0xFFFFFFFF), nullptr);
+    auto* a = new VarExt;
+    a->A = 1;
+    a->G = 2;
+    a->TE = 255;
+    t.addAttrib(VarExtKey(3, 0xFFFFFFFF), a);
+    t.setUnitParam(429);
+    t.addResolveEntry(0, 1);
+    t.usedUnitTable().add(1, 3);  // of another quantity: the adders refuse it
+    t.addUsedUnit(1, 4);
+    t.addDefaultUnit(1, 4);
+    t.setDefaultConfiguration(1);
+    t.addCfgEntry(1, 100);
+    t.addCfgEntry(2, 101);
+    t.addCfgGroup(5, 102);
+    t.addCfgGroupEntry(5, 1, 103);
+    t.addBitType(1, 101, 100);
+    t.addBitField(VarExtKey(7, 0xFFFFFFFF), 0, 1, 102);
+    t.addDynArraySizes(VarExtKey(8, 0xFFFFFFFF), {9, 10});
+}
+
+// The streams of a compound file as olefile reads them: "name=bytes".
+std::vector<std::string> oleStreams(const std::string& path)
+{
+    const std::string cmd = "/usr/bin/python3 -c \"import sys, olefile\n"
+                            "ole = olefile.OleFileIO(sys.argv[1])\n"
+                            "for e in sorted(ole.listdir()):\n"
+                            "    print('/'.join(e) + '=' + ole.openstream(e).read().hex())\" '" +
+                            path + "'";
+    std::vector<std::string> out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char line[4096];
+    while (fgets(line, sizeof line, p)) {
+        std::string s(line);
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+        const size_t eq = s.find('=');
+        std::string bytes;
+        for (size_t i = eq + 1; eq != std::string::npos && i + 1 < s.size(); i += 2)
+            bytes += char(std::stoi(s.substr(i, 2), nullptr, 16));
+        out.push_back(s.substr(0, eq + 1) + bytes);
+    }
+    EXPECT_EQ(0, pclose(p));
+    return out;
+}
+
+TEST(TypeVarCont, GroupsInADescriptorFile)
+{
+    if (::access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/python3";
+    char dir[] = "/tmp/typevarcontXXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    const std::string path = std::string(dir) + "/to.dsc";
+    RecordingVarExt t;
+    fillGoldenModel(t);
+    {
+        FsTODscFile file;
+        ASSERT_EQ(0u, file.openFile(path.c_str(), FS_OPEN_CREATE));
+        using Save = uint32_t (CBOTypeVarCont::*)(FsSecCl&);
+        const std::pair<const char*, Save> groups[] = {
+            {"cfghead", &CBOTypeVarCont::saveCfg},       {"units", &CBOTypeVarCont::saveUnits},
+            {"varval", &CBOTypeVarCont::saveValues},     {"varext", &CBOTypeVarCont::saveAttribs},
+            {"varcont", &CBOTypeVarCont::saveDynArrays}, {"bitfield", &CBOTypeVarCont::saveBits},
+        };
+        for (auto& g : groups) {
+            FsSecCl* s = file.getSect(g.first, FS_MODE_WRITE);
+            ASSERT_TRUE(s) << g.first;
+            EXPECT_EQ(0u, (t.*g.second)(*s)) << g.first;
+            EXPECT_EQ(0u, file.CloseSect(g.first));
+        }
+        EXPECT_EQ(0u, file.CloseFile());
+    }
+    const std::vector<std::string> want = {
+        "bitfield=1 1 101 100 \r\n1 7 4294967295 0 1 102 ",
+        "cfghead=1 2 1 100 2 101  1 5 102 1 1 103  ",
+        "units=429\r\n1\r\n0 1 1\r\n1 2 3 4 \r\n\r\n1\r\n1 4 ",
+        "varcont=2 8 4294967295 9 8 4294967295 10 ",
+        "varext=1 3 4294967295 1 1 0 0 2 255",
+        "varval=2 5 3 1 0 1 4 1 2 7 4294967295 0",
+    };
+    EXPECT_EQ(want, oleStreams(path));
+    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 }  // namespace
