@@ -19,9 +19,9 @@ constexpr uint32_t kNotKept = 9;
 constexpr double kRealMax = 3.4028234663852886e38;
 constexpr double kLRealMax = 1.7976931348623157e308;
 
-void neverCalled(const char* method)
+void neverCalled(const MdVarExtBase& self, const char* method)
 {
-    TV_TRACE(4, kTraceFile, method, "Obj(%s): never should be called", "Tavolin");
+    TV_TRACE(4, kTraceFile, method, "Obj(%s): never should be called", self.getModuleName().c_str());
 }
 
 // Range of a checked type as doubles with its message texts.
@@ -92,41 +92,41 @@ void MdVarExtBase::setSymbTable(SyStSymbTable* table)
 
 uint32_t MdVarExtBase::saveText(FsSecCl&)
 {
-    neverCalled("MdVarExtBase::saveText");
+    neverCalled(*this, "MdVarExtBase::saveText");
     return kNotKept;
 }
 
 uint32_t MdVarExtBase::loadText(FsSecCl&)
 {
-    neverCalled("MdVarExtBase::loadText");
+    neverCalled(*this, "MdVarExtBase::loadText");
     return kNotKept;
 }
 
-void MdVarExtBase::cleanText() { neverCalled("MdVarExtBase::cleanText"); }
+void MdVarExtBase::cleanText() { neverCalled(*this, "MdVarExtBase::cleanText"); }
 
 bool MdVarExtBase::isTextLoaded() const
 {
-    neverCalled("MdVarExtBase::isTextLoaded");
+    neverCalled(*this, "MdVarExtBase::isTextLoaded");
     return false;
 }
 
 uint32_t MdVarExtBase::saveEnums(FsSecCl&)
 {
-    neverCalled("MdVarExtBase::saveEnums");
+    neverCalled(*this, "MdVarExtBase::saveEnums");
     return kNotKept;
 }
 
 uint32_t MdVarExtBase::loadEnums(FsSecCl&)
 {
-    neverCalled("MdVarExtBase::loadEnums");
+    neverCalled(*this, "MdVarExtBase::loadEnums");
     return kNotKept;
 }
 
-void MdVarExtBase::cleanEnums() { neverCalled("MdVarExtBase::cleanEnums"); }
+void MdVarExtBase::cleanEnums() { neverCalled(*this, "MdVarExtBase::cleanEnums"); }
 
 bool MdVarExtBase::isEnumsLoaded() const
 {
-    neverCalled("MdVarExtBase::isEnumsLoaded");
+    neverCalled(*this, "MdVarExtBase::isEnumsLoaded");
     return false;
 }
 

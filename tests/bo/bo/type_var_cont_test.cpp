@@ -14,6 +14,7 @@
 
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
+#include "base/st/stsymtab/StCompConstantVal.h"
 #include "co/TraceApi.h"
 #include "var_ext_recorder.h"
 
@@ -157,6 +158,11 @@ TEST(TypeVarCont, ValuesAndDefaults)
     EXPECT_TRUE(t.getMinVal(16, 1));
     EXPECT_FALSE(t.getMaxVal(16, 1));  // no constant
     EXPECT_FALSE(t.getStdVal(24, 1));  // no record
+    StConstantVal* str = new StStringConstantVal;
+    const BoConstId s = c.addConstantVal(str);
+    t.addTypeValue(VarExtKey(28, 1), value(s, 1, -1, s, s));
+    EXPECT_FALSE(t.getMaxVal(28, 1));  // not elementary
+    EXPECT_FALSE(t.getClearedDefVal(28, 1));
     EXPECT_EQ(4, t.getValueUnit(16, 1));  // Fix first
     EXPECT_EQ(1, t.getValueUnit(20, 1));
     EXPECT_EQ(-1, t.getValueUnit(24, 1));
