@@ -48,7 +48,7 @@ struct VarValueEntry {
     enum Kind : uint32_t { Min = 0, Def = 1, Max = 2, Unit = 3, Fix = 4 };
 
     VarValueEntry() = default;
-    VarValueEntry(uint32_t k) : kind(k) {}
+    explicit VarValueEntry(uint32_t k) : kind(k) {}
 
     uint32_t kind = Min;
     StConstEntryID cid = ST_INVALID_CID;  // kinds 0-2
