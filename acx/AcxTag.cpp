@@ -171,7 +171,9 @@ bool CAcxCompoundTag::write(CAcxTagWriterBase& writer)
 
 void CAcxCompoundTag::adopt(CAcxTagBase* tag)
 {
-    tag->m_parent = this;
+    // A view holds tags of another tree: they keep their parent there, which
+    // outlives the view.
+    if (m_owns) tag->m_parent = this;
 }
 
 bool CAcxCompoundTag::insertFirst(CAcxTagBase* tag)
@@ -217,7 +219,8 @@ bool CAcxCompoundTag::getLast(CAcxTagBase*& tag) const
 
 void CAcxCompoundTag::deleteChildren()
 {
-    for (CAcxTagBase* child : m_children) delete child;
+    if (m_owns)
+        for (CAcxTagBase* child : m_children) delete child;
     m_children.clear();
     m_cursor = 0;
 }

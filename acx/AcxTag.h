@@ -10,8 +10,10 @@
 //
 // Ownership: a compound tag with the owns-children flag (set when
 // constructed) deletes its children with itself, so deleting a root deletes
-// its tree; with the flag cleared it only forgets them. A string tag owns
-// its text buffer.
+// its tree, and becomes the parent of every tag it is given. With the flag
+// cleared it is a view of tags that belong to another tree: it neither
+// deletes them (deleteChildren only forgets them) nor changes their parent.
+// A string tag owns its text buffer.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -148,14 +150,15 @@ protected:
 class CAcxCompoundTagBase : public CAcxCompoundSimple {
 public:
     using CAcxCompoundSimple::CAcxCompoundSimple;
-    // Puts the tag before all children (true) and becomes its parent.
+    // Puts the tag before all children (true); an owning compound becomes
+    // its parent.
     virtual bool insertFirst(CAcxTagBase* tag) = 0;
-    // Appends the tag (true) and becomes its parent.
+    // Appends the tag (true); an owning compound becomes its parent.
     virtual bool addChild(CAcxTagBase* tag) = 0;
     // Iteration with the compound's cursor: false when there is no (further) child.
     virtual bool getFirst(CAcxTagBase*& tag) = 0;
     virtual bool getNext(CAcxTagBase*& tag) = 0;
-    // Destroys every child and empties the list.
+    // Empties the list, destroying every child when the compound owns them.
     virtual void deleteChildren() = 0;
 };
 
@@ -176,6 +179,7 @@ public:
 
     // The last child (false when empty); leaves an iteration alone.
     bool getLast(CAcxTagBase*& tag) const;
+    // False makes the compound a view (file comment); set before adding tags.
     void setOwnsChildren(bool owns) { m_owns = owns; }
     size_t childCount() const { return m_children.size(); }
 

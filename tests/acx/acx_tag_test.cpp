@@ -79,13 +79,22 @@ TEST(AcxTag, SizesAndWriteMatchTheEncoding)
     CAcxDataTag kindless(1);
     EXPECT_FALSE(kindless.computeSize());
     EXPECT_EQ(kindless.getType(), -1);
-    // A view that does not own its children only forgets them.
+    // A view that does not own its children only forgets them, and leaves
+    // them with their parent in the tree they belong to.
     {
         CAcxCompoundTag view(8);
         view.setOwnsChildren(false);
         view.addChild(a);
+        view.insertFirst(inner);
+        EXPECT_EQ(a->getParent(), &root);
+        EXPECT_EQ(inner->getParent(), &root);
+        view.deleteChildren();
+        EXPECT_EQ(view.childCount(), 0u);
+        view.addChild(s);
     }
     EXPECT_EQ(a->getInteger(), -2);
+    EXPECT_EQ(inner->getParent(), &root);
+    EXPECT_STREQ(s->getText(), "hello");
     CAcxCompoundSimple simple(7);
     EXPECT_FALSE(simple.write(w));
     EXPECT_EQ(simple.setPayloadSize(12), 12u);

@@ -38,9 +38,9 @@
 #include "co/tvwstring.h"
 #include "platform/com.h"
 #include "platform/comserver.h"
+#include "tools/md/tavolin/CMDAcxParser.h"
 #include "tools/md/tavolin/IMC_Tavolin.h"
 #include "tools/md/tavolin/MdAcxHandlers.h"
-#include "tools/md/tavolin/MdAcxStubs.h"
 #include "tools/md/tavolin/MdFrontEnd.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
 

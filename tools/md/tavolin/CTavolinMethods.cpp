@@ -105,9 +105,13 @@ HRESULT CTavolin::openSourceBody(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BST
             const HRESULT lentHr = mdLendDescriptor(lent, mdDscClassOfKind(m_objectKind), acx);
             if (FAILED(lentHr)) return lentHr;
             if (lentHr == S_OK) {
-                mdReadAcxFile(m_acxPath.toUtf8().c_str(), m_acxContent);
+                // A file that is missing or cut (message 1300) is not checked:
+                // what was read of it is no sound header.
+                bool fatal = false;
+                mdReadAcxFile(m_acxPath.toUtf8().c_str(), m_acxContent, &fatal);
                 CMDAcxParser parser;
-                acx = mdStatusFromCode(parser.parseHeader(m_acxContent.getRootTag(), lent.dsc()));
+                acx = fatal ? MdStatusFailed
+                            : mdStatusFromCode(parser.parseHeader(m_acxContent.getRootTag(), lent.dsc()));
             }
         }
         // Errors of the split are not hidden by a good ACX header.

@@ -32,7 +32,8 @@ struct IMC_Tavolin : public IUnknown {
 
     // Opens a description source: splits it into the temporary section
     // streams of a private working file (a copy of hostStorage), writes the
-    // descriptor header, reads the ACX file when one is named and returns
+    // descriptor header, reads the ACX file when one is named (checking its
+    // header against the descriptor header and completing that) and returns
     // the object kind (MdKind*: 1, 2 technology object, 4 package, 5
     // device).
     // hostStorage, errorDisplay, objectKind and status are required.

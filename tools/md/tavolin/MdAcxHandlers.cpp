@@ -81,10 +81,11 @@ void CMDAcxAcxErrorHandler::error(int32_t code)
 
 void CMDAcxAcxErrorHandler::fatal(int32_t code)
 {
+    m_fatal = true;
     report(1300, code);
 }
 
-bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content)
+bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content, bool* fatal)
 {
     // The file system outlives the reader, which gives back a file still
     // open when an exception ends the read.
@@ -94,5 +95,7 @@ bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content)
     reader.setFileSystem(&fileSystem);
     reader.setErrorHandler(&errors);
     reader.setContentHandler(&content);
-    return reader.read(path);
+    const bool ran = reader.read(path);
+    if (fatal) *fatal = errors.hadFatal();
+    return ran;
 }

@@ -55,13 +55,18 @@ public:
     void warning(int32_t code) override;  // message 1302
     void error(int32_t code) override;    // message 1301
     void fatal(int32_t code) override;    // message 1300
+    // A fatal error ended a read (reported or not).
+    bool hadFatal() const { return m_fatal; }
 
 private:
     void report(uint32_t msgId, int32_t code);
     CmMessageHandler* m_handler;
+    bool m_fatal = false;
 };
 
 // The entry method's read: a reader over the stdio file system and an error
 // handler over the process-wide message handler, into content. False only
-// when the reader could not run at all.
-bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content);
+// when the reader could not run at all. fatal, when given, tells whether a
+// fatal error (message 1300) ended the read: the file is missing or cut, and
+// the tree holds at most a part of it.
+bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content, bool* fatal = nullptr);

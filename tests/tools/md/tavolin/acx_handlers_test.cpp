@@ -165,11 +165,14 @@ TEST(AcxErrorHandler, CodesBecomeMessages)
     close(fd);
     ASSERT_TRUE(writeFile(path, file({compound(0, {u8(1, 1)})}, 0x0300)));
     CMDAcxContentHandler content;
-    EXPECT_TRUE(mdReadAcxFile(path, content));
+    bool fatal = true;
+    EXPECT_TRUE(mdReadAcxFile(path, content, &fatal));
+    EXPECT_FALSE(fatal);  // error 46 does not end the read
     ASSERT_NE(content.getRootTag(), nullptr);
     std::remove(path);
     CMDAcxContentHandler missing;
-    EXPECT_TRUE(mdReadAcxFile(path, missing));
+    EXPECT_TRUE(mdReadAcxFile(path, missing, &fatal));
+    EXPECT_TRUE(fatal);
     cmSetMessageHandler(previous);
     EXPECT_EQ(cap.texts, (std::vector<std::string>{"ACX Error 46", "ACX Fatal Error 1"}));
     EXPECT_EQ(missing.getRootTag(), nullptr);

@@ -19,8 +19,8 @@
 #include "base/cm/cmmsghdl.h"
 #include "base/fs/FsSecClMem.h"
 #include "platform/text.h"
+#include "tools/md/tavolin/CMDAcxParser.h"
 #include "tools/md/tavolin/CTavolin.h"
-#include "tools/md/tavolin/MdAcxStubs.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
 
 namespace {
@@ -376,7 +376,7 @@ TEST_F(TavolinTest, StepsWithoutTheirCompilerAreNotImplemented)
 
 TEST_F(TavolinTest, AcxImportIsReportedAsNotBuilt)
 {
-    // The file is read (here it is missing); the header check is not built.
+    // The file is read (here it is missing, so its header is not checked).
     // The host's descriptor has its "cfghead", as createFile makes it: the
     // import opens it and never creates it.
     ASSERT_TRUE(fsCreateMemStorage(&m_host));

@@ -137,8 +137,8 @@ TEST(ComOpenSource, AcxStep)
     EXPECT_EQ(s.status, MdStatusWrongKind);
     EXPECT_EQ(s.display.ids(), std::vector<uint32_t>{102});
 
-    // With a kind the file is read: not an ACX file (fatal 11); the header
-    // check that would follow is not built.
+    // With a kind the file is read: not an ACX file (fatal 11), so there is
+    // no header to check.
     TempFile src(headerOf(1));
     ComSession t;
     EXPECT_EQ(t.open(src.path(), acx.path()), S_OK);
