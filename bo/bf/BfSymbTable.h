@@ -1,0 +1,36 @@
+// The symbol table of a boot-function source: the Structured Text table with
+// the queries of the boot-function model (initial values, scopes, storage
+// offsets and the layout of a type's symbols).
+//
+// Every query answers its neutral value (null CID, false, 0x7fffffff) when
+// the table is in error or the SID is unknown; none reports a message.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "base/st/stsymtab/StSymbTable.h"
+
+class CBfSymbTable : public virtual StSymbTable {
+public:
+    static constexpr uint32_t NO_OFFSET = 0x7fffffffu;
+
+    CBfSymbTable() = default;
+    ~CBfSymbTable() override = default;
+
+    // The CID of the symbol's value (the entry's value id).
+    StConstEntryID getInitValID(StSymbEntryID sid) const;
+    // The entry exists in a usable table and carries both ranges.
+    bool isInScope(StSymbEntryID sid, StRangeID vr, StRangeID nr) const;
+    // The type id of the symbol; the invalid TID when unknown.
+    StTypeID getSymbolTypeID(StSymbEntryID sid) const { return getTypeID(sid); }
+    // The size of the symbol's type; NO_OFFSET when unknown.
+    uint32_t getSymbolSize(StSymbEntryID sid) const;
+    // The storage offset of the symbol; NO_OFFSET when unknown.
+    uint32_t getOffset(StSymbEntryID sid) const;
+    // Lays the symbols out one after the other from start: each offset is
+    // the running offset, which then grows by the symbol's size. Answers the
+    // end, or NO_OFFSET for an unknown symbol, a symbol of unknown size or
+    // an end past 0x7ffffffe (the sum is taken in 64 bits, so it never
+    // wraps); the offsets set before the failure stay.
+    uint32_t assignOffsets(const std::vector<StSymbEntryID>& sids, uint32_t start);
+};

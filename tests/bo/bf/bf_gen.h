@@ -1,0 +1,30 @@
+// Random boot-function types for the round trips of the model and the
+// container and for the seeds of the fuzz target.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "bo/bf/BfBootFktTyp.h"
+
+inline std::unique_ptr<CBfBootFktTyp> randomBfType(std::mt19937& rng, uint32_t sid)
+{
+    auto pick = [&](uint32_t n) { return uint32_t(rng() % n); };
+    std::string name(1 + pick(8), 'a');
+    for (char& c : name) c = char('a' + pick(26));
+    auto t = std::make_unique<CBfBootFktTyp>(String(name.c_str()), nullptr, sid, pick(5), pick(50));
+    for (uint32_t i = pick(4); i > 0; --i) {
+        CBfBootSet* set = t->newBootSet();
+        set->cs = uint16_t(rng());
+        for (uint32_t k = pick(5); k > 0; --k) {
+            bool sym = pick(2) != 0;
+            set->tokens.emplace_back(sym ? 1u : 0u, sym ? StSymbEntryID(pick(100)) : ST_INVALID_SID,
+                                     StConstEntryID(pick(3) ? pick(1000) : 0xFFFFFFFFu));
+        }
+    }
+    for (uint32_t k = pick(5); k > 0; --k) t->symbols.emplace(pick(30), pick(1000));
+    for (uint32_t k = pick(5); k > 0; --k) t->subFkts.emplace(pick(30), CFktAttrib(pick(2), pick(2)));
+    for (uint32_t k = pick(5); k > 0; --k) t->varAttribs.emplace(pick(30), CVarAttrib(pick(3)));
+    return t;
+}
