@@ -6,6 +6,8 @@
 // the table is in error or the SID is unknown; none reports a message.
 #pragma once
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "base/st/stsymtab/StSymbTable.h"
@@ -33,4 +35,26 @@ public:
     // an end past 0x7ffffffe (the sum is taken in 64 bits, so it never
     // wraps); the offsets set before the failure stay.
     uint32_t assignOffsets(const std::vector<StSymbEntryID>& sids, uint32_t start);
+
+    // The SID of the symbol named name that is visible from (vr, nr): a
+    // candidate declared in exactly that scope ends the search, else the
+    // closest scope on the chain decides. The invalid SID when none. With a
+    // name index the candidates come from it; the index follows the table
+    // (symbols added or removed after it was built are found exactly as
+    // without it).
+    StSymbEntryID findSymbol(const String& name, StRangeID vr, StRangeID nr) const;
+    // Creates (or refills) the name index of findSymbol.
+    void buildNameIndex();
+    bool hasNameIndex() const { return m_indexed; }
+
+private:
+    // The entry after e in SID order, null at the end.
+    const StSyBaseSymbEntry* nextEntry(const StSyBaseSymbEntry* e) const;
+    // Folds one candidate into the search; true when it ends the search.
+    bool consider(const StSyBaseSymbEntry* e, const String& name, StRangeID vr, StRangeID nr,
+                  const StSyBaseSymbEntry*& best) const;
+
+    std::map<std::string, std::vector<StSymbEntryID>> m_nameIndex;
+    uint32_t m_indexedUpTo = 0;  // entries from this SID on are not in the index
+    bool m_indexed = false;
 };

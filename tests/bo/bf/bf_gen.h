@@ -28,3 +28,19 @@ inline std::unique_ptr<CBfBootFktTyp> randomBfType(std::mt19937& rng, uint32_t s
     for (uint32_t k = pick(5); k > 0; --k) t->varAttribs.emplace(pick(30), CVarAttrib(pick(3)));
     return t;
 }
+
+// The type "b" of the goldens (SID 12, VR 0, NR 4): one set of cs 7 with a
+// symbol token (SID 20, CID 3) and a constant token (CID 5), sub-function 21
+// with U only, access 1 for 20.
+inline std::unique_ptr<CBfBootFktTyp> goldenBfType()
+{
+    auto t = std::make_unique<CBfBootFktTyp>("b", nullptr, 12, 0, 4);
+    CBfBootSet* set = t->newBootSet();
+    set->cs = 7;
+    set->tokens.emplace_back(CBfBootToken::SYMBOL, 20, 3);
+    set->tokens.emplace_back(CBfBootToken::CONSTANT, ST_INVALID_SID, 5);
+    t->symbols.emplace(20, 3);
+    t->varAttribs.emplace(20, CVarAttrib(1));
+    t->addSubFkt(21, CFktAttrib(true, false));
+    return t;
+}

@@ -22,21 +22,6 @@ std::string saved(const CBfBootFktTyp& t, bool binary = false)
     return sectionText(s);
 }
 
-// The second type of the golden: one set of cs 7 with a symbol token and a
-// constant token, sub-function 21 with U only, access 1 for 20.
-CBfBootFktTyp goldenB()
-{
-    CBfBootFktTyp t("b", nullptr, 12, 0, 4);
-    CBfBootSet* set = t.newBootSet();
-    set->cs = 7;
-    set->tokens.emplace_back(CBfBootToken::SYMBOL, 20, 3);
-    set->tokens.emplace_back(CBfBootToken::CONSTANT, ST_INVALID_SID, 5);
-    t.symbols.emplace(20, 3);
-    t.varAttribs.emplace(20, CVarAttrib(1));
-    t.addSubFkt(21, CFktAttrib(true, false));
-    return t;
-}
-
 bool load(CBfBootFktTyp& t, const std::string& text, uint32_t& error)
 {
     FsSecClMem s;
@@ -51,13 +36,13 @@ bool load(CBfBootFktTyp& t, const std::string& text, uint32_t& error)
 TEST(BfModel, Goldens)
 {
     EXPECT_EQ("5 2 BF 0 3\r\n0 \r\n0 \r\n0 \r\n0 ", saved(CBfBootFktTyp("BF", nullptr, 5, 0, 3)));
-    EXPECT_EQ("12 1 b 0 4\r\n1 7\r\n2 1 20 3 0 4294967295 5  \r\n1 20 3 \r\n1 21 1 0 \r\n1 20 1 ", saved(goldenB()));
+    EXPECT_EQ("12 1 b 0 4\r\n1 7\r\n2 1 20 3 0 4294967295 5  \r\n1 20 3 \r\n1 21 1 0 \r\n1 20 1 ", saved(*goldenBfType()));
     // Binary: the same numbers at their widths, no separators.
-    std::string bin = saved(goldenB(), true);
+    std::string bin = saved(*goldenBfType(), true);
     EXPECT_EQ((4u + 5 + 4 + 4) + (4 + 2 + 4 + 2 * 12) + (4 + 8) + (4 + 4 + 2) + (4 + 8), bin.size());
 
     std::ostringstream os;
-    goldenB().print(os);
+    goldenBfType()->print(os);
     EXPECT_EQ("b SID(12) ValidRange(0), NameRange(4)\n"
               "  1 SubFkt:  {21U}\n"
               "  1 Symbole: {SID(20) CID(3) ATR(A)}\n"
