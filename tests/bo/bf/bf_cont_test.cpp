@@ -3,6 +3,8 @@
 // operand names through nested types.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "bo/bf/BfBootFktTypCont.h"
@@ -55,6 +57,10 @@ TEST(BfCont, BootSectionGoldenAndRoundTrips)
     EXPECT_EQ("1\r\n12\r\n12 1 b 0 4\r\n1 7\r\n2 1 20 3 0 4294967295 5  \r\n1 20 3 \r\n1 21 1 0 \r\n1 20 1 "
               "\r\n2\r\n2 256 3 264 ",
               saved(c));
+    // Binary: the fuzz seed after its mode byte.
+    std::ifstream seed(TV_SOURCE_DIR "/fuzz/corpus/bf_boot/golden.bin", std::ios::binary);
+    std::string bin((std::istreambuf_iterator<char>(seed)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bin.substr(1), saved(c, true));
 
     std::mt19937 rng(3600);
     for (int i = 0; i < 50; ++i) {
