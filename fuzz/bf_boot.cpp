@@ -6,19 +6,12 @@
 #include <cstdlib>
 
 #include "bo/bf/BfBootFktTypCont.h"
+#include "tests/bo/bf/bf_gen.h"
 #include "tests/bo/bo/varext_sections.h"
 
 namespace {
 
-class Cont : public CBfBootFktTypCont {
-public:
-    Cont() : CBfBootFktTypCont(&m_table, &m_comments) {}
-    uint32_t status() override { return 0; }
-
-private:
-    CBfSymbTable* m_table = nullptr;
-    CBoVarComment* m_comments = nullptr;
-};
+using Cont = BfTestCont;
 
 std::string roundTrip(const Cont& c, bool binary)
 {

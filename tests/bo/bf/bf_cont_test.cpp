@@ -15,18 +15,7 @@
 
 namespace {
 
-// The owner's part: a good status and the pointers the container reads.
-struct Owner {
-    CBfSymbTable* table = nullptr;
-    CBoVarComment* comments = nullptr;
-};
-
-class Cont : public CBfBootFktTypCont {
-public:
-    explicit Cont(Owner& o) : CBfBootFktTypCont(&o.table, &o.comments) {}
-    uint32_t status() override { return bad; }
-    uint32_t bad = 0;
-};
+using Cont = BfTestCont;
 
 std::string saved(const CBfBootFktTypCont& c, bool binary = false)
 {
@@ -48,8 +37,7 @@ bool load(CBfBootFktTypCont& c, const std::string& bytes, bool binary = false)
 
 TEST(BfCont, BootSectionGoldenAndRoundTrips)
 {
-    Owner o;
-    Cont c(o);
+    Cont c;
     ASSERT_TRUE(c.addFkt(12, goldenBfType().release()));
     EXPECT_TRUE(c.addAdr(2, 0x100));
     EXPECT_TRUE(c.addAdr(3, 0x108));
@@ -64,7 +52,7 @@ TEST(BfCont, BootSectionGoldenAndRoundTrips)
 
     std::mt19937 rng(3600);
     for (int i = 0; i < 50; ++i) {
-        Cont r(o);
+        Cont r;
         for (uint32_t k = rng() % 4; k > 0; --k) {
             uint32_t sid = rng() % 500;
             auto t = randomBfType(rng, sid);
@@ -73,7 +61,7 @@ TEST(BfCont, BootSectionGoldenAndRoundTrips)
         for (uint32_t k = rng() % 4; k > 0; --k) r.addAdr(rng() % 9, rng());
         for (bool binary : {false, true}) {
             std::string first = saved(r, binary);
-            Cont back(o);
+            Cont back;
             ASSERT_TRUE(load(back, first, binary));
             EXPECT_EQ(first, saved(back, binary));
         }
@@ -82,8 +70,7 @@ TEST(BfCont, BootSectionGoldenAndRoundTrips)
 
 TEST(BfCont, RefusedLoadsLeaveItEmpty)
 {
-    Owner o;
-    Cont c(o);
+    Cont c;
     std::string good = "1\r\n12\r\n12 1 b 0 4\r\n0 \r\n0 \r\n0 \r\n0 \r\n1\r\n2 256 ";
     ASSERT_TRUE(load(c, good));
     EXPECT_EQ(1u, c.types().size());
@@ -118,8 +105,7 @@ TEST(BfCont, RefusedLoadsLeaveItEmpty)
 
 TEST(BfCont, TypesNamesAndAddresses)
 {
-    Owner o;
-    Cont c(o);
+    Cont c;
     CBfBootFktTyp* a = c.createNewBootFunct("A", 7, 0, 1);
     ASSERT_NE(nullptr, a);
     EXPECT_EQ(nullptr, c.createNewBootFunct("A", 8, 0, 2));  // the name exists
@@ -152,9 +138,7 @@ TEST(BfCont, TypesNamesAndAddresses)
 TEST(BfCont, OperandNamesWalkNestedTypes)
 {
     CBfSymbTable table;
-    Owner o;
-    o.table = &table;
-    Cont c(o);
+    Cont c(&table);
     // Type S holds a (of type A at offset 4); type A holds b at offset 2.
     StSymbEntryID sSid, aTypeSid, a, b;
     StRangeID nrS = table.openNameSpace(0), nrA = table.openNameSpace(0);

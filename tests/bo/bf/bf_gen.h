@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "bo/bf/BfBootFktTyp.h"
+#include "bo/bf/BfBootFktTypCont.h"
 
 inline std::unique_ptr<CBfBootFktTyp> randomBfType(std::mt19937& rng, uint32_t sid)
 {
@@ -44,3 +44,17 @@ inline std::unique_ptr<CBfBootFktTyp> goldenBfType()
     t->addSubFkt(21, CFktAttrib(true, false));
     return t;
 }
+
+// A type container as its owner makes it: the owner's symbol table and
+// comment container (both may stay null) and a status that is good unless
+// bad is set.
+class BfTestCont : public CBfBootFktTypCont {
+public:
+    explicit BfTestCont(CBfSymbTable* table = nullptr) : CBfBootFktTypCont(&m_table, &m_comments), m_table(table) {}
+    uint32_t status() override { return bad; }
+    uint32_t bad = 0;
+
+private:
+    CBfSymbTable* m_table;
+    CBoVarComment* m_comments = nullptr;
+};

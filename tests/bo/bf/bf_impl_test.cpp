@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "bo/bf/BfBootFktImpl.h"
-#include "bo/bf/BfBootFktTypCont.h"
+#include "tests/bo/bf/bf_gen.h"
 
 namespace {
 
@@ -38,16 +38,6 @@ bool exists(const std::string& p)
     return ::access(p.c_str(), F_OK) == 0;
 }
 
-class Types : public CBfBootFktTypCont {
-public:
-    Types() : CBfBootFktTypCont(&m_table, &m_comments) {}
-    uint32_t status() override { return 0; }
-
-private:
-    CBfSymbTable* m_table = nullptr;
-    CBoVarComment* m_comments = nullptr;
-};
-
 const char kHeaderC[] =
     "include(bfimplmk.m4)\nNAME(axis)\nINCLUDE(math.h)\nINCLUDE(btypenames.h)\nINCLUDE(botypdat.h)\n"
     "INCLUDE(bfopernd.h)\nINCLUDE(bfcfgvar.h)\nINCLUDE(axis.h)\n#define ERRTXT_OFFSET 200\nDECLPRINTER()\n"
@@ -55,7 +45,7 @@ const char kHeaderC[] =
 
 // Types 12 and 20, the implementation container over them.
 struct Fixture {
-    Types types;
+    BfTestCont types;
     CBfBootFktImplCont impls{&types};
     Fixture()
     {
