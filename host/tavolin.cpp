@@ -86,6 +86,9 @@ const char kHelp[] =
     "      Numbers are decimal or 0x-prefixed hexadecimal.\n"
     "      A source with an alarm string table needs --rc: without it compileAlarms\n"
     "      fails.\n"
+    "      A technology object needs --rc for its comment string tables: without\n"
+    "      it compileComments and compileBootFunctions fail, with or without\n"
+    "      comments in the source.\n"
     "  --version         prints the version of the library\n"
     "  register          writes the library's registration into the settings file\n"
     "  unregister        removes it again (TAVOLIN_SETTINGS names the file)\n"
@@ -764,7 +767,7 @@ void Run::sectionMethods(LONG kind)
             std::printf("skipped: compileSysVars (no class provider installed)\n");
         }
         hr = libraryCall([&] { return m_object->compileComments(rc.get(), &status); });
-        step("compileComments", hr, status);
+        step("compileComments", hr, status, m_o.rc.empty() && status != 0 ? ", the comment string tables need --rc" : "");
         hr = libraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
         step("compileVariables", hr, status);
         hr = libraryCall([&] { return m_object->compileConnections(&status); });
@@ -781,7 +784,8 @@ void Run::sectionMethods(LONG kind)
         BSTR noNames[1] = {nullptr};
         hr = libraryCall(
             [&] { return m_object->compileBootFunctions(rc.get(), 0, noNames, container.get(), rc.get(), &status); });
-        step("compileBootFunctions", hr, status);
+        step("compileBootFunctions", hr, status,
+             m_o.rc.empty() && status != 0 ? ", the boot-function comment string tables need --rc" : "");
     } else {
         if (provider) {
             hr = libraryCall(

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -229,15 +230,40 @@ TEST_F(CompileExamples, AlarmErrorTextsAfterTheAlarmTable)
     // The error texts take every second id from the counter the alarm table left.
     const std::string script = readFile(rc);
     const std::string head = "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x";
-    const size_t last = script.rfind(head);
+    // Their table: the one holding the first error text (the boot-function
+    // comment tables follow it).
+    const size_t last = script.rfind(head, script.find("\"2 5 -1 Schleppfehler"));
     ASSERT_NE(last, std::string::npos) << script;
     const int n = std::stoi(script.substr(last + head.size(), 4), nullptr, 16);
     char lines[200];
     std::snprintf(lines, sizeof lines, "%04X   \"2 5 -1 Schleppfehler: Abstand zu gross\"\r\n"
                                        "   0x%04X   \"1 1 7 Software-Endschalter erreicht\"\r\nEND\r\n\r\n",
                   n, n + 2);
-    EXPECT_EQ(script.substr(last + head.size()), lines);
+    EXPECT_EQ(script.substr(last + head.size(), std::strlen(lines)), lines);
     EXPECT_EQ(stream(target, "errmsg"), "2 20001 " + std::to_string(n) + " 20002 " + std::to_string(n + 2) + " ");
+}
+
+TEST_F(CompileExamples, CommentSectionsAndTheirStringTable)
+{
+    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
+        GTEST_SKIP() << "olefile is not installed for " << kPython;
+
+    const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc", out = m_dir + "/out";
+    const std::string compile = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" +
+                                std::string(TV_SOURCE_DIR) + "/examples/axis.tos' -o ";
+    shell(compile + "'" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
+    EXPECT_NE(readFile(out).find("compileComments: ok\n"), std::string::npos) << readFile(out);
+    // The comments are the first texts of the source: ids 0-3.
+    EXPECT_EQ(stream(target, "varcomment"),
+              "4 1 4294967295 0 2 4294967295 1 3 4294967295 1 6 1 2 \r\n1 24 axisstatetype.axis_error 4294967295 3 ");
+    EXPECT_NE(readFile(rc).find("   0x0003   \"Achse im Fehlerzustand\"\r\nEND\r\n\r\n"), std::string::npos);
+
+    // Without a script the comment tables cannot be written, and the line says why.
+    shell(compile + "'" + m_dir + "/norc.dsc' >'" + out + "' 2>&1");
+    EXPECT_NE(readFile(out).find("compileComments: status 0xBE11001B (a temporary stream or section is missing or "
+                                 "unreadable), the comment string tables need --rc\n"),
+              std::string::npos)
+        << readFile(out);
 }
 
 }  // namespace

@@ -309,11 +309,11 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
     // A section method whose compiler the library lacks says so.
     std::ofstream(path("con.tos")) << "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
                                       "DATE := DT#1; END_TO_HEADER\nINTERFACE END_INTERFACE\n"
-                                      "VARCOMMENT $1[16#1] : \"x\" END_VARCOMMENT\n";
+                                      "CONFIGS 1 \"x\" END_CONFIGS\n";
     r = run("compile con.tos -o con.dsc");
     EXPECT_EQ(r.exit, 1);
     EXPECT_NE(r.out.find("compileConnections: ok\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("not compiled: compileComments (its compiler is not part of this library)\n"),
+    EXPECT_NE(r.out.find("not compiled: compileVariables (its compiler is not part of this library)\n"),
               std::string::npos)
         << r.out;
 

@@ -483,9 +483,11 @@ String StSymbTable::getSymbolName(const StASMOperand* op) const
     int64_t offset = op->getFixOff();
     StTypeID type = getEntryTypeID(sym);
     StSyBaseSymbEntry* decl = entryOf(sym->getTypeRefSID());
-    for (size_t depth = 0; type != op->getTID() && depth <= m_types->nodes().size() + 1; ++depth) {
+    // A path is never deeper than the number of types (a type read from a
+    // file may contain itself).
+    for (size_t depth = 0; type != op->getTID(); ++depth) {
         const StSyBaseTypeNode* node = m_types->findNode(type);
-        if (!node) return unknown;
+        if (!node || depth > m_types->nodes().size()) return unknown;
         if (node->kind() == ST_NODE_ARRAY && node->specCode() != ST_SPEC_STRING) {
             const StTypeID element = node->elementType();
             int64_t size, rest = offset;

@@ -337,6 +337,19 @@ public:
     bool getEnumNames(StTypeID tid, std::vector<String>& names) const;
     bool findEnumValue(StTypeID tid, const String& name, int32_t& value) const;
     bool getEnumValues(StTypeID tid, StEnumValueMap& values) const;
+    // The same for the type of a type declaration (its SID).
+    bool getEnumNames(StSymbEntryID typeSID, std::vector<String>& names) const
+    {
+        return getEnumNames(getTypeID(typeSID), names);
+    }
+    bool findEnumValue(StSymbEntryID typeSID, const String& name, int32_t& value) const
+    {
+        return findEnumValue(getTypeID(typeSID), name, value);
+    }
+    bool getEnumValues(StSymbEntryID typeSID, StEnumValueMap& values) const
+    {
+        return getEnumValues(getTypeID(typeSID), values);
+    }
     // Qualified source name of what the operand addresses; "???" when it
     // cannot be formed.
     String getSymbolName(const StASMOperand* operand) const;

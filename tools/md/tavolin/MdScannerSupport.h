@@ -1,9 +1,11 @@
 // What the section scanners share; each .lpp includes this header in its
-// "%{ %}" block: the read size of the generated scanner and the number
-// conversion of the matched digits.
+// "%{ %}" block: the read size of the generated scanner, the number
+// conversion of the matched digits and the value of a quoted string.
 #pragma once
 
 #include <cstdint>
+
+#include "co/tvstring.h"
 
 // A token longer than the input buffer makes the scanner grow the buffer
 // and rescan the token after every read; reading as much as the grown
@@ -26,4 +28,17 @@ inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_
     }
     value = uint32_t(v);
     return true;
+}
+
+// The text of a quoted string as matched (quotes included, len >= 2): the
+// bytes between the quotes, each backslash-quote pair read as one quote and
+// every other byte as it stands. The caller owns the result.
+inline String* mdStringValue(const char* text, int len)
+{
+    String* s = new String("");
+    for (int i = 1; i < len - 1; ++i) {
+        if (text[i] == '\\' && i + 1 < len - 1 && text[i + 1] == '"') ++i;
+        s->catChar(text[i]);
+    }
+    return s;
 }

@@ -9,6 +9,7 @@
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
+#include "tools/md/tavolin/MdVarCommentParser.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ MdCompilerCreator* creators()
         t[MdCompImpl] = create<MdImplParser>;
         t[MdCompAlarm] = create<MdAlarmParser>;
         t[MdCompErrMsgTxt] = create<MdErrMsgTxtParser>;
+        t[MdCompVarComment] = create<MdVarCommentParser>;
         return t;
     }();
     return table;

@@ -251,6 +251,46 @@ TEST(SymbQueries, Enumerations)
     EXPECT_TRUE(t.getEnumValues(en, map));
     EXPECT_EQ(5, map[String("green")]);
     EXPECT_FALSE(t.getEnumNames(ST_DINT, got));
+    // Through the type declaration's SID.
+    StSymbEntryID colour;
+    t.addEntry("Colour", 0, 0, ST_KIND_TYPESPEC, colour)->setTypeID(en);
+    EXPECT_TRUE(t.findEnumValue(colour, "red", value));
+    EXPECT_EQ(1, value);
+    got.clear();
+    EXPECT_TRUE(t.getEnumNames(colour, got));
+    EXPECT_EQ(3u, got.size());
+}
+
+// Loops a file may hold (a type containing itself, type references and
+// range parents that go round) end every walk with a neutral answer.
+TEST(SymbQueries, LoopsEndTheWalks)
+{
+    StSymbTable t;
+    const StTypeID arr = t.types()->createArrayType(ST_INT, 0, 3);
+    t.types()->findNode(arr)->post()[0] = arr;
+    StSymbEntryID v, d;
+    StSyBaseSymbEntry* ve = t.addEntry("v", 0, 0, ST_KIND_VAR, v);
+    ve->setTypeID(arr);
+    ve->setStorageAddress(0);
+    StSyBaseSymbEntry* de = t.addEntry("d", 0, 0, ST_KIND_TYPESPEC, d);
+    de->setTypeRefSID(d);
+    ve->setTypeRefSID(d);
+    StASMUserOperand op(v, ST_INT, 1, 6, 0, ST_INVALID_SID);
+    EXPECT_EQ("???", str(t.getSymbolName(&op)));
+    StTypeID tid;
+    EXPECT_TRUE(t.findAnonymousArrayType(0, 0, ST_INT, d, 0, 3, tid).isInvalid());
+    String text;
+    EXPECT_TRUE(t.getArrayTypeText(ve, text));
+    EXPECT_EQ("ARRAY [0..3] OF d", str(text));
+
+    // A name chain that goes round and a lookup from an unknown scope.
+    StSymbEntryID x1, x2;
+    t.addEntry("x", 1, 1, ST_KIND_VAR, x1);
+    t.addEntry("x", 2, 2, ST_KIND_VAR, x2);
+    t.findEntry(x2)->setNext(x1, t.findEntry(x1));
+    EXPECT_TRUE(t.findSymbolEntry("x", 0, 0).isInvalid());
+    EXPECT_TRUE(t.findSymbol("x", 7, 7).isInvalid());
+    EXPECT_TRUE(t.renameSymbol(x1, "x"));
 }
 
 }  // namespace

@@ -1,0 +1,296 @@
+// The comment compiler: one table of scanner and grammar cases, the goldens
+// of a variables and a boot-function section worked out by hand (string
+// tables, "varcomment" bytes, next free id), the range limits, the writer's
+// failures, and a seeded random property read back through the container.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdVarCommentParser.h"
+
+using namespace fronttest;
+
+namespace {
+
+const char kOldScript[] = "old\r\n";
+
+struct Compiled {
+    int32_t result = -1;
+    int32_t errors = 0;
+    int32_t write = -1;  // writeStringTable, -1 when not called
+    int32_t next = 0;
+    bool atEnd = false;
+    std::string section;  // "varcomment" afterwards
+    std::string script;   // what was appended after kOldScript
+    std::vector<uint32_t> ids;
+    std::vector<uint32_t> lines;
+    std::vector<std::string> texts;
+};
+
+enum class Script { Good, Missing };
+
+// Compiles text from start into "varcomment" of a
+// file in memory, the script holding kOldScript; writes the table when the
+// grammar accepts without counted errors.
+Compiled compile(const char* text, int32_t start = 0x100, Script script = Script::Good)
+{
+    MessageCapture messages;
+    FsFileMan file;
+    EXPECT_TRUE(openMemoryFile(file));
+    EXPECT_TRUE(putSection(file, "varcomment", "old content"));
+    FsSecCl* sec = nullptr;
+    EXPECT_EQ(file.openSect("varcomment", &sec, FS_MODE_WRITE), FS_OK);
+    TempFile rc(kOldScript);
+    Compiled c;
+    {
+        std::istringstream in(text);
+        MdVarCommentParser p;
+        MdCompilerArgs args;
+        args.stream = &in;
+        args.section = sec;
+        args.rcPath = script == Script::Good ? String(rc.c_str()) : String("/nonexistent/dir/x.rc");
+        args.firstStringId = start;
+        p.init(args);
+        c.result = p.parse();
+        c.errors = p.errorCount();
+        c.atEnd = p.atEnd();
+        if (c.result == 0 && c.errors == 0) c.write = p.writeStringTable();
+        c.next = p.nextStringId();
+    }
+    file.CloseSect("varcomment");
+    c.section = sectionText(file, "varcomment");
+    const std::string all = readFile(rc.path());
+    EXPECT_EQ(all.compare(0, sizeof kOldScript - 1, kOldScript), 0);
+    c.script = all.substr(sizeof kOldScript - 1);
+    for (const auto& r : messages.records) {
+        c.ids.push_back(r.id);
+        c.lines.push_back(r.position);
+        c.texts.push_back(r.text);
+    }
+    return c;
+}
+
+std::string block(const std::vector<std::pair<int, const char*>>& lines)
+{
+    std::string s = "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n";
+    for (const auto& l : lines) {
+        char head[32];
+        std::snprintf(head, sizeof head, "   0x%04X   \"", unsigned(l.first));
+        s += head + std::string(l.second) + "\"\r\n";
+    }
+    return s + "END\r\n\r\n";
+}
+
+std::string wrap(const std::string& body)
+{
+    return "VARCOMMENT\n" + body + "\nEND_VARCOMMENT\n";
+}
+
+struct ScanCase {
+    const char* name;
+    std::string text;
+    int32_t result;
+    std::vector<uint32_t> ids;
+    std::vector<uint32_t> lines;
+    std::vector<std::string> texts;
+    const char* section;  // "varcomment" after a write; null: not written
+};
+
+TEST(VarCommentCompiler, ScannerAndGrammar)
+{
+    const ScanCase cases[] = {
+        {"keyword only when exact", "VARCOMMENTS END_VARCOMMENT", 1, {302}, {1}, {"Parser Fehler: parse error"}, nullptr},
+        {"decimal mask", wrap("$3 [3] : \"a\""), 1, {302}, {2}, {"Parser Fehler: parse error"}, nullptr},
+        {"semicolon is no part of an entry", wrap("$3 [16#1] : \"a\";"), 1, {302}, {2}, {}, nullptr},
+        {"bracket in a boot-function entry", "BFDCOMMENT $3 [16#1] : \"a\" END_BFDCOMMENT", 1, {302}, {1}, {},
+         nullptr},
+        {"nine hex digits", wrap("$3 [16#123456789] : \"a\""), 1, {302}, {2}, {}, nullptr},
+        {"character no rule takes", wrap("\n!"), 0, {301}, {3}, {"Scanner Fehler, unerwartetes Zeichen '!'"},
+         nullptr},
+        {"lone carriage return", wrap("\r$1 [16#1] : \"a\""), 0, {301}, {2}, {}, nullptr},
+        {"decimal above 2147483647", wrap("$2147483648 [16#1] : \"a\""), 1, {301, 302}, {2, 2},
+         {"Scanner Fehler, unerwartetes Zeichen '2147483648'", "Parser Fehler: parse error"}, nullptr},
+        {"largest decimal, hex of either case", wrap("$2147483647 [16#1aB] : \"a\""), 0, {}, {}, {},
+         "1 2147483647 427 256 \r\n0 "},
+        {"dotted name joined and lower-cased", wrap("$Axis . Velocity [16#3] : \"v\""), 0, {}, {}, {},
+         "0 \r\n1 13 axis.velocity 3 256 "},
+        {"comment and string lines counted", wrap("(* one\ntwo *) $1 [16#1] : \"x\ny\"\n\n!"), 0, {301}, {6}, {},
+         nullptr},
+        {"string open at the end", wrap("$1 [16#1] : \"abc"), 1, {301, 302}, {4, 4},
+         {"Scanner Fehler, unerwartetes Zeichen '\"'", "Parser Fehler: parse error"}, nullptr},
+        {"comment open at the end", "VARCOMMENT (* abc\n", 1, {301, 302}, {2, 2},
+         {"Scanner Fehler, unerwartetes Zeichen '(*'", "Parser Fehler: parse error"}, nullptr},
+        {"backslash before a quote", wrap("$1 [16#1] : \"a\\\"b\\c\""), 0, {}, {}, {}, "1 1 1 256 \r\n0 "},
+        {"empty section", "VARCOMMENT END_VARCOMMENT", 0, {}, {}, {}, "0 \r\n0 "},
+        {"empty boot-function section", "BFDCOMMENT\r\nEND_BFDCOMMENT", 0, {}, {}, {}, "0 \r\n0 "},
+        {"nothing after the end is read", "VARCOMMENT END_VARCOMMENT ! \"open", 0, {}, {}, {}, "0 \r\n0 "},
+        {"nothing at all", "", 1, {302}, {1}, {}, nullptr},
+    };
+    for (const ScanCase& k : cases) {
+        SCOPED_TRACE(k.name);
+        const Compiled c = compile(k.text.c_str());
+        EXPECT_EQ(c.result, k.result);
+        EXPECT_EQ(c.ids, k.ids);
+        EXPECT_EQ(c.lines, k.lines);
+        for (size_t i = 0; i < k.texts.size() && i < c.texts.size(); ++i) EXPECT_EQ(c.texts[i], k.texts[i]);
+        // 301 and 302 are counted, and nothing is written then.
+        EXPECT_EQ(size_t(c.errors), k.ids.size());
+        EXPECT_EQ(c.section, k.section ? k.section : "old content");
+        EXPECT_EQ(c.write, k.section ? 0 : -1);
+    }
+    // The section is accepted at its end keyword: the end of the input is
+    // never asked for.
+    EXPECT_FALSE(compile("VARCOMMENT END_VARCOMMENT").atEnd);
+}
+
+TEST(VarCommentCompiler, VariablesGolden)
+{
+    const Compiled c = compile(
+        "VARCOMMENT\n"
+        "  $5 [16#3] : \"Sollwert\"\n"
+        "  $5 [16#1] : \"\xC3\x9C" "ber\"\n"
+        "  $7-$9 [16#FFFFFFFF] : \"Reserve\"\n"
+        "  $12 [16#1] : \"Sollwert\"\n"
+        "  $Axis.Velocity [16#3] : \"Geschwindigkeit\"\n"
+        "  $axis.velocity [16#3] : \"doppelt\"\n"
+        "END_VARCOMMENT\n");
+    EXPECT_EQ(c.result, 0);
+    EXPECT_EQ(c.write, 0);
+    EXPECT_TRUE(c.ids.empty());
+    // A first byte 0xC3 sorts before ASCII as a signed byte.
+    EXPECT_EQ(c.script, block({{0x101, "\xC3\x9C" "ber"}, {0x102, "Reserve"}, {0x100, "Sollwert"}}) +
+                            block({{0x103, "Geschwindigkeit"}, {0x104, "doppelt"}}));
+    EXPECT_EQ(c.section, "6 5 1 257 5 3 256 7 4294967295 258 8 4294967295 258 9 4294967295 258 12 1 256 \r\n"
+                         "1 13 axis.velocity 3 259 ");
+    EXPECT_EQ(c.next, 0x105);
+}
+
+TEST(VarCommentCompiler, BootFunctionGolden)
+{
+    const Compiled c = compile("BFDCOMMENT $5 : \"a\" $6-$7 : \"b\" $Axis.Velocity : \"c\" END_BFDCOMMENT", 200);
+    EXPECT_EQ(c.write, 0);
+    EXPECT_EQ(c.script, block({{0xC8, "a"}, {0xC9, "b"}}) + block({{0xCA, "c"}}));
+    EXPECT_EQ(c.section, "3 5 4294967295 200 6 4294967295 201 7 4294967295 201 \r\n1 13 Axis.Velocity 4294967295 202 ");
+    EXPECT_EQ(c.next, 203);
+}
+
+TEST(VarCommentCompiler, Ranges)
+{
+    const Compiled three = compile(wrap("$10-$12 [16#1] : \"r\"").c_str(), 0);
+    EXPECT_EQ(three.section, "3 10 1 0 11 1 0 12 1 0 \r\n0 ");
+    EXPECT_EQ(three.script, block({{0, "r"}}));
+
+    for (const char* refused : {"$12-$10", "$10-$10", "$0-$65536", "$0-$2147483647"}) {
+        SCOPED_TRACE(refused);
+        const Compiled c = compile(wrap("$1 [16#1] : \"a\"\n" + std::string(refused) + " [16#1] : \"r\"").c_str());
+        EXPECT_EQ(c.result, 3);
+        EXPECT_EQ(c.ids, std::vector<uint32_t>{304});
+        EXPECT_EQ(c.errors, 0);  // 304 is not counted
+        EXPECT_EQ(c.script, "");
+        EXPECT_EQ(c.section, "old content");
+        // The texts read so far keep their ids.
+        EXPECT_EQ(c.next, 0x101);
+    }
+    const Compiled bf = compile("BFDCOMMENT $3-$2 : \"r\" END_BFDCOMMENT");
+    EXPECT_EQ(bf.result, 3);
+    EXPECT_EQ(bf.ids, std::vector<uint32_t>{304});
+
+    const Compiled block64k = compile(wrap("$0-$65535 [16#1] : \"r\"").c_str());
+    EXPECT_EQ(block64k.write, 0);
+    EXPECT_EQ(block64k.section.compare(0, 6, "65536 "), 0);
+}
+
+TEST(VarCommentCompiler, WriterFailures)
+{
+    // The script cannot be opened: 303, nothing saved, the ids used up.
+    const Compiled c = compile(wrap("$1 [16#1] : \"a\" $T [16#1] : \"t\"").c_str(), 7, Script::Missing);
+    EXPECT_EQ(c.write, 303);
+    EXPECT_EQ(c.ids, std::vector<uint32_t>{303});
+    EXPECT_EQ(c.section, "old content");
+    EXPECT_EQ(c.next, 9);
+
+    // A section that is not open for writing.
+    MessageCapture messages;
+    MdVarCommentParser p;
+    MdCompilerArgs args;
+    p.init(args);
+    EXPECT_EQ(p.writeStringTable(), 303);
+    EXPECT_EQ(messages.ids(), std::vector<uint32_t>{303});
+}
+
+// Random sections of both kinds, read back through the container: every
+// distinct text once in the script, each block ordered by text, the ids
+// start .. start + n - 1, and every key with the id of its text.
+TEST(VarCommentCompiler, RandomSectionsReadBack)
+{
+    std::mt19937 rng(20261207);
+    auto pick = [&](unsigned n) { return int(rng() % n); };
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        const bool vars = round % 2 == 0;
+        const int32_t start = pick(1000);
+        std::string text = vars ? "VARCOMMENT\n" : "BFDCOMMENT\n";
+        // Model: key -> first text, and the texts by first appearance.
+        std::map<std::pair<std::string, uint32_t>, std::string> keys[2];  // [0] addresses, [1] names
+        std::vector<std::string> order[2];
+        for (int e = pick(25); e >= 0; --e) {
+            const std::string t = "t" + std::to_string(pick(8)) + (pick(2) ? "\xE4" : "");
+            const uint32_t mask = vars ? (1u << pick(4)) | (pick(2) ? 0u : 0xF0u) : 0xFFFFFFFFu;
+            char m[16];
+            std::snprintf(m, sizeof m, vars ? " [16#%X]" : "", mask);
+            const int form = pick(3);
+            const int a = pick(30), b = form == 1 ? a + 1 + pick(4) : a;
+            std::string name = std::string(pick(2) ? "Ax" : "ax") + "." + (pick(2) ? "V" : "v");
+            text += "$" + (form == 2 ? name : std::to_string(a) + (form == 1 ? "-$" + std::to_string(b) : "")) + m +
+                    " : \"" + t + "\"\n";
+            const int kind = form == 2;
+            if (std::find(order[kind].begin(), order[kind].end(), t) == order[kind].end()) order[kind].push_back(t);
+            if (kind && vars) name = downcase(String(name.c_str())).c_str();
+            for (int x = a; x <= b; ++x) keys[kind].emplace(std::make_pair(kind ? name : std::to_string(x), mask), t);
+        }
+        text += vars ? "END_VARCOMMENT\n" : "END_BFDCOMMENT\n";
+
+        const Compiled c = compile(text.c_str(), start);
+        ASSERT_EQ(c.write, 0);
+        const int32_t base[2] = {start, start + int32_t(order[0].size())};
+        EXPECT_EQ(c.next, base[1] + int32_t(order[1].size()));
+        auto idOf = [&](int kind, const std::string& t) {
+            return base[kind] + int32_t(std::find(order[kind].begin(), order[kind].end(), t) - order[kind].begin());
+        };
+        std::string script;
+        for (int kind = 0; kind < 2; ++kind) {
+            std::vector<std::string> sorted = order[kind];
+            std::sort(sorted.begin(), sorted.end(), [](const std::string& x, const std::string& y) {
+                return String::compare(String(x.c_str()), String(y.c_str())) < 0;
+            });
+            std::vector<std::pair<int, const char*>> lines;
+            for (const std::string& t : sorted) lines.emplace_back(idOf(kind, t), t.c_str());
+            if (!lines.empty()) script += block(lines);
+        }
+        EXPECT_EQ(c.script, script);
+
+        FsFileMan file;
+        ASSERT_TRUE(openMemoryFile(file));
+        ASSERT_TRUE(putSection(file, "varcomment", c.section));
+        FsSecCl* sec = nullptr;
+        ASSERT_EQ(file.openSect("varcomment", &sec, 0), FS_OK);
+        CBoVarComment back(nullptr);
+        ASSERT_TRUE(back.load(*sec));
+        file.CloseSect("varcomment");
+        std::map<std::pair<std::string, uint32_t>, int32_t> got[2], want[2];
+        for (const auto& e : back.varTexts()) got[0][{std::to_string(e.first.adr), e.first.mask}] = e.second;
+        for (const auto& e : back.typeTexts()) got[1][{e.first.name.c_str(), e.first.mask}] = e.second;
+        for (int kind = 0; kind < 2; ++kind) {
+            for (const auto& k : keys[kind]) want[kind][k.first] = idOf(kind, k.second);
+            EXPECT_EQ(got[kind], want[kind]);
+        }
+    }
+}
+
+}  // namespace
