@@ -57,9 +57,10 @@ bool CBfBootFktImpl::add(StSymbEntryID sid, int32_t kind, const String& value)
 bool CBfBootFktImpl::addNamed(const String& name, int32_t kind, const String& value)
 {
     StSymbEntryID sid;
-    if (!symbTable || !symbTable->addEntry(name.c_str(), ValidRange, NameRange, ST_KIND_VAR, sid, 0, true) ||
-        sid.isInvalid())
-        return false;
+    if (!symbTable) return false;
+    // A variable of class 1 and attribute 0, unique in the scope.
+    symbTable->declareSymbol(sid, name, ValidRange, NameRange, 1, 0, false, true);
+    if (sid.isInvalid()) return false;
     return add(sid, kind, value);
 }
 

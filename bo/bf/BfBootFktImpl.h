@@ -19,7 +19,7 @@
 #include <map>
 #include <memory>
 
-#include "base/st/stsymtab/StSymbTable.h"
+#include "bo/cp/CpSymbTable.h"
 #include "co/tvstring.h"
 
 class CBfBootFktTypCont;
@@ -52,7 +52,7 @@ struct CImplDsc {
 class CBfBootFktImpl {
 public:
     // symbols: the container's table of the names of modify and unit items.
-    CBfBootFktImpl(StSymbEntryID sid, StSymbTable* symbols, uint32_t index)
+    CBfBootFktImpl(StSymbEntryID sid, CpSymbTable* symbols, uint32_t index)
         : SID(sid), symbTable(symbols), ValidRange(0), NameRange(index)
     {
     }
@@ -76,7 +76,7 @@ public:
 
     std::map<CImplDsc, std::unique_ptr<String>> items;
     StSymbEntryID SID;
-    StSymbTable* symbTable;
+    CpSymbTable* symbTable;
     uint32_t ValidRange;
     uint32_t NameRange;
 
@@ -113,7 +113,7 @@ public:
     bool writeM4(const String& path, const std::list<String>& includes, const String& containerName,
                  bool noImpl) const;
 
-    StSymbTable& symbTable() { return m_symbols; }
+    CpSymbTable& symbTable() { return m_symbols; }
     const std::list<std::unique_ptr<CBfFunctionImpl>>& functions() const { return m_functions; }
 
     int32_t ERRTXT_OFFSET = 0;
@@ -122,6 +122,6 @@ private:
     std::list<std::unique_ptr<CBfFunctionImpl>> m_functions;
     std::map<StSymbEntryID, std::unique_ptr<CBfBootFktImpl>> m_impls;
     CBfBootFktTypCont* m_types;
-    StSymbTable m_symbols;
+    CpSymbTable m_symbols{0, 0};
     uint32_t m_nextIndex = 0;
 };

@@ -90,3 +90,16 @@ void CBfSymbTable::buildNameIndex()
     }
     m_indexed = true;
 }
+
+uint32_t CBfSymbTable::setElemType(StSymbEntryID sid, int32_t code)
+{
+    StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    if (!e || code < 0 || code >= 30) return 2;
+    e->setTypeID(StTypeID(code));
+    return 0;
+}
+
+StTypeID makeElemTypeID(int32_t code)
+{
+    return code >= 30 && code < 40 ? StTypeID(code) : ST_INVALID_TID;
+}

@@ -11,13 +11,23 @@
 #include <vector>
 
 #include "base/st/stsymtab/StSymbTable.h"
+#include "base/st/symacc/SyStSymbTable.h"
+#include "bo/bf/BfConstVal.h"
+#include "bo/cp/CpSymbTable.h"
 
-class CBfSymbTable : public virtual StSymbTable {
+// Compile-side declarations (CpSymbTable) and symbol access (SyStSymbTable)
+// over one Structured Text table, whose constant table is a
+// CBfConstValTable created with it.
+class CBfSymbTable : public CpSymbTable, public SyStSymbTable {
 public:
     static constexpr uint32_t NO_OFFSET = 0x7fffffffu;
 
-    CBfSymbTable() = default;
+    CBfSymbTable() : CBfSymbTable(new CBfConstValTable()) {}
     ~CBfSymbTable() override = default;
+
+    using CpSymbTable::findNameSpace;
+    using CpSymbTable::hasError;
+    CBfConstValTable* constTable() const { return m_bfConstants; }
 
     // The CID of the symbol's value (the entry's value id).
     StConstEntryID getInitValID(StSymbEntryID sid) const;
@@ -25,6 +35,9 @@ public:
     bool isInScope(StSymbEntryID sid, StRangeID vr, StRangeID nr) const;
     // The type id of the symbol; the invalid TID when unknown.
     StTypeID getSymbolTypeID(StSymbEntryID sid) const { return getTypeID(sid); }
+    // The elementary type code as a symbol's type: 0 done, 2 refused (table
+    // unusable, unknown SID, code negative or 30 and above).
+    uint32_t setElemType(StSymbEntryID sid, int32_t code);
     // The size of the symbol's type; NO_OFFSET when unknown.
     uint32_t getSymbolSize(StSymbEntryID sid) const;
     // The storage offset of the symbol; NO_OFFSET when unknown.
@@ -48,6 +61,12 @@ public:
     bool hasNameIndex() const { return m_indexed; }
 
 private:
+    explicit CBfSymbTable(CBfConstValTable* constants)
+        : StSymbTable(nullptr, nullptr, constants, nullptr, nullptr, nullptr, 0, 0), CpSymbTable(0, 0, constants),
+          SyStSymbTable(0, false), m_bfConstants(constants)
+    {
+    }
+
     // The entry after e in SID order, null at the end.
     const StSyBaseSymbEntry* nextEntry(const StSyBaseSymbEntry* e) const;
     // Folds one candidate into the search; true when it ends the search.
@@ -57,4 +76,8 @@ private:
     std::map<std::string, std::vector<StSymbEntryID>> m_nameIndex;
     uint32_t m_indexedUpTo = 0;  // entries from this SID on are not in the index
     bool m_indexed = false;
+    CBfConstValTable* m_bfConstants;  // owned by the StSymbTable part
 };
+
+// The code as a type id when 30 <= code < 40, else the invalid type id.
+StTypeID makeElemTypeID(int32_t code);
