@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include "base/fs/FsSecBootTels.h"
 #include "bo/bf/BfSymbTable.h"
 #include "co/TraceApi.h"
 
@@ -309,4 +310,44 @@ bool CBfBootFktTyp::loadBfTyp(FsSecCl& s)
         return false;
     }
     return true;
+}
+
+// --- boot telegrams ---
+
+uint32_t CBfBootSet::writeToTel(uint32_t second, const CBfConstValTable& constants, FsSecBootTels& section) const
+{
+    TV_TRACE(1, kTraceFile, "CBfBootSet::writeToTel", "writing boot function with cs %d", int(cs));
+    FsBootTelegram& record = section.addTelegram(cs, second);
+    std::vector<StConstEntryID> cids;
+    cids.reserve(tokens.size());
+    for (const CBfBootToken& t : tokens) cids.push_back(t.CID);
+    return constants.writeToTel(cids, record);
+}
+
+uint32_t CBfBootFktTyp::writeToTel(uint32_t second, const SymbolMap& values, const CBfConstValTable* constants,
+                                   FsSecBootTels& section)
+{
+    const char method[] = "CBfBootFktTyp::writeToTel";
+    for (CBfBootSet& set : sets)
+        for (CBfBootToken& t : set.tokens) {
+            if (t.kind != CBfBootToken::SYMBOL) continue;
+            auto it = values.find(t.SID);
+            if (it == values.end()) {
+                TV_TRACE(4, kTraceFile, method, "Symbol for SID(%i) not found", int(t.SID.get()));
+                return 0xFFFF;
+            }
+            StConstEntryID cid = it->second;
+            if (cid.isInvalid()) {
+                TV_TRACE(4, kTraceFile, method, "actval for SID(%i) not found - write initval", int(t.SID.get()));
+                cid = symbTable ? symbTable->getInitValID(t.SID) : ST_INVALID_CID;
+            }
+            if (cid.isInvalid()) return 21;
+            t.CID = cid;
+        }
+    if (!constants) return sets.empty() ? 0 : 21;
+    for (const CBfBootSet& set : sets) {
+        if (set.writeToTel(second, *constants, section) != 0) return 21;
+        section.putNewLine();
+    }
+    return 0;
 }

@@ -26,6 +26,8 @@
 #include "co/tvstring.h"
 
 class CBfSymbTable;
+class CBfConstValTable;
+class FsSecBootTels;
 
 // One entry of a telegram: a symbol (kind 1) or a constant (kind 0) and the
 // CID of the value written into the telegram.
@@ -50,6 +52,10 @@ public:
     virtual ~CBfBootSet() = default;
     // "CS(cs) " and the tokens' prints.
     virtual void print(std::ostream& os) const;
+    // Appends the telegram record cs (with the second number) holding the
+    // tokens' constants in order: 0, or 1 when it was cut short at an
+    // unknown CID or a null value.
+    uint32_t writeToTel(uint32_t second, const CBfConstValTable& constants, FsSecBootTels& section) const;
 
     std::vector<CBfBootToken> tokens;
     uint16_t cs = 0;
@@ -110,6 +116,14 @@ public:
     // Offset + 1 of a sub-function or of a symbol of the type's scope;
     // NO_ADDRESS (with a level-1 trace line) otherwise.
     uint32_t getAdr(StSymbEntryID sid) const;
+    // The sets as boot telegrams. First every symbol token takes its value
+    // from values (a null CID: the symbol's initial value); nothing is
+    // written unless all resolve: 65535 a symbol missing from values, 21 no
+    // value at all. Then one record per set (in text mode each followed by
+    // "\r\n"); 21 when a record was cut short (the records written stay).
+    uint32_t writeToTel(uint32_t second, const SymbolMap& values, const CBfConstValTable* constants,
+                        FsSecBootTels& section);
+
     // False with a level-4 trace line when the stream is not writable or in
     // error afterwards.
     bool saveBfTyp(FsSecCl& s) const;

@@ -289,3 +289,13 @@ bool CBfBootFktTypCont::loadBfTypCont(FsSecCl& s)
     }
     return true;
 }
+
+uint32_t CBfBootFktTypCont::writeToTel(FsSecBootTels& section)
+{
+    CBfSymbTable* table = symbTable();
+    for (auto& t : m_types)
+        if (uint32_t r = t.second->writeToTel(0x7fffffffu, t.second->symbols, table ? table->constTable() : nullptr,
+                                               section))
+            return r;
+    return 0;
+}

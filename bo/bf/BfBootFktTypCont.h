@@ -76,6 +76,11 @@ public:
     CBfBootFktTyp* getLastType(const String& text, CBfBootFktTyp* start, StSymbEntryID& sid, uint32_t& offset,
                                size_t& position) const;
 
+    // Every type's sets as boot telegrams, in SID order, each type with its
+    // own symbols as values and the symbol table's constants; the first
+    // non-zero result of a type (its records and the earlier types' stay).
+    uint32_t writeToTel(FsSecBootTels& section);
+
     // False (traced) when the stream is not writable or a type fails.
     bool saveBfTypCont(FsSecCl& s) const;
     // Reads into the emptied container; false (and empty) when the stream

@@ -83,25 +83,6 @@ void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram)
     }
 }
 
-StConstantVal* CBfStdConstantVal::cloneShared(bool shared) const
-{
-    auto* c = new CBfStdConstantVal(*this);
-    c->setShared(shared);
-    return c;
-}
-
-StConstantVal* CBfStringConstantVal::cloneShared(bool shared) const
-{
-    auto* c = new CBfStringConstantVal(*this);
-    c->setShared(shared);
-    return c;
-}
-
-StConstantVal* CBfStructConstantVal::cloneShared(bool shared) const
-{
-    return new CBfStructConstantVal(StStructConstantVal(*this, shared));
-}
-
 StConstantVal* CBfConstValTable::createConstantVal(int32_t kind) const
 {
     switch (kind) {

@@ -18,35 +18,36 @@
 // (a constant of no boot-function class is written by its kind the same way).
 void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram);
 
-class CBfStdConstantVal : public StStdConstantVal {
+// What the three boot-function constant classes share: copies of their own
+// class and the telegram form.
+template <class Base, class Self>
+class CBfConstant : public Base {
 public:
-    using StStdConstantVal::StStdConstantVal;
-    CBfStdConstantVal(const StStdConstantVal& other) : StStdConstantVal(other) {}
-    StConstantVal* cloneShared(bool shared) const override;
-    StConstantVal* clone() const override { return new CBfStdConstantVal(*this); }
+    using Base::Base;
+    CBfConstant() = default;
+    CBfConstant(const Base& other) : Base(other) {}
+    CBfConstant(const Base& other, bool shared) : Base(other, shared) {}
+    StConstantVal* cloneShared(bool shared) const override { return new Self(static_cast<const Base&>(*this), shared); }
+    StConstantVal* clone() const override { return new Self(static_cast<const Base&>(*this)); }
     virtual void writeToTel(FsBootTelegram& telegram) const { bfWriteToTel(*this, telegram); }
     virtual uint32_t getElemCount() const { return 1; }
 };
 
-class CBfStringConstantVal : public StStringConstantVal {
+class CBfStdConstantVal : public CBfConstant<StStdConstantVal, CBfStdConstantVal> {
 public:
-    using StStringConstantVal::StStringConstantVal;
-    CBfStringConstantVal(const StStringConstantVal& other) : StStringConstantVal(other) {}
-    StConstantVal* cloneShared(bool shared) const override;
-    StConstantVal* clone() const override { return new CBfStringConstantVal(*this); }
-    virtual void writeToTel(FsBootTelegram& telegram) const { bfWriteToTel(*this, telegram); }
-    virtual uint32_t getElemCount() const { return 1; }
+    using CBfConstant::CBfConstant;
 };
 
-class CBfStructConstantVal : public StStructConstantVal {
+class CBfStringConstantVal : public CBfConstant<StStringConstantVal, CBfStringConstantVal> {
 public:
-    using StStructConstantVal::StStructConstantVal;
-    CBfStructConstantVal(const StStructConstantVal& other) : StStructConstantVal(other) {}
-    StConstantVal* cloneShared(bool shared) const override;
-    StConstantVal* clone() const override { return new CBfStructConstantVal(*this); }
-    virtual void writeToTel(FsBootTelegram& telegram) const { bfWriteToTel(*this, telegram); }
+    using CBfConstant::CBfConstant;
+};
+
+class CBfStructConstantVal : public CBfConstant<StStructConstantVal, CBfStructConstantVal> {
+public:
+    using CBfConstant::CBfConstant;
     // The number of elements.
-    virtual uint32_t getElemCount() const { return members() ? uint32_t(members()->size()) : 0; }
+    uint32_t getElemCount() const override { return members() ? uint32_t(members()->size()) : 0; }
 };
 
 class CBfConstValTable : public CpConstValTable {
