@@ -30,6 +30,15 @@ struct Tel {
         v->setShared(false);
         return add(v);
     }
+    // Writes the type into a new section: its result and the records read back.
+    uint32_t writeType(CBfBootFktTyp& type, std::list<FsBootTelegram>& records)
+    {
+        FsSecBootTels sec;
+        attachMem(sec);
+        uint32_t r = type.writeToTel(0, type.symbols, table.constTable(), sec);
+        records = readBack(sec);
+        return r;
+    }
     // The records the section reads back after writing.
     std::list<FsBootTelegram> readBack(FsSecBootTels& sec)
     {
@@ -126,10 +135,8 @@ TEST(BfTel, RefusedTypes)
     t.table.addEntry("v", 0, 2, ST_KIND_VAR, v)->setInitCID(t.scalar("200", 10));
     b->symbols.emplace(v, ST_INVALID_CID);
     b->sets.back().tokens[0].SID = v;
-    FsSecBootTels again;
-    attachMem(again);
-    EXPECT_EQ(0u, b->writeToTel(0, b->symbols, t.table.constTable(), again));
-    auto records = t.readBack(again);
+    std::list<FsBootTelegram> records;
+    EXPECT_EQ(0u, t.writeType(*b, records));
     ASSERT_EQ(2u, records.size());
     EXPECT_EQ("0: 4=", describe(records.back()).substr(0, 5));
 
@@ -139,10 +146,8 @@ TEST(BfTel, RefusedTypes)
     set->tokens.emplace_back(CBfBootToken::CONSTANT, ST_INVALID_SID, t.scalar("6", 11));
     set->tokens.emplace_back(CBfBootToken::CONSTANT, ST_INVALID_SID, 9999);
     set->tokens.emplace_back(CBfBootToken::CONSTANT, ST_INVALID_SID, t.scalar("7", 11));
-    FsSecBootTels cut;
-    attachMem(cut);
-    EXPECT_EQ(21u, c->writeToTel(0, c->symbols, t.table.constTable(), cut));
-    auto cutRecords = t.readBack(cut);
+    std::list<FsBootTelegram> cutRecords;
+    EXPECT_EQ(21u, t.writeType(*c, cutRecords));
     ASSERT_EQ(1u, cutRecords.size());
     EXPECT_EQ("0: 5=", describe(cutRecords.front()).substr(0, 5));
     EXPECT_EQ(1u, cutRecords.front().constants.size());
