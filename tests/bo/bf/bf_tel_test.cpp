@@ -8,6 +8,7 @@
 #include "co/TraceApi.h"
 #include "tests/base/fs/test_dsc_util.h"
 #include "tests/bo/bf/bf_gen.h"
+#include "tests/bo/bo/varext_sections.h"
 
 using dsctest::attachMem;
 using dsctest::sectionBytes;
@@ -172,4 +173,32 @@ TEST(BfTel, ConstantTableFactory)
     EXPECT_EQ(0, table.remove(cid));
     EXPECT_EQ(1, table.remove(cid));
     EXPECT_EQ(ST_INVALID_CID, table.getCID(&one));
+}
+
+TEST(BfTel, SavedTableLoadsBootFunctionConstants)
+{
+    Tel t;
+    int st = 0;
+    t.scalar("5", 8, -1);
+    t.add(new CBfStringConstantVal(ST_INVALID_TID, "ab", 2, st));
+    StConstValVector* members = new StConstValVector{new CBfStdConstantVal(String("3"), 7, 10, st)};
+    t.add(new CBfStructConstantVal(ST_INVALID_TID, members, false));
+    StSymbEntryID v;
+    t.table.addEntry("v", 0, 0, ST_KIND_VAR, v)->setInitCID(0);
+
+    FsSecClMem first;
+    ASSERT_TRUE(t.table.save(first));
+    const std::string bytes = sectionText(first);
+    CBfSymbTable back;
+    FsSecClMem in;
+    fillSection(in, bytes.data(), bytes.size());
+    ASSERT_TRUE(back.load(in));
+    ASSERT_EQ(3u, back.constTable()->values().size());
+    for (const auto& c : back.constTable()->values())
+        EXPECT_TRUE(dynamic_cast<CBfStdConstantVal*>(c.second) || dynamic_cast<CBfStringConstantVal*>(c.second) ||
+                    dynamic_cast<CBfStructConstantVal*>(c.second))
+            << c.first;
+    FsSecClMem second;
+    ASSERT_TRUE(back.save(second));
+    EXPECT_EQ(bytes, sectionText(second));
 }
