@@ -2,6 +2,10 @@
 #include "bo/bf/BfSymbTable.h"
 
 #include "base/st/stsymtab/StSyEntryTable.h"
+#include "co/TraceApi.h"
+
+#include <cfloat>
+#include <cstdio>
 
 StConstEntryID CBfSymbTable::getInitValID(StSymbEntryID sid) const
 {
@@ -102,4 +106,41 @@ uint32_t CBfSymbTable::setElemType(StSymbEntryID sid, int32_t code)
 StTypeID makeElemTypeID(int32_t code)
 {
     return code >= 30 && code < 40 ? StTypeID(code) : ST_INVALID_TID;
+}
+
+CBfStdConstantVal* CBfSymbTable::getLimit(StTypeID tid, bool max) const
+{
+    if (hasError() || !findTypeNode(tid) || isStructType(tid) || isArrayType(tid)) {
+        TV_TRACE(4, "bfsymtab", max ? "CBfSymbTable::getMax" : "CBfSymbTable::getMin", "TID(%i) is no simple type",
+                 int(tid));
+        return nullptr;
+    }
+    uint32_t type = StSymbTable::isEnumType(tid) ? uint32_t(ST_DINT) : getElemTypeId(tid);
+    char real[32] = {};
+    const char* text = nullptr;
+    switch (type) {
+    case ST_BOOL: text = max ? "1" : "0"; break;
+    case ST_BYTE: case ST_USINT: text = max ? "255" : "0"; break;
+    case ST_WORD: case ST_UINT: text = max ? "65535" : "0"; break;
+    case ST_DWORD: case ST_UDINT: text = max ? "4294967295" : "0"; break;
+    case ST_SINT: text = max ? "127" : "128"; break;
+    case ST_INT: text = max ? "32767" : "32768"; break;
+    case ST_DINT: text = max ? "2147483647" : "2147483648"; break;
+    case ST_REAL: std::snprintf(real, sizeof real, "%G", double(FLT_MAX)); text = real; break;
+    case ST_LREAL: std::snprintf(real, sizeof real, "%G", DBL_MAX); text = real; break;
+    default: return nullptr;
+    }
+    // Literals carry no sign: a negative minimum is its magnitude, negated.
+    const bool negative = !max && type != ST_BOOL && type != ST_BYTE && type != ST_USINT && type != ST_WORD &&
+                          type != ST_UINT && type != ST_DWORD && type != ST_UDINT;
+    int status = 0;
+    const uint32_t parseAs = !negative ? type : type == ST_REAL || type == ST_LREAL ? ST_ANYREAL : ST_ANYINT;
+    auto* value = new CBfStdConstantVal(String(text), parseAs, 10, status);
+    if (status == 0 && negative) status = value->negate();
+    if (status == 0 && value->getTypeId() != type) status = value->setType(type, false);
+    if (status != 0) {
+        delete value;
+        return nullptr;
+    }
+    return value;
 }

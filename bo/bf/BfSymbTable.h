@@ -35,6 +35,13 @@ public:
     bool isInScope(StSymbEntryID sid, StRangeID vr, StRangeID nr) const;
     // The type id of the symbol; the invalid TID when unknown.
     StTypeID getSymbolTypeID(StSymbEntryID sid) const { return getTypeID(sid); }
+    // New constants (owned by the caller) holding the smallest / largest
+    // value of an elementary type (an enumeration counts as DINT; REAL and
+    // LREAL as their "%G" texts); null with a level-4 trace line for a
+    // structure, an array or an unknown type, and null for a type without
+    // limits here (LWORD, LINT, ULINT, TIME, ...).
+    CBfStdConstantVal* getMin(StTypeID tid) const { return getLimit(tid, false); }
+    CBfStdConstantVal* getMax(StTypeID tid) const { return getLimit(tid, true); }
     // The elementary type code as a symbol's type: 0 done, 2 refused (table
     // unusable, unknown SID, code negative or 30 and above).
     uint32_t setElemType(StSymbEntryID sid, int32_t code);
@@ -67,6 +74,7 @@ private:
     {
     }
 
+    CBfStdConstantVal* getLimit(StTypeID tid, bool max) const;
     // The entry after e in SID order, null at the end.
     const StSyBaseSymbEntry* nextEntry(const StSyBaseSymbEntry* e) const;
     // Folds one candidate into the search; true when it ends the search.
