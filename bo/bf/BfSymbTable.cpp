@@ -144,3 +144,143 @@ CBfStdConstantVal* CBfSymbTable::getLimit(StTypeID tid, bool max) const
     }
     return value;
 }
+
+// --- operands ---
+
+namespace {
+const char kSymbFile[] = "bfsymtab";
+const char kCreateOp[] = "CBfSymbTable::createSimpleASMBfOperand";
+const char kTraceOp[] = "CBfSymbTable::traceASMBfOperand";
+constexpr int64_t kMaxTracedElements = 1 << 20;
+}  // namespace
+
+bool CBfSymbTable::entryTypeID(const StSyBaseSymbEntry* e, StTypeID& tid) const
+{
+    tid = ST_INVALID_TID;
+    switch (e->getKind()) {
+    case ST_KIND_CONST:
+    case ST_KIND_VAR: tid = getEntryTypeID(e); return true;
+    case ST_KIND_TYPESPEC: tid = e->getTypeID(); return true;
+    default: return false;
+    }
+}
+
+uint32_t CBfSymbTable::createSimpleASMBfOperand(StSymbEntryID sid, int32_t offset, StASMBfOperand*& operand,
+                                                uint32_t& address, uint32_t& size) const
+{
+    operand = nullptr;
+    if (hasError()) {
+        TV_TRACE(4, kSymbFile, kCreateOp, "Status");
+        return 1;
+    }
+    const StSyBaseSymbEntry* e = findEntry(sid);
+    if (!e) {
+        TV_TRACE(4, kSymbFile, kCreateOp, "Symbol not found");
+        return 2;
+    }
+    StTypeID tid;
+    if (!entryTypeID(e, tid)) TV_TRACE(4, kSymbFile, kCreateOp, "unknown entryclass");
+    operand = new StASMBfOperand(tid, getMachMode(tid), sid, offset);
+    const uint32_t base = getOffset(sid);
+    address = base == NO_OFFSET ? NO_OFFSET : uint32_t(base + uint32_t(offset));
+    size = getSymbolSize(sid);
+    return 0;
+}
+
+uint32_t CBfSymbTable::createSimpleASMBfOperand(const String& name, StRangeID vr, StRangeID nr, int32_t offset,
+                                                StASMBfOperand*& operand, uint32_t& address, uint32_t& size) const
+{
+    operand = nullptr;
+    if (hasError()) {
+        TV_TRACE(4, kSymbFile, kCreateOp, "Status");
+        return 1;
+    }
+    return createSimpleASMBfOperand(findSymbol(name, vr, nr), offset, operand, address, size);
+}
+
+uint32_t CBfSymbTable::traceStatusFailure() const
+{
+    TV_TRACE(4, kSymbFile, kTraceOp, "Status");
+    return 3;
+}
+
+bool CBfSymbTable::traceStructASMBfOperand(StASMBfOperand& operand, StSymbEntryID member) const
+{
+    const StSyBaseSymbEntry* e = findEntry(member);
+    StTypeID tid;
+    if (!e || !entryTypeID(e, tid)) {
+        TV_TRACE(4, kSymbFile, "CBfSymbTable::traceStructASMBfOperand", "unknown entryclass");
+        return false;
+    }
+    operand.setSID(member);
+    operand.setTID(tid);
+    operand.setMachMode(getMachMode(tid));
+    const uint32_t off = getOffset(member);
+    if (off != NO_OFFSET) operand.addFixOff(int32_t(off));
+    return true;
+}
+
+uint32_t CBfSymbTable::expandOperand(const StASMOperand* operand, std::vector<StASMBfOperand*>& parts) const
+{
+    if (hasError() || !operand) return traceStatusFailure();
+    if (operand->getKind() != ST_OP_USER) return 1;
+    // A copy of the operand as a boot-function operand.
+    auto copy = [&]() -> StASMBfOperand* {
+        if (auto* bf = dynamic_cast<const StASMBfOperand*>(operand)) return new StASMBfOperand(*bf);
+        auto* c = new StASMBfOperand(operand->getTID(), operand->getMachMode(), operand->getSID(), operand->getFixOff());
+        return c;
+    };
+    auto failAll = [&](uint32_t r) {
+        for (StASMBfOperand* p : parts) delete p;
+        parts.clear();
+        return r;
+    };
+    const StTypeID tid = operand->getTID();
+    if (isStructType(tid)) {
+        uint32_t vr = 0, nr = 0;
+        bool indirect = false;
+        if (!getSymbolAddress(operand->getSID(), &vr, &nr, &indirect)) return failAll(traceStatusFailure());
+        StSymbEntryIDVect members;
+        getSymbolsInRange(members, vr, nr);
+        for (StSymbEntryID m : members) {
+            const StSyBaseSymbEntry* e = findEntry(m);
+            if (!e) {
+                TV_TRACE(4, kSymbFile, kTraceOp, "invalid sid");
+                return failAll(2);
+            }
+            if (e->getName() && e->getName()->stdString().find('@') != std::string::npos) continue;
+            StASMBfOperand* c = copy();
+            if (!traceStructASMBfOperand(*c, m)) {
+                delete c;
+                TV_TRACE(4, kSymbFile, kTraceOp, "error traceStructASMBfOperand");
+                return failAll(3);
+            }
+            parts.push_back(c);
+        }
+        return 0;
+    }
+    int32_t lower = 0, upper = 0;
+    if (isArrayType(tid)) {
+        if (!getArrayBounds(tid, lower, upper)) {
+            TV_TRACE(4, kSymbFile, kTraceOp, "Arraybounds not found for TID(%i)", int(tid));
+            return failAll(3);
+        }
+        // One operand per element: a bound on what one call may allocate.
+        if (int64_t(upper) - lower + 1 > kMaxTracedElements) {
+            TV_TRACE(4, kSymbFile, kTraceOp, "Arraybounds not found for TID(%i)", int(tid));
+            return failAll(3);
+        }
+        const StTypeID element = getElementType(tid);
+        const int32_t size = getTypeSize(element, false);
+        for (int64_t i = lower; i <= upper; ++i) {
+            StASMBfOperand* c = copy();
+            c->setTID(element);
+            c->setMachMode(getMachMode(element));
+            c->addFixOff(int32_t((i - lower) * size));
+            c->setNumber(0, uint32_t(int32_t(i)));
+            parts.push_back(c);
+        }
+        return 0;
+    }
+    return 1;
+}

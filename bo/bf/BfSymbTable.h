@@ -13,6 +13,7 @@
 #include "base/st/stsymtab/StSymbTable.h"
 #include "base/st/symacc/SyStSymbTable.h"
 #include "bo/bf/BfConstVal.h"
+#include "bo/bf/BfOperand.h"
 #include "bo/cp/CpSymbTable.h"
 
 // Compile-side declarations (CpSymbTable) and symbol access (SyStSymbTable)
@@ -42,6 +43,37 @@ public:
     // limits here (LWORD, LINT, ULINT, TIME, ...).
     CBfStdConstantVal* getMin(StTypeID tid) const { return getLimit(tid, false); }
     CBfStdConstantVal* getMax(StTypeID tid) const { return getLimit(tid, true); }
+    // A new operand (owned by the caller) of the symbol with its type, the
+    // type's machine mode and offset as fixed offset; address: the symbol's
+    // offset plus offset, size: the symbol's size. 0 made, 1 table unusable
+    // ("Status"), 2 no such symbol ("Symbol not found"). A symbol of another
+    // kind than constant, type or variable is traced ("unknown entryclass")
+    // and still made, with the invalid type id.
+    uint32_t createSimpleASMBfOperand(StSymbEntryID sid, int32_t offset, StASMBfOperand*& operand,
+                                      uint32_t& address, uint32_t& size) const;
+    // The same for the symbol of that name visible from (vr, nr).
+    uint32_t createSimpleASMBfOperand(const String& name, StRangeID vr, StRangeID nr, int32_t offset,
+                                      StASMBfOperand*& operand, uint32_t& address, uint32_t& size) const;
+    // Expands a user operand of a structure into one operand per member
+    // (members named with "@" skipped) and of an array into one per element
+    // (lower to upper bound, at most 2^20; the element index is the
+    // operand's number 0),
+    // appended to list (owned by the caller): 0 expanded, 1 nothing to
+    // expand, 2 a member without entry, 3 refused (table unusable, no list
+    // or operand, no bounds, a member that cannot be completed); traced.
+    template <class List>
+    uint32_t traceASMBfOperand(const StASMOperand* operand, List* list) const
+    {
+        if (!list) return traceStatusFailure();
+        std::vector<StASMBfOperand*> parts;
+        uint32_t r = expandOperand(operand, parts);
+        for (StASMBfOperand* p : parts) list->push_back(p);
+        return r;
+    }
+    // Completes a copy of an operand for the member symbol (its SID, type,
+    // machine mode; the member's offset added): false for a member of a
+    // kind it does not handle ("unknown entryclass").
+    bool traceStructASMBfOperand(StASMBfOperand& operand, StSymbEntryID member) const;
     // The elementary type code as a symbol's type: 0 done, 2 refused (table
     // unusable, unknown SID, code negative or 30 and above).
     uint32_t setElemType(StSymbEntryID sid, int32_t code);
@@ -75,6 +107,10 @@ private:
     }
 
     CBfStdConstantVal* getLimit(StTypeID tid, bool max) const;
+    uint32_t traceStatusFailure() const;
+    uint32_t expandOperand(const StASMOperand* operand, std::vector<StASMBfOperand*>& parts) const;
+    // The type id of a symbol by its entry kind; false for another kind.
+    bool entryTypeID(const StSyBaseSymbEntry* e, StTypeID& tid) const;
     // The entry after e in SID order, null at the end.
     const StSyBaseSymbEntry* nextEntry(const StSyBaseSymbEntry* e) const;
     // Folds one candidate into the search; true when it ends the search.

@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "base/st/stsymtab/StSyTypeTable.h"
 #include "bo/bf/BfSymbTable.h"
 #include "co/TraceApi.h"
 
@@ -128,4 +129,56 @@ TEST(BfSymb, FindSymbolAlikeWithAndWithoutIndex)
     t.buildNameIndex();
     EXPECT_EQ(indexed, answers());
     EXPECT_EQ(ST_INVALID_SID, t.findSymbol("n20", 0, 0));
+}
+
+TEST(BfSymb, OperandsExpandIntoMembersAndElements)
+{
+    CBfSymbTable t;
+    const StRangeID ns = t.openNameSpace(0);
+    const StTypeID arr = t.types()->createArrayType(ST_BYTE, 1, 3);
+    StSymbEntryIDList members;
+    for (auto m : std::vector<std::pair<const char*, StTypeID>>{{"i", ST_INT}, {"@x", ST_INT}, {"arr", arr}}) {
+        StSymbEntryID sid;
+        t.declareSymbol(sid, m.first, 0, ns, 1, 0, false, true);
+        ASSERT_TRUE(sid.isValid()) << m.first;
+        t.findEntry(sid)->setTypeID(m.second);
+        members.push_back(sid);
+    }
+    StSymbEntryID structSid, parent, s;
+    t.declareStructType(structSid, "S", 0, 0, &members, ns, parent, 0, 0, false, false, true);
+    ASSERT_TRUE(structSid.isValid());
+    StSyBaseSymbEntry* e = t.addEntry("s", 0, 0, ST_KIND_VAR, s);
+    e->setTypeID(t.findEntry(structSid)->getTypeID());
+    e->setTypeRefSID(structSid);
+    e->setStorageAddress(10);
+
+    StASMBfOperand* op = nullptr;
+    uint32_t address = 0, size = 0;
+    ASSERT_EQ(0u, t.createSimpleASMBfOperand("s", 0, 0, 1, op, address, size));
+    std::unique_ptr<StASMBfOperand> owned(op);
+    EXPECT_EQ(11u, address);
+    EXPECT_EQ(7u, size);  // INT, INT, BYTE[3]
+    EXPECT_EQ(kBfPairInvalid, op->getSidOffset());
+
+    std::vector<StASMOperand*> parts;
+    ASSERT_EQ(0u, t.traceASMBfOperand(op, &parts));
+    ASSERT_EQ(2u, parts.size());  // "@x" skipped
+    std::vector<StASMOperand*> elements;
+    ASSERT_EQ(0u, t.traceASMBfOperand(parts[1], &elements));
+    ASSERT_EQ(3u, elements.size());
+    for (int k = 0; k < 3; ++k) {
+        auto* el = static_cast<StASMBfOperand*>(elements[k]);
+        EXPECT_EQ(uint32_t(k + 1), el->getNumber(0));
+        EXPECT_EQ(ST_BYTE, el->getTID());
+        EXPECT_EQ(parts[1]->getFixOff() + k, el->getFixOff());
+    }
+    EXPECT_EQ(1 + 0, parts[0]->getFixOff());  // i at 0, after the operand's own 1
+    std::vector<StASMOperand*> none;
+    EXPECT_EQ(1u, t.traceASMBfOperand(elements[0], &none));  // elementary
+    CTraceCapture cap;
+    EXPECT_EQ(3u, t.traceASMBfOperand(op, static_cast<std::vector<StASMOperand*>*>(nullptr)));
+    EXPECT_EQ(2u, t.createSimpleASMBfOperand(StSymbEntryID(9999), 0, op, address, size));
+    EXPECT_EQ(2u, cap.count());
+    for (auto* p : parts) delete p;
+    for (auto* p : elements) delete p;
 }
