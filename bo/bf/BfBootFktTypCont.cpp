@@ -299,3 +299,74 @@ uint32_t CBfBootFktTypCont::writeToTel(FsSecBootTels& section)
             return r;
     return 0;
 }
+
+CBfBootFktTyp* CBfBootFktTypCont::typeOfSymbol(StSymbEntryID sid) const
+{
+    CBfSymbTable* table = symbTable();
+    return table ? findType(StSymbEntryID(table->getSymbolTypeID(sid))) : nullptr;
+}
+
+StASMBfOperand* CBfBootFktTypCont::getOperand(const String& text) const
+{
+    if (!goodStatus("CBfBootFktTypCont::getOperand")) return nullptr;
+    CBfSymbTable* table = symbTable();
+    if (!table) return nullptr;
+    const std::string all = text.stdString();
+    const size_t end = all.find_first_of(".[");
+    const std::string firstName = all.substr(0, end);
+    const StSymbEntryID first = table->getSIDByName(String(firstName.c_str()));
+    if (first.isInvalid()) return nullptr;
+    CBfBootFktTyp* start = findType(first);
+    uint32_t firstAdr = 0;
+    if (!start) {
+        start = typeOfSymbol(first);
+        const uint32_t off = table->getOffset(first);
+        firstAdr = off == CBfSymbTable::NO_OFFSET ? 0 : off;
+    }
+    StSymbEntryID last = first;
+    uint32_t walked = 0;
+    if (end != std::string::npos) {
+        if (!start) return nullptr;
+        const std::string rest = all.substr(all[end] == '.' ? end + 1 : end);
+        size_t position = 0;
+        if (!getLastType(String(rest.c_str()), start, last, walked, position) || last.isInvalid()) return nullptr;
+    }
+    StASMBfOperand* operand = nullptr;
+    uint32_t address = 0, size = 0;
+    if (table->createSimpleASMBfOperand(last, 0, operand, address, size) != 0) return nullptr;
+    operand->setSidOffset(StBfSidOffset(last, walked));
+    operand->addFixOff(int32_t(firstAdr));
+    operand->setAdrSID(first);
+    return operand;
+}
+
+uint32_t CBfBootFktTypCont::getSubOperands(const StASMBfOperand* operand, std::list<StASMBfOperand*>& list) const
+{
+    const char method[] = "CBfBootFktTypCont::getSubOperands";
+    if (!operand) return 0;
+    CBfSymbTable* table = symbTable();
+    CBfBootFktTyp* type = table ? typeOfSymbol(operand->getSID()) : nullptr;
+    if (!type) {
+        TV_TRACE(4, kTraceFile, method, "no instance found or no stab set");
+        return 0xFFFF;
+    }
+    std::list<StASMBfOperand*> parts;
+    const uint32_t r = table->traceASMBfOperand(operand, &parts);
+    if (r != 0 && r != 1) {
+        for (StASMBfOperand* p : parts) delete p;
+        return 0xFFFF;
+    }
+    for (StASMBfOperand* p : parts) {
+        if (!p) {
+            TV_TRACE(4, kTraceFile, method, "sub-operand is NULL");
+            continue;
+        }
+        if (typeOfSymbol(p->getSID())) {
+            const uint32_t adr = type->getAdr(p->getSID());
+            p->setSidOffset(StBfSidOffset(p->getSID(), operand->getSidOffset().second + adr));
+            p->setAdrSID(operand->getAdrSID());
+        }
+        list.push_back(p);
+    }
+    return 0;
+}

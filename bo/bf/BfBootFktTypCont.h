@@ -21,6 +21,8 @@
 
 #include "base/fs/FsSecCl.h"
 #include "bo/bf/BfBootFktTyp.h"
+#include "bo/bf/BfOperand.h"
+#include <list>
 
 class CBfSymbTable;
 class CBoVarComment;
@@ -81,6 +83,22 @@ public:
     // non-zero result of a type (its records and the earlier types' stay).
     uint32_t writeToTel(FsSecBootTels& section);
 
+    // The operand of an operand name "first.rest": first is looked up in
+    // the symbol table's global scope; when it names a boot-function type
+    // the walk of rest starts there (first adds no address), else at the
+    // boot-function type of first's type (first adds its offset). The
+    // operand is that of the last symbol walked, its pair (last SID, walked
+    // offset), its fixed offset plus first's offset, its address SID first.
+    // Null for a bad status, an unknown first name, a failed walk; owned by
+    // the caller.
+    StASMBfOperand* getOperand(const String& text) const;
+    // Expands an operand whose symbol has a boot-function type into its
+    // members or elements (appended to list, owned by the caller): 0 done
+    // (also for a null operand), 0xFFFF (traced, nothing kept) otherwise.
+    // A member that is itself of a boot-function type gets the pair
+    // (member, operand's offset + the member's address in the type).
+    uint32_t getSubOperands(const StASMBfOperand* operand, std::list<StASMBfOperand*>& list) const;
+
     // False (traced) when the stream is not writable or a type fails.
     bool saveBfTypCont(FsSecCl& s) const;
     // Reads into the emptied container; false (and empty) when the stream
@@ -93,6 +111,8 @@ public:
     CBfSymbTable* symbTable() const { return m_symbols ? *m_symbols : nullptr; }
 
 private:
+    // The boot-function type that is the type of the symbol, null if none.
+    CBfBootFktTyp* typeOfSymbol(StSymbEntryID sid) const;
     // status() == 0; else the "bad status" trace line of method.
     bool goodStatus(const char* method) const;
     void clear();

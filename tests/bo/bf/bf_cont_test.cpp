@@ -5,7 +5,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
+#include <tuple>
 
 #include "bo/bf/BfBootFktTypCont.h"
 #include "bo/bf/BfSymbTable.h"
@@ -183,4 +185,84 @@ TEST(BfCont, OperandNamesWalkNestedTypes)
         EXPECT_EQ(r.offset, offset) << r.text;
         EXPECT_EQ(r.position, position) << r.text;
     }
+}
+
+TEST(BfCont, OperandsOfNestedBootFunctionTypes)
+{
+    CBfSymbTable t;
+    Cont c(&t);
+    // struct S {p: INT; q: DINT}; struct O {s: S}; globals inst: S at 100, o: O at 200.
+    auto declareStruct = [&](const char* name, std::vector<std::pair<const char*, StSymbEntryID>> members,
+                             StTypeID& tid, StRangeID& ns) {
+        ns = t.openNameSpace(0);
+        StSymbEntryIDList list;
+        for (auto& m : members) {
+            StSymbEntryID sid;
+            t.declareSymbol(sid, m.first, 0, ns, 1, 0, false, true);
+            StSyBaseSymbEntry* e = t.findEntry(sid);
+            e->setTypeID(m.second.isValid() ? t.findEntry(m.second)->getTypeID() : ST_INVALID_TID);
+            if (m.second.isValid()) e->setTypeRefSID(m.second);
+            list.push_back(sid);
+        }
+        StSymbEntryID sid, parent;
+        t.declareStructType(sid, name, 0, 0, &list, ns, parent, 0, 0, false, false, true);
+        tid = t.findEntry(sid)->getTypeID();
+        return sid;
+    };
+    StSymbEntryID intDecl, dintDecl;
+    t.addEntry("I", 0, 0, ST_KIND_TYPESPEC, intDecl)->setTypeID(ST_INT);
+    t.addEntry("D", 0, 0, ST_KIND_TYPESPEC, dintDecl)->setTypeID(ST_DINT);
+    StTypeID sTid, oTid;
+    StRangeID sNs, oNs;
+    StSymbEntryID sDecl = declareStruct("S", {{"p", intDecl}, {"q", dintDecl}}, sTid, sNs);
+    StSymbEntryID oDecl = declareStruct("O", {{"s", sDecl}}, oTid, oNs);
+    ASSERT_NE(nullptr, c.createNewBootFunct("S", StSymbEntryID(sTid), 0, sNs));
+    ASSERT_NE(nullptr, c.createNewBootFunct("O", StSymbEntryID(oTid), 0, oNs));
+    for (auto g : std::vector<std::tuple<const char*, StSymbEntryID, int32_t>>{{"inst", sDecl, 100}, {"o", oDecl, 200}}) {
+        StSymbEntryID sid;
+        StSyBaseSymbEntry* e = t.addEntry(std::get<0>(g), 0, 0, ST_KIND_VAR, sid);
+        e->setTypeID(t.findEntry(std::get<1>(g))->getTypeID());
+        e->setTypeRefSID(std::get<1>(g));
+        e->setStorageAddress(std::get<2>(g));
+    }
+    auto name = [&](StSymbEntryID sid) { return t.getName(sid) ? t.getName(sid)->stdString() : std::string("?"); };
+
+    struct Row {
+        const char* text;
+        const char* symbol;
+        uint32_t pairOffset;
+        int32_t fixOff;
+    } rows[] = {
+        {"inst", "inst", 0, 100},
+        {"inst.q", "q", 5, 100},  // q aligned at 4: address 5
+        {"o.s.q", "q", 1 + 5, 200},
+    };
+    for (const Row& r : rows) {
+        std::unique_ptr<StASMBfOperand> op(c.getOperand(r.text));
+        ASSERT_NE(nullptr, op) << r.text;
+        EXPECT_EQ(r.symbol, name(op->getSID())) << r.text;
+        EXPECT_EQ(r.symbol, name(op->getSidOffset().first)) << r.text;
+        EXPECT_EQ(r.pairOffset, op->getSidOffset().second) << r.text;
+        EXPECT_EQ(r.fixOff, op->getFixOff()) << r.text;
+    }
+    EXPECT_EQ(nullptr, c.getOperand("zz"));
+    EXPECT_EQ(nullptr, c.getOperand("inst.zz"));
+
+    std::list<StASMBfOperand*> subs;
+    std::unique_ptr<StASMBfOperand> o(c.getOperand("o"));
+    ASSERT_EQ(0u, c.getSubOperands(o.get(), subs));
+    ASSERT_EQ(1u, subs.size());
+    EXPECT_EQ("s", name(subs.front()->getSID()));
+    EXPECT_EQ(1u, subs.front()->getSidOffset().second);  // a boot-function type: its address in O
+    std::list<StASMBfOperand*> members;
+    EXPECT_EQ(0u, c.getSubOperands(subs.front(), members));
+    EXPECT_EQ(2u, members.size());
+    std::unique_ptr<StASMBfOperand> q(c.getOperand("inst.q"));
+    std::list<StASMBfOperand*> none;
+    CTraceCapture cap;
+    EXPECT_EQ(0xFFFFu, c.getSubOperands(q.get(), none));  // DINT: no boot-function type
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(0u, c.getSubOperands(nullptr, none));
+    for (auto* p : subs) delete p;
+    for (auto* p : members) delete p;
 }
