@@ -7,6 +7,10 @@
 #include <cfloat>
 #include <cstdio>
 
+namespace {
+const char kSymbFile[] = "bfsymtab";
+}  // namespace
+
 StConstEntryID CBfSymbTable::getInitValID(StSymbEntryID sid) const
 {
     return hasError() ? ST_INVALID_CID : getEntryCID(sid);
@@ -111,7 +115,7 @@ StTypeID makeElemTypeID(int32_t code)
 CBfStdConstantVal* CBfSymbTable::getLimit(StTypeID tid, bool max) const
 {
     if (hasError() || !findTypeNode(tid) || isStructType(tid) || isArrayType(tid)) {
-        TV_TRACE(4, "bfsymtab", max ? "CBfSymbTable::getMax" : "CBfSymbTable::getMin", "TID(%i) is no simple type",
+        TV_TRACE(4, kSymbFile, max ? "CBfSymbTable::getMax" : "CBfSymbTable::getMin", "TID(%i) is no simple type",
                  int(tid));
         return nullptr;
     }
@@ -148,7 +152,6 @@ CBfStdConstantVal* CBfSymbTable::getLimit(StTypeID tid, bool max) const
 // --- operands ---
 
 namespace {
-const char kSymbFile[] = "bfsymtab";
 const char kCreateOp[] = "CBfSymbTable::createSimpleASMBfOperand";
 const char kTraceOp[] = "CBfSymbTable::traceASMBfOperand";
 constexpr int64_t kMaxTracedElements = 1 << 20;
@@ -283,4 +286,54 @@ uint32_t CBfSymbTable::expandOperand(const StASMOperand* operand, std::vector<St
         return 0;
     }
     return 1;
+}
+
+// --- initial values ---
+
+namespace {
+
+// The value as a constant of the boot-function class of its kind (the
+// argument is consumed).
+StConstantVal* asBfConstant(StConstantVal* v)
+{
+    StConstantVal* out = nullptr;
+    if (auto* std = dynamic_cast<StStdConstantVal*>(v))
+        out = new CBfStdConstantVal(*std);
+    else if (auto* str = dynamic_cast<StStringConstantVal*>(v))
+        out = new CBfStringConstantVal(*str);
+    else if (auto* st = dynamic_cast<StStructConstantVal*>(v))
+        out = new CBfStructConstantVal(*st);
+    else
+        return v;
+    delete v;
+    return out;
+}
+
+}  // namespace
+
+StConstantVal* CBfSymbTable::getInitValue(StSymbEntryID sid)
+{
+    const char method[] = "CBfSymbTable::getInitValue";
+    StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    if (!e) {
+        TV_TRACE(4, kSymbFile, method, "entry not found for SID(%i)", int(sid.get()));
+        return nullptr;
+    }
+    if (e->getInitCID().isInvalid()) {
+        const StTypeID tid = getEntryTypeID(e);
+        StConstantVal* value = createInitValue(tid);
+        StConstEntryID cid = ST_INVALID_CID;
+        if (value) {
+            value = asBfConstant(value);
+            cid = m_bfConstants->getCID(value);
+            if (cid.isInvalid()) cid = m_bfConstants->addConstantVal(value);
+            delete value;  // null when the table took it
+        }
+        if (cid.isInvalid()) {
+            TV_TRACE(4, kSymbFile, method, "appendConstantVal failed for SID(%i) TID(%i)", int(sid.get()), int(tid));
+            return nullptr;
+        }
+        e->setInitCID(cid);
+    }
+    return getConstantVal(e->getInitCID());
 }

@@ -43,6 +43,11 @@ public:
     // limits here (LWORD, LINT, ULINT, TIME, ...).
     CBfStdConstantVal* getMin(StTypeID tid) const { return getLimit(tid, false); }
     CBfStdConstantVal* getMax(StTypeID tid) const { return getLimit(tid, true); }
+    // The value of the symbol (owned by the table). A symbol without value
+    // gets its type's default value as a boot-function constant, an equal
+    // constant of the table reused; null (traced) for an unknown SID or a
+    // value that cannot be made or stored.
+    StConstantVal* getInitValue(StSymbEntryID sid);
     // A new operand (owned by the caller) of the symbol with its type, the
     // type's machine mode and offset as fixed offset; address: the symbol's
     // offset plus offset, size: the symbol's size. 0 made, 1 table unusable

@@ -182,3 +182,20 @@ TEST(BfSymb, OperandsExpandIntoMembersAndElements)
     for (auto* p : parts) delete p;
     for (auto* p : elements) delete p;
 }
+
+TEST(BfSymb, InitialValuesComeFromTheType)
+{
+    CBfSymbTable t;
+    StSymbEntryID a, b, c;
+    t.addEntry("a", 0, 0, ST_KIND_VAR, a)->setTypeID(ST_INT);
+    t.addEntry("b", 0, 0, ST_KIND_VAR, b)->setTypeID(ST_INT);
+    StConstantVal* va = t.getInitValue(a);
+    ASSERT_NE(nullptr, va);
+    EXPECT_NE(nullptr, dynamic_cast<CBfStdConstantVal*>(va));
+    EXPECT_EQ(ST_INT, va->getTypeId());
+    EXPECT_EQ(va, t.getInitValue(b));  // the equal constant is reused
+    EXPECT_EQ(t.getInitValID(a), t.getInitValID(b));
+    CTraceCapture cap;
+    EXPECT_EQ(nullptr, t.getInitValue(999));
+    EXPECT_EQ(1u, cap.count());
+}
