@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <ostream>
+#include <sstream>
 
 namespace {
 
@@ -81,6 +82,75 @@ void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram)
         break;
     default: writeScalar(value, telegram); break;
     }
+}
+
+namespace {
+
+// The value text of a scalar or string element: the number (reals as the
+// stream writes a double), the text; other kinds their dump value.
+std::string elementText(const StConstantVal& v)
+{
+    std::ostringstream os;
+    if (v.getKind() == ST_CONST_STRING) {
+        String text;
+        uint8_t length = 0;
+        v.getText(text, length);
+        return text.stdString();
+    }
+    if (v.getKind() != ST_CONST_STD) {
+        v.dumpValue(os);
+        return os.str();
+    }
+    uint8_t raw[8];
+    uint32_t type = 30;
+    int32_t sign = 1;
+    v.getRaw(raw, type, sign);
+    double d = 0;
+    if ((type == 14 || type == 15 || type == 32) && v.getDouble(d)) {
+        os << d;
+    } else {
+        uint64_t m = 0;
+        std::memcpy(&m, raw, 8);
+        os << (sign == -1 ? "-" : "") << m;
+    }
+    return os.str();
+}
+
+}  // namespace
+
+void CBfStructConstantVal::dump(std::ostream& os) const
+{
+    os << " ( StructConst: tid " << getTypeRef() << "  ";
+    StConstantVal::dump(os);
+    if (members())
+        for (const StConstantVal* m : *members()) {
+            os << std::endl;
+            if (m)
+                m->dump(os);
+            else
+                os << "NULL";
+        }
+    os << ")";
+}
+
+String CBfStructConstantVal::valueText() const
+{
+    std::ostringstream os;
+    os << "{";
+    bool first = true;
+    if (members())
+        for (const StConstantVal* m : *members()) {
+            if (!first) os << ", ";
+            first = false;
+            if (!m)
+                os << "NULL";
+            else if (auto* nested = dynamic_cast<const CBfStructConstantVal*>(m))
+                os << nested->valueText().c_str();
+            else
+                os << elementText(*m);
+        }
+    os << "}";
+    return String(os.str().c_str());
 }
 
 StConstantVal* CBfConstValTable::createConstantVal(int32_t kind) const

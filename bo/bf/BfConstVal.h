@@ -48,6 +48,12 @@ public:
     using CBfConstant::CBfConstant;
     // The number of elements.
     uint32_t getElemCount() const override { return members() ? uint32_t(members()->size()) : 0; }
+    // " ( StructConst: tid <tid>  ", the place's print, each element's
+    // print (or "NULL") on a new line, ")".
+    void dump(std::ostream& os) const override;
+    // "{", the elements' value texts separated by ", " ("NULL" for a
+    // missing element), "}".
+    String valueText() const;
 };
 
 class CBfConstValTable : public CpConstValTable {

@@ -2,6 +2,8 @@
 // section, read back through the section's own reader.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "base/fs/FsSecBootTels.h"
 #include "bo/bf/BfConstVal.h"
 #include "bo/bf/BfSymbTable.h"
@@ -201,4 +203,20 @@ TEST(BfTel, SavedTableLoadsBootFunctionConstants)
     FsSecClMem second;
     ASSERT_TRUE(back.save(second));
     EXPECT_EQ(bytes, sectionText(second));
+}
+
+TEST(BfTel, StructureValueTexts)
+{
+    int st = 0;
+    StConstValVector* none = new StConstValVector;
+    EXPECT_EQ("{}", CBfStructConstantVal(ST_INVALID_TID, none, false).valueText().stdString());
+    StConstValVector* two = new StConstValVector{new CBfStdConstantVal(String("1"), 7, 10, st),
+                                                 new CBfStdConstantVal(String("2"), 7, 10, st), nullptr};
+    CBfStructConstantVal s(ST_INVALID_TID, two, false);
+    EXPECT_EQ(3u, s.getElemCount());
+    EXPECT_EQ("{1, 2, NULL}", s.valueText().stdString());
+    std::ostringstream os;
+    s.dump(os);
+    EXPECT_EQ(0u, os.str().find(" ( StructConst: tid "));
+    EXPECT_NE(std::string::npos, os.str().find("\nNULL)"));
 }
