@@ -84,13 +84,10 @@ void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram)
     }
 }
 
-namespace {
-
-// The value text of a scalar or string element: the number (reals as the
-// stream writes a double), the text; other kinds their dump value.
-std::string elementText(const StConstantVal& v)
+std::string bfValueText(const StConstantVal& v)
 {
     std::ostringstream os;
+    if (auto* s = dynamic_cast<const CBfStructConstantVal*>(&v)) return s->valueText().stdString();
     if (v.getKind() == ST_CONST_STRING) {
         String text;
         uint8_t length = 0;
@@ -115,8 +112,6 @@ std::string elementText(const StConstantVal& v)
     }
     return os.str();
 }
-
-}  // namespace
 
 void CBfStructConstantVal::dump(std::ostream& os) const
 {
@@ -144,10 +139,8 @@ String CBfStructConstantVal::valueText() const
             first = false;
             if (!m)
                 os << "NULL";
-            else if (auto* nested = dynamic_cast<const CBfStructConstantVal*>(m))
-                os << nested->valueText().c_str();
             else
-                os << elementText(*m);
+                os << bfValueText(*m);
         }
     os << "}";
     return String(os.str().c_str());

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <iosfwd>
+#include <string>
 #include <vector>
 
 #include "base/fs/FsSecBootTels.h"
@@ -55,6 +56,10 @@ public:
     // missing element), "}".
     String valueText() const;
 };
+
+// The value text of any constant: a number (reals as the stream writes a
+// double), a string's text, a structure's "{...}".
+std::string bfValueText(const StConstantVal& value);
 
 class CBfConstValTable : public CpConstValTable {
 public:

@@ -337,3 +337,31 @@ StConstantVal* CBfSymbTable::getInitValue(StSymbEntryID sid)
     }
     return getConstantVal(e->getInitCID());
 }
+
+bool CBfSymbTable::getOperandContents(const StASMBfOperand& operand, String& text)
+{
+    bool known = true;
+    auto nameOf = [&](StSymbEntryID sid) {
+        String* n = hasError() ? nullptr : getName(sid);
+        known = known && n;
+        return n ? n->stdString() : std::string("???");
+    };
+    std::string out;
+    if (operand.getAdrSID().isValid() && operand.getAdrSID() != operand.getSID()) out = nameOf(operand.getAdrSID()) + ".";
+    out += nameOf(operand.getSID());
+    const StTypeID symbolType = getTypeID(operand.getSID());
+    if (isArrayType(symbolType) && operand.getTID() != symbolType) out += "[" + std::to_string(int32_t(operand.getNumber(0))) + "]";
+    out += " = ";
+    const StConstEntryID cid = getInitValID(operand.getSID());
+    const StConstantVal* value = cid.isValid() ? getConstantVal(cid) : nullptr;
+    if (value) {
+        out += bfValueText(*value);
+    } else {
+        TV_TRACE(4, kSymbFile, "CBfSymbTable::getOperandContents", "no init-Val found for SID(%i)",
+                 int(operand.getSID().get()));
+        out += "???";
+        known = false;
+    }
+    text = String(out.c_str());
+    return known;
+}

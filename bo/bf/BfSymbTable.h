@@ -48,6 +48,12 @@ public:
     // constant of the table reused; null (traced) for an unknown SID or a
     // value that cannot be made or stored.
     StConstantVal* getInitValue(StSymbEntryID sid);
+    // "<path> = <value>" of an operand: the path is the name of the
+    // operand's address symbol and ".", when it has one besides its own
+    // symbol, then its symbol's name and, for an array element, "[index]";
+    // the value is the value text of the symbol's initial value. A part
+    // that cannot be named is "???" (a missing value is traced); false then.
+    bool getOperandContents(const StASMBfOperand& operand, String& text);
     // A new operand (owned by the caller) of the symbol with its type, the
     // type's machine mode and offset as fixed offset; address: the symbol's
     // offset plus offset, size: the symbol's size. 0 made, 1 table unusable

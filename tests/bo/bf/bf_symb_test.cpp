@@ -199,3 +199,24 @@ TEST(BfSymb, InitialValuesComeFromTheType)
     EXPECT_EQ(nullptr, t.getInitValue(999));
     EXPECT_EQ(1u, cap.count());
 }
+
+TEST(BfSymb, OperandContents)
+{
+    CBfSymbTable t;
+    StSymbEntryID a, inst;
+    t.addEntry("a", 0, 0, ST_KIND_VAR, a)->setTypeID(ST_INT);
+    t.addEntry("inst", 0, 0, ST_KIND_VAR, inst);
+    ASSERT_NE(nullptr, t.getInitValue(a));
+    StASMBfOperand op(ST_INT, 0, a, 0);
+    String text;
+    EXPECT_TRUE(t.getOperandContents(op, text));
+    EXPECT_EQ("a = 0", text.stdString());
+    op.setAdrSID(inst);
+    EXPECT_TRUE(t.getOperandContents(op, text));
+    EXPECT_EQ("inst.a = 0", text.stdString());
+    CTraceCapture cap;
+    op.setSID(StSymbEntryID(999));
+    EXPECT_FALSE(t.getOperandContents(op, text));
+    EXPECT_EQ("inst.??? = ???", text.stdString());
+    EXPECT_EQ(1u, cap.count());
+}
