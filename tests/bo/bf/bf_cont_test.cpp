@@ -7,6 +7,7 @@
 #include <iterator>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <tuple>
 
 #include "bo/bf/BfBootFktTypCont.h"
@@ -47,6 +48,9 @@ TEST(BfCont, BootSectionGoldenAndRoundTrips)
     EXPECT_EQ("1\r\n12\r\n12 1 b 0 4\r\n1 7\r\n2 1 20 3 0 4294967295 5  \r\n1 20 3 \r\n1 21 1 0 \r\n1 20 1 "
               "\r\n2\r\n2 256 3 264 ",
               saved(c));
+    std::ostringstream os;
+    c.print(os);
+    EXPECT_EQ(0u, os.str().find("Typen  1\nSID(12) b SID(12) ValidRange(0), NameRange(4)\n")) << os.str();
     // Binary: the fuzz seed after its mode byte.
     std::ifstream seed(TV_SOURCE_DIR "/fuzz/corpus/bf_boot/golden.bin", std::ios::binary);
     std::string bin((std::istreambuf_iterator<char>(seed)), std::istreambuf_iterator<char>());

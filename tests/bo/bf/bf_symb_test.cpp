@@ -220,3 +220,20 @@ TEST(BfSymb, OperandContents)
     EXPECT_EQ("inst.??? = ???", text.stdString());
     EXPECT_EQ(1u, cap.count());
 }
+
+TEST(BfSymb, NoLimitsOfAStructure)
+{
+    CBfSymbTable t;
+    const StRangeID ns = t.openNameSpace(0);
+    StSymbEntryID m, sid, parent;
+    t.declareSymbol(m, "m", 0, ns, 1, 0, false, true);
+    t.findEntry(m)->setTypeID(ST_INT);
+    StSymbEntryIDList members;
+    members.push_back(m);
+    t.declareStructType(sid, "S", 0, 0, &members, ns, parent, 0, 0, false, false, true);
+    ASSERT_TRUE(sid.isValid());
+    CTraceCapture cap;
+    EXPECT_EQ(nullptr, t.getMax(t.findEntry(sid)->getTypeID()));
+    ASSERT_EQ(1u, cap.count());
+    EXPECT_EQ(4u, cap.lines()[0].level);
+}
