@@ -174,6 +174,10 @@ public:
     const CCfgGroupTable& cfgGroups() const { return *this; }
 
 protected:
+    // For classes further down whose most-derived class does not name this
+    // virtual base: the deriving container sets m_constValTable itself.
+    CBOFrameTypeVarCont() : m_constValTable(nullptr) {}
+
     uint32_t m_defaultCfg = 0xFFFFFFFFu;
     CBOFrameConstValTable* const* m_constValTable;
 

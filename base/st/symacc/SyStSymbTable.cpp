@@ -361,14 +361,63 @@ uint32_t SyStSymbTable::getConstantVariant(StSymbEntryID sid, VARIANT* out, bool
     return SyVariantConvert::constVal2Variant(out, strict, getConstant(e->getInitCID()), context, navigation);
 }
 
+namespace {
+
+bool holdsValue(const StSyBaseSymbEntry* e)
+{
+    switch (e->getKind()) {
+    case ST_KIND_CONST: case ST_KIND_VAR: case ST_KIND_GLOBVAR: case ST_KIND_SYSVAR: case ST_KIND_INTERFACEVAR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The symbol's constant, else a new default value of its type (in `made`).
+const StConstantVal* valueOf(const SyStSymbTable& t, const StSyBaseSymbEntry* e,
+                                    std::unique_ptr<StConstantVal>& made)
+{
+    if (const StConstantVal* c = t.getConstant(e->getInitCID())) return c;
+    made.reset(t.createInitValue(e->getTypeID()));
+    return made.get();
+}
+
+}  // namespace
+
 uint32_t SyStSymbTable::getInitValueVariant(StSymbEntryID sid, VARIANT* out, bool strict, IUnknown* context,
                                             IUnknown* navigation) const
 {
     if (out) VariantInit(out);
     const StSyBaseSymbEntry* e = findEntry(sid);
     if (!e) return 5;
-    if (const StConstantVal* c = getConstant(e->getInitCID()))
-        return SyVariantConvert::constVal2Variant(out, strict, c, context, navigation);
-    std::unique_ptr<StConstantVal> init(createInitValue(e->getTypeID()));
-    return SyVariantConvert::constVal2Variant(out, strict, init.get(), context, navigation);
+    std::unique_ptr<StConstantVal> made;
+    return SyVariantConvert::constVal2Variant(out, strict, valueOf(*this, e, made), context, navigation);
+}
+
+uint32_t SyStSymbTable::getSymbolValue(StSymbEntryID sid, VARIANT* out, bool strict, IUnknown* context,
+                                       IUnknown* navigation) const
+{
+    if (out) VariantInit(out);
+    const StSyBaseSymbEntry* e = findEntry(sid);
+    if (!e) return 5;
+    if (!holdsValue(e)) return 10;
+    std::unique_ptr<StConstantVal> made;
+    return SyVariantConvert::constVal2Variant(out, strict, valueOf(*this, e, made), context, navigation) ? 0xFFFF : 0;
+}
+
+uint32_t SyStSymbTable::setSymbolValue(StSymbEntryID sid, const VARIANT& value, bool strict, IUnknown* context,
+                                       IUnknown* navigation)
+{
+    const StSyBaseSymbEntry* e = findEntry(sid);
+    if (!e) return 5;
+    if (!holdsValue(e)) return 10;
+    std::unique_ptr<StConstantVal> made;
+    const StConstantVal* current = valueOf(*this, e, made);
+    if (!current) return 0xFFFF;
+    std::unique_ptr<StConstantVal> next(current->clone());
+    if (SyVariantConvert::variant2ConstValEx(next.get(), value, strict, context, navigation) != 0) return 101;
+    int status = 0;
+    const StConstEntryID cid = assignConstant(e->getTypeID(), next.release(), status);
+    if (cid == ST_INVALID_CID || StSymbTable::setSymbolValue(sid, cid) != 0) return 0xFFFF;
+    return 0;
 }

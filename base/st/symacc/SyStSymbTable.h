@@ -116,6 +116,17 @@ public:
     uint32_t getInitValueVariant(StSymbEntryID sid, VARIANT* out, bool strict, IUnknown* context,
                                  IUnknown* navigation = nullptr) const;
 
+    // A symbol's value (its constant, else its type's default) as a
+    // VARIANT, and a new value from a VARIANT (tolerant conversion into a
+    // value of the symbol's type, entered as its constant): 0, 5 unknown
+    // symbol, 10 a kind without a value, 101 the VARIANT does not convert,
+    // 0xFFFF no value could be made or entered.
+    using StSymbTable::setSymbolValue;
+    uint32_t getSymbolValue(StSymbEntryID sid, VARIANT* out, bool strict, IUnknown* context,
+                            IUnknown* navigation = nullptr) const;
+    uint32_t setSymbolValue(StSymbEntryID sid, const VARIANT& value, bool strict, IUnknown* context,
+                            IUnknown* navigation = nullptr);
+
     uint16_t getWord16() const { return m_word16; }
     uint32_t getConstructionWord() const { return m_constructionWord; }
     uint32_t getFilterMode() const { return m_filterMode; }

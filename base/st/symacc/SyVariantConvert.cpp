@@ -822,7 +822,8 @@ uint32_t stdVal2String(String& out, const StStdConstantVal* value, bool withType
             }
             SY_TRACE(4, kM, alarm ? "error getAlarmName 0x%08X" : "error getTaskName 0x%08X", code);
         }
-        std::snprintf(buf, sizeof buf, alarm ? "%d" : "%u", alarm ? int32_t(id) : id);
+        if (alarm) std::snprintf(buf, sizeof buf, "%d", int32_t(id));
+        else std::snprintf(buf, sizeof buf, "%u", id);
         out += buf;
         return kOk;
     }

@@ -114,6 +114,26 @@ TEST(SymbolAccess, CoveringElementAndMember)
     EXPECT_EQ(uint32_t(MC_INT), op->getMachMode());
     EXPECT_EQ(6, op->getFixOff());
     EXPECT_FALSE(Op(t.getSysVarOperand(0x10000 + 20, 0)));
+
+    // {BYTE; DINT; ARRAY [0..1] OF INT}: the DINT behind the padding, then
+    // an INT of the array member.
+    StTypeIDList members;
+    members.push_back(ST_BYTE);
+    members.push_back(ST_DINT);
+    members.push_back(t.types()->createArrayType(ST_INT, 0, 1));
+    const StTypeID st = t.types()->createStructType(members, 4, 12);
+    tb.sysVar("st", 0x20000, st);
+    Op m(t.getSysVarOperand(0x20000 + 5, 0));
+    ASSERT_TRUE(m);
+    EXPECT_EQ(StTypeID(ST_DINT), m->getTID());
+    EXPECT_EQ(5, m->getFixOff());
+    Op b(t.getSysVarOperand(0x20000, 0));
+    ASSERT_TRUE(b);
+    EXPECT_EQ(StTypeID(ST_BYTE), b->getTID());
+    EXPECT_EQ(uint32_t(MC_USINT), b->getMachMode());
+    Op i(t.getSysVarOperand(0x20000 + 10, 0));
+    ASSERT_TRUE(i);
+    EXPECT_EQ(StTypeID(ST_INT), i->getTID());
 }
 
 TEST(SymbolAccess, FindAgreesWithAPlainWalkOnRandomLayouts)
@@ -204,6 +224,24 @@ TEST(SymbolAccess, PredicatesQueriesAndValues)
     EXPECT_EQ(ST_INVALID_SID, t.getSymbolTypeID(StSymbEntryID(0x7777)));
     EXPECT_FALSE(t.getSymbolAddress(StSymbEntryID(0x7777), nullptr, nullptr, nullptr));
 
+    // Members by offset in a function block's frame.
+    const StRangeID fvr = t.openValidityRange(t.getGlobalVR()), fnr = t.openNameSpace(t.getGlobalNR());
+    StFrameProperties* frame = t.findEntry(fb)->getFrameProperties();
+    ASSERT_TRUE(frame);
+    frame->membVRange = fvr;
+    frame->membNRange = fnr;
+    for (int i = 0; i < 3; ++i) {
+        StSymbEntryID m;
+        StSyBaseSymbEntry* me = t.addEntry(("m" + std::to_string(i)).c_str(), fvr, fnr, ST_KIND_VAR, m);
+        me->setStorageAddress(4 * i);
+        me->setTypeID(ST_DINT);
+    }
+    String member;
+    ASSERT_EQ(0u, t.getMemberByOffset(fb, 8, member));
+    EXPECT_EQ("m2", member.stdString());
+    EXPECT_EQ(SyStSymbTable::kMemberNotFound, t.getMemberByOffset(fb, 6, member));
+    EXPECT_EQ(SyStSymbTable::kUnknownSymbol, t.getMemberByOffset(StSymbEntryID(0x7777), 0, member));
+
     // Scope counts.
     int visited = 0;
     struct Count : SymbolIteratorNative {
@@ -222,6 +260,25 @@ TEST(SymbolAccess, PredicatesQueriesAndValues)
     EXPECT_EQ(VT_I4, out.vt);
     EXPECT_EQ(0, out.lVal);
     EXPECT_NE(0u, t.getConstantVariant(v, &out, true, nullptr));
+    VARIANT in;
+    VariantInit(&in);
+    in.vt = VT_I2;
+    in.iVal = 42;
+    ASSERT_EQ(0u, t.setSymbolValue(v, in, true, nullptr));
+    EXPECT_TRUE(t.hasConstantValue(v));
+    ASSERT_EQ(0u, t.getSymbolValue(v, &out, true, nullptr));
+    EXPECT_EQ(VT_I4, out.vt);
+    EXPECT_EQ(42, out.lVal);
+    ASSERT_EQ(0u, t.getConstantVariant(v, &out, true, nullptr));
+    EXPECT_EQ(42, out.lVal);
+    in.vt = VT_R8;
+    in.dblVal = 1e20;
+    EXPECT_EQ(101u, t.setSymbolValue(v, in, true, nullptr));
+    EXPECT_EQ(5u, t.setSymbolValue(StSymbEntryID(0x7777), in, true, nullptr));
+    EXPECT_EQ(10u, t.setSymbolValue(fb, in, true, nullptr));
+    EXPECT_EQ(10u, t.getSymbolValue(fb, &out, true, nullptr));
+    ASSERT_EQ(0u, t.getSymbolValue(v, &out, true, nullptr));
+    EXPECT_EQ(42, out.lVal);
 
     // Addresses for new variables.
     t.setTableMode(3);
