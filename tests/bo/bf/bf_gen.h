@@ -45,16 +45,21 @@ inline std::unique_ptr<CBfBootFktTyp> goldenBfType()
     return t;
 }
 
+// The owner's pointers, made before the container that reads them.
+struct BfOwnerPointers {
+    CBfSymbTable* table = nullptr;
+    CBoVarComment* comments = nullptr;
+};
+
 // A type container as its owner makes it: the owner's symbol table and
 // comment container (both may stay null) and a status that is good unless
 // bad is set.
-class BfTestCont : public CBfBootFktTypCont {
+class BfTestCont : private BfOwnerPointers, public CBfBootFktTypCont {
 public:
-    explicit BfTestCont(CBfSymbTable* table = nullptr) : CBfBootFktTypCont(&m_table, &m_comments), m_table(table) {}
+    explicit BfTestCont(CBfSymbTable* t = nullptr)
+        : BfOwnerPointers{t, nullptr}, CBfBootFktTypCont(&table, &comments)
+    {
+    }
     uint32_t status() override { return bad; }
     uint32_t bad = 0;
-
-private:
-    CBfSymbTable* m_table;
-    CBoVarComment* m_comments = nullptr;
 };
