@@ -30,6 +30,14 @@ public:
     CBfConstant(const Base& other, bool shared) : Base(other, shared) {}
     StConstantVal* cloneShared(bool shared) const override { return new Self(static_cast<const Base&>(*this), shared); }
     StConstantVal* clone() const override { return new Self(static_cast<const Base&>(*this)); }
+    // A copy converted to the type; null when the conversion fails.
+    virtual StConstantVal* cloneConverted(uint32_t typeId) const
+    {
+        StConstantVal* c = clone();
+        if (c->convertTo(typeId) == 0) return c;
+        delete c;
+        return nullptr;
+    }
     virtual void writeToTel(FsBootTelegram& telegram) const { bfWriteToTel(*this, telegram); }
     virtual uint32_t getElemCount() const { return 1; }
 };

@@ -29,6 +29,8 @@ public:
     using CpSymbTable::findNameSpace;
     using CpSymbTable::hasError;
     CBfConstValTable* constTable() const { return m_bfConstants; }
+    // The entry of the SID, null when unknown or the table is unusable.
+    StSyBaseSymbEntry* find(StSymbEntryID sid) const { return hasError() ? nullptr : findEntry(sid); }
 
     // The CID of the symbol's value (the entry's value id).
     StConstEntryID getInitValID(StSymbEntryID sid) const;

@@ -168,6 +168,9 @@ TEST(BfTel, ConstantTableFactory)
     CBfStdConstantVal one(String("1"), 8, 10, st);
     std::unique_ptr<StConstantVal> copy(one.cloneShared(false));
     EXPECT_NE(nullptr, dynamic_cast<CBfStdConstantVal*>(copy.get()));
+    std::unique_ptr<StConstantVal> converted(one.cloneConverted(ST_INT));
+    ASSERT_NE(nullptr, dynamic_cast<CBfStdConstantVal*>(converted.get()));
+    EXPECT_EQ(ST_INT, converted->getTypeId());
     StConstantVal* v = one.clone();
     StConstEntryID cid = table.addConstantVal(v);
     EXPECT_EQ(cid, table.getCID(&one));
