@@ -66,6 +66,15 @@ TEST(BfSymb, LimitsOfTheElementaryTypes)
         EXPECT_EQ(r.min, limit(t.getMin(r.tid))) << r.tid;
         EXPECT_EQ(r.max, limit(t.getMax(r.tid))) << r.tid;
     }
+    // An enumeration counts as DINT.
+    auto enumerators = std::make_unique<StSymbEntryIDList>();
+    StSymbEntryID e1;
+    t.addEntry("E1", 0, 0, ST_KIND_CONST, e1);
+    enumerators->push_back(e1);
+    const StTypeID en = t.types()->createEnumType(enumerators, ST_INT);
+    ASSERT_NE(ST_INVALID_TID, en);
+    EXPECT_EQ("8:-2147483648", limit(t.getMin(en)));
+    EXPECT_EQ("8:2147483647", limit(t.getMax(en)));
     CTraceCapture cap;
     EXPECT_EQ("null", limit(t.getMin(0x7ffffff0)));  // unknown type
     EXPECT_EQ(1u, cap.count());
