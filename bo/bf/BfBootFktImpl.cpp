@@ -1,0 +1,199 @@
+// Implementation descriptions and the writer of the boot-function macro files.
+#include "bo/bf/BfBootFktImpl.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bo/bf/BfBootFktTypCont.h"
+
+const char kBfMacroLineEnd[] = "\n";
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string text(const String* s)
+{
+    return s ? s->stdString() : std::string();
+}
+
+// `text'
+std::string quoted(const std::string& s)
+{
+    return "`" + s + "'";
+}
+
+// Writes the lines to the file, truncating it (mode "wb") or appending
+// ("ab"); false when opening, a write or the close fails.
+bool writeLines(const std::string& path, const char* mode, const Lines& lines)
+{
+    std::FILE* f = std::fopen(path.c_str(), mode);
+    if (!f) return false;
+    bool ok = true;
+    for (const std::string& l : lines) {
+        ok = ok && std::fwrite(l.data(), 1, l.size(), f) == l.size();
+        ok = ok && std::fputs(kBfMacroLineEnd, f) >= 0;
+    }
+    return (std::fclose(f) == 0) && ok;
+}
+
+bool writeBoth(const String& path, const char* mode, const Lines& h, const Lines& c)
+{
+    const std::string p = path.stdString();
+    bool ok = writeLines(p + ".m4h", mode, h);
+    return writeLines(p + ".m4c", mode, c) && ok;
+}
+
+}  // namespace
+
+// --- one implementation ---
+
+bool CBfBootFktImpl::add(StSymbEntryID sid, int32_t kind, const String& value)
+{
+    return items.emplace(CImplDsc{sid.get(), kind}, std::make_unique<String>(value)).second;
+}
+
+bool CBfBootFktImpl::addNamed(const String& name, int32_t kind, const String& value)
+{
+    StSymbEntryID sid;
+    if (!symbTable) return false;
+    // A variable of class 1 and attribute 0, unique in the scope.
+    symbTable->declareSymbol(sid, name, ValidRange, NameRange, 1, 0, false, true);
+    if (sid.isInvalid()) return false;
+    return add(sid, kind, value);
+}
+
+std::string CBfBootFktImpl::nameOf(uint32_t sid) const
+{
+    String* n = symbTable ? symbTable->getName(sid) : nullptr;
+    return n ? n->stdString() : std::string();
+}
+
+bool CBfBootFktImpl::writeM4(const String& path) const
+{
+    if (path.length() == 0) return false;
+    const std::string S = std::to_string(SID.get());
+    auto has = [&](int32_t kind) {
+        for (const auto& i : items)
+            if (i.first.kind == kind) return true;
+        return false;
+    };
+    const bool modify = has(CImplDsc::MODIFY), unit = has(CImplDsc::UNIT);
+    const std::string uses =
+        std::string(modify ? ", USE_MODIFY_FKT()" : "") + (unit ? ", USE_UNIT_FKT()" : "");
+    Lines h, c;
+    h.push_back("BEGIN_DECL(" + S + uses + ")");
+
+    // Per item of kind, in key order: one line of its name / text.
+    auto each = [&](int32_t kind, Lines& out, const auto& line) {
+        for (const auto& i : items)
+            if (i.first.kind == kind) out.push_back(line(i.first.SID, text(i.second.get())));
+    };
+    auto single = [&](int32_t kind, const char* decl, const char* impl) {
+        each(kind, h, [&](uint32_t, const std::string&) { return std::string(decl) + "()"; });
+        each(kind, c, [&](uint32_t, const std::string& t) { return std::string(impl) + "(" + S + ", " + quoted(t) + ")"; });
+    };
+
+    // The block of the items that name a symbol: the declaration with a line
+    // per name, the implementation with a line per name and text.
+    auto named = [&](int32_t kind, const char* decl, const char* declItem, const char* impl, const char* implItem) {
+        h.push_back(std::string(decl) + "()");
+        each(kind, h, [&](uint32_t sid, const std::string&) { return declItem + ("(" + quoted(nameOf(sid)) + ")"); });
+        c.push_back(std::string(impl) + "(" + S + ")");
+        each(kind, c, [&](uint32_t sid, const std::string& t) {
+            return implItem + ("(" + S + ", " + quoted(nameOf(sid)) + ", " + quoted(t) + ")");
+        });
+    };
+
+    if (modify || unit) {
+        c.push_back("BEGIN_INIT_IMPL(" + S + uses + ")");
+        for (const auto& i : items) {
+            if (i.first.kind == CImplDsc::MODIFY) c.push_back("INIT_MODIFY(" + quoted(nameOf(i.first.SID)) + ")");
+            if (i.first.kind == CImplDsc::UNIT) c.push_back("INIT_UNIT(" + quoted(nameOf(i.first.SID)) + ")");
+        }
+        c.push_back("END_INIT_IMPL()");
+    }
+    single(CImplDsc::DEFAULT, "DEFAULT_DECL", "DEFAULT");
+    single(CImplDsc::CFGCHANGE, "CFGCHANGE_DECL", "CFGCHANGED");
+    if (modify) named(CImplDsc::MODIFY, "MODIFY_DECL", "DECL_MODIFY", "MODIFY_IMPL", "MODIFY");
+    if (has(CImplDsc::INSTANTIATE)) {
+        h.push_back("INSTANTIATE_DECL()");
+        c.push_back("BEGIN_INSTANTIATE_IMPL(" + S + ")");
+        each(CImplDsc::INSTANTIATE, c, [&](uint32_t sid, const std::string& t) {
+            return "INSTANTIATE(" + std::to_string(sid) + ", " + quoted(t) + ")";
+        });
+        c.push_back("END_INSTANTIATE_IMPL()");
+    }
+    if (unit) named(CImplDsc::UNIT, "UNIT_DECL", "DECL_UNIT", "UNIT_IMPL", "UNITCHANGED");
+    single(CImplDsc::CHECK, "CHECK_DECL", "CHECK");
+    single(CImplDsc::CHECKEX, "CHECKEX_DECL", "CHECKEX");
+    h.push_back("END_DECL()");
+    return writeBoth(path, "ab", h, c);
+}
+
+// --- the container ---
+
+void CBfBootFktImplCont::addFunctionImpl(String* returnType, String* text1, String* text2, String* text3,
+                                         bool isMsgFkt)
+{
+    m_functions.push_back(std::make_unique<CBfFunctionImpl>(returnType, text1, text2, text3, isMsgFkt));
+}
+
+CBfBootFktImpl* CBfBootFktImplCont::createImpl(StSymbEntryID sid)
+{
+    if (!m_types || !m_types->findType(sid)) return nullptr;
+    auto impl = std::make_unique<CBfBootFktImpl>(sid, &m_symbols, m_nextIndex++);
+    auto done = m_impls.emplace(sid, std::move(impl));
+    return done.second ? done.first->second.get() : nullptr;
+}
+
+CBfBootFktImpl* CBfBootFktImplCont::findImpl(StSymbEntryID sid) const
+{
+    if (!m_types || !m_types->findType(sid)) return nullptr;
+    auto it = m_impls.find(sid);
+    return it == m_impls.end() ? nullptr : it->second.get();
+}
+
+bool CBfBootFktImplCont::writeM4(const String& path, const std::list<String>& includes,
+                                 const String& containerName, bool noImpl) const
+{
+    if (path.length() == 0) return false;
+    const std::string p = path.stdString();
+    const std::string base = p.substr(p.find_last_of("\\/") == std::string::npos ? 0 : p.find_last_of("\\/") + 1);
+    const std::string cont = containerName.stdString();
+
+    Lines h = {"include(bfimplmk.m4)", "NAME(" + base + ")", "INCLUDE(bocont.hpp)"};
+    for (const String& inc : includes) h.push_back("INCLUDE(" + inc.stdString() + ")");
+    Lines c = {"include(bfimplmk.m4)", "NAME(" + base + ")"};
+    for (const char* inc : {"math.h", "btypenames.h", "botypdat.h", "bfopernd.h", "bfcfgvar.h"})
+        c.push_back(std::string("INCLUDE(") + inc + ")");
+    c.push_back("INCLUDE(" + base + ".h)");
+    c.push_back("#define ERRTXT_OFFSET " + std::to_string(ERRTXT_OFFSET));
+    c.push_back("DECLPRINTER()");
+    c.push_back("IMPLPRINTER()");
+
+    h.push_back("DECLCONT(" + cont + ")");
+    c.push_back("BEGIN_CREATE_IMPL(" + cont + ")");
+    if (!noImpl)
+        for (const auto& i : m_impls)
+            c.push_back((i.second->hasItems() ? "CREATE(" : "DEFAULT_CREATE(") + std::to_string(i.first.get()) + ")");
+    c.push_back("END_CREATE_IMPL()");
+
+    h.push_back("BEGIN_FCT_DECL()");
+    if (!noImpl)
+        for (const auto& f : m_functions) {
+            const std::string msg = f->isMsgFkt ? "MSG_" : "";
+            const std::string args =
+                text(f->returnType.get()) + ", " + quoted(text(f->text1.get())) + ", " + quoted(text(f->text2.get()));
+            h.push_back(msg + "FKT_DECL(" + args + ")");
+            c.push_back(msg + "FKT_IMPL(" + args + ", " + quoted(text(f->text3.get())) + ")");
+        }
+    h.push_back("END_FCT_DECL()");
+    if (!writeBoth(path, "wb", h, c)) return false;
+
+    if (!noImpl)
+        for (const auto& i : m_impls)
+            if (i.second->hasItems() && !i.second->writeM4(path)) return false;
+    return true;
+}

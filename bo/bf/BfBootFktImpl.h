@@ -1,0 +1,127 @@
+// Implementation descriptions of the boot-function types and the writer of
+// the macro files path + ".m4h" (declarations) and path + ".m4c"
+// (implementations), which a later build step expands with the macro
+// package "bfimplmk.m4".
+//
+// Items of an implementation, keyed by (SID, kind): 0 default, 1
+// configuration change, 5 check and 6 extended check carry the
+// implementation's own SID; 2 modify and 4 unit the SID of a symbol they
+// declare in the implementation's scope (VR 0, NR = the implementation's
+// creation index) of the container's symbol table; 3 instantiate a SID the
+// compiler gives.
+//
+// Macro files: plain text, each line ended by "\n"; texts stand between the
+// m4 quotes ` and ' as they are (the macro package reads them unescaped).
+// Every open, write and close is checked; a failure answers false.
+#pragma once
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+
+#include "bo/cp/CpSymbTable.h"
+#include "co/tvstring.h"
+
+class CBfBootFktTypCont;
+
+// Line end of the macro files.
+extern const char kBfMacroLineEnd[];
+
+// One implemented function; owns its texts (any may be null: written as
+// empty text).
+class CBfFunctionImpl {
+public:
+    CBfFunctionImpl(String* returnType, String* text1, String* text2, String* text3, bool isMsgFkt)
+        : returnType(returnType), text1(text1), text2(text2), text3(text3), isMsgFkt(isMsgFkt)
+    {
+    }
+    virtual ~CBfFunctionImpl() = default;
+
+    std::unique_ptr<String> returnType, text1, text2, text3;
+    bool isMsgFkt;  // the "MSG_" macro variants
+};
+
+// Key of an item: SID (unsigned), then kind (signed).
+struct CImplDsc {
+    enum Kind : int32_t { DEFAULT = 0, CFGCHANGE = 1, MODIFY = 2, INSTANTIATE = 3, UNIT = 4, CHECK = 5, CHECKEX = 6 };
+    uint32_t SID;
+    int32_t kind;
+    bool operator<(const CImplDsc& o) const { return SID != o.SID ? SID < o.SID : kind < o.kind; }
+};
+
+class CBfBootFktImpl {
+public:
+    // symbols: the container's table of the names of modify and unit items.
+    CBfBootFktImpl(StSymbEntryID sid, CpSymbTable* symbols, uint32_t index)
+        : SID(sid), symbTable(symbols), ValidRange(0), NameRange(index)
+    {
+    }
+    virtual ~CBfBootFktImpl() = default;
+
+    // True when inserted; false when the key exists (the first text stays).
+    bool addDefault(const String& text) { return add(SID, CImplDsc::DEFAULT, text); }
+    bool addCfgChange(const String& text) { return add(SID, CImplDsc::CFGCHANGE, text); }
+    bool addCheck(const String& text) { return add(SID, CImplDsc::CHECK, text); }
+    bool addCheckEx(const String& text) { return add(SID, CImplDsc::CHECKEX, text); }
+    bool addInstantiate(StSymbEntryID sid, const String& text) { return add(sid, CImplDsc::INSTANTIATE, text); }
+    // Declare name as a variable in the implementation's scope first; false
+    // when that is refused (a name declared there already).
+    bool addModify(const String& name, const String& text) { return addNamed(name, CImplDsc::MODIFY, text); }
+    bool addUnit(const String& name, const String& text) { return addNamed(name, CImplDsc::UNIT, text); }
+
+    bool hasItems() const { return !items.empty(); }
+    // Appends the implementation's declaration block to path + ".m4h" and
+    // its implementation lines to path + ".m4c".
+    bool writeM4(const String& path) const;
+
+    std::map<CImplDsc, std::unique_ptr<String>> items;
+    StSymbEntryID SID;
+    CpSymbTable* symbTable;
+    uint32_t ValidRange;
+    uint32_t NameRange;
+
+private:
+    bool add(StSymbEntryID sid, int32_t kind, const String& text);
+    bool addNamed(const String& name, int32_t kind, const String& text);
+    // The symbol's name, empty when the table has none.
+    std::string nameOf(uint32_t sid) const;
+};
+
+class CBfBootFktImplCont {
+public:
+    // types: the owner's type container (not owned).
+    explicit CBfBootFktImplCont(CBfBootFktTypCont* types) : m_types(types) {}
+    virtual ~CBfBootFktImplCont() = default;
+    CBfBootFktImplCont(const CBfBootFktImplCont&) = delete;
+    CBfBootFktImplCont& operator=(const CBfBootFktImplCont&) = delete;
+
+    // Takes ownership of the texts.
+    void addFunctionImpl(String* returnType, String* text1, String* text2, String* text3, bool isMsgFkt);
+    // A new implementation of the type sid; null when the type container
+    // has no such type or sid has one already. Every attempt past the type
+    // check takes the next index.
+    CBfBootFktImpl* createImpl(StSymbEntryID sid);
+    // Null also when the type container has no such type.
+    CBfBootFktImpl* findImpl(StSymbEntryID sid) const;
+
+    // Writes both macro files anew (truncating them): the headers, the
+    // container's declaration, the creation list, the functions and, per
+    // implementation with items, its blocks. False for an empty path
+    // (nothing opened) or any failing file operation. base (the part of
+    // path after its last "\" or "/") names the macro set; with noImpl no
+    // implementation nor function is written.
+    bool writeM4(const String& path, const std::list<String>& includes, const String& containerName,
+                 bool noImpl) const;
+
+    CpSymbTable& symbTable() { return m_symbols; }
+    const std::list<std::unique_ptr<CBfFunctionImpl>>& functions() const { return m_functions; }
+
+    int32_t ERRTXT_OFFSET = 0;
+
+private:
+    std::list<std::unique_ptr<CBfFunctionImpl>> m_functions;
+    std::map<StSymbEntryID, std::unique_ptr<CBfBootFktImpl>> m_impls;
+    CBfBootFktTypCont* m_types;
+    CpSymbTable m_symbols{0, 0};
+    uint32_t m_nextIndex = 0;
+};
