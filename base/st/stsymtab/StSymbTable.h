@@ -26,6 +26,7 @@
 #pragma once
 #include <cstdint>
 #include <iosfwd>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -47,6 +48,13 @@ class StConstantElem;
 class StASMOperand;
 class McTypeWordList;
 struct StAddressRecord;  // the target-address services' record
+struct StAccessDescriptor;
+
+// Name -> value of the enumerators of a type.
+struct StStringLess {
+    bool operator()(const String& a, const String& b) const { return String::compare(a, b) < 0; }
+};
+using StEnumValueMap = std::map<String, int32_t, StStringLess>;
 
 // Address-translate hook (not owned by the table).
 class StAddrTranslateHook {
@@ -296,6 +304,89 @@ public:
     // The dump into the diagnostic FIFO ("tvp_cout" in the temporary
     // directory, or the path of the setting); nothing without a reader.
     void dumpToPipe() const;
+
+    // --- lookups and naming (StSymbQueries.cpp) ---
+    // A scope is (VR, NR); its chain walks the VR outward and, for each, the
+    // NR outward. kind 0 means "any kind but TO types". No lookup reports a
+    // message; unknown names, empty chains and nothing visible give the
+    // invalid SID and a null entry.
+    static const char* getTypeName(ESTypeSpec spec);
+    // found (when given) is false where no text can be named (a structured
+    // type without declaration that is no enumeration).
+    String getTypeNameOfTID(StTypeID tid, StSymbEntryID declSID = ST_INVALID_SID, bool* found = nullptr) const;
+    // Appends "ARRAY [l..u] OF <element>" to out.
+    bool getArrayTypeText(const StSyBaseSymbEntry* entry, String& out) const;
+    // Only in exactly (VR, NR).
+    StSymbEntryID findSymbol(const String& name, StRangeID vr, StRangeID nr, uint32_t kind = 0,
+                             StSyBaseSymbEntry** entry = nullptr) const;
+    // The nearest visible declaration.
+    StSymbEntryID findSymbolEntry(const String& name, StRangeID vr, StRangeID nr, uint32_t kind = 0,
+                                  StSyBaseSymbEntry** entry = nullptr) const;
+    StSymbEntryID getSIDByName(const String& name, StRangeID vr, StRangeID nr, uint32_t kind = 0) const;
+    StSymbEntryID getSIDByName(const String& name) const { return getSIDByName(name, m_globalVR, m_globalNR); }
+    StSymbEntryID lookupSymbolEntry(const String& name, StRangeID vr, StRangeID nr, uint32_t kind = 0) const;
+    bool isVisibleFrom(const StSyBaseSymbEntry* entry, StRangeID vr, StRangeID nr) const;
+    // 1 when a's scope comes first on the chain of (VR, NR), 2 when b's, 0
+    // when neither lies on it.
+    int closerOf(const StSyBaseSymbEntry* a, const StSyBaseSymbEntry* b, StRangeID vr, StRangeID nr) const;
+    StSymbEntryID findAnonymousArrayType(StRangeID vr, StRangeID nr, StTypeID elementTID, StSymbEntryID ownerSID,
+                                         int32_t lower, int32_t upper, StTypeID& tid) const;
+    // Refused (false) when the name conflicts in the entry's scope as it
+    // would for addEntry.
+    bool renameSymbol(StSymbEntryID sid, const char* name);
+    bool getEnumNames(StTypeID tid, std::vector<String>& names) const;
+    bool findEnumValue(StTypeID tid, const String& name, int32_t& value) const;
+    bool getEnumValues(StTypeID tid, StEnumValueMap& values) const;
+    // Qualified source name of what the operand addresses; "???" when it
+    // cannot be formed.
+    String getSymbolName(const StASMOperand* operand) const;
+    // Bit-addressed system-variable operand: fixed offsets count flat item
+    // positions (getMemberOrdinal) instead of bytes.
+    bool isBitAddressedSysVar(const StASMOperand* operand) const;
+
+    // --- addresses and operands (StSymbAddress.cpp) ---
+    // 0x7FFFFFFF when the symbol, constant or operand has no address.
+    uint32_t getSymbolAddress(StSymbEntryID sid) const;
+    uint32_t getConstAddress(StConstEntryID cid) const;
+    uint32_t getOperandAddress(const StASMOperand* operand) const;
+    String getAddressText(const StASMOperand* operand) const;
+    // Fills the record and lets the translate hook have it; false on any
+    // refusal. relative: the record's kind is not 0 (plain target address).
+    bool getTISAddress(const StASMOperand* operand, uint32_t access, bool& relative, StAddressRecord& record);
+    bool getTISAddress(StSymbEntryID sid, uint32_t access, bool& relative, StAddressRecord& record);
+    // The 16-bit access descriptor of a telegram (see StSymbAddress.h).
+    bool getAccessDescriptor(const StASMOperand* operand, uint32_t access, StAccessDescriptor& desc);
+    // 0 made, 1 error, 2 no operand for this symbol.
+    int createOperand(StSymbEntryID sid, StASMOperand*& operand, bool asParameter = false);
+    // 2 when not found; on success VR and NR become the scope of the
+    // symbol's type reference (or of its own frame).
+    int createOperandByName(const String& name, StRangeID& vr, StRangeID& nr, StASMOperand*& operand,
+                            bool exactScope = false, bool asParameter = false);
+    // 0 done, 1 error, 2 not found, 3 access refused; a refusal other than
+    // 0 leaves operand null (deleted).
+    int selectMember(const String& name, StRangeID& vr, StRangeID& nr, StASMOperand*& operand, bool inside = false,
+                     bool asParameter = false);
+    // 0 prepared (operand retyped to the element type), 2 refused.
+    int selectElement(StASMOperand* operand, int32_t& indexBase, StRangeID& vr, StRangeID& nr);
+    bool createTOOperand(StSymbEntryID sid, StRangeID& frameVR, StRangeID& frameNR, StASMOperand*& operand);
+    bool isSysVarOperand(const StASMOperand* operand) const;
+    bool isOperandReadable(const StASMOperand* operand) const;
+    // Marks a written variable (entry flag bit 2).
+    bool checkOperandWritable(const StASMOperand* operand);
+    bool isAccessible(const StSyBaseSymbEntry* entry) const;
+
+private:
+    // Helpers of the lookups, names and operands.
+    StSyBaseSymbEntry* chainHead(const String& name) const;
+    const StSymbEntryIDList* enumeratorsOf(StTypeID tid) const;
+    bool enumeratorValue(StSymbEntryID sid, int32_t& value) const;
+    int32_t frameBase(StTypeID funcTid) const;
+    int32_t memberOffset(const StSyBaseSymbEntry* member, StTypeID ownerTid, bool bitAddressed) const;
+    bool memberEligible(const StSyBaseSymbEntry* member, bool inFunction, int refState) const;
+    // The first entry from start along type references whose type is tid.
+    StSyBaseSymbEntry* declarationOf(StSymbEntryID start, StTypeID tid) const;
+    void typeOperand(StASMOperand& operand, StTypeID tid) const;
+    bool tisCore(const StASMOperand* operand, uint32_t access, StAddressRecord& record) const;
 
 protected:
     // For derived tables that detect their own failures.
