@@ -886,3 +886,13 @@ void StSymbTable::registerSymbol(StSyBaseSymbEntry* entry, bool stopAtFunctions,
         }
     }
 }
+
+void StSymbTable::detachTables(uint32_t mask)
+{
+    if (mask & 0x01u) m_strings = nullptr;
+    if (mask & 0x02u) m_entries = nullptr;
+    if (mask & 0x04u) m_constants = nullptr;
+    if (mask & 0x08u) m_vrTable = nullptr;
+    if (mask & 0x10u) m_nrTable = nullptr;
+    if (mask & 0x20u) m_types = nullptr;
+}

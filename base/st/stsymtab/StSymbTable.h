@@ -391,6 +391,10 @@ private:
 protected:
     // For derived tables that detect their own failures.
     void setStatus(uint32_t status) { m_status = status; }
+    // For derived tables that borrow part tables of another table: forgets
+    // the tables of the mask (0x01 strings, 0x02 entries, 0x04 constants,
+    // 0x08 VR, 0x10 NR, 0x20 types) without deleting them.
+    void detachTables(uint32_t mask);
 
 private:
     void createMissing();

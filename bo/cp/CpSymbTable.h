@@ -1,0 +1,188 @@
+// CpSymbTable: the symbol table that the boot-function compiler fills while
+// it reads a source. It declares variables, named constants, enumeration
+// and structure types in the Structured Text symbol table (its virtual base
+// StSymbTable), binds initial values to types and builds the constant
+// values of initialisers. Its constants live in a CpConstValTable, the
+// StSymbTable part's constant table.
+//
+// No operation reports a message. Declarations answer the new SID through
+// an out-parameter, the invalid SID on any failure (table unusable,
+// duplicate name, unknown type, bad value); status operations answer
+// 0 ok, 1 table unusable, 2 refused, 3 wrong count, 4 accepted with a
+// warning. Every operation but getValueID first asks status() and does
+// nothing on an unusable table. Apart from the own-scope enumerators of
+// declareEnumType, nothing is rolled back after a failed declaration
+// (entries or constants added before the failure stay).
+//
+// How the compile side's terms map onto the symbol table:
+// - the two flags of every declaration are addEntry's takeName (the first:
+//   the table keeps a copy of the name it owns) and unique (the second: a
+//   name already declared in the same VR and NR is refused);
+// - the variable class is the entry's access mode; the by-reference flag is
+//   its first flag byte, whose test is isFirstFlagTaskVar (set and kind 3);
+// - the owner SID is the type reference (an enumerator's enumeration type);
+//   the parent SID, the declaring symbol, is the unit SID;
+// - the option pair (a 32-bit value and a byte) is setVisibility's pair;
+// - the flag byte is the storage-place mark byte (bit 4: variable classes
+//   2 and 4);
+// - the name-space id of a type is its sub name range;
+// - range registration is registerSymbol(entry, false, false), which acts
+//   only while usage marking is on (the table "tracks ranges");
+// - the attribute word has no field in the entries: the table keeps it per
+//   SID (getAttribute);
+// - status() is the table's error query (hasError), and findNameSpace
+//   answers from the id-pair map (findByIdPair);
+// - the enumeration base type is the StSymbTable's (DINT unless set), the
+//   packed-arrays flag its compact-array-defaults flag.
+//
+// Construction: the first two forms build the StSymbTable part (when this
+// class is the most derived; a derived class builds it itself) over a
+// constant table (own or given) and the global entry (VR, NR); the third
+// borrows the six tables and the global entry of another table and sets a
+// mask bit for each table present. The destructor detaches the borrowed
+// tables, so only owned tables are deleted with the StSymbTable part.
+#pragma once
+#include <cstdint>
+#include <list>
+#include <map>
+#include <utility>
+
+#include "base/st/stsymtab/StCompConstantVal.h"
+#include "base/st/stsymtab/StSymbTable.h"
+#include "bo/boframe/CpConstValTable.h"
+
+// An element list of an initialiser; it owns its elements.
+class StConstantElemPtrList : public std::list<StConstantElem*> {
+public:
+    StConstantElemPtrList() = default;
+    StConstantElemPtrList(const StConstantElemPtrList&) = delete;
+    StConstantElemPtrList& operator=(const StConstantElemPtrList&) = delete;
+    ~StConstantElemPtrList()
+    {
+        for (StConstantElem* e : *this) delete e;
+    }
+};
+
+class CpSymbTable : public virtual StSymbTable {
+public:
+    // Which tables of the StSymbTable part belong to another table.
+    enum BorrowMask : uint32_t {
+        BORROW_STRINGS = 0x01,
+        BORROW_ENTRIES = 0x02,
+        BORROW_CONSTANTS = 0x04,
+        BORROW_VR = 0x08,
+        BORROW_NR = 0x10,
+        BORROW_TYPES = 0x20,
+    };
+    enum Status : uint32_t { CP_OK = 0, CP_UNUSABLE = 1, CP_REFUSED = 2, CP_COUNT = 3, CP_WARNING = 4 };
+    using TempList = std::list<StSymbEntryID>;
+    using SymbolList = std::list<StSymbEntryID>;
+
+    // An own CpConstValTable (start offset 0).
+    CpSymbTable(StRangeID vr, StRangeID nr);
+    // The given constant table (taken over by the StSymbTable part).
+    CpSymbTable(StRangeID vr, StRangeID nr, CpConstValTable* constants);
+    // Borrows the tables of other; no own constant table.
+    explicit CpSymbTable(StSymbTable& other);
+    ~CpSymbTable() override;
+
+    // 1 when the free-temporaries list is missing or the StSymbTable status
+    // word is non-zero, else 0.
+    uint32_t status() const;
+    bool hasError() const override { return status() != CP_OK; }
+    // The entry stored for the pair (a, b), else null.
+    StSyBaseSymbEntry* findNameSpace(StRangeID a, StRangeID b) const override { return findByIdPair(a, b); }
+
+    // A variable (kind 3) with the variable class and attribute; class 4
+    // also sets flag bit 4 and the by-reference flag, class 2 bit 4 only.
+    void declareSymbol(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, uint32_t varClass,
+                       uint32_t attribute, bool takeName, bool unique);
+    // A named constant (kind 1) whose value is the integer converted to the
+    // enumeration base type; a failed conversion adds nothing.
+    void declareConstant(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, int32_t value,
+                         uint32_t attribute, bool takeName, bool unique);
+    // An enumeration type (kind 2) over the enumerators of list (null:
+    // failure). The list is consumed on success (list null afterwards); on
+    // failure the caller keeps it. With ownScope the enumerators are copied
+    // as named constants into a new name space (closed again), typed and
+    // owned by the new type; a failure closes that name space again.
+    // The first enumerator becomes the type's initial value (setTypeInitValue).
+    void declareEnumType(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                         StSymbEntryIDList*& list, StSymbEntryID& parent, uint32_t attribute, bool clearOptions,
+                         bool ownScope, bool takeName, bool unique);
+    // A structure type (kind 2) over the members (null: no members).
+    // An alignment of 0 takes the largest member alignment; a non-zero one
+    // fails when a member needs more. Members without a storage address are
+    // laid out from 0, each padded to the next member's alignment (1 after
+    // the last); the size must fit a signed 32-bit size. When a member has
+    // a constant id, the type gets a default value.
+    void declareStructType(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                           const StSymbEntryIDList* members, StRangeID nameSpace, StSymbEntryID& parent,
+                           uint32_t attribute, uint32_t alignment, bool clearOptions, bool takeName, bool unique);
+    // 0 done, 1 unusable, 2 refused (unknown SIDs, no enumeration type, not
+    // its enumerator, value not a 32-bit integer). A zero value leaves the
+    // type without explicit initial value.
+    int setTypeInitValue(StSymbEntryID typeSID, StSymbEntryID constSID);
+    // The CID of an initialiser's value for the type; status 0 done, 1
+    // internal failure, 2 an element does not fit, 3 wrong number of
+    // elements or no list, 4 done with a warning. The elements are used up
+    // (their values taken out), the list stays the caller's.
+    void buildInitValue(StConstEntryID& cid, StTypeID tid, StConstantElemPtrList*& list, int& status);
+    // The TID and SID of a type (kind 2, or kind 7 with acceptFB) named
+    // name in exactly (VR, NR), or visible from there with searchVisible;
+    // the invalid TID and SID otherwise.
+    void getTypeByName(StTypeID& tid, const String& name, StRangeID vr, StRangeID nr, StSymbEntryID& sid,
+                       bool acceptFB, bool searchVisible) const;
+    // 1 a <= b, 0 a > b, 2 not comparable or table unusable.
+    int compareConstants(StConstEntryID a, StConstEntryID b) const;
+    // The entry's constant id; invalid for an unknown SID (status not asked).
+    void getValueID(StConstEntryID& cid, StSymbEntryID sid) const;
+    // The entry of the SID stored for the pair, else null.
+    StSyBaseSymbEntry* findByIdPair(uint32_t a, uint32_t b) const;
+    // Stores (or replaces) the SID of a pair.
+    void setIdPairSymbol(uint32_t a, uint32_t b, StSymbEntryID sid) { m_idPairs[{a, b}] = sid; }
+
+    // The attribute word given to a declaration (0 when none).
+    uint32_t getAttribute(StSymbEntryID sid) const;
+    uint32_t getBorrowedMask() const { return m_borrowed; }
+    CpConstValTable* getOwnConstants() const { return m_constTable; }
+    StRangeID getVR() const { return m_vr; }
+    TempList* freeTemporaries() const { return m_freeTemps; }
+    SymbolList& markedSymbols() { return m_marked; }
+    // Structure declarations make no default values while set.
+    void setNoDefaultValues(bool on) { m_noDefaultValues = on; }
+    bool getNoDefaultValues() const { return m_noDefaultValues; }
+    StTypeID getImplicitConstType() const { return m_implicitConstType; }
+    void setImplicitConstType(StTypeID tid) { m_implicitConstType = tid; }
+
+protected:
+    // The entry added for a declaration, its SID in sid (invalid on
+    // failure); the attribute is kept.
+    StSyBaseSymbEntry* addDeclEntry(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                                    uint32_t kind, uint32_t attribute, bool takeName, bool unique);
+    // Parent, attribute and (with clearOptions) the option pair (0, 0).
+    void setTypeEntryData(StSyBaseSymbEntry* entry, StSymbEntryID parent, uint32_t attribute, bool clearOptions);
+    void registerIfTracking(StSyBaseSymbEntry* entry);
+
+private:
+    void init();
+    // The own-scope copies of declareEnumType; false on failure.
+    bool copyEnumerators(const StSymbEntryIDList& from, StRangeID vr, StRangeID ns, StSymbEntryIDList& to);
+    // The default value of a structure; true when none is needed.
+    bool structDefault(StSyBaseSymbEntry* typeEntry, StTypeID tid,
+                       const std::vector<std::pair<StSyBaseSymbEntry*, StSyBaseTypeNode*>>& members);
+    int arrayInitValue(StConstEntryID& cid, StTypeID tid, StTypeID elemTid, uint32_t count,
+                       StConstantElemPtrList& list);
+
+    StRangeID m_vr;
+    TempList* m_freeTemps = nullptr;
+    SymbolList m_marked;
+    CpConstValTable* m_constTable = nullptr;
+    StTypeID m_implicitConstType = ST_INVALID_TID;
+    uint32_t m_implicitWord = 0;
+    StConstEntryID m_cid = ST_INVALID_CID;
+    uint32_t m_borrowed = 0;
+    std::map<std::pair<uint32_t, uint32_t>, StSymbEntryID> m_idPairs;
+    std::map<uint32_t, uint32_t> m_attributes;
+    bool m_noDefaultValues = false;
+};
