@@ -141,6 +141,7 @@ public:
     StSyBaseSymbEntry* findByIdPair(uint32_t a, uint32_t b) const;
     // Stores (or replaces) the SID of a pair.
     void setIdPairSymbol(uint32_t a, uint32_t b, StSymbEntryID sid) { m_idPairs[{a, b}] = sid; }
+    void eraseIdPair(uint32_t a, uint32_t b) { m_idPairs.erase({a, b}); }
 
     // The attribute word given to a declaration (0 when none).
     uint32_t getAttribute(StSymbEntryID sid) const;
@@ -154,6 +155,42 @@ public:
     bool getNoDefaultValues() const { return m_noDefaultValues; }
     StTypeID getImplicitConstType() const { return m_implicitConstType; }
     void setImplicitConstType(StTypeID tid) { m_implicitConstType = tid; }
+
+    // --- further declarations and scope queries (CpSymbDecl.cpp) ---
+    // Frame record: first id = membVRange, second id = membNRange, frame
+    // size = frameSize, initialised part = retainSize, flags = flags. The
+    // flag byte is the mark byte; its bit 3 (0x08) is the bit the symbol
+    // table calls "referenced" (collected or laid out).
+    // A name space (kind 21, names unique) with its two ids, parent and
+    // address word; (first, second) -> SID enters the id-pair map.
+    void declareNameSpace(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, uint32_t first,
+                          uint32_t second, StSymbEntryID parent, int32_t address, bool takeName);
+    // A unit (kind 17) for mode 1 (option pair (1, 0xFF)) or 2 ((2, 0));
+    // any other mode adds nothing. Frame ids (VR, second).
+    void declareUnit(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, uint32_t second,
+                     uint32_t mode, bool takeName);
+    // A task (kind 9): type 0 without owner, frame sizes 16 and 16, address 0.
+    void declareTask(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, bool takeName);
+    // A function, function block or program (kind 6, 7 or 8; any other
+    // kind is refused): frame ids (first, NR), both frame sizes 16.
+    void declarePOU(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, uint32_t first,
+                    uint32_t kind, StSymbEntryID parent, uint32_t attribute, bool takeName, bool unique);
+    // A direct variable (kind 20) at (address & 0xFFFFFF) | 0xFC000000,
+    // variable class 1 with the input flag, else 2.
+    void declareDirectVariable(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, StTypeID tid,
+                               StSymbEntryID owner, uint32_t address, bool input, bool takeName);
+    // The return variable of a function (kind 6 with a frame record): a
+    // variable of the function's name in its frame scope, class 3, typed
+    // tid (VOID sets flag bit 3); with boolResult and BOOL the function is
+    // marked as having a BOOL result.
+    void declareReturnVariable(StSymbEntryID& sid, StSymbEntryID func, StTypeID tid, StSymbEntryID owner,
+                               bool boolResult);
+    // 0, or 2 for an unknown SID or unusable table. A frame takes nr as its
+    // second id; a name space whose second id changes is re-keyed.
+    int setSymbolNameSpace(StSymbEntryID sid, StRangeID nr);
+    // 0 or 2: the frame ids, or the entry's own scope without a frame;
+    // both outputs start invalid.
+    int getSymbolScope(StSymbEntryID sid, StRangeID& vr, StRangeID& nr) const;
 
 protected:
     // The entry added for a declaration, its SID in sid (invalid on
