@@ -192,6 +192,37 @@ public:
     // both outputs start invalid.
     int getSymbolScope(StSymbEntryID sid, StRangeID& vr, StRangeID& nr) const;
 
+    // --- symbol and type queries (CpSymbQueries.cpp) ---
+    static constexpr int MAX_TYPE_DEPTH = 64;
+    // True when the type, or through array elements, structure members and
+    // function-block members any part of it, is ANYOBJECT, @MEMADR or a
+    // STRING, as selected. False without a type table, and for a type
+    // nested deeper than MAX_TYPE_DEPTH (a cycle read from a file).
+    bool typeContains(StTypeID tid, bool anyObject, bool memAdr, bool string) const;
+    // Any elementary type but @MEMADR, a structure with members, or a type
+    // with such a part; a cycle answers false.
+    bool typeHasPlainData(StTypeID tid) const;
+    // The symbol's name; for an anonymous array type "ARRAY[l..u] OF "
+    // and the element type's name. Empty for an unknown SID.
+    String getTypeText(StSymbEntryID sid) const;
+    // Tasks and POUs with an unfinished frame (bit 0 clear) of the parent
+    // (any parent when invalid), in entry order; with globals, the global
+    // variables of option value 2 without flag bit 3, which they then get.
+    void collectPOUs(StSymbEntryID parent, StSymbEntryIDVect& list, StSymbEntryIDVect* globals = nullptr);
+    // Only units (17) and package types (15). A unit whose option byte is
+    // set below 0xE0 answers whether flag equals it and changes nothing;
+    // otherwise the POUs and globals of the entry, then the entry, take
+    // flag as their option byte.
+    bool setOptionFlag(StSymbEntryID sid, uint8_t flag);
+    // Appends the SID, or removes its first occurrence (false when absent
+    // or the SID is unknown).
+    bool markSymbol(StSymbEntryID sid, bool add);
+    // The owner when it is a function block, else invalid.
+    void getOwnerFunctionBlock(StSymbEntryID& out, StSymbEntryID sid) const;
+    void getParentSID(StSymbEntryID& out, StSymbEntryID sid) const;
+    // The first or last enumerator of an enumeration type, else invalid.
+    void getEnumBound(StSymbEntryID& out, StTypeID tid, bool last) const;
+
 protected:
     // The entry added for a declaration, its SID in sid (invalid on
     // failure); the attribute is kept.

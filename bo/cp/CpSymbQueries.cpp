@@ -1,0 +1,155 @@
+// Queries of the compile-side symbol table over symbols and types: what a
+// type contains, type texts, the POUs of a parent, option bytes, marks.
+#include "bo/cp/CpSymbTable.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/st/stsymtab/StSyEntryTable.h"
+#include "base/st/stsymtab/StSySymbEntry.h"
+#include "base/st/stsymtab/StSyTypeNode.h"
+#include "base/st/stsymtab/StSyTypeTable.h"
+#include "base/st/stsymtab/stmcspec.h"
+
+namespace {
+
+constexpr uint8_t kReferencedBit = 0x08;
+constexpr uint32_t kFrameFinished = 0x01;
+
+bool isPOUKind(uint32_t k) { return k == ST_KIND_FUNC || k == ST_KIND_FUNCBLOCK || k == ST_KIND_PROGRAM; }
+
+// Calls f on each sub-type of a node (array element, members); stops early
+// when f answers true, and answers that.
+template <class F>
+bool anySubType(const StSyBaseTypeNode* node, F f)
+{
+    if (node->kind() == ST_NODE_ARRAY) return f(node->elementType());
+    if (node->kind() == ST_NODE_STRUCT || node->kind() == ST_NODE_FUNC)
+        for (StTypeID m : node->post())
+            if (f(m)) return true;
+    return false;
+}
+
+} // namespace
+
+bool CpSymbTable::typeContains(StTypeID tid, bool anyObject, bool memAdr, bool string) const
+{
+    if (!types()) return false;
+    struct Walk {
+        const CpSymbTable& t;
+        bool anyObject, memAdr, string;
+        bool operator()(StTypeID id, int depth) const
+        {
+            if (depth > MAX_TYPE_DEPTH) return false;
+            if (id < 30) return (anyObject && id == ST_ANYOBJECT) || (memAdr && id == ST_MEMADR);
+            if (t.isStringType(id)) return string;
+            const StSyBaseTypeNode* n = t.types()->findNode(id);
+            return n && anySubType(n, [&](StTypeID sub) { return (*this)(sub, depth + 1); });
+        }
+    };
+    return Walk{*this, anyObject, memAdr, string}(tid, 0);
+}
+
+bool CpSymbTable::typeHasPlainData(StTypeID tid) const
+{
+    if (!types()) return false;
+    struct Walk {
+        const CpSymbTable& t;
+        bool operator()(StTypeID id, int depth) const
+        {
+            if (depth > MAX_TYPE_DEPTH) return false;
+            if (id < 30) return id != ST_MEMADR;
+            const StSyBaseTypeNode* n = t.types()->findNode(id);
+            if (!n) return false;
+            if (n->kind() == ST_NODE_STRUCT && !n->post().empty()) return true;
+            return anySubType(n, [&](StTypeID sub) { return (*this)(sub, depth + 1); });
+        }
+    };
+    return Walk{*this}(tid, 0);
+}
+
+String CpSymbTable::getTypeText(StSymbEntryID sid) const
+{
+    const StSyBaseSymbEntry* e = findEntry(sid);
+    if (status() != CP_OK || !e || !e->getName()) return String();
+    String text = *e->getName();
+    int32_t lower = 0, upper = 0;
+    if (text != String("$$") || !getArrayBounds(e->getTypeID(), lower, upper)) return text;
+    const StTypeID elem = getElementType(e->getTypeID());
+    const uint32_t count = types()->getElementCount(e->getTypeID());
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "ARRAY[%d..%d] OF ", int(lower), int(int32_t(count) - 1 + lower));
+    String out(buf);
+    const char* keyword = elem < 30 ? stTypeIdName(elem) : nullptr;
+    out += keyword ? String(keyword) : getTypeNameOfTID(elem);
+    return out;
+}
+
+void CpSymbTable::collectPOUs(StSymbEntryID parent, StSymbEntryIDVect& list, StSymbEntryIDVect* globals)
+{
+    if (status() != CP_OK) return;
+    for (const auto& [sid, e] : entries()->entries()) {
+        const uint32_t k = e->getKind();
+        const bool parentMatches = parent.isInvalid() || e->getUnitSID() == parent;
+        if ((k == ST_KIND_TASK || isPOUKind(k)) && parentMatches) {
+            const StFrameProperties* f = e->getFrameProperties();
+            if (f && (f->flags & kFrameFinished) == 0) list.push_back(sid);
+        } else if (globals && k == ST_KIND_GLOBVAR && parentMatches && e->getVisibility() == 2 &&
+                   (e->getMarkByte() & kReferencedBit) == 0) {
+            globals->push_back(sid);
+            e->setMarkByte(uint8_t(e->getMarkByte() | kReferencedBit));
+        }
+    }
+}
+
+bool CpSymbTable::setOptionFlag(StSymbEntryID sid, uint8_t flag)
+{
+    if (status() != CP_OK) return false;
+    StSyBaseSymbEntry* e = findEntry(sid);
+    if (!e || (e->getKind() != ST_KIND_UNIT && e->getKind() != ST_KIND_PACKAGETYPE)) return false;
+    const uint8_t byte = e->getUnitIndex();
+    if (e->getKind() == ST_KIND_UNIT && byte != 0 && byte < 0xE0) return byte == flag;
+    for (const auto& [id, member] : entries()->entries()) {
+        const uint32_t k = member->getKind();
+        if ((isPOUKind(k) || k == ST_KIND_GLOBVAR) && member->getUnitSID() == sid)
+            member->setVisibility(member->getVisibility(), flag);
+    }
+    e->setVisibility(e->getVisibility(), flag);
+    return true;
+}
+
+bool CpSymbTable::markSymbol(StSymbEntryID sid, bool add)
+{
+    if (status() != CP_OK || !findEntry(sid)) return false;
+    SymbolList& marked = markedSymbols();
+    if (add) {
+        marked.push_back(sid);
+        return true;
+    }
+    auto it = std::find(marked.begin(), marked.end(), sid);
+    if (it == marked.end()) return false;
+    marked.erase(it);
+    return true;
+}
+
+void CpSymbTable::getOwnerFunctionBlock(StSymbEntryID& out, StSymbEntryID sid) const
+{
+    out = ST_INVALID_SID;
+    const StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    if (e && getEntryKind(e->getTypeRefSID()) == ST_KIND_FUNCBLOCK) out = e->getTypeRefSID();
+}
+
+void CpSymbTable::getParentSID(StSymbEntryID& out, StSymbEntryID sid) const
+{
+    out = ST_INVALID_SID;
+    const StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    if (e) out = e->getUnitSID();
+}
+
+void CpSymbTable::getEnumBound(StSymbEntryID& out, StTypeID tid, bool last) const
+{
+    out = ST_INVALID_SID;
+    const StSyBaseTypeNode* n = status() == CP_OK ? findTypeNode(tid) : nullptr;
+    const StSymbEntryIDList* list = n && n->kind() == ST_NODE_ENUM ? n->enumList() : nullptr;
+    if (list && !list->empty()) out = last ? list->back() : list->front();
+}

@@ -1,0 +1,163 @@
+// Compile-side queries: what a type contains (and a cyclic type), type
+// texts of anonymous arrays, the POUs of a parent, option bytes, marks and
+// enumeration bounds.
+#include <gtest/gtest.h>
+
+#include "base/st/stsymtab/StSyEntryTable.h"
+#include "base/st/stsymtab/StSySymbEntry.h"
+#include "base/st/stsymtab/StSyTypeNode.h"
+#include "base/st/stsymtab/StSyTypeTable.h"
+#include "bo/cp/CpSymbTable.h"
+
+namespace {
+
+class QueryTable : public CpSymbTable {
+public:
+    QueryTable()
+        : StSymbTable(nullptr, nullptr, new CpConstValTable(0), nullptr, nullptr, nullptr, 0, 0), CpSymbTable(0, 0)
+    {
+    }
+};
+
+TEST(CpSymbQueries, TypeContainsThroughArraysStructuresAndBlocks)
+{
+    QueryTable t;
+    StSyTypeTable* types = t.types();
+    const StTypeID str = t.getStringTypeID(10);
+    const StTypeID fb = types->createFuncType(4, {ST_DINT, str}, 16, {}, 4, 16, ST_INVALID_SID, true);
+    const StTypeID st = types->createStructType({ST_INT, fb}, 4, 20);
+    const StTypeID arr = types->createArrayType(st, 1, 3);
+    const StTypeID plain = types->createStructType({ST_INT, ST_DINT}, 4, 8);
+    ASSERT_NE(ST_INVALID_TID, arr);
+    EXPECT_TRUE(t.typeContains(arr, false, false, true));
+    EXPECT_FALSE(t.typeContains(arr, true, true, false));
+    EXPECT_FALSE(t.typeContains(plain, true, true, true));
+    EXPECT_TRUE(t.typeContains(ST_ANYOBJECT, true, false, false));
+    EXPECT_TRUE(t.typeContains(ST_MEMADR, false, true, false));
+    EXPECT_FALSE(t.typeContains(ST_MEMADR, true, false, true));
+
+    EXPECT_TRUE(t.typeHasPlainData(plain));
+    EXPECT_FALSE(t.typeHasPlainData(ST_MEMADR));
+    const StTypeID refs = types->createStructType({}, 4, 0);
+    const StTypeID refArr = types->createArrayType(ST_MEMADR, 0, 3);
+    EXPECT_FALSE(t.typeHasPlainData(refs));
+    EXPECT_FALSE(t.typeHasPlainData(refArr));
+
+    // A structure holding itself (as a damaged file may say) answers false.
+    const StTypeID cyc = types->createStructType({ST_INT}, 4, 4);
+    types->findNode(cyc)->post() = {cyc};
+    EXPECT_FALSE(t.typeContains(cyc, true, true, true));
+    EXPECT_TRUE(t.typeHasPlainData(cyc));  // a structure with members has plain data at once
+    const StTypeID cycArr = types->createArrayType(ST_MEMADR, 0, 1);
+    types->findNode(cycArr)->post() = {cycArr};
+    EXPECT_FALSE(t.typeHasPlainData(cycArr));
+    EXPECT_FALSE(t.typeContains(cycArr, true, true, true));
+}
+
+TEST(CpSymbQueries, TypeTextOfAnAnonymousArray)
+{
+    QueryTable t;
+    const StTypeID arr = t.types()->createArrayType(ST_INT, 2, 5);
+    StSymbEntryID anon, named;
+    StSyBaseSymbEntry* e = t.addEntry(static_cast<String*>(nullptr), 0, 0, ST_KIND_TYPESPEC, anon);
+    ASSERT_NE(nullptr, e);
+    e->setTypeID(arr);
+    EXPECT_EQ(String("ARRAY[2..5] OF INT"), t.getTypeText(anon));
+    t.declareSymbol(named, "v", 0, 0, 1, 0, true, true);
+    t.findEntry(named)->setTypeID(arr);
+    EXPECT_EQ(String("v"), t.getTypeText(named));
+}
+
+TEST(CpSymbQueries, CollectPOUsInEntryOrder)
+{
+    QueryTable t;
+    StSymbEntryID unit, other, p1, task, p2, done, g1, g2;
+    t.declareUnit(unit, "U", 0, 0, 1, 2, true);
+    t.declareUnit(other, "O", 0, 0, 2, 2, true);
+    t.declarePOU(p1, "P1", 0, 0, 3, ST_KIND_PROGRAM, unit, 0, true, true);
+    t.declareTask(task, "T", 0, 0, true);
+    t.declarePOU(p2, "P2", 0, 0, 4, ST_KIND_FUNC, other, 0, true, true);
+    t.declarePOU(done, "P3", 0, 0, 5, ST_KIND_FUNCBLOCK, unit, 0, true, true);
+    t.findEntry(done)->getFrameProperties()->flags |= 1;
+    StSyBaseSymbEntry* e1 = t.addEntry("G1", 0, 0, ST_KIND_GLOBVAR, g1);
+    StSyBaseSymbEntry* e2 = t.addEntry("G2", 0, 0, ST_KIND_GLOBVAR, g2);
+    e1->setVisibility(2, 0);
+    e2->setVisibility(1, 0);
+
+    StSymbEntryIDVect all, globals;
+    t.collectPOUs(ST_INVALID_SID, all, &globals);
+    EXPECT_EQ((StSymbEntryIDVect{p1, task, p2}), all);
+    EXPECT_EQ((StSymbEntryIDVect{g1}), globals);
+    EXPECT_EQ(0x08, e1->getMarkByte() & 0x08);
+    globals.clear();
+    t.collectPOUs(ST_INVALID_SID, all, &globals);  // bit 3 set: not again
+    EXPECT_TRUE(globals.empty());
+
+    StSymbEntryIDVect ofUnit;
+    t.collectPOUs(unit, ofUnit);
+    EXPECT_EQ((StSymbEntryIDVect{p1}), ofUnit);
+}
+
+TEST(CpSymbQueries, OptionFlagOfUnitsAndPackages)
+{
+    QueryTable t;
+    StSymbEntryID unit, pou, pkg, fixed, var;
+    t.declareUnit(unit, "U", 0, 0, 1, 2, true);  // option byte 0
+    t.declarePOU(pou, "P", 0, 0, 3, ST_KIND_PROGRAM, unit, 0, true, true);
+    ASSERT_TRUE(t.setOptionFlag(unit, 0x21));
+    EXPECT_EQ(0x21, t.findEntry(unit)->getUnitIndex());
+    EXPECT_EQ(0x21, t.findEntry(pou)->getUnitIndex());
+    // Now set below 0xE0: answered by comparison, nothing changes.
+    EXPECT_TRUE(t.setOptionFlag(unit, 0x21));
+    EXPECT_FALSE(t.setOptionFlag(unit, 0x22));
+    EXPECT_EQ(0x21, t.findEntry(unit)->getUnitIndex());
+
+    t.declareUnit(fixed, "F", 0, 0, 2, 1, true);  // option byte 0xFF: replaced
+    EXPECT_TRUE(t.setOptionFlag(fixed, 0x05));
+    EXPECT_EQ(0x05, t.findEntry(fixed)->getUnitIndex());
+
+    t.addEntry("PT", 0, 0, ST_KIND_PACKAGETYPE, pkg);
+    EXPECT_TRUE(t.setOptionFlag(pkg, 0x07));
+    t.declareSymbol(var, "v", 0, 0, 1, 0, true, true);
+    EXPECT_FALSE(t.setOptionFlag(var, 0x07));
+}
+
+TEST(CpSymbQueries, MarksParentsAndEnumBounds)
+{
+    QueryTable t;
+    StSymbEntryID a, b, fb, v, parent, owner;
+    t.declareSymbol(a, "a", 0, 0, 1, 0, true, true);
+    EXPECT_TRUE(t.markSymbol(a, true));
+    EXPECT_TRUE(t.markSymbol(a, false));
+    EXPECT_FALSE(t.markSymbol(a, false));
+    EXPECT_FALSE(t.markSymbol(StSymbEntryID(99999), true));
+
+    t.declarePOU(fb, "FB", 0, 0, 3, ST_KIND_FUNCBLOCK, a, 0, true, true);
+    t.getParentSID(parent, fb);
+    EXPECT_EQ(a, parent);
+    t.declareSymbol(v, "v", 0, 0, 1, 0, true, true);
+    t.findEntry(v)->setTypeRefSID(fb);
+    t.getOwnerFunctionBlock(owner, v);
+    EXPECT_EQ(fb, owner);
+    t.findEntry(v)->setTypeRefSID(a);
+    t.getOwnerFunctionBlock(owner, v);
+    EXPECT_TRUE(owner.isInvalid());
+
+    StSymbEntryID c1, c2, e;
+    t.declareConstant(c1, "c1", 0, 0, 1, 0, true, true);
+    t.declareConstant(c2, "c2", 0, 0, 2, 0, true, true);
+    StSymbEntryIDList* list = new StSymbEntryIDList();
+    list->push_back(c1);
+    list->push_back(c2);
+    StSymbEntryID p;
+    t.declareEnumType(e, "E", 0, 0, list, p, 0, false, false, true, true);
+    ASSERT_TRUE(e.isValid());
+    t.getEnumBound(b, t.getTypeID(e), false);
+    EXPECT_EQ(c1, b);
+    t.getEnumBound(b, t.getTypeID(e), true);
+    EXPECT_EQ(c2, b);
+    t.getEnumBound(b, ST_INT, true);
+    EXPECT_TRUE(b.isInvalid());
+}
+
+} // namespace
