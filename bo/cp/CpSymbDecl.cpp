@@ -3,6 +3,7 @@
 #include "bo/cp/CpSymbTable.h"
 
 #include "base/st/stsymtab/StSySymbEntry.h"
+#include "base/st/stsymtab/StSyTypeTable.h"
 
 namespace {
 
@@ -139,4 +140,106 @@ int CpSymbTable::getSymbolScope(StSymbEntryID sid, StRangeID& vr, StRangeID& nr)
         nr = e->getNR();
     }
     return CP_OK;
+}
+
+void CpSymbTable::declareDeviceType(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, uint32_t a,
+                                    uint32_t b, bool takeName)
+{
+    StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_DEVICETYPE, 0, takeName, true);
+    if (!e) return;
+    e->setTypeID(ST_ANYOBJECT);
+    setFrameIds(e, a, b);
+}
+
+void CpSymbTable::declareDevice(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, uint32_t a,
+                                uint32_t b)
+{
+    StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_DEVICE, 0, false, true);
+    if (!e) return;
+    setFrameIds(e, a, b);
+    e->setStorageAddress(ST_NO_ADDRESS);
+}
+
+void CpSymbTable::declareTO(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                            StSymbEntryID typeSID, int32_t address, bool takeName)
+{
+    sid = ST_INVALID_SID;
+    StSyBaseSymbEntry* type = status() == CP_OK ? findEntry(typeSID) : nullptr;
+    if (!type) return;
+    StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_TO, 0, takeName, true);
+    if (!e) return;
+    e->setTypeID(ST_ANYOBJECT);
+    if (const StFrameProperties* f = type->getFrameProperties()) setFrameIds(e, f->membVRange, f->membNRange);
+    e->setTypeRefSID(typeSID);
+    e->setStorageAddress(address);
+    registerIfTracking(type);
+}
+
+void CpSymbTable::declarePackageType(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                                     bool takeName)
+{
+    addDeclEntry(sid, name, vr, nr, ST_KIND_PACKAGETYPE, 0, takeName, true);
+}
+
+void CpSymbTable::declareGlobalVariable(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                                        uint32_t varClass, StSymbEntryID parent, uint32_t attribute, bool global,
+                                        bool takeName, bool unique)
+{
+    StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_GLOBVAR, attribute, takeName, unique);
+    if (!e) return;
+    e->setAccessMode(int32_t(varClass));
+    e->setUnitSID(parent);
+    if (StSyBaseSymbEntry* p = findEntry(parent)) registerIfTracking(p);
+    if (global) e->setSecondFlag(1);
+}
+
+void CpSymbTable::declareConstantSymbol(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                                        StSymbEntryID parent, int32_t optionValue, uint32_t attribute,
+                                        bool takeName, bool unique)
+{
+    StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_CONST, attribute, takeName, unique);
+    if (!e) return;
+    e->setUnitSID(parent);
+    e->setVisibility(optionValue, 0);
+}
+
+namespace {
+// The initial value a named type takes from a value symbol of its TID.
+void takeValueOf(CpSymbTable& t, StSyBaseSymbEntry* type, StSymbEntryID valueSID)
+{
+    StSyBaseSymbEntry* v = t.findEntry(valueSID);
+    if (!v || v->getTypeID() != type->getTypeID()) return;
+    type->setInitCID(v->getInitCID());
+    type->setSubNameRange(v->getSubNameRange());
+    type->setTypeRefSID(valueSID);
+    if (t.getUsageMarking()) t.registerSymbol(v, false, false);
+}
+} // namespace
+
+void CpSymbTable::declareTypeAlias(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                                   StTypeID tid, StSymbEntryID valueSID, StSymbEntryID parent, uint32_t attribute,
+                                   bool clearOptions, bool takeName, bool unique)
+{
+    sid = ST_INVALID_SID;
+    if (status() != CP_OK || !findTypeNode(tid)) return;
+    StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_TYPESPEC, attribute, takeName, unique);
+    if (!e) return;
+    e->setTypeID(tid);
+    setTypeEntryData(e, parent, attribute, clearOptions);
+    takeValueOf(*this, e, valueSID);
+}
+
+void CpSymbTable::declareSubrangeType(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                                      StTypeID base, StSymbEntryID valueSID, const StConstantElemPtrList* bounds,
+                                      StSymbEntryID parent, uint32_t attribute, bool clearOptions, bool takeName)
+{
+    sid = ST_INVALID_SID;
+    if (status() != CP_OK || !bounds || bounds->size() != 2 || !findTypeNode(base)) return;
+    const StTypeID tid = types()->createSubrangeType(base, bounds->front()->getCID(), bounds->back()->getCID());
+    if (tid == ST_INVALID_TID) return;
+    StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_TYPESPEC, attribute, takeName, true);
+    if (!e) return;
+    e->setTypeID(tid);
+    setTypeEntryData(e, parent, attribute, clearOptions);
+    takeValueOf(*this, e, valueSID);
 }

@@ -185,6 +185,37 @@ public:
     // marked as having a BOOL result.
     void declareReturnVariable(StSymbEntryID& sid, StSymbEntryID func, StTypeID tid, StSymbEntryID owner,
                                bool boolResult);
+    // A device type (kind 13) of type ANYOBJECT with frame ids (a, b).
+    void declareDeviceType(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, uint32_t a,
+                           uint32_t b, bool takeName);
+    // A device (kind 14) with frame ids (a, b) and no address.
+    void declareDevice(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, uint32_t a, uint32_t b);
+    // A technology object (kind 12) of a known type SID: type ANYOBJECT, the
+    // type's frame ids, owner = the type, address = the word.
+    void declareTO(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, StSymbEntryID typeSID,
+                   int32_t address, bool takeName);
+    // A package type (kind 15), entry only.
+    void declarePackageType(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, bool takeName);
+    // A global variable (kind 4); the global flag is the entry's second
+    // flag.
+    void declareGlobalVariable(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                               uint32_t varClass, StSymbEntryID parent, uint32_t attribute, bool global,
+                               bool takeName, bool unique);
+    // A named constant without value (kind 1); option pair (value, 0).
+    void declareConstantSymbol(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr,
+                               StSymbEntryID parent, int32_t optionValue, uint32_t attribute, bool takeName,
+                               bool unique);
+    // A type (kind 2) named for an existing TID; when valueSID has the same
+    // TID, its constant id, name space and (as owner) the value SID.
+    void declareTypeAlias(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, StTypeID tid,
+                          StSymbEntryID valueSID, StSymbEntryID parent, uint32_t attribute, bool clearOptions,
+                          bool takeName, bool unique);
+    // A subrange type (kind 2) over an existing base; bounds must hold
+    // exactly 2 elements (an element naming a symbol gives the invalid
+    // CID). Initial value as for declareTypeAlias.
+    void declareSubrangeType(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, StTypeID base,
+                             StSymbEntryID valueSID, const StConstantElemPtrList* bounds, StSymbEntryID parent,
+                             uint32_t attribute, bool clearOptions, bool takeName);
     // 0, or 2 for an unknown SID or unusable table. A frame takes nr as its
     // second id; a name space whose second id changes is re-keyed.
     int setSymbolNameSpace(StSymbEntryID sid, StRangeID nr);

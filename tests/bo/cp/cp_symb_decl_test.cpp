@@ -128,3 +128,62 @@ TEST(CpSymbDecl, UnusableTable)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CpSymbDecl, ObjectsAndTheirTypes)
+{
+    DeclTable t;
+    StSymbEntryID dt, dev, to, bad, pkg;
+    t.declareDeviceType(dt, "DT", 0, 0, 11, 12, true);
+    ASSERT_TRUE(dt.isValid());
+    EXPECT_EQ(StTypeID(ST_ANYOBJECT), t.findEntry(dt)->getTypeID());
+    t.declareTO(to, "to", 0, 0, dt, 0x40, true);
+    ASSERT_TRUE(to.isValid());
+    const StSyBaseSymbEntry* e = t.findEntry(to);
+    EXPECT_EQ(dt, e->getTypeRefSID());
+    EXPECT_EQ(0x40, e->getStorageAddress());
+    EXPECT_EQ(11u, e->getFrameProperties()->membVRange);
+    EXPECT_EQ(12u, e->getFrameProperties()->membNRange);
+    t.declareTO(bad, "to2", 0, 0, StSymbEntryID(77777), 0, true);
+    EXPECT_TRUE(bad.isInvalid());
+    t.declareDevice(dev, "D", 0, 0, 13, 14);
+    ASSERT_TRUE(dev.isValid());
+    EXPECT_FALSE(t.findEntry(dev)->hasAddress());
+    t.declarePackageType(pkg, "PT", 0, 0, true);
+    EXPECT_EQ(uint32_t(ST_KIND_PACKAGETYPE), t.getEntryKind(pkg));
+}
+
+TEST(CpSymbDecl, TypeAliasAndSubrange)
+{
+    DeclTable t;
+    StSymbEntryID v, alias, sub, bad, none;
+    t.declareSymbol(v, "v", 0, 0, 1, 0, true, true);
+    t.findEntry(v)->setTypeID(ST_INT);
+    t.findEntry(v)->setInitCID(StConstEntryID(5));
+    t.declareTypeAlias(alias, "A", 0, 0, ST_INT, v, ST_INVALID_SID, 3, true, true, true);
+    ASSERT_TRUE(alias.isValid());
+    EXPECT_EQ(StConstEntryID(5), t.findEntry(alias)->getInitCID());
+    EXPECT_EQ(v, t.findEntry(alias)->getTypeRefSID());
+    t.declareTypeAlias(none, "B", 0, 0, 4000, v, ST_INVALID_SID, 3, true, true, true);
+    EXPECT_TRUE(none.isInvalid());  // no such type
+
+    StSymbEntryID lo, hi;
+    t.declareConstant(lo, "lo", 0, 0, 1, 0, true, true);
+    t.declareConstant(hi, "hi", 0, 0, 9, 0, true, true);
+    StConstEntryID cids[3];
+    t.getValueID(cids[0], lo);
+    t.getValueID(cids[1], hi);
+    t.getValueID(cids[2], hi);
+    StConstantElemPtrList three;
+    for (int i = 0; i < 3; ++i) three.push_back(new StConstantElem(cids[i], ST_INVALID_SID));
+    t.declareSubrangeType(bad, "S3", 0, 0, ST_INT, ST_INVALID_SID, &three, ST_INVALID_SID, 0, false, true);
+    EXPECT_TRUE(bad.isInvalid());
+    StConstantElemPtrList two;
+    for (int i = 0; i < 2; ++i) two.push_back(new StConstantElem(cids[i], ST_INVALID_SID));
+    t.declareSubrangeType(sub, "S2", 0, 0, ST_INT, ST_INVALID_SID, &two, ST_INVALID_SID, 0, false, true);
+    ASSERT_TRUE(sub.isValid());
+    EXPECT_NE(nullptr, t.findTypeNode(t.getTypeID(sub)));
+}
+
+} // namespace
