@@ -254,6 +254,28 @@ public:
     // The first or last enumerator of an enumeration type, else invalid.
     void getEnumBound(StSymbEntryID& out, StTypeID tid, bool last) const;
 
+    // --- memory layout (CpSymbLayout.cpp); every sum is taken in 64 bits ---
+    static constexpr int64_t MAX_FRAME_SIZE = 0xEFFFFF;
+    static constexpr int64_t MAX_SEGMENT_END = 0xFFFFFF;
+    // Places the unplaced frame-segment entries of the POU's frame scope
+    // (in id order) at the frame size rounded up to their alignment (a
+    // by-reference variable as @MEMADR); an entry that is no temporary, not
+    // by reference and without constant id moves the initialised part up.
+    // Placed entries without flag bit 3, placed-before entries of segments
+    // 0xFA/0xFD and globals of option value 2 go to the list and get bit 3.
+    // False (frame record unchanged) when the frame would pass 0xEFFFFF.
+    bool layoutFrame(StSymbEntryID pou, StSymbEntryIDVect& list);
+    // Places the listed symbols of segment 0 without address from offset
+    // on; direct variables are skipped, any other symbol with an address
+    // ends the walk (failing = it, false). An end past 0xFFFFFF fails with
+    // that symbol; the first symbol ending more than 0xFFFF past start is
+    // the 64-K symbol. offset is the end of the last placed symbol.
+    bool layoutSymbols(const StSymbEntryIDVect& list, uint32_t start, uint32_t& offset, StSymbEntryID& sym64K,
+                       StSymbEntryID& failing);
+    // The members' sizes, each padded to the next member's alignment, sum
+    // to at most 0xFFFFFF.
+    bool checkStructLayout(const StSymbEntryIDVect& members) const;
+
 protected:
     // The entry added for a declaration, its SID in sid (invalid on
     // failure); the attribute is kept.

@@ -1,0 +1,107 @@
+// Memory layout of the compile side: POU frames, global symbol lists and
+// the size check of structures, all within the 24-bit address space. Sums
+// are taken in 64 bits so that a huge size cannot wrap below a limit.
+#include "bo/cp/CpSymbTable.h"
+
+#include <algorithm>
+
+#include "base/st/stsymtab/StSyEntryTable.h"
+#include "base/st/stsymtab/StSySymbEntry.h"
+#include "base/st/stsymtab/StSyTypeTable.h"
+
+namespace {
+
+constexpr uint8_t kReferencedBit = 0x08;
+
+int64_t roundUp(int64_t v, int64_t align) { return align > 1 ? (v + align - 1) / align * align : v; }
+
+void markReferenced(StSyBaseSymbEntry* e) { e->setMarkByte(uint8_t(e->getMarkByte() | kReferencedBit)); }
+bool isReferenced(const StSyBaseSymbEntry* e) { return (e->getMarkByte() & kReferencedBit) != 0; }
+
+} // namespace
+
+namespace {
+// The type an entry is laid out as: @MEMADR for a by-reference variable.
+StTypeID layoutType(const StSyBaseSymbEntry* e) { return e->isFirstFlagTaskVar() ? StTypeID(ST_MEMADR) : e->getTypeID(); }
+} // namespace
+
+bool CpSymbTable::layoutFrame(StSymbEntryID pou, StSymbEntryIDVect& list)
+{
+    if (status() != CP_OK) return false;
+    StSyBaseSymbEntry* owner = findEntry(pou);
+    StFrameProperties* frame = owner ? owner->getFrameProperties() : nullptr;
+    if (!frame) return false;
+    int64_t size = frame->frameSize;
+    int64_t initialised = frame->retainSize;
+    for (const auto& [sid, e] : entries()->entries()) {
+        if (e->getVR() != frame->membVRange || e->getNR() != frame->membNRange) continue;
+        const uint32_t seg = e->segmentBits();
+        if (seg == ST_SEG_FRAME && !e->hasAddress()) {
+            const StTypeID tid = layoutType(e);
+            const int64_t typeSize = types()->getSize(tid);
+            const int64_t offset = roundUp(size, std::max<int64_t>(1, types()->getAlignment(tid)));
+            size = offset + typeSize;
+            if (typeSize < 0 || size > MAX_FRAME_SIZE) return false;
+            e->setStorageAddress(int32_t(offset));
+            if (e->getKind() != ST_KIND_TEMP && !e->isFirstFlagTaskVar() && e->getInitCID().isInvalid())
+                initialised = size;
+            if (!isReferenced(e)) {
+                list.push_back(sid);
+                markReferenced(e);
+            }
+        } else if ((seg == ST_SEG_VAR2 || seg == ST_SEG_FRAME) && e->hasAddress()) {
+            list.push_back(sid);
+        } else if (e->getKind() == ST_KIND_GLOBVAR && e->getVisibility() == 2) {
+            list.push_back(sid);
+            markReferenced(e);
+        }
+    }
+    frame->frameSize = int32_t(size);
+    frame->retainSize = int32_t(initialised);
+    return true;
+}
+
+bool CpSymbTable::layoutSymbols(const StSymbEntryIDVect& list, uint32_t start, uint32_t& offset,
+                                StSymbEntryID& sym64K, StSymbEntryID& failing)
+{
+    failing = ST_INVALID_SID;
+    if (status() != CP_OK) return false;
+    int64_t running = offset;
+    for (StSymbEntryID sid : list) {
+        StSyBaseSymbEntry* e = findEntry(sid);
+        if (!e || e->getKind() == ST_KIND_DIRECTVAR) continue;
+        if (e->hasAddress()) {
+            failing = sid;
+            return false;
+        }
+        if (e->segmentBits() != 0) continue;
+        const StTypeID tid = layoutType(e);
+        const int64_t place = roundUp(running, std::max<int64_t>(1, types()->getAlignment(tid)));
+        const int64_t end = place + int64_t(types()->getSize(tid));
+        if (end < place || end > MAX_SEGMENT_END) {
+            failing = sid;
+            return false;
+        }
+        if (sym64K.isInvalid() && end - int64_t(start) > 0xFFFF) sym64K = sid;
+        e->setStorageAddress(int32_t(place));
+        running = end;
+        offset = uint32_t(running);
+    }
+    return true;
+}
+
+bool CpSymbTable::checkStructLayout(const StSymbEntryIDVect& members) const
+{
+    if (status() != CP_OK) return false;
+    int64_t sum = 0;
+    for (size_t i = 0; i < members.size(); ++i) {
+        const StSyBaseSymbEntry* e = findEntry(members[i]);
+        if (!e) return false;
+        uint32_t nextAlign = 1;
+        if (i + 1 < members.size())
+            if (const StSyBaseSymbEntry* n = findEntry(members[i + 1])) nextAlign = types()->getAlignment(layoutType(n));
+        sum = roundUp(sum + types()->getSize(layoutType(e)), std::max<int64_t>(1, nextAlign));
+        if (sum > MAX_SEGMENT_END) return false;
+    }
+    return true;
+}
