@@ -47,6 +47,7 @@
 #include <map>
 #include <utility>
 
+#include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StCompConstantVal.h"
 #include "base/st/stsymtab/StSymbTable.h"
 #include "bo/boframe/CpConstValTable.h"
@@ -275,6 +276,27 @@ public:
     // The members' sizes, each padded to the next member's alignment, sum
     // to at most 0xFFFFFF.
     bool checkStructLayout(const StSymbEntryIDVect& members) const;
+
+    // --- constants and operands (CpSymbOperands.cpp) ---
+    // The free temporaries: appends the entry unless listed (true only when
+    // it was listed and flag is set); takes the first of a type (or null).
+    bool releaseTemporary(StSyBaseSymbEntry* entry, bool flag);
+    StSyBaseSymbEntry* takeTemporary(StTypeID tid);
+    // A null list passes; a repeat count of 0x1000000 or more fails; the
+    // elements' bytes (count x element size) may sum to 0xFFFFFF, times
+    // the repeat count to 0x1000000 (taken in 64 bits).
+    bool checkInitSize(const StConstantElemPtrList* list, uint32_t repeat) const;
+    // An integer constant of the type's size (aligned: padded to its
+    // alignment); an equal shared constant is reused.
+    void makeSizeConstant(StConstEntryID& cid, StTypeID tid, bool aligned);
+    void makeAlignedSizeConstant(StConstEntryID& cid, StTypeID tid, bool flag) { makeSizeConstant(cid, tid, true); }
+    // Operands owned by the caller; null on failure.
+    StASMConstOperand* makeConstOperand(StConstEntryID cid);
+    StASMConstOperand* makeIntConstOperand(int32_t value);
+    // count above 1: ARRAY[0..count-1] OF the type (STRING elements as 30),
+    // reused when it exists; a free temporary of the type is reused, else a
+    // new temporary entry is added in the table's VR.
+    StASMTempOperand* makeTempOperand(StTypeID tid, uint32_t count);
 
 protected:
     // The entry added for a declaration, its SID in sid (invalid on
