@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
+#include "base/st/stsymtab/StStdConstantVal.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "base/st/stsymtab/StSyTypeNode.h"
@@ -152,4 +154,85 @@ void CpSymbTable::getEnumBound(StSymbEntryID& out, StTypeID tid, bool last) cons
     const StSyBaseTypeNode* n = status() == CP_OK ? findTypeNode(tid) : nullptr;
     const StSymbEntryIDList* list = n && n->kind() == ST_NODE_ENUM ? n->enumList() : nullptr;
     if (list && !list->empty()) out = last ? list->back() : list->front();
+}
+
+bool CpSymbTable::defineConstantValue(StSymbEntryID sid, const String& literal, uint32_t attribute)
+{
+    StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    if (!e || e->getKind() != ST_KIND_CONST || !constants()) return false;
+    int st = 0;
+    StConstantVal* v = new StStdConstantVal(literal, ST_DINT, 10, st);
+    if ((st != 0 && st != 2) || v->convertTo(getEnumBaseType()) != 0) {
+        delete v;
+        return false;
+    }
+    const StConstEntryID cid = constants()->addConstantVal(v);
+    delete v;  // refused, or an equal shared value stands for it
+    if (cid.isInvalid()) return false;
+    if (getImplicitConstType() == ST_INVALID_TID) {
+        std::unique_ptr<StSymbEntryIDList> none(new StSymbEntryIDList());
+        setImplicitConstType(types()->createEnumType(none, getEnumBaseType()));
+        if (getImplicitConstType() == ST_INVALID_TID) return false;
+    }
+    if (e->isMarked())
+        if (StSyBaseTypeNode* n = types()->findNode(getImplicitConstType())) n->mark();
+    e->setInitCID(cid);
+    e->setTypeID(getImplicitConstType());
+    m_attributes[sid] = attribute;
+    return true;
+}
+
+bool CpSymbTable::updatePOUFrame(StSymbEntryID sid, uint32_t kind, uint32_t first, uint32_t attribute)
+{
+    StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    if (!e || !isPOUKind(kind) || e->getKind() != kind) return false;
+    StFrameProperties* f = e->getFrameProperties();
+    if (!f || (f->flags & 0x3) != 0) return false;
+    f->membVRange = first;
+    m_attributes[sid] = attribute;
+    return true;
+}
+
+bool CpSymbTable::hasSizedType(StSymbEntryID sid) const
+{
+    const StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    return e && isPOUKind(e->getKind()) && types()->getSize(e->getTypeID()) != 0;
+}
+
+uint32_t CpSymbTable::getElementCount(StTypeID tid) const
+{
+    return status() == CP_OK ? types()->getElementCount(tid) : 0;
+}
+
+void CpSymbTable::getTypeOfName(StTypeID& tid, const String& name, StRangeID vr, StRangeID nr,
+                                StSymbEntryID& sid) const
+{
+    tid = ST_INVALID_TID;
+    sid = ST_INVALID_SID;
+    if (status() != CP_OK) return;
+    const StSymbEntryID found = findSymbol(name, vr, nr);
+    if (found.isInvalid()) return;
+    tid = getTypeID(found);
+    if (tid != ST_INVALID_TID && tid > 29) sid = found;
+}
+
+bool CpSymbTable::countParameters(StSymbEntryID pou, uint32_t& inputs, uint32_t& inOuts, uint32_t& results) const
+{
+    inputs = inOuts = results = 0;
+    const StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(pou) : nullptr;
+    if (!e || (e->getKind() != ST_KIND_FUNCBLOCK && e->getKind() != ST_KIND_FUNC)) return false;
+    const StFrameProperties* f = e->getFrameProperties();
+    if (!f) return false;
+    for (const auto& [sid, m] : entries()->entries()) {
+        if (m->getVR() != f->membVRange || m->getNR() != f->membNRange) continue;
+        switch (m->getAccessMode()) {
+        case 2: ++inputs; break;
+        case 4: ++inOuts; break;
+        case 3:
+            if (m->getTypeID() != ST_VOID) ++results;
+            break;
+        default: break;
+        }
+    }
+    return true;
 }

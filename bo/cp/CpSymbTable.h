@@ -255,6 +255,27 @@ public:
     // The first or last enumerator of an enumeration type, else invalid.
     void getEnumBound(StSymbEntryID& out, StTypeID tid, bool last) const;
 
+    // A named constant (kind 1) takes the literal (read as DINT in radix
+    // 10, converted to the enumeration base type) and the implicit constant
+    // type, an enumeration over no enumerators made on first use (its store
+    // mark set when the entry's mark bit 0 is). False for other kinds or a
+    // literal that does not convert.
+    bool defineConstantValue(StSymbEntryID sid, const String& literal, uint32_t attribute);
+    // For a POU of that kind (6 to 8) with an unfinished frame (bits 0 and
+    // 1 clear): the frame's first id and the attribute; false otherwise.
+    bool updatePOUFrame(StSymbEntryID sid, uint32_t kind, uint32_t first, uint32_t attribute);
+    // A POU (kinds 6 to 8) whose type has a non-zero size.
+    bool hasSizedType(StSymbEntryID sid) const;
+    // The element count of a type; 0 when unusable.
+    uint32_t getElementCount(StTypeID tid) const;
+    // Exact-scope lookup: the TID of the symbol found, its SID only when
+    // that TID is above 29.
+    void getTypeOfName(StTypeID& tid, const String& name, StRangeID vr, StRangeID nr, StSymbEntryID& sid) const;
+    // For a function block or function with a frame: the members of
+    // variable class 2, of class 4, and of class 3 not typed VOID; false
+    // (all 0) otherwise.
+    bool countParameters(StSymbEntryID pou, uint32_t& inputs, uint32_t& inOuts, uint32_t& results) const;
+
     // --- memory layout (CpSymbLayout.cpp); every sum is taken in 64 bits ---
     static constexpr int64_t MAX_FRAME_SIZE = 0xEFFFFF;
     static constexpr int64_t MAX_SEGMENT_END = 0xFFFFFF;

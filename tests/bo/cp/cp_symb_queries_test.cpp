@@ -161,3 +161,72 @@ TEST(CpSymbQueries, MarksParentsAndEnumBounds)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CpSymbQueries, ConstantValuesShareOneImplicitType)
+{
+    QueryTable t;
+    StSymbEntryID c1, c2, v;
+    t.declareConstantSymbol(c1, "c1", 0, 0, ST_INVALID_SID, 0, 0, true, true);
+    t.declareConstantSymbol(c2, "c2", 0, 0, ST_INVALID_SID, 0, 0, true, true);
+    const size_t typesBefore = t.types()->nodes().size();
+    ASSERT_TRUE(t.defineConstantValue(c1, "12", 5));
+    ASSERT_TRUE(t.defineConstantValue(c2, "13", 6));
+    EXPECT_EQ(typesBefore + 1, t.types()->nodes().size());
+    EXPECT_EQ(t.getImplicitConstType(), t.getTypeID(c1));
+    EXPECT_EQ(t.getImplicitConstType(), t.getTypeID(c2));
+    EXPECT_TRUE(t.isEnumType(t.getImplicitConstType()));
+    EXPECT_EQ(6u, t.getAttribute(c2));
+    int32_t value = 0;
+    ASSERT_TRUE(t.getConstant(t.findEntry(c2)->getInitCID())->getDInt(value));
+    EXPECT_EQ(13, value);
+    EXPECT_FALSE(t.defineConstantValue(c1, "99999999999", 0));  // past DINT
+    t.declareSymbol(v, "v", 0, 0, 1, 0, true, true);
+    EXPECT_FALSE(t.defineConstantValue(v, "1", 0));  // not a named constant
+}
+
+TEST(CpSymbQueries, ParametersFramesAndTypesOfNames)
+{
+    QueryTable t;
+    StSymbEntryID fb, p, in1, in2, io, res, voidRes, prog;
+    t.declarePOU(fb, "FB", 0, 0, 5, ST_KIND_FUNCBLOCK, ST_INVALID_SID, 0, true, true);
+    t.declareSymbol(in1, "a", 5, 0, 2, 0, true, true);
+    t.declareSymbol(in2, "b", 5, 0, 2, 0, true, true);
+    t.declareSymbol(io, "c", 5, 0, 4, 0, true, true);
+    t.declareSymbol(res, "r", 5, 0, 3, 0, true, true);
+    t.findEntry(res)->setTypeID(ST_INT);
+    t.declareSymbol(voidRes, "w", 5, 0, 3, 0, true, true);
+    t.findEntry(voidRes)->setTypeID(ST_VOID);
+    uint32_t i = 9, o = 9, r = 9;
+    ASSERT_TRUE(t.countParameters(fb, i, o, r));
+    EXPECT_EQ(2u, i);
+    EXPECT_EQ(1u, o);
+    EXPECT_EQ(1u, r);
+    t.declarePOU(prog, "PR", 0, 0, 6, ST_KIND_PROGRAM, ST_INVALID_SID, 0, true, true);
+    EXPECT_FALSE(t.countParameters(prog, i, o, r));
+    EXPECT_EQ(0u, i);
+
+    EXPECT_TRUE(t.updatePOUFrame(fb, ST_KIND_FUNCBLOCK, 8, 3));
+    EXPECT_EQ(8u, t.findEntry(fb)->getFrameProperties()->membVRange);
+    EXPECT_FALSE(t.updatePOUFrame(fb, ST_KIND_PROGRAM, 8, 3));
+    t.findEntry(fb)->getFrameProperties()->flags |= 2;
+    EXPECT_FALSE(t.updatePOUFrame(fb, ST_KIND_FUNCBLOCK, 9, 3));
+
+    StTypeID tid;
+    t.getTypeOfName(tid, "a", 5, 0, p);
+    EXPECT_EQ(ST_INVALID_TID, tid);
+    const StTypeID arr = t.types()->createArrayType(ST_INT, 0, 1);
+    t.findEntry(in1)->setTypeID(arr);
+    t.findEntry(in2)->setTypeID(ST_INT);
+    t.getTypeOfName(tid, "a", 5, 0, p);
+    EXPECT_EQ(arr, tid);
+    EXPECT_EQ(in1, p);
+    t.getTypeOfName(tid, "b", 5, 0, p);
+    EXPECT_EQ(StTypeID(ST_INT), tid);
+    EXPECT_TRUE(p.isInvalid());
+    t.getTypeOfName(tid, "b", 0, 0, p);  // exact scope only
+    EXPECT_EQ(ST_INVALID_TID, tid);
+}
+
+} // namespace
