@@ -10,6 +10,7 @@
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "base/st/stsymtab/StSyTypeNode.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
+#include "bo/cp/CpTypeRules.h"
 
 namespace {
 
@@ -122,4 +123,82 @@ StASMTempOperand* CpSymbTable::makeTempOperand(StTypeID tid, uint32_t count)
         e->setTypeID(tid);
     }
     return new StASMTempOperand(e->getID(), tid, getMachMode(tid), 0);
+}
+
+bool CpSymbTable::replaceByUserOperand(StASMOperand*& op)
+{
+    if (status() != CP_OK || !op || !op->getConstElem()) return false;
+    const StSymbEntryID sid = op->getConstElem()->getSyID();
+    const StSyBaseSymbEntry* e = findEntry(sid);
+    if (!e) return false;
+    const StTypeID tid = e->getTypeID();
+    auto* user = new StASMUserOperand(sid, tid, getMachMode(tid), 0, 0, e->getTypeRefSID());
+    user->setSource(op->getSrcOrd(), op->getLine());
+    user->setFlagBit5();
+    delete op;
+    op = user;
+    return true;
+}
+
+StASMUserOperand* CpSymbTable::makeFrameBaseOperand(StSymbEntryID pou)
+{
+    const StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(pou) : nullptr;
+    const StFrameProperties* f = e ? e->getFrameProperties() : nullptr;
+    if (!f || (f->flags & 0x10000) == 0) return nullptr;
+    const int32_t align = std::max<int32_t>(1, int32_t(types()->getAlignment(ST_MEMADR)));
+    const int32_t offset = (16 + align - 1) / align * align;
+    auto* op = new StASMUserRefOperand(pou, ST_MEMADR, getMachMode(ST_MEMADR), offset);
+    return op;
+}
+
+const StConstantVal* CpSymbTable::getConstOperandValue(const StASMOperand* op) const
+{
+    const StConstantElem* elem = op && status() == CP_OK ? op->getConstElem() : nullptr;
+    if (!elem) return nullptr;
+    return elem->getValue() ? elem->getValue() : getConstant(elem->getCID());
+}
+
+int32_t CpSymbTable::getStringOperandLength(const StASMOperand* op) const
+{
+    int32_t length = 0;
+    return status() == CP_OK && getStringLength(op, length) ? length : -1;
+}
+
+bool CpSymbTable::bindConstOperand(StASMOperand* op, StTypeID tid, bool keepSymbol)
+{
+    if (status() != CP_OK || !op || tid == ST_INVALID_TID) return false;
+    StConstantElem* elem = op->getConstElem();
+    if (!elem) return false;
+    bool ok = false;
+    if (op->getTID() == ST_INVALID_TID) {
+        const int st = addConstantElem(*elem, tid);
+        ok = st == CP_OK || st == CP_WARNING;
+    } else if (op->getTID() == tid && tid != getImplicitConstType()) {
+        ok = true;
+    } else if (isEnumType(tid)) {
+        const StSyBaseTypeNode* node = findTypeNode(tid);
+        const StSyBaseSymbEntry* sym = findEntry(elem->getSyID());
+        if (sym && node->enumHoldsSID(sym->getID()) && sym->getTypeRefSID().isValid()) {
+            ok = true;
+        } else if (sym && sym->getName() && node->enumList() && !node->enumList()->empty()) {
+            // Not an enumerator by owner: look the name up in the enumeration's own scope.
+            const StSyBaseSymbEntry* first = findEntry(node->enumList()->front());
+            const StSymbEntryID found =
+                first ? findSymbolEntry(*sym->getName(), first->getVR(), first->getNR()) : ST_INVALID_SID;
+            const StSyBaseSymbEntry* en = findEntry(found);
+            if (en && en->getKind() == ST_KIND_CONST && isEnumType(en->getTypeID())) {
+                elem->setCID(en->getInitCID(), true);
+                if (keepSymbol) elem->setSyID(found);
+                ok = true;
+            }
+        }
+    } else {
+        const uint32_t source = op->getTID() < 30 ? op->getTID() : 30u;
+        ok = canConvertElementary(tid < 30 ? tid : 30u, source);
+    }
+    if (!ok) return false;
+    op->setTID(tid);
+    op->setMachMode(getMachMode(tid));
+    if (!keepSymbol) elem->clearSyID();
+    return true;
 }

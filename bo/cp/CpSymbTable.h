@@ -276,6 +276,25 @@ public:
     // (all 0) otherwise.
     bool countParameters(StSymbEntryID pou, uint32_t& inputs, uint32_t& inOuts, uint32_t& results) const;
 
+    // A constant operand standing for a symbol becomes a user operand of
+    // that symbol (source position kept, flag 0x20); the old one is deleted.
+    bool replaceByUserOperand(StASMOperand*& op);
+    // For a POU whose frame has bit 16: a reference operand of type @MEMADR
+    // at offset 16 rounded up to @MEMADR's alignment, on the POU (whose
+    // segment is the frame segment).
+    StASMUserOperand* makeFrameBaseOperand(StSymbEntryID pou);
+    // The value of a constant operand, else null; a STRING operand's
+    // length, else -1.
+    const StConstantVal* getConstOperandValue(const StASMOperand* op) const;
+    int32_t getStringOperandLength(const StASMOperand* op) const;
+    // Fits a constant operand to tid: an untyped operand through the
+    // constant-element service (0 or 4); the same TID (not the implicit
+    // constant type); an enumeration TID by its enumerator (looked up again
+    // in the enumeration's scope when not one by owner); any other TID when
+    // canConvertElementary accepts. On success the operand takes tid and
+    // its machine mode; the element forgets its symbol unless keepSymbol.
+    bool bindConstOperand(StASMOperand* op, StTypeID tid, bool keepSymbol);
+
     // --- memory layout (CpSymbLayout.cpp); every sum is taken in 64 bits ---
     static constexpr int64_t MAX_FRAME_SIZE = 0xEFFFFF;
     static constexpr int64_t MAX_SEGMENT_END = 0xFFFFFF;

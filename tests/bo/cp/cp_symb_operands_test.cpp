@@ -9,6 +9,7 @@
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
 #include "bo/cp/CpSymbTable.h"
+#include "bo/cp/CpTypeRules.h"
 
 namespace {
 
@@ -89,6 +90,90 @@ TEST(CpSymbOperands, TemporariesAndTheirArrays)
     EXPECT_TRUE(t.releaseTemporary(e, true));  // already listed
     std::unique_ptr<StASMTempOperand> reused(t.makeTempOperand(ST_INT, 4));
     EXPECT_EQ(four->getSID(), reused->getSID());
+}
+
+} // namespace
+
+namespace {
+
+StASMConstOperand* constOperand(StTypeID tid, StSymbEntryID sym, StConstEntryID cid = ST_INVALID_CID)
+{
+    return new StASMConstOperand(new StConstantElem(cid, sym), tid, 0);
+}
+
+TEST(CpSymbOperands, BindByConversion)
+{
+    setTypeSystemForTest(0);
+    OperandTable t;
+    std::unique_ptr<StASMConstOperand> op(constOperand(ST_INT, ST_INVALID_SID, StConstEntryID(1)));
+    ASSERT_TRUE(t.bindConstOperand(op.get(), ST_DINT, false));
+    EXPECT_EQ(StTypeID(ST_DINT), op->getTID());
+    EXPECT_EQ(t.getMachMode(ST_DINT), op->getMachMode());
+    std::unique_ptr<StASMConstOperand> time(constOperand(ST_TIME, ST_INVALID_SID, StConstEntryID(1)));
+    EXPECT_FALSE(t.bindConstOperand(time.get(), ST_BOOL, false));  // canConvertElementary refuses
+    EXPECT_EQ(StTypeID(ST_TIME), time->getTID());
+    EXPECT_FALSE(t.bindConstOperand(nullptr, ST_INT, false));
+    EXPECT_FALSE(t.bindConstOperand(op.get(), ST_INVALID_TID, false));
+    setTypeSystemForTest(-1);
+}
+
+TEST(CpSymbOperands, BindAnEnumeratorFoundInItsEnumerationsScope)
+{
+    for (bool keep : {false, true}) {
+        OperandTable t;
+        StSymbEntryID red, green, e, parent;
+        t.declareConstant(red, "red", 0, 0, 1, 0, true, true);
+        t.declareConstant(green, "green", 0, 0, 2, 0, true, true);
+        auto* list = new StSymbEntryIDList();
+        list->push_back(red);
+        list->push_back(green);
+        t.declareEnumType(e, "Colour", 0, 0, list, parent, 0, false, true, true, true);
+        ASSERT_TRUE(e.isValid());
+        const StTypeID tid = t.getTypeID(e);
+        // The operand names the outer "green", which is no enumerator by owner.
+        std::unique_ptr<StASMConstOperand> op(constOperand(ST_DINT, green));
+        ASSERT_TRUE(t.bindConstOperand(op.get(), tid, keep)) << keep;
+        EXPECT_EQ(tid, op->getTID());
+        const StSymbEntryID inner = t.findEntry(op->getConstElem()->getSyID()) ? op->getConstElem()->getSyID()
+                                                                                : ST_INVALID_SID;
+        if (keep) {
+            ASSERT_TRUE(inner.isValid());
+            EXPECT_NE(green, inner);
+            EXPECT_EQ(e, t.findEntry(inner)->getTypeRefSID());
+        } else {
+            EXPECT_TRUE(inner.isInvalid());
+            int32_t v = 0;
+            ASSERT_TRUE(t.getConstant(op->getConstElem()->getCID())->getDInt(v));
+            EXPECT_EQ(2, v);
+        }
+    }
+}
+
+TEST(CpSymbOperands, UserOperandAndFrameBase)
+{
+    OperandTable t;
+    StSymbEntryID v, fb;
+    t.declareSymbol(v, "v", 0, 0, 1, 0, true, true);
+    t.findEntry(v)->setTypeID(ST_INT);
+    StASMOperand* op = constOperand(ST_INT, v);
+    op->setSource(3, 44);
+    ASSERT_TRUE(t.replaceByUserOperand(op));
+    auto* user = dynamic_cast<StASMUserOperand*>(op);
+    ASSERT_NE(nullptr, user);
+    EXPECT_EQ(v, user->getSID());
+    EXPECT_EQ(44u, user->getLine());
+    EXPECT_EQ(3u, user->getSrcOrd());
+    EXPECT_EQ(0x20u, user->getFlags() & 0x20);
+    delete op;
+
+    t.declarePOU(fb, "FB", 0, 0, 5, ST_KIND_FUNCBLOCK, ST_INVALID_SID, 0, true, true);
+    EXPECT_EQ(nullptr, t.makeFrameBaseOperand(fb));
+    t.findEntry(fb)->getFrameProperties()->flags |= 0x10000;
+    std::unique_ptr<StASMUserOperand> base(t.makeFrameBaseOperand(fb));
+    ASSERT_TRUE(base);
+    EXPECT_EQ(16, base->getFixOff());
+    EXPECT_EQ(StTypeID(ST_MEMADR), base->getTID());
+    EXPECT_EQ(ST_SEG_FRAME, t.findEntry(fb)->segmentBits());
 }
 
 } // namespace
