@@ -2,6 +2,7 @@
 // units, tasks, POUs, direct and return variables) and its scope queries.
 #include "bo/cp/CpSymbTable.h"
 
+#include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
 
@@ -242,4 +243,43 @@ void CpSymbTable::declareSubrangeType(StSymbEntryID& sid, const String& name, St
     e->setTypeID(tid);
     setTypeEntryData(e, parent, attribute, clearOptions);
     takeValueOf(*this, e, valueSID);
+}
+
+void CpSymbTable::aliasSymbol(StSymbEntryID& out, StSymbEntryID sid, const String& newName)
+{
+    out = ST_INVALID_SID;
+    const StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    if (!e || findSymbol(newName, e->getVR(), e->getNR()).isValid()) return;
+    StSyBaseSymbEntry* copy = addDeclEntry(out, newName, e->getVR(), e->getNR(), e->getKind(), getAttribute(sid),
+                                           true, true);
+    if (!copy) return;
+    copy->setTypeID(e->getTypeID());
+    copy->setInitCID(e->getInitCID());
+    copy->setTypeRefSID(e->getTypeRefSID());
+    copy->setUnitSID(e->getUnitSID());
+    copy->setAccessMode(e->getAccessMode());
+    copy->setStorageAddress(e->getStorageAddress());
+    copy->setVisibility(e->getVisibility(), e->getUnitIndex());
+    copy->setMarkByte(e->getMarkByte());
+    copy->setSubNameRange(e->getSubNameRange());
+    if (const StFrameProperties* f = e->getFrameProperties())
+        if (StFrameProperties* g = copy->getFrameProperties()) *g = *f;
+}
+
+void CpSymbTable::registerSymbols(const StSymbEntryIDVect& list)
+{
+    if (status() != CP_OK) return;
+    for (StSymbEntryID sid : list)
+        if (StSyBaseSymbEntry* e = findEntry(sid)) registerIfTracking(e);
+}
+
+void CpSymbTable::registerPOUs(bool onlyUnset)
+{
+    if (status() != CP_OK) return;
+    for (const auto& [sid, e] : entries()->entries()) {
+        if (e->getKind() != ST_KIND_FUNCBLOCK && e->getKind() != ST_KIND_FUNC) continue;
+        const StFrameProperties* f = e->getFrameProperties();
+        if (!f || (f->flags & 0x4) != 0 || (onlyUnset && e->getVisibility() != 0)) continue;
+        registerIfTracking(e);
+    }
 }

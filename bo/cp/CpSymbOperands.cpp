@@ -202,3 +202,31 @@ bool CpSymbTable::bindConstOperand(StASMOperand* op, StTypeID tid, bool keepSymb
     if (!keepSymbol) elem->clearSyID();
     return true;
 }
+
+int CpSymbTable::makeVarOperands(StSymbEntryID sid, StASMUserOperand*& user, StASMConstOperand*& constant)
+{
+    user = nullptr;
+    constant = nullptr;
+    const StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    if (!e || (e->getKind() != ST_KIND_VAR && e->getKind() != ST_KIND_GLOBVAR) || e->getInitCID().isInvalid())
+        return CP_REFUSED;
+    constant = makeConstOperand(e->getInitCID());
+    const StTypeID tid = e->getTypeID();
+    user = new StASMUserOperand(sid, tid, getMachMode(tid), 0, e->getKind() == ST_KIND_GLOBVAR ? 1 : 0,
+                                e->getUnitSID());
+    return constant ? CP_OK : CP_UNUSABLE;
+}
+
+StASMConstOperand* CpSymbTable::makeLiteralOperand(const String& literal, uint32_t typeId)
+{
+    if (status() != CP_OK || !constants()) return nullptr;
+    int st = 0;
+    StConstantVal* v = new StStdConstantVal(literal, typeId, 10, st);
+    if ((st != 0 && st != 2) || v->convertTo(typeId) != 0) {
+        delete v;
+        return nullptr;
+    }
+    const StConstEntryID cid = constants()->addConstantVal(v);
+    delete v;
+    return cid.isValid() ? makeConstOperand(cid) : nullptr;
+}

@@ -295,6 +295,24 @@ public:
     // its machine mode; the element forgets its symbol unless keepSymbol.
     bool bindConstOperand(StASMOperand* op, StTypeID tid, bool keepSymbol);
 
+    // A copy of the entry under newName in the same VR and NR (kind,
+    // type, constant id, owner, parent, variable class, address, option
+    // pair, frame record, flag byte, attribute); refused (invalid SID) when
+    // the name is already declared there.
+    void aliasSymbol(StSymbEntryID& out, StSymbEntryID sid, const String& newName);
+    // Registers each listed entry in the range tables (while tracking).
+    void registerSymbols(const StSymbEntryIDVect& list);
+    // Registers every function block and function whose frame has bit 2
+    // clear (with onlyUnset, only those whose option value is 0).
+    void registerPOUs(bool onlyUnset);
+    // For a variable (kind 3 or 4) with a constant id: the constant operand
+    // of its value and its user operand (global flag for kind 4, parent);
+    // 0 both made, 1 one failed, 2 no such variable. Owned by the caller.
+    int makeVarOperands(StSymbEntryID sid, StASMUserOperand*& user, StASMConstOperand*& constant);
+    // The literal (radix 10) converted to the type, as a constant operand;
+    // null when it does not convert.
+    StASMConstOperand* makeLiteralOperand(const String& literal, uint32_t typeId);
+
     // --- memory layout (CpSymbLayout.cpp); every sum is taken in 64 bits ---
     static constexpr int64_t MAX_FRAME_SIZE = 0xEFFFFF;
     static constexpr int64_t MAX_SEGMENT_END = 0xFFFFFF;

@@ -2,6 +2,8 @@
 // return variables, and the scope queries over them.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "bo/cp/CpSymbTable.h"
@@ -184,6 +186,41 @@ TEST(CpSymbDecl, TypeAliasAndSubrange)
     t.declareSubrangeType(sub, "S2", 0, 0, ST_INT, ST_INVALID_SID, &two, ST_INVALID_SID, 0, false, true);
     ASSERT_TRUE(sub.isValid());
     EXPECT_NE(nullptr, t.findTypeNode(t.getTypeID(sub)));
+}
+
+} // namespace
+
+namespace {
+
+TEST(CpSymbDecl, AliasesAndVariableOperands)
+{
+    DeclTable t;
+    StSymbEntryID v, w, alias, taken, cst;
+    t.declareSymbol(v, "v", 0, 0, 1, 6, true, true);
+    t.declareSymbol(w, "w", 0, 0, 1, 0, true, true);
+    t.findEntry(v)->setTypeID(ST_INT);
+    t.aliasSymbol(taken, v, "w");
+    EXPECT_TRUE(taken.isInvalid());  // the name is declared there
+    t.aliasSymbol(alias, v, "v2");
+    ASSERT_TRUE(alias.isValid());
+    EXPECT_EQ(StTypeID(ST_INT), t.getTypeID(alias));
+    EXPECT_EQ(6u, t.getAttribute(alias));
+
+    StASMUserOperand* user = nullptr;
+    StASMConstOperand* constant = nullptr;
+    EXPECT_EQ(2, t.makeVarOperands(v, user, constant));  // no constant id
+    t.declareConstant(cst, "k", 0, 0, 7, 0, true, true);
+    t.findEntry(v)->setInitCID(t.findEntry(cst)->getInitCID());
+    ASSERT_EQ(0, t.makeVarOperands(v, user, constant));
+    EXPECT_EQ(v, user->getSID());
+    EXPECT_EQ(t.findEntry(cst)->getInitCID(), constant->getConstElem()->getCID());
+    delete user;
+    delete constant;
+
+    std::unique_ptr<StASMConstOperand> lit(t.makeLiteralOperand("300", ST_INT));
+    ASSERT_TRUE(lit);
+    EXPECT_EQ(StTypeID(ST_INT), lit->getTID());
+    EXPECT_EQ(nullptr, t.makeLiteralOperand("300", ST_SINT));  // does not fit
 }
 
 } // namespace
