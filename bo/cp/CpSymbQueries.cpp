@@ -236,3 +236,105 @@ bool CpSymbTable::countParameters(StSymbEntryID pou, uint32_t& inputs, uint32_t&
     }
     return true;
 }
+
+void CpSymbTable::collectInitialisedVariables(StSymbEntryID sid, StSymbEntryIDVect& list) const
+{
+    StRangeID vr = ST_INVALID_RANGE, nr = ST_INVALID_RANGE;
+    if (getSymbolScope(sid, vr, nr) != CP_OK) return;
+    const uint32_t k = getEntryKind(sid);
+    const bool instance = k == ST_KIND_PROGRAM || k == ST_KIND_FUNCBLOCK;
+    for (const auto& [id, m] : entries()->entries()) {
+        if (m->getVR() != vr || m->getNR() != nr || m->getInitCID().isInvalid()) continue;
+        if (m->getKind() == ST_KIND_VAR) {
+            const int32_t cls = m->getAccessMode();
+            if (cls != 2 && (!instance || cls == 5)) list.push_back(id);
+        } else if (m->getKind() == ST_KIND_GLOBVAR && !m->getSecondFlag()) {
+            list.push_back(id);
+        }
+    }
+}
+
+bool CpSymbTable::ensureSubrangeInitValue(StSymbEntryID sid)
+{
+    StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    const StSyBaseTypeNode* n = e ? findTypeNode(e->getTypeID()) : nullptr;
+    if (!n || n->kind() != ST_NODE_SUBRANGE) return false;
+    StConstEntryID cid = e->getInitCID();
+    if (cid.isInvalid()) {
+        int st = 0;
+        StConstantElem zero(new StStdConstantVal(String("0"), ST_DINT, 10, st));
+        const int r = addConstantElem(zero, e->getTypeID());
+        if (r != CP_OK && r != CP_WARNING) return false;
+        cid = zero.getCID();
+    }
+    if (cid.isInvalid()) return false;
+    // The element service has checked the value against the subrange; the
+    // table's value binding would refuse it (a DINT value is not of the
+    // subrange's type id), so the entry takes the id directly.
+    e->setInitCID(cid);
+    return true;
+}
+
+bool CpSymbTable::ensureDefaultValue(StSymbEntryID sid)
+{
+    StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    if (!e) return false;
+    const StTypeID tid = e->getTypeID();
+    const int32_t option = e->getVisibility();
+    if (tid == ST_INVALID_TID || e->getInitCID().isValid() || e->isFirstFlagTaskVar() ||
+        types()->getSize(tid) == 0 || option == 2 || option == 4)
+        return true;
+    StConstantVal* v = createInitValue(tid);
+    if (!v) return false;
+    StConstantElem elem(v);
+    const int r = addConstantElem(elem, tid);
+    if ((r != CP_OK && r != CP_WARNING) || elem.getCID().isInvalid()) return false;
+    e->setInitCID(elem.getCID());
+    return true;
+}
+
+int CpSymbTable::copyScopeMembers(StSymbEntryID source, StRangeID vr, StRangeID nr, StSymbEntryIDVect& conflicts)
+{
+    StRangeID svr = ST_INVALID_RANGE, snr = ST_INVALID_RANGE;
+    if (getSymbolScope(source, svr, snr) != CP_OK) return CP_UNUSABLE;
+    std::vector<StSyBaseSymbEntry*> members;
+    for (const auto& [id, m] : entries()->entries())
+        if (m->getVR() == svr && m->getNR() == snr && m->getName()) members.push_back(m);
+    int result = CP_OK;
+    for (StSyBaseSymbEntry* m : members) {
+        if (findSymbol(*m->getName(), vr, nr).isValid()) {
+            conflicts.push_back(m->getID());
+            result = CP_REFUSED;
+            continue;
+        }
+        StSymbEntryID sid;
+        StSyBaseSymbEntry* copy = addEntry(m->getName(), vr, nr, m->getKind(), sid, -1, true, false);
+        if (!copy) return CP_UNUSABLE;
+        copy->setTypeID(m->getTypeID());
+        copy->setInitCID(m->getInitCID());
+        registerIfTracking(copy);
+    }
+    return result;
+}
+
+bool CpSymbTable::getOwners(StSymbEntryID sid, StSymbEntryIDVect& owners) const
+{
+    const StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    if (!e) return false;
+    const StSyBaseTypeNode* n = findTypeNode(e->getTypeID());
+    if (e->getKind() == ST_KIND_TYPESPEC && n && n->kind() == ST_NODE_STRUCT &&
+        e->getSubNameRange() != ST_INVALID_RANGE) {
+        StSymbEntryIDVect members;
+        getStructMembers(sid, members);
+        for (StSymbEntryID m : members) {
+            const StSyBaseSymbEntry* me = findEntry(m);
+            if (me && me->getTypeRefSID().isValid()) owners.push_back(me->getTypeRefSID());
+        }
+        return true;
+    }
+    if (owners.empty() && e->getTypeRefSID().isValid() && e->getTypeRefSID() != sid) {
+        owners.push_back(e->getTypeRefSID());
+        return true;
+    }
+    return false;
+}

@@ -313,6 +313,27 @@ public:
     // null when it does not convert.
     StASMConstOperand* makeLiteralOperand(const String& literal, uint32_t typeId);
 
+    // The members of the symbol's scope (its frame scope when it has one)
+    // that carry a constant id: variables but those of class 2 (inside
+    // programs and function blocks only class 5), and global variables
+    // without the global flag.
+    void collectInitialisedVariables(StSymbEntryID sid, StSymbEntryIDVect& list) const;
+    // A symbol of a subrange type without constant id takes the value 0
+    // of that type. False for other types or a refused value.
+    bool ensureSubrangeInitValue(StSymbEntryID sid);
+    // A typed symbol without constant id, not by reference, of a sized type
+    // and option value other than 2 and 4 takes its type's default value.
+    // True when nothing had to be done or the value was set.
+    bool ensureDefaultValue(StSymbEntryID sid);
+    // Copies each member of the source's scope not yet declared in (VR, NR)
+    // there (with its constant id); names already there go to conflicts.
+    // 0 done, 1 a copy failed, 2 conflicts.
+    int copyScopeMembers(StSymbEntryID source, StRangeID vr, StRangeID nr, StSymbEntryIDVect& conflicts);
+    // A structure type with its own name space: its members' owners (members
+    // without owner left out); otherwise, into an empty vector, the owner
+    // when it is another symbol. False in every other case.
+    bool getOwners(StSymbEntryID sid, StSymbEntryIDVect& owners) const;
+
     // --- memory layout (CpSymbLayout.cpp); every sum is taken in 64 bits ---
     static constexpr int64_t MAX_FRAME_SIZE = 0xEFFFFF;
     static constexpr int64_t MAX_SEGMENT_END = 0xFFFFFF;

@@ -230,3 +230,82 @@ TEST(CpSymbQueries, ParametersFramesAndTypesOfNames)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CpSymbQueries, ScopesCopiedAndInitialised)
+{
+    QueryTable t;
+    StSymbEntryID fn, prog, a, b, c, clash, k, p5, p1;
+    t.declarePOU(fn, "F", 0, 0, 5, ST_KIND_FUNC, ST_INVALID_SID, 0, true, true);
+    t.declareConstant(k, "k", 0, 0, 3, 0, true, true);
+    const StConstEntryID three = t.findEntry(k)->getInitCID();
+    t.declareSymbol(a, "a", 5, 0, 1, 0, true, true);
+    t.declareSymbol(b, "b", 5, 0, 2, 0, true, true);
+    t.declareSymbol(c, "c", 5, 0, 1, 0, true, true);
+    for (StSymbEntryID s : {a, b}) {
+        t.findEntry(s)->setTypeID(ST_DINT);
+        t.findEntry(s)->setInitCID(three);
+    }
+    StSymbEntryIDVect init;
+    t.collectInitialisedVariables(fn, init);
+    EXPECT_EQ((StSymbEntryIDVect{a}), init);  // b is class 2, c has no value
+
+    t.declarePOU(prog, "P", 0, 0, 6, ST_KIND_PROGRAM, ST_INVALID_SID, 0, true, true);
+    t.declareSymbol(p5, "x", 6, 0, 5, 0, true, true);
+    t.declareSymbol(p1, "y", 6, 0, 1, 0, true, true);
+    t.findEntry(p5)->setInitCID(three);
+    t.findEntry(p1)->setInitCID(three);
+    init.clear();
+    t.collectInitialisedVariables(prog, init);
+    EXPECT_EQ((StSymbEntryIDVect{p5}), init);  // inside programs only class 5
+
+    t.declareSymbol(clash, "b", 7, 0, 1, 0, true, true);
+    StSymbEntryIDVect conflicts;
+    EXPECT_EQ(2, t.copyScopeMembers(fn, 7, 0, conflicts));
+    EXPECT_EQ((StSymbEntryIDVect{b}), conflicts);
+    const StSymbEntryID copied = t.findSymbol("a", 7, 0);
+    ASSERT_TRUE(copied.isValid());
+    EXPECT_EQ(three, t.findEntry(copied)->getInitCID());
+    conflicts.clear();
+    EXPECT_EQ(0, t.copyScopeMembers(fn, 8, 0, conflicts));
+    EXPECT_TRUE(conflicts.empty());
+}
+
+TEST(CpSymbQueries, DefaultAndSubrangeValues)
+{
+    QueryTable t;
+    StSymbEntryID v, ref, opt, lo, hi, sr, s;
+    t.declareSymbol(v, "v", 0, 0, 1, 0, true, true);
+    t.findEntry(v)->setTypeID(ST_INT);
+    t.findEntry(v)->setVisibility(0, 0);  // option value 0 (a new variable's is 2)
+    ASSERT_TRUE(t.ensureDefaultValue(v));
+    EXPECT_TRUE(t.findEntry(v)->getInitCID().isValid());
+    t.declareSymbol(ref, "r", 0, 0, 4, 0, true, true);  // by reference: nothing to do
+    t.findEntry(ref)->setTypeID(ST_INT);
+    t.findEntry(ref)->setVisibility(0, 0);
+    EXPECT_TRUE(t.ensureDefaultValue(ref));
+    EXPECT_TRUE(t.findEntry(ref)->getInitCID().isInvalid());
+    t.declareSymbol(opt, "o", 0, 0, 1, 0, true, true);
+    t.findEntry(opt)->setTypeID(ST_INT);
+    t.findEntry(opt)->setVisibility(2, 0);
+    EXPECT_TRUE(t.ensureDefaultValue(opt));
+    EXPECT_TRUE(t.findEntry(opt)->getInitCID().isInvalid());
+
+    t.declareConstant(lo, "lo", 0, 0, -5, 0, true, true);
+    t.declareConstant(hi, "hi", 0, 0, 5, 0, true, true);
+    StConstantElemPtrList bounds;
+    bounds.push_back(new StConstantElem(t.findEntry(lo)->getInitCID(), ST_INVALID_SID));
+    bounds.push_back(new StConstantElem(t.findEntry(hi)->getInitCID(), ST_INVALID_SID));
+    t.declareSubrangeType(sr, "SR", 0, 0, ST_DINT, ST_INVALID_SID, &bounds, ST_INVALID_SID, 0, false, true);
+    ASSERT_TRUE(sr.isValid());
+    t.declareSymbol(s, "s", 0, 0, 1, 0, true, true);
+    t.findEntry(s)->setTypeID(t.getTypeID(sr));
+    EXPECT_TRUE(t.ensureSubrangeInitValue(s));
+    int32_t zero = -1;
+    ASSERT_TRUE(t.getConstant(t.findEntry(s)->getInitCID())->getDInt(zero));
+    EXPECT_EQ(0, zero);
+    EXPECT_FALSE(t.ensureSubrangeInitValue(v));  // not a subrange
+}
+
+} // namespace
