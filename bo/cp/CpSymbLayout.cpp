@@ -7,6 +7,7 @@
 
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
+#include "base/st/stsymtab/StSyTypeNode.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
 
 namespace {
@@ -102,6 +103,79 @@ bool CpSymbTable::checkStructLayout(const StSymbEntryIDVect& members) const
             if (const StSyBaseSymbEntry* n = findEntry(members[i + 1])) nextAlign = types()->getAlignment(layoutType(n));
         sum = roundUp(sum + types()->getSize(layoutType(e)), std::max<int64_t>(1, nextAlign));
         if (sum > MAX_SEGMENT_END) return false;
+    }
+    return true;
+}
+
+namespace {
+
+struct ReferenceWalk {
+    CpSymbTable& t;
+    const CpSymbTable::ReferenceCollector& collect;
+    const StASMUserOperand& base;
+
+    bool walk(StTypeID tid, int64_t offset, int depth) const
+    {
+        if (depth > CpSymbTable::MAX_TYPE_DEPTH) return false;
+        if (tid < 30 || t.isStringType(tid)) {
+            if (tid == ST_ANYOBJECT || tid == ST_MEMADR || t.isStringType(tid)) emit(tid, offset);
+            return true;
+        }
+        const StSyBaseTypeNode* n = t.findTypeNode(tid);
+        if (!n) return true;
+        StSyTypeTable* types = t.types();
+        if (n->kind() == ST_NODE_ARRAY) {
+            const StTypeID elem = n->elementType();
+            const int64_t align = std::max<int64_t>(1, types->getAlignment(elem));
+            const int64_t size = roundUp(types->getSize(elem), align);
+            for (uint32_t i = 0; i < n->elementCount(); ++i)
+                if (!walk(elem, offset + int64_t(i) * size, depth + 1)) return false;
+            return true;
+        }
+        if (n->kind() != ST_NODE_STRUCT && n->kind() != ST_NODE_FUNC) return true;
+        const StTypeIDList& members = n->post();
+        int64_t at = 0;
+        for (size_t i = 0; i < members.size(); ++i) {
+            if (!walk(members[i], offset + at, depth + 1)) return false;
+            const int64_t next = i + 1 < members.size() ? std::max<int64_t>(1, types->getAlignment(members[i + 1])) : 1;
+            at = roundUp(at + types->getSize(members[i]), next);
+        }
+        return true;
+    }
+
+    void emit(StTypeID tid, int64_t offset) const
+    {
+        auto* op = new StASMUserOperand(base);
+        op->setTID(tid);
+        op->setMachMode(t.getMachMode(tid));
+        op->setFixOff(base.getFixOff() + int32_t(offset));
+        collect(op);
+    }
+};
+
+bool selectedForReferences(uint32_t scopeKind, const StSyBaseSymbEntry* m)
+{
+    const int32_t cls = m->getAccessMode();
+    if (m->getKind() == ST_KIND_VAR && cls == 5) return true;
+    if (scopeKind == ST_KIND_TASK) return m->getKind() == ST_KIND_GLOBVAR && cls >= 1 && cls <= 3;
+    if (scopeKind == ST_KIND_FUNC) return m->getKind() == ST_KIND_VAR && cls == 1;
+    return false;
+}
+
+} // namespace
+
+bool CpSymbTable::forEachReferenceOperand(StSymbEntryID sid, const ReferenceCollector& collect)
+{
+    StRangeID vr = ST_INVALID_RANGE, nr = ST_INVALID_RANGE;
+    if (getSymbolScope(sid, vr, nr) != CP_OK) return false;
+    const uint32_t scopeKind = getEntryKind(sid);
+    for (const auto& [id, m] : entries()->entries()) {
+        if (m->getVR() != vr || m->getNR() != nr || !selectedForReferences(scopeKind, m)) continue;
+        if (m->getInitCID().isInvalid() && !m->hasAddress()) continue;
+        const StTypeID tid = m->getTypeID();
+        if (!typeContains(tid, true, true, true)) continue;
+        const StASMUserOperand base(id, tid, getMachMode(tid), 0, 0, m->getTypeRefSID());
+        if (!ReferenceWalk{*this, collect, base}.walk(tid, 0, 0)) return false;
     }
     return true;
 }

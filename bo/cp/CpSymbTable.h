@@ -43,6 +43,7 @@
 // tables, so only owned tables are deleted with the StSymbTable part.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <map>
 #include <utility>
@@ -352,6 +353,18 @@ public:
     // the 64-K symbol. offset is the end of the last placed symbol.
     bool layoutSymbols(const StSymbEntryIDVect& list, uint32_t start, uint32_t& offset, StSymbEntryID& sym64K,
                        StSymbEntryID& failing);
+    // Receives each reference operand found (owned by the receiver).
+    using ReferenceCollector = std::function<void(StASMUserOperand*)>;
+    // For the members of the symbol's scope with a constant id or address,
+    // selected by kind and class (in a task: globals of classes 1 to 3; in
+    // a function: variables of class 1; anywhere: variables of class 5),
+    // whose type contains ANYOBJECT, @MEMADR or STRING: the user operand of
+    // the member walked down arrays (offset advanced by the element size
+    // padded to its alignment), structure and function-block members (laid
+    // out as structures are), each contained reference going to the
+    // collector. False when the symbol is unknown or a type is nested
+    // deeper than MAX_TYPE_DEPTH.
+    bool forEachReferenceOperand(StSymbEntryID sid, const ReferenceCollector& collect);
     // The members' sizes, each padded to the next member's alignment, sum
     // to at most 0xFFFFFF.
     bool checkStructLayout(const StSymbEntryIDVect& members) const;

@@ -3,10 +3,12 @@
 // direct variables, preset addresses) and the structure size check.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
+#include "base/st/stsymtab/StSyTypeNode.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
 #include "bo/cp/CpSymbTable.h"
 
@@ -123,6 +125,43 @@ TEST(CpSymbLayout, StructureSizeCheck)
     const StSymbEntryID m1 = t.var("m1", 0, 0, big), m2 = t.var("m2", 0, 0, big), m3 = t.var("m3", 0, 0, ST_BOOL);
     EXPECT_TRUE(t.checkStructLayout({m1, m3}));
     EXPECT_FALSE(t.checkStructLayout({m1, m2, m3}));  // 0x1000001 bytes
+}
+
+} // namespace
+
+namespace {
+
+TEST(CpSymbLayout, ReferenceOperandsOfArraysOfStructures)
+{
+    LayoutTable t;
+    StSymbEntryID fn;
+    t.declarePOU(fn, "F", 0, 0, 5, ST_KIND_FUNC, ST_INVALID_SID, 0, true, true);
+    const StTypeID str = t.getStringTypeID(10);
+    StSyTypeTable* types = t.types();
+    const int32_t strAt = 4;  // behind the DINT; STRING aligns to 1 or 2
+    const StTypeID st = types->createStructType({ST_DINT, str}, 4, 4 + types->getSize(str));
+    const StTypeID arr = types->createArrayType(st, 1, 3);
+    const StSymbEntryID v = t.var("v", 5, 0, arr);
+    t.findEntry(v)->setInitCID(StConstEntryID(0));
+    t.var("plain", 5, 0, ST_DINT);
+
+    std::vector<std::unique_ptr<StASMUserOperand>> got;
+    ASSERT_TRUE(t.forEachReferenceOperand(fn, [&](StASMUserOperand* op) { got.emplace_back(op); }));
+    ASSERT_EQ(3u, got.size());
+    const int32_t align = std::max<int32_t>(1, int32_t(types->getAlignment(st)));
+    const int32_t elemSize = (types->getSize(st) + align - 1) / align * align;
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(v, got[i]->getSID());
+        EXPECT_EQ(str, got[i]->getTID());
+        EXPECT_EQ(strAt + int32_t(i) * elemSize, got[i]->getFixOff()) << i;
+    }
+
+    // A structure that holds itself ends the walk with false.
+    const StTypeID cyc = types->createStructType({ST_ANYOBJECT}, 4, 8);
+    types->findNode(cyc)->post() = {ST_ANYOBJECT, cyc};
+    const StSymbEntryID c = t.var("c", 5, 0, cyc);
+    t.findEntry(c)->setInitCID(StConstEntryID(0));
+    EXPECT_FALSE(t.forEachReferenceOperand(fn, [&](StASMUserOperand* op) { delete op; }));
 }
 
 } // namespace
