@@ -4,6 +4,7 @@
 #include "bo/cp/CpSymbTable.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "base/st/stsymtab/StStdConstantVal.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
@@ -229,4 +230,34 @@ StASMConstOperand* CpSymbTable::makeLiteralOperand(const String& literal, uint32
     const StConstEntryID cid = constants()->addConstantVal(v);
     delete v;
     return cid.isValid() ? makeConstOperand(cid) : nullptr;
+}
+
+StASMFuncParamOperand* CpSymbTable::makeInstanceOperand(StSymbEntryID sid)
+{
+    const StSyBaseSymbEntry* e = status() == CP_OK ? findEntry(sid) : nullptr;
+    if (!e || (e->getKind() != ST_KIND_FUNCBLOCK && e->getKind() != ST_KIND_PROGRAM)) return nullptr;
+    const StFrameProperties* f = e->getFrameProperties();
+    const StTypeID tid = e->getTypeID();
+    if (f && (f->flags & 0x10000) != 0) return new StASMFuncParamRefOperand(sid, tid, getMachMode(tid), 0);
+    return new StASMFuncParamOperand(sid, tid, getMachMode(tid), 0);
+}
+
+CpfuncArgList* CpSymbTable::makeOutputArgList(StSymbEntryID pou, StSymbEntryID frameId)
+{
+    StRangeID vr = ST_INVALID_RANGE, nr = ST_INVALID_RANGE;
+    const uint32_t kind = getEntryKind(pou);
+    if ((kind != ST_KIND_FUNCBLOCK && kind != ST_KIND_FUNC) || getSymbolScope(pou, vr, nr) != CP_OK) return nullptr;
+    auto list = std::make_unique<CpfuncArgList>();
+    for (const auto& [id, m] : entries()->entries()) {
+        const int32_t cls = m->getAccessMode();
+        if (m->getVR() != vr || m->getNR() != nr || (cls != 2 && cls != 4)) continue;
+        const StTypeID tid = m->getTypeID();
+        StASMFuncParamOperand* op = m->isFirstFlagTaskVar()
+                                        ? new StASMFuncParamRefOperand(id, tid, getMachMode(tid), 0)
+                                        : new StASMFuncParamOperand(id, tid, getMachMode(tid), 0);
+        StSymbEntryID curr = frameId, call = ST_INVALID_SID;
+        op->frameIds(curr, call);
+        list->add(op, m->getTypeRefSID());
+    }
+    return list.release();
 }

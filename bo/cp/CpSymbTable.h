@@ -52,6 +52,7 @@
 #include "base/st/stsymtab/StCompConstantVal.h"
 #include "base/st/stsymtab/StSymbTable.h"
 #include "bo/boframe/CpConstValTable.h"
+#include "bo/cp/CpfuncArgList.h"
 
 // An element list of an initialiser; it owns its elements.
 class StConstantElemPtrList : public std::list<StConstantElem*> {
@@ -334,6 +335,15 @@ public:
     // without owner left out); otherwise, into an empty vector, the owner
     // when it is another symbol. False in every other case.
     bool getOwners(StSymbEntryID sid, StSymbEntryIDVect& owners) const;
+
+    // For a function block or program: the parameter operand of the
+    // instance (a reference form when its frame has bit 16); else null.
+    StASMFuncParamOperand* makeInstanceOperand(StSymbEntryID sid);
+    // For a function block or function: one argument per member of class 2
+    // or 4 in member order, a parameter operand (reference form for a
+    // by-reference member) in the given frame, with the member's owner.
+    // Null for any other SID. Owned by the caller.
+    CpfuncArgList* makeOutputArgList(StSymbEntryID pou, StSymbEntryID frameId);
 
     // --- memory layout (CpSymbLayout.cpp); every sum is taken in 64 bits ---
     static constexpr int64_t MAX_FRAME_SIZE = 0xEFFFFF;

@@ -177,3 +177,42 @@ TEST(CpSymbOperands, UserOperandAndFrameBase)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CpSymbOperands, InstanceOperandsAndOutputArguments)
+{
+    OperandTable t;
+    StSymbEntryID fb, prog, in, io, local, owner;
+    t.declarePOU(fb, "FB", 0, 0, 5, ST_KIND_FUNCBLOCK, ST_INVALID_SID, 0, true, true);
+    t.declarePOU(prog, "P", 0, 0, 6, ST_KIND_PROGRAM, ST_INVALID_SID, 0, true, true);
+    t.declareSymbol(owner, "o", 0, 0, 1, 0, true, true);
+    t.declareSymbol(in, "in", 5, 0, 2, 0, true, true);
+    t.declareSymbol(local, "l", 5, 0, 1, 0, true, true);
+    t.declareSymbol(io, "io", 5, 0, 4, 0, true, true);  // by reference
+    t.findEntry(io)->setTypeRefSID(owner);
+
+    std::unique_ptr<StASMFuncParamOperand> inst(t.makeInstanceOperand(fb));
+    ASSERT_TRUE(inst);
+    EXPECT_EQ(ST_OP_FUNCPARAM, inst->getKind());
+    t.findEntry(prog)->getFrameProperties()->flags |= 0x10000;
+    std::unique_ptr<StASMFuncParamOperand> ref(t.makeInstanceOperand(prog));
+    ASSERT_TRUE(ref);
+    EXPECT_EQ(ST_OP_FUNCPARAMREF, ref->getKind());
+    EXPECT_EQ(nullptr, t.makeInstanceOperand(in));
+
+    std::unique_ptr<CpfuncArgList> args(t.makeOutputArgList(fb, StSymbEntryID(42)));
+    ASSERT_TRUE(args);
+    ASSERT_EQ(2u, args->size());
+    EXPECT_EQ(in, (*args)[0].operand->getSID());
+    EXPECT_EQ(ST_OP_FUNCPARAM, (*args)[0].operand->getKind());
+    EXPECT_EQ(io, (*args)[1].operand->getSID());
+    EXPECT_EQ(ST_OP_FUNCPARAMREF, (*args)[1].operand->getKind());
+    EXPECT_EQ(owner, (*args)[1].owner);
+    StSymbEntryID curr, call;
+    (*args)[0].operand->frameIds(curr, call);
+    EXPECT_EQ(StSymbEntryID(42), curr);
+    EXPECT_EQ(nullptr, t.makeOutputArgList(prog, StSymbEntryID(42)));
+}
+
+} // namespace
