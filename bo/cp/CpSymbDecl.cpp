@@ -12,7 +12,7 @@ constexpr uint8_t kReferencedBit = 0x08;
 constexpr uint32_t kDirectSegment = 0xFC000000;
 constexpr int32_t kInitialFrameSize = 16;
 
-void setFrameIds(StSyBaseSymbEntry* e, StRangeID first, StRangeID second)
+void setEntryFrameIds(StSyBaseSymbEntry* e, StRangeID first, StRangeID second)
 {
     if (StFrameProperties* f = e->getFrameProperties()) {
         f->membVRange = first;
@@ -50,7 +50,7 @@ void CpSymbTable::declareUnit(StSymbEntryID& sid, const String& name, StRangeID 
     if (mode != 1 && mode != 2) return;
     StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_UNIT, 0, takeName, true);
     if (!e) return;
-    setFrameIds(e, vr, second);
+    setEntryFrameIds(e, vr, second);
     if (mode == 1)
         e->setVisibility(1, 0xFF);
     else
@@ -74,7 +74,7 @@ void CpSymbTable::declarePOU(StSymbEntryID& sid, const String& name, StRangeID v
     if (kind != ST_KIND_FUNC && kind != ST_KIND_FUNCBLOCK && kind != ST_KIND_PROGRAM) return;
     StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, kind, attribute, takeName, unique);
     if (!e) return;
-    setFrameIds(e, first, nr);
+    setEntryFrameIds(e, first, nr);
     setFrameSizes(e, kInitialFrameSize, kInitialFrameSize);
     e->setUnitSID(parent);
 }
@@ -149,7 +149,7 @@ void CpSymbTable::declareDeviceType(StSymbEntryID& sid, const String& name, StRa
     StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_DEVICETYPE, 0, takeName, true);
     if (!e) return;
     e->setTypeID(ST_ANYOBJECT);
-    setFrameIds(e, a, b);
+    setEntryFrameIds(e, a, b);
 }
 
 void CpSymbTable::declareDevice(StSymbEntryID& sid, const String& name, StRangeID vr, StRangeID nr, uint32_t a,
@@ -157,7 +157,7 @@ void CpSymbTable::declareDevice(StSymbEntryID& sid, const String& name, StRangeI
 {
     StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_DEVICE, 0, false, true);
     if (!e) return;
-    setFrameIds(e, a, b);
+    setEntryFrameIds(e, a, b);
     e->setStorageAddress(ST_NO_ADDRESS);
 }
 
@@ -170,7 +170,7 @@ void CpSymbTable::declareTO(StSymbEntryID& sid, const String& name, StRangeID vr
     StSyBaseSymbEntry* e = addDeclEntry(sid, name, vr, nr, ST_KIND_TO, 0, takeName, true);
     if (!e) return;
     e->setTypeID(ST_ANYOBJECT);
-    if (const StFrameProperties* f = type->getFrameProperties()) setFrameIds(e, f->membVRange, f->membNRange);
+    if (const StFrameProperties* f = type->getFrameProperties()) setEntryFrameIds(e, f->membVRange, f->membNRange);
     e->setTypeRefSID(typeSID);
     e->setStorageAddress(address);
     registerIfTracking(type);

@@ -338,3 +338,91 @@ bool CpSymbTable::getOwners(StSymbEntryID sid, StSymbEntryIDVect& owners) const
     }
     return false;
 }
+
+namespace {
+// The entry when the table is usable, else null.
+template <class Table>
+auto usableEntry(Table& t, StSymbEntryID sid) -> decltype(t.findEntry(sid))
+{
+    return t.status() == CpSymbTable::CP_OK ? t.findEntry(sid) : nullptr;
+}
+} // namespace
+
+StRangeID CpSymbTable::getScopeVR(StSymbEntryID sid) const
+{
+    const StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    return e ? e->getVR() : ST_INVALID_RANGE;
+}
+
+StRangeID CpSymbTable::getScopeNR(StSymbEntryID sid) const
+{
+    const StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    return e ? e->getNR() : ST_INVALID_RANGE;
+}
+
+int CpSymbTable::getFrameIds(StSymbEntryID sid, StRangeID& first, StRangeID& second) const
+{
+    first = second = ST_INVALID_RANGE;
+    const StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    const StFrameProperties* f = e ? e->getFrameProperties() : nullptr;
+    if (!f || f->membVRange == ST_INVALID_RANGE || f->membNRange == ST_INVALID_RANGE) return CP_REFUSED;
+    first = f->membVRange;
+    second = f->membNRange;
+    return CP_OK;
+}
+
+int CpSymbTable::setFrameIds(StSymbEntryID sid, StRangeID first, StRangeID second)
+{
+    StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    StFrameProperties* f = e ? e->getFrameProperties() : nullptr;
+    if (!f || first == ST_INVALID_RANGE || second == ST_INVALID_RANGE) return CP_REFUSED;
+    f->membVRange = first;
+    f->membNRange = second;
+    return CP_OK;
+}
+
+bool CpSymbTable::markFrameFinished(StSymbEntryID sid, int32_t address)
+{
+    StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    StFrameProperties* f = e ? e->getFrameProperties() : nullptr;
+    if (!f || (e->getKind() != ST_KIND_TASK && !isPOUKind(e->getKind()))) return false;
+    f->flags |= kFrameFinished;
+    e->setStorageAddress(address);
+    return true;
+}
+
+bool CpSymbTable::getOptionPair(StSymbEntryID sid, int32_t& value, uint8_t& byte) const
+{
+    const StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    if (!e) return false;
+    value = e->getVisibility();
+    byte = e->getUnitIndex();
+    return true;
+}
+
+bool CpSymbTable::hasOptionValue2(StSymbEntryID sid) const
+{
+    const StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    return e && e->getVisibility() == 2;
+}
+
+bool CpSymbTable::resetOptionValue(StSymbEntryID sid)
+{
+    StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    if (!e) return false;
+    const uint32_t k = e->getKind();
+    if (k != ST_KIND_GLOBVAR && k != ST_KIND_CONST && k != ST_KIND_DIRECTVAR) return false;
+    e->setVisibility(0, e->getUnitIndex());
+    return true;
+}
+
+StSyBaseTypeNode* CpSymbTable::getElementaryTypeNode(uint32_t id) const
+{
+    if (status() != CP_OK || !types()) return nullptr;
+    return types()->findNode(id < 30 ? StTypeID(id) : ST_INVALID_TID);
+}
+
+StConstantVal* CpSymbTable::getConstantValue(StConstEntryID cid) const
+{
+    return status() == CP_OK && constants() ? getConstant(cid) : nullptr;
+}

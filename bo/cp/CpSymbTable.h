@@ -345,6 +345,26 @@ public:
     // Null for any other SID. Owned by the caller.
     CpfuncArgList* makeOutputArgList(StSymbEntryID pou, StSymbEntryID frameId);
 
+    // Status-checked accessors: on an unusable table or an unknown SID they
+    // answer the invalid range, 2 or false and change nothing.
+    StRangeID getScopeVR(StSymbEntryID sid) const;
+    StRangeID getScopeNR(StSymbEntryID sid) const;
+    // 0, or 2 without a frame record or with an invalid id.
+    int getFrameIds(StSymbEntryID sid, StRangeID& first, StRangeID& second) const;
+    int setFrameIds(StSymbEntryID sid, StRangeID first, StRangeID second);
+    // A task's or POU's frame is finished (bit 0) at the address.
+    bool markFrameFinished(StSymbEntryID sid, int32_t address);
+    // The option pair (value, byte); option value 2; the value part reset
+    // to 0 for global variables, constants and direct variables.
+    bool getOptionPair(StSymbEntryID sid, int32_t& value, uint8_t& byte) const;
+    bool hasOptionValue2(StSymbEntryID sid) const;
+    bool resetOptionValue(StSymbEntryID sid);
+    // The type node of an elementary id (0 to 29; other ids look up the
+    // invalid TID); null without a type table or on an unusable table.
+    StSyBaseTypeNode* getElementaryTypeNode(uint32_t id) const;
+    // A constant value by CID; null without a constant table.
+    StConstantVal* getConstantValue(StConstEntryID cid) const;
+
     // --- memory layout (CpSymbLayout.cpp); every sum is taken in 64 bits ---
     static constexpr int64_t MAX_FRAME_SIZE = 0xEFFFFF;
     static constexpr int64_t MAX_SEGMENT_END = 0xFFFFFF;

@@ -309,3 +309,58 @@ TEST(CpSymbQueries, DefaultAndSubrangeValues)
 }
 
 } // namespace
+
+namespace {
+
+class BreakableTable : public QueryTable {
+public:
+    void breakIt() { setStatus(1); }
+};
+
+TEST(CpSymbQueries, AccessorsAndTheirAnswersOnAnUnusableTable)
+{
+    BreakableTable t;
+    StSymbEntryID task, g, c;
+    t.declareTask(task, "T", 0, 0, true);
+    t.declareGlobalVariable(g, "g", 0, 0, 1, ST_INVALID_SID, 0, false, true, true);
+    t.findEntry(g)->setVisibility(2, 9);
+    t.declareConstant(c, "c", 0, 0, 4, 0, true, true);
+    EXPECT_EQ(0, t.setFrameIds(task, 3, 4));
+    StRangeID a = 0, b = 0;
+    EXPECT_EQ(0, t.getFrameIds(task, a, b));
+    EXPECT_EQ(3u, a);
+    EXPECT_EQ(2, t.setFrameIds(task, ST_INVALID_RANGE, 4));
+    EXPECT_TRUE(t.markFrameFinished(task, 0x100));
+    EXPECT_EQ(1u, t.findEntry(task)->getFrameProperties()->flags & 1);
+    EXPECT_FALSE(t.markFrameFinished(g, 0));
+    EXPECT_TRUE(t.hasOptionValue2(g));
+    EXPECT_TRUE(t.resetOptionValue(g));
+    int32_t value = -1;
+    uint8_t byte = 0;
+    ASSERT_TRUE(t.getOptionPair(g, value, byte));
+    EXPECT_EQ(0, value);
+    EXPECT_EQ(9, byte);
+    EXPECT_FALSE(t.resetOptionValue(task));
+    EXPECT_NE(nullptr, t.getElementaryTypeNode(ST_INT));
+    EXPECT_EQ(nullptr, t.getElementaryTypeNode(40));
+    const StConstEntryID cid = t.findEntry(c)->getInitCID();
+    EXPECT_NE(nullptr, t.getConstantValue(cid));
+
+    t.breakIt();
+    EXPECT_EQ(ST_INVALID_RANGE, t.getScopeVR(g));
+    EXPECT_EQ(ST_INVALID_RANGE, t.getScopeNR(g));
+    EXPECT_EQ(2, t.getFrameIds(task, a, b));
+    EXPECT_EQ(2, t.setFrameIds(task, 1, 1));
+    EXPECT_FALSE(t.markFrameFinished(task, 0));
+    EXPECT_FALSE(t.getOptionPair(g, value, byte));
+    EXPECT_FALSE(t.hasOptionValue2(g));
+    EXPECT_FALSE(t.resetOptionValue(g));
+    EXPECT_EQ(nullptr, t.getElementaryTypeNode(ST_INT));
+    EXPECT_EQ(nullptr, t.getConstantValue(cid));
+    EXPECT_EQ(0u, t.getElementCount(ST_INT));
+    EXPECT_TRUE(t.getTypeText(g).empty());
+    EXPECT_FALSE(t.setOptionFlag(g, 1));
+    EXPECT_FALSE(t.markSymbol(g, true));
+}
+
+} // namespace
