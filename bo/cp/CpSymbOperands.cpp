@@ -261,3 +261,31 @@ CpfuncArgList* CpSymbTable::makeOutputArgList(StSymbEntryID pou, StSymbEntryID f
     }
     return list.release();
 }
+
+StASMFuncParamOperand* CpSymbTable::makeCallOperand(StSymbEntryID pou, StSymbEntryID frameId,
+                                                    const StASMOperand* caller, CpfuncArgList* inputs,
+                                                    CpfuncArgList* outputs)
+{
+    StASMFuncParamOperand* op = makeInstanceOperand(pou);
+    if (!op) return nullptr;
+    StSymbEntryID curr = frameId, call = ST_INVALID_SID;
+    op->frameIds(curr, call);
+    const StFrameProperties* f = findEntry(pou)->getFrameProperties();
+    if (!caller || !f || (f->flags & 0x10000) == 0) return op;
+    for (CpfuncArgList* list : {inputs, outputs}) {
+        if (!list) continue;
+        for (CpfuncArg& arg : *list) {
+            StASMOperand* a = arg.operand.get();
+            if (!a || (a->getKind() != ST_OP_FUNCPARAM && a->getKind() != ST_OP_FUNCPARAMREF)) continue;
+            StSymbEntryID argFrame = ST_INVALID_SID, argCall = ST_INVALID_SID;
+            a->frameIds(argFrame, argCall);
+            const StSyBaseSymbEntry* member = findEntry(a->getSID());
+            if (argFrame != frameId || !member || !member->hasAddress()) continue;
+            StASMOperand* copy = caller->clone();
+            copy->setSource(a->getSrcOrd(), a->getLine());
+            copy->addFixOff(int32_t(uint32_t(member->getStorageAddress()) & ST_OFFSET_MASK));
+            arg.operand.reset(copy);
+        }
+    }
+    return op;
+}

@@ -365,6 +365,14 @@ public:
     // A constant value by CID; null without a constant table.
     StConstantVal* getConstantValue(StConstEntryID cid) const;
 
+    // The instance operand of a call in frame frameId (makeInstanceOperand).
+    // When the POU's frame has bit 16, each parameter operand of the
+    // argument lists given in frameId is replaced by a copy of the caller
+    // operand with the argument's source position, its offset increased by
+    // the member's address (24 bits). Null for any other SID.
+    StASMFuncParamOperand* makeCallOperand(StSymbEntryID pou, StSymbEntryID frameId, const StASMOperand* caller,
+                                           CpfuncArgList* inputs, CpfuncArgList* outputs);
+
     // --- memory layout (CpSymbLayout.cpp); every sum is taken in 64 bits ---
     static constexpr int64_t MAX_FRAME_SIZE = 0xEFFFFF;
     static constexpr int64_t MAX_SEGMENT_END = 0xFFFFFF;

@@ -216,3 +216,37 @@ TEST(CpSymbOperands, InstanceOperandsAndOutputArguments)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CpSymbOperands, CallOperandRebasesArgumentsUnderFrameBit16)
+{
+    OperandTable t;
+    StSymbEntryID fb, in, caller;
+    t.declarePOU(fb, "FB", 0, 0, 5, ST_KIND_FUNCBLOCK, ST_INVALID_SID, 0, true, true);
+    t.declareSymbol(in, "in", 5, 0, 2, 0, true, true);
+    t.findEntry(in)->setTypeID(ST_INT);
+    t.findEntry(in)->setStorageAddress(0x24);
+    t.declareSymbol(caller, "inst", 0, 0, 1, 0, true, true);
+    StASMUserOperand base(caller, ST_INT, 0, 0x100, 0, ST_INVALID_SID);
+
+    for (bool bit16 : {false, true}) {
+        if (bit16) t.findEntry(fb)->getFrameProperties()->flags |= 0x10000;
+        std::unique_ptr<CpfuncArgList> args(t.makeOutputArgList(fb, StSymbEntryID(7)));
+        ASSERT_EQ(1u, args->size());
+        (*args)[0].operand->setSource(2, 33);
+        std::unique_ptr<StASMFuncParamOperand> call(t.makeCallOperand(fb, StSymbEntryID(7), &base, args.get(), nullptr));
+        ASSERT_TRUE(call);
+        const StASMOperand* a = (*args)[0].operand.get();
+        if (!bit16) {
+            EXPECT_EQ(in, a->getSID());  // left as it was
+            continue;
+        }
+        EXPECT_EQ(ST_OP_FUNCPARAMREF, call->getKind());
+        EXPECT_EQ(caller, a->getSID());
+        EXPECT_EQ(0x124, a->getFixOff());
+        EXPECT_EQ(33u, a->getLine());
+    }
+}
+
+} // namespace
