@@ -9,6 +9,7 @@
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "base/st/stsymtab/StSyTypeNode.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
+#include "bo/cp/CpUnitTypeWriter.h"
 
 namespace {
 
@@ -176,6 +177,72 @@ bool CpSymbTable::forEachReferenceOperand(StSymbEntryID sid, const ReferenceColl
         if (!typeContains(tid, true, true, true)) continue;
         const StASMUserOperand base(id, tid, getMachMode(tid), 0, 0, m->getTypeRefSID());
         if (!ReferenceWalk{*this, collect, base}.walk(tid, 0, 0)) return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The walker's records of a type and everything below it; false past the
+// depth limit.
+bool addTypeRecords(CpSymbTable& t, StTypeID tid, CpTypeRecordMap& records, int depth)
+{
+    if (depth > CpSymbTable::MAX_TYPE_DEPTH) return false;
+    if (tid < 30 || records.count(tid)) return true;
+    CpTypeRecord r;
+    if (t.isStringType(tid)) {
+        r.spec = esMakeSpecial(ST_SPEC_STRING);
+        records[tid] = r;
+        return true;
+    }
+    const StSyBaseTypeNode* n = t.findTypeNode(tid);
+    if (!n) return true;
+    r.spec = tid;
+    StSyTypeTable* types = t.types();
+    if (n->kind() == ST_NODE_ARRAY) {
+        const int64_t elemSize = types->getSize(n->elementType());
+        r.count = elemSize > 0 ? uint32_t(types->getSize(tid) / elemSize) : 0;  // size 0: no elements
+        records[tid] = r;
+        return addTypeRecords(t, n->elementType(), records, depth + 1);
+    }
+    if (n->kind() == ST_NODE_STRUCT || n->kind() == ST_NODE_FUNC) {
+        const StTypeIDList& members = n->post();
+        int64_t at = 0;
+        for (size_t i = 0; i < members.size(); ++i) {
+            r.members.push_back({members[i], uint32_t(at)});
+            const int64_t next = i + 1 < members.size() ? std::max<int64_t>(1, types->getAlignment(members[i + 1])) : 1;
+            at = roundUp(at + types->getSize(members[i]), next);
+        }
+    }
+    records[tid] = r;
+    for (const CpTypeMember& m : r.members)
+        if (!addTypeRecords(t, m.tid, records, depth + 1)) return false;
+    return true;
+}
+
+} // namespace
+
+bool CpSymbTable::buildReferenceMap(StSymbEntryID pou, uint32_t segment, std::vector<ReferenceRecord>* collection,
+                                    uint32_t flags)
+{
+    StRangeID vr = ST_INVALID_RANGE, nr = ST_INVALID_RANGE;
+    if (getSymbolScope(pou, vr, nr) != CP_OK) return false;
+    for (const auto& [id, e] : entries()->entries()) {
+        if (e->getVR() != vr || e->getNR() != nr || e->segmentBits() != segment || !e->hasAddress() ||
+            e->getFrameProperties())
+            continue;
+        if (StConstantVal* v = getConstant(e->getInitCID()))
+            if (!v->hasAddress()) v->setStorageAddress(e->getStorageAddress());
+        const StTypeID tid = layoutType(e);
+        if (!collection || !typeContains(tid, true, true, true)) continue;
+        CpTypeRecordMap records;
+        if (!addTypeRecords(*this, tid, records, 0)) return false;
+        CpTypeWalker walker;
+        if (!walker.begin(records, {{tid, uint32_t(e->getStorageAddress())}}, *this)) return false;
+        CpTypeWalker::Pair p;
+        while (walker.next(p))
+            if (p.first == ST_ANYOBJECT || p.first == ST_MEMADR || isStringType(p.first))
+                collection->push_back({p.first, p.second, e->getTypeRefSID()});
     }
     return true;
 }

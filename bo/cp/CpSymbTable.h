@@ -47,6 +47,7 @@
 #include <list>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StCompConstantVal.h"
@@ -403,6 +404,26 @@ public:
     // collector. False when the symbol is unknown or a type is nested
     // deeper than MAX_TYPE_DEPTH.
     bool forEachReferenceOperand(StSymbEntryID sid, const ReferenceCollector& collect);
+    // One contained reference: its type, address and the owner type.
+    struct ReferenceRecord {
+        StTypeID tid;
+        uint32_t address;
+        StSymbEntryID owner;
+        bool operator==(const ReferenceRecord& o) const
+        {
+            return tid == o.tid && address == o.address && owner == o.owner;
+        }
+    };
+    // For each entry of the POU's frame scope in the segment, with an
+    // address and no frame record: its constant value without address takes
+    // the entry's address. With a collection, every such entry whose type
+    // contains ANYOBJECT, @MEMADR or STRING is expanded (arrays by element,
+    // element count = size / element size, none for a size of 0; structures
+    // by member) into one record per contained reference, sorted by address.
+    // False for an unknown POU or a type nested deeper than MAX_TYPE_DEPTH.
+    // No flag is read yet; the word is kept for the callers.
+    bool buildReferenceMap(StSymbEntryID pou, uint32_t segment, std::vector<ReferenceRecord>* collection,
+                           uint32_t flags);
     // The members' sizes, each padded to the next member's alignment, sum
     // to at most 0xFFFFFF.
     bool checkStructLayout(const StSymbEntryIDVect& members) const;

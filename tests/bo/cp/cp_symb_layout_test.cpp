@@ -165,3 +165,41 @@ TEST(CpSymbLayout, ReferenceOperandsOfArraysOfStructures)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CpSymbLayout, ReferenceMapRecordsObjectsAddressesAndStrings)
+{
+    LayoutTable t;
+    StSymbEntryID fb, owner;
+    t.declarePOU(fb, "FB", 0, 0, 5, ST_KIND_FUNCBLOCK, ST_INVALID_SID, 0, true, true);
+    t.declareSymbol(owner, "T", 0, 0, 1, 0, true, true);
+    StSyTypeTable* types = t.types();
+    const StTypeID str = t.getStringTypeID(4);
+    const StTypeID st = types->createStructType({ST_ANYOBJECT, ST_DINT, ST_MEMADR, str}, 4, 0);
+    const StSymbEntryID v = t.var("v", 5, 0, st);
+    t.findEntry(v)->setStorageAddress(0x20);
+    t.findEntry(v)->setTypeRefSID(owner);
+    const StSymbEntryID plain = t.var("p", 5, 0, ST_DINT);
+    t.findEntry(plain)->setStorageAddress(0x80);
+
+    std::vector<CpSymbTable::ReferenceRecord> map;
+    ASSERT_TRUE(t.buildReferenceMap(fb, ST_SEG_FRAME, &map, 0));
+    const int64_t objSize = types->getSize(ST_ANYOBJECT);
+    const int64_t afterDint = [&] {
+        int64_t at = objSize;
+        const int64_t a = std::max<int64_t>(1, types->getAlignment(ST_MEMADR));
+        at = (at + types->getSize(ST_DINT) + a - 1) / a * a;
+        return at;
+    }();
+    ASSERT_EQ(3u, map.size());
+    EXPECT_EQ((CpSymbTable::ReferenceRecord{ST_ANYOBJECT, 0x20, owner}), map[0]);
+    EXPECT_EQ(StTypeID(ST_MEMADR), map[1].tid);
+    EXPECT_EQ(uint32_t(0x20 + afterDint), map[1].address);
+    EXPECT_EQ(str, map[2].tid);
+    EXPECT_GT(map[2].address, map[1].address);
+
+    EXPECT_FALSE(t.buildReferenceMap(StSymbEntryID(99999), ST_SEG_FRAME, &map, 0));
+}
+
+} // namespace
