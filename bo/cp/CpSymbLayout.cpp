@@ -246,3 +246,55 @@ bool CpSymbTable::buildReferenceMap(StSymbEntryID pou, uint32_t segment, std::ve
     }
     return true;
 }
+
+bool CpSymbTable::finishPOUType(StSymbEntryID sid, const StSymbEntryIDVect* baseMembers, StSymbEntryIDVect& list)
+{
+    StSyBaseSymbEntry* pou = status() == CP_OK ? findEntry(sid) : nullptr;
+    const uint32_t kind = pou ? pou->getKind() : 0;
+    if (kind != ST_KIND_FUNC && kind != ST_KIND_FUNCBLOCK && kind != ST_KIND_PROGRAM) return false;
+    StFrameProperties* frame = pou->getFrameProperties();
+    if (!frame) return false;
+    std::vector<StSyBaseSymbEntry*> params;
+    if (baseMembers)
+        for (StSymbEntryID m : *baseMembers) {
+            StSyBaseSymbEntry* e = findEntry(m);
+            if (!e) return false;
+            params.push_back(e);
+        }
+    for (const auto& [id, e] : entries()->entries()) {
+        const int32_t cls = e->getAccessMode();
+        if (e->getVR() == frame->membVRange && e->getNR() == frame->membNRange && e->getKind() == ST_KIND_VAR &&
+            (cls == 2 || cls == 3 || cls == 4))
+            params.push_back(e);
+    }
+    StTypeIDList memberTypes;
+    int64_t offset = 0;
+    uint32_t alignment = kind == ST_KIND_FUNC ? 1 : 8;
+    if (frame->flags & 0x10000) {
+        memberTypes.push_back(ST_MEMADR);
+        offset = types()->getSize(ST_MEMADR);
+        alignment = std::max(alignment, types()->getAlignment(ST_MEMADR));
+    }
+    for (size_t i = 0; i < params.size(); ++i) {
+        const StTypeID tid = layoutType(params[i]);
+        if (!findTypeNode(tid)) return false;
+        alignment = std::max(alignment, types()->getAlignment(tid));
+        memberTypes.push_back(tid);
+        if (params[i]->hasAddress()) continue;
+        offset = roundUp(offset, std::max<int64_t>(1, types()->getAlignment(tid)));
+        params[i]->setStorageAddress(int32_t(offset));
+        offset += types()->getSize(tid);
+        if (offset > MAX_SEGMENT_END) return false;
+    }
+    frame->flags |= 0x2;
+    // The frame's own entries go behind the parameters.
+    frame->frameSize = std::max<int32_t>(frame->frameSize, int32_t(offset));
+    const StTypeID type = types()->createStructType(memberTypes, alignment, int32_t(offset));
+    if (type == ST_INVALID_TID) return false;
+    pou->setTypeID(type);
+    for (StSyBaseSymbEntry* p : params) {
+        if (!ensureDefaultValue(p->getID())) return false;
+        registerIfTracking(p);
+    }
+    return layoutFrame(sid, list);
+}

@@ -385,6 +385,16 @@ public:
     // 0xFA/0xFD and globals of option value 2 go to the list and get bit 3.
     // False (frame record unchanged) when the frame would pass 0xEFFFFF.
     bool layoutFrame(StSymbEntryID pou, StSymbEntryIDVect& list);
+    // Completes the type of a function block, program or function: its
+    // parameters (the frame scope's variables of classes 2, 4 and 3, in
+    // entry order) follow the base type's members (baseMembers, may be
+    // null) and, when the frame has bit 16, a leading reserved @MEMADR.
+    // Unplaced parameters are laid out as structure members are; function
+    // blocks and programs align to at least 8. The frame is marked finished
+    // (bit 1), the structure type given to the entry, each parameter's
+    // default value made and the parameter registered, then the frame laid
+    // out (layoutFrame into list). False at the first failing step.
+    bool finishPOUType(StSymbEntryID sid, const StSymbEntryIDVect* baseMembers, StSymbEntryIDVect& list);
     // Places the listed symbols of segment 0 without address from offset
     // on; direct variables are skipped, any other symbol with an address
     // ends the walk (failing = it, false). An end past 0xFFFFFF fails with

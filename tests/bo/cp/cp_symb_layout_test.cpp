@@ -203,3 +203,30 @@ TEST(CpSymbLayout, ReferenceMapRecordsObjectsAddressesAndStrings)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CpSymbLayout, FinishPOUTypeMakesTheParameterStructure)
+{
+    LayoutTable t;
+    StSymbEntryID fb;
+    t.declarePOU(fb, "FB", 0, 0, 5, ST_KIND_FUNCBLOCK, ST_INVALID_SID, 0, true, true);
+    t.findEntry(fb)->getFrameProperties()->flags |= 0x10000;
+    const StSymbEntryID in = t.var("in", 5, 0, ST_INT, 2), out = t.var("out", 5, 0, ST_DINT, 3);
+    const StSymbEntryID local = t.var("local", 5, 0, ST_LREAL, 1);
+    StSymbEntryIDVect list;
+    ASSERT_TRUE(t.finishPOUType(fb, nullptr, list));
+    EXPECT_GE(t.findEntry(local)->getStorageAddress(),
+              t.findEntry(out)->getStorageAddress() + t.types()->getSize(ST_DINT));  // no overlap
+    const StSyBaseTypeNode* n = t.findTypeNode(t.getTypeID(fb));
+    ASSERT_NE(nullptr, n);
+    EXPECT_EQ((StTypeIDList{ST_MEMADR, ST_INT, ST_DINT}), n->post());
+    EXPECT_GE(n->alignment(), 8u);
+    EXPECT_EQ(2u, t.findEntry(fb)->getFrameProperties()->flags & 2);
+    const int32_t memadr = t.types()->getSize(ST_MEMADR);
+    EXPECT_EQ(memadr, t.findEntry(in)->getStorageAddress());  // behind the reserved @MEMADR
+    EXPECT_GT(t.findEntry(out)->getStorageAddress(), memadr);
+    EXPECT_FALSE(t.finishPOUType(in, nullptr, list));  // not a POU
+}
+
+} // namespace
