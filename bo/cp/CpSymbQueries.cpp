@@ -426,3 +426,22 @@ StConstantVal* CpSymbTable::getConstantValue(StConstEntryID cid) const
 {
     return status() == CP_OK && constants() ? getConstant(cid) : nullptr;
 }
+
+int CpSymbTable::copyFrameRecord(StSymbEntryID from, StSymbEntryID to)
+{
+    const StSyBaseSymbEntry* a = usableEntry(*this, from);
+    StSyBaseSymbEntry* b = usableEntry(*this, to);
+    const StFrameProperties* fa = a ? a->getFrameProperties() : nullptr;
+    StFrameProperties* fb = b ? b->getFrameProperties() : nullptr;
+    if (!fa || !fb) return CP_REFUSED;
+    *fb = *fa;
+    return CP_OK;
+}
+
+bool CpSymbTable::getTaskRecordOf(StSymbEntryID sid, StTaskRecord& record) const
+{
+    const StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    if (!e || e->getKind() != ST_KIND_TASK) return false;
+    record = e->getTaskRecord();
+    return true;
+}

@@ -355,6 +355,10 @@ public:
     int setFrameIds(StSymbEntryID sid, StRangeID first, StRangeID second);
     // A task's or POU's frame is finished (bit 0) at the address.
     bool markFrameFinished(StSymbEntryID sid, int32_t address);
+    // The whole frame record of from copied to to: 0, or 2 when either has
+    // none. A task's record: false for any other entry.
+    int copyFrameRecord(StSymbEntryID from, StSymbEntryID to);
+    bool getTaskRecordOf(StSymbEntryID sid, StTaskRecord& record) const;
     // The option pair (value, byte); option value 2; the value part reset
     // to 0 for global variables, constants and direct variables.
     bool getOptionPair(StSymbEntryID sid, int32_t& value, uint8_t& byte) const;

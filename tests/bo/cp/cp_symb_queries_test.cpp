@@ -341,6 +341,14 @@ TEST(CpSymbQueries, AccessorsAndTheirAnswersOnAnUnusableTable)
     EXPECT_EQ(0, value);
     EXPECT_EQ(9, byte);
     EXPECT_FALSE(t.resetOptionValue(task));
+    StSymbEntryID task2;
+    t.declareTask(task2, "T2", 0, 0, true);
+    EXPECT_EQ(0, t.copyFrameRecord(task, task2));
+    EXPECT_EQ(*t.findEntry(task)->getFrameProperties(), *t.findEntry(task2)->getFrameProperties());
+    EXPECT_EQ(2, t.copyFrameRecord(g, task2));
+    StTaskRecord rec;
+    EXPECT_TRUE(t.getTaskRecordOf(task, rec));
+    EXPECT_FALSE(t.getTaskRecordOf(g, rec));
     EXPECT_NE(nullptr, t.getElementaryTypeNode(ST_INT));
     EXPECT_EQ(nullptr, t.getElementaryTypeNode(40));
     const StConstEntryID cid = t.findEntry(c)->getInitCID();
@@ -361,6 +369,8 @@ TEST(CpSymbQueries, AccessorsAndTheirAnswersOnAnUnusableTable)
     EXPECT_TRUE(t.getTypeText(g).empty());
     EXPECT_FALSE(t.setOptionFlag(g, 1));
     EXPECT_FALSE(t.markSymbol(g, true));
+    EXPECT_EQ(2, t.copyFrameRecord(task, task2));
+    EXPECT_FALSE(t.getTaskRecordOf(task, rec));
 }
 
 } // namespace
