@@ -209,6 +209,8 @@ public:
     // caller owns it) and clears the SyID.
     void setCID(StConstEntryID cid, bool deleteValue);
     void clearSyID() { m_syId = ST_INVALID_SID; }
+    // Names a symbol again (after setCID, which clears it).
+    void setSyID(StSymbEntryID sid) { m_syId = sid; }
     StSymbEntryID getSyID() const { return m_syId; }
     // The invalid CID while a SyID is set.
     StConstEntryID getCID() const { return m_syId.isValid() ? ST_INVALID_CID : m_cid; }
