@@ -1,5 +1,6 @@
 #include "platform/variant.h"
 
+#include <atomic>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -51,6 +52,9 @@ ULONG strideOf(VARTYPE vt)
     default: return 0;
     }
 }
+
+// Arrays made here and not yet destroyed (tests read it).
+std::atomic<long> g_liveArrays{0};
 
 bool madeHere(const SAFEARRAY* psa)
 {
@@ -134,6 +138,7 @@ SAFEARRAY* createArray(VARTYPE vt, UINT cDims, const SAFEARRAYBOUND* bounds)
             return nullptr;
         }
     }
+    g_liveArrays.fetch_add(1);
     return psa;
 }
 
@@ -186,6 +191,8 @@ HRESULT cellOffset(SAFEARRAY* psa, const LONG* idx, size_t& offset)
 
 }  // namespace
 
+long tvp::liveSafeArrays() { return g_liveArrays.load(); }
+
 ULONG tvp::safeArrayElementSize(VARTYPE vt)
 {
     switch (vt) {
@@ -220,6 +227,7 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa)
     if (madeHere(psa)) {
         std::free(psa->pvData);
         std::free(headerOf(psa));
+        g_liveArrays.fetch_sub(1);
     }
     return S_OK;
 }

@@ -277,4 +277,6 @@ namespace tvp {
 // The element size an array of this type reports (32-bit Windows sizes);
 // 0 for a type that arrays cannot hold.
 ULONG safeArrayElementSize(VARTYPE vt);
+// Arrays made by SafeArrayCreate* / SafeArrayCopy and not yet destroyed.
+long liveSafeArrays();
 }  // namespace tvp
