@@ -1,0 +1,408 @@
+// Variable-extension base of the compilers (see MdVarExtBase.h).
+#include "bo/bo/MdVarExtBase.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/st/stsymtab/stmcspec.h"
+#include "co/TraceApi.h"
+
+namespace {
+
+const char kTraceFile[] = "mdvarbas";
+constexpr uint32_t kNotKept = 9;
+constexpr double kRealMax = 3.4028234663852886e38;
+constexpr double kLRealMax = 1.7976931348623157e308;
+
+void neverCalled(const char* method)
+{
+    TV_TRACE(4, kTraceFile, method, "Obj(%s): never should be called", "Tavolin");
+}
+
+// Range of a checked type as doubles with its message texts.
+struct Range {
+    double lo, hi;
+    const char* loText;
+    const char* hiText;
+};
+
+// The range of typeId; false for unchecked types. DINT is checked only for
+// values that are not 32-bit integers already (acx).
+bool rangeOf(uint32_t typeId, bool acx, Range& r)
+{
+    switch (typeId) {
+    case ST_BOOL: r = {0, 1, "0", "1"}; return true;
+    case ST_BYTE: case ST_USINT: r = {0, 255, "0", "255"}; return true;
+    case ST_WORD: case ST_UINT: r = {0, 65535, "0", "65535"}; return true;
+    case ST_SINT: r = {-128, 127, "-128", "127"}; return true;
+    case ST_INT: r = {-32768, 32767, "-32768", "32767"}; return true;
+    case ST_DINT:
+        r = {-2147483648.0, 2147483647.0, "-2147483648", "2147483647"};
+        return acx;
+    case ST_REAL: r = {-kRealMax, kRealMax, "-3.402823e+38", "3.402823e+38"}; return true;
+    case ST_LREAL: r = {-kLRealMax, kLRealMax, "-1.797693e+308", "1.797693e+308"}; return true;
+    default: return false;
+    }
+}
+
+bool inRange(double v, const Range& r) { return !std::isnan(v) && v >= r.lo && v <= r.hi; }
+
+// The first quantity record of the unit's quantity; record 0 for record 0.
+int32_t quantityRecordFor(int32_t fix)
+{
+    if (fix == 0) return 0;
+    return PhysUnitTable::quantityRecordOf(fix);
+}
+
+bool isSignedType(uint32_t typeId)
+{
+    return typeId == ST_SINT || typeId == ST_INT || typeId == ST_DINT || typeId == ST_REAL || typeId == ST_LREAL;
+}
+
+}  // namespace
+
+MdVarExtBase::MdVarExtBase()
+    : CBOFrameTypeVarCont(&m_pConstTable),
+      CBOTypeVarCont(&m_pConstTable, &m_hResInst, &m_pVarComment),
+      m_pConstTable(new CBOFrameConstValTable)
+{
+}
+
+MdVarExtBase::~MdVarExtBase()
+{
+    delete m_pConstTable;
+    m_pConstTable = nullptr;
+    delete m_pSymTab;
+    m_pSymTab = nullptr;
+}
+
+void MdVarExtBase::setSymbTable(SyStSymbTable* table)
+{
+    if (table == m_pSymTab) return;
+    delete m_pSymTab;
+    m_pSymTab = table;
+}
+
+// --- completion of the type interface ---
+
+uint32_t MdVarExtBase::saveText(FsSecCl&)
+{
+    neverCalled("MdVarExtBase::saveText");
+    return kNotKept;
+}
+
+uint32_t MdVarExtBase::loadText(FsSecCl&)
+{
+    neverCalled("MdVarExtBase::loadText");
+    return kNotKept;
+}
+
+void MdVarExtBase::cleanText() { neverCalled("MdVarExtBase::cleanText"); }
+
+bool MdVarExtBase::isTextLoaded() const
+{
+    neverCalled("MdVarExtBase::isTextLoaded");
+    return false;
+}
+
+uint32_t MdVarExtBase::saveEnums(FsSecCl&)
+{
+    neverCalled("MdVarExtBase::saveEnums");
+    return kNotKept;
+}
+
+uint32_t MdVarExtBase::loadEnums(FsSecCl&)
+{
+    neverCalled("MdVarExtBase::loadEnums");
+    return kNotKept;
+}
+
+void MdVarExtBase::cleanEnums() { neverCalled("MdVarExtBase::cleanEnums"); }
+
+bool MdVarExtBase::isEnumsLoaded() const
+{
+    neverCalled("MdVarExtBase::isEnumsLoaded");
+    return false;
+}
+
+String MdVarExtBase::getModuleName() const { return String("Tavolin"); }
+
+// --- types and addresses ---
+
+bool MdVarExtBase::isBitNoValid(uint32_t typeId, int32_t bit)
+{
+    if (bit < 0) return false;
+    switch (typeId) {
+    case ST_BOOL: return bit == 0;
+    case ST_BYTE: case ST_SINT: case ST_USINT: return bit <= 7;
+    case ST_WORD: case ST_INT: case ST_UINT: return bit <= 15;
+    case ST_DWORD: case ST_DINT: case ST_UDINT: return bit <= 31;
+    default: return false;
+    }
+}
+
+StTypeID MdVarExtBase::getTypeIdByAdr(int32_t adr)
+{
+    const char* const method = "MdVarExtBase::getTypeIdByAdr";
+    std::unique_ptr<StASMSysVarOperand> op(m_pSymTab ? m_pSymTab->getSysVarOperand(uint32_t(adr), ST_INVALID_SID)
+                                                     : nullptr);
+    if (!op) {
+        TV_TRACE(4, kTraceFile, method, "no operand found for ADR(0x%08X)", uint32_t(adr));
+        return ST_INVALID_TID;
+    }
+    // The operand carries the element or member that covers the address;
+    // at the variable's own start the variable's type is the one asked for
+    // (a dynamic array is found by its start).
+    StTypeID tid = op->getTID();
+    if (op->getFixOff() == 0 && op->getSID() != ST_INVALID_SID) {
+        const StTypeID own = m_pSymTab->getTypeID(op->getSID());
+        if (own != ST_INVALID_TID) tid = own;
+    }
+    if (tid == ST_INVALID_TID) TV_TRACE(4, kTraceFile, method, "invalid type for adr: 0x%08X", uint32_t(adr));
+    return tid;
+}
+
+// --- builders ---
+
+void MdVarExtBase::report(uint32_t id, const char* a1, const char* a2)
+{
+    countError();
+    message(id, a1, a2);
+}
+
+void MdVarExtBase::message(uint32_t id, const char* a1, const char* a2)
+{
+    const String s1(a1 ? a1 : ""), s2(a2 ? a2 : "");
+    reportError(id, a1 ? &s1 : nullptr, a2 ? &s2 : nullptr);
+}
+
+void MdVarExtBase::repeated(uint32_t repeats)
+{
+    if (repeats == 0) return;
+    report(MdVarExtMsg_Repeated, std::to_string(uint64_t(repeats) + 1).c_str());
+}
+
+void MdVarExtBase::outOfRange(const char* lo, const char* hi) { report(MdVarExtMsg_Range, lo, hi); }
+
+VarValueEntry* MdVarExtBase::checkValueRange(int32_t value, uint32_t typeId, uint32_t kind, uint32_t repeats)
+{
+    repeated(repeats);
+    auto* e = new VarValueEntry(kind);
+    Range r;
+    if (rangeOf(typeId, false, r) && !inRange(double(value), r)) outOfRange(r.loText, r.hiText);
+    e->cid = m_pConstTable->appendConstantVal(value, typeId);
+    return e;
+}
+
+VarValueEntry* MdVarExtBase::checkAcxValueRange(double value, uint32_t typeId, uint32_t kind, uint32_t repeats)
+{
+    repeated(repeats);
+    auto* e = new VarValueEntry(kind);
+    Range r;
+    if (rangeOf(typeId, true, r) && !inRange(value, r)) outOfRange(r.loText, r.hiText);
+    e->cid = m_pConstTable->appendConstantVal(value, typeId);
+    return e;
+}
+
+VarValueEntry* MdVarExtBase::parseValueText(const String& text, uint32_t typeId, uint32_t kind, uint32_t repeats)
+{
+    repeated(repeats);
+    auto* e = new VarValueEntry(kind);
+    if (typeId == ST_REAL || typeId == ST_LREAL) {
+        Range r;
+        rangeOf(typeId, true, r);
+        if (!inRange(std::strtod(text.c_str(), nullptr), r)) outOfRange(r.loText, r.hiText);
+    } else {
+        report(MdVarExtMsg_NotReal);
+    }
+    int status = 0;
+    e->cid = m_pConstTable->appendConstantVal(text, typeId, typeId, status);
+    if (e->cid.isInvalid()) report(MdVarExtMsg_Syntax);
+    return e;
+}
+
+// --- enumerations ---
+
+bool MdVarExtBase::getEnumRange(StTypeID enumType, int32_t& min, int32_t& max)
+{
+    min = INT32_MAX;
+    max = INT32_MIN;
+    std::vector<String> names;
+    if (!m_pSymTab || !m_pSymTab->getEnumNames(enumType, names)) return false;
+    for (const String& n : names) {
+        int32_t v = 0;
+        if (!m_pSymTab->findEnumValue(enumType, n, v)) return false;
+        if (v < min) min = v;
+        if (v > max) max = v;
+    }
+    return true;
+}
+
+bool MdVarExtBase::makeEnumEntry(VarValueEntryList& entries, StTypeID enumType)
+{
+    bool have[3] = {false, false, false};
+    for (const VarValueEntry* e : entries) {
+        if (e->kind <= VarValueEntry::Max)
+            have[e->kind] = true;
+        else if (e->kind != VarValueEntry::Unit && e->kind != VarValueEntry::Fix)
+            return false;
+    }
+    int32_t min = 0, max = 0;
+    if (!getEnumRange(enumType, min, max)) return false;
+    if (m_verMajor < 2 || (m_verMajor == 2 && m_verMinor == 0))
+        for (bool h : have)
+            if (!h) m_pConstTable->setCounter(m_pConstTable->getCounter() + 1);
+    uint32_t valueType = 30;
+    m_pSymTab->isEnumType(enumType, &valueType);
+    for (uint32_t k = VarValueEntry::Min; k <= VarValueEntry::Max; ++k) {
+        if (have[k]) continue;
+        auto* e = new VarValueEntry(k);
+        e->cid = m_pConstTable->appendConstantVal(k == VarValueEntry::Max ? max : min, valueType);
+        entries.push_back(e);
+    }
+    return true;
+}
+
+// --- value records ---
+
+VarTypeValue* MdVarExtBase::createTypeValue(const VarValueEntryList& entries, uint32_t typeId)
+{
+    BoConstId min = BO_INVALID_CID, def = BO_INVALID_CID, max = BO_INVALID_CID;
+    int32_t unit = -1, fix = -1;
+    for (const VarValueEntry* e : entries) {
+        switch (e->kind) {
+        case VarValueEntry::Min: min = e->cid; break;
+        case VarValueEntry::Def: def = e->cid; break;
+        case VarValueEntry::Max: max = e->cid; break;
+        case VarValueEntry::Unit: unit = e->number; break;
+        case VarValueEntry::Fix: fix = e->number; break;
+        default: break;
+        }
+    }
+    CBOFrameConstValTable& t = *m_pConstTable;
+    auto fillInt = [&](int32_t lo, int32_t hi) {
+        if (min.isInvalid()) min = t.appendConstantVal(lo, typeId);
+        if (max.isInvalid()) max = t.appendConstantVal(hi, typeId);
+    };
+    auto fillText = [&](double hi) {
+        char buf[64];
+        int status = 0;
+        if (min.isInvalid()) {
+            std::snprintf(buf, sizeof buf, "%e", -hi);
+            min = t.appendConstantVal(String(buf), typeId, typeId, status);
+        }
+        if (max.isInvalid()) {
+            std::snprintf(buf, sizeof buf, "%e", hi);
+            max = t.appendConstantVal(String(buf), typeId, typeId, status);
+        }
+    };
+    bool filled = true;
+    switch (typeId) {
+    case ST_BOOL: fillInt(0, 1); break;
+    case ST_BYTE: case ST_USINT: fillInt(0, 255); break;
+    case ST_WORD: case ST_UINT: fillInt(0, 65535); break;
+    case ST_DWORD: case ST_UDINT: fillInt(0, int32_t(0xFFFFFFFFu)); break;
+    case ST_SINT: fillInt(-128, 127); break;
+    case ST_INT: fillInt(-32768, 32767); break;
+    case ST_DINT: fillInt(INT32_MIN, INT32_MAX); break;
+    case ST_REAL: fillText(kRealMax); break;
+    case ST_LREAL: fillText(kLRealMax); break;
+    case ST_ANYOBJECT: {
+        const BoSysAddr null;
+        if (min.isInvalid()) min = t.appendConstantVal(null, typeId);
+        if (def.isInvalid()) def = t.appendConstantVal(null, typeId);
+        if (max.isInvalid()) max = t.appendConstantVal(null, typeId);
+        break;
+    }
+    default: filled = false; break;
+    }
+    if (filled && def.isInvalid()) {
+        // The minimum when it lies above 0, else 0.
+        const StStdConstantVal* m = stdConstant(min);
+        bool err = m == nullptr;
+        if (typeId == ST_REAL || typeId == ST_LREAL) {
+            const double v = m ? m->GetLRealVal(err) : 0.0;
+            def = t.appendConstantVal(!err && v > 0 ? v : 0.0, typeId);
+        } else if (isSignedType(typeId)) {
+            const int32_t v = m ? m->GetLongVal(err) : 0;
+            def = t.appendConstantVal(!err && v > 0 ? v : 0, typeId);
+        } else {
+            const uint32_t v = m ? m->GetULongVal(err) : 0;
+            def = t.appendConstantVal(int32_t(!err && v > 0 ? v : 0), typeId);
+        }
+    }
+    if (fix != -1) {
+        if (!PhysUnitTable::isValidId(fix)) {
+            report(MdVarExtMsg_UnitRange, std::to_string(fix).c_str());
+            return nullptr;
+        }
+        unit = quantityRecordFor(fix);
+    }
+    if (unit == -1) {
+        report(MdVarExtMsg_NoQuantity);
+        return nullptr;
+    }
+    auto* v = new VarTypeValue;
+    v->Def() = def;
+    v->Unit = unit;
+    v->Fix = fix;
+    v->Min = min;
+    v->Max = max;
+    return v;
+}
+
+// --- dynamic arrays ---
+
+bool MdVarExtBase::checkDynArraySize()
+{
+    int64_t lenSum = 0, defSum = 0;
+    // The entry's message, then its one countError.
+    auto failed = [this](uint32_t id, const char* a1 = nullptr, const char* a2 = nullptr) {
+        message(id, a1, a2);
+        countError();
+    };
+    for (const auto& e : dynArrayTable()) {
+        const uint32_t adr = uint32_t(e.first.adr), mask = e.first.mask;
+        const int32_t arrayAdr = e.second;
+        StStdConstantVal* minC = getMinVal(adr, mask);
+        StStdConstantVal* defC = getStdVal(adr, mask);
+        StStdConstantVal* maxC = getMaxVal(adr, mask);
+        if (!minC || !defC || !maxC) {
+            failed(MdVarExtMsg_Internal);
+            continue;
+        }
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%x", uint32_t(arrayAdr));
+        const StTypeID type = getTypeIdByAdr(arrayAdr);
+        int32_t lo = 0, hi = 0;
+        if (type == ST_INVALID_TID || !m_pSymTab->getArrayBounds(type, lo, hi)) {
+            failed(MdVarExtMsg_BadAddress, hex);
+            continue;
+        }
+        const int64_t len = int64_t(hi) - lo + 1;
+        lenSum += len;
+        bool errMin = false, errMax = false, errDef = false;
+        const int32_t vMin = minC->GetLongVal(errMin);
+        const int32_t vMax = maxC->GetLongVal(errMax);
+        const int32_t vDef = defC->GetLongVal(errDef);
+        if (errMin || vMin < 1 || errMax || vMax > len || errDef || vDef < vMin || vDef > vMax) {
+            failed(MdVarExtMsg_Range, "1", std::to_string(len).c_str());
+            continue;
+        }
+        defSum += vDef;
+        const int32_t unit = getValueUnit(adr, mask);
+        if (unit != 0 && unit != -1) {
+            failed(MdVarExtMsg_UnitMismatch, std::to_string(unit).c_str(), "0");
+            continue;
+        }
+        if (getValueCfg(adr, mask) != mask) failed(MdVarExtMsg_BadConfig, std::to_string(mask).c_str());
+    }
+    TV_TRACE(1, kTraceFile, "MdVarExtBase::checkDynArraySize", "DynArrays: %i, Max: %i, Def %i",
+             int32_t(dynArrayTable().size()), int32_t(lenSum), int32_t(defSum));
+    return getErrorCount() == 0;
+}
