@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "base/fs/FsSecClMem.h"
 #include "base/st/stsymtab/StConstantVal.h"
 #include "base/st/stsymtab/StStdConstantVal.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
@@ -238,5 +239,13 @@ bool SysVarTable::addList(std::istream& list, std::string& error)
 
 bool SysVarTable::save(std::ostream& out)
 {
-    return m_table->save(out) && bool(out);
+    FsSecClMem section;
+    section.setBinary(false);
+    if (!m_table->save(section) || section.getError() != 0) return false;
+    const uint32_t size = section.getSize();
+    std::string bytes(size, '\0');
+    section.seek(0, 0);
+    if (size) section.readBytes(&bytes[0], size);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    return bool(out);
 }

@@ -1,9 +1,9 @@
 // System-variable tables for the compilers that look variables up by
 // address (the variables-section compiler, the ACX import) and for their
 // tests: a symbol table holding system variables of elementary types,
-// arrays of them and enumerations, each at a given address, saved as
-// symbol-table text ("symbol-table__V4.1" and what follows) as a class
-// provider would leave it in the section "symb".
+// arrays of them and enumerations, each at a given address, saved as the
+// text of a symbol-table section ("18 symbol-table__V4.1" and what follows,
+// CR LF line ends) as a class provider would leave it in the section "symb".
 //
 // The variables are entries of kind SYSVAR in the global scope with their
 // storage address and type; an enumeration gets an anonymous type
@@ -50,7 +50,7 @@ public:
     // Every line of a list; false with "line N: ..." at the first bad one.
     bool addList(std::istream& list, std::string& error);
 
-    // The symbol-table text; false when the stream fails.
+    // The section text of the table; false when the stream fails.
     bool save(std::ostream& out);
     StSymbTable& table() { return *m_table; }
 

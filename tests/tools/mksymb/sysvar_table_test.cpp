@@ -7,7 +7,9 @@
 #include <sstream>
 #include <string>
 
+#include "base/fs/FsSecClMem.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
+#include "base/st/symacc/SyStSymbTable.h"
 #include "tools/mksymb/SysVarTable.h"
 
 namespace {
@@ -19,6 +21,16 @@ const StSyBaseSymbEntry* sysVarAt(const StSymbTable& t, uint32_t address)
         if (e.second && e.second->getKind() == ST_KIND_SYSVAR && uint32_t(e.second->getStorageAddress()) == address)
             return e.second;
     return nullptr;
+}
+
+// Loads the section text as a compiler reads "symb".
+bool load(StSymbTable& t, const std::string& bytes)
+{
+    FsSecClMem s;
+    s.writeBytes(bytes.data(), uint32_t(bytes.size()));
+    s.seek(0, 0);
+    s.setBinary(false);
+    return t.load(s);
 }
 
 size_t sysVarCount(const StSymbTable& t)
@@ -44,10 +56,10 @@ TEST(SysVarTable, ListReadBackFromText)
     ASSERT_TRUE(built.addList(list, error)) << error;
     std::stringstream text;
     ASSERT_TRUE(built.save(text));
-    EXPECT_EQ(text.str().compare(0, 18, "symbol-table__V4.1"), 0);
+    EXPECT_EQ(text.str().rfind("18 symbol-table__V4.1\r\n", 0), 0u);
 
     StSymbTable t;
-    ASSERT_TRUE(t.load(text));
+    ASSERT_TRUE(load(t, text.str()));
     ASSERT_EQ(t.getStatus(), 0u);
     EXPECT_EQ(sysVarCount(t), 6u);
     struct Expect {
@@ -78,6 +90,38 @@ TEST(SysVarTable, ListReadBackFromText)
     EXPECT_EQ(values[String("C")], 8);
     // The type declaration the variable refers to names the same type.
     EXPECT_EQ(t.getTypeID(sysVarAt(t, 20)->getTypeRefSID()), mode);
+}
+
+// The lookup the compilers make: the operand of the variable covering an
+// address (overlapping variables: the one starting last), nothing below
+// the first variable or behind the one found.
+TEST(SysVarTable, OperandsByAddress)
+{
+    std::istringstream list("10 a INT\n11 b USINT\n12 arr ARRAY [0..7] OF DINT\n13 w WORD\n20 mode (A := -3, B := 7)\n");
+    SysVarTable built;
+    std::string error;
+    ASSERT_TRUE(built.addList(list, error)) << error;
+    std::stringstream text;
+    ASSERT_TRUE(built.save(text));
+    SyStSymbTable t;
+    ASSERT_TRUE(load(t, text.str()));
+    const uint32_t noTO = ST_INVALID_SID;
+    const struct {
+        uint32_t address;
+        const char* name;
+    } cases[] = {{10, "a"}, {11, "b"}, {12, "arr"}, {13, "w"}, {14, "w"}, {20, "mode"}, {23, "mode"}};
+    for (const auto& c : cases) {
+        StASMSysVarOperand* op = t.getSysVarOperand(c.address, noTO);
+        ASSERT_TRUE(op) << c.address;
+        EXPECT_STREQ(t.getName(op->getSID())->c_str(), c.name) << c.address;
+        delete op;
+    }
+    EXPECT_TRUE(t.isArrayType(t.findEntry(t.getSIDByName(String("arr")))->getTypeID()));
+    uint32_t valueType = 0;
+    EXPECT_TRUE(t.isEnumType(t.findEntry(t.getSIDByName(String("mode")))->getTypeID(), &valueType));
+    EXPECT_FALSE(t.getSysVarOperand(9, noTO));   // below every variable
+    EXPECT_FALSE(t.getSysVarOperand(15, noTO));  // behind w, which starts after arr
+    EXPECT_FALSE(t.getSysVarOperand(24, noTO));  // behind the enumeration's 4 bytes
 }
 
 TEST(SysVarTable, BadListsNameTheirLine)
