@@ -1,0 +1,184 @@
+// The variables-section compiler so far: the system-variable table taken
+// from "symb" (none, empty, broken, good), and one table of the
+// configuration, resolve and bit-type statements with their messages,
+// string ids and model entries.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/fs/FsDsc.h"
+#include "bo/bo/BoPhysUnit.h"
+#include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdVarExtParser.h"
+#include "tools/mksymb/SysVarTable.h"
+
+using namespace fronttest;
+
+namespace {
+
+// The statements not built yet are refused so that a case using one fails.
+class Parser : public MdVarExtParser {
+public:
+    Parser() : CBOFrameTypeVarCont(&m_pConstTable) {}
+    int32_t parse() override { return yyparse(); }
+    VarExt* attributeValues(int32_t, int32_t, int32_t, int32_t, int32_t) override { return notYet(); }
+    void attribute(bool, int32_t, int32_t, int32_t, VarExt* r) override { delete r, notYet(); }
+    void valueHead(bool, int32_t, int32_t, int32_t) override { notYet(); }
+    void valueNumber(ItemKind, int32_t) override { notYet(); }
+    void valueReal(ItemKind, const String&) override { notYet(); }
+    void valueUnit(int32_t) override { notYet(); }
+    void valueFixed(int32_t) override { notYet(); }
+    void undefWithItems() override { notYet(); }
+    void valueStatement(bool, int32_t, int32_t, int32_t, bool) override { notYet(); }
+    void bitField(bool, int32_t, int32_t, int32_t, int32_t, int32_t, const String&) override { notYet(); }
+    void dynArrayElement(int32_t) override { notYet(); }
+    void dynArray(int32_t, int32_t, const IntList&) override { notYet(); }
+
+private:
+    VarExt* notYet()
+    {
+        ADD_FAILURE() << "statement not built";
+        stopParse(5);
+        return nullptr;
+    }
+};
+
+struct Compiled {
+    int result;
+    int32_t errors;
+    int32_t next;
+    std::vector<uint32_t> ids;
+    std::vector<std::string> texts;
+    std::string cfgTexts, bitTexts;
+    int32_t unitLimit;
+    size_t usedUnits;
+};
+
+std::string join(const MdVarExtParser::TextMap& m)
+{
+    std::string s;
+    for (const auto& e : m) s += std::to_string(e.first) + "=" + e.second.c_str() + " ";
+    return s;
+}
+
+Compiled compile(const std::string& text)
+{
+    MessageCapture messages;
+    std::istringstream in(text);
+    Parser p;
+    MdCompilerArgs args;
+    args.stream = &in;
+    args.firstStringId = 100;
+    p.init(args);
+    Compiled c{p.parse(), p.getErrorCount(), p.nextStringId(), messages.ids(), {}, join(p.cfgTexts()),
+               join(p.bitTexts()), p.getUnitLimit(), 0};
+    for (const auto& e : static_cast<const CUsedUnitTable&>(p)) c.usedUnits += e.second.size();
+    for (const auto& m : messages.records) c.texts.push_back(m.text);
+    return c;
+}
+
+TEST(VarExtParser, SymbolTableFromSymb)
+{
+    std::stringstream good;
+    {
+        SysVarTable t;
+        std::string error;
+        ASSERT_TRUE(t.add(10, "a", "INT", error)) << error;
+        ASSERT_TRUE(t.save(good));
+    }
+    const struct {
+        const char* what;
+        bool present;
+        std::string bytes;
+        bool table;
+        int32_t errors;
+    } cases[] = {
+        {"missing", false, "", false, 0},
+        {"empty", true, "", false, 0},
+        {"broken", true, "not a table", false, 1},
+        {"good", true, good.str(), true, 0},
+    };
+    for (const auto& c : cases) {
+        FsTODscFile dsc;
+        ASSERT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), FS_OK);
+        if (c.present) {
+            ASSERT_TRUE(putSection(dsc, "symb", c.bytes));
+        }
+        Parser p;
+        MdCompilerArgs args;
+        args.descriptor = &dsc;
+        args.firstId = 2;
+        args.secondId = 1;
+        p.init(args);
+        EXPECT_EQ(p.getSymbTable() != nullptr, c.table) << c.what;
+        EXPECT_EQ(p.getErrorCount(), c.errors) << c.what;
+        if (c.table) {
+            EXPECT_EQ(p.getTypeIdByAdr(10), StTypeID(ST_INT));
+        }
+    }
+}
+
+TEST(VarExtParser, ConfigurationResolveAndBitTypeStatements)
+{
+    // A unit record of the quantity of record 1, and a unit of another one.
+    int32_t unitOf1 = -1, otherUnit = -1;
+    for (int32_t i = 2; i < PhysUnitTable::kCount; ++i) {
+        if (PhysUnitTable::isQuantityRecord(i)) continue;
+        if (unitOf1 < 0 && PhysUnitTable::sameQuantity(i, 1)) unitOf1 = i;
+        if (otherUnit < 0 && !PhysUnitTable::sameQuantity(i, 1)) otherUnit = i;
+    }
+    ASSERT_TRUE(PhysUnitTable::isQuantityRecord(1));
+    const std::string u = std::to_string(unitOf1), o = std::to_string(otherUnit);
+    const struct {
+        std::string text;
+        std::vector<uint32_t> ids;
+        std::string firstText;  // of the first message, "" for none
+        int32_t next;
+    } cases[] = {
+        {"CONFIGS 1 \"a\" DEFAULT(1) GROUP(16#10) : \"g\" 1 \"e\" END_GROUP END_CONFIGS", {}, "", 103},
+        {"CONFIGS 1 \"a\" 1 \"b\" END_CONFIGS", {410}, "Eintrag(1, b) ist schon vorhanden", 102},
+        {"RESOLVE MAXID := 5; MAXID := 6; END_RESOLVE", {406}, "", 100},
+        {"RESOLVE MAXID := 2147483647; END_RESOLVE", {408}, "Wert 2147483647 ist zu gro\xC3\x9F", 100},
+        // 405 with the unit and the quantity, then the container refuses it.
+        {"RESOLVE LOCAL(0) := GLOBAL(1), DEFAULT(" + o + "); END_RESOLVE", {405, 410},
+         "Einheit " + o + " pa\xC3\x9Ft nicht zu physikalischer Gr\xC3\xB6\xC3\x9F" "e 1", 100},
+        {"RESOLVE LOCAL(0) := GLOBAL(429); END_RESOLVE", {403}, "", 100},
+        {"RESOLVE LOCAL(0) := GLOBAL(" + u + "), DEFAULT(" + u + "); END_RESOLVE", {403}, "", 100},
+        {"RESOLVE LOCAL(0) := GLOBAL(1), DEFAULT(429); END_RESOLVE", {404}, "", 100},
+        {"RESOLVE LOCAL(0) := GLOBAL(1), DEFAULT(" + u + "), POSSIBLE(" + u + ", 429, -1); END_RESOLVE",
+         {404, 404}, "", 100},
+        {"RESOLVE LOCAL(0) := GLOBAL(1); LOCAL(0) := GLOBAL(1); END_RESOLVE", {410}, "", 100},
+        {"BITFIELDTYPES 1 \"off\" \"on\" 1 \"x\" \"y\" END_BITFIELDTYPES BITFIELDS END_BITFIELDS", {415}, "", 104},
+    };
+    for (const auto& c : cases) {
+        const Compiled r = compile(c.text);
+        EXPECT_EQ(r.result, 0) << c.text;
+        EXPECT_EQ(r.ids, c.ids) << c.text;
+        EXPECT_EQ(r.errors, int32_t(c.ids.size())) << c.text;
+        EXPECT_EQ(r.next, c.next) << c.text;
+        if (!c.firstText.empty() && !r.texts.empty()) {
+            EXPECT_NE(r.texts[0].find(c.firstText), std::string::npos) << r.texts[0];
+        }
+    }
+    // The texts by id: a refused configuration's id is used up; bit types
+    // take two ids, first text first.
+    EXPECT_EQ(compile("CONFIGS 1 \"a\" 1 \"b\" END_CONFIGS").cfgTexts, "100=a 101=b ");
+    EXPECT_EQ(compile("BITFIELDTYPES 1 \"off\" \"on\" END_BITFIELDTYPES BITFIELDS END_BITFIELDS").bitTexts,
+              "100=off 101=on ");
+
+    // A resolve block fills the permitted units of the type's quantities
+    // below the unit limit, and adds none before any MAXID.
+    const std::string res = "LOCAL(0) := GLOBAL(1), DEFAULT(" + u + ");";
+    const Compiled before = compile("RESOLVE " + res + " END_RESOLVE");
+    EXPECT_EQ(before.usedUnits, 0u);
+    const Compiled after = compile("RESOLVE MAXID := 428; " + res + " END_RESOLVE");
+    EXPECT_EQ(after.unitLimit, 429);
+    size_t units = 0;
+    for (int32_t i = 0; i < PhysUnitTable::kCount; ++i)
+        units += !PhysUnitTable::isQuantityRecord(i) && PhysUnitTable::sameQuantity(i, 1);
+    EXPECT_EQ(after.usedUnits, units);
+}
+
+}  // namespace

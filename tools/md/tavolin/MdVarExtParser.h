@@ -1,0 +1,83 @@
+// The compiler of the variables section: the grammar of
+// MdVarExtBisonParser.ypp and its scanner over the type-side
+// variable-extension model (MdVarExtBase), writing its sections to the
+// descriptor and its texts to the resource script.
+//
+// Built so far: init with the system-variable table of the descriptor's
+// section "symb", the messages of block 400 (reportError with up to two
+// arguments, counted apart by countError), the texts and their string ids,
+// and the statements of the CONFIGS, RESOLVE and BITFIELDTYPES blocks. The
+// attribute, value, bit-field and dynamic-array statements and the compile
+// operation follow; until then the class stays abstract and no creator is
+// installed for it.
+//
+// Texts: every text of the section takes the next string id in source order
+// (configurations, group heads, group entries, bit types two, bit fields
+// one), also when its statement is refused. Configuration texts and bit
+// texts are kept in two maps by id for the two string tables.
+//
+// "symb": an empty or missing section is no table and no error; a section
+// that does not load as a symbol table counts one error without a message.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include "bo/bo/MdVarExtBase.h"
+#include "tools/md/tavolin/MdParserFrame.h"
+#include "tools/md/tavolin/MdVarExtBisonParser.h"
+#include "tools/md/tavolin/MdVarExtScanner.h"
+
+class MdVarExtParser : public MdParserFrame<MdVarExtBisonParser, MdVarExtScannerFlexLexer>, public MdVarExtBase {
+public:
+    using TextMap = std::map<int32_t, String>;
+
+    MdVarExtParser();
+
+    // The frame's init, the version pair (firstId major, secondId minor) and
+    // the system-variable table of the descriptor's "symb".
+    void init(const MdCompilerArgs& args) override;
+
+    // Message id at the scanner's line with no, one or both arguments (arg2
+    // only together with arg1); counts nothing.
+    void reportError(uint32_t id, const String* arg1, const String* arg2) override;
+    void countError() override { ++m_errors; }
+    int32_t getErrorCount() override { return m_errors; }
+
+    // ---- statement actions (MdVarExtBisonParser.h) ----
+    void configuration(int32_t number, const String& text) override;
+    void defaultConfiguration(int32_t cfg) override;
+    void groupHead(int32_t group, const String& text) override;
+    void groupEntry(int32_t group, int32_t cfg, const String& text) override;
+    void maxId(int32_t m) override;
+    void resolve(int32_t local, int32_t quantity, bool hasDefault, int32_t defaultUnit, bool hasPossible,
+                 const IntList& units) override;
+    void resolveEnd() override;
+    void bitType(int32_t number, const String& first, const String& second) override;
+
+    // At the end of every resolve block: while the type has no permitted
+    // units, every quantity of the type gets all its units below the unit
+    // limit.
+    void initSysParser();
+    // The first record of quantity number physGr among the records below the
+    // unit limit; -1 (and a level-4 trace) when none. Nothing calls it.
+    int32_t getPhysGrIdx(int32_t physGr);
+
+    const TextMap& cfgTexts() const { return m_cfgTexts; }
+    const TextMap& bitTexts() const { return m_bitTexts; }
+
+protected:
+    // Counts and reports id with decimal numbers or texts as arguments.
+    void fail(uint32_t id);
+    void fail(uint32_t id, const String& a1);
+    void fail(uint32_t id, int64_t a1);
+    void fail(uint32_t id, int64_t a1, int64_t a2);
+    void fail(uint32_t id, int64_t a1, const String& a2);
+    // Enters text under the next string id (used up also when refused);
+    // false when the map refuses it.
+    bool enterText(TextMap& map, const String& text, int32_t& id);
+
+    int32_t m_repeatMin = 0, m_repeatMax = 0, m_repeatDef = 0, m_repeatUnit = 0, m_repeatFixed = 0;
+    TextMap m_bitTexts;
+    TextMap m_cfgTexts;
+};
