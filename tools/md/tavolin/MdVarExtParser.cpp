@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <list>
+#include <new>
 #include <string>
 
 #include "bo/bo/BoPhysUnit.h"
 #include "co/TraceApi.h"
+#include "tools/md/tavolin/MdVarSourceRules.h"
 
 namespace {
 
@@ -187,4 +190,118 @@ void MdVarExtParser::bitType(int32_t number, const String& first, const String& 
     const bool a = m_bitTexts.emplace(n, first).second;
     const bool b = m_bitTexts.emplace(n + 1, second).second;
     if (!a || !b || !addBitType(number, n + 1, n)) fail(415, number);
+}
+
+bool MdVarExtParser::needTable()
+{
+    if (m_pSymTab) return true;
+    fail(0);
+    stopParse(5);
+    return false;
+}
+
+bool MdVarExtParser::rangeAccepted(bool range, int32_t first, int32_t last)
+{
+    if (!range || mdRangeAccepted(uint32_t(first), uint32_t(last))) return true;
+    fail(408, first);
+    stopParse(3);
+    return false;
+}
+
+bool MdVarExtParser::operandExists(int32_t adr)
+{
+    StASMSysVarOperand* op = m_pSymTab ? m_pSymTab->getSysVarOperand(uint32_t(adr), ST_INVALID_SID) : nullptr;
+    delete op;
+    return op != nullptr;
+}
+
+uint32_t MdVarExtParser::elemTypeAt(int32_t adr)
+{
+    const StTypeID tid = getTypeIdByAdr(adr);
+    return m_pSymTab && tid != ST_INVALID_TID ? m_pSymTab->getElemTypeId(tid) : 30;
+}
+
+VarExt* MdVarExtParser::attributeValues(int32_t a, int32_t ato1, int32_t ato2, int32_t g, int32_t te)
+{
+    if (g < 0 || g > 0xFFFF) fail(408, g);
+    if (te < 0 || te > 0xFF) fail(408, te);
+    VarExt* r = new (std::nothrow) VarExt;
+    if (!r) {
+        reportError(0, nullptr, nullptr);
+        stopParse(2);
+        return nullptr;
+    }
+    r->A = uint32_t(a);
+    r->ATO1 = uint32_t(ato1);
+    r->ATO2 = uint32_t(ato2);
+    r->G = uint16_t(g);
+    r->TE = uint8_t(te);
+    return r;
+}
+
+void MdVarExtParser::attribute(bool range, int32_t first, int32_t last, int32_t mask, VarExt* record)
+{
+    if (!needTable() || !rangeAccepted(range, first, last)) {
+        delete record;
+        return;
+    }
+    // The first address takes the record, each further one a copy of it
+    // (null stays null); a refused record stays here and is deleted.
+    bool taken = false;
+    for (uint64_t a = uint32_t(first); a <= uint32_t(last); ++a) {
+        const int32_t adr = int32_t(uint32_t(a));
+        if (!operandExists(adr)) fail(411, adr);
+        VarExt* r = record;
+        if (a != uint32_t(first) && record) {
+            r = new (std::nothrow) VarExt(*record);
+            if (!r) {
+                reportError(0, nullptr, nullptr);
+                stopParse(2);
+                break;
+            }
+        }
+        const bool added = addAttrib(VarExtKey(adr, uint32_t(mask)), r);
+        if (!added) fail(410, adr, int64_t(mask));
+        if (r == record)
+            taken = added;
+        else if (!added)
+            delete r;
+    }
+    if (!taken) delete record;
+}
+
+void MdVarExtParser::bitField(bool range, int32_t first, int32_t last, int32_t mask, int32_t bit, int32_t type,
+                              const String& text)
+{
+    if (!needTable() || !rangeAccepted(range, first, last)) return;
+    int32_t id = 0;
+    const bool entered = enterText(m_bitTexts, text, id);
+    mdForEachAddress(uint32_t(first), uint32_t(last), [&](uint32_t a) {
+        const int32_t adr = int32_t(a);
+        if (!operandExists(adr)) fail(411, adr);
+        if (!isBitNoValid(elemTypeAt(adr), bit)) fail(416, bit);
+        if (!entered || !addBitField(VarExtKey(adr, uint32_t(mask)), bit, type, id)) fail(415, bit);
+    });
+}
+
+void MdVarExtParser::dynArrayElement(int32_t adr)
+{
+    if (!needTable()) return;
+    if (!m_pSymTab->isArrayType(getTypeIdByAdr(adr))) fail(411, adr);
+}
+
+void MdVarExtParser::dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays)
+{
+    if (!needTable()) return;
+    if (!operandExists(sizeAdr)) {
+        fail(411, sizeAdr);
+        return;
+    }
+    const uint32_t t = elemTypeAt(sizeAdr);
+    if (t != ST_USINT && t != ST_UINT) {
+        fail(411, sizeAdr);
+        return;
+    }
+    const std::list<int32_t> list(arrays.begin(), arrays.end());
+    if (!addDynArraySizes(VarExtKey(sizeAdr, uint32_t(mask)), list)) fail(411, sizeAdr);
 }

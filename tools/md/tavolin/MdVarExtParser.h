@@ -6,8 +6,8 @@
 // Built so far: init with the system-variable table of the descriptor's
 // section "symb", the messages of block 400 (reportError with up to two
 // arguments, counted apart by countError), the texts and their string ids,
-// and the statements of the CONFIGS, RESOLVE and BITFIELDTYPES blocks. The
-// attribute, value, bit-field and dynamic-array statements and the compile
+// and the statements of the CONFIGS, RESOLVE, ATTRIBUTES, BITFIELDTYPES,
+// BITFIELDS and DYN_ARRAY blocks. The value statements and the compile
 // operation follow; until then the class stays abstract and no creator is
 // installed for it.
 //
@@ -54,6 +54,12 @@ public:
                  const IntList& units) override;
     void resolveEnd() override;
     void bitType(int32_t number, const String& first, const String& second) override;
+    VarExt* attributeValues(int32_t a, int32_t ato1, int32_t ato2, int32_t g, int32_t te) override;
+    void attribute(bool range, int32_t first, int32_t last, int32_t mask, VarExt* record) override;
+    void bitField(bool range, int32_t first, int32_t last, int32_t mask, int32_t bit, int32_t type,
+                  const String& text) override;
+    void dynArrayElement(int32_t adr) override;
+    void dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays) override;
 
     // At the end of every resolve block: while the type has no permitted
     // units, every quantity of the type gets all its units below the unit
@@ -76,6 +82,16 @@ protected:
     // Enters text under the next string id (used up also when refused);
     // false when the map refuses it.
     bool enterText(TextMap& map, const String& text, int32_t& id);
+    // Without a system-variable table the statements that look variables
+    // up report message 0 and stop the parse with 5: false then.
+    bool needTable();
+    // A range "$first-$last" is refused (408 with first, parse stopped with
+    // 3) unless first is below last and it covers at most 64 K addresses.
+    bool rangeAccepted(bool range, int32_t first, int32_t last);
+    // Whether a system variable covers adr.
+    bool operandExists(int32_t adr);
+    // The elementary type of the variable at adr; 30 when none.
+    uint32_t elemTypeAt(int32_t adr);
 
     int32_t m_repeatMin = 0, m_repeatMax = 0, m_repeatDef = 0, m_repeatUnit = 0, m_repeatFixed = 0;
     TextMap m_bitTexts;

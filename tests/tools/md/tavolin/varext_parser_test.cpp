@@ -23,8 +23,6 @@ class Parser : public MdVarExtParser {
 public:
     Parser() : CBOFrameTypeVarCont(&m_pConstTable) {}
     int32_t parse() override { return yyparse(); }
-    VarExt* attributeValues(int32_t, int32_t, int32_t, int32_t, int32_t) override { return notYet(); }
-    void attribute(bool, int32_t, int32_t, int32_t, VarExt* r) override { delete r, notYet(); }
     void valueHead(bool, int32_t, int32_t, int32_t) override { notYet(); }
     void valueNumber(ItemKind, int32_t) override { notYet(); }
     void valueReal(ItemKind, const String&) override { notYet(); }
@@ -32,9 +30,6 @@ public:
     void valueFixed(int32_t) override { notYet(); }
     void undefWithItems() override { notYet(); }
     void valueStatement(bool, int32_t, int32_t, int32_t, bool) override { notYet(); }
-    void bitField(bool, int32_t, int32_t, int32_t, int32_t, int32_t, const String&) override { notYet(); }
-    void dynArrayElement(int32_t) override { notYet(); }
-    void dynArray(int32_t, int32_t, const IntList&) override { notYet(); }
 
 private:
     VarExt* notYet()
@@ -63,13 +58,34 @@ std::string join(const MdVarExtParser::TextMap& m)
     return s;
 }
 
-Compiled compile(const std::string& text)
+// The symbols of the hand-worked example: $10, $15, $16 INT; $11 USINT;
+// $12 ARRAY [0..7] OF DINT; $13 WORD; $14 LREAL; $17 BYTE.
+std::string exampleSymb()
+{
+    std::istringstream list("10 a INT\n11 b USINT\n12 c ARRAY [0..7] OF DINT\n13 d WORD\n14 e LREAL\n"
+                            "15 f INT\n16 g INT\n17 h BYTE\n");
+    SysVarTable t;
+    std::string error;
+    EXPECT_TRUE(t.addList(list, error)) << error;
+    std::stringstream text;
+    EXPECT_TRUE(t.save(text));
+    return text.str();
+}
+
+// Compiles text from string id 100, with "symb" holding symb when given.
+Compiled compile(const std::string& text, const std::string* symb = nullptr)
 {
     MessageCapture messages;
     std::istringstream in(text);
+    FsTODscFile dsc;
+    EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), FS_OK);
+    if (symb) {
+        EXPECT_TRUE(putSection(dsc, "symb", *symb));
+    }
     Parser p;
     MdCompilerArgs args;
     args.stream = &in;
+    args.descriptor = &dsc;
     args.firstStringId = 100;
     p.init(args);
     Compiled c{p.parse(), p.getErrorCount(), p.nextStringId(), messages.ids(), {}, join(p.cfgTexts()),
@@ -179,6 +195,59 @@ TEST(VarExtParser, ConfigurationResolveAndBitTypeStatements)
     for (int32_t i = 0; i < PhysUnitTable::kCount; ++i)
         units += !PhysUnitTable::isQuantityRecord(i) && PhysUnitTable::sameQuantity(i, 1);
     EXPECT_EQ(after.usedUnits, units);
+}
+
+TEST(VarExtParser, AttributeBitFieldAndDynamicArrayStatements)
+{
+    const std::string symb = exampleSymb();
+    const struct {
+        std::string text;
+        int result;
+        std::vector<uint32_t> ids;
+        std::string firstText;  // in the first message, "" for any
+    } cases[] = {
+        {"ATTRIBUTES $10 [16#3] : 16#101 2 3 4 5 $13-$14 [1] : UNDEF END_ATTRIBUTES", 0, {}, ""},
+        {"ATTRIBUTES $10 [1] : 1 2 3 65536 256 END_ATTRIBUTES", 0, {408, 408}, "Wert 65536 ist"},
+        {"ATTRIBUTES $10 [1] : 1 2 3 -1 0 END_ATTRIBUTES", 0, {408}, "Wert -1 ist"},
+        {"ATTRIBUTES $9 [1] : UNDEF END_ATTRIBUTES", 0, {411}, "Adresse 9"},
+        {"ATTRIBUTES $10 [1] : UNDEF $10 [1] : 1 2 3 4 5 END_ATTRIBUTES", 0, {410}, "Eintrag(10, 1)"},
+        {"ATTRIBUTES $10-$10 [1] : 1 2 3 4 5 $11 [1] : UNDEF END_ATTRIBUTES", 3, {408}, "Wert 10 ist"},
+        {"ATTRIBUTES $0-$65536 [1] : UNDEF END_ATTRIBUTES", 3, {408}, "Wert 0 ist"},
+        {"BITFIELDTYPES 1 \"x\" \"y\" END_BITFIELDTYPES BITFIELDS $13 [1] 15 1 \"a\" $13 [1] 16 1 \"b\" END_BITFIELDS", 0,
+         {416}, "Bit 16"},
+        {"BITFIELDTYPES 1 \"x\" \"y\" END_BITFIELDTYPES BITFIELDS $13 [1] 0 1 \"a\" $13 [1] 0 1 \"b\" END_BITFIELDS", 0,
+         {415}, "Eintrag(0)"},
+        {"BITFIELDTYPES 1 \"x\" \"y\" END_BITFIELDTYPES BITFIELDS $9 [1] 0 1 \"a\" END_BITFIELDS", 0, {411, 416}, ""},
+        {"DYN_ARRAY $11 [1] : $12; END_DYN_ARRAY", 0, {}, ""},
+        {"DYN_ARRAY $11 [1] : $10, $12; END_DYN_ARRAY", 0, {411}, "Adresse 10"},
+        {"DYN_ARRAY $10 [1] : $12; END_DYN_ARRAY", 0, {411}, "Adresse 10"},
+        {"DYN_ARRAY $11 [1] : $12; $11 [3] : $12; END_DYN_ARRAY", 0, {411}, "Adresse 11"},
+    };
+    for (const auto& c : cases) {
+        const Compiled r = compile(c.text, &symb);
+        EXPECT_EQ(r.result, c.result) << c.text;
+        EXPECT_EQ(r.ids, c.ids) << c.text;
+        EXPECT_EQ(r.errors, int32_t(c.ids.size())) << c.text;
+        if (!c.firstText.empty() && !r.texts.empty()) {
+            EXPECT_NE(r.texts[0].find(c.firstText), std::string::npos) << r.texts[0];
+        }
+    }
+    // Bit fields take one id each; a refused one too.
+    EXPECT_EQ(compile("BITFIELDTYPES 1 \"off\" \"on\" END_BITFIELDTYPES BITFIELDS $13 [1] 0 1 \"a\" "
+                      "$13 [1] 0 1 \"b\" END_BITFIELDS",
+                      &symb)
+                  .bitTexts,
+              "100=off 101=on 102=a 103=b ");
+
+    // Without a table the statements that look variables up stop with 5.
+    for (const char* text : {"ATTRIBUTES $10 [1] : UNDEF END_ATTRIBUTES",
+                             "BITFIELDTYPES END_BITFIELDTYPES BITFIELDS $13 [1] 0 1 \"a\" END_BITFIELDS",
+                             "DYN_ARRAY $11 [1] : $12, $13; END_DYN_ARRAY"}) {
+        const Compiled r = compile(text);
+        EXPECT_EQ(r.result, 5) << text;
+        EXPECT_EQ(r.ids, std::vector<uint32_t>{0}) << text;
+        EXPECT_EQ(r.errors, 1) << text;
+    }
 }
 
 }  // namespace
