@@ -43,9 +43,22 @@ void MdVarExtParser::init(const MdCompilerArgs& args)
     if (table) setSymbTable(table);
 }
 
+MdVarExtParser::~MdVarExtParser()
+{
+    freeItems();
+}
+
+int MdVarExtParser::yylex()
+{
+    m_lineAfterLast = m_lineNow;
+    const int token = MdParserFrame::yylex();
+    m_lineNow = MdVarExtScannerFlexLexer::lineno();
+    return token;
+}
+
 void MdVarExtParser::reportError(uint32_t id, const String* arg1, const String* arg2)
 {
-    mdEmitMessage(id, MdVarExtScannerFlexLexer::lineno(), arg1 ? arg1->c_str() : nullptr,
+    mdEmitMessage(id, m_messageLine >= 0 ? m_messageLine : MdVarExtScannerFlexLexer::lineno(), arg1 ? arg1->c_str() : nullptr,
                   arg1 && arg2 ? arg2->c_str() : nullptr);
 }
 
@@ -304,4 +317,135 @@ void MdVarExtParser::dynArray(int32_t sizeAdr, int32_t mask, const IntList& arra
     }
     const std::list<int32_t> list(arrays.begin(), arrays.end());
     if (!addDynArraySizes(VarExtKey(sizeAdr, uint32_t(mask)), list)) fail(411, sizeAdr);
+}
+
+namespace {
+
+String hexText(int32_t v)
+{
+    char t[16];
+    std::snprintf(t, sizeof t, "%x", uint32_t(v));
+    return String(t);
+}
+
+}  // namespace
+
+uint32_t MdVarExtParser::itemTypeAt(int32_t adr, StTypeID* enumType)
+{
+    if (enumType) *enumType = ST_INVALID_TID;
+    if (!m_pSymTab) return 30;
+    const StTypeID tid = getTypeIdByAdr(adr);
+    if (tid == ST_INVALID_TID) return 30;
+    const uint32_t e = m_pSymTab->getElemTypeId(tid);
+    if (e != 30) return e;
+    uint32_t valueType = 30;
+    if (m_pSymTab->isEnumType(tid, &valueType)) {
+        if (enumType) *enumType = tid;
+        return valueType;
+    }
+    return 30;
+}
+
+void MdVarExtParser::freeItems()
+{
+    for (VarValueEntry* e : m_items) delete e;
+    m_items.clear();
+}
+
+void MdVarExtParser::addItem(VarValueEntry* item)
+{
+    m_items.push_back(item);
+}
+
+void MdVarExtParser::valueHead(bool range, int32_t first, int32_t last, int32_t mask)
+{
+    freeItems();
+    m_repeatMin = m_repeatMax = m_repeatDef = m_repeatUnit = m_repeatFixed = 0;
+    m_itemType = 30;
+    if (!needTable() || !rangeAccepted(range, first, last)) return;
+    m_itemType = itemTypeAt(first);
+    if (m_itemType == 30) fail(411, hexText(first));
+    if (!range) return;
+    for (uint64_t a = uint64_t(uint32_t(first)) + 1; a <= uint32_t(last); ++a) {
+        const int32_t adr = int32_t(uint32_t(a));
+        const uint32_t t = itemTypeAt(adr);
+        if (t == 30) {
+            fail(411, hexText(adr));
+        } else if (t != m_itemType) {
+            countError();
+            const String a1 = hexText(first), a2 = hexText(adr);
+            reportError(414, &a1, &a2);
+        }
+    }
+}
+
+void MdVarExtParser::valueNumber(ItemKind kind, int32_t value)
+{
+    int32_t& repeats = kind == ItemMin ? m_repeatMin : kind == ItemMax ? m_repeatMax : m_repeatDef;
+    addItem(checkValueRange(value, m_itemType, kind, uint32_t(repeats++)));
+}
+
+void MdVarExtParser::valueReal(ItemKind kind, const String& text)
+{
+    int32_t& repeats = kind == ItemMin ? m_repeatMin : kind == ItemMax ? m_repeatMax : m_repeatDef;
+    addItem(parseValueText(text, m_itemType, kind, uint32_t(repeats++)));
+}
+
+void MdVarExtParser::valueUnit(int32_t unit)
+{
+    if (m_repeatUnit++ != 0) fail(407, m_repeatUnit);
+    // A number outside the unit table is not entered (it indexes nothing).
+    if (!PhysUnitTable::isValidId(unit) || !PhysUnitTable::isQuantityRecord(unit)) fail(403, unit);
+    if (!PhysUnitTable::isValidId(unit)) return;
+    VarValueEntry* e = new VarValueEntry(VarValueEntry::Unit);
+    e->number = unit;
+    addItem(e);
+}
+
+void MdVarExtParser::valueFixed(int32_t unit)
+{
+    if (m_repeatFixed++ != 0) fail(407, m_repeatFixed);
+    if (!PhysUnitTable::isValidId(unit) || PhysUnitTable::isQuantityRecord(unit)) fail(404, unit);
+    if (!PhysUnitTable::isValidId(unit)) return;
+    VarValueEntry* e = new VarValueEntry(VarValueEntry::Fix);
+    e->number = unit;
+    addItem(e);
+}
+
+void MdVarExtParser::undefWithItems()
+{
+    reportError(400, nullptr, nullptr);
+    stopParse(3);
+}
+
+void MdVarExtParser::valueStatement(bool range, int32_t first, int32_t last, int32_t mask, bool undef)
+{
+    if (!m_pSymTab) return;  // the head stopped the parse
+    m_messageLine = m_lineAfterLast;
+    uint32_t type = 30;
+    if (!undef) {
+        StTypeID enumType = ST_INVALID_TID;
+        type = itemTypeAt(first, &enumType);
+        if (enumType != ST_INVALID_TID && !makeEnumEntry(m_items, enumType)) fail(410, first, int64_t(mask));
+        if (type == 30) fail(411, hexText(first));
+    }
+    for (uint64_t a = uint32_t(first); a <= uint32_t(last); ++a) {
+        const int32_t adr = int32_t(uint32_t(a));
+        if (!operandExists(adr)) fail(411, adr);
+        VarTypeValue* record = nullptr;
+        if (!undef) {
+            // Each further address gets constants of its own.
+            if (a != uint32_t(first))
+                for (VarValueEntry* e : m_items)
+                    if (e->kind <= VarValueEntry::Max) e->cid = m_pConstTable->cloneConstantVal(e->cid, false);
+            record = createTypeValue(m_items, type);
+        }
+        if (!addTypeValue(VarExtKey(adr, uint32_t(mask)), record)) {
+            fail(410, adr, int64_t(mask));
+            delete record;
+        }
+    }
+    m_repeatMin = m_repeatMax = m_repeatDef = m_repeatUnit = m_repeatFixed = 0;
+    freeItems();
+    m_messageLine = -1;
 }

@@ -6,10 +6,9 @@
 // Built so far: init with the system-variable table of the descriptor's
 // section "symb", the messages of block 400 (reportError with up to two
 // arguments, counted apart by countError), the texts and their string ids,
-// and the statements of the CONFIGS, RESOLVE, ATTRIBUTES, BITFIELDTYPES,
-// BITFIELDS and DYN_ARRAY blocks. The value statements and the compile
-// operation follow; until then the class stays abstract and no creator is
-// installed for it.
+// and the statement actions of every block. The compile operation (checks
+// after the parse, the seven sections, the string tables) follows; until
+// then the class stays abstract and no creator is installed for it.
 //
 // Texts: every text of the section takes the next string id in source order
 // (configurations, group heads, group entries, bit types two, bit fields
@@ -60,6 +59,18 @@ public:
                   const String& text) override;
     void dynArrayElement(int32_t adr) override;
     void dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays) override;
+    void valueHead(bool range, int32_t first, int32_t last, int32_t mask) override;
+    void valueNumber(ItemKind kind, int32_t value) override;
+    void valueReal(ItemKind kind, const String& text) override;
+    void valueUnit(int32_t unit) override;
+    void valueFixed(int32_t unit) override;
+    void undefWithItems() override;
+    void valueStatement(bool range, int32_t first, int32_t last, int32_t mask, bool undef) override;
+
+    // Tokens through the frame; the line after the previous token is kept
+    // for the messages of a value statement (its last token's line).
+    int yylex() override;
+    ~MdVarExtParser() override;
 
     // At the end of every resolve block: while the type has no permitted
     // units, every quantity of the type gets all its units below the unit
@@ -92,8 +103,18 @@ protected:
     bool operandExists(int32_t adr);
     // The elementary type of the variable at adr; 30 when none.
     uint32_t elemTypeAt(int32_t adr);
+    // The item type of the variable at adr: its elementary type, or the
+    // value type of an enumeration (enumType set); 30 when neither.
+    uint32_t itemTypeAt(int32_t adr, StTypeID* enumType = nullptr);
+    void freeItems();
+    void addItem(VarValueEntry* item);
 
     int32_t m_repeatMin = 0, m_repeatMax = 0, m_repeatDef = 0, m_repeatUnit = 0, m_repeatFixed = 0;
+    VarValueEntryList m_items;     // of the current value statement
+    uint32_t m_itemType = 30;      // their type
+    int32_t m_lineAfterLast = 1;   // the scanner's line after the previous token
+    int32_t m_lineNow = 1;         // and after the current one
+    int32_t m_messageLine = -1;    // set: the line of every message
     TextMap m_bitTexts;
     TextMap m_cfgTexts;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/fs/FsDsc.h"
+#include "base/fs/FsSecClMem.h"
 #include "bo/bo/BoPhysUnit.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdVarExtParser.h"
@@ -18,26 +19,11 @@ using namespace fronttest;
 
 namespace {
 
-// The statements not built yet are refused so that a case using one fails.
+// The compile operation is not built yet: the grammar alone.
 class Parser : public MdVarExtParser {
 public:
     Parser() : CBOFrameTypeVarCont(&m_pConstTable) {}
     int32_t parse() override { return yyparse(); }
-    void valueHead(bool, int32_t, int32_t, int32_t) override { notYet(); }
-    void valueNumber(ItemKind, int32_t) override { notYet(); }
-    void valueReal(ItemKind, const String&) override { notYet(); }
-    void valueUnit(int32_t) override { notYet(); }
-    void valueFixed(int32_t) override { notYet(); }
-    void undefWithItems() override { notYet(); }
-    void valueStatement(bool, int32_t, int32_t, int32_t, bool) override { notYet(); }
-
-private:
-    VarExt* notYet()
-    {
-        ADD_FAILURE() << "statement not built";
-        stopParse(5);
-        return nullptr;
-    }
 };
 
 struct Compiled {
@@ -49,6 +35,8 @@ struct Compiled {
     std::string cfgTexts, bitTexts;
     int32_t unitLimit;
     size_t usedUnits;
+    std::string varval = {};  // saveValues
+    std::vector<uint32_t> lines = {};
 };
 
 std::string join(const MdVarExtParser::TextMap& m)
@@ -91,7 +79,16 @@ Compiled compile(const std::string& text, const std::string* symb = nullptr)
     Compiled c{p.parse(), p.getErrorCount(), p.nextStringId(), messages.ids(), {}, join(p.cfgTexts()),
                join(p.bitTexts()), p.getUnitLimit(), 0};
     for (const auto& e : static_cast<const CUsedUnitTable&>(p)) c.usedUnits += e.second.size();
-    for (const auto& m : messages.records) c.texts.push_back(m.text);
+    for (const auto& m : messages.records) {
+        c.texts.push_back(m.text);
+        c.lines.push_back(m.position);
+    }
+    FsSecClMem sec;
+    sec.setBinary(false);
+    p.saveValues(sec);
+    c.varval.resize(sec.getSize());
+    sec.seek(0, 0);
+    if (!c.varval.empty()) sec.readBytes(&c.varval[0], uint32_t(c.varval.size()));
     return c;
 }
 
@@ -248,6 +245,60 @@ TEST(VarExtParser, AttributeBitFieldAndDynamicArrayStatements)
         EXPECT_EQ(r.ids, std::vector<uint32_t>{0}) << text;
         EXPECT_EQ(r.errors, 1) << text;
     }
+}
+
+TEST(VarExtParser, ValueStatements)
+{
+    const std::string symb = exampleSymb();
+    // The value records of the hand-worked example: shared constants, a
+    // range cloning its constants unshared, a default from the minimum.
+    const Compiled golden = compile(
+        "VALUES $10 [16#3] : Min(-5) Def(0) Max(100) Unit(91) $10 [16#4] : UNDEF\n"
+        "  $11 [16#FFFFFFFF] : Min(1) Def(4) Max(8) Unit(0) $14 [16#1] : Def(1.5) Min(0.5) Max(2.5) Fixed(93)\n"
+        "  $15-$16 [16#1] : Min(0) Def(7) Max(9) Unit(0) $17 [16#1] : Min(3) Max(200) Unit(0) END_VALUES",
+        &symb);
+    EXPECT_EQ(golden.result, 0);
+    EXPECT_EQ(golden.ids, std::vector<uint32_t>{});
+    EXPECT_EQ(golden.varval,
+              "7 10 3 1 1 91 -1 0 2 10 4 0 11 4294967295 1 4 0 -1 3 5 14 1 1 6 91 93 7 8 15 1 1 9 0 -1 1 10 16 1 1 "
+              "12 0 -1 11 13 17 1 1 14 0 -1 14 15");
+
+    const struct {
+        std::string text;
+        int result;
+        std::vector<uint32_t> ids;
+        std::string firstText;
+    } cases[] = {
+        {"VALUES $10 [1] : Unit(0) Unit(0) END_VALUES", 0, {407}, "Wert kommt 2 mal vor"},
+        {"VALUES $10 [1] : Unit(429) END_VALUES", 0, {403, 406}, "429"},
+        {"VALUES $10 [1] : Unit(92) END_VALUES", 0, {403}, "92"},
+        {"VALUES $10 [1] : Fixed(91) END_VALUES", 0, {404}, "91"},
+        {"VALUES $10 [1] : Fixed(429) END_VALUES", 0, {404, 406}, "429"},
+        {"VALUES $10 [1] : Def(1) END_VALUES", 0, {406}, ""},
+        {"VALUES $9 [1] : Def(1) Unit(0) END_VALUES", 0, {411, 411, 411}, "Adresse 9"},
+        {"VALUES $12 [1] : Def(1) Unit(0) END_VALUES", 0, {411, 411}, "Adresse c"},
+        {"VALUES $10-$11 [1] : Def(1) Unit(0) END_VALUES", 0, {414}, "Adressen(a - b)"},
+        {"VALUES $11-$10 [1] : Def(1) Unit(0) END_VALUES", 3, {408}, "Wert 11"},
+        {"VALUES $10 [1] : UNDEF Def(1) END_VALUES", 3, {400}, "Syntax Fehler"},
+        {"VALUES $10 [1] : UNDEF $10 [1] : Def(1) Unit(0) END_VALUES", 0, {410}, "Eintrag(10, 1)"},
+    };
+    for (const auto& c : cases) {
+        const Compiled r = compile(c.text, &symb);
+        EXPECT_EQ(r.result, c.result) << c.text;
+        EXPECT_EQ(r.ids, c.ids) << c.text;
+        if (!c.firstText.empty() && !r.texts.empty()) {
+            EXPECT_NE(r.texts[0].find(c.firstText), std::string::npos) << r.texts[0];
+        }
+    }
+    // Messages of a value statement name the line of its last token, not
+    // the line the look-ahead is on.
+    const Compiled late = compile("VALUES\n$10 [1] :\nDef(1)\n\n\nEND_VALUES", &symb);
+    ASSERT_EQ(late.ids, std::vector<uint32_t>{406});
+    EXPECT_EQ(late.lines, std::vector<uint32_t>{3});
+    // Without a table a value statement stops with 5.
+    const Compiled none = compile("VALUES $10 [1] : Def(1) Unit(0) END_VALUES");
+    EXPECT_EQ(none.result, 5);
+    EXPECT_EQ(none.ids, std::vector<uint32_t>{0});
 }
 
 }  // namespace
