@@ -10,6 +10,7 @@
 
 #include "bo/bo/BoPhysUnit.h"
 #include "co/TraceApi.h"
+#include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdVarSourceRules.h"
 
 namespace {
@@ -448,4 +449,54 @@ void MdVarExtParser::valueStatement(bool range, int32_t first, int32_t last, int
     m_repeatMin = m_repeatMax = m_repeatDef = m_repeatUnit = m_repeatFixed = 0;
     freeItems();
     m_messageLine = -1;
+}
+
+int32_t MdVarExtParser::parseSource()
+{
+    const int result = yyparse();
+    if (result != 0) return result;
+    if (m_errors != 0 || !checkDynArraySize()) return 3;
+
+    // Values: entries of a new address; modifys: further entries of the
+    // same address; null modifys: those without a record.
+    int32_t values = 0, modifys = 0, nullModifys = 0;
+    const CVarTypeValueTable& table = *this;
+    const VarExtKey* previous = nullptr;
+    for (const auto& e : table) {
+        if (!previous || previous->adr != e.first.adr) {
+            ++values;
+        } else {
+            ++modifys;
+            if (!e.second) ++nullModifys;
+        }
+        previous = &e.first;
+    }
+    TV_TRACE(1, kTraceFile, "MdVarExtParser::parseSource", "Values: %i, Modifys: %i, NullModifys: %i", values,
+             modifys, nullModifys);
+
+    const struct {
+        const char* name;
+        uint32_t (MdVarExtParser::*save)(FsSecCl&);
+    } sections[] = {
+        {"units", &MdVarExtParser::saveUnits},     {"varval", &MdVarExtParser::saveValues},
+        {"varext", &MdVarExtParser::saveAttribs},  {"varcont", &MdVarExtParser::saveDynArrays},
+        {"cfghead", &MdVarExtParser::saveCfg},     {"bitfield", &MdVarExtParser::saveBits},
+    };
+    for (const auto& s : sections) {
+        uint32_t saved = 0;
+        if (mdRewriteSection(m_target, s.name, [&](FsSecCl& sec) { saved = (this->*s.save)(sec); }) != 0 ||
+            saved != 0)
+            return 4;
+    }
+    if (mdRewriteSection(m_target, "const", [&](FsSecCl& sec) { m_pConstTable->write(sec); }) != 0) return 4;
+
+    MdRcStringTable script;
+    if (!script.open(m_rcPath)) return 4;
+    for (const TextMap* texts : {&m_bitTexts, &m_cfgTexts}) {
+        if (texts->empty()) continue;
+        script.beginTable();
+        for (const auto& t : *texts) script.addText(t.first, t.second);
+        script.endTable();
+    }
+    return script.close() ? 0 : 4;
 }

@@ -6,9 +6,9 @@
 // Built so far: init with the system-variable table of the descriptor's
 // section "symb", the messages of block 400 (reportError with up to two
 // arguments, counted apart by countError), the texts and their string ids,
-// and the statement actions of every block. The compile operation (checks
-// after the parse, the seven sections, the string tables) follows; until
-// then the class stays abstract and no creator is installed for it.
+// the statement actions of every block and the compile operation. No
+// creator is installed for it yet: the front end's variables method still
+// answers that its compiler is not part of the build.
 //
 // Texts: every text of the section takes the next string id in source order
 // (configurations, group heads, group entries, bit types two, bit fields
@@ -71,6 +71,16 @@ public:
     // for the messages of a value statement (its last token's line).
     int yylex() override;
     ~MdVarExtParser() override;
+
+    // Compiles the section: the grammar's result when it stops; 3 when
+    // errors were counted or the dynamic arrays fail their check; 4 when a
+    // section or the resource script cannot be written (sections written
+    // before stay written); else the seven sections "units", "varval",
+    // "varext", "varcont", "cfghead", "bitfield", "const" rewritten from
+    // empty, the bit texts and then the configuration texts appended as two
+    // string tables (each only when it has texts), and 0.
+    int32_t parseSource();
+    int32_t parse() override { return parseSource(); }
 
     // At the end of every resolve block: while the type has no permitted
     // units, every quantity of the type gets all its units below the unit

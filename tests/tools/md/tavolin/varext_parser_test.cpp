@@ -4,6 +4,7 @@
 // string ids and model entries.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ using namespace fronttest;
 
 namespace {
 
-// The compile operation is not built yet: the grammar alone.
+// The grammar alone, without the checks and writes of the compile.
 class Parser : public MdVarExtParser {
 public:
     Parser() : CBOFrameTypeVarCont(&m_pConstTable) {}
@@ -299,6 +300,99 @@ TEST(VarExtParser, ValueStatements)
     const Compiled none = compile("VALUES $10 [1] : Def(1) Unit(0) END_VALUES");
     EXPECT_EQ(none.result, 5);
     EXPECT_EQ(none.ids, std::vector<uint32_t>{0});
+}
+
+const char* const kSections[] = {"units", "varval", "varext", "varcont", "cfghead", "bitfield", "const"};
+
+struct Written {
+    int32_t result;
+    int32_t next;
+    std::map<std::string, std::string> sections;
+    std::string script;  // after the old text
+};
+
+// The whole compile into a descriptor in memory holding the seven sections
+// (with old content) and "symb", and a script holding "old\r\n".
+Written compileAll(const std::string& text, const std::string& symb, int32_t start = 100)
+{
+    MessageCapture messages;
+    FsTODscFile dsc;
+    EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), FS_OK);
+    for (const char* name : kSections) EXPECT_TRUE(putSection(dsc, name, std::string(300, 'x')));
+    EXPECT_TRUE(putSection(dsc, "symb", symb));
+    TempFile rc("old\r\n");
+    std::istringstream in(text);
+    Written w;
+    {
+        MdVarExtParser p;
+        MdCompilerArgs args;
+        args.stream = &in;
+        args.descriptor = &dsc;
+        args.rcPath = String(rc.c_str());
+        args.firstStringId = start;
+        p.init(args);
+        w.result = p.parse();
+        w.next = p.nextStringId();
+    }
+    for (const char* name : kSections) w.sections[name] = sectionText(dsc, name);
+    w.script = readFile(rc.path()).substr(5);
+    return w;
+}
+
+TEST(VarExtParser, GoldenCompile)
+{
+    const Written w = compileAll(
+        "CONFIGS 1 \"Standard\" 2 \"Hydraulik\" DEFAULT(1) GROUP(16#10) : \"Antrieb\" 1 \"elektrisch\" END_GROUP "
+        "END_CONFIGS\n"
+        "RESOLVE MAXID := 428; LOCAL(0) := GLOBAL(91), DEFAULT(93); LOCAL(1) := GLOBAL(14); END_RESOLVE\n"
+        "ATTRIBUTES $10 [16#3] : 16#101 2 3 4 5 $13 [16#1] : UNDEF END_ATTRIBUTES\n"
+        "VALUES $10 [16#3] : Min(-5) Def(0) Max(100) Unit(91) $10 [16#4] : UNDEF\n"
+        "  $11 [16#FFFFFFFF] : Min(1) Def(4) Max(8) Unit(0) $14 [16#1] : Def(1.5) Min(0.5) Max(2.5) Fixed(93)\n"
+        "  $15-$16 [16#1] : Min(0) Def(7) Max(9) Unit(0) $17 [16#1] : Min(3) Max(200) Unit(0) END_VALUES\n"
+        "BITFIELDTYPES 1 \"off\" \"on\" END_BITFIELDTYPES BITFIELDS $13 [16#1] 0 1 \"ready\" $13 [16#1] 3 1 \"busy\" "
+        "END_BITFIELDS\n"
+        "DYN_ARRAY $11 [16#FFFFFFFF] : $12; END_DYN_ARRAY\n",
+        exampleSymb());
+    EXPECT_EQ(w.result, 0);
+    EXPECT_EQ(w.next, 108);
+    auto sec = [&](const char* n) { return w.sections.at(n); };
+    EXPECT_EQ(sec("units"), "429\r\n2\r\n0 91 1 14 2\r\n14 6 15 16 17 18 19 20 \r\n91 3 92 93 94 \r\n\r\n1\r\n91 93 ");
+    EXPECT_EQ(sec("varval"),
+              "7 10 3 1 1 91 -1 0 2 10 4 0 11 4294967295 1 4 0 -1 3 5 14 1 1 6 91 93 7 8 15 1 1 9 0 -1 1 10 16 1 1 "
+              "12 0 -1 11 13 17 1 1 14 0 -1 14 15");
+    EXPECT_EQ(sec("varext"), "2 10 3 1 257 2 3 4 5 13 1 0");
+    EXPECT_EQ(sec("varcont"), "1 11 4294967295 12 ");
+    EXPECT_EQ(sec("cfghead"), "1 2 1 100 2 101  1 16 102 1 1 103  ");
+    EXPECT_EQ(sec("bitfield"), "1 1 105 104 \r\n2 13 1 0 1 106 13 1 3 1 107 ");
+    // 16 constants, one line each, the next free CID at the end; no old tail.
+    const std::string c = sec("const");
+    EXPECT_EQ(c.rfind("16 ", 0), 0u);
+    EXPECT_EQ(c.substr(c.size() - 3), "16 ");
+    size_t lines = 0;
+    for (size_t at = 0; (at = c.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+    EXPECT_EQ(lines, 16u);
+    EXPECT_EQ(c.find('x'), std::string::npos);
+    EXPECT_EQ(w.script,
+              "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0068   \"off\"\r\n   0x0069   \"on\"\r\n   0x006A   \"ready\"\r\n"
+              "   0x006B   \"busy\"\r\nEND\r\n\r\n"
+              "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0064   \"Standard\"\r\n   0x0065   \"Hydraulik\"\r\n"
+              "   0x0066   \"Antrieb\"\r\n   0x0067   \"elektrisch\"\r\nEND\r\n\r\n");
+}
+
+TEST(VarExtParser, CompileFailures)
+{
+    const std::string symb = exampleSymb();
+    // Counted errors write nothing and leave the script alone.
+    Written w = compileAll("CONFIGS 1 \"a\" 1 \"b\" END_CONFIGS", symb);
+    EXPECT_EQ(w.result, 3);
+    EXPECT_EQ(w.sections.at("cfghead"), std::string(300, 'x'));
+    EXPECT_EQ(w.script, "");
+    // A dynamic array whose size variable has no value record fails the
+    // check after the parse.
+    w = compileAll("DYN_ARRAY $11 [1] : $12; END_DYN_ARRAY", symb);
+    EXPECT_EQ(w.result, 3);
+    // A syntax error.
+    EXPECT_EQ(compileAll("(* only a comment *)", symb).result, 1);
 }
 
 }  // namespace
