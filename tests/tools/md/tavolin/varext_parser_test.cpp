@@ -313,12 +313,21 @@ struct Written {
 
 // The whole compile into a descriptor in memory holding the seven sections
 // (with old content) and "symb", and a script holding "old\r\n".
-Written compileAll(const std::string& text, const std::string& symb, int32_t start = 100)
+struct Options {
+    const char* missingSection = nullptr;  // a section the descriptor lacks
+    bool badScript = false;                // a script that cannot be opened
+    uint16_t major = 2, minor = 1;         // version pair
+};
+
+Written compileAll(const std::string& text, const std::string& symb, const Options& o = Options())
 {
     MessageCapture messages;
     FsTODscFile dsc;
     EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), FS_OK);
-    for (const char* name : kSections) EXPECT_TRUE(putSection(dsc, name, std::string(300, 'x')));
+    for (const char* name : kSections)
+        if (!o.missingSection || std::string(name) != o.missingSection) {
+            EXPECT_TRUE(putSection(dsc, name, std::string(300, 'x')));
+        }
     EXPECT_TRUE(putSection(dsc, "symb", symb));
     TempFile rc("old\r\n");
     std::istringstream in(text);
@@ -328,8 +337,10 @@ Written compileAll(const std::string& text, const std::string& symb, int32_t sta
         MdCompilerArgs args;
         args.stream = &in;
         args.descriptor = &dsc;
-        args.rcPath = String(rc.c_str());
-        args.firstStringId = start;
+        args.rcPath = o.badScript ? String("/nonexistent/dir/x.rc") : String(rc.c_str());
+        args.firstStringId = 100;
+        args.firstId = o.major;
+        args.secondId = o.minor;
         p.init(args);
         w.result = p.parse();
         w.next = p.nextStringId();
@@ -393,6 +404,38 @@ TEST(VarExtParser, CompileFailures)
     EXPECT_EQ(w.result, 3);
     // A syntax error.
     EXPECT_EQ(compileAll("(* only a comment *)", symb).result, 1);
+    // Without "bitfield" the five sections before it are written, then 4.
+    Options o;
+    o.missingSection = "bitfield";
+    w = compileAll("CONFIGS 1 \"a\" END_CONFIGS", symb, o);
+    EXPECT_EQ(w.result, 4);
+    EXPECT_EQ(w.sections.at("cfghead"), "4294967295 1 1 100  0 ");  // no default configuration
+    EXPECT_EQ(w.sections.at("const"), std::string(300, 'x'));
+    // A script that cannot be opened: 4, the sections written.
+    o = Options();
+    o.badScript = true;
+    EXPECT_EQ(compileAll("CONFIGS 1 \"a\" END_CONFIGS", symb, o).result, 4);
+}
+
+// An enumeration variable given only a default and a unit gets its
+// minimum and maximum from its enumerators; up to version 2.0 two constant
+// ids stay unused before them.
+TEST(VarExtParser, EnumerationBounds)
+{
+    std::istringstream list("20 m (A := -3, B := 7)\n");
+    SysVarTable t;
+    std::string error;
+    ASSERT_TRUE(t.addList(list, error)) << error;
+    std::stringstream symb;
+    ASSERT_TRUE(t.save(symb));
+    Options o;
+    const Written now = compileAll("VALUES $20 [1] : Def(1) Unit(0) END_VALUES", symb.str(), o);
+    EXPECT_EQ(now.result, 0);
+    EXPECT_EQ(now.sections.at("varval"), "1 20 1 1 0 0 -1 1 2");
+    o.minor = 0;
+    const Written old = compileAll("VALUES $20 [1] : Def(1) Unit(0) END_VALUES", symb.str(), o);
+    EXPECT_EQ(old.result, 0);
+    EXPECT_EQ(old.sections.at("varval"), "1 20 1 1 0 0 -1 3 4");
 }
 
 }  // namespace
