@@ -44,6 +44,27 @@ inline bool mdScanDecimal(const char* text, uint32_t& value)
     return mdScanNumber(text, 10, kMdMaxDecimal, value);
 }
 
+// An optionally signed decimal number ("+" or "-" directly before the
+// digits) into value: false (value untouched) outside the signed 32-bit
+// range, so "-2147483648" is read and "2147483648" is not.
+inline bool mdScanSignedDecimal(const char* text, int32_t& value)
+{
+    const bool negative = *text == '-';
+    if (*text == '+' || *text == '-') ++text;
+    uint32_t magnitude = 0;
+    if (!mdScanNumber(text, 10, negative ? 0x80000000u : kMdMaxDecimal, magnitude)) return false;
+    value = negative ? int32_t(0u - magnitude) : int32_t(magnitude);
+    return true;
+}
+
+// Hexadecimal digits of any count into value as 32-bit unsigned: false
+// (value untouched) when they have more than eight significant digits
+// (leading zeros do not count).
+inline bool mdScanWideHex(const char* digits, uint32_t& value)
+{
+    return mdScanNumber(digits, 16, 0xFFFFFFFFu, value);
+}
+
 // The hexadecimal digits after "16#" (at most eight, as the pattern allows).
 inline uint32_t mdScanHex(const char* digits)
 {

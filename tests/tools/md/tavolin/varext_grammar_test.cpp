@@ -1,0 +1,249 @@
+// The variables-section scanner and grammar, run through a recorder of the
+// actions: tokens and their values (numbers at the signed 32-bit limits,
+// hexadecimal bits, reals as text, escaped quotes), what the scanner refuses
+// and where, the order of the actions (heads before their entries and
+// items), the configuration parts in any order once each, the syntax errors
+// that end a parse, and an action stopping the parse.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_split_driver_support.h"
+#include "tests/tools/md/tavolin/varext_recorder.h"
+#include "tools/md/tavolin/MdVarExtBisonParser.tab.hpp"
+
+using namespace fronttest;
+
+namespace {
+
+struct Scan {
+    std::string tokens;  // "code" or "code:value", blank-separated
+    std::vector<std::string> errors;  // texts of the messages
+    std::vector<uint32_t> lines;      // their positions
+    int endLine = 0;
+};
+
+// Every token of text, with the integer, real and string values.
+Scan scan(const std::string& text)
+{
+    MessageCapture messages;
+    std::istringstream in(text);
+    VarExtRecorder r;
+    MdCompilerArgs args;
+    args.stream = &in;
+    r.init(args);
+    Scan s;
+    for (int t; (t = r.yylex()) != 0;) {
+        if (!s.tokens.empty()) s.tokens += ' ';
+        s.tokens += std::to_string(t);
+        if (t == VAREXT_INT) s.tokens += ":" + std::to_string(MdVarExtlval.number);
+        if (t == VAREXT_REAL || t == VAREXT_STRING) {
+            s.tokens += ":" + std::string(MdVarExtlval.text->c_str(), size_t(MdVarExtlval.text->length()));
+            delete MdVarExtlval.text;
+        }
+    }
+    s.endLine = r.lineno();
+    for (const auto& m : messages.records) {
+        EXPECT_EQ(m.id, 401u);
+        s.errors.push_back(m.text);
+        s.lines.push_back(m.position);
+    }
+    return s;
+}
+
+struct Parsed {
+    int result;
+    int32_t errors;
+    std::vector<std::string> log;
+    std::vector<uint32_t> ids;
+    std::vector<std::string> texts;
+};
+
+Parsed parse(const std::string& text, const char* stopAt = "", int stopResult = 3)
+{
+    MessageCapture messages;
+    std::istringstream in(text);
+    VarExtRecorder r;
+    r.stopAt = stopAt;
+    r.stopResult = stopResult;
+    MdCompilerArgs args;
+    args.stream = &in;
+    r.init(args);
+    Parsed run{r.parse(), r.errorCount(), r.log, messages.ids(), {}};
+    for (const auto& m : messages.records) run.texts.push_back(m.text);
+    return run;
+}
+
+const std::string kUnexpected = "Scanner Fehler, unerwartetes Zeichen ";
+
+TEST(VarExtScanner, NumbersRealsAndStrings)
+{
+    struct Case {
+        const char* text;
+        const char* tokens;
+        std::vector<std::string> errors;
+    };
+    const Case cases[] = {
+        {"-5", "295:-5", {}},
+        {"- 5", "294 295:5", {}},
+        {"+7", "295:7", {}},
+        {"$5-$7", "285 295:5 294 285 295:7", {}},
+        {"$5-7", "285 295:5 295:-7", {}},
+        {"16#ff 16#FF", "295:255 295:255", {}},
+        {"16#FFFFFFFF 16#80000000", "295:-1 295:-2147483648", {}},
+        {"16#000000001", "295:1", {}},  // leading zeros are not significant
+        {"16#1FFFFFFFF", "", {"'16#1FFFFFFFF'"}},
+        {"16#", "295:16", {"'#'"}},
+        {"0x1", "295:0 295:1", {"'x'"}},
+        {"2147483647 -2147483648", "295:2147483647 295:-2147483648", {}},
+        {"2147483648", "", {"'2147483648'"}},
+        {"-2147483649", "", {"'-2147483649'"}},
+        {"1.5e3 -0.25 2E-3 +1.0", "296:1.5e3 296:-0.25 296:2E-3 296:+1.0", {}},
+        {"1.", "295:1", {"'.'"}},
+        {"\"a\\\"b\"", "297:a\"b", {}},
+        {"\"C:\\dir\\x\"", "297:C:\\dir\\x", {}},
+        {"\"two\nlines\"", "297:two\nlines", {}},
+        {"\"open", "", {"'\"'"}},
+        {"\"a\\\"", "", {"'\"'"}},  // the quote after the backslash is escaped
+        {"5 (* open", "295:5", {"'(*'"}},
+        {"TRUE FALSE Def Min Max Unit Fixed := :", "298 299 273 274 275 276 277 291 290", {}},
+    };
+    for (const Case& c : cases) {
+        const std::string text = c.text;
+        const Scan s = scan(text);
+        EXPECT_EQ(s.tokens, c.tokens) << text;
+        std::vector<std::string> errors;
+        for (const auto& e : c.errors) errors.push_back(kUnexpected + e);
+        EXPECT_EQ(s.errors, errors) << text;
+    }
+    // A backslash before a backslash stands for itself; the second one
+    // escapes the quote, so the string goes on to the next quote.
+    EXPECT_EQ(scan("\"a\\\\\" x\"").tokens, "297:a\\\" x");
+    // Keywords only as written: a lower-case one and a longer word are
+    // stray letters around the keyword they contain.
+    const Scan words = scan("def UNDEFX");
+    EXPECT_EQ(words.tokens, "272");
+    EXPECT_EQ(words.errors.size(), 4u);
+}
+
+TEST(VarExtScanner, LinesAndSeparators)
+{
+    // A comment over three lines, CR LF and LF count as lines; a lone CR is
+    // a stray character at its line.
+    const Scan s = scan("(* one\r\ntwo\nthree *)\r\nVALUES\n\rEND_VALUES\n");
+    EXPECT_EQ(s.tokens, "271 278");
+    ASSERT_EQ(s.errors, std::vector<std::string>{kUnexpected + "'\r'"});
+    EXPECT_EQ(s.lines, std::vector<uint32_t>{5});
+    EXPECT_EQ(s.endLine, 6);
+    // Blanks and tabs separate; "*" and ")" alone inside a comment do not
+    // end it.
+    EXPECT_EQ(scan("\t1 (* a * b ) c **) 2").tokens, "295:1 295:2");
+}
+
+TEST(VarExtGrammar, ActionsInSourceOrder)
+{
+    const Parsed r = parse(
+        "CONFIGS 1 \"Standard\" 2 \"Hydraulik\" DEFAULT(1) GROUP(16#10) : \"Antrieb\" 1 \"elektrisch\" END_GROUP "
+        "END_CONFIGS\n"
+        "RESOLVE MAXID := 428; LOCAL(0) := GLOBAL(91), DEFAULT(93); LOCAL(1) := GLOBAL(14);\n"
+        "LOCAL(2) := GLOBAL(1), DEFAULT(4), POSSIBLE(3, 4, 6); END_RESOLVE\n"
+        "ATTRIBUTES $10 [16#3] : 16#101 2 3 4 5 $13-$15 [16#1] : UNDEF END_ATTRIBUTES\n"
+        "VALUES $10 [16#3] : Min(-5) Def(TRUE) Max(1.5e3) Unit(91) Fixed(93) $10-$12 [16#4] : UNDEF END_VALUES\n"
+        "BITFIELDTYPES 1 \"off\" \"on\" END_BITFIELDTYPES BITFIELDS $13 [16#1] 0 1 \"ready\" "
+        "$13-$14 [1] 3 1 \"busy\" END_BITFIELDS\n"
+        "DYN_ARRAY $11 [16#FFFFFFFF] : $12, $20; END_DYN_ARRAY\n"
+        "VALUES END_VALUES RESOLVE END_RESOLVE");
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.errors, 0);
+    const std::vector<std::string> expected = {
+        "cfg 1 Standard", "cfg 2 Hydraulik", "default 1", "group 16 Antrieb", "entry 16 1 elektrisch",
+        "maxid 428", "resolve 0 91 93", "resolve 1 14", "resolve 2 1 4 -1000 3 4 6", "endresolve",
+        "attrvalues 257 2 3 4 5", "attr 10 10 3 257", "attrrange 13 15 1 -1",
+        "head 10 10 3", "Min -5", "Def 1", "Max 1.5e3", "Unit 91", "Fixed 93", "value 10 10 3 0",
+        "headrange 10 12 4", "valuerange 10 12 4 1",
+        "bittype 1 off on", "bit 13 13 1 0 1 ready", "bitrange 13 14 1 3 1 busy",
+        "array 12", "array 20", "dyn 11 -1 12 20", "endresolve"};
+    EXPECT_EQ(r.log, expected);
+}
+
+TEST(VarExtGrammar, ConfigurationPartsInAnyOrderOnceEach)
+{
+    const char* l = "1 \"a\" 2 \"b\" ";
+    const char* d = "DEFAULT(2) ";
+    const char* g = "GROUP(1) : \"g\" 1 \"e\" END_GROUP GROUP(2) : \"h\" 2 \"f\" END_GROUP ";
+    const std::vector<std::vector<const char*>> orders = {
+        {}, {l}, {d}, {g}, {l, d}, {d, l}, {l, g}, {g, l}, {d, g}, {g, d},
+        {l, d, g}, {l, g, d}, {d, l, g}, {d, g, l}, {g, l, d}, {g, d, l}};
+    for (const auto& order : orders) {
+        std::string text = "CONFIGS ";
+        for (const char* part : order) text += part;
+        text += "END_CONFIGS";
+        const Parsed r = parse(text);
+        EXPECT_EQ(r.result, 0) << text;
+        size_t actions = 0;
+        for (const char* part : order) actions += part == l ? 2 : part == d ? 1 : 4;
+        EXPECT_EQ(r.log.size(), actions) << text;
+    }
+    // The entries of the second group belong to it.
+    const Parsed groups = parse(std::string("CONFIGS ") + g + "END_CONFIGS");
+    EXPECT_EQ(groups.log, (std::vector<std::string>{"group 1 g", "entry 1 1 e", "group 2 h", "entry 2 2 f"}));
+}
+
+TEST(VarExtGrammar, SyntaxErrorsEndTheParse)
+{
+    const char* cases[] = {
+        "",                                                    // a section needs a block
+        "(* only a comment *)",
+        "CONFIGS DEFAULT(1) 1 \"a\" DEFAULT(2) END_CONFIGS",   // DEFAULT twice
+        "CONFIGS 1 \"a\" DEFAULT(1) 2 \"b\" END_CONFIGS",      // the list twice
+        "ATTRIBUTES $5 - 7 [1] : UNDEF END_ATTRIBUTES",        // a range needs "$" on both sides
+        "VALUES $5 [1] : Def(1) UNDEF END_VALUES",             // UNDEF after an item
+        "BITFIELDTYPES 1 \"a\" \"b\" END_BITFIELDTYPES",       // without its BITFIELDS block
+        "ATTRIBUTES $5 [1] : 1 2 3 4 END_ATTRIBUTES",          // four values
+        "VALUES $5 [1] : END_VALUES",                          // no items
+        "RESOLVE LOCAL(0) := GLOBAL(1), POSSIBLE(2); END_RESOLVE",
+        "DYN_ARRAY $5 [1] : ; END_DYN_ARRAY",
+        "CONFIGS GROUP(1) : \"g\" END_GROUP END_CONFIGS",       // a group needs an entry
+        "VALUES $5 [1] : Unit(1.5) END_VALUES",
+        "VALUES",
+    };
+    for (const char* text : cases) {
+        const Parsed r = parse(text);
+        EXPECT_EQ(r.result, 1) << text;
+        EXPECT_EQ(r.errors, 1) << text;
+        EXPECT_EQ(r.ids, std::vector<uint32_t>{402}) << text;
+        ASSERT_EQ(r.texts.size(), 1u) << text;
+        EXPECT_EQ(r.texts[0], "Parser Fehler: parse error") << text;
+    }
+}
+
+TEST(VarExtGrammar, UndefBeforeItemsAndStops)
+{
+    // The first item after UNDEF is refused instead of being handed on.
+    Parsed r = parse("VALUES $5 [1] : UNDEF Def(1) Max(2) END_VALUES", "undefitems", 3);
+    EXPECT_EQ(r.result, 3);
+    EXPECT_EQ(r.log, (std::vector<std::string>{"head 5 5 1", "undefitems"}));
+
+    // A stop in a head, in a list element and in an attribute record ends
+    // the parse at once with the action's result; what the grammar held is
+    // freed (the leak checker of the sanitizer build watches).
+    r = parse("VALUES $7-$5 [1] : Def(1) END_VALUES", "headrange", 3);
+    EXPECT_EQ(r.result, 3);
+    EXPECT_EQ(r.log, std::vector<std::string>{"headrange 7 5 1"});
+    r = parse("DYN_ARRAY $5 [1] : $6, $7; END_DYN_ARRAY", "array", 5);
+    EXPECT_EQ(r.result, 5);
+    EXPECT_EQ(r.log, std::vector<std::string>{"array 6"});
+    r = parse("ATTRIBUTES $5 [1] : 1 2 3 70000 5 END_ATTRIBUTES", "attrvalues", 2);
+    EXPECT_EQ(r.result, 2);
+    EXPECT_EQ(r.log.size(), 1u);
+
+    // Scanner errors are counted and skipped; the parse goes on.
+    r = parse("VALUES $5 [1] : Def(1) ! END_VALUES");
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.errors, 1);
+    EXPECT_EQ(r.ids, std::vector<uint32_t>{401});
+}
+
+}  // namespace

@@ -1,0 +1,502 @@
+// The variables-section compiler (MdVarExtParser.h): init, messages, texts
+// and the configuration, resolve and bit-type statements.
+#include "tools/md/tavolin/MdVarExtParser.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <list>
+#include <new>
+#include <string>
+
+#include "bo/bo/BoPhysUnit.h"
+#include "co/TraceApi.h"
+#include "tools/md/tavolin/MdRcStringTable.h"
+#include "tools/md/tavolin/MdVarSourceRules.h"
+
+namespace {
+
+const char kTraceFile[] = "mdvarext";
+
+String numberText(int64_t v)
+{
+    return String(std::to_string(v).c_str());
+}
+
+}  // namespace
+
+MdVarExtParser::MdVarExtParser() : CBOFrameTypeVarCont(&m_pConstTable), MdParserFrame(400) {}
+
+void MdVarExtParser::init(const MdCompilerArgs& args)
+{
+    MdParserFrame::init(args);
+    setVersion(args.firstId, args.secondId);
+    if (!args.descriptor) return;
+    FsSecCl* symb = nullptr;
+    if (args.descriptor->openSect("symb", &symb, 0) != FS_OK || !symb) return;
+    const bool empty = symb->getSize() == 0;
+    SyStSymbTable* table = empty ? nullptr : new SyStSymbTable;
+    if (table && (!table->load(*symb) || table->getStatus() != 0)) {
+        countError();
+        delete table;
+        table = nullptr;
+    }
+    args.descriptor->CloseSect("symb");
+    if (table) setSymbTable(table);
+}
+
+MdVarExtParser::~MdVarExtParser()
+{
+    freeItems();
+}
+
+int MdVarExtParser::yylex()
+{
+    m_lineAfterLast = m_lineNow;
+    const int token = MdParserFrame::yylex();
+    m_lineNow = MdVarExtScannerFlexLexer::lineno();
+    return token;
+}
+
+void MdVarExtParser::reportError(uint32_t id, const String* arg1, const String* arg2)
+{
+    mdEmitMessage(id, m_messageLine >= 0 ? m_messageLine : MdVarExtScannerFlexLexer::lineno(), arg1 ? arg1->c_str() : nullptr,
+                  arg1 && arg2 ? arg2->c_str() : nullptr);
+}
+
+void MdVarExtParser::fail(uint32_t id)
+{
+    countError();
+    reportError(id, nullptr, nullptr);
+}
+
+void MdVarExtParser::fail(uint32_t id, const String& a1)
+{
+    countError();
+    reportError(id, &a1, nullptr);
+}
+
+void MdVarExtParser::fail(uint32_t id, int64_t a1)
+{
+    fail(id, numberText(a1));
+}
+
+void MdVarExtParser::fail(uint32_t id, int64_t a1, int64_t a2)
+{
+    fail(id, a1, numberText(a2));
+}
+
+void MdVarExtParser::fail(uint32_t id, int64_t a1, const String& a2)
+{
+    countError();
+    const String t1 = numberText(a1);
+    reportError(id, &t1, &a2);
+}
+
+bool MdVarExtParser::enterText(TextMap& map, const String& text, int32_t& id)
+{
+    id = m_nextStringId++;
+    return map.emplace(id, text).second;
+}
+
+void MdVarExtParser::configuration(int32_t number, const String& text)
+{
+    int32_t id = 0;
+    if (!enterText(m_cfgTexts, text, id) || !addCfgEntry(uint32_t(number), id)) fail(410, number, text);
+}
+
+void MdVarExtParser::defaultConfiguration(int32_t cfg)
+{
+    if (!setDefaultConfiguration(uint32_t(cfg))) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%x", uint32_t(cfg));
+        fail(412, String(hex));
+    }
+}
+
+void MdVarExtParser::groupHead(int32_t group, const String& text)
+{
+    int32_t id = 0;
+    if (!enterText(m_cfgTexts, text, id) || !addCfgGroup(uint32_t(group), id)) fail(410, group, text);
+}
+
+void MdVarExtParser::groupEntry(int32_t group, int32_t cfg, const String& text)
+{
+    int32_t id = 0;
+    if (!enterText(m_cfgTexts, text, id) || !addCfgGroupEntry(uint32_t(group), uint32_t(cfg), id))
+        fail(410, cfg, text);
+}
+
+void MdVarExtParser::maxId(int32_t m)
+{
+    // MAXID 2147483647 would make a limit beyond 32 bits.
+    if (m == INT32_MAX) {
+        fail(408, m);
+        return;
+    }
+    if (!setUnitParam(m + 1)) fail(406);
+}
+
+void MdVarExtParser::resolve(int32_t local, int32_t quantity, bool hasDefault, int32_t defaultUnit, bool hasPossible,
+                             const IntList& units)
+{
+    if (!addResolveEntry(local, quantity)) fail(410, local, quantity);
+    // A quantity outside the unit table has neither default nor units.
+    if (!PhysUnitTable::isValidId(quantity)) {
+        fail(403, quantity);
+        return;
+    }
+    if (hasDefault) {
+        if (!PhysUnitTable::isQuantityRecord(quantity)) fail(403, quantity);
+        if (!PhysUnitTable::isValidId(defaultUnit)) {
+            fail(404, defaultUnit);
+        } else {
+            if (PhysUnitTable::quantityOf(defaultUnit) != PhysUnitTable::quantityOf(quantity))
+                fail(405, defaultUnit, quantity);
+            if (!addDefaultUnit(quantity, defaultUnit)) fail(410, quantity, defaultUnit);
+        }
+    }
+    if (hasPossible)
+        for (int32_t u : units)
+            if (!addUsedUnit(quantity, u)) fail(404, u);
+}
+
+void MdVarExtParser::resolveEnd()
+{
+    initSysParser();
+}
+
+void MdVarExtParser::initSysParser()
+{
+    if (!CUsedUnitTable::empty()) return;
+    BoUnitIdList dims;
+    if (getPhysDims(dims) != 0) {
+        TV_TRACE(4, kTraceFile, "MdVarExtParser::initSysParser", "getPhysDims failed");
+        fail(0);
+        return;
+    }
+    const int32_t limit = std::min(getUnitLimit(), PhysUnitTable::kCount);
+    for (int32_t p : dims) {
+        if (!PhysUnitTable::isValidId(p)) continue;
+        for (int32_t i = 0; i < limit; ++i) {
+            if (PhysUnitTable::isQuantityRecord(i) || PhysUnitTable::quantityOf(i) != PhysUnitTable::quantityOf(p))
+                continue;
+            if (!addUsedUnit(p, i)) {
+                TV_TRACE(4, kTraceFile, "MdVarExtParser::initSysParser", "addUsedUnit failed");
+                fail(0);
+            }
+        }
+    }
+}
+
+int32_t MdVarExtParser::getPhysGrIdx(int32_t physGr)
+{
+    const int32_t limit = std::min(getUnitLimit(), PhysUnitTable::kCount);
+    for (int32_t i = 0; i < limit; ++i)
+        if (PhysUnitTable::quantityOf(i) == physGr) return i;
+    TV_TRACE(4, kTraceFile, "MdVarExtParser::getPhysGrIdx", "%i is not an PhysGrIdx", physGr);
+    return -1;
+}
+
+void MdVarExtParser::bitType(int32_t number, const String& first, const String& second)
+{
+    const int32_t n = m_nextStringId;
+    m_nextStringId += 2;
+    const bool a = m_bitTexts.emplace(n, first).second;
+    const bool b = m_bitTexts.emplace(n + 1, second).second;
+    if (!a || !b || !addBitType(number, n + 1, n)) fail(415, number);
+}
+
+bool MdVarExtParser::needTable()
+{
+    if (m_pSymTab) return true;
+    fail(0);
+    stopParse(5);
+    return false;
+}
+
+bool MdVarExtParser::rangeAccepted(bool range, int32_t first, int32_t last)
+{
+    if (!range || mdRangeAccepted(uint32_t(first), uint32_t(last))) return true;
+    fail(408, first);
+    stopParse(3);
+    return false;
+}
+
+bool MdVarExtParser::operandExists(int32_t adr)
+{
+    StASMSysVarOperand* op = m_pSymTab ? m_pSymTab->getSysVarOperand(uint32_t(adr), ST_INVALID_SID) : nullptr;
+    delete op;
+    return op != nullptr;
+}
+
+uint32_t MdVarExtParser::elemTypeAt(int32_t adr)
+{
+    const StTypeID tid = getTypeIdByAdr(adr);
+    return m_pSymTab && tid != ST_INVALID_TID ? m_pSymTab->getElemTypeId(tid) : 30;
+}
+
+VarExt* MdVarExtParser::attributeValues(int32_t a, int32_t ato1, int32_t ato2, int32_t g, int32_t te)
+{
+    if (g < 0 || g > 0xFFFF) fail(408, g);
+    if (te < 0 || te > 0xFF) fail(408, te);
+    VarExt* r = new (std::nothrow) VarExt;
+    if (!r) {
+        reportError(0, nullptr, nullptr);
+        stopParse(2);
+        return nullptr;
+    }
+    r->A = uint32_t(a);
+    r->ATO1 = uint32_t(ato1);
+    r->ATO2 = uint32_t(ato2);
+    r->G = uint16_t(g);
+    r->TE = uint8_t(te);
+    return r;
+}
+
+void MdVarExtParser::attribute(bool range, int32_t first, int32_t last, int32_t mask, VarExt* record)
+{
+    if (!needTable() || !rangeAccepted(range, first, last)) {
+        delete record;
+        return;
+    }
+    // The first address takes the record, each further one a copy of it
+    // (null stays null); a refused record stays here and is deleted.
+    bool taken = false;
+    for (uint64_t a = uint32_t(first); a <= uint32_t(last); ++a) {
+        const int32_t adr = int32_t(uint32_t(a));
+        if (!operandExists(adr)) fail(411, adr);
+        VarExt* r = record;
+        if (a != uint32_t(first) && record) {
+            r = new (std::nothrow) VarExt(*record);
+            if (!r) {
+                reportError(0, nullptr, nullptr);
+                stopParse(2);
+                break;
+            }
+        }
+        const bool added = addAttrib(VarExtKey(adr, uint32_t(mask)), r);
+        if (!added) fail(410, adr, int64_t(mask));
+        if (r == record)
+            taken = added;
+        else if (!added)
+            delete r;
+    }
+    if (!taken) delete record;
+}
+
+void MdVarExtParser::bitField(bool range, int32_t first, int32_t last, int32_t mask, int32_t bit, int32_t type,
+                              const String& text)
+{
+    if (!needTable() || !rangeAccepted(range, first, last)) return;
+    int32_t id = 0;
+    const bool entered = enterText(m_bitTexts, text, id);
+    mdForEachAddress(uint32_t(first), uint32_t(last), [&](uint32_t a) {
+        const int32_t adr = int32_t(a);
+        if (!operandExists(adr)) fail(411, adr);
+        if (!isBitNoValid(elemTypeAt(adr), bit)) fail(416, bit);
+        if (!entered || !addBitField(VarExtKey(adr, uint32_t(mask)), bit, type, id)) fail(415, bit);
+    });
+}
+
+void MdVarExtParser::dynArrayElement(int32_t adr)
+{
+    if (!needTable()) return;
+    if (!m_pSymTab->isArrayType(getTypeIdByAdr(adr))) fail(411, adr);
+}
+
+void MdVarExtParser::dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays)
+{
+    if (!needTable()) return;
+    if (!operandExists(sizeAdr)) {
+        fail(411, sizeAdr);
+        return;
+    }
+    const uint32_t t = elemTypeAt(sizeAdr);
+    if (t != ST_USINT && t != ST_UINT) {
+        fail(411, sizeAdr);
+        return;
+    }
+    const std::list<int32_t> list(arrays.begin(), arrays.end());
+    if (!addDynArraySizes(VarExtKey(sizeAdr, uint32_t(mask)), list)) fail(411, sizeAdr);
+}
+
+namespace {
+
+String hexText(int32_t v)
+{
+    char t[16];
+    std::snprintf(t, sizeof t, "%x", uint32_t(v));
+    return String(t);
+}
+
+}  // namespace
+
+uint32_t MdVarExtParser::itemTypeAt(int32_t adr, StTypeID* enumType)
+{
+    if (enumType) *enumType = ST_INVALID_TID;
+    if (!m_pSymTab) return 30;
+    const StTypeID tid = getTypeIdByAdr(adr);
+    if (tid == ST_INVALID_TID) return 30;
+    const uint32_t e = m_pSymTab->getElemTypeId(tid);
+    if (e != 30) return e;
+    uint32_t valueType = 30;
+    if (m_pSymTab->isEnumType(tid, &valueType)) {
+        if (enumType) *enumType = tid;
+        return valueType;
+    }
+    return 30;
+}
+
+void MdVarExtParser::freeItems()
+{
+    for (VarValueEntry* e : m_items) delete e;
+    m_items.clear();
+}
+
+void MdVarExtParser::addItem(VarValueEntry* item)
+{
+    m_items.push_back(item);
+}
+
+void MdVarExtParser::valueHead(bool range, int32_t first, int32_t last, int32_t mask)
+{
+    freeItems();
+    m_repeatMin = m_repeatMax = m_repeatDef = m_repeatUnit = m_repeatFixed = 0;
+    m_itemType = 30;
+    if (!needTable() || !rangeAccepted(range, first, last)) return;
+    m_itemType = itemTypeAt(first);
+    if (m_itemType == 30) fail(411, hexText(first));
+    if (!range) return;
+    for (uint64_t a = uint64_t(uint32_t(first)) + 1; a <= uint32_t(last); ++a) {
+        const int32_t adr = int32_t(uint32_t(a));
+        const uint32_t t = itemTypeAt(adr);
+        if (t == 30) {
+            fail(411, hexText(adr));
+        } else if (t != m_itemType) {
+            countError();
+            const String a1 = hexText(first), a2 = hexText(adr);
+            reportError(414, &a1, &a2);
+        }
+    }
+}
+
+void MdVarExtParser::valueNumber(ItemKind kind, int32_t value)
+{
+    int32_t& repeats = kind == ItemMin ? m_repeatMin : kind == ItemMax ? m_repeatMax : m_repeatDef;
+    addItem(checkValueRange(value, m_itemType, kind, uint32_t(repeats++)));
+}
+
+void MdVarExtParser::valueReal(ItemKind kind, const String& text)
+{
+    int32_t& repeats = kind == ItemMin ? m_repeatMin : kind == ItemMax ? m_repeatMax : m_repeatDef;
+    addItem(parseValueText(text, m_itemType, kind, uint32_t(repeats++)));
+}
+
+void MdVarExtParser::valueUnit(int32_t unit)
+{
+    if (m_repeatUnit++ != 0) fail(407, m_repeatUnit);
+    // A number outside the unit table is not entered (it indexes nothing).
+    if (!PhysUnitTable::isValidId(unit) || !PhysUnitTable::isQuantityRecord(unit)) fail(403, unit);
+    if (!PhysUnitTable::isValidId(unit)) return;
+    VarValueEntry* e = new VarValueEntry(VarValueEntry::Unit);
+    e->number = unit;
+    addItem(e);
+}
+
+void MdVarExtParser::valueFixed(int32_t unit)
+{
+    if (m_repeatFixed++ != 0) fail(407, m_repeatFixed);
+    if (!PhysUnitTable::isValidId(unit) || PhysUnitTable::isQuantityRecord(unit)) fail(404, unit);
+    if (!PhysUnitTable::isValidId(unit)) return;
+    VarValueEntry* e = new VarValueEntry(VarValueEntry::Fix);
+    e->number = unit;
+    addItem(e);
+}
+
+void MdVarExtParser::undefWithItems()
+{
+    reportError(400, nullptr, nullptr);
+    stopParse(3);
+}
+
+void MdVarExtParser::valueStatement(bool range, int32_t first, int32_t last, int32_t mask, bool undef)
+{
+    if (!m_pSymTab) return;  // the head stopped the parse
+    m_messageLine = m_lineAfterLast;
+    uint32_t type = 30;
+    if (!undef) {
+        StTypeID enumType = ST_INVALID_TID;
+        type = itemTypeAt(first, &enumType);
+        if (enumType != ST_INVALID_TID && !makeEnumEntry(m_items, enumType)) fail(410, first, int64_t(mask));
+        if (type == 30) fail(411, hexText(first));
+    }
+    for (uint64_t a = uint32_t(first); a <= uint32_t(last); ++a) {
+        const int32_t adr = int32_t(uint32_t(a));
+        if (!operandExists(adr)) fail(411, adr);
+        VarTypeValue* record = nullptr;
+        if (!undef) {
+            // Each further address gets constants of its own.
+            if (a != uint32_t(first))
+                for (VarValueEntry* e : m_items)
+                    if (e->kind <= VarValueEntry::Max) e->cid = m_pConstTable->cloneConstantVal(e->cid, false);
+            record = createTypeValue(m_items, type);
+        }
+        if (!addTypeValue(VarExtKey(adr, uint32_t(mask)), record)) {
+            fail(410, adr, int64_t(mask));
+            delete record;
+        }
+    }
+    m_repeatMin = m_repeatMax = m_repeatDef = m_repeatUnit = m_repeatFixed = 0;
+    freeItems();
+    m_messageLine = -1;
+}
+
+int32_t MdVarExtParser::parseSource()
+{
+    const int result = yyparse();
+    if (result != 0) return result;
+    if (m_errors != 0 || !checkDynArraySize()) return 3;
+
+    // Values: entries of a new address; modifys: further entries of the
+    // same address; null modifys: those without a record.
+    int32_t values = 0, modifys = 0, nullModifys = 0;
+    const CVarTypeValueTable& table = *this;
+    const VarExtKey* previous = nullptr;
+    for (const auto& e : table) {
+        if (!previous || previous->adr != e.first.adr) {
+            ++values;
+        } else {
+            ++modifys;
+            if (!e.second) ++nullModifys;
+        }
+        previous = &e.first;
+    }
+    TV_TRACE(1, kTraceFile, "MdVarExtParser::parseSource", "Values: %i, Modifys: %i, NullModifys: %i", values,
+             modifys, nullModifys);
+
+    const struct {
+        const char* name;
+        uint32_t (MdVarExtParser::*save)(FsSecCl&);
+    } sections[] = {
+        {"units", &MdVarExtParser::saveUnits},     {"varval", &MdVarExtParser::saveValues},
+        {"varext", &MdVarExtParser::saveAttribs},  {"varcont", &MdVarExtParser::saveDynArrays},
+        {"cfghead", &MdVarExtParser::saveCfg},     {"bitfield", &MdVarExtParser::saveBits},
+    };
+    for (const auto& s : sections) {
+        uint32_t saved = 0;
+        if (mdRewriteSection(m_target, s.name, [&](FsSecCl& sec) { saved = (this->*s.save)(sec); }) != 0 ||
+            saved != 0)
+            return 4;
+    }
+    if (mdRewriteSection(m_target, "const", [&](FsSecCl& sec) { m_pConstTable->write(sec); }) != 0) return 4;
+
+    MdRcStringTable script;
+    if (!script.open(m_rcPath)) return 4;
+    for (const TextMap* texts : {&m_bitTexts, &m_cfgTexts}) {
+        if (texts->empty()) continue;
+        script.beginTable();
+        for (const auto& t : *texts) script.addText(t.first, t.second);
+        script.endTable();
+    }
+    return script.close() ? 0 : 4;
+}

@@ -1,0 +1,130 @@
+// The compiler of the variables section: the grammar of
+// MdVarExtBisonParser.ypp and its scanner over the type-side
+// variable-extension model (MdVarExtBase), writing its sections to the
+// descriptor and its texts to the resource script.
+//
+// Built so far: init with the system-variable table of the descriptor's
+// section "symb", the messages of block 400 (reportError with up to two
+// arguments, counted apart by countError), the texts and their string ids,
+// the statement actions of every block and the compile operation. No
+// creator is installed for it yet: the front end's variables method still
+// answers that its compiler is not part of the build.
+//
+// Texts: every text of the section takes the next string id in source order
+// (configurations, group heads, group entries, bit types two, bit fields
+// one), also when its statement is refused. Configuration texts and bit
+// texts are kept in two maps by id for the two string tables.
+//
+// "symb": an empty or missing section is no table and no error; a section
+// that does not load as a symbol table counts one error without a message.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include "bo/bo/MdVarExtBase.h"
+#include "tools/md/tavolin/MdParserFrame.h"
+#include "tools/md/tavolin/MdVarExtBisonParser.h"
+#include "tools/md/tavolin/MdVarExtScanner.h"
+
+class MdVarExtParser : public MdParserFrame<MdVarExtBisonParser, MdVarExtScannerFlexLexer>, public MdVarExtBase {
+public:
+    using TextMap = std::map<int32_t, String>;
+
+    MdVarExtParser();
+
+    // The frame's init, the version pair (firstId major, secondId minor) and
+    // the system-variable table of the descriptor's "symb".
+    void init(const MdCompilerArgs& args) override;
+
+    // Message id at the scanner's line with no, one or both arguments (arg2
+    // only together with arg1); counts nothing.
+    void reportError(uint32_t id, const String* arg1, const String* arg2) override;
+    void countError() override { ++m_errors; }
+    int32_t getErrorCount() override { return m_errors; }
+
+    // ---- statement actions (MdVarExtBisonParser.h) ----
+    void configuration(int32_t number, const String& text) override;
+    void defaultConfiguration(int32_t cfg) override;
+    void groupHead(int32_t group, const String& text) override;
+    void groupEntry(int32_t group, int32_t cfg, const String& text) override;
+    void maxId(int32_t m) override;
+    void resolve(int32_t local, int32_t quantity, bool hasDefault, int32_t defaultUnit, bool hasPossible,
+                 const IntList& units) override;
+    void resolveEnd() override;
+    void bitType(int32_t number, const String& first, const String& second) override;
+    VarExt* attributeValues(int32_t a, int32_t ato1, int32_t ato2, int32_t g, int32_t te) override;
+    void attribute(bool range, int32_t first, int32_t last, int32_t mask, VarExt* record) override;
+    void bitField(bool range, int32_t first, int32_t last, int32_t mask, int32_t bit, int32_t type,
+                  const String& text) override;
+    void dynArrayElement(int32_t adr) override;
+    void dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays) override;
+    void valueHead(bool range, int32_t first, int32_t last, int32_t mask) override;
+    void valueNumber(ItemKind kind, int32_t value) override;
+    void valueReal(ItemKind kind, const String& text) override;
+    void valueUnit(int32_t unit) override;
+    void valueFixed(int32_t unit) override;
+    void undefWithItems() override;
+    void valueStatement(bool range, int32_t first, int32_t last, int32_t mask, bool undef) override;
+
+    // Tokens through the frame; the line after the previous token is kept
+    // for the messages of a value statement (its last token's line).
+    int yylex() override;
+    ~MdVarExtParser() override;
+
+    // Compiles the section: the grammar's result when it stops; 3 when
+    // errors were counted or the dynamic arrays fail their check; 4 when a
+    // section or the resource script cannot be written (sections written
+    // before stay written); else the seven sections "units", "varval",
+    // "varext", "varcont", "cfghead", "bitfield", "const" rewritten from
+    // empty, the bit texts and then the configuration texts appended as two
+    // string tables (each only when it has texts), and 0.
+    int32_t parseSource();
+    int32_t parse() override { return parseSource(); }
+
+    // At the end of every resolve block: while the type has no permitted
+    // units, every quantity of the type gets all its units below the unit
+    // limit.
+    void initSysParser();
+    // The first record of quantity number physGr among the records below the
+    // unit limit; -1 (and a level-4 trace) when none. Nothing calls it.
+    int32_t getPhysGrIdx(int32_t physGr);
+
+    const TextMap& cfgTexts() const { return m_cfgTexts; }
+    const TextMap& bitTexts() const { return m_bitTexts; }
+
+protected:
+    // Counts and reports id with decimal numbers or texts as arguments.
+    void fail(uint32_t id);
+    void fail(uint32_t id, const String& a1);
+    void fail(uint32_t id, int64_t a1);
+    void fail(uint32_t id, int64_t a1, int64_t a2);
+    void fail(uint32_t id, int64_t a1, const String& a2);
+    // Enters text under the next string id (used up also when refused);
+    // false when the map refuses it.
+    bool enterText(TextMap& map, const String& text, int32_t& id);
+    // Without a system-variable table the statements that look variables
+    // up report message 0 and stop the parse with 5: false then.
+    bool needTable();
+    // A range "$first-$last" is refused (408 with first, parse stopped with
+    // 3) unless first is below last and it covers at most 64 K addresses.
+    bool rangeAccepted(bool range, int32_t first, int32_t last);
+    // Whether a system variable covers adr.
+    bool operandExists(int32_t adr);
+    // The elementary type of the variable at adr; 30 when none.
+    uint32_t elemTypeAt(int32_t adr);
+    // The item type of the variable at adr: its elementary type, or the
+    // value type of an enumeration (enumType set); 30 when neither.
+    uint32_t itemTypeAt(int32_t adr, StTypeID* enumType = nullptr);
+    void freeItems();
+    void addItem(VarValueEntry* item);
+
+    int32_t m_repeatMin = 0, m_repeatMax = 0, m_repeatDef = 0, m_repeatUnit = 0, m_repeatFixed = 0;
+    VarValueEntryList m_items;     // of the current value statement
+    uint32_t m_itemType = 30;      // their type
+    int32_t m_lineAfterLast = 1;   // the scanner's line after the previous token
+    int32_t m_lineNow = 1;         // and after the current one
+    int32_t m_messageLine = -1;    // set: the line of every message
+    TextMap m_bitTexts;
+    TextMap m_cfgTexts;
+};
