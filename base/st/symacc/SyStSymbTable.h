@@ -9,6 +9,7 @@
 // invalid SID, null) for unknown symbols and while the table is in error.
 #pragma once
 #include <cstdint>
+#include <iosfwd>
 
 #include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StSymbTable.h"
@@ -126,6 +127,27 @@ public:
                             IUnknown* navigation = nullptr) const;
     uint32_t setSymbolValue(StSymbEntryID sid, const VARIANT& value, bool strict, IUnknown* context,
                             IUnknown* navigation = nullptr);
+
+    // --- Queries reached only from their tests (SyStSymbQueries*.cpp) ---
+    // Program units.
+    // "<KEYWORD> '<name>'" (TASK, PROGRAM, FUNCTION_BLOCK, FUNCTION) and
+    // " : '<type>'" for a typed unit; false for other entries.
+    bool getPOEKindText(StSymbEntryID sid, String& text) const;
+    // The operand's symbol (or its type symbol) is a unit of kind 6-9
+    // whose TID differs from the operand's.
+    bool isPOETypedSymbol(const StASMOperand* operand) const;
+    // The operand's symbol is a task, or is typed by one and addressed in
+    // machine mode 13.
+    bool isTaskOperand(const StASMOperand* operand) const;
+    // The function, function block or program whose member scope is (vr, nr).
+    StSymbEntryID findPOEByFrame(StRangeID vr, StRangeID nr) const;
+    // 16 aligned to @MEMADR, tagged 0xFD000000; 0x7FFFFFFF when refused.
+    uint32_t getPOEInstanceOffset(StSymbEntryID sid) const;
+    // A unit's start line; -1 for other entries.
+    int32_t getStartLineOfPOE(StSymbEntryID sid) const;
+    int32_t listPOEs(std::ostream& os) const;
+    bool _listPOEParams(StSymbEntryID sid, std::ostream& os) const;
+    // --- end of the test-reached queries ---
 
     uint16_t getWord16() const { return m_word16; }
     uint32_t getConstructionWord() const { return m_constructionWord; }
