@@ -17,6 +17,13 @@
 #include "platform/variant.h"
 
 class SyStSymbTable;
+class StConstantVal;
+
+// A symbol's name and its id text.
+struct SySymbolNameRecord {
+    String name;
+    String idText;
+};
 
 // A visitor of the entries of one scope; visit answers false to stop.
 class SymbolIteratorNative {
@@ -147,6 +154,38 @@ public:
     int32_t getStartLineOfPOE(StSymbEntryID sid) const;
     int32_t listPOEs(std::ostream& os) const;
     bool _listPOEParams(StSymbEntryID sid, std::ostream& os) const;
+    // Symbols and types.
+    // The entry's global flag (second flag); false when unknown.
+    bool getSymbolGlobalFlag(StSymbEntryID sid) const;
+    StSymbEntryID findEnumElemByValue(StTypeID tid, int32_t value) const;
+    // Exact compare; *value an int16_t for base type INT, an int32_t for
+    // DINT; false for other base types.
+    bool findEnumElemByName(StTypeID tid, const String& name, StSymbEntryID& sid, void* value) const;
+    bool getTypeText(StSymbEntryID sid, String& text) const;
+    // The type symbol of the first entry (in id order) of the TID.
+    StSymbEntryID findSymbolTypeID(StTypeID tid) const;
+    // 0x1000 + elementary code, 0x2000 + special code, else 4126.
+    uint32_t getSymbolTypeCode(StSymbEntryID sid) const;
+    static uint32_t elemTypeSpec(uint32_t id);
+    bool formatTypeName(StSymbEntryID sid, String& text) const;
+    bool isTypeSpecOperand(const StASMOperand* operand) const;
+    bool getRecordSymbolName(const StASMOperand* operand, String& name) const;
+    // Null unless a constant (kind 1) with a value.
+    const StConstantVal* getConstValOfSymbol(StSymbEntryID sid) const;
+    bool getTaskSymbolAddress(const String& name, uint32_t& address) const;
+    // 0, or kUnknownSymbol.
+    uint32_t getSymbolNameAndAddress(StSymbEntryID sid, String& name, uint32_t* first, uint32_t* second,
+                                     bool* indirect) const;
+    bool getSymbolAddressAndType(StSymbEntryID sid, uint32_t& address, StSymbEntryID* typeSID) const;
+    // In the member scope of the name space `name`; without a name, in
+    // the global scope.
+    bool isInNameRange(StSymbEntryID sid, const String* name) const;
+    // Kinds 1, 2 and 4 in table mode 2.
+    bool isAssignableType(StSymbEntryID sid) const;
+    SySymbolNameRecord makeSymbolNameRecord(StSymbEntryID sid) const;
+    // withMembers: a dotted name descends into member scopes.
+    StSymbEntryID findSymbolInScope(const String& name, StRangeID vr, StRangeID nr, bool withMembers) const;
+    StSymbEntryID resolveDeviceName(const String& name) const;
     // --- end of the test-reached queries ---
 
     uint16_t getWord16() const { return m_word16; }
@@ -156,6 +195,8 @@ public:
 
 private:
     uint32_t wantedSysVarKind() const;
+    bool enumeratorConstant(StSymbEntryID sid, int32_t& value) const;
+    StSymbEntryID resolveDottedName(const String& name, StRangeID vr, StRangeID nr) const;
     // The type covering `offset` within `tid` (descending into elements and
     // members); `offset` becomes the offset within it.
     StTypeID coveringType(StTypeID tid, int64_t& offset) const;
