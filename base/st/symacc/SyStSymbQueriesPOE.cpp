@@ -23,14 +23,6 @@ const char* poeKeyword(uint32_t kind)
 
 bool isPOEKind(uint32_t kind) { return kind >= ST_KIND_FUNC && kind <= ST_KIND_TASK; }
 
-String quoted(const String* name)
-{
-    String s("'");
-    if (name) s += *name;
-    s += "'";
-    return s;
-}
-
 }  // namespace
 
 // "<KEYWORD> '<name>'", and for a typed unit " : '<type name>'"; false (text
@@ -43,11 +35,11 @@ bool SyStSymbTable::getPOEKindText(StSymbEntryID sid, String& text) const
     if (!kw) return false;
     text = kw;
     text += " ";
-    text += quoted(e->getName());
+    text += quotedName(e->getName());
     const StSyBaseSymbEntry* type = findEntry(e->getTypeRefSID());
     if (type && type->getName()) {
         text += " : ";
-        text += quoted(type->getName());
+        text += quotedName(type->getName());
     }
     return true;
 }

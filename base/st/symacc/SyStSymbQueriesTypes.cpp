@@ -14,15 +14,15 @@ namespace {
 
 constexpr uint32_t kOtherTypeCode = 4126;
 
-String quotedName(const String* name)
+}  // namespace
+
+String SyStSymbTable::quotedName(const String* name)
 {
     String s("'");
     if (name) s += *name;
     s += "'";
     return s;
 }
-
-}  // namespace
 
 bool SyStSymbTable::getSymbolGlobalFlag(StSymbEntryID sid) const
 {

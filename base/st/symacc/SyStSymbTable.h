@@ -195,6 +195,8 @@ public:
 
 private:
     uint32_t wantedSysVarKind() const;
+    // "'<name>'"
+    static String quotedName(const String* name);
     bool enumeratorConstant(StSymbEntryID sid, int32_t& value) const;
     StSymbEntryID resolveDottedName(const String& name, StRangeID vr, StRangeID nr) const;
     // The type covering `offset` within `tid` (descending into elements and
