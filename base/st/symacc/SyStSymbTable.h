@@ -10,6 +10,7 @@
 #pragma once
 #include <cstdint>
 #include <iosfwd>
+#include <vector>
 
 #include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StSymbTable.h"
@@ -186,6 +187,23 @@ public:
     // withMembers: a dotted name descends into member scopes.
     StSymbEntryID findSymbolInScope(const String& name, StRangeID vr, StRangeID nr, bool withMembers) const;
     StSymbEntryID resolveDeviceName(const String& name) const;
+    // Operands.
+    // A new user operand (owned by the caller) for a symbol: 0, 1 table in
+    // error, 2 unknown symbol, 3 kind not 2, 6, 7 or 8.
+    uint32_t createUserOperand(StSymbEntryID sid, StASMUserOperand*& operand) const;
+    uint32_t createUserOperandForEntry(const StSyBaseSymbEntry* entry, StASMUserOperand*& operand) const;
+    // First and last (address + size - 1) byte of an operand.
+    bool getOperandRange(const StASMOperand* operand, uint32_t& first, uint32_t& last) const;
+    // Appends new operands (owned by the caller) of the symbols in [first,
+    // last] passing the mask: per kind 1 -> 0x4; 2, 11, 13, 15 -> 0x2; 3, 5,
+    // 14 -> 0x1; 6 -> 0xC000000; 9 -> 0x100; name spaces (21) always; the
+    // mask 0xFFFFFFFF passes every kind. Trace lines to *trace.
+    int32_t getOperandsInRange(uint32_t first, uint32_t last, uint32_t mask, std::vector<StASMOperand*>& out,
+                               std::ostream* trace = nullptr) const;
+    int32_t getArraySubSymbols(const StSyBaseSymbEntry* entry, uint32_t first, uint32_t last,
+                               std::vector<StASMOperand*>& out, std::ostream* trace) const;
+    StASMUserOperand* addUserOperand(const StSyBaseSymbEntry* entry, StTypeID tid, int32_t fixOff,
+                                     std::vector<StASMOperand*>& out) const;
     // --- end of the test-reached queries ---
 
     uint16_t getWord16() const { return m_word16; }
@@ -197,6 +215,8 @@ private:
     uint32_t wantedSysVarKind() const;
     // "'<name>'"
     static String quotedName(const String* name);
+    int32_t operandsInScope(StRangeID vr, StRangeID nr, uint32_t first, uint32_t last, uint32_t mask,
+                            std::vector<StASMOperand*>& out, std::ostream* trace) const;
     bool enumeratorConstant(StSymbEntryID sid, int32_t& value) const;
     StSymbEntryID resolveDottedName(const String& name, StRangeID vr, StRangeID nr) const;
     // The type covering `offset` within `tid` (descending into elements and
