@@ -20,6 +20,19 @@
 class SyStSymbTable;
 class StConstantVal;
 
+// A record of a memory map: name, type code (4126 when none), address
+// (0x7FFFFFFF when none) and value.
+struct OperandEntry {
+    OperandEntry();
+    OperandEntry(const OperandEntry& other);
+    OperandEntry& operator=(const OperandEntry&) = delete;
+    ~OperandEntry();
+    String name;
+    uint32_t typeSpec = 4126;
+    uint32_t address = 0x7FFFFFFF;
+    VARIANT value;
+};
+
 // A symbol's name and its id text.
 struct SySymbolNameRecord {
     String name;
@@ -204,6 +217,21 @@ public:
                                std::vector<StASMOperand*>& out, std::ostream* trace) const;
     StASMUserOperand* addUserOperand(const StSyBaseSymbEntry* entry, StTypeID tid, int32_t fixOff,
                                      std::vector<StASMOperand*>& out) const;
+    // Memory.
+    // A system variable starts at the address.
+    bool isSysVarAdr(uint32_t address);
+    // The start of the system variable found for the last address of the
+    // address's 64 K block (plus 1 for an array); 0 outside the block.
+    uint32_t getSysVarStartInBlock(uint32_t address);
+    // Highest address + size of the entries of segment 0xF4000000;
+    // 0x7FFFFFFF when none.
+    uint32_t getSegmentEnd() const;
+    uint32_t arrangeFrameVariables(StSymbEntryID frameSID, std::ostream* trace = nullptr);
+    uint32_t arrangePlanInterfMemory(std::ostream* trace = nullptr);
+    int32_t getMemMappingOfSegment(uint32_t segment, uint32_t start, uint32_t size, std::vector<OperandEntry>& out,
+                                   std::ostream* trace = nullptr) const;
+    bool getMemMappingOfOperand(const StASMOperand* operand, OperandEntry& record) const;
+    bool getMemMappingOfSymbol(StSymbEntryID sid, OperandEntry& record) const;
     // --- end of the test-reached queries ---
 
     uint16_t getWord16() const { return m_word16; }
@@ -217,6 +245,8 @@ private:
     static String quotedName(const String* name);
     int32_t operandsInScope(StRangeID vr, StRangeID nr, uint32_t first, uint32_t last, uint32_t mask,
                             std::vector<StASMOperand*>& out, std::ostream* trace) const;
+    uint32_t arrangeEntries(const std::vector<StSyBaseSymbEntry*>& vars, uint64_t retainLo, uint64_t retainHi,
+                            uint64_t normalLo, uint64_t normalHi, std::ostream* trace);
     bool enumeratorConstant(StSymbEntryID sid, int32_t& value) const;
     StSymbEntryID resolveDottedName(const String& name, StRangeID vr, StRangeID nr) const;
     // The type covering `offset` within `tid` (descending into elements and
