@@ -12,6 +12,19 @@
 
 namespace {
 
+// Gives the block a member scope (into vr and nr) with its segment sizes.
+void giveFrame(SyStSymbTable& t, StSyBaseSymbEntry* block, int32_t retain, int32_t size, StRangeID& vr,
+               StRangeID& nr)
+{
+    vr = t.openValidityRange(t.getGlobalVR());
+    nr = t.openNameSpace(t.getGlobalNR());
+    StFrameProperties* f = block->getFrameProperties();
+    f->membVRange = vr;
+    f->membNRange = nr;
+    f->retainSize = retain;
+    f->frameSize = size;
+}
+
 TEST(SymbolQueries, MemoryBySysVarsAndSegments)
 {
     SyStSymbTable t;
@@ -77,12 +90,8 @@ TEST(SymbolQueries, ArrangedFramesOnRandomLayouts)
         const StRangeID vr = t.getGlobalVR(), nr = t.getGlobalNR();
         StSymbEntryID fb;
         StSyBaseSymbEntry* fe = t.addEntry("FB", vr, nr, ST_KIND_FUNCBLOCK, fb);
-        const StRangeID fvr = t.openValidityRange(vr), fnr = t.openNameSpace(nr);
-        StFrameProperties* f = fe->getFrameProperties();
-        f->membVRange = fvr;
-        f->membNRange = fnr;
-        f->retainSize = 64;
-        f->frameSize = 512;
+        StRangeID fvr, fnr;
+        giveFrame(t, fe, 64, 512, fvr, fnr);
         std::vector<StSymbEntryID> vars;
         for (int i = 0, n = int(rng() % 12) + 1; i < n; ++i) {
             StSymbEntryID sid;
@@ -129,12 +138,8 @@ TEST(SymbolQueries, ArrangedFrameRefusals)
     std::snprintf(invalid, sizeof invalid, "tab(Status = 0) / frameid( = %d) invalid", 0x7777);
     EXPECT_EQ("error getting frame props\n" + std::string(invalid) + "\n", trace.str());
 
-    const StRangeID fvr = t.openValidityRange(vr), fnr = t.openNameSpace(nr);
-    StFrameProperties* f = fe->getFrameProperties();
-    f->membVRange = fvr;
-    f->membNRange = fnr;
-    f->retainSize = 8;
-    f->frameSize = 12;
+    StRangeID fvr, fnr;
+    giveFrame(t, fe, 8, 12, fvr, fnr);
     t.addEntry("a", fvr, fnr, ST_KIND_VAR, a)->setTypeID(ST_DINT);
     StSyBaseSymbEntry* be = t.addEntry("b", fvr, fnr, ST_KIND_VAR, b);
     be->setTypeID(ST_DINT);
