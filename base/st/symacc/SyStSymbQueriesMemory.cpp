@@ -6,6 +6,8 @@
 #include <map>
 #include <ostream>
 
+#include "base/fs/FsSections.h"
+#include "base/st/stsymtab/StConstantVal.h"
 #include "base/st/stsymtab/StSyTypeNode.h"
 #include "base/st/symacc/SyStSymbTable.h"
 
@@ -234,4 +236,39 @@ bool SyStSymbTable::getMemMappingOfOperand(const StASMOperand* operand, OperandE
     if (!operand || !getMemMappingOfSymbol(operand->getSID(), r)) return false;
     r.address = getOperandAddress(operand);
     return true;
+}
+
+// The initial values of the entries of segment 0xF4000000 or 0, each at
+// its entry's address + base: 0 with "%ld Initial Values written"; 2
+// "Section not arranged" for such an entry without an address; 3 for a
+// value other than its type's default unless `all`; 1 when a constant
+// cannot be found or the section refuses a value.
+uint32_t SyStSymbTable::writeDataSection(FsSecData& section, int32_t base, bool all, std::ostream* trace)
+{
+    if (hasError()) return 1;
+    StSymbEntryIDVect list;
+    listSymbolIDs(list, StSymbEntryID(0), getCurrentSID());
+    int32_t written = 0;
+    for (StSymbEntryID sid : list) {
+        const StSyBaseSymbEntry* e = findEntry(sid);
+        if (!e) return 1;
+        const uint32_t seg = e->segmentBits();
+        if (seg != ST_SEG_INTERFACE && seg != 0) continue;
+        if (!e->hasAddress()) {
+            traceLine(trace, "Section not arranged");
+            return 2;
+        }
+        const StConstEntryID cid = e->getInitCID();
+        if (cid == ST_INVALID_CID) continue;
+        StConstantVal* value = getConstant(cid);
+        if (!value) return 1;
+        if (!all && !value->isDefault()) return 3;
+        value->setStorageAddress(e->getStorageAddress());
+        if (value->writeImage(section, base) != 0) return 1;
+        ++written;
+    }
+    char b[64];
+    std::snprintf(b, sizeof b, "%ld Initial Values written", long(written));
+    traceLine(trace, b);
+    return 0;
 }

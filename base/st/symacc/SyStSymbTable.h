@@ -19,6 +19,7 @@
 
 class SyStSymbTable;
 class StConstantVal;
+class FsSecData;
 
 // A record of a memory map: name, type code (4126 when none), address
 // (0x7FFFFFFF when none) and value.
@@ -232,6 +233,7 @@ public:
                                    std::ostream* trace = nullptr) const;
     bool getMemMappingOfOperand(const StASMOperand* operand, OperandEntry& record) const;
     bool getMemMappingOfSymbol(StSymbEntryID sid, OperandEntry& record) const;
+    uint32_t writeDataSection(FsSecData& section, int32_t base, bool all, std::ostream* trace = nullptr);
     // --- end of the test-reached queries ---
 
     uint16_t getWord16() const { return m_word16; }

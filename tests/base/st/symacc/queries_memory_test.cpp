@@ -3,14 +3,21 @@
 // memory maps of segments.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <sstream>
 
+#include "base/fs/FsSections.h"
+#include "base/st/stsymtab/StConstantVal.h"
+#include "base/st/stsymtab/StStdConstantVal.h"
 #include "base/st/stsymtab/StSyTypeNode.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
 #include "base/st/symacc/SyStSymbTable.h"
+#include "tests/base/fs/test_dsc_util.h"
 
 namespace {
+
+using dsctest::attachMem;
 
 // Gives the block a member scope (into vr and nr) with its segment sizes.
 void giveFrame(SyStSymbTable& t, StSyBaseSymbEntry* block, int32_t retain, int32_t size, StRangeID& vr,
@@ -151,6 +158,54 @@ TEST(SymbolQueries, ArrangedFrameRefusals)
     trace.str("");
     EXPECT_EQ(3u, t.arrangeFrameVariables(fb, &trace));
     EXPECT_EQ("Non-retain variable with fixed addr in retain segment found :b\n", trace.str());
+}
+
+// The initial values of an arranged frame of interface variables, read
+// back from the data section.
+TEST(SymbolQueries, DataSectionOfArrangedVariables)
+{
+    SyStSymbTable t;
+    const StRangeID vr = t.getGlobalVR(), nr = t.getGlobalNR();
+    auto constant = [&](StTypeID tid, int32_t v) {
+        StConstantVal* c = new StStdConstantVal(tid, false);
+        static_cast<StStdConstantVal*>(c)->SetLongVal(v);
+        return t.constants()->addConstantVal(c);
+    };
+    const StSymbEntryID a = t.addInterfaceVar("a", vr, nr, -1, false);
+    const StSymbEntryID b = t.addInterfaceVar("b", vr, nr, -1, false);
+    const StSymbEntryID c = t.addInterfaceVar("c", vr, nr, -1, true);
+    t.findEntry(a)->setTypeID(ST_DINT);
+    t.findEntry(a)->setInitCID(constant(ST_DINT, -7));
+    t.findEntry(b)->setTypeID(ST_INT);
+    t.findEntry(b)->setInitCID(constant(ST_INT, 0));
+    t.findEntry(c)->setTypeID(ST_DINT);
+    t.findEntry(c)->setInitCID(constant(ST_DINT, 12));
+
+    FsSecData unarranged;
+    attachMem(unarranged);
+    std::ostringstream trace;
+    EXPECT_EQ(2u, t.writeDataSection(unarranged, 0, true, &trace));
+    EXPECT_EQ("Section not arranged\n", trace.str());
+
+    ASSERT_EQ(0u, t.arrangePlanInterfMemory());
+    FsSecData strict;
+    attachMem(strict);
+    EXPECT_EQ(3u, t.writeDataSection(strict, 0, false));  // -7 is no default
+
+    FsSecData sec;
+    attachMem(sec);
+    trace.str("");
+    ASSERT_EQ(0u, t.writeDataSection(sec, 0x100, true, &trace));
+    EXPECT_EQ("3 Initial Values written\n", trace.str());
+    sec.reset();
+    std::vector<FsDataValue> back;
+    uint32_t total = 0;
+    ASSERT_TRUE(sec.readValues(back, total));
+    std::map<int32_t, int32_t> byAddress;
+    for (const FsDataValue& v : back) EXPECT_TRUE(byAddress.emplace(v.address, v.getLong()).second);
+    EXPECT_EQ(-7, byAddress[t.findEntry(a)->getStorageAddress() + 0x100]);
+    EXPECT_EQ(12, byAddress[t.findEntry(c)->getStorageAddress() + 0x100]);
+    EXPECT_LE(back.size(), 3u);  // a written zero may be left out
 }
 
 }  // namespace
