@@ -34,6 +34,19 @@ struct OperandEntry {
     VARIANT value;
 };
 
+// An exported parameter record; the name lives in task memory.
+struct SyParamInfo {
+    SyParamInfo();
+    SyParamInfo(const SyParamInfo&) = delete;
+    SyParamInfo& operator=(const SyParamInfo&) = delete;
+    ~SyParamInfo();
+    OLECHAR* name = nullptr;
+    uint32_t typeCode = 4126;
+    uint32_t address = 0x7FFFFFFF;
+    VARIANT value;
+    VARIANT initValue;
+};
+
 // A symbol's name and its id text.
 struct SySymbolNameRecord {
     String name;
@@ -234,6 +247,17 @@ public:
     bool getMemMappingOfOperand(const StASMOperand* operand, OperandEntry& record) const;
     bool getMemMappingOfSymbol(StSymbEntryID sid, OperandEntry& record) const;
     uint32_t writeDataSection(FsSecData& section, int32_t base, bool all, std::ostream* trace = nullptr);
+    // Editing and checks.
+    // A new entry with the type (and type symbol); the invalid SID when
+    // refused.
+    StSymbEntryID insertSymbol(const char* name, StRangeID vr, StRangeID nr, uint32_t kind, StTypeID tid,
+                               StSymbEntryID typeSID);
+    StSymbEntryID insertAddressedSymbol(const char* name, StRangeID vr, StRangeID nr, uint32_t kind, StTypeID tid,
+                                        StSymbEntryID typeSID, StSymbEntryID addressSID);
+    // "not a to-type-entry", "%s is not in name range", "%s is no
+    // compatible type" in error when refused.
+    bool canAssignTO(StSymbEntryID toSID, StSymbEntryID targetSID, String& error) const;
+    uint32_t makeParamInfo(StSymbEntryID sid, SyParamInfo& info) const;
     // --- end of the test-reached queries ---
 
     uint16_t getWord16() const { return m_word16; }
