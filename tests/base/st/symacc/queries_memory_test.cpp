@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "base/fs/FsSections.h"
+#include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StConstantVal.h"
 #include "base/st/stsymtab/StStdConstantVal.h"
 #include "base/st/stsymtab/StSyTypeNode.h"
@@ -77,6 +78,14 @@ TEST(SymbolQueries, MemoryBySysVarsAndSegments)
     EXPECT_EQ(VT_I4, map[1].value.vt);
     EXPECT_EQ("address 2304 of symbol i3 (i1) is already in map\nSegStart 0  SegSize 4096, Entries 2\n",
               trace.str());
+
+    // An operand's record carries the operand's own address.
+    StASMUserOperand op(i1, ST_INT, 0, 2, 1, ST_INVALID_SID);
+    OperandEntry rec;
+    ASSERT_TRUE(t.getMemMappingOfOperand(&op, rec));
+    EXPECT_EQ("i1", rec.name.stdString());
+    EXPECT_EQ(t.getOperandAddress(&op), rec.address);
+    EXPECT_FALSE(t.getMemMappingOfOperand(nullptr, rec));
 
     // Plan interface: arranged in 4096 bytes, retain in the first half.
     t.findEntry(i3)->setStorageAddress(ST_NO_ADDRESS);
