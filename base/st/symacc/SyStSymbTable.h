@@ -9,6 +9,8 @@
 // invalid SID, null) for unknown symbols and while the table is in error.
 #pragma once
 #include <cstdint>
+#include <iosfwd>
+#include <vector>
 
 #include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StSymbTable.h"
@@ -16,6 +18,40 @@
 #include "platform/variant.h"
 
 class SyStSymbTable;
+class StConstantVal;
+class FsSecData;
+
+// A record of a memory map: name, type code (4126 when none), address
+// (0x7FFFFFFF when none) and value.
+struct OperandEntry {
+    OperandEntry();
+    OperandEntry(const OperandEntry& other);
+    OperandEntry& operator=(const OperandEntry&) = delete;
+    ~OperandEntry();
+    String name;
+    uint32_t typeSpec = 4126;
+    uint32_t address = 0x7FFFFFFF;
+    VARIANT value;
+};
+
+// An exported parameter record; the name lives in task memory.
+struct SyParamInfo {
+    SyParamInfo();
+    SyParamInfo(const SyParamInfo&) = delete;
+    SyParamInfo& operator=(const SyParamInfo&) = delete;
+    ~SyParamInfo();
+    OLECHAR* name = nullptr;
+    uint32_t typeCode = 4126;
+    uint32_t address = 0x7FFFFFFF;
+    VARIANT value;
+    VARIANT initValue;
+};
+
+// A symbol's name and its id text.
+struct SySymbolNameRecord {
+    String name;
+    String idText;
+};
 
 // A visitor of the entries of one scope; visit answers false to stop.
 class SymbolIteratorNative {
@@ -127,6 +163,103 @@ public:
     uint32_t setSymbolValue(StSymbEntryID sid, const VARIANT& value, bool strict, IUnknown* context,
                             IUnknown* navigation = nullptr);
 
+    // --- Queries reached only from their tests (SyStSymbQueries*.cpp) ---
+    // Program units.
+    // "<KEYWORD> '<name>'" (TASK, PROGRAM, FUNCTION_BLOCK, FUNCTION) and
+    // " : '<type>'" for a typed unit; false for other entries.
+    bool getPOEKindText(StSymbEntryID sid, String& text) const;
+    // The operand's symbol (or its type symbol) is a unit of kind 6-9
+    // whose TID differs from the operand's.
+    bool isPOETypedSymbol(const StASMOperand* operand) const;
+    // The operand's symbol is a task, or is typed by one and addressed in
+    // machine mode 13.
+    bool isTaskOperand(const StASMOperand* operand) const;
+    // The function, function block or program whose member scope is (vr, nr).
+    StSymbEntryID findPOEByFrame(StRangeID vr, StRangeID nr) const;
+    // 16 aligned to @MEMADR, tagged 0xFD000000; 0x7FFFFFFF when refused.
+    uint32_t getPOEInstanceOffset(StSymbEntryID sid) const;
+    // A unit's start line; -1 for other entries.
+    int32_t getStartLineOfPOE(StSymbEntryID sid) const;
+    int32_t listPOEs(std::ostream& os) const;
+    bool _listPOEParams(StSymbEntryID sid, std::ostream& os) const;
+    // Symbols and types.
+    // The entry's global flag (second flag); false when unknown.
+    bool getSymbolGlobalFlag(StSymbEntryID sid) const;
+    StSymbEntryID findEnumElemByValue(StTypeID tid, int32_t value) const;
+    // Exact compare; *value an int16_t for base type INT, an int32_t for
+    // DINT; false for other base types.
+    bool findEnumElemByName(StTypeID tid, const String& name, StSymbEntryID& sid, void* value) const;
+    bool getTypeText(StSymbEntryID sid, String& text) const;
+    // The type symbol of the first entry (in id order) of the TID.
+    StSymbEntryID findSymbolTypeID(StTypeID tid) const;
+    // 0x1000 + elementary code, 0x2000 + special code, else 4126.
+    uint32_t getSymbolTypeCode(StSymbEntryID sid) const;
+    static uint32_t elemTypeSpec(uint32_t id);
+    bool formatTypeName(StSymbEntryID sid, String& text) const;
+    bool isTypeSpecOperand(const StASMOperand* operand) const;
+    bool getRecordSymbolName(const StASMOperand* operand, String& name) const;
+    // Null unless a constant (kind 1) with a value.
+    const StConstantVal* getConstValOfSymbol(StSymbEntryID sid) const;
+    bool getTaskSymbolAddress(const String& name, uint32_t& address) const;
+    // 0, or kUnknownSymbol.
+    uint32_t getSymbolNameAndAddress(StSymbEntryID sid, String& name, uint32_t* first, uint32_t* second,
+                                     bool* indirect) const;
+    bool getSymbolAddressAndType(StSymbEntryID sid, uint32_t& address, StSymbEntryID* typeSID) const;
+    // In the member scope of the name space `name`; without a name, in
+    // the global scope.
+    bool isInNameRange(StSymbEntryID sid, const String* name) const;
+    // Kinds 1, 2 and 4 in table mode 2.
+    bool isAssignableType(StSymbEntryID sid) const;
+    SySymbolNameRecord makeSymbolNameRecord(StSymbEntryID sid) const;
+    // withMembers: a dotted name descends into member scopes.
+    StSymbEntryID findSymbolInScope(const String& name, StRangeID vr, StRangeID nr, bool withMembers) const;
+    StSymbEntryID resolveDeviceName(const String& name) const;
+    // Operands.
+    // A new user operand (owned by the caller) for a symbol: 0, 1 table in
+    // error, 2 unknown symbol, 3 kind not 2, 6, 7 or 8.
+    uint32_t createUserOperand(StSymbEntryID sid, StASMUserOperand*& operand) const;
+    uint32_t createUserOperandForEntry(const StSyBaseSymbEntry* entry, StASMUserOperand*& operand) const;
+    // First and last (address + size - 1) byte of an operand.
+    bool getOperandRange(const StASMOperand* operand, uint32_t& first, uint32_t& last) const;
+    // Appends new operands (owned by the caller) of the symbols in [first,
+    // last] passing the mask: per kind 1 -> 0x4; 2, 11, 13, 15 -> 0x2; 3, 5,
+    // 14 -> 0x1; 6 -> 0xC000000; 9 -> 0x100; name spaces (21) always; the
+    // mask 0xFFFFFFFF passes every kind. Trace lines to *trace.
+    int32_t getOperandsInRange(uint32_t first, uint32_t last, uint32_t mask, std::vector<StASMOperand*>& out,
+                               std::ostream* trace = nullptr) const;
+    int32_t getArraySubSymbols(const StSyBaseSymbEntry* entry, uint32_t first, uint32_t last,
+                               std::vector<StASMOperand*>& out, std::ostream* trace) const;
+    StASMUserOperand* addUserOperand(const StSyBaseSymbEntry* entry, StTypeID tid, int32_t fixOff,
+                                     std::vector<StASMOperand*>& out) const;
+    // Memory.
+    // A system variable starts at the address.
+    bool isSysVarAdr(uint32_t address);
+    // The start of the system variable found for the last address of the
+    // address's 64 K block (plus 1 for an array); 0 outside the block.
+    uint32_t getSysVarStartInBlock(uint32_t address);
+    // Highest address + size of the entries of segment 0xF4000000;
+    // 0x7FFFFFFF when none.
+    uint32_t getSegmentEnd() const;
+    uint32_t arrangeFrameVariables(StSymbEntryID frameSID, std::ostream* trace = nullptr);
+    uint32_t arrangePlanInterfMemory(std::ostream* trace = nullptr);
+    int32_t getMemMappingOfSegment(uint32_t segment, uint32_t start, uint32_t size, std::vector<OperandEntry>& out,
+                                   std::ostream* trace = nullptr) const;
+    bool getMemMappingOfOperand(const StASMOperand* operand, OperandEntry& record) const;
+    bool getMemMappingOfSymbol(StSymbEntryID sid, OperandEntry& record) const;
+    uint32_t writeDataSection(FsSecData& section, int32_t base, bool all, std::ostream* trace = nullptr);
+    // Editing and checks.
+    // A new entry with the type (and type symbol); the invalid SID when
+    // refused.
+    StSymbEntryID insertSymbol(const char* name, StRangeID vr, StRangeID nr, uint32_t kind, StTypeID tid,
+                               StSymbEntryID typeSID);
+    StSymbEntryID insertAddressedSymbol(const char* name, StRangeID vr, StRangeID nr, uint32_t kind, StTypeID tid,
+                                        StSymbEntryID typeSID, StSymbEntryID addressSID);
+    // "not a to-type-entry", "%s is not in name range", "%s is no
+    // compatible type" in error when refused.
+    bool canAssignTO(StSymbEntryID toSID, StSymbEntryID targetSID, String& error) const;
+    uint32_t makeParamInfo(StSymbEntryID sid, SyParamInfo& info) const;
+    // --- end of the test-reached queries ---
+
     uint16_t getWord16() const { return m_word16; }
     uint32_t getConstructionWord() const { return m_constructionWord; }
     uint32_t getFilterMode() const { return m_filterMode; }
@@ -134,6 +267,14 @@ public:
 
 private:
     uint32_t wantedSysVarKind() const;
+    // "'<name>'"
+    static String quotedName(const String* name);
+    int32_t operandsInScope(StRangeID vr, StRangeID nr, uint32_t first, uint32_t last, uint32_t mask,
+                            std::vector<StASMOperand*>& out, std::ostream* trace) const;
+    uint32_t arrangeEntries(const std::vector<StSyBaseSymbEntry*>& vars, uint64_t retainLo, uint64_t retainHi,
+                            uint64_t normalLo, uint64_t normalHi, std::ostream* trace);
+    bool enumeratorConstant(StSymbEntryID sid, int32_t& value) const;
+    StSymbEntryID resolveDottedName(const String& name, StRangeID vr, StRangeID nr) const;
     // The type covering `offset` within `tid` (descending into elements and
     // members); `offset` becomes the offset within it.
     StTypeID coveringType(StTypeID tid, int64_t& offset) const;
