@@ -1,0 +1,61 @@
+// The name-list and type actions of the boot-function compiler: grammar
+// rules 99 and 100 (name_list) and 105-115 (elementary, string and named
+// types) over the boot-function symbol table.
+//
+// Messages go through the report function given at construction (id and
+// the name, or null); counting them is the reporter's business:
+// 505 "doppelte Definition von %s" for a list name that exists already in
+// the current scope (the name is left out of the list), 510 "Typ erwartet
+// %s" for a type identifier that names no declared type.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "bo/bf/BfSymbTable.h"
+#include "co/tvstring.h"
+#include "tools/md/tavolin/MdBfBisonParser.h"
+
+// The names of a name list in source order.
+class MdBfNameList : public MdBfValue {
+public:
+    std::vector<String> names;
+};
+
+class MdBfTypeActions {
+public:
+    using Report = std::function<void(uint32_t id, const String* arg)>;
+
+    // The table is the caller's; the current scope starts as the table's
+    // global one.
+    MdBfTypeActions(CBfSymbTable& table, Report report);
+
+    // The scope in which names are looked up (the current name space).
+    void setScope(StRangeID vr, StRangeID nr)
+    {
+        m_vr = vr;
+        m_nr = nr;
+    }
+
+    // Rules 99 (list null) and 100: the list with the name appended, unless
+    // the name is declared in exactly the current scope (505 with the name).
+    // Takes both; a list that is no MdBfNameList is replaced by a new one.
+    MdBfNameList* addName(MdBfValue* list, String* name);
+
+    // Rules 105-114: BOOL, INT, UINT, DINT, UDINT, SINT, USINT, REAL, LREAL
+    // give their elementary type id, STRING the string type; any other
+    // rule the invalid type id.
+    static StTypeID elementaryType(int rule);
+
+    // Rule 115: the type id of the declared type visible from the current
+    // scope; 510 with the name and the invalid type id when there is none.
+    // Takes the name.
+    StTypeID namedType(String* name);
+
+private:
+    CBfSymbTable& m_table;
+    Report m_report;
+    StRangeID m_vr;
+    StRangeID m_nr;
+};
