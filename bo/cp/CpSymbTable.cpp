@@ -13,18 +13,6 @@ namespace {
 constexpr uint8_t kDeclFlagBit = 0x10;
 constexpr StTypeID kMemAdrTID = 17;  // @MEMADR, the type of by-reference members
 
-uint32_t presentMask(const StSymbTable& t)
-{
-    uint32_t m = 0;
-    if (t.strings()) m |= CpSymbTable::BORROW_STRINGS;
-    if (t.entries()) m |= CpSymbTable::BORROW_ENTRIES;
-    if (t.constants()) m |= CpSymbTable::BORROW_CONSTANTS;
-    if (t.vrTable()) m |= CpSymbTable::BORROW_VR;
-    if (t.nrTable()) m |= CpSymbTable::BORROW_NR;
-    if (t.types()) m |= CpSymbTable::BORROW_TYPES;
-    return m;
-}
-
 }  // namespace
 
 CpSymbTable::CpSymbTable(StRangeID vr, StRangeID nr)
@@ -44,7 +32,7 @@ CpSymbTable::CpSymbTable(StRangeID vr, StRangeID nr, CpConstValTable* constants)
 CpSymbTable::CpSymbTable(StSymbTable& other)
     : StSymbTable(other.strings(), other.entries(), other.constants(), other.vrTable(), other.nrTable(),
                   other.types(), other.getGlobalVR(), other.getGlobalNR()),
-      m_vr(other.getGlobalVR()), m_borrowed(presentMask(other))
+      m_vr(other.getGlobalVR()), m_borrowed(presentTables(other))
 {
     init();
 }

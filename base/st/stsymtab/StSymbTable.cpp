@@ -887,6 +887,19 @@ void StSymbTable::registerSymbol(StSyBaseSymbEntry* entry, bool stopAtFunctions,
     }
 }
 
+uint32_t StSymbTable::presentTables(const StSymbTable& t)
+{
+    return (t.m_strings ? 0x01u : 0u) | (t.m_entries ? 0x02u : 0u) | (t.m_constants ? 0x04u : 0u) |
+           (t.m_vrTable ? 0x08u : 0u) | (t.m_nrTable ? 0x10u : 0u) | (t.m_types ? 0x20u : 0u);
+}
+
+void StSymbTable::copyModeAndIdPair(const StSymbTable& other)
+{
+    m_modeWord = other.m_modeWord;
+    m_idLow = other.m_idLow;
+    m_idHigh = other.m_idHigh;
+}
+
 void StSymbTable::detachTables(uint32_t mask)
 {
     if (mask & 0x01u) m_strings = nullptr;

@@ -408,6 +408,10 @@ protected:
     // the tables of the mask (0x01 strings, 0x02 entries, 0x04 constants,
     // 0x08 VR, 0x10 NR, 0x20 types) without deleting them.
     void detachTables(uint32_t mask);
+    // The mask (as above) of the tables the table holds.
+    static uint32_t presentTables(const StSymbTable& table);
+    // Copies the mode word and the id pair of other, nothing else.
+    void copyModeAndIdPair(const StSymbTable& other);
 
 private:
     void createMissing();

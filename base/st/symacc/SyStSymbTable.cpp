@@ -284,12 +284,17 @@ StASMSysVarOperand* SyStSymbTable::getSysVarOperand(uint32_t address, const uint
 
 bool SyStSymbTable::modifyArraySize(uint32_t address, int32_t newCount)
 {
+    return resizeArrayVar(ST_KIND_SYSVAR, address, newCount);
+}
+
+bool SyStSymbTable::resizeArrayVar(uint32_t kind, uint32_t address, int32_t newCount)
+{
     if (newCount < 1 || hasError()) return false;
     StRangeID gvr = ST_INVALID_VR, gnr = ST_INVALID_NR;
     getGlobalEntry(gvr, gnr);
     StSyBaseSymbEntry* var = nullptr;
     auto find = makeIterator([&](StSyBaseSymbEntry* e) {
-        if (e->getKind() != ST_KIND_SYSVAR || !hasStorage(e) || uint32_t(e->getStorageAddress()) != address)
+        if (uint32_t(e->getKind()) != kind || !hasStorage(e) || uint32_t(e->getStorageAddress()) != address)
             return true;
         var = e;
         return false;

@@ -265,6 +265,11 @@ public:
     uint32_t getFilterMode() const { return m_filterMode; }
     void setFilterMode(uint32_t mode) { m_filterMode = mode; }
 
+protected:
+    // The steps of modifyArraySize for the variable of the kind that starts
+    // at the address in the global scope.
+    bool resizeArrayVar(uint32_t kind, uint32_t address, int32_t newCount);
+
 private:
     uint32_t wantedSysVarKind() const;
     // "'<name>'"
