@@ -380,8 +380,7 @@ TEST(GlobTools, WaitWithMessagesWaitsInSlices)
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(waitWithMessages(1, &e, &timeout, count), 258u);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
-    EXPECT_GE(ms, 50);
-    EXPECT_LT(ms, 200);
+    EXPECT_GE(ms, 50);  // no upper bound: a loaded machine may wake the waiter late
     EXPECT_EQ(slices, 0);
     EXPECT_EQ(timeout, 0u);
 
