@@ -416,6 +416,22 @@ bool CpSymbTable::resetOptionValue(StSymbEntryID sid)
     return true;
 }
 
+bool CpSymbTable::getValueAndByAddress(StSymbEntryID sid, int32_t& value, bool& byAddress) const
+{
+    const StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    if (!e) return false;
+    value = e->getVisibility();
+    byAddress = e->isFirstFlagTaskVar();
+    return true;
+}
+
+bool CpSymbTable::hasStringOrPackedValue(StSymbEntryID sid) const
+{
+    const StSyBaseSymbEntry* e = usableEntry(*this, sid);
+    const StConstantVal* v = e && constants() ? getConstant(e->getInitCID()) : nullptr;
+    return v && (v->getKind() == ST_CONST_STRING || v->getKind() == ST_CONST_PCKINIT);
+}
+
 StSyBaseTypeNode* CpSymbTable::getElementaryTypeNode(uint32_t id) const
 {
     if (status() != CP_OK || !types()) return nullptr;

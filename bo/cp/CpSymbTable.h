@@ -364,6 +364,12 @@ public:
     bool getOptionPair(StSymbEntryID sid, int32_t& value, uint8_t& byte) const;
     bool hasOptionValue2(StSymbEntryID sid) const;
     bool resetOptionValue(StSymbEntryID sid);
+    // The 32-bit value of the option pair with the by-address flag (the
+    // by-reference test: flag set and a variable entry).
+    bool getValueAndByAddress(StSymbEntryID sid, int32_t& value, bool& byAddress) const;
+    // Whether the entry's constant id names a STRING or package-init value;
+    // false without a constant id or a value of another kind.
+    bool hasStringOrPackedValue(StSymbEntryID sid) const;
     // The type node of an elementary id (0 to 29; other ids look up the
     // invalid TID); null without a type table or on an unusable table.
     StSyBaseTypeNode* getElementaryTypeNode(uint32_t id) const;

@@ -56,6 +56,11 @@ TEST(CpSymbDecl, DirectVariableAddressAndClass)
     ASSERT_TRUE(in.isValid() && out.isValid());
     EXPECT_EQ(int32_t(0xFC234567), t.findEntry(in)->getStorageAddress());
     EXPECT_EQ(StTypeID(ST_INT), t.findEntry(in)->getTypeID());
+    // The entry answers its class only through its access tests: class 1
+    // reads and writes, class 2 only reads.
+    EXPECT_TRUE(t.findEntry(in)->isWritable());
+    EXPECT_TRUE(t.findEntry(out)->isReadable());
+    EXPECT_FALSE(t.findEntry(out)->isWritable());
 }
 
 TEST(CpSymbDecl, NameSpaceIsFoundAndReKeyed)

@@ -3,6 +3,8 @@
 // enumeration bounds.
 #include <gtest/gtest.h>
 
+#include "base/st/stsymtab/StCompConstantVal.h"
+#include "base/st/stsymtab/StStdConstantVal.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "base/st/stsymtab/StSyTypeNode.h"
@@ -310,6 +312,69 @@ TEST(CpSymbQueries, DefaultAndSubrangeValues)
 
 } // namespace
 
+TEST(CpSymbQueries, ValueWithByAddressFlag)
+{
+    QueryTable t;
+    StSymbEntryID byRef, plain, g;
+    t.declareSymbol(byRef, "r", 0, 0, 4, 0, true, true);
+    t.declareSymbol(plain, "p", 0, 0, 1, 0, true, true);
+    t.declareGlobalVariable(g, "g", 0, 0, 1, ST_INVALID_SID, 0, false, true, true);
+    t.findEntry(byRef)->setVisibility(-5, 1);
+    t.findEntry(plain)->setVisibility(0x12345678, 0);
+    t.findEntry(g)->setVisibility(7, 3);
+    const struct {
+        StSymbEntryID sid;
+        int32_t value;
+        bool byAddress;
+    } rows[] = {{byRef, -5, true}, {plain, 0x12345678, false}, {g, 7, false}};
+    for (const auto& r : rows) {
+        int32_t value = 99;
+        bool byAddress = !r.byAddress;
+        ASSERT_TRUE(t.getValueAndByAddress(r.sid, value, byAddress));
+        EXPECT_EQ(r.value, value);
+        EXPECT_EQ(r.byAddress, byAddress);
+    }
+    int32_t value = 99;
+    bool byAddress = true;
+    EXPECT_FALSE(t.getValueAndByAddress(StSymbEntryID(12345), value, byAddress));
+    EXPECT_EQ(99, value);
+}
+
+TEST(CpSymbQueries, StringOrPackedValueByConstantKind)
+{
+    QueryTable t;
+    int st = 0;
+    StPckInitConstantVal* pck = new StPckInitConstantVal;
+    pck->setPackageInit(ST_INT, kInvalidVersionStamp, 3);
+    StStructConstantVal* sv = new StStructConstantVal;
+    sv->addMember(new StStdConstantVal(int32_t(2), false));
+    const struct {
+        const char* name;
+        StConstantVal* value;  // null: no constant id
+        bool expected;
+    } rows[] = {
+        {"str", new StStringConstantVal(ST_STRING_TID, String("abc"), 3, st), true},
+        {"pck", pck, true},
+        {"std", new StStdConstantVal(int32_t(5), false), false},
+        {"struct", sv, false},
+        {"none", nullptr, false},
+    };
+    for (const auto& r : rows) {
+        StSymbEntryID c;
+        t.declareConstantSymbol(c, r.name, 0, 0, ST_INVALID_SID, 0, 0, true, true);
+        ASSERT_TRUE(c.isValid()) << r.name;
+        if (r.value) {
+            StConstantVal* v = r.value;
+            const StConstEntryID cid = t.constants()->addConstantVal(v);
+            ASSERT_NE(ST_INVALID_CID, cid) << r.name;
+            delete v;  // non-null only when an equal shared value was found
+            t.findEntry(c)->setInitCID(cid);
+        }
+        EXPECT_EQ(r.expected, t.hasStringOrPackedValue(c)) << r.name;
+    }
+    EXPECT_FALSE(t.hasStringOrPackedValue(StSymbEntryID(12345)));
+}
+
 namespace {
 
 class BreakableTable : public QueryTable {
@@ -363,6 +428,8 @@ TEST(CpSymbQueries, AccessorsAndTheirAnswersOnAnUnusableTable)
     EXPECT_FALSE(t.getOptionPair(g, value, byte));
     EXPECT_FALSE(t.hasOptionValue2(g));
     EXPECT_FALSE(t.resetOptionValue(g));
+    bool byAddress = false;
+    EXPECT_FALSE(t.getValueAndByAddress(g, value, byAddress));
     EXPECT_EQ(nullptr, t.getElementaryTypeNode(ST_INT));
     EXPECT_EQ(nullptr, t.getConstantValue(cid));
     EXPECT_EQ(0u, t.getElementCount(ST_INT));
