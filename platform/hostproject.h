@@ -164,6 +164,8 @@ struct IMC_ProjectNavigate : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE getTypeIDByObjectID(const ESObjectID& id, GUID* typeId, DWORD* ret) = 0;
     // The identity object of the project object.
     virtual HRESULT STDMETHODCALLTYPE getObjectByID(const ESObjectID& id, IUnknown** identity, DWORD* ret) = 0;
+    // The name of an installed type (task-memory text, freed by the caller).
+    virtual HRESULT STDMETHODCALLTYPE getTypeNameByID(const GUID& typeId, char** name, DWORD* ret) = 0;
 };
 
 struct IMC_InstallNavigate : public IUnknown {

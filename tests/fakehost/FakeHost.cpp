@@ -383,6 +383,15 @@ HRESULT FakeNavigation::getObjectByID(const ESObjectID& id, IUnknown** identity,
     return S_OK;
 }
 
+HRESULT FakeNavigation::getTypeNameByID(const GUID& typeId, char** name, DWORD* ret)
+{
+    FH_ENTER("getTypeNameByID", ret);
+    FakeObject* o = p().objectByTypeId(typeId);
+    if (!o) return notFound(ret);
+    *name = taskMemText(o->typeName);
+    return S_OK;
+}
+
 HRESULT FakeNavigation::getTypeClass(const GUID& typeId, DWORD* typeClass, DWORD* ret)
 {
     FH_ENTER("getTypeClass", ret);

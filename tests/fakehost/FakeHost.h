@@ -146,6 +146,7 @@ struct FakeObject {
     std::vector<ESObjectID> subs;
     GUID typeId = GUID_NULL;
     DWORD typeClass = 0;
+    std::string typeName;  // the name of its type
     PmInstAddr addr{0, 0, 0};
     DWORD flags = PmFlag_OnlineIdentical;
     FILETIME modified{0, 0};
@@ -279,6 +280,7 @@ public:
                                                  DWORD* ret) override;
     HRESULT STDMETHODCALLTYPE getTypeIDByObjectID(const ESObjectID& id, GUID* typeId, DWORD* ret) override;
     HRESULT STDMETHODCALLTYPE getObjectByID(const ESObjectID& id, IUnknown** identity, DWORD* ret) override;
+    HRESULT STDMETHODCALLTYPE getTypeNameByID(const GUID& typeId, char** name, DWORD* ret) override;
     // IMC_InstallNavigate
     HRESULT STDMETHODCALLTYPE getTypeClass(const GUID& typeId, DWORD* typeClass, DWORD* ret) override;
     HRESULT STDMETHODCALLTYPE getTypeByID(const GUID& typeId, IUnknown** type, DWORD* ret) override;

@@ -2,9 +2,30 @@
 // TO assignments and exported parameter records.
 #include <cstdio>
 #include <cstring>
+#include <regex>
+#include <string>
 
 #include "platform/com.h"
+#include "platform/hostproject.h"
+#include "platform/variant.h"
+#include "co/CoHostCall.h"
+#include "co/TraceApi.h"
 #include "base/st/symacc/SyStSymbTable.h"
+
+namespace {
+
+const char kFile[] = "SyStSymbTable";
+
+// Array-range suffixes at the end of a name ("Axis[0..3][1..2]"); built
+// once for the process.
+const std::regex kArrayRangeSuffix("(\\[[0-9]+\\.\\.[0-9]+\\])+$");
+
+const CoHostCallSite kTypeID{kFile, "SyStSymbTable::checkAssignCompatibility",
+                             "spIProjNav->getTypeIDByObjectID(id, &typeID, &dwRet)"};
+const CoHostCallSite kTypeName{kFile, "SyStSymbTable::checkAssignCompatibility",
+                               "spIProjNav->getTypeNameByID(typeID, &pName, &dwRet)"};
+
+}  // namespace
 
 StSymbEntryID SyStSymbTable::insertSymbol(const char* name, StRangeID vr, StRangeID nr, uint32_t kind,
                                           StTypeID tid, StSymbEntryID typeSID)
@@ -60,6 +81,84 @@ bool SyStSymbTable::canAssignTO(StSymbEntryID toSID, StSymbEntryID targetSID, St
     std::snprintf(b, sizeof b, "%s is no compatible type", name);
     error = b;
     return false;
+}
+
+// The VARIANT holds TO ids as a one-dimensional VT_UI1 array of 16-byte
+// runs, each run the bytes of one ESObjectID (a single id is one run).
+// Each id's type is asked of the navigation (getTypeIDByObjectID, then
+// getTypeNameByID); the name, array-range suffixes removed, must name the
+// target's TO type or, in the target's scope, a TO type derived from it.
+// Failure texts: "ArrayFehlerGetLBound", "ArrayFehlerGetUBound",
+// "ArrayFehlerGetElement" (trace "error SafeArrayGetElement"),
+// "ArrayFehlerFormat" (not such an array, or no whole number of runs, or
+// none), "Typfehler" (target not TO-typed, a failed host call, or a type
+// that does not fit).
+bool SyStSymbTable::checkAssignCompatibility(StSymbEntryID targetSID, const VARIANT& value, IUnknown* navigation,
+                                             String& error) const
+{
+    static const char kM[] = "SyStSymbTable::checkAssignCompatibility";
+    error = String();
+    if (value.vt != (VT_ARRAY | VT_UI1)) {
+        error = "ArrayFehlerFormat";
+        return false;
+    }
+    SAFEARRAY* psa = value.parray;
+    LONG lb = 0, ub = -1;
+    if (FAILED(SafeArrayGetLBound(psa, 1, &lb))) {
+        error = "ArrayFehlerGetLBound";
+        return false;
+    }
+    if (FAILED(SafeArrayGetUBound(psa, 1, &ub))) {
+        error = "ArrayFehlerGetUBound";
+        return false;
+    }
+    const LONG count = ub - lb + 1;
+    if (SafeArrayGetDim(psa) != 1 || count <= 0 || count % 16 != 0) {
+        error = "ArrayFehlerFormat";
+        return false;
+    }
+    const StSyBaseSymbEntry* target = hasError() ? nullptr : findEntry(targetSID);
+    const StSyBaseSymbEntry* toType = target ? findEntry(target->getTypeRefSID()) : nullptr;
+    ComPtr<IMC_ProjectNavigate> spIProjNav = queryHostInterface<IMC_ProjectNavigate>(navigation);
+    if (!toType || toType->getKind() != ST_KIND_TOTYPE || !spIProjNav) {
+        error = "Typfehler";
+        return false;
+    }
+    const std::string targetName = toType->getName() ? toType->getName()->stdString() : std::string();
+    for (LONG run = lb; run <= ub; run += 16) {
+        unsigned char bytes[16];
+        for (LONG i = 0; i < 16; ++i) {
+            LONG index = run + i;
+            if (FAILED(SafeArrayGetElement(psa, &index, &bytes[i]))) {
+                TV_TRACE(4, kFile, kM, "error SafeArrayGetElement");
+                error = "ArrayFehlerGetElement";
+                return false;
+            }
+        }
+        ESObjectID id;
+        std::memcpy(&id, bytes, sizeof id);
+        GUID typeID = GUID_NULL;
+        char* pName = nullptr;
+        DWORD dwRet = 0;
+        bool ok = TV_HOST_CALL(kTypeID, &dwRet, spIProjNav->getTypeIDByObjectID(id, &typeID, &dwRet)).ok();
+        if (ok) ok = TV_HOST_CALL(kTypeName, &dwRet, spIProjNav->getTypeNameByID(typeID, &pName, &dwRet)).ok();
+        const std::string name = std::regex_replace(pName ? std::string(pName) : std::string(), kArrayRangeSuffix, "");
+        CoTaskMemFree(pName);
+        bool fits = ok && name == targetName;
+        StSymbEntryID t = ok && !fits ? findSymbolEntry(String(name.c_str()), target->getVR(), target->getNR(),
+                                                        ST_KIND_TOTYPE)
+                                      : ST_INVALID_SID;
+        for (int depth = 0; !fits && depth < 64 && t != ST_INVALID_SID; ++depth) {
+            fits = isSameTOType(t, toType->getID());
+            const StSyBaseSymbEntry* te = findEntry(t);
+            t = te ? te->getBaseTOTypeSID() : ST_INVALID_SID;
+        }
+        if (!fits) {
+            error = "Typfehler";
+            return false;
+        }
+    }
+    return true;
 }
 
 SyParamInfo::SyParamInfo()

@@ -257,6 +257,11 @@ public:
     // "not a to-type-entry", "%s is not in name range", "%s is no
     // compatible type" in error when refused.
     bool canAssignTO(StSymbEntryID toSID, StSymbEntryID targetSID, String& error) const;
+    // May the TO ids held by `value` be assigned to the TO-typed symbol
+    // targetSID? Types are asked of the project navigation; the failure
+    // text goes to error (see the definition).
+    bool checkAssignCompatibility(StSymbEntryID targetSID, const VARIANT& value, IUnknown* navigation,
+                                  String& error) const;
     uint32_t makeParamInfo(StSymbEntryID sid, SyParamInfo& info) const;
     // --- end of the test-reached queries ---
 

@@ -4,6 +4,8 @@
 
 #include "base/st/symacc/SyStSymbTable.h"
 #include "platform/com.h"
+#include "platform/variant.h"
+#include "tests/fakehost/FakeHost.h"
 
 namespace {
 
@@ -66,6 +68,84 @@ TEST(SymbolQueries, EditingAndChecks)
     }
     EXPECT_EQ(mem, tvp::liveTaskMemBlocks());
     EXPECT_EQ(bstrs, tvp::liveBstrs());
+}
+
+// A VT_UI1 array of the ids' bytes, 16 a run.
+VARIANT idBytes(const std::vector<ESObjectID>& ids, size_t extra = 0)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_ARRAY | VT_UI1;
+    v.parray = SafeArrayCreateVector(VT_UI1, 0, ULONG(ids.size() * 16 + extra));
+    void* data = nullptr;
+    SafeArrayAccessData(v.parray, &data);
+    if (!ids.empty()) std::memcpy(data, ids.data(), ids.size() * 16);
+    SafeArrayUnaccessData(v.parray);
+    return v;
+}
+
+// TO assignments from a VARIANT: each id's type name, array-range
+// suffixes removed, must be the target's TO type or one derived from it.
+TEST(SymbolQueries, AssignCompatibilityThroughNavigation)
+{
+    const long mem = tvp::liveTaskMemBlocks(), bstrs = tvp::liveBstrs(), refs = tvp::liveInterfaceRefs(),
+               arrays = tvp::liveSafeArrays();
+    {
+        fakehost::FakeProject p;
+        const ESObjectID a = p.addObject("a", 2), d = p.addObject("d", 2), m = p.addObject("m", 2);
+        p.object(a)->typeName = "Axis";
+        p.object(d)->typeName = "Drive[0..3][1..2]";
+        p.object(m)->typeName = "Motor";
+        SyStSymbTable t;
+        const StRangeID vr = t.getGlobalVR(), nr = t.getGlobalNR();
+        const StRangeID fvr = t.openValidityRange(vr), fnr = t.openNameSpace(nr);
+        const StSymbEntryID axis = t.addTOType("Axis", vr, nr, fvr, fnr, ST_INVALID_SID, -1);
+        const StSymbEntryID drive = t.addTOType("Drive", vr, nr, fvr, fnr, ST_INVALID_SID, -1);
+        t.addTOType("Motor", vr, nr, fvr, fnr, ST_INVALID_SID, -1);
+        t.findEntry(drive)->setBaseTOTypeSID(axis);
+        const StSymbEntryID ta = t.insertSymbol("ta", vr, nr, ST_KIND_GLOBVAR, ST_ANYOBJECT, axis);
+        const StSymbEntryID td = t.insertSymbol("td", vr, nr, ST_KIND_GLOBVAR, ST_ANYOBJECT, drive);
+        const StSymbEntryID x = t.insertSymbol("x", vr, nr, ST_KIND_GLOBVAR, ST_DINT, ST_INVALID_SID);
+        String error;
+        auto check = [&](StSymbEntryID target, VARIANT v) {
+            const bool r = t.checkAssignCompatibility(target, v, p.navigation(), error);
+            VariantClear(&v);
+            return r;
+        };
+        EXPECT_TRUE(check(ta, idBytes({a})));
+        EXPECT_TRUE(check(ta, idBytes({a, d})));  // derived, suffix removed
+        EXPECT_TRUE(check(td, idBytes({d})));
+        EXPECT_TRUE(error.empty());
+        EXPECT_FALSE(check(td, idBytes({d, a})));
+        EXPECT_EQ("Typfehler", s(error));
+        EXPECT_FALSE(check(ta, idBytes({m})));
+        EXPECT_EQ("Typfehler", s(error));
+        EXPECT_FALSE(check(x, idBytes({a})));
+        EXPECT_EQ("Typfehler", s(error));
+        p.fault("getTypeNameByID", fakehost::Fault::retCode(7));
+        EXPECT_FALSE(check(ta, idBytes({a})));
+        EXPECT_EQ("Typfehler", s(error));
+        p.clearFaults();
+
+        // Array access and form.
+        EXPECT_FALSE(check(ta, idBytes({a}, 3)));
+        EXPECT_EQ("ArrayFehlerFormat", s(error));
+        EXPECT_FALSE(check(ta, idBytes({})));
+        EXPECT_EQ("ArrayFehlerFormat", s(error));
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_I4;
+        EXPECT_FALSE(check(ta, v));
+        EXPECT_EQ("ArrayFehlerFormat", s(error));
+        v.vt = VT_ARRAY | VT_UI1;
+        v.parray = nullptr;
+        EXPECT_FALSE(t.checkAssignCompatibility(ta, v, p.navigation(), error));
+        EXPECT_EQ("ArrayFehlerGetLBound", s(error));
+    }
+    EXPECT_EQ(mem, tvp::liveTaskMemBlocks());
+    EXPECT_EQ(bstrs, tvp::liveBstrs());
+    EXPECT_EQ(refs, tvp::liveInterfaceRefs());
+    EXPECT_EQ(arrays, tvp::liveSafeArrays());
 }
 
 }  // namespace
