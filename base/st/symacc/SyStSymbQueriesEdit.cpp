@@ -52,6 +52,18 @@ StSymbEntryID SyStSymbTable::insertAddressedSymbol(const char* name, StRangeID v
     return sid;
 }
 
+// Whether the TO type t is the TO type `wanted` or derives from it along
+// the base TO types (at most 64 steps, so a cycle read from a file ends).
+static bool derivesFromTOType(const SyStSymbTable& table, StSymbEntryID t, StSymbEntryID wanted)
+{
+    for (int depth = 0; depth < 64 && t != ST_INVALID_SID; ++depth) {
+        if (table.isSameTOType(t, wanted)) return true;
+        const StSyBaseSymbEntry* te = table.findEntry(t);
+        t = te ? te->getBaseTOTypeSID() : ST_INVALID_SID;
+    }
+    return false;
+}
+
 // The target's type symbol must be a TO type; the TO must be visible from
 // the target's scope and of that TO type or one derived from it (along
 // the base TO types).
@@ -72,12 +84,8 @@ bool SyStSymbTable::canAssignTO(StSymbEntryID toSID, StSymbEntryID targetSID, St
         error = b;
         return false;
     }
-    StSymbEntryID t = to->getKind() == ST_KIND_TOTYPE ? toSID : to->getTypeRefSID();
-    for (int depth = 0; depth < 64 && t != ST_INVALID_SID; ++depth) {
-        if (isSameTOType(t, toType->getID())) return true;
-        const StSyBaseSymbEntry* te = findEntry(t);
-        t = te ? te->getBaseTOTypeSID() : ST_INVALID_SID;
-    }
+    if (derivesFromTOType(*this, to->getKind() == ST_KIND_TOTYPE ? toSID : to->getTypeRefSID(), toType->getID()))
+        return true;
     std::snprintf(b, sizeof b, "%s is no compatible type", name);
     error = b;
     return false;
@@ -144,15 +152,12 @@ bool SyStSymbTable::checkAssignCompatibility(StSymbEntryID targetSID, const VARI
         if (ok) ok = TV_HOST_CALL(kTypeName, &dwRet, spIProjNav->getTypeNameByID(typeID, &pName, &dwRet)).ok();
         const std::string name = std::regex_replace(pName ? std::string(pName) : std::string(), kArrayRangeSuffix, "");
         CoTaskMemFree(pName);
-        bool fits = ok && name == targetName;
-        StSymbEntryID t = ok && !fits ? findSymbolEntry(String(name.c_str()), target->getVR(), target->getNR(),
-                                                        ST_KIND_TOTYPE)
-                                      : ST_INVALID_SID;
-        for (int depth = 0; !fits && depth < 64 && t != ST_INVALID_SID; ++depth) {
-            fits = isSameTOType(t, toType->getID());
-            const StSyBaseSymbEntry* te = findEntry(t);
-            t = te ? te->getBaseTOTypeSID() : ST_INVALID_SID;
-        }
+        const bool fits =
+            ok && (name == targetName ||
+                   derivesFromTOType(*this,
+                                     findSymbolEntry(String(name.c_str()), target->getVR(), target->getNR(),
+                                                     ST_KIND_TOTYPE),
+                                     toType->getID()));
         if (!fits) {
             error = "Typfehler";
             return false;
