@@ -214,16 +214,24 @@ uint32_t storeIdOfName(StStdConstantVal* value, bool alarm, const String& name, 
 // constant -> VARIANT
 // ===========================================================================
 
+// Every conversion into a VARIANT starts here: the output is cleared, and a
+// missing output or source value (traced) ends the conversion with kOther.
+static bool startVariantOutput(VARIANT* out, bool haveValue, const char* method)
+{
+    if (!out) return false;
+    VariantInit(out);
+    if (!haveValue) {
+        SY_TRACE(4, method, "source cval is a NULL pointer");
+        return false;
+    }
+    return true;
+}
+
 static uint32_t constVal2VariantImpl(VARIANT* out, bool strict, const StConstantVal* value, IUnknown* context,
                                      IUnknown* navigation, bool raw)
 {
     const char* method = raw ? "SyVariantConvert::constVal2VariantRaw" : "SyVariantConvert::constVal2Variant";
-    if (!out) return kOther;
-    VariantInit(out);
-    if (!value) {
-        SY_TRACE(4, method, "source cval is a NULL pointer");
-        return kOther;
-    }
+    if (!startVariantOutput(out, value != nullptr, method)) return kOther;
     switch (value->getKind()) {
     case ST_CONST_STD: {
         auto* s = static_cast<const StStdConstantVal*>(value);
@@ -256,12 +264,7 @@ uint32_t SyVariantConvert::stdVal2Variant(VARIANT* out, bool strict, const StStd
                                           IUnknown* navigation)
 {
     static const char kM[] = "SyVariantConvert::stdVal2Variant";
-    if (!out) return kOther;
-    VariantInit(out);
-    if (!value) {
-        SY_TRACE(4, kM, "source cval is a NULL pointer");
-        return kOther;
-    }
+    if (!startVariantOutput(out, value != nullptr, kM)) return kOther;
     const uint32_t t = value->getTypeId();
     bool err = false;
     const VARTYPE vt = numericVarType(t);
@@ -343,12 +346,7 @@ uint32_t SyVariantConvert::stdVal2Variant(VARIANT* out, bool strict, const StStd
 uint32_t SyVariantConvert::stdVal2VariantRaw(VARIANT* out, const StStdConstantVal* value)
 {
     static const char kM[] = "SyVariantConvert::stdVal2VariantRaw";
-    if (!out) return kOther;
-    VariantInit(out);
-    if (!value) {
-        SY_TRACE(4, kM, "source cval is a NULL pointer");
-        return kOther;
-    }
+    if (!startVariantOutput(out, value != nullptr, kM)) return kOther;
     const uint32_t t = value->getTypeId();
     const uint32_t w = value->getTargetWord();
     bool err = false;
@@ -380,12 +378,7 @@ uint32_t SyVariantConvert::stdVal2VariantRaw(VARIANT* out, const StStdConstantVa
 
 static uint32_t stringToVariant(VARIANT* out, const StConstantVal* value, bool normalised, const char* method)
 {
-    if (!out) return kOther;
-    VariantInit(out);
-    if (!value || value->getKind() != ST_CONST_STRING) {
-        SY_TRACE(4, method, "source cval is a NULL pointer");
-        return kOther;
-    }
+    if (!startVariantOutput(out, value && value->getKind() == ST_CONST_STRING, method)) return kOther;
     String text;
     uint8_t len = 0;
     value->getText(text, len);
