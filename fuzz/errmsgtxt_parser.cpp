@@ -6,30 +6,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
-#include <string>
 
 #include "base/fs/FsDsc.h"
+#include "fuzz/section_compile.h"
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FsTODscFile dsc;
-    if (dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY) != FS_OK) std::abort();
-    if (!dsc.getSect("errmsg", FS_MODE_WRITE) || dsc.CloseSect("errmsg") != 0) std::abort();
-    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     int32_t result;
     size_t numbers = 0;
     bool alarm = false;
     {
         MdErrMsgTxtParser parser;
-        MdCompilerArgs args;
-        args.stream = &in;
-        args.descriptor = &dsc;
-        args.rcPath = String("/dev/null");
-        args.firstStringId = 100;
-        parser.init(args);
-        result = parser.parse();
+        result = fuzzRunCompiler(data, size, dsc, parser, {"errmsg"}, "/dev/null", 100);
         if (parser.nextStringId() < 100) std::abort();
         if (parser.container()) {
             alarm = true;
