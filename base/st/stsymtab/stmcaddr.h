@@ -79,7 +79,7 @@ bool makeAreaDescriptor(uint8_t* buf, uint32_t mode, uint32_t area, uint32_t byt
                         uint16_t count, uint16_t block);
 // Tag 0x10 in area 0x84 for TIME, DATE, TOD and DT only; count not 0.
 bool makeTimeDescriptor(uint8_t* buf, uint32_t typeId, uint32_t byteOffset, uint16_t count, uint16_t block);
-// Tag 0xA1 with the data code of the spec word (never fails).
+// Tag 0xA1 with the data code of the type-spec word (never fails).
 bool makeA1Descriptor(uint8_t* buf, ESTypeSpec spec, uint16_t second, uint32_t value, uint16_t first);
 // Tag 0xA2; fails unless the mode's data code is 2-8.
 bool makeA2Descriptor(uint8_t* buf, uint16_t first, uint32_t mode, uint16_t second, uint16_t third,
