@@ -98,6 +98,18 @@ public:
 
     BoConstId Min = BO_INVALID_CID;
     BoConstId Max = BO_INVALID_CID;
+
+    // A new record with every field given; the caller owns it.
+    static VarTypeValue* make(BoConstId def, int32_t unit, int32_t fix, BoConstId min, BoConstId max)
+    {
+        auto* v = new VarTypeValue;
+        v->Def() = def;
+        v->Unit = unit;
+        v->Fix = fix;
+        v->Min = min;
+        v->Max = max;
+        return v;
+    }
 };
 
 // Attribute words of one variable.

@@ -347,13 +347,7 @@ VarTypeValue* MdVarExtBase::createTypeValue(const VarValueEntryList& entries, ui
         report(MdVarExtMsg_NoQuantity);
         return nullptr;
     }
-    auto* v = new VarTypeValue;
-    v->Def() = def;
-    v->Unit = unit;
-    v->Fix = fix;
-    v->Min = min;
-    v->Max = max;
-    return v;
+    return VarTypeValue::make(def, unit, fix, min, max);
 }
 
 // --- dynamic arrays ---

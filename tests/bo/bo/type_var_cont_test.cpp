@@ -29,13 +29,7 @@ std::vector<std::string> traces(const CTraceCapture& cap)
 
 VarTypeValue* value(BoConstId def, int32_t unit, int32_t fix, BoConstId min, BoConstId max)
 {
-    auto* v = new VarTypeValue;
-    v->Def() = def;
-    v->Unit = unit;
-    v->Fix = fix;
-    v->Min = min;
-    v->Max = max;
-    return v;
+    return VarTypeValue::make(def, unit, fix, min, max);
 }
 
 VarExt* attrib(uint32_t A, uint16_t G = 0)

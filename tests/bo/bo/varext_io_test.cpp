@@ -30,13 +30,7 @@ std::unique_ptr<FsSecClMem> section(const std::string& bytes = std::string())
 
 VarTypeValue* value(BoConstId def, int32_t unit, int32_t fix, BoConstId min, BoConstId max)
 {
-    auto* v = new VarTypeValue;
-    v->Def() = def;
-    v->Unit = unit;
-    v->Fix = fix;
-    v->Min = min;
-    v->Max = max;
-    return v;
+    return VarTypeValue::make(def, unit, fix, min, max);
 }
 
 // The tables of one type, with a writer into a new section and the summary
