@@ -6,16 +6,14 @@
 // digests against a script that builds the hashed bytes itself; the dump.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <random>
-#include <thread>
 
 #include "inst_model.h"
+#include "tests/base/st/stsymtab/dump_pipe_reader.h"
 #include "platform/guid.h"
 
 namespace {
@@ -310,21 +308,7 @@ TEST(InstValues, DumpReachesFifoReader)
     const std::string fifo = std::string("/tmp/tvp_inst_") + std::to_string(::getpid());
     ::setenv("TAVOLIN_DUMP_PIPE", fifo.c_str(), 1);
     m.inst.dumpToPipe();  // no FIFO: nothing
-    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
-    const int rd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    const int keep = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-    std::string got;
-    std::thread reader([&] {
-        fcntl(rd, F_SETFL, 0);
-        char buf[4096];
-        ssize_t n;
-        while ((n = ::read(rd, buf, sizeof buf)) > 0) got.append(buf, size_t(n));
-    });
-    m.inst.dumpToPipe();
-    ::close(keep);
-    reader.join();
-    ::close(rd);
-    ::unlink(fifo.c_str());
+    const std::string got = readDumpPipe(fifo, [&] { m.inst.dumpToPipe(); });
     ::unsetenv("TAVOLIN_DUMP_PIPE");
     EXPECT_EQ(dump, got);
 }
