@@ -90,11 +90,7 @@ VarInstValue* CBOInstVarCont::findInstRecord(uint32_t adr, uint32_t cfg) const
     return it == values().end() ? nullptr : it->second;
 }
 
-StStdConstantVal* CBOInstVarCont::sysVarConst(StConstEntryID cid) const
-{
-    StConstantVal* c = m_pSysVarConst ? m_pSysVarConst->getConstantVal(cid) : nullptr;
-    return c && c->getKind() == ST_CONST_STD ? static_cast<StStdConstantVal*>(c) : nullptr;
-}
+StStdConstantVal* CBOInstVarCont::sysVarConst(StConstEntryID cid) const { return boStdConstant(m_pSysVarConst, cid); }
 
 StStdConstantVal* CBOInstVarCont::getInstValue(uint32_t adr)
 {
@@ -271,8 +267,15 @@ uint32_t CBOInstVarCont::setCurrentUnit(PhysGr physGr, int32_t unit)
         const uint32_t adr = uint32_t(e.first.adr);
         StStdConstantVal* c = privateConst(*rec, adr, method);
         if (!c) continue;
-        const StStdConstantVal* min = getMinVal(adr, e.first.mask);
-        const StStdConstantVal* max = getMaxVal(adr, e.first.mask);
+        // The bounds of the value's configuration (68, 72) from one lookup.
+        auto tv = m_pTypeValues ? m_pTypeValues->findForCfg(e.first) : CVarTypeValueTable::iterator();
+        const StStdConstantVal *min = nullptr, *max = nullptr;
+        if (m_pTypeValues && tv != m_pTypeValues->end()) {
+            const CBOFrameConstValTable* bounds = m_pTypeVarCont->getConstValTable();
+            min = boStdConstant(bounds, tv->second->Min);
+            max = boStdConstant(bounds, tv->second->Max);
+        }
+        if (!min || !max) traceObj(3, method, "no Value found for Adr(0x%08X)", adr);
         convertValByUnit(*c, old, unit, min, max);
     }
     if (m_pBfConst)
@@ -356,14 +359,20 @@ void CBOInstVarCont::calculateSysVarVersion()
     m_onlineSignature.setInvalid();
     m_offlineVersion.setInvalid();
     CoCryptHashVariant a, b, c;
-    bool first = true;
-    int32_t last = 0;
-    for (const auto& e : values()) {
-        if (!first && e.first.adr == last) continue;
-        first = false;
-        last = e.first.adr;
-        const uint32_t adr = uint32_t(last);
-        const StStdConstantVal* v = getInstValue(adr);
+    // One walk over the table: the entries of an address lie together, and
+    // the first of them that covers the configuration is the masked
+    // lookup's answer (an empty one answers nothing).
+    const CVarInstValueTable& t = values();
+    for (auto it = t.begin(); it != t.end();) {
+        const int32_t adr = it->first.adr;
+        const VarInstValue* rec = nullptr;
+        bool decided = false;
+        for (; it != t.end() && it->first.adr == adr; ++it)
+            if (!decided && it->first.covers(m_currentCfg)) {
+                rec = it->second;
+                decided = true;
+            }
+        const StStdConstantVal* v = rec ? sysVarConst(rec->Act) : nullptr;
         if (!v) continue;
         VARIANT var;
         VariantInit(&var);
@@ -372,14 +381,15 @@ void CBOInstVarCont::calculateSysVarVersion()
             traceObj(4, method, "constVal2Variant failed");
             return;
         }
-        addU32(a, adr);
+        addU32(a, uint32_t(adr));
         a.addVariant(var);
-        if (isOnlRel(adr)) {
-            if (isStructRel(adr)) {
-                addU32(c, adr);
+        // Online-relevant: the constant carries an id of its own (76).
+        if (v->hasAddress()) {
+            if (isStructRel(uint32_t(adr))) {
+                addU32(c, uint32_t(adr));
                 c.addVariant(var);
             }
-            addU32(b, adr);
+            addU32(b, uint32_t(adr));
             b.addVariant(var);
         }
         VariantClear(&var);
