@@ -78,6 +78,19 @@ TEST(InstValues, InitSysVarLocksBeyondTheSize)
     EXPECT_FALSE(i.isStructRel(0x104));
     // Defaults taken as they are: 3 °C stays 3 until a unit changes.
     EXPECT_EQ(3, m.act(0x200));
+
+    // Clean all: the resized sysvar table goes with the values.
+    i.cleanAll();
+    EXPECT_FALSE(i.isSysVarTabLoaded());
+    EXPECT_TRUE(i.instValues().empty() && i.lockedEntries().empty() && !i.isArrayHandle(0x200));
+    EXPECT_TRUE(i.getUnitTable().empty());
+    FsSecClMem garbage;
+    garbage << "18 symbol-table__V9.9\r\n";
+    garbage.seek(0, 0);
+    CTraceCapture cap;
+    EXPECT_EQ(10u, i.loadSysVarTab(garbage));
+    EXPECT_EQ("4 Obj(T): bad stab status", traceTexts(cap).back());
+    EXPECT_FALSE(i.isSysVarTabLoaded());
 }
 
 TEST(InstValues, SetActVal)
