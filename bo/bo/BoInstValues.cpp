@@ -265,6 +265,12 @@ bool CBOInstVarCont::setActVal(uint32_t adr, StStdConstantVal* newValue, bool& s
     }
     newValue->setShared(cur->isShared());
     if (constValEqual(cur, newValue)) return true;
+    // A value of another type would be refused by the assignment only after
+    // the arrays were resized: refuse it first.
+    if (newValue->getTypeId() != cur->getTypeId()) {
+        TV_TRACE(4, "boinstvar", method, "couldn't assign val for adr[cfg]: 0x%08X[0x%08X]", adr, cfg);
+        return false;
+    }
     BoIdList arrays;
     if (getDynArraySizes(adr, arrays)) {
         bool errOld = false, errNew = false;

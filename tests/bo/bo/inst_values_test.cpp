@@ -21,11 +21,12 @@ namespace {
 // Sysvars: n (a size, DINT) at 0x100 governing arr (8 INT) at 0x200, m at
 // 0x104, r (REAL) at 0x108, l (LREAL) at 0x110. Addresses 5 and 6 (DINT,
 // equal defaults, quantities 91 and 14) are no sysvars and share one
-// constant; 7 has a value only in configuration 2.
+// constant; 7 and the sysvar k at 0x120 have values only in configuration 2.
 struct ArrayModel : InstModel {
     ArrayModel()
     {
-        sysVars("16#100 n DINT\n16#104 m DINT\n16#108 r REAL\n16#110 l LREAL\n16#200 arr ARRAY [0..7] OF INT\n");
+        sysVars("16#100 n DINT\n16#104 m DINT\n16#108 r REAL\n16#110 l LREAL\n16#120 k DINT\n"
+                "16#200 arr ARRAY [0..7] OF INT\n");
         value(0x100, 1, ST_DINT, 2, 0, -1, 1, 8);
         for (int i = 0; i < 8; ++i) value(0x200 + 2 * i, ~0u, ST_INT, 3, 91);
         value(0x104, ~0u, ST_DINT, 4, 0);
@@ -34,6 +35,7 @@ struct ArrayModel : InstModel {
         value(5, ~0u, ST_DINT, 7, 91);
         value(6, ~0u, ST_DINT, 7, 14);
         value(7, 2, ST_DINT, 9, 0);
+        value(0x120, 2, ST_DINT, 9, 0);
         type.addDynArraySizes(VarExtKey(0x100, 1), {0x200});
         inst.initUnit();
         inst.setCurrentUnit(91, 92);
@@ -57,7 +59,7 @@ TEST(InstValues, InitSysVarLocksBeyondTheSize)
     auto& i = m.inst;
     ASSERT_EQ(0u, i.initSysVar(true));
     EXPECT_TRUE(i.isValuesLoaded());
-    EXPECT_EQ(9u, i.instValues().size());  // 15 type values, elements 2-7 locked
+    EXPECT_EQ(10u, i.instValues().size());  // 16 type values, elements 2-7 locked
     EXPECT_EQ(6u, i.lockedEntries().size());
     EXPECT_FALSE(i.checkArrayEntry(0x202));
     EXPECT_TRUE(i.checkArrayEntry(0x204));
@@ -136,13 +138,16 @@ TEST(InstValues, SetActVal)
     EXPECT_FALSE(m.set(0x100, ST_DINT, 0));
     EXPECT_FALSE(m.set(0x100, ST_DINT, 9));
     EXPECT_FALSE(m.set(0x999, ST_DINT, 1));
+    EXPECT_FALSE(m.set(0x100, ST_INT, 6));  // another type: the arrays stay
     bool structure = false;
     EXPECT_FALSE(i.setActVal(0x104, nullptr, structure));
     EXPECT_EQ((std::vector<std::string>{"4 invalid array-size: 0", "4 invalid array-size: 9",
                                         "4 no value found for adr[cfg]: 0x00000999[0x00000001]",
+                                        "4 couldn't assign val for adr[cfg]: 0x00000100[0x00000001]",
                                         "4 invalid pointer"}),
               traceTexts(cap));
     EXPECT_EQ(3, m.act(0x100));
+    EXPECT_EQ(3, m.arraySize());
 }
 
 TEST(InstValues, ArrangeSysVar)
@@ -229,7 +234,8 @@ TEST(InstValues, ValuesSectionAndSysVarBuffer)
     ASSERT_EQ(0u, j.loadValues(values));
     ASSERT_EQ(0u, j.saveValues(again));
     EXPECT_EQ(sectionBytes(values), sectionBytes(again));
-    // Sysvars of configuration 1 that are not locked: n, m, r, l, arr[0..1].
+    // Sysvars of configuration 1 that are not locked: n, m, r, l, arr[0..1]
+    // (not k, whose value is configuration 2's).
     CTraceCapture cap;
     ASSERT_EQ(0u, m.inst.writeSysVarBuffer(buffer));
     EXPECT_EQ("1 Write SysVarBuffer: 6 Vars", traceTexts(cap).back());
