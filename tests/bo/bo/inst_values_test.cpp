@@ -191,12 +191,14 @@ TEST(InstValues, Uploads)
     bool structure = false;
     BoIdPairList errors;
     CTraceCapture cap;
-    EXPECT_EQ(5u, i.readDefVal({rec(MC_DINT, 0x999, 1), rec(MC_DINT, 0x104, 11)}, true, errors, structure));
-    EXPECT_EQ(4, m.act(0x104));
-    EXPECT_EQ(0u, i.readDefVal({rec(MC_DINT, 0x999, 1), rec(MC_DINT, 0x104, 11), rec(MC_SINT, 0x118, -3),
+    // Strict: what came before the unknown address stays applied.
+    EXPECT_EQ(5u, i.readDefVal({rec(MC_DINT, 0x104, 11), rec(MC_DINT, 0x999, 1), rec(MC_DINT, 0x104, 12)}, true,
+                               errors, structure));
+    EXPECT_EQ(11, m.act(0x104));
+    EXPECT_EQ(0u, i.readDefVal({rec(MC_DINT, 0x999, 1), rec(MC_DINT, 0x104, 13), rec(MC_SINT, 0x118, -3),
                                 rec(MC_REAL, 0x108, 0.25), rec(MC_LREAL, 0x110, 1e10)},
                                false, errors, structure));
-    EXPECT_EQ(11, m.act(0x104));
+    EXPECT_EQ(13, m.act(0x104));
     EXPECT_EQ(-3, m.act(0x118));
     EXPECT_EQ(0.25, m.act(0x108));
     EXPECT_EQ(1e10, m.act(0x110));
