@@ -203,7 +203,7 @@ uint32_t CBOInstVarCont::initSysVar(bool fromType)
             continue;
         }
         lockElements(d.first, int32_t(array), step, size, length);
-        if (!m_pSysVarTab->modifyArraySize(array, size)) {
+        if (!m_pSysVarTab || !m_pSysVarTab->modifyArraySize(array, size)) {
             TV_TRACE(4, "boinstvar", method, "modifyArraySize falied for ADR(0x%08X)", array);
             rc = BO_INST_MISSING;
         }
@@ -240,7 +240,7 @@ uint32_t CBOInstVarCont::resizeArrays(uint32_t sizeAdr, int32_t oldSize, int32_t
         const bool done = newSize < oldSize ? lockElements(r.key, r.array, r.step, newSize, oldSize)
                                             : unlockElements(r.key, r.array, r.step, oldSize, newSize);
         if (!done) rc = BO_INST_MISSING;
-        if (!m_pSysVarTab->modifyArraySize(uint32_t(r.array), newSize)) {
+        if (!m_pSysVarTab || !m_pSysVarTab->modifyArraySize(uint32_t(r.array), newSize)) {
             TV_TRACE(4, "boinstvar", method, "modifyArraySize falied for ADR(0x%08X)", uint32_t(r.array));
             rc = BO_INST_MISSING;
         }

@@ -81,6 +81,14 @@ TEST(InstValues, InitSysVarLocksBeyondTheSize)
     // Defaults taken as they are: 3 °C stays 3 until a unit changes.
     EXPECT_EQ(3, m.act(0x200));
 
+    // Without the sysvar table the arrays cannot be resized again.
+    i.releaseSysVarTab();
+    CTraceCapture released;
+    EXPECT_EQ(65535u, i.initSysVar(false));
+    EXPECT_EQ((std::vector<std::string>{"4 modifyArraySize falied for ADR(0x00000200)",
+                                        "3 init hdl-map falied for ADR(0x00000200)"}),
+              traceTexts(released));
+
     // Clean all: the resized sysvar table goes with the values.
     i.cleanAll();
     EXPECT_FALSE(i.isSysVarTabLoaded());
