@@ -13,6 +13,10 @@ namespace {
 
 bool neverEmpty(int32_t) { return false; }
 
+// Longest dynamic array whose elements are locked one by one: a hostile
+// symbol table cannot make the lock table grow without bound.
+constexpr int64_t kMaxArrayLength = int64_t(1) << 20;
+
 template <typename T>
 T valueAs(const uint8_t bytes[8])
 {
@@ -143,7 +147,12 @@ bool CBOInstVarCont::arrayShape(uint32_t adr, int32_t& step, int32_t& count, con
         traceObj(4, method, "couldn't get bounds for tid 0x%08X", tid);
         return false;
     }
-    count = int32_t(int64_t(hi) - lo + 1);
+    const int64_t length = int64_t(hi) - lo + 1;
+    if (length > kMaxArrayLength) {
+        TV_TRACE(4, "boinstvar", method, "invalid array-size: %i", int32_t(length));
+        return false;
+    }
+    count = int32_t(length);
     return true;
 }
 

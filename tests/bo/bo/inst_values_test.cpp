@@ -103,6 +103,18 @@ TEST(InstValues, InitSysVarLocksBeyondTheSize)
     EXPECT_FALSE(i.isSysVarTabLoaded());
 }
 
+TEST(InstValues, HugeArrayIsRefused)
+{
+    InstModel m;
+    m.sysVars("16#100 n DINT\n16#200 big ARRAY [0..2000000] OF BYTE\n");
+    m.value(0x100, ~0u, ST_DINT, 2, 0, -1, 1, 8);
+    m.type.addDynArraySizes(VarExtKey(0x100, ~0u), {0x200});
+    CTraceCapture cap;
+    EXPECT_EQ(65535u, m.inst.initSysVar(true));
+    EXPECT_EQ("4 invalid array-size: 2000001", traceTexts(cap).back());
+    EXPECT_TRUE(m.inst.lockedEntries().empty());
+}
+
 TEST(InstValues, SetActVal)
 {
     ArrayModel m;
