@@ -11,7 +11,8 @@
 // changes (it is copied first). Elements of a dynamic array beyond the
 // array's current size are locked: they have no value and the type's
 // per-address queries answer nothing for them. Element i of the array at
-// address a lies at a + i x the element's size in bytes.
+// address a lies at a + i x the element's size in bytes; an array of more
+// than 2^20 elements is refused ("invalid array-size: %i").
 //
 // Units. convertVal converts between the quantity's default and current
 // unit: x' = ((x - o1) * f1) / f2 + o2 with the factors and offsets of the
