@@ -346,6 +346,16 @@ TEST(InstValues, DumpReachesFifoReader)
                                            "         0 -> -\n"));
     EXPECT_NE(std::string::npos, dump.find("       428 -> lbf/Aeff\n"));
 
+    // Array handles and locked elements, each with its size variable / array.
+    ArrayModel a;
+    ASSERT_EQ(0u, a.inst.initSysVar(true));
+    std::ostringstream arrays;
+    a.inst.dumpInstData(arrays);
+    EXPECT_NE(std::string::npos, arrays.str().find("=== Dynamische Arrays: ================================\n"
+                                                   "0x00000200 -> 0x00000100\n"));
+    EXPECT_NE(std::string::npos, arrays.str().find("=== gesperrte ArrayEntrys: ============================\n"
+                                                   "{0x00000204, 0x00000001} -> 0x00000200\n"));
+
     const std::string fifo = std::string("/tmp/tvp_inst_") + std::to_string(::getpid());
     ::setenv("TAVOLIN_DUMP_PIPE", fifo.c_str(), 1);
     m.inst.dumpToPipe();  // no FIFO: nothing
