@@ -255,13 +255,7 @@ VarTypeValue* CBOTypeVarCont::findValue(uint32_t adr, uint32_t cfg) const
     return it == valueTable().end() ? nullptr : it->second;
 }
 
-StStdConstantVal* CBOTypeVarCont::stdConstant(BoConstId cid) const
-{
-    CBOFrameConstValTable* t = getConstValTable();
-    StConstantVal* c = t ? t->getConstantVal(cid) : nullptr;
-    if (!c || c->getKind() != ST_CONST_STD) return nullptr;
-    return static_cast<StStdConstantVal*>(c);
-}
+StStdConstantVal* CBOTypeVarCont::stdConstant(BoConstId cid) const { return boStdConstant(getConstValTable(), cid); }
 
 StStdConstantVal* CBOTypeVarCont::getMinVal(const uint32_t& adr, const uint32_t& cfg)
 {

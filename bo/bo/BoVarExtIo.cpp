@@ -103,6 +103,7 @@ void putRecord(FsSecCl& s, const VarTypeValue& r)
 {
     s << ' ' << r.Def() << ' ' << r.Unit << ' ' << r.Fix << ' ' << r.Min << ' ' << r.Max;
 }
+void putRecord(FsSecCl& s, const VarInstValue& r) { s << ' ' << r.Act << ' ' << r.Unit << ' ' << r.Fix; }
 void putRecord(FsSecCl& s, const VarExt& r)
 {
     s << ' ' << r.A << ' ' << r.ATO1 << ' ' << r.ATO2 << ' ' << r.G << ' ' << r.TE;
@@ -110,6 +111,7 @@ void putRecord(FsSecCl& s, const VarExt& r)
 // A CID reads as the unsigned number it is written as.
 FsSecCl& operator>>(FsSecCl& s, BoConstId& id) { return s >> id.ref(); }
 void getRecord(FsSecCl& s, VarTypeValue& r) { s >> r.Def() >> r.Unit >> r.Fix >> r.Min >> r.Max; }
+void getRecord(FsSecCl& s, VarInstValue& r) { s >> r.Act.ref() >> r.Unit >> r.Fix; }
 void getRecord(FsSecCl& s, VarExt& r) { s >> r.A >> r.ATO1 >> r.ATO2 >> r.G >> r.TE; }
 
 template <class Rec>
@@ -294,4 +296,70 @@ uint32_t writeBitSection(FsSecCl& s, const CBitTypeTable& types, const CBitField
 uint32_t readBitSection(FsSecCl& s, CBitTypeTable& types, CBitFieldTable& fields)
 {
     return load(s, [&] { s >> types >> fields; });
+}
+
+uint32_t writeInstCfgSection(FsSecCl& s, uint32_t cfg)
+{
+    return save(s, [&] { s << cfg << ' '; });
+}
+
+uint32_t readInstCfgSection(FsSecCl& s, uint32_t& cfg)
+{
+    return load(s, [&] {
+        uint32_t v = 0;
+        s >> v;
+        if (!s.hasError()) cfg = v;
+    });
+}
+
+uint32_t writeInstUnitsSection(FsSecCl& s, const CUnitEntryTable& current,
+                               const std::function<int32_t(int32_t)>& defaultUnitOf)
+{
+    return save(s, [&] {
+        s << uint32_t(current.size()) << ' ';
+        for (const auto& e : current) {
+            if (s.hasError()) break;
+            s << e.first << ' ' << defaultUnitOf(e.first) << ' ' << e.second << ' ';
+        }
+    });
+}
+
+uint32_t readInstUnitsSection(FsSecCl& s, CUnitEntryTable& current)
+{
+    return load(s, [&] {
+        current.clear();
+        uint32_t count = 0;
+        s >> count;
+        for (uint32_t i = 0; i < count && !s.hasError(); ++i) {
+            int32_t physGr = 0, def = 0, unit = 0;
+            s >> physGr >> def >> unit;
+            if (!s.hasError()) current.add(physGr, unit);
+        }
+        if (current.size() != count && !s.hasError()) s.setError(BO_COUNT_MISMATCH);
+    });
+}
+
+uint32_t writeInstValuesSection(FsSecCl& s, const CVarInstValueTable& values)
+{
+    return save(s, [&] { writeRecords(s, values); });
+}
+
+uint32_t readInstValuesSection(FsSecCl& s, CVarInstValueTable& values)
+{
+    return load(s, [&] { readRecords(s, values); });
+}
+
+uint32_t readUnitStream(FsSecCl& s, CUnitEntryTable& pairs)
+{
+    return load(s, [&] {
+        pairs.clear();
+        uint32_t count = 0;
+        s >> count;
+        for (uint32_t i = 0; i < count && !s.hasError(); ++i) {
+            int32_t unit = 0;
+            double factor = 0, offset = 0;
+            s >> unit >> factor >> offset;
+        }
+        if (!s.hasError()) readTable(s, pairs, Repeat::KeepFirst);
+    });
 }

@@ -40,6 +40,7 @@
 // BO_SAVE_FAILED and a reader BO_LOAD_FAILED without touching it.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "base/fs/FsSecCl.h"
 #include "bo/bo/BoVarExt.h"
@@ -89,3 +90,21 @@ uint32_t readDynArraySection(FsSecCl& s, CDynArrayTable& arrays);
 
 uint32_t writeBitSection(FsSecCl& s, const CBitTypeTable& types, const CBitFieldTable& fields);
 uint32_t readBitSection(FsSecCl& s, CBitTypeTable& types, CBitFieldTable& fields);
+
+// Sections of an instance (numbers separated by blanks):
+//   configuration: u current configuration, SP
+//   units: u n, SP, n x (l PhysGr, SP, l default unit, SP, l current unit, SP)
+//   values: the values layout above without Min and Max (Act in place of Def)
+// The units reader keeps PhysGr -> current unit; a repeated quantity keeps
+// the first and so fails the count check.
+uint32_t writeInstCfgSection(FsSecCl& s, uint32_t cfg);
+uint32_t readInstCfgSection(FsSecCl& s, uint32_t& cfg);
+uint32_t writeInstUnitsSection(FsSecCl& s, const CUnitEntryTable& current,
+                               const std::function<int32_t(int32_t)>& defaultUnitOf);
+uint32_t readInstUnitsSection(FsSecCl& s, CUnitEntryTable& current);
+uint32_t writeInstValuesSection(FsSecCl& s, const CVarInstValueTable& values);
+uint32_t readInstValuesSection(FsSecCl& s, CVarInstValueTable& values);
+// A unit stream: u n, then n x (l unit, d factor, d offset), which are read
+// and dropped; then u m and m x (l PhysGr, l unit) into pairs (a repeated
+// PhysGr keeps the first and fails the count check). 0 or BO_LOAD_FAILED.
+uint32_t readUnitStream(FsSecCl& s, CUnitEntryTable& pairs);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/st/stsymtab/stmcspec.h"
+#include "bo/boframe/BoFrameSymbTable.h"
 #include "co/TraceApi.h"
 
 namespace {
@@ -151,21 +152,12 @@ bool MdVarExtBase::isBitNoValid(uint32_t typeId, int32_t bit)
 StTypeID MdVarExtBase::getTypeIdByAdr(int32_t adr)
 {
     const char* const method = "MdVarExtBase::getTypeIdByAdr";
-    std::unique_ptr<StASMSysVarOperand> op(m_pSymTab ? m_pSymTab->getSysVarOperand(uint32_t(adr), ST_INVALID_SID)
-                                                     : nullptr);
-    if (!op) {
+    bool noOperand = false;
+    const StTypeID tid = boSysVarTypeAt(m_pSymTab, uint32_t(adr), noOperand);
+    if (noOperand)
         TV_TRACE(4, kTraceFile, method, "no operand found for ADR(0x%08X)", uint32_t(adr));
-        return ST_INVALID_TID;
-    }
-    // The operand carries the element or member that covers the address;
-    // at the variable's own start the variable's type is the one asked for
-    // (a dynamic array is found by its start).
-    StTypeID tid = op->getTID();
-    if (op->getFixOff() == 0 && op->getSID() != ST_INVALID_SID) {
-        const StTypeID own = m_pSymTab->getTypeID(op->getSID());
-        if (own != ST_INVALID_TID) tid = own;
-    }
-    if (tid == ST_INVALID_TID) TV_TRACE(4, kTraceFile, method, "invalid type for adr: 0x%08X", uint32_t(adr));
+    else if (tid == ST_INVALID_TID)
+        TV_TRACE(4, kTraceFile, method, "invalid type for adr: 0x%08X", uint32_t(adr));
     return tid;
 }
 

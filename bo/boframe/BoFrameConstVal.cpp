@@ -176,3 +176,9 @@ uint32_t CBOFrameConstValTable::writeSysVarDefVal(FsSecCl& stream, CidList& cids
     TV_TRACE(1, kTraceFile, kWriteSysVar, "Write SysVarBuffer: %ld Vars", long(written.size()));
     return 0;
 }
+
+StStdConstantVal* boStdConstant(const StSyConstValTable* table, StConstEntryID cid)
+{
+    StConstantVal* c = table ? table->getConstantVal(cid) : nullptr;
+    return c && c->getKind() == ST_CONST_STD ? static_cast<StStdConstantVal*>(c) : nullptr;
+}

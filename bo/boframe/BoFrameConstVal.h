@@ -99,3 +99,7 @@ private:
     // Adds c (taken over) and frees it when the table did not keep it.
     StConstEntryID addOwned(StConstantVal* c);
 };
+
+// The elementary constant of cid in the table; null without table or
+// constant, or for a constant of another kind. Owned by the table.
+StStdConstantVal* boStdConstant(const StSyConstValTable* table, StConstEntryID cid);

@@ -1,6 +1,8 @@
 // The frame symbol table (see BoFrameSymbTable.h).
 #include "bo/boframe/BoFrameSymbTable.h"
 
+#include <memory>
+
 #include "co/TraceApi.h"
 
 namespace {
@@ -34,4 +36,17 @@ bool CBOFrameSymbTable::modifyArraySize(uint32_t address, int32_t newCount)
         m_arrayFlag ? resizeArrayVar(ST_KIND_SYSVAR, address, newCount) : SyStSymbTable::modifyArraySize(address, newCount);
     if (!done) TV_TRACE(4, kTraceFile, kModify, "no array variable to resize at ADR(0x%08X)", address);
     return done;
+}
+
+StTypeID boSysVarTypeAt(SyStSymbTable* table, uint32_t adr, bool& noOperand)
+{
+    std::unique_ptr<StASMSysVarOperand> op(table ? table->getSysVarOperand(adr, ST_INVALID_SID) : nullptr);
+    noOperand = !op;
+    if (!op) return ST_INVALID_TID;
+    StTypeID tid = op->getTID();
+    if (op->getFixOff() == 0 && op->getSID() != ST_INVALID_SID) {
+        const StTypeID own = table->getTypeID(op->getSID());
+        if (own != ST_INVALID_TID) tid = own;
+    }
+    return tid;
 }

@@ -37,3 +37,10 @@ private:
     SyStSymbTable* m_lender = nullptr;
     uint32_t m_borrowed = 0;
 };
+
+// The type of the system variable at adr: the variable's own type where it
+// starts (a dynamic array is found by its start), else the type of the
+// element or member that covers adr. The invalid TID, with noOperand set,
+// without table or covering variable; the invalid TID alone when the
+// variable has no type.
+StTypeID boSysVarTypeAt(SyStSymbTable* table, uint32_t adr, bool& noOperand);

@@ -25,6 +25,7 @@
 // base.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <iosfwd>
 #include <map>
 #include <set>
@@ -472,3 +473,9 @@ FsSecCl& operator<<(FsSecCl& s, StSymbTable& table);
 FsSecCl& operator>>(FsSecCl& s, StSymbTable& table);
 std::ostream& operator<<(std::ostream& os, StSymbTable& table);
 std::istream& operator>>(std::istream& is, StSymbTable& table);
+
+// Writes text into the diagnostic FIFO ("tvp_cout" in the temporary
+// directory, or the path in TAVOLIN_DUMP_PIPE) when a reader listens
+// there; nothing otherwise. A reader that goes away or stalls for two
+// seconds only cuts the text short; standard output is never touched.
+void writeToDumpPipe(const std::string& text);

@@ -89,7 +89,7 @@ void writeAll(int fd, const std::string& text)
 
 }  // namespace
 
-void StSymbTable::dumpToPipe() const
+void writeToDumpPipe(const std::string& text)
 {
     const std::string path = pipePath();
     struct stat st;
@@ -97,8 +97,13 @@ void StSymbTable::dumpToPipe() const
     // Without a reader, a non-blocking open for writing fails (ENXIO).
     const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_APPEND | O_CLOEXEC);
     if (fd < 0) return;
+    writeAll(fd, text);
+    ::close(fd);
+}
+
+void StSymbTable::dumpToPipe() const
+{
     std::ostringstream text;
     dump(text);
-    writeAll(fd, text.str());
-    ::close(fd);
+    writeToDumpPipe(text.str());
 }

@@ -18,6 +18,7 @@
 #include "base/st/stsymtab/StSyTypeTable.h"
 #include "base/st/stsymtab/StSymbTable.h"
 #include "base/st/stsymtab/stmcaddr.h"
+#include "dump_pipe_reader.h"
 #include "symb_table_gen.h"
 
 namespace {
@@ -240,23 +241,7 @@ TEST_F(DumpPipe, ReaderGetsTheDump)
     StSymbTable t;
     StSymbEntryID sid;
     t.addEntry("abc", 0, 0, ST_KIND_VAR, sid);
-    ASSERT_EQ(0, mkfifo(m_path.c_str(), 0600));
-    const int rd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(rd, 0);
-    // A writer of the test's own keeps the reader from an early end.
-    const int keep = ::open(m_path.c_str(), O_WRONLY | O_NONBLOCK);
-    ASSERT_GE(keep, 0);
-    std::string got;
-    std::thread reader([&] {
-        fcntl(rd, F_SETFL, 0);
-        char buf[4096];
-        ssize_t n;
-        while ((n = ::read(rd, buf, sizeof buf)) > 0) got.append(buf, size_t(n));
-    });
-    t.dumpToPipe();
-    ::close(keep);  // both writers gone: the reader ends once it drained
-    reader.join();
-    ::close(rd);
+    const std::string got = readDumpPipe(m_path, [&] { t.dumpToPipe(); });
     EXPECT_EQ(sttest::dumped(t), got);
 }
 
