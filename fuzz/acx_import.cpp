@@ -92,8 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     acxtest::TreeWriter before;
     root->write(before);
 
+    static const std::string symb = acxfixture::symbText(acxfixture::kVariables);
     FsTODscFile dsc;
-    if (dsc.openFile("", FS_OPEN_CREATE | FS_OPEN_MEMORY) != FS_OK || !acxfixture::writeFixture(dsc)) std::abort();
+    if (dsc.openFile("", FS_OPEN_CREATE | FS_OPEN_MEMORY) != FS_OK || !acxfixture::writeSections(dsc, symb)) std::abort();
     FsDscHead head;
     if (dsc.write_head(head) != 0) std::abort();
 

@@ -54,27 +54,29 @@ inline const std::vector<const char*>& sectionNames()
     return names;
 }
 
-// Writes "symb" with the table of list (nothing when empty) and the empty
-// model's sections into dsc; false when a section cannot be written or the
-// list is refused.
-inline bool writeFixture(FsDsc& dsc, const std::string& list = kVariables)
+// The text of the symbol-table section of list; empty when the list is
+// refused.
+inline std::string symbText(const std::string& list)
 {
-    std::string symb;
-    if (!list.empty()) {
-        SysVarTable table;
-        std::string error;
-        std::istringstream in(list);
-        std::ostringstream out;
-        if (!table.addList(in, error) || !table.save(out)) return false;
-        symb = out.str();
-    }
+    SysVarTable table;
+    std::string error;
+    std::istringstream in(list);
+    std::ostringstream out;
+    if (!table.addList(in, error) || !table.save(out)) return std::string();
+    return out.str();
+}
+
+// Writes "symb" with the given bytes (nothing when empty) and the empty
+// model's sections into dsc; false when a section cannot be written.
+inline bool writeSections(FsDsc& dsc, const std::string& symb)
+{
     CMDAcxParser empty;
     CBOFrameConstValTable constants;
     for (const char* name : sectionNames()) {
-        if (list.empty() && std::string(name) == "symb") continue;
+        const std::string n = name;
+        if (symb.empty() && n == "symb") continue;
         FsSecCl* s = dsc.getSect(name, FS_MODE_WRITE);
         if (!s || s->setSize(0) != 0) return false;
-        const std::string n = name;
         if (n == "symb") s->writeBytes(symb.data(), uint32_t(symb.size()));
         if (n == "const") constants.write(*s);
         if (n == "varval") empty.saveValues(*s);
@@ -86,6 +88,13 @@ inline bool writeFixture(FsDsc& dsc, const std::string& list = kVariables)
         if (dsc.CloseSect(name) != 0 || !ok) return false;
     }
     return true;
+}
+
+// writeSections with the table of list.
+inline bool writeFixture(FsDsc& dsc, const std::string& list = kVariables)
+{
+    const std::string symb = symbText(list);
+    return !symb.empty() && writeSections(dsc, symb);
 }
 
 // The bytes of a section; "<missing>" when there is none.
