@@ -562,6 +562,8 @@ uint32_t CMDAcxParser::parseDimension(Param& p, uint32_t number)
     if (err || min < 1) return fail("min-val is to short", kAcxMsgArraySize, p.name.c_str());
     err = maxC == nullptr;
     const int32_t max = maxC ? maxC->GetLongVal(err) : 0;
+    // A maximum below the minimum (so below 1) would size the array by a
+    // wrapped count: refused as a maximum out of bounds.
     if (err || max > p.elements || max < min) return fail("max-val is to big", kAcxMsgArraySize, p.name.c_str());
     p.arraySize = uint32_t(max);
     // Keyed by the size parameter, naming the array it sizes.
