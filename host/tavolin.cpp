@@ -769,7 +769,8 @@ void Run::sectionMethods(LONG kind)
         hr = libraryCall([&] { return m_object->compileComments(rc.get(), &status); });
         step("compileComments", hr, status, m_o.rc.empty() && status != 0 ? ", the comment string tables need --rc" : "");
         hr = libraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
-        step("compileVariables", hr, status);
+        step("compileVariables", hr, status,
+             m_o.rc.empty() && status != 0 ? ", the variable string tables need --rc" : "");
         hr = libraryCall([&] { return m_object->compileConnections(&status); });
         step("compileConnections", hr, status);
         hr = libraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });

@@ -89,6 +89,8 @@ void MdVarExtBase::setSymbTable(SyStSymbTable* table)
     if (table == m_pSymTab) return;
     delete m_pSymTab;
     m_pSymTab = table;
+    // Every statement looks addresses up.
+    if (table) table->indexSysVarsByAddress(true);
 }
 
 // --- completion of the type interface ---

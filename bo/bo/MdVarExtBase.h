@@ -124,7 +124,8 @@ public:
         m_verMajor = major;
         m_verMinor = minor;
     }
-    // Takes the table over (the previous one is deleted).
+    // Takes the table over (the previous one is deleted) and has it index
+    // its system variables by address.
     void setSymbTable(SyStSymbTable* table);
     SyStSymbTable* getSymbTable() const { return m_pSymTab; }
     CBOFrameConstValTable* getFrameConstTable() const { return m_pConstTable; }

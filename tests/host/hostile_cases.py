@@ -4,9 +4,11 @@ existing target, a source of another kind, damaged targets, --rc naming the
 source, signals during a long compile and a source of a million repeated end
 keywords. Wherever a step fails the target keeps its bytes, nothing is left
 in $TMPDIR or beside the target, the output stays short, and the exit status
-is 1 (or 128 + the signal).
+is 1 (or 128 + the signal). The system variables of the axis reach the
+variables compiler through the stand-in class provider (flag 0), from the
+table MKSYMB makes of examples/axis.sysvars.
 
-usage: hostile_cases.py TAVOLIN SOURCE_DIR
+usage: hostile_cases.py TAVOLIN SOURCE_DIR MKSYMB
 """
 import hashlib
 import os
@@ -26,6 +28,10 @@ TMP = os.path.join(WORK, "tmp")
 os.mkdir(TMP)
 ENV = dict(os.environ, TMPDIR=TMP)
 ENV.pop("TAVOLIN_SETTINGS", None)
+ENV["TVCLSPRV_SECTION"] = "symb"
+ENV["TVCLSPRV_SECTION_TEXT"] = subprocess.run(
+    [os.path.abspath(sys.argv[3]), os.path.join(SOURCE_DIR, "examples", "axis.sysvars")], check=True,
+    capture_output=True, text=True).stdout
 failures = []
 checks = 0
 
@@ -58,7 +64,7 @@ def compile_args(source, target, *extra):
     # The alarm string tables need a resource script: one beside the target
     # unless the case names its own.
     rc = [] if "--rc" in extra else ["--rc", os.path.splitext(target)[0] + ".rc"]
-    return [TAVOLIN, "compile", source, "-o", target, *rc, *extra]
+    return [TAVOLIN, "compile", source, "-o", target, *rc, "--flag", "0", *extra]
 
 
 def run(source, target, *extra):

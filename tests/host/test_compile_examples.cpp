@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "co/GlobTools.h"
+#include "tests/host/HostSysVars.h"
 
 namespace {
 
@@ -69,21 +70,40 @@ protected:
     {
         struct stat st;
         ASSERT_EQ(::stat(kTavolin.c_str(), &st), 0) << "build the tavolin command first";
+        // Every case reads the results through the independent reader.
+        if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
+            GTEST_SKIP() << "olefile is not installed for " << kPython;
         m_dir = createTempDirectory().c_str();
         m_tmp = m_dir + "/tmp";
+        m_out = m_dir + "/out";
+        m_err = m_dir + "/err";
         ASSERT_EQ(::mkdir(m_tmp.c_str(), 0700), 0);
     }
-    void TearDown() override { removeDirectoryTree(m_dir.c_str()); }
+    void TearDown() override
+    {
+        if (!m_dir.empty()) removeDirectoryTree(m_dir.c_str());
+    }
+
+    // Compiles the example `name` with the options `args` in the scratch
+    // directory, its system variables through the stand-in class provider
+    // (unless `sysVars` is false); what the command prints goes to m_out,
+    // its messages to m_err.
+    void compile(const std::string& name, const std::string& args, bool sysVars = true)
+    {
+        const hosttest::SysVars sv = sysVars ? hosttest::exampleSysVars(name) : hosttest::SysVars();
+        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS TMPDIR='" + m_tmp + "' " + sv.env + "'" + kTavolin +
+              "' compile '" + std::string(TV_SOURCE_DIR) + "/examples/" + name + "' " + args + sv.flag + " >'" +
+              m_out + "' 2>'" + m_err + "'");
+    }
+    std::string printed() const { return readFile(m_out); }
 
     std::string m_dir;
     std::string m_tmp;  // the command's temporary directory
+    std::string m_out, m_err;
 };
 
 TEST_F(CompileExamples, HeaderSectionAsAnotherReaderSeesIt)
 {
-    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
-        GTEST_SKIP() << "olefile is not installed for " << kPython;
-
     const struct {
         const char* file;
         const char* kind;
@@ -120,14 +140,11 @@ TEST_F(CompileExamples, HeaderSectionAsAnotherReaderSeesIt)
          "82 Steuerung mit Bewegungsfunktionen [MD_VER:47.80.30.00:vrx47.80.30release.1.relusr]\r\n0\r\n0\r\n"},
     };
     for (const auto& c : cases) {
-        const std::string source = std::string(TV_SOURCE_DIR) + "/examples/" + c.file;
         const std::string target = m_dir + "/" + c.file + ".dsc";
-        const std::string out = m_dir + "/out", err = m_dir + "/err";
-        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS TMPDIR='" + m_tmp + "' '" + kTavolin + "' compile '" +
-              source + "' -o '" + target + "' --rc '" + target + ".rc' >'" + out + "' 2>'" + err + "'");
-        const std::string printed = readFile(out);
+        compile(c.file, "-o '" + target + "' --rc '" + target + ".rc'");
+        const std::string printed = this->printed();
         EXPECT_EQ(printed.rfind(std::string("openSource: ok, object kind ") + c.kind + "\n", 0), 0u)
-            << c.file << "\n" << printed << readFile(err);
+            << c.file << "\n" << printed << readFile(m_err);
         // Every example reaches the implementation compiler; the licence data
         // of the device land in its section, which has no rule for them.
         const std::string impl = std::string(c.file) == "controller.dvs"
@@ -146,15 +163,10 @@ TEST_F(CompileExamples, HeaderSectionAsAnotherReaderSeesIt)
 
 TEST_F(CompileExamples, CompiledSectionsAndMacroFiles)
 {
-    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
-        GTEST_SKIP() << "olefile is not installed for " << kPython;
-
     // The package: its four supported types in "rttotypes" of the target.
-    const std::string out = m_dir + "/out";
     const std::string pkg = m_dir + "/motion.dsc";
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
-          "/examples/motion.tps' -o '" + pkg + "' --impl '" + m_dir + "/pkg' >'" + out + "' 2>&1");
-    std::string printed = readFile(out);
+    compile("motion.tps", "-o '" + pkg + "' --impl '" + m_dir + "/pkg'");
+    std::string printed = this->printed();
     EXPECT_NE(printed.find("compileSupportedTOs: ok\n"), std::string::npos) << printed;
     EXPECT_NE(printed.find("compileImplementations: ok, appended to " + m_dir + "/pkg.m4h and " + m_dir + "/pkg.m4c\n"),
               std::string::npos)
@@ -168,9 +180,8 @@ TEST_F(CompileExamples, CompiledSectionsAndMacroFiles)
     EXPECT_EQ(readFile(m_dir + "/pkg.m4c"), "IMPL_IMPL()\nIO_IMPL(`\n    ')\n");
 
     // The technology object: its I/O text in the macro files beside the target.
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
-          "/examples/axis.tos' -o axis.dsc >'" + out + "' 2>&1");
-    printed = readFile(out);
+    compile("axis.tos", "-o axis.dsc");
+    printed = this->printed();
     EXPECT_NE(printed.find("compileImplementations: ok, appended to axis.m4h and axis.m4c\n"), std::string::npos)
         << printed;
     EXPECT_EQ(readFile(m_dir + "/axis.m4h"), "BEGIN_DECLIMPL()\nDECL_IO()\nEND_DECLIMPL()\n");
@@ -186,16 +197,12 @@ TEST_F(CompileExamples, CompiledSectionsAndMacroFiles)
 
 TEST_F(CompileExamples, AlarmSectionsAndTheirStringTable)
 {
-    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
-        GTEST_SKIP() << "olefile is not installed for " << kPython;
-
-    const std::string target = m_dir + "/encoder.dsc", rc = m_dir + "/encoder.rc", out = m_dir + "/out";
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
-          "/examples/encoder.tos' -o '" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
+    const std::string target = m_dir + "/encoder.dsc", rc = m_dir + "/encoder.rc";
+    compile("encoder.tos", "-o '" + target + "' --rc '" + rc + "'");
     EXPECT_EQ(stream(target, "almcfg"),
               "1 30001 30001 4\r\n0 1 0 \r\n1 1 1 \r\n2 1 2 \r\n3 1 3  1 1 5 \r\n1 1 0 \r\n1 1 1 0  \r\n0 \r\n0 "
               "\r\n0  \r\n4 0 0 1 0 2 1 3 1 ")
-        << readFile(out);
+        << printed();
     // Six pairs numbered on from the counter the earlier methods left.
     std::istringstream almstr(stream(target, "almstr"));
     int count = 0, first = -1;
@@ -212,21 +219,16 @@ TEST_F(CompileExamples, AlarmSectionsAndTheirStringTable)
     EXPECT_NE(script.find("\"Signalpegel zu klein\"\r\nEND\r\n\r\n"), std::string::npos) << script;
 
     // Without a script the table cannot be written, and the line says why.
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
-          "/examples/encoder.tos' -o '" + m_dir + "/norc.dsc' >'" + out + "' 2>&1");
-    EXPECT_NE(readFile(out).find("compileAlarms: status 0xBE11000B"), std::string::npos) << readFile(out);
-    EXPECT_NE(readFile(out).find("the alarm string table needs --rc"), std::string::npos) << readFile(out);
+    compile("encoder.tos", "-o '" + m_dir + "/norc.dsc'");
+    EXPECT_NE(printed().find("compileAlarms: status 0xBE11000B"), std::string::npos) << printed();
+    EXPECT_NE(printed().find("the alarm string table needs --rc"), std::string::npos) << printed();
 }
 
 TEST_F(CompileExamples, AlarmErrorTextsAfterTheAlarmTable)
 {
-    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
-        GTEST_SKIP() << "olefile is not installed for " << kPython;
-
-    const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc", out = m_dir + "/out";
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
-          "/examples/axis.tos' -o '" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
-    EXPECT_NE(readFile(out).find("compileAlarms: ok"), std::string::npos) << readFile(out);
+    const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc";
+    compile("axis.tos", "-o '" + target + "' --rc '" + rc + "'");
+    EXPECT_NE(printed().find("compileAlarms: ok"), std::string::npos) << printed();
     // The error texts take every second id from the counter the alarm table left.
     const std::string script = readFile(rc);
     const std::string head = "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x";
@@ -245,33 +247,26 @@ TEST_F(CompileExamples, AlarmErrorTextsAfterTheAlarmTable)
 
 TEST_F(CompileExamples, CommentSectionsAndTheirStringTable)
 {
-    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
-        GTEST_SKIP() << "olefile is not installed for " << kPython;
-
-    const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc", out = m_dir + "/out";
-    const std::string compile = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" +
-                                std::string(TV_SOURCE_DIR) + "/examples/axis.tos' -o ";
-    shell(compile + "'" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
-    EXPECT_NE(readFile(out).find("compileComments: ok\n"), std::string::npos) << readFile(out);
+    const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc";
+    compile("axis.tos", "-o '" + target + "' --rc '" + rc + "'");
+    EXPECT_NE(printed().find("compileComments: ok\n"), std::string::npos) << printed();
     // The comments are the first texts of the source: ids 0-3.
     EXPECT_EQ(stream(target, "varcomment"),
               "4 1 4294967295 0 2 4294967295 1 3 4294967295 1 6 1 2 \r\n1 24 axisstatetype.axis_error 4294967295 3 ");
     EXPECT_NE(readFile(rc).find("   0x0003   \"Achse im Fehlerzustand\"\r\nEND\r\n\r\n"), std::string::npos);
 
     // Without a script the comment tables cannot be written, and the line says why.
-    shell(compile + "'" + m_dir + "/norc.dsc' >'" + out + "' 2>&1");
-    EXPECT_NE(readFile(out).find("compileComments: status 0xBE11001B (a temporary stream or section is missing or "
+    compile("axis.tos", "-o '" + m_dir + "/norc.dsc'");
+    EXPECT_NE(printed().find("compileComments: status 0xBE11001B (a temporary stream or section is missing or "
                                  "unreadable), the comment string tables need --rc\n"),
               std::string::npos)
-        << readFile(out);
+        << printed();
 }
 
 }  // namespace
 
 TEST_F(CompileExamples, ConnectionSections)
 {
-    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
-        GTEST_SKIP() << "olefile is not installed for " << kPython;
     const struct {
         const char* file;
         const char* connectors;
@@ -282,12 +277,82 @@ TEST_F(CompileExamples, ConnectionSections)
         {"encoder.tos", "1 1 12 encoderValue 1 {9D2F4A62-3C58-4E27-B1A4-6F0E2D8C7B15}  0 1 1 1 0 -1 1 0 "},
     };
     for (const auto& c : cases) {
-        const std::string out = m_dir + "/out";
         const std::string target = m_dir + "/" + c.file + ".dsc";
-        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" +
-              std::string(TV_SOURCE_DIR) + "/examples/" + c.file + "' -o '" + target + "' --rc '" + target +
-              ".rc' >'" + out + "' 2>&1");
-        EXPECT_NE(readFile(out).find("compileConnections: ok\n"), std::string::npos) << readFile(out);
+        compile(c.file, "-o '" + target + "' --rc '" + target + ".rc'");
+        EXPECT_NE(printed().find("compileConnections: ok\n"), std::string::npos) << printed();
         EXPECT_EQ(stream(target, "connectors"), c.connectors) << c.file;
     }
+}
+
+// The variables sections through the command: the system-variable tables of
+// the examples reach the compiler as "symb" through the stand-in class
+// provider; the string ids go on from the comments' (ids 0-3 in axis.tos).
+TEST_F(CompileExamples, VariableSectionsAndTheirStringTables)
+{
+    const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc";
+    compile("axis.tos", "-o '" + target + "' --rc '" + rc + "'");
+    EXPECT_NE(printed().find("compileComments: ok\ncompileVariables: ok\n"), std::string::npos) << printed();
+    EXPECT_EQ(stream(target, "units"),
+              "429\r\n4\r\n0 1 1 61 2 137 3 14 2\r\n1 4 3 4 6 341 \r\n61 4 62 63 65 343 \r\n\r\n3\r\n1 4 61 63 137 139 ");
+    EXPECT_EQ(stream(target, "varval"),
+              "9 1 4294967295 1 0 1 4 1 2 2 1 1 3 61 -1 0 4 2 2 1 5 61 -1 6 7 3 4294967295 1 8 137 -1 0 9 "
+              "4 4294967295 1 10 1 -1 0 11 5 4294967295 1 12 0 -1 13 12 7 4294967295 1 14 0 -1 14 15 "
+              "8 4294967295 1 16 0 -1 16 17 11 4294967295 0");
+    EXPECT_EQ(stream(target, "varext"),
+              "5 1 4294967295 1 1 0 0 0 0 2 4294967295 1 3 0 0 1 2 3 4294967295 1 3 0 0 1 2 "
+              "4 4294967295 1 3 0 0 1 2 7 2 0");
+    EXPECT_EQ(stream(target, "varcont"), "2 8 4294967295 9 8 4294967295 10 ");
+    // Configurations 4-8 after the four comment texts, the bit texts 9-15.
+    EXPECT_EQ(stream(target, "cfghead"), "1 2 1 4 2 5  1 1 6 2 1 7 2 8  ");
+    EXPECT_EQ(stream(target, "bitfield"),
+              "2 1 10 9 2 12 11 \r\n3 7 4294967295 0 2 13 7 4294967295 1 1 14 7 4294967295 4 1 15 ");
+    const std::string constants = stream(target, "const");
+    EXPECT_EQ(constants.substr(0, 34), "18 0 0 1 15 1 0 2147483647 \r\n1 0 1");
+    EXPECT_EQ(constants.substr(constants.size() - 33), "\r\n17 0 1 11 1 64 2147483647 \r\n18 ");
+    const std::string script = readFile(rc);
+    EXPECT_NE(script.find("STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0009   \"aus\"\r\n   0x000A   \"ein\"\r\n"
+                          "   0x000B   \"nicht bereit\"\r\n   0x000C   \"bereit\"\r\n   0x000D   \"Achse bereit\"\r\n"
+                          "   0x000E   \"Regler freigegeben\"\r\n   0x000F   \"Referenziert\"\r\nEND\r\n\r\n"
+                          "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0004   \"Standard\"\r\n   0x0005   \"Hydraulik\"\r\n"
+                          "   0x0006   \"Antriebsart\"\r\n   0x0007   \"elektrisch\"\r\n   0x0008   \"hydraulisch\"\r\n"
+                          "END\r\n\r\n"),
+              std::string::npos)
+        << script;
+
+    // The encoder: configurations only, after its two comment texts.
+    const std::string encoder = m_dir + "/encoder.dsc", encoderRc = m_dir + "/encoder.rc";
+    compile("encoder.tos", "-o '" + encoder + "' --rc '" + encoderRc + "'");
+    EXPECT_NE(printed().find("compileVariables: ok\n"), std::string::npos) << printed();
+    EXPECT_EQ(stream(encoder, "cfghead"), "1 2 1 2 2 3  0 ");
+    EXPECT_EQ(stream(encoder, "bitfield"), "0 \r\n0 ");
+    EXPECT_EQ(stream(encoder, "varval"),
+              "5 1 4294967295 1 0 55 -1 1 2 2 4294967295 1 0 147 -1 3 4 3 1 1 5 0 -1 6 7 3 2 1 8 0 -1 9 10 "
+              "4 4294967295 1 11 0 -1 11 12");
+    EXPECT_NE(readFile(encoderRc).find("BEGIN\r\n   0x0002   \"Inkrementalgeber\"\r\n   0x0003   \"Absolutwertgeber\"\r\n"
+                                       "END\r\n\r\nSTRINGTABLE"),
+              std::string::npos)
+        << readFile(encoderRc);
+
+    // Without the table the first statement that looks a variable up stops
+    // the compile: message 0, no new target; an existing one, whose "symb"
+    // the stand-in empties, keeps its bytes.
+    compile("axis.tos", "-o '" + m_dir + "/none.dsc' --rc '" + rc + "'", false);
+    EXPECT_NE(printed().find("compileVariables: status 0xBE11000B"), std::string::npos) << printed();
+    EXPECT_NE(readFile(m_err).find("axis.tos(66) : Fehler 0 Interner Fehler\n"), std::string::npos) << readFile(m_err);
+    EXPECT_NE(access((m_dir + "/none.dsc").c_str(), F_OK), 0);
+    const std::string before = readFile(target);
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS TMPDIR='" + m_tmp + "' TVCLSPRV_SECTION=symb '" + kTavolin +
+          "' compile '" + TV_SOURCE_DIR + "/examples/axis.tos' -o '" + target + "' --rc '" + rc + "' --flag 0 >'" +
+          m_out + "' 2>'" + m_err + "'");
+    EXPECT_NE(printed().find("compileVariables: status 0xBE11000B"), std::string::npos) << printed();
+    EXPECT_NE(readFile(m_err).find("axis.tos(66) : Fehler 0 Interner Fehler\n"), std::string::npos) << readFile(m_err);
+    EXPECT_EQ(readFile(target), before);
+    EXPECT_TRUE(entries(m_tmp).empty());
+
+    // Without a script the line says what is missing.
+    compile("axis.tos", "-o '" + m_dir + "/norc.dsc'");
+    EXPECT_NE(printed().find("compileVariables: status 0xBE11000B (the section has errors or its results could not "
+                             "be written), the variable string tables need --rc\n"),
+              std::string::npos)
+        << printed();
 }

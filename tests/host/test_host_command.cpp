@@ -21,11 +21,14 @@
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "tests/acx/AcxTestWriter.h"
+#include "tests/host/HostSysVars.h"
 
 namespace {
 
 const std::string kTavolin = std::string(TV_BINARY_DIR) + "/host/tavolin";
 const std::string kAxis = std::string(TV_SOURCE_DIR) + "/examples/axis.tos";
+// The system variables of axis.tos, through the stand-in class provider.
+const hosttest::SysVars kAxisVars = hosttest::exampleSysVars("axis.tos");
 
 std::string readFile(const std::string& path)
 {
@@ -191,9 +194,10 @@ TEST_F(HostCommand, CompileIntoANewTarget)
 {
     const std::string target = path("axis.dsc");
     const std::string rc = path("axis.rc");
-    Result r = run("compile '" + kAxis + "' -o '" + target + "' --rc '" + rc + "' --rc-text 'Achse 1'");
+    Result r = run("compile '" + kAxis + "' -o '" + target + "' --rc '" + rc + "' --rc-text 'Achse 1'" + kAxisVars.flag,
+                   kAxisVars.env);
     EXPECT_EQ(r.out.rfind("openSource: ok, object kind 1\n", 0), 0u) << r.out << r.err;
-    EXPECT_NE(r.out.find("skipped: compileSysVars (no class provider installed)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("compileSysVars: ok, through the class provider "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("copySections: ok, 20 sections of the target\n"), std::string::npos) << r.out;
     for (const char* method : {"compileComments", "compileVariables", "compileConnections", "compileAlarms",
                                "compileBootFunctions", "compileImplementations"})
@@ -239,6 +243,7 @@ TEST_F(HostCommand, AFailedCompileLeavesAnExistingTargetAsItWas)
     const std::string before = readFile(target);
     Result r = run("compile '" + kAxis + "' -o '" + target + "'");
     EXPECT_NE(r.out.find("copySections: ok, 1 sections of the target\n"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("skipped: compileSysVars (no class provider installed)\n"), std::string::npos);
     expectExitMatchesSteps(r);
     // The comment sections this target lacks fail: it stays as it was.
     EXPECT_NE(r.out.find("compileComments: status"), std::string::npos) << r.out;
@@ -309,11 +314,11 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
     // A section method whose compiler the library lacks says so.
     std::ofstream(path("con.tos")) << "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
                                       "DATE := DT#1; END_TO_HEADER\nINTERFACE END_INTERFACE\n"
-                                      "CONFIGS 1 \"x\" END_CONFIGS\n";
-    r = run("compile con.tos -o con.dsc");
+                                      "BEGIN_BF_ADR_RESOLUTION $2 : @16#100 END_BF_ADR_RESOLUTION\n";
+    r = run("compile con.tos -o con.dsc --rc con.rc");
     EXPECT_EQ(r.exit, 1);
     EXPECT_NE(r.out.find("compileConnections: ok\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("not compiled: compileVariables (its compiler is not part of this library)\n"),
+    EXPECT_NE(r.out.find("not compiled: compileBootFunctions (its compiler is not part of this library)\n"),
               std::string::npos)
         << r.out;
 
@@ -370,14 +375,16 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
 TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
 {
     const std::string target = path("axis.dsc");
-    ASSERT_EQ(run("compile '" + kAxis + "' -o '" + target + "' --rc axis.rc").exit, 1);  // sections not compiled
+    // Boot functions not compiled: exit status 1.
+    const std::string compileAxis = "compile '" + kAxis + "' -o '" + target + "' --rc axis.rc" + kAxisVars.flag;
+    ASSERT_EQ(run(compileAxis, kAxisVars.env).exit, 1);
     const std::string first = readFile(target);
     ASSERT_FALSE(first.empty());
     struct stat before;
     ASSERT_EQ(::stat(target.c_str(), &before), 0);
 
     // Again: the same bytes, through a new file put in place.
-    Result r = run("compile '" + kAxis + "' -o '" + target + "' --rc axis.rc");
+    Result r = run(compileAxis, kAxisVars.env);
     EXPECT_EQ(r.err.find("tavolin:"), std::string::npos) << r.err;
     struct stat after;
     ASSERT_EQ(::stat(target.c_str(), &after), 0);
@@ -386,7 +393,7 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
 
     // Through a symbolic link the file it names is replaced; the link stays.
     ASSERT_EQ(::symlink("axis.dsc", path("link.dsc").c_str()), 0);
-    run("compile '" + kAxis + "' -o '" + path("link.dsc") + "' --rc axis.rc");
+    run("compile '" + kAxis + "' -o '" + path("link.dsc") + "' --rc axis.rc" + kAxisVars.flag, kAxisVars.env);
     struct stat link;
     ASSERT_EQ(::lstat(path("link.dsc").c_str(), &link), 0);
     EXPECT_TRUE(S_ISLNK(link.st_mode));
@@ -425,7 +432,7 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
 TEST_F(HostCommand, StorageFailuresAreSaidInWords)
 {
     const std::string target = path("t.dsc");
-    ASSERT_EQ(run("compile '" + kAxis + "' -o '" + target + "' --rc t.rc").exit, 1);
+    ASSERT_EQ(run("compile '" + kAxis + "' -o '" + target + "' --rc t.rc" + kAxisVars.flag, kAxisVars.env).exit, 1);
     const int fd = ::open(target.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);

@@ -21,6 +21,7 @@
 #include "bench/main_road_source.h"
 #include "base/fs/FsSecClMem.h"
 #include "co/GlobTools.h"
+#include "tests/host/HostSysVars.h"
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "tools/md/tavolin/MdFrontEnd.h"
@@ -124,16 +125,23 @@ protected:
     void TearDown() override { removeDirectoryTree(m_dir.c_str()); }
 
     // Runs the command in the scratch directory (relative paths, so that
-    // the messages do not depend on where it lies).
-    std::string command(const std::string& args, const std::string& what)
+    // the messages do not depend on where it lies; the class provider's
+    // path, which the system-variable step names, is cut to its file name).
+    std::string command(const std::string& args, const hosttest::SysVars& sysVars, const std::string& what)
     {
-        const std::string cmd = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' " + args +
-                                " >stdout 2>stderr";
+        const std::string cmd = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS " + sysVars.env + "'" + kTavolin +
+                                "' " + args + sysVars.flag + " >stdout 2>stderr";
         const int status = std::system(cmd.c_str());
         const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return what + " exit " + std::to_string(exitCode) + "\n" + what + " stdout " +
-               hashOf(mainroad::readText(m_dir + "/stdout")) + "\n" + what + " stderr " +
-               hashOf(mainroad::readText(m_dir + "/stderr")) + "\n";
+        std::string out = mainroad::readText(m_dir + "/stdout");
+        const std::string provider = "through the class provider ";
+        for (std::size_t at = out.find(provider); at != std::string::npos; at = out.find(provider, at + 1)) {
+            const std::size_t from = at + provider.size();
+            const std::size_t slash = out.rfind('/', out.find('\n', from));
+            if (slash != std::string::npos && slash >= from) out.erase(from, slash + 1 - from);
+        }
+        return what + " exit " + std::to_string(exitCode) + "\n" + what + " stdout " + hashOf(out) + "\n" + what +
+               " stderr " + hashOf(mainroad::readText(m_dir + "/stderr")) + "\n";
     }
 
     // The working file the entry method makes from the source and the host
@@ -174,18 +182,21 @@ protected:
     }
 
     // A source through the whole road: into a new target, into the same
-    // target again, and the working file over that target.
-    std::string road(const std::string& name, const std::string& text, uint32_t mask = 0)
+    // target again, and the working file over that target. The system
+    // variables are those of the example `sysVarsOf` (none for "").
+    std::string road(const std::string& name, const std::string& text, uint32_t mask = 0,
+                     const std::string& sysVarsOf = "axis.tos")
     {
+        const hosttest::SysVars sysVars = hosttest::exampleSysVars(sysVarsOf);
         writeText(m_dir + "/" + name, text);
         const std::string target = name + ".dsc";
         // The string tables go to a resource script beside the target (the
         // alarm tables need one); the script itself is not hashed.
         const std::string maskArg =
             (mask ? " --mask " + std::to_string(mask) : std::string()) + " --rc " + name + ".rc";
-        std::string out = command("compile " + name + " -o " + target + maskArg, name + " new");
+        std::string out = command("compile " + name + " -o " + target + maskArg, sysVars, name + " new");
         out += compoundLines(m_dir + "/" + target, name + " new");
-        out += command("compile " + name + " -o " + target + maskArg, name + " existing");
+        out += command("compile " + name + " -o " + target + maskArg, sysVars, name + " existing");
         out += compoundLines(m_dir + "/" + target, name + " existing");
         out += workingFile(m_dir + "/" + name, m_dir + "/" + target, mask, name + " work");
         return out;
@@ -197,7 +208,9 @@ protected:
 TEST_F(MainRoadIdentity, WorkingFileTargetAndMessagesKeepTheirBytes)
 {
     std::string got;
-    for (const char* name : {"axis.tos", "encoder.tos", "motion.tps", "controller.dvs"}) got += road(name, example(name));
+    // Each example with its own system variables (the others have none).
+    for (const char* name : {"axis.tos", "encoder.tos", "motion.tps", "controller.dvs"})
+        got += road(name, example(name), 0, name);
     const std::string axis = example("axis.tos");
     // Large enough that streams cross the window of the section stream and
     // the sector sizes of the compound file.
@@ -206,14 +219,15 @@ TEST_F(MainRoadIdentity, WorkingFileTargetAndMessagesKeepTheirBytes)
     // Padding far longer than any buffer of the split.
     got += road("blank.tos", mainroad::blankLinesSource(axis, 70000));
     // A source with errors and without a header.
-    got += road("broken.tos", "VALUES\n  x\nEND_VALUES\n\nCONFIGS\nEND_CONFIGS\nCONFIGS\nEND_CONFIGS\n$\n");
+    got += road("broken.tos", "VALUES\n  x\nEND_VALUES\n\nCONFIGS\nEND_CONFIGS\nCONFIGS\nEND_CONFIGS\n$\n", 0, "");
     // Headers after sections, a second header of another kind, and a
     // broken header followed by a sound one: the new target is made for
     // the kind the whole source gives.
     const std::string motion = example("motion.tps");
     const std::size_t tpEnd = motion.find("END_TP_HEADER") + 14;
-    got += road("late_header.tos", axis.substr(axis.find("END_TO_HEADER") + 14) + motion.substr(0, tpEnd));
-    got += road("two_headers.tos", axis + motion.substr(0, tpEnd));
+    // (The first two are packages: no system variables.)
+    got += road("late_header.tos", axis.substr(axis.find("END_TO_HEADER") + 14) + motion.substr(0, tpEnd), 0, "");
+    got += road("two_headers.tos", axis + motion.substr(0, tpEnd), 0, "");
     got += road("mended_header.tos", "TP_HEADER\nDATE := DT#1;\nEND_TP_HEADER\n" + axis);
 
     if (const char* update = std::getenv("TV_UPDATE_GOLDEN"); update && *update) {

@@ -2,6 +2,7 @@
 // SyStSymbTable.h.
 #include "base/st/symacc/SyStSymbTable.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -219,12 +220,54 @@ StSyBaseSymbEntry* SyStSymbTable::findSysVarByAdr(uint32_t address, uint32_t* st
             }
         }
     }
+    if (m_sysVarIndex.on) return indexedSysVar(address, kind, start);
     StRangeID vr = ST_INVALID_VR, nr = ST_INVALID_NR;
     getGlobalEntry(vr, nr);
     SymbolIteratorFindSysVarByAdr finder(kind, address);
     iterateSymbols(vr, nr, finder);
     if (start) *start = finder.m_best ? finder.m_bestStart : 0;
     return finder.m_best;
+}
+
+void SyStSymbTable::indexSysVarsByAddress(bool on)
+{
+    m_sysVarIndex.on = on;
+    m_sysVarIndex.made = false;
+    m_sysVarIndex.starts.clear();
+    m_sysVarIndex.starts.shrink_to_fit();
+}
+
+StSyBaseSymbEntry* SyStSymbTable::indexedSysVar(uint32_t address, uint32_t kind, uint32_t* start)
+{
+    SysVarIndex& x = m_sysVarIndex;
+    const size_t count = entries()->entries().size();
+    if (!x.made || x.entryCount != count || x.kind != kind) {
+        x.starts.clear();
+        StRangeID vr = ST_INVALID_VR, nr = ST_INVALID_NR;
+        getGlobalEntry(vr, nr);
+        auto collect = makeIterator([&](StSyBaseSymbEntry* e) {
+            if (uint32_t(e->getKind()) == kind && hasStorage(e))
+                x.starts.emplace_back(uint32_t(e->getStorageAddress()), e);
+            return true;
+        });
+        iterateSymbols(vr, nr, collect);
+        std::stable_sort(x.starts.begin(), x.starts.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        x.made = true;
+        x.entryCount = count;
+        x.kind = kind;
+    }
+    // The walk keeps the last variable of the highest start at or below
+    // the address, but stops at the first that starts exactly there.
+    const auto byStart = [](uint32_t a, const std::pair<uint32_t, StSyBaseSymbEntry*>& p) { return a < p.first; };
+    const auto above = std::upper_bound(x.starts.begin(), x.starts.end(), address, byStart);
+    if (above == x.starts.begin()) return nullptr;
+    auto hit = std::prev(above);
+    if (hit->first == address)
+        hit = std::lower_bound(x.starts.begin(), above, address,
+                               [](const std::pair<uint32_t, StSyBaseSymbEntry*>& p, uint32_t a) { return p.first < a; });
+    if (start) *start = hit->first;
+    return hit->second;
 }
 
 StTypeID SyStSymbTable::coveringType(StTypeID tid, int64_t& offset) const

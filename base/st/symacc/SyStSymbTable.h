@@ -10,6 +10,7 @@
 #pragma once
 #include <cstdint>
 #include <iosfwd>
+#include <utility>
 #include <vector>
 
 #include "base/st/stsymtab/StASMOperand.h"
@@ -136,6 +137,14 @@ public:
     // A new operand (owned by the caller) for the element or member that
     // covers the address, carrying toId; null when no variable covers it.
     StASMSysVarOperand* getSysVarOperand(uint32_t address, const uint32_t& toId);
+    // An index of those variables by start address, for a holder that
+    // looks many addresses up in a table whose variables keep their
+    // addresses (a compiler over its loaded system variables): with it
+    // findSysVarByAdr answers what its walk of the global scope would, in
+    // logarithmic time. The index is made when first needed and anew when
+    // the number of entries or the table mode changed since; an address
+    // changed through an entry itself is not seen. Off by default.
+    void indexSysVarsByAddress(bool on);
 
     // 0 free, 4 overlap with a global variable, 10 type without alignment,
     // 60 outside [lo, hi) or misaligned.
@@ -289,7 +298,19 @@ private:
     // members); `offset` becomes the offset within it.
     StTypeID coveringType(StTypeID tid, int64_t& offset) const;
 
+    // The variable findSysVarByAdr's walk finds, from the index (made or
+    // renewed here).
+    StSyBaseSymbEntry* indexedSysVar(uint32_t address, uint32_t kind, uint32_t* start);
+
     uint16_t m_word16 = 0;
     uint32_t m_constructionWord;
     uint32_t m_filterMode = 0;
+    struct SysVarIndex {
+        bool on = false;
+        bool made = false;
+        size_t entryCount = 0;  // of the table when made
+        uint32_t kind = 0;
+        // Start and variable, by start; equal starts in id order.
+        std::vector<std::pair<uint32_t, StSyBaseSymbEntry*>> starts;
+    } m_sysVarIndex;
 };

@@ -10,6 +10,7 @@
 #include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSuppTOParser.h"
 #include "tools/md/tavolin/MdVarCommentParser.h"
+#include "tools/md/tavolin/MdVarExtParser.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ MdCompilerCreator* creators()
         t[MdCompAlarm] = create<MdAlarmParser>;
         t[MdCompErrMsgTxt] = create<MdErrMsgTxtParser>;
         t[MdCompVarComment] = create<MdVarCommentParser>;
+        t[MdCompVarExt] = create<MdVarExtParser>;
         return t;
     }();
     return table;

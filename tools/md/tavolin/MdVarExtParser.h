@@ -3,12 +3,11 @@
 // variable-extension model (MdVarExtBase), writing its sections to the
 // descriptor and its texts to the resource script.
 //
-// Built so far: init with the system-variable table of the descriptor's
-// section "symb", the messages of block 400 (reportError with up to two
-// arguments, counted apart by countError), the texts and their string ids,
-// the statement actions of every block and the compile operation. No
-// creator is installed for it yet: the front end's variables method still
-// answers that its compiler is not part of the build.
+// init takes the system-variable table of the descriptor's section "symb";
+// the messages are those of block 400 (reportError with up to two
+// arguments, counted apart by countError). The front end's variables method
+// creates it through its creator (MdSectionCompiler.cpp), runs parse and
+// takes nextStringId back.
 //
 // Texts: every text of the section takes the next string id in source order
 // (configurations, group heads, group entries, bit types two, bit fields

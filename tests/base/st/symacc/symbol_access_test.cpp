@@ -1,5 +1,6 @@
 // Symbol access: system variables by address (the id shortcut, the step back
-// and the scope walk, agreeing with a plain walk on random layouts), their
+// and the scope walk, agreeing with a plain walk on random layouts; the
+// address index agreeing with the walk), their
 // operands with the covering element or member, array resizing, scope
 // iteration, the type predicates and values through VARIANTs.
 #include <gtest/gtest.h>
@@ -161,6 +162,49 @@ TEST(SymbolAccess, FindAgreesWithAPlainWalkOnRandomLayouts)
             }
         }
     }
+}
+
+// The address index gives what the walk gives: equal starts (the first
+// when it starts at the address, else the last), constants and global
+// variables among them, variables added after it was made, a table mode
+// that asks for another kind.
+TEST(SymbolAccess, TheAddressIndexAnswersAsTheWalk)
+{
+    std::mt19937 rng(28);
+    SyStSymbTable t;  // ids not derived from addresses
+    const StRangeID vr = t.getGlobalVR(), nr = t.getGlobalNR();
+    auto add = [&](uint32_t kind, uint32_t address) {
+        StSymbEntryID sid;
+        StSyBaseSymbEntry* e = t.addEntry(static_cast<const char*>(nullptr), vr, nr, kind, sid);
+        ASSERT_TRUE(e);
+        e->setStorageAddress(int32_t(address));
+        e->setTypeID(ST_DINT);
+    };
+    const uint32_t kinds[] = {ST_KIND_SYSVAR, ST_KIND_SYSVAR, ST_KIND_GLOBVAR, ST_KIND_CONST};
+    auto compare = [&](const char* what) {
+        for (uint32_t address = 0; address < 260; ++address) {
+            t.indexSysVarsByAddress(false);
+            uint32_t walkStart = 1, indexStart = 1;
+            StSyBaseSymbEntry* walked = t.findSysVarByAdr(address, &walkStart);
+            t.indexSysVarsByAddress(true);
+            StSyBaseSymbEntry* indexed = t.findSysVarByAdr(address, &indexStart);
+            ASSERT_EQ(walked, indexed) << what << " " << address;
+            ASSERT_EQ(walkStart, indexStart) << what << " " << address;
+        }
+    };
+    for (int i = 0; i < 120; ++i) add(kinds[rng() % 4], rng() % 250);
+    compare("random");
+
+    // Made once, then renewed when an entry is added.
+    uint32_t start = 0;
+    StSyBaseSymbEntry* before = t.findSysVarByAdr(255, &start);
+    add(ST_KIND_SYSVAR, 254);
+    StSyBaseSymbEntry* after = t.findSysVarByAdr(255, &start);
+    EXPECT_NE(before, after);
+    EXPECT_EQ(254u, start);
+    compare("added");
+    t.setTableMode(2);
+    compare("global variables");
 }
 
 TEST(SymbolAccess, ModifyArraySize)

@@ -1,0 +1,43 @@
+// The examples' system variables for the tavolin command under test. With
+// "--flag 0" the stand-in class provider beside libtavolin.so runs the
+// system-variable step, and its section knob writes the table that mksymb
+// makes from examples/NAME.sysvars as the section "symb": the variables
+// section is compiled against it, as scripts/run does.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+
+namespace hosttest {
+
+inline const std::string& mksymbPath()
+{
+    static const std::string path = std::string(TV_BINARY_DIR) + "/tools/mksymb/mksymb";
+    return path;
+}
+
+// Environment assignments for a shell command line ("NAME=value " each)
+// that have the stand-in write the table of the list `sysvars`.
+inline std::string sysVarsEnv(const std::string& sysvars)
+{
+    return "TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_TEXT=\"$('" + mksymbPath() + "' '" + sysvars + "')\" ";
+}
+
+// What a command line of the example `name` of examples/ ("axis.tos") needs
+// for its system variables: both parts empty when it has no list.
+struct SysVars {
+    std::string env;   // before the command
+    std::string flag;  // among its options
+};
+
+inline SysVars exampleSysVars(const std::string& name)
+{
+    if (name.empty()) return SysVars();
+    const std::string list = std::string(TV_SOURCE_DIR) + "/examples/" + name.substr(0, name.rfind('.')) + ".sysvars";
+    struct stat st;
+    if (::stat(list.c_str(), &st) != 0) return SysVars();
+    return SysVars{sysVarsEnv(list), " --flag 0"};
+}
+
+}  // namespace hosttest
