@@ -131,7 +131,9 @@ TEST(AcxHeader, ChecksAndCompletesTheHead)
         }
         const FsDscHead head = d.head();
         EXPECT_TRUE(head.typeId1 == RTTypeID(c.guid, c.first, c.second)) << c.name;
-        if (std::string(c.name).rfind("no 2144", 0) == 0) EXPECT_EQ(d.bytes(), before) << c.name;
+        if (std::string(c.name).rfind("no 2144", 0) == 0) {
+            EXPECT_EQ(d.bytes(), before) << c.name;
+        }
     }
 }
 
