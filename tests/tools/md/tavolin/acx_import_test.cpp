@@ -62,6 +62,7 @@ struct Imported {
     std::vector<uint32_t> messages;
     std::vector<std::string> texts;
     std::vector<std::string> before, after;
+    std::string trace;  // the import's first trace line, "method: text"
 };
 
 // parseVarExt of tags over the fixture (written by prepare when given).
@@ -74,8 +75,14 @@ Imported import(const Bytes& tags, FsTODscFile& dsc, const std::function<void(Fs
     Imported r;
     r.before = acxfixture::snapshot(dsc);
     fronttest::MessageCapture messages;
+    CTraceCapture traces;
     CMDAcxParser parser;
     r.result = parser.parseVarExt(tree.root(), &dsc);
+    for (const auto& l : traces.lines())
+        if (r.trace.empty() && l.method.rfind("CMDAcxParser::", 0) == 0) {
+            EXPECT_EQ(l.level, 4u);
+            r.trace = l.method + ": " + l.message;
+        }
     r.messages = messages.ids();
     for (const auto& m : messages.records) r.texts.push_back(m.text);
     r.after = acxfixture::snapshot(dsc);
@@ -90,6 +97,7 @@ struct Case {
     // Checked after a success.
     std::function<void(FsDsc&, const Imported&)> check = nullptr;
     const char* firstText = nullptr;  // of the first message
+    const char* trace = nullptr;      // the first trace line
 };
 
 void runCases(const std::vector<Case>& cases)
@@ -99,6 +107,7 @@ void runCases(const std::vector<Case>& cases)
         const Imported r = import(c.tags, dsc);
         EXPECT_EQ(r.result, c.result) << c.name;
         EXPECT_EQ(r.messages, c.messages) << c.name;
+        if (c.trace) EXPECT_EQ(r.trace, c.trace) << c.name;
         if (c.firstText && !r.texts.empty()) {
             EXPECT_EQ(r.texts[0], c.firstText) << c.name;
         }
@@ -145,8 +154,10 @@ TEST(AcxImport, NamingSkippingAndDefaults)
              EXPECT_EQ(m.m.getAttrib(5, 0xFFFFFFFF)->ATO1, 1u << 11);
          }},
         {"65 skips every variable", block({compound(65, {u32(2138, 1u << 27)}), param(99, {})}), 0, {}},
-        {"a compound in 65", block({compound(65, {compound(2116, {})})}), 0xFFFF, {0}},
-        {"an id twice in 65", block({compound(65, {u16(2127, 1), u16(2127, 2)})}), 0xFFFF, {0}},
+        {"a compound in 65", block({compound(65, {compound(2116, {})})}), 0xFFFF, {0}, nullptr, nullptr,
+         "CMDAcxParser::parseVarExt: ACX: unexpected tag"},
+        {"an id twice in 65", block({compound(65, {u16(2127, 1), u16(2127, 2)})}), 0xFFFF, {0}, nullptr, nullptr,
+         "CMDAcxParser::parseVarExt: ACX: insert tag failed"},
         {"136 as a text", block({compound(1037, {str(136, "12")})}), 0xFFFF, {0}},
     });
 }
@@ -156,7 +167,7 @@ TEST(AcxImport, LookupsAndArraySizes)
     const Bytes p3 = param(3, {values({u16(138, 1), u16(140, 4), u16(139, 8)})});
     runCases({
         {"unknown name", block({param(99, {})}), 0xFFFF, {1203}, nullptr,
-         "Symbol p99 ist (in der Basis) nicht vorhanden"},
+         "Symbol p99 ist (in der Basis) nicht vorhanden", "CMDAcxParser::parseParam: symbol not exist"},
         {"132 on a scalar", block({param(12, {u16(132, 1)})}), 0xFFFF, {1206}},
         {"132 with a wrong count", block({param(20, {u16(132, 7)})}), 0xFFFF, {1206}},
         {"132 with the count", block({param(20, {u16(132, 8)})}), 0, {}},
@@ -165,7 +176,7 @@ TEST(AcxImport, LookupsAndArraySizes)
          "vorhanden"},
         {"2113 on a scalar", block({p3, param(12, {u16(2113, 3)})}), 0xFFFF, {1206}},
         {"minimum 0", block({param(4, {values({u16(138, 0), u16(139, 8)})}), param(20, {u16(2113, 4)})}), 0xFFFF,
-         {1206}},
+         {1206}, nullptr, nullptr, "CMDAcxParser::parseParam: min-val is to short"},
         {"parameter without values", block({param(20, {u16(2113, 4)})}), 0xFFFF, {1206}},
         {"maximum above the element count", block({param(4, {values({u16(138, 1), u16(139, 9)})}),
                                                     param(20, {u16(2113, 4)})}),
@@ -184,10 +195,13 @@ TEST(AcxImport, LookupsAndArraySizes)
 TEST(AcxImport, AttributesAndEnumerations)
 {
     runCases({
-        {"access level 8", block({param(12, {u16(2127, 8)})}), 0xFFFF, {1205, 0}},
-        {"display type 6", block({param(12, {u16(134, 6)})}), 0xFFFF, {0}},
+        {"access level 8", block({param(12, {u16(2127, 8)})}), 0xFFFF, {1205, 0}, nullptr, nullptr,
+         "CMDAcxParser::makeAttribs: invalid drive access level"},
+        {"display type 6", block({param(12, {u16(134, 6)})}), 0xFFFF, {0}, nullptr, nullptr,
+         "CMDAcxParser::makeAttribs: invalid display type"},
         {"2118 on a DINT", block({param(12, {compound(2116, {compound(2118, {i16(69, 0)})})})}), 0xFFFF, {0}},
-        {"69 of 32 bits", block({param(14, {compound(2116, {compound(2118, {i32(69, 0)})})})}), 10, {1204}},
+        {"69 of 32 bits", block({param(14, {compound(2116, {compound(2118, {i32(69, 0)})})})}), 10, {1204}, nullptr,
+         nullptr, "CMDAcxParser::parseValues: invalid enum datatype"},
         {"other enumerators", block({param(14, {compound(2116, {compound(2118, {i16(69, 0), u16(69, 7)})})})}),
          0xFFFF, {1208}, nullptr, "Der Enumtype f\xC3\xBCr das Symbol p14 unterscheidet sich (zur Basis)"},
         {"the enumerators", block({param(14, {compound(2116, {compound(2118, {i16(69, 8), u16(69, 7), i16(69, 0),
@@ -256,17 +270,19 @@ TEST(AcxImport, SectionsAndBadInput)
         const char* name;
         std::function<void(FsDsc&)> prepare;
         uint32_t result;
+        const char* trace;
     } cases[] = {
-        {"no varcont", [](FsDsc& d) { d.DestroySect("varcont"); }, 57},
-        {"no const", [](FsDsc& d) { d.DestroySect("const"); }, 57},
-        {"no symb", [](FsDsc& d) { d.DestroySect("symb"); }, 57},
-        {"broken symb", [](FsDsc& d) { fronttest::putSection(d, "symb", "not a table"); }, 27},
-        {"broken varval", [](FsDsc& d) { fronttest::putSection(d, "varval", "7 x"); }, 27},
+        {"no varcont", [](FsDsc& d) { d.DestroySect("varcont"); }, 57, "openVarCont failed"},
+        {"no const", [](FsDsc& d) { d.DestroySect("const"); }, 57, "openConst failed"},
+        {"no symb", [](FsDsc& d) { d.DestroySect("symb"); }, 57, "openSys failed"},
+        {"broken symb", [](FsDsc& d) { fronttest::putSection(d, "symb", "not a table"); }, 27, "bad stab status"},
+        {"broken varval", [](FsDsc& d) { fronttest::putSection(d, "varval", "7 x"); }, 27, "loadSysVar failed"},
     };
     for (const auto& c : cases) {
         FsTODscFile dsc;
         const Imported r = import(tags, dsc, c.prepare);
         EXPECT_EQ(r.result, c.result) << c.name;
+        EXPECT_EQ(r.trace, std::string("CMDAcxParser::parseVarExt: ") + c.trace) << c.name;
         EXPECT_EQ(r.messages, std::vector<uint32_t>{0}) << c.name;
         EXPECT_EQ(r.after, r.before) << c.name;
     }
