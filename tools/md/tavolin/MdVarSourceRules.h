@@ -12,9 +12,11 @@
 //
 // Strings: between double quotes, a backslash directly before a double
 // quote stands for that quote, every other byte for itself (a backslash
-// too, and line ends): mdStringValue of MdScannerSupport.h. A string or
-// "(*" comment still open at the end of the input is a scanner error with
-// '"' or '(*' as its text.
+// too, and line ends): mdStringValue of MdScannerSupport.h. Both scanners
+// define the body of a string with the same pattern, STRBODY
+// ([^"\\]|\\+[^\\])*, so that a quote after a backslash never closes it. A
+// string or "(*" comment still open at the end of the input (`"a\"` is
+// one) is a scanner error with '"' or '(*' as its text.
 //
 // Ranges: "$a-$b" covers a to b inclusive; it needs a below b (unsigned)
 // and at most 65,536 addresses (one 64 K block). Anything else is refused

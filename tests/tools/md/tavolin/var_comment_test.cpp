@@ -124,6 +124,8 @@ TEST(VarCommentCompiler, ScannerAndGrammar)
          nullptr},
         {"string open at the end", wrap("$1 [16#1] : \"abc"), 1, {301, 302}, {4, 4},
          {"Scanner Fehler, unerwartetes Zeichen '\"'", "Parser Fehler: parse error"}, nullptr},
+        {"escaped quote at the end", "VARCOMMENT $1 [16#1] : \"a\\\"", 1, {301, 302}, {1, 1},
+         {"Scanner Fehler, unerwartetes Zeichen '\"'", "Parser Fehler: parse error"}, nullptr},
         {"comment open at the end", "VARCOMMENT (* abc\n", 1, {301, 302}, {2, 2},
          {"Scanner Fehler, unerwartetes Zeichen '(*'", "Parser Fehler: parse error"}, nullptr},
         {"backslash before a quote", wrap("$1 [16#1] : \"a\\\"b\\c\""), 0, {}, {}, {}, "1 1 1 256 \r\n0 "},
