@@ -6,6 +6,7 @@
 
 #include "acx/AcxTag.h"
 #include "base/fs/FsDsc.h"
+#include "base/fs/FsSecClMem.h"
 #include "base/st/stsymtab/stmcspec.h"
 #include "bo/bo/BoVarExtIo.h"
 #include "co/TraceApi.h"
@@ -334,25 +335,43 @@ uint32_t CMDAcxParser::saveSections(FsDsc& dsc)
         {"varcont", &CMDAcxParser::saveDynArrays, "saveDynArray failed", "openVarCont failed"},
         {"varext", &CMDAcxParser::saveAttribs, "saveAttribs failed", "openVarExt failed"},
     };
-    uint32_t status = kAcxOk;
+    // Every section's new text is made in memory first: a table that cannot
+    // be written leaves all four sections as they were.
+    std::vector<std::string> texts;
     for (const auto& s : steps) {
-        FsSecCl* sec = dsc.openSect(s.name, FS_MODE_WRITE);
-        if (!sec) {
-            TV_TRACE(kTraceError, kTraceFile, kParseVarExt, "%s", s.openFailed);
-            return kAcxNoSection;
-        }
-        if (s.save) {
-            status = (this->*s.save)(*sec);
-        } else if (sec->setSize(0) != 0 || !m_pConstTable->write(*sec) || sec->hasError()) {
+        FsSecClMem mem;
+        mem.setBinary(false);
+        uint32_t status = kAcxOk;
+        if (s.save)
+            status = (this->*s.save)(mem);
+        else if (!m_pConstTable->write(mem))
             status = BO_SAVE_FAILED;
-        }
-        if (dsc.CloseSect(s.name) != 0 && status == kAcxOk) status = BO_SAVE_FAILED;
+        if (status == kAcxOk && mem.getError() != 0) status = BO_SAVE_FAILED;
         if (status != kAcxOk) {
             TV_TRACE(kTraceError, kTraceFile, kParseVarExt, "%s", s.saveFailed);
             return status;
         }
+        std::string bytes(mem.getSize(), '\0');
+        mem.seek(0, 0);
+        if (!bytes.empty()) mem.readBytes(&bytes[0], uint32_t(bytes.size()));
+        texts.push_back(std::move(bytes));
     }
-    return status;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        FsSecCl* sec = dsc.openSect(steps[i].name, FS_MODE_WRITE);
+        if (!sec) {
+            TV_TRACE(kTraceError, kTraceFile, kParseVarExt, "%s", steps[i].openFailed);
+            return kAcxNoSection;
+        }
+        bool ok = sec->setSize(0) == 0;
+        if (ok && !texts[i].empty()) sec->writeBytes(texts[i].data(), uint32_t(texts[i].size()));
+        ok = ok && !sec->hasError();
+        ok = dsc.CloseSect(steps[i].name) == 0 && ok;
+        if (!ok) {
+            TV_TRACE(kTraceError, kTraceFile, kParseVarExt, "%s", steps[i].saveFailed);
+            return BO_SAVE_FAILED;
+        }
+    }
+    return kAcxOk;
 }
 
 uint32_t CMDAcxParser::parseVarExt(CAcxCompoundTag* root, FsDsc* descriptor)

@@ -38,7 +38,8 @@
 // Nothing is written unless every variable went in: a failing call leaves
 // every section as it was. Results: 0; 10 an enumeration number that is
 // not 16 bits wide; 27; 57; 21 a section could not be written (no message;
-// the sections before it are written); 0xFFFF for anything else.
+// the tables are written to memory first, so only a failing storage leaves
+// the sections before it rewritten); 0xFFFF for anything else.
 //
 // Value tags are read as the variable's elementary type when their width
 // and class (integer or real) are the type's (a u32 tag can carry a

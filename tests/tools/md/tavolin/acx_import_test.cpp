@@ -107,7 +107,9 @@ void runCases(const std::vector<Case>& cases)
         const Imported r = import(c.tags, dsc);
         EXPECT_EQ(r.result, c.result) << c.name;
         EXPECT_EQ(r.messages, c.messages) << c.name;
-        if (c.trace) EXPECT_EQ(r.trace, c.trace) << c.name;
+        if (c.trace) {
+            EXPECT_EQ(r.trace, c.trace) << c.name;
+        }
         if (c.firstText && !r.texts.empty()) {
             EXPECT_EQ(r.texts[0], c.firstText) << c.name;
         }
