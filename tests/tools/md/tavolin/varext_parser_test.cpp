@@ -54,7 +54,7 @@ std::string join(const MdVarExtParser::TextMap& m)
 }
 
 // The symbols of the hand-worked example: $10, $15, $16 INT; $11 USINT;
-// $12 ARRAY [0..7] OF DINT; $13 WORD; $14 LREAL; $17 BYTE.
+// $12 ARRAY [0..7] OF DINT; $13 WORD; $14 LREAL; $17 BYTE (and $18 DINT).
 // The symbol-table text of a list "address name type" (as mksymb reads it).
 std::string symbOf(const std::string& list)
 {
@@ -70,7 +70,7 @@ std::string symbOf(const std::string& list)
 std::string exampleSymb()
 {
     return symbOf("10 a INT\n11 b USINT\n12 c ARRAY [0..7] OF DINT\n13 d WORD\n14 e LREAL\n"
-                  "15 f INT\n16 g INT\n17 h BYTE\n");
+                  "15 f INT\n16 g INT\n17 h BYTE\n18 i DINT\n");
 }
 
 // Compiles text from string id 100, with "symb" holding symb when given.
@@ -231,6 +231,7 @@ TEST(VarExtParser, AttributeBitFieldAndDynamicArrayStatements)
         {"DYN_ARRAY $11 [1] : $12; END_DYN_ARRAY", 0, {}, ""},
         {"DYN_ARRAY $11 [1] : $10, $12; END_DYN_ARRAY", 0, {411}, "Adresse 10"},
         {"DYN_ARRAY $10 [1] : $12; END_DYN_ARRAY", 0, {411}, "Adresse 10"},
+        {"DYN_ARRAY $18 [1] : $12; END_DYN_ARRAY", 0, {411}, "Adresse 18"},  // a DINT size
         {"DYN_ARRAY $11 [1] : $12; $11 [3] : $12; END_DYN_ARRAY", 0, {411}, "Adresse 11"},
     };
     for (const auto& c : cases) {
