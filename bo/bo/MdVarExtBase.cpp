@@ -32,8 +32,8 @@ struct Range {
     const char* hiText;
 };
 
-// The range of typeId; false for unchecked types. DINT is checked only for
-// values that are not 32-bit integers already (acx).
+// The range of typeId; false for unchecked types. The 32-bit types are
+// checked only for values that are not 32-bit integers already (acx).
 bool rangeOf(uint32_t typeId, bool acx, Range& r)
 {
     switch (typeId) {
@@ -44,6 +44,9 @@ bool rangeOf(uint32_t typeId, bool acx, Range& r)
     case ST_INT: r = {-32768, 32767, "-32768", "32767"}; return true;
     case ST_DINT:
         r = {-2147483648.0, 2147483647.0, "-2147483648", "2147483647"};
+        return acx;
+    case ST_DWORD: case ST_UDINT:
+        r = {0, 4294967295.0, "0", "4294967295"};
         return acx;
     case ST_REAL: r = {-kRealMax, kRealMax, "-3.402823e+38", "3.402823e+38"}; return true;
     case ST_LREAL: r = {-kLRealMax, kLRealMax, "-1.797693e+308", "1.797693e+308"}; return true;

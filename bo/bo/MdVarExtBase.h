@@ -138,10 +138,13 @@ protected:
     CBOFrameConstValTable* m_pConstTable = nullptr;
     SyStSymbTable* m_pSymTab = nullptr;
 
+    // reportError with the texts as Strings (a null text: no argument); no
+    // countError.
+    void message(uint32_t id, const char* a1 = nullptr, const char* a2 = nullptr);
+
 private:
     void repeated(uint32_t repeats);
     void outOfRange(const char* lo, const char* hi);
     // countError, then the message.
     void report(uint32_t id, const char* a1 = nullptr, const char* a2 = nullptr);
-    void message(uint32_t id, const char* a1 = nullptr, const char* a2 = nullptr);
 };

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "co/GlobTools.h"
+#include "tests/acx/AcxTestWriter.h"
 #include "tests/host/HostSysVars.h"
 
 namespace {
@@ -355,4 +356,44 @@ TEST_F(CompileExamples, VariableSectionsAndTheirStringTables)
                              "be written), the variable string tables need --rc\n"),
               std::string::npos)
         << printed();
+}
+
+// An ACX file imported after the variables section: the axis's system
+// variables renamed "p<address>" (the names parameter files use) with a
+// DINT p12 added, and a file that sets the default configuration and the
+// values and attributes of p12. The import replaces what the section
+// compiled by what the file says.
+TEST_F(CompileExamples, AcxImportAfterTheVariablesSection)
+{
+    std::ifstream in(std::string(TV_SOURCE_DIR) + "/examples/axis.sysvars");
+    std::ofstream list(m_dir + "/axis_p.sysvars");
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string address, name, type;
+        if (line.empty() || line[0] == '#' || !(fields >> address >> name) || !std::getline(fields, type)) continue;
+        list << address << " p" << address << type << "\n";
+    }
+    list << "12 p12 DINT\n";
+    list.close();
+
+    using namespace acxtest;
+    const Bytes tags = compound(
+        0, {compound(2144, {compound(2147, {str(2121, "5A3C2E108B414C7D9E2F1A6B3C4D5E60"), u8(2122, 2), u8(2123, 1)}),
+                            compound(2107, {u32(2131, 1), u32(2132, 2)}),
+                            compound(1037, {u16(136, 12), u32(2137, 0), u16(131, 2),
+                                            compound(2116, {compound(2117, {i32(138, 0), i32(140, 10), i32(139, 100)})}),
+                                            u32(2139, 1), u16(2127, 3), u16(134, 2), u32(2140, 5), u32(2141, 7)})})});
+    ASSERT_TRUE(writeFile(m_dir + "/axis.acx", file({tags})));
+    const std::string target = m_dir + "/axis.dsc";
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS TMPDIR='" + m_tmp + "' " +
+          hosttest::sysVarsEnv(m_dir + "/axis_p.sysvars") + "'" + kTavolin + "' compile '" + TV_SOURCE_DIR +
+          "/examples/axis.tos' -o '" + target + "' --rc axis.rc --acx axis.acx --flag 0 >'" + m_out + "' 2>'" + m_err +
+          "'");
+    const std::string printed = this->printed();
+    EXPECT_EQ(printed.rfind("openSource: ok, object kind 1\n", 0), 0u) << printed << readFile(m_err);
+    EXPECT_NE(printed.find("compileVariables: ok\n"), std::string::npos) << printed << readFile(m_err);
+    EXPECT_EQ(stream(target, "varext"), "1 12 4294967295 1 0 6145 5 7 10");
+    EXPECT_EQ(stream(target, "varcont"), "0 ");
+    EXPECT_EQ(stream(target, "cfghead").substr(0, 2), "2 ");
+    EXPECT_TRUE(entries(m_tmp).empty());
 }

@@ -64,9 +64,11 @@ TEST(VarExtBase, IntegerAndAcxRanges)
               t.take());
     Entry(t.checkAcxValueRange(3e9, ST_DINT, 0, 0));
     EXPECT_EQ((Log{"count", "409 -2147483648 2147483647"}), t.take());
+    Entry(t.checkAcxValueRange(-1, ST_UDINT, 0, 0));
+    EXPECT_EQ((Log{"count", "409 0 4294967295"}), t.take());
     Entry(t.checkAcxValueRange(-1e308, ST_LREAL, 0, 0));
     EXPECT_EQ(Log{}, t.take());
-    EXPECT_EQ(7, t.errors);
+    EXPECT_EQ(8, t.errors);
 }
 
 TEST(VarExtBase, ValueTexts)

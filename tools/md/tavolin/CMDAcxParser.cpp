@@ -1,4 +1,5 @@
-// The ACX import's header check and its error reporting (CMDAcxParser.h).
+// The ACX import's header check and its error reporting (CMDAcxParser.h);
+// the import of configurations and values is in CMDAcxImport.cpp.
 #include "tools/md/tavolin/CMDAcxParser.h"
 
 #include <cstring>
@@ -98,16 +99,20 @@ bool headComplete(const RTTypeID& id)
 
 }  // namespace
 
-void CMDAcxParser::reportError(uint32_t id, const char* a, const char* b)
+CMDAcxParser::CMDAcxParser() : CBOFrameTypeVarCont(&m_pConstTable) {}
+
+CMDAcxParser::~CMDAcxParser() = default;
+
+void CMDAcxParser::reportError(uint32_t id, const String* arg1, const String* arg2)
 {
     CmMessageHandler* handler = cmGetMessageHandler();
     if (!handler) return;
-    if (!a)
+    if (!arg1)
         handler->report(id);
-    else if (!b)
-        handler->report(id, CmMsgArg(a));
+    else if (!arg2)
+        handler->report(id, CmMsgArg(arg1->c_str()));
     else
-        handler->report(id, CmMsgArg(a), CmMsgArg(b));
+        handler->report(id, CmMsgArg(arg1->c_str()), CmMsgArg(arg2->c_str()));
 }
 
 uint32_t CMDAcxParser::parseHeader(CAcxCompoundTag* root, FsDsc* descriptor)
@@ -115,23 +120,23 @@ uint32_t CMDAcxParser::parseHeader(CAcxCompoundTag* root, FsDsc* descriptor)
     FsDscHead head;
     RTTypeID required;
     if (!root || !descriptor) {
-        reportError(kAcxMsgInternal);
+        message(kAcxMsgInternal);
         return kAcxFailed;
     }
     if (descriptor->read_head(head) != 0) {
         TV_TRACE(kTraceError, kTraceFile, kParseHeader, "read_head failed");
-        reportError(kAcxMsgSectionWrite);
+        message(kAcxMsgSectionWrite);
         return kAcxFailed;
     }
 
     auto typeMismatch = [&] {
         TV_TRACE(kTraceError, kTraceFile, kParseHeader, "ACX: type-mismatch");
-        reportError(kAcxMsgInternal);
+        message(kAcxMsgInternal);
         return kAcxFailed;
     };
     auto syntax = [&] {
         TV_TRACE(kTraceError, kTraceFile, kParseHeader, "ACX: Syntax");
-        reportError(kAcxMsgSyntax);
+        message(kAcxMsgSyntax);
         return kAcxFailed;
     };
 
@@ -158,7 +163,7 @@ uint32_t CMDAcxParser::parseHeader(CAcxCompoundTag* root, FsDsc* descriptor)
             }
             if (id == kTagRequired && !isCompatibleRTTypeID(required, head.typeId1)) {
                 TV_TRACE(kTraceError, kTraceFile, kParseHeader, "ACX: RTTypeID not compatible");
-                reportError(kAcxMsgHeadMissing);
+                message(kAcxMsgHeadMissing);
                 return kAcxNotCompatible;
             }
         }
@@ -166,12 +171,12 @@ uint32_t CMDAcxParser::parseHeader(CAcxCompoundTag* root, FsDsc* descriptor)
 
     if (!headComplete(head.typeId1)) {
         TV_TRACE(kTraceError, kTraceFile, kParseHeader, "ACX: header not complete");
-        reportError(kAcxMsgHeadMissing);
+        message(kAcxMsgHeadMissing);
         return kAcxHeadIncomplete;
     }
     if (descriptor->write_head(head) != 0) {
         TV_TRACE(kTraceError, kTraceFile, kParseHeader, "write_head failed");
-        reportError(kAcxMsgSectionWrite);
+        message(kAcxMsgSectionWrite);
         return kAcxFailed;
     }
     return kAcxOk;

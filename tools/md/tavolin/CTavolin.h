@@ -111,7 +111,8 @@ private:
     // The state the section methods work on.
     MdFrontContext frontContext();
     // The ACX import of the variable method: configurations into "cfghead",
-    // then the variable extensions; the status.
+    // then the variable extensions; the status (0xBE11FFFF without import
+    // when the file was not read whole).
     int32_t importAcxVariables();
 
     // Texts of BSTR arguments: the UTF-16 text, a path as UTF-8 (the file
@@ -144,6 +145,9 @@ private:
     ComPtr<IUnknown> m_errorDisplay;
     ComPtr<IUnknown> m_classProvider;
     CMDAcxContentHandler m_acxContent;
+    // A fatal error ended the read of the ACX file: the tree holds at most
+    // a part of it and is neither checked nor imported.
+    bool m_acxFatal = false;
 
     CmMessageHandler* m_msgHandler;  // owned
 };

@@ -107,10 +107,9 @@ HRESULT CTavolin::openSourceBody(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BST
             if (lentHr == S_OK) {
                 // A file that is missing or cut (message 1300) is not checked:
                 // what was read of it is no sound header.
-                bool fatal = false;
-                mdReadAcxFile(m_acxPath.toUtf8().c_str(), m_acxContent, &fatal);
+                mdReadAcxFile(m_acxPath.toUtf8().c_str(), m_acxContent, &m_acxFatal);
                 CMDAcxParser parser;
-                acx = fatal ? MdStatusFailed
+                acx = m_acxFatal ? MdStatusFailed
                             : mdStatusFromCode(parser.parseHeader(m_acxContent.getRootTag(), lent.dsc()));
             }
         }
@@ -154,6 +153,12 @@ HRESULT CTavolin::compileCommentsBody(BSTR rcPath, LONG* status)
 
 int32_t CTavolin::importAcxVariables()
 {
+    // A part of a file is never imported.
+    if (m_acxFatal) {
+        TV_TRACE(4, kTraceFile, "CTavolin::compileVariables", "ACX file not imported: it was not read whole");
+        mdReport(MdMsgInternal);
+        return MdStatusFailed;
+    }
     CMDAcxParser parser;
     MdLentDescriptor lent(&m_workFile);
     int32_t st = MdStatusOk;

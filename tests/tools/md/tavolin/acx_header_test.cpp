@@ -15,29 +15,18 @@
 #include "tools/md/tavolin/CMDAcxParser.h"
 #include "tools/md/tavolin/MdAcxHandlers.h"
 #include "tools/md/tavolin/MdLentDescriptor.h"
+#include "tests/tools/md/tavolin/acx_import_fixture.h"
 
 namespace {
 
 using namespace acxtest;
 using namespace fronttest;
+using acxfixture::Tree;
 
 // The split's type id: headerOf writes {11111111-2222-3333-4444-555555555555}, 1.0.
 const char kHeadDigits[] = "11111111222233334444555555555555";
 const char kOtherDigits[] = "A0B1C2D3E4F5061728394A5B6C7D8E9F";
 const GUID kOther = {0xA0B1C2D3, 0xE4F5, 0x0617, {0x28, 0x39, 0x4A, 0x5B, 0x6C, 0x7D, 0x8E, 0x9F}};
-
-struct Tree {
-    explicit Tree(const Bytes& tags)
-    {
-        MemFileSystem fs(file({tags}));
-        CMDAcxAcxErrorHandler errors(nullptr);
-        CAcxReader reader;
-        wireReader(reader, fs, errors, content);
-        reader.read("x");
-    }
-    CAcxCompoundTag* root() const { return content.getRootTag(); }
-    CMDAcxContentHandler content;
-};
 
 Bytes root(const std::vector<Bytes>& children)
 {
@@ -135,14 +124,16 @@ TEST(AcxHeader, ChecksAndCompletesTheHead)
         EXPECT_EQ(parser.parseHeader(tree.root(), d.dsc()), c.result) << c.name;
         EXPECT_EQ(messages.ids(), c.messages) << c.name;
         EXPECT_EQ(lastTrace(traces), c.trace) << c.name;
-        EXPECT_EQ(parser.getErrorCount(), 0u) << c.name;  // reporting does not count
+        EXPECT_EQ(parser.getErrorCount(), 0) << c.name;  // reporting does not count
         if (c.result != 0) {
             EXPECT_EQ(d.bytes(), before) << c.name;
             continue;
         }
         const FsDscHead head = d.head();
         EXPECT_TRUE(head.typeId1 == RTTypeID(c.guid, c.first, c.second)) << c.name;
-        if (std::string(c.name).rfind("no 2144", 0) == 0) EXPECT_EQ(d.bytes(), before) << c.name;
+        if (std::string(c.name).rfind("no 2144", 0) == 0) {
+            EXPECT_EQ(d.bytes(), before) << c.name;
+        }
     }
 }
 

@@ -1,7 +1,8 @@
 // The pre-compiler object: version, the frame of its methods (pointer and
 // kind checks, statuses, messages), the message handler of each object, the
 // opening of a source with its working file, the compile steps that are not
-// built, and the ACX step.
+// built, and the ACX steps (the header check and the import over a stand-in
+// variables compiler).
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -19,6 +20,8 @@
 #include "base/cm/cmmsghdl.h"
 #include "base/fs/FsSecClMem.h"
 #include "platform/text.h"
+#include "tests/acx/AcxTestWriter.h"
+#include "tests/tools/md/tavolin/acx_import_fixture.h"
 #include "tools/md/tavolin/CMDAcxParser.h"
 #include "tools/md/tavolin/CTavolin.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
@@ -374,7 +377,7 @@ TEST_F(TavolinTest, StepsWithoutTheirCompilerAreNotImplemented)
     EXPECT_EQ(uint32_t(status), 0xBE11000Au);
 }
 
-TEST_F(TavolinTest, AcxImportIsReportedAsNotBuilt)
+TEST_F(TavolinTest, AcxFileNotReadIsNotImported)
 {
     // The file is read (here it is missing, so its header is not checked).
     // The host's descriptor has its "cfghead", as createFile makes it: the
@@ -390,16 +393,88 @@ TEST_F(TavolinTest, AcxImportIsReportedAsNotBuilt)
     EXPECT_EQ(uint32_t(status), 0xBE11FFFFu);
     EXPECT_EQ(m_display.count("ACX Fatal Error 1"), 1u);
 
-    // The variable method's import after a good compile: not built either.
+    // The variable method's import after a good compile: nothing of a file
+    // that was not read whole is imported.
     struct Accepting : MdSectionCompiler {
         void init(const MdCompilerArgs&) override {}
         int32_t parse() override { return 0; }
         int32_t nextStringId() const override { return 4; }
     };
     MdCompilerCreator saved = mdSetCompilerCreator(MdCompVarExt, [] { return new Accepting; });
+    m_display.shown.clear();
     EXPECT_EQ(m_obj->compileVariables(nullptr, &status), S_OK);
     EXPECT_EQ(uint32_t(status), 0xBE11FFFFu);
+    EXPECT_EQ(m_display.shown, std::vector<std::string>{"Interner Fehler"});
     EXPECT_EQ(m_obj->nextStringId(), 4);
+    mdSetCompilerCreator(MdCompVarExt, saved);
+}
+
+TEST_F(TavolinTest, AcxFileIsCheckedAndImported)
+{
+    using namespace acxtest;
+    // The axis's own type id, a default configuration and one variable.
+    const Bytes head = compound(2147, {str(2121, "5A3C2E108B414C7D9E2F1A6B3C4D5E60"), u8(2122, 2), u8(2123, 1)});
+    const Bytes p12 = compound(1037, {u16(136, 12), u16(131, 2),
+                                      compound(2116, {compound(2117, {i32(138, 0), i32(140, 10), i32(139, 100)})}),
+                                      u32(2139, 1), u16(2127, 3), u16(134, 2), u32(2140, 5), u32(2141, 7)});
+    const Bytes cfg = compound(2107, {u32(2131, 1), u32(2132, 2)});
+    // A stand-in of the variables compiler that leaves the fixture's sections.
+    struct Fixture : MdSectionCompiler {
+        void init(const MdCompilerArgs& args) override { dsc = args.descriptor; }
+        int32_t parse() override { return dsc && acxfixture::writeFixture(*dsc) ? 0 : 4; }
+        int32_t nextStringId() const override { return 0; }
+        FsDsc* dsc = nullptr;
+    };
+    MdCompilerCreator saved = mdSetCompilerCreator(MdCompVarExt, [] { return new Fixture; });
+    const struct {
+        const char* name;
+        Bytes tags;
+        uint32_t open, variables;
+        const char* cfghead;
+        const char* varext;
+    } cases[] = {
+        {"good", compound(0, {compound(2144, {head, cfg, p12})}), 0, 0, "2 0  0 ", "1 12 4294967295 1 0 6145 5 7 10"},
+        {"unknown variable", compound(0, {compound(2144, {head, cfg, compound(1037, {u16(136, 99)})})}), 0,
+         0xBE11FFFF, "2 0  0 ", "0"},
+        {"bad configuration", compound(0, {compound(2144, {head, compound(2107, {str(2132, "")}), p12})}), 0,
+         0xBE11FFFF, "4294967295 0  0 ", "0"},
+    };
+    const std::string path = std::string(TV_BINARY_DIR) + "/com_tavolin_import.acx";
+    for (const auto& c : cases) {
+        if (m_obj) m_obj->Release();
+        if (m_host) m_host->Release();
+        // The host's descriptor has the sections the copy fills.
+        ASSERT_TRUE(fsCreateMemStorage(&m_host));
+        for (const char16_t* name : {u"cfghead", u"varext"}) {
+            IStream* s = nullptr;
+            ASSERT_EQ(m_host->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &s), S_OK);
+            s->Release();
+        }
+        ASSERT_EQ(CTavolinObject::CreateInstance(&m_obj), S_OK);
+        m_obj->AddRef();
+        ASSERT_TRUE(writeFile(path, file({c.tags})));
+        const std::u16string acx = tvp::utf8ToWide(path);
+        LONG kind = -1, status = -1;
+        ASSERT_EQ(open(kAxis, &kind, &status, acx.c_str()), S_OK);
+        EXPECT_EQ(uint32_t(status), c.open) << c.name;
+        EXPECT_EQ(m_obj->compileVariables(nullptr, &status), S_OK);
+        EXPECT_EQ(uint32_t(status), c.variables) << c.name;
+        const char* names[2] = {"cfghead", "varext"};
+        EXPECT_EQ(m_obj->copySections(2, names, &status), S_OK);
+        EXPECT_EQ(status, 0) << c.name;
+        for (const char* name : names) {
+            IStream* s = nullptr;
+            ASSERT_EQ(m_host->OpenStream(tvp::utf8ToWide(name).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
+                                         &s),
+                      S_OK);
+            char buf[128] = {};
+            ULONG got = 0;
+            s->Read(buf, sizeof buf, &got);
+            s->Release();
+            EXPECT_EQ(std::string(buf, got), std::string(name)[0] == 'c' ? c.cfghead : c.varext) << c.name;
+        }
+    }
+    std::remove(path.c_str());
     mdSetCompilerCreator(MdCompVarExt, saved);
 }
 
