@@ -269,12 +269,6 @@ int StSymbTable::setSymbolValue(StSymbEntryID sid, StConstEntryID cid)
     return 0;
 }
 
-int StSymbTable::getSymbolValue(StSymbEntryID sid, StConstEntryID cid)
-{
-    const int r = setSymbolValue(sid, cid);
-    return r == 0 || r == 1 ? r : 2;
-}
-
 // --- default values ---
 
 StConstantVal* StSymbTable::initValue(StTypeID tid, int depth) const

@@ -156,7 +156,7 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
     if (const auto* literal = dynamic_cast<const MdBfElems*>(cs); literal && !literal->list.empty()) {
         StConstantVal* value = nullptr;
         uint32_t number = 0;
-        if (elementValue(*literal->list.front(), ST_UDINT, value) && value->getULong(number) && number <= 0xffffu)
+        if (elementValue(*literal->list.front(), ST_UINT, value) && value->getULong(number))
             set->cs = uint16_t(number);
         else
             error(506);

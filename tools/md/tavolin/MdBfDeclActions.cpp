@@ -54,7 +54,7 @@ bool MdBfParser::elementValue(const StConstantElem& elem, uint32_t typeId, StCon
         elem.getValue() ? elem.getValue() : m_symbols->getConstantVal(elem.getCID());
     if (!source) return false;
     std::unique_ptr<StConstantVal> copy(source->clone());
-    if (copy->convertTo(typeId) != 0) return false;
+    if (copy->setType(typeId, true) != 0) return false;
     value = copy.release();
     return true;
 }
@@ -146,7 +146,7 @@ void MdBfParser::giveDefaults(const MdBfSymbols& vars)
         const StConstEntryID cid = m_symbols->assignConstant(vars.type, m_symbols->createInitValue(vars.type), status);
         if (cid.isInvalid())
             error(512);
-        else if (m_symbols->StSymbTable::getSymbolValue(item.sid, cid) != 0)
+        else if (m_symbols->getSymbolValue(item.sid, cid) != 0)
             error(MdBfMsgInternal);
     }
 }
@@ -154,7 +154,7 @@ void MdBfParser::giveDefaults(const MdBfSymbols& vars)
 bool MdBfParser::bindValue(MdBfSymbols& vars, StConstEntryID cid, bool removeRefused)
 {
     for (auto it = vars.items.begin(); it != vars.items.end();) {
-        const int r = m_symbols->StSymbTable::getSymbolValue(it->sid, cid);
+        const int r = m_symbols->getSymbolValue(it->sid, cid);
         if (r == 1) {
             error(MdBfMsgInternal);
             return false;
