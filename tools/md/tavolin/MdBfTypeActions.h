@@ -11,16 +11,29 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "bo/bf/BfSymbTable.h"
 #include "co/tvstring.h"
 #include "tools/md/tavolin/MdBfBisonParser.h"
 
-// The names of a name list in source order.
+// A value of the actions as the kind T: v itself when it is one, else a
+// new empty T (v deleted).
+template <class T>
+std::unique_ptr<T> mdBfTake(MdBfValue* v)
+{
+    if (T* t = dynamic_cast<T*>(v)) return std::unique_ptr<T>(t);
+    delete v;
+    return std::unique_ptr<T>(new T);
+}
+
+// The names of a name list in source order, and how many were left out as
+// declared already.
 class MdBfNameList : public MdBfValue {
 public:
     std::vector<String> names;
+    size_t refused = 0;
 };
 
 class MdBfTypeActions {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "tools/md/tavolin/MdAlarmParser.h"
+#include "tools/md/tavolin/MdBfParser.h"
 #include "tools/md/tavolin/MdConnectionParser.h"
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
@@ -36,6 +37,7 @@ MdCompilerCreator* creators()
         t[MdCompAlarm] = create<MdAlarmParser>;
         t[MdCompErrMsgTxt] = create<MdErrMsgTxtParser>;
         t[MdCompVarComment] = create<MdVarCommentParser>;
+        t[MdCompBootFkt] = create<MdBfParser>;
         return t;
     }();
     return table;
