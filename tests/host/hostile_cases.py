@@ -58,7 +58,10 @@ def compile_args(source, target, *extra):
     # The alarm string tables need a resource script: one beside the target
     # unless the case names its own.
     rc = [] if "--rc" in extra else ["--rc", os.path.splitext(target)[0] + ".rc"]
-    return [TAVOLIN, "compile", source, "-o", target, *rc, *extra]
+    # The boot functions need the name classifier: the stand-in beside the
+    # command.
+    flag = [] if "--flag" in extra else ["--flag", "0"]
+    return [TAVOLIN, "compile", source, "-o", target, *rc, *flag, *extra]
 
 
 def run(source, target, *extra):

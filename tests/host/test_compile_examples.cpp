@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,8 @@
 namespace {
 
 const std::string kTavolin = std::string(TV_BINARY_DIR) + "/host/tavolin";
+// Every compile here runs with "--flag 0": the examples' boot functions need
+// the name classifier, the stand-in beside the command.
 // The system interpreter, which has the compound-file reader installed.
 const char kPython[] = "/usr/bin/python3";
 
@@ -123,7 +126,7 @@ TEST_F(CompileExamples, HeaderSectionAsAnotherReaderSeesIt)
         const std::string source = std::string(TV_SOURCE_DIR) + "/examples/" + c.file;
         const std::string target = m_dir + "/" + c.file + ".dsc";
         const std::string out = m_dir + "/out", err = m_dir + "/err";
-        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS TMPDIR='" + m_tmp + "' '" + kTavolin + "' compile '" +
+        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS TMPDIR='" + m_tmp + "' '" + kTavolin + "' compile --flag 0 '" +
               source + "' -o '" + target + "' --rc '" + target + ".rc' >'" + out + "' 2>'" + err + "'");
         const std::string printed = readFile(out);
         EXPECT_EQ(printed.rfind(std::string("openSource: ok, object kind ") + c.kind + "\n", 0), 0u)
@@ -152,7 +155,7 @@ TEST_F(CompileExamples, CompiledSectionsAndMacroFiles)
     // The package: its four supported types in "rttotypes" of the target.
     const std::string out = m_dir + "/out";
     const std::string pkg = m_dir + "/motion.dsc";
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile --flag 0 '" + std::string(TV_SOURCE_DIR) +
           "/examples/motion.tps' -o '" + pkg + "' --impl '" + m_dir + "/pkg' >'" + out + "' 2>&1");
     std::string printed = readFile(out);
     EXPECT_NE(printed.find("compileSupportedTOs: ok\n"), std::string::npos) << printed;
@@ -168,7 +171,7 @@ TEST_F(CompileExamples, CompiledSectionsAndMacroFiles)
     EXPECT_EQ(readFile(m_dir + "/pkg.m4c"), "IMPL_IMPL()\nIO_IMPL(`\n    ')\n");
 
     // The technology object: its I/O text in the macro files beside the target.
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile --flag 0 '" + std::string(TV_SOURCE_DIR) +
           "/examples/axis.tos' -o axis.dsc >'" + out + "' 2>&1");
     printed = readFile(out);
     EXPECT_NE(printed.find("compileImplementations: ok, appended to axis.m4h and axis.m4c\n"), std::string::npos)
@@ -190,7 +193,7 @@ TEST_F(CompileExamples, AlarmSectionsAndTheirStringTable)
         GTEST_SKIP() << "olefile is not installed for " << kPython;
 
     const std::string target = m_dir + "/encoder.dsc", rc = m_dir + "/encoder.rc", out = m_dir + "/out";
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile --flag 0 '" + std::string(TV_SOURCE_DIR) +
           "/examples/encoder.tos' -o '" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
     EXPECT_EQ(stream(target, "almcfg"),
               "1 30001 30001 4\r\n0 1 0 \r\n1 1 1 \r\n2 1 2 \r\n3 1 3  1 1 5 \r\n1 1 0 \r\n1 1 1 0  \r\n0 \r\n0 "
@@ -212,7 +215,7 @@ TEST_F(CompileExamples, AlarmSectionsAndTheirStringTable)
     EXPECT_NE(script.find("\"Signalpegel zu klein\"\r\nEND\r\n\r\n"), std::string::npos) << script;
 
     // Without a script the table cannot be written, and the line says why.
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile --flag 0 '" + std::string(TV_SOURCE_DIR) +
           "/examples/encoder.tos' -o '" + m_dir + "/norc.dsc' >'" + out + "' 2>&1");
     EXPECT_NE(readFile(out).find("compileAlarms: status 0xBE11000B"), std::string::npos) << readFile(out);
     EXPECT_NE(readFile(out).find("the alarm string table needs --rc"), std::string::npos) << readFile(out);
@@ -224,7 +227,7 @@ TEST_F(CompileExamples, AlarmErrorTextsAfterTheAlarmTable)
         GTEST_SKIP() << "olefile is not installed for " << kPython;
 
     const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc", out = m_dir + "/out";
-    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" + std::string(TV_SOURCE_DIR) +
+    shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile --flag 0 '" + std::string(TV_SOURCE_DIR) +
           "/examples/axis.tos' -o '" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
     EXPECT_NE(readFile(out).find("compileAlarms: ok"), std::string::npos) << readFile(out);
     // The error texts take every second id from the counter the alarm table left.
@@ -249,7 +252,7 @@ TEST_F(CompileExamples, CommentSectionsAndTheirStringTable)
         GTEST_SKIP() << "olefile is not installed for " << kPython;
 
     const std::string target = m_dir + "/axis.dsc", rc = m_dir + "/axis.rc", out = m_dir + "/out";
-    const std::string compile = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" +
+    const std::string compile = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile --flag 0 '" +
                                 std::string(TV_SOURCE_DIR) + "/examples/axis.tos' -o ";
     shell(compile + "'" + target + "' --rc '" + rc + "' >'" + out + "' 2>&1");
     EXPECT_NE(readFile(out).find("compileComments: ok\n"), std::string::npos) << readFile(out);
@@ -284,10 +287,73 @@ TEST_F(CompileExamples, ConnectionSections)
     for (const auto& c : cases) {
         const std::string out = m_dir + "/out";
         const std::string target = m_dir + "/" + c.file + ".dsc";
-        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile '" +
+        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS '" + kTavolin + "' compile --flag 0 '" +
               std::string(TV_SOURCE_DIR) + "/examples/" + c.file + "' -o '" + target + "' --rc '" + target +
               ".rc' >'" + out + "' 2>&1");
         EXPECT_NE(readFile(out).find("compileConnections: ok\n"), std::string::npos) << readFile(out);
         EXPECT_EQ(stream(target, "connectors"), c.connectors) << c.file;
+    }
+}
+
+// The boot functions of both technology-object examples: the sections read by the
+// independent readers, and the macro files with the boot-function part
+// first and the I/O part after it, which GNU m4 expands with the stub macro
+// library of the tests.
+TEST_F(CompileExamples, BootFunctionSectionsAndMacroFiles)
+{
+    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
+        GTEST_SKIP() << "olefile is not installed for " << kPython;
+    const std::string src = TV_SOURCE_DIR;
+    for (const char* name : {"axis", "encoder"}) {
+        const std::string target = m_dir + "/" + name + ".tdf", out = m_dir + "/out";
+        shell("cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS TMPDIR='" + m_tmp + "' '" + kTavolin + "' compile --flag 0 '" +
+              src + "/examples/" + name + ".tos' -o '" + target + "' --rc '" + m_dir + "/" + name +
+              ".rc' >'" + out + "' 2>&1");
+        const std::string printed = readFile(out);
+        const std::string base = m_dir + "/" + name;
+        EXPECT_NE(printed.find("compileBootFunctions: ok, wrote " + base + ".m4h and " + base + ".m4c\n"),
+                  std::string::npos)
+            << printed;
+        EXPECT_TRUE(entries(m_tmp).empty()) << name;
+
+        // The sections, as the compound-file reader lists them and as the
+        // readers of "boot" and of the symbol-table text read them.
+        EXPECT_EQ(shell(std::string(kPython) + " -c 'import olefile,sys; n=olefile.OleFileIO(sys.argv[1]).listdir(); "
+                        "sys.exit(0 if all([s] in n for s in (\"boot\",\"bfsymb\",\"bfinterf\",\"bfvarcomment\")) "
+                        "else 1)' '" + target + "'"),
+                  0)
+            << name;
+        EXPECT_EQ(shell(std::string(kPython) + " '" + src + "/tests/bo/bf/boot_reader.py' --ole '" + target +
+                        "' >'" + out + "'"),
+                  0)
+            << name << ": " << readFile(out);
+        std::ofstream(m_dir + "/bfsymb", std::ios::binary) << stream(target, "bfsymb");
+        EXPECT_EQ(shell(std::string(kPython) + " '" + src + "/tests/base/st/stsymtab/symtab_reader.py' '" + m_dir +
+                        "/bfsymb' >'" + out + "'"),
+                  0)
+            << name << ": " << readFile(out);
+
+        // The boot-function part, then the I/O part.
+        const std::string h = readFile(base + ".m4h"), c = readFile(base + ".m4c");
+        EXPECT_EQ(h.rfind("include(bfimplmk.m4)\nNAME(" + std::string(name) + ")\n", 0), 0u) << h;
+        const std::string end = "END_DECLIMPL()\n";
+        EXPECT_NE(h.find("END_DECL()\nBEGIN_DECLIMPL()\n"), std::string::npos) << h;
+        EXPECT_EQ(h.size() >= end.size() ? h.substr(h.size() - end.size()) : h, end) << h;
+        EXPECT_EQ(c.rfind("include(bfimplmk.m4)\n", 0), 0u) << c;
+        const size_t io = std::min(c.find("\nIMPL_IMPL()\n"), c.find("\nNO_IO_IMPL()\n"));
+        EXPECT_NE(io, std::string::npos) << c;
+        EXPECT_LT(c.find("#define ERRTXT_OFFSET "), io) << c;
+
+        // Both expand without a message, every macro known.
+        for (const std::string& file : {base + ".m4h", base + ".m4c"}) {
+            EXPECT_EQ(shell("timeout 20 m4 -I '" + src + "/tests/host/m4' '" + file + "' >'" + out + "' 2>'" + m_dir +
+                            "/err'"),
+                      0)
+                << file << ": " << readFile(m_dir + "/err");
+            EXPECT_EQ(readFile(m_dir + "/err"), "") << file;
+            const std::string expanded = readFile(out);
+            EXPECT_NE(expanded.find("/* stub_name:" + std::string(name) + " */"), std::string::npos) << expanded;
+            EXPECT_EQ(shell("grep -qE '^[A-Z_]+\\(' '" + out + "'"), 1) << file << ":\n" << expanded;
+        }
     }
 }

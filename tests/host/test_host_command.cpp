@@ -58,8 +58,14 @@ protected:
     }
     void TearDown() override { removeDirectoryTree(m_dir.c_str()); }
 
-    Result run(const std::string& args, const std::string& env = std::string())
+    // A compile without --flag gets "--flag 0": the examples' boot functions
+    // need the name classifier, which is the stand-in beside the command
+    // (and the class-provider steps then run through the stand-in beside
+    // the library).
+    Result run(std::string args, const std::string& env = std::string())
     {
+        if (args.rfind("compile ", 0) == 0 && args.find("--flag") == std::string::npos)
+            args.insert(8, "--flag 0 ");
         const std::string out = m_dir + "/stdout", err = m_dir + "/stderr";
         const std::string cmd = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS " + env + " '" + kTavolin + "' " +
                                 args + " >'" + out + "' 2>'" + err + "'";
@@ -193,7 +199,7 @@ TEST_F(HostCommand, CompileIntoANewTarget)
     const std::string rc = path("axis.rc");
     Result r = run("compile '" + kAxis + "' -o '" + target + "' --rc '" + rc + "' --rc-text 'Achse 1'");
     EXPECT_EQ(r.out.rfind("openSource: ok, object kind 1\n", 0), 0u) << r.out << r.err;
-    EXPECT_NE(r.out.find("skipped: compileSysVars (no class provider installed)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("compileSysVars: ok, through the class provider "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("copySections: ok, 20 sections of the target\n"), std::string::npos) << r.out;
     for (const char* method : {"compileComments", "compileVariables", "compileConnections", "compileAlarms",
                                "compileBootFunctions", "compileImplementations"})
@@ -493,4 +499,35 @@ TEST_F(HostCommand, ClassProviderStepsRunThroughTheStandIn)
         EXPECT_EQ(r.out.find("skipped:"), std::string::npos) << r.out;
         EXPECT_NE(readFile(log).find(std::string("call ") + c.method + "\n"), std::string::npos) << c.source;
     }
+}
+
+// The boot functions need the name classifier: none registered (the default
+// flag) says so before the failed step; the one beside the command (flag 0)
+// compiles them into the macro files of --impl with the --include names.
+TEST_F(HostCommand, BootFunctionsTakeTheClassifierAndTheMacroOptions)
+{
+    const std::string rc = " --rc '" + path("axis.rc") + "'";
+    Result r = run("compile '" + kAxis + "' -o '" + path("a.dsc") + "'" + rc + " --flag 1");
+    EXPECT_NE(r.out.find("skipped: compileSysVars (no class provider installed)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("compileBootFunctions: no name classifier (none registered; --flag 0 takes "
+                         "libtvclsprv.so beside the command): the boot functions cannot be checked\n"
+                         "compileBootFunctions: status 0xBE11000B"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.exit, 1);
+
+    r = run("compile '" + kAxis + "' -o '" + path("b.dsc") + "'" + rc +
+            " --flag 0 --impl macros --include first.h --include second.h");
+    EXPECT_NE(r.out.find("compileBootFunctions: ok, wrote macros.m4h and macros.m4c\n"
+                         "compileImplementations: ok, appended to macros.m4h and macros.m4c\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("no name classifier"), std::string::npos) << r.out;
+    EXPECT_NE(readFile(path("macros.m4h")).find("INCLUDE(bocont.hpp)\nINCLUDE(first.h)\nINCLUDE(second.h)\n"),
+              std::string::npos)
+        << readFile(path("macros.m4h"));
+
+    r = run("compile '" + kAxis + "' -o '" + path("c.dsc") + "' --include");
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_NE(r.err.find("tavolin: --include needs a name"), std::string::npos) << r.err;
 }

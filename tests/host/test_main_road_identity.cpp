@@ -180,9 +180,10 @@ protected:
         writeText(m_dir + "/" + name, text);
         const std::string target = name + ".dsc";
         // The string tables go to a resource script beside the target (the
-        // alarm tables need one); the script itself is not hashed.
+        // alarm tables need one); the script itself is not hashed. The boot
+        // functions take the stand-in name classifier beside the command.
         const std::string maskArg =
-            (mask ? " --mask " + std::to_string(mask) : std::string()) + " --rc " + name + ".rc";
+            (mask ? " --mask " + std::to_string(mask) : std::string()) + " --rc " + name + ".rc --flag 0";
         std::string out = command("compile " + name + " -o " + target + maskArg, name + " new");
         out += compoundLines(m_dir + "/" + target, name + " new");
         out += command("compile " + name + " -o " + target + maskArg, name + " existing");
