@@ -19,6 +19,10 @@ using namespace fronttest;
 namespace {
 
 const std::vector<std::pair<std::string, std::string>> kHost = {{"bfvarcomment", ""}};
+// A target that holds the boot-function compiler's sections, as a
+// technology-object descriptor does.
+const std::vector<std::pair<std::string, std::string>> kBootHost = {
+    {"bfvarcomment", ""}, {"bfinterf", ""}, {"bfsymb", ""}, {"boot", ""}};
 
 const char kComment[] = "BFDCOMMENT\nc\nEND_BFDCOMMENT\n";
 const char kBoot[] = "BOOT_FUNCTIONDECL\nb\nEND_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\nf\nEND_BOOT_FUNCTIONS\n";
@@ -42,7 +46,9 @@ struct BootRun {
 
 // The method over a source opened with mask, the counter at 100.
 struct Method {
-    explicit Method(const std::string& body, uint32_t mask = 0) : src(headerOf(1) + body, kHost, mask)
+    explicit Method(const std::string& body, uint32_t mask = 0,
+                    const std::vector<std::pair<std::string, std::string>>& host = kHost)
+        : src(headerOf(1) + body, host, mask)
     {
         EXPECT_EQ(src.status, 0);
         src.counter = 100;
@@ -216,3 +222,81 @@ TEST(BootFunctionMethod, EmptyStreams)
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// The method with the boot-function compiler of this build and the stand-in
+// classifier beside the test program.
+
+const char kOneFunction[] =
+    "BOOT_FUNCTIONDECL\n"
+    "    BEGIN_BF drive (CS := 1)\n"
+    "        VAR\n            SPEED_NAMES\n        END_VAR\n"
+    "        SUB_FUNCTIONS\n        END_SUBFUNCTIONS\n"
+    "        DEFAULT BEGIN_ACT\n            x := 1;\n        END_ACT\n"
+    "    END_BF\n"
+    "END_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\nEND_BOOT_FUNCTIONS\n";
+
+std::string oneFunction(const std::string& names)
+{
+    std::string s = kOneFunction;
+    s.replace(s.find("SPEED_NAMES"), 11, names);
+    return s;
+}
+
+// Runs the method with the real boot-function compiler; the messages' ids.
+struct RealRun {
+    explicit RealRun(const std::string& body, uint32_t mask = 0) : m(body, mask, kBootHost)
+    {
+        MdFrontContext ctx = m.src.context();
+        ctx.flag = false;
+        status = m.run(ctx);
+        ids = messages.ids();
+    }
+    ~RealRun()
+    {
+        ::unlink((m.macroBase + ".m4h").c_str());
+        ::unlink((m.macroBase + ".m4c").c_str());
+    }
+    std::string macro(const char* ext) const { return readFile(m.macroBase + ext); }
+
+    MessageCapture messages;
+    Method m;
+    int32_t status = -1;
+    std::vector<uint32_t> ids;
+};
+
+TEST(BootFunctionMethod, NamesDifferingInCaseMeetOnlyInTheFirstRun)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    // Run 1 lower-cases "Speed" and "speed" into one name: 505, its result unused.
+    RealRun twice(oneFunction("Speed : INT;\n            speed : INT;"));
+    EXPECT_EQ(twice.status, 0);
+    EXPECT_EQ(twice.ids, std::vector<uint32_t>{505});
+    EXPECT_NE(sectionText(twice.m.src.work, "boot"), "");
+    EXPECT_NE(twice.macro(".m4c").find("DEFAULT("), std::string::npos);
+
+    // The same name twice in the source's own case: 505 from both runs, status failed.
+    RealRun same(oneFunction("speed : INT;\n            speed : INT;"));
+    EXPECT_EQ(same.status, MdStatusCompileFailed);
+    EXPECT_EQ(same.ids, (std::vector<uint32_t>{505, 505}));
+}
+
+TEST(BootFunctionMethod, MaskBitZeroGivesTheContainerFrameOnly)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    RealRun full(oneFunction("speed : INT;"));
+    RealRun frame(oneFunction("speed : INT;"), 0x1);
+    ASSERT_EQ(full.status, 0);
+    ASSERT_EQ(frame.status, 0);
+    EXPECT_TRUE(full.ids.empty());
+    EXPECT_TRUE(frame.ids.empty());
+    for (const char* ext : {".m4h", ".m4c"}) {
+        const std::string f = full.macro(ext), c = frame.macro(ext);
+        EXPECT_NE(c, "") << ext;
+        EXPECT_EQ(c.rfind("include(bfimplmk.m4)\n", 0), 0u) << c;
+        EXPECT_LT(c.size(), f.size()) << ext;
+        EXPECT_EQ(c.find("drive"), std::string::npos) << c;
+    }
+    // The sections do not depend on the bit.
+    EXPECT_EQ(sectionText(frame.m.src.work, "boot"), sectionText(full.m.src.work, "boot"));
+}
