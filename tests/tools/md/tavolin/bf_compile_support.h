@@ -22,14 +22,14 @@
 namespace bftest {
 
 // The compiler's messages with texts of their arguments: "%s" for one,
-// "%s|%s" for two, "" for none.
+// "%s|%s" for two, "-" for none (left out of the records).
 inline CmMsgTable* compilerMessageTable()
 {
     static const CmMsgTableEntry entries[] = {
-        {0, 2, 0, u""},      {500, 2, 0, u""},    {501, 2, 0, u"%s"},  {502, 2, 0, u"%s"},
-        {503, 2, 0, u""},    {504, 2, 0, u"%s"},  {505, 2, 0, u"%s"},  {506, 2, 0, u""},
-        {507, 2, 0, u""},    {508, 2, 0, u""},    {509, 2, 0, u"%s"},  {510, 2, 0, u"%s"},
-        {511, 2, 0, u"%s"},  {512, 2, 0, u""},    {513, 2, 0, u"%s|%s"}, {514, 1, 0, u"%s"},
+        {0, 2, 0, u"-"},      {500, 2, 0, u"-"},    {501, 2, 0, u"%s"},  {502, 2, 0, u"%s"},
+        {503, 2, 0, u"-"},    {504, 2, 0, u"%s"},  {505, 2, 0, u"%s"},  {506, 2, 0, u"-"},
+        {507, 2, 0, u"-"},    {508, 2, 0, u"-"},    {509, 2, 0, u"%s"},  {510, 2, 0, u"%s"},
+        {511, 2, 0, u"%s"},  {512, 2, 0, u"-"},    {513, 2, 0, u"%s|%s"}, {514, 1, 0, u"%s"},
         {516, 1, 0, u"%s"},
     };
     static CmMemoryMsgTable table(entries, sizeof entries / sizeof entries[0]);
@@ -81,7 +81,7 @@ inline BfCompile compileBf(const std::string& text, bool lowerCase = false, uint
     c.result = c.parser->parse();
     for (const auto& r : capture.records)
         c.messages.push_back(std::to_string(r.id) + "@" + std::to_string(r.position) +
-                             (r.text.empty() ? "" : " " + r.text));
+                             (r.text == "-" ? "" : " " + r.text));
     const std::string old(4096, 'x');
     auto written = [&](const char* name) {
         const std::string t = fronttest::sectionText(dsc, name);
