@@ -48,7 +48,7 @@ inline std::string fileText(const std::string& path)
 struct BfCompile {
     int32_t result = -1;
     std::vector<std::string> messages;  // "id@line" or "id@line text"
-    std::string interf, symb, boot, m4h, m4c;
+    std::string interf, symb, boot, m4h, m4c;  // the macro files' base name as "BASE"
     std::unique_ptr<MdBfParser> parser;  // the model afterwards
 };
 
@@ -90,8 +90,14 @@ inline BfCompile compileBf(const std::string& text, bool lowerCase = false, uint
     c.interf = written("bfinterf");
     c.symb = written("bfsymb");
     c.boot = written("boot");
-    c.m4h = fileText(base + ".m4h");
-    c.m4c = fileText(base + ".m4c");
+    const std::string name = base.substr(base.find_last_of('/') + 1);
+    auto macroFile = [&](const char* ext) {
+        std::string t = fileText(base + ext);
+        for (size_t at; (at = t.find(name)) != std::string::npos;) t.replace(at, name.size(), "BASE");
+        return t;
+    };
+    c.m4h = macroFile(".m4h");
+    c.m4c = macroFile(".m4c");
     ::unlink(base.c_str());
     ::unlink((base + ".m4h").c_str());
     ::unlink((base + ".m4c").c_str());

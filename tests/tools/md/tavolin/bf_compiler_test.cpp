@@ -253,3 +253,114 @@ TEST(BfCompilerOutputs, MinimalSection)
     EXPECT_EQ(c.boot, "1\r\n" + S + "\r\n" + S + " 11 @BfMainType 0 " + N + "\r\n1 0\r\n0  \r\n0 \r\n0 \r\n0 \r\n0\r\n");
     EXPECT_EQ(c.interf, "0           17 Name_Exports_V3.1 ");
 }
+
+namespace {
+
+const char kLarge[] =
+    "BEGIN_BF_FUNCTIONS\n"
+    "BF_FUNCTION(f)(int a){ return a; }\n"
+    "BF_MSG_FUNCTION(g)(){ }\n"
+    "END_BF_FUNCTIONS\n"
+    "BOOT_FUNCTIONDECL\n"
+    "BEGIN_BF inner (CS := 2)\n"
+    " VAR p : INT := 5 (ALTERABLE); END_VAR\n"
+    " SUB_FUNCTIONS END_SUBFUNCTIONS\n"
+    " DEFAULT BEGIN_ACT d1 END_ACT\n"
+    "END_BF\n"
+    "BEGIN_BF outer (CS := 16#3)\n"
+    " VAR\n"
+    "  mode : (SLOW, FAST := 4) m := FAST;\n"
+    "  TYPE tab : ARRAY [0..1] OF DINT := [1, 2];\n"
+    "  r : ARRAY [0..2] OF UINT := [3(7)] (ALTERABLE);\n"
+    "  pt : STRUCT x : INT; y : BOOL; END_STRUCT q;\n"
+    "  t : tab;\n"
+    "  s : STRING := \"hi\" (ALTERABLE_WITH_RESTART);\n"
+    " END_VAR\n"
+    " SUB_FUNCTIONS sub : inner (RULE); END_SUBFUNCTIONS\n"
+    " DEPENDENCIES\n"
+    "  DEFAULT BEGIN_ACT d2 END_ACT\n"
+    "  CFGCHANGED BEGIN_ACT c2 END_ACT\n"
+    "  MODIFY (sub.p) BEGIN_ACT m1 END_ACT\n"
+    "  MODIFY (q.x) BEGIN_ACT m2 END_ACT\n"
+    "  INSTANTIATE (sub) BEGIN_ACT i2 END_ACT\n"
+    "  UNITCHANGED (1) BEGIN_ACT u2 END_ACT\n"
+    " END_DEPENDENCIES\n"
+    " CHECK k2 END_CHECK\n"
+    " CHECK_EX x2 END_CHECK_EX\n"
+    "END_BF\n"
+    "END_BOOT_FUNCTIONDECL\n"
+    "BOOT_FUNCTIONS\n"
+    " VAR n : UDINT := 1; END_VAR\n"
+    " SUB_FUNCTIONS o : outer (USER); END_SUBFUNCTIONS\n"
+    " INSTANTIATE (o) BEGIN_ACT i0 END_ACT\n"
+    "END_BOOT_FUNCTIONS\n"
+    "BEGIN_BF_ADR_RESOLUTION $1 : @16#10 $2 : @20 END_BF_ADR_RESOLUTION\n";
+
+}  // namespace
+
+TEST(BfCompilerOutputs, LargerSection)
+{
+    const BfCompile c = compileBf(kLarge, false, 0, {String("inc1.h"), String("inc2.h")}, "Axis");
+    EXPECT_EQ(c.result, 0);
+    EXPECT_EQ(c.messages, std::vector<std::string>{"514@24 sub"});
+    // Types by SID: inner (1, its name range 2), outer (16, 3) and the
+    // global type (19, the section's name range 1). outer's telegram holds
+    // its variables m, r, q, t and s with their values' CIDs; the
+    // sub-function sub (15) is called by RULE, o (18) by USER.
+    EXPECT_EQ(c.boot,
+              "3\r\n"
+              "1\r\n1 5 inner 0 2\r\n1 2\r\n1 1 0 0  \r\n1 0 0 \r\n0 \r\n1 0 1 \r\n"
+              "16\r\n16 5 outer 0 3\r\n1 3\r\n5 1 5 3 1 8 5 1 12 8 1 13 4 1 14 9  \r\n"
+              "5 5 3 8 5 12 8 13 4 14 9 \r\n1 15 0 1 \r\n5 5 0 8 1 12 0 13 0 14 2 \r\n"
+              "19\r\n19 11 @BfMainType 0 1\r\n1 0\r\n1 1 17 11  \r\n1 17 11 \r\n1 18 1 0 \r\n1 17 0 \r\n"
+              "2\r\n1 16 2 20 ");
+    // The enumeration "mode" with its enumerators and their values.
+    EXPECT_EQ(c.interf, "1           17 Name_Exports_V3.1 2 4 mode 2 4 SLOW 0 4 FAST 4 0 1 4 4 4 ");
+    EXPECT_EQ(c.m4h,
+              "include(bfimplmk.m4)\nNAME(BASE)\nINCLUDE(bocont.hpp)\nINCLUDE(inc1.h)\nINCLUDE(inc2.h)\n"
+              "DECLCONT(Axis)\nBEGIN_FCT_DECL()\nFKT_DECL(int, `f', `int a')\nMSG_FKT_DECL(int, `g', `')\n"
+              "END_FCT_DECL()\n"
+              "BEGIN_DECL(1, USE_MODIFY_FKT())\nDEFAULT_DECL()\nMODIFY_DECL()\nDECL_MODIFY(`sub.p')\nEND_DECL()\n"
+              "BEGIN_DECL(16, USE_MODIFY_FKT(), USE_UNIT_FKT())\nDEFAULT_DECL()\nCFGCHANGE_DECL()\nMODIFY_DECL()\n"
+              "DECL_MODIFY(`q.x')\nINSTANTIATE_DECL()\nUNIT_DECL()\nDECL_UNIT(`1')\nCHECK_DECL()\nCHECKEX_DECL()\n"
+              "END_DECL()\n"
+              "BEGIN_DECL(19)\nINSTANTIATE_DECL()\nEND_DECL()\n");
+    EXPECT_EQ(c.m4c,
+              "include(bfimplmk.m4)\nNAME(BASE)\nINCLUDE(math.h)\nINCLUDE(btypenames.h)\nINCLUDE(botypdat.h)\n"
+              "INCLUDE(bfopernd.h)\nINCLUDE(bfcfgvar.h)\nINCLUDE(BASE.h)\n#define ERRTXT_OFFSET 0\nDECLPRINTER()\n"
+              "IMPLPRINTER()\nBEGIN_CREATE_IMPL(Axis)\nCREATE(1)\nCREATE(16)\nCREATE(19)\nEND_CREATE_IMPL()\n"
+              "FKT_IMPL(int, `f', `int a', `{ return a; }')\nMSG_FKT_IMPL(int, `g', `', `{ }')\n"
+              "BEGIN_INIT_IMPL(1, USE_MODIFY_FKT())\nINIT_MODIFY(`sub.p')\nEND_INIT_IMPL()\n"
+              "DEFAULT(1, ` d1 ')\nMODIFY_IMPL(1)\nMODIFY(1, `sub.p', ` m1 ')\n"
+              "BEGIN_INIT_IMPL(16, USE_MODIFY_FKT(), USE_UNIT_FKT())\nINIT_MODIFY(`q.x')\nINIT_UNIT(`1')\n"
+              "END_INIT_IMPL()\nDEFAULT(16, ` d2 ')\nCFGCHANGED(16, ` c2 ')\nMODIFY_IMPL(16)\n"
+              "MODIFY(16, `q.x', ` m2 ')\nBEGIN_INSTANTIATE_IMPL(16)\nINSTANTIATE(15, ` i2 ')\n"
+              "END_INSTANTIATE_IMPL()\nUNIT_IMPL(16)\nUNITCHANGED(16, `1', ` u2 ')\nCHECK(16, ` k2 ')\n"
+              "CHECKEX(16, ` x2 ')\nBEGIN_INSTANTIATE_IMPL(19)\nINSTANTIATE(18, ` i0 ')\nEND_INSTANTIATE_IMPL()\n");
+
+    // "bfsymb" reads back into a table with the SIDs of "boot".
+    FsTODscFile dsc;
+    ASSERT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
+    ASSERT_TRUE(fronttest::putSection(dsc, "bfsymb", c.symb));
+    FsSecCl* section = nullptr;
+    ASSERT_EQ(dsc.openSect("bfsymb", &section, 0), FS_OK);
+    CBfSymbTable back;
+    ASSERT_TRUE(back.load(*section));
+    dsc.CloseSect("bfsymb");
+    for (const auto& named : {std::make_pair("inner", 1u), std::make_pair("outer", 16u),
+                              std::make_pair("@BfMainType", 19u)}) {
+        const String* name = back.getName(named.second);
+        ASSERT_NE(name, nullptr);
+        EXPECT_STREQ(name->c_str(), named.first);
+    }
+}
+
+TEST(BfCompilerOutputs, NoImplementationWritesTheContainerFrameOnly)
+{
+    const BfCompile c = compileBf(kLarge, false, 1, {}, "Axis");
+    EXPECT_EQ(c.result, 0);
+    EXPECT_EQ(c.m4h.find("FKT_DECL"), std::string::npos);
+    EXPECT_EQ(c.m4h.find("BEGIN_DECL("), std::string::npos);
+    EXPECT_NE(c.m4c.find("BEGIN_CREATE_IMPL(Axis)"), std::string::npos);
+    EXPECT_EQ(c.m4c.find("DEFAULT("), std::string::npos);
+}
