@@ -219,6 +219,7 @@ TEST(BfCompilerActions, MessagesResultsAndModel)
              EXPECT_EQ(items(c, "outer"), (std::vector<std::string>{"2:v= 2 ", "2:q.r= 4 "}));
              EXPECT_EQ(items(c, "@BfMainType"), std::vector<std::string>{"2:x= 5 "});
          }},
+        {"one name twice in a list", decl(bf("a, a : INT;")), 3, {"505@1 a"}, nullptr},
         {"names on their lines", "BOOT_FUNCTIONDECL\n" + bf("x : INT;\nx : BOOL;\n") + "\nEND_BOOT_FUNCTIONDECL\n" + kEmptyGlobal,
          3, {"505@3 x"}, nullptr},
     };
