@@ -106,9 +106,10 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
     for (const MdBfSymbols::Item& item : variables) members.push_back(item.sid);
     if (subs)
         for (const MdBfSymbols::Item& item : subs->items) members.push_back(item.sid);
-    if (global && members.empty()) {
-        // An empty global block: the type gets a placeholder member, which
-        // is no symbol of the boot-function type.
+    if (members.empty()) {
+        // An empty global block or boot function: the structure type gets a
+        // placeholder member (a structure has at least one), which is no
+        // symbol of the boot-function type.
         StSymbEntryID dummy;
         m_symbols->declareSymbol(dummy, String(kDummyMember), m_validRange, ownRange, m_declWord, 0, true, true);
         if (dummy.isInvalid() || m_symbols->setSymbolType(dummy, ST_BOOL, ST_INVALID_SID) != 0)

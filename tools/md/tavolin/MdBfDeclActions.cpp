@@ -129,6 +129,10 @@ MdBfSymbols* MdBfParser::declareVariables(MdBfValue* names, StTypeID type)
     for (const String& name : list->names) {
         StSymbEntryID sid;
         m_symbols->declareSymbol(sid, name, m_validRange, m_nameRange, m_declWord, 0, true, true);
+        if (sid.isInvalid() && m_symbols->getSIDByName(name, m_validRange, m_nameRange).isValid()) {
+            error(505, &name);  // twice in one list
+            continue;
+        }
         if (sid.isInvalid() || m_symbols->setSymbolType(sid, type, typeDeclaration(type)) != 0) {
             error(MdBfMsgInternal);
             continue;
