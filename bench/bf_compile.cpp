@@ -9,6 +9,7 @@
 //
 //   bench_bf_compile [benchmark options]
 //   bench_bf_compile --write-source SCALE FILE   writes the generated source
+//   bench_bf_compile --compile-once N            one compile of N boot functions
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -17,6 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -29,11 +32,13 @@
 
 namespace {
 
+// The source of scale * 1 000 boot functions; a negative scale -n stands for
+// n boot functions (for measuring by hand).
 const std::string& sourceText(int scale)
 {
-    static std::string texts[5];
+    static std::map<int, std::string> texts;
     std::string& s = texts[scale];
-    if (s.empty()) s = bfbench::source(scale);
+    if (s.empty()) s = scale < 0 ? bfbench::sourceOf(-scale) : bfbench::source(scale);
     return s;
 }
 
@@ -45,9 +50,10 @@ public:
         : m_source(createTempName(true).c_str()), m_macros(createTempName(true).c_str())
     {
         std::ofstream(m_source, std::ios::binary) << sourceText(scale);
+        // The sections the method writes, as a technology-object target holds them.
         m_host.openFile("", FS_OPEN_CREATE | FS_OPEN_MEMORY);
-        FsSecCl* s = m_host.getSect("bfvarcomment", FS_MODE_WRITE);
-        if (s) m_host.CloseSect("bfvarcomment");
+        for (const char* name : {"bfvarcomment", "bfinterf", "bfsymb", "boot"})
+            if (m_host.getSect(name, FS_MODE_WRITE)) m_host.CloseSect(name);
         MdWorkState state;
         state.workFile = &m_work;
         state.workPath = &m_workPath;
@@ -161,6 +167,12 @@ int writeSource(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "--write-source") == 0) return writeSource(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--compile-once") == 0) {
+        Opened opened(-std::max(1, std::atoi(argv[2])));
+        const int32_t status = opened.ok() ? opened.compile() : -1;
+        std::printf("status 0x%08X\n", unsigned(status));
+        return status == 0 ? 0 : 1;
+    }
     for (int scale : {1, 4}) {
         const std::string n = "/" + std::to_string(scale) + "x";
         benchmark::RegisterBenchmark(("SplitSource" + n).c_str(), BM_SplitSource)

@@ -27,15 +27,17 @@ inline void appendDeclaration(std::string& s, int i)
     }
 }
 
-// Boot function f: its declarations, a sub-function typed by the previous
-// boot function (none for the first), and one dependency of the kind f % 4.
+// Boot function f: its declarations, a sub-function typed by the first boot
+// function (none in the first; a chain of nested types would grow the
+// layouts with the square of the count), and one dependency of the kind
+// f % 4.
 inline void appendFunction(std::string& s, int f)
 {
     const std::string n = std::to_string(f);
     s += "    BEGIN_BF bf" + n + " (CS := " + std::to_string(f % 60000) + ")\n        VAR\n";
     for (int i = 0; i < kDeclarationsPerFunction; ++i) appendDeclaration(s, i);
     s += "        END_VAR\n        SUB_FUNCTIONS\n";
-    if (f > 0) s += "            prev : bf" + std::to_string(f - 1) + " (RULE);\n";
+    if (f > 0) s += "            helper : bf0 (RULE);\n";
     s += "        END_SUBFUNCTIONS\n";
     switch (f % 4) {
     case 0: s += "        DEFAULT BEGIN_ACT\n            v0 := 1;\n        END_ACT\n"; break;
@@ -50,15 +52,14 @@ inline void appendFunction(std::string& s, int f)
     s += "        CHECK\n            IF v0 < 0 THEN RETURN 1; END_IF;\n        END_CHECK\n    END_BF\n";
 }
 
-// The whole source of the given scale (1: 1 000 boot functions).
-inline std::string source(int scale)
+// The whole source with the given number of boot functions (at least 1).
+inline std::string sourceOf(int functions)
 {
     std::string s =
         "TO_HEADER\n  TOTYPE := {11111111-2222-3333-4444-555555555555}, 1.0;\n  DATE := DT#2024-01-01;\n"
         "END_TO_HEADER\n"
         "BEGIN_BF_FUNCTIONS\nBF_FUNCTION(check)(BF_CONTEXT* ctx)\n{\n    return BF_OK;\n}\nEND_BF_FUNCTIONS\n"
         "BOOT_FUNCTIONDECL\n";
-    const int functions = kFunctionsPerScale * scale;
     s.reserve(size_t(functions) * 2400);
     for (int f = 0; f < functions; ++f) appendFunction(s, f);
     s += "END_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\n    VAR\n        count : UINT := 1;\n    END_VAR\n"
@@ -69,6 +70,12 @@ inline std::string source(int scale)
         s += "    $" + std::to_string(a + 1) + " : @16#" + std::to_string(100000 + a * 8) + "\n";
     s += "END_BF_ADR_RESOLUTION\n";
     return s;
+}
+
+// The source of the given scale (1: 1 000 boot functions).
+inline std::string source(int scale)
+{
+    return sourceOf(kFunctionsPerScale * scale);
 }
 
 }  // namespace bfbench

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bf_source.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdFrontEnd.h"
 
@@ -299,4 +300,14 @@ TEST(BootFunctionMethod, MaskBitZeroGivesTheContainerFrameOnly)
     }
     // The sections do not depend on the bit.
     EXPECT_EQ(sectionText(frame.m.src.work, "boot"), sectionText(full.m.src.work, "boot"));
+}
+
+TEST(BootFunctionMethod, TheBenchmarkSourceCompilesWithoutAMessage)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    const std::string source = bfbench::sourceOf(6);
+    RealRun run(source.substr(source.find("BEGIN_BF_FUNCTIONS")));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.ids, std::vector<uint32_t>{});
+    EXPECT_NE(run.macro(".m4c").find("INSTANTIATE("), std::string::npos);
 }
