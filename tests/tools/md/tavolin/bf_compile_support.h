@@ -53,10 +53,11 @@ struct BfCompile {
 };
 
 // Compiles text (identifiers lower-cased when lowerCase) with the given
-// args fields (includes, container name, noImpl mask); the macro files go to
-// a temporary base that is removed afterwards.
+// args fields (noImpl mask, includes, container name, first error-text id);
+// the macro files go to a temporary base that is removed afterwards.
 inline BfCompile compileBf(const std::string& text, bool lowerCase = false, uint32_t noImpl = 0,
-                           std::list<String> includes = {}, const char* container = "Cont")
+                           std::list<String> includes = {}, const char* container = "Cont",
+                           int32_t firstStringId = 0)
 {
     fronttest::MessageCapture capture(compilerMessageTable());
     FsTODscFile dsc;
@@ -73,6 +74,7 @@ inline BfCompile compileBf(const std::string& text, bool lowerCase = false, uint
     args.names = std::move(includes);
     args.bootText = String(container);
     args.sectionMask = noImpl;
+    args.firstStringId = firstStringId;
     args.flag = false;  // the stand-in beside the test program
     args.firstPass = lowerCase ? 1 : 0;
     BfCompile c;

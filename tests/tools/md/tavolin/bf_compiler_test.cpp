@@ -2,6 +2,7 @@
 // lines and arguments, results, model facts) and its outputs byte for byte.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 #include "base/st/stsymtab/StSySymbEntry.h"
@@ -358,10 +359,24 @@ TEST(BfCompilerOutputs, LargerSection)
 
 TEST(BfCompilerOutputs, NoImplementationWritesTheContainerFrameOnly)
 {
-    const BfCompile c = compileBf(kLarge, false, 1, {}, "Axis");
+    const BfCompile c = compileBf(kLarge, false, 1, {}, "Axis", 24);
     EXPECT_EQ(c.result, 0);
+    EXPECT_NE(c.m4c.find("\n#define ERRTXT_OFFSET 24\n"), std::string::npos);
     EXPECT_EQ(c.m4h.find("FKT_DECL"), std::string::npos);
     EXPECT_EQ(c.m4h.find("BEGIN_DECL("), std::string::npos);
     EXPECT_NE(c.m4c.find("BEGIN_CREATE_IMPL(Axis)"), std::string::npos);
     EXPECT_EQ(c.m4c.find("DEFAULT("), std::string::npos);
+}
+
+TEST(BfCompilerOutputs, WithoutClassifierOnlyTheExportsAreWritten)
+{
+    setenv("TVCLSPRV_NO_CLASSIFIER", "1", 1);
+    const BfCompile c = compileBf(decl(bf("x : INT;")));
+    unsetenv("TVCLSPRV_NO_CLASSIFIER");
+    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.messages, std::vector<std::string>{"0@1"});
+    EXPECT_EQ(c.interf, "0           17 Name_Exports_V3.1 ");
+    EXPECT_EQ(c.symb, "<not written>");
+    EXPECT_EQ(c.boot, "<not written>");
+    EXPECT_EQ(c.m4h, "<missing>");
 }
