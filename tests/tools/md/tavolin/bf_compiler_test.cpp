@@ -380,3 +380,13 @@ TEST(BfCompilerOutputs, WithoutClassifierOnlyTheExportsAreWritten)
     EXPECT_EQ(c.boot, "<not written>");
     EXPECT_EQ(c.m4h, "<missing>");
 }
+
+TEST(BfCompilerOutputs, SectionsThatCannotBeOpenedGive4)
+{
+    const std::string text = decl(bf("x : INT;"));
+    EXPECT_EQ(compileBf(text, false, 0, {}, "C", 0, {"bfsymb", "boot"}).result, 4);
+    const BfCompile noSymb = compileBf(text, false, 0, {}, "C", 0, {"bfinterf", "boot"});
+    EXPECT_EQ(noSymb.result, 4);
+    EXPECT_EQ(noSymb.boot, "<not written>");
+    EXPECT_EQ(compileBf(text, false, 0, {}, "C", 0, {"bfinterf", "bfsymb"}).result, 4);
+}
