@@ -390,3 +390,16 @@ TEST(BfCompilerOutputs, SectionsThatCannotBeOpenedGive4)
     EXPECT_EQ(noSymb.boot, "<not written>");
     EXPECT_EQ(compileBf(text, false, 0, {}, "C", 0, {"bfinterf", "bfsymb"}).result, 4);
 }
+
+TEST(BfCompilerOutputs, DeeplyNestedStructuresCompile)
+{
+    const int depth = 1000;  // within the parser's stack
+    std::string vars;
+    for (int i = 0; i < depth; ++i) vars += "s" + std::to_string(i) + " : STRUCT ";
+    vars += "x : INT; ";
+    for (int i = 0; i < depth; ++i) vars += "END_STRUCT v" + std::to_string(i) + "; ";
+    const BfCompile c = compileBf(decl(bf(vars)));
+    EXPECT_EQ(c.result, 0);
+    EXPECT_EQ(c.messages, std::vector<std::string>{});
+    EXPECT_NE(c.interf, "<not written>");
+}
