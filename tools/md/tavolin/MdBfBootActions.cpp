@@ -111,7 +111,8 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
         // placeholder member (a structure has at least one), which is no
         // symbol of the boot-function type.
         StSymbEntryID dummy;
-        m_symbols->declareSymbol(dummy, String(kDummyMember), m_validRange, ownRange, m_declWord, 0, true, true);
+        // Its own scope is new: nothing there to clash with.
+        m_symbols->declareSymbol(dummy, String(kDummyMember), m_validRange, ownRange, m_declWord, 0, true, false);
         if (dummy.isInvalid() || m_symbols->setSymbolType(dummy, ST_BOOL, ST_INVALID_SID) != 0)
             error(MdBfMsgInternal);
         members.push_back(dummy);
@@ -119,7 +120,7 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
     for (StSymbEntryID sid : members) memberList.push_back(sid);
 
     StSymbEntryID typeSID;
-    if (!global && m_symbols->getSIDByName(name, m_validRange, m_nameRange).isValid()) {
+    if (!global && declaredHere(name)) {
         error(505, &name);
     } else {
         StSymbEntryID parent;
@@ -130,6 +131,7 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
             error(MdBfMsgInternal);
         else
             recordType(typeSID);
+        recordName(typeSID);
     }
 
     if (global) {
@@ -143,6 +145,7 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
             m_symbols->declareSymbol(instance, String(kMainSymbol), m_validRange, m_nameRange, m_declWord, 0, true,
                                      true);
             if (instance.isInvalid() || m_symbols->setSymbolType(instance, tid, found) != 0) error(MdBfMsgInternal);
+            recordName(instance);
         }
     }
 
@@ -224,8 +227,10 @@ void MdBfParser::rule46(String* path, String* code)
         element = rest.substr(0, dot);
         StSymbEntryID sub;
         if (!type->findSubFkt(String(element.c_str()), sub)) break;
-        CBfBootFktTyp* subType = findType(m_symbols->findEntry(sub) ? m_symbols->findEntry(sub)->getTypeRefSID()
-                                                                     : ST_INVALID_SID);
+        // The sub-function's type by the declaration its symbol refers to
+        // (the types are keyed by the SIDs of their declarations).
+        const StSyBaseSymbEntry* symbol = m_symbols->findEntry(sub);
+        CBfBootFktTyp* subType = symbol ? findType(symbol->getTypeRefSID()) : nullptr;
         if (!subType) break;
         impl = findImpl(subType->SID);
         if (!impl) break;

@@ -127,12 +127,14 @@ MdBfSymbols* MdBfParser::declareVariables(MdBfValue* names, StTypeID type)
     vars->type = type;
     if (type == ST_INVALID_TID) return vars;  // reported with the type
     for (const String& name : list->names) {
-        StSymbEntryID sid;
-        m_symbols->declareSymbol(sid, name, m_validRange, m_nameRange, m_declWord, 0, true, true);
-        if (sid.isInvalid() && m_symbols->getSIDByName(name, m_validRange, m_nameRange).isValid()) {
+        if (declaredHere(name)) {
             error(505, &name);  // twice in one list
             continue;
         }
+        // Unique in its scope by the check above.
+        StSymbEntryID sid;
+        m_symbols->declareSymbol(sid, name, m_validRange, m_nameRange, m_declWord, 0, true, false);
+        recordName(sid);
         if (sid.isInvalid() || m_symbols->setSymbolType(sid, type, typeDeclaration(type)) != 0) {
             error(MdBfMsgInternal);
             continue;
@@ -166,6 +168,7 @@ bool MdBfParser::bindValue(MdBfSymbols& vars, StConstEntryID cid, bool removeRef
         if (r == 2) {
             error(506);
             if (removeRefused) {
+                forgetName(it->sid);
                 m_symbols->removeEntry(it->sid);
                 it = vars.items.erase(it);
                 continue;
@@ -178,7 +181,10 @@ bool MdBfParser::bindValue(MdBfSymbols& vars, StConstEntryID cid, bool removeRef
 
 void MdBfParser::removeAll(MdBfSymbols& group)
 {
-    for (const MdBfSymbols::Item& item : group.items) m_symbols->removeEntry(item.sid);
+    for (const MdBfSymbols::Item& item : group.items) {
+        forgetName(item.sid);
+        m_symbols->removeEntry(item.sid);
+    }
     group.items.clear();
 }
 
@@ -306,6 +312,7 @@ uint32_t MdBfParser::rule74(MdBfValue* range, uint32_t elementType)
     }
     m_arraySID = sid;
     recordType(sid);
+    recordName(sid);
     return m_symbols->getTypeID(sid);
 }
 
@@ -383,12 +390,13 @@ MdBfValue* MdBfParser::rule119(String* name, uint32_t running)
     auto* item = new MdBfSymbols;
     item->next = running + 1;
     if (!owned) return item;
-    if (m_symbols->getSIDByName(*owned, m_validRange, m_nameRange).isValid()) {
+    if (declaredHere(*owned)) {
         error(505, owned.get());
         return item;
     }
     StSymbEntryID sid;
-    m_symbols->declareConstant(sid, *owned, m_validRange, m_nameRange, int32_t(running), 0, true, true);
+    m_symbols->declareConstant(sid, *owned, m_validRange, m_nameRange, int32_t(running), 0, true, false);
+    recordName(sid);
     if (sid.isInvalid())
         error(MdBfMsgInternal);
     else
@@ -433,6 +441,7 @@ MdBfValue* MdBfParser::rule80(MdBfValue* names, MdBfValue* enumerators)
         return group;
     }
     recordType(sid);
+    recordName(sid);
     const uint32_t exported = m_exports.addExport(sid);
     if (exported == 1)
         error(MdBfMsgInternal);
@@ -495,6 +504,7 @@ MdBfValue* MdBfParser::rule86(MdBfValue* names, MdBfValue* members)
         return group;
     }
     recordType(sid);
+    recordName(sid);
     group->items.push_back({sid, 0});
     group->type = m_symbols->getTypeID(sid);
     return group;

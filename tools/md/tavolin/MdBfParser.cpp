@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "base/st/stsymtab/StSySymbEntry.h"
 #include "platform/comserver.h"
 #include "platform/library.h"
 #include "platform/text.h"
@@ -59,6 +60,7 @@ MdBfParser::MdBfParser()
       m_exports(m_symbols),
       m_typeActions(*m_symbols, [this](uint32_t id, const String* arg) { error(id, arg); })
 {
+    m_typeActions.setDeclaredHere([this](const String& name) { return declaredHere(name); });
 }
 
 MdBfParser::~MdBfParser()
@@ -107,4 +109,23 @@ void MdBfParser::setNameRange(StRangeID nr)
 {
     m_nameRange = nr;
     m_typeActions.setScope(m_validRange, m_nameRange);
+}
+
+bool MdBfParser::declaredHere(const String& name) const
+{
+    return m_declared.count({m_nameRange, name.stdString()}) != 0;
+}
+
+void MdBfParser::recordName(StSymbEntryID sid)
+{
+    const StSyBaseSymbEntry* entry = m_symbols->findEntry(sid);
+    const String* name = m_symbols->getName(sid);
+    if (entry && name) m_declared.insert({entry->getNR(), name->stdString()});
+}
+
+void MdBfParser::forgetName(StSymbEntryID sid)
+{
+    const StSyBaseSymbEntry* entry = m_symbols->findEntry(sid);
+    const String* name = m_symbols->getName(sid);
+    if (entry && name) m_declared.erase({entry->getNR(), name->stdString()});
 }

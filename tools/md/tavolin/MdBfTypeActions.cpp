@@ -16,7 +16,7 @@ MdBfNameList* MdBfTypeActions::addName(MdBfValue* list, String* name)
     MdBfNameList* names = mdBfTake<MdBfNameList>(list).release();
     if (!owned)
         return names;
-    if (m_table.getSIDByName(*owned, m_vr, m_nr).isValid()) {
+    if (m_declared ? m_declared(*owned) : m_table.getSIDByName(*owned, m_vr, m_nr).isValid()) {
         ++names->refused;
         m_report(505, owned.get());
     } else

@@ -51,6 +51,11 @@ public:
         m_nr = nr;
     }
 
+    // Answers whether a name is declared in exactly the current scope in
+    // place of the table's lookup (which walks every symbol of that name).
+    using DeclaredHere = std::function<bool(const String& name)>;
+    void setDeclaredHere(DeclaredHere declared) { m_declared = std::move(declared); }
+
     // Rules 99 (list null) and 100: the list with the name appended, unless
     // the name is declared in exactly the current scope (505 with the name).
     // Takes both; a list that is no MdBfNameList is replaced by a new one.
@@ -69,6 +74,7 @@ public:
 private:
     CBfSymbTable& m_table;
     Report m_report;
+    DeclaredHere m_declared;
     StRangeID m_vr;
     StRangeID m_nr;
 };

@@ -53,16 +53,19 @@ struct BfCompile {
 };
 
 // Compiles text (identifiers lower-cased when lowerCase) with the given
-// args fields (includes, container name, noImpl mask); the macro files go to
-// a temporary base that is removed afterwards.
+// args fields (noImpl mask, includes, container name, first error-text id)
+// into a descriptor that has the present sections; the macro files go to a
+// temporary base that is removed afterwards.
 inline BfCompile compileBf(const std::string& text, bool lowerCase = false, uint32_t noImpl = 0,
-                           std::list<String> includes = {}, const char* container = "Cont")
+                           std::list<String> includes = {}, const char* container = "Cont",
+                           int32_t firstStringId = 0,
+                           std::vector<const char*> present = {"bfinterf", "bfsymb", "boot"})
 {
     fronttest::MessageCapture capture(compilerMessageTable());
     FsTODscFile dsc;
     EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
     // As a working file brings them: with old content, longer than the new.
-    for (const char* name : {"bfinterf", "bfsymb", "boot"})
+    for (const char* name : present)
         EXPECT_TRUE(fronttest::putSection(dsc, name, std::string(4096, 'x')));
     const std::string base = createTempName(true).c_str();
     std::istringstream in(text);
@@ -73,6 +76,7 @@ inline BfCompile compileBf(const std::string& text, bool lowerCase = false, uint
     args.names = std::move(includes);
     args.bootText = String(container);
     args.sectionMask = noImpl;
+    args.firstStringId = firstStringId;
     args.flag = false;  // the stand-in beside the test program
     args.firstPass = lowerCase ? 1 : 0;
     BfCompile c;

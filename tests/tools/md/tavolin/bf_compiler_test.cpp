@@ -2,6 +2,7 @@
 // lines and arguments, results, model facts) and its outputs byte for byte.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 #include "base/st/stsymtab/StSySymbEntry.h"
@@ -358,10 +359,47 @@ TEST(BfCompilerOutputs, LargerSection)
 
 TEST(BfCompilerOutputs, NoImplementationWritesTheContainerFrameOnly)
 {
-    const BfCompile c = compileBf(kLarge, false, 1, {}, "Axis");
+    const BfCompile c = compileBf(kLarge, false, 1, {}, "Axis", 24);
     EXPECT_EQ(c.result, 0);
+    EXPECT_NE(c.m4c.find("\n#define ERRTXT_OFFSET 24\n"), std::string::npos);
     EXPECT_EQ(c.m4h.find("FKT_DECL"), std::string::npos);
     EXPECT_EQ(c.m4h.find("BEGIN_DECL("), std::string::npos);
     EXPECT_NE(c.m4c.find("BEGIN_CREATE_IMPL(Axis)"), std::string::npos);
     EXPECT_EQ(c.m4c.find("DEFAULT("), std::string::npos);
+}
+
+TEST(BfCompilerOutputs, WithoutClassifierOnlyTheExportsAreWritten)
+{
+    setenv("TVCLSPRV_NO_CLASSIFIER", "1", 1);
+    const BfCompile c = compileBf(decl(bf("x : INT;")));
+    unsetenv("TVCLSPRV_NO_CLASSIFIER");
+    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.messages, std::vector<std::string>{"0@1"});
+    EXPECT_EQ(c.interf, "0           17 Name_Exports_V3.1 ");
+    EXPECT_EQ(c.symb, "<not written>");
+    EXPECT_EQ(c.boot, "<not written>");
+    EXPECT_EQ(c.m4h, "<missing>");
+}
+
+TEST(BfCompilerOutputs, SectionsThatCannotBeOpenedGive4)
+{
+    const std::string text = decl(bf("x : INT;"));
+    EXPECT_EQ(compileBf(text, false, 0, {}, "C", 0, {"bfsymb", "boot"}).result, 4);
+    const BfCompile noSymb = compileBf(text, false, 0, {}, "C", 0, {"bfinterf", "boot"});
+    EXPECT_EQ(noSymb.result, 4);
+    EXPECT_EQ(noSymb.boot, "<not written>");
+    EXPECT_EQ(compileBf(text, false, 0, {}, "C", 0, {"bfinterf", "bfsymb"}).result, 4);
+}
+
+TEST(BfCompilerOutputs, DeeplyNestedStructuresCompile)
+{
+    const int depth = 1000;  // within the parser's stack
+    std::string vars;
+    for (int i = 0; i < depth; ++i) vars += "s" + std::to_string(i) + " : STRUCT ";
+    vars += "x : INT; ";
+    for (int i = 0; i < depth; ++i) vars += "END_STRUCT v" + std::to_string(i) + "; ";
+    const BfCompile c = compileBf(decl(bf(vars)));
+    EXPECT_EQ(c.result, 0);
+    EXPECT_EQ(c.messages, std::vector<std::string>{});
+    EXPECT_NE(c.interf, "<not written>");
 }
