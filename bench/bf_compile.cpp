@@ -5,14 +5,17 @@
 // texts) into a working file, beside the split of the same source as its
 // floor. Targets: the method grows from 1x to 4x no more than 1.25 times as
 // much as the split does (linear), and so does its peak memory, measured in
-// a child process per scale over a child that only opens the source.
+// a fresh process per scale over one that only opens the source.
 //
 //   bench_bf_compile [benchmark options]
 //   bench_bf_compile --write-source SCALE FILE   writes the generated source
 //   bench_bf_compile --compile-once N            one compile of N boot functions
+//   bench_bf_compile --open-once N               only the opening of that source
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -132,18 +135,25 @@ void BM_CompileBootFunctions(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(sourceText(int(state.range(0))).size()));
 }
 
-// Peak resident memory (kB) of a child that opens the source of the scale
-// and, when compile is set, runs the method once; -1 when it failed.
+// Peak resident memory (kB) of a fresh process of this program that opens
+// the source of the scale and, when compile is set, runs the method once
+// (--open-once / --compile-once); -1 when it failed.
 long peakKb(int scale, bool compile)
 {
-    const pid_t pid = ::fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        Opened opened(scale);
-        const bool ok = opened.ok() && (!compile || opened.compile() == 0);
-        std::fflush(nullptr);
-        ::_exit(ok ? 0 : 1);
-    }
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return -1;
+    self[n] = 0;
+    const std::string functions = std::to_string(scale * bfbench::kFunctionsPerScale);
+    char* argv[] = {self, const_cast<char*>(compile ? "--compile-once" : "--open-once"),
+                    const_cast<char*>(functions.c_str()), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, self, &quiet, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (rc != 0) return -1;
     int status = 0;
     struct rusage use;
     if (::wait4(pid, &status, 0, &use) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
@@ -167,9 +177,10 @@ int writeSource(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "--write-source") == 0) return writeSource(argc, argv);
-    if (argc == 3 && std::strcmp(argv[1], "--compile-once") == 0) {
+    const bool once = argc == 3 && std::strcmp(argv[1], "--compile-once") == 0;
+    if (once || (argc == 3 && std::strcmp(argv[1], "--open-once") == 0)) {
         Opened opened(-std::max(1, std::atoi(argv[2])));
-        const int32_t status = opened.ok() ? opened.compile() : -1;
+        const int32_t status = !opened.ok() ? -1 : once ? opened.compile() : 0;
         std::printf("status 0x%08X\n", unsigned(status));
         return status == 0 ? 0 : 1;
     }
@@ -197,6 +208,7 @@ int main(int argc, char** argv)
                     "relative %.2f (target <= 1.25)\n",
                     comp1 / split1, comp4 / split4, comp4 / comp1, split4 / split1, (comp4 / comp1) / (split4 / split1));
     }
+    std::fflush(stdout);
     if (mdCompilerBuilt(MdCompBootFkt)) {
         const long open1 = peakKb(1, false), open4 = peakKb(4, false);
         const long peak1 = peakKb(1, true), peak4 = peakKb(4, true);

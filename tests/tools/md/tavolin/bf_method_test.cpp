@@ -58,13 +58,14 @@ struct Method {
     {
         int32_t status = -1;
         hr = mdCompileBootFunctions(ctx, String(macroBase.c_str()), {String("inc1"), String("inc2")},
-                                    String("axis"), String("comments.rc"), status);
+                                    String("axis"), String(commentScript.c_str()), status);
         return status;
     }
     int32_t run() { return run(src.context()); }
 
     OpenedSource src;
-    TempFile dir;  // a name free for the second run's macro files
+    TempFile dir;            // a name free for the second run's macro files
+    TempFile commentScript;  // the comments' resource script
     std::string macroBase = dir.path() + "_m4";
     HRESULT hr = E_FAIL;
 };
