@@ -20,7 +20,7 @@ struct CountedValue : MdBfValue {
     static inline long live = 0;
 };
 
-class RecordingParser : public MdBfParser {
+class RecordingParser : public MdBfGrammar {
 public:
     void read(std::istream& in, bool lowerCase, INameClassifier* classifier)
     {

@@ -37,6 +37,7 @@
 #include "platform/comserver.h"
 #include "platform/guid.h"
 #include "platform/library.h"
+#include "platform/nameclassifier.h"
 #include "platform/storage.h"
 #include "platform/tempnames.h"
 #include "platform/text.h"
@@ -47,8 +48,8 @@ namespace {
 
 const char kUsage[] =
     "usage: tavolin compile SOURCE -o TARGET [--acx FILE] [--rc FILE] [--rc-text TEXT]\n"
-    "                       [--impl BASE] [--mask N] [--first-id N] [--second-id N] [--flag N]\n"
-    "                       [--max-messages N]\n"
+    "                       [--impl BASE] [--include NAME]... [--mask N] [--first-id N]\n"
+    "                       [--second-id N] [--flag N] [--max-messages N]\n"
     "       tavolin --version | --help | register | unregister\n";
 
 const char kHelp[] =
@@ -69,9 +70,11 @@ const char kHelp[] =
     "      --rc FILE        resource script that receives the string tables (not\n"
     "                       SOURCE or TARGET)\n"
     "      --rc-text TEXT   text of the string-table entry 0xFFFE (with --rc)\n"
-    "      --impl BASE      base path of the .m4h/.m4c macro files the implementation\n"
-    "                       section is appended to (default: TARGET without its\n"
-    "                       extension)\n"
+    "      --impl BASE      base path of the .m4h/.m4c macro files: the boot functions\n"
+    "                       write them, the implementation section is appended to\n"
+    "                       them (default: TARGET without its extension)\n"
+    "      --include NAME   a file the boot functions' macro files include\n"
+    "                       (repeatable, in order)\n"
     "      --mask N         skip mask of the section split (default 0): the bodies of\n"
     "                       the sections of a set bit are dropped - 0x2 CONFIGS,\n"
     "                       0x4 RESOLVE, 0x8 the other variable sections, the system\n"
@@ -79,8 +82,10 @@ const char kHelp[] =
     "                       functions, 0x20 the alarms, 0x40 INTERFACE\n"
     "      --first-id N     first 16-bit id (default 0; 4 or more adds \" -C RefCall \")\n"
     "      --second-id N    second 16-bit id (default 0)\n"
-    "      --flag N         0 loads the class provider from the library's directory,\n"
-    "                       anything else creates it by class id (default 1)\n"
+    "      --flag N         0 loads the class provider from the library's directory\n"
+    "                       and the boot functions' name classifier from the\n"
+    "                       command's (libtvclsprv.so), anything else creates both\n"
+    "                       by class id from the registration (default 1)\n"
     "      --max-messages N at most N messages are shown (default 100, 0: all), then\n"
     "                       \"... and N more messages\" with their counts by severity\n"
     "      Numbers are decimal or 0x-prefixed hexadecimal.\n"
@@ -89,12 +94,15 @@ const char kHelp[] =
     "      A technology object needs --rc for its comment string tables: without\n"
     "      it compileComments and compileBootFunctions fail, with or without\n"
     "      comments in the source.\n"
+    "      Boot functions need the name classifier: without it compileBootFunctions\n"
+    "      fails (message 0), and the step line says so first.\n"
     "  --version         prints the version of the library\n"
     "  register          writes the library's registration into the settings file\n"
     "  unregister        removes it again (TAVOLIN_SETTINGS names the file)\n"
     "\n"
-    "Output: one line per step on standard output - \"METHOD: ok\" (for the\n"
-    "implementations followed by the macro files appended to), \"METHOD: status\n"
+    "Output: one line per step on standard output - \"METHOD: ok\" (for the boot\n"
+    "functions followed by the macro files written, for the implementations by\n"
+    "those appended to), \"METHOD: status\n"
     "0xBE11xxxx (what it means)\", \"not compiled: METHOD\" for a section whose\n"
     "compiler this library lacks (it reports message 0 \"Interner Fehler\"), or\n"
     "\"skipped: METHOD\" for a class-provider step without an installed class\n"
@@ -120,11 +128,53 @@ bool fileExists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// Size of a file in bytes; -1 when it does not exist.
-long long fileSize(const std::string& path)
+// The macro files of a base path and what they were like before a step,
+// to name those the step wrote or appended to.
+class MacroFiles {
+public:
+    explicit MacroFiles(const std::string& base) : m_paths{base + ".m4h", base + ".m4c"}
+    {
+        for (int i = 0; i < 2; ++i) m_before[i] = stampOf(m_paths[i]);
+    }
+    // ", VERB a and b" for the files that changed since construction; empty
+    // when none did.
+    std::string changed(const char* verb) const
+    {
+        std::string list;
+        for (int i = 0; i < 2; ++i) {
+            if (stampOf(m_paths[i]) == m_before[i]) continue;
+            list += (list.empty() ? "" : " and ") + m_paths[i];
+        }
+        return list.empty() ? list : ", " + std::string(verb) + " " + list;
+    }
+
+private:
+    // Size and modification time; all -1 for a missing file.
+    static std::string stampOf(const std::string& path)
+    {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) return "-1";
+        return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + " " +
+               std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ino);
+    }
+
+    std::string m_paths[2];
+    std::string m_before[2];
+};
+
+// The stand-in component's library "tvclsprv" in dir; empty when it is not
+// there.
+std::string providerLibraryIn(const std::string& dir)
 {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
+    const std::string path = dir + "/" + tvp::libraryFileName("tvclsprv.dll");
+    return fileExists(path) ? path : std::string();
+}
+
+// The directory of a path; "." for a bare name.
+std::string directoryOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
 std::string hex(uint32_t v)
@@ -332,6 +382,7 @@ private:
 
 struct Options {
     std::string source, target, acx, rc, rcText, impl;
+    std::vector<std::string> includes;  // names for the boot functions' macro files
     uint32_t maxMessages = 100;
     uint32_t mask = 0;
     uint32_t firstId = 0, secondId = 0;
@@ -386,6 +437,9 @@ bool parseCompile(int argc, char** argv, Options& o)
         } else if (a == "--impl") {
             if (!(v = value("a base path"))) return false;
             o.impl = v;
+        } else if (a == "--include") {
+            if (!(v = value("a name"))) return false;
+            o.includes.push_back(v);
         } else if (a == "--mask") {
             if (!number(0xFFFFFFFFu, o.mask)) return false;
         } else if (a == "--first-id") {
@@ -534,6 +588,8 @@ private:
     bool step(const char* method, HRESULT hr, LONG status, const std::string& extra = std::string(),
               const char* meaning = nullptr);
     std::string classProviderPath() const;
+    bool nameClassifierFound() const;
+    void compileBootFunctions(const Bstr& rc);
     void sectionMethods(LONG kind);
     void copyAll();
 
@@ -742,11 +798,50 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& e
 std::string Run::classProviderPath() const
 {
     if (m_o.flag != 0) return tvpInprocServerPath(kClassProviderClsid);
-    std::string dir = m_lib.path();
-    size_t slash = dir.rfind('/');
-    dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
-    const std::string path = dir + "/" + tvp::libraryFileName("tvclsprv.dll");
-    return fileExists(path) ? path : std::string();
+    return providerLibraryIn(directoryOf(m_lib.path()));
+}
+
+// Whether the boot-function compiler will find its name classifier:
+// registered by class id (flag set), or "tvclsprv" beside this command,
+// where the compiler looks (beside the process's executable).
+bool Run::nameClassifierFound() const
+{
+    if (m_o.flag != 0) return !tvpInprocServerPath(CLSID_NameClassifier).empty();
+    char self[PATH_MAX];
+    const DWORD n = GetModuleFileNameA(nullptr, self, DWORD(sizeof self));
+    return n != 0 && n < sizeof self - 1 && !providerLibraryIn(directoryOf(std::string(self, n))).empty();
+}
+
+// The boot functions into the macro files of --impl, with the --include
+// names; the container is named after the source.
+void Run::compileBootFunctions(const Bstr& rc)
+{
+    std::string base = m_o.source;
+    size_t slash = base.rfind('/');
+    if (slash != std::string::npos) base = base.substr(slash + 1);
+    size_t dot = base.rfind('.');
+    if (dot != std::string::npos && dot > 0) base.resize(dot);
+    Bstr container(base), impl(m_o.impl);
+    std::vector<std::unique_ptr<Bstr>> owned;
+    std::vector<BSTR> names;
+    for (const std::string& n : m_o.includes) {
+        owned.emplace_back(new Bstr(n));
+        names.push_back(owned.back()->get());
+    }
+    names.push_back(nullptr);  // the method reads no further; never an empty array
+    const MacroFiles macros(m_o.impl);
+    LONG status = 0;
+    const HRESULT hr = libraryCall([&] {
+        return m_object->compileBootFunctions(impl.get(), LONG(m_o.includes.size()), names.data(), container.get(),
+                                              rc.get(), &status);
+    });
+    if (hr != E_NOTIMPL && (FAILED(hr) || status != 0) && !nameClassifierFound())
+        std::printf("compileBootFunctions: no name classifier (%s): the boot functions cannot be checked\n",
+                    m_o.flag != 0 ? "none registered; --flag 0 takes libtvclsprv.so beside the command"
+                                  : "no libtvclsprv.so beside the command");
+    std::string extra = macros.changed("wrote");
+    if (m_o.rc.empty() && status != 0) extra += ", the boot-function comment string tables need --rc";
+    step("compileBootFunctions", hr, status, extra);
 }
 
 void Run::sectionMethods(LONG kind)
@@ -775,18 +870,7 @@ void Run::sectionMethods(LONG kind)
         step("compileConnections", hr, status);
         hr = libraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
         step("compileAlarms", hr, status, m_o.rc.empty() && status != 0 ? ", the alarm string table needs --rc" : "");
-        // The container is named after the source; no further names.
-        std::string base = m_o.source;
-        size_t slash = base.rfind('/');
-        if (slash != std::string::npos) base = base.substr(slash + 1);
-        size_t dot = base.rfind('.');
-        if (dot != std::string::npos && dot > 0) base.resize(dot);
-        Bstr container(base);
-        BSTR noNames[1] = {nullptr};
-        hr = libraryCall(
-            [&] { return m_object->compileBootFunctions(rc.get(), 0, noNames, container.get(), rc.get(), &status); });
-        step("compileBootFunctions", hr, status,
-             m_o.rc.empty() && status != 0 ? ", the boot-function comment string tables need --rc" : "");
+        compileBootFunctions(rc);
     } else {
         if (provider) {
             hr = libraryCall(
@@ -798,14 +882,10 @@ void Run::sectionMethods(LONG kind)
         hr = libraryCall([&] { return m_object->compileSupportedTOs(&status); });
         step("compileSupportedTOs", hr, status);
     }
-    // The macro files are appended to: the step names those that grew.
-    const std::string m4h = m_o.impl + ".m4h", m4c = m_o.impl + ".m4c";
-    const long long hBefore = fileSize(m4h), cBefore = fileSize(m4c);
+    // The macro files are appended to: the step names those that changed.
+    const MacroFiles macros(m_o.impl);
     hr = libraryCall([&] { return m_object->compileImplementations(impl.get(), &status); });
-    std::string wrote;
-    if (fileSize(m4h) > hBefore) wrote = m4h;
-    if (fileSize(m4c) > cBefore) wrote += (wrote.empty() ? "" : " and ") + m4c;
-    step("compileImplementations", hr, status, wrote.empty() ? std::string() : ", appended to " + wrote);
+    step("compileImplementations", hr, status, macros.changed("appended to"));
 }
 
 // Every section TARGET holds is copied from the working file.

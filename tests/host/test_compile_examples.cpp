@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,8 @@
 namespace {
 
 const std::string kTavolin = std::string(TV_BINARY_DIR) + "/host/tavolin";
+// Every compile here runs with "--flag 0": the examples' boot functions need
+// the name classifier, the stand-in beside the command.
 // The system interpreter, which has the compound-file reader installed.
 const char kPython[] = "/usr/bin/python3";
 
@@ -396,4 +399,74 @@ TEST_F(CompileExamples, AcxImportAfterTheVariablesSection)
     EXPECT_EQ(stream(target, "varcont"), "0 ");
     EXPECT_EQ(stream(target, "cfghead").substr(0, 2), "2 ");
     EXPECT_TRUE(entries(m_tmp).empty());
+}
+
+// The boot functions of both technology-object examples: the sections read by the
+// independent readers, and the macro files with the boot-function part
+// first and the I/O part after it, which GNU m4 expands with the stub macro
+// library of the tests.
+TEST_F(CompileExamples, BootFunctionSectionsAndMacroFiles)
+{
+    if (shell(std::string(kPython) + " -c 'import olefile' 2>/dev/null") != 0)
+        GTEST_SKIP() << "olefile is not installed for " << kPython;
+    const std::string src = TV_SOURCE_DIR;
+    for (const char* name : {"axis", "encoder"}) {
+        const std::string target = m_dir + "/" + name + ".tdf", out = m_dir + "/out";
+        compile(std::string(name) + ".tos", "-o '" + target + "' --rc '" + m_dir + "/" + name + ".rc'");
+        const std::string printed = this->printed();
+        const std::string base = m_dir + "/" + name;
+        EXPECT_NE(printed.find("compileBootFunctions: ok, wrote " + base + ".m4h and " + base + ".m4c\n"),
+                  std::string::npos)
+            << printed;
+        EXPECT_TRUE(entries(m_tmp).empty()) << name;
+
+        // The sections, as the compound-file reader lists them and as the
+        // readers of "boot" and of the symbol-table text read them.
+        EXPECT_EQ(shell(std::string(kPython) + " -c 'import olefile,sys; n=olefile.OleFileIO(sys.argv[1]).listdir(); "
+                        "sys.exit(0 if all([s] in n for s in (\"boot\",\"bfsymb\",\"bfinterf\",\"bfvarcomment\")) "
+                        "else 1)' '" + target + "'"),
+                  0)
+            << name;
+        EXPECT_EQ(shell(std::string(kPython) + " '" + src + "/tests/bo/bf/boot_reader.py' --ole '" + target +
+                        "' >'" + out + "'"),
+                  0)
+            << name << ": " << readFile(out);
+        std::ofstream(m_dir + "/bfsymb", std::ios::binary) << stream(target, "bfsymb");
+        EXPECT_EQ(shell(std::string(kPython) + " '" + src + "/tests/base/st/stsymtab/symtab_reader.py' '" + m_dir +
+                        "/bfsymb' >'" + out + "'"),
+                  0)
+            << name << ": " << readFile(out);
+
+        // The boot-function part, then the I/O part.
+        const std::string h = readFile(base + ".m4h"), c = readFile(base + ".m4c");
+        EXPECT_EQ(h.rfind("include(bfimplmk.m4)\nNAME(" + std::string(name) + ")\n", 0), 0u) << h;
+        const std::string end = "END_DECLIMPL()\n";
+        EXPECT_NE(h.find("END_DECL()\nBEGIN_DECLIMPL()\n"), std::string::npos) << h;
+        EXPECT_EQ(h.size() >= end.size() ? h.substr(h.size() - end.size()) : h, end) << h;
+        EXPECT_EQ(c.rfind("include(bfimplmk.m4)\n", 0), 0u) << c;
+        const size_t io = std::min(c.find("\nIMPL_IMPL()\n"), c.find("\nNO_IO_IMPL()\n"));
+        EXPECT_NE(io, std::string::npos) << c;
+        EXPECT_LT(c.find("#define ERRTXT_OFFSET "), io) << c;
+        if (std::string(name) == "axis") {
+            // The boot functions' error texts take their ids from ERRTXT_OFFSET on.
+            const unsigned offset = unsigned(std::atoi(c.c_str() + c.find("ERRTXT_OFFSET ") + 14));
+            char line[80];
+            std::snprintf(line, sizeof line, "   0x%04X   \"", offset + 1);
+            const std::string script = readFile(base + ".rc");
+            EXPECT_NE(script.find(std::string(line) + "2 0 -1 Grenzwert muss groesser als 0 sein\""), std::string::npos)
+                << offset << "\n" << script;
+        }
+
+        // Both expand without a message, every macro known.
+        for (const std::string& file : {base + ".m4h", base + ".m4c"}) {
+            EXPECT_EQ(shell("timeout 20 m4 -I '" + src + "/tests/host/m4' '" + file + "' >'" + out + "' 2>'" + m_dir +
+                            "/err'"),
+                      0)
+                << file << ": " << readFile(m_dir + "/err");
+            EXPECT_EQ(readFile(m_dir + "/err"), "") << file;
+            const std::string expanded = readFile(out);
+            EXPECT_NE(expanded.find("/* stub_name:" + std::string(name) + " */"), std::string::npos) << expanded;
+            EXPECT_EQ(shell("grep -qE '^[A-Z_]+\\(' '" + out + "'"), 1) << file << ":\n" << expanded;
+        }
+    }
 }

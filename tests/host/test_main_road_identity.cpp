@@ -191,7 +191,8 @@ protected:
         writeText(m_dir + "/" + name, text);
         const std::string target = name + ".dsc";
         // The string tables go to a resource script beside the target (the
-        // alarm tables need one); the script itself is not hashed.
+        // alarm tables need one); the script itself is not hashed. The boot
+        // functions take the stand-in name classifier beside the command.
         const std::string maskArg =
             (mask ? " --mask " + std::to_string(mask) : std::string()) + " --rc " + name + ".rc";
         std::string out = command("compile " + name + " -o " + target + maskArg, sysVars, name + " new");

@@ -285,6 +285,11 @@ public:
     int addConstantElem(StConstantElem& elem, StTypeID tid);
     StConstEntryID assignConstant(StTypeID tid, StConstantVal* value, int& status);
     int setSymbolValue(StSymbEntryID sid, StConstEntryID cid);
+    // Binds the constant cid to the symbol as its value, checked by
+    // setSymbolValue: 0 bound; 1 the table is unusable; 2 refused (no such
+    // symbol or constant, a kind without a value, a type that does not take
+    // the value or a string too long for it); nothing changes unless 0.
+    int getSymbolValue(StSymbEntryID sid, StConstEntryID cid);
     int checkConstantElem(const StConstantElem& elem, StTypeID tid, bool inArray) const;
     int checkValueFitsType(StTypeID tid, StConstantVal* value) const;
     int checkConstantType(StTypeID tid, StConstEntryID cid) const;

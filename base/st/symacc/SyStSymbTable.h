@@ -167,6 +167,7 @@ public:
     // symbol, 10 a kind without a value, 101 the VARIANT does not convert,
     // 0xFFFF no value could be made or entered.
     using StSymbTable::setSymbolValue;
+    using StSymbTable::getSymbolValue;
     uint32_t getSymbolValue(StSymbEntryID sid, VARIANT* out, bool strict, IUnknown* context,
                             IUnknown* navigation = nullptr) const;
     uint32_t setSymbolValue(StSymbEntryID sid, const VARIANT& value, bool strict, IUnknown* context,

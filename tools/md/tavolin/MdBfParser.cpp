@@ -1,10 +1,11 @@
-// The boot-function compiler: scanner and parser operations and the
-// class-provider step.
+// The boot-function compiler: the class-provider step, the compiler's life
+// (construction, init) and its outputs (parse).
 #include "tools/md/tavolin/MdBfParser.h"
 
 #include <climits>
 #include <string>
 
+#include "base/st/stsymtab/StSySymbEntry.h"
 #include "platform/comserver.h"
 #include "platform/library.h"
 #include "platform/text.h"
@@ -51,23 +52,80 @@ INameClassifier* mdBfObtainClassifier(bool registered)
     return classifier;
 }
 
+CBoVarComment* const MdBfTypeContainer::kNoComments = nullptr;
+
+MdBfParser::MdBfParser()
+    : MdBfFrame(&m_symbols, static_cast<CBfBootFktTypCont*>(this)),
+      m_symbols(new CBfSymbTable),
+      m_exports(m_symbols),
+      m_typeActions(*m_symbols, [this](uint32_t id, const String* arg) { error(id, arg); })
+{
+    m_typeActions.setDeclaredHere([this](const String& name) { return declaredHere(name); });
+}
+
+MdBfParser::~MdBfParser()
+{
+    delete m_symbols;
+    m_symbols = nullptr;
+}
+
 void MdBfParser::init(const MdCompilerArgs& args)
 {
     MdParserFrame::init(args);
-    initScanner(args.stream, args.flag, true);
+    m_name = args.sourcePath;
+    m_m4Path = args.rcPath;
+    m_includes = args.names;
+    m_container = args.bootText;
+    m_noImpl = args.sectionMask;
+    ERRTXT_OFFSET = args.firstStringId;
+    initScanner(args.stream, args.flag, args.firstPass != 0);
 }
 
-void MdBfParser::initScanner(std::istream* in, bool registeredProvider, bool lowerCase)
+int32_t MdBfParser::parse()
 {
-    setInput(in);
-    setLowerCase(lowerCase);
-    m_provider.Attach(mdBfObtainClassifier(registeredProvider));
-    setClassifier(m_provider.get());
-    if (!m_provider) MdParserFrame::reportError(MdBfMsgInternal);
+    const int32_t r = yyparse();
+    // The exports are written whatever the grammar answered.
+    bool exported = false;
+    const int32_t interf =
+        mdRewriteSection(m_target, "bfinterf", [&](FsSecCl& s) { exported = m_exports.writeExports(&s); }, 5);
+    if (!exported) return 4;
+    if (interf != 0) return interf;
+    if (r != 0) return r;
+    if (m_errors != 0) return 3;
+    const int32_t symb = mdRewriteSection(m_target, "bfsymb", [&](FsSecCl& s) { m_symbols->save(s); }, 5);
+    if (symb != 0) return symb;
+    const int32_t boot = mdRewriteSection(m_target, "boot", [&](FsSecCl& s) { saveBfTypCont(s); }, 5);
+    if (boot != 0) return boot;
+    return writeM4(m_m4Path, m_includes, m_container, (m_noImpl & 1u) != 0) ? 0 : 5;
 }
 
-void MdBfParser::reportError(uint32_t id, const String* arg1, const String* arg2)
+void MdBfParser::error(uint32_t id, const String* arg1, const String* arg2)
 {
-    const char* first = arg1 ? arg1->c_str() : nullptr;
-    mdEmitMessage(id, lineno(), first, first && arg2 ? arg2->c_str() : nullptr);
+    ++m_errors;
+    reportError(id, arg1, arg2);
+}
+
+void MdBfParser::setNameRange(StRangeID nr)
+{
+    m_nameRange = nr;
+    m_typeActions.setScope(m_validRange, m_nameRange);
+}
+
+bool MdBfParser::declaredHere(const String& name) const
+{
+    return m_declared.count({m_nameRange, name.stdString()}) != 0;
+}
+
+void MdBfParser::recordName(StSymbEntryID sid)
+{
+    const StSyBaseSymbEntry* entry = m_symbols->findEntry(sid);
+    const String* name = m_symbols->getName(sid);
+    if (entry && name) m_declared.insert({entry->getNR(), name->stdString()});
+}
+
+void MdBfParser::forgetName(StSymbEntryID sid)
+{
+    const StSyBaseSymbEntry* entry = m_symbols->findEntry(sid);
+    const String* name = m_symbols->getName(sid);
+    if (entry && name) m_declared.erase({entry->getNR(), name->stdString()});
 }

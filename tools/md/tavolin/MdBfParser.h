@@ -1,24 +1,57 @@
 // Compiler of the boot-function section ("bootfkt_tmp"): the grammar of
 // MdBfBisonParser.ypp over the scanner of MdBfScanner.lpp, with the class
-// provider's name classifier for the scanner's identifier check.
+// provider's name classifier for the scanner's identifier check, and the
+// rule actions that fill the boot-function model.
 //
-// What stands here: the scanner and parser operations (yylex, yyerror,
-// LexerError, reportError), the lower-case flag and the class-provider step
-// of init. The rule actions are the defaults of MdBfBisonParser (they build
-// nothing), so parse answers the grammar's result only.
+// Two classes:
+// - MdBfGrammar: the scanner and the grammar with the default actions
+//   (they build nothing); the scanner and grammar tests use it.
+// - MdBfParser: the compiler. It is at once the parser, the boot-function
+//   type container, the implementation container and the scanner (bases in
+//   that order). Its actions declare every boot function as a structure
+//   type of its own symbol table (members: the variables of its VAR block,
+//   then its sub-functions), the global block as "@BfMainType" with the
+//   instance "@BfMain", and collect implementation functions, code blocks
+//   and the address table. parse then writes "bfinterf" (the exported
+//   enumerations), "bfsymb" (the symbol table), "boot" (the types) and the
+//   macro files.
 //
-// Messages: 0 "Interner Fehler" (no class provider; counted), 501 "Fehler
-// im Scanner" (counted), 502 "Fehler im Parser" (counted), 516 a reserved
-// word as identifier (a warning; not counted). Each carries the scanner's
-// current line.
+// Messages (each at the scanner's current line; all counted but 514 and
+// 516): 0 "Interner Fehler" (no class provider; a symbol-table step that
+// fails without a user error; a repeated address key; MODIFY, INSTANTIATE
+// or UNITCHANGED outside a boot function), 500 a structure or enumeration
+// with other than one name, 501 scanner, 502 parser, 503 no memory for a
+// value, 504 a boot function the container refuses (the parse ends: 4),
+// 505 a name defined twice (also a second INSTANTIATE, DEFAULT or
+// CFGCHANGED code of one implementation, with the keyword), 506 a value out
+// of range (CS beyond 16 bits, a repeat count below 1, an address or number
+// beyond 32 bits), 507 an array initialiser with the wrong number of
+// values, 508 a negative or reversed array bound, a negative enumerator,
+// 509 a bad UNITCHANGED number or initial enumerator, 510 no type / no
+// sub-function, 511 no constant, 512 an initial value that cannot be
+// assigned, 513 a MODIFY path without implementation or given twice (path,
+// element), 514 a MODIFY moved into a sub-function's implementation
+// (warning), 516 a reserved word as identifier (warning).
 #pragma once
 
 #include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "bo/bf/BfBootFktImpl.h"
+#include "bo/bf/BfBootFktTypCont.h"
+#include "bo/bf/BfSymbTable.h"
+#include "bo/cp/CpBfNameMengeler.h"
 #include "platform/com.h"
 #include "platform/nameclassifier.h"
 #include "tools/md/tavolin/MdBfBisonParser.h"
 #include "tools/md/tavolin/MdBfScanner.h"
+#include "tools/md/tavolin/MdBfTypeActions.h"
 #include "tools/md/tavolin/MdParserFrame.h"
 
 // The name classifier of the class provider, with a reference for the
@@ -29,28 +62,278 @@
 // the class factory. Reports nothing.
 INameClassifier* mdBfObtainClassifier(bool registered);
 
-class MdBfParser : public MdParserFrame<MdBfBisonParser, MdBfScannerFlexLexer> {
+// The scanner and grammar of the boot-function section with the model
+// classes Models between them.
+template <class... Models>
+class MdBfFrame : public MdParserFrame<MdBfBisonParser, MdBfScannerFlexLexer, Models...> {
+    using Frame = MdParserFrame<MdBfBisonParser, MdBfScannerFlexLexer, Models...>;
+
 public:
-    MdBfParser() : MdParserFrame(MdBfMsgBase) {}
+    template <class... ModelArgs>
+    explicit MdBfFrame(ModelArgs&&... modelArgs) : Frame(MdBfMsgBase, std::forward<ModelArgs>(modelArgs)...)
+    {
+    }
 
     // The stream (MdParserFrame), identifiers lower-cased, and the class
     // provider by args.flag (true: registered).
-    void init(const MdCompilerArgs& args) override;
+    void init(const MdCompilerArgs& args) override
+    {
+        Frame::init(args);
+        initScanner(args.stream, args.flag, true);
+    }
     // Reads in, lower-cases identifiers when lowerCase is set and obtains
     // the class provider (registered: by its registration, else beside the
     // executable). Without one: message 0, one error counted, and the scan
     // runs without the identifier check. The provider is kept until the
     // parser goes.
-    void initScanner(std::istream* in, bool registeredProvider, bool lowerCase);
+    void initScanner(std::istream* in, bool registeredProvider, bool lowerCase)
+    {
+        this->setInput(in);
+        this->setLowerCase(lowerCase);
+        m_provider.Attach(mdBfObtainClassifier(registeredProvider));
+        this->setClassifier(m_provider.get());
+        if (!m_provider) Frame::reportError(MdBfMsgInternal);
+    }
 
     // Runs the grammar: 0, 1, 2 or 4 (MdBfBisonParser::yyparse).
-    int32_t parse() override { return yyparse(); }
+    int32_t parse() override { return this->yyparse(); }
 
-    void reportError(uint32_t id, const String* arg1 = nullptr, const String* arg2 = nullptr) override;
+    // Reports without counting.
+    void reportError(uint32_t id, const String* arg1 = nullptr, const String* arg2 = nullptr) override
+    {
+        const char* first = arg1 ? arg1->c_str() : nullptr;
+        mdEmitMessage(id, this->lineno(), first, first && arg2 ? arg2->c_str() : nullptr);
+    }
 
 protected:
-    int32_t currentLine() const override { return lineno(); }
+    int32_t currentLine() const override { return this->lineno(); }
 
 private:
     ComPtr<INameClassifier> m_provider;
+};
+
+// The grammar alone: every action is the default one.
+using MdBfGrammar = MdBfFrame<>;
+
+// ---- values of the actions on the parser's stack ----
+
+// Declared symbols in declaration order, each with a word: the access of
+// its alter attribute (variables) or the caller bits of a sub-function
+// (bit 0 RULE, bit 1 USER). Also the type of a variable head or declared
+// type, and, for enumerators, the running value for the next one.
+class MdBfSymbols : public MdBfValue {
+public:
+    struct Item {
+        StSymbEntryID sid;
+        uint32_t word;
+    };
+    std::vector<Item> items;
+    StTypeID type = ST_INVALID_TID;
+    uint32_t next = 0;
+};
+
+// Constant elements: a literal, a value, a list of values.
+class MdBfElems : public MdBfValue {
+public:
+    StConstantElemPtrList list;
+};
+
+// An array initialiser built for its array type; the invalid CID when
+// it could not be built.
+class MdBfInit : public MdBfValue {
+public:
+    StConstEntryID cid;
+};
+
+// The type container as the boot-function compiler makes it: over the
+// compiler's symbol-table pointer, without variable comments.
+class MdBfTypeContainer : public CBfBootFktTypCont {
+public:
+    explicit MdBfTypeContainer(CBfSymbTable* const* symbols) : CBfBootFktTypCont(symbols, &kNoComments) {}
+
+private:
+    static CBoVarComment* const kNoComments;
+};
+
+class MdBfParser : public MdBfFrame<MdBfTypeContainer, CBfBootFktImplCont> {
+public:
+    MdBfParser();
+    ~MdBfParser() override;
+
+    // Takes from args: the section (stream), the name (sourcePath), the
+    // path of the macro files without extension (rcPath), the include
+    // names (names), the container name (bootText), the descriptor, the
+    // first error-text id (firstStringId, the implementations'
+    // ERRTXT_OFFSET), noImpl (sectionMask, bit 0 used), the provider
+    // registration flag (flag) and the lower-case flag (firstPass).
+    void init(const MdCompilerArgs& args) override;
+    // The grammar with its actions, then the outputs: 0 all written; 1 a
+    // syntax error, 2 a stack overflow, 4 an action ended the parse (only
+    // "bfinterf" written); 3 errors were counted (only "bfinterf"); 4
+    // "bfinterf" could not be written, or "bfsymb" or "boot" could not be
+    // opened or written; 5 a section could not be closed or the macro
+    // files could not be written.
+    int32_t parse() override;
+
+    // The type container's status: the one asked for is the one given.
+    uint32_t status(uint32_t code) override { return code; }
+    uint32_t status() override { return 0; }
+
+    CBfSymbTable* symbols() const { return m_symbols; }
+    const CpBfNameMengeler& exporter() const { return m_exports; }
+
+    // ---- the actions ----
+    void rule1() override;
+    void rule8(String* name, String* params, String* body) override;
+    void rule11() override;
+    void rule12(const MdBfValue* vars, const MdBfValue* subFunctions) override;
+    void rule16() override;
+    void rule17(const String* name, const MdBfValue* cs, const MdBfValue* vars,
+                const MdBfValue* subFunctions) override;
+    void rule24(String* dollarNumber, String* atNumber) override;
+    void rule32(String* code) override;
+    void rule34(String* code) override;
+    MdBfValue* rule35(MdBfValue* subFunction) override { return joined(nullptr, subFunction); }
+    MdBfValue* rule36(MdBfValue* list, MdBfValue* subFunction) override { return joined(list, subFunction); }
+    MdBfValue* rule37(MdBfValue* head, uint32_t callers) override;
+    void rule44(String* code) override;
+    void rule45(String* code) override;
+    void rule46(String* path, String* code) override;
+    void rule47(String* name, String* code) override;
+    void rule48(String* number, String* code) override;
+    MdBfValue* rule52(MdBfValue* decl) override { return joined(nullptr, decl); }
+    MdBfValue* rule53(MdBfValue* list, MdBfValue* decl) override { return joined(list, decl); }
+    MdBfValue* rule54(MdBfValue* decl) override { return joined(nullptr, decl); }
+    MdBfValue* rule55(MdBfValue* list, MdBfValue* decl) override { return joined(list, decl); }
+    MdBfValue* rule56(MdBfValue* decl) override { return joined(nullptr, decl); }
+    MdBfValue* rule57(MdBfValue* list, MdBfValue* decl) override { return joined(list, decl); }
+    MdBfValue* rule58(MdBfValue* decl) override { return joined(nullptr, decl); }
+    MdBfValue* rule59(MdBfValue* list, MdBfValue* decl) override { return joined(list, decl); }
+    MdBfValue* rule60(MdBfValue* head) override;
+    MdBfValue* rule61(MdBfValue* head, MdBfValue* value, uint32_t access) override;
+    void rule62(const MdBfValue* head) override;
+    MdBfValue* rule63(MdBfValue* head, MdBfValue* init, uint32_t access) override;
+    MdBfValue* rule64(MdBfValue* names, uint32_t type) override;
+    MdBfValue* rule65(MdBfValue* head) override { return head; }
+    void rule66(const MdBfValue* head) override { rule62(head); }
+    MdBfValue* rule67(MdBfValue* head, MdBfValue* init) override;
+    MdBfValue* rule68(MdBfValue* def) override { return def; }
+    void rule69(const String* name) override;
+    MdBfValue* rule70(String* name, uint32_t arrayType) override;
+    void rule71() override;
+    uint32_t rule74(MdBfValue* range, uint32_t elementType) override;
+    MdBfValue* rule75(MdBfValue* values) override;
+    MdBfValue* rule76(MdBfValue* count, MdBfValue* value) override;
+    MdBfValue* rule77(MdBfValue* low, MdBfValue* high) override;
+    MdBfValue* rule78(MdBfValue* head) override { return head; }
+    MdBfValue* rule79(MdBfValue* head, MdBfValue* names, String* initial) override;
+    MdBfValue* rule80(MdBfValue* names, MdBfValue* enumerators) override;
+    MdBfValue* rule82(MdBfValue* items) override { return items; }
+    MdBfValue* rule83(MdBfValue* def) override { return def; }
+    MdBfValue* rule84(MdBfValue* def, MdBfValue* names) override;
+    void rule85(const MdBfValue* names) override;
+    MdBfValue* rule86(MdBfValue* names, MdBfValue* members) override;
+    MdBfValue* rule87(MdBfValue* member) override { return joined(nullptr, member); }
+    MdBfValue* rule88(MdBfValue* list, MdBfValue* member) override { return joined(list, member); }
+    MdBfValue* rule99(String* name) override { return m_typeActions.addName(nullptr, name); }
+    MdBfValue* rule100(MdBfValue* names, String* name) override { return m_typeActions.addName(names, name); }
+    uint32_t rule105() override { return MdBfTypeActions::elementaryType(105); }
+    uint32_t rule106() override { return MdBfTypeActions::elementaryType(106); }
+    uint32_t rule107() override { return MdBfTypeActions::elementaryType(107); }
+    uint32_t rule108() override { return MdBfTypeActions::elementaryType(108); }
+    uint32_t rule109() override { return MdBfTypeActions::elementaryType(109); }
+    uint32_t rule110() override { return MdBfTypeActions::elementaryType(110); }
+    uint32_t rule111() override { return MdBfTypeActions::elementaryType(111); }
+    uint32_t rule112() override { return MdBfTypeActions::elementaryType(112); }
+    uint32_t rule113() override { return MdBfTypeActions::elementaryType(113); }
+    uint32_t rule114() override { return MdBfTypeActions::elementaryType(114); }
+    uint32_t rule115(String* name) override { return m_typeActions.namedType(name); }
+    MdBfValue* rule116(MdBfValue* item) override { return item; }
+    uint32_t rule117(const MdBfValue* items) override;
+    MdBfValue* rule118(MdBfValue* items, MdBfValue* item) override;
+    MdBfValue* rule119(String* name, uint32_t running) override;
+    MdBfValue* rule120(String* name, MdBfValue* literal, uint32_t running) override;
+    MdBfValue* rule121(MdBfValue* value) override { return value; }
+    MdBfValue* rule122(MdBfValue* list, MdBfValue* value) override;
+    MdBfValue* rule124(String* name) override;
+    MdBfValue* rule125(String* text) override { return literal(text, ST_ANYINT, 2); }
+    MdBfValue* rule126(String* text) override { return literal(text, ST_ANYINT, 8); }
+    MdBfValue* rule127(String* text) override { return literal(text, ST_ANYINT, 10); }
+    MdBfValue* rule128(String* text) override { return literal(text, ST_ANYINT, 16); }
+    MdBfValue* rule129(String* text) override { return literal(text, ST_ANYREAL, 10); }
+    MdBfValue* rule130() override { return literal(new String("1"), ST_ANYINT, 10); }
+    MdBfValue* rule131() override { return literal(new String("0"), ST_ANYINT, 10); }
+    MdBfValue* rule132(String* text) override;
+
+private:
+    // Reports a counted message; warn does not count.
+    void error(uint32_t id, const String* arg1 = nullptr, const String* arg2 = nullptr);
+    void warn(uint32_t id, const String* arg1) { reportError(id, arg1); }
+    // The name range in which declarations are made and names looked up.
+    void setNameRange(StRangeID nr);
+
+    // The items of next appended to list (either may be null or of another
+    // kind, which counts as empty); takes both.
+    static MdBfValue* joined(MdBfValue* list, MdBfValue* next);
+    // A literal of the text (a based literal's text after its "#") as a
+    // constant element; 506 and null when it does not convert.
+    MdBfValue* literal(String* text, uint32_t typeId, int radix);
+    // The variables of a name list declared with the type (and the type's
+    // declaration, when it has one).
+    MdBfSymbols* declareVariables(MdBfValue* names, StTypeID type);
+    // Gives each variable of the group without value its type's default
+    // value (512 when none can be made).
+    void giveDefaults(const MdBfSymbols& vars);
+    // Binds cid to each variable of the group; status 2 gives 506 (and,
+    // with removeRefused, removes the variable from the table and the
+    // group), 1 gives message 0. False after a status 1.
+    bool bindValue(MdBfSymbols& vars, StConstEntryID cid, bool removeRefused);
+    // Removes every symbol of the group from the table and the group.
+    void removeAll(MdBfSymbols& group);
+    // Checks the name list of a structure or enumeration: exactly one name
+    // given (else 500); false when it was refused (already reported).
+    bool singleName(const MdBfNameList* names);
+    // The names declared in each name range (the compiler's own index: the
+    // table finds a name in one scope by walking every symbol of that name).
+    bool declaredHere(const String& name) const;
+    // Enters / removes the symbol's name in its range's index.
+    void recordName(StSymbEntryID sid);
+    void forgetName(StSymbEntryID sid);
+    // Records a declared type for the lookups by type id.
+    void recordType(StSymbEntryID sid);
+    StSymbEntryID typeDeclaration(StTypeID tid) const;
+    // A value of the elements, converted to a 32-bit integer; false when
+    // there is none or it does not convert.
+    bool elementValue(const StConstantElem& elem, uint32_t typeId, StConstantVal*& value) const;
+    // The boot-function type of the scope being closed: the structure type
+    // name over the members, the type, its first telegram, its
+    // implementation, its symbols and sub-functions. global: "@BfMainType"
+    // with "@BfMain"; cs: the telegram number's literal (boot functions).
+    void makeBootType(const String& name, const MdBfValue* vars, const MdBfValue* subFunctions, bool global,
+                      const MdBfValue* cs);
+    // A code block of the current implementation (refused: 505 with the
+    // keyword, when given).
+    using CodeStore = bool (CBfBootFktImpl::*)(const String&);
+    void storeCode(String* code, CodeStore store, const char* keyword);
+
+    std::list<String> m_includes;
+    String m_container;
+    StRangeID m_validRange = 0;
+    StRangeID m_nameRange = 0;
+    uint32_t m_declWord = 1;
+    uint32_t m_noImpl = 0;
+    String m_name;
+    String m_m4Path;
+    CBfBootFktTyp* m_curType = nullptr;
+    CBfBootFktImpl* m_curImpl = nullptr;
+    CBfSymbTable* m_symbols;
+    CpBfNameMengeler m_exports;
+
+    MdBfTypeActions m_typeActions;
+    std::map<StTypeID, StSymbEntryID> m_typeDecls;  // declared types by type id
+    std::set<std::pair<StRangeID, std::string>> m_declared;  // (name range, name)
+    StTypeID m_initType = ST_INVALID_TID;            // the type an array initialiser is built for
+    String m_arrayName;                               // the name of TYPE name : ARRAY ...
+    bool m_namedArray = false;
+    StSymbEntryID m_arraySID;                         // the array type rule 74 declared last
 };

@@ -13,16 +13,13 @@ MdBfTypeActions::MdBfTypeActions(CBfSymbTable& table, Report report)
 MdBfNameList* MdBfTypeActions::addName(MdBfValue* list, String* name)
 {
     std::unique_ptr<String> owned(name);
-    MdBfNameList* names = dynamic_cast<MdBfNameList*>(list);
-    if (!names) {
-        delete list;
-        names = new MdBfNameList;
-    }
+    MdBfNameList* names = mdBfTake<MdBfNameList>(list).release();
     if (!owned)
         return names;
-    if (m_table.getSIDByName(*owned, m_vr, m_nr).isValid())
+    if (m_declared ? m_declared(*owned) : m_table.getSIDByName(*owned, m_vr, m_nr).isValid()) {
+        ++names->refused;
         m_report(505, owned.get());
-    else
+    } else
         names->names.push_back(*owned);
     return names;
 }

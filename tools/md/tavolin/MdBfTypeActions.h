@@ -11,16 +11,29 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "bo/bf/BfSymbTable.h"
 #include "co/tvstring.h"
 #include "tools/md/tavolin/MdBfBisonParser.h"
 
-// The names of a name list in source order.
+// A value of the actions as the kind T: v itself when it is one, else a
+// new empty T (v deleted).
+template <class T>
+std::unique_ptr<T> mdBfTake(MdBfValue* v)
+{
+    if (T* t = dynamic_cast<T*>(v)) return std::unique_ptr<T>(t);
+    delete v;
+    return std::unique_ptr<T>(new T);
+}
+
+// The names of a name list in source order, and how many were left out as
+// declared already.
 class MdBfNameList : public MdBfValue {
 public:
     std::vector<String> names;
+    size_t refused = 0;
 };
 
 class MdBfTypeActions {
@@ -37,6 +50,11 @@ public:
         m_vr = vr;
         m_nr = nr;
     }
+
+    // Answers whether a name is declared in exactly the current scope in
+    // place of the table's lookup (which walks every symbol of that name).
+    using DeclaredHere = std::function<bool(const String& name)>;
+    void setDeclaredHere(DeclaredHere declared) { m_declared = std::move(declared); }
 
     // Rules 99 (list null) and 100: the list with the name appended, unless
     // the name is declared in exactly the current scope (505 with the name).
@@ -56,6 +74,7 @@ public:
 private:
     CBfSymbTable& m_table;
     Report m_report;
+    DeclaredHere m_declared;
     StRangeID m_vr;
     StRangeID m_nr;
 };

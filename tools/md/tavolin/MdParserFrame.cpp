@@ -12,7 +12,8 @@ void mdEmitMessage(uint32_t id, int32_t line, const char* arg, const char* arg2)
     handler->reportMsg(CmMsgKey(id, uint32_t(line)), first, second);
 }
 
-int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(FsSecCl&)>& write)
+int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(FsSecCl&)>& write,
+                         int32_t closeFailure)
 {
     if (!dsc) return 4;
     FsSecCl* sec = dsc->openSect(name, FS_MODE_WRITE);
@@ -23,5 +24,6 @@ int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(
         ok = !sec->hasError();
     }
     const bool closed = dsc->CloseSect(name) == 0;
-    return ok && closed ? 0 : 4;
+    if (!ok) return 4;
+    return closed ? 0 : closeFailure;
 }

@@ -22,6 +22,10 @@
 // process-wide message handler nothing is reported, but errors are still
 // counted and results stay the same.
 //
+// Between the parser and the scanner stand the kind's model classes, when
+// it has any (Models...): the compiler is its own model, built after the
+// parser and before the scanner, each model from one constructor argument.
+//
 // The parser class has the two virtual operations the generated parser
 // calls, `virtual int yylex() = 0;` and `virtual void yyerror(const char*) = 0;`
 // (from MdBisonParserBase); the scanner class is the flex
@@ -34,6 +38,7 @@
 #include <istream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "base/fs/FsDsc.h"
 #include "co/tvstring.h"
@@ -47,16 +52,23 @@ void mdEmitMessage(uint32_t id, int32_t line, const char* arg = nullptr, const c
 
 // Rewrites the section `name` of the descriptor from empty with what write
 // puts into it: 0, or 4 when there is no descriptor, or the section is
-// missing or cannot be emptied, written or closed. A section brought along
-// from the host's storage may be longer than the new content, hence the
-// emptying.
-int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(FsSecCl&)>& write);
+// missing or cannot be emptied or written, closeFailure when only its close
+// failed. A section brought along from the host's storage may be longer
+// than the new content, hence the emptying.
+int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(FsSecCl&)>& write,
+                         int32_t closeFailure = 4);
 
-template <class Parser, class Scanner>
-class MdParserFrame : public Parser, public Scanner, public MdSectionCompiler {
+template <class Parser, class Scanner, class... Models>
+class MdParserFrame : public Parser, public Models..., public Scanner, public MdSectionCompiler {
 public:
-    // msgBase: the first id of the kind's block of 100 messages.
-    explicit MdParserFrame(uint32_t msgBase) : m_msgBase(msgBase) { Scanner::switch_streams(&m_noInput, nullptr); }
+    // msgBase: the first id of the kind's block of 100 messages; then one
+    // constructor argument per model.
+    template <class... ModelArgs>
+    explicit MdParserFrame(uint32_t msgBase, ModelArgs&&... modelArgs)
+        : Models(std::forward<ModelArgs>(modelArgs))..., m_msgBase(msgBase)
+    {
+        Scanner::switch_streams(&m_noInput, nullptr);
+    }
     MdParserFrame(const MdParserFrame&) = delete;
     MdParserFrame& operator=(const MdParserFrame&) = delete;
 

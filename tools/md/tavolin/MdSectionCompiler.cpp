@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "tools/md/tavolin/MdAlarmParser.h"
+#include "tools/md/tavolin/MdBfParser.h"
 #include "tools/md/tavolin/MdConnectionParser.h"
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
 #include "tools/md/tavolin/MdImplParser.h"
@@ -38,6 +39,7 @@ MdCompilerCreator* creators()
         t[MdCompErrMsgTxt] = create<MdErrMsgTxtParser>;
         t[MdCompVarComment] = create<MdVarCommentParser>;
         t[MdCompVarExt] = create<MdVarExtParser>;
+        t[MdCompBootFkt] = create<MdBfParser>;
         return t;
     }();
     return table;

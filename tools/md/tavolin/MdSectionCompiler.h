@@ -34,11 +34,20 @@ enum MdCompilerKind : int {
 const char* mdCompilerName(int kind);
 
 // Everything a compiler may be given; each kind reads the fields it needs.
+// The boot-function compiler's init takes, in its own order: the stream, the
+// source path as its name, rcPath as the path of its macro files without
+// extension (the method's first argument; a temporary path on the first
+// run), the names as its includes, bootText as its container name, the
+// descriptor, firstStringId as the first id of the error texts (its
+// ERRTXT_OFFSET; 0 on the first run), bit 0 of sectionMask as its
+// no-implementation bit, flag as its registered-provider flag and
+// firstPass as its lower-case flag.
 struct MdCompilerArgs {
     std::istream* stream = nullptr;   // the section body; null: nothing to compile
     FsDsc* descriptor = nullptr;      // descriptor over the working file, or none
     FsSecCl* section = nullptr;       // open result section (comments)
-    String rcPath;                    // resource script that receives string tables
+    String rcPath;                    // resource script that receives string tables;
+                                      // boot functions: base path of the macro files
     int32_t firstStringId = 0;        // first free resource-string id
     uint16_t firstId = 0;             // ids given to the entry method
     uint16_t secondId = 0;
@@ -48,7 +57,8 @@ struct MdCompilerArgs {
     String outputBase;                // implementations: base name of the output files
     uint32_t sectionMask = 0;         // skip mask of the entry method
     bool flag = true;                 // flag of the entry method
-    int32_t firstPass = 0;            // boot functions: 1 first pass, 0 second
+    int32_t firstPass = 0;            // boot functions: 1 first run (identifiers
+                                      // lower-cased), 0 second run (case kept)
 };
 
 class MdSectionCompiler {

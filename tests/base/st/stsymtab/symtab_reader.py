@@ -242,7 +242,9 @@ def ranges(r):
     return recs
 
 
-def read_table(data):
+def read_table(data, details=None):
+    """Checks a table; details, when given, receives its "entries" (SID to
+    the entry's ids) and "consts" (CID to the constant's kind)."""
     r = Reader(data)
     version = r.text()
     if version not in (b"symbol-table__V4.1", b"symbol-table__V0.16"):
@@ -309,6 +311,8 @@ def read_table(data):
             raise Bad("entry %d in unknown scope (%d, %d)" % (sid, vr, nr))
     if gvr not in vrs or gnr not in nrs:
         raise Bad("global scope (%d, %d) unknown" % (gvr, gnr))
+    if details is not None:
+        details["entries"], details["consts"] = entries, consts
     return "names %d types %d entries %d constants %d ranges %d/%d" % (
         len(names), len(types), len(entries), len(consts), len(vrs), len(nrs))
 

@@ -38,7 +38,7 @@ struct CountedValue : MdBfValue {
     static inline int live = 0;
 };
 
-class RecordingBfParser : public MdBfParser {
+class RecordingBfParser : public MdBfGrammar {
 public:
     struct Reduction {
         int rule;
@@ -66,7 +66,7 @@ public:
     void rule46(String* path, String* code) override
     {
         paths.push_back(path ? path->c_str() : "(null)");
-        MdBfParser::rule46(path, code);
+        MdBfGrammar::rule46(path, code);
     }
 
 protected:

@@ -363,42 +363,6 @@ TEST(SectionMethods, CompilerWritesLandInTheWorkingFile)
     EXPECT_EQ(sectionText(src.work, "connectors"), "written");
 }
 
-TEST(SectionMethods, BootFunctionsRunTwoPassesAndLeaveNoTemporaryFiles)
-{
-    MessageCapture messages;
-    StandIns standIns;
-    OpenedSource src(toSource(), kHostTO, 0x10);
-    std::vector<std::string> firstPassFiles;
-    standIns.behaviour[MdCompBootFkt].onParse = [&](const MdCompilerArgs& a) {
-        if (a.firstPass != 1) return;
-        // The first pass writes its macro files beside its script path.
-        firstPassFiles = {a.rcPath.c_str(), std::string(a.rcPath.c_str()) + ".m4h",
-                          std::string(a.rcPath.c_str()) + ".m4c", a.descriptor->getFileName()};
-        std::ofstream(firstPassFiles[1]) << "h";
-        std::ofstream(firstPassFiles[2]) << "c";
-        EXPECT_EQ(a.names, std::list<String>{String("f")});
-        EXPECT_STREQ(a.bootText.c_str(), "text");
-        EXPECT_EQ(a.sectionMask, 0x10u);
-    };
-    int32_t status = -1;
-    EXPECT_EQ(callMethod(MdMethBootFunctions, src, status), S_OK);
-    EXPECT_EQ(status, 0);
-    ASSERT_EQ(standIns.log.size(), 4u);
-    EXPECT_EQ(standIns.log[0].rcPath, "comments.rc");
-    EXPECT_EQ(standIns.log[1].firstPass, 1);
-    EXPECT_EQ(standIns.log[1].descriptor, "TO");
-    EXPECT_EQ(standIns.log[2].firstPass, 0);
-    EXPECT_EQ(standIns.log[2].rcPath, "script.rc");
-    EXPECT_EQ(standIns.log[3].rcPath, "comments.rc");
-    // Both passes read the whole stream (masked: keywords only).
-    EXPECT_EQ(standIns.log[1].stream, standIns.log[2].stream);
-    EXPECT_NE(standIns.log[1].stream.find("BOOT_FUNCTIONDECL END_BOOT_FUNCTIONDECL"), std::string::npos);
-    ASSERT_EQ(firstPassFiles.size(), 4u);
-    struct stat st;
-    for (const std::string& f : firstPassFiles) EXPECT_NE(::stat(f.c_str(), &st), 0) << f;
-    EXPECT_TRUE(src.idle());
-}
-
 TEST(SectionMethods, ImplementationsAndSupportedTypesByKind)
 {
     MessageCapture messages;

@@ -1,0 +1,81 @@
+// Technology-object sources with large boot-function sections, for the
+// boot-function benchmark: scale * 1 000 boot functions of 50 declarations
+// each (scale * 50 000), every declaration kind in turn, a sub-function per
+// boot function, every kind of dependency, a global block and an address
+// table. Every boot function compiles without a message.
+//
+// Header only; bench_bf_compile --write-source SCALE FILE writes one out.
+#pragma once
+
+#include <string>
+
+namespace bfbench {
+
+constexpr int kFunctionsPerScale = 1000;
+constexpr int kDeclarationsPerFunction = 50;
+
+// One declaration of the kind i % 5, with names unique in its boot function.
+inline void appendDeclaration(std::string& s, int i)
+{
+    const std::string n = std::to_string(i);
+    switch (i % 5) {
+    case 0: s += "            v" + n + " : DINT := " + n + ";\n"; break;
+    case 1: s += "            r" + n + " : LREAL := 1.5 (ALTERABLE);\n"; break;
+    case 2: s += "            TYPE a" + n + " : ARRAY [0 .. 3] OF INT := [1, 2, 3, 4];\n"; break;
+    case 3: s += "            e" + n + " : (E" + n + "A, E" + n + "B := 5) s" + n + " := E" + n + "B;\n"; break;
+    default: s += "            t" + n + " : STRUCT x : INT; y : REAL; END_STRUCT w" + n + ";\n"; break;
+    }
+}
+
+// Boot function f: its declarations, a sub-function typed by the first boot
+// function (none in the first; a chain of nested types would grow the
+// layouts with the square of the count), and one dependency of the kind
+// f % 4.
+inline void appendFunction(std::string& s, int f)
+{
+    const std::string n = std::to_string(f);
+    s += "    BEGIN_BF bf" + n + " (CS := " + std::to_string(f % 60000) + ")\n        VAR\n";
+    for (int i = 0; i < kDeclarationsPerFunction; ++i) appendDeclaration(s, i);
+    s += "        END_VAR\n        SUB_FUNCTIONS\n";
+    if (f > 0) s += "            helper : bf0 (RULE);\n";
+    s += "        END_SUBFUNCTIONS\n";
+    switch (f % 4) {
+    case 0: s += "        DEFAULT BEGIN_ACT\n            v0 := 1;\n        END_ACT\n"; break;
+    case 1: s += "        CFGCHANGED BEGIN_ACT\n            v5 := 2;\n        END_ACT\n"; break;
+    case 2: s += "        UNITCHANGED (2) BEGIN_ACT\n            r1 := 3.0;\n        END_ACT\n"; break;
+    default:
+        s += "        DEPENDENCIES\n            MODIFY (v0) BEGIN_ACT\n                v5 := 4;\n            END_ACT\n"
+             "            MODIFY (w4.x) BEGIN_ACT\n                v5 := 5;\n            END_ACT\n"
+             "        END_DEPENDENCIES\n";
+        break;
+    }
+    s += "        CHECK\n            IF v0 < 0 THEN RETURN 1; END_IF;\n        END_CHECK\n    END_BF\n";
+}
+
+// The whole source with the given number of boot functions (at least 1).
+inline std::string sourceOf(int functions)
+{
+    std::string s =
+        "TO_HEADER\n  TOTYPE := {11111111-2222-3333-4444-555555555555}, 1.0;\n  DATE := DT#2024-01-01;\n"
+        "END_TO_HEADER\n"
+        "BEGIN_BF_FUNCTIONS\nBF_FUNCTION(check)(BF_CONTEXT* ctx)\n{\n    return BF_OK;\n}\nEND_BF_FUNCTIONS\n"
+        "BOOT_FUNCTIONDECL\n";
+    s.reserve(size_t(functions) * 2400);
+    for (int f = 0; f < functions; ++f) appendFunction(s, f);
+    s += "END_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\n    VAR\n        count : UINT := 1;\n    END_VAR\n"
+         "    SUB_FUNCTIONS\n        last : bf" + std::to_string(functions - 1) + " (USER);\n    END_SUBFUNCTIONS\n"
+         "    INSTANTIATE (last) BEGIN_ACT\n        count := count + 1;\n    END_ACT\nEND_BOOT_FUNCTIONS\n"
+         "BEGIN_BF_ADR_RESOLUTION\n";
+    for (int a = 0; a < functions; ++a)
+        s += "    $" + std::to_string(a + 1) + " : @16#" + std::to_string(100000 + a * 8) + "\n";
+    s += "END_BF_ADR_RESOLUTION\n";
+    return s;
+}
+
+// The source of the given scale (1: 1 000 boot functions).
+inline std::string source(int scale)
+{
+    return sourceOf(kFunctionsPerScale * scale);
+}
+
+}  // namespace bfbench

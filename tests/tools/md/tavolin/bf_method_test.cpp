@@ -1,0 +1,314 @@
+// The boot-function method around its compiler, with stand-in compilers:
+// what init is given on each of the two runs, that the first run leaves no
+// file behind and its result counts for nothing, the string counter across
+// the comment, boot-function and error-text steps, and the empty streams.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "bench/bf_source.h"
+#include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdFrontEnd.h"
+
+using namespace fronttest;
+
+namespace {
+
+const std::vector<std::pair<std::string, std::string>> kHost = {{"bfvarcomment", ""}};
+// A target that holds the boot-function compiler's sections, as a
+// technology-object descriptor does.
+const std::vector<std::pair<std::string, std::string>> kBootHost = {
+    {"bfvarcomment", ""}, {"bfinterf", ""}, {"bfsymb", ""}, {"boot", ""}};
+
+const char kComment[] = "BFDCOMMENT\nc\nEND_BFDCOMMENT\n";
+const char kBoot[] = "BOOT_FUNCTIONDECL\nb\nEND_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\nf\nEND_BOOT_FUNCTIONS\n";
+const char kErrText[] = "BEGIN_BF_ERRORTEXT\ne\nEND_BF_ERRORTEXT\n";
+
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// What the boot-function compiler's init was given on one run.
+struct BootRun {
+    std::string sourcePath, macroBase, bootText, descriptorFile;
+    std::list<String> names;
+    int32_t errTextStart = -1;
+    uint32_t noImpl = 2;
+    bool registeredProvider = true;
+    int32_t lowerCase = -1;
+};
+
+// The method over a source opened with mask, the counter at 100.
+struct Method {
+    explicit Method(const std::string& body, uint32_t mask = 0,
+                    const std::vector<std::pair<std::string, std::string>>& host = kHost)
+        : src(headerOf(1) + body, host, mask)
+    {
+        EXPECT_EQ(src.status, 0);
+        src.counter = 100;
+    }
+    int32_t run(MdFrontContext ctx)
+    {
+        int32_t status = -1;
+        hr = mdCompileBootFunctions(ctx, String(macroBase.c_str()), {String("inc1"), String("inc2")},
+                                    String("axis"), String(commentScript.c_str()), status);
+        return status;
+    }
+    int32_t run() { return run(src.context()); }
+
+    OpenedSource src;
+    TempFile dir;            // a name free for the second run's macro files
+    TempFile commentScript;  // the comments' resource script
+    std::string macroBase = dir.path() + "_m4";
+    HRESULT hr = E_FAIL;
+};
+
+std::vector<int> kinds(const std::vector<Seen>& log)
+{
+    std::vector<int> k;
+    for (const Seen& s : log) k.push_back(s.kind);
+    return k;
+}
+
+TEST(BootFunctionMethod, InitGetsTheMethodsValuesOnEachRun)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    standIns.behaviour[MdCompVarComment].idsUsed = 5;
+    standIns.behaviour[MdCompBootFkt].idsUsed = 7;  // not taken back
+    standIns.behaviour[MdCompErrMsgTxt].idsUsed = 3;
+    std::vector<BootRun> runs;
+    standIns.behaviour[MdCompBootFkt].onParse = [&](const MdCompilerArgs& a) {
+        BootRun r;
+        r.sourcePath = a.sourcePath.c_str();
+        r.macroBase = a.rcPath.c_str();
+        r.bootText = a.bootText.c_str();
+        r.names = a.names;
+        r.descriptorFile = a.descriptor ? a.descriptor->getFileName() : "<none>";
+        r.errTextStart = a.firstStringId;
+        r.noImpl = a.sectionMask & 1u;
+        r.registeredProvider = a.flag;
+        r.lowerCase = a.firstPass;
+        runs.push_back(r);
+    };
+    Method m(std::string(kComment) + kBoot + kErrText, 0x1);
+    MdFrontContext ctx = m.src.context();
+    ctx.flag = false;
+    EXPECT_EQ(m.run(ctx), 0);
+    EXPECT_EQ(m.hr, S_OK);
+    EXPECT_EQ(kinds(standIns.log), (std::vector<int>{MdCompVarComment, MdCompBootFkt, MdCompBootFkt, MdCompErrMsgTxt}));
+    ASSERT_EQ(runs.size(), 2u);
+    // Both runs read the whole stream.
+    EXPECT_EQ(standIns.log[1].stream, standIns.log[2].stream);
+    EXPECT_NE(standIns.log[1].stream.find("BOOT_FUNCTIONS \r\nf\r\n"), std::string::npos);
+    for (const BootRun& r : runs) {
+        EXPECT_EQ(r.sourcePath, std::string(ctx.sourcePath.c_str()));
+        EXPECT_EQ(r.names, (std::list<String>{String("inc1"), String("inc2")}));
+        EXPECT_EQ(r.bootText, "axis");
+        EXPECT_EQ(r.noImpl, 1u);
+        EXPECT_FALSE(r.registeredProvider);
+    }
+    // Run 1: lower case, error texts from 0, its own descriptor and macro files.
+    EXPECT_EQ(runs[0].lowerCase, 1);
+    EXPECT_EQ(runs[0].errTextStart, 0);
+    EXPECT_NE(runs[0].macroBase, m.macroBase);
+    EXPECT_NE(runs[0].descriptorFile, std::string(m.src.workPath.c_str()));
+    // Run 2: case kept, the method's macro path, the working file, and the
+    // counter the comments left, which is also where the error texts start.
+    EXPECT_EQ(runs[1].lowerCase, 0);
+    EXPECT_EQ(runs[1].macroBase, m.macroBase);
+    EXPECT_TRUE(standIns.log[2].descriptorHasHeader);
+    EXPECT_EQ(runs[1].errTextStart, 105);
+    EXPECT_EQ(standIns.log[3].firstStringId, 105);
+    EXPECT_EQ(m.src.counter, 108);
+    EXPECT_TRUE(messages.records.empty());
+    EXPECT_TRUE(m.src.idle());
+}
+
+TEST(BootFunctionMethod, FirstRunLeavesNothingAndOnlyTheSecondCounts)
+{
+    const struct {
+        int32_t first, second;
+        bool firstThrows;
+        int32_t status;
+        HRESULT hr;
+    } cases[] = {
+        {0, 0, false, 0, S_OK},
+        {3, 0, false, 0, S_OK},
+        {4, 0, false, 0, S_OK},
+        {1, 0, false, 0, S_OK},
+        {0, 3, false, MdStatusCompileFailed, S_OK},
+        {5, 5, false, MdStatusCompileFailed, S_OK},
+        {0, 0, true, -1, E_OUTOFMEMORY},
+    };
+    for (const auto& c : cases) {
+        MessageCapture messages;
+        StandIns standIns;
+        standIns.behaviour[MdCompBootFkt].result = c.first;
+        std::vector<std::string> written[2];
+        standIns.behaviour[MdCompBootFkt].onParse = [&](const MdCompilerArgs& a) {
+            const int run = a.firstPass ? 0 : 1;
+            const std::string base = a.rcPath.c_str();
+            for (const char* ext : {".m4h", ".m4c"}) {
+                std::ofstream(base + ext) << "run " << run;
+                written[run].push_back(base + ext);
+            }
+            FsSecCl* s = a.descriptor->getSect("boot", FS_MODE_WRITE);
+            ASSERT_NE(s, nullptr);
+            *s << "run " << run;
+            a.descriptor->CloseSect("boot");
+            if (run == 0) {
+                written[0].push_back(a.descriptor->getFileName());
+                // The next compiler made is the second run's.
+                standIns.behaviour[MdCompBootFkt].result = c.second;
+                if (c.firstThrows) throw std::bad_alloc();
+            }
+        };
+        Method m(std::string(kBoot) + kErrText);
+        const int32_t status = m.run();
+        EXPECT_EQ(m.hr, c.hr) << c.first << " " << c.second;
+        if (c.hr == S_OK) {
+            EXPECT_EQ(status, c.status) << c.first << " " << c.second;
+        }
+        ASSERT_EQ(written[0].size(), 3u);
+        for (const std::string& f : written[0]) EXPECT_FALSE(exists(f)) << f;
+        if (!c.firstThrows) {
+            // The second run's files stay; the error texts run only after its success.
+            ASSERT_EQ(written[1].size(), 2u);
+            for (const std::string& f : written[1]) {
+                EXPECT_EQ(readFile(f), "run 1") << f;
+                ::unlink(f.c_str());
+            }
+            EXPECT_EQ(sectionText(m.src.work, "boot"), "run 1");
+            EXPECT_EQ(standIns.log.back().kind, c.second == 0 ? MdCompErrMsgTxt : MdCompBootFkt);
+        }
+        EXPECT_TRUE(m.src.idle());
+    }
+}
+
+TEST(BootFunctionMethod, EmptyStreams)
+{
+    const struct {
+        const char* what;
+        std::string body;
+        std::vector<int> compilers;
+        int32_t counter;
+    } cases[] = {
+        // Comments and error texts, no boot functions: no boot-function compiler.
+        {"no boot functions", std::string(kComment) + kErrText, {MdCompVarComment, MdCompErrMsgTxt}, 108},
+        // The comment step runs on its empty section; the error texts are skipped.
+        {"boot functions only", kBoot, {MdCompVarComment, MdCompBootFkt, MdCompBootFkt}, 105},
+        {"nothing", "", {MdCompVarComment}, 105},
+    };
+    for (const auto& c : cases) {
+        MessageCapture messages;
+        StandIns standIns;
+        standIns.behaviour[MdCompVarComment].idsUsed = 5;
+        standIns.behaviour[MdCompErrMsgTxt].idsUsed = 3;
+        Method m(c.body);
+        EXPECT_EQ(m.run(), 0) << c.what;
+        EXPECT_EQ(kinds(standIns.log), c.compilers) << c.what;
+        EXPECT_EQ(standIns.log.at(0).stream == "<none>", c.body.find("BFDCOMMENT") == std::string::npos) << c.what;
+        EXPECT_EQ(m.src.counter, c.counter) << c.what;
+        EXPECT_FALSE(exists(m.macroBase + ".m4h")) << c.what;
+        EXPECT_TRUE(messages.records.empty()) << c.what;
+        EXPECT_TRUE(m.src.idle()) << c.what;
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The method with the boot-function compiler of this build and the stand-in
+// classifier beside the test program.
+
+const char kOneFunction[] =
+    "BOOT_FUNCTIONDECL\n"
+    "    BEGIN_BF drive (CS := 1)\n"
+    "        VAR\n            SPEED_NAMES\n        END_VAR\n"
+    "        SUB_FUNCTIONS\n        END_SUBFUNCTIONS\n"
+    "        DEFAULT BEGIN_ACT\n            x := 1;\n        END_ACT\n"
+    "    END_BF\n"
+    "END_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\nEND_BOOT_FUNCTIONS\n";
+
+std::string oneFunction(const std::string& names)
+{
+    std::string s = kOneFunction;
+    s.replace(s.find("SPEED_NAMES"), 11, names);
+    return s;
+}
+
+// Runs the method with the real boot-function compiler; the messages' ids.
+struct RealRun {
+    explicit RealRun(const std::string& body, uint32_t mask = 0) : m(body, mask, kBootHost)
+    {
+        MdFrontContext ctx = m.src.context();
+        ctx.flag = false;
+        status = m.run(ctx);
+        ids = messages.ids();
+    }
+    ~RealRun()
+    {
+        ::unlink((m.macroBase + ".m4h").c_str());
+        ::unlink((m.macroBase + ".m4c").c_str());
+    }
+    std::string macro(const char* ext) const { return readFile(m.macroBase + ext); }
+
+    MessageCapture messages;
+    Method m;
+    int32_t status = -1;
+    std::vector<uint32_t> ids;
+};
+
+TEST(BootFunctionMethod, NamesDifferingInCaseMeetOnlyInTheFirstRun)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    // Run 1 lower-cases "Speed" and "speed" into one name: 505, its result unused.
+    RealRun twice(oneFunction("Speed : INT;\n            speed : INT;"));
+    EXPECT_EQ(twice.status, 0);
+    EXPECT_EQ(twice.ids, std::vector<uint32_t>{505});
+    EXPECT_NE(sectionText(twice.m.src.work, "boot"), "");
+    EXPECT_NE(twice.macro(".m4c").find("DEFAULT("), std::string::npos);
+
+    // The same name twice in the source's own case: 505 from both runs, status failed.
+    RealRun same(oneFunction("speed : INT;\n            speed : INT;"));
+    EXPECT_EQ(same.status, MdStatusCompileFailed);
+    EXPECT_EQ(same.ids, (std::vector<uint32_t>{505, 505}));
+}
+
+TEST(BootFunctionMethod, MaskBitZeroGivesTheContainerFrameOnly)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    RealRun full(oneFunction("speed : INT;"));
+    RealRun frame(oneFunction("speed : INT;"), 0x1);
+    ASSERT_EQ(full.status, 0);
+    ASSERT_EQ(frame.status, 0);
+    EXPECT_TRUE(full.ids.empty());
+    EXPECT_TRUE(frame.ids.empty());
+    for (const char* ext : {".m4h", ".m4c"}) {
+        const std::string f = full.macro(ext), c = frame.macro(ext);
+        EXPECT_NE(c, "") << ext;
+        EXPECT_EQ(c.rfind("include(bfimplmk.m4)\n", 0), 0u) << c;
+        EXPECT_LT(c.size(), f.size()) << ext;
+        EXPECT_EQ(c.find("drive"), std::string::npos) << c;
+    }
+    // The sections do not depend on the bit.
+    EXPECT_EQ(sectionText(frame.m.src.work, "boot"), sectionText(full.m.src.work, "boot"));
+}
+
+TEST(BootFunctionMethod, TheBenchmarkSourceCompilesWithoutAMessage)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    const std::string source = bfbench::sourceOf(6);
+    RealRun run(source.substr(source.find("BEGIN_BF_FUNCTIONS")));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.ids, std::vector<uint32_t>{});
+    EXPECT_NE(run.macro(".m4c").find("INSTANTIATE("), std::string::npos);
+}
