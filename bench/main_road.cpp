@@ -1,12 +1,20 @@
-// The main road as a user drives it: `tavolin compile` of a generated source
-// into an existing and into a new target, beside two floors measured in the
-// same run over the same bytes - a bare flex scanner with full tables that
-// counts the lines, and libgsf alone writing the working file's streams into
-// a compound file. Prints the ratios of the compiles to the sum of the
-// floors, and the time of a run with next to nothing to do (starting the
-// command and loading the library, which the floors do not pay).
+// The main road as a user drives it: the compile of a generated source into
+// an existing and into a new target, beside two floors measured in the same
+// run over the same bytes - a bare flex scanner with full tables that counts
+// the lines, and libgsf alone writing the working file's streams into a
+// compound file.
+//
+// The compile runs twice over: in this process, through the command's own
+// compile driver with the library loaded once (like the floors, it pays no
+// process start), and as the `tavolin compile` command itself. Prints the
+// ratios of both to the sum of the floors, the time of a command run with
+// next to nothing to do (starting it and loading the library), and where the
+// time of an in-process compile goes, step by step.
 //
 //   bench_main_road [--sizes=1,10,100] [benchmark options]
+//   bench_main_road --smoke                    each compile once on a small
+//                                              source, in-process and as
+//                                              the command; 0 when both end alike
 //   bench_main_road --write-source FILE MB     a grown source of MB megabytes
 //   bench_main_road --write-blank FILE MB      MB of blank lines, then sections
 //   bench_main_road --working-size SOURCE HOST bytes of the working file the
@@ -25,7 +33,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -33,6 +43,7 @@
 
 #include "bench/main_road_source.h"
 #include "bench/ratio_reporter.h"
+#include "host/compile_driver.h"
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "tools/md/tavolin/MdFrontEnd.h"
@@ -84,63 +95,231 @@ const std::string& sourceFile(int mb)
     return files.emplace(mb, path).first->second;
 }
 
-// Runs the command with its output dropped; true when it ran to an end
-// (its exit status tells of the sections it lacks, not of a failure here).
-bool runCompile(const std::string& source, const std::string& target)
+// Runs the command with its output dropped; its exit status, -1 when it did
+// not run to an end.
+int runCommand(const std::vector<std::string>& args)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv = {const_cast<char*>(kTavolin.c_str()), const_cast<char*>("compile"),
-                               const_cast<char*>(source.c_str()), const_cast<char*>("-o"),
-                               const_cast<char*>(target.c_str()), nullptr};
+    std::vector<char*> argv = {const_cast<char*>(kTavolin.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, kTavolin.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return false;
+    if (rc != 0) return -1;
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) <= 1;
+    if (::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Compiles the source again and again into a target made by a first compile.
-void compileIntoExisting(benchmark::State& state, const std::string& source, const char* targetName)
+// The library, loaded once for every compile in this process.
+HostLibrary* library()
 {
-    const std::string target = scratchPath(targetName);
+    static HostLibrary* lib = [] {
+        auto* l = new HostLibrary;
+        return l->load() ? l : nullptr;
+    }();
+    return lib;
+}
+
+// Standard output and error go to /dev/null while it lives, as the
+// command's do in the runs of the command.
+class Quiet {
+public:
+    Quiet()
+    {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        const int null = ::open("/dev/null", O_WRONLY);
+        for (int fd : {1, 2}) {
+            m_saved[fd - 1] = ::dup(fd);
+            ::dup2(null, fd);
+        }
+        ::close(null);
+    }
+    ~Quiet()
+    {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        for (int fd : {1, 2}) {
+            ::dup2(m_saved[fd - 1], fd);
+            ::close(m_saved[fd - 1]);
+        }
+    }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+private:
+    int m_saved[2];
+};
+
+// The seconds from the start of an in-process compile to each of its marks,
+// summed over the compiles of one size (the breakdown printed at the end).
+struct StepTimes {
+    std::vector<std::pair<std::string, double>> marks;  // in the order first met
+    int runs = 0;
+    double start = 0;
+
+    static double now()
+    {
+        timespec t;
+        clock_gettime(CLOCK_MONOTONIC, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+    }
+    static void at(const char* mark, void* self)
+    {
+        auto* st = static_cast<StepTimes*>(self);
+        const double t = now() - st->start;
+        for (auto& m : st->marks)
+            if (m.first == mark) {
+                m.second += t;
+                return;
+            }
+        st->marks.emplace_back(mark, t);
+    }
+};
+
+std::map<int, StepTimes>& stepTimes()
+{
+    static std::map<int, StepTimes> times;
+    return times;
+}
+
+// One compile of the source into the target; the command's exit status.
+// In-process with the steps timed into times when given; -1 when the
+// library cannot be loaded.
+int compileOnce(bool inProcess, const std::string& source, const std::string& target,
+                const std::string& rc = std::string(), StepTimes* times = nullptr)
+{
+    if (!inProcess) {
+        // The stand-in class provider and name classifier beside the command.
+        std::vector<std::string> args = {"compile", source, "-o", target, "--flag", "0"};
+        if (!rc.empty()) args.insert(args.end(), {"--rc", rc});
+        return runCommand(args);
+    }
+    HostLibrary* lib = library();
+    if (!lib) return -1;
+    HostCompileOptions o;
+    o.source = source;
+    o.target = target;
+    o.rc = rc;
+    o.impl = target.substr(0, target.rfind('.'));
+    o.flag = 0;
+    if (times) {
+        times->start = StepTimes::now();
+        ++times->runs;
+    }
+    return hostCompile(*lib, o, times ? StepTimes::at : nullptr, times);
+}
+
+// The symbol-table text mksymb makes of the axis example's system
+// variables; empty when it cannot be made.
+std::string axisSysVars()
+{
+    const std::string cmd = std::string("'") + TV_BINARY_DIR + "/tools/mksymb/mksymb' '" + TV_SOURCE_DIR +
+                            "/examples/axis.sysvars'";
+    std::string text;
+    if (FILE* p = ::popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+        if (::pclose(p) != 0) text.clear();
+    }
+    return text;
+}
+
+// An existing target of the source's kind: what a compile of the axis
+// example with a resource script and its system variables (which the
+// stand-in class provider writes as "symb") writes; every step succeeds.
+bool makeExistingTarget(bool inProcess, const std::string& target)
+{
+    static const std::string sysVars = axisSysVars();
+    const std::string rc = target + ".rc";
     ::unlink(target.c_str());
-    if (!runCompile(source, target)) state.SkipWithError("the first compile failed");
-    for (auto _ : state)
-        if (!runCompile(source, target)) state.SkipWithError("compile failed");
-    ::unlink(target.c_str());
+    ::setenv("TVCLSPRV_SECTION", "symb", 1);
+    ::setenv("TVCLSPRV_SECTION_TEXT", sysVars.c_str(), 1);
+    compileOnce(inProcess, std::string(TV_SOURCE_DIR) + "/examples/axis.tos", target, rc);
+    ::unsetenv("TVCLSPRV_SECTION");
+    ::unsetenv("TVCLSPRV_SECTION_TEXT");
+    ::unlink(rc.c_str());
+    struct stat st;
+    return ::stat(target.c_str(), &st) == 0;
 }
 
-void BM_CompileExisting(benchmark::State& state, int mb)
+// Removes the target and the macro files the implementations append to.
+void removeTarget(const std::string& target)
 {
-    compileIntoExisting(state, sourceFile(mb), "existing.dsc");
-    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+    const std::string base = target.substr(0, target.rfind('.'));
+    for (const std::string& p : {target, base + ".m4h", base + ".m4c"}) ::unlink(p.c_str());
 }
 
-void BM_CompileNew(benchmark::State& state, int mb)
+// A compile ran to an end when the command would have exited 0 or 1 (its
+// status tells of the generated source's errors, not of a failure here).
+bool ranToEnd(int status)
 {
-    const std::string& source = sourceFile(mb);
-    const std::string target = scratchPath("new.dsc");
+    return status == 0 || status == 1;
+}
+
+// Compiles the source again and again into an existing target (which the
+// generated source's errors leave as it was).
+void compileIntoExisting(benchmark::State& state, bool inProcess, const std::string& source, StepTimes* times)
+{
+    const std::string target = scratchPath(inProcess ? "existing_ip.dsc" : "existing.dsc");
+    if (!makeExistingTarget(inProcess, target)) state.SkipWithError("no existing target could be made");
+    {
+        std::unique_ptr<Quiet> quiet(inProcess ? new Quiet : nullptr);
+        for (auto _ : state)
+            if (!ranToEnd(compileOnce(inProcess, source, target, std::string(), times)))
+                state.SkipWithError("compile failed");
+    }
+    removeTarget(target);
+}
+
+void compileIntoNew(benchmark::State& state, bool inProcess, const std::string& source)
+{
+    const std::string target = scratchPath(inProcess ? "new_ip.dsc" : "new.dsc");
+    std::unique_ptr<Quiet> quiet(inProcess ? new Quiet : nullptr);
     for (auto _ : state) {
         state.PauseTiming();
-        ::unlink(target.c_str());
+        removeTarget(target);
         state.ResumeTiming();
-        if (!runCompile(source, target)) state.SkipWithError("compile failed");
+        if (!ranToEnd(compileOnce(inProcess, source, target))) state.SkipWithError("compile failed");
     }
-    ::unlink(target.c_str());
+    removeTarget(target);
+}
+
+void BM_InProcessExisting(benchmark::State& state, int mb)
+{
+    compileIntoExisting(state, true, sourceFile(mb), &stepTimes()[mb]);
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
 }
 
-// The cost of a run that has next to nothing to do (the axis example into
-// an existing target): starting the command and loading the library, which
-// the in-process floors do not pay.
-void BM_CompileExample(benchmark::State& state)
+void BM_InProcessNew(benchmark::State& state, int mb)
 {
-    compileIntoExisting(state, std::string(TV_SOURCE_DIR) + "/examples/axis.tos", "example.dsc");
+    compileIntoNew(state, true, sourceFile(mb));
+    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+}
+
+void BM_CommandExisting(benchmark::State& state, int mb)
+{
+    compileIntoExisting(state, false, sourceFile(mb), nullptr);
+    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+}
+
+void BM_CommandNew(benchmark::State& state, int mb)
+{
+    compileIntoNew(state, false, sourceFile(mb));
+    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+}
+
+// The cost of a command run that has next to nothing to do (the axis
+// example into an existing target): starting the command and loading the
+// library, which neither the floors nor the in-process compiles pay.
+void BM_CommandExample(benchmark::State& state)
+{
+    compileIntoExisting(state, false, std::string(TV_SOURCE_DIR) + "/examples/axis.tos", nullptr);
 }
 
 void BM_FloorFlexScan(benchmark::State& state, int mb)
@@ -193,8 +372,8 @@ void BM_FloorGsfWrite(benchmark::State& state, int mb)
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
 }
 
-// Keeps the seconds per iteration of every run by its name; with
-// repetitions, their median.
+// The modes that write a source or measure a working file instead of
+// benchmarking (see the head of this file).
 int toolMode(int argc, char** argv)
 {
     const std::string mode = argv[1];
@@ -231,12 +410,69 @@ int toolMode(int argc, char** argv)
     return 2;
 }
 
+// Each compile once on a small grown source, in this process and as the
+// command, into a new and an existing target: 0 when every one ran to an
+// end and the two ways ended alike.
+int smoke()
+{
+    const std::string source = sourceFile(1);
+    int failures = 0;
+    for (bool existing : {false, true}) {
+        int status[2] = {-1, -1};
+        for (bool inProcess : {true, false}) {
+            const std::string target = scratchPath(inProcess ? "smoke_ip.dsc" : "smoke.dsc");
+            removeTarget(target);
+            if (existing && !makeExistingTarget(inProcess, target)) {
+                std::fprintf(stderr, "no existing target (%s)\n", inProcess ? "in-process" : "command");
+                ++failures;
+                continue;
+            }
+            {
+                std::unique_ptr<Quiet> quiet(inProcess ? new Quiet : nullptr);
+                status[inProcess] = compileOnce(inProcess, source, target);
+            }
+            removeTarget(target);
+        }
+        const char* what = existing ? "existing target" : "new target";
+        std::printf("%s: in-process %d, command %d\n", what, status[1], status[0]);
+        if (!ranToEnd(status[1]) || status[1] != status[0]) ++failures;
+    }
+    for (const auto& f : sourceFiles()) ::unlink(f.second.c_str());
+    return failures == 0 ? 0 : 1;
+}
+
+template <class... Args>
+void add(const std::string& name, Args... args)
+{
+    benchmark::RegisterBenchmark(name.c_str(), args...)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+// Where the time of an in-process compile into an existing target went:
+// each step's own share, from the mark before it to its own; and the main
+// road alone - everything but the section compilers (opening the target,
+// the split, the copy, writing the working file) - against the floor.
+void printSteps(const StepTimes& st, double floor)
+{
+    if (st.runs == 0) return;
+    std::printf("      in-process into an existing target, mean of %d runs, ms per step:", st.runs);
+    double before = 0, road = 0;
+    for (const auto& m : st.marks) {
+        const double t = m.second / st.runs;
+        std::printf(" %s %.1f", m.first.c_str(), (t - before) * 1e3);
+        if (m.first.compare(0, 7, "compile") != 0) road += t - before;
+        before = t;
+    }
+    std::printf("\n      main road without the section compilers: %.1f ms, %.2fx the floor\n", road * 1e3,
+                road / floor);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strncmp(argv[1], "--write-", 8) == 0) return toolMode(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "--working-size") == 0) return toolMode(argc, argv);
+    if (argc == 2 && std::strcmp(argv[1], "--smoke") == 0) return smoke();
 
     std::vector<int> sizes = {10};
     std::vector<char*> rest;
@@ -250,28 +486,33 @@ int main(int argc, char** argv)
             rest.push_back(argv[i]);
         }
     }
-    benchmark::RegisterBenchmark("CompileExample", BM_CompileExample)->Unit(benchmark::kMillisecond)->UseRealTime();
+    add("CommandExample", BM_CommandExample);
     for (int mb : sizes) {
         const std::string n = "/" + std::to_string(mb) + "MB";
-        benchmark::RegisterBenchmark(("FloorFlexScan" + n).c_str(), BM_FloorFlexScan, mb)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("FloorGsfWrite" + n).c_str(), BM_FloorGsfWrite, mb)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("CompileExisting" + n).c_str(), BM_CompileExisting, mb)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("CompileNew" + n).c_str(), BM_CompileNew, mb)->Unit(benchmark::kMillisecond)->UseRealTime();
+        add("FloorFlexScan" + n, BM_FloorFlexScan, mb);
+        add("FloorGsfWrite" + n, BM_FloorGsfWrite, mb);
+        add("InProcessExisting" + n, BM_InProcessExisting, mb);
+        add("InProcessNew" + n, BM_InProcessNew, mb);
+        add("CommandExisting" + n, BM_CommandExisting, mb);
+        add("CommandNew" + n, BM_CommandNew, mb);
     }
     int n = int(rest.size());
     benchmark::Initialize(&n, rest.data());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double fixed = reporter.at("CompileExample/real_time");
-    if (fixed > 0) std::printf("a run with next to nothing to do (the axis example): %.1f ms\n", fixed * 1e3);
+    const double fixed = reporter.at("CommandExample/real_time");
+    if (fixed > 0) std::printf("a command run with next to nothing to do (the axis example): %.1f ms\n", fixed * 1e3);
     for (int mb : sizes) {
         const std::string s = "/" + std::to_string(mb) + "MB/real_time";
         auto at = [&](const char* name) { return reporter.at(name + s); };
         const double floor = at("FloorFlexScan") + at("FloorGsfWrite");
         if (floor <= 0) continue;
-        std::printf("%4d MB: floor %.1f ms (scan %.1f + libgsf %.1f); existing target %.2fx, new target %.2fx\n", mb,
-                    floor * 1e3, at("FloorFlexScan") * 1e3, at("FloorGsfWrite") * 1e3,
-                    at("CompileExisting") / floor, at("CompileNew") / floor);
+        std::printf("%4d MB: floor %.1f ms (scan %.1f + libgsf %.1f); in-process: existing target %.2fx, new target "
+                    "%.2fx; command: existing target %.2fx, new target %.2fx\n",
+                    mb, floor * 1e3, at("FloorFlexScan") * 1e3, at("FloorGsfWrite") * 1e3,
+                    at("InProcessExisting") / floor, at("InProcessNew") / floor, at("CommandExisting") / floor,
+                    at("CommandNew") / floor);
+        printSteps(stepTimes()[mb], floor);
     }
     for (const auto& f : sourceFiles()) ::unlink(f.second.c_str());
     benchmark::Shutdown();

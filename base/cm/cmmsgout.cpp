@@ -54,6 +54,8 @@ bool traceMessage(const char* method, const WString& text, uint32_t level, bool 
         traceLine(rec, "MessageOut (Supressed) with empty Text!!");
         return false;
     }
+    // Every message passes here: its line is only made when it is written.
+    if (!getTraceApi().isLevelOn(1)) return true;
     std::string line = levelTracePrefix(level);
     if (!deliverable) line += " (Supressed): ";
     line += tvp::wideToAnsi(cm::toU16(text));

@@ -236,6 +236,8 @@ uint32_t FsFileMan::openFile(const char* path, uint32_t flags)
     const DWORD access = (flags & FS_OPEN_WRITE) ? (STGM_READWRITE | STGM_SHARE_EXCLUSIVE)
                                                  : (STGM_READ | STGM_SHARE_EXCLUSIVE);
     m_flags = flags & (FS_OPEN_WRITE | FS_OPEN_TEMP_COPY);
+    const bool discard = (flags & FS_OPEN_CREATE) && (flags & FS_OPEN_DISCARD) && !(flags & FS_OPEN_TEMP_COPY);
+    setCommitOnClose(!discard);
     m_lent = 0;
     m_tempName[0] = 0;
     m_magic = -1;  // not known until the header of an opened file is read
@@ -272,7 +274,8 @@ uint32_t FsFileMan::openFile(const char* path, uint32_t flags)
             target = temp;
         }
         std::u16string w = tvp::ansiToWide(target);
-        if (FAILED(fn.create(w.c_str(), access | STGM_CREATE, 0, &stg)) || !stg) {
+        const DWORD mode = access | STGM_CREATE | (discard ? STGM_DELETEONRELEASE : 0);
+        if (FAILED(fn.create(w.c_str(), mode, 0, &stg)) || !stg) {
             if (flags & FS_OPEN_TEMP_COPY) {
                 forgetTempCopy();
                 return FS_FAILED;

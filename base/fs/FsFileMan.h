@@ -17,6 +17,9 @@ constexpr uint32_t FS_OPEN_CREATE = 0x04;       // create (implies write)
 constexpr uint32_t FS_OPEN_MEMORY = 0x08;       // with create: in memory, no file
 constexpr uint32_t FS_OPEN_STORAGE_LIB = 0x10;  // use the storage library "tvstorag"
 constexpr uint32_t FS_OPEN_TEMP_COPY = 0x20;    // work on a temporary copy
+// With create: a scratch file that nothing reads from disk - closing it
+// neither commits nor writes it, and removes it.
+constexpr uint32_t FS_OPEN_DISCARD = 0x40;
 
 constexpr size_t FS_MAX_PATH = 260;
 

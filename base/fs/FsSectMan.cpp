@@ -70,7 +70,7 @@ void FsSectMan::dropStorage()
     for (auto& e : m_dirs) delete e.second;
     clearMaps();
     if (m_pStorage) {
-        if (isWritable() && !m_lent && FAILED(m_pStorage->Commit(STGC_DEFAULT)))
+        if (isWritable() && !m_lent && m_commitOnClose && FAILED(m_pStorage->Commit(STGC_DEFAULT)))
             TV_TRACE(4, kTraceFile, "FsSectMan::~FsSectMan", "error calling Commit");
         m_pStorage->Release();
         m_pStorage = nullptr;

@@ -140,6 +140,11 @@ public:
     // Writes the windows of every open section below this manager to their
     // streams.
     void flushAll();
+    // Whether closing commits the storage (by default when writable). A
+    // manager over a storage that another manager owns and commits when it
+    // closes (a storage lent for one step) leaves it to that owner: a commit
+    // writes the whole compound file anew.
+    void setCommitOnClose(bool on) { m_commitOnClose = on; }
 
 protected:
     // Takes a reference to the storage as this manager's (no listing).
@@ -161,4 +166,5 @@ protected:
     int32_t m_magic;
     uint32_t m_flags;
     IStorage* m_pStorage;
+    bool m_commitOnClose = true;
 };

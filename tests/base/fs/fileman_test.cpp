@@ -185,6 +185,27 @@ TEST(FsFileMan, SaveWithoutACopyCommitsOpenSections)
     EXPECT_EQ(std::string("after"), readBody(r));
 }
 
+TEST(FsFileMan, ScratchFileIsRemovedUnwrittenOnClose)
+{
+    TempDir dir;
+    const std::string path = dir.file("scratch.cf");
+    FsFileMan f;
+    ASSERT_EQ(0u, f.openFile(path.c_str(), FS_OPEN_CREATE | FS_OPEN_DISCARD));
+    struct stat made;
+    ASSERT_EQ(0, ::stat(path.c_str(), &made));  // an empty compound file at first
+    FsSecCl* s = f.getSect("body", FS_MODE_WRITE);
+    ASSERT_NE(nullptr, s);
+    *s << std::string(100000, 'x').c_str();
+    EXPECT_EQ(0u, f.CloseSect("body"));
+    EXPECT_EQ(std::string(100000, 'x'), readBody(f));  // the sections live in memory meanwhile
+    struct stat open;
+    ASSERT_EQ(0, ::stat(path.c_str(), &open));
+    EXPECT_EQ(made.st_size, open.st_size);
+    EXPECT_EQ(0u, f.CloseFile());
+    struct stat closed;
+    EXPECT_NE(0, ::stat(path.c_str(), &closed));
+}
+
 TEST(FsFileMan, LockedFileIsReadThroughACopy)
 {
     TempDir dir;

@@ -2,10 +2,16 @@
 // with write, sub-storages, lending, renaming, destroying and copying.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <string>
 
 #include "base/fs/FsSectMan.h"
 #include "base/fs/FsSecClMem.h"
+#include "platform/storage.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -322,4 +328,40 @@ TEST(FsSectMan, CopyNamedReplacesTargets)
     dcopy->Release();
     src.man->getCopyOfSect(&copy, "nope");
     EXPECT_EQ(nullptr, copy);
+}
+
+// Whether closing a manager over a file's storage writes the file: by
+// default it commits, which writes the whole compound file; a manager told
+// to leave that to the storage's owner does not touch the file.
+TEST(FsSectMan, CommitOnCloseWritesTheFileOnlyWhenAsked)
+{
+    for (bool commit : {true, false}) {
+        char path[] = "/tmp/tv_sectman_commit_XXXXXX";
+        const int fd = ::mkstemp(path);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+        IStorage* stg = nullptr;
+        ASSERT_TRUE(SUCCEEDED(StgCreateDocfile(tvp::utf8ToWide(path).c_str(),
+                                               STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &stg)));
+        ASSERT_TRUE(SUCCEEDED(stg->Commit(STGC_DEFAULT)));
+        struct stat before;
+        ASSERT_EQ(::stat(path, &before), 0);
+        {
+            FsSectMan man(stg);
+            man.setCommitOnClose(commit);
+            FsSecCl* s = man.getSect("big", FS_MODE_WRITE);
+            ASSERT_NE(s, nullptr);
+            const std::string bytes(100000, 'x');
+            s->writeBytes(bytes.data(), uint32_t(bytes.size()));
+            EXPECT_EQ(man.CloseSect("big"), uint32_t(FS_OK));
+        }
+        struct stat closed;
+        ASSERT_EQ(::stat(path, &closed), 0);
+        EXPECT_EQ(closed.st_size > before.st_size, commit);
+        stg->Release();  // the owner's last release writes what is left
+        struct stat released;
+        ASSERT_EQ(::stat(path, &released), 0);
+        EXPECT_GT(released.st_size, 100000);
+        ::unlink(path);
+    }
 }

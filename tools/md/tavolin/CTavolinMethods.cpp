@@ -83,6 +83,9 @@ HRESULT CTavolin::openSourceBody(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BST
     state.target = &m_targetMan;
     state.objectKind = &m_objectKind;
     state.typeId = &m_typeId;
+    // Nothing reads the working file from disk: it is removed with the
+    // object, so it is never written.
+    state.scratch = true;
     int32_t st = 0;
     const HRESULT hr = mdOpenWorkingSource(pathOf(sourcePath).c_str(), hostStorage, sectionMask, state, st);
     *status = st;

@@ -36,8 +36,9 @@ void MdAlarmParser::tableEntry(bool numbered, uint32_t number, const String& tex
     // Ids wrap as the 32-bit words they are; no signed overflow.
     const int32_t id = int32_t(uint32_t(m_nextStringId) + uint32_t(ordinal));
     m_texts.emplace_back(id, text);
-    m_stringIds[ordinal] = id;
-    if (numbered) m_valueList[ordinal] = number;
+    // Ordinals grow: each goes in at the end, without a search.
+    m_stringIds.insert_or_assign(m_stringIds.end(), ordinal, id);
+    if (numbered) m_valueList.insert_or_assign(m_valueList.end(), ordinal, number);
 }
 
 bool MdAlarmParser::tableEnd()

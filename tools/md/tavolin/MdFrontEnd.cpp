@@ -358,7 +358,8 @@ HRESULT mdOpenWorkingSource(const char* sourcePath, IStorage* hostStorage, uint3
         }
 
         const String path = createTempName(true);
-        if (path.empty() || work.openFile(path.c_str(), FS_OPEN_CREATE) != FS_OK) {
+        const uint32_t mode = FS_OPEN_CREATE | (state.scratch ? FS_OPEN_DISCARD : 0);
+        if (path.empty() || work.openFile(path.c_str(), mode) != FS_OK) {
             removeIfThere(path);
             status = MdStatusFailed;
             return S_OK;

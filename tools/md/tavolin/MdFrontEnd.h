@@ -76,6 +76,10 @@ struct MdWorkState {
     std::unique_ptr<FsSectMan>* target = nullptr;  // receives the manager over the host storage
     int32_t* objectKind = nullptr;             // set when the source has a header
     RTTypeID* typeId = nullptr;                // receives the header's type id
+    // The working file is scratch for the object's lifetime: closing it
+    // removes it without writing it (a commit writes the whole file anew).
+    // Without it the file holds everything once it is closed.
+    bool scratch = false;
 };
 
 // Opens the source (bytes), makes the working file in the temporary

@@ -37,7 +37,11 @@ MdLentDescriptor::Result MdLentDescriptor::lend(int dscClass)
         m_dsc.reset(new (std::nothrow) FsDvDscFile(m_storage));
         break;
     }
-    return m_dsc ? Lent : NoMemory;
+    if (!m_dsc) return NoMemory;
+    // The working file's owner commits it when it closes; a commit per step
+    // would write the whole working file anew each time.
+    m_dsc->setCommitOnClose(false);
+    return Lent;
 }
 
 void MdLentDescriptor::giveBack()

@@ -1,5 +1,7 @@
 // The working file's storage lent to a descriptor object for one step and
 // given back, the descriptor closed first, on every path out of the step.
+// Closing the descriptor does not commit the storage: the working file is
+// written when its owner closes it.
 #pragma once
 #include <cstdint>
 #include <memory>

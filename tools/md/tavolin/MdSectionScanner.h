@@ -94,6 +94,8 @@ private:
     int endSection(int section);
     void bodyText(const char* text, std::size_t len);
     void bodyRun(const char* text, std::size_t len);
+    // Takes the body text behind the current token out of the buffer.
+    void bodyAhead();
     void typeLine();         // "@TO_TYPE" and its line end in the system variables
     void errorTextWord();    // "VRX_ERROR_TEXT" in the alarm error texts
     bool skipped() const;

@@ -1,6 +1,7 @@
 // Splitting description sources into their temporary section streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -363,6 +364,51 @@ TEST(SectionSplit, SourcesAreBytes)
     Split outside("VALUES END_VALUES \x1a");
     EXPECT_EQ(outside.messages.count(MdMsgUnexpectedChar), 1u);
     EXPECT_EQ(outside.stream("var_tmp"), "VALUES  END_VALUES\r\n");
+}
+
+// The body text as its stream holds it: carriage returns dropped, every
+// line feed "\r\n".
+std::string streamBytes(const std::string& body)
+{
+    std::string out;
+    for (char c : body) {
+        if (c == '\n') out += "\r\n";
+        else if (c != '\r') out += c;
+    }
+    return out;
+}
+
+TEST(SectionSplit, BodiesAcrossBufferEndsKeepTheirBytes)
+{
+    // Bodies far longer than the scanner's buffer, full of near misses of the
+    // end keyword and of carriage returns, each shifted by a varying number
+    // of leading blanks so that their end keyword and their near misses
+    // straddle the buffer's ends at every offset.
+    std::string unit = "  $1[16#1] : \"E EN END END_ END_VARCOMMEN EEND_VARCOMMEN\"\r\n";
+    unit += "x\ry ENDE_VARCOMMENT\n\r\n@FOO @END_DESCRIPTIO E\n";
+    std::string body = "\n";
+    while (body.size() < 3 * 16384) body += unit;
+    for (const auto& c : {std::make_pair("VARCOMMENT", "comment_tmp"), std::make_pair("@DESCRIPTION", "sysvar_tmp")}) {
+        const std::string begin = c.first;
+        const std::string end = begin[0] == '@' ? "@END_DESCRIPTION" : "END_VARCOMMENT";
+        const std::string want = begin + " " + streamBytes(body) + end + "\r\n";
+        for (std::size_t blanks = 0; blanks < 64; ++blanks) {
+            Split s(std::string(blanks, ' ') + begin + body + end + "\n");
+            ASSERT_EQ(s.result, 0) << begin << " after " << blanks << " blanks";
+            ASSERT_EQ(s.stream(c.second), want) << begin << " after " << blanks << " blanks";
+            ASSERT_EQ(s.splitter.lineNo(), int32_t(std::count(body.begin(), body.end(), '\n')) + 2);
+        }
+    }
+    // Many short sections (repeated, which is reported, but every body is
+    // copied): some end keyword straddles each buffer end, at some shift.
+    std::string many;
+    while (many.size() < 3 * 16384) many += "VARCOMMENT\n" + unit + "END_VARCOMMENT\n";
+    Split first(many);
+    for (std::size_t blanks = 1; blanks < 64; ++blanks) {
+        Split s(std::string(blanks, ' ') + many);
+        ASSERT_EQ(s.stream("comment_tmp"), first.stream("comment_tmp")) << "after " << blanks << " blanks";
+        ASSERT_EQ(s.messages.records.size(), first.messages.records.size());
+    }
 }
 
 TEST(SectionSplit, BrokenLiterals)

@@ -1,0 +1,835 @@
+// The compile driver of the tavolin command (see compile_driver.h): the
+// library, the arguments of a compile, the checks before anything is
+// written, and the run of the methods with their step lines.
+#include "host/compile_driver.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/fs/FsDsc.h"
+#include "base/fs/FsSecClMem.h"
+#include "host/host_display.h"
+#include "host/target_file.h"
+#include "platform/guid.h"
+#include "platform/nameclassifier.h"
+#include "platform/storage.h"
+#include "platform/text.h"
+#include "tools/md/tavolin/MdSectionSplitter.h"
+
+std::string hostHex(uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", unsigned(v));
+    return buf;
+}
+
+namespace {
+
+// Class id of the class provider of the system-variable and system-function
+// steps, a component outside the pre-compiler.
+const CLSID kClassProviderClsid = {0x27F32D99, 0x2F82, 0x11D3, {0x90, 0xA9, 0x00, 0x10, 0x5A, 0x6C, 0x0F, 0xD7}};
+
+bool fileExists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// The macro files of a base path and what they were like before a step,
+// to name those the step wrote or appended to.
+class MacroFiles {
+public:
+    explicit MacroFiles(const std::string& base) : m_paths{base + ".m4h", base + ".m4c"}
+    {
+        for (int i = 0; i < 2; ++i) m_before[i] = stampOf(m_paths[i]);
+    }
+    // ", VERB a and b" for the files that changed since construction; empty
+    // when none did.
+    std::string changed(const char* verb) const
+    {
+        std::string list;
+        for (int i = 0; i < 2; ++i) {
+            if (stampOf(m_paths[i]) == m_before[i]) continue;
+            list += (list.empty() ? "" : " and ") + m_paths[i];
+        }
+        return list.empty() ? list : ", " + std::string(verb) + " " + list;
+    }
+
+private:
+    // Size and modification time; all -1 for a missing file.
+    static std::string stampOf(const std::string& path)
+    {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) return "-1";
+        return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + " " +
+               std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ino);
+    }
+
+    std::string m_paths[2];
+    std::string m_before[2];
+};
+
+// The stand-in component's library "tvclsprv" in dir; empty when it is not
+// there.
+std::string providerLibraryIn(const std::string& dir)
+{
+    const std::string path = dir + "/" + tvp::libraryFileName("tvclsprv.dll");
+    return fileExists(path) ? path : std::string();
+}
+
+// The directory of a path; "." for a bare name.
+std::string directoryOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// What a status of a method of the pre-compiler means, in a few words;
+// empty for one it does not give.
+std::string statusMeaning(const std::string& method, uint32_t status)
+{
+    const bool opening = method == "openSource";
+    const bool copying = method == "copySections";
+    switch (int32_t(status)) {
+    case MdStatusWrongKind:
+        return opening ? "no object kind to read the ACX file for" : "wrong object kind";
+    case MdStatusCompileFailed:
+        return opening ? "the source has errors" : "the section has errors or its results could not be written";
+    case MdStatusNoTarget:
+        return "no target storage: the source was not opened into a working file";
+    case MdStatusNotFound:
+        if (opening) return "the source cannot be read";
+        return copying ? "a section is missing in the working file or in the target"
+                       : "a temporary stream or section is missing or unreadable";
+    case MdStatusNoCfgHead:
+        return "section \"cfghead\" could not be opened";
+    case MdStatusFailed:
+        return opening ? "no working file could be made from the target" : "failed";
+    }
+    if (mdIsRangeStatus(status)) {
+        char buf[48];
+        std::snprintf(buf, sizeof buf, "a lower layer failed with code %u", unsigned(status & 0xFFFFu));
+        return buf;
+    }
+    return std::string();
+}
+
+// An owned BSTR of UTF-8 text; a null one for an empty text.
+struct Bstr : OwnedBstr {
+    explicit Bstr(const std::string& utf8)
+        : OwnedBstr(utf8.empty() ? nullptr : SysAllocString(tvp::utf8ToWide(utf8).c_str())) {}
+};
+
+// ---------------------------------------------------------------------------
+// Standard output of the library
+
+// What the library writes on standard output during one call (the section
+// split, for one, tells of a source that ends inside a date literal there)
+// is collected and passed on as lines of its own afterwards, so that it never
+// runs into a step line; or dropped, for a call whose messages are not shown.
+// At most s_limit lines of one call are passed on (0: all).
+class LibraryOutput {
+public:
+    static uint32_t s_limit;
+
+    explicit LibraryOutput(bool keep) : m_keep(keep)
+    {
+        std::fflush(stdout);
+        m_file = std::tmpfile();
+        if (!m_file) return;
+        m_saved = ::dup(STDOUT_FILENO);
+        if (m_saved < 0 || ::dup2(::fileno(m_file), STDOUT_FILENO) < 0) {
+            if (m_saved >= 0) ::close(m_saved);
+            m_saved = -1;
+            std::fclose(m_file);
+            m_file = nullptr;
+        }
+    }
+    ~LibraryOutput()
+    {
+        if (!m_file) return;
+        std::fflush(stdout);
+        ::dup2(m_saved, STDOUT_FILENO);
+        ::close(m_saved);
+        if (m_keep) passOn();
+        std::fclose(m_file);
+    }
+    LibraryOutput(const LibraryOutput&) = delete;
+    LibraryOutput& operator=(const LibraryOutput&) = delete;
+
+private:
+    void passOn()
+    {
+        std::rewind(m_file);
+        uint64_t lines = 0;
+        bool open = false;  // the last line passed on has no end yet
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, m_file)) > 0;) {
+            for (size_t i = 0; i < n;) {
+                const char* nl = static_cast<const char*>(std::memchr(buf + i, '\n', n - i));
+                const size_t end = nl ? size_t(nl - buf) + 1 : n;
+                if (!open) ++lines;
+                if (!s_limit || lines <= s_limit) std::fwrite(buf + i, 1, end - i, stdout);
+                open = !nl;
+                i = end;
+            }
+        }
+        if (open && (!s_limit || lines <= s_limit)) std::fputc('\n', stdout);
+        if (s_limit && lines > s_limit)
+            std::printf("\xE2\x80\xA6 and %llu more lines of the library's output\n",
+                        static_cast<unsigned long long>(lines - s_limit));
+        std::fflush(stdout);
+    }
+
+    bool m_keep;
+    std::FILE* m_file = nullptr;
+    int m_saved = -1;
+};
+
+uint32_t LibraryOutput::s_limit = 0;
+
+// Runs one call of the library with its standard output collected.
+template <class F>
+HRESULT libraryCall(F&& call, bool keepOutput = true)
+{
+    LibraryOutput output(keepOutput);
+    return call();
+}
+
+bool parseNumber(const char* text, uint32_t max, uint32_t& out)
+{
+    if (!text || !*text || *text == '-') return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long v = std::strtoull(text, &end, 0);
+    if (errno != 0 || *end != 0 || v > max) return false;
+    out = uint32_t(v);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Checks before anything is written
+
+// The file a path names or would name: the real path of its directory and
+// its last part.
+std::string canonicalPath(const std::string& path)
+{
+    char buf[PATH_MAX];
+    if (::realpath(path.c_str(), buf)) return buf;
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (::realpath(dir.c_str(), buf)) return std::string(buf) + "/" + last;
+    return path;
+}
+
+bool samePath(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return canonicalPath(a) == canonicalPath(b);
+}
+
+// False with a message when the paths of a compile clash: the resource
+// script would be appended to the source or the target.
+bool pathsApart(const HostCompileOptions& o)
+{
+    if (o.rc.empty()) return true;
+    for (const std::string* other : {&o.source, &o.target}) {
+        if (!samePath(o.rc, *other)) continue;
+        std::fprintf(stderr, "tavolin: --rc %s names the %s: the string tables would be written into it\n",
+                     o.rc.c_str(), other == &o.source ? "SOURCE" : "TARGET");
+        return false;
+    }
+    return true;
+}
+
+// False with a message when the directory of the temporary files cannot be
+// used: nothing could be compiled without it.
+bool tempDirectoryUsable()
+{
+    const char* env = std::getenv("TMPDIR");
+    const std::string dir = env && *env ? env : "/tmp";
+    const char* const named = env && *env ? " (TMPDIR)" : "";
+    struct stat st;
+    const char* why = nullptr;
+    if (::stat(dir.c_str(), &st) != 0)
+        why = "does not exist";
+    else if (!S_ISDIR(st.st_mode))
+        why = "is not a directory";
+    else if (::access(dir.c_str(), W_OK | X_OK) != 0)
+        why = "cannot be written (no permission)";
+    if (!why) return true;
+    std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why);
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Compile
+
+class Run {
+public:
+    Run(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)
+        : m_lib(lib), m_o(o), m_file(o.target), m_trace(trace), m_traceContext(traceContext) {}
+
+    int compile();
+
+private:
+    LONG probeKind();
+    // Makes the working copy of TARGET (for a new one, a descriptor file of
+    // the source's kind) and opens it; false with a message.
+    bool openTarget();
+    // False with a message when the kinds of the source and of an existing
+    // TARGET differ.
+    bool kindsFit();
+    // Prints the outcome of one step; false when it did not end with status 0.
+    // meaning, when given, says what a non-zero status means in place of the
+    // general words for it.
+    bool step(const char* method, HRESULT hr, LONG status, const std::string& extra = std::string(),
+              const char* meaning = nullptr);
+    std::string classProviderPath() const;
+    bool nameClassifierFound() const;
+    void compileBootFunctions(const Bstr& rc);
+    void sectionMethods(LONG kind);
+    void copyAll();
+    void mark(const char* what)
+    {
+        if (m_trace) m_trace(what, m_traceContext);
+    }
+
+    HostLibrary& m_lib;
+    const HostCompileOptions& m_o;
+    TargetFile m_file;
+    IStorage* m_target = nullptr;
+    IMC_Tavolin* m_object = nullptr;
+    bool m_failed = false;      // the exit status is 1
+    bool m_stepFailed = false;  // a step that ran did not succeed: TARGET is not written
+    bool m_isNew = false;       // TARGET did not exist
+    HostCompileTrace m_trace;
+    void* m_traceContext;
+};
+
+// The object kind of the source, for the new TARGET that is made before the
+// real opening copies it into the working file: read from the first header
+// alone, or, when the source may hold a further header, from a whole opening
+// into a scratch storage with the messages kept back.
+LONG Run::probeKind()
+{
+    {
+        std::ifstream in(m_o.source, std::ios::in | std::ios::binary);
+        bool certain = false;
+        int32_t kind = MdKindNone;
+        if (in.is_open()) {
+            std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
+            libraryCall([&] { kind = split->probeKind(in, certain); return S_OK; }, false);
+        }
+        if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
+    }
+    IMC_Tavolin* probe = m_lib.create();
+    if (!probe) return MdKindNone;
+    IStorage* scratch = nullptr;
+    LONG kind = MdKindNone;
+    if (fsCreateMemStorage(&scratch) && scratch) {
+        HostErrorDisplay silent(nullptr);
+        Bstr source(m_o.source);
+        LONG status = 0;
+        libraryCall(
+            [&] {
+                return probe->openSource(source.get(), nullptr, nullptr, nullptr, scratch, &silent,
+                                         USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag),
+                                         ULONG(m_o.mask), &kind, &status);
+            },
+            false);
+        probe->Release();
+        probe = nullptr;
+        scratch->Release();
+    }
+    if (probe) probe->Release();
+    return mdIsObjectKind(kind) ? kind : MdKindNone;
+}
+
+// Creates a descriptor file of class Dsc at path and closes it; r receives
+// the result of the creation.
+template <class Dsc>
+bool makeDescriptor(const char* path, uint32_t& r)
+{
+    Dsc dsc;
+    r = dsc.createFile(path);
+    return r == FS_OK && dsc.CloseFile() == FS_OK;
+}
+
+using DescriptorMaker = bool (*)(const char* path, uint32_t& r);
+
+// The maker of an object kind's own descriptor file; null for no kind.
+DescriptorMaker descriptorMaker(LONG kind)
+{
+    switch (kind) {
+    case MdKindTO:
+    case MdKindDvTO:
+        return makeDescriptor<FsTODscFile>;
+    case MdKindTP:
+        return makeDescriptor<FsTPDscFile>;
+    case MdKindDv:
+        return makeDescriptor<FsDvDscFile>;
+    default:
+        return nullptr;
+    }
+}
+
+bool makeEmptyCompoundFile(const char* path, uint32_t&)
+{
+    IStorage* stg = nullptr;
+    HRESULT hr = StgCreateDocfile(tvp::utf8ToWide(path).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                  0, &stg);
+    const bool made = SUCCEEDED(hr) && stg && SUCCEEDED(stg->Commit(STGC_DEFAULT));
+    if (stg) stg->Release();
+    return made;
+}
+
+bool Run::openTarget()
+{
+    m_isNew = !m_file.exists();
+    if (!m_isNew) {
+        if (!m_file.openExisting()) return false;
+    } else {
+        // Without an object kind an empty compound file, so that the
+        // opening still runs and reports what is wrong with the source.
+        DescriptorMaker make = descriptorMaker(probeKind());
+        if (!make) make = makeEmptyCompoundFile;
+        const bool made = m_file.createNew([&](const char* path) {
+            uint32_t r = FS_FAILED;
+            if (make(path, r)) return true;
+            std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)\n",
+                         m_o.target.c_str(), unsigned(r));
+            return false;
+        });
+        if (!made) return false;
+    }
+    HRESULT hr = StgOpenStorage(tvp::utf8ToWide(m_file.workPath()).c_str(), nullptr,
+                                STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, &m_target);
+    if (FAILED(hr) || !m_target) {
+        std::fprintf(stderr, "tavolin: cannot open %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
+                     hostHex(uint32_t(hr)).c_str());
+        m_target = nullptr;
+        return false;
+    }
+    return true;
+}
+
+// The descriptor kind a "header" stream names: the second line is the
+// kind's id. Empty when it names none of the three.
+const char* headerKind(IStorage* stg)
+{
+    IStream* s = nullptr;
+    if (FAILED(stg->OpenStream(u"header", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s)) || !s) return "";
+    char buf[128];
+    ULONG got = 0;
+    s->Read(buf, sizeof buf, &got);
+    s->Release();
+    const std::string text(buf, got);
+    const size_t start = text.find("\r\n");
+    if (start == std::string::npos) return "";
+    const std::string line = text.substr(start + 2, text.find("\r\n", start + 2) - start - 2);
+    const struct {
+        const RTTypeID& id;
+        const char* name;
+    } kinds[] = {{fsKindIdTO(), "technology object"}, {fsKindIdTP(), "technology package"}, {fsKindIdDV(), "device"}};
+    for (const auto& k : kinds) {
+        const String t = fsRTTypeIDText(k.id);
+        if (line == std::string(t.chars(), size_t(t.length()))) return k.name;
+    }
+    return "";
+}
+
+// The descriptor kind a source of an object kind is compiled into, and the
+// words for the source's kind.
+const char* descriptorKindOf(LONG kind)
+{
+    switch (kind) {
+    case MdKindTO:
+    case MdKindDvTO: return "technology object";
+    case MdKindTP: return "technology package";
+    case MdKindDv: return "device";
+    }
+    return "";
+}
+
+const char* sourceKindWords(LONG kind)
+{
+    switch (kind) {
+    case MdKindTO: return "a technology object";
+    case MdKindDvTO: return "a device technology object";
+    case MdKindTP: return "a technology package";
+    case MdKindDv: return "a device";
+    }
+    return "no object kind";
+}
+
+bool Run::kindsFit()
+{
+    const char* targetKind = headerKind(m_target);
+    if (!*targetKind) return true;  // not a descriptor this command knows: the opening decides
+    const LONG kind = probeKind();
+    const char* wanted = descriptorKindOf(kind);
+    if (!*wanted || std::strcmp(wanted, targetKind) == 0) return true;
+    std::fprintf(stderr, "tavolin: %s is the source of %s, but %s is the descriptor of a %s: not compiled\n",
+                 m_o.source.c_str(), sourceKindWords(kind), m_o.target.c_str(), targetKind);
+    return false;
+}
+
+bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& extra, const char* meaningText)
+{
+    if (hr == E_NOTIMPL) {
+        std::printf("not compiled: %s (its compiler is not part of this library)\n", method);
+    } else if (FAILED(hr)) {
+        std::printf("%s: failed, hr = %s, status %s\n", method, hostHex(uint32_t(hr)).c_str(), hostHex(uint32_t(status)).c_str());
+    } else if (status != 0) {
+        const std::string meaning = meaningText ? meaningText : statusMeaning(method, uint32_t(status));
+        std::printf("%s: status %s%s%s\n", method, hostHex(uint32_t(status)).c_str(),
+                    meaning.empty() ? "" : (" (" + meaning + ")").c_str(), extra.c_str());
+    } else {
+        std::printf("%s: ok%s\n", method, extra.c_str());
+    }
+    std::fflush(stdout);
+    mark(method);
+    const bool ok = hr == S_OK && status == 0;
+    if (!ok) m_failed = true;
+    // A section whose compiler is not built does not hold back the write.
+    if (!ok && hr != E_NOTIMPL) m_stepFailed = true;
+    return ok;
+}
+
+// The library of the class provider of the system-variable and
+// system-function steps: registered by class id (flag set), or "tvclsprv"
+// beside the library; empty when there is none.
+std::string Run::classProviderPath() const
+{
+    if (m_o.flag != 0) return tvpInprocServerPath(kClassProviderClsid);
+    return providerLibraryIn(directoryOf(m_lib.path()));
+}
+
+// Whether the boot-function compiler will find its name classifier:
+// registered by class id (flag set), or "tvclsprv" beside this command,
+// where the compiler looks (beside the process's executable).
+bool Run::nameClassifierFound() const
+{
+    if (m_o.flag != 0) return !tvpInprocServerPath(CLSID_NameClassifier).empty();
+    char self[PATH_MAX];
+    const DWORD n = GetModuleFileNameA(nullptr, self, DWORD(sizeof self));
+    return n != 0 && n < sizeof self - 1 && !providerLibraryIn(directoryOf(std::string(self, n))).empty();
+}
+
+// The boot functions into the macro files of --impl, with the --include
+// names; the container is named after the source.
+void Run::compileBootFunctions(const Bstr& rc)
+{
+    std::string base = m_o.source;
+    size_t slash = base.rfind('/');
+    if (slash != std::string::npos) base = base.substr(slash + 1);
+    size_t dot = base.rfind('.');
+    if (dot != std::string::npos && dot > 0) base.resize(dot);
+    Bstr container(base), impl(m_o.impl);
+    std::vector<std::unique_ptr<Bstr>> owned;
+    std::vector<BSTR> names;
+    for (const std::string& n : m_o.includes) {
+        owned.emplace_back(new Bstr(n));
+        names.push_back(owned.back()->get());
+    }
+    names.push_back(nullptr);  // the method reads no further; never an empty array
+    const MacroFiles macros(m_o.impl);
+    LONG status = 0;
+    const HRESULT hr = libraryCall([&] {
+        return m_object->compileBootFunctions(impl.get(), LONG(m_o.includes.size()), names.data(), container.get(),
+                                              rc.get(), &status);
+    });
+    if (hr != E_NOTIMPL && (FAILED(hr) || status != 0) && !nameClassifierFound())
+        std::printf("compileBootFunctions: no name classifier (%s): the boot functions cannot be checked\n",
+                    m_o.flag != 0 ? "none registered; --flag 0 takes libtvclsprv.so beside the command"
+                                  : "no libtvclsprv.so beside the command");
+    std::string extra = macros.changed("wrote");
+    if (m_o.rc.empty() && status != 0) extra += ", the boot-function comment string tables need --rc";
+    step("compileBootFunctions", hr, status, extra);
+}
+
+void Run::sectionMethods(LONG kind)
+{
+    Bstr rc(m_o.rc);
+    Bstr impl(m_o.impl);
+    LONG status = 0;
+    HRESULT hr;
+    const bool to = kind == MdKindTO || kind == MdKindDvTO;
+    const std::string providerPath = classProviderPath();
+    const bool provider = !providerPath.empty();
+    const std::string through = ", through the class provider " + providerPath;
+    if (to) {
+        if (provider) {
+            hr = libraryCall([&] { return m_object->compileSysVars(0, 0, &status); });
+            step("compileSysVars", hr, status, through);
+        } else {
+            std::printf("skipped: compileSysVars (no class provider installed)\n");
+        }
+        hr = libraryCall([&] { return m_object->compileComments(rc.get(), &status); });
+        step("compileComments", hr, status, m_o.rc.empty() && status != 0 ? ", the comment string tables need --rc" : "");
+        hr = libraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
+        step("compileVariables", hr, status,
+             m_o.rc.empty() && status != 0 ? ", the variable string tables need --rc" : "");
+        hr = libraryCall([&] { return m_object->compileConnections(&status); });
+        step("compileConnections", hr, status);
+        hr = libraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
+        step("compileAlarms", hr, status, m_o.rc.empty() && status != 0 ? ", the alarm string table needs --rc" : "");
+        compileBootFunctions(rc);
+    } else {
+        if (provider) {
+            hr = libraryCall(
+                [&] { return m_object->compileSysFunctions(0, 0, nullptr, 0, nullptr, 0, 0, &status); });
+            step("compileSysFunctions", hr, status, through);
+        } else {
+            std::printf("skipped: compileSysFunctions (no class provider installed)\n");
+        }
+        hr = libraryCall([&] { return m_object->compileSupportedTOs(&status); });
+        step("compileSupportedTOs", hr, status);
+    }
+    // The macro files are appended to: the step names those that changed.
+    const MacroFiles macros(m_o.impl);
+    hr = libraryCall([&] { return m_object->compileImplementations(impl.get(), &status); });
+    step("compileImplementations", hr, status, macros.changed("appended to"));
+}
+
+// Every section TARGET holds is copied from the working file.
+void Run::copyAll()
+{
+    std::vector<std::string> names;
+    IEnumSTATSTG* e = nullptr;
+    if (SUCCEEDED(m_target->EnumElements(0, nullptr, 0, &e)) && e) {
+        STATSTG st;
+        ULONG got = 0;
+        while (e->Next(1, &st, &got) == S_OK && got == 1) {
+            if (st.type == STGTY_STREAM && st.pwcsName) names.push_back(tvp::wideToAnsi(st.pwcsName));
+            CoTaskMemFree(st.pwcsName);
+        }
+        e->Release();
+    }
+    if (names.size() > 0x7FFF) names.resize(0x7FFF);
+    std::vector<const char*> ptrs;
+    for (const std::string& n : names) ptrs.push_back(n.c_str());
+    ptrs.push_back(nullptr);
+    LONG status = 0;
+    HRESULT hr = libraryCall([&] { return m_object->copySections(SHORT(names.size()), ptrs.data(), &status); });
+    step("copySections", hr, status, ", " + std::to_string(names.size()) + " sections of the target");
+}
+
+int Run::compile()
+{
+    if (!openTarget()) return 1;
+    mark("target");
+    if (m_isNew || kindsFit()) {
+        m_object = m_lib.create();
+    } else {
+        m_stepFailed = true;
+    }
+    if (!m_object) {
+        m_target->Release();
+        m_target = nullptr;
+        return 1;
+    }
+    HostErrorDisplay display(stderr, m_o.maxMessages);
+    Bstr source(m_o.source), acx(m_o.acx), rc(m_o.rc), rcText(m_o.rcText);
+    LONG kind = MdKindNone;
+    LONG status = 0;
+    HRESULT hr = libraryCall([&] {
+        return m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
+                                    USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask),
+                                    &kind, &status);
+    });
+    // With an object kind the source was split into the working file; a
+    // failure after that is the ACX step's.
+    const bool acxFailed = mdIsObjectKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
+                           status != MdStatusCompileFailed;
+    step("openSource", hr, status, mdIsObjectKind(kind) ? ", object kind " + std::to_string(kind) : std::string(),
+         acxFailed ? "the ACX file was not read or does not fit the source" : nullptr);
+    if (SUCCEEDED(hr)) {
+        if (mdIsObjectKind(kind))
+            sectionMethods(kind);
+        else
+            std::printf("no object kind: the section methods are not run\n");
+        copyAll();
+    }
+    // Releasing the object closes its working file and gives up the target.
+    m_object->Release();
+    m_object = nullptr;
+    mark("released");
+    display.printHeldBack();
+    hr = m_target->Commit(STGC_DEFAULT);
+    m_target->Release();
+    m_target = nullptr;
+    mark("committed");
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "tavolin: cannot write %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
+                     hostHex(uint32_t(hr)).c_str());
+        return 1;
+    }
+    if (m_isNew && !mdIsObjectKind(kind)) {
+        // Nothing of the source would reach TARGET: it would only be an
+        // empty compound file.
+        std::fprintf(stderr, "tavolin: %s not written: the source gave no object kind\n", m_o.target.c_str());
+    } else if (m_stepFailed) {
+        std::fprintf(stderr, m_isNew ? "tavolin: %s not written: a step did not succeed\n"
+                                   : "tavolin: %s left as it was: a step did not succeed\n",
+                     m_o.target.c_str());
+    } else if (!m_file.install()) {
+        return 1;
+    }
+    return m_failed ? 1 : 0;
+}
+
+}  // namespace
+
+bool HostLibrary::load()
+{
+    m_path = findPath();
+    m_module = LoadLibraryA(m_path.c_str());
+    if (!m_module) {
+        std::fprintf(stderr, "tavolin: cannot load %s: %s\n", m_path.c_str(), tvp::lastLibraryError().c_str());
+        return false;
+    }
+    m_getClassObject = reinterpret_cast<PFN_DllGetClassObject>(GetProcAddress(m_module, "DllGetClassObject"));
+    m_canUnload = reinterpret_cast<PFN_DllCanUnloadNow>(GetProcAddress(m_module, "DllCanUnloadNow"));
+    m_register = reinterpret_cast<PFN_DllRegisterServer>(GetProcAddress(m_module, "DllRegisterServer"));
+    m_unregister = reinterpret_cast<PFN_DllUnregisterServer>(GetProcAddress(m_module, "DllUnregisterServer"));
+    if (!m_getClassObject || !m_canUnload || !m_register || !m_unregister) {
+        std::fprintf(stderr, "tavolin: %s lacks the exports of the pre-compiler\n", m_path.c_str());
+        return false;
+    }
+    // Optional: a library without it leaves its temporary files to itself.
+    m_removeTempFiles = reinterpret_cast<RemoveTempFiles>(GetProcAddress(m_module, "TvRemoveTempFiles"));
+    return true;
+}
+
+IMC_Tavolin* HostLibrary::create()
+{
+    IClassFactory* factory = nullptr;
+    HRESULT hr = m_getClassObject(CLSID_CTavolin, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    if (FAILED(hr) || !factory) {
+        std::fprintf(stderr, "tavolin: DllGetClassObject failed, hr = %s\n", hostHex(uint32_t(hr)).c_str());
+        return nullptr;
+    }
+    IMC_Tavolin* object = nullptr;
+    hr = factory->CreateInstance(nullptr, IID_IMC_Tavolin, reinterpret_cast<void**>(&object));
+    factory->Release();
+    if (FAILED(hr) || !object) {
+        std::fprintf(stderr, "tavolin: creating the pre-compiler failed, hr = %s\n", hostHex(uint32_t(hr)).c_str());
+        return nullptr;
+    }
+    return object;
+}
+
+std::string HostLibrary::findPath()
+{
+    const char* env = std::getenv("TAVOLIN_LIBRARY");
+    if (env && *env) return env;
+#ifdef TAVOLIN_LIBRARY_PATH
+    if (fileExists(TAVOLIN_LIBRARY_PATH)) return TAVOLIN_LIBRARY_PATH;
+#endif
+    std::string dir = tvp::moduleDirOf(reinterpret_cast<const void*>(&HostLibrary::findPath));
+    return (dir.empty() ? std::string(".") : dir) + "/libtavolin.so";
+}
+
+bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
+{
+    for (int i = 2; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "tavolin: %s needs %s\n", a.c_str(), what);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        auto number = [&](uint32_t max, uint32_t& out) -> bool {
+            const char* v = value("a number");
+            if (!v) return false;
+            if (!parseNumber(v, max, out)) {
+                std::fprintf(stderr, "tavolin: %s: not a number up to %u: %s\n", a.c_str(), unsigned(max), v);
+                return false;
+            }
+            return true;
+        };
+        const char* v = nullptr;
+        if (a == "-o") {
+            if (!(v = value("a target file"))) return false;
+            o.target = v;
+        } else if (a == "--acx") {
+            if (!(v = value("a file"))) return false;
+            o.acx = v;
+        } else if (a == "--rc") {
+            if (!(v = value("a file"))) return false;
+            o.rc = v;
+        } else if (a == "--rc-text") {
+            if (!(v = value("a text"))) return false;
+            o.rcText = v;
+        } else if (a == "--impl") {
+            if (!(v = value("a base path"))) return false;
+            o.impl = v;
+        } else if (a == "--include") {
+            if (!(v = value("a name"))) return false;
+            o.includes.push_back(v);
+        } else if (a == "--mask") {
+            if (!number(0xFFFFFFFFu, o.mask)) return false;
+        } else if (a == "--first-id") {
+            if (!number(0xFFFFu, o.firstId)) return false;
+        } else if (a == "--second-id") {
+            if (!number(0xFFFFu, o.secondId)) return false;
+        } else if (a == "--flag") {
+            if (!number(0xFFFFFFFFu, o.flag)) return false;
+        } else if (a == "--max-messages") {
+            if (!number(0xFFFFFFFFu, o.maxMessages)) return false;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "tavolin: unknown option %s\n", a.c_str());
+            return false;
+        } else if (o.source.empty()) {
+            o.source = a;
+        } else {
+            std::fprintf(stderr, "tavolin: more than one source: %s\n", a.c_str());
+            return false;
+        }
+    }
+    if (o.source.empty() || o.target.empty()) {
+        std::fprintf(stderr, "tavolin: compile needs SOURCE and -o TARGET\n");
+        return false;
+    }
+    if (o.impl.empty()) {
+        o.impl = o.target;
+        size_t slash = o.impl.rfind('/');
+        size_t dot = o.impl.rfind('.');
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) o.impl.resize(dot);
+    }
+    return true;
+}
+
+bool hostCompilePathsUsable(const HostCompileOptions& o)
+{
+    return pathsApart(o) && tempDirectoryUsable();
+}
+
+int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)
+{
+    LibraryOutput::s_limit = o.maxMessages;
+    int rc;
+    {
+        Run run(lib, o, trace, traceContext);
+        rc = run.compile();
+    }
+    if (trace) trace("done", traceContext);
+    return rc;
+}
