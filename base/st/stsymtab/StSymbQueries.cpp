@@ -14,6 +14,7 @@
 #include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StCompConstantVal.h"
 #include "base/st/stsymtab/StConstantVal.h"
+#include "base/st/stsymtab/StNameChainIndex.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSyRangeTable.h"
 #include "base/st/stsymtab/StSyStringTable.h"
@@ -165,14 +166,26 @@ StSymbEntryID StSymbTable::findSymbol(const String& name, StRangeID vr, StRangeI
                                       StSyBaseSymbEntry** entry) const
 {
     if (entry) *entry = nullptr;
-    size_t steps = 0;
-    for (StSyBaseSymbEntry* e = chainHead(name); e && steps <= m_entries->size(); e = e->getNextEntry(), ++steps) {
+    auto found = [&](StSyBaseSymbEntry* e) {
         const bool counted = kind == 0 ? e->getKind() != ST_KIND_TOTYPE : e->getKind() == kind;
-        if (counted && e->getVR() == vr && e->getNR() == nr) {
-            if (entry) *entry = e;
-            return e->getID();
+        if (!counted || e->getVR() != vr || e->getNR() != nr) return false;
+        if (entry) *entry = e;
+        return true;
+    };
+    if (const StNameChainIndex* index = syncedNameIndex()) {
+        StSymbEntryID head;
+        const String* stored = m_strings->lookup(name, head);
+        if (!stored) return ST_INVALID_SID;
+        if (index->chain(stored)) {
+            if (const StNameChainIndex::Scope* scope = index->scope(stored, vr, nr))
+                for (StSyBaseSymbEntry* e : *scope)
+                    if (found(e)) return e->getID();
+            return ST_INVALID_SID;
         }
     }
+    size_t steps = 0;
+    for (StSyBaseSymbEntry* e = chainHead(name); e && steps <= m_entries->size(); e = e->getNextEntry(), ++steps)
+        if (found(e)) return e->getID();
     return ST_INVALID_SID;
 }
 
@@ -267,14 +280,10 @@ bool StSymbTable::renameSymbol(StSymbEntryID sid, const char* name)
     StSymbEntryID newHead;
     String* stored = m_strings->lookup(wanted, newHead);
     StSyBaseSymbEntry* last = nullptr;
-    size_t steps = 0;
-    for (StSyBaseSymbEntry* c = stored ? m_entries->findEntry(newHead) : nullptr; c && steps <= m_entries->size();
-         c = c->getNextEntry(), ++steps) {
-        if (c->getVR() == e->getVR() && c->getNR() == e->getNR() &&
-            (c->getKind() != ST_KIND_TOTYPE || e->getKind() == ST_KIND_TOTYPE))
-            return false;
-        last = c;
-    }
+    if (nameTaken(stored, newHead, e->getVR(), e->getNR(), e->getKind(), syncedNameIndex(), last)) return false;
+    // The links change below without the entry table knowing: the index
+    // is rebuilt at its next use.
+    m_entries->noteChange();
 
     // Unlink from the old chain.
     StSyBaseSymbEntry* prev = m_entries->findEntry(e->getPrev());
