@@ -45,6 +45,7 @@ class StSyRangeTable;
 class StSyTypeTable;
 class StSyBaseTypeNode;
 class StNameChainIndex;
+class StScopeChain;
 class StConstantVal;
 class StConstantElem;
 class StASMOperand;
@@ -428,6 +429,10 @@ private:
     // an entry of kind may not join it there; last: the chain's last entry.
     bool nameTaken(const String* stored, StSymbEntryID headSid, StRangeID vr, StRangeID nr, uint32_t kind,
                    const StNameChainIndex* index, StSyBaseSymbEntry*& last) const;
+    // The synced index when the name's chain is regular and longer than the
+    // scope chain has places (stored: the name's key), else null: walk.
+    const StNameChainIndex* indexForScopes(const String& name, const StScopeChain& chain,
+                                           const String*& stored) const;
     void createMissing();
     void updateStatus();
     StSyBaseSymbEntry* entryOf(StSymbEntryID sid) const;

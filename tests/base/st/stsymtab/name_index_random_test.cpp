@@ -1,5 +1,5 @@
 // The name-chain index at random: a table that answers adds, renames and
-// exact lookups from its index and a twin that walks every chain go
+// lookups from its index and a twin that walks every chain go
 // through the same random operations (unique and plain adds of shared
 // names in many scopes, TO types among them, removals, renames, chains
 // sorted by a save, chains made to loop or run into each other, save and
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/st/stsymtab/StSyEntryTable.h"
+#include "base/st/stsymtab/StSyTypeTable.h"
 #include "base/st/stsymtab/StSymbTable.h"
 
 namespace {
@@ -47,13 +48,21 @@ TEST(NameIndexRandom, AnswersAsTheWalkDoes)
         auto pick = [&](uint32_t n) { return uint32_t(rng() % n); };
         Twins t;
         std::vector<StSymbEntryID> sids;
+        // Nested scopes: ranges 1..6 under random parents.
+        for (int i = 0; i < 6; ++i) {
+            const StRangeID pv = pick(uint32_t(i + 1)), pn = pick(uint32_t(i + 1));
+            for (StSymbTable* s : {&t.indexed, &t.walked}) {
+                s->openValidityRange(pv);
+                s->openNameSpace(pn);
+            }
+        }
         // Removing an entry that a second next still names would leave
         // that next dangling (in either table): no removals once tangled.
         bool tangled = false;
         for (int step = 0; step < 500; ++step) {
             const uint32_t op = pick(100);
             const char* name = kNames[pick(7)];
-            const StRangeID vr = pick(4), nr = pick(4);
+            const StRangeID vr = pick(7), nr = pick(7);
             const uint32_t kind = kKinds[pick(5)];
             SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step) + " op " +
                          std::to_string(op));
@@ -99,7 +108,30 @@ TEST(NameIndexRandom, AnswersAsTheWalkDoes)
                 reload(t.indexed, true);
                 reload(t.walked, false);
                 ASSERT_FALSE(t.indexed.hasError());
+            } else if (op < 90) {
+                // Anonymous array types, found again by their shape.
+                const int32_t upper = int32_t(pick(3));
+                const StSymbEntryID owner = sids.empty() || pick(2) ? ST_INVALID_SID : sids[0];
+                for (StSymbTable* s : {&t.indexed, &t.walked}) {
+                    StSymbEntryID sid;
+                    StSyBaseSymbEntry* e = s->addEntry(static_cast<const char*>(nullptr), vr, nr,
+                                                       op % 2 ? ST_KIND_TYPESPEC : ST_KIND_TOTYPE, sid);
+                    e->setTypeID(s->types()->createArrayType(ST_INT, 0, upper));
+                    e->setTypeRefSID(owner);
+                }
+                StTypeID ta, tb;
+                const StRangeID qv = pick(7), qn = pick(7);
+                ASSERT_EQ(t.walked.findAnonymousArrayType(qv, qn, ST_INT, owner, 0, upper, tb),
+                          t.indexed.findAnonymousArrayType(qv, qn, ST_INT, owner, 0, upper, ta));
+                ASSERT_EQ(tb, ta);
             } else {
+                const String n(name ? name : "$$");
+                for (uint32_t k : {0u, kind, uint32_t(ST_KIND_TOTYPE)}) {
+                    StSyBaseSymbEntry *ea = nullptr, *eb = nullptr;
+                    ASSERT_EQ(t.walked.findSymbolEntry(n, vr, nr, k, &eb),
+                              t.indexed.findSymbolEntry(n, vr, nr, k, &ea));
+                    ASSERT_EQ(eb ? eb->getID() : ST_INVALID_SID, ea ? ea->getID() : ST_INVALID_SID);
+                }
                 for (uint32_t k : {0u, kind}) {
                     const String n(name ? name : "$$");
                     StSyBaseSymbEntry *ea = nullptr, *eb = nullptr;
