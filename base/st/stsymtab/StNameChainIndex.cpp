@@ -7,6 +7,17 @@
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSyStringTable.h"
 
+bool StNameChainIndex::Scope::erase(StSyBaseSymbEntry* e)
+{
+    for (std::vector<StSyBaseSymbEntry*>* list : {&m_front, &m_back}) {
+        const auto pos = std::find(list->begin(), list->end(), e);
+        if (pos == list->end()) continue;
+        list->erase(pos);
+        return true;
+    }
+    return false;
+}
+
 size_t StNameChainIndex::KeyHash::operator()(const Key& k) const
 {
     size_t h = std::hash<const void*>()(k.name);
@@ -72,7 +83,7 @@ void StNameChainIndex::rebuild(const StSyStringTable& strings, const StSyEntryTa
         const Chain& chain = m_chains[key];
         if (!chain.regular) continue;
         for (StSyBaseSymbEntry* e = entries.findEntry(rec.sid); e; e = e->getNextEntry())
-            m_scopes[keyOf(key, e)].push_back(e);
+            m_scopes[keyOf(key, e)].pushBack(e);
     }
 }
 
@@ -91,7 +102,7 @@ const StNameChainIndex::Scope* StNameChainIndex::scope(const String* name, StRan
 void StNameChainIndex::newChain(const String* name, StSyBaseSymbEntry* entry)
 {
     m_chains[name] = Chain{entry, 1, true};
-    m_scopes[keyOf(name, entry)] = Scope{entry};
+    m_scopes[keyOf(name, entry)].pushBack(entry);
 }
 
 void StNameChainIndex::append(const String* name, StSyBaseSymbEntry* entry)
@@ -99,7 +110,7 @@ void StNameChainIndex::append(const String* name, StSyBaseSymbEntry* entry)
     Chain& chain = m_chains[name];
     chain.tail = entry;
     ++chain.length;
-    m_scopes[keyOf(name, entry)].push_back(entry);
+    m_scopes[keyOf(name, entry)].pushBack(entry);
 }
 
 void StNameChainIndex::prepend(const String* name, StSyBaseSymbEntry* entry)
@@ -107,8 +118,7 @@ void StNameChainIndex::prepend(const String* name, StSyBaseSymbEntry* entry)
     Chain& chain = m_chains[name];
     if (!chain.tail) chain.tail = entry;
     ++chain.length;
-    Scope& scope = m_scopes[keyOf(name, entry)];
-    scope.insert(scope.begin(), entry);
+    m_scopes[keyOf(name, entry)].pushFront(entry);
 }
 
 bool StNameChainIndex::remove(const String* name, StSyBaseSymbEntry* entry, StSyBaseSymbEntry* prev)
@@ -117,11 +127,8 @@ bool StNameChainIndex::remove(const String* name, StSyBaseSymbEntry* entry, StSy
     if (chainIt == m_chains.end() || !chainIt->second.regular) return false;
     const auto scopeIt = m_scopes.find(keyOf(name, entry));
     if (scopeIt == m_scopes.end()) return false;
-    Scope& scope = scopeIt->second;
-    const auto pos = std::find(scope.begin(), scope.end(), entry);
-    if (pos == scope.end()) return false;
-    scope.erase(pos);
-    if (scope.empty()) m_scopes.erase(scopeIt);
+    if (!scopeIt->second.erase(entry)) return false;
+    if (scopeIt->second.empty()) m_scopes.erase(scopeIt);
     Chain& chain = chainIt->second;
     --chain.length;
     if (chain.tail == entry) chain.tail = prev;

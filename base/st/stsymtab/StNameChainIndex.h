@@ -36,7 +36,31 @@ public:
         size_t length = 0;
         bool regular = true;
     };
-    using Scope = std::vector<StSyBaseSymbEntry*>;
+    // The entries of one (name, VR, NR) in chain order: the ones added at
+    // the chain's head (kept newest last) before the others.
+    class Scope {
+    public:
+        // Calls visit on the entries in chain order until it answers true;
+        // true then.
+        template <class Visit>
+        bool find(Visit visit) const
+        {
+            for (auto it = m_front.rbegin(); it != m_front.rend(); ++it)
+                if (visit(*it)) return true;
+            for (StSyBaseSymbEntry* e : m_back)
+                if (visit(e)) return true;
+            return false;
+        }
+        bool empty() const { return m_front.empty() && m_back.empty(); }
+        void pushFront(StSyBaseSymbEntry* e) { m_front.push_back(e); }
+        void pushBack(StSyBaseSymbEntry* e) { m_back.push_back(e); }
+        // False when the entry is not here.
+        bool erase(StSyBaseSymbEntry* e);
+
+    private:
+        std::vector<StSyBaseSymbEntry*> m_front;  // reversed
+        std::vector<StSyBaseSymbEntry*> m_back;
+    };
 
     // Rebuilds the index unless it matches the two tables' change counts.
     void sync(const StSyStringTable& strings, const StSyEntryTable& entries);

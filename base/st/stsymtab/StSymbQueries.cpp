@@ -82,9 +82,8 @@ void visitByPlace(const StNameChainIndex& index, const String* stored, const StS
         if (!firstV[v]) continue;
         for (size_t n = 0; n < nrs.size(); ++n) {
             if (!firstN[n]) continue;
-            if (const StNameChainIndex::Scope* scope = index.scope(stored, vrs[v], nrs[n]))
-                for (StSyBaseSymbEntry* e : *scope)
-                    if (visit(e, v == 0 && n == 0)) return;
+            const StNameChainIndex::Scope* scope = index.scope(stored, vrs[v], nrs[n]);
+            if (scope && scope->find([&](StSyBaseSymbEntry* e) { return visit(e, v == 0 && n == 0); })) return;
         }
     }
 }
@@ -220,10 +219,10 @@ StSymbEntryID StSymbTable::findSymbol(const String& name, StRangeID vr, StRangeI
         const String* stored = m_strings->lookup(name, head);
         if (!stored) return ST_INVALID_SID;
         if (index->chain(stored)) {
-            if (const StNameChainIndex::Scope* scope = index->scope(stored, vr, nr))
-                for (StSyBaseSymbEntry* e : *scope)
-                    if (found(e)) return e->getID();
-            return ST_INVALID_SID;
+            StSyBaseSymbEntry* hit = nullptr;
+            const StNameChainIndex::Scope* scope = index->scope(stored, vr, nr);
+            if (scope) scope->find([&](StSyBaseSymbEntry* e) { return found(e) && (hit = e) != nullptr; });
+            return hit ? hit->getID() : ST_INVALID_SID;
         }
     }
     size_t steps = 0;

@@ -448,9 +448,8 @@ bool StSymbTable::nameTaken(const String* stored, StSymbEntryID headSid, StRange
         return e->getVR() == vr && e->getNR() == nr && (e->getKind() != ST_KIND_TOTYPE || kind == ST_KIND_TOTYPE);
     };
     if (const StNameChainIndex::Chain* chain = index ? index->chain(stored) : nullptr) {
-        if (const StNameChainIndex::Scope* scope = index->scope(stored, vr, nr))
-            for (const StSyBaseSymbEntry* e : *scope)
-                if (clashes(e)) return true;
+        const StNameChainIndex::Scope* scope = index->scope(stored, vr, nr);
+        if (scope && scope->find(clashes)) return true;
         last = chain->tail;
         return false;
     }
