@@ -7,12 +7,44 @@
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSyStringTable.h"
 
+StNameChainIndex::Scope::More& StNameChainIndex::Scope::more()
+{
+    if (!m_more) {
+        m_more = std::make_unique<More>();
+        if (m_one) m_more->back.push_back(m_one);
+        m_one = nullptr;
+    }
+    return *m_more;
+}
+
+void StNameChainIndex::Scope::pushFront(StSyBaseSymbEntry* e)
+{
+    if (empty())
+        m_one = e;
+    else
+        more().front.push_back(e);
+}
+
+void StNameChainIndex::Scope::pushBack(StSyBaseSymbEntry* e)
+{
+    if (empty())
+        m_one = e;
+    else
+        more().back.push_back(e);
+}
+
 bool StNameChainIndex::Scope::erase(StSyBaseSymbEntry* e)
 {
-    for (std::vector<StSyBaseSymbEntry*>* list : {&m_front, &m_back}) {
+    if (!m_more) {
+        if (!e || m_one != e) return false;
+        m_one = nullptr;
+        return true;
+    }
+    for (std::vector<StSyBaseSymbEntry*>* list : {&m_more->front, &m_more->back}) {
         const auto pos = std::find(list->begin(), list->end(), e);
         if (pos == list->end()) continue;
         list->erase(pos);
+        if (m_more->front.empty() && m_more->back.empty()) m_more.reset();
         return true;
     }
     return false;

@@ -19,6 +19,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -37,7 +38,8 @@ public:
         bool regular = true;
     };
     // The entries of one (name, VR, NR) in chain order: the ones added at
-    // the chain's head (kept newest last) before the others.
+    // the chain's head (kept newest last) before the others. Most scopes
+    // hold one entry, which is kept in place.
     class Scope {
     public:
         // Calls visit on the entries in chain order until it answers true;
@@ -45,21 +47,29 @@ public:
         template <class Visit>
         bool find(Visit visit) const
         {
-            for (auto it = m_front.rbegin(); it != m_front.rend(); ++it)
+            if (!m_more) return m_one && visit(m_one);
+            for (auto it = m_more->front.rbegin(); it != m_more->front.rend(); ++it)
                 if (visit(*it)) return true;
-            for (StSyBaseSymbEntry* e : m_back)
+            for (StSyBaseSymbEntry* e : m_more->back)
                 if (visit(e)) return true;
             return false;
         }
-        bool empty() const { return m_front.empty() && m_back.empty(); }
-        void pushFront(StSyBaseSymbEntry* e) { m_front.push_back(e); }
-        void pushBack(StSyBaseSymbEntry* e) { m_back.push_back(e); }
+        bool empty() const { return !m_one && !m_more; }
+        void pushFront(StSyBaseSymbEntry* e);
+        void pushBack(StSyBaseSymbEntry* e);
         // False when the entry is not here.
         bool erase(StSyBaseSymbEntry* e);
 
     private:
-        std::vector<StSyBaseSymbEntry*> m_front;  // reversed
-        std::vector<StSyBaseSymbEntry*> m_back;
+        struct More {
+            std::vector<StSyBaseSymbEntry*> front;  // reversed
+            std::vector<StSyBaseSymbEntry*> back;
+        };
+        // The lists, made when a second entry comes (the first moves there).
+        More& more();
+
+        StSyBaseSymbEntry* m_one = nullptr;
+        std::unique_ptr<More> m_more;
     };
 
     // Rebuilds the index unless it matches the two tables' change counts.
