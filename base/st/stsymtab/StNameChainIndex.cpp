@@ -111,6 +111,13 @@ void StNameChainIndex::rebuild(const StSyStringTable& strings, const StSyEntryTa
         }
         chain.tail = prev;
     }
+    size_t chained = 0;
+    m_plain = true;
+    for (const auto& kv : m_chains) {
+        m_plain = m_plain && kv.second.regular;
+        chained += kv.second.length;
+    }
+    m_plain = m_plain && chained == entries.size();
     for (const auto& [key, rec] : strings.names()) {
         const Chain& chain = m_chains[key];
         if (!chain.regular) continue;

@@ -84,6 +84,10 @@ public:
     // The entries of a regular chain in (VR, NR), in chain order; null when none.
     const Scope* scope(const String* name, StRangeID vr, StRangeID nr) const;
 
+    // True when every entry lies in a regular chain: no entry is then the
+    // next of any entry but its prev (adds and removals in place keep it).
+    bool plain() const { return m_plain; }
+
     // Updates in place, for regular chains only.
     void newChain(const String* name, StSyBaseSymbEntry* entry);
     void append(const String* name, StSyBaseSymbEntry* entry);
@@ -111,6 +115,7 @@ private:
     std::unordered_map<Key, Scope, KeyHash> m_scopes;
     const StSyStringTable* m_strings = nullptr;
     const StSyEntryTable* m_entries = nullptr;
+    bool m_plain = true;
     uint64_t m_stringChanges = 0;
     uint64_t m_entryChanges = 0;
 };

@@ -419,6 +419,22 @@ bool StSymbTable::removeEntry(StSymbEntryID sid)
     // any other removal leaves the index to be rebuilt.
     StNameChainIndex* index = syncedNameIndex();
     if (index && !(name && index->remove(name, e, m_entries->findEntry(e->getPrev())))) index = nullptr;
+    // Chains from a file may run into each other: an entry other than its
+    // prev may name it as next, and would keep pointing at the deleted
+    // entry. Such a next ends its chain now, as it would after a reload.
+    if (!index || !index->plain()) {
+        bool cut = false;
+        for (const auto& kv : m_entries->entries()) {
+            StSyBaseSymbEntry* x = kv.second;
+            if (x == e || x->getNextEntry() != e || x->getID() == e->getPrev()) continue;
+            x->setNext(x->getNext(), nullptr);
+            cut = true;
+        }
+        if (cut) {
+            m_entries->noteChange();
+            index = nullptr;
+        }
+    }
     StSymbEntryID head = sid;
     String* alone = m_entries->removeEntry(head);
     if (alone) {
