@@ -18,6 +18,8 @@ public:
     int64_t place(const StSyBaseSymbEntry* entry) const;
     // 1 when a comes first (also on a tie), 2 when b, 0 when neither is on it.
     int closer(const StSyBaseSymbEntry* a, const StSyBaseSymbEntry* b) const;
+    const std::vector<StRangeID>& vrs() const { return m_vrs; }
+    const std::vector<StRangeID>& nrs() const { return m_nrs; }
 
 private:
     std::vector<StRangeID> m_vrs;

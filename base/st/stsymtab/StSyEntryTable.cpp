@@ -3,6 +3,7 @@
 
 #include <ostream>
 
+#include "base/st/stsymtab/StNameChainIndex.h"
 #include "base/st/stsymtab/StSerial.h"
 
 // --- system-variable id manager ------------------------------------------
@@ -24,6 +25,8 @@ bool StSysVarIDMgr::reseed(StSyEntryTable* table)
 
 // --- entry table -------------------------------------------------------------
 
+StSyEntryTable::StSyEntryTable() = default;
+
 StSyEntryTable::~StSyEntryTable()
 {
     clear();
@@ -35,6 +38,13 @@ void StSyEntryTable::clear()
     m_map.clear();
     m_nextFree = 0;
     m_markedOnly = m_markNew = m_error = false;
+    ++m_changes;
+}
+
+StNameChainIndex& StSyEntryTable::nameIndex() const
+{
+    if (!m_nameIndex) m_nameIndex = std::make_unique<StNameChainIndex>();
+    return *m_nameIndex;
 }
 
 uint32_t StSyEntryTable::afterLargest() const
@@ -102,6 +112,7 @@ StSymbEntryID StSyEntryTable::newEntry(uint32_t kind, StSyBaseSymbEntry*& out, S
         return ST_INVALID_SID;
     }
     if (pred) pred->setNext(sid, e);
+    ++m_changes;
     out = e;
     return sid;
 }
@@ -128,6 +139,7 @@ StSyBaseSymbEntry* StSyEntryTable::addCopy(String* name, const StSyBaseSymbEntry
     }
     if (StSyBaseSymbEntry* n = findEntry(oldNext)) n->setPrev(sid);
     if (pred) pred->setNext(sid, copy);
+    ++m_changes;
     return copy;
 }
 
@@ -140,6 +152,7 @@ String* StSyEntryTable::removeEntry(StSymbEntryID& sid)
     }
     StSyBaseSymbEntry* e = it->second;
     m_map.erase(it);
+    ++m_changes;
     freeID(sid);
     const StSymbEntryID prev = e->getPrev();
     const StSymbEntryID next = e->getNext();
@@ -248,6 +261,7 @@ void StSyEntryTable::writeEntries(A& a, uint32_t mode)
 template <class A>
 void StSyEntryTable::readEntries(A& a)
 {
+    ++m_changes;
     uint32_t count = 0;
     a.num(count);
     for (uint32_t i = 0; i < count && a.good(); ++i) {

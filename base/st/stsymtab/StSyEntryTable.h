@@ -22,11 +22,13 @@
 #include <cstdint>
 #include <iosfwd>
 #include <map>
+#include <memory>
 
 #include "base/falloc/AllocPool.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 
 class StSyEntryTable;
+class StNameChainIndex;
 
 // Source of symbol ids for an entry table.
 class StSymbEntryIDMgr {
@@ -64,7 +66,7 @@ public:
     using EntryMap = std::map<StSymbEntryID, StSyBaseSymbEntry*, std::less<StSymbEntryID>,
                               CPoolAllocator<std::pair<const StSymbEntryID, StSyBaseSymbEntry*>>>;
 
-    StSyEntryTable() = default;
+    StSyEntryTable();
     StSyEntryTable(const StSyEntryTable&) = delete;
     StSyEntryTable& operator=(const StSyEntryTable&) = delete;
     ~StSyEntryTable();
@@ -121,6 +123,16 @@ public:
     const EntryMap& entries() const { return m_map; }
     size_t size() const { return m_map.size(); }
 
+    // --- changes ---
+    // Counts every change of the entries or their chains (adds, removals,
+    // reads, clearing, and the changes of links callers note here).
+    uint64_t changeCount() const { return m_changes; }
+    void noteChange() { ++m_changes; }
+    // The name-chain index of the symbol table over this entry table (see
+    // StNameChainIndex); it lives here so that tables sharing the entries
+    // share it.
+    StNameChainIndex& nameIndex() const;
+
     // --- flags ---
     void setMarkedOnly(bool on) { m_markedOnly = on; }
     bool isMarkedOnly() const { return m_markedOnly; }
@@ -154,4 +166,6 @@ private:
     bool m_markNew = false;
     bool m_error = false;
     StSymbEntryIDMgr* m_mgr = nullptr;
+    uint64_t m_changes = 0;
+    mutable std::unique_ptr<StNameChainIndex> m_nameIndex;
 };

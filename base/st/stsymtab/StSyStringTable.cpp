@@ -13,7 +13,10 @@ StSyStringTable::~StSyStringTable()
 StSymbIDStStore* StSyStringTable::enter(String* name, const StSymbIDStStore& rec)
 {
     auto res = m_map.emplace(name, rec);
-    if (!res.second) delete name;
+    if (!res.second)
+        delete name;
+    else
+        ++m_changes;
     return &res.first->second;
 }
 
@@ -39,6 +42,7 @@ void StSyStringTable::remove(const String& name)
     String* key = it->first;
     m_map.erase(it);
     delete key;
+    ++m_changes;
 }
 
 String* StSyStringTable::lookup(const String& name, StSymbEntryID& sid) const
@@ -68,6 +72,7 @@ void StSyStringTable::clear()
     for (auto& kv : m_map) delete kv.first;
     m_map.clear();
     m_markedOnly = m_markNew = false;
+    ++m_changes;
 }
 
 void StSyStringTable::assign(const StSyStringTable& other)

@@ -68,6 +68,8 @@ public:
     bool isMarkedOnly() const { return m_markedOnly; }
     void setMarkNew(bool on) { m_markNew = on; }
     bool isMarkNew() const { return m_markNew; }
+    // Counts names entered and removed (reads and clearing included).
+    uint64_t changeCount() const { return m_changes; }
 
     ST_DECLARE_SERIALISERS(0)
     // " <count>\n", then per name "<name> <SID>\n".
@@ -82,4 +84,5 @@ private:
     NameMap m_map;
     bool m_markedOnly = false;
     bool m_markNew = false;
+    uint64_t m_changes = 0;
 };

@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <unordered_set>
 #include <vector>
 
 #include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StCompConstantVal.h"
 #include "base/st/stsymtab/StConstantVal.h"
+#include "base/st/stsymtab/StNameChainIndex.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSyRangeTable.h"
 #include "base/st/stsymtab/StSyStringTable.h"
@@ -54,6 +56,36 @@ bool isFalling(const std::vector<StRangeID>& chain)
     for (size_t i = 1; i < chain.size(); ++i)
         if (chain[i] >= chain[i - 1]) return false;
     return true;
+}
+
+// Marks the first place of every range of a list (a list read from a file
+// may name a range twice; an entry's place is its first).
+std::vector<bool> firstPlaces(const std::vector<StRangeID>& chain)
+{
+    std::vector<bool> first(chain.size());
+    std::unordered_set<StRangeID> seen;
+    for (size_t i = 0; i < chain.size(); ++i) first[i] = seen.insert(chain[i]).second;
+    return first;
+}
+
+// Visits the entries of the regular chain of a name (the string table's
+// key) that lie on a scope chain, nearest place first and within a place
+// in chain order, until visit(entry, atPlaceZero) answers true: the order
+// in which a walk of the chain would settle on them.
+template <class Visit>
+void visitByPlace(const StNameChainIndex& index, const String* stored, const StScopeChain& chain, Visit visit)
+{
+    const std::vector<StRangeID>& vrs = chain.vrs();
+    const std::vector<StRangeID>& nrs = chain.nrs();
+    const std::vector<bool> firstV = firstPlaces(vrs), firstN = firstPlaces(nrs);
+    for (size_t v = 0; v < vrs.size(); ++v) {
+        if (!firstV[v]) continue;
+        for (size_t n = 0; n < nrs.size(); ++n) {
+            if (!firstN[n]) continue;
+            const StNameChainIndex::Scope* scope = index.scope(stored, vrs[v], nrs[n]);
+            if (scope && scope->find([&](StSyBaseSymbEntry* e) { return visit(e, v == 0 && n == 0); })) return;
+        }
+    }
 }
 
 }  // namespace
@@ -161,18 +193,41 @@ StSyBaseSymbEntry* StSymbTable::chainHead(const String& name) const
     return m_entries->findEntry(head);
 }
 
+const StNameChainIndex* StSymbTable::indexForScopes(const String& name, const StScopeChain& chain,
+                                                    const String*& stored) const
+{
+    const StNameChainIndex* index = syncedNameIndex();
+    StSymbEntryID head;
+    stored = index ? m_strings->lookup(name, head) : nullptr;
+    const StNameChainIndex::Chain* c = stored ? index->chain(stored) : nullptr;
+    // A chain no longer than the scope chain has places is walked sooner.
+    return c && c->length > chain.vrs().size() * chain.nrs().size() ? index : nullptr;
+}
+
 StSymbEntryID StSymbTable::findSymbol(const String& name, StRangeID vr, StRangeID nr, uint32_t kind,
                                       StSyBaseSymbEntry** entry) const
 {
     if (entry) *entry = nullptr;
-    size_t steps = 0;
-    for (StSyBaseSymbEntry* e = chainHead(name); e && steps <= m_entries->size(); e = e->getNextEntry(), ++steps) {
+    auto found = [&](StSyBaseSymbEntry* e) {
         const bool counted = kind == 0 ? e->getKind() != ST_KIND_TOTYPE : e->getKind() == kind;
-        if (counted && e->getVR() == vr && e->getNR() == nr) {
-            if (entry) *entry = e;
-            return e->getID();
+        if (!counted || e->getVR() != vr || e->getNR() != nr) return false;
+        if (entry) *entry = e;
+        return true;
+    };
+    if (const StNameChainIndex* index = syncedNameIndex()) {
+        StSymbEntryID head;
+        const String* stored = m_strings->lookup(name, head);
+        if (!stored) return ST_INVALID_SID;
+        if (index->chain(stored)) {
+            StSyBaseSymbEntry* hit = nullptr;
+            const StNameChainIndex::Scope* scope = index->scope(stored, vr, nr);
+            if (scope) scope->find([&](StSyBaseSymbEntry* e) { return found(e) && (hit = e) != nullptr; });
+            return hit ? hit->getID() : ST_INVALID_SID;
         }
     }
+    size_t steps = 0;
+    for (StSyBaseSymbEntry* e = chainHead(name); e && steps <= m_entries->size(); e = e->getNextEntry(), ++steps)
+        if (found(e)) return e->getID();
     return ST_INVALID_SID;
 }
 
@@ -184,22 +239,35 @@ StSymbEntryID StSymbTable::findSymbolEntry(const String& name, StRangeID vr, StR
     if (!head) return ST_INVALID_SID;
     const StScopeChain chain(*this, vr, nr);
     StSyBaseSymbEntry* candidate = nullptr;
-    int64_t candidatePlace = -1;
-    size_t steps = 0;
-    for (StSyBaseSymbEntry* e = head; e && steps <= m_entries->size(); e = e->getNextEntry(), ++steps) {
-        const int64_t place = chain.place(e);
-        if (place < 0) continue;
+    auto passedOver = [kind](const StSyBaseSymbEntry* e) {
         const bool isTOType = e->getKind() == ST_KIND_TOTYPE;
-        const bool passedOver = (kind == 0 && isTOType) || (kind == ST_KIND_TOTYPE && !isTOType);
-        if (passedOver) {
-            if (place == 0) return ST_INVALID_SID;  // hides what lies further out
-            continue;
+        return (kind == 0 && isTOType) || (kind == ST_KIND_TOTYPE && !isTOType);
+    };
+    const String* stored = nullptr;
+    if (const StNameChainIndex* index = indexForScopes(name, chain, stored)) {
+        bool hidden = false;
+        visitByPlace(*index, stored, chain, [&](StSyBaseSymbEntry* e, bool atPlaceZero) {
+            if (!passedOver(e)) candidate = e;
+            hidden = !candidate && atPlaceZero;  // hides what lies further out
+            return candidate || hidden;
+        });
+        if (hidden) return ST_INVALID_SID;
+    } else {
+        int64_t candidatePlace = -1;
+        size_t steps = 0;
+        for (StSyBaseSymbEntry* e = head; e && steps <= m_entries->size(); e = e->getNextEntry(), ++steps) {
+            const int64_t place = chain.place(e);
+            if (place < 0) continue;
+            if (passedOver(e)) {
+                if (place == 0) return ST_INVALID_SID;  // hides what lies further out
+                continue;
+            }
+            if (!candidate || place < candidatePlace) {
+                candidate = e;
+                candidatePlace = place;
+            }
+            if (candidatePlace == 0) break;
         }
-        if (!candidate || place < candidatePlace) {
-            candidate = e;
-            candidatePlace = place;
-        }
-        if (candidatePlace == 0) break;
     }
     if (!candidate || (kind != 0 && candidate->getKind() != kind)) return ST_INVALID_SID;
     if (entry) *entry = candidate;
@@ -235,21 +303,31 @@ StSymbEntryID StSymbTable::findAnonymousArrayType(StRangeID vr, StRangeID nr, St
     if (!head) return ST_INVALID_SID;
     const StScopeChain chain(*this, vr, nr);
     const int64_t count = int64_t(upper) - lower + 1;
-    StSyBaseSymbEntry* best = nullptr;
-    int64_t bestPlace = -1;
-    size_t steps = 0;
-    for (StSyBaseSymbEntry* e = head; e && steps <= m_entries->size(); e = e->getNextEntry(), ++steps) {
-        if (e->getKind() == ST_KIND_TOTYPE || e->getTypeRefSID() != ownerSID) continue;
-        const int64_t place = chain.place(e);
-        if (place < 0) continue;
+    auto fits = [&](const StSyBaseSymbEntry* e) {
+        if (e->getKind() == ST_KIND_TOTYPE || e->getTypeRefSID() != ownerSID) return false;
         const StSyBaseTypeNode* node = m_types->findNode(e->getTypeID());
-        if (!node || node->kind() != ST_NODE_ARRAY || node->elementType() != elementTID) continue;
+        if (!node || node->kind() != ST_NODE_ARRAY || node->elementType() != elementTID) return false;
         int32_t lo, up;
         getArrayBounds(e->getTypeID(), lo, up);
-        if (lo != lower || int64_t(node->elementCount()) != count) continue;
-        if (!best || place < bestPlace) {
-            best = e;
-            bestPlace = place;
+        return lo == lower && int64_t(node->elementCount()) == count;
+    };
+    StSyBaseSymbEntry* best = nullptr;
+    const String* stored = nullptr;
+    if (const StNameChainIndex* index = indexForScopes(String(kAnonymous), chain, stored)) {
+        visitByPlace(*index, stored, chain, [&](StSyBaseSymbEntry* e, bool) {
+            if (fits(e)) best = e;
+            return best != nullptr;
+        });
+    } else {
+        int64_t bestPlace = -1;
+        size_t steps = 0;
+        for (StSyBaseSymbEntry* e = head; e && steps <= m_entries->size(); e = e->getNextEntry(), ++steps) {
+            const int64_t place = chain.place(e);
+            if (place < 0 || !fits(e)) continue;
+            if (!best || place < bestPlace) {
+                best = e;
+                bestPlace = place;
+            }
         }
     }
     if (!best) return ST_INVALID_SID;
@@ -267,14 +345,10 @@ bool StSymbTable::renameSymbol(StSymbEntryID sid, const char* name)
     StSymbEntryID newHead;
     String* stored = m_strings->lookup(wanted, newHead);
     StSyBaseSymbEntry* last = nullptr;
-    size_t steps = 0;
-    for (StSyBaseSymbEntry* c = stored ? m_entries->findEntry(newHead) : nullptr; c && steps <= m_entries->size();
-         c = c->getNextEntry(), ++steps) {
-        if (c->getVR() == e->getVR() && c->getNR() == e->getNR() &&
-            (c->getKind() != ST_KIND_TOTYPE || e->getKind() == ST_KIND_TOTYPE))
-            return false;
-        last = c;
-    }
+    if (nameTaken(stored, newHead, e->getVR(), e->getNR(), e->getKind(), syncedNameIndex(), last)) return false;
+    // The links change below without the entry table knowing: the index
+    // is rebuilt at its next use.
+    m_entries->noteChange();
 
     // Unlink from the old chain.
     StSyBaseSymbEntry* prev = m_entries->findEntry(e->getPrev());

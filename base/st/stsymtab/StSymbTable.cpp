@@ -7,6 +7,7 @@
 
 #include "base/st/stsymtab/StASMOperand.h"
 #include "base/st/stsymtab/StCompConstantVal.h"
+#include "base/st/stsymtab/StNameChainIndex.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSyRangeTable.h"
 #include "base/st/stsymtab/StSyStringTable.h"
@@ -295,6 +296,7 @@ StSyBaseSymbEntry* StSymbTable::addEntry(String* name, StRangeID vr, StRangeID n
     StSymbEntryID headSid;
     String* stored = m_strings->lookup(key, headSid);
     StSyBaseSymbEntry* entry = nullptr;
+    StNameChainIndex* index = syncedNameIndex();
 
     if (!stored) {
         String* own = owned ? owned.release() : new String(key);
@@ -311,6 +313,7 @@ StSyBaseSymbEntry* StSymbTable::addEntry(String* name, StRangeID vr, StRangeID n
             sid = ST_INVALID_SID;
             return nullptr;
         }
+        if (index) index->newChain(own, entry);
     } else if (!unique) {
         StSyBaseSymbEntry* head = m_entries->findEntry(headSid);
         sid = m_entries->newEntry(kind, entry, nullptr, stored, vr, nr, wanted);
@@ -318,20 +321,18 @@ StSyBaseSymbEntry* StSymbTable::addEntry(String* name, StRangeID vr, StRangeID n
         entry->setNext(head ? headSid : ST_INVALID_SID, head);
         if (head) head->setPrev(sid);
         m_strings->find(*stored)->sid = sid;
+        if (index && index->chain(stored)) index->prepend(stored, entry);
     } else {
         StSyBaseSymbEntry* last = nullptr;
-        size_t steps = 0;  // a chain read from a file may loop
-        for (StSyBaseSymbEntry* e = m_entries->findEntry(headSid); e && steps <= m_entries->size();
-             e = e->getNextEntry(), ++steps) {
-            if (e->getVR() == vr && e->getNR() == nr &&
-                (e->getKind() != ST_KIND_TOTYPE || kind == ST_KIND_TOTYPE))
-                return nullptr;
-            last = e;
-        }
+        if (nameTaken(stored, headSid, vr, nr, kind, index, last)) return nullptr;
         sid = m_entries->newEntry(kind, entry, last, stored, vr, nr, wanted);
         if (sid.isInvalid()) return nullptr;
         if (!last) m_strings->find(*stored)->sid = sid;
+        if (index && index->chain(stored)) index->append(stored, entry);
     }
+    // An irregular chain is walked, not indexed: changing it leaves the
+    // index as right as before.
+    if (index) index->stamp(*m_strings, *m_entries);
     if (attribute >= 0) entry->setAccessMode(attribute);
     return entry;
 }
@@ -414,14 +415,67 @@ bool StSymbTable::removeEntry(StSymbEntryID sid)
     if (!e) return false;
     String* name = e->getName();
     const bool wasHead = e->getPrev().isInvalid();
+    // Only an entry of a regular chain is taken out of the index in place;
+    // any other removal leaves the index to be rebuilt.
+    StNameChainIndex* index = syncedNameIndex();
+    if (index && !(name && index->remove(name, e, m_entries->findEntry(e->getPrev())))) index = nullptr;
+    // Chains from a file may run into each other: an entry other than its
+    // prev may name it as next, and would keep pointing at the deleted
+    // entry. Such a next ends its chain now, as it would after a reload.
+    if (!index || !index->plain()) {
+        bool cut = false;
+        for (const auto& kv : m_entries->entries()) {
+            StSyBaseSymbEntry* x = kv.second;
+            if (x == e || x->getNextEntry() != e || x->getID() == e->getPrev()) continue;
+            x->setNext(x->getNext(), nullptr);
+            cut = true;
+        }
+        if (cut) {
+            m_entries->noteChange();
+            index = nullptr;
+        }
+    }
     StSymbEntryID head = sid;
     String* alone = m_entries->removeEntry(head);
-    if (alone)
+    if (alone) {
+        if (index) index->dropName(alone);
         m_strings->remove(*alone);
-    else if (wasHead && name)
+    } else if (wasHead && name) {
         if (StSymbIDStStore* rec = m_strings->find(*name)) rec->sid = head;
+    }
+    if (index) index->stamp(*m_strings, *m_entries);
     m_modified = true;
     return true;
+}
+
+StNameChainIndex* StSymbTable::syncedNameIndex() const
+{
+    if (!m_useNameIndex || hasError()) return nullptr;
+    StNameChainIndex& index = m_entries->nameIndex();
+    index.sync(*m_strings, *m_entries);
+    return &index;
+}
+
+bool StSymbTable::nameTaken(const String* stored, StSymbEntryID headSid, StRangeID vr, StRangeID nr, uint32_t kind,
+                            const StNameChainIndex* index, StSyBaseSymbEntry*& last) const
+{
+    last = nullptr;
+    auto clashes = [&](const StSyBaseSymbEntry* e) {
+        return e->getVR() == vr && e->getNR() == nr && (e->getKind() != ST_KIND_TOTYPE || kind == ST_KIND_TOTYPE);
+    };
+    if (const StNameChainIndex::Chain* chain = index ? index->chain(stored) : nullptr) {
+        const StNameChainIndex::Scope* scope = index->scope(stored, vr, nr);
+        if (scope && scope->find(clashes)) return true;
+        last = chain->tail;
+        return false;
+    }
+    size_t steps = 0;  // an irregular chain may loop
+    for (StSyBaseSymbEntry* e = stored ? m_entries->findEntry(headSid) : nullptr; e && steps <= m_entries->size();
+         e = e->getNextEntry(), ++steps) {
+        if (clashes(e)) return true;
+        last = e;
+    }
+    return false;
 }
 
 int StSymbTable::setSymbolType(StSymbEntryID sid, StTypeID tid, StSymbEntryID typeSID)

@@ -44,6 +44,8 @@ class StSyConstValTable;
 class StSyRangeTable;
 class StSyTypeTable;
 class StSyBaseTypeNode;
+class StNameChainIndex;
+class StScopeChain;
 class StConstantVal;
 class StConstantElem;
 class StASMOperand;
@@ -160,6 +162,11 @@ public:
     bool getSortChains() const { return m_sortChains != 0; }
     void setNewFormat(bool on) { m_newFormat = on ? 1 : 0; }
     bool getNewFormat() const { return m_newFormat != 0; }
+    // Adds, renames and exact lookups answer from the index of the name
+    // chains (on by default) or, off, by walking each chain; the answers
+    // are the same.
+    void setNameIndex(bool on) { m_useNameIndex = on; }
+    bool getNameIndex() const { return m_useNameIndex; }
     void setCompactArrayDefaults(bool on) { m_compactArrayDefaults = on; }
     bool getCompactArrayDefaults() const { return m_compactArrayDefaults; }
     bool isModified() const { return m_modified; }
@@ -420,6 +427,17 @@ protected:
     void copyModeAndIdPair(const StSymbTable& other);
 
 private:
+    // The name-chain index brought up to the tables; null when it is off
+    // or the table is in error.
+    StNameChainIndex* syncedNameIndex() const;
+    // Whether (VR, NR) holds the name (stored, chain head headSid) so that
+    // an entry of kind may not join it there; last: the chain's last entry.
+    bool nameTaken(const String* stored, StSymbEntryID headSid, StRangeID vr, StRangeID nr, uint32_t kind,
+                   const StNameChainIndex* index, StSyBaseSymbEntry*& last) const;
+    // The synced index when the name's chain is regular and longer than the
+    // scope chain has places (stored: the name's key), else null: walk.
+    const StNameChainIndex* indexForScopes(const String& name, const StScopeChain& chain,
+                                           const String*& stored) const;
     void createMissing();
     void updateStatus();
     StSyBaseSymbEntry* entryOf(StSymbEntryID sid) const;
@@ -468,6 +486,7 @@ private:
     bool m_usageMarking = false;
     uint32_t m_enumBase = ST_DINT;
     bool m_compactArrayDefaults = false;
+    bool m_useNameIndex = true;
     uint8_t m_trailing = 0;
     uint16_t m_changeStamp = 0;
     StSymbTableObserver* m_observer = nullptr;

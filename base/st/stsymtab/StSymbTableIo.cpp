@@ -289,6 +289,7 @@ void StSymbTable::linkNames()
         }
         for (StSyBaseSymbEntry* e : chain) e->setName(name);
     }
+    m_entries->noteChange();
 }
 
 void StSymbTable::rebuildRangeSpans()
@@ -347,6 +348,7 @@ void StSymbTable::sortChains()
             }
         }
         if (reorder) {
+            m_entries->noteChange();
             std::vector<StSyBaseSymbEntry*> order(marked);
             order.insert(order.end(), unmarked.begin(), unmarked.end());
             rec.sid = order.front()->getID();

@@ -1,0 +1,177 @@
+// Index of the name chains of a symbol table.
+#include "base/st/stsymtab/StNameChainIndex.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "base/st/stsymtab/StSyEntryTable.h"
+#include "base/st/stsymtab/StSyStringTable.h"
+
+StNameChainIndex::Scope::More& StNameChainIndex::Scope::more()
+{
+    if (!m_more) {
+        m_more = std::make_unique<More>();
+        if (m_one) m_more->back.push_back(m_one);
+        m_one = nullptr;
+    }
+    return *m_more;
+}
+
+void StNameChainIndex::Scope::pushFront(StSyBaseSymbEntry* e)
+{
+    if (empty())
+        m_one = e;
+    else
+        more().front.push_back(e);
+}
+
+void StNameChainIndex::Scope::pushBack(StSyBaseSymbEntry* e)
+{
+    if (empty())
+        m_one = e;
+    else
+        more().back.push_back(e);
+}
+
+bool StNameChainIndex::Scope::erase(StSyBaseSymbEntry* e)
+{
+    if (!m_more) {
+        if (!e || m_one != e) return false;
+        m_one = nullptr;
+        return true;
+    }
+    for (std::vector<StSyBaseSymbEntry*>* list : {&m_more->front, &m_more->back}) {
+        const auto pos = std::find(list->begin(), list->end(), e);
+        if (pos == list->end()) continue;
+        list->erase(pos);
+        if (m_more->front.empty() && m_more->back.empty()) m_more.reset();
+        return true;
+    }
+    return false;
+}
+
+size_t StNameChainIndex::KeyHash::operator()(const Key& k) const
+{
+    size_t h = std::hash<const void*>()(k.name);
+    h ^= (uint64_t(k.vr) * 0x9E3779B97F4A7C15ull) + (h << 6) + (h >> 2);
+    h ^= (uint64_t(k.nr) * 0xC2B2AE3D27D4EB4Full) + (h << 6) + (h >> 2);
+    return h;
+}
+
+StNameChainIndex::Key StNameChainIndex::keyOf(const String* name, const StSyBaseSymbEntry* entry) const
+{
+    return Key{name, entry->getVR(), entry->getNR()};
+}
+
+void StNameChainIndex::sync(const StSyStringTable& strings, const StSyEntryTable& entries)
+{
+    if (m_strings == &strings && m_entries == &entries && m_stringChanges == strings.changeCount() &&
+        m_entryChanges == entries.changeCount())
+        return;
+    rebuild(strings, entries);
+    stamp(strings, entries);
+}
+
+void StNameChainIndex::stamp(const StSyStringTable& strings, const StSyEntryTable& entries)
+{
+    m_strings = &strings;
+    m_entries = &entries;
+    m_stringChanges = strings.changeCount();
+    m_entryChanges = entries.changeCount();
+}
+
+void StNameChainIndex::rebuild(const StSyStringTable& strings, const StSyEntryTable& entries)
+{
+    m_chains.clear();
+    m_scopes.clear();
+    m_chains.reserve(strings.size());
+    m_scopes.reserve(entries.size());
+    // The chain each entry was met in first: an entry met again (a loop, or
+    // a chain running into another) makes both chains irregular.
+    std::unordered_map<const StSyBaseSymbEntry*, const String*> owner;
+    owner.reserve(entries.size());
+    for (const auto& [key, rec] : strings.names()) {
+        Chain& chain = m_chains[key];
+        StSyBaseSymbEntry* prev = nullptr;
+        for (StSyBaseSymbEntry* e = entries.findEntry(rec.sid); e; e = e->getNextEntry()) {
+            const auto [it, fresh] = owner.emplace(e, key);
+            if (!fresh) {
+                chain.regular = false;
+                m_chains[it->second].regular = false;
+                break;
+            }
+            // Links the way removeEntry and the walk read them.
+            const StSymbEntryID prevSid = prev ? prev->getID() : ST_INVALID_SID;
+            StSyBaseSymbEntry* next = e->getNextEntry();
+            const bool linked = next ? next->getID() == e->getNext() && entries.findEntry(e->getNext()) == next
+                                     : e->getNext().isInvalid();
+            if (e->getPrev() != prevSid || e->getName() != key || !linked) chain.regular = false;
+            prev = e;
+            ++chain.length;
+        }
+        chain.tail = prev;
+    }
+    size_t chained = 0;
+    m_plain = true;
+    for (const auto& kv : m_chains) {
+        m_plain = m_plain && kv.second.regular;
+        chained += kv.second.length;
+    }
+    m_plain = m_plain && chained == entries.size();
+    for (const auto& [key, rec] : strings.names()) {
+        const Chain& chain = m_chains[key];
+        if (!chain.regular) continue;
+        for (StSyBaseSymbEntry* e = entries.findEntry(rec.sid); e; e = e->getNextEntry())
+            m_scopes[keyOf(key, e)].pushBack(e);
+    }
+}
+
+const StNameChainIndex::Chain* StNameChainIndex::chain(const String* name) const
+{
+    const auto it = m_chains.find(name);
+    return it == m_chains.end() || !it->second.regular ? nullptr : &it->second;
+}
+
+const StNameChainIndex::Scope* StNameChainIndex::scope(const String* name, StRangeID vr, StRangeID nr) const
+{
+    const auto it = m_scopes.find(Key{name, vr, nr});
+    return it == m_scopes.end() ? nullptr : &it->second;
+}
+
+void StNameChainIndex::newChain(const String* name, StSyBaseSymbEntry* entry)
+{
+    m_chains[name] = Chain{entry, 1, true};
+    m_scopes[keyOf(name, entry)].pushBack(entry);
+}
+
+void StNameChainIndex::append(const String* name, StSyBaseSymbEntry* entry)
+{
+    Chain& chain = m_chains[name];
+    chain.tail = entry;
+    ++chain.length;
+    m_scopes[keyOf(name, entry)].pushBack(entry);
+}
+
+void StNameChainIndex::prepend(const String* name, StSyBaseSymbEntry* entry)
+{
+    Chain& chain = m_chains[name];
+    if (!chain.tail) chain.tail = entry;
+    ++chain.length;
+    m_scopes[keyOf(name, entry)].pushFront(entry);
+}
+
+bool StNameChainIndex::remove(const String* name, StSyBaseSymbEntry* entry, StSyBaseSymbEntry* prev)
+{
+    const auto chainIt = m_chains.find(name);
+    if (chainIt == m_chains.end() || !chainIt->second.regular) return false;
+    const auto scopeIt = m_scopes.find(keyOf(name, entry));
+    if (scopeIt == m_scopes.end()) return false;
+    if (!scopeIt->second.erase(entry)) return false;
+    if (scopeIt->second.empty()) m_scopes.erase(scopeIt);
+    Chain& chain = chainIt->second;
+    --chain.length;
+    if (chain.tail == entry) chain.tail = prev;
+    return true;
+}
+
+void StNameChainIndex::dropName(const String* name) { m_chains.erase(name); }
