@@ -46,6 +46,7 @@ void CBfBootFktTypCont::clear()
 {
     for (auto& t : m_types) delete t.second;
     m_types.clear();
+    m_byName.clear();
     m_addresses.clear();
 }
 
@@ -113,19 +114,20 @@ bool CBfBootFktTypCont::addFkt(StSymbEntryID sid, CBfBootFktTyp* type)
         TV_TRACE(4, kTraceFile, method, "type couldn't be inserted");
         return false;
     }
-    return m_types.emplace(sid, type).second;
+    if (!m_types.emplace(sid, type).second) return false;
+    m_byName[std::string(type->name.chars(), type->name.length())].insert(sid);
+    return true;
 }
 
 CBfBootFktTyp* CBfBootFktTypCont::existFkt(const String& name, StSymbEntryID& sid) const
 {
     sid = ST_INVALID_SID;
     if (!goodStatus("CBfBootFktTypCont::existFkt")) return nullptr;
-    for (const auto& t : m_types)
-        if (String::compare(t.second->name, name) == 0) {
-            sid = t.first;
-            return sid.isValid() ? t.second : nullptr;
-        }
-    return nullptr;
+    // The first type of that name in SID order, as a walk of m_types finds.
+    const auto named = m_byName.find(std::string(name.chars(), name.length()));
+    if (named == m_byName.end() || named->second.empty()) return nullptr;
+    sid = *named->second.begin();
+    return sid.isValid() ? findType(sid) : nullptr;
 }
 
 CBfBootFktTyp* CBfBootFktTypCont::findType(StSymbEntryID sid) const

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <iosfwd>
 #include <map>
+#include <set>
+#include <string>
 
 #include "base/fs/FsSecCl.h"
 #include "bo/bf/BfBootFktTyp.h"
@@ -118,6 +120,9 @@ private:
     void clear();
 
     std::map<StSymbEntryID, CBfBootFktTyp*> m_types;
+    // The SIDs of m_types by their types' names, so that the check for a
+    // name taken does not walk every type (a source declares thousands).
+    std::map<std::string, std::set<StSymbEntryID>> m_byName;
     std::map<uint32_t, uint32_t> m_addresses;
     CBfSymbTable* const* m_symbols;
     CBoVarComment* const* m_comments;
