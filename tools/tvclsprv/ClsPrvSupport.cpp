@@ -33,6 +33,11 @@ bool numberKnob(const char* name, uint32_t& out)
 
 }  // namespace
 
+bool logging()
+{
+    return env("TVCLSPRV_LOG") != nullptr;
+}
+
 void log(const std::string& name, const std::string& value)
 {
     const char* path = env("TVCLSPRV_LOG");

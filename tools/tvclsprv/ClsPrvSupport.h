@@ -25,6 +25,8 @@ namespace clsprv {
 
 // Appends one line to the log.
 void log(const std::string& name, const std::string& value);
+// Whether a log is kept: what only the log shows need not be gathered.
+bool logging();
 // A slot the stand-in does not serve: logs "call <name>", answers E_NOTIMPL.
 HRESULT notImplemented(const char* name);
 // A byte string quoted and escaped for the log.

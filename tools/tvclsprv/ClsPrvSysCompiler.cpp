@@ -35,6 +35,8 @@ std::string present(const void* p)
 // What both operations log of the temporary file and the working storage.
 void logCommon(BSTR tempPath, IStorage* storage, IUnknown* errorDisplay)
 {
+    // The temporary file can be as large as the source: read only for a log.
+    if (!clsprv::logging()) return;
     const std::string path = clsprv::textOf(tempPath);
     clsprv::log("tempPath", clsprv::quoted(path));
     std::string bytes;

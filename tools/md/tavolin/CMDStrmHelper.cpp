@@ -46,6 +46,52 @@ MdByteStreamBuf::pos_type MdByteStreamBuf::seekpos(pos_type pos, std::ios_base::
     return seekoff(off_type(pos), std::ios_base::beg, which);
 }
 
+MdSectionStreamBuf::MdSectionStreamBuf(IStream* stream, std::size_t size)
+    : m_stream(stream), m_size(size), m_window(new char[WINDOW])
+{
+    setg(m_window.get(), m_window.get(), m_window.get());
+}
+
+MdSectionStreamBuf::~MdSectionStreamBuf()
+{
+    if (m_stream) m_stream->Release();
+}
+
+MdSectionStreamBuf::int_type MdSectionStreamBuf::underflow()
+{
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    ULONG n = 0;
+    if (m_next >= m_size || FAILED(m_stream->Read(m_window.get(), ULONG(WINDOW), &n)) || n == 0)
+        return traits_type::eof();
+    m_next += n;
+    setg(m_window.get(), m_window.get(), m_window.get() + n);
+    return traits_type::to_int_type(*gptr());
+}
+
+MdSectionStreamBuf::pos_type MdSectionStreamBuf::seekoff(off_type off, std::ios_base::seekdir dir,
+                                                         std::ios_base::openmode which)
+{
+    if ((which & std::ios_base::out) != 0 || (which & std::ios_base::in) == 0) return pos_type(off_type(-1));
+    off_type base = 0;
+    if (dir == std::ios_base::end)
+        base = off_type(m_size);
+    else if (dir == std::ios_base::cur)
+        base = off_type(m_next) - off_type(egptr() - gptr());
+    const off_type target = base + off;
+    if (target < 0 || target > off_type(m_size)) return pos_type(off_type(-1));
+    LARGE_INTEGER to;
+    to.QuadPart = target;
+    if (FAILED(m_stream->Seek(to, STREAM_SEEK_SET, nullptr))) return pos_type(off_type(-1));
+    m_next = std::size_t(target);
+    setg(m_window.get(), m_window.get(), m_window.get());
+    return pos_type(target);
+}
+
+MdSectionStreamBuf::pos_type MdSectionStreamBuf::seekpos(pos_type pos, std::ios_base::openmode which)
+{
+    return seekoff(off_type(pos), std::ios_base::beg, which);
+}
+
 CMDStrmHelper::CMDStrmHelper(FsSectMan* sectMan) : m_sectMan(sectMan) {}
 
 CMDStrmHelper::~CMDStrmHelper()
@@ -73,6 +119,28 @@ void CMDStrmHelper::reportMessage(uint32_t id, const char* text)
 
 uint32_t CMDStrmHelper::open(const char* sectionName, bool read)
 {
+    return open(sectionName, read ? Take::Copy : Take::Check);
+}
+
+uint32_t CMDStrmHelper::openInPlace(const char* sectionName)
+{
+    return open(sectionName, Take::InPlace);
+}
+
+bool CMDStrmHelper::makeStream(std::streambuf* buf)
+{
+    try {
+        m_buf.reset(buf);
+        m_stream.reset(new std::iostream(m_buf.get()));
+    } catch (...) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+uint32_t CMDStrmHelper::open(const char* sectionName, Take take)
+{
     if (!m_sectMan) {
         reportMessage(0);
         return 0xFFFF;
@@ -91,8 +159,32 @@ uint32_t CMDStrmHelper::open(const char* sectionName, bool read)
     }
     sec->flush();
     const std::size_t size = sec->getSize();
-    if (!read) {
+    if (take == Take::Check) {
         m_sectMan->CloseSect(name);
+        m_size = size;
+        return 0;
+    }
+    if (take == Take::InPlace) {
+        // A clone outlives the section, which is closed so that the compiler
+        // can have the working file's storage lent.
+        IStream* clone = nullptr;
+        MdSectionStreamBuf* buf = nullptr;
+        LARGE_INTEGER start;
+        start.QuadPart = 0;
+        IStream* own = sec->stream();
+        if (own && SUCCEEDED(own->Clone(&clone)) && clone && SUCCEEDED(clone->Seek(start, STREAM_SEEK_SET, nullptr))) {
+            try {
+                buf = new MdSectionStreamBuf(clone, size);
+            } catch (...) {
+                buf = nullptr;
+            }
+        }
+        if (!buf && clone) clone->Release();
+        m_sectMan->CloseSect(name);
+        if (!buf || !makeStream(buf)) {
+            reportMessage(0);
+            return 0xFFFF;
+        }
         m_size = size;
         return 0;
     }
@@ -113,11 +205,8 @@ uint32_t CMDStrmHelper::open(const char* sectionName, bool read)
     }
     if (sec->hasError()) ok = false;
 
-    try {
-        m_buf.reset(new MdByteStreamBuf(buffer.get(), size));
-        m_stream.reset(new std::iostream(m_buf.get()));
-    } catch (...) {
-        close();
+    std::unique_ptr<MdByteStreamBuf> byteBuf(new (std::nothrow) MdByteStreamBuf(buffer.get(), size));
+    if (!byteBuf || !makeStream(byteBuf.release())) {
         m_sectMan->CloseSect(name);
         reportMessage(0);
         return 0xFFFF;

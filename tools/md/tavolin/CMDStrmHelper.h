@@ -34,6 +34,31 @@ private:
     std::size_t m_size;
 };
 
+// A read-only stream buffer over a stream of the working file, through a
+// window of fixed size: a compiler reads a section of any size while only
+// the window is held beside the working file. Takes the stream (a clone of
+// its own, so that its position is nobody else's).
+class MdSectionStreamBuf : public std::streambuf {
+public:
+    static constexpr std::size_t WINDOW = 65536;
+
+    MdSectionStreamBuf(IStream* stream, std::size_t size);
+    ~MdSectionStreamBuf() override;
+    MdSectionStreamBuf(const MdSectionStreamBuf&) = delete;
+    MdSectionStreamBuf& operator=(const MdSectionStreamBuf&) = delete;
+
+protected:
+    int_type underflow() override;
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override;
+    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override;
+
+private:
+    IStream* m_stream;
+    std::size_t m_size;
+    std::size_t m_next = 0;  // position of the stream's byte after the window
+    std::unique_ptr<char[]> m_window;
+};
+
 class CMDStrmHelper {
 public:
     // sectMan: the working file's section manager (not owned; may be null).
@@ -50,6 +75,10 @@ public:
     // false the section is only checked as above and its size taken, not
     // read: no stream is open afterwards.
     uint32_t open(const char* sectionName, bool read = true);
+    // As open with read, but the stream reads the section in place through
+    // a window (MdSectionStreamBuf) instead of a copy: for a reader that
+    // only reads, while nobody writes the section.
+    uint32_t openInPlace(const char* sectionName);
     // The stream of the open section, positioned for reading; null when
     // nothing is open.
     std::iostream* getStream() const { return m_stream.get(); }
@@ -63,9 +92,14 @@ public:
     static void reportMessage(uint32_t id, const char* text = nullptr);
 
 private:
+    enum class Take { Check, Copy, InPlace };
+    uint32_t open(const char* sectionName, Take take);
+    // Makes the stream over buf; false (everything dropped) when it cannot.
+    bool makeStream(std::streambuf* buf);
+
     FsSectMan* m_sectMan;
     std::unique_ptr<char[]> m_buffer;
-    std::unique_ptr<MdByteStreamBuf> m_buf;
+    std::unique_ptr<std::streambuf> m_buf;
     std::unique_ptr<std::iostream> m_stream;
     std::size_t m_size = 0;
 };

@@ -81,15 +81,21 @@ bool nothingToCompile(const CMDStrmHelper& reader)
     return reader.size() == 0;
 }
 
+// Opens a temporary stream for a compiler of kind: read in place when the
+// compiler will run (no second copy of the stream beside the working file
+// while it parses), else only checked.
+uint32_t openForCompiler(CMDStrmHelper& reader, const char* tmpStream, int kind)
+{
+    return mdCompilerBuilt(kind) ? reader.openInPlace(tmpStream) : reader.open(tmpStream, false);
+}
+
 // The common shape of a section method after its kind check: read the
 // temporary stream, lend the storage to a descriptor, compile, give
 // everything back.
 HRESULT runJob(MdFrontContext& ctx, const Job& job, MdCompilerArgs args, int32_t& status)
 {
-    // The stream is read (a copy of the whole stream) only for a compiler
-    // that will run; else it is only checked.
     CMDStrmHelper reader(ctx.workFile);
-    const uint32_t code = reader.open(job.tmpStream, mdCompilerBuilt(job.compiler));
+    const uint32_t code = openForCompiler(reader, job.tmpStream, job.compiler);
     if (code != 0) {
         status = mdStatusFromCode(code);
         return S_OK;
@@ -115,7 +121,7 @@ HRESULT runComments(MdFrontContext& ctx, const char* tmpStream, const char* sect
                     bool boot, int32_t& status)
 {
     CMDStrmHelper reader(ctx.workFile);
-    const uint32_t code = reader.open(tmpStream, mdCompilerBuilt(MdCompVarComment));
+    const uint32_t code = openForCompiler(reader, tmpStream, MdCompVarComment);
     if (code != 0) {
         status = mdStatusFromCode(code);
         return S_OK;
@@ -199,7 +205,7 @@ HRESULT bootFunctionPasses(MdFrontContext& ctx, const String& rcPath, const std:
                            const String& bootText, int32_t& status)
 {
     CMDStrmHelper reader(ctx.workFile);
-    const uint32_t code = reader.open("bootfkt_tmp", mdCompilerBuilt(MdCompBootFkt));
+    const uint32_t code = openForCompiler(reader, "bootfkt_tmp", MdCompBootFkt);
     if (code != 0) {
         status = mdStatusFromCode(code);
         return S_OK;

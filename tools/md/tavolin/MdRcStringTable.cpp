@@ -41,9 +41,16 @@ void MdRcStringTable::beginTable()
 
 void MdRcStringTable::addText(int32_t id, const String& text)
 {
-    char head[32];
-    std::snprintf(head, sizeof head, "   0x%04X   \"", unsigned(uint32_t(id)));
-    put(head);
+    // "   0x%04X   \"", written by hand: a table of an alarm section holds
+    // an entry per alarm, and formatting was most of its cost.
+    char head[32] = "   0x";
+    std::size_t n = 5;
+    const uint32_t v = uint32_t(id);
+    int digits = 4;
+    while (digits < 8 && (v >> (4 * digits)) != 0) ++digits;
+    for (int d = digits - 1; d >= 0; --d) head[n++] = "0123456789ABCDEF"[(v >> (4 * d)) & 0xF];
+    std::memcpy(head + n, "   \"", 4);
+    put(head, n + 4);
     // A quote inside the text is doubled, the resource compiler's escape;
     // a bare one would end the string early. Every other byte stands as it is.
     const char* p = text.c_str();

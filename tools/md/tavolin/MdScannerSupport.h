@@ -35,10 +35,17 @@ inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_
 // every other byte as it stands. The caller owns the result.
 inline String* mdStringValue(const char* text, int len)
 {
+    // Copied in runs between the escapes, not byte by byte: comment and alarm
+    // sections are mostly such strings.
     String* s = new String("");
-    for (int i = 1; i < len - 1; ++i) {
-        if (text[i] == '\\' && i + 1 < len - 1 && text[i + 1] == '"') ++i;
-        s->catChar(text[i]);
+    const int end = len - 1;
+    int from = 1;
+    for (int i = 1; i < end; ++i) {
+        if (text[i] == '\\' && i + 1 < end && text[i + 1] == '"') {
+            if (i > from) s->cat(text + from, i - from);
+            from = ++i;  // the quote stands, its backslash goes
+        }
     }
+    if (end > from) s->cat(text + from, end - from);
     return s;
 }

@@ -91,11 +91,19 @@ TEST(ConnectionParser, ResultsAndMessages)
         EXPECT_EQ(messages.ids(), c.ids) << c.text;
         EXPECT_EQ(r.section, c.section) << c.text;
     }
-    // Messages carry the line of the scanner.
-    messages.clear();
-    compile("INTERFACE\r\n\r\n!");
-    ASSERT_FALSE(messages.records.empty());
-    EXPECT_EQ(messages.records[0].position, 3u);
+    // Messages carry the line of the scanner, also after runs of blank lines
+    // longer than one of its tokens (the padding before a section).
+    std::string blankRun = "INTERFACE";
+    for (int i = 0; i < 150; ++i) blankRun += i % 2 ? "\r\n" : " \t\n";
+    for (const auto& c : {std::make_pair(std::string("INTERFACE\r\n\r\n!"), 3u),
+                          std::make_pair(blankRun + "!", 151u),
+                          std::make_pair(blankRun + "\r END_INTERFACE", 151u)}) {
+        messages.clear();
+        compile(c.first);
+        ASSERT_FALSE(messages.records.empty());
+        EXPECT_EQ(messages.records[0].id, 601u);
+        EXPECT_EQ(messages.records[0].position, c.second);
+    }
 }
 
 }  // namespace

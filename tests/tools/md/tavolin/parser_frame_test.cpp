@@ -4,6 +4,7 @@
 // handler; and the resource-script string-table writer.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "tools/md/tavolin/MdParserFrame.h"
 #include "platform/resmodule.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
+#include "tools/md/tavolin/MdScannerSupport.h"
 
 using namespace fronttest;
 
@@ -157,6 +159,37 @@ TEST(RcStringTable, QuotesAreDoubledAndReadBackAsOne)
     EXPECT_EQ(t, u"\"q\"");
     ASSERT_TRUE(module->lookup(4, t));
     EXPECT_EQ(t, u"\u00E4");
+}
+
+TEST(ScannerSupport, StringValueDropsTheQuotesAndTheBackslashOfAnEscapedQuote)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"\"\"", ""},
+        {"\"abc\"", "abc"},
+        {"\"a\\\"b\\\"\"", "a\"b\""},
+        {"\"\\\"\"", "\""},
+        {"\"a\\x\\\"", "a\\x\\"},  // a backslash before the closing quote stays
+    };
+    for (const auto& c : cases) {
+        std::unique_ptr<String> v(mdStringValue(c.first.c_str(), int(c.first.size())));
+        EXPECT_EQ(std::string(v->c_str(), v->length()), c.second) << c.first;
+    }
+}
+
+TEST(RcStringTable, IdsAreAtLeastFourUpperCaseHexDigits)
+{
+    TempFile script("");
+    ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), {{0, String("a")},
+                                                             {0xABC, String("b")},
+                                                             {0x1F00D, String("c")},
+                                                             {-1, String("d")}}));
+    EXPECT_EQ(readFile(script.path()),
+              "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
+              "   0x0000   \"a\"\r\n"
+              "   0x0ABC   \"b\"\r\n"
+              "   0x1F00D   \"c\"\r\n"
+              "   0xFFFFFFFF   \"d\"\r\n"
+              "END\r\n\r\n");
 }
 
 TEST(RcStringTable, AScriptThatCannotBeWrittenFails)

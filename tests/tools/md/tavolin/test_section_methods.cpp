@@ -410,13 +410,20 @@ TEST(SectionMethods, AcxImportRunsOnlyAfterASuccessfulCompile)
 
 // ---------------------------------------------------------------------------
 
+// "0\r\n1\r\n2\r\n..." of at least size bytes.
+std::string countedLines(std::size_t size)
+{
+    std::string text;
+    for (int i = 0; text.size() < size; ++i) text += std::to_string(i) + "\r\n";
+    return text;
+}
+
 TEST(StreamReader, ReadsWholeSectionsAndClosesThem)
 {
     MessageCapture messages;
     FsFileMan work;
     ASSERT_TRUE(openMemoryFile(work));
-    std::string big;
-    for (int i = 0; big.size() < 3 * FsSecCl::WINDOW_SIZE + 17; ++i) big += std::to_string(i) + "\r\n";
+    const std::string big = countedLines(3 * FsSecCl::WINDOW_SIZE + 17);
     ASSERT_TRUE(putSection(work, "big_tmp", big));
     ASSERT_TRUE(putSection(work, "empty_tmp", ""));
 
@@ -448,6 +455,41 @@ TEST(StreamReader, ReadsWholeSectionsAndClosesThem)
     EXPECT_EQ(reader.open("empty_tmp"), 0u);
     EXPECT_EQ(reader.getStream()->peek(), EOF);
     EXPECT_TRUE(messages.records.size() == 1u);
+}
+
+TEST(StreamReader, ReadsInPlaceThroughItsWindowWhileTheStorageIsLent)
+{
+    MessageCapture messages;
+    FsFileMan work;
+    ASSERT_TRUE(openMemoryFile(work));
+    const std::string big = countedLines(2 * MdSectionStreamBuf::WINDOW + 17);
+    ASSERT_TRUE(putSection(work, "big_tmp", big));
+
+    CMDStrmHelper reader(&work);
+    ASSERT_EQ(reader.openInPlace("big_tmp"), 0u);
+    EXPECT_EQ(reader.size(), big.size());
+    std::istream& in = *reader.getStream();
+    // A compiler reads while a descriptor has the working file's storage.
+    IStorage* lent = nullptr;
+    ASSERT_TRUE(work.getIStoragePtr(&lent));
+    std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(got, big);
+    // Rewound (the boot functions' second pass) and moved across windows.
+    in.clear();
+    in.seekg(0);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "0\r");
+    in.seekg(std::streamoff(MdSectionStreamBuf::WINDOW) - 1, std::ios::cur);
+    EXPECT_EQ(in.tellg(), std::streampos(MdSectionStreamBuf::WINDOW + 2));
+    EXPECT_EQ(in.get(), big[MdSectionStreamBuf::WINDOW + 2]);
+    in.seekg(0, std::ios::end);
+    EXPECT_EQ(in.peek(), EOF);
+    in.clear();
+    EXPECT_FALSE(bool(in.seekg(1, std::ios::end)));
+    lent->Release();
+    work.releaseIStoragePtr();
+    EXPECT_TRUE(messages.records.empty());
 }
 
 TEST(StreamReader, FailuresAndTheirCodes)
