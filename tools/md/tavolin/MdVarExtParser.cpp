@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <list>
 #include <new>
 #include <string>
@@ -474,18 +475,23 @@ int32_t MdVarExtParser::parseSource()
     TV_TRACE(1, kTraceFile, "MdVarExtParser::parseSource", "Values: %i, Modifys: %i, NullModifys: %i", values,
              modifys, nullModifys);
 
+    // The savers live in a virtual base: called through lambdas rather than
+    // member pointers, whose adjustment into that base the undefined-behaviour
+    // checker takes for a call on the wrong object.
     const struct {
         const char* name;
-        uint32_t (MdVarExtParser::*save)(FsSecCl&);
+        std::function<uint32_t(FsSecCl&)> save;
     } sections[] = {
-        {"units", &MdVarExtParser::saveUnits},     {"varval", &MdVarExtParser::saveValues},
-        {"varext", &MdVarExtParser::saveAttribs},  {"varcont", &MdVarExtParser::saveDynArrays},
-        {"cfghead", &MdVarExtParser::saveCfg},     {"bitfield", &MdVarExtParser::saveBits},
+        {"units", [this](FsSecCl& sec) { return saveUnits(sec); }},
+        {"varval", [this](FsSecCl& sec) { return saveValues(sec); }},
+        {"varext", [this](FsSecCl& sec) { return saveAttribs(sec); }},
+        {"varcont", [this](FsSecCl& sec) { return saveDynArrays(sec); }},
+        {"cfghead", [this](FsSecCl& sec) { return saveCfg(sec); }},
+        {"bitfield", [this](FsSecCl& sec) { return saveBits(sec); }},
     };
     for (const auto& s : sections) {
         uint32_t saved = 0;
-        if (mdRewriteSection(m_target, s.name, [&](FsSecCl& sec) { saved = (this->*s.save)(sec); }) != 0 ||
-            saved != 0)
+        if (mdRewriteSection(m_target, s.name, [&](FsSecCl& sec) { saved = s.save(sec); }) != 0 || saved != 0)
             return 4;
     }
     if (mdRewriteSection(m_target, "const", [&](FsSecCl& sec) { m_pConstTable->write(sec); }) != 0) return 4;

@@ -152,9 +152,14 @@ TEST(NameIndex, TablesSharingTheirPartsShareTheIndex)
     StSymbEntryID a, b, c;
     ASSERT_NE(nullptr, owner.addEntry("n", 0, 0, ST_KIND_VAR, a));
     ASSERT_NE(nullptr, owner.addEntry("n", 1, 1, ST_KIND_VAR, b));
-    // The second table borrows the parts for a moment.
-    StSymbTable* borrower = new StSymbTable(owner.strings(), owner.entries(), owner.constants(), owner.vrTable(),
-                                            owner.nrTable(), owner.types(), 0, 0);
+    // The second table borrows the parts for a moment, and hands them back
+    // without deleting them.
+    struct Lender : StSymbTable {
+        using StSymbTable::StSymbTable;
+        void forget() { detachTables(0x3F); }
+    };
+    Lender* borrower = new Lender(owner.strings(), owner.entries(), owner.constants(), owner.vrTable(),
+                                  owner.nrTable(), owner.types(), 0, 0);
     EXPECT_EQ(nullptr, borrower->addEntry("n", 1, 1, ST_KIND_VAR, c));
     ASSERT_NE(nullptr, borrower->addEntry("n", 2, 2, ST_KIND_VAR, c));
     EXPECT_EQ(nullptr, owner.addEntry("n", 2, 2, ST_KIND_VAR, c));
@@ -166,11 +171,7 @@ TEST(NameIndex, TablesSharingTheirPartsShareTheIndex)
     std::vector<StRangeID> order;
     for (; e; e = e->getNextEntry()) order.push_back(e->getVR());
     EXPECT_EQ((std::vector<StRangeID>{0, 2, 1}), order);
-    // Hand the parts back without deleting them.
-    struct Lender : StSymbTable {
-        static void forget(StSymbTable* t) { static_cast<Lender*>(t)->detachTables(0x3F); }
-    };
-    Lender::forget(borrower);
+    borrower->forget();
     delete borrower;
 }
 
