@@ -197,13 +197,8 @@ VarExt* CMDAcxParser::makeAttribs(uint32_t first, uint32_t attributes, uint32_t 
         TV_TRACE(kTraceError, kTraceFile, kMakeAttribs, "invalid display type");
         return nullptr;
     }
-    auto* v = new VarExt;
-    v->A = first;
-    v->ATO1 = (attributes & ~kAccessBits) | (accessLevel << kAccessShift);
-    v->ATO2 = third;
-    v->G = uint16_t(sixteen);
-    v->TE = uint8_t(display);
-    return v;
+    return new VarExt{first, (attributes & ~kAccessBits) | (accessLevel << kAccessShift), third,
+                      uint16_t(sixteen), uint8_t(display)};
 }
 
 // ---------------------------------------------------------------------------

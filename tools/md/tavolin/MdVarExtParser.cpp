@@ -240,17 +240,12 @@ VarExt* MdVarExtParser::attributeValues(int32_t a, int32_t ato1, int32_t ato2, i
 {
     if (g < 0 || g > 0xFFFF) fail(408, g);
     if (te < 0 || te > 0xFF) fail(408, te);
-    VarExt* r = new (std::nothrow) VarExt;
+    VarExt* r = new (std::nothrow)
+        VarExt{uint32_t(a), uint32_t(ato1), uint32_t(ato2), uint16_t(g), uint8_t(te)};
     if (!r) {
         reportError(0, nullptr, nullptr);
         stopParse(2);
-        return nullptr;
     }
-    r->A = uint32_t(a);
-    r->ATO1 = uint32_t(ato1);
-    r->ATO2 = uint32_t(ato2);
-    r->G = uint16_t(g);
-    r->TE = uint8_t(te);
     return r;
 }
 

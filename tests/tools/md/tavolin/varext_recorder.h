@@ -44,13 +44,7 @@ public:
     VarExt* attributeValues(int32_t a, int32_t ato1, int32_t ato2, int32_t g, int32_t te) override
     {
         note("attrvalues", {a, ato1, ato2, g, te});
-        auto* r = new VarExt;
-        r->A = uint32_t(a);
-        r->ATO1 = uint32_t(ato1);
-        r->ATO2 = uint32_t(ato2);
-        r->G = uint16_t(g);
-        r->TE = uint8_t(te);
-        return r;
+        return new VarExt{uint32_t(a), uint32_t(ato1), uint32_t(ato2), uint16_t(g), uint8_t(te)};
     }
     void attribute(bool range, int32_t first, int32_t last, int32_t mask, VarExt* record) override
     {
