@@ -41,6 +41,10 @@ enum : uint32_t {
     MdErrMsgTxtMsgScript = 903,  // "Sektion konnte nicht beschrieben werden"
 };
 
+// The error-text scanner keeps no line count: its messages stand at line 1.
+template <>
+struct MdScannerCountsLines<MdErrMsgTxtScannerFlexLexer> : std::false_type {};
+
 class MdErrMsgTxtParser : public MdParserFrame<MdErrMsgTxtBisonParser, MdErrMsgTxtScannerFlexLexer> {
 public:
     MdErrMsgTxtParser() : MdParserFrame(MdErrMsgTxtMsgBase) {}

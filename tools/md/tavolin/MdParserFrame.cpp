@@ -1,6 +1,8 @@
 // The message emitter of the section compilers.
 #include "tools/md/tavolin/MdParserFrame.h"
 
+#include <cstring>
+
 #include "base/cm/cmmsghdl.h"
 
 void mdEmitMessage(uint32_t id, int32_t line, const char* arg, const char* arg2)
@@ -26,4 +28,29 @@ int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(
     const bool closed = dsc->CloseSect(name) == 0;
     if (!ok) return 4;
     return closed ? 0 : closeFailure;
+}
+
+std::size_t mdSkipLeadingLineEnds(std::istream& in)
+{
+    if (!in) return 0;
+    const std::istream::pos_type start = in.tellg();
+    if (start == std::istream::pos_type(-1)) return 0;  // not seekable: the scanner reads them
+    // The buffer holds whole pairs, so a chunk that is all pairs leaves the
+    // next chunk beginning on a pair.
+    static const char kPairs[] = "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+    constexpr std::size_t kRun = sizeof kPairs - 1;
+    char buf[1 << 15];
+    std::size_t bytes = 0;
+    for (;;) {
+        in.read(buf, sizeof buf);
+        const std::size_t n = std::size_t(in.gcount());
+        std::size_t i = 0;
+        while (i + kRun <= n && std::memcmp(buf + i, kPairs, kRun) == 0) i += kRun;
+        while (i + 2 <= n && buf[i] == '\r' && buf[i + 1] == '\n') i += 2;
+        bytes += i;
+        if (i < n || n < sizeof buf) break;
+    }
+    in.clear();
+    in.seekg(start + std::istream::off_type(bytes));
+    return bytes / 2;
 }

@@ -38,6 +38,7 @@
 #include <istream>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "base/fs/FsDsc.h"
@@ -57,6 +58,16 @@ void mdEmitMessage(uint32_t id, int32_t line, const char* arg = nullptr, const c
 // than the new content, hence the emptying.
 int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(FsSecCl&)>& write,
                          int32_t closeFailure = 4);
+
+// Reads in past the "\r\n" pairs at its current position; their count. The
+// stream stands on the first byte that begins no such pair (a lone '\r'
+// stays unread).
+std::size_t mdSkipLeadingLineEnds(std::istream& in);
+
+// Whether a scanner counts its lines (its messages carry the line); one that
+// does not reports every message at its first line, padding or not.
+template <class Scanner>
+struct MdScannerCountsLines : std::true_type {};
 
 template <class Parser, class Scanner, class... Models>
 class MdParserFrame : public Parser, public Models..., public Scanner, public MdSectionCompiler {
@@ -107,7 +118,16 @@ protected:
     }
 
     // The scanner reads in from its current position; null: an empty input.
-    void setInput(std::istream* in) { Scanner::switch_streams(in ? in : &m_noInput, nullptr); }
+    // The line ends the split put in front of the first section are read
+    // past here rather than token by token (megabytes of them in a stream
+    // whose section comes late in a large source); the scanner counts them
+    // as the lines they are.
+    void setInput(std::istream* in)
+    {
+        const std::size_t padding = in ? mdSkipLeadingLineEnds(*in) : 0;
+        Scanner::switch_streams(in ? in : &m_noInput, nullptr);
+        if (MdScannerCountsLines<Scanner>::value) Scanner::yylineno += int(padding);
+    }
     // Emits id at the scanner's current line and counts one error.
     void reportError(uint32_t id, const char* arg = nullptr)
     {

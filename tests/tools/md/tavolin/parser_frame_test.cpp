@@ -104,6 +104,40 @@ TEST(ParserFrame, ScannerErrorsAreCountedAndSkipped)
     EXPECT_EQ(messages.records[1].position, 4u);
 }
 
+// The line ends in front of a section are read past before the scanner
+// starts; its lines are counted as if it had scanned them, also where they
+// run over the reader's chunk, and a lone '\r' stays for the scanner.
+TEST(ParserFrame, LeadingLineEndsCountAsLines)
+{
+    MessageCapture messages;
+    for (const std::size_t pairs : {std::size_t(0), std::size_t(1), std::size_t(16383), std::size_t(16384),
+                                    std::size_t(16385), std::size_t(40000)}) {
+        messages.clear();
+        std::string text;
+        for (std::size_t i = 0; i < pairs; ++i) text += "\r\n";
+        const NestRun r = parseText(text + "(\n!)");
+        EXPECT_EQ(r.result, 0) << pairs;
+        EXPECT_EQ(r.pairs, 1) << pairs;
+        ASSERT_EQ(messages.ids(), std::vector<uint32_t>{301}) << pairs;
+        EXPECT_EQ(messages.records[0].position, pairs + 2) << pairs;
+    }
+
+    // Not pairs: a '\r' alone and a bare '\n' end the run; the scanner reads on.
+    messages.clear();
+    EXPECT_EQ(parseText("\r\n\r\r\n\n!").errors, 1);
+    ASSERT_EQ(messages.records.size(), 1u);
+    EXPECT_EQ(messages.records[0].position, 4u);
+
+    // Read from the stream's position, not its start.
+    std::istringstream in("((\r\n\r\n!");
+    in.seekg(2);
+    EXPECT_EQ(mdSkipLeadingLineEnds(in), 2u);
+    EXPECT_EQ(in.get(), '!');
+    std::istringstream none("x");
+    EXPECT_EQ(mdSkipLeadingLineEnds(none), 0u);
+    EXPECT_EQ(none.get(), 'x');
+}
+
 TEST(ParserFrame, ErrorsAreCountedWithoutAMessageHandler)
 {
     ASSERT_EQ(cmGetMessageHandler(), nullptr);
