@@ -4,12 +4,15 @@
 // the lines, and libgsf alone writing the working file's streams into a
 // compound file.
 //
-// The compile runs twice over: in this process, through the command's own
-// compile driver with the library loaded once (like the floors, it pays no
-// process start), and as the `tavolin compile` command itself. Prints the
-// ratios of both to the sum of the floors, the time of a command run with
-// next to nothing to do (starting it and loading the library), and where the
-// time of an in-process compile goes, step by step.
+// The compile runs three ways: the main road alone (openSource and
+// copySections, without the section compilers), and the whole compile both in
+// this process, through the command's own compile driver with the library
+// loaded once (like the floors, it pays no process start), and as the
+// `tavolin compile` command itself. Prints the ratios of each to the sum of
+// the floors (the floors at their best repetition, the compiles at their
+// median), the time of a command run with next to nothing to do (starting it
+// and loading the library), and where the time of an in-process compile goes,
+// step by step.
 //
 //   bench_main_road [--sizes=1,10,100] [benchmark options]
 //   bench_main_road --smoke                    each compile once on a small
@@ -190,9 +193,10 @@ std::map<int, StepTimes>& stepTimes()
 
 // One compile of the source into the target; the command's exit status.
 // In-process with the steps timed into times when given; -1 when the
-// library cannot be loaded.
+// library cannot be loaded. Without sectionMethods (in-process only) the
+// main road alone: openSource and copySections.
 int compileOnce(bool inProcess, const std::string& source, const std::string& target,
-                const std::string& rc = std::string(), StepTimes* times = nullptr)
+                const std::string& rc = std::string(), StepTimes* times = nullptr, bool sectionMethods = true)
 {
     if (!inProcess) {
         // The stand-in class provider and name classifier beside the command.
@@ -208,6 +212,7 @@ int compileOnce(bool inProcess, const std::string& source, const std::string& ta
     o.rc = rc;
     o.impl = target.substr(0, target.rfind('.'));
     o.flag = 0;
+    o.sectionMethods = sectionMethods;
     if (times) {
         times->start = StepTimes::now();
         ++times->runs;
@@ -264,20 +269,21 @@ bool ranToEnd(int status)
 
 // Compiles the source again and again into an existing target (which the
 // generated source's errors leave as it was).
-void compileIntoExisting(benchmark::State& state, bool inProcess, const std::string& source, StepTimes* times)
+void compileIntoExisting(benchmark::State& state, bool inProcess, const std::string& source, StepTimes* times,
+                         bool sectionMethods = true)
 {
     const std::string target = scratchPath(inProcess ? "existing_ip.dsc" : "existing.dsc");
     if (!makeExistingTarget(inProcess, target)) state.SkipWithError("no existing target could be made");
     {
         std::unique_ptr<Quiet> quiet(inProcess ? new Quiet : nullptr);
         for (auto _ : state)
-            if (!ranToEnd(compileOnce(inProcess, source, target, std::string(), times)))
+            if (!ranToEnd(compileOnce(inProcess, source, target, std::string(), times, sectionMethods)))
                 state.SkipWithError("compile failed");
     }
     removeTarget(target);
 }
 
-void compileIntoNew(benchmark::State& state, bool inProcess, const std::string& source)
+void compileIntoNew(benchmark::State& state, bool inProcess, const std::string& source, bool sectionMethods = true)
 {
     const std::string target = scratchPath(inProcess ? "new_ip.dsc" : "new.dsc");
     std::unique_ptr<Quiet> quiet(inProcess ? new Quiet : nullptr);
@@ -285,9 +291,25 @@ void compileIntoNew(benchmark::State& state, bool inProcess, const std::string& 
         state.PauseTiming();
         removeTarget(target);
         state.ResumeTiming();
-        if (!ranToEnd(compileOnce(inProcess, source, target))) state.SkipWithError("compile failed");
+        if (!ranToEnd(compileOnce(inProcess, source, target, std::string(), nullptr, sectionMethods)))
+            state.SkipWithError("compile failed");
     }
     removeTarget(target);
+}
+
+// The main road alone (openSource and copySections, in this process): what
+// the split and the working file cost without the section compilers, which
+// read every section again with a grammar of their own.
+void BM_MainRoadExisting(benchmark::State& state, int mb)
+{
+    compileIntoExisting(state, true, sourceFile(mb), nullptr, false);
+    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+}
+
+void BM_MainRoadNew(benchmark::State& state, int mb)
+{
+    compileIntoNew(state, true, sourceFile(mb), false);
+    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
 }
 
 void BM_InProcessExisting(benchmark::State& state, int mb)
@@ -325,6 +347,7 @@ void BM_CommandExample(benchmark::State& state)
 void BM_FloorFlexScan(benchmark::State& state, int mb)
 {
     const std::string& source = sourceFile(mb);
+    ::sync();
     for (auto _ : state) {
         const long lines = mainroadFloorScan(source.c_str());
         if (lines < 0) state.SkipWithError("source unreadable");
@@ -350,6 +373,9 @@ void BM_FloorGsfWrite(benchmark::State& state, int mb)
     const auto streams = workingStreams(sourceFile(mb));
     const std::string file = scratchPath("floor.cf");
     gsf_init();
+    // Written back what the runs before left dirty, so that this write does
+    // not wait for theirs.
+    ::sync();
     for (auto _ : state) {
         GsfOutput* sink = gsf_output_stdio_new(file.c_str(), nullptr);
         GsfOutfile* out = sink ? gsf_outfile_msole_new(sink) : nullptr;
@@ -442,9 +468,9 @@ int smoke()
 }
 
 template <class... Args>
-void add(const std::string& name, Args... args)
+benchmark::internal::Benchmark* add(const std::string& name, Args... args)
 {
-    benchmark::RegisterBenchmark(name.c_str(), args...)->Unit(benchmark::kMillisecond)->UseRealTime();
+    return benchmark::RegisterBenchmark(name.c_str(), args...)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
 // Where the time of an in-process compile into an existing target went:
@@ -489,8 +515,10 @@ int main(int argc, char** argv)
     add("CommandExample", BM_CommandExample);
     for (int mb : sizes) {
         const std::string n = "/" + std::to_string(mb) + "MB";
-        add("FloorFlexScan" + n, BM_FloorFlexScan, mb);
-        add("FloorGsfWrite" + n, BM_FloorGsfWrite, mb);
+        RatioReporter::addMinimum(add("FloorFlexScan" + n, BM_FloorFlexScan, mb));
+        RatioReporter::addMinimum(add("FloorGsfWrite" + n, BM_FloorGsfWrite, mb));
+        add("MainRoadExisting" + n, BM_MainRoadExisting, mb);
+        add("MainRoadNew" + n, BM_MainRoadNew, mb);
         add("InProcessExisting" + n, BM_InProcessExisting, mb);
         add("InProcessNew" + n, BM_InProcessNew, mb);
         add("CommandExisting" + n, BM_CommandExisting, mb);
@@ -505,13 +533,16 @@ int main(int argc, char** argv)
     for (int mb : sizes) {
         const std::string s = "/" + std::to_string(mb) + "MB/real_time";
         auto at = [&](const char* name) { return reporter.at(name + s); };
-        const double floor = at("FloorFlexScan") + at("FloorGsfWrite");
+        // The floors at their best repetition, the compiles at their median.
+        auto best = [&](const char* name) { return reporter.best(name + s); };
+        const double floor = best("FloorFlexScan") + best("FloorGsfWrite");
         if (floor <= 0) continue;
-        std::printf("%4d MB: floor %.1f ms (scan %.1f + libgsf %.1f); in-process: existing target %.2fx, new target "
-                    "%.2fx; command: existing target %.2fx, new target %.2fx\n",
-                    mb, floor * 1e3, at("FloorFlexScan") * 1e3, at("FloorGsfWrite") * 1e3,
-                    at("InProcessExisting") / floor, at("InProcessNew") / floor, at("CommandExisting") / floor,
-                    at("CommandNew") / floor);
+        std::printf("%4d MB: floor %.1f ms (scan %.1f + libgsf %.1f); main road: existing target %.2fx, new target "
+                    "%.2fx; in-process: existing target %.2fx, new target %.2fx; command: existing target %.2fx, "
+                    "new target %.2fx\n",
+                    mb, floor * 1e3, best("FloorFlexScan") * 1e3, best("FloorGsfWrite") * 1e3,
+                    at("MainRoadExisting") / floor, at("MainRoadNew") / floor, at("InProcessExisting") / floor,
+                    at("InProcessNew") / floor, at("CommandExisting") / floor, at("CommandNew") / floor);
         printSteps(stepTimes()[mb], floor);
     }
     for (const auto& f : sourceFiles()) ::unlink(f.second.c_str());

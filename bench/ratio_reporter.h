@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,14 +15,14 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
-        const std::string median = "_median";
         for (const Run& r : runs) {
             if (r.iterations <= 0 || r.error_occurred) continue;
             std::string name = r.benchmark_name();
             const double t = r.real_accumulated_time / double(r.iterations);
-            if (name.size() > median.size() && name.compare(name.size() - median.size(), median.size(), median) == 0) {
-                name.resize(name.size() - median.size());
+            if (cut(name, "_median")) {
                 medians[name] = t;
+            } else if (cut(name, "_min")) {
+                minima[name] = t;
             } else if (r.run_type == Run::RT_Iteration) {
                 seconds[name] = t;
             }
@@ -34,5 +35,28 @@ public:
         auto it = seconds.find(name);
         return it == seconds.end() ? 0.0 : it->second;
     }
-    std::map<std::string, double> seconds, medians;
+    // The best repetition when the benchmark computes a "min" statistic
+    // (see addMinimum), else as at.
+    double best(const std::string& name) const
+    {
+        auto m = minima.find(name);
+        return m != minima.end() ? m->second : at(name);
+    }
+    // Adds the "min" statistic to a benchmark with repetitions.
+    static benchmark::internal::Benchmark* addMinimum(benchmark::internal::Benchmark* b)
+    {
+        return b->ComputeStatistics("min", [](const std::vector<double>& v) {
+            return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
+        });
+    }
+    std::map<std::string, double> seconds, medians, minima;
+
+private:
+    static bool cut(std::string& name, const std::string& suffix)
+    {
+        if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            return false;
+        name.resize(name.size() - suffix.size());
+        return true;
+    }
 };

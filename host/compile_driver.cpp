@@ -659,9 +659,9 @@ int Run::compile()
     step("openSource", hr, status, mdIsObjectKind(kind) ? ", object kind " + std::to_string(kind) : std::string(),
          acxFailed ? "the ACX file was not read or does not fit the source" : nullptr);
     if (SUCCEEDED(hr)) {
-        if (mdIsObjectKind(kind))
-            sectionMethods(kind);
-        else
+        if (mdIsObjectKind(kind)) {
+            if (m_o.sectionMethods) sectionMethods(kind);
+        } else
             std::printf("no object kind: the section methods are not run\n");
         copyAll();
     }

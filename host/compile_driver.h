@@ -67,6 +67,9 @@ struct HostCompileOptions {
     uint32_t mask = 0;
     uint32_t firstId = 0, secondId = 0;
     uint32_t flag = 1;
+    // False: the main road alone - openSource and copySections, no section
+    // method - for measuring what the split and the working file cost.
+    bool sectionMethods = true;
 };
 
 // Reads `compile SOURCE -o TARGET [options]` from argv[2] on; an empty
