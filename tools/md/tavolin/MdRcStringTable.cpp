@@ -41,8 +41,15 @@ void MdRcStringTable::beginTable()
 
 void MdRcStringTable::addText(int32_t id, const String& text)
 {
-    // "   0x%04X   \"", written by hand: a table of an alarm section holds
-    // an entry per alarm, and formatting was most of its cost.
+    addText(id, text.c_str(), std::size_t(text.length()));
+}
+
+void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
+{
+    if (!good()) return;
+    // "   0x%04X   \"", written by hand and the line put whole: a table of an
+    // alarm section holds an entry per alarm, and formatting and a write
+    // per piece were most of its cost.
     char head[32] = "   0x";
     std::size_t n = 5;
     const uint32_t v = uint32_t(id);
@@ -50,23 +57,24 @@ void MdRcStringTable::addText(int32_t id, const String& text)
     while (digits < 8 && (v >> (4 * digits)) != 0) ++digits;
     for (int d = digits - 1; d >= 0; --d) head[n++] = "0123456789ABCDEF"[(v >> (4 * d)) & 0xF];
     std::memcpy(head + n, "   \"", 4);
-    put(head, n + 4);
+    m_line.assign(head, n + 4);
     // A quote inside the text is doubled, the resource compiler's escape;
     // a bare one would end the string early. Every other byte stands as it is.
-    const char* p = text.c_str();
-    const char* const end = p + text.length();
+    const char* p = text;
+    const char* const end = p + length;
     while (p < end) {
         const char* q = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
         if (!q) {
-            put(p, std::size_t(end - p));
+            m_line.append(p, std::size_t(end - p));
             break;
         }
-        put(p, std::size_t(q - p) + 1);
-        put("\"");
+        m_line.append(p, std::size_t(q - p) + 1);
+        m_line += '"';
         p = q + 1;
     }
-    put("\"");
-    put(kMdRcLineEnd);
+    m_line += '"';
+    m_line += kMdRcLineEnd;
+    put(m_line.data(), m_line.size());
 }
 
 void MdRcStringTable::endTable()

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -46,6 +47,7 @@ public:
     void beginTable();
     // One text line.
     void addText(int32_t id, const String& text);
+    void addText(int32_t id, const char* text, std::size_t length);
     // "END" and the empty line.
     void endTable();
     // Closes the script. True when it was opened and every write and the
@@ -60,6 +62,7 @@ private:
 
     std::FILE* m_file = nullptr;
     bool m_failed = false;
+    std::string m_line;  // the text line being put
 };
 
 // Appends one whole table with the texts in their order (id, text) to the
