@@ -1,6 +1,7 @@
 // Compiler of the alarm section.
 #include "tools/md/tavolin/MdAlarmParser.h"
 
+#include <istream>
 #include <string>
 #include <utility>
 
@@ -20,7 +21,20 @@ bool mergeOne(Map& map, int32_t index, Value&& value)
 // Empties the scanner's text store, giving its memory back.
 void releaseTextStore()
 {
-    std::string().swap(mdAlarmTextStore());
+    std::string().swap(mdAlarmTextStore().text);
+}
+
+// The bytes from the stream's position to its end; 0 when unknown. The
+// position stays.
+std::size_t bytesLeft(std::istream* in)
+{
+    if (!in || !*in) return 0;
+    std::streambuf* buf = in->rdbuf();
+    const auto at = buf->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+    if (at == std::streampos(-1)) return 0;
+    const auto end = buf->pubseekoff(0, std::ios_base::end, std::ios_base::in);
+    buf->pubseekpos(at, std::ios_base::in);
+    return end == std::streampos(-1) || end < at ? 0 : std::size_t(end - at);
 }
 
 }  // namespace
@@ -35,11 +49,19 @@ void MdAlarmParser::init(const MdCompilerArgs& args)
     MdParserFrame::init(args);
     releaseTextStore();
     // The compile goes on without a script; a table then fails at its end.
-    if (!m_script.open(m_rcPath)) mdEmitMessage(MdAlarmMsgScript, MdAlarmScannerFlexLexer::lineno());
+    m_keepTable = m_script.open(m_rcPath);
+    if (!m_keepTable) mdEmitMessage(MdAlarmMsgScript, MdAlarmScannerFlexLexer::lineno());
+    MdAlarmTextStore& store = mdAlarmTextStore();
+    store.keep = m_keepTable;
+    // The texts are fewer bytes than the section: room for them at once
+    // spares copying them as the store grows (untouched room costs no memory).
+    if (m_keepTable) store.text.reserve(bytesLeft(args.stream));
 }
 
 void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
 {
+    ++m_tableCount;
+    if (!m_keepTable) return;
     const uint32_t ordinal = uint32_t(m_ordinalIds.size());
     // Ids wrap as the 32-bit words they are; no signed overflow.
     m_ordinalIds.push_back(int32_t(uint32_t(m_nextStringId) + ordinal));
@@ -49,8 +71,8 @@ void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
 
 bool MdAlarmParser::tableEnd()
 {
-    if (m_texts.empty()) return true;
-    const std::string& store = mdAlarmTextStore();
+    if (m_tableCount == 0) return true;
+    const std::string& store = mdAlarmTextStore().text;
     const std::size_t first = m_ordinalIds.size() - m_texts.size();
     m_script.beginTable();
     for (std::size_t i = 0; i < m_texts.size(); ++i)
@@ -62,7 +84,8 @@ bool MdAlarmParser::tableEnd()
         reportError(MdAlarmMsgScript);
         return false;
     }
-    m_nextStringId = int32_t(uint32_t(m_nextStringId) + uint32_t(m_texts.size()));
+    m_nextStringId = int32_t(uint32_t(m_nextStringId) + uint32_t(m_tableCount));
+    m_tableCount = 0;
     m_texts.clear();
     return true;
 }

@@ -83,7 +83,10 @@ private:
     int32_t writeSection(const char* name, bool almcfg);
 
     MdRcStringTable m_script;
-    std::vector<MdAlarmText> m_texts;  // the table being read, its texts in mdAlarmTextStore
+    // Without a script the table fails at its end, so nothing of it is kept.
+    bool m_keepTable = false;
+    std::size_t m_tableCount = 0;      // entries of the table being read
+    std::vector<MdAlarmText> m_texts;  // their texts in mdAlarmTextStore
     // By ordinal: the resource string id, and the entry's number (-1: none).
     std::vector<int32_t> m_ordinalIds;
     std::vector<int64_t> m_ordinalNumbers;

@@ -30,5 +30,10 @@
 
 // The texts of the strings scanned so far, one after the other; process-wide
 // as the grammar's value is (one alarm compile runs at a time). Whoever
-// reads the texts empties it.
-std::string& mdAlarmTextStore();
+// reads the texts empties it. When keep is false the texts are not kept
+// (every string's value is then empty).
+struct MdAlarmTextStore {
+    std::string text;
+    bool keep = true;
+};
+MdAlarmTextStore& mdAlarmTextStore();
