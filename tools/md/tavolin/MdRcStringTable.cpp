@@ -20,10 +20,26 @@ bool MdRcStringTable::open(const String& path)
     return m_file != nullptr;
 }
 
+namespace {
+
+// What is collected before it is written: a table of an alarm section has
+// an entry per alarm, and a write per line was a large part of its cost.
+constexpr std::size_t kRcWriteRun = 1 << 16;
+
+}  // namespace
+
 void MdRcStringTable::put(const char* text, std::size_t len)
 {
     if (!good() || len == 0) return;
-    if (std::fwrite(text, 1, len, m_file) != len) m_failed = true;
+    m_pending.append(text, len);
+    if (m_pending.size() >= kRcWriteRun) flush();
+}
+
+void MdRcStringTable::flush()
+{
+    if (good() && !m_pending.empty() && std::fwrite(m_pending.data(), 1, m_pending.size(), m_file) != m_pending.size())
+        m_failed = true;
+    m_pending.clear();
 }
 
 void MdRcStringTable::put(const char* text)
@@ -47,9 +63,8 @@ void MdRcStringTable::addText(int32_t id, const String& text)
 void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
 {
     if (!good()) return;
-    // "   0x%04X   \"", written by hand and the line put whole: a table of an
-    // alarm section holds an entry per alarm, and formatting and a write
-    // per piece were most of its cost.
+    // "   0x%04X   \"", written by hand: a table of an alarm section holds
+    // an entry per alarm, and formatting was most of its cost.
     char head[32] = "   0x";
     std::size_t n = 5;
     const uint32_t v = uint32_t(id);
@@ -57,7 +72,7 @@ void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
     while (digits < 8 && (v >> (4 * digits)) != 0) ++digits;
     for (int d = digits - 1; d >= 0; --d) head[n++] = "0123456789ABCDEF"[(v >> (4 * d)) & 0xF];
     std::memcpy(head + n, "   \"", 4);
-    m_line.assign(head, n + 4);
+    put(head, n + 4);
     // A quote inside the text is doubled, the resource compiler's escape;
     // a bare one would end the string early. Every other byte stands as it is.
     const char* p = text;
@@ -65,16 +80,15 @@ void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
     while (p < end) {
         const char* q = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
         if (!q) {
-            m_line.append(p, std::size_t(end - p));
+            put(p, std::size_t(end - p));
             break;
         }
-        m_line.append(p, std::size_t(q - p) + 1);
-        m_line += '"';
+        put(p, std::size_t(q - p) + 1);
+        put("\"", 1);
         p = q + 1;
     }
-    m_line += '"';
-    m_line += kMdRcLineEnd;
-    put(m_line.data(), m_line.size());
+    put("\"", 1);
+    put(kMdRcLineEnd);
 }
 
 void MdRcStringTable::endTable()
@@ -87,6 +101,7 @@ void MdRcStringTable::endTable()
 bool MdRcStringTable::close()
 {
     if (!m_file) return false;
+    flush();
     const bool flushed = std::fflush(m_file) == 0 && !std::ferror(m_file);
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;

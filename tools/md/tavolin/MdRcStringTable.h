@@ -59,10 +59,12 @@ public:
 private:
     void put(const char* text, std::size_t len);
     void put(const char* text);
+    // Writes what is pending.
+    void flush();
 
     std::FILE* m_file = nullptr;
     bool m_failed = false;
-    std::string m_line;  // the text line being put
+    std::string m_pending;  // put, not yet written
 };
 
 // Appends one whole table with the texts in their order (id, text) to the
