@@ -232,6 +232,29 @@ TEST(AlarmParser, StringsWhereverTheReadBufferEnds)
     }
 }
 
+TEST(AlarmParser, WordsThatOnlyBeginWithAKeyword)
+{
+    // A word is the longest keyword it begins with, the rest scanned again;
+    // a word that begins with none is an invalid character.
+    const struct {
+        const char* from;
+        const char* to;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"END_ALARM_STRING_TABLE", "END_ALARM_STRING_TABLE_", {"'_'", "parse error"}},
+        {"AlarmName 1", "AlarmNameX 1", {"'X'", "parse error"}},
+        {"DefaultReaction 0", "DefaultReactio 0", {"parse error"}},
+        {"ALARM_STRING_TABLE", "Foo ALARM_STRING_TABLE", {"'F'", "parse error"}},
+        {"BEGIN_ALARM", "BEGIN_ALARMEND", {"parse error"}},
+        {"END_PARAM", "END_PARAMS", {"'S'", "parse error"}},
+    };
+    for (const auto& k : cases) {
+        const Compiled c = compile(replaced(kSection, k.from, k.to));
+        EXPECT_EQ(c.errors, k.errors) << k.to;
+        EXPECT_NE(c.result, 0) << k.to;
+    }
+}
+
 TEST(AlarmParser, SectionsTheDescriptorDoesNotHold)
 {
     Compiled c = compile(kSection, true, {"almstr"});
