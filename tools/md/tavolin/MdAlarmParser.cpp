@@ -95,7 +95,8 @@ void MdAlarmParser::fillTableMaps()
     // Ordinals grow: each goes in at the end, without a search.
     for (std::size_t o = 0; o < m_ordinalIds.size(); ++o) {
         m_stringIds.emplace_hint(m_stringIds.end(), int32_t(o), m_ordinalIds[o]);
-        if (m_ordinalNumbers[o] >= 0) m_valueList.emplace_hint(m_valueList.end(), int32_t(o), uint32_t(m_ordinalNumbers[o]));
+        if (m_ordinalNumbers[o] >= 0)
+            m_valueList.emplace_hint(m_valueList.end(), int32_t(o), uint32_t(m_ordinalNumbers[o]));
     }
 }
 
