@@ -36,6 +36,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "base/fs/FsSecCl.h"
@@ -78,6 +79,11 @@ public:
     {
     }
     virtual ~CBoGlobAlarmType() = default;
+    // Movable too: the compiler hands the parts it read to the type.
+    CBoGlobAlarmType(const CBoGlobAlarmType&) = default;
+    CBoGlobAlarmType(CBoGlobAlarmType&&) = default;
+    CBoGlobAlarmType& operator=(const CBoGlobAlarmType&) = default;
+    CBoGlobAlarmType& operator=(CBoGlobAlarmType&&) = default;
 
     const Attr& attr(int which) const { return m_attr[which]; }
     Attr& attr(int which) { return m_attr[which]; }
@@ -90,6 +96,10 @@ class CBoLocalAlarmType {
 public:
     CBoLocalAlarmType() = default;
     virtual ~CBoLocalAlarmType() = default;
+    CBoLocalAlarmType(const CBoLocalAlarmType&) = default;
+    CBoLocalAlarmType(CBoLocalAlarmType&&) = default;
+    CBoLocalAlarmType& operator=(const CBoLocalAlarmType&) = default;
+    CBoLocalAlarmType& operator=(CBoLocalAlarmType&&) = default;
 
     CBoAlmIdxValueMap m_reactionTexts;     // index -> text ordinal
     CBoAlmIdxValueMap m_defaultReactions;  // index -> value
@@ -102,8 +112,9 @@ public:
 class CBoAlarmType : public CBoGlobAlarmType, public CBoLocalAlarmType {
 public:
     CBoAlarmType() = default;
-    CBoAlarmType(const CBoGlobAlarmType& global, const CBoLocalAlarmType& local, uint32_t alarmId, int32_t nameIdx)
-        : CBoGlobAlarmType(global), CBoLocalAlarmType(local), m_alarmId(alarmId), m_nameIdx(nameIdx)
+    CBoAlarmType(CBoGlobAlarmType global, CBoLocalAlarmType local, uint32_t alarmId, int32_t nameIdx)
+        : CBoGlobAlarmType(std::move(global)), CBoLocalAlarmType(std::move(local)), m_alarmId(alarmId),
+          m_nameIdx(nameIdx)
     {
     }
     CBoAlarmType(const CBoAlarmType&) = default;

@@ -21,18 +21,25 @@
 // operations below in source order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "co/tvstring.h"
 #include "tools/md/tavolin/MdBisonParserBase.h"
+
+// The value of a string token: where its text stands in mdAlarmTextStore
+// (MdAlarmScanner.h).
+struct MdAlarmText {
+    std::size_t begin;
+    std::size_t length;
+};
 
 class MdAlarmBisonParser;
 int MdAlarmparse(MdAlarmBisonParser& parser);
 
 class MdAlarmBisonParser : public MdBisonParserBase {
 public:
-    using ValueList = std::vector<uint32_t>;
+    using ValueList = std::vector<int32_t>;  // the values as the model keeps them
 
     // Runs the grammar: 0 accepted, 1 stopped at a syntax error or by an
     // action, 2 the parser's stack would outgrow its limit.
@@ -41,18 +48,19 @@ public:
 protected:
     friend int MdAlarmparse(MdAlarmBisonParser& parser);
     // One string-table entry; numbered tells whether it has a number.
-    virtual void tableEntry(bool numbered, uint32_t number, const String& text) = 0;
+    virtual void tableEntry(bool numbered, uint32_t number, MdAlarmText text) = 0;
     // The end of the string table; false ends the parse.
     virtual bool tableEnd() = 0;
     // One global attribute (CBoAlmGlobalAttr) with its default and list.
-    virtual void globalAttr(int which, uint32_t def, const ValueList& allowed) = 0;
+    // The lists are the parser's to take.
+    virtual void globalAttr(int which, uint32_t def, ValueList& allowed) = 0;
     // One local entry: the indexes as written, text, default, allowed list
     // (a parameter without "Possible": hasPossible false, the third index
     // and the list unused).
     virtual void reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
-                               const ValueList& allowed) = 0;
+                               ValueList& allowed) = 0;
     virtual void paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
-                            const ValueList& allowed) = 0;
+                            ValueList& allowed) = 0;
     // The end of one alarm: its global and local parts are what the calls
     // since the previous alarm gave.
     virtual void alarmEnd(uint32_t alarmId, uint32_t nameIdx) = 0;

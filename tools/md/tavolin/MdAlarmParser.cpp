@@ -1,7 +1,9 @@
 // Compiler of the alarm section.
 #include "tools/md/tavolin/MdAlarmParser.h"
 
+#include <istream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -11,64 +13,111 @@ const char kAlmStr[] = "almstr";
 // Merges one entry's value under index into a block map; false (nothing
 // changed) when the index is there already.
 template <class Map, class Value>
-bool mergeOne(Map& map, int32_t index, const Value& value)
+bool mergeOne(Map& map, int32_t index, Value&& value)
 {
-    return map.emplace(index, value).second;
+    return map.emplace(index, std::forward<Value>(value)).second;
 }
 
-CBoAlmValueList signedList(const MdAlarmBisonParser::ValueList& list)
+// Empties the scanner's text store, giving its memory back.
+void releaseTextStore()
 {
-    return CBoAlmValueList(list.begin(), list.end());
+    std::string().swap(mdAlarmTextStore().text);
+}
+
+// The bytes from the stream's position to its end; 0 when unknown. The
+// position stays.
+std::size_t bytesLeft(std::istream* in)
+{
+    if (!in || !*in) return 0;
+    std::streambuf* buf = in->rdbuf();
+    const auto at = buf->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+    if (at == std::streampos(-1)) return 0;
+    const auto end = buf->pubseekoff(0, std::ios_base::end, std::ios_base::in);
+    buf->pubseekpos(at, std::ios_base::in);
+    return end == std::streampos(-1) || end < at ? 0 : std::size_t(end - at);
 }
 
 }  // namespace
 
+MdAlarmParser::~MdAlarmParser()
+{
+    releaseTextStore();
+}
+
 void MdAlarmParser::init(const MdCompilerArgs& args)
 {
     MdParserFrame::init(args);
+    releaseTextStore();
     // The compile goes on without a script; a table then fails at its end.
-    if (!m_script.open(m_rcPath)) mdEmitMessage(MdAlarmMsgScript, MdAlarmScannerFlexLexer::lineno());
+    m_keepTable = m_script.open(m_rcPath);
+    if (!m_keepTable) mdEmitMessage(MdAlarmMsgScript, MdAlarmScannerFlexLexer::lineno());
+    MdAlarmTextStore& store = mdAlarmTextStore();
+    store.keep = m_keepTable;
+    // The texts are fewer bytes than the section: room for them at once
+    // spares copying them as the store grows (untouched room costs no memory).
+    if (m_keepTable) store.text.reserve(bytesLeft(args.stream));
 }
 
-void MdAlarmParser::tableEntry(bool numbered, uint32_t number, const String& text)
+void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
 {
-    const int32_t ordinal = m_ordinal++;
+    ++m_tableCount;
+    if (!m_keepTable) return;
+    const uint32_t ordinal = uint32_t(m_ordinalIds.size());
     // Ids wrap as the 32-bit words they are; no signed overflow.
-    const int32_t id = int32_t(uint32_t(m_nextStringId) + uint32_t(ordinal));
-    m_texts.emplace_back(id, text);
-    // Ordinals grow: each goes in at the end, without a search.
-    m_stringIds.insert_or_assign(m_stringIds.end(), ordinal, id);
-    if (numbered) m_valueList.insert_or_assign(m_valueList.end(), ordinal, number);
+    m_ordinalIds.push_back(int32_t(uint32_t(m_nextStringId) + ordinal));
+    m_ordinalNumbers.push_back(numbered ? int64_t(number) : -1);
+    m_texts.push_back(text);
 }
 
 bool MdAlarmParser::tableEnd()
 {
-    if (m_texts.empty()) return true;
+    if (m_tableCount == 0) return true;
+    const std::string& store = mdAlarmTextStore().text;
+    const std::size_t first = m_ordinalIds.size() - m_texts.size();
     m_script.beginTable();
-    for (const auto& t : m_texts) m_script.addText(t.first, t.second);
+    for (std::size_t i = 0; i < m_texts.size(); ++i)
+        m_script.addText(m_ordinalIds[first + i], store.data() + m_texts[i].begin, m_texts[i].length);
     m_script.endTable();
+    releaseTextStore();
     if (!m_script.close()) {
         m_scriptFailed = true;
         reportError(MdAlarmMsgScript);
         return false;
     }
-    m_nextStringId = int32_t(uint32_t(m_nextStringId) + uint32_t(m_texts.size()));
+    m_nextStringId = int32_t(uint32_t(m_nextStringId) + uint32_t(m_tableCount));
+    m_tableCount = 0;
     m_texts.clear();
     return true;
 }
 
+void MdAlarmParser::fillTableMaps()
+{
+    // Ordinals grow: each goes in at the end, without a search.
+    for (std::size_t o = 0; o < m_ordinalIds.size(); ++o) {
+        m_stringIds.emplace_hint(m_stringIds.end(), int32_t(o), m_ordinalIds[o]);
+        if (m_ordinalNumbers[o] >= 0)
+            m_valueList.emplace_hint(m_valueList.end(), int32_t(o), uint32_t(m_ordinalNumbers[o]));
+    }
+}
+
 void MdAlarmParser::checkValue(uint32_t value)
 {
-    if (m_valueList.count(int32_t(value))) return;
+    // The value list's keys are the ordinals of the numbered entries.
+    if (value < m_ordinalNumbers.size() && m_ordinalNumbers[value] >= 0) return;
     reportError(MdAlarmMsgValue, std::to_string(value).c_str());
 }
 
-void MdAlarmParser::globalAttr(int which, uint32_t def, const ValueList& allowed)
+void MdAlarmParser::checkValues(uint32_t def, const ValueList& allowed)
 {
     checkValue(def);
-    for (uint32_t v : allowed) checkValue(v);
+    for (int32_t v : allowed) checkValue(uint32_t(v));
+}
+
+void MdAlarmParser::globalAttr(int which, uint32_t def, ValueList& allowed)
+{
+    checkValues(def, allowed);
     m_global.attr(which).def = int32_t(def);
-    m_global.attr(which).allowed = signedList(allowed);
+    m_global.attr(which).allowed = std::move(allowed);
 }
 
 int32_t MdAlarmParser::sameIndex(std::initializer_list<uint32_t> indexes)
@@ -84,35 +133,37 @@ int32_t MdAlarmParser::sameIndex(std::initializer_list<uint32_t> indexes)
 }
 
 void MdAlarmParser::reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
-                                  const ValueList& allowed)
+                                  ValueList& allowed)
 {
-    checkValue(def);
-    for (uint32_t v : allowed) checkValue(v);
+    checkValues(def, allowed);
     const int32_t index = sameIndex({i1, i2, i3});
     if (!mergeOne(m_local.m_reactionTexts, index, int32_t(text)) ||
         !mergeOne(m_local.m_defaultReactions, index, int32_t(def)) ||
-        !mergeOne(m_local.m_possibleReactions, index, signedList(allowed)))
+        !mergeOne(m_local.m_possibleReactions, index, std::move(allowed)))
         reportError(MdAlarmMsgIndexTwice);
 }
 
 void MdAlarmParser::paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
-                               const ValueList& allowed)
+                               ValueList& allowed)
 {
-    checkValue(def);
-    for (uint32_t v : allowed) checkValue(v);
+    checkValues(def, allowed);
     const int32_t index = hasPossible ? sameIndex({i1, i2, i3}) : sameIndex({i1, i2});
     if (!mergeOne(m_local.m_paramTexts, index, int32_t(text)) ||
         !mergeOne(m_local.m_defaultParams, index, int32_t(def)) ||
-        (hasPossible && !mergeOne(m_local.m_possibleParams, index, signedList(allowed))))
+        (hasPossible && !mergeOne(m_local.m_possibleParams, index, std::move(allowed))))
         reportError(MdAlarmMsgIndexTwice);
 }
 
 void MdAlarmParser::alarmEnd(uint32_t alarmId, uint32_t nameIdx)
 {
-    std::unique_ptr<CBoAlarmType> type(new CBoAlarmType(m_global, m_local, alarmId, int32_t(nameIdx)));
+    // A repeated id is known before its parts are handed on (a large
+    // source repeats its alarms).
+    std::unique_ptr<CBoAlarmType> type;
+    if (!findAlarmType(alarmId))
+        type.reset(new CBoAlarmType(std::move(m_global), std::move(m_local), alarmId, int32_t(nameIdx)));
     m_global = CBoGlobAlarmType();
     m_local = CBoLocalAlarmType();
-    if (addAlarmType(alarmId, type.get())) {
+    if (type && addAlarmType(alarmId, type.get())) {
         type.release();
         return;
     }
@@ -145,6 +196,7 @@ int32_t MdAlarmParser::parse()
     if (m_scriptFailed) return int32_t(MdAlarmMsgScript);
     if (grammar != 0) return grammar;
     if (m_errors != 0) return 3;
+    fillTableMaps();
     const int32_t cfg = writeSection(kAlmCfg, true);
     if (cfg != 0) return cfg;
     return writeSection(kAlmStr, false);

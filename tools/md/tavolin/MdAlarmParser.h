@@ -22,7 +22,6 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <utility>
 #include <vector>
 
 #include "bo/alc/BoAlarmType.h"
@@ -57,19 +56,26 @@ public:
     // closed.
     int32_t parse() override;
 
+    ~MdAlarmParser() override;
+
 protected:
-    void tableEntry(bool numbered, uint32_t number, const String& text) override;
+    void tableEntry(bool numbered, uint32_t number, MdAlarmText text) override;
     bool tableEnd() override;
-    void globalAttr(int which, uint32_t def, const ValueList& allowed) override;
+    void globalAttr(int which, uint32_t def, ValueList& allowed) override;
     void reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
-                       const ValueList& allowed) override;
+                       ValueList& allowed) override;
     void paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
-                    const ValueList& allowed) override;
+                    ValueList& allowed) override;
     void alarmEnd(uint32_t alarmId, uint32_t nameIdx) override;
 
 private:
     // 703 for a value that is not in the value list.
     void checkValue(uint32_t value);
+    void checkValues(uint32_t def, const ValueList& allowed);
+    // Fills the container's string-id map and value list from the entries
+    // read (they are kept by ordinal while parsing, where a map node per
+    // entry was most of the cost of a large table).
+    void fillTableMaps();
     // 706 unless every index equals the first.
     int32_t sameIndex(std::initializer_list<uint32_t> indexes);
     // Writes "almcfg" (the container) or "almstr" (the string ids) into
@@ -77,8 +83,13 @@ private:
     int32_t writeSection(const char* name, bool almcfg);
 
     MdRcStringTable m_script;
-    std::vector<std::pair<int32_t, String>> m_texts;  // the table being read
-    int32_t m_ordinal = 0;                            // ordinal of the next entry
+    // Without a script the table fails at its end, so nothing of it is kept.
+    bool m_keepTable = false;
+    std::size_t m_tableCount = 0;      // entries of the table being read
+    std::vector<MdAlarmText> m_texts;  // their texts in mdAlarmTextStore
+    // By ordinal: the resource string id, and the entry's number (-1: none).
+    std::vector<int32_t> m_ordinalIds;
+    std::vector<int64_t> m_ordinalNumbers;
     bool m_scriptFailed = false;                      // 707 after the table
     CBoGlobAlarmType m_global;                        // parts of the alarm being read
     CBoLocalAlarmType m_local;

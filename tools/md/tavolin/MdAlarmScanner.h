@@ -7,13 +7,16 @@
 // or "16#" and hexadecimal digits of either case, 32-bit unsigned - and
 // strings in double quotes, where a backslash followed by a double quote
 // stands for a double quote and any other character (a backslash included)
-// for itself. Blanks, tabs, line ends and "(* ... *)" comments (not nested)
+// for itself; the text of a string is appended to mdAlarmTextStore and
+// the token's value (MdAlarmText) tells where it stands. Blanks, tabs, line ends and "(* ... *)" comments (not nested)
 // are skipped; line feeds are counted. Any other character is reported
 // through LexerError and gives the token INVALID, which no rule accepts. A
 // number that does not fit 32 bits is reported through LexerError and kept
 // as 0xFFFFFFFF; an unterminated comment is reported as "unexpected end of
 // file".
 #pragma once
+
+#include <string>
 
 // The generated scanner has declared its class already (it defines
 // MD_ALARM_SCANNER_GENERATED before including this header); everybody else
@@ -24,3 +27,13 @@
 #include <FlexLexer.h>
 #undef yyFlexLexer
 #endif
+
+// The texts of the strings scanned so far, one after the other; process-wide
+// as the grammar's value is (one alarm compile runs at a time). Whoever
+// reads the texts empties it. When keep is false the texts are not kept
+// (every string's value is then empty).
+struct MdAlarmTextStore {
+    std::string text;
+    bool keep = true;
+};
+MdAlarmTextStore& mdAlarmTextStore();

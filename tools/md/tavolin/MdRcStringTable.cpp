@@ -20,10 +20,26 @@ bool MdRcStringTable::open(const String& path)
     return m_file != nullptr;
 }
 
+namespace {
+
+// What is collected before it is written: a table of an alarm section has
+// an entry per alarm, and a write per line was a large part of its cost.
+constexpr std::size_t kRcWriteRun = 1 << 16;
+
+}  // namespace
+
 void MdRcStringTable::put(const char* text, std::size_t len)
 {
     if (!good() || len == 0) return;
-    if (std::fwrite(text, 1, len, m_file) != len) m_failed = true;
+    m_pending.append(text, len);
+    if (m_pending.size() >= kRcWriteRun) flush();
+}
+
+void MdRcStringTable::flush()
+{
+    if (good() && !m_pending.empty() && std::fwrite(m_pending.data(), 1, m_pending.size(), m_file) != m_pending.size())
+        m_failed = true;
+    m_pending.clear();
 }
 
 void MdRcStringTable::put(const char* text)
@@ -41,6 +57,12 @@ void MdRcStringTable::beginTable()
 
 void MdRcStringTable::addText(int32_t id, const String& text)
 {
+    addText(id, text.c_str(), std::size_t(text.length()));
+}
+
+void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
+{
+    if (!good()) return;
     // "   0x%04X   \"", written by hand: a table of an alarm section holds
     // an entry per alarm, and formatting was most of its cost.
     char head[32] = "   0x";
@@ -53,8 +75,8 @@ void MdRcStringTable::addText(int32_t id, const String& text)
     put(head, n + 4);
     // A quote inside the text is doubled, the resource compiler's escape;
     // a bare one would end the string early. Every other byte stands as it is.
-    const char* p = text.c_str();
-    const char* const end = p + text.length();
+    const char* p = text;
+    const char* const end = p + length;
     while (p < end) {
         const char* q = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
         if (!q) {
@@ -62,10 +84,10 @@ void MdRcStringTable::addText(int32_t id, const String& text)
             break;
         }
         put(p, std::size_t(q - p) + 1);
-        put("\"");
+        put("\"", 1);
         p = q + 1;
     }
-    put("\"");
+    put("\"", 1);
     put(kMdRcLineEnd);
 }
 
@@ -79,6 +101,7 @@ void MdRcStringTable::endTable()
 bool MdRcStringTable::close()
 {
     if (!m_file) return false;
+    flush();
     const bool flushed = std::fflush(m_file) == 0 && !std::ferror(m_file);
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;

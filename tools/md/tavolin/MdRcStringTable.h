@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -46,6 +47,7 @@ public:
     void beginTable();
     // One text line.
     void addText(int32_t id, const String& text);
+    void addText(int32_t id, const char* text, std::size_t length);
     // "END" and the empty line.
     void endTable();
     // Closes the script. True when it was opened and every write and the
@@ -57,9 +59,12 @@ public:
 private:
     void put(const char* text, std::size_t len);
     void put(const char* text);
+    // Writes what is pending.
+    void flush();
 
     std::FILE* m_file = nullptr;
     bool m_failed = false;
+    std::string m_pending;  // put, not yet written
 };
 
 // Appends one whole table with the texts in their order (id, text) to the

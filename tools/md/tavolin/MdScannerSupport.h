@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "co/tvstring.h"
 
@@ -32,20 +33,32 @@ inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_
 
 // The text of a quoted string as matched (quotes included, len >= 2): the
 // bytes between the quotes, each backslash-quote pair read as one quote and
-// every other byte as it stands. The caller owns the result.
-inline String* mdStringValue(const char* text, int len)
+// every other byte as it stands, handed to append(chars, count) in runs
+// between the escapes (not byte by byte: comment and alarm sections are
+// mostly such strings).
+template <class Append>
+inline void mdStringRuns(const char* text, int len, Append append)
 {
-    // Copied in runs between the escapes, not byte by byte: comment and alarm
-    // sections are mostly such strings.
-    String* s = new String("");
-    const int end = len - 1;
-    int from = 1;
-    for (int i = 1; i < end; ++i) {
-        if (text[i] == '\\' && i + 1 < end && text[i + 1] == '"') {
-            if (i > from) s->cat(text + from, i - from);
-            from = ++i;  // the quote stands, its backslash goes
+    const char* const end = text + len - 1;
+    const char* from = text + 1;
+    for (const char* p = from; p < end;) {
+        const char* q = static_cast<const char*>(std::memchr(p, '\\', std::size_t(end - p)));
+        if (!q) break;
+        if (q + 1 < end && q[1] == '"') {
+            if (q > from) append(from, int(q - from));
+            from = q + 1;  // the quote stands, its backslash goes
+            p = q + 2;
+        } else {
+            p = q + 1;
         }
     }
-    if (end > from) s->cat(text + from, end - from);
+    if (end > from) append(from, int(end - from));
+}
+
+// mdStringRuns into a new String; the caller owns the result.
+inline String* mdStringValue(const char* text, int len)
+{
+    String* s = new String("");
+    mdStringRuns(text, len, [s](const char* chars, int count) { s->cat(chars, count); });
     return s;
 }

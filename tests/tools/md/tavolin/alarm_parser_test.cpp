@@ -42,7 +42,7 @@ struct Compiled {
     int32_t result;
     int32_t next;
     std::string almcfg, almstr, script;
-    std::vector<uint32_t> ids;
+    std::vector<uint32_t> ids, lines;
     std::vector<std::string> texts;
     std::vector<std::string> errors;  // scanner and parser reports
 };
@@ -75,6 +75,7 @@ Compiled compile(const std::string& text, bool withScript = true, const std::vec
     c.script = readFile(script.path());
     for (const auto& r : messages.records) {
         c.ids.push_back(r.id);
+        c.lines.push_back(r.position);
         c.texts.push_back(r.text);
     }
     return c;
@@ -201,6 +202,57 @@ TEST(AlarmParser, ScriptFailures)
     c = compile(replaced(kSection, "\"Alarm A\"", "\"say \\\"A\\\" \\n\""));
     EXPECT_EQ(c.result, 0);
     EXPECT_NE(c.script.find("   0x0065   \"say \"\"A\"\" \\n\"\r\n"), std::string::npos) << c.script;
+}
+
+TEST(AlarmParser, StringsWhereverTheReadBufferEnds)
+{
+    // A string whose end stands in the scanner's buffer is taken by a search
+    // for its closing quote, one that runs past the buffer by the tables:
+    // both give the same texts, messages and lines. Blanks in front move the
+    // strings across the end of the first read (16 KB).
+    const std::string escapes = "ALARM_STRING_TABLE 0 : \"p\\\"q\" \"two\nlines\" \"\" 1 : \"e\\\"\"\n"
+                                "\"\\\\\" END_ALARM_STRING_TABLE\n!";
+    const std::string script = "rc\r\nSTRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0064   \"p\"\"q\"\r\n"
+                               "   0x0065   \"two\nlines\"\r\n   0x0066   \"\"\r\n   0x0067   \"e\"\"\"\r\n"
+                               "   0x0068   \"\\\\\"\r\nEND\r\n\r\n";
+    // A backslash-quote may end a string; with no other quote behind it
+    // the string ends there.
+    const std::string open = "ALARM_STRING_TABLE \"a\\\" b";
+    for (std::size_t pad = 16384 - 80; pad <= 16384 + 8; ++pad) {
+        const std::string blanks(pad, ' ');
+        Compiled c = compile(blanks + escapes);
+        EXPECT_EQ(c.script, script) << pad;
+        EXPECT_EQ(c.ids, (std::vector<uint32_t>{701, 702})) << pad;
+        EXPECT_EQ(c.lines, (std::vector<uint32_t>{4, 4})) << pad;
+        c = compile(blanks + open);
+        EXPECT_EQ(c.errors, (std::vector<std::string>{"'b'", "parse error"})) << pad;
+        EXPECT_EQ(c.script, "rc\r\n") << pad;
+        c = compile(blanks + "ALARM_STRING_TABLE \"ab");
+        EXPECT_EQ(c.errors, (std::vector<std::string>{"'\"'", "parse error"})) << pad;
+    }
+}
+
+TEST(AlarmParser, WordsThatOnlyBeginWithAKeyword)
+{
+    // A word is the longest keyword it begins with, the rest scanned again;
+    // a word that begins with none is an invalid character.
+    const struct {
+        const char* from;
+        const char* to;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"END_ALARM_STRING_TABLE", "END_ALARM_STRING_TABLE_", {"'_'", "parse error"}},
+        {"AlarmName 1", "AlarmNameX 1", {"'X'", "parse error"}},
+        {"DefaultReaction 0", "DefaultReactio 0", {"parse error"}},
+        {"ALARM_STRING_TABLE", "Foo ALARM_STRING_TABLE", {"'F'", "parse error"}},
+        {"BEGIN_ALARM", "BEGIN_ALARMEND", {"parse error"}},
+        {"END_PARAM", "END_PARAMS", {"'S'", "parse error"}},
+    };
+    for (const auto& k : cases) {
+        const Compiled c = compile(replaced(kSection, k.from, k.to));
+        EXPECT_EQ(c.errors, k.errors) << k.to;
+        EXPECT_NE(c.result, 0) << k.to;
+    }
 }
 
 TEST(AlarmParser, SectionsTheDescriptorDoesNotHold)
