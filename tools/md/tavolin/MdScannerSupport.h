@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "co/tvstring.h"
 
@@ -13,13 +14,13 @@
 // body line, text block or name).
 #define YY_READ_BUF_SIZE (1 << 30)
 
-// Converts the digits of text (radix 10 or 16; the scanner's pattern has
-// checked that only such digits follow) into value. False (value untouched)
-// when the number is above max.
-inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_t& value)
+// Converts the digits from p to end (radix 10 or 16; the scanner's pattern
+// has checked that only such digits stand there) into value. False (value
+// untouched) when the number is above max.
+inline bool mdScanDigits(const char* p, const char* end, unsigned radix, uint32_t max, uint32_t& value)
 {
     uint64_t v = 0;
-    for (const char* p = text; *p; ++p) {
+    for (; p < end; ++p) {
         const char c = *p;
         const unsigned d = c >= '0' && c <= '9' ? unsigned(c - '0') : c >= 'a' && c <= 'f' ? unsigned(c - 'a' + 10)
                                                                                            : unsigned(c - 'A' + 10);
@@ -30,22 +31,36 @@ inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_
     return true;
 }
 
-// The text of a quoted string as matched (quotes included, len >= 2): the
-// bytes between the quotes, each backslash-quote pair read as one quote and
-// every other byte as it stands. The caller owns the result.
-inline String* mdStringValue(const char* text, int len)
+// The same for the digits of the 0-terminated text.
+inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_t& value)
 {
-    // Copied in runs between the escapes, not byte by byte: comment and alarm
-    // sections are mostly such strings.
-    String* s = new String("");
+    return mdScanDigits(text, text + std::strlen(text), radix, max, value);
+}
+
+// The value of a quoted string as matched (quotes included, len >= 2): the
+// bytes between the quotes, each backslash-quote pair read as one quote and
+// every other byte as it stands. Handed to run(pointer, length) in order as
+// runs of text between the escapes, not byte by byte: comment and alarm
+// sections are mostly such strings.
+template <class Run>
+void mdStringRuns(const char* text, int len, Run run)
+{
     const int end = len - 1;
     int from = 1;
     for (int i = 1; i < end; ++i) {
         if (text[i] == '\\' && i + 1 < end && text[i + 1] == '"') {
-            if (i > from) s->cat(text + from, i - from);
+            if (i > from) run(text + from, i - from);
             from = ++i;  // the quote stands, its backslash goes
         }
     }
-    if (end > from) s->cat(text + from, end - from);
+    if (end > from) run(text + from, end - from);
+}
+
+// The value of a quoted string (mdStringRuns) as a new String; the caller
+// owns it.
+inline String* mdStringValue(const char* text, int len)
+{
+    String* s = new String("");
+    mdStringRuns(text, len, [s](const char* p, int n) { s->cat(p, n); });
     return s;
 }

@@ -2,6 +2,7 @@
 #include "tools/md/tavolin/MdVarCommentParser.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 #include "tools/md/tavolin/MdRcStringTable.h"
@@ -20,9 +21,14 @@ int32_t MdVarCommentParser::parse()
     return yyparse();
 }
 
-int32_t MdVarCommentParser::textIndex(TextIndex& texts, const String& text)
+int32_t MdVarCommentParser::TextIndex::add(std::string_view text)
 {
-    return texts.try_emplace(text, int32_t(texts.size())).first->second;
+    const auto found = m_numbers.find(text);
+    if (found != m_numbers.end()) return found->second;
+    const int32_t number = int32_t(m_texts.size());
+    m_texts.emplace_back(text);
+    m_numbers.emplace(std::string_view(m_texts.back()), number);
+    return number;
 }
 
 int32_t MdVarCommentParser::idOf(int32_t index, std::size_t before) const
@@ -35,27 +41,44 @@ int32_t MdVarCommentParser::nextStringId() const
     return idOf(int32_t(m_varTexts.size()), m_typeTexts.size());
 }
 
-void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, const String& text)
+void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, std::string_view text)
 {
-    m_varKeys.emplace_back(VarExtKey(int32_t(adr), mask), textIndex(m_varTexts, text));
+    m_varKeys.emplace_back(VarExtKey(int32_t(adr), mask), m_varTexts.add(text));
 }
 
-bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, const String& text)
+bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, std::string_view text)
 {
     if (!mdRangeAccepted(first, last)) {
         mdEmitMessage(MdVarCommentMsgRange, lineno());
         return false;
     }
-    const int32_t index = textIndex(m_varTexts, text);
+    const int32_t index = m_varTexts.add(text);
     mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.emplace_back(VarExtKey(int32_t(adr), mask), index); });
     return true;
 }
 
-void MdVarCommentParser::nameEntry(const String& name, bool variables, uint32_t mask, const String& text)
+void MdVarCommentParser::nameEntry(std::string_view name, bool variables, uint32_t mask, std::string_view text)
 {
-    String key = name;
-    if (variables) key.downcase();
-    m_typeKeys.emplace_back(TypeExtKey(key, mask), textIndex(m_typeTexts, text));
+    if (variables) {
+        // Lower-cased as String::downcase does: A-Z only.
+        m_name.assign(name.data(), name.size());
+        for (char& c : m_name)
+            if (c >= 'A' && c <= 'Z') c = char(c + ('a' - 'A'));
+        name = m_name;
+    }
+    m_typeKeys.push_back(TypeEntry{m_typeNames.add(name), mask, m_typeTexts.add(text)});
+}
+
+MdVarCommentParser::KeyList<TypeExtKey> MdVarCommentParser::distinctTypeKeys() const
+{
+    std::unordered_set<uint64_t> seen;
+    KeyList<TypeExtKey> keys;
+    for (const TypeEntry& t : m_typeKeys) {
+        if (!seen.insert(uint64_t(uint32_t(t.name)) << 32 | t.mask).second) continue;
+        const std::string& name = m_typeNames[std::size_t(t.name)];
+        keys.emplace_back(TypeExtKey(String(name.data(), int(name.size())), t.mask), t.text);
+    }
+    return keys;
 }
 
 template <class Key, class F>
@@ -79,12 +102,14 @@ int32_t MdVarCommentParser::writeStringTable()
     // One block in the order of the texts (String::compare, signed bytes).
     const auto block = [&script](const TextIndex& texts, auto id) {
         if (texts.empty()) return;
-        std::vector<const TextIndex::value_type*> sorted;
+        std::vector<std::pair<String, int32_t>> sorted;
         sorted.reserve(texts.size());
-        for (const auto& t : texts) sorted.push_back(&t);
-        std::sort(sorted.begin(), sorted.end(), [](auto x, auto y) { return String::compare(x->first, y->first) < 0; });
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            sorted.emplace_back(String(texts[i].data(), int(texts[i].size())), int32_t(i));
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const auto& x, const auto& y) { return String::compare(x.first, y.first) < 0; });
         script.beginTable();
-        for (const auto* t : sorted) script.addText(id(t->second), t->first);
+        for (const auto& t : sorted) script.addText(id(t.second), t.first);
         script.endTable();
     };
     const auto varId = [this](int32_t index) { return idOf(index); };
@@ -92,7 +117,8 @@ int32_t MdVarCommentParser::writeStringTable()
     block(m_varTexts, varId);
     forEachKey(m_varKeys, [&](const VarExtKey& key, int32_t index) { addVarText(key, varId(index)); });
     block(m_typeTexts, typeId);
-    forEachKey(m_typeKeys, [&](const TypeExtKey& key, int32_t index) { addTypeText(key, typeId(index)); });
+    KeyList<TypeExtKey> typeKeys = distinctTypeKeys();
+    forEachKey(typeKeys, [&](const TypeExtKey& key, int32_t index) { addTypeText(key, typeId(index)); });
 
     if (!script.close()) return fail();
     return save(*m_section) ? 0 : fail();

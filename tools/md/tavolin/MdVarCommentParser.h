@@ -27,6 +27,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -66,15 +69,26 @@ public:
     int32_t nextStringId() const override;
 
 protected:
-    void addressEntry(uint32_t adr, uint32_t mask, const String& text) override;
-    bool rangeEntry(uint32_t first, uint32_t last, uint32_t mask, const String& text) override;
-    void nameEntry(const String& name, bool variables, uint32_t mask, const String& text) override;
+    void addressEntry(uint32_t adr, uint32_t mask, std::string_view text) override;
+    bool rangeEntry(uint32_t first, uint32_t last, uint32_t mask, std::string_view text) override;
+    void nameEntry(std::string_view name, bool variables, uint32_t mask, std::string_view text) override;
 
 private:
-    // Texts are looked up by hash while parsing and ordered only when written.
-    using TextIndex = std::unordered_map<String, int32_t>;
-    // The number of text in texts, given the next number when it is new.
-    static int32_t textIndex(TextIndex& texts, const String& text);
+    // Distinct texts (or names) numbered in order of first appearance,
+    // looked up by hash while parsing and ordered only when written; a
+    // lookup makes no copy of a text it has seen before.
+    class TextIndex {
+    public:
+        // The number of text, given the next number when it is new.
+        int32_t add(std::string_view text);
+        std::size_t size() const { return m_texts.size(); }
+        bool empty() const { return m_texts.empty(); }
+        const std::string& operator[](std::size_t number) const { return m_texts[number]; }
+
+    private:
+        std::deque<std::string> m_texts;  // by number; elements never move
+        std::unordered_map<std::string_view, int32_t> m_numbers;  // views of m_texts
+    };
     // The resource id of a text's number; ids wrap as 32-bit words.
     int32_t idOf(int32_t index, std::size_t before = 0) const;
 
@@ -86,9 +100,22 @@ private:
     template <class Key, class F>
     static void forEachKey(KeyList<Key>& keys, F f);
 
+    // A type key as parsed: the number of its name, its mask and the number
+    // of its text.
+    struct TypeEntry {
+        int32_t name;
+        uint32_t mask;
+        int32_t text;
+    };
+    // The type keys in source order, each distinct key once (its first
+    // entry), made into container keys.
+    KeyList<TypeExtKey> distinctTypeKeys() const;
+
     FsSecCl* m_section = nullptr;  // receives the container (not owned)
     TextIndex m_varTexts;          // variable texts -> number
     KeyList<VarExtKey> m_varKeys;  // -> number of the variable text
     TextIndex m_typeTexts;         // type texts -> number
-    KeyList<TypeExtKey> m_typeKeys;  // -> number of the type text
+    TextIndex m_typeNames;         // key names as entered (lower-cased in VARCOMMENT)
+    std::vector<TypeEntry> m_typeKeys;
+    std::string m_name;            // a VARCOMMENT name being lower-cased
 };
