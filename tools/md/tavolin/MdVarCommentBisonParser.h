@@ -31,7 +31,8 @@ struct MdVarCommentEntry {
     Subject subject = Address;
     uint32_t first = 0;  // the address, or the first of the range
     uint32_t last = 0;   // the last of the range
-    uint32_t mask = 0;   // kAllConfigs in a boot-function entry
+    bool masked = false;  // with a mask: a VARCOMMENT entry
+    uint32_t mask = 0;    // kAllConfigs in a boot-function entry
     std::string name;    // the dotted name, parts joined with "."
     std::string text;    // the string's value
 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -264,6 +265,15 @@ TEST(VarCommentCompiler, WholeEntriesReadAsTheirTokens)
                 std::string(std::size_t(i % 37), char('a' + i % 26)) + (i % 11 ? "" : "\\\"q") + "\"\n" +
                 (i % 13 ? "" : "  $N" + std::to_string(i) + ".m[16#1] : \"n\"\n");
     sections.push_back(wrap(many));
+    // Every offset of a range against the end of the scanner's first buffer.
+    for (int shift = 0; shift < 24; ++shift) {
+        std::string ranges(std::size_t(shift), ' ');
+        for (int i = 0; ranges.size() < 17000; ++i)
+            ranges += "$" + std::to_string(i % 90) + "-$" + std::to_string(i % 90 + 1 + i % 3) + "[16#1] : \"t" +
+                      std::to_string(i % 4) + "\"\n";
+        sections.push_back(wrap(ranges));
+        sections.push_back(bf(std::regex_replace(ranges, std::regex("\\[16#1\\]"), "")));
+    }
     for (const std::string& text : sections) {
         SCOPED_TRACE(text.substr(0, 60));
         std::string tokens;
