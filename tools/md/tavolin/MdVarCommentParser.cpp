@@ -43,7 +43,7 @@ int32_t MdVarCommentParser::nextStringId() const
 
 void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, std::string_view text)
 {
-    m_varKeys.emplace_back(VarExtKey(int32_t(adr), mask), m_varTexts.add(text));
+    m_varKeys.push_back(VarEntry{int32_t(adr), mask, m_varTexts.add(text)});
 }
 
 bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, std::string_view text)
@@ -53,7 +53,7 @@ bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask
         return false;
     }
     const int32_t index = m_varTexts.add(text);
-    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.emplace_back(VarExtKey(int32_t(adr), mask), index); });
+    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.push_back(VarEntry{int32_t(adr), mask, index}); });
     return true;
 }
 
@@ -69,24 +69,33 @@ void MdVarCommentParser::nameEntry(std::string_view name, bool variables, uint32
     m_typeKeys.push_back(TypeEntry{m_typeNames.add(name), mask, m_typeTexts.add(text)});
 }
 
-MdVarCommentParser::KeyList<TypeExtKey> MdVarCommentParser::distinctTypeKeys() const
+template <class F>
+void MdVarCommentParser::forEachVarKey(F f)
 {
+    // As VarExtKey orders: the address as signed, then the mask.
+    std::stable_sort(m_varKeys.begin(), m_varKeys.end(), [](const VarEntry& x, const VarEntry& y) {
+        return x.adr != y.adr ? x.adr < y.adr : x.mask < y.mask;
+    });
+    for (std::size_t i = 0; i < m_varKeys.size(); ++i) {
+        const VarEntry& k = m_varKeys[i];
+        if (i == 0 || m_varKeys[i - 1].adr != k.adr || m_varKeys[i - 1].mask != k.mask)
+            f(VarExtKey(k.adr, k.mask), k.text);
+    }
+}
+
+template <class F>
+void MdVarCommentParser::forEachTypeKey(F f) const
+{
+    // The first entry of each name and mask, then ordered as TypeExtKey.
     std::unordered_set<uint64_t> seen;
-    KeyList<TypeExtKey> keys;
+    std::vector<std::pair<TypeExtKey, int32_t>> keys;
     for (const TypeEntry& t : m_typeKeys) {
         if (!seen.insert(uint64_t(uint32_t(t.name)) << 32 | t.mask).second) continue;
         const std::string& name = m_typeNames[std::size_t(t.name)];
         keys.emplace_back(TypeExtKey(String(name.data(), int(name.size())), t.mask), t.text);
     }
-    return keys;
-}
-
-template <class Key, class F>
-void MdVarCommentParser::forEachKey(KeyList<Key>& keys, F f)
-{
-    std::stable_sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        if (i == 0 || keys[i - 1].first < keys[i].first) f(keys[i].first, keys[i].second);
+    std::sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    for (const auto& k : keys) f(k.first, k.second);
 }
 
 int32_t MdVarCommentParser::writeStringTable()
@@ -115,10 +124,9 @@ int32_t MdVarCommentParser::writeStringTable()
     const auto varId = [this](int32_t index) { return idOf(index); };
     const auto typeId = [this](int32_t index) { return idOf(index, m_varTexts.size()); };
     block(m_varTexts, varId);
-    forEachKey(m_varKeys, [&](const VarExtKey& key, int32_t index) { addVarText(key, varId(index)); });
+    forEachVarKey([&](const VarExtKey& key, int32_t index) { addVarText(key, varId(index)); });
     block(m_typeTexts, typeId);
-    KeyList<TypeExtKey> typeKeys = distinctTypeKeys();
-    forEachKey(typeKeys, [&](const TypeExtKey& key, int32_t index) { addTypeText(key, typeId(index)); });
+    forEachTypeKey([&](const TypeExtKey& key, int32_t index) { addTypeText(key, typeId(index)); });
 
     if (!script.close()) return fail();
     return save(*m_section) ? 0 : fail();

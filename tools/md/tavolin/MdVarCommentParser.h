@@ -31,7 +31,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "bo/bo/BoVarComment.h"
@@ -92,28 +91,28 @@ private:
     // The resource id of a text's number; ids wrap as 32-bit words.
     int32_t idOf(int32_t index, std::size_t before = 0) const;
 
-    // Keys with the number of their text, in source order; sorted when
-    // written, where the first entry of a key decides.
-    template <class Key>
-    using KeyList = std::vector<std::pair<Key, int32_t>>;
-    // Calls f(key, number) for each distinct key of keys in ascending order.
-    template <class Key, class F>
-    static void forEachKey(KeyList<Key>& keys, F f);
-
-    // A type key as parsed: the number of its name, its mask and the number
-    // of its text.
+    // The keys as parsed, in source order, with the number of their text:
+    // an address and its mask; the number of a name and its mask.
+    struct VarEntry {
+        int32_t adr;
+        uint32_t mask;
+        int32_t text;
+    };
     struct TypeEntry {
         int32_t name;
         uint32_t mask;
         int32_t text;
     };
-    // The type keys in source order, each distinct key once (its first
-    // entry), made into container keys.
-    KeyList<TypeExtKey> distinctTypeKeys() const;
+    // Call f(key, number of its text) for each distinct key in ascending
+    // order; a key entered more than once has the text of its first entry.
+    template <class F>
+    void forEachVarKey(F f);
+    template <class F>
+    void forEachTypeKey(F f) const;
 
     FsSecCl* m_section = nullptr;  // receives the container (not owned)
     TextIndex m_varTexts;          // variable texts -> number
-    KeyList<VarExtKey> m_varKeys;  // -> number of the variable text
+    std::vector<VarEntry> m_varKeys;
     TextIndex m_typeTexts;         // type texts -> number
     TextIndex m_typeNames;         // key names as entered (lower-cased in VARCOMMENT)
     std::vector<TypeEntry> m_typeKeys;
