@@ -23,12 +23,38 @@ int32_t MdVarCommentParser::parse()
 
 int32_t MdVarCommentParser::TextIndex::add(std::string_view text)
 {
-    const auto found = m_numbers.find(text);
-    if (found != m_numbers.end()) return found->second;
-    const int32_t number = int32_t(m_texts.size());
-    m_texts.emplace_back(text);
-    m_numbers.emplace(std::string_view(m_texts.back()), number);
-    return number;
+    if (m_slots.size() < 2 * (m_spans.size() + 1)) grow();
+    const uint64_t hash = std::hash<std::string_view>()(text);
+    const uint64_t tag = hash & ~uint64_t(0xFFFFFFFFu);
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = std::size_t(hash) & mask;; i = (i + 1) & mask) {
+        const uint64_t slot = m_slots[i];
+        if (slot == 0) {
+            const int32_t number = int32_t(m_spans.size());
+            m_spans.emplace_back(m_bytes.size(), text.size());
+            m_bytes.append(text.data(), text.size());
+            m_slots[i] = tag | uint32_t(number + 1);
+            return number;
+        }
+        if ((slot & ~uint64_t(0xFFFFFFFFu)) == tag) {
+            const int32_t number = int32_t(uint32_t(slot) - 1);
+            if ((*this)[std::size_t(number)] == text) return number;
+        }
+    }
+}
+
+void MdVarCommentParser::TextIndex::grow()
+{
+    std::vector<uint64_t> slots(m_slots.empty() ? 64 : 2 * m_slots.size());
+    const std::size_t mask = slots.size() - 1;
+    for (uint64_t slot : m_slots) {
+        if (slot == 0) continue;
+        const std::size_t number = std::size_t(uint32_t(slot) - 1);
+        std::size_t i = std::size_t(std::hash<std::string_view>()((*this)[number])) & mask;
+        while (slots[i] != 0) i = (i + 1) & mask;
+        slots[i] = slot;
+    }
+    m_slots.swap(slots);
 }
 
 int32_t MdVarCommentParser::idOf(int32_t index, std::size_t before) const
@@ -91,7 +117,7 @@ void MdVarCommentParser::forEachTypeKey(F f) const
     std::vector<std::pair<TypeExtKey, int32_t>> keys;
     for (const TypeEntry& t : m_typeKeys) {
         if (!seen.insert(uint64_t(uint32_t(t.name)) << 32 | t.mask).second) continue;
-        const std::string& name = m_typeNames[std::size_t(t.name)];
+        const std::string_view name = m_typeNames[std::size_t(t.name)];
         keys.emplace_back(TypeExtKey(String(name.data(), int(name.size())), t.mask), t.text);
     }
     std::sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });

@@ -27,10 +27,9 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 #include <vector>
 
 #include "bo/bo/BoVarComment.h"
@@ -74,19 +73,27 @@ protected:
 
 private:
     // Distinct texts (or names) numbered in order of first appearance,
-    // looked up by hash while parsing and ordered only when written; a
-    // lookup makes no copy of a text it has seen before.
+    // looked up by hash while parsing and ordered only when written. The
+    // texts lie one after the other in one buffer and the table is open
+    // (each slot a hash and a number): a lookup of a text seen before makes
+    // no copy and touches the slot and the text alone.
     class TextIndex {
     public:
         // The number of text, given the next number when it is new.
         int32_t add(std::string_view text);
-        std::size_t size() const { return m_texts.size(); }
-        bool empty() const { return m_texts.empty(); }
-        const std::string& operator[](std::size_t number) const { return m_texts[number]; }
+        std::size_t size() const { return m_spans.size(); }
+        bool empty() const { return m_spans.empty(); }
+        std::string_view operator[](std::size_t number) const
+        {
+            return std::string_view(m_bytes.data() + m_spans[number].first, m_spans[number].second);
+        }
 
     private:
-        std::deque<std::string> m_texts;  // by number; elements never move
-        std::unordered_map<std::string_view, int32_t> m_numbers;  // views of m_texts
+        void grow();
+
+        std::string m_bytes;                                   // the texts by number, end to end
+        std::vector<std::pair<std::size_t, std::size_t>> m_spans;  // offset and length by number
+        std::vector<uint64_t> m_slots;  // upper half the hash's, lower half number + 1; 0 empty
     };
     // The resource id of a text's number; ids wrap as 32-bit words.
     int32_t idOf(int32_t index, std::size_t before = 0) const;
