@@ -2,7 +2,6 @@
 #include "tools/md/tavolin/MdVarCommentParser.h"
 
 #include <algorithm>
-#include <unordered_set>
 #include <vector>
 
 #include "tools/md/tavolin/MdRcStringTable.h"
@@ -109,19 +108,49 @@ void MdVarCommentParser::forEachVarKey(F f)
     }
 }
 
+std::vector<int32_t> MdVarCommentParser::TextIndex::order() const
+{
+    // Each text with the top bit of every byte flipped and 0x80 after it:
+    // such keys compared as unsigned bytes, a shorter one first when it
+    // begins the other (string_view's order, memcmp), stand in the order
+    // String::compare gives the texts, which compares bytes as signed values
+    // and a shorter text as if a 0 byte ended it.
+    std::string bytes;
+    bytes.reserve(m_bytes.size() + m_spans.size());
+    std::vector<std::string_view> keys(m_spans.size());
+    std::vector<std::size_t> at(m_spans.size());
+    for (std::size_t i = 0; i < m_spans.size(); ++i) {
+        at[i] = bytes.size();
+        for (char c : (*this)[i]) bytes += char(c ^ 0x80);
+        bytes += char(0x80);
+    }
+    for (std::size_t i = 0; i < m_spans.size(); ++i) keys[i] = std::string_view(bytes.data() + at[i], m_spans[i].second + 1);
+    std::vector<int32_t> numbers(m_spans.size());
+    for (std::size_t i = 0; i < numbers.size(); ++i) numbers[i] = int32_t(i);
+    std::sort(numbers.begin(), numbers.end(),
+              [&keys](int32_t x, int32_t y) { return keys[std::size_t(x)] < keys[std::size_t(y)]; });
+    return numbers;
+}
+
 template <class F>
 void MdVarCommentParser::forEachTypeKey(F f) const
 {
-    // The first entry of each name and mask, then ordered as TypeExtKey.
-    std::unordered_set<uint64_t> seen;
-    std::vector<std::pair<TypeExtKey, int32_t>> keys;
-    for (const TypeEntry& t : m_typeKeys) {
-        if (!seen.insert(uint64_t(uint32_t(t.name)) << 32 | t.mask).second) continue;
-        const std::string_view name = m_typeNames[std::size_t(t.name)];
-        keys.emplace_back(TypeExtKey(String(name.data(), int(name.size())), t.mask), t.text);
+    // As TypeExtKey orders: the name (by its rank among the names), then
+    // the mask.
+    const std::vector<int32_t> byName = m_typeNames.order();
+    std::vector<int32_t> rank(byName.size());
+    for (std::size_t i = 0; i < byName.size(); ++i) rank[std::size_t(byName[i])] = int32_t(i);
+    std::vector<TypeEntry> keys = m_typeKeys;
+    for (TypeEntry& k : keys) k.name = rank[std::size_t(k.name)];
+    std::stable_sort(keys.begin(), keys.end(), [](const TypeEntry& x, const TypeEntry& y) {
+        return x.name != y.name ? x.name < y.name : x.mask < y.mask;
+    });
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const TypeEntry& k = keys[i];
+        if (i > 0 && keys[i - 1].name == k.name && keys[i - 1].mask == k.mask) continue;
+        const std::string_view name = m_typeNames[std::size_t(byName[std::size_t(k.name)])];
+        f(TypeExtKey(String(name.data(), int(name.size())), k.mask), k.text);
     }
-    std::sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-    for (const auto& k : keys) f(k.first, k.second);
 }
 
 int32_t MdVarCommentParser::writeStringTable()
@@ -137,14 +166,11 @@ int32_t MdVarCommentParser::writeStringTable()
     // One block in the order of the texts (String::compare, signed bytes).
     const auto block = [&script](const TextIndex& texts, auto id) {
         if (texts.empty()) return;
-        std::vector<std::pair<String, int32_t>> sorted;
-        sorted.reserve(texts.size());
-        for (std::size_t i = 0; i < texts.size(); ++i)
-            sorted.emplace_back(String(texts[i].data(), int(texts[i].size())), int32_t(i));
-        std::sort(sorted.begin(), sorted.end(),
-                  [](const auto& x, const auto& y) { return String::compare(x.first, y.first) < 0; });
         script.beginTable();
-        for (const auto& t : sorted) script.addText(id(t.second), t.first);
+        for (int32_t number : texts.order()) {
+            const std::string_view text = texts[std::size_t(number)];
+            script.addText(id(number), String(text.data(), int(text.size())));
+        }
         script.endTable();
     };
     const auto varId = [this](int32_t index) { return idOf(index); };

@@ -83,6 +83,8 @@ private:
         int32_t add(std::string_view text);
         std::size_t size() const { return m_spans.size(); }
         bool empty() const { return m_spans.empty(); }
+        // The numbers of the texts in the order String::compare gives them.
+        std::vector<int32_t> order() const;
         std::string_view operator[](std::size_t number) const
         {
             return std::string_view(m_bytes.data() + m_spans[number].first, m_spans[number].second);

@@ -291,6 +291,25 @@ TEST(VarCommentCompiler, WholeEntriesReadAsTheirTokens)
     }
 }
 
+// The string table is ordered as String::compare orders the texts: bytes
+// as signed values, a text before its longer forms unless these go on with
+// a byte above 0x7F.
+TEST(VarCommentCompiler, TextsInStringOrder)
+{
+    const std::vector<std::string> texts = {"a", "a\x01", "a\xFF", "b", "\x80", "", "ab", "a\x7F", "\xC3\x9C"};
+    std::string body;
+    for (std::size_t i = 0; i < texts.size(); ++i) body += "$" + std::to_string(i) + " [16#1] : \"" + texts[i] + "\"\n";
+    const Compiled c = compile(wrap(body).c_str(), 0);
+    std::vector<std::size_t> order(texts.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+        return String::compare(String(texts[x].c_str()), String(texts[y].c_str())) < 0;
+    });
+    std::vector<std::pair<int, const char*>> lines;
+    for (std::size_t i : order) lines.emplace_back(int(i), texts[i].c_str());
+    EXPECT_EQ(c.script, block(lines));
+}
+
 // Random sections of both kinds, read back through the container: every
 // distinct text once in the script, each block ordered by text, the ids
 // start .. start + n - 1, and every key with the id of its text.
