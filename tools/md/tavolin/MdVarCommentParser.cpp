@@ -68,7 +68,7 @@ int32_t MdVarCommentParser::nextStringId() const
 
 void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, std::string_view text)
 {
-    m_varKeys.push_back(VarEntry{int32_t(adr), mask, m_varTexts.add(text)});
+    m_varKeys.push_back(KeyEntry{int32_t(adr), mask, m_varTexts.add(text)});
 }
 
 bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, std::string_view text)
@@ -78,7 +78,7 @@ bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask
         return false;
     }
     const int32_t index = m_varTexts.add(text);
-    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.push_back(VarEntry{int32_t(adr), mask, index}); });
+    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.push_back(KeyEntry{int32_t(adr), mask, index}); });
     return true;
 }
 
@@ -91,21 +91,24 @@ void MdVarCommentParser::nameEntry(std::string_view name, bool variables, uint32
             if (c >= 'A' && c <= 'Z') c = char(c + ('a' - 'A'));
         name = m_name;
     }
-    m_typeKeys.push_back(TypeEntry{m_typeNames.add(name), mask, m_typeTexts.add(text)});
+    m_typeKeys.push_back(KeyEntry{m_typeNames.add(name), mask, m_typeTexts.add(text)});
+}
+
+template <class F>
+void MdVarCommentParser::forEachFirst(std::vector<KeyEntry>& keys, F f)
+{
+    std::stable_sort(keys.begin(), keys.end(), [](const KeyEntry& x, const KeyEntry& y) {
+        return x.subject != y.subject ? x.subject < y.subject : x.mask < y.mask;
+    });
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (i == 0 || keys[i - 1].subject != keys[i].subject || keys[i - 1].mask != keys[i].mask) f(keys[i]);
 }
 
 template <class F>
 void MdVarCommentParser::forEachVarKey(F f)
 {
     // As VarExtKey orders: the address as signed, then the mask.
-    std::stable_sort(m_varKeys.begin(), m_varKeys.end(), [](const VarEntry& x, const VarEntry& y) {
-        return x.adr != y.adr ? x.adr < y.adr : x.mask < y.mask;
-    });
-    for (std::size_t i = 0; i < m_varKeys.size(); ++i) {
-        const VarEntry& k = m_varKeys[i];
-        if (i == 0 || m_varKeys[i - 1].adr != k.adr || m_varKeys[i - 1].mask != k.mask)
-            f(VarExtKey(k.adr, k.mask), k.text);
-    }
+    forEachFirst(m_varKeys, [&f](const KeyEntry& k) { f(VarExtKey(k.subject, k.mask), k.text); });
 }
 
 std::vector<int32_t> MdVarCommentParser::TextIndex::order() const
@@ -124,7 +127,8 @@ std::vector<int32_t> MdVarCommentParser::TextIndex::order() const
         for (char c : (*this)[i]) bytes += char(c ^ 0x80);
         bytes += char(0x80);
     }
-    for (std::size_t i = 0; i < m_spans.size(); ++i) keys[i] = std::string_view(bytes.data() + at[i], m_spans[i].second + 1);
+    for (std::size_t i = 0; i < m_spans.size(); ++i)
+        keys[i] = std::string_view(bytes.data() + at[i], m_spans[i].second + 1);
     std::vector<int32_t> numbers(m_spans.size());
     for (std::size_t i = 0; i < numbers.size(); ++i) numbers[i] = int32_t(i);
     std::sort(numbers.begin(), numbers.end(),
@@ -140,17 +144,12 @@ void MdVarCommentParser::forEachTypeKey(F f) const
     const std::vector<int32_t> byName = m_typeNames.order();
     std::vector<int32_t> rank(byName.size());
     for (std::size_t i = 0; i < byName.size(); ++i) rank[std::size_t(byName[i])] = int32_t(i);
-    std::vector<TypeEntry> keys = m_typeKeys;
-    for (TypeEntry& k : keys) k.name = rank[std::size_t(k.name)];
-    std::stable_sort(keys.begin(), keys.end(), [](const TypeEntry& x, const TypeEntry& y) {
-        return x.name != y.name ? x.name < y.name : x.mask < y.mask;
-    });
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        const TypeEntry& k = keys[i];
-        if (i > 0 && keys[i - 1].name == k.name && keys[i - 1].mask == k.mask) continue;
-        const std::string_view name = m_typeNames[std::size_t(byName[std::size_t(k.name)])];
+    std::vector<KeyEntry> keys = m_typeKeys;
+    for (KeyEntry& k : keys) k.subject = rank[std::size_t(k.subject)];
+    forEachFirst(keys, [&](const KeyEntry& k) {
+        const std::string_view name = m_typeNames[std::size_t(byName[std::size_t(k.subject)])];
         f(TypeExtKey(String(name.data(), int(name.size())), k.mask), k.text);
-    }
+    });
 }
 
 int32_t MdVarCommentParser::writeStringTable()

@@ -29,7 +29,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 #include <vector>
 
 #include "bo/bo/BoVarComment.h"
@@ -100,18 +100,17 @@ private:
     // The resource id of a text's number; ids wrap as 32-bit words.
     int32_t idOf(int32_t index, std::size_t before = 0) const;
 
-    // The keys as parsed, in source order, with the number of their text:
-    // an address and its mask; the number of a name and its mask.
-    struct VarEntry {
-        int32_t adr;
+    // A key as parsed, with the number of its text: the address (as
+    // signed) or the number of the name, and the mask.
+    struct KeyEntry {
+        int32_t subject;
         uint32_t mask;
         int32_t text;
     };
-    struct TypeEntry {
-        int32_t name;
-        uint32_t mask;
-        int32_t text;
-    };
+    // Calls f(entry) for the first entry of each distinct key of keys in
+    // ascending order of subject, then mask (keys are reordered).
+    template <class F>
+    static void forEachFirst(std::vector<KeyEntry>& keys, F f);
     // Call f(key, number of its text) for each distinct key in ascending
     // order; a key entered more than once has the text of its first entry.
     template <class F>
@@ -121,9 +120,9 @@ private:
 
     FsSecCl* m_section = nullptr;  // receives the container (not owned)
     TextIndex m_varTexts;          // variable texts -> number
-    std::vector<VarEntry> m_varKeys;
+    std::vector<KeyEntry> m_varKeys;   // in source order
     TextIndex m_typeTexts;         // type texts -> number
     TextIndex m_typeNames;         // key names as entered (lower-cased in VARCOMMENT)
-    std::vector<TypeEntry> m_typeKeys;
+    std::vector<KeyEntry> m_typeKeys;  // in source order, subject the name's number
     std::string m_name;            // a VARCOMMENT name being lower-cased
 };
