@@ -14,13 +14,13 @@
 // body line, text block or name).
 #define YY_READ_BUF_SIZE (1 << 30)
 
-// Converts the digits of text (radix 10 or 16; the scanner's pattern has
-// checked that only such digits follow) into value. False (value untouched)
-// when the number is above max.
-inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_t& value)
+// Converts the digits from p to end (radix 10 or 16; the scanner's pattern
+// has checked that only such digits stand there) into value. False (value
+// untouched) when the number is above max.
+inline bool mdScanDigits(const char* p, const char* end, unsigned radix, uint32_t max, uint32_t& value)
 {
     uint64_t v = 0;
-    for (const char* p = text; *p; ++p) {
+    for (; p < end; ++p) {
         const char c = *p;
         const unsigned d = c >= '0' && c <= '9' ? unsigned(c - '0') : c >= 'a' && c <= 'f' ? unsigned(c - 'a' + 10)
                                                                                            : unsigned(c - 'A' + 10);
@@ -29,6 +29,12 @@ inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_
     }
     value = uint32_t(v);
     return true;
+}
+
+// The same for the digits of the 0-terminated text.
+inline bool mdScanNumber(const char* text, unsigned radix, uint32_t max, uint32_t& value)
+{
+    return mdScanDigits(text, text + std::strlen(text), radix, max, value);
 }
 
 // The text of a quoted string as matched (quotes included, len >= 2): the

@@ -20,9 +20,40 @@ int32_t MdVarCommentParser::parse()
     return yyparse();
 }
 
-int32_t MdVarCommentParser::textIndex(TextIndex& texts, const String& text)
+int32_t MdVarCommentParser::TextIndex::add(std::string_view text)
 {
-    return texts.try_emplace(text, int32_t(texts.size())).first->second;
+    if (m_slots.size() < 2 * (m_spans.size() + 1)) grow();
+    const uint64_t hash = std::hash<std::string_view>()(text);
+    const uint64_t tag = hash & ~uint64_t(0xFFFFFFFFu);
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = std::size_t(hash) & mask;; i = (i + 1) & mask) {
+        const uint64_t slot = m_slots[i];
+        if (slot == 0) {
+            const int32_t number = int32_t(m_spans.size());
+            m_spans.emplace_back(m_bytes.size(), text.size());
+            m_bytes.append(text.data(), text.size());
+            m_slots[i] = tag | uint32_t(number + 1);
+            return number;
+        }
+        if ((slot & ~uint64_t(0xFFFFFFFFu)) == tag) {
+            const int32_t number = int32_t(uint32_t(slot) - 1);
+            if ((*this)[std::size_t(number)] == text) return number;
+        }
+    }
+}
+
+void MdVarCommentParser::TextIndex::grow()
+{
+    std::vector<uint64_t> slots(m_slots.empty() ? 64 : 2 * m_slots.size());
+    const std::size_t mask = slots.size() - 1;
+    for (uint64_t slot : m_slots) {
+        if (slot == 0) continue;
+        const std::size_t number = std::size_t(uint32_t(slot) - 1);
+        std::size_t i = std::size_t(std::hash<std::string_view>()((*this)[number])) & mask;
+        while (slots[i] != 0) i = (i + 1) & mask;
+        slots[i] = slot;
+    }
+    m_slots.swap(slots);
 }
 
 int32_t MdVarCommentParser::idOf(int32_t index, std::size_t before) const
@@ -35,35 +66,90 @@ int32_t MdVarCommentParser::nextStringId() const
     return idOf(int32_t(m_varTexts.size()), m_typeTexts.size());
 }
 
-void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, const String& text)
+void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, std::string_view text)
 {
-    m_varKeys.emplace_back(VarExtKey(int32_t(adr), mask), textIndex(m_varTexts, text));
+    m_varKeys.push_back(KeyEntry{int32_t(adr), mask, m_varTexts.add(text)});
 }
 
-bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, const String& text)
+bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, std::string_view text)
 {
     if (!mdRangeAccepted(first, last)) {
         mdEmitMessage(MdVarCommentMsgRange, lineno());
         return false;
     }
-    const int32_t index = textIndex(m_varTexts, text);
-    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.emplace_back(VarExtKey(int32_t(adr), mask), index); });
+    const int32_t index = m_varTexts.add(text);
+    mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.push_back(KeyEntry{int32_t(adr), mask, index}); });
     return true;
 }
 
-void MdVarCommentParser::nameEntry(const String& name, bool variables, uint32_t mask, const String& text)
+void MdVarCommentParser::nameEntry(std::string_view name, bool variables, uint32_t mask, std::string_view text)
 {
-    String key = name;
-    if (variables) key.downcase();
-    m_typeKeys.emplace_back(TypeExtKey(key, mask), textIndex(m_typeTexts, text));
+    if (variables) {
+        // Lower-cased as String::downcase does: A-Z only.
+        m_name.assign(name.data(), name.size());
+        for (char& c : m_name)
+            if (c >= 'A' && c <= 'Z') c = char(c + ('a' - 'A'));
+        name = m_name;
+    }
+    m_typeKeys.push_back(KeyEntry{m_typeNames.add(name), mask, m_typeTexts.add(text)});
 }
 
-template <class Key, class F>
-void MdVarCommentParser::forEachKey(KeyList<Key>& keys, F f)
+template <class F>
+void MdVarCommentParser::forEachFirst(std::vector<KeyEntry>& keys, F f)
 {
-    std::stable_sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::stable_sort(keys.begin(), keys.end(), [](const KeyEntry& x, const KeyEntry& y) {
+        return x.subject != y.subject ? x.subject < y.subject : x.mask < y.mask;
+    });
     for (std::size_t i = 0; i < keys.size(); ++i)
-        if (i == 0 || keys[i - 1].first < keys[i].first) f(keys[i].first, keys[i].second);
+        if (i == 0 || keys[i - 1].subject != keys[i].subject || keys[i - 1].mask != keys[i].mask) f(keys[i]);
+}
+
+template <class F>
+void MdVarCommentParser::forEachVarKey(F f)
+{
+    // As VarExtKey orders: the address as signed, then the mask.
+    forEachFirst(m_varKeys, [&f](const KeyEntry& k) { f(VarExtKey(k.subject, k.mask), k.text); });
+}
+
+std::vector<int32_t> MdVarCommentParser::TextIndex::order() const
+{
+    // Each text with the top bit of every byte flipped and 0x80 after it:
+    // such keys compared as unsigned bytes, a shorter one first when it
+    // begins the other (string_view's order, memcmp), stand in the order
+    // String::compare gives the texts, which compares bytes as signed values
+    // and a shorter text as if a 0 byte ended it.
+    std::string bytes;
+    bytes.reserve(m_bytes.size() + m_spans.size());
+    std::vector<std::string_view> keys(m_spans.size());
+    std::vector<std::size_t> at(m_spans.size());
+    for (std::size_t i = 0; i < m_spans.size(); ++i) {
+        at[i] = bytes.size();
+        for (char c : (*this)[i]) bytes += char(c ^ 0x80);
+        bytes += char(0x80);
+    }
+    for (std::size_t i = 0; i < m_spans.size(); ++i)
+        keys[i] = std::string_view(bytes.data() + at[i], m_spans[i].second + 1);
+    std::vector<int32_t> numbers(m_spans.size());
+    for (std::size_t i = 0; i < numbers.size(); ++i) numbers[i] = int32_t(i);
+    std::sort(numbers.begin(), numbers.end(),
+              [&keys](int32_t x, int32_t y) { return keys[std::size_t(x)] < keys[std::size_t(y)]; });
+    return numbers;
+}
+
+template <class F>
+void MdVarCommentParser::forEachTypeKey(F f) const
+{
+    // As TypeExtKey orders: the name (by its rank among the names), then
+    // the mask.
+    const std::vector<int32_t> byName = m_typeNames.order();
+    std::vector<int32_t> rank(byName.size());
+    for (std::size_t i = 0; i < byName.size(); ++i) rank[std::size_t(byName[i])] = int32_t(i);
+    std::vector<KeyEntry> keys = m_typeKeys;
+    for (KeyEntry& k : keys) k.subject = rank[std::size_t(k.subject)];
+    forEachFirst(keys, [&](const KeyEntry& k) {
+        const std::string_view name = m_typeNames[std::size_t(byName[std::size_t(k.subject)])];
+        f(TypeExtKey(String(name.data(), int(name.size())), k.mask), k.text);
+    });
 }
 
 int32_t MdVarCommentParser::writeStringTable()
@@ -79,20 +165,19 @@ int32_t MdVarCommentParser::writeStringTable()
     // One block in the order of the texts (String::compare, signed bytes).
     const auto block = [&script](const TextIndex& texts, auto id) {
         if (texts.empty()) return;
-        std::vector<const TextIndex::value_type*> sorted;
-        sorted.reserve(texts.size());
-        for (const auto& t : texts) sorted.push_back(&t);
-        std::sort(sorted.begin(), sorted.end(), [](auto x, auto y) { return String::compare(x->first, y->first) < 0; });
         script.beginTable();
-        for (const auto* t : sorted) script.addText(id(t->second), t->first);
+        for (int32_t number : texts.order()) {
+            const std::string_view text = texts[std::size_t(number)];
+            script.addText(id(number), String(text.data(), int(text.size())));
+        }
         script.endTable();
     };
     const auto varId = [this](int32_t index) { return idOf(index); };
     const auto typeId = [this](int32_t index) { return idOf(index, m_varTexts.size()); };
     block(m_varTexts, varId);
-    forEachKey(m_varKeys, [&](const VarExtKey& key, int32_t index) { addVarText(key, varId(index)); });
+    forEachVarKey([&](const VarExtKey& key, int32_t index) { addVarText(key, varId(index)); });
     block(m_typeTexts, typeId);
-    forEachKey(m_typeKeys, [&](const TypeExtKey& key, int32_t index) { addTypeText(key, typeId(index)); });
+    forEachTypeKey([&](const TypeExtKey& key, int32_t index) { addTypeText(key, typeId(index)); });
 
     if (!script.close()) return fail();
     return save(*m_section) ? 0 : fail();

@@ -27,7 +27,8 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -66,29 +67,62 @@ public:
     int32_t nextStringId() const override;
 
 protected:
-    void addressEntry(uint32_t adr, uint32_t mask, const String& text) override;
-    bool rangeEntry(uint32_t first, uint32_t last, uint32_t mask, const String& text) override;
-    void nameEntry(const String& name, bool variables, uint32_t mask, const String& text) override;
+    void addressEntry(uint32_t adr, uint32_t mask, std::string_view text) override;
+    bool rangeEntry(uint32_t first, uint32_t last, uint32_t mask, std::string_view text) override;
+    void nameEntry(std::string_view name, bool variables, uint32_t mask, std::string_view text) override;
 
 private:
-    // Texts are looked up by hash while parsing and ordered only when written.
-    using TextIndex = std::unordered_map<String, int32_t>;
-    // The number of text in texts, given the next number when it is new.
-    static int32_t textIndex(TextIndex& texts, const String& text);
+    // Distinct texts (or names) numbered in order of first appearance,
+    // looked up by hash while parsing and ordered only when written. The
+    // texts lie one after the other in one buffer and the table is open
+    // (each slot a hash and a number): a lookup of a text seen before makes
+    // no copy and touches the slot and the text alone.
+    class TextIndex {
+    public:
+        // The number of text, given the next number when it is new.
+        int32_t add(std::string_view text);
+        std::size_t size() const { return m_spans.size(); }
+        bool empty() const { return m_spans.empty(); }
+        // The numbers of the texts in the order String::compare gives them.
+        std::vector<int32_t> order() const;
+        std::string_view operator[](std::size_t number) const
+        {
+            return std::string_view(m_bytes.data() + m_spans[number].first, m_spans[number].second);
+        }
+
+    private:
+        void grow();
+
+        std::string m_bytes;                                   // the texts by number, end to end
+        std::vector<std::pair<std::size_t, std::size_t>> m_spans;  // offset and length by number
+        std::vector<uint64_t> m_slots;  // upper half the hash's, lower half number + 1; 0 empty
+    };
     // The resource id of a text's number; ids wrap as 32-bit words.
     int32_t idOf(int32_t index, std::size_t before = 0) const;
 
-    // Keys with the number of their text, in source order; sorted when
-    // written, where the first entry of a key decides.
-    template <class Key>
-    using KeyList = std::vector<std::pair<Key, int32_t>>;
-    // Calls f(key, number) for each distinct key of keys in ascending order.
-    template <class Key, class F>
-    static void forEachKey(KeyList<Key>& keys, F f);
+    // A key as parsed, with the number of its text: the address (as
+    // signed) or the number of the name, and the mask.
+    struct KeyEntry {
+        int32_t subject;
+        uint32_t mask;
+        int32_t text;
+    };
+    // Calls f(entry) for the first entry of each distinct key of keys in
+    // ascending order of subject, then mask (keys are reordered).
+    template <class F>
+    static void forEachFirst(std::vector<KeyEntry>& keys, F f);
+    // Call f(key, number of its text) for each distinct key in ascending
+    // order; a key entered more than once has the text of its first entry.
+    template <class F>
+    void forEachVarKey(F f);
+    template <class F>
+    void forEachTypeKey(F f) const;
 
     FsSecCl* m_section = nullptr;  // receives the container (not owned)
     TextIndex m_varTexts;          // variable texts -> number
-    KeyList<VarExtKey> m_varKeys;  // -> number of the variable text
+    std::vector<KeyEntry> m_varKeys;   // in source order
     TextIndex m_typeTexts;         // type texts -> number
-    KeyList<TypeExtKey> m_typeKeys;  // -> number of the type text
+    TextIndex m_typeNames;         // key names as entered (lower-cased in VARCOMMENT)
+    std::vector<KeyEntry> m_typeKeys;  // in source order, subject the name's number
+    std::string m_name;            // a VARCOMMENT name being lower-cased
 };

@@ -8,7 +8,11 @@
 // name), "$", "[", a hexadecimal number ("16#" and one to eight digits),
 // "]", ":", ".", ";" (no rule of the grammar takes it), "-", a decimal
 // number, a string and a name (a letter or underscore, then letters, digits
-// and underscores). Numbers and strings follow MdVarSourceRules.h.
+// and underscores). Numbers and strings follow MdVarSourceRules.h. An
+// entry on one line ("$", subject, mask or none, ":" and a string, blanks
+// and tabs at most between them) comes as one token instead, a record
+// holding what those tokens carry (MdVarCommentEntry): with a mask for the
+// variables, without for the boot functions.
 //
 // Blanks, tabs, CR LF, LF and "(* ... *)" comments (not nested) are
 // skipped; every line feed, also one inside a string or comment, advances

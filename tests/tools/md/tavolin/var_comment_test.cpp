@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -224,6 +225,89 @@ TEST(VarCommentCompiler, WriterFailures)
     p.init(args);
     EXPECT_EQ(p.writeStringTable(), 303);
     EXPECT_EQ(messages.ids(), std::vector<uint32_t>{303});
+}
+
+// An entry on one line is read as one token. Each section is compiled as
+// it stands and with a comment after every "$", which makes the scanner
+// read it token by token without moving any line: everything must come out
+// the same - keywords as name parts, numbers too large, strings that run
+// past their line or end open, escapes, and entries cut by the scanner's
+// buffer ends.
+TEST(VarCommentCompiler, WholeEntriesReadAsTheirTokens)
+{
+    const auto bf = [](const std::string& body) { return "BFDCOMMENT\n" + body + "\nEND_BFDCOMMENT\n"; };
+    std::vector<std::string> sections = {
+        wrap("$1[16#FFFFFFFF] : \"a\"\n$ 2 - $ 3 [ 16#ff ] :\t\"b\\\"c\\\\d\"\n$Axis . Vel[16#3]:\"v\" $7[16#1]:\"x\""),
+        wrap("$1[16#1] : \"a\"\n$VARCOMMENT[16#1] : \"k\""),
+        wrap("$a.END_VARCOMMENT[16#1] : \"k\""),
+        wrap("$2147483648[16#1] : \"a\""),
+        wrap("$1-$2147483648[16#1] : \"a\""),
+        wrap("$1[16#1] : \"a\"\n$5-$3[16#1] : \"r\""),
+        wrap("$1[16#1] : \"a\nb\"\n!"),
+        wrap("$1[16#1] : \"a\\\nb\"\n!"),
+        wrap("$1[16#1] : \"a\\\\\" b\"\n!"),
+        wrap("$1[16#1] : \"abc"),
+        wrap("$5 : \"a\""),
+        wrap("$1[16#1]:\"a\" !"),
+        wrap("$16#1[16#1]:\"a\""),
+        wrap("$1[16#123456789]:\"a\""),
+        wrap("$ ! [16#1] : \"a\""),
+        wrap("$x[16#1] : \"\xC3\x9C\r\""),
+        bf("$5 : \"a\" $6 - $7:\"b\"\n$Axis.Vel : \"c\""),
+        bf("$BFDCOMMENT : \"k\""),
+        bf("$5[16#1] : \"a\""),
+        bf("$9-$8 : \"r\""),
+    };
+    // Entries across the buffer ends of the scanner.
+    std::string many;
+    for (int i = 0; i < 3000; ++i)
+        many += "  $" + std::to_string(i % 700) + "[16#" + std::to_string(1 + i % 5) + "] : \"" +
+                std::string(std::size_t(i % 37), char('a' + i % 26)) + (i % 11 ? "" : "\\\"q") + "\"\n" +
+                (i % 13 ? "" : "  $N" + std::to_string(i) + ".m[16#1] : \"n\"\n");
+    sections.push_back(wrap(many));
+    // Every offset of a range against the end of the scanner's first buffer.
+    for (int shift = 0; shift < 24; ++shift) {
+        std::string ranges(std::size_t(shift), ' ');
+        for (int i = 0; ranges.size() < 17000; ++i)
+            ranges += "$" + std::to_string(i % 90) + "-$" + std::to_string(i % 90 + 1 + i % 3) + "[16#1] : \"t" +
+                      std::to_string(i % 4) + "\"\n";
+        sections.push_back(wrap(ranges));
+        sections.push_back(bf(std::regex_replace(ranges, std::regex("\\[16#1\\]"), "")));
+    }
+    for (const std::string& text : sections) {
+        SCOPED_TRACE(text.substr(0, 60));
+        std::string tokens;
+        for (char ch : text) tokens += ch == '$' ? std::string("$(**)") : std::string(1, ch);
+        const Compiled whole = compile(text.c_str()), split = compile(tokens.c_str());
+        EXPECT_EQ(whole.result, split.result);
+        EXPECT_EQ(whole.errors, split.errors);
+        EXPECT_EQ(whole.ids, split.ids);
+        EXPECT_EQ(whole.lines, split.lines);
+        EXPECT_EQ(whole.texts, split.texts);
+        EXPECT_EQ(whole.write, split.write);
+        EXPECT_EQ(whole.section, split.section);
+        EXPECT_EQ(whole.script, split.script);
+        EXPECT_EQ(whole.next, split.next);
+    }
+}
+
+// The string table is ordered as String::compare orders the texts: bytes
+// as signed values, a text before its longer forms unless these go on with
+// a byte above 0x7F.
+TEST(VarCommentCompiler, TextsInStringOrder)
+{
+    const std::vector<std::string> texts = {"a", "a\x01", "a\xFF", "b", "\x80", "", "ab", "a\x7F", "\xC3\x9C"};
+    std::string body;
+    for (std::size_t i = 0; i < texts.size(); ++i) body += "$" + std::to_string(i) + " [16#1] : \"" + texts[i] + "\"\n";
+    const Compiled c = compile(wrap(body).c_str(), 0);
+    std::vector<std::size_t> order(texts.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+        return String::compare(String(texts[x].c_str()), String(texts[y].c_str())) < 0;
+    });
+    std::vector<std::pair<int, const char*>> lines;
+    for (std::size_t i : order) lines.emplace_back(int(i), texts[i].c_str());
+    EXPECT_EQ(c.script, block(lines));
 }
 
 // Random sections of both kinds, read back through the container: every
