@@ -1,5 +1,7 @@
 #include "tools/md/tavolin/CMDStrmHelper.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "base/cm/cmmsghdl.h"
@@ -66,6 +68,32 @@ MdSectionStreamBuf::int_type MdSectionStreamBuf::underflow()
     m_next += n;
     setg(m_window.get(), m_window.get(), m_window.get() + n);
     return traits_type::to_int_type(*gptr());
+}
+
+std::streamsize MdSectionStreamBuf::xsgetn(char* s, std::streamsize n)
+{
+    constexpr std::streamsize kDirect = 4096;
+    std::streamsize got = 0;
+    while (got < n) {
+        const std::streamsize held = std::min<std::streamsize>(n - got, egptr() - gptr());
+        if (held > 0) {
+            std::memcpy(s + got, gptr(), std::size_t(held));
+            gbump(int(held));
+            got += held;
+            continue;
+        }
+        if (m_next >= m_size) break;
+        if (n - got < kDirect) {
+            if (traits_type::eq_int_type(underflow(), traits_type::eof())) break;
+            continue;
+        }
+        const std::size_t want = std::min<std::size_t>(std::size_t(n - got), std::min<std::size_t>(m_size - m_next, 1u << 30));
+        ULONG r = 0;
+        if (FAILED(m_stream->Read(s + got, ULONG(want), &r)) || r == 0) break;
+        m_next += r;
+        got += std::streamsize(r);
+    }
+    return got;
 }
 
 MdSectionStreamBuf::pos_type MdSectionStreamBuf::seekoff(off_type off, std::ios_base::seekdir dir,

@@ -49,6 +49,10 @@ public:
 
 protected:
     int_type underflow() override;
+    // A read of a few KB or more past what the window holds goes from the
+    // stream straight into the reader's buffer (a scanner's read would
+    // otherwise copy every byte twice).
+    std::streamsize xsgetn(char* s, std::streamsize n) override;
     pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override;
     pos_type seekpos(pos_type pos, std::ios_base::openmode which) override;
 

@@ -487,6 +487,21 @@ TEST(StreamReader, ReadsInPlaceThroughItsWindowWhileTheStorageIsLent)
     EXPECT_EQ(in.peek(), EOF);
     in.clear();
     EXPECT_FALSE(bool(in.seekg(1, std::ios::end)));
+    // Reads of every size as a scanner makes them: a few bytes through the
+    // window, then reads past it straight from the stream, positions kept.
+    in.clear();
+    in.seekg(0);
+    std::string mixed;
+    for (std::size_t n : {std::size_t(3), std::size_t(5000), std::size_t(100), std::size_t(70000), std::size_t(16384),
+                          std::size_t(1), std::size_t(200000)}) {
+        std::string piece(n, '\0');
+        in.read(&piece[0], std::streamsize(n));
+        mixed.append(piece, 0, std::size_t(in.gcount()));
+        if (in) {
+            EXPECT_EQ(in.tellg(), std::streampos(std::streamoff(mixed.size())));
+        }
+    }
+    EXPECT_EQ(mixed, big);
     lent->Release();
     work.releaseIStoragePtr();
     EXPECT_TRUE(messages.records.empty());
