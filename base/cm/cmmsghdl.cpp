@@ -221,6 +221,7 @@ CmMsgTable* CmMessageHandler::setMsgTable(CmMsgTable* table)
     if (!table) return nullptr;
     CmMsgTable* old = m_table;
     m_table = table;
+    forgetLevelWords();
     return old;
 }
 
@@ -230,6 +231,12 @@ void CmMessageHandler::setTextLibrary(CmBErrResTable* table)
 {
     m_textLibrary.reset(table);
     m_textLibraryTried = true;
+    forgetLevelWords();
+}
+
+void CmMessageHandler::forgetLevelWords()
+{
+    for (bool& known : m_levelWordKnown) known = false;
 }
 
 void CmMessageHandler::suppressMsg(uint32_t id)
@@ -307,7 +314,14 @@ WString CmMessageHandler::levelPrefix(uint32_t level, uint32_t id)
     case kCmLevelSafety: word = kWordSafety; break;
     default: word = kWordUnknown; break;
     }
-    std::u16string t = toU16(lookupText(word));
+    // The word stays the same while the tables do: looked up once, not for
+    // every message.
+    const uint32_t slot = level < 4 ? level : 4;
+    if (!m_levelWordKnown[slot]) {
+        m_levelWords[slot] = toU16(lookupText(word));
+        m_levelWordKnown[slot] = true;
+    }
+    std::u16string t = m_levelWords[slot];
     t += u' ';
     t += cm::numberText(id);
     t += u' ';
