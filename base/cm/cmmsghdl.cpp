@@ -362,6 +362,7 @@ void CmMessageHandler::reportMsg(const CmMsgKey& key, const CmMsgArg& a1, const 
 
         const uint32_t mode = m_level.mode;
         std::u16string text;
+        text.reserve(128);  // room for most messages: grown once, not piece by piece
         if (mode != 0 && mode != 4 && !m_contextName.empty()) text = toU16(m_contextName);
 
         if (templ.empty()) {
