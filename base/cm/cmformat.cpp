@@ -26,8 +26,24 @@ std::u16string printed(const char* format, T v)
 
 }  // namespace
 
-std::u16string decimal(uint32_t v) { return printed("%u", static_cast<unsigned>(v)); }
-std::u16string decimalSigned(int32_t v) { return printed("%d", static_cast<int>(v)); }
+// Decimal numbers are in every message (its line, its id): written here
+// rather than through printf.
+std::u16string decimal(uint32_t v)
+{
+    char16_t buf[10];
+    char16_t* p = buf + 10;
+    do {
+        *--p = char16_t(u'0' + v % 10);
+        v /= 10;
+    } while (v);
+    return std::u16string(p, buf + 10);
+}
+
+std::u16string decimalSigned(int32_t v)
+{
+    if (v >= 0) return decimal(uint32_t(v));
+    return u'-' + decimal(0u - uint32_t(v));
+}
 std::u16string hexLower(uint32_t v) { return printed("%x", static_cast<unsigned>(v)); }
 std::u16string hexUpper(uint32_t v) { return printed("%X", static_cast<unsigned>(v)); }
 

@@ -221,6 +221,7 @@ CmMsgTable* CmMessageHandler::setMsgTable(CmMsgTable* table)
     if (!table) return nullptr;
     CmMsgTable* old = m_table;
     m_table = table;
+    forgetLevelWords();
     return old;
 }
 
@@ -230,6 +231,12 @@ void CmMessageHandler::setTextLibrary(CmBErrResTable* table)
 {
     m_textLibrary.reset(table);
     m_textLibraryTried = true;
+    forgetLevelWords();
+}
+
+void CmMessageHandler::forgetLevelWords()
+{
+    for (bool& known : m_levelWordKnown) known = false;
 }
 
 void CmMessageHandler::suppressMsg(uint32_t id)
@@ -307,7 +314,14 @@ WString CmMessageHandler::levelPrefix(uint32_t level, uint32_t id)
     case kCmLevelSafety: word = kWordSafety; break;
     default: word = kWordUnknown; break;
     }
-    std::u16string t = toU16(lookupText(word));
+    // The word stays the same while the tables do: looked up once, not for
+    // every message.
+    const uint32_t slot = level < 4 ? level : 4;
+    if (!m_levelWordKnown[slot]) {
+        m_levelWords[slot] = toU16(lookupText(word));
+        m_levelWordKnown[slot] = true;
+    }
+    std::u16string t = m_levelWords[slot];
     t += u' ';
     t += cm::numberText(id);
     t += u' ';
@@ -348,6 +362,7 @@ void CmMessageHandler::reportMsg(const CmMsgKey& key, const CmMsgArg& a1, const 
 
         const uint32_t mode = m_level.mode;
         std::u16string text;
+        text.reserve(128);  // room for most messages: grown once, not piece by piece
         if (mode != 0 && mode != 4 && !m_contextName.empty()) text = toU16(m_contextName);
 
         if (templ.empty()) {
@@ -400,9 +415,23 @@ void CmMessageHandler::reportMsg(const CmMsgKey& key, const CmMsgArg& a1, const 
     }
 }
 
+namespace {
+
+// The first of the markers "%f", "%d", "%i", "%s" (and "%x" with hex) at
+// or behind from, in one pass over the text; npos when there is none.
+std::size_t findMarker(const std::u16string& t, std::size_t from, bool hex)
+{
+    for (std::size_t p = t.find(u'%', from); p != std::u16string::npos && p + 1 < t.size(); p = t.find(u'%', p + 1)) {
+        const char16_t c = t[p + 1];
+        if (c == u'f' || c == u'd' || c == u'i' || c == u's' || (hex && c == u'x')) return p;
+    }
+    return std::u16string::npos;
+}
+
+}  // namespace
+
 WString CmMessageHandler::formatArgs(const WString& templ, const CmMsgArg* const* args)
 {
-    static const char16_t* const kMarkers[5] = {u"%f", u"%d", u"%i", u"%s", u"%x"};
     std::u16string t = toU16(templ);
     std::size_t from = 0;  // markers are only looked for behind the last inserted text
     bool mismatch = false;
@@ -410,16 +439,9 @@ WString CmMessageHandler::formatArgs(const WString& templ, const CmMsgArg* const
     for (; next < 9; ++next) {
         const CmMsgArg& a = *args[next];
         if (a.type() == CmMsgArg::None) break;
-        std::size_t best = std::u16string::npos;
-        char16_t kind = 0;
-        for (const char16_t* m : kMarkers) {
-            std::size_t p = t.find(m, from);
-            if (p < best) {
-                best = p;
-                kind = m[1];
-            }
-        }
+        const std::size_t best = findMarker(t, from, true);
         if (best == std::u16string::npos) break;
+        const char16_t kind = t[best + 1];
 
         std::u16string rep;
         bool bad = false;
@@ -461,9 +483,7 @@ WString CmMessageHandler::formatArgs(const WString& templ, const CmMsgArg* const
     bool paramError = mismatch;
     for (int i = next; !paramError && i < 9; ++i)
         if (args[i]->type() != CmMsgArg::None) paramError = true;
-    if (!paramError)
-        for (const char16_t* m : {u"%f", u"%d", u"%i", u"%s"})
-            if (t.find(m, from) != std::u16string::npos) paramError = true;
+    if (!paramError && findMarker(t, from, false) != std::u16string::npos) paramError = true;
     if (paramError) {
         t += u' ';
         t += toU16(lookupText(kWordParamError));

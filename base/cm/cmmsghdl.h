@@ -178,6 +178,9 @@ protected:
     WString levelPrefix(uint32_t level, uint32_t id);
 
 private:
+    // The level words of levelPrefix are looked up again after a table or
+    // the text library changed.
+    void forgetLevelWords();
     void output(const WString& text, uint32_t level, uint32_t helpId, const WString& moduleText,
                 const CmMsgKey& key);
 
@@ -196,6 +199,8 @@ private:
     std::vector<uint32_t> m_enabled;
     std::vector<uint32_t> m_promoted;
     std::vector<uint16_t> m_suppressedGroups;
+    std::u16string m_levelWords[5];  // by level: info, warning, error, safety, other
+    bool m_levelWordKnown[5] = {};
     bool m_warningsAsErrors = false;
     bool m_showNumber = false;
 };

@@ -44,7 +44,10 @@ OwnedBstr bstrOf(const std::u16string& s)
 {
     return OwnedBstr(SysAllocStringLen(s.data(), static_cast<UINT>(s.size())));
 }
-OwnedBstr bstrOf(const WString& s) { return bstrOf(cm::toU16(s)); }
+OwnedBstr bstrOf(const WString& s)
+{
+    return OwnedBstr(SysAllocStringLen(s.units(), static_cast<UINT>(s.length())));
+}
 
 // Trace lines of one message; false when the text is empty (nothing to send).
 bool traceMessage(const char* method, const WString& text, uint32_t level, bool deliverable)

@@ -1,5 +1,6 @@
 #include "base/cm/cmmsgtab.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/cm/cmwstr.h"
@@ -59,9 +60,23 @@ uint32_t CmMsgTable::listIds(std::list<uint32_t>&) const { return 0; }
 
 CmMemoryMsgTable::CmMemoryMsgTable(const CmMsgTableEntry* entries, std::size_t count,
                                    const CmMsgTableEntry* textEntries, std::size_t textCount)
-    : m_entries(entries), m_count(entries ? count : 0), m_textEntries(textEntries),
+    : m_entries(entries), m_count(entries ? count : 0), m_sorted(true), m_textEntries(textEntries),
       m_textCount(textEntries ? textCount : 0)
 {
+    for (std::size_t i = 1; i < m_count && m_sorted; ++i) m_sorted = m_entries[i - 1].id <= m_entries[i].id;
+}
+
+const CmMsgTableEntry* CmMemoryMsgTable::entryOf(uint32_t id) const
+{
+    if (m_sorted) {
+        const CmMsgTableEntry* const end = m_entries + m_count;
+        const CmMsgTableEntry* e = std::lower_bound(
+            m_entries, end, id, [](const CmMsgTableEntry& entry, uint32_t key) { return entry.id < key; });
+        return e != end && e->id == id ? e : nullptr;
+    }
+    for (std::size_t i = 0; i < m_count; ++i)
+        if (m_entries[i].id == id) return &m_entries[i];
+    return nullptr;
 }
 
 WString CmMemoryMsgTable::findMsg(const CmMsgKey& key, uint32_t* level, uint16_t* group,
@@ -69,12 +84,10 @@ WString CmMemoryMsgTable::findMsg(const CmMsgKey& key, uint32_t* level, uint16_t
 {
     if (helpId) *helpId = 0xFFFFFFFFu;
     if (moduleText) *moduleText = WString();
-    for (std::size_t i = 0; i < m_count; ++i) {
-        const CmMsgTableEntry& e = m_entries[i];
-        if (e.id != key.id) continue;
-        if (level) *level = e.level > kCmLevelUnclassified ? kCmLevelUnclassified : e.level;
-        if (group) *group = e.group;
-        return e.text ? WString(e.text) : WString();
+    if (const CmMsgTableEntry* e = entryOf(key.id)) {
+        if (level) *level = e->level > kCmLevelUnclassified ? kCmLevelUnclassified : e->level;
+        if (group) *group = e->group;
+        return e->text ? WString(e->text) : WString();
     }
     if (level) *level = kCmLevelUnclassified;
     if (group) *group = 0;

@@ -54,8 +54,12 @@ public:
     uint32_t listIds(std::list<uint32_t>& ids) const override;
 
 private:
+    // The entry of id: the first one the array has; null when none.
+    const CmMsgTableEntry* entryOf(uint32_t id) const;
+
     const CmMsgTableEntry* m_entries;
     std::size_t m_count;
+    bool m_sorted;  // ids ascending: looked up by halving, not walked
     const CmMsgTableEntry* m_textEntries;
     std::size_t m_textCount;
 };

@@ -171,7 +171,7 @@ check(refused >= 20, f"only {refused} of 200 damaged targets refused")
 # Signals during a long compile into an existing target, while the kind of
 # the source is probed and while it is compiled, each in a directory of its
 # own.
-write("long.tos", header + b"END_RESOLVE\n" * 3000000)  # killed long before its end
+write("long.tos", header + b"END_RESOLVE\n" * 8000000)  # killed long before its end
 running = []
 for sig, delay in ((signal.SIGTERM, 0.3), (signal.SIGINT, 2.0), (signal.SIGHUP, 7.0)):
     where = path(sig.name)

@@ -147,6 +147,20 @@ TEST(BuiltinMsgTable, HoldsEveryMessageVerbatim)
     EXPECT_EQ(ids.back(), 1302u);
 }
 
+// Sorted tables are searched by halving, others walked: both give the
+// first entry of an id and nothing for an id between or beyond the entries.
+TEST(MemoryMsgTable, FirstEntryOfAnIdSortedOrNot)
+{
+    static const CmMsgTableEntry sorted[] = {{1, 0, 0, u"a"}, {3, 0, 0, u"b"}, {3, 0, 0, u"c"}, {9, 0, 0, u"d"}};
+    static const CmMsgTableEntry unsorted[] = {{9, 0, 0, u"d"}, {3, 0, 0, u"b"}, {1, 0, 0, u"a"}, {3, 0, 0, u"c"}};
+    for (const CmMsgTableEntry* entries : {sorted, unsorted}) {
+        CmMemoryMsgTable t(entries, 4);
+        for (const auto& c : {std::make_pair(1u, "a"), std::make_pair(3u, "b"), std::make_pair(9u, "d"),
+                              std::make_pair(0u, ""), std::make_pair(2u, ""), std::make_pair(10u, "")})
+            EXPECT_EQ(utf8(t.findMsg(CmMsgKey(c.first), nullptr, nullptr, nullptr, nullptr)), c.second) << c.first;
+    }
+}
+
 TEST(MemoryMsgTable, UnknownIdsAndClampedLevels)
 {
     static const CmMsgTableEntry entries[] = {{1, 9, 7, u"nine"}, {2, 3, 0, u"safety"}};

@@ -215,6 +215,16 @@ TEST(MessageHandler, FixedWordsFromTextLibrary)
     EXPECT_EQ(f.send(0, 102, 0), "Error 102 ");
     EXPECT_EQ(f.send(0, 514, 0), "Warnung 514 ");  // not in the library: built-in word
     std::system(("rm -rf '" + dir + "'").c_str());
+
+    // The words are looked up again when the library or the table changes.
+    f.h.setTextLibrary(nullptr);
+    EXPECT_EQ(f.send(0, 102, 0), "Fehler 102 ");
+    static const CmMsgTableEntry withWord[] = {{102, 2, 0, u"x"}, {32703, 2, 0, u"Err"}};
+    CmMemoryMsgTable table(withWord, 2);
+    f.h.setMsgTable(&table);
+    EXPECT_EQ(f.send(0, 102, 0), "Err 102 ");
+    f.h.setMsgTable(cmBuiltinMsgTable());
+    EXPECT_EQ(f.send(0, 102, 0), "Fehler 102 ");
 }
 
 namespace {

@@ -14,6 +14,40 @@
 // body line, text block or name).
 #define YY_READ_BUF_SIZE (1 << 30)
 
+// The blanks, tabs and line ends ("\r\n" or "\n") from p up to end: where
+// they stop; the line feeds among them are added to lines. A "\r" that is
+// the last byte before end stays (its "\n" may come with the next read).
+inline char* mdSkipBlanks(char* p, const char* end, int& lines)
+{
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c == ' ' || c == '\t') continue;
+        if (c == '\n') {
+            ++lines;
+        } else if (c == '\r' && p + 1 < end && p[1] == '\n') {
+            ++lines;
+            ++p;
+        } else {
+            break;
+        }
+    }
+    return p;
+}
+
+// In the rules of a flex C++ scanner: skips the blanks and line ends that
+// the buffer holds from the current position on (mdSkipBlanks), as if a
+// rule had matched them; what lies behind the buffer's end is left to the
+// rules. The table walk costs several times this loop.
+#define MD_SKIP_BLANKS_AHEAD(lines)                                                           \
+    do {                                                                                      \
+        char* p_ = yy_c_buf_p;                                                                \
+        *p_ = yy_hold_char; /* the byte the last token's end mark stands on */                \
+        p_ = mdSkipBlanks(p_, YY_CURRENT_BUFFER_LVALUE->yy_ch_buf + yy_n_chars, (lines));     \
+        yy_c_buf_p = p_;                                                                      \
+        yy_hold_char = *p_;                                                                   \
+        *p_ = '\0';                                                                           \
+    } while (0)
+
 // Converts the digits from p to end (radix 10 or 16; the scanner's pattern
 // has checked that only such digits stand there) into value. False (value
 // untouched) when the number is above max.

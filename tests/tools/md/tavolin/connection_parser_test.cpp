@@ -106,4 +106,54 @@ TEST(ConnectionParser, ResultsAndMessages)
     }
 }
 
+// The scanner takes the common tokens and blank runs by hand while they end
+// inside its buffer and leaves the rest to its rules: a token or a line end
+// cut by the end of the buffer (16 KB, moved here by a comment in front)
+// reads as it does elsewhere, with the same messages at the same lines.
+TEST(ConnectionParser, TokensCutByTheScannerBuffer)
+{
+    const std::string good =
+        "INTERFACE (* c *)\r\n CONNECTION drive_1 (3) : {6B29FC40-CA47-1067-B31D-00DD010662DA}\r\n"
+        "  DIRECTION := INOUT; VERSION := 2.10;\r\n\tREMOTE := YES; MULTIPOINT := NO; MUST_BE_CONNECTED := NO;"
+        " EXCLUSIVE_GROUP := 12; GEO_ADDRESS := 1.2.3; END_CONNECTION\n CONNECTION in (65540) :"
+        " {6b29fc40-ca47-1067-b31d-00dd010662db}DIRECTION:=IN;VERSION:=1.0;REMOTE:=NO;MULTIPOINT:=YES;"
+        "MUST_BE_CONNECTED:=YES;END_CONNECTION\r\nEND_INTERFACE\r\n";
+    std::string bad = good;
+    bad.replace(bad.find("65540"), 5, "65539");                // connector 3 again
+    bad.replace(bad.find(":= 12;"), 6, ":= 99999999999;");    // too large
+    bad += "\r\n\rx";                                        // a lone carriage return
+    struct Run {
+        int32_t result;
+        std::string section;
+        std::vector<std::pair<uint32_t, uint32_t>> messages;  // id, line
+        std::vector<std::string> errors;
+    };
+    auto run = [](const std::string& text) {
+        MessageCapture messages;
+        FsTODscFile dsc;
+        EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
+        EXPECT_TRUE(putSection(dsc, "connectors", kOld));
+        RecordingErrors<MdConnectionParser> p;
+        Run r;
+        r.result = compileText(p, text, &dsc);
+        r.section = sectionText(dsc, "connectors");
+        for (const auto& m : messages.records) r.messages.emplace_back(m.id, m.position);
+        r.errors = p.errors;
+        return r;
+    };
+    for (const auto& c : {std::make_pair(good, 0), std::make_pair(bad, 1)}) {
+        const std::string& body = c.first;
+        const Run expected = run("(**)" + body);
+        ASSERT_EQ(expected.result, c.second);
+        for (std::size_t shift = 0; shift <= body.size() + 2; ++shift) {
+            const std::size_t fill = (16 << 10) - body.size() + shift;
+            const Run r = run("(*" + std::string(fill, 'x') + "*)" + body);
+            EXPECT_EQ(r.result, expected.result) << shift;
+            EXPECT_EQ(r.section, expected.section) << shift;
+            EXPECT_EQ(r.messages, expected.messages) << shift;
+            EXPECT_EQ(r.errors, expected.errors) << shift;
+        }
+    }
+}
+
 }  // namespace
