@@ -34,19 +34,58 @@ inline char* mdSkipBlanks(char* p, const char* end, int& lines)
     return p;
 }
 
+// The classes of a byte that the hand-written parts of the scanners test,
+// as the rules' patterns spell them: [A-Za-z0-9_], [A-Za-z_], [0-9A-Fa-f],
+// [0-9] and [ \t].
+enum : unsigned char { MdCharName = 1, MdCharNameStart = 2, MdCharHex = 4, MdCharDigit = 8, MdCharBlank = 16 };
+struct MdCharClasses {
+    unsigned char of[256];
+    constexpr MdCharClasses() : of()
+    {
+        for (int c = 0; c < 256; ++c) {
+            const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+            const bool digit = c >= '0' && c <= '9';
+            const bool hex = digit || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+            of[c] = (letter || digit ? MdCharName : 0) | (letter ? MdCharNameStart : 0) | (hex ? MdCharHex : 0) |
+                    (digit ? MdCharDigit : 0) | (c == ' ' || c == '\t' ? MdCharBlank : 0);
+        }
+    }
+};
+inline constexpr MdCharClasses kMdCharClasses;
+
+// Whether c is of one of the classes in cls.
+inline bool mdCharIs(char c, unsigned char cls)
+{
+    return (kMdCharClasses.of[static_cast<unsigned char>(c)] & cls) != 0;
+}
+
+// The end of the run of bytes of the classes cls from p on; end at the latest.
+inline const char* mdCharRunEnd(const char* p, const char* end, unsigned char cls)
+{
+    while (p < end && mdCharIs(*p, cls)) ++p;
+    return p;
+}
+
+// In the rules of a flex C++ scanner, for a token read by hand from the
+// buffer: the buffer's bytes from the scanner's position on, with the byte
+// that the last token's end mark stands on put back; and their end.
+#define MD_BUFFER_AHEAD() (*yy_c_buf_p = yy_hold_char, yy_c_buf_p)
+#define MD_BUFFER_END() (YY_CURRENT_BUFFER_LVALUE->yy_ch_buf + yy_n_chars)
+// The scanner goes on at p, a place in its buffer at or after
+// MD_BUFFER_AHEAD(): the byte there is held and the end mark set on it, as
+// the scanner does after a match.
+#define MD_RESUME_AT(p)                    \
+    do {                                   \
+        yy_c_buf_p = const_cast<char*>(p); \
+        yy_hold_char = *yy_c_buf_p;        \
+        *yy_c_buf_p = '\0';                \
+    } while (0)
+
 // In the rules of a flex C++ scanner: skips the blanks and line ends that
 // the buffer holds from the current position on (mdSkipBlanks), as if a
 // rule had matched them; what lies behind the buffer's end is left to the
 // rules. The table walk costs several times this loop.
-#define MD_SKIP_BLANKS_AHEAD(lines)                                                           \
-    do {                                                                                      \
-        char* p_ = yy_c_buf_p;                                                                \
-        *p_ = yy_hold_char; /* the byte the last token's end mark stands on */                \
-        p_ = mdSkipBlanks(p_, YY_CURRENT_BUFFER_LVALUE->yy_ch_buf + yy_n_chars, (lines));     \
-        yy_c_buf_p = p_;                                                                      \
-        yy_hold_char = *p_;                                                                   \
-        *p_ = '\0';                                                                           \
-    } while (0)
+#define MD_SKIP_BLANKS_AHEAD(lines) MD_RESUME_AT(mdSkipBlanks(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (lines)))
 
 // Converts the digits from p to end (radix 10 or 16; the scanner's pattern
 // has checked that only such digits stand there) into value. False (value
