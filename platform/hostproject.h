@@ -39,7 +39,7 @@ inline constexpr ESObjectID ESObjectID_Invalid = {
 inline constexpr ESObjectID ESObjectID_Unset = GUID_NULL;
 // The project's global common object (project-wide alarms).
 inline constexpr ESObjectID ESObjectID_PmGlobCommon = {
-    0xD2545197, 0xFB39, 0x11D3, {0x85, 0xA6, 0x00, 0x50, 0x04, 0x6A, 0x30, 0xDE}};
+    0xD2545197, 0xFB39, 0x11D3, {0x85, 0xA7, 0x00, 0x50, 0x04, 0x6A, 0x30, 0xDE}};
 
 // Byte order of object ids, for ordered sets and maps.
 struct ObjectIdLess {

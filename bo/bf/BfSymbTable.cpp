@@ -243,6 +243,11 @@ uint32_t CBfSymbTable::expandOperand(const StASMOperand* operand, std::vector<St
         uint32_t vr = 0, nr = 0;
         bool indirect = false;
         if (!getSymbolAddress(operand->getSID(), &vr, &nr, &indirect)) return failAll(traceStatusFailure());
+        // A structure declared as a type has no frame: its members lie in
+        // the declaration's own name range.
+        if (indirect)
+            if (const StSyBaseSymbEntry* decl = findEntry(SyStSymbTable::getSymbolTypeID(operand->getSID())))
+                if (!decl->getFrameProperties()) nr = decl->getSubNameRange();
         StSymbEntryIDVect members;
         getSymbolsInRange(members, vr, nr);
         for (StSymbEntryID m : members) {

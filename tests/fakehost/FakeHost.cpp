@@ -91,7 +91,7 @@ ULONG FakeComBase::release()
 
 FakeProject::FakeProject()
     : m_nav(new FakeNavigation(*this)), m_accessor(new FakeAccessor(*this)),
-      m_global(new FakeIdentity(*this, ESObjectID_PmGlobCommon)), m_context(new FakeContext(*this)),
+      m_global(new FakeIdentity(*this, kGlobCommonId)), m_context(new FakeContext(*this)),
       m_productApi(new FakeProductApi(*this)), m_zip(new FakeZip(*this)), m_document(new FakeDocument(*this))
 {
 }
@@ -220,7 +220,7 @@ IUnknown* FakeProject::navigation()
 
 IUnknown* FakeProject::identity(const ESObjectID& id)
 {
-    if (id == ESObjectID_PmGlobCommon) return globalCommon();
+    if (id == kGlobCommonId) return globalCommon();
     FakeObject* o = object(id);
     return o ? static_cast<IMC_ObjectIdentity*>(o->identity.get()) : nullptr;
 }
@@ -284,7 +284,7 @@ void* FakeNavigation::find(REFIID iid)
 {
     if (iid == IID_IUnknown || iid == IID_IMC_ProjectNavigate) return static_cast<IMC_ProjectNavigate*>(this);
     if (iid == IID_IMC_InstallNavigate) return static_cast<IMC_InstallNavigate*>(this);
-    if (iid == IID_IMC_PmObjectData) return static_cast<IMC_PmObjectData*>(this);
+    if (iid == kPmObjectDataIid) return static_cast<IMC_PmObjectData*>(this);
     if (iid == IID_IMC_Link) return static_cast<IMC_Link*>(this);
     if (iid == IID_IMC_ObjectAccessorFactory) return static_cast<IMC_ObjectAccessorFactory*>(this);
     if (iid == IID_IMC_InternalLink) return static_cast<IMC_InternalLink*>(this);
@@ -593,7 +593,7 @@ const FakeTask* FakeIdentity::task(DWORD rtTaskID) const
 void* FakeIdentity::find(REFIID iid)
 {
     if (iid == IID_IUnknown || iid == IID_IMC_ObjectIdentity) return static_cast<IMC_ObjectIdentity*>(this);
-    if (m_id == ESObjectID_PmGlobCommon)
+    if (m_id == kGlobCommonId)
         return iid == IID_IMC_Alarm_S_Navigate ? static_cast<IMC_Alarm_S_Navigate*>(this) : nullptr;
     FakeObject* o = p().object(m_id);
     if (!o) return nullptr;
@@ -695,7 +695,7 @@ HRESULT FakeIdentity::getParent(ESObjectID* parentId, BOOL* hasParent)
     FakeObject* o = p().object(m_id);
     bool has = o && p().object(o->super);
     *hasParent = has ? TRUE : FALSE;
-    *parentId = has ? o->super : ESObjectID_Invalid;
+    *parentId = has ? o->super : kInvalidObjectId;
     return S_OK;
 }
 
@@ -856,7 +856,7 @@ HRESULT FakeAlarmNav::GetAlarm(DWORD alarmID, PmAlarmData* data, DWORD* ret)
 void* FakeContext::find(REFIID iid)
 {
     if (iid == IID_IUnknown || iid == IID_IMC_HostContext) return static_cast<IMC_HostContext*>(this);
-    if (iid == IID_IMC_PmObjectData) return static_cast<IMC_PmObjectData*>(this);
+    if (iid == kPmObjectDataIid) return static_cast<IMC_PmObjectData*>(this);
     return nullptr;
 }
 

@@ -52,6 +52,21 @@
 
 namespace fakehost {
 
+// The ids the host itself defines, written here from their definitions and
+// never taken from the headers under test: a wrong constant there then
+// makes the code miss the fake host instead of agreeing with it. (The ids by
+// which the other interfaces are queried are this system's own choice and
+// come from platform/hostproject.h.)
+// No object: every byte 0xFF.
+inline constexpr ESObjectID kInvalidObjectId = {
+    0xFFFFFFFFu, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+// The project's global common object {D2545197-FB39-11D3-85A7-0050046A30DE}.
+inline constexpr ESObjectID kGlobCommonId = {
+    0xD2545197u, 0xFB39, 0x11D3, {0x85, 0xA7, 0x00, 0x50, 0x04, 0x6A, 0x30, 0xDE}};
+// IMC_PmObjectData {5860060E-458F-433F-A809-C02EF7C5F413}.
+inline constexpr IID kPmObjectDataIid = {
+    0x5860060Eu, 0x458F, 0x433F, {0xA8, 0x09, 0xC0, 0x2E, 0xF7, 0xC5, 0xF4, 0x13}};
+
 constexpr DWORD kHostNotFound = 0x2001;
 constexpr DWORD kHostTaskInconsistent = 0x17;
 constexpr DWORD kHostBadArgument = 0x2002;
@@ -142,7 +157,7 @@ struct FakeObject {
     ESObjectID id;
     std::string name;
     DWORD objClass;
-    ESObjectID super = ESObjectID_Invalid;
+    ESObjectID super = kInvalidObjectId;
     std::vector<ESObjectID> subs;
     GUID typeId = GUID_NULL;
     DWORD typeClass = 0;
@@ -361,7 +376,7 @@ public:
 
     // ---- builder ---------------------------------------------------------
     // Any object; it is appended to the sub-objects of `super` when given.
-    ESObjectID addObject(const std::string& name, DWORD objClass, const ESObjectID& super = ESObjectID_Invalid);
+    ESObjectID addObject(const std::string& name, DWORD objClass, const ESObjectID& super = kInvalidObjectId);
     // A device (class 3) with instance address device.0.
     ESObjectID addDevice(const std::string& name, WORD deviceNo);
     // A TO (class 2) below `device` and linked from it, instance address

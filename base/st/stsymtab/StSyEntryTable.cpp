@@ -262,6 +262,7 @@ template <class A>
 void StSyEntryTable::readEntries(A& a)
 {
     ++m_changes;
+    m_error = false;  // the outcome of this read only
     uint32_t count = 0;
     a.num(count);
     for (uint32_t i = 0; i < count && a.good(); ++i) {

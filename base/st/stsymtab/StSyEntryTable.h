@@ -11,7 +11,7 @@
 // With the marked-only flag only marked entries are counted and written; a
 // written entry whose next names an entry that is not written shows an
 // invalid next (the entry in memory keeps its next).
-// Reading adds to the table. It stops at the first stream failure (keeping
+// Reading adds to the table and clears the error flag first. It stops at the first stream failure (keeping
 // what it read) and, setting the error flag, at an unknown kind (0 or above
 // 21) or an invalid or duplicate SID; afterwards the next free SID is the
 // largest SID + 1, every next-entry pointer follows its next SID again and

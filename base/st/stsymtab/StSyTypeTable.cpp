@@ -374,7 +374,9 @@ StTypeID StSyTypeTable::itemType(StTypeID tid, int64_t position, int depth)
     case ST_NODE_ARRAY: {
         const StTypeID e = n->elementType();
         const int64_t c = getItemCount(e);
-        if (c == 0 || n->elementCount() == 0) return ST_INVALID_TID;
+        // The elements span c items each; a position behind the last one
+        // names nothing (it is not wrapped into the elements again).
+        if (c == 0 || n->elementCount() == 0 || p / c >= int64_t(n->elementCount())) return ST_INVALID_TID;
         return itemType(e, p % c, depth + 1);
     }
     case ST_NODE_STRUCT:

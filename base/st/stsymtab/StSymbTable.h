@@ -307,6 +307,9 @@ public:
     // --- written form ---
     static const String& versionNew();
     static const String& versionOld();
+    // A table in error writes nothing and fails: false, and the stream's
+    // sticky error (FSSEC_INTERNAL) or failbit, so that a caller who looks
+    // only at the stream does not take the empty text for a table.
     bool save(FsSecCl& s);
     bool save(std::ostream& os);
     bool load(FsSecCl& s);

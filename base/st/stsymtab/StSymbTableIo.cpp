@@ -141,7 +141,10 @@ void StSymbTable::writeBody(Out& out)
 
 bool StSymbTable::save(FsSecCl& s)
 {
-    if (hasError()) return false;
+    if (hasError()) {
+        s.setError(FSSEC_INTERNAL);
+        return false;
+    }
     SecOut out{s};
     writeBody(out);
     return !s.hasError();
@@ -149,7 +152,10 @@ bool StSymbTable::save(FsSecCl& s)
 
 bool StSymbTable::save(std::ostream& os)
 {
-    if (hasError()) return false;
+    if (hasError()) {
+        os.setstate(std::ios::failbit);
+        return false;
+    }
     StdOut out{os};
     writeBody(out);
     return !os.fail();
@@ -282,6 +288,10 @@ void StSymbTable::linkNames()
                     m_strings->remove(*key);
                     m_strings->insert(new String(folded), head, extra);
                     name = m_strings->lookup(folded, otherHead);
+                    // A later spelling of the same folded name ("Abc" after
+                    // "ABC") joins after this chain, whose entries are
+                    // already taken and so cannot be walked again.
+                    lastOf[name] = chain.empty() ? nullptr : chain.back();
                 } else {
                     name = other;
                 }

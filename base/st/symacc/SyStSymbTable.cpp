@@ -156,7 +156,7 @@ bool SyStSymbTable::getSymbolAddress(StSymbEntryID sid, uint32_t* first, uint32_
             if (t) {
                 const StFrameProperties* f = t->getFrameProperties();
                 if (first) *first = t->getSubValidRange();
-                if (second) *second = f ? f->membNRange : t->getSubNameRange();
+                if (second) *second = f ? f->membNRange : ST_INVALID_NR;
                 return true;
             }
         }
@@ -369,10 +369,10 @@ uint32_t SyStSymbTable::checkNewAddr(uint32_t address, StTypeID type, uint32_t l
 {
     const uint32_t mode = getTableMode();
     const uint32_t align = mode == 2 ? 0x10000u : mode == 3 ? 1u : (types() ? types()->getAlignment(type) : 0);
-    if (align == 0) return 10;
-    if (address < lo || address >= hi || address % align) return 60;
     const int32_t size = getTypeSize(type, false);
-    const uint32_t last = size > 0 ? uint32_t(std::min<uint64_t>(uint64_t(address) + size - 1, 0xFFFFFFFFu)) : address;
+    if (align == 0 || size <= 0) return 10;
+    if (address < lo || address >= hi || address % align) return 60;
+    const uint32_t last = uint32_t(std::min<uint64_t>(uint64_t(address) + size - 1, 0xFFFFFFFFu));
     StRangeID gvr = ST_INVALID_VR, gnr = ST_INVALID_NR;
     getGlobalEntry(gvr, gnr);
     SymbolIteratorCheckNewAddr check(address, last);

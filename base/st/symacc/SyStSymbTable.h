@@ -124,7 +124,9 @@ public:
     bool isTOTypeSymbol(StSymbEntryID sid) const;
 
     StSymbEntryID getSymbolTypeID(StSymbEntryID sid) const;
-    // The scope pair in which the members of a symbol are entered.
+    // The scope pair in which the members of a symbol are entered: for a
+    // structured type, the type symbol's VR and its frame's name range (the
+    // invalid range id when it has no frame); else the symbol's own frame.
     bool getSymbolAddress(StSymbEntryID sid, uint32_t* first, uint32_t* second, bool* indirect) const;
     // Visits the entries of exactly (vr, nr) in SID order; the count of
     // visits that did not stop the walk.
@@ -146,8 +148,9 @@ public:
     // changed through an entry itself is not seen. Off by default.
     void indexSysVarsByAddress(bool on);
 
-    // 0 free, 4 overlap with a global variable, 10 type without alignment,
-    // 60 outside [lo, hi) or misaligned.
+    // 0 free, 4 overlap with a global variable, 10 type without alignment
+    // or without size (it has no bytes to place), 60 outside [lo, hi) or
+    // misaligned.
     uint32_t checkNewAddr(uint32_t address, StTypeID type, uint32_t lo, uint32_t hi);
     // 0 with the name of the member at the offset; kUnknownSymbol,
     // kMemberNotFound.

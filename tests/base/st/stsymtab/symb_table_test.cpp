@@ -286,6 +286,16 @@ TEST_P(NeutralInError, EveryQueryAnswersNeutrally)
     t.listSymbolsOfKind(list, 0);
     t.getSymbolsInRange(list, 0, 0);
     EXPECT_TRUE(list.empty());
+    // Saving fails through the stream too: a caller who ignores the result
+    // must not take the empty text for a table.
+    FsSecClMem sec;
+    EXPECT_FALSE(t.save(sec));
+    EXPECT_TRUE(sec.hasError());
+    EXPECT_EQ(0u, sec.getSize());
+    std::ostringstream os;
+    os << t;
+    EXPECT_TRUE(os.fail());
+    EXPECT_TRUE(os.str().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Status, NeutralInError, ::testing::Values(1u, 2u, 3u));
@@ -438,6 +448,25 @@ TEST(SymbTableText, FoldNamesJoinsChains)
     EXPECT_EQ(a, t.findEntry(c)->getNext());
     EXPECT_TRUE(t.findEntry(a)->getNext().isInvalid());
     EXPECT_EQ(t.getName(a), t.getName(c));
+
+    // No spelling lower case already: the first makes the folded name, the
+    // second joins its chain, and both keep the name through a save.
+    StSymbTable upper;
+    StSymbEntryID u1, u2;
+    upper.addEntry("Abc", 0, 0, ST_KIND_VAR, u1);
+    upper.addEntry("ABC", 1, 1, ST_KIND_VAR, u2);
+    loadFrom(t, Form::SectionText, saved(upper, Form::SectionText));
+    ASSERT_FALSE(t.hasError());
+    EXPECT_EQ(1u, t.strings()->size());
+    EXPECT_EQ(u1, t.findSymbol("abc", 0, 0));
+    EXPECT_EQ(u2, t.findSymbol("abc", 1, 1));
+    StSymbTable again;
+    loadFrom(again, Form::SectionText, saved(t, Form::SectionText));
+    ASSERT_FALSE(again.hasError());
+    for (StSymbEntryID sid : {u1, u2}) {
+        ASSERT_NE(nullptr, again.getName(sid));
+        EXPECT_EQ("abc", std::string(again.getName(sid)->c_str()));
+    }
 }
 
 TEST(SymbTableText, SelfAssignmentChangesNothing)

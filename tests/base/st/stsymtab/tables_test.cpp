@@ -192,6 +192,9 @@ TEST(EntryTableTest, HeaderWordsAndReadFailures)
         EXPECT_FALSE(readForm(Form::SectionText, r, b)) << b;
         EXPECT_TRUE(r.hasError()) << b;
         EXPECT_LE(r.size(), 1u) << b;
+        // The next read starts afresh.
+        EXPECT_TRUE(readForm(Form::SectionText, r, "0 ")) << b;
+        EXPECT_FALSE(r.hasError()) << b;
     }
     // A read entry's next pointer follows its next SID.
     StSyEntryTable c;

@@ -120,6 +120,9 @@ TEST(TypeTableTest, ItemCountsAndTypes)
     const StTypeID expected[] = {arr, st, ST_DINT, ST_INT, st, ST_DINT, ST_INT};
     for (int p = 0; p < 7; ++p) EXPECT_EQ(expected[p], t.getItemType(arr, p)) << p;
     EXPECT_EQ(ST_INVALID_TID, t.getItemType(arr, -1));
+    // Past the last item, not wrapped into the elements again.
+    EXPECT_EQ(ST_INVALID_TID, t.getItemType(arr, 7));
+    EXPECT_EQ(ST_INVALID_TID, t.getItemType(arr, 8));
     EXPECT_EQ(ST_INVALID_TID, t.getItemType(st, 3));
     EXPECT_EQ(ST_INVALID_TID, t.getItemType(ST_DINT, 1));
     EXPECT_EQ(3, t.getElementOffset(arr, 2, true));

@@ -10,6 +10,7 @@
 #include "h/co_parent_dv.h"
 #include "pm/pm_helper.h"
 #include "co/TraceApi.h"
+#include "platform/guid.h"
 #include "tests/base/st/symacc/sample_project.h"
 
 using fakehost::Fault;
@@ -17,6 +18,30 @@ using fakehost::Fault;
 namespace {
 
 class Decode : public fakehost::HostTest {};
+
+// The host's ids as the code and as the fake host hold them, each against
+// its text as the host defines it.
+TEST(DecodeIds, HostIdsAreThoseTheHostDefines)
+{
+    struct Case {
+        const char* what;
+        GUID code, fake;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"global common object", ESObjectID_PmGlobCommon, fakehost::kGlobCommonId,
+         "{D2545197-FB39-11D3-85A7-0050046A30DE}"},
+        {"IMC_PmObjectData", IID_IMC_PmObjectData, fakehost::kPmObjectDataIid,
+         "{5860060E-458F-433F-A809-C02EF7C5F413}"},
+        {"invalid object id", ESObjectID_Invalid, fakehost::kInvalidObjectId,
+         "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.text, tvp::guidToString(c.code)) << c.what;
+        EXPECT_EQ(c.text, tvp::guidToString(c.fake)) << c.what;
+    }
+    EXPECT_EQ("{00000000-0000-0000-0000-000000000000}", tvp::guidToString(ESObjectID_Unset));
+}
 
 TEST_F(Decode, TONamesAndAddressesRoundTripFromEveryDevice)
 {

@@ -267,6 +267,25 @@ TEST(SymbolAccess, PredicatesQueriesAndValues)
     EXPECT_FALSE(t.isPOESymbol(StSymbEntryID(0x7777)));
     EXPECT_EQ(ST_INVALID_SID, t.getSymbolTypeID(StSymbEntryID(0x7777)));
     EXPECT_FALSE(t.getSymbolAddress(StSymbEntryID(0x7777), nullptr, nullptr, nullptr));
+    // A variable of a structure whose type symbol has no frame: the type
+    // symbol's VR and no name range (not the symbol's own sub-name range).
+    {
+        SyStSymbTable u;
+        const StTypeID stTid = u.types()->createStructType(StTypeIDList{ST_DINT}, 4, 4);
+        StSymbEntryID decl, var;
+        StSyBaseSymbEntry* de = u.addEntry("S", u.getGlobalVR(), u.getGlobalNR(), ST_KIND_TYPESPEC, decl);
+        de->setTypeID(stTid);
+        de->setSubNameRange(u.openNameSpace(u.getGlobalNR()));
+        StSyBaseSymbEntry* ve = u.addEntry("sv", u.getGlobalVR(), u.getGlobalNR(), ST_KIND_VAR, var);
+        ve->setTypeID(stTid);
+        ve->setTypeRefSID(decl);
+        uint32_t first = 0, second = 0;
+        bool indirect = false;
+        ASSERT_TRUE(u.getSymbolAddress(var, &first, &second, &indirect));
+        EXPECT_TRUE(indirect);
+        EXPECT_EQ(u.getGlobalVR(), first);
+        EXPECT_EQ(ST_INVALID_NR, second);
+    }
 
     // Members by offset in a function block's frame.
     const StRangeID fvr = t.openValidityRange(t.getGlobalVR()), fnr = t.openNameSpace(t.getGlobalNR());
@@ -335,6 +354,7 @@ TEST(SymbolAccess, PredicatesQueriesAndValues)
     EXPECT_EQ(0u, t.checkNewAddr(0x124, ST_DINT, 0x100, 0x200));
     t.setTableMode(0);
     EXPECT_EQ(60u, t.checkNewAddr(0x122, ST_DINT, 0x100, 0x200));
+    EXPECT_EQ(10u, t.checkNewAddr(0x124, ST_VOID, 0x100, 0x200));  // aligned, but no size
 
     // A table in error answers neutrally.
     SyStSymbTable broken;
