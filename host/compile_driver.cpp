@@ -94,28 +94,107 @@ std::string directoryOf(const std::string& path)
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-// What a status of a method of the pre-compiler means, in a few words;
-// empty for one it does not give.
-std::string statusMeaning(const std::string& method, uint32_t status)
+// A status and the words for it.
+struct StatusWords {
+    int32_t status;
+    const char* words;
+};
+
+const char kWrongKind[] = "wrong object kind";
+const char kSectionErrors[] = "the section has errors or its results could not be written";
+const char kStreamMissing[] = "its temporary stream is missing or unreadable";
+
+// Each method's own statuses, as the method gives them; a status a method
+// shares with others in number means there what that method makes of it.
+const StatusWords* statusListOf(const std::string& method, bool acx)
 {
-    const bool opening = method == "openSource";
-    const bool copying = method == "copySections";
-    switch (int32_t(status)) {
-    case MdStatusWrongKind:
-        return opening ? "no object kind to read the ACX file for" : "wrong object kind";
-    case MdStatusCompileFailed:
-        return opening ? "the source has errors" : "the section has errors or its results could not be written";
-    case MdStatusNoTarget:
-        return "no target storage: the source was not opened into a working file";
-    case MdStatusNotFound:
-        if (opening) return "the source cannot be read";
-        return copying ? "a section is missing in the working file or in the target"
-                       : "a temporary stream or section is missing or unreadable";
-    case MdStatusNoCfgHead:
-        return "section \"cfghead\" could not be opened";
-    case MdStatusFailed:
-        return opening ? "no working file could be made from the target" : "failed";
-    }
+    static const StatusWords openSource[] = {
+        {MdStatusWrongKind, "no object kind to read the ACX file for"},
+        {MdStatusCompileFailed, "the source has errors"},
+        {MdStatusNotFound, "the source cannot be read"},
+        {MdStatusFailed, "no working file could be made from the target"},
+        {0, nullptr}};
+    static const StatusWords sysVars[] = {
+        {MdStatusWrongKind, kWrongKind},
+        {MdStatusFailed, "its temporary stream or temporary file could not be opened"},
+        {0, nullptr}};
+    static const StatusWords sysFunctions[] = {
+        {MdStatusWrongKind, kWrongKind},
+        {MdStatusFailed, "its temporary stream or temporary file, the storage \"code\" or a descriptor file could "
+                         "not be opened"},
+        {0, nullptr}};
+    static const StatusWords comments[] = {
+        {MdStatusWrongKind, kWrongKind},
+        {MdStatusCompileFailed, kSectionErrors},
+        {MdStatusNotFound, "a temporary stream or section is missing or unreadable, or the string tables could not "
+                           "be written"},
+        {MdStatusFailed, "its temporary stream or the section \"varcomment\" could not be opened"},
+        {0, nullptr}};
+    static const StatusWords variables[] = {
+        {MdStatusWrongKind, kWrongKind},
+        {MdStatusCompileFailed, kSectionErrors},
+        {MdStatusNotFound, kStreamMissing},
+        {MdStatusFailed, "its temporary stream could not be opened"},
+        {0, nullptr}};
+    // With an ACX file the import's statuses come after the compile's: the
+    // method reaches its kind check and its stream only before it.
+    static const StatusWords variablesAcx[] = {
+        {MdStatusWrongKind, "enumeration numbers not 16 bits"},
+        {MdStatusCompileFailed, kSectionErrors},
+        {MdStatusNotFound, "its temporary stream is missing or unreadable, or the ACX import could not read the "
+                           "system-variable table or a section"},
+        {MdStatusNoCfgHead, "a section the ACX import needs could not be opened"},
+        {int32_t(MdStatusRange | 21u), "the ACX import could not write a section"},
+        {MdStatusFailed, "its temporary stream could not be opened, or the ACX file was not imported (see the "
+                         "messages)"},
+        {0, nullptr}};
+    static const StatusWords compiling[] = {
+        {MdStatusWrongKind, kWrongKind},
+        {MdStatusCompileFailed, kSectionErrors},
+        {MdStatusNotFound, kStreamMissing},
+        {MdStatusFailed, "its temporary stream could not be opened"},
+        {0, nullptr}};
+    static const StatusWords bootFunctions[] = {
+        {MdStatusWrongKind, kWrongKind},
+        {MdStatusCompileFailed, kSectionErrors},
+        {MdStatusNotFound, "a temporary stream or the section \"bfvarcomment\" is missing or unreadable"},
+        {MdStatusFailed, "a temporary stream, the section \"bfvarcomment\" or the temporary descriptor could not be "
+                         "opened"},
+        {0, nullptr}};
+    static const StatusWords copying[] = {
+        {MdStatusNoTarget, "no target storage: the source was not opened into a working file"},
+        {MdStatusNotFound, "a section is missing in the working file or in the target"},
+        {MdStatusFailed, "a section could not be opened"},
+        {0, nullptr}};
+    static const struct {
+        const char* method;
+        const StatusWords* list;
+    } methods[] = {
+        {"openSource", openSource},
+        {"compileSysVars", sysVars},
+        {"compileSysFunctions", sysFunctions},
+        {"compileComments", comments},
+        {"compileVariables", variables},
+        {"compileConnections", compiling},
+        {"compileAlarms", compiling},
+        {"compileBootFunctions", bootFunctions},
+        {"compileSupportedTOs", compiling},
+        {"compileImplementations", compiling},
+        {"copySections", copying},
+    };
+    if (acx && method == "compileVariables") return variablesAcx;
+    for (const auto& m : methods)
+        if (method == m.method) return m.list;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string hostStatusMeaning(const std::string& method, uint32_t status, bool acx)
+{
+    if (const StatusWords* list = statusListOf(method, acx))
+        for (; list->words; ++list)
+            if (uint32_t(list->status) == status) return list->words;
     if (mdIsRangeStatus(status)) {
         char buf[48];
         std::snprintf(buf, sizeof buf, "a lower layer failed with code %u", unsigned(status & 0xFFFFu));
@@ -123,6 +202,8 @@ std::string statusMeaning(const std::string& method, uint32_t status)
     }
     return std::string();
 }
+
+namespace {
 
 // An owned BSTR of UTF-8 text; a null one for an empty text.
 struct Bstr : OwnedBstr {
@@ -495,7 +576,8 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& e
     } else if (FAILED(hr)) {
         std::printf("%s: failed, hr = %s, status %s\n", method, hostHex(uint32_t(hr)).c_str(), hostHex(uint32_t(status)).c_str());
     } else if (status != 0) {
-        const std::string meaning = meaningText ? meaningText : statusMeaning(method, uint32_t(status));
+        const std::string meaning =
+            meaningText ? meaningText : hostStatusMeaning(method, uint32_t(status), !m_o.acx.empty());
         std::printf("%s: status %s%s%s\n", method, hostHex(uint32_t(status)).c_str(),
                     meaning.empty() ? "" : (" (" + meaning + ")").c_str(), extra.c_str());
     } else {

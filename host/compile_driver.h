@@ -26,6 +26,13 @@
 // A status or HRESULT as the step lines show it ("0xBE11000B").
 std::string hostHex(uint32_t v);
 
+// What a status of one method of the pre-compiler means, in that method's
+// words (acx: the compile was given an ACX file, whose import the
+// variables method runs); a code of the pre-compiler's range that the
+// method does not name is "a lower layer failed with code N"; empty for any
+// other code.
+std::string hostStatusMeaning(const std::string& method, uint32_t status, bool acx);
+
 // The pre-compiler library: found through TAVOLIN_LIBRARY, else at the path
 // it was built with, else next to the program. It stays loaded for the rest
 // of the process (objects it made may still be released by static

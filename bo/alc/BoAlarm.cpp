@@ -209,7 +209,7 @@ std::map<uint32_t, String> CBoAlmCont::getAlarmNames() const
 
 bool CBoAlmCont::save(FsSecCl& s) const
 {
-    s.setSize(0);
+    if (s.setSize(0) != 0) return false;  // no list behind an old tail
     putIdList(s, m_alarms, false);
     return !s.hasError();
 }

@@ -119,8 +119,8 @@ public:
     // Alarm id -> name text, for every alarm type.
     std::map<uint32_t, String> getAlarmNames() const;
 
-    // The alarm list: the section is emptied first. True when the stream
-    // is good.
+    // The alarm list: the section is emptied first (false, nothing written,
+    // when it cannot be). True when the stream is good.
     bool save(FsSecCl& s) const;
     // Empties the container and reads an alarm list; false on a repeated
     // id or a stream error. The loaded flag tells the result.

@@ -213,7 +213,7 @@ String CBoAlmTypeCont::getStringTableText(int32_t ordinal) const
 
 bool CBoAlmTypeCont::save(FsSecCl& s) const
 {
-    s.setSize(0);
+    if (s.setSize(0) != 0) return false;  // no list behind an old tail
     putIdList(s, m_types, true);
     if (!s.hasError()) {
         s.putNewLine();

@@ -147,8 +147,8 @@ public:
     // without a module or when the module lacks the string.
     String getStringTableText(int32_t ordinal) const;
 
-    // "almcfg": the section is emptied first. True when the stream is good
-    // at the end.
+    // "almcfg": the section is emptied first (false, nothing written, when
+    // it cannot be). True when the stream is good at the end.
     bool save(FsSecCl& s) const;
     // Empties the container, then reads "almcfg". A repeated alarm id sets
     // stream error 18 and ends the read. True when the stream is good.

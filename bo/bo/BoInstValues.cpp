@@ -171,6 +171,12 @@ uint32_t CBOInstVarCont::initSysVar(bool fromType)
         for (const auto& tv : *m_pTypeValues) {
             if (!tv.second) continue;
             const StStdConstantVal* def = m_pTypeVarCont->getStdVal(uint32_t(tv.first.adr), tv.first.mask);
+            // In the current unit, as the elements of a growing array get it.
+            std::unique_ptr<StStdConstantVal> converted;
+            if (def && inOtherUnit(*tv.second)) {
+                converted.reset(convertVal(*def, uint32_t(tv.first.adr), tv.first.mask, false, false, true));
+                def = converted.get();
+            }
             const StConstEntryID cid = def ? appendValue(uint32_t(tv.first.adr), *def, true) : ST_INVALID_CID;
             if (cid.isInvalid()) {
                 traceObj(4, method, "appendInstVal failed for ADR(0x%08X)", uint32_t(tv.first.adr));

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "base/st/symacc/SyVariantConvert.h"
@@ -198,6 +199,29 @@ bool CBOInstVarCont::convertStored(StStdConstantVal& value, int32_t from, int32_
     return convertValByUnit(value, from, to, nullptr, nullptr);
 }
 
+const StStdConstantVal* CBOInstVarCont::boundIn(const StStdConstantVal& bound,
+                                                std::optional<CBOFrameStdConstantVal>& room, int32_t from, int32_t to)
+{
+    room.emplace(bound, false);
+    return convertStored(*room, from, to) ? &*room : nullptr;
+}
+
+int32_t CBOInstVarCont::defaultUnitOf(PhysGr physGr) const
+{
+    if (!m_pTypeVarCont) return -1;
+    const CUnitEntryTable& defaults = m_pTypeVarCont->unitEntryTable();
+    auto it = defaults.find(physGr);
+    return it == defaults.end() ? -1 : it->second;
+}
+
+bool CBOInstVarCont::inOtherUnit(const VarTypeValue& tv) const
+{
+    if (tv.Fix != -1 || tv.Unit == 0) return false;
+    auto cur = unitTable().find(tv.Unit);
+    const int32_t def = defaultUnitOf(tv.Unit);
+    return cur != unitTable().end() && def != -1 && cur->second != def;
+}
+
 StStdConstantVal* CBOInstVarCont::convertVal(const StStdConstantVal& value, uint32_t adr, uint32_t cfg,
                                              bool useCurrentCfg, bool rounding, bool toCurrent)
 {
@@ -261,6 +285,10 @@ uint32_t CBOInstVarCont::setCurrentUnit(PhysGr physGr, int32_t unit)
     const int32_t old = it == unitTable().end() ? -1 : it->second;
     const uint32_t rc = setUnit(physGr, unit);
     if (rc != 0 || old == unit) return rc;
+    // The type's bounds are in the quantity's default unit: a value in the
+    // new unit is clamped to them converted to that unit as well.
+    const int32_t def = defaultUnitOf(physGr);
+    const bool boundsConvert = def != -1 && def != unit;
     for (auto& e : instValues()) {
         VarInstValue* rec = e.second;
         if (!rec || rec->Unit != physGr || rec->Fix != -1) continue;
@@ -276,6 +304,11 @@ uint32_t CBOInstVarCont::setCurrentUnit(PhysGr physGr, int32_t unit)
             max = boStdConstant(bounds, tv->second->Max);
         }
         if (!min || !max) traceObj(3, method, "no Value found for Adr(0x%08X)", adr);
+        std::optional<CBOFrameStdConstantVal> lo, hi;
+        if (boundsConvert) {
+            min = min ? boundIn(*min, lo, def, unit) : nullptr;
+            max = max ? boundIn(*max, hi, def, unit) : nullptr;
+        }
         convertValByUnit(*c, old, unit, min, max);
     }
     if (m_pBfConst)
@@ -373,7 +406,12 @@ void CBOInstVarCont::calculateSysVarVersion()
                 decided = true;
             }
         const StStdConstantVal* v = rec ? sysVarConst(rec->Act) : nullptr;
-        if (!v) continue;
+        if (!v) {
+            // Asked for its online relevance, an address without a value
+            // for this configuration says so (and is not relevant).
+            traceObj(3, method, "value not found for adr: 0x%08X", uint32_t(adr));
+            continue;
+        }
         VARIANT var;
         VariantInit(&var);
         if (SyVariantConvert::constVal2Variant(&var, false, v, nullptr) != 0) {
@@ -459,7 +497,7 @@ void CBOInstVarCont::dumpInstData(std::ostream& out) const
         out << std::endl;
     }
     heading("=== Dynamische Arrays: ================================");
-    for (const auto& h : m_arrayHandles) out << fmt("0x%08X", h.first) << " -> 0x" << fmt("%08X", h.second.sizeAdr) << std::endl;
+    for (const auto& h : m_arrayHandles) out << h.first << " -> 0x" << fmt("%08X", h.second.sizeAdr) << std::endl;
     heading("=== gesperrte ArrayEntrys: ============================");
     for (const auto& l : m_locked) out << l.first.print() << " -> 0x" << fmt("%08X", uint32_t(l.second)) << std::endl;
     heading("=== SysVarKonstvaltable: ==============================");

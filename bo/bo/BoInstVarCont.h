@@ -43,6 +43,7 @@
 // "CBOInstVarCont::<operation>"), the texts as the operations state them.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <ostream>
 
 #include "bo/bo/BoTypeVarCont.h"
@@ -105,7 +106,8 @@ public:
     CUnitEntryTable copyUnitTable() const override;
     // setUnit, then every value of the quantity without fixed unit and
     // every recorded boot-function constant of it converted from the old
-    // to the new unit (values clamped to their type minimum and maximum).
+    // to the new unit (values clamped to their type minimum and maximum,
+    // which are in the default unit and so converted to the new one too).
     uint32_t setCurrentUnit(PhysGr physGr, int32_t unit) override;
     // A new constant (owned by the caller) converted between the default
     // and the current unit of the value's quantity (toCurrent: default to
@@ -142,8 +144,9 @@ public:
     uint32_t loadValues(FsSecCl& s) override;
     // 65535 without type container, 10 without dynamic-array or value
     // table; with fromType the values are made anew from the type's
-    // defaults, then the elements beyond each dynamic array's size locked
-    // and the arrays resized. 0.
+    // defaults converted to the current units (a quantity without current
+    // or default unit keeps the default as it is), then the elements beyond
+    // each dynamic array's size locked and the arrays resized. 0.
     uint32_t initSysVar(bool fromType) override;
     // share: private constants without own id become shared (equal values
     // then share one); else shared ones become private. 0 or 65535.
@@ -192,6 +195,16 @@ private:
     // unit. False after a trace.
     bool lockElements(const VarExtKey& dynKey, int32_t array, int32_t step, int32_t from, int32_t to);
     bool unlockElements(const VarExtKey& dynKey, int32_t array, int32_t step, int32_t from, int32_t to);
+    // The type's default unit of a quantity; -1 when it has none (no trace).
+    int32_t defaultUnitOf(PhysGr physGr) const;
+    // True when a value of the type is held in another unit than the
+    // type's: no fixed unit, a quantity, and a current unit that differs
+    // from the default one.
+    bool inOtherUnit(const VarTypeValue& tv) const;
+    // A copy of bound converted in room from one unit to another; null when
+    // it does not convert.
+    static const StStdConstantVal* boundIn(const StStdConstantVal& bound, std::optional<CBOFrameStdConstantVal>& room,
+                                           int32_t from, int32_t to);
     // Element size and count of the array at adr in the sysvar table.
     bool arrayShape(uint32_t adr, int32_t& step, int32_t& count, const char* method);
     uint32_t resizeArrays(uint32_t sizeAdr, int32_t oldSize, int32_t newSize, StStdConstantVal* max);

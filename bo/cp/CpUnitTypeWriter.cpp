@@ -98,6 +98,9 @@ bool CpUnitTypeWriter::writeMembers(const CpTypeRecord& r)
         auto it = m_records.find(m.tid);
         if (it == m_records.end()) return false;
         if (!word(it->second.wordIndex) || !word(m.offset)) return false;
+        if (!m.name.empty() && m_table->lookupSymbolEntry(m.name, m_table->getGlobalVR(), m_table->getGlobalNR(),
+                                                          ST_KIND_UNIT) != ST_INVALID_SID)
+            m_units.emplace(m.name, m.offset);
     }
     return true;
 }

@@ -21,6 +21,10 @@
 // table is used; they are not written here, so the section announces the
 // words it really writes (header, records, extra numbers).
 //
+// Unit entries: those the caller adds, and every member (of the header or
+// of a structure) whose name is that of a unit in the symbol table, with
+// the member's offset as its value (an entry already there keeps its own).
+//
 // Who fills the records, the value words and the unit entries is up to the
 // caller; a member or element type without a record of its own fails the
 // write (its index would be meaningless).
@@ -51,6 +55,9 @@ public:
 struct CpTypeMember {
     StTypeID tid = ST_INVALID_TID;
     uint32_t offset = 0;
+    // The member's name: one that names a unit of the symbol table enters
+    // the unit entries with the offset when written. Empty for none.
+    String name = String();
 };
 
 struct CpTypeRecord {

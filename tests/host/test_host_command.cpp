@@ -18,6 +18,7 @@
 #include <string>
 
 #include "co/GlobTools.h"
+#include "host/compile_driver.h"
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "tests/acx/AcxTestWriter.h"
@@ -337,6 +338,30 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
                           0),
               0u)
         << r.out;
+}
+
+// A status is said in the words of the method that gave it: the same
+// number means different things to different methods.
+TEST(HostStatusMeaning, EachMethodInItsOwnWords)
+{
+    const struct {
+        const char* method;
+        uint32_t status;
+        bool acx;
+        const char* words;
+    } cases[] = {
+        {"compileVariables", 0xBE11000A, true, "enumeration numbers not 16 bits"},
+        {"compileVariables", 0xBE11000A, false, "wrong object kind"},
+        {"compileVariables", 0xBE110039, true, "a section the ACX import needs could not be opened"},
+        {"compileVariables", 0xBE110015, true, "the ACX import could not write a section"},
+        {"copySections", 0xBE110015, false, "no target storage: the source was not opened into a working file"},
+        {"openSource", 0xBE11000B, false, "the source has errors"},
+        {"compileAlarms", 0xBE11000B, false, "the section has errors or its results could not be written"},
+        {"compileConnections", 0xBE110004, false, "a lower layer failed with code 4"},
+        {"compileSysVars", 0x80004005, false, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(hostStatusMeaning(c.method, c.status, c.acx), c.words) << c.method << " " << std::hex << c.status;
 }
 
 TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)

@@ -20,8 +20,9 @@ namespace {
 
 // Sysvars: n (a size, DINT) at 0x100 governing arr (8 INT) at 0x200, m at
 // 0x104, r (REAL) at 0x108, l (LREAL) at 0x110. Addresses 5 and 6 (DINT,
-// equal defaults, quantities 91 and 14) are no sysvars and share one
-// constant; 7 and the sysvar k at 0x120 have values only in configuration 2.
+// equal defaults, quantity 91) are no sysvars and share one constant; 7
+// and the sysvar k at 0x120 have values only in configuration 2. The
+// temperatures are in K, their defaults in °C.
 struct ArrayModel : InstModel {
     ArrayModel()
     {
@@ -33,7 +34,7 @@ struct ArrayModel : InstModel {
         value(0x108, ~0u, ST_REAL, 1.5, 0);
         value(0x110, ~0u, ST_LREAL, 2.5, 0);
         value(5, ~0u, ST_DINT, 7, 91);
-        value(6, ~0u, ST_DINT, 7, 14);
+        value(6, ~0u, ST_DINT, 7, 91);
         value(7, 2, ST_DINT, 9, 0);
         value(0x120, 2, ST_DINT, 9, 0);
         type.addDynArraySizes(VarExtKey(0x100, 1), {0x200});
@@ -78,8 +79,14 @@ TEST(InstValues, InitSysVarLocksBeyondTheSize)
     EXPECT_EQ(m.cid(5), m.cid(6));
     EXPECT_TRUE(i.isStructRel(0x100));
     EXPECT_FALSE(i.isStructRel(0x104));
-    // Defaults taken as they are: 3 °C stays 3 until a unit changes.
-    EXPECT_EQ(3, m.act(0x200));
+    // Defaults in the current unit: 3 °C is 276 K.
+    EXPECT_EQ(276, m.act(0x200));
+    // Addresses with values of configuration 2 only have none to hash.
+    CTraceCapture digest;
+    i.calculateSysVarVersion();
+    EXPECT_EQ((std::vector<std::string>{"3 Obj(T): value not found for adr: 0x00000007",
+                                        "3 Obj(T): value not found for adr: 0x00000120"}),
+              traceTexts(digest));
 
     // Without the sysvar table the arrays cannot be resized again.
     i.releaseSysVarTab();
@@ -130,7 +137,7 @@ TEST(InstValues, SetActVal)
     const CVersionStamp online = i.sysVarOnlineVersion();
     EXPECT_TRUE(m.set(5, ST_DINT, 8));
     EXPECT_EQ(8, m.act(5));
-    EXPECT_EQ(7, m.act(6));
+    EXPECT_EQ(280, m.act(6));
     EXPECT_EQ(online, i.sysVarOnlineVersion());
     EXPECT_EQ(before + 1, i.sysVarOfflineVersion().Guid.Data1);
     // Online data, notified when asked.
@@ -352,7 +359,7 @@ TEST(InstValues, DumpReachesFifoReader)
     std::ostringstream arrays;
     a.inst.dumpInstData(arrays);
     EXPECT_NE(std::string::npos, arrays.str().find("=== Dynamische Arrays: ================================\n"
-                                                   "0x00000200 -> 0x00000100\n"));
+                                                   "512 -> 0x00000100\n"));
     EXPECT_NE(std::string::npos, arrays.str().find("=== gesperrte ArrayEntrys: ============================\n"
                                                    "{0x00000204, 0x00000001} -> 0x00000200\n"));
 

@@ -212,6 +212,7 @@ TEST(InstVarCont, SetUnitAndCurrentUnit)
     m.value(4, ~0u, ST_DINT, 5, 91, 93);  // fixed unit
     m.value(5, ~0u, ST_DINT, 7, 91);      // shares its constant with 6
     m.value(6, ~0u, ST_DINT, 7, 14);
+    m.value(7, ~0u, ST_LREAL, 50, 91, -1, 0, 100);  // bounds in °C, the default unit
     auto& i = m.inst;
     i.initUnit();
     ASSERT_EQ(0u, i.initSysVar(true));
@@ -237,7 +238,8 @@ TEST(InstVarCont, SetUnitAndCurrentUnit)
     EXPECT_EQ(BoFamily_Units | BoFamily_SysVars, i.getChangedBits());
     EXPECT_DOUBLE_EQ(373.15, m.act(1));
     EXPECT_EQ(32767, m.act(2));
-    EXPECT_EQ(1000, m.act(3));
+    EXPECT_EQ(1273, m.act(3));  // its maximum 1000 °C is 1273 K
+    EXPECT_DOUBLE_EQ(323.15, m.act(7));
     EXPECT_EQ(5, m.act(4));
     EXPECT_EQ(280, m.act(5));
     EXPECT_EQ(7, m.act(6));
@@ -245,6 +247,9 @@ TEST(InstVarCont, SetUnitAndCurrentUnit)
     int32_t bfValue = 0;
     EXPECT_TRUE(m.bfConsts.getLongOf(bf, bfValue));
     EXPECT_EQ(283, bfValue);
+    // And back: the bounds follow the unit, the value comes back whole.
+    EXPECT_EQ(0u, i.setCurrentUnit(91, 93));
+    EXPECT_DOUBLE_EQ(50, m.act(7));
 }
 
 TEST(InstVarCont, ConfigurationAndUnitSections)

@@ -10,6 +10,7 @@
 #include "base/fs/FsSections.h"
 #include "base/st/stsymtab/StSyTypeTable.h"
 #include "base/st/stsymtab/StSymbTable.h"
+#include "bo/cp/CpSymbTable.h"
 #include "tests/base/fs/test_dsc_util.h"
 
 namespace {
@@ -180,6 +181,31 @@ TEST_F(WriterGolden, WholeSectionWorkedOutByHand)
                       "\r\n2\r\n5 alpha 1 5 \r\n4 beta 1 10 \r\n",
               sectionBytes(sec));
     EXPECT_EQ(0u, w.unitCount());
+}
+
+// A member named after a unit of the table is also a unit entry, with its
+// offset; one the caller entered keeps its value, other names enter nothing.
+TEST(CpUnitTypeWriter, MembersNamedAfterUnitsAreUnitEntries)
+{
+    struct Table : CpSymbTable {
+        Table() : StSymbTable(nullptr, nullptr, new CpConstValTable(0), nullptr, nullptr, nullptr, 0, 0), CpSymbTable(0, 0) {}
+    } table;
+    StSymbEntryID sid;
+    for (const char* unit : {"drive", "brake"}) {
+        table.declareUnit(sid, unit, table.getGlobalVR(), table.getGlobalNR(), 5, 1, true);
+        ASSERT_TRUE(sid.isValid()) << unit;
+    }
+    CpUnitTypeWriter w;
+    w.records()[ST_INT] = simple(esMakeElem(ST_INT));
+    w.header().members = {{ST_INT, 0x10, "drive"}, {ST_INT, 0x12, "speed"}, {ST_INT, 0x14, "brake"}};
+    w.addUnitEntry("brake", 7);
+    FixedResolver resolver;
+    FsSecDataDescr sec;
+    attachMem(sec);
+    ASSERT_TRUE(w.write(sec, &resolver, table));
+    // Header 8 words, the INT record at 0 + 8 - 1 = 7.
+    EXPECT_EQ(kHead + "9\r\n10000000 0 7 10 7 12 7 14 50050002 \r\n2\r\n5 brake 1 7 \r\n5 drive 1 10 \r\n",
+              sectionBytes(sec));
 }
 
 TEST_F(WriterGolden, MemberWithoutRecordFails)

@@ -179,14 +179,15 @@ int32_t MdAlarmParser::writeSection(const char* name, bool almcfg)
     if (almcfg) {
         if (!save(*sec)) result = 3;
     } else {
-        sec->setSize(0);
-        boalc::putMap(*sec, m_stringIds);
-        if (sec->hasError()) {
+        const bool truncated = sec->setSize(0) == 0;
+        if (truncated) boalc::putMap(*sec, m_stringIds);
+        if (!truncated || sec->hasError()) {
             reportError(0);
             result = 3;
         }
     }
-    if (m_target->CloseSect(name) != 0) return 5;
+    // A failed save stays the verdict when the close fails after it.
+    if (m_target->CloseSect(name) != 0 && result == 0) return 5;
     return result;
 }
 

@@ -50,10 +50,10 @@ public:
     // Runs the grammar and writes "almcfg" and "almstr", each emptied
     // first: 0 written; 1 syntax error or 2 parser stack full; 707 the
     // resource script failed; 3 errors were counted (nothing written), the
-    // container's save failed, or "almstr" was in error after writing
-    // (message 0); 5 a section the descriptor does not hold (never
-    // created; no descriptor included), or a section that cannot be
-    // closed.
+    // container's save failed, or "almstr" could not be emptied or was in
+    // error after writing (message 0), also when its close fails after
+    // that; 5 a section the descriptor does not hold (never created; no
+    // descriptor included), or a written section that cannot be closed.
     int32_t parse() override;
 
     ~MdAlarmParser() override;

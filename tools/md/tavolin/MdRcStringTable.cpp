@@ -74,19 +74,24 @@ void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
     std::memcpy(head + n, "   \"", 4);
     put(head, n + 4);
     // A quote inside the text is doubled, the resource compiler's escape;
-    // a bare one would end the string early. Every other byte stands as it is.
-    const char* p = text;
-    const char* const end = p + length;
-    while (p < end) {
-        const char* q = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
-        if (!q) {
-            put(p, std::size_t(end - p));
-            break;
+    // a bare one would end the string early. A line end (CR LF, LF or CR)
+    // becomes the escape \n: a raw one would break the entry's line, and a
+    // reader of the script would lose it. Every other byte stands as it is.
+    const char* run = text;
+    const char* const end = text + length;
+    for (const char* p = text; p < end; ++p) {
+        const char c = *p;
+        if (c != '"' && c != '\r' && c != '\n') continue;
+        put(run, std::size_t(p - run));
+        if (c == '"') {
+            put("\"\"", 2);
+        } else {
+            put("\\n", 2);
+            if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
         }
-        put(p, std::size_t(q - p) + 1);
-        put("\"", 1);
-        p = q + 1;
+        run = p + 1;
     }
+    put(run, std::size_t(end - run));
     put("\"", 1);
     put(kMdRcLineEnd);
 }

@@ -13,8 +13,10 @@
 //
 // Each text line is three blanks, "0x", the id in upper-case hexadecimal of
 // at least four digits, three blanks and the text between double quotes,
-// each double quote inside it doubled ("") and every other byte as it
-// stands (backslashes too). Every line ends with "\r\n". The script is
+// each double quote inside it doubled (""), each line end in it (CR LF, LF
+// or CR) written as the escape \n so that the entry keeps to its line, and
+// every other byte as it stands (backslashes too: their escapes are the
+// author's). Every line ends with "\r\n". The script is
 // opened for appending and never truncated: what it held stays in front.
 //
 // Errors are sticky: after the first failed write nothing more is written,

@@ -303,15 +303,11 @@ void MdVarExtParser::dynArrayElement(int32_t adr)
 void MdVarExtParser::dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays)
 {
     if (!needTable()) return;
-    if (!operandExists(sizeAdr)) {
-        fail(411, sizeAdr);
-        return;
-    }
+    // Each check reports on its own, and the sizes are offered all the
+    // same: a repeated size variable is reported too.
+    if (!operandExists(sizeAdr)) fail(411, sizeAdr);
     const uint32_t t = elemTypeAt(sizeAdr);
-    if (t != ST_USINT && t != ST_UINT) {
-        fail(411, sizeAdr);
-        return;
-    }
+    if (t != ST_USINT && t != ST_UINT) fail(411, sizeAdr);
     const std::list<int32_t> list(arrays.begin(), arrays.end());
     if (!addDynArraySizes(VarExtKey(sizeAdr, uint32_t(mask)), list)) fail(411, sizeAdr);
 }

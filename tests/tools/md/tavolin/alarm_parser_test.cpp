@@ -4,6 +4,7 @@
 // resource script's failures.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -49,12 +50,14 @@ struct Compiled {
 
 // Compiles text at start 100 into a descriptor in memory whose "almcfg"
 // and "almstr" hold old content, with a script holding "rc\r\n".
-Compiled compile(const std::string& text, bool withScript = true, const std::vector<const char*>& sections = {"almcfg", "almstr"})
+Compiled compile(const std::string& text, bool withScript = true, const std::vector<const char*>& sections = {"almcfg", "almstr"},
+                 const std::function<void(FsTODscFile&)>& prepare = nullptr)
 {
     MessageCapture messages;
     FsTODscFile dsc;
     EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
     for (const char* s : sections) EXPECT_TRUE(putSection(dsc, s, kOld));
+    if (prepare) prepare(dsc);
     TempFile script("rc\r\n");
     Compiled c;
     {
@@ -213,7 +216,7 @@ TEST(AlarmParser, StringsWhereverTheReadBufferEnds)
     const std::string escapes = "ALARM_STRING_TABLE 0 : \"p\\\"q\" \"two\nlines\" \"\" 1 : \"e\\\"\"\n"
                                 "\"\\\\\" END_ALARM_STRING_TABLE\n!";
     const std::string script = "rc\r\nSTRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0064   \"p\"\"q\"\r\n"
-                               "   0x0065   \"two\nlines\"\r\n   0x0066   \"\"\r\n   0x0067   \"e\"\"\"\r\n"
+                               "   0x0065   \"two\\nlines\"\r\n   0x0066   \"\"\r\n   0x0067   \"e\"\"\"\r\n"
                                "   0x0068   \"\\\\\"\r\nEND\r\n\r\n";
     // A backslash-quote may end a string; with no other quote behind it
     // the string ends there.
@@ -255,6 +258,13 @@ TEST(AlarmParser, WordsThatOnlyBeginWithAKeyword)
     }
 }
 
+// A section that fails its write and then its close: the failed write
+// (3) is the verdict, not the close (5).
+class UnclosableSection : public FsSecCl {
+public:
+    uint32_t write() override { return 1; }
+};
+
 TEST(AlarmParser, SectionsTheDescriptorDoesNotHold)
 {
     Compiled c = compile(kSection, true, {"almstr"});
@@ -264,6 +274,15 @@ TEST(AlarmParser, SectionsTheDescriptorDoesNotHold)
     EXPECT_EQ(c.result, 5);
     EXPECT_EQ(c.almcfg, kAlmCfg);
     EXPECT_EQ(c.almstr, "<missing>");
+
+    for (const char* name : {"almcfg", "almstr"}) {
+        c = compile(kSection, true, {"almcfg", "almstr"}, [&](FsTODscFile& dsc) {
+            FsSecCl* s = nullptr;
+            ASSERT_EQ(dsc.FsSectMan::openSect(name, &s, FS_MODE_WRITE, [] { return new UnclosableSection; }), 0u);
+            s->setError(FSSEC_STREAM_CALL);
+        });
+        EXPECT_EQ(c.result, 3) << name;
+    }
 }
 
 }  // namespace

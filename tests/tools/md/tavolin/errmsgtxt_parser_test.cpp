@@ -135,7 +135,7 @@ TEST(ErrMsgTxtParser, Cases)
         {"number beyond 31 bits", alarm(item("2147483648, CmErrorMsg, 0, \"a\"")), 100, 3, table("   0x0064   \"2 0 -1 a\"\r\n"),
          kOld, 102, {901}, {"'2147483648'"}},
         {"comments and line ends in a string", boot("(* c *)" + item("0, CmHelpMsg, 0, \"a\\b\r\n(*\"")), 5, 0,
-         table("   0x0005   \"0 0 -1 a\\b\r\n(*\"\r\n"), kOld, 6, {}, {}},
+         table("   0x0005   \"0 0 -1 a\\b\\n(*\"\r\n"), kOld, 6, {}, {}},
         {"string open at the end", boot(item("0, CmHelpMsg, 0, \"a")), 5, 1, "", kOld, 5, {901, 902},
          {"'unexpected end of file'", "parse error"}},
         {"text after the section", alarm("") + "x", 100, 1, "", kOld, 100, {901, 902}, {"'x'", "parse error"}},

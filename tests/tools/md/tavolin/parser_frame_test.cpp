@@ -171,20 +171,24 @@ TEST(RcStringTable, AppendsBlocksBehindWhatTheScriptHolds)
               "END\r\n\r\n");
 }
 
-// A quote inside a text is doubled so that the string does not end early;
-// the resource reader gives the texts back as they were.
-TEST(RcStringTable, QuotesAreDoubledAndReadBackAsOne)
+// A quote inside a text is doubled so that the string does not end early,
+// and a line end (the string rules let one through) is written as \n so
+// that the entry keeps to its line; a backslash the author wrote stays. The
+// resource reader gives the texts back as they were.
+TEST(RcStringTable, QuotesAndLineEndsAreEscapedAndReadBackAsTheyWere)
 {
     TempFile script("");
-    const String texts[] = {String("\"q\""), String("a\\\"b"), String("C:\\dir\\"), String("\xE4")};
+    const String texts[] = {String("\"q\""), String("a\\\"b"), String("C:\\dir\\"), String("\xE4"),
+                            String("a\r\nb\nc\rd")};
     ASSERT_TRUE(mdAppendStringTable(String(script.c_str()),
-                                    {{1, texts[0]}, {2, texts[1]}, {3, texts[2]}, {4, texts[3]}}));
+                                    {{1, texts[0]}, {2, texts[1]}, {3, texts[2]}, {4, texts[3]}, {5, texts[4]}}));
     EXPECT_EQ(readFile(script.path()),
               "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
               "   0x0001   \"\"\"q\"\"\"\r\n"
               "   0x0002   \"a\\\"\"b\"\r\n"
               "   0x0003   \"C:\\dir\\\"\r\n"
               "   0x0004   \"\xE4\"\r\n"
+              "   0x0005   \"a\\nb\\nc\\nd\"\r\n"
               "END\r\n\r\n");
     auto module = tvp::ResModule::fromText(readFile(script.path()));
     ASSERT_TRUE(module);
@@ -193,6 +197,8 @@ TEST(RcStringTable, QuotesAreDoubledAndReadBackAsOne)
     EXPECT_EQ(t, u"\"q\"");
     ASSERT_TRUE(module->lookup(4, t));
     EXPECT_EQ(t, u"\u00E4");
+    ASSERT_TRUE(module->lookup(5, t));
+    EXPECT_EQ(t, u"a\nb\nc\nd");
 }
 
 TEST(ScannerSupport, StringValueDropsTheQuotesAndTheBackslashOfAnEscapedQuote)

@@ -233,6 +233,9 @@ TEST(VarExtParser, AttributeBitFieldAndDynamicArrayStatements)
         {"DYN_ARRAY $10 [1] : $12; END_DYN_ARRAY", 0, {411}, "Adresse 10"},
         {"DYN_ARRAY $18 [1] : $12; END_DYN_ARRAY", 0, {411}, "Adresse 18"},  // a DINT size
         {"DYN_ARRAY $11 [1] : $12; $11 [3] : $12; END_DYN_ARRAY", 0, {411}, "Adresse 11"},
+        // No operand, so no USINT or UINT either; the sizes are still added
+        // (the repeat is refused).
+        {"DYN_ARRAY $9 [1] : $12; $9 [1] : $12; END_DYN_ARRAY", 0, {411, 411, 411, 411, 411}, "Adresse 9"},
     };
     for (const auto& c : cases) {
         const Compiled r = compile(c.text, &symb);
