@@ -497,7 +497,7 @@ void CBOInstVarCont::dumpInstData(std::ostream& out) const
         out << std::endl;
     }
     heading("=== Dynamische Arrays: ================================");
-    for (const auto& h : m_arrayHandles) out << h.first << " -> 0x" << fmt("%08X", h.second.sizeAdr) << std::endl;
+    for (const auto& h : m_arrayHandles) out << fmt("0x%08X", h.first) << " -> 0x" << fmt("%08X", h.second.sizeAdr) << std::endl;
     heading("=== gesperrte ArrayEntrys: ============================");
     for (const auto& l : m_locked) out << l.first.print() << " -> 0x" << fmt("%08X", uint32_t(l.second)) << std::endl;
     heading("=== SysVarKonstvaltable: ==============================");

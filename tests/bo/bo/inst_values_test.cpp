@@ -359,7 +359,7 @@ TEST(InstValues, DumpReachesFifoReader)
     std::ostringstream arrays;
     a.inst.dumpInstData(arrays);
     EXPECT_NE(std::string::npos, arrays.str().find("=== Dynamische Arrays: ================================\n"
-                                                   "512 -> 0x00000100\n"));
+                                                   "0x00000200 -> 0x00000100\n"));
     EXPECT_NE(std::string::npos, arrays.str().find("=== gesperrte ArrayEntrys: ============================\n"
                                                    "{0x00000204, 0x00000001} -> 0x00000200\n"));
 
