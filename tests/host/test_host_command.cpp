@@ -524,8 +524,9 @@ TEST_F(HostCommand, BootFunctionsTakeTheClassifierAndTheMacroOptions)
         << r.out;
     EXPECT_EQ(r.exit, 1);
 
-    r = run("compile '" + kAxis + "' -o '" + path("b.dsc") + "'" + rc +
-            " --flag 0 --impl macros --include first.h --include second.h");
+    r = run("compile '" + kAxis + "' -o '" + path("b.dsc") + "'" + rc + kAxisVars.flag +
+                " --impl macros --include first.h --include second.h",
+            kAxisVars.env);
     EXPECT_NE(r.out.find("compileBootFunctions: ok, wrote macros.m4h and macros.m4c\n"
                          "compileImplementations: ok, appended to macros.m4h and macros.m4c\n"),
               std::string::npos)
