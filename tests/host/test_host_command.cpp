@@ -153,6 +153,10 @@ TEST_F(HostCommand, UsageVersionAndHelp)
     r = run("--help");
     EXPECT_EQ(r.exit, 0);
     EXPECT_EQ(r.out.rfind("usage: tavolin compile SOURCE -o TARGET", 0), 0u);
+    // It names the signals that clean up.
+    for (const char* sig : {"SIGHUP", "SIGINT", "SIGQUIT", "SIGTERM", "SIGPIPE", "SIGALRM", "SIGUSR1", "SIGUSR2",
+                            "SIGXCPU", "SIGXFSZ"})
+        EXPECT_NE(r.out.find(sig), std::string::npos) << sig;
 
     for (const char* wrong : {"", "frobnicate", "compile", "compile a.tos", "compile -o t.dsc",
                               "compile a.tos b.tos -o t.dsc", "compile a.tos -o t.dsc --mask",
