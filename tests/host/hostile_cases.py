@@ -263,6 +263,7 @@ for limit in (200, 1000, 1500, 2000, 4000, 8000, 12000, 14000, 14336, 16000):
 
 # Step lines that standard output does not take: exit 1, said on standard
 # error, and nothing written.
+put_good("axis")
 with open("/dev/full", "wb") as full:
     p = run(AXIS, "axis.dsc", stdout=full, stderr=subprocess.PIPE)
 check(p.returncode == 1 and b"cannot write the step lines on standard output: no space left" in p.stderr,
@@ -272,8 +273,17 @@ p = subprocess.run(["sh", "-c", 'exec "$@" >&-', "sh"] + compile_args(AXIS, "axi
 check(p.returncode == 1 and b"standard output is closed" in p.stderr,
       f"standard output closed: {p.returncode} {p.stderr!r}")
 check(digests("axis") == good_all and not leftovers(), "step lines nobody takes: a file changed")
+# A closed standard error: the messages of a source with errors go nowhere,
+# not into a file the command opened in its place.
+put_good("axis")
+write("bad.tos", axis.replace(b"END_TO_HEADER", b"END_TO_HEADER\nEND_BITFIELDS", 1))
+p = subprocess.run(["sh", "-c", 'exec "$@" 2>&-', "sh"] + compile_args("bad.tos", "axis.dsc"), cwd=WORK, env=ENV,
+                   capture_output=True, timeout=120)
+check(p.returncode == 1 and step_failed(p.stdout.decode(errors="replace")), f"standard error closed: {p.stdout!r}")
+check(digests("axis") == good_all and not leftovers(), "standard error closed: a file changed")
 
 # The reader of the step lines goes away (a pipe into head that ended).
+put_good("axis")
 proc = subprocess.Popen(compile_args(AXIS, "axis.dsc"), cwd=WORK, env=ENV, stdout=subprocess.PIPE,
                         stderr=subprocess.DEVNULL)
 proc.stdout.close()
