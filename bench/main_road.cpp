@@ -253,11 +253,12 @@ bool makeExistingTarget(bool inProcess, const std::string& target)
     return ::stat(target.c_str(), &st) == 0;
 }
 
-// Removes the target and the macro files the implementations append to.
+// Removes the target, the macro files the implementations append to and
+// the resource script the command writes beside the target.
 void removeTarget(const std::string& target)
 {
     const std::string base = target.substr(0, target.rfind('.'));
-    for (const std::string& p : {target, base + ".m4h", base + ".m4c"}) ::unlink(p.c_str());
+    for (const std::string& p : {target, base + ".m4h", base + ".m4c", base + ".rc"}) ::unlink(p.c_str());
 }
 
 // A compile ran to an end when the command would have exited 0 or 1 (its

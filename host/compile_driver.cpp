@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
+#include "host/compile_outputs.h"
 #include "host/host_display.h"
 #include "host/target_file.h"
 #include "platform/guid.h"
@@ -35,6 +37,40 @@ std::string hostHex(uint32_t v)
 
 namespace {
 
+// The first reason standard output failed, 0 while it did not.
+int g_outputError = 0;
+bool g_outputErrorSaid = false;
+
+}  // namespace
+
+bool hostFlushOutput(bool say)
+{
+    errno = 0;
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && !g_outputError) g_outputError = errno ? errno : EIO;
+    if (g_outputError && say && !g_outputErrorSaid) {
+        g_outputErrorSaid = true;
+        if (g_outputError == EBADF)
+            std::fprintf(stderr, "tavolin: cannot write the step lines: standard output is closed\n");
+        else
+            std::fprintf(stderr, "tavolin: cannot write the step lines on standard output: %s\n",
+                         errnoWords(g_outputError).c_str());
+    }
+    return g_outputError == 0;
+}
+
+const std::vector<int>& hostCleanupSignals()
+{
+    static const std::vector<int> signals = [] {
+        std::vector<int> s = {SIGHUP,  SIGINT,    SIGQUIT,   SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+                              SIGXCPU, SIGXFSZ,   SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSTKFLT};
+        for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) s.push_back(sig);
+        return s;
+    }();
+    return signals;
+}
+
+namespace {
+
 // Class id of the class provider of the system-variable and system-function
 // steps, a component outside the pre-compiler.
 const CLSID kClassProviderClsid = {0x27F32D99, 0x2F82, 0x11D3, {0x90, 0xA9, 0x00, 0x10, 0x5A, 0x6C, 0x0F, 0xD7}};
@@ -44,40 +80,6 @@ bool fileExists(const std::string& path)
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
 }
-
-// The macro files of a base path and what they were like before a step,
-// to name those the step wrote or appended to.
-class MacroFiles {
-public:
-    explicit MacroFiles(const std::string& base) : m_paths{base + ".m4h", base + ".m4c"}
-    {
-        for (int i = 0; i < 2; ++i) m_before[i] = stampOf(m_paths[i]);
-    }
-    // ", VERB a and b" for the files that changed since construction; empty
-    // when none did.
-    std::string changed(const char* verb) const
-    {
-        std::string list;
-        for (int i = 0; i < 2; ++i) {
-            if (stampOf(m_paths[i]) == m_before[i]) continue;
-            list += (list.empty() ? "" : " and ") + m_paths[i];
-        }
-        return list.empty() ? list : ", " + std::string(verb) + " " + list;
-    }
-
-private:
-    // Size and modification time; all -1 for a missing file.
-    static std::string stampOf(const std::string& path)
-    {
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0) return "-1";
-        return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + " " +
-               std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ino);
-    }
-
-    std::string m_paths[2];
-    std::string m_before[2];
-};
 
 // The stand-in component's library "tvclsprv" in dir; empty when it is not
 // there.
@@ -301,37 +303,46 @@ bool parseNumber(const char* text, uint32_t max, uint32_t& out)
 // ---------------------------------------------------------------------------
 // Checks before anything is written
 
-// The file a path names or would name: the real path of its directory and
-// its last part.
-std::string canonicalPath(const std::string& path)
-{
-    char buf[PATH_MAX];
-    if (::realpath(path.c_str(), buf)) return buf;
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (::realpath(dir.c_str(), buf)) return std::string(buf) + "/" + last;
-    return path;
-}
-
 bool samePath(const std::string& a, const std::string& b)
 {
     struct stat sa, sb;
     if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-    return canonicalPath(a) == canonicalPath(b);
+    return hostFileOf(a) == hostFileOf(b);
 }
 
-// False with a message when the paths of a compile clash: the resource
-// script would be appended to the source or the target.
+// False with a message when two of the files of a compile are one (through
+// links too): an output would be written into an input or into another
+// output. Nothing is written before this check.
 bool pathsApart(const HostCompileOptions& o)
 {
-    if (o.rc.empty()) return true;
-    for (const std::string* other : {&o.source, &o.target}) {
-        if (!samePath(o.rc, *other)) continue;
-        std::fprintf(stderr, "tavolin: --rc %s names the %s: the string tables would be written into it\n",
-                     o.rc.c_str(), other == &o.source ? "SOURCE" : "TARGET");
-        return false;
+    struct File {
+        std::string path;
+        std::string option;  // how the command line names it
+        const char* role;    // what it is
+    };
+    const File files[] = {
+        {o.source, "SOURCE " + o.source, "the SOURCE"},
+        {o.target, "-o " + o.target, "the TARGET"},
+        {o.acx, "--acx " + o.acx, "the ACX file"},
+        {o.rc, o.rcDefault ? "the resource script " + o.rc + " (TARGET with .rc)" : "--rc " + o.rc, "the resource script"},
+        {o.impl + ".m4h", "--impl " + o.impl + " (" + o.impl + ".m4h)", "a macro file"},
+        {o.impl + ".m4c", "--impl " + o.impl + " (" + o.impl + ".m4c)", "a macro file"},
+    };
+    const size_t n = sizeof files / sizeof files[0];
+    for (size_t j = 1; j < n; ++j) {
+        if (files[j].path.empty() || (j >= 4 && o.impl.empty())) continue;
+        for (size_t i = 0; i < j; ++i) {
+            if (files[i].path.empty() || (i >= 4 && o.impl.empty()) || !samePath(files[i].path, files[j].path))
+                continue;
+            const bool named = i >= 2;  // SOURCE and TARGET are said by role alone
+            std::fprintf(stderr,
+                         "tavolin: %s names %s%s%s%s: SOURCE, TARGET, the ACX file, the resource script and the "
+                         "macro files must be different files\n",
+                         files[j].option.c_str(), files[i].role, named ? " (" : "", named ? files[i].path.c_str() : "",
+                         named ? ")" : "");
+            return false;
+        }
     }
     return true;
 }
@@ -362,7 +373,9 @@ bool tempDirectoryUsable()
 class Run {
 public:
     Run(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)
-        : m_lib(lib), m_o(o), m_file(o.target), m_trace(trace), m_traceContext(traceContext) {}
+        : m_lib(lib), m_o(o), m_file(o.target), m_outputs(o.rc, o.impl), m_trace(trace), m_traceContext(traceContext)
+    {
+    }
 
     int compile();
 
@@ -374,11 +387,16 @@ private:
     // False with a message when the kinds of the source and of an existing
     // TARGET differ.
     bool kindsFit();
-    // Prints the outcome of one step; false when it did not end with status 0.
-    // meaning, when given, says what a non-zero status means in place of the
-    // general words for it.
+    // Prints the outcome of one step; false when it did not end with status 0
+    // or wrote an output that cannot be written (or m_outputTrouble says
+    // what went wrong with one). meaning, when given, says what a non-zero
+    // status means in place of the general words for it; the macro files the
+    // step wrote follow verb.
     bool step(const char* method, HRESULT hr, LONG status, const std::string& extra = std::string(),
-              const char* meaning = nullptr);
+              const char* meaning = nullptr, const char* verb = "wrote");
+    // Puts TARGET and then the outputs in place, with the signals that end
+    // the command held back meanwhile; false with a message.
+    bool install();
     std::string classProviderPath() const;
     bool nameClassifierFound() const;
     void compileBootFunctions(const Bstr& rc);
@@ -392,6 +410,8 @@ private:
     HostLibrary& m_lib;
     const HostCompileOptions& m_o;
     TargetFile m_file;
+    CompileOutputs m_outputs;   // the resource script and the macro files
+    std::string m_outputTrouble;  // for the next step line: an output was not written whole
     IStorage* m_target = nullptr;
     IMC_Tavolin* m_object = nullptr;
     bool m_failed = false;      // the exit status is 1
@@ -569,8 +589,13 @@ bool Run::kindsFit()
     return false;
 }
 
-bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& extra, const char* meaningText)
+bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& given, const char* meaningText,
+               const char* verb)
 {
+    bool cannotWrite = !m_outputTrouble.empty();
+    const std::string extra = given + m_outputs.stepWrote(verb, cannotWrite) + m_outputTrouble;
+    m_outputs.mark();
+    m_outputTrouble.clear();
     if (hr == E_NOTIMPL) {
         std::printf("not compiled: %s (its compiler is not part of this library)\n", method);
     } else if (FAILED(hr)) {
@@ -581,11 +606,11 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& e
         std::printf("%s: status %s%s%s\n", method, hostHex(uint32_t(status)).c_str(),
                     meaning.empty() ? "" : (" (" + meaning + ")").c_str(), extra.c_str());
     } else {
-        std::printf("%s: ok%s\n", method, extra.c_str());
+        std::printf("%s: %s%s\n", method, cannotWrite ? "failed" : "ok", extra.c_str());
     }
-    std::fflush(stdout);
+    hostFlushOutput(false);
     mark(method);
-    const bool ok = hr == S_OK && status == 0;
+    const bool ok = hr == S_OK && status == 0 && !cannotWrite;
     if (!ok) m_failed = true;
     // A section whose compiler is not built does not hold back the write.
     if (!ok && hr != E_NOTIMPL) m_stepFailed = true;
@@ -621,7 +646,7 @@ void Run::compileBootFunctions(const Bstr& rc)
     if (slash != std::string::npos) base = base.substr(slash + 1);
     size_t dot = base.rfind('.');
     if (dot != std::string::npos && dot > 0) base.resize(dot);
-    Bstr container(base), impl(m_o.impl);
+    Bstr container(base), impl(m_outputs.macroBaseWork());
     std::vector<std::unique_ptr<Bstr>> owned;
     std::vector<BSTR> names;
     for (const std::string& n : m_o.includes) {
@@ -629,7 +654,6 @@ void Run::compileBootFunctions(const Bstr& rc)
         names.push_back(owned.back()->get());
     }
     names.push_back(nullptr);  // the method reads no further; never an empty array
-    const MacroFiles macros(m_o.impl);
     LONG status = 0;
     const HRESULT hr = libraryCall([&] {
         return m_object->compileBootFunctions(impl.get(), LONG(m_o.includes.size()), names.data(), container.get(),
@@ -639,15 +663,14 @@ void Run::compileBootFunctions(const Bstr& rc)
         std::printf("compileBootFunctions: no name classifier (%s): the boot functions cannot be checked\n",
                     m_o.flag != 0 ? "none registered; --flag 0 takes libtvclsprv.so beside the command"
                                   : "no libtvclsprv.so beside the command");
-    std::string extra = macros.changed("wrote");
-    if (m_o.rc.empty() && status != 0) extra += ", the boot-function comment string tables need --rc";
-    step("compileBootFunctions", hr, status, extra);
+    step("compileBootFunctions", hr, status,
+         m_o.rc.empty() && status != 0 ? ", the boot-function comment string tables need --rc" : "");
 }
 
 void Run::sectionMethods(LONG kind)
 {
-    Bstr rc(m_o.rc);
-    Bstr impl(m_o.impl);
+    Bstr rc(m_outputs.rcWork());
+    Bstr impl(m_outputs.macroBaseWork());
     LONG status = 0;
     HRESULT hr;
     const bool to = kind == MdKindTO || kind == MdKindDvTO;
@@ -683,9 +706,35 @@ void Run::sectionMethods(LONG kind)
         step("compileSupportedTOs", hr, status);
     }
     // The macro files are appended to: the step names those that changed.
-    const MacroFiles macros(m_o.impl);
     hr = libraryCall([&] { return m_object->compileImplementations(impl.get(), &status); });
-    step("compileImplementations", hr, status, macros.changed("appended to"));
+    step("compileImplementations", hr, status, std::string(), nullptr, "appended to");
+}
+
+bool Run::install()
+{
+    sigset_t ending, before, pending;
+    sigemptyset(&ending);
+    for (int sig : hostCleanupSignals()) sigaddset(&ending, sig);
+    sigprocmask(SIG_BLOCK, &ending, &before);
+    // A signal that came before the first rename ends the command with
+    // everything as it was (once it is let through again); one that comes
+    // during the renames, after them.
+    bool ok = false;
+    bool interrupted = sigpending(&pending) == 0;
+    if (interrupted) {
+        interrupted = false;
+        for (int sig : hostCleanupSignals()) interrupted = interrupted || sigismember(&pending, sig) == 1;
+    }
+    if (interrupted) {
+        m_file.discard();
+        m_outputs.discard();
+    } else if (!m_file.install()) {
+        m_outputs.discard();
+    } else {
+        ok = m_outputs.install();
+    }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    return ok;
 }
 
 // Every section TARGET holds is copied from the working file.
@@ -726,7 +775,8 @@ int Run::compile()
         return 1;
     }
     HostErrorDisplay display(stderr, m_o.maxMessages);
-    Bstr source(m_o.source), acx(m_o.acx), rc(m_o.rc), rcText(m_o.rcText);
+    m_outputs.prepare();
+    Bstr source(m_o.source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(m_o.rcText);
     LONG kind = MdKindNone;
     LONG status = 0;
     HRESULT hr = libraryCall([&] {
@@ -738,6 +788,10 @@ int Run::compile()
     // failure after that is the ACX step's.
     const bool acxFailed = mdIsObjectKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
                            status != MdStatusCompileFailed;
+    // The opening appends its string table first: a device that is full
+    // cuts it, which the opening only reports as a file it cannot open.
+    if (SUCCEEDED(hr) && !m_outputs.rcWhole())
+        m_outputTrouble = ", the resource script " + m_o.rc + " was not written whole";
     step("openSource", hr, status, mdIsObjectKind(kind) ? ", object kind " + std::to_string(kind) : std::string(),
          acxFailed ? "the ACX file was not read or does not fit the source" : nullptr);
     if (SUCCEEDED(hr)) {
@@ -769,7 +823,13 @@ int Run::compile()
         std::fprintf(stderr, m_isNew ? "tavolin: %s not written: a step did not succeed\n"
                                    : "tavolin: %s left as it was: a step did not succeed\n",
                      m_o.target.c_str());
-    } else if (!m_file.install()) {
+    } else if (!hostFlushOutput(true)) {
+        // A compile whose report did not reach its reader changes nothing.
+        std::fprintf(stderr, m_isNew ? "tavolin: %s not written: the step lines could not be written\n"
+                                   : "tavolin: %s left as it was: the step lines could not be written\n",
+                     m_o.target.c_str());
+        return 1;
+    } else if (!install()) {
         return 1;
     }
     return m_failed ? 1 : 0;
@@ -890,11 +950,17 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
         std::fprintf(stderr, "tavolin: compile needs SOURCE and -o TARGET\n");
         return false;
     }
-    if (o.impl.empty()) {
-        o.impl = o.target;
-        size_t slash = o.impl.rfind('/');
-        size_t dot = o.impl.rfind('.');
-        if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) o.impl.resize(dot);
+    // TARGET without its extension.
+    std::string stem = o.target;
+    const size_t slash = stem.rfind('/');
+    const size_t dot = stem.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) stem.resize(dot);
+    if (o.impl.empty()) o.impl = stem;
+    // The comment compilers need a resource script even for a source
+    // without comments.
+    if (o.rc.empty()) {
+        o.rc = stem + ".rc";
+        o.rcDefault = true;
     }
     return true;
 }

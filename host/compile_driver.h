@@ -69,6 +69,7 @@ private:
 // The arguments of `tavolin compile`.
 struct HostCompileOptions {
     std::string source, target, acx, rc, rcText, impl;
+    bool rcDefault = false;  // rc was not given: TARGET's name with ".rc"
     std::vector<std::string> includes;  // names for the boot functions' macro files
     uint32_t maxMessages = 100;  // messages shown, and lines of the library's own output per call (0: all)
     uint32_t mask = 0;
@@ -79,14 +80,27 @@ struct HostCompileOptions {
     bool sectionMethods = true;
 };
 
-// Reads `compile SOURCE -o TARGET [options]` from argv[2] on; an empty
-// --impl becomes TARGET without its extension. False with a message on
-// standard error.
+// Reads `compile SOURCE -o TARGET [options]` from argv[2] on; without
+// --impl the base is TARGET without its extension, without --rc the
+// resource script is TARGET with ".rc" in place of its extension. False
+// with a message on standard error.
 bool hostParseCompile(int argc, char** argv, HostCompileOptions& o);
 
-// False with a message when the resource script names the source or the
-// target, or when the directory of the temporary files cannot be used.
+// False with a message when two of SOURCE, TARGET, the ACX file, the
+// resource script, BASE.m4h and BASE.m4c name one file (links followed), or
+// when the directory of the temporary files cannot be used.
 bool hostCompilePathsUsable(const HostCompileOptions& o);
+
+// The signals that end the command by default and that it catches to clean
+// up (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+// SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGSTKFLT and the
+// real-time signals): held back while TARGET and the outputs are put in
+// place.
+const std::vector<int>& hostCleanupSignals();
+
+// Flushes standard output; false once a write of it failed (a full device,
+// a closed output). With say, the first failure is said on standard error.
+bool hostFlushOutput(bool say);
 
 // Marks in the course of one compile, for whoever measures it: "target"
 // (the working copy of TARGET is open), then the name of each method once it
@@ -97,6 +111,9 @@ using HostCompileTrace = void (*)(const char* mark, void* context);
 
 // Runs one compile with the library; the exit status of the command: 0 every
 // step ended with status 0; 1 a step reported errors or is not compiled into
-// the library, TARGET could not be used or the library failed.
+// the library, TARGET, an output or standard output could not be used or the
+// library failed. TARGET, the resource script and the macro files change
+// only when every step that ran succeeded and standard output took the
+// step lines.
 int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace = nullptr,
                 void* traceContext = nullptr);

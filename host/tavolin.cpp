@@ -9,12 +9,17 @@
 // compound file (for a missing TARGET a descriptor file of the source's
 // object kind), runs openSource, every section method the object kind
 // accepts and copySections for every section TARGET holds, and replaces
-// TARGET by the copy only when every step that ran succeeded. Exit status:
-// 0 every step ended with status 0; 1 a step reported errors, was not
-// compiled into the library, TARGET could not be used, or the library could
-// not be used; 2 wrong usage; 128 + the signal when SIGINT, SIGTERM or
-// SIGHUP ended it (no temporary file is left, TARGET is as it was).
+// TARGET by the copy only when every step that ran succeeded; the resource
+// script and the macro files are written fresh beside their files and put in
+// place right after it. Exit status: 0 every step ended with status 0; 1 a
+// step reported errors, was not compiled into the library, TARGET, an
+// output, standard output or the library could not be used; 2 wrong usage;
+// 128 + the signal when a signal that ends a process by default ended it
+// (no temporary file is left, TARGET and the outputs are as they were).
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <atomic>
 #include <csignal>
@@ -22,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "host/compile_driver.h"
 #include "platform/tempnames.h"
@@ -47,13 +53,20 @@ const char kHelp[] =
     "      compiler is not built does not count). Otherwise TARGET stays as it\n"
     "      was, byte for byte. A source of another object kind than an existing\n"
     "      TARGET is refused.\n"
+    "      The resource script and the macro files are outputs of the compile,\n"
+    "      like TARGET: the pre-compiler writes fresh temporary files beside them,\n"
+    "      and each one it wrote replaces its file (keeping that file's\n"
+    "      permissions) right after TARGET was replaced; otherwise they stay as\n"
+    "      they were. SOURCE, TARGET, the ACX file, the resource script and the\n"
+    "      two macro files must be six different files (links followed): a clash\n"
+    "      is refused before anything is written.\n"
     "      Messages go to standard error; one line per step to standard output.\n"
     "      --acx FILE       ACX file with configurations and variable values\n"
-    "      --rc FILE        resource script that receives the string tables (not\n"
-    "                       SOURCE or TARGET)\n"
-    "      --rc-text TEXT   text of the string-table entry 0xFFFE (with --rc)\n"
+    "      --rc FILE        resource script that receives the string tables\n"
+    "                       (default: TARGET with .rc in place of its extension)\n"
+    "      --rc-text TEXT   text of the string-table entry 0xFFFE\n"
     "      --impl BASE      base path of the .m4h/.m4c macro files: the boot functions\n"
-    "                       write them, the implementation section is appended to\n"
+    "                       write them, the implementation section is added to\n"
     "                       them (default: TARGET without its extension)\n"
     "      --include NAME   a file the boot functions' macro files include\n"
     "                       (repeatable, in order)\n"
@@ -71,11 +84,6 @@ const char kHelp[] =
     "      --max-messages N at most N messages are shown (default 100, 0: all), then\n"
     "                       \"... and N more messages\" with their counts by severity\n"
     "      Numbers are decimal or 0x-prefixed hexadecimal.\n"
-    "      A source with an alarm string table needs --rc: without it compileAlarms\n"
-    "      fails.\n"
-    "      A technology object needs --rc for its comment string tables: without\n"
-    "      it compileComments and compileBootFunctions fail, with or without\n"
-    "      comments in the source.\n"
     "      Boot functions need the name classifier: without it compileBootFunctions\n"
     "      fails (message 0), and the step line says so first.\n"
     "  --version         prints the version of the library\n"
@@ -84,8 +92,9 @@ const char kHelp[] =
     "\n"
     "Output: one line per step on standard output - \"METHOD: ok\" (for the boot\n"
     "functions followed by the macro files written, for the implementations by\n"
-    "those appended to), \"METHOD: status\n"
-    "0xBE11xxxx (what it means)\", \"not compiled: METHOD\" for a section whose\n"
+    "those appended to), \"METHOD: status 0xBE11xxxx (what it means)\",\n"
+    "\"METHOD: failed, cannot write FILE: reason\" for an output that cannot be\n"
+    "written, \"not compiled: METHOD\" for a section whose\n"
     "compiler this library lacks (it reports message 0 \"Interner Fehler\"), or\n"
     "\"skipped: METHOD\" for a class-provider step without an installed class\n"
     "provider (the system variables and functions are compiled by that component,\n"
@@ -93,9 +102,15 @@ const char kHelp[] =
     "is made when the source gave no object kind.\n"
     "\n"
     "Exit status: 0 every step ended with status 0; 1 a step reported errors or is\n"
-    "not compiled into the library, TARGET or the library could not be used; 2 wrong\n"
-    "usage; 128 + the signal for SIGINT, SIGTERM and SIGHUP, which leave no\n"
-    "temporary file and TARGET as it was.\n"
+    "not compiled into the library, TARGET, an output or the library could not be\n"
+    "used, or standard output did not take the step lines (then nothing is\n"
+    "written); 2 wrong usage.\n"
+    "Signals: SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE (the reader of the step\n"
+    "lines went away), SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM,\n"
+    "SIGPROF, SIGIO, SIGPWR, SIGSTKFLT and the real-time signals (every one that\n"
+    "ends a process by default, unless the command was started with it ignored)\n"
+    "end a compile with exit status 128 + the signal, no temporary file left, and\n"
+    "TARGET, the resource script and the macro files as they were.\n"
     "Environment: TAVOLIN_LIBRARY overrides the path of libtavolin.so;\n"
     "TAVOLIN_SETTINGS names the settings file (registration, settings); TMPDIR the\n"
     "directory of the temporary files (default /tmp).\n";
@@ -107,10 +122,12 @@ const char kHelp[] =
 std::atomic<HostLibrary::RemoveTempFiles> g_libraryTempFiles{nullptr};
 static_assert(std::atomic<HostLibrary::RemoveTempFiles>::is_always_lock_free, "read by a signal handler");
 
-// SIGINT, SIGTERM, SIGHUP: the temporary files of the library and of this
-// command (among them the working copy of TARGET) are removed, and the
-// command ends with 128 + the signal. TARGET itself is only ever replaced by
-// one rename, so it is whole, old or new.
+// Every signal that ends the command by default and can be caught (see
+// hostCleanupSignals): the temporary files of the library and of this
+// command (among them the working copy of TARGET and the fresh resource
+// script and macro files) are removed, and the command ends with 128 + the
+// signal. TARGET and the outputs are only ever replaced by one rename each,
+// so each is whole, old or new.
 extern "C" void endOnSignal(int sig)
 {
     if (HostLibrary::RemoveTempFiles remove = g_libraryTempFiles.load()) remove();
@@ -124,13 +141,34 @@ void installSignalHandlers()
     std::memset(&sa, 0, sizeof sa);
     sa.sa_handler = endOnSignal;
     sigemptyset(&sa.sa_mask);
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    const std::vector<int>& signals = hostCleanupSignals();
     for (int sig : signals) sigaddset(&sa.sa_mask, sig);
     for (int sig : signals) {
         struct sigaction old;
-        // A signal ignored by whoever started the command stays ignored.
-        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        // A signal ignored by whoever started the command stays ignored,
+        // and one another part of the process handles (a profiler, a
+        // sanitizer) stays with it.
+        if (::sigaction(sig, nullptr, &old) == 0 &&
+            ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL))
+            continue;
         ::sigaction(sig, &sa, nullptr);
+    }
+}
+
+// Standard input, output and error that were closed by whoever started the
+// command are taken by /dev/null before anything opens a file: a file opened
+// in their place would receive the step lines and messages. Writes to a
+// standard output taken this way fail (it is opened for reading), so that
+// the command says it could not write its step lines.
+void holdStandardFiles()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int null = ::open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
     }
 }
 
@@ -169,9 +207,7 @@ int registration(HostLibrary& lib, bool add)
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
@@ -204,4 +240,14 @@ int main(int argc, char** argv)
     if (command == "unregister") return registration(lib, false);
     g_libraryTempFiles.store(lib.removeTempFiles());
     return hostCompile(lib, options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    holdStandardFiles();
+    const int status = run(argc, argv);
+    // What could not be written on standard output fails the command.
+    return hostFlushOutput(true) || status != 0 ? status : 1;
 }

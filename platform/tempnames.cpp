@@ -73,11 +73,16 @@ void forgetTempName(const char* path)
 void removeTempNamesNow()
 {
     const int saved = errno;
-    for (Slot& s : g_slots) {
-        if (s.state.load() != kLive) continue;
-        ::unlink(s.path);
-        int expected = kLive;
-        s.state.compare_exchange_strong(expected, kFree);
+    // Files first, then the directories, which are empty only once the files
+    // in them are gone.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (Slot& s : g_slots) {
+            if (s.state.load() != kLive) continue;
+            if (pass == 0 && ::unlink(s.path) != 0 && (errno == EISDIR || errno == EPERM)) continue;
+            if (pass == 1) ::rmdir(s.path);
+            int expected = kLive;
+            s.state.compare_exchange_strong(expected, kFree);
+        }
     }
     errno = saved;
 }

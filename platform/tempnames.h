@@ -2,7 +2,8 @@
 // a signal handler can reach them: a command that is interrupted removes
 // them before it ends, so that no temporary file outlives it.
 //
-// Every maker of a temporary file registers its name right after making it.
+// Every maker of a temporary file (or directory) registers its name right
+// after making it.
 // A name need not be given up again: one that no longer names a file is
 // forgotten at a later registration (the table holds only the files that
 // still exist), and removing one that is gone already does no harm. A name
@@ -25,8 +26,9 @@ inline constexpr size_t kTempNameSlots = 64;
 void registerTempName(const char* path);
 // Forgets path (after it was renamed or removed by its owner).
 void forgetTempName(const char* path);
-// Removes every kept file. Async-signal-safe: only unlink is called, no
-// memory is allocated and no lock is taken.
+// Removes every kept file, then every kept directory that is empty by
+// then. Async-signal-safe: only unlink and rmdir are called, no memory is
+// allocated and no lock is taken.
 void removeTempNamesNow();
 // How many names are kept (for tests).
 size_t tempNameCount();

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Hostile use of the tavolin command: truncated and edited sources into an
-existing target, a source of another kind, damaged targets, --rc naming the
-source, signals during a long compile and a source of a million repeated end
-keywords. Wherever a step fails the target keeps its bytes, nothing is left
-in $TMPDIR or beside the target, the output stays short, and the exit status
-is 1 (or 128 + the signal). The system variables of the axis reach the
+existing target, a source of another kind, damaged targets, paths that name
+one file, a macro file that cannot be written, a full device, step lines
+nobody takes, signals during a long compile and a source of a million
+repeated end keywords. Wherever a step fails the target, the resource script
+and the macro files keep their bytes, nothing is left in $TMPDIR or beside
+the target, the output stays short, and the exit status is 1 (or 128 + the
+signal). The system variables of the axis reach the
 variables compiler through the stand-in class provider (flag 0), from the
 table MKSYMB makes of examples/axis.sysvars.
 
@@ -13,8 +15,10 @@ usage: hostile_cases.py TAVOLIN SOURCE_DIR MKSYMB
 import hashlib
 import os
 import random
+import resource
 import shutil
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -70,17 +74,47 @@ def compile_args(source, target, *extra):
     return [TAVOLIN, "compile", source, "-o", target, *rc, *flag, *extra]
 
 
-def run(source, target, *extra):
-    return subprocess.run(compile_args(source, target, *extra), cwd=WORK, env=ENV, capture_output=True,
-                          timeout=120)
+def run(source, target, *extra, **how):
+    """Runs a compile; its output is captured unless how names where it goes."""
+    if "stdout" not in how:
+        how["capture_output"] = True
+    return subprocess.run(compile_args(source, target, *extra), cwd=WORK, env=ENV, timeout=120, **how)
 
 
 def leftovers(work=WORK):
     """Temporary files of the command: anything in its $TMPDIR, and working
-    copies beside the targets (TARGET.XXXXXX)."""
+    copies beside the targets (TARGET.XXXXXX, SCRIPT.rc.XXXXXX and the
+    directories tavolin.XXXXXX of the macro files)."""
     left = [os.path.join("tmp", n) for n in os.listdir(os.path.join(work, "tmp"))]
-    left += [n for n in os.listdir(work) if ".dsc." in n]
+    left += [n for n in os.listdir(work) if ".dsc." in n or ".rc." in n or n.startswith("tavolin.")]
     return left
+
+
+# A compile writes the target and its outputs: the resource script and the
+# macro files beside it (STEM.dsc, STEM.rc, STEM.m4h, STEM.m4c).
+OUTPUTS = (".dsc", ".rc", ".m4h", ".m4c")
+
+
+def digests(stem, work=WORK):
+    found = []
+    for ext in OUTPUTS:
+        try:
+            with open(os.path.join(work, stem + ext), "rb") as f:
+                found.append(hashlib.sha256(f.read()).hexdigest())
+        except FileNotFoundError:
+            found.append(None)
+    return found
+
+
+def put_good(stem, work=WORK):
+    """The target and outputs of a good compile of the axis, as STEM.*."""
+    for ext in OUTPUTS:
+        shutil.copy(path("good" + ext), os.path.join(work, stem + ext))
+
+
+def everything(work=WORK):
+    """The digest of every file in the directory."""
+    return {n: digest(n) for n in os.listdir(work) if os.path.isfile(os.path.join(work, n))}
 
 
 def step_failed(out):
@@ -89,12 +123,16 @@ def step_failed(out):
     return any(": status " in line or ": failed" in line for line in out.splitlines())
 
 
-def expect_kept(p, target, before, what):
-    """A failed compile keeps the target's bytes; a good one may change them."""
+def expect_kept(p, target, before, what, outputs=None):
+    """A failed compile keeps the target's bytes, and those of its outputs
+    (their digests, when given); a good one may change them."""
     check(p.returncode in (0, 1), f"{what}: exit status {p.returncode}")
     out = p.stdout.decode(errors="replace")
     if step_failed(out):
         check(digest(target) == before, f"{what}: the target changed although a step failed")
+        if outputs:
+            stem = os.path.splitext(target)[0]
+            check(digests(stem) == outputs, f"{what}: an output changed although a step failed")
     check(not leftovers(), f"{what}: left {leftovers()}")
     return step_failed(out)
 
@@ -114,9 +152,33 @@ many = subprocess.Popen(compile_args(path("ends.tos"), "ends.dsc"), cwd=BIG, env
 # The target every case starts from.
 p = run(AXIS, "axis.dsc")
 check(p.returncode == 0 and digest("axis.dsc"), f"the example does not compile: {p.stdout!r}")
-shutil.copy(path("axis.dsc"), path("good.dsc"))
+for ext in OUTPUTS:
+    shutil.copy(path("axis" + ext), path("good" + ext))
 good = digest("good.dsc")
+good_all = digests("good")
+check(None not in good_all, f"the example wrote no resource script or macro files: {good_all}")
 rng = random.Random(24)
+
+# The resource script and the macro files are outputs of one compile: a
+# second compile writes the same bytes (no string table, no boot function and
+# no I/O part twice), in files that keep their permissions. A package writes
+# its I/O part alone, once.
+os.chmod(path("axis.rc"), 0o640)
+p = run(AXIS, "axis.dsc")
+check(p.returncode == 0 and digests("axis") == good_all, f"a second compile changed the outputs: {p.stdout!r}")
+check(stat.S_IMODE(os.stat(path("axis.rc")).st_mode) == 0o640, "a second compile changed the script's permissions")
+firsts = []
+for _ in range(2):
+    p = run(MOTION, "pkg.dsc")
+    firsts.append(digests("pkg"))
+    check(p.returncode == 0, f"the package does not compile: {p.stdout!r}")
+check(firsts[0] == firsts[1] and firsts[0][2], f"a second compile of the package changed its outputs: {firsts}")
+with open(path("pkg.m4c"), "rb") as f:
+    check(f.read().count(b"IO_IMPL(") == 1, "the package's I/O part is not written once")
+# Without --rc the script is TARGET with ".rc".
+p = subprocess.run([TAVOLIN, "compile", AXIS, "-o", "plain.dsc", "--flag", "0"], cwd=WORK, env=ENV,
+                   capture_output=True, timeout=120)
+check(p.returncode == 0 and digest("plain.rc") == good_all[1], f"without --rc: {p.stdout!r} {p.stderr!r}")
 
 # Truncated and edited sources into the existing target.
 failed = 0
@@ -129,9 +191,9 @@ for _ in range(20):
     variants.append(bytes(b))
 for i, source in enumerate(variants):
     write("v.tos", source)
-    shutil.copy(path("good.dsc"), path("axis.dsc"))
+    put_good("axis")
     p = run("v.tos", "axis.dsc")
-    failed += expect_kept(p, "axis.dsc", good, f"source variant {i}")
+    failed += expect_kept(p, "axis.dsc", good, f"source variant {i}", good_all)
 check(failed >= 15, f"only {failed} of {len(variants)} damaged sources failed")
 
 # A package source into a technology-object target.
@@ -148,6 +210,86 @@ check(p.returncode == 1 and b"names the SOURCE" in p.stderr, f"--rc on the sourc
 with open(path("mine.tos"), "rb") as f:
     check(f.read() == axis, "--rc on the source wrote into it")
 check(digest("axis.dsc") == good, "--rc on the source: the target changed")
+
+# Paths that name one file, also through links: refused before anything is
+# written.
+put_good("axis")
+shutil.copy(AXIS, path("src.m4h"))
+os.symlink("axis.dsc", path("lnk.rc"))
+os.link(path("mine.tos"), path("hard.acx"))
+os.symlink("x.m4h", path("dang.rc"))
+for source, target, extra, says in (
+        ("src.m4h", "s.dsc", ("--impl", "src"), "--impl src (src.m4h) names the SOURCE"),
+        (AXIS, "t.dsc", ("--rc", "t.m4h"), "--impl t (t.m4h) names the resource script"),
+        (AXIS, "axis.dsc", ("--rc", "lnk.rc"), "--rc lnk.rc names the TARGET"),
+        ("mine.tos", "axis.dsc", ("--acx", "hard.acx"), "--acx hard.acx names the SOURCE"),
+        (AXIS, "x.dsc", ("--rc", "dang.rc"), "--impl x (x.m4h) names the resource script (dang.rc)"),
+        (AXIS, "x.rc", (), "--rc x.rc names the TARGET")):
+    before = everything()
+    p = run(source, target, *extra)
+    what = f"{target} {' '.join(extra)}"
+    check(p.returncode == 1 and p.stdout == b"" and says.encode() in p.stderr, f"{what}: {p.stdout!r} {p.stderr!r}")
+    check(everything() == before, f"{what}: a file changed")
+    check(not leftovers(), f"{what}: left {leftovers()}")
+
+# A macro file that cannot be written: its step line names it, with the
+# system's reason, and nothing is written.
+long_base = "L" * 300
+p = run(AXIS, "axis.dsc", "--impl", long_base)
+out = p.stdout.decode(errors="replace")
+check(p.returncode == 1 and f"compileBootFunctions: failed, cannot write {long_base}.m4h: File name too long" in out,
+      f"a macro file name of 300 characters: {out}")
+check(digests("axis") == good_all and not leftovers(), "a macro file name of 300 characters: a file changed")
+
+# A full device (the file size limit, with SIGXFSZ ignored as a shell may
+# leave it) at every size of the compile's files: the compile succeeds whole
+# or leaves every file as it was.
+p = run(AXIS, "full.dsc")
+check(p.returncode == 0, f"the compile into full.dsc: {p.stdout!r}")
+whole = digests("full")
+for limit in (200, 1000, 1500, 2000, 4000, 8000, 12000, 14000, 14336, 16000):
+    for ext in OUTPUTS:
+        shutil.copy(path("good" + ext), path("full" + ext))
+    before = digests("full")
+
+    def limited(limit=limit):
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+    p = run(AXIS, "full.dsc", preexec_fn=limited)
+    now = digests("full")
+    check(p.returncode in (0, 1) and now == (whole if p.returncode == 0 else before),
+          f"a device full at {limit} bytes: exit status {p.returncode}, {p.stdout!r} {p.stderr[-300:]!r}")
+    check(not leftovers(), f"a device full at {limit} bytes: left {leftovers()}")
+
+# Step lines that standard output does not take: exit 1, said on standard
+# error, and nothing written.
+put_good("axis")
+with open("/dev/full", "wb") as full:
+    p = run(AXIS, "axis.dsc", stdout=full, stderr=subprocess.PIPE)
+check(p.returncode == 1 and b"cannot write the step lines on standard output: no space left" in p.stderr,
+      f"standard output on a full device: {p.returncode} {p.stderr!r}")
+p = subprocess.run(["sh", "-c", 'exec "$@" >&-', "sh"] + compile_args(AXIS, "axis.dsc"), cwd=WORK, env=ENV,
+                   capture_output=True, timeout=120)
+check(p.returncode == 1 and b"standard output is closed" in p.stderr,
+      f"standard output closed: {p.returncode} {p.stderr!r}")
+check(digests("axis") == good_all and not leftovers(), "step lines nobody takes: a file changed")
+# A closed standard error: the messages of a source with errors go nowhere,
+# not into a file the command opened in its place.
+put_good("axis")
+write("bad.tos", axis.replace(b"END_TO_HEADER", b"END_TO_HEADER\nEND_BITFIELDS", 1))
+p = subprocess.run(["sh", "-c", 'exec "$@" 2>&-', "sh"] + compile_args("bad.tos", "axis.dsc"), cwd=WORK, env=ENV,
+                   capture_output=True, timeout=120)
+check(p.returncode == 1 and step_failed(p.stdout.decode(errors="replace")), f"standard error closed: {p.stdout!r}")
+check(digests("axis") == good_all and not leftovers(), "standard error closed: a file changed")
+
+# The reader of the step lines goes away (a pipe into head that ended).
+put_good("axis")
+proc = subprocess.Popen(compile_args(AXIS, "axis.dsc"), cwd=WORK, env=ENV, stdout=subprocess.PIPE,
+                        stderr=subprocess.DEVNULL)
+proc.stdout.close()
+code = proc.wait(timeout=120)
+check(code == 128 + signal.SIGPIPE, f"SIGPIPE: exit status {code}")
+check(digests("axis") == good_all and not leftovers(), "SIGPIPE: a file changed or was left")
 
 # One changed byte of the target: refused untouched, or compiled whole.
 with open(path("good.dsc"), "rb") as f:
@@ -173,10 +315,12 @@ check(refused >= 20, f"only {refused} of 200 damaged targets refused")
 # own.
 write("long.tos", header + b"END_RESOLVE\n" * 8000000)  # killed long before its end
 running = []
-for sig, delay in ((signal.SIGTERM, 0.3), (signal.SIGINT, 2.0), (signal.SIGHUP, 7.0)):
+for sig, delay in ((signal.SIGTERM, 0.3), (signal.SIGINT, 2.0), (signal.SIGHUP, 7.0), (signal.SIGQUIT, 0.5),
+                   (signal.SIGUSR1, 1.0), (signal.SIGUSR2, 1.5), (signal.SIGALRM, 2.5), (signal.SIGXFSZ, 3.0),
+                   (signal.SIGXCPU, 0.8)):
     where = path(sig.name)
     os.makedirs(os.path.join(where, "tmp"))
-    shutil.copy(path("good.dsc"), os.path.join(where, "sig.dsc"))
+    put_good("sig", where)
     proc = subprocess.Popen(compile_args(path("long.tos"), "sig.dsc"), cwd=where,
                             env=dict(ENV, TMPDIR=where + "/tmp"), stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
@@ -189,8 +333,7 @@ for sig, delay, where, proc in running:
 for sig, delay, where, proc in running:
     code = proc.wait(timeout=60)
     check(code == 128 + sig, f"{sig.name}: exit status {code}")
-    with open(os.path.join(where, "sig.dsc"), "rb") as f:
-        check(hashlib.sha256(f.read()).hexdigest() == good, f"{sig.name}: the target changed")
+    check(digests("sig", where) == good_all, f"{sig.name}: the target or an output changed")
     check(not leftovers(where), f"{sig.name}: left {leftovers(where)}")
 
 out, _ = many.communicate(timeout=300)

@@ -154,6 +154,10 @@ TEST_F(HostCommand, UsageVersionAndHelp)
     r = run("--help");
     EXPECT_EQ(r.exit, 0);
     EXPECT_EQ(r.out.rfind("usage: tavolin compile SOURCE -o TARGET", 0), 0u);
+    // It names the signals that clean up.
+    for (const char* sig : {"SIGHUP", "SIGINT", "SIGQUIT", "SIGTERM", "SIGPIPE", "SIGALRM", "SIGUSR1", "SIGUSR2",
+                            "SIGXCPU", "SIGXFSZ"})
+        EXPECT_NE(r.out.find(sig), std::string::npos) << sig;
 
     for (const char* wrong : {"", "frobnicate", "compile", "compile a.tos", "compile -o t.dsc",
                               "compile a.tos b.tos -o t.dsc", "compile a.tos -o t.dsc --mask",
@@ -549,8 +553,9 @@ TEST_F(HostCommand, BootFunctionsTakeTheClassifierAndTheMacroOptions)
         << r.out;
     EXPECT_EQ(r.exit, 1);
 
-    r = run("compile '" + kAxis + "' -o '" + path("b.dsc") + "'" + rc +
-            " --flag 0 --impl macros --include first.h --include second.h");
+    r = run("compile '" + kAxis + "' -o '" + path("b.dsc") + "'" + rc + kAxisVars.flag +
+                " --impl macros --include first.h --include second.h",
+            kAxisVars.env);
     EXPECT_NE(r.out.find("compileBootFunctions: ok, wrote macros.m4h and macros.m4c\n"
                          "compileImplementations: ok, appended to macros.m4h and macros.m4c\n"),
               std::string::npos)

@@ -44,14 +44,20 @@ TEST(TempNames, KeepsTheLiveFilesAndRemovesThemOnRequest)
     }
     EXPECT_LE(tvp::tempNameCount(), 1u);
 
+    // A directory registered before the file in it is removed after it.
+    const std::string sub = dir + "/sub";
+    ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+    tvp::registerTempName(sub.c_str());
     const std::string kept = makeFile(dir, 1000), given = makeFile(dir, 1001), renamed = makeFile(dir, 1002);
-    for (const std::string* p : {&kept, &given, &renamed}) tvp::registerTempName(p->c_str());
+    const std::string inSub = makeFile(sub, 1003);
+    for (const std::string* p : {&kept, &given, &renamed, &inSub}) tvp::registerTempName(p->c_str());
     tvp::forgetTempName(given.c_str());
     ASSERT_EQ(::rename(renamed.c_str(), (dir + "/final").c_str()), 0);
     tvp::registerTempName(std::string(tvp::kTempNameMax + 1, 'x').c_str());  // too long: not kept
 
     tvp::removeTempNamesNow();
     EXPECT_FALSE(exists(kept));
+    EXPECT_FALSE(exists(sub));
     EXPECT_TRUE(exists(given));
     EXPECT_TRUE(exists(dir + "/final"));
     EXPECT_EQ(tvp::tempNameCount(), 0u);

@@ -1,0 +1,256 @@
+#include "host/compile_outputs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/target_file.h"
+#include "platform/tempnames.h"
+
+namespace {
+
+std::string join(const std::string& dir, const std::string& name)
+{
+    return dir == "/" ? "/" + name : dir + "/" + name;
+}
+
+std::string dirOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Size, modification time and inode; "-1" for a missing file.
+std::string stampOf(const std::string& path)
+{
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return "-1";
+    return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + " " +
+           std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ino);
+}
+
+// The words for a failed creation in the directory of path: a missing
+// directory is said as such, not as a missing file.
+std::string creationWords(int e, const std::string& path)
+{
+    struct stat st;
+    if (e == ENOENT && !(::stat(dirOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode))) e = ENOTDIR;
+    return errnoWords(e);
+}
+
+// Makes an empty temporary file from a template ending in "XXXXXX" and a
+// suffix of suffixLen bytes, and registers it; empty with errno set when
+// it cannot be made.
+std::string makeTemp(std::string name, int suffixLen)
+{
+    const int fd = ::mkostemps(&name[0], suffixLen, O_CLOEXEC);
+    if (fd < 0) return std::string();
+    ::close(fd);
+    tvp::registerTempName(name.c_str());
+    return name;
+}
+
+// Removes a temporary file or (empty) directory.
+void removeTemp(std::string& work)
+{
+    if (work.empty()) return;
+    if (::unlink(work.c_str()) != 0 && (errno == EISDIR || errno == EPERM)) ::rmdir(work.c_str());
+    tvp::forgetTempName(work.c_str());
+    work.clear();
+}
+
+// A directory prefix.XXXXXX with the empty macro files name.m4h and
+// name.m4c in it, all registered: the macro files name their base in
+// their text, so the temporary ones have the name of the real ones. The
+// base (dir/name), or empty with errno set and cFailed set when the .m4c
+// one could not be made.
+std::string makeMacroPair(const std::string& prefix, const std::string& name, std::string& dir, bool& cFailed)
+{
+    cFailed = false;
+    std::string d = prefix + ".XXXXXX";
+    if (!::mkdtemp(&d[0])) return std::string();
+    tvp::registerTempName(d.c_str());
+    const std::string base = d + "/" + name;
+    for (const char* ext : {".m4h", ".m4c"}) {
+        const std::string file = base + ext;
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            const int err = errno;
+            cFailed = ext[3] == 'c';
+            std::string h = base + ".m4h";
+            if (cFailed) removeTemp(h);
+            removeTemp(d);
+            errno = err;
+            return std::string();
+        }
+        ::close(fd);
+        tvp::registerTempName(file.c_str());
+    }
+    dir = d;
+    return base;
+}
+
+std::string scratchDir()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+}  // namespace
+
+std::string hostFileOf(const std::string& path)
+{
+    std::string p = path;
+    char buf[PATH_MAX];
+    for (int hops = 0; hops < 40; ++hops) {
+        const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) break;
+        const std::string to(buf, size_t(n));
+        p = to[0] == '/' ? to : join(dirOf(p), to);
+    }
+    const size_t slash = p.rfind('/');
+    const std::string last = slash == std::string::npos ? p : p.substr(slash + 1);
+    if (last.empty() || last == "." || last == "..") return ::realpath(p.c_str(), buf) ? std::string(buf) : p;
+    if (::realpath(dirOf(p).c_str(), buf)) return join(buf, last);
+    return p;
+}
+
+CompileOutputs::CompileOutputs(const std::string& rc, const std::string& base) : m_outputs(3), m_base(base)
+{
+    m_outputs[0].path = rc;
+    if (base.empty()) return;
+    m_outputs[1].path = base + ".m4h";
+    m_outputs[2].path = base + ".m4c";
+}
+
+void CompileOutputs::check(Output& out)
+{
+    out.file = hostFileOf(out.path);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    out.mode = 0666 & ~mask;
+    struct stat st;
+    if (::stat(out.file.c_str(), &st) != 0) {
+        if (errno != ENOENT) out.why = errnoWords(errno);
+        return;
+    }
+    out.mode = st.st_mode & 07777;
+    if (S_ISDIR(st.st_mode))
+        out.why = "a directory";
+    else if (!S_ISREG(st.st_mode))
+        out.why = "not a regular file";
+    else if (::access(out.file.c_str(), W_OK) != 0)
+        out.why = errnoWords(errno);
+}
+
+void CompileOutputs::makeRc()
+{
+    Output& out = m_outputs[0];
+    if (out.path.empty()) return;
+    check(out);
+    if (out.why.empty()) {
+        out.work = makeTemp(out.file + ".XXXXXX", 0);
+        if (out.work.empty()) out.why = creationWords(errno, out.file);
+    }
+    if (out.work.empty()) out.work = makeTemp(scratchDir() + "/tavolin.XXXXXX.rc", 3);
+}
+
+void CompileOutputs::makeMacros()
+{
+    Output& h = m_outputs[1];
+    Output& c = m_outputs[2];
+    if (h.path.empty()) return;
+    check(h);
+    check(c);
+    bool cFailed = false;
+    if (h.why.empty() && c.why.empty()) {
+        const size_t slash = m_base.rfind('/');
+        const std::string name = slash == std::string::npos ? m_base : m_base.substr(slash + 1);
+        m_macroBase = makeMacroPair(dirOf(h.file) + "/tavolin", name, m_macroDir, cFailed);
+        // The pair is written together or not at all.
+        if (m_macroBase.empty()) {
+            const std::string why = creationWords(errno, (cFailed ? c : h).file);
+            h.why = c.why = why;
+        }
+    }
+    // A scratch pair that is never put in place, under a short name.
+    if (m_macroBase.empty()) m_macroBase = makeMacroPair(scratchDir() + "/tavolin", "m", m_macroDir, cFailed);
+    if (m_macroBase.empty()) return;
+    h.work = m_macroBase + ".m4h";
+    c.work = m_macroBase + ".m4c";
+}
+
+void CompileOutputs::prepare()
+{
+    makeRc();
+    makeMacros();
+    for (Output& out : m_outputs) out.made = out.marked = stampOf(out.work);
+}
+
+void CompileOutputs::mark()
+{
+    for (Output& out : m_outputs) out.marked = stampOf(out.work);
+}
+
+std::string CompileOutputs::stepWrote(const char* verb, bool& failed) const
+{
+    std::string list, cannot;
+    for (size_t i = 0; i < m_outputs.size(); ++i) {
+        const Output& out = m_outputs[i];
+        if (out.work.empty() || stampOf(out.work) == out.marked) continue;
+        if (!out.why.empty()) {
+            cannot += ", cannot write " + out.path + ": " + out.why;
+            failed = true;
+        } else if (i > 0) {
+            list += (list.empty() ? "" : " and ") + out.path;
+        }
+    }
+    return (list.empty() ? std::string() : ", " + std::string(verb) + " " + list) + cannot;
+}
+
+bool CompileOutputs::rcWhole() const
+{
+    const Output& out = m_outputs[0];
+    if (out.path.empty()) return true;
+    static const char kEnd[] = "\r\nEND\r\n\r\n";
+    const size_t n = sizeof kEnd - 1;
+    const int fd = out.work.empty() ? -1 : ::open(out.work.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    char tail[sizeof kEnd];
+    const bool whole = ::fstat(fd, &st) == 0 && st.st_size >= off_t(n) &&
+                       ::pread(fd, tail, n, st.st_size - off_t(n)) == ssize_t(n) && std::memcmp(tail, kEnd, n) == 0;
+    ::close(fd);
+    return whole;
+}
+
+bool CompileOutputs::install()
+{
+    bool ok = true;
+    for (Output& out : m_outputs) {
+        if (out.work.empty() || !out.why.empty() || stampOf(out.work) == out.made) continue;
+        if (::chmod(out.work.c_str(), out.mode) != 0 || ::rename(out.work.c_str(), out.file.c_str()) != 0) {
+            std::fprintf(stderr, "tavolin: cannot write %s: %s\n", out.path.c_str(), errnoWords(errno).c_str());
+            ok = false;
+            continue;
+        }
+        tvp::forgetTempName(out.work.c_str());
+        out.work.clear();
+    }
+    discard();
+    return ok;
+}
+
+void CompileOutputs::discard()
+{
+    for (Output& out : m_outputs) removeTemp(out.work);
+    removeTemp(m_macroDir);
+    m_macroBase.clear();
+}

@@ -1,0 +1,84 @@
+// The resource script and the macro files of a compile, as the tavolin
+// command keeps them: outputs of one compile, like TARGET. The pre-compiler
+// writes fresh temporary files beside them (its appends go there; the macro
+// files in a directory "tavolin.XXXXXX" of their own, under their own name,
+// which their text names); only
+// after TARGET was put in place does each of them that the compile wrote
+// replace its file, in one rename, with the mode of the file it replaces.
+// A compile that fails, is refused or is interrupted leaves each byte for
+// byte as it was; one the compile did not write (a source without boot
+// functions and implementation writes no macro file) stays as it was too.
+//
+// A symbolic link stays a link: the file it names is replaced. An output
+// whose temporary file cannot be made beside it (its directory cannot be
+// written, the name is too long, it is a directory or read-only) is kept
+// with the reason: the pre-compiler then writes a scratch file in $TMPDIR
+// that is never put in place, and the step that writes it fails, naming the
+// file and the reason.
+//
+// Every temporary name is registered with the platform's temporary names,
+// so that a signal handler removes it.
+#pragma once
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// The file a path names, with symbolic links followed (a dangling one
+// too) and its directory made absolute: two paths that name one file give
+// the same text. The path as it stands when its directory cannot be
+// resolved.
+std::string hostFileOf(const std::string& path);
+
+class CompileOutputs {
+public:
+    // rc: the resource script, empty for none; base: the macro files
+    // base.m4h and base.m4c.
+    CompileOutputs(const std::string& rc, const std::string& base);
+    ~CompileOutputs() { discard(); }
+    CompileOutputs(const CompileOutputs&) = delete;
+    CompileOutputs& operator=(const CompileOutputs&) = delete;
+
+    // Makes the temporary files (empty). Outputs that cannot be written
+    // keep their reason (see above).
+    void prepare();
+    // What the pre-compiler gets: the temporary resource script and the base
+    // of the temporary macro files; empty when none could be made.
+    const std::string& rcWork() const { return m_outputs[0].work; }
+    const std::string& macroBaseWork() const { return m_macroBase; }
+
+    // Notes the state of the temporary files before a step.
+    void mark();
+    // After a step: ", VERB a and b" for the macro files the step wrote, and
+    // ", cannot write X: reason" for each output it wrote that cannot be
+    // written; failed is set for those.
+    std::string stepWrote(const char* verb, bool& failed) const;
+    // False when the resource script given holds no whole string table at
+    // its end (the opening appends one; a full device cuts it).
+    bool rcWhole() const;
+
+    // Puts every output the compile wrote in place. False with a message on
+    // standard error when one cannot be; the rest are put in place still.
+    bool install();
+    // Removes the temporary files; every output stays as it was.
+    void discard();
+
+private:
+    struct Output {
+        std::string path;  // as named
+        std::string file;  // the file itself (links followed)
+        std::string work;  // the temporary file the pre-compiler writes
+        std::string why;   // non-empty: path cannot be written, for this reason
+        mode_t mode = 0;   // of the file it replaces, or of a new file
+        std::string made;  // the state of work when it was made
+        std::string marked;  // the state of work at the last mark
+    };
+    // Checks whether out.file can be replaced; the reason when not.
+    void check(Output& out);
+    void makeRc();
+    void makeMacros();
+
+    std::vector<Output> m_outputs;  // the resource script, BASE.m4h, BASE.m4c
+    std::string m_base;             // BASE as given
+    std::string m_macroDir;         // the directory of the temporary macro files
+    std::string m_macroBase;        // in it, BASE's last part
+};
