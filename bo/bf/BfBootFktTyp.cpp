@@ -196,9 +196,9 @@ bool CBfBootFktTyp::findSubFkt(const String& fktName, StSymbEntryID& sid) const
     return false;
 }
 
-StTypeID CBfBootFktTyp::getEntryRefID(StSymbEntryID sid) const
+StSymbEntryID CBfBootFktTyp::getEntryRefID(StSymbEntryID sid) const
 {
-    return symbTable ? symbTable->getSymbolTypeID(sid) : ST_INVALID_TID;
+    return symbTable ? symbTable->getSymbolTypeID(sid) : ST_INVALID_SID;
 }
 
 uint32_t CBfBootFktTyp::getAdr(StSymbEntryID sid) const

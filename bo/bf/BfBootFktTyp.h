@@ -111,8 +111,9 @@ public:
     // The first sub-function (in SID order) whose symbol is named name
     // (exact); sid null when none.
     bool findSubFkt(const String& name, StSymbEntryID& sid) const;
-    // The type id of the symbol.
-    StTypeID getEntryRefID(StSymbEntryID sid) const;
+    // The SID of the declaration of the symbol's type (the key of a
+    // boot-function type); the invalid SID when unknown.
+    StSymbEntryID getEntryRefID(StSymbEntryID sid) const;
     // Offset + 1 of a sub-function or of a symbol of the type's scope;
     // NO_ADDRESS (with a level-1 trace line) otherwise.
     uint32_t getAdr(StSymbEntryID sid) const;

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <functional>
+#include <list>
+#include <memory>
 
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "bf_compile_support.h"
@@ -230,6 +232,129 @@ TEST(BfCompilerActions, MessagesResultsAndModel)
         EXPECT_EQ(got.result, c.result);
         EXPECT_EQ(got.messages, c.messages);
         if (c.facts) c.facts(got);
+    }
+}
+
+// Operand names walk the types the compiler made: a sub-function's symbol
+// refers to the declaration of its boot function, which keys that type.
+TEST(BfCompilerModel, OperandNamesWalkSubFunctionTypes)
+{
+    // inner: v0 INT at 0, v1 DINT at 2; outer: a DINT at 0, sub1 (inner) at
+    // 4; the global block: n UDINT at 0, o (outer) at 4. An address is the
+    // offset plus one.
+    const BfCompile c = compileBf(
+        "BOOT_FUNCTIONDECL " + bf("v0 : INT; v1 : DINT;", "", "DEPENDENCIES END_DEPENDENCIES", "inner") +
+        bf("a : DINT;", "sub1 : inner (RULE);", "DEPENDENCIES END_DEPENDENCIES", "outer", "2") +
+        "END_BOOT_FUNCTIONDECL " + globalBlock("n : UDINT;", "o : outer (USER);", "DEFAULT " + act("d")));
+    ASSERT_EQ(c.result, 0) << (c.messages.empty() ? "" : c.messages[0]);
+    CBfBootFktTyp* outer = typeNamed(c, "outer");
+    CBfBootFktTyp* inner = typeNamed(c, "inner");
+    ASSERT_TRUE(outer && inner);
+    EXPECT_EQ(outer->getEntryRefID(sidIn(c, "outer", "sub1")), inner->SID);
+    const CBfSymbTable& table = *c.parser->symbols();
+    auto name = [&](StSymbEntryID sid) {
+        const String* n = sid.isValid() ? table.getName(sid) : nullptr;
+        return n ? n->stdString() : std::string();
+    };
+
+    struct Walk {
+        const char* text;
+        CBfBootFktTyp* type;  // the last type entered, null: failed
+        const char* last;     // the last symbol
+        uint32_t offset;
+        size_t position;  // just after the last "." or "]" walked
+    } walks[] = {
+        {"sub1.v1", inner, "v1", 5 + 3, 5},
+        {"sub1", outer, "sub1", 5, 0},
+        {"a.v1", outer, "a", 1, 0},  // a DINT has no boot-function type
+        {".sub1", outer, "", 0, 0},  // not walked
+        {"[1]", outer, "", 0, 0},
+        {"zz", nullptr, "", 0, 0},
+        {"sub1.zz", nullptr, "", 0, 0},
+        {"sub1[3].v0", inner, "v0", 5 + 1, 8},  // the index takes no part
+        {"sub1[2147483647].v0", outer, "sub1", 5, 0},  // out of range: stops
+        {"sub1[x].v0", outer, "sub1", 5, 0},
+    };
+    for (const Walk& w : walks) {
+        SCOPED_TRACE(w.text);
+        StSymbEntryID last;
+        uint32_t offset = 0;
+        size_t position = 99;
+        CBfBootFktTyp* got = c.parser->getLastType(String(w.text), outer, last, offset, position);
+        EXPECT_EQ(got, w.type);
+        if (!got) continue;
+        EXPECT_EQ(name(last), w.last);
+        EXPECT_EQ(offset, w.offset);
+        EXPECT_EQ(position, w.position);
+    }
+
+    struct Operand {
+        const char* text;
+        const char* symbol;
+        uint32_t pairOffset;  // the walked offset
+        int32_t fixOff;       // the first symbol's offset
+    } operands[] = {
+        {"o", "o", 0, 4},
+        {"o.sub1.v1", "v1", 5 + 3, 4},
+        {"outer.sub1.v0", "v0", 5 + 1, 0},  // the type itself adds nothing
+    };
+    for (const Operand& o : operands) {
+        SCOPED_TRACE(o.text);
+        std::unique_ptr<StASMBfOperand> op(c.parser->getOperand(String(o.text)));
+        ASSERT_NE(op, nullptr);
+        EXPECT_EQ(name(op->getSID()), o.symbol);
+        EXPECT_EQ(name(op->getSidOffset().first), o.symbol);
+        EXPECT_EQ(op->getSidOffset().second, o.pairOffset);
+        EXPECT_EQ(op->getFixOff(), o.fixOff);
+    }
+    EXPECT_EQ(c.parser->getOperand(String("zz")), nullptr);
+    EXPECT_EQ(c.parser->getOperand(String("o.zz")), nullptr);
+
+    // o expands into outer's members; sub1 of a boot-function type gets its
+    // address in outer, and expands in turn into inner's members.
+    std::unique_ptr<StASMBfOperand> o(c.parser->getOperand(String("o")));
+    std::list<StASMBfOperand*> members, subMembers;
+    ASSERT_EQ(c.parser->getSubOperands(o.get(), members), 0u);
+    std::vector<std::string> names;
+    for (const StASMBfOperand* m : members) names.push_back(name(m->getSID()));
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "sub1"}));
+    if (members.size() == 2) {
+        EXPECT_EQ(members.back()->getSidOffset().second, 5u);
+        EXPECT_EQ(c.parser->getSubOperands(members.back(), subMembers), 0u);
+        EXPECT_EQ(subMembers.size(), 2u);
+        std::list<StASMBfOperand*> none;
+        EXPECT_EQ(c.parser->getSubOperands(members.front(), none), 0xFFFFu);  // a DINT
+        EXPECT_EQ(c.parser->getSubOperands(nullptr, none), 0u);
+        EXPECT_TRUE(none.empty());
+    }
+    for (auto* list : {&members, &subMembers})
+        for (StASMBfOperand* p : *list) delete p;
+}
+
+// With many boot functions the type ids and the keys of the types overlap:
+// every walk still enters the type its sub-function names.
+TEST(BfCompilerModel, WalksEnterTheirOwnTypeAmongMany)
+{
+    const int n = 40;
+    std::string text = "BOOT_FUNCTIONDECL ", subs;
+    for (int i = 1; i <= n; ++i) {
+        const std::string b = "b" + std::to_string(i);
+        text += bf("v : INT;", "", "DEPENDENCIES END_DEPENDENCIES", b.c_str(), std::to_string(i).c_str());
+        subs += "s" + std::to_string(i) + " : " + b + " (RULE); ";
+    }
+    text += bf("", subs, "DEPENDENCIES END_DEPENDENCIES", "top", "99") + "END_BOOT_FUNCTIONDECL " + kEmptyGlobal;
+    const BfCompile c = compileBf(text);
+    ASSERT_EQ(c.result, 0);
+    CBfBootFktTyp* top = typeNamed(c, "top");
+    ASSERT_NE(top, nullptr);
+    for (int i = 1; i <= n; ++i) {
+        const std::string walk = "s" + std::to_string(i) + ".v", b = "b" + std::to_string(i);
+        StSymbEntryID last;
+        uint32_t offset = 0;
+        size_t position = 0;
+        EXPECT_EQ(c.parser->getLastType(String(walk.c_str()), top, last, offset, position), typeNamed(c, b.c_str()))
+            << walk;
+        EXPECT_EQ(last, sidIn(c, b.c_str(), "v")) << walk;
     }
 }
 
