@@ -163,13 +163,18 @@ TEST(BfCompilerActions, MessagesResultsAndModel)
                  EXPECT_TRUE(sidIn(c, "b", name).isInvalid()) << name;
              EXPECT_TRUE(typeNamed(c, "b")->symbols.empty());
          }},
-        {"enumerators with running values, exported",
-         decl(bf("e : (A, B); f : (P := 5, Q); g : (M := -1, N); v : e; w : (K, L := 7) w1, w2 := L;")), 3, {"508@1"},
+        {"enumerators with running values, exported; values beyond a DINT refused",
+         decl(bf("e : (A, B); f : (P := 5, Q); g : (M := -1, N); v : e; w : (K, L := 7) w1, w2 := L; "
+                 "h : (C := 4294967295, D); k : (G := 2147483647, H);")),
+         3, {"508@1", "508@1", "508@1"},
          [](const BfCompile& c) {
              EXPECT_EQ(enumValue(c, "b", "e", "A"), 0);
              EXPECT_EQ(enumValue(c, "b", "e", "B"), 1);
              EXPECT_EQ(enumValue(c, "b", "f", "Q"), 6);
-             EXPECT_EQ(c.parser->exporter().exports().size(), 4u);
+             EXPECT_EQ(enumValue(c, "b", "h", "C"), 0);  // refused: the running value
+             EXPECT_EQ(enumValue(c, "b", "h", "D"), 1);
+             EXPECT_EQ(enumValue(c, "b", "k", "G"), 2147483647);
+             EXPECT_EQ(c.parser->exporter().exports().size(), 6u);
              const StSymbEntryID w = sidIn(c, "b", "w2");
              ASSERT_TRUE(w.isValid());
              const StConstantVal* v = c.parser->symbols()->getConstantVal(c.parser->symbols()->getEntryCID(w));
