@@ -53,9 +53,10 @@ public:
     // "CS(cs) " and the tokens' prints.
     virtual void print(std::ostream& os) const;
     // Appends the telegram record cs (with the second number) holding the
-    // tokens' constants in order: 0, or 1 when it was cut short at an
-    // unknown CID or a null value.
-    uint32_t writeToTel(uint32_t second, const CBfConstValTable& constants, FsSecBootTels& section) const;
+    // tokens' constants in order (array elements typed through symbols, when
+    // given): 0, or 1 when it was cut short at an unknown CID or a null value.
+    uint32_t writeToTel(uint32_t second, const CBfSymbTable* symbols, const CBfConstValTable& constants,
+                        FsSecBootTels& section) const;
 
     std::vector<CBfBootToken> tokens;
     uint16_t cs = 0;

@@ -7,8 +7,10 @@
 #include <list>
 #include <memory>
 
+#include "base/fs/FsSecBootTels.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "bf_compile_support.h"
+#include "tests/base/fs/test_dsc_util.h"
 
 using bftest::BfCompile;
 using bftest::compileBf;
@@ -84,6 +86,23 @@ std::vector<std::string> items(const BfCompile& c, const char* type)
             text = std::string(name ? name->c_str() : "?") + "=" + text;
         }
         out.push_back(std::to_string(item.first.kind) + ":" + text);
+    }
+    return out;
+}
+
+// The integer constants of a telegram record, "code=value" each.
+std::string telegramText(const FsBootTelegram& record)
+{
+    std::string out;
+    for (const auto& k : record.constants) {
+        int16_t s = 0;
+        uint16_t us = 0;
+        int32_t l = 0;
+        const std::string value = k->getShort(s) == 0    ? std::to_string(s)
+                                  : k->getUShort(us) == 0 ? std::to_string(us)
+                                  : k->getLong(l) == 0    ? std::to_string(l)
+                                                          : "?";
+        out += (out.empty() ? "" : " ") + std::to_string(k->getTypeCode()) + "=" + value;
     }
     return out;
 }
@@ -226,6 +245,18 @@ TEST(BfCompilerActions, MessagesResultsAndModel)
              EXPECT_EQ(items(c, "inner"), std::vector<std::string>{"2:s.p= 1 "});
              EXPECT_EQ(items(c, "outer"), (std::vector<std::string>{"2:v= 2 ", "2:q.r= 4 "}));
              EXPECT_EQ(items(c, "@BfMainType"), std::vector<std::string>{"2:x= 5 "});
+         }},
+        {"the telegram of array initialisers in their element types",
+         decl(bf("a : ARRAY [0..2] OF INT := [1, -2, 3]; r : ARRAY [0..1] OF UINT := [2(7)]; t : DINT := -4;")), 0,
+         {},
+         [](const BfCompile& c) {
+             FsSecBootTels sec;
+             dsctest::attachMem(sec);
+             ASSERT_EQ(c.parser->writeToTel(sec), 0u);
+             ASSERT_FALSE(sec.telegrams().empty());
+             const FsBootTelegram& b = sec.telegrams().front();  // b before the global type
+             EXPECT_EQ(b.id, 1u);
+             EXPECT_EQ(telegramText(b), "2=1 2=-2 2=3 5=7 5=7 3=-4");
          }},
         {"one name twice in a list", decl(bf("a, a : INT;")), 3, {"505@1 a"}, nullptr},
         {"names on their lines", "BOOT_FUNCTIONDECL\n" + bf("x : INT;\nx : BOOL;\n") + "\nEND_BOOT_FUNCTIONDECL\n" + kEmptyGlobal,
