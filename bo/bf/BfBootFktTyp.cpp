@@ -196,9 +196,9 @@ bool CBfBootFktTyp::findSubFkt(const String& fktName, StSymbEntryID& sid) const
     return false;
 }
 
-StTypeID CBfBootFktTyp::getEntryRefID(StSymbEntryID sid) const
+StSymbEntryID CBfBootFktTyp::getEntryRefID(StSymbEntryID sid) const
 {
-    return symbTable ? symbTable->getSymbolTypeID(sid) : ST_INVALID_TID;
+    return symbTable ? symbTable->getSymbolTypeID(sid) : ST_INVALID_SID;
 }
 
 uint32_t CBfBootFktTyp::getAdr(StSymbEntryID sid) const
@@ -314,14 +314,15 @@ bool CBfBootFktTyp::loadBfTyp(FsSecCl& s)
 
 // --- boot telegrams ---
 
-uint32_t CBfBootSet::writeToTel(uint32_t second, const CBfConstValTable& constants, FsSecBootTels& section) const
+uint32_t CBfBootSet::writeToTel(uint32_t second, const CBfSymbTable* symbols, const CBfConstValTable& constants,
+                                FsSecBootTels& section) const
 {
     TV_TRACE(1, kTraceFile, "CBfBootSet::writeToTel", "writing boot function with cs %d", int(cs));
     FsBootTelegram& record = section.addTelegram(cs, second);
     std::vector<StConstEntryID> cids;
     cids.reserve(tokens.size());
     for (const CBfBootToken& t : tokens) cids.push_back(t.CID);
-    return constants.writeToTel(cids, record);
+    return constants.writeToTel(cids, record, symbols);
 }
 
 uint32_t CBfBootFktTyp::writeToTel(uint32_t second, const SymbolMap& values, const CBfConstValTable* constants,
@@ -346,7 +347,7 @@ uint32_t CBfBootFktTyp::writeToTel(uint32_t second, const SymbolMap& values, con
         }
     if (!constants) return sets.empty() ? 0 : 21;
     for (const CBfBootSet& set : sets) {
-        if (set.writeToTel(second, *constants, section) != 0) return 21;
+        if (set.writeToTel(second, symbTable, *constants, section) != 0) return 21;
         section.putNewLine();
     }
     return 0;

@@ -53,9 +53,10 @@ public:
     // "CS(cs) " and the tokens' prints.
     virtual void print(std::ostream& os) const;
     // Appends the telegram record cs (with the second number) holding the
-    // tokens' constants in order: 0, or 1 when it was cut short at an
-    // unknown CID or a null value.
-    uint32_t writeToTel(uint32_t second, const CBfConstValTable& constants, FsSecBootTels& section) const;
+    // tokens' constants in order (array elements typed through symbols, when
+    // given): 0, or 1 when it was cut short at an unknown CID or a null value.
+    uint32_t writeToTel(uint32_t second, const CBfSymbTable* symbols, const CBfConstValTable& constants,
+                        FsSecBootTels& section) const;
 
     std::vector<CBfBootToken> tokens;
     uint16_t cs = 0;
@@ -111,8 +112,9 @@ public:
     // The first sub-function (in SID order) whose symbol is named name
     // (exact); sid null when none.
     bool findSubFkt(const String& name, StSymbEntryID& sid) const;
-    // The type id of the symbol.
-    StTypeID getEntryRefID(StSymbEntryID sid) const;
+    // The SID of the declaration of the symbol's type (the key of a
+    // boot-function type); the invalid SID when unknown.
+    StSymbEntryID getEntryRefID(StSymbEntryID sid) const;
     // Offset + 1 of a sub-function or of a symbol of the type's scope;
     // NO_ADDRESS (with a level-1 trace line) otherwise.
     uint32_t getAdr(StSymbEntryID sid) const;

@@ -180,8 +180,6 @@ CBfBootFktTyp* CBfBootFktTypCont::getLastType(const String& text, CBfBootFktTyp*
     ScannerText input(*m_scanner, text);
     SyVarScannerFlexLexer& scan = *m_scanner;
     auto scanError = [&] { TV_TRACE(4, kTraceFile, method, "internal Scanner Error: %s", scan.errorText.c_str()); };
-    // The boot-function type of the last symbol's type, null when none.
-    auto typeOfLast = [&] { return findType(StSymbEntryID(table->getSymbolTypeID(sid))); };
 
     CBfBootFktTyp* current = start;
     int tok = scan.yylex();
@@ -194,7 +192,7 @@ CBfBootFktTyp* CBfBootFktTypCont::getLastType(const String& text, CBfBootFktTyp*
             if (adr == CBfBootFktTyp::NO_ADDRESS) return nullptr;
             offset += adr;
         } else if (tok == SyVarScannerFlexLexer::TokDot) {
-            CBfBootFktTyp* next = typeOfLast();
+            CBfBootFktTyp* next = typeOfSymbol(sid);
             if (!next) break;
             current = next;
             position = scan.position();
@@ -208,7 +206,7 @@ CBfBootFktTyp* CBfBootFktTypCont::getLastType(const String& text, CBfBootFktTyp*
             errno = 0;
             long long index = std::strtoll(scan.name.c_str(), nullptr, 0);
             if (errno == ERANGE || index >= 0x7fffffffLL || index <= -0x80000000LL) break;
-            CBfBootFktTyp* next = typeOfLast();
+            CBfBootFktTyp* next = typeOfSymbol(sid);
             if (!next) break;
             current = next;
             tok = scan.yylex();
@@ -305,7 +303,7 @@ uint32_t CBfBootFktTypCont::writeToTel(FsSecBootTels& section)
 CBfBootFktTyp* CBfBootFktTypCont::typeOfSymbol(StSymbEntryID sid) const
 {
     CBfSymbTable* table = symbTable();
-    return table ? findType(StSymbEntryID(table->getSymbolTypeID(sid))) : nullptr;
+    return table ? findType(table->getSymbolTypeID(sid)) : nullptr;
 }
 
 StASMBfOperand* CBfBootFktTypCont::getOperand(const String& text) const

@@ -113,7 +113,8 @@ public:
     CBfSymbTable* symbTable() const { return m_symbols ? *m_symbols : nullptr; }
 
 private:
-    // The boot-function type that is the type of the symbol, null if none.
+    // The boot-function type keyed by the declaration of the symbol's type
+    // (as the compiler keys each type), null if none.
     CBfBootFktTyp* typeOfSymbol(StSymbEntryID sid) const;
     // status() == 0; else the "bad status" trace line of method.
     bool goodStatus(const char* method) const;

@@ -2,8 +2,11 @@
 #include "bo/bf/BfConstVal.h"
 
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <sstream>
+
+#include "base/st/stsymtab/StSymbTable.h"
 
 namespace {
 
@@ -62,9 +65,16 @@ void writeScalar(const StConstantVal& value, FsBootTelegram& telegram)
     }
 }
 
+// The element type of an array type; the invalid type id for another type.
+StTypeID arrayElementType(const StSymbTable& types, StTypeID tid)
+{
+    int32_t lower = 0, upper = 0;
+    return types.getArrayBounds(tid, lower, upper) ? types.getElementType(tid) : ST_INVALID_TID;
+}
+
 }  // namespace
 
-void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram)
+void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram, const StSymbTable* types)
 {
     switch (value.getKind()) {
     case ST_CONST_STRING: {
@@ -74,12 +84,22 @@ void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram)
         append(telegram, CTelConstVal::TC_STRING, [&](CTelConstVal& c) { c.setString(text); });
         break;
     }
-    case ST_CONST_STRUCT:
-        if (auto* s = dynamic_cast<const StStructConstantVal*>(&value))
-            if (s->members())
-                for (const StConstantVal* m : *s->members())
-                    if (m) bfWriteToTel(*m, telegram);
+    case ST_CONST_STRUCT: {
+        auto* s = dynamic_cast<const StStructConstantVal*>(&value);
+        if (!s || !s->members()) break;
+        const StTypeID element = types ? arrayElementType(*types, s->getTypeRef()) : ST_INVALID_TID;
+        for (const StConstantVal* m : *s->members()) {
+            if (!m) continue;
+            const size_t before = telegram.constants.size();
+            bfWriteToTel(*m, telegram, types);
+            if (telegram.constants.size() != before || element == ST_INVALID_TID || m->getKind() != ST_CONST_STD)
+                continue;
+            // No telegram form of its own (an untyped literal): the array's.
+            std::unique_ptr<StConstantVal> typed(m->clone());
+            if (typed->setType(element, true) == 0) writeScalar(*typed, telegram);
+        }
         break;
+    }
     default: writeScalar(value, telegram); break;
     }
 }
@@ -177,12 +197,13 @@ StConstEntryID CBfConstValTable::getCID(const StConstantVal* value) const
     return ST_INVALID_CID;
 }
 
-uint32_t CBfConstValTable::writeToTel(const std::vector<StConstEntryID>& cids, FsBootTelegram& telegram) const
+uint32_t CBfConstValTable::writeToTel(const std::vector<StConstEntryID>& cids, FsBootTelegram& telegram,
+                                      const StSymbTable* types) const
 {
     for (StConstEntryID cid : cids) {
         const StConstantVal* v = getConstantVal(cid);
         if (!v) return 1;
-        bfWriteToTel(*v, telegram);
+        bfWriteToTel(*v, telegram, types);
     }
     return 0;
 }

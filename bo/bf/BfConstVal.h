@@ -3,7 +3,10 @@
 // scalar as one typed telegram constant (BOOL 0, SINT 1, INT 2, DWORD and
 // DINT 3 (signed), USINT 4, UINT 5, UDINT 6, REAL 7, LREAL and ANYREAL 8;
 // other types write nothing), a string as code 9, a structure as its
-// elements in order.
+// elements in order. The elements of an array initialiser keep the types
+// of their literals (an integer literal is ANYINT, which has no telegram
+// form); given the symbol table, such an element is written in the
+// array's element type.
 #pragma once
 #include <cstdint>
 #include <iosfwd>
@@ -15,9 +18,14 @@
 #include "base/st/stsymtab/StStdConstantVal.h"
 #include "bo/boframe/CpConstValTable.h"
 
+class StSymbTable;
+
 // Writes any constant of the table into the telegram as its class would
 // (a constant of no boot-function class is written by its kind the same way).
-void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram);
+// With types (the table of the constant's types), a scalar element of an
+// array that has no telegram form in its own type is written converted to
+// the array's element type (nothing when that fails).
+void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram, const StSymbTable* types = nullptr);
 
 // What the three boot-function constant classes share: copies of their own
 // class and the telegram form.
@@ -83,7 +91,9 @@ public:
     StConstEntryID getCID(const StConstantVal* value) const;
     // 0 removed, 1 unknown CID.
     int remove(StConstEntryID cid) { return removeConstantVal(cid); }
-    // Appends the constants of the CIDs in order to the telegram: 0 all
-    // written, 1 stopped at an unknown CID or a null value.
-    uint32_t writeToTel(const std::vector<StConstEntryID>& cids, FsBootTelegram& telegram) const;
+    // Appends the constants of the CIDs in order to the telegram (array
+    // elements typed through types, see bfWriteToTel): 0 all written, 1
+    // stopped at an unknown CID or a null value.
+    uint32_t writeToTel(const std::vector<StConstEntryID>& cids, FsBootTelegram& telegram,
+                        const StSymbTable* types = nullptr) const;
 };

@@ -36,8 +36,6 @@ public:
     StConstEntryID getInitValID(StSymbEntryID sid) const;
     // The entry exists in a usable table and carries both ranges.
     bool isInScope(StSymbEntryID sid, StRangeID vr, StRangeID nr) const;
-    // The type id of the symbol; the invalid TID when unknown.
-    StTypeID getSymbolTypeID(StSymbEntryID sid) const { return getTypeID(sid); }
     // New constants (owned by the caller) holding the smallest / largest
     // value of an elementary type (an enumeration counts as DINT; REAL and
     // LREAL as their "%G" texts); null with a level-4 trace line for a

@@ -1,6 +1,6 @@
 // The boot-function type container: the section "boot" (golden, round
-// trips, refused streams), creation and names, addresses, and the walk of
-// operand names through nested types.
+// trips, refused streams), creation and names, addresses. The walks of
+// operand names run on compiled models (the boot-function compiler's tests).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,7 +8,6 @@
 #include <memory>
 #include <random>
 #include <sstream>
-#include <tuple>
 
 #include "bo/bf/BfBootFktTypCont.h"
 #include "bo/bf/BfSymbTable.h"
@@ -139,134 +138,4 @@ TEST(BfCont, TypesNamesAndAddresses)
     EXPECT_EQ(0x7fffffffu, c.getLogAdr(0x100));
     EXPECT_EQ(2u, cap.count());
     EXPECT_EQ("bad status", cap.lines()[0].message);
-}
-
-TEST(BfCont, OperandNamesWalkNestedTypes)
-{
-    CBfSymbTable table;
-    Cont c(&table);
-    // Type S holds a (of type A at offset 4); type A holds b at offset 2.
-    StSymbEntryID sSid, aTypeSid, a, b;
-    StRangeID nrS = table.openNameSpace(0), nrA = table.openNameSpace(0);
-    table.addEntry("S", 0, 0, ST_KIND_TYPESPEC, sSid);
-    table.addEntry("A", 0, 0, ST_KIND_TYPESPEC, aTypeSid);
-    StSyBaseSymbEntry* ea = table.addEntry("a", 0, nrS, ST_KIND_VAR, a);
-    ea->setTypeID(aTypeSid.get());
-    ea->setStorageAddress(4);
-    table.addEntry("b", 0, nrA, ST_KIND_VAR, b)->setStorageAddress(2);
-    table.addEntry("nowhere", 0, nrA, ST_KIND_VAR, b);  // no address
-    table.addEntry("b", 0, nrA + 100, ST_KIND_VAR, b);
-    CBfBootFktTyp* s = c.createNewBootFunct("S", sSid, 0, nrS);
-    CBfBootFktTyp* at = c.createNewBootFunct("A", aTypeSid, 0, nrA);
-    ASSERT_TRUE(s && at);
-
-    struct Row {
-        const char* text;
-        CBfBootFktTyp* type;
-        const char* last;  // name of the last symbol, "" none
-        uint32_t offset;
-        size_t position;
-    } rows[] = {
-        {"a.b", at, "b", 5 + 3, 2},
-        {".x", s, "", 0, 0},             // not walked
-        {"[1]", s, "", 0, 0},
-        {"zz", nullptr, "", 0, 0},       // unknown name
-        {"a.nowhere", nullptr, "", 0, 0},  // no address
-        {"a[3].b", at, "b", 8, 5},       // the index takes no part
-        {"a[2147483647].b", s, "a", 5, 0},  // out of range: stop after the bracket
-        {"a[x].b", s, "a", 5, 0},
-        {"a.b.c", at, "b", 8, 2},       // b has no type of its own
-    };
-    for (const Row& r : rows) {
-        StSymbEntryID last;
-        uint32_t offset = 0;
-        size_t position = 99;
-        CBfBootFktTyp* got = c.getLastType(r.text, s, last, offset, position);
-        EXPECT_EQ(r.type, got) << r.text;
-        if (!got) continue;
-        String* n = last.isValid() ? table.getName(last) : nullptr;
-        EXPECT_EQ(r.last, n ? n->stdString() : std::string()) << r.text;
-        EXPECT_EQ(r.offset, offset) << r.text;
-        EXPECT_EQ(r.position, position) << r.text;
-    }
-}
-
-TEST(BfCont, OperandsOfNestedBootFunctionTypes)
-{
-    CBfSymbTable t;
-    Cont c(&t);
-    // struct S {p: INT; q: DINT}; struct O {s: S}; globals inst: S at 100, o: O at 200.
-    auto declareStruct = [&](const char* name, std::vector<std::pair<const char*, StSymbEntryID>> members,
-                             StTypeID& tid, StRangeID& ns) {
-        ns = t.openNameSpace(0);
-        StSymbEntryIDList list;
-        for (auto& m : members) {
-            StSymbEntryID sid;
-            t.declareSymbol(sid, m.first, 0, ns, 1, 0, false, true);
-            StSyBaseSymbEntry* e = t.findEntry(sid);
-            e->setTypeID(m.second.isValid() ? t.findEntry(m.second)->getTypeID() : ST_INVALID_TID);
-            if (m.second.isValid()) e->setTypeRefSID(m.second);
-            list.push_back(sid);
-        }
-        StSymbEntryID sid, parent;
-        t.declareStructType(sid, name, 0, 0, &list, ns, parent, 0, 0, false, false, true);
-        tid = t.findEntry(sid)->getTypeID();
-        return sid;
-    };
-    StSymbEntryID intDecl, dintDecl;
-    t.addEntry("I", 0, 0, ST_KIND_TYPESPEC, intDecl)->setTypeID(ST_INT);
-    t.addEntry("D", 0, 0, ST_KIND_TYPESPEC, dintDecl)->setTypeID(ST_DINT);
-    StTypeID sTid, oTid;
-    StRangeID sNs, oNs;
-    StSymbEntryID sDecl = declareStruct("S", {{"p", intDecl}, {"q", dintDecl}}, sTid, sNs);
-    StSymbEntryID oDecl = declareStruct("O", {{"s", sDecl}}, oTid, oNs);
-    ASSERT_NE(nullptr, c.createNewBootFunct("S", StSymbEntryID(sTid), 0, sNs));
-    ASSERT_NE(nullptr, c.createNewBootFunct("O", StSymbEntryID(oTid), 0, oNs));
-    for (auto g : std::vector<std::tuple<const char*, StSymbEntryID, int32_t>>{{"inst", sDecl, 100}, {"o", oDecl, 200}}) {
-        StSymbEntryID sid;
-        StSyBaseSymbEntry* e = t.addEntry(std::get<0>(g), 0, 0, ST_KIND_VAR, sid);
-        e->setTypeID(t.findEntry(std::get<1>(g))->getTypeID());
-        e->setTypeRefSID(std::get<1>(g));
-        e->setStorageAddress(std::get<2>(g));
-    }
-    auto name = [&](StSymbEntryID sid) { return t.getName(sid) ? t.getName(sid)->stdString() : std::string("?"); };
-
-    struct Row {
-        const char* text;
-        const char* symbol;
-        uint32_t pairOffset;
-        int32_t fixOff;
-    } rows[] = {
-        {"inst", "inst", 0, 100},
-        {"inst.q", "q", 5, 100},  // q aligned at 4: address 5
-        {"o.s.q", "q", 1 + 5, 200},
-    };
-    for (const Row& r : rows) {
-        std::unique_ptr<StASMBfOperand> op(c.getOperand(r.text));
-        ASSERT_NE(nullptr, op) << r.text;
-        EXPECT_EQ(r.symbol, name(op->getSID())) << r.text;
-        EXPECT_EQ(r.symbol, name(op->getSidOffset().first)) << r.text;
-        EXPECT_EQ(r.pairOffset, op->getSidOffset().second) << r.text;
-        EXPECT_EQ(r.fixOff, op->getFixOff()) << r.text;
-    }
-    EXPECT_EQ(nullptr, c.getOperand("zz"));
-    EXPECT_EQ(nullptr, c.getOperand("inst.zz"));
-
-    std::list<StASMBfOperand*> subs;
-    std::unique_ptr<StASMBfOperand> o(c.getOperand("o"));
-    ASSERT_EQ(0u, c.getSubOperands(o.get(), subs));
-    ASSERT_EQ(1u, subs.size());
-    EXPECT_EQ("s", name(subs.front()->getSID()));
-    EXPECT_EQ(1u, subs.front()->getSidOffset().second);  // a boot-function type: its address in O
-    std::list<StASMBfOperand*> members;
-    EXPECT_EQ(0u, c.getSubOperands(subs.front(), members));
-    EXPECT_EQ(2u, members.size());
-    std::unique_ptr<StASMBfOperand> q(c.getOperand("inst.q"));
-    std::list<StASMBfOperand*> none;
-    CTraceCapture cap;
-    EXPECT_EQ(0xFFFFu, c.getSubOperands(q.get(), none));  // DINT: no boot-function type
-    EXPECT_TRUE(none.empty());
-    EXPECT_EQ(0u, c.getSubOperands(nullptr, none));
-    for (auto* p : subs) delete p;
-    for (auto* p : members) delete p;
 }

@@ -227,10 +227,8 @@ void MdBfParser::rule46(String* path, String* code)
         element = rest.substr(0, dot);
         StSymbEntryID sub;
         if (!type->findSubFkt(String(element.c_str()), sub)) break;
-        // The sub-function's type by the declaration its symbol refers to
-        // (the types are keyed by the SIDs of their declarations).
-        const StSyBaseSymbEntry* symbol = m_symbols->findEntry(sub);
-        CBfBootFktTyp* subType = symbol ? findType(symbol->getTypeRefSID()) : nullptr;
+        // The types are keyed by the SIDs of their declarations.
+        CBfBootFktTyp* subType = findType(type->getEntryRefID(sub));
         if (!subType) break;
         impl = findImpl(subType->SID);
         if (!impl) break;

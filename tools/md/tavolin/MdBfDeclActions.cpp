@@ -33,6 +33,9 @@ const StConstantElem* firstElement(const MdBfValue* v)
     return elems && !elems->list.empty() ? elems->list.front() : nullptr;
 }
 
+// The largest enumerator value: an enumerator is a DINT constant.
+constexpr uint32_t kMaxEnumerator = 0x7fffffffu;
+
 }  // namespace
 
 void MdBfParser::recordType(StSymbEntryID sid)
@@ -386,6 +389,12 @@ MdBfValue* MdBfParser::rule118(MdBfValue* items, MdBfValue* item)
 
 MdBfValue* MdBfParser::rule119(String* name, uint32_t running)
 {
+    if (running > kMaxEnumerator) error(508);
+    return enumerator(name, running);
+}
+
+MdBfValue* MdBfParser::enumerator(String* name, uint32_t running)
+{
     std::unique_ptr<String> owned(name);
     auto* item = new MdBfSymbols;
     item->next = running + 1;
@@ -408,16 +417,16 @@ MdBfValue* MdBfParser::rule120(String* name, MdBfValue* literal, uint32_t runnin
 {
     std::unique_ptr<MdBfValue> ownedLiteral(literal);
     const StConstantElem* elem = firstElement(literal);
-    if (!elem) return rule119(name, running);  // reported with the literal
+    if (!elem) return enumerator(name, running);  // reported with the literal
     StConstantVal* v = nullptr;
     uint32_t value = 0;
-    const bool converted = elementValue(*elem, ST_UDINT, v) && v->getULong(value);
+    const bool converted = elementValue(*elem, ST_UDINT, v) && v->getULong(value) && value <= kMaxEnumerator;
     delete v;
     if (!converted) {
         error(508);
         value = running;
     }
-    return rule119(name, value);
+    return enumerator(name, value);
 }
 
 MdBfValue* MdBfParser::rule80(MdBfValue* names, MdBfValue* enumerators)

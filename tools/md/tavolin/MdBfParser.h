@@ -26,7 +26,8 @@
 // CFGCHANGED code of one implementation, with the keyword), 506 a value out
 // of range (CS beyond 16 bits, a repeat count below 1, an address or number
 // beyond 32 bits), 507 an array initialiser with the wrong number of
-// values, 508 a negative or reversed array bound, a negative enumerator,
+// values, 508 a negative or reversed array bound, an enumerator value
+// below 0 or above 2147483647,
 // 509 a bad UNITCHANGED number or initial enumerator, 510 no type / no
 // sub-function, 511 no constant, 512 an initial value that cannot be
 // assigned, 513 a MODIFY path without implementation or given twice (path,
@@ -293,6 +294,9 @@ private:
     // Checks the name list of a structure or enumeration: exactly one name
     // given (else 500); false when it was refused (already reported).
     bool singleName(const MdBfNameList* names);
+    // Declares the enumerator name of the value in the current scope (505
+    // when the name exists); the item with the running value after it.
+    MdBfValue* enumerator(String* name, uint32_t value);
     // The names declared in each name range (the compiler's own index: the
     // table finds a name in one scope by walking every symbol of that name).
     bool declaredHere(const String& name) const;

@@ -4,9 +4,13 @@
 
 #include <cstdlib>
 #include <functional>
+#include <list>
+#include <memory>
 
+#include "base/fs/FsSecBootTels.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "bf_compile_support.h"
+#include "tests/base/fs/test_dsc_util.h"
 
 using bftest::BfCompile;
 using bftest::compileBf;
@@ -86,6 +90,23 @@ std::vector<std::string> items(const BfCompile& c, const char* type)
     return out;
 }
 
+// The integer constants of a telegram record, "code=value" each.
+std::string telegramText(const FsBootTelegram& record)
+{
+    std::string out;
+    for (const auto& k : record.constants) {
+        int16_t s = 0;
+        uint16_t us = 0;
+        int32_t l = 0;
+        const std::string value = k->getShort(s) == 0    ? std::to_string(s)
+                                  : k->getUShort(us) == 0 ? std::to_string(us)
+                                  : k->getLong(l) == 0    ? std::to_string(l)
+                                                          : "?";
+        out += (out.empty() ? "" : " ") + std::to_string(k->getTypeCode()) + "=" + value;
+    }
+    return out;
+}
+
 using Facts = std::function<void(const BfCompile&)>;
 
 struct Case {
@@ -161,13 +182,18 @@ TEST(BfCompilerActions, MessagesResultsAndModel)
                  EXPECT_TRUE(sidIn(c, "b", name).isInvalid()) << name;
              EXPECT_TRUE(typeNamed(c, "b")->symbols.empty());
          }},
-        {"enumerators with running values, exported",
-         decl(bf("e : (A, B); f : (P := 5, Q); g : (M := -1, N); v : e; w : (K, L := 7) w1, w2 := L;")), 3, {"508@1"},
+        {"enumerators with running values, exported; values beyond a DINT refused",
+         decl(bf("e : (A, B); f : (P := 5, Q); g : (M := -1, N); v : e; w : (K, L := 7) w1, w2 := L; "
+                 "h : (C := 4294967295, D); k : (G := 2147483647, H);")),
+         3, {"508@1", "508@1", "508@1"},
          [](const BfCompile& c) {
              EXPECT_EQ(enumValue(c, "b", "e", "A"), 0);
              EXPECT_EQ(enumValue(c, "b", "e", "B"), 1);
              EXPECT_EQ(enumValue(c, "b", "f", "Q"), 6);
-             EXPECT_EQ(c.parser->exporter().exports().size(), 4u);
+             EXPECT_EQ(enumValue(c, "b", "h", "C"), 0);  // refused: the running value
+             EXPECT_EQ(enumValue(c, "b", "h", "D"), 1);
+             EXPECT_EQ(enumValue(c, "b", "k", "G"), 2147483647);
+             EXPECT_EQ(c.parser->exporter().exports().size(), 6u);
              const StSymbEntryID w = sidIn(c, "b", "w2");
              ASSERT_TRUE(w.isValid());
              const StConstantVal* v = c.parser->symbols()->getConstantVal(c.parser->symbols()->getEntryCID(w));
@@ -220,6 +246,18 @@ TEST(BfCompilerActions, MessagesResultsAndModel)
              EXPECT_EQ(items(c, "outer"), (std::vector<std::string>{"2:v= 2 ", "2:q.r= 4 "}));
              EXPECT_EQ(items(c, "@BfMainType"), std::vector<std::string>{"2:x= 5 "});
          }},
+        {"the telegram of array initialisers in their element types",
+         decl(bf("a : ARRAY [0..2] OF INT := [1, -2, 3]; r : ARRAY [0..1] OF UINT := [2(7)]; t : DINT := -4;")), 0,
+         {},
+         [](const BfCompile& c) {
+             FsSecBootTels sec;
+             dsctest::attachMem(sec);
+             ASSERT_EQ(c.parser->writeToTel(sec), 0u);
+             ASSERT_FALSE(sec.telegrams().empty());
+             const FsBootTelegram& b = sec.telegrams().front();  // b before the global type
+             EXPECT_EQ(b.id, 1u);
+             EXPECT_EQ(telegramText(b), "2=1 2=-2 2=3 5=7 5=7 3=-4");
+         }},
         {"one name twice in a list", decl(bf("a, a : INT;")), 3, {"505@1 a"}, nullptr},
         {"names on their lines", "BOOT_FUNCTIONDECL\n" + bf("x : INT;\nx : BOOL;\n") + "\nEND_BOOT_FUNCTIONDECL\n" + kEmptyGlobal,
          3, {"505@3 x"}, nullptr},
@@ -230,6 +268,129 @@ TEST(BfCompilerActions, MessagesResultsAndModel)
         EXPECT_EQ(got.result, c.result);
         EXPECT_EQ(got.messages, c.messages);
         if (c.facts) c.facts(got);
+    }
+}
+
+// Operand names walk the types the compiler made: a sub-function's symbol
+// refers to the declaration of its boot function, which keys that type.
+TEST(BfCompilerModel, OperandNamesWalkSubFunctionTypes)
+{
+    // inner: v0 INT at 0, v1 DINT at 2; outer: a DINT at 0, sub1 (inner) at
+    // 4; the global block: n UDINT at 0, o (outer) at 4. An address is the
+    // offset plus one.
+    const BfCompile c = compileBf(
+        "BOOT_FUNCTIONDECL " + bf("v0 : INT; v1 : DINT;", "", "DEPENDENCIES END_DEPENDENCIES", "inner") +
+        bf("a : DINT;", "sub1 : inner (RULE);", "DEPENDENCIES END_DEPENDENCIES", "outer", "2") +
+        "END_BOOT_FUNCTIONDECL " + globalBlock("n : UDINT;", "o : outer (USER);", "DEFAULT " + act("d")));
+    ASSERT_EQ(c.result, 0) << (c.messages.empty() ? "" : c.messages[0]);
+    CBfBootFktTyp* outer = typeNamed(c, "outer");
+    CBfBootFktTyp* inner = typeNamed(c, "inner");
+    ASSERT_TRUE(outer && inner);
+    EXPECT_EQ(outer->getEntryRefID(sidIn(c, "outer", "sub1")), inner->SID);
+    const CBfSymbTable& table = *c.parser->symbols();
+    auto name = [&](StSymbEntryID sid) {
+        const String* n = sid.isValid() ? table.getName(sid) : nullptr;
+        return n ? n->stdString() : std::string();
+    };
+
+    struct Walk {
+        const char* text;
+        CBfBootFktTyp* type;  // the last type entered, null: failed
+        const char* last;     // the last symbol
+        uint32_t offset;
+        size_t position;  // just after the last "." or "]" walked
+    } walks[] = {
+        {"sub1.v1", inner, "v1", 5 + 3, 5},
+        {"sub1", outer, "sub1", 5, 0},
+        {"a.v1", outer, "a", 1, 0},  // a DINT has no boot-function type
+        {".sub1", outer, "", 0, 0},  // not walked
+        {"[1]", outer, "", 0, 0},
+        {"zz", nullptr, "", 0, 0},
+        {"sub1.zz", nullptr, "", 0, 0},
+        {"sub1[3].v0", inner, "v0", 5 + 1, 8},  // the index takes no part
+        {"sub1[2147483647].v0", outer, "sub1", 5, 0},  // out of range: stops
+        {"sub1[x].v0", outer, "sub1", 5, 0},
+    };
+    for (const Walk& w : walks) {
+        SCOPED_TRACE(w.text);
+        StSymbEntryID last;
+        uint32_t offset = 0;
+        size_t position = 99;
+        CBfBootFktTyp* got = c.parser->getLastType(String(w.text), outer, last, offset, position);
+        EXPECT_EQ(got, w.type);
+        if (!got) continue;
+        EXPECT_EQ(name(last), w.last);
+        EXPECT_EQ(offset, w.offset);
+        EXPECT_EQ(position, w.position);
+    }
+
+    struct Operand {
+        const char* text;
+        const char* symbol;
+        uint32_t pairOffset;  // the walked offset
+        int32_t fixOff;       // the first symbol's offset
+    } operands[] = {
+        {"o", "o", 0, 4},
+        {"o.sub1.v1", "v1", 5 + 3, 4},
+        {"outer.sub1.v0", "v0", 5 + 1, 0},  // the type itself adds nothing
+    };
+    for (const Operand& o : operands) {
+        SCOPED_TRACE(o.text);
+        std::unique_ptr<StASMBfOperand> op(c.parser->getOperand(String(o.text)));
+        ASSERT_NE(op, nullptr);
+        EXPECT_EQ(name(op->getSID()), o.symbol);
+        EXPECT_EQ(name(op->getSidOffset().first), o.symbol);
+        EXPECT_EQ(op->getSidOffset().second, o.pairOffset);
+        EXPECT_EQ(op->getFixOff(), o.fixOff);
+    }
+    EXPECT_EQ(c.parser->getOperand(String("zz")), nullptr);
+    EXPECT_EQ(c.parser->getOperand(String("o.zz")), nullptr);
+
+    // o expands into outer's members; sub1 of a boot-function type gets its
+    // address in outer, and expands in turn into inner's members.
+    std::unique_ptr<StASMBfOperand> o(c.parser->getOperand(String("o")));
+    std::list<StASMBfOperand*> members, subMembers;
+    ASSERT_EQ(c.parser->getSubOperands(o.get(), members), 0u);
+    std::vector<std::string> names;
+    for (const StASMBfOperand* m : members) names.push_back(name(m->getSID()));
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "sub1"}));
+    if (members.size() == 2) {
+        EXPECT_EQ(members.back()->getSidOffset().second, 5u);
+        EXPECT_EQ(c.parser->getSubOperands(members.back(), subMembers), 0u);
+        EXPECT_EQ(subMembers.size(), 2u);
+        std::list<StASMBfOperand*> none;
+        EXPECT_EQ(c.parser->getSubOperands(members.front(), none), 0xFFFFu);  // a DINT
+        EXPECT_EQ(c.parser->getSubOperands(nullptr, none), 0u);
+        EXPECT_TRUE(none.empty());
+    }
+    for (auto* list : {&members, &subMembers})
+        for (StASMBfOperand* p : *list) delete p;
+}
+
+// With many boot functions the type ids and the keys of the types overlap:
+// every walk still enters the type its sub-function names.
+TEST(BfCompilerModel, WalksEnterTheirOwnTypeAmongMany)
+{
+    const int n = 40;
+    std::string text = "BOOT_FUNCTIONDECL ", subs;
+    for (int i = 1; i <= n; ++i) {
+        const std::string b = "b" + std::to_string(i);
+        text += bf("v : INT;", "", "DEPENDENCIES END_DEPENDENCIES", b.c_str(), std::to_string(i).c_str());
+        subs += "s" + std::to_string(i) + " : " + b + " (RULE); ";
+    }
+    text += bf("", subs, "DEPENDENCIES END_DEPENDENCIES", "top", "99") + "END_BOOT_FUNCTIONDECL " + kEmptyGlobal;
+    const BfCompile c = compileBf(text);
+    ASSERT_EQ(c.result, 0);
+    CBfBootFktTyp* top = typeNamed(c, "top");
+    ASSERT_NE(top, nullptr);
+    for (int i = 1; i <= n; ++i) {
+        const std::string walk = "s" + std::to_string(i) + ".v", b = "b" + std::to_string(i);
+        StSymbEntryID last;
+        uint32_t offset = 0;
+        size_t position = 0;
+        EXPECT_EQ(c.parser->getLastType(String(walk.c_str()), top, last, offset, position), typeNamed(c, b.c_str()))
+            << walk;
+        EXPECT_EQ(last, sidIn(c, b.c_str(), "v")) << walk;
     }
 }
 
