@@ -5,8 +5,8 @@
 // lower-case table and the process-wide validation patterns.
 //
 // Failures are written as trace lines (source "co_globtools") and answered
-// with false or an empty text; nothing here throws but the stream and BSTR
-// conversions when memory is exhausted.
+// with false or an empty text; nothing here throws (the stream and BSTR
+// conversions answer E_OUTOFMEMORY when memory is exhausted).
 #pragma once
 #include <boost/regex.hpp>
 #include <cstdint>
@@ -121,8 +121,9 @@ bool decodeInstallClassificationList(const VARIANT& v, std::vector<std::u16strin
 
 // ---- streams and BSTRs ------------------------------------------------------------
 //
-// Out of memory is thrown as std::bad_alloc (E_OUTOFMEMORY at a method
-// boundary); every other failure is a trace line and the result below.
+// Nothing here throws: memory running out is answered as E_OUTOFMEMORY
+// (through `result` where the result is no HRESULT); every other failure is
+// a trace line and the result below.
 
 // Writes the whole stream (from position 0) into a new or emptied file:
 // S_OK; STG_E_FILENOTFOUND "Error opening file"; the stream's code "Error
@@ -131,15 +132,17 @@ bool decodeInstallClassificationList(const VARIANT& v, std::vector<std::u16strin
 HRESULT writeStream2File(IStream* stream, const char16_t* path);
 HRESULT writeStream2File(IStream* stream, const char* path);
 // The whole stream as a BSTR of its byte length (caller frees it); null
-// with "No Stream Member" or "Stat/Seek error".
-BSTR convertStream2BSTR(IStream* stream);
+// with "No Stream Member" (E_POINTER) or "Stat/Seek error" (E_FAIL), or
+// null and E_OUTOFMEMORY. `result`, when given, receives S_OK or the code.
+BSTR convertStream2BSTR(IStream* stream, HRESULT* result = nullptr);
 // A new memory stream holding the BSTR's bytes, positioned at 0 (the
 // caller releases it); null with "Error creating stream!" or "Error
-// writing Data".
-IStream* convertBSTR2Stream(BSTR text);
-// The whole stream as bytes; empty with "No Stream Parameter" or
-// "Stat/Seek error".
-String convertStream2String(IStream* stream);
+// writing Data" and, in `result`, E_OUTOFMEMORY when memory ran out (else
+// the failing call's code).
+IStream* convertBSTR2Stream(BSTR text, HRESULT* result = nullptr);
+// The whole stream as bytes; empty with "No Stream Parameter" (E_POINTER)
+// or "Stat/Seek error" (E_FAIL), or empty and E_OUTOFMEMORY.
+String convertStream2String(IStream* stream, HRESULT* result = nullptr);
 
 // ---- waiting and memory -------------------------------------------------------------
 

@@ -29,10 +29,13 @@ const char* afterAttribute(const char* s, const char* attr)
 
 // ---- streams ---------------------------------------------------------------------
 
-// The bytes of a whole stream, read from position 0. False with
-// "Stat/Seek error" (method `method`) when it cannot be sized or read.
-bool readWholeStream(IStream* stream, const char* method, std::string& out)
+// The bytes of a whole stream, read from position 0, into a new BSTR of
+// the stream's byte length (the caller frees it). S_OK; E_FAIL with
+// "Stat/Seek error" (method `method`) when it cannot be sized or read;
+// E_OUTOFMEMORY when the BSTR cannot be had.
+HRESULT readWholeStream(IStream* stream, const char* method, BSTR& out)
 {
+    out = nullptr;
     STATSTG st;
     std::memset(&st, 0, sizeof st);
     LARGE_INTEGER zero;
@@ -40,21 +43,31 @@ bool readWholeStream(IStream* stream, const char* method, std::string& out)
     if (FAILED(stream->Stat(&st, STATFLAG_NONAME)) || FAILED(stream->Seek(zero, STREAM_SEEK_SET, nullptr)) ||
         st.cbSize.QuadPart > 0x7FFFFFF0u) {
         TV_TRACE(4, kSource, method, "Stat/Seek error");
-        return false;
+        return E_FAIL;
     }
-    out.assign(size_t(st.cbSize.QuadPart), '\0');   // std::bad_alloc when memory is exhausted
-    size_t got = 0;
-    while (got < out.size()) {
+    const UINT size = UINT(st.cbSize.QuadPart);
+    BSTR bytes = SysAllocStringByteLen(nullptr, size);
+    if (!bytes) return E_OUTOFMEMORY;
+    UINT got = 0;
+    while (got < size) {
         ULONG n = 0;
-        HRESULT hr = stream->Read(&out[got], ULONG(out.size() - got), &n);
-        if (FAILED(hr) || n == 0) break;
+        HRESULT hr = stream->Read(reinterpret_cast<char*>(bytes) + got, size - got, &n);
+        if (FAILED(hr) || n == 0 || n > size - got) break;
         got += n;
     }
-    if (got != out.size()) {
+    if (got != size) {
+        SysFreeString(bytes);
         TV_TRACE(4, kSource, method, "Stat/Seek error");
-        return false;
+        return E_FAIL;
     }
-    return true;
+    out = bytes;
+    return S_OK;
+}
+
+// The result slot of a conversion, when the caller gave one.
+void answer(HRESULT* result, HRESULT hr)
+{
+    if (result) *result = hr;
 }
 
 // ---- scrambling ----------------------------------------------------------------------
@@ -190,7 +203,13 @@ bool decodeInstallClassificationList(const VARIANT& v, std::vector<std::u16strin
 HRESULT writeStream2File(IStream* stream, const char16_t* path)
 {
     const char* method = "writeStream2File";
-    std::FILE* f = (stream && path) ? std::fopen(tvp::wideToUtf8(path, tvp::u16len(path)).c_str(), "w") : nullptr;
+    std::string name;
+    try {
+        if (stream && path) name = tvp::wideToUtf8(path, tvp::u16len(path));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    std::FILE* f = (stream && path) ? std::fopen(name.c_str(), "w") : nullptr;
     if (!f) {
         TV_TRACE(4, kSource, method, "Error opening file");
         return STG_E_FILENOTFOUND;
@@ -224,53 +243,77 @@ HRESULT writeStream2File(IStream* stream, const char16_t* path)
 
 HRESULT writeStream2File(IStream* stream, const char* path)
 {
-    const std::u16string wide = tvp::ansiToWide(path);
+    std::u16string wide;
+    try {
+        if (path) wide = tvp::ansiToWide(path);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return writeStream2File(stream, path ? wide.c_str() : nullptr);
 }
 
-BSTR convertStream2BSTR(IStream* stream)
+BSTR convertStream2BSTR(IStream* stream, HRESULT* result)
 {
     if (!stream) {
         TV_TRACE(4, kSource, "convertStream2BSTR", "No Stream Member");
+        answer(result, E_POINTER);
         return nullptr;
     }
-    std::string bytes;
-    if (!readWholeStream(stream, "convertStream2BSTR", bytes)) return nullptr;
-    BSTR b = SysAllocStringByteLen(bytes.data(), UINT(bytes.size()));
-    if (!b) throw std::bad_alloc();
+    BSTR b = nullptr;
+    answer(result, readWholeStream(stream, "convertStream2BSTR", b));
     return b;
 }
 
-IStream* convertBSTR2Stream(BSTR text)
+IStream* convertBSTR2Stream(BSTR text, HRESULT* result)
 {
     const char* method = "convertBSTR2Stream";
     IStream* s = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &s)) || !s) {
+    HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &s);
+    if (FAILED(hr) || !s) {
         TV_TRACE(4, kSource, method, "Error creating stream!");
+        answer(result, FAILED(hr) ? hr : E_FAIL);
         return nullptr;
     }
     const ULONG n = SysStringByteLen(text);
     ULONG written = 0;
     LARGE_INTEGER zero;
     zero.QuadPart = 0;
-    if ((n && (FAILED(s->Write(text, n, &written)) || written != n)) ||
-        FAILED(s->Seek(zero, STREAM_SEEK_SET, nullptr))) {
+    if (n) {
+        hr = s->Write(text, n, &written);
+        if (SUCCEEDED(hr) && written != n) hr = STG_E_WRITEFAULT;
+    }
+    if (SUCCEEDED(hr)) hr = s->Seek(zero, STREAM_SEEK_SET, nullptr);
+    if (FAILED(hr)) {
         TV_TRACE(4, kSource, method, "Error writing Data");
         s->Release();
+        // A memory stream that cannot grow has run out of memory.
+        answer(result, hr == STG_E_MEDIUMFULL || hr == STG_E_INSUFFICIENTMEMORY ? E_OUTOFMEMORY : hr);
         return nullptr;
     }
+    answer(result, S_OK);
     return s;
 }
 
-String convertStream2String(IStream* stream)
+String convertStream2String(IStream* stream, HRESULT* result)
 {
     if (!stream) {
         TV_TRACE(4, kSource, "convertStream2String", "No Stream Parameter");
+        answer(result, E_POINTER);
         return String();
     }
-    std::string bytes;
-    if (!readWholeStream(stream, "convertStream2String", bytes)) return String();
-    return String(bytes.data(), int(bytes.size()));
+    BSTR bytes = nullptr;
+    HRESULT hr = readWholeStream(stream, "convertStream2String", bytes);
+    String text;
+    if (SUCCEEDED(hr)) {
+        try {
+            text = String(reinterpret_cast<const char*>(bytes), int(SysStringByteLen(bytes)));
+        } catch (const std::bad_alloc&) {
+            hr = E_OUTOFMEMORY;
+        }
+        SysFreeString(bytes);
+    }
+    answer(result, hr);
+    return text;
 }
 
 // ---- waiting and memory ------------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/system.h"
+
 namespace {
 std::atomic<long> g_taskMem{0};
 std::atomic<long> g_bstrs{0};
@@ -59,7 +61,7 @@ constexpr size_t kPrefix = sizeof(uint32_t);
 BSTR allocBytes(const void* src, UINT bytes)
 {
     size_t total = kPrefix + size_t(bytes) + 3;
-    auto* block = static_cast<unsigned char*>(std::malloc(total));
+    auto* block = tvp::allocationRefused(total) ? nullptr : static_cast<unsigned char*>(std::malloc(total));
     if (!block) return nullptr;
     uint32_t n = bytes;
     std::memcpy(block, &n, kPrefix);

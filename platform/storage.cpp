@@ -7,6 +7,7 @@
 #include <set>
 
 #include "platform/storage_internal.h"
+#include "platform/system.h"
 
 namespace tvp::stg {
 
@@ -122,7 +123,7 @@ void ByteBuffer::reserveFor(size_t n)
     if (n <= capacity_) return;
     size_t grown = capacity_ + capacity_ / 2;
     const size_t want = n > grown ? n : grown;
-    void* p = std::realloc(data_, want ? want : 1);
+    void* p = tvp::allocationRefused(want) ? nullptr : std::realloc(data_, want ? want : 1);
     if (!p) throw std::bad_alloc();
     data_ = static_cast<uint8_t*>(p);
     capacity_ = want;

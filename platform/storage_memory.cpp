@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/storage_internal.h"
+#include "platform/system.h"
 
 struct TvGlobalMemory {
     tvp::stg::ByteBuffer bytes;
@@ -15,6 +16,7 @@ struct TvGlobalMemory {
 
 HGLOBAL GlobalAlloc(UINT, size_t dwBytes)
 {
+    if (tvp::allocationRefused(dwBytes)) return nullptr;
     try {
         auto* h = new TvGlobalMemory;
         h->bytes.resize(dwBytes);

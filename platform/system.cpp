@@ -5,7 +5,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -148,3 +150,11 @@ BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status)
     status->ullAvailVirtual = mapped < totalVirtual ? totalVirtual - mapped : 0;
     return TRUE;
 }
+
+namespace {
+std::atomic<size_t> g_refusedFrom{SIZE_MAX};
+}
+
+void tvp::failAllocationsFrom(size_t bytes) { g_refusedFrom.store(bytes, std::memory_order_relaxed); }
+
+bool tvp::allocationRefused(size_t bytes) { return bytes >= g_refusedFrom.load(std::memory_order_relaxed); }

@@ -11,6 +11,8 @@
 // user address space of x86-64) less what the process has mapped
 // (/proc/self/statm). Page-file figures are the swap figures.
 #pragma once
+#include <cstddef>
+
 #include "platform/wintypes.h"
 
 struct TvWaitObject;
@@ -48,3 +50,14 @@ struct MEMORYSTATUSEX {
 
 // FALSE when dwLength is wrong or the figures cannot be read.
 BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status);
+
+namespace tvp {
+// Memory running out, on demand (for tests of what callers do then): from
+// this call on, every allocation of the platform's own memory (BSTRs, HGLOBAL
+// blocks, the contents of memory streams and storages) of `bytes` bytes or
+// more fails as it does when memory is exhausted. SIZE_MAX, the start,
+// refuses none.
+void failAllocationsFrom(size_t bytes);
+// True when an allocation of `bytes` is to fail (used by the allocators).
+bool allocationRefused(size_t bytes);
+}  // namespace tvp

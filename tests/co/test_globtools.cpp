@@ -21,6 +21,8 @@
 #include "co/TraceApi.h"
 #include "platform/com.h"
 #include "platform/settings_store.h"
+#include "platform/system.h"
+#include "tests/co/test_stream.h"
 
 namespace {
 
@@ -365,6 +367,57 @@ TEST(GlobTools, StreamConversions)
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(convertStream2String(empty).length(), 0);
     empty->Release();
+}
+
+// Memory runs out from `bytes` bytes on, for the platform's allocations.
+struct Exhausted {
+    explicit Exhausted(size_t bytes) { tvp::failAllocationsFrom(bytes); }
+    ~Exhausted() { tvp::failAllocationsFrom(SIZE_MAX); }
+};
+
+TEST(GlobTools, StreamConversionsWhenAStepFails)
+{
+    const char* dir = std::getenv("TMPDIR");
+    const std::string path = std::string(dir && *dir ? dir : "/tmp") + "/tv_globtools_fail_" + std::to_string(::getpid());
+    cotest::TestStream unreadable({1, 2, 3});
+    unreadable.failRead = true;
+    EXPECT_EQ(tracesOf([&] { EXPECT_EQ(writeStream2File(&unreadable, path.c_str()), STG_E_READFAULT); }),
+              one("Error Stream read"));
+    std::remove(path.c_str());
+    cotest::TestStream three({1, 2, 3});
+    EXPECT_EQ(tracesOf([&] { EXPECT_EQ(writeStream2File(&three, "/dev/full"), STG_E_WRITEFAULT); }),
+              one("Error writing to File"));
+
+    // Memory running out is answered, never thrown.
+    const std::string big(1 << 20, 'x');
+    BSTR b = SysAllocStringByteLen(big.data(), UINT(big.size()));
+    HRESULT hr = S_OK;
+    {
+        Exhausted all(0);
+        EXPECT_EQ(tracesOf([&] { EXPECT_EQ(convertBSTR2Stream(b, &hr), nullptr); }), one("Error creating stream!"));
+    }
+    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    {
+        Exhausted large(big.size());
+        EXPECT_EQ(tracesOf([&] { EXPECT_EQ(convertBSTR2Stream(b, &hr), nullptr); }), one("Error writing Data"));
+    }
+    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    IStream* s = convertBSTR2Stream(b, &hr);
+    SysFreeString(b);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(hr, S_OK);
+    {
+        Exhausted large(big.size());
+        hr = S_OK;
+        EXPECT_EQ(convertStream2BSTR(s, &hr), nullptr);
+        EXPECT_EQ(hr, E_OUTOFMEMORY);
+        hr = S_OK;
+        EXPECT_EQ(convertStream2String(s, &hr).length(), 0);
+        EXPECT_EQ(hr, E_OUTOFMEMORY);
+    }
+    EXPECT_EQ(convertStream2String(s, &hr).length(), int(big.size()));
+    EXPECT_EQ(hr, S_OK);
+    s->Release();
 }
 
 TEST(GlobTools, WaitWithMessagesWaitsInSlices)

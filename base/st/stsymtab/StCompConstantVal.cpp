@@ -542,10 +542,19 @@ void StIntArrayConstantVal::ioArray(A& a, bool body)
         }
     } else {
         if (!a.good()) return;
-        m_elems = uint32_t(n);
-        m_esize = uint32_t(esize);
         delete m_element;
         m_element = nullptr;
+        m_elems = 0;
+        m_esize = uint32_t(esize);
+        // A negative count, or one whose repetitions would reach past the
+        // 32-bit address space of the image, comes from no writer: taken as
+        // it stands it would make the image wrap its addresses and write
+        // for billions of rounds.
+        if (n < 0 || uint64_t(n) * std::max<uint32_t>(m_esize, 1) > 0xFFFFFFFFu) {
+            a.fail();
+            return;
+        }
+        m_elems = uint32_t(n);
         if (n == 0) return;
         if (body)
             m_element = readNested<true>(a);

@@ -4,7 +4,7 @@
 //   - blank(): a bare separator (section stream: text mode only);
 //   - real(float&) / real(double&): floats; the standard stream prints 9
 //     and 17 significant digits (every bit survives) in the C locale, and
-//     the readers refuse a value that is not finite;
+//     the readers refuse a value that is not finite in its own width;
 //   - fail(): marks the stream failed (section error 18, failbit);
 //   - stream(): the underlying stream, for nested bodies.
 // StConstDepth guards the nesting depth of the readers.
@@ -16,6 +16,7 @@
 #include <limits>
 #include <ostream>
 #include <string>
+#include <type_traits>
 
 #include "base/st/stsymtab/StConstantVal.h"
 #include "base/st/stsymtab/StSerial.h"
@@ -99,13 +100,26 @@ public:
         const char* e = b + tok.size();
         if (*b == '+') ++b;
         auto r = std::from_chars(b, e, d);
-        if (r.ec != std::errc() || r.ptr != e || !std::isfinite(d) || std::fabs(d) > double(std::numeric_limits<F>::max())) {
+        if (r.ec != std::errc() || r.ptr != e || !std::isfinite(d) || !(std::fabs(d) < roundsToInfinity<F>())) {
             fail();
             return;
         }
         v = F(d);
     }
     void fail() { stream().setstate(std::ios::failbit); }
+
+private:
+    // The smallest magnitude that becomes infinite as an F. The writer
+    // prints 9 digits of a float, so the text of FLT_MAX lies above FLT_MAX
+    // and must still read back; only what rounds to infinity is refused.
+    template <typename F>
+    static constexpr double roundsToInfinity()
+    {
+        if constexpr (std::is_same_v<F, float>)
+            return 0x1.ffffffp+127;  // FLT_MAX plus half of its last step
+        else
+            return std::numeric_limits<double>::infinity();
+    }
 };
 
 // Counts the nesting of composite readers; deeper than ST_CONST_MAX_DEPTH

@@ -1059,7 +1059,10 @@ bool StStdConstantVal::isEqual(const StConstantVal& other) const
 // Three-way order: shared flag, type id, then the value. Integers 1-13 by
 // their pattern read in the type's signedness (so two patterns equal in the
 // type's width are equivalent, as isEqual has it); other types by sign,
-// then the words (reversed for a negative sign).
+// then the words (reversed for a negative sign). A negative magnitude that
+// the type cannot hold (SINT -129, kept after a range error was reported;
+// any negative unsigned value) is no pattern of the type: it keys as its
+// own value, below every value of the type, and so never meets another.
 int StStdConstantVal::compareTo(const StConstantVal& other) const
 {
     if (int c = StConstantVal::compareTo(other)) return c;
@@ -1070,6 +1073,7 @@ int StStdConstantVal::compareTo(const StConstantVal& other) const
         if (!w) return 0;
         auto key = [&](const StStdConstantVal& v) -> int64_t {
             const uint32_t m = v.pattern();
+            if (v.m_sign == -1 && m > (isSignedNarrow(m_type) ? 1u << (8 * w - 1) : 0u)) return -int64_t(m);
             const uint32_t p = (v.m_sign == -1 ? uint32_t(0) - m : m) & widthMask(w);
             if (!isSignedNarrow(m_type)) return int64_t(p);
             const uint32_t top = 1u << (8 * w - 1);

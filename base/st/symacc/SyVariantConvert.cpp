@@ -877,6 +877,16 @@ uint32_t SyVariantConvert::structVal2String(String& out, const StConstantVal* va
             out = String();
             return r;
         }
+        // A string left unquoted holds no blank, quote or '$'; one that holds
+        // a comma or a brace is quoted here so that the element still reads
+        // back as one (quoting adds nothing else to such a text).
+        if (e->getKind() == ST_CONST_STRING && text.length() && text.chars()[0] != '\'' &&
+            std::strpbrk(text.c_str(), ",{}")) {
+            out += "'";
+            out += text;
+            out += "'";
+            continue;
+        }
         out += text;
     }
     out += "}";
@@ -916,8 +926,19 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
     }
     const uint32_t t = value->getTypeId();
     int64_t n = 0;
+    // The range of the type's VARIANT: a number outside it is refused here as
+    // the VARIANT path refuses it, never stored cut to the type's width.
+    int64_t lo = 0, hi = 0;
+    switch (numericVarType(t)) {
+    case VT_UI1: hi = 0xFF; break;
+    case VT_UI2: hi = 0xFFFF; break;
+    case VT_I1: lo = INT8_MIN; hi = INT8_MAX; break;
+    case VT_I2: lo = INT16_MIN; hi = INT16_MAX; break;
+    case VT_I4: lo = INT32_MIN; hi = INT32_MAX; break;
+    default: hi = 0xFFFFFFFFll; break;
+    }
     if (isUnsignedId(t)) {
-        if (!parseWholeInt(text, false, 0, 0xFFFFFFFFll, n)) {
+        if (!parseWholeInt(text, false, lo, hi, n)) {
             SY_TRACE(4, kM, "Ulong decode error");
             return kSyntax;
         }
@@ -928,7 +949,7 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
         return kOk;
     }
     if (isSignedId(t)) {
-        if (!parseWholeInt(text, true, INT32_MIN, INT32_MAX, n)) {
+        if (!parseWholeInt(text, true, lo, hi, n)) {
             SY_TRACE(4, kM, "long decode error");
             return kSyntax;
         }

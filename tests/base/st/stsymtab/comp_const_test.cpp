@@ -3,6 +3,9 @@
 // forms, place dumps and data images.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 #include "const_forms.h"
 
 namespace {
@@ -102,6 +105,24 @@ TEST(CompConstTest, ReaderLimits)
     EXPECT_FALSE(readBody(Form::SectionText, a, "1 5 2 9 1 "));
     EXPECT_EQ(0u, a.getElems());
     EXPECT_EQ(nullptr, a.firstElement());
+    // A negative count, or one whose repetitions reach past the image's
+    // 32-bit addresses, is refused: no element, count 0. The body is a real
+    // one (one structure element, esize 4) with its count replaced.
+    for (int32_t n : {-1, 1073741824, 1073741823}) {
+        for (Form f : sttest::kForms) {
+            StIntArrayConstantVal one(1, new StStructConstantVal(), 4, true);
+            std::string bytes = writeBody(f, one);
+            if (f == Form::SectionBinary)
+                std::memcpy(&bytes[1], &n, 4);
+            else
+                bytes.replace(0, 4, "1 " + std::to_string(n) + " ");
+            StIntArrayConstantVal back(2, new StStructConstantVal(), 4, true);
+            const bool fits = n == 1073741823;
+            EXPECT_EQ(fits, readBody(f, back, bytes)) << sttest::formName(f) << " " << n;
+            EXPECT_EQ(fits ? uint32_t(n) : 0u, back.getElems());
+            EXPECT_EQ(fits, back.firstElement() != nullptr);
+        }
+    }
 
     // 300 characters: kept, length 254, the image writes 254.
     StStringConstantVal str;

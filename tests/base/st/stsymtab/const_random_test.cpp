@@ -3,14 +3,55 @@
 // check that the order is a strict weak order consistent with equality.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <charconv>
 #include <random>
+#include <vector>
 
 #include "const_forms.h"
 
 namespace {
 
 using namespace consttest;
+
+// The limits of every elementary type: the ends of its range; for the
+// floats plus and minus their largest value, plus and minus zero, the
+// smallest normal and denormal values and the largest denormal.
+std::vector<ValPtr> limitValues()
+{
+    std::vector<ValPtr> out;
+    auto add = [&](uint32_t type, auto&& set) {
+        auto* v = new StStdConstantVal(type, true);
+        set(*v);
+        out.emplace_back(v);
+    };
+    for (float f : {FLT_MAX, -FLT_MAX, 0.0f, -0.0f, FLT_MIN, -FLT_MIN, FLT_TRUE_MIN, -FLT_TRUE_MIN,
+                    FLT_MIN - FLT_TRUE_MIN})
+        add(ST_REAL, [&](StStdConstantVal& v) { v.SetRealVal(f); });
+    for (double d : {DBL_MAX, -DBL_MAX, 0.0, -0.0, DBL_MIN, -DBL_MIN, DBL_TRUE_MIN, -DBL_TRUE_MIN,
+                     DBL_MIN - DBL_TRUE_MIN}) {
+        add(ST_LREAL, [&](StStdConstantVal& v) { v.SetLRealVal(d); });
+        char buf[64];
+        auto res = std::to_chars(buf, buf + sizeof(buf), d);
+        // 2 (out of range) for a denormal, stored all the same.
+        add(ST_ANYREAL, [&](StStdConstantVal& v) { v.parseReal(String(buf, int(res.ptr - buf))); });
+    }
+    for (uint32_t t : {ST_BOOL, ST_BYTE, ST_WORD, ST_DWORD, ST_USINT, ST_UINT, ST_UDINT, ST_SINT, ST_INT, ST_DINT,
+                       ST_REAL, ST_LREAL, ST_TIME, ST_DATE, ST_TOD, ST_DT}) {
+        add(t, [](StStdConstantVal& v) { v.setMin(); });
+        add(t, [](StStdConstantVal& v) { v.setMax(); });
+    }
+    for (int32_t l : {INT32_MIN, INT32_MAX}) add(ST_STRUCTALARMID, [&](StStdConstantVal& v) { v.SetLongVal(l); });
+    for (uint32_t l : {0u, UINT32_MAX}) add(ST_STRUCTTASKID, [&](StStdConstantVal& v) { v.SetULongVal(l); });
+    for (const char* l : {"-2147483648", "4294967295", "16#FFFFFFFF", "16#80000000"})
+        add(ST_ANYINT, [&](StStdConstantVal& v) { v.parseLiteral(l, l[0] == '1' ? 16 : 10); });
+    add(ST_MEMADR, [](StStdConstantVal& v) { v.setSysAddr(0x7FFFFFFEu); });
+    add(ST_ANYOBJECT, [](StStdConstantVal& v) {
+        const uint32_t w[2] = {UINT32_MAX, UINT32_MAX};
+        v.SetSysAddrVal(w);
+    });
+    return out;
+}
 
 class Gen {
 public:
@@ -22,6 +63,12 @@ public:
     StStdConstantVal* elementary()
     {
         const uint32_t type = u(36);
+        if (u(8) == 0) {
+            static const std::vector<ValPtr> all = limitValues();
+            auto* v = static_cast<StStdConstantVal*>(all[u(uint32_t(all.size()))]->cloneShared(coin()));
+            v->setStorageAddress(coin() ? ST_NO_ADDRESS : int32_t(m_rng()));
+            return v;
+        }
         auto* v = new StStdConstantVal(type, coin());
         const uint32_t r = m_rng();
         const int32_t sr = int32_t(r);
@@ -139,8 +186,10 @@ TEST(ConstRandomTest, RoundTripEveryForm)
 {
     Gen g(20261207);
     StSyConstValTable table;
-    for (int i = 0; i < 400; ++i) {
-        ValPtr v(g.any(3));
+    // Every limit once, then values at random (which draw limits too).
+    const std::vector<ValPtr> limits = limitValues();
+    for (size_t i = 0; i < limits.size() + 400; ++i) {
+        ValPtr v(i < limits.size() ? limits[i]->clone() : g.any(3));
         const std::string binary = writeBody(Form::SectionBinary, *v);
         for (Form f : sttest::kForms) {
             const std::string once = writeBody(f, *v);

@@ -91,6 +91,15 @@ TEST(ConstTableTest, SharingAndAllocation)
     StConstantVal* none = nullptr;
     EXPECT_EQ(ST_INVALID_CID, t.addConstantVal(none));
 
+    // A value its type cannot hold (SINT -129, kept after a range error was
+    // reported) shares no CID with the pattern it wraps to (SINT 127).
+    StSyConstValTable narrow;
+    EXPECT_EQ(0u, add(narrow, stdVal(ST_SINT, 127)));
+    EXPECT_EQ(1u, add(narrow, stdVal(ST_SINT, -129)));
+    EXPECT_EQ(1u, add(narrow, stdVal(ST_SINT, -129)));
+    EXPECT_EQ(2u, add(narrow, stdVal(ST_INT, -32769)));
+    EXPECT_EQ(3u, add(narrow, stdVal(ST_INT, 32767)));
+
     // CIDs taken without a value (numbering skipped by a compiler): each
     // call advances the counter, and the next value comes after them.
     StSyConstValTable skip;

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cfloat>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -377,8 +378,12 @@ StConstantVal* randomValue(std::mt19937& rng, int depth)
         return s;
     }
     if (pick == 15) {
+        // Half of the texts from the characters that structure texts and
+        // quoting treat specially.
+        static const char kSpecial[] = "a,{}' $";
+        const bool special = rng() & 1;
         std::string t(rng() % 20, '\0');
-        for (char& c : t) c = char(1 + rng() % 255);
+        for (char& c : t) c = special ? kSpecial[rng() % 7] : char(1 + rng() % 255);
         int status = 0;
         // Setting a text makes its length the value's length.
         return new StStringConstantVal(ST_INVALID_TID, String(t), uint8_t(t.size()), status);
@@ -386,6 +391,10 @@ StConstantVal* randomValue(std::mt19937& rng, int depth)
     const uint32_t t = types[rng() % (sizeof types / sizeof *types)];
     auto* v = new Std(t);
     const uint32_t r = uint32_t(rng());
+    if (r % 8 == 0) {  // the ends of the type's range
+        (r & 8) ? v->setMin() : v->setMax();
+        return v;
+    }
     switch (t) {
     case ST_BOOL: v->SetULongVal(r & 1); break;
     case ST_BYTE: case ST_USINT: v->SetULongVal(r & 0xFF); break;
@@ -395,6 +404,11 @@ StConstantVal* randomValue(std::mt19937& rng, int depth)
     case ST_INT: v->SetLongVal(int16_t(r)); break;
     case ST_DINT: v->SetLongVal(int32_t(r)); break;
     case ST_REAL: {
+        static const float limits[] = {FLT_MAX, -FLT_MAX, 0.0f, -0.0f, FLT_MIN, FLT_TRUE_MIN, -FLT_TRUE_MIN};
+        if (rng() % 4 == 0) {
+            v->SetRealVal(limits[rng() % 7]);
+            break;
+        }
         float f;
         do {
             uint32_t b = uint32_t(rng());
@@ -404,6 +418,11 @@ StConstantVal* randomValue(std::mt19937& rng, int depth)
         break;
     }
     case ST_LREAL: {
+        static const double limits[] = {DBL_MAX, -DBL_MAX, 0.0, -0.0, DBL_MIN, DBL_TRUE_MIN, -DBL_TRUE_MIN};
+        if (rng() % 4 == 0) {
+            v->SetLRealVal(limits[rng() % 7]);
+            break;
+        }
         double d;
         do {
             uint64_t b = (uint64_t(rng()) << 32) | rng();
@@ -452,13 +471,33 @@ TEST(VariantConvert, StructureAndTextEdges)
         EXPECT_EQ(12u, SyVariantConvert::constVal2Variant(&v.v, true, &empty, nullptr));
         EXPECT_TRUE(traced(cap, "invalid struct val structure"));
     }
-    Std udint(ST_UDINT);
-    EXPECT_EQ(11u, SyVariantConvert::String2ConstVal(&udint, String("-1"), nullptr));
-    EXPECT_EQ(11u, SyVariantConvert::String2ConstVal(&udint, String("4294967296"), nullptr));
-    EXPECT_EQ(0u, SyVariantConvert::String2ConstVal(&udint, String("4294967295"), nullptr));
-    Std dint(ST_DINT);
-    EXPECT_EQ(11u, SyVariantConvert::String2ConstVal(&dint, String("2147483648"), nullptr));
-    EXPECT_EQ(11u, SyVariantConvert::String2ConstVal(&dint, String("12x"), nullptr));
+    // Integer text: the whole text, within the range of the type's VARIANT;
+    // a refused text leaves the value as it was (7).
+    struct {
+        uint32_t type;
+        const char* text;
+        uint32_t code;
+        int64_t value;
+    } numbers[] = {
+        {ST_UDINT, "-1", 11, 7},          {ST_UDINT, "4294967296", 11, 7}, {ST_UDINT, "4294967295", 0, 4294967295},
+        {ST_DINT, "2147483648", 11, 7},   {ST_DINT, "12x", 11, 7},         {ST_DINT, "-2147483648", 0, INT32_MIN},
+        {ST_INT, "70000", 11, 7},         {ST_INT, "-32769", 11, 7},       {ST_INT, "-32768", 0, -32768},
+        {ST_SINT, "128", 11, 7},          {ST_SINT, "-129", 11, 7},        {ST_SINT, "-128", 0, -128},
+        {ST_BYTE, "256", 11, 7},          {ST_USINT, "256", 11, 7},        {ST_USINT, "255", 0, 255},
+        {ST_WORD, "65536", 11, 7},        {ST_UINT, "65536", 11, 7},       {ST_UINT, "65535", 0, 65535},
+        {ST_BOOL, "256", 11, 7},
+    };
+    for (const auto& n : numbers) {
+        Std v(n.type);
+        if (n.type == ST_SINT || n.type == ST_INT || n.type == ST_DINT)
+            v.SetLongVal(7);
+        else
+            v.SetULongVal(7);
+        EXPECT_EQ(n.code, SyVariantConvert::String2ConstVal(&v, String(n.text), nullptr)) << n.type << " " << n.text;
+        double got = 0;
+        v.getDouble(got);
+        EXPECT_EQ(double(n.value), got) << n.type << " " << n.text;
+    }
     Std real(ST_REAL);
     EXPECT_EQ(11u, SyVariantConvert::String2ConstVal(&real, String("1e39"), nullptr));
     EXPECT_EQ(65535u, SyVariantConvert::String2ConstVal(&real, String(""), nullptr));
@@ -477,6 +516,31 @@ TEST(VariantConvert, StructureAndTextEdges)
     EXPECT_EQ("{(DINT)-4, {(INT)7}, (UINT)0}", text.stdString());
     EXPECT_EQ(29u, SyVariantConvert::String2ConstVal(&s, String("{1, 2}"), nullptr));
     EXPECT_EQ(29u, SyVariantConvert::String2ConstVal(&s, String("1"), nullptr));
+
+    // A string member reads back as it was: quoted when it holds a comma or
+    // a brace, and as the plain string's text otherwise.
+    struct {
+        const char* member;
+        const char* text;
+    } strings[] = {
+        {"a,b", "{'a,b', 5}"}, {"{x}", "{'{x}', 5}"}, {"}", "{'}', 5}"},  {"a b,", "{'a b,', 5}"},
+        {"abc", "{abc, 5}"},   {"", "{, 5}"},         {"it's", "{'it$'s', 5}"},
+    };
+    for (const auto& r : strings) {
+        int status = 0;
+        StStructConstantVal st;
+        st.addMember(new StStringConstantVal(ST_INVALID_TID, String(r.member), uint8_t(std::strlen(r.member)), status));
+        auto* five = new Std(ST_DINT);
+        five->SetLongVal(5);
+        st.addMember(five);
+        ASSERT_EQ(0u, SyVariantConvert::constVal2String(text, &st, false, nullptr)) << r.member;
+        EXPECT_EQ(r.text, text.stdString());
+        std::unique_ptr<StConstantVal> back(st.clone());
+        static_cast<StStringConstantVal*>(back->elementAt(0))->setText(String("old"));
+        static_cast<Std*>(back->elementAt(1))->SetLongVal(0);
+        EXPECT_EQ(0u, SyVariantConvert::String2ConstVal(back.get(), text, nullptr)) << r.text;
+        EXPECT_TRUE(back->isEqual(st)) << r.text;
+    }
 
     // More array elements than members.
     SAFEARRAY* psa = SafeArrayCreateVectorEx(VT_VARIANT, 0, 4, nullptr);
