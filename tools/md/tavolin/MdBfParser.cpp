@@ -78,12 +78,14 @@ void MdBfParser::init(const MdCompilerArgs& args)
     m_container = args.bootText;
     m_noImpl = args.sectionMask;
     ERRTXT_OFFSET = args.firstStringId;
+    m_outputsUnused = args.outputsUnused;
     initScanner(args.stream, args.flag, args.firstPass != 0);
 }
 
 int32_t MdBfParser::parse()
 {
     const int32_t r = yyparse();
+    if (m_outputsUnused) return r != 0 ? r : m_errors != 0 ? 3 : 0;
     // The exports are written whatever the grammar answered.
     bool exported = false;
     const int32_t interf =

@@ -165,9 +165,11 @@ public:
     // names (names), the container name (bootText), the descriptor, the
     // first error-text id (firstStringId, the implementations'
     // ERRTXT_OFFSET), noImpl (sectionMask, bit 0 used), the provider
-    // registration flag (flag) and the lower-case flag (firstPass).
+    // registration flag (flag), the lower-case flag (firstPass) and
+    // whether the outputs are wanted (outputsUnused).
     void init(const MdCompilerArgs& args) override;
-    // The grammar with its actions, then the outputs: 0 all written; 1 a
+    // The grammar with its actions, then the outputs (none when they are
+    // unused: 0, 1, 2, 4 or 3 as below): 0 all written; 1 a
     // syntax error, 2 a stack overflow, 4 an action ended the parse (only
     // "bfinterf" written); 3 errors were counted (only "bfinterf"); 4
     // "bfinterf" could not be written, or "bfsymb" or "boot" could not be
@@ -322,6 +324,7 @@ private:
     StRangeID m_nameRange = 0;
     uint32_t m_declWord = 1;
     uint32_t m_noImpl = 0;
+    bool m_outputsUnused = false;
     String m_name;
     String m_m4Path;
     CBfBootFktTyp* m_curType = nullptr;
