@@ -295,12 +295,8 @@ private:
     // Checks the name list of a structure or enumeration: exactly one name
     // given (else 500); false when it was refused (already reported).
     bool singleName(const MdBfNameList* names);
-    // The names declared in each name range (the compiler's own index: the
-    // table finds a name in one scope by walking every symbol of that name).
+    // A symbol of that name is declared in the current scope.
     bool declaredHere(const String& name) const;
-    // Enters / removes the symbol's name in its range's index.
-    void recordName(StSymbEntryID sid);
-    void forgetName(StSymbEntryID sid);
     // Records a declared type for the lookups by type id.
     void recordType(StSymbEntryID sid);
     StSymbEntryID typeDeclaration(StTypeID tid) const;
@@ -334,7 +330,6 @@ private:
 
     MdBfTypeActions m_typeActions;
     std::map<StTypeID, StSymbEntryID> m_typeDecls;  // declared types by type id
-    std::set<std::pair<StRangeID, std::string>> m_declared;  // (name range, name)
     StTypeID m_initType = ST_INVALID_TID;            // the type an array initialiser is built for
     String m_arrayName;                               // the name of TYPE name : ARRAY ...
     bool m_namedArray = false;
