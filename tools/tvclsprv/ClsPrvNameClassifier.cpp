@@ -1,11 +1,8 @@
 // The stand-in name classifier of the class provider.
 #include "tools/tvclsprv/ClsPrvNameClassifier.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "platform/text.h"
 #include "tools/tvclsprv/ClsPrvSupport.h"
@@ -66,16 +63,9 @@ LONG classify(const char* name)
 {
     LONG code = 0;
     if (codeKnob(name, code)) return code;
-    // The words in the order of icmpAscii, searched by halving: a compile
-    // asks for every identifier it scans.
-    static const std::vector<const char*> sorted = [] {
-        std::vector<const char*> v(std::begin(kReservedWords), std::end(kReservedWords));
-        std::sort(v.begin(), v.end(), [](const char* a, const char* b) { return tvp::icmpAscii(a, b) < 0; });
-        return v;
-    }();
-    const auto it = std::lower_bound(sorted.begin(), sorted.end(), name,
-                                     [](const char* word, const char* n) { return tvp::icmpAscii(word, n) < 0; });
-    return it != sorted.end() && tvp::icmpAscii(*it, name) == 0 ? 1 : 0;
+    for (const char* word : kReservedWords)
+        if (tvp::icmpAscii(word, name) == 0) return 1;
+    return 0;
 }
 
 }  // namespace
@@ -94,9 +84,8 @@ HRESULT CClsPrvNameClassifier::Classify(const char* scope, const char* name, LON
 {
     if (!code) return E_POINTER;
     *code = name ? classify(name) : 0;
-    if (clsprv::logging())
-        clsprv::log("classify", clsprv::quoted(scope ? scope : "(null)") + " " +
-                                    clsprv::quoted(name ? name : "(null)") + " " + std::to_string(*code));
+    clsprv::log("classify", clsprv::quoted(scope ? scope : "(null)") + " " + clsprv::quoted(name ? name : "(null)") +
+                                " " + std::to_string(*code));
     return S_OK;
 }
 
