@@ -11,12 +11,16 @@
 // the source's size (beyond one that only opens it, and in all).
 //
 //   bench_bf_compile [--functions=N,N,...] [benchmark options]
+//   bench_bf_compile --unique-types [benchmark options]
+//                                 the grown source with an enumeration type of
+//                                 its own name in each boot function
 //   bench_bf_compile --declarations [benchmark options]
 //                                 the older source instead: 1 000 and 4 000
 //                                 boot functions of 50 declarations each
 //   bench_bf_compile --write-source N FILE   writes the grown source of N
-//   bench_bf_compile --compile-once N        one compile of the grown source
-//   bench_bf_compile --open-once N           only the opening of that source
+//   bench_bf_compile --compile-once N [--unique-types|--declarations]
+//                                 one compile of that source
+//   bench_bf_compile --open-once N [...]     only the opening of that source
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -47,13 +51,15 @@ namespace {
 
 // The older source (boot functions of 50 declarations) instead of the grown one.
 bool g_declarations = false;
+// The grown source with an enumeration type of its own name per boot function.
+bool g_uniqueTypes = false;
 
 // The source of n boot functions.
 const std::string& sourceText(int n)
 {
     static std::map<int, std::string> texts;
     std::string& s = texts[n];
-    if (s.empty()) s = g_declarations ? bfbench::sourceOf(n) : bfbench::grownSourceOf(n);
+    if (s.empty()) s = g_declarations ? bfbench::sourceOf(n) : bfbench::grownSourceOf(n, g_uniqueTypes);
     return s;
 }
 
@@ -189,7 +195,8 @@ long peakKb(int n, bool compile)
     self[len] = 0;
     const std::string functions = std::to_string(n);
     char* argv[] = {self, const_cast<char*>(compile ? "--compile-once" : "--open-once"),
-                    const_cast<char*>(functions.c_str()), const_cast<char*>(g_declarations ? "--declarations" : nullptr),
+                    const_cast<char*>(functions.c_str()),
+                    const_cast<char*>(g_declarations ? "--declarations" : g_uniqueTypes ? "--unique-types" : nullptr),
                     nullptr};
     posix_spawn_file_actions_t quiet;
     posix_spawn_file_actions_init(&quiet);
@@ -225,6 +232,8 @@ std::vector<int> takeOptions(int& argc, char** argv)
         const char* a = argv[i];
         if (std::strcmp(a, "--declarations") == 0) {
             g_declarations = true;
+        } else if (std::strcmp(a, "--unique-types") == 0) {
+            g_uniqueTypes = true;
         } else if (std::strncmp(a, "--functions=", 12) == 0) {
             for (const char* p = a + 12; *p;) {
                 char* end = nullptr;
@@ -251,6 +260,7 @@ int main(int argc, char** argv)
     const bool once = argc >= 3 && std::strcmp(argv[1], "--compile-once") == 0;
     if (once || (argc >= 3 && std::strcmp(argv[1], "--open-once") == 0)) {
         g_declarations = argc >= 4 && std::strcmp(argv[3], "--declarations") == 0;
+        g_uniqueTypes = argc >= 4 && std::strcmp(argv[3], "--unique-types") == 0;
         Opened opened(std::max(1, std::atoi(argv[2])));
         const int32_t status = !opened.ok() ? -1 : once ? opened.compile() : 0;
         std::printf("status 0x%08X\n", unsigned(status));

@@ -99,13 +99,14 @@ inline std::string sourceOf(int functions)
 // texts 1 .. functions and a comment on each boot function's first variable
 // and on its address key follow. The whole method compiles it without a
 // message: names, error texts and address keys never repeat.
-inline void appendGrownFunction(std::string& s, int f)
+inline void appendGrownBody(std::string& s, int f, bool uniqueTypes)
 {
     const std::string n = std::to_string(f);
+    const std::string mode = uniqueTypes ? "mode" + n : std::string("mode");
     s += "    BEGIN_BF drive" + n + " (CS := " + std::to_string(f % 65535 + 1) + ")\n        VAR\n"
          "            maxVelocity : LREAL := 1000.0 (ALTERABLE);\n"
          "            maxAcceleration : LREAL := 10000.0 (ALTERABLE_WITH_RESTART);\n"
-         "            mode : (STANDARD, FAST := 2) run := STANDARD;\n"
+         "            " + mode + " : (STANDARD, FAST := 2) run := STANDARD;\n"
          "            TYPE gearTable : ARRAY [0 .. 3] OF DINT := [1, 2, 3, " + n + "];\n"
          "            limits : STRUCT velocity : LREAL; jerk : LREAL; END_STRUCT lim;\n"
          "            count : UDINT := " + n + ";\n"
@@ -117,9 +118,22 @@ inline void appendGrownFunction(std::string& s, int f)
          "; END_IF;\n        END_CHECK\n    END_BF\n";
 }
 
-inline std::string grownSourceOf(int functions)
+inline void appendGrownFunction(std::string& s, int f)
 {
-    std::string s = sourceWith(functions, "drive", appendGrownFunction, 1200);
+    appendGrownBody(s, f, false);
+}
+
+inline void appendGrownFunctionOwnTypes(std::string& s, int f)
+{
+    appendGrownBody(s, f, true);
+}
+
+// uniqueTypes: each boot function's enumeration type named "mode<f>" (an
+// exported name each) instead of "mode" in all.
+inline std::string grownSourceOf(int functions, bool uniqueTypes = false)
+{
+    std::string s =
+        sourceWith(functions, "drive", uniqueTypes ? appendGrownFunctionOwnTypes : appendGrownFunction, 1200);
     s += "BEGIN_BF_ERRORTEXT\n";
     for (int f = 0; f < functions; ++f)
         s += "    MC_ERRORTEXT(" + std::to_string(f + 1) + ", CmErrorMsg, 0, \"Grenzwert von drive" +
