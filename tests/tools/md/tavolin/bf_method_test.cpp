@@ -345,44 +345,57 @@ uint64_t fingerprint(const std::string& bytes)
 
 }  // namespace
 
-// Every output of the method over a grown source, byte for byte as the
-// compiler wrote them before its work on speed and memory: the working
-// file's sections, the macro files and the resource script of the comments
-// and error texts.
+// Every output of the method over a grown source (with one enumeration type
+// name, and with one per boot function), byte for byte as the compiler wrote
+// them before its work on speed and memory: the working file's sections,
+// the macro files and the resource script of the comments and error texts.
 TEST(BootFunctionMethod, GrownSourceOutputsAreUnchanged)
 {
     if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
-    const std::string source = bfbench::grownSourceOf(120);
-    const std::vector<std::pair<std::string, std::string>> host = {
-        {"bfvarcomment", ""}, {"bfinterf", ""}, {"bfsymb", ""}, {"boot", ""}};
-    MessageCapture messages;
-    Method m(source.substr(source.find("BEGIN_BF_FUNCTIONS")), 0, host);
-    MdFrontContext ctx = m.src.context();
-    ctx.flag = false;
-    ASSERT_EQ(m.run(ctx), 0);
-    EXPECT_TRUE(messages.records.empty());
-    const std::string base = m.macroBase.substr(m.macroBase.find_last_of('/') + 1);
-    const struct {
+    struct Golden {
         const char* what;
         size_t size;
         uint64_t hash;
-    } golden[] = {
-        {"bfvarcomment", 6752, 0xf3ce7a29affd1685ull}, {"bfinterf", 596, 0x9d055a4e7fd05b64ull},
-        {"bfsymb", 181911, 0x5e667d4a90e7986aull},     {"boot", 21857, 0x6a3905bfb595b842ull},
-        {".m4h", 9798, 0xe3bb6ac0290a1e34ull},         {".m4c", 27414, 0xeeb7897ae739d0efull},
-        {"rc", 17547, 0x31dc79d01ba2931dull},
     };
-    for (const auto& g : golden) {
-        const std::string what = g.what;
-        std::string bytes = what == "rc"    ? readFile(m.commentScript.path())
-                            : what[0] == '.' ? readFile(m.macroBase + what)
-                                             : sectionText(m.src.work, g.what);
-        // The macro files name their set by the file's base name, which is
-        // a temporary one.
-        for (size_t at; (at = bytes.find(base)) != std::string::npos;) bytes.replace(at, base.size(), "BASE");
-        EXPECT_EQ(bytes.size(), g.size) << what;
-        EXPECT_EQ(fingerprint(bytes), g.hash) << what << std::hex << " 0x" << fingerprint(bytes);
+    const struct {
+        bool uniqueTypes;  // an exported enumeration type per boot function
+        std::vector<Golden> golden;
+    } cases[] = {
+        {false,
+         {{"bfvarcomment", 6752, 0xf3ce7a29affd1685ull}, {"bfinterf", 596, 0x9d055a4e7fd05b64ull},
+          {"bfsymb", 181911, 0x5e667d4a90e7986aull},     {"boot", 21857, 0x6a3905bfb595b842ull},
+          {".m4h", 9798, 0xe3bb6ac0290a1e34ull},         {".m4c", 27414, 0xeeb7897ae739d0efull},
+          {"rc", 17547, 0x31dc79d01ba2931dull}}},
+        {true,
+         {{"bfvarcomment", 6752, 0xf3ce7a29affd1685ull}, {"bfinterf", 5723, 0xce1150e4a81e87a5ull},
+          {"bfsymb", 185216, 0xc47cf4b32894ace1ull},     {"boot", 21857, 0x6a3905bfb595b842ull},
+          {".m4h", 9798, 0xe3bb6ac0290a1e34ull},         {".m4c", 27414, 0xeeb7897ae739d0efull},
+          {"rc", 17547, 0x31dc79d01ba2931dull}}},
+    };
+    const std::vector<std::pair<std::string, std::string>> host = {
+        {"bfvarcomment", ""}, {"bfinterf", ""}, {"bfsymb", ""}, {"boot", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.uniqueTypes ? "a type name per boot function" : "one type name");
+        const std::string source = bfbench::grownSourceOf(120, c.uniqueTypes);
+        MessageCapture messages;
+        Method m(source.substr(source.find("BEGIN_BF_FUNCTIONS")), 0, host);
+        MdFrontContext ctx = m.src.context();
+        ctx.flag = false;
+        ASSERT_EQ(m.run(ctx), 0);
+        EXPECT_TRUE(messages.records.empty());
+        const std::string base = m.macroBase.substr(m.macroBase.find_last_of('/') + 1);
+        for (const Golden& g : c.golden) {
+            const std::string what = g.what;
+            std::string bytes = what == "rc"    ? readFile(m.commentScript.path())
+                                : what[0] == '.' ? readFile(m.macroBase + what)
+                                                 : sectionText(m.src.work, g.what);
+            // The macro files name their set by the file's base name, which
+            // is a temporary one.
+            for (size_t at; (at = bytes.find(base)) != std::string::npos;) bytes.replace(at, base.size(), "BASE");
+            EXPECT_EQ(bytes.size(), g.size) << what;
+            EXPECT_EQ(fingerprint(bytes), g.hash) << what << std::hex << " 0x" << fingerprint(bytes);
+        }
+        ::unlink((m.macroBase + ".m4h").c_str());
+        ::unlink((m.macroBase + ".m4c").c_str());
     }
-    ::unlink((m.macroBase + ".m4h").c_str());
-    ::unlink((m.macroBase + ".m4c").c_str());
 }
