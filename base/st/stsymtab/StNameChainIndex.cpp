@@ -58,84 +58,6 @@ size_t StNameChainIndex::KeyHash::operator()(const Key& k) const
     return h;
 }
 
-size_t StNameChainIndex::ScopeTable::home(const Key& key) const
-{
-    // Fibonacci hashing: the high bits of the product index the slots.
-    return size_t((uint64_t(KeyHash()(key)) * 0x9E3779B97F4A7C15ull) >> m_shift);
-}
-
-size_t StNameChainIndex::ScopeTable::probe(const Key& key) const
-{
-    const size_t mask = m_slots.size() - 1;
-    size_t i = home(key);
-    while (!m_slots[i].scope.empty() && !(m_slots[i].key == key)) i = (i + 1) & mask;
-    return i;
-}
-
-void StNameChainIndex::ScopeTable::grow(size_t capacity)
-{
-    std::vector<Slot> old(capacity);
-    old.swap(m_slots);
-    m_shift = 64;
-    for (size_t c = capacity; c > 1; c >>= 1) --m_shift;
-    for (Slot& s : old)
-        if (!s.scope.empty()) m_slots[probe(s.key)] = std::move(s);
-}
-
-void StNameChainIndex::ScopeTable::reserve(size_t count)
-{
-    size_t capacity = 16;
-    while (capacity < count + count / 2) capacity <<= 1;
-    if (capacity > m_slots.size()) grow(capacity);
-}
-
-StNameChainIndex::Scope& StNameChainIndex::ScopeTable::at(const Key& key)
-{
-    // At most seven eighths full, so that every probe meets a free slot.
-    if ((m_used + 1) * 8 > m_slots.size() * 7) grow(m_slots.empty() ? 16 : m_slots.size() * 2);
-    Slot& s = m_slots[probe(key)];
-    if (s.scope.empty()) {
-        s.key = key;
-        ++m_used;
-    }
-    return s.scope;
-}
-
-const StNameChainIndex::Scope* StNameChainIndex::ScopeTable::find(const Key& key) const
-{
-    if (m_slots.empty()) return nullptr;
-    const Slot& s = m_slots[probe(key)];
-    return s.scope.empty() ? nullptr : &s.scope;
-}
-
-bool StNameChainIndex::ScopeTable::remove(const Key& key, StSyBaseSymbEntry* entry)
-{
-    if (m_slots.empty()) return false;
-    const size_t mask = m_slots.size() - 1;
-    size_t gap = probe(key);
-    if (m_slots[gap].scope.empty() || !m_slots[gap].scope.erase(entry)) return false;
-    if (!m_slots[gap].scope.empty()) return true;
-    m_slots[gap] = Slot();
-    --m_used;
-    // Moves back every later slot of the run whose probe passes the gap.
-    for (size_t j = (gap + 1) & mask; !m_slots[j].scope.empty(); j = (j + 1) & mask) {
-        const size_t h = home(m_slots[j].key);
-        const bool between = gap <= j ? gap < h && h <= j : gap < h || h <= j;
-        if (between) continue;
-        m_slots[gap] = std::move(m_slots[j]);
-        m_slots[j] = Slot();
-        gap = j;
-    }
-    return true;
-}
-
-void StNameChainIndex::ScopeTable::clear()
-{
-    m_slots.clear();
-    m_used = 0;
-    m_shift = 64;
-}
-
 StNameChainIndex::Key StNameChainIndex::keyOf(const String* name, const StSyBaseSymbEntry* entry) const
 {
     return Key{name, entry->getVR(), entry->getNR()};
@@ -200,7 +122,7 @@ void StNameChainIndex::rebuild(const StSyStringTable& strings, const StSyEntryTa
         const Chain& chain = m_chains[key];
         if (!chain.regular) continue;
         for (StSyBaseSymbEntry* e = entries.findEntry(rec.sid); e; e = e->getNextEntry())
-            m_scopes.at(keyOf(key, e)).pushBack(e);
+            m_scopes[keyOf(key, e)].pushBack(e);
     }
 }
 
@@ -212,13 +134,14 @@ const StNameChainIndex::Chain* StNameChainIndex::chain(const String* name) const
 
 const StNameChainIndex::Scope* StNameChainIndex::scope(const String* name, StRangeID vr, StRangeID nr) const
 {
-    return m_scopes.find(Key{name, vr, nr});
+    const auto it = m_scopes.find(Key{name, vr, nr});
+    return it == m_scopes.end() ? nullptr : &it->second;
 }
 
 void StNameChainIndex::newChain(const String* name, StSyBaseSymbEntry* entry)
 {
     m_chains[name] = Chain{entry, 1, true};
-    m_scopes.at(keyOf(name, entry)).pushBack(entry);
+    m_scopes[keyOf(name, entry)].pushBack(entry);
 }
 
 void StNameChainIndex::append(const String* name, StSyBaseSymbEntry* entry)
@@ -226,7 +149,7 @@ void StNameChainIndex::append(const String* name, StSyBaseSymbEntry* entry)
     Chain& chain = m_chains[name];
     chain.tail = entry;
     ++chain.length;
-    m_scopes.at(keyOf(name, entry)).pushBack(entry);
+    m_scopes[keyOf(name, entry)].pushBack(entry);
 }
 
 void StNameChainIndex::prepend(const String* name, StSyBaseSymbEntry* entry)
@@ -234,14 +157,17 @@ void StNameChainIndex::prepend(const String* name, StSyBaseSymbEntry* entry)
     Chain& chain = m_chains[name];
     if (!chain.tail) chain.tail = entry;
     ++chain.length;
-    m_scopes.at(keyOf(name, entry)).pushFront(entry);
+    m_scopes[keyOf(name, entry)].pushFront(entry);
 }
 
 bool StNameChainIndex::remove(const String* name, StSyBaseSymbEntry* entry, StSyBaseSymbEntry* prev)
 {
     const auto chainIt = m_chains.find(name);
     if (chainIt == m_chains.end() || !chainIt->second.regular) return false;
-    if (!m_scopes.remove(keyOf(name, entry), entry)) return false;
+    const auto scopeIt = m_scopes.find(keyOf(name, entry));
+    if (scopeIt == m_scopes.end()) return false;
+    if (!scopeIt->second.erase(entry)) return false;
+    if (scopeIt->second.empty()) m_scopes.erase(scopeIt);
     Chain& chain = chainIt->second;
     --chain.length;
     if (chain.tail == entry) chain.tail = prev;

@@ -108,40 +108,11 @@ private:
     struct KeyHash {
         size_t operator()(const Key& k) const;
     };
-    // The scopes by key, in one array probed linearly (a table holds a
-    // scope per symbol: a node each made the lookups cache misses and the
-    // teardown a free each). Every scope held is non-empty, so an empty
-    // one marks a free slot; a reference stays valid until the next at.
-    class ScopeTable {
-    public:
-        // The scope of the key, a new empty one when absent.
-        Scope& at(const Key& key);
-        const Scope* find(const Key& key) const;
-        // Takes the entry out of the key's scope, and the scope out of the
-        // table when it empties; false when the entry is not there.
-        bool remove(const Key& key, StSyBaseSymbEntry* entry);
-        void clear();
-        void reserve(size_t count);
-
-    private:
-        struct Slot {
-            Key key{nullptr, 0, 0};
-            Scope scope;
-        };
-        size_t home(const Key& key) const;
-        // The slot of the key, or the free slot where its probe ends.
-        size_t probe(const Key& key) const;
-        void grow(size_t capacity);
-
-        std::vector<Slot> m_slots;
-        size_t m_used = 0;
-        size_t m_shift = 64;
-    };
     void rebuild(const StSyStringTable& strings, const StSyEntryTable& entries);
     Key keyOf(const String* name, const StSyBaseSymbEntry* entry) const;
 
     std::unordered_map<const String*, Chain> m_chains;
-    ScopeTable m_scopes;
+    std::unordered_map<Key, Scope, KeyHash> m_scopes;
     const StSyStringTable* m_strings = nullptr;
     const StSyEntryTable* m_entries = nullptr;
     bool m_plain = true;
