@@ -27,6 +27,24 @@ inline void appendDeclaration(std::string& s, int i)
     }
 }
 
+// A dependency of the kind 0 to 3: DEFAULT setting first, CFGCHANGED
+// setting second, UNITCHANGED setting the real, or MODIFY of modified and
+// of member, each setting second.
+inline void appendDependency(std::string& s, int kind, const std::string& first, const std::string& second,
+                             const std::string& real, const std::string& modified, const std::string& member)
+{
+    switch (kind) {
+    case 0: s += "        DEFAULT BEGIN_ACT\n            " + first + " := 1;\n        END_ACT\n"; break;
+    case 1: s += "        CFGCHANGED BEGIN_ACT\n            " + second + " := 2;\n        END_ACT\n"; break;
+    case 2: s += "        UNITCHANGED (2) BEGIN_ACT\n            " + real + " := 3.0;\n        END_ACT\n"; break;
+    default:
+        s += "        DEPENDENCIES\n            MODIFY (" + modified + ") BEGIN_ACT\n                " + second +
+             " := 4;\n            END_ACT\n            MODIFY (" + member + ") BEGIN_ACT\n                " + second +
+             " := 5;\n            END_ACT\n        END_DEPENDENCIES\n";
+        break;
+    }
+}
+
 // Boot function f: its declarations, a sub-function typed by the first boot
 // function (none in the first; a chain of nested types would grow the
 // layouts with the square of the count), and one dependency of the kind
@@ -39,36 +57,93 @@ inline void appendFunction(std::string& s, int f)
     s += "        END_VAR\n        SUB_FUNCTIONS\n";
     if (f > 0) s += "            helper : bf0 (RULE);\n";
     s += "        END_SUBFUNCTIONS\n";
-    switch (f % 4) {
-    case 0: s += "        DEFAULT BEGIN_ACT\n            v0 := 1;\n        END_ACT\n"; break;
-    case 1: s += "        CFGCHANGED BEGIN_ACT\n            v5 := 2;\n        END_ACT\n"; break;
-    case 2: s += "        UNITCHANGED (2) BEGIN_ACT\n            r1 := 3.0;\n        END_ACT\n"; break;
-    default:
-        s += "        DEPENDENCIES\n            MODIFY (v0) BEGIN_ACT\n                v5 := 4;\n            END_ACT\n"
-             "            MODIFY (w4.x) BEGIN_ACT\n                v5 := 5;\n            END_ACT\n"
-             "        END_DEPENDENCIES\n";
-        break;
-    }
+    appendDependency(s, f % 4, "v0", "v5", "r1", "v0", "w4.x");
     s += "        CHECK\n            IF v0 < 0 THEN RETURN 1; END_IF;\n        END_CHECK\n    END_BF\n";
 }
 
-// The whole source with the given number of boot functions (at least 1).
-inline std::string sourceOf(int functions)
+// A source of the given number of boot functions (at least 1), each
+// appended by append and named prefix<f>, with a global block that
+// instantiates the last one and an address table of a key per function.
+inline std::string sourceWith(int functions, const char* prefix, void (*append)(std::string&, int),
+                              size_t bytesPerFunction)
 {
     std::string s =
         "TO_HEADER\n  TOTYPE := {11111111-2222-3333-4444-555555555555}, 1.0;\n  DATE := DT#2024-01-01;\n"
         "END_TO_HEADER\n"
         "BEGIN_BF_FUNCTIONS\nBF_FUNCTION(check)(BF_CONTEXT* ctx)\n{\n    return BF_OK;\n}\nEND_BF_FUNCTIONS\n"
         "BOOT_FUNCTIONDECL\n";
-    s.reserve(size_t(functions) * 2400);
-    for (int f = 0; f < functions; ++f) appendFunction(s, f);
+    s.reserve(size_t(functions) * bytesPerFunction);
+    for (int f = 0; f < functions; ++f) append(s, f);
     s += "END_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\n    VAR\n        count : UINT := 1;\n    END_VAR\n"
-         "    SUB_FUNCTIONS\n        last : bf" + std::to_string(functions - 1) + " (USER);\n    END_SUBFUNCTIONS\n"
+         "    SUB_FUNCTIONS\n        last : " + std::string(prefix) + std::to_string(functions - 1) +
+         " (USER);\n    END_SUBFUNCTIONS\n"
          "    INSTANTIATE (last) BEGIN_ACT\n        count := count + 1;\n    END_ACT\nEND_BOOT_FUNCTIONS\n"
          "BEGIN_BF_ADR_RESOLUTION\n";
     for (int a = 0; a < functions; ++a)
         s += "    $" + std::to_string(a + 1) + " : @16#" + std::to_string(100000 + a * 8) + "\n";
     s += "END_BF_ADR_RESOLUTION\n";
+    return s;
+}
+
+// The whole source with the given number of boot functions (at least 1).
+inline std::string sourceOf(int functions)
+{
+    return sourceWith(functions, "bf", appendFunction, 2400);
+}
+
+// A boot-function source grown by repetition, as a large technology object
+// brings it: boot function f is "drive<f>" with the telegram number
+// f % 65535 + 1, variables of every kind, a sub-function typed by the first
+// boot function (none in the first), a dependency of the kind f % 4, a check
+// block returning the error text f + 1, and its own address key; the error
+// texts 1 .. functions and a comment on each boot function's first variable
+// and on its address key follow. The whole method compiles it without a
+// message: names, error texts and address keys never repeat.
+inline void appendGrownBody(std::string& s, int f, bool uniqueTypes)
+{
+    const std::string n = std::to_string(f);
+    const std::string mode = uniqueTypes ? "mode" + n : std::string("mode");
+    s += "    BEGIN_BF drive" + n + " (CS := " + std::to_string(f % 65535 + 1) + ")\n        VAR\n"
+         "            maxVelocity : LREAL := 1000.0 (ALTERABLE);\n"
+         "            maxAcceleration : LREAL := 10000.0 (ALTERABLE_WITH_RESTART);\n"
+         "            " + mode + " : (STANDARD, FAST := 2) run := STANDARD;\n"
+         "            TYPE gearTable : ARRAY [0 .. 3] OF DINT := [1, 2, 3, " + n + "];\n"
+         "            limits : STRUCT velocity : LREAL; jerk : LREAL; END_STRUCT lim;\n"
+         "            count : UDINT := " + n + ";\n"
+         "        END_VAR\n        SUB_FUNCTIONS\n";
+    if (f > 0) s += "            helper : drive0 (RULE);\n";
+    s += "        END_SUBFUNCTIONS\n";
+    appendDependency(s, f % 4, "count", "count", "maxVelocity", "maxVelocity", "lim.jerk");
+    s += "        CHECK\n            IF maxVelocity <= 0.0 THEN RETURN " + std::to_string(f + 1) +
+         "; END_IF;\n        END_CHECK\n    END_BF\n";
+}
+
+inline void appendGrownFunction(std::string& s, int f)
+{
+    appendGrownBody(s, f, false);
+}
+
+inline void appendGrownFunctionOwnTypes(std::string& s, int f)
+{
+    appendGrownBody(s, f, true);
+}
+
+// uniqueTypes: each boot function's enumeration type named "mode<f>" (an
+// exported name each) instead of "mode" in all.
+inline std::string grownSourceOf(int functions, bool uniqueTypes = false)
+{
+    std::string s =
+        sourceWith(functions, "drive", uniqueTypes ? appendGrownFunctionOwnTypes : appendGrownFunction, 1200);
+    s += "BEGIN_BF_ERRORTEXT\n";
+    for (int f = 0; f < functions; ++f)
+        s += "    MC_ERRORTEXT(" + std::to_string(f + 1) + ", CmErrorMsg, 0, \"Grenzwert von drive" +
+             std::to_string(f) + " muss groesser als 0 sein\")\n";
+    s += "END_BF_ERRORTEXT\nBFDCOMMENT\n";
+    for (int f = 0; f < functions; ++f)
+        s += "    $" + std::to_string(f + 1) + " : \"Adresse von drive" + std::to_string(f) +
+             "\"\n    $drive" + std::to_string(f) + ".maxVelocity : \"Hoechstgeschwindigkeit " +
+             std::to_string(f) + "\"\n";
+    s += "END_BFDCOMMENT\n";
     return s;
 }
 

@@ -24,26 +24,52 @@ std::string quoted(const std::string& s)
     return "`" + s + "'";
 }
 
-// Writes the lines to the file, truncating it (mode "wb") or appending
-// ("ab"); false when opening, a write or the close fails.
-bool writeLines(const std::string& path, const char* mode, const Lines& lines)
+// Writes the lines to an open file; false when a write fails.
+bool writeLines(std::FILE* f, const Lines& lines)
 {
-    std::FILE* f = std::fopen(path.c_str(), mode);
-    if (!f) return false;
     bool ok = true;
     for (const std::string& l : lines) {
         ok = ok && std::fwrite(l.data(), 1, l.size(), f) == l.size();
         ok = ok && std::fputs(kBfMacroLineEnd, f) >= 0;
     }
-    return (std::fclose(f) == 0) && ok;
+    return ok;
 }
 
-bool writeBoth(const String& path, const char* mode, const Lines& h, const Lines& c)
-{
-    const std::string p = path.stdString();
-    bool ok = writeLines(p + ".m4h", mode, h);
-    return writeLines(p + ".m4c", mode, c) && ok;
-}
+// Both macro files, opened truncated (mode "wb") or for appending ("ab")
+// until the object goes; ok turns false when opening, a write or a close
+// fails.
+class MacroFiles {
+public:
+    MacroFiles(const String& path, const char* mode)
+    {
+        const std::string p = path.stdString();
+        m_h = std::fopen((p + ".m4h").c_str(), mode);
+        m_c = std::fopen((p + ".m4c").c_str(), mode);
+        m_ok = m_h && m_c;
+    }
+    ~MacroFiles() { close(); }
+    void write(const Lines& h, const Lines& c)
+    {
+        if (m_h) m_ok = writeLines(m_h, h) && m_ok;
+        if (m_c) m_ok = writeLines(m_c, c) && m_ok;
+    }
+    // Closes both; true when everything succeeded.
+    bool close()
+    {
+        for (std::FILE** f : {&m_h, &m_c})
+            if (*f) {
+                m_ok = std::fclose(*f) == 0 && m_ok;
+                *f = nullptr;
+            }
+        return m_ok;
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    std::FILE* m_h = nullptr;
+    std::FILE* m_c = nullptr;
+    bool m_ok = false;
+};
 
 }  // namespace
 
@@ -73,6 +99,15 @@ std::string CBfBootFktImpl::nameOf(uint32_t sid) const
 bool CBfBootFktImpl::writeM4(const String& path) const
 {
     if (path.length() == 0) return false;
+    MacroFiles files(path, "ab");
+    Lines h, c;
+    collectM4(h, c);
+    files.write(h, c);
+    return files.close();
+}
+
+void CBfBootFktImpl::collectM4(std::vector<std::string>& h, std::vector<std::string>& c) const
+{
     const std::string S = std::to_string(SID.get());
     auto has = [&](int32_t kind) {
         for (const auto& i : items)
@@ -82,7 +117,6 @@ bool CBfBootFktImpl::writeM4(const String& path) const
     const bool modify = has(CImplDsc::MODIFY), unit = has(CImplDsc::UNIT);
     const std::string uses =
         std::string(modify ? ", USE_MODIFY_FKT()" : "") + (unit ? ", USE_UNIT_FKT()" : "");
-    Lines h, c;
     h.push_back("BEGIN_DECL(" + S + uses + ")");
 
     // Per item of kind, in key order: one line of its name / text.
@@ -129,7 +163,6 @@ bool CBfBootFktImpl::writeM4(const String& path) const
     single(CImplDsc::CHECK, "CHECK_DECL", "CHECK");
     single(CImplDsc::CHECKEX, "CHECKEX_DECL", "CHECKEX");
     h.push_back("END_DECL()");
-    return writeBoth(path, "ab", h, c);
 }
 
 // --- the container ---
@@ -190,10 +223,17 @@ bool CBfBootFktImplCont::writeM4(const String& path, const std::list<String>& in
             c.push_back(msg + "FKT_IMPL(" + args + ", " + quoted(text(f->text3.get())) + ")");
         }
     h.push_back("END_FCT_DECL()");
-    if (!writeBoth(path, "wb", h, c)) return false;
-
+    // Both files stay open for the implementations' blocks.
+    MacroFiles files(path, "wb");
+    files.write(h, c);
     if (!noImpl)
-        for (const auto& i : m_impls)
-            if (i.second->hasItems() && !i.second->writeM4(path)) return false;
-    return true;
+        for (const auto& i : m_impls) {
+            if (!files.ok()) break;
+            if (!i.second->hasItems()) continue;
+            h.clear();
+            c.clear();
+            i.second->collectM4(h, c);
+            files.write(h, c);
+        }
+    return files.close();
 }

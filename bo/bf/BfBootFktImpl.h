@@ -18,6 +18,8 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "bo/cp/CpSymbTable.h"
 #include "co/tvstring.h"
@@ -73,6 +75,8 @@ public:
     // Appends the implementation's declaration block to path + ".m4h" and
     // its implementation lines to path + ".m4c".
     bool writeM4(const String& path) const;
+    // The lines of that block: h for ".m4h", c for ".m4c" (appended).
+    void collectM4(std::vector<std::string>& h, std::vector<std::string>& c) const;
 
     std::map<CImplDsc, std::unique_ptr<String>> items;
     StSymbEntryID SID;

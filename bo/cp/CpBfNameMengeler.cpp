@@ -41,24 +41,26 @@ uint32_t CpBfNameMengeler::addExport(StSymbEntryID sid)
 {
     const StSyBaseSymbEntry* entry = m_table ? m_table->findEntry(sid) : nullptr;
     if (!entry || !entry->getName()) return 1;
-    for (Export& e : m_exports) {
+    const String& name = *entry->getName();
+    const auto [it, fresh] = m_byName.emplace(std::string(name.chars(), size_t(name.length())), m_exports.size());
+    if (!fresh) {
+        Export& e = m_exports[it->second];
         const String* listed = m_table->getName(e.sid);
         if (!listed) return 1;
-        if (String::compare(*listed, *entry->getName()) != 0) continue;
         if (!matches(e.sid, sid)) return 2;
         e.ids.push_back(sid);
         return 0;
     }
+    m_byHead.emplace(uint32_t(sid), m_exports.size());
     m_exports.push_back({sid, StSymbEntryIDList{uint32_t(sid)}});
     return 0;
 }
 
 StSymbEntryIDList CpBfNameMengeler::getExtraIds(const StSyBaseSymbEntry* entry)
 {
-    if (entry)
-        for (const Export& e : m_exports)
-            if (e.sid == entry->getID()) return e.ids;
-    return StSymbEntryIDList();
+    if (!entry) return StSymbEntryIDList();
+    const auto it = m_byHead.find(uint32_t(entry->getID()));
+    return it == m_byHead.end() ? StSymbEntryIDList() : m_exports[it->second].ids;
 }
 
 bool CpBfNameMengeler::writeExports(FsSecCl* stream)

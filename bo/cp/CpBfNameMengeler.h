@@ -11,6 +11,8 @@
 // types can be exported twice under one name.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/st/stsymtab/StNameMengeler.h"
@@ -29,7 +31,9 @@ public:
 
     // 0 done, 1 the symbol (or the listed symbol of its name) is not in the
     // table, 2 a symbol of the same name is listed and the two do not match
-    // (the list is unchanged). The same SID twice is listed twice.
+    // (the list is unchanged). The same SID twice is listed twice. The
+    // listed symbol of a name is found by the name it had when it was
+    // listed (symbols are listed once declared, and stay).
     uint32_t addExport(StSymbEntryID sid);
     // The ids of the export entry headed by the entry's SID (a copy), empty
     // when it heads none.
@@ -46,4 +50,8 @@ private:
 
     CpSymbTable* m_table;
     std::vector<Export> m_exports;
+    // The entries of m_exports by their heads' names and by their heads'
+    // SIDs: a source exports a name per enumeration type it declares.
+    std::unordered_map<std::string, size_t> m_byName;
+    std::unordered_map<uint32_t, size_t> m_byHead;
 };

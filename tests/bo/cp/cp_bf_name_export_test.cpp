@@ -2,6 +2,7 @@
 // rule of equal names, and what writeExports hands the export.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "base/fs/FsSecClMem.h"
@@ -97,4 +98,29 @@ TEST(CpBfNameMengeler, WriteExportsHandsHeadsAndSortedIds)
     EXPECT_EQ(late, m.exports()[1].sid);
     EXPECT_EQ((StSymbEntryIDList{std::min<uint32_t>(late, early), std::max<uint32_t>(late, early)}),
               m.exports()[1].ids);
+}
+
+// Many names, each exported twice in turn: an entry per name in the order
+// first exported, and slot 14 answers each head its own group.
+TEST(CpBfNameMengeler, ManyNamesKeepTheirGroups)
+{
+    CpSymbTable t(0, 0);
+    std::vector<StSymbEntryID> enums;
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        enums.push_back(enumType(t, ("E" + n).c_str(), ("V" + n).c_str()));
+        ASSERT_TRUE(enums.back().isValid());
+    }
+    Recorder m(&t);
+    for (int round = 0; round < 2; ++round)
+        for (StSymbEntryID e : enums) ASSERT_EQ(0u, m.addExport(e));
+    ASSERT_EQ(enums.size(), m.exports().size());
+    FsSecClMem s;
+    EXPECT_TRUE(m.writeExports(&s));
+    ASSERT_EQ(enums.size(), m.seen.size());
+    for (size_t i = 0; i < enums.size(); ++i) {
+        EXPECT_EQ(enums[i], m.exports()[i].sid);
+        EXPECT_EQ(uint32_t(enums[i]), m.seen[i].first);
+        EXPECT_EQ((StSymbEntryIDList{enums[i], enums[i]}), m.seen[i].second);
+    }
 }

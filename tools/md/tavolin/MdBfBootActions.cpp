@@ -131,7 +131,6 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
             error(MdBfMsgInternal);
         else
             recordType(typeSID);
-        recordName(typeSID);
     }
 
     if (global) {
@@ -145,7 +144,6 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
             m_symbols->declareSymbol(instance, String(kMainSymbol), m_validRange, m_nameRange, m_declWord, 0, true,
                                      true);
             if (instance.isInvalid() || m_symbols->setSymbolType(instance, tid, found) != 0) error(MdBfMsgInternal);
-            recordName(instance);
         }
     }
 

@@ -137,7 +137,6 @@ MdBfSymbols* MdBfParser::declareVariables(MdBfValue* names, StTypeID type)
         // Unique in its scope by the check above.
         StSymbEntryID sid;
         m_symbols->declareSymbol(sid, name, m_validRange, m_nameRange, m_declWord, 0, true, false);
-        recordName(sid);
         if (sid.isInvalid() || m_symbols->setSymbolType(sid, type, typeDeclaration(type)) != 0) {
             error(MdBfMsgInternal);
             continue;
@@ -171,7 +170,6 @@ bool MdBfParser::bindValue(MdBfSymbols& vars, StConstEntryID cid, bool removeRef
         if (r == 2) {
             error(506);
             if (removeRefused) {
-                forgetName(it->sid);
                 m_symbols->removeEntry(it->sid);
                 it = vars.items.erase(it);
                 continue;
@@ -185,7 +183,6 @@ bool MdBfParser::bindValue(MdBfSymbols& vars, StConstEntryID cid, bool removeRef
 void MdBfParser::removeAll(MdBfSymbols& group)
 {
     for (const MdBfSymbols::Item& item : group.items) {
-        forgetName(item.sid);
         m_symbols->removeEntry(item.sid);
     }
     group.items.clear();
@@ -315,7 +312,6 @@ uint32_t MdBfParser::rule74(MdBfValue* range, uint32_t elementType)
     }
     m_arraySID = sid;
     recordType(sid);
-    recordName(sid);
     return m_symbols->getTypeID(sid);
 }
 
@@ -405,7 +401,6 @@ MdBfValue* MdBfParser::enumerator(String* name, uint32_t running)
     }
     StSymbEntryID sid;
     m_symbols->declareConstant(sid, *owned, m_validRange, m_nameRange, int32_t(running), 0, true, false);
-    recordName(sid);
     if (sid.isInvalid())
         error(MdBfMsgInternal);
     else
@@ -450,7 +445,6 @@ MdBfValue* MdBfParser::rule80(MdBfValue* names, MdBfValue* enumerators)
         return group;
     }
     recordType(sid);
-    recordName(sid);
     const uint32_t exported = m_exports.addExport(sid);
     if (exported == 1)
         error(MdBfMsgInternal);
@@ -513,7 +507,6 @@ MdBfValue* MdBfParser::rule86(MdBfValue* names, MdBfValue* members)
         return group;
     }
     recordType(sid);
-    recordName(sid);
     group->items.push_back({sid, 0});
     group->type = m_symbols->getTypeID(sid);
     return group;

@@ -78,12 +78,14 @@ void MdBfParser::init(const MdCompilerArgs& args)
     m_container = args.bootText;
     m_noImpl = args.sectionMask;
     ERRTXT_OFFSET = args.firstStringId;
+    m_outputsUnused = args.outputsUnused;
     initScanner(args.stream, args.flag, args.firstPass != 0);
 }
 
 int32_t MdBfParser::parse()
 {
     const int32_t r = yyparse();
+    if (m_outputsUnused) return r != 0 ? r : m_errors != 0 ? 3 : 0;
     // The exports are written whatever the grammar answered.
     bool exported = false;
     const int32_t interf =
@@ -113,19 +115,6 @@ void MdBfParser::setNameRange(StRangeID nr)
 
 bool MdBfParser::declaredHere(const String& name) const
 {
-    return m_declared.count({m_nameRange, name.stdString()}) != 0;
-}
-
-void MdBfParser::recordName(StSymbEntryID sid)
-{
-    const StSyBaseSymbEntry* entry = m_symbols->findEntry(sid);
-    const String* name = m_symbols->getName(sid);
-    if (entry && name) m_declared.insert({entry->getNR(), name->stdString()});
-}
-
-void MdBfParser::forgetName(StSymbEntryID sid)
-{
-    const StSyBaseSymbEntry* entry = m_symbols->findEntry(sid);
-    const String* name = m_symbols->getName(sid);
-    if (entry && name) m_declared.erase({entry->getNR(), name->stdString()});
+    // The table's lookup in exactly this scope (its name-chain index).
+    return m_symbols->StSymbTable::findSymbol(name, m_validRange, m_nameRange).isValid();
 }

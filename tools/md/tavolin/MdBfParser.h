@@ -166,9 +166,11 @@ public:
     // names (names), the container name (bootText), the descriptor, the
     // first error-text id (firstStringId, the implementations'
     // ERRTXT_OFFSET), noImpl (sectionMask, bit 0 used), the provider
-    // registration flag (flag) and the lower-case flag (firstPass).
+    // registration flag (flag), the lower-case flag (firstPass) and
+    // whether the outputs are wanted (outputsUnused).
     void init(const MdCompilerArgs& args) override;
-    // The grammar with its actions, then the outputs: 0 all written; 1 a
+    // The grammar with its actions, then the outputs (none when they are
+    // unused: 0, 1, 2, 4 or 3 as below): 0 all written; 1 a
     // syntax error, 2 a stack overflow, 4 an action ended the parse (only
     // "bfinterf" written); 3 errors were counted (only "bfinterf"); 4
     // "bfinterf" could not be written, or "bfsymb" or "boot" could not be
@@ -297,12 +299,8 @@ private:
     // Declares the enumerator name of the value in the current scope (505
     // when the name exists); the item with the running value after it.
     MdBfValue* enumerator(String* name, uint32_t value);
-    // The names declared in each name range (the compiler's own index: the
-    // table finds a name in one scope by walking every symbol of that name).
+    // A symbol of that name is declared in the current scope.
     bool declaredHere(const String& name) const;
-    // Enters / removes the symbol's name in its range's index.
-    void recordName(StSymbEntryID sid);
-    void forgetName(StSymbEntryID sid);
     // Records a declared type for the lookups by type id.
     void recordType(StSymbEntryID sid);
     StSymbEntryID typeDeclaration(StTypeID tid) const;
@@ -326,6 +324,7 @@ private:
     StRangeID m_nameRange = 0;
     uint32_t m_declWord = 1;
     uint32_t m_noImpl = 0;
+    bool m_outputsUnused = false;
     String m_name;
     String m_m4Path;
     CBfBootFktTyp* m_curType = nullptr;
@@ -335,7 +334,6 @@ private:
 
     MdBfTypeActions m_typeActions;
     std::map<StTypeID, StSymbEntryID> m_typeDecls;  // declared types by type id
-    std::set<std::pair<StRangeID, std::string>> m_declared;  // (name range, name)
     StTypeID m_initType = ST_INVALID_TID;            // the type an array initialiser is built for
     String m_arrayName;                               // the name of TYPE name : ARRAY ...
     bool m_namedArray = false;

@@ -243,6 +243,9 @@ HRESULT bootFunctionPasses(MdFrontContext& ctx, const String& rcPath, const std:
     args.sectionMask = ctx.sectionMask;
     args.flag = ctx.flag;
     args.firstPass = 1;
+    // Its descriptor and macro files are removed unread: the run does not
+    // write them (the model's save and the macro files were a fifth of it).
+    args.outputsUnused = true;
     int32_t result = 0;
     HRESULT hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
     tempDsc.CloseFile();
@@ -259,6 +262,7 @@ HRESULT bootFunctionPasses(MdFrontContext& ctx, const String& rcPath, const std:
     args.descriptor = lent.dsc();
     args.firstStringId = counterOf(ctx);
     args.firstPass = 0;
+    args.outputsUnused = false;
     hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
     if (hr == kNotBuilt) return S_OK;
     if (FAILED(hr)) return hr;

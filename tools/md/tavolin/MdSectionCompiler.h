@@ -59,6 +59,8 @@ struct MdCompilerArgs {
     bool flag = true;                 // flag of the entry method
     int32_t firstPass = 0;            // boot functions: 1 first run (identifiers
                                       // lower-cased), 0 second run (case kept)
+    bool outputsUnused = false;       // boot functions: the run counts only for its
+                                      // messages; nothing is written
 };
 
 class MdSectionCompiler {

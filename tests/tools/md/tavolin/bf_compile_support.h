@@ -59,7 +59,8 @@ struct BfCompile {
 inline BfCompile compileBf(const std::string& text, bool lowerCase = false, uint32_t noImpl = 0,
                            std::list<String> includes = {}, const char* container = "Cont",
                            int32_t firstStringId = 0,
-                           std::vector<const char*> present = {"bfinterf", "bfsymb", "boot"})
+                           std::vector<const char*> present = {"bfinterf", "bfsymb", "boot"},
+                           bool outputsUnused = false)
 {
     fronttest::MessageCapture capture(compilerMessageTable());
     FsTODscFile dsc;
@@ -79,6 +80,7 @@ inline BfCompile compileBf(const std::string& text, bool lowerCase = false, uint
     args.firstStringId = firstStringId;
     args.flag = false;  // the stand-in beside the test program
     args.firstPass = lowerCase ? 1 : 0;
+    args.outputsUnused = outputsUnused;
     BfCompile c;
     c.parser.reset(new MdBfParser);
     c.parser->init(args);

@@ -542,6 +542,21 @@ TEST(BfCompilerOutputs, WithoutClassifierOnlyTheExportsAreWritten)
     EXPECT_EQ(c.m4h, "<missing>");
 }
 
+// The method's first run counts only for its messages: it writes nothing,
+// and its messages and result are those of a run that writes.
+TEST(BfCompilerOutputs, UnusedOutputsAreNotWritten)
+{
+    for (const std::string& text : {std::string(kLarge), decl(bf("Speed : INT; speed : INT;"))}) {
+        const BfCompile writing = compileBf(text, true);
+        const BfCompile c = compileBf(text, true, 0, {}, "Cont", 0, {"bfinterf", "bfsymb", "boot"}, true);
+        EXPECT_EQ(c.result, writing.result);
+        EXPECT_EQ(c.messages, writing.messages);
+        for (const std::string* s : {&c.interf, &c.symb, &c.boot}) EXPECT_EQ(*s, "<not written>");
+        EXPECT_EQ(c.m4h, "<missing>");
+        EXPECT_EQ(c.m4c, "<missing>");
+    }
+}
+
 TEST(BfCompilerOutputs, SectionsThatCannotBeOpenedGive4)
 {
     const std::string text = decl(bf("x : INT;"));

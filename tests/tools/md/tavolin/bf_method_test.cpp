@@ -312,3 +312,90 @@ TEST(BootFunctionMethod, TheBenchmarkSourceCompilesWithoutAMessage)
     EXPECT_EQ(run.ids, std::vector<uint32_t>{});
     EXPECT_NE(run.macro(".m4c").find("INSTANTIATE("), std::string::npos);
 }
+
+TEST(BootFunctionMethod, TheGrownSourceCompilesWholeWithoutAMessage)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    for (int functions : {1, 50}) {
+        const std::string source = bfbench::grownSourceOf(functions);
+        RealRun run(source.substr(source.find("BEGIN_BF_FUNCTIONS")));
+        EXPECT_EQ(run.status, 0) << functions;
+        EXPECT_EQ(run.ids, std::vector<uint32_t>{}) << functions;
+        // Every step ran to its end: the last boot function's check block,
+        // its comments and its error text; a string id per comment, and the
+        // error texts' ids are the first id plus their numbers (1 .. n).
+        const std::string last = "drive" + std::to_string(functions - 1);
+        EXPECT_NE(run.macro(".m4c").find("RETURN " + std::to_string(functions) + ";"), std::string::npos);
+        EXPECT_NE(readFile(run.m.commentScript.path()).find("Grenzwert von " + last), std::string::npos);
+        EXPECT_NE(readFile(run.m.commentScript.path()).find("Hoechstgeschwindigkeit " + std::to_string(functions - 1)),
+                  std::string::npos);
+        EXPECT_EQ(run.m.src.counter, 100 + 2 * functions + functions + 1) << functions;
+    }
+}
+
+namespace {
+
+// FNV-1a, 64 bits: a fingerprint of an output for the golden below.
+uint64_t fingerprint(const std::string& bytes)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : bytes) h = (h ^ c) * 0x100000001b3ull;
+    return h;
+}
+
+}  // namespace
+
+// Every output of the method over a grown source (with one enumeration type
+// name, and with one per boot function), byte for byte as the compiler wrote
+// them before its work on speed and memory: the working file's sections,
+// the macro files and the resource script of the comments and error texts.
+TEST(BootFunctionMethod, GrownSourceOutputsAreUnchanged)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    struct Golden {
+        const char* what;
+        size_t size;
+        uint64_t hash;
+    };
+    const struct {
+        bool uniqueTypes;  // an exported enumeration type per boot function
+        std::vector<Golden> golden;
+    } cases[] = {
+        {false,
+         {{"bfvarcomment", 6752, 0xf3ce7a29affd1685ull}, {"bfinterf", 596, 0x9d055a4e7fd05b64ull},
+          {"bfsymb", 181911, 0x5e667d4a90e7986aull},     {"boot", 21857, 0x6a3905bfb595b842ull},
+          {".m4h", 9798, 0xe3bb6ac0290a1e34ull},         {".m4c", 27414, 0xeeb7897ae739d0efull},
+          {"rc", 17547, 0x31dc79d01ba2931dull}}},
+        {true,
+         {{"bfvarcomment", 6752, 0xf3ce7a29affd1685ull}, {"bfinterf", 5723, 0xce1150e4a81e87a5ull},
+          {"bfsymb", 185216, 0xc47cf4b32894ace1ull},     {"boot", 21857, 0x6a3905bfb595b842ull},
+          {".m4h", 9798, 0xe3bb6ac0290a1e34ull},         {".m4c", 27414, 0xeeb7897ae739d0efull},
+          {"rc", 17547, 0x31dc79d01ba2931dull}}},
+    };
+    const std::vector<std::pair<std::string, std::string>> host = {
+        {"bfvarcomment", ""}, {"bfinterf", ""}, {"bfsymb", ""}, {"boot", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.uniqueTypes ? "a type name per boot function" : "one type name");
+        const std::string source = bfbench::grownSourceOf(120, c.uniqueTypes);
+        MessageCapture messages;
+        Method m(source.substr(source.find("BEGIN_BF_FUNCTIONS")), 0, host);
+        MdFrontContext ctx = m.src.context();
+        ctx.flag = false;
+        ASSERT_EQ(m.run(ctx), 0);
+        EXPECT_TRUE(messages.records.empty());
+        const std::string base = m.macroBase.substr(m.macroBase.find_last_of('/') + 1);
+        for (const Golden& g : c.golden) {
+            const std::string what = g.what;
+            std::string bytes = what == "rc"    ? readFile(m.commentScript.path())
+                                : what[0] == '.' ? readFile(m.macroBase + what)
+                                                 : sectionText(m.src.work, g.what);
+            // The macro files name their set by the file's base name, which
+            // is a temporary one.
+            for (size_t at; (at = bytes.find(base)) != std::string::npos;) bytes.replace(at, base.size(), "BASE");
+            EXPECT_EQ(bytes.size(), g.size) << what;
+            EXPECT_EQ(fingerprint(bytes), g.hash) << what << std::hex << " 0x" << fingerprint(bytes);
+        }
+        ::unlink((m.macroBase + ".m4h").c_str());
+        ::unlink((m.macroBase + ".m4c").c_str());
+    }
+}

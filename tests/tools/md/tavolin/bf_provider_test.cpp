@@ -122,6 +122,20 @@ TEST(BfClassProvider, CodesDecideTheWarningPerOccurrence)
     scanAll("While Position", false, c.get());
     ASSERT_EQ(messages.ids(), std::vector<uint32_t>{516});
     EXPECT_EQ(messages.records[0].text, "While");
+
+    // The words at both ends of the list, words with "_" (which folds
+    // between digits and letters) and their near misses.
+    const struct {
+        const char* name;
+        LONG code;
+    } words[] = {{"action", 1}, {"Xor", 1},     {"f_edge", 1}, {"FALSE", 1},   {"End_Function_Block", 1},
+                 {"var_in_out", 1}, {"any_bit", 1}, {"Any", 1},   {"ANY_", 0},    {"XORX", 0},
+                 {"xo", 0},     {"F_EDG", 0},   {"a", 0},      {"ZZZ", 0},     {"_", 0}};
+    for (const auto& w : words) {
+        LONG code = -1;
+        ASSERT_EQ(c->Classify("", w.name, &code), S_OK);
+        EXPECT_EQ(code, w.code) << w.name;
+    }
 }
 
 TEST(BfClassProvider, RegisteredThroughTheLibrarysRegistration)
