@@ -53,4 +53,5 @@ private:
     bool m_eof = false;
     bool m_probing = false;      // end the input after the first header
     bool m_headerEnded = false;  // the probe met the end of a header
+    bool m_scanStopped = false;  // a fatal scanner error ended the source
 };
