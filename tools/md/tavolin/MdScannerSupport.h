@@ -137,6 +137,19 @@ inline const char* mdCharRunEnd(const char* p, const char* end, unsigned char cl
         *yy_c_buf_p = '\0';                \
     } while (0)
 
+// In the rules of a flex C++ scanner, after a token of one NUL byte: skips
+// the NUL bytes behind it in the buffer, as if a rule had matched them. No
+// rule of the scanners takes a NUL byte together with other bytes: flex marks
+// the end of its buffer with NUL and, at each NUL inside a token, reads the
+// token again from its start, so a long run of them in one token (a comment,
+// a string, a line) would cost its length squared.
+inline const char* mdNulRunEnd(const char* p, const char* end)
+{
+    while (p < end && *p == '\0') ++p;
+    return p;
+}
+#define MD_SKIP_NULS_AHEAD() MD_RESUME_AT(mdNulRunEnd(MD_BUFFER_AHEAD(), MD_BUFFER_END()))
+
 // In the rules of a flex C++ scanner: skips the blanks and line ends that
 // the buffer holds from the current position on (mdSkipBlanks), as if a
 // rule had matched them; what lies behind the buffer's end is left to the
