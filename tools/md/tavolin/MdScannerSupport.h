@@ -45,6 +45,17 @@ int mdScanOrStop(Lex lex, Stop stop)
 // growth beyond 1 GB would overflow; a token beyond the limit is the
 // scanner's fatal "input buffer overflow". Tests lower it.
 inline std::size_t mdScannerBufferLimit = (std::size_t(1) << 29) + 2;
+// Sets the limit for its lifetime (for tests).
+class MdScannerBufferLimitScope {
+public:
+    explicit MdScannerBufferLimitScope(std::size_t limit) : m_old(mdScannerBufferLimit) { mdScannerBufferLimit = limit; }
+    ~MdScannerBufferLimitScope() { mdScannerBufferLimit = m_old; }
+    MdScannerBufferLimitScope(const MdScannerBufferLimitScope&) = delete;
+    MdScannerBufferLimitScope& operator=(const MdScannerBufferLimitScope&) = delete;
+
+private:
+    std::size_t m_old;
+};
 
 // The scanners' reallocation (flex's yyrealloc): refuses sizes above the
 // limit, and frees the old block whenever it gives null (flex overwrites

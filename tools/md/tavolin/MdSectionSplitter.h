@@ -37,9 +37,14 @@ public:
     int32_t errorCount() const { return m_errors; }
     bool atEnd() const { return m_eof; }
 
+    // The scanner's next token. After a fatal error of the scanner (reported
+    // through LexerError; YY_FATAL_ERROR, MdScannerSupport.h) the source
+    // ends: a token that fails the parse, then the end of input, and
+    // yyerror reports nothing more.
     using MdSectionScanner::yylex;
     int yylex(MdSectionValue* value) override;
     void yyerror(const char* text) override;
+    // Message 201 with the text between apostrophes; one error counted.
     void LexerError(const char* text) override;
 
 protected:

@@ -73,8 +73,7 @@ TEST_F(ImplParserTest, WhatStopsTheParse)
     MessageCapture messages;
     // A token beyond the scanner's largest buffer (lowered here from 512 MB)
     // is a fatal error of the scanner.
-    const std::size_t limit = mdScannerBufferLimit;
-    mdScannerBufferLimit = (std::size_t(1) << 16) + 2;
+    const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
     const std::string longText(1 << 17, 'x');
     const struct {
         std::string text;
@@ -104,7 +103,6 @@ TEST_F(ImplParserTest, WhatStopsTheParse)
         ::unlink((m_dir + "/out.m4h").c_str());
         ::unlink((m_dir + "/out.m4c").c_str());
     }
-    mdScannerBufferLimit = limit;
 }
 
 TEST_F(ImplParserTest, UnwritableMacroFilesAreResult4)

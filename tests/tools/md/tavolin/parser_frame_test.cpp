@@ -144,8 +144,7 @@ TEST(ParserFrame, LeadingLineEndsCountAsLines)
 TEST(ParserFrame, AFatalScannerErrorStopsTheScan)
 {
     MessageCapture messages;
-    const std::size_t limit = mdScannerBufferLimit;
-    mdScannerBufferLimit = (std::size_t(1) << 16) + 2;
+    const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
     const struct {
         std::string text;
         const char* message;
@@ -175,7 +174,6 @@ TEST(ParserFrame, AFatalScannerErrorStopsTheScan)
         EXPECT_EQ(p.yylexAgain(), 0);
         EXPECT_TRUE(p.atEnd());
     }
-    mdScannerBufferLimit = limit;
 }
 
 TEST(ParserFrame, ErrorsAreCountedWithoutAMessageHandler)

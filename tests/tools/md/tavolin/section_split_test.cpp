@@ -436,8 +436,7 @@ TEST(SectionSplit, EveryKindOfByteIsReadInLinearTime)
 // the next source.
 TEST(SectionSplit, ATokenBeyondTheLargestBufferEndsTheSource)
 {
-    const std::size_t limit = mdScannerBufferLimit;
-    mdScannerBufferLimit = (std::size_t(1) << 16) + 2;
+    const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
     const std::string line(1 << 17, 'x');
     MdSectionSplitter splitter;
     for (const std::string& source : {"VALUES\n" + line + "\nEND_VALUES\n", "(*" + line + "*)",
@@ -452,7 +451,6 @@ TEST(SectionSplit, ATokenBeyondTheLargestBufferEndsTheSource)
         EXPECT_EQ(splitter.split(good, sink, &messages, 0), 0);
         EXPECT_EQ(splitter.header().kind, 1);
     }
-    mdScannerBufferLimit = limit;
 }
 
 TEST(SectionSplit, UnexpectedCharactersAreReportedWithTheirLine)
