@@ -138,6 +138,7 @@ protected:
     void setInput(std::istream* in)
     {
         const std::size_t padding = in ? mdSkipLeadingLineEnds(*in) : 0;
+        m_scanStopped = false;
         Scanner::switch_streams(in ? in : &m_noInput, nullptr);
         if (MdScannerCountsLines<Scanner>::value) Scanner::yylineno += int(padding);
     }
