@@ -46,7 +46,9 @@ public:
         dir_ = std::move(dir);
 
         const uint8_t* root = entry(0);
-        if (root[66] != kRoot) return false;
+        // The root has no siblings; a reader that follows them anyway
+        // would reach entries twice or outside the tree.
+        if (root[66] != kRoot || le32(root + 68) != kNoStream || le32(root + 72) != kNoStream) return false;
         const uint64_t miniCutoff = le32(data_ + 56);
         // The mini stream (the root's data) and the table of its sectors.
         const uint64_t miniSize = streamSize(root, v3);

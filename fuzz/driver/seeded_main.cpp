@@ -1,7 +1,8 @@
 // Seeded driver for the fuzz targets when libFuzzer is not available: feeds
 // random byte strings and mutations of the files given on the command line
-// (or of the previous input) to LLVMFuzzerTestOneInput. Deterministic for a
-// given --seed, bounded by --runs.
+// (or of the previous input) to LLVMFuzzerTestOneInput, and every 500th
+// input with a long run of one byte (up to 1 MB). Deterministic for a given
+// --seed, bounded by --runs.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +49,12 @@ int main(int argc, char** argv)
                 default: buf.erase(buf.begin() + long(pos)); break;
                 }
             }
+        }
+        // Now and then a long input: a run of one byte of up to 1 MB put
+        // into it, where time that grows faster than the input shows.
+        if (r % 500 == 499) {
+            const size_t len = 1 + rng() % (size_t(1) << 20);
+            buf.insert(buf.begin() + long(buf.empty() ? 0 : rng() % buf.size()), len, uint8_t(rng()));
         }
         LLVMFuzzerTestOneInput(buf.data(), buf.size());
         if (mode == 3 && buf.size() <= maxLen) corpus.push_back(buf);

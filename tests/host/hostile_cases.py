@@ -310,6 +310,65 @@ for i in range(200):
         check(b"copySections: ok, 20 sections" in p.stdout, f"damaged target {i} (byte {at}) lost sections")
 check(refused >= 20, f"only {refused} of 200 damaged targets refused")
 
+# Hostile bytes for the scanners: long runs that are no token (capitals
+# that are no keyword, NUL bytes on one line, a binary file), header
+# versions beyond 16 bits and NUL bytes in texts. Each ends in a few seconds
+# (the split read a run of capitals again from each next byte: a megabyte
+# took over an hour), refused with the target's bytes kept (NUL bytes in a
+# comment are no fault), and no NUL reaches the resource script.
+nul = b"\0"
+scanner_cases = [
+    ("a megabyte of capitals", header + b"Q" * (1 << 20) + b"\n"),
+    ("a megabyte of capitals in a section", header + b"VALUES\n" + b"Q" * (1 << 20) + b"\nEND_VALUES\n"),
+    ("a line of NUL bytes outside the sections", header + nul * (1 << 20) + b"\n"),
+    ("a line of NUL bytes in the I/O text", header + b"BEGIN_IO_DATA BEGIN_ACT " + nul * (1 << 20) +
+     b" END_ACT END_IO_DATA\n"),
+    ("a line of NUL bytes in a comment of a section", header + b"VARCOMMENT (*" + nul * (1 << 20) +
+     b"*) END_VARCOMMENT\n", 0),
+    ("a binary file", bytes(random.Random(45).getrandbits(8) for _ in range(2 << 20))),
+    ("a version beyond 16 bits", axis.replace(b"}, 2.1;", b"}, 70000.1;", 1)),
+    ("a version beyond 32 bits", axis.replace(b"}, 2.1;", b"}, 4294967296.1;", 1)),
+    ("a proxy's second word beyond 16 bits", axis.replace(b"}, 2.0;", b"}, 2.65536;", 1)),
+    ("a NUL byte in the header's comment", axis.replace(b"Positionierachse", b"Positio" + nul + b"nierachse", 1)),
+    ("a NUL byte in a variable's comment", axis.replace(b"Istposition", b"Ist" + nul + b"position", 1)),
+]
+for what, source, *status in scanner_cases:
+    write("h.tos", source)
+    shutil.copy(path("good.dsc"), path("axis.dsc"))
+    if os.path.exists(path("axis.rc")):
+        os.remove(path("axis.rc"))
+    start = time.monotonic()
+    try:
+        p = run("h.tos", "axis.dsc")
+    except subprocess.TimeoutExpired:
+        check(False, f"{what}: no end in 120 s")
+        continue
+    took = time.monotonic() - start
+    if status:
+        check(p.returncode == status[0], f"{what}: exit status {p.returncode}, {p.stdout[-300:]!r}")
+    else:
+        check(p.returncode == 1 and step_failed(p.stdout.decode(errors="replace")),
+              f"{what}: exit status {p.returncode}, {p.stdout[-300:]!r}")
+        check(digest("axis.dsc") == good, f"{what}: the target changed")
+    check(took < 30, f"{what}: {took:.1f} s")
+    if os.path.exists(path("axis.rc")):
+        with open(path("axis.rc"), "rb") as f:
+            check(nul not in f.read(), f"{what}: a NUL byte in the resource script")
+    check(not leftovers(), f"{what}: left {leftovers()}")
+
+# A target whose root directory entry has a sibling (the format gives the
+# root none) is refused untouched.
+with open(path("good.dsc"), "rb") as f:
+    target = bytearray(f.read())
+root = (int.from_bytes(target[48:52], "little") + 1) * (1 << int.from_bytes(target[30:32], "little"))
+for field in (68, 72):
+    b = bytearray(target)
+    b[root + field : root + field + 4] = (1).to_bytes(4, "little")
+    write("r.dsc", bytes(b))
+    p = run(AXIS, "r.dsc")
+    check(p.returncode == 1 and b"cannot open" in p.stderr, f"root sibling at {field}: {p.returncode} {p.stderr!r}")
+    check(digest("r.dsc") == hashlib.sha256(bytes(b)).hexdigest(), f"root sibling at {field}: the target changed")
+
 # Signals during a long compile into an existing target, while the kind of
 # the source is probed and while it is compiled, each in a directory of its
 # own.

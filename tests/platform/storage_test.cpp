@@ -614,6 +614,10 @@ TEST_F(StorageTest, DamagedFilesAreRefusedNotReadInPart)
         {"an entry the tree does not reach", big + 72, 0xFFFFFFFFu},
         {"an entry reached twice", big + 68, le32At(good, big + 72)},
         {"a directory chain past the file", 48, 0x00FFFFFFu},
+        // The root has no siblings (the reader would follow them).
+        {"a root entry with a left sibling", dir + 68, uint32_t((big - dir) / 128)},
+        {"a root entry with a right sibling", dir + 72, uint32_t((small - dir) / 128)},
+        {"a root entry that is its own sibling", dir + 72, 0},
     };
     for (const auto& d : damage) {
         Bytes b = good;

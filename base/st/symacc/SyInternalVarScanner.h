@@ -112,6 +112,7 @@ private:
 
     size_t m_pos = 0;
     bool m_pendingStart = true;
+    std::string m_decodeRun;  // the decoding run read so far
     std::unique_ptr<std::istream> m_ownInput;
     std::unique_ptr<std::ostream> m_nullOut;
     struct OwnText {

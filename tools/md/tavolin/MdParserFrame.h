@@ -13,7 +13,12 @@
 // - yyerror(text): message base + 2 with the text; one error counted. The
 //   parser passes "parse error" and "parser stack overflow".
 // - LexerError(text): message base + 1 with the text between single quotes;
-//   one error counted; the scanner goes on with the next character.
+//   one error counted; the scanner goes on with the next character. After
+//   a fatal error of the scanner (YY_FATAL_ERROR, MdScannerSupport.h) it
+//   does not go on: the message is reported once, the scanner's buffer is
+//   dropped, and the parser gets a token that no grammar takes (then the end
+//   of input); its complaint is not reported, so the compile fails (result
+//   1) with that one message.
 // - reportError(id, text): any message of the kind, counted the same way.
 // - init: the scanner reads the given stream (none: an empty input); the
 //   descriptor, the resource-script path and the first string id are kept.
@@ -43,6 +48,7 @@
 
 #include "base/fs/FsDsc.h"
 #include "co/tvstring.h"
+#include "tools/md/tavolin/MdScannerSupport.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
 
 // Emits message id through the process-wide message handler: the position
@@ -86,11 +92,18 @@ public:
     using Scanner::yylex;
     int yylex() override
     {
-        const int token = Scanner::yylex();
+        const int token = m_scanStopped ? 0 : mdScanOrStop([this] { return Scanner::yylex(); }, [this] {
+            m_scanStopped = true;
+            Scanner::switch_streams(&m_noInput, nullptr);
+        });
         if (token == 0) m_eof = 1;
         return token;
     }
-    void yyerror(const char* text) override { reportError(m_msgBase + 2, text); }
+    void yyerror(const char* text) override
+    {
+        if (m_scanStopped) return;
+        reportError(m_msgBase + 2, text);
+    }
     void LexerError(const char* text) override { reportError(m_msgBase + 1, (std::string("'") + text + "'").c_str()); }
 
     void init(const MdCompilerArgs& args) override
@@ -125,6 +138,7 @@ protected:
     void setInput(std::istream* in)
     {
         const std::size_t padding = in ? mdSkipLeadingLineEnds(*in) : 0;
+        m_scanStopped = false;
         Scanner::switch_streams(in ? in : &m_noInput, nullptr);
         if (MdScannerCountsLines<Scanner>::value) Scanner::yylineno += int(padding);
     }
@@ -138,6 +152,7 @@ protected:
     const uint32_t m_msgBase;
     int32_t m_errors = 0;          // errors of scanner, parser and actions
     int32_t m_eof = 0;             // the scanner has returned token 0
+    bool m_scanStopped = false;    // a fatal error stopped the scanner
     FsDsc* m_target = nullptr;     // output descriptor (not owned; may be null)
     String m_rcPath;               // resource script of the kind's string tables
     int32_t m_nextStringId = 0;    // id of the next text of the section

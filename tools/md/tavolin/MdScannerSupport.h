@@ -3,10 +3,77 @@
 // conversion of the matched digits and the value of a quoted string.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "co/tvstring.h"
+
+// A fatal condition of a generated scanner: its buffer cannot grow for a
+// token ("input buffer overflow"), its input fails, or its tables lead to no
+// action. flex goes on after YY_FATAL_ERROR as if it had not returned (with
+// a null buffer after a failed growth), so it must not return: the scanner
+// reports the message through its LexerError, once, and throws
+// MdScannerFatal. Whoever drives the scanner catches it at its call of the
+// scanner's yylex (mdScanOrStop) and drops the scanner's buffer; nothing
+// uses the state that flex left behind.
+struct MdScannerFatal {};
+#define YY_FATAL_ERROR(msg) (LexerError(msg), throw MdScannerFatal())
+
+// The token that a stopped scanner gives its parser once, before the end of
+// input: no grammar declares it, so the parse fails at it rather than
+// accept the input as far as it was read.
+constexpr int kMdScanStoppedToken = 0x7FFF;
+
+// The next token of the scanner (lex()), or kMdScanStoppedToken when the
+// scanner stopped at a fatal error; then stop() has run (it drops the
+// scanner's buffer, as switch_streams onto an empty stream does).
+template <class Lex, class Stop>
+int mdScanOrStop(Lex lex, Stop stop)
+{
+    try {
+        return lex();
+    } catch (const MdScannerFatal&) {
+        stop();
+        return kMdScanStoppedToken;
+    }
+}
+
+// The largest buffer (in bytes) that a scanner grows to for a token that
+// does not fit: 512 MB. flex computes the next size in `int`, which the
+// growth beyond 1 GB would overflow; a token beyond the limit is the
+// scanner's fatal "input buffer overflow". Tests lower it.
+inline std::size_t mdScannerBufferLimit = (std::size_t(1) << 29) + 2;
+// Sets the limit for its lifetime (for tests).
+class MdScannerBufferLimitScope {
+public:
+    explicit MdScannerBufferLimitScope(std::size_t limit) : m_old(mdScannerBufferLimit) { mdScannerBufferLimit = limit; }
+    ~MdScannerBufferLimitScope() { mdScannerBufferLimit = m_old; }
+    MdScannerBufferLimitScope(const MdScannerBufferLimitScope&) = delete;
+    MdScannerBufferLimitScope& operator=(const MdScannerBufferLimitScope&) = delete;
+
+private:
+    std::size_t m_old;
+};
+
+// The scanners' reallocation (flex's yyrealloc): refuses sizes above the
+// limit, and frees the old block whenever it gives null (flex overwrites
+// its pointer with the null).
+inline void* mdScannerRealloc(void* block, std::size_t size)
+{
+    void* grown = size <= mdScannerBufferLimit ? std::realloc(block, size) : nullptr;
+    if (!grown) std::free(block);
+    return grown;
+}
+#ifdef yyrealloc
+// In a generated scanner (built with "%option noyyrealloc"), whose yyrealloc
+// names its own function.
+void* yyrealloc(void* block, yy_size_t size)
+{
+    return mdScannerRealloc(block, size);
+}
+#endif
 
 // A token longer than the input buffer makes the scanner grow the buffer
 // and rescan the token after every read; reading as much as the grown
@@ -80,6 +147,19 @@ inline const char* mdCharRunEnd(const char* p, const char* end, unsigned char cl
         yy_hold_char = *yy_c_buf_p;        \
         *yy_c_buf_p = '\0';                \
     } while (0)
+
+// In the rules of a flex C++ scanner, after a token of one NUL byte: skips
+// the NUL bytes behind it in the buffer, as if a rule had matched them. No
+// rule of the scanners takes a NUL byte together with other bytes: flex marks
+// the end of its buffer with NUL and, at each NUL inside a token, reads the
+// token again from its start, so a long run of them in one token (a comment,
+// a string, a line) would cost its length squared.
+inline const char* mdNulRunEnd(const char* p, const char* end)
+{
+    while (p < end && *p == '\0') ++p;
+    return p;
+}
+#define MD_SKIP_NULS_AHEAD() MD_RESUME_AT(mdNulRunEnd(MD_BUFFER_AHEAD(), MD_BUFFER_END()))
 
 // In the rules of a flex C++ scanner: skips the blanks and line ends that
 // the buffer holds from the current position on (mdSkipBlanks), as if a

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <sstream>
 #include <string>
 
 #include "tools/md/tavolin/MdSectionBisonParser.h"
@@ -79,6 +80,9 @@ public:
     // Writes what the streams are still owed at the end of the source (the
     // line end after the last end keyword of each stream).
     void finishScan();
+    // After a fatal error of the scanner (YY_FATAL_ERROR, MdScannerSupport.h):
+    // drops the scanner's buffer; the input is empty from here on.
+    void stopScan();
 
     int32_t lineNo() const { return m_line; }
     const MdSectionValue& tokenValue() const { return m_value; }
@@ -96,6 +100,8 @@ private:
     void bodyRun(const char* text, std::size_t len);
     // Takes the body text behind the current token out of the buffer.
     void bodyAhead();
+    // Skips the NUL bytes behind the current token in the buffer; their count.
+    std::size_t nulRunAhead();
     void typeLine();         // "@TO_TYPE" and its line end in the system variables
     void errorTextWord();    // "VRX_ERROR_TEXT" in the alarm error texts
     bool skipped() const;
@@ -123,5 +129,6 @@ private:
     unsigned m_nextText = 0;
     std::string m_buf;     // date-time literal being read
     std::string m_block;   // bytes for m_blockStream not yet handed to the sink
+    std::istringstream m_noInput;  // the input after stopScan
     int m_blockStream = -1;
 };

@@ -5,6 +5,7 @@
 #include <istream>
 #include <vector>
 
+#include "tools/md/tavolin/MdScannerSupport.h"
 #include "MdSectionBisonParser.tab.hpp"
 
 int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectionReporter* reporter,
@@ -14,6 +15,7 @@ int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectio
     m_errors = 0;
     m_eof = false;
     m_headerEnded = false;
+    m_scanStopped = false;
     resetResults();
     startScan(&source, &sink, sectionMask);
     int result = yyparse();
@@ -72,7 +74,13 @@ int MdSectionSplitter::yylex(MdSectionValue* value)
         m_eof = true;
         return 0;
     }
-    const int token = MdSectionScanner::yylex();
+    // A fatal error of the scanner has been reported (LexerError); the source
+    // ends there (after a token that fails the parse) and the scanner's
+    // buffer is dropped.
+    const int token = m_scanStopped ? 0 : mdScanOrStop([this] { return MdSectionScanner::yylex(); }, [this] {
+        m_scanStopped = true;
+        stopScan();
+    });
     if (m_probing && token >= MDSEC_END_TO_HEADER && token <= MDSEC_END_DV_TP_HEADER) m_headerEnded = true;
     if (token == 0) m_eof = true;
     *value = tokenValue();
@@ -81,6 +89,8 @@ int MdSectionSplitter::yylex(MdSectionValue* value)
 
 void MdSectionSplitter::yyerror(const char* text)
 {
+    // The cut input after a fatal scanner error is no news.
+    if (m_scanStopped) return;
     reportError(MdMsgParseError, text);
 }
 

@@ -37,9 +37,14 @@ public:
     int32_t errorCount() const { return m_errors; }
     bool atEnd() const { return m_eof; }
 
+    // The scanner's next token. After a fatal error of the scanner (reported
+    // through LexerError; YY_FATAL_ERROR, MdScannerSupport.h) the source
+    // ends: a token that fails the parse, then the end of input, and
+    // yyerror reports nothing more.
     using MdSectionScanner::yylex;
     int yylex(MdSectionValue* value) override;
     void yyerror(const char* text) override;
+    // Message 201 with the text between apostrophes; one error counted.
     void LexerError(const char* text) override;
 
 protected:
@@ -53,4 +58,5 @@ private:
     bool m_eof = false;
     bool m_probing = false;      // end the input after the first header
     bool m_headerEnded = false;  // the probe met the end of a header
+    bool m_scanStopped = false;  // a fatal scanner error ended the source
 };

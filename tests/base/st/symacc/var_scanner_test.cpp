@@ -3,6 +3,8 @@
 // 1000, buffer switching and the position in the text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -115,6 +117,40 @@ TEST(VarScanner, StringDecodingMode)
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ(61, got[0].code);
     EXPECT_EQ("q\r\nr", got[0].text);
+}
+
+// NUL bytes are data in a decoding run and a string, and a run of them is
+// read in time linear in its length (a token holding NULs was read again
+// from its start at each of them).
+TEST(VarScanner, NulBytesAreDataReadInLinearTime)
+{
+    const std::string nul(1, '\0');
+    std::vector<Tok> got = scanAll("a" + nul + nul + "b", true);
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ(62, got[0].code);
+    EXPECT_EQ("a" + nul + nul + "b", got[0].text);
+    got = scanAll(nul + "b'c", true);
+    ASSERT_EQ(2u, got.size());
+    EXPECT_EQ(100, got[0].code);
+    EXPECT_EQ("", got[0].text);  // the run's token leaves no text
+    EXPECT_EQ(62, got[1].code);
+    EXPECT_EQ("c", got[1].text);
+    got = scanAll("'x" + nul + "y'");
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ(61, got[0].code);
+    EXPECT_EQ("x" + nul + "y", got[0].text);
+
+    auto seconds = [](const std::string& text, bool decode) {
+        const auto start = std::chrono::steady_clock::now();
+        scanAll(text, decode);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    for (const std::size_t size : {std::size_t(16) << 10, std::size_t(1) << 20}) {
+        const double floor = std::max(seconds(std::string(size, 'a'), true), size * 5e-9);
+        EXPECT_LT(seconds(std::string(size, '\0'), true), 20 * floor + 0.1) << size;
+        EXPECT_LT(seconds("'" + std::string(size, '\0'), false), 20 * floor + 0.1) << size;
+        if (HasFailure()) return;
+    }
 }
 
 // A stream whose reads fail makes flex give up: the scan error token.

@@ -134,6 +134,11 @@ TEST(ErrMsgTxtParser, Cases)
          {902}, {"parse error"}},
         {"number beyond 31 bits", alarm(item("2147483648, CmErrorMsg, 0, \"a\"")), 100, 3, table("   0x0064   \"2 0 -1 a\"\r\n"),
          kOld, 102, {901}, {"'2147483648'"}},
+        // Reported and left out (a NUL would cut the text in the script).
+        {"NUL bytes in a string", alarm(item("2, CmErrorMsg, 0, \"a" + std::string(2, '\0') + "b\"")), 100, 3,
+         table("   0x0064   \"2 0 -1 ab\"\r\n"), kOld, 102, {901, 901}, {"''", "''"}},
+        {"NUL bytes in a comment", boot("(*" + std::string(3, '\0') + "*)" + item("0, CmHelpMsg, 0, \"a\"")), 5, 0,
+         table("   0x0005   \"0 0 -1 a\"\r\n"), kOld, 6, {}, {}},
         {"comments and line ends in a string", boot("(* c *)" + item("0, CmHelpMsg, 0, \"a\\b\r\n(*\"")), 5, 0,
          table("   0x0005   \"0 0 -1 a\\b\\n(*\"\r\n"), kOld, 6, {}, {}},
         {"string open at the end", boot(item("0, CmHelpMsg, 0, \"a")), 5, 1, "", kOld, 5, {901, 902},

@@ -11,6 +11,7 @@
 #include "co/GlobTools.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdImplParser.h"
+#include "tools/md/tavolin/MdScannerSupport.h"
 
 using namespace fronttest;
 
@@ -70,11 +71,17 @@ TEST_F(ImplParserTest, IoTextIsWrittenAsCollected)
 TEST_F(ImplParserTest, WhatStopsTheParse)
 {
     MessageCapture messages;
+    // A token beyond the scanner's largest buffer (lowered here from 512 MB)
+    // is a fatal error of the scanner.
+    const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
+    const std::string longText(1 << 17, 'x');
     const struct {
-        const char* text;
+        std::string text;
         int32_t result;
         std::vector<uint32_t> ids;
     } cases[] = {
+        {"BEGIN_IO_DATA BEGIN_ACT " + longText + " END_ACT END_IO_DATA", 1, {1001}},
+        {"(* " + longText + " *)", 1, {1001}},
         {"!", 1, {1001, 1002}},
         {"BEGIN_IO_DATA BEGIN_ACT x END_ACT END_IO_DATA !", 1, {1001, 1002}},
         {"BEGIN_IO_DATA BEGIN_ACT x END_ACT", 1, {1002}},

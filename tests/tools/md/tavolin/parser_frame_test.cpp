@@ -4,6 +4,7 @@
 // handler; and the resource-script string-table writer.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -136,6 +137,43 @@ TEST(ParserFrame, LeadingLineEndsCountAsLines)
     std::istringstream none("x");
     EXPECT_EQ(mdSkipLeadingLineEnds(none), 0u);
     EXPECT_EQ(none.get(), 'x');
+}
+
+// flex expects its fatal errors not to return: the scan stops there, with
+// one message and without the parser's complaint about the cut input.
+TEST(ParserFrame, AFatalScannerErrorStopsTheScan)
+{
+    MessageCapture messages;
+    const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
+    const struct {
+        std::string text;
+        const char* message;
+        int result;
+    } cases[] = {
+        // "$" plays a table without action; the parse needs more.
+        {"(($))", "'fatal flex scanner internal error--no action found'", 1},
+        // Complete before it: still not accepted.
+        {"()$", "'fatal flex scanner internal error--no action found'", 1},
+        // A token beyond the largest buffer.
+        {"(\"" + std::string(1 << 17, 'x') + "\")", "'fatal error - scanner input buffer overflow'", 1},
+    };
+    for (const auto& c : cases) {
+        messages.clear();
+        std::istringstream in(c.text);
+        struct Parser : NestParser {
+            int yylexAgain() { return yylex(); }
+        } p;
+        MdCompilerArgs args;
+        args.stream = &in;
+        p.init(args);
+        EXPECT_EQ(p.parse(), c.result) << c.message;
+        EXPECT_EQ(p.errorCount(), 1);
+        ASSERT_EQ(messages.ids(), std::vector<uint32_t>{301}) << c.message;
+        EXPECT_EQ(messages.records[0].text, std::string("Scanner Fehler, unerwartetes Zeichen ") + c.message);
+        // The scanner stays at the end of its input.
+        EXPECT_EQ(p.yylexAgain(), 0);
+        EXPECT_TRUE(p.atEnd());
+    }
 }
 
 TEST(ParserFrame, ErrorsAreCountedWithoutAMessageHandler)

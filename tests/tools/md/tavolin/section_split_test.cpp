@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <type_traits>
 
+#include "tools/md/tavolin/MdScannerSupport.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
 
 namespace {
@@ -30,7 +33,7 @@ struct Split {
 
 const char* const kHeader =
     "TO_HEADER\n"
-    "  TOTYPE := {0B77C3C0-79ED-11D5-ae65-0040C7998E91}, 3.70001;\n"
+    "  TOTYPE := {0B77C3C0-79ED-11D5-ae65-0040C7998E91}, 3.65535;\n"
     "  PROXY := {00000001-0002-0003-0405-060708090A0B}, 1.0;\n"
     "  DATE := DT#2004-03-01-12:00:00;\n"
     "  COMMENT := \"Achse \\\"linear\\\"\";\n"
@@ -49,7 +52,7 @@ TEST(SectionSplit, HeaderFillsKindTypeIdsAndTexts)
     const uint8_t d4[8] = {0xAE, 0x65, 0x00, 0x40, 0xC7, 0x99, 0x8E, 0x91};
     for (int i = 0; i < 8; ++i) EXPECT_EQ(h.typeId1.guid.Data4[i], d4[i]) << i;
     EXPECT_EQ(h.typeId1.version, 3);
-    EXPECT_EQ(h.typeId1.second, uint16_t(70001));  // only the low 16 bits are kept
+    EXPECT_EQ(h.typeId1.second, 65535);  // the largest word
     EXPECT_EQ(h.typeId3.guid.Data1, 1u);
     EXPECT_EQ(h.typeId3.guid.Data4[7], 0x0B);
     EXPECT_EQ(h.typeId3.version, 1);
@@ -339,6 +342,117 @@ TEST(SectionSplit, KeywordsMatchLongestAndOnlyTheirOwnEndInsideASection)
     EXPECT_EQ(Split("configs").messages.count(MdMsgUnexpectedChar), 7u);
 }
 
+TEST(SectionSplit, CapitalsBeforeAKeywordAreEachUnexpected)
+{
+    // A run of capitals is no keyword until one begins in it: each capital
+    // before is reported, then the keyword counts.
+    Split s("QQ_XTO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.0; DATE := DT#1; END_TO_HEADER");
+    ASSERT_EQ(s.messages.records.size(), 4u);
+    const char* const chars[] = {"'Q'", "'Q'", "'_'", "'X'"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(s.messages.records[i].args, std::vector<std::string>{chars[i]}) << i;
+    EXPECT_EQ(s.head().kind, 1);
+    EXPECT_EQ(s.result, 3);
+    // A keyword inside a longer one is found at its place ("ALARM_STRING_TABLE"
+    // begins inside "BEGIN_ALARM_STRING_TABLE"; "BEGIN_ALARM" is longest at 0).
+    Split t("@@XXXX_ALARM_STRING_TABLE END_ALARM_STRING_TABLE");
+    EXPECT_EQ(t.messages.count(MdMsgUnexpectedChar), 7u);
+    EXPECT_EQ(t.stream("alarm_tmp"), "ALARM_STRING_TABLE  END_ALARM_STRING_TABLE\r\n");
+}
+
+TEST(SectionSplit, NulBytesInHeaderTextsAreUnexpected)
+{
+    // A header text keeps no NUL byte (it would cut the text where the
+    // descriptor keeps it): each is reported and the split fails.
+    const std::string nul(1, '\0');
+    Split s("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.0; DATE := DT#20" + nul + "04;\n"
+            "COMMENT := \"Positio" + nul + nul + "n\"; END_TO_HEADER");
+    EXPECT_EQ(s.result, 3);
+    EXPECT_EQ(s.messages.count(MdMsgUnexpectedChar), 3u);
+    EXPECT_EQ(s.head().text1, "2004");
+    EXPECT_EQ(s.head().text2, "Position");
+    EXPECT_EQ(s.head().kind, 1);
+}
+
+namespace {
+
+// Counts the messages only (a megabyte of unexpected characters makes a
+// million of them).
+struct CountingReporter : MdSectionReporter {
+    std::size_t count = 0;
+    void report(uint32_t, int32_t, const std::vector<std::string>&) override { ++count; }
+};
+
+double splitSeconds(const std::string& source, int runs = 1)
+{
+    double best = 1e9;
+    for (int run = 0; run < runs; ++run) {
+        std::istringstream in(source);
+        MdStringSectionSink sink;
+        CountingReporter messages;
+        MdSectionSplitter splitter;
+        const auto start = std::chrono::steady_clock::now();
+        splitter.split(in, sink, &messages, 0);
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
+
+}  // namespace
+
+TEST(SectionSplit, EveryKindOfByteIsReadInLinearTime)
+{
+    // A megabyte of one kind of byte, outside the sections, in a comment,
+    // a string, a date-time literal and section bodies, against a megabyte
+    // of small letters outside the sections (a message per letter). Reading
+    // a byte again from each next one (capitals that are no keyword, a line
+    // of NUL bytes) is thousands of times off; the bound leaves room for a
+    // loaded machine (and a tenth of a second for a time slice lost).
+    // 16 KB go first, so that such a case fails at once rather than after
+    // an hour.
+    const char* const kinds[] = {"Q", "E", "_", "@", "0", "{", "\"", "*", "\n", " ", "\x80", "\xff", "EN", "END",
+                                 "END_", "VRX_ERROR_TEX", "@END_DESCRIPTIO", "END_VALUE", "(*", "\\\""};
+    const char* const contexts[] = {"", "(*", "\"", "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.0; DATE := DT#",
+                                    "VALUES\n", "@DESCRIPTION\n", "BEGIN_ALARM_VRX_ERROR_TEXT\n"};
+    for (const std::size_t size : {std::size_t(16) << 10, std::size_t(1) << 20}) {
+        const double floor = std::max(splitSeconds(std::string(size, 'q'), 3), size * 5e-9);
+        for (const char* context : contexts) {
+            for (int k = -1; k < int(sizeof kinds / sizeof kinds[0]); ++k) {
+                const std::string unit = k < 0 ? std::string(1, '\0') : kinds[k];
+                std::string source = context;
+                while (source.size() < size) source += unit;
+                testing::internal::CaptureStdout();  // the date-time literal's end
+                const double seconds = splitSeconds(source);
+                testing::internal::GetCapturedStdout();
+                EXPECT_LT(seconds, 20 * floor + 0.1) << "'" << (k < 0 ? "NUL" : unit) << "' after '" << context << "', "
+                                               << size << " bytes: " << seconds << " s, small letters " << floor << " s";
+            }
+        }
+        if (HasFailure()) return;
+    }
+}
+
+// A token beyond the scanner's largest buffer is a fatal error of the
+// scanner: reported once, the source ends there, and the splitter serves
+// the next source.
+TEST(SectionSplit, ATokenBeyondTheLargestBufferEndsTheSource)
+{
+    const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
+    const std::string line(1 << 17, 'x');
+    MdSectionSplitter splitter;
+    for (const std::string& source : {"VALUES\n" + line + "\nEND_VALUES\n", "(*" + line + "*)",
+                                      std::string(kHeader).replace(std::string(kHeader).find("Achse"), 5, line)}) {
+        std::istringstream in(source);
+        MdStringSectionSink sink;
+        MdCollectingReporter messages;
+        EXPECT_NE(splitter.split(in, sink, &messages, 0), 0);
+        ASSERT_EQ(messages.records.size(), 1u);
+        EXPECT_EQ(messages.records[0].args, std::vector<std::string>{"'fatal error - scanner input buffer overflow'"});
+        std::istringstream good(kHeader);
+        EXPECT_EQ(splitter.split(good, sink, &messages, 0), 0);
+        EXPECT_EQ(splitter.header().kind, 1);
+    }
+}
+
 TEST(SectionSplit, UnexpectedCharactersAreReportedWithTheirLine)
 {
     Split s("INTERFACE END_INTERFACE\n\n  % ?\n");
@@ -429,11 +543,25 @@ TEST(SectionSplit, BrokenLiterals)
     EXPECT_GE(guid.messages.count(MdMsgUnexpectedChar), 1u);
     EXPECT_EQ(guid.head().kind, -1);
 
-    // Numbers beyond 32 bits stay at the maximum before being cut to 16 bits.
-    Split big("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 99999999999.65537; "
-              "DATE := DT#1; END_TO_HEADER");
-    EXPECT_EQ(big.head().typeId1.version, 0xFFFF);
-    EXPECT_EQ(big.head().typeId1.second, 1);
+    // The words of a type id have 16 bits: a larger number is reported with
+    // its digits (not cut to its low bits) and the split fails.
+    for (const char* words : {"70000.1", "1.65536", "99999999999.0", "00000000000000000000065536.1"}) {
+        Split big(std::string("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, ") + words +
+                  "; DATE := DT#1; END_TO_HEADER");
+        EXPECT_EQ(big.result, 3) << words;
+        ASSERT_EQ(big.messages.records.size(), 1u) << words;
+        const std::string digits(words[0] == '1' ? "65536" : std::string(words, std::strchr(words, '.')));
+        EXPECT_EQ(big.messages.records[0].args, std::vector<std::string>{"'" + digits + "'"}) << words;
+    }
+    Split proxy("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.0; "
+                "PROXY := {00000000-0000-0000-0000-000000000000}, 2.4294967296; DATE := DT#1; END_TO_HEADER");
+    EXPECT_EQ(proxy.result, 3);
+    EXPECT_EQ(proxy.messages.count(MdMsgUnexpectedChar), 1u);
+    Split leading("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 000065535.00001; "
+                  "DATE := DT#1; END_TO_HEADER");
+    EXPECT_EQ(leading.result, 0);
+    EXPECT_EQ(leading.head().typeId1.version, 65535);
+    EXPECT_EQ(leading.head().typeId1.second, 1);
 }
 
 TEST(SectionSplit, SectionsOnOneLineKeepTheirLines)

@@ -38,7 +38,7 @@ enum class Script { Good, Missing };
 // Compiles text from start into "varcomment" of a
 // file in memory, the script holding kOldScript; writes the table when the
 // grammar accepts without counted errors.
-Compiled compile(const char* text, int32_t start = 0x100, Script script = Script::Good)
+Compiled compile(const std::string& text, int32_t start = 0x100, Script script = Script::Good)
 {
     MessageCapture messages;
     FsFileMan file;
@@ -128,6 +128,11 @@ TEST(VarCommentCompiler, ScannerAndGrammar)
          {"Scanner Fehler, unerwartetes Zeichen '\"'", "Parser Fehler: parse error"}, nullptr},
         {"comment open at the end", "VARCOMMENT (* abc\n", 1, {301, 302}, {2, 2},
          {"Scanner Fehler, unerwartetes Zeichen '(*'", "Parser Fehler: parse error"}, nullptr},
+        // A NUL byte would go raw into the resource script.
+        {"NUL byte in a text", wrap("$1 [16#1] : \"Positi" + std::string(1, '\0') + "on\""), 1, {301, 302}, {2, 2},
+         {"Scanner Fehler, unerwartetes Zeichen ''", "Parser Fehler: parse error"}, nullptr},
+        {"NUL byte after a backslash", wrap("$1 [16#1] : \"a\\" + std::string(1, '\0') + "\""), 1, {301, 302},
+         {2, 2}, {}, nullptr},
         {"backslash before a quote", wrap("$1 [16#1] : \"a\\\"b\\c\""), 0, {}, {}, {}, "1 1 1 256 \r\n0 "},
         {"empty section", "VARCOMMENT END_VARCOMMENT", 0, {}, {}, {}, "0 \r\n0 "},
         {"empty boot-function section", "BFDCOMMENT\r\nEND_BFDCOMMENT", 0, {}, {}, {}, "0 \r\n0 "},
@@ -136,7 +141,7 @@ TEST(VarCommentCompiler, ScannerAndGrammar)
     };
     for (const ScanCase& k : cases) {
         SCOPED_TRACE(k.name);
-        const Compiled c = compile(k.text.c_str());
+        const Compiled c = compile(k.text);
         EXPECT_EQ(c.result, k.result);
         EXPECT_EQ(c.ids, k.ids);
         EXPECT_EQ(c.lines, k.lines);
