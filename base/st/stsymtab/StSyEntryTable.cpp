@@ -1,6 +1,8 @@
 // Entry table and id managers.
 #include "base/st/stsymtab/StSyEntryTable.h"
 
+#include <algorithm>
+
 #include <ostream>
 
 #include "base/st/stsymtab/StNameChainIndex.h"
@@ -36,6 +38,7 @@ void StSyEntryTable::clear()
 {
     for (auto& kv : m_map) delete kv.second;
     m_map.clear();
+    m_byId.clear();
     m_nextFree = 0;
     m_markedOnly = m_markNew = m_error = false;
     ++m_changes;
@@ -111,6 +114,7 @@ StSymbEntryID StSyEntryTable::newEntry(uint32_t kind, StSyBaseSymbEntry*& out, S
         delete e;
         return ST_INVALID_SID;
     }
+    indexed(sid, e);
     if (pred) pred->setNext(sid, e);
     ++m_changes;
     out = e;
@@ -137,6 +141,7 @@ StSyBaseSymbEntry* StSyEntryTable::addCopy(String* name, const StSyBaseSymbEntry
         delete copy;
         return nullptr;
     }
+    indexed(sid, copy);
     if (StSyBaseSymbEntry* n = findEntry(oldNext)) n->setPrev(sid);
     if (pred) pred->setNext(sid, copy);
     ++m_changes;
@@ -152,6 +157,7 @@ String* StSyEntryTable::removeEntry(StSymbEntryID& sid)
     }
     StSyBaseSymbEntry* e = it->second;
     m_map.erase(it);
+    unindexed(sid);
     ++m_changes;
     freeID(sid);
     const StSymbEntryID prev = e->getPrev();
@@ -167,8 +173,33 @@ String* StSyEntryTable::removeEntry(StSymbEntryID& sid)
 
 StSyBaseSymbEntry* StSyEntryTable::findEntry(StSymbEntryID sid) const
 {
+    if (sid.get() < m_byId.size()) return m_byId[sid.get()];
     auto it = m_map.find(sid);
     return it == m_map.end() ? nullptr : it->second;
+}
+
+void StSyEntryTable::indexed(StSymbEntryID sid, StSyBaseSymbEntry* e)
+{
+    const uint32_t id = sid.get();
+    if (id < m_byId.size()) {
+        m_byId[id] = e;
+        return;
+    }
+    // Grown (doubling) only while dense enough; the ids it newly covers
+    // are filled from the map.
+    constexpr size_t kMaxIndexed = size_t(1) << 24;
+    const size_t limit = std::min(kMaxIndexed, 2 * m_map.size() + 1024);
+    if (id >= limit) return;
+    const size_t old = m_byId.size();
+    const size_t size = std::min(limit, std::max({size_t(id) + 1, 2 * old, size_t(64)}));
+    m_byId.resize(size, nullptr);
+    for (auto it = m_map.lower_bound(StSymbEntryID(uint32_t(old))); it != m_map.end() && it->first.get() < size; ++it)
+        m_byId[it->first.get()] = it->second;
+}
+
+void StSyEntryTable::unindexed(StSymbEntryID sid)
+{
+    if (sid.get() < m_byId.size()) m_byId[sid.get()] = nullptr;
 }
 
 StSyBaseSymbEntry* StSyEntryTable::findEntryFrom(StSymbEntryID sid) const
@@ -285,6 +316,7 @@ void StSyEntryTable::readEntries(A& a)
         // The table's key is the entry's id, whatever the entry's own field said.
         e->setID(sid);
         m_map.emplace(sid, e);
+        indexed(sid, e);
     }
     m_nextFree = afterLargest();
     relinkAll();

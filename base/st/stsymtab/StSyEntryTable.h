@@ -23,6 +23,7 @@
 #include <iosfwd>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "base/falloc/AllocPool.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
@@ -159,7 +160,17 @@ private:
     template <class A>
     void readEntries(A& a);
 
+    // Keeps m_byId in step with m_map: after an entry went in, after one
+    // went out.
+    void indexed(StSymbEntryID sid, StSyBaseSymbEntry* e);
+    void unindexed(StSymbEntryID sid);
+
     EntryMap m_map;
+    // The entries by id for the ids below its size (null where the map has
+    // none), so that finding an entry walks no tree; the map keeps the order
+    // the table is written in. Ids are mostly dense from 0: the vector grows
+    // only while it stays within twice the map's size.
+    std::vector<StSyBaseSymbEntry*> m_byId;
     uint32_t m_nextFree = 0;
     StSysVarIDMgr m_sysVarMgr;
     bool m_markedOnly = false;
