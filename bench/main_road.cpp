@@ -796,20 +796,19 @@ int main(int argc, char** argv)
         printSteps(stepTimes()[mb], floor);
     }
     // Whether the whole compile is linear: its time per MB at each size over
-    // that at the first, and the floor's likewise.
-    if (whole && sizes.size() > 1) {
-        const std::string first = "/" + std::to_string(sizes[0]) + "MB/real_time";
-        const double base = reporter.at("WholeInProcessNew" + first) / sizes[0];
-        const double floorBase =
-            (reporter.best("WholeFloorFlexScan" + first) + reporter.best("WholeFloorGsfWrite" + first)) / sizes[0];
-        for (std::size_t i = 1; i < sizes.size() && base > 0 && floorBase > 0; ++i) {
-            const std::string n = "/" + std::to_string(sizes[i]) + "MB/real_time";
-            const double floorPerMb =
-                (reporter.best("WholeFloorFlexScan" + n) + reporter.best("WholeFloorGsfWrite" + n)) / sizes[i];
-            std::printf("compiles whole, time per MB at %d MB over that at %d MB: %.2fx (the floor's %.2fx)\n",
-                        sizes[i], sizes[0], reporter.at("WholeInProcessNew" + n) / sizes[i] / base,
-                        floorPerMb / floorBase);
-        }
+    // that at the size before, and the floor's likewise.
+    for (std::size_t i = 1; whole && i < sizes.size(); ++i) {
+        auto perMb = [&](const char* name, int mb, bool floor) {
+            const std::string n = "/" + std::to_string(mb) + "MB/real_time";
+            return (floor ? reporter.best(name + n) + reporter.best("WholeFloorGsfWrite" + n) : reporter.at(name + n)) /
+                   mb;
+        };
+        const double before = perMb("WholeInProcessNew", sizes[i - 1], false);
+        const double floorBefore = perMb("WholeFloorFlexScan", sizes[i - 1], true);
+        if (before <= 0 || floorBefore <= 0) continue;
+        std::printf("compiles whole, time per MB at %d MB over that at %d MB: %.2fx (the floor's %.2fx)\n", sizes[i],
+                    sizes[i - 1], perMb("WholeInProcessNew", sizes[i], false) / before,
+                    perMb("WholeFloorFlexScan", sizes[i], true) / floorBefore);
     }
     removeSources();
     benchmark::Shutdown();
