@@ -263,22 +263,21 @@ template <class A>
 void StSyEntryTable::writeEntries(A& a, uint32_t mode)
 {
     uint32_t count = 0;
-    for (const auto& kv : m_map) count += writtenInMarkedMode(kv.second) ? 1 : 0;
+    forEachInOrder([&](StSymbEntryID, StSyBaseSymbEntry* e) { count += writtenInMarkedMode(e) ? 1 : 0; });
     a.num(count);
-    for (const auto& kv : m_map) {
-        StSyBaseSymbEntry* e = kv.second;
-        if (!writtenInMarkedMode(e)) continue;
+    forEachInOrder([&](StSymbEntryID sid, StSyBaseSymbEntry* e) {
+        if (!writtenInMarkedMode(e)) return;
         const uint32_t kind = e->getKind();
         const uint32_t entryMode = mode == 1 && (kind == ST_KIND_CONST || kind == ST_KIND_TYPESPEC) ? 1 : 0;
         uint32_t header = kind | entryMode << 16;
-        a.num(kv.first);
+        a.num(sid);
         a.num(header);
         const StSymbEntryID next = e->getNext();
         const StSyBaseSymbEntry* nextEntry = findEntry(next);
         const bool hideNext = m_markedOnly && next.isValid() && !(nextEntry && nextEntry->isMarked());
         if (!hideNext) {
             a.part(*e, entryMode);
-            continue;
+            return;
         }
         // The next entry is not written: show an invalid next, and give the
         // entry its own next back at once.
@@ -286,7 +285,7 @@ void StSyEntryTable::writeEntries(A& a, uint32_t mode)
         e->setNext(ST_INVALID_SID, nullptr);
         a.part(*e, entryMode);
         e->setNext(next, keptEntry);
-    }
+    });
 }
 
 template <class A>

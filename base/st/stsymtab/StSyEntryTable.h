@@ -164,6 +164,18 @@ private:
     // went out.
     void indexed(StSymbEntryID sid, StSyBaseSymbEntry* e);
     void unindexed(StSymbEntryID sid);
+    // Calls f(sid, entry) for every entry in ascending order of id: through
+    // the vector when it covers every id (no tree to walk), else the map.
+    template <class F>
+    void forEachInOrder(F f) const
+    {
+        if (m_map.empty() || m_map.rbegin()->first.get() < m_byId.size()) {
+            for (size_t id = 0; id < m_byId.size(); ++id)
+                if (StSyBaseSymbEntry* e = m_byId[id]) f(StSymbEntryID(uint32_t(id)), e);
+            return;
+        }
+        for (const auto& kv : m_map) f(kv.first, kv.second);
+    }
 
     EntryMap m_map;
     // The entries by id for the ids below its size (null where the map has
