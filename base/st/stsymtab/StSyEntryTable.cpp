@@ -1,7 +1,6 @@
 // Entry table and id managers.
 #include "base/st/stsymtab/StSyEntryTable.h"
 
-#include <algorithm>
 
 #include <ostream>
 
@@ -114,7 +113,7 @@ StSymbEntryID StSyEntryTable::newEntry(uint32_t kind, StSyBaseSymbEntry*& out, S
         delete e;
         return ST_INVALID_SID;
     }
-    indexed(sid, e);
+    m_byId.put(sid, e, m_map);
     if (pred) pred->setNext(sid, e);
     ++m_changes;
     out = e;
@@ -141,7 +140,7 @@ StSyBaseSymbEntry* StSyEntryTable::addCopy(String* name, const StSyBaseSymbEntry
         delete copy;
         return nullptr;
     }
-    indexed(sid, copy);
+    m_byId.put(sid, copy, m_map);
     if (StSyBaseSymbEntry* n = findEntry(oldNext)) n->setPrev(sid);
     if (pred) pred->setNext(sid, copy);
     ++m_changes;
@@ -157,7 +156,7 @@ String* StSyEntryTable::removeEntry(StSymbEntryID& sid)
     }
     StSyBaseSymbEntry* e = it->second;
     m_map.erase(it);
-    unindexed(sid);
+    m_byId.drop(sid);
     ++m_changes;
     freeID(sid);
     const StSymbEntryID prev = e->getPrev();
@@ -173,33 +172,9 @@ String* StSyEntryTable::removeEntry(StSymbEntryID& sid)
 
 StSyBaseSymbEntry* StSyEntryTable::findEntry(StSymbEntryID sid) const
 {
-    if (sid.get() < m_byId.size()) return m_byId[sid.get()];
+    if (m_byId.holds(sid)) return m_byId.at(sid);
     auto it = m_map.find(sid);
     return it == m_map.end() ? nullptr : it->second;
-}
-
-void StSyEntryTable::indexed(StSymbEntryID sid, StSyBaseSymbEntry* e)
-{
-    const uint32_t id = sid.get();
-    if (id < m_byId.size()) {
-        m_byId[id] = e;
-        return;
-    }
-    // Grown (doubling) only while dense enough; the ids it newly covers
-    // are filled from the map.
-    constexpr size_t kMaxIndexed = size_t(1) << 24;
-    const size_t limit = std::min(kMaxIndexed, 2 * m_map.size() + 1024);
-    if (id >= limit) return;
-    const size_t old = m_byId.size();
-    const size_t size = std::min(limit, std::max({size_t(id) + 1, 2 * old, size_t(64)}));
-    m_byId.resize(size, nullptr);
-    for (auto it = m_map.lower_bound(StSymbEntryID(uint32_t(old))); it != m_map.end() && it->first.get() < size; ++it)
-        m_byId[it->first.get()] = it->second;
-}
-
-void StSyEntryTable::unindexed(StSymbEntryID sid)
-{
-    if (sid.get() < m_byId.size()) m_byId[sid.get()] = nullptr;
 }
 
 StSyBaseSymbEntry* StSyEntryTable::findEntryFrom(StSymbEntryID sid) const
@@ -263,9 +238,10 @@ template <class A>
 void StSyEntryTable::writeEntries(A& a, uint32_t mode)
 {
     uint32_t count = 0;
-    forEachInOrder([&](StSymbEntryID, StSyBaseSymbEntry* e) { count += writtenInMarkedMode(e) ? 1 : 0; });
+    m_byId.forEachInOrder(m_map,
+                          [&](StSymbEntryID, StSyBaseSymbEntry* e) { count += writtenInMarkedMode(e) ? 1 : 0; });
     a.num(count);
-    forEachInOrder([&](StSymbEntryID sid, StSyBaseSymbEntry* e) {
+    m_byId.forEachInOrder(m_map, [&](StSymbEntryID sid, StSyBaseSymbEntry* e) {
         if (!writtenInMarkedMode(e)) return;
         const uint32_t kind = e->getKind();
         const uint32_t entryMode = mode == 1 && (kind == ST_KIND_CONST || kind == ST_KIND_TYPESPEC) ? 1 : 0;
@@ -315,7 +291,7 @@ void StSyEntryTable::readEntries(A& a)
         // The table's key is the entry's id, whatever the entry's own field said.
         e->setID(sid);
         m_map.emplace(sid, e);
-        indexed(sid, e);
+        m_byId.put(sid, e, m_map);
     }
     m_nextFree = afterLargest();
     relinkAll();

@@ -23,9 +23,9 @@
 #include <iosfwd>
 #include <map>
 #include <memory>
-#include <vector>
 
 #include "base/falloc/AllocPool.h"
+#include "base/st/stsymtab/StDenseIndex.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 
 class StSyEntryTable;
@@ -160,29 +160,9 @@ private:
     template <class A>
     void readEntries(A& a);
 
-    // Keeps m_byId in step with m_map: after an entry went in, after one
-    // went out.
-    void indexed(StSymbEntryID sid, StSyBaseSymbEntry* e);
-    void unindexed(StSymbEntryID sid);
-    // Calls f(sid, entry) for every entry in ascending order of id: through
-    // the vector when it covers every id (no tree to walk), else the map.
-    template <class F>
-    void forEachInOrder(F f) const
-    {
-        if (m_map.empty() || m_map.rbegin()->first.get() < m_byId.size()) {
-            for (size_t id = 0; id < m_byId.size(); ++id)
-                if (StSyBaseSymbEntry* e = m_byId[id]) f(StSymbEntryID(uint32_t(id)), e);
-            return;
-        }
-        for (const auto& kv : m_map) f(kv.first, kv.second);
-    }
-
     EntryMap m_map;
-    // The entries by id for the ids below its size (null where the map has
-    // none), so that finding an entry walks no tree; the map keeps the order
-    // the table is written in. Ids are mostly dense from 0: the vector grows
-    // only while it stays within twice the map's size.
-    std::vector<StSyBaseSymbEntry*> m_byId;
+    // The entries by SID for finding and writing them without the tree.
+    StDenseIndex<StSyBaseSymbEntry> m_byId;
     uint32_t m_nextFree = 0;
     StSysVarIDMgr m_sysVarMgr;
     bool m_markedOnly = false;
