@@ -14,12 +14,22 @@
 // and loading the library), and where the time of an in-process compile goes,
 // step by step.
 //
-//   bench_main_road [--sizes=1,10,100] [benchmark options]
+// The grown source of main_road_source.h repeats its ids, so most compilers
+// stop early on it; beside it the bench measures a grown source that
+// compiles whole (whole_source.h: every step succeeds, exit 0), with its
+// system variables and a resource script, into a new and an existing target
+// and as the command, against a floor of the scan and libgsf writing the
+// target's own streams.
+//
+//   bench_main_road [--sizes=1,10,100] [--sources=grown,whole] [benchmark options]
 //   bench_main_road --smoke                    each compile once on a small
 //                                              source, in-process and as
 //                                              the command; 0 when both end alike
 //   bench_main_road --write-source FILE MB     a grown source of MB megabytes
 //   bench_main_road --write-blank FILE MB      MB of blank lines, then sections
+//   bench_main_road --write-whole FILE MB      a grown source that compiles
+//                                              whole, and FILE.symb, the
+//                                              table of its system variables
 //   bench_main_road --working-size SOURCE HOST bytes of the working file the
 //                                              entry method makes over HOST
 #include <benchmark/benchmark.h>
@@ -45,6 +55,7 @@
 #include <vector>
 
 #include "bench/main_road_source.h"
+#include "bench/whole_source.h"
 #include "bench/ratio_reporter.h"
 #include "host/compile_driver.h"
 #include "platform/storage.h"
@@ -97,6 +108,69 @@ const std::string& sourceFile(int mb)
     writeFile(path, mainroad::grownSource(axisExample(), std::size_t(mb) << 20));
     return files.emplace(mb, path).first->second;
 }
+
+// The grown source that compiles whole (whole_source.h) of mb megabytes and
+// the symbol-table text of its system variables, which the stand-in class
+// provider writes as "symb" (a file: too large for the environment).
+struct WholeFiles {
+    std::string source, symb;
+    int repeats = 0;
+};
+
+// Writes the source of at least `bytes` bytes to `path` and the table of its
+// system variables to `path`.symb; false when either cannot be made.
+bool writeWhole(const std::string& path, std::size_t bytes, int* repeatsOut = nullptr)
+{
+    const std::string axis = axisExample();
+    const int repeats = wholesrc::repeatsFor(axis, bytes);
+    if (repeatsOut) *repeatsOut = repeats;
+    const std::string list = path + ".sysvars";
+    if (!writeFile(path, wholesrc::wholeSource(axis, repeats)) ||
+        !writeFile(list, wholesrc::wholeSysVars(
+                             mainroad::readText(std::string(TV_SOURCE_DIR) + "/examples/axis.sysvars"), repeats)))
+        return false;
+    const std::string cmd =
+        std::string("'") + TV_BINARY_DIR + "/tools/mksymb/mksymb' '" + list + "' '" + path + ".symb'";
+    const bool ok = std::system(cmd.c_str()) == 0;
+    ::unlink(list.c_str());
+    return ok;
+}
+
+std::map<int, WholeFiles>& wholeFiles()
+{
+    static std::map<int, WholeFiles> files;
+    return files;
+}
+
+const WholeFiles& wholeFile(int mb)
+{
+    std::map<int, WholeFiles>& files = wholeFiles();
+    auto it = files.find(mb);
+    if (it != files.end()) return it->second;
+    WholeFiles f;
+    f.source = scratchPath("whole" + std::to_string(mb) + ".tos");
+    f.symb = f.source + ".symb";
+    writeWhole(f.source, std::size_t(mb) << 20, &f.repeats);
+    return files.emplace(mb, f).first->second;
+}
+
+// The stand-in class provider writes the system variables of a grown source
+// that compiles whole while it lives.
+class WholeSysVars {
+public:
+    explicit WholeSysVars(const WholeFiles& f)
+    {
+        ::setenv("TVCLSPRV_SECTION", "symb", 1);
+        ::setenv("TVCLSPRV_SECTION_FILE", f.symb.c_str(), 1);
+    }
+    ~WholeSysVars()
+    {
+        ::unsetenv("TVCLSPRV_SECTION");
+        ::unsetenv("TVCLSPRV_SECTION_FILE");
+    }
+    WholeSysVars(const WholeSysVars&) = delete;
+    WholeSysVars& operator=(const WholeSysVars&) = delete;
+};
 
 // Runs the command with its output dropped; its exit status, -1 when it did
 // not run to an end.
@@ -298,6 +372,159 @@ void compileIntoNew(benchmark::State& state, bool inProcess, const std::string& 
     removeTarget(target);
 }
 
+// The whole compile of the grown source that compiles whole, with its
+// system variables and a resource script (removed before each run, as the
+// string tables are appended to it), into a new target or into the target a
+// compile of the same source made; the macro files are removed too.
+void compileWhole(benchmark::State& state, bool inProcess, bool existing, int mb, StepTimes* times)
+{
+    const WholeFiles& f = wholeFile(mb);
+    WholeSysVars sysVars(f);
+    const std::string target = scratchPath(std::string("whole_") + (inProcess ? "ip_" : "") +
+                                           (existing ? "existing" : "new") + ".dsc");
+    const std::string rc = target + ".rc";
+    removeTarget(target);
+    std::unique_ptr<Quiet> quiet(inProcess ? new Quiet : nullptr);
+    if (existing && compileOnce(inProcess, f.source, target, rc) != 0)
+        state.SkipWithError("the source did not compile whole");
+    for (auto _ : state) {
+        state.PauseTiming();
+        ::unlink(rc.c_str());
+        const std::string base = target.substr(0, target.rfind('.'));
+        for (const std::string& p : {base + ".m4h", base + ".m4c"}) ::unlink(p.c_str());
+        if (!existing) ::unlink(target.c_str());
+        state.ResumeTiming();
+        if (compileOnce(inProcess, f.source, target, rc, times) != 0)
+            state.SkipWithError("the source did not compile whole");
+    }
+    removeTarget(target);
+    ::unlink(rc.c_str());
+    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+}
+
+std::map<int, StepTimes>& wholeStepTimes()
+{
+    static std::map<int, StepTimes> times;
+    return times;
+}
+
+void BM_WholeInProcessExisting(benchmark::State& state, int mb)
+{
+    compileWhole(state, true, true, mb, &wholeStepTimes()[mb]);
+}
+
+void BM_WholeInProcessNew(benchmark::State& state, int mb)
+{
+    compileWhole(state, true, false, mb, nullptr);
+}
+
+void BM_WholeCommandNew(benchmark::State& state, int mb)
+{
+    compileWhole(state, false, false, mb, nullptr);
+}
+
+// The scan floor: the bare flex scanner over the source.
+void flexScan(benchmark::State& state, const std::string& source, int mb)
+{
+    ::sync();
+    for (auto _ : state) {
+        const long lines = mainroadFloorScan(source.c_str());
+        if (lines < 0) state.SkipWithError("source unreadable");
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+}
+
+void BM_WholeFloorFlexScan(benchmark::State& state, int mb)
+{
+    flexScan(state, wholeFile(mb).source, mb);
+}
+
+// The streams of a compound file by name (a flat one: the target).
+std::vector<std::pair<std::string, std::string>> streamsOf(const std::string& file)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    IStorage* stg = nullptr;
+    if (FAILED(StgOpenStorage(tvp::utf8ToWide(file).c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
+                              &stg)))
+        return out;
+    IEnumSTATSTG* e = nullptr;
+    if (SUCCEEDED(stg->EnumElements(0, nullptr, 0, &e)) && e) {
+        STATSTG st;
+        ULONG got = 0;
+        while (e->Next(1, &st, &got) == S_OK && got == 1) {
+            IStream* s = nullptr;
+            std::string bytes;
+            if (st.type == STGTY_STREAM &&
+                SUCCEEDED(stg->OpenStream(st.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s))) {
+                char buf[65536];
+                ULONG n = 0;
+                while (SUCCEEDED(s->Read(buf, sizeof buf, &n)) && n > 0) bytes.append(buf, n);
+                s->Release();
+                out.emplace_back(tvp::wideToUtf8(st.pwcsName), std::move(bytes));
+            }
+            CoTaskMemFree(st.pwcsName);
+        }
+        e->Release();
+    }
+    stg->Release();
+    return out;
+}
+
+// libgsf alone writing the given streams into a compound file on disk.
+void gsfWrite(benchmark::State& state, const std::vector<std::pair<std::string, std::string>>& streams)
+{
+    const std::string file = scratchPath("floor.cf");
+    gsf_init();
+    // Written back what the runs before left dirty, so that this write does
+    // not wait for theirs.
+    ::sync();
+    for (auto _ : state) {
+        GsfOutput* sink = gsf_output_stdio_new(file.c_str(), nullptr);
+        GsfOutfile* out = sink ? gsf_outfile_msole_new(sink) : nullptr;
+        if (!out) {
+            state.SkipWithError("libgsf cannot write");
+            if (sink) g_object_unref(sink);
+            break;
+        }
+        for (const auto& s : streams) {
+            GsfOutput* child = gsf_outfile_new_child(out, s.first.c_str(), FALSE);
+            gsf_output_write(child, s.second.size(), reinterpret_cast<const guint8*>(s.second.data()));
+            gsf_output_close(child);
+            g_object_unref(child);
+        }
+        gsf_output_close(GSF_OUTPUT(out));
+        g_object_unref(out);
+        g_object_unref(sink);
+    }
+    ::unlink(file.c_str());
+}
+
+// The write floor of a whole compile: libgsf writing the target's streams
+// (some twenty) with the bytes a compile of the source wrote.
+void BM_WholeFloorGsfWrite(benchmark::State& state, int mb)
+{
+    const WholeFiles& f = wholeFile(mb);
+    const std::string target = scratchPath("whole_floor.dsc");
+    std::vector<std::pair<std::string, std::string>> streams;
+    {
+        WholeSysVars sysVars(f);
+        Quiet quiet;
+        removeTarget(target);
+        if (compileOnce(true, f.source, target, target + ".rc") == 0) streams = streamsOf(target);
+        removeTarget(target);
+        ::unlink((target + ".rc").c_str());
+    }
+    if (streams.empty()) {
+        state.SkipWithError("the source did not compile whole");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    gsfWrite(state, streams);
+    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+}
+
 // The main road alone (openSource and copySections, in this process): what
 // the split and the working file cost without the section compilers, which
 // read every section again with a grammar of their own.
@@ -347,14 +574,7 @@ void BM_CommandExample(benchmark::State& state)
 
 void BM_FloorFlexScan(benchmark::State& state, int mb)
 {
-    const std::string& source = sourceFile(mb);
-    ::sync();
-    for (auto _ : state) {
-        const long lines = mainroadFloorScan(source.c_str());
-        if (lines < 0) state.SkipWithError("source unreadable");
-        benchmark::DoNotOptimize(lines);
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+    flexScan(state, sourceFile(mb), mb);
 }
 
 // The temporary streams the split makes of the source, by name.
@@ -371,31 +591,7 @@ std::vector<std::pair<std::string, std::string>> workingStreams(const std::strin
 
 void BM_FloorGsfWrite(benchmark::State& state, int mb)
 {
-    const auto streams = workingStreams(sourceFile(mb));
-    const std::string file = scratchPath("floor.cf");
-    gsf_init();
-    // Written back what the runs before left dirty, so that this write does
-    // not wait for theirs.
-    ::sync();
-    for (auto _ : state) {
-        GsfOutput* sink = gsf_output_stdio_new(file.c_str(), nullptr);
-        GsfOutfile* out = sink ? gsf_outfile_msole_new(sink) : nullptr;
-        if (!out) {
-            state.SkipWithError("libgsf cannot write");
-            if (sink) g_object_unref(sink);
-            break;
-        }
-        for (const auto& s : streams) {
-            GsfOutput* child = gsf_outfile_new_child(out, s.first.c_str(), FALSE);
-            gsf_output_write(child, s.second.size(), reinterpret_cast<const guint8*>(s.second.data()));
-            gsf_output_close(child);
-            g_object_unref(child);
-        }
-        gsf_output_close(GSF_OUTPUT(out));
-        g_object_unref(out);
-        g_object_unref(sink);
-    }
-    ::unlink(file.c_str());
+    gsfWrite(state, workingStreams(sourceFile(mb)));
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
 }
 
@@ -410,6 +606,8 @@ int toolMode(int argc, char** argv)
                                                           : mainroad::blankLinesSource(axisExample(), bytes);
         return writeFile(argv[2], text) ? 0 : 1;
     }
+    if (mode == "--write-whole" && argc == 4)
+        return writeWhole(argv[2], std::size_t(std::atof(argv[3]) * double(1 << 20))) ? 0 : 1;
     if (mode == "--working-size" && argc == 4) {
         IStorage* stg = nullptr;
         if (FAILED(StgOpenStorage(tvp::utf8ToWide(argv[3]).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
@@ -435,6 +633,15 @@ int toolMode(int argc, char** argv)
     }
     std::fprintf(stderr, "usage: see the head of bench/main_road.cpp\n");
     return 2;
+}
+
+void removeSources()
+{
+    for (const auto& f : sourceFiles()) ::unlink(f.second.c_str());
+    for (const auto& f : wholeFiles()) {
+        ::unlink(f.second.source.c_str());
+        ::unlink(f.second.symb.c_str());
+    }
 }
 
 // Each compile once on a small grown source, in this process and as the
@@ -464,7 +671,26 @@ int smoke()
         std::printf("%s: in-process %d, command %d\n", what, status[1], status[0]);
         if (!ranToEnd(status[1]) || status[1] != status[0]) ++failures;
     }
-    for (const auto& f : sourceFiles()) ::unlink(f.second.c_str());
+    // The grown source that compiles whole does so both ways.
+    {
+        const WholeFiles& f = wholeFile(1);
+        WholeSysVars sysVars(f);
+        for (bool inProcess : {true, false}) {
+            const std::string target = scratchPath(inProcess ? "smoke_whole_ip.dsc" : "smoke_whole.dsc");
+            removeTarget(target);
+            int status = -1;
+            {
+                std::unique_ptr<Quiet> quiet(inProcess ? new Quiet : nullptr);
+                status = compileOnce(inProcess, f.source, target, target + ".rc");
+            }
+            std::printf("whole compile (%d repetitions), %s: %d\n", f.repeats, inProcess ? "in-process" : "command",
+                        status);
+            if (status != 0) ++failures;
+            removeTarget(target);
+            ::unlink((target + ".rc").c_str());
+        }
+    }
+    removeSources();
     return failures == 0 ? 0 : 1;
 }
 
@@ -502,9 +728,14 @@ int main(int argc, char** argv)
     if (argc == 2 && std::strcmp(argv[1], "--smoke") == 0) return smoke();
 
     std::vector<int> sizes = {10};
+    bool grown = true, whole = true;
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--sizes=", 8) == 0) {
+        if (std::strncmp(argv[i], "--sources=", 10) == 0) {
+            const std::string which = argv[i] + 10;
+            grown = which.find("grown") != std::string::npos;
+            whole = which.find("whole") != std::string::npos;
+        } else if (std::strncmp(argv[i], "--sizes=", 8) == 0) {
             sizes.clear();
             std::istringstream list(argv[i] + 8);
             for (std::string s; std::getline(list, s, ',');)
@@ -513,9 +744,17 @@ int main(int argc, char** argv)
             rest.push_back(argv[i]);
         }
     }
-    add("CommandExample", BM_CommandExample);
+    if (grown) add("CommandExample", BM_CommandExample);
     for (int mb : sizes) {
         const std::string n = "/" + std::to_string(mb) + "MB";
+        if (whole) {
+            RatioReporter::addMinimum(add("WholeFloorFlexScan" + n, BM_WholeFloorFlexScan, mb));
+            RatioReporter::addMinimum(add("WholeFloorGsfWrite" + n, BM_WholeFloorGsfWrite, mb));
+            add("WholeInProcessExisting" + n, BM_WholeInProcessExisting, mb);
+            add("WholeInProcessNew" + n, BM_WholeInProcessNew, mb);
+            add("WholeCommandNew" + n, BM_WholeCommandNew, mb);
+        }
+        if (!grown) continue;
         RatioReporter::addMinimum(add("FloorFlexScan" + n, BM_FloorFlexScan, mb));
         RatioReporter::addMinimum(add("FloorGsfWrite" + n, BM_FloorGsfWrite, mb));
         add("MainRoadExisting" + n, BM_MainRoadExisting, mb);
@@ -536,6 +775,17 @@ int main(int argc, char** argv)
         auto at = [&](const char* name) { return reporter.at(name + s); };
         // The floors at their best repetition, the compiles at their median.
         auto best = [&](const char* name) { return reporter.best(name + s); };
+        const double wholeFloor = best("WholeFloorFlexScan") + best("WholeFloorGsfWrite");
+        if (wholeFloor > 0) {
+            const double perMb = at("WholeInProcessNew") / mb;
+            std::printf("%4d MB, compiles whole (%d repetitions): floor %.1f ms (scan %.1f + libgsf %.1f of the "
+                        "target); in-process: existing target %.2fx, new target %.2fx (%.1f ms per MB); command: "
+                        "new target %.2fx\n",
+                        mb, wholeFile(mb).repeats, wholeFloor * 1e3, best("WholeFloorFlexScan") * 1e3,
+                        best("WholeFloorGsfWrite") * 1e3, at("WholeInProcessExisting") / wholeFloor,
+                        at("WholeInProcessNew") / wholeFloor, perMb * 1e3, at("WholeCommandNew") / wholeFloor);
+            printSteps(wholeStepTimes()[mb], wholeFloor);
+        }
         const double floor = best("FloorFlexScan") + best("FloorGsfWrite");
         if (floor <= 0) continue;
         std::printf("%4d MB: floor %.1f ms (scan %.1f + libgsf %.1f); main road: existing target %.2fx, new target "
@@ -546,7 +796,22 @@ int main(int argc, char** argv)
                     at("InProcessNew") / floor, at("CommandExisting") / floor, at("CommandNew") / floor);
         printSteps(stepTimes()[mb], floor);
     }
-    for (const auto& f : sourceFiles()) ::unlink(f.second.c_str());
+    // Whether the whole compile is linear: its time per MB at each size over
+    // that at the size before, and the floor's likewise.
+    for (std::size_t i = 1; whole && i < sizes.size(); ++i) {
+        auto perMb = [&](const char* name, int mb, bool floor) {
+            const std::string n = "/" + std::to_string(mb) + "MB/real_time";
+            return (floor ? reporter.best(name + n) + reporter.best("WholeFloorGsfWrite" + n) : reporter.at(name + n)) /
+                   mb;
+        };
+        const double before = perMb("WholeInProcessNew", sizes[i - 1], false);
+        const double floorBefore = perMb("WholeFloorFlexScan", sizes[i - 1], true);
+        if (before <= 0 || floorBefore <= 0) continue;
+        std::printf("compiles whole, time per MB at %d MB over that at %d MB: %.2fx (the floor's %.2fx)\n", sizes[i],
+                    sizes[i - 1], perMb("WholeInProcessNew", sizes[i], false) / before,
+                    perMb("WholeFloorFlexScan", sizes[i], true) / floorBefore);
+    }
+    removeSources();
     benchmark::Shutdown();
     return 0;
 }

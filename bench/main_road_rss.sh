@@ -1,6 +1,7 @@
 #!/bin/sh
 # Peak memory of the main road: `tavolin compile` of generated sources into a
-# new and into an existing target (the axis example's) under /usr/bin/time -v,
+# new and into an existing target (the axis example's; for the grown source
+# that compiles whole, the target its own compile wrote) under /usr/bin/time -v,
 # beside the size of the source and of the working file the entry method
 # makes of it.
 #
@@ -37,9 +38,18 @@ TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_TEXT=$("$build/tools/mksymb/mksymb" "$(di
     >/dev/null 2>&1 || true
 [ -f "$existing" ] || { echo "no existing target could be made" >&2; exit 1; }
 
-# Peak resident set of one compile, in KB, and its seconds.
+# Peak resident set of one compile, in KB, and its seconds. A third
+# argument, the symbol-table file of the source's system variables, has the
+# stand-in class provider write it and gives a resource script: the grown
+# source that compiles whole.
 peak() {
-    /usr/bin/time -v "$tavolin" compile "$1" -o "$2" --flag 0 >/dev/null 2>"$dir/time" || true
+    if [ $# -gt 2 ]; then
+        rm -f "$dir/whole.rc"
+        TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_FILE=$3 /usr/bin/time -v "$tavolin" compile "$1" -o "$2" --flag 0 \
+            --rc "$dir/whole.rc" >/dev/null 2>"$dir/time" || true
+    else
+        /usr/bin/time -v "$tavolin" compile "$1" -o "$2" --flag 0 >/dev/null 2>"$dir/time" || true
+    fi
     kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$dir/time")
     s=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$dir/time")
     echo "$kb $s"
@@ -48,13 +58,14 @@ peak() {
 printf '%-8s %10s %10s %12s %12s %8s %8s %10s %10s\n' case source_MB work_MB new_peak_MB old_peak_MB \
     new/src new/work new_time old_time
 run() {
-    name=$1 src=$2
+    name=$1 src=$2 symb=${3:-}
     target=$dir/$name.dsc
     rm -f "$target"
-    set -- $(peak "$src" "$target")
+    set -- $(peak "$src" "$target" ${symb:+"$symb"})
     newkb=$1 newt=$2
-    cp "$existing" "$target"
-    set -- $(peak "$src" "$target")
+    # The whole compile's existing target is the one it has just written.
+    [ -n "$symb" ] || cp "$existing" "$target"
+    set -- $(peak "$src" "$target" ${symb:+"$symb"})
     oldkb=$1 oldt=$2
     srcb=$(stat -c %s "$src")
     workb=$("$bench" --working-size "$src" "$existing")
@@ -69,6 +80,9 @@ for mb in $sizes; do
     "$bench" --write-source "$dir/src$mb.tos" "$mb"
     run "grown$mb" "$dir/src$mb.tos"
     rm -f "$dir/src$mb.tos"
+    "$bench" --write-whole "$dir/whole$mb.tos" "$mb"
+    run "whole$mb" "$dir/whole$mb.tos" "$dir/whole$mb.tos.symb"
+    rm -f "$dir/whole$mb.tos" "$dir/whole$mb.tos.symb" "$dir"/whole$mb.m4? "$dir/whole.rc"
 done
 "$bench" --write-blank "$dir/blank40.tos" 40
 run blank40 "$dir/blank40.tos"

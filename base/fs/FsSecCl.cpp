@@ -76,18 +76,30 @@ uint32_t parse32(const char* s, const char** end, uint32_t base, bool isSigned)
     return neg ? uint32_t(0u - uint32_t(v)) : uint32_t(v);
 }
 
-// Digits of v in base, lower case; returns the length.
+// The digits of v in the base (lower case), written backwards before end;
+// their count.
+// Inlined where it is called with the base as a constant: a division by a
+// variable costs as much as the rest of a number's writing.
+inline __attribute__((always_inline)) int digitsBackwards(uint32_t v, uint32_t base, char* end)
+{
+    char* p = end;
+    do {
+        const uint32_t d = v % base;
+        *--p = char(d < 10 ? '0' + d : 'a' + d - 10);
+        v /= base;
+    } while (v);
+    return int(end - p);
+}
+
 int formatUnsigned(uint32_t v, uint32_t base, char* out)
 {
     char tmp[40];
-    int n = 0;
-    do {
-        uint32_t d = v % base;
-        tmp[n++] = char(d < 10 ? '0' + d : 'a' + d - 10);
-        v /= base;
-    } while (v);
-    for (int i = 0; i < n; ++i) out[i] = tmp[n - 1 - i];
-    return n;
+    char* const end = tmp + sizeof tmp;
+    const int n = base == 10   ? digitsBackwards(v, 10, end)
+                  : base == 16 ? digitsBackwards(v, 16, end)
+                               : digitsBackwards(v, base, end);
+    std::memcpy(out, end - n, size_t(n));
+    return n;  // the length
 }
 
 // "%.<precision>g" in the C locale.

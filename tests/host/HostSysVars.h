@@ -24,6 +24,13 @@ inline std::string sysVarsEnv(const std::string& sysvars)
     return "TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_TEXT=\"$('" + mksymbPath() + "' '" + sysvars + "')\" ";
 }
 
+// The same from a table already written to a file (`symb`), for tables
+// larger than the environment can carry.
+inline std::string sysVarsFileEnv(const std::string& symb)
+{
+    return "TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_FILE='" + symb + "' ";
+}
+
 // What a command line of the example `name` of examples/ ("axis.tos") needs
 // for its system variables (no environment when it has no list). The flag
 // is there either way: the boot functions' name classifier is the stand-in

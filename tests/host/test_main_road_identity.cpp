@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/main_road_source.h"
+#include "bench/whole_source.h"
 #include "base/fs/FsSecClMem.h"
 #include "co/GlobTools.h"
 #include "tests/host/HostSysVars.h"
@@ -30,6 +31,7 @@ namespace {
 
 const std::string kTavolin = std::string(TV_BINARY_DIR) + "/host/tavolin";
 const std::string kGolden = std::string(TV_SOURCE_DIR) + "/tests/host/main_road_hashes.golden";
+const std::string kWholeGolden = std::string(TV_SOURCE_DIR) + "/tests/host/whole_compile_hashes.golden";
 
 std::string example(const char* name)
 {
@@ -206,6 +208,91 @@ protected:
     std::string m_dir;
 };
 
+// The lines of `got` against the list in `golden`, one by one so that a
+// difference names its stream; TV_UPDATE_GOLDEN=1 writes the list instead.
+void compareWithGolden(const std::string& got, const std::string& golden)
+{
+    if (const char* update = std::getenv("TV_UPDATE_GOLDEN"); update && *update) {
+        writeText(golden, got);
+        GTEST_SKIP() << "wrote " << golden;
+    }
+    const std::string want = mainroad::readText(golden);
+    ASSERT_FALSE(want.empty()) << "no golden list at " << golden << " (TV_UPDATE_GOLDEN=1 writes it)";
+    std::istringstream a(got), b(want);
+    std::string la, lb;
+    int line = 0;
+    while (true) {
+        const bool ha = bool(std::getline(a, la));
+        const bool hb = bool(std::getline(b, lb));
+        ++line;
+        if (!ha && !hb) break;
+        EXPECT_EQ(la, lb) << "line " << line;
+    }
+}
+
+// A grown source that compiles whole (bench/whole_source.h) of `repeats`
+// repetitions, written as `name` with the table of its system variables
+// beside it; the environment that hands the table to the class provider.
+hosttest::SysVars writeWholeSource(const std::string& dir, const std::string& name, int repeats)
+{
+    writeText(dir + "/" + name, wholesrc::wholeSource(example("axis.tos"), repeats));
+    const std::string list = dir + "/" + name + ".sysvars";
+    const std::string symb = dir + "/" + name + ".symb";
+    writeText(list, wholesrc::wholeSysVars(example("axis.sysvars"), repeats));
+    const std::string cmd = "'" + hosttest::mksymbPath() + "' '" + list + "' '" + symb + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return hosttest::SysVars{hosttest::sysVarsFileEnv(symb)};
+}
+
+// The grown source the bench measures does the compilers' whole work: every
+// step succeeds without a message, and the compile of 50 repetitions says
+// what that of one says - no repeated id stops a compiler early.
+TEST_F(MainRoadIdentity, GrownSourceCompilesWholeAtAnySize)
+{
+    std::string first;
+    for (int repeats : {1, 50}) {
+        const std::string name = "whole" + std::to_string(repeats) + ".tos";
+        const hosttest::SysVars sysVars = writeWholeSource(m_dir, name, repeats);
+        const std::string cmd = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS " + sysVars.env + "'" + kTavolin +
+                                "' compile " + name + " -o out.dsc --rc out.rc" + sysVars.flag +
+                                " >stdout 2>stderr";
+        ::unlink((m_dir + "/out.dsc").c_str());
+        ::unlink((m_dir + "/out.rc").c_str());
+        const int status = std::system(cmd.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << repeats << " repetitions";
+        EXPECT_EQ(mainroad::readText(m_dir + "/stderr"), "") << repeats << " repetitions";
+        const std::string out = mainroad::readText(m_dir + "/stdout");
+        for (const char* step : {"compileComments", "compileVariables", "compileConnections", "compileAlarms",
+                                 "compileBootFunctions", "compileImplementations", "copySections"})
+            EXPECT_NE(out.find(step), std::string::npos) << step << " did not run:\n" << out;
+        if (first.empty()) first = out;
+        else EXPECT_EQ(out, first);
+    }
+}
+
+// Whole compiles keep their bytes: a grown source that compiles whole, into
+// a new target and into that target again, each with its own resource
+// script - every stream of the target, the script, the macro files and the
+// command's output, against a hash list kept beside this test.
+TEST_F(MainRoadIdentity, WholeCompileKeepsItsBytes)
+{
+    // Large enough that the compilers' tables grow past their first blocks
+    // and the streams past the compound file's small sectors.
+    const int repeats = 300;
+    const std::string name = "whole.tos";
+    const hosttest::SysVars sysVars = writeWholeSource(m_dir, name, repeats);
+    std::string got;
+    for (const char* way : {"new", "existing"}) {
+        const std::string what = name + " " + way;
+        for (const char* f : {"whole.rc", "whole.m4h", "whole.m4c"}) ::unlink((m_dir + "/" + f).c_str());
+        got += command("compile " + name + " -o whole.dsc --rc whole.rc", sysVars, what);
+        got += compoundLines(m_dir + "/whole.dsc", what);
+        for (const char* f : {"whole.rc", "whole.m4h", "whole.m4c"})
+            got += what + " " + f + " " + hashOf(mainroad::readText(m_dir + "/" + f)) + "\n";
+    }
+    compareWithGolden(got, kWholeGolden);
+}
+
 TEST_F(MainRoadIdentity, WorkingFileTargetAndMessagesKeepTheirBytes)
 {
     std::string got;
@@ -231,23 +318,7 @@ TEST_F(MainRoadIdentity, WorkingFileTargetAndMessagesKeepTheirBytes)
     got += road("two_headers.tos", axis + motion.substr(0, tpEnd), 0, "");
     got += road("mended_header.tos", "TP_HEADER\nDATE := DT#1;\nEND_TP_HEADER\n" + axis);
 
-    if (const char* update = std::getenv("TV_UPDATE_GOLDEN"); update && *update) {
-        writeText(kGolden, got);
-        GTEST_SKIP() << "wrote " << kGolden;
-    }
-    const std::string want = mainroad::readText(kGolden);
-    ASSERT_FALSE(want.empty()) << "no golden list at " << kGolden << " (TV_UPDATE_GOLDEN=1 writes it)";
-    // Line by line, so that a difference names its stream.
-    std::istringstream a(got), b(want);
-    std::string la, lb;
-    int line = 0;
-    while (true) {
-        const bool ha = bool(std::getline(a, la));
-        const bool hb = bool(std::getline(b, lb));
-        ++line;
-        if (!ha && !hb) break;
-        EXPECT_EQ(la, lb) << "line " << line;
-    }
+    compareWithGolden(got, kGolden);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include "tools/tvclsprv/ClsPrvNameClassifier.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <string>
+#include <unordered_set>
 
 #include "platform/text.h"
 #include "tools/tvclsprv/ClsPrvSupport.h"
@@ -59,13 +61,24 @@ bool codeKnob(const char* name, LONG& code)
     return false;
 }
 
+// Whether name is a reserved word, in any case: looked up in a hash set
+// of the words in upper case (a boot-function compile asks once per name).
+bool reserved(const char* name)
+{
+    static const std::unordered_set<std::string> words(std::begin(kReservedWords), std::end(kReservedWords));
+    thread_local std::string upper;
+    upper.assign(name);
+    if (upper.size() > 20) return false;  // longer than every word
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return words.count(upper) != 0;
+}
+
 LONG classify(const char* name)
 {
     LONG code = 0;
     if (codeKnob(name, code)) return code;
-    for (const char* word : kReservedWords)
-        if (tvp::icmpAscii(word, name) == 0) return 1;
-    return 0;
+    return reserved(name) ? 1 : 0;
 }
 
 }  // namespace
@@ -84,8 +97,9 @@ HRESULT CClsPrvNameClassifier::Classify(const char* scope, const char* name, LON
 {
     if (!code) return E_POINTER;
     *code = name ? classify(name) : 0;
-    clsprv::log("classify", clsprv::quoted(scope ? scope : "(null)") + " " + clsprv::quoted(name ? name : "(null)") +
-                                " " + std::to_string(*code));
+    if (clsprv::logging())
+        clsprv::log("classify", clsprv::quoted(scope ? scope : "(null)") + " " +
+                                    clsprv::quoted(name ? name : "(null)") + " " + std::to_string(*code));
     return S_OK;
 }
 

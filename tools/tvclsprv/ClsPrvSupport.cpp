@@ -142,8 +142,18 @@ void writeSectionKnob(IStorage* storage)
 {
     const char* name = env("TVCLSPRV_SECTION");
     if (!name) return;
-    const char* text = std::getenv("TVCLSPRV_SECTION_TEXT");
-    const std::string content = text ? text : "";
+    // A file serves where the text would not fit in the environment (a
+    // value is limited to 128 KB there: a larger one stops the command from
+    // starting at all).
+    std::string content;
+    if (const char* file = env("TVCLSPRV_SECTION_FILE")) {
+        if (!readFile(file, content)) {
+            log("wrote", std::string(name) + " failed (cannot read " + file + ")");
+            return;
+        }
+    } else if (const char* text = std::getenv("TVCLSPRV_SECTION_TEXT")) {
+        content = text;
+    }
     const std::u16string wide = tvp::utf8ToWide(std::string(name));
     IStream* stream = nullptr;
     bool ok = storage &&

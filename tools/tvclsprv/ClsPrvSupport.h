@@ -10,6 +10,8 @@
 //   TVCLSPRV_SECTION       section written into the storage the call gets
 //                          (nothing written when unset)
 //   TVCLSPRV_SECTION_TEXT  its content (empty)
+//   TVCLSPRV_SECTION_FILE  file holding its content, in place of the text
+//                          (nothing written when it cannot be read)
 //
 // Log lines are "<name> <value>\n"; byte contents are escaped (\r, \n, \t,
 // \\, \" and \xNN for other bytes outside the printable ASCII range) and

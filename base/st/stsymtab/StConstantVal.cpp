@@ -74,6 +74,7 @@ void StSyConstValTable::clear()
     m_shared.clear();
     for (auto& e : m_values) delete e.second;
     m_values.clear();
+    m_byCid.clear();
     m_nextFree = 0;
     m_markOnly = false;
     m_markNew = false;
@@ -92,6 +93,7 @@ StConstantVal* StSyConstValTable::createConstantVal(int32_t kind) const
 
 StConstantVal* StSyConstValTable::getConstantVal(StConstEntryID cid) const
 {
+    if (m_byCid.holds(cid)) return m_byCid.at(cid);
     auto it = m_values.find(cid.get());
     return it == m_values.end() ? nullptr : it->second;
 }
@@ -124,6 +126,7 @@ StConstEntryID StSyConstValTable::addConstantVal(StConstantVal*& value)
         if (m_markNew) value->mark();
         if (value->isShared()) m_shared.emplace(value, cid.get());
         m_values[cid.get()] = value;
+        m_byCid.put(cid, value, m_values);
         value = nullptr;
         return cid;
     }
@@ -153,6 +156,7 @@ int StSyConstValTable::removeConstantVal(StConstEntryID cid)
     auto s = m_shared.find(v);
     if (s != m_shared.end() && s->second == cid.get()) m_shared.erase(s);
     m_values.erase(it);
+    m_byCid.drop(cid);
     delete v;
     releaseID(cid.get());
     return 0;
@@ -200,16 +204,17 @@ template <class A>
 void StSyConstValTable::writeAll(A& a) const
 {
     uint32_t count = 0;
-    for (const auto& e : m_values)
-        if (!m_markOnly || e.second->isMarked()) ++count;
+    m_byCid.forEachInOrder(m_values, [&](uint32_t, const StConstantVal* v) {
+        if (!m_markOnly || v->isMarked()) ++count;
+    });
     a.num(count);
-    for (const auto& e : m_values) {
-        if (m_markOnly && !e.second->isMarked()) continue;
-        a.num(e.first);
-        a.num(int32_t(e.second->getKind()));
-        e.second->write(a.stream());
+    m_byCid.forEachInOrder(m_values, [&](uint32_t cid, const StConstantVal* v) {
+        if (m_markOnly && !v->isMarked()) return;
+        a.num(cid);
+        a.num(int32_t(v->getKind()));
+        v->write(a.stream());
         a.lineEnd();
-    }
+    });
     a.num(m_nextFree);
 }
 
@@ -241,6 +246,7 @@ bool StSyConstValTable::readAll(A& a)
             delete v;
             continue;
         }
+        m_byCid.put(cid, v, m_values);
         if (v->isShared()) m_shared.emplace(v, cid);
     }
     uint32_t stored = 0;

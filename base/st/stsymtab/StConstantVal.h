@@ -34,6 +34,7 @@
 #include <map>
 
 #include "base/falloc/AllocPool.h"
+#include "base/st/stsymtab/StDenseIndex.h"
 #include "base/st/stsymtab/StIds.h"
 #include "base/st/stsymtab/StSyStoragePlace.h"
 #include "co/VersionStamp.h"
@@ -294,6 +295,8 @@ private:
     uint32_t afterHighest() const { return m_values.empty() ? 0 : m_values.rbegin()->first + 1; }
 
     ValueMap m_values;
+    // The values by CID for finding and writing them without the tree.
+    StDenseIndex<StConstantVal> m_byCid;
     SharedMap m_shared;
     uint32_t m_nextFree = 0;
     bool m_markOnly = false;

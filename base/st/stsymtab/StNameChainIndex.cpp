@@ -7,6 +7,96 @@
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSyStringTable.h"
 
+// --- the flat hash table ---
+
+template <class K, class V, class Hash>
+V* StNameChainIndex::FlatMap<K, V, Hash>::find(const K& key)
+{
+    if (m_size == 0) return nullptr;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = home(key);; i = (i + 1) & mask) {
+        Slot& s = m_slots[i];
+        if (!s.used) return nullptr;
+        if (s.key == key) return &s.value;
+    }
+}
+
+template <class K, class V, class Hash>
+V& StNameChainIndex::FlatMap<K, V, Hash>::operator[](const K& key)
+{
+    if (V* v = find(key)) return *v;
+    // At most three quarters full: probe runs stay short with a spread hash.
+    if (4 * (m_size + 1) > 3 * m_slots.size()) rehash(std::max<size_t>(16, 2 * m_slots.size()));
+    const size_t mask = m_slots.size() - 1;
+    size_t i = home(key);
+    while (m_slots[i].used) i = (i + 1) & mask;
+    Slot& s = m_slots[i];
+    s.key = key;
+    s.used = true;
+    ++m_size;
+    return s.value;
+}
+
+template <class K, class V, class Hash>
+void StNameChainIndex::FlatMap<K, V, Hash>::erase(const K& key)
+{
+    if (m_size == 0) return;
+    const size_t mask = m_slots.size() - 1;
+    size_t i = home(key);
+    while (true) {
+        if (!m_slots[i].used) return;
+        if (m_slots[i].key == key) break;
+        i = (i + 1) & mask;
+    }
+    // Each later slot of the run moves into the hole unless its home lies
+    // cyclically after the hole and at or before the slot itself.
+    for (size_t j = (i + 1) & mask; m_slots[j].used; j = (j + 1) & mask) {
+        const size_t h = home(m_slots[j].key);
+        const bool stays = i <= j ? (i < h && h <= j) : (i < h || h <= j);
+        if (stays) continue;
+        m_slots[i] = std::move(m_slots[j]);
+        i = j;
+    }
+    m_slots[i] = Slot();
+    --m_size;
+}
+
+template <class K, class V, class Hash>
+void StNameChainIndex::FlatMap<K, V, Hash>::clear()
+{
+    m_slots.clear();
+    m_size = 0;
+    m_shift = 63;
+}
+
+template <class K, class V, class Hash>
+void StNameChainIndex::FlatMap<K, V, Hash>::reserve(size_t n)
+{
+    size_t slots = 16;
+    while (3 * slots < 4 * n) slots *= 2;
+    if (slots > m_slots.size()) rehash(slots);
+}
+
+template <class K, class V, class Hash>
+void StNameChainIndex::FlatMap<K, V, Hash>::rehash(size_t slots)
+{
+    std::vector<Slot> old;
+    old.swap(m_slots);
+    m_slots.resize(slots);
+    unsigned bits = 0;
+    while ((size_t(1) << bits) < slots) ++bits;
+    m_shift = 64 - bits;
+    const size_t mask = slots - 1;
+    for (Slot& s : old) {
+        if (!s.used) continue;
+        size_t i = home(s.key);
+        while (m_slots[i].used) i = (i + 1) & mask;
+        m_slots[i] = std::move(s);
+    }
+}
+
+// --- one scope's entries ---
+
 StNameChainIndex::Scope::More& StNameChainIndex::Scope::more()
 {
     if (!m_more) {
@@ -91,6 +181,7 @@ void StNameChainIndex::rebuild(const StSyStringTable& strings, const StSyEntryTa
     std::unordered_map<const StSyBaseSymbEntry*, const String*> owner;
     owner.reserve(entries.size());
     for (const auto& [key, rec] : strings.names()) {
+        // (The table has room for every name: the reference holds.)
         Chain& chain = m_chains[key];
         StSyBaseSymbEntry* prev = nullptr;
         for (StSyBaseSymbEntry* e = entries.findEntry(rec.sid); e; e = e->getNextEntry()) {
@@ -113,14 +204,14 @@ void StNameChainIndex::rebuild(const StSyStringTable& strings, const StSyEntryTa
     }
     size_t chained = 0;
     m_plain = true;
-    for (const auto& kv : m_chains) {
-        m_plain = m_plain && kv.second.regular;
-        chained += kv.second.length;
-    }
+    m_chains.forEach([&](const String*, const Chain& chain) {
+        m_plain = m_plain && chain.regular;
+        chained += chain.length;
+    });
     m_plain = m_plain && chained == entries.size();
     for (const auto& [key, rec] : strings.names()) {
-        const Chain& chain = m_chains[key];
-        if (!chain.regular) continue;
+        const Chain* chain = m_chains.find(key);
+        if (!chain || !chain->regular) continue;
         for (StSyBaseSymbEntry* e = entries.findEntry(rec.sid); e; e = e->getNextEntry())
             m_scopes[keyOf(key, e)].pushBack(e);
     }
@@ -128,14 +219,13 @@ void StNameChainIndex::rebuild(const StSyStringTable& strings, const StSyEntryTa
 
 const StNameChainIndex::Chain* StNameChainIndex::chain(const String* name) const
 {
-    const auto it = m_chains.find(name);
-    return it == m_chains.end() || !it->second.regular ? nullptr : &it->second;
+    const Chain* chain = m_chains.find(name);
+    return !chain || !chain->regular ? nullptr : chain;
 }
 
 const StNameChainIndex::Scope* StNameChainIndex::scope(const String* name, StRangeID vr, StRangeID nr) const
 {
-    const auto it = m_scopes.find(Key{name, vr, nr});
-    return it == m_scopes.end() ? nullptr : &it->second;
+    return m_scopes.find(Key{name, vr, nr});
 }
 
 void StNameChainIndex::newChain(const String* name, StSyBaseSymbEntry* entry)
@@ -162,15 +252,14 @@ void StNameChainIndex::prepend(const String* name, StSyBaseSymbEntry* entry)
 
 bool StNameChainIndex::remove(const String* name, StSyBaseSymbEntry* entry, StSyBaseSymbEntry* prev)
 {
-    const auto chainIt = m_chains.find(name);
-    if (chainIt == m_chains.end() || !chainIt->second.regular) return false;
-    const auto scopeIt = m_scopes.find(keyOf(name, entry));
-    if (scopeIt == m_scopes.end()) return false;
-    if (!scopeIt->second.erase(entry)) return false;
-    if (scopeIt->second.empty()) m_scopes.erase(scopeIt);
-    Chain& chain = chainIt->second;
-    --chain.length;
-    if (chain.tail == entry) chain.tail = prev;
+    Chain* chain = m_chains.find(name);
+    if (!chain || !chain->regular) return false;
+    const Key key = keyOf(name, entry);
+    Scope* scope = m_scopes.find(key);
+    if (!scope || !scope->erase(entry)) return false;
+    if (scope->empty()) m_scopes.erase(key);
+    --chain->length;
+    if (chain->tail == entry) chain->tail = prev;
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Entry table and id managers.
 #include "base/st/stsymtab/StSyEntryTable.h"
 
+
 #include <ostream>
 
 #include "base/st/stsymtab/StNameChainIndex.h"
@@ -36,6 +37,7 @@ void StSyEntryTable::clear()
 {
     for (auto& kv : m_map) delete kv.second;
     m_map.clear();
+    m_byId.clear();
     m_nextFree = 0;
     m_markedOnly = m_markNew = m_error = false;
     ++m_changes;
@@ -111,6 +113,7 @@ StSymbEntryID StSyEntryTable::newEntry(uint32_t kind, StSyBaseSymbEntry*& out, S
         delete e;
         return ST_INVALID_SID;
     }
+    m_byId.put(sid, e, m_map);
     if (pred) pred->setNext(sid, e);
     ++m_changes;
     out = e;
@@ -137,6 +140,7 @@ StSyBaseSymbEntry* StSyEntryTable::addCopy(String* name, const StSyBaseSymbEntry
         delete copy;
         return nullptr;
     }
+    m_byId.put(sid, copy, m_map);
     if (StSyBaseSymbEntry* n = findEntry(oldNext)) n->setPrev(sid);
     if (pred) pred->setNext(sid, copy);
     ++m_changes;
@@ -152,6 +156,7 @@ String* StSyEntryTable::removeEntry(StSymbEntryID& sid)
     }
     StSyBaseSymbEntry* e = it->second;
     m_map.erase(it);
+    m_byId.drop(sid);
     ++m_changes;
     freeID(sid);
     const StSymbEntryID prev = e->getPrev();
@@ -167,6 +172,7 @@ String* StSyEntryTable::removeEntry(StSymbEntryID& sid)
 
 StSyBaseSymbEntry* StSyEntryTable::findEntry(StSymbEntryID sid) const
 {
+    if (m_byId.holds(sid)) return m_byId.at(sid);
     auto it = m_map.find(sid);
     return it == m_map.end() ? nullptr : it->second;
 }
@@ -232,22 +238,22 @@ template <class A>
 void StSyEntryTable::writeEntries(A& a, uint32_t mode)
 {
     uint32_t count = 0;
-    for (const auto& kv : m_map) count += writtenInMarkedMode(kv.second) ? 1 : 0;
+    m_byId.forEachInOrder(m_map,
+                          [&](StSymbEntryID, StSyBaseSymbEntry* e) { count += writtenInMarkedMode(e) ? 1 : 0; });
     a.num(count);
-    for (const auto& kv : m_map) {
-        StSyBaseSymbEntry* e = kv.second;
-        if (!writtenInMarkedMode(e)) continue;
+    m_byId.forEachInOrder(m_map, [&](StSymbEntryID sid, StSyBaseSymbEntry* e) {
+        if (!writtenInMarkedMode(e)) return;
         const uint32_t kind = e->getKind();
         const uint32_t entryMode = mode == 1 && (kind == ST_KIND_CONST || kind == ST_KIND_TYPESPEC) ? 1 : 0;
         uint32_t header = kind | entryMode << 16;
-        a.num(kv.first);
+        a.num(sid);
         a.num(header);
         const StSymbEntryID next = e->getNext();
         const StSyBaseSymbEntry* nextEntry = findEntry(next);
         const bool hideNext = m_markedOnly && next.isValid() && !(nextEntry && nextEntry->isMarked());
         if (!hideNext) {
             a.part(*e, entryMode);
-            continue;
+            return;
         }
         // The next entry is not written: show an invalid next, and give the
         // entry its own next back at once.
@@ -255,7 +261,7 @@ void StSyEntryTable::writeEntries(A& a, uint32_t mode)
         e->setNext(ST_INVALID_SID, nullptr);
         a.part(*e, entryMode);
         e->setNext(next, keptEntry);
-    }
+    });
 }
 
 template <class A>
@@ -286,6 +292,7 @@ void StSyEntryTable::readEntries(A& a)
         // The table's key is the entry's id, whatever the entry's own field said.
         e->setID(sid);
         m_map.emplace(sid, e);
+        m_byId.put(sid, e, m_map);
     }
     m_nextFree = afterLargest();
     relinkAll();

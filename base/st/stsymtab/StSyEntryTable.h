@@ -25,6 +25,7 @@
 #include <memory>
 
 #include "base/falloc/AllocPool.h"
+#include "base/st/stsymtab/StDenseIndex.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 
 class StSyEntryTable;
@@ -160,6 +161,8 @@ private:
     void readEntries(A& a);
 
     EntryMap m_map;
+    // The entries by SID for finding and writing them without the tree.
+    StDenseIndex<StSyBaseSymbEntry> m_byId;
     uint32_t m_nextFree = 0;
     StSysVarIDMgr m_sysVarMgr;
     bool m_markedOnly = false;

@@ -138,6 +138,43 @@ TEST(ConstTableTest, MarksCompareAndQueries)
     EXPECT_EQ(30u, t.getTypeIdOf(42));
 }
 
+// getConstantVal answers what the table holds under the CID, and the table
+// writes its values in CID order, whether CIDs came dense from the counter,
+// were removed, or were read far apart.
+TEST(ConstTableTest, FindsAndWritesEveryValueByItsCid)
+{
+    StSyConstValTable t;
+    auto agrees = [&t](uint32_t upTo, const char* when) {
+        for (uint32_t cid = 0; cid < upTo; ++cid) {
+            const auto it = t.values().find(cid);
+            ASSERT_EQ(it == t.values().end() ? nullptr : it->second, t.getConstantVal(cid)) << when << ", CID " << cid;
+        }
+    };
+    for (int i = 0; i < 3000; ++i) add(t, stdVal(ST_DINT, i, false));
+    for (uint32_t cid = 0; cid < 3000; cid += 3) EXPECT_EQ(0, t.removeConstantVal(cid));
+    agrees(3100, "after removals");
+    for (int i = 0; i < 100; ++i) add(t, stdVal(ST_DINT, i, false));  // on from the counter
+    agrees(3200, "after adding again");
+    StSyConstValTable r;
+    ASSERT_TRUE(readTable(Form::SectionText, r,
+                          "3 70000 0 1 7 1 5 2147483647 \r\n5 0 1 7 1 6 2147483647 \r\n4294967294 0 1 7 1 7 "
+                          "2147483647 \r\n0 "));
+    ASSERT_EQ(3u, r.values().size());
+    for (uint32_t cid : {5u, 70000u, 4294967294u}) EXPECT_EQ(r.values().at(cid), r.getConstantVal(cid)) << cid;
+    for (uint32_t cid : {0u, 4u, 6u, 69999u}) EXPECT_EQ(nullptr, r.getConstantVal(cid)) << cid;
+    // Written in CID order either way (the values read far apart, and a
+    // table of dense CIDs), and read back alike.
+    for (StSyConstValTable* table : {&r, &t}) {
+        const std::string text = writeTable(Form::SectionText, *table);
+        StSyConstValTable back;
+        ASSERT_TRUE(readTable(Form::SectionText, back, text));
+        EXPECT_EQ(text, writeTable(Form::SectionText, back));
+    }
+    EXPECT_EQ(0u, writeTable(Form::SectionText, r).find("3 5 0 "));
+    t.clear();
+    agrees(3200, "after clear");
+}
+
 TEST(ConstTableTest, ReaderRules)
 {
     StSyConstValTable t;

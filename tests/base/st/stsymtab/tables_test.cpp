@@ -356,6 +356,36 @@ TEST(EntryTableTest, FirstEntryAtOrAfterASid)
     EXPECT_EQ(nullptr, t.findEntryFrom(ST_INVALID_SID));
 }
 
+// findEntry answers what the table holds under the id, whether ids came
+// dense from the counter, were removed, or were read far apart.
+TEST(EntryTableTest, FindsEveryEntryByItsId)
+{
+    StSyEntryTable t;
+    auto agrees = [&t](uint32_t upTo, const char* when) {
+        for (uint32_t id = 0; id < upTo; ++id) {
+            const auto it = t.entries().find(StSymbEntryID(id));
+            ASSERT_EQ(it == t.entries().end() ? nullptr : it->second, t.findEntry(id)) << when << ", id " << id;
+        }
+    };
+    for (int i = 0; i < 3000; ++i) add(t, ST_KIND_VAR);
+    for (uint32_t id = 0; id < 3000; id += 3) {
+        StSymbEntryID s = id;
+        t.removeEntry(s);
+    }
+    agrees(3100, "after removals");
+    for (int i = 0; i < 1500; ++i) add(t, ST_KIND_VAR);  // the gaps first, then on
+    agrees(4600, "after refilling");
+    // Read ids: near, beyond what a dense index would cover, and the last.
+    StSyEntryTable r;
+    ASSERT_TRUE(readForm(Form::SectionText, r,
+                         "3 5 1 0 5\r\n1 1 1 1 1 1 70000 1 0 70000\r\n1 1 1 1 1 1 4294967294 1 0 4294967294\r\n1 1 1 1 1 1 "));
+    ASSERT_EQ(3u, r.size());
+    for (uint32_t id : {5u, 70000u, 4294967294u}) EXPECT_EQ(r.entries().at(id), r.findEntry(id)) << id;
+    for (uint32_t id : {0u, 4u, 6u, 69999u, 70001u}) EXPECT_EQ(nullptr, r.findEntry(id)) << id;
+    t.clear();
+    agrees(4600, "after clear");
+}
+
 TEST(IdListTest, CopiesAndAssignmentsKeepTheIds)
 {
     const StSymbEntryIDList l{7, 3, 0xFFFFFFFFu};

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -51,7 +52,7 @@ protected:
         m_log = m_dir + "/../" + (std::string(tmpl).substr(5)) + ".log";
         ::setenv("TVCLSPRV_LOG", m_log.c_str(), 1);
         for (const char* k : {"TVCLSPRV_HR", "TVCLSPRV_STATUS", "TVCLSPRV_TEXT", "TVCLSPRV_SECTION",
-                              "TVCLSPRV_SECTION_TEXT"})
+                              "TVCLSPRV_SECTION_TEXT", "TVCLSPRV_SECTION_FILE"})
             ::unsetenv(k);
         mdSetClassProviderDirectory(TVCLSPRV_DIR);
     }
@@ -233,6 +234,26 @@ TEST_F(ClassProvider, TheComponentWritesIntoTheWorkingFile)
     EXPECT_EQ(sysVars(to, false, status), S_OK);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(sectionText(to.work, "sysvarout"), "abc");
+
+    // From a file, in place of the text: larger than the environment can
+    // carry (a table of thousands of system variables).
+    std::string big;
+    for (int i = 0; big.size() < (200u << 10); ++i) big += std::to_string(i) + " grown LREAL\r\n";
+    const std::string file = m_dir + "/section.txt";
+    { std::ofstream(file, std::ios::binary) << big; }
+    ::setenv("TVCLSPRV_SECTION_FILE", file.c_str(), 1);
+    EXPECT_EQ(sysVars(to, false, status), S_OK);
+    EXPECT_EQ(sectionText(to.work, "sysvarout"), big);
+
+    // A file that cannot be read writes nothing (the section keeps what it
+    // had) and says so in the log.
+    ::setenv("TVCLSPRV_SECTION_TEXT", "xyz", 1);
+    ::setenv("TVCLSPRV_SECTION_FILE", (m_dir + "/missing.txt").c_str(), 1);
+    EXPECT_EQ(sysVars(to, false, status), S_OK);
+    EXPECT_EQ(sectionText(to.work, "sysvarout"), big);
+    ASSERT_FALSE(loggedAll("wrote").empty());
+    EXPECT_NE(loggedAll("wrote").back().find("failed"), std::string::npos);
+    ::unlink(file.c_str());
 }
 
 TEST_F(ClassProvider, RegistrationReachesTheComponentByClassId)
