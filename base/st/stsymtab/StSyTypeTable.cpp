@@ -38,6 +38,7 @@ void StSyTypeTable::clear()
 {
     for (auto& kv : m_map) delete kv.second;
     m_map.clear();
+    m_byTid.clear();
     m_funcIndex.clear();
     m_nextFree = 0;
     m_markedOnly = m_markNew = false;
@@ -115,6 +116,7 @@ void StSyTypeTable::put(StTypeID tid, StSyBaseTypeNode* node)
         delete slot;
     }
     slot = node;
+    m_byTid.put(tid, node, m_map);
     if (node->kind() == ST_NODE_FUNC) indexFunc(static_cast<StSyFuncTypeNode*>(node));
 }
 
@@ -132,6 +134,7 @@ StTypeID StSyTypeTable::enter(StSyBaseTypeNode* node)
 
 StSyBaseTypeNode* StSyTypeTable::findNode(StTypeID tid) const
 {
+    if (m_byTid.holds(tid)) return m_byTid.at(tid);
     auto it = m_map.find(tid);
     return it == m_map.end() ? nullptr : it->second;
 }

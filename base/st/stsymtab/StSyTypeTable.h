@@ -27,6 +27,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/st/stsymtab/StDenseIndex.h"
 #include "base/st/stsymtab/StSerialDecl.h"
 #include "base/st/stsymtab/StSyTypeNode.h"
 
@@ -127,6 +128,9 @@ private:
 
     uint8_t m_typeByte;
     NodeMap m_map;
+    // The nodes by TID beside the map: the type queries of a compile look
+    // nodes up far more often than they are made.
+    StDenseIndex<StSyBaseTypeNode> m_byTid;
     StTypeID m_nextFree = 0;
     StTypeID m_firstUser = ST_FIRST_USER_TID;
     bool m_markedOnly = false;

@@ -41,6 +41,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -333,7 +334,7 @@ private:
     CpBfNameMengeler m_exports;
 
     MdBfTypeActions m_typeActions;
-    std::map<StTypeID, StSymbEntryID> m_typeDecls;  // declared types by type id
+    std::unordered_map<StTypeID, StSymbEntryID> m_typeDecls;  // declared types by type id (never walked)
     StTypeID m_initType = ST_INVALID_TID;            // the type an array initialiser is built for
     String m_arrayName;                               // the name of TYPE name : ARRAY ...
     bool m_namedArray = false;

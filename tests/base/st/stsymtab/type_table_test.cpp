@@ -230,6 +230,19 @@ TEST(TypeTableTest, WrittenFormAndReaders)
                          "2 40 5 40 0 1 0 0 4294967295 1 0 4294967295  40 4 40 0 1 0  "));
     EXPECT_EQ(ST_INVALID_TID, replaced.findFuncType(StTypeIDList{}, 1, 0, StTypeIDList{}, 1, 0, 1, false));
     EXPECT_EQ(ST_NODE_STRUCT, replaced.findNode(40)->kind());
+
+    // TIDs read far apart are all found, the ones between them are not,
+    // and none is left after clear.
+    StSyTypeTable sparse(ST_TYPETABLE_NO_STD);
+    ASSERT_TRUE(readForm(Form::SectionText, sparse,
+                         "3 40 4 40 0 1 0  70000 4 70000 0 1 0  3000000000 4 3000000000 0 1 0  "));
+    for (StTypeID tid : {40u, 70000u, 3000000000u}) {
+        ASSERT_NE(nullptr, sparse.findNode(tid)) << tid;
+        EXPECT_EQ(tid, sparse.findNode(tid)->getTID());
+    }
+    for (StTypeID tid : {0u, 41u, 69999u, 2999999999u}) EXPECT_EQ(nullptr, sparse.findNode(tid)) << tid;
+    sparse.clear();
+    for (StTypeID tid : {40u, 70000u, 3000000000u}) EXPECT_EQ(nullptr, sparse.findNode(tid)) << tid;
 }
 
 TEST(TypeTableTest, CyclicTypesFromAFile)
