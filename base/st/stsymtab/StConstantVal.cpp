@@ -121,10 +121,21 @@ StConstEntryID StSyConstValTable::addConstantVal(StConstantVal*& value)
     if (!value) return ST_INVALID_CID;
     const StConstEntryID cid = getNextFreeID();
     StConstEntryID equal = ST_INVALID_CID;
-    if (value->isShared()) equal = findSharedValue(value);
+    // One descent of the shared map serves both the search for an equal
+    // value and the insertion beside it: the comparisons through the
+    // values' virtual order are what a large compile pays for here.
+    auto at = m_shared.end();
+    bool equivalent = false;
+    if (value->isShared()) {
+        at = m_shared.lower_bound(value);
+        equivalent = at != m_shared.end() && !constValLess(value, at->first);
+        if (equivalent && constValEqual(at->first, value)) equal = at->second;
+    }
     if (equal.isInvalid() && cid.isValid()) {
         if (m_markNew) value->mark();
-        if (value->isShared()) m_shared.emplace(value, cid.get());
+        // An equivalent key that is not equal (a value never shared with
+        // another) keeps its entry, as an insertion by key would.
+        if (value->isShared() && !equivalent) m_shared.emplace_hint(at, value, cid.get());
         m_values[cid.get()] = value;
         m_byCid.put(cid, value, m_values);
         value = nullptr;

@@ -100,6 +100,30 @@ TEST(ConstTableTest, SharingAndAllocation)
     EXPECT_EQ(2u, add(narrow, stdVal(ST_INT, -32769)));
     EXPECT_EQ(3u, add(narrow, stdVal(ST_INT, 32767)));
 
+    // An address that holds none is never equal, not even to a value of the
+    // same bits: each such value takes its own CID, beside a shared value
+    // that sorts next to it.
+    StSyConstValTable unset;
+    auto noAdr = [] {
+        auto* v = new StStdConstantVal();
+        v->setSysAddr(0x7FFFFFFF);
+        return v;
+    };
+    auto adr = [](uint32_t a) {
+        auto* v = new StStdConstantVal();
+        v->setSysAddr(a);
+        return v;
+    };
+    EXPECT_EQ(0u, add(unset, noAdr()));
+    EXPECT_EQ(1u, add(unset, noAdr()));
+    EXPECT_EQ(2u, add(unset, adr(0x7FFFFFFE)));
+    EXPECT_EQ(3u, add(unset, noAdr()));
+    EXPECT_EQ(2u, add(unset, adr(0x7FFFFFFE)));
+    EXPECT_EQ(ST_INVALID_CID, unset.findSharedValue(unset.getConstantVal(0)));
+    EXPECT_EQ(0, unset.removeConstantVal(0));
+    EXPECT_EQ(2u, add(unset, adr(0x7FFFFFFE)));
+    EXPECT_EQ(4u, add(unset, noAdr()));
+
     // CIDs taken without a value (numbering skipped by a compiler): each
     // call advances the counter, and the next value comes after them.
     StSyConstValTable skip;
