@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <map>
+#include <vector>
 
 #include "base/falloc/AllocPool.h"
 #include "base/st/stsymtab/StIds.h"
@@ -77,11 +78,27 @@ public:
 
 
 private:
+    using Pair = NameMap::value_type;
+    // Open-addressed index of the pairs of the map by the hash of the name,
+    // so that looking a name up does not walk the tree with whole-string
+    // comparisons. Linear probing, at most half full, removal by shifting
+    // back; the map keeps the order and owns the pairs.
+    struct Slot {
+        uint32_t hash = 0;
+        Pair* pair = nullptr;
+    };
+    static uint32_t hashOf(const String& name);
+    Pair* indexed(const String& name) const;
+    void indexAdd(Pair* pair);
+    void indexRemove(const Pair* pair);
+    void indexGrow();
+
     // Enters name with the record unless present; frees what it does not keep.
     StSymbIDStStore* enter(String* name, const StSymbIDStStore& rec);
     bool written(const StSymbIDStStore& rec) const { return !m_markedOnly || (rec.mark & 1); }
 
     NameMap m_map;
+    std::vector<Slot> m_slots;  // empty or a power of two in size
     bool m_markedOnly = false;
     bool m_markNew = false;
     uint64_t m_changes = 0;

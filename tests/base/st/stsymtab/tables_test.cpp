@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
 
 #include "base/st/stsymtab/StIdList.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
@@ -279,6 +280,49 @@ TEST(StringTableTest, InsertLookupAndForms)
     std::ostringstream d;
     t.dump(d);
     EXPECT_EQ(" 2\n\xE4 4\nb 2\n", d.str());
+}
+
+// Many names entered and removed in a scattered order: every name keeps its
+// own SID until removed, a removed name is absent and can be entered again,
+// and clearing leaves nothing to find. Names that only differ in length
+// (one a prefix of the other, with a 0 byte inside) stay distinct.
+TEST(StringTableTest, ManyNamesEnteredAndRemoved)
+{
+    StSyStringTable t;
+    const int n = 3000;
+    auto nameOf = [](int i) { return "v" + std::to_string((i * 7919) % 100003); };
+    for (int i = 0; i < n; ++i) ASSERT_EQ(0, t.insert(new String(nameOf(i).c_str()), uint32_t(i + 1)));
+    for (int i = 0; i < n; i += 3) t.remove(String(nameOf(i).c_str()));
+    StSymbEntryID sid;
+    for (int i = 0; i < n; ++i) {
+        const String* stored = t.lookup(String(nameOf(i).c_str()), sid);
+        if (i % 3 == 0) {
+            EXPECT_EQ(nullptr, stored) << i;
+            EXPECT_TRUE(sid.isInvalid()) << i;
+        } else {
+            ASSERT_NE(nullptr, stored) << i;
+            EXPECT_EQ(uint32_t(i + 1), sid.get()) << i;
+        }
+    }
+    EXPECT_EQ(size_t(n - (n + 2) / 3), t.size());
+    for (int i = 0; i < n; i += 3) t.insert(new String(nameOf(i).c_str()), uint32_t(n + i));
+    for (int i = 0; i < n; ++i) {
+        t.lookup(String(nameOf(i).c_str()), sid);
+        EXPECT_EQ(uint32_t(i % 3 == 0 ? n + i : i + 1), sid.get()) << i;
+    }
+    t.insert(new String("ab", 1), 5);
+    t.insert(new String("a\0", 2), 6);
+    t.lookup(String("a"), sid);
+    EXPECT_EQ(5u, sid.get());
+    t.lookup(String("a\0", 2), sid);
+    EXPECT_EQ(6u, sid.get());
+    t.clear();
+    EXPECT_EQ(0u, t.size());
+    EXPECT_EQ(nullptr, t.lookup(String(nameOf(1).c_str()), sid));
+    EXPECT_EQ(nullptr, t.find(String("a")));
+    t.insert(new String("a"), 9);
+    t.lookup(String("a"), sid);
+    EXPECT_EQ(9u, sid.get());
 }
 
 TEST(RangeTableTest, OpenParentsMarking)
