@@ -22,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/st/stsymtab/StFlatMap.h"
 #include "base/st/stsymtab/StIds.h"
 
 class String;
@@ -110,50 +111,11 @@ private:
     struct NameHash {
         size_t operator()(const String* name) const { return size_t(reinterpret_cast<uintptr_t>(name)); }
     };
-    // A hash table with open addressing (linear probing over a power-of-two
-    // array, erasing by shifting the probe run back): a symbol table of
-    // hundreds of thousands of entries adds a scope and looks a name up per
-    // declaration, and a node allocated per key with a bucket array beside
-    // it made each of those two or three cache misses. The slot is the hash
-    // (spread by a Fibonacci multiply) in the array's size. A value's address
-    // holds until the next insertion.
-    template <class K, class V, class Hash>
-    class FlatMap {
-    public:
-        V* find(const K& key);
-        const V* find(const K& key) const { return const_cast<FlatMap*>(this)->find(key); }
-        // The value of key, made V() when missing.
-        V& operator[](const K& key);
-        void erase(const K& key);
-        void clear();
-        // Room for n keys without growing.
-        void reserve(size_t n);
-        template <class F>
-        void forEach(F f) const
-        {
-            for (const Slot& s : m_slots)
-                if (s.used) f(s.key, s.value);
-        }
-
-    private:
-        struct Slot {
-            K key{};
-            V value{};
-            bool used = false;
-        };
-        size_t home(const K& key) const { return size_t((uint64_t(Hash()(key)) * 0x9E3779B97F4A7C15ull) >> m_shift); }
-        void rehash(size_t slots);
-
-        std::vector<Slot> m_slots;
-        size_t m_size = 0;
-        unsigned m_shift = 63;
-    };
-
     void rebuild(const StSyStringTable& strings, const StSyEntryTable& entries);
     Key keyOf(const String* name, const StSyBaseSymbEntry* entry) const;
 
-    FlatMap<const String*, Chain, NameHash> m_chains;
-    FlatMap<Key, Scope, KeyHash> m_scopes;
+    StFlatMap<const String*, Chain, NameHash> m_chains;
+    StFlatMap<Key, Scope, KeyHash> m_scopes;
     const StSyStringTable* m_strings = nullptr;
     const StSyEntryTable* m_entries = nullptr;
     bool m_plain = true;

@@ -10,68 +10,19 @@ StSyStringTable::~StSyStringTable()
     clear();
 }
 
-uint32_t StSyStringTable::hashOf(const String& name)
+uint32_t StSyStringTable::NameKeyHash::operator()(const NameKey& k) const
 {
     // FNV-1a over the bytes; equal names (same length, same bytes) hash alike.
     uint32_t h = 2166136261u;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(name.chars());
-    for (int i = 0, n = name.length(); i < n; ++i) h = (h ^ p[i]) * 16777619u;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(k.name->chars());
+    for (int i = 0, n = k.name->length(); i < n; ++i) h = (h ^ p[i]) * 16777619u;
     return h;
 }
 
 StSyStringTable::Pair* StSyStringTable::indexed(const String& name) const
 {
-    if (m_slots.empty()) return nullptr;
-    const uint32_t h = hashOf(name);
-    const size_t mask = m_slots.size() - 1;
-    for (size_t i = h & mask;; i = (i + 1) & mask) {
-        const Slot& s = m_slots[i];
-        if (!s.pair) return nullptr;
-        if (s.hash == h && String::compare(*s.pair->first, name) == 0) return s.pair;
-    }
-}
-
-void StSyStringTable::indexAdd(Pair* pair)
-{
-    if ((m_map.size() + 1) * 2 > m_slots.size()) indexGrow();
-    const uint32_t h = hashOf(*pair->first);
-    const size_t mask = m_slots.size() - 1;
-    size_t i = h & mask;
-    while (m_slots[i].pair) i = (i + 1) & mask;
-    m_slots[i] = Slot{h, pair};
-}
-
-void StSyStringTable::indexGrow()
-{
-    std::vector<Slot> old;
-    old.swap(m_slots);
-    m_slots.assign(old.empty() ? 64 : old.size() * 2, Slot{});
-    const size_t mask = m_slots.size() - 1;
-    for (const Slot& s : old) {
-        if (!s.pair) continue;
-        size_t i = s.hash & mask;
-        while (m_slots[i].pair) i = (i + 1) & mask;
-        m_slots[i] = s;
-    }
-}
-
-void StSyStringTable::indexRemove(const Pair* pair)
-{
-    if (m_slots.empty()) return;
-    const size_t mask = m_slots.size() - 1;
-    size_t i = hashOf(*pair->first) & mask;
-    while (m_slots[i].pair && m_slots[i].pair != pair) i = (i + 1) & mask;
-    if (!m_slots[i].pair) return;
-    // Shift later members of the probe run back so that no run is broken.
-    for (size_t j = (i + 1) & mask; m_slots[j].pair; j = (j + 1) & mask) {
-        const size_t home = m_slots[j].hash & mask;
-        // j stays when its home lies cyclically in (i, j].
-        const bool stays = i <= j ? (home > i && home <= j) : (home > i || home <= j);
-        if (stays) continue;
-        m_slots[i] = m_slots[j];
-        i = j;
-    }
-    m_slots[i] = Slot{};
+    Pair* const* pair = m_index.find(NameKey{&name});
+    return pair ? *pair : nullptr;
 }
 
 StSymbIDStStore* StSyStringTable::enter(String* name, const StSymbIDStStore& rec)
@@ -84,7 +35,7 @@ StSymbIDStStore* StSyStringTable::enter(String* name, const StSymbIDStStore& rec
     if (!res.second) {
         delete name;
     } else {
-        indexAdd(&*res.first);
+        m_index[NameKey{res.first->first}] = &*res.first;
         ++m_changes;
     }
     return &res.first->second;
@@ -111,7 +62,7 @@ void StSyStringTable::remove(const String& name)
     if (!pair) return;
     auto it = m_map.find(pair->first);
     String* key = it->first;
-    indexRemove(pair);
+    m_index.erase(NameKey{key});
     m_map.erase(it);
     delete key;
     ++m_changes;
@@ -143,7 +94,7 @@ void StSyStringTable::clear()
 {
     for (auto& kv : m_map) delete kv.first;
     m_map.clear();
-    std::vector<Slot>().swap(m_slots);
+    m_index.clear();
     m_markedOnly = m_markNew = false;
     ++m_changes;
 }

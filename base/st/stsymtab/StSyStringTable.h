@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/falloc/AllocPool.h"
+#include "base/st/stsymtab/StFlatMap.h"
 #include "base/st/stsymtab/StIds.h"
 #include "co/tvstring.h"
 
@@ -79,26 +80,25 @@ public:
 
 private:
     using Pair = NameMap::value_type;
-    // Open-addressed index of the pairs of the map by the hash of the name,
-    // so that looking a name up does not walk the tree with whole-string
-    // comparisons. Linear probing, at most half full, removal by shifting
-    // back; the map keeps the order and owns the pairs.
-    struct Slot {
-        uint32_t hash = 0;
-        Pair* pair = nullptr;
+    // The names as keys of the index: equal when their bytes are.
+    struct NameKey {
+        const String* name = nullptr;
+        bool operator==(const NameKey& o) const { return String::compare(*name, *o.name) == 0; }
     };
-    static uint32_t hashOf(const String& name);
+    struct NameKeyHash {
+        uint32_t operator()(const NameKey& k) const;
+    };
+    // The pairs of the map by name, so that looking a name up does not walk
+    // the tree with whole-string comparisons; the map keeps the order and
+    // owns the pairs.
     Pair* indexed(const String& name) const;
-    void indexAdd(Pair* pair);
-    void indexRemove(const Pair* pair);
-    void indexGrow();
 
     // Enters name with the record unless present; frees what it does not keep.
     StSymbIDStStore* enter(String* name, const StSymbIDStStore& rec);
     bool written(const StSymbIDStStore& rec) const { return !m_markedOnly || (rec.mark & 1); }
 
     NameMap m_map;
-    std::vector<Slot> m_slots;  // empty or a power of two in size
+    StFlatMap<NameKey, Pair*, NameKeyHash> m_index;
     bool m_markedOnly = false;
     bool m_markNew = false;
     uint64_t m_changes = 0;
