@@ -2,7 +2,9 @@
 #include "bo/bf/BfBootFktImpl.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bo/bf/BfBootFktTypCont.h"
@@ -22,6 +24,22 @@ std::string text(const String* s)
 std::string quoted(const std::string& s)
 {
     return "`" + s + "'";
+}
+
+std::string_view view(const String& s)
+{
+    return std::string_view(s.chars() ? s.chars() : "", size_t(s.length()));
+}
+
+// The parts one after the other, in one allocation.
+std::string joinedLine(std::initializer_list<std::string_view> parts)
+{
+    size_t n = 0;
+    for (std::string_view p : parts) n += p.size();
+    std::string line;
+    line.reserve(n);
+    for (std::string_view p : parts) line.append(p.data(), p.size());
+    return line;
 }
 
 // Writes the lines to an open file; false when a write fails.
@@ -77,7 +95,7 @@ private:
 
 bool CBfBootFktImpl::add(StSymbEntryID sid, int32_t kind, const String& value)
 {
-    return items.emplace(CImplDsc{sid.get(), kind}, std::make_unique<String>(value)).second;
+    return items.emplace(CImplDsc{sid.get(), kind}, value).second;
 }
 
 bool CBfBootFktImpl::addNamed(const String& name, int32_t kind, const String& value)
@@ -122,21 +140,21 @@ void CBfBootFktImpl::collectM4(std::vector<std::string>& h, std::vector<std::str
     // Per item of kind, in key order: one line of its name / text.
     auto each = [&](int32_t kind, Lines& out, const auto& line) {
         for (const auto& i : items)
-            if (i.first.kind == kind) out.push_back(line(i.first.SID, text(i.second.get())));
+            if (i.first.kind == kind) out.push_back(line(i.first.SID, i.second));
     };
     auto single = [&](int32_t kind, const char* decl, const char* impl) {
-        each(kind, h, [&](uint32_t, const std::string&) { return std::string(decl) + "()"; });
-        each(kind, c, [&](uint32_t, const std::string& t) { return std::string(impl) + "(" + S + ", " + quoted(t) + ")"; });
+        each(kind, h, [&](uint32_t, const String&) { return std::string(decl) + "()"; });
+        each(kind, c, [&](uint32_t, const String& t) { return joinedLine({impl, "(", S, ", `", view(t), "')"}); });
     };
 
     // The block of the items that name a symbol: the declaration with a line
     // per name, the implementation with a line per name and text.
     auto named = [&](int32_t kind, const char* decl, const char* declItem, const char* impl, const char* implItem) {
         h.push_back(std::string(decl) + "()");
-        each(kind, h, [&](uint32_t sid, const std::string&) { return declItem + ("(" + quoted(nameOf(sid)) + ")"); });
+        each(kind, h, [&](uint32_t sid, const String&) { return declItem + ("(" + quoted(nameOf(sid)) + ")"); });
         c.push_back(std::string(impl) + "(" + S + ")");
-        each(kind, c, [&](uint32_t sid, const std::string& t) {
-            return implItem + ("(" + S + ", " + quoted(nameOf(sid)) + ", " + quoted(t) + ")");
+        each(kind, c, [&](uint32_t sid, const String& t) {
+            return joinedLine({implItem, "(", S, ", `", nameOf(sid), "', `", view(t), "')"});
         });
     };
 
@@ -154,8 +172,8 @@ void CBfBootFktImpl::collectM4(std::vector<std::string>& h, std::vector<std::str
     if (has(CImplDsc::INSTANTIATE)) {
         h.push_back("INSTANTIATE_DECL()");
         c.push_back("BEGIN_INSTANTIATE_IMPL(" + S + ")");
-        each(CImplDsc::INSTANTIATE, c, [&](uint32_t sid, const std::string& t) {
-            return "INSTANTIATE(" + std::to_string(sid) + ", " + quoted(t) + ")";
+        each(CImplDsc::INSTANTIATE, c, [&](uint32_t sid, const String& t) {
+            return joinedLine({"INSTANTIATE(", std::to_string(sid), ", `", view(t), "')"});
         });
         c.push_back("END_INSTANTIATE_IMPL()");
     }
@@ -177,15 +195,14 @@ CBfBootFktImpl* CBfBootFktImplCont::createImpl(StSymbEntryID sid)
 {
     if (!m_types || !m_types->findType(sid)) return nullptr;
     auto impl = std::make_unique<CBfBootFktImpl>(sid, &m_symbols, m_nextIndex++);
-    auto done = m_impls.emplace(sid, std::move(impl));
-    return done.second ? done.first->second.get() : nullptr;
+    CBfBootFktImpl* made = impl.get();
+    return m_impls.insert(sid, impl) ? made : nullptr;
 }
 
 CBfBootFktImpl* CBfBootFktImplCont::findImpl(StSymbEntryID sid) const
 {
     if (!m_types || !m_types->findType(sid)) return nullptr;
-    auto it = m_impls.find(sid);
-    return it == m_impls.end() ? nullptr : it->second.get();
+    return m_impls.find(sid);
 }
 
 bool CBfBootFktImplCont::writeM4(const String& path, const std::list<String>& includes,
@@ -209,8 +226,8 @@ bool CBfBootFktImplCont::writeM4(const String& path, const std::list<String>& in
     h.push_back("DECLCONT(" + cont + ")");
     c.push_back("BEGIN_CREATE_IMPL(" + cont + ")");
     if (!noImpl)
-        for (const auto& i : m_impls)
-            c.push_back((i.second->hasItems() ? "CREATE(" : "DEFAULT_CREATE(") + std::to_string(i.first.get()) + ")");
+        for (const auto& i : m_impls.ordered())
+            c.push_back((i.object->hasItems() ? "CREATE(" : "DEFAULT_CREATE(") + std::to_string(i.sid.get()) + ")");
     c.push_back("END_CREATE_IMPL()");
 
     h.push_back("BEGIN_FCT_DECL()");
@@ -227,12 +244,12 @@ bool CBfBootFktImplCont::writeM4(const String& path, const std::list<String>& in
     MacroFiles files(path, "wb");
     files.write(h, c);
     if (!noImpl)
-        for (const auto& i : m_impls) {
+        for (const auto& i : m_impls.ordered()) {
             if (!files.ok()) break;
-            if (!i.second->hasItems()) continue;
+            if (!i.object->hasItems()) continue;
             h.clear();
             c.clear();
-            i.second->collectM4(h, c);
+            i.object->collectM4(h, c);
             files.write(h, c);
         }
     return files.close();

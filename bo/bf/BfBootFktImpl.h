@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "bo/bf/BfFlatMap.h"
+#include "bo/bf/BfSidTable.h"
 #include "bo/cp/CpSymbTable.h"
 #include "co/tvstring.h"
 
@@ -78,7 +80,7 @@ public:
     // The lines of that block: h for ".m4h", c for ".m4c" (appended).
     void collectM4(std::vector<std::string>& h, std::vector<std::string>& c) const;
 
-    std::map<CImplDsc, std::unique_ptr<String>> items;
+    CBfFlatMap<CImplDsc, String> items;
     StSymbEntryID SID;
     CpSymbTable* symbTable;
     uint32_t ValidRange;
@@ -124,7 +126,7 @@ public:
 
 private:
     std::list<std::unique_ptr<CBfFunctionImpl>> m_functions;
-    std::map<StSymbEntryID, std::unique_ptr<CBfBootFktImpl>> m_impls;
+    CBfSidTable<CBfBootFktImpl> m_impls;
     CBfBootFktTypCont* m_types;
     CpSymbTable m_symbols{0, 0};
     uint32_t m_nextIndex = 0;

@@ -277,32 +277,41 @@ bool CBfBootFktTyp::loadBfTyp(FsSecCl& s)
         sets.push_back(std::move(set));
     });
 
+    // Each table is read whole and sorted once (a stream's keys may come in
+    // any order).
     count = 0;
     s >> count;
+    std::vector<std::pair<StSymbEntryID, StConstEntryID>> readSymbols;
     readEntries(s, count, [&] {
         uint32_t key = ST_INVALID_SID, cid = ST_INVALID_CID;
         s >> key >> cid;
-        if (!s.hasError()) symbols.emplace(key, cid);
+        if (!s.hasError()) readSymbols.emplace_back(key, cid);
     });
+    symbols.assignAll(std::move(readSymbols));
 
     count = 0;
     s >> count;
+    std::vector<std::pair<StSymbEntryID, CFktAttrib>> readSubFkts;
     readEntries(s, count, [&] {
         uint32_t key = ST_INVALID_SID;
         bool u = false, r = false;
         s >> key >> u >> r;
-        if (!s.hasError()) subFkts.emplace(key, CFktAttrib(u, r));
+        if (!s.hasError()) readSubFkts.emplace_back(key, CFktAttrib(u, r));
     });
+    subFkts.assignAll(std::move(readSubFkts));
     if (!s.hasError() && subFkts.size() < count) s.setError(FSSEC_INTERNAL);
 
     count = 0;
     s >> count;
+    std::vector<std::pair<StSymbEntryID, CVarAttrib>> readAttribs;
     readEntries(s, count, [&] {
         uint32_t key = ST_INVALID_SID;
         int32_t access = 0;
         s >> key >> access;
-        if (!s.hasError()) varAttribs.emplace(key, CVarAttrib(access == 1 || access == 2 ? uint32_t(access) : 0));
+        if (!s.hasError())
+            readAttribs.emplace_back(key, CVarAttrib(access == 1 || access == 2 ? uint32_t(access) : 0));
     });
+    varAttribs.assignAll(std::move(readAttribs));
     if (!s.hasError() && varAttribs.size() < count) s.setError(FSSEC_INTERNAL);
 
     if (s.hasError()) {

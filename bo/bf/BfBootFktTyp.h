@@ -23,6 +23,7 @@
 
 #include "base/fs/FsSecCl.h"
 #include "base/st/stsymtab/StIds.h"
+#include "bo/bf/BfFlatMap.h"
 #include "co/tvstring.h"
 
 class CBfSymbTable;
@@ -89,7 +90,7 @@ FsSecCl& operator>>(FsSecCl& s, CBfBootSet& set);
 class CBfBootFktTyp {
 public:
     static constexpr uint32_t NO_ADDRESS = 0x7fffffffu;
-    using SymbolMap = std::multimap<StSymbEntryID, StConstEntryID>;
+    using SymbolMap = CBfFlatMap<StSymbEntryID, StConstEntryID, true>;
 
     // symbols: the table of the type's symbols, not owned (may be null: the
     // queries that need it then answer their neutral value).
@@ -137,8 +138,8 @@ public:
 
     std::vector<CBfBootSet> sets;
     SymbolMap symbols;
-    std::map<StSymbEntryID, CVarAttrib> varAttribs;
-    std::map<StSymbEntryID, CFktAttrib> subFkts;
+    CBfFlatMap<StSymbEntryID, CVarAttrib> varAttribs;
+    CBfFlatMap<StSymbEntryID, CFktAttrib> subFkts;
     StSymbEntryID SID;
     String name;
     StRangeID ValidRange;

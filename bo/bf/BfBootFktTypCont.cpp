@@ -44,7 +44,6 @@ CBfBootFktTypCont::~CBfBootFktTypCont()
 
 void CBfBootFktTypCont::clear()
 {
-    for (auto& t : m_types) delete t.second;
     m_types.clear();
     m_byName.clear();
     m_addresses.clear();
@@ -78,9 +77,9 @@ bool CBfBootFktTypCont::goodStatus(const char* method) const
 void CBfBootFktTypCont::print(std::ostream& os) const
 {
     os << "Typen  " << m_types.size() << std::endl;
-    for (const auto& t : m_types) {
-        os << "SID(" << t.first.get() << ") ";
-        t.second->print(os);
+    for (const auto& t : m_types.ordered()) {
+        os << "SID(" << t.sid.get() << ") ";
+        t.object->print(os);
         os << std::endl;
     }
     os << std::endl;
@@ -114,8 +113,17 @@ bool CBfBootFktTypCont::addFkt(StSymbEntryID sid, CBfBootFktTyp* type)
         TV_TRACE(4, kTraceFile, method, "type couldn't be inserted");
         return false;
     }
-    if (!m_types.emplace(sid, type).second) return false;
-    m_byName[std::string(type->name.chars(), type->name.length())].insert(sid);
+    std::unique_ptr<CBfBootFktTyp> owned(type);
+    if (!m_types.insert(sid, owned)) {
+        owned.release();  // the caller keeps it
+        return false;
+    }
+    const std::string key(type->name.chars(), type->name.length());
+    if (uint32_t* first = m_byName.find(key)) {
+        if (sid.get() < *first) *first = sid.get();
+    } else {
+        m_byName[key] = sid.get();
+    }
     return true;
 }
 
@@ -124,16 +132,15 @@ CBfBootFktTyp* CBfBootFktTypCont::existFkt(const String& name, StSymbEntryID& si
     sid = ST_INVALID_SID;
     if (!goodStatus("CBfBootFktTypCont::existFkt")) return nullptr;
     // The first type of that name in SID order, as a walk of m_types finds.
-    const auto named = m_byName.find(std::string(name.chars(), name.length()));
-    if (named == m_byName.end() || named->second.empty()) return nullptr;
-    sid = *named->second.begin();
+    const uint32_t* named = m_byName.find(std::string(name.chars(), name.length()));
+    if (!named) return nullptr;
+    sid = *named;
     return sid.isValid() ? findType(sid) : nullptr;
 }
 
 CBfBootFktTyp* CBfBootFktTypCont::findType(StSymbEntryID sid) const
 {
-    auto it = m_types.find(sid);
-    return it == m_types.end() ? nullptr : it->second;
+    return m_types.find(sid);
 }
 
 uint32_t CBfBootFktTypCont::getLogAdr(uint32_t address) const
@@ -233,11 +240,11 @@ bool CBfBootFktTypCont::saveBfTypCont(FsSecCl& s) const
     }
     s << uint32_t(m_types.size());
     s.putNewLine();
-    for (const auto& t : m_types) {
-        s << t.first.get();
+    for (const auto& t : m_types.ordered()) {
+        s << t.sid.get();
         s.putNewLine();
-        if (!t.second->saveBfTyp(s)) {
-            TV_TRACE(4, kTraceFile, method, "couldn't save type for SID(%i)", int(t.first.get()));
+        if (!t.object->saveBfTyp(s)) {
+            TV_TRACE(4, kTraceFile, method, "couldn't save type for SID(%i)", int(t.sid.get()));
             return false;
         }
         s.putNewLine();
@@ -293,8 +300,8 @@ bool CBfBootFktTypCont::loadBfTypCont(FsSecCl& s)
 uint32_t CBfBootFktTypCont::writeToTel(FsSecBootTels& section)
 {
     CBfSymbTable* table = symbTable();
-    for (auto& t : m_types)
-        if (uint32_t r = t.second->writeToTel(0x7fffffffu, t.second->symbols, table ? table->constTable() : nullptr,
+    for (auto& t : m_types.ordered())
+        if (uint32_t r = t.object->writeToTel(0x7fffffffu, t.object->symbols, table ? table->constTable() : nullptr,
                                                section))
             return r;
     return 0;

@@ -17,14 +17,15 @@
 #pragma once
 #include <cstdint>
 #include <iosfwd>
+#include <list>
 #include <map>
-#include <set>
 #include <string>
 
 #include "base/fs/FsSecCl.h"
+#include "base/st/stsymtab/StFlatMap.h"
 #include "bo/bf/BfBootFktTyp.h"
 #include "bo/bf/BfOperand.h"
-#include <list>
+#include "bo/bf/BfSidTable.h"
 
 class CBfSymbTable;
 class CBoVarComment;
@@ -108,7 +109,9 @@ public:
     // address key repeats.
     bool loadBfTypCont(FsSecCl& s);
 
-    const std::map<StSymbEntryID, CBfBootFktTyp*>& types() const { return m_types; }
+    using Types = CBfSidTable<CBfBootFktTyp>;
+    // The types in SID order.
+    const std::vector<Types::Entry>& types() const { return m_types.ordered(); }
     const std::map<uint32_t, uint32_t>& addresses() const { return m_addresses; }
     CBfSymbTable* symbTable() const { return m_symbols ? *m_symbols : nullptr; }
 
@@ -120,10 +123,13 @@ private:
     bool goodStatus(const char* method) const;
     void clear();
 
-    std::map<StSymbEntryID, CBfBootFktTyp*> m_types;
-    // The SIDs of m_types by their types' names, so that the check for a
+    struct NameHash {
+        std::size_t operator()(const std::string& s) const { return std::hash<std::string>()(s); }
+    };
+    Types m_types;
+    // The smallest SID of m_types per type name, so that the check for a
     // name taken does not walk every type (a source declares thousands).
-    std::map<std::string, std::set<StSymbEntryID>> m_byName;
+    StFlatMap<std::string, uint32_t, NameHash> m_byName;
     std::map<uint32_t, uint32_t> m_addresses;
     CBfSymbTable* const* m_symbols;
     CBoVarComment* const* m_comments;

@@ -178,7 +178,7 @@ bool CpSymbTable::defineConstantValue(StSymbEntryID sid, const String& literal, 
         if (StSyBaseTypeNode* n = types()->findNode(getImplicitConstType())) n->mark();
     e->setInitCID(cid);
     e->setTypeID(getImplicitConstType());
-    m_attributes[sid] = attribute;
+    m_attributes.set(sid.get(), attribute);
     return true;
 }
 
@@ -189,7 +189,7 @@ bool CpSymbTable::updatePOUFrame(StSymbEntryID sid, uint32_t kind, uint32_t firs
     StFrameProperties* f = e->getFrameProperties();
     if (!f || (f->flags & 0x3) != 0) return false;
     f->membVRange = first;
-    m_attributes[sid] = attribute;
+    m_attributes.set(sid.get(), attribute);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Compile-side symbol table (see CpSymbTable.h).
 #include "bo/cp/CpSymbTable.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -50,10 +51,49 @@ uint32_t CpSymbTable::status() const
     return !m_freeTemps || getStatus() != ST_OK ? CP_UNUSABLE : CP_OK;
 }
 
+uint32_t CpSymbTable::SidWords::get(uint32_t id) const
+{
+    if (id < m_dense.size()) return m_dense[id];
+    const uint32_t* found = m_sparse.find(id);
+    return found ? *found : 0;
+}
+
+void CpSymbTable::SidWords::set(uint32_t id, uint32_t word)
+{
+    ++m_sets;
+    if (id >= m_dense.size()) {
+        // Grow while the vector stays within twice the declarations made
+        // (and below 2^24 ids); the hash table keeps the ids beyond.
+        constexpr std::size_t kMaxIds = std::size_t(1) << 24;
+        const std::size_t limit = std::min(kMaxIds, 2 * m_sets + 1024);
+        if (id >= limit) {
+            uint32_t& slot = m_sparse[id];
+            if (slot == 0 && word != 0) m_sparseIds.push_back(id);
+            slot = word;
+            return;
+        }
+        const std::size_t size = std::min(limit, std::max({std::size_t(id) + 1, 2 * m_dense.size(), std::size_t(64)}));
+        m_dense.resize(size, 0);
+        // The words of the hash table that the vector covers now move into it.
+        std::vector<uint32_t> kept;
+        for (uint32_t sparseId : m_sparseIds) {
+            const uint32_t* w = m_sparse.find(sparseId);
+            if (!w) continue;
+            if (sparseId < size) {
+                m_dense[sparseId] = *w;
+                m_sparse.erase(sparseId);
+            } else {
+                kept.push_back(sparseId);
+            }
+        }
+        m_sparseIds.swap(kept);
+    }
+    m_dense[id] = word;
+}
+
 uint32_t CpSymbTable::getAttribute(StSymbEntryID sid) const
 {
-    auto it = m_attributes.find(sid);
-    return it == m_attributes.end() ? 0 : it->second;
+    return m_attributes.get(sid.get());
 }
 
 StSyBaseSymbEntry* CpSymbTable::findByIdPair(uint32_t a, uint32_t b) const
@@ -69,7 +109,7 @@ StSyBaseSymbEntry* CpSymbTable::addDeclEntry(StSymbEntryID& sid, const String& n
     if (status() != CP_OK) return nullptr;
     String* n = takeName ? new String(name) : const_cast<String*>(&name);
     StSyBaseSymbEntry* e = addEntry(n, vr, nr, kind, sid, -1, unique, takeName);
-    if (e) m_attributes[sid] = attribute;
+    if (e) m_attributes.set(sid.get(), attribute);
     return e;
 }
 
@@ -78,7 +118,7 @@ void CpSymbTable::setTypeEntryData(StSyBaseSymbEntry* entry, StSymbEntryID paren
 {
     if (clearOptions) entry->setVisibility(0, 0);
     entry->setUnitSID(parent);
-    m_attributes[entry->getID()] = attribute;
+    m_attributes.set(entry->getID().get(), attribute);
 }
 
 void CpSymbTable::registerIfTracking(StSyBaseSymbEntry* entry)
@@ -124,7 +164,7 @@ bool CpSymbTable::copyEnumerators(const StSymbEntryIDList& from, StRangeID vr, S
         StSyBaseSymbEntry* e = addEntry(src->getName(), vr, ns, ST_KIND_CONST, sid, -1, false, false);
         if (!e) return false;
         e->setInitCID(src->getInitCID());
-        m_attributes[sid] = getAttribute(old);
+        m_attributes.set(sid.get(), getAttribute(old));
         to.push_back(sid);
     }
     return true;

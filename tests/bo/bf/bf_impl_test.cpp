@@ -174,7 +174,7 @@ TEST(BfImpl, RefusalsAndFailingPaths)
 
     EXPECT_TRUE(i->addDefault("first"));
     EXPECT_FALSE(i->addDefault("second"));
-    EXPECT_EQ("first", i->items.begin()->second->stdString());
+    EXPECT_EQ("first", i->items.begin()->second.stdString());
     EXPECT_TRUE(i->addModify("v", "m"));
     EXPECT_FALSE(i->addModify("v", "m2"));  // the name is declared in this scope already
     EXPECT_TRUE(j->addModify("v", "m"));    // another implementation, another scope

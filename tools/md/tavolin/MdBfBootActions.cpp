@@ -165,7 +165,10 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
         delete value;
     }
     m_curImpl = createImpl(typeSID);
-    for (const MdBfSymbols::Item& item : variables) m_curType->addSymbol(item.sid, CVarAttrib(item.word));
+    // The telegram tokens and access words of the variables only go into
+    // "boot": a run whose outputs are unused leaves them out.
+    if (!m_outputsUnused)
+        for (const MdBfSymbols::Item& item : variables) m_curType->addSymbol(item.sid, CVarAttrib(item.word));
     if (subs)
         for (const MdBfSymbols::Item& item : subs->items)
             m_curType->addSubFkt(item.sid, CFktAttrib((item.word & 2u) != 0, (item.word & 1u) != 0));

@@ -80,7 +80,7 @@ std::vector<std::string> items(const BfCompile& c, const char* type)
     const CBfBootFktImpl* impl = t ? c.parser->findImpl(t->SID) : nullptr;
     if (!impl) return {"<no implementation>"};
     for (const auto& item : impl->items) {
-        std::string text = item.second ? item.second->c_str() : "";
+        std::string text = item.second.c_str();
         if (item.first.kind == CImplDsc::MODIFY || item.first.kind == CImplDsc::UNIT) {
             const String* name = impl->symbTable->getName(item.first.SID);
             text = std::string(name ? name->c_str() : "?") + "=" + text;
