@@ -97,12 +97,15 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
 
     // The members: the variables, then the sub-functions.
     std::vector<StSymbEntryID> members;
-    StSymbEntryIDList memberList;
     std::vector<MdBfSymbols::Item> variables;
-    if (const MdBfSymbols* v = symbolsOf(vars))
+    const MdBfSymbols* v = symbolsOf(vars);
+    const MdBfSymbols* subs = symbolsOf(subFunctions);
+    if (v) {
+        variables.reserve(v->items.size());
         for (const MdBfSymbols::Item& item : v->items)
             if (m_symbols->getEntryKind(item.sid) == ST_KIND_VAR) variables.push_back(item);
-    const MdBfSymbols* subs = symbolsOf(subFunctions);
+    }
+    members.reserve(variables.size() + (subs ? subs->items.size() : 0) + 1);
     for (const MdBfSymbols::Item& item : variables) members.push_back(item.sid);
     if (subs)
         for (const MdBfSymbols::Item& item : subs->items) members.push_back(item.sid);
@@ -117,7 +120,7 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
             error(MdBfMsgInternal);
         members.push_back(dummy);
     }
-    for (StSymbEntryID sid : members) memberList.push_back(sid);
+    const StSymbEntryIDList memberList(members.begin(), members.end());
 
     StSymbEntryID typeSID;
     if (!global && declaredHere(name)) {

@@ -7,6 +7,7 @@
 // included; the boot-function and structure types take its variables
 // (kind 3) as members. A value that failed has been reported where it
 // failed; what is built on it later stays silent about it.
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -69,10 +70,15 @@ MdBfValue* MdBfParser::literal(String* text, uint32_t typeId, int radix)
     std::unique_ptr<String> owned(text);
     auto* elems = new MdBfElems;
     if (!owned) return elems;
-    std::string body = owned->stdString();
-    if (radix != 10) body.erase(0, body.find('#') + 1);
     int status = 1;
-    auto* value = new StStdConstantVal(String(body.c_str()), typeId, radix, status);
+    StStdConstantVal* value = nullptr;
+    if (radix == 10) {
+        value = new StStdConstantVal(*owned, typeId, radix, status);
+    } else {
+        const char* text = owned->c_str();
+        const char* hash = std::strchr(text, '#');
+        value = new StStdConstantVal(String(hash ? hash + 1 : text), typeId, radix, status);
+    }
     if (status != 0) {
         delete value;
         error(506);
