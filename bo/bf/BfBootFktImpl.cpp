@@ -93,19 +93,19 @@ private:
 
 // --- one implementation ---
 
-bool CBfBootFktImpl::add(StSymbEntryID sid, int32_t kind, const String& value)
+bool CBfBootFktImpl::add(StSymbEntryID sid, int32_t kind, String value)
 {
-    return items.emplace(CImplDsc{sid.get(), kind}, value).second;
+    return items.emplace(CImplDsc{sid.get(), kind}, std::move(value)).second;
 }
 
-bool CBfBootFktImpl::addNamed(const String& name, int32_t kind, const String& value)
+bool CBfBootFktImpl::addNamed(const String& name, int32_t kind, String value)
 {
     StSymbEntryID sid;
     if (!symbTable) return false;
     // A variable of class 1 and attribute 0, unique in the scope.
     symbTable->declareSymbol(sid, name, ValidRange, NameRange, 1, 0, false, true);
     if (sid.isInvalid()) return false;
-    return add(sid, kind, value);
+    return add(sid, kind, std::move(value));
 }
 
 std::string CBfBootFktImpl::nameOf(uint32_t sid) const

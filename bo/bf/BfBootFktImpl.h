@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bo/bf/BfFlatMap.h"
@@ -63,15 +64,15 @@ public:
     virtual ~CBfBootFktImpl() = default;
 
     // True when inserted; false when the key exists (the first text stays).
-    bool addDefault(const String& text) { return add(SID, CImplDsc::DEFAULT, text); }
-    bool addCfgChange(const String& text) { return add(SID, CImplDsc::CFGCHANGE, text); }
-    bool addCheck(const String& text) { return add(SID, CImplDsc::CHECK, text); }
-    bool addCheckEx(const String& text) { return add(SID, CImplDsc::CHECKEX, text); }
-    bool addInstantiate(StSymbEntryID sid, const String& text) { return add(sid, CImplDsc::INSTANTIATE, text); }
+    bool addDefault(String text) { return add(SID, CImplDsc::DEFAULT, std::move(text)); }
+    bool addCfgChange(String text) { return add(SID, CImplDsc::CFGCHANGE, std::move(text)); }
+    bool addCheck(String text) { return add(SID, CImplDsc::CHECK, std::move(text)); }
+    bool addCheckEx(String text) { return add(SID, CImplDsc::CHECKEX, std::move(text)); }
+    bool addInstantiate(StSymbEntryID sid, String text) { return add(sid, CImplDsc::INSTANTIATE, std::move(text)); }
     // Declare name as a variable in the implementation's scope first; false
     // when that is refused (a name declared there already).
-    bool addModify(const String& name, const String& text) { return addNamed(name, CImplDsc::MODIFY, text); }
-    bool addUnit(const String& name, const String& text) { return addNamed(name, CImplDsc::UNIT, text); }
+    bool addModify(const String& name, String text) { return addNamed(name, CImplDsc::MODIFY, std::move(text)); }
+    bool addUnit(const String& name, String text) { return addNamed(name, CImplDsc::UNIT, std::move(text)); }
 
     bool hasItems() const { return !items.empty(); }
     // Appends the implementation's declaration block to path + ".m4h" and
@@ -87,8 +88,8 @@ public:
     uint32_t NameRange;
 
 private:
-    bool add(StSymbEntryID sid, int32_t kind, const String& text);
-    bool addNamed(const String& name, int32_t kind, const String& text);
+    bool add(StSymbEntryID sid, int32_t kind, String text);
+    bool addNamed(const String& name, int32_t kind, String text);
     // The symbol's name, empty when the table has none.
     std::string nameOf(uint32_t sid) const;
 };

@@ -46,11 +46,6 @@ CpSymbTable::~CpSymbTable()
     detachTables(m_borrowed);
 }
 
-uint32_t CpSymbTable::status() const
-{
-    return !m_freeTemps || getStatus() != ST_OK ? CP_UNUSABLE : CP_OK;
-}
-
 uint32_t CpSymbTable::SidWords::get(uint32_t id) const
 {
     if (id < m_dense.size()) return m_dense[id];

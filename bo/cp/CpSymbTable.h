@@ -93,7 +93,7 @@ public:
 
     // 1 when the free-temporaries list is missing or the StSymbTable status
     // word is non-zero, else 0.
-    uint32_t status() const;
+    uint32_t status() const { return !m_freeTemps || getStatus() != ST_OK ? CP_UNUSABLE : CP_OK; }
     bool hasError() const override { return status() != CP_OK; }
     // The entry stored for the pair (a, b), else null.
     StSyBaseSymbEntry* findNameSpace(StRangeID a, StRangeID b) const override { return findByIdPair(a, b); }

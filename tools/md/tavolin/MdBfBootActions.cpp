@@ -11,6 +11,7 @@
 #include <cctype>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "bo/bo/BoPhysUnit.h"
@@ -188,7 +189,7 @@ void MdBfParser::storeCode(String* code, CodeStore store, const char* keyword)
 {
     std::unique_ptr<String> owned(code);
     if (!m_curImpl || !owned) return;
-    if (!(m_curImpl->*store)(*owned) && keyword) {
+    if (!(m_curImpl->*store)(std::move(*owned)) && keyword) {
         const String word(keyword);
         error(505, &word);
     }
@@ -243,7 +244,7 @@ void MdBfParser::rule46(String* path, String* code)
         element = rest;
     }
     const String last(element.substr(0, element.find('.')).c_str());
-    if (!impl || !impl->addModify(*ownedPath, *ownedCode)) error(513, ownedPath.get(), &last);
+    if (!impl || !impl->addModify(*ownedPath, std::move(*ownedCode))) error(513, ownedPath.get(), &last);
 }
 
 void MdBfParser::rule47(String* name, String* code)
@@ -257,7 +258,7 @@ void MdBfParser::rule47(String* name, String* code)
     StSymbEntryID sub;
     if (!m_curType->findSubFkt(*ownedName, sub))
         error(510, ownedName.get());
-    else if (!m_curImpl->addInstantiate(sub, *ownedCode))
+    else if (!m_curImpl->addInstantiate(sub, std::move(*ownedCode)))
         error(505, ownedName.get());
 }
 
@@ -271,7 +272,7 @@ void MdBfParser::rule48(String* number, String* code)
     if (!ownedNumber || !ownedCode) return;
     uint32_t quantity = 0;
     if (!decimalNumber(*ownedNumber, quantity) || quantity >= uint32_t(PhysUnitTable::kCount) ||
-        !PhysUnitTable::isQuantityRecord(int32_t(quantity)) || !m_curImpl->addUnit(*ownedNumber, *ownedCode))
+        !PhysUnitTable::isQuantityRecord(int32_t(quantity)) || !m_curImpl->addUnit(*ownedNumber, std::move(*ownedCode)))
         error(509, ownedNumber.get());
 }
 

@@ -316,7 +316,7 @@ private:
                       const MdBfValue* cs);
     // A code block of the current implementation (refused: 505 with the
     // keyword, when given).
-    using CodeStore = bool (CBfBootFktImpl::*)(const String&);
+    using CodeStore = bool (CBfBootFktImpl::*)(String);
     void storeCode(String* code, CodeStore store, const char* keyword);
 
     std::list<String> m_includes;
