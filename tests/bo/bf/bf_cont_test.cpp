@@ -124,6 +124,18 @@ TEST(BfCont, TypesNamesAndAddresses)
     EXPECT_EQ("A", c.getFktName(7).stdString());
     EXPECT_EQ("", c.getFktName(8).stdString());
 
+    // Types inserted out of SID order: the walk is in SID order, and a name
+    // held by two types answers the smaller SID.
+    Cont d;
+    ASSERT_TRUE(d.addFkt(9, new CBfBootFktTyp("X", nullptr, 9, 0, 0)));
+    ASSERT_TRUE(d.addFkt(4, new CBfBootFktTyp("X", nullptr, 4, 0, 1)));
+    ASSERT_TRUE(d.addFkt(6, new CBfBootFktTyp("Y", nullptr, 6, 0, 2)));
+    EXPECT_EQ(d.findType(4), d.existFkt("X", sid));
+    EXPECT_EQ(4u, sid.get());
+    EXPECT_EQ("3\r\n4\r\n4 1 X 0 1\r\n0 \r\n0 \r\n0 \r\n0 \r\n6\r\n6 1 Y 0 2\r\n0 \r\n0 \r\n0 \r\n0 \r\n"
+              "9\r\n9 1 X 0 0\r\n0 \r\n0 \r\n0 \r\n0 \r\n0\r\n",
+              saved(d));
+
     c.addAdr(5, 0x100);
     c.addAdr(3, 0x100);
     c.addAdr(4, 0x200);

@@ -64,11 +64,12 @@ TEST(BfImpl, MacroFilesByHand)
     Fixture f;
     f.impls.addFunctionImpl(new String("int"), new String("checkLimits"), new String("BF_CONTEXT* ctx"),
                             new String("{ return 0; }"), false);
+    // Created out of SID order, written in SID order.
+    ASSERT_NE(nullptr, f.impls.createImpl(20));
     CBfBootFktImpl* i12 = f.impls.createImpl(12);
     ASSERT_NE(nullptr, i12);
     EXPECT_TRUE(i12->addDefault("a();"));
     EXPECT_TRUE(i12->addModify("lim.v", "b();"));
-    ASSERT_NE(nullptr, f.impls.createImpl(20));
     const std::string base = d.path + "/out/axis";
     ASSERT_EQ(0, ::mkdir((d.path + "/out").c_str(), 0700));
     ASSERT_TRUE(f.impls.writeM4(base.c_str(), {String("extra.h")}, "axis", false));

@@ -99,6 +99,11 @@ TEST(BfModel, ReaderEdgeCases)
     EXPECT_EQ(18u, error);
     EXPECT_EQ(1u, t.varAttribs.at(4).access);
 
+    // Keys in any order are saved in key order; symbols of one SID keep
+    // the order they were read in.
+    EXPECT_TRUE(load(t, "1 1 x 0 0\r\n0 \r\n3 9 1 3 2 9 0 \r\n2 8 1 0 2 0 1 \r\n2 6 1 5 2 ", error));
+    EXPECT_EQ("1 1 x 0 0\r\n0 \r\n3 3 2 9 1 9 0 \r\n2 2 0 1 8 1 0 \r\n2 5 2 6 1 ", saved(t));
+
     // Token kinds other than 0 and 1 become a symbol token without SID;
     // access values other than 1 and 2 become 0.
     EXPECT_TRUE(load(t, "1 1 x 0 0\r\n1 9\r\n1 7 33 44  \r\n0 \r\n0 \r\n2 4 5 6 -1 ", error));
