@@ -22,7 +22,6 @@
 #include <utility>
 #include <vector>
 
-#include "bo/bf/BfFlatMap.h"
 #include "bo/bf/BfSidTable.h"
 #include "bo/cp/CpSymbTable.h"
 #include "co/tvstring.h"
@@ -81,7 +80,8 @@ public:
     // The lines of that block: h for ".m4h", c for ".m4c" (appended).
     void collectM4(std::vector<std::string>& h, std::vector<std::string>& c) const;
 
-    CBfFlatMap<CImplDsc, String> items;
+    // A tree: INSTANTIATE items come in the source's order of sub-functions.
+    std::map<CImplDsc, String> items;
     StSymbEntryID SID;
     CpSymbTable* symbTable;
     uint32_t ValidRange;

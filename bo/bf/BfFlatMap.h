@@ -5,9 +5,11 @@
 //
 // Same order as std::map / std::multimap: ascending keys, equal keys
 // (Multi) in insertion order; emplace keeps the first of equal keys
-// (unique). Keys arrive almost always rising, which is an append; a key
-// out of order is inserted in place. assignAll takes many pairs at once in
-// one sort, for loads from a stream, whose order no one vouches for.
+// (unique). The compiler's keys are SIDs from the table's counter, so they
+// rise, which is an append; a key out of order is inserted in place (a
+// linear move: not for keys that come in any order). assignAll takes many
+// pairs at once in one sort, for loads from a stream, whose order no one
+// vouches for.
 #pragma once
 
 #include <algorithm>

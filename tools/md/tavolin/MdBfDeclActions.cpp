@@ -42,13 +42,13 @@ constexpr uint32_t kMaxEnumerator = 0x7fffffffu;
 void MdBfParser::recordType(StSymbEntryID sid)
 {
     const StTypeID tid = m_symbols->getTypeID(sid);
-    if (tid != ST_INVALID_TID) m_typeDecls[tid] = sid;
+    if (tid != ST_INVALID_TID) m_typeDecls[tid] = sid.get();
 }
 
 StSymbEntryID MdBfParser::typeDeclaration(StTypeID tid) const
 {
-    const auto it = m_typeDecls.find(tid);
-    return it == m_typeDecls.end() ? ST_INVALID_SID : it->second;
+    const uint32_t* found = m_typeDecls.find(tid);
+    return found ? StSymbEntryID(*found) : ST_INVALID_SID;
 }
 
 bool MdBfParser::elementValue(const StConstantElem& elem, uint32_t typeId, StConstantVal*& value) const

@@ -45,6 +45,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/st/stsymtab/StFlatMap.h"
 #include "bo/bf/BfBootFktImpl.h"
 #include "bo/bf/BfBootFktTypCont.h"
 #include "bo/bf/BfSymbTable.h"
@@ -334,7 +335,10 @@ private:
     CpBfNameMengeler m_exports;
 
     MdBfTypeActions m_typeActions;
-    std::unordered_map<StTypeID, StSymbEntryID> m_typeDecls;  // declared types by type id (never walked)
+    struct IdHash {
+        std::size_t operator()(uint32_t id) const { return id; }
+    };
+    StFlatMap<uint32_t, uint32_t, IdHash> m_typeDecls;  // declared types (SID) by type id (never walked)
     StTypeID m_initType = ST_INVALID_TID;            // the type an array initialiser is built for
     String m_arrayName;                               // the name of TYPE name : ARRAY ...
     bool m_namedArray = false;

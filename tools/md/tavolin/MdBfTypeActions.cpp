@@ -1,6 +1,7 @@
 #include "tools/md/tavolin/MdBfTypeActions.h"
 
 #include <memory>
+#include <utility>
 
 #include "base/st/stsymtab/StSyTypeTable.h"
 #include "base/st/stsymtab/stmcspec.h"
@@ -20,7 +21,7 @@ MdBfNameList* MdBfTypeActions::addName(MdBfValue* list, String* name)
         ++names->refused;
         m_report(505, owned.get());
     } else
-        names->names.push_back(*owned);
+        names->names.push_back(std::move(*owned));
     return names;
 }
 
