@@ -31,8 +31,10 @@ public:
     bool insert(StSymbEntryID sid, std::unique_ptr<T>& object)
     {
         if (m_index.find(sid.get())) return false;
-        if (!m_entries.empty() && sid.get() < m_entries.back().sid.get()) m_sorted = false;
+        // Room first, so that a failed allocation leaves both as they were.
+        if (m_entries.size() == m_entries.capacity()) m_entries.reserve(std::max<std::size_t>(16, 2 * m_entries.size()));
         m_index[sid.get()] = object.get();
+        if (!m_entries.empty() && sid.get() < m_entries.back().sid.get()) m_sorted = false;
         m_entries.push_back(Entry{sid, std::move(object)});
         return true;
     }
