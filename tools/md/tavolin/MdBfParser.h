@@ -169,7 +169,9 @@ public:
     // first error-text id (firstStringId, the implementations'
     // ERRTXT_OFFSET), noImpl (sectionMask, bit 0 used), the provider
     // registration flag (flag), the lower-case flag (firstPass) and
-    // whether the outputs are wanted (outputsUnused).
+    // whether the outputs are wanted (outputsUnused; when they are not, the
+    // types get no telegram tokens nor access words, which only "boot"
+    // holds; messages and results are the same).
     void init(const MdCompilerArgs& args) override;
     // The grammar with its actions, then the outputs (none when they are
     // unused: 0, 1, 2, 4 or 3 as below): 0 all written; 1 a
