@@ -101,6 +101,22 @@ inline char* mdSkipBlanks(char* p, const char* end, int& lines)
     return p;
 }
 
+// The blanks, tabs, carriage returns and line feeds from p up to end (each
+// alone, "\r" too): where they stop; the line feeds among them are added to
+// lines.
+inline char* mdSkipSpace(char* p, const char* end, int& lines)
+{
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c == '\n') {
+            ++lines;
+        } else if (c != ' ' && c != '\t' && c != '\r') {
+            break;
+        }
+    }
+    return p;
+}
+
 // The classes of a byte that the hand-written parts of the scanners test,
 // as the rules' patterns spell them: [A-Za-z0-9_], [A-Za-z_], [0-9A-Fa-f],
 // [0-9] and [ \t].
@@ -133,6 +149,41 @@ inline const char* mdCharRunEnd(const char* p, const char* end, unsigned char cl
     return p;
 }
 
+// The keywords of a scanner that its rules match as whole words, looked up
+// by their exact text: the table is built once from {text, token} pairs.
+struct MdKeyword {
+    const char* text;
+    int token;
+};
+class MdKeywordTable {
+public:
+    static constexpr int kLongest = 31;
+    template <std::size_t N>
+    explicit MdKeywordTable(const MdKeyword (&keywords)[N])
+    {
+        static_assert(N <= 64, "a scanner's keywords");
+        // by length, in the order given within one length
+        int k = 0;
+        for (int length = 0; length <= kLongest + 1; ++length) {
+            m_first[length] = k;
+            for (const MdKeyword& w : keywords)
+                if (int(std::strlen(w.text)) == length) m_sorted[k++] = {w.text, w.token};
+        }
+    }
+    // The token of the word of len bytes; 0 when it is no keyword.
+    int find(const char* word, int len) const
+    {
+        if (len > kLongest) return 0;
+        for (int k = m_first[len]; k < m_first[len + 1]; ++k)
+            if (std::memcmp(m_sorted[k].text, word, std::size_t(len)) == 0) return m_sorted[k].token;
+        return 0;
+    }
+
+private:
+    int m_first[kLongest + 2];
+    MdKeyword m_sorted[64];
+};
+
 // In the rules of a flex C++ scanner, for a token read by hand from the
 // buffer: the buffer's bytes from the scanner's position on, with the byte
 // that the last token's end mark stands on put back; and their end.
@@ -146,6 +197,27 @@ inline const char* mdCharRunEnd(const char* p, const char* end, unsigned char cl
         yy_c_buf_p = const_cast<char*>(p); \
         yy_hold_char = *yy_c_buf_p;        \
         *yy_c_buf_p = '\0';                \
+    } while (0)
+
+// In the rules of a flex C++ scanner (the code before its first rule, which
+// runs at every call): the token that recognize(from, end, len) finds at the
+// scanner's position, or 0. recognize gives a token's code and length only
+// when the rules would match it there with that length and what ends it
+// lies before end (the buffer's end: the longest match is known then);
+// else 0. With a token, yytext and yyleng are its text and the scanner goes
+// on after it, as after a match; with 0 nothing has moved.
+#define MD_TAKE_AHEAD(token, recognize)                         \
+    do {                                                        \
+        char* const from_ = MD_BUFFER_AHEAD();                  \
+        int len_ = 0;                                           \
+        (token) = (recognize)(from_, MD_BUFFER_END(), len_);    \
+        if ((token) == 0) {                                     \
+            *from_ = '\0';                                      \
+        } else {                                                \
+            yytext = from_;                                     \
+            yyleng = len_;                                      \
+            MD_RESUME_AT(from_ + len_);                         \
+        }                                                       \
     } while (0)
 
 // In the rules of a flex C++ scanner, after a token of one NUL byte: skips
@@ -166,6 +238,8 @@ inline const char* mdNulRunEnd(const char* p, const char* end)
 // rule had matched them; what lies behind the buffer's end is left to the
 // rules. The table walk costs several times this loop.
 #define MD_SKIP_BLANKS_AHEAD(lines) MD_RESUME_AT(mdSkipBlanks(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (lines)))
+// The same for the scanners that take a lone "\r" as a blank (mdSkipSpace).
+#define MD_SKIP_SPACE_AHEAD(lines) MD_RESUME_AT(mdSkipSpace(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (lines)))
 
 // Converts the digits from p to end (radix 10 or 16; the scanner's pattern
 // has checked that only such digits stand there) into value. False (value
