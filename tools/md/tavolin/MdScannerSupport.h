@@ -175,7 +175,8 @@ public:
     {
         if (len > kLongest) return 0;
         for (int k = m_first[len]; k < m_first[len + 1]; ++k)
-            if (std::memcmp(m_sorted[k].text, word, std::size_t(len)) == 0) return m_sorted[k].token;
+            if (m_sorted[k].text[0] == word[0] && std::memcmp(m_sorted[k].text, word, std::size_t(len)) == 0)
+                return m_sorted[k].token;
         return 0;
     }
 
@@ -286,6 +287,21 @@ inline void mdStringRuns(const char* text, int len, Append append)
         }
     }
     if (end > from) append(from, int(end - from));
+}
+
+// The closing quote of a string whose body begins at body, when it stands
+// before end: the first quote with no backslash in front inside the body.
+// Null when no such quote is found, or a NUL byte comes before it (the
+// rules report it).
+inline const char* mdStringClose(const char* body, const char* end)
+{
+    for (const char* p = body; p < end;) {
+        const char* q = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
+        if (!q) return nullptr;
+        if (q == body || q[-1] != '\\') return std::memchr(body, '\0', std::size_t(q - body)) ? nullptr : q;
+        p = q + 1;
+    }
+    return nullptr;
 }
 
 // mdStringRuns into a new String; the caller owns the result.
