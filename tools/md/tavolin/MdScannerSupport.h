@@ -250,8 +250,10 @@ inline bool mdScanDigits(const char* p, const char* end, unsigned radix, uint32_
     uint64_t v = 0;
     for (; p < end; ++p) {
         const char c = *p;
-        const unsigned d = c >= '0' && c <= '9' ? unsigned(c - '0') : c >= 'a' && c <= 'f' ? unsigned(c - 'a' + 10)
-                                                                                           : unsigned(c - 'A' + 10);
+        // (below radix 11 only digits can stand there: no letter test)
+        const unsigned d = radix <= 10 || (c >= '0' && c <= '9') ? unsigned(c - '0')
+                           : c >= 'a' && c <= 'f'                ? unsigned(c - 'a' + 10)
+                                                                 : unsigned(c - 'A' + 10);
         v = v * radix + d;
         if (v > max) return false;
     }
