@@ -12,6 +12,7 @@
 #include "alarm_test_section.h"
 #include "block_reads.h"
 #include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdAlarmBisonParser.tab.hpp"
 #include "tools/md/tavolin/MdAlarmParser.h"
 
 using namespace fronttest;
@@ -269,6 +270,25 @@ TEST(AlarmParser, WordsThatOnlyBeginWithAKeyword)
             EXPECT_NE(c.result, 0) << k.to;
         }
     }
+}
+
+TEST(AlarmParser, AnySoupScansTheSameInBlocks)
+{
+    // Random runs of the pieces tokens begin and end with: the same tokens,
+    // values, lines and reports whether the buffer ends inside the tokens or
+    // not.
+    const std::vector<std::string> pieces = {
+        "(", ")", "[", "]", ",", ":", "(*", "*)", "*", "1", "42", "16#", "fF", "#", "4294967296", "END", "_ALARM",
+        "Text", "Default", "Reaction", "x", "\"", "\\", " ", "\t", "\n", "\r", "\r\n", std::string(1, '\0')};
+    TempFile script;
+    expectSoupsReadTheSameInBlocks(49, pieces, 1500, [&script](const std::string& text, int block) {
+        return tokensInBlocks<RecordingParser>(text, block, script.c_str(), [](RecordingParser& p, int t) {
+            std::string value = "@" + std::to_string(p.lineno());
+            if (t == ALARM_NUMBER) value += ":" + std::to_string(MdAlarmlval.number);
+            if (t == ALARM_STRING) value += ":" + std::to_string(MdAlarmlval.text.length);
+            return value;
+        });
+    });
 }
 
 // A section that fails its write and then its close: the failed write

@@ -131,6 +131,24 @@ TEST(BfScanner, LinesCountEveryLineFeed)
     }
 }
 
+TEST(BfScanner, AnySoupReadsTheSameInBlocks)
+{
+    // Random runs of the pieces tokens begin and end with: the same tokens
+    // and lines whether the buffer ends inside the tokens or not.
+    const std::vector<std::string> pieces = {
+        ";", ":", "=", ".", ",", "(", ")", "[", "]", "(*", "*)", "/", "*", "\"", "\\", "{", "}", "1", "42", "+", "-",
+        "e", "E", "#", "16#", "2#", "$", "@", "INT", "END_VAR", "CHECK", "_EX", "BEGIN_ACT", "END_ACT", "BF_FUNCTION",
+        "x", "a9", " ", "\t", "\n", "\r", "\r\n", std::string(1, '\0')};
+    expectSoupsReadTheSameInBlocks(48, pieces, 3000, [](const std::string& text, int block) {
+        int32_t errors = 0;
+        std::vector<std::string> all;
+        for (const Token& t : scanAll(text, true, nullptr, &errors, block))
+            all.push_back(std::to_string(t.code) + " " + t.text + " @" + std::to_string(t.line));
+        all.push_back("errors " + std::to_string(errors));
+        return all;
+    });
+}
+
 TEST(BfScanner, Errors)
 {
     MessageCapture messages(argumentTable());

@@ -11,6 +11,7 @@
 #include "block_reads.h"
 #include "errmsg_test_section.h"
 #include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdErrMsgTxtBisonParser.tab.hpp"
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
 
 using namespace fronttest;
@@ -169,6 +170,27 @@ TEST(ErrMsgTxtParser, Cases)
             EXPECT_EQ(c.positions, std::vector<uint32_t>(c.ids.size(), 1u)) << t.what;
         }
     }
+}
+
+TEST(ErrMsgTxtParser, AnySoupScansTheSameInBlocks)
+{
+    // Random runs of the pieces tokens begin and end with: the same tokens,
+    // values and reports whether the buffer ends inside the tokens or not.
+    const std::vector<std::string> pieces = {
+        "(", ")", ",", "(*", "*)", "*", "1", "08", "0", "2147483648", "MC_ERRORTEXT", "CmErrorMsg", "Cm", "s", "_",
+        "\"", "\\", " ", "\t", "\n", "\r", "\r\n", std::string(1, '\0')};
+    TempFile script;
+    expectSoupsReadTheSameInBlocks(50, pieces, 1500, [&script](const std::string& text, int block) {
+        return tokensInBlocks<RecordingParser>(text, block, script.c_str(), [](RecordingParser&, int t) {
+            std::string value;
+            if (t == ERRTXT_NUMBER) value = ":" + std::to_string(MdErrMsgTxtlval.number);
+            if (t == ERRTXT_STRING) {
+                value = ":" + std::string(MdErrMsgTxtlval.text->c_str(), size_t(MdErrMsgTxtlval.text->length()));
+                delete MdErrMsgTxtlval.text;
+            }
+            return value;
+        });
+    });
 }
 
 TEST(ErrMsgTxtParser, ScriptThatCannotBeOpened)

@@ -161,6 +161,23 @@ TEST(VarExtScanner, LinesAndSeparators)
     EXPECT_EQ(scan("\t1 (* a * b ) c **) 2").tokens, "295:1 295:2");
 }
 
+TEST(VarExtScanner, AnySoupReadsTheSameInBlocks)
+{
+    // Random runs of the pieces tokens begin and end with: the same tokens,
+    // messages and lines whether the buffer ends inside the tokens or not.
+    const std::vector<std::string> pieces = {
+        "$", "[", "]", "16#", "fF", "1", "23", "0", ".", "e", "E", "+", "-", ":", "=", "(", ")", "(*", "*)", ";",
+        ",", "Def", "Min", "UNDEF", "TRUE", "END_VALUES", "x", "_", " ", "\t", "\n", "\r\n", "\r", "\"", "\\", "#",
+        "2147483647", "99999999999", std::string(1, '\0')};
+    expectSoupsReadTheSameInBlocks(47, pieces, 3000, [](const std::string& text, int block) {
+        const Scan s = scan(text, block);
+        std::vector<std::string> all{s.tokens, "end " + std::to_string(s.endLine)};
+        all.insert(all.end(), s.errors.begin(), s.errors.end());
+        for (uint32_t line : s.lines) all.push_back("at " + std::to_string(line));
+        return all;
+    });
+}
+
 TEST(VarExtGrammar, ActionsInSourceOrder)
 {
     const Parsed r = parse(
