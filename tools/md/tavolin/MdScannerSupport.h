@@ -1,6 +1,9 @@
 // What the section scanners share; each .lpp includes this header in its
 // "%{ %}" block: the read size of the generated scanner, the number
-// conversion of the matched digits and the value of a quoted string.
+// conversion of the matched digits, the value of a quoted string, and the
+// pieces with which a scanner skips blanks and takes its common tokens
+// straight from its buffer (exactly as its rules would match them) before
+// the table walk.
 #pragma once
 
 #include <cstddef>
@@ -150,7 +153,8 @@ inline const char* mdCharRunEnd(const char* p, const char* end, unsigned char cl
 }
 
 // The keywords of a scanner that its rules match as whole words, looked up
-// by their exact text: the table is built once from {text, token} pairs.
+// by their exact text: the table is built once from at most 64 {text,
+// token} pairs, each text of at most kLongest bytes.
 struct MdKeyword {
     const char* text;
     int token;
@@ -242,7 +246,7 @@ inline const char* mdNulRunEnd(const char* p, const char* end)
 // The same for the scanners that take a lone "\r" as a blank (mdSkipSpace).
 #define MD_SKIP_SPACE_AHEAD(lines) MD_RESUME_AT(mdSkipSpace(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (lines)))
 
-// Converts the digits from p to end (radix 10 or 16; the scanner's pattern
+// Converts the digits from p to end (radix 8, 10 or 16; the scanner's pattern
 // has checked that only such digits stand there) into value. False (value
 // untouched) when the number is above max.
 inline bool mdScanDigits(const char* p, const char* end, unsigned radix, uint32_t max, uint32_t& value)
