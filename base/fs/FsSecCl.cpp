@@ -91,13 +91,53 @@ inline __attribute__((always_inline)) int digitsBackwards(uint32_t v, uint32_t b
     return int(end - p);
 }
 
+// The count of decimal digits of v.
+inline int decimalDigits(uint32_t v)
+{
+    int n = 1;
+    for (uint32_t bound = 10; n < 10 && v >= bound; bound *= 10) ++n;
+    return n;
+}
+
+// The pairs "00" to "99": a number is written two digits per division.
+struct DigitPairs {
+    char text[200];
+    constexpr DigitPairs() : text()
+    {
+        for (int i = 0; i < 100; ++i) {
+            text[2 * i] = char('0' + i / 10);
+            text[2 * i + 1] = char('0' + i % 10);
+        }
+    }
+};
+constexpr DigitPairs kDigitPairs;
+
+// Writes v in the base into out (room for 32 digits); the length. The
+// common bases go straight into place, the others through a copy.
 int formatUnsigned(uint32_t v, uint32_t base, char* out)
 {
+    if (base == 10) {
+        const int n = decimalDigits(v);
+        char* p = out + n;
+        for (; v >= 100; v /= 100) {
+            p -= 2;
+            std::memcpy(p, kDigitPairs.text + 2 * (v % 100), 2);
+        }
+        if (v >= 10) {
+            std::memcpy(p - 2, kDigitPairs.text + 2 * v, 2);
+        } else {
+            p[-1] = char('0' + v);
+        }
+        return n;
+    }
+    if (base == 16) {
+        const int n = (32 - __builtin_clz(v | 1u) + 3) / 4;
+        digitsBackwards(v, 16, out + n);
+        return n;
+    }
     char tmp[40];
     char* const end = tmp + sizeof tmp;
-    const int n = base == 10   ? digitsBackwards(v, 10, end)
-                  : base == 16 ? digitsBackwards(v, 16, end)
-                               : digitsBackwards(v, base, end);
+    const int n = digitsBackwards(v, base, end);
     std::memcpy(out, end - n, size_t(n));
     return n;  // the length
 }

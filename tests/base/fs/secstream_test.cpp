@@ -161,6 +161,28 @@ TEST(SecStreamText, SignedAndUnsignedLimits)
     EXPECT_EQ(uint32_t(FSSEC_SHORT_RANGE), x.s.getError());
     EXPECT_EQ(0, s3);
 
+    // Every count of digits, at both of its ends, in the bases 10, 16 and
+    // another one.
+    Sec d;
+    for (uint32_t v : {0u, 9u, 10u, 99u, 100u, 999u, 1000u, 9999u, 10000u, 99999u, 100000u, 999999u, 1000000u,
+                       9999999u, 10000000u, 99999999u, 100000000u, 999999999u, 1000000000u, 4294967295u}) {
+        d.s << v;
+        d.s.putBlank();
+    }
+    d.s << int32_t(-7) << int32_t(-1000000000);
+    d.s.putBlank();
+    d.s.setBase(16);
+    for (uint32_t v : {0u, 0xFu, 0x10u, 0xFFu, 0x100u, 0xFFFFFu, 0x100000u, 0xFFFFFFFu, 0x10000000u})
+        d.s << v << ' ';
+    d.s.setBase(2);
+    d.s << uint32_t(5) << ' ';
+    d.s.setBase(36);
+    d.s << uint32_t(71) << ' ';
+    EXPECT_EQ("0 9 10 99 100 999 1000 9999 10000 99999 100000 999999 1000000 9999999 10000000 99999999 "
+              "100000000 999999999 1000000000 4294967295 -7-1000000000 "
+              "0 f 10 ff 100 fffff 100000 fffffff 10000000 101 1z ",
+              content(d.s));
+
     // Out-of-range text saturates like the 32-bit C library.
     Sec b("99999999999 -99999999999 ");
     b.s >> i;

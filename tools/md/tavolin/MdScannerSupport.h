@@ -1,6 +1,9 @@
 // What the section scanners share; each .lpp includes this header in its
 // "%{ %}" block: the read size of the generated scanner, the number
-// conversion of the matched digits and the value of a quoted string.
+// conversion of the matched digits, the value of a quoted string, and the
+// pieces with which a scanner skips blanks and takes its common tokens
+// straight from its buffer (exactly as its rules would match them) before
+// the table walk.
 #pragma once
 
 #include <cstddef>
@@ -101,6 +104,22 @@ inline char* mdSkipBlanks(char* p, const char* end, int& lines)
     return p;
 }
 
+// The blanks, tabs, carriage returns and line feeds from p up to end (each
+// alone, "\r" too): where they stop; the line feeds among them are added to
+// lines.
+inline char* mdSkipSpace(char* p, const char* end, int& lines)
+{
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c == '\n') {
+            ++lines;
+        } else if (c != ' ' && c != '\t' && c != '\r') {
+            break;
+        }
+    }
+    return p;
+}
+
 // The classes of a byte that the hand-written parts of the scanners test,
 // as the rules' patterns spell them: [A-Za-z0-9_], [A-Za-z_], [0-9A-Fa-f],
 // [0-9] and [ \t].
@@ -133,6 +152,43 @@ inline const char* mdCharRunEnd(const char* p, const char* end, unsigned char cl
     return p;
 }
 
+// The keywords of a scanner that its rules match as whole words, looked up
+// by their exact text: the table is built once from at most 64 {text,
+// token} pairs, each text of at most kLongest bytes.
+struct MdKeyword {
+    const char* text;
+    int token;
+};
+class MdKeywordTable {
+public:
+    static constexpr int kLongest = 31;
+    template <std::size_t N>
+    explicit MdKeywordTable(const MdKeyword (&keywords)[N])
+    {
+        static_assert(N <= 64, "a scanner's keywords");
+        // by length, in the order given within one length
+        int k = 0;
+        for (int length = 0; length <= kLongest + 1; ++length) {
+            m_first[length] = k;
+            for (const MdKeyword& w : keywords)
+                if (int(std::strlen(w.text)) == length) m_sorted[k++] = {w.text, w.token};
+        }
+    }
+    // The token of the word of len bytes; 0 when it is no keyword.
+    int find(const char* word, int len) const
+    {
+        if (len > kLongest) return 0;
+        for (int k = m_first[len]; k < m_first[len + 1]; ++k)
+            if (m_sorted[k].text[0] == word[0] && std::memcmp(m_sorted[k].text, word, std::size_t(len)) == 0)
+                return m_sorted[k].token;
+        return 0;
+    }
+
+private:
+    int m_first[kLongest + 2];
+    MdKeyword m_sorted[64];
+};
+
 // In the rules of a flex C++ scanner, for a token read by hand from the
 // buffer: the buffer's bytes from the scanner's position on, with the byte
 // that the last token's end mark stands on put back; and their end.
@@ -146,6 +202,27 @@ inline const char* mdCharRunEnd(const char* p, const char* end, unsigned char cl
         yy_c_buf_p = const_cast<char*>(p); \
         yy_hold_char = *yy_c_buf_p;        \
         *yy_c_buf_p = '\0';                \
+    } while (0)
+
+// In the rules of a flex C++ scanner (the code before its first rule, which
+// runs at every call): the token that recognize(from, end, len) finds at the
+// scanner's position, or 0. recognize gives a token's code and length only
+// when the rules would match it there with that length and what ends it
+// lies before end (the buffer's end: the longest match is known then);
+// else 0. With a token, yytext and yyleng are its text and the scanner goes
+// on after it, as after a match; with 0 nothing has moved.
+#define MD_TAKE_AHEAD(token, recognize)                         \
+    do {                                                        \
+        char* const from_ = MD_BUFFER_AHEAD();                  \
+        int len_ = 0;                                           \
+        (token) = (recognize)(from_, MD_BUFFER_END(), len_);    \
+        if ((token) == 0) {                                     \
+            *from_ = '\0';                                      \
+        } else {                                                \
+            yytext = from_;                                     \
+            yyleng = len_;                                      \
+            MD_RESUME_AT(from_ + len_);                         \
+        }                                                       \
     } while (0)
 
 // In the rules of a flex C++ scanner, after a token of one NUL byte: skips
@@ -166,8 +243,10 @@ inline const char* mdNulRunEnd(const char* p, const char* end)
 // rule had matched them; what lies behind the buffer's end is left to the
 // rules. The table walk costs several times this loop.
 #define MD_SKIP_BLANKS_AHEAD(lines) MD_RESUME_AT(mdSkipBlanks(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (lines)))
+// The same for the scanners that take a lone "\r" as a blank (mdSkipSpace).
+#define MD_SKIP_SPACE_AHEAD(lines) MD_RESUME_AT(mdSkipSpace(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (lines)))
 
-// Converts the digits from p to end (radix 10 or 16; the scanner's pattern
+// Converts the digits from p to end (radix 8, 10 or 16; the scanner's pattern
 // has checked that only such digits stand there) into value. False (value
 // untouched) when the number is above max.
 inline bool mdScanDigits(const char* p, const char* end, unsigned radix, uint32_t max, uint32_t& value)
@@ -175,8 +254,10 @@ inline bool mdScanDigits(const char* p, const char* end, unsigned radix, uint32_
     uint64_t v = 0;
     for (; p < end; ++p) {
         const char c = *p;
-        const unsigned d = c >= '0' && c <= '9' ? unsigned(c - '0') : c >= 'a' && c <= 'f' ? unsigned(c - 'a' + 10)
-                                                                                           : unsigned(c - 'A' + 10);
+        // (below radix 11 only digits can stand there: no letter test)
+        const unsigned d = radix <= 10 || (c >= '0' && c <= '9') ? unsigned(c - '0')
+                           : c >= 'a' && c <= 'f'                ? unsigned(c - 'a' + 10)
+                                                                 : unsigned(c - 'A' + 10);
         v = v * radix + d;
         if (v > max) return false;
     }
@@ -212,6 +293,21 @@ inline void mdStringRuns(const char* text, int len, Append append)
         }
     }
     if (end > from) append(from, int(end - from));
+}
+
+// The closing quote of a string whose body begins at body, when it stands
+// before end: the first quote with no backslash in front inside the body.
+// Null when no such quote is found, or a NUL byte comes before it (the
+// rules report it).
+inline const char* mdStringClose(const char* body, const char* end)
+{
+    for (const char* p = body; p < end;) {
+        const char* q = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
+        if (!q) return nullptr;
+        if (q == body || q[-1] != '\\') return std::memchr(body, '\0', std::size_t(q - body)) ? nullptr : q;
+        p = q + 1;
+    }
+    return nullptr;
 }
 
 // mdStringRuns into a new String; the caller owns the result.

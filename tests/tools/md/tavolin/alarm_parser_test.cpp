@@ -10,7 +10,9 @@
 
 #include "base/fs/FsDsc.h"
 #include "alarm_test_section.h"
+#include "block_reads.h"
 #include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdAlarmBisonParser.tab.hpp"
 #include "tools/md/tavolin/MdAlarmParser.h"
 
 using namespace fronttest;
@@ -49,9 +51,10 @@ struct Compiled {
 };
 
 // Compiles text at start 100 into a descriptor in memory whose "almcfg"
-// and "almstr" hold old content, with a script holding "rc\r\n".
+// and "almstr" hold old content, with a script holding "rc\r\n"; the
+// scanner reads blocks of at most `block` bytes (0: as it asks).
 Compiled compile(const std::string& text, bool withScript = true, const std::vector<const char*>& sections = {"almcfg", "almstr"},
-                 const std::function<void(FsTODscFile&)>& prepare = nullptr)
+                 const std::function<void(FsTODscFile&)>& prepare = nullptr, int block = 0)
 {
     MessageCapture messages;
     FsTODscFile dsc;
@@ -62,7 +65,8 @@ Compiled compile(const std::string& text, bool withScript = true, const std::vec
     Compiled c;
     {
         std::istringstream in(text);
-        RecordingParser p;
+        BlockReads<RecordingParser> p;
+        p.block = block;
         MdCompilerArgs args;
         args.stream = &in;
         args.descriptor = &dsc;
@@ -94,15 +98,19 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 TEST(AlarmParser, GoldensOfOneSection)
 {
-    const Compiled c = compile(kSection);
-    ASSERT_EQ(c.result, 0);
-    EXPECT_TRUE(c.ids.empty());
-    EXPECT_EQ(c.script,
-              "rc\r\nSTRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0064   \"aus\"\r\n   0x0065   \"Alarm A\"\r\n"
-              "   0x0066   \"ein\"\r\nEND\r\n\r\n");
-    EXPECT_EQ(c.next, 103);
-    EXPECT_EQ(c.almstr, "3 0 100 1 101 2 102 ");
-    EXPECT_EQ(c.almcfg, kAlmCfg);
+    // Read whole, and in blocks that end the scanner's buffer inside the
+    // tokens.
+    for (int block : {0, 1, 2, 3, 5}) {
+        const Compiled c = compile(kSection, true, {"almcfg", "almstr"}, nullptr, block);
+        ASSERT_EQ(c.result, 0) << "blocks of " << block;
+        EXPECT_TRUE(c.ids.empty());
+        EXPECT_EQ(c.script,
+                  "rc\r\nSTRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0064   \"aus\"\r\n   0x0065   \"Alarm A\"\r\n"
+                  "   0x0066   \"ein\"\r\nEND\r\n\r\n");
+        EXPECT_EQ(c.next, 103);
+        EXPECT_EQ(c.almstr, "3 0 100 1 101 2 102 ");
+        EXPECT_EQ(c.almcfg, kAlmCfg) << "blocks of " << block;
+    }
 }
 
 TEST(AlarmParser, Cases)
@@ -168,17 +176,21 @@ TEST(AlarmParser, WhatTheCasesStore)
 
 TEST(AlarmParser, MessageLines)
 {
-    MessageCapture messages;
-    std::istringstream in("ALARM_STRING_TABLE\n\n!");
-    MdAlarmParser p;
-    MdCompilerArgs args;
-    args.stream = &in;
-    TempFile script;
-    args.rcPath = String(script.c_str());
-    p.init(args);
-    EXPECT_EQ(p.parse(), 1);
-    ASSERT_EQ(messages.ids(), (std::vector<uint32_t>{701, 702}));
-    EXPECT_EQ(messages.records[0].position, 3u);
+    // Read whole and in blocks; a long line of blanks between.
+    for (int block : {0, 1, 7}) {
+        MessageCapture messages;
+        std::istringstream in("ALARM_STRING_TABLE\n" + std::string(3000, ' ') + "\r\n\t\r!");
+        BlockReads<MdAlarmParser> p;
+        p.block = block;
+        MdCompilerArgs args;
+        args.stream = &in;
+        TempFile script;
+        args.rcPath = String(script.c_str());
+        p.init(args);
+        EXPECT_EQ(p.parse(), 1);
+        ASSERT_EQ(messages.ids(), (std::vector<uint32_t>{701, 702}));
+        EXPECT_EQ(messages.records[0].position, 3u) << "blocks of " << block;
+    }
 }
 
 TEST(AlarmParser, ScriptFailures)
@@ -252,10 +264,31 @@ TEST(AlarmParser, WordsThatOnlyBeginWithAKeyword)
         {"END_PARAM", "END_PARAMS", {"'S'", "parse error"}},
     };
     for (const auto& k : cases) {
-        const Compiled c = compile(replaced(kSection, k.from, k.to));
-        EXPECT_EQ(c.errors, k.errors) << k.to;
-        EXPECT_NE(c.result, 0) << k.to;
+        for (int block : {0, 1, 3}) {
+            const Compiled c = compile(replaced(kSection, k.from, k.to), true, {"almcfg", "almstr"}, nullptr, block);
+            EXPECT_EQ(c.errors, k.errors) << k.to << " in blocks of " << block;
+            EXPECT_NE(c.result, 0) << k.to;
+        }
     }
+}
+
+TEST(AlarmParser, AnySoupScansTheSameInBlocks)
+{
+    // Random runs of the pieces tokens begin and end with: the same tokens,
+    // values, lines and reports whether the buffer ends inside the tokens or
+    // not.
+    const std::vector<std::string> pieces = {
+        "(", ")", "[", "]", ",", ":", "(*", "*)", "*", "1", "42", "16#", "fF", "#", "4294967296", "END", "_ALARM",
+        "Text", "Default", "Reaction", "x", "\"", "\\", " ", "\t", "\n", "\r", "\r\n", std::string(1, '\0')};
+    TempFile script;
+    expectSoupsReadTheSameInBlocks(49, pieces, 1500, [&script](const std::string& text, int block) {
+        return tokensInBlocks<RecordingParser>(text, block, script.c_str(), [](RecordingParser& p, int t) {
+            std::string value = "@" + std::to_string(p.lineno());
+            if (t == ALARM_NUMBER) value += ":" + std::to_string(MdAlarmlval.number);
+            if (t == ALARM_STRING) value += ":" + std::to_string(MdAlarmlval.text.length);
+            return value;
+        });
+    });
 }
 
 // A section that fails its write and then its close: the failed write

@@ -53,9 +53,19 @@ TEST(BfScanner, EveryTokenFormHasItsCodeAndText)
         {326, "-42"}, {326, "+7"}, {327, "16#fF"}, {328, "1.5"}, {328, "-2.5e-3"}, {328, "3E4"},
         {329, "a\"b\nc\\n"}, {330, " act "},
     });
-    int32_t errors = -1;
-    EXPECT_EQ(scanAll(text, true, nullptr, &errors), expected);
-    EXPECT_EQ(errors, 0);
+    // Read whole, and in blocks that end the scanner's buffer inside the
+    // tokens, with their lines.
+    std::vector<int32_t> lines;
+    for (int block : {0, 1, 2, 3, 5}) {
+        int32_t errors = -1;
+        const std::vector<Token> got = scanAll(text, true, nullptr, &errors, block);
+        EXPECT_EQ(got, expected) << "blocks of " << block;
+        EXPECT_EQ(errors, 0);
+        std::vector<int32_t> gotLines;
+        for (const Token& t : got) gotLines.push_back(t.line);
+        if (block == 0) lines = gotLines;
+        EXPECT_EQ(gotLines, lines) << "blocks of " << block;
+    }
     EXPECT_TRUE(messages.records.empty());
 }
 
@@ -72,6 +82,17 @@ TEST(BfScanner, KeywordsAreUpperCaseWholeWords)
               tokens({{326, "0"}, {323, "x10"}, {323, "bf_function"}, {264, nullptr}, {323, "a"}, {265, nullptr}}));
     // A range between two numbers, not two reals.
     EXPECT_EQ(scanAll("1..5"), tokens({{326, "1"}, {262, nullptr}, {326, "5"}}));
+    // What ends a word or a number, read whole and in blocks; the last
+    // token at the end of the input.
+    for (int block : {0, 1, 2, 4}) {
+        EXPECT_EQ(scanAll("CHECKS BF_FUNCTIONS END_VAR1 7e x:=-3.(x)1E 2#", true, nullptr, nullptr, block),
+                  tokens({{323, "checks"}, {323, "bf_functions"}, {323, "end_var1"}, {326, "7"}, {323, "e"},
+                          {323, "x"}, {259, nullptr}, {326, "-3"}, {261, nullptr}, {264, nullptr}, {323, "x"},
+                          {265, nullptr}, {326, "1"}, {323, "e"}, {326, "2"}, {322, nullptr}}))
+            << "blocks of " << block;
+        EXPECT_EQ(scanAll("VAR\n  END_VAR", true, nullptr, nullptr, block), tokens({{312, nullptr}, {313, nullptr}}))
+            << "blocks of " << block;
+    }
 }
 
 TEST(BfScanner, CollectedTexts)
@@ -97,11 +118,35 @@ TEST(BfScanner, CollectedTexts)
 
 TEST(BfScanner, LinesCountEveryLineFeed)
 {
-    const std::vector<Token> t =
-        scanAll("a\nBEGIN_ACT\nx\r\ny\nEND_ACT b // c\n(* \n *) \"s\n\" d /*\n*/ BF_FUNCTION(\n)(\n){\n} e");
-    ASSERT_EQ(t.size(), 9u);
-    const int32_t lines[] = {1, 5, 5, 8, 8, 10, 11, 12, 12};
-    for (size_t i = 0; i < t.size(); ++i) EXPECT_EQ(t[i].line, lines[i]) << i;
+    // Read whole and in blocks; a long run of blanks and line ends counts
+    // as its line feeds, however the reads split it.
+    for (int block : {0, 1, 3, 7}) {
+        const std::vector<Token> t = scanAll(
+            "a\nBEGIN_ACT\nx\r\ny\nEND_ACT b // c\n(* \n *) \"s\n\" d /*\n*/ BF_FUNCTION(\n)(\n){\n} e" +
+                std::string(3000, ' ') + "\r\n \t\r\r\n" + std::string(3000, ' ') + "f",
+            true, nullptr, nullptr, block);
+        ASSERT_EQ(t.size(), 10u);
+        const int32_t lines[] = {1, 5, 5, 8, 8, 10, 11, 12, 12, 14};
+        for (size_t i = 0; i < t.size(); ++i) EXPECT_EQ(t[i].line, lines[i]) << i << " in blocks of " << block;
+    }
+}
+
+TEST(BfScanner, AnySoupReadsTheSameInBlocks)
+{
+    // Random runs of the pieces tokens begin and end with: the same tokens
+    // and lines whether the buffer ends inside the tokens or not.
+    const std::vector<std::string> pieces = {
+        ";", ":", "=", ".", ",", "(", ")", "[", "]", "(*", "*)", "/", "*", "\"", "\\", "{", "}", "1", "42", "+", "-",
+        "e", "E", "#", "16#", "2#", "$", "@", "INT", "END_VAR", "CHECK", "_EX", "BEGIN_ACT", "END_ACT", "BF_FUNCTION",
+        "x", "a9", " ", "\t", "\n", "\r", "\r\n", std::string(1, '\0')};
+    expectSoupsReadTheSameInBlocks(48, pieces, 3000, [](const std::string& text, int block) {
+        int32_t errors = 0;
+        std::vector<std::string> all;
+        for (const Token& t : scanAll(text, true, nullptr, &errors, block))
+            all.push_back(std::to_string(t.code) + " " + t.text + " @" + std::to_string(t.line));
+        all.push_back("errors " + std::to_string(errors));
+        return all;
+    });
 }
 
 TEST(BfScanner, Errors)

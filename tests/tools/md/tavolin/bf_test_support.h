@@ -13,6 +13,7 @@
 
 #include "base/cm/cmmsgentry.h"
 #include "base/cm/cmmsgtab.h"
+#include "block_reads.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdBfBisonParser.tab.hpp"
 #include "tools/md/tavolin/MdBfParser.h"
@@ -132,12 +133,14 @@ inline std::ostream& operator<<(std::ostream& os, const Token& t)
     return os << t.code << " \"" << t.text << "\" @" << t.line;
 }
 
-// Every token of text up to the end of input.
+// Every token of text up to the end of input; the scanner reads blocks of
+// at most `block` bytes (0: as it asks).
 inline std::vector<Token> scanAll(const std::string& text, bool lowerCase = true, INameClassifier* c = nullptr,
-                                  int32_t* errors = nullptr)
+                                  int32_t* errors = nullptr, int block = 0)
 {
     std::istringstream in(text);
-    RecordingBfParser p;
+    BlockReads<RecordingBfParser> p;
+    p.block = block;
     p.read(in, lowerCase, c);
     std::vector<Token> tokens;
     for (int code; (code = p.yylex()) != 0 && tokens.size() < 10000;) {

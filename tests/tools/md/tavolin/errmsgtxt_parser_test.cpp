@@ -8,8 +8,10 @@
 #include <string>
 
 #include "base/fs/FsDsc.h"
+#include "block_reads.h"
 #include "errmsg_test_section.h"
 #include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdErrMsgTxtBisonParser.tab.hpp"
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
 
 using namespace fronttest;
@@ -33,8 +35,9 @@ struct Compiled {
 };
 
 // Compiles text at start into a descriptor in memory whose "errmsg" holds
-// old content, with a script holding one line.
-Compiled compile(const std::string& text, int32_t start, bool withScript = true)
+// old content, with a script holding one line; the scanner reads blocks of
+// at most `block` bytes (0: as it asks).
+Compiled compile(const std::string& text, int32_t start, bool withScript = true, int block = 0)
 {
     MessageCapture messages;
     FsTODscFile dsc;
@@ -44,7 +47,8 @@ Compiled compile(const std::string& text, int32_t start, bool withScript = true)
     Compiled c;
     {
         std::istringstream in(text);
-        RecordingParser p;
+        BlockReads<RecordingParser> p;
+        p.block = block;
         MdCompilerArgs args;
         args.stream = &in;
         args.descriptor = &dsc;
@@ -146,18 +150,47 @@ TEST(ErrMsgTxtParser, Cases)
         {"text after the section", alarm("") + "x", 100, 1, "", kOld, 100, {901, 902}, {"'x'", "parse error"}},
         {"boot-function ids wrap", boot(item("2147483647, CmHelpMsg, 0, \"w\"")), 5, 0,
          table("   0x80000004   \"0 0 -1 w\"\r\n"), kOld, 5, {}, {}},
+        {"escaped quotes and backslashes", boot(item("0, CmHelpMsg, 0, \"a\\\\\" \\\"b\\\"\"")), 5, 0,
+         table("   0x0005   \"0 0 -1 a\\\"\" \"\"b\"\"\"\r\n"), kOld, 6, {}, {}},
+        {"words that only begin with a keyword", alarm(item("1, CmErrorMsgs, 0, \"a\"")), 100, 1, "", kOld, 100,
+         {901, 902}, {"'s'", "parse error"}},
     };
+    // Read whole, and in blocks that end the scanner's buffer inside the
+    // tokens.
     for (const auto& t : cases) {
-        const Compiled c = compile(t.text, t.start);
-        EXPECT_EQ(c.result, t.result) << t.what;
-        EXPECT_EQ(c.script, t.script) << t.what;
-        EXPECT_EQ(c.errmsg, t.errmsg) << t.what;
-        EXPECT_EQ(c.highWater, t.highWater) << t.what;
-        EXPECT_EQ(c.ids, t.ids) << t.what;
-        EXPECT_EQ(c.errors, t.errors) << t.what;
-        // Lines are not counted.
-        EXPECT_EQ(c.positions, std::vector<uint32_t>(c.ids.size(), 1u)) << t.what;
+        for (int block : {0, 1, 2, 5}) {
+            const Compiled c = compile(t.text, t.start, true, block);
+            EXPECT_EQ(c.result, t.result) << t.what << " in blocks of " << block;
+            EXPECT_EQ(c.script, t.script) << t.what << " in blocks of " << block;
+            EXPECT_EQ(c.errmsg, t.errmsg) << t.what;
+            EXPECT_EQ(c.highWater, t.highWater) << t.what;
+            EXPECT_EQ(c.ids, t.ids) << t.what;
+            EXPECT_EQ(c.errors, t.errors) << t.what << " in blocks of " << block;
+            // Lines are not counted.
+            EXPECT_EQ(c.positions, std::vector<uint32_t>(c.ids.size(), 1u)) << t.what;
+        }
     }
+}
+
+TEST(ErrMsgTxtParser, AnySoupScansTheSameInBlocks)
+{
+    // Random runs of the pieces tokens begin and end with: the same tokens,
+    // values and reports whether the buffer ends inside the tokens or not.
+    const std::vector<std::string> pieces = {
+        "(", ")", ",", "(*", "*)", "*", "1", "08", "0", "2147483648", "MC_ERRORTEXT", "CmErrorMsg", "Cm", "s", "_",
+        "\"", "\\", " ", "\t", "\n", "\r", "\r\n", std::string(1, '\0')};
+    TempFile script;
+    expectSoupsReadTheSameInBlocks(50, pieces, 1500, [&script](const std::string& text, int block) {
+        return tokensInBlocks<RecordingParser>(text, block, script.c_str(), [](RecordingParser&, int t) {
+            std::string value;
+            if (t == ERRTXT_NUMBER) value = ":" + std::to_string(MdErrMsgTxtlval.number);
+            if (t == ERRTXT_STRING) {
+                value = ":" + std::string(MdErrMsgTxtlval.text->c_str(), size_t(MdErrMsgTxtlval.text->length()));
+                delete MdErrMsgTxtlval.text;
+            }
+            return value;
+        });
+    });
 }
 
 TEST(ErrMsgTxtParser, ScriptThatCannotBeOpened)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "block_reads.h"
 #include "test_split_driver_support.h"
 #include "tests/tools/md/tavolin/varext_recorder.h"
 #include "tools/md/tavolin/MdVarExtBisonParser.tab.hpp"
@@ -25,12 +26,14 @@ struct Scan {
     int endLine = 0;
 };
 
-// Every token of text, with the integer, real and string values.
-Scan scan(const std::string& text)
+// Every token of text, with the integer, real and string values; the
+// scanner reads blocks of at most `block` bytes (0: as it asks).
+Scan scan(const std::string& text, int block = 0)
 {
     MessageCapture messages;
     std::istringstream in(text);
-    VarExtRecorder r;
+    BlockReads<VarExtRecorder> r;
+    r.block = block;
     MdCompilerArgs args;
     args.stream = &in;
     r.init(args);
@@ -109,14 +112,26 @@ TEST(VarExtScanner, NumbersRealsAndStrings)
         {"\"a\\\"", "", {"'\"'"}},  // the quote after the backslash is escaped
         {"5 (* open", "295:5", {"'(*'"}},
         {"TRUE FALSE Def Min Max Unit Fixed := :", "298 299 273 274 275 276 277 291 290", {}},
+        // what ends a number: a fraction or exponent without its digits
+        // does not belong to it, nor does "#" after any number but "16"
+        {"Def(1.)$[2]", "273 288 295:1 289 285 286 295:2 287", {"'.'"}},
+        {"2e 3E+ 1.5ex", "295:2 295:3 296:1.5", {"'e'", "'E'", "'+'", "'e'", "'x'"}},
+        {"-16#1 016#1 +x", "295:-16 295:1 295:16 295:1", {"'#'", "'#'", "'+'", "'x'"}},
+        {":=:;,Def1", "291 290 292 293 273 295:1", {}},
     };
+    // Read whole, and in blocks that end the scanner's buffer inside the
+    // tokens; with a line end after the last token and without.
     for (const Case& c : cases) {
-        const std::string text = c.text;
-        const Scan s = scan(text);
-        EXPECT_EQ(s.tokens, c.tokens) << text;
         std::vector<std::string> errors;
         for (const auto& e : c.errors) errors.push_back(kUnexpected + e);
-        EXPECT_EQ(s.errors, errors) << text;
+        for (const char* end : {"", "\n"}) {
+            for (int block : {0, 1, 2, 3, 5}) {
+                const std::string text = std::string(c.text) + end;
+                const Scan s = scan(text, block);
+                EXPECT_EQ(s.tokens, c.tokens) << text << " in blocks of " << block;
+                EXPECT_EQ(s.errors, errors) << text << " in blocks of " << block;
+            }
+        }
     }
     // A backslash before a backslash stands for itself; the second one
     // escapes the quote, so the string goes on to the next quote.
@@ -132,14 +147,35 @@ TEST(VarExtScanner, LinesAndSeparators)
 {
     // A comment over three lines, CR LF and LF count as lines; a lone CR is
     // a stray character at its line.
-    const Scan s = scan("(* one\r\ntwo\nthree *)\r\nVALUES\n\rEND_VALUES\n");
-    EXPECT_EQ(s.tokens, "271 278");
-    ASSERT_EQ(s.errors, std::vector<std::string>{kUnexpected + "'\r'"});
-    EXPECT_EQ(s.lines, std::vector<uint32_t>{5});
-    EXPECT_EQ(s.endLine, 6);
+    // Read whole and in blocks; long runs of blanks before the CR.
+    for (int block : {0, 1, 2, 7}) {
+        const std::string blanks(3000, ' ');
+        const Scan s = scan("(* one\r\ntwo\nthree *)\r\nVALUES" + blanks + "\n" + blanks + "\rEND_VALUES\n", block);
+        EXPECT_EQ(s.tokens, "271 278") << "blocks of " << block;
+        ASSERT_EQ(s.errors, std::vector<std::string>{kUnexpected + "'\r'"}) << "blocks of " << block;
+        EXPECT_EQ(s.lines, std::vector<uint32_t>{5}) << "blocks of " << block;
+        EXPECT_EQ(s.endLine, 6) << "blocks of " << block;
+    }
     // Blanks and tabs separate; "*" and ")" alone inside a comment do not
     // end it.
     EXPECT_EQ(scan("\t1 (* a * b ) c **) 2").tokens, "295:1 295:2");
+}
+
+TEST(VarExtScanner, AnySoupReadsTheSameInBlocks)
+{
+    // Random runs of the pieces tokens begin and end with: the same tokens,
+    // messages and lines whether the buffer ends inside the tokens or not.
+    const std::vector<std::string> pieces = {
+        "$", "[", "]", "16#", "fF", "1", "23", "0", ".", "e", "E", "+", "-", ":", "=", "(", ")", "(*", "*)", ";",
+        ",", "Def", "Min", "UNDEF", "TRUE", "END_VALUES", "x", "_", " ", "\t", "\n", "\r\n", "\r", "\"", "\\", "#",
+        "2147483647", "99999999999", std::string(1, '\0')};
+    expectSoupsReadTheSameInBlocks(47, pieces, 3000, [](const std::string& text, int block) {
+        const Scan s = scan(text, block);
+        std::vector<std::string> all{s.tokens, "end " + std::to_string(s.endLine)};
+        all.insert(all.end(), s.errors.begin(), s.errors.end());
+        for (uint32_t line : s.lines) all.push_back("at " + std::to_string(line));
+        return all;
+    });
 }
 
 TEST(VarExtGrammar, ActionsInSourceOrder)
