@@ -118,21 +118,68 @@ std::vector<int32_t> MdVarCommentParser::TextIndex::order() const
     // begins the other (string_view's order, memcmp), stand in the order
     // String::compare gives the texts, which compares bytes as signed values
     // and a shorter text as if a 0 byte ended it.
-    std::string bytes;
-    bytes.reserve(m_bytes.size() + m_spans.size());
-    std::vector<std::string_view> keys(m_spans.size());
-    std::vector<std::size_t> at(m_spans.size());
-    for (std::size_t i = 0; i < m_spans.size(); ++i) {
-        at[i] = bytes.size();
-        for (char c : (*this)[i]) bytes += char(c ^ 0x80);
-        bytes += char(0x80);
+    const std::size_t n = m_spans.size();
+    std::string bytes(m_bytes.size() + n, '\0');
+    std::vector<std::size_t> at(n + 1);
+    {
+        char* out = &bytes[0];
+        for (std::size_t i = 0; i < n; ++i) {
+            at[i] = std::size_t(out - bytes.data());
+            const std::string_view text = (*this)[i];
+            for (char c : text) *out++ = char(c ^ 0x80);
+            *out++ = char(0x80);
+        }
+        at[n] = bytes.size();
     }
-    for (std::size_t i = 0; i < m_spans.size(); ++i)
-        keys[i] = std::string_view(bytes.data() + at[i], m_spans[i].second + 1);
-    std::vector<int32_t> numbers(m_spans.size());
-    for (std::size_t i = 0; i < numbers.size(); ++i) numbers[i] = int32_t(i);
-    std::sort(numbers.begin(), numbers.end(),
-              [&keys](int32_t x, int32_t y) { return keys[std::size_t(x)] < keys[std::size_t(y)]; });
+    const auto key = [&](int32_t i) {
+        return std::string_view(bytes.data() + at[std::size_t(i)], at[std::size_t(i) + 1] - at[std::size_t(i)]);
+    };
+    // Sorted eight bytes at a time: a range of keys alike in the bytes
+    // before depth is ordered by its next eight bytes as one number
+    // (big-endian, zeros past a key's end); of the keys alike in those too,
+    // the ones that end there begin all the others (shortest first) and the
+    // rest is a range for the next eight bytes. The ranges wait on a stack,
+    // not in recursion: a text may be very long.
+    struct Item {
+        uint64_t head;
+        int32_t number;
+    };
+    struct Range {
+        std::size_t first, last, depth;
+    };
+    std::vector<Item> items(n);
+    for (std::size_t i = 0; i < n; ++i) items[i] = Item{0, int32_t(i)};
+    std::vector<Range> todo;
+    if (n > 1) todo.push_back(Range{0, n, 0});
+    while (!todo.empty()) {
+        const Range r = todo.back();
+        todo.pop_back();
+        Item* const first = items.data() + r.first;
+        Item* const last = items.data() + r.last;
+        for (Item* it = first; it != last; ++it) {
+            const std::string_view k = key(it->number);
+            uint64_t head = 0;
+            for (std::size_t j = r.depth; j < r.depth + 8; ++j) head = (head << 8) | (j < k.size() ? uint8_t(k[j]) : 0u);
+            it->head = head;
+        }
+        std::sort(first, last, [](const Item& x, const Item& y) { return x.head < y.head; });
+        for (Item* group = first; group != last;) {
+            Item* end = group + 1;
+            while (end != last && end->head == group->head) ++end;
+            if (end - group > 1) {
+                const std::size_t next = r.depth + 8;
+                Item* const rest =
+                    std::partition(group, end, [&](const Item& x) { return key(x.number).size() <= next; });
+                std::sort(group, rest,
+                          [&](const Item& x, const Item& y) { return key(x.number).size() < key(y.number).size(); });
+                if (end - rest > 1)
+                    todo.push_back(Range{std::size_t(rest - items.data()), std::size_t(end - items.data()), next});
+            }
+            group = end;
+        }
+    }
+    std::vector<int32_t> numbers(n);
+    for (std::size_t i = 0; i < n; ++i) numbers[i] = items[i].number;
     return numbers;
 }
 
@@ -168,7 +215,7 @@ int32_t MdVarCommentParser::writeStringTable()
         script.beginTable();
         for (int32_t number : texts.order()) {
             const std::string_view text = texts[std::size_t(number)];
-            script.addText(id(number), String(text.data(), int(text.size())));
+            script.addText(id(number), text.data(), text.size());
         }
         script.endTable();
     };

@@ -302,7 +302,12 @@ TEST(VarCommentCompiler, WholeEntriesReadAsTheirTokens)
 // a byte above 0x7F.
 TEST(VarCommentCompiler, TextsInStringOrder)
 {
-    const std::vector<std::string> texts = {"a", "a\x01", "a\xFF", "b", "\x80", "", "ab", "a\x7F", "\xC3\x9C"};
+    // Then texts alike in their first 8 or 16 bytes, ending at and around
+    // those bounds, going on with bytes on both sides of 0x80.
+    const std::vector<std::string> texts = {"a", "a\x01", "a\xFF", "b", "\x80", "", "ab", "a\x7F", "\xC3\x9C",
+                                            "Grenzwer", "Grenzwert", "Grenzwe", "Grenzwert 0.1", "Grenzwert 0.1\xE4",
+                                            "Grenzwert 0.1!", "Grenzwert 0.10 der", "Grenzwert 0.10 de",
+                                            "Grenzwert 0.10 der\x90", "Grenzwert 0.10 deq", "Grenzwer\xF6"};
     std::string body;
     for (std::size_t i = 0; i < texts.size(); ++i) body += "$" + std::to_string(i) + " [16#1] : \"" + texts[i] + "\"\n";
     const Compiled c = compile(wrap(body).c_str(), 0);
