@@ -21,7 +21,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <memory>
 
 #include "base/fs/FsSecCl.h"
 #include "co/tvstring.h"
@@ -36,25 +36,27 @@ public:
     FsSecRun& operator<<(int32_t v)
     {
         if (m_binary || m_base != 10) return *this << uint32_t(v);
-        char buf[16];
-        put(buf, std::size_t(std::to_chars(buf, buf + sizeof buf, v).ptr - buf));
+        char* p = room(kNumberRoom);
+        m_used += std::size_t(std::to_chars(p, p + kNumberRoom, v).ptr - p);
         return *this;
     }
     FsSecRun& operator<<(uint32_t v)
     {
         if (m_binary) {
-            const unsigned char b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-            put(reinterpret_cast<const char*>(b), 4);
+            const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+            put(b, 4);
             return *this;
         }
-        char buf[40];
-        put(buf, std::size_t(std::to_chars(buf, buf + sizeof buf, v, m_base).ptr - buf));
+        char* p = room(kNumberRoom);
+        const auto r = m_base == 10 ? std::to_chars(p, p + kNumberRoom, v) : std::to_chars(p, p + kNumberRoom, v, m_base);
+        m_used += std::size_t(r.ptr - p);
         return *this;
     }
     // Raw bytes in both modes.
     FsSecRun& operator<<(char c)
     {
-        put(&c, 1);
+        *room(1) = c;
+        ++m_used;
         return *this;
     }
     FsSecRun& operator<<(const char* text)
@@ -68,16 +70,16 @@ public:
         if (m_binary) {
             *this << len;
         } else {
-            char buf[16];
-            put(buf, std::size_t(std::to_chars(buf, buf + sizeof buf, len).ptr - buf));
-            put(" ", 1);
+            char* p = room(kNumberRoom);
+            m_used += std::size_t(std::to_chars(p, p + kNumberRoom, len).ptr - p);
+            *this << ' ';
         }
         put(text.chars(), len);
         return *this;
     }
     void putBlank()
     {
-        if (!m_binary) put(" ", 1);
+        if (!m_binary) *this << ' ';
     }
     void putNewLine()
     {
@@ -89,22 +91,38 @@ public:
     // Hands what is collected to the stream.
     void flush()
     {
-        if (!m_bytes.empty()) m_s.writeBytes(m_bytes.data(), uint32_t(m_bytes.size()));
-        m_bytes.clear();
+        if (m_used != 0) m_s.writeBytes(m_bytes.get(), uint32_t(m_used));
+        m_used = 0;
     }
 
 private:
-    // Pieces of this size reach the stream.
+    // Pieces of at most this size reach the stream; a number takes at most
+    // kNumberRoom characters (32 binary digits).
     static constexpr std::size_t kPiece = std::size_t(1) << 16;
+    static constexpr std::size_t kNumberRoom = 40;
 
+    // Where n <= kPiece more bytes go, handing on what is collected first
+    // when they would not fit.
+    char* room(std::size_t n)
+    {
+        if (!m_bytes) m_bytes.reset(new char[kPiece]);
+        if (m_used + n > kPiece) flush();
+        return m_bytes.get() + m_used;
+    }
     void put(const char* p, std::size_t n)
     {
-        m_bytes.append(p, n);
-        if (m_bytes.size() >= kPiece) flush();
+        while (n != 0) {
+            const std::size_t chunk = n < kPiece ? n : kPiece;
+            std::memcpy(room(chunk), p, chunk);
+            m_used += chunk;
+            p += chunk;
+            n -= chunk;
+        }
     }
 
     FsSecCl& m_s;
     const bool m_binary;
     const int m_base;
-    std::string m_bytes;
+    std::unique_ptr<char[]> m_bytes;  // kPiece bytes once anything is written
+    std::size_t m_used = 0;
 };
