@@ -113,33 +113,28 @@ void MdVarCommentParser::forEachVarKey(F f)
 
 std::vector<int32_t> MdVarCommentParser::TextIndex::order() const
 {
-    // Each text with the top bit of every byte flipped and 0x80 after it:
-    // such keys compared as unsigned bytes, a shorter one first when it
-    // begins the other (string_view's order, memcmp), stand in the order
-    // String::compare gives the texts, which compares bytes as signed values
-    // and a shorter text as if a 0 byte ended it.
-    const std::size_t n = m_spans.size();
-    std::string bytes(m_bytes.size() + n, '\0');
-    std::vector<std::size_t> at(n + 1);
-    {
-        char* out = &bytes[0];
-        for (std::size_t i = 0; i < n; ++i) {
-            at[i] = std::size_t(out - bytes.data());
-            const std::string_view text = (*this)[i];
-            for (char c : text) *out++ = char(c ^ 0x80);
-            *out++ = char(0x80);
-        }
-        at[n] = bytes.size();
-    }
-    const auto key = [&](int32_t i) {
-        return std::string_view(bytes.data() + at[std::size_t(i)], at[std::size_t(i) + 1] - at[std::size_t(i)]);
-    };
-    // Sorted eight bytes at a time: a range of keys alike in the bytes
+    // The order String::compare gives the texts (bytes as signed values, a
+    // shorter text as if a 0 byte ended it) is the order of their keys, each
+    // text with the top bit of every byte flipped and 0x80 after it,
+    // compared as unsigned bytes, a key before the keys it begins.
+    //
+    // Sorted eight key bytes at a time: a range of keys alike in the bytes
     // before depth is ordered by its next eight bytes as one number
     // (big-endian, zeros past a key's end); of the keys alike in those too,
     // the ones that end there begin all the others (shortest first) and the
     // rest is a range for the next eight bytes. The ranges wait on a stack,
     // not in recursion: a text may be very long.
+    const std::size_t n = m_spans.size();
+    const auto keyLength = [this](int32_t i) { return m_spans[std::size_t(i)].second + 1; };
+    const auto keyBytes = [this](int32_t i, std::size_t depth) {
+        const std::string_view text = (*this)[std::size_t(i)];
+        uint64_t head = 0;
+        for (std::size_t j = depth; j < depth + 8; ++j) {
+            const unsigned byte = j < text.size() ? uint8_t(text[j]) ^ 0x80u : j == text.size() ? 0x80u : 0u;
+            head = (head << 8) | byte;
+        }
+        return head;
+    };
     struct Item {
         uint64_t head;
         int32_t number;
@@ -156,22 +151,16 @@ std::vector<int32_t> MdVarCommentParser::TextIndex::order() const
         todo.pop_back();
         Item* const first = items.data() + r.first;
         Item* const last = items.data() + r.last;
-        for (Item* it = first; it != last; ++it) {
-            const std::string_view k = key(it->number);
-            uint64_t head = 0;
-            for (std::size_t j = r.depth; j < r.depth + 8; ++j) head = (head << 8) | (j < k.size() ? uint8_t(k[j]) : 0u);
-            it->head = head;
-        }
+        for (Item* it = first; it != last; ++it) it->head = keyBytes(it->number, r.depth);
         std::sort(first, last, [](const Item& x, const Item& y) { return x.head < y.head; });
         for (Item* group = first; group != last;) {
             Item* end = group + 1;
             while (end != last && end->head == group->head) ++end;
             if (end - group > 1) {
                 const std::size_t next = r.depth + 8;
-                Item* const rest =
-                    std::partition(group, end, [&](const Item& x) { return key(x.number).size() <= next; });
+                Item* const rest = std::partition(group, end, [&](const Item& x) { return keyLength(x.number) <= next; });
                 std::sort(group, rest,
-                          [&](const Item& x, const Item& y) { return key(x.number).size() < key(y.number).size(); });
+                          [&](const Item& x, const Item& y) { return keyLength(x.number) < keyLength(y.number); });
                 if (end - rest > 1)
                     todo.push_back(Range{std::size_t(rest - items.data()), std::size_t(end - items.data()), next});
             }
