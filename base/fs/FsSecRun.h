@@ -22,9 +22,11 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "base/fs/FsSecCl.h"
 #include "co/tvstring.h"
+#include "platform/guid.h"
 
 class FsSecRun {
 public:
@@ -51,6 +53,39 @@ public:
         const auto r = m_base == 10 ? std::to_chars(p, p + kNumberRoom, v) : std::to_chars(p, p + kNumberRoom, v, m_base);
         m_used += std::size_t(r.ptr - p);
         return *this;
+    }
+    FsSecRun& operator<<(int16_t v)
+    {
+        if (!m_binary) return *this << int32_t(v);
+        put(reinterpret_cast<const char*>(&v), 2);
+        return *this;
+    }
+    FsSecRun& operator<<(uint16_t v)
+    {
+        if (!m_binary) return *this << uint32_t(v);
+        put(reinterpret_cast<const char*>(&v), 2);
+        return *this;
+    }
+    // '1' or '0' in text mode, one byte 1 or 0 in binary mode.
+    FsSecRun& operator<<(bool v)
+    {
+        return *this << char(m_binary ? (v ? 1 : 0) : (v ? '1' : '0'));
+    }
+    // Text: the braced upper-case form and a blank; binary: 16 bytes.
+    FsSecRun& operator<<(const GUID& g)
+    {
+        if (m_binary) {
+            put(reinterpret_cast<const char*>(&g), 16);
+            return *this;
+        }
+        std::string text = tvp::guidToString(g);
+        if (text.size() != 38) {
+            flush();
+            m_s.setError(FSSEC_STREAM_CALL);
+            return *this;
+        }
+        put(text.data(), text.size());
+        return *this << ' ';
     }
     // Raw bytes in both modes.
     FsSecRun& operator<<(char c)
@@ -84,6 +119,12 @@ public:
     void putNewLine()
     {
         if (!m_binary) put("\r\n", 2);
+    }
+    // Every field, each followed by putBlank.
+    template <typename... Fields>
+    void putFields(const Fields&... fields)
+    {
+        ((*this << fields, putBlank()), ...);
     }
 
     bool isBinary() const { return m_binary; }
