@@ -26,7 +26,9 @@ int32_t MdVarCommentParser::TextIndex::add(std::string_view text)
     const uint64_t hash = std::hash<std::string_view>()(text);
     const uint64_t tag = hash & ~uint64_t(0xFFFFFFFFu);
     const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = std::size_t(hash) & mask;; i = (i + 1) & mask) {
+    // The slot follows from the hash's upper half, the part kept in the
+    // slot: growing places the slots again without hashing the texts.
+    for (std::size_t i = std::size_t(hash >> 32) & mask;; i = (i + 1) & mask) {
         const uint64_t slot = m_slots[i];
         if (slot == 0) {
             const int32_t number = int32_t(m_spans.size());
@@ -48,8 +50,7 @@ void MdVarCommentParser::TextIndex::grow()
     const std::size_t mask = slots.size() - 1;
     for (uint64_t slot : m_slots) {
         if (slot == 0) continue;
-        const std::size_t number = std::size_t(uint32_t(slot) - 1);
-        std::size_t i = std::size_t(std::hash<std::string_view>()((*this)[number])) & mask;
+        std::size_t i = std::size_t(slot >> 32) & mask;
         while (slots[i] != 0) i = (i + 1) & mask;
         slots[i] = slot;
     }
