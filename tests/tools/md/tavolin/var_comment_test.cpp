@@ -178,6 +178,22 @@ TEST(VarCommentCompiler, VariablesGolden)
     EXPECT_EQ(c.next, 0x105);
 }
 
+// A text keeps the number of its first appearance wherever it comes again,
+// also texts alike in more than their first eight bytes.
+TEST(VarCommentCompiler, RepeatedTextsKeepTheirFirstNumber)
+{
+    const char* const texts[] = {"Grenzwert 2", "Grenzwert 10", "Grenzwert 2", "A", "Grenzwert 10",
+                                 "Grenzwert 2 und mehr als acht", "Grenzwert 2 und mehr als acht"};
+    std::string body;
+    for (int i = 0; i < 7; ++i) body += "$" + std::to_string(i + 1) + " [16#1] : \"" + texts[i] + "\"\n";
+    const Compiled c = compile(wrap(body));
+    EXPECT_EQ(c.write, 0);
+    EXPECT_EQ(c.script, block({{0x102, "A"}, {0x101, "Grenzwert 10"}, {0x100, "Grenzwert 2"},
+                               {0x103, "Grenzwert 2 und mehr als acht"}}));
+    EXPECT_EQ(c.section, "7 1 1 256 2 1 257 3 1 256 4 1 258 5 1 257 6 1 259 7 1 259 \r\n0 ");
+    EXPECT_EQ(c.next, 0x104);
+}
+
 TEST(VarCommentCompiler, BootFunctionGolden)
 {
     const Compiled c = compile("BFDCOMMENT $5 : \"a\" $6-$7 : \"b\" $Axis.Velocity : \"c\" END_BFDCOMMENT", 200);
