@@ -117,12 +117,12 @@ void MdVarCommentParser::TextIndex::settle() const
     // text with the top bit of every byte flipped and 0x80 after it,
     // compared as unsigned bytes, a key before the keys it begins.
     //
-    // Sorted eight key bytes at a time: a range of keys alike in the bytes
-    // before depth is ordered by its next eight bytes as one number
+    // Sorted sixteen key bytes at a time: a range of keys alike in the bytes
+    // before depth is ordered by its next sixteen bytes as two numbers
     // (big-endian, zeros past a key's end); of the keys alike in those too,
     // the ones that end there begin all the others (shortest first; keys of
     // one length there are one text) and the rest is a range for the next
-    // eight bytes. The ranges wait on a stack, not in recursion: a text may
+    // sixteen bytes. The ranges wait on a stack, not in recursion: a text may
     // be very long. Where a distinct text begins in the sorted order is
     // marked as the sort settles each place.
     const auto keyLength = [this](int32_t i) { return m_spans[std::size_t(i)].second + 1; };
@@ -135,15 +135,18 @@ void MdVarCommentParser::TextIndex::settle() const
         }
         return head;
     };
+    // Sixteen bytes: at the first depth the texts are read in the order
+    // they lie in the buffer; deeper, in sorted order, they are read from
+    // all over it, which only texts alike in their first sixteen bytes need.
     struct Item {
-        uint64_t head;
+        uint64_t hi, lo;
         int32_t occurrence;
     };
     struct Range {
         std::size_t first, last, depth;
     };
     std::vector<Item> items(n);
-    for (std::size_t i = 0; i < n; ++i) items[i] = Item{0, int32_t(i)};
+    for (std::size_t i = 0; i < n; ++i) items[i] = Item{0, 0, int32_t(i)};
     std::vector<uint8_t> starts(n, 0);  // a distinct text begins at this place
     std::vector<Range> todo;
     if (n == 1) starts[0] = 1;
@@ -153,15 +156,19 @@ void MdVarCommentParser::TextIndex::settle() const
         todo.pop_back();
         Item* const first = items.data() + r.first;
         Item* const last = items.data() + r.last;
-        for (Item* it = first; it != last; ++it) it->head = keyBytes(it->occurrence, r.depth);
-        std::sort(first, last, [](const Item& x, const Item& y) { return x.head < y.head; });
+        for (Item* it = first; it != last; ++it) {
+            it->hi = keyBytes(it->occurrence, r.depth);
+            it->lo = keyBytes(it->occurrence, r.depth + 8);
+        }
+        std::sort(first, last,
+                  [](const Item& x, const Item& y) { return x.hi != y.hi ? x.hi < y.hi : x.lo < y.lo; });
         for (Item* group = first; group != last;) {
             Item* end = group + 1;
-            while (end != last && end->head == group->head) ++end;
+            while (end != last && end->hi == group->hi && end->lo == group->lo) ++end;
             if (end - group == 1) {
                 starts[std::size_t(group - items.data())] = 1;
             } else {
-                const std::size_t next = r.depth + 8;
+                const std::size_t next = r.depth + 16;
                 Item* const rest =
                     std::partition(group, end, [&](const Item& x) { return keyLength(x.occurrence) <= next; });
                 std::sort(group, rest, [&](const Item& x, const Item& y) {
