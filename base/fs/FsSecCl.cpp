@@ -10,6 +10,7 @@
 #include <locale.h>
 #include <type_traits>
 
+#include "base/fs/FsSecRun.h"
 #include "co/TraceApi.h"
 #include "platform/guid.h"
 #include "platform/text.h"
@@ -1073,13 +1074,16 @@ FsSecCl& FsSecCl::operator>>(std::list<FsSupportedToTypeEntry>& entries)
 
 FsSecCl& FsSecCl::operator<<(const FsConnectionList& list)
 {
-    *this << uint32_t(list.size());
-    putBlank();
+    // Through one run: a type may have a connector per repetition of a
+    // large source, a dozen fields each.
+    FsSecRun run(*this);
+    run << uint32_t(list.size());
+    run.putBlank();
     for (const auto& e : list) {
-        if (m_error) break;
+        if (run.hasError()) break;
         const FsConnectionRecord& r = e.second;
-        putFields(e.first, r.name, r.id, r.interfaceId, r.incoming, r.outgoing, r.remote, r.multipoint,
-                  r.required, r.group, r.major, r.minor);
+        run.putFields(e.first, r.name, r.id, r.interfaceId, r.incoming, r.outgoing, r.remote, r.multipoint,
+                      r.required, r.group, r.major, r.minor);
     }
     return *this;
 }

@@ -36,6 +36,13 @@ using namespace boalc;
 
 FsSecCl& operator<<(FsSecCl& s, const CBoAlarm& a)
 {
+    FsSecRun run(s);
+    putRecord(run, a);
+    return s;
+}
+
+void putRecord(FsSecRun& s, const CBoAlarm& a)
+{
     for (int i = 0; i < AlmGlobalCount; ++i) {
         if (i > 0) putByteBlank(s);
         s << int32_t(a.m_values[i]);
@@ -44,7 +51,6 @@ FsSecCl& operator<<(FsSecCl& s, const CBoAlarm& a)
     putMap(s, a.m_reactions);
     s.putNewLine();
     putMap(s, a.m_params);
-    return s;
 }
 
 FsSecCl& operator>>(FsSecCl& s, CBoAlarm& a)
@@ -210,7 +216,10 @@ std::map<uint32_t, String> CBoAlmCont::getAlarmNames() const
 bool CBoAlmCont::save(FsSecCl& s) const
 {
     if (s.setSize(0) != 0) return false;  // no list behind an old tail
-    putIdList(s, m_alarms, false);
+    {
+        FsSecRun run(s);
+        putIdList(run, m_alarms, false);
+    }
     return !s.hasError();
 }
 

@@ -60,6 +60,8 @@ public:
 
 FsSecCl& operator<<(FsSecCl& s, const CBoAlarm& a);
 FsSecCl& operator>>(FsSecCl& s, CBoAlarm& a);
+// The alarm's layout into a run of the section.
+void putRecord(FsSecRun& s, const CBoAlarm& a);
 
 class CBoAlmCont {
 public:

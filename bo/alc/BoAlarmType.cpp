@@ -20,7 +20,7 @@ void checkCount(FsSecCl& s, uint32_t count, std::size_t read)
 
 namespace boalc {
 
-void putByteBlank(FsSecCl& s)
+void putByteBlank(FsSecRun& s)
 {
     s << ' ';
 }
@@ -33,7 +33,7 @@ void getByteBlank(FsSecCl& s)
     if (s.readChar() != ' ' && !s.hasError()) s.setError(BoAlmFormat);
 }
 
-FsSecCl& putList(FsSecCl& s, const CBoAlmValueList& l)
+FsSecRun& putList(FsSecRun& s, const CBoAlmValueList& l)
 {
     s << uint32_t(l.size());
     s.putBlank();
@@ -59,7 +59,7 @@ FsSecCl& getList(FsSecCl& s, CBoAlmValueList& l)
 }
 
 template <class Map, class Put>
-FsSecCl& putMapWith(FsSecCl& s, const Map& m, Put putValue)
+FsSecRun& putMapWith(FsSecRun& s, const Map& m, Put putValue)
 {
     s << uint32_t(m.size());
     s.putBlank();
@@ -90,7 +90,7 @@ FsSecCl& getMapWith(FsSecCl& s, Map& m, Get getValue)
     return s;
 }
 
-FsSecCl& putMap(FsSecCl& s, const CBoAlmIdxValueMap& m)
+FsSecRun& putMap(FsSecRun& s, const CBoAlmIdxValueMap& m)
 {
     return putMapWith(s, m, [&](int32_t v) { s << v; });
 }
@@ -100,7 +100,7 @@ FsSecCl& getMap(FsSecCl& s, CBoAlmIdxValueMap& m)
     return getMapWith(s, m, [&](int32_t& v) { s >> v; });
 }
 
-FsSecCl& putMap(FsSecCl& s, const CBoAlmIdxListMap& m)
+FsSecRun& putMap(FsSecRun& s, const CBoAlmIdxListMap& m)
 {
     return putMapWith(s, m, [&](const CBoAlmValueList& l) { putList(s, l); });
 }
@@ -110,7 +110,7 @@ FsSecCl& getMap(FsSecCl& s, CBoAlmIdxListMap& m)
     return getMapWith(s, m, [&](CBoAlmValueList& l) { getList(s, l); });
 }
 
-FsSecCl& putMap(FsSecCl& s, const std::map<int32_t, uint32_t>& m)
+FsSecRun& putMap(FsSecRun& s, const std::map<int32_t, uint32_t>& m)
 {
     return putMapWith(s, m, [&](uint32_t v) { s << v; });
 }
@@ -125,6 +125,13 @@ FsSecCl& getMap(FsSecCl& s, std::map<int32_t, uint32_t>& m)
 using namespace boalc;
 
 FsSecCl& operator<<(FsSecCl& s, const CBoAlarmType& t)
+{
+    FsSecRun run(s);
+    putRecord(run, t);
+    return s;
+}
+
+void putRecord(FsSecRun& s, const CBoAlarmType& t)
 {
     s << t.m_alarmId << " " << t.m_nameIdx;
     s.putNewLine();
@@ -146,7 +153,6 @@ FsSecCl& operator<<(FsSecCl& s, const CBoAlarmType& t)
     putMap(s, t.m_defaultParams);
     s.putNewLine();
     putMap(s, t.m_possibleParams);
-    return s;
 }
 
 FsSecCl& operator>>(FsSecCl& s, CBoAlarmType& t)
@@ -214,10 +220,14 @@ String CBoAlmTypeCont::getStringTableText(int32_t ordinal) const
 bool CBoAlmTypeCont::save(FsSecCl& s) const
 {
     if (s.setSize(0) != 0) return false;  // no list behind an old tail
-    putIdList(s, m_types, true);
-    if (!s.hasError()) {
-        s.putNewLine();
-        putMap(s, m_valueList);
+    {
+        FsSecRun run(s);
+        putIdList(run, m_types, true);
+        run.flush();
+        if (!run.hasError()) {
+            run.putNewLine();
+            putMap(run, m_valueList);
+        }
     }
     return !s.hasError();
 }

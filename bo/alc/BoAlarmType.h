@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "base/fs/FsSecCl.h"
+#include "base/fs/FsSecRun.h"
 #include "co/tvstring.h"
 
 namespace tvp {
@@ -125,6 +126,8 @@ public:
 
 FsSecCl& operator<<(FsSecCl& s, const CBoAlarmType& t);
 FsSecCl& operator>>(FsSecCl& s, CBoAlarmType& t);
+// The alarm type's layout into a run of the section.
+void putRecord(FsSecRun& s, const CBoAlarmType& t);
 
 class CBoAlmTypeCont {
 public:
@@ -169,24 +172,26 @@ protected:
     const tvp::ResModule* const* m_module;
 };
 
-// Stream pieces shared by the alarm layouts.
+// Stream pieces shared by the alarm layouts. The writers go through a run
+// of the section (FsSecRun): a container writes some sixty fields per
+// alarm.
 namespace boalc {
 // One blank byte in both modes; its reader checks it in binary mode.
-void putByteBlank(FsSecCl& s);
+void putByteBlank(FsSecRun& s);
 void getByteBlank(FsSecCl& s);
-FsSecCl& putList(FsSecCl& s, const CBoAlmValueList& l);
+FsSecRun& putList(FsSecRun& s, const CBoAlmValueList& l);
 FsSecCl& getList(FsSecCl& s, CBoAlmValueList& l);
-FsSecCl& putMap(FsSecCl& s, const CBoAlmIdxValueMap& m);
+FsSecRun& putMap(FsSecRun& s, const CBoAlmIdxValueMap& m);
 FsSecCl& getMap(FsSecCl& s, CBoAlmIdxValueMap& m);
-FsSecCl& putMap(FsSecCl& s, const CBoAlmIdxListMap& m);
+FsSecRun& putMap(FsSecRun& s, const CBoAlmIdxListMap& m);
 FsSecCl& getMap(FsSecCl& s, CBoAlmIdxListMap& m);
-FsSecCl& putMap(FsSecCl& s, const std::map<int32_t, uint32_t>& m);
+FsSecRun& putMap(FsSecRun& s, const std::map<int32_t, uint32_t>& m);
 FsSecCl& getMap(FsSecCl& s, std::map<int32_t, uint32_t>& m);
 
-// A list of records by id: u count, per record BL u id BL record, and a BL
-// after each record when trailingBlank.
+// A list of records by id: u count, per record BL u id BL record (written
+// by putRecord(s, record)), and a BL after each record when trailingBlank.
 template <class T>
-void putIdList(FsSecCl& s, const std::map<uint32_t, std::unique_ptr<T>>& m, bool trailingBlank)
+void putIdList(FsSecRun& s, const std::map<uint32_t, std::unique_ptr<T>>& m, bool trailingBlank)
 {
     s << uint32_t(m.size());
     for (const auto& e : m) {
@@ -194,7 +199,7 @@ void putIdList(FsSecCl& s, const std::map<uint32_t, std::unique_ptr<T>>& m, bool
         putByteBlank(s);
         s << e.first;
         putByteBlank(s);
-        s << *e.second;
+        putRecord(s, *e.second);
         if (trailingBlank) putByteBlank(s);
     }
 }

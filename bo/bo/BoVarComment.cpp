@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "base/fs/FsSecRun.h"
 #include "bo/bo/BoVarExtIo.h"
 #include "co/TraceApi.h"
 
@@ -23,16 +24,33 @@ CBoVarComment::CBoVarComment(const tvp::ResModule* module) : m_hResInst(module) 
 
 CBoVarComment::~CBoVarComment() = default;
 
+namespace {
+
+// The insert of addVarText / addTypeText. A key above every key present
+// (the compiler enters its keys in ascending order) cannot be found by the
+// masked lookup, which looks at the key and above: it goes to the end
+// without a search.
+template <class Table, class Key, class Find>
+bool addText(Table& t, const Key& key, int32_t textId, Find find)
+{
+    if (t.empty() || t.rbegin()->first < key) {
+        t.emplace_hint(t.end(), key, textId);
+        return true;
+    }
+    if (find(key) != t.end()) return false;
+    return t.emplace(key, textId).second;
+}
+
+}  // namespace
+
 bool CBoVarComment::addVarText(const VarExtKey& key, int32_t textId)
 {
-    if (foundVarText(findVarText(key))) return false;
-    return m_varTexts.emplace(key, textId).second;
+    return addText(m_varTexts, key, textId, [this](const VarExtKey& k) { return findVarText(k); });
 }
 
 bool CBoVarComment::addTypeText(const TypeExtKey& key, int32_t textId)
 {
-    if (foundTypeText(findTypeText(key))) return false;
-    return m_typeTexts.emplace(key, textId).second;
+    return addText(m_typeTexts, key, textId, [this](const TypeExtKey& k) { return findTypeText(k); });
 }
 
 CVarTextTable::const_iterator CBoVarComment::findVarText(const VarExtKey& key) const
@@ -90,12 +108,35 @@ bool CBoVarComment::getText(const String& typeName, uint32_t mask, String& text)
     return r == Loaded;
 }
 
+namespace {
+
+// The generic table layout (BoVarExtIo.h) of a comment map, collected in
+// one run: a map may hold an entry per variable of a large source.
+template <class Table, class PutKey>
+void putTable(FsSecRun& run, const Table& t, PutKey putKey)
+{
+    run << uint32_t(t.size());
+    run.putBlank();
+    for (const auto& e : t) {
+        if (run.hasError()) break;
+        putKey(e.first);
+        run.putBlank();
+        run << int32_t(e.second);
+        run.putBlank();
+    }
+}
+
+}  // namespace
+
 bool CBoVarComment::save(FsSecCl& section) const
 {
     if (section.setSize(0) != 0) return false;
-    section << m_varTexts;
-    section.putNewLine();
-    section << m_typeTexts;
+    {
+        FsSecRun run(section);
+        putTable(run, m_varTexts, [&run](const VarExtKey& k) { run << int32_t(k.adr) << ' ' << uint32_t(k.mask); });
+        run.putNewLine();
+        putTable(run, m_typeTexts, [&run](const TypeExtKey& k) { run << k.name << ' ' << uint32_t(k.mask); });
+    }
     return !section.hasError();
 }
 

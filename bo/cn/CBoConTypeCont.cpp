@@ -144,7 +144,8 @@ const CBoConProps* CBoConTypeCont::find(VRXConIfID id) const
 FsConnectionList CBoConTypeCont::sectionList() const
 {
     FsConnectionList list;
-    for (const auto& c : m_connectors) list.emplace(uint16_t(c.first), c.second.record());
+    // Both maps ascend by the id: each connector goes in at the end.
+    for (const auto& c : m_connectors) list.emplace_hint(list.end(), uint16_t(c.first), c.second.record());
     return list;
 }
 

@@ -180,7 +180,10 @@ int32_t MdAlarmParser::writeSection(const char* name, bool almcfg)
         if (!save(*sec)) result = 3;
     } else {
         const bool truncated = sec->setSize(0) == 0;
-        if (truncated) boalc::putMap(*sec, m_stringIds);
+        if (truncated) {
+            FsSecRun run(*sec);
+            boalc::putMap(run, m_stringIds);
+        }
         if (!truncated || sec->hasError()) {
             reportError(0);
             result = 3;

@@ -2,6 +2,7 @@
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 
 namespace {
@@ -53,11 +54,16 @@ void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValu
         id = int32_t(uint32_t(m_nextStringId) + uint32_t(number));
         m_highWater = int32_t(std::max<int64_t>(m_highWater, int64_t(id) + 1));
     }
-    const std::string line =
-        std::to_string(severity) + ' ' + std::to_string(classValue) + ' ' + std::to_string(third) + ' ';
-    String full(line);
-    full += text;
-    m_lines.emplace_back(id, full);
+    // "<severity> <class> <third> <text>", formatted into the buffer of
+    // the section's lines.
+    const std::size_t begin = m_lineBytes.size();
+    char buf[40];
+    for (int32_t v : {severity, classValue, third}) {
+        m_lineBytes.append(buf, std::size_t(std::to_chars(buf, buf + sizeof buf, v).ptr - buf));
+        m_lineBytes += ' ';
+    }
+    m_lineBytes.append(text.chars(), std::size_t(text.length()));
+    m_lines.push_back(Line{id, begin, m_lineBytes.size() - begin});
 }
 
 bool MdErrMsgTxtParser::sectionEnd()
@@ -67,9 +73,10 @@ bool MdErrMsgTxtParser::sectionEnd()
     else
         m_bootSection = true;
     m_script.beginTable();
-    for (const auto& l : m_lines) m_script.addText(l.first, l.second);
+    for (const Line& l : m_lines) m_script.addText(l.id, m_lineBytes.data() + l.begin, l.length);
     m_script.endTable();
     m_lines.clear();
+    std::string().swap(m_lineBytes);
     if (m_script.close()) return true;
     m_scriptFailed = true;
     reportError(MdErrMsgTxtMsgScript);

@@ -27,6 +27,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -77,7 +78,13 @@ private:
     bool m_bootSection = false;   // a boot-function section was read
     bool m_writeSection = false;  // an alarm section was read: "errmsg" is written
     MdRcStringTable m_script;
-    std::vector<std::pair<int32_t, String>> m_lines;
+    // The section's lines: their texts one after the other in one buffer.
+    struct Line {
+        int32_t id;
+        std::size_t begin, length;
+    };
+    std::string m_lineBytes;
+    std::vector<Line> m_lines;
     std::unique_ptr<CBoErrorMsgCont> m_container;
     int32_t m_highWater = 0;
     bool m_scriptFailed = false;

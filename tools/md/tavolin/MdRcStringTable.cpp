@@ -72,7 +72,8 @@ void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
     while (digits < 8 && (v >> (4 * digits)) != 0) ++digits;
     for (int d = digits - 1; d >= 0; --d) head[n++] = "0123456789ABCDEF"[(v >> (4 * d)) & 0xF];
     std::memcpy(head + n, "   \"", 4);
-    put(head, n + 4);
+    std::string& out = m_pending;
+    out.append(head, n + 4);
     // A quote inside the text is doubled, the resource compiler's escape;
     // a bare one would end the string early. A line end (CR LF, LF or CR)
     // becomes the escape \n: a raw one would break the entry's line, and a
@@ -81,19 +82,20 @@ void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
     const char* const end = text + length;
     for (const char* p = text; p < end; ++p) {
         const char c = *p;
-        if (c != '"' && c != '\r' && c != '\n') continue;
-        put(run, std::size_t(p - run));
+        if (uint8_t(c) > uint8_t('"') || (c != '"' && c != '\r' && c != '\n')) continue;
+        out.append(run, std::size_t(p - run));
         if (c == '"') {
-            put("\"\"", 2);
+            out.append("\"\"", 2);
         } else {
-            put("\\n", 2);
+            out.append("\\n", 2);
             if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
         }
         run = p + 1;
     }
-    put(run, std::size_t(end - run));
-    put("\"", 1);
-    put(kMdRcLineEnd);
+    out.append(run, std::size_t(end - run));
+    out += '"';
+    out += kMdRcLineEnd;
+    if (out.size() >= kRcWriteRun) flush();
 }
 
 void MdRcStringTable::endTable()

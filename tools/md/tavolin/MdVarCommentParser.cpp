@@ -22,38 +22,34 @@ int32_t MdVarCommentParser::parse()
 
 int32_t MdVarCommentParser::TextIndex::add(std::string_view text)
 {
-    if (m_slots.size() < 2 * (m_spans.size() + 1)) grow();
-    const uint64_t hash = std::hash<std::string_view>()(text);
-    const uint64_t tag = hash & ~uint64_t(0xFFFFFFFFu);
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = std::size_t(hash) & mask;; i = (i + 1) & mask) {
-        const uint64_t slot = m_slots[i];
-        if (slot == 0) {
-            const int32_t number = int32_t(m_spans.size());
-            m_spans.emplace_back(m_bytes.size(), text.size());
-            m_bytes.append(text.data(), text.size());
-            m_slots[i] = tag | uint32_t(number + 1);
-            return number;
-        }
-        if ((slot & ~uint64_t(0xFFFFFFFFu)) == tag) {
-            const int32_t number = int32_t(uint32_t(slot) - 1);
-            if ((*this)[std::size_t(number)] == text) return number;
-        }
-    }
+    const int32_t occurrence = int32_t(m_spans.size());
+    m_spans.emplace_back(m_bytes.size(), text.size());
+    m_bytes.append(text.data(), text.size());
+    return occurrence;
 }
 
-void MdVarCommentParser::TextIndex::grow()
+std::size_t MdVarCommentParser::TextIndex::size() const
 {
-    std::vector<uint64_t> slots(m_slots.empty() ? 64 : 2 * m_slots.size());
-    const std::size_t mask = slots.size() - 1;
-    for (uint64_t slot : m_slots) {
-        if (slot == 0) continue;
-        const std::size_t number = std::size_t(uint32_t(slot) - 1);
-        std::size_t i = std::size_t(std::hash<std::string_view>()((*this)[number])) & mask;
-        while (slots[i] != 0) i = (i + 1) & mask;
-        slots[i] = slot;
-    }
-    m_slots.swap(slots);
+    settle();
+    return m_byText.size();
+}
+
+int32_t MdVarCommentParser::TextIndex::numberOf(int32_t occurrence) const
+{
+    settle();
+    return m_number[std::size_t(m_rank[std::size_t(occurrence)])];
+}
+
+int32_t MdVarCommentParser::TextIndex::rankOf(int32_t occurrence) const
+{
+    settle();
+    return m_rank[std::size_t(occurrence)];
+}
+
+const std::vector<int32_t>& MdVarCommentParser::TextIndex::byText() const
+{
+    settle();
+    return m_byText;
 }
 
 int32_t MdVarCommentParser::idOf(int32_t index, std::size_t before) const
@@ -108,32 +104,105 @@ template <class F>
 void MdVarCommentParser::forEachVarKey(F f)
 {
     // As VarExtKey orders: the address as signed, then the mask.
-    forEachFirst(m_varKeys, [&f](const KeyEntry& k) { f(VarExtKey(k.subject, k.mask), k.text); });
+    forEachFirst(m_varKeys, [&](const KeyEntry& k) { f(VarExtKey(k.subject, k.mask), m_varTexts.numberOf(k.text)); });
 }
 
-std::vector<int32_t> MdVarCommentParser::TextIndex::order() const
+void MdVarCommentParser::TextIndex::settle() const
 {
-    // Each text with the top bit of every byte flipped and 0x80 after it:
-    // such keys compared as unsigned bytes, a shorter one first when it
-    // begins the other (string_view's order, memcmp), stand in the order
-    // String::compare gives the texts, which compares bytes as signed values
-    // and a shorter text as if a 0 byte ended it.
-    std::string bytes;
-    bytes.reserve(m_bytes.size() + m_spans.size());
-    std::vector<std::string_view> keys(m_spans.size());
-    std::vector<std::size_t> at(m_spans.size());
-    for (std::size_t i = 0; i < m_spans.size(); ++i) {
-        at[i] = bytes.size();
-        for (char c : (*this)[i]) bytes += char(c ^ 0x80);
-        bytes += char(0x80);
+    const std::size_t n = m_spans.size();
+    if (m_settled == n) return;
+    m_settled = n;
+    // The order String::compare gives the texts (bytes as signed values, a
+    // shorter text as if a 0 byte ended it) is the order of their keys, each
+    // text with the top bit of every byte flipped and 0x80 after it,
+    // compared as unsigned bytes, a key before the keys it begins.
+    //
+    // Sorted sixteen key bytes at a time: a range of keys alike in the bytes
+    // before depth is ordered by its next sixteen bytes as two numbers
+    // (big-endian, zeros past a key's end); of the keys alike in those too,
+    // the ones that end there begin all the others (shortest first; keys of
+    // one length there are one text) and the rest is a range for the next
+    // sixteen bytes. The ranges wait on a stack, not in recursion: a text may
+    // be very long. Where a distinct text begins in the sorted order is
+    // marked as the sort settles each place.
+    const auto keyLength = [this](int32_t i) { return m_spans[std::size_t(i)].second + 1; };
+    const auto keyBytes = [this](int32_t i, std::size_t depth) {
+        const std::string_view text = (*this)[i];
+        uint64_t head = 0;
+        for (std::size_t j = depth; j < depth + 8; ++j) {
+            const unsigned byte = j < text.size() ? uint8_t(text[j]) ^ 0x80u : j == text.size() ? 0x80u : 0u;
+            head = (head << 8) | byte;
+        }
+        return head;
+    };
+    // Sixteen bytes: at the first depth the texts are read in the order
+    // they lie in the buffer; deeper, in sorted order, they are read from
+    // all over it, which only texts alike in their first sixteen bytes need.
+    struct Item {
+        uint64_t hi, lo;
+        int32_t occurrence;
+    };
+    struct Range {
+        std::size_t first, last, depth;
+    };
+    std::vector<Item> items(n);
+    for (std::size_t i = 0; i < n; ++i) items[i] = Item{0, 0, int32_t(i)};
+    std::vector<uint8_t> starts(n, 0);  // a distinct text begins at this place
+    std::vector<Range> todo;
+    if (n == 1) starts[0] = 1;
+    if (n > 1) todo.push_back(Range{0, n, 0});
+    while (!todo.empty()) {
+        const Range r = todo.back();
+        todo.pop_back();
+        Item* const first = items.data() + r.first;
+        Item* const last = items.data() + r.last;
+        for (Item* it = first; it != last; ++it) {
+            it->hi = keyBytes(it->occurrence, r.depth);
+            it->lo = keyBytes(it->occurrence, r.depth + 8);
+        }
+        std::sort(first, last,
+                  [](const Item& x, const Item& y) { return x.hi != y.hi ? x.hi < y.hi : x.lo < y.lo; });
+        for (Item* group = first; group != last;) {
+            Item* end = group + 1;
+            while (end != last && end->hi == group->hi && end->lo == group->lo) ++end;
+            if (end - group == 1) {
+                starts[std::size_t(group - items.data())] = 1;
+            } else {
+                const std::size_t next = r.depth + 16;
+                Item* const rest =
+                    std::partition(group, end, [&](const Item& x) { return keyLength(x.occurrence) <= next; });
+                std::sort(group, rest, [&](const Item& x, const Item& y) {
+                    return keyLength(x.occurrence) < keyLength(y.occurrence);
+                });
+                for (Item* it = group; it != rest; ++it)
+                    if (it == group || keyLength(it->occurrence) != keyLength(it[-1].occurrence))
+                        starts[std::size_t(it - items.data())] = 1;
+                if (end - rest > 1)
+                    todo.push_back(Range{std::size_t(rest - items.data()), std::size_t(end - items.data()), next});
+                else if (end - rest == 1)
+                    starts[std::size_t(rest - items.data())] = 1;
+            }
+            group = end;
+        }
     }
-    for (std::size_t i = 0; i < m_spans.size(); ++i)
-        keys[i] = std::string_view(bytes.data() + at[i], m_spans[i].second + 1);
-    std::vector<int32_t> numbers(m_spans.size());
-    for (std::size_t i = 0; i < numbers.size(); ++i) numbers[i] = int32_t(i);
-    std::sort(numbers.begin(), numbers.end(),
-              [&keys](int32_t x, int32_t y) { return keys[std::size_t(x)] < keys[std::size_t(y)]; });
-    return numbers;
+    // Ranks in text order, each with its first occurrence; then numbers in
+    // the order of the first occurrences.
+    m_byText.clear();
+    m_rank.assign(n, 0);
+    for (std::size_t p = 0; p < n; ++p) {
+        const int32_t occurrence = items[p].occurrence;
+        if (starts[p])
+            m_byText.push_back(occurrence);
+        else if (occurrence < m_byText.back())
+            m_byText.back() = occurrence;
+        m_rank[std::size_t(occurrence)] = int32_t(m_byText.size() - 1);
+    }
+    m_number.assign(m_byText.size(), 0);
+    int32_t next = 0;
+    for (std::size_t o = 0; o < n; ++o) {
+        const int32_t rank = m_rank[o];
+        if (m_byText[std::size_t(rank)] == int32_t(o)) m_number[std::size_t(rank)] = next++;
+    }
 }
 
 template <class F>
@@ -141,14 +210,12 @@ void MdVarCommentParser::forEachTypeKey(F f) const
 {
     // As TypeExtKey orders: the name (by its rank among the names), then
     // the mask.
-    const std::vector<int32_t> byName = m_typeNames.order();
-    std::vector<int32_t> rank(byName.size());
-    for (std::size_t i = 0; i < byName.size(); ++i) rank[std::size_t(byName[i])] = int32_t(i);
     std::vector<KeyEntry> keys = m_typeKeys;
-    for (KeyEntry& k : keys) k.subject = rank[std::size_t(k.subject)];
+    for (KeyEntry& k : keys) k.subject = m_typeNames.rankOf(k.subject);
+    const std::vector<int32_t>& byName = m_typeNames.byText();
     forEachFirst(keys, [&](const KeyEntry& k) {
-        const std::string_view name = m_typeNames[std::size_t(byName[std::size_t(k.subject)])];
-        f(TypeExtKey(String(name.data(), int(name.size())), k.mask), k.text);
+        const std::string_view name = m_typeNames[byName[std::size_t(k.subject)]];
+        f(TypeExtKey(String(name.data(), int(name.size())), k.mask), m_typeTexts.numberOf(k.text));
     });
 }
 
@@ -166,9 +233,9 @@ int32_t MdVarCommentParser::writeStringTable()
     const auto block = [&script](const TextIndex& texts, auto id) {
         if (texts.empty()) return;
         script.beginTable();
-        for (int32_t number : texts.order()) {
-            const std::string_view text = texts[std::size_t(number)];
-            script.addText(id(number), String(text.data(), int(text.size())));
+        for (int32_t occurrence : texts.byText()) {
+            const std::string_view text = texts[occurrence];
+            script.addText(id(texts.numberOf(occurrence)), text.data(), text.size());
         }
         script.endTable();
     };

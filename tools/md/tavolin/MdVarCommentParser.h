@@ -72,36 +72,47 @@ protected:
     void nameEntry(std::string_view name, bool variables, uint32_t mask, std::string_view text) override;
 
 private:
-    // Distinct texts (or names) numbered in order of first appearance,
-    // looked up by hash while parsing and ordered only when written. The
-    // texts lie one after the other in one buffer and the table is open
-    // (each slot a hash and a number): a lookup of a text seen before makes
-    // no copy and touches the slot and the text alone.
+    // Texts (or names) as they come, one after the other in one buffer,
+    // and, once asked for, the distinct ones: numbered in order of first
+    // appearance and ranked in the order String::compare gives them. Both
+    // come from one sort of all the texts, done when first asked for after
+    // a text was added; no table is probed per text (at an entry per
+    // variable, a probe was a cache miss each).
     class TextIndex {
     public:
-        // The number of text, given the next number when it is new.
+        // Keeps text; returns its occurrence (0, 1, 2, ... in order of adding).
         int32_t add(std::string_view text);
-        std::size_t size() const { return m_spans.size(); }
         bool empty() const { return m_spans.empty(); }
-        // The numbers of the texts in the order String::compare gives them.
-        std::vector<int32_t> order() const;
-        std::string_view operator[](std::size_t number) const
+        // The number of distinct texts.
+        std::size_t size() const;
+        // The number of an occurrence's text.
+        int32_t numberOf(int32_t occurrence) const;
+        // The rank of an occurrence's text among the distinct texts in text order.
+        int32_t rankOf(int32_t occurrence) const;
+        // The first occurrence of each distinct text, in text order.
+        const std::vector<int32_t>& byText() const;
+        std::string_view operator[](int32_t occurrence) const
         {
-            return std::string_view(m_bytes.data() + m_spans[number].first, m_spans[number].second);
+            const auto& span = m_spans[std::size_t(occurrence)];
+            return std::string_view(m_bytes.data() + span.first, span.second);
         }
 
     private:
-        void grow();
+        // Sorts and numbers what was added since the last time.
+        void settle() const;
 
-        std::string m_bytes;                                   // the texts by number, end to end
-        std::vector<std::pair<std::size_t, std::size_t>> m_spans;  // offset and length by number
-        std::vector<uint64_t> m_slots;  // upper half the hash's, lower half number + 1; 0 empty
+        std::string m_bytes;                                       // the texts, end to end
+        std::vector<std::pair<std::size_t, std::size_t>> m_spans;  // offset and length by occurrence
+        mutable std::size_t m_settled = 0;      // occurrences when last settled
+        mutable std::vector<int32_t> m_byText;  // first occurrence by rank
+        mutable std::vector<int32_t> m_rank;    // rank by occurrence
+        mutable std::vector<int32_t> m_number;  // number by rank
     };
     // The resource id of a text's number; ids wrap as 32-bit words.
     int32_t idOf(int32_t index, std::size_t before = 0) const;
 
-    // A key as parsed, with the number of its text: the address (as
-    // signed) or the number of the name, and the mask.
+    // A key as parsed: the address (as signed) or the occurrence of the
+    // name, the mask and the occurrence of its text.
     struct KeyEntry {
         int32_t subject;
         uint32_t mask;
@@ -119,10 +130,10 @@ private:
     void forEachTypeKey(F f) const;
 
     FsSecCl* m_section = nullptr;  // receives the container (not owned)
-    TextIndex m_varTexts;          // variable texts -> number
+    TextIndex m_varTexts;          // variable texts
     std::vector<KeyEntry> m_varKeys;   // in source order
-    TextIndex m_typeTexts;         // type texts -> number
+    TextIndex m_typeTexts;         // type texts
     TextIndex m_typeNames;         // key names as entered (lower-cased in VARCOMMENT)
-    std::vector<KeyEntry> m_typeKeys;  // in source order, subject the name's number
+    std::vector<KeyEntry> m_typeKeys;  // in source order, subject the name's occurrence
     std::string m_name;            // a VARCOMMENT name being lower-cased
 };

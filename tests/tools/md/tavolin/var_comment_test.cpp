@@ -178,6 +178,22 @@ TEST(VarCommentCompiler, VariablesGolden)
     EXPECT_EQ(c.next, 0x105);
 }
 
+// A text keeps the number of its first appearance wherever it comes again,
+// also texts alike in more than their first eight bytes.
+TEST(VarCommentCompiler, RepeatedTextsKeepTheirFirstNumber)
+{
+    const char* const texts[] = {"Grenzwert 2", "Grenzwert 10", "Grenzwert 2", "A", "Grenzwert 10",
+                                 "Grenzwert 2 und mehr als acht", "Grenzwert 2 und mehr als acht"};
+    std::string body;
+    for (int i = 0; i < 7; ++i) body += "$" + std::to_string(i + 1) + " [16#1] : \"" + texts[i] + "\"\n";
+    const Compiled c = compile(wrap(body));
+    EXPECT_EQ(c.write, 0);
+    EXPECT_EQ(c.script, block({{0x102, "A"}, {0x101, "Grenzwert 10"}, {0x100, "Grenzwert 2"},
+                               {0x103, "Grenzwert 2 und mehr als acht"}}));
+    EXPECT_EQ(c.section, "7 1 1 256 2 1 257 3 1 256 4 1 258 5 1 257 6 1 259 7 1 259 \r\n0 ");
+    EXPECT_EQ(c.next, 0x104);
+}
+
 TEST(VarCommentCompiler, BootFunctionGolden)
 {
     const Compiled c = compile("BFDCOMMENT $5 : \"a\" $6-$7 : \"b\" $Axis.Velocity : \"c\" END_BFDCOMMENT", 200);
@@ -302,7 +318,12 @@ TEST(VarCommentCompiler, WholeEntriesReadAsTheirTokens)
 // a byte above 0x7F.
 TEST(VarCommentCompiler, TextsInStringOrder)
 {
-    const std::vector<std::string> texts = {"a", "a\x01", "a\xFF", "b", "\x80", "", "ab", "a\x7F", "\xC3\x9C"};
+    // Then texts alike in their first 8 or 16 bytes, ending at and around
+    // those bounds, going on with bytes on both sides of 0x80.
+    const std::vector<std::string> texts = {"a", "a\x01", "a\xFF", "b", "\x80", "", "ab", "a\x7F", "\xC3\x9C",
+                                            "Grenzwer", "Grenzwert", "Grenzwe", "Grenzwert 0.1", "Grenzwert 0.1\xE4",
+                                            "Grenzwert 0.1!", "Grenzwert 0.10 der", "Grenzwert 0.10 de",
+                                            "Grenzwert 0.10 der\x90", "Grenzwert 0.10 deq", "Grenzwer\xF6"};
     std::string body;
     for (std::size_t i = 0; i < texts.size(); ++i) body += "$" + std::to_string(i) + " [16#1] : \"" + texts[i] + "\"\n";
     const Compiled c = compile(wrap(body).c_str(), 0);
