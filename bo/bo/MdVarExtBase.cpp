@@ -213,7 +213,10 @@ VarValueEntry* MdVarExtBase::parseValueText(const String& text, uint32_t typeId,
     if (typeId == ST_REAL || typeId == ST_LREAL) {
         Range r;
         rangeOf(typeId, true, r);
-        if (!inRange(std::strtod(text.c_str(), nullptr), r)) outOfRange(r.loText, r.hiText);
+        double v = 0;
+        if (!StStdConstantVal::readPlainDecimal(text.chars(), text.chars() + text.length(), v))
+            v = std::strtod(text.c_str(), nullptr);
+        if (!inRange(v, r)) outOfRange(r.loText, r.hiText);
     } else {
         report(MdVarExtMsg_NotReal);
     }
