@@ -154,9 +154,14 @@ bool MdVarExtBase::isBitNoValid(uint32_t typeId, int32_t bit)
 
 StTypeID MdVarExtBase::getTypeIdByAdr(int32_t adr)
 {
-    const char* const method = "MdVarExtBase::getTypeIdByAdr";
     bool noOperand = false;
     const StTypeID tid = boSysVarTypeAt(m_pSymTab, uint32_t(adr), noOperand);
+    return tracedTypeAt(adr, tid, noOperand);
+}
+
+StTypeID MdVarExtBase::tracedTypeAt(int32_t adr, StTypeID tid, bool noOperand)
+{
+    const char* const method = "MdVarExtBase::getTypeIdByAdr";
     if (noOperand)
         TV_TRACE(4, kTraceFile, method, "no operand found for ADR(0x%08X)", uint32_t(adr));
     else if (tid == ST_INVALID_TID)

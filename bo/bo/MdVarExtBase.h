@@ -88,6 +88,8 @@ public:
     // adr is where it starts, else the covering element's or member's);
     // the invalid TID with a level-4 trace without table or variable.
     StTypeID getTypeIdByAdr(int32_t adr);
+    // getTypeIdByAdr's traces for what boSysVarTypeAt answered at adr; tid.
+    static StTypeID tracedTypeAt(int32_t adr, StTypeID tid, bool noOperand);
 
     // The builders: a new entry of kind with the value as a constant of
     // typeId in the frame constant table. repeats > 0 reports 407 with
