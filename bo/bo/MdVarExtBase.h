@@ -23,6 +23,7 @@
 #pragma once
 #include <cstdint>
 #include <list>
+#include <vector>
 
 #include "base/st/symacc/SyStSymbTable.h"
 #include "bo/bo/BoTypeVarCont.h"
@@ -54,7 +55,7 @@ struct VarValueEntry {
     StConstEntryID cid = ST_INVALID_CID;  // kinds 0-2
     int32_t number = 0;                   // kinds 3-4: a unit-table id
 };
-using VarValueEntryList = std::list<VarValueEntry*>;
+using VarValueEntryList = std::vector<VarValueEntry*>;
 
 class MdVarExtBase : public CBOTypeVarCont, public virtual CBOFrameTypeVarCont {
 public:
