@@ -215,18 +215,21 @@ VarValueEntry* MdVarExtBase::parseValueText(const String& text, uint32_t typeId,
 {
     repeated(repeats);
     auto* e = new VarValueEntry(kind);
+    bool plain = false;
+    double v = 0;
     if (typeId == ST_REAL || typeId == ST_LREAL) {
         Range r;
         rangeOf(typeId, true, r);
-        double v = 0;
-        if (!StStdConstantVal::readPlainDecimal(text.chars(), text.chars() + text.length(), v))
-            v = std::strtod(text.c_str(), nullptr);
+        plain = StStdConstantVal::readPlainDecimal(text.chars(), text.chars() + text.length(), v);
+        if (!plain) v = std::strtod(text.c_str(), nullptr);
         if (!inRange(v, r)) outOfRange(r.loText, r.hiText);
     } else {
         report(MdVarExtMsg_NotReal);
     }
     int status = 0;
-    e->cid = m_pConstTable->appendConstantVal(text, typeId, typeId, status);
+    // A plain decimal is read once for both.
+    e->cid = plain ? m_pConstTable->appendPlainReal(text, v, typeId, status)
+                   : m_pConstTable->appendConstantVal(text, typeId, typeId, status);
     if (e->cid.isInvalid()) report(MdVarExtMsg_Syntax);
     return e;
 }

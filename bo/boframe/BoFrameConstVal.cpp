@@ -106,9 +106,21 @@ StConstEntryID CBOFrameConstValTable::appendConstantVal(const String& text, uint
                                                         int& status)
 {
     status = 0;
-    const CBOFrameStdConstantVal read(StStdConstantVal(text, typeId, 10, status), true);
+    const StStdConstantVal read(text, typeId, 10, status);
+    return addRead(read, status, text);
+}
+
+StConstEntryID CBOFrameConstValTable::appendPlainReal(const String& text, double value, uint32_t typeId, int& status)
+{
+    status = 0;
+    const StStdConstantVal read(value, typeId, status);
+    return addRead(read, status, text);
+}
+
+StConstEntryID CBOFrameConstValTable::addRead(const StStdConstantVal& read, int status, const String& text)
+{
     StConstEntryID cid = ST_INVALID_CID;
-    if (status == 0 || status == 2) cid = addConstantCopy(read);
+    if (status == 0 || status == 2) cid = addConstantCopy(CBOFrameStdConstantVal(read, true));
     if (cid.isInvalid()) TV_TRACE(4, kTraceFile, kAppend, "appendConstantVal for %s failed", text.c_str());
     return cid;
 }

@@ -114,6 +114,12 @@ StStdConstantVal::StStdConstantVal(const String& text, uint32_t typeId, int radi
     if (status == 0 && typeId != ST_ANYINT && typeId != ST_ANYREAL) status = setType(typeId, false);
 }
 
+StStdConstantVal::StStdConstantVal(double plainReal, uint32_t typeId, int& status) : m_type(ST_ANYTYPE)
+{
+    setFloat(plainReal, int32_t(ST_ANYREAL));
+    status = typeId == ST_ANYREAL ? 0 : setType(typeId, false);
+}
+
 uint32_t StStdConstantVal::pattern() const
 {
     switch (valueWidth(m_type)) {

@@ -39,6 +39,9 @@ public:
     // status 1 and leaves the value untyped. A parsed integer or real is then
     // typed (setType without normalising), whose status is returned.
     StStdConstantVal(const String& text, uint32_t typeId, int radix, int& status);
+    // The same for typeId 14, 15 or 32 and a text whose value readPlainDecimal
+    // read already: that value typed, with the status of the typing.
+    StStdConstantVal(double plainReal, uint32_t typeId, int& status);
     StStdConstantVal(const StStdConstantVal&) = default;
     StStdConstantVal(const StStdConstantVal& other, bool shared) : StStdConstantVal(other) { m_shared = shared; }
 
