@@ -182,12 +182,16 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
         if (std) {
             key = std->orderKey();
             if (const SharedEntry* found = m_sharedStd.find(key)) e = *found;
+            // Equal keys hold the same shared flag, type, sign and place in
+            // the order: all that isEqual asks but for a value never equal.
+            equivalent = e.value != nullptr;
+            if (equivalent && !std->isNeverEqual()) equal = e.cid;
         } else {
             at = m_shared.lower_bound(&value);
             if (at != m_shared.end() && !constValLess(&value, at->first)) e = SharedEntry{at->first, at->second};
+            equivalent = e.value != nullptr;
+            if (equivalent && constValEqual(e.value, &value)) equal = e.cid;
         }
-        equivalent = e.value != nullptr;
-        if (equivalent && constValEqual(e.value, &value)) equal = e.cid;
     }
     if (equal.isInvalid() && cid.isValid()) {
         StConstantVal* kept = take();

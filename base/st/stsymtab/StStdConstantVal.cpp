@@ -1114,7 +1114,7 @@ bool StStdConstantVal::isEqual(const StConstantVal& other) const
     const auto& o = static_cast<const StStdConstantVal&>(other);
     if (m_type != o.m_type) return false;
     if (!isPatternType(m_type) && m_sign != o.m_sign) return false;
-    if (m_type == ST_MEMADR && u32() == 0x7FFFFFFFu) return false;
+    if (isNeverEqual()) return false;
     return compareTo(other) == 0;
 }
 
