@@ -154,9 +154,14 @@ bool MdVarExtBase::isBitNoValid(uint32_t typeId, int32_t bit)
 
 StTypeID MdVarExtBase::getTypeIdByAdr(int32_t adr)
 {
-    const char* const method = "MdVarExtBase::getTypeIdByAdr";
     bool noOperand = false;
     const StTypeID tid = boSysVarTypeAt(m_pSymTab, uint32_t(adr), noOperand);
+    return tracedTypeAt(adr, tid, noOperand);
+}
+
+StTypeID MdVarExtBase::tracedTypeAt(int32_t adr, StTypeID tid, bool noOperand)
+{
+    const char* const method = "MdVarExtBase::getTypeIdByAdr";
     if (noOperand)
         TV_TRACE(4, kTraceFile, method, "no operand found for ADR(0x%08X)", uint32_t(adr));
     else if (tid == ST_INVALID_TID)
@@ -210,15 +215,21 @@ VarValueEntry* MdVarExtBase::parseValueText(const String& text, uint32_t typeId,
 {
     repeated(repeats);
     auto* e = new VarValueEntry(kind);
+    bool plain = false;
+    double v = 0;
     if (typeId == ST_REAL || typeId == ST_LREAL) {
         Range r;
         rangeOf(typeId, true, r);
-        if (!inRange(std::strtod(text.c_str(), nullptr), r)) outOfRange(r.loText, r.hiText);
+        plain = StStdConstantVal::readPlainDecimal(text.chars(), text.chars() + text.length(), v);
+        if (!plain) v = std::strtod(text.c_str(), nullptr);
+        if (!inRange(v, r)) outOfRange(r.loText, r.hiText);
     } else {
         report(MdVarExtMsg_NotReal);
     }
     int status = 0;
-    e->cid = m_pConstTable->appendConstantVal(text, typeId, typeId, status);
+    // A plain decimal is read once for both.
+    e->cid = plain ? m_pConstTable->appendPlainReal(text, v, typeId, status)
+                   : m_pConstTable->appendConstantVal(text, typeId, typeId, status);
     if (e->cid.isInvalid()) report(MdVarExtMsg_Syntax);
     return e;
 }

@@ -23,6 +23,7 @@
 #pragma once
 #include <cstdint>
 #include <list>
+#include <vector>
 
 #include "base/st/symacc/SyStSymbTable.h"
 #include "bo/bo/BoTypeVarCont.h"
@@ -54,7 +55,7 @@ struct VarValueEntry {
     StConstEntryID cid = ST_INVALID_CID;  // kinds 0-2
     int32_t number = 0;                   // kinds 3-4: a unit-table id
 };
-using VarValueEntryList = std::list<VarValueEntry*>;
+using VarValueEntryList = std::vector<VarValueEntry*>;
 
 class MdVarExtBase : public CBOTypeVarCont, public virtual CBOFrameTypeVarCont {
 public:
@@ -88,6 +89,8 @@ public:
     // adr is where it starts, else the covering element's or member's);
     // the invalid TID with a level-4 trace without table or variable.
     StTypeID getTypeIdByAdr(int32_t adr);
+    // getTypeIdByAdr's traces for what boSysVarTypeAt answered at adr; tid.
+    static StTypeID tracedTypeAt(int32_t adr, StTypeID tid, bool noOperand);
 
     // The builders: a new entry of kind with the value as a constant of
     // typeId in the frame constant table. repeats > 0 reports 407 with

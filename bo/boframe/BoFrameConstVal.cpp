@@ -62,41 +62,42 @@ StConstEntryID CBOFrameConstValTable::addOwned(StConstantVal* c)
 
 StConstEntryID CBOFrameConstValTable::appendConstantVal(int32_t value, uint32_t typeSpec)
 {
-    auto* c = new CBOFrameStdConstantVal(typeSpec, true);
+    // Built here; the table copies it only when no equal value stands for it.
+    CBOFrameStdConstantVal c(typeSpec, true);
     const Setter s = setterOf(typeSpec);
     int rc = 0;
     switch (s) {
-    case Setter::Long: rc = c->SetLongVal(value); break;
-    case Setter::ULong: rc = c->SetULongVal(uint32_t(value)); break;
-    case Setter::Real: rc = c->SetRealVal(float(value)); break;
-    case Setter::LReal: rc = c->SetLRealVal(double(value)); break;
+    case Setter::Long: rc = c.SetLongVal(value); break;
+    case Setter::ULong: rc = c.SetULongVal(uint32_t(value)); break;
+    case Setter::Real: rc = c.SetRealVal(float(value)); break;
+    case Setter::LReal: rc = c.SetLRealVal(double(value)); break;
     case Setter::None: break;
     }
     traceSetter(s, rc);
-    StConstEntryID cid = addOwned(c);
+    StConstEntryID cid = addConstantCopy(c);
     if (cid.isInvalid()) TV_TRACE(4, kTraceFile, kAppend, "appendConstantVal for %i failed", value);
     return cid;
 }
 
 StConstEntryID CBOFrameConstValTable::appendConstantVal(double value, uint32_t typeSpec)
 {
-    auto* c = new CBOFrameStdConstantVal(typeSpec, true);
+    CBOFrameStdConstantVal c(typeSpec, true);
     const Setter s = setterOf(typeSpec);
     const bool nan = std::isnan(value);
     int rc = 0;
     switch (s) {
     case Setter::Long:
-        rc = nan ? 1 : c->SetLongVal(int32_t(std::trunc(clamp(value, INT32_MIN, INT32_MAX))));
+        rc = nan ? 1 : c.SetLongVal(int32_t(std::trunc(clamp(value, INT32_MIN, INT32_MAX))));
         break;
     case Setter::ULong:
-        rc = nan ? 1 : c->SetULongVal(uint32_t(std::trunc(clamp(value, 0.0, UINT32_MAX))));
+        rc = nan ? 1 : c.SetULongVal(uint32_t(std::trunc(clamp(value, 0.0, UINT32_MAX))));
         break;
-    case Setter::Real: rc = c->SetRealVal(float(clamp(value, -FLT_MAX, FLT_MAX))); break;
-    case Setter::LReal: rc = c->SetLRealVal(clamp(value, -DBL_MAX, DBL_MAX)); break;
+    case Setter::Real: rc = c.SetRealVal(float(clamp(value, -FLT_MAX, FLT_MAX))); break;
+    case Setter::LReal: rc = c.SetLRealVal(clamp(value, -DBL_MAX, DBL_MAX)); break;
     case Setter::None: break;
     }
     traceSetter(s, rc);
-    StConstEntryID cid = addOwned(c);
+    StConstEntryID cid = addConstantCopy(c);
     if (cid.isInvalid()) TV_TRACE(4, kTraceFile, kAppend, "appendConstantVal for %g failed", value);
     return cid;
 }
@@ -106,20 +107,32 @@ StConstEntryID CBOFrameConstValTable::appendConstantVal(const String& text, uint
 {
     status = 0;
     const StStdConstantVal read(text, typeId, 10, status);
+    return addRead(read, status, text);
+}
+
+StConstEntryID CBOFrameConstValTable::appendPlainReal(const String& text, double value, uint32_t typeId, int& status)
+{
+    status = 0;
+    const StStdConstantVal read(value, typeId, status);
+    return addRead(read, status, text);
+}
+
+StConstEntryID CBOFrameConstValTable::addRead(const StStdConstantVal& read, int status, const String& text)
+{
     StConstEntryID cid = ST_INVALID_CID;
-    if (status == 0 || status == 2) cid = addOwned(new CBOFrameStdConstantVal(read, true));
+    if (status == 0 || status == 2) cid = addConstantCopy(CBOFrameStdConstantVal(read, true));
     if (cid.isInvalid()) TV_TRACE(4, kTraceFile, kAppend, "appendConstantVal for %s failed", text.c_str());
     return cid;
 }
 
 StConstEntryID CBOFrameConstValTable::appendConstantVal(const BoSysAddr& value, uint32_t typeSpec)
 {
-    auto* c = new CBOFrameStdConstantVal(typeSpec, true);
+    CBOFrameStdConstantVal c(typeSpec, true);
     if (typeSpec == ST_ANYOBJECT)
-        c->SetSysAddrVal(value.words);
+        c.SetSysAddrVal(value.words);
     else
         traceSetter(Setter::None, 0);
-    StConstEntryID cid = addOwned(c);
+    StConstEntryID cid = addConstantCopy(c);
     if (cid.isInvalid()) TV_TRACE(4, kTraceFile, kAppend, "appendConstantVal for failed");
     return cid;
 }

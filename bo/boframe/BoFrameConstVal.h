@@ -70,6 +70,9 @@ public:
     // and the constant is added only for status 0 or 2. typeSpec is the
     // caller's type spec word and does not change the result.
     StConstEntryID appendConstantVal(const String& text, uint32_t typeSpec, uint32_t typeId, int& status);
+    // The same for typeId REAL or LREAL and a text whose value
+    // StStdConstantVal::readPlainDecimal read already.
+    StConstEntryID appendPlainReal(const String& text, double value, uint32_t typeId, int& status);
     // Type spec 16 only (others: "bad typespec" and a constant holding 0).
     StConstEntryID appendConstantVal(const BoSysAddr& value, uint32_t typeSpec);
 
@@ -98,6 +101,8 @@ public:
 private:
     // Adds c (taken over) and frees it when the table did not keep it.
     StConstEntryID addOwned(StConstantVal* c);
+    // A copy of a value read from text, when the reader's status lets it in.
+    StConstEntryID addRead(const StStdConstantVal& read, int status, const String& text);
 };
 
 // The elementary constant of cid in the table; null without table or

@@ -40,12 +40,13 @@ bool CBOFrameSymbTable::modifyArraySize(uint32_t address, int32_t newCount)
 
 StTypeID boSysVarTypeAt(SyStSymbTable* table, uint32_t adr, bool& noOperand)
 {
-    std::unique_ptr<StASMSysVarOperand> op(table ? table->getSysVarOperand(adr, ST_INVALID_SID) : nullptr);
-    noOperand = !op;
-    if (!op) return ST_INVALID_TID;
-    StTypeID tid = op->getTID();
-    if (op->getFixOff() == 0 && op->getSID() != ST_INVALID_SID) {
-        const StTypeID own = table->getTypeID(op->getSID());
+    StTypeID tid = ST_INVALID_TID;
+    uint32_t offset = 0;
+    StSyBaseSymbEntry* e = table ? table->coveringSysVar(adr, tid, offset) : nullptr;
+    noOperand = !e;
+    if (!e) return ST_INVALID_TID;
+    if (offset == 0 && e->getID() != ST_INVALID_SID) {
+        const StTypeID own = table->getTypeID(e->getID());
         if (own != ST_INVALID_TID) tid = own;
     }
     return tid;

@@ -72,6 +72,7 @@ StSyConstValTable::~StSyConstValTable() { clear(); }
 void StSyConstValTable::clear()
 {
     m_shared.clear();
+    m_sharedStd.clear();
     for (auto& e : m_values) delete e.second;
     m_values.clear();
     m_byCid.clear();
@@ -116,29 +117,96 @@ void StSyConstValTable::releaseID(uint32_t cid)
     if (cid + 1 == m_nextFree) m_nextFree = afterHighest();
 }
 
-StConstEntryID StSyConstValTable::addConstantVal(StConstantVal*& value)
+namespace {
+
+const StStdConstantVal* asStd(const StConstantVal& v)
 {
-    if (!value) return ST_INVALID_CID;
+    return v.getKind() == ST_CONST_STD ? static_cast<const StStdConstantVal*>(&v) : nullptr;
+}
+
+}  // namespace
+
+StSyConstValTable::SharedEntry StSyConstValTable::findEquivalent(const StConstantVal& value) const
+{
+    if (const StStdConstantVal* v = asStd(value)) {
+        const SharedEntry* e = m_sharedStd.find(v->orderKey());
+        return e ? *e : SharedEntry();
+    }
+    auto it = m_shared.find(&value);
+    return it == m_shared.end() ? SharedEntry() : SharedEntry{it->first, it->second};
+}
+
+void StSyConstValTable::shareValue(const StConstantVal* value, uint32_t cid)
+{
+    if (const StStdConstantVal* v = asStd(*value)) {
+        const StConstOrderKey key = v->orderKey();
+        if (!m_sharedStd.find(key)) m_sharedStd[key] = SharedEntry{value, cid};
+        return;
+    }
+    m_shared.emplace(value, cid);
+}
+
+void StSyConstValTable::unshareValue(const StConstantVal& value)
+{
+    if (const StStdConstantVal* v = asStd(value)) {
+        m_sharedStd.erase(v->orderKey());
+        return;
+    }
+    m_shared.erase(&value);
+}
+
+std::size_t StSyConstValTable::sharedCount() const
+{
+    std::size_t n = m_shared.size();
+    m_sharedStd.forEach([&](const StConstOrderKey&, const SharedEntry&) { ++n; });
+    return n;
+}
+
+// The value stands for its equals once: an equivalent shared value that is
+// also equal answers with its CID; an equivalent one that is not equal (a
+// value never shared with another) keeps its entry, and the new value is
+// kept without one. take() hands over the value to keep, called only then.
+template <class Take>
+StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
+{
     const StConstEntryID cid = getNextFreeID();
     StConstEntryID equal = ST_INVALID_CID;
-    // One descent of the shared map serves both the search for an equal
-    // value and the insertion beside it: the comparisons through the
-    // values' virtual order are what a large compile pays for here.
-    auto at = m_shared.end();
     bool equivalent = false;
-    if (value->isShared()) {
-        at = m_shared.lower_bound(value);
-        equivalent = at != m_shared.end() && !constValLess(value, at->first);
-        if (equivalent && constValEqual(at->first, value)) equal = at->second;
+    // Composite values: one descent of the ordered map serves both the
+    // search and the insertion beside it.
+    const StStdConstantVal* std = asStd(value);
+    StConstOrderKey key;
+    auto at = m_shared.end();
+    if (value.isShared()) {
+        SharedEntry e;
+        if (std) {
+            key = std->orderKey();
+            if (const SharedEntry* found = m_sharedStd.find(key)) e = *found;
+            // Equal keys hold the same shared flag, type, sign and place in
+            // the order: all that isEqual asks but for a value never equal.
+            equivalent = e.value != nullptr;
+            if (equivalent && !std->isNeverEqual()) equal = e.cid;
+        } else {
+            at = m_shared.lower_bound(&value);
+            if (at != m_shared.end() && !constValLess(&value, at->first)) e = SharedEntry{at->first, at->second};
+            equivalent = e.value != nullptr;
+            if (equivalent && constValEqual(e.value, &value)) equal = e.cid;
+        }
     }
     if (equal.isInvalid() && cid.isValid()) {
-        if (m_markNew) value->mark();
-        // An equivalent key that is not equal (a value never shared with
-        // another) keeps its entry, as an insertion by key would.
-        if (value->isShared() && !equivalent) m_shared.emplace_hint(at, value, cid.get());
-        m_values[cid.get()] = value;
-        m_byCid.put(cid, value, m_values);
-        value = nullptr;
+        StConstantVal* kept = take();
+        if (m_markNew) kept->mark();
+        if (kept->isShared() && !equivalent) {
+            if (std)
+                m_sharedStd[key] = SharedEntry{kept, cid.get()};
+            else
+                m_shared.emplace_hint(at, kept, cid.get());
+        }
+        if (m_values.empty() || m_values.rbegin()->first < cid.get())
+            m_values.emplace_hint(m_values.end(), cid.get(), kept);
+        else
+            m_values[cid.get()] = kept;
+        m_byCid.put(cid, kept, m_values);
         return cid;
     }
     if (cid.isValid()) releaseID(cid.get());
@@ -149,12 +217,27 @@ StConstEntryID StSyConstValTable::addConstantVal(StConstantVal*& value)
     return ST_INVALID_CID;
 }
 
+StConstEntryID StSyConstValTable::addConstantVal(StConstantVal*& value)
+{
+    if (!value) return ST_INVALID_CID;
+    StConstantVal* const given = value;
+    return enter(*given, [&] {
+        value = nullptr;
+        return given;
+    });
+}
+
+StConstEntryID StSyConstValTable::addConstantCopy(const StConstantVal& value)
+{
+    return enter(value, [&] { return value.cloneShared(value.isShared()); });
+}
+
 StConstEntryID StSyConstValTable::findSharedValue(const StConstantVal* value) const
 {
     if (!value || !value->isShared()) return ST_INVALID_CID;
-    auto it = m_shared.find(value);
-    if (it == m_shared.end() || !constValEqual(it->first, value)) return ST_INVALID_CID;
-    return it->second;
+    const SharedEntry e = findEquivalent(*value);
+    if (!e.value || !constValEqual(e.value, value)) return ST_INVALID_CID;
+    return e.cid;
 }
 
 int StSyConstValTable::removeConstantVal(StConstEntryID cid)
@@ -164,8 +247,8 @@ int StSyConstValTable::removeConstantVal(StConstEntryID cid)
     StConstantVal* v = it->second;
     // Only the shared entry that stands for this CID goes (its key is this
     // very value); an equal value under another CID keeps its entry.
-    auto s = m_shared.find(v);
-    if (s != m_shared.end() && s->second == cid.get()) m_shared.erase(s);
+    const SharedEntry s = findEquivalent(*v);
+    if (s.value && s.cid == cid.get()) unshareValue(*v);
     m_values.erase(it);
     m_byCid.drop(cid);
     delete v;
@@ -258,7 +341,7 @@ bool StSyConstValTable::readAll(A& a)
             continue;
         }
         m_byCid.put(cid, v, m_values);
-        if (v->isShared()) m_shared.emplace(v, cid);
+        if (v->isShared()) shareValue(v, cid);
     }
     uint32_t stored = 0;
     if (ok && a.good()) a.num(stored);

@@ -29,12 +29,14 @@
 // value that holds no address (0x7FFFFFFF): it is never equal, not even to
 // itself, so it is never shared.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <map>
 
 #include "base/falloc/AllocPool.h"
 #include "base/st/stsymtab/StDenseIndex.h"
+#include "base/st/stsymtab/StFlatMap.h"
 #include "base/st/stsymtab/StIds.h"
 #include "base/st/stsymtab/StSyStoragePlace.h"
 #include "co/VersionStamp.h"
@@ -200,8 +202,34 @@ struct StConstValLess {
     bool operator()(const StConstantVal* a, const StConstantVal* b) const { return constValLess(a, b); }
 };
 
+// An elementary value's place in the order as a plain key: two elementary
+// values are equivalent (compareTo 0) exactly when their keys are equal
+// (StStdConstantVal::orderKey), so equal values can be found by hash.
+struct StConstOrderKey {
+    uint64_t payload = 0;
+    int32_t type = 0;
+    int32_t sign = 0;
+    bool shared = false;
+
+    bool operator==(const StConstOrderKey& o) const
+    {
+        return payload == o.payload && type == o.type && sign == o.sign && shared == o.shared;
+    }
+    bool operator!=(const StConstOrderKey& o) const { return !(*this == o); }
+};
+
+struct StConstOrderKeyHash {
+    uint64_t operator()(const StConstOrderKey& k) const
+    {
+        uint64_t h = k.payload ^ (k.payload >> 29);
+        h = h * 0xBF58476D1CE4E5B9ull + (uint64_t(uint32_t(k.type)) << 32 | uint32_t(k.sign));
+        return h ^ (h >> 31) ^ uint64_t(k.shared);
+    }
+};
+
 // The constant table: every value under its constant id (CID); shared
-// values once, found by value.
+// values once, found by value (elementary values through a hash of their
+// order key, the composite kinds through their order).
 //
 // CIDs come from a counter; once the counter has reached the invalid CID
 // the lowest free CID is searched. Releasing the highest CID lowers the
@@ -238,6 +266,10 @@ public:
     // answers the CID of an equal shared value (the caller keeps its value);
     // the invalid CID when no CID is left.
     StConstEntryID addConstantVal(StConstantVal*& value);
+    // addConstantVal for a copy of value: the CID of an equal shared value,
+    // else a new CID that takes value.cloneShared(value.isShared()) (made
+    // only then); the invalid CID when no CID is left.
+    StConstEntryID addConstantCopy(const StConstantVal& value);
     // CID of an equal shared value; invalid when value is not shared or
     // none is equal.
     StConstEntryID findSharedValue(const StConstantVal* value) const;
@@ -277,7 +309,8 @@ public:
                                      StTypeID wanted, int32_t start) const;
 
     const ValueMap& values() const { return m_values; }
-    const SharedMap& sharedValues() const { return m_shared; }
+    // Number of values that stand for their equals.
+    std::size_t sharedCount() const;
     uint32_t getCounter() const { return m_nextFree; }
     // For tests and benches: forces the counter (e.g. to 0xFFFFFFFF).
     void setCounter(uint32_t counter) { m_nextFree = counter; }
@@ -294,10 +327,26 @@ private:
     void releaseID(uint32_t cid);
     uint32_t afterHighest() const { return m_values.empty() ? 0 : m_values.rbegin()->first + 1; }
 
+    // A shared value standing for its equals, and its CID.
+    struct SharedEntry {
+        const StConstantVal* value = nullptr;
+        uint32_t cid = 0;
+    };
+    // The shared entry equivalent to value (which is shared), or none.
+    SharedEntry findEquivalent(const StConstantVal& value) const;
+    // value under cid unless an equivalent entry is there.
+    void shareValue(const StConstantVal* value, uint32_t cid);
+    // Drops the entry equivalent to value.
+    void unshareValue(const StConstantVal& value);
+    template <class Take>
+    StConstEntryID enter(const StConstantVal& value, Take take);
+
     ValueMap m_values;
     // The values by CID for finding and writing them without the tree.
     StDenseIndex<StConstantVal> m_byCid;
+    // The shared values: elementary ones by order key, the others ordered.
     SharedMap m_shared;
+    StFlatMap<StConstOrderKey, SharedEntry, StConstOrderKeyHash> m_sharedStd;
     uint32_t m_nextFree = 0;
     bool m_markOnly = false;
     bool m_markNew = false;

@@ -114,6 +114,12 @@ StStdConstantVal::StStdConstantVal(const String& text, uint32_t typeId, int radi
     if (status == 0 && typeId != ST_ANYINT && typeId != ST_ANYREAL) status = setType(typeId, false);
 }
 
+StStdConstantVal::StStdConstantVal(double plainReal, uint32_t typeId, int& status) : m_type(ST_ANYTYPE)
+{
+    setFloat(plainReal, int32_t(ST_ANYREAL));
+    status = typeId == ST_ANYREAL ? 0 : setType(typeId, false);
+}
+
 uint32_t StStdConstantVal::pattern() const
 {
     switch (valueWidth(m_type)) {
@@ -263,9 +269,65 @@ int StStdConstantVal::parseLiteral(const String& text, int radix)
     return 0;
 }
 
+bool StStdConstantVal::readPlainDecimal(const char* p, const char* end, double& value)
+{
+    static const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    auto digit = [&] { return p != end && *p >= '0' && *p <= '9'; };
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    uint64_t m = 0;
+    int digits = 0, scale = 0;
+    bool any = false;
+    // Leading zeros are no digits of m; each fraction digit scales by 1/10.
+    auto take = [&](bool fraction) {
+        any = true;
+        const int d = *p++ - '0';
+        if (fraction) --scale;
+        if (m == 0 && d == 0) return true;
+        if (digits == 19) return false;
+        m = m * 10 + uint64_t(d);
+        ++digits;
+        return true;
+    };
+    while (digit())
+        if (!take(false)) return false;
+    if (p != end && *p == '.') {
+        ++p;
+        while (digit())
+            if (!take(true)) return false;
+    }
+    if (!any) return false;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        bool negExp = false;
+        if (p != end && (*p == '+' || *p == '-')) negExp = *p++ == '-';
+        if (!digit()) return false;
+        int e = 0;
+        while (digit()) {
+            if (e > 100000) return false;
+            e = e * 10 + (*p++ - '0');
+        }
+        scale += negExp ? -e : e;
+    }
+    if (p != end || m > (uint64_t(1) << 53)) return false;
+    double v = 0;
+    if (m != 0) {
+        if (scale < -22 || scale > 22) return false;
+        v = scale >= 0 ? double(m) * kPow10[scale] : double(m) / kPow10[-scale];
+    }
+    value = negative ? -v : v;
+    return true;
+}
+
 int StStdConstantVal::parseReal(const String& text)
 {
     const char* b = text.chars();
+    double plain = 0;
+    if (readPlainDecimal(b, b + text.length(), plain)) {
+        setFloat(plain, int32_t(ST_ANYREAL));
+        return 0;
+    }
     char* e = nullptr;
     errno = 0;
     const double d = strtod_l(b, &e, cLocale());
@@ -1052,7 +1114,7 @@ bool StStdConstantVal::isEqual(const StConstantVal& other) const
     const auto& o = static_cast<const StStdConstantVal&>(other);
     if (m_type != o.m_type) return false;
     if (!isPatternType(m_type) && m_sign != o.m_sign) return false;
-    if (m_type == ST_MEMADR && u32() == 0x7FFFFFFFu) return false;
+    if (isNeverEqual()) return false;
     return compareTo(other) == 0;
 }
 
@@ -1068,19 +1130,7 @@ int StStdConstantVal::compareTo(const StConstantVal& other) const
     if (int c = StConstantVal::compareTo(other)) return c;
     const auto& o = static_cast<const StStdConstantVal&>(other);
     if (int c = cmp3s(m_type, o.m_type)) return c;
-    if (isPatternType(m_type)) {
-        const unsigned w = valueWidth(m_type);
-        if (!w) return 0;
-        auto key = [&](const StStdConstantVal& v) -> int64_t {
-            const uint32_t m = v.pattern();
-            if (v.m_sign == -1 && m > (isSignedNarrow(m_type) ? 1u << (8 * w - 1) : 0u)) return -int64_t(m);
-            const uint32_t p = (v.m_sign == -1 ? uint32_t(0) - m : m) & widthMask(w);
-            if (!isSignedNarrow(m_type)) return int64_t(p);
-            const uint32_t top = 1u << (8 * w - 1);
-            return (p & top) ? int64_t(p) - (int64_t(top) << 1) : int64_t(p);
-        };
-        return cmp3s(key(*this), key(o));
-    }
+    if (isPatternType(m_type)) return cmp3s(patternKey(), o.patternKey());
     if (int c = cmp3s(m_sign, o.m_sign)) return c;
     const int dir = m_sign == -1 ? -1 : 1;
     switch (m_type) {
@@ -1096,6 +1146,48 @@ int StStdConstantVal::compareTo(const StConstantVal& other) const
     default:
         return valueWidth(m_type) ? dir * cmp3(u32(), o.u32()) : 0;
     }
+}
+
+int64_t StStdConstantVal::patternKey() const
+{
+    const unsigned w = valueWidth(m_type);
+    if (!w) return 0;
+    const uint32_t m = pattern();
+    if (m_sign == -1 && m > (isSignedNarrow(m_type) ? 1u << (8 * w - 1) : 0u)) return -int64_t(m);
+    const uint32_t p = (m_sign == -1 ? uint32_t(0) - m : m) & widthMask(w);
+    if (!isSignedNarrow(m_type)) return int64_t(p);
+    const uint32_t top = 1u << (8 * w - 1);
+    return (p & top) ? int64_t(p) - (int64_t(top) << 1) : int64_t(p);
+}
+
+StConstOrderKey StStdConstantVal::orderKey() const
+{
+    StConstOrderKey k;
+    k.shared = m_shared;
+    k.type = m_type;
+    if (isPatternType(m_type)) {
+        k.payload = uint64_t(patternKey());
+        return k;
+    }
+    k.sign = m_sign;
+    switch (m_type) {
+    case ST_REAL: {
+        // The order has +0 and -0 equivalent.
+        const float f = flt() == 0 ? 0.0f : flt();
+        uint32_t bits = 0;
+        std::memcpy(&bits, &f, 4);
+        k.payload = bits;
+        break;
+    }
+    case ST_LREAL: case ST_ANYREAL: {
+        const double d = dbl() == 0 ? 0.0 : dbl();
+        std::memcpy(&k.payload, &d, 8);
+        break;
+    }
+    case ST_ANYOBJECT: case ST_DT: k.payload = uint64_t(hi32()) << 32 | u32(); break;
+    default: k.payload = valueWidth(m_type) ? u32() : 0; break;
+    }
+    return k;
 }
 
 // ---------------------------------------------------------------------------

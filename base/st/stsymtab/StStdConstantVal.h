@@ -39,6 +39,9 @@ public:
     // status 1 and leaves the value untyped. A parsed integer or real is then
     // typed (setType without normalising), whose status is returned.
     StStdConstantVal(const String& text, uint32_t typeId, int radix, int& status);
+    // The same for typeId 14, 15 or 32 and a text whose value readPlainDecimal
+    // read already: that value typed, with the status of the typing.
+    StStdConstantVal(double plainReal, uint32_t typeId, int& status);
     StStdConstantVal(const StStdConstantVal&) = default;
     StStdConstantVal(const StStdConstantVal& other, bool shared) : StStdConstantVal(other) { m_shared = shared; }
 
@@ -82,6 +85,11 @@ public:
     void dumpValue(std::ostream& os) const override;
     bool isEqual(const StConstantVal& other) const override;
     int compareTo(const StConstantVal& other) const override;
+    // Equal for two values exactly when compareTo answers 0 (the table's
+    // hash of shared values relies on it).
+    StConstOrderKey orderKey() const;
+    // A system address holding none: equal to no value, itself included.
+    bool isNeverEqual() const { return m_type == ST_MEMADR && u32() == 0x7FFFFFFFu; }
     void getRaw(uint8_t value[8], uint32_t& typeId, int32_t& sign) const override;
     // dumpValue, four blanks, the place dump.
     void dump(std::ostream& os) const override;
@@ -119,6 +127,12 @@ public:
     // One data-value record of the value repeated count times (elementary
     // scalar types); the image of the whole value otherwise.
     int writeImageCount(FsSecData& data, int32_t offset, uint32_t count) const;
+
+    // A plain decimal [+-]digits[.digits][(e|E)[+-]digits] filling [text,
+    // end) whose digits make at most 2^53 with a power of ten up to 22 either
+    // way: the double strtod reads from it (one exact operation rounds as
+    // strtod does). False, value untouched, for any other text.
+    static bool readPlainDecimal(const char* text, const char* end, double& value);
 
     int32_t getSign() const { return m_sign; }
     void setSign(int32_t sign) { m_sign = sign; }
@@ -165,6 +179,8 @@ private:
     // Zeroes the bytes the type does not use.
     void canonicalise();
     int typeUntyped(uint32_t target);
+    // The value of a pattern type (1-13) as compareTo orders it.
+    int64_t patternKey() const;
     // SINT / INT / DINT with sign 0 take the sign of their top bit.
     void resolveSign();
     template <class A>

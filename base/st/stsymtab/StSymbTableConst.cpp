@@ -34,11 +34,10 @@ bool StSyConstValTable::changeValue(StConstEntryID cid, void (*change)(StConstan
     auto it = m_values.find(cid.get());
     if (it == m_values.end()) return false;
     StConstantVal* v = it->second;
-    auto sh = m_shared.find(v);
-    const bool inMap = sh != m_shared.end() && sh->first == v;
-    if (inMap) m_shared.erase(sh);
+    const bool inMap = findEquivalent(*v).value == v;
+    if (inMap) unshareValue(*v);
     change(*v, arg);
-    if (inMap && v->isShared()) m_shared.emplace(v, cid.get());
+    if (inMap && v->isShared()) shareValue(v, cid.get());
     return true;
 }
 

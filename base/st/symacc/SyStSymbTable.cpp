@@ -305,7 +305,7 @@ StTypeID SyStSymbTable::coveringType(StTypeID tid, int64_t& offset) const
     return tid;
 }
 
-StASMSysVarOperand* SyStSymbTable::getSysVarOperand(uint32_t address, const uint32_t& toId)
+StSyBaseSymbEntry* SyStSymbTable::coveringSysVar(uint32_t address, StTypeID& tid, uint32_t& offset)
 {
     uint32_t start = 0;
     StSyBaseSymbEntry* e = findSysVarByAdr(address, &start);
@@ -313,15 +313,25 @@ StASMSysVarOperand* SyStSymbTable::getSysVarOperand(uint32_t address, const uint
     const int32_t size = getTypeSize(e->getTypeID(), false);
     // A type without size covers no address.
     if (size <= 0 || uint64_t(start) + uint64_t(size) - 1 < address) return nullptr;
+    int64_t within = int64_t(address) - start;
+    tid = coveringType(e->getTypeID(), within);
+    offset = address - start;
+    return e;
+}
+
+StASMSysVarOperand* SyStSymbTable::getSysVarOperand(uint32_t address, const uint32_t& toId)
+{
+    StTypeID tid = ST_INVALID_TID;
+    uint32_t offset = 0;
+    StSyBaseSymbEntry* e = coveringSysVar(address, tid, offset);
+    if (!e) return nullptr;
     StASMSysVarOperand* op = nullptr;
     try {
         op = new StASMSysVarOperand(toId);
     } catch (...) {
         return nullptr;
     }
-    int64_t offset = int64_t(address) - start;
-    const StTypeID tid = coveringType(e->getTypeID(), offset);
-    op->setSysVar(e->getID(), tid, getMachMode(tid), int32_t(address - start));
+    op->setSysVar(e->getID(), tid, getMachMode(tid), int32_t(offset));
     return op;
 }
 

@@ -139,6 +139,10 @@ public:
     // A new operand (owned by the caller) for the element or member that
     // covers the address, carrying toId; null when no variable covers it.
     StASMSysVarOperand* getSysVarOperand(uint32_t address, const uint32_t& toId);
+    // What that operand is made of, without making it: the variable that
+    // covers the address (null when none), the type of the element or
+    // member covering it and the address's offset in the variable.
+    StSyBaseSymbEntry* coveringSysVar(uint32_t address, StTypeID& tid, uint32_t& offset);
     // An index of those variables by start address, for a holder that
     // looks many addresses up in a table whose variables keep their
     // addresses (a compiler over its loaded system variables): with it

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -157,6 +158,29 @@ TEST(FrameConstTable, TextsAndSystemAddresses)
     EXPECT_EQ(ST_DINT, stdVal(t, bad)->getTypeId());
     EXPECT_TRUE(stdVal(t, bad)->isDefault());
     EXPECT_EQ(std::vector<std::string>{"4 bad typespec"}, traces(cap));
+}
+
+// A real whose text was read already gives the table what the text gives:
+// the same CIDs, statuses and written bytes, lost precision included.
+TEST(FrameConstTable, PlainRealsAsTheirTexts)
+{
+    CBOFrameConstValTable byText, byValue;
+    for (const char* text : {"1.5", "-1.0E6", "1.0E6", "0.1", "-0", "0.0", "16777217", "0.1234567891", "1e22",
+                             "1e-22", "700.5", "1.5"})
+        for (uint32_t type : {ST_REAL, ST_LREAL}) {
+            double v = 0;
+            ASSERT_TRUE(StStdConstantVal::readPlainDecimal(text, text + std::strlen(text), v)) << text;
+            int s1 = -1, s2 = -1;
+            const StConstEntryID a = byText.appendConstantVal(String(text), type, type, s1);
+            const StConstEntryID b = byValue.appendPlainReal(String(text), v, type, s2);
+            EXPECT_EQ(a, b) << text;
+            EXPECT_EQ(s1, s2) << text;
+        }
+    FsSecClMem s1, s2;
+    ASSERT_TRUE(byText.write(s1));
+    ASSERT_TRUE(byValue.write(s2));
+    EXPECT_GT(sectionText(s1).size(), 100u);
+    EXPECT_EQ(sectionText(s1), sectionText(s2));
 }
 
 TEST(FrameConstTable, InstanceValuesClonesAndRemovals)

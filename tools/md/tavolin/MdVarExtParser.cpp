@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bo/bo/BoPhysUnit.h"
+#include "bo/boframe/BoFrameSymbTable.h"
 #include "co/TraceApi.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdVarSourceRules.h"
@@ -42,6 +43,7 @@ void MdVarExtParser::init(const MdCompilerArgs& args)
         table = nullptr;
     }
     args.descriptor->CloseSect("symb");
+    m_lastAdr = AdrLookup();
     if (table) setSymbTable(table);
 }
 
@@ -223,16 +225,30 @@ bool MdVarExtParser::rangeAccepted(bool range, int32_t first, int32_t last)
     return false;
 }
 
+const MdVarExtParser::AdrLookup& MdVarExtParser::lookUp(int32_t adr)
+{
+    if (!m_pSymTab || m_lastAdr.table != m_pSymTab || m_lastAdr.adr != adr) {
+        m_lastAdr.table = m_pSymTab;
+        m_lastAdr.adr = adr;
+        m_lastAdr.tid = boSysVarTypeAt(m_pSymTab, uint32_t(adr), m_lastAdr.noOperand);
+    }
+    return m_lastAdr;
+}
+
 bool MdVarExtParser::operandExists(int32_t adr)
 {
-    StASMSysVarOperand* op = m_pSymTab ? m_pSymTab->getSysVarOperand(uint32_t(adr), ST_INVALID_SID) : nullptr;
-    delete op;
-    return op != nullptr;
+    return m_pSymTab && !lookUp(adr).noOperand;
+}
+
+StTypeID MdVarExtParser::typeIdAt(int32_t adr)
+{
+    const AdrLookup& l = lookUp(adr);
+    return tracedTypeAt(adr, l.tid, l.noOperand);
 }
 
 uint32_t MdVarExtParser::elemTypeAt(int32_t adr)
 {
-    const StTypeID tid = getTypeIdByAdr(adr);
+    const StTypeID tid = typeIdAt(adr);
     return m_pSymTab && tid != ST_INVALID_TID ? m_pSymTab->getElemTypeId(tid) : 30;
 }
 
@@ -297,7 +313,7 @@ void MdVarExtParser::bitField(bool range, int32_t first, int32_t last, int32_t m
 void MdVarExtParser::dynArrayElement(int32_t adr)
 {
     if (!needTable()) return;
-    if (!m_pSymTab->isArrayType(getTypeIdByAdr(adr))) fail(411, adr);
+    if (!m_pSymTab->isArrayType(typeIdAt(adr))) fail(411, adr);
 }
 
 void MdVarExtParser::dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays)
@@ -327,7 +343,7 @@ uint32_t MdVarExtParser::itemTypeAt(int32_t adr, StTypeID* enumType)
 {
     if (enumType) *enumType = ST_INVALID_TID;
     if (!m_pSymTab) return 30;
-    const StTypeID tid = getTypeIdByAdr(adr);
+    const StTypeID tid = typeIdAt(adr);
     if (tid == ST_INVALID_TID) return 30;
     const uint32_t e = m_pSymTab->getElemTypeId(tid);
     if (e != 30) return e;

@@ -110,6 +110,8 @@ protected:
     bool rangeAccepted(bool range, int32_t first, int32_t last);
     // Whether a system variable covers adr.
     bool operandExists(int32_t adr);
+    // getTypeIdByAdr, from the last look-up while it was at adr.
+    StTypeID typeIdAt(int32_t adr);
     // The elementary type of the variable at adr; 30 when none.
     uint32_t elemTypeAt(int32_t adr);
     // The item type of the variable at adr: its elementary type, or the
@@ -126,4 +128,16 @@ protected:
     int32_t m_messageLine = -1;    // set: the line of every message
     TextMap m_bitTexts;
     TextMap m_cfgTexts;
+
+private:
+    // What the system-variable table answered for the last address asked:
+    // a statement asks for its address several times, and the table does
+    // not change while the section is compiled.
+    struct AdrLookup {
+        const SyStSymbTable* table = nullptr;
+        int32_t adr = 0;
+        bool noOperand = true;
+        StTypeID tid = ST_INVALID_TID;
+    } m_lastAdr;
+    const AdrLookup& lookUp(int32_t adr);
 };

@@ -209,7 +209,7 @@ TEST(ConstTableTest, ReaderRules)
     ASSERT_EQ(2u, t.values().size());
     EXPECT_EQ("(int 5)", valueText(*t.getConstantVal(5)));
     EXPECT_EQ(16, t.getConstantVal(2)->getStorageAddress());
-    EXPECT_EQ(1u, t.sharedValues().size());
+    EXPECT_EQ(1u, t.sharedCount());
     // Unknown kinds end reading with a failure; the values before stay.
     for (const char* kind : {"3", "9"}) {
         StSyConstValTable u;

@@ -3,8 +3,13 @@
 // cases.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <locale.h>
+#include <random>
+#include <string>
 
 #include "const_forms.h"
 
@@ -136,6 +141,58 @@ TEST(StdConstTest, RealTyping)
     EXPECT_EQ(1, v.SetLRealVal(std::nan("")));
     EXPECT_EQ(1, v.SetLRealVal(HUGE_VAL));
     EXPECT_EQ(-2.5, dbl(v));
+}
+
+// The short way for plain decimals reads every text it takes to the very
+// bits strtod reads, and leaves the rest to it.
+TEST(StdConstTest, PlainDecimalsReadAsStrtod)
+{
+    static locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    auto strtodBits = [](const std::string& t) {
+        const double d = strtod_l(t.c_str(), nullptr, c);
+        uint64_t b;
+        std::memcpy(&b, &d, 8);
+        return b;
+    };
+    auto check = [&](const std::string& t, bool plain) {
+        double d = 12345.0;
+        const bool taken = StStdConstantVal::readPlainDecimal(t.data(), t.data() + t.size(), d);
+        EXPECT_EQ(plain, taken) << t;
+        if (!taken) {
+            EXPECT_EQ(12345.0, d) << t;
+            return;
+        }
+        uint64_t b;
+        std::memcpy(&b, &d, 8);
+        EXPECT_EQ(strtodBits(t), b) << t;
+        // parseReal gives the same value through either way.
+        StStdConstantVal v;
+        EXPECT_EQ(0, v.parseReal(String(t.c_str()))) << t;
+        EXPECT_EQ(d, dbl(v)) << t;
+    };
+    for (const char* t : {"0", "-0", "+0", "-0.0", "0.5", "-1.0E6", "1.0e5", "1.0E-6", "700.5", ".5", "5.",
+                          "-.25e+2", "0.1", "0.3", "9007199254740992", "1e22", "1e-22", "4.940656458412e-10",
+                          "0000000000000000000000012.5", "0.0000000000000000000001", "0e999999", "1.5E-0"})
+        check(t, true);
+    // Beyond the exact range, other syntax, or left over: strtod decides.
+    for (const char* t : {"", "-", ".", "e5", "1e", "1e+", "1.5x", " 1.5", "1.5 ", "0x10", "inf", "nan", "1e23",
+                          "1e-23", "9007199254740993", "12345678901234567890", "1..5", "1e5.5", "--1",
+                          "3.4028235e38", "17976931348623157e292", "4.9406564584124654e-10",
+                          "0.000000000000000000000001"})
+        check(t, false);
+    std::mt19937_64 rng(47);
+    for (int i = 0; i < 20000; ++i) {
+        std::string t = (rng() & 1) ? "-" : "";
+        t += std::to_string(rng() % (uint64_t(1) << (rng() % 54)));
+        if (rng() & 1) t.insert(t.size() - rng() % t.size(), ".");
+        if (rng() & 1) t += "e" + std::to_string(int(rng() % 60) - 30);
+        double d = 0;
+        if (StStdConstantVal::readPlainDecimal(t.data(), t.data() + t.size(), d)) {
+            uint64_t b;
+            std::memcpy(&b, &d, 8);
+            ASSERT_EQ(strtodBits(t), b) << t;
+        }
+    }
 }
 
 TEST(StdConstTest, TimeDateAndTimeOfDay)
