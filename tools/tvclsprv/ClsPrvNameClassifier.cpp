@@ -40,27 +40,6 @@ bool knobSet(const char* name)
     return v && *v;
 }
 
-// The code TVCLSPRV_CLASSIFY gives name; false when it names no code for it.
-bool codeKnob(const char* name, LONG& code)
-{
-    const char* v = std::getenv("TVCLSPRV_CLASSIFY");
-    if (!v) return false;
-    const std::string list(v);
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(',', start);
-        if (end == std::string::npos) end = list.size();
-        const std::string item = list.substr(start, end - start);
-        const size_t eq = item.find('=');
-        if (eq != std::string::npos && tvp::icmpAscii(item.substr(0, eq).c_str(), name) == 0) {
-            code = LONG(std::strtoul(item.c_str() + eq + 1, nullptr, 0));
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
 // Whether name is a reserved word, in any case: looked up in a hash set
 // of the words in upper case (a boot-function compile asks once per name).
 bool reserved(const char* name)
@@ -74,14 +53,38 @@ bool reserved(const char* name)
     return words.count(upper) != 0;
 }
 
-LONG classify(const char* name)
+}  // namespace
+
+std::vector<std::pair<std::string, LONG>> CClsPrvNameClassifier::readCodes()
 {
-    LONG code = 0;
-    if (codeKnob(name, code)) return code;
-    return reserved(name) ? 1 : 0;
+    std::vector<std::pair<std::string, LONG>> codes;
+    const char* v = std::getenv("TVCLSPRV_CLASSIFY");
+    if (!v) return codes;
+    const std::string list(v);
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(',', start);
+        if (end == std::string::npos) end = list.size();
+        const std::string item = list.substr(start, end - start);
+        const size_t eq = item.find('=');
+        if (eq != std::string::npos)
+            codes.emplace_back(item.substr(0, eq), LONG(std::strtoul(item.c_str() + eq + 1, nullptr, 0)));
+        start = end + 1;
+    }
+    return codes;
 }
 
-}  // namespace
+bool CClsPrvNameClassifier::readLogging()
+{
+    return clsprv::logging();
+}
+
+LONG CClsPrvNameClassifier::classify(const char* name) const
+{
+    for (const auto& c : m_codes)
+        if (tvp::icmpAscii(c.first.c_str(), name) == 0) return c.second;
+    return reserved(name) ? 1 : 0;
+}
 
 HRESULT CClsPrvNameClassifier::InternalQueryInterface(REFIID riid, void** ppv)
 {
@@ -97,7 +100,7 @@ HRESULT CClsPrvNameClassifier::Classify(const char* scope, const char* name, LON
 {
     if (!code) return E_POINTER;
     *code = name ? classify(name) : 0;
-    if (clsprv::logging())
+    if (m_logging)
         clsprv::log("classify", clsprv::quoted(scope ? scope : "(null)") + " " +
                                     clsprv::quoted(name ? name : "(null)") + " " + std::to_string(*code));
     return S_OK;
