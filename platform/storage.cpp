@@ -235,6 +235,9 @@ void ByteBuffer::freeMemory() noexcept
 void ByteBuffer::release() noexcept
 {
     freeMemory();
+    std::free(tail_);
+    tail_ = nullptr;
+    tailLen_ = 0;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
 }
@@ -248,8 +251,10 @@ ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other)
         return *this;
     }
     // A spilled content is copied file to file, never through memory.
+    const uint64_t inFile = other.size_ - other.tailLen_;
     int fd = openSpillFile();
-    if (fd < 0 || !copyFileBytes(other.fd_, fd, other.size_) || ::ftruncate(fd, off_t(other.size_)) != 0) {
+    if (fd < 0 || !copyFileBytes(other.fd_, fd, inFile) || !pwriteAll(fd, other.tail_, other.tailLen_, inFile) ||
+        ::ftruncate(fd, off_t(other.size_)) != 0) {
         if (fd >= 0) ::close(fd);
         throw std::bad_alloc();
     }
@@ -265,7 +270,29 @@ void ByteBuffer::clear()
         ::close(fd_);
         fd_ = -1;
     }
+    std::free(tail_);
+    tail_ = nullptr;
+    tailLen_ = 0;
     size_ = 0;
+}
+
+HRESULT ByteBuffer::flushTail(bool freeIt)
+{
+    if (tailLen_) {
+        // On failure the end stays here, in memory: nothing taken is lost.
+        if (!pwriteAll(fd_, tail_, tailLen_, size_ - tailLen_)) return STG_E_MEDIUMFULL;
+        tailLen_ = 0;
+    }
+    if (freeIt) {
+        std::free(tail_);
+        tail_ = nullptr;
+    }
+    return S_OK;
+}
+
+HRESULT ByteBuffer::settle()
+{
+    return spilled() ? flushTail(true) : S_OK;
 }
 
 void ByteBuffer::reserveFor(size_t n)
@@ -311,6 +338,14 @@ void ByteBuffer::append(const uint8_t* p, size_t n)
 HRESULT ByteBuffer::readSpilled(uint64_t pos, void* dst, size_t n) const
 {
     auto* p = static_cast<uint8_t*>(dst);
+    // The end not yet written to the file comes from memory.
+    const uint64_t inFile = size_ - tailLen_;
+    if (pos + n > inFile) {
+        const uint64_t from = std::max(pos, inFile);
+        const size_t k = size_t(pos + n - from);
+        std::memcpy(p + (from - pos), tail_ + (from - inFile), k);
+        n -= k;
+    }
     while (n) {
         ssize_t r = ::pread(fd_, p, n, off_t(pos));
         if (r < 0 && errno == EINTR) continue;
@@ -348,6 +383,19 @@ HRESULT ByteBuffer::writeAt(uint64_t pos, const void* src, size_t n)
     const uint64_t end = pos + n;
     if (end > size_) maybeSpill(end);
     if (spilled()) {
+        // Appends gather at the end in memory and go to the file in large
+        // pieces: one system call per piece instead of one per write.
+        if (pos == size_ && n < kTailSize) {
+            if (tailLen_ + n > kTailSize && FAILED(flushTail(false))) return STG_E_MEDIUMFULL;
+            if (!tail_) tail_ = static_cast<uint8_t*>(std::malloc(kTailSize));
+            if (tail_) {
+                std::memcpy(tail_ + tailLen_, src, n);
+                tailLen_ += n;
+                size_ += n;
+                return S_OK;
+            }
+        }
+        if (FAILED(flushTail(false))) return STG_E_MEDIUMFULL;
         // A gap past the old end is a hole of the file: it reads as zeros.
         if (!pwriteAll(fd_, src, n, pos)) return STG_E_MEDIUMFULL;
         if (end > size_) size_ = size_t(end);
@@ -374,7 +422,7 @@ HRESULT ByteBuffer::setSize(uint64_t n)
     }
     if (n > size_) maybeSpill(n);
     if (spilled()) {
-        if (::ftruncate(fd_, off_t(n)) != 0) return STG_E_MEDIUMFULL;
+        if (FAILED(flushTail(false)) || ::ftruncate(fd_, off_t(n)) != 0) return STG_E_MEDIUMFULL;
         size_ = size_t(n);
         return S_OK;
     }
@@ -652,7 +700,14 @@ public:
         return hr;
     }
 
-    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return alive(); }
+    // Nothing to write in direct mode; the gathered end of a spilled content
+    // goes to its file (kept in memory when the disk is full: nothing is lost).
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override
+    {
+        HRESULT hr = alive();
+        if (SUCCEEDED(hr)) node_->data.settle();
+        return hr;
+    }
     HRESULT STDMETHODCALLTYPE Revert() override { return alive(); }
     HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
     {
@@ -696,7 +751,10 @@ public:
 
 private:
     friend Base;
-    ~StreamImpl() { --node_->openCount; }
+    ~StreamImpl()
+    {
+        if (--node_->openCount == 0) node_->data.settle();
+    }
 
     HRESULT alive() const { return (doc_->closed || node_->removed) ? STG_E_REVERTED : S_OK; }
 

@@ -57,7 +57,9 @@ struct KeyLess {
 // in the system's page cache instead of the process's memory. Small
 // compound files stay wholly in memory; large ones use memory up to the
 // budget. Where no spill file can be made or filled, the bytes stay in
-// memory. Memory blocks (HGLOBAL)
+// memory. Appends to a spilled content gather in memory (up to 256 KiB, not
+// counted in the budget) until they fill that piece, the content is written
+// elsewhere, or settle is called. Memory blocks (HGLOBAL)
 // never spill: their address is handed out.
 class ByteBuffer {
 public:
@@ -99,7 +101,13 @@ public:
         std::swap(fd_, other.fd_);
         std::swap(spillable_, other.spillable_);
         std::swap(noSpill_, other.noSpill_);
+        std::swap(tail_, other.tail_);
+        std::swap(tailLen_, other.tailLen_);
     }
+    // Writes the gathered end of a spilled content to its file and frees
+    // its memory (when the content's writer is done). STG_E_MEDIUMFULL when
+    // the disk cannot take it; the bytes are then kept in memory.
+    HRESULT settle();
 
     // Copies up to n bytes from pos (none from pos at or past the end) into
     // dst; got tells how many. STG_E_READFAULT when a spilled content cannot
@@ -129,6 +137,11 @@ private:
     void maybeSpill(uint64_t want);
     // Reads a piece of a spilled content.
     HRESULT readSpilled(uint64_t pos, void* dst, size_t n) const;
+    // Writes the gathered end to the file (kept on failure); freeIt frees
+    // its memory.
+    HRESULT flushTail(bool freeIt);
+
+    static constexpr size_t kTailSize = size_t(256) << 10;
 
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
@@ -136,6 +149,10 @@ private:
     int fd_ = -1;
     bool spillable_ = false;
     bool noSpill_ = false;  // a spill file could not be made or filled
+    // The end of a spilled content, [size_ - tailLen_, size_), not yet in
+    // the file.
+    uint8_t* tail_ = nullptr;
+    size_t tailLen_ = 0;
 };
 
 // The spill threshold and budget (tests set small values; 0 restores the

@@ -1052,9 +1052,10 @@ TEST_F(SpillTest, WithoutSpillFilesTheBytesStayInMemory)
     EXPECT_EQ(oleListing(path("mem.stg"))["S big"], std::to_string(big.size()) + " " + md5hex(big));
 }
 
-// A full disk while spilling: the write that does not fit fails with
-// STG_E_MEDIUMFULL, the bytes taken before stay readable, and a commit
-// that cannot write the file fails and leaves the file as it was.
+// A full disk while spilling: a write fails with STG_E_MEDIUMFULL once the
+// bytes it gathered cannot reach the spill file, the bytes taken before stay
+// readable, and a commit that cannot write the file fails and leaves the
+// file as it was.
 TEST_F(SpillTest, FullDiskWhileSpillingFailsClearly)
 {
     const Bytes old = pattern(10000, 3);
@@ -1075,7 +1076,7 @@ TEST_F(SpillTest, FullDiskWhileSpillingFailsClearly)
     ASSERT_EQ(root->CreateStream(u"big", kRW, 0, 0, &s), S_OK);
     Bytes taken;
     HRESULT failed = S_OK;
-    for (uint32_t i = 0; i < 64 && failed == S_OK; ++i) {
+    for (uint32_t i = 0; i < 256 && failed == S_OK; ++i) {
         const Bytes piece = pattern(16384, i);
         ULONG n = 0;
         failed = s->Write(piece.data(), ULONG(piece.size()), &n);
