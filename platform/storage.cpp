@@ -122,7 +122,9 @@ void Document::closeRoot()
 namespace {
 
 constexpr size_t kDefaultSpillThreshold = size_t(256) << 10;
-constexpr size_t kDefaultSpillBudget = size_t(64) << 20;
+// Each copy of this layer keeps its own budget: the command and the library
+// it loads each link one, and each serves the compound files it opened.
+constexpr size_t kDefaultSpillBudget = size_t(32) << 20;
 
 // One of the limits from TV_STORAGE_SPILL ("threshold,budget" in bytes),
 // else its default.

@@ -156,7 +156,9 @@ private:
 };
 
 // The spill threshold and budget (tests set small values; 0 restores the
-// default of each: 256 KiB and 64 MiB). A process starts with those of the
+// default of each: 256 KiB and 32 MiB; the budget is that of this copy of
+// the layer: a program and a library it loads that both link it have one
+// each). A process starts with those of the
 // environment variable TV_STORAGE_SPILL ("threshold,budget", in bytes) when
 // it is set, so that whole runs can be checked with every stream spilled.
 void setSpillLimits(size_t threshold, size_t budget);
