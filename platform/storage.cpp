@@ -144,7 +144,8 @@ size_t limitFromEnvironment(int which, size_t fallback)
 
 std::atomic<size_t> g_spillThreshold{limitFromEnvironment(0, kDefaultSpillThreshold)};
 std::atomic<size_t> g_spillBudget{limitFromEnvironment(1, kDefaultSpillBudget)};
-// Memory held by the spillable buffers that are in memory.
+// Memory held by the spillable buffers that are in memory: the most each
+// has held (untouched room of a grown block is not resident).
 std::atomic<size_t> g_spillableInMemory{0};
 
 // A new, already unlinked file for spilled bytes in TMPDIR (else /tmp);
@@ -229,7 +230,8 @@ size_t spillableBytesInMemory()
 void ByteBuffer::freeMemory() noexcept
 {
     std::free(data_);
-    if (spillable_) g_spillableInMemory -= capacity_;
+    g_spillableInMemory -= held_;
+    held_ = 0;
     data_ = nullptr;
     capacity_ = 0;
 }
@@ -305,7 +307,6 @@ void ByteBuffer::reserveFor(size_t n)
     void* p = tvp::allocationRefused(want) ? nullptr : std::realloc(data_, want ? want : 1);
     if (!p) throw std::bad_alloc();
     data_ = static_cast<uint8_t*>(p);
-    if (spillable_) g_spillableInMemory += want - capacity_;
     capacity_ = want;
 }
 
@@ -313,7 +314,7 @@ void ByteBuffer::maybeSpill(uint64_t want)
 {
     if (!spillable_ || noSpill_ || spilled() || want <= g_spillThreshold) return;
     // Within the budget the bytes stay in memory, where they are cheapest.
-    if (want <= capacity_ || g_spillableInMemory + (want - capacity_) <= g_spillBudget) return;
+    if (want <= held_ || g_spillableInMemory + (want - held_) <= g_spillBudget) return;
     int fd = openSpillFile();
     if (fd < 0 || !pwriteAll(fd, data_, size_, 0)) {
         if (fd >= 0) ::close(fd);
@@ -412,7 +413,29 @@ HRESULT ByteBuffer::writeAt(uint64_t pos, const void* src, size_t n)
         return STG_E_MEDIUMFULL;
     }
     std::memcpy(data_ + pos, src, n);
-    if (end > size_) size_ = size_t(end);
+    if (end > size_) grownTo(size_t(end));
+    return S_OK;
+}
+
+void ByteBuffer::grownTo(size_t n)
+{
+    size_ = n;
+    if (spillable_ && n > held_) {
+        g_spillableInMemory += n - held_;
+        held_ = n;
+    }
+}
+
+HRESULT ByteBuffer::reserve(uint64_t n)
+{
+    if (n <= size_) return S_OK;
+    maybeSpill(n);
+    if (spilled()) return S_OK;
+    try {
+        reserveFor(size_t(n));
+    } catch (const std::bad_alloc&) {
+        return STG_E_MEDIUMFULL;
+    }
     return S_OK;
 }
 
@@ -435,6 +458,8 @@ HRESULT ByteBuffer::setSize(uint64_t n)
             return STG_E_MEDIUMFULL;
         }
         std::memset(data_ + size_, 0, size_t(n) - size_);
+        grownTo(size_t(n));
+        return S_OK;
     }
     size_ = size_t(n);
     return S_OK;

@@ -147,6 +147,7 @@ struct Reader {
             budget -= size_t(size);
             // Read in pieces: a large stream goes on into its spill file
             // without passing whole through memory.
+            if (FAILED(node->data.reserve(uint64_t(size)))) return STG_E_INSUFFICIENTMEMORY;
             std::vector<uint8_t> piece(size_t(std::min<gsf_off_t>(size, gsf_off_t(1) << 20)));
             for (gsf_off_t done = 0; done < size;) {
                 const size_t n = size_t(std::min<gsf_off_t>(size - done, gsf_off_t(piece.size())));

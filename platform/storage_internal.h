@@ -101,6 +101,7 @@ public:
         std::swap(fd_, other.fd_);
         std::swap(spillable_, other.spillable_);
         std::swap(noSpill_, other.noSpill_);
+        std::swap(held_, other.held_);
         std::swap(tail_, other.tail_);
         std::swap(tailLen_, other.tailLen_);
     }
@@ -119,6 +120,9 @@ public:
     HRESULT writeAt(uint64_t pos, const void* src, size_t n);
     // Truncates or grows with zeros; STG_E_MEDIUMFULL as writeAt.
     HRESULT setSize(uint64_t n);
+    // Makes room for a content of n bytes that is about to be written
+    // (spilling first where the budget says so); STG_E_MEDIUMFULL as writeAt.
+    HRESULT reserve(uint64_t n);
     // Hands the content out in order, in pieces (in place when in memory):
     // f(const uint8_t*, size_t) returns false to stop, which makes the
     // result S_FALSE. STG_E_READFAULT when a spilled content cannot be read.
@@ -128,6 +132,8 @@ public:
 private:
     // Room for at least n bytes, growing by half again at least.
     void reserveFor(size_t n);
+    // The content in memory has grown to n bytes.
+    void grownTo(size_t n);
     // Frees the memory and closes the file.
     void release() noexcept;
     void freeMemory() noexcept;
@@ -149,6 +155,7 @@ private:
     int fd_ = -1;
     bool spillable_ = false;
     bool noSpill_ = false;  // a spill file could not be made or filled
+    size_t held_ = 0;       // counted in the budget: the most held in memory
     // The end of a spilled content, [size_ - tailLen_, size_), not yet in
     // the file.
     uint8_t* tail_ = nullptr;
