@@ -230,7 +230,7 @@ size_t spillableBytesInMemory()
 void ByteBuffer::freeMemory() noexcept
 {
     std::free(data_);
-    g_spillableInMemory -= held_;
+    if (account_) *account_ -= held_;
     held_ = 0;
     data_ = nullptr;
     capacity_ = 0;
@@ -421,7 +421,10 @@ void ByteBuffer::grownTo(size_t n)
 {
     size_ = n;
     if (spillable_ && n > held_) {
-        g_spillableInMemory += n - held_;
+        // Charged where it will be refunded, whichever copy of this layer
+        // grows or frees it (a tree may be built by one and freed by the other).
+        if (!account_) account_ = &g_spillableInMemory;
+        *account_ += n - held_;
         held_ = n;
     }
 }
@@ -717,6 +720,21 @@ public:
         // Writing into the same element (a clone of this stream) may move
         // or overwrite the bytes being copied: they are taken first.
         const bool same = target && target->node_ == node_;
+        if (target && !same && wholeIntoEmpty(*target, n)) {
+            // The whole content into an empty stream: a copy of the bytes as
+            // they lie (file to file when spilled), not piece by piece.
+            try {
+                target->node_->data = d;
+            } catch (const std::bad_alloc&) {
+                return STG_E_MEDIUMFULL;
+            }
+            target->pos_ = n;
+            target->doc_->dirty = true;
+            pos_ = n;
+            if (pcbRead) pcbRead->QuadPart = n;
+            if (pcbWritten) pcbWritten->QuadPart = n;
+            return S_OK;
+        }
         uint64_t written = 0;
         bool taken = true;
         HRESULT hr = copyRange(d, pos_, n, same, pstm, written, taken);
@@ -784,6 +802,14 @@ private:
     }
 
     HRESULT alive() const { return (doc_->closed || node_->removed) ? STG_E_REVERTED : S_OK; }
+
+    // True when copying n bytes from here into target writes this stream's
+    // whole content into target's empty one, and target takes writes.
+    bool wholeIntoEmpty(const StreamImpl& target, uint64_t n) const
+    {
+        return n && pos_ == 0 && n == node_->data.size() && target.pos_ == 0 && target.node_->data.empty() &&
+               SUCCEEDED(target.alive()) && hasWrite(target.mode_);
+    }
 
     DocumentPtr doc_;
     NodePtr node_;

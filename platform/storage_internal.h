@@ -102,6 +102,7 @@ public:
         std::swap(spillable_, other.spillable_);
         std::swap(noSpill_, other.noSpill_);
         std::swap(held_, other.held_);
+        std::swap(account_, other.account_);
         std::swap(tail_, other.tail_);
         std::swap(tailLen_, other.tailLen_);
     }
@@ -156,6 +157,7 @@ private:
     bool spillable_ = false;
     bool noSpill_ = false;  // a spill file could not be made or filled
     size_t held_ = 0;       // counted in the budget: the most held in memory
+    std::atomic<size_t>* account_ = nullptr;  // the budget held_ is counted in
     // The end of a spilled content, [size_ - tailLen_, size_), not yet in
     // the file.
     uint8_t* tail_ = nullptr;

@@ -986,6 +986,14 @@ TEST_F(SpillTest, SpilledStreamsKeepEveryOperation)
             ASSERT_EQ(other->CreateStream(u"t", kRW, 0, 0, &t), S_OK);
             ASSERT_EQ(s->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
             ASSERT_EQ(s->CopyTo(t, all, &rd, &wr), S_OK);
+            EXPECT_EQ(rd.QuadPart, model.size());
+            EXPECT_EQ(wr.QuadPart, model.size());
+            // Both positions are at the end: a further write appends.
+            ULARGE_INTEGER at;
+            ASSERT_EQ(t->Seek(zero, STREAM_SEEK_CUR, &at), S_OK);
+            EXPECT_EQ(at.QuadPart, model.size());
+            ASSERT_EQ(s->Seek(zero, STREAM_SEEK_CUR, &at), S_OK);
+            EXPECT_EQ(at.QuadPart, model.size());
             EXPECT_EQ(readAll(t), model);
         }
         s = nullptr;
