@@ -242,8 +242,31 @@ void ByteBuffer::release() noexcept
     std::free(tail_);
     tail_ = nullptr;
     tailLen_ = 0;
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    file_.reset();
+}
+
+SpillFile::~SpillFile()
+{
+    ::close(fd);
+}
+
+bool ByteBuffer::ownFile()
+{
+    if (file_.use_count() <= 1) return true;
+    // Shared with a copy: this buffer writes to a file of its own from now on.
+    const uint64_t inFile = size_ - tailLen_;
+    int fd = openSpillFile();
+    if (fd < 0 || !copyFileBytes(file_->fd, fd, inFile)) {
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
+    try {
+        file_ = std::make_shared<SpillFile>(fd);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other)
@@ -254,26 +277,32 @@ ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other)
         if (FAILED(writeAt(0, other.data_, other.size_))) throw std::bad_alloc();
         return *this;
     }
-    // A spilled content is copied file to file, never through memory.
-    const uint64_t inFile = other.size_ - other.tailLen_;
-    int fd = openSpillFile();
-    if (fd < 0 || !copyFileBytes(other.fd_, fd, inFile) || !pwriteAll(fd, other.tail_, other.tailLen_, inFile) ||
-        ::ftruncate(fd, off_t(other.size_)) != 0) {
-        if (fd >= 0) ::close(fd);
-        throw std::bad_alloc();
+    if (!spillable_) {
+        // A memory block keeps its bytes in memory.
+        HRESULT hr = other.forEachChunk([&](const uint8_t* p, size_t n) { return SUCCEEDED(writeAt(size_, p, n)); });
+        if (hr != S_OK) throw std::bad_alloc();
+        return *this;
+    }
+    // A spilled content shares its file with the copy until either of them
+    // writes (which then takes a file of its own); the end gathered in
+    // memory is copied.
+    uint8_t* tail = nullptr;
+    if (other.tailLen_) {
+        tail = static_cast<uint8_t*>(std::malloc(kTailSize));
+        if (!tail) throw std::bad_alloc();
+        std::memcpy(tail, other.tail_, other.tailLen_);
     }
     release();
-    fd_ = fd;
+    file_ = other.file_;
+    tail_ = tail;
+    tailLen_ = other.tailLen_;
     size_ = other.size_;
     return *this;
 }
 
 void ByteBuffer::clear()
 {
-    if (spilled()) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    file_.reset();
     std::free(tail_);
     tail_ = nullptr;
     tailLen_ = 0;
@@ -284,7 +313,7 @@ HRESULT ByteBuffer::flushTail(bool freeIt)
 {
     if (tailLen_) {
         // On failure the end stays here, in memory: nothing taken is lost.
-        if (!pwriteAll(fd_, tail_, tailLen_, size_ - tailLen_)) return STG_E_MEDIUMFULL;
+        if (!ownFile() || !pwriteAll(file_->fd, tail_, tailLen_, size_ - tailLen_)) return STG_E_MEDIUMFULL;
         tailLen_ = 0;
     }
     if (freeIt) {
@@ -321,8 +350,14 @@ void ByteBuffer::maybeSpill(uint64_t want)
         noSpill_ = true;
         return;
     }
+    try {
+        file_ = std::make_shared<SpillFile>(fd);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        noSpill_ = true;
+        return;
+    }
     freeMemory();
-    fd_ = fd;
 }
 
 void ByteBuffer::resize(size_t n)
@@ -350,7 +385,7 @@ HRESULT ByteBuffer::readSpilled(uint64_t pos, void* dst, size_t n) const
         n -= k;
     }
     while (n) {
-        ssize_t r = ::pread(fd_, p, n, off_t(pos));
+        ssize_t r = ::pread(file_->fd, p, n, off_t(pos));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return STG_E_READFAULT;
         if (r == 0) {
@@ -400,7 +435,7 @@ HRESULT ByteBuffer::writeAt(uint64_t pos, const void* src, size_t n)
         }
         if (FAILED(flushTail(false))) return STG_E_MEDIUMFULL;
         // A gap past the old end is a hole of the file: it reads as zeros.
-        if (!pwriteAll(fd_, src, n, pos)) return STG_E_MEDIUMFULL;
+        if (!ownFile() || !pwriteAll(file_->fd, src, n, pos)) return STG_E_MEDIUMFULL;
         if (end > size_) size_ = size_t(end);
         return S_OK;
     }
@@ -450,7 +485,8 @@ HRESULT ByteBuffer::setSize(uint64_t n)
     }
     if (n > size_) maybeSpill(n);
     if (spilled()) {
-        if (FAILED(flushTail(false)) || ::ftruncate(fd_, off_t(n)) != 0) return STG_E_MEDIUMFULL;
+        if (FAILED(flushTail(false)) || !ownFile() || ::ftruncate(file_->fd, off_t(n)) != 0)
+            return STG_E_MEDIUMFULL;
         size_ = size_t(n);
         return S_OK;
     }
@@ -721,8 +757,8 @@ public:
         // or overwrite the bytes being copied: they are taken first.
         const bool same = target && target->node_ == node_;
         if (target && !same && wholeIntoEmpty(*target, n)) {
-            // The whole content into an empty stream: a copy of the bytes as
-            // they lie (file to file when spilled), not piece by piece.
+            // The whole content into an empty stream: a copy of the buffer
+            // (sharing the spill file when spilled), not piece by piece.
             try {
                 target->node_->data = d;
             } catch (const std::bad_alloc&) {

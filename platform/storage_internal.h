@@ -61,15 +61,23 @@ struct KeyLess {
 // counted in the budget) until they fill that piece, the content is written
 // elsewhere, or settle is called. Memory blocks (HGLOBAL)
 // never spill: their address is handed out.
+// An open spill file, closed with its last owner.
+struct SpillFile {
+    explicit SpillFile(int f) : fd(f) {}
+    ~SpillFile();
+    SpillFile(const SpillFile&) = delete;
+    SpillFile& operator=(const SpillFile&) = delete;
+    int fd;
+};
+
 class ByteBuffer {
 public:
     enum Kind { MemoryOnly, Spillable };
 
     ByteBuffer() = default;
     explicit ByteBuffer(Kind kind) : spillable_(kind == Spillable) {}
-    // A copy is spillable when this buffer is; a spilled content is copied
-    // into a file of its own. Throw std::bad_alloc (also when the copy of a
-    // spilled content cannot be written).
+    // A copy is spillable when this buffer is; a spilled content shares its
+    // file with the copy until either writes. Throw std::bad_alloc.
     ByteBuffer(const ByteBuffer& other) : spillable_(other.spillable_) { *this = other; }
     ByteBuffer(ByteBuffer&& other) noexcept { swap(other); }
     ByteBuffer& operator=(const ByteBuffer& other);
@@ -82,7 +90,7 @@ public:
 
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    bool spilled() const { return fd_ >= 0; }
+    bool spilled() const { return file_ != nullptr; }
     // The bytes in memory; null once spilled (a spilled content is reached
     // through readAt / forEachChunk only).
     uint8_t* data() { return spilled() ? nullptr : data_; }
@@ -98,7 +106,7 @@ public:
         std::swap(data_, other.data_);
         std::swap(size_, other.size_);
         std::swap(capacity_, other.capacity_);
-        std::swap(fd_, other.fd_);
+        file_.swap(other.file_);
         std::swap(spillable_, other.spillable_);
         std::swap(noSpill_, other.noSpill_);
         std::swap(held_, other.held_);
@@ -144,6 +152,9 @@ private:
     void maybeSpill(uint64_t want);
     // Reads a piece of a spilled content.
     HRESULT readSpilled(uint64_t pos, void* dst, size_t n) const;
+    // Makes the spill file this buffer's own before it writes to it (a
+    // copy of the shared one); false when no file can be had.
+    bool ownFile();
     // Writes the gathered end to the file (kept on failure); freeIt frees
     // its memory.
     HRESULT flushTail(bool freeIt);
@@ -153,7 +164,8 @@ private:
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
-    int fd_ = -1;
+    // The spill file, shared with copies until one of them writes.
+    std::shared_ptr<SpillFile> file_;
     bool spillable_ = false;
     bool noSpill_ = false;  // a spill file could not be made or filled
     size_t held_ = 0;       // counted in the budget: the most held in memory

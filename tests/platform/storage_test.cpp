@@ -926,7 +926,7 @@ void modelWrite(Bytes& model, uint64_t at, const Bytes& b)
 TEST_F(SpillTest, SpilledStreamsKeepEveryOperation)
 {
     const size_t before = tvp::stg::spillableBytesInMemory();
-    Bytes model;
+    Bytes model, inOther;
     {
         ComPtr<IStorage> root = createFile(wpath("spill.stg"));
         ComPtr<IStream> s;
@@ -1000,8 +1000,25 @@ TEST_F(SpillTest, SpilledStreamsKeepEveryOperation)
         c = nullptr;
         ComPtr<IStorage> copy = createFile(wpath("copy.stg"));
         ASSERT_EQ(root->CopyTo(0, nullptr, nullptr, copy), S_OK);
-        // The copy is a copy: writing the original leaves it as it was.
-        putStream(root, "big", pattern(10, 1));
+        // The copy is a copy: writes into the original and into the copy
+        // each change only their own bytes.
+        Bytes original = model;
+        inOther = model;
+        {
+            ComPtr<IStream> o;
+            ASSERT_EQ(root->OpenStream(u"big", nullptr, kRW, 0, &o), S_OK);
+            const Bytes b = pattern(5000, 8);
+            writeAt(o, 100, b);
+            modelWrite(original, 100, b);
+        }
+        {
+            ComPtr<IStream> o;
+            ASSERT_EQ(copy->OpenStream(u"big", nullptr, kRW, 0, &o), S_OK);
+            const Bytes b = pattern(20000, 9);
+            writeAt(o, model.size(), b);
+            modelWrite(model, model.size(), b);
+        }
+        EXPECT_EQ(getStream(root, "big"), original);
         EXPECT_EQ(getStream(copy, "big"), model);
         ASSERT_EQ(copy->Commit(STGC_DEFAULT), S_OK);
         ASSERT_EQ(other->Commit(STGC_DEFAULT), S_OK);
@@ -1011,7 +1028,8 @@ TEST_F(SpillTest, SpilledStreamsKeepEveryOperation)
     EXPECT_EQ(tvp::stg::spillableBytesInMemory(), before);
     for (const char* file : {"copy.stg", "other.stg"}) {
         ComPtr<IStorage> again = openFile(wpath(file));
-        EXPECT_EQ(getStream(again, std::string(file) == "copy.stg" ? "big" : "t"), model) << file;
+        const bool copied = std::string(file) == "copy.stg";
+        EXPECT_EQ(getStream(again, copied ? "big" : "t"), copied ? model : inOther) << file;
     }
     auto listing = oleListing(path("copy.stg"));
     EXPECT_EQ(listing["S big"], std::to_string(model.size()) + " " + md5hex(model));
