@@ -169,6 +169,27 @@ int openSpillFile()
     return fd;
 }
 
+// Spill files open in this copy of the layer, and how many may be: each
+// holds a descriptor, and the process needs its descriptors for its files.
+constexpr int kDefaultSpillFileLimit = 256;
+std::atomic<int> g_spillFiles{0};
+std::atomic<int> g_spillFileLimit{kDefaultSpillFileLimit};
+
+// A new spill file; null when none can be made or (withinLimit) when as
+// many are open as may be.
+std::shared_ptr<SpillFile> newSpillFile(bool withinLimit)
+{
+    if (withinLimit && g_spillFiles >= g_spillFileLimit) return nullptr;
+    int fd = openSpillFile();
+    if (fd < 0) return nullptr;
+    try {
+        return std::make_shared<SpillFile>(fd, g_spillFiles);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return nullptr;
+    }
+}
+
 // Writes all n bytes at pos; false (errno set) on failure.
 bool pwriteAll(int fd, const void* src, size_t n, uint64_t pos)
 {
@@ -216,10 +237,11 @@ bool copyFileBytes(int from, int to, uint64_t n)
 
 }  // namespace
 
-void setSpillLimits(size_t threshold, size_t budget)
+void setSpillLimits(size_t threshold, size_t budget, int files)
 {
     g_spillThreshold = threshold ? threshold : kDefaultSpillThreshold;
     g_spillBudget = budget ? budget : kDefaultSpillBudget;
+    g_spillFileLimit = files ? files : kDefaultSpillFileLimit;
 }
 
 size_t spillableBytesInMemory()
@@ -245,27 +267,26 @@ void ByteBuffer::release() noexcept
     file_.reset();
 }
 
+SpillFile::SpillFile(int f, std::atomic<int>& open) : fd(f), count(&open)
+{
+    ++*count;
+}
+
 SpillFile::~SpillFile()
 {
     ::close(fd);
+    --*count;
 }
 
 bool ByteBuffer::ownFile()
 {
     if (file_.use_count() <= 1) return true;
-    // Shared with a copy: this buffer writes to a file of its own from now on.
+    // Shared with a copy: this buffer writes to a file of its own from now
+    // on (beyond the limit: the bytes already lie in a spill file).
     const uint64_t inFile = size_ - tailLen_;
-    int fd = openSpillFile();
-    if (fd < 0 || !copyFileBytes(file_->fd, fd, inFile)) {
-        if (fd >= 0) ::close(fd);
-        return false;
-    }
-    try {
-        file_ = std::make_shared<SpillFile>(fd);
-    } catch (const std::bad_alloc&) {
-        ::close(fd);
-        return false;
-    }
+    std::shared_ptr<SpillFile> own = newSpillFile(false);
+    if (!own || !copyFileBytes(file_->fd, own->fd, inFile)) return false;
+    file_ = std::move(own);
     return true;
 }
 
@@ -344,19 +365,12 @@ void ByteBuffer::maybeSpill(uint64_t want)
     if (!spillable_ || noSpill_ || spilled() || want <= g_spillThreshold) return;
     // Within the budget the bytes stay in memory, where they are cheapest.
     if (want <= held_ || g_spillableInMemory + (want - held_) <= g_spillBudget) return;
-    int fd = openSpillFile();
-    if (fd < 0 || !pwriteAll(fd, data_, size_, 0)) {
-        if (fd >= 0) ::close(fd);
+    std::shared_ptr<SpillFile> file = newSpillFile(true);
+    if (!file || !pwriteAll(file->fd, data_, size_, 0)) {
         noSpill_ = true;
         return;
     }
-    try {
-        file_ = std::make_shared<SpillFile>(fd);
-    } catch (const std::bad_alloc&) {
-        ::close(fd);
-        noSpill_ = true;
-        return;
-    }
+    file_ = std::move(file);
     freeMemory();
 }
 

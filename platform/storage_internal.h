@@ -61,13 +61,15 @@ struct KeyLess {
 // counted in the budget) until they fill that piece, the content is written
 // elsewhere, or settle is called. Memory blocks (HGLOBAL)
 // never spill: their address is handed out.
-// An open spill file, closed with its last owner.
+// An open spill file, closed with its last owner; counted in `open` while
+// it lives.
 struct SpillFile {
-    explicit SpillFile(int f) : fd(f) {}
+    SpillFile(int f, std::atomic<int>& open);
     ~SpillFile();
     SpillFile(const SpillFile&) = delete;
     SpillFile& operator=(const SpillFile&) = delete;
     int fd;
+    std::atomic<int>* count;
 };
 
 class ByteBuffer {
@@ -176,13 +178,15 @@ private:
     size_t tailLen_ = 0;
 };
 
-// The spill threshold and budget (tests set small values; 0 restores the
-// default of each: 256 KiB and 32 MiB; the budget is that of this copy of
-// the layer: a program and a library it loads that both link it have one
-// each). A process starts with those of the
+// The spill threshold, budget and the most spill files open at once (tests
+// set small values; 0 restores the default of each: 256 KiB, 32 MiB and 256
+// files). The budget and the file count are those of this copy of the
+// layer: a program and a library it loads that both link it have one each.
+// Past the file count new contents stay in memory; a copy that writes to a
+// shared spill file still gets a file of its own. A process starts with those of the
 // environment variable TV_STORAGE_SPILL ("threshold,budget", in bytes) when
 // it is set, so that whole runs can be checked with every stream spilled.
-void setSpillLimits(size_t threshold, size_t budget);
+void setSpillLimits(size_t threshold, size_t budget, int files = 0);
 // Memory held now by the spillable buffers that are in memory.
 size_t spillableBytesInMemory();
 

@@ -1064,6 +1064,21 @@ TEST_F(SpillTest, BudgetDecidesWhatSpills)
     EXPECT_EQ(tvp::stg::spillableBytesInMemory(), before);
 }
 
+// Past the most spill files open at once, new large contents stay in memory.
+TEST_F(SpillTest, SpillFilesAreLimited)
+{
+    tvp::stg::setSpillLimits(4096, 1, 2);
+    const size_t before = tvp::stg::spillableBytesInMemory();
+    ComPtr<IStorage> root = createFile(wpath("files.stg"));
+    for (int i = 0; i < 4; ++i) putStream(root, "s" + std::to_string(i), pattern(100000, uint32_t(i)));
+    // Two spilled, two in memory.
+    EXPECT_GE(tvp::stg::spillableBytesInMemory(), before + 200000);
+    EXPECT_LT(tvp::stg::spillableBytesInMemory(), before + 300000);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(getStream(root, "s" + std::to_string(i)), pattern(100000, uint32_t(i)));
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(oleListing(path("files.stg"))["S s3"], "100000 " + md5hex(pattern(100000, 3)));
+}
+
 // Without a place for spill files the bytes stay in memory and nothing fails.
 TEST_F(SpillTest, WithoutSpillFilesTheBytesStayInMemory)
 {
