@@ -1,10 +1,17 @@
 // The storage, stream and enumerator objects over the element tree of an
 // open compound file.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "platform/storage_internal.h"
 #include "platform/system.h"
@@ -108,14 +115,238 @@ void Document::closeRoot()
     root.reset();
 }
 
+// ---------------------------------------------------------------------------
+// Stream bytes
+// ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr size_t kDefaultSpillThreshold = size_t(256) << 10;
+// Each copy of this layer keeps its own budget: the command and the library
+// it loads each link one, and each serves the compound files it opened.
+constexpr size_t kDefaultSpillBudget = size_t(32) << 20;
+
+// One of the limits from TV_STORAGE_SPILL ("threshold,budget" in bytes),
+// else its default.
+size_t limitFromEnvironment(int which, size_t fallback)
+{
+    const char* text = std::getenv("TV_STORAGE_SPILL");
+    if (!text || !*text) return fallback;
+    char* end = nullptr;
+    unsigned long long threshold = std::strtoull(text, &end, 10);
+    if (end == text || *end != ',') return fallback;
+    const char* second = end + 1;
+    unsigned long long budget = std::strtoull(second, &end, 10);
+    if (end == second || *end) return fallback;
+    const unsigned long long v = which == 0 ? threshold : budget;
+    return v ? size_t(v) : fallback;
+}
+
+std::atomic<size_t> g_spillThreshold{limitFromEnvironment(0, kDefaultSpillThreshold)};
+std::atomic<size_t> g_spillBudget{limitFromEnvironment(1, kDefaultSpillBudget)};
+// Memory held by the spillable buffers that are in memory: the most each
+// has held (untouched room of a grown block is not resident).
+std::atomic<size_t> g_spillableInMemory{0};
+
+// A new, already unlinked file for spilled bytes in TMPDIR (else /tmp);
+// -1 when none can be made.
+int openSpillFile()
+{
+    const char* env = std::getenv("TMPDIR");
+    const std::string dir = env && *env ? env : "/tmp";
+    int fd = -1;
+#ifdef O_TMPFILE
+    fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+#endif
+    std::string tmpl = dir + "/~tvspillXXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    fd = ::mkstemp(name.data());
+    if (fd < 0) return -1;
+    ::unlink(name.data());
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return fd;
+}
+
+// Spill files open in this copy of the layer, and how many may be: each
+// holds a descriptor, and the process needs its descriptors for its files.
+constexpr int kDefaultSpillFileLimit = 256;
+std::atomic<int> g_spillFiles{0};
+std::atomic<int> g_spillFileLimit{kDefaultSpillFileLimit};
+
+// A new spill file; null when none can be made or (withinLimit) when as
+// many are open as may be.
+std::shared_ptr<SpillFile> newSpillFile(bool withinLimit)
+{
+    if (withinLimit && g_spillFiles >= g_spillFileLimit) return nullptr;
+    int fd = openSpillFile();
+    if (fd < 0) return nullptr;
+    try {
+        return std::make_shared<SpillFile>(fd, g_spillFiles);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return nullptr;
+    }
+}
+
+// Writes all n bytes at pos; false (errno set) on failure.
+bool pwriteAll(int fd, const void* src, size_t n, uint64_t pos)
+{
+    const auto* p = static_cast<const uint8_t*>(src);
+    while (n) {
+        ssize_t w = ::pwrite(fd, p, n, off_t(pos));
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (w == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        p += w;
+        pos += uint64_t(w);
+        n -= size_t(w);
+    }
+    return true;
+}
+
+// Copies n bytes of one spill file into another, in the kernel when it can.
+bool copyFileBytes(int from, int to, uint64_t n)
+{
+    loff_t in = 0, out = 0;
+    while (n) {
+        ssize_t c = ::copy_file_range(from, &in, to, &out, size_t(std::min<uint64_t>(n, uint64_t(1) << 30)), 0);
+        if (c < 0 && errno == EINTR) continue;
+        if (c <= 0) break;
+        n -= uint64_t(c);
+    }
+    if (!n) return true;
+    std::vector<uint8_t> piece(size_t(1) << 20);
+    while (n) {
+        const size_t want = size_t(std::min<uint64_t>(n, piece.size()));
+        ssize_t r = ::pread(from, piece.data(), want, off_t(in));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0 || !pwriteAll(to, piece.data(), size_t(r), uint64_t(out))) return false;
+        in += r;
+        out += r;
+        n -= uint64_t(r);
+    }
+    return true;
+}
+
+}  // namespace
+
+void setSpillLimits(size_t threshold, size_t budget, int files)
+{
+    g_spillThreshold = threshold ? threshold : kDefaultSpillThreshold;
+    g_spillBudget = budget ? budget : kDefaultSpillBudget;
+    g_spillFileLimit = files ? files : kDefaultSpillFileLimit;
+}
+
+size_t spillableBytesInMemory()
+{
+    return g_spillableInMemory;
+}
+
+void ByteBuffer::freeMemory() noexcept
+{
+    std::free(data_);
+    if (account_) *account_ -= held_;
+    held_ = 0;
+    data_ = nullptr;
+    capacity_ = 0;
+}
+
+void ByteBuffer::release() noexcept
+{
+    freeMemory();
+    std::free(tail_);
+    tail_ = nullptr;
+    tailLen_ = 0;
+    file_.reset();
+}
+
+SpillFile::SpillFile(int f, std::atomic<int>& open) : fd(f), count(&open)
+{
+    ++*count;
+}
+
+SpillFile::~SpillFile()
+{
+    ::close(fd);
+    --*count;
+}
+
+bool ByteBuffer::ownFile()
+{
+    if (file_.use_count() <= 1) return true;
+    // Shared with a copy: this buffer writes to a file of its own from now
+    // on (beyond the limit: the bytes already lie in a spill file).
+    const uint64_t inFile = size_ - tailLen_;
+    std::shared_ptr<SpillFile> own = newSpillFile(false);
+    if (!own || !copyFileBytes(file_->fd, own->fd, inFile)) return false;
+    file_ = std::move(own);
+    return true;
+}
+
 ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other)
 {
     if (this == &other) return *this;
-    size_ = 0;
-    reserveFor(other.size_);
-    if (other.size_) std::memcpy(data_, other.data_, other.size_);
+    clear();
+    if (!other.spilled()) {
+        if (FAILED(writeAt(0, other.data_, other.size_))) throw std::bad_alloc();
+        return *this;
+    }
+    if (!spillable_) {
+        // A memory block keeps its bytes in memory.
+        HRESULT hr = other.forEachChunk([&](const uint8_t* p, size_t n) { return SUCCEEDED(writeAt(size_, p, n)); });
+        if (hr != S_OK) throw std::bad_alloc();
+        return *this;
+    }
+    // A spilled content shares its file with the copy until either of them
+    // writes (which then takes a file of its own); the end gathered in
+    // memory is copied.
+    uint8_t* tail = nullptr;
+    if (other.tailLen_) {
+        tail = static_cast<uint8_t*>(std::malloc(kTailSize));
+        if (!tail) throw std::bad_alloc();
+        std::memcpy(tail, other.tail_, other.tailLen_);
+    }
+    release();
+    file_ = other.file_;
+    tail_ = tail;
+    tailLen_ = other.tailLen_;
     size_ = other.size_;
     return *this;
+}
+
+void ByteBuffer::clear()
+{
+    file_.reset();
+    std::free(tail_);
+    tail_ = nullptr;
+    tailLen_ = 0;
+    size_ = 0;
+}
+
+HRESULT ByteBuffer::flushTail(bool freeIt)
+{
+    if (tailLen_) {
+        // On failure the end stays here, in memory: nothing taken is lost.
+        if (!ownFile() || !pwriteAll(file_->fd, tail_, tailLen_, size_ - tailLen_)) return STG_E_MEDIUMFULL;
+        tailLen_ = 0;
+    }
+    if (freeIt) {
+        std::free(tail_);
+        tail_ = nullptr;
+    }
+    return S_OK;
+}
+
+HRESULT ByteBuffer::settle()
+{
+    return spilled() ? flushTail(true) : S_OK;
 }
 
 void ByteBuffer::reserveFor(size_t n)
@@ -129,29 +360,170 @@ void ByteBuffer::reserveFor(size_t n)
     capacity_ = want;
 }
 
+void ByteBuffer::maybeSpill(uint64_t want)
+{
+    if (!spillable_ || noSpill_ || spilled() || want <= g_spillThreshold) return;
+    // Within the budget the bytes stay in memory, where they are cheapest.
+    if (want <= held_ || g_spillableInMemory + (want - held_) <= g_spillBudget) return;
+    std::shared_ptr<SpillFile> file = newSpillFile(true);
+    if (!file || !pwriteAll(file->fd, data_, size_, 0)) {
+        noSpill_ = true;
+        return;
+    }
+    file_ = std::move(file);
+    freeMemory();
+}
+
 void ByteBuffer::resize(size_t n)
 {
-    if (n > size_) {
-        reserveFor(n);
-        std::memset(data_ + size_, 0, n - size_);
-    }
-    size_ = n;
+    HRESULT hr = setSize(n);
+    if (FAILED(hr)) throw std::bad_alloc();
 }
 
 void ByteBuffer::append(const uint8_t* p, size_t n)
 {
     if (!n) return;
-    reserveFor(size_ + n);
-    std::memcpy(data_ + size_, p, n);
-    size_ += n;
+    HRESULT hr = writeAt(size_, p, n);
+    if (FAILED(hr)) throw std::bad_alloc();
 }
 
-ULONG readContent(const ByteBuffer& d, uint64_t pos, void* pv, ULONG cb)
+HRESULT ByteBuffer::readSpilled(uint64_t pos, void* dst, size_t n) const
 {
-    ULONG n = 0;
-    if (pos < d.size()) n = ULONG(std::min<uint64_t>(cb, d.size() - pos));
-    if (n) std::memcpy(pv, d.data() + pos, n);
-    return n;
+    auto* p = static_cast<uint8_t*>(dst);
+    // The end not yet written to the file comes from memory.
+    const uint64_t inFile = size_ - tailLen_;
+    if (pos + n > inFile) {
+        const uint64_t from = std::max(pos, inFile);
+        const size_t k = size_t(pos + n - from);
+        std::memcpy(p + (from - pos), tail_ + (from - inFile), k);
+        n -= k;
+    }
+    while (n) {
+        ssize_t r = ::pread(file_->fd, p, n, off_t(pos));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return STG_E_READFAULT;
+        if (r == 0) {
+            // Past the file's end (a hole at its end) the content is zeros.
+            std::memset(p, 0, n);
+            return S_OK;
+        }
+        p += r;
+        pos += uint64_t(r);
+        n -= size_t(r);
+    }
+    return S_OK;
+}
+
+HRESULT ByteBuffer::readAt(uint64_t pos, void* dst, size_t n, size_t& got) const
+{
+    got = 0;
+    if (pos >= size_) return S_OK;
+    n = size_t(std::min<uint64_t>(n, size_ - pos));
+    if (!n) return S_OK;
+    if (!spilled()) {
+        std::memcpy(dst, data_ + pos, n);
+    } else if (HRESULT hr = readSpilled(pos, dst, n); FAILED(hr)) {
+        return hr;
+    }
+    got = n;
+    return S_OK;
+}
+
+HRESULT ByteBuffer::writeAt(uint64_t pos, const void* src, size_t n)
+{
+    if (!n) return S_OK;
+    const uint64_t end = pos + n;
+    if (end > size_) maybeSpill(end);
+    if (spilled()) {
+        // Appends gather at the end in memory and go to the file in large
+        // pieces: one system call per piece instead of one per write.
+        if (pos == size_ && n < kTailSize) {
+            if (tailLen_ + n > kTailSize && FAILED(flushTail(false))) return STG_E_MEDIUMFULL;
+            if (!tail_) tail_ = static_cast<uint8_t*>(std::malloc(kTailSize));
+            if (tail_) {
+                std::memcpy(tail_ + tailLen_, src, n);
+                tailLen_ += n;
+                size_ += n;
+                return S_OK;
+            }
+        }
+        if (FAILED(flushTail(false))) return STG_E_MEDIUMFULL;
+        // A gap past the old end is a hole of the file: it reads as zeros.
+        if (!ownFile() || !pwriteAll(file_->fd, src, n, pos)) return STG_E_MEDIUMFULL;
+        if (end > size_) size_ = size_t(end);
+        return S_OK;
+    }
+    try {
+        if (end > size_) {
+            reserveFor(size_t(end));
+            if (pos > size_) std::memset(data_ + size_, 0, size_t(pos - size_));
+        }
+    } catch (const std::bad_alloc&) {
+        return STG_E_MEDIUMFULL;
+    }
+    std::memcpy(data_ + pos, src, n);
+    if (end > size_) grownTo(size_t(end));
+    return S_OK;
+}
+
+void ByteBuffer::grownTo(size_t n)
+{
+    size_ = n;
+    if (spillable_ && n > held_) {
+        // Charged where it will be refunded, whichever copy of this layer
+        // grows or frees it (a tree may be built by one and freed by the other).
+        if (!account_) account_ = &g_spillableInMemory;
+        *account_ += n - held_;
+        held_ = n;
+    }
+}
+
+HRESULT ByteBuffer::reserve(uint64_t n)
+{
+    if (n <= size_) return S_OK;
+    maybeSpill(n);
+    if (spilled()) return S_OK;
+    try {
+        reserveFor(size_t(n));
+    } catch (const std::bad_alloc&) {
+        return STG_E_MEDIUMFULL;
+    }
+    return S_OK;
+}
+
+HRESULT ByteBuffer::setSize(uint64_t n)
+{
+    if (n == 0) {
+        clear();
+        return S_OK;
+    }
+    if (n > size_) maybeSpill(n);
+    if (spilled()) {
+        if (FAILED(flushTail(false)) || !ownFile() || ::ftruncate(file_->fd, off_t(n)) != 0)
+            return STG_E_MEDIUMFULL;
+        size_ = size_t(n);
+        return S_OK;
+    }
+    if (n > size_) {
+        try {
+            reserveFor(size_t(n));
+        } catch (const std::bad_alloc&) {
+            return STG_E_MEDIUMFULL;
+        }
+        std::memset(data_ + size_, 0, size_t(n) - size_);
+        grownTo(size_t(n));
+        return S_OK;
+    }
+    size_ = size_t(n);
+    return S_OK;
+}
+
+HRESULT readContent(const ByteBuffer& d, uint64_t pos, void* pv, ULONG cb, ULONG& got)
+{
+    size_t n = 0;
+    HRESULT hr = d.readAt(pos, pv, cb, n);
+    got = ULONG(n);
+    return hr;
 }
 
 HRESULT writeContent(ByteBuffer& d, uint64_t pos, const void* pv, ULONG cb)
@@ -159,39 +531,25 @@ HRESULT writeContent(ByteBuffer& d, uint64_t pos, const void* pv, ULONG cb)
     // Checked without forming pos + cb, which wraps for a position near the
     // top of the 64-bit range.
     if (pos > kMaxContentSize || cb > kMaxContentSize - pos) return STG_E_MEDIUMFULL;
-    uint64_t end = pos + cb;
-    try {
-        const auto* src = static_cast<const uint8_t*>(pv);
-        std::vector<uint8_t> own;
-        if (end > d.size()) {
-            // Growing may move the bytes that src points into.
-            if (!d.empty() && src >= d.data() && src < d.data() + d.size()) {
-                own.assign(src, src + cb);
-                src = own.data();
-            }
-            if (pos > d.size()) d.resize(size_t(pos));  // a gap past the old end reads as zeros
-            // The part past the old end is appended as it is, never zeroed first.
-            const size_t inside = d.size() - size_t(pos);
-            if (inside) std::memmove(d.data() + pos, src, inside);
-            d.append(src + inside, cb - inside);
-            return S_OK;
+    const auto* src = static_cast<const uint8_t*>(pv);
+    std::vector<uint8_t> own;
+    // Growing may move the bytes that src points into.
+    const uint8_t* mem = d.data();
+    if (cb && mem && src >= mem && src < mem + d.size()) {
+        try {
+            own.assign(src, src + cb);
+        } catch (const std::bad_alloc&) {
+            return STG_E_MEDIUMFULL;
         }
-        if (cb) std::memmove(d.data() + pos, src, cb);
-    } catch (const std::bad_alloc&) {
-        return STG_E_MEDIUMFULL;
+        src = own.data();
     }
-    return S_OK;
+    return d.writeAt(pos, src, cb);
 }
 
 HRESULT resizeContent(ByteBuffer& d, uint64_t size)
 {
     if (size > kMaxContentSize) return STG_E_MEDIUMFULL;
-    try {
-        d.resize(size_t(size));
-    } catch (const std::bad_alloc&) {
-        return STG_E_MEDIUMFULL;
-    }
-    return S_OK;
+    return d.setSize(size);
 }
 
 HRESULT seekTarget(uint64_t pos, uint64_t size, LARGE_INTEGER move, DWORD origin, uint64_t limit,
@@ -222,6 +580,39 @@ HRESULT writeAllTo(IStream* target, const uint8_t* src, uint64_t n, uint64_t& wr
         if (FAILED(hr) || w < chunk) break;
     }
     return hr;
+}
+
+HRESULT copyRange(const ByteBuffer& d, uint64_t pos, uint64_t n, bool intoItself, IStream* target,
+                  uint64_t& written, bool& taken)
+{
+    written = 0;
+    taken = true;
+    if (!n) return S_OK;
+    if (!d.spilled() && !intoItself) return writeAllTo(target, d.data() + pos, n, written);
+    try {
+        // Taken whole when the target writes into d; else piece by piece.
+        const uint64_t pieceSize = intoItself ? n : std::min<uint64_t>(n, uint64_t(1) << 20);
+        std::vector<uint8_t> piece{};
+        piece.resize(size_t(pieceSize));
+        HRESULT hr = S_OK;
+        for (uint64_t done = 0; done < n;) {
+            size_t got = 0;
+            hr = d.readAt(pos + done, piece.data(), size_t(std::min<uint64_t>(pieceSize, n - done)), got);
+            if (FAILED(hr)) {
+                taken = written != 0;
+                return hr;
+            }
+            uint64_t w = 0;
+            hr = writeAllTo(target, piece.data(), got, w);
+            written += w;
+            done += got;
+            if (FAILED(hr) || w < got || got == 0) break;
+        }
+        return hr;
+    } catch (const std::bad_alloc&) {
+        taken = false;
+        return STG_E_INSUFFICIENTMEMORY;
+    }
 }
 
 namespace {
@@ -321,7 +712,8 @@ public:
         if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (HRESULT hr = alive(); FAILED(hr)) return hr;
         if (!hasRead(mode_)) return STG_E_ACCESSDENIED;
-        ULONG n = readContent(node_->data, pos_, pv, cb);
+        ULONG n = 0;
+        if (HRESULT hr = readContent(node_->data, pos_, pv, cb, n); FAILED(hr)) return hr;
         pos_ += n;
         if (pcbRead) *pcbRead = n;
         return S_OK;
@@ -373,29 +765,44 @@ public:
         if (!hasRead(mode_)) return STG_E_ACCESSDENIED;
         const auto& d = node_->data;
         uint64_t n = pos_ < d.size() ? std::min<uint64_t>(cb.QuadPart, d.size() - pos_) : 0;
-        const uint8_t* src = d.data() + (pos_ < d.size() ? pos_ : 0);
-        // Writing into the same element (a clone of this stream) may move
-        // the bytes being copied.
-        std::vector<uint8_t> own;
         StreamImpl* target = nullptr;
         auto hold = implOf(pstm, IID_TvStreamImpl, target);
-        try {
-            if (target && target->node_ == node_ && n) {
-                own.assign(src, src + n);
-                src = own.data();
+        // Writing into the same element (a clone of this stream) may move
+        // or overwrite the bytes being copied: they are taken first.
+        const bool same = target && target->node_ == node_;
+        if (target && !same && wholeIntoEmpty(*target, n)) {
+            // The whole content into an empty stream: a copy of the buffer
+            // (sharing the spill file when spilled), not piece by piece.
+            try {
+                target->node_->data = d;
+            } catch (const std::bad_alloc&) {
+                return STG_E_MEDIUMFULL;
             }
-        } catch (const std::bad_alloc&) {
-            return STG_E_INSUFFICIENTMEMORY;
+            target->pos_ = n;
+            target->doc_->dirty = true;
+            pos_ = n;
+            if (pcbRead) pcbRead->QuadPart = n;
+            if (pcbWritten) pcbWritten->QuadPart = n;
+            return S_OK;
         }
         uint64_t written = 0;
-        HRESULT hr = writeAllTo(pstm, src, n, written);
+        bool taken = true;
+        HRESULT hr = copyRange(d, pos_, n, same, pstm, written, taken);
+        if (!taken) return hr;
         pos_ += n;
         if (pcbRead) pcbRead->QuadPart = n;
         if (pcbWritten) pcbWritten->QuadPart = written;
         return hr;
     }
 
-    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return alive(); }
+    // Nothing to write in direct mode; the gathered end of a spilled content
+    // goes to its file (kept in memory when the disk is full: nothing is lost).
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override
+    {
+        HRESULT hr = alive();
+        if (SUCCEEDED(hr)) node_->data.settle();
+        return hr;
+    }
     HRESULT STDMETHODCALLTYPE Revert() override { return alive(); }
     HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
     {
@@ -439,9 +846,20 @@ public:
 
 private:
     friend Base;
-    ~StreamImpl() { --node_->openCount; }
+    ~StreamImpl()
+    {
+        if (--node_->openCount == 0) node_->data.settle();
+    }
 
     HRESULT alive() const { return (doc_->closed || node_->removed) ? STG_E_REVERTED : S_OK; }
+
+    // True when copying n bytes from here into target writes this stream's
+    // whole content into target's empty one, and target takes writes.
+    bool wholeIntoEmpty(const StreamImpl& target, uint64_t n) const
+    {
+        return n && pos_ == 0 && n == node_->data.size() && target.pos_ == 0 && target.node_->data.empty() &&
+               SUCCEEDED(target.alive()) && hasWrite(target.mode_);
+    }
 
     DocumentPtr doc_;
     NodePtr node_;
@@ -567,16 +985,14 @@ HRESULT mergeInto(const Node& src, Node& dst, const CopyFilter* filter)
 
 HRESULT writeAll(IStream* s, const ByteBuffer& data)
 {
-    size_t done = 0;
-    while (done < data.size()) {
-        ULONG chunk = ULONG(std::min<size_t>(data.size() - done, 1u << 30));
-        ULONG w = 0;
-        HRESULT hr = s->Write(data.data() + done, chunk, &w);
-        if (FAILED(hr)) return hr;
-        if (w != chunk) return STG_E_WRITEFAULT;
-        done += chunk;
-    }
-    return S_OK;
+    HRESULT failed = S_OK;
+    HRESULT hr = data.forEachChunk([&](const uint8_t* p, size_t n) {
+        uint64_t written = 0;
+        failed = writeAllTo(s, p, n, written);
+        if (SUCCEEDED(failed) && written != n) failed = STG_E_WRITEFAULT;
+        return SUCCEEDED(failed);
+    });
+    return FAILED(failed) ? failed : FAILED(hr) ? hr : S_OK;
 }
 
 // Copies one element into a storage of another implementation.

@@ -11,8 +11,10 @@
 #include <gsf/gsf-output.h>
 #include <gsf/gsf-utils.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "platform/storage_internal.h"
 #include "platform/text.h"
@@ -143,8 +145,16 @@ struct Reader {
             // together cannot be larger than the file.
             if (size < 0 || uint64_t(size) > budget) return STG_E_DOCFILECORRUPT;
             budget -= size_t(size);
-            node->data.resize(size_t(size));
-            if (size > 0 && !gsf_input_read(child, size_t(size), node->data.data())) return STG_E_DOCFILECORRUPT;
+            // Read in pieces: a large stream goes on into its spill file
+            // without passing whole through memory.
+            if (FAILED(node->data.reserve(uint64_t(size)))) return STG_E_INSUFFICIENTMEMORY;
+            std::vector<uint8_t> piece(size_t(std::min<gsf_off_t>(size, gsf_off_t(1) << 20)));
+            for (gsf_off_t done = 0; done < size;) {
+                const size_t n = size_t(std::min<gsf_off_t>(size - done, gsf_off_t(piece.size())));
+                if (!gsf_input_read(child, n, piece.data())) return STG_E_DOCFILECORRUPT;
+                if (FAILED(node->data.writeAt(uint64_t(done), piece.data(), n))) return STG_E_INSUFFICIENTMEMORY;
+                done += gsf_off_t(n);
+            }
         }
         auto key = upperName(name);
         if (!parent.children.emplace(key, node).second) return STG_E_DOCFILECORRUPT;
@@ -177,14 +187,16 @@ struct Writer {
                 }
                 writeChildren(GSF_OUTFILE(child), c);
             } else {
-                const uint8_t* p = c.data.data();
-                size_t left = c.data.size();
-                while (ok && left) {
-                    size_t chunk = left < (size_t(1) << 26) ? left : (size_t(1) << 26);
-                    if (!gsf_output_write(child, chunk, p)) ok = false;
-                    p += chunk;
-                    left -= chunk;
-                }
+                HRESULT hr = c.data.forEachChunk([&](const uint8_t* p, size_t left) {
+                    while (ok && left) {
+                        size_t chunk = left < (size_t(1) << 26) ? left : (size_t(1) << 26);
+                        if (!gsf_output_write(child, chunk, p)) ok = false;
+                        p += chunk;
+                        left -= chunk;
+                    }
+                    return ok;
+                });
+                if (FAILED(hr)) ok = false;
             }
             if (!gsf_output_close(child)) ok = false;
             g_object_unref(child);

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstdint>
+#include <algorithm>
+#include <new>
 #include <map>
 #include <memory>
 #include <string>
@@ -43,13 +45,42 @@ struct KeyLess {
     }
 };
 
-// The bytes of a stream or of lock bytes. Grows through realloc, so that a
-// large content that grows at its end is moved by the system's page tables
-// instead of being copied (and its new pages zeroed) at every growth.
+// The bytes of a stream or of lock bytes. In memory they grow through
+// realloc, so that a large content that grows at its end is moved by the
+// system's page tables instead of being copied (and its new pages zeroed) at
+// every growth.
+//
+// A spillable buffer (the streams of compound files) moves its bytes into a
+// temporary file of its own when it grows past the spill threshold while
+// the spillable buffers together hold more memory than the spill budget:
+// the file is unlinked at once and read back with pread, so the content lies
+// in the system's page cache instead of the process's memory. Small
+// compound files stay wholly in memory; large ones use memory up to the
+// budget. Where no spill file can be made or filled, the bytes stay in
+// memory. Appends to a spilled content gather in memory (up to 256 KiB, not
+// counted in the budget) until they fill that piece, the content is written
+// elsewhere, or settle is called. Memory blocks (HGLOBAL)
+// never spill: their address is handed out.
+// An open spill file, closed with its last owner; counted in `open` while
+// it lives.
+struct SpillFile {
+    SpillFile(int f, std::atomic<int>& open);
+    ~SpillFile();
+    SpillFile(const SpillFile&) = delete;
+    SpillFile& operator=(const SpillFile&) = delete;
+    int fd;
+    std::atomic<int>* count;
+};
+
 class ByteBuffer {
 public:
+    enum Kind { MemoryOnly, Spillable };
+
     ByteBuffer() = default;
-    ByteBuffer(const ByteBuffer& other) { *this = other; }
+    explicit ByteBuffer(Kind kind) : spillable_(kind == Spillable) {}
+    // A copy is spillable when this buffer is; a spilled content shares its
+    // file with the copy until either writes. Throw std::bad_alloc.
+    ByteBuffer(const ByteBuffer& other) : spillable_(other.spillable_) { *this = other; }
     ByteBuffer(ByteBuffer&& other) noexcept { swap(other); }
     ByteBuffer& operator=(const ByteBuffer& other);
     ByteBuffer& operator=(ByteBuffer&& other) noexcept
@@ -57,14 +88,18 @@ public:
         swap(other);
         return *this;
     }
-    ~ByteBuffer() { std::free(data_); }
+    ~ByteBuffer() { release(); }
 
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    uint8_t* data() { return data_; }
-    const uint8_t* data() const { return data_; }
-    void clear() { size_ = 0; }
-    // New bytes are zero. Throws std::bad_alloc.
+    bool spilled() const { return file_ != nullptr; }
+    // The bytes in memory; null once spilled (a spilled content is reached
+    // through readAt / forEachChunk only).
+    uint8_t* data() { return spilled() ? nullptr : data_; }
+    const uint8_t* data() const { return spilled() ? nullptr : data_; }
+    // Size 0; a spilled content goes back to memory (its file is closed).
+    void clear();
+    // New bytes are zero. Throws std::bad_alloc; STG_E_* through setSize.
     void resize(size_t n);
     // Appends n bytes (which must not lie in this buffer). Throws std::bad_alloc.
     void append(const uint8_t* p, size_t n);
@@ -73,16 +108,106 @@ public:
         std::swap(data_, other.data_);
         std::swap(size_, other.size_);
         std::swap(capacity_, other.capacity_);
+        file_.swap(other.file_);
+        std::swap(spillable_, other.spillable_);
+        std::swap(noSpill_, other.noSpill_);
+        std::swap(held_, other.held_);
+        std::swap(account_, other.account_);
+        std::swap(tail_, other.tail_);
+        std::swap(tailLen_, other.tailLen_);
     }
+    // Writes the gathered end of a spilled content to its file and frees
+    // its memory (when the content's writer is done). STG_E_MEDIUMFULL when
+    // the disk cannot take it; the bytes are then kept in memory.
+    HRESULT settle();
+
+    // Copies up to n bytes from pos (none from pos at or past the end) into
+    // dst; got tells how many. STG_E_READFAULT when a spilled content cannot
+    // be read back.
+    HRESULT readAt(uint64_t pos, void* dst, size_t n, size_t& got) const;
+    // Writes n bytes at pos, growing with zeros up to pos; src must not lie
+    // in this buffer. STG_E_MEDIUMFULL when memory or the spill file's disk
+    // runs out (the content is as it was, or grown with zeros).
+    HRESULT writeAt(uint64_t pos, const void* src, size_t n);
+    // Truncates or grows with zeros; STG_E_MEDIUMFULL as writeAt.
+    HRESULT setSize(uint64_t n);
+    // Makes room for a content of n bytes that is about to be written
+    // (spilling first where the budget says so); STG_E_MEDIUMFULL as writeAt.
+    HRESULT reserve(uint64_t n);
+    // Hands the content out in order, in pieces (in place when in memory):
+    // f(const uint8_t*, size_t) returns false to stop, which makes the
+    // result S_FALSE. STG_E_READFAULT when a spilled content cannot be read.
+    template <class F>
+    HRESULT forEachChunk(F&& f) const;
 
 private:
     // Room for at least n bytes, growing by half again at least.
     void reserveFor(size_t n);
+    // The content in memory has grown to n bytes.
+    void grownTo(size_t n);
+    // Frees the memory and closes the file.
+    void release() noexcept;
+    void freeMemory() noexcept;
+    // Moves an in-memory content that is to reach `want` bytes into a spill
+    // file when it is spillable and large enough; stays in memory (and stops
+    // trying) when that fails.
+    void maybeSpill(uint64_t want);
+    // Reads a piece of a spilled content.
+    HRESULT readSpilled(uint64_t pos, void* dst, size_t n) const;
+    // Makes the spill file this buffer's own before it writes to it (a
+    // copy of the shared one); false when no file can be had.
+    bool ownFile();
+    // Writes the gathered end to the file (kept on failure); freeIt frees
+    // its memory.
+    HRESULT flushTail(bool freeIt);
+
+    static constexpr size_t kTailSize = size_t(256) << 10;
 
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
+    // The spill file, shared with copies until one of them writes.
+    std::shared_ptr<SpillFile> file_;
+    bool spillable_ = false;
+    bool noSpill_ = false;  // a spill file could not be made or filled
+    size_t held_ = 0;       // counted in the budget: the most held in memory
+    std::atomic<size_t>* account_ = nullptr;  // the budget held_ is counted in
+    // The end of a spilled content, [size_ - tailLen_, size_), not yet in
+    // the file.
+    uint8_t* tail_ = nullptr;
+    size_t tailLen_ = 0;
 };
+
+// The spill threshold, budget and the most spill files open at once (tests
+// set small values; 0 restores the default of each: 256 KiB, 32 MiB and 256
+// files). The budget and the file count are those of this copy of the
+// layer: a program and a library it loads that both link it have one each.
+// Past the file count new contents stay in memory; a copy that writes to a
+// shared spill file still gets a file of its own. A process starts with those of the
+// environment variable TV_STORAGE_SPILL ("threshold,budget", in bytes) when
+// it is set, so that whole runs can be checked with every stream spilled.
+void setSpillLimits(size_t threshold, size_t budget, int files = 0);
+// Memory held now by the spillable buffers that are in memory.
+size_t spillableBytesInMemory();
+
+template <class F>
+HRESULT ByteBuffer::forEachChunk(F&& f) const
+{
+    if (!spilled()) {
+        if (size_ && !f(static_cast<const uint8_t*>(data_), size_)) return S_FALSE;
+        return S_OK;
+    }
+    constexpr size_t kPiece = size_t(1) << 20;
+    std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kPiece]);
+    if (!piece) return STG_E_INSUFFICIENTMEMORY;
+    for (uint64_t pos = 0; pos < size_;) {
+        const size_t n = size_t(std::min<uint64_t>(kPiece, size_ - pos));
+        if (HRESULT hr = readSpilled(pos, piece.get(), n); FAILED(hr)) return hr;
+        if (!f(static_cast<const uint8_t*>(piece.get()), n)) return S_FALSE;
+        pos += n;
+    }
+    return S_OK;
+}
 
 struct Node;
 using NodePtr = std::shared_ptr<Node>;
@@ -96,7 +221,7 @@ struct Node {
     FILETIME ctime{};
     FILETIME mtime{};
     FILETIME atime{};
-    ByteBuffer data;                                    // stream bytes
+    ByteBuffer data{ByteBuffer::Spillable};             // stream bytes
     std::map<std::u16string, NodePtr, KeyLess> children;  // key: upperName(name)
     uint32_t openCount = 0;  // live interface objects on this element
     bool removed = false;    // destroyed or replaced; its objects are reverted
@@ -185,13 +310,14 @@ protected:
 // Largest content of a stream or of lock bytes.
 inline constexpr uint64_t kMaxContentSize = 0xFFFFFFFFull;
 
-// Copies up to cb bytes from pos (none from pos at or past the end); returns
-// how many.
-ULONG readContent(const ByteBuffer& d, uint64_t pos, void* pv, ULONG cb);
+// Copies up to cb bytes from pos (none from pos at or past the end); got
+// tells how many. STG_E_READFAULT when a spilled content cannot be read.
+HRESULT readContent(const ByteBuffer& d, uint64_t pos, void* pv, ULONG cb, ULONG& got);
 // Writes cb bytes at pos, growing d with zeros up to pos; pv may point into d.
-// STG_E_MEDIUMFULL when the end would pass kMaxContentSize or memory runs out.
+// STG_E_MEDIUMFULL when the end would pass kMaxContentSize or memory or the
+// spill file's disk runs out.
 HRESULT writeContent(ByteBuffer& d, uint64_t pos, const void* pv, ULONG cb);
-// STG_E_MEDIUMFULL past kMaxContentSize or when memory runs out.
+// STG_E_MEDIUMFULL past kMaxContentSize or when memory or disk runs out.
 HRESULT resizeContent(ByteBuffer& d, uint64_t size);
 // The position a Seek asks for from pos in content of size bytes;
 // STG_E_INVALIDFUNCTION for an unknown origin or a target outside [0, limit].
@@ -200,6 +326,14 @@ HRESULT seekTarget(uint64_t pos, uint64_t size, LARGE_INTEGER move, DWORD origin
 // Writes n bytes to target in pieces of 1 GiB, stopping at a failure or a
 // short write; written tells how many it took.
 HRESULT writeAllTo(IStream* target, const uint8_t* src, uint64_t n, uint64_t& written);
+
+// Writes the n bytes of d from pos (which lie in d) to target, taking them
+// first when the target writes into d itself; written tells how many it
+// took. taken is false (with STG_E_INSUFFICIENTMEMORY or STG_E_READFAULT)
+// when the bytes could not be had; the target's failures come back as they
+// are.
+HRESULT copyRange(const ByteBuffer& d, uint64_t pos, uint64_t n, bool intoItself, IStream* target,
+                  uint64_t& written, bool& taken);
 
 // Fills a STATSTG name field (task memory); STG_E_INSUFFICIENTMEMORY on failure.
 HRESULT copyName(const std::u16string& name, LPOLESTR* out);
@@ -235,10 +369,6 @@ public:
 
 private:
     friend HRESULT encode(const Node& root, Encoded& out);
-// Writes the compound file holding the tree below root into f from its
-// start, as it is encoded, without holding the whole file in memory; f is
-// flushed, not closed. size receives the bytes of the file.
-HRESULT encodeTo(const Node& root, std::FILE* f, uint64_t& size);
     void* holder_ = nullptr;
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;

@@ -91,7 +91,8 @@ public:
     {
         if (pcbRead) *pcbRead = 0;
         if (!pv && cb) return STG_E_INVALIDPOINTER;
-        ULONG n = readContent(block_->bytes(), pos_, pv, cb);
+        ULONG n = 0;
+        if (HRESULT hr = readContent(block_->bytes(), pos_, pv, cb, n); FAILED(hr)) return hr;
         pos_ += n;
         if (pcbRead) *pcbRead = n;
         return S_OK;
@@ -130,25 +131,18 @@ public:
         if (!pstm) return STG_E_INVALIDPOINTER;
         auto& d = block_->bytes();
         uint64_t n = pos_ < d.size() ? std::min<uint64_t>(cb.QuadPart, d.size() - pos_) : 0;
-        const uint8_t* src = d.data() + (pos_ < d.size() ? pos_ : 0);
         // A target on the same block could move the bytes being copied.
-        std::vector<uint8_t> own;
+        bool same = false;
         void* other = nullptr;
         if (n && SUCCEEDED(pstm->QueryInterface(IID_TvGlobalStream, &other)) && other) {
             auto* gs = static_cast<GlobalStream*>(static_cast<IStream*>(other));
-            bool same = gs->block_->h == block_->h;
+            same = gs->block_->h == block_->h;
             gs->Release();
-            if (same) {
-                try {
-                    own.assign(src, src + n);
-                } catch (const std::bad_alloc&) {
-                    return STG_E_INSUFFICIENTMEMORY;
-                }
-                src = own.data();
-            }
         }
         uint64_t written = 0;
-        HRESULT hr = writeAllTo(pstm, src, n, written);
+        bool taken = true;
+        HRESULT hr = copyRange(d, pos_, n, same, pstm, written, taken);
+        if (!taken) return hr;
         pos_ += n;
         if (pcbRead) pcbRead->QuadPart = n;
         if (pcbWritten) pcbWritten->QuadPart = written;
@@ -201,7 +195,8 @@ public:
     {
         if (pcbRead) *pcbRead = 0;
         if (!pv && cb) return STG_E_INVALIDPOINTER;
-        ULONG n = readContent(block_->bytes(), off.QuadPart, pv, cb);
+        ULONG n = 0;
+        if (HRESULT hr = readContent(block_->bytes(), off.QuadPart, pv, cb, n); FAILED(hr)) return hr;
         if (pcbRead) *pcbRead = n;
         return S_OK;
     }

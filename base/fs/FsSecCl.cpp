@@ -400,6 +400,15 @@ void FsSecCl::writeBytes(const void* data, uint32_t length)
             setError(FSSEC_INTERNAL);
             return;
         }
+        if (m_windowPos == 0 && length >= WINDOW_SIZE) {
+            // Whole windows from a window's start go to the stream as they
+            // are, without passing through the window.
+            const uint32_t direct = length - length % WINDOW_SIZE;
+            if (!writeDirect(p, direct)) return;
+            p += direct;
+            length -= direct;
+            continue;
+        }
         uint32_t chunk = WINDOW_SIZE - m_windowPos;
         if (chunk > length) chunk = length;
         std::memcpy(m_buffer + m_windowPos, p, chunk);
@@ -415,6 +424,24 @@ void FsSecCl::writeBytes(const void* data, uint32_t length)
             if (m_error) return;
         }
     }
+}
+
+bool FsSecCl::writeDirect(const uint8_t* p, uint32_t n)
+{
+    flush();
+    if (m_error) return false;
+    LARGE_INTEGER li;
+    li.QuadPart = m_windowStart;
+    ULONG written = 0;
+    if (FAILED(m_pStream->Seek(li, STREAM_SEEK_SET, nullptr)) || FAILED(m_pStream->Write(p, n, &written)) ||
+        written != n) {
+        setError(FSSEC_STREAM_CALL);
+        return false;
+    }
+    const uint32_t end = m_windowStart + n;
+    if (end > m_end) m_end = end;
+    // The window moves on to what follows the bytes written.
+    return loadWindow(end);
 }
 
 FsSecCl& FsSecCl::operator<<(char c)

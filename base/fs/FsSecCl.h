@@ -243,6 +243,10 @@ protected:
     }
     // Moves past the window end when the position reached it.
     void crossWindow();
+    // Writes n bytes (whole windows) at the start of the window straight to
+    // the stream, after flushing the window, and loads the window that
+    // follows them. False (error 16 or 18) on failure.
+    bool writeDirect(const uint8_t* p, uint32_t n);
     // Next byte without consuming it; false at the end (no error set).
     bool peekChar(char& c);
     // Raw token (separators skipped); limit characters at most. Sets error

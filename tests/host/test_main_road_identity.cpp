@@ -281,16 +281,25 @@ TEST_F(MainRoadIdentity, WholeCompileKeepsItsBytes)
     const int repeats = 300;
     const std::string name = "whole.tos";
     const hosttest::SysVars sysVars = writeWholeSource(m_dir, name, repeats);
-    std::string got;
-    for (const char* way : {"new", "existing"}) {
-        const std::string what = name + " " + way;
-        for (const char* f : {"whole.rc", "whole.m4h", "whole.m4c"}) ::unlink((m_dir + "/" + f).c_str());
-        got += command("compile " + name + " -o whole.dsc --rc whole.rc", sysVars, what);
-        got += compoundLines(m_dir + "/whole.dsc", what);
-        for (const char* f : {"whole.rc", "whole.m4h", "whole.m4c"})
-            got += what + " " + f + " " + hashOf(mainroad::readText(m_dir + "/" + f)) + "\n";
+    // The same again with every stream of more than 4 KB spilled into a
+    // temporary file: the same bytes.
+    hosttest::SysVars spilled = sysVars;
+    spilled.env = "TV_STORAGE_SPILL=4096,1 " + spilled.env;
+    std::string got, again;
+    for (const hosttest::SysVars* vars : {&sysVars, static_cast<const hosttest::SysVars*>(&spilled)}) {
+        std::string& out = vars == &sysVars ? got : again;
+        ::unlink((m_dir + "/whole.dsc").c_str());
+        for (const char* way : {"new", "existing"}) {
+            const std::string what = name + " " + way;
+            for (const char* f : {"whole.rc", "whole.m4h", "whole.m4c"}) ::unlink((m_dir + "/" + f).c_str());
+            out += command("compile " + name + " -o whole.dsc --rc whole.rc", *vars, what);
+            out += compoundLines(m_dir + "/whole.dsc", what);
+            for (const char* f : {"whole.rc", "whole.m4h", "whole.m4c"})
+                out += what + " " + f + " " + hashOf(mainroad::readText(m_dir + "/" + f)) + "\n";
+        }
     }
     compareWithGolden(got, kWholeGolden);
+    EXPECT_EQ(again, got) << "with every stream spilled";
 }
 
 TEST_F(MainRoadIdentity, WorkingFileTargetAndMessagesKeepTheirBytes)

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "platform/storage.h"
+#include "platform/storage_internal.h"
 
 namespace {
 
@@ -137,12 +141,12 @@ void putStream(IStorage* stg, const std::string& name, const Bytes& data)
     ASSERT_EQ(written, data.size());
 }
 
-Bytes getStream(IStorage* stg, const std::string& name)
+// The whole content of a stream, read from its start.
+Bytes readAll(IStream* s)
 {
-    ComPtr<IStream> s;
-    HRESULT hr = stg->OpenStream(w(name).c_str(), nullptr, kRO, 0, &s);
-    EXPECT_EQ(hr, S_OK) << name;
-    if (FAILED(hr)) return {};
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    EXPECT_EQ(s->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
     STATSTG st;
     EXPECT_EQ(s->Stat(&st, STATFLAG_NONAME), S_OK);
     Bytes b(size_t(st.cbSize.QuadPart));
@@ -152,6 +156,15 @@ Bytes getStream(IStorage* stg, const std::string& name)
     }
     EXPECT_EQ(got, b.size());
     return b;
+}
+
+Bytes getStream(IStorage* stg, const std::string& name)
+{
+    ComPtr<IStream> s;
+    HRESULT hr = stg->OpenStream(w(name).c_str(), nullptr, kRO, 0, &s);
+    EXPECT_EQ(hr, S_OK) << name;
+    if (FAILED(hr)) return {};
+    return readAll(s);
 }
 
 ComPtr<IStorage> createFile(const std::u16string& p)
@@ -856,3 +869,271 @@ TEST(StorageMemory, StreamOnHGlobal)
 }
 
 }  // namespace
+
+// --- streams spilled into temporary files --------------------------------------
+
+namespace {
+
+// Every stream above a few KB is spilled (the budget of one byte is always
+// exceeded); spill files go to the test's directory.
+class SpillTest : public StorageTest {
+protected:
+    void SetUp() override
+    {
+        StorageTest::SetUp();
+        const char* old = std::getenv("TMPDIR");
+        hadTmp_ = old != nullptr;
+        if (old) oldTmp_ = old;
+        ::setenv("TMPDIR", dir_.c_str(), 1);
+        tvp::stg::setSpillLimits(4096, 1);
+    }
+    void TearDown() override
+    {
+        tvp::stg::setSpillLimits(0, 0);
+        if (hadTmp_) ::setenv("TMPDIR", oldTmp_.c_str(), 1);
+        else ::unsetenv("TMPDIR");
+        StorageTest::TearDown();
+    }
+
+    bool hadTmp_ = false;
+    std::string oldTmp_;
+};
+
+void writeAt(IStream* s, uint64_t at, const Bytes& b)
+{
+    LARGE_INTEGER off;
+    off.QuadPart = int64_t(at);
+    ASSERT_EQ(s->Seek(off, STREAM_SEEK_SET, nullptr), S_OK);
+    ULONG n = 0;
+    ASSERT_EQ(s->Write(b.data(), ULONG(b.size()), &n), S_OK);
+    ASSERT_EQ(n, b.size());
+}
+
+// What the same write does to the expected bytes.
+void modelWrite(Bytes& model, uint64_t at, const Bytes& b)
+{
+    if (model.size() < at + b.size()) model.resize(size_t(at + b.size()), 0);
+    std::copy(b.begin(), b.end(), model.begin() + std::ptrdiff_t(at));
+}
+
+}  // namespace
+
+// A spilled stream answers every call as one in memory: appends in window
+// pieces, writes inside, a write past the end over a gap of zeros,
+// shrinking and growing, a clone's writes, CopyTo into itself and into other
+// files, storage copies, commit and reopening - the bytes after each step
+// against a model, the file against the independent reader.
+TEST_F(SpillTest, SpilledStreamsKeepEveryOperation)
+{
+    const size_t before = tvp::stg::spillableBytesInMemory();
+    Bytes model, inOther;
+    {
+        ComPtr<IStorage> root = createFile(wpath("spill.stg"));
+        ComPtr<IStream> s;
+        ASSERT_EQ(root->CreateStream(u"big", kRW, 0, 0, &s), S_OK);
+        for (uint32_t i = 0; i < 64; ++i) {
+            const Bytes piece = pattern(16384, i);
+            writeAt(s, model.size(), piece);
+            modelWrite(model, model.size(), piece);
+        }
+        // The megabyte is no longer held in memory.
+        EXPECT_LT(tvp::stg::spillableBytesInMemory(), before + 65536);
+        EXPECT_EQ(readAll(s), model);
+
+        const struct {
+            const char* what;
+            uint64_t at;
+            size_t n;
+        } writes[] = {{"inside", 5000, 70000}, {"at the end", model.size() - 10, 20}, {"past a gap", 2u << 20, 9000}};
+        for (const auto& w : writes) {
+            const Bytes b = pattern(w.n, uint32_t(w.at));
+            writeAt(s, w.at, b);
+            modelWrite(model, w.at, b);
+            EXPECT_EQ(readAll(s), model) << w.what;
+        }
+        for (uint64_t size : {uint64_t(300000), uint64_t(1) << 21, uint64_t(4096), uint64_t(0), uint64_t(100000)}) {
+            ULARGE_INTEGER sz;
+            sz.QuadPart = size;
+            ASSERT_EQ(s->SetSize(sz), S_OK);
+            model.resize(size_t(size), 0);
+            EXPECT_EQ(readAll(s), model) << "size " << size;
+        }
+        const Bytes refill = pattern(500000, 77);
+        writeAt(s, 0, refill);
+        modelWrite(model, 0, refill);
+
+        // A clone writes into the same bytes; CopyTo into the clone copies
+        // what was there before.
+        ComPtr<IStream> c;
+        ASSERT_EQ(s->Clone(&c), S_OK);
+        LARGE_INTEGER zero;
+        zero.QuadPart = 0;
+        ASSERT_EQ(s->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
+        ASSERT_EQ(c->Seek(zero, STREAM_SEEK_END, nullptr), S_OK);
+        ULARGE_INTEGER all, rd, wr;
+        all.QuadPart = ~0ull;
+        ASSERT_EQ(s->CopyTo(c, all, &rd, &wr), S_OK);
+        EXPECT_EQ(rd.QuadPart, model.size());
+        EXPECT_EQ(wr.QuadPart, model.size());
+        const Bytes once = model;
+        modelWrite(model, once.size(), once);
+        EXPECT_EQ(readAll(c), model);
+
+        // Into a stream of another file and into a storage copy.
+        ComPtr<IStorage> other = createFile(wpath("other.stg"));
+        {
+            ComPtr<IStream> t;
+            ASSERT_EQ(other->CreateStream(u"t", kRW, 0, 0, &t), S_OK);
+            ASSERT_EQ(s->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
+            ASSERT_EQ(s->CopyTo(t, all, &rd, &wr), S_OK);
+            EXPECT_EQ(rd.QuadPart, model.size());
+            EXPECT_EQ(wr.QuadPart, model.size());
+            // Both positions are at the end: a further write appends.
+            ULARGE_INTEGER at;
+            ASSERT_EQ(t->Seek(zero, STREAM_SEEK_CUR, &at), S_OK);
+            EXPECT_EQ(at.QuadPart, model.size());
+            ASSERT_EQ(s->Seek(zero, STREAM_SEEK_CUR, &at), S_OK);
+            EXPECT_EQ(at.QuadPart, model.size());
+            EXPECT_EQ(readAll(t), model);
+        }
+        s = nullptr;
+        c = nullptr;
+        ComPtr<IStorage> copy = createFile(wpath("copy.stg"));
+        ASSERT_EQ(root->CopyTo(0, nullptr, nullptr, copy), S_OK);
+        // The copy is a copy: writes into the original and into the copy
+        // each change only their own bytes.
+        Bytes original = model;
+        inOther = model;
+        {
+            ComPtr<IStream> o;
+            ASSERT_EQ(root->OpenStream(u"big", nullptr, kRW, 0, &o), S_OK);
+            const Bytes b = pattern(5000, 8);
+            writeAt(o, 100, b);
+            modelWrite(original, 100, b);
+        }
+        {
+            ComPtr<IStream> o;
+            ASSERT_EQ(copy->OpenStream(u"big", nullptr, kRW, 0, &o), S_OK);
+            const Bytes b = pattern(20000, 9);
+            writeAt(o, model.size(), b);
+            modelWrite(model, model.size(), b);
+        }
+        EXPECT_EQ(getStream(root, "big"), original);
+        EXPECT_EQ(getStream(copy, "big"), model);
+        ASSERT_EQ(copy->Commit(STGC_DEFAULT), S_OK);
+        ASSERT_EQ(other->Commit(STGC_DEFAULT), S_OK);
+        // A second commit writes the same file again.
+        ASSERT_EQ(copy->Commit(STGC_DEFAULT), S_OK);
+    }
+    EXPECT_EQ(tvp::stg::spillableBytesInMemory(), before);
+    for (const char* file : {"copy.stg", "other.stg"}) {
+        ComPtr<IStorage> again = openFile(wpath(file));
+        const bool copied = std::string(file) == "copy.stg";
+        EXPECT_EQ(getStream(again, copied ? "big" : "t"), copied ? model : inOther) << file;
+    }
+    auto listing = oleListing(path("copy.stg"));
+    EXPECT_EQ(listing["S big"], std::to_string(model.size()) + " " + md5hex(model));
+}
+
+// A file opened with large streams spills them as it reads them, and small
+// compound files stay in memory while the budget holds.
+TEST_F(SpillTest, BudgetDecidesWhatSpills)
+{
+    const Bytes big = pattern(3u << 20, 5);
+    {
+        ComPtr<IStorage> root = createFile(wpath("open.stg"));
+        putStream(root, "big", big);
+    }
+    const size_t before = tvp::stg::spillableBytesInMemory();
+    {
+        ComPtr<IStorage> root = openFile(wpath("open.stg"), kRW);
+        EXPECT_LT(tvp::stg::spillableBytesInMemory(), before + 65536);
+        EXPECT_EQ(getStream(root, "big"), big);
+    }
+    tvp::stg::setSpillLimits(4096, 256u << 10);
+    {
+        ComPtr<IStorage> root = createFile(wpath("budget.stg"));
+        for (int i = 0; i < 3; ++i) putStream(root, "small" + std::to_string(i), pattern(50000, uint32_t(i)));
+        EXPECT_GE(tvp::stg::spillableBytesInMemory(), before + 150000);
+        putStream(root, "big", big);
+        EXPECT_LT(tvp::stg::spillableBytesInMemory(), before + (256u << 10));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(getStream(root, "small" + std::to_string(i)), pattern(50000, uint32_t(i)));
+        EXPECT_EQ(getStream(root, "big"), big);
+    }
+    EXPECT_EQ(tvp::stg::spillableBytesInMemory(), before);
+}
+
+// Past the most spill files open at once, new large contents stay in memory.
+TEST_F(SpillTest, SpillFilesAreLimited)
+{
+    tvp::stg::setSpillLimits(4096, 1, 2);
+    const size_t before = tvp::stg::spillableBytesInMemory();
+    ComPtr<IStorage> root = createFile(wpath("files.stg"));
+    for (int i = 0; i < 4; ++i) putStream(root, "s" + std::to_string(i), pattern(100000, uint32_t(i)));
+    // Two spilled, two in memory.
+    EXPECT_GE(tvp::stg::spillableBytesInMemory(), before + 200000);
+    EXPECT_LT(tvp::stg::spillableBytesInMemory(), before + 300000);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(getStream(root, "s" + std::to_string(i)), pattern(100000, uint32_t(i)));
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(oleListing(path("files.stg"))["S s3"], "100000 " + md5hex(pattern(100000, 3)));
+}
+
+// Without a place for spill files the bytes stay in memory and nothing fails.
+TEST_F(SpillTest, WithoutSpillFilesTheBytesStayInMemory)
+{
+    ::setenv("TMPDIR", path("missing/dir").c_str(), 1);
+    const size_t before = tvp::stg::spillableBytesInMemory();
+    ComPtr<IStorage> root = createFile(wpath("mem.stg"));
+    const Bytes big = pattern(1u << 20, 9);
+    putStream(root, "big", big);
+    EXPECT_GE(tvp::stg::spillableBytesInMemory(), before + big.size());
+    EXPECT_EQ(getStream(root, "big"), big);
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(oleListing(path("mem.stg"))["S big"], std::to_string(big.size()) + " " + md5hex(big));
+}
+
+// A full disk while spilling: a write fails with STG_E_MEDIUMFULL once the
+// bytes it gathered cannot reach the spill file, the bytes taken before stay
+// readable, and a commit that cannot write the file fails and leaves the
+// file as it was.
+TEST_F(SpillTest, FullDiskWhileSpillingFailsClearly)
+{
+    const Bytes old = pattern(10000, 3);
+    ComPtr<IStorage> root = createFile(wpath("full.stg"));
+    putStream(root, "old", old);
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    const std::string listed = oleListing(path("full.stg"))["S old"];
+    ASSERT_EQ(listed, std::to_string(old.size()) + " " + md5hex(old));
+
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 256u << 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    ComPtr<IStream> s;
+    ASSERT_EQ(root->CreateStream(u"big", kRW, 0, 0, &s), S_OK);
+    Bytes taken;
+    HRESULT failed = S_OK;
+    for (uint32_t i = 0; i < 256 && failed == S_OK; ++i) {
+        const Bytes piece = pattern(16384, i);
+        ULONG n = 0;
+        failed = s->Write(piece.data(), ULONG(piece.size()), &n);
+        if (failed == S_OK) taken.insert(taken.end(), piece.begin(), piece.end());
+        else EXPECT_EQ(n, 0u);
+    }
+    EXPECT_EQ(failed, STG_E_MEDIUMFULL);
+    EXPECT_EQ(readAll(s), taken);
+    s = nullptr;
+    EXPECT_NE(root->Commit(STGC_DEFAULT), S_OK);
+
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(oleListing(path("full.stg"))["S old"], listed);
+    EXPECT_EQ(oleListing(path("full.stg")).count("S big"), 0u);
+    // With room again the commit writes everything taken.
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(oleListing(path("full.stg"))["S big"], std::to_string(taken.size()) + " " + md5hex(taken));
+}
