@@ -1,6 +1,6 @@
 // An arena for the small objects one container owns and releases together.
 //
-// Blocks are cut from chunks that grow from 2 KB to 256 KB, so a small
+// Blocks are cut from chunks that grow from 2 KB to 32 KB, so a small
 // container costs little and a large one few heap calls. A block given back
 // with recycle is kept on a free list of its size and handed out again for
 // the same size, so that a container that keeps removing and adding objects
@@ -59,7 +59,9 @@ private:
     static constexpr size_t kAlign = 8;
     static constexpr size_t kLargestRecycled = 256;
     static constexpr size_t kFirstChunk = 2048;
-    static constexpr size_t kLargestChunk = 256 * 1024;
+    // Below the heap's thresholds for mapping a block of its own and for
+    // consolidating its free lists: released chunks go back to its bins.
+    static constexpr size_t kLargestChunk = 32 * 1024;
     static size_t rounded(size_t size) { return size ? (size + kAlign - 1) & ~(kAlign - 1) : kAlign; }
     void* allocateSlow(size_t n);
 
