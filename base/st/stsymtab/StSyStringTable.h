@@ -80,14 +80,20 @@ public:
 
 private:
     using Pair = NameMap::value_type;
-    // The names as keys of the index: equal when their bytes are.
+    // The names as keys of the index, with their hash: equal when their
+    // bytes are; a probe passing another name's key compares the hashes
+    // before it reads the other name.
     struct NameKey {
         const String* name = nullptr;
-        bool operator==(const NameKey& o) const { return String::compare(*name, *o.name) == 0; }
+        uint32_t hash = 0;
+        NameKey() = default;
+        explicit NameKey(const String* n) : name(n), hash(hashOf(*n)) {}
+        bool operator==(const NameKey& o) const { return hash == o.hash && *name == *o.name; }
     };
     struct NameKeyHash {
-        uint32_t operator()(const NameKey& k) const;
+        uint32_t operator()(const NameKey& k) const { return k.hash; }
     };
+    static uint32_t hashOf(const String& name);
     // The pairs of the map by name, so that looking a name up does not walk
     // the tree with whole-string comparisons; the map keeps the order and
     // owns the pairs.
