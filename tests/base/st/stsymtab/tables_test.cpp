@@ -2,6 +2,7 @@
 // id rules, name chains, marked-only writing and the readers' limits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <map>
 #include <random>
@@ -328,6 +329,34 @@ TEST(StringTableTest, ManyNamesEnteredAndRemoved)
     t.insert(new String("a"), 9);
     t.lookup(String("a"), sid);
     EXPECT_EQ(9u, sid.get());
+}
+
+// Walks (the written form) give the names in name order - bytes as signed
+// chars - whatever adds, removals and earlier walks came before.
+TEST(StringTableTest, WalksInNameOrderThroughAddsAndRemovals)
+{
+    auto signedLess = [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return (signed char)x < (signed char)y; });
+    };
+    std::map<std::string, uint32_t, decltype(signedLess)> oracle(signedLess);
+    StSyStringTable t;
+    std::mt19937 rnd(48);
+    const char* stems[] = {"a", "B", "\xE4x", "z9", "v1", ""};
+    for (int step = 0; step < 3000; ++step) {
+        const std::string name = std::string(stems[rnd() % 6]) + std::to_string(rnd() % 400);
+        if (rnd() % 4 == 0) {
+            t.remove(String(name.c_str()));
+            oracle.erase(name);
+        } else {
+            t.insert(new String(name.c_str()), uint32_t(step));
+            oracle.emplace(name, uint32_t(step));
+        }
+        if (step % 300 != 299) continue;
+        std::string expected = std::to_string(oracle.size()) + " ";
+        for (const auto& [n, sid] : oracle) expected += std::to_string(n.size()) + " " + n + " " + std::to_string(sid) + "\r\n";
+        ASSERT_EQ(expected, writeForm(Form::SectionText, t)) << step;
+    }
 }
 
 TEST(RangeTableTest, OpenParentsMarking)
