@@ -9,8 +9,10 @@
 // The interface is that of the ordered map it replaces, as far as the
 // table's users need it: bidirectional iterators over (id, pointer) pairs
 // in ascending order of id, find, count, lower_bound, rbegin()->first, size
-// and empty. An iterator is invalidated by any change of the map. Null
-// pointers are not stored.
+// and empty. As with the map, a walk over the vector's ids may go on after
+// an insertion (it meets the ids added behind it); an erasure invalidates
+// an iterator on the erased id, and an insertion that grows the vector one
+// on an id in the map. Null pointers are not stored.
 #pragma once
 
 #include <algorithm>
@@ -46,9 +48,12 @@ public:
         pointer operator->() const { return &m_cur; }
         const_iterator& operator++()
         {
-            if (m_pos < m_map->m_dense.size()) {
+            if (m_pos != kInMap) {
                 m_pos = m_map->nextDense(m_pos + 1);
-                if (m_pos >= m_map->m_dense.size()) m_sit = m_map->m_sparse.begin();
+                if (m_pos >= m_map->m_dense.size()) {
+                    m_pos = kInMap;
+                    m_sit = m_map->m_sparse.begin();
+                }
             } else {
                 ++m_sit;
             }
@@ -63,14 +68,13 @@ public:
         }
         const_iterator& operator--()
         {
-            if (m_pos >= m_map->m_dense.size() && m_sit != m_map->m_sparse.begin()) {
+            if (m_pos == kInMap && m_sit != m_map->m_sparse.begin()) {
                 --m_sit;
             } else {
                 // Into (or within) the vector: the nearest id below.
-                size_t p = std::min(m_pos, m_map->m_top);
+                size_t p = std::min(m_pos == kInMap ? m_map->m_dense.size() : m_pos, m_map->m_top);
                 while (p > 0 && !m_map->m_dense[p - 1]) --p;
                 m_pos = p - 1;  // p is never 0 for a valid --
-                m_sit = m_map->m_sparse.end();
             }
             load();
             return *this;
@@ -81,34 +85,38 @@ public:
             --*this;
             return old;
         }
-        bool operator==(const const_iterator& o) const { return m_pos == o.m_pos && m_sit == o.m_sit; }
+        bool operator==(const const_iterator& o) const
+        {
+            return m_pos == o.m_pos && (m_pos != kInMap || m_sit == o.m_sit);
+        }
         bool operator!=(const const_iterator& o) const { return !(*this == o); }
 
     private:
         friend class StIdMap;
+        // Position of an iterator on the ids kept in the map.
+        static constexpr size_t kInMap = size_t(-1);
         const_iterator(const StIdMap* map, size_t pos, typename Sparse::const_iterator sit)
-            : m_map(map), m_pos(pos), m_sit(sit)
+            : m_map(map), m_pos(pos < map->m_dense.size() ? pos : kInMap), m_sit(sit)
         {
-            if (m_pos >= m_map->m_dense.size()) m_pos = m_map->m_dense.size();
             load();
         }
         void load()
         {
-            if (m_pos < m_map->m_dense.size())
+            if (m_pos != kInMap)
                 m_cur = value_type(Key(uint32_t(m_pos)), m_map->m_dense[m_pos]);
             else if (m_sit != m_map->m_sparse.end())
                 m_cur = value_type(m_sit->first, m_sit->second);
         }
 
         const StIdMap* m_map = nullptr;
-        size_t m_pos = 0;  // in the vector, or its size: in the map
+        size_t m_pos = kInMap;  // in the vector, or kInMap: at m_sit in the map
         typename Sparse::const_iterator m_sit;
         value_type m_cur{};
     };
     using iterator = const_iterator;
 
     const_iterator begin() const { return iterAt(nextDense(0)); }
-    const_iterator end() const { return const_iterator(this, m_dense.size(), m_sparse.end()); }
+    const_iterator end() const { return const_iterator(this, const_iterator::kInMap, m_sparse.end()); }
     // Only for rbegin()->first of a non-empty map: the largest id.
     struct Last {
         value_type kv;

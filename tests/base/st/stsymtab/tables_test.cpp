@@ -520,6 +520,17 @@ TEST(EntryTableTest, IdMapAnswersAsAnOrderedMap)
     m.clear();
     EXPECT_TRUE(m.empty());
     EXPECT_EQ(m.begin(), m.end());
+    // A walk goes on after insertions that grow the vector, meets the ids
+    // added behind it and ends where the map ends.
+    for (uint32_t id = 0; id < 40; ++id) m.insert(id, &values[0]);
+    std::vector<uint32_t> walked;
+    for (const auto& [id, p] : m) {
+        walked.push_back(uint32_t(id));
+        if (id < 40) m.insert(id * 50 + 100, p);  // up to 2050: the vector grows
+    }
+    ASSERT_EQ(80u, walked.size());
+    EXPECT_TRUE(std::is_sorted(walked.begin(), walked.end()));
+    EXPECT_EQ(2050u, walked.back());
 }
 
 // Entries removed and added again reuse their blocks, copies and reads
