@@ -83,13 +83,10 @@ StrRep* String::emptyRep() { return &g_emptyRep; }
 
 CAllocPoolImpl* String::poolForSize(size_t blockSize)
 {
-    static CAllocPoolImpl* const p16 = tvfalloc::globalPoolWithBlockSize(16);
-    static CAllocPoolImpl* const p32 = tvfalloc::globalPoolWithBlockSize(32);
-    static CAllocPoolImpl* const p64 = tvfalloc::globalPoolWithBlockSize(64);
-    if (blockSize < 17) return p16;
-    if (blockSize < 33) return p32;
-    if (blockSize <= 64) return p64;
-    return nullptr;
+    // Blocks of 16, 32 and 64 bytes fall into the size classes of those
+    // requests.
+    if (blockSize > 64) return nullptr;
+    return tvfalloc::poolForSize(blockSize < 17 ? 16 : blockSize < 33 ? 32 : 64);
 }
 
 StrRep* String::allocRep(uint32_t length)

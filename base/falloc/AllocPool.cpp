@@ -217,7 +217,7 @@ namespace {
 
 struct GlobalPools {
     CAllocPoolImpl* pools[kGlobalPoolCount];
-    CAllocPoolImpl* bySizeClass[15];  // request sizes 1-8, 9-16, ..., 113-120
+    CAllocPoolImpl* bySizeClass[kSizeClasses];  // request sizes 1-8, 9-16, ..., 113-120
 };
 
 // Leaked on purpose: static objects may release blocks while the process
@@ -263,11 +263,13 @@ CAllocPoolImpl* globalPoolWithBlockSize(uint32_t blockSize)
     return nullptr;
 }
 
-CAllocPoolImpl* poolForSize(size_t size)
+std::atomic<CAllocPoolImpl* const*> g_poolsBySizeClass{nullptr};
+
+CAllocPoolImpl* const* createPoolsBySizeClass()
 {
-    size_t index = (size - 1) / 8;  // size 0 wraps to a huge index
-    if (index >= 15) return nullptr;
-    return globals().bySizeClass[index];
+    CAllocPoolImpl* const* pools = globals().bySizeClass;
+    g_poolsBySizeClass.store(pools, std::memory_order_release);
+    return pools;
 }
 
 }  // namespace tvfalloc

@@ -13,6 +13,7 @@
 // initialisation) and are never destroyed: static objects may still release
 // blocks into them while the process exits.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -96,9 +97,24 @@ constexpr uint32_t kLargestPooledSize = 120;
 CAllocPoolImpl* globalPoolWithBlockSize(uint32_t blockSize);
 // The i-th global pool (0..17, ascending block size).
 CAllocPoolImpl* globalPool(int index);
+constexpr size_t kSizeClasses = 15;
+// The pools by size class of the request (1-8, 9-16, ..., 113-120 bytes):
+// null until the first use creates them.
+extern std::atomic<CAllocPoolImpl* const*> g_poolsBySizeClass;
+CAllocPoolImpl* const* createPoolsBySizeClass();
+inline CAllocPoolImpl* const* poolsBySizeClass()
+{
+    CAllocPoolImpl* const* pools = g_poolsBySizeClass.load(std::memory_order_acquire);
+    return pools ? pools : createPoolsBySizeClass();
+}
+
 // Size class: the pool for a request of `size` bytes, or null (size 0 or
-// above 120: the heap).
-CAllocPoolImpl* poolForSize(size_t size);
+// above 120: the heap). Inline: every pooled new and delete asks it.
+inline CAllocPoolImpl* poolForSize(size_t size)
+{
+    const size_t index = (size - 1) / 8;  // size 0 wraps to a huge index
+    return index < kSizeClasses ? poolsBySizeClass()[index] : nullptr;
+}
 
 }  // namespace tvfalloc
 

@@ -64,7 +64,7 @@ V& StFlatMap<K, V, Hash>::operator[](const K& key)
 {
     if (V* v = find(key)) return *v;
     // At most three quarters full: probe runs stay short with a spread hash.
-    if (4 * (m_size + 1) > 3 * m_slots.size()) rehash(std::max<std::size_t>(16, 2 * m_slots.size()));
+    if (4 * (m_size + 1) > 3 * m_slots.size()) rehash(std::max<std::size_t>(4, 2 * m_slots.size()));
     const std::size_t mask = m_slots.size() - 1;
     std::size_t i = home(key);
     while (m_slots[i].used) i = (i + 1) & mask;

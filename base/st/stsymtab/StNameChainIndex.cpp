@@ -52,17 +52,20 @@ bool StNameChainIndex::Scope::erase(StSyBaseSymbEntry* e)
     return false;
 }
 
-size_t StNameChainIndex::KeyHash::operator()(const Key& k) const
+StNameChainIndex::ScopeNames* StNameChainIndex::namesIn(StRangeID vr, StRangeID nr) const
 {
-    size_t h = std::hash<const void*>()(k.name);
-    h ^= (uint64_t(k.vr) * 0x9E3779B97F4A7C15ull) + (h << 6) + (h >> 2);
-    h ^= (uint64_t(k.nr) * 0xC2B2AE3D27D4EB4Full) + (h << 6) + (h >> 2);
-    return h;
+    const uint32_t* at = m_ranges.find(RangeKey{vr, nr});
+    return at ? &m_scopeNames[*at - 1] : nullptr;
 }
 
-StNameChainIndex::Key StNameChainIndex::keyOf(const String* name, const StSyBaseSymbEntry* entry) const
+StNameChainIndex::Scope& StNameChainIndex::scopeOf(const String* name, const StSyBaseSymbEntry* entry)
 {
-    return Key{name, entry->getVR(), entry->getNR()};
+    uint32_t& at = m_ranges[RangeKey{entry->getVR(), entry->getNR()}];
+    if (at == 0) {
+        m_scopeNames.emplace_back();
+        at = uint32_t(m_scopeNames.size());
+    }
+    return m_scopeNames[at - 1][name];
 }
 
 void StNameChainIndex::sync(const StSyStringTable& strings, const StSyEntryTable& entries)
@@ -85,9 +88,9 @@ void StNameChainIndex::stamp(const StSyStringTable& strings, const StSyEntryTabl
 void StNameChainIndex::rebuild(const StSyStringTable& strings, const StSyEntryTable& entries)
 {
     m_chains.clear();
-    m_scopes.clear();
+    m_ranges.clear();
+    m_scopeNames.clear();
     m_chains.reserve(strings.size());
-    m_scopes.reserve(entries.size());
     // The chain each entry was met in first: an entry met again (a loop, or
     // a chain running into another) makes both chains irregular.
     std::unordered_map<const StSyBaseSymbEntry*, const String*> owner;
@@ -125,7 +128,7 @@ void StNameChainIndex::rebuild(const StSyStringTable& strings, const StSyEntryTa
         const Chain* chain = m_chains.find(key);
         if (!chain || !chain->regular) continue;
         for (StSyBaseSymbEntry* e = entries.findEntry(rec.sid); e; e = e->getNextEntry())
-            m_scopes[keyOf(key, e)].pushBack(e);
+            scopeOf(key, e).pushBack(e);
     }
 }
 
@@ -137,13 +140,14 @@ const StNameChainIndex::Chain* StNameChainIndex::chain(const String* name) const
 
 const StNameChainIndex::Scope* StNameChainIndex::scope(const String* name, StRangeID vr, StRangeID nr) const
 {
-    return m_scopes.find(Key{name, vr, nr});
+    const ScopeNames* names = namesIn(vr, nr);
+    return names ? names->find(name) : nullptr;
 }
 
 void StNameChainIndex::newChain(const String* name, StSyBaseSymbEntry* entry)
 {
     m_chains[name] = Chain{entry, 1, true};
-    m_scopes[keyOf(name, entry)].pushBack(entry);
+    scopeOf(name, entry).pushBack(entry);
 }
 
 void StNameChainIndex::append(const String* name, StSyBaseSymbEntry* entry)
@@ -151,7 +155,7 @@ void StNameChainIndex::append(const String* name, StSyBaseSymbEntry* entry)
     Chain& chain = m_chains[name];
     chain.tail = entry;
     ++chain.length;
-    m_scopes[keyOf(name, entry)].pushBack(entry);
+    scopeOf(name, entry).pushBack(entry);
 }
 
 void StNameChainIndex::prepend(const String* name, StSyBaseSymbEntry* entry)
@@ -159,17 +163,17 @@ void StNameChainIndex::prepend(const String* name, StSyBaseSymbEntry* entry)
     Chain& chain = m_chains[name];
     if (!chain.tail) chain.tail = entry;
     ++chain.length;
-    m_scopes[keyOf(name, entry)].pushFront(entry);
+    scopeOf(name, entry).pushFront(entry);
 }
 
 bool StNameChainIndex::remove(const String* name, StSyBaseSymbEntry* entry, StSyBaseSymbEntry* prev)
 {
     Chain* chain = m_chains.find(name);
     if (!chain || !chain->regular) return false;
-    const Key key = keyOf(name, entry);
-    Scope* scope = m_scopes.find(key);
+    ScopeNames* names = namesIn(entry->getVR(), entry->getNR());
+    Scope* scope = names ? names->find(name) : nullptr;
     if (!scope || !scope->erase(entry)) return false;
-    if (scope->empty()) m_scopes.erase(key);
+    if (scope->empty()) names->erase(name);
     --chain->length;
     if (chain->tail == entry) chain->tail = prev;
     return true;

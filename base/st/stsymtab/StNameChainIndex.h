@@ -99,23 +99,30 @@ public:
     void dropName(const String* name);
 
 private:
-    struct Key {
-        const String* name;
+    // The scopes are kept per range pair, each with a small table of its
+    // names: the lookups of one function's compile stay within its own
+    // table instead of spreading over one table of every entry.
+    struct RangeKey {
         StRangeID vr;
         StRangeID nr;
-        bool operator==(const Key& o) const { return name == o.name && vr == o.vr && nr == o.nr; }
+        bool operator==(const RangeKey& o) const { return vr == o.vr && nr == o.nr; }
     };
-    struct KeyHash {
-        size_t operator()(const Key& k) const;
+    struct RangeKeyHash {
+        size_t operator()(const RangeKey& k) const { return (uint64_t(k.vr) << 32) | k.nr; }
     };
     struct NameHash {
         size_t operator()(const String* name) const { return size_t(reinterpret_cast<uintptr_t>(name)); }
     };
+    using ScopeNames = StFlatMap<const String*, Scope, NameHash>;
     void rebuild(const StSyStringTable& strings, const StSyEntryTable& entries);
-    Key keyOf(const String* name, const StSyBaseSymbEntry* entry) const;
+    // The scope of the name in the entry's ranges, made when missing.
+    Scope& scopeOf(const String* name, const StSyBaseSymbEntry* entry);
+    ScopeNames* namesIn(StRangeID vr, StRangeID nr) const;
 
     StFlatMap<const String*, Chain, NameHash> m_chains;
-    StFlatMap<Key, Scope, KeyHash> m_scopes;
+    // Per range pair, one more than its position in m_scopeNames.
+    StFlatMap<RangeKey, uint32_t, RangeKeyHash> m_ranges;
+    mutable std::vector<ScopeNames> m_scopeNames;
     const StSyStringTable* m_strings = nullptr;
     const StSyEntryTable* m_entries = nullptr;
     bool m_plain = true;

@@ -35,9 +35,9 @@ StSyEntryTable::~StSyEntryTable()
 
 void StSyEntryTable::clear()
 {
-    for (auto& kv : m_map) delete kv.second;
+    // Entries hold nothing to free: they go with the arena.
     m_map.clear();
-    m_byId.clear();
+    m_arena.release();
     m_nextFree = 0;
     m_markedOnly = m_markNew = m_error = false;
     ++m_changes;
@@ -96,24 +96,24 @@ StSymbEntryID StSyEntryTable::newEntry(uint32_t kind, StSyBaseSymbEntry*& out, S
     StSymbEntryID sid;
     if (!m_mgr || wanted.isInvalid())
         sid = newSID();
-    else if (m_mgr->isFixedID(wanted) && !m_map.count(wanted))
+    else if (m_mgr->isFixedID(wanted) && !m_map.get(wanted))
         sid = wanted;
     else
         sid = m_mgr->newID(this);
     if (sid.isInvalid()) return ST_INVALID_SID;
 
-    StSyBaseSymbEntry* e = stCreateEntry(kind, sid, pred ? pred->getID() : ST_INVALID_SID, ST_INVALID_SID, name, vr, nr);
+    StSyBaseSymbEntry* e =
+        stCreateEntryIn(m_arena, kind, sid, pred ? pred->getID() : ST_INVALID_SID, ST_INVALID_SID, name, vr, nr);
     if (!e) {
         freeID(sid);
         return ST_INVALID_SID;
     }
     if (m_markNew) e->mark();
-    if (!m_map.emplace(sid, e).second) {
+    if (!m_map.insert(sid, e)) {
         freeID(sid);
-        delete e;
+        stDisposeEntryIn(m_arena, e);
         return ST_INVALID_SID;
     }
-    m_byId.put(sid, e, m_map);
     if (pred) pred->setNext(sid, e);
     ++m_changes;
     out = e;
@@ -125,7 +125,7 @@ StSyBaseSymbEntry* StSyEntryTable::addCopy(String* name, const StSyBaseSymbEntry
     if (!tmpl) return nullptr;
     const StSymbEntryID sid = newSID();
     if (sid.isInvalid()) return nullptr;
-    StSyBaseSymbEntry* copy = tmpl->clone(sid);
+    StSyBaseSymbEntry* copy = tmpl->cloneIn(m_arena, sid);
     if (!copy) {
         freeID(sid);
         return nullptr;
@@ -135,12 +135,11 @@ StSyBaseSymbEntry* StSyEntryTable::addCopy(String* name, const StSyBaseSymbEntry
     const StSymbEntryID oldNext = pred ? pred->getNext() : ST_INVALID_SID;
     copy->setPrev(pred ? pred->getID() : ST_INVALID_SID);
     copy->setNext(oldNext, findEntry(oldNext));
-    if (!m_map.emplace(sid, copy).second) {
+    if (!m_map.insert(sid, copy)) {
         freeID(sid);
-        delete copy;
+        stDisposeEntryIn(m_arena, copy);
         return nullptr;
     }
-    m_byId.put(sid, copy, m_map);
     if (StSyBaseSymbEntry* n = findEntry(oldNext)) n->setPrev(sid);
     if (pred) pred->setNext(sid, copy);
     ++m_changes;
@@ -149,14 +148,11 @@ StSyBaseSymbEntry* StSyEntryTable::addCopy(String* name, const StSyBaseSymbEntry
 
 String* StSyEntryTable::removeEntry(StSymbEntryID& sid)
 {
-    auto it = m_map.find(sid);
-    if (it == m_map.end()) {
+    StSyBaseSymbEntry* e = m_map.erase(sid);
+    if (!e) {
         sid = ST_INVALID_SID;
         return nullptr;
     }
-    StSyBaseSymbEntry* e = it->second;
-    m_map.erase(it);
-    m_byId.drop(sid);
     ++m_changes;
     freeID(sid);
     const StSymbEntryID prev = e->getPrev();
@@ -166,15 +162,13 @@ String* StSyEntryTable::removeEntry(StSymbEntryID& sid)
     if (nextEntry) nextEntry->setPrev(prev);
     sid = prev.isInvalid() ? next : ST_INVALID_SID;
     String* name = prev.isInvalid() && next.isInvalid() ? e->getName() : nullptr;
-    delete e;
+    stDisposeEntryIn(m_arena, e);
     return name;
 }
 
 StSyBaseSymbEntry* StSyEntryTable::findEntry(StSymbEntryID sid) const
 {
-    if (m_byId.holds(sid)) return m_byId.at(sid);
-    auto it = m_map.find(sid);
-    return it == m_map.end() ? nullptr : it->second;
+    return m_map.get(sid);
 }
 
 StSyBaseSymbEntry* StSyEntryTable::findEntryFrom(StSymbEntryID sid) const
@@ -238,11 +232,10 @@ template <class A>
 void StSyEntryTable::writeEntries(A& a, uint32_t mode)
 {
     uint32_t count = 0;
-    m_byId.forEachInOrder(m_map,
-                          [&](StSymbEntryID, StSyBaseSymbEntry* e) { count += writtenInMarkedMode(e) ? 1 : 0; });
+    m_map.forEachValue([&](StSyBaseSymbEntry* e) { count += writtenInMarkedMode(e) ? 1 : 0; });
     a.num(count);
-    m_byId.forEachInOrder(m_map, [&](StSymbEntryID sid, StSyBaseSymbEntry* e) {
-        if (!writtenInMarkedMode(e)) return;
+    for (const auto& [sid, e] : m_map) {
+        if (!writtenInMarkedMode(e)) continue;
         const uint32_t kind = e->getKind();
         const uint32_t entryMode = mode == 1 && (kind == ST_KIND_CONST || kind == ST_KIND_TYPESPEC) ? 1 : 0;
         uint32_t header = kind | entryMode << 16;
@@ -253,7 +246,7 @@ void StSyEntryTable::writeEntries(A& a, uint32_t mode)
         const bool hideNext = m_markedOnly && next.isValid() && !(nextEntry && nextEntry->isMarked());
         if (!hideNext) {
             a.part(*e, entryMode);
-            return;
+            continue;
         }
         // The next entry is not written: show an invalid next, and give the
         // entry its own next back at once.
@@ -261,7 +254,7 @@ void StSyEntryTable::writeEntries(A& a, uint32_t mode)
         e->setNext(ST_INVALID_SID, nullptr);
         a.part(*e, entryMode);
         e->setNext(next, keptEntry);
-    });
+    }
 }
 
 template <class A>
@@ -279,11 +272,11 @@ void StSyEntryTable::readEntries(A& a)
         if (!a.good()) break;
         uint32_t kind = header & 0xFFFF;
         if (kind > ST_KIND_LAST) kind = 0;
-        if (kind == 0 || sid.isInvalid() || m_map.count(sid)) {
+        if (kind == 0 || sid.isInvalid() || m_map.get(sid)) {
             m_error = true;
             break;
         }
-        StSyBaseSymbEntry* e = stCreateEntry(kind);
+        StSyBaseSymbEntry* e = stCreateEntryIn(m_arena, kind);
         if (!e) {
             m_error = true;
             break;
@@ -291,8 +284,7 @@ void StSyEntryTable::readEntries(A& a)
         a.part(*e, header >> 16);
         // The table's key is the entry's id, whatever the entry's own field said.
         e->setID(sid);
-        m_map.emplace(sid, e);
-        m_byId.put(sid, e, m_map);
+        m_map.insert(sid, e);
     }
     m_nextFree = afterLargest();
     relinkAll();

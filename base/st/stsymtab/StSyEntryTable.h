@@ -24,8 +24,8 @@
 #include <map>
 #include <memory>
 
-#include "base/falloc/AllocPool.h"
-#include "base/st/stsymtab/StDenseIndex.h"
+#include "base/falloc/Arena.h"
+#include "base/st/stsymtab/StIdMap.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
 
 class StSyEntryTable;
@@ -64,8 +64,8 @@ private:
 
 class StSyEntryTable {
 public:
-    using EntryMap = std::map<StSymbEntryID, StSyBaseSymbEntry*, std::less<StSymbEntryID>,
-                              CPoolAllocator<std::pair<const StSymbEntryID, StSyBaseSymbEntry*>>>;
+    // The entries by SID, in SID order.
+    using EntryMap = StIdMap<StSymbEntryID, StSyBaseSymbEntry>;
 
     StSyEntryTable();
     StSyEntryTable(const StSyEntryTable&) = delete;
@@ -91,7 +91,8 @@ public:
     // --- entries ---
     // Deletes every entry; next free SID 0; the three flags cleared.
     void clear();
-    // A new default entry of the kind (not entered); null for other kinds.
+    // A new default entry of the kind (not entered, pool-allocated: the
+    // caller deletes it); null for other kinds.
     static StSyBaseSymbEntry* createEntry(uint32_t kind) { return stCreateEntry(kind); }
     // Creates and enters an entry; returns its SID (the invalid SID when no
     // id is left, the kind is unknown or the id is taken). With a manager a
@@ -160,9 +161,10 @@ private:
     template <class A>
     void readEntries(A& a);
 
+    // The table's entries live in the arena: clearing the table drops them
+    // all at once, and a removed entry's block serves the next of its size.
+    CArena m_arena;
     EntryMap m_map;
-    // The entries by SID for finding and writing them without the tree.
-    StDenseIndex<StSyBaseSymbEntry> m_byId;
     uint32_t m_nextFree = 0;
     StSysVarIDMgr m_sysVarMgr;
     bool m_markedOnly = false;

@@ -2,7 +2,9 @@
 // the chain of entries that share it.
 //
 // Names are ordered by String::compare (bytes as signed chars, so names are
-// case-sensitive). The table owns its keys: insert takes the String it is
+// case-sensitive): they are found through a hash index and put in that
+// order only when a walk asks for it (names added since the last walk are
+// sorted and merged in). The table owns its keys: insert takes the String it is
 // given and frees it whenever it does not keep it (invalid SID, name
 // present already), remove and clear free the keys.
 //
@@ -15,11 +17,13 @@
 #pragma once
 #include "base/st/stsymtab/StSerialDecl.h"
 #include <cstdint>
+#include <cstddef>
 #include <iosfwd>
-#include <map>
+#include <iterator>
+#include <utility>
 #include <vector>
 
-#include "base/falloc/AllocPool.h"
+#include "base/falloc/Arena.h"
 #include "base/st/stsymtab/StFlatMap.h"
 #include "base/st/stsymtab/StIds.h"
 #include "co/tvstring.h"
@@ -33,14 +37,45 @@ struct StSymbIDStStore {
     uint8_t mark = 0;  // bit 0: marked
 };
 
-struct StStringPtrLess {
-    bool operator()(const String* a, const String* b) const { return String::compare(*a, *b) < 0; }
-};
-
 class StSyStringTable {
+    struct Node;
+
 public:
-    using NameMap = std::map<String*, StSymbIDStStore, StStringPtrLess,
-                             CPoolAllocator<std::pair<String* const, StSymbIDStStore>>>;
+    using Pair = std::pair<String* const, StSymbIDStStore>;
+    // The names in name order: a view that holds until the table changes.
+    class NameView {
+    public:
+        class const_iterator {
+        public:
+            using iterator_category = std::forward_iterator_tag;
+            using value_type = Pair;
+            using difference_type = std::ptrdiff_t;
+            using pointer = const Pair*;
+            using reference = const Pair&;
+            explicit const_iterator(const Node* const* at = nullptr) : m_at(at) {}
+            reference operator*() const { return (*m_at)->kv; }
+            pointer operator->() const { return &(*m_at)->kv; }
+            const_iterator& operator++()
+            {
+                ++m_at;
+                return *this;
+            }
+            bool operator==(const const_iterator& o) const { return m_at == o.m_at; }
+            bool operator!=(const const_iterator& o) const { return m_at != o.m_at; }
+
+        private:
+            const Node* const* m_at;
+        };
+        NameView(const Node* const* first, size_t count) : m_first(first), m_count(count) {}
+        const_iterator begin() const { return const_iterator(m_first); }
+        const_iterator end() const { return const_iterator(m_first + m_count); }
+        size_t size() const { return m_count; }
+        bool empty() const { return m_count == 0; }
+
+    private:
+        const Node* const* m_first;
+        size_t m_count;
+    };
 
     StSyStringTable() = default;
     StSyStringTable(const StSyStringTable&) = delete;
@@ -64,8 +99,8 @@ public:
     // Enters a copy of every name of other with other's record.
     void assign(const StSyStringTable& other);
 
-    const NameMap& names() const { return m_map; }
-    size_t size() const { return m_map.size(); }
+    NameView names() const;
+    size_t size() const { return m_count; }
     void setMarkedOnly(bool on) { m_markedOnly = on; }
     bool isMarkedOnly() const { return m_markedOnly; }
     void setMarkNew(bool on) { m_markNew = on; }
@@ -79,26 +114,43 @@ public:
 
 
 private:
-    using Pair = NameMap::value_type;
-    // The names as keys of the index: equal when their bytes are.
+    // A name's pair, and its place in m_order.
+    struct Node {
+        Pair kv;
+        size_t at;
+    };
+    // The names as keys of the index, with their hash: equal when their
+    // bytes are; a probe passing another name's key compares the hashes
+    // before it reads the other name.
     struct NameKey {
         const String* name = nullptr;
-        bool operator==(const NameKey& o) const { return String::compare(*name, *o.name) == 0; }
+        uint32_t hash = 0;
+        NameKey() = default;
+        explicit NameKey(const String* n) : name(n), hash(hashOf(*n)) {}
+        bool operator==(const NameKey& o) const { return hash == o.hash && *name == *o.name; }
     };
     struct NameKeyHash {
-        uint32_t operator()(const NameKey& k) const;
+        uint32_t operator()(const NameKey& k) const { return k.hash; }
     };
-    // The pairs of the map by name, so that looking a name up does not walk
-    // the tree with whole-string comparisons; the map keeps the order and
-    // owns the pairs.
-    Pair* indexed(const String& name) const;
+    static uint32_t hashOf(const String& name);
+    Node* indexed(const String& name) const;
 
     // Enters name with the record unless present; frees what it does not keep.
     StSymbIDStStore* enter(String* name, const StSymbIDStStore& rec);
     bool written(const StSymbIDStStore& rec) const { return !m_markedOnly || (rec.mark & 1); }
+    // Sorts the names added since the last walk into m_order.
+    void sortOrder() const;
 
-    NameMap m_map;
-    StFlatMap<NameKey, Pair*, NameKeyHash> m_index;
+    // The nodes live in the arena (they need no destructor); the Strings
+    // are the table's own and freed one by one.
+    CArena m_arena;
+    StFlatMap<NameKey, Node*, NameKeyHash> m_index;
+    // Every node: the first m_sorted in name order, then those added since
+    // (null where a name was removed, until the next sort).
+    mutable std::vector<Node*> m_order;
+    mutable size_t m_sorted = 0;
+    mutable size_t m_holes = 0;
+    size_t m_count = 0;
     bool m_markedOnly = false;
     bool m_markNew = false;
     uint64_t m_changes = 0;

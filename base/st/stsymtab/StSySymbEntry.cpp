@@ -425,16 +425,32 @@ void StSyNameSpaceSymbEntry::dumpKind(std::ostream& os) const
 
 // --- the kinds: clone, serialisers, dump -------------------------------------
 
+namespace {
+
+// A copy of the entry under newSid, on the pool (null arena) or in the arena.
+template <class C>
+StSyBaseSymbEntry* copyEntry(const C& entry, CArena* arena, StSymbEntryID newSid)
+{
+    static_assert(alignof(C) <= 8, "arena blocks are 8-byte aligned");
+    try {
+        C* c = arena ? new (arena->allocate(sizeof(C))) C(entry) : new C(entry);
+        c->setID(newSid);
+        return c;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
 #define ST_ENTRY_CLASS_IMPL(Class)                                              \
     StSyBaseSymbEntry* Class::clone(StSymbEntryID newSid) const                 \
     {                                                                           \
-        try {                                                                   \
-            Class* c = new Class(*this);                                        \
-            c->setID(newSid);                                                   \
-            return c;                                                           \
-        } catch (...) {                                                         \
-            return nullptr;                                                     \
-        }                                                                       \
+        return copyEntry(*this, nullptr, newSid);                               \
+    }                                                                           \
+    StSyBaseSymbEntry* Class::cloneIn(CArena& arena, StSymbEntryID newSid) const \
+    {                                                                           \
+        return copyEntry(*this, &arena, newSid);                                \
     }                                                                           \
     ST_SERIALISERS(Class)                                                 \
     void Class::dump(std::ostream& os) const                                    \
@@ -470,13 +486,16 @@ ST_ENTRY_CLASS_IMPL(StSyNameSpaceSymbEntry)
 namespace {
 
 template <class C>
-StSyBaseSymbEntry* make(StSymbEntryID sid, StSymbEntryID prev, StSymbEntryID next, String* name, StRangeID vr,
-                        StRangeID nr)
+StSyBaseSymbEntry* make(CArena* arena, StSymbEntryID sid, StSymbEntryID prev, StSymbEntryID next, String* name,
+                        StRangeID vr, StRangeID nr)
 {
-    return new C(sid, prev, next, name, vr, nr);
+    if (!arena) return new C(sid, prev, next, name, vr, nr);
+    static_assert(alignof(C) <= 8, "arena blocks are 8-byte aligned");
+    return new (arena->allocate(sizeof(C))) C(sid, prev, next, name, vr, nr);
 }
 
-using Maker = StSyBaseSymbEntry* (*)(StSymbEntryID, StSymbEntryID, StSymbEntryID, String*, StRangeID, StRangeID);
+using Maker = StSyBaseSymbEntry* (*)(CArena*, StSymbEntryID, StSymbEntryID, StSymbEntryID, String*, StRangeID,
+                                     StRangeID);
 
 const Maker kMakers[ST_KIND_LAST + 1] = {
     nullptr,
@@ -503,21 +522,41 @@ const Maker kMakers[ST_KIND_LAST + 1] = {
     make<StSyNameSpaceSymbEntry>,
 };
 
+StSyBaseSymbEntry* createEntry(CArena* arena, uint32_t kind, StSymbEntryID sid, StSymbEntryID prev,
+                               StSymbEntryID next, String* name, StRangeID vr, StRangeID nr)
+{
+    if (kind == 0 || kind > ST_KIND_LAST) return nullptr;
+    try {
+        return kMakers[kind](arena, sid, prev, next, name, vr, nr);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 StSyBaseSymbEntry* stCreateEntry(uint32_t kind, StSymbEntryID sid, StSymbEntryID prev, StSymbEntryID next,
                                  String* name, StRangeID vr, StRangeID nr)
 {
-    if (kind == 0 || kind > ST_KIND_LAST) return nullptr;
-    try {
-        return kMakers[kind](sid, prev, next, name, vr, nr);
-    } catch (...) {
-        return nullptr;
-    }
+    return createEntry(nullptr, kind, sid, prev, next, name, vr, nr);
 }
 
 StSyBaseSymbEntry* stCreateEntry(uint32_t kind)
 {
     return stCreateEntry(kind, ST_INVALID_SID, ST_INVALID_SID, ST_INVALID_SID, nullptr, ST_INVALID_VR,
                          ST_INVALID_NR);
+}
+
+StSyBaseSymbEntry* stCreateEntryIn(CArena& arena, uint32_t kind, StSymbEntryID sid, StSymbEntryID prev,
+                                   StSymbEntryID next, String* name, StRangeID vr, StRangeID nr)
+{
+    return createEntry(&arena, kind, sid, prev, next, name, vr, nr);
+}
+
+void stDisposeEntryIn(CArena& arena, StSyBaseSymbEntry* entry)
+{
+    if (!entry) return;
+    const size_t size = entry->entrySize();
+    entry->~StSyBaseSymbEntry();
+    arena.recycle(entry, size);
 }

@@ -22,6 +22,7 @@
 #include <iosfwd>
 
 #include "base/falloc/AllocPool.h"
+#include "base/falloc/Arena.h"
 #include "base/st/stsymtab/StIds.h"
 #include "base/st/stsymtab/StSerialDecl.h"
 #include "base/st/stsymtab/StSyStoragePlace.h"
@@ -119,6 +120,10 @@ public:
     // A pool-allocated copy carrying newSid (the name pointer is shared);
     // null when no memory is left.
     virtual StSyBaseSymbEntry* clone(StSymbEntryID newSid) const = 0;
+    // The same copy made in the arena (see stCreateEntryIn).
+    virtual StSyBaseSymbEntry* cloneIn(CArena& arena, StSymbEntryID newSid) const = 0;
+    // sizeof the entry's class: the size of its block in an arena.
+    virtual size_t entrySize() const = 0;
     virtual StSyEntryKind getKind() const = 0;
 
     virtual StConstEntryID getInitCID() const { return ST_INVALID_CID; }
@@ -227,6 +232,8 @@ protected:
 #define ST_ENTRY_CLASS_BODY_ON_BASE_FIELDS(Class, Kind)                        \
 public:                                                                        \
     StSyBaseSymbEntry* clone(StSymbEntryID newSid) const override;             \
+    StSyBaseSymbEntry* cloneIn(CArena& arena, StSymbEntryID newSid) const override; \
+    size_t entrySize() const override { return sizeof(Class); }                \
     StSyEntryKind getKind() const override { return Kind; }                    \
     ST_OVERRIDE_SERIALISERS_ON_BASE_FIELDS                                     \
     /* the kind part of the dump, after the head */                            \
@@ -557,3 +564,12 @@ StSyBaseSymbEntry* stCreateEntry(uint32_t kind);
 // The same with the full constructor (SID, prev, next, name, VR, NR).
 StSyBaseSymbEntry* stCreateEntry(uint32_t kind, StSymbEntryID sid, StSymbEntryID prev, StSymbEntryID next,
                                  String* name, StRangeID vr, StRangeID nr);
+// The same made in an arena: such an entry is never deleted; its owner ends
+// it with stDisposeEntryIn, or drops it with the arena (entries hold nothing
+// that their destructors would have to free).
+StSyBaseSymbEntry* stCreateEntryIn(CArena& arena, uint32_t kind, StSymbEntryID sid = ST_INVALID_SID,
+                                   StSymbEntryID prev = ST_INVALID_SID, StSymbEntryID next = ST_INVALID_SID,
+                                   String* name = nullptr, StRangeID vr = ST_INVALID_VR,
+                                   StRangeID nr = ST_INVALID_NR);
+// Destroys an entry made in the arena and keeps its block there for reuse.
+void stDisposeEntryIn(CArena& arena, StSyBaseSymbEntry* entry);

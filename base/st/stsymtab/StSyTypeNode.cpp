@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <type_traits>
 
 #include "base/st/stsymtab/StSerial.h"
 
@@ -205,15 +206,44 @@ ST_SERIALISERS(StSyArrayTypeNode)
 ST_SERIALISERS(StSyStructTypeNode)
 ST_SERIALISERS(StSyFuncTypeNode)
 
-StSyBaseTypeNode* stCreateTypeNode(uint32_t kind)
+namespace {
+
+// The node of a kind on the heap (null arena) or in the arena, and its size.
+template <class F>
+auto byKind(uint32_t kind, F f)
 {
     switch (kind) {
-    case ST_NODE_STD: return new StSyStdTypeNode;
-    case ST_NODE_SUBRANGE: return new StSySubrangeTypeNode;
-    case ST_NODE_ENUM: return new StSyEnumTypeNode;
-    case ST_NODE_ARRAY: return new StSyArrayTypeNode;
-    case ST_NODE_STRUCT: return new StSyStructTypeNode;
-    case ST_NODE_FUNC: return new StSyFuncTypeNode;
-    default: return nullptr;
+    case ST_NODE_STD: return f(static_cast<StSyStdTypeNode*>(nullptr));
+    case ST_NODE_SUBRANGE: return f(static_cast<StSySubrangeTypeNode*>(nullptr));
+    case ST_NODE_ENUM: return f(static_cast<StSyEnumTypeNode*>(nullptr));
+    case ST_NODE_ARRAY: return f(static_cast<StSyArrayTypeNode*>(nullptr));
+    case ST_NODE_STRUCT: return f(static_cast<StSyStructTypeNode*>(nullptr));
+    case ST_NODE_FUNC: return f(static_cast<StSyFuncTypeNode*>(nullptr));
+    default: return f(static_cast<StSyBaseTypeNode*>(nullptr));
     }
+}
+
+StSyBaseTypeNode* createNode(CArena* arena, uint32_t kind)
+{
+    return byKind(kind, [arena](auto* tag) -> StSyBaseTypeNode* {
+        using T = std::remove_pointer_t<decltype(tag)>;
+        if constexpr (std::is_abstract_v<T>)
+            return nullptr;
+        else
+            return arena ? stMakeTypeNodeIn<T>(*arena) : new T;
+    });
+}
+
+}  // namespace
+
+StSyBaseTypeNode* stCreateTypeNode(uint32_t kind) { return createNode(nullptr, kind); }
+
+StSyBaseTypeNode* stCreateTypeNodeIn(CArena& arena, uint32_t kind) { return createNode(&arena, kind); }
+
+void stDisposeTypeNodeIn(CArena& arena, StSyBaseTypeNode* node)
+{
+    if (!node) return;
+    const size_t size = byKind(node->kind(), [](auto* tag) { return sizeof(*tag); });
+    node->~StSyBaseTypeNode();
+    arena.recycle(node, size);
 }

@@ -13,6 +13,9 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <new>
+
+#include "base/falloc/Arena.h"
 
 #include "base/st/stsymtab/StIdList.h"
 #include "base/st/stsymtab/StIds.h"
@@ -223,3 +226,16 @@ protected:
 
 // A new default node of the kind (0-5); null for other kinds.
 StSyBaseTypeNode* stCreateTypeNode(uint32_t kind);
+// The same made in an arena (null for other kinds); such a node is never
+// deleted: its owner ends it with stDisposeTypeNodeIn, or runs its
+// destructor and drops the block with the arena.
+StSyBaseTypeNode* stCreateTypeNodeIn(CArena& arena, uint32_t kind);
+// A node of class T made in the arena.
+template <class T>
+T* stMakeTypeNodeIn(CArena& arena)
+{
+    static_assert(alignof(T) <= 8, "arena blocks are 8-byte aligned");
+    return new (arena.allocate(sizeof(T))) T;
+}
+// Destroys a node made in the arena and keeps its block there for reuse.
+void stDisposeTypeNodeIn(CArena& arena, StSyBaseTypeNode* node);

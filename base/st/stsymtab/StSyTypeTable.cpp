@@ -36,9 +36,9 @@ StSyTypeTable::~StSyTypeTable()
 
 void StSyTypeTable::clear()
 {
-    for (auto& kv : m_map) delete kv.second;
+    m_map.forEachValue([](StSyBaseTypeNode* n) { n->~StSyBaseTypeNode(); });
     m_map.clear();
-    m_byTid.clear();
+    m_arena.release();
     m_funcIndex.clear();
     m_nextFree = 0;
     m_markedOnly = m_markNew = false;
@@ -47,14 +47,14 @@ void StSyTypeTable::clear()
 void StSyTypeTable::initStdTypes()
 {
     for (uint32_t id = 0; id <= ST_STRUCTTASKID; ++id) {
-        auto* n = new StSyStdTypeNode(esMakeElem(id));
+        auto* n = new (m_arena.allocate(sizeof(StSyStdTypeNode))) StSyStdTypeNode(esMakeElem(id));
         n->setAlignmentField(id == ST_VOID ? 1 : McConvert::getTypeAlignment(id));
         n->setSizeField(int32_t(McConvert::getTypeSize(id)));
         n->mark();
         put(id, n);
     }
     m_firstUser = ST_FIRST_USER_TID;
-    auto* s = new StSyArrayTypeNode;
+    auto* s = newNode<StSyArrayTypeNode>();
     s->setWord(ES_STRING);
     s->post().push_back(ST_USINT);
     s->setAlignmentField(1);
@@ -110,13 +110,11 @@ void StSyTypeTable::unindexFunc(StSyBaseTypeNode* node)
 void StSyTypeTable::put(StTypeID tid, StSyBaseTypeNode* node)
 {
     node->setTID(tid);
-    StSyBaseTypeNode*& slot = m_map[tid];
-    if (slot) {
-        unindexFunc(slot);
-        delete slot;
+    if (StSyBaseTypeNode* old = m_map.erase(tid)) {
+        unindexFunc(old);
+        stDisposeTypeNodeIn(m_arena, old);
     }
-    slot = node;
-    m_byTid.put(tid, node, m_map);
+    m_map.insert(tid, node);
     if (node->kind() == ST_NODE_FUNC) indexFunc(static_cast<StSyFuncTypeNode*>(node));
 }
 
@@ -124,7 +122,7 @@ StTypeID StSyTypeTable::enter(StSyBaseTypeNode* node)
 {
     const StTypeID tid = newTypeID();
     if (tid == ST_INVALID_TID) {
-        delete node;
+        stDisposeTypeNodeIn(m_arena, node);
         return ST_INVALID_TID;
     }
     if (m_markNew) node->mark();
@@ -134,9 +132,7 @@ StTypeID StSyTypeTable::enter(StSyBaseTypeNode* node)
 
 StSyBaseTypeNode* StSyTypeTable::findNode(StTypeID tid) const
 {
-    if (m_byTid.holds(tid)) return m_byTid.at(tid);
-    auto it = m_map.find(tid);
-    return it == m_map.end() ? nullptr : it->second;
+    return m_map.get(tid);
 }
 
 // --- creations ---------------------------------------------------------------
@@ -145,7 +141,7 @@ StTypeID StSyTypeTable::createSubrangeType(StTypeID base, StConstEntryID lower, 
 {
     const StSyBaseTypeNode* b = findNode(base);
     if (!b || lower.isInvalid() || upper.isInvalid()) return ST_INVALID_TID;
-    auto* n = new StSySubrangeTypeNode;
+    auto* n = newNode<StSySubrangeTypeNode>();
     n->post().push_back(base);
     n->setAlignmentField(b->getAlignmentField());
     n->setSizeField(b->getSizeField());
@@ -157,7 +153,7 @@ StTypeID StSyTypeTable::createEnumType(std::unique_ptr<StSymbEntryIDList>& list,
 {
     const StSyBaseTypeNode* b = base < 30 ? findNode(base) : nullptr;
     if (!list || !b) return ST_INVALID_TID;
-    auto* n = new StSyEnumTypeNode;
+    auto* n = newNode<StSyEnumTypeNode>();
     n->post().push_back(base);
     n->setAlignmentField(b->getAlignmentField());
     n->setSizeField(b->getSizeField());
@@ -172,7 +168,7 @@ StTypeID StSyTypeTable::createArrayType(StTypeID element, int32_t lower, int32_t
     const int64_t elementSize = getAlignedSize(element, 0, e->getAlignmentField(), false);
     const int64_t size = (int64_t(upper) - lower + 1) * elementSize;
     if (elementSize < 0 || size > kI32Max) return ST_INVALID_TID;
-    auto* n = new StSyArrayTypeNode;
+    auto* n = newNode<StSyArrayTypeNode>();
     n->post().push_back(element);
     n->setAlignmentField(e->getAlignmentField());
     n->setSizeField(int32_t(size));
@@ -183,7 +179,7 @@ StTypeID StSyTypeTable::createArrayType(StTypeID element, int32_t lower, int32_t
 StTypeID StSyTypeTable::createStructType(const StTypeIDList& members, uint32_t alignment, int32_t size)
 {
     if (members.empty()) return ST_INVALID_TID;
-    auto* n = new StSyStructTypeNode;
+    auto* n = newNode<StSyStructTypeNode>();
     n->post() = members;
     n->setAlignmentField(alignment);
     n->setSizeField(size);
@@ -199,7 +195,7 @@ StTypeID StSyTypeTable::createStringType(int32_t length)
         if (n->kind() == ST_NODE_ARRAY && n->specCode() == ST_SPEC_STRING && n->elementCount() == uint32_t(length) + 2)
             return kv.first;
     }
-    auto* n = new StSyArrayTypeNode;
+    auto* n = newNode<StSyArrayTypeNode>();
     n->setWord(ES_STRING);
     n->post().push_back(ST_USINT);
     n->setAlignmentField(1);
@@ -212,7 +208,7 @@ StTypeID StSyTypeTable::createFuncType(uint32_t alignment, const StTypeIDList& p
                                        const StTypeIDList& args, uint32_t totalAlignment, int32_t totalSize,
                                        StSymbEntryID result, bool hasInstance)
 {
-    auto* n = new StSyFuncTypeNode;
+    auto* n = newNode<StSyFuncTypeNode>();
     n->setAlignmentField(alignment);
     n->post() = post;
     n->setSizeField(size);
@@ -481,7 +477,7 @@ void StSyTypeTable::io(A& a, uint32_t mode)
             a.num(tid);
             a.num(kind);
             if (!a.good()) break;
-            StSyBaseTypeNode* n = tid != ST_INVALID_TID ? stCreateTypeNode(uint32_t(kind)) : nullptr;
+            StSyBaseTypeNode* n = tid != ST_INVALID_TID ? stCreateTypeNodeIn(m_arena, uint32_t(kind)) : nullptr;
             if (!n) {
                 m_readFailed = true;
                 break;

@@ -27,7 +27,8 @@
 #include <tuple>
 #include <vector>
 
-#include "base/st/stsymtab/StDenseIndex.h"
+#include "base/falloc/Arena.h"
+#include "base/st/stsymtab/StIdMap.h"
 #include "base/st/stsymtab/StSerialDecl.h"
 #include "base/st/stsymtab/StSyTypeNode.h"
 
@@ -37,7 +38,8 @@ constexpr StTypeID ST_STRING_TID = 30;
 
 class StSyTypeTable {
 public:
-    using NodeMap = std::map<StTypeID, StSyBaseTypeNode*>;
+    // The nodes by TID, in TID order.
+    using NodeMap = StIdMap<StTypeID, StSyBaseTypeNode>;
 
     explicit StSyTypeTable(uint32_t id = 0);
     StSyTypeTable(const StSyTypeTable&) = delete;
@@ -126,11 +128,16 @@ private:
     StTypeID itemType(StTypeID tid, int64_t position, int depth);
     bool written(const StSyBaseTypeNode* n) const { return !m_markedOnly || n->isMarked() || n->getTID() < m_firstUser; }
 
+    // A node of class T in the table's arena.
+    template <class T>
+    T* newNode() { return stMakeTypeNodeIn<T>(m_arena); }
+
     uint8_t m_typeByte;
+    // The nodes live in the arena: clearing runs their destructors (their
+    // id lists) and drops their blocks at once; a replaced node's block
+    // serves the next node of its size.
+    CArena m_arena;
     NodeMap m_map;
-    // The nodes by TID beside the map: the type queries of a compile look
-    // nodes up far more often than they are made.
-    StDenseIndex<StSyBaseTypeNode> m_byTid;
     StTypeID m_nextFree = 0;
     StTypeID m_firstUser = ST_FIRST_USER_TID;
     bool m_markedOnly = false;

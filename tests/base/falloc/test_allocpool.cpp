@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/falloc/AllocPool.h"
+#include "base/falloc/Arena.h"
 
 namespace {
 
@@ -298,4 +299,36 @@ TEST(PurifyModeChild, BypassMatchesTheSetting)
     for (void* b : blocks) pool->deallocate(b);
     Pooled* p = new Pooled(1);
     delete p;
+}
+
+// Arena blocks are aligned and disjoint across chunks (a block larger than
+// any chunk included); a recycled block serves the next request of its size
+// only; release drops every chunk and the arena works as new.
+TEST(Arena, BlocksRecyclingAndRelease)
+{
+    CArena arena;
+    for (int round = 0; round < 2; ++round) {
+        std::map<char*, size_t> blocks;
+        for (size_t i = 0; i < 3000; ++i) {
+            const size_t size = i == 1500 ? 300000 : 1 + i % 200;
+            auto* b = static_cast<char*>(arena.allocate(size));
+            ASSERT_TRUE(isAligned(b, 8));
+            std::memset(b, int(i & 0x7F), size);
+            blocks.emplace(b, size);
+        }
+        char* end = nullptr;
+        for (const auto& [b, size] : blocks) {
+            EXPECT_LE(end, b) << "blocks overlap";
+            end = b + size;
+        }
+        EXPECT_GE(arena.capacity(), size_t(300000));
+        void* a = arena.allocate(40);
+        void* b = arena.allocate(40);
+        arena.recycle(a, 36);  // the same 8-byte size class as 40
+        EXPECT_NE(a, arena.allocate(48));
+        EXPECT_EQ(a, arena.allocate(40));
+        EXPECT_NE(b, arena.allocate(40));
+        arena.release();
+        EXPECT_EQ(0u, arena.capacity());
+    }
 }

@@ -2,10 +2,16 @@
 // id rules, name chains, marked-only writing and the readers' limits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <random>
+#include <set>
 #include <sstream>
 #include <string>
 
 #include "base/st/stsymtab/StIdList.h"
+#include "base/st/stsymtab/StIdMap.h"
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSyRangeTable.h"
 #include "base/st/stsymtab/StSyStringTable.h"
@@ -325,6 +331,34 @@ TEST(StringTableTest, ManyNamesEnteredAndRemoved)
     EXPECT_EQ(9u, sid.get());
 }
 
+// Walks (the written form) give the names in name order - bytes as signed
+// chars - whatever adds, removals and earlier walks came before.
+TEST(StringTableTest, WalksInNameOrderThroughAddsAndRemovals)
+{
+    auto signedLess = [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return (signed char)x < (signed char)y; });
+    };
+    std::map<std::string, uint32_t, decltype(signedLess)> oracle(signedLess);
+    StSyStringTable t;
+    std::mt19937 rnd(48);
+    const char* stems[] = {"a", "B", "\xE4x", "z9", "v1", ""};
+    for (int step = 0; step < 3000; ++step) {
+        const std::string name = std::string(stems[rnd() % 6]) + std::to_string(rnd() % 400);
+        if (rnd() % 4 == 0) {
+            t.remove(String(name.c_str()));
+            oracle.erase(name);
+        } else {
+            t.insert(new String(name.c_str()), uint32_t(step));
+            oracle.emplace(name, uint32_t(step));
+        }
+        if (step % 300 != 299) continue;
+        std::string expected = std::to_string(oracle.size()) + " ";
+        for (const auto& [n, sid] : oracle) expected += std::to_string(n.size()) + " " + n + " " + std::to_string(sid) + "\r\n";
+        ASSERT_EQ(expected, writeForm(Form::SectionText, t)) << step;
+    }
+}
+
 TEST(RangeTableTest, OpenParentsMarking)
 {
     StSyRangeTable t;
@@ -428,6 +462,121 @@ TEST(EntryTableTest, FindsEveryEntryByItsId)
     for (uint32_t id : {0u, 4u, 6u, 69999u, 70001u}) EXPECT_EQ(nullptr, r.findEntry(id)) << id;
     t.clear();
     agrees(4600, "after clear");
+}
+
+// The entries by SID answer as the ordered map they replace: ids from a
+// counter, removed, re-added, far apart (kept beside the vector) and then
+// covered by it as it grows; walks both ways, lower bounds and the last id.
+TEST(EntryTableTest, IdMapAnswersAsAnOrderedMap)
+{
+    using Map = StIdMap<StSymbEntryID, int>;
+    Map m;
+    std::map<uint32_t, int*> oracle;
+    static int values[8];
+    std::mt19937 rnd(47);
+    auto agrees = [&](int step) {
+        ASSERT_EQ(oracle.size(), m.size()) << step;
+        auto o = oracle.begin();
+        for (auto it = m.begin(); it != m.end(); ++it, ++o) {
+            ASSERT_NE(o, oracle.end()) << step;
+            ASSERT_EQ(o->first, uint32_t(it->first)) << step;
+            ASSERT_EQ(o->second, it->second) << step;
+        }
+        ASSERT_EQ(o, oracle.end()) << step;
+        auto r = oracle.rbegin();
+        for (auto it = m.end(); it != m.begin(); ++r) {
+            --it;
+            ASSERT_EQ(r->first, uint32_t(it->first)) << step;
+        }
+        ASSERT_EQ(r, oracle.rend()) << step;
+        if (!oracle.empty()) EXPECT_EQ(oracle.rbegin()->first, uint32_t(m.rbegin()->first)) << step;
+        for (uint32_t probe : {0u, 1u, 63u, 64u, 700u, 5000u, 70000u, 70001u, 4294967294u}) {
+            auto lo = oracle.lower_bound(probe);
+            auto it = m.lower_bound(probe);
+            ASSERT_EQ(lo == oracle.end(), it == m.end()) << step << " " << probe;
+            if (lo != oracle.end()) ASSERT_EQ(lo->first, uint32_t(it->first)) << step << " " << probe;
+            ASSERT_EQ(oracle.count(probe), m.count(probe)) << step << " " << probe;
+        }
+    };
+    for (int step = 0; step < 4000; ++step) {
+        const uint32_t pick = rnd() % 10;
+        uint32_t id = pick < 6 ? rnd() % 3000 : pick < 8 ? 70000 + rnd() % 50 : 4294967000u + rnd() % 200;
+        if (rnd() % 3 == 0) {
+            int* gone = m.erase(id);
+            auto it = oracle.find(id);
+            ASSERT_EQ(it == oracle.end() ? nullptr : it->second, gone) << step;
+            if (it != oracle.end()) oracle.erase(it);
+        } else {
+            int* p = &values[rnd() % 8];
+            ASSERT_EQ(oracle.emplace(id, p).second, m.insert(id, p)) << step;
+        }
+        if (step % 500 == 0) agrees(step);
+    }
+    agrees(4000);
+    // The previous entry of a lower bound in the map beside the vector.
+    auto it = m.lower_bound(70000);
+    ASSERT_NE(it, m.begin());
+    EXPECT_EQ(std::prev(oracle.lower_bound(70000))->first, uint32_t(std::prev(it)->first));
+    m.clear();
+    EXPECT_TRUE(m.empty());
+    EXPECT_EQ(m.begin(), m.end());
+    // A walk goes on after insertions that grow the vector, meets the ids
+    // added behind it and ends where the map ends.
+    for (uint32_t id = 0; id < 40; ++id) m.insert(id, &values[0]);
+    std::vector<uint32_t> walked;
+    for (const auto& [id, p] : m) {
+        walked.push_back(uint32_t(id));
+        if (id < 40) m.insert(id * 50 + 100, p);  // up to 2050: the vector grows
+    }
+    ASSERT_EQ(80u, walked.size());
+    EXPECT_TRUE(std::is_sorted(walked.begin(), walked.end()));
+    EXPECT_EQ(2050u, walked.back());
+}
+
+// Entries removed and added again reuse their blocks, copies and reads
+// come from the table too, and clearing leaves a table that works as new.
+TEST(EntryTableTest, RemovedAndClearedEntriesMakeRoomForNewOnes)
+{
+    StSyEntryTable t;
+    for (int round = 0; round < 3; ++round) {
+        std::vector<StSymbEntryID> ids;
+        std::set<const void*> blocks;
+        for (int i = 0; i < 2000; ++i) {
+            StSyBaseSymbEntry* e = nullptr;
+            ids.push_back(add(t, i % 2 ? ST_KIND_VAR : ST_KIND_FUNC, nullptr, ST_INVALID_SID, &e));
+            blocks.insert(e);
+        }
+        for (StSymbEntryID sid : ids) {
+            StSymbEntryID s = sid;
+            t.removeEntry(s);
+        }
+        EXPECT_EQ(0u, t.size());
+        StSyBaseSymbEntry* e = nullptr;
+        const StSymbEntryID sid = add(t, ST_KIND_FUNC, nullptr, ST_INVALID_SID, &e);
+        ASSERT_NE(nullptr, e);
+        EXPECT_EQ(1u, blocks.count(e)) << "a removed entry's block serves the next of its size";
+        StSyBaseSymbEntry* copy = t.addCopy(nullptr, e, e);
+        ASSERT_NE(nullptr, copy);
+        EXPECT_EQ(ST_KIND_FUNC, copy->getKind());
+        EXPECT_EQ(copy, t.findEntry(e->getNext()));
+        StSymbEntryID s = sid;
+        t.removeEntry(s);
+        s = copy->getID();
+        t.removeEntry(s);
+    }
+    StSyEntryTable src;
+    StSyBaseSymbEntry* head = nullptr;
+    add(src, ST_KIND_VAR, nullptr, ST_INVALID_SID, &head);
+    add(src, ST_KIND_FUNC, head);
+    const std::string form = writeForm(Form::SectionText, src);
+    for (int round = 0; round < 2; ++round) {
+        t.clear();
+        ASSERT_TRUE(readForm(Form::SectionText, t, form)) << round;
+        ASSERT_EQ(2u, t.size());
+        EXPECT_EQ(ST_KIND_FUNC, t.findEntry(1)->getKind());
+        EXPECT_EQ(t.findEntry(1), t.findEntry(0)->getNextEntry());
+        EXPECT_EQ(form, writeForm(Form::SectionText, t));
+    }
 }
 
 TEST(IdListTest, CopiesAndAssignmentsKeepTheIds)
