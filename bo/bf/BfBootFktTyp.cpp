@@ -165,6 +165,15 @@ void CBfBootFktTyp::addSymbol(StSymbEntryID sid, const CVarAttrib& attrib)
     symbols.emplace(sid, cid);
 }
 
+void CBfBootFktTyp::reserveSymbols(std::size_t n)
+{
+    if (sets.empty()) return;
+    std::vector<CBfBootToken>& tokens = sets.back().tokens;
+    tokens.reserve(tokens.size() + n);
+    symbols.reserve(symbols.size() + n);
+    varAttribs.reserve(varAttribs.size() + n);
+}
+
 bool CBfBootFktTyp::addSubFkt(StSymbEntryID sid, const CFktAttrib& attrib)
 {
     return subFkts.emplace(sid, attrib).second;

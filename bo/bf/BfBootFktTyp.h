@@ -16,6 +16,7 @@
 // reading past the end of the section is such an error, so a huge count in
 // a short section ends there. What was read before an error stays.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <map>
@@ -106,6 +107,9 @@ public:
     // records sid (with that CID and the attribute) unless recorded already.
     // Without a set: a level-4 trace line, nothing recorded.
     void addSymbol(StSymbEntryID sid, const CVarAttrib& attrib);
+    // Room for n more symbols in the last set and the symbol tables, so
+    // that n calls of addSymbol grow nothing (no effect without a set).
+    void reserveSymbols(std::size_t n);
     bool addSubFkt(StSymbEntryID sid, const CFktAttrib& attrib);
     bool hasSubFkt(StSymbEntryID sid) const { return subFkts.count(sid) != 0; }
     bool isSubFktU(StSymbEntryID sid) const;

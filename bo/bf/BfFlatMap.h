@@ -84,6 +84,7 @@ public:
     std::size_t size() const { return m_items.size(); }
     bool empty() const { return m_items.empty(); }
     void clear() { m_items.clear(); }
+    void reserve(std::size_t n) { m_items.reserve(n); }
 
 private:
     const_iterator lowerBound(const K& key) const

@@ -39,10 +39,11 @@ uint32_t CBfSymbTable::getOffset(StSymbEntryID sid) const
     return offset < 0 ? NO_OFFSET : uint32_t(offset);
 }
 
-uint32_t CBfSymbTable::assignOffsets(const std::vector<StSymbEntryID>& sids, uint32_t start)
+uint32_t CBfSymbTable::assignOffsets(const StSymbEntryIDList& sids, uint32_t start)
 {
     uint64_t running = start;
-    for (StSymbEntryID sid : sids) {
+    for (const uint32_t id : sids) {
+        const StSymbEntryID sid(id);
         StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
         uint32_t size = getSymbolSize(sid);
         if (!e || size == NO_OFFSET || running >= NO_OFFSET) return NO_OFFSET;

@@ -97,7 +97,7 @@ public:
     // end, or NO_OFFSET for an unknown symbol, a symbol of unknown size or
     // an end past 0x7ffffffe (the sum is taken in 64 bits, so it never
     // wraps); the offsets set before the failure stay.
-    uint32_t assignOffsets(const std::vector<StSymbEntryID>& sids, uint32_t start);
+    uint32_t assignOffsets(const StSymbEntryIDList& sids, uint32_t start);
 
     // The SID of the symbol named name that is visible from (vr, nr): a
     // candidate declared in exactly that scope ends the search, else the

@@ -102,8 +102,11 @@ StSyBaseSymbEntry* CpSymbTable::addDeclEntry(StSymbEntryID& sid, const String& n
 {
     sid = ST_INVALID_SID;
     if (status() != CP_OK) return nullptr;
-    String* n = takeName ? new String(name) : const_cast<String*>(&name);
-    StSyBaseSymbEntry* e = addEntry(n, vr, nr, kind, sid, -1, unique, takeName);
+    // The table copies the name only when it is new to it: a copy made here
+    // would be freed again for every name it holds already. Owned or lent,
+    // the table keeps the same text.
+    (void)takeName;
+    StSyBaseSymbEntry* e = addEntry(const_cast<String*>(&name), vr, nr, kind, sid, -1, unique, false);
     if (e) m_attributes.set(sid.get(), attribute);
     return e;
 }
@@ -235,6 +238,8 @@ void CpSymbTable::declareStructType(StSymbEntryID& sid, const String& name, StRa
     uint32_t align = alignment;
     int64_t offset = 0;
     if (members) {
+        parts.reserve(members->size());
+        memberTypes.reserve(members->size());
         for (uint32_t m : *members) {
             StSyBaseSymbEntry* e = findEntry(m);
             if (!e) return;
@@ -277,6 +282,7 @@ bool CpSymbTable::structDefault(StSyBaseSymbEntry* typeEntry, StTypeID tid,
     if (!any) return true;
     if (!constants()) return false;
     auto values = std::make_unique<StConstValVector>();
+    values->reserve(members.size());
     bool ok = true;
     for (const auto& [e, node] : members) {
         StConstantVal* v = nullptr;

@@ -15,9 +15,11 @@
 // (entries or constants added before the failure stay).
 //
 // How the compile side's terms map onto the symbol table:
-// - the two flags of every declaration are addEntry's takeName (the first:
-//   the table keeps a copy of the name it owns) and unique (the second: a
-//   name already declared in the same VR and NR is refused);
+// - the two flags of every declaration are takeName (the first: the table
+//   keeps a copy of the name it owns; it does either way, copying the text
+//   only when the name is new to it, so the flag changes nothing) and
+//   unique (the second: a name already declared in the same VR and NR is
+//   refused);
 // - the variable class is the entry's access mode; the by-reference flag is
 //   its first flag byte, whose test is isFirstFlagTaskVar (set and kind 3);
 // - the owner SID is the type reference (an enumerator's enumeration type);

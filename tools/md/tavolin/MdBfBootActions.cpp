@@ -96,18 +96,23 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
     const StRangeID ownRange = m_nameRange;
     setNameRange(m_symbols->closeNameSpace(m_nameRange, true));
 
-    // The members: the variables, then the sub-functions.
-    std::vector<StSymbEntryID> members;
-    std::vector<MdBfSymbols::Item> variables;
+    // The members: the variables, then the sub-functions. The variables
+    // are the first variableCount members (their access words are at the
+    // same places in the items of vars).
+    StSymbEntryIDList members;
+    std::vector<uint32_t> variableWords;
     const MdBfSymbols* v = symbolsOf(vars);
     const MdBfSymbols* subs = symbolsOf(subFunctions);
+    members.reserve((v ? v->items.size() : 0) + (subs ? subs->items.size() : 0) + 1);
     if (v) {
-        variables.reserve(v->items.size());
+        variableWords.reserve(v->items.size());
         for (const MdBfSymbols::Item& item : v->items)
-            if (m_symbols->getEntryKind(item.sid) == ST_KIND_VAR) variables.push_back(item);
+            if (m_symbols->getEntryKind(item.sid) == ST_KIND_VAR) {
+                members.push_back(item.sid);
+                variableWords.push_back(item.word);
+            }
     }
-    members.reserve(variables.size() + (subs ? subs->items.size() : 0) + 1);
-    for (const MdBfSymbols::Item& item : variables) members.push_back(item.sid);
+    const size_t variableCount = members.size();
     if (subs)
         for (const MdBfSymbols::Item& item : subs->items) members.push_back(item.sid);
     if (members.empty()) {
@@ -121,14 +126,13 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
             error(MdBfMsgInternal);
         members.push_back(dummy);
     }
-    const StSymbEntryIDList memberList(members.begin(), members.end());
 
     StSymbEntryID typeSID;
     if (!global && declaredHere(name)) {
         error(505, &name);
     } else {
         StSymbEntryID parent;
-        m_symbols->declareStructType(typeSID, name, m_validRange, m_nameRange, &memberList, ownRange, parent, 0, 0,
+        m_symbols->declareStructType(typeSID, name, m_validRange, m_nameRange, &members, ownRange, parent, 0, 0,
                                      false, true, true);
         if (typeSID.isInvalid() || m_symbols->getTypeID(typeSID) == ST_INVALID_TID ||
             m_symbols->assignOffsets(members, 0) == CBfSymbTable::NO_OFFSET)
@@ -171,8 +175,11 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
     m_curImpl = createImpl(typeSID);
     // The telegram tokens and access words of the variables only go into
     // "boot": a run whose outputs are unused leaves them out.
-    if (!m_outputsUnused)
-        for (const MdBfSymbols::Item& item : variables) m_curType->addSymbol(item.sid, CVarAttrib(item.word));
+    if (!m_outputsUnused) {
+        m_curType->reserveSymbols(variableCount);
+        for (size_t i = 0; i < variableCount; ++i)
+            m_curType->addSymbol(members[i], CVarAttrib(variableWords[i]));
+    }
     if (subs)
         for (const MdBfSymbols::Item& item : subs->items)
             m_curType->addSubFkt(item.sid, CFktAttrib((item.word & 2u) != 0, (item.word & 1u) != 0));

@@ -135,6 +135,7 @@ MdBfSymbols* MdBfParser::declareVariables(MdBfValue* names, StTypeID type)
     auto* vars = new MdBfSymbols;
     vars->type = type;
     if (type == ST_INVALID_TID) return vars;  // reported with the type
+    vars->items.reserve(list->names.size());
     for (const String& name : list->names) {
         if (declaredHere(name)) {
             error(505, &name);  // twice in one list
@@ -496,19 +497,16 @@ MdBfValue* MdBfParser::rule86(MdBfValue* names, MdBfValue* members)
     setNameRange(m_symbols->closeNameSpace(ownRange, true));
     auto* group = new MdBfSymbols;
     if (!singleName(list.get())) return group;
-    std::vector<StSymbEntryID> sids;
     StSymbEntryIDList memberList;
+    memberList.reserve(memberGroup->items.size());
     for (const MdBfSymbols::Item& item : memberGroup->items)
-        if (m_symbols->getEntryKind(item.sid) == ST_KIND_VAR) {
-            sids.push_back(item.sid);
-            memberList.push_back(item.sid);
-        }
-    if (sids.empty()) return group;
+        if (m_symbols->getEntryKind(item.sid) == ST_KIND_VAR) memberList.push_back(item.sid);
+    if (memberList.empty()) return group;
     StSymbEntryID sid, parent;
     m_symbols->declareStructType(sid, list->names.front(), m_validRange, m_nameRange, &memberList, ownRange, parent,
                                  0, 0, false, true, true);
     if (sid.isInvalid() || m_symbols->getTypeID(sid) == ST_INVALID_TID ||
-        m_symbols->assignOffsets(sids, 0) == CBfSymbTable::NO_OFFSET) {
+        m_symbols->assignOffsets(memberList, 0) == CBfSymbTable::NO_OFFSET) {
         error(MdBfMsgInternal);
         return group;
     }
