@@ -97,19 +97,19 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
     setNameRange(m_symbols->closeNameSpace(m_nameRange, true));
 
     // The members: the variables, then the sub-functions. The variables
-    // are the first variableCount members (their access words are at the
-    // same places in the items of vars).
+    // are the first variableCount members; their access words, wanted only
+    // for the outputs, are kept in the same order in variableWords.
     StSymbEntryIDList members;
     std::vector<uint32_t> variableWords;
     const MdBfSymbols* v = symbolsOf(vars);
     const MdBfSymbols* subs = symbolsOf(subFunctions);
     members.reserve((v ? v->items.size() : 0) + (subs ? subs->items.size() : 0) + 1);
     if (v) {
-        variableWords.reserve(v->items.size());
+        if (!m_outputsUnused) variableWords.reserve(v->items.size());
         for (const MdBfSymbols::Item& item : v->items)
             if (m_symbols->getEntryKind(item.sid) == ST_KIND_VAR) {
                 members.push_back(item.sid);
-                variableWords.push_back(item.word);
+                if (!m_outputsUnused) variableWords.push_back(item.word);
             }
     }
     const size_t variableCount = members.size();
