@@ -20,6 +20,7 @@
 // The stream layouts of these tables are in BoVarExtIo.h.
 #pragma once
 #include <cstdint>
+#include <iterator>
 #include <list>
 #include <map>
 #include <ostream>
@@ -112,8 +113,26 @@ public:
     }
 };
 
-// Attribute words of one variable.
+// Attribute words of one variable. Records come from the program's pools
+// (a type has one per attributed variable), yet stay a plain aggregate.
 struct VarExt {
+    static void* operator new(size_t size)
+    {
+        return CAllocPoolImpl::allocateFrom(tvfalloc::poolForSize(size), size);
+    }
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept
+    {
+        try {
+            return operator new(size);
+        } catch (...) {
+            return nullptr;
+        }
+    }
+    static void operator delete(void* p, size_t size)
+    {
+        if (p) CAllocPoolImpl::deallocateTo(tvfalloc::poolForSize(size), p);
+    }
+
     uint32_t A = 0;
     uint32_t ATO1 = 0;
     uint32_t ATO2 = 0;
@@ -165,7 +184,16 @@ public:
 
     // Inserts rec (may be null) and takes it over; false when the key is
     // present with the same address and mask (rec then stays the caller's).
-    bool add(const VarExtKey& key, Rec* rec) { return this->emplace(key, rec).second; }
+    // Keys mostly arrive in ascending order: one beyond the last key is
+    // appended without a search down the tree.
+    bool add(const VarExtKey& key, Rec* rec)
+    {
+        if (this->empty() || std::prev(this->end())->first < key) {
+            this->emplace_hint(this->end(), key, rec);
+            return true;
+        }
+        return this->emplace(key, rec).second;
+    }
     // Deletes every record and empties the table.
     void freeAll()
     {

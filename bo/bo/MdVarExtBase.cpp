@@ -79,6 +79,7 @@ MdVarExtBase::MdVarExtBase()
 
 MdVarExtBase::~MdVarExtBase()
 {
+    for (VarValueEntry* e : m_spareEntries) delete e;
     delete m_pConstTable;
     m_pConstTable = nullptr;
     delete m_pSymTab;
@@ -194,7 +195,7 @@ void MdVarExtBase::outOfRange(const char* lo, const char* hi) { report(MdVarExtM
 VarValueEntry* MdVarExtBase::checkValueRange(int32_t value, uint32_t typeId, uint32_t kind, uint32_t repeats)
 {
     repeated(repeats);
-    auto* e = new VarValueEntry(kind);
+    VarValueEntry* e = newEntry(kind);
     Range r;
     if (rangeOf(typeId, false, r) && !inRange(double(value), r)) outOfRange(r.loText, r.hiText);
     e->cid = m_pConstTable->appendConstantVal(value, typeId);
@@ -204,7 +205,7 @@ VarValueEntry* MdVarExtBase::checkValueRange(int32_t value, uint32_t typeId, uin
 VarValueEntry* MdVarExtBase::checkAcxValueRange(double value, uint32_t typeId, uint32_t kind, uint32_t repeats)
 {
     repeated(repeats);
-    auto* e = new VarValueEntry(kind);
+    VarValueEntry* e = newEntry(kind);
     Range r;
     if (rangeOf(typeId, true, r) && !inRange(value, r)) outOfRange(r.loText, r.hiText);
     e->cid = m_pConstTable->appendConstantVal(value, typeId);
@@ -214,7 +215,7 @@ VarValueEntry* MdVarExtBase::checkAcxValueRange(double value, uint32_t typeId, u
 VarValueEntry* MdVarExtBase::parseValueText(const String& text, uint32_t typeId, uint32_t kind, uint32_t repeats)
 {
     repeated(repeats);
-    auto* e = new VarValueEntry(kind);
+    VarValueEntry* e = newEntry(kind);
     bool plain = false;
     double v = 0;
     if (typeId == ST_REAL || typeId == ST_LREAL) {
@@ -232,6 +233,26 @@ VarValueEntry* MdVarExtBase::parseValueText(const String& text, uint32_t typeId,
                    : m_pConstTable->appendConstantVal(text, typeId, typeId, status);
     if (e->cid.isInvalid()) report(MdVarExtMsg_Syntax);
     return e;
+}
+
+VarValueEntry* MdVarExtBase::newEntry(uint32_t kind)
+{
+    if (m_spareEntries.empty()) return new VarValueEntry(kind);
+    VarValueEntry* e = m_spareEntries.back();
+    m_spareEntries.pop_back();
+    *e = VarValueEntry(kind);
+    return e;
+}
+
+void MdVarExtBase::releaseEntries(VarValueEntryList& entries)
+{
+    for (VarValueEntry* e : entries) {
+        if (m_spareEntries.size() < kSpareEntries)
+            m_spareEntries.push_back(e);
+        else
+            delete e;
+    }
+    entries.clear();
 }
 
 // --- enumerations ---
@@ -269,7 +290,7 @@ bool MdVarExtBase::makeEnumEntry(VarValueEntryList& entries, StTypeID enumType)
     m_pSymTab->isEnumType(enumType, &valueType);
     for (uint32_t k = VarValueEntry::Min; k <= VarValueEntry::Max; ++k) {
         if (have[k]) continue;
-        auto* e = new VarValueEntry(k);
+        VarValueEntry* e = newEntry(k);
         e->cid = m_pConstTable->appendConstantVal(k == VarValueEntry::Max ? max : min, valueType);
         entries.push_back(e);
     }

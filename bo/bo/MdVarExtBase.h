@@ -102,6 +102,10 @@ public:
     // the text); a text no constant is made of reports 400 (invalid CID).
     VarValueEntry* parseValueText(const String& text, uint32_t typeId, uint32_t kind, uint32_t repeats);
 
+    // Deletes the entries (a few are kept for the next builders to reuse)
+    // and empties the list.
+    void releaseEntries(VarValueEntryList& entries);
+
     // Smallest and largest enumerator value of the enumeration type; false
     // without table or when the names or a value cannot be found.
     bool getEnumRange(StTypeID enumType, int32_t& min, int32_t& max);
@@ -144,8 +148,15 @@ protected:
     // reportError with the texts as Strings (a null text: no argument); no
     // countError.
     void message(uint32_t id, const char* a1 = nullptr, const char* a2 = nullptr);
+    // A new entry of kind (owned by the caller, deleted with delete or handed
+    // back through releaseEntries): one value statement makes and drops a
+    // few, so released ones are reused rather than freed.
+    VarValueEntry* newEntry(uint32_t kind);
 
 private:
+    static constexpr size_t kSpareEntries = 64;
+    VarValueEntryList m_spareEntries;
+
     void repeated(uint32_t repeats);
     void outOfRange(const char* lo, const char* hi);
     // countError, then the message.

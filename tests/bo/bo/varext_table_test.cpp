@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <list>
+#include <map>
 #include <random>
 #include <sstream>
 
@@ -138,6 +139,36 @@ TEST(VarExtDuplicates, RecordTablesRefuseTheSameKey)
     EXPECT_EQ(2u, t.size());
     t.freeAll();
     EXPECT_TRUE(t.empty());
+}
+
+// Keys mostly arrive ascending (appended without a search), sometimes
+// repeated or behind the last one: the answers and the walk stay those of a
+// plain ordered map.
+TEST(VarExtDuplicates, RecordTablesInAnyArrivalOrder)
+{
+    std::mt19937 rng(47);
+    for (int round = 0; round < 20; ++round) {
+        CAttribTable t;
+        std::map<std::pair<int32_t, uint32_t>, uint32_t> model;
+        int32_t adr = int32_t(rng() % 5) - 2;
+        for (uint32_t i = 0; i < 300; ++i) {
+            const uint32_t pick = rng() % 8;
+            if (pick < 5)
+                adr += int32_t(rng() % 3);  // ascending, or the same address
+            else if (pick == 5)
+                adr -= int32_t(rng() % 4);  // behind the last key
+            const uint32_t mask = pick == 7 ? 0x80000000u | (rng() % 4) : rng() % 4;
+            auto* rec = new VarExt;
+            rec->A = i;
+            const bool added = t.add(VarExtKey(adr, mask), rec);
+            EXPECT_EQ(model.emplace(std::make_pair(adr, mask), i).second, added) << adr << "/" << mask;
+            if (!added) delete rec;
+        }
+        std::vector<uint32_t> walk, want;
+        for (const auto& e : t) walk.push_back(e.second->A);
+        for (const auto& e : model) want.push_back(e.second);
+        EXPECT_EQ(want, walk);
+    }
 }
 
 TEST(VarExtDuplicates, DynamicArraysAreRefusedAsAWhole)

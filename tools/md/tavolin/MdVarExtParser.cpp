@@ -44,6 +44,8 @@ void MdVarExtParser::init(const MdCompilerArgs& args)
     }
     args.descriptor->CloseSect("symb");
     m_lastAdr = AdrLookup();
+    m_adrFacts.clear();
+    m_adrCursor = 0;
     if (table) setSymbTable(table);
 }
 
@@ -225,12 +227,42 @@ bool MdVarExtParser::rangeAccepted(bool range, int32_t first, int32_t last)
     return false;
 }
 
+const MdVarExtParser::AdrFact* MdVarExtParser::knownFact(int32_t adr)
+{
+    const size_t n = m_adrFacts.size();
+    if (n == 0) return nullptr;
+    // From the previous answer a few steps forward, else a search (behind
+    // it, at the start of a new block, or far ahead).
+    size_t c = m_adrCursor < n && m_adrFacts[m_adrCursor].adr <= adr ? m_adrCursor : 0;
+    for (int steps = 0; steps < 8 && c + 1 < n && m_adrFacts[c + 1].adr <= adr; ++steps) ++c;
+    if (c + 1 < n && m_adrFacts[c + 1].adr <= adr) {
+        const auto it = std::upper_bound(m_adrFacts.begin() + ptrdiff_t(c) + 1, m_adrFacts.end(), adr,
+                                         [](int32_t a, const AdrFact& f) { return a < f.adr; });
+        c = size_t(it - m_adrFacts.begin()) - 1;
+    }
+    if (m_adrFacts[c].adr > adr) return nullptr;
+    m_adrCursor = c;
+    return m_adrFacts[c].adr == adr ? &m_adrFacts[c] : nullptr;
+}
+
 const MdVarExtParser::AdrLookup& MdVarExtParser::lookUp(int32_t adr)
 {
-    if (!m_pSymTab || m_lastAdr.table != m_pSymTab || m_lastAdr.adr != adr) {
-        m_lastAdr.table = m_pSymTab;
-        m_lastAdr.adr = adr;
-        m_lastAdr.tid = boSysVarTypeAt(m_pSymTab, uint32_t(adr), m_lastAdr.noOperand);
+    if (m_pSymTab && m_lastAdr.table == m_pSymTab && m_lastAdr.adr == adr) return m_lastAdr;
+    if (m_lastAdr.table != m_pSymTab) {
+        m_adrFacts.clear();
+        m_adrCursor = 0;
+    }
+    m_lastAdr.table = m_pSymTab;
+    m_lastAdr.adr = adr;
+    if (const AdrFact* f = m_pSymTab ? knownFact(adr) : nullptr) {
+        m_lastAdr.tid = f->tid;
+        m_lastAdr.noOperand = f->noOperand;
+        return m_lastAdr;
+    }
+    m_lastAdr.tid = boSysVarTypeAt(m_pSymTab, uint32_t(adr), m_lastAdr.noOperand);
+    if (m_pSymTab && (m_adrFacts.empty() || m_adrFacts.back().adr < adr) && m_adrFacts.size() < kMaxAdrFacts) {
+        m_adrFacts.push_back(AdrFact{adr, m_lastAdr.tid, m_lastAdr.noOperand});
+        m_adrCursor = m_adrFacts.size() - 1;
     }
     return m_lastAdr;
 }
@@ -357,8 +389,7 @@ uint32_t MdVarExtParser::itemTypeAt(int32_t adr, StTypeID* enumType)
 
 void MdVarExtParser::freeItems()
 {
-    for (VarValueEntry* e : m_items) delete e;
-    m_items.clear();
+    releaseEntries(m_items);
 }
 
 void MdVarExtParser::addItem(VarValueEntry* item)
@@ -406,7 +437,7 @@ void MdVarExtParser::valueUnit(int32_t unit)
     // A number outside the unit table is not entered (it indexes nothing).
     if (!PhysUnitTable::isValidId(unit) || !PhysUnitTable::isQuantityRecord(unit)) fail(403, unit);
     if (!PhysUnitTable::isValidId(unit)) return;
-    VarValueEntry* e = new VarValueEntry(VarValueEntry::Unit);
+    VarValueEntry* e = newEntry(VarValueEntry::Unit);
     e->number = unit;
     addItem(e);
 }
@@ -416,7 +447,7 @@ void MdVarExtParser::valueFixed(int32_t unit)
     if (m_repeatFixed++ != 0) fail(407, m_repeatFixed);
     if (!PhysUnitTable::isValidId(unit) || PhysUnitTable::isQuantityRecord(unit)) fail(404, unit);
     if (!PhysUnitTable::isValidId(unit)) return;
-    VarValueEntry* e = new VarValueEntry(VarValueEntry::Fix);
+    VarValueEntry* e = newEntry(VarValueEntry::Fix);
     e->number = unit;
     addItem(e);
 }

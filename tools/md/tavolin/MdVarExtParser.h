@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <map>
+#include <vector>
 
 #include "bo/bo/MdVarExtBase.h"
 #include "tools/md/tavolin/MdParserFrame.h"
@@ -140,4 +141,18 @@ private:
         StTypeID tid = ST_INVALID_TID;
     } m_lastAdr;
     const AdrLookup& lookUp(int32_t adr);
+
+    // The answers for the addresses asked in ascending order (each block
+    // of attributes, values or bit fields asks them again): kept in that
+    // order and found again by walking forward from the previous one.
+    // Capped, so that ranges of a small source cannot make it large.
+    struct AdrFact {
+        int32_t adr;
+        StTypeID tid;
+        bool noOperand;
+    };
+    static constexpr size_t kMaxAdrFacts = size_t(1) << 20;
+    std::vector<AdrFact> m_adrFacts;
+    size_t m_adrCursor = 0;
+    const AdrFact* knownFact(int32_t adr);
 };

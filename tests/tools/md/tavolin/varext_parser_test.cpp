@@ -228,6 +228,12 @@ TEST(VarExtParser, AttributeBitFieldAndDynamicArrayStatements)
         {"BITFIELDTYPES 1 \"x\" \"y\" END_BITFIELDTYPES BITFIELDS $13 [1] 0 1 \"a\" $13 [1] 0 1 \"b\" END_BITFIELDS", 0,
          {415}, "Eintrag(0)"},
         {"BITFIELDTYPES 1 \"x\" \"y\" END_BITFIELDTYPES BITFIELDS $9 [1] 0 1 \"a\" END_BITFIELDS", 0, {411, 416}, ""},
+        // Blocks asking addresses again, behind, between and beyond those
+        // asked before: each answer is the table's own.
+        {"ATTRIBUTES $9 [1] : UNDEF $10 [1] : UNDEF $12 [1] : UNDEF $17 [1] : UNDEF END_ATTRIBUTES "
+         "BITFIELDTYPES 1 \"x\" \"y\" END_BITFIELDTYPES BITFIELDS $17 [1] 7 1 \"a\" $13 [1] 15 1 \"b\" "
+         "$9 [1] 0 1 \"c\" $13 [1] 16 1 \"d\" $17 [2] 8 1 \"e\" $10 [1] 15 1 \"f\" $200 [1] 0 1 \"g\" END_BITFIELDS",
+         0, {411, 411, 416, 416, 416, 411, 416}, "Adresse 9"},
         {"DYN_ARRAY $11 [1] : $12; END_DYN_ARRAY", 0, {}, ""},
         {"DYN_ARRAY $11 [1] : $10, $12; END_DYN_ARRAY", 0, {411}, "Adresse 10"},
         {"DYN_ARRAY $10 [1] : $12; END_DYN_ARRAY", 0, {411}, "Adresse 10"},
