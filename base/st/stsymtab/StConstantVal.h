@@ -35,8 +35,8 @@
 #include <map>
 
 #include "base/falloc/AllocPool.h"
-#include "base/st/stsymtab/StDenseIndex.h"
 #include "base/st/stsymtab/StFlatMap.h"
+#include "base/st/stsymtab/StIdMap.h"
 #include "base/st/stsymtab/StIds.h"
 #include "base/st/stsymtab/StSyStoragePlace.h"
 #include "co/VersionStamp.h"
@@ -243,7 +243,9 @@ struct StConstOrderKeyHash {
 // first failure (false), and sets the counter to one past the highest CID.
 class StSyConstValTable {
 public:
-    using ValueMap = std::map<uint32_t, StConstantVal*>;
+    // By CID in ascending order: a vector for the CIDs of the counter, an
+    // ordered map only for CIDs read far apart.
+    using ValueMap = StIdMap<uint32_t, StConstantVal>;
     using SharedMap = std::map<const StConstantVal*, uint32_t, StConstValLess>;
 
     StSyConstValTable() = default;
@@ -342,8 +344,6 @@ private:
     StConstEntryID enter(const StConstantVal& value, Take take);
 
     ValueMap m_values;
-    // The values by CID for finding and writing them without the tree.
-    StDenseIndex<StConstantVal> m_byCid;
     // The shared values: elementary ones by order key, the others ordered.
     SharedMap m_shared;
     StFlatMap<StConstOrderKey, SharedEntry, StConstOrderKeyHash> m_sharedStd;
