@@ -48,6 +48,11 @@ bool StConstantVal::write(std::ostream& os) const { return baseBody(StConstOsWri
 bool StConstantVal::read(FsSecCl& s) { return baseBody(StConstSecReader(s), m_shared); }
 bool StConstantVal::read(std::istream& is) { return baseBody(StConstIsReader(is), m_shared); }
 
+uint64_t StConstantVal::orderHash() const
+{
+    return stMixHash(uint64_t(uint32_t(getKind())) << 1 | uint64_t(m_shared));
+}
+
 int constValCompare(const StConstantVal* a, const StConstantVal* b)
 {
     if (!a || !b) return int(a != nullptr) - int(b != nullptr);
@@ -169,8 +174,6 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
     const StConstEntryID cid = getNextFreeID();
     StConstEntryID equal = ST_INVALID_CID;
     bool equivalent = false;
-    // Composite values: one descent of the ordered map serves both the
-    // search and the insertion beside it.
     const StStdConstantVal* std = asStd(value);
     StConstOrderKey key;
     auto at = m_shared.end();
@@ -184,8 +187,8 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
             equivalent = e.value != nullptr;
             if (equivalent && !std->isNeverEqual()) equal = e.cid;
         } else {
-            at = m_shared.lower_bound(&value);
-            if (at != m_shared.end() && !constValLess(&value, at->first)) e = SharedEntry{at->first, at->second};
+            at = m_shared.find(&value);
+            if (at != m_shared.end()) e = SharedEntry{at->first, at->second};
             equivalent = e.value != nullptr;
             if (equivalent && constValEqual(e.value, &value)) equal = e.cid;
         }
@@ -197,7 +200,7 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
             if (std)
                 m_sharedStd[key] = SharedEntry{kept, cid.get()};
             else
-                m_shared.emplace_hint(at, kept, cid.get());
+                m_shared.emplace(kept, cid.get());
         }
         m_values.insert(cid.get(), kept);  // a free CID
         return cid;
