@@ -113,6 +113,14 @@ TEST(String, SignedCompare)
     // String that is a prefix sorts after its extension by such a byte.
     EXPECT_LT(String::compare(String("\xE4"), String("a")), 0);
     EXPECT_GT(String::compare(String("ab"), String("ab\xE4")), 0);
+    // The same past long common prefixes (differences at, before and after
+    // an eighth character, prefixes of eight and more characters).
+    EXPECT_EQ(String::compare(String("BootFunc_0001"), String("BootFunc_0002")), -1);
+    EXPECT_EQ(String::compare(String("BootFunX"), String("BootFunc")), 'X' - 'c');
+    EXPECT_EQ(String::compare(String("BootFunc_\xE4x"), String("BootFunc_ax")), -0x1C - 'a');
+    EXPECT_EQ(String::compare(String("BootFunc"), String("BootFunc_1")), -'_');
+    EXPECT_EQ(String::compare(String("BootFunctionNumber17"), String("BootFunctionNumber17")), 0);
+    EXPECT_GT(String::compare(String("BootFunctionNumber17"), String("BootFunctionNumber1")), 0);
     EXPECT_EQ(String::compareChars(String("x"), "x"), 0);
     EXPECT_EQ(String::compareChars(String("x"), nullptr), 1);
     EXPECT_EQ(String::compareChars(String(), nullptr), 0);

@@ -343,6 +343,20 @@ int StStructConstantVal::compareTo(const StConstantVal& other) const
     return cmp3(n, on);
 }
 
+// What compareTo compares: the type, the count and each member (a null
+// member, before every value, hashed as such).
+uint64_t StStructConstantVal::orderHash() const
+{
+    uint64_t h = stAddHash(StConstantVal::orderHash(), m_type);
+    const size_t n = m_members ? m_members->size() : 0;
+    h = stAddHash(h, n);
+    for (size_t i = 0; i < n; ++i) {
+        const StConstantVal* m = (*m_members)[i];
+        h = stAddHash(h, m ? m->orderHash() : 0);
+    }
+    return h;
+}
+
 // ---------------------------------------------------------------------------
 // String
 // ---------------------------------------------------------------------------
@@ -486,6 +500,21 @@ int StStringConstantVal::compareTo(const StConstantVal& other) const
     return cmp3(m_length, o.m_length);
 }
 
+uint64_t StStringConstantVal::orderHash() const
+{
+    uint64_t h = stAddHash(StConstantVal::orderHash(), m_type);
+    h = stAddHash(h, uint64_t(uint32_t(m_headSpec)) << 8 | m_length);
+    const char* p = m_text.chars();
+    const size_t n = size_t(m_text.length());
+    h = stAddHash(h, n);
+    for (size_t i = 0; i < n; i += 8) {
+        uint64_t w = 0;
+        std::memcpy(&w, p + i, std::min<size_t>(8, n - i));
+        h = stAddHash(h, w);
+    }
+    return h;
+}
+
 // ---------------------------------------------------------------------------
 // Integer array
 // ---------------------------------------------------------------------------
@@ -610,6 +639,14 @@ int StIntArrayConstantVal::compareTo(const StConstantVal& other) const
     const auto& o = static_cast<const StIntArrayConstantVal&>(other);
     if (int c = cmp3(m_elems, o.m_elems)) return c;
     return constValCompare(m_element, o.m_element);
+}
+
+// The package-init value keeps this hash: what it compares beyond the
+// array only splits values this hash already puts together.
+uint64_t StIntArrayConstantVal::orderHash() const
+{
+    const uint64_t h = stAddHash(StConstantVal::orderHash(), m_elems);
+    return stAddHash(h, m_element ? m_element->orderHash() : 0);
 }
 
 // ---------------------------------------------------------------------------

@@ -53,6 +53,7 @@ public:
     void dumpValue(std::ostream& os) const override;
     bool isEqual(const StConstantVal& other) const override;
     int compareTo(const StConstantVal& other) const override;
+    uint64_t orderHash() const override;
     void dump(std::ostream& os) const override;
 
     // The member vector (may be null).
@@ -100,6 +101,7 @@ public:
     void dumpValue(std::ostream& os) const override;
     bool isEqual(const StConstantVal& other) const override;
     int compareTo(const StConstantVal& other) const override;
+    uint64_t orderHash() const override;
     void dump(std::ostream& os) const override;
 
     // False (nothing changed) for more than 254 characters.
@@ -139,6 +141,7 @@ public:
     void dumpValue(std::ostream& os) const override;
     bool isEqual(const StConstantVal& other) const override;
     int compareTo(const StConstantVal& other) const override;
+    uint64_t orderHash() const override;
     void dump(std::ostream& os) const override;
 
     uint32_t getElems() const { return m_elems; }

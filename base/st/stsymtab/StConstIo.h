@@ -25,7 +25,6 @@ class StConstSecWriter : public StSecWriter {
 public:
     using StSecWriter::StSecWriter;
     using StSecWriter::num;
-    void blank() { stream().putBlank(); }
     template <typename F>
     void real(const F& v)
     {

@@ -48,6 +48,11 @@ bool StConstantVal::write(std::ostream& os) const { return baseBody(StConstOsWri
 bool StConstantVal::read(FsSecCl& s) { return baseBody(StConstSecReader(s), m_shared); }
 bool StConstantVal::read(std::istream& is) { return baseBody(StConstIsReader(is), m_shared); }
 
+uint64_t StConstantVal::orderHash() const
+{
+    return stMixHash(uint64_t(uint32_t(getKind())) << 1 | uint64_t(m_shared));
+}
+
 int constValCompare(const StConstantVal* a, const StConstantVal* b)
 {
     if (!a || !b) return int(a != nullptr) - int(b != nullptr);
@@ -73,9 +78,8 @@ void StSyConstValTable::clear()
 {
     m_shared.clear();
     m_sharedStd.clear();
-    for (auto& e : m_values) delete e.second;
+    m_values.forEachValue([](StConstantVal* v) { delete v; });
     m_values.clear();
-    m_byCid.clear();
     m_nextFree = 0;
     m_markOnly = false;
     m_markNew = false;
@@ -94,9 +98,7 @@ StConstantVal* StSyConstValTable::createConstantVal(int32_t kind) const
 
 StConstantVal* StSyConstValTable::getConstantVal(StConstEntryID cid) const
 {
-    if (m_byCid.holds(cid)) return m_byCid.at(cid);
-    auto it = m_values.find(cid.get());
-    return it == m_values.end() ? nullptr : it->second;
+    return m_values.get(cid.get());
 }
 
 StConstEntryID StSyConstValTable::getNextFreeID()
@@ -172,8 +174,6 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
     const StConstEntryID cid = getNextFreeID();
     StConstEntryID equal = ST_INVALID_CID;
     bool equivalent = false;
-    // Composite values: one descent of the ordered map serves both the
-    // search and the insertion beside it.
     const StStdConstantVal* std = asStd(value);
     StConstOrderKey key;
     auto at = m_shared.end();
@@ -187,8 +187,8 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
             equivalent = e.value != nullptr;
             if (equivalent && !std->isNeverEqual()) equal = e.cid;
         } else {
-            at = m_shared.lower_bound(&value);
-            if (at != m_shared.end() && !constValLess(&value, at->first)) e = SharedEntry{at->first, at->second};
+            at = m_shared.find(&value);
+            if (at != m_shared.end()) e = SharedEntry{at->first, at->second};
             equivalent = e.value != nullptr;
             if (equivalent && constValEqual(e.value, &value)) equal = e.cid;
         }
@@ -200,18 +200,14 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
             if (std)
                 m_sharedStd[key] = SharedEntry{kept, cid.get()};
             else
-                m_shared.emplace_hint(at, kept, cid.get());
+                m_shared.emplace(kept, cid.get());
         }
-        if (m_values.empty() || m_values.rbegin()->first < cid.get())
-            m_values.emplace_hint(m_values.end(), cid.get(), kept);
-        else
-            m_values[cid.get()] = kept;
-        m_byCid.put(cid, kept, m_values);
+        m_values.insert(cid.get(), kept);  // a free CID
         return cid;
     }
     if (cid.isValid()) releaseID(cid.get());
     if (equal.isValid()) {
-        if (m_markNew) m_values[equal.get()]->mark();
+        if (m_markNew) m_values.get(equal.get())->mark();
         return equal;
     }
     return ST_INVALID_CID;
@@ -242,15 +238,13 @@ StConstEntryID StSyConstValTable::findSharedValue(const StConstantVal* value) co
 
 int StSyConstValTable::removeConstantVal(StConstEntryID cid)
 {
-    auto it = m_values.find(cid.get());
-    if (it == m_values.end()) return 1;
-    StConstantVal* v = it->second;
+    StConstantVal* v = m_values.get(cid.get());
+    if (!v) return 1;
     // Only the shared entry that stands for this CID goes (its key is this
     // very value); an equal value under another CID keeps its entry.
     const SharedEntry s = findEquivalent(*v);
     if (s.value && s.cid == cid.get()) unshareValue(*v);
-    m_values.erase(it);
-    m_byCid.drop(cid);
+    m_values.erase(cid.get());
     delete v;
     releaseID(cid.get());
     return 0;
@@ -298,17 +292,19 @@ template <class A>
 void StSyConstValTable::writeAll(A& a) const
 {
     uint32_t count = 0;
-    m_byCid.forEachInOrder(m_values, [&](uint32_t, const StConstantVal* v) {
-        if (!m_markOnly || v->isMarked()) ++count;
-    });
+    if (m_markOnly)
+        m_values.forEachValue([&](const StConstantVal* v) { count += v->isMarked() ? 1 : 0; });
+    else
+        count = uint32_t(m_values.size());
     a.num(count);
-    m_byCid.forEachInOrder(m_values, [&](uint32_t cid, const StConstantVal* v) {
-        if (m_markOnly && !v->isMarked()) return;
-        a.num(cid);
+    for (const auto& e : m_values) {
+        const StConstantVal* v = e.second;
+        if (m_markOnly && !v->isMarked()) continue;
+        a.num(e.first);
         a.num(int32_t(v->getKind()));
         v->write(a.stream());
         a.lineEnd();
-    });
+    }
     a.num(m_nextFree);
 }
 
@@ -335,12 +331,10 @@ bool StSyConstValTable::readAll(A& a)
             break;
         }
         // A repeated CID keeps its first value.
-        auto ins = m_values.emplace(cid, v);
-        if (!ins.second) {
+        if (!m_values.insert(cid, v)) {
             delete v;
             continue;
         }
-        m_byCid.put(cid, v, m_values);
         if (v->isShared()) shareValue(v, cid);
     }
     uint32_t stored = 0;

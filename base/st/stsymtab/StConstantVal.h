@@ -33,10 +33,11 @@
 #include <cstdint>
 #include <iosfwd>
 #include <map>
+#include <unordered_map>
 
 #include "base/falloc/AllocPool.h"
-#include "base/st/stsymtab/StDenseIndex.h"
 #include "base/st/stsymtab/StFlatMap.h"
+#include "base/st/stsymtab/StIdMap.h"
 #include "base/st/stsymtab/StIds.h"
 #include "base/st/stsymtab/StSyStoragePlace.h"
 #include "co/VersionStamp.h"
@@ -59,6 +60,18 @@ constexpr int ST_CONST_MAX_DEPTH = 200;
 
 // Package identifier of a package-init value: GUID, u16, u16 (20 bytes).
 using StPackageId = VRX_VersionStamp;
+
+// Mixes a word into a well-spread hash.
+inline uint64_t stMixHash(uint64_t h)
+{
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 33);
+}
+// Adds a word to a hash.
+inline uint64_t stAddHash(uint64_t h, uint64_t word) { return stMixHash(h ^ (word + 0x9E3779B97F4A7C15ull + (h << 6))); }
 
 class StConstantVal;
 // The element array of a composite value: [first, end).
@@ -165,6 +178,11 @@ public:
     // Three-way order of two values of the same kind (negative: this sorts
     // first). The base orders an unshared value before a shared one.
     virtual int compareTo(const StConstantVal& other) const;
+    // A hash of the value's place in the order: values of one kind that
+    // compareTo calls equivalent (0) have the same hash. The base hashes
+    // the kind and the shared flag; a kind that overrides compareTo may
+    // add what its order compares.
+    virtual uint64_t orderHash() const;
 
     uint32_t segmentBits() const override { return ST_SEG_CONST; }
     // The kind's own text, then " Adr: .. Seg: .." and " shared ".
@@ -243,8 +261,19 @@ struct StConstOrderKeyHash {
 // first failure (false), and sets the counter to one past the highest CID.
 class StSyConstValTable {
 public:
-    using ValueMap = std::map<uint32_t, StConstantVal*>;
-    using SharedMap = std::map<const StConstantVal*, uint32_t, StConstValLess>;
+    // By CID in ascending order: a vector for the CIDs of the counter, an
+    // ordered map only for CIDs read far apart.
+    using ValueMap = StIdMap<uint32_t, StConstantVal>;
+    // Composite shared values, found through the hash of their place in
+    // the order (no walk of this map depends on an order).
+    struct OrderHash {
+        std::size_t operator()(const StConstantVal* v) const { return std::size_t(v->orderHash()); }
+    };
+    struct Equivalent {
+        bool operator()(const StConstantVal* a, const StConstantVal* b) const { return constValCompare(a, b) == 0; }
+    };
+    using SharedMap = std::unordered_map<const StConstantVal*, uint32_t, OrderHash, Equivalent,
+                                         CPoolAllocator<std::pair<const StConstantVal* const, uint32_t>>>;
 
     StSyConstValTable() = default;
     StSyConstValTable(const StSyConstValTable&) = delete;
@@ -342,8 +371,6 @@ private:
     StConstEntryID enter(const StConstantVal& value, Take take);
 
     ValueMap m_values;
-    // The values by CID for finding and writing them without the tree.
-    StDenseIndex<StConstantVal> m_byCid;
     // The shared values: elementary ones by order key, the others ordered.
     SharedMap m_shared;
     StFlatMap<StConstOrderKey, SharedEntry, StConstOrderKeyHash> m_sharedStd;

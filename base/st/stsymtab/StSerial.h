@@ -19,7 +19,9 @@
 // ST_SERIALISERS(Class) in its source file.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <istream>
+#include <type_traits>
 #include <ostream>
 
 #include "base/fs/FsSecCl.h"
@@ -27,15 +29,27 @@
 #include "co/GuidHelpers.h"
 #include "co/tvstring.h"
 
+// The section writer gathers the text of a run of fields in a small buffer
+// of its own and hands it to the stream in one write, instead of one write
+// per number and per blank: a symbol table writes millions of fields. The
+// bytes are those of the stream's own operators (decimal text in text mode,
+// little-endian bytes in binary mode); what the buffer does not format
+// (floats, GUIDs, numbers in another base) goes to the stream after what is
+// gathered. stream() and good() hand over the gathered bytes first, so a
+// nested writer on the same stream, a direct write or an error check always
+// sees every field written before it.
 class StSecWriter {
 public:
     static constexpr bool kReading = false;
     explicit StSecWriter(FsSecCl& s) : m_s(s) {}
+    StSecWriter(const StSecWriter&) = delete;
+    StSecWriter& operator=(const StSecWriter&) = delete;
+    ~StSecWriter() { flush(); }
     template <typename T>
     void num(const T& v)
     {
-        m_s << v;
-        m_s.putBlank();
+        put(v);
+        blank();
     }
     template <typename T, typename Tag>
     void num(const VRX_ID<T, Tag>& v)
@@ -46,29 +60,154 @@ public:
     template <typename T>
     void numLine(const T& v)
     {
-        m_s << T(v);
-        m_s.putNewLine();
+        put(T(v));
+        lineEnd();
     }
-    void lineEnd() { m_s.putNewLine(); }
-    void blank() { m_s.putBlank(); }
+    template <typename T, typename Tag>
+    void numLine(const VRX_ID<T, Tag>& v)
+    {
+        put(v.get());
+        lineEnd();
+    }
+    void lineEnd()
+    {
+        if (m_s.isBinary()) return;
+        reserve(2);
+        m_buf[m_used++] = '\r';
+        m_buf[m_used++] = '\n';
+    }
+    void blank()
+    {
+        if (m_s.isBinary()) return;
+        reserve(1);
+        m_buf[m_used++] = ' ';
+    }
     // The GUID operator writes its own blank.
-    void guid(const GUID& g) { m_s << g; }
+    void guid(const GUID& g) { stream() << g; }
     // Length, blank, characters, then a blank.
     void text(const String& t)
     {
-        m_s << t;
-        m_s.putBlank();
+        const uint32_t len = uint32_t(t.length());
+        if (len <= kRoom / 2) {
+            putLength(len);
+            reserve(len);
+            std::memcpy(m_buf + m_used, t.chars(), len);
+            m_used += len;
+        } else {
+            stream() << t;
+        }
+        blank();
     }
     template <class Part>
     void part(const Part& p, uint32_t mode)
     {
-        p.writeToSection(m_s, mode);
+        p.writeToSection(stream(), mode);
     }
-    bool good() const { return !m_s.hasError(); }
-    FsSecCl& stream() { return m_s; }
+    bool good()
+    {
+        flush();
+        return !m_s.hasError();
+    }
+    FsSecCl& stream()
+    {
+        flush();
+        return m_s;
+    }
 
 private:
+    static constexpr uint32_t kSize = 256;
+    // The most one field adds to the buffer (a string's length and blank
+    // beside it; longer strings go to the stream).
+    static constexpr uint32_t kRoom = kSize - 16;
+
+    void flush()
+    {
+        if (m_used) m_s.writeBytes(m_buf, m_used);
+        m_used = 0;
+    }
+    void reserve(uint32_t n)
+    {
+        if (kSize - m_used < n) flush();
+    }
+    template <typename T>
+    void put(const T& v)
+    {
+        if constexpr (std::is_same_v<T, bool>) {
+            reserve(1);
+            m_buf[m_used++] = m_s.isBinary() ? char(v ? 1 : 0) : (v ? '1' : '0');
+        } else if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, uint32_t> ||
+                             std::is_same_v<T, int16_t> || std::is_same_v<T, uint16_t> ||
+                             std::is_same_v<T, uint8_t>) {
+            if (m_s.isBinary()) {
+                reserve(sizeof(T));
+                std::memcpy(m_buf + m_used, &v, sizeof(T));
+                m_used += sizeof(T);
+            } else if (m_s.getBase() == 10) {
+                reserve(11);
+                m_used += decimal(v);
+            } else {
+                stream() << v;
+            }
+        } else {
+            stream() << v;
+        }
+    }
+    // The length of a string: decimal in text mode (whatever the base) and
+    // a blank, 4 bytes in binary mode.
+    void putLength(uint32_t len)
+    {
+        reserve(12);
+        if (m_s.isBinary()) {
+            std::memcpy(m_buf + m_used, &len, 4);
+            m_used += 4;
+            return;
+        }
+        m_used += decimal(len);
+        m_buf[m_used++] = ' ';
+    }
+
+    // Digits of v at the end of the buffer (room for 11 reserved).
+    template <typename T>
+    uint32_t decimal(T v)
+    {
+        char* out = m_buf + m_used;
+        uint32_t u = uint32_t(v);
+        uint32_t sign = 0;
+        if constexpr (std::is_signed_v<T>) {
+            if (v < 0) {
+                *out++ = '-';
+                u = 0u - u;
+                sign = 1;
+            }
+        }
+        if (u < 10) {
+            *out = char('0' + u);
+            return sign + 1;
+        }
+        char tmp[10];
+        char* p = tmp + sizeof(tmp);
+        for (; u >= 100; u /= 100) {
+            p -= 2;
+            std::memcpy(p, kPairs + 2 * (u % 100), 2);
+        }
+        if (u >= 10) {
+            p -= 2;
+            std::memcpy(p, kPairs + 2 * u, 2);
+        } else {
+            *--p = char('0' + u);
+        }
+        const uint32_t n = uint32_t(tmp + sizeof(tmp) - p);
+        std::memcpy(out, p, n);
+        return sign + n;
+    }
+    static constexpr const char* kPairs =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+
     FsSecCl& m_s;
+    uint32_t m_used = 0;
+    char m_buf[kSize];
 };
 
 // What both readers share: an id is read as its number, a value before a

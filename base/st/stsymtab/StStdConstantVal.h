@@ -88,6 +88,8 @@ public:
     // Equal for two values exactly when compareTo answers 0 (the table's
     // hash of shared values relies on it).
     StConstOrderKey orderKey() const;
+    // The hash of the order key (equivalent values have equal keys).
+    uint64_t orderHash() const override { return StConstOrderKeyHash()(orderKey()); }
     // A system address holding none: equal to no value, itself included.
     bool isNeverEqual() const { return m_type == ST_MEMADR && u32() == 0x7FFFFFFFu; }
     void getRaw(uint8_t value[8], uint32_t& typeId, int32_t& sign) const override;

@@ -119,6 +119,52 @@ void StSyStringTable::clear()
     ++m_changes;
 }
 
+namespace {
+
+// The first 16 bytes of a name as two numbers that order as String::compare
+// orders names: bytes count as signed (flipped to order as unsigned), the
+// end of a shorter name as its terminating 0. Only names without a 0 byte
+// in those 16 are keyed; the order of two keyed names is that of their keys
+// wherever the keys differ.
+struct NameSortKey {
+    uint64_t high = 0, low = 0;
+    bool keyed = true;
+    const void* node = nullptr;
+};
+
+NameSortKey nameSortKey(const String& name, const void* node)
+{
+    NameSortKey k;
+    k.node = node;
+    const char* p = name.chars();
+    const size_t n = size_t(name.length());
+    for (size_t i = 0; i < 16; ++i) {
+        const uint8_t c = i < n ? uint8_t(p[i]) : 0;
+        if (i < n && c == 0) k.keyed = false;
+        uint64_t& word = i < 8 ? k.high : k.low;
+        word = word << 8 | uint8_t(c ^ 0x80);
+    }
+    return k;
+}
+
+}  // namespace
+
+void StSyStringTable::sortByName(std::vector<Node*>::iterator first, std::vector<Node*>::iterator last)
+{
+    // The names' leading bytes beside the nodes: most comparisons end there,
+    // without a visit to either name.
+    std::vector<NameSortKey> keys;
+    keys.reserve(size_t(last - first));
+    for (auto it = first; it != last; ++it) keys.push_back(nameSortKey(*(*it)->kv.first, *it));
+    std::sort(keys.begin(), keys.end(), [](const NameSortKey& a, const NameSortKey& b) {
+        if (a.keyed && b.keyed && (a.high != b.high || a.low != b.low))
+            return a.high != b.high ? a.high < b.high : a.low < b.low;
+        return String::compare(*static_cast<const Node*>(a.node)->kv.first,
+                               *static_cast<const Node*>(b.node)->kv.first) < 0;
+    });
+    for (const NameSortKey& k : keys) *first++ = const_cast<Node*>(static_cast<const Node*>(k.node));
+}
+
 void StSyStringTable::sortOrder() const
 {
     if (m_sorted == m_order.size() && m_holes == 0) return;
@@ -132,7 +178,7 @@ void StSyStringTable::sortOrder() const
     m_order.resize(kept);
     auto less = [](const Node* a, const Node* b) { return String::compare(*a->kv.first, *b->kv.first) < 0; };
     const auto mid = m_order.begin() + std::ptrdiff_t(keptSorted);
-    std::sort(mid, m_order.end(), less);
+    sortByName(mid, m_order.end());
     std::inplace_merge(m_order.begin(), mid, m_order.end(), less);
     for (size_t i = 0; i < m_order.size(); ++i) m_order[i]->at = i;
     m_sorted = m_order.size();

@@ -134,6 +134,8 @@ private:
     };
     static uint32_t hashOf(const String& name);
     Node* indexed(const String& name) const;
+    // Sorts the nodes by name (String::compare).
+    static void sortByName(std::vector<Node*>::iterator first, std::vector<Node*>::iterator last);
 
     // Enters name with the record unless present; frees what it does not keep.
     StSymbIDStStore* enter(String* name, const StSymbIDStStore& rec);

@@ -31,9 +31,8 @@ void retypeTo(StConstantVal& v, uint32_t tid) { v.setTypeRef(tid); }
 
 bool StSyConstValTable::changeValue(StConstEntryID cid, void (*change)(StConstantVal&, uint32_t), uint32_t arg)
 {
-    auto it = m_values.find(cid.get());
-    if (it == m_values.end()) return false;
-    StConstantVal* v = it->second;
+    StConstantVal* v = m_values.get(cid.get());
+    if (!v) return false;
     const bool inMap = findEquivalent(*v).value == v;
     if (inMap) unshareValue(*v);
     change(*v, arg);

@@ -250,6 +250,10 @@ TEST(ConstRandomTest, StrictWeakOrder)
                 const auto& vb = static_cast<const StStdConstantVal&>(*vals[b]);
                 ASSERT_EQ(equivalent, va.orderKey() == vb.orderKey()) << valueText(va) << " " << valueText(vb);
             }
+            // The hash that finds shared composite values agrees with the order.
+            if (equivalent) {
+                ASSERT_EQ(vals[a]->orderHash(), vals[b]->orderHash()) << valueText(*vals[a]) << " " << valueText(*vals[b]);
+            }
             if (constValEqual(vals[a].get(), vals[b].get())) {
                 ++equalPairs;
                 ASSERT_TRUE(equivalent) << valueText(*vals[a]) << " " << valueText(*vals[b]);

@@ -342,9 +342,11 @@ TEST(StringTableTest, WalksInNameOrderThroughAddsAndRemovals)
     std::map<std::string, uint32_t, decltype(signedLess)> oracle(signedLess);
     StSyStringTable t;
     std::mt19937 rnd(48);
-    const char* stems[] = {"a", "B", "\xE4x", "z9", "v1", ""};
+    // Names that differ past their sixteenth byte, and names that end
+    // within it beside longer ones.
+    const char* stems[] = {"a", "B", "\xE4x", "z9", "v1", "", "grownNamesSharingAPrefix", "grownNames\xE4\xE4\xE4\xE4\xE4\xE4"};
     for (int step = 0; step < 3000; ++step) {
-        const std::string name = std::string(stems[rnd() % 6]) + std::to_string(rnd() % 400);
+        const std::string name = std::string(stems[rnd() % 8]) + std::to_string(rnd() % 400);
         if (rnd() % 4 == 0) {
             t.remove(String(name.c_str()));
             oracle.erase(name);
