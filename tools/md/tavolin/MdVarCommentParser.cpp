@@ -2,6 +2,7 @@
 #include "tools/md/tavolin/MdVarCommentParser.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "tools/md/tavolin/MdRcStringTable.h"
@@ -107,6 +108,20 @@ void MdVarCommentParser::forEachVarKey(F f)
     forEachFirst(m_varKeys, [&](const KeyEntry& k) { f(VarExtKey(k.subject, k.mask), m_varTexts.numberOf(k.text)); });
 }
 
+namespace {
+
+// A word read from memory as if its first byte were the highest.
+inline uint64_t bigEndian(uint64_t word)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return word;
+#else
+    return __builtin_bswap64(word);
+#endif
+}
+
+}  // namespace
+
 void MdVarCommentParser::TextIndex::settle() const
 {
     const std::size_t n = m_spans.size();
@@ -129,6 +144,11 @@ void MdVarCommentParser::TextIndex::settle() const
     const auto keyBytes = [this](int32_t i, std::size_t depth) {
         const std::string_view text = (*this)[i];
         uint64_t head = 0;
+        if (depth + 8 <= text.size()) {
+            // Eight bytes of the text: read as one big-endian word.
+            std::memcpy(&head, text.data() + depth, 8);
+            return uint64_t(bigEndian(head) ^ 0x8080808080808080ull);
+        }
         for (std::size_t j = depth; j < depth + 8; ++j) {
             const unsigned byte = j < text.size() ? uint8_t(text[j]) ^ 0x80u : j == text.size() ? 0x80u : 0u;
             head = (head << 8) | byte;
