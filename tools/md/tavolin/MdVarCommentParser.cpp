@@ -183,17 +183,17 @@ void MdVarCommentParser::TextIndex::settle() const
     const auto keyLength = [this](int32_t i) { return m_spans[std::size_t(i)].second + 1; };
     const auto keyBytes = [this](int32_t i, std::size_t depth) {
         const std::string_view text = (*this)[i];
-        // The bytes of the text from depth on, read as one big-endian word,
-        // then the 0x80 behind its end.
-        if (depth > text.size()) return uint64_t(0);
-        const std::size_t have = text.size() - depth < 8 ? text.size() - depth : 8;
         uint64_t head = 0;
-        std::memcpy(&head, text.data() + depth, have);
-        head = bigEndian(head);
-        if (have == 8) return uint64_t(head ^ 0x8080808080808080ull);
-        const unsigned shift = unsigned(8 * (8 - have));  // bits below the text's bytes
-        const uint64_t flips = have == 0 ? 0 : (0x8080808080808080ull >> shift) << shift;
-        return uint64_t((head ^ flips) | (uint64_t(0x80) << (shift - 8)));
+        if (depth + 8 <= text.size()) {
+            // Eight bytes of the text: read as one big-endian word.
+            std::memcpy(&head, text.data() + depth, 8);
+            return uint64_t(bigEndian(head) ^ 0x8080808080808080ull);
+        }
+        for (std::size_t j = depth; j < depth + 8; ++j) {
+            const unsigned byte = j < text.size() ? uint8_t(text[j]) ^ 0x80u : j == text.size() ? 0x80u : 0u;
+            head = (head << 8) | byte;
+        }
+        return head;
     };
     // Sixteen bytes: at the first depth the texts are read in the order
     // they lie in the buffer; deeper, in sorted order, they are read from
