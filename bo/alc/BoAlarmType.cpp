@@ -185,7 +185,14 @@ uint32_t CBoAlmTypeCont::loadData()
 
 bool CBoAlmTypeCont::addAlarmType(uint32_t alarmId, CBoAlarmType* type)
 {
-    if (!type || m_types.count(alarmId)) return false;
+    if (!type) return false;
+    // The compiler adds its types by ascending id: one above every id
+    // present goes to the end without a search.
+    if (m_types.empty() || m_types.rbegin()->first < alarmId) {
+        m_types.emplace_hint(m_types.end(), alarmId, std::unique_ptr<CBoAlarmType>(type));
+        return true;
+    }
+    if (m_types.count(alarmId)) return false;
     m_types.emplace(alarmId, std::unique_ptr<CBoAlarmType>(type));
     return true;
 }

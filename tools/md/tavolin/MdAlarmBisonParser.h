@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "tools/md/tavolin/MdBisonParserBase.h"
@@ -45,6 +46,27 @@ public:
     // action, 2 the parser's stack would outgrow its limit.
     int yyparse() { return MdAlarmparse(*this); }
 
+    // An empty list for the grammar to fill, and its return when the list
+    // has been handed on (or dropped): the lists' room is used again, not
+    // allocated for each of the half dozen lists of every alarm.
+    ValueList* takeList()
+    {
+        if (m_spareLists.empty()) {
+            std::unique_ptr<ValueList> list(new ValueList);
+            list->reserve(4);
+            return list.release();
+        }
+        ValueList* list = m_spareLists.back().release();
+        m_spareLists.pop_back();
+        list->clear();
+        return list;
+    }
+    void giveBack(ValueList* list)
+    {
+        std::unique_ptr<ValueList> kept(list);
+        if (kept) m_spareLists.push_back(std::move(kept));
+    }
+
 protected:
     friend int MdAlarmparse(MdAlarmBisonParser& parser);
     // One string-table entry; numbered tells whether it has a number.
@@ -52,16 +74,20 @@ protected:
     // The end of the string table; false ends the parse.
     virtual bool tableEnd() = 0;
     // One global attribute (CBoAlmGlobalAttr) with its default and list.
-    // The lists are the parser's to take.
-    virtual void globalAttr(int which, uint32_t def, ValueList& allowed) = 0;
+    // The lists stay the grammar's: they are given back for the next list
+    // once the call returns.
+    virtual void globalAttr(int which, uint32_t def, const ValueList& allowed) = 0;
     // One local entry: the indexes as written, text, default, allowed list
     // (a parameter without "Possible": hasPossible false, the third index
     // and the list unused).
     virtual void reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
-                               ValueList& allowed) = 0;
+                               const ValueList& allowed) = 0;
     virtual void paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
-                            ValueList& allowed) = 0;
+                            const ValueList& allowed) = 0;
     // The end of one alarm: its global and local parts are what the calls
     // since the previous alarm gave.
     virtual void alarmEnd(uint32_t alarmId, uint32_t nameIdx) = 0;
+
+private:
+    std::vector<std::unique_ptr<ValueList>> m_spareLists;
 };

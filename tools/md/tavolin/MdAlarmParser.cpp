@@ -113,11 +113,11 @@ void MdAlarmParser::checkValues(uint32_t def, const ValueList& allowed)
     for (int32_t v : allowed) checkValue(uint32_t(v));
 }
 
-void MdAlarmParser::globalAttr(int which, uint32_t def, ValueList& allowed)
+void MdAlarmParser::globalAttr(int which, uint32_t def, const ValueList& allowed)
 {
     checkValues(def, allowed);
     m_global.attr(which).def = int32_t(def);
-    m_global.attr(which).allowed = std::move(allowed);
+    m_global.attr(which).allowed = allowed;
 }
 
 int32_t MdAlarmParser::sameIndex(std::initializer_list<uint32_t> indexes)
@@ -133,24 +133,24 @@ int32_t MdAlarmParser::sameIndex(std::initializer_list<uint32_t> indexes)
 }
 
 void MdAlarmParser::reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
-                                  ValueList& allowed)
+                                  const ValueList& allowed)
 {
     checkValues(def, allowed);
     const int32_t index = sameIndex({i1, i2, i3});
     if (!mergeOne(m_local.m_reactionTexts, index, int32_t(text)) ||
         !mergeOne(m_local.m_defaultReactions, index, int32_t(def)) ||
-        !mergeOne(m_local.m_possibleReactions, index, std::move(allowed)))
+        !mergeOne(m_local.m_possibleReactions, index, allowed))
         reportError(MdAlarmMsgIndexTwice);
 }
 
 void MdAlarmParser::paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
-                               ValueList& allowed)
+                               const ValueList& allowed)
 {
     checkValues(def, allowed);
     const int32_t index = hasPossible ? sameIndex({i1, i2, i3}) : sameIndex({i1, i2});
     if (!mergeOne(m_local.m_paramTexts, index, int32_t(text)) ||
         !mergeOne(m_local.m_defaultParams, index, int32_t(def)) ||
-        (hasPossible && !mergeOne(m_local.m_possibleParams, index, std::move(allowed))))
+        (hasPossible && !mergeOne(m_local.m_possibleParams, index, allowed)))
         reportError(MdAlarmMsgIndexTwice);
 }
 
@@ -159,7 +159,8 @@ void MdAlarmParser::alarmEnd(uint32_t alarmId, uint32_t nameIdx)
     // A repeated id is known before its parts are handed on (a large
     // source repeats its alarms).
     std::unique_ptr<CBoAlarmType> type;
-    if (!findAlarmType(alarmId))
+    const auto& types = alarmTypes();
+    if (types.empty() || types.rbegin()->first < alarmId || !findAlarmType(alarmId))
         type.reset(new CBoAlarmType(std::move(m_global), std::move(m_local), alarmId, int32_t(nameIdx)));
     m_global = CBoGlobAlarmType();
     m_local = CBoLocalAlarmType();

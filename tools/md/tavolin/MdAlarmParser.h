@@ -61,11 +61,11 @@ public:
 protected:
     void tableEntry(bool numbered, uint32_t number, MdAlarmText text) override;
     bool tableEnd() override;
-    void globalAttr(int which, uint32_t def, ValueList& allowed) override;
+    void globalAttr(int which, uint32_t def, const ValueList& allowed) override;
     void reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
-                       ValueList& allowed) override;
+                       const ValueList& allowed) override;
     void paramEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, bool hasPossible, uint32_t i3,
-                    ValueList& allowed) override;
+                    const ValueList& allowed) override;
     void alarmEnd(uint32_t alarmId, uint32_t nameIdx) override;
 
 private:

@@ -28,18 +28,34 @@ constexpr std::size_t kRcWriteRun = 1 << 16;
 
 }  // namespace
 
+char* MdRcStringTable::room(std::size_t n)
+{
+    if (m_used + n > m_room) {
+        flush();
+        if (n > m_room) {
+            // Twice the run: a line seldom outgrows it.
+            const std::size_t size = n > kRcWriteRun ? n : 2 * kRcWriteRun;
+            m_pending.reset(new char[size]);
+            m_room = size;
+        }
+    }
+    return good() ? m_pending.get() + m_used : nullptr;
+}
+
 void MdRcStringTable::put(const char* text, std::size_t len)
 {
     if (!good() || len == 0) return;
-    m_pending.append(text, len);
-    if (m_pending.size() >= kRcWriteRun) flush();
+    char* const to = room(len);
+    if (!to) return;
+    std::memcpy(to, text, len);
+    m_used += len;
+    if (m_used >= kRcWriteRun) flush();
 }
 
 void MdRcStringTable::flush()
 {
-    if (good() && !m_pending.empty() && std::fwrite(m_pending.data(), 1, m_pending.size(), m_file) != m_pending.size())
-        m_failed = true;
-    m_pending.clear();
+    if (good() && m_used != 0 && std::fwrite(m_pending.get(), 1, m_used, m_file) != m_used) m_failed = true;
+    m_used = 0;
 }
 
 void MdRcStringTable::put(const char* text)
@@ -60,42 +76,86 @@ void MdRcStringTable::addText(int32_t id, const String& text)
     addText(id, text.c_str(), std::size_t(text.length()));
 }
 
+namespace {
+
+// A word with a byte of value b set where the word has a byte equal to it
+// (the top bit of that byte; bytes above a match may show too, which only
+// sends the word to the byte-wise path).
+inline uint64_t bytesEqual(uint64_t word, uint8_t b)
+{
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    constexpr uint64_t tops = 0x8080808080808080ull;
+    const uint64_t x = word ^ (ones * b);
+    return (x - ones) & ~x & tops;
+}
+
+// Copies one text byte to out, escaped; returns where out goes on. p is
+// moved past a CR LF pair.
+inline char* putEscaped(char* out, const char*& p, const char* end)
+{
+    const char c = *p;
+    if (c == '"') {
+        *out++ = '"';
+        *out++ = '"';
+    } else if (c == '\r' || c == '\n') {
+        *out++ = '\\';
+        *out++ = 'n';
+        if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
+    } else {
+        *out++ = c;
+    }
+    ++p;
+    return out;
+}
+
+}  // namespace
+
 void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
 {
     if (!good()) return;
+    // The line at most: head, two bytes per text byte, the closing quote
+    // and the line end, and a word of slack for the copies by eight bytes.
+    char* const line = room(32 + 2 * length + 8);
+    if (!line) return;
+    char* o = line;
     // "   0x%04X   \"", written by hand: a table of an alarm section holds
     // an entry per alarm, and formatting was most of its cost.
-    char head[32] = "   0x";
-    std::size_t n = 5;
+    std::memcpy(o, "   0x", 5);
+    o += 5;
     const uint32_t v = uint32_t(id);
     int digits = 4;
     while (digits < 8 && (v >> (4 * digits)) != 0) ++digits;
-    for (int d = digits - 1; d >= 0; --d) head[n++] = "0123456789ABCDEF"[(v >> (4 * d)) & 0xF];
-    std::memcpy(head + n, "   \"", 4);
-    std::string& out = m_pending;
-    out.append(head, n + 4);
+    for (int d = digits - 1; d >= 0; --d) *o++ = "0123456789ABCDEF"[(v >> (4 * d)) & 0xF];
+    std::memcpy(o, "   \"", 4);
+    o += 4;
     // A quote inside the text is doubled, the resource compiler's escape;
     // a bare one would end the string early. A line end (CR LF, LF or CR)
     // becomes the escape \n: a raw one would break the entry's line, and a
     // reader of the script would lose it. Every other byte stands as it is.
-    const char* run = text;
+    // Eight bytes at a time while a word holds none of the three.
+    const char* p = text;
     const char* const end = text + length;
-    for (const char* p = text; p < end; ++p) {
-        const char c = *p;
-        if (uint8_t(c) > uint8_t('"') || (c != '"' && c != '\r' && c != '\n')) continue;
-        out.append(run, std::size_t(p - run));
-        if (c == '"') {
-            out.append("\"\"", 2);
-        } else {
-            out.append("\\n", 2);
-            if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
+    while (p < end) {
+        if (end - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            if ((bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n')) == 0) {
+                std::memcpy(o, p, 8);
+                o += 8;
+                p += 8;
+                continue;
+            }
+            const char* const word = p + 8;
+            while (p < word) o = putEscaped(o, p, end);
+            continue;
         }
-        run = p + 1;
+        o = putEscaped(o, p, end);
     }
-    out.append(run, std::size_t(end - run));
-    out += '"';
-    out += kMdRcLineEnd;
-    if (out.size() >= kRcWriteRun) flush();
+    *o++ = '"';
+    std::memcpy(o, kMdRcLineEnd, 2);
+    o += 2;
+    m_used += std::size_t(o - line);
+    if (m_used >= kRcWriteRun) flush();
 }
 
 void MdRcStringTable::endTable()

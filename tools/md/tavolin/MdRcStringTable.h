@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,12 +62,17 @@ public:
 private:
     void put(const char* text, std::size_t len);
     void put(const char* text);
+    // Where n more bytes go, writing what is pending first when they would
+    // not fit; null when the writer is failed.
+    char* room(std::size_t n);
     // Writes what is pending.
     void flush();
 
     std::FILE* m_file = nullptr;
     bool m_failed = false;
-    std::string m_pending;  // put, not yet written
+    std::unique_ptr<char[]> m_pending;  // put, not yet written: m_used of m_room bytes
+    std::size_t m_room = 0;
+    std::size_t m_used = 0;
 };
 
 // Appends one whole table with the texts in their order (id, text) to the

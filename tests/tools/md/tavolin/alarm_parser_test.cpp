@@ -172,6 +172,21 @@ TEST(AlarmParser, WhatTheCasesStore)
     // The line of a message is the scanner's line.
     c = compile("\n\n" + replaced(kSection, "DefaultReaction 0", "DefaultReaction 1"));
     ASSERT_EQ(c.ids, std::vector<uint32_t>{703});
+    // The lists of an alarm do not carry over into the next one: after an
+    // alarm with longer lists the golden's alarm is stored as alone.
+    const std::string longer =
+        "VRX_ERROR(15) AlarmName 0 BEGIN_GLOBAL DefaultReaction 0 PossibleReaction 0, 2, 0, 2, 0\n"
+        " DefaultConfirm 2 PossibleConfirm 2, 2, 2 DefaultType 0 PossibleTypes 0, 0, 0 DefaultDiagBuffer 2\n"
+        " PossibleDiagBuffer 0, 2, 0 END_GLOBAL BEGIN_LOCAL REACTION TextReaction[3] 1 DefaultReaction[3] 0\n"
+        " PossibleReaction[3] 0, 2, 2, 2 END_REACTION PARAM Text[1] 1 Default[1] 2 Possible[1] 0, 2, 0\n"
+        " END_PARAM END_LOCAL END\n";
+    c = compile(replaced(kSection, "BEGIN_ALARM ", "BEGIN_ALARM " + longer));
+    ASSERT_EQ(c.result, 0);
+    const std::string alone = std::string(kAlmCfg).substr(1);  // behind the count of types
+    ASSERT_GT(c.almcfg.size(), alone.size());
+    EXPECT_EQ(c.almcfg.substr(0, 2), "2 ");
+    EXPECT_EQ(c.almcfg.substr(c.almcfg.size() - alone.size()), alone);
+    EXPECT_NE(c.almcfg.find(" 15 15 0\r\n0 5 0 2 0 2 0 \r\n"), std::string::npos) << c.almcfg;
 }
 
 TEST(AlarmParser, MessageLines)

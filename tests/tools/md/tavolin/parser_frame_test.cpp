@@ -217,9 +217,15 @@ TEST(RcStringTable, QuotesAndLineEndsAreEscapedAndReadBackAsTheyWere)
 {
     TempFile script("");
     const String texts[] = {String("\"q\""), String("a\\\"b"), String("C:\\dir\\"), String("\xE4"),
-                            String("a\r\nb\nc\rd")};
-    ASSERT_TRUE(mdAppendStringTable(String(script.c_str()),
-                                    {{1, texts[0]}, {2, texts[1]}, {3, texts[2]}, {4, texts[3]}, {5, texts[4]}}));
+                            String("a\r\nb\nc\rd"),
+                            // a CR LF across the eighth byte, quotes among long runs
+                            String("abcdefg\"hijklmn\r\nopqrstuvwx\ry0123456789\"")};
+    ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), {{1, texts[0]},
+                                                             {2, texts[1]},
+                                                             {3, texts[2]},
+                                                             {4, texts[3]},
+                                                             {5, texts[4]},
+                                                             {6, texts[5]}}));
     EXPECT_EQ(readFile(script.path()),
               "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
               "   0x0001   \"\"\"q\"\"\"\r\n"
@@ -227,6 +233,7 @@ TEST(RcStringTable, QuotesAndLineEndsAreEscapedAndReadBackAsTheyWere)
               "   0x0003   \"C:\\dir\\\"\r\n"
               "   0x0004   \"\xE4\"\r\n"
               "   0x0005   \"a\\nb\\nc\\nd\"\r\n"
+              "   0x0006   \"abcdefg\"\"hijklmn\\nopqrstuvwx\\ny0123456789\"\"\"\r\n"
               "END\r\n\r\n");
     auto module = tvp::ResModule::fromText(readFile(script.path()));
     ASSERT_TRUE(module);
@@ -268,6 +275,21 @@ TEST(RcStringTable, IdsAreAtLeastFourUpperCaseHexDigits)
               "   0x1F00D   \"c\"\r\n"
               "   0xFFFFFFFF   \"d\"\r\n"
               "END\r\n\r\n");
+}
+
+TEST(RcStringTable, ATextLongerThanWhatIsCollectedIsWrittenWhole)
+{
+    TempFile script("");
+    std::string text;
+    for (int i = 0; i < 30000; ++i) text += "ab\"cdefgh\n";  // 330,000 bytes
+    std::string line = "   0x0002   \"";
+    for (int i = 0; i < 30000; ++i) line += "ab\"\"cdefgh\\n";
+    line += "\"\r\n";
+    ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), {{1, String("x")},
+                                                             {2, String(text.c_str(), int(text.size()))},
+                                                             {3, String("y")}}));
+    EXPECT_EQ(readFile(script.path()), "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0001   \"x\"\r\n" + line +
+                                           "   0x0003   \"y\"\r\nEND\r\n\r\n");
 }
 
 TEST(RcStringTable, AScriptThatCannotBeWrittenFails)

@@ -337,6 +337,25 @@ TEST(VarCommentCompiler, TextsInStringOrder)
     EXPECT_EQ(c.script, block(lines));
 }
 
+// Many keys out of order, each entered twice: the section lists them by
+// address, then mask, each with the text of its first entry.
+TEST(VarCommentCompiler, ManyKeysOutOfOrderKeepTheirFirstText)
+{
+    std::string body;
+    for (int a = 99; a >= 0; --a) body += "$" + std::to_string(a) + " [16#1] : \"t" + std::to_string(a % 3) + "\"\n";
+    for (int a = 0; a < 100; ++a) body += "$" + std::to_string(a) + " [16#1] : \"x\"\n";
+    body += "$2147483647 [16#2] : \"t0\"\n$2147483647 [16#1] : \"t1\"\n";
+    const Compiled c = compile(wrap(body).c_str(), 0);
+    ASSERT_EQ(c.write, 0);
+    // Texts numbered by first appearance: t0 (at 99), t2, t1, x.
+    const int id[3] = {0, 2, 1};
+    std::string want = "102 ";
+    for (int a = 0; a < 100; ++a) want += std::to_string(a) + " 1 " + std::to_string(id[a % 3]) + " ";
+    want += "2147483647 1 2 2147483647 2 0 \r\n0 ";
+    EXPECT_EQ(c.section, want);
+    EXPECT_EQ(c.next, 4);
+}
+
 // Random sections of both kinds, read back through the container: every
 // distinct text once in the script, each block ordered by text, the ids
 // start .. start + n - 1, and every key with the id of its text.
