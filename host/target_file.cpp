@@ -55,11 +55,26 @@ bool writeAll(int fd, const char* p, size_t n, off_t at)
     return true;
 }
 
-// Copies the content of in (from its start) to out (from its start).
+// Copies the content of in (from its start) to out (from its start): in the
+// kernel where the two files allow it (the bytes never pass through this
+// process), else through a buffer.
 bool copyContent(int in, int out)
 {
-    std::vector<char> buf(1 << 16);
     off_t at = 0;
+    for (;;) {
+        loff_t from = at, to = at;
+        const ssize_t c = ::copy_file_range(in, &from, out, &to, size_t(1) << 30, 0);
+        if (c < 0 && errno == EINTR) continue;
+        if (c < 0) {
+            // Files the kernel cannot copy between go through the buffer
+            // from where it stopped; any other failure (a full disk) is one.
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
+            return false;
+        }
+        if (c == 0) return ::ftruncate(out, at) == 0;
+        at += c;
+    }
+    std::vector<char> buf(size_t(1) << 20);
     for (;;) {
         const ssize_t r = ::pread(in, buf.data(), buf.size(), at);
         if (r < 0 && errno == EINTR) continue;

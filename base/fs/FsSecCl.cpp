@@ -379,7 +379,7 @@ uint32_t FsSecCl::setSize(uint32_t size)
 // Raw bytes
 // ---------------------------------------------------------------------------
 
-void FsSecCl::writeBytes(const void* data, uint32_t length)
+void FsSecCl::writeBytesAnywhere(const void* data, uint32_t length)
 {
     if (!(m_flags & FS_MODE_WRITE)) {
         setError(FSSEC_NOT_WRITABLE);

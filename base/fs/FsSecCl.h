@@ -15,6 +15,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <list>
 #include <vector>
 
@@ -130,7 +131,23 @@ public:
     // --- raw bytes (both modes) ---
     FsSecCl& operator<<(char c);
     FsSecCl& operator<<(const char* text);  // up to the NUL, no terminator
-    void writeBytes(const void* data, uint32_t length);
+    void writeBytes(const void* data, uint32_t length)
+    {
+        // Most writes are a few bytes that fit in the loaded window short of
+        // its end: copied here, without a call.
+        if (m_windowStart != NO_WINDOW && m_windowPos < WINDOW_SIZE && length - 1 < WINDOW_SIZE - m_windowPos - 1 &&
+            !m_error && (m_flags & FS_MODE_WRITE) && data &&
+            uint64_t(m_windowStart) + m_windowPos + length <= 0xFFFFFFFFull) {
+            std::memcpy(m_buffer + m_windowPos, data, length);
+            m_windowPos += length;
+            m_dirty = 1;
+            if (m_windowPos > m_windowValid) m_windowValid = m_windowPos;
+            const uint32_t pos = m_windowStart + m_windowPos;
+            if (pos > m_end) m_end = pos;
+            return;
+        }
+        writeBytesAnywhere(data, length);
+    }
     // The byte at the position (0 and error 1 at the end).
     char readChar();
     // Copies length bytes; error 1 when the end comes first (the bytes up
@@ -241,6 +258,8 @@ protected:
     {
         return m_windowStart != NO_WINDOW || loadWindow(m_windowPos);
     }
+    // writeBytes for any length and state: errors, whole windows, crossings.
+    void writeBytesAnywhere(const void* data, uint32_t length);
     // Moves past the window end when the position reached it.
     void crossWindow();
     // Writes n bytes (whole windows) at the start of the window straight to
