@@ -250,7 +250,7 @@ bool CpSymbTable::buildReferenceMap(StSymbEntryID pou, uint32_t segment, std::ve
 bool CpSymbTable::finishPOUType(StSymbEntryID sid, const StSymbEntryIDVect* baseMembers, StSymbEntryIDVect& list)
 {
     StSyBaseSymbEntry* pou = status() == CP_OK ? findEntry(sid) : nullptr;
-    const uint32_t kind = pou ? pou->getKind() : 0;
+    const uint32_t kind = pou ? uint32_t(pou->getKind()) : 0u;
     if (kind != ST_KIND_FUNC && kind != ST_KIND_FUNCBLOCK && kind != ST_KIND_PROGRAM) return false;
     StFrameProperties* frame = pou->getFrameProperties();
     if (!frame) return false;

@@ -136,7 +136,9 @@ TEST(CpSymbTable, Enumerations)
         EXPECT_EQ(nullptr, list);
         const StSyBaseSymbEntry* e = t.findEntry(sid);
         EXPECT_EQ(c.hasInit, e->getInitCID().isValid());
-        if (c.hasInit) EXPECT_EQ(t.findEntry(first)->getInitCID(), e->getInitCID());
+        if (c.hasInit) {
+            EXPECT_EQ(t.findEntry(first)->getInitCID(), e->getInitCID());
+        }
         EXPECT_TRUE(t.isEnumType(e->getTypeID()));
         EXPECT_EQ(e->getTypeID(), t.findEntry(first)->getTypeID());
         EXPECT_EQ(StSymbEntryID(3), e->getUnitSID());
@@ -264,8 +266,12 @@ TEST(CpSymbTable, TypeByNameAndIdPairs)
         StSymbEntryID found;
         t.getTypeByName(tid, c.name, 0, c.nr, found, c.acceptFB, c.visible);
         EXPECT_EQ(c.found, found.isValid()) << c.name << " " << c.nr;
-        if (c.found && String::compare(String(c.name), String("T")) == 0) EXPECT_EQ(t.findEntry(sid)->getTypeID(), tid);
-        if (!c.found) EXPECT_EQ(ST_INVALID_TID, tid);
+        if (c.found && String::compare(String(c.name), String("T")) == 0) {
+            EXPECT_EQ(t.findEntry(sid)->getTypeID(), tid);
+        }
+        if (!c.found) {
+            EXPECT_EQ(ST_INVALID_TID, tid);
+        }
     }
     EXPECT_EQ(nullptr, t.findByIdPair(1, 2));
     t.setIdPairSymbol(1, 2, sid);

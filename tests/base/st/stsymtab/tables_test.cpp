@@ -491,12 +491,16 @@ TEST(EntryTableTest, IdMapAnswersAsAnOrderedMap)
             ASSERT_EQ(r->first, uint32_t(it->first)) << step;
         }
         ASSERT_EQ(r, oracle.rend()) << step;
-        if (!oracle.empty()) EXPECT_EQ(oracle.rbegin()->first, uint32_t(m.rbegin()->first)) << step;
+        if (!oracle.empty()) {
+            EXPECT_EQ(oracle.rbegin()->first, uint32_t(m.rbegin()->first)) << step;
+        }
         for (uint32_t probe : {0u, 1u, 63u, 64u, 700u, 5000u, 70000u, 70001u, 4294967294u}) {
             auto lo = oracle.lower_bound(probe);
             auto it = m.lower_bound(probe);
             ASSERT_EQ(lo == oracle.end(), it == m.end()) << step << " " << probe;
-            if (lo != oracle.end()) ASSERT_EQ(lo->first, uint32_t(it->first)) << step << " " << probe;
+            if (lo != oracle.end()) {
+                ASSERT_EQ(lo->first, uint32_t(it->first)) << step << " " << probe;
+            }
             ASSERT_EQ(oracle.count(probe), m.count(probe)) << step << " " << probe;
         }
     };
