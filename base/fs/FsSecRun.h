@@ -66,6 +66,12 @@ public:
         put(reinterpret_cast<const char*>(&v), 2);
         return *this;
     }
+    FsSecRun& operator<<(uint8_t v)
+    {
+        if (!m_binary) return *this << uint32_t(v);
+        put(reinterpret_cast<const char*>(&v), 1);
+        return *this;
+    }
     // '1' or '0' in text mode, one byte 1 or 0 in binary mode.
     FsSecRun& operator<<(bool v)
     {

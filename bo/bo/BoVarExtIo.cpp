@@ -7,6 +7,8 @@
 #include <memory>
 #include <utility>
 
+#include "base/fs/FsSecRun.h"
+
 namespace {
 
 // --- fields of the generic layout ---
@@ -99,79 +101,16 @@ void readTable(FsSecCl& s, Table& t, Repeat repeat = Repeat::KeepLater)
 
 // --- the record sections (values, attributes) ---
 
-// The fields of a decimal text section gathered and written a few kilobytes
-// at a time: the bytes of one stream operator per field, without a window
-// check per field. Another base or binary mode takes the stream's operators.
-class TextBatch {
-public:
-    explicit TextBatch(FsSecCl& s) : m_s(s), m_direct(s.isBinary() || s.getBase() != 10) {}
-    TextBatch(const TextBatch&) = delete;
-    TextBatch& operator=(const TextBatch&) = delete;
-    ~TextBatch() { flush(); }
-
-    TextBatch& operator<<(uint32_t v)
-    {
-        if (m_direct) {
-            m_s << v;
-            return *this;
-        }
-        char tmp[10];
-        int n = 0;
-        do {
-            tmp[n++] = char('0' + v % 10);
-            v /= 10;
-        } while (v);
-        while (n) m_buf[m_n++] = tmp[--n];
-        return *this;
-    }
-    TextBatch& operator<<(int32_t v)
-    {
-        if (m_direct) {
-            m_s << v;
-            return *this;
-        }
-        if (v < 0) m_buf[m_n++] = '-';
-        return *this << (v < 0 ? uint32_t(0u - uint32_t(v)) : uint32_t(v));
-    }
-    TextBatch& operator<<(uint16_t v) { return m_direct ? (m_s << v, *this) : *this << uint32_t(v); }
-    TextBatch& operator<<(uint8_t v) { return m_direct ? (m_s << v, *this) : *this << uint32_t(v); }
-    TextBatch& operator<<(bool v) { return m_direct ? (m_s << v, *this) : *this << (v ? '1' : '0'); }
-    TextBatch& operator<<(char c)
-    {
-        if (m_direct)
-            m_s << c;
-        else
-            m_buf[m_n++] = c;
-        return *this;
-    }
-    // Before each record: room for one of up to 256 bytes.
-    void room()
-    {
-        if (m_n + 256 > sizeof m_buf) flush();
-    }
-    void flush()
-    {
-        if (m_n) m_s.writeBytes(m_buf, uint32_t(m_n));
-        m_n = 0;
-    }
-
-private:
-    FsSecCl& m_s;
-    const bool m_direct;
-    size_t m_n = 0;
-    char m_buf[8192];
-};
-
-void putRecord(TextBatch& s, const VarTypeValue& r)
+void putRecord(FsSecRun& s, const VarTypeValue& r)
 {
     s << ' ' << uint32_t(r.Def()) << ' ' << r.Unit << ' ' << r.Fix << ' ' << uint32_t(r.Min) << ' '
       << uint32_t(r.Max);
 }
-void putRecord(TextBatch& s, const VarInstValue& r)
+void putRecord(FsSecRun& s, const VarInstValue& r)
 {
     s << ' ' << uint32_t(r.Act) << ' ' << r.Unit << ' ' << r.Fix;
 }
-void putRecord(TextBatch& s, const VarExt& r)
+void putRecord(FsSecRun& s, const VarExt& r)
 {
     s << ' ' << r.A << ' ' << r.ATO1 << ' ' << r.ATO2 << ' ' << r.G << ' ' << r.TE;
 }
@@ -184,11 +123,11 @@ void getRecord(FsSecCl& s, VarExt& r) { s >> r.A >> r.ATO1 >> r.ATO2 >> r.G >> r
 template <class Rec>
 void writeRecords(FsSecCl& s, const CVarExtRecordMap<Rec>& t)
 {
-    TextBatch b(s);
+    // Many small fields: collected and handed to the stream in pieces.
+    FsSecRun b(s);
     b << uint32_t(t.size());
     for (const auto& e : t) {
-        b.room();
-        if (s.hasError()) break;
+        if (b.hasError()) break;
         b << ' ' << e.first.adr << ' ' << e.first.mask << ' ' << (e.second != nullptr);
         if (e.second) putRecord(b, *e.second);
     }

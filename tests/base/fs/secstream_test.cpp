@@ -913,6 +913,7 @@ TEST(SecStreamRun, SameBytesAsTheStream)
                 out << int32_t(-i * 7919) << ' ' << uint32_t(0xFFFFFFFFu - uint32_t(i));
                 out.putBlank();
                 out << std::numeric_limits<int32_t>::min() << " ab" << String(i % 3 == 0 ? "" : "Text \"1\"");
+                out << uint16_t(i * 31) << uint8_t(i) << (i % 2 == 0);
                 out.putNewLine();
             }
             out << String(longText.c_str()) << uint32_t(0);
