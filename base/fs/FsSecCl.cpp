@@ -159,6 +159,11 @@ locale_t cLocale()
 
 }  // namespace
 
+int fsFormatUnsigned(uint32_t v, uint32_t base, char* out)
+{
+    return formatUnsigned(v, base, out);
+}
+
 // ---------------------------------------------------------------------------
 // Construction and attachment
 // ---------------------------------------------------------------------------

@@ -26,6 +26,11 @@
 #include "platform/variant.h"
 #include "platform/wintypes.h"
 
+// Writes v in the base (2 to 36, lower-case letters) into out, which has
+// room for 32 digits, as a section writes an unsigned number in text mode;
+// the count of characters.
+int fsFormatUnsigned(uint32_t v, uint32_t base, char* out);
+
 // Sticky error codes of a section stream.
 enum FsSecError : uint32_t {
     FSSEC_OK = 0,

@@ -180,30 +180,8 @@ private:
                 sign = 1;
             }
         }
-        if (u < 10) {
-            *out = char('0' + u);
-            return sign + 1;
-        }
-        char tmp[10];
-        char* p = tmp + sizeof(tmp);
-        for (; u >= 100; u /= 100) {
-            p -= 2;
-            std::memcpy(p, kPairs + 2 * (u % 100), 2);
-        }
-        if (u >= 10) {
-            p -= 2;
-            std::memcpy(p, kPairs + 2 * u, 2);
-        } else {
-            *--p = char('0' + u);
-        }
-        const uint32_t n = uint32_t(tmp + sizeof(tmp) - p);
-        std::memcpy(out, p, n);
-        return sign + n;
+        return sign + uint32_t(fsFormatUnsigned(u, 10, out));
     }
-    static constexpr const char* kPairs =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
 
     FsSecCl& m_s;
     uint32_t m_used = 0;
