@@ -96,6 +96,8 @@ public:
     // 1 when the free-temporaries list is missing or the StSymbTable status
     // word is non-zero, else 0.
     uint32_t status() const { return !m_freeTemps || getStatus() != ST_OK ? CP_UNUSABLE : CP_OK; }
+    // The free-temporaries list is made by every constructor and deleted only
+    // by the destructor, so the queries' own check (inError) agrees.
     bool hasError() const override { return status() != CP_OK; }
     // The entry stored for the pair (a, b), else null.
     StSyBaseSymbEntry* findNameSpace(StRangeID a, StRangeID b) const override { return findByIdPair(a, b); }

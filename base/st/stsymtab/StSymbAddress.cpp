@@ -84,7 +84,7 @@ uint32_t StSymbTable::getConstAddress(StConstEntryID cid) const
 
 uint32_t StSymbTable::getOperandAddress(const StASMOperand* op) const
 {
-    if (!op || hasError()) return kNone;
+    if (!op || inError()) return kNone;
     if (op->getKind() == ST_OP_CONST || op->getScopeClass() == 6) {
         const StConstantElem* elem = op->getConstElem();
         StConstEntryID cid = elem ? elem->getCID() : ST_INVALID_CID;
@@ -161,7 +161,7 @@ String StSymbTable::getAddressText(const StASMOperand* op) const
 bool StSymbTable::tisCore(const StASMOperand* op, uint32_t access, StAddressRecord& rec) const
 {
     rec = StAddressRecord();
-    if (!op || hasError() || op->getConstElem() || op->getKind() == ST_OP_CONST) return false;
+    if (!op || inError() || op->getConstElem() || op->getKind() == ST_OP_CONST) return false;
     const StSyBaseSymbEntry* sym = entryOf(op->getSID());
     const uint32_t kind = sym ? uint32_t(sym->getKind()) : 0u;
     if (sym && (!sym->hasAddress() || isPou(kind))) return false;
@@ -283,7 +283,7 @@ void StSymbTable::typeOperand(StASMOperand& op, StTypeID tid) const
 int StSymbTable::createOperand(StSymbEntryID sid, StASMOperand*& operand, bool asParameter)
 {
     operand = nullptr;
-    if (hasError()) return 1;
+    if (inError()) return 1;
     StSyBaseSymbEntry* e = entryOf(sid);
     if (!e) return 2;
     if (m_usageMarking) registerSymbol(e);
@@ -354,7 +354,7 @@ int StSymbTable::createOperandByName(const String& name, StRangeID& vr, StRangeI
                                      bool exactScope, bool asParameter)
 {
     operand = nullptr;
-    if (hasError()) return 1;
+    if (inError()) return 1;
     StSyBaseSymbEntry* e = nullptr;
     const StSymbEntryID sid =
         exactScope ? findSymbol(name, vr, nr, 0, &e) : findSymbolEntry(name, vr, nr, 0, &e);
@@ -370,7 +370,7 @@ int StSymbTable::selectMember(const String& name, StRangeID& vr, StRangeID& nr, 
                               bool asParameter)
 {
     if (!operand) return 1;
-    if (hasError()) return refuse(operand, 1);
+    if (inError()) return refuse(operand, 1);
     StASMOperand* op = operand;
     const uint32_t opKind = op->getKind();
     StSyBaseSymbEntry* sym = entryOf(op->getSID());
@@ -458,7 +458,7 @@ int StSymbTable::selectMember(const String& name, StRangeID& vr, StRangeID& nr, 
 int StSymbTable::selectElement(StASMOperand* op, int32_t& indexBase, StRangeID& vr, StRangeID& nr)
 {
     indexBase = 0;
-    if (!op || hasError()) return 2;
+    if (!op || inError()) return 2;
     const uint32_t kind = op->getKind();
     if (kind != ST_OP_USER && kind != ST_OP_USERREF && kind != ST_OP_EXTINTERF && kind != ST_OP_SYSVAR) return 2;
     const StTypeID tid = op->getTID();
@@ -497,14 +497,14 @@ bool StSymbTable::createTOOperand(StSymbEntryID sid, StRangeID& frameVR, StRange
 
 bool StSymbTable::isSysVarOperand(const StASMOperand* op) const
 {
-    if (!op || hasError()) return false;
+    if (!op || inError()) return false;
     const int sc = op->getScopeClass();
     return (sc == 4 || (sc == 3 && (m_tableMode == 2 || m_tableMode == 3))) && isSysVarLike(op->getSID());
 }
 
 bool StSymbTable::isOperandReadable(const StASMOperand* op) const
 {
-    if (!op || hasError()) return false;
+    if (!op || inError()) return false;
     const StSyBaseSymbEntry* sym = entryOf(op->getSID());
     switch (op->getKind()) {
     case ST_OP_DIRECT: return sym ? sym->isReadable() : true;
@@ -525,7 +525,7 @@ bool StSymbTable::isOperandReadable(const StASMOperand* op) const
 
 bool StSymbTable::checkOperandWritable(const StASMOperand* op)
 {
-    if (!op || hasError()) return false;
+    if (!op || inError()) return false;
     StSyBaseSymbEntry* sym = entryOf(op->getSID());
     switch (op->getKind()) {
     case ST_OP_TEMP: return true;
@@ -551,7 +551,7 @@ bool StSymbTable::checkOperandWritable(const StASMOperand* op)
 
 bool StSymbTable::isAccessible(const StSyBaseSymbEntry* entry) const
 {
-    if (!entry || hasError()) return false;
+    if (!entry || inError()) return false;
     if (m_policy) return m_policy->isAccessible(entry);
     return entry->getKind() != ST_KIND_GLOBVAR || entry->getVisibility() == ST_VIS_EXPORT;
 }

@@ -124,7 +124,7 @@ String StSymbTable::getTypeNameOfTID(StTypeID tid, StSymbEntryID declSID, bool* 
 {
     if (found) *found = true;
     if (tid < ST_FIRST_USER_TID) return String(getTypeName(esMakeElem(tid)));
-    if (hasError()) {
+    if (inError()) {
         if (found) *found = false;
         return String();
     }
@@ -155,7 +155,7 @@ String StSymbTable::getTypeNameOfTID(StTypeID tid, StSymbEntryID declSID, bool* 
 
 bool StSymbTable::getArrayTypeText(const StSyBaseSymbEntry* entry, String& out) const
 {
-    if (hasError() || !entry) return false;
+    if (inError() || !entry) return false;
     const StTypeID tid = getEntryTypeID(entry);
     int32_t lower, upper;
     if (!getArrayBounds(tid, lower, upper)) return false;
@@ -187,7 +187,7 @@ bool StSymbTable::getArrayTypeText(const StSyBaseSymbEntry* entry, String& out) 
 
 StSyBaseSymbEntry* StSymbTable::chainHead(const String& name) const
 {
-    if (hasError()) return nullptr;
+    if (inError()) return nullptr;
     StSymbEntryID head;
     if (!m_strings->lookup(name, head)) return nullptr;
     return m_entries->findEntry(head);
@@ -276,22 +276,22 @@ StSymbEntryID StSymbTable::findSymbolEntry(const String& name, StRangeID vr, StR
 
 StSymbEntryID StSymbTable::getSIDByName(const String& name, StRangeID vr, StRangeID nr, uint32_t kind) const
 {
-    return hasError() ? ST_INVALID_SID : findSymbol(name, vr, nr, kind);
+    return inError() ? ST_INVALID_SID : findSymbol(name, vr, nr, kind);
 }
 
 StSymbEntryID StSymbTable::lookupSymbolEntry(const String& name, StRangeID vr, StRangeID nr, uint32_t kind) const
 {
-    return hasError() ? ST_INVALID_SID : findSymbolEntry(name, vr, nr, kind);
+    return inError() ? ST_INVALID_SID : findSymbolEntry(name, vr, nr, kind);
 }
 
 bool StSymbTable::isVisibleFrom(const StSyBaseSymbEntry* entry, StRangeID vr, StRangeID nr) const
 {
-    return !hasError() && entry && StScopeChain(*this, vr, nr).place(entry) >= 0;
+    return !inError() && entry && StScopeChain(*this, vr, nr).place(entry) >= 0;
 }
 
 int StSymbTable::closerOf(const StSyBaseSymbEntry* a, const StSyBaseSymbEntry* b, StRangeID vr, StRangeID nr) const
 {
-    return hasError() ? 0 : StScopeChain(*this, vr, nr).closer(a, b);
+    return inError() ? 0 : StScopeChain(*this, vr, nr).closer(a, b);
 }
 
 StSymbEntryID StSymbTable::findAnonymousArrayType(StRangeID vr, StRangeID nr, StTypeID elementTID,
@@ -337,7 +337,7 @@ StSymbEntryID StSymbTable::findAnonymousArrayType(StRangeID vr, StRangeID nr, St
 
 bool StSymbTable::renameSymbol(StSymbEntryID sid, const char* name)
 {
-    if (hasError() || !name) return false;
+    if (inError() || !name) return false;
     StSyBaseSymbEntry* e = m_entries->findEntry(sid);
     if (!e) return false;
     const String wanted(name);
@@ -440,7 +440,7 @@ bool StSymbTable::getEnumValues(StTypeID tid, StEnumValueMap& values) const
 
 bool StSymbTable::isBitAddressedSysVar(const StASMOperand* operand) const
 {
-    if (!operand || hasError() || (m_modeWord & 0xFu) || m_tableMode == 2) return false;
+    if (!operand || inError() || (m_modeWord & 0xFu) || m_tableMode == 2) return false;
     if (operand->getKind() != ST_OP_SYSVAR) return false;
     const StSyBaseSymbEntry* e = entryOf(operand->getSID());
     return !e || e->getKind() == ST_KIND_SYSVAR;
@@ -496,7 +496,7 @@ bool StSymbTable::memberEligible(const StSyBaseSymbEntry* m, bool inFunction, in
 String StSymbTable::getSymbolName(const StASMOperand* op) const
 {
     const String unknown(kUnknown);
-    if (!op || hasError()) return unknown;
+    if (!op || inError()) return unknown;
     if (op->getKind() == ST_OP_BITACCESS) {
         const auto* bit = static_cast<const StASMBitAccessOperand*>(op);
         if (!bit->first()) return String();

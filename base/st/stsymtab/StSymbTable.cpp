@@ -120,7 +120,7 @@ bool StSymbTable::isEmpty() const
 
 int32_t StSymbTable::estimateSize() const
 {
-    if (hasError()) return 0;
+    if (inError()) return 0;
     const String& version = m_newFormat ? versionNew() : versionOld();
     return int32_t(version.length() + 55 + 20 * m_strings->size() + 60 * m_types->nodes().size() +
                    80 * m_entries->size() + 100 * m_constants->values().size() + 10 * m_vrTable->size() +
@@ -201,7 +201,7 @@ void StSymbTable::setGlobalEntry(StRangeID vr, StRangeID nr)
 {
     m_globalVR = vr;
     m_globalNR = nr;
-    if (m_usageMarking && !hasError()) markRanges(vr, nr);
+    if (m_usageMarking && !inError()) markRanges(vr, nr);
 }
 
 void StSymbTable::markRanges(StRangeID vr, StRangeID nr)
@@ -212,7 +212,7 @@ void StSymbTable::markRanges(StRangeID vr, StRangeID nr)
 
 void StSymbTable::setMarkedOnly(bool on)
 {
-    if (hasError()) return;
+    if (inError()) return;
     m_strings->setMarkedOnly(on);
     m_entries->setMarkedOnly(on);
     m_constants->setMarkOnly(on);
@@ -289,7 +289,7 @@ StSyBaseSymbEntry* StSymbTable::addEntry(String* name, StRangeID vr, StRangeID n
     std::unique_ptr<String> owned(takeName ? name : nullptr);
     const StSymbEntryID wanted = sid;
     sid = ST_INVALID_SID;
-    if (hasError()) return nullptr;
+    if (inError()) return nullptr;
     const bool anonymous = !name;
     if (anonymous) unique = false;
     const String& key = name ? *name : String(kAnonymous);
@@ -339,7 +339,7 @@ StSyBaseSymbEntry* StSymbTable::addEntry(String* name, StRangeID vr, StRangeID n
 
 StSymbEntryID StSymbTable::addSysVar(const char* name, StSymbEntryID ownerSID, int32_t address, int32_t attribute)
 {
-    if (hasError()) return ST_INVALID_SID;
+    if (inError()) return ST_INVALID_SID;
     StSyBaseSymbEntry* owner = entryOf(ownerSID);
     const StFrameProperties* frame = owner ? owner->getFrameProperties() : nullptr;
     if (!frame) return ST_INVALID_SID;
@@ -367,7 +367,7 @@ StSymbEntryID StSymbTable::addInterfaceVar(const char* name, StRangeID vr, StRan
 StSymbEntryID StSymbTable::addDirectVar(const char* name, StRangeID vr, StRangeID nr, const StASMOperand* operand,
                                         StTypeID tid, StSymbEntryID typeSID, int32_t attribute)
 {
-    if (hasError() || !operand || operand->getKind() != ST_OP_DIRECT) return ST_INVALID_SID;
+    if (inError() || !operand || operand->getKind() != ST_OP_DIRECT) return ST_INVALID_SID;
     const StTypeID opTid = operand->getTID();
     if (m_types->getAlignment(opTid) != m_types->getAlignment(tid) || m_types->getSize(opTid) != m_types->getSize(tid))
         return ST_INVALID_SID;
@@ -397,7 +397,7 @@ StSymbEntryID StSymbTable::addTOType(const char* name, StRangeID vr, StRangeID n
 
 int StSymbTable::addGlobalSymbols(const StGlobalSymbolItem* items, size_t count)
 {
-    if (hasError()) return 1;
+    if (inError()) return 1;
     if (!isEmpty()) return 2;
     for (size_t i = 0; i < count; ++i) {
         StSymbEntryID sid;
@@ -410,7 +410,7 @@ int StSymbTable::addGlobalSymbols(const StGlobalSymbolItem* items, size_t count)
 
 bool StSymbTable::removeEntry(StSymbEntryID sid)
 {
-    if (hasError()) return false;
+    if (inError()) return false;
     StSyBaseSymbEntry* e = m_entries->findEntry(sid);
     if (!e) return false;
     String* name = e->getName();
@@ -450,7 +450,7 @@ bool StSymbTable::removeEntry(StSymbEntryID sid)
 
 StNameChainIndex* StSymbTable::syncedNameIndex() const
 {
-    if (!m_useNameIndex || hasError()) return nullptr;
+    if (!m_useNameIndex || inError()) return nullptr;
     StNameChainIndex& index = m_entries->nameIndex();
     index.sync(*m_strings, *m_entries);
     return &index;
@@ -480,7 +480,7 @@ bool StSymbTable::nameTaken(const String* stored, StSymbEntryID headSid, StRange
 
 int StSymbTable::setSymbolType(StSymbEntryID sid, StTypeID tid, StSymbEntryID typeSID)
 {
-    if (hasError()) return 1;
+    if (inError()) return 1;
     StSyBaseSymbEntry* e = entryOf(sid);
     if (!e) return 2;
     const StSyBaseTypeNode* node = m_types->findNode(tid);
@@ -500,12 +500,12 @@ int StSymbTable::setSymbolType(StSymbEntryID sid, StTypeID tid, StSymbEntryID ty
 
 StRangeID StSymbTable::openValidityRange(StRangeID parent)
 {
-    return hasError() ? ST_INVALID_VR : m_vrTable->open(parent, getCurrentSID());
+    return inError() ? ST_INVALID_VR : m_vrTable->open(parent, getCurrentSID());
 }
 
 StRangeID StSymbTable::openNameSpace(StRangeID parent)
 {
-    return hasError() ? ST_INVALID_NR : m_nrTable->open(parent, getCurrentSID());
+    return inError() ? ST_INVALID_NR : m_nrTable->open(parent, getCurrentSID());
 }
 
 static StRangeID closeRange(StSyRangeTable& table, StRangeID range, bool setEnd, StSymbEntryID current)
@@ -518,17 +518,17 @@ static StRangeID closeRange(StSyRangeTable& table, StRangeID range, bool setEnd,
 
 StRangeID StSymbTable::closeValidityRange(StRangeID range, bool setEnd)
 {
-    return hasError() ? ST_INVALID_VR : closeRange(*m_vrTable, range, setEnd, getCurrentSID());
+    return inError() ? ST_INVALID_VR : closeRange(*m_vrTable, range, setEnd, getCurrentSID());
 }
 
 StRangeID StSymbTable::closeNameSpace(StRangeID range, bool setEnd)
 {
-    return hasError() ? ST_INVALID_NR : closeRange(*m_nrTable, range, setEnd, getCurrentSID());
+    return inError() ? ST_INVALID_NR : closeRange(*m_nrTable, range, setEnd, getCurrentSID());
 }
 
 void StSymbTable::setValidityRangeStart(StRangeID range)
 {
-    if (hasError()) return;
+    if (inError()) return;
     if (StRangeRecord* r = m_vrTable->record(range)) r->startSID = getCurrentSID();
 }
 
@@ -544,13 +544,13 @@ void StSymbTable::extendRangesToSID(StSymbEntryID sid)
 
 StSymbEntryID StSymbTable::getCurrentSID() const
 {
-    return hasError() ? ST_INVALID_SID : m_entries->currentID();
+    return inError() ? ST_INVALID_SID : m_entries->currentID();
 }
 
 void StSymbTable::getRangeSpan(StRangeID vr, StRangeID nr, StSymbEntryID& start, StSymbEntryID& end) const
 {
     start = end = ST_INVALID_SID;
-    if (hasError()) return;
+    if (inError()) return;
     const StRangeRecord* v = m_vrTable->record(vr);
     const StRangeRecord* n = m_nrTable->record(nr);
     if (!v || !n) return;
@@ -562,14 +562,14 @@ void StSymbTable::getRangeSpan(StRangeID vr, StRangeID nr, StSymbEntryID& start,
 
 void StSymbTable::listSymbolIDs(StSymbEntryIDVect& list, StSymbEntryID from, StSymbEntryID to) const
 {
-    if (hasError() || from > to) return;
+    if (inError() || from > to) return;
     const auto& map = m_entries->entries();
     for (auto it = map.lower_bound(from); it != map.end() && it->first <= to; ++it) list.push_back(it->first);
 }
 
 void StSymbTable::listSymbolsOfKind(StSymbEntryIDVect& list, uint32_t kind) const
 {
-    if (hasError()) return;
+    if (inError()) return;
     for (const auto& kv : m_entries->entries())
         if (kind == 0 || kv.second->getKind() == kind) list.push_back(kv.first);
 }
@@ -577,7 +577,7 @@ void StSymbTable::listSymbolsOfKind(StSymbEntryIDVect& list, uint32_t kind) cons
 void StSymbTable::collectSymbols(std::vector<StSyBaseSymbEntry*>& list, StRangeID vr, StRangeID nr,
                                  bool skipAnonymous) const
 {
-    if (hasError()) return;
+    if (inError()) return;
     StSymbEntryID start, end;
     getRangeSpan(vr, nr, start, end);
     const auto& map = m_entries->entries();
@@ -619,7 +619,7 @@ int StSymbTable::getStructMembers(StSymbEntryID sid, StSymbEntryIDVect& list) co
 
 StSyBaseSymbEntry* StSymbTable::findNameSpace(StRangeID vr, StRangeID nr) const
 {
-    if (hasError()) return nullptr;
+    if (inError()) return nullptr;
     for (const auto& kv : m_entries->entries()) {
         const StSyBaseSymbEntry* e = kv.second;
         if (e->getKind() == ST_KIND_NAMESPACE && e->getSubValidRange() == vr && e->getSubNameRange() == nr)
@@ -632,7 +632,7 @@ StSyBaseSymbEntry* StSymbTable::findNameSpace(StRangeID vr, StRangeID nr) const
 
 StSyBaseSymbEntry* StSymbTable::entryOf(StSymbEntryID sid) const
 {
-    return hasError() ? nullptr : m_entries->findEntry(sid);
+    return inError() ? nullptr : m_entries->findEntry(sid);
 }
 
 uint32_t StSymbTable::getEntryKind(StSymbEntryID sid) const
@@ -651,12 +651,12 @@ StSyBaseSymbEntry* StSymbTable::findEntry(StSymbEntryID sid) const { return entr
 
 StSyBaseTypeNode* StSymbTable::findTypeNode(StTypeID tid) const
 {
-    return hasError() ? nullptr : m_types->findNode(tid);
+    return inError() ? nullptr : m_types->findNode(tid);
 }
 
 StConstantVal* StSymbTable::getConstant(StConstEntryID cid) const
 {
-    return hasError() ? nullptr : m_constants->getConstantVal(cid);
+    return inError() ? nullptr : m_constants->getConstantVal(cid);
 }
 
 StSyBaseTypeNode* StSymbTable::findStdTypeNode(uint32_t id) const
@@ -666,7 +666,7 @@ StSyBaseTypeNode* StSymbTable::findStdTypeNode(uint32_t id) const
 
 StTypeID StSymbTable::getEntryTypeID(const StSyBaseSymbEntry* entry) const
 {
-    if (hasError() || !entry) return ST_INVALID_TID;
+    if (inError() || !entry) return ST_INVALID_TID;
     return m_hook ? m_hook->getTypeID(entry) : entry->getTypeID();
 }
 
@@ -701,7 +701,7 @@ StSymbEntryID StSymbTable::getTOFrame(StSymbEntryID sid, StRangeID& vr, StRangeI
 
 StSymbEntryID StSymbTable::resolveTypeSpec(StSymbEntryID sid) const
 {
-    if (hasError()) return ST_INVALID_SID;
+    if (inError()) return ST_INVALID_SID;
     StSymbEntryID cur = sid;
     for (size_t steps = 0; steps <= m_entries->size(); ++steps) {
         const StSyBaseSymbEntry* e = m_entries->findEntry(cur);
@@ -717,7 +717,7 @@ StSymbEntryID StSymbTable::resolveTypeSpec(StSymbEntryID sid) const
 
 bool StSymbTable::isSameTOType(StSymbEntryID a, StSymbEntryID b) const
 {
-    if (hasError()) return false;
+    if (inError()) return false;
     return resolveTypeSpec(a) == resolveTypeSpec(b);
 }
 
@@ -742,7 +742,7 @@ bool StSymbTable::isEquivalentSymbol(StSymbEntryID sid, const StSymbTable& other
 
 StTypeID StSymbTable::typeSpecToTID(ESTypeSpec spec) const
 {
-    if (hasError()) return ST_INVALID_TID;
+    if (inError()) return ST_INVALID_TID;
     if (esIsElementary(spec) && !esIsSpecial(spec) && esElemCode(spec) < 30) return esElemCode(spec);
     if (esIsSpecial(spec) && !esIsElementary(spec)) {
         const uint32_t code = esSpecCode(spec);
@@ -753,20 +753,20 @@ StTypeID StSymbTable::typeSpecToTID(ESTypeSpec spec) const
 
 StTypeID StSymbTable::getElemTypeId(StTypeID tid) const
 {
-    if (hasError()) return ST_INVALID_TID;
+    if (inError()) return ST_INVALID_TID;
     return tid < 30 ? tid : 30;
 }
 
 uint32_t StSymbTable::getElemTypeOfTID(StTypeID tid) const
 {
-    if (hasError()) return 0;
+    if (inError()) return 0;
     const ESTypeSpec spec = m_types->getTypeSpec(tid);
     return esIsElementary(spec) ? esElemCode(spec) : 30;
 }
 
 uint32_t StSymbTable::getMachMode(StTypeID tid) const
 {
-    if (hasError() || tid == ST_INVALID_TID) return MC_OTHER;
+    if (inError() || tid == ST_INVALID_TID) return MC_OTHER;
     const ESTypeSpec spec = m_types->getTypeSpec(tid);
     const uint32_t mode = McConvert::getMachMode(spec);
     if (mode != MC_OTHER || esElemCode(spec) == ST_VOID) return mode;
@@ -796,7 +796,7 @@ int32_t StSymbTable::getStringCapacity(StTypeID tid) const
 bool StSymbTable::getStringLength(const StASMOperand* operand, int32_t& length) const
 {
     length = 0;
-    if (hasError() || !operand) return false;
+    if (inError() || !operand) return false;
     const StConstantElem* elem = operand->getConstElem();
     if (!elem) {
         const int32_t cap = getStringCapacity(operand->getTID());
@@ -812,22 +812,22 @@ bool StSymbTable::getStringLength(const StASMOperand* operand, int32_t& length) 
 
 int32_t StSymbTable::getTypeSize(StTypeID tid, bool packed) const
 {
-    return hasError() ? 0 : m_types->getSize(tid, packed);
+    return inError() ? 0 : m_types->getSize(tid, packed);
 }
 
 StTypeID StSymbTable::getElementType(StTypeID tid) const
 {
-    return hasError() ? ST_INVALID_TID : m_types->getElementType(tid);
+    return inError() ? ST_INVALID_TID : m_types->getElementType(tid);
 }
 
 int64_t StSymbTable::getElementOffset(StTypeID tid, int32_t index, bool packed) const
 {
-    return hasError() ? 0 : m_types->getElementOffset(tid, index, packed);
+    return inError() ? 0 : m_types->getElementOffset(tid, index, packed);
 }
 
 bool StSymbTable::isIndexInBounds(StTypeID tid, int32_t index) const
 {
-    return !hasError() && m_types->isIndexInBounds(tid, index);
+    return !inError() && m_types->isIndexInBounds(tid, index);
 }
 
 bool StSymbTable::getArrayBounds(StTypeID tid, int32_t& lower, int32_t& upper) const
@@ -842,7 +842,7 @@ bool StSymbTable::getArrayBounds(StTypeID tid, int32_t& lower, int32_t& upper) c
 
 uint32_t StSymbTable::getMemberOrdinal(const StASMOperand* operand, int32_t offset, StTypeID tid) const
 {
-    if (hasError() || !operand) return 0;
+    if (inError() || !operand) return 0;
     const StSyBaseTypeNode* node = m_types->findNode(operand->getTID());
     if (!node || node->kind() != ST_NODE_STRUCT) return 0;
     const StTypeIDList& members = node->post();
@@ -879,13 +879,13 @@ StTaskRecord StSymbTable::getTaskRecord(StSymbEntryID sid) const
 
 StTypeID StSymbTable::getStringTypeID(int32_t length)
 {
-    if (hasError() || length < 1 || length > 254) return ST_INVALID_TID;
+    if (inError() || length < 1 || length > 254) return ST_INVALID_TID;
     return m_types->createStringType(length);
 }
 
 bool StSymbTable::hookTest(uint32_t a, uint32_t b) const
 {
-    return !hasError() && m_hook && m_hook->test(a, b);
+    return !inError() && m_hook && m_hook->test(a, b);
 }
 
 uint32_t StSymbTable::getFrameAlignment(StTypeID tid) const
@@ -899,7 +899,7 @@ uint32_t StSymbTable::getFrameAlignment(StTypeID tid) const
 
 void StSymbTable::registerSymbol(StSyBaseSymbEntry* entry, bool stopAtFunctions, bool collectInputs)
 {
-    if (!m_usageMarking || hasError()) return;
+    if (!m_usageMarking || inError()) return;
     // An explicit work list: chains of owners and members can be long.
     std::vector<StSyBaseSymbEntry*> work{entry};
     while (!work.empty()) {

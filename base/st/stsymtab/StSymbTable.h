@@ -5,7 +5,9 @@
 // knows the global scope (VR, NR) and offers creation, scope services,
 // queries, constant binding, the written form and the dump.
 //
-// Every query asks hasError first and answers its neutral value (invalid
+// Every query checks the table's error state first (inError: what hasError
+// answers, read from the status word without a virtual call, since queries
+// run millions of times per compile) and answers its neutral value (invalid
 // id, 0, false, null) while the table is in error. Status: 0 ready, 1 a
 // table is missing, 2 wrong version text on load, 3 read error on load.
 //
@@ -123,7 +125,12 @@ public:
     // Deletes the six tables and the access policy; the hook stays.
     virtual ~StSymbTable();
     virtual int32_t estimateSize() const;
-    virtual bool hasError() const { return m_status != ST_OK; }
+    virtual bool hasError() const { return inError(); }
+    // hasError's answer for the queries. An override must not answer
+    // otherwise while a query can run (the compile-side table's extra
+    // condition, its free-temporaries list, holds from its construction to
+    // its destruction).
+    bool inError() const { return m_status != ST_OK; }
     // The name-space entry whose sub ranges are (VR, NR), else null.
     virtual StSyBaseSymbEntry* findNameSpace(StRangeID vr, StRangeID nr) const;
 

@@ -85,7 +85,7 @@ int StSymbTable::checkValue(const StConstantVal* value, StTypeID tid, bool inArr
 
 int StSymbTable::checkConstantElem(const StConstantElem& elem, StTypeID tid, bool inArray) const
 {
-    if (hasError()) return 1;
+    if (inError()) return 1;
     const StSyBaseTypeNode* node = m_types->findNode(tid);
     if (!node) return 1;
     const StConstantVal* value = elem.getValue();
@@ -133,7 +133,7 @@ bool StSymbTable::typeFits(StTypeID tid, StConstantVal* value, int depth) const
 
 int StSymbTable::checkValueFitsType(StTypeID tid, StConstantVal* value) const
 {
-    if (hasError()) return 1;
+    if (inError()) return 1;
     const StSyBaseTypeNode* node = m_types->findNode(tid);
     if (!node || !value) return 1;
     if (node->kind() == ST_NODE_ARRAY && node->specCode() == ST_SPEC_STRING) {
@@ -156,7 +156,7 @@ int StSymbTable::checkValueFitsType(StTypeID tid, StConstantVal* value) const
 
 int StSymbTable::checkConstantType(StTypeID tid, StConstEntryID cid) const
 {
-    if (hasError()) return 1;
+    if (inError()) return 1;
     const StConstantVal* v = m_constants->getConstantVal(cid);
     const StSyBaseTypeNode* node = m_types->findNode(tid);
     if (!v || !node) return 1;
@@ -176,7 +176,7 @@ int StSymbTable::checkConstantType(StTypeID tid, StConstEntryID cid) const
 
 int StSymbTable::addConstantElem(StConstantElem& elem, StTypeID tid)
 {
-    if (hasError()) return 1;
+    if (inError()) return 1;
     const int r = checkConstantElem(elem, tid, false);
     if (r != 0 && r != 4) return r;
     if (elem.getValue()) {
@@ -197,7 +197,7 @@ int StSymbTable::addConstantElem(StConstantElem& elem, StTypeID tid)
 StConstEntryID StSymbTable::assignConstant(StTypeID tid, StConstantVal* value, int& status)
 {
     std::unique_ptr<StConstantVal> owned(value);
-    if (hasError()) {
+    if (inError()) {
         status = 1;
         return ST_INVALID_CID;
     }
@@ -234,7 +234,7 @@ StConstEntryID StSymbTable::assignConstant(StTypeID tid, StConstantVal* value, i
 
 int StSymbTable::setSymbolValue(StSymbEntryID sid, StConstEntryID cid)
 {
-    if (hasError()) return 1;
+    if (inError()) return 1;
     StSyBaseSymbEntry* e = m_entries->findEntry(sid);
     if (!e) return 2;
     switch (e->getKind()) {
@@ -277,7 +277,7 @@ StConstantVal* StSymbTable::initValue(StTypeID tid, int depth) const
 
 StConstantVal* StSymbTable::createInitValueForNode(const StSyBaseTypeNode* node, StTypeID tid) const
 {
-    if (hasError() || !node) return nullptr;
+    if (inError() || !node) return nullptr;
     // Bounds the recursion over cyclic types read from a file.
     static thread_local int depth = 0;
     if (depth > kMaxDepth) return nullptr;
@@ -345,7 +345,7 @@ StSymbEntryID StSymbTable::addTypeDecl(const char* name, StRangeID vr, StRangeID
                                        StSymbEntryID baseSID, int32_t lower, int32_t upper, StRangeID subRange,
                                        bool resetVisibility)
 {
-    if (hasError()) return ST_INVALID_SID;
+    if (inError()) return ST_INVALID_SID;
     const StTypeID arrayTid = m_types->createArrayType(elementTID, lower, upper);
     if (arrayTid == ST_INVALID_TID) return ST_INVALID_SID;
     StSymbEntryID sid;
@@ -424,7 +424,7 @@ bool StSymbTable::layoutWalk(StTypeID tid, McTypeWordList* builder, bool emit, u
 
 bool StSymbTable::describeTypeLayout(StTypeID tid, McTypeWordList* builder) const
 {
-    if (hasError() || !builder || !m_types->findNode(tid)) return false;
+    if (inError() || !builder || !m_types->findNode(tid)) return false;
     uint32_t count = 0;
     if (!layoutWalk(tid, builder, false, count, 0)) return false;
     builder->count = count;

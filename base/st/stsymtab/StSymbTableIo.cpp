@@ -141,7 +141,7 @@ void StSymbTable::writeBody(Out& out)
 
 bool StSymbTable::save(FsSecCl& s)
 {
-    if (hasError()) {
+    if (inError()) {
         s.setError(FSSEC_INTERNAL);
         return false;
     }
@@ -152,7 +152,7 @@ bool StSymbTable::save(FsSecCl& s)
 
 bool StSymbTable::save(std::ostream& os)
 {
-    if (hasError()) {
+    if (inError()) {
         os.setstate(std::ios::failbit);
         return false;
     }
@@ -165,7 +165,7 @@ template <class In>
 void StSymbTable::readBody(In& in, bool)
 {
     clear();
-    if (hasError()) return;
+    if (inError()) return;
     String version;
     in.version(version);
     if (version == versionOld())
@@ -198,14 +198,14 @@ bool StSymbTable::load(FsSecCl& s)
 {
     SecIn in{s};
     readBody(in, true);
-    return !hasError();
+    return !inError();
 }
 
 bool StSymbTable::load(std::istream& is)
 {
     StdIn in{is};
     readBody(in, false);
-    return !hasError();
+    return !inError();
 }
 
 void StSymbTable::interpretModeWord(uint32_t word)

@@ -30,7 +30,7 @@ const CoHostCallSite kTypeName{kFile, "SyStSymbTable::checkAssignCompatibility",
 StSymbEntryID SyStSymbTable::insertSymbol(const char* name, StRangeID vr, StRangeID nr, uint32_t kind,
                                           StTypeID tid, StSymbEntryID typeSID)
 {
-    if (hasError()) return ST_INVALID_SID;
+    if (inError()) return ST_INVALID_SID;
     StSymbEntryID sid;
     StSyBaseSymbEntry* e = addEntry(name, vr, nr, kind, sid);
     if (!e) return ST_INVALID_SID;
@@ -44,7 +44,7 @@ StSymbEntryID SyStSymbTable::insertSymbol(const char* name, StRangeID vr, StRang
 StSymbEntryID SyStSymbTable::insertAddressedSymbol(const char* name, StRangeID vr, StRangeID nr, uint32_t kind,
                                                    StTypeID tid, StSymbEntryID typeSID, StSymbEntryID addressSID)
 {
-    const StSyBaseSymbEntry* other = hasError() ? nullptr : findEntry(addressSID);
+    const StSyBaseSymbEntry* other = inError() ? nullptr : findEntry(addressSID);
     if (!other || !other->hasAddress()) return ST_INVALID_SID;
     const int32_t address = other->getStorageAddress();
     const StSymbEntryID sid = insertSymbol(name, vr, nr, kind, tid, typeSID);
@@ -70,7 +70,7 @@ static bool derivesFromTOType(const SyStSymbTable& table, StSymbEntryID t, StSym
 bool SyStSymbTable::canAssignTO(StSymbEntryID toSID, StSymbEntryID targetSID, String& error) const
 {
     error = String();
-    const StSyBaseSymbEntry* target = hasError() ? nullptr : findEntry(targetSID);
+    const StSyBaseSymbEntry* target = inError() ? nullptr : findEntry(targetSID);
     const StSyBaseSymbEntry* toType = target ? findEntry(target->getTypeRefSID()) : nullptr;
     if (!toType || toType->getKind() != ST_KIND_TOTYPE) {
         error = "not a to-type-entry";
@@ -125,7 +125,7 @@ bool SyStSymbTable::checkAssignCompatibility(StSymbEntryID targetSID, const VARI
         error = "ArrayFehlerFormat";
         return false;
     }
-    const StSyBaseSymbEntry* target = hasError() ? nullptr : findEntry(targetSID);
+    const StSyBaseSymbEntry* target = inError() ? nullptr : findEntry(targetSID);
     const StSyBaseSymbEntry* toType = target ? findEntry(target->getTypeRefSID()) : nullptr;
     ComPtr<IMC_ProjectNavigate> spIProjNav = queryHostInterface<IMC_ProjectNavigate>(navigation);
     if (!toType || toType->getKind() != ST_KIND_TOTYPE || !spIProjNav) {
@@ -184,7 +184,7 @@ SyParamInfo::~SyParamInfo()
 // record then holds nothing allocated).
 uint32_t SyStSymbTable::makeParamInfo(StSymbEntryID sid, SyParamInfo& info) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     if (!e) return 5;
     const std::string n = e->getName() ? e->getName()->stdString() : std::string();
     auto* text = static_cast<OLECHAR*>(CoTaskMemAlloc((n.size() + 1) * sizeof(OLECHAR)));

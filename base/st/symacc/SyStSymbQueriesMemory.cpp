@@ -54,7 +54,7 @@ uint32_t SyStSymbTable::getSysVarStartInBlock(uint32_t address)
 
 uint32_t SyStSymbTable::getSegmentEnd() const
 {
-    if (hasError()) return kNoAddress;
+    if (inError()) return kNoAddress;
     StSymbEntryIDVect list;
     listSymbolIDs(list, StSymbEntryID(0), getCurrentSID());
     uint64_t best = 0;
@@ -134,7 +134,7 @@ uint32_t SyStSymbTable::arrangeEntries(const std::vector<StSyBaseSymbEntry*>& va
 // in the retain segment.
 uint32_t SyStSymbTable::arrangeFrameVariables(StSymbEntryID frameSID, std::ostream* trace)
 {
-    StSyBaseSymbEntry* frame = hasError() ? nullptr : findEntry(frameSID);
+    StSyBaseSymbEntry* frame = inError() ? nullptr : findEntry(frameSID);
     if (!frame) {
         char b[96];
         std::snprintf(b, sizeof b, "tab(Status = %d) / frameid( = %d) invalid", int32_t(getStatus()),
@@ -162,7 +162,7 @@ uint32_t SyStSymbTable::arrangeFrameVariables(StSymbEntryID frameSID, std::ostre
 // 4096 bytes; retain ones in its first half, the others in the second.
 uint32_t SyStSymbTable::arrangePlanInterfMemory(std::ostream* trace)
 {
-    if (hasError()) {
+    if (inError()) {
         char b[96];
         std::snprintf(b, sizeof b, "tab(Status = %d) / frameid( = %d) invalid", int32_t(getStatus()), 0);
         traceLine(trace, b);
@@ -183,7 +183,7 @@ uint32_t SyStSymbTable::arrangePlanInterfMemory(std::ostream* trace)
 int32_t SyStSymbTable::getMemMappingOfSegment(uint32_t segment, uint32_t start, uint32_t size,
                                               std::vector<OperandEntry>& out, std::ostream* trace) const
 {
-    if (hasError()) return 0;
+    if (inError()) return 0;
     StSymbEntryIDVect list;
     listSymbolIDs(list, StSymbEntryID(0), getCurrentSID());
     std::map<uint32_t, StSymbEntryID> map;
@@ -219,7 +219,7 @@ int32_t SyStSymbTable::getMemMappingOfSegment(uint32_t segment, uint32_t start, 
 // A symbol's record; a TO-typed symbol without a TO is named "TO#NIL".
 bool SyStSymbTable::getMemMappingOfSymbol(StSymbEntryID sid, OperandEntry& r) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     if (!e) return false;
     r.name = e->getName() ? *e->getName() : String();
     if (e->getKind() == ST_KIND_TO && e->getTypeRefSID() == ST_INVALID_SID) r.name = "TO#NIL";
@@ -245,7 +245,7 @@ bool SyStSymbTable::getMemMappingOfOperand(const StASMOperand* operand, OperandE
 // cannot be found or the section refuses a value.
 uint32_t SyStSymbTable::writeDataSection(FsSecData& section, int32_t base, bool all, std::ostream* trace)
 {
-    if (hasError()) return 1;
+    if (inError()) return 1;
     StSymbEntryIDVect list;
     listSymbolIDs(list, StSymbEntryID(0), getCurrentSID());
     int32_t written = 0;

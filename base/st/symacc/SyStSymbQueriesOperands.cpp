@@ -33,7 +33,7 @@ uint32_t kindFilterBit(uint32_t kind)
 uint32_t SyStSymbTable::createUserOperand(StSymbEntryID sid, StASMUserOperand*& operand) const
 {
     operand = nullptr;
-    if (hasError()) return 1;
+    if (inError()) return 1;
     const StSyBaseSymbEntry* e = findEntry(sid);
     if (!e) return 2;
     return createUserOperandForEntry(e, operand);
@@ -42,7 +42,7 @@ uint32_t SyStSymbTable::createUserOperand(StSymbEntryID sid, StASMUserOperand*& 
 uint32_t SyStSymbTable::createUserOperandForEntry(const StSyBaseSymbEntry* entry, StASMUserOperand*& operand) const
 {
     operand = nullptr;
-    if (hasError()) return 1;
+    if (inError()) return 1;
     if (!entry) return 2;
     const uint32_t k = entry->getKind();
     if (k != ST_KIND_TYPESPEC && k != ST_KIND_FUNC && k != ST_KIND_FUNCBLOCK && k != ST_KIND_PROGRAM) return 3;
@@ -55,7 +55,7 @@ uint32_t SyStSymbTable::createUserOperandForEntry(const StSyBaseSymbEntry* entry
 // 32-bit address space is refused, as is an operand without a size.
 bool SyStSymbTable::getOperandRange(const StASMOperand* operand, uint32_t& first, uint32_t& last) const
 {
-    if (!operand || hasError()) return false;
+    if (!operand || inError()) return false;
     first = getOperandAddress(operand);
     const int32_t size = getTypeSize(operand->getTID(), false);
     if (first == kNoAddress || size <= 0) return false;
@@ -112,7 +112,7 @@ int32_t SyStSymbTable::getArraySubSymbols(const StSyBaseSymbEntry* entry, uint32
 int32_t SyStSymbTable::getOperandsInRange(uint32_t first, uint32_t last, uint32_t mask,
                                           std::vector<StASMOperand*>& out, std::ostream* trace) const
 {
-    if (hasError() || first > last) return 0;
+    if (inError() || first > last) return 0;
     return operandsInScope(getGlobalVR(), getGlobalNR(), first, last, mask, out, trace);
 }
 

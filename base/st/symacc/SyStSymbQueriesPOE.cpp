@@ -30,7 +30,7 @@ bool isPOEKind(uint32_t kind) { return kind >= ST_KIND_FUNC && kind <= ST_KIND_T
 bool SyStSymbTable::getPOEKindText(StSymbEntryID sid, String& text) const
 {
     text = String();
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     const char* kw = e ? poeKeyword(e->getKind()) : nullptr;
     if (!kw) return false;
     text = kw;
@@ -46,7 +46,7 @@ bool SyStSymbTable::getPOEKindText(StSymbEntryID sid, String& text) const
 
 bool SyStSymbTable::isPOETypedSymbol(const StASMOperand* operand) const
 {
-    if (!operand || hasError()) return false;
+    if (!operand || inError()) return false;
     const StSyBaseSymbEntry* e = findEntry(operand->getSID());
     if (!e) return false;
     if (!isPOEKind(e->getKind())) e = findEntry(e->getTypeRefSID());
@@ -55,7 +55,7 @@ bool SyStSymbTable::isPOETypedSymbol(const StASMOperand* operand) const
 
 bool SyStSymbTable::isTaskOperand(const StASMOperand* operand) const
 {
-    if (!operand || hasError()) return false;
+    if (!operand || inError()) return false;
     const StSyBaseSymbEntry* e = findEntry(operand->getSID());
     if (!e) return false;
     if (e->getKind() == ST_KIND_TASK) return true;
@@ -67,7 +67,7 @@ bool SyStSymbTable::isTaskOperand(const StASMOperand* operand) const
 
 StSymbEntryID SyStSymbTable::findPOEByFrame(StRangeID vr, StRangeID nr) const
 {
-    if (hasError()) return ST_INVALID_SID;
+    if (inError()) return ST_INVALID_SID;
     for (uint32_t kind : {ST_KIND_FUNC, ST_KIND_FUNCBLOCK, ST_KIND_PROGRAM}) {
         StSymbEntryIDVect list;
         listSymbolsOfKind(list, kind);
@@ -85,7 +85,7 @@ StSymbEntryID SyStSymbTable::findPOEByFrame(StRangeID vr, StRangeID nr) const
 uint32_t SyStSymbTable::getPOEInstanceOffset(StSymbEntryID sid) const
 {
     constexpr uint32_t kNone = 0x7FFFFFFFu;
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     if (!e || (e->getKind() != ST_KIND_FUNCBLOCK && e->getKind() != ST_KIND_PROGRAM)) return kNone;
     const StSyBaseTypeNode* n = findTypeNode(e->getTypeID());
     if (!n || (n->kind() != ST_NODE_FUNC && n->kind() != ST_NODE_STRUCT)) return kNone;
@@ -98,7 +98,7 @@ uint32_t SyStSymbTable::getPOEInstanceOffset(StSymbEntryID sid) const
 
 int32_t SyStSymbTable::getStartLineOfPOE(StSymbEntryID sid) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     const StFrameProperties* f = e && isPOEKind(e->getKind()) ? e->getFrameProperties() : nullptr;
     return f ? f->startLine : -1;
 }
@@ -107,7 +107,7 @@ int32_t SyStSymbTable::getStartLineOfPOE(StSymbEntryID sid) const
 // then its parameters. The count of units listed.
 int32_t SyStSymbTable::listPOEs(std::ostream& os) const
 {
-    if (hasError()) return 0;
+    if (inError()) return 0;
     StSymbEntryIDVect list;
     listSymbolIDs(list, StSymbEntryID(0), getCurrentSID());
     int32_t count = 0;
@@ -127,7 +127,7 @@ int32_t SyStSymbTable::listPOEs(std::ostream& os) const
 // member whose type cannot be named, "Error printOutVar".
 bool SyStSymbTable::_listPOEParams(StSymbEntryID sid, std::ostream& os) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     const StFrameProperties* f = e ? e->getFrameProperties() : nullptr;
     if (!f || f->membVRange == ST_INVALID_VR || f->membNRange == ST_INVALID_NR) {
         char buf[256];

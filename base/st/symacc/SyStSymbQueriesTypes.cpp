@@ -26,7 +26,7 @@ String SyStSymbTable::quotedName(const String* name)
 
 bool SyStSymbTable::getSymbolGlobalFlag(StSymbEntryID sid) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     return e && e->getSecondFlag();
 }
 
@@ -38,7 +38,7 @@ bool SyStSymbTable::enumeratorConstant(StSymbEntryID sid, int32_t& value) const
 
 StSymbEntryID SyStSymbTable::findEnumElemByValue(StTypeID tid, int32_t value) const
 {
-    const StSyBaseTypeNode* n = hasError() ? nullptr : findTypeNode(tid);
+    const StSyBaseTypeNode* n = inError() ? nullptr : findTypeNode(tid);
     const StSymbEntryIDList* list = n && n->kind() == ST_NODE_ENUM ? n->enumList() : nullptr;
     if (!list) return ST_INVALID_SID;
     for (StSymbEntryID sid : *list) {
@@ -52,7 +52,7 @@ bool SyStSymbTable::findEnumElemByName(StTypeID tid, const String& name, StSymbE
 {
     sid = ST_INVALID_SID;
     uint32_t base = 30;
-    const StSyBaseTypeNode* n = hasError() ? nullptr : findTypeNode(tid);
+    const StSyBaseTypeNode* n = inError() ? nullptr : findTypeNode(tid);
     if (!n || n->kind() != ST_NODE_ENUM || !isEnumType(tid, &base)) return false;
     if (base != ST_INT && base != ST_DINT) return false;
     const StSymbEntryIDList* list = n->enumList();
@@ -76,7 +76,7 @@ bool SyStSymbTable::findEnumElemByName(StTypeID tid, const String& name, StSymbE
 bool SyStSymbTable::getTypeText(StSymbEntryID sid, String& text) const
 {
     text = String();
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     if (!e) return false;
     const StTypeID tid = getEntryTypeID(e);
     if (tid == ST_ANYOBJECT) {
@@ -97,7 +97,7 @@ bool SyStSymbTable::getTypeText(StSymbEntryID sid, String& text) const
 
 StSymbEntryID SyStSymbTable::findSymbolTypeID(StTypeID tid) const
 {
-    if (hasError()) return ST_INVALID_SID;
+    if (inError()) return ST_INVALID_SID;
     StSymbEntryIDVect list;
     listSymbolIDs(list, StSymbEntryID(0), getCurrentSID());
     for (StSymbEntryID sid : list) {
@@ -110,7 +110,7 @@ StSymbEntryID SyStSymbTable::findSymbolTypeID(StTypeID tid) const
 
 uint32_t SyStSymbTable::getSymbolTypeCode(StSymbEntryID sid) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     const StSyBaseTypeNode* n = e ? findTypeNode(e->getTypeID()) : nullptr;
     if (!n) return kOtherTypeCode;
     if (n->kind() == ST_NODE_STD) return 0x1000u + n->elemCode();
@@ -126,7 +126,7 @@ uint32_t SyStSymbTable::elemTypeSpec(uint32_t id) { return 0x1000u + std::min<ui
 bool SyStSymbTable::formatTypeName(StSymbEntryID sid, String& text) const
 {
     text = String();
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     if (!e) return false;
     if (e->getKind() == ST_KIND_TASK) {
         text = "TASK";
@@ -172,12 +172,12 @@ bool SyStSymbTable::formatTypeName(StSymbEntryID sid, String& text) const
 
 bool SyStSymbTable::isTypeSpecOperand(const StASMOperand* operand) const
 {
-    return operand && !hasError() && getEntryKind(operand->getSID()) == ST_KIND_TYPESPEC;
+    return operand && !inError() && getEntryKind(operand->getSID()) == ST_KIND_TYPESPEC;
 }
 
 bool SyStSymbTable::getRecordSymbolName(const StASMOperand* operand, String& name) const
 {
-    const StSyBaseSymbEntry* e = operand && !hasError() ? findEntry(operand->getSID()) : nullptr;
+    const StSyBaseSymbEntry* e = operand && !inError() ? findEntry(operand->getSID()) : nullptr;
     const StSyBaseSymbEntry* ref = e ? findEntry(e->getTypeRefSID()) : nullptr;
     if (!ref || !ref->getName()) return false;
     name = *ref->getName();
@@ -186,7 +186,7 @@ bool SyStSymbTable::getRecordSymbolName(const StASMOperand* operand, String& nam
 
 const StConstantVal* SyStSymbTable::getConstValOfSymbol(StSymbEntryID sid) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     if (!e || e->getKind() != ST_KIND_CONST) return nullptr;
     return getConstant(e->getInitCID());
 }
@@ -220,7 +220,7 @@ StSymbEntryID SyStSymbTable::resolveDottedName(const String& name, StRangeID vr,
 StSymbEntryID SyStSymbTable::findSymbolInScope(const String& name, StRangeID vr, StRangeID nr,
                                                bool withMembers) const
 {
-    if (hasError()) return ST_INVALID_SID;
+    if (inError()) return ST_INVALID_SID;
     return withMembers ? resolveDottedName(name, vr, nr) : findSymbol(name, vr, nr);
 }
 
@@ -249,7 +249,7 @@ bool SyStSymbTable::getTaskSymbolAddress(const String& name, uint32_t& address) 
 uint32_t SyStSymbTable::getSymbolNameAndAddress(StSymbEntryID sid, String& name, uint32_t* first,
                                                 uint32_t* second, bool* indirect) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     if (!e || !getSymbolAddress(sid, first, second, indirect)) return kUnknownSymbol;
     name = e->getName() ? *e->getName() : String();
     return 0;
@@ -257,7 +257,7 @@ uint32_t SyStSymbTable::getSymbolNameAndAddress(StSymbEntryID sid, String& name,
 
 bool SyStSymbTable::getSymbolAddressAndType(StSymbEntryID sid, uint32_t& address, StSymbEntryID* typeSID) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     if (!e) return false;
     address = StSymbTable::getSymbolAddress(sid);
     if (typeSID) *typeSID = e->getTypeRefSID();
@@ -266,7 +266,7 @@ bool SyStSymbTable::getSymbolAddressAndType(StSymbEntryID sid, uint32_t& address
 
 bool SyStSymbTable::isInNameRange(StSymbEntryID sid, const String* name) const
 {
-    const StSyBaseSymbEntry* e = hasError() ? nullptr : findEntry(sid);
+    const StSyBaseSymbEntry* e = inError() ? nullptr : findEntry(sid);
     if (!e) return false;
     if (!name) return e->getVR() == getGlobalVR() && e->getNR() == getGlobalNR();
     StSyBaseSymbEntry* ns = nullptr;
@@ -277,7 +277,7 @@ bool SyStSymbTable::isInNameRange(StSymbEntryID sid, const String* name) const
 
 bool SyStSymbTable::isAssignableType(StSymbEntryID sid) const
 {
-    const uint32_t k = hasError() ? 0 : getEntryKind(sid);
+    const uint32_t k = inError() ? 0 : getEntryKind(sid);
     return getTableMode() == 2 && (k == ST_KIND_CONST || k == ST_KIND_TYPESPEC || k == ST_KIND_GLOBVAR);
 }
 
@@ -285,7 +285,7 @@ bool SyStSymbTable::isAssignableType(StSymbEntryID sid) const
 SySymbolNameRecord SyStSymbTable::makeSymbolNameRecord(StSymbEntryID sid) const
 {
     SySymbolNameRecord r;
-    const String* n = hasError() ? nullptr : getName(sid);
+    const String* n = inError() ? nullptr : getName(sid);
     if (n) r.name = *n;
     char b[16];
     std::snprintf(b, sizeof b, "0x%08X", uint32_t(sid));

@@ -101,19 +101,19 @@ bool SyStSymbTable::isEnumType(const StTypeID& type, uint32_t* valueType) const
 
 bool SyStSymbTable::isStructType(const StTypeID& type) const
 {
-    const StSyBaseTypeNode* n = hasError() ? nullptr : findTypeNode(type);
+    const StSyBaseTypeNode* n = inError() ? nullptr : findTypeNode(type);
     return n && n->kind() == ST_NODE_STRUCT;
 }
 
 bool SyStSymbTable::isArrayType(const StTypeID& type) const
 {
-    const StSyBaseTypeNode* n = hasError() ? nullptr : findTypeNode(type);
+    const StSyBaseTypeNode* n = inError() ? nullptr : findTypeNode(type);
     return n && n->kind() == ST_NODE_ARRAY;
 }
 
 bool SyStSymbTable::isStructuredType(const StTypeID& type, bool* structured) const
 {
-    const StSyBaseTypeNode* n = hasError() ? nullptr : findTypeNode(type);
+    const StSyBaseTypeNode* n = inError() ? nullptr : findTypeNode(type);
     if (!n) return false;
     const bool s = (n->kind() == ST_NODE_ARRAY && n->specCode() != 30) || n->kind() == ST_NODE_STRUCT;
     if (structured) *structured = s;
@@ -169,7 +169,7 @@ bool SyStSymbTable::getSymbolAddress(StSymbEntryID sid, uint32_t* first, uint32_
 
 int32_t SyStSymbTable::iterateSymbols(const uint32_t& vr, const uint32_t& nr, SymbolIteratorNative& visitor)
 {
-    if (hasError() || !entries()) return 0;
+    if (inError() || !entries()) return 0;
     StSymbEntryID start = ST_INVALID_SID, end = ST_INVALID_SID;
     getRangeSpan(vr, nr, start, end);
     const auto& map = entries()->entries();
@@ -192,7 +192,7 @@ int32_t SyStSymbTable::iterateSymbols(const uint32_t& vr, const uint32_t& nr, Sy
 StSyBaseSymbEntry* SyStSymbTable::findSysVarByAdr(uint32_t address, uint32_t* start)
 {
     if (start) *start = 0;
-    if (hasError() || !entries()) return nullptr;
+    if (inError() || !entries()) return nullptr;
     const uint32_t kind = wantedSysVarKind();
     const StSymbEntryID candidate = sysVarIdFromAddress(address);
     if (candidate != ST_INVALID_SID) {
@@ -342,7 +342,7 @@ bool SyStSymbTable::modifyArraySize(uint32_t address, int32_t newCount)
 
 bool SyStSymbTable::resizeArrayVar(uint32_t kind, uint32_t address, int32_t newCount)
 {
-    if (newCount < 1 || hasError()) return false;
+    if (newCount < 1 || inError()) return false;
     StRangeID gvr = ST_INVALID_VR, gnr = ST_INVALID_NR;
     getGlobalEntry(gvr, gnr);
     StSyBaseSymbEntry* var = nullptr;
