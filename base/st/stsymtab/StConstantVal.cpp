@@ -134,8 +134,8 @@ StSyConstValTable::SharedEntry StSyConstValTable::findEquivalent(const StConstan
         const SharedEntry* e = m_sharedStd.find(v->orderKey());
         return e ? *e : SharedEntry();
     }
-    auto it = m_shared.find(&value);
-    return it == m_shared.end() ? SharedEntry() : SharedEntry{it->first, it->second};
+    const SharedEntry* e = m_shared.find(sharedKeyOf(value));
+    return e ? *e : SharedEntry();
 }
 
 void StSyConstValTable::shareValue(const StConstantVal* value, uint32_t cid)
@@ -145,7 +145,8 @@ void StSyConstValTable::shareValue(const StConstantVal* value, uint32_t cid)
         if (!m_sharedStd.find(key)) m_sharedStd[key] = SharedEntry{value, cid};
         return;
     }
-    m_shared.emplace(value, cid);
+    const SharedKey key = sharedKeyOf(*value);
+    if (!m_shared.find(key)) m_shared[key] = SharedEntry{value, cid};
 }
 
 void StSyConstValTable::unshareValue(const StConstantVal& value)
@@ -154,12 +155,13 @@ void StSyConstValTable::unshareValue(const StConstantVal& value)
         m_sharedStd.erase(v->orderKey());
         return;
     }
-    m_shared.erase(&value);
+    m_shared.erase(sharedKeyOf(value));
 }
 
 std::size_t StSyConstValTable::sharedCount() const
 {
-    std::size_t n = m_shared.size();
+    std::size_t n = 0;
+    m_shared.forEach([&](const SharedKey&, const SharedEntry&) { ++n; });
     m_sharedStd.forEach([&](const StConstOrderKey&, const SharedEntry&) { ++n; });
     return n;
 }
@@ -176,7 +178,7 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
     bool equivalent = false;
     const StStdConstantVal* std = asStd(value);
     StConstOrderKey key;
-    auto at = m_shared.end();
+    SharedKey sharedKey;
     if (value.isShared()) {
         SharedEntry e;
         if (std) {
@@ -187,8 +189,8 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
             equivalent = e.value != nullptr;
             if (equivalent && !std->isNeverEqual()) equal = e.cid;
         } else {
-            at = m_shared.find(&value);
-            if (at != m_shared.end()) e = SharedEntry{at->first, at->second};
+            sharedKey = sharedKeyOf(value);
+            if (const SharedEntry* found = m_shared.find(sharedKey)) e = *found;
             equivalent = e.value != nullptr;
             if (equivalent && constValEqual(e.value, &value)) equal = e.cid;
         }
@@ -200,7 +202,7 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
             if (std)
                 m_sharedStd[key] = SharedEntry{kept, cid.get()};
             else
-                m_shared.emplace(kept, cid.get());
+                m_shared[kept == sharedKey.value ? sharedKey : sharedKeyOf(*kept)] = SharedEntry{kept, cid.get()};
         }
         m_values.insert(cid.get(), kept);  // a free CID
         return cid;

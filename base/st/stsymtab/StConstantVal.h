@@ -33,7 +33,6 @@
 #include <cstdint>
 #include <iosfwd>
 #include <map>
-#include <unordered_map>
 
 #include "base/falloc/AllocPool.h"
 #include "base/st/stsymtab/StFlatMap.h"
@@ -264,17 +263,6 @@ public:
     // By CID in ascending order: a vector for the CIDs of the counter, an
     // ordered map only for CIDs read far apart.
     using ValueMap = StIdMap<uint32_t, StConstantVal>;
-    // Composite shared values, found through the hash of their place in
-    // the order (no walk of this map depends on an order).
-    struct OrderHash {
-        std::size_t operator()(const StConstantVal* v) const { return std::size_t(v->orderHash()); }
-    };
-    struct Equivalent {
-        bool operator()(const StConstantVal* a, const StConstantVal* b) const { return constValCompare(a, b) == 0; }
-    };
-    using SharedMap = std::unordered_map<const StConstantVal*, uint32_t, OrderHash, Equivalent,
-                                         CPoolAllocator<std::pair<const StConstantVal* const, uint32_t>>>;
-
     StSyConstValTable() = default;
     StSyConstValTable(const StSyConstValTable&) = delete;
     StSyConstValTable& operator=(const StSyConstValTable&) = delete;
@@ -361,6 +349,19 @@ private:
         const StConstantVal* value = nullptr;
         uint32_t cid = 0;
     };
+    // A composite shared value as the key of its entry: its hash of its
+    // place in the order, kept so that a probe compares values only on
+    // equal hashes and growing the table never touches a value; keys are
+    // equal when the order calls the values equivalent.
+    struct SharedKey {
+        uint64_t hash = 0;
+        const StConstantVal* value = nullptr;
+        bool operator==(const SharedKey& o) const { return hash == o.hash && constValCompare(value, o.value) == 0; }
+    };
+    struct SharedKeyHash {
+        uint64_t operator()(const SharedKey& k) const { return k.hash; }
+    };
+    static SharedKey sharedKeyOf(const StConstantVal& value) { return SharedKey{value.orderHash(), &value}; }
     // The shared entry equivalent to value (which is shared), or none.
     SharedEntry findEquivalent(const StConstantVal& value) const;
     // value under cid unless an equivalent entry is there.
@@ -372,7 +373,7 @@ private:
 
     ValueMap m_values;
     // The shared values: elementary ones by order key, the others ordered.
-    SharedMap m_shared;
+    StFlatMap<SharedKey, SharedEntry, SharedKeyHash> m_shared;
     StFlatMap<StConstOrderKey, SharedEntry, StConstOrderKeyHash> m_sharedStd;
     uint32_t m_nextFree = 0;
     bool m_markOnly = false;
