@@ -1,5 +1,6 @@
 #include "base/falloc/AllocPool.h"
 
+#include <sys/single_threaded.h>
 #include <unistd.h>
 
 #include <mutex>
@@ -27,6 +28,30 @@ constexpr size_t roundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
 // construction, before any block is handed out.
 bool g_purifyRead = false;
 bool g_bypass = false;
+
+// The pool's lock around one request. While the process has never had a
+// second thread no other thread can hold or wait for the lock, so the
+// request skips it: the atomic exchange is a full barrier that waits for
+// every pending store, paid tens of millions of times per compile. The C
+// library clears the flag before a second thread starts and never sets it
+// again, so a request that skipped the lock ends before any other thread
+// can make one.
+class RequestGuard {
+public:
+    explicit RequestGuard(tvp::SpinLock& lock) : m_lock(__libc_single_threaded ? nullptr : &lock)
+    {
+        if (m_lock) m_lock->lock();
+    }
+    ~RequestGuard()
+    {
+        if (m_lock) m_lock->unlock();
+    }
+    RequestGuard(const RequestGuard&) = delete;
+    RequestGuard& operator=(const RequestGuard&) = delete;
+
+private:
+    tvp::SpinLock* m_lock;
+};
 
 }  // namespace
 
@@ -128,7 +153,7 @@ void CAllocPoolImpl::retire(Chunk* c)
 void* CAllocPoolImpl::allocate(size_t size)
 {
     if (g_bypass) return ::operator new(size);
-    tvp::SpinLockGuard lock(m_lock);
+    RequestGuard lock(m_lock);
     if (!m_list) {
         if (m_spare) {
             m_list = m_spare;
@@ -159,7 +184,7 @@ void CAllocPoolImpl::deallocate(void* block)
         ::operator delete(block);
         return;
     }
-    tvp::SpinLockGuard lock(m_lock);
+    RequestGuard lock(m_lock);
     Chunk* c = *reinterpret_cast<Chunk**>(static_cast<char*>(block) - kWord);
     bool wasFull = c->freeHead == nullptr;
     *static_cast<void**>(block) = c->freeHead;

@@ -79,7 +79,8 @@ private:
     uint32_t m_blocksPerChunk;
     uint32_t m_backPtrWidth;
     uint32_t m_slotSize;      // back-pointer plus block, rounded for alignment
-    // Held only for a few pointer operations per request.
+    // Held only for a few pointer operations per request, and taken only
+    // once the process has had a second thread (see AllocPool.cpp).
     mutable tvp::SpinLock m_lock;
     Chunk* m_list = nullptr;  // chunks that have at least one free block
     Chunk* m_spare = nullptr; // a chunk whose blocks are all free
