@@ -14,13 +14,62 @@
 //
 // Readers of nested values fail the stream at a kind they cannot create.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "base/st/stsymtab/StConstantVal.h"
 
-using StConstValVector = std::vector<StConstantVal*>;
+// Allocator of the member arrays of structure values: arrays of up to 120
+// bytes come from the global pools, larger ones from the heap. A compile
+// makes and frees a structure value per function; on the heap their small
+// arrays pile up as free chunks that the next large request must merge.
+template <class T>
+struct StPooledArrayAlloc {
+    using value_type = T;
+    StPooledArrayAlloc() noexcept = default;
+    template <class U>
+    StPooledArrayAlloc(const StPooledArrayAlloc<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        if (n > std::size_t(-1) / sizeof(T)) throw std::bad_alloc();
+        return static_cast<T*>(CAllocPoolImpl::allocateFrom(tvfalloc::poolForSize(n * sizeof(T)), n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept
+    {
+        CAllocPoolImpl::deallocateTo(tvfalloc::poolForSize(n * sizeof(T)), p);
+    }
+    template <class U>
+    bool operator==(const StPooledArrayAlloc<U>&) const noexcept
+    {
+        return true;
+    }
+    template <class U>
+    bool operator!=(const StPooledArrayAlloc<U>&) const noexcept
+    {
+        return false;
+    }
+};
+
+// The members of a structure value; the vector itself comes from the pool
+// of its size as well (always deleted as this class).
+class StConstValVector : public std::vector<StConstantVal*, StPooledArrayAlloc<StConstantVal*>> {
+public:
+    using std::vector<StConstantVal*, StPooledArrayAlloc<StConstantVal*>>::vector;
+
+    static void* operator new(std::size_t size)
+    {
+        return CAllocPoolImpl::allocateFrom(tvfalloc::poolForSize(size), size);
+    }
+    static void operator delete(void* p, std::size_t size)
+    {
+        if (p) CAllocPoolImpl::deallocateTo(tvfalloc::poolForSize(size), p);
+    }
+};
 
 class StStructConstantVal : public StConstantVal {
 public:
