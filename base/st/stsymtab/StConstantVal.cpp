@@ -130,23 +130,23 @@ const StStdConstantVal* asStd(const StConstantVal& v)
 
 StSyConstValTable::SharedEntry StSyConstValTable::findEquivalent(const StConstantVal& value) const
 {
-    if (const StStdConstantVal* v = asStd(value)) {
-        const SharedEntry* e = m_sharedStd.find(v->orderKey());
-        return e ? *e : SharedEntry();
-    }
-    const SharedEntry* e = m_shared.find(sharedKeyOf(value));
-    return e ? *e : SharedEntry();
+    const uint32_t* cid = nullptr;
+    if (const StStdConstantVal* v = asStd(value))
+        cid = m_sharedStd.find(v->orderKey());
+    else
+        cid = m_shared.find(sharedKeyOf(value));
+    return cid ? SharedEntry{m_values.get(*cid), *cid} : SharedEntry();
 }
 
 void StSyConstValTable::shareValue(const StConstantVal* value, uint32_t cid)
 {
     if (const StStdConstantVal* v = asStd(*value)) {
         const StConstOrderKey key = v->orderKey();
-        if (!m_sharedStd.find(key)) m_sharedStd[key] = SharedEntry{value, cid};
+        if (!m_sharedStd.find(key)) m_sharedStd[key] = cid;
         return;
     }
     const SharedKey key = sharedKeyOf(*value);
-    if (!m_shared.find(key)) m_shared[key] = SharedEntry{value, cid};
+    if (!m_shared.find(key)) m_shared[key] = cid;
 }
 
 void StSyConstValTable::unshareValue(const StConstantVal& value)
@@ -161,8 +161,8 @@ void StSyConstValTable::unshareValue(const StConstantVal& value)
 std::size_t StSyConstValTable::sharedCount() const
 {
     std::size_t n = 0;
-    m_shared.forEach([&](const SharedKey&, const SharedEntry&) { ++n; });
-    m_sharedStd.forEach([&](const StConstOrderKey&, const SharedEntry&) { ++n; });
+    m_shared.forEach([&](const SharedKey&, uint32_t) { ++n; });
+    m_sharedStd.forEach([&](const StConstOrderKey&, uint32_t) { ++n; });
     return n;
 }
 
@@ -180,19 +180,18 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
     StConstOrderKey key;
     SharedKey sharedKey;
     if (value.isShared()) {
-        SharedEntry e;
         if (std) {
             key = std->orderKey();
-            if (const SharedEntry* found = m_sharedStd.find(key)) e = *found;
+            const uint32_t* found = m_sharedStd.find(key);
             // Equal keys hold the same shared flag, type, sign and place in
             // the order: all that isEqual asks but for a value never equal.
-            equivalent = e.value != nullptr;
-            if (equivalent && !std->isNeverEqual()) equal = e.cid;
+            equivalent = found != nullptr;
+            if (equivalent && !std->isNeverEqual()) equal = *found;
         } else {
             sharedKey = sharedKeyOf(value);
-            if (const SharedEntry* found = m_shared.find(sharedKey)) e = *found;
-            equivalent = e.value != nullptr;
-            if (equivalent && constValEqual(e.value, &value)) equal = e.cid;
+            const uint32_t* found = m_shared.find(sharedKey);
+            equivalent = found != nullptr;
+            if (equivalent && constValEqual(m_values.get(*found), &value)) equal = *found;
         }
     }
     if (equal.isInvalid() && cid.isValid()) {
@@ -200,9 +199,9 @@ StConstEntryID StSyConstValTable::enter(const StConstantVal& value, Take take)
         if (m_markNew) kept->mark();
         if (kept->isShared() && !equivalent) {
             if (std)
-                m_sharedStd[key] = SharedEntry{kept, cid.get()};
+                m_sharedStd[key] = cid.get();
             else
-                m_shared[kept == sharedKey.value ? sharedKey : sharedKeyOf(*kept)] = SharedEntry{kept, cid.get()};
+                m_shared[kept == sharedKey.value ? sharedKey : sharedKeyOf(*kept)] = cid.get();
         }
         m_values.insert(cid.get(), kept);  // a free CID
         return cid;

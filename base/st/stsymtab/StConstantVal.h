@@ -372,9 +372,11 @@ private:
     StConstEntryID enter(const StConstantVal& value, Take take);
 
     ValueMap m_values;
-    // The shared values: elementary ones by order key, the others ordered.
-    StFlatMap<SharedKey, SharedEntry, SharedKeyHash> m_shared;
-    StFlatMap<StConstOrderKey, SharedEntry, StConstOrderKeyHash> m_sharedStd;
+    // The CID of each shared value (the table's value under that CID),
+    // elementary ones by order key, the others by their order hash: a slot
+    // is half a cache line or less, and adding a value touches one.
+    StFlatMap<SharedKey, uint32_t, SharedKeyHash> m_shared;
+    StFlatMap<StConstOrderKey, uint32_t, StConstOrderKeyHash> m_sharedStd;
     uint32_t m_nextFree = 0;
     bool m_markOnly = false;
     bool m_markNew = false;
