@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "const_forms.h"
 
@@ -164,6 +166,33 @@ TEST(CompConstTest, OrderAndEquality)
     EXPECT_FALSE(constValLess(&e1, &e2));
     StStructConstantVal unshared(shortS, false);
     EXPECT_TRUE(constValLess(&unshared, &shortS));
+}
+
+// Member arrays come from the pool of their byte size while they fit one
+// (up to 15 members), from the heap beyond: growing, copying, reading and
+// deleting structures of every size return each block to the pool it came
+// from, so every pool ends with as many blocks in use as it began with.
+TEST(CompConstTest, MemberArraysReturnToTheirPools)
+{
+    auto inUse = [] {
+        std::vector<uint32_t> n;
+        for (int i = 0; i < tvfalloc::kGlobalPoolCount; ++i) n.push_back(tvfalloc::globalPool(i)->blocksInUse());
+        return n;
+    };
+    const std::vector<uint32_t> before = inUse();
+    for (int members : {0, 1, 2, 3, 15, 16, 17, 40}) {
+        auto grown = std::make_unique<StStructConstantVal>();
+        for (int i = 0; i < members; ++i) grown->addMember(intVal(ST_INT, i));
+        std::unique_ptr<StConstantVal> copy(grown->clone());
+        const std::string body = writeBody(Form::SectionText, *grown);
+        StStructConstantVal read;
+        ASSERT_TRUE(readBody(Form::SectionText, read, body)) << members;
+        EXPECT_TRUE(constValEqual(copy.get(), &read)) << members;
+        StConstValVector* given = new StConstValVector{intVal(ST_DINT, members)};
+        StStructConstantVal taken(40, given, true);
+        EXPECT_EQ(nullptr, given);
+    }
+    EXPECT_EQ(before, inUse());
 }
 
 TEST(CompConstTest, Images)
