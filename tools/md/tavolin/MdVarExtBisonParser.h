@@ -142,6 +142,7 @@ protected:
 private:
     int32_t m_valueAdr = 0;    // the value statement begun by a whole-statement token
     int32_t m_valueMask = 0;
+    String m_realText;         // its real items' texts in turn
     int m_stop = 0;
     int32_t m_group = 0;   // number of the group whose entries are read
     bool m_undef = false;  // the current value statement began with "UNDEF"
@@ -162,7 +163,7 @@ struct MdVarExtStatement {
         bool real = false;
         int32_t number = 0;
         int length = 0;  // of the real's text
-        char text[kMaxText] = {};
+        char text[kMaxText + 1] = {};
     };
 
     int32_t adr = 0;

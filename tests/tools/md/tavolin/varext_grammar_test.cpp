@@ -256,6 +256,12 @@ TEST(VarExtGrammar, WholeStatementsActAsTheirTokens)
         "VALUES\n$5 [1] : Def(1)\nEND_ATTRIBUTES",
         "ATTRIBUTES\n$5 [1] : UNDEF\n$ $6[1] : UNDEF\nEND_ATTRIBUTES",
         "VALUES $5 [1] : Def(1) END_VALUES ATTRIBUTES $5 [1] : Def(1) END_ATTRIBUTES",
+        // numbers at their limits and beyond, reals, numbers that end early
+        "VALUES\n$16#A [16#FFFFFFFF] : Min(-2147483648) Def(+7) Max(2147483647) Unit(16#1)\n"
+        "$1[1] : Def(-1.5E-3) Max(2e3) Min(2147483648)\n$2[1] : Def(1.5e) Max(1.e3)\n"
+        "$3[1] : Def(16#1FFFFFFFF) Max(0016#1)\n$4[1] : Min(-16#1) Def(-0.0) Max(1.5E+3)\nEND_VALUES",
+        "ATTRIBUTES\n$1[1] : -2147483648 2147483647 16#FFFFFFFF +0 007\n$2[1] : 1 2 3 4 2147483648\n"
+        "$3[1] : 1 2 3 4 -2147483649\n$4[1] : 1 2 3 4 5.5\nEND_ATTRIBUTES",
         // scanner errors around and inside
         "VALUES\n$5 [1] : Def(1) ! Max(2)\n$6[1] : Def(99999999999)\nEND_VALUES",
         "ATTRIBUTES\n$5 [1] : 1 2 3 4 99999999999 5\nEND_ATTRIBUTES",
