@@ -152,11 +152,11 @@ TEST(VarExtDuplicates, RecordTablesInAnyArrivalOrder)
         CAttribTable t;
         std::map<std::pair<int32_t, uint32_t>, uint32_t> model;
         int32_t adr = int32_t(rng() % 5) - 2;
-        for (uint32_t i = 0; i < 1500; ++i) {
+        for (uint32_t i = 0; i < 3000; ++i) {
             const uint32_t pick = rng() % 8;
-            if (pick < 5)
+            if (pick < 4)
                 adr += int32_t(rng() % 3);  // ascending, or the same address
-            else if (pick == 5)
+            else if (pick == 4 || pick == 5)
                 adr -= int32_t(rng() % (round % 4 < 2 ? 4 : 800));  // behind the last key
             if (round % 2 == 1 && i % 7 == 0) {
                 const int32_t asked = adr - int32_t(rng() % 400);
