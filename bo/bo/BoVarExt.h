@@ -65,6 +65,23 @@ public:
 
 std::ostream& operator<<(std::ostream& out, const VarExtKey& key);
 
+// A VarExtKey's two fields without its pool base and that base's virtual
+// destructor: what the vector tables store (8 bytes, moved as plain bytes),
+// compared and converted like the key.
+struct VarExtKeyFields {
+    VarExtKeyFields() = default;
+    VarExtKeyFields(const VarExtKey& k) : adr(k.adr), mask(k.mask) {}
+    operator VarExtKey() const { return VarExtKey(adr, mask); }
+
+    bool operator<(const VarExtKeyFields& o) const { return adr != o.adr ? adr < o.adr : mask < o.mask; }
+    bool operator==(const VarExtKeyFields& o) const { return adr == o.adr && mask == o.mask; }
+    bool covers(uint32_t m) const { return (mask & m) == m; }
+    bool sameSubject(const VarExtKey& o) const { return adr == o.adr; }
+
+    int32_t adr = 0;
+    uint32_t mask = 0;
+};
+
 // Key of the type comments: type name, then configuration mask.
 class TypeExtKey : public CAllocPool<128> {
 public:
@@ -227,7 +244,7 @@ template <class Rec>
 class CVarExtRecordVector {
 public:
     struct value_type {
-        VarExtKey first;
+        VarExtKeyFields first;
         Rec* second;
     };
     using iterator = value_type*;
@@ -243,20 +260,21 @@ public:
     bool add(const VarExtKey& key, Rec* rec)
     {
         if (!m_pending.empty() && m_pendingKeys.find(packed(key))) return false;
+        const VarExtKeyFields k(key);
         const size_t n = m_entries.size();
-        if (n == 0 || m_entries.back().first < key) {
-            m_entries.push_back(value_type{key, rec});
+        if (n == 0 || m_entries.back().first < k) {
+            m_entries.push_back(value_type{k, rec});
             return true;
         }
         const auto near = m_entries.end() - ptrdiff_t(std::min(n, kNear));
-        const bool far = key < near->first;
-        const auto it = std::lower_bound(far ? m_entries.begin() : near, far ? near : m_entries.end(), key, keyLess);
-        if (it != m_entries.end() && it->first == key) return false;
+        const bool far = k < near->first;
+        const auto it = std::lower_bound(far ? m_entries.begin() : near, far ? near : m_entries.end(), k, keyLess);
+        if (it != m_entries.end() && it->first == k) return false;
         if (far) {
-            m_pending.push_back(value_type{key, rec});
+            m_pending.push_back(value_type{k, rec});
             m_pendingKeys[packed(key)] = 1;
         } else {
-            m_entries.insert(it, value_type{key, rec});
+            m_entries.insert(it, value_type{k, rec});
         }
         return true;
     }
@@ -281,10 +299,10 @@ public:
     const_iterator begin() const { return settled().data(); }
     const_iterator end() const { return settled().data() + m_entries.size(); }
     // The first entry not before key / after key.
-    iterator lower_bound(const VarExtKey& key) { return std::lower_bound(begin(), end(), key, keyLess); }
-    const_iterator lower_bound(const VarExtKey& key) const { return std::lower_bound(begin(), end(), key, keyLess); }
-    iterator upper_bound(const VarExtKey& key) { return std::upper_bound(begin(), end(), key, lessKey); }
-    const_iterator upper_bound(const VarExtKey& key) const { return std::upper_bound(begin(), end(), key, lessKey); }
+    iterator lower_bound(const VarExtKey& key) { return std::lower_bound(begin(), end(), VarExtKeyFields(key), keyLess); }
+    const_iterator lower_bound(const VarExtKey& key) const { return std::lower_bound(begin(), end(), VarExtKeyFields(key), keyLess); }
+    iterator upper_bound(const VarExtKey& key) { return std::upper_bound(begin(), end(), VarExtKeyFields(key), lessKey); }
+    const_iterator upper_bound(const VarExtKey& key) const { return std::upper_bound(begin(), end(), VarExtKeyFields(key), lessKey); }
     iterator find(const VarExtKey& key)
     {
         const iterator it = lower_bound(key);
@@ -306,8 +324,8 @@ private:
         size_t operator()(uint64_t k) const { return size_t(k ^ (k >> 29)); }
     };
     static uint64_t packed(const VarExtKey& k) { return uint64_t(uint32_t(k.adr)) << 32 | k.mask; }
-    static bool keyLess(const value_type& e, const VarExtKey& k) { return e.first < k; }
-    static bool lessKey(const VarExtKey& k, const value_type& e) { return k < e.first; }
+    static bool keyLess(const value_type& e, const VarExtKeyFields& k) { return e.first < k; }
+    static bool lessKey(const VarExtKeyFields& k, const value_type& e) { return k < e.first; }
     static bool isNull(const Rec* r) { return r == nullptr; }
 
     // The entries with the pending ones merged in.

@@ -500,7 +500,7 @@ int32_t MdVarExtParser::parseSource()
     // same address; null modifys: those without a record.
     int32_t values = 0, modifys = 0, nullModifys = 0;
     const CVarTypeValueTable& table = *this;
-    const VarExtKey* previous = nullptr;
+    const VarExtKeyFields* previous = nullptr;
     for (const auto& e : table) {
         if (!previous || previous->adr != e.first.adr) {
             ++values;
