@@ -22,7 +22,9 @@
 // yylex, errors go to its yyerror, and every rule that does something calls
 // one member below, in source order. Numbers are the scanner's 32-bit
 // signed integers as written (hexadecimal ones carry their bits: 16#FFFFFFFF
-// is -1). Texts are lent for the call.
+// is -1). Texts are lent for the call. A statement the scanner hands on as
+// one token (MdVarExtStatement) calls the same members, in the same order
+// and at the same points of the reading, as its tokens would.
 //
 // Ownership: an attribute record comes from attributeValues and goes to the
 // attribute statement, which owns it afterwards (null for "UNDEF"); a record

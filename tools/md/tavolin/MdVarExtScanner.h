@@ -1,11 +1,12 @@
 // Scanner class of the variables section (MdVarExtScanner.lpp):
-// MdVarExtScannerFlexLexer, the flex base renamed for this kind so that
-// several scanners share one library.
+// MdVarExtScanner, on MdVarExtScannerFlexLexer, the flex base renamed for
+// this kind so that several scanners share one library.
 //
-// Tokens (codes of MdVarExtBisonParser.ypp, 258 to 299): the keywords of
+// Tokens (codes of MdVarExtBisonParser.ypp, 258 to 301): the keywords of
 // the section (case-sensitive: "Def", "Min", "Max", "Unit" and "Fixed" are
 // written so, all others in capitals), "$", "[", "]", "(", ")", ":", ":=",
-// ";", ",", "-", integers, reals, strings, "TRUE" and "FALSE".
+// ";", ",", "-", integers, reals, strings, "TRUE" and "FALSE", and whole
+// statements (below).
 //
 // - Integer: an optional sign directly followed by decimal digits, within
 //   the signed 32-bit range ("-5" is one integer, "- 5" a "-" and 5); or
