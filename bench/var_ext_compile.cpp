@@ -55,9 +55,10 @@ void put(FsTODscFile& dsc, const char* name, const std::string& bytes)
     dsc.CloseSect(name);
 }
 
-class Scanner : public MdVarExtScannerFlexLexer {
+// Token by token: the floor stays the scan of every token.
+class Scanner : public MdVarExtScanner {
 public:
-    using MdVarExtScannerFlexLexer::MdVarExtScannerFlexLexer;
+    Scanner(std::istream* in, std::ostream* out) : MdVarExtScanner(in, out) { setStatementTokens(false); }
     void LexerError(const char*) override {}
 };
 

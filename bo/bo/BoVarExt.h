@@ -14,19 +14,24 @@
 //
 // Ownership: the record tables (values, instance values, attributes) own
 // their records and delete them in freeAll() and their destructor; a
-// refused insert leaves the record with the caller. Nodes come from the
-// program's pools.
+// refused insert leaves the record with the caller. The type's value and
+// attribute entries live in vectors (CVarExtRecordVector); the other
+// tables' nodes come from the program's pools.
 //
 // The stream layouts of these tables are in BoVarExtIo.h.
 #pragma once
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <list>
 #include <map>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "base/falloc/AllocPool.h"
+#include "base/st/stsymtab/StFlatMap.h"
 #include "base/st/stsymtab/StIds.h"
 #include "co/tvstring.h"
 
@@ -59,6 +64,23 @@ public:
 };
 
 std::ostream& operator<<(std::ostream& out, const VarExtKey& key);
+
+// A VarExtKey's two fields without its pool base and that base's virtual
+// destructor: what the vector tables store (8 bytes, moved as plain bytes),
+// compared and converted like the key.
+struct VarExtKeyFields {
+    VarExtKeyFields() = default;
+    VarExtKeyFields(const VarExtKey& k) : adr(k.adr), mask(k.mask) {}
+    operator VarExtKey() const { return VarExtKey(adr, mask); }
+
+    bool operator<(const VarExtKeyFields& o) const { return adr != o.adr ? adr < o.adr : mask < o.mask; }
+    bool operator==(const VarExtKeyFields& o) const { return adr == o.adr && mask == o.mask; }
+    bool covers(uint32_t m) const { return (mask & m) == m; }
+    bool sameSubject(const VarExtKey& o) const { return adr == o.adr; }
+
+    int32_t adr = 0;
+    uint32_t mask = 0;
+};
 
 // Key of the type comments: type name, then configuration mask.
 class TypeExtKey : public CAllocPool<128> {
@@ -207,9 +229,128 @@ private:
     static bool isNull(const Rec* r) { return r == nullptr; }
 };
 
-class CVarTypeValueTable : public CVarExtRecordMap<VarTypeValue> {};
+// The same for the type's tables, filled once from a whole section and then
+// read: walked in key order like the other tables, with the map's
+// operations that they use.
+//
+// A section's records are many and their keys come nearly in order (the
+// masks of a few neighbouring addresses in turn): the entries are a sorted
+// vector, a key within the last kNear entries is inserted in place, and one
+// further back waits among the pending entries, with a hash of their keys
+// for the duplicate test, until the next read merges them in. So any order
+// of keys costs O(log n) per insert and each read after inserts one merge.
+// Iterators are pointers into the vector: an insert invalidates them.
+template <class Rec>
+class CVarExtRecordVector {
+public:
+    struct value_type {
+        VarExtKeyFields first;
+        Rec* second;
+    };
+    using iterator = value_type*;
+    using const_iterator = const value_type*;
+
+    CVarExtRecordVector() = default;
+    CVarExtRecordVector(const CVarExtRecordVector&) = delete;
+    CVarExtRecordVector& operator=(const CVarExtRecordVector&) = delete;
+    ~CVarExtRecordVector() { freeAll(); }
+
+    // Inserts rec (may be null) and takes it over; false when the key is
+    // present with the same address and mask (rec then stays the caller's).
+    bool add(const VarExtKey& key, Rec* rec)
+    {
+        if (!m_pending.empty() && m_pendingKeys.find(packed(key))) return false;
+        const VarExtKeyFields k(key);
+        const size_t n = m_entries.size();
+        if (n == 0 || m_entries.back().first < k) {
+            m_entries.push_back(value_type{k, rec});
+            return true;
+        }
+        const auto near = m_entries.end() - ptrdiff_t(std::min(n, kNear));
+        const bool far = k < near->first;
+        const auto it = std::lower_bound(far ? m_entries.begin() : near, far ? near : m_entries.end(), k, keyLess);
+        if (it != m_entries.end() && it->first == k) return false;
+        if (far) {
+            m_pending.push_back(value_type{k, rec});
+            m_pendingKeys[packed(key)] = 1;
+        } else {
+            m_entries.insert(it, value_type{k, rec});
+        }
+        return true;
+    }
+    // Deletes every record and empties the table.
+    void freeAll()
+    {
+        for (auto& e : m_entries) delete e.second;
+        for (auto& e : m_pending) delete e.second;
+        clear();
+    }
+    void clear()
+    {
+        m_entries.clear();
+        m_pending.clear();
+        m_pendingKeys.clear();
+    }
+
+    size_t size() const { return m_entries.size() + m_pending.size(); }
+    bool empty() const { return size() == 0; }
+    iterator begin() { return settled().data(); }
+    iterator end() { return settled().data() + m_entries.size(); }
+    const_iterator begin() const { return settled().data(); }
+    const_iterator end() const { return settled().data() + m_entries.size(); }
+    // The first entry not before key / after key.
+    iterator lower_bound(const VarExtKey& key) { return std::lower_bound(begin(), end(), VarExtKeyFields(key), keyLess); }
+    const_iterator lower_bound(const VarExtKey& key) const { return std::lower_bound(begin(), end(), VarExtKeyFields(key), keyLess); }
+    iterator upper_bound(const VarExtKey& key) { return std::upper_bound(begin(), end(), VarExtKeyFields(key), lessKey); }
+    const_iterator upper_bound(const VarExtKey& key) const { return std::upper_bound(begin(), end(), VarExtKeyFields(key), lessKey); }
+    iterator find(const VarExtKey& key)
+    {
+        const iterator it = lower_bound(key);
+        return it != end() && it->first == key ? it : end();
+    }
+    const_iterator find(const VarExtKey& key) const
+    {
+        const const_iterator it = lower_bound(key);
+        return it != end() && it->first == key ? it : end();
+    }
+    size_t count(const VarExtKey& key) const { return find(key) != end() ? 1 : 0; }
+
+    iterator findForCfg(const VarExtKey& key) { return findMasked(*this, key, isNull); }
+    const_iterator findForCfg(const VarExtKey& key) const { return findMasked(*this, key, isNull); }
+
+private:
+    static constexpr size_t kNear = 256;
+    struct PackedHash {
+        size_t operator()(uint64_t k) const { return size_t(k ^ (k >> 29)); }
+    };
+    static uint64_t packed(const VarExtKey& k) { return uint64_t(uint32_t(k.adr)) << 32 | k.mask; }
+    static bool keyLess(const value_type& e, const VarExtKeyFields& k) { return e.first < k; }
+    static bool lessKey(const VarExtKeyFields& k, const value_type& e) { return k < e.first; }
+    static bool isNull(const Rec* r) { return r == nullptr; }
+
+    // The entries with the pending ones merged in.
+    std::vector<value_type>& settled() const
+    {
+        if (!m_pending.empty()) {
+            const auto byKey = [](const value_type& a, const value_type& b) { return a.first < b.first; };
+            std::sort(m_pending.begin(), m_pending.end(), byKey);
+            const size_t middle = m_entries.size();
+            m_entries.insert(m_entries.end(), m_pending.begin(), m_pending.end());
+            std::inplace_merge(m_entries.begin(), m_entries.begin() + ptrdiff_t(middle), m_entries.end(), byKey);
+            m_pending.clear();
+            m_pendingKeys.clear();
+        }
+        return m_entries;
+    }
+
+    mutable std::vector<value_type> m_entries;
+    mutable std::vector<value_type> m_pending;
+    mutable StFlatMap<uint64_t, char, PackedHash> m_pendingKeys;
+};
+
+class CVarTypeValueTable : public CVarExtRecordVector<VarTypeValue> {};
 class CVarInstValueTable : public CVarExtRecordMap<VarInstValue> {};
-class CAttribTable : public CVarExtRecordMap<VarExt> {};
+class CAttribTable : public CVarExtRecordVector<VarExt> {};
 
 // Size-variable key -> address of a dynamic array it governs.
 class CDynArrayTable : public BoMultiMap<VarExtKey, int32_t> {

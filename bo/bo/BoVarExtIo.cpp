@@ -5,6 +5,7 @@
 #include "bo/bo/BoVarExtIo.h"
 
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "base/fs/FsSecRun.h"
@@ -120,8 +121,9 @@ void getRecord(FsSecCl& s, VarTypeValue& r) { s >> r.Def() >> r.Unit >> r.Fix >>
 void getRecord(FsSecCl& s, VarInstValue& r) { s >> r.Act.ref() >> r.Unit >> r.Fix; }
 void getRecord(FsSecCl& s, VarExt& r) { s >> r.A >> r.ATO1 >> r.ATO2 >> r.G >> r.TE; }
 
-template <class Rec>
-void writeRecords(FsSecCl& s, const CVarExtRecordMap<Rec>& t)
+// Over either kind of record table (CVarExtRecordMap, CVarExtRecordVector).
+template <class Table>
+void writeRecords(FsSecCl& s, const Table& t)
 {
     // Many small fields: collected and handed to the stream in pieces.
     FsSecRun b(s);
@@ -133,9 +135,10 @@ void writeRecords(FsSecCl& s, const CVarExtRecordMap<Rec>& t)
     }
 }
 
-template <class Rec>
-void readRecords(FsSecCl& s, CVarExtRecordMap<Rec>& t)
+template <class Table>
+void readRecords(FsSecCl& s, Table& t)
 {
+    using Rec = std::remove_pointer_t<decltype(t.begin()->second)>;
     t.freeAll();
     uint32_t count = 0;
     s >> count;

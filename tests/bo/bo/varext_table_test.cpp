@@ -142,8 +142,9 @@ TEST(VarExtDuplicates, RecordTablesRefuseTheSameKey)
 }
 
 // Keys mostly arrive ascending (appended without a search), sometimes
-// repeated or behind the last one: the answers and the walk stay those of a
-// plain ordered map.
+// repeated or behind the last one, near it or far back (some rounds), with
+// lookups between the inserts (odd rounds): the answers and the walk stay
+// those of a plain ordered map.
 TEST(VarExtDuplicates, RecordTablesInAnyArrivalOrder)
 {
     std::mt19937 rng(47);
@@ -151,12 +152,22 @@ TEST(VarExtDuplicates, RecordTablesInAnyArrivalOrder)
         CAttribTable t;
         std::map<std::pair<int32_t, uint32_t>, uint32_t> model;
         int32_t adr = int32_t(rng() % 5) - 2;
-        for (uint32_t i = 0; i < 300; ++i) {
+        for (uint32_t i = 0; i < 3000; ++i) {
             const uint32_t pick = rng() % 8;
-            if (pick < 5)
+            if (pick < 4)
                 adr += int32_t(rng() % 3);  // ascending, or the same address
-            else if (pick == 5)
-                adr -= int32_t(rng() % 4);  // behind the last key
+            else if (pick == 4 || pick == 5)
+                adr -= int32_t(rng() % (round % 4 < 2 ? 4 : 800));  // behind the last key
+            if (round % 2 == 1 && i % 7 == 0) {
+                const int32_t asked = adr - int32_t(rng() % 400);
+                const auto it = t.lower_bound(VarExtKey(asked, 0));
+                const auto want = model.lower_bound(std::make_pair(asked, 0u));
+                ASSERT_EQ(want == model.end(), it == t.end());
+                if (it != t.end()) {
+                    EXPECT_EQ(want->second, it->second->A);
+                }
+                EXPECT_EQ(model.count(std::make_pair(asked, 1u)), t.count(VarExtKey(asked, 1)));
+            }
             const uint32_t mask = pick == 7 ? 0x80000000u | (rng() % 4) : rng() % 4;
             auto* rec = new VarExt;
             rec->A = i;

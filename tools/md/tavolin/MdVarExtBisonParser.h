@@ -22,7 +22,9 @@
 // yylex, errors go to its yyerror, and every rule that does something calls
 // one member below, in source order. Numbers are the scanner's 32-bit
 // signed integers as written (hexadecimal ones carry their bits: 16#FFFFFFFF
-// is -1). Texts are lent for the call.
+// is -1). Texts are lent for the call. A statement the scanner hands on as
+// one token (MdVarExtStatement) calls the same members, in the same order
+// and at the same points of the reading, as its tokens would.
 //
 // Ownership: an attribute record comes from attributeValues and goes to the
 // attribute statement, which owns it afterwards (null for "UNDEF"); a record
@@ -43,6 +45,7 @@
 #include "tools/md/tavolin/MdBisonParserBase.h"
 
 class MdVarExtBisonParser;
+struct MdVarExtStatement;
 int MdVarExtparse(MdVarExtBisonParser& parser);
 
 class MdVarExtBisonParser : public MdBisonParserBase {
@@ -124,12 +127,51 @@ public:
     // The complete statement: size variable, mask and the listed arrays.
     virtual void dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays) = 0;
 
+    // ---- whole statements (MdVarExtStatement) ----
+    // The generated parser hands a statement the scanner read as one token
+    // to these, which call the actions above exactly as the statement's
+    // tokens would have: false when an action stopped the parse.
+    bool attributeStatement(const MdVarExtStatement& s);
+    // The head and the items; the further items written after them and then
+    // valueStatementEnd follow as for the statement's tokens.
+    bool valueStatementStart(const MdVarExtStatement& s);
+    void valueStatementEnd();
+
 protected:
     // Ends the parse after the current action; yyparse answers result.
     void stopParse(int result) { m_stop = result; }
 
 private:
+    int32_t m_valueAdr = 0;    // the value statement begun by a whole-statement token
+    int32_t m_valueMask = 0;
+    String m_realText;         // its real items' texts in turn
     int m_stop = 0;
     int32_t m_group = 0;   // number of the group whose entries are read
     bool m_undef = false;  // the current value statement began with "UNDEF"
+};
+
+// A statement that the scanner reads as one token (MdVarExtScanner.h): the
+// single-address form of an attribute or a value statement, "$" adr "["
+// mask "]" ":" and its values, when all of it stands on one line with
+// nothing but blanks between its tokens. Valid until the scanner reads on.
+struct MdVarExtStatement {
+    static constexpr int kMaxItems = 8;
+    static constexpr int kMaxText = 40;
+
+    // A value item: Min, Def or Max with a number (TRUE 1, FALSE 0) or a
+    // real as written, Unit or Fixed with a number.
+    struct Item {
+        MdVarExtBisonParser::ItemKind kind = MdVarExtBisonParser::ItemDef;
+        bool real = false;
+        int32_t number = 0;
+        int length = 0;  // of the real's text
+        char text[kMaxText + 1] = {};
+    };
+
+    int32_t adr = 0;
+    int32_t mask = 0;
+    bool undef = false;      // "UNDEF" in place of the values
+    int32_t values[5] = {};  // an attribute statement's five numbers
+    int itemCount = 0;       // a value statement's items (none after "UNDEF")
+    Item items[kMaxItems];
 };

@@ -58,13 +58,13 @@ int MdVarExtParser::yylex()
 {
     m_lineAfterLast = m_lineNow;
     const int token = MdParserFrame::yylex();
-    m_lineNow = MdVarExtScannerFlexLexer::lineno();
+    m_lineNow = MdVarExtScanner::lineno();
     return token;
 }
 
 void MdVarExtParser::reportError(uint32_t id, const String* arg1, const String* arg2)
 {
-    mdEmitMessage(id, m_messageLine >= 0 ? m_messageLine : MdVarExtScannerFlexLexer::lineno(), arg1 ? arg1->c_str() : nullptr,
+    mdEmitMessage(id, m_messageLine >= 0 ? m_messageLine : MdVarExtScanner::lineno(), arg1 ? arg1->c_str() : nullptr,
                   arg1 && arg2 ? arg2->c_str() : nullptr);
 }
 
@@ -500,7 +500,7 @@ int32_t MdVarExtParser::parseSource()
     // same address; null modifys: those without a record.
     int32_t values = 0, modifys = 0, nullModifys = 0;
     const CVarTypeValueTable& table = *this;
-    const VarExtKey* previous = nullptr;
+    const VarExtKeyFields* previous = nullptr;
     for (const auto& e : table) {
         if (!previous || previous->adr != e.first.adr) {
             ++values;

@@ -27,7 +27,7 @@
 #include "tools/md/tavolin/MdVarExtBisonParser.h"
 #include "tools/md/tavolin/MdVarExtScanner.h"
 
-class MdVarExtParser : public MdParserFrame<MdVarExtBisonParser, MdVarExtScannerFlexLexer>, public MdVarExtBase {
+class MdVarExtParser : public MdParserFrame<MdVarExtBisonParser, MdVarExtScanner>, public MdVarExtBase {
 public:
     using TextMap = std::map<int32_t, String>;
 

@@ -1,11 +1,12 @@
 // Scanner class of the variables section (MdVarExtScanner.lpp):
-// MdVarExtScannerFlexLexer, the flex base renamed for this kind so that
-// several scanners share one library.
+// MdVarExtScanner, on MdVarExtScannerFlexLexer, the flex base renamed for
+// this kind so that several scanners share one library.
 //
-// Tokens (codes of MdVarExtBisonParser.ypp, 258 to 299): the keywords of
+// Tokens (codes of MdVarExtBisonParser.ypp, 258 to 301): the keywords of
 // the section (case-sensitive: "Def", "Min", "Max", "Unit" and "Fixed" are
 // written so, all others in capitals), "$", "[", "]", "(", ")", ":", ":=",
-// ";", ",", "-", integers, reals, strings, "TRUE" and "FALSE".
+// ";", ",", "-", integers, reals, strings, "TRUE" and "FALSE", and whole
+// statements (below).
 //
 // - Integer: an optional sign directly followed by decimal digits, within
 //   the signed 32-bit range ("-5" is one integer, "- 5" a "-" and 5); or
@@ -24,6 +25,20 @@
 // line number. A CR without LF and any other character go to LexerError and
 // are skipped. A string or comment still open at the end of the input goes
 // to LexerError with '"' or '(*', and the input ends there.
+//
+// Whole statements: inside an ATTRIBUTES or a VALUES block, a statement of
+// the single-address form that stands on one line with only blanks between
+// its tokens comes as one token, ATTR_STATEMENT or VALUE_STATEMENT, whose
+// value is the scanner's MdVarExtStatement (MdVarExtBisonParser.h): for an
+// attribute the five numbers or "UNDEF"; for a value "UNDEF" or the items
+// up to the first one not whole on that line (the rest follow as tokens).
+// The grammar runs the statement's actions as for its tokens. Most of a
+// large section is such statements, and a dozen or twenty tokens through
+// the scanner and the grammar each cost several times reading them at once.
+// Anything else (a range, a comment, a line end or the buffer's end inside
+// the statement, a number the rules refuse) comes token by token. The block
+// is known from its keyword and ends with its end keyword or any other
+// block's keyword; a "$" directly after "-" is a range's end.
 #pragma once
 
 // The generated scanner has declared its class already (it defines
@@ -35,3 +50,34 @@
 #include <FlexLexer.h>
 #undef yyFlexLexer
 #endif
+
+#include <istream>
+#include <ostream>
+
+#include "tools/md/tavolin/MdVarExtBisonParser.h"
+
+class MdVarExtScanner : public MdVarExtScannerFlexLexer {
+public:
+    explicit MdVarExtScanner(std::istream* in = nullptr, std::ostream* out = nullptr)
+        : MdVarExtScannerFlexLexer(in, out)
+    {
+    }
+
+    // The next token, 0 at the end of the input.
+    int yylex() override;
+    // A new input; no block is open.
+    using MdVarExtScannerFlexLexer::switch_streams;
+    void switch_streams(std::istream* in, std::ostream* out) override;
+
+    // Whole statements as one token (on by default); off, every statement
+    // comes token by token.
+    void setStatementTokens(bool on) { m_statementTokens = on; }
+
+private:
+    int scan();  // the rules
+
+    MdVarExtStatement m_statement;
+    int m_block = 0;       // VAREXT_ATTRIBUTES or VAREXT_VALUES while in one
+    int m_lastToken = 0;
+    bool m_statementTokens = true;
+};

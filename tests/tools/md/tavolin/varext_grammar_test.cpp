@@ -6,6 +6,7 @@
 // that end a parse, and an action stopping the parse.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -176,6 +177,115 @@ TEST(VarExtScanner, AnySoupReadsTheSameInBlocks)
         for (uint32_t line : s.lines) all.push_back("at " + std::to_string(line));
         return all;
     });
+}
+
+TEST(VarExtScanner, WholeStatementsAsOneToken)
+{
+    // 300 / 301: a single-address attribute / value statement on one line
+    // inside its block; the items of a value up to the first one that is
+    // not whole on the line, none after UNDEF.
+    struct Case {
+        const char* text;
+        const char* tokens;
+    };
+    const Case cases[] = {
+        {"ATTRIBUTES $10 [16#3] : 16#101 -2 +3 4 5 $7[1]:UNDEF END_ATTRIBUTES", "269 300 300 270"},
+        {"VALUES $10[16#3] : Min(-5) Def(TRUE) Max(1.5e3) Unit(91) Fixed(93) $11[1]:UNDEF END_VALUES",
+         "271 301 301 278"},
+        // not in its block, or not the single-address form on one line
+        {"BITFIELDS $1[1] : 1 2 3 4 5", "281 285 295:1 286 295:1 287 290 295:1 295:2 295:3 295:4 295:5"},
+        {"ATTRIBUTES $1-$2[1] : UNDEF", "269 285 295:1 294 285 295:2 286 295:1 287 290 272"},
+        {"ATTRIBUTES $1[1] : 1 2\n3 4 5", "269 285 295:1 286 295:1 287 290 295:1 295:2 295:3 295:4 295:5"},
+        {"ATTRIBUTES $1[1] : (* c *) UNDEF", "269 285 295:1 286 295:1 287 290 272"},
+        {"ATTRIBUTES $1 [1] := UNDEF", "269 285 295:1 286 295:1 287 291 272"},
+        {"VALUES $1[1] :\nDef(1)", "271 285 295:1 286 295:1 287 290 273 288 295:1 289"},
+        {"VALUES $1[1] : Def(", "271 285 295:1 286 295:1 287 290 273 288"},
+        // the rest of the items as tokens
+        {"VALUES $1[1] : Def(1) Min\n(2)", "271 301 274 288 295:2 289"},
+        {"VALUES $1[1] : Def(1) Unit(1.5)", "271 301 276 288 296:1.5 289"},
+        {"VALUES $1[1] : Def(1) Max(1.e3)", "271 301 275 288 295:1 295:3 289"},
+        {"VALUES $1[1] : UNDEF Def(1)", "271 301 273 288 295:1 289"},
+        {"VALUES $1[1] : Def(0.00000000000000000000000000000000000000001)",
+         "271 285 295:1 286 295:1 287 290 273 288 296:0.00000000000000000000000000000000000000001 289"},
+        {"VALUES $1[1] : Def(1) Def(1) Def(1) Def(1) Def(1) Def(1) Def(1) Def(1) Max(2)", "271 301 275 288 295:2 289"},
+        // the end of a range, and blocks that have ended
+        {"VALUES $1-$2[1] : Def(1)", "271 285 295:1 294 285 295:2 286 295:1 287 290 273 288 295:1 289"},
+        {"VALUES END_VALUES $1[1] : Def(1)", "271 278 285 295:1 286 295:1 287 290 273 288 295:1 289"},
+        {"ATTRIBUTES DYN_ARRAY $1[1] : UNDEF", "269 283 285 295:1 286 295:1 287 290 272"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(scan(c.text).tokens, c.tokens) << c.text;
+        // where the buffer ends inside a statement it comes token by token
+        EXPECT_EQ(scan(c.text, 3).tokens.find(" 30"), std::string::npos) << c.text;
+    }
+}
+
+// Everything a parse hands on, with whole statements as one token or not:
+// the result, each action and the line it ran at, each message and its line.
+std::vector<std::string> traceOf(const std::string& text, bool statements, int block, const char* stopAt = "")
+{
+    MessageCapture messages;
+    std::istringstream in(text);
+    BlockReads<VarExtRecorder> r;
+    r.block = block;
+    r.stopAt = stopAt;
+    r.setStatementTokens(statements);
+    MdCompilerArgs args;
+    args.stream = &in;
+    r.init(args);
+    std::vector<std::string> all{"result " + std::to_string(r.parse()), "errors " + std::to_string(r.errorCount())};
+    for (size_t i = 0; i < r.log.size(); ++i) all.push_back(r.log[i] + " @" + std::to_string(r.lines[i]));
+    for (const auto& m : messages.records)
+        all.push_back(std::to_string(m.id) + " " + m.text + " @" + std::to_string(m.position));
+    return all;
+}
+
+TEST(VarExtGrammar, WholeStatementsActAsTheirTokens)
+{
+    const char* cases[] = {
+        "ATTRIBUTES\n$10 [16#3] : 16#101 2 3 4 5\n$7[1] : UNDEF $8[2]:1 2 3 4 5\nEND_ATTRIBUTES",
+        "VALUES\n$10[16#3] : Min(-5) Def(TRUE) Max(1.5e3) Unit(91) Fixed(93)\n$11[1] : UNDEF\n$12[1] : Def(FALSE)\n"
+        "  Max(2) (* on *) Min(1)\n$13[1]:Def(1)$14[2]:Def(2)\nEND_VALUES",
+        // items after UNDEF, on its line and the next
+        "VALUES\n$5 [1] : UNDEF Def(1) Max(2)\nEND_VALUES",
+        "VALUES\n$5 [1] : UNDEF\nDef(1)\nEND_VALUES",
+        // syntax errors at a statement and after one
+        "VALUES\n$5 [1] : Def(1)\n$6[1] : $7[1] : Def(1)\nEND_VALUES",
+        "ATTRIBUTES\n$5 [1] : 1 2 3 4 5 6\nEND_ATTRIBUTES",
+        "ATTRIBUTES\n$5 [1] : 1 2 3 $6[1] : 1 2 3 4 5\nEND_ATTRIBUTES",
+        "VALUES\n$5 [1] : Def(1)\nEND_ATTRIBUTES",
+        "ATTRIBUTES\n$5 [1] : UNDEF\n$ $6[1] : UNDEF\nEND_ATTRIBUTES",
+        "VALUES $5 [1] : Def(1) END_VALUES ATTRIBUTES $5 [1] : Def(1) END_ATTRIBUTES",
+        // numbers at their limits and beyond, reals, numbers that end early
+        "VALUES\n$16#A [16#FFFFFFFF] : Min(-2147483648) Def(+7) Max(2147483647) Unit(16#1)\n"
+        "$1[1] : Def(-1.5E-3) Max(2e3) Min(2147483648)\n$2[1] : Def(1.5e) Max(1.e3)\n"
+        "$3[1] : Def(16#1FFFFFFFF) Max(0016#1)\n$4[1] : Min(-16#1) Def(-0.0) Max(1.5E+3)\nEND_VALUES",
+        "ATTRIBUTES\n$1[1] : -2147483648 2147483647 16#FFFFFFFF +0 007\n$2[1] : 1 2 3 4 2147483648\n"
+        "$3[1] : 1 2 3 4 -2147483649\n$4[1] : 1 2 3 4 5.5\nEND_ATTRIBUTES",
+        // scanner errors around and inside
+        "VALUES\n$5 [1] : Def(1) ! Max(2)\n$6[1] : Def(99999999999)\nEND_VALUES",
+        "ATTRIBUTES\n$5 [1] : 1 2 3 4 99999999999 5\nEND_ATTRIBUTES",
+    };
+    for (const char* text : cases)
+        for (int block : {0, 1, 7}) EXPECT_EQ(traceOf(text, true, block), traceOf(text, false, 0)) << text;
+    // A stop in any action of a statement ends the parse there.
+    const char* stops = "ATTRIBUTES $5 [1] : 1 2 3 4 5 END_ATTRIBUTES VALUES $5 [1] : Min(1) Unit(2) END_VALUES";
+    for (const char* at : {"attrvalues", "attr", "head", "Min", "Unit", "value"})
+        EXPECT_EQ(traceOf(stops, true, 0, at), traceOf(stops, false, 0, at)) << at;
+}
+
+TEST(VarExtGrammar, AnyStatementSoupActsAsItsTokens)
+{
+    const std::vector<std::string> pieces = {
+        "ATTRIBUTES ", "VALUES ", "END_VALUES ", "END_ATTRIBUTES ", "$5 [16#1] : ", "$6-$7[2]: ", "$8[1]:",
+        "1 2 3 4 5 ", "UNDEF ", "Def(1) ", "Min(-1.5) ", "Max(TRUE)", "Unit(3) ", "Fixed(4) ", "Def(", "2)",
+        "(* c *)", "\n", " ", "-", "$", "!", "99999999999 "};
+    std::mt19937 rng(50);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string text = (i % 2 ? "VALUES\n" : "ATTRIBUTES\n") + tokenSoup(rng, pieces, 24);
+        const auto tokens = traceOf(text, false, 0);
+        for (int block : {0, 5}) EXPECT_EQ(traceOf(text, true, block), tokens) << text;
+    }
 }
 
 TEST(VarExtGrammar, ActionsInSourceOrder)

@@ -15,12 +15,13 @@
 #include "tools/md/tavolin/MdVarExtBisonParser.h"
 #include "tools/md/tavolin/MdVarExtScanner.h"
 
-class VarExtRecorder : public MdParserFrame<MdVarExtBisonParser, MdVarExtScannerFlexLexer> {
+class VarExtRecorder : public MdParserFrame<MdVarExtBisonParser, MdVarExtScanner> {
 public:
     VarExtRecorder() : MdParserFrame(400) {}
     int32_t parse() override { return yyparse(); }
 
     std::vector<std::string> log;
+    std::vector<int> lines;  // the scanner's line at each action of log
     std::string stopAt;
     int stopResult = 3;
 
@@ -94,6 +95,7 @@ private:
         if (t1) line += " " + std::string(t1->c_str(), size_t(t1->length()));
         if (t2) line += " " + std::string(t2->c_str(), size_t(t2->length()));
         log.push_back(line);
+        lines.push_back(lineno());
         if (stopAt == what) stopParse(stopResult);
     }
 };
