@@ -109,14 +109,23 @@ inline char* mdSkipBlanks(char* p, const char* end, int& lines)
 // lines.
 inline char* mdSkipSpace(char* p, const char* end, int& lines)
 {
+    constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+    int feeds = 0;
     for (; p < end; ++p) {
         const char c = *p;
-        if (c == '\n') {
-            ++lines;
-        } else if (c != ' ' && c != '\t' && c != '\r') {
+        if (c == ' ') {
+            // indentation: the blanks after this one eight at a time
+            for (uint64_t next; end - p > 8; p += 8) {
+                std::memcpy(&next, p + 1, sizeof next);
+                if (next != kEightBlanks) break;
+            }
+        } else if (c == '\n') {
+            ++feeds;
+        } else if (c != '\t' && c != '\r') {
             break;
         }
     }
+    lines += feeds;
     return p;
 }
 
