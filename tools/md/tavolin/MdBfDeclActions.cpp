@@ -42,13 +42,13 @@ constexpr uint32_t kMaxEnumerator = 0x7fffffffu;
 void MdBfParser::recordType(StSymbEntryID sid)
 {
     const StTypeID tid = m_symbols->getTypeID(sid);
-    if (tid != ST_INVALID_TID) m_typeDecls[tid] = sid.get();
+    if (tid != ST_INVALID_TID) m_typeDecls.set(tid, sid.get() + 1);
 }
 
 StSymbEntryID MdBfParser::typeDeclaration(StTypeID tid) const
 {
-    const uint32_t* found = m_typeDecls.find(tid);
-    return found ? StSymbEntryID(*found) : ST_INVALID_SID;
+    const uint32_t found = m_typeDecls.get(tid);
+    return found != 0 ? StSymbEntryID(found - 1) : ST_INVALID_SID;
 }
 
 bool MdBfParser::elementValue(const StConstantElem& elem, uint32_t typeId, StConstantVal*& value) const

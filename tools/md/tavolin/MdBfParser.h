@@ -45,11 +45,11 @@
 #include <utility>
 #include <vector>
 
-#include "base/st/stsymtab/StFlatMap.h"
 #include "bo/bf/BfBootFktImpl.h"
 #include "bo/bf/BfBootFktTypCont.h"
 #include "bo/bf/BfSymbTable.h"
 #include "bo/cp/CpBfNameMengeler.h"
+#include "bo/cp/CpIdWords.h"
 #include "platform/com.h"
 #include "platform/nameclassifier.h"
 #include "tools/md/tavolin/MdBfBisonParser.h"
@@ -337,10 +337,7 @@ private:
     CpBfNameMengeler m_exports;
 
     MdBfTypeActions m_typeActions;
-    struct IdHash {
-        std::size_t operator()(uint32_t id) const { return id; }
-    };
-    StFlatMap<uint32_t, uint32_t, IdHash> m_typeDecls;  // declared types (SID) by type id (never walked)
+    CpIdWords m_typeDecls{8};                         // declared types (SID + 1) by type id
     StTypeID m_initType = ST_INVALID_TID;            // the type an array initialiser is built for
     String m_arrayName;                               // the name of TYPE name : ARRAY ...
     bool m_namedArray = false;
