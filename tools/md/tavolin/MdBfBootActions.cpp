@@ -132,8 +132,17 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
         error(505, &name);
     } else {
         StSymbEntryID parent;
+        // The type's default value (its members' values) only goes into
+        // "bfsymb": a run whose outputs are unused makes none when every
+        // member has its value (making it could not fail then, and the
+        // declarations that follow make their own values from the type).
+        bool valued = m_outputsUnused;
+        for (size_t i = 0; valued && i < members.size(); ++i)
+            valued = m_symbols->getEntryCID(members[i]).isValid();
+        m_symbols->setNoDefaultValues(valued);
         m_symbols->declareStructType(typeSID, name, m_validRange, m_nameRange, &members, ownRange, parent, 0, 0,
                                      false, true, true);
+        m_symbols->setNoDefaultValues(false);
         if (typeSID.isInvalid() || m_symbols->getTypeID(typeSID) == ST_INVALID_TID ||
             m_symbols->assignOffsets(members, 0) == CBfSymbTable::NO_OFFSET)
             error(MdBfMsgInternal);
