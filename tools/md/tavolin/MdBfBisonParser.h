@@ -42,11 +42,33 @@ class MdBfBisonParser;
 int MdBfparse(MdBfBisonParser& parser);
 
 // A value of the actions' own kind on the parser's stack; deleted through
-// this base.
+// this base. Each kind names itself, so that an action tells what it was
+// given without a dynamic cast (mdBfAs).
 class MdBfValue {
 public:
+    enum Kind : uint8_t { KindOther, KindSymbols, KindElems, KindInit, KindNames, KindRange };
     virtual ~MdBfValue() = default;
+    Kind valueKind() const { return m_kind; }
+
+protected:
+    explicit MdBfValue(Kind kind = KindOther) : m_kind(kind) {}
+
+private:
+    Kind m_kind;
 };
+
+// v as the value class T (whose kKind names its kind), or null when v is
+// null or of another kind.
+template <class T>
+T* mdBfAs(MdBfValue* v)
+{
+    return v && v->valueKind() == T::kKind ? static_cast<T*>(v) : nullptr;
+}
+template <class T>
+const T* mdBfAs(const MdBfValue* v)
+{
+    return v && v->valueKind() == T::kKind ? static_cast<const T*>(v) : nullptr;
+}
 
 // Codes the grammar gives without asking the actions.
 enum : uint32_t {

@@ -26,7 +26,7 @@ const char kDummyMember[] = "@Dummy";
 
 const MdBfSymbols* symbolsOf(const MdBfValue* v)
 {
-    return dynamic_cast<const MdBfSymbols*>(v);
+    return mdBfAs<MdBfSymbols>(v);
 }
 
 // A decimal text of at most 32 bits ("+" allowed); false otherwise.
@@ -172,7 +172,7 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
         return;
     }
     CBfBootSet* set = m_curType->newBootSet();
-    if (const auto* literal = dynamic_cast<const MdBfElems*>(cs); literal && !literal->list.empty()) {
+    if (const auto* literal = mdBfAs<MdBfElems>(cs); literal && !literal->list.empty()) {
         StConstantVal* value = nullptr;
         uint32_t number = 0;
         if (elementValue(*literal->list.front(), ST_UINT, value) && value->getULong(number))
@@ -196,7 +196,7 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
 
 MdBfValue* MdBfParser::rule37(MdBfValue* head, uint32_t callers)
 {
-    auto* subFunction = dynamic_cast<MdBfSymbols*>(joined(head, nullptr));
+    auto* subFunction = mdBfAs<MdBfSymbols>(joined(head, nullptr));
     for (MdBfSymbols::Item& item : subFunction->items) item.word = callers;
     return subFunction;
 }

@@ -22,6 +22,8 @@ namespace {
 // The bounds of an array range; ok false when either could not be taken.
 class MdBfRange : public MdBfValue {
 public:
+    static constexpr Kind kKind = KindRange;
+    MdBfRange() : MdBfValue(kKind) {}
     int32_t low = 0;
     int32_t high = 0;
     bool ok = false;
@@ -30,7 +32,7 @@ public:
 // The first element of a constant value, null when it has none.
 const StConstantElem* firstElement(const MdBfValue* v)
 {
-    const auto* elems = dynamic_cast<const MdBfElems*>(v);
+    const auto* elems = mdBfAs<MdBfElems>(v);
     return elems && !elems->list.empty() ? elems->list.front() : nullptr;
 }
 
@@ -211,7 +213,7 @@ MdBfValue* MdBfParser::rule61(MdBfValue* head, MdBfValue* value, uint32_t access
 {
     std::unique_ptr<MdBfSymbols> vars = mdBfTake<MdBfSymbols>(head);
     std::unique_ptr<MdBfValue> ownedValue(value);
-    auto* elems = dynamic_cast<MdBfElems*>(value);
+    auto* elems = mdBfAs<MdBfElems>(value);
     if (!elems) {
         error(503);
     } else if (!vars->items.empty()) {
@@ -233,7 +235,7 @@ MdBfValue* MdBfParser::rule61(MdBfValue* head, MdBfValue* value, uint32_t access
 
 void MdBfParser::rule62(const MdBfValue* head)
 {
-    const auto* vars = dynamic_cast<const MdBfSymbols*>(head);
+    const auto* vars = mdBfAs<MdBfSymbols>(head);
     m_initType = vars ? vars->type : ST_INVALID_TID;
 }
 
@@ -241,7 +243,7 @@ MdBfValue* MdBfParser::rule63(MdBfValue* head, MdBfValue* init, uint32_t access)
 {
     std::unique_ptr<MdBfSymbols> vars = mdBfTake<MdBfSymbols>(head);
     std::unique_ptr<MdBfValue> ownedInit(init);
-    const auto* value = dynamic_cast<const MdBfInit*>(init);
+    const auto* value = mdBfAs<MdBfInit>(init);
     if (!value)
         error(512);
     else if (value->cid.isInvalid())
@@ -303,7 +305,7 @@ MdBfValue* MdBfParser::rule77(MdBfValue* low, MdBfValue* high)
 uint32_t MdBfParser::rule74(MdBfValue* range, uint32_t elementType)
 {
     std::unique_ptr<MdBfValue> owned(range);
-    const auto* bounds = dynamic_cast<const MdBfRange*>(range);
+    const auto* bounds = mdBfAs<MdBfRange>(range);
     m_arraySID = ST_INVALID_SID;
     if (!bounds || !bounds->ok || StTypeID(elementType) == ST_INVALID_TID) return ST_INVALID_TID;
     const StSymbEntryID sid =
@@ -381,7 +383,7 @@ bool MdBfParser::singleName(const MdBfNameList* names)
 
 uint32_t MdBfParser::rule117(const MdBfValue* items)
 {
-    const auto* list = dynamic_cast<const MdBfSymbols*>(items);
+    const auto* list = mdBfAs<MdBfSymbols>(items);
     return list ? list->next : 0;
 }
 

@@ -126,6 +126,8 @@ using MdBfGrammar = MdBfFrame<>;
 // type, and, for enumerators, the running value for the next one.
 class MdBfSymbols : public MdBfValue {
 public:
+    static constexpr Kind kKind = KindSymbols;
+    MdBfSymbols() : MdBfValue(kKind) {}
     struct Item {
         StSymbEntryID sid;
         uint32_t word;
@@ -138,6 +140,8 @@ public:
 // Constant elements: a literal, a value, a list of values.
 class MdBfElems : public MdBfValue {
 public:
+    static constexpr Kind kKind = KindElems;
+    MdBfElems() : MdBfValue(kKind) {}
     StConstantElemPtrList list;
 };
 
@@ -145,6 +149,8 @@ public:
 // it could not be built.
 class MdBfInit : public MdBfValue {
 public:
+    static constexpr Kind kKind = KindInit;
+    MdBfInit() : MdBfValue(kKind) {}
     StConstEntryID cid;
 };
 
