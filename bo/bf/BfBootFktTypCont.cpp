@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "base/fs/FsSecRun.h"
 #include "base/st/symacc/SyVarScanner.h"
 #include "bo/bf/BfSymbTable.h"
 #include "bo/bo/BoVarComment.h"
@@ -241,25 +242,24 @@ bool CBfBootFktTypCont::saveBfTypCont(FsSecCl& s) const
         TV_TRACE(4, kTraceFile, method, "file is readonly");
         return false;
     }
-    s << uint32_t(m_types.size());
-    s.putNewLine();
+    // One run of writes for the whole section: a call of the stream per
+    // field cost more than the field.
+    FsSecRun run(s);
+    run << uint32_t(m_types.size());
+    run.putNewLine();
     for (const auto& t : m_types.ordered()) {
-        s << t.sid.get();
-        s.putNewLine();
-        if (!t.object->saveBfTyp(s)) {
+        run << t.sid.get();
+        run.putNewLine();
+        if (!t.object->saveBfTyp(run)) {
             TV_TRACE(4, kTraceFile, method, "couldn't save type for SID(%i)", int(t.sid.get()));
             return false;
         }
-        s.putNewLine();
+        run.putNewLine();
     }
-    s << uint32_t(m_addresses.size());
-    s.putNewLine();
-    for (const auto& a : m_addresses) {
-        s << a.first;
-        s.putBlank();
-        s << a.second;
-        s.putBlank();
-    }
+    run << uint32_t(m_addresses.size());
+    run.putNewLine();
+    for (const auto& a : m_addresses) run.putFields(a.first, a.second);
+    run.flush();
     return !s.hasError();
 }
 
