@@ -115,7 +115,7 @@ inline char* mdSkipSpace(char* p, const char* end, int& lines)
         const char c = *p;
         if (c == ' ') {
             // indentation: the blanks after this one eight at a time
-            for (uint64_t next; end - p > 8; p += 8) {
+            for (uint64_t next; end - p > 8 && p[1] == ' '; p += 8) {
                 std::memcpy(&next, p + 1, sizeof next);
                 if (next != kEightBlanks) break;
             }
@@ -182,11 +182,13 @@ public:
             for (const MdKeyword& w : keywords)
                 if (int(std::strlen(w.text)) == length) m_sorted[k++] = {w.text, w.token};
         }
+        for (const MdKeyword& w : keywords) m_starts[static_cast<unsigned char>(w.text[0])] = true;
     }
     // The token of the word of len bytes; 0 when it is no keyword.
     int find(const char* word, int len) const
     {
-        if (len > kLongest) return 0;
+        // most names begin with a byte that begins no keyword
+        if (len > kLongest || !m_starts[static_cast<unsigned char>(word[0])]) return 0;
         for (int k = m_first[len]; k < m_first[len + 1]; ++k)
             if (m_sorted[k].text[0] == word[0] && std::memcmp(m_sorted[k].text, word, std::size_t(len)) == 0)
                 return m_sorted[k].token;
@@ -196,6 +198,7 @@ public:
 private:
     int m_first[kLongest + 2];
     MdKeyword m_sorted[64];
+    bool m_starts[256] = {};  // the first bytes of the keywords
 };
 
 // In the rules of a flex C++ scanner, for a token read by hand from the
