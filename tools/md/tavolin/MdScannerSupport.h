@@ -109,21 +109,26 @@ inline char* mdSkipBlanks(char* p, const char* end, int& lines)
 // lines.
 inline char* mdSkipSpace(char* p, const char* end, int& lines)
 {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte in memory is the lowest");
     constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
     int feeds = 0;
-    for (; p < end; ++p) {
+    while (p < end) {
         const char c = *p;
-        if (c == ' ') {
-            // indentation: the blanks after this one eight at a time
-            for (uint64_t next; end - p > 8 && p[1] == ' '; p += 8) {
-                std::memcpy(&next, p + 1, sizeof next);
-                if (next != kEightBlanks) break;
-            }
-        } else if (c == '\n') {
+        if (c == ' ' && end - p >= 8) {
+            // a run of blanks (indentation) eight bytes at a time: p moves
+            // to the first byte of the eight that is no blank
+            uint64_t eight;
+            std::memcpy(&eight, p, sizeof eight);
+            const uint64_t others = eight ^ kEightBlanks;
+            p += others != 0 ? unsigned(__builtin_ctzll(others)) / 8 : 8;
+            continue;
+        }
+        if (c == '\n') {
             ++feeds;
-        } else if (c != '\t' && c != '\r') {
+        } else if (c != ' ' && c != '\t' && c != '\r') {
             break;
         }
+        ++p;
     }
     lines += feeds;
     return p;
@@ -190,12 +195,20 @@ public:
         // most names begin with a byte that begins no keyword
         if (len > kLongest || !m_starts[static_cast<unsigned char>(word[0])]) return 0;
         for (int k = m_first[len]; k < m_first[len + 1]; ++k)
-            if (m_sorted[k].text[0] == word[0] && std::memcmp(m_sorted[k].text, word, std::size_t(len)) == 0)
+            if (m_sorted[k].text[0] == word[0] && m_sorted[k].text[len - 1] == word[len - 1] &&
+                sameBytes(m_sorted[k].text, word, len))
                 return m_sorted[k].token;
         return 0;
     }
 
 private:
+    // (a keyword is short: a loop costs less than a call of memcmp)
+    static bool sameBytes(const char* a, const char* b, int len)
+    {
+        for (int i = 1; i < len - 1; ++i)
+            if (a[i] != b[i]) return false;
+        return true;
+    }
     int m_first[kLongest + 2];
     MdKeyword m_sorted[64];
     bool m_starts[256] = {};  // the first bytes of the keywords
