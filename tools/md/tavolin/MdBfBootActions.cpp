@@ -99,8 +99,11 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
     // The members: the variables, then the sub-functions. The variables
     // are the first variableCount members; their access words, wanted only
     // for the outputs, are kept in the same order in variableWords.
-    StSymbEntryIDList members;
-    std::vector<uint32_t> variableWords;
+    // (Both lists are the parser's own, kept for the next boot function.)
+    StSymbEntryIDList& members = m_typeMembers;
+    std::vector<uint32_t>& variableWords = m_typeWords;
+    members.clear();
+    variableWords.clear();
     const MdBfSymbols* v = symbolsOf(vars);
     const MdBfSymbols* subs = symbolsOf(subFunctions);
     members.reserve((v ? v->items.size() : 0) + (subs ? subs->items.size() : 0) + 1);

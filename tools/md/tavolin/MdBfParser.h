@@ -348,4 +348,6 @@ private:
     String m_arrayName;                               // the name of TYPE name : ARRAY ...
     bool m_namedArray = false;
     StSymbEntryID m_arraySID;                         // the array type rule 74 declared last
+    StSymbEntryIDList m_typeMembers;                  // makeBootType's members and access words
+    std::vector<uint32_t> m_typeWords;
 };
