@@ -138,14 +138,24 @@ MdBfSymbols* MdBfParser::declareVariables(MdBfValue* names, StTypeID type)
     vars->type = type;
     if (type == ST_INVALID_TID) return vars;  // reported with the type
     vars->items.reserve(list->names.size());
+    // The list holds no name that was declared in this scope when it was
+    // read (MdBfTypeActions::addName refused those), and what stands between
+    // the list and here declares no name in this scope (a type's name comes
+    // before the list; an anonymous array's entry has none): a name is taken
+    // here only when an earlier one of this list has been declared.
+    std::vector<const String*>& declared = m_listDeclared;
+    declared.clear();
     for (const String& name : list->names) {
-        if (declaredHere(name)) {
+        bool taken = false;
+        for (const String* earlier : declared) taken = taken || String::compare(*earlier, name) == 0;
+        if (taken) {
             error(505, &name);  // twice in one list
             continue;
         }
         // Unique in its scope by the check above.
         StSymbEntryID sid;
         m_symbols->declareSymbol(sid, name, m_validRange, m_nameRange, m_declWord, 0, true, false);
+        if (sid.isValid()) declared.push_back(&name);
         if (sid.isInvalid() || m_symbols->setSymbolType(sid, type, typeDeclaration(type)) != 0) {
             error(MdBfMsgInternal);
             continue;

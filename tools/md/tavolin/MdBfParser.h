@@ -350,4 +350,5 @@ private:
     StSymbEntryID m_arraySID;                         // the array type rule 74 declared last
     StSymbEntryIDList m_typeMembers;                  // makeBootType's members and access words
     std::vector<uint32_t> m_typeWords;
+    std::vector<const String*> m_listDeclared;        // declareVariables' names declared so far
 };
