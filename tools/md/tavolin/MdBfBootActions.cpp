@@ -174,7 +174,10 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
         endParse();
         return;
     }
-    CBfBootSet* set = m_curType->newBootSet();
+    // The type's telegram set only goes into "boot": a run whose outputs
+    // are unused checks the CS value without keeping it.
+    CBfBootSet unkept;
+    CBfBootSet* set = m_outputsUnused ? &unkept : m_curType->newBootSet();
     if (const auto* literal = mdBfAs<MdBfElems>(cs); literal && !literal->list.empty()) {
         StConstantVal* value = nullptr;
         uint32_t number = 0;

@@ -176,8 +176,10 @@ public:
     // ERRTXT_OFFSET), noImpl (sectionMask, bit 0 used), the provider
     // registration flag (flag), the lower-case flag (firstPass) and
     // whether the outputs are wanted (outputsUnused; when they are not, the
-    // types get no telegram tokens nor access words, which only "boot"
-    // holds; messages and results are the same).
+    // types get no telegram sets nor access words, which only "boot"
+    // holds, and a boot-function type whose members all have their values
+    // no default value, which only "bfsymb" holds; messages and results
+    // are the same).
     void init(const MdCompilerArgs& args) override;
     // The grammar with its actions, then the outputs (none when they are
     // unused: 0, 1, 2, 4 or 3 as below): 0 all written; 1 a
