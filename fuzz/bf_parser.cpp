@@ -22,6 +22,7 @@ struct CountedValue : MdBfValue {
 
 class RecordingParser : public MdBfGrammar {
 public:
+    RecordingParser() { noteReductions(); }
     void read(std::istream& in, bool lowerCase, INameClassifier* classifier)
     {
         setInput(&in);

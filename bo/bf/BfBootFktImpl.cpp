@@ -13,7 +13,7 @@ const char kBfMacroLineEnd[] = "\n";
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using Lines = CBfMacroLines;
 
 std::string text(const String* s)
 {
@@ -31,26 +31,11 @@ std::string_view view(const String& s)
     return std::string_view(s.chars() ? s.chars() : "", size_t(s.length()));
 }
 
-// The parts one after the other, in one allocation.
-std::string joinedLine(std::initializer_list<std::string_view> parts)
-{
-    size_t n = 0;
-    for (std::string_view p : parts) n += p.size();
-    std::string line;
-    line.reserve(n);
-    for (std::string_view p : parts) line.append(p.data(), p.size());
-    return line;
-}
-
 // Writes the lines to an open file; false when a write fails.
 bool writeLines(std::FILE* f, const Lines& lines)
 {
-    bool ok = true;
-    for (const std::string& l : lines) {
-        ok = ok && std::fwrite(l.data(), 1, l.size(), f) == l.size();
-        ok = ok && std::fputs(kBfMacroLineEnd, f) >= 0;
-    }
-    return ok;
+    const std::string& text = lines.text();
+    return std::fwrite(text.data(), 1, text.size(), f) == text.size();
 }
 
 // Both macro files, opened truncated (mode "wb") or for appending ("ab")
@@ -124,7 +109,7 @@ bool CBfBootFktImpl::writeM4(const String& path) const
     return files.close();
 }
 
-void CBfBootFktImpl::collectM4(std::vector<std::string>& h, std::vector<std::string>& c) const
+void CBfBootFktImpl::collectM4(Lines& h, Lines& c) const
 {
     const std::string S = std::to_string(SID.get());
     auto has = [&](int32_t kind) {
@@ -133,36 +118,36 @@ void CBfBootFktImpl::collectM4(std::vector<std::string>& h, std::vector<std::str
         return false;
     };
     const bool modify = has(CImplDsc::MODIFY), unit = has(CImplDsc::UNIT);
-    const std::string uses =
-        std::string(modify ? ", USE_MODIFY_FKT()" : "") + (unit ? ", USE_UNIT_FKT()" : "");
-    h.push_back("BEGIN_DECL(" + S + uses + ")");
+    const std::string_view useModify = modify ? ", USE_MODIFY_FKT()" : "";
+    const std::string_view useUnit = unit ? ", USE_UNIT_FKT()" : "";
+    h.add({"BEGIN_DECL(", S, useModify, useUnit, ")"});
 
-    // Per item of kind, in key order: one line of its name / text.
-    auto each = [&](int32_t kind, Lines& out, const auto& line) {
+    // Per item of kind, in key order: line(sid, text) appends its line.
+    auto each = [&](int32_t kind, const auto& line) {
         for (const auto& i : items)
-            if (i.first.kind == kind) out.push_back(line(i.first.SID, i.second));
+            if (i.first.kind == kind) line(i.first.SID, i.second);
     };
     auto single = [&](int32_t kind, const char* decl, const char* impl) {
-        each(kind, h, [&](uint32_t, const String&) { return std::string(decl) + "()"; });
-        each(kind, c, [&](uint32_t, const String& t) { return joinedLine({impl, "(", S, ", `", view(t), "')"}); });
+        each(kind, [&](uint32_t, const String&) { h.add({decl, "()"}); });
+        each(kind, [&](uint32_t, const String& t) { c.add({impl, "(", S, ", `", view(t), "')"}); });
     };
 
     // The block of the items that name a symbol: the declaration with a line
     // per name, the implementation with a line per name and text.
     auto named = [&](int32_t kind, const char* decl, const char* declItem, const char* impl, const char* implItem) {
-        h.push_back(std::string(decl) + "()");
-        each(kind, h, [&](uint32_t sid, const String&) { return declItem + ("(" + quoted(nameOf(sid)) + ")"); });
-        c.push_back(std::string(impl) + "(" + S + ")");
-        each(kind, c, [&](uint32_t sid, const String& t) {
-            return joinedLine({implItem, "(", S, ", `", nameOf(sid), "', `", view(t), "')"});
+        h.add({decl, "()"});
+        each(kind, [&](uint32_t sid, const String&) { h.add({declItem, "(`", nameOf(sid), "')"}); });
+        c.add({impl, "(", S, ")"});
+        each(kind, [&](uint32_t sid, const String& t) {
+            c.add({implItem, "(", S, ", `", nameOf(sid), "', `", view(t), "')"});
         });
     };
 
     if (modify || unit) {
-        c.push_back("BEGIN_INIT_IMPL(" + S + uses + ")");
+        c.add({"BEGIN_INIT_IMPL(", S, useModify, useUnit, ")"});
         for (const auto& i : items) {
-            if (i.first.kind == CImplDsc::MODIFY) c.push_back("INIT_MODIFY(" + quoted(nameOf(i.first.SID)) + ")");
-            if (i.first.kind == CImplDsc::UNIT) c.push_back("INIT_UNIT(" + quoted(nameOf(i.first.SID)) + ")");
+            if (i.first.kind == CImplDsc::MODIFY) c.add({"INIT_MODIFY(`", nameOf(i.first.SID), "')"});
+            if (i.first.kind == CImplDsc::UNIT) c.add({"INIT_UNIT(`", nameOf(i.first.SID), "')"});
         }
         c.push_back("END_INIT_IMPL()");
     }
@@ -171,9 +156,9 @@ void CBfBootFktImpl::collectM4(std::vector<std::string>& h, std::vector<std::str
     if (modify) named(CImplDsc::MODIFY, "MODIFY_DECL", "DECL_MODIFY", "MODIFY_IMPL", "MODIFY");
     if (has(CImplDsc::INSTANTIATE)) {
         h.push_back("INSTANTIATE_DECL()");
-        c.push_back("BEGIN_INSTANTIATE_IMPL(" + S + ")");
-        each(CImplDsc::INSTANTIATE, c, [&](uint32_t sid, const String& t) {
-            return joinedLine({"INSTANTIATE(", std::to_string(sid), ", `", view(t), "')"});
+        c.add({"BEGIN_INSTANTIATE_IMPL(", S, ")"});
+        each(CImplDsc::INSTANTIATE, [&](uint32_t sid, const String& t) {
+            c.add({"INSTANTIATE(", std::to_string(sid), ", `", view(t), "')"});
         });
         c.push_back("END_INSTANTIATE_IMPL()");
     }

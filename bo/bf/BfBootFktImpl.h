@@ -15,10 +15,12 @@
 // Every open, write and close is checked; a failure answers false.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <list>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,6 +32,30 @@ class CBfBootFktTypCont;
 
 // Line end of the macro files.
 extern const char kBfMacroLineEnd[];
+
+// Lines of a macro file gathered in one text, each ended by kBfMacroLineEnd
+// (a line made of parts is appended part by part, without a string of its
+// own).
+class CBfMacroLines {
+public:
+    CBfMacroLines() = default;
+    CBfMacroLines(std::initializer_list<std::string_view> lines)
+    {
+        for (std::string_view l : lines) push_back(l);
+    }
+    void push_back(std::string_view line) { add({line}); }
+    // One line of the parts one after the other.
+    void add(std::initializer_list<std::string_view> parts)
+    {
+        for (std::string_view p : parts) m_text.append(p.data(), p.size());
+        m_text += kBfMacroLineEnd;
+    }
+    void clear() { m_text.clear(); }
+    const std::string& text() const { return m_text; }
+
+private:
+    std::string m_text;
+};
 
 // One implemented function; owns its texts (any may be null: written as
 // empty text).
@@ -78,7 +104,7 @@ public:
     // its implementation lines to path + ".m4c".
     bool writeM4(const String& path) const;
     // The lines of that block: h for ".m4h", c for ".m4c" (appended).
-    void collectM4(std::vector<std::string>& h, std::vector<std::string>& c) const;
+    void collectM4(CBfMacroLines& h, CBfMacroLines& c) const;
 
     // A tree: INSTANTIATE items come in the source's order of sub-functions.
     std::map<CImplDsc, String> items;

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "base/fs/FsSecBootTels.h"
+#include "base/fs/FsSecRun.h"
 #include "bo/bf/BfSymbTable.h"
 #include "co/TraceApi.h"
 
@@ -13,8 +14,8 @@ namespace {
 const char kTraceFile[] = "bfbootfkt";
 
 // Writes every field, each followed by a blank (text mode).
-template <typename... Fields>
-void putFields(FsSecCl& s, const Fields&... fields)
+template <class W, typename... Fields>
+void putFields(W& s, const Fields&... fields)
 {
     ((s << fields, s.putBlank()), ...);
 }
@@ -91,9 +92,31 @@ void CBfBootFktTyp::print(std::ostream& os) const
 
 // --- stream operators ---
 
-FsSecCl& operator<<(FsSecCl& s, const CBfBootToken& t)
+namespace {
+
+// The fields of a token, of a set and of a type, to the stream or to a run
+// of writes to it (the same bytes).
+template <class W>
+void writeToken(W& s, const CBfBootToken& t)
 {
     putFields(s, int32_t(t.kind), t.SID.get(), t.CID.get());
+}
+
+template <class W>
+void writeSet(W& s, const CBfBootSet& set)
+{
+    s << set.cs;
+    s.putNewLine();
+    s << uint32_t(set.tokens.size());
+    s.putBlank();
+    for (const CBfBootToken& t : set.tokens) writeToken(s, t);
+}
+
+}  // namespace
+
+FsSecCl& operator<<(FsSecCl& s, const CBfBootToken& t)
+{
+    writeToken(s, t);
     return s;
 }
 
@@ -115,11 +138,7 @@ FsSecCl& operator>>(FsSecCl& s, CBfBootToken& t)
 
 FsSecCl& operator<<(FsSecCl& s, const CBfBootSet& set)
 {
-    s << set.cs;
-    s.putNewLine();
-    s << uint32_t(set.tokens.size());
-    s.putBlank();
-    for (const CBfBootToken& t : set.tokens) s << t;
+    writeSet(s, set);
     return s;
 }
 
@@ -224,11 +243,19 @@ uint32_t CBfBootFktTyp::getAdr(StSymbEntryID sid) const
 
 bool CBfBootFktTyp::saveBfTyp(FsSecCl& s) const
 {
-    const char method[] = "CBfBootFktTyp::saveBfTyp";
     if (!s.isWritable()) {
-        TV_TRACE(4, kTraceFile, method, "file is readonly");
+        TV_TRACE(4, kTraceFile, "CBfBootFktTyp::saveBfTyp", "file is readonly");
         return false;
     }
+    FsSecRun run(s);
+    const bool written = saveBfTyp(run);
+    run.flush();
+    if (written && s.hasError()) TV_TRACE(4, kTraceFile, "CBfBootFktTyp::saveBfTyp", "streamerror");
+    return !s.hasError();
+}
+
+bool CBfBootFktTyp::saveBfTyp(FsSecRun& s) const
+{
     s << SID.get();
     s.putBlank();
     s << name;
@@ -241,27 +268,27 @@ bool CBfBootFktTyp::saveBfTyp(FsSecCl& s) const
     s << uint32_t(sets.size());
     s.putBlank();
     for (const CBfBootSet& set : sets) {
-        s << set;
+        writeSet(s, set);
         s.putBlank();
     }
     s.putNewLine();
 
     s << uint32_t(symbols.size());
     s.putBlank();
-    for (const auto& sym : symbols) putFields(s, sym.first.get(), sym.second.get());
+    for (const auto& sym : symbols) s.putFields(sym.first.get(), sym.second.get());
     s.putNewLine();
 
     s << uint32_t(subFkts.size());
     s.putBlank();
-    for (const auto& f : subFkts) putFields(s, f.first.get(), f.second.flagU, f.second.flagR);
+    for (const auto& f : subFkts) s.putFields(f.first.get(), f.second.flagU, f.second.flagR);
     s.putNewLine();
 
     s << uint32_t(varAttribs.size());
     s.putBlank();
-    for (const auto& a : varAttribs) putFields(s, a.first.get(), int32_t(a.second.access));
+    for (const auto& a : varAttribs) s.putFields(a.first.get(), int32_t(a.second.access));
 
     if (s.hasError()) {
-        TV_TRACE(4, kTraceFile, method, "streamerror");
+        TV_TRACE(4, kTraceFile, "CBfBootFktTyp::saveBfTyp", "streamerror");
         return false;
     }
     return true;

@@ -30,6 +30,7 @@
 class CBfSymbTable;
 class CBfConstValTable;
 class FsSecBootTels;
+class FsSecRun;
 
 // One entry of a telegram: a symbol (kind 1) or a constant (kind 0) and the
 // CID of the value written into the telegram.
@@ -134,6 +135,10 @@ public:
     // False with a level-4 trace line when the stream is not writable or in
     // error afterwards.
     bool saveBfTyp(FsSecCl& s) const;
+    // The same record into a run of writes to a writable stream: false when
+    // the stream is in error (the run hands on its bytes in pieces, so an
+    // error may show only with a later record, or at the run's flush).
+    bool saveBfTyp(FsSecRun& s) const;
     // False with a level-4 trace line when the stream is in error afterwards
     // (duplicate SIDs among the sub-functions or attributes set error 18).
     bool loadBfTyp(FsSecCl& s);

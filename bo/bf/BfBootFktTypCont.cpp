@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "base/fs/FsSecRun.h"
 #include "base/st/symacc/SyVarScanner.h"
 #include "bo/bf/BfSymbTable.h"
 #include "bo/bo/BoVarComment.h"
@@ -91,17 +92,24 @@ CBfBootFktTyp* CBfBootFktTypCont::createNewBootFunct(const String& name, StSymbE
 {
     const char method[] = "CBfBootFktTypCont::createNewBootFunct";
     if (!goodStatus(method)) return nullptr;
-    StSymbEntryID existing;
-    if (existFkt(name, existing)) {
+    // One probe of the name index for the check and the insertion (a source
+    // declares thousands of types, each name's slot a cache miss): the
+    // name's slot is made here, and taken back when no type comes of it.
+    const std::string key(name.chars(), name.length());
+    uint32_t& named = m_byName[key];
+    if (named != 0) {
         TV_TRACE(3, kTraceFile, method, "Type(%s) exists already", name.c_str());
         return nullptr;
     }
-    auto* type = new CBfBootFktTyp(name, symbTable(), sid, vr, nr);
-    if (!addFkt(sid, type)) {
+    auto owned = std::make_unique<CBfBootFktTyp>(name, symbTable(), sid, vr, nr);
+    CBfBootFktTyp* const type = owned.get();
+    if (sid.isInvalid() || !m_types.insert(sid, owned)) {
+        if (sid.isInvalid()) TV_TRACE(4, kTraceFile, "CBfBootFktTypCont::addFkt", "type couldn't be inserted");
+        m_byName.erase(key);
         TV_TRACE(4, kTraceFile, method, "type %s couldn't be created", name.c_str());
-        delete type;
         return nullptr;
     }
+    named = sid.get() + 1;
     return type;
 }
 
@@ -118,12 +126,8 @@ bool CBfBootFktTypCont::addFkt(StSymbEntryID sid, CBfBootFktTyp* type)
         owned.release();  // the caller keeps it
         return false;
     }
-    const std::string key(type->name.chars(), type->name.length());
-    if (uint32_t* first = m_byName.find(key)) {
-        if (sid.get() < *first) *first = sid.get();
-    } else {
-        m_byName[key] = sid.get();
-    }
+    uint32_t& first = m_byName[std::string(type->name.chars(), type->name.length())];
+    if (first == 0 || sid.get() + 1 < first) first = sid.get() + 1;
     return true;
 }
 
@@ -134,8 +138,8 @@ CBfBootFktTyp* CBfBootFktTypCont::existFkt(const String& name, StSymbEntryID& si
     // The first type of that name in SID order, as a walk of m_types finds.
     const uint32_t* named = m_byName.find(std::string(name.chars(), name.length()));
     if (!named) return nullptr;
-    sid = *named;
-    return sid.isValid() ? findType(sid) : nullptr;
+    sid = *named - 1;
+    return findType(sid);
 }
 
 CBfBootFktTyp* CBfBootFktTypCont::findType(StSymbEntryID sid) const
@@ -238,25 +242,24 @@ bool CBfBootFktTypCont::saveBfTypCont(FsSecCl& s) const
         TV_TRACE(4, kTraceFile, method, "file is readonly");
         return false;
     }
-    s << uint32_t(m_types.size());
-    s.putNewLine();
+    // One run of writes for the whole section: a call of the stream per
+    // field cost more than the field.
+    FsSecRun run(s);
+    run << uint32_t(m_types.size());
+    run.putNewLine();
     for (const auto& t : m_types.ordered()) {
-        s << t.sid.get();
-        s.putNewLine();
-        if (!t.object->saveBfTyp(s)) {
+        run << t.sid.get();
+        run.putNewLine();
+        if (!t.object->saveBfTyp(run)) {
             TV_TRACE(4, kTraceFile, method, "couldn't save type for SID(%i)", int(t.sid.get()));
             return false;
         }
-        s.putNewLine();
+        run.putNewLine();
     }
-    s << uint32_t(m_addresses.size());
-    s.putNewLine();
-    for (const auto& a : m_addresses) {
-        s << a.first;
-        s.putBlank();
-        s << a.second;
-        s.putBlank();
-    }
+    run << uint32_t(m_addresses.size());
+    run.putNewLine();
+    for (const auto& a : m_addresses) run.putFields(a.first, a.second);
+    run.flush();
     return !s.hasError();
 }
 

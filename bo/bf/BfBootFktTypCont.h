@@ -127,8 +127,9 @@ private:
         std::size_t operator()(const std::string& s) const { return std::hash<std::string>()(s); }
     };
     Types m_types;
-    // The smallest SID of m_types per type name, so that the check for a
-    // name taken does not walk every type (a source declares thousands).
+    // The smallest SID of m_types per type name, plus 1, so that the check
+    // for a name taken does not walk every type (a source declares
+    // thousands).
     StFlatMap<std::string, uint32_t, NameHash> m_byName;
     std::map<uint32_t, uint32_t> m_addresses;
     CBfSymbTable* const* m_symbols;

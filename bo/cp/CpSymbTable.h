@@ -56,6 +56,7 @@
 #include "base/st/stsymtab/StFlatMap.h"
 #include "base/st/stsymtab/StSymbTable.h"
 #include "bo/boframe/CpConstValTable.h"
+#include "bo/cp/CpIdWords.h"
 #include "bo/cp/CpfuncArgList.h"
 
 // An element list of an initialiser; it owns its elements.
@@ -503,23 +504,6 @@ private:
     uint32_t m_borrowed = 0;
     std::map<std::pair<uint32_t, uint32_t>, StSymbEntryID> m_idPairs;
     // The attribute word of each declared SID, 0 when none was given.
-    // SIDs come from a counter, mostly dense from 0: a vector indexed by
-    // SID answers them in declaration order without a tree node or a
-    // scattered hash slot per declaration; far-apart SIDs go to a hash table.
-    class SidWords {
-    public:
-        uint32_t get(uint32_t id) const;
-        void set(uint32_t id, uint32_t word);
-
-    private:
-        struct IdHash {
-            std::size_t operator()(uint32_t id) const { return id; }
-        };
-        std::vector<uint32_t> m_dense;
-        StFlatMap<uint32_t, uint32_t, IdHash> m_sparse;
-        std::vector<uint32_t> m_sparseIds;
-        std::size_t m_sets = 0;
-    };
-    SidWords m_attributes;
+    CpIdWords m_attributes;
     bool m_noDefaultValues = false;
 };

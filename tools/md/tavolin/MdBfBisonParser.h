@@ -5,8 +5,9 @@
 // compiler names its actions; every rule that builds or consumes something
 // has one member here named after its number (rule8, rule17, ...). Each
 // reduction first calls noteRule with the rule's number, which tells
-// `reduced` the rule and the current line: a no-op here, a log of every
-// reduction for a recording implementation.
+// `reduced` the rule and the current line once an implementation has asked
+// for that (noteReductions): a log of every reduction for a recording
+// implementation; nothing for the compiler.
 //
 // Semantic values:
 // - text tokens (identifiers, numbers, "$" and "@" numbers, strings, the
@@ -42,11 +43,33 @@ class MdBfBisonParser;
 int MdBfparse(MdBfBisonParser& parser);
 
 // A value of the actions' own kind on the parser's stack; deleted through
-// this base.
+// this base. Each kind names itself, so that an action tells what it was
+// given without a dynamic cast (mdBfAs).
 class MdBfValue {
 public:
+    enum Kind : uint8_t { KindOther, KindSymbols, KindElems, KindInit, KindNames, KindRange };
     virtual ~MdBfValue() = default;
+    Kind valueKind() const { return m_kind; }
+
+protected:
+    explicit MdBfValue(Kind kind = KindOther) : m_kind(kind) {}
+
+private:
+    Kind m_kind;
 };
+
+// v as the value class T (whose kKind names its kind), or null when v is
+// null or of another kind.
+template <class T>
+T* mdBfAs(MdBfValue* v)
+{
+    return v && v->valueKind() == T::kKind ? static_cast<T*>(v) : nullptr;
+}
+template <class T>
+const T* mdBfAs(const MdBfValue* v)
+{
+    return v && v->valueKind() == T::kKind ? static_cast<const T*>(v) : nullptr;
+}
 
 // Codes the grammar gives without asking the actions.
 enum : uint32_t {
@@ -68,7 +91,10 @@ public:
 
     // The generated parser reaches the actions through these (the scanner
     // and the error report through the base).
-    void noteRule(int rule) { reduced(rule, currentLine()); }
+    void noteRule(int rule)
+    {
+        if (m_noting) reduced(rule, currentLine());
+    }
     bool endRequested() const { return m_end; }
 
     // ---- the actions (defaults: delete what they are given, give null or
@@ -195,8 +221,11 @@ public:
     virtual MdBfValue* rule132(String* text) { return give(132, text); }
 
 protected:
-    // Every reduction, before its action (rule 1-132, the scanner's line).
+    // Every reduction, before its action (rule 1-132, the scanner's line),
+    // once noteReductions has been called (a compile asks no line for the
+    // no-op).
     virtual void reduced(int rule, int32_t line) { (void)rule, (void)line; }
+    void noteReductions() { m_noting = true; }
     // The line the scanner is at.
     virtual int32_t currentLine() const { return 0; }
     // What the value-giving defaults give for a rule: null here; a
@@ -224,4 +253,5 @@ protected:
 
 private:
     bool m_end = false;
+    bool m_noting = false;
 };

@@ -26,7 +26,7 @@ const char kDummyMember[] = "@Dummy";
 
 const MdBfSymbols* symbolsOf(const MdBfValue* v)
 {
-    return dynamic_cast<const MdBfSymbols*>(v);
+    return mdBfAs<MdBfSymbols>(v);
 }
 
 // A decimal text of at most 32 bits ("+" allowed); false otherwise.
@@ -99,8 +99,11 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
     // The members: the variables, then the sub-functions. The variables
     // are the first variableCount members; their access words, wanted only
     // for the outputs, are kept in the same order in variableWords.
-    StSymbEntryIDList members;
-    std::vector<uint32_t> variableWords;
+    // (Both lists are the parser's own, kept for the next boot function.)
+    StSymbEntryIDList& members = m_typeMembers;
+    std::vector<uint32_t>& variableWords = m_typeWords;
+    members.clear();
+    variableWords.clear();
     const MdBfSymbols* v = symbolsOf(vars);
     const MdBfSymbols* subs = symbolsOf(subFunctions);
     members.reserve((v ? v->items.size() : 0) + (subs ? subs->items.size() : 0) + 1);
@@ -132,8 +135,17 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
         error(505, &name);
     } else {
         StSymbEntryID parent;
+        // The type's default value (its members' values) only goes into
+        // "bfsymb": a run whose outputs are unused makes none when every
+        // member has its value (making it could not fail then, and the
+        // declarations that follow make their own values from the type).
+        bool valued = m_outputsUnused;
+        for (size_t i = 0; valued && i < members.size(); ++i)
+            valued = m_symbols->getEntryCID(members[i]).isValid();
+        m_symbols->setNoDefaultValues(valued);
         m_symbols->declareStructType(typeSID, name, m_validRange, m_nameRange, &members, ownRange, parent, 0, 0,
                                      false, true, true);
+        m_symbols->setNoDefaultValues(false);
         if (typeSID.isInvalid() || m_symbols->getTypeID(typeSID) == ST_INVALID_TID ||
             m_symbols->assignOffsets(members, 0) == CBfSymbTable::NO_OFFSET)
             error(MdBfMsgInternal);
@@ -162,8 +174,11 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
         endParse();
         return;
     }
-    CBfBootSet* set = m_curType->newBootSet();
-    if (const auto* literal = dynamic_cast<const MdBfElems*>(cs); literal && !literal->list.empty()) {
+    // The type's telegram set only goes into "boot": a run whose outputs
+    // are unused checks the CS value without keeping it.
+    CBfBootSet unkept;
+    CBfBootSet* set = m_outputsUnused ? &unkept : m_curType->newBootSet();
+    if (const auto* literal = mdBfAs<MdBfElems>(cs); literal && !literal->list.empty()) {
         StConstantVal* value = nullptr;
         uint32_t number = 0;
         if (elementValue(*literal->list.front(), ST_UINT, value) && value->getULong(number))
@@ -187,7 +202,7 @@ void MdBfParser::makeBootType(const String& name, const MdBfValue* vars, const M
 
 MdBfValue* MdBfParser::rule37(MdBfValue* head, uint32_t callers)
 {
-    auto* subFunction = dynamic_cast<MdBfSymbols*>(joined(head, nullptr));
+    auto* subFunction = mdBfAs<MdBfSymbols>(joined(head, nullptr));
     for (MdBfSymbols::Item& item : subFunction->items) item.word = callers;
     return subFunction;
 }

@@ -22,6 +22,8 @@ namespace {
 // The bounds of an array range; ok false when either could not be taken.
 class MdBfRange : public MdBfValue {
 public:
+    static constexpr Kind kKind = KindRange;
+    MdBfRange() : MdBfValue(kKind) {}
     int32_t low = 0;
     int32_t high = 0;
     bool ok = false;
@@ -30,7 +32,7 @@ public:
 // The first element of a constant value, null when it has none.
 const StConstantElem* firstElement(const MdBfValue* v)
 {
-    const auto* elems = dynamic_cast<const MdBfElems*>(v);
+    const auto* elems = mdBfAs<MdBfElems>(v);
     return elems && !elems->list.empty() ? elems->list.front() : nullptr;
 }
 
@@ -42,13 +44,13 @@ constexpr uint32_t kMaxEnumerator = 0x7fffffffu;
 void MdBfParser::recordType(StSymbEntryID sid)
 {
     const StTypeID tid = m_symbols->getTypeID(sid);
-    if (tid != ST_INVALID_TID) m_typeDecls[tid] = sid.get();
+    if (tid != ST_INVALID_TID) m_typeDecls.set(tid, sid.get() + 1);
 }
 
 StSymbEntryID MdBfParser::typeDeclaration(StTypeID tid) const
 {
-    const uint32_t* found = m_typeDecls.find(tid);
-    return found ? StSymbEntryID(*found) : ST_INVALID_SID;
+    const uint32_t found = m_typeDecls.get(tid);
+    return found != 0 ? StSymbEntryID(found - 1) : ST_INVALID_SID;
 }
 
 bool MdBfParser::elementValue(const StConstantElem& elem, uint32_t typeId, StConstantVal*& value) const
@@ -136,14 +138,24 @@ MdBfSymbols* MdBfParser::declareVariables(MdBfValue* names, StTypeID type)
     vars->type = type;
     if (type == ST_INVALID_TID) return vars;  // reported with the type
     vars->items.reserve(list->names.size());
+    // The list holds no name that was declared in this scope when it was
+    // read (MdBfTypeActions::addName refused those), and what stands between
+    // the list and here declares no name in this scope (a type's name comes
+    // before the list; an anonymous array's entry has none): a name is taken
+    // here only when an earlier one of this list has been declared.
+    std::vector<const String*>& declared = m_listDeclared;
+    declared.clear();
     for (const String& name : list->names) {
-        if (declaredHere(name)) {
+        bool taken = false;
+        for (const String* earlier : declared) taken = taken || String::compare(*earlier, name) == 0;
+        if (taken) {
             error(505, &name);  // twice in one list
             continue;
         }
         // Unique in its scope by the check above.
         StSymbEntryID sid;
         m_symbols->declareSymbol(sid, name, m_validRange, m_nameRange, m_declWord, 0, true, false);
+        if (sid.isValid()) declared.push_back(&name);
         if (sid.isInvalid() || m_symbols->setSymbolType(sid, type, typeDeclaration(type)) != 0) {
             error(MdBfMsgInternal);
             continue;
@@ -211,7 +223,7 @@ MdBfValue* MdBfParser::rule61(MdBfValue* head, MdBfValue* value, uint32_t access
 {
     std::unique_ptr<MdBfSymbols> vars = mdBfTake<MdBfSymbols>(head);
     std::unique_ptr<MdBfValue> ownedValue(value);
-    auto* elems = dynamic_cast<MdBfElems*>(value);
+    auto* elems = mdBfAs<MdBfElems>(value);
     if (!elems) {
         error(503);
     } else if (!vars->items.empty()) {
@@ -233,7 +245,7 @@ MdBfValue* MdBfParser::rule61(MdBfValue* head, MdBfValue* value, uint32_t access
 
 void MdBfParser::rule62(const MdBfValue* head)
 {
-    const auto* vars = dynamic_cast<const MdBfSymbols*>(head);
+    const auto* vars = mdBfAs<MdBfSymbols>(head);
     m_initType = vars ? vars->type : ST_INVALID_TID;
 }
 
@@ -241,7 +253,7 @@ MdBfValue* MdBfParser::rule63(MdBfValue* head, MdBfValue* init, uint32_t access)
 {
     std::unique_ptr<MdBfSymbols> vars = mdBfTake<MdBfSymbols>(head);
     std::unique_ptr<MdBfValue> ownedInit(init);
-    const auto* value = dynamic_cast<const MdBfInit*>(init);
+    const auto* value = mdBfAs<MdBfInit>(init);
     if (!value)
         error(512);
     else if (value->cid.isInvalid())
@@ -303,7 +315,7 @@ MdBfValue* MdBfParser::rule77(MdBfValue* low, MdBfValue* high)
 uint32_t MdBfParser::rule74(MdBfValue* range, uint32_t elementType)
 {
     std::unique_ptr<MdBfValue> owned(range);
-    const auto* bounds = dynamic_cast<const MdBfRange*>(range);
+    const auto* bounds = mdBfAs<MdBfRange>(range);
     m_arraySID = ST_INVALID_SID;
     if (!bounds || !bounds->ok || StTypeID(elementType) == ST_INVALID_TID) return ST_INVALID_TID;
     const StSymbEntryID sid =
@@ -381,7 +393,7 @@ bool MdBfParser::singleName(const MdBfNameList* names)
 
 uint32_t MdBfParser::rule117(const MdBfValue* items)
 {
-    const auto* list = dynamic_cast<const MdBfSymbols*>(items);
+    const auto* list = mdBfAs<MdBfSymbols>(items);
     return list ? list->next : 0;
 }
 

@@ -45,11 +45,11 @@
 #include <utility>
 #include <vector>
 
-#include "base/st/stsymtab/StFlatMap.h"
 #include "bo/bf/BfBootFktImpl.h"
 #include "bo/bf/BfBootFktTypCont.h"
 #include "bo/bf/BfSymbTable.h"
 #include "bo/cp/CpBfNameMengeler.h"
+#include "bo/cp/CpIdWords.h"
 #include "platform/com.h"
 #include "platform/nameclassifier.h"
 #include "tools/md/tavolin/MdBfBisonParser.h"
@@ -126,6 +126,8 @@ using MdBfGrammar = MdBfFrame<>;
 // type, and, for enumerators, the running value for the next one.
 class MdBfSymbols : public MdBfValue {
 public:
+    static constexpr Kind kKind = KindSymbols;
+    MdBfSymbols() : MdBfValue(kKind) {}
     struct Item {
         StSymbEntryID sid;
         uint32_t word;
@@ -138,6 +140,8 @@ public:
 // Constant elements: a literal, a value, a list of values.
 class MdBfElems : public MdBfValue {
 public:
+    static constexpr Kind kKind = KindElems;
+    MdBfElems() : MdBfValue(kKind) {}
     StConstantElemPtrList list;
 };
 
@@ -145,6 +149,8 @@ public:
 // it could not be built.
 class MdBfInit : public MdBfValue {
 public:
+    static constexpr Kind kKind = KindInit;
+    MdBfInit() : MdBfValue(kKind) {}
     StConstEntryID cid;
 };
 
@@ -170,8 +176,10 @@ public:
     // ERRTXT_OFFSET), noImpl (sectionMask, bit 0 used), the provider
     // registration flag (flag), the lower-case flag (firstPass) and
     // whether the outputs are wanted (outputsUnused; when they are not, the
-    // types get no telegram tokens nor access words, which only "boot"
-    // holds; messages and results are the same).
+    // types get no telegram sets nor access words, which only "boot"
+    // holds, and a boot-function type whose members all have their values
+    // no default value, which only "bfsymb" holds; messages and results
+    // are the same).
     void init(const MdCompilerArgs& args) override;
     // The grammar with its actions, then the outputs (none when they are
     // unused: 0, 1, 2, 4 or 3 as below): 0 all written; 1 a
@@ -337,12 +345,12 @@ private:
     CpBfNameMengeler m_exports;
 
     MdBfTypeActions m_typeActions;
-    struct IdHash {
-        std::size_t operator()(uint32_t id) const { return id; }
-    };
-    StFlatMap<uint32_t, uint32_t, IdHash> m_typeDecls;  // declared types (SID) by type id (never walked)
+    CpIdWords m_typeDecls{8};                         // declared types (SID + 1) by type id
     StTypeID m_initType = ST_INVALID_TID;            // the type an array initialiser is built for
     String m_arrayName;                               // the name of TYPE name : ARRAY ...
     bool m_namedArray = false;
     StSymbEntryID m_arraySID;                         // the array type rule 74 declared last
+    StSymbEntryIDList m_typeMembers;                  // makeBootType's members and access words
+    std::vector<uint32_t> m_typeWords;
+    std::vector<const String*> m_listDeclared;        // declareVariables' names declared so far
 };

@@ -85,6 +85,12 @@ private:
     void identifier();
     void collect(const char* text, size_t length);  // CR dropped
     void enter(int condition);                      // saves the current one
+    // In a code block: collects the block from the buffer by hand, as the
+    // rules would (CR dropped, LF counted), up to its end word. True when
+    // the end word was found: the saved condition is back and the block's
+    // text is the token value. False otherwise (not in a code block, or the
+    // buffer ends first): the rules go on from where the collection stopped.
+    bool takeCodeAhead();
     int endOfText();                                // end of input in a text
 
     int32_t m_savedCondition = 0;    // of "(*", strings, code blocks and function texts

@@ -23,7 +23,7 @@
 template <class T>
 std::unique_ptr<T> mdBfTake(MdBfValue* v)
 {
-    if (T* t = dynamic_cast<T*>(v)) return std::unique_ptr<T>(t);
+    if (T* t = mdBfAs<T>(v)) return std::unique_ptr<T>(t);
     delete v;
     return std::unique_ptr<T>(new T);
 }
@@ -32,6 +32,8 @@ std::unique_ptr<T> mdBfTake(MdBfValue* v)
 // declared already.
 class MdBfNameList : public MdBfValue {
 public:
+    static constexpr Kind kKind = KindNames;
+    MdBfNameList() : MdBfValue(kKind) {}
     std::vector<String> names;
     size_t refused = 0;
 };

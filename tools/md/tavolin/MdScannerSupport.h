@@ -109,14 +109,28 @@ inline char* mdSkipBlanks(char* p, const char* end, int& lines)
 // lines.
 inline char* mdSkipSpace(char* p, const char* end, int& lines)
 {
-    for (; p < end; ++p) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte in memory is the lowest");
+    constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+    int feeds = 0;
+    while (p < end) {
         const char c = *p;
+        if (c == ' ' && end - p >= 8) {
+            // a run of blanks (indentation) eight bytes at a time: p moves
+            // to the first byte of the eight that is no blank
+            uint64_t eight;
+            std::memcpy(&eight, p, sizeof eight);
+            const uint64_t others = eight ^ kEightBlanks;
+            p += others != 0 ? unsigned(__builtin_ctzll(others)) / 8 : 8;
+            continue;
+        }
         if (c == '\n') {
-            ++lines;
+            ++feeds;
         } else if (c != ' ' && c != '\t' && c != '\r') {
             break;
         }
+        ++p;
     }
+    lines += feeds;
     return p;
 }
 
@@ -173,20 +187,31 @@ public:
             for (const MdKeyword& w : keywords)
                 if (int(std::strlen(w.text)) == length) m_sorted[k++] = {w.text, w.token};
         }
+        for (const MdKeyword& w : keywords) m_starts[static_cast<unsigned char>(w.text[0])] = true;
     }
     // The token of the word of len bytes; 0 when it is no keyword.
     int find(const char* word, int len) const
     {
-        if (len > kLongest) return 0;
+        // most names begin with a byte that begins no keyword
+        if (len > kLongest || !m_starts[static_cast<unsigned char>(word[0])]) return 0;
         for (int k = m_first[len]; k < m_first[len + 1]; ++k)
-            if (m_sorted[k].text[0] == word[0] && std::memcmp(m_sorted[k].text, word, std::size_t(len)) == 0)
+            if (m_sorted[k].text[0] == word[0] && m_sorted[k].text[len - 1] == word[len - 1] &&
+                sameBytes(m_sorted[k].text, word, len))
                 return m_sorted[k].token;
         return 0;
     }
 
 private:
+    // (a keyword is short: a loop costs less than a call of memcmp)
+    static bool sameBytes(const char* a, const char* b, int len)
+    {
+        for (int i = 1; i < len - 1; ++i)
+            if (a[i] != b[i]) return false;
+        return true;
+    }
     int m_first[kLongest + 2];
     MdKeyword m_sorted[64];
+    bool m_starts[256] = {};  // the first bytes of the keywords
 };
 
 // In the rules of a flex C++ scanner, for a token read by hand from the

@@ -259,6 +259,14 @@ TEST(BfCompilerActions, MessagesResultsAndModel)
              EXPECT_EQ(telegramText(b), "2=1 2=-2 2=3 5=7 5=7 3=-4");
          }},
         {"one name twice in a list", decl(bf("a, a : INT;")), 3, {"505@1 a"}, nullptr},
+        // Names the type before the list declared: an enumerator, the
+        // structure's own name; an anonymous array declares none.
+        {"a variable named as an enumerator of its type", decl(bf("e : (a, b) b, c := a;")), 3, {"505@1 b"},
+         nullptr},
+        {"a variable named as its structure", decl(bf("s : STRUCT m : INT; END_STRUCT s, t;")), 3, {"505@1 s"},
+         nullptr},
+        {"a name twice beside an anonymous array", decl(bf("a, b, a : ARRAY [0 .. 1] OF INT;")), 3, {"505@1 a"},
+         nullptr},
         {"names on their lines", "BOOT_FUNCTIONDECL\n" + bf("x : INT;\nx : BOOL;\n") + "\nEND_BOOT_FUNCTIONDECL\n" + kEmptyGlobal,
          3, {"505@3 x"}, nullptr},
     };

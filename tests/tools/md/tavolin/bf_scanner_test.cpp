@@ -138,6 +138,7 @@ TEST(BfScanner, AnySoupReadsTheSameInBlocks)
     const std::vector<std::string> pieces = {
         ";", ":", "=", ".", ",", "(", ")", "[", "]", "(*", "*)", "/", "*", "\"", "\\", "{", "}", "1", "42", "+", "-",
         "e", "E", "#", "16#", "2#", "$", "@", "INT", "END_VAR", "CHECK", "_EX", "BEGIN_ACT", "END_ACT", "BF_FUNCTION",
+        "CHECK_EX", "END_CHECK", "END_CHECK_EX", "END_", "        ",
         "x", "a9", " ", "\t", "\n", "\r", "\r\n", std::string(1, '\0')};
     expectSoupsReadTheSameInBlocks(48, pieces, 3000, [](const std::string& text, int block) {
         int32_t errors = 0;

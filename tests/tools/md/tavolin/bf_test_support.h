@@ -41,6 +41,7 @@ struct CountedValue : MdBfValue {
 
 class RecordingBfParser : public MdBfGrammar {
 public:
+    RecordingBfParser() { noteReductions(); }
     struct Reduction {
         int rule;
         int32_t line;
