@@ -152,8 +152,8 @@ std::atomic<size_t> g_spillBudget{limitFromEnvironment(1, kDefaultSpillBudget)};
 // has held (untouched room of a grown block is not resident).
 std::atomic<size_t> g_spillableInMemory{0};
 
-// A new, already unlinked file for spilled bytes in TMPDIR (else /tmp);
-// -1 when none can be made.
+}  // namespace
+
 int openSpillFile()
 {
     const char* env = std::getenv("TMPDIR");
@@ -172,6 +172,8 @@ int openSpillFile()
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     return fd;
 }
+
+namespace {
 
 // Spill files open in this copy of the layer, and how many may be: each
 // holds a descriptor, and the process needs its descriptors for its files.
@@ -215,10 +217,12 @@ bool pwriteAll(int fd, const void* src, size_t n, uint64_t pos)
     return true;
 }
 
-// Copies n bytes of one spill file into another, in the kernel when it can.
-bool copyFileBytes(int from, int to, uint64_t n)
+}  // namespace
+
+// In the kernel when it can.
+bool copyFileBytes(int from, uint64_t fromOffset, int to, uint64_t n)
 {
-    loff_t in = 0, out = 0;
+    loff_t in = loff_t(fromOffset), out = 0;
     while (n) {
         ssize_t c = ::copy_file_range(from, &in, to, &out, size_t(std::min<uint64_t>(n, uint64_t(1) << 30)), 0);
         if (c < 0 && errno == EINTR) continue;
@@ -239,13 +243,16 @@ bool copyFileBytes(int from, int to, uint64_t n)
     return true;
 }
 
-}  // namespace
-
 void setSpillLimits(size_t threshold, size_t budget, int files)
 {
     g_spillThreshold = threshold ? threshold : kDefaultSpillThreshold;
     g_spillBudget = budget ? budget : kDefaultSpillBudget;
     g_spillFileLimit = files ? files : kDefaultSpillFileLimit;
+}
+
+size_t spillThreshold()
+{
+    return g_spillThreshold;
 }
 
 size_t spillableBytesInMemory()
@@ -269,9 +276,10 @@ void ByteBuffer::release() noexcept
     tail_ = nullptr;
     tailLen_ = 0;
     file_.reset();
+    base_ = 0;
 }
 
-SpillFile::SpillFile(int f, std::atomic<int>& open) : fd(f), count(&open)
+SpillFile::SpillFile(int f, std::atomic<int>& open, bool ownFile) : fd(f), count(&open), own(ownFile)
 {
     ++*count;
 }
@@ -284,14 +292,24 @@ SpillFile::~SpillFile()
 
 bool ByteBuffer::ownFile()
 {
-    if (file_.use_count() <= 1) return true;
-    // Shared with a copy: this buffer writes to a file of its own from now
-    // on (beyond the limit: the bytes already lie in a spill file).
+    if (file_->own && file_.use_count() <= 1) return true;
+    // Shared with a copy, or a region of another file: this buffer writes to
+    // a file of its own from now on (beyond the limit: the bytes already lie
+    // in a file).
     const uint64_t inFile = size_ - tailLen_;
     std::shared_ptr<SpillFile> own = newSpillFile(false);
-    if (!own || !copyFileBytes(file_->fd, own->fd, inFile)) return false;
+    if (!own || !copyFileBytes(file_->fd, base_, own->fd, inFile)) return false;
     file_ = std::move(own);
+    base_ = 0;
     return true;
+}
+
+void ByteBuffer::adoptRegion(std::shared_ptr<SpillFile> file, uint64_t offset, size_t n)
+{
+    release();
+    file_ = std::move(file);
+    base_ = offset;
+    size_ = n;
 }
 
 ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other)
@@ -319,6 +337,7 @@ ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other)
     }
     release();
     file_ = other.file_;
+    base_ = other.base_;
     tail_ = tail;
     tailLen_ = other.tailLen_;
     size_ = other.size_;
@@ -328,6 +347,7 @@ ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other)
 void ByteBuffer::clear()
 {
     file_.reset();
+    base_ = 0;
     std::free(tail_);
     tail_ = nullptr;
     tailLen_ = 0;
@@ -403,7 +423,7 @@ HRESULT ByteBuffer::readSpilled(uint64_t pos, void* dst, size_t n) const
         n -= k;
     }
     while (n) {
-        ssize_t r = ::pread(file_->fd, p, n, off_t(pos));
+        ssize_t r = ::pread(file_->fd, p, n, off_t(base_ + pos));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return STG_E_READFAULT;
         if (r == 0) {

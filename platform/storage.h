@@ -5,7 +5,10 @@
 //
 // How it works here:
 // - Direct mode only. Opening parses the whole file into a tree in memory;
-//   streams are contiguous byte vectors. Commit of the root storage, and the
+//   streams are contiguous byte vectors, but for large streams that lie in
+//   one piece of an opened file: those are read from the file until they
+//   are written (copies of them too, also after the file was written
+//   anew). Commit of the root storage, and the
 //   final Release of a root opened for writing, write the whole tree back
 //   (a file is replaced atomically; an ILockBytes is rewritten from offset 0).
 //   Commit of a sub-storage or a stream changes nothing on disk.

@@ -2,6 +2,7 @@
 // locking and writing back.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,6 +124,39 @@ HRESULT readFully(int fd, std::vector<uint8_t>& buf)
     return S_OK;
 }
 
+// Regions of opened files are not counted with the spill files: each
+// opened file has one at most.
+std::atomic<int> g_openedRegionFiles{0};
+
+// Decodes the compound file open on fd, of size bytes. Through a mapping of
+// the file where it can be had, so that its large streams in one piece stay
+// in the file (regions then receives the file they read); else read whole.
+HRESULT decodeFile(int fd, size_t size, Node& root, std::shared_ptr<SpillFile>& regions)
+{
+    regions.reset();
+    void* map = size ? ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0) : MAP_FAILED;
+    if (map == MAP_FAILED) {
+        std::vector<uint8_t> bytes;
+        HRESULT hr = readFully(fd, bytes);
+        if (SUCCEEDED(hr)) hr = decode(bytes.data(), bytes.size(), root);
+        return hr;
+    }
+    const int dupFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (dupFd >= 0) {
+        try {
+            regions = std::make_shared<SpillFile>(dupFd, g_openedRegionFiles, false);
+        } catch (const std::bad_alloc&) {
+            ::close(dupFd);
+        }
+    }
+    HRESULT hr = decode(static_cast<const uint8_t*>(map), size, root, regions);
+    ::munmap(map, size);
+    // Nothing adopted the file: it is closed again.
+    if (regions && regions.use_count() == 1) regions.reset();
+    if (FAILED(hr)) regions.reset();
+    return hr;
+}
+
 FILETIME fromTimespec(const struct timespec& ts)
 {
     return ticksToFileTime(kFileTimeUnixEpoch + ULONGLONG(ts.tv_sec) * 10000000ULL + ULONGLONG(ts.tv_nsec) / 100);
@@ -152,8 +186,9 @@ HRESULT encodeToFd(const Node& root, int fd, uint64_t& size)
 // A file held open and locked while its root storage lives.
 class FileBacking final : public Backing {
 public:
-    FileBacking(std::string path, int fd, bool deleteOnRelease)
-        : path_(std::move(path)), fd_(fd), deleteOnRelease_(deleteOnRelease)
+    // regions: the file as the streams that still lie in it read it.
+    FileBacking(std::string path, int fd, bool deleteOnRelease, std::shared_ptr<SpillFile> regions = nullptr)
+        : path_(std::move(path)), fd_(fd), deleteOnRelease_(deleteOnRelease), regions_(regions)
     {
     }
     ~FileBacking() override { close(); }
@@ -188,6 +223,8 @@ public:
         forgetTempName(name.data());
         ::close(fd_);
         fd_ = tmp;
+        // Streams still read from the old file keep it open themselves.
+        regions_.reset();
         return S_OK;
     }
 
@@ -202,6 +239,7 @@ public:
 private:
     HRESULT writeInPlace(const Node& root)
     {
+        if (HRESULT hr = moveRegions(); FAILED(hr)) return hr;
         uint64_t size = 0;
         HRESULT hr = encodeToFd(root, fd_, size);
         if (FAILED(hr)) return hr;
@@ -209,9 +247,28 @@ private:
         return S_OK;
     }
 
+    // Streams that still lie in this file (here or in copies of them
+    // elsewhere) go on reading an unlinked copy of it from now on: the
+    // descriptor they share is turned to the copy.
+    HRESULT moveRegions()
+    {
+        std::shared_ptr<SpillFile> regions = regions_.lock();
+        if (!regions) return S_OK;
+        struct stat st;
+        if (::fstat(fd_, &st) != 0) return STG_E_READFAULT;
+        const int copy = openSpillFile();
+        if (copy < 0) return STG_E_MEDIUMFULL;
+        const bool ok = copyFileBytes(fd_, 0, copy, uint64_t(st.st_size)) && ::dup3(copy, regions->fd, O_CLOEXEC) >= 0;
+        ::close(copy);
+        if (!ok) return STG_E_MEDIUMFULL;
+        regions_.reset();
+        return S_OK;
+    }
+
     std::string path_;
     int fd_;
     bool deleteOnRelease_;
+    std::weak_ptr<SpillFile> regions_;
 };
 
 // An ILockBytes that receives the whole file at every write.
@@ -410,16 +467,14 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
             return STG_E_SHAREVIOLATION;
         }
         auto doc = newDocument();
-        std::vector<uint8_t> bytes;
-        HRESULT hr = readFully(fd, bytes);
-        if (SUCCEEDED(hr)) hr = decode(bytes.data(), bytes.size(), *doc->root);
+        std::shared_ptr<SpillFile> regions;
+        HRESULT hr = decodeFile(fd, size_t(st.st_size), *doc->root, regions);
         if (FAILED(hr)) {
             ::close(fd);
             return hr;
         }
-        bytes = std::vector<uint8_t>();
         doc->root->mtime = doc->root->ctime = fromTimespec(st.st_mtim);
-        doc->backing = std::make_unique<FileBacking>(resolved(path), fd, false);
+        doc->backing = std::make_unique<FileBacking>(resolved(path), fd, false, regions);
         doc->rootName = pwcsName;
         doc->writable = write;
         return handOutRoot(doc, grfMode, ppstgOpen);

@@ -1064,6 +1064,51 @@ TEST_F(SpillTest, BudgetDecidesWhatSpills)
     EXPECT_EQ(tvp::stg::spillableBytesInMemory(), before);
 }
 
+// The large streams of an opened file are read where they lie in it. A copy
+// made of them elsewhere keeps the bytes they had when the file is written
+// anew - by a new file put in its place, or in place where no new file can be
+// made beside it (a name too long for the temporary one) - and writes into
+// the stream change only the stream.
+TEST_F(SpillTest, OpenedStreamsStayInTheirFile)
+{
+    const Bytes big = pattern(3u << 20, 21);
+    const Bytes also = pattern(300000, 22);
+    for (const std::string& name : {std::string("regions.stg"), std::string(248, 'r') + ".stg"}) {
+        {
+            ComPtr<IStorage> root = createFile(wpath(name));
+            putStream(root, "big", big);
+            ComPtr<IStorage> sub;
+            ASSERT_EQ(root->CreateStorage(u"sub", kRW, 0, 0, &sub), S_OK);
+            putStream(sub, "also", also);
+        }
+        ComPtr<IStorage> other = createFile(wpath("other.stg"));
+        Bytes changed = big;
+        {
+            ComPtr<IStorage> root = openFile(wpath(name), kRW);
+            ASSERT_EQ(root->CopyTo(0, nullptr, nullptr, other), S_OK);
+            ComPtr<IStream> s;
+            ASSERT_EQ(root->OpenStream(u"big", nullptr, kRW, 0, &s), S_OK);
+            const Bytes b = pattern(70000, 23);
+            writeAt(s, 1000, b);
+            modelWrite(changed, 1000, b);
+            s = nullptr;
+            EXPECT_EQ(getStream(root, "big"), changed) << name;
+            ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK) << name;
+            ComPtr<IStorage> sub;
+            ASSERT_EQ(root->OpenStorage(u"sub", nullptr, kRW, nullptr, 0, &sub), S_OK);
+            EXPECT_EQ(getStream(sub, "also"), also) << name;
+        }
+        EXPECT_EQ(getStream(other, "big"), big) << name;
+        ASSERT_EQ(other->Commit(STGC_DEFAULT), S_OK);
+        auto listing = oleListing(path(name));
+        EXPECT_EQ(listing["S big"], std::to_string(changed.size()) + " " + md5hex(changed)) << name;
+        EXPECT_EQ(listing["S sub/also"], std::to_string(also.size()) + " " + md5hex(also)) << name;
+        listing = oleListing(path("other.stg"));
+        EXPECT_EQ(listing["S big"], std::to_string(big.size()) + " " + md5hex(big)) << name;
+        EXPECT_EQ(listing["S sub/also"], std::to_string(also.size()) + " " + md5hex(also)) << name;
+    }
+}
+
 // Past the most spill files open at once, new large contents stay in memory.
 TEST_F(SpillTest, SpillFilesAreLimited)
 {
