@@ -200,7 +200,7 @@ private:
 };
 
 // The spill threshold, budget and the most spill files open at once (tests
-// set small values; 0 restores the default of each: 256 KiB, 64 MiB and 256
+// set small values; 0 restores the default of each: 256 KiB, 96 MiB and 256
 // files). The budget and the file count are those of this copy of the
 // layer: a program and a library it loads that both link it have one each.
 // Past the file count new contents stay in memory; a copy that writes to a
