@@ -453,6 +453,16 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
               std::string::npos)
         << r.err;
     EXPECT_EQ(readFile(path("pkg.dsc")), pkg);
+    // A further header makes the source a package although its first header
+    // says technology object: refused alike, before any step.
+    const std::string motion = readFile(std::string(TV_SOURCE_DIR) + "/examples/motion.tps");
+    std::ofstream(path("two.tos")) << readFile(kAxis) << motion.substr(0, motion.find("END_TP_HEADER") + 14);
+    r = run("compile two.tos -o '" + target + "'");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tavolin: two.tos is the source of a technology package, but " + target +
+                         " is the descriptor of a technology object: not compiled\n");
+    EXPECT_EQ(readFile(target), first);
 
     // A resource script that is the source or the target is refused before
     // anything is written.

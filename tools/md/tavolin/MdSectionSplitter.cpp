@@ -63,14 +63,16 @@ std::size_t countInStream(std::istream& in, const char* text)
 
 }  // namespace
 
-int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain)
+int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain, bool lookFurther)
 {
+    certain = false;
     MdStringSectionSink nowhere;
     for (int i = 0; i < MdTmpCount; ++i) nowhere.setMissing(i);
     m_probing = true;
     split(source, nowhere, nullptr, 0);
     m_probing = false;
     const int32_t kind = header().kind;
+    if (!lookFurther) return kind;
     // A header is written with two words ending in "_HEADER", its begin and
     // its end keyword: more of them may make a further header.
     source.clear();
