@@ -621,7 +621,17 @@ bool Run::kindsFit()
 
 bool Run::assumedKindHolds(LONG reported) const
 {
-    return mdIsObjectKind(reported) && std::strcmp(descriptorKindOf(reported), descriptorKindOf(m_assumedKind)) == 0;
+    if (mdIsObjectKind(reported)) return std::strcmp(descriptorKindOf(reported), descriptorKindOf(m_assumedKind)) == 0;
+    // An opening that gave no kind (a source with errors, or a failure before
+    // the split): a careful run would have taken the first header's kind as
+    // well when no further header can follow.
+    std::ifstream in(m_o.source, std::ios::in | std::ios::binary);
+    bool certain = false;
+    if (in.is_open()) {
+        std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
+        libraryCall([&] { split->probeKind(in, certain); return S_OK; }, false);
+    }
+    return certain;
 }
 
 bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& given, const char* meaningText,
