@@ -428,6 +428,9 @@ HRESULT ByteBuffer::readSpilled(uint64_t pos, void* dst, size_t n) const
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return STG_E_READFAULT;
         if (r == 0) {
+            // A region of another file must lie wholly in it: that file was
+            // cut short behind its opener's back.
+            if (!file_->own) return STG_E_READFAULT;
             // Past the file's end (a hole at its end) the content is zeros.
             std::memset(p, 0, n);
             return S_OK;

@@ -1107,6 +1107,14 @@ TEST_F(SpillTest, OpenedStreamsStayInTheirFile)
         EXPECT_EQ(listing["S big"], std::to_string(big.size()) + " " + md5hex(big)) << name;
         EXPECT_EQ(listing["S sub/also"], std::to_string(also.size()) + " " + md5hex(also)) << name;
     }
+    // A file cut short behind its opener's back is a read fault, not zeros.
+    ComPtr<IStorage> root = openFile(wpath("regions.stg"));
+    ASSERT_EQ(::truncate(path("regions.stg").c_str(), 8192), 0);
+    ComPtr<IStream> s;
+    ASSERT_EQ(root->OpenStream(u"big", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s), S_OK);
+    Bytes buf(65536);
+    ULONG n = 0;
+    EXPECT_EQ(s->Read(buf.data(), ULONG(buf.size()), &n), STG_E_READFAULT);
 }
 
 // Past the most spill files open at once, new large contents stay in memory.
