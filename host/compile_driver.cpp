@@ -541,8 +541,7 @@ bool Run::openTarget()
         });
         if (!made) return false;
     }
-    HRESULT hr = StgOpenStorage(tvp::utf8ToWide(m_file.workPath()).c_str(), nullptr,
-                                STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, &m_target);
+    HRESULT hr = m_file.openStorage(&m_target);
     if (FAILED(hr) || !m_target) {
         std::fprintf(stderr, "tavolin: cannot open %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
                      hostHex(uint32_t(hr)).c_str());

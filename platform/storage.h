@@ -226,6 +226,14 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
 // when it does not exist.
 HRESULT StgIsStorageFile(const OLECHAR* pwcsName);
 
+// This system's own: opens the compound file open on fd (which the caller
+// has locked and keeps open) for reading and writing, with every write going
+// to copyPath instead - an existing file that the caller made for it, which
+// the first commit (or the final release) replaces by the whole compound
+// file; the file on fd is never written. What StgOpenStorage would do with a
+// copy of the file at copyPath, without making that copy.
+HRESULT TvOpenStorageAsCopy(int fd, const OLECHAR* copyPath, IStorage** ppstgOpen);
+
 // The same on an ILockBytes object (which receives the whole compound file
 // on Commit of the root and on its final Release).
 HRESULT StgCreateDocfileOnILockBytes(ILockBytes* plkbyt, DWORD grfMode, DWORD reserved,

@@ -483,6 +483,45 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
     }
 }
 
+HRESULT TvOpenStorageAsCopy(int fd, const OLECHAR* copyPath, IStorage** ppstgOpen)
+{
+    if (!ppstgOpen) return STG_E_INVALIDPOINTER;
+    *ppstgOpen = nullptr;
+    if (!copyPath) return STG_E_INVALIDNAME;
+    try {
+        std::string path = pathOf(copyPath);
+        if (path.empty()) return STG_E_INVALIDNAME;
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return STG_E_ACCESSDENIED;
+        const int out = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (out < 0) return errnoToHr(errno, path);
+        if (::flock(out, LOCK_EX | LOCK_NB) != 0) {
+            ::close(out);
+            return STG_E_SHAREVIOLATION;
+        }
+        auto doc = newDocument();
+        std::shared_ptr<SpillFile> regions;
+        HRESULT hr = decodeFile(fd, size_t(st.st_size), *doc->root, regions);
+        if (FAILED(hr)) {
+            ::close(out);
+            return hr;
+        }
+        // As a copy made now would be; the copy is written at the first
+        // commit whatever changed. The streams that stay in the file on fd
+        // keep it open themselves; the backing never writes that file.
+        FILETIME now{};
+        CoFileTimeNow(&now);
+        doc->root->mtime = doc->root->ctime = now;
+        doc->backing = std::make_unique<FileBacking>(resolved(path), out, false);
+        doc->rootName = copyPath;
+        doc->writable = true;
+        doc->dirty = true;
+        return handOutRoot(doc, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, ppstgOpen);
+    } catch (const std::bad_alloc&) {
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+}
+
 HRESULT StgIsStorageFile(const OLECHAR* pwcsName)
 {
     if (!pwcsName) return STG_E_INVALIDNAME;

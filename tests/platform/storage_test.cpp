@@ -1,6 +1,7 @@
 // Structured storage: compound files written here are read by an
 // independent reader (olefile under /usr/bin/python3) and by this layer.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <openssl/evp.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -1115,6 +1117,46 @@ TEST_F(SpillTest, OpenedStreamsStayInTheirFile)
     Bytes buf(65536);
     ULONG n = 0;
     EXPECT_EQ(s->Read(buf.data(), ULONG(buf.size()), &n), STG_E_READFAULT);
+}
+
+// A file opened as a copy is read where it is and never written: its copy
+// receives the whole file at the first commit, or at the release when
+// nothing was committed - also when nothing changed.
+TEST_F(SpillTest, OpenedAsACopyTheFileStaysAsItWas)
+{
+    const Bytes big = pattern(1u << 20, 31);
+    const Bytes small = pattern(300, 32);
+    {
+        ComPtr<IStorage> root = createFile(wpath("orig.stg"));
+        putStream(root, "big", big);
+        putStream(root, "small", small);
+    }
+    auto readBytes = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string before = readBytes(path("orig.stg"));
+    const int fd = ::open(path("orig.stg").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (const char* name : {"changed.stg", "same.stg"}) {
+        ::close(::open(path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        const bool change = std::string(name) == "changed.stg";
+        {
+            ComPtr<IStorage> copy;
+            ASSERT_EQ(TvOpenStorageAsCopy(fd, wpath(name).c_str(), &copy), S_OK) << name;
+            EXPECT_EQ(getStream(copy, "big"), big) << name;
+            if (change) {
+                putStream(copy, "small", big);
+                ASSERT_EQ(copy->Commit(STGC_DEFAULT), S_OK);
+            }
+        }
+        auto listing = oleListing(path(name));
+        EXPECT_EQ(listing["S big"], std::to_string(big.size()) + " " + md5hex(big)) << name;
+        const Bytes& now = change ? big : small;
+        EXPECT_EQ(listing["S small"], std::to_string(now.size()) + " " + md5hex(now)) << name;
+    }
+    ::close(fd);
+    EXPECT_EQ(readBytes(path("orig.stg")), before);
 }
 
 // Past the most spill files open at once, new large contents stay in memory.
