@@ -354,6 +354,20 @@ DocumentPtr newDocument()
     return doc;
 }
 
+// Locks the file open on lockFd (lock: LOCK_EX or LOCK_SH) and decodes the
+// compound file on fd, of size bytes, into a new document (see decodeFile);
+// on failure lockFd is closed.
+HRESULT lockAndDecode(int lockFd, int lock, int fd, size_t size, DocumentPtr& doc, std::shared_ptr<SpillFile>& regions)
+{
+    HRESULT hr = ::flock(lockFd, lock | LOCK_NB) != 0 ? STG_E_SHAREVIOLATION : S_OK;
+    if (SUCCEEDED(hr)) {
+        doc = newDocument();
+        hr = decodeFile(fd, size, *doc->root, regions);
+    }
+    if (FAILED(hr)) ::close(lockFd);
+    return hr;
+}
+
 // Hands out the root storage of a new or opened document; without memory
 // for it the document is closed again.
 HRESULT handOutRoot(const DocumentPtr& doc, DWORD grfMode, IStorage** ppstgOpen)
@@ -462,17 +476,10 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
             ::close(fd);
             return STG_E_ACCESSDENIED;
         }
-        if (::flock(fd, (exclusiveLock(grfMode) ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-            ::close(fd);
-            return STG_E_SHAREVIOLATION;
-        }
-        auto doc = newDocument();
+        DocumentPtr doc;
         std::shared_ptr<SpillFile> regions;
-        HRESULT hr = decodeFile(fd, size_t(st.st_size), *doc->root, regions);
-        if (FAILED(hr)) {
-            ::close(fd);
-            return hr;
-        }
+        HRESULT hr = lockAndDecode(fd, exclusiveLock(grfMode) ? LOCK_EX : LOCK_SH, fd, size_t(st.st_size), doc, regions);
+        if (FAILED(hr)) return hr;
         doc->root->mtime = doc->root->ctime = fromTimespec(st.st_mtim);
         doc->backing = std::make_unique<FileBacking>(resolved(path), fd, false, regions);
         doc->rootName = pwcsName;
@@ -495,17 +502,10 @@ HRESULT TvOpenStorageAsCopy(int fd, const OLECHAR* copyPath, IStorage** ppstgOpe
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return STG_E_ACCESSDENIED;
         const int out = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (out < 0) return errnoToHr(errno, path);
-        if (::flock(out, LOCK_EX | LOCK_NB) != 0) {
-            ::close(out);
-            return STG_E_SHAREVIOLATION;
-        }
-        auto doc = newDocument();
+        DocumentPtr doc;
         std::shared_ptr<SpillFile> regions;
-        HRESULT hr = decodeFile(fd, size_t(st.st_size), *doc->root, regions);
-        if (FAILED(hr)) {
-            ::close(out);
-            return hr;
-        }
+        HRESULT hr = lockAndDecode(out, LOCK_EX, fd, size_t(st.st_size), doc, regions);
+        if (FAILED(hr)) return hr;
         // As a copy made now would be; the copy is written at the first
         // commit whatever changed. The streams that stay in the file on fd
         // keep it open themselves; the backing never writes that file.
