@@ -392,6 +392,9 @@ private:
     // The opening said which kind the source is: false when it is not the
     // kind the first header gave (as this run assumed) or none.
     bool assumedKindHolds(LONG reported) const;
+    // Ends this run for a careful one (mustRedo); nothing of it stays:
+    // TARGET's working copy and the outputs are discarded with it.
+    int giveWay();
     // Makes the working copy of TARGET (for a new one, a descriptor file of
     // the source's kind) and opens it; false with a message.
     bool openTarget();
@@ -618,6 +621,16 @@ bool Run::kindsFit()
     return false;
 }
 
+int Run::giveWay()
+{
+    m_redo = true;
+    m_object->Release();
+    m_object = nullptr;
+    m_target->Release();
+    m_target = nullptr;
+    return 1;
+}
+
 bool Run::assumedKindHolds(LONG reported) const
 {
     if (mdIsObjectKind(reported)) return std::strcmp(descriptorKindOf(reported), descriptorKindOf(m_assumedKind)) == 0;
@@ -823,6 +836,9 @@ int Run::compile()
     char* held = nullptr;
     size_t heldSize = 0;
     std::FILE* holder = m_assumedKind != MdKindNone ? ::open_memstream(&held, &heldSize) : nullptr;
+    // Nothing to hold them in: the careful run takes over before anything
+    // is said.
+    if (m_assumedKind != MdKindNone && !holder) return giveWay();
     HostErrorDisplay display(holder ? holder : stderr, m_o.maxMessages);
     m_outputs.prepare();
     Bstr source(m_o.source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(m_o.rcText);
@@ -846,15 +862,7 @@ int Run::compile()
             std::free(held);
         }
     }
-    if (m_redo) {
-        // Nothing of this run stays: TARGET's working copy and the outputs
-        // are discarded with it.
-        m_object->Release();
-        m_object = nullptr;
-        m_target->Release();
-        m_target = nullptr;
-        return 1;
-    }
+    if (m_redo) return giveWay();
     // With an object kind the source was split into the working file; a
     // failure after that is the ACX step's.
     const bool acxFailed = mdIsObjectKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
