@@ -141,12 +141,17 @@ HRESULT decodeFile(int fd, size_t size, Node& root, std::shared_ptr<SpillFile>& 
         if (SUCCEEDED(hr)) hr = decode(bytes.data(), bytes.size(), root);
         return hr;
     }
-    const int dupFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (dupFd >= 0) {
+    // The streams read the file through an opening of their own: one that
+    // shared fd's would keep the file's lock while copies of them live on.
+    const int own = ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat a, b;
+    if (own >= 0 && (::fstat(fd, &a) != 0 || ::fstat(own, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino)) {
+        ::close(own);
+    } else if (own >= 0) {
         try {
-            regions = std::make_shared<SpillFile>(dupFd, g_openedRegionFiles, false);
+            regions = std::make_shared<SpillFile>(own, g_openedRegionFiles, false);
         } catch (const std::bad_alloc&) {
-            ::close(dupFd);
+            ::close(own);
         }
     }
     HRESULT hr = decode(static_cast<const uint8_t*>(map), size, root, regions);

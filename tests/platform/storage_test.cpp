@@ -1109,6 +1109,18 @@ TEST_F(SpillTest, OpenedStreamsStayInTheirFile)
         EXPECT_EQ(listing["S big"], std::to_string(big.size()) + " " + md5hex(big)) << name;
         EXPECT_EQ(listing["S sub/also"], std::to_string(also.size()) + " " + md5hex(also)) << name;
     }
+    // Copies of its streams do not keep the file locked once its root is
+    // released.
+    {
+        ComPtr<IStorage> held = createFile(wpath("held.stg"));
+        {
+            ComPtr<IStorage> root = openFile(wpath("regions.stg"), kRW);
+            ASSERT_EQ(root->CopyTo(0, nullptr, nullptr, held), S_OK);
+        }
+        ComPtr<IStorage> again;
+        EXPECT_EQ(StgOpenStorage(wpath("regions.stg").c_str(), nullptr, kRW, nullptr, 0, &again), S_OK);
+        EXPECT_EQ(getStream(held, "big"), getStream(again, "big"));
+    }
     // A file cut short behind its opener's back is a read fault, not zeros.
     ComPtr<IStorage> root = openFile(wpath("regions.stg"));
     ASSERT_EQ(::truncate(path("regions.stg").c_str(), 8192), 0);
