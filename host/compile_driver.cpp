@@ -456,7 +456,17 @@ LONG Run::probeKind()
         int32_t kind = MdKindNone;
         if (in.is_open()) {
             std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
-            libraryCall([&] { kind = split->probeKind(in, certain, m_careful); return S_OK; }, false);
+            libraryCall(
+                [&] {
+                    kind = split->probeKind(in, certain, m_careful);
+                    if (m_careful || mdIsObjectKind(kind)) return S_OK;
+                    // No kind to assume: whether one may follow decides.
+                    in.clear();
+                    in.seekg(0);
+                    kind = split->probeKind(in, certain);
+                    return S_OK;
+                },
+                false);
         }
         if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
         if (!m_careful && mdIsObjectKind(kind)) {
