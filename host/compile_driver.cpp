@@ -249,6 +249,8 @@ public:
     }
     LibraryOutput(const LibraryOutput&) = delete;
     LibraryOutput& operator=(const LibraryOutput&) = delete;
+    // What the call wrote is dropped after all.
+    void drop() { m_keep = false; }
 
 private:
     void passOn()
@@ -372,15 +374,27 @@ bool tempDirectoryUsable()
 
 class Run {
 public:
-    Run(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)
-        : m_lib(lib), m_o(o), m_file(o.target), m_outputs(o.rc, o.impl), m_trace(trace), m_traceContext(traceContext)
+    // careful: the source's kind is settled before anything is opened, by
+    // reading the whole source (see probeKind).
+    Run(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext, bool careful)
+        : m_lib(lib), m_o(o), m_file(o.target), m_outputs(o.rc, o.impl), m_trace(trace),
+          m_traceContext(traceContext), m_careful(careful)
     {
     }
 
     int compile();
+    // The kind the first header gave was not the source's: this run wrote
+    // nothing and said nothing, and a careful one must take its place.
+    bool mustRedo() const { return m_redo; }
 
 private:
     LONG probeKind();
+    // The opening said which kind the source is: false when it is not the
+    // kind the first header gave (as this run assumed) or none.
+    bool assumedKindHolds(LONG reported) const;
+    // Ends this run for a careful one (mustRedo); nothing of it stays:
+    // TARGET's working copy and the outputs are discarded with it.
+    int giveWay();
     // Makes the working copy of TARGET (for a new one, a descriptor file of
     // the source's kind) and opens it; false with a message.
     bool openTarget();
@@ -419,12 +433,21 @@ private:
     bool m_isNew = false;       // TARGET did not exist
     HostCompileTrace m_trace;
     void* m_traceContext;
+    bool m_careful;
+    // Not careful: the object kind taken from the first header alone, to be
+    // confirmed by the opening (none: nothing assumed).
+    LONG m_assumedKind = MdKindNone;
+    bool m_redo = false;
 };
 
 // The object kind of the source, for the new TARGET that is made before the
-// real opening copies it into the working file: read from the first header
-// alone, or, when the source may hold a further header, from a whole opening
-// into a scratch storage with the messages kept back.
+// real opening copies it into the working file, or for the check of an
+// existing one: read from the first header alone, or, when the source may
+// hold a further header, from a whole opening into a scratch storage with
+// the messages kept back. Whether a further header may follow takes a read
+// of the whole source; a run that is not careful skips it and assumes the
+// first header's kind, which the real opening then confirms (almost every
+// source has one header).
 LONG Run::probeKind()
 {
     {
@@ -433,9 +456,23 @@ LONG Run::probeKind()
         int32_t kind = MdKindNone;
         if (in.is_open()) {
             std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
-            libraryCall([&] { kind = split->probeKind(in, certain); return S_OK; }, false);
+            libraryCall(
+                [&] {
+                    kind = split->probeKind(in, certain, m_careful);
+                    if (m_careful || mdIsObjectKind(kind)) return S_OK;
+                    // No kind to assume: whether one may follow decides.
+                    in.clear();
+                    in.seekg(0);
+                    kind = split->probeKind(in, certain);
+                    return S_OK;
+                },
+                false);
         }
         if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
+        if (!m_careful && mdIsObjectKind(kind)) {
+            m_assumedKind = kind;
+            return kind;
+        }
     }
     IMC_Tavolin* probe = m_lib.create();
     if (!probe) return MdKindNone;
@@ -517,8 +554,7 @@ bool Run::openTarget()
         });
         if (!made) return false;
     }
-    HRESULT hr = StgOpenStorage(tvp::utf8ToWide(m_file.workPath()).c_str(), nullptr,
-                                STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, &m_target);
+    HRESULT hr = m_file.openStorage(&m_target);
     if (FAILED(hr) || !m_target) {
         std::fprintf(stderr, "tavolin: cannot open %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
                      hostHex(uint32_t(hr)).c_str());
@@ -581,12 +617,43 @@ bool Run::kindsFit()
 {
     const char* targetKind = headerKind(m_target);
     if (!*targetKind) return true;  // not a descriptor this command knows: the opening decides
-    const LONG kind = probeKind();
+    LONG kind = probeKind();
+    if (m_assumedKind != MdKindNone && std::strcmp(descriptorKindOf(kind), targetKind) != 0) {
+        // Only a further header could make it fit: the whole source decides.
+        m_assumedKind = MdKindNone;
+        m_careful = true;
+        kind = probeKind();
+    }
     const char* wanted = descriptorKindOf(kind);
     if (!*wanted || std::strcmp(wanted, targetKind) == 0) return true;
     std::fprintf(stderr, "tavolin: %s is the source of %s, but %s is the descriptor of a %s: not compiled\n",
                  m_o.source.c_str(), sourceKindWords(kind), m_o.target.c_str(), targetKind);
     return false;
+}
+
+int Run::giveWay()
+{
+    m_redo = true;
+    m_object->Release();
+    m_object = nullptr;
+    m_target->Release();
+    m_target = nullptr;
+    return 1;
+}
+
+bool Run::assumedKindHolds(LONG reported) const
+{
+    if (mdIsObjectKind(reported)) return std::strcmp(descriptorKindOf(reported), descriptorKindOf(m_assumedKind)) == 0;
+    // An opening that gave no kind (a source with errors, or a failure before
+    // the split): a careful run would have taken the first header's kind as
+    // well when no further header can follow.
+    std::ifstream in(m_o.source, std::ios::in | std::ios::binary);
+    bool certain = false;
+    if (in.is_open()) {
+        std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
+        libraryCall([&] { split->probeKind(in, certain); return S_OK; }, false);
+    }
+    return certain;
 }
 
 bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& given, const char* meaningText,
@@ -774,16 +841,38 @@ int Run::compile()
         m_target = nullptr;
         return 1;
     }
-    HostErrorDisplay display(stderr, m_o.maxMessages);
+    // With a kind assumed, the opening's messages are held until it has
+    // confirmed that kind.
+    char* held = nullptr;
+    size_t heldSize = 0;
+    std::FILE* holder = m_assumedKind != MdKindNone ? ::open_memstream(&held, &heldSize) : nullptr;
+    // Nothing to hold them in: the careful run takes over before anything
+    // is said.
+    if (m_assumedKind != MdKindNone && !holder) return giveWay();
+    HostErrorDisplay display(holder ? holder : stderr, m_o.maxMessages);
     m_outputs.prepare();
     Bstr source(m_o.source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(m_o.rcText);
     LONG kind = MdKindNone;
     LONG status = 0;
-    HRESULT hr = libraryCall([&] {
-        return m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
-                                    USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask),
-                                    &kind, &status);
-    });
+    HRESULT hr;
+    {
+        LibraryOutput output(true);
+        hr = m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
+                                  USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask), &kind,
+                                  &status);
+        m_redo = m_assumedKind != MdKindNone && !assumedKindHolds(kind);
+        if (m_redo) output.drop();
+        display.setOutput(stderr);
+        if (holder) {
+            std::fclose(holder);
+            if (!m_redo && heldSize) {
+                std::fwrite(held, 1, heldSize, stderr);
+                std::fflush(stderr);
+            }
+            std::free(held);
+        }
+    }
+    if (m_redo) return giveWay();
     // With an object kind the source was split into the working file; a
     // failure after that is the ACX step's.
     const bool acxFailed = mdIsObjectKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
@@ -974,8 +1063,14 @@ int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace 
 {
     LibraryOutput::s_limit = o.maxMessages;
     int rc;
+    bool redo;
     {
-        Run run(lib, o, trace, traceContext);
+        Run run(lib, o, trace, traceContext, false);
+        rc = run.compile();
+        redo = run.mustRedo();
+    }
+    if (redo) {
+        Run run(lib, o, trace, traceContext, true);
         rc = run.compile();
     }
     if (trace) trace("done", traceContext);

@@ -37,6 +37,8 @@ public:
     // Prints "… and N more messages (counts by severity)" when messages
     // were held back by the limit.
     void printHeldBack() const;
+    // Where the messages go from now on (null: counted only).
+    void setOutput(std::FILE* out) { m_out = out; }
 
 private:
     void show(BSTR text, LONG level);

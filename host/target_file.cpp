@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/tempnames.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -199,16 +200,16 @@ bool TargetFile::openExisting()
         discard();
         return false;
     }
-    const int out = ::open(m_work.c_str(), O_WRONLY | O_CLOEXEC);
-    const bool ok = out >= 0 && copyContent(m_lock, out);
-    const int err = errno;
-    if (out >= 0) ::close(out);
-    if (!ok) {
-        say("make a working copy of", m_path, errnoWords(err));
-        discard();
-        return false;
-    }
     return true;
+}
+
+HRESULT TargetFile::openStorage(IStorage** out)
+{
+    const std::u16string work = tvp::utf8ToWide(m_work);
+    // An existing TARGET is read where it is; the working copy receives the
+    // whole file at the first commit.
+    if (m_lock >= 0) return TvOpenStorageAsCopy(m_lock, work.c_str(), out);
+    return StgOpenStorage(work.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
 }
 
 bool TargetFile::createNew(const std::function<bool(const char* path)>& make)

@@ -1,7 +1,8 @@
 // The TARGET of a compile as the tavolin command keeps it safe: the
 // pre-compiler works on a copy (a temporary file beside TARGET, else in
-// $TMPDIR), and only a compile that succeeded replaces TARGET by it, in one
-// rename. A compile that fails, is refused or is interrupted leaves TARGET
+// $TMPDIR; of an existing TARGET the copy is written only when the storage
+// over it is committed, its content read from TARGET until then), and only a
+// compile that succeeded replaces TARGET by it, in one rename. A compile that fails, is refused or is interrupted leaves TARGET
 // byte for byte as it was (and makes none where there was none).
 //
 // A symbolic link as TARGET stays a link: the file it names is replaced.
@@ -35,8 +36,9 @@ public:
     // True when TARGET names something already (a file, or anything else
     // that openExisting refuses).
     bool exists() const;
-    // Locks an existing TARGET and copies it to the working copy. False
-    // with a message (the working copy is not made).
+    // Locks an existing TARGET and reserves the working copy (an empty
+    // file, which openStorage fills). False with a message (no working copy
+    // is reserved).
     bool openExisting();
     // Checks that TARGET can be made in its directory and reserves a
     // working name for a new one, which make(path) then creates. False with
@@ -44,6 +46,11 @@ public:
     bool createNew(const std::function<bool(const char* path)>& make);
     // The working copy the pre-compiler gets as its host storage.
     const std::string& workPath() const { return m_work; }
+    // Opens the host storage over the working copy, for reading and
+    // writing: a new TARGET's as it was made, an existing one's with the
+    // content of TARGET (read from TARGET itself; the copy is written whole
+    // at the first commit).
+    HRESULT openStorage(IStorage** out);
     // Replaces TARGET by the working copy (a new TARGET is not put over a
     // file that appeared meanwhile). False with a message; the working copy
     // is removed either way.

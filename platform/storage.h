@@ -5,7 +5,10 @@
 //
 // How it works here:
 // - Direct mode only. Opening parses the whole file into a tree in memory;
-//   streams are contiguous byte vectors. Commit of the root storage, and the
+//   streams are contiguous byte vectors, but for large streams that lie in
+//   one piece of an opened file: those are read from the file until they
+//   are written (copies of them too, also after the file was written
+//   anew). Commit of the root storage, and the
 //   final Release of a root opened for writing, write the whole tree back
 //   (a file is replaced atomically; an ILockBytes is rewritten from offset 0).
 //   Commit of a sub-storage or a stream changes nothing on disk.
@@ -222,6 +225,14 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
 // S_OK for a compound file, S_FALSE for any other file, STG_E_FILENOTFOUND
 // when it does not exist.
 HRESULT StgIsStorageFile(const OLECHAR* pwcsName);
+
+// This system's own: opens the compound file open on fd (which the caller
+// has locked and keeps open) for reading and writing, with every write going
+// to copyPath instead - an existing file that the caller made for it, which
+// the first commit (or the final release) replaces by the whole compound
+// file; the file on fd is never written. What StgOpenStorage would do with a
+// copy of the file at copyPath, without making that copy.
+HRESULT TvOpenStorageAsCopy(int fd, const OLECHAR* copyPath, IStorage** ppstgOpen);
 
 // The same on an ILockBytes object (which receives the whole compound file
 // on Commit of the root and on its final Release).

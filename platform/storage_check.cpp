@@ -21,6 +21,11 @@ constexpr size_t kEntrySize = 128;
 
 enum EntryType : uint8_t { kEmpty = 0, kStorage = 1, kStream = 2, kRoot = 5 };
 
+uint16_t le16(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
 uint32_t le32(const uint8_t* p)
 {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -28,7 +33,7 @@ uint32_t le32(const uint8_t* p)
 
 class Checker {
 public:
-    Checker(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    Checker(const uint8_t* data, size_t size, StreamPlaces* places) : data_(data), size_(size), places_(places) {}
 
     bool run()
     {
@@ -68,28 +73,39 @@ public:
         // Every entry of the tree once; then no stream or storage outside it.
         std::vector<bool> seen(entries_, false);
         seen[0] = true;
-        std::vector<uint32_t> pending;
-        pending.push_back(le32(root + 76));
+        // Each pending entry with the path of its storage (an index into
+        // paths; the root's is empty), for the places of streams.
+        std::vector<std::pair<uint32_t, size_t>> pending;
+        std::vector<std::u16string> paths(1);
+        pending.emplace_back(le32(root + 76), 0);
         uint32_t streamNo = kFirstStream;
         while (!pending.empty()) {
-            const uint32_t id = pending.back();
+            const uint32_t id = pending.back().first;
+            const size_t parent = pending.back().second;
             pending.pop_back();
             if (id == kNoStream) continue;
             if (id >= entries_ || seen[id]) return false;
             seen[id] = true;
             const uint8_t* e = entry(id);
-            pending.push_back(le32(e + 68));
-            pending.push_back(le32(e + 72));
+            pending.emplace_back(le32(e + 68), parent);
+            pending.emplace_back(le32(e + 72), parent);
             if (e[66] == kStorage) {
-                pending.push_back(le32(e + 76));
+                if (places_) {
+                    paths.push_back(paths[parent] + u'/' + nameOf(e));
+                    pending.emplace_back(le32(e + 76), paths.size() - 1);
+                } else {
+                    pending.emplace_back(le32(e + 76), 0);
+                }
             } else if (e[66] == kStream) {
                 const uint64_t size = streamSize(e, v3);
                 if (size > size_) return false;
                 if (size == 0) continue;
                 const uint32_t start = le32(e + 116);
+                bool inOnePiece = false;
                 const bool ok = size < miniCutoff ? miniChain(start, size, miniFat, miniOwner, streamNo)
-                                                  : chain(start, size, streamNo, nullptr, true);
+                                                  : chain(start, size, streamNo, nullptr, true, &inOnePiece);
                 if (!ok) return false;
+                if (inOnePiece && places_) (*places_)[paths[parent] + u'/' + nameOf(e)] = (uint64_t(start) + 1) * ss_;
                 ++streamNo;
             } else {
                 return false;
@@ -109,6 +125,16 @@ private:
 
     const uint8_t* sector(uint32_t i) const { return data_ + (size_t(i) + 1) * ss_; }
     const uint8_t* entry(size_t i) const { return dir_.data() + i * kEntrySize; }
+
+    // The name of an entry as it stands (its length in bytes counts the
+    // terminating zero).
+    static std::u16string nameOf(const uint8_t* e)
+    {
+        const size_t units = std::min<size_t>(le16(e + 64) / 2, 32);
+        std::u16string name;
+        for (size_t k = 0; k + 1 < units; ++k) name += char16_t(le16(e + 2 * k));
+        return name;
+    }
 
     static uint64_t streamSize(const uint8_t* e, bool v3)
     {
@@ -151,18 +177,24 @@ private:
     // bytes need (to its end when size is SIZE_MAX), marking each for owner;
     // out, when given, receives the sectors' bytes. False when the chain
     // ends early (or, with exact, late), leaves the file or meets a sector
-    // already in use.
-    bool chain(uint32_t start, uint64_t size, uint32_t owner, std::vector<uint8_t>* out, bool exact)
+    // already in use. inOnePiece, when given, tells whether the sectors
+    // follow each other in the file.
+    bool chain(uint32_t start, uint64_t size, uint32_t owner, std::vector<uint8_t>* out, bool exact,
+               bool* inOnePiece = nullptr)
     {
         const bool toEnd = size == SIZE_MAX;
         const uint64_t needed = toEnd ? uint64_t(nsec_) + 1 : (size + ss_ - 1) / ss_;
         uint32_t cur = start;
+        bool consecutive = true;
         for (uint64_t n = 0; n < needed; ++n) {
             if (toEnd && cur == kEndOfChain && n > 0) return true;
             if (!take(cur, owner)) return false;
             if (out) out->insert(out->end(), sector(cur), sector(cur) + ss_);
-            cur = cur < fat_.size() ? fat_[cur] : kNoStream;
+            const uint32_t next = cur < fat_.size() ? fat_[cur] : kNoStream;
+            if (n + 1 < needed && next != cur + 1) consecutive = false;
+            cur = next;
         }
+        if (inOnePiece) *inOnePiece = consecutive;
         // A chain to its end longer than the file loops; a chain that goes
         // on past its size says that the size was cut.
         return !toEnd && (cur == kEndOfChain || !exact);
@@ -184,6 +216,7 @@ private:
 
     const uint8_t* data_;
     size_t size_;
+    StreamPlaces* places_;
     int shift_ = 9;
     size_t ss_ = 512;
     uint32_t nsec_ = 0;
@@ -195,10 +228,13 @@ private:
 
 }  // namespace
 
-HRESULT checkStructure(const uint8_t* data, size_t size)
+HRESULT checkStructure(const uint8_t* data, size_t size, StreamPlaces* places)
 {
     try {
-        return Checker(data, size).run() ? S_OK : STG_E_DOCFILECORRUPT;
+        if (places) places->clear();
+        if (Checker(data, size, places).run()) return S_OK;
+        if (places) places->clear();
+        return STG_E_DOCFILECORRUPT;
     } catch (const std::bad_alloc&) {
         return STG_E_INSUFFICIENTMEMORY;
     }

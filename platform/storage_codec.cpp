@@ -104,7 +104,12 @@ bool isNull(const CLSID& c)
 }
 
 struct Reader {
-    size_t budget;  // stream bytes still acceptable
+    size_t budget = 0;  // stream bytes still acceptable
+    // The file the bytes come from and where its streams in one piece lie
+    // (none: every stream is read).
+    const std::shared_ptr<SpillFile>* file = nullptr;
+    const StreamPlaces* places = nullptr;
+    std::u16string path;  // of the storage being read
 
     HRESULT readChildren(GsfInfile* in, Node& parent, int depth)
     {
@@ -137,7 +142,10 @@ struct Reader {
                     std::memcpy(&node->clsid, id, 16);
             }
             if (GDateTime* mt = gsf_input_get_modtime(child)) node->mtime = fromDateTime(mt);
+            const size_t outer = path.size();
+            if (places) path += u'/' + name;
             HRESULT hr = readChildren(GSF_INFILE(child), *node, depth + 1);
+            path.resize(outer);
             if (FAILED(hr)) return hr;
         } else {
             gsf_off_t size = gsf_input_size(child);
@@ -145,6 +153,15 @@ struct Reader {
             // together cannot be larger than the file.
             if (size < 0 || uint64_t(size) > budget) return STG_E_DOCFILECORRUPT;
             budget -= size_t(size);
+            if (places && uint64_t(size) >= spillThreshold()) {
+                // A large stream in one piece of the file is read from there
+                // when it is read (or copied when it is first written).
+                auto at = places->find(path + u'/' + name);
+                if (at != places->end()) {
+                    node->data.adoptRegion(*file, at->second, size_t(size));
+                    return addChild(parent, name, node);
+                }
+            }
             // Read in pieces: a large stream goes on into its spill file
             // without passing whole through memory.
             if (FAILED(node->data.reserve(uint64_t(size)))) return STG_E_INSUFFICIENTMEMORY;
@@ -156,8 +173,12 @@ struct Reader {
                 done += gsf_off_t(n);
             }
         }
-        auto key = upperName(name);
-        if (!parent.children.emplace(key, node).second) return STG_E_DOCFILECORRUPT;
+        return addChild(parent, name, node);
+    }
+
+    static HRESULT addChild(Node& parent, const std::u16string& name, const NodePtr& node)
+    {
+        if (!parent.children.emplace(upperName(name), node).second) return STG_E_DOCFILECORRUPT;
         return S_OK;
     }
 };
@@ -220,12 +241,13 @@ HRESULT checkHeader(const uint8_t* data, size_t size)
     return S_OK;
 }
 
-HRESULT decode(const uint8_t* data, size_t size, Node& root)
+HRESULT decode(const uint8_t* data, size_t size, Node& root, const std::shared_ptr<SpillFile>& file)
 {
     HRESULT hr = checkHeader(data, size);
     if (hr == S_FALSE) return STG_E_FILEALREADYEXISTS;
     if (FAILED(hr)) return hr;
-    hr = checkStructure(data, size);
+    StreamPlaces places;
+    hr = checkStructure(data, size, file ? &places : nullptr);
     if (FAILED(hr)) return hr;
     QuietGsf quiet;
     GsfInput* input = gsf_input_memory_new(data, gsf_off_t(size), FALSE);
@@ -239,7 +261,12 @@ HRESULT decode(const uint8_t* data, size_t size, Node& root)
     root.storage = true;
     guint8 id[16];
     if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(infile), id)) std::memcpy(&root.clsid, id, 16);
-    Reader reader{size};
+    Reader reader;
+    reader.budget = size;
+    if (file) {
+        reader.file = &file;
+        reader.places = &places;
+    }
     hr = reader.readChildren(infile, root, 0);
     g_object_unref(infile);
     if (FAILED(hr)) root.children.clear();

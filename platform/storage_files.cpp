@@ -2,6 +2,7 @@
 // locking and writing back.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,6 +124,44 @@ HRESULT readFully(int fd, std::vector<uint8_t>& buf)
     return S_OK;
 }
 
+// Regions of opened files are not counted with the spill files: each
+// opened file has one at most.
+std::atomic<int> g_openedRegionFiles{0};
+
+// Decodes the compound file open on fd, of size bytes. Through a mapping of
+// the file where it can be had, so that its large streams in one piece stay
+// in the file (regions then receives the file they read); else read whole.
+HRESULT decodeFile(int fd, size_t size, Node& root, std::shared_ptr<SpillFile>& regions)
+{
+    regions.reset();
+    void* map = size ? ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0) : MAP_FAILED;
+    if (map == MAP_FAILED) {
+        std::vector<uint8_t> bytes;
+        HRESULT hr = readFully(fd, bytes);
+        if (SUCCEEDED(hr)) hr = decode(bytes.data(), bytes.size(), root);
+        return hr;
+    }
+    // The streams read the file through an opening of their own: one that
+    // shared fd's would keep the file's lock while copies of them live on.
+    const int own = ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat a, b;
+    if (own >= 0 && (::fstat(fd, &a) != 0 || ::fstat(own, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino)) {
+        ::close(own);
+    } else if (own >= 0) {
+        try {
+            regions = std::make_shared<SpillFile>(own, g_openedRegionFiles, false);
+        } catch (const std::bad_alloc&) {
+            ::close(own);
+        }
+    }
+    HRESULT hr = decode(static_cast<const uint8_t*>(map), size, root, regions);
+    ::munmap(map, size);
+    // Nothing adopted the file: it is closed again.
+    if (regions && regions.use_count() == 1) regions.reset();
+    if (FAILED(hr)) regions.reset();
+    return hr;
+}
+
 FILETIME fromTimespec(const struct timespec& ts)
 {
     return ticksToFileTime(kFileTimeUnixEpoch + ULONGLONG(ts.tv_sec) * 10000000ULL + ULONGLONG(ts.tv_nsec) / 100);
@@ -152,8 +191,9 @@ HRESULT encodeToFd(const Node& root, int fd, uint64_t& size)
 // A file held open and locked while its root storage lives.
 class FileBacking final : public Backing {
 public:
-    FileBacking(std::string path, int fd, bool deleteOnRelease)
-        : path_(std::move(path)), fd_(fd), deleteOnRelease_(deleteOnRelease)
+    // regions: the file as the streams that still lie in it read it.
+    FileBacking(std::string path, int fd, bool deleteOnRelease, std::shared_ptr<SpillFile> regions = nullptr)
+        : path_(std::move(path)), fd_(fd), deleteOnRelease_(deleteOnRelease), regions_(regions)
     {
     }
     ~FileBacking() override { close(); }
@@ -188,6 +228,8 @@ public:
         forgetTempName(name.data());
         ::close(fd_);
         fd_ = tmp;
+        // Streams still read from the old file keep it open themselves.
+        regions_.reset();
         return S_OK;
     }
 
@@ -202,6 +244,7 @@ public:
 private:
     HRESULT writeInPlace(const Node& root)
     {
+        if (HRESULT hr = moveRegions(); FAILED(hr)) return hr;
         uint64_t size = 0;
         HRESULT hr = encodeToFd(root, fd_, size);
         if (FAILED(hr)) return hr;
@@ -209,9 +252,28 @@ private:
         return S_OK;
     }
 
+    // Streams that still lie in this file (here or in copies of them
+    // elsewhere) go on reading an unlinked copy of it from now on: the
+    // descriptor they share is turned to the copy.
+    HRESULT moveRegions()
+    {
+        std::shared_ptr<SpillFile> regions = regions_.lock();
+        if (!regions) return S_OK;
+        struct stat st;
+        if (::fstat(fd_, &st) != 0) return STG_E_READFAULT;
+        const int copy = openSpillFile();
+        if (copy < 0) return STG_E_MEDIUMFULL;
+        const bool ok = copyFileBytes(fd_, 0, copy, uint64_t(st.st_size)) && ::dup3(copy, regions->fd, O_CLOEXEC) >= 0;
+        ::close(copy);
+        if (!ok) return STG_E_MEDIUMFULL;
+        regions_.reset();
+        return S_OK;
+    }
+
     std::string path_;
     int fd_;
     bool deleteOnRelease_;
+    std::weak_ptr<SpillFile> regions_;
 };
 
 // An ILockBytes that receives the whole file at every write.
@@ -295,6 +357,20 @@ DocumentPtr newDocument()
     doc->root = std::make_shared<Node>();
     doc->root->storage = true;
     return doc;
+}
+
+// Locks the file open on lockFd (lock: LOCK_EX or LOCK_SH) and decodes the
+// compound file on fd, of size bytes, into a new document (see decodeFile);
+// on failure lockFd is closed.
+HRESULT lockAndDecode(int lockFd, int lock, int fd, size_t size, DocumentPtr& doc, std::shared_ptr<SpillFile>& regions)
+{
+    HRESULT hr = ::flock(lockFd, lock | LOCK_NB) != 0 ? STG_E_SHAREVIOLATION : S_OK;
+    if (SUCCEEDED(hr)) {
+        doc = newDocument();
+        hr = decodeFile(fd, size, *doc->root, regions);
+    }
+    if (FAILED(hr)) ::close(lockFd);
+    return hr;
 }
 
 // Hands out the root storage of a new or opened document; without memory
@@ -405,24 +481,47 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
             ::close(fd);
             return STG_E_ACCESSDENIED;
         }
-        if (::flock(fd, (exclusiveLock(grfMode) ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-            ::close(fd);
-            return STG_E_SHAREVIOLATION;
-        }
-        auto doc = newDocument();
-        std::vector<uint8_t> bytes;
-        HRESULT hr = readFully(fd, bytes);
-        if (SUCCEEDED(hr)) hr = decode(bytes.data(), bytes.size(), *doc->root);
-        if (FAILED(hr)) {
-            ::close(fd);
-            return hr;
-        }
-        bytes = std::vector<uint8_t>();
+        DocumentPtr doc;
+        std::shared_ptr<SpillFile> regions;
+        HRESULT hr = lockAndDecode(fd, exclusiveLock(grfMode) ? LOCK_EX : LOCK_SH, fd, size_t(st.st_size), doc, regions);
+        if (FAILED(hr)) return hr;
         doc->root->mtime = doc->root->ctime = fromTimespec(st.st_mtim);
-        doc->backing = std::make_unique<FileBacking>(resolved(path), fd, false);
+        doc->backing = std::make_unique<FileBacking>(resolved(path), fd, false, regions);
         doc->rootName = pwcsName;
         doc->writable = write;
         return handOutRoot(doc, grfMode, ppstgOpen);
+    } catch (const std::bad_alloc&) {
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+}
+
+HRESULT TvOpenStorageAsCopy(int fd, const OLECHAR* copyPath, IStorage** ppstgOpen)
+{
+    if (!ppstgOpen) return STG_E_INVALIDPOINTER;
+    *ppstgOpen = nullptr;
+    if (!copyPath) return STG_E_INVALIDNAME;
+    try {
+        std::string path = pathOf(copyPath);
+        if (path.empty()) return STG_E_INVALIDNAME;
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return STG_E_ACCESSDENIED;
+        const int out = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (out < 0) return errnoToHr(errno, path);
+        DocumentPtr doc;
+        std::shared_ptr<SpillFile> regions;
+        HRESULT hr = lockAndDecode(out, LOCK_EX, fd, size_t(st.st_size), doc, regions);
+        if (FAILED(hr)) return hr;
+        // As a copy made now would be; the copy is written at the first
+        // commit whatever changed. The streams that stay in the file on fd
+        // keep it open themselves; the backing never writes that file.
+        FILETIME now{};
+        CoFileTimeNow(&now);
+        doc->root->mtime = doc->root->ctime = now;
+        doc->backing = std::make_unique<FileBacking>(resolved(path), out, false);
+        doc->rootName = copyPath;
+        doc->writable = true;
+        doc->dirty = true;
+        return handOutRoot(doc, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, ppstgOpen);
     } catch (const std::bad_alloc&) {
         return STG_E_INSUFFICIENTMEMORY;
     }

@@ -61,16 +61,30 @@ struct KeyLess {
 // counted in the budget) until they fill that piece, the content is written
 // elsewhere, or settle is called. Memory blocks (HGLOBAL)
 // never spill: their address is handed out.
+//
+// A large stream of a compound file opened from disk stays where it lies in
+// that file (a region of it, see adoptRegion) until it is written: its bytes
+// are read with pread like a spilled content, and the first write copies
+// them into a spill file of the buffer's own.
 // An open spill file, closed with its last owner; counted in `open` while
-// it lives.
+// it lives. A file that is not the buffers' own (an opened compound file)
+// is never written through them.
 struct SpillFile {
-    SpillFile(int f, std::atomic<int>& open);
+    SpillFile(int f, std::atomic<int>& open, bool own = true);
     ~SpillFile();
     SpillFile(const SpillFile&) = delete;
     SpillFile& operator=(const SpillFile&) = delete;
     int fd;
     std::atomic<int>* count;
+    bool own;
 };
+
+// A new, already unlinked spill file in TMPDIR (else /tmp); -1 when none can
+// be made.
+int openSpillFile();
+// Copies n bytes of one file from offset from into another at offset 0;
+// false (errno set) on failure.
+bool copyFileBytes(int from, uint64_t fromOffset, int to, uint64_t n);
 
 class ByteBuffer {
 public:
@@ -115,7 +129,11 @@ public:
         std::swap(account_, other.account_);
         std::swap(tail_, other.tail_);
         std::swap(tailLen_, other.tailLen_);
+        std::swap(base_, other.base_);
     }
+    // Makes the content the n bytes at offset of file (a file that is not
+    // the buffer's own), dropping what it held.
+    void adoptRegion(std::shared_ptr<SpillFile> file, uint64_t offset, size_t n);
     // Writes the gathered end of a spilled content to its file and frees
     // its memory (when the content's writer is done). STG_E_MEDIUMFULL when
     // the disk cannot take it; the bytes are then kept in memory.
@@ -176,10 +194,13 @@ private:
     // the file.
     uint8_t* tail_ = nullptr;
     size_t tailLen_ = 0;
+    // Where the content starts in file_ (0 but for a region of a file that
+    // is not the buffer's own).
+    uint64_t base_ = 0;
 };
 
 // The spill threshold, budget and the most spill files open at once (tests
-// set small values; 0 restores the default of each: 256 KiB, 64 MiB and 256
+// set small values; 0 restores the default of each: 256 KiB, 96 MiB and 256
 // files). The budget and the file count are those of this copy of the
 // layer: a program and a library it loads that both link it have one each.
 // Past the file count new contents stay in memory; a copy that writes to a
@@ -187,6 +208,8 @@ private:
 // environment variable TV_STORAGE_SPILL ("threshold,budget", in bytes) when
 // it is set, so that whole runs can be checked with every stream spilled.
 void setSpillLimits(size_t threshold, size_t budget, int files = 0);
+// The spill threshold now in force.
+size_t spillThreshold();
 // Memory held now by the spillable buffers that are in memory.
 size_t spillableBytesInMemory();
 
@@ -350,12 +373,21 @@ HRESULT checkHeader(const uint8_t* data, size_t size);
 // every directory entry in use is reached from the root once, every stream's
 // chain covers its size without a loop and inside the file, and no sector
 // serves two chains. STG_E_DOCFILECORRUPT otherwise.
-HRESULT checkStructure(const uint8_t* data, size_t size);
+// Where each stream that lies in one piece of the file starts (bytes from the
+// file's start), by its path: the names of its storages and its own, each
+// after a '/'.
+using StreamPlaces = std::map<std::u16string, uint64_t>;
+// places, when given, receives the places of the streams in one piece
+// outside the mini stream (nothing when the check fails).
+HRESULT checkStructure(const uint8_t* data, size_t size, StreamPlaces* places = nullptr);
 
 // Parses a whole compound file into root (a storage node). Errors:
 // STG_E_FILEALREADYEXISTS (not a compound file), STG_E_INVALIDHEADER,
 // STG_E_DOCFILECORRUPT.
-HRESULT decode(const uint8_t* data, size_t size, Node& root);
+// With file (which holds the same bytes, data being its mapping), the
+// streams of at least the spill threshold that lie in one piece stay in the
+// file as regions of it instead of being read.
+HRESULT decode(const uint8_t* data, size_t size, Node& root, const std::shared_ptr<SpillFile>& file = nullptr);
 
 // The bytes of a compound file holding the tree below root.
 class Encoded {

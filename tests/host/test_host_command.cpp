@@ -85,6 +85,41 @@ protected:
     std::string m_dir;
 };
 
+// The kind of a source is taken from its first header and confirmed by the
+// opening, without reading the whole source first: a compile runs once (a
+// broken header gives no kind to assume), and twice only when a further
+// header gives another kind (the bytes of that case are the main road's
+// golden).
+TEST_F(HostCommand, TheFirstHeaderGivesTheKindUnlessAFurtherOneDiffers)
+{
+    HostLibrary lib;
+    ASSERT_TRUE(lib.load());
+    const std::string motion = readFile(std::string(TV_SOURCE_DIR) + "/examples/motion.tps");
+    const std::string tpHeader = motion.substr(0, motion.find("END_TP_HEADER") + 14);
+    const struct {
+        const char* name;
+        std::string text;
+        int runs;
+    } cases[] = {
+        {"one.tos", readFile(kAxis), 1},
+        {"broken.tos", "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\nDATE := DT#2004", 1},
+        {"two.tos", readFile(kAxis) + tpHeader, 2},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(path(c.name)) << c.text;
+        HostCompileOptions o;
+        o.source = path(c.name);
+        o.target = path(std::string(c.name) + ".dsc");
+        o.rc = o.target + ".rc";
+        o.impl = o.target;
+        o.flag = 0;
+        int runs = 0;
+        hostCompile(
+            lib, o, [](const char* mark, void* n) { *static_cast<int*>(n) += std::string(mark) == "target"; }, &runs);
+        EXPECT_EQ(runs, c.runs) << c.name;
+    }
+}
+
 // The names of the elements of a compound file in name order, each with a
 // blank (a sub-storage with "/ ").
 std::string streamsOf(const std::string& file)
@@ -453,6 +488,16 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
               std::string::npos)
         << r.err;
     EXPECT_EQ(readFile(path("pkg.dsc")), pkg);
+    // A further header makes the source a package although its first header
+    // says technology object: refused alike, before any step.
+    const std::string motion = readFile(std::string(TV_SOURCE_DIR) + "/examples/motion.tps");
+    std::ofstream(path("two.tos")) << readFile(kAxis) << motion.substr(0, motion.find("END_TP_HEADER") + 14);
+    r = run("compile two.tos -o '" + target + "'");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tavolin: two.tos is the source of a technology package, but " + target +
+                         " is the descriptor of a technology object: not compiled\n");
+    EXPECT_EQ(readFile(target), first);
 
     // A resource script that is the source or the target is refused before
     // anything is written.

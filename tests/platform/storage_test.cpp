@@ -1,6 +1,7 @@
 // Structured storage: compound files written here are read by an
 // independent reader (olefile under /usr/bin/python3) and by this layer.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <openssl/evp.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -1062,6 +1064,111 @@ TEST_F(SpillTest, BudgetDecidesWhatSpills)
         EXPECT_EQ(getStream(root, "big"), big);
     }
     EXPECT_EQ(tvp::stg::spillableBytesInMemory(), before);
+}
+
+// The large streams of an opened file are read where they lie in it. A copy
+// made of them elsewhere keeps the bytes they had when the file is written
+// anew - by a new file put in its place, or in place where no new file can be
+// made beside it (a name too long for the temporary one) - and writes into
+// the stream change only the stream.
+TEST_F(SpillTest, OpenedStreamsStayInTheirFile)
+{
+    const Bytes big = pattern(3u << 20, 21);
+    const Bytes also = pattern(300000, 22);
+    for (const std::string& name : {std::string("regions.stg"), std::string(248, 'r') + ".stg"}) {
+        {
+            ComPtr<IStorage> root = createFile(wpath(name));
+            putStream(root, "big", big);
+            ComPtr<IStorage> sub;
+            ASSERT_EQ(root->CreateStorage(u"sub", kRW, 0, 0, &sub), S_OK);
+            putStream(sub, "also", also);
+        }
+        ComPtr<IStorage> other = createFile(wpath("other.stg"));
+        Bytes changed = big;
+        {
+            ComPtr<IStorage> root = openFile(wpath(name), kRW);
+            ASSERT_EQ(root->CopyTo(0, nullptr, nullptr, other), S_OK);
+            ComPtr<IStream> s;
+            ASSERT_EQ(root->OpenStream(u"big", nullptr, kRW, 0, &s), S_OK);
+            const Bytes b = pattern(70000, 23);
+            writeAt(s, 1000, b);
+            modelWrite(changed, 1000, b);
+            s = nullptr;
+            EXPECT_EQ(getStream(root, "big"), changed) << name;
+            ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK) << name;
+            ComPtr<IStorage> sub;
+            ASSERT_EQ(root->OpenStorage(u"sub", nullptr, kRW, nullptr, 0, &sub), S_OK);
+            EXPECT_EQ(getStream(sub, "also"), also) << name;
+        }
+        EXPECT_EQ(getStream(other, "big"), big) << name;
+        ASSERT_EQ(other->Commit(STGC_DEFAULT), S_OK);
+        auto listing = oleListing(path(name));
+        EXPECT_EQ(listing["S big"], std::to_string(changed.size()) + " " + md5hex(changed)) << name;
+        EXPECT_EQ(listing["S sub/also"], std::to_string(also.size()) + " " + md5hex(also)) << name;
+        listing = oleListing(path("other.stg"));
+        EXPECT_EQ(listing["S big"], std::to_string(big.size()) + " " + md5hex(big)) << name;
+        EXPECT_EQ(listing["S sub/also"], std::to_string(also.size()) + " " + md5hex(also)) << name;
+    }
+    // Copies of its streams do not keep the file locked once its root is
+    // released.
+    {
+        ComPtr<IStorage> held = createFile(wpath("held.stg"));
+        {
+            ComPtr<IStorage> root = openFile(wpath("regions.stg"), kRW);
+            ASSERT_EQ(root->CopyTo(0, nullptr, nullptr, held), S_OK);
+        }
+        ComPtr<IStorage> again;
+        EXPECT_EQ(StgOpenStorage(wpath("regions.stg").c_str(), nullptr, kRW, nullptr, 0, &again), S_OK);
+        EXPECT_EQ(getStream(held, "big"), getStream(again, "big"));
+    }
+    // A file cut short behind its opener's back is a read fault, not zeros.
+    ComPtr<IStorage> root = openFile(wpath("regions.stg"));
+    ASSERT_EQ(::truncate(path("regions.stg").c_str(), 8192), 0);
+    ComPtr<IStream> s;
+    ASSERT_EQ(root->OpenStream(u"big", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s), S_OK);
+    Bytes buf(65536);
+    ULONG n = 0;
+    EXPECT_EQ(s->Read(buf.data(), ULONG(buf.size()), &n), STG_E_READFAULT);
+}
+
+// A file opened as a copy is read where it is and never written: its copy
+// receives the whole file at the first commit, or at the release when
+// nothing was committed - also when nothing changed.
+TEST_F(SpillTest, OpenedAsACopyTheFileStaysAsItWas)
+{
+    const Bytes big = pattern(1u << 20, 31);
+    const Bytes small = pattern(300, 32);
+    {
+        ComPtr<IStorage> root = createFile(wpath("orig.stg"));
+        putStream(root, "big", big);
+        putStream(root, "small", small);
+    }
+    auto readBytes = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string before = readBytes(path("orig.stg"));
+    const int fd = ::open(path("orig.stg").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (const char* name : {"changed.stg", "same.stg"}) {
+        ::close(::open(path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        const bool change = std::string(name) == "changed.stg";
+        {
+            ComPtr<IStorage> copy;
+            ASSERT_EQ(TvOpenStorageAsCopy(fd, wpath(name).c_str(), &copy), S_OK) << name;
+            EXPECT_EQ(getStream(copy, "big"), big) << name;
+            if (change) {
+                putStream(copy, "small", big);
+                ASSERT_EQ(copy->Commit(STGC_DEFAULT), S_OK);
+            }
+        }
+        auto listing = oleListing(path(name));
+        EXPECT_EQ(listing["S big"], std::to_string(big.size()) + " " + md5hex(big)) << name;
+        const Bytes& now = change ? big : small;
+        EXPECT_EQ(listing["S small"], std::to_string(now.size()) + " " + md5hex(now)) << name;
+    }
+    ::close(fd);
+    EXPECT_EQ(readBytes(path("orig.stg")), before);
 }
 
 // Past the most spill files open at once, new large contents stay in memory.

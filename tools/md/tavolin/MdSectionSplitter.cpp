@@ -39,9 +39,20 @@ std::size_t countInStream(std::istream& in, const char* text)
         if (have == kept) break;
         const char* p = buf.data();
         const char* const end = buf.data() + have;
-        while (const void* hit = memmem(p, std::size_t(end - p), text, n)) {
-            ++count;
-            p = static_cast<const char*>(hit) + n;
+        // The first byte is found with memchr and the rest compared: over a
+        // source of many megabytes several times faster than memmem.
+        while (std::size_t(end - p) >= n) {
+            const char* hit = static_cast<const char*>(std::memchr(p, text[0], std::size_t(end - p) - (n - 1)));
+            if (!hit) {
+                p = end - (n - 1);
+                break;
+            }
+            if (std::memcmp(hit + 1, text + 1, n - 1) == 0) {
+                ++count;
+                p = hit + n;
+            } else {
+                p = hit + 1;
+            }
         }
         // The last n-1 bytes may begin an occurrence that the next piece ends.
         kept = std::min<std::size_t>(n - 1, std::size_t(end - p));
@@ -52,14 +63,16 @@ std::size_t countInStream(std::istream& in, const char* text)
 
 }  // namespace
 
-int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain)
+int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain, bool lookFurther)
 {
+    certain = false;
     MdStringSectionSink nowhere;
     for (int i = 0; i < MdTmpCount; ++i) nowhere.setMissing(i);
     m_probing = true;
     split(source, nowhere, nullptr, 0);
     m_probing = false;
     const int32_t kind = header().kind;
+    if (!lookFurther) return kind;
     // A header is written with two words ending in "_HEADER", its begin and
     // its end keyword: more of them may make a further header.
     source.clear();

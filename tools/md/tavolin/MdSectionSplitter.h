@@ -31,8 +31,9 @@ public:
     // anything; the reading stops right after that header. certain is set
     // when no text of a further header follows anywhere in the source, so
     // that the whole split must give the same kind (it takes the kind of
-    // the last header).
-    int32_t probeKind(std::istream& source, bool& certain);
+    // the last header). Without lookFurther the rest of the source is not
+    // read and certain is false.
+    int32_t probeKind(std::istream& source, bool& certain, bool lookFurther = true);
 
     int32_t errorCount() const { return m_errors; }
     bool atEnd() const { return m_eof; }

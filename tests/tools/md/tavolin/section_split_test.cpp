@@ -689,6 +689,12 @@ TEST(SectionSplit, KindProbeReadsTheFirstHeaderOnly)
         {"TP_HEADER DATE := DT#1; END_TP_HEADER\n" + std::string(kHeader), -1, false},
         // Header text inside a body also counts.
         {std::string(kHeader) + "VALUES TO_HEADER END_VALUES\n", 1, false},
+        // ... also where it spans two of the pieces the source is read in
+        // (1 MiB), or follows a stray underscore.
+        {std::string(kHeader) + std::string((std::size_t(1) << 20) - 5 - std::strlen(kHeader), ' ') + "TO_HEADER", 1,
+         false},
+        {std::string(kHeader) + "(* __HEADE_ *)", 1, true},
+        {std::string(kHeader) + "(* x__HEADER *)", 1, false},
     };
     for (const auto& c : cases) {
         std::istringstream in(c.source);
