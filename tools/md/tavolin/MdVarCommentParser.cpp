@@ -93,42 +93,52 @@ void MdVarCommentParser::nameEntry(std::string_view name, bool variables, uint32
 
 namespace {
 
-// Orders keys by subject (signed), then mask, keeping the order of equal
-// ones: a sort by the bytes of one 64-bit number from the lowest up, each
-// byte's pass stable, a pass left out where every key has the same byte.
-// A key per variable: the comparisons of a merge sort cost several times
-// that.
-template <class Entry>
-void sortKeys(std::vector<Entry>& keys)
+// Sorts the n items from items on by a key of `bytes` bytes, byteOf(item,
+// b) giving its byte b (0 the lowest), keeping the order of equal ones: a
+// stable pass per byte from the lowest up, left out where every item has
+// the same byte. other is room for the items while they move. On a key per
+// variable, the comparisons and mispredicted branches of a comparison sort
+// cost more than the passes.
+template <class Entry, class ByteOf>
+void radixSort(Entry* items, std::size_t n, std::vector<Entry>& other, int bytes, ByteOf byteOf)
 {
-    const std::size_t n = keys.size();
-    const auto number = [](const Entry& e) {
-        return (uint64_t(uint32_t(e.subject) ^ 0x80000000u) << 32) | uint64_t(e.mask);
-    };
-    const auto before = [&](const Entry& x, const Entry& y) { return number(x) < number(y); };
-    if (n < 64) {
-        std::stable_sort(keys.begin(), keys.end(), before);
-        return;
-    }
-    std::vector<std::size_t> counts(8 * 256, 0);
-    for (const Entry& e : keys) {
-        const uint64_t v = number(e);
-        for (int b = 0; b < 8; ++b) ++counts[std::size_t(b) * 256 + ((v >> (8 * b)) & 0xFF)];
-    }
-    std::vector<Entry> other(n);
-    for (int b = 0; b < 8; ++b) {
+    if (n < 2) return;
+    std::vector<std::size_t> counts(std::size_t(bytes) * 256, 0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (int b = 0; b < bytes; ++b) ++counts[std::size_t(b) * 256 + byteOf(items[i], b)];
+    other.resize(n);
+    Entry* from = items;
+    Entry* to = other.data();
+    for (int b = 0; b < bytes; ++b) {
         std::size_t* const c = counts.data() + std::size_t(b) * 256;
-        const uint64_t v0 = number(keys[0]);
-        if (c[(v0 >> (8 * b)) & 0xFF] == n) continue;  // the same byte everywhere
+        if (c[byteOf(items[0], b)] == n) continue;  // the same byte everywhere
         std::size_t at = 0;
         for (int d = 0; d < 256; ++d) {
             const std::size_t k = c[d];
             c[d] = at;
             at += k;
         }
-        for (const Entry& e : keys) other[c[(number(e) >> (8 * b)) & 0xFF]++] = e;
-        keys.swap(other);
+        for (std::size_t i = 0; i < n; ++i) to[c[byteOf(from[i], b)]++] = from[i];
+        std::swap(from, to);
     }
+    if (from != items) std::copy(from, from + n, items);
+}
+
+// Orders keys by subject (signed), then mask, keeping the order of equal
+// ones.
+template <class Entry>
+void sortKeys(std::vector<Entry>& keys)
+{
+    const auto number = [](const Entry& e) {
+        return (uint64_t(uint32_t(e.subject) ^ 0x80000000u) << 32) | uint64_t(e.mask);
+    };
+    if (keys.size() < 64) {
+        std::stable_sort(keys.begin(), keys.end(), [&](const Entry& x, const Entry& y) { return number(x) < number(y); });
+        return;
+    }
+    std::vector<Entry> other;
+    radixSort(keys.data(), keys.size(), other, 8,
+              [&](const Entry& e, int b) { return std::size_t((number(e) >> (8 * b)) & 0xFF); });
 }
 
 }  // namespace
@@ -206,6 +216,7 @@ void MdVarCommentParser::TextIndex::settle() const
         std::size_t first, last, depth;
     };
     std::vector<Item> items(n);
+    std::vector<Item> moving;  // room of the radix sort
     for (std::size_t i = 0; i < n; ++i) items[i] = Item{0, 0, int32_t(i)};
     std::vector<uint8_t> starts(n, 0);  // a distinct text begins at this place
     std::vector<Range> todo;
@@ -220,8 +231,14 @@ void MdVarCommentParser::TextIndex::settle() const
             it->hi = keyBytes(it->occurrence, r.depth);
             it->lo = keyBytes(it->occurrence, r.depth + 8);
         }
-        std::sort(first, last,
-                  [](const Item& x, const Item& y) { return x.hi != y.hi ? x.hi < y.hi : x.lo < y.lo; });
+        // Below some ten thousand texts a comparison sort is as fast.
+        if (last - first < 16384)
+            std::sort(first, last,
+                      [](const Item& x, const Item& y) { return x.hi != y.hi ? x.hi < y.hi : x.lo < y.lo; });
+        else
+            radixSort(first, std::size_t(last - first), moving, 16, [](const Item& x, int b) {
+                return std::size_t(((b < 8 ? x.lo : x.hi) >> (8 * (b & 7))) & 0xFF);
+            });
         for (Item* group = first; group != last;) {
             Item* end = group + 1;
             while (end != last && end->hi == group->hi && end->lo == group->lo) ++end;

@@ -335,6 +335,26 @@ TEST(VarCommentCompiler, TextsInStringOrder)
     std::vector<std::pair<int, const char*>> lines;
     for (std::size_t i : order) lines.emplace_back(int(i), texts[i].c_str());
     EXPECT_EQ(c.script, block(lines));
+
+    // Enough texts for a large sort, each of the texts above with one of
+    // 1,200 suffixes, some twice: numbered by first appearance, in order.
+    std::vector<std::string> many;
+    std::map<std::string, int> numbers;
+    body.clear();
+    for (int i = 0; i < 30000; ++i) {
+        many.push_back(texts[std::size_t(i) % texts.size()] + std::to_string(i / 20 * 7 % 1200));
+        numbers.emplace(many.back(), int(numbers.size()));
+        body += "$" + std::to_string(i) + " [16#1] : \"" + many.back() + "\"\n";
+    }
+    const Compiled big = compile(wrap(body).c_str(), 0);
+    std::vector<std::string> distinct;
+    for (const auto& n : numbers) distinct.push_back(n.first);
+    std::sort(distinct.begin(), distinct.end(), [](const std::string& x, const std::string& y) {
+        return String::compare(String(x.c_str()), String(y.c_str())) < 0;
+    });
+    lines.clear();
+    for (const std::string& t : distinct) lines.emplace_back(numbers[t], t.c_str());
+    EXPECT_EQ(big.script, block(lines));
 }
 
 // Many keys out of order, each entered twice: the section lists them by
