@@ -15,6 +15,8 @@ void MdErrMsgTxtParser::init(const MdCompilerArgs& args)
 {
     MdParserFrame::init(args);
     m_highWater = m_nextStringId;
+    // The lines take about the bytes of their items: room for them at once.
+    m_lineBytes.reserve(mdBytesLeft(args.stream));
     // The compile goes on without a script; a table then fails at its end.
     if (!m_script.open(m_rcPath)) mdEmitMessage(MdErrMsgTxtMsgScript, MdErrMsgTxtScannerFlexLexer::lineno());
 }

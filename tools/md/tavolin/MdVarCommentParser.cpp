@@ -265,6 +265,7 @@ void MdVarCommentParser::TextIndex::settle() const
     // Ranks in text order, each with its first occurrence; then numbers in
     // the order of the first occurrences.
     m_byText.clear();
+    m_byText.reserve(n);
     m_rank.assign(n, 0);
     for (std::size_t p = 0; p < n; ++p) {
         const int32_t occurrence = items[p].occurrence;
