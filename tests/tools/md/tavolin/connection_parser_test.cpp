@@ -121,6 +121,8 @@ TEST(ConnectionParser, TokensCutByTheScannerBuffer)
     std::string bad = good;
     bad.replace(bad.find("65540"), 5, "65539");                // connector 3 again
     bad.replace(bad.find(":= 12;"), 6, ":= 99999999999;");    // too large
+    bad.replace(bad.find("2.10;"), 5, "99999999999.7;");      // a version's part too large
+    bad.replace(bad.find("1.0;"), 4, "1.;");                  // an integer and a dot
     bad += "\r\n\rx";                                        // a lone carriage return
     struct Run {
         int32_t result;
