@@ -277,6 +277,7 @@ TEST(VarCommentCompiler, WholeEntriesReadAsTheirTokens)
         bf("$BFDCOMMENT : \"k\""),
         bf("$5[16#1] : \"a\""),
         bf("$9-$8 : \"r\""),
+        wrap("$1[16#1] : \"a\"\r\n  \t$2[16#1] : \"b\"\r$3[16#1] : \"c\"\n\n\n$4[16#1] : \"d\"\r"),
     };
     // Entries across the buffer ends of the scanner.
     std::string many;
