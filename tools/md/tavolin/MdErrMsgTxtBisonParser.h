@@ -19,6 +19,16 @@
 
 #include "co/tvstring.h"
 
+// A whole item that the scanner read as one token (ITEM): its values as the
+// grammar would have collected them token by token.
+struct MdErrMsgTxtItem {
+    int32_t number = 0;
+    int32_t severity = 0;
+    int32_t classValue = 0;
+    int32_t third = 0;  // kNoThird when the item has none
+    String text;
+};
+
 class MdErrMsgTxtBisonParser;
 int MdErrMsgTxtparse(MdErrMsgTxtBisonParser& parser);
 

@@ -154,6 +154,12 @@ TEST(ErrMsgTxtParser, Cases)
          table("   0x0005   \"0 0 -1 a\\\"\" \"\"b\"\"\"\r\n"), kOld, 6, {}, {}},
         {"words that only begin with a keyword", alarm(item("1, CmErrorMsgs, 0, \"a\"")), 100, 1, "", kOld, 100,
          {901, 902}, {"'s'", "parse error"}},
+        {"an item across lines", alarm(" MC_ERRORTEXT (\n 4 ,\r\n CmWarnMsg,\t2, 3 , \"t\"\n)\n"), 100, 0,
+         table("   0x0064   \"1 2 3 t\"\r\n"), "1 4 100 ", 102, {}, {}},
+        {"a comment inside an item", alarm(item("4, CmWarnMsg, 2 (* c *), 3, \"t\"")), 100, 0,
+         table("   0x0064   \"1 2 3 t\"\r\n"), "1 4 100 ", 102, {}, {}},
+        {"an item before the section", item("1, CmErrorMsg, 0, \"a\"") + alarm(""), 100, 1, "", kOld, 100, {902},
+         {"parse error"}},
     };
     // Read whole, and in blocks that end the scanner's buffer inside the
     // tokens.
