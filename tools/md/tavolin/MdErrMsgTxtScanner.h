@@ -19,6 +19,12 @@
 // is reported through LexerError and gives the token INVALID, which no rule
 // accepts; a string or comment open at the end of the input is reported as
 // "unexpected end of file".
+//
+// A whole item - "MC_ERRORTEXT", "(", number, ",", severity keyword, ",",
+// number, ",", an optional number and ",", string, ")" - whose tokens all
+// end inside the scanner's buffer, with only blanks and line ends between
+// them, is one token ITEM, its values in an MdErrMsgTxtItem; the grammar
+// takes it as it takes those tokens.
 #pragma once
 
 // The generated scanner has declared its class already (it defines
