@@ -231,8 +231,8 @@ void MdVarCommentParser::TextIndex::settle() const
             it->hi = keyBytes(it->occurrence, r.depth);
             it->lo = keyBytes(it->occurrence, r.depth + 8);
         }
-        // Below some ten thousand texts a comparison sort is as fast.
-        if (last - first < 16384)
+        // Below some thirty thousand texts a comparison sort is as fast.
+        if (last - first < 32768)
             std::sort(first, last,
                       [](const Item& x, const Item& y) { return x.hi != y.hi ? x.hi < y.hi : x.lo < y.lo; });
         else

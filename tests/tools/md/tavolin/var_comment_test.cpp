@@ -338,12 +338,12 @@ TEST(VarCommentCompiler, TextsInStringOrder)
     EXPECT_EQ(c.script, block(lines));
 
     // Enough texts for a large sort, each of the texts above with one of
-    // 1,200 suffixes, some twice: numbered by first appearance, in order.
+    // 1,800 suffixes, some twice: numbered by first appearance, in order.
     std::vector<std::string> many;
     std::map<std::string, int> numbers;
     body.clear();
-    for (int i = 0; i < 30000; ++i) {
-        many.push_back(texts[std::size_t(i) % texts.size()] + std::to_string(i / 20 * 7 % 1200));
+    for (int i = 0; i < 40000; ++i) {
+        many.push_back(texts[std::size_t(i) % texts.size()] + std::to_string(i / 20 * 7 % 1800));
         numbers.emplace(many.back(), int(numbers.size()));
         body += "$" + std::to_string(i) + " [16#1] : \"" + many.back() + "\"\n";
     }
