@@ -35,6 +35,17 @@ struct MdAlarmText {
     std::size_t length;
 };
 
+// The value of a LIST token: where its numbers stand in the numbers of
+// mdAlarmTextStore (MdAlarmScanner.h).
+struct MdAlarmNumbers {
+    std::size_t begin;
+    std::size_t count;
+};
+
+// Appends the numbers of a LIST token to list; once the store holds no
+// later list, it is emptied.
+void mdAlarmTakeNumbers(MdAlarmNumbers numbers, std::vector<int32_t>& list);
+
 class MdAlarmBisonParser;
 int MdAlarmparse(MdAlarmBisonParser& parser);
 

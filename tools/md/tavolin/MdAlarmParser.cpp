@@ -37,17 +37,26 @@ std::size_t bytesLeft(std::istream* in)
     return end == std::streampos(-1) || end < at ? 0 : std::size_t(end - at);
 }
 
+// Empties the whole store, as a new input finds it.
+void resetStore()
+{
+    releaseTextStore();
+    MdAlarmTextStore& store = mdAlarmTextStore();
+    store.numbers.clear();
+    store.listNext = false;
+}
+
 }  // namespace
 
 MdAlarmParser::~MdAlarmParser()
 {
-    releaseTextStore();
+    resetStore();
 }
 
 void MdAlarmParser::init(const MdCompilerArgs& args)
 {
     MdParserFrame::init(args);
-    releaseTextStore();
+    resetStore();
     // The compile goes on without a script; a table then fails at its end.
     m_keepTable = m_script.open(m_rcPath);
     if (!m_keepTable) mdEmitMessage(MdAlarmMsgScript, MdAlarmScannerFlexLexer::lineno());

@@ -14,9 +14,19 @@
 // number that does not fit 32 bits is reported through LexerError and kept
 // as 0xFFFFFFFF; an unterminated comment is reported as "unexpected end of
 // file".
+//
+// Two tokens stand for a run of the tokens above, where the run lies on
+// one line in the scanner's buffer: INDEX for "[" decimal number "]", and,
+// right after a "Possible..." keyword (or its INDEX), LIST for two or more
+// decimal numbers with commas between them, blanks and tabs around the
+// commas. The grammar takes each wherever it takes the run; a run that
+// breaks off (a comment, a line end, a "16#" number, a number too large)
+// leaves the rest to the tokens above.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // The generated scanner has declared its class already (it defines
 // MD_ALARM_SCANNER_GENERATED before including this header); everybody else
@@ -32,8 +42,15 @@
 // as the grammar's value is (one alarm compile runs at a time). Whoever
 // reads the texts empties it. When keep is false the texts are not kept
 // (every string's value is then empty).
+//
+// Beside them the values of the lists read as one token (MdAlarmNumbers),
+// which the grammar takes (mdAlarmTakeNumbers), and whether the token
+// before was a "Possible..." keyword, perhaps with its index: only there
+// does a list stand as one token.
 struct MdAlarmTextStore {
     std::string text;
     bool keep = true;
+    std::vector<int32_t> numbers;
+    bool listNext = false;
 };
 MdAlarmTextStore& mdAlarmTextStore();

@@ -189,6 +189,92 @@ TEST(AlarmParser, WhatTheCasesStore)
     EXPECT_NE(c.almcfg.find(" 15 15 0\r\n0 5 0 2 0 2 0 \r\n"), std::string::npos) << c.almcfg;
 }
 
+TEST(AlarmParser, TypesByIdAndEntriesByIndexWhateverTheSourceOrder)
+{
+    const std::string table = "ALARM_STRING_TABLE 0 : \"aus\" \"Alarm A\" 7 : \"ein\" END_ALARM_STRING_TABLE\n";
+    const std::string golden = std::string(kSection).substr(table.size() + 12);  // behind "BEGIN_ALARM "
+    const std::string alarm = golden.substr(0, golden.size() - std::string("END_ALARM\n").size());
+    const auto withId = [&](const char* id) { return replaced(alarm, "VRX_ERROR(16#10)", std::string("VRX_ERROR(") + id + ")"); };
+    // Ids 20, 16, 18: the types are written by ascending id, each as alone.
+    Compiled c = compile(table + "BEGIN_ALARM " + withId("20") + withId("16") + withId("18") + "END_ALARM\n");
+    ASSERT_EQ(c.result, 0);
+    const std::size_t at16 = c.almcfg.find(" 16 16 1\r\n"), at18 = c.almcfg.find(" 18 18 1\r\n"),
+                      at20 = c.almcfg.find(" 20 20 1\r\n");
+    ASSERT_NE(at20, std::string::npos) << c.almcfg;
+    EXPECT_EQ(c.almcfg.substr(0, 2), "3 ");
+    EXPECT_LT(at16, at18);
+    EXPECT_LT(at18, at20);
+    // An id given twice after an id out of order, and the first id again.
+    for (const char* again : {"18", "20"}) {
+        c = compile(table + "BEGIN_ALARM " + withId("20") + withId("16") + withId("18") + withId(again) + "END_ALARM\n");
+        EXPECT_EQ(c.result, 3) << again;
+        EXPECT_EQ(c.ids, std::vector<uint32_t>{704}) << again;
+    }
+
+    // A reaction block of 40 entries by descending index: the maps go by
+    // ascending index.
+    std::string block, texts = "40 ", defaults = "40 ", possible = "40 ";
+    for (int i = 39; i >= 0; --i) {
+        const std::string n = std::to_string(i);
+        block += "TextReaction[" + n + "] 1 DefaultReaction[" + n + "] 0 PossibleReaction[" + n + "] 0, 2\n";
+    }
+    for (int i = 0; i < 40; ++i) {
+        const std::string n = std::to_string(i);
+        texts += n + " 1 ";
+        defaults += n + " 0 ";
+        possible += n + " 2 0 2  ";
+    }
+    const std::string entry = "TextReaction[3] 1 DefaultReaction[3] 0 PossibleReaction[3] 0, 2";
+    c = compile(replaced(kSection, entry, block));
+    ASSERT_EQ(c.result, 0);
+    EXPECT_NE(c.almcfg.find(texts + "\r\n" + defaults + "\r\n" + possible + "\r\n"), std::string::npos) << c.almcfg;
+    // An index given twice, early or late in a large block: 705 once.
+    for (const char* twice : {"TextReaction[38] 1 DefaultReaction[38] 0 PossibleReaction[38] 0\n",
+                              "TextReaction[1] 1 DefaultReaction[1] 0 PossibleReaction[1] 0\n"}) {
+        c = compile(replaced(kSection, entry, block + twice));
+        EXPECT_EQ(c.result, 3) << twice;
+        EXPECT_EQ(c.ids, std::vector<uint32_t>{705}) << twice;
+        c = compile(replaced(kSection, entry, twice + block));
+        EXPECT_EQ(c.ids, std::vector<uint32_t>{705}) << twice;
+    }
+}
+
+TEST(AlarmParser, ListsAndIndexesOnALineReadAsTheirTokens)
+{
+    // Read whole, an index and a list on one line are one token each; read
+    // a byte at a time, never. Results, messages with their lines and
+    // sections are the same, also where the lists and indexes stand wrong.
+    const std::string entry = "TextReaction[3] 1 DefaultReaction[3] 0 PossibleReaction[3] 0, 2";
+    const std::string sources[] = {
+        kSection,
+        replaced(kSection, "PossibleReaction 0, 2", "PossibleReaction 0 ,\t2 , 0,2"),
+        replaced(kSection, "PossibleReaction 0, 2", "PossibleReaction 0,\n 2, 16#0, 4294967296"),
+        replaced(kSection, "PossibleReaction 0, 2", "PossibleReaction 0, 1, 2"),  // 703 at the next line
+        replaced(kSection, "Default[1] 2", "Default[1] 2, 0"),                      // no list there
+        replaced(kSection, "Default[1] 2", "Default[1] 1, 0"),                      // 703, then 702
+        replaced(kSection, "AlarmName 1", "AlarmName 1, 0"),
+        replaced(kSection, "PossibleReaction[3] 0, 2", "PossibleReaction[3] 0, 2 2, 0"),
+        replaced(kSection, "PossibleReaction[3]", "PossibleReaction [3]"),
+        replaced(kSection, "PossibleReaction[3]", "PossibleReaction[4]"),           // 706
+        replaced(kSection, "PossibleReaction 0, 2", "PossibleReaction[0] 0, 2"),
+        replaced(kSection, "DefaultReaction[3]", "DefaultReaction[16#3]"),
+        replaced(kSection, entry, entry + " " + entry),                             // 705
+        replaced(kSection, "Default[1] 2", "Default[1] 2 Possible[1] 0, 2"),
+    };
+    for (const std::string& text : sources) {
+        const Compiled whole = compile(text, true, {"almcfg", "almstr"}, nullptr, 0);
+        const Compiled bytes = compile(text, true, {"almcfg", "almstr"}, nullptr, 1);
+        EXPECT_EQ(whole.result, bytes.result) << text;
+        EXPECT_EQ(whole.ids, bytes.ids) << text;
+        EXPECT_EQ(whole.lines, bytes.lines) << text;
+        EXPECT_EQ(whole.errors, bytes.errors) << text;
+        EXPECT_EQ(whole.almcfg, bytes.almcfg) << text;
+        EXPECT_EQ(whole.almstr, bytes.almstr) << text;
+    }
+    // Where a list stands wrong, what was read before it still counts.
+    EXPECT_EQ(compile(sources[5]).ids, (std::vector<uint32_t>{703, 702}));
+}
+
 TEST(AlarmParser, MessageLines)
 {
     // Read whole and in blocks; a long line of blanks between.
@@ -291,19 +377,52 @@ TEST(AlarmParser, AnySoupScansTheSameInBlocks)
 {
     // Random runs of the pieces tokens begin and end with: the same tokens,
     // values, lines and reports whether the buffer ends inside the tokens or
-    // not.
+    // not. An index or a list read as one token counts as the tokens it
+    // stands for.
     const std::vector<std::string> pieces = {
         "(", ")", "[", "]", ",", ":", "(*", "*)", "*", "1", "42", "16#", "fF", "#", "4294967296", "END", "_ALARM",
-        "Text", "Default", "Reaction", "x", "\"", "\\", " ", "\t", "\n", "\r", "\r\n", std::string(1, '\0')};
+        "Text", "Default", "Reaction", "x", "\"", "\\", " ", "\t", "\n", "\r", "\r\n", std::string(1, '\0'),
+        "Possible", "PossibleTypes ", ", ", "7, 8"};
     TempFile script;
-    expectSoupsReadTheSameInBlocks(49, pieces, 1500, [&script](const std::string& text, int block) {
-        return tokensInBlocks<RecordingParser>(text, block, script.c_str(), [](RecordingParser& p, int t) {
+    bool sawIndex = false, sawList = false;
+    const auto expanded = [&](const std::vector<std::string>& tokens) {
+        std::vector<std::string> out;
+        for (const std::string& t : tokens) {
+            const bool index = t.compare(0, 4, "294@") == 0, list = t.compare(0, 4, "295@") == 0;
+            sawIndex = sawIndex || index;
+            sawList = sawList || list;
+            const std::size_t colon = t.find(':');
+            const std::string at = index || list ? t.substr(3, colon - 3) : "";  // "@line"
+            if (index) {
+                out.insert(out.end(), {"287" + at, "291" + at + t.substr(colon), "288" + at});
+            } else if (list) {
+                std::istringstream values(t.substr(colon + 1));
+                std::string v;
+                for (int i = 0; std::getline(values, v, ','); ++i) {
+                    if (i > 0) out.push_back("289" + at);
+                    out.push_back("291" + at + ":" + v);
+                }
+            } else {
+                out.push_back(t);
+            }
+        }
+        return out;
+    };
+    expectSoupsReadTheSameInBlocks(49, pieces, 1500, [&](const std::string& text, int block) {
+        return expanded(tokensInBlocks<RecordingParser>(text, block, script.c_str(), [](RecordingParser& p, int t) {
             std::string value = "@" + std::to_string(p.lineno());
-            if (t == ALARM_NUMBER) value += ":" + std::to_string(MdAlarmlval.number);
+            if (t == ALARM_NUMBER || t == ALARM_INDEX) value += ":" + std::to_string(MdAlarmlval.number);
             if (t == ALARM_STRING) value += ":" + std::to_string(MdAlarmlval.text.length);
+            if (t == ALARM_LIST) {
+                const std::vector<int32_t>& numbers = mdAlarmTextStore().numbers;
+                for (std::size_t i = 0; i < MdAlarmlval.numbers.count; ++i)
+                    value += (i == 0 ? ":" : ",") + std::to_string(uint32_t(numbers[MdAlarmlval.numbers.begin + i]));
+            }
             return value;
-        });
+        }));
     });
+    EXPECT_TRUE(sawIndex);
+    EXPECT_TRUE(sawList);
 }
 
 // A section that fails its write and then its close: the failed write
