@@ -24,19 +24,6 @@ void releaseTextStore()
     std::string().swap(mdAlarmTextStore().text);
 }
 
-// The bytes from the stream's position to its end; 0 when unknown. The
-// position stays.
-std::size_t bytesLeft(std::istream* in)
-{
-    if (!in || !*in) return 0;
-    std::streambuf* buf = in->rdbuf();
-    const auto at = buf->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
-    if (at == std::streampos(-1)) return 0;
-    const auto end = buf->pubseekoff(0, std::ios_base::end, std::ios_base::in);
-    buf->pubseekpos(at, std::ios_base::in);
-    return end == std::streampos(-1) || end < at ? 0 : std::size_t(end - at);
-}
-
 // Empties the whole store, as a new input finds it.
 void resetStore()
 {
@@ -64,7 +51,7 @@ void MdAlarmParser::init(const MdCompilerArgs& args)
     store.keep = m_keepTable;
     // The texts are fewer bytes than the section: room for them at once
     // spares copying them as the store grows (untouched room costs no memory).
-    if (m_keepTable) store.text.reserve(bytesLeft(args.stream));
+    if (m_keepTable) store.text.reserve(mdBytesLeft(args.stream));
 }
 
 void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)

@@ -30,6 +30,17 @@ int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(
     return closed ? 0 : closeFailure;
 }
 
+std::size_t mdBytesLeft(std::istream* in)
+{
+    if (!in || !*in) return 0;
+    std::streambuf* buf = in->rdbuf();
+    const auto at = buf->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+    if (at == std::streampos(-1)) return 0;
+    const auto end = buf->pubseekoff(0, std::ios_base::end, std::ios_base::in);
+    buf->pubseekpos(at, std::ios_base::in);
+    return end == std::streampos(-1) || end < at ? 0 : std::size_t(end - at);
+}
+
 std::size_t mdSkipLeadingLineEnds(std::istream& in)
 {
     if (!in) return 0;

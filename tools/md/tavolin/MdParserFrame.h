@@ -70,6 +70,13 @@ int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(
 // stays unread).
 std::size_t mdSkipLeadingLineEnds(std::istream& in);
 
+// The bytes from the stream's position to its end; 0 when unknown (no
+// stream, or one that cannot seek). The position stays. A compiler that
+// keeps the texts of its section reserves room for them at once with it,
+// which spares copying them as its buffer grows (untouched room costs no
+// memory).
+std::size_t mdBytesLeft(std::istream* in);
+
 // Whether a scanner counts its lines (its messages carry the line); one that
 // does not reports every message at its first line, padding or not.
 template <class Scanner>
