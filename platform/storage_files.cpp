@@ -2,7 +2,6 @@
 // locking and writing back.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,22 +127,20 @@ HRESULT readFully(int fd, std::vector<uint8_t>& buf)
 // opened file has one at most.
 std::atomic<int> g_openedRegionFiles{0};
 
-// Decodes the compound file open on fd, of size bytes. Through a mapping of
-// the file where it can be had, so that its large streams in one piece stay
-// in the file (regions then receives the file they read); else read whole.
-HRESULT decodeFile(int fd, size_t size, Node& root, std::shared_ptr<SpillFile>& regions)
+// Decodes the compound file open on fd. Its large streams in one piece
+// stay in the file (regions then receives the file they read) where a
+// second opening of it can be had. The file is read, not mapped: another
+// process that cuts it short meanwhile makes a mapping fault the whole
+// process, while a short read is only a damaged file.
+HRESULT decodeFile(int fd, Node& root, std::shared_ptr<SpillFile>& regions)
 {
     regions.reset();
-    void* map = size ? ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0) : MAP_FAILED;
-    if (map == MAP_FAILED) {
-        std::vector<uint8_t> bytes;
-        HRESULT hr = readFully(fd, bytes);
-        if (SUCCEEDED(hr)) hr = decode(bytes.data(), bytes.size(), root);
-        return hr;
-    }
+    std::vector<uint8_t> bytes;
+    HRESULT hr = readFully(fd, bytes);
+    if (FAILED(hr)) return hr;
     // The streams read the file through an opening of their own: one that
     // shared fd's would keep the file's lock while copies of them live on.
-    const int own = ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
+    const int own = bytes.empty() ? -1 : ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
     struct stat a, b;
     if (own >= 0 && (::fstat(fd, &a) != 0 || ::fstat(own, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino)) {
         ::close(own);
@@ -154,8 +151,7 @@ HRESULT decodeFile(int fd, size_t size, Node& root, std::shared_ptr<SpillFile>& 
             ::close(own);
         }
     }
-    HRESULT hr = decode(static_cast<const uint8_t*>(map), size, root, regions);
-    ::munmap(map, size);
+    hr = decode(bytes.data(), bytes.size(), root, regions);
     // Nothing adopted the file: it is closed again.
     if (regions && regions.use_count() == 1) regions.reset();
     if (FAILED(hr)) regions.reset();
@@ -360,14 +356,14 @@ DocumentPtr newDocument()
 }
 
 // Locks the file open on lockFd (lock: LOCK_EX or LOCK_SH) and decodes the
-// compound file on fd, of size bytes, into a new document (see decodeFile);
+// compound file on fd into a new document (see decodeFile);
 // on failure lockFd is closed.
-HRESULT lockAndDecode(int lockFd, int lock, int fd, size_t size, DocumentPtr& doc, std::shared_ptr<SpillFile>& regions)
+HRESULT lockAndDecode(int lockFd, int lock, int fd, DocumentPtr& doc, std::shared_ptr<SpillFile>& regions)
 {
     HRESULT hr = ::flock(lockFd, lock | LOCK_NB) != 0 ? STG_E_SHAREVIOLATION : S_OK;
     if (SUCCEEDED(hr)) {
         doc = newDocument();
-        hr = decodeFile(fd, size, *doc->root, regions);
+        hr = decodeFile(fd, *doc->root, regions);
     }
     if (FAILED(hr)) ::close(lockFd);
     return hr;
@@ -483,7 +479,7 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
         }
         DocumentPtr doc;
         std::shared_ptr<SpillFile> regions;
-        HRESULT hr = lockAndDecode(fd, exclusiveLock(grfMode) ? LOCK_EX : LOCK_SH, fd, size_t(st.st_size), doc, regions);
+        HRESULT hr = lockAndDecode(fd, exclusiveLock(grfMode) ? LOCK_EX : LOCK_SH, fd, doc, regions);
         if (FAILED(hr)) return hr;
         doc->root->mtime = doc->root->ctime = fromTimespec(st.st_mtim);
         doc->backing = std::make_unique<FileBacking>(resolved(path), fd, false, regions);
@@ -509,7 +505,7 @@ HRESULT TvOpenStorageAsCopy(int fd, const OLECHAR* copyPath, IStorage** ppstgOpe
         if (out < 0) return errnoToHr(errno, path);
         DocumentPtr doc;
         std::shared_ptr<SpillFile> regions;
-        HRESULT hr = lockAndDecode(out, LOCK_EX, fd, size_t(st.st_size), doc, regions);
+        HRESULT hr = lockAndDecode(out, LOCK_EX, fd, doc, regions);
         if (FAILED(hr)) return hr;
         // As a copy made now would be; the copy is written at the first
         // commit whatever changed. The streams that stay in the file on fd

@@ -384,7 +384,7 @@ HRESULT checkStructure(const uint8_t* data, size_t size, StreamPlaces* places = 
 // Parses a whole compound file into root (a storage node). Errors:
 // STG_E_FILEALREADYEXISTS (not a compound file), STG_E_INVALIDHEADER,
 // STG_E_DOCFILECORRUPT.
-// With file (which holds the same bytes, data being its mapping), the
+// With file (which holds the same bytes, data being read from it), the
 // streams of at least the spill threshold that lie in one piece stay in the
 // file as regions of it instead of being read.
 HRESULT decode(const uint8_t* data, size_t size, Node& root, const std::shared_ptr<SpillFile>& file = nullptr);
