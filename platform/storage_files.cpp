@@ -2,6 +2,7 @@
 // locking and writing back.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -100,32 +101,52 @@ std::string resolved(const std::string& path)
     return path;
 }
 
-HRESULT readFully(int fd, std::vector<uint8_t>& buf)
-{
-    struct stat st;
-    if (::fstat(fd, &st) != 0) return STG_E_READFAULT;
-    try {
-        buf.resize(size_t(st.st_size));
-    } catch (const std::bad_alloc&) {
-        return STG_E_INSUFFICIENTMEMORY;
-    }
-    size_t done = 0;
-    while (done < buf.size()) {
-        ssize_t r = ::pread(fd, buf.data() + done, buf.size() - done, off_t(done));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return STG_E_READFAULT;
-        }
-        if (r == 0) break;
-        done += size_t(r);
-    }
-    buf.resize(done);
-    return S_OK;
-}
-
 // Regions of opened files are not counted with the spill files: each
 // opened file has one at most.
 std::atomic<int> g_openedRegionFiles{0};
+
+// The bytes of the file open on fd, read into pages of their own rather
+// than a heap block: once the C library has freed a block of tens of
+// megabytes it keeps later large blocks in its heap, and the rest of a
+// compile pays for that.
+class FileImage {
+public:
+    FileImage() = default;
+    FileImage(const FileImage&) = delete;
+    FileImage& operator=(const FileImage&) = delete;
+    ~FileImage()
+    {
+        if (m_pages) ::munmap(m_pages, m_capacity);
+    }
+
+    HRESULT read(int fd)
+    {
+        struct stat st;
+        if (::fstat(fd, &st) != 0) return STG_E_READFAULT;
+        if (st.st_size <= 0) return S_OK;
+        m_capacity = size_t(st.st_size);
+        void* pages = ::mmap(nullptr, m_capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (pages == MAP_FAILED) return STG_E_INSUFFICIENTMEMORY;
+        m_pages = static_cast<uint8_t*>(pages);
+        while (m_size < m_capacity) {
+            const ssize_t r = ::pread(fd, m_pages + m_size, m_capacity - m_size, off_t(m_size));
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                return STG_E_READFAULT;
+            }
+            if (r == 0) break;  // cut short since: decoded as what is there
+            m_size += size_t(r);
+        }
+        return S_OK;
+    }
+    const uint8_t* data() const { return m_pages; }
+    size_t size() const { return m_size; }
+
+private:
+    uint8_t* m_pages = nullptr;
+    size_t m_capacity = 0;
+    size_t m_size = 0;
+};
 
 // Decodes the compound file open on fd. Its large streams in one piece
 // stay in the file (regions then receives the file they read) where a
@@ -135,12 +156,12 @@ std::atomic<int> g_openedRegionFiles{0};
 HRESULT decodeFile(int fd, Node& root, std::shared_ptr<SpillFile>& regions)
 {
     regions.reset();
-    std::vector<uint8_t> bytes;
-    HRESULT hr = readFully(fd, bytes);
+    FileImage bytes;
+    HRESULT hr = bytes.read(fd);
     if (FAILED(hr)) return hr;
     // The streams read the file through an opening of their own: one that
     // shared fd's would keep the file's lock while copies of them live on.
-    const int own = bytes.empty() ? -1 : ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
+    const int own = bytes.size() == 0 ? -1 : ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
     struct stat a, b;
     if (own >= 0 && (::fstat(fd, &a) != 0 || ::fstat(own, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino)) {
         ::close(own);
