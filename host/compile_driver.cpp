@@ -392,6 +392,9 @@ private:
     // The opening said which kind the source is: false when it is not the
     // kind the first header gave (as this run assumed) or none.
     bool assumedKindHolds(LONG reported) const;
+    // The kind the source's headers give, read from its file (the
+    // splitter's probeKind, with lookFurther); none when it cannot be read.
+    int32_t sourceKind(bool lookFurther, bool& certain) const;
     // Ends this run for a careful one (mustRedo); nothing of it stays:
     // TARGET's working copy and the outputs are discarded with it.
     int giveWay();
@@ -451,23 +454,10 @@ private:
 LONG Run::probeKind()
 {
     {
-        std::ifstream in(m_o.source, std::ios::in | std::ios::binary);
         bool certain = false;
-        int32_t kind = MdKindNone;
-        if (in.is_open()) {
-            std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
-            libraryCall(
-                [&] {
-                    kind = split->probeKind(in, certain, m_careful);
-                    if (m_careful || mdIsObjectKind(kind)) return S_OK;
-                    // No kind to assume: whether one may follow decides.
-                    in.clear();
-                    in.seekg(0);
-                    kind = split->probeKind(in, certain);
-                    return S_OK;
-                },
-                false);
-        }
+        int32_t kind = sourceKind(m_careful, certain);
+        // No kind to assume: whether one may follow decides.
+        if (!m_careful && !mdIsObjectKind(kind)) kind = sourceKind(true, certain);
         if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
         if (!m_careful && mdIsObjectKind(kind)) {
             m_assumedKind = kind;
@@ -647,13 +637,20 @@ bool Run::assumedKindHolds(LONG reported) const
     // An opening that gave no kind (a source with errors, or a failure before
     // the split): a careful run would have taken the first header's kind as
     // well when no further header can follow.
-    std::ifstream in(m_o.source, std::ios::in | std::ios::binary);
     bool certain = false;
-    if (in.is_open()) {
-        std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
-        libraryCall([&] { split->probeKind(in, certain); return S_OK; }, false);
-    }
+    sourceKind(true, certain);
     return certain;
+}
+
+int32_t Run::sourceKind(bool lookFurther, bool& certain) const
+{
+    certain = false;
+    int32_t kind = MdKindNone;
+    std::ifstream in(m_o.source, std::ios::in | std::ios::binary);
+    if (!in.is_open()) return kind;
+    std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
+    libraryCall([&] { kind = split->probeKind(in, certain, lookFurther); return S_OK; }, false);
+    return kind;
 }
 
 bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& given, const char* meaningText,
