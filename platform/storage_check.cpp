@@ -21,16 +21,6 @@ constexpr size_t kEntrySize = 128;
 
 enum EntryType : uint8_t { kEmpty = 0, kStorage = 1, kStream = 2, kRoot = 5 };
 
-uint16_t le16(const uint8_t* p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
 class Checker {
 public:
     Checker(const uint8_t* data, size_t size, StreamPlaces* places) : data_(data), size_(size), places_(places) {}

@@ -63,11 +63,6 @@ private:
     guint msole_;
 };
 
-uint16_t le16(const uint8_t* p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
 FILETIME fromDateTime(GDateTime* dt)
 {
     gint64 unixSec = g_date_time_to_unix(dt);
