@@ -84,6 +84,18 @@ void* yyrealloc(void* block, yy_size_t size)
 // body line, text block or name).
 #define YY_READ_BUF_SIZE (1 << 30)
 
+// The line feeds in from..end, for a scanner that takes a run of text past
+// its tables (they count those of the tokens they match).
+inline int mdLineFeeds(const char* from, const char* end)
+{
+    int n = 0;
+    while ((from = static_cast<const char*>(std::memchr(from, '\n', std::size_t(end - from)))) != nullptr) {
+        ++n;
+        ++from;
+    }
+    return n;
+}
+
 // The blanks, tabs and line ends ("\r\n" or "\n") from p up to end: where
 // they stop; the line feeds among them are added to lines. A "\r" that is
 // the last byte before end stays (its "\n" may come with the next read).
