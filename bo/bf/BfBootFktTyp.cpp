@@ -390,6 +390,13 @@ uint32_t CBfBootFktTyp::writeToTel(uint32_t second, const SymbolMap& values, con
             if (cid.isInvalid()) return 21;
             t.CID = cid;
         }
+    // A record cut short answers 21, as a symbol without any value does:
+    // every symbol's value is known by now, so a token whose constant is
+    // missing (a constant token with an unknown CID, a table without that
+    // value, no constant table at all) leaves the telegram without values
+    // it was declared with, and a 0 would pass it on as complete. The
+    // records written so far stay, as the records of earlier types do when
+    // a later type fails.
     if (!constants) return sets.empty() ? 0 : 21;
     for (const CBfBootSet& set : sets) {
         if (set.writeToTel(second, symbTable, *constants, section) != 0) return 21;

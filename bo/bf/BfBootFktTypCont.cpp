@@ -199,6 +199,12 @@ CBfBootFktTyp* CBfBootFktTypCont::getLastType(const String& text, CBfBootFktTyp*
         if (tok == SyVarScannerFlexLexer::TokIdent || tok == SyVarScannerFlexLexer::TokAtIdent) {
             sid = table->findSymbol(scan.name, current->ValidRange, current->NameRange);
             if (sid.isInvalid()) return nullptr;
+            // The lookup also sees names that have no address in this type:
+            // a type, an enumeration or an enumerator declared in its scope,
+            // a symbol of an enclosing scope, a symbol never laid out. The
+            // walk stops there and fails as for an unknown name: adding the
+            // no-address mark would make an offset that points nowhere, and
+            // a walk that went on from it would report a wrong place.
             uint32_t adr = current->getAdr(sid);
             if (adr == CBfBootFktTyp::NO_ADDRESS) return nullptr;
             offset += adr;

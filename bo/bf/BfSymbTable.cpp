@@ -257,6 +257,12 @@ uint32_t CBfSymbTable::expandOperand(const StASMOperand* operand, std::vector<St
                 TV_TRACE(4, kSymbFile, kTraceOp, "invalid sid");
                 return failAll(2);
             }
+            // The scope of a structure also holds what was declared inside
+            // it: types, enumerations with their enumerators, arrays. Only
+            // its variables are members (a boot-function type's
+            // sub-functions are variables of its scope too); the rest has
+            // no place in the structure's data.
+            if (e->getKind() != ST_KIND_VAR) continue;
             if (e->getName() && e->getName()->stdString().find('@') != std::string::npos) continue;
             StASMBfOperand* c = copy();
             if (!traceStructASMBfOperand(*c, m)) {

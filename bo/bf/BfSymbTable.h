@@ -65,8 +65,10 @@ public:
     // The same for the symbol of that name visible from (vr, nr).
     uint32_t createSimpleASMBfOperand(const String& name, StRangeID vr, StRangeID nr, int32_t offset,
                                       StASMBfOperand*& operand, uint32_t& address, uint32_t& size) const;
-    // Expands a user operand of a structure into one operand per member
-    // (members named with "@" skipped) and of an array into one per element
+    // Expands a user operand of a structure into one operand per member, in
+    // member order (its variables: the types, enumerators and arrays
+    // declared in its scope are none; members named with "@" skipped) and
+    // of an array into one per element
     // (lower to upper bound, at most 2^20; the element index is the
     // operand's number 0),
     // appended to list (owned by the caller): 0 expanded, 1 nothing to

@@ -11,6 +11,7 @@
 #include "base/st/stsymtab/StSySymbEntry.h"
 #include "bf_compile_support.h"
 #include "tests/base/fs/test_dsc_util.h"
+#include "tests/bo/bf/bf_gen.h"
 
 using bftest::BfCompile;
 using bftest::compileBf;
@@ -373,6 +374,120 @@ TEST(BfCompilerModel, OperandNamesWalkSubFunctionTypes)
     }
     for (auto* list : {&members, &subMembers})
         for (StASMBfOperand* p : *list) delete p;
+}
+
+// A boot-function type declares types, enumerations and arrays of its own
+// beside its variables: its members are only its variables and its
+// sub-functions, and the expansion of an operand names those alone, in
+// member order, both on the compiled model and on the one read back from
+// "bfsymb" and "boot".
+TEST(BfCompilerModel, SubOperandsAreTheMembersOnly)
+{
+    // inner's scope: the variables i, sv, ev and the types st (with a type
+    // of its own), e with its enumerators E0, E1, and tarr; outer's: a, an
+    // anonymous array ar, the sub-function sub1.
+    const std::string innerVars = "i : INT; st : STRUCT x : INT; ne : (N0, N1) y := N1; END_STRUCT sv; "
+                                  "e : (E0, E1) ev := E0; TYPE tarr : ARRAY [0..1] OF DINT;";
+    const BfCompile c = compileBf(
+        "BOOT_FUNCTIONDECL " + bf(innerVars, "", "DEPENDENCIES END_DEPENDENCIES", "inner") +
+        bf("a : DINT; ar : ARRAY [0..1] OF INT;", "sub1 : inner (RULE);", "DEPENDENCIES END_DEPENDENCIES", "outer",
+           "2") +
+        "END_BOOT_FUNCTIONDECL " + globalBlock("n : UDINT;", "o : outer (USER);", "DEFAULT " + act("d")));
+    ASSERT_EQ(c.result, 0) << (c.messages.empty() ? "" : c.messages[0]);
+
+    // The model read back from its sections, as a later step finds it.
+    FsTODscFile dsc;
+    ASSERT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
+    ASSERT_TRUE(fronttest::putSection(dsc, "bfsymb", c.symb));
+    ASSERT_TRUE(fronttest::putSection(dsc, "boot", c.boot));
+    FsSecCl* section = nullptr;
+    CBfSymbTable loadedTable;
+    ASSERT_EQ(dsc.openSect("bfsymb", &section, 0), FS_OK);
+    ASSERT_TRUE(loadedTable.load(*section));
+    dsc.CloseSect("bfsymb");
+    BfTestCont loaded(&loadedTable);
+    ASSERT_EQ(dsc.openSect("boot", &section, 0), FS_OK);
+    ASSERT_TRUE(loaded.loadBfTypCont(*section));
+    dsc.CloseSect("boot");
+
+    for (const CBfBootFktTypCont* cont : {static_cast<const CBfBootFktTypCont*>(c.parser.get()),
+                                          static_cast<const CBfBootFktTypCont*>(&loaded)}) {
+        SCOPED_TRACE(cont == &loaded ? "read back" : "compiled");
+        const CBfSymbTable& table = *cont->symbTable();
+        auto names = [&](const auto& list) {
+            std::vector<std::string> out;
+            for (const StASMOperand* p : list) {
+                const String* n = p ? table.getName(p->getSID()) : nullptr;
+                out.push_back(n ? n->stdString() : "?");
+            }
+            return out;
+        };
+        auto release = [](auto& list) {
+            for (StASMOperand* p : list) delete p;
+            list.clear();
+        };
+
+        // A walk does not pass through the types and enumerators of a scope:
+        // they have no address in the type.
+        StSymbEntryID sid;
+        CBfBootFktTyp* outer = cont->existFkt(String("outer"), sid);
+        ASSERT_NE(outer, nullptr);
+        for (const char* text : {"sub1.i", "sub1.st", "sub1.E0", "sub1.e", "sub1.tarr", "sub1.st.x"}) {
+            uint32_t offset = 0;
+            size_t position = 0;
+            StSymbEntryID last;
+            EXPECT_EQ(cont->getLastType(String(text), outer, last, offset, position) != nullptr,
+                      std::string(text) == "sub1.i")
+                << text;
+        }
+
+        std::unique_ptr<StASMBfOperand> o(cont->getOperand(String("o")));
+        ASSERT_NE(o, nullptr);
+        std::list<StASMBfOperand*> ofOuter, ofInner;
+        EXPECT_EQ(cont->getSubOperands(o.get(), ofOuter), 0u);
+        EXPECT_EQ(names(ofOuter), (std::vector<std::string>{"a", "ar", "sub1"}));
+        const StASMBfOperand* sub1 = ofOuter.empty() ? nullptr : ofOuter.back();
+        ASSERT_NE(sub1, nullptr);
+        EXPECT_EQ(cont->getSubOperands(sub1, ofInner), 0u);
+        EXPECT_EQ(names(ofInner), (std::vector<std::string>{"i", "sv", "ev"}));
+
+        // The table's own expansion of the sub-function: the same members,
+        // each at the sub-function's offset plus its own (i INT at 0, sv
+        // after it at 2).
+        std::vector<StASMOperand*> parts;
+        EXPECT_EQ(table.traceASMBfOperand(sub1, &parts), 0u);
+        EXPECT_EQ(names(parts), (std::vector<std::string>{"i", "sv", "ev"}));
+        if (parts.size() == 3) {
+            EXPECT_EQ(parts[0]->getFixOff(), sub1->getFixOff());
+            EXPECT_EQ(parts[1]->getFixOff(), sub1->getFixOff() + 2);
+            EXPECT_EQ(parts[1]->getTID(), table.getTypeID(sidIn(c, "inner", "st")));
+            // A structure variable expands into its members x (INT) and y.
+            std::vector<StASMOperand*> ofSv;
+            EXPECT_EQ(table.traceASMBfOperand(parts[1], &ofSv), 0u);
+            EXPECT_EQ(names(ofSv), (std::vector<std::string>{"x", "y"}));
+            if (ofSv.size() == 2) {
+                EXPECT_EQ(ofSv[0]->getTID(), StTypeID(ST_INT));
+                EXPECT_EQ(ofSv[0]->getFixOff(), parts[1]->getFixOff());
+                EXPECT_EQ(ofSv[1]->getFixOff(), parts[1]->getFixOff() + 2);
+            }
+            // An enumeration and an elementary variable: nothing to expand.
+            std::vector<StASMOperand*> none;
+            EXPECT_EQ(table.traceASMBfOperand(parts[2], &none), 1u);
+            EXPECT_EQ(table.traceASMBfOperand(parts[0], &none), 1u);
+            EXPECT_TRUE(none.empty());
+            release(ofSv);
+        }
+        // The anonymous array of outer: one operand per element.
+        if (ofOuter.size() == 3) {
+            std::vector<StASMOperand*> elements;
+            EXPECT_EQ(table.traceASMBfOperand(*std::next(ofOuter.begin()), &elements), 0u);
+            EXPECT_EQ(names(elements), (std::vector<std::string>{"ar", "ar"}));
+            release(elements);
+        }
+        release(parts);
+        release(ofInner);
+        release(ofOuter);
+    }
 }
 
 // With many boot functions the type ids and the keys of the types overlap:
