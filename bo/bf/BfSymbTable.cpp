@@ -350,6 +350,38 @@ StConstantVal* CBfSymbTable::getInitValue(StSymbEntryID sid)
     return getConstantVal(e->getInitCID());
 }
 
+namespace {
+// Bounds of the search for the sub-functions on an operand's path (the
+// types a compile makes nest a few levels; a table read from a damaged
+// section must not make the search run long).
+constexpr int kMaxPathDepth = 64;
+constexpr int kMaxPathVisits = 1 << 16;
+}  // namespace
+
+bool CBfSymbTable::findWalkedPath(StSymbEntryID decl, StSymbEntryID target, uint64_t walked, uint64_t want,
+                                  int depth, int& visits, std::vector<StSymbEntryID>& path) const
+{
+    const StSyBaseSymbEntry* d = findEntry(decl);
+    if (!d || depth >= kMaxPathDepth || !isStructType(d->getTypeID())) return false;
+    StSymbEntryIDVect members;
+    getSymbolsInRange(members, d->getSubValidRange(), d->getSubNameRange());
+    for (StSymbEntryID m : members) {
+        if (++visits > kMaxPathVisits) return false;
+        const StSyBaseSymbEntry* e = findEntry(m);
+        const uint32_t offset = e && e->getKind() == ST_KIND_VAR ? getOffset(m) : NO_OFFSET;
+        if (offset == NO_OFFSET) continue;
+        // A walk adds each symbol's address in its type: offset plus one.
+        const uint64_t at = walked + offset + 1;
+        if (at > want) continue;
+        path.push_back(m);
+        if ((m == target && at == want) ||
+            findWalkedPath(getSymbolTypeID(m), target, at, want, depth + 1, visits, path))
+            return true;
+        path.pop_back();
+    }
+    return false;
+}
+
 bool CBfSymbTable::getOperandContents(const StASMBfOperand& operand, String& text)
 {
     bool known = true;
@@ -358,9 +390,30 @@ bool CBfSymbTable::getOperandContents(const StASMBfOperand& operand, String& tex
         known = known && n;
         return n ? n->stdString() : std::string("???");
     };
+    const StSymbEntryID first = operand.getAdrSID(), sid = operand.getSID();
+    const StBfSidOffset& pair = operand.getSidOffset();
     std::string out;
-    if (operand.getAdrSID().isValid() && operand.getAdrSID() != operand.getSID()) out = nameOf(operand.getAdrSID()) + ".";
-    out += nameOf(operand.getSID());
+    bool endsWithSymbol = false;
+    if (first.isValid() && first != sid) {
+        out = nameOf(first);
+        // The operand keeps its first symbol and, in its pair, the symbol
+        // an operand-name walk reached with the offset it walked: the
+        // sub-functions between them are found again from that offset.
+        if (pair.first.isValid() && pair.first != first) {
+            const StSyBaseSymbEntry* f = hasError() ? nullptr : findEntry(first);
+            const StSymbEntryID decl = f && f->getKind() == ST_KIND_TYPESPEC ? first : getSymbolTypeID(first);
+            std::vector<StSymbEntryID> path;
+            int visits = 0;
+            if (findWalkedPath(decl, pair.first, 0, pair.second, 0, visits, path)) {
+                for (StSymbEntryID m : path) out += "." + nameOf(m);
+                endsWithSymbol = pair.first == sid;
+            } else {
+                out += ".???";
+                known = false;
+            }
+        }
+    }
+    if (!endsWithSymbol) out += (out.empty() ? "" : ".") + nameOf(sid);
     const StTypeID symbolType = getTypeID(operand.getSID());
     if (isArrayType(symbolType) && operand.getTID() != symbolType) out += "[" + std::to_string(int32_t(operand.getNumber(0))) + "]";
     out += " = ";

@@ -49,10 +49,12 @@ public:
     // value that cannot be made or stored.
     StConstantVal* getInitValue(StSymbEntryID sid);
     // "<path> = <value>" of an operand: the path is the name of the
-    // operand's address symbol and ".", when it has one besides its own
-    // symbol, then its symbol's name and, for an array element, "[index]";
-    // the value is the value text of the symbol's initial value. A part
-    // that cannot be named is "???" (a missing value is traced); false then.
+    // operand's address symbol, when it has one besides its own symbol,
+    // then the sub-functions an operand-name walk passed from there to the
+    // symbol of its pair (found again by the walked offset), then its own
+    // symbol, joined by ".", and for an array element "[index]"; the value
+    // is the value text of the symbol's initial value. A part that cannot
+    // be named is "???" (a missing value is traced); false then.
     bool getOperandContents(const StASMBfOperand& operand, String& text);
     // A new operand (owned by the caller) of the symbol with its type, the
     // type's machine mode and offset as fixed offset; address: the symbol's
@@ -122,6 +124,12 @@ private:
     CBfStdConstantVal* getLimit(StTypeID tid, bool max) const;
     uint32_t traceStatusFailure() const;
     uint32_t expandOperand(const StASMOperand* operand, std::vector<StASMBfOperand*>& parts) const;
+    // The variables from the members of the structure declared by decl
+    // down to target, whose walked address sum (offset plus one per
+    // symbol, from walked) is want; false when none is found within the
+    // search bounds.
+    bool findWalkedPath(StSymbEntryID decl, StSymbEntryID target, uint64_t walked, uint64_t want, int depth,
+                        int& visits, std::vector<StSymbEntryID>& path) const;
     // The type id of a symbol by its entry kind; false for another kind.
     bool entryTypeID(const StSyBaseSymbEntry* e, StTypeID& tid) const;
     // The entry after e in SID order, null at the end.

@@ -52,6 +52,16 @@ std::string act(const std::string& code)
     return "BEGIN_ACT " + code + " END_ACT";
 }
 
+// The boot functions inner and outer (outer's sub-functions of type inner)
+// and the global block with n (UDINT) and o (outer).
+BfCompile compileNested(const std::string& innerVars, const std::string& outerVars, const std::string& outerSubs)
+{
+    return compileBf("BOOT_FUNCTIONDECL " + bf(innerVars, "", "DEPENDENCIES END_DEPENDENCIES", "inner") +
+                     bf(outerVars, outerSubs, "DEPENDENCIES END_DEPENDENCIES", "outer", "2") +
+                     "END_BOOT_FUNCTIONDECL " +
+                     globalBlock("n : UDINT;", "o : outer (USER);", "DEFAULT " + act("d")));
+}
+
 CBfBootFktTyp* typeNamed(const BfCompile& c, const char* name)
 {
     StSymbEntryID sid;
@@ -287,10 +297,7 @@ TEST(BfCompilerModel, OperandNamesWalkSubFunctionTypes)
     // inner: v0 INT at 0, v1 DINT at 2; outer: a DINT at 0, sub1 (inner) at
     // 4; the global block: n UDINT at 0, o (outer) at 4. An address is the
     // offset plus one.
-    const BfCompile c = compileBf(
-        "BOOT_FUNCTIONDECL " + bf("v0 : INT; v1 : DINT;", "", "DEPENDENCIES END_DEPENDENCIES", "inner") +
-        bf("a : DINT;", "sub1 : inner (RULE);", "DEPENDENCIES END_DEPENDENCIES", "outer", "2") +
-        "END_BOOT_FUNCTIONDECL " + globalBlock("n : UDINT;", "o : outer (USER);", "DEFAULT " + act("d")));
+    const BfCompile c = compileNested("v0 : INT; v1 : DINT;", "a : DINT;", "sub1 : inner (RULE);");
     ASSERT_EQ(c.result, 0) << (c.messages.empty() ? "" : c.messages[0]);
     CBfBootFktTyp* outer = typeNamed(c, "outer");
     CBfBootFktTyp* inner = typeNamed(c, "inner");
@@ -388,11 +395,7 @@ TEST(BfCompilerModel, SubOperandsAreTheMembersOnly)
     // anonymous array ar, the sub-function sub1.
     const std::string innerVars = "i : INT; st : STRUCT x : INT; ne : (N0, N1) y := N1; END_STRUCT sv; "
                                   "e : (E0, E1) ev := E0; TYPE tarr : ARRAY [0..1] OF DINT;";
-    const BfCompile c = compileBf(
-        "BOOT_FUNCTIONDECL " + bf(innerVars, "", "DEPENDENCIES END_DEPENDENCIES", "inner") +
-        bf("a : DINT; ar : ARRAY [0..1] OF INT;", "sub1 : inner (RULE);", "DEPENDENCIES END_DEPENDENCIES", "outer",
-           "2") +
-        "END_BOOT_FUNCTIONDECL " + globalBlock("n : UDINT;", "o : outer (USER);", "DEFAULT " + act("d")));
+    const BfCompile c = compileNested(innerVars, "a : DINT; ar : ARRAY [0..1] OF INT;", "sub1 : inner (RULE);");
     ASSERT_EQ(c.result, 0) << (c.messages.empty() ? "" : c.messages[0]);
 
     // The model read back from its sections, as a later step finds it.
@@ -488,6 +491,50 @@ TEST(BfCompilerModel, SubOperandsAreTheMembersOnly)
         release(ofInner);
         release(ofOuter);
     }
+}
+
+// The text of an operand names every symbol on its path, the sub-functions
+// between its first and its last symbol included, also when two
+// sub-functions share their type.
+TEST(BfCompilerModel, OperandContentsNameTheWholePath)
+{
+    const BfCompile c =
+        compileNested("v0 : INT; v1 : DINT := 7;", "a : DINT;", "sub1 : inner (RULE); sub2 : inner (RULE);");
+    ASSERT_EQ(c.result, 0) << (c.messages.empty() ? "" : c.messages[0]);
+    CBfSymbTable& table = *c.parser->symbols();
+    auto contents = [&](const StASMBfOperand* op) {
+        String text;
+        if (!op) return std::string("<no operand>");
+        table.getOperandContents(*op, text);
+        return text.stdString();
+    };
+    for (const auto& [name, text] : std::vector<std::pair<const char*, const char*>>{
+             {"n", "n = 0"},
+             {"o.a", "o.a = 0"},
+             {"o.sub1.v1", "o.sub1.v1 = 7"},
+             {"o.sub2.v1", "o.sub2.v1 = 7"},
+             {"o.sub2.v0", "o.sub2.v0 = 0"},
+             {"outer.sub2.v1", "outer.sub2.v1 = 7"},
+         }) {
+        std::unique_ptr<StASMBfOperand> op(c.parser->getOperand(String(name)));
+        EXPECT_EQ(contents(op.get()), text) << name;
+    }
+
+    // The sub-operands of o and of its second sub-function.
+    std::unique_ptr<StASMBfOperand> o(c.parser->getOperand(String("o")));
+    std::list<StASMBfOperand*> ofO, ofSub2;
+    ASSERT_EQ(c.parser->getSubOperands(o.get(), ofO), 0u);
+    std::vector<std::string> texts;
+    for (const StASMBfOperand* p : ofO) texts.push_back(contents(p).substr(0, contents(p).find(" =")));
+    EXPECT_EQ(texts, (std::vector<std::string>{"o.a", "o.sub1", "o.sub2"}));
+    if (ofO.size() == 3) {
+        EXPECT_EQ(c.parser->getSubOperands(ofO.back(), ofSub2), 0u);
+        texts.clear();
+        for (const StASMBfOperand* p : ofSub2) texts.push_back(contents(p));
+        EXPECT_EQ(texts, (std::vector<std::string>{"o.sub2.v0 = 0", "o.sub2.v1 = 7"}));
+    }
+    for (auto* list : {&ofO, &ofSub2})
+        for (StASMBfOperand* p : *list) delete p;
 }
 
 // With many boot functions the type ids and the keys of the types overlap:
