@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Hostile use of the tavolin command: truncated and edited sources into an
-existing target, a source of another kind, damaged targets, paths that name
+existing target, sources that lack sections of the target and fail a later
+step, a source of another kind, damaged targets, paths that name
 one file, a macro file that cannot be written, a full device, step lines
 nobody takes, signals during a long compile and a source of a million
 repeated end keywords. Wherever a step fails the target, the resource script
@@ -195,6 +196,24 @@ for i, source in enumerate(variants):
     p = run("v.tos", "axis.dsc")
     failed += expect_kept(p, "axis.dsc", good, f"source variant {i}", good_all)
 check(failed >= 15, f"only {failed} of {len(variants)} damaged sources failed")
+
+# Sources without sections the target holds, so that the working file's
+# sections of those are emptied, and with a step that fails later: the
+# target and its outputs keep their bytes.
+def without(source, begin, end):
+    at = source.index(b"\n" + begin + b"\n")
+    return source[: at + 1] + source[source.index(b"\n" + end + b"\n", at) + len(end) + 2 :]
+
+
+for what, source in (
+        ("the header alone and a broken INTERFACE", header + b"INTERFACE\n    CONNECTION broken\nEND_INTERFACE\n"),
+        ("no INTERFACE, no alarms and a broken I/O part",
+         without(without(axis, b"INTERFACE", b"END_INTERFACE"), b"ALARM_STRING_TABLE", b"END_ALARM").replace(
+             b"BEGIN_IO_DATA\n", b"BEGIN_IO_DATA\n    garbage )(\n"))):
+    write("d.tos", source)
+    put_good("axis")
+    p = run("d.tos", "axis.dsc")
+    check(expect_kept(p, "axis.dsc", good, what, good_all), f"{what}: no step failed: {p.stdout!r}")
 
 # A package source into a technology-object target.
 shutil.copy(path("good.dsc"), path("axis.dsc"))

@@ -64,13 +64,26 @@ int32_t counterOf(const MdFrontContext& ctx)
     return ctx.stringCounter ? *ctx.stringCounter : 0;
 }
 
+// The descriptor sections each compiler writes, for a step that has
+// nothing to compile (each list ends with a null).
+const char* const kVariableResults[] = {"units", "varval", "varext", "varcont", "cfghead", "bitfield", "const",
+                                        nullptr};
+const char* const kConnectionResults[] = {"connectors", nullptr};
+const char* const kAlarmResults[] = {"almcfg", "almstr", nullptr};
+// Only the alarms' error texts make a container; those of the boot
+// functions go to the resource script alone.
+const char* const kAlarmTextResults[] = {"errmsg", nullptr};
+const char* const kBootResults[] = {"bfinterf", "bfsymb", "boot", nullptr};
+const char* const kSupportedTypeResults[] = {"rttotypes", nullptr};
+
 struct Job {
     const char* tmpStream;
     int compiler;
     int dscClass;
     bool takeCounter;
     bool foldErrors;
-    bool compileEmpty = false;  // an empty stream is compiled, not skipped
+    const char* const* results;  // emptied when there is nothing to compile (may be null)
+    bool compileEmpty = false;   // an empty stream is compiled, not skipped
 };
 
 // A source without the section leaves its temporary stream empty, and every
@@ -79,6 +92,28 @@ struct Job {
 bool nothingToCompile(const CMDStrmHelper& reader)
 {
     return reader.size() == 0;
+}
+
+// What a step without a section leaves of the sections its compiler writes:
+// each is emptied, as a new descriptor has it, so that a working file made
+// from a descriptor of an earlier compile keeps nothing of the sections the
+// source no longer has. A section the working file lacks is not made. False
+// (message 101, status 0xBE11000B) when one cannot be emptied.
+bool emptyResults(FsFileMan* work, const char* const* names, int32_t& status)
+{
+    for (; names && *names; ++names) {
+        FsSecCl* sec = nullptr;
+        const uint32_t r = work->openSect(*names, &sec, FS_MODE_WRITE);
+        if (r == FS_NOT_FOUND) continue;
+        bool ok = r == FS_OK && sec && sec->setSize(0) == 0;
+        if (r == FS_OK) ok = work->CloseSect(*names) == FS_OK && ok;
+        if (!ok) {
+            mdReport(MdMsgSectionOpen, *names);
+            status = MdStatusCompileFailed;
+            return false;
+        }
+    }
+    return true;
 }
 
 // Opens a temporary stream for a compiler of kind: read in place when the
@@ -100,7 +135,10 @@ HRESULT runJob(MdFrontContext& ctx, const Job& job, MdCompilerArgs args, int32_t
         status = mdStatusFromCode(code);
         return S_OK;
     }
-    if (!job.compileEmpty && nothingToCompile(reader)) return S_OK;
+    if (!job.compileEmpty && nothingToCompile(reader)) {
+        emptyResults(ctx.workFile, job.results, status);
+        return S_OK;
+    }
     MdLentDescriptor lent(ctx.workFile);
     const HRESULT lentHr = mdLendDescriptor(lent, job.dscClass, status);
     if (lentHr != S_OK) return lentHr == S_FALSE ? S_OK : lentHr;
@@ -210,7 +248,10 @@ HRESULT bootFunctionPasses(MdFrontContext& ctx, const String& rcPath, const std:
         status = mdStatusFromCode(code);
         return S_OK;
     }
-    if (nothingToCompile(reader)) return S_OK;
+    if (nothingToCompile(reader)) {
+        emptyResults(ctx.workFile, kBootResults, status);
+        return S_OK;
+    }
 
     // First pass: into a descriptor file and macro files of its own,
     // all of which are removed afterwards.
@@ -412,7 +453,8 @@ HRESULT mdCompileVariables(MdFrontContext& ctx, const String& rcPath, const std:
         args.rcPath = rcPath;
         args.firstId = ctx.firstId;
         args.secondId = ctx.secondId;
-        const HRESULT hr = runJob(ctx, Job{"var_tmp", MdCompVarExt, MdDscTO, true, false}, args, status);
+        const Job job{"var_tmp", MdCompVarExt, MdDscTO, true, false, kVariableResults};
+        const HRESULT hr = runJob(ctx, job, args, status);
         if (hr != S_OK) return hr;
         if (status == 0 && acxImport) status = acxImport();
         return S_OK;
@@ -422,7 +464,8 @@ HRESULT mdCompileVariables(MdFrontContext& ctx, const String& rcPath, const std:
 HRESULT mdCompileConnections(MdFrontContext& ctx, int32_t& status)
 {
     return sectionMethod(MdMethConnections, ctx, status, [&] {
-        return runJob(ctx, Job{"con_tmp", MdCompConnection, MdDscTO, false, false}, MdCompilerArgs(), status);
+        const Job job{"con_tmp", MdCompConnection, MdDscTO, false, false, kConnectionResults};
+        return runJob(ctx, job, MdCompilerArgs(), status);
     });
 }
 
@@ -431,9 +474,10 @@ HRESULT mdCompileAlarms(MdFrontContext& ctx, const String& rcPath, int32_t& stat
     return sectionMethod(MdMethAlarms, ctx, status, [&]() -> HRESULT {
         MdCompilerArgs args;
         args.rcPath = rcPath;
-        HRESULT hr = runJob(ctx, Job{"alarm_tmp", MdCompAlarm, MdDscTO, true, false}, args, status);
+        HRESULT hr = runJob(ctx, Job{"alarm_tmp", MdCompAlarm, MdDscTO, true, false, kAlarmResults}, args, status);
         if (hr != S_OK || status != 0) return hr;
-        return runJob(ctx, Job{"almmsg_tmp", MdCompErrMsgTxt, MdDscTO, true, false}, args, status);
+        return runJob(ctx, Job{"almmsg_tmp", MdCompErrMsgTxt, MdDscTO, true, false, kAlarmTextResults}, args,
+                      status);
     });
 }
 
@@ -450,14 +494,15 @@ HRESULT mdCompileBootFunctions(MdFrontContext& ctx, const String& rcPath, const 
 
         MdCompilerArgs args;
         args.rcPath = commentRcPath;
-        return runJob(ctx, Job{"bferrtxt_tmp", MdCompErrMsgTxt, MdDscTO, true, false}, args, status);
+        return runJob(ctx, Job{"bferrtxt_tmp", MdCompErrMsgTxt, MdDscTO, true, false, nullptr}, args, status);
     });
 }
 
 HRESULT mdCompileSupportedTOs(MdFrontContext& ctx, int32_t& status)
 {
     return sectionMethod(MdMethSupportedTOs, ctx, status, [&] {
-        return runJob(ctx, Job{"suppto_tmp", MdCompSuppTO, MdDscTP, false, false}, MdCompilerArgs(), status);
+        const Job job{"suppto_tmp", MdCompSuppTO, MdDscTP, false, false, kSupportedTypeResults};
+        return runJob(ctx, job, MdCompilerArgs(), status);
     });
 }
 
@@ -470,7 +515,7 @@ HRESULT mdCompileImplementations(MdFrontContext& ctx, const String& outputBase, 
         // Only a package has a descriptor for the implementation's results.
         const int dsc = ctx.objectKind == MdKindTP ? MdDscTP : MdDscNone;
         // The grammar accepts an empty section and writes its no-I/O lines.
-        return runJob(ctx, Job{"impl_tmp", MdCompImpl, dsc, false, true, true}, args, status);
+        return runJob(ctx, Job{"impl_tmp", MdCompImpl, dsc, false, true, nullptr, true}, args, status);
     });
 }
 

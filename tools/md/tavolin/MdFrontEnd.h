@@ -120,10 +120,12 @@ struct MdFrontContext {
 // cannot be allocated. A kind whose compiler is not built
 // reports message 0 with status 0xBE11FFFF after the kind check and the
 // stream check. An empty temporary stream (the source has no such section)
-// is nothing to compile: that step creates no compiler, writes nothing and
-// leaves the string counter, and the method goes on with status 0. Comments
-// keep their own steps for an empty section, and the implementation
-// grammar compiles the empty section.
+// is nothing to compile: that step creates no compiler and leaves the string
+// counter, empties the descriptor sections its compiler writes (as a new
+// descriptor has them; one the working file lacks is not made; one that
+// cannot be emptied gives message 101 and status 0xBE11000B), and the method
+// goes on with status 0. Comments keep their own steps for an empty section,
+// and the implementation grammar compiles the empty section.
 HRESULT mdCompileComments(MdFrontContext& ctx, const String& rcPath, int32_t& status);
 // acxImport (may be empty): runs after a successful compile and gives a status.
 HRESULT mdCompileVariables(MdFrontContext& ctx, const String& rcPath,

@@ -258,6 +258,56 @@ TEST(SectionMethods, AnEmptyStreamNeedsNoCompiler)
     }
 }
 
+// A working file copied from a descriptor of an earlier compile: for a source
+// without a section, the sections its compiler writes are left empty, as a
+// new descriptor has them; the others keep their bytes, and a section the
+// working file lacks is not made.
+TEST(SectionMethods, AnEmptyStreamLeavesTheSectionsOfItsCompilerEmpty)
+{
+    MessageCapture messages;
+    StandIns standIns;
+    const std::vector<const char*> written = {"units",  "varval",   "varext",   "varcont", "cfghead",
+                                              "bitfield", "connectors", "almcfg", "almstr",  "errmsg",
+                                              "bfinterf", "bfsymb",   "boot",     "rttotypes"};
+    const std::vector<const char*> kept = {"symb", "enums", "mine", "unitinterf", "licence"};
+    std::vector<std::pair<std::string, std::string>> host = kHostTO;
+    for (const char* name : written) host.emplace_back(name, std::string("old ") + name);
+    for (const char* name : kept) host.emplace_back(name, std::string("old ") + name);
+    for (int32_t kind : {1, 5}) {
+        // "const" is missing in this working file.
+        OpenedSource src(headerOf(kind), host);
+        ASSERT_EQ(src.status, 0);
+        for (int method = MdMethComments; method < MdMethCount; ++method) {
+            if (!mdKindAccepted(method, kind)) continue;
+            int32_t status = -1;
+            EXPECT_EQ(callMethod(method, src, status), S_OK) << method;
+            EXPECT_EQ(status, 0) << method;
+        }
+        for (const char* name : written) {
+            const bool emptied = kind == 1 ? std::strcmp(name, "rttotypes") != 0 : std::strcmp(name, "rttotypes") == 0;
+            EXPECT_EQ(sectionText(src.work, name), emptied ? "" : std::string("old ") + name) << name << " " << kind;
+        }
+        for (const char* name : kept) EXPECT_EQ(sectionText(src.work, name), std::string("old ") + name) << name;
+        EXPECT_EQ(sectionText(src.work, "const"), "<missing>");
+        EXPECT_TRUE(src.idle());
+    }
+    EXPECT_TRUE(messages.records.empty());
+
+    // A section that cannot be emptied (it is open for reading) fails the
+    // step with message 101 and nothing compiled.
+    OpenedSource src(headerOf(1), host);
+    FsSecCl* open = nullptr;
+    ASSERT_EQ(src.work.openSect("almstr", &open, 0), FS_OK);
+    int32_t status = -1;
+    EXPECT_EQ(callMethod(MdMethAlarms, src, status), S_OK);
+    EXPECT_EQ(status, MdStatusCompileFailed);
+    ASSERT_EQ(messages.ids(), std::vector<uint32_t>{101});
+    EXPECT_EQ(messages.records[0].text, "Sektion almstr konnte nicht geöffnet werden");
+    src.work.CloseSect("almstr");
+    EXPECT_EQ(sectionText(src.work, "almstr"), "old almstr");
+    EXPECT_EQ(sectionText(src.work, "errmsg"), "old errmsg");  // the error texts did not run
+}
+
 TEST(SectionMethods, MissingSectionsAndStreams)
 {
     MessageCapture messages;
