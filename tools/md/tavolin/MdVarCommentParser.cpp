@@ -332,6 +332,8 @@ int32_t MdVarCommentParser::writeStringTable()
         return int32_t(MdVarCommentMsgWrite);
     };
     if (!m_section || !m_section->isWritable()) return fail();
+    // Texts past the last id were reported by parse: none is written.
+    if (idsRunOut()) return int32_t(MdVarCommentMsgWrite);
     MdRcStringTable script;
     if (!script.open(m_rcPath)) return fail();
 

@@ -64,7 +64,9 @@ public:
     // enters the keys into the container and saves it into the section:
     // 0 done; 303 (message 303) when the section is not open for writing
     // (nothing written), the script cannot be opened (nothing written), the
-    // script failed (keys entered, container not saved) or the save failed.
+    // script failed (keys entered, container not saved) or the save failed;
+    // 303 without a message after a parse whose texts ran past the last id
+    // (nothing written).
     int32_t writeStringTable() override;
     // start + number of variable texts + number of type texts.
     int32_t nextStringId() const override;

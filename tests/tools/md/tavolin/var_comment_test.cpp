@@ -37,8 +37,9 @@ enum class Script { Good, Missing };
 
 // Compiles text from start into "varcomment" of a
 // file in memory, the script holding kOldScript; writes the table when the
-// grammar accepts without counted errors.
-Compiled compile(const std::string& text, int32_t start = 0x100, Script script = Script::Good)
+// grammar accepts without counted errors (or, writeAnyway, with them).
+Compiled compile(const std::string& text, int32_t start = 0x100, Script script = Script::Good,
+                 bool writeAnyway = false)
 {
     MessageCapture messages;
     FsFileMan file;
@@ -60,7 +61,7 @@ Compiled compile(const std::string& text, int32_t start = 0x100, Script script =
         c.result = p.parse();
         c.errors = p.errorCount();
         c.atEnd = p.atEnd();
-        if (c.result == 0 && c.errors == 0) c.write = p.writeStringTable();
+        if (c.result == 0 && (c.errors == 0 || writeAnyway)) c.write = p.writeStringTable();
         c.next = p.nextStringId();
     }
     file.CloseSect("varcomment");
@@ -273,6 +274,13 @@ TEST(VarCommentCompiler, TextIdsEndBelowTheEntryMethodsText)
     EXPECT_EQ(c.texts, std::vector<std::string>{"Sektion konnte nicht beschrieben werden"});
     EXPECT_EQ(c.next, 0xFFFF);
     EXPECT_EQ(c.script, "");
+    // A caller that writes all the same gets 303 and nothing written (the
+    // one message is the parse's).
+    c = compile(wrap("$1 [16#1] : \"a\"\n$2 [16#1] : \"b\""), 0xFFFD, Script::Good, true);
+    EXPECT_EQ(c.write, 303);
+    EXPECT_EQ(c.script, "");
+    EXPECT_EQ(c.section, "old content");
+    EXPECT_EQ(c.ids, std::vector<uint32_t>{303});
 
     // The type texts follow all variable texts: the first text past the
     // last id is found in that order, not in the order of the source.
