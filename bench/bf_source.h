@@ -91,14 +91,22 @@ inline std::string sourceOf(int functions)
     return sourceWith(functions, "bf", appendFunction, 2400);
 }
 
+// The boot functions with texts of their own: a comment on an address key,
+// a comment on a variable and an error text each take a resource-string
+// id, and a source has at most 65 534 (three per boot function, a few
+// besides).
+constexpr int kTextFunctions = 20000;
+
 // A boot-function source grown by repetition, as a large technology object
 // brings it: boot function f is "drive<f>" with the telegram number
 // f % 65535 + 1, variables of every kind, a sub-function typed by the first
 // boot function (none in the first), a dependency of the kind f % 4, a check
-// block returning the error text f + 1, and its own address key; the error
-// texts 1 .. functions and a comment on each boot function's first variable
-// and on its address key follow. The whole method compiles it without a
-// message: names, error texts and address keys never repeat.
+// block returning the error text t + 1, and its own address key; the error
+// texts 1 .. min(functions, kTextFunctions) and a comment on each boot
+// function's first variable and on its address key follow, t being
+// f % kTextFunctions: past the first kTextFunctions boot functions the
+// texts repeat (the comments share their ids). The whole method compiles it
+// without a message: names and address keys never repeat.
 inline void appendGrownBody(std::string& s, int f, bool uniqueTypes)
 {
     const std::string n = std::to_string(f);
@@ -114,7 +122,7 @@ inline void appendGrownBody(std::string& s, int f, bool uniqueTypes)
     if (f > 0) s += "            helper : drive0 (RULE);\n";
     s += "        END_SUBFUNCTIONS\n";
     appendDependency(s, f % 4, "count", "count", "maxVelocity", "maxVelocity", "lim.jerk");
-    s += "        CHECK\n            IF maxVelocity <= 0.0 THEN RETURN " + std::to_string(f + 1) +
+    s += "        CHECK\n            IF maxVelocity <= 0.0 THEN RETURN " + std::to_string(f % kTextFunctions + 1) +
          "; END_IF;\n        END_CHECK\n    END_BF\n";
 }
 
@@ -135,14 +143,15 @@ inline std::string grownSourceOf(int functions, bool uniqueTypes = false)
     std::string s =
         sourceWith(functions, "drive", uniqueTypes ? appendGrownFunctionOwnTypes : appendGrownFunction, 1200);
     s += "BEGIN_BF_ERRORTEXT\n";
-    for (int f = 0; f < functions; ++f)
+    for (int f = 0; f < functions && f < kTextFunctions; ++f)
         s += "    MC_ERRORTEXT(" + std::to_string(f + 1) + ", CmErrorMsg, 0, \"Grenzwert von drive" +
              std::to_string(f) + " muss groesser als 0 sein\")\n";
     s += "END_BF_ERRORTEXT\nBFDCOMMENT\n";
-    for (int f = 0; f < functions; ++f)
-        s += "    $" + std::to_string(f + 1) + " : \"Adresse von drive" + std::to_string(f) +
-             "\"\n    $drive" + std::to_string(f) + ".maxVelocity : \"Hoechstgeschwindigkeit " +
-             std::to_string(f) + "\"\n";
+    for (int f = 0; f < functions; ++f) {
+        const std::string t = std::to_string(f % kTextFunctions);
+        s += "    $" + std::to_string(f + 1) + " : \"Adresse von drive" + t + "\"\n    $drive" + std::to_string(f) +
+             ".maxVelocity : \"Hoechstgeschwindigkeit " + t + "\"\n";
+    }
     s += "END_BFDCOMMENT\n";
     return s;
 }

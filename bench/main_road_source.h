@@ -6,6 +6,7 @@
 // build the same sources from it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <fstream>
 #include <sstream>
@@ -57,14 +58,21 @@ inline std::vector<std::string> lines(const std::string& text)
     return out;
 }
 
+// The section whose every repeated entry takes a resource-string id of its
+// own (the others' texts are shared or stop their compiler early), and the
+// most repetitions of its body: a source has at most 65 534 such ids.
+const char kAlarmTableEnd[] = "END_ALARM_STRING_TABLE";
+constexpr std::size_t kMaxAlarmTableRepeats = 4000;
+
 // The example source with every section body repeated until the whole
-// source holds at least `bytes` bytes; the header and the text between the
+// source holds at least `bytes` bytes, the alarm string table's body at
+// most kMaxAlarmTableRepeats times; the header and the text between the
 // sections stay as they are. Every third repeated line ends in "\r\n", so
 // both line ends are met.
 inline std::string grownSource(const std::string& example, std::size_t bytes)
 {
     const std::vector<std::string> in = lines(example);
-    std::size_t bodyBytes = 0;
+    std::size_t bodyBytes = 0, tableBytes = 0;
     {
         std::string end;
         for (const std::string& l : in) {
@@ -74,12 +82,19 @@ inline std::string grownSource(const std::string& example, std::size_t bytes)
                 end.clear();
             } else {
                 bodyBytes += l.size();
+                if (end == kAlarmTableEnd) tableBytes += l.size();
             }
         }
     }
     const std::size_t other = example.size() - bodyBytes;
-    const std::size_t repeats =
+    std::size_t repeats =
         bodyBytes == 0 ? 1 : (bytes > other ? (bytes - other + bodyBytes - 1) / bodyBytes : 1);
+    // Past the table's last repetition the other bodies make up the bytes.
+    const std::size_t otherBodies = bodyBytes - tableBytes;
+    if (repeats > kMaxAlarmTableRepeats && otherBodies > 0) {
+        const std::size_t fixed = other + kMaxAlarmTableRepeats * tableBytes;
+        repeats = std::max(kMaxAlarmTableRepeats, (bytes - fixed + otherBodies - 1) / otherBodies);
+    }
     std::string out;
     out.reserve(example.size() + bodyBytes * repeats + bodyBytes * repeats / 16);
     std::vector<std::string> body;
@@ -91,7 +106,8 @@ inline std::string grownSource(const std::string& example, std::size_t bytes)
             end = sectionEnd(l);
             body.clear();
         } else if (trimmed(l) == end) {
-            for (std::size_t r = 0; r < repeats; ++r) {
+            const std::size_t times = end == kAlarmTableEnd ? std::min(repeats, kMaxAlarmTableRepeats) : repeats;
+            for (std::size_t r = 0; r < times; ++r) {
                 for (const std::string& b : body) {
                     if (++n % 3 == 0 && b.size() > 1 && b[b.size() - 1] == '\n' && b[b.size() - 2] != '\r') {
                         out.append(b, 0, b.size() - 1);

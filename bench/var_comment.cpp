@@ -1,5 +1,6 @@
-// The comment compiler on large comment sections: 100k entries over 10k
-// distinct texts (1x) and four times that (4x), each beside the split of the
+// The comment compiler on large comment sections: 100k entries over 8k
+// distinct texts (1x) and four times that (4x: 64k texts, as many as a
+// resource script has ids for), each beside the split of the
 // same source as its floor. Targets: compiling (grammar, string tables and
 // the container's section) costs at most 8x the split of the same source,
 // and grows from 1x to 4x no more than 1.25 times as much as the split does
@@ -16,7 +17,8 @@
 namespace {
 
 // A technology-object source whose comment section has scale * 100k
-// entries: addresses, short ranges and names, over scale * 10k texts.
+// entries: addresses, short ranges and names, over scale * 8k texts (as
+// variable texts and as type texts: 16k ids per scale).
 const std::string& source(int scale)
 {
     static std::string sources[5];
@@ -24,7 +26,7 @@ const std::string& source(int scale)
     if (!s.empty()) return s;
     s = "TO_HEADER\n  TOTYPE := {11111111-2222-3333-4444-555555555555}, 1.0;\n  DATE := DT#2024-01-01;\n"
         "END_TO_HEADER\nVARCOMMENT\n";
-    const unsigned entries = 100000u * unsigned(scale), texts = 10000u * unsigned(scale);
+    const unsigned entries = 100000u * unsigned(scale), texts = 8000u * unsigned(scale);
     for (unsigned i = 0; i < entries; ++i) {
         const std::string text = "\"Kommentar " + std::to_string((i * 7919u) % texts) + "\"";
         switch (i % 4) {

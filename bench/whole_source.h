@@ -13,6 +13,13 @@
 // (`wholeSysVars`): the axis example's and three more per sixteen
 // repetitions, declared in the source's system-variable section too.
 //
+// The texts of a source take at most 65 534 resource-string ids (twelve per
+// repetition), so only the first kTextRepeats repetitions bring texts of
+// their own: a later one reuses the texts of repetition r % kTextRepeats
+// (its comments repeat those texts, its alarm names that text, its boot
+// function returns that error) and adds no alarm text, alarm error text or
+// boot-function error text. Every size compiles whole.
+//
 // Header only: the main-road benchmark and the identity test of whole
 // compiles build the same sources from it.
 #pragma once
@@ -32,6 +39,9 @@ constexpr uint32_t kFirstAddress = 1000;
 constexpr int kExampleAlarmTexts = 13;
 // The largest number of repetitions: boot-function CS values are 16-bit.
 constexpr int kMaxRepeats = 65000;
+// The repetitions with texts of their own: 12 ids each, beside the
+// example's, stay below the last id a resource script takes (0xFFFD).
+constexpr int kTextRepeats = 5000;
 
 inline std::string num(long long v)
 {
@@ -70,6 +80,9 @@ struct Growth {
 inline void appendRepeat(Growth& g, int r)
 {
     const std::string n = num(r);
+    // The number in the texts, and whether the repetition brings texts.
+    const std::string t = num(r % kTextRepeats);
+    const bool texts = r < kTextRepeats;
     if (r % kRepeatsPerGroup == 0)
         for (int v = 0; v < kVariablesPerGroup; ++v) {
             const std::string a = num(addressOf(r, v));
@@ -77,7 +90,7 @@ inline void appendRepeat(Growth& g, int r)
         }
     for (int k = 0; k < 6; ++k) {
         const std::string key = keyOf(r, k);
-        g.varComment += "    " + key + " : \"Grenzwert " + n + "." + num(k) + " der Achse\"\n";
+        g.varComment += "    " + key + " : \"Grenzwert " + t + "." + num(k) + " der Achse\"\n";
         g.attributes += "    " + key + " : " + num(k % 4) + " 0 0 1 2\n";
         g.values += "    " + key + " : Def(" + num(r % 1000) + ".5) Min(-1.0E6) Max(1.0E6) Unit(61)\n";
     }
@@ -89,9 +102,9 @@ inline void appendRepeat(Growth& g, int r)
                      "        MULTIPOINT := NO;\n"
                      "        MUST_BE_CONNECTED := YES;\n"
                      "    END_CONNECTION\n";
-    const std::string text = num(kExampleAlarmTexts + r);
+    const std::string text = num(kExampleAlarmTexts + r % kTextRepeats);
     const std::string alarm = num(20003 + r);
-    g.alarmTexts += "    \"Ueberwachung " + n + " ausgeloest\"\n";
+    if (texts) g.alarmTexts += "    \"Ueberwachung " + n + " ausgeloest\"\n";
     g.alarms += "    VRX_ERROR(" + alarm + ") AlarmName " + text +
                 "\n"
                 "    BEGIN_GLOBAL\n"
@@ -108,9 +121,10 @@ inline void appendRepeat(Growth& g, int r)
                 "        END_PARAM\n"
                 "    END_LOCAL\n"
                 "    END\n";
-    g.alarmErrors += "    VRX_ERROR_TEXT(" + alarm + ", CmErrorMsg, 5, \"Ueberwachung " + n + ": Grenze verletzt\")\n";
+    if (texts)
+        g.alarmErrors += "    VRX_ERROR_TEXT(" + alarm + ", CmErrorMsg, 5, \"Ueberwachung " + n + ": Grenze verletzt\")\n";
     const std::string bf = "grownLimit" + n;
-    const std::string err = num(3 + r);
+    const std::string err = num(3 + r % kTextRepeats);
     g.bootDecl += "    BEGIN_BF " + bf + " (CS := " + num(3 + r) +
                   ")\n"
                   "        VAR\n"
@@ -126,9 +140,10 @@ inline void appendRepeat(Growth& g, int r)
                   "            IF limit <= 0.0 THEN RETURN " + err + "; END_IF;\n"
                   "        END_CHECK\n"
                   "    END_BF\n";
-    g.bfErrors += "    MC_ERRORTEXT(" + err + ", CmErrorMsg, 0, \"Grenze " + n + " muss groesser als 0 sein\")\n";
-    g.bfComments += "    $" + bf + ".limit : \"Grenze " + n + " beim Hochlauf\"\n"
-                    "    $" + bf + ".steps : \"Schritte " + n + " beim Hochlauf\"\n";
+    if (texts)
+        g.bfErrors += "    MC_ERRORTEXT(" + err + ", CmErrorMsg, 0, \"Grenze " + n + " muss groesser als 0 sein\")\n";
+    g.bfComments += "    $" + bf + ".limit : \"Grenze " + t + " beim Hochlauf\"\n"
+                    "    $" + bf + ".steps : \"Schritte " + t + " beim Hochlauf\"\n";
 }
 
 // The example with `repeats` repetitions inserted before the end of each

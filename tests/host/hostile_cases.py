@@ -329,6 +329,30 @@ for i in range(200):
         check(b"copySections: ok, 20 sections" in p.stdout, f"damaged target {i} (byte {at}) lost sections")
 check(refused >= 20, f"only {refused} of 200 damaged targets refused")
 
+# More texts than a resource script has ids for: a comment section of
+# 65 535 texts of its own beside the example's would number them past the
+# last id (0xFFFD). The comments step fails with message 303 at the line of
+# the first text past it (and each later step that numbers texts with its
+# own message, the ids being used up); into the existing target and into a
+# new one, nothing is written and nothing is left.
+first_line = axis[: axis.index(b"END_VARCOMMENT")].count(b"\n") + 1
+body = b"".join(b'    $%d [16#1] : "Kommentar %d"\n' % (i, i) for i in range(65535))
+at = axis.index(b"END_VARCOMMENT")
+write("ids.tos", axis[:at] + body + axis[at:])
+for what, target in (("existing", "axis.dsc"), ("new", "fresh.dsc")):
+    put_good("axis")
+    p = run("ids.tos", target)
+    out, err = p.stdout.decode(errors="replace"), p.stderr.decode(errors="replace")
+    check(p.returncode == 1 and "compileComments: status 0xBE11000B" in out,
+          f"texts past the last id, {what} target: exit status {p.returncode}, {out[-300:]!r}")
+    head = err.split("\n")[0]
+    line = int(head[head.index("(") + 1 : head.index(")")]) if head.startswith("ids.tos(") else 0
+    check(" : Fehler 303 " in head and first_line < line < first_line + 65535 and err.count("\n") < 8,
+          f"texts past the last id, {what} target: messages {err[:300]!r}")
+    check(digests("axis") == good_all, f"texts past the last id, {what} target: an output changed")
+    check(digests("fresh") == [None] * 4, f"texts past the last id, {what} target: a new file was written")
+    check(not leftovers(), f"texts past the last id, {what} target: left {leftovers()}")
+
 # Hostile bytes for the scanners: long runs that are no token (capitals
 # that are no keyword, NUL bytes on one line, a binary file), header
 # versions beyond 16 bits and NUL bytes in texts. Each ends in a few seconds

@@ -60,7 +60,9 @@ void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
     if (!m_keepTable) return;
     const uint32_t ordinal = uint32_t(m_ordinalIds.size());
     // Ids wrap as the 32-bit words they are; no signed overflow.
-    m_ordinalIds.push_back(int32_t(uint32_t(m_nextStringId) + ordinal));
+    const int32_t id = int32_t(uint32_t(m_nextStringId) + ordinal);
+    textIdFits(id, MdAlarmMsgScript, MdAlarmScannerFlexLexer::lineno());
+    m_ordinalIds.push_back(id);
     m_ordinalNumbers.push_back(numbered ? int64_t(number) : -1);
     m_texts.push_back(text);
 }
@@ -70,10 +72,13 @@ bool MdAlarmParser::tableEnd()
     if (m_tableCount == 0) return true;
     const std::string& store = mdAlarmTextStore().text;
     const std::size_t first = m_ordinalIds.size() - m_texts.size();
-    m_script.beginTable();
-    for (std::size_t i = 0; i < m_texts.size(); ++i)
-        m_script.addText(m_ordinalIds[first + i], store.data() + m_texts[i].begin, m_texts[i].length);
-    m_script.endTable();
+    // A table past the last id is not written at all (the section fails).
+    if (!idsRunOut()) {
+        m_script.beginTable();
+        for (std::size_t i = 0; i < m_texts.size(); ++i)
+            m_script.addText(m_ordinalIds[first + i], store.data() + m_texts[i].begin, m_texts[i].length);
+        m_script.endTable();
+    }
     releaseTextStore();
     if (!m_script.close()) {
         m_scriptFailed = true;

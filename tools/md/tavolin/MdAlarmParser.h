@@ -8,7 +8,9 @@
 // "END_ALARM_STRING_TABLE" is read (an empty table writes nothing), so a
 // syntax error inside it leaves the script as it was. Entry n (0-based) of
 // the table gets the resource id start + n; the start then advances past
-// the table (nextStringId).
+// the table (nextStringId). An entry whose id would pass the last id a
+// resource script takes (kMdRcLastTextId) is reported as 707 at its line
+// (once) and counted; the table is then not written.
 //
 // Messages (block 700): 701 scanner error, 702 syntax error, 703 a default
 // or allowed value that is not the ordinal of a numbered entry (the value

@@ -56,6 +56,9 @@ void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValu
         id = int32_t(uint32_t(m_nextStringId) + uint32_t(number));
         m_highWater = int32_t(std::max<int64_t>(m_highWater, int64_t(id) + 1));
     }
+    // The scanner counts no lines: the message carries the line every
+    // message of this compiler carries.
+    if (!textIdFits(id, MdErrMsgTxtMsgScript, MdErrMsgTxtScannerFlexLexer::lineno())) return;
     // "<severity> <class> <third> <text>", formatted into the buffer of
     // the section's lines.
     const std::size_t begin = m_lineBytes.size();
@@ -74,9 +77,12 @@ bool MdErrMsgTxtParser::sectionEnd()
         m_writeSection = true;
     else
         m_bootSection = true;
-    m_script.beginTable();
-    for (const Line& l : m_lines) m_script.addText(l.id, m_lineBytes.data() + l.begin, l.length);
-    m_script.endTable();
+    // A table past the last id is not written at all (the section fails).
+    if (!idsRunOut()) {
+        m_script.beginTable();
+        for (const Line& l : m_lines) m_script.addText(l.id, m_lineBytes.data() + l.begin, l.length);
+        m_script.endTable();
+    }
     m_lines.clear();
     std::string().swap(m_lineBytes);
     if (m_script.close()) return true;

@@ -14,7 +14,9 @@
 // - boot-function section: first string id + message number; no container
 //   and no "errmsg".
 // nextStringId() is the high-water id: one above the highest id written,
-// never below the first string id.
+// never below the first string id. An item whose id would pass the last id
+// a resource script takes (kMdRcLastTextId) is reported as 903 (once) and
+// counted; the table is then not written.
 //
 // The table is collected while parsing and appended whole after the
 // section's end keyword, so a syntax error leaves the script as it was. An

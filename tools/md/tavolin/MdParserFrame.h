@@ -20,6 +20,8 @@
 //   of input); its complaint is not reported, so the compile fails (result
 //   1) with that one message.
 // - reportError(id, text): any message of the kind, counted the same way.
+// - textIdFits(id, ...): whether a text may take a resource-string id; the
+//   first one past the last id is reported and counted.
 // - init: the scanner reads the given stream (none: an empty input); the
 //   descriptor, the resource-script path and the first string id are kept.
 //
@@ -48,6 +50,7 @@
 
 #include "base/fs/FsDsc.h"
 #include "co/tvstring.h"
+#include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdScannerSupport.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
 
@@ -155,6 +158,23 @@ protected:
         ++m_errors;
         mdEmitMessage(id, Scanner::lineno(), arg);
     }
+    // Whether a text of the section may take the resource-string id `id`
+    // (mdRcTextIdFits): a resource compiler takes no id past 16 bits, so a
+    // section whose texts would run past the last id fails. The first text
+    // of the compile that does not fit is reported as msgId at `line`, with
+    // arg as its argument, and counted as an error; later ones are only
+    // refused, so that a section far past the limit gives one message.
+    bool textIdFits(int32_t id, uint32_t msgId, int32_t line, const char* arg = nullptr)
+    {
+        if (mdRcTextIdFits(id)) return true;
+        if (!m_idsRunOut) {
+            m_idsRunOut = true;
+            ++m_errors;
+            mdEmitMessage(msgId, line, arg);
+        }
+        return false;
+    }
+    bool idsRunOut() const { return m_idsRunOut; }
 
     const uint32_t m_msgBase;
     int32_t m_errors = 0;          // errors of scanner, parser and actions
@@ -163,6 +183,7 @@ protected:
     FsDsc* m_target = nullptr;     // output descriptor (not owned; may be null)
     String m_rcPath;               // resource script of the kind's string tables
     int32_t m_nextStringId = 0;    // id of the next text of the section
+    bool m_idsRunOut = false;      // a text did not fit below the last id
 
 private:
     std::istringstream m_noInput;

@@ -177,6 +177,13 @@ bool MdRcStringTable::close()
     return ok;
 }
 
+std::string mdRcIdText(int32_t id)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%04X", unsigned(uint32_t(id)));
+    return buf;
+}
+
 bool mdAppendStringTable(const String& path, const std::vector<std::pair<int32_t, String>>& texts)
 {
     MdRcStringTable table;

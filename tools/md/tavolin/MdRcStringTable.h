@@ -35,6 +35,22 @@
 // Line end of the resource script.
 extern const char kMdRcLineEnd[];
 
+// The last id a section compiler gives a text. Ids of a resource script are
+// 16 bits; 0xFFFE is the entry method's own text and 0xFFFF, all ones, no
+// id. From a counter at 0 the texts of one source take 0 to 0xFFFD: 65,534
+// texts fit.
+constexpr uint32_t kMdRcLastTextId = 0xFFFD;
+
+// Whether a text may take id (ids are handled as the 32-bit words the
+// counters are: a negative one has wrapped and is past the last id).
+constexpr bool mdRcTextIdFits(int32_t id)
+{
+    return uint32_t(id) <= kMdRcLastTextId;
+}
+
+// id as the script writes it ("0x" and at least four upper-case digits).
+std::string mdRcIdText(int32_t id);
+
 class MdRcStringTable {
 public:
     MdRcStringTable() = default;

@@ -18,12 +18,30 @@ void MdVarCommentParser::init(const MdCompilerArgs& args)
 
 int32_t MdVarCommentParser::parse()
 {
-    return yyparse();
+    const int32_t result = yyparse();
+    if (result == 0) checkTextIds();
+    return result;
 }
 
-int32_t MdVarCommentParser::TextIndex::add(std::string_view text)
+void MdVarCommentParser::checkTextIds()
+{
+    const uint64_t start = uint32_t(m_nextStringId);
+    const uint64_t room = start <= kMdRcLastTextId ? kMdRcLastTextId + 1 - start : 0;
+    const std::size_t vars = m_varTexts.size();
+    if (vars + m_typeTexts.size() <= room) return;
+    // The first text in the order of the ids: a variable text, or a type text after them all.
+    const bool var = room < vars;
+    const TextIndex& texts = var ? m_varTexts : m_typeTexts;
+    const int32_t number = int32_t(var ? room : room - vars);
+    const int32_t occurrence = texts.firstOf(number);
+    textIdFits(var ? idOf(number) : idOf(number, vars), MdVarCommentMsgWrite,
+               occurrence >= 0 ? texts.lineOf(occurrence) : lineno());
+}
+
+int32_t MdVarCommentParser::TextIndex::add(std::string_view text, int32_t line)
 {
     const int32_t occurrence = int32_t(m_spans.size());
+    m_lines.push_back(line);
     m_spans.emplace_back(m_bytes.size(), text.size());
     m_bytes.append(text.data(), text.size());
     return occurrence;
@@ -53,6 +71,16 @@ const std::vector<int32_t>& MdVarCommentParser::TextIndex::byText() const
     return m_byText;
 }
 
+int32_t MdVarCommentParser::TextIndex::firstOf(int32_t number) const
+{
+    settle();
+    // Numbers follow the first occurrences in the order they were added.
+    int32_t n = 0;
+    for (std::size_t o = 0; o < m_spans.size(); ++o)
+        if (m_byText[std::size_t(m_rank[o])] == int32_t(o) && n++ == number) return int32_t(o);
+    return -1;
+}
+
 int32_t MdVarCommentParser::idOf(int32_t index, std::size_t before) const
 {
     return int32_t(uint32_t(m_nextStringId) + uint32_t(before) + uint32_t(index));
@@ -65,7 +93,7 @@ int32_t MdVarCommentParser::nextStringId() const
 
 void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, std::string_view text)
 {
-    m_varKeys.push_back(KeyEntry{int32_t(adr), mask, m_varTexts.add(text)});
+    m_varKeys.push_back(KeyEntry{int32_t(adr), mask, m_varTexts.add(text, lineno())});
 }
 
 bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, std::string_view text)
@@ -74,7 +102,7 @@ bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask
         mdEmitMessage(MdVarCommentMsgRange, lineno());
         return false;
     }
-    const int32_t index = m_varTexts.add(text);
+    const int32_t index = m_varTexts.add(text, lineno());
     mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.push_back(KeyEntry{int32_t(adr), mask, index}); });
     return true;
 }
@@ -88,7 +116,7 @@ void MdVarCommentParser::nameEntry(std::string_view name, bool variables, uint32
             if (c >= 'A' && c <= 'Z') c = char(c + ('a' - 'A'));
         name = m_name;
     }
-    m_typeKeys.push_back(KeyEntry{m_typeNames.add(name), mask, m_typeTexts.add(text)});
+    m_typeKeys.push_back(KeyEntry{m_typeNames.add(name), mask, m_typeTexts.add(text, lineno())});
 }
 
 namespace {
@@ -304,6 +332,8 @@ int32_t MdVarCommentParser::writeStringTable()
         return int32_t(MdVarCommentMsgWrite);
     };
     if (!m_section || !m_section->isWritable()) return fail();
+    // Texts past the last id were reported by parse: none is written.
+    if (idsRunOut()) return int32_t(MdVarCommentMsgWrite);
     MdRcStringTable script;
     if (!script.open(m_rcPath)) return fail();
 

@@ -23,7 +23,10 @@
 // Messages (block 300): 301 scanner error and 302 syntax error (both
 // counted), 304 a range whose start is not below its end or that covers
 // more than 65,536 addresses (not counted; the parse ends with 3), 303 the
-// section or the resource script cannot be written (not counted).
+// section or the resource script cannot be written (not counted), or the
+// texts would take ids past the last one a resource script takes
+// (kMdRcLastTextId; at the first such text's line, counted, so that the
+// front end writes nothing).
 #pragma once
 
 #include <cstdint>
@@ -61,7 +64,9 @@ public:
     // enters the keys into the container and saves it into the section:
     // 0 done; 303 (message 303) when the section is not open for writing
     // (nothing written), the script cannot be opened (nothing written), the
-    // script failed (keys entered, container not saved) or the save failed.
+    // script failed (keys entered, container not saved) or the save failed;
+    // 303 without a message after a parse whose texts ran past the last id
+    // (nothing written).
     int32_t writeStringTable() override;
     // start + number of variable texts + number of type texts.
     int32_t nextStringId() const override;
@@ -80,8 +85,9 @@ private:
     // variable, a probe was a cache miss each).
     class TextIndex {
     public:
-        // Keeps text; returns its occurrence (0, 1, 2, ... in order of adding).
-        int32_t add(std::string_view text);
+        // Keeps text, met at line; returns its occurrence (0, 1, 2, ... in
+        // order of adding).
+        int32_t add(std::string_view text, int32_t line = 0);
         bool empty() const { return m_spans.empty(); }
         // The number of distinct texts.
         std::size_t size() const;
@@ -91,6 +97,9 @@ private:
         int32_t rankOf(int32_t occurrence) const;
         // The first occurrence of each distinct text, in text order.
         const std::vector<int32_t>& byText() const;
+        // The first occurrence of the text numbered number; -1 when there is none.
+        int32_t firstOf(int32_t number) const;
+        int32_t lineOf(int32_t occurrence) const { return m_lines[std::size_t(occurrence)]; }
         std::string_view operator[](int32_t occurrence) const
         {
             const auto& span = m_spans[std::size_t(occurrence)];
@@ -103,6 +112,7 @@ private:
 
         std::string m_bytes;                                       // the texts, end to end
         std::vector<std::pair<std::size_t, std::size_t>> m_spans;  // offset and length by occurrence
+        std::vector<int32_t> m_lines;                              // line by occurrence
         mutable std::size_t m_settled = 0;      // occurrences when last settled
         mutable std::vector<int32_t> m_byText;  // first occurrence by rank
         mutable std::vector<int32_t> m_rank;    // rank by occurrence
@@ -110,6 +120,10 @@ private:
     };
     // The resource id of a text's number; ids wrap as 32-bit words.
     int32_t idOf(int32_t index, std::size_t before = 0) const;
+    // Once the texts are read: when the variable and type texts would run
+    // past the last id of a resource script, message 303 at the line of the
+    // first text that does not fit, counted.
+    void checkTextIds();
 
     // A key as parsed: the address (as signed) or the occurrence of the
     // name, the mask and the occurrence of its text.

@@ -100,7 +100,15 @@ void MdVarExtParser::fail(uint32_t id, int64_t a1, const String& a2)
 bool MdVarExtParser::enterText(TextMap& map, const String& text, int32_t& id)
 {
     id = m_nextStringId++;
+    checkTextId(id);
     return map.emplace(id, text).second;
+}
+
+void MdVarExtParser::checkTextId(int32_t id)
+{
+    if (mdRcTextIdFits(id)) return;
+    const int32_t line = m_messageLine >= 0 ? m_messageLine : MdVarExtScanner::lineno();
+    textIdFits(id, 408, line, mdRcIdText(id).c_str());
 }
 
 void MdVarExtParser::configuration(int32_t number, const String& text)
@@ -206,6 +214,8 @@ void MdVarExtParser::bitType(int32_t number, const String& first, const String& 
 {
     const int32_t n = m_nextStringId;
     m_nextStringId += 2;
+    checkTextId(n);
+    checkTextId(n + 1);
     const bool a = m_bitTexts.emplace(n, first).second;
     const bool b = m_bitTexts.emplace(n + 1, second).second;
     if (!a || !b || !addBitType(number, n + 1, n)) fail(415, number);

@@ -12,7 +12,10 @@
 // Texts: every text of the section takes the next string id in source order
 // (configurations, group heads, group entries, bit types two, bit fields
 // one), also when its statement is refused. Configuration texts and bit
-// texts are kept in two maps by id for the two string tables.
+// texts are kept in two maps by id for the two string tables. A text whose
+// id would pass the last id a resource script takes (kMdRcLastTextId) is
+// reported once as 408 ("Wert %s ist zu groß") with that id, at its line,
+// and counted: the section is then not written.
 //
 // "symb": an empty or missing section is no table and no error; a section
 // that does not load as a symbol table counts one error without a message.
@@ -103,6 +106,9 @@ protected:
     // Enters text under the next string id (used up also when refused);
     // false when the map refuses it.
     bool enterText(TextMap& map, const String& text, int32_t& id);
+    // A text taking id past the last id of the resource script fails the
+    // section: message 408 with the id (once per compile), counted.
+    void checkTextId(int32_t id);
     // Without a system-variable table the statements that look variables
     // up report message 0 and stop the parse with 5: false then.
     bool needTable();

@@ -54,7 +54,7 @@ struct Compiled {
 // and "almstr" hold old content, with a script holding "rc\r\n"; the
 // scanner reads blocks of at most `block` bytes (0: as it asks).
 Compiled compile(const std::string& text, bool withScript = true, const std::vector<const char*>& sections = {"almcfg", "almstr"},
-                 const std::function<void(FsTODscFile&)>& prepare = nullptr, int block = 0)
+                 const std::function<void(FsTODscFile&)>& prepare = nullptr, int block = 0, int32_t start = 100)
 {
     MessageCapture messages;
     FsTODscFile dsc;
@@ -71,7 +71,7 @@ Compiled compile(const std::string& text, bool withScript = true, const std::vec
         args.stream = &in;
         args.descriptor = &dsc;
         args.rcPath = withScript ? String(script.c_str()) : String("/nonexistent/dir/x.rc");
-        args.firstStringId = 100;
+        args.firstStringId = start;
         p.init(args);
         c.result = p.parse();
         c.next = p.nextStringId();
@@ -111,6 +111,40 @@ TEST(AlarmParser, GoldensOfOneSection)
         EXPECT_EQ(c.almstr, "3 0 100 1 101 2 102 ");
         EXPECT_EQ(c.almcfg, kAlmCfg) << "blocks of " << block;
     }
+}
+
+// The table's ids end at 0xFFFD: 0xFFFE is the entry method's text and a
+// resource script takes no id past 16 bits. From a counter at 0, 65 534
+// entries fit; with one more the section fails (707 at the line of the
+// first entry past the last id, counted): no table, no section.
+TEST(AlarmParser, TableIdsEndBelowTheEntryMethodsText)
+{
+    // n entries, entry i on line i + 2, and no alarm.
+    const auto table = [](int n) {
+        std::string s = "ALARM_STRING_TABLE\n";
+        for (int i = 0; i < n; ++i) s += "\"t" + std::to_string(i) + "\"\n";
+        return s + "END_ALARM_STRING_TABLE\nBEGIN_ALARM\nEND_ALARM\n";
+    };
+    const std::vector<const char*> sections = {"almcfg", "almstr"};
+    Compiled c = compile(table(65534), true, sections, nullptr, 0, 0);
+    EXPECT_EQ(c.result, 0);
+    EXPECT_TRUE(c.ids.empty());
+    EXPECT_EQ(c.next, 0xFFFE);
+    EXPECT_NE(c.script.find("   0xFFFD   \"t65533\"\r\nEND\r\n"), std::string::npos);
+    c = compile(table(65535), true, sections, nullptr, 0, 0);
+    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.ids, std::vector<uint32_t>{707});
+    EXPECT_EQ(c.lines, std::vector<uint32_t>{65536});
+    EXPECT_EQ(c.next, 0xFFFF);
+    EXPECT_EQ(c.script, "rc\r\n");
+    EXPECT_EQ(c.almcfg, kOld);
+    EXPECT_EQ(c.almstr, kOld);
+    // From a counter near the end.
+    EXPECT_EQ(compile(table(1), true, sections, nullptr, 0, 0xFFFD).result, 0);
+    c = compile(table(1), true, sections, nullptr, 0, 0xFFFE);
+    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.lines, std::vector<uint32_t>{2});
+    EXPECT_EQ(c.script, "rc\r\n");
 }
 
 TEST(AlarmParser, Cases)

@@ -105,6 +105,42 @@ TEST(ErrMsgTxtParser, TestSectionGoldens)
     EXPECT_TRUE(c.ids.empty());
 }
 
+// The ids end at 0xFFFD: 0xFFFE is the entry method's text and a resource
+// script takes no id past 16 bits. The section whose item would pass it
+// fails (903, counted; at line 1, as every message of a scanner that counts
+// no lines): no table, no "errmsg".
+TEST(ErrMsgTxtParser, IdsEndBelowTheEntryMethodsText)
+{
+    // An alarm item takes two ids: from 0, 32 767 items end at 0xFFFC.
+    const auto items = [](int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s += item(std::to_string(i) + ", CmErrorMsg, 5, \"e\"");
+        return alarm(s);
+    };
+    Compiled c = compile(items(32767), 0);
+    EXPECT_EQ(c.result, 0);
+    EXPECT_TRUE(c.ids.empty());
+    EXPECT_EQ(c.highWater, 0xFFFE);
+    EXPECT_NE(c.script.find("   0xFFFC   \"2 5 -1 e\"\r\nEND\r\n"), std::string::npos);
+    c = compile(items(32768), 0);
+    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.ids, std::vector<uint32_t>{903});
+    EXPECT_EQ(c.positions, std::vector<uint32_t>{1});
+    EXPECT_EQ(c.script, "");
+    EXPECT_EQ(c.errmsg, kOld);
+    // A boot-function item takes the first id plus its number.
+    c = compile(boot(item("65433, CmErrorMsg, 5, \"e\"")), 100);
+    EXPECT_EQ(c.result, 0);
+    EXPECT_EQ(c.script, table("   0xFFFD   \"2 5 -1 e\"\r\n"));
+    EXPECT_EQ(c.highWater, 0xFFFE);
+    for (const char* number : {"65434", "65435", "2147483647"}) {
+        c = compile(boot(item("1, CmErrorMsg, 5, \"a\"") + item(std::string(number) + ", CmErrorMsg, 5, \"e\"")), 100);
+        EXPECT_EQ(c.result, 3) << number;
+        EXPECT_EQ(c.ids, std::vector<uint32_t>{903}) << number;
+        EXPECT_EQ(c.script, "") << number;
+    }
+}
+
 TEST(ErrMsgTxtParser, Cases)
 {
     const std::string three = item("1, CmErrorMsg, 0, \"a\"") + item("2, CmErrorMsg, 0, \"b\"") +
@@ -148,8 +184,8 @@ TEST(ErrMsgTxtParser, Cases)
         {"string open at the end", boot(item("0, CmHelpMsg, 0, \"a")), 5, 1, "", kOld, 5, {901, 902},
          {"'unexpected end of file'", "parse error"}},
         {"text after the section", alarm("") + "x", 100, 1, "", kOld, 100, {901, 902}, {"'x'", "parse error"}},
-        {"boot-function ids wrap", boot(item("2147483647, CmHelpMsg, 0, \"w\"")), 5, 0,
-         table("   0x80000004   \"0 0 -1 w\"\r\n"), kOld, 5, {}, {}},
+        // An id that wraps past 31 bits is past 16 bits too: refused.
+        {"boot-function ids wrap", boot(item("2147483647, CmHelpMsg, 0, \"w\"")), 5, 3, "", kOld, 5, {903}, {}},
         {"escaped quotes and backslashes", boot(item("0, CmHelpMsg, 0, \"a\\\\\" \\\"b\\\"\"")), 5, 0,
          table("   0x0005   \"0 0 -1 a\\\"\" \"\"b\"\"\"\r\n"), kOld, 6, {}, {}},
         {"words that only begin with a keyword", alarm(item("1, CmErrorMsgs, 0, \"a\"")), 100, 1, "", kOld, 100,

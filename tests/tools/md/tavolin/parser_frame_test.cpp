@@ -26,6 +26,7 @@ class NestParser : public MdParserFrame<MdTestNestBisonParser, MdTestNestScanner
 public:
     NestParser() : MdParserFrame(300) {}
     int32_t parse() override { return yyparse(); }
+    using MdParserFrame::textIdFits;
 };
 
 struct NestRun {
@@ -191,6 +192,31 @@ TEST(ParserFrame, WithoutAStreamTheInputIsEmpty)
     p.init(MdCompilerArgs());
     EXPECT_EQ(p.parse(), 0);
     EXPECT_TRUE(p.atEnd());
+}
+
+// Every compiler that numbers texts asks the frame: a resource script takes
+// 16-bit ids, 0xFFFE is the entry method's own text and 0xFFFF no id, so a
+// text takes at most 0xFFFD. The first text past it is reported where the
+// compiler says and counted; later ones are refused without a message.
+TEST(ParserFrame, TextIdsEndBelowTheEntryMethodsText)
+{
+    MessageCapture messages;
+    NestParser p;
+    for (int32_t id : {0, 1, 0x7FFF, 0xFFFC, 0xFFFD}) EXPECT_TRUE(p.textIdFits(id, 302, 7, "x")) << id;
+    EXPECT_EQ(p.errorCount(), 0);
+    EXPECT_TRUE(messages.records.empty());
+    EXPECT_FALSE(p.textIdFits(0xFFFE, 302, 7, "0xFFFE"));
+    EXPECT_EQ(p.errorCount(), 1);
+    ASSERT_EQ(messages.ids(), std::vector<uint32_t>{302});
+    EXPECT_EQ(messages.records[0].position, 7u);
+    EXPECT_EQ(messages.records[0].text, "Parser Fehler: 0xFFFE");
+    for (int32_t id : {0xFFFF, 0x10000, 0x17726, int32_t(0x80000000u), -1}) EXPECT_FALSE(p.textIdFits(id, 303, 8)) << id;
+    EXPECT_TRUE(p.textIdFits(0xFFFD, 303, 8));
+    EXPECT_EQ(p.errorCount(), 1);
+    EXPECT_EQ(messages.records.size(), 1u);
+    EXPECT_EQ(mdRcIdText(0xFFFE), "0xFFFE");
+    EXPECT_EQ(mdRcIdText(0x1A3), "0x01A3");
+    EXPECT_EQ(mdRcIdText(0x17726), "0x17726");
 }
 
 TEST(RcStringTable, AppendsBlocksBehindWhatTheScriptHolds)

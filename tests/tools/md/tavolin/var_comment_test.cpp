@@ -37,8 +37,9 @@ enum class Script { Good, Missing };
 
 // Compiles text from start into "varcomment" of a
 // file in memory, the script holding kOldScript; writes the table when the
-// grammar accepts without counted errors.
-Compiled compile(const std::string& text, int32_t start = 0x100, Script script = Script::Good)
+// grammar accepts without counted errors (or, writeAnyway, with them).
+Compiled compile(const std::string& text, int32_t start = 0x100, Script script = Script::Good,
+                 bool writeAnyway = false)
 {
     MessageCapture messages;
     FsFileMan file;
@@ -60,7 +61,7 @@ Compiled compile(const std::string& text, int32_t start = 0x100, Script script =
         c.result = p.parse();
         c.errors = p.errorCount();
         c.atEnd = p.atEnd();
-        if (c.result == 0 && c.errors == 0) c.write = p.writeStringTable();
+        if (c.result == 0 && (c.errors == 0 || writeAnyway)) c.write = p.writeStringTable();
         c.next = p.nextStringId();
     }
     file.CloseSect("varcomment");
@@ -245,6 +246,63 @@ TEST(VarCommentCompiler, WriterFailures)
     p.init(args);
     EXPECT_EQ(p.writeStringTable(), 303);
     EXPECT_EQ(messages.ids(), std::vector<uint32_t>{303});
+}
+
+// The texts end at the id 0xFFFD: 0xFFFE is the entry method's text and a
+// resource script takes no id past 16 bits. From a counter at 0, 65 534
+// texts fit; with one more the section fails (303 at the line of the first
+// text past the last id, counted) and nothing is written.
+TEST(VarCommentCompiler, TextIdsEndBelowTheEntryMethodsText)
+{
+    // n distinct texts, entry i on line i + 2.
+    const auto texts = [](int n) {
+        std::string s = "VARCOMMENT\n";
+        for (int i = 0; i < n; ++i) s += "$" + std::to_string(i) + " [16#1] : \"t" + std::to_string(i) + "\"\n";
+        return s + "END_VARCOMMENT\n";
+    };
+    Compiled c = compile(texts(65534), 0);
+    EXPECT_EQ(c.result, 0);
+    EXPECT_EQ(c.errors, 0);
+    EXPECT_EQ(c.write, 0);
+    EXPECT_EQ(c.next, 0xFFFE);
+    EXPECT_NE(c.script.find("   0xFFFD   \"t65533\"\r\n"), std::string::npos);
+    c = compile(texts(65535), 0);
+    EXPECT_EQ(c.result, 0);
+    EXPECT_EQ(c.errors, 1);
+    EXPECT_EQ(c.ids, std::vector<uint32_t>{303});
+    EXPECT_EQ(c.lines, std::vector<uint32_t>{65536});
+    EXPECT_EQ(c.texts, std::vector<std::string>{"Sektion konnte nicht beschrieben werden"});
+    EXPECT_EQ(c.next, 0xFFFF);
+    EXPECT_EQ(c.script, "");
+    // A caller that writes all the same gets 303 and nothing written (the
+    // one message is the parse's).
+    c = compile(wrap("$1 [16#1] : \"a\"\n$2 [16#1] : \"b\""), 0xFFFD, Script::Good, true);
+    EXPECT_EQ(c.write, 303);
+    EXPECT_EQ(c.script, "");
+    EXPECT_EQ(c.section, "old content");
+    EXPECT_EQ(c.ids, std::vector<uint32_t>{303});
+
+    // The type texts follow all variable texts: the first text past the
+    // last id is found in that order, not in the order of the source.
+    const struct {
+        int32_t start;
+        const char* body;
+        uint32_t line;  // of the message; 0: none
+    } cases[] = {
+        {0xFFFD, "$1 [16#1] : \"a\"\n$2 [16#1] : \"a\"", 0},  // one text, one id
+        {0xFFFC, "$1 [16#1] : \"a\"\n$2 [16#1] : \"a\"\n$x [16#1] : \"a\"", 0},  // a variable and a type text
+        {0xFFFD, "$1 [16#1] : \"a\"\n$2 [16#1] : \"a\"\n$x [16#1] : \"a\"", 4},
+        {0xFFFE, "$1 [16#1] : \"a\"", 2},
+        {0xFFFD, "$x [16#1] : \"c\"\n$1 [16#1] : \"a\"\n$2 [16#1] : \"b\"", 4},  // b takes 0xFFFE
+        {0xFFFC, "$x [16#1] : \"c\"\n$1 [16#1] : \"a\"\n$2 [16#1] : \"b\"", 2},  // c takes 0xFFFE
+        {-1, "$1 [16#1] : \"a\"", 2},  // a counter past 31 bits
+    };
+    for (const auto& k : cases) {
+        c = compile(wrap(k.body), k.start);
+        EXPECT_EQ(c.errors, k.line ? 1 : 0) << k.body;
+        EXPECT_EQ(c.lines, k.line ? std::vector<uint32_t>{k.line} : std::vector<uint32_t>{}) << k.body;
+        EXPECT_EQ(c.script.empty(), k.line != 0) << k.body;
+    }
 }
 
 // An entry on one line is read as one token. Each section is compiled as

@@ -368,6 +368,8 @@ struct Written {
     std::map<std::string, std::string> sections;
     std::string script;  // after the old text
     std::vector<CTraceCapture::Line> trace = {};
+    std::vector<uint32_t> ids = {}, lines = {};
+    std::vector<std::string> texts = {};
 };
 
 // The whole compile into a descriptor in memory holding the seven sections
@@ -376,6 +378,7 @@ struct Options {
     const char* missingSection = nullptr;  // a section the descriptor lacks
     bool badScript = false;                // a script that cannot be opened
     uint16_t major = 2, minor = 1;         // version pair
+    int32_t firstStringId = 100;
 };
 
 Written compileAll(const std::string& text, const std::string& symb, const Options& o = Options())
@@ -398,7 +401,7 @@ Written compileAll(const std::string& text, const std::string& symb, const Optio
         args.stream = &in;
         args.descriptor = &dsc;
         args.rcPath = o.badScript ? String("/nonexistent/dir/x.rc") : String(rc.c_str());
-        args.firstStringId = 100;
+        args.firstStringId = o.firstStringId;
         args.firstId = o.major;
         args.secondId = o.minor;
         p.init(args);
@@ -408,7 +411,59 @@ Written compileAll(const std::string& text, const std::string& symb, const Optio
     }
     for (const char* name : kSections) w.sections[name] = sectionText(dsc, name);
     w.script = readFile(rc.path()).substr(5);
+    for (const auto& m : messages.records) {
+        w.ids.push_back(m.id);
+        w.lines.push_back(m.position);
+        w.texts.push_back(m.text);
+    }
     return w;
+}
+
+// A text takes at most the id 0xFFFD: a resource script takes 16-bit ids,
+// 0xFFFE is the entry method's text and 0xFFFF no id. From a counter at 0
+// that is 65 534 texts; a text past them fails the section (408 with the
+// first id that does not fit, at its line), which then writes nothing.
+TEST(VarExtParser, TextIdsEndBelowTheEntryMethodsText)
+{
+    const std::string symb = exampleSymb();
+    // n bit types on lines 2 .. n + 1, each taking two ids.
+    const auto bitTypes = [](int n) {
+        std::string s = "BITFIELDTYPES\n";
+        for (int i = 0; i < n; ++i) s += std::to_string(i) + " \"off\" \"on " + std::to_string(i) + "\"\n";
+        return s + "END_BITFIELDTYPES BITFIELDS END_BITFIELDS\n";
+    };
+    Options o;
+    o.firstStringId = 0;
+    Written w = compileAll(bitTypes(32767), symb, o);
+    EXPECT_EQ(w.result, 0);
+    EXPECT_TRUE(w.ids.empty());
+    EXPECT_EQ(w.next, 0xFFFE);
+    EXPECT_NE(w.script.find("   0xFFFD   \"on 32766\"\r\n"), std::string::npos);
+    w = compileAll(bitTypes(32768), symb, o);
+    EXPECT_EQ(w.result, 3);
+    ASSERT_EQ(w.ids, std::vector<uint32_t>{408});
+    EXPECT_EQ(w.texts[0], "Wert 0xFFFE ist zu gro\xC3\x9F");
+    EXPECT_EQ(w.lines[0], 32769u);
+    EXPECT_EQ(w.next, 0x10000);
+    EXPECT_EQ(w.script, "");
+    for (const char* name : kSections) EXPECT_EQ(w.sections.at(name), std::string(300, 'x')) << name;
+
+    // From a counter near the end: the last id is taken, the one after it
+    // is refused whatever kind of text asks for it.
+    o.firstStringId = 0xFFFD;
+    w = compileAll("CONFIGS 1 \"a\" END_CONFIGS", symb, o);
+    EXPECT_EQ(w.result, 0);
+    EXPECT_NE(w.script.find("   0xFFFD   \"a\"\r\n"), std::string::npos);
+    w = compileAll("CONFIGS\n1 \"a\"\nGROUP(16#10) : \"g\" 2 \"b\" END_GROUP\nEND_CONFIGS", symb, o);
+    EXPECT_EQ(w.result, 3);
+    ASSERT_EQ(w.ids, std::vector<uint32_t>{408});
+    EXPECT_EQ(w.texts[0], "Wert 0xFFFE ist zu gro\xC3\x9F");
+    EXPECT_EQ(w.lines[0], 3u);
+    EXPECT_EQ(w.script, "");
+    // A bit type whose first text takes the last id: its second does not fit.
+    w = compileAll("BITFIELDTYPES 1 \"off\" \"on\" END_BITFIELDTYPES BITFIELDS END_BITFIELDS", symb, o);
+    ASSERT_EQ(w.ids, std::vector<uint32_t>{408});
+    EXPECT_EQ(w.texts[0], "Wert 0xFFFE ist zu gro\xC3\x9F");
 }
 
 TEST(VarExtParser, GoldenCompile)
