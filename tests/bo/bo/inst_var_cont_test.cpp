@@ -201,6 +201,19 @@ TEST(InstVarCont, ConvertConstants)
     EXPECT_EQ(-26, v.iVal);
     EXPECT_EQ(36u, i.convertVal(v, 429, 92));
     EXPECT_EQ(37u, i.convertVal(v, 93, 15));
+
+    // A unit into itself stays as it is, the dimensionless record 0 too; a
+    // quantity record is no unit, as source or target.
+    v.vt = VT_R8;
+    v.dblVal = 12.5;
+    EXPECT_EQ(0u, i.convertVal(v, 0, 0));
+    EXPECT_EQ(0u, i.convertVal(v, 92, 92));
+    EXPECT_EQ(37u, i.convertVal(v, 0, 92));
+    EXPECT_EQ(37u, i.convertVal(v, 92, 0));
+    EXPECT_EQ(37u, i.convertVal(v, 91, 92));
+    EXPECT_EQ(37u, i.convertVal(v, 92, 91));
+    EXPECT_EQ(37u, i.convertVal(v, 91, 91));
+    EXPECT_EQ(12.5, v.dblVal);
 }
 
 TEST(InstVarCont, SetUnitAndCurrentUnit)
