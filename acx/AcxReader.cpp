@@ -330,6 +330,13 @@ void CAcxReader::readTags(uint32_t remaining)
     }
 }
 
+// The long form widens each field of the short header by the bytes that
+// follow it, above the bits the short form already has: the length by b3
+// and b4 above its 7 bits (23 bits), the id by b6 above its 13 bits (21
+// bits), and the type by b5 above its 3 bits, so b5 is shifted left by 3
+// and the type is 11 contiguous bits. Shifting b5 by 8 would leave bits
+// 3 to 7 of the type empty, and types 8 to 2047, which the long form is
+// there to carry, could not be read.
 bool CAcxReader::readTagHeader(AcxTagInfo& info, uint32_t& headerSize)
 {
     uint8_t h[7];

@@ -148,8 +148,10 @@ uint32_t CBOInstVarCont::convertVal(VARIANT& value, int32_t from, int32_t to)
         traceObj(4, method, "unit-idx to big");
         return BO_INST_UNIT_RANGE;
     }
-    if (!PhysUnitTable::sameQuantity(from, to) || PhysUnitTable::isQuantityRecord(from) ||
-        PhysUnitTable::isQuantityRecord(to)) {
+    // Record 0 (dimensionless) is a unit of its own that converts into
+    // itself only; any other quantity record has no factor to convert by.
+    const auto notAUnit = [](int32_t id) { return id != 0 && PhysUnitTable::isQuantityRecord(id); };
+    if (!PhysUnitTable::sameQuantity(from, to) || notAUnit(from) || notAUnit(to)) {
         traceObj(4, method, "physical dimension mismatch");
         return BO_INST_UNIT_QUANTITY;
     }

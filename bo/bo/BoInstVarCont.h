@@ -95,9 +95,12 @@ public:
     // -1 and a level-3 trace when the quantity has no current unit.
     int32_t getCurrentUnit(PhysGr physGr) override;
     // 36 "unit-idx to big" for an id outside 0..428, 37 "physical
-    // dimension mismatch" for units of two quantities; else 0 (VT_I1,
-    // VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_R4, VT_R8 converted, other
-    // types untouched).
+    // dimension mismatch" for units of two quantities and for a quantity
+    // record as source or target (it is no unit; record 0, the
+    // dimensionless "-", counts as a unit of its own); else 0: a unit into
+    // itself (record 0 too) leaves the value as it is, otherwise VT_I1,
+    // VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_R4, VT_R8 are converted and
+    // other types left untouched.
     uint32_t convertVal(VARIANT& value, int32_t from, int32_t to) override;
     // 37, 38, 36 (see the operation), 0 unchanged or stored (with a new
     // unit version).

@@ -507,7 +507,7 @@ bool PhysUnitTable::isQuantityRecord(int32_t id) { return isValidId(id) && kUnit
 
 bool PhysUnitTable::sameQuantity(int32_t a, int32_t b)
 {
-    return isValidId(a) && isValidId(b) && kUnits[a].quantity >= 0 && kUnits[a].quantity == kUnits[b].quantity;
+    return isValidId(a) && isValidId(b) && kUnits[a].quantity == kUnits[b].quantity;
 }
 
 PhysGr PhysUnitTable::quantityRecordOf(int32_t unit)

@@ -48,7 +48,8 @@ public:
     // The record's local index is -1 (record 0 included); false outside 0..428.
     static bool isQuantityRecord(int32_t id);
     // Both records carry the same quantity number; false when either id is
-    // out of range or either record is record 0's quantity -1.
+    // out of range. Record 0's quantity -1 is its own only: (0, 0) is true,
+    // record 0 with any other record false.
     static bool sameQuantity(int32_t a, int32_t b);
     // The first quantity record, in table order, of the unit's quantity
     // (record 1 "L\xE4nge" for quantity 0); -1 for record 0 and outside 0..428.

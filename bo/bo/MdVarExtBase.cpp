@@ -33,7 +33,8 @@ struct Range {
 };
 
 // The range of typeId; false for unchecked types. The 32-bit types are
-// checked only for values that are not 32-bit integers already (acx).
+// checked only for values that are not 32-bit integers already (acx). REAL
+// and LREAL name their largest values in "%e" form (see checkAcxValueRange).
 bool rangeOf(uint32_t typeId, bool acx, Range& r)
 {
     switch (typeId) {
@@ -202,6 +203,17 @@ VarValueEntry* MdVarExtBase::checkValueRange(int32_t value, uint32_t typeId, uin
     return e;
 }
 
+// An ACX value comes as a double whatever the variable's type, so unlike a
+// number of the variables section it may lie outside 32 bits. DWORD and
+// UDINT values are therefore checked against 0..4294967295, as DINT values
+// are against theirs: made into a 32-bit constant, a larger or negative
+// value wraps, and the variable would hold another number than the file
+// without a word; now message 409 with "0" and "4294967295" says so. The
+// 409 bounds of REAL and LREAL are the types' largest values as "%e"
+// prints them ("-3.402823e+38", "3.402823e+38"; "-1.797693e+308",
+// "1.797693e+308"): bare digit strings of the smallest and the largest
+// magnitude, as a fixed-point conversion to seven decimals gives them, would
+// tell the reader nothing (the smallest has no digit at all there).
 VarValueEntry* MdVarExtBase::checkAcxValueRange(double value, uint32_t typeId, uint32_t kind, uint32_t repeats)
 {
     repeated(repeats);

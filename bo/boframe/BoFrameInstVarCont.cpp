@@ -132,7 +132,7 @@ bool CBOFrameInstVarCont::getText(int32_t adr, String& text)
 int32_t CBOFrameInstVarCont::getDefaultUnit(PhysGr physGr)
 {
     auto* t = typeOr("CBOFrameInstVarCont::getDefaultUnit");
-    return t ? t->getDefaultUnit(physGr) : -1;
+    return t ? t->getDefaultUnit(physGr) : 0;
 }
 
 void CBOFrameInstVarCont::resetIdPairs(BoIdPairList& pairs)
@@ -209,7 +209,7 @@ bool CBOFrameInstVarCont::hasDynArrays()
 int32_t CBOFrameInstVarCont::getCompatibleIdx(int32_t id)
 {
     auto* t = typeOr("CBOFrameInstVarCont::getCompatibleIdx");
-    return t ? t->getCompatibleIdx(id) : -1;
+    return t ? t->getCompatibleIdx(id) : 0;
 }
 
 uint32_t CBOFrameInstVarCont::getPossibleUnits(PhysGr physGr, BoUnitIdList& units)

@@ -151,6 +151,8 @@ public:
     /* 14 */ virtual bool getText(int32_t adr, String& text);
     // The value's fixed unit, else its quantity; -1 without value.
     /* 15 */ virtual int32_t getValueUnit(uint32_t adr) = 0;
+    // The type's (16); without a type 0, the neutral answer of every
+    // forwarding operation (the type's -1 means a quantity it lacks).
     /* 16 */ virtual int32_t getDefaultUnit(PhysGr physGr);
     /* 17 */ virtual int32_t getCurrentUnit(PhysGr physGr) = 0;
     /* 18 */ virtual uint32_t convertVal(VARIANT& value, int32_t from, int32_t to) = 0;
@@ -202,6 +204,7 @@ public:
     /* 47 */ virtual bool setConfigurationVersion(uint32_t flags, const VRX_VersionStamp& stamp);
 
     // --- units (BoInstVarCont.h) ---
+    // The type's (17); 0 without a type.
     /* 48 */ virtual int32_t getCompatibleIdx(int32_t id);
     /* 49 */ virtual uint32_t getPossibleUnits(PhysGr physGr, BoUnitIdList& units);
     /* 50 */ virtual uint32_t setUnit(PhysGr physGr, int32_t unit) = 0;

@@ -201,6 +201,19 @@ TEST(InstVarCont, ConvertConstants)
     EXPECT_EQ(-26, v.iVal);
     EXPECT_EQ(36u, i.convertVal(v, 429, 92));
     EXPECT_EQ(37u, i.convertVal(v, 93, 15));
+
+    // A unit into itself stays as it is, the dimensionless record 0 too; a
+    // quantity record is no unit, as source or target.
+    v.vt = VT_R8;
+    v.dblVal = 12.5;
+    EXPECT_EQ(0u, i.convertVal(v, 0, 0));
+    EXPECT_EQ(0u, i.convertVal(v, 92, 92));
+    EXPECT_EQ(37u, i.convertVal(v, 0, 92));
+    EXPECT_EQ(37u, i.convertVal(v, 92, 0));
+    EXPECT_EQ(37u, i.convertVal(v, 91, 92));
+    EXPECT_EQ(37u, i.convertVal(v, 92, 91));
+    EXPECT_EQ(37u, i.convertVal(v, 91, 91));
+    EXPECT_EQ(12.5, v.dblVal);
 }
 
 TEST(InstVarCont, SetUnitAndCurrentUnit)
@@ -309,18 +322,64 @@ TEST(InstVarCont, ConfigurationAndUnitSections)
 
 TEST(InstVarCont, ForwardingWithoutType)
 {
+    // Every operation that forwards to the type answers an empty list, an
+    // empty String, 0 (false, null) without one, after exactly one trace
+    // line that names it.
     TestInst i;
+    BoUnitIdList units{7};
+    BitFieldInfoList bits;
+    String text("x");
+    struct Case {
+        const char* method;
+        std::function<bool()> neutral;
+    };
+    const Case cases[] = {
+        {"reserved8", [&] { return !i.reserved8(1); }},
+        {"reserved9", [&] { return i.reserved9(1, 2) == 0; }},
+        {"reserved10", [&] { return i.reserved10(1) == 0; }},
+        {"reserved11", [&] { return i.reserved11(1).length() == 0; }},
+        {"getText", [&] { return !i.getText(String("T"), text) && !i.getText(1, text); }},
+        {"getDefaultUnit", [&] { return i.getDefaultUnit(91) == 0; }},
+        {"getAttrib", [&] { return i.getAttrib(1) == nullptr; }},
+        {"findAddrByAttr", [&] { return i.findAddrByAttr(1, 0, 0, 0, 0, 0, 0, nullptr, 0) == 0; }},
+        {"checkForAttr", [&] { return !i.checkForAttr(1, 2, 1, 0, 0, 0, 0, 0, 0, 0); }},
+        {"getClearedDefVal", [&] { return i.getClearedDefVal(1) == nullptr; }},
+        {"getFilledDefVal", [&] { return i.getFilledDefVal(1) == nullptr; }},
+        {"isBitField", [&] { return !i.symIsBitField(1); }},
+        {"getBitFields", [&] { return i.symGetBitFields(1, bits) == 0 && bits.empty(); }},
+        {"loadResText", [&] { return i.symLoadResText(1).length() == 0; }},
+        {"hasDynArrays", [&] { return !i.hasDynArrays(); }},
+        {"isValidConfiguration", [&] { return !i.isValidConfiguration(1); }},
+        {"getConfigurationEntrys", [&] { return i.getConfigurationEntrys().empty(); }},
+        {"getConfigurationDsc", [&] { return i.getConfigurationDsc(1).length() == 0; }},
+        {"getConfigurationGroups", [&] { return i.getConfigurationGroups().empty(); }},
+        {"getConfigurationGroupDsc", [&] { return i.getConfigurationGroupDsc(1).length() == 0; }},
+        {"getConfigurationGroupEntrys", [&] { return i.getConfigurationGroupEntrys(1).empty(); }},
+        {"getConfigurationGroupEntryDsc", [&] { return i.getConfigurationGroupEntryDsc(1, 2).length() == 0; }},
+        {"getCompatibleIdx", [&] { return i.getCompatibleIdx(3) == 0; }},
+        {"getPossibleUnits", [&] { return i.getPossibleUnits(91, units) == 0 && units == BoUnitIdList{7}; }},
+        {"getPhysDims", [&] { return i.getPhysDims(units) == 0 && units == BoUnitIdList{7}; }},
+        {"matchUnit", [&] { return !i.matchUnit(91, 92); }},
+        {"getMinVal", [&] { return i.getMinVal(1) == nullptr; }},
+        {"getStdVal", [&] { return i.getStdVal(1) == nullptr; }},
+        {"getMaxVal", [&] { return i.getMaxVal(1) == nullptr; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        CTraceCapture cap;
+        EXPECT_TRUE(c.neutral());
+        const size_t calls = std::string(c.method) == "getText" ? 2 : 1;
+        ASSERT_EQ(calls, cap.count());
+        for (const auto& l : cap.lines()) {
+            EXPECT_EQ(4u, l.level);
+            EXPECT_EQ(std::string("CBOFrameInstVarCont::") + c.method, l.method);
+            EXPECT_EQ("Obj(T): m_pBOFrameTypeVarCont is invalid", l.message);
+        }
+    }
     CTraceCapture cap;
-    EXPECT_TRUE(i.getConfigurationEntrys().empty());
-    EXPECT_EQ("", std::string(i.getConfigurationDsc(1).c_str()));
-    EXPECT_EQ(nullptr, i.getAttrib(1));
-    EXPECT_EQ(-1, i.getDefaultUnit(91));
     EXPECT_EQ(65535u, i.initSysVar(true));
     EXPECT_EQ(ST_INVALID_TID, i.getTypeIdByAdr(1));
-    const auto lines = traceTexts(cap);
-    ASSERT_EQ(6u, lines.size());
-    EXPECT_EQ("4 Obj(T): m_pBOFrameTypeVarCont is invalid", lines[0]);
-    EXPECT_EQ("4 Obj(T): no operand found for ADR(0x00000001)", lines[5]);
+    EXPECT_EQ("4 Obj(T): no operand found for ADR(0x00000001)", traceTexts(cap).back());
 
     // With a type: descriptions and the reset id list.
     InstModel m;

@@ -79,7 +79,12 @@ TEST(PhysUnitTable, LookupsAndRefusals)
     EXPECT_STREQ("-", T::nameOf(0));
     EXPECT_EQ(-1, T::quantityOf(0));
     EXPECT_EQ(-1, T::quantityRecordOf(0));
-    for (int32_t id = 0; id < T::kCount; ++id) EXPECT_FALSE(T::sameQuantity(0, id)) << id;
+    // Record 0's quantity -1 is its own and no other record's.
+    EXPECT_TRUE(T::sameQuantity(0, 0));
+    for (int32_t id = 1; id < T::kCount; ++id) {
+        EXPECT_FALSE(T::sameQuantity(0, id)) << id;
+        EXPECT_FALSE(T::sameQuantity(id, 0)) << id;
+    }
     EXPECT_EQ(1, T::quantityRecordOf(341));
     EXPECT_EQ(1, T::quantityRecordOf(2));
     EXPECT_EQ(95, T::quantityRecordOf(96));

@@ -46,7 +46,7 @@ enum : uint32_t {
     MdVarCommentMsgRange = 304,  // "Der erste Wert muß kleiner als der zweite sein"
 };
 
-class MdVarCommentParser : public MdParserFrame<MdVarCommentBisonParser, MdVarCommentScannerFlexLexer>,
+class MdVarCommentParser : public MdParserFrame<MdVarCommentBisonParser, MdVarCommentScanner>,
                            public CBoVarComment {
 public:
     MdVarCommentParser();

@@ -1,6 +1,6 @@
 // Scanner class of the comment sections (MdVarCommentScanner.lpp):
-// MdVarCommentScannerFlexLexer, the flex base renamed for this kind so that
-// several scanners share one library.
+// MdVarCommentScanner, on MdVarCommentScannerFlexLexer, the flex base
+// renamed for this kind so that several scanners share one library.
 //
 // Tokens (codes of MdVarCommentBisonParser.ypp, from 258): the keywords
 // "VARCOMMENT", "END_VARCOMMENT", "BFDCOMMENT", "END_BFDCOMMENT"
@@ -20,6 +20,13 @@
 // A decimal number above 2147483647 goes to LexerError with its text and is
 // skipped; a string or comment open at the end of the input goes to
 // LexerError with '"' or '(*', and the input ends there.
+//
+// Everything a scan depends on (the buffer, the line, the records of the
+// entry tokens, whether the last token was "-") belongs to the scanner
+// object, so several compilers alive in one process (a server holds an
+// object per client) scan side by side. Only the token's value goes
+// through the grammar's process-wide MdVarCommentlval, which the parser
+// reads at once.
 #pragma once
 
 // The generated scanner has declared its class already (it defines
@@ -31,3 +38,37 @@
 #include <FlexLexer.h>
 #undef yyFlexLexer
 #endif
+
+#include <istream>
+#include <ostream>
+
+#include "tools/md/tavolin/MdVarCommentBisonParser.h"
+
+class MdVarCommentScanner : public MdVarCommentScannerFlexLexer {
+public:
+    explicit MdVarCommentScanner(std::istream* in = nullptr, std::ostream* out = nullptr)
+        : MdVarCommentScannerFlexLexer(in, out)
+    {
+    }
+
+    // The next token, 0 at the end of the input (the rules).
+    int yylex() override;
+    // A new input; the last token was no "-".
+    using MdVarCommentScannerFlexLexer::switch_streams;
+    void switch_streams(std::istream* in, std::ostream* out) override;
+
+private:
+    // The entry after the "$" just matched, read from the buffer (from up
+    // to end) into the next record, given in entry: where the scan goes
+    // on, after the string's closing quote. Null (entry null) when the
+    // entry is to be read token by token.
+    const char* entryAhead(const char* from, const char* end, const MdVarCommentEntry*& entry);
+
+    // The entry tokens' values: the parser holds at most the token it
+    // reduces and one token ahead, so two alternating records are enough.
+    MdVarCommentEntry m_entries[2];
+    unsigned m_nextEntry = 0;
+    // The last token was "-": a "$" now is the one before a range's end
+    // (any other token after "-" ends the parse at a syntax error).
+    bool m_afterMinus = false;
+};

@@ -468,6 +468,12 @@ void MdVarExtParser::undefWithItems()
     stopParse(3);
 }
 
+// Runs when the grammar reduces a value statement, which it does only after
+// reading the token that follows the statement, often on a later line. The
+// messages of the reduction name the line on which the statement's last
+// token ended (the scanner's line before that look-ahead), not the
+// scanner's line less one: the look-ahead may stand on the same line, or
+// several lines further down behind blank lines and comments.
 void MdVarExtParser::valueStatement(bool range, int32_t first, int32_t last, int32_t mask, bool undef)
 {
     if (!m_pSymTab) return;  // the head stopped the parse

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdVarCommentBisonParser.tab.hpp"
 #include "tools/md/tavolin/MdVarCommentParser.h"
 
 using namespace fronttest;
@@ -370,6 +371,96 @@ TEST(VarCommentCompiler, WholeEntriesReadAsTheirTokens)
         EXPECT_EQ(whole.script, split.script);
         EXPECT_EQ(whole.next, split.next);
     }
+}
+
+// The tokens of one comment scanner with their values. An entry token is
+// described again once the next token has been read: the grammar still
+// holds it then, as the token it reduces.
+struct TokenLog {
+    std::istringstream in;
+    MdVarCommentParser p;
+    const MdVarCommentEntry* held = nullptr;
+    std::vector<std::string> log;
+    bool done = false;
+
+    explicit TokenLog(const std::string& text) : in(text)
+    {
+        MdCompilerArgs args;
+        args.stream = &in;
+        p.init(args);
+    }
+    static std::string describe(const MdVarCommentEntry& e)
+    {
+        return std::to_string(int(e.subject)) + " " + std::to_string(e.first) + " " + std::to_string(e.last) + " " +
+               std::to_string(e.masked) + " " + std::to_string(e.mask) + " " + e.name + " " + e.text;
+    }
+    void next()
+    {
+        const int token = p.yylex();
+        if (held) log.push_back("held " + describe(*held));
+        held = nullptr;
+        std::string s = std::to_string(token);
+        switch (token) {
+        case VARCOMMENT_VAR_ENTRY:
+        case VARCOMMENT_BF_ENTRY:
+            held = MdVarCommentlval.entry;
+            s += " " + describe(*held);
+            break;
+        case VARCOMMENT_NUMBER:
+        case VARCOMMENT_HEX: s += " " + std::to_string(MdVarCommentlval.number); break;
+        case VARCOMMENT_STRING:
+        case VARCOMMENT_NAME:
+            s += " " + std::string(MdVarCommentlval.text->c_str());
+            delete MdVarCommentlval.text;
+            break;
+        default: break;
+        }
+        log.push_back(s + " line " + std::to_string(p.lineno()));
+        done = token == 0;
+    }
+    const std::vector<std::string>& all()
+    {
+        while (!done) next();
+        return log;
+    }
+};
+
+// Two comment compilers alive at once, their scanners read in turns, give
+// the tokens each gives alone: the "-" of a range read by one leaves the
+// other's next entry whole, and each keeps the entry it holds while the
+// other reads entries.
+TEST(VarCommentCompiler, ScannersSideBySide)
+{
+    std::string vars = "VARCOMMENT\n$1 -\n$3[16#1] : \"r\"\n";
+    std::string bfs = "BFDCOMMENT\n";
+    for (int i = 0; i < 16; ++i) {
+        vars += "$" + std::to_string(10 + i) + "[16#" + std::to_string(1 + i % 3) + "] : \"v" + std::to_string(i) + "\"\n";
+        bfs += (i % 4 == 3 ? "$Axis.M" : "$") + std::to_string(100 + i) + " : \"b" + std::to_string(i) + "\"\n";
+    }
+    vars += "$30 - $31[16#1] : \"w\"\n$32 -\n$33[16#1] : \"x\"\nEND_VARCOMMENT\n";
+    bfs += "END_BFDCOMMENT\n";
+    const std::vector<std::string> varsAlone = TokenLog(vars).all(), bfsAlone = TokenLog(bfs).all();
+    ASSERT_GT(varsAlone.size(), 40u);
+
+    for (int lead = 0; lead < 3; ++lead) {
+        SCOPED_TRACE(lead);
+        TokenLog a(vars), b(bfs);
+        for (int k = 0; k < lead; ++k) a.next();
+        while (!a.done || !b.done) {
+            if (!a.done) a.next();
+            if (!b.done) b.next();
+        }
+        EXPECT_EQ(varsAlone, a.log);
+        EXPECT_EQ(bfsAlone, b.log);
+    }
+
+    // A scanner dropped right after a "-" leaves nothing to the next one.
+    {
+        TokenLog cut("VARCOMMENT\n$1 -\n");
+        for (int k = 0; k < 4; ++k) cut.next();
+        ASSERT_EQ(std::to_string(VARCOMMENT_MINUS) + " line 2", cut.log.back());
+    }
+    EXPECT_EQ(bfsAlone, TokenLog(bfs).all());
 }
 
 // The string table is ordered as String::compare orders the texts: bytes
