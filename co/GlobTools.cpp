@@ -162,6 +162,11 @@ bool isAbsolutePath(const char* p)
     return p && (isDriveLetterPath(p) || p[0] == '\\' || p[0] == '/');
 }
 
+// Without a configuration directory the path stays relative (false): the
+// joined form would be "\" and the path, the same name at the root of the
+// current drive, which is another file than the one meant; left relative,
+// it is found from the working directory, and the caller can tell from
+// the result that nothing was put in front.
 bool makeAbsolutePathIn(String& path, const String& configDir)
 {
     if (isAbsolutePath(path.c_str()) || configDir.length() == 0) return false;

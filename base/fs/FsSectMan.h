@@ -41,8 +41,13 @@ enum FsResult : uint32_t {
     FS_COPY_BACK_FAILED = 14,
 };
 
-// Orders names as the compound-file format compares them: without regard to
-// letter case, so that one name finds what creating refuses as a duplicate.
+// Orders section and directory names without regard to letter case (a-z
+// folded), because the storage underneath compares them that way: there
+// "header" and "HEADER" are one element, so a lookup by either spelling
+// must find it, and creating "header" beside an existing "HEADER" answers
+// 2 (exists) here instead of replacing that element in the storage. The
+// names keep the spelling they were listed or created with; enumeration
+// and CloseAll follow this order.
 struct FsNameLess {
     bool operator()(const String& a, const String& b) const { return String::fcompare(a, b) < 0; }
 };

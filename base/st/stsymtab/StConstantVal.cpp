@@ -149,6 +149,19 @@ void StSyConstValTable::shareValue(const StConstantVal* value, uint32_t cid)
     if (!m_shared.find(key)) m_shared[key] = cid;
 }
 
+// Reading a table, each shared value read takes over the entry of its
+// equals, so the last one read stands for them: a value added to the table
+// read back (a recompile into an existing target) binds to that CID, and
+// the CIDs written next depend on it. The entry's key becomes this value,
+// the one under the CID the entry answers.
+void StSyConstValTable::shareValueLast(const StConstantVal* value, uint32_t cid)
+{
+    if (const StStdConstantVal* v = asStd(*value))
+        m_sharedStd.assign(v->orderKey(), cid);
+    else
+        m_shared.assign(sharedKeyOf(*value), cid);
+}
+
 void StSyConstValTable::unshareValue(const StConstantVal& value)
 {
     if (const StStdConstantVal* v = asStd(value)) {
@@ -336,7 +349,7 @@ bool StSyConstValTable::readAll(A& a)
             delete v;
             continue;
         }
-        if (v->isShared()) shareValue(v, cid);
+        if (v->isShared()) shareValueLast(v, cid);
     }
     uint32_t stored = 0;
     if (ok && a.good()) a.num(stored);

@@ -256,8 +256,10 @@ struct StConstOrderKeyHash {
 // and ends each value with a line end): count, blank; per value in CID
 // order: CID, blank, kind, blank, body, "\r\n"; then the counter, blank.
 // With mark-only set only marked values are counted and written. Reading
-// keeps the first value of a repeated CID, ends at an unknown kind or the
-// first failure (false), and sets the counter to one past the highest CID.
+// keeps the first value of a repeated CID, lets the last of equal shared
+// values stand for them (a new equal value gets its CID), ends at an
+// unknown kind or the first failure (false), and sets the counter to one
+// past the highest CID.
 class StSyConstValTable {
 public:
     // By CID in ascending order: a vector for the CIDs of the counter, an
@@ -366,6 +368,8 @@ private:
     SharedEntry findEquivalent(const StConstantVal& value) const;
     // value under cid unless an equivalent entry is there.
     void shareValue(const StConstantVal* value, uint32_t cid);
+    // value under cid, in place of an equivalent entry.
+    void shareValueLast(const StConstantVal* value, uint32_t cid);
     // Drops the entry equivalent to value.
     void unshareValue(const StConstantVal& value);
     template <class Take>

@@ -22,6 +22,10 @@ public:
     const V* find(const K& key) const { return const_cast<StFlatMap*>(this)->find(key); }
     // The value of key, made V() when missing.
     V& operator[](const K& key);
+    // Sets the value of key; a key already there that equals key is
+    // replaced by key itself (for keys that carry more than their
+    // equality, such as a pointer to what they stand for).
+    void assign(const K& key, const V& value);
     void erase(const K& key);
     void clear();
     // Room for n keys without growing.
@@ -39,6 +43,11 @@ private:
         V value{};
         bool used = false;
     };
+    // The slot holding key, or null.
+    Slot* findSlot(const K& key);
+    // The slot holding key, a new one (holding key and V()) when missing:
+    // one probe either way.
+    Slot& slotFor(const K& key);
     std::size_t home(const K& key) const { return std::size_t((uint64_t(Hash()(key)) * 0x9E3779B97F4A7C15ull) >> m_shift); }
     void rehash(std::size_t slots);
 
@@ -48,31 +57,61 @@ private:
 };
 
 template <class K, class V, class Hash>
-V* StFlatMap<K, V, Hash>::find(const K& key)
+typename StFlatMap<K, V, Hash>::Slot* StFlatMap<K, V, Hash>::findSlot(const K& key)
 {
     if (m_size == 0) return nullptr;
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t i = home(key);; i = (i + 1) & mask) {
         Slot& s = m_slots[i];
         if (!s.used) return nullptr;
-        if (s.key == key) return &s.value;
+        if (s.key == key) return &s;
     }
+}
+
+template <class K, class V, class Hash>
+V* StFlatMap<K, V, Hash>::find(const K& key)
+{
+    Slot* s = findSlot(key);
+    return s ? &s->value : nullptr;
+}
+
+template <class K, class V, class Hash>
+typename StFlatMap<K, V, Hash>::Slot& StFlatMap<K, V, Hash>::slotFor(const K& key)
+{
+    std::size_t i = 0;
+    if (!m_slots.empty()) {
+        const std::size_t mask = m_slots.size() - 1;
+        for (i = home(key); m_slots[i].used; i = (i + 1) & mask)
+            if (m_slots[i].key == key) return m_slots[i];
+    }
+    // A new key. At most three quarters full: probe runs stay short with a
+    // spread hash. (Only a new key grows the table, so a key that is there
+    // keeps its address.)
+    if (4 * (m_size + 1) > 3 * m_slots.size()) {
+        rehash(std::max<std::size_t>(4, 2 * m_slots.size()));
+        const std::size_t mask = m_slots.size() - 1;
+        i = home(key);
+        while (m_slots[i].used) i = (i + 1) & mask;
+    }
+    Slot& s = m_slots[i];
+    s.key = key;
+    s.used = true;
+    ++m_size;
+    return s;
 }
 
 template <class K, class V, class Hash>
 V& StFlatMap<K, V, Hash>::operator[](const K& key)
 {
-    if (V* v = find(key)) return *v;
-    // At most three quarters full: probe runs stay short with a spread hash.
-    if (4 * (m_size + 1) > 3 * m_slots.size()) rehash(std::max<std::size_t>(4, 2 * m_slots.size()));
-    const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = home(key);
-    while (m_slots[i].used) i = (i + 1) & mask;
-    Slot& s = m_slots[i];
-    s.key = key;
-    s.used = true;
-    ++m_size;
-    return s.value;
+    return slotFor(key).value;
+}
+
+template <class K, class V, class Hash>
+void StFlatMap<K, V, Hash>::assign(const K& key, const V& value)
+{
+    Slot& s = slotFor(key);
+    s.key = key;  // equal keys have one hash: the slot stays in its run
+    s.value = value;
 }
 
 template <class K, class V, class Hash>

@@ -13,6 +13,10 @@
 #include <vector>
 
 
+// A copy holds the same ids as its source. Lists travel by value (the
+// extra ids a derived name exporter hands back, the enumerators and
+// members a type node keeps a copy of), and a copy that came out empty
+// would drop them without a sign.
 class StIdList : public std::vector<uint32_t> {
 public:
     using std::vector<uint32_t>::vector;

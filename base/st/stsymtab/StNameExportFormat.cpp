@@ -179,6 +179,7 @@ void StNeInit::write(FsSecCl& s) const
     stNePut(s, int16_t(1));
     stNePut(s, int16_t(value.kind));
     value.write(s);
+    s.putBlank();  // closes the field after the value's own blank
 }
 
 // ---------------------------------------------------------------------------

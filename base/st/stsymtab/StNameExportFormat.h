@@ -77,7 +77,9 @@ struct StNeValue {
 };
 
 // An initial value: the presence flag and, when set, the kind (0, 1, 2 or
-// 4) and the value-only form.
+// 4), the value-only form and one more blank after the form's own (so a
+// DINT 5 is "1 0 8 1 5  "). Reading skips blanks before every field, so
+// sections written without that last blank read the same.
 struct StNeInit {
     bool present = false;
     StNeValue value;

@@ -21,13 +21,14 @@
 // (kind 13, whose head stays in the section) or a type that cannot be
 // referenced ends the export with false.
 //
-// Initial values: "0" without a value, else "1", the constant kind and the
-// value-only form. No value is written under flag bit 1, for a default
-// value under flag bit 2, for function types, and when the entry's type
-// entry carries the same value (export format 2). Export format 1 also
-// withholds the values of structures and of arrays whose element type is
-// not elementary; withholding a package-init value that way fails, and so
-// does a value of a kind importers cannot read (a bare integer array).
+// Initial values: "0" without a value, else "1", the constant kind, the
+// value-only form and a blank (see StNeInit). No value is written under
+// flag bit 1, for a default value under flag bit 2, for function types,
+// and when the entry's type entry carries the same value (export format
+// 2). Export format 1 also withholds the values of structures and of
+// arrays whose element type is not elementary; withholding a package-init
+// value that way fails, and so does a value of a kind importers cannot
+// read (a bare integer array).
 //
 // Fields this exporter chooses: the flag of variables and system
 // variables is the second flag byte, of global and interface variables the

@@ -265,7 +265,9 @@ bool StNameMengeler::writeInitValue(const StConstantVal* value, const StSyBaseTy
     if (!isInitKind(value->getKind())) return false;
     stNePut(s, int16_t(1));
     stNePut(s, int16_t(value->getKind()));
-    return value->writeValue(s) && !s.hasError();
+    if (!value->writeValue(s)) return false;
+    s.putBlank();  // the value form ends with a blank of its own; this one closes the field
+    return !s.hasError();
 }
 
 // ---------------------------------------------------------------------------

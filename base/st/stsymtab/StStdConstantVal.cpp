@@ -407,7 +407,12 @@ int StStdConstantVal::typeUntyped(uint32_t target)
         const float f = float(v);
         // Precision test on the printed digits: the double's 15 digits
         // without exponent and trailing zeros decide how many digits of the
-        // float are compared.
+        // float are compared. Loss means the float, printed with that many
+        // digits, reads back as another double. A short literal such as
+        // 0.1 prints as "0.1" in seven digits, reads back as the same
+        // double and so types without loss (status 0): the float keeps
+        // every digit the literal was written with, though not the
+        // double's later binary digits.
         std::string t = gText(v, 15);
         const size_t e = t.find('e');
         if (e != std::string::npos) t.erase(e);

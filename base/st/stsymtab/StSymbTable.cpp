@@ -138,6 +138,11 @@ void StSymbTable::setIdPair(uint32_t pair)
     m_idHigh = uint16_t(pair >> 16);
 }
 
+// Stores the base type and its code (1 INT, 2 UINT, 3 DINT) in bits 16-19
+// of the mode word, replacing the code there. The mode word is saved with
+// the table and its code chooses the base type again on loading; ORing a
+// second code into the first would save another type than the one in use
+// (INT then UINT would leave 3, read back as DINT).
 bool StSymbTable::setEnumBaseType(uint32_t id)
 {
     uint32_t code;

@@ -145,7 +145,8 @@ public:
     // --- modes and settings ---
     void setIdPair(uint32_t pair);
     uint32_t getIdPair() const { return uint32_t(m_idLow) | (uint32_t(m_idHigh) << 16); }
-    // 7, 8 or 11 only; replaces mode-word bits 16-19.
+    // 7, 8 or 11 only (else false); replaces the code in mode-word bits
+    // 16-19, which loading reads back as the base type.
     bool setEnumBaseType(uint32_t id);
     uint32_t getEnumBaseType() const { return m_enumBase; }
     void setSysVarIdMode(bool upperHalf, bool carry);

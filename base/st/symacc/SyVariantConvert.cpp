@@ -317,8 +317,11 @@ uint32_t SyVariantConvert::stdVal2Variant(VARIANT* out, bool strict, const StStd
         const bool alarm = t == ST_STRUCTALARMID;
         uint32_t id = 0;
         if (!readId(value, alarm, kM, id)) return kWrongVarType;
+        // The alarm lookup names every id, without a host too (the name it
+        // makes from the number reads back without one); a task is named
+        // only by the host of a context.
         String name;
-        if (context) {
+        if (alarm || context) {
             uint32_t code = lookupIdName(alarm, id, name, context, navigation);
             if (code != 0) {
                 uint32_t r = lookupResult(code, strict);
@@ -329,9 +332,12 @@ uint32_t SyVariantConvert::stdVal2Variant(VARIANT* out, bool strict, const StStd
                 name = String();
             }
         }
-        if (name.length() == 0) {  // an id without a name
+        if (name.length() == 0) {
+            // An id without a name keeps its number: the VARIANTs are hashed
+            // into content versions, and a 0 for every id would let two
+            // different values hash alike.
             out->vt = alarm ? VT_I4 : VT_UI4;
-            out->ulVal = 0;
+            out->ulVal = id;
             return kOk;
         }
         setBstr(out, name);

@@ -4,10 +4,14 @@
 //
 // References to technology objects, tasks and alarms travel as names; they
 // are looked up over the host interfaces `context` (the unit's identity)
-// and `navigation`. Without a context no alarm or task name is looked up:
-// such an id converts to VT_I4 0 (alarm) or VT_UI4 0 (task), the forms of
-// an id without a name. With `strict` clear a lookup answering 25 (no such
-// name or id) counts as success (and 44 for technology-object addresses).
+// and `navigation`. An alarm id always converts to a VT_BSTR name: the
+// host's, or, when no host can tell, "STRUCTALARMID#<id>"
+// ("STRUCTALARMID#NIL" for 0), which converts back without a host. A task
+// id is named only through a context; without a name it stays a number
+// (VT_UI4 with the id), as does an alarm id whose host gives an empty name
+// (VT_I4), so that different ids never convert to one VARIANT. With
+// `strict` clear a lookup answering 25 (no such name or id) counts as
+// success (and 44 for technology-object addresses).
 //
 // Every function answers a result code: 0 success; 9 type not convertible;
 // 10 wrong reference form or typed literal of another type; 11 literal

@@ -90,6 +90,11 @@ struct InstModel {
         std::string err;
         std::istringstream in(list);
         t.addList(in, err);
+        sysVars(t);
+    }
+    // Loads the section text of a sysvar table.
+    void sysVars(SysVarTable& t)
+    {
         std::ostringstream text;
         t.save(text);
         FsSecClMem s;

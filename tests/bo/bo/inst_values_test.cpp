@@ -329,6 +329,64 @@ TEST(InstValues, SysVarDigestsAgreeWithScript)
     EXPECT_EQ("20 digests match\n", std::string(out, got));
 }
 
+// Sysvars of the id types as a class provider declares them: an alarm id
+// "al" at 0x300 and a task id "tk" at 0x304, beside a DINT "n" at 0x100.
+// The type's constants of the id types hold 0 (the variable-extension
+// compiler has no setter for them); the instance gets its ids from the
+// host, here through setActVal.
+struct IdModel : InstModel {
+    IdModel(int32_t alarm, uint32_t task)
+    {
+        SysVarTable t;
+        std::string err;
+        EXPECT_TRUE(t.addElementary(0x100, "n", ST_DINT, err)) << err;
+        StSymbTable& st = t.table();
+        for (auto v : {std::make_pair(0x300u, ST_STRUCTALARMID), std::make_pair(0x304u, ST_STRUCTTASKID)}) {
+            StSymbEntryID sid;
+            StSyBaseSymbEntry* e = st.addEntry(v.first == 0x300 ? "al" : "tk", st.getGlobalVR(), st.getGlobalNR(),
+                                               ST_KIND_SYSVAR, sid);
+            EXPECT_TRUE(e);
+            e->setStorageAddress(int32_t(v.first));
+            e->setTypeID(v.second);
+        }
+        sysVars(t);
+        value(0x100, ~0u, ST_DINT, 4, 0);
+        value(0x300, ~0u, ST_STRUCTALARMID, 0, 0);
+        value(0x304, ~0u, ST_STRUCTTASKID, 0, 0);
+        inst.initUnit();
+        EXPECT_EQ(0u, inst.initSysVar(true));
+        CBOFrameStdConstantVal a(ST_STRUCTALARMID, false), k(ST_STRUCTTASKID, false);
+        a.SetLongVal(alarm);
+        k.SetULongVal(task);
+        bool structure = false;
+        EXPECT_TRUE(inst.setActVal(0x300, &a, structure));
+        EXPECT_TRUE(inst.setActVal(0x304, &k, structure));
+        EXPECT_FALSE(structure);
+        inst.setFollowBits(BoFamily_SysVars);
+        inst.calculateSysVarVersion();
+    }
+};
+
+// Instances that differ only in an alarm id, or only in a task id, have
+// different offline and online versions. Their structure versions agree:
+// neither id sizes an array, and only array sizes are structure-relevant.
+TEST(InstValues, IdsTellVersionsApart)
+{
+    IdModel base(5, 9), alarm(6, 9), task(5, 10);
+    ASSERT_TRUE(base.inst.isOnlRel(0x300) && base.inst.isOnlRel(0x304));
+    for (IdModel* other : {&alarm, &task}) {
+        EXPECT_FALSE(base.inst.sysVarOfflineVersion().isInvalid());
+        EXPECT_NE(base.inst.sysVarOfflineVersion(), other->inst.sysVarOfflineVersion());
+        EXPECT_NE(base.inst.sysVarOnlineSignature(), other->inst.sysVarOnlineSignature());
+        EXPECT_NE(base.inst.sysVarOnlineVersion(), other->inst.sysVarOnlineVersion());
+        EXPECT_EQ(base.inst.sysVarStructVersion(), other->inst.sysVarStructVersion());
+    }
+    // The same ids, the same versions.
+    IdModel again(5, 9);
+    EXPECT_EQ(base.inst.sysVarOfflineVersion(), again.inst.sysVarOfflineVersion());
+    EXPECT_EQ(base.inst.sysVarOnlineSignature(), again.inst.sysVarOnlineSignature());
+}
+
 TEST(InstValues, DumpReachesFifoReader)
 {
     InstModel m;

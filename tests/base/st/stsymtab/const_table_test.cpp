@@ -5,6 +5,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "base/st/stsymtab/StSyTypeTable.h"
 #include "const_forms.h"
@@ -231,6 +234,65 @@ TEST(ConstTableTest, ReaderRules)
     EXPECT_FALSE(readBody(Form::SectionBinary, d, body));
     bool error = true;
     EXPECT_TRUE(std::isfinite(d.GetLRealVal(error)));  // never the infinity
+}
+
+// The text of a table holding body (a value of kind) under each CID in
+// turn, as the section text or the standard stream writes it.
+std::string tableText(Form f, int32_t kind, const std::string& body, std::initializer_list<uint32_t> cids)
+{
+    const char* end = f == Form::Stream ? "\n" : "\r\n";
+    std::string text = std::to_string(cids.size()) + " ";
+    for (const uint32_t cid : cids) text += std::to_string(cid) + " " + std::to_string(kind) + " " + body + end;
+    return text + "0 ";
+}
+
+// Of equal shared values read from a table the last one read stands for
+// them: a new equal value gets its CID, whatever the CIDs' order. For
+// elementary values and the composite kinds, in both text forms.
+TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
+{
+    // Strings as a table holds them: the length is the text's.
+    auto structure = [] {
+        auto* s = new StStructConstantVal();
+        s->addMember(stdVal(ST_DINT, 5));
+        int status = 0;
+        s->addMember(new StStringConstantVal(ST_INVALID_TID, String("ab"), 2, status));
+        return ValPtr(s);
+    };
+    auto string = [] {
+        int status = 0;
+        return ValPtr(new StStringConstantVal(ST_INVALID_TID, String("ab"), 2, status));
+    };
+    const std::function<ValPtr()> makers[] = {[] { return ValPtr(stdVal(ST_DINT, 5)); }, structure, string};
+    for (const Form f : {Form::SectionText, Form::Stream}) {
+        for (const auto& make : makers) {
+            const ValPtr value = make();
+            ASSERT_TRUE(value->isShared());
+            SCOPED_TRACE(std::string(formName(f)) + ", kind " + std::to_string(value->getKind()));
+            const std::string body = writeBody(f, *value);
+            for (const auto& order : {std::vector<uint32_t>{3, 7, 5}, std::vector<uint32_t>{7, 3, 5}}) {
+                StSyConstValTable t;
+                ASSERT_TRUE(readTable(f, t,
+                                      tableText(f, value->getKind(), body, {order[0], order[1], order[2]})));
+                ASSERT_EQ(3u, t.values().size());
+                EXPECT_EQ(1u, t.sharedCount());
+                EXPECT_EQ(5u, t.findSharedValue(value.get()).get());
+                StConstantVal* again = make().release();
+                EXPECT_EQ(5u, t.addConstantVal(again).get());
+                ASSERT_NE(nullptr, again);  // not taken over
+                delete again;
+                // With an earlier one taken out, an equal value still ends
+                // under a CID holding an equal value.
+                EXPECT_EQ(0, t.removeConstantVal(StConstEntryID(3)));
+                StConstantVal* third = make().release();
+                const StConstEntryID cid = t.addConstantVal(third);
+                delete third;
+                ASSERT_TRUE(cid.isValid());
+                EXPECT_NE(3u, cid.get());
+                EXPECT_TRUE(constValEqual(t.getConstantVal(cid), value.get()));
+            }
+        }
+    }
 }
 
 TEST(ConstTableTest, Dump)

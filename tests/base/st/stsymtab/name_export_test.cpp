@@ -4,6 +4,7 @@
 // of the two export formats and the flag bits.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 #include "base/fs/FsSecClMem.h"
@@ -135,8 +136,8 @@ TEST(NameExport, EntryGoldens)
         int32_t typeVisibility;
         const char* bytes;
     } cases[] = {
-        {"private global", g, false, 0, "7 1 g 4 DINT 4 4 1 0 8 1 5 92 4 0 "},
-        {"private global, unit flag", g, true, 0, "7 7 g@@Unit 4 DINT 4 4 1 0 8 1 5 92 4 0 "},
+        {"private global", g, false, 0, "7 1 g 4 DINT 4 4 1 0 8 1 5  92 4 0 "},
+        {"private global, unit flag", g, true, 0, "7 7 g@@Unit 4 DINT 4 4 1 0 8 1 5  92 4 0 "},
         {"TO type, unit flag", axis, true, 0, "11 4 Axis 0 "},
         {"variable of a TO type", v, true, 0, "6 1 v 7 TO#Axis 8 8 0 0 1 0 "},
         {"type of nested scopes", w, false, ST_VIS_EXPORT, "6 1 w 5 a#b#T 2 2 0 0 1 0 "},
@@ -198,17 +199,20 @@ TEST(NameExport, InitialValueRules)
         StTypeID tid;
         const char* bytes;  // null: the writer fails
     } cases[] = {
+        // An initial value is "1", the kind, the value-only form (which
+        // ends with its own blank) and one more blank; "0 " without one.
         {"no value", 2, 0, nullptr, ST_DINT, "0 "},
-        {"elementary", 2, 0, &five, ST_DINT, "1 0 8 1 5 "},
+        {"elementary", 2, 0, &five, ST_DINT, "1 0 8 1 5  "},
         {"flag bit 1: no values", 2, 2, &five, ST_DINT, "0 "},
         {"flag bit 2: a default value", 2, 4, &zero, ST_DINT, "0 "},
-        {"flag bit 2: not default", 2, 4, &five, ST_DINT, "1 0 8 1 5 "},
+        {"flag bit 2: not default", 2, 4, &five, ST_DINT, "1 0 8 1 5  "},
         {"function type", 2, 0, &five, func, "0 "},
-        {"structure, format 2", 2, 0, &record, structTid, "1 1 1 0 8 1 5 "},
+        {"structure, format 2", 2, 0, &record, structTid, "1 1 1 0 8 1 5  "},
         {"structure, format 1", 1, 0, &record, structTid, "0 "},
-        {"array of DINT, format 1", 1, 0, &record, arrayOfDint, "1 1 1 0 8 1 5 "},
+        {"array of DINT, format 1", 1, 0, &record, arrayOfDint, "1 1 1 0 8 1 5  "},
         {"array of structures, format 1", 1, 0, &record, arrayOfStruct, "0 "},
         {"package init withheld, format 1", 1, 0, &package, structTid, nullptr},
+        // The package identifier and function number follow "17 ".
         {"package init, format 2", 2, 0, &package, structTid, "1 4 1 4 0 8 1 0 17 "},
     };
     for (const auto& c : cases) {
@@ -219,9 +223,16 @@ TEST(NameExport, InitialValueRules)
         ASSERT_TRUE(x.beginExport(&u.t, &s, u.unit, false));
         const bool ok = x.writeInitValue(c.value, u.t.findTypeNode(c.tid));
         EXPECT_EQ(ok, c.bytes != nullptr) << c.what;
-        if (c.bytes) {
-            const std::string written = bytesOf(s).substr(kHeader.size());
+        if (!c.bytes) continue;
+        const std::string written = bytesOf(s).substr(kHeader.size());
+        if (c.value && c.value->getKind() == ST_CONST_PCKINIT) {
             EXPECT_EQ(written.substr(0, std::string(c.bytes).size()), c.bytes) << c.what;
+            // ... and end with the function number, its blank and the field's.
+            ASSERT_GE(written.size(), 3u);
+            EXPECT_EQ(written.substr(written.size() - 2), "  ") << c.what;
+            EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(written[written.size() - 3]))) << c.what;
+        } else {
+            EXPECT_EQ(written, c.bytes) << c.what;
         }
     }
 
@@ -238,10 +249,10 @@ TEST(NameExport, InitialValueRules)
     EXPECT_EQ(u.exported({own->getID().get()}), "6 3 own 1 n 4 4 0 0 1 0 ");
     EXPECT_EQ(u.exported({task->getID().get()}), "6 4 task 4 DINT 4 4 0 0 1 0 ");
     task->setAccessMode(ST_ACCESS_READONLY);
-    EXPECT_EQ(u.exported({task->getID().get()}), "6 4 task 4 DINT 4 4 1 0 8 1 3 0 2 0 ");
+    EXPECT_EQ(u.exported({task->getID().get()}), "6 4 task 4 DINT 4 4 1 0 8 1 3  0 2 0 ");
     StNameMengeler formatOne;
     formatOne.setExportFormat(1);
-    EXPECT_EQ(u.exported({own->getID().get()}, false, formatOne), "6 3 own 1 n 4 4 1 0 8 1 7 0 1 0 ");
+    EXPECT_EQ(u.exported({own->getID().get()}, false, formatOne), "6 3 own 1 n 4 4 1 0 8 1 7  0 1 0 ");
 }
 
 TEST(NameExport, DeepAnonymousArraysStopTheExport)

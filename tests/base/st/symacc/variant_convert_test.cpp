@@ -103,8 +103,10 @@ std::vector<Row> tableRows()
          VT_UI4, true},
         {ST_DT, [](Std& s) { s.parseDateAndTime(String("DT#2001-02-03-12:34:56")); }, VT_BSTR, -1,
          "DT#2001-02-03-12:34:56", VT_EMPTY, true},
-        {ST_STRUCTALARMID, sl(7), VT_I4, 0, nullptr, VT_I4, false},
-        {ST_STRUCTTASKID, ul(9), VT_UI4, 0, nullptr, VT_UI4, false},
+        // Without a host an alarm id is named by its number, a task id
+        // stays one.
+        {ST_STRUCTALARMID, sl(7), VT_BSTR, -1, "STRUCTALARMID#7", VT_I4, true},
+        {ST_STRUCTTASKID, ul(9), VT_UI4, 9, nullptr, VT_UI4, false},
     };
 }
 
@@ -158,6 +160,41 @@ TEST(VariantConvert, OneRowPerTypeId)
         VariantInit(&i4);
         i4.vt = VT_I4;
         EXPECT_EQ(9u, SyVariantConvert::variant2StdVal(&v, i4, false, nullptr)) << bad;
+    }
+}
+
+// Alarm and task ids without a host: every alarm id has a name that reads
+// back without one ("STRUCTALARMID#NIL" for 0), a task id keeps its number,
+// so no two ids convert alike, strict or not.
+TEST(VariantConvert, IdsWithoutContextKeepTheirValue)
+{
+    struct {
+        int32_t alarm;
+        const char* name;
+    } alarms[] = {{0, "STRUCTALARMID#NIL"}, {5, "STRUCTALARMID#5"}, {6, "STRUCTALARMID#6"},
+                  {-1, "STRUCTALARMID#4294967295"}};
+    for (bool strict : {false, true}) {
+        for (const auto& a : alarms) {
+            SCOPED_TRACE(a.name);
+            Std alarm(ST_STRUCTALARMID);
+            alarm.SetLongVal(a.alarm);
+            VarGuard v;
+            ASSERT_EQ(0u, SyVariantConvert::stdVal2Variant(&v.v, strict, &alarm, nullptr));
+            ASSERT_EQ(VT_BSTR, v.v.vt);
+            EXPECT_EQ(a.name, bstr(v.v));
+            Std back(ST_STRUCTALARMID);
+            back.SetLongVal(77);
+            ASSERT_EQ(0u, SyVariantConvert::variant2StdVal(&back, v.v, true, nullptr));
+            EXPECT_TRUE(back.isEqual(alarm));
+        }
+        for (uint32_t id : {0u, 9u, 10u, 0xFFFFFFFFu}) {
+            Std task(ST_STRUCTTASKID);
+            task.SetULongVal(id);
+            VarGuard v;
+            ASSERT_EQ(0u, SyVariantConvert::stdVal2Variant(&v.v, strict, &task, nullptr)) << id;
+            EXPECT_EQ(VT_UI4, v.v.vt);
+            EXPECT_EQ(id, v.v.ulVal);
+        }
     }
 }
 

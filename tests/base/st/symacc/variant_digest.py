@@ -49,8 +49,8 @@ CASES = {
     'T19': bstr('D#2001-02-03'),
     'T20': bstr('TOD#12:34:56'),
     'T21': bstr('DT#2001-02-03-12:34:56'),
-    'T22': u32(3) + u32(0),         # an alarm id without a name
-    'T23': u32(19) + u32(0),        # a task id without a name
+    'T22': bstr('STRUCTALARMID#7'),  # alarm id 7 named without a host
+    'T23': u32(19) + u32(9),         # task id 9 keeps its number
     # {DINT, {BOOL, STRING}}: VT_ARRAY|VT_VARIANT, 1 dimension, VT_VARIANT,
     # upper bound 1, element size 16.
     'STRUCT': u32(0x200C) + u32(1) + u16(12) + u32(1) + u32(0) + u32(16),

@@ -143,6 +143,7 @@ private:
         put(int16_t(1));
         put(kind);
         constant(kind, 0);
+        m_s.putBlank();  // the field's blank after the value's own
     }
 
     void list(int depth)
@@ -246,6 +247,11 @@ TEST(NameExportFile, HeaderGoldensAndRefusals)
         {"unknown header word", "0           17 Name_Exports_V9.9 ", 2, 1, ""},
         {"requested version 0", kEmptyV1, 0, 1, ""},
         {"version 1 without entries", kEmptyV1, 2, 0, kEmptyV2},
+        // Initial values written without the blank that closes them read
+        // the same and are written with it.
+        {"older initial values",
+         "2           17 Name_Exports_V0.5 5 1 c 4 DINT 4 4 1 0 8 1 5 7 1 g 4 DINT 4 4 1 0 8 1 5 92 4 0 ", 2, 0,
+         "2           17 Name_Exports_V3.1 5 1 c 4 DINT 4 4 1 0 8 1 5  7 1 g 4 DINT 4 4 1 0 8 1 5  92 4 0 "},
         {"back to version 1", kEmptyV2, 1, 0, kEmptyV1},
         {"a constant of kind 3", "1           17 Name_Exports_V0.5 5 1 c 3 INT 2 2 1 3 0 0 ", 2, 2, ""},
         {"kind 13", "1           17 Name_Exports_V0.5 13 1 c ", 2, 2, ""},
