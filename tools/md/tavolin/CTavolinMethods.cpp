@@ -178,6 +178,13 @@ int32_t CTavolin::importAcxVariables()
         st = MdStatusNoCfgHead;
     }
     if (st == MdStatusOk) st = mdStatusFromCode(parser.parseVarExt(root, &dsc));
+    // The import reports a value outside its variable's range (409) or given
+    // twice (407), counts it and goes on storing: the step must not pass that
+    // on as a good import.
+    if (st == MdStatusOk && parser.getErrorCount() > 0) {
+        TV_TRACE(4, kTraceFile, "CTavolin::compileVariables", "the import counted errors");
+        st = MdStatusCompileFailed;
+    }
     return st;
 }
 

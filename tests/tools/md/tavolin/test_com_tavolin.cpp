@@ -436,6 +436,11 @@ TEST_F(TavolinTest, AcxFileIsCheckedAndImported)
         {"good", compound(0, {compound(2144, {head, cfg, p12})}), 0, 0, "2 0  0 ", "1 12 4294967295 1 0 6145 5 7 10"},
         {"unknown variable", compound(0, {compound(2144, {head, cfg, compound(1037, {u16(136, 99)})})}), 0,
          0xBE11FFFF, "2 0  0 ", "0"},
+        // Reported with 409 and stored all the same: the step fails.
+        {"a value outside DINT", compound(0, {compound(2144, {head, cfg, compound(1037, {u16(136, 12), u16(131, 2),
+                                  compound(2116, {compound(2117, {r64(140, 3e9)})}), u32(2139, 1), u16(2127, 3),
+                                  u16(134, 2), u32(2140, 5), u32(2141, 7)})})}),
+         0, 0xBE11000B, "2 0  0 ", "1 12 4294967295 1 0 6145 5 7 10"},
         {"bad configuration", compound(0, {compound(2144, {head, compound(2107, {str(2132, "")}), p12})}), 0,
          0xBE11FFFF, "4294967295 0  0 ", "0"},
     };
