@@ -18,7 +18,7 @@ void MdErrMsgTxtParser::init(const MdCompilerArgs& args)
     // The lines take about the bytes of their items: room for them at once.
     m_lineBytes.reserve(mdBytesLeft(args.stream));
     // The compile goes on without a script; a table then fails at its end.
-    if (!m_script.open(m_rcPath)) mdEmitMessage(MdErrMsgTxtMsgScript, MdErrMsgTxtScannerFlexLexer::lineno());
+    if (!m_script.open(m_rcPath)) mdEmitMessage(MdErrMsgTxtMsgScript, messageLine());
 }
 
 void MdErrMsgTxtParser::startContainer()
@@ -56,8 +56,9 @@ void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValu
         id = int32_t(uint32_t(m_nextStringId) + uint32_t(number));
         m_highWater = int32_t(std::max<int64_t>(m_highWater, int64_t(id) + 1));
     }
-    // The scanner counts no lines: the message carries the line every
-    // message of this compiler carries.
+    // The one message of this compiler with a line: the scanner's, which
+    // stands on the item's ")" (the grammar reduces the item without looking
+    // ahead), counted in the section's stream as the other compilers count.
     if (!textIdFits(id, MdErrMsgTxtMsgScript, MdErrMsgTxtScannerFlexLexer::lineno())) return;
     // "<severity> <class> <third> <text>", formatted into the buffer of
     // the section's lines.

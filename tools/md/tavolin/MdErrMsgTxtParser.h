@@ -15,8 +15,8 @@
 //   and no "errmsg".
 // nextStringId() is the high-water id: one above the highest id written,
 // never below the first string id. An item whose id would pass the last id
-// a resource script takes (kMdRcLastTextId) is reported as 903 (once) and
-// counted; the table is then not written.
+// a resource script takes (kMdRcLastTextId) is reported as 903 (once) at the
+// line the item ends on, and counted; the table is then not written.
 //
 // The table is collected while parsing and appended whole after the
 // section's end keyword, so a syntax error leaves the script as it was. An
@@ -44,9 +44,10 @@ enum : uint32_t {
     MdErrMsgTxtMsgScript = 903,  // "Sektion konnte nicht beschrieben werden"
 };
 
-// The error-text scanner keeps no line count: its messages stand at line 1.
+// The messages of the error-text compiler stand at line 1, except 903 for an
+// item whose id is past the last, which item() places at its scanner's line.
 template <>
-struct MdScannerCountsLines<MdErrMsgTxtScannerFlexLexer> : std::false_type {};
+struct MdMessagesCarryLine<MdErrMsgTxtScannerFlexLexer> : std::false_type {};
 
 class MdErrMsgTxtParser : public MdParserFrame<MdErrMsgTxtBisonParser, MdErrMsgTxtScannerFlexLexer> {
 public:

@@ -15,10 +15,11 @@
 //   and "08" is 0. A number above 2147483647 is reported through LexerError
 //   and kept as 2147483647.
 // Blanks, tabs, line ends and "(* ... *)" comments (not nested) are skipped.
-// Lines are not counted: every message carries line 1. Any other character
-// is reported through LexerError and gives the token INVALID, which no rule
-// accepts; a string or comment open at the end of the input is reported as
-// "unexpected end of file".
+// Line feeds are counted (yylineno), for the one message of the compiler
+// that carries a line (MdErrMsgTxtParser.h); the others carry line 1. Any
+// other character is reported through LexerError and gives the token
+// INVALID, which no rule accepts; a string or comment open at the end of
+// the input is reported as "unexpected end of file".
 //
 // A whole item - "MC_ERRORTEXT", "(", number, ",", severity keyword, ",",
 // number, ",", an optional number and ",", string, ")" - whose tokens all

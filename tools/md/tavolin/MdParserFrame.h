@@ -25,9 +25,10 @@
 // - init: the scanner reads the given stream (none: an empty input); the
 //   descriptor, the resource-script path and the first string id are kept.
 //
-// Messages carry the scanner's current line as their position. Without a
-// process-wide message handler nothing is reported, but errors are still
-// counted and results stay the same.
+// Messages carry the scanner's current line as their position (line 1 for a
+// kind that says so, MdMessagesCarryLine). Without a process-wide message
+// handler nothing is reported, but errors are still counted and results stay
+// the same.
 //
 // Between the parser and the scanner stand the kind's model classes, when
 // it has any (Models...): the compiler is its own model, built after the
@@ -80,10 +81,11 @@ std::size_t mdSkipLeadingLineEnds(std::istream& in);
 // memory).
 std::size_t mdBytesLeft(std::istream* in);
 
-// Whether a scanner counts its lines (its messages carry the line); one that
-// does not reports every message at its first line, padding or not.
+// Whether the messages of a kind carry its scanner's line; those of a kind
+// that says no stand at line 1, padding or not (its scanner may still count
+// lines for a message that the kind places itself).
 template <class Scanner>
-struct MdScannerCountsLines : std::true_type {};
+struct MdMessagesCarryLine : std::true_type {};
 
 template <class Parser, class Scanner, class... Models>
 class MdParserFrame : public Parser, public Models..., public Scanner, public MdSectionCompiler {
@@ -150,13 +152,15 @@ protected:
         const std::size_t padding = in ? mdSkipLeadingLineEnds(*in) : 0;
         m_scanStopped = false;
         Scanner::switch_streams(in ? in : &m_noInput, nullptr);
-        if (MdScannerCountsLines<Scanner>::value) Scanner::yylineno += int(padding);
+        Scanner::yylineno += int(padding);
     }
-    // Emits id at the scanner's current line and counts one error.
+    // The line of a message of the kind: the scanner's current line, or 1.
+    int32_t messageLine() const { return MdMessagesCarryLine<Scanner>::value ? Scanner::lineno() : 1; }
+    // Emits id at messageLine() and counts one error.
     void reportError(uint32_t id, const char* arg = nullptr)
     {
         ++m_errors;
-        mdEmitMessage(id, Scanner::lineno(), arg);
+        mdEmitMessage(id, messageLine(), arg);
     }
     // Whether a text of the section may take the resource-string id `id`
     // (mdRcTextIdFits): a resource compiler takes no id past 16 bits, so a

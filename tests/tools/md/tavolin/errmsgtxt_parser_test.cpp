@@ -13,6 +13,7 @@
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdErrMsgTxtBisonParser.tab.hpp"
 #include "tools/md/tavolin/MdErrMsgTxtParser.h"
+#include "tools/md/tavolin/MdSectionSplitter.h"
 
 using namespace fronttest;
 
@@ -107,8 +108,8 @@ TEST(ErrMsgTxtParser, TestSectionGoldens)
 
 // The ids end at 0xFFFD: 0xFFFE is the entry method's text and a resource
 // script takes no id past 16 bits. The section whose item would pass it
-// fails (903, counted; at line 1, as every message of a scanner that counts
-// no lines): no table, no "errmsg".
+// fails (903, counted, at the line of the item's ")"; the compiler's other
+// messages stand at line 1): no table, no "errmsg".
 TEST(ErrMsgTxtParser, IdsEndBelowTheEntryMethodsText)
 {
     // An alarm item takes two ids: from 0, 32 767 items end at 0xFFFC.
@@ -125,7 +126,8 @@ TEST(ErrMsgTxtParser, IdsEndBelowTheEntryMethodsText)
     c = compile(items(32768), 0);
     EXPECT_EQ(c.result, 3);
     EXPECT_EQ(c.ids, std::vector<uint32_t>{903});
-    EXPECT_EQ(c.positions, std::vector<uint32_t>{1});
+    // the header on line 1, item i on line i + 2
+    EXPECT_EQ(c.positions, std::vector<uint32_t>{32769});
     EXPECT_EQ(c.script, "");
     EXPECT_EQ(c.errmsg, kOld);
     // A boot-function item takes the first id plus its number.
@@ -138,6 +140,64 @@ TEST(ErrMsgTxtParser, IdsEndBelowTheEntryMethodsText)
         EXPECT_EQ(c.result, 3) << number;
         EXPECT_EQ(c.ids, std::vector<uint32_t>{903}) << number;
         EXPECT_EQ(c.script, "") << number;
+    }
+
+    // The line of a source's item, through the split (which pads the
+    // section's stream to the line of its header): items across lines, a
+    // string of several lines and a comment before the failing one.
+    const std::string head = headerOf(1);  // four lines
+    const struct {
+        const char* what;
+        std::string source;
+        int32_t start;
+        uint32_t line;
+    } sources[] = {
+        {"alarm",
+         head + "BEGIN_ALARM_VRX_ERROR_TEXT\n"            // 5
+                " VRX_ERROR_TEXT(1, CmErrorMsg,\n"        // 6
+                "   5, \"eins\")\n"                       // 7
+                " VRX_ERROR_TEXT(2, CmWarnMsg, 5, \"zwei\n" // 8
+                "Zeilen\")\n"                             // 9
+                " (* ein\n"                               // 10
+                " Kommentar *)\n"                         // 11
+                " VRX_ERROR_TEXT(3,\n"                    // 12
+                "   CmErrorMsg, 5, 7,\n"                  // 13
+                "   \"drei\")\n"                          // 14: 0xFFFE
+                "END_ALARM_VRX_ERROR_TEXT\n",
+         0xFFFA, 14},
+        {"boot-function",
+         head + "BEGIN_BF_ERRORTEXT\n"                    // 5
+                " MC_ERRORTEXT(1, CmHelpMsg, 0, \"a\")\n"  // 6
+                " (* Kommentar\n"                         // 7
+                " ueber zwei Zeilen *) MC_ERRORTEXT(2,\n" // 8
+                "   CmWarnMsg, 0, \"mehrere\r\n"          // 9
+                "Zeilen\n"                                // 10
+                "Text\") (* c *)\n"                       // 11
+                " MC_ERRORTEXT(\n"                        // 12
+                "   65434, CmErrorMsg, 5,\n"              // 13: 0xFFFE
+                "   \"zu gross\"\n"                       // 14
+                " )\n"                                    // 15
+                "END_BF_ERRORTEXT\n",
+         100, 15},
+    };
+    for (const auto& t : sources) {
+        std::istringstream in(t.source);
+        MdStringSectionSink sink;
+        MdSectionSplitter split;
+        ASSERT_EQ(split.split(in, sink, nullptr, 0), 0) << t.what;
+        const std::string& stream = sink.stream(t.what[0] == 'a' ? MdTmpAlmMsg : MdTmpBfErrTxt);
+        // Read whole and in blocks that end inside the tokens.
+        for (int block : {0, 1, 2, 5}) {
+            c = compile(stream, t.start, true, block);
+            EXPECT_EQ(c.result, 3) << t.what << " in blocks of " << block;
+            EXPECT_EQ(c.ids, std::vector<uint32_t>{903}) << t.what << " in blocks of " << block;
+            EXPECT_EQ(c.positions, std::vector<uint32_t>{t.line}) << t.what << " in blocks of " << block;
+            EXPECT_EQ(c.script, "") << t.what;
+        }
+        // Without a script: the id's line between the two at line 1.
+        c = compile(stream, t.start, false);
+        EXPECT_EQ(c.ids, (std::vector<uint32_t>{903, 903, 903})) << t.what;
+        EXPECT_EQ(c.positions, (std::vector<uint32_t>{1, t.line, 1})) << t.what;
     }
 }
 
@@ -208,8 +268,11 @@ TEST(ErrMsgTxtParser, Cases)
             EXPECT_EQ(c.highWater, t.highWater) << t.what;
             EXPECT_EQ(c.ids, t.ids) << t.what;
             EXPECT_EQ(c.errors, t.errors) << t.what << " in blocks of " << block;
-            // Lines are not counted.
-            EXPECT_EQ(c.positions, std::vector<uint32_t>(c.ids.size(), 1u)) << t.what;
+            // Every message at line 1 but that of an id past the last (the
+            // wrapping item's, on line 2).
+            ASSERT_EQ(c.positions.size(), c.ids.size()) << t.what;
+            for (std::size_t i = 0; i < c.ids.size(); ++i)
+                EXPECT_EQ(c.positions[i], c.ids[i] == 903 ? 2u : 1u) << t.what;
         }
     }
 }
