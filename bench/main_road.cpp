@@ -21,7 +21,13 @@
 // and as the command, against a floor of the scan and libgsf writing the
 // target's own streams.
 //
-//   bench_main_road [--sizes=1,10,100] [--sources=grown,whole] [benchmark options]
+// With --sources=stray it measures the command refusing files of one byte
+// repeated that no token begins with (a binary file, a wrong file: every
+// byte stray outside the sections) against the command compiling the
+// source that compiles whole of the same size into a new target; the
+// refusal should take less.
+//
+//   bench_main_road [--sizes=1,10,100] [--sources=grown,whole,stray] [benchmark options]
 //   bench_main_road --smoke                    each compile once on a small
 //                                              source, in-process and as
 //                                              the command; 0 when both end alike
@@ -171,6 +177,28 @@ public:
     WholeSysVars(const WholeSysVars&) = delete;
     WholeSysVars& operator=(const WholeSysVars&) = delete;
 };
+
+// The bytes of the stray sources: each stands outside every section, where
+// no token begins with it (a capital would, a small letter does not).
+const char kStrayBytes[] = {'a', '\0', '(', '*', '@', '\xff', '$', '{'};
+
+std::map<std::pair<char, int>, std::string>& strayFiles()
+{
+    static std::map<std::pair<char, int>, std::string> files;
+    return files;
+}
+
+// mb megabytes of the byte and nothing else, written once per run.
+const std::string& strayFile(char byte, int mb)
+{
+    std::map<std::pair<char, int>, std::string>& files = strayFiles();
+    auto it = files.find({byte, mb});
+    if (it != files.end()) return it->second;
+    const std::string path =
+        scratchPath("stray_" + std::to_string(static_cast<unsigned char>(byte)) + "_" + std::to_string(mb) + ".tos");
+    writeFile(path, std::string(std::size_t(mb) << 20, byte));
+    return files.emplace(std::make_pair(byte, mb), path).first->second;
+}
 
 // Runs the command with its output dropped; its exit status, -1 when it did
 // not run to an end.
@@ -423,6 +451,21 @@ void BM_WholeCommandNew(benchmark::State& state, int mb)
     compileWhole(state, false, false, mb, nullptr);
 }
 
+// The command refusing a stray source: exit status 1, no target written.
+void BM_StrayCommand(benchmark::State& state, char byte, int mb)
+{
+    const std::string& source = strayFile(byte, mb);
+    const std::string target = scratchPath("stray.dsc");
+    for (auto _ : state) {
+        state.PauseTiming();
+        removeTarget(target);
+        state.ResumeTiming();
+        if (compileOnce(false, source, target) != 1) state.SkipWithError("the source was not refused");
+    }
+    removeTarget(target);
+    state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+}
+
 // The scan floor: the bare flex scanner over the source.
 void flexScan(benchmark::State& state, const std::string& source, int mb)
 {
@@ -638,6 +681,7 @@ int toolMode(int argc, char** argv)
 void removeSources()
 {
     for (const auto& f : sourceFiles()) ::unlink(f.second.c_str());
+    for (const auto& f : strayFiles()) ::unlink(f.second.c_str());
     for (const auto& f : wholeFiles()) {
         ::unlink(f.second.source.c_str());
         ::unlink(f.second.symb.c_str());
@@ -728,13 +772,14 @@ int main(int argc, char** argv)
     if (argc == 2 && std::strcmp(argv[1], "--smoke") == 0) return smoke();
 
     std::vector<int> sizes = {10};
-    bool grown = true, whole = true;
+    bool grown = true, whole = true, stray = false;
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         if (std::strncmp(argv[i], "--sources=", 10) == 0) {
             const std::string which = argv[i] + 10;
             grown = which.find("grown") != std::string::npos;
             whole = which.find("whole") != std::string::npos;
+            stray = which.find("stray") != std::string::npos;
         } else if (std::strncmp(argv[i], "--sizes=", 8) == 0) {
             sizes.clear();
             std::istringstream list(argv[i] + 8);
@@ -753,6 +798,13 @@ int main(int argc, char** argv)
             add("WholeInProcessExisting" + n, BM_WholeInProcessExisting, mb);
             add("WholeInProcessNew" + n, BM_WholeInProcessNew, mb);
             add("WholeCommandNew" + n, BM_WholeCommandNew, mb);
+        }
+        if (stray) {
+            // the floor: the command compiling the whole source of this size
+            if (!whole) add("WholeCommandNew" + n, BM_WholeCommandNew, mb);
+            for (char byte : kStrayBytes)
+                add("StrayCommand/" + std::to_string(static_cast<unsigned char>(byte)) + n, BM_StrayCommand, byte,
+                    mb);
         }
         if (!grown) continue;
         RatioReporter::addMinimum(add("FloorFlexScan" + n, BM_FloorFlexScan, mb));
@@ -785,6 +837,21 @@ int main(int argc, char** argv)
                         best("WholeFloorGsfWrite") * 1e3, at("WholeInProcessExisting") / wholeFloor,
                         at("WholeInProcessNew") / wholeFloor, perMb * 1e3, at("WholeCommandNew") / wholeFloor);
             printSteps(wholeStepTimes()[mb], wholeFloor);
+        }
+        const double wholeCommand = at("WholeCommandNew");
+        if (stray && wholeCommand > 0) {
+            std::printf("%4d MB of one stray byte, refused by the command, over the command compiling the whole "
+                        "source (%.1f ms):",
+                        mb, wholeCommand * 1e3);
+            for (char byte : kStrayBytes) {
+                const unsigned b = static_cast<unsigned char>(byte);
+                const double t = reporter.at("StrayCommand/" + std::to_string(b) + s);
+                if (b >= 0x21 && b < 0x7F)
+                    std::printf(" '%c' %.2fx", char(b), t / wholeCommand);
+                else
+                    std::printf(" 0x%02X %.2fx", b, t / wholeCommand);
+            }
+            std::printf("\n");
         }
         const double floor = best("FloorFlexScan") + best("FloorGsfWrite");
         if (floor <= 0) continue;

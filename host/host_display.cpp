@@ -14,6 +14,11 @@ HRESULT HostErrorDisplay::QueryInterface(REFIID riid, void** ppv)
         AddRef();
         return S_OK;
     }
+    if (riid == IID_IErrorDisplayCount) {
+        *ppv = static_cast<IErrorDisplayCount*>(&m_counter);
+        AddRef();
+        return S_OK;
+    }
     return E_NOINTERFACE;
 }
 
@@ -21,7 +26,7 @@ void HostErrorDisplay::show(BSTR text, LONG level)
 {
     const int l = level >= 0 && level < 4 ? int(level) : 2;
     m_counts[l]++;
-    if (!m_out || (m_limit && m_shownAll >= m_limit)) return;
+    if (!printsMore()) return;
     m_shown[l]++;
     m_shownAll++;
     std::string line = text ? tvp::wideToUtf8(text, tvp::u16len(text)) : std::string();
@@ -39,6 +44,14 @@ HRESULT HostErrorDisplay::ShowMessage(BSTR text, LONG level, LONG, BSTR)
 HRESULT HostErrorDisplay::ShowMessageExt(CmErrorDisplayRecord record)
 {
     show(record.text, record.level);
+    return S_OK;
+}
+
+HRESULT HostErrorDisplay::countMessage(LONG level, LONG* counted)
+{
+    if (!counted) return E_POINTER;
+    *counted = printsMore() ? 0 : 1;
+    if (*counted) m_counts[level >= 0 && level < 4 ? level : 2]++;
     return S_OK;
 }
 

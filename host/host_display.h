@@ -1,6 +1,7 @@
 // The error display the tavolin command hands to the pre-compiler: it prints
 // the messages on standard error, one line each, up to a limit, and counts
-// every one; it asks for the output mode in which the message handler writes
+// every one (those past the limit without their text being made: it
+// answers IErrorDisplayCount); it asks for the output mode in which the message handler writes
 // context, position, level word, number and the text with its arguments.
 #pragma once
 #include <cstdint>
@@ -16,7 +17,7 @@ public:
 
     // out null: messages are counted but not printed. At most limit
     // messages are printed (0: every one).
-    explicit HostErrorDisplay(std::FILE* out, uint32_t limit = 0) : m_out(out), m_limit(limit) {}
+    explicit HostErrorDisplay(std::FILE* out, uint32_t limit = 0) : m_out(out), m_limit(limit), m_counter(*this) {}
     HostErrorDisplay(const HostErrorDisplay&) = delete;
     HostErrorDisplay& operator=(const HostErrorDisplay&) = delete;
 
@@ -30,6 +31,9 @@ public:
     HRESULT STDMETHODCALLTYPE ShowMessageExt(CmErrorDisplayRecord record) override;
     HRESULT STDMETHODCALLTYPE GetExtendedOutput(LONG* extended) override;
     HRESULT STDMETHODCALLTYPE GetMsgLevel(LONG* mode, LONG* flag) override;
+    // Counts the message when it would not be printed (the limit is
+    // reached, or nothing is printed): IErrorDisplayCount.
+    HRESULT countMessage(LONG level, LONG* counted);
 
     // Messages received, by host level (0 info, 1 warning, 2 error, 3 safety).
     uint32_t count(LONG level) const { return level >= 0 && level < 4 ? m_counts[level] : 0; }
@@ -41,7 +45,24 @@ public:
     void setOutput(std::FILE* out) { m_out = out; }
 
 private:
+    // The display's IErrorDisplayCount, which shares its counts.
+    struct Counter final : IErrorDisplayCount {
+        explicit Counter(HostErrorDisplay& d) : display(d) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+        {
+            return display.QueryInterface(riid, ppv);
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return display.AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return display.Release(); }
+        HRESULT STDMETHODCALLTYPE CountMessage(LONG level, LONG* counted) override
+        {
+            return display.countMessage(level, counted);
+        }
+        HostErrorDisplay& display;
+    };
+
     void show(BSTR text, LONG level);
+    bool printsMore() const { return m_out && !(m_limit && m_shownAll >= m_limit); }
 
     std::FILE* m_out;
     uint32_t m_limit;
@@ -49,4 +70,5 @@ private:
     uint32_t m_counts[4] = {0, 0, 0, 0};
     uint32_t m_shown[4] = {0, 0, 0, 0};
     uint32_t m_shownAll = 0;
+    Counter m_counter;
 };

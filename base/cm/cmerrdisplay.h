@@ -39,10 +39,25 @@ struct IErrorDisplay : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetMsgLevel(LONG* mode, LONG* flag) = 0;
 };
 
+// Optional interface of a display that shows messages only up to a limit of
+// its own {73803B30-EC2C-4D73-B15A-8244A80ADB87}, asked before a message is
+// formatted: CountMessage sets *counted to 1 when the display would not show
+// a message of that level (host level code) and has counted it, so that its
+// text is neither made nor sent; to 0 when the message is to be sent as
+// usual (nothing is counted then). A display without it receives every
+// message.
+struct IErrorDisplayCount : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE CountMessage(LONG level, LONG* counted) = 0;
+};
+
 inline constexpr IID IID_IErrorDisplayEx = {
     0x298814A7, 0xCF1F, 0x40C5, {0xAD, 0x41, 0x9E, 0x99, 0x6C, 0x3D, 0xA9, 0x99}};
 inline constexpr IID IID_IErrorDisplay = {
     0xE09CA320, 0x29C7, 0x11D6, {0xBE, 0x41, 0x00, 0x01, 0x02, 0x9A, 0xEE, 0x50}};
 
+inline constexpr IID IID_IErrorDisplayCount = {
+    0x73803B30, 0xEC2C, 0x4D73, {0xB1, 0x5A, 0x82, 0x44, 0xA8, 0x0A, 0xDB, 0x87}};
+
 TV_DECLARE_IID(IErrorDisplayEx, IID_IErrorDisplayEx);
+TV_DECLARE_IID(IErrorDisplayCount, IID_IErrorDisplayCount);
 TV_DECLARE_IID(IErrorDisplay, IID_IErrorDisplay);

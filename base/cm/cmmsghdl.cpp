@@ -360,6 +360,25 @@ void CmMessageHandler::reportMsg(const CmMsgKey& key, const CmMsgArg& a1, const 
 
         if (isSuppressed(key.id, group, &level)) return;
 
+        // The level it is counted and sent with: unclassified counts as an error.
+        const auto count = [this](uint32_t l) {
+            if (l == kCmLevelInfo) {
+                ++m_infos;
+            } else if (l == kCmLevelWarning || l == kCmLevelSafety) {
+                ++m_warnings;
+            } else {
+                ++m_errors;
+                l = kCmLevelError;
+            }
+            return l;
+        };
+        // A message that the output holds back is counted, not formatted (a
+        // source of stray bytes makes millions of them).
+        if (!templ.empty() && m_out->countWithoutText(level)) {
+            count(level);
+            return;
+        }
+
         const uint32_t mode = m_level.mode;
         std::u16string text;
         text.reserve(128);  // room for most messages: grown once, not piece by piece
@@ -400,14 +419,7 @@ void CmMessageHandler::reportMsg(const CmMsgKey& key, const CmMsgArg& a1, const 
                 text += body;
         }
 
-        if (level == kCmLevelInfo) {
-            ++m_infos;
-        } else if (level == kCmLevelWarning || level == kCmLevelSafety) {
-            ++m_warnings;
-        } else {
-            ++m_errors;
-            level = kCmLevelError;
-        }
+        level = count(level);
         output(toWString(text), level, helpId, moduleText, key);
     } catch (...) {
         TraceRecord rec(4, __LINE__, kSource, "CmMessageHandler::reportMsg");

@@ -71,6 +71,8 @@ bool traceMessage(const char* method, const WString& text, uint32_t level, bool 
 
 CmMsgOut::~CmMsgOut() = default;
 
+bool CmMsgOut::countWithoutText(uint32_t) { return false; }
+
 uint32_t cmHostLevel(uint32_t level)
 {
     return (level == kCmLevelInfo || level == kCmLevelWarning || level == kCmLevelSafety) ? level
@@ -181,6 +183,17 @@ void CmIfErrorDisplayMsgOut::msgOutExt(const WString& text, uint32_t level, uint
     r.text = t.get();
     r.moduleText = m.get();
     d.current->ShowMessageExt(r);
+}
+
+bool CmIfErrorDisplayMsgOut::countWithoutText(uint32_t level)
+{
+    if (!m_display || getTraceApi().isLevelOn(1)) return false;
+    IErrorDisplayCount* c = nullptr;
+    if (FAILED(m_display->QueryInterface(IID_IErrorDisplayCount, reinterpret_cast<void**>(&c))) || !c) return false;
+    ComPtr<IErrorDisplayCount> counter;
+    counter.Attach(c);
+    LONG counted = 0;
+    return SUCCEEDED(counter->CountMessage(static_cast<LONG>(cmHostLevel(level)), &counted)) && counted != 0;
 }
 
 // ---------------------------------------------------------------------------

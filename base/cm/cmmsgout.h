@@ -21,6 +21,10 @@ public:
                         const WString& moduleText) = 0;
     virtual void msgOutExt(const WString& text, uint32_t level, uint32_t helpId,
                            const WString& moduleText, uint32_t position, uint32_t msgId) = 0;
+    // Asked before a message of the level is formatted: true when the output
+    // would not show it and has counted it (the text is then not made); false
+    // when the message is to be sent (the default).
+    virtual bool countWithoutText(uint32_t level);
 };
 
 // Host level code of a handler level.
@@ -53,6 +57,9 @@ public:
     // Extended record; only the current interface receives it.
     void msgOutExt(const WString& text, uint32_t level, uint32_t helpId, const WString& moduleText,
                    uint32_t position, uint32_t msgId) override;
+    // Through the display's IErrorDisplayCount when it has one; false while
+    // the trace takes every message's text (level 1).
+    bool countWithoutText(uint32_t level) override;
 
     // Carried into extended records as they are.
     void setContextWords(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3);

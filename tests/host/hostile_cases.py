@@ -399,6 +399,34 @@ for what, source, *status in scanner_cases:
             check(nul not in f.read(), f"{what}: a NUL byte in the resource script")
     check(not leftovers(), f"{what}: left {leftovers()}")
 
+# A source of one byte repeated, a byte that begins no token outside the
+# sections, is refused with a short output: the first hundred stray bytes
+# are reported one by one, the rest of the run as one message, and what is
+# past the display's limit is counted. A number of megabytes in a section is
+# quoted by its first digits and its length, not whole.
+for byte in b"a\0(*@\xff${":
+    what = f"3 MB of the byte 0x{byte:02X}"
+    write("s.tos", bytes([byte]) * (3 << 20))
+    shutil.copy(path("good.dsc"), path("axis.dsc"))
+    p = run("s.tos", "axis.dsc")
+    check(p.returncode == 1, f"{what}: exit status {p.returncode}, {p.stderr[-300:]!r}")
+    check(len(p.stdout) + len(p.stderr) < 20000, f"{what}: {len(p.stdout) + len(p.stderr)} bytes of output")
+    said = p.stderr.count(b"\n")
+    check(said < 110, f"{what}: {said} lines on standard error")
+    check(digest("axis.dsc") == good, f"{what}: the target changed")
+    check(not leftovers(), f"{what}: left {leftovers()}")
+NUMBER = b"9" * (3 << 20)
+write("n.tos", axis.replace(b"Def(1.0E4)", b"Def(" + NUMBER + b")", 1))
+shutil.copy(path("good.dsc"), path("axis.dsc"))
+p = run("n.tos", "axis.dsc")
+check(p.returncode == 1 and step_failed(p.stdout.decode(errors="replace")),
+      f"a number of 3 MB: exit status {p.returncode}, {p.stdout[-300:]!r}")
+check(len(p.stdout) + len(p.stderr) < 5000, f"a number of 3 MB: {len(p.stdout) + len(p.stderr)} bytes of output")
+check(b"9" * 40 + "\u2026".encode() in p.stderr and b" (3145728 Bytes)" in p.stderr,
+      f"a number of 3 MB: not quoted by its first digits and its length: {p.stderr[-500:]!r}")
+check(digest("axis.dsc") == good, "a number of 3 MB: the target changed")
+check(not leftovers(), f"a number of 3 MB: left {leftovers()}")
+
 # A target whose root directory entry has a sibling (the format gives the
 # root none) is refused untouched.
 with open(path("good.dsc"), "rb") as f:

@@ -557,6 +557,14 @@ TEST_F(HostCommand, MessagesAreShownUpToALimit)
     const Result all = run("compile many.tos -o many.dsc --max-messages 0");
     EXPECT_GT(lines(all.err), 150) << all.err;
     EXPECT_EQ(all.err.find("more messages"), std::string::npos);
+    // The messages held back are counted whole, though their texts are
+    // never made: those shown plus those counted are all there are.
+    auto held = [](const std::string& err) {
+        const std::size_t at = err.find("\xE2\x80\xA6 and ");
+        return at == std::string::npos ? -1L : std::atol(err.c_str() + at + 8);
+    };
+    EXPECT_EQ(3 + held(r.err), lines(all.err) - 1) << r.err;
+    EXPECT_EQ(100 + held(run("compile many.tos -o many.dsc").err), lines(all.err) - 1);
 }
 
 // With flag 0 the stand-in class provider beside libtavolin.so compiles the

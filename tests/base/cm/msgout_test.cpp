@@ -37,6 +37,7 @@ public:
     {
         m_cur.host = this;
         m_old.host = this;
+        m_count.host = this;
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
@@ -45,6 +46,7 @@ public:
         if (riid == IID_IUnknown) *ppv = static_cast<IUnknown*>(this);
         else if (riid == IID_IErrorDisplayEx && m_offerCurrent) *ppv = &m_cur;
         else if (riid == IID_IErrorDisplay && m_offerOlder) *ppv = &m_old;
+        else if (riid == IID_IErrorDisplayCount && showLimit >= 0) *ppv = &m_count;
         if (!*ppv) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -55,6 +57,10 @@ public:
     ULONG refs = 1;
     LONG mode = 2, flag = 0, extended = 0;
     HRESULT levelResult = S_OK;
+    // With a limit it offers IErrorDisplayCount: messages beyond the limit
+    // are counted by host level instead of being shown.
+    int showLimit = -1;
+    LONG held[4] = {0, 0, 0, 0};
     std::vector<Shown> shown;
     std::vector<ShownExt> ext;
 
@@ -103,6 +109,18 @@ private:
             return host->levelResult;
         }
     } m_old;
+    struct Counter : IErrorDisplayCount {
+        FakeDisplay* host;
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID r, void** p) override { return host->QueryInterface(r, p); }
+        ULONG STDMETHODCALLTYPE AddRef() override { return host->AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return host->Release(); }
+        HRESULT STDMETHODCALLTYPE CountMessage(LONG level, LONG* counted) override
+        {
+            *counted = host->shown.size() >= std::size_t(host->showLimit);
+            if (*counted) host->held[level]++;
+            return S_OK;
+        }
+    } m_count;
     bool m_offerCurrent, m_offerOlder;
 };
 
@@ -205,6 +223,32 @@ TEST(ErrorDisplayOut, TraceLinesEmptyTextAndNoInterface)
     EXPECT_EQ(capture.lines()[0].method, "CmIfErrorDisplayMsgOut::msgOut");
     EXPECT_EQ(capture.lines()[3].method, "CmIfErrorDisplayMsgOut::msgOutExt");
     EXPECT_EQ(capture.lines()[0].file, "cmifeout");
+}
+
+TEST(ErrorDisplayOut, MessagesADisplayHoldsBackAreCountedUnformatted)
+{
+    // The display shows two messages and counts the others itself: the
+    // handler counts every one, but makes and sends only the texts shown.
+    FakeDisplay d(true, false);
+    d.showLimit = 2;
+    {
+        CmIfErrorDisplayMsgOut out(&d);
+        CmMessageHandler h(cmBuiltinMsgTable(), &out);
+        h.setTextLibrary(nullptr);
+        h.setMsgLevel(CmMsgLevel(4));
+        for (int i = 0; i < 5; ++i) h.report(201, CmMsgArg("'x'"));
+        ASSERT_EQ(d.shown.size(), 2u);
+        EXPECT_EQ(d.shown[1].text, "Scanner Fehler, unerwartetes Zeichen 'x'");
+        EXPECT_EQ(d.held[2], 3);
+        EXPECT_EQ(h.errorCount(), 5u);
+        // While the trace takes the text of every message, each is made and sent.
+        CTraceCapture capture;
+        h.report(201, CmMsgArg("'y'"));
+        EXPECT_EQ(d.shown.size(), 3u);
+        EXPECT_EQ(d.held[2], 3);
+        EXPECT_EQ(h.errorCount(), 6u);
+    }
+    EXPECT_EQ(d.refs, 1u);
 }
 
 TEST(ErrorDisplayOut, MsgLevelFromHost)

@@ -11,6 +11,7 @@
 #include "co/TraceApi.h"
 #include "platform/guid.h"
 #include "platform/text.h"
+#include "tools/md/tavolin/MdScannerSupport.h"
 
 namespace {
 
@@ -107,12 +108,15 @@ void CMDAcxParser::reportError(uint32_t id, const String* arg1, const String* ar
 {
     CmMessageHandler* handler = cmGetMessageHandler();
     if (!handler) return;
+    // The names and values quoted come from the file: a long one is cut.
+    const std::string a1 = arg1 ? mdTokenArg(arg1->c_str(), std::size_t(arg1->length())) : std::string();
+    const std::string a2 = arg2 ? mdTokenArg(arg2->c_str(), std::size_t(arg2->length())) : std::string();
     if (!arg1)
         handler->report(id);
     else if (!arg2)
-        handler->report(id, CmMsgArg(arg1->c_str()));
+        handler->report(id, CmMsgArg(a1.c_str()));
     else
-        handler->report(id, CmMsgArg(arg1->c_str()), CmMsgArg(arg2->c_str()));
+        handler->report(id, CmMsgArg(a1.c_str()), CmMsgArg(a2.c_str()));
 }
 
 uint32_t CMDAcxParser::parseHeader(CAcxCompoundTag* root, FsDsc* descriptor)

@@ -12,8 +12,8 @@
 //   sets the end-of-input flag.
 // - yyerror(text): message base + 2 with the text; one error counted. The
 //   parser passes "parse error" and "parser stack overflow".
-// - LexerError(text): message base + 1 with the text between single quotes;
-//   one error counted; the scanner goes on with the next character. After
+// - LexerError(text): message base + 1 with the text between single quotes
+//   (a long one cut, mdTokenArg); one error counted; the scanner goes on with the next character. After
 //   a fatal error of the scanner (YY_FATAL_ERROR, MdScannerSupport.h) it
 //   does not go on: the message is reported once, the scanner's buffer is
 //   dropped, and the parser gets a token that no grammar takes (then the end
@@ -42,6 +42,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <istream>
 #include <sstream>
@@ -58,7 +59,9 @@
 // Emits message id through the process-wide message handler: the position
 // word is line, the first argument is arg as a narrow text when given, the
 // second arg2 when both are given (arg2 without arg is ignored), the others
-// are empty. Nothing happens when no handler is installed.
+// are empty; each argument cut when it is long (mdTokenArg: the arguments
+// are the source's tokens and names). Nothing happens when no handler is
+// installed.
 void mdEmitMessage(uint32_t id, int32_t line, const char* arg = nullptr, const char* arg2 = nullptr);
 
 // Rewrites the section `name` of the descriptor from empty with what write
@@ -116,7 +119,10 @@ public:
         if (m_scanStopped) return;
         reportError(m_msgBase + 2, text);
     }
-    void LexerError(const char* text) override { reportError(m_msgBase + 1, (std::string("'") + text + "'").c_str()); }
+    void LexerError(const char* text) override
+    {
+        reportError(m_msgBase + 1, mdTokenArg(text, std::strlen(text), "'").c_str());
+    }
 
     void init(const MdCompilerArgs& args) override
     {

@@ -10,8 +10,34 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "co/tvstring.h"
+
+// A token's text as a message argument, between two quote texts: whole up
+// to kMdTokenWhole bytes (the messages of any usual source); a longer token
+// (a number or a line of megabytes) by its first kMdTokenHead bytes and an
+// ellipsis, with its length in bytes behind the closing quote (the first
+// digits of a long number, the ellipsis, "' (52428800 Bytes)"). The
+// ellipsis is the byte 0x85: message
+// arguments are ANSI texts (code page 1252), widened to U+2026, which the
+// outputs write as UTF-8.
+inline constexpr std::size_t kMdTokenWhole = 64;
+inline constexpr std::size_t kMdTokenHead = 40;
+inline std::string mdTokenArg(const char* text, std::size_t len, const char* quote = "")
+{
+    std::string arg(quote);
+    if (len <= kMdTokenWhole) {
+        arg.append(text, len);
+        arg += quote;
+        return arg;
+    }
+    arg.append(text, kMdTokenHead);
+    arg += '\x85';
+    arg += quote;
+    arg += " (" + std::to_string(len) + " Bytes)";
+    return arg;
+}
 
 // A fatal condition of a generated scanner: its buffer cannot grow for a
 // token ("input buffer overflow"), its input fails, or its tables lead to no

@@ -87,12 +87,36 @@ public:
     int32_t lineNo() const { return m_line; }
     const MdSectionValue& tokenValue() const { return m_value; }
 
+    // Stray bytes outside the sections: the first kStrayEach of a run (bytes
+    // taken by consecutive matches, on one line) are each reported at once;
+    // the rest of the run is held and reported as one by flushStray, which
+    // the driver calls before it hands on a token or reports anything else.
+    static constexpr std::size_t kStrayEach = 100;
+    void flushStray();
+
+protected:
+    // The report of stray text: its argument (quoted, cut by mdTokenArg) and
+    // its line. Ignored here.
+    virtual void strayReport(const std::string& arg, int32_t line);
+
 private:
     struct StreamState {
         int32_t line;      // line of the stream the next byte goes to
         bool owesLineEnd;  // an end keyword's line end is still to be written
         bool failed;       // a write failed: nothing more goes to this stream
     };
+
+    struct StrayRun {
+        uint32_t match = 0;     // the match that took the run's last bytes
+        std::size_t each = 0;   // bytes of the run reported one by one
+        std::size_t held = 0;   // bytes held beyond them
+        int32_t line = 0;       // the line of the held bytes
+        std::string head;       // their first bytes (at most kMdTokenWhole)
+    };
+
+    void stray(const char* text, std::size_t len);
+    void holdStray(const char* text, std::size_t len);
+    static bool strayAt(const char* p, const char* end);
 
     int beginSection(int section);
     int endSection(int section);
@@ -131,4 +155,6 @@ private:
     std::string m_block;   // bytes for m_blockStream not yet handed to the sink
     std::istringstream m_noInput;  // the input after stopScan
     int m_blockStream = -1;
+    uint32_t m_match = 0;  // matches of the rules so far
+    StrayRun m_stray;
 };

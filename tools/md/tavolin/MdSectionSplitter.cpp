@@ -94,6 +94,9 @@ int MdSectionSplitter::yylex(MdSectionValue* value)
         m_scanStopped = true;
         stopScan();
     });
+    // What the scanner holds of a run of stray bytes is reported before the
+    // parser sees the token that ends it.
+    flushStray();
     if (m_probing && token >= MDSEC_END_TO_HEADER && token <= MDSEC_END_DV_TP_HEADER) m_headerEnded = true;
     if (token == 0) m_eof = true;
     *value = tokenValue();
@@ -109,7 +112,8 @@ void MdSectionSplitter::yyerror(const char* text)
 
 void MdSectionSplitter::LexerError(const char* text)
 {
-    reportError(MdMsgUnexpectedChar, std::string("'") + text + "'");
+    flushStray();
+    reportError(MdMsgUnexpectedChar, mdTokenArg(text, std::strlen(text), "'"));
 }
 
 void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)
@@ -117,10 +121,16 @@ void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)
     ++m_errors;
     std::vector<std::string> args;
     if (!arg.empty()) args.push_back(arg);
-    emit(msgId, args);
+    emit(msgId, lineNo(), args);
 }
 
-void MdSectionSplitter::emit(uint32_t msgId, const std::vector<std::string>& args)
+void MdSectionSplitter::strayReport(const std::string& arg, int32_t line)
 {
-    if (m_reporter) m_reporter->report(msgId, lineNo(), args);
+    ++m_errors;
+    emit(MdMsgUnexpectedChar, line, {arg});
+}
+
+void MdSectionSplitter::emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args)
+{
+    if (m_reporter) m_reporter->report(msgId, line, args);
 }

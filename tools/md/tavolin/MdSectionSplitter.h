@@ -45,13 +45,16 @@ public:
     using MdSectionScanner::yylex;
     int yylex(MdSectionValue* value) override;
     void yyerror(const char* text) override;
-    // Message 201 with the text between apostrophes; one error counted.
+    // Message 201 with the text between apostrophes (cut when long,
+    // mdTokenArg); one error counted.
     void LexerError(const char* text) override;
 
 protected:
     void reportError(uint32_t msgId, const std::string& arg) override;
-    // Hands a message to the reporter with the scanner's current line.
-    virtual void emit(uint32_t msgId, const std::vector<std::string>& args);
+    // Message 201 for stray bytes; one error counted.
+    void strayReport(const std::string& arg, int32_t line) override;
+    // Hands a message to the reporter.
+    virtual void emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args);
 
 private:
     MdSectionReporter* m_reporter = nullptr;

@@ -287,6 +287,32 @@ TEST(ScannerSupport, StringValueDropsTheQuotesAndTheBackslashOfAnEscapedQuote)
     }
 }
 
+TEST(ScannerSupport, ALongTokenIsQuotedByItsFirstBytesAndItsLength)
+{
+    // Up to 64 bytes a token stands whole; beyond, its first 40 bytes, the
+    // ellipsis of code page 1252 and its length behind the closing quote.
+    const std::string d64(64, '7'), d65(65, '7');
+    EXPECT_EQ(mdTokenArg(d64.data(), d64.size(), "'"), "'" + d64 + "'");
+    EXPECT_EQ(mdTokenArg(d65.data(), d65.size(), "'"), "'" + std::string(40, '7') + "\x85' (65 Bytes)");
+    EXPECT_EQ(mdTokenArg(d65.data(), d65.size()), std::string(40, '7') + "\x85 (65 Bytes)");
+    EXPECT_EQ(mdTokenArg("", 0, "'"), "''");
+
+    // Through a scanner's error, or any message of a compiler, and the
+    // message handler: the ellipsis arrives as U+2026 (written out as
+    // UTF-8); a short token as ever.
+    MessageCapture messages;
+    NestParser p;
+    const std::string token(1 << 20, '9');
+    p.LexerError(token.c_str());
+    p.LexerError("!");
+    mdEmitMessage(301, 7, token.c_str());
+    ASSERT_EQ(messages.records.size(), 3u);
+    const std::string text = "Scanner Fehler, unerwartetes Zeichen ", cut = std::string(40, '9') + "\xE2\x80\xA6";
+    EXPECT_EQ(messages.records[0].text, text + "'" + cut + "' (1048576 Bytes)");
+    EXPECT_EQ(messages.records[1].text, text + "'!'");
+    EXPECT_EQ(messages.records[2].text, text + cut + " (1048576 Bytes)");
+}
+
 TEST(RcStringTable, IdsAreAtLeastFourUpperCaseHexDigits)
 {
     TempFile script("");

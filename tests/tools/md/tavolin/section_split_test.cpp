@@ -373,6 +373,89 @@ TEST(SectionSplit, NulBytesInHeaderTextsAreUnexpected)
     EXPECT_EQ(s.head().kind, 1);
 }
 
+// The arguments of the unexpected-character messages, in order.
+std::vector<std::string> strayArgs(const Split& s)
+{
+    std::vector<std::string> args;
+    for (const auto& r : s.messages.records)
+        if (r.id == MdMsgUnexpectedChar) args.push_back(r.args.empty() ? std::string() : r.args[0]);
+    return args;
+}
+
+TEST(SectionSplit, ALongRunOfStrayBytesEndsInOneMessage)
+{
+    // The first hundred stray bytes of a run are each reported, as ever; the
+    // rest of the run is one message quoting its first 40 bytes, an ellipsis
+    // (0x85) and its length, at the run's line.
+    for (const char byte : {'a', '(', '*', '@', '\xff', '$', '{', ':'}) {
+        const std::size_t size = (std::size_t(1) << 20) + 17;
+        Split s("\n\n" + std::string(size, byte) + "\n" + kHeader);
+        const std::string one = std::string("'") + byte + "'";
+        std::vector<std::string> expected(100, one);
+        expected.push_back("'" + std::string(40, byte) + "\x85' (" + std::to_string(size - 100) + " Bytes)");
+        EXPECT_EQ(strayArgs(s), expected) << byte;
+        ASSERT_EQ(s.messages.records.size(), 101u) << byte;
+        EXPECT_EQ(s.messages.records[0].line, 3);
+        EXPECT_EQ(s.messages.records[100].line, 3);
+        EXPECT_EQ(s.result, 3) << byte;
+        EXPECT_EQ(s.head().kind, 1) << byte;  // the header after the run is read as ever
+    }
+    // NUL bytes quote as nothing one by one (as ever) and as blanks in the
+    // held rest; a short rest stands whole.
+    Split nul(std::string(150, '\0') + "\n" + kHeader);
+    std::vector<std::string> expected(100, "''");
+    expected.push_back("'" + std::string(50, ' ') + "'");
+    EXPECT_EQ(strayArgs(nul), expected);
+    EXPECT_EQ(nul.head().kind, 1);
+}
+
+TEST(SectionSplit, AStrayRunEndsWhereATokenMayBegin)
+{
+    // Each run has its own count: a blank, a line end or a token ends it.
+    Split s(std::string(120, 'x') + " " + std::string(3, 'y') + "\n" + std::string(101, 'z') + kHeader);
+    std::vector<std::string> expected(100, "'x'");
+    expected.push_back("'" + std::string(20, 'x') + "'");
+    expected.insert(expected.end(), 3, "'y'");
+    expected.insert(expected.end(), 100, "'z'");
+    expected.push_back("'z'");
+    EXPECT_EQ(strayArgs(s), expected);
+    EXPECT_EQ(s.messages.records[100].line, 1);
+    EXPECT_EQ(s.messages.records.back().line, 2);
+    EXPECT_EQ(s.head().kind, 1);
+
+    // Inside a long run the tokens that may end it are still found: a
+    // comment, a GUID after braces, an assignment after colons, a keyword
+    // after at signs, and every stray byte before them is counted.
+    const std::string braces(300, '{'), colons(300, ':'), ats(300, '@'), stars(300, '*');
+    Split t(stars + "(* a comment *)" + ats + "TO_HEADER TOTYPE " + colons +
+            ":= " + braces + "{0B77C3C0-79ED-11D5-ae65-0040C7998E91}, 3.1;\n"
+            "DATE := DT#2004;\nEND_TO_HEADER" + ats + "@DESCRIPTION\nv : INT;\n@END_DESCRIPTION\n");
+    const std::vector<std::string> args = strayArgs(t);
+    ASSERT_EQ(args.size(), 5u * 101u);
+    for (std::size_t run = 0; run < 5; ++run) {
+        const char byte = "*@:{@"[run];
+        EXPECT_EQ(args[run * 101 + 99], std::string("'") + byte + "'");
+        EXPECT_EQ(args[run * 101 + 100], "'" + std::string(40, byte) + "\x85' (200 Bytes)") << byte;
+    }
+    EXPECT_EQ(t.result, 3);
+    EXPECT_EQ(t.head().kind, 1);
+    EXPECT_EQ(t.head().typeId1.guid.Data1, 0x0B77C3C0u);
+    EXPECT_EQ(t.head().typeId1.version, 3);
+    EXPECT_NE(t.stream("sysvar_tmp").find("@DESCRIPTION \r\nv : INT;\r\n@END_DESCRIPTION"), std::string::npos);
+}
+
+TEST(SectionSplit, ALongNumberIsQuotedCut)
+{
+    // A number of a megabyte: its first 40 digits, the ellipsis and its
+    // length; one message.
+    const std::string digits(1 << 20, '9');
+    Split s("TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, " + digits + ".1; DATE := DT#1; END_TO_HEADER");
+    ASSERT_EQ(s.messages.records.size(), 1u);
+    EXPECT_EQ(s.messages.records[0].args,
+              std::vector<std::string>{"'" + std::string(40, '9') + "\x85' (1048576 Bytes)"});
+    EXPECT_EQ(s.result, 3);
+}
+
 namespace {
 
 // Counts the messages only (a megabyte of unexpected characters makes a
