@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "base/cm/cmerrdisplay.h"
 #include "platform/com.h"
@@ -39,6 +40,13 @@ public:
     void printHeldBack() const;
     // Where the messages go from now on (null: counted only).
     void setOutput(std::FILE* out) { m_out = out; }
+    // A message that begins with the name read (the path the pre-compiler
+    // was given as its source) shows the name shown in its place.
+    void showSourceAs(const std::string& read, const std::string& shown)
+    {
+        m_sourceRead = read;
+        m_sourceShown = shown;
+    }
 
 private:
     void show(BSTR text, LONG level);
@@ -49,4 +57,5 @@ private:
     uint32_t m_counts[4] = {0, 0, 0, 0};
     uint32_t m_shown[4] = {0, 0, 0, 0};
     uint32_t m_shownAll = 0;
+    std::string m_sourceRead, m_sourceShown;
 };
