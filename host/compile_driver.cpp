@@ -21,6 +21,7 @@
 #include "base/fs/FsSecClMem.h"
 #include "host/compile_outputs.h"
 #include "host/host_display.h"
+#include "host/source_file.h"
 #include "host/target_file.h"
 #include "platform/guid.h"
 #include "platform/nameclassifier.h"
@@ -374,10 +375,12 @@ bool tempDirectoryUsable()
 
 class Run {
 public:
-    // careful: the source's kind is settled before anything is opened, by
-    // reading the whole source (see probeKind).
-    Run(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext, bool careful)
-        : m_lib(lib), m_o(o), m_file(o.target), m_outputs(o.rc, o.impl), m_trace(trace),
+    // source: the file SOURCE is read from (see SourceFile). careful: the
+    // source's kind is settled before anything is opened, by reading the
+    // whole source (see probeKind).
+    Run(HostLibrary& lib, const HostCompileOptions& o, const std::string& source, HostCompileTrace trace,
+        void* traceContext, bool careful)
+        : m_lib(lib), m_o(o), m_source(source), m_file(o.target), m_outputs(o.rc, o.impl), m_trace(trace),
           m_traceContext(traceContext), m_careful(careful)
     {
     }
@@ -426,6 +429,7 @@ private:
 
     HostLibrary& m_lib;
     const HostCompileOptions& m_o;
+    const std::string& m_source;  // SOURCE, or its copy when it cannot be read twice
     TargetFile m_file;
     CompileOutputs m_outputs;   // the resource script and the macro files
     std::string m_outputTrouble;  // for the next step line: an output was not written whole
@@ -470,7 +474,7 @@ LONG Run::probeKind()
     LONG kind = MdKindNone;
     if (fsCreateMemStorage(&scratch) && scratch) {
         HostErrorDisplay silent(nullptr);
-        Bstr source(m_o.source);
+        Bstr source(m_source);
         LONG status = 0;
         libraryCall(
             [&] {
@@ -646,7 +650,7 @@ int32_t Run::sourceKind(bool lookFurther, bool& certain) const
 {
     certain = false;
     int32_t kind = MdKindNone;
-    std::ifstream in(m_o.source, std::ios::in | std::ios::binary);
+    std::ifstream in(m_source, std::ios::in | std::ios::binary);
     if (!in.is_open()) return kind;
     std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
     libraryCall([&] { kind = split->probeKind(in, certain, lookFurther); return S_OK; }, false);
@@ -847,8 +851,10 @@ int Run::compile()
     // is said.
     if (m_assumedKind != MdKindNone && !holder) return giveWay();
     HostErrorDisplay display(holder ? holder : stderr, m_o.maxMessages);
+    // The messages name SOURCE, not its copy.
+    display.showSourceAs(m_source, m_o.source);
     m_outputs.prepare();
-    Bstr source(m_o.source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(m_o.rcText);
+    Bstr source(m_source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(m_o.rcText);
     LONG kind = MdKindNone;
     LONG status = 0;
     HRESULT hr;
@@ -1059,15 +1065,20 @@ bool hostCompilePathsUsable(const HostCompileOptions& o)
 int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)
 {
     LibraryOutput::s_limit = o.maxMessages;
+    SourceFile source(o.source);
+    if (!source.open()) {
+        if (trace) trace("done", traceContext);
+        return 1;
+    }
     int rc;
     bool redo;
     {
-        Run run(lib, o, trace, traceContext, false);
+        Run run(lib, o, source.path(), trace, traceContext, false);
         rc = run.compile();
         redo = run.mustRedo();
     }
     if (redo) {
-        Run run(lib, o, trace, traceContext, true);
+        Run run(lib, o, source.path(), trace, traceContext, true);
         rc = run.compile();
     }
     if (trace) trace("done", traceContext);

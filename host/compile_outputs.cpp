@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "host/target_file.h"
@@ -97,12 +96,6 @@ std::string makeMacroPair(const std::string& prefix, const std::string& name, st
     return base;
 }
 
-std::string scratchDir()
-{
-    const char* tmp = std::getenv("TMPDIR");
-    return tmp && *tmp ? tmp : "/tmp";
-}
-
 }  // namespace
 
 std::string hostFileOf(const std::string& path)
@@ -133,9 +126,7 @@ CompileOutputs::CompileOutputs(const std::string& rc, const std::string& base) :
 void CompileOutputs::check(Output& out)
 {
     out.file = hostFileOf(out.path);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    out.mode = 0666 & ~mask;
+    out.mode = hostNewFileMode();
     struct stat st;
     if (::stat(out.file.c_str(), &st) != 0) {
         if (errno != ENOENT) out.why = errnoWords(errno);
@@ -159,7 +150,7 @@ void CompileOutputs::makeRc()
         out.work = makeTemp(out.file + ".XXXXXX", 0);
         if (out.work.empty()) out.why = creationWords(errno, out.file);
     }
-    if (out.work.empty()) out.work = makeTemp(scratchDir() + "/tavolin.XXXXXX.rc", 3);
+    if (out.work.empty()) out.work = makeTemp(hostTempDir() + "/tavolin.XXXXXX.rc", 3);
 }
 
 void CompileOutputs::makeMacros()
@@ -181,7 +172,7 @@ void CompileOutputs::makeMacros()
         }
     }
     // A scratch pair that is never put in place, under a short name.
-    if (m_macroBase.empty()) m_macroBase = makeMacroPair(scratchDir() + "/tavolin", "m", m_macroDir, cFailed);
+    if (m_macroBase.empty()) m_macroBase = makeMacroPair(hostTempDir() + "/tavolin", "m", m_macroDir, cFailed);
     if (m_macroBase.empty()) return;
     h.work = m_macroBase + ".m4h";
     c.work = m_macroBase + ".m4c";

@@ -30,6 +30,8 @@ void HostErrorDisplay::show(BSTR text, LONG level)
     m_shown[l]++;
     m_shownAll++;
     std::string line = text ? tvp::wideToUtf8(text, tvp::u16len(text)) : std::string();
+    if (!m_sourceRead.empty() && line.compare(0, m_sourceRead.size(), m_sourceRead) == 0)
+        line.replace(0, m_sourceRead.size(), m_sourceShown);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), m_out);
     std::fflush(m_out);

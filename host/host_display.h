@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "base/cm/cmerrdisplay.h"
 #include "platform/com.h"
@@ -43,6 +44,13 @@ public:
     void printHeldBack() const;
     // Where the messages go from now on (null: counted only).
     void setOutput(std::FILE* out) { m_out = out; }
+    // A message that begins with the name read (the path the pre-compiler
+    // was given as its source) shows the name shown in its place.
+    void showSourceAs(const std::string& read, const std::string& shown)
+    {
+        m_sourceRead = read;
+        m_sourceShown = shown;
+    }
 
 private:
     // The display's IErrorDisplayCount, which shares its counts.
@@ -71,4 +79,5 @@ private:
     uint32_t m_shown[4] = {0, 0, 0, 0};
     uint32_t m_shownAll = 0;
     Counter m_counter;
+    std::string m_sourceRead, m_sourceShown;
 };

@@ -143,33 +143,48 @@ std::string errnoWords(int e)
     return std::strerror(e);
 }
 
+std::string hostTempDir()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+unsigned hostNewFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
 bool TargetFile::exists() const
 {
     struct stat st;
     return ::lstat(m_path.c_str(), &st) == 0;
 }
 
-std::string TargetFile::reserveWorkName(bool keepFile)
+std::string TargetFile::reserveWorkName()
 {
-    // Beside TARGET the final rename cannot fail for another file system;
-    // in a directory that cannot be written the copy goes to $TMPDIR.
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string dirs[2] = {m_file, std::string(tmp && *tmp ? tmp : "/tmp") + "/tavolin"};
-    int lastErr = 0;
-    for (const std::string& base : dirs) {
-        std::string name = base + ".XXXXXX";
+    // Beside TARGET only: the copy replaces TARGET by a rename in its
+    // directory, and a directory that cannot take the copy cannot take that
+    // rename either; TARGET is then refused, never written in place. A
+    // TARGET whose name leaves no room for the suffix gets a short name.
+    const std::string names[2] = {m_file + ".XXXXXX", dirOf(m_file) + "/tavolin.XXXXXX"};
+    int err = 0;
+    for (std::string name : names) {
         const int fd = ::mkostemp(&name[0], O_CLOEXEC);
         if (fd < 0) {
-            lastErr = errno;
-            continue;
+            err = errno;
+            if (err == ENAMETOOLONG) continue;
+            break;
         }
         tvp::registerTempName(name.c_str());
         if (m_mode) (void)::fchmod(fd, m_mode);
         ::close(fd);
-        if (!keepFile) ::unlink(name.c_str());
         return name;
     }
-    say("make a working copy of", m_path, errnoWords(lastErr));
+    say("make a working copy of", m_path,
+        (err == ENOENT ? errnoWords(ENOTDIR) : errnoWords(err)) +
+            " (TARGET is replaced by a rename in its directory, never written in place)");
     return std::string();
 }
 
@@ -195,7 +210,7 @@ bool TargetFile::openExisting()
     m_mode = st.st_mode & 07777;
     char real[PATH_MAX];
     if (::realpath(m_path.c_str(), real)) m_file = real;
-    m_work = reserveWorkName(true);
+    m_work = reserveWorkName();
     if (m_work.empty()) {
         discard();
         return false;
@@ -219,29 +234,36 @@ bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
         say("create", m_path, "its directory does not exist");
         return false;
     }
-    if (::access(dir.c_str(), W_OK) != 0) {
-        say("create", m_path, errnoWords(errno));
-        return false;
-    }
-    m_work = reserveWorkName(false);
+    m_mode = hostNewFileMode();
+    m_work = reserveWorkName();
     if (m_work.empty()) return false;
-    if (!make(m_work.c_str())) {
+    // The file is made under a short name in $TMPDIR and copied to the
+    // working name: the maker takes paths of a limited length, the working
+    // name is as long as TARGET's.
+    std::string scratch = hostTempDir() + "/tavolin.XXXXXX";
+    const int fd = ::mkostemp(&scratch[0], O_CLOEXEC);
+    if (fd < 0) {
+        say("create", m_path, errnoWords(errno));
         discard();
         return false;
     }
-    return true;
-}
-
-bool TargetFile::copyInPlace()
-{
-    const int in = ::open(m_work.c_str(), O_RDONLY | O_CLOEXEC);
-    const int out = m_lock >= 0 ? m_lock : ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    bool ok = in >= 0 && out >= 0 && copyContent(in, out);
-    const int err = errno;
-    if (in >= 0) ::close(in);
-    if (out >= 0 && out != m_lock) ::close(out);
-    if (!ok) say("write", m_path, errnoWords(err));
-    return ok;
+    tvp::registerTempName(scratch.c_str());
+    ::close(fd);
+    ::unlink(scratch.c_str());  // the maker makes a new file
+    bool made = make(scratch.c_str());
+    if (made) {
+        const int in = ::open(scratch.c_str(), O_RDONLY | O_CLOEXEC);
+        const int out = ::open(m_work.c_str(), O_WRONLY | O_CLOEXEC);
+        made = in >= 0 && out >= 0 && copyContent(in, out);
+        const int err = errno;
+        if (in >= 0) ::close(in);
+        if (out >= 0 && ::close(out) != 0) made = false;
+        if (!made) say("create", m_path, errnoWords(err));
+    }
+    ::unlink(scratch.c_str());
+    tvp::forgetTempName(scratch.c_str());
+    if (!made) discard();
+    return made;
 }
 
 bool TargetFile::install()
@@ -260,7 +282,9 @@ bool TargetFile::install()
             return false;
         }
     }
-    if (!ok) ok = copyInPlace();
+    // The copy is beside TARGET: a rename that fails all the same (the
+    // directory was made read-only meanwhile) leaves TARGET as it was.
+    if (!ok) say("write", m_path, errnoWords(errno));
     discard();
     return ok;
 }

@@ -1,9 +1,12 @@
 // The TARGET of a compile as the tavolin command keeps it safe: the
-// pre-compiler works on a copy (a temporary file beside TARGET, else in
-// $TMPDIR; of an existing TARGET the copy is written only when the storage
-// over it is committed, its content read from TARGET until then), and only a
-// compile that succeeded replaces TARGET by it, in one rename. A compile that fails, is refused or is interrupted leaves TARGET
-// byte for byte as it was (and makes none where there was none).
+// pre-compiler works on a copy (a temporary file beside TARGET; of an
+// existing TARGET the copy is written only when the storage over it is
+// committed, its content read from TARGET until then), and only a compile
+// that succeeded replaces TARGET by it, in one rename. TARGET is never
+// written in place: a directory that cannot take the copy (and so not the
+// rename) refuses the compile before anything is written. A compile that
+// fails, is refused or is interrupted leaves TARGET byte for byte as it was
+// (and makes none where there was none).
 //
 // A symbolic link as TARGET stays a link: the file it names is replaced.
 // An existing TARGET stays locked while the copy is in use, with the lock
@@ -24,6 +27,10 @@
 std::string storageWords(HRESULT hr);
 // The same for an errno value of a file operation.
 std::string errnoWords(int e);
+// The directory of the temporary files: $TMPDIR, else /tmp.
+std::string hostTempDir();
+// The mode of a new file, as the process's umask makes it.
+unsigned hostNewFileMode();
 
 class TargetFile {
 public:
@@ -40,9 +47,10 @@ public:
     // file, which openStorage fills). False with a message (no working copy
     // is reserved).
     bool openExisting();
-    // Checks that TARGET can be made in its directory and reserves a
-    // working name for a new one, which make(path) then creates. False with
-    // a message.
+    // Checks that TARGET can be made in its directory and makes its working
+    // copy there: make(path) creates the file at a short path in $TMPDIR
+    // (any TARGET path the system takes works), which is copied to the
+    // working copy. False with a message.
     bool createNew(const std::function<bool(const char* path)>& make);
     // The working copy the pre-compiler gets as its host storage.
     const std::string& workPath() const { return m_work; }
@@ -59,10 +67,9 @@ public:
     void discard();
 
 private:
-    // A fresh name beside TARGET, else in $TMPDIR; the empty file made for
-    // it is removed again when keepFile is false. Empty with a message.
-    std::string reserveWorkName(bool keepFile);
-    bool copyInPlace();
+    // A fresh empty file beside TARGET (registered). Empty with a message
+    // when TARGET's directory cannot take it.
+    std::string reserveWorkName();
 
     std::string m_path;
     std::string m_file;  // the file itself: a symbolic link's target

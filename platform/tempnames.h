@@ -8,17 +8,19 @@
 // forgotten at a later registration (the table holds only the files that
 // still exist), and removing one that is gone already does no harm. A name
 // that does not fit (longer than kTempNameMax bytes, or the table is full)
-// is not kept; the file itself is not affected.
+// is not kept; the file itself is not affected. Every path the system
+// takes fits: the longest is PATH_MAX bytes with its terminating NUL.
 //
 // One table per copy of this layer: a shared library that links the layer
 // has its own, which its host reaches through the library's export.
 #pragma once
+#include <climits>
 #include <cstddef>
 
 namespace tvp {
 
-// Longest path kept, in bytes.
-inline constexpr size_t kTempNameMax = 1024;
+// Longest path kept, in bytes (without the NUL).
+inline constexpr size_t kTempNameMax = PATH_MAX - 1;
 // Most names kept at once.
 inline constexpr size_t kTempNameSlots = 64;
 

@@ -4,7 +4,9 @@ existing target, sources that lack sections of the target and fail a later
 step, a source of another kind, damaged targets, paths that name
 one file, a macro file that cannot be written, a full device, step lines
 nobody takes, signals during a long compile and a source of a million
-repeated end keywords. Wherever a step fails the target, the resource script
+repeated end keywords; sources that cannot be read twice (a named pipe,
+"<(...)", /dev/zero) and one too large, a resource-script text with quotes
+and line ends, targets in long paths and in a read-only directory. Wherever a step fails the target, the resource script
 and the macro files keep their bytes, nothing is left in $TMPDIR or beside
 the target, the output stays short, and the exit status is 1 (or 128 + the
 signal). The system variables of the axis reach the
@@ -440,6 +442,128 @@ for field in (68, 72):
     check(p.returncode == 1 and b"cannot open" in p.stderr, f"root sibling at {field}: {p.returncode} {p.stderr!r}")
     check(digest("r.dsc") == hashlib.sha256(bytes(b)).hexdigest(), f"root sibling at {field}: the target changed")
 
+# A SOURCE that cannot be read twice is read once: a named pipe and a
+# shell's "<(...)" compile like the file; /dev/zero, which never ends, is
+# stopped at the largest source (256 MiB) before anything is written.
+where = path("pipes")
+os.makedirs(os.path.join(where, "tmp"))
+os.mkdir(os.path.join(where, "src"))
+fifo = os.path.join(where, "src", "axis.tos")
+os.mkfifo(fifo)
+writer = subprocess.Popen(["sh", "-c", 'exec cat "$1" > "$2"', "sh", AXIS, fifo])
+try:
+    p = subprocess.run(compile_args(fifo, "axis.dsc"), cwd=where, env=dict(ENV, TMPDIR=where + "/tmp"),
+                       capture_output=True, timeout=60)
+    check(p.returncode == 0 and digests("axis", where) == good_all,
+          f"a named pipe: {p.returncode} {p.stdout[-300:]!r} {p.stderr[-300:]!r}")
+except subprocess.TimeoutExpired:
+    check(False, "a named pipe: no end in 60 s")
+writer.kill()
+writer.wait()
+check(not leftovers(where), f"a named pipe: left {leftovers(where)}")
+p = subprocess.run(["bash", "-c", 'exec "$0" compile <(cat "$1") -o sub.dsc --flag 0', TAVOLIN, AXIS],
+                   cwd=where, env=dict(ENV, TMPDIR=where + "/tmp"), capture_output=True, timeout=120)
+out = p.stdout.decode(errors="replace")
+check(p.returncode == 0 and "compileBootFunctions: ok" in out and "copySections: ok, 20 sections" in out,
+      f"<(cat axis.tos): {p.returncode} {out[-300:]!r} {p.stderr[-300:]!r}")
+check(not leftovers(where), f"<(cat axis.tos): left {leftovers(where)}")
+put_good("axis", where)
+for source, says in (("/dev/zero", b"/dev/zero (a character device) gives more than the largest source"),):
+    start = time.monotonic()
+    try:
+        p = subprocess.run(compile_args(source, "axis.dsc"), cwd=where, env=dict(ENV, TMPDIR=where + "/tmp"),
+                           capture_output=True, timeout=60)
+    except subprocess.TimeoutExpired:
+        check(False, f"{source}: no end in 60 s")
+        continue
+    check(p.returncode == 1 and p.stdout == b"" and says in p.stderr and b"268435456 bytes, 256 MiB" in p.stderr,
+          f"{source}: {p.returncode} {p.stdout[-300:]!r} {p.stderr[-300:]!r}")
+    check(time.monotonic() - start < 60, f"{source}: {time.monotonic() - start:.1f} s")
+    check(digests("axis", where) == good_all and not leftovers(where), f"{source}: a file changed or was left")
+
+# --rc-text is written like the other texts of the script: a quote doubled,
+# a line end as \n, so that no statement of the text reaches the script.
+p = run(AXIS, "text.dsc", "--rc-text", 'a "quoted" text\nEND\r\nSTRINGTABLE DISCARDABLE\rBEGIN')
+check(p.returncode == 0, f"--rc-text with a quote and line ends: {p.stdout[-300:]!r}")
+with open(path("text.rc"), "rb") as f:
+    script = f.read().decode("latin-1")
+check(script.startswith('STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0xfffe   "a ""quoted"" text\\nEND\\n'
+                        'STRINGTABLE DISCARDABLE\\nBEGIN"\r\nEND\r\n\r\n'), f"--rc-text: {script[:200]!r}")
+
+# Long paths work like short ones: a new TARGET in a directory whose path is
+# about 1 200 bytes, and one near the longest path the system takes, compiles
+# as in a short one, twice; and a signal with the outputs there leaves
+# nothing behind.
+UMASK = os.umask(0)
+os.umask(UMASK)
+
+
+def deep_directory(name, length):
+    d = path(name)
+    os.mkdir(d)
+    os.mkdir(os.path.join(d, "tmp"))
+    while len(d) < length:
+        d = os.path.join(d, "d" * min(200, max(1, length - len(d) - 1)))
+        os.mkdir(d)
+    return d
+
+
+for name, length in (("deep", 1200), ("deepest", 4000)):
+    deep = deep_directory(name, length)
+    for run_no in (1, 2):
+        p = subprocess.run(compile_args(AXIS, os.path.join(deep, "axis.dsc")), cwd=WORK,
+                           env=dict(ENV, TMPDIR=path(name) + "/tmp"), capture_output=True, timeout=120)
+        check(p.returncode == 0 and digests("axis", deep) == good_all,
+              f"a new TARGET in a directory of {len(deep)} bytes (run {run_no}): {p.returncode} {p.stderr[-300:]!r}")
+        mode = stat.S_IMODE(os.stat(os.path.join(deep, "axis.dsc")).st_mode)
+        check(mode == 0o666 & ~UMASK, f"a new TARGET in a directory of {len(deep)} bytes: mode {mode:o}")
+        left = [n for n in os.listdir(deep) if n not in ("axis" + e for e in OUTPUTS)]
+        check(left == [] and os.listdir(path(name) + "/tmp") == [],
+              f"a directory of {len(deep)} bytes: left {left} {os.listdir(path(name) + '/tmp')}")
+
+# TARGET is never written in place: a directory that cannot take the working
+# copy (read-only, and immutable where the command runs as root) refuses the
+# compile before anything is written, with the reason, also on a full device.
+ro, ro_out = path("ro"), path("ro-out")
+os.makedirs(os.path.join(ro, "tmp"))
+os.mkdir(ro_out)
+put_good("axis", ro)
+put_good("axis", ro_out)
+os.chmod(ro, 0o555)
+immutable = os.geteuid() == 0 and subprocess.run(["chattr", "+i", ro], capture_output=True).returncode == 0
+try:
+    probe = os.path.join(ro, "probe")
+    try:
+        open(probe, "wb").close()
+        os.remove(probe)
+        writable = True
+    except OSError:
+        writable = False
+    if not writable:
+        for limit in (None, 4000):
+            def limited(limit=limit):
+                if limit:
+                    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                    resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+            # The resource script and the macro files can be written: only
+            # TARGET's directory is read-only.
+            p = subprocess.run(compile_args(AXIS, "axis.dsc", "--rc", ro_out + "/axis.rc", "--impl", ro_out + "/axis"),
+                               cwd=ro, env=dict(ENV, TMPDIR=ro + "/tmp"), capture_output=True, timeout=120,
+                               preexec_fn=limited)
+            check(p.returncode == 1 and p.stdout == b"" and
+                  b"cannot make a working copy of axis.dsc: no permission (TARGET is replaced by a rename in its "
+                  b"directory, never written in place)" in p.stderr,
+                  f"a read-only directory (limit {limit}): {p.returncode} {p.stdout[-300:]!r} {p.stderr!r}")
+            check(digests("axis", ro) == good_all and digests("axis", ro_out) == good_all and not leftovers(ro) and
+                  sorted(os.listdir(ro_out)) == sorted("axis" + e for e in OUTPUTS),
+                  f"a read-only directory (limit {limit}): a file changed or was left")
+    else:
+        print("skipped: a read-only directory (it takes new files here all the same)")
+finally:
+    if immutable:
+        subprocess.run(["chattr", "-i", ro])
+    os.chmod(ro, 0o755)
+
 # Signals during a long compile into an existing target, while the kind of
 # the source is probed and while it is compiled, each in a directory of its
 # own.
@@ -465,6 +589,23 @@ for sig, delay, where, proc in running:
     check(code == 128 + sig, f"{sig.name}: exit status {code}")
     check(digests("sig", where) == good_all, f"{sig.name}: the target or an output changed")
     check(not leftovers(where), f"{sig.name}: left {leftovers(where)}")
+
+# The same signals with TARGET and its outputs in a long path.
+deep = deep_directory("deepsig", 1200)
+put_good("sig", deep)
+for sig in (signal.SIGINT, signal.SIGTERM):
+    proc = subprocess.Popen(compile_args(path("long.tos"), os.path.join(deep, "sig.dsc")), cwd=WORK,
+                            env=dict(ENV, TMPDIR=path("deepsig") + "/tmp"), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    time.sleep(1.0)
+    check(proc.poll() is None, f"{sig.name} in a long path: the compile ended before the signal")
+    proc.send_signal(sig)
+    code = proc.wait(timeout=60)
+    left = os.listdir(deep)
+    check(code == 128 + sig, f"{sig.name} in a long path: exit status {code}")
+    check(digests("sig", deep) == good_all, f"{sig.name} in a long path: the target or an output changed")
+    check(sorted(left) == sorted("sig" + e for e in OUTPUTS) and os.listdir(path("deepsig") + "/tmp") == [],
+          f"{sig.name} in a long path: left {left}")
 
 out, _ = many.communicate(timeout=300)
 lines = out.count(b"\n")

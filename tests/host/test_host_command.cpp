@@ -3,6 +3,7 @@
 // with and without an ACX file.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,13 +13,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "co/GlobTools.h"
 #include "host/compile_driver.h"
+#include "host/source_file.h"
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "tests/acx/AcxTestWriter.h"
@@ -193,6 +198,10 @@ TEST_F(HostCommand, UsageVersionAndHelp)
     for (const char* sig : {"SIGHUP", "SIGINT", "SIGQUIT", "SIGTERM", "SIGPIPE", "SIGALRM", "SIGUSR1", "SIGUSR2",
                             "SIGXCPU", "SIGXFSZ"})
         EXPECT_NE(r.out.find(sig), std::string::npos) << sig;
+    // It says which SOURCE files are taken, and the largest source.
+    EXPECT_NE(r.out.find("SOURCE is a regular file, or a named pipe"), std::string::npos);
+    EXPECT_NE(r.out.find("largest source is 256 MiB (" + std::to_string(kHostLargestSource) + " bytes)"),
+              std::string::npos);
 
     for (const char* wrong : {"", "frobnicate", "compile", "compile a.tos", "compile -o t.dsc",
                               "compile a.tos b.tos -o t.dsc", "compile a.tos -o t.dsc --mask",
@@ -621,4 +630,156 @@ TEST_F(HostCommand, BootFunctionsTakeTheClassifierAndTheMacroOptions)
     r = run("compile '" + kAxis + "' -o '" + path("c.dsc") + "' --include");
     EXPECT_EQ(r.exit, 2);
     EXPECT_NE(r.err.find("tavolin: --include needs a name"), std::string::npos) << r.err;
+}
+
+namespace {
+
+// Writes text into the named pipe path from a thread of its own, once a
+// reader has opened it (up to a minute) and after delayMs: a pipe nobody
+// opens leaves no writer waiting.
+std::thread pipeWriter(const std::string& path, const std::string& text, int delayMs = 0)
+{
+    return std::thread([path, text, delayMs] {
+        ::usleep(useconds_t(delayMs) * 1000);
+        int fd = -1;
+        for (int i = 0; i < 6000 && fd < 0; ++i) {
+            fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) ::usleep(10000);
+        }
+        if (fd < 0) return;
+        ::fcntl(fd, F_SETFL, 0);
+        for (size_t at = 0; at < text.size();) {
+            const ssize_t w = ::write(fd, text.data() + at, text.size() - at);
+            if (w <= 0) break;
+            at += size_t(w);
+        }
+        ::close(fd);
+    });
+}
+
+std::vector<std::string> filesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (const dirent* e = ::readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+        ::closedir(d);
+    }
+    return names;
+}
+
+// Sets TMPDIR for the life of the object.
+struct TmpDir {
+    explicit TmpDir(const std::string& dir)
+    {
+        const char* old = std::getenv("TMPDIR");
+        m_had = old != nullptr;
+        if (old) m_old = old;
+        ::mkdir(dir.c_str(), 0700);
+        ::setenv("TMPDIR", dir.c_str(), 1);
+    }
+    ~TmpDir()
+    {
+        if (m_had)
+            ::setenv("TMPDIR", m_old.c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+    bool m_had;
+    std::string m_old;
+};
+
+}  // namespace
+
+// A SOURCE that cannot be read twice (a named pipe, a shell's "<(...)", a
+// device) is read once into a temporary file, which goes with the object;
+// a regular file is read where it is. Nothing beyond the largest source is
+// taken: a source that never ends is stopped there, a larger file refused.
+TEST_F(HostCommand, ASourceThatCannotBeReadTwiceIsReadOnceUpToTheLargest)
+{
+    const std::string tmp = path("tmp");
+    TmpDir setTmp(tmp);
+    const std::string text = readFile(kAxis);
+
+    {
+        SourceFile regular(kAxis);
+        EXPECT_TRUE(regular.open());
+        EXPECT_FALSE(regular.copied());
+        EXPECT_EQ(regular.path(), kAxis);
+    }
+
+    // A named pipe whose writer comes late: the wait is said.
+    const std::string fifo = path("named.tos");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        std::thread writer = pipeWriter(fifo, text, 1300);
+        SourceFile named(fifo);
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(named.open());
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "tavolin: waiting for a writer of " + fifo + " (a named pipe)\n");
+        writer.join();
+        EXPECT_TRUE(named.copied());
+        EXPECT_EQ(named.path().rfind(tmp + "/", 0), 0u) << named.path();
+        EXPECT_EQ(readFile(named.path()), text);
+        EXPECT_EQ(filesIn(tmp).size(), 1u);
+    }
+    EXPECT_TRUE(filesIn(tmp).empty());
+
+    // An anonymous pipe through /dev/fd, as "<(...)" gives it.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ASSERT_EQ(::write(ends[1], "TO_HEADER", 9), 9);
+    ::close(ends[1]);
+    {
+        SourceFile anonymous("/dev/fd/" + std::to_string(ends[0]));
+        EXPECT_TRUE(anonymous.open());
+        EXPECT_EQ(readFile(anonymous.path()), "TO_HEADER");
+    }
+    ::close(ends[0]);
+
+    // /dev/zero never ends: stopped at the largest source, with nothing left.
+    testing::internal::CaptureStderr();
+    {
+        SourceFile zero("/dev/zero");
+        EXPECT_FALSE(zero.open(1 << 20));
+        EXPECT_EQ(zero.path(), "/dev/zero");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tavolin: /dev/zero (a character device) gives more than the largest source the command compiles "
+              "(1048576 bytes, 1 MiB): not compiled\n");
+    EXPECT_TRUE(filesIn(tmp).empty());
+    // Exactly the largest is taken; a regular file one byte larger is not.
+    const std::string big = path("big.tos");
+    std::ofstream(big).close();
+    ASSERT_EQ(::truncate(big.c_str(), 4096), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(SourceFile(big).open(4096));
+    EXPECT_FALSE(SourceFile(big).open(4095));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tavolin: " + big +
+                  " has 4096 bytes, more than the largest source the command compiles (4095 bytes): not compiled\n");
+    EXPECT_TRUE(filesIn(tmp).empty());
+    ::unlink(fifo.c_str());
+}
+
+// The messages of a source read from a named pipe name the pipe, not its
+// copy, and the copy goes with the compile.
+TEST_F(HostCommand, MessagesOfANamedPipeNameIt)
+{
+    const std::string tmp = path("tmp");
+    ASSERT_EQ(::mkdir(tmp.c_str(), 0700), 0);
+    const std::string fifo = path("axis.tos");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string text = readFile(kAxis);
+    const std::string bad = text.substr(0, text.find("END_TO_HEADER") + 14) + "VALUES\n!\nEND_VALUES\n";
+    std::thread writer = pipeWriter(fifo, bad);
+    // Under a time limit: a command that opens the pipe a second time waits
+    // for a writer that never comes.
+    Result r = run("compile '" + fifo + "' -o '" + path("bad.dsc") + "'", "TMPDIR='" + tmp + "' timeout 60");
+    writer.join();
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err.rfind(fifo + "(", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find(tmp), std::string::npos) << r.err;
+    EXPECT_TRUE(filesIn(tmp).empty());
 }

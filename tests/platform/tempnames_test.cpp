@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -62,4 +63,35 @@ TEST(TempNames, KeepsTheLiveFilesAndRemovesThemOnRequest)
     EXPECT_TRUE(exists(dir + "/final"));
     EXPECT_EQ(tvp::tempNameCount(), 0u);
     std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// A file in a directory as deep as the system allows is kept and removed
+// like one in a short one: a name is not dropped for its length while the
+// system takes it.
+TEST(TempNames, KeepsTheLongestPathsTheSystemTakes)
+{
+    char tmpl[] = "/tmp/tempnames_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string top = tmpl;
+    tvp::removeTempNamesNow();
+    // Directories of 200 bytes each down to about 4000 bytes.
+    std::string dir = top;
+    while (dir.size() + 201 + 20 < PATH_MAX) {
+        dir += "/" + std::string(200, 'd');
+        ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0) << dir.size();
+    }
+    const std::string sub = dir + "/tavolin.x";
+    ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+    const std::string file = sub + "/t.rc";
+    std::ofstream(file) << "x";
+    ASSERT_TRUE(exists(file));
+    ASSERT_GT(file.size(), 4000u);
+    tvp::registerTempName(sub.c_str());
+    tvp::registerTempName(file.c_str());
+    EXPECT_EQ(tvp::tempNameCount(), 2u);
+    tvp::removeTempNamesNow();
+    EXPECT_FALSE(exists(file));
+    EXPECT_FALSE(exists(sub));
+    EXPECT_TRUE(exists(dir));
+    std::system(("rm -rf '" + top + "'").c_str());
 }

@@ -12,6 +12,7 @@
 #include "base/fs/FsDsc.h"
 #include "co/GlobTools.h"
 #include "tools/md/tavolin/CMDStrmHelper.h"
+#include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdScopeExit.h"
 #include "tools/md/tavolin/MdSectionParser.h"
 
@@ -374,16 +375,16 @@ HRESULT mdLendDescriptor(MdLentDescriptor& lent, int dscClass, int32_t& status)
 bool mdAppendResourceStringTable(const char* rcPath, const char* text)
 {
     if (!rcPath || !*rcPath) return false;
-    std::FILE* f = std::fopen(rcPath, "ab");
-    if (!f) return false;
-    const char* const head = "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0xfffe   \"";
-    const char* const tail = "\"\r\nEND\r\n\r\n";
+    // Written by the compilers' own writer: a quote in the text is doubled
+    // and a line end becomes \n, so that no text of the host can end the
+    // entry early or put statements of its own into the script.
+    MdRcStringTable table;
+    if (!table.open(String(rcPath))) return false;
     const char* body = text ? text : "";
-    bool ok = std::fwrite(head, 1, std::strlen(head), f) == std::strlen(head);
-    ok = ok && std::fwrite(body, 1, std::strlen(body), f) == std::strlen(body);
-    ok = ok && std::fwrite(tail, 1, std::strlen(tail), f) == std::strlen(tail);
-    ok = (std::fclose(f) == 0) && ok;
-    return ok;
+    table.beginTable();
+    table.addText(0xFFFE, body, std::strlen(body), MdRcStringTable::LowerCaseId);
+    table.endTable();
+    return table.close();
 }
 
 HRESULT mdOpenWorkingSource(const char* sourcePath, IStorage* hostStorage, uint32_t sectionMask,

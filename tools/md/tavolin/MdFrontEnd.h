@@ -65,8 +65,10 @@ HRESULT mdLendDescriptor(MdLentDescriptor& lent, int dscClass, int32_t& status);
 // Entry method.
 
 // Appends the one-entry string table 0xFFFE with text to the resource script
-// (bytes as they stand, every line ended by "\r\n", an empty line after it).
-// False (nothing written) when the script cannot be opened for appending.
+// (its id as "0xfffe", the text written like every text of the compilers'
+// string tables, see MdRcStringTable; every line ended by "\r\n", an empty
+// line after it). False when the script cannot be opened for appending
+// (nothing written) or written.
 bool mdAppendResourceStringTable(const char* rcPath, const char* text);
 
 // The state that the entry method leaves behind for the other methods.

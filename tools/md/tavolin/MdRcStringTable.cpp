@@ -110,7 +110,7 @@ inline char* putEscaped(char* out, const char*& p, const char* end)
 
 }  // namespace
 
-void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
+void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length, IdDigits digitCase)
 {
     if (!good()) return;
     // The line at most: head, two bytes per text byte, the closing quote
@@ -125,7 +125,8 @@ void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length)
     const uint32_t v = uint32_t(id);
     int digits = 4;
     while (digits < 8 && (v >> (4 * digits)) != 0) ++digits;
-    for (int d = digits - 1; d >= 0; --d) *o++ = "0123456789ABCDEF"[(v >> (4 * d)) & 0xF];
+    const char* const hex = digitCase == LowerCaseId ? "0123456789abcdef" : "0123456789ABCDEF";
+    for (int d = digits - 1; d >= 0; --d) *o++ = hex[(v >> (4 * d)) & 0xF];
     std::memcpy(o, "   \"", 4);
     o += 4;
     // A quote inside the text is doubled, the resource compiler's escape;

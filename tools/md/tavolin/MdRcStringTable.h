@@ -64,9 +64,12 @@ public:
     bool open(const String& path);
     // "STRINGTABLE DISCARDABLE" and "BEGIN".
     void beginTable();
+    // How the id of a text line is written: upper-case hexadecimal digits,
+    // or lower-case ones (the entry line of the source opening, "0xfffe").
+    enum IdDigits { UpperCaseId, LowerCaseId };
     // One text line.
     void addText(int32_t id, const String& text);
-    void addText(int32_t id, const char* text, std::size_t length);
+    void addText(int32_t id, const char* text, std::size_t length, IdDigits digits = UpperCaseId);
     // "END" and the empty line.
     void endTable();
     // Closes the script. True when it was opened and every write and the

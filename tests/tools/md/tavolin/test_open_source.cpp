@@ -29,7 +29,7 @@ TEST(OpenSource, ResourceScriptGetsOneStringTable)
               "// existing script\r\n"
               "STRINGTABLE DISCARDABLE\r\n"
               "BEGIN\r\n"
-              "   0xfffe   \"Achse \xe4 \"x\"\"\r\n"
+              "   0xfffe   \"Achse \xe4 \"\"x\"\"\"\r\n"
               "END\r\n"
               "\r\n");
     // A script that does not exist yet is created; one that cannot be
@@ -39,6 +39,13 @@ TEST(OpenSource, ResourceScriptGetsOneStringTable)
     EXPECT_TRUE(mdAppendResourceStringTable(fresh.c_str(), ""));
     EXPECT_EQ(readFile(fresh), "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0xfffe   \"\"\r\nEND\r\n\r\n");
     ::unlink(fresh.c_str());
+    // The text is written like the compilers' texts: quotes doubled, each
+    // line end (CR LF, LF or CR) as \n, so that the entry keeps to its line
+    // and no statement of the text reaches the script.
+    TempFile hostile;
+    EXPECT_TRUE(mdAppendResourceStringTable(hostile.c_str(), "a\"b\nEND\r\nSTRINGTABLE\rx\\n\""));
+    EXPECT_EQ(readFile(hostile.path()),
+              "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0xfffe   \"a\"\"b\\nEND\\nSTRINGTABLE\\nx\\n\"\"\"\r\nEND\r\n\r\n");
     EXPECT_FALSE(mdAppendResourceStringTable("/nonexistent-dir/x.rc", "t"));
     EXPECT_FALSE(mdAppendResourceStringTable("", "t"));
 }
