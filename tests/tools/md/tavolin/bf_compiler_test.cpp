@@ -401,33 +401,30 @@ TEST(BfCompilerModel, SubOperandsAreTheMembersOnly)
     // The model read back from its sections, as a later step finds it.
     FsTODscFile dsc;
     ASSERT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
-    ASSERT_TRUE(fronttest::putSection(dsc, "bfsymb", c.symb));
-    ASSERT_TRUE(fronttest::putSection(dsc, "boot", c.boot));
-    FsSecCl* section = nullptr;
     CBfSymbTable loadedTable;
-    ASSERT_EQ(dsc.openSect("bfsymb", &section, 0), FS_OK);
-    ASSERT_TRUE(loadedTable.load(*section));
-    dsc.CloseSect("bfsymb");
     BfTestCont loaded(&loadedTable);
-    ASSERT_EQ(dsc.openSect("boot", &section, 0), FS_OK);
-    ASSERT_TRUE(loaded.loadBfTypCont(*section));
-    dsc.CloseSect("boot");
+    for (const bool symb : {true, false}) {
+        const char* name = symb ? "bfsymb" : "boot";
+        FsSecCl* section = nullptr;
+        ASSERT_TRUE(fronttest::putSection(dsc, name, symb ? c.symb : c.boot));
+        ASSERT_EQ(dsc.openSect(name, &section, 0), FS_OK);
+        ASSERT_TRUE(symb ? loadedTable.load(*section) : loaded.loadBfTypCont(*section)) << name;
+        dsc.CloseSect(name);
+    }
 
     for (const CBfBootFktTypCont* cont : {static_cast<const CBfBootFktTypCont*>(c.parser.get()),
                                           static_cast<const CBfBootFktTypCont*>(&loaded)}) {
         SCOPED_TRACE(cont == &loaded ? "read back" : "compiled");
         const CBfSymbTable& table = *cont->symbTable();
+        std::vector<StASMOperand*> all;  // released at the end
         auto names = [&](const auto& list) {
             std::vector<std::string> out;
-            for (const StASMOperand* p : list) {
+            for (StASMOperand* p : list) {
+                all.push_back(p);
                 const String* n = p ? table.getName(p->getSID()) : nullptr;
                 out.push_back(n ? n->stdString() : "?");
             }
             return out;
-        };
-        auto release = [](auto& list) {
-            for (StASMOperand* p : list) delete p;
-            list.clear();
         };
 
         // A walk does not pass through the types and enumerators of a scope:
@@ -448,48 +445,34 @@ TEST(BfCompilerModel, SubOperandsAreTheMembersOnly)
         ASSERT_NE(o, nullptr);
         std::list<StASMBfOperand*> ofOuter, ofInner;
         EXPECT_EQ(cont->getSubOperands(o.get(), ofOuter), 0u);
-        EXPECT_EQ(names(ofOuter), (std::vector<std::string>{"a", "ar", "sub1"}));
-        const StASMBfOperand* sub1 = ofOuter.empty() ? nullptr : ofOuter.back();
-        ASSERT_NE(sub1, nullptr);
+        ASSERT_EQ(names(ofOuter), (std::vector<std::string>{"a", "ar", "sub1"}));
+        const StASMBfOperand* sub1 = ofOuter.back();
         EXPECT_EQ(cont->getSubOperands(sub1, ofInner), 0u);
         EXPECT_EQ(names(ofInner), (std::vector<std::string>{"i", "sv", "ev"}));
 
         // The table's own expansion of the sub-function: the same members,
         // each at the sub-function's offset plus its own (i INT at 0, sv
         // after it at 2).
-        std::vector<StASMOperand*> parts;
+        std::vector<StASMOperand*> parts, ofSv, none, elements;
         EXPECT_EQ(table.traceASMBfOperand(sub1, &parts), 0u);
-        EXPECT_EQ(names(parts), (std::vector<std::string>{"i", "sv", "ev"}));
-        if (parts.size() == 3) {
-            EXPECT_EQ(parts[0]->getFixOff(), sub1->getFixOff());
-            EXPECT_EQ(parts[1]->getFixOff(), sub1->getFixOff() + 2);
-            EXPECT_EQ(parts[1]->getTID(), table.getTypeID(sidIn(c, "inner", "st")));
-            // A structure variable expands into its members x (INT) and y.
-            std::vector<StASMOperand*> ofSv;
-            EXPECT_EQ(table.traceASMBfOperand(parts[1], &ofSv), 0u);
-            EXPECT_EQ(names(ofSv), (std::vector<std::string>{"x", "y"}));
-            if (ofSv.size() == 2) {
-                EXPECT_EQ(ofSv[0]->getTID(), StTypeID(ST_INT));
-                EXPECT_EQ(ofSv[0]->getFixOff(), parts[1]->getFixOff());
-                EXPECT_EQ(ofSv[1]->getFixOff(), parts[1]->getFixOff() + 2);
-            }
-            // An enumeration and an elementary variable: nothing to expand.
-            std::vector<StASMOperand*> none;
-            EXPECT_EQ(table.traceASMBfOperand(parts[2], &none), 1u);
-            EXPECT_EQ(table.traceASMBfOperand(parts[0], &none), 1u);
-            EXPECT_TRUE(none.empty());
-            release(ofSv);
-        }
+        ASSERT_EQ(names(parts), (std::vector<std::string>{"i", "sv", "ev"}));
+        EXPECT_EQ(parts[0]->getFixOff(), sub1->getFixOff());
+        EXPECT_EQ(parts[1]->getFixOff(), sub1->getFixOff() + 2);
+        EXPECT_EQ(parts[1]->getTID(), table.getTypeID(sidIn(c, "inner", "st")));
+        // A structure variable expands into its members x (INT) and y.
+        EXPECT_EQ(table.traceASMBfOperand(parts[1], &ofSv), 0u);
+        ASSERT_EQ(names(ofSv), (std::vector<std::string>{"x", "y"}));
+        EXPECT_EQ(ofSv[0]->getTID(), StTypeID(ST_INT));
+        EXPECT_EQ(ofSv[0]->getFixOff(), parts[1]->getFixOff());
+        EXPECT_EQ(ofSv[1]->getFixOff(), parts[1]->getFixOff() + 2);
+        // An enumeration and an elementary variable: nothing to expand.
+        EXPECT_EQ(table.traceASMBfOperand(parts[2], &none), 1u);
+        EXPECT_EQ(table.traceASMBfOperand(parts[0], &none), 1u);
+        EXPECT_TRUE(none.empty());
         // The anonymous array of outer: one operand per element.
-        if (ofOuter.size() == 3) {
-            std::vector<StASMOperand*> elements;
-            EXPECT_EQ(table.traceASMBfOperand(*std::next(ofOuter.begin()), &elements), 0u);
-            EXPECT_EQ(names(elements), (std::vector<std::string>{"ar", "ar"}));
-            release(elements);
-        }
-        release(parts);
-        release(ofInner);
-        release(ofOuter);
+        EXPECT_EQ(table.traceASMBfOperand(*std::next(ofOuter.begin()), &elements), 0u);
+        EXPECT_EQ(names(elements), (std::vector<std::string>{"ar", "ar"}));
+        for (StASMOperand* p : all) delete p;
     }
 }
 
