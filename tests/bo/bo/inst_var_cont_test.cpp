@@ -208,11 +208,8 @@ TEST(InstVarCont, ConvertConstants)
     v.dblVal = 12.5;
     EXPECT_EQ(0u, i.convertVal(v, 0, 0));
     EXPECT_EQ(0u, i.convertVal(v, 92, 92));
-    EXPECT_EQ(37u, i.convertVal(v, 0, 92));
-    EXPECT_EQ(37u, i.convertVal(v, 92, 0));
-    EXPECT_EQ(37u, i.convertVal(v, 91, 92));
-    EXPECT_EQ(37u, i.convertVal(v, 92, 91));
-    EXPECT_EQ(37u, i.convertVal(v, 91, 91));
+    for (const auto& [from, to] : {std::pair{0, 92}, {92, 0}, {91, 92}, {92, 91}, {91, 91}})
+        EXPECT_EQ(37u, i.convertVal(v, from, to)) << from << " " << to;
     EXPECT_EQ(12.5, v.dblVal);
 }
 

@@ -252,16 +252,15 @@ std::string tableText(Form f, int32_t kind, const std::string& body, std::initia
 TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
 {
     // Strings as a table holds them: the length is the text's.
-    auto structure = [] {
-        auto* s = new StStructConstantVal();
-        s->addMember(stdVal(ST_DINT, 5));
-        int status = 0;
-        s->addMember(new StStringConstantVal(ST_INVALID_TID, String("ab"), 2, status));
-        return ValPtr(s);
-    };
     auto string = [] {
         int status = 0;
         return ValPtr(new StStringConstantVal(ST_INVALID_TID, String("ab"), 2, status));
+    };
+    auto structure = [string] {
+        auto* s = new StStructConstantVal();
+        s->addMember(stdVal(ST_DINT, 5));
+        s->addMember(string().release());
+        return ValPtr(s);
     };
     const std::function<ValPtr()> makers[] = {[] { return ValPtr(stdVal(ST_DINT, 5)); }, structure, string};
     for (const Form f : {Form::SectionText, Form::Stream}) {
