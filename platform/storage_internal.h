@@ -363,9 +363,6 @@ HRESULT copyName(const std::u16string& name, LPOLESTR* out);
 
 // --- compound-file codec -----------------------------------------------------
 
-// Checks the fixed header: S_OK for a plausible compound-file header,
-// S_FALSE when the bytes do not start with the compound-file signature,
-// STG_E_INVALIDHEADER for a header that has it but is damaged or short.
 // Little-endian fields of a compound file's header and directory entries.
 inline uint16_t le16(const uint8_t* p)
 {
@@ -376,6 +373,9 @@ inline uint32_t le32(const uint8_t* p)
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
+// Checks the fixed header: S_OK for a plausible compound-file header,
+// S_FALSE when the bytes do not start with the compound-file signature,
+// STG_E_INVALIDHEADER for a header that has it but is damaged or short.
 HRESULT checkHeader(const uint8_t* data, size_t size);
 
 // Checks that the sector chains and the directory tree of a compound file
