@@ -19,13 +19,6 @@ std::string join(const std::string& dir, const std::string& name)
     return dir == "/" ? "/" + name : dir + "/" + name;
 }
 
-std::string dirOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Size, modification time and inode; "-1" for a missing file.
 std::string stampOf(const std::string& path)
 {
@@ -40,20 +33,8 @@ std::string stampOf(const std::string& path)
 std::string creationWords(int e, const std::string& path)
 {
     struct stat st;
-    if (e == ENOENT && !(::stat(dirOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode))) e = ENOTDIR;
+    if (e == ENOENT && !(::stat(hostDirOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode))) e = ENOTDIR;
     return errnoWords(e);
-}
-
-// Makes an empty temporary file from a template ending in "XXXXXX" and a
-// suffix of suffixLen bytes, and registers it; empty with errno set when
-// it cannot be made.
-std::string makeTemp(std::string name, int suffixLen)
-{
-    const int fd = ::mkostemps(&name[0], suffixLen, O_CLOEXEC);
-    if (fd < 0) return std::string();
-    ::close(fd);
-    tvp::registerTempName(name.c_str());
-    return name;
 }
 
 // Removes a temporary file or (empty) directory.
@@ -106,12 +87,12 @@ std::string hostFileOf(const std::string& path)
         const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf - 1);
         if (n <= 0) break;
         const std::string to(buf, size_t(n));
-        p = to[0] == '/' ? to : join(dirOf(p), to);
+        p = to[0] == '/' ? to : join(hostDirOf(p), to);
     }
     const size_t slash = p.rfind('/');
     const std::string last = slash == std::string::npos ? p : p.substr(slash + 1);
     if (last.empty() || last == "." || last == "..") return ::realpath(p.c_str(), buf) ? std::string(buf) : p;
-    if (::realpath(dirOf(p).c_str(), buf)) return join(buf, last);
+    if (::realpath(hostDirOf(p).c_str(), buf)) return join(buf, last);
     return p;
 }
 
@@ -147,10 +128,10 @@ void CompileOutputs::makeRc()
     if (out.path.empty()) return;
     check(out);
     if (out.why.empty()) {
-        out.work = makeTemp(out.file + ".XXXXXX", 0);
+        out.work = hostMakeTemp(out.file + ".XXXXXX", 0);
         if (out.work.empty()) out.why = creationWords(errno, out.file);
     }
-    if (out.work.empty()) out.work = makeTemp(hostTempDir() + "/tavolin.XXXXXX.rc", 3);
+    if (out.work.empty()) out.work = hostMakeTemp(hostTempDir() + "/tavolin.XXXXXX.rc", 3);
 }
 
 void CompileOutputs::makeMacros()
@@ -164,7 +145,7 @@ void CompileOutputs::makeMacros()
     if (h.why.empty() && c.why.empty()) {
         const size_t slash = m_base.rfind('/');
         const std::string name = slash == std::string::npos ? m_base : m_base.substr(slash + 1);
-        m_macroBase = makeMacroPair(dirOf(h.file) + "/tavolin", name, m_macroDir, cFailed);
+        m_macroBase = makeMacroPair(hostDirOf(h.file) + "/tavolin", name, m_macroDir, cFailed);
         // The pair is written together or not at all.
         if (m_macroBase.empty()) {
             const std::string why = creationWords(errno, (cFailed ? c : h).file);

@@ -24,7 +24,7 @@ HRESULT HostErrorDisplay::QueryInterface(REFIID riid, void** ppv)
 
 void HostErrorDisplay::show(BSTR text, LONG level)
 {
-    const int l = level >= 0 && level < 4 ? int(level) : 2;
+    const int l = slotOf(level);
     m_counts[l]++;
     if (!printsMore()) return;
     m_shown[l]++;
@@ -53,7 +53,7 @@ HRESULT HostErrorDisplay::countMessage(LONG level, LONG* counted)
 {
     if (!counted) return E_POINTER;
     *counted = printsMore() ? 0 : 1;
-    if (*counted) m_counts[level >= 0 && level < 4 ? level : 2]++;
+    if (*counted) m_counts[slotOf(level)]++;
     return S_OK;
 }
 

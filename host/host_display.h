@@ -70,6 +70,8 @@ private:
     };
 
     void show(BSTR text, LONG level);
+    // The count a message of the level goes to: an unknown level is an error's.
+    static int slotOf(LONG level) { return level >= 0 && level < 4 ? int(level) : 2; }
     bool printsMore() const { return m_out && !(m_limit && m_shownAll >= m_limit); }
 
     std::FILE* m_out;

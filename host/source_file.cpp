@@ -31,22 +31,6 @@ std::string largestWords(uint64_t largest)
     return words;
 }
 
-// Writes all of n bytes; false with errno set.
-bool writeAll(int fd, const char* p, size_t n)
-{
-    while (n) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            if (w == 0) errno = ENOSPC;
-            return false;
-        }
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool SourceFile::open(uint64_t largest)
@@ -92,15 +76,13 @@ bool SourceFile::open(uint64_t largest)
 bool SourceFile::copy(int in, uint64_t largest, const char* what)
 {
     const std::string dir = hostTempDir();
-    std::string name = dir + "/tavolin.XXXXXX";
-    const int out = ::mkostemp(&name[0], O_CLOEXEC);
-    if (out < 0) {
+    int out = -1;
+    m_copy = hostMakeTemp(dir + "/tavolin.XXXXXX", 0, &out);
+    if (m_copy.empty()) {
         std::fprintf(stderr, "tavolin: cannot read %s (%s) into a temporary file in %s: %s\n", m_source.c_str(), what,
                      dir.c_str(), errnoWords(errno).c_str());
         return false;
     }
-    tvp::registerTempName(name.c_str());
-    m_copy = name;
     const size_t size = size_t(1) << 20;
     std::unique_ptr<char[]> buf(new char[size]);
     uint64_t total = 0;
@@ -114,7 +96,7 @@ bool SourceFile::copy(int in, uint64_t largest, const char* what)
             end = ReadFailed;
         } else if (uint64_t(r) > largest - total) {
             end = TooLarge;
-        } else if (!writeAll(out, buf.get(), size_t(r))) {
+        } else if (!hostWriteAll(out, buf.get(), size_t(r), off_t(total))) {
             end = WriteFailed;
         } else {
             total += uint64_t(r);

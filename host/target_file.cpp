@@ -24,13 +24,6 @@ std::string hexCode(uint32_t v)
     return buf;
 }
 
-std::string dirOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool isDirectory(const std::string& path)
 {
     struct stat st;
@@ -40,20 +33,6 @@ bool isDirectory(const std::string& path)
 void say(const char* doing, const std::string& path, const std::string& why)
 {
     std::fprintf(stderr, "tavolin: cannot %s %s: %s\n", doing, path.c_str(), why.c_str());
-}
-
-// Writes all of n bytes at offset at.
-bool writeAll(int fd, const char* p, size_t n, off_t at)
-{
-    while (n) {
-        const ssize_t w = ::pwrite(fd, p, n, at);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-        at += w;
-    }
-    return true;
 }
 
 // Copies the content of in (from its start) to out (from its start): in the
@@ -81,7 +60,7 @@ bool copyContent(int in, int out)
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return false;
         if (r == 0) return ::ftruncate(out, at) == 0;
-        if (!writeAll(out, buf.data(), size_t(r), at)) return false;
+        if (!hostWriteAll(out, buf.data(), size_t(r), at)) return false;
         at += r;
     }
 }
@@ -156,6 +135,41 @@ unsigned hostNewFileMode()
     return 0666 & ~mask;
 }
 
+std::string hostDirOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string hostMakeTemp(std::string name, int suffixLen, int* fd)
+{
+    const int made = ::mkostemps(&name[0], suffixLen, O_CLOEXEC);
+    if (made < 0) return std::string();
+    tvp::registerTempName(name.c_str());
+    if (fd)
+        *fd = made;
+    else
+        ::close(made);
+    return name;
+}
+
+bool hostWriteAll(int fd, const char* p, size_t n, off_t at)
+{
+    while (n) {
+        const ssize_t w = ::pwrite(fd, p, n, at);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            if (w == 0) errno = ENOSPC;
+            return false;
+        }
+        p += w;
+        n -= size_t(w);
+        at += w;
+    }
+    return true;
+}
+
 bool TargetFile::exists() const
 {
     struct stat st;
@@ -168,16 +182,16 @@ std::string TargetFile::reserveWorkName()
     // directory, and a directory that cannot take the copy cannot take that
     // rename either; TARGET is then refused, never written in place. A
     // TARGET whose name leaves no room for the suffix gets a short name.
-    const std::string names[2] = {m_file + ".XXXXXX", dirOf(m_file) + "/tavolin.XXXXXX"};
+    const std::string names[2] = {m_file + ".XXXXXX", hostDirOf(m_file) + "/tavolin.XXXXXX"};
     int err = 0;
-    for (std::string name : names) {
-        const int fd = ::mkostemp(&name[0], O_CLOEXEC);
-        if (fd < 0) {
+    for (const std::string& pattern : names) {
+        int fd = -1;
+        const std::string name = hostMakeTemp(pattern, 0, &fd);
+        if (name.empty()) {
             err = errno;
             if (err == ENAMETOOLONG) continue;
             break;
         }
-        tvp::registerTempName(name.c_str());
         if (m_mode) (void)::fchmod(fd, m_mode);
         ::close(fd);
         return name;
@@ -192,7 +206,7 @@ bool TargetFile::openExisting()
 {
     m_lock = ::open(m_path.c_str(), O_RDWR | O_CLOEXEC);
     if (m_lock < 0) {
-        say("open", m_path, errnoWords(errno == ENOENT && !isDirectory(dirOf(m_path)) ? ENOTDIR : errno));
+        say("open", m_path, errnoWords(errno == ENOENT && !isDirectory(hostDirOf(m_path)) ? ENOTDIR : errno));
         return false;
     }
     struct stat st;
@@ -229,7 +243,7 @@ HRESULT TargetFile::openStorage(IStorage** out)
 
 bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
 {
-    const std::string dir = dirOf(m_path);
+    const std::string dir = hostDirOf(m_path);
     if (!isDirectory(dir)) {
         say("create", m_path, "its directory does not exist");
         return false;
@@ -240,15 +254,12 @@ bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
     // The file is made under a short name in $TMPDIR and copied to the
     // working name: the maker takes paths of a limited length, the working
     // name is as long as TARGET's.
-    std::string scratch = hostTempDir() + "/tavolin.XXXXXX";
-    const int fd = ::mkostemp(&scratch[0], O_CLOEXEC);
-    if (fd < 0) {
+    const std::string scratch = hostMakeTemp(hostTempDir() + "/tavolin.XXXXXX");
+    if (scratch.empty()) {
         say("create", m_path, errnoWords(errno));
         discard();
         return false;
     }
-    tvp::registerTempName(scratch.c_str());
-    ::close(fd);
     ::unlink(scratch.c_str());  // the maker makes a new file
     bool made = make(scratch.c_str());
     if (made) {

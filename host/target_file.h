@@ -17,6 +17,8 @@
 // Failures are said in words on standard error ("tavolin: cannot open
 // TARGET: locked by another process (hr = ...)").
 #pragma once
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 
@@ -31,6 +33,17 @@ std::string errnoWords(int e);
 std::string hostTempDir();
 // The mode of a new file, as the process's umask makes it.
 unsigned hostNewFileMode();
+// The directory part of path ("." for a bare name, "/" at the root).
+std::string hostDirOf(const std::string& path);
+// Makes an empty temporary file from a template ending in "XXXXXX" and a
+// suffix of suffixLen bytes, and registers it (a signal handler removes
+// it): its name, empty with errno set when it cannot be made. Its
+// descriptor (read-write, close-on-exec) goes to *fd when fd is given, and
+// is closed otherwise.
+std::string hostMakeTemp(std::string name, int suffixLen = 0, int* fd = nullptr);
+// Writes all of n bytes at offset at of fd; false with errno set (ENOSPC
+// when the file takes no more).
+bool hostWriteAll(int fd, const char* p, size_t n, off_t at);
 
 class TargetFile {
 public:
