@@ -11,6 +11,20 @@
 
 const char kBfMacroLineEnd[] = "\n";
 
+bool bfM4QuotesBalance(std::string_view text)
+{
+    size_t depth = 0;
+    for (const char c : text) {
+        if (c == '`') {
+            ++depth;
+        } else if (c == '\'') {
+            if (depth == 0) return false;
+            --depth;
+        }
+    }
+    return depth == 0;
+}
+
 namespace {
 
 using Lines = CBfMacroLines;

@@ -11,7 +11,9 @@
 // compiler gives.
 //
 // Macro files: plain text, each line ended by "\n"; texts stand between the
-// m4 quotes ` and ' as they are (the macro package reads them unescaped).
+// m4 quotes ` and ' as they are (the macro package reads them unescaped),
+// so a text whose own quotes do not balance (bfM4QuotesBalance) reaches m4
+// changed or runs on to the end of the file; the compilers warn of those.
 // Every open, write and close is checked; a failure answers false.
 #pragma once
 #include <cstdint>
@@ -32,6 +34,14 @@ class CBfBootFktTypCont;
 
 // Line end of the macro files.
 extern const char kBfMacroLineEnd[];
+
+// Whether m4, reading text between its default quotes (` opens, ' closes;
+// the macro files never change them), takes it back as it stands: each '
+// closes a ` of the text before it (the nesting depth never drops below
+// zero, where the ' would end the quoted argument early) and every ` is
+// closed by the end (a depth above zero runs the quote on into the lines
+// that follow, to the end of the file).
+bool bfM4QuotesBalance(std::string_view text);
 
 // Lines of a macro file gathered in one text, each ended by kBfMacroLineEnd
 // (a line made of parts is appended part by part, without a string of its
@@ -143,6 +153,7 @@ public:
     // (nothing opened) or any failing file operation. base (the part of
     // path after its last "\" or "/") names the macro set; with noImpl no
     // implementation nor function is written.
+    // Texts are written as they are, whether their m4 quotes balance or not.
     bool writeM4(const String& path, const std::list<String>& includes, const String& containerName,
                  bool noImpl) const;
 

@@ -47,6 +47,15 @@ bool decimalNumber(const String& text, uint32_t& value)
 
 }  // namespace
 
+bool MdBfParser::m4Balanced(std::initializer_list<const String*> texts) const
+{
+    if (!m4TextsWritten()) return true;
+    for (const String* t : texts)
+        if (t && !bfM4QuotesBalance(std::string_view(t->chars() ? t->chars() : "", size_t(t->length()))))
+            return false;
+    return true;
+}
+
 MdBfValue* MdBfParser::joined(MdBfValue* list, MdBfValue* next)
 {
     std::unique_ptr<MdBfValue> ownedNext(next);
@@ -71,6 +80,10 @@ void MdBfParser::rule16()
 
 void MdBfParser::rule8(String* name, String* params, String* body)
 {
+    if (!m4Balanced({name, params, body}))
+        noteM4Quotes(std::string(messageFunction() != 0 ? "BF_MSG_FUNCTION(" : "BF_FUNCTION(") +
+                         (name ? name->stdString() : std::string()) + ")",
+                     m_functionLine);
     addFunctionImpl(new String("int"), name, params, body, messageFunction() != 0);
 }
 
@@ -207,11 +220,15 @@ MdBfValue* MdBfParser::rule37(MdBfValue* head, uint32_t callers)
     return subFunction;
 }
 
-void MdBfParser::storeCode(String* code, CodeStore store, const char* keyword)
+void MdBfParser::storeCode(String* code, CodeStore store, const char* keyword, bool twice505)
 {
     std::unique_ptr<String> owned(code);
     if (!m_curImpl || !owned) return;
-    if (!(m_curImpl->*store)(std::move(*owned)) && keyword) {
+    // Read before the text moves into the model; kept only if it does.
+    const bool balanced = m4Balanced({owned.get()});
+    if ((m_curImpl->*store)(std::move(*owned))) {
+        if (!balanced) noteM4Quotes(keyword, m_codeLine);
+    } else if (twice505) {
         const String word(keyword);
         error(505, &word);
     }
@@ -219,22 +236,22 @@ void MdBfParser::storeCode(String* code, CodeStore store, const char* keyword)
 
 void MdBfParser::rule32(String* code)
 {
-    storeCode(code, &CBfBootFktImpl::addCheck, nullptr);
+    storeCode(code, &CBfBootFktImpl::addCheck, "CHECK", false);
 }
 
 void MdBfParser::rule34(String* code)
 {
-    storeCode(code, &CBfBootFktImpl::addCheckEx, nullptr);
+    storeCode(code, &CBfBootFktImpl::addCheckEx, "CHECK_EX", false);
 }
 
 void MdBfParser::rule44(String* code)
 {
-    storeCode(code, &CBfBootFktImpl::addDefault, "DEFAULT");
+    storeCode(code, &CBfBootFktImpl::addDefault, "DEFAULT", true);
 }
 
 void MdBfParser::rule45(String* code)
 {
-    storeCode(code, &CBfBootFktImpl::addCfgChange, "CFGCHANGED");
+    storeCode(code, &CBfBootFktImpl::addCfgChange, "CFGCHANGED", true);
 }
 
 void MdBfParser::rule46(String* path, String* code)
@@ -266,7 +283,11 @@ void MdBfParser::rule46(String* path, String* code)
         element = rest;
     }
     const String last(element.substr(0, element.find('.')).c_str());
-    if (!impl || !impl->addModify(*ownedPath, std::move(*ownedCode))) error(513, ownedPath.get(), &last);
+    const bool balanced = m4Balanced({ownedCode.get()});
+    if (!impl || !impl->addModify(*ownedPath, std::move(*ownedCode)))
+        error(513, ownedPath.get(), &last);
+    else if (!balanced)
+        noteM4Quotes("MODIFY(" + ownedPath->stdString() + ")", m_codeLine);
 }
 
 void MdBfParser::rule47(String* name, String* code)
@@ -278,10 +299,13 @@ void MdBfParser::rule47(String* name, String* code)
     }
     if (!ownedName || !ownedCode) return;
     StSymbEntryID sub;
+    const bool balanced = m4Balanced({ownedCode.get()});
     if (!m_curType->findSubFkt(*ownedName, sub))
         error(510, ownedName.get());
     else if (!m_curImpl->addInstantiate(sub, std::move(*ownedCode)))
         error(505, ownedName.get());
+    else if (!balanced)
+        noteM4Quotes("INSTANTIATE(" + ownedName->stdString() + ")", m_codeLine);
 }
 
 void MdBfParser::rule48(String* number, String* code)
@@ -293,9 +317,12 @@ void MdBfParser::rule48(String* number, String* code)
     }
     if (!ownedNumber || !ownedCode) return;
     uint32_t quantity = 0;
+    const bool balanced = m4Balanced({ownedCode.get()});
     if (!decimalNumber(*ownedNumber, quantity) || quantity >= uint32_t(PhysUnitTable::kCount) ||
         !PhysUnitTable::isQuantityRecord(int32_t(quantity)) || !m_curImpl->addUnit(*ownedNumber, std::move(*ownedCode)))
         error(509, ownedNumber.get());
+    else if (!balanced)
+        noteM4Quotes("UNITCHANGED(" + ownedNumber->stdString() + ")", m_codeLine);
 }
 
 void MdBfParser::rule24(String* dollarNumber, String* atNumber)

@@ -9,6 +9,8 @@
 #include "platform/comserver.h"
 #include "platform/library.h"
 #include "platform/text.h"
+#include "tools/md/tavolin/MdScannerSupport.h"
+#include "MdBfBisonParser.tab.hpp"
 
 namespace {
 
@@ -98,7 +100,27 @@ int32_t MdBfParser::parse()
     if (symb != 0) return symb;
     const int32_t boot = mdRewriteSection(m_target, "boot", [&](FsSecCl& s) { saveBfTypCont(s); }, 5);
     if (boot != 0) return boot;
-    return writeM4(m_m4Path, m_includes, m_container, (m_noImpl & 1u) != 0) ? 0 : 5;
+    if (!writeM4(m_m4Path, m_includes, m_container, (m_noImpl & 1u) != 0)) return 5;
+    // The texts are in the files as the source has them (the macro package
+    // that reads them is not ours to change); m4 would cut those whose
+    // quotes do not balance, and the user learns where they stand.
+    for (const M4Warning& w : m_m4Warnings) mdEmitMessage(MdBfMsgM4Quotes, w.line, w.block.c_str());
+    return 0;
+}
+
+int MdBfParser::yylex()
+{
+    const int token = MdBfFrame::yylex();
+    if (token != BF_CODE_TEXT && token != BF_FUNCTION_NAME_TEXT && token != BF_FUNCTION_BODY_TEXT) return token;
+    // The scanner stands at the end of the text, whose line feeds are all
+    // those it counted since the text began (only CR is dropped).
+    const String* text = MdBflval.text;
+    const int32_t begun =
+        lineno() - (text && text->chars() ? mdLineFeeds(text->chars(), text->chars() + text->length()) : 0);
+    if (token == BF_CODE_TEXT) m_codeLine = begun;
+    if (token == BF_FUNCTION_NAME_TEXT) m_nameLine = begun;
+    if (token == BF_FUNCTION_BODY_TEXT) m_functionLine = m_nameLine;
+    return token;
 }
 
 void MdBfParser::error(uint32_t id, const String* arg1, const String* arg2)

@@ -32,10 +32,14 @@
 // sub-function, 511 no constant, 512 an initial value that cannot be
 // assigned, 513 a MODIFY path without implementation or given twice (path,
 // element), 514 a MODIFY moved into a sub-function's implementation
-// (warning), 516 a reserved word as identifier (warning).
+// (warning), 516 a reserved word as identifier (warning), 517 a code text
+// or function text whose m4 quotes do not balance (warning, given when the
+// macro files have been written with it: at the line where the text begins,
+// naming its block).
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <list>
 #include <map>
 #include <memory>
@@ -164,6 +168,10 @@ private:
     static CBoVarComment* const kNoComments;
 };
 
+enum : uint32_t {
+    MdBfMsgM4Quotes = 517,  // a text m4 would not read back as it stands (warning)
+};
+
 class MdBfParser : public MdBfFrame<MdBfTypeContainer, CBfBootFktImplCont> {
 public:
     MdBfParser();
@@ -189,6 +197,9 @@ public:
     // opened or written; 5 a section could not be closed or the macro
     // files could not be written.
     int32_t parse() override;
+    // The scanner's next token; notes the line where a code block or a
+    // function text begins, for the warnings of the macro files.
+    int yylex() override;
 
     // The type container's status: the one asked for is the one given.
     uint32_t status(uint32_t code) override { return code; }
@@ -325,10 +336,22 @@ private:
     // with "@BfMain"; cs: the telegram number's literal (boot functions).
     void makeBootType(const String& name, const MdBfValue* vars, const MdBfValue* subFunctions, bool global,
                       const MdBfValue* cs);
-    // A code block of the current implementation (refused: 505 with the
-    // keyword, when given).
+    // A code block of the current implementation; keyword names the block.
+    // A second block of a kind the implementation keeps once is refused
+    // with 505 and the keyword when twice505 is set (DEFAULT, CFGCHANGED):
+    // the first block stays, and the user learns that the second one was
+    // dropped rather than find it missing from the macro files.
     using CodeStore = bool (CBfBootFktImpl::*)(String);
-    void storeCode(String* code, CodeStore store, const char* keyword);
+    void storeCode(String* code, CodeStore store, const char* keyword, bool twice505);
+    // Whether the texts of the implementations go into macro files: not
+    // when the outputs are unused, nor with noImpl.
+    bool m4TextsWritten() const { return !m_outputsUnused && (m_noImpl & 1u) == 0; }
+    // Whether every one of the texts (null ones are empty), each put between
+    // m4's quotes in the macro files, balances them (bfM4QuotesBalance);
+    // true when the texts are not written.
+    bool m4Balanced(std::initializer_list<const String*> texts) const;
+    // Keeps warning 517 for the block whose text began at line.
+    void noteM4Quotes(const std::string& block, int32_t line) { m_m4Warnings.push_back({line, block}); }
 
     std::list<String> m_includes;
     String m_container;
@@ -341,6 +364,17 @@ private:
     String m_m4Path;
     CBfBootFktTyp* m_curType = nullptr;
     CBfBootFktImpl* m_curImpl = nullptr;
+    // Lines where texts began (yylex): the last code block, the last
+    // function name, and the function whose body came last (a look-ahead
+    // token may already be the next function's name).
+    int32_t m_codeLine = 0;
+    int32_t m_nameLine = 0;
+    int32_t m_functionLine = 0;
+    struct M4Warning {
+        int32_t line;
+        std::string block;
+    };
+    std::vector<M4Warning> m_m4Warnings;  // 517, given once the macro files are written
     CBfSymbTable* m_symbols;
     CpBfNameMengeler m_exports;
 

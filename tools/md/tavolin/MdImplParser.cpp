@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string_view>
+
+#include "bo/bf/BfBootFktImpl.h"
+#include "MdImplBisonParser.tab.hpp"
 
 const char kMdMacroLineEnd[] = "\n";
 
@@ -90,11 +94,29 @@ bool MdImplParser::noIoData()
                  {String("NO_IO_IMPL()")});
 }
 
+int MdImplParser::yylex()
+{
+    const int token = MdParserFrame::yylex();
+    if (token == IMPL_ACT_TEXT && MdImpllval.text) {
+        // The scanner stands at "END_ACT"; the text holds every line feed
+        // it counted since "BEGIN_ACT" (only CR is dropped).
+        const String& text = *MdImpllval.text;
+        m_textLine = lineno() - (text.chars() ? mdLineFeeds(text.chars(), text.chars() + text.length()) : 0);
+    }
+    return token;
+}
+
 bool MdImplParser::ioData(const String& text)
 {
     String io("IO_IMPL(`");
     io.cat(text);
     io.cat("')");
-    return write({String("BEGIN_DECLIMPL()"), String("DECL_IO()"), String("END_DECLIMPL()")},
-                 {String("IMPL_IMPL()"), io});
+    if (!write({String("BEGIN_DECLIMPL()"), String("DECL_IO()"), String("END_DECLIMPL()")},
+               {String("IMPL_IMPL()"), io}))
+        return false;
+    // The text stays as the source has it (the macro package of the output
+    // language reads it); m4 would cut it when its quotes do not balance.
+    if (!bfM4QuotesBalance(std::string_view(text.chars() ? text.chars() : "", size_t(text.length()))))
+        mdEmitMessage(MdImplMsgM4Quotes, m_textLine, "BEGIN_IO_DATA");
+    return true;
 }

@@ -14,7 +14,9 @@
 //
 // Messages (block 1000): 1001 "Fehler im Scanner", 1002 "Fehler im
 // Parser", 1003 "Sektion konnte nicht beschrieben werden" (a macro file
-// could not be opened or written).
+// could not be opened or written), 1004 the I/O text's m4 quotes do not
+// balance (a warning with "BEGIN_IO_DATA", at the line where the text
+// begins, once the text is written; the result stays 0).
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,7 @@
 enum : uint32_t {
     MdImplMsgBase = 1000,
     MdImplMsgWriteFailed = 1003,
+    MdImplMsgM4Quotes = 1004,
 };
 
 // Line end of the macro files.
@@ -50,6 +53,8 @@ public:
     // 2 parser stack full, 4 a macro file could not be written (message
     // 1003). Errors counted under a 0 are the caller's to judge.
     int32_t parse() override { return yyparse(); }
+    // The scanner's next token; notes the line where the I/O text begins.
+    int yylex() override;
 
 protected:
     bool noIoData() override;
@@ -59,4 +64,5 @@ private:
     bool write(const std::vector<String>& hLines, const std::vector<String>& cLines);
 
     String m_outputName;
+    int32_t m_textLine = 0;  // where the last I/O text began
 };

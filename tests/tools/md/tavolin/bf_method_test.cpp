@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <new>
 #include <string>
@@ -281,6 +282,25 @@ TEST(BootFunctionMethod, NamesDifferingInCaseMeetOnlyInTheFirstRun)
     RealRun same(oneFunction("speed : INT;\n            speed : INT;"));
     EXPECT_EQ(same.status, MdStatusCompileFailed);
     EXPECT_EQ(same.ids, (std::vector<uint32_t>{505, 505}));
+}
+
+// A text that m4 would cut is written as it is, with one warning (from the
+// run that writes the macro files) at its line of the source; the step
+// succeeds.
+TEST(BootFunctionMethod, AQuoteM4WouldCutIsOneWarningOfTheWritingRun)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    std::string body = oneFunction("speed : INT;");
+    body.replace(body.find("x := 1;"), 7, "x := 'a';");
+    RealRun run(body);
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(run.ids, std::vector<uint32_t>{517});
+    const std::string source = headerOf(1) + body;
+    const size_t line = 1 + size_t(std::count(source.begin(), source.begin() + source.find("BEGIN_ACT"), '\n'));
+    EXPECT_EQ(run.messages.records[0].position, line);
+    EXPECT_EQ(run.messages.records[0].text, "m4-Anführungszeichen in DEFAULT nicht ausgeglichen");
+    EXPECT_NE(run.macro(".m4c").find(", `\n            x := 'a';\n        ')\n"), std::string::npos)
+        << run.macro(".m4c");
 }
 
 TEST(BootFunctionMethod, MaskBitZeroGivesTheContainerFrameOnly)
