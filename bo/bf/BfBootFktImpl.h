@@ -151,8 +151,10 @@ public:
     // container's declaration, the creation list, the functions and, per
     // implementation with items, its blocks. False for an empty path
     // (nothing opened) or any failing file operation. base (the part of
-    // path after its last "\" or "/") names the macro set; with noImpl no
-    // implementation nor function is written.
+    // path after its last "\" or "/": a path of the host's kind ends its
+    // folder part at a backslash, one of this system's at a slash, and
+    // either would make NAME and the included header name a folder) names
+    // the macro set; with noImpl no implementation nor function is written.
     // Texts are written as they are, whether their m4 quotes balance or not.
     bool writeM4(const String& path, const std::list<String>& includes, const String& containerName,
                  bool noImpl) const;

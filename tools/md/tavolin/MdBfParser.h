@@ -91,8 +91,11 @@ public:
     // Reads in, lower-cases identifiers when lowerCase is set and obtains
     // the class provider (registered: by its registration, else beside the
     // executable). Without one: message 0, one error counted, and the scan
-    // runs without the identifier check. The provider is kept until the
-    // parser goes.
+    // runs without the identifier check. That message stands at the
+    // section's first line (the scanner's line before it reads, past the
+    // line ends in front of the section): the fault belongs to no statement,
+    // and the section's start is where it is looked for. The provider is
+    // kept until the parser goes.
     void initScanner(std::istream* in, bool registeredProvider, bool lowerCase)
     {
         this->setInput(in);

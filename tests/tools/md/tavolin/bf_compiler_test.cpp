@@ -686,9 +686,13 @@ TEST(BfCompilerOutputs, WithoutClassifierOnlyTheExportsAreWritten)
 {
     setenv("TVCLSPRV_NO_CLASSIFIER", "1", 1);
     const BfCompile c = compileBf(decl(bf("x : INT;")));
+    // The message stands at the section's first line, past the line ends
+    // the split puts in front of a section.
+    const BfCompile late = compileBf("\r\n\r\n" + decl(bf("x : INT;")));
     unsetenv("TVCLSPRV_NO_CLASSIFIER");
     EXPECT_EQ(c.result, 3);
     EXPECT_EQ(c.messages, std::vector<std::string>{"0@1"});
+    EXPECT_EQ(late.messages, std::vector<std::string>{"0@3"});
     EXPECT_EQ(c.interf, "0           17 Name_Exports_V3.1 ");
     EXPECT_EQ(c.symb, "<not written>");
     EXPECT_EQ(c.boot, "<not written>");
