@@ -194,22 +194,7 @@ TEST(BfImpl, RefusalsAndFailingPaths)
 // or makes m4 run on to the end of the file.
 TEST(BfImpl, QuoteBalanceIsWhatM4ReadsBack)
 {
-    const struct {
-        const char* text;
-        bool balanced;
-    } cases[] = {
-        {"", true},
-        {"x := 1;", true},
-        {"a `quoted' word", true},
-        {"``nested' `twice''", true},
-        {"`across\n  lines'", true},
-        {"it's", false},      // an apostrophe
-        {"c := 'a';", false},  // a character literal
-        {"a ` b", false},     // a lone grave accent
-        {"'`", false},        // below zero before it comes back to zero
-        {"``a'", false},      // still open at the end
-    };
-    for (const auto& c : cases) {
+    for (const m4test::QuoteCase& c : m4test::kQuoteCases) {
         EXPECT_EQ(bfM4QuotesBalance(c.text), c.balanced) << c.text;
         TempDir d;
         Fixture f;

@@ -62,19 +62,9 @@ Impl compileImpl(const std::string& text)
 
 TEST(MacroFileQuotes, BothCompilersWarnOfTheTextsM4WouldCut)
 {
-    const struct {
-        const char* text;
-        bool warned;
-    } cases[] = {
-        {"x := 1;", false},
-        {"it's", true},                  // an apostrophe
-        {"c := 'a';", true},             // a character literal
-        {"a ` b", true},                 // a lone grave accent
-        {"``nested' `twice''", false},   // nested quotes
-        {"`across\n    lines'", false},  // quotes across lines
-    };
-    for (const auto& c : cases) {
+    for (const m4test::QuoteCase& c : m4test::kQuoteCases) {
         const std::string text = c.text;
+        const bool warned = !c.balanced;
         // The text stands between "BEGIN_ACT " and " END_ACT", on line 3.
         const std::string code = " " + text + " ";
 
@@ -82,19 +72,19 @@ TEST(MacroFileQuotes, BothCompilersWarnOfTheTextsM4WouldCut)
                                        "BOOT_FUNCTIONS VAR END_VAR SUB_FUNCTIONS END_SUBFUNCTIONS DEPENDENCIES\n"
                                        "DEFAULT BEGIN_ACT" + code + "END_ACT\nEND_DEPENDENCIES END_BOOT_FUNCTIONS\n");
         EXPECT_EQ(bf.result, 0) << text;
-        EXPECT_EQ(bf.messages, c.warned ? std::vector<std::string>{"517@3 DEFAULT"} : std::vector<std::string>{})
+        EXPECT_EQ(bf.messages, warned ? std::vector<std::string>{"517@3 DEFAULT"} : std::vector<std::string>{})
             << text;
         const size_t at = bf.m4c.find("\nDEFAULT(");
         ASSERT_NE(at, std::string::npos) << bf.m4c;
         const std::string sid = bf.m4c.substr(at + 9, bf.m4c.find(',', at) - at - 9);
         EXPECT_NE(bf.m4c.find("DEFAULT(" + sid + ", `" + code + "')\n"), std::string::npos) << bf.m4c;
         const m4test::M4Expansion bfBack = expandText(bf.m4c);
-        EXPECT_EQ(m4test::m4Shows(bfBack, "/* stub_default:" + sid + "," + code + " */"), !c.warned)
+        EXPECT_EQ(m4test::m4Shows(bfBack, "/* stub_default:" + sid + "," + code + " */"), !warned)
             << text << "\n" << bfBack.out;
 
         const Impl impl = compileImpl("(* I/O *)\r\n\r\nBEGIN_IO_DATA BEGIN_ACT" + code + "END_ACT END_IO_DATA\r\n");
         EXPECT_EQ(impl.result, 0) << text;
-        if (c.warned) {
+        if (warned) {
             ASSERT_EQ(impl.messages.size(), 1u) << text;
             EXPECT_EQ(impl.messages[0].id, 1004u);
             EXPECT_EQ(impl.messages[0].position, 3u);
@@ -104,7 +94,7 @@ TEST(MacroFileQuotes, BothCompilersWarnOfTheTextsM4WouldCut)
         }
         EXPECT_EQ(impl.m4c, "IMPL_IMPL()\nIO_IMPL(`" + code + "')\n");
         const m4test::M4Expansion implBack = expandText("include(bfimplmk.m4)\n" + impl.m4c);
-        EXPECT_EQ(m4test::m4Shows(implBack, "/* stub_io_impl:" + code + " */"), !c.warned)
+        EXPECT_EQ(m4test::m4Shows(implBack, "/* stub_io_impl:" + code + " */"), !warned)
             << text << "\n" << implBack.out;
     }
 }
