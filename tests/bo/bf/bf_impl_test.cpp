@@ -1,7 +1,6 @@
 // Implementation descriptions and the macro files: goldens by hand, the
-// item kinds, refusals, failing paths, the expansion of both files by GNU
-// m4 with a stub macro package that shows each macro's argument count, and
-// the quote balance of texts against what m4 reads back.
+// item kinds, refusals, failing paths, and the expansion of both files by
+// GNU m4 with a stub macro package that shows each macro's argument count.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -13,7 +12,6 @@
 
 #include "bo/bf/BfBootFktImpl.h"
 #include "tests/bo/bf/bf_gen.h"
-#include "tests/host/m4/m4_expand.h"
 
 namespace {
 
@@ -187,26 +185,4 @@ TEST(BfImpl, RefusalsAndFailingPaths)
     EXPECT_FALSE(exists(".m4h"));
     EXPECT_FALSE(exists(".m4c"));
     EXPECT_FALSE(f.impls.writeM4((d.path + "/missing/impl").c_str(), {}, "c", false));
-}
-
-// A text whose quotes balance comes back from m4 byte for byte; each other
-// kind comes back changed (a quote closed early drops its quote characters)
-// or makes m4 run on to the end of the file.
-TEST(BfImpl, QuoteBalanceIsWhatM4ReadsBack)
-{
-    for (const m4test::QuoteCase& c : m4test::kQuoteCases) {
-        EXPECT_EQ(bfM4QuotesBalance(c.text), c.balanced) << c.text;
-        TempDir d;
-        Fixture f;
-        CBfBootFktImpl* i = f.impls.createImpl(12);
-        ASSERT_NE(nullptr, i);
-        ASSERT_TRUE(i->addDefault(c.text));
-        const std::string base = d.path + "/axis";
-        // The text goes into the file as it is, balanced or not.
-        ASSERT_TRUE(f.impls.writeM4(base.c_str(), {}, "axis", false));
-        EXPECT_NE(std::string::npos, readFile(base + ".m4c").find("DEFAULT(12, `" + std::string(c.text) + "')\n"));
-        const m4test::M4Expansion e = m4test::m4Expand(base + ".m4c");
-        EXPECT_EQ(m4test::m4Shows(e, "/* stub_default:12," + std::string(c.text) + " */"), c.balanced)
-            << c.text << "\n" << e.out;
-    }
 }

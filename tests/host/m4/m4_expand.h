@@ -34,25 +34,6 @@ inline M4Expansion m4Expand(const std::string& path)
     return e;
 }
 
-// Code texts of every kind of quote balance, for the writers' tests: each
-// with whether m4 reads it back, between its quotes, as it stands.
-struct QuoteCase {
-    const char* text;
-    bool balanced;
-};
-inline const QuoteCase kQuoteCases[] = {
-    {"", true},
-    {"x := 1;", true},
-    {"a `quoted' word", true},
-    {"``nested' `twice''", true},
-    {"`across\n    lines'", true},
-    {"it's", false},       // an apostrophe
-    {"c := 'a';", false},  // a character literal
-    {"a ` b", false},      // a lone grave accent
-    {"'`", false},         // below zero before it comes back to zero
-    {"``a'", false},       // still open at the end
-};
-
 // Whether m4 read the file without a message and its expansion holds
 // piece byte for byte.
 inline bool m4Shows(const M4Expansion& e, const std::string& piece)
