@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,12 +33,8 @@ Said saidBy(const MessageCapture& capture)
 Said variables(const std::string& text)
 {
     MessageCapture capture;
-    std::istringstream in(text);
     MdVarExtParser p;
-    MdCompilerArgs args;
-    args.stream = &in;
-    p.init(args);
-    p.parse();
+    compileText(p, text, nullptr);
     return saidBy(capture);
 }
 

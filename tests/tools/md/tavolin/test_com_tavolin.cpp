@@ -127,6 +127,16 @@ protected:
                                  kind, status);
     }
 
+    // A host storage whose descriptor has its "cfghead", as createFile makes
+    // it: the ACX import opens it and never creates it.
+    void hostWithCfghead()
+    {
+        ASSERT_TRUE(fsCreateMemStorage(&m_host));
+        IStream* s = nullptr;
+        ASSERT_EQ(m_host->CreateStream(u"cfghead", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &s), S_OK);
+        s->Release();
+    }
+
     CTavolinObject* m_obj = nullptr;
     IStorage* m_host = nullptr;
     Capture m_capture;
@@ -380,13 +390,7 @@ TEST_F(TavolinTest, StepsWithoutTheirCompilerAreNotImplemented)
 TEST_F(TavolinTest, AcxFileNotReadIsNotImported)
 {
     // The file is read (here it is missing, so its header is not checked).
-    // The host's descriptor has its "cfghead", as createFile makes it: the
-    // import opens it and never creates it.
-    ASSERT_TRUE(fsCreateMemStorage(&m_host));
-    IStream* cfghead = nullptr;
-    ASSERT_EQ(m_host->CreateStream(u"cfghead", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &cfghead),
-              S_OK);
-    cfghead->Release();
+    hostWithCfghead();
     LONG kind = -1, status = 0;
     ASSERT_EQ(open(kAxis, &kind, &status, u"/nonexistent/axis.acx"), S_OK);
     EXPECT_EQ(kind, 1);
@@ -487,14 +491,8 @@ TEST_F(TavolinTest, AcxImportNeedsTheVariablesSection)
 {
     // A good file for a source that has its header only: the variables step
     // has nothing to compile, so the import has no tables to merge into, and
-    // says which section is missing. The host's descriptor has the sections
-    // of a new one.
-    ASSERT_TRUE(fsCreateMemStorage(&m_host));
-    for (const char16_t* name : {u"cfghead", u"const", u"varval", u"varcont", u"bitfield", u"varext"}) {
-        IStream* s = nullptr;
-        ASSERT_EQ(m_host->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &s), S_OK);
-        s->Release();
-    }
+    // says which section is missing.
+    hostWithCfghead();
     using namespace acxtest;
     const Bytes head = compound(2147, {str(2121, "5A3C2E108B414C7D9E2F1A6B3C4D5E60"), u8(2122, 2), u8(2123, 1)});
     const std::string acxPath = std::string(TV_BINARY_DIR) + "/com_tavolin_novars.acx";
