@@ -401,14 +401,20 @@ bool MdVarExtBase::checkDynArraySize()
         message(id, a1, a2);
         countError();
     };
+    // The arrays of one size variable stand side by side in the table; a
+    // value the size variable lacks is its statement's fault, said once.
+    const VarExtKey* lacking = nullptr;
     for (const auto& e : dynArrayTable()) {
         const uint32_t adr = uint32_t(e.first.adr), mask = e.first.mask;
         const int32_t arrayAdr = e.second;
+        if (lacking && *lacking == e.first) continue;
+        placeDynArrayMessages(e.first);
         StStdConstantVal* minC = getMinVal(adr, mask);
         StStdConstantVal* defC = getStdVal(adr, mask);
         StStdConstantVal* maxC = getMaxVal(adr, mask);
         if (!minC || !defC || !maxC) {
-            failed(MdVarExtMsg_Internal);
+            failed(MdVarExtMsg_Repeated, "0");
+            lacking = &e.first;
             continue;
         }
         char hex[16];

@@ -9,12 +9,13 @@
 // counting belong to the derived class: every refusal here is one
 // countError and one reportError, in the order the operation states. A
 // null message argument means none.
-//   0   "Interner Fehler"                          (dynamic array: a value missing)
 //   400 "Syntax Fehler"                            (a text no constant can be made of)
 //   404 unit outside the unit table, with its number
 //   405 "Einheit %s paßt nicht zu physikalischer Größe %s"
 //   406 "Es wurde keine physikalische Größe angegeben"
-//   407 "Wert kommt %s mal vor"                    (a part given more than once)
+//   407 "Wert kommt %s mal vor"                    (a part given more than once; "0":
+//                                                   a dynamic array's size variable without
+//                                                   a value)
 //   409 "Wert muß zwischen %s und %s liegen"
 //   411 "ungültige Adresse %s"                     (lower-case hexadecimal, no prefix)
 //   412 "ungültige Config %s"
@@ -31,7 +32,6 @@
 
 // Message ids reported by the base.
 enum MdVarExtMsg : uint32_t {
-    MdVarExtMsg_Internal = 0,
     MdVarExtMsg_Syntax = 400,
     MdVarExtMsg_UnitRange = 404,
     MdVarExtMsg_UnitMismatch = 405,
@@ -121,7 +121,9 @@ public:
     // on the way stay in the table.
     VarTypeValue* createTypeValue(const VarValueEntryList& entries, uint32_t typeId);
     // Checks every dynamic array against its size variable (one message and
-    // one countError per failing array). True when no error is counted.
+    // one countError per failing array; a size variable without a value
+    // record, or one lacking its minimum, default or maximum, gives 407 with
+    // "0" once for all its arrays). True when no error is counted.
     bool checkDynArraySize();
 
     void setResModule(const tvp::ResModule* module) { m_hResInst = module; }
@@ -148,6 +150,11 @@ protected:
     // reportError with the texts as Strings (a null text: no argument); no
     // countError.
     void message(uint32_t id, const char* a1 = nullptr, const char* a2 = nullptr);
+    // checkDynArraySize is about to check the arrays of the size variable
+    // sizeKey: the messages up to the next call are about the statement that
+    // declared them. A compiler that knows where that statement stands
+    // reports them there; here nothing happens.
+    virtual void placeDynArrayMessages(const VarExtKey& sizeKey) { (void)sizeKey; }
     // A new entry of kind (owned by the caller, deleted with delete or handed
     // back through releaseEntries): one value statement makes and drops a
     // few, so released ones are reused rather than freed.

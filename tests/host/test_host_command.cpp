@@ -450,6 +450,21 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
     }
 }
 
+// A source without a variables section has nothing an ACX file's values
+// could go into: the variables step says which section is missing.
+TEST_F(HostCommand, AcxImportWithoutAVariablesSectionNamesIt)
+{
+    using namespace acxtest;
+    ASSERT_TRUE(writeFile(path("axis.acx"), file({compound(0, {compound(2144, {compound(2147, {u8(2122, 2)})})})})));
+    std::ofstream(path("bare.tos")) << "TO_HEADER\n  TOTYPE := {5A3C2E10-8B41-4C7D-9E2F-1A6B3C4D5E60}, 2.1;\n"
+                                       "  DATE := DT#2004-01-01;\nEND_TO_HEADER\n";
+    const Result r = run("compile bare.tos -o bare.dsc --rc bare.rc --acx axis.acx");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.out.find("\ncompileVariables: status 0xBE11001B ("), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "bare.tos: Fehler 101 Sektion Variablen konnte nicht geöffnet werden\n"
+                     "tavolin: bare.dsc not written: a step did not succeed\n");
+}
+
 TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
 {
     const std::string target = path("axis.dsc");

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/fs/FsDsc.h"
+#include "tools/md/tavolin/CMDStrmHelper.h"
 #include "tools/md/tavolin/CTavolin.h"
 #include "tools/md/tavolin/MdClassProviderSteps.h"
 #include "tools/md/tavolin/MdSectionParser.h"
@@ -15,6 +16,8 @@
 namespace {
 
 const char kTraceFile[] = "tools/md/tavolin/ctavolin_methods";
+// How message 101 names the variables section of a source.
+const char kVariablesSectionWord[] = "Variablen";
 
 // A method ended with status 0xBE11FFFF because one of its compilers is not
 // part of this build: the front end has reported it (message 0); the host
@@ -161,6 +164,17 @@ int32_t CTavolin::importAcxVariables()
         TV_TRACE(4, kTraceFile, "CTavolin::compileVariables", "ACX file not imported: it was not read whole");
         mdReport(MdMsgInternal);
         return MdStatusFailed;
+    }
+    // The import merges the file into the tables the variables section
+    // compiled; a source without one left them empty, and there is nothing
+    // to merge into: the user is told that the section is missing (as the
+    // comments name their section when its table cannot be written), and
+    // the status is the one of a missing section.
+    CMDStrmHelper variables(&m_workFile);
+    if (variables.open("var_tmp", false) == 0 && variables.size() == 0) {
+        TV_TRACE(4, kTraceFile, "CTavolin::compileVariables", "ACX file not imported: the source has no variables");
+        mdReport(MdMsgSectionOpen, kVariablesSectionWord);
+        return MdStatusNotFound;
     }
     CMDAcxParser parser;
     MdLentDescriptor lent(&m_workFile);

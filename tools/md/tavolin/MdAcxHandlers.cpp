@@ -1,10 +1,14 @@
 // The pre-compiler's ACX content and error handlers.
 #include "tools/md/tavolin/MdAcxHandlers.h"
 
+#include <cstring>
 #include <new>
+#include <string>
 
 #include "acx/AcxReader.h"
 #include "base/cm/cmmsghdl.h"
+#include "tools/md/tavolin/MdFrontEnd.h"
+#include "tools/md/tavolin/MdScannerSupport.h"
 
 CMDAcxContentHandler::~CMDAcxContentHandler()
 {
@@ -81,6 +85,7 @@ void CMDAcxAcxErrorHandler::error(int32_t code)
 
 void CMDAcxAcxErrorHandler::fatal(int32_t code)
 {
+    if (!m_fatal) m_fatalCode = code;
     m_fatal = true;
     report(1300, code);
 }
@@ -97,5 +102,11 @@ bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content, bool* fatal)
     reader.setContentHandler(&content);
     const bool ran = reader.read(path);
     if (fatal) *fatal = errors.hadFatal();
+    // "ACX Fatal Error 1" does not say which file is missing.
+    CmMessageHandler* handler = cmGetMessageHandler();
+    if (handler && errors.fatalCode() == AcxErrOpen) {
+        const std::string quoted = path ? mdTokenArg(path, std::strlen(path)) : std::string();
+        handler->report(MdMsgFileOpen, CmMsgArg(quoted.c_str()));
+    }
     return ran;
 }

@@ -57,16 +57,21 @@ public:
     void fatal(int32_t code) override;    // message 1300
     // A fatal error ended a read (reported or not).
     bool hadFatal() const { return m_fatal; }
+    // The code of the first fatal error; 0 when there was none.
+    int32_t fatalCode() const { return m_fatalCode; }
 
 private:
     void report(uint32_t msgId, int32_t code);
     CmMessageHandler* m_handler;
     bool m_fatal = false;
+    int32_t m_fatalCode = 0;
 };
 
 // The entry method's read: a reader over the stdio file system and an error
 // handler over the process-wide message handler, into content. False only
 // when the reader could not run at all. fatal, when given, tells whether a
 // fatal error (message 1300) ended the read: the file is missing or cut, and
-// the tree holds at most a part of it.
+// the tree holds at most a part of it. A file that cannot be opened (fatal
+// error 1) is also named: message 100 with the path (whole up to
+// kMdTokenWhole bytes, see mdTokenArg).
 bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content, bool* fatal = nullptr);

@@ -15,14 +15,14 @@
 #include "co/tvstring.h"
 
 // A token's text as a message argument, between two quote texts: whole up
-// to kMdTokenWhole bytes (the messages of any usual source); a longer token
-// (a number or a line of megabytes) by its first kMdTokenHead bytes and an
-// ellipsis, with its length in bytes behind the closing quote (the first
-// digits of a long number, the ellipsis, "' (52428800 Bytes)"). The
-// ellipsis is the byte 0x85: message
-// arguments are ANSI texts (code page 1252), widened to U+2026, which the
-// outputs write as UTF-8.
-inline constexpr std::size_t kMdTokenWhole = 64;
+// to kMdTokenWhole bytes, so that a message names what it means (a long
+// variable name, an operand path, a file path); a longer token (a number or
+// a line of megabytes) by its first kMdTokenHead bytes and an ellipsis, with
+// its length in bytes behind the closing quote (the first digits of a long
+// number, the ellipsis, "' (52428800 Bytes)"), so that its message stays
+// short. The ellipsis is the byte 0x85: message arguments are ANSI texts
+// (code page 1252), widened to U+2026, which the outputs write as UTF-8.
+inline constexpr std::size_t kMdTokenWhole = 1024;
 inline constexpr std::size_t kMdTokenHead = 40;
 inline std::string mdTokenArg(const char* text, std::size_t len, const char* quote = "")
 {

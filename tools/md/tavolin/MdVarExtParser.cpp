@@ -361,6 +361,9 @@ void MdVarExtParser::dynArrayElement(int32_t adr)
 void MdVarExtParser::dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays)
 {
     if (!needTable()) return;
+    // Reduced at its ";" without a look-ahead: the scanner stands on the
+    // statement's last line. A repeated key keeps its first statement's.
+    m_dynArrayLines.emplace(VarExtKey(sizeAdr, uint32_t(mask)), MdVarExtScanner::lineno());
     // Each check reports on its own, and the sizes are offered all the
     // same: a repeated size variable is reported too.
     if (!operandExists(sizeAdr)) fail(411, sizeAdr);
@@ -368,6 +371,12 @@ void MdVarExtParser::dynArray(int32_t sizeAdr, int32_t mask, const IntList& arra
     if (t != ST_USINT && t != ST_UINT) fail(411, sizeAdr);
     const std::list<int32_t> list(arrays.begin(), arrays.end());
     if (!addDynArraySizes(VarExtKey(sizeAdr, uint32_t(mask)), list)) fail(411, sizeAdr);
+}
+
+void MdVarExtParser::placeDynArrayMessages(const VarExtKey& sizeKey)
+{
+    const auto at = m_dynArrayLines.find(sizeKey);
+    m_messageLine = at != m_dynArrayLines.end() ? at->second : -1;
 }
 
 namespace {
@@ -510,7 +519,10 @@ int32_t MdVarExtParser::parseSource()
 {
     const int result = yyparse();
     if (result != 0) return result;
-    if (m_errors != 0 || !checkDynArraySize()) return 3;
+    if (m_errors != 0) return 3;
+    const bool arraysFit = checkDynArraySize();
+    m_messageLine = -1;
+    if (!arraysFit) return 3;
 
     // Values: entries of a new address; modifys: further entries of the
     // same address; null modifys: those without a record.

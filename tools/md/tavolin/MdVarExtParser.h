@@ -126,6 +126,10 @@ protected:
     uint32_t itemTypeAt(int32_t adr, StTypeID* enumType = nullptr);
     void freeItems();
     void addItem(VarValueEntry* item);
+    // The check of the dynamic arrays reports at the line of the statement
+    // that declared sizeKey (the end of the section for a key no statement
+    // of this compile declared).
+    void placeDynArrayMessages(const VarExtKey& sizeKey) override;
 
     int32_t m_repeatMin = 0, m_repeatMax = 0, m_repeatDef = 0, m_repeatUnit = 0, m_repeatFixed = 0;
     VarValueEntryList m_items;     // of the current value statement
@@ -135,6 +139,8 @@ protected:
     int32_t m_messageLine = -1;    // set: the line of every message
     TextMap m_bitTexts;
     TextMap m_cfgTexts;
+    // The line of each dynamic-array statement by its size variable's key.
+    std::map<VarExtKeyFields, int32_t> m_dynArrayLines;
 
 private:
     // What the system-variable table answered for the last address asked:

@@ -174,9 +174,11 @@ TEST(AcxErrorHandler, CodesBecomeMessages)
     EXPECT_TRUE(mdReadAcxFile(path, missing, &fatal));
     EXPECT_TRUE(fatal);
     cmSetMessageHandler(previous);
-    EXPECT_EQ(cap.texts, (std::vector<std::string>{"ACX Error 46", "ACX Fatal Error 1"}));
+    // The missing file is named as well.
+    EXPECT_EQ(cap.texts, (std::vector<std::string>{"ACX Error 46", "ACX Fatal Error 1",
+                                                   "File " + std::string(path) + " konnte nicht geöffnet werden"}));
     EXPECT_EQ(missing.getRootTag(), nullptr);
-    EXPECT_EQ(handler.errorCount(), 2u);
+    EXPECT_EQ(handler.errorCount(), 3u);
 }
 
 }  // namespace

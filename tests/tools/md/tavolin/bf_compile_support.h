@@ -55,14 +55,15 @@ struct BfCompile {
 // Compiles text (identifiers lower-cased when lowerCase) with the given
 // args fields (noImpl mask, includes, container name, first error-text id)
 // into a descriptor that has the present sections; the macro files go to a
-// temporary base that is removed afterwards.
+// temporary base that is removed afterwards. The messages are formatted
+// from messageTable.
 inline BfCompile compileBf(const std::string& text, bool lowerCase = false, uint32_t noImpl = 0,
                            std::list<String> includes = {}, const char* container = "Cont",
                            int32_t firstStringId = 0,
                            std::vector<const char*> present = {"bfinterf", "bfsymb", "boot"},
-                           bool outputsUnused = false)
+                           bool outputsUnused = false, CmMsgTable* messageTable = compilerMessageTable())
 {
-    fronttest::MessageCapture capture(compilerMessageTable());
+    fronttest::MessageCapture capture(messageTable);
     FsTODscFile dsc;
     EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
     // As a working file brings them: with old content, longer than the new.

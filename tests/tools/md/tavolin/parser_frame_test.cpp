@@ -289,12 +289,12 @@ TEST(ScannerSupport, StringValueDropsTheQuotesAndTheBackslashOfAnEscapedQuote)
 
 TEST(ScannerSupport, ALongTokenIsQuotedByItsFirstBytesAndItsLength)
 {
-    // Up to 64 bytes a token stands whole; beyond, its first 40 bytes, the
+    // Up to 1024 bytes a token stands whole; beyond, its first 40 bytes, the
     // ellipsis of code page 1252 and its length behind the closing quote.
-    const std::string d64(64, '7'), d65(65, '7');
-    EXPECT_EQ(mdTokenArg(d64.data(), d64.size(), "'"), "'" + d64 + "'");
-    EXPECT_EQ(mdTokenArg(d65.data(), d65.size(), "'"), "'" + std::string(40, '7') + "\x85' (65 Bytes)");
-    EXPECT_EQ(mdTokenArg(d65.data(), d65.size()), std::string(40, '7') + "\x85 (65 Bytes)");
+    const std::string d1024(1024, '7'), d1025(1025, '7');
+    EXPECT_EQ(mdTokenArg(d1024.data(), d1024.size(), "'"), "'" + d1024 + "'");
+    EXPECT_EQ(mdTokenArg(d1025.data(), d1025.size(), "'"), "'" + std::string(40, '7') + "\x85' (1025 Bytes)");
+    EXPECT_EQ(mdTokenArg(d1025.data(), d1025.size()), std::string(40, '7') + "\x85 (1025 Bytes)");
     EXPECT_EQ(mdTokenArg("", 0, "'"), "''");
 
     // Through a scanner's error, or any message of a compiler, and the

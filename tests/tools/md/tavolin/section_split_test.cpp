@@ -435,7 +435,7 @@ TEST(SectionSplit, AStrayRunEndsWhereATokenMayBegin)
     for (std::size_t run = 0; run < 5; ++run) {
         const char byte = "*@:{@"[run];
         EXPECT_EQ(args[run * 101 + 99], std::string("'") + byte + "'");
-        EXPECT_EQ(args[run * 101 + 100], "'" + std::string(40, byte) + "\x85' (200 Bytes)") << byte;
+        EXPECT_EQ(args[run * 101 + 100], "'" + std::string(200, byte) + "'") << byte;
     }
     EXPECT_EQ(t.result, 3);
     EXPECT_EQ(t.head().kind, 1);

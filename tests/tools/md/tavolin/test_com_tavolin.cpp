@@ -127,6 +127,16 @@ protected:
                                  kind, status);
     }
 
+    // A host storage whose descriptor has its "cfghead", as createFile makes
+    // it: the ACX import opens it and never creates it.
+    void hostWithCfghead()
+    {
+        ASSERT_TRUE(fsCreateMemStorage(&m_host));
+        IStream* s = nullptr;
+        ASSERT_EQ(m_host->CreateStream(u"cfghead", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &s), S_OK);
+        s->Release();
+    }
+
     CTavolinObject* m_obj = nullptr;
     IStorage* m_host = nullptr;
     Capture m_capture;
@@ -380,13 +390,7 @@ TEST_F(TavolinTest, StepsWithoutTheirCompilerAreNotImplemented)
 TEST_F(TavolinTest, AcxFileNotReadIsNotImported)
 {
     // The file is read (here it is missing, so its header is not checked).
-    // The host's descriptor has its "cfghead", as createFile makes it: the
-    // import opens it and never creates it.
-    ASSERT_TRUE(fsCreateMemStorage(&m_host));
-    IStream* cfghead = nullptr;
-    ASSERT_EQ(m_host->CreateStream(u"cfghead", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &cfghead),
-              S_OK);
-    cfghead->Release();
+    hostWithCfghead();
     LONG kind = -1, status = 0;
     ASSERT_EQ(open(kAxis, &kind, &status, u"/nonexistent/axis.acx"), S_OK);
     EXPECT_EQ(kind, 1);
@@ -481,5 +485,30 @@ TEST_F(TavolinTest, AcxFileIsCheckedAndImported)
     }
     std::remove(path.c_str());
     mdSetCompilerCreator(MdCompVarExt, saved);
+}
+
+TEST_F(TavolinTest, AcxImportNeedsTheVariablesSection)
+{
+    // A good file for a source that has its header only: the variables step
+    // has nothing to compile, so the import has no tables to merge into, and
+    // says which section is missing.
+    hostWithCfghead();
+    using namespace acxtest;
+    const Bytes head = compound(2147, {str(2121, "5A3C2E108B414C7D9E2F1A6B3C4D5E60"), u8(2122, 2), u8(2123, 1)});
+    const std::string acxPath = std::string(TV_BINARY_DIR) + "/com_tavolin_novars.acx";
+    const std::string srcPath = std::string(TV_BINARY_DIR) + "/com_tavolin_novars.tos";
+    ASSERT_TRUE(writeFile(acxPath, file({compound(0, {compound(2144, {head, compound(2107, {u32(2132, 2)})})})})));
+    std::ofstream(srcPath) << "TO_HEADER\n  TOTYPE := {5A3C2E10-8B41-4C7D-9E2F-1A6B3C4D5E60}, 2.1;\n"
+                              "  DATE := DT#2004-01-01;\nEND_TO_HEADER\n";
+    LONG kind = -1, status = -1;
+    const std::u16string acx = tvp::utf8ToWide(acxPath);
+    ASSERT_EQ(open(srcPath, &kind, &status, acx.c_str()), S_OK);
+    EXPECT_EQ(status, 0);
+    m_display.shown.clear();
+    EXPECT_EQ(m_obj->compileVariables(nullptr, &status), S_OK);
+    EXPECT_EQ(uint32_t(status), 0xBE11001Bu);
+    EXPECT_EQ(m_display.shown, std::vector<std::string>{"Sektion Variablen konnte nicht geöffnet werden"});
+    std::remove(acxPath.c_str());
+    std::remove(srcPath.c_str());
 }
 

@@ -545,6 +545,39 @@ TEST(VarExtParser, CompileFailures)
     EXPECT_EQ(compileAll("CONFIGS 1 \"a\" END_CONFIGS", symb, o).result, 4);
 }
 
+// The check of the dynamic arrays after the parse reports at the line of
+// the statement whose size variable fails (its ";"), not at the end of the
+// section: a size variable without a value once, however many arrays it
+// sizes ("Wert kommt 0 mal vor"); the other checks once per array.
+TEST(VarExtParser, DynamicArrayCheckReportsAtItsStatement)
+{
+    // $11 USINT and $50 UINT size variables; $12 ARRAY [0..7], $30 ARRAY [1..4].
+    const std::string symb = symbOf("11 n USINT\n12 c ARRAY [0..7] OF DINT\n30 d ARRAY [1..4] OF INT\n50 m UINT\n");
+    const std::string tail = "\n\n(* a comment *)\nEND_DYN_ARRAY\nBITFIELDTYPES\n  1 \"aus\" \"ein\"\n"
+                             "END_BITFIELDTYPES\nBITFIELDS\n  $50[1] 0 1 \"x\"\nEND_BITFIELDS\n";
+    const struct {
+        const char* values;  // the VALUES statements, on line 2
+        const char* arrays;  // the DYN_ARRAY statements, from line 5
+        std::vector<std::string> messages;  // "line: text"
+    } cases[] = {
+        {"$50[1] : Unit(0)", "$11[1] : $12,\n  $30;", {"6: Wert kommt 0 mal vor"}},
+        {"$11[1] : UNDEF", "$11[1] : $12, $30;", {"5: Wert kommt 0 mal vor"}},
+        {"$11[2] : Def(2) Unit(0) $50[1] : Def(2) Min(1) Max(4) Unit(0)", "$50[1] : $30;\n$11[1] : $12;",
+         {"6: Wert kommt 0 mal vor"}},
+        {"$11[1] : Def(2) Min(1) Max(9) Unit(0)", "$11[1] : $12;", {"5: Wert muß zwischen 1 und 8 liegen"}},
+        {"$11[3] : Def(2) Min(1) Max(8) Unit(0)", "$11[1] :\n$12;", {"6: ungültige Config 1"}},
+    };
+    for (const auto& c : cases) {
+        const std::string text = std::string("VALUES\n") + c.values + "\nEND_VALUES\nDYN_ARRAY\n" + c.arrays + tail;
+        const Written w = compileAll(text, symb);
+        std::vector<std::string> got;
+        for (std::size_t i = 0; i < w.texts.size(); ++i) got.push_back(std::to_string(w.lines[i]) + ": " + w.texts[i]);
+        EXPECT_EQ(got, c.messages) << text;
+        EXPECT_EQ(w.result, 3) << text;
+        EXPECT_EQ(w.sections.at("varcont"), std::string(300, 'x')) << text;
+    }
+}
+
 // ---- seeded random valid sections ----
 
 // The variables of the random sections: INT 1-10, USINT 11-15 (11 and 12

@@ -1,0 +1,121 @@
+// How the messages quote what the user wrote: a name, an operand path or a
+// file path stands whole up to 1024 bytes, so that the message names what
+// it means; only a longer token (a number or a line of megabytes) is cut to
+// its first 40 bytes, an ellipsis and its length, so that its message stays
+// short. One table over the kinds of message, through the real compilers and
+// the message handler over the built-in table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "bf_compile_support.h"
+#include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdAcxHandlers.h"
+#include "tools/md/tavolin/MdVarExtParser.h"
+
+using namespace fronttest;
+
+namespace {
+
+// The messages of a run as "id text", in order.
+using Said = std::vector<std::string>;
+
+Said saidBy(const MessageCapture& capture)
+{
+    Said said;
+    for (const auto& r : capture.records) said.push_back(std::to_string(r.id) + " " + r.text);
+    return said;
+}
+
+// The variables section compiled alone (no system-variable table).
+Said variables(const std::string& text)
+{
+    MessageCapture capture;
+    MdVarExtParser p;
+    compileText(p, text, nullptr);
+    return saidBy(capture);
+}
+
+// The boot-function section compiled with the stand-in classifier.
+Said bootFunctions(const std::string& text)
+{
+    const bftest::BfCompile c = bftest::compileBf(text, false, 0, {}, "Cont", 0, {"bfinterf", "bfsymb", "boot"},
+                                                  false, cmBuiltinMsgTable());
+    Said said;
+    for (const std::string& m : c.messages) said.push_back(m.substr(0, m.find('@')) + m.substr(m.find(' ')));
+    return said;
+}
+
+// A boot-function type named outer with the given VAR and DEPENDENCIES lines.
+std::string bootType(const std::string& vars, const std::string& dependencies)
+{
+    return "BOOT_FUNCTIONDECL\nBEGIN_BF outer (CS := 1)\nVAR\n" + vars + "END_VAR\nSUB_FUNCTIONS\nEND_SUBFUNCTIONS\n" +
+           "DEPENDENCIES\n" + dependencies + "END_DEPENDENCIES\nEND_BF\nEND_BOOT_FUNCTIONDECL\n"
+           "BOOT_FUNCTIONS\nEND_BOOT_FUNCTIONS\n";
+}
+
+// An ACX file read from path, which does not exist.
+Said acxRead(const std::string& path)
+{
+    MessageCapture capture;
+    CMDAcxContentHandler content;
+    mdReadAcxFile(path.c_str(), content);
+    return saidBy(capture);
+}
+
+// A path of `size` bytes below a directory that does not exist.
+std::string missingPath(std::size_t size)
+{
+    std::string path = "/nonexistent";
+    while (path.size() < size) path += "/" + std::string(std::min<std::size_t>(200, size - path.size() - 1), 'd');
+    return path;
+}
+
+TEST(MessageQuoting, NamesAndPathsStandWholeLongTokensAreCut)
+{
+    const std::string n70(70, 'v'), n1024(1024, 'w'), name1022(1022, 'q');
+    const std::string path1024 = missingPath(1024);
+    const std::string digits1025(1025, '7'), digits3M(3 << 20, '9');
+    ASSERT_EQ(path1024.size(), 1024u);
+    const struct {
+        const char* what;
+        Said said;
+        std::string expected;  // the first message of the case's id: "id text"
+    } cases[] = {
+        {"a configuration named twice, 70 bytes",
+         variables("CONFIGS 1 \"" + n70 + "\" 1 \"" + n70 + "\" END_CONFIGS"),
+         "410 Eintrag(1, " + n70 + ") ist schon vorhanden"},
+        {"a configuration named twice, 1024 bytes",
+         variables("CONFIGS 1 \"" + n1024 + "\" 1 \"" + n1024 + "\" END_CONFIGS"),
+         "410 Eintrag(1, " + n1024 + ") ist schon vorhanden"},
+        {"a boot-function variable declared twice, 70 bytes",
+         bootFunctions(bootType(n70 + " : INT;\n" + n70 + " : INT;\n", "")), "505 doppelte Definition von " + n70},
+        {"a boot-function variable declared twice, 1024 bytes",
+         bootFunctions(bootType(n1024 + " : INT;\n" + n1024 + " : INT;\n", "")),
+         "505 doppelte Definition von " + n1024},
+        {"an operand path of 1024 bytes modified twice",
+         bootFunctions(bootType("level : INT;\n", "MODIFY (" + name1022 + ".r) BEGIN_ACT END_ACT\n"
+                                                  "MODIFY (" + name1022 + ".r) BEGIN_ACT END_ACT\n")),
+         "513 " + name1022 + ".r ist kein Element von " + name1022},
+        {"an ACX file path of 1024 bytes", acxRead(path1024), "100 File " + path1024 + " konnte nicht geöffnet werden"},
+        {"a number of 1025 bytes", variables("VALUES " + digits1025),
+         "401 Scanner Fehler, unerwartetes Zeichen '" + digits1025.substr(0, 40) + "\u2026' (1025 Bytes)"},
+        {"a number of 3 MB", variables("VALUES " + digits3M),
+         "401 Scanner Fehler, unerwartetes Zeichen '" + digits3M.substr(0, 40) + "\u2026' (3145728 Bytes)"},
+    };
+    for (const auto& c : cases) {
+        const std::string id = c.expected.substr(0, c.expected.find(' ') + 1);
+        std::string first;
+        for (const std::string& s : c.said)
+            if (s.compare(0, id.size(), id) == 0) {
+                first = s;
+                break;
+            }
+        EXPECT_EQ(first, c.expected) << c.what;
+        for (const std::string& s : c.said) EXPECT_LT(s.size(), 2200u) << c.what;
+    }
+}
+
+}  // namespace
