@@ -294,6 +294,59 @@ TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
     }
 }
 
+// Removing a value erases the shared entry of an equal value, whichever CID
+// the entry stands for: after reading two equal shared values (the second
+// stands for both) and removing either, a new equal value takes a new CID.
+// An unshared value is equal to no shared one and leaves the entry alone.
+TEST(ConstTableTest, RemovingAValueErasesTheEqualSharedEntry)
+{
+    auto string = [] {
+        int status = 0;
+        return ValPtr(new StStringConstantVal(ST_INVALID_TID, String("ab"), 2, status));
+    };
+    auto structure = [string] {
+        auto* s = new StStructConstantVal();
+        s->addMember(stdVal(ST_DINT, 5));
+        s->addMember(string().release());
+        return ValPtr(s);
+    };
+    const std::function<ValPtr()> makers[] = {[] { return ValPtr(stdVal(ST_DINT, 5)); }, structure, string};
+    const struct {
+        bool unsharedAt2;  // a third value, equal but unshared, under CID 2
+        uint32_t removed;
+        size_t sharedAfter;
+        uint32_t next;  // the CID a new equal shared value gets
+    } cases[] = {
+        {false, 0, 0, 2},  // the entry stands for 1
+        {false, 1, 0, 1},  // the entry stands for 1; the counter goes back
+        {true, 2, 1, 1},
+        {true, 0, 0, 3},
+    };
+    for (const auto& make : makers) {
+        const ValPtr value = make();
+        const ValPtr unshared(value->cloneShared(false));
+        const std::string body = writeBody(Form::SectionText, *value);
+        for (const auto& c : cases) {
+            SCOPED_TRACE("kind " + std::to_string(value->getKind()) + ", removed " + std::to_string(c.removed) +
+                         (c.unsharedAt2 ? ", unshared at 2" : ""));
+            std::string text = tableText(Form::SectionText, value->getKind(), body, {0, 1});
+            if (c.unsharedAt2) {
+                text = "3" + text.substr(1, text.size() - 3) + "2 " + std::to_string(value->getKind()) + " " +
+                       writeBody(Form::SectionText, *unshared) + "\r\n0 ";
+            }
+            StSyConstValTable t;
+            ASSERT_TRUE(readTable(Form::SectionText, t, text));
+            ASSERT_EQ(c.unsharedAt2 ? 3u : 2u, t.values().size());
+            ASSERT_EQ(1u, t.sharedCount());
+            EXPECT_EQ(0, t.removeConstantVal(StConstEntryID(c.removed)));
+            EXPECT_EQ(c.sharedAfter, t.sharedCount());
+            StConstantVal* again = make().release();
+            EXPECT_EQ(c.next, t.addConstantVal(again).get());
+            delete again;
+        }
+    }
+}
+
 TEST(ConstTableTest, Dump)
 {
     StSyConstValTable t;
