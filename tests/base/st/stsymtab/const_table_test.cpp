@@ -246,12 +246,10 @@ std::string tableText(Form f, int32_t kind, const std::string& body, std::initia
     return text + "0 ";
 }
 
-// Of equal shared values read from a table the last one read stands for
-// them: a new equal value gets its CID, whatever the CIDs' order. For
-// elementary values and the composite kinds, in both text forms.
-TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
+// Makers of a shared value of each kind the table shares: elementary,
+// structure, string (as a table holds it: the length is the text's).
+std::vector<std::function<ValPtr()>> sharedMakers()
 {
-    // Strings as a table holds them: the length is the text's.
     auto string = [] {
         int status = 0;
         return ValPtr(new StStringConstantVal(ST_INVALID_TID, String("ab"), 2, status));
@@ -262,9 +260,16 @@ TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
         s->addMember(string().release());
         return ValPtr(s);
     };
-    const std::function<ValPtr()> makers[] = {[] { return ValPtr(stdVal(ST_DINT, 5)); }, structure, string};
+    return {[] { return ValPtr(stdVal(ST_DINT, 5)); }, structure, string};
+}
+
+// Of equal shared values read from a table the last one read stands for
+// them: a new equal value gets its CID, whatever the CIDs' order. For
+// elementary values and the composite kinds, in both text forms.
+TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
+{
     for (const Form f : {Form::SectionText, Form::Stream}) {
-        for (const auto& make : makers) {
+        for (const auto& make : sharedMakers()) {
             const ValPtr value = make();
             ASSERT_TRUE(value->isShared());
             SCOPED_TRACE(std::string(formName(f)) + ", kind " + std::to_string(value->getKind()));
@@ -300,17 +305,6 @@ TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
 // An unshared value is equal to no shared one and leaves the entry alone.
 TEST(ConstTableTest, RemovingAValueErasesTheEqualSharedEntry)
 {
-    auto string = [] {
-        int status = 0;
-        return ValPtr(new StStringConstantVal(ST_INVALID_TID, String("ab"), 2, status));
-    };
-    auto structure = [string] {
-        auto* s = new StStructConstantVal();
-        s->addMember(stdVal(ST_DINT, 5));
-        s->addMember(string().release());
-        return ValPtr(s);
-    };
-    const std::function<ValPtr()> makers[] = {[] { return ValPtr(stdVal(ST_DINT, 5)); }, structure, string};
     const struct {
         bool unsharedAt2;  // a third value, equal but unshared, under CID 2
         uint32_t removed;
@@ -322,7 +316,7 @@ TEST(ConstTableTest, RemovingAValueErasesTheEqualSharedEntry)
         {true, 2, 1, 1},
         {true, 0, 0, 3},
     };
-    for (const auto& make : makers) {
+    for (const auto& make : sharedMakers()) {
         const ValPtr value = make();
         const ValPtr unshared(value->cloneShared(false));
         const std::string body = writeBody(Form::SectionText, *value);
@@ -331,6 +325,7 @@ TEST(ConstTableTest, RemovingAValueErasesTheEqualSharedEntry)
                          (c.unsharedAt2 ? ", unshared at 2" : ""));
             std::string text = tableText(Form::SectionText, value->getKind(), body, {0, 1});
             if (c.unsharedAt2) {
+                // Count 3, and the third value before the counter.
                 text = "3" + text.substr(1, text.size() - 3) + "2 " + std::to_string(value->getKind()) + " " +
                        writeBody(Form::SectionText, *unshared) + "\r\n0 ";
             }

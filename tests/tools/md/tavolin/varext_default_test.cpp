@@ -45,7 +45,8 @@ std::string symbText()
                 EXPECT_TRUE(t.addElementary(adr, name, type, error)) << error;
                 continue;
             }
-            // The list form has no system address; the entry as it makes one.
+            // The list form has no system-address type: the entry as
+            // addElementary makes one.
             StSymbTable& s = t.table();
             StSymbEntryID sid;
             StSyBaseSymbEntry* e = s.addEntry(name.c_str(), s.getGlobalVR(), s.getGlobalNR(), ST_KIND_SYSVAR, sid);
@@ -58,9 +59,9 @@ std::string symbText()
     return out.str();
 }
 
-// The minimum, default and maximum of one key as their bodies in "const".
+// The minimum and default of one key as their bodies in "const".
 struct Bounds {
-    std::string min, def, max;
+    std::string min, def;
 };
 using Written = std::map<std::pair<uint32_t, uint32_t>, Bounds>;
 
@@ -79,8 +80,8 @@ std::vector<std::string> tokens(const std::string& text)
 // "varval": count, then per key the address, the mask, 1 and the record
 // (default, unit, fixed unit, minimum, maximum) or 0. "const": count, then
 // per constant its CID, kind, shared flag, type, sign, value (three words
-// for a system address, none for types without value) and place, and the
-// counter.
+// for a system address, two for DT, none for the types without value) and
+// place, and the counter.
 Written readBack(const std::string& varval, const std::string& constants)
 {
     std::map<std::string, std::string> body;
@@ -89,7 +90,8 @@ Written readBack(const std::string& varval, const std::string& constants)
     for (unsigned long n = c.empty() ? 0 : number(c[0]); n > 0 && i + 5 <= c.size(); --n) {
         const std::string cid = c[i];
         const unsigned long type = number(c[i + 3]);
-        const size_t words = type == ST_ANYOBJECT ? 3 : type == ST_DT ? 2 : type >= 1 && type <= 32 ? 1 : 0;
+        const bool none = type == 0 || type == 5 || type == 9 || type == 13 || (type >= 24 && type <= 30) || type > 32;
+        const size_t words = type == ST_ANYOBJECT ? 3 : type == ST_DT ? 2 : none ? 0 : 1;
         std::string b = c[i + 3] + " " + c[i + 4];
         for (size_t w = 0; w < words && i + 5 + w < c.size(); ++w) b += " " + c[i + 5 + w];
         body[cid] = b;
@@ -102,7 +104,7 @@ Written readBack(const std::string& varval, const std::string& constants)
     for (unsigned long n = v.empty() ? 0 : number(v[0]); n > 0 && i + 3 <= v.size(); --n) {
         const auto key = std::make_pair(uint32_t(number(v[i])), uint32_t(number(v[i + 1])));
         if (v[i + 2] == "1" && i + 8 <= v.size()) {
-            w[key] = Bounds{of(v[i + 6]), of(v[i + 3]), of(v[i + 7])};
+            w[key] = Bounds{of(v[i + 6]), of(v[i + 3])};
             i += 8;
         } else {
             i += 3;
@@ -214,13 +216,13 @@ TEST(VarExtDefault, FromTheMinimumOverEveryTypeAndProducer)
     for (const auto& item : items) {
         const uint32_t type = std::get<0>(item), a = 10 * type;
         const std::string what = typeName(type) + " " + std::get<1>(item);
-        const std::string min = std::get<1>(item);
-        const Compiled one = compileValues("VALUES $" + std::to_string(a) + " [1] : " + min + " Unit(0) END_VALUES", symb);
+        const std::string values = " [1] : " + std::string(std::get<1>(item)) + " Unit(0) END_VALUES";
+        const Compiled one = compileValues("VALUES $" + std::to_string(a) + values, symb);
         EXPECT_EQ(one.result, 0) << what;
         EXPECT_EQ(one.messages, std::vector<uint32_t>{}) << what;
         EXPECT_EQ(one.at(a, 1).def, std::get<2>(item)) << what;
-        const Compiled range = compileValues(
-            "VALUES $" + std::to_string(a) + "-$" + std::to_string(a + 1) + " [1] : " + min + " Unit(0) END_VALUES", symb);
+        const Compiled range =
+            compileValues("VALUES $" + std::to_string(a) + "-$" + std::to_string(a + 1) + values, symb);
         EXPECT_EQ(range.result, 0) << what << " (range)";
         EXPECT_EQ(range.at(a, 1).def, std::get<2>(item)) << what << " (range, first)";
         EXPECT_EQ(range.at(a + 1, 1).def, std::get<2>(item)) << what << " (range, second)";
