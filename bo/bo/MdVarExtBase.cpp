@@ -363,11 +363,13 @@ VarTypeValue* MdVarExtBase::createTypeValue(const VarValueEntryList& entries, ui
     default: filled = false; break;
     }
     if (filled && def.isInvalid()) {
-        // The minimum when it lies above 0, else 0.
+        // The minimum when it lies above 0, else 0. Each type is read by the
+        // getter of its own width: the double getter refuses a REAL, which
+        // would pass for an unreadable minimum and give every REAL default 0.
         const StStdConstantVal* m = stdConstant(min);
         bool err = m == nullptr;
         if (typeId == ST_REAL || typeId == ST_LREAL) {
-            const double v = m ? m->GetLRealVal(err) : 0.0;
+            const double v = !m ? 0.0 : typeId == ST_REAL ? double(m->GetRealVal(err)) : m->GetLRealVal(err);
             def = t.appendConstantVal(!err && v > 0 ? v : 0.0, typeId);
         } else if (isSignedType(typeId)) {
             const int32_t v = m ? m->GetLongVal(err) : 0;

@@ -67,8 +67,10 @@ public:
     StConstEntryID appendConstantVal(double value, uint32_t typeSpec);
     // The constant read from text in radix 10 as type typeId (typed
     // literal, see StStdConstantVal); status receives the reader's status
-    // and the constant is added only for status 0 or 2. typeSpec is the
-    // caller's type spec word and does not change the result.
+    // and the constant is added only for status 0 or 2. A real text below
+    // the smallest normal double is typed all the same (REAL and LREAL: 0,
+    // status 2). typeSpec is the caller's type spec word and does not
+    // change the result.
     StConstEntryID appendConstantVal(const String& text, uint32_t typeSpec, uint32_t typeId, int& status);
     // The same for typeId REAL or LREAL and a text whose value
     // StStdConstantVal::readPlainDecimal read already.

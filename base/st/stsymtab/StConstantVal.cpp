@@ -254,10 +254,13 @@ int StSyConstValTable::removeConstantVal(StConstEntryID cid)
 {
     StConstantVal* v = m_values.get(cid.get());
     if (!v) return 1;
-    // Only the shared entry that stands for this CID goes (its key is this
-    // very value); an equal value under another CID keeps its entry.
+    // Shared entries are found by value, not by CID: removing a value erases
+    // the entry of its equals whichever CID that entry stands for (reading
+    // lets the last of equal values stand), and a new equal value then takes
+    // a CID of its own. An equivalent value that is never equal (an address
+    // holding none) keeps its entry unless it stands for this CID.
     const SharedEntry s = findEquivalent(*v);
-    if (s.value && s.cid == cid.get()) unshareValue(*v);
+    if (s.value && (s.cid == cid.get() || constValEqual(s.value, v))) unshareValue(*v);
     m_values.erase(cid.get());
     delete v;
     releaseID(cid.get());

@@ -297,7 +297,8 @@ public:
     // and back in unless an equal one is there; false for an unknown CID.
     // Defined beside the symbol table, its user.
     bool changeValue(StConstEntryID cid, void (*change)(StConstantVal&, uint32_t), uint32_t arg);
-    // 0 removed (value deleted), 1 unknown CID.
+    // 0 removed (value deleted), 1 unknown CID. The shared entry of an equal
+    // value goes with it, whichever CID it stands for.
     int removeConstantVal(StConstEntryID cid);
     // 1 a <= b, 0 a > b, 2 not comparable (unknown CID, not the same type).
     int compareValues(StConstEntryID a, StConstEntryID b) const;

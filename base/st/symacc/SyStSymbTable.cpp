@@ -189,6 +189,16 @@ int32_t SyStSymbTable::iterateSymbols(const uint32_t& vr, const uint32_t& nr, Sy
 // Addresses
 // ---------------------------------------------------------------------------
 
+// The system variable whose storage begins at or below the address and
+// starts last. The id the mode word derives from the address is only a
+// shortcut to it: when the variable under that id (or the first one after
+// it) starts above the address, the search steps back to the variable
+// before it and, failing that, walks the scope, rather than answering
+// null. A table's mode word may promise ids that follow the addresses
+// while its ids do not (mode word 0x10 with $1 to $4 under other ids); a
+// null answer there would refuse addresses that lie in a variable, and the
+// variables compiler would report them as invalid (411), though the walk
+// finds their variable.
 StSyBaseSymbEntry* SyStSymbTable::findSysVarByAdr(uint32_t address, uint32_t* start)
 {
     if (start) *start = 0;

@@ -381,7 +381,9 @@ uint32_t CSyDecodeHelper::getTaskName(const uint32_t& taskID, String* name, IUnk
             if (name) *name = "STRUCTTASKID#NIL";
             return 0;
         }
-        return c.code;
+        // A task without a name: whether it decodes decides, not the name
+        // call's code, so a decodable task reads as a name-less id.
+        text = String();
     }
     if (name) *name = text;
     if (uint32_t r = canDecodeTask(taskID, spITask)) {

@@ -49,7 +49,10 @@ public:
 
     // "" or "STRUCTTASKID#NIL": 0 with id 0.
     static uint32_t getTaskID(const String& name, uint32_t* taskID, IUnknown* identity, IUnknown* navigation);
-    // Ids 0 and 0xFFFFFFFF that the host does not know give "STRUCTTASKID#NIL".
+    // Ids 0 and 0xFFFFFFFF that the host does not know give "STRUCTTASKID#NIL"
+    // and 0. Any other id the host names no name for gets an empty name; then,
+    // as after a found name, 0 when the task decodes (canDecodeTask) and
+    // kSyTaskInconsistent when it does not. name is "???" while no step ran.
     static uint32_t getTaskName(const uint32_t& taskID, String* name, IUnknown* identity, IUnknown* navigation);
     static uint32_t getTaskNameMap(IUnknown* identity, IUnknown* navigation, std::map<String, uint32_t>* map);
 

@@ -667,6 +667,12 @@ struct TagValue {
     bool isReal = false;
 };
 
+// A tag of the type's width and class is read as the type: an i8 -1 for a
+// BYTE is 255, as the slot holds it. A tag of another width or kind is
+// decoded by its own kind instead and the builders check the number against
+// the type's range (409). Read with the type's width, such a slot would give
+// a number the file does not hold (the bytes past a narrower tag, a part of
+// a wider one, a real's bits as an integer) and store it without a word.
 void valueOf(const CAcxDataTag& tag, uint32_t type, TagValue& v)
 {
     const int32_t kind = tag.getValueKind();

@@ -246,12 +246,10 @@ std::string tableText(Form f, int32_t kind, const std::string& body, std::initia
     return text + "0 ";
 }
 
-// Of equal shared values read from a table the last one read stands for
-// them: a new equal value gets its CID, whatever the CIDs' order. For
-// elementary values and the composite kinds, in both text forms.
-TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
+// Makers of a shared value of each kind the table shares: elementary,
+// structure, string (as a table holds it: the length is the text's).
+std::vector<std::function<ValPtr()>> sharedMakers()
 {
-    // Strings as a table holds them: the length is the text's.
     auto string = [] {
         int status = 0;
         return ValPtr(new StStringConstantVal(ST_INVALID_TID, String("ab"), 2, status));
@@ -262,9 +260,16 @@ TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
         s->addMember(string().release());
         return ValPtr(s);
     };
-    const std::function<ValPtr()> makers[] = {[] { return ValPtr(stdVal(ST_DINT, 5)); }, structure, string};
+    return {[] { return ValPtr(stdVal(ST_DINT, 5)); }, structure, string};
+}
+
+// Of equal shared values read from a table the last one read stands for
+// them: a new equal value gets its CID, whatever the CIDs' order. For
+// elementary values and the composite kinds, in both text forms.
+TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
+{
     for (const Form f : {Form::SectionText, Form::Stream}) {
-        for (const auto& make : makers) {
+        for (const auto& make : sharedMakers()) {
             const ValPtr value = make();
             ASSERT_TRUE(value->isShared());
             SCOPED_TRACE(std::string(formName(f)) + ", kind " + std::to_string(value->getKind()));
@@ -290,6 +295,49 @@ TEST(ConstTableTest, ReadingLetsTheLastEqualSharedValueStand)
                 EXPECT_NE(3u, cid.get());
                 EXPECT_TRUE(constValEqual(t.getConstantVal(cid), value.get()));
             }
+        }
+    }
+}
+
+// Removing a value erases the shared entry of an equal value, whichever CID
+// the entry stands for: after reading two equal shared values (the second
+// stands for both) and removing either, a new equal value takes a new CID.
+// An unshared value is equal to no shared one and leaves the entry alone.
+TEST(ConstTableTest, RemovingAValueErasesTheEqualSharedEntry)
+{
+    const struct {
+        bool unsharedAt2;  // a third value, equal but unshared, under CID 2
+        uint32_t removed;
+        size_t sharedAfter;
+        uint32_t next;  // the CID a new equal shared value gets
+    } cases[] = {
+        {false, 0, 0, 2},  // the entry stands for 1
+        {false, 1, 0, 1},  // the entry stands for 1; the counter goes back
+        {true, 2, 1, 1},
+        {true, 0, 0, 3},
+    };
+    for (const auto& make : sharedMakers()) {
+        const ValPtr value = make();
+        const ValPtr unshared(value->cloneShared(false));
+        const std::string body = writeBody(Form::SectionText, *value);
+        for (const auto& c : cases) {
+            SCOPED_TRACE("kind " + std::to_string(value->getKind()) + ", removed " + std::to_string(c.removed) +
+                         (c.unsharedAt2 ? ", unshared at 2" : ""));
+            std::string text = tableText(Form::SectionText, value->getKind(), body, {0, 1});
+            if (c.unsharedAt2) {
+                // Count 3, and the third value before the counter.
+                text = "3" + text.substr(1, text.size() - 3) + "2 " + std::to_string(value->getKind()) + " " +
+                       writeBody(Form::SectionText, *unshared) + "\r\n0 ";
+            }
+            StSyConstValTable t;
+            ASSERT_TRUE(readTable(Form::SectionText, t, text));
+            ASSERT_EQ(c.unsharedAt2 ? 3u : 2u, t.values().size());
+            ASSERT_EQ(1u, t.sharedCount());
+            EXPECT_EQ(0, t.removeConstantVal(StConstEntryID(c.removed)));
+            EXPECT_EQ(c.sharedAfter, t.sharedCount());
+            StConstantVal* again = make().release();
+            EXPECT_EQ(c.next, t.addConstantVal(again).get());
+            delete again;
         }
     }
 }

@@ -6,11 +6,13 @@
 #include <functional>
 
 #include "base/st/symacc/SyTONameParser.h"
+#include "base/st/symacc/SyVariantConvert.h"
 #include "base/st/symacc/sy_decodehlp.h"
 #include "h/co_parent_dv.h"
 #include "pm/pm_helper.h"
 #include "co/TraceApi.h"
 #include "platform/guid.h"
+#include "platform/text.h"
 #include "tests/base/st/symacc/sample_project.h"
 
 using fakehost::Fault;
@@ -124,14 +126,74 @@ TEST_F(Decode, Tasks)
     EXPECT_EQ("Shaky", name.stdString());
     EXPECT_EQ(0u, CSyDecodeHelper::getTaskName(0, &name, s.unit(), s.nav()));
     EXPECT_EQ("STRUCTTASKID#NIL", name.stdString());
-    EXPECT_EQ(fakehost::kHostNotFound, CSyDecodeHelper::getTaskName(0x555, &name, s.unit(), s.nav()));
-    EXPECT_EQ("???", name.stdString());
+    EXPECT_EQ(kSyTaskInconsistent, CSyDecodeHelper::getTaskName(0x555, &name, s.unit(), s.nav()));
+    EXPECT_EQ("", name.stdString());
 
     std::map<String, uint32_t> map;
     EXPECT_EQ(0u, CSyDecodeHelper::getTaskNameMap(s.unit(), s.nav(), &map));
     EXPECT_EQ((std::map<String, uint32_t>{{"Task1", 0x101}, {"Task2", 0x102}, {"Shaky", 0x103}}), map);
     s.p.fault("getTaskPropsByID", Fault::retCode(0x61).from(2));
     EXPECT_EQ(0x61u, CSyDecodeHelper::getTaskNameMap(s.unit(), s.nav(), &map));
+}
+
+// A name call that fails gives the nil name for the ids 0 and 0xFFFFFFFF;
+// for any other id the name is empty and the task's decoding decides: 0 when
+// it decodes, 0xBE100019 when it does not (not online-consistent, or no
+// such task). stdVal2Variant passes the same result on: a BSTR of the name,
+// the id as a number when the name is empty, or the failure.
+TEST_F(Decode, TaskNameWhenTheNameCallFails)
+{
+    SampleProject s;
+    s.p.addTask(s.dev1, 1, 0x101, "Task1");
+    s.p.addTask(s.dev1, 2, 0x103, "Shaky", false);
+    const struct {
+        uint32_t id;
+        const char* fault;  // of the name call: "code", "hresult", "throw" or none
+        uint32_t result;
+        const char* name;
+    } cases[] = {
+        {0, "code", 0, "STRUCTTASKID#NIL"},
+        {0xFFFFFFFFu, "code", 0, "STRUCTTASKID#NIL"},
+        {0xFFFFFFFFu, "hresult", 0, "STRUCTTASKID#NIL"},
+        {0x101, "code", 0, ""},
+        {0x101, "hresult", 0, ""},
+        {0x101, "throw", 0, ""},
+        {0x103, "code", kSyTaskInconsistent, ""},
+        {0x555, "code", kSyTaskInconsistent, ""},
+        {0x555, nullptr, kSyTaskInconsistent, ""},  // no such task: the host's call fails
+        {0x101, nullptr, 0, "Task1"},
+        {0x103, nullptr, kSyTaskInconsistent, "Shaky"},
+    };
+    for (const auto& c : cases) {
+        const std::string what = std::to_string(c.id) + " " + (c.fault ? c.fault : "no fault");
+        s.p.clearFaults();
+        if (c.fault) {
+            const std::string f = c.fault;
+            s.p.fault("getTaskNameByRtTaskID", f == "code"      ? Fault::retCode(0x61)
+                                                : f == "hresult" ? Fault::hresult(E_FAIL)
+                                                                 : Fault::exception());
+        }
+        String name("x");
+        EXPECT_EQ(c.result, CSyDecodeHelper::getTaskName(c.id, &name, s.unit(), s.nav())) << what;
+        EXPECT_EQ(c.name, name.stdString()) << what;
+
+        StStdConstantVal task(ST_STRUCTTASKID);
+        task.SetULongVal(c.id);
+        VARIANT v;
+        VariantInit(&v);
+        EXPECT_EQ(c.result, SyVariantConvert::stdVal2Variant(&v, true, &task, s.unit(), s.nav())) << what;
+        if (c.result != 0) {
+            EXPECT_EQ(VT_EMPTY, v.vt) << what;
+        } else if (*c.name) {
+            ASSERT_EQ(VT_BSTR, v.vt) << what;
+            EXPECT_EQ(c.name, tvp::wideToAnsi(v.bstrVal, SysStringLen(v.bstrVal))) << what;
+        } else {
+            // An id without a name keeps its number (see stdVal2Variant).
+            EXPECT_EQ(VT_UI4, v.vt) << what;
+            EXPECT_EQ(c.id, v.ulVal) << what;
+        }
+        VariantClear(&v);
+    }
 }
 
 TEST_F(Decode, Alarms)
