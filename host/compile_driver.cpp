@@ -193,6 +193,12 @@ const StatusWords* statusListOf(const std::string& method, bool acx)
 
 }  // namespace
 
+std::u16string hostTextToWide(const std::string& text)
+{
+    const std::u16string wide = tvp::utf8ToWide(text);
+    return tvp::wideToUtf8(wide) == text ? wide : tvp::ansiToWide(text);
+}
+
 std::string hostStatusMeaning(const std::string& method, uint32_t status, bool acx)
 {
     if (const StatusWords* list = statusListOf(method, acx))
@@ -208,10 +214,11 @@ std::string hostStatusMeaning(const std::string& method, uint32_t status, bool a
 
 namespace {
 
-// An owned BSTR of UTF-8 text; a null one for an empty text.
+// An owned BSTR; a null one for an empty text.
 struct Bstr : OwnedBstr {
-    explicit Bstr(const std::string& utf8)
-        : OwnedBstr(utf8.empty() ? nullptr : SysAllocString(tvp::utf8ToWide(utf8).c_str())) {}
+    // A path, by its bytes (the pre-compiler gets them back as they are).
+    explicit Bstr(const std::string& path) : Bstr(tvp::pathToWide(path)) {}
+    explicit Bstr(const std::u16string& text) : OwnedBstr(text.empty() ? nullptr : SysAllocString(text.c_str())) {}
 };
 
 // ---------------------------------------------------------------------------
@@ -290,6 +297,26 @@ HRESULT libraryCall(F&& call, bool keepOutput = true)
 {
     LibraryOutput output(keepOutput);
     return call();
+}
+
+// False with a message when the text of --rc-text has a character the
+// resource script's code page (1252) lacks: it would reach the script as
+// "?".
+bool fitsCodePage(const std::string& text)
+{
+    const std::u16string wide = hostTextToWide(text);
+    for (size_t i = 0; i < wide.size(); ++i) {
+        bool mapped = true;
+        tvp::wideCharToAnsi(wide[i], &mapped);
+        if (mapped) continue;
+        const size_t n = i + 1 < wide.size() && wide[i] >= 0xD800 && wide[i] <= 0xDBFF ? 2 : 1;
+        std::fprintf(stderr,
+                     "tavolin: --rc-text: \"%s\" is not in code page 1252, the resource script's (a text that is not "
+                     "UTF-8 is taken as code page 1252)\n",
+                     tvp::wideToUtf8(wide.substr(i, n)).c_str());
+        return false;
+    }
+    return true;
 }
 
 bool parseNumber(const char* text, uint32_t max, uint32_t& out)
@@ -522,7 +549,7 @@ DescriptorMaker descriptorMaker(LONG kind)
 bool makeEmptyCompoundFile(const char* path, uint32_t&)
 {
     IStorage* stg = nullptr;
-    HRESULT hr = StgCreateDocfile(tvp::utf8ToWide(path).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+    HRESULT hr = StgCreateDocfile(tvp::pathToWide(path).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
                                   0, &stg);
     const bool made = SUCCEEDED(hr) && stg && SUCCEEDED(stg->Commit(STGC_DEFAULT));
     if (stg) stg->Release();
@@ -714,7 +741,7 @@ void Run::compileBootFunctions(const Bstr& rc)
     if (slash != std::string::npos) base = base.substr(slash + 1);
     size_t dot = base.rfind('.');
     if (dot != std::string::npos && dot > 0) base.resize(dot);
-    Bstr container(base), impl(m_outputs.macroBaseWork());
+    Bstr container(hostTextToWide(base)), impl(m_outputs.macroBaseWork());
     std::vector<std::unique_ptr<Bstr>> owned;
     std::vector<BSTR> names;
     for (const std::string& n : m_o.includes) {
@@ -854,7 +881,7 @@ int Run::compile()
     // The messages name SOURCE, not its copy.
     display.showSourceAs(m_source, m_o.source);
     m_outputs.prepare();
-    Bstr source(m_source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(m_o.rcText);
+    Bstr source(m_source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(hostTextToWide(m_o.rcText));
     LONG kind = MdKindNone;
     LONG status = 0;
     HRESULT hr;
@@ -1012,6 +1039,7 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
         } else if (a == "--rc-text") {
             if (!(v = value("a text"))) return false;
             o.rcText = v;
+            if (!fitsCodePage(o.rcText)) return false;
         } else if (a == "--impl") {
             if (!(v = value("a base path"))) return false;
             o.impl = v;

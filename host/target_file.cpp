@@ -234,7 +234,7 @@ bool TargetFile::openExisting()
 
 HRESULT TargetFile::openStorage(IStorage** out)
 {
-    const std::u16string work = tvp::utf8ToWide(m_work);
+    const std::u16string work = tvp::pathToWide(m_work);
     // An existing TARGET is read where it is; the working copy receives the
     // whole file at the first commit.
     if (m_lock >= 0) return TvOpenStorageAsCopy(m_lock, work.c_str(), out);

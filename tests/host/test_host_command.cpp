@@ -21,6 +21,7 @@
 
 #include "co/GlobTools.h"
 #include "host/compile_driver.h"
+#include "host/host_display.h"
 #include "host/source_file.h"
 #include "platform/storage.h"
 #include "platform/text.h"
@@ -408,6 +409,36 @@ TEST(HostStatusMeaning, EachMethodInItsOwnWords)
     };
     for (const auto& c : cases)
         EXPECT_EQ(hostStatusMeaning(c.method, c.status, c.acx), c.words) << c.method << " " << std::hex << c.status;
+}
+
+// The texts of the command line reach the resource script as code page
+// 1252: UTF-8 converted, other bytes taken as the code page's; the messages
+// show paths as the bytes they are, the rest as UTF-8.
+TEST(HostText, CommandLineTextsAndMessageBytes)
+{
+    const struct {
+        std::string text;
+        std::u16string wide;
+    } texts[] = {
+        {"Achse 1", u"Achse 1"},
+        {"Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", u"Gr\u00FC\u00DF" "e \u20AC"},
+        {"Gr\xFC\xDF" "e \x80\x84\x81", u"Gr\u00FC\u00DF" "e \u20AC\u201E\u0081"},
+        {"\xC3\xBC\xFC", u"\u00C3\u00BC\u00FC"},  // not all of it UTF-8: all code page
+    };
+    for (const auto& t : texts) EXPECT_EQ(hostTextToWide(t.text), t.wide) << t.text;
+
+    char* shown = nullptr;
+    size_t size = 0;
+    std::FILE* out = ::open_memstream(&shown, &size);
+    ASSERT_NE(out, nullptr);
+    {
+        HostErrorDisplay display(out);
+        OwnedBstr text(SysAllocString(u"n\xDCFC.tos : Fehler 100 File n\xDCFC.tos konnte nicht ge\u00F6ffnet werden"));
+        display.ShowMessage(text.get(), 2, 0, nullptr);
+    }
+    std::fclose(out);
+    EXPECT_EQ(std::string(shown, size), "n\xFC.tos : Fehler 100 File n\xFC.tos konnte nicht ge\xC3\xB6" "ffnet werden\n");
+    std::free(shown);
 }
 
 TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
