@@ -23,6 +23,7 @@
 #include "host/host_display.h"
 #include "host/source_file.h"
 #include "host/target_file.h"
+#include "host/temp_dir.h"
 #include "platform/guid.h"
 #include "platform/nameclassifier.h"
 #include "platform/storage.h"
@@ -385,15 +386,15 @@ bool tempDirectoryUsable()
     const std::string dir = env && *env ? env : "/tmp";
     const char* const named = env && *env ? " (TMPDIR)" : "";
     struct stat st;
-    const char* why = nullptr;
+    std::string why;
     if (::stat(dir.c_str(), &st) != 0)
-        why = "does not exist";
+        why = errno == ENOENT ? "does not exist" : "cannot be used: " + errnoWords(errno);
     else if (!S_ISDIR(st.st_mode))
         why = "is not a directory";
     else if (::access(dir.c_str(), W_OK | X_OK) != 0)
         why = "cannot be written (no permission)";
-    if (!why) return true;
-    std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why);
+    if (why.empty()) return true;
+    std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why.c_str());
     return false;
 }
 
@@ -1093,6 +1094,13 @@ bool hostCompilePathsUsable(const HostCompileOptions& o)
 int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)
 {
     LibraryOutput::s_limit = o.maxMessages;
+    // Every temporary file of the compile goes into a directory of its own,
+    // under a name the pre-compiler takes.
+    HostTempDir temps;
+    if (!temps.open()) {
+        if (trace) trace("done", traceContext);
+        return 1;
+    }
     SourceFile source(o.source);
     if (!source.open()) {
         if (trace) trace("done", traceContext);

@@ -54,9 +54,8 @@ void removeTemp(std::string& work)
 std::string makeMacroPair(const std::string& prefix, const std::string& name, std::string& dir, bool& cFailed)
 {
     cFailed = false;
-    std::string d = prefix + ".XXXXXX";
-    if (!::mkdtemp(&d[0])) return std::string();
-    tvp::registerTempName(d.c_str());
+    std::string d = hostMakeTempDir(prefix + ".XXXXXX");
+    if (d.empty()) return std::string();
     const std::string base = d + "/" + name;
     for (const char* ext : {".m4h", ".m4c"}) {
         const std::string file = base + ext;

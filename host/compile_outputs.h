@@ -9,12 +9,13 @@
 // byte as it was; one the compile did not write (a source without boot
 // functions and implementation writes no macro file) stays as it was too.
 //
-// A symbolic link stays a link: the file it names is replaced. An output
-// whose temporary file cannot be made beside it (its directory cannot be
-// written, the name is too long, it is a directory or read-only) is kept
-// with the reason: the pre-compiler then writes a scratch file in $TMPDIR
-// that is never put in place, and the step that writes it fails, naming the
-// file and the reason.
+// A symbolic link stays a link: the file it names is replaced. A temporary
+// file whose name would be too long beside a name near the limit gets a
+// short one there (see hostMakeTemp). An output whose temporary file cannot
+// be made beside it (its directory cannot be written, its own name is too
+// long, it is a directory or read-only) is kept with the reason: the
+// pre-compiler then writes a scratch file in $TMPDIR that is never put in
+// place, and the step that writes it fails, naming the file and the reason.
 //
 // Every temporary name is registered with the platform's temporary names,
 // so that a signal handler removes it.
