@@ -688,8 +688,13 @@ int32_t Run::sourceKind(bool lookFurther, bool& certain) const
 bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& given, const char* meaningText,
                const char* verb)
 {
-    bool cannotWrite = !m_outputTrouble.empty();
-    const std::string extra = given + m_outputs.stepWrote(verb, cannotWrite) + m_outputTrouble;
+    const std::string cannot = m_outputs.stepCannotWrite() + m_outputTrouble;
+    const bool cannotWrite = !cannot.empty();
+    const bool ok = hr == S_OK && status == 0 && !cannotWrite;
+    // A step that failed wrote nothing anyone gets: the files it wrote are
+    // not named.
+    const std::string wrote = ok ? m_outputs.stepWrote() : std::string();
+    const std::string extra = given + (wrote.empty() ? std::string() : ", " + std::string(verb) + " " + wrote) + cannot;
     m_outputs.mark();
     m_outputTrouble.clear();
     if (hr == E_NOTIMPL) {
@@ -706,7 +711,6 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& g
     }
     hostFlushOutput(false);
     mark(method);
-    const bool ok = hr == S_OK && status == 0 && !cannotWrite;
     if (!ok) m_failed = true;
     // A section whose compiler is not built does not hold back the write.
     if (!ok && hr != E_NOTIMPL) m_stepFailed = true;
@@ -930,24 +934,28 @@ int Run::compile()
     m_target->Release();
     m_target = nullptr;
     mark("committed");
+    // The macro files a step line said were written are not put in place
+    // either when TARGET is not.
+    const std::string said = m_outputs.saidWritten();
+    const std::string either = said.empty() ? std::string() : "; " + said + " not written either";
     if (FAILED(hr)) {
-        std::fprintf(stderr, "tavolin: cannot write %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
-                     hostHex(uint32_t(hr)).c_str());
+        std::fprintf(stderr, "tavolin: cannot write %s: %s (hr = %s)%s\n", m_o.target.c_str(),
+                     storageWords(hr).c_str(), hostHex(uint32_t(hr)).c_str(), either.c_str());
         return 1;
     }
+    const char* const targetWas = m_isNew ? "not written" : "left as it was";
     if (m_isNew && !mdIsObjectKind(kind)) {
         // Nothing of the source would reach TARGET: it would only be an
         // empty compound file.
-        std::fprintf(stderr, "tavolin: %s not written: the source gave no object kind\n", m_o.target.c_str());
+        std::fprintf(stderr, "tavolin: %s not written: the source gave no object kind%s\n", m_o.target.c_str(),
+                     either.c_str());
     } else if (m_stepFailed) {
-        std::fprintf(stderr, m_isNew ? "tavolin: %s not written: a step did not succeed\n"
-                                   : "tavolin: %s left as it was: a step did not succeed\n",
-                     m_o.target.c_str());
+        std::fprintf(stderr, "tavolin: %s %s: a step did not succeed%s\n", m_o.target.c_str(), targetWas,
+                     either.c_str());
     } else if (!hostFlushOutput(true)) {
         // A compile whose report did not reach its reader changes nothing.
-        std::fprintf(stderr, m_isNew ? "tavolin: %s not written: the step lines could not be written\n"
-                                   : "tavolin: %s left as it was: the step lines could not be written\n",
-                     m_o.target.c_str());
+        std::fprintf(stderr, "tavolin: %s %s: the step lines could not be written%s\n", m_o.target.c_str(),
+                     targetWas, either.c_str());
         return 1;
     } else if (!install()) {
         return 1;

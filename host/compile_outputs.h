@@ -49,10 +49,15 @@ public:
 
     // Notes the state of the temporary files before a step.
     void mark();
-    // After a step: ", VERB a and b" for the macro files the step wrote, and
-    // ", cannot write X: reason" for each output it wrote that cannot be
-    // written; failed is set for those.
-    std::string stepWrote(const char* verb, bool& failed) const;
+    // After a step: ", cannot write X: reason" for each output it wrote
+    // that cannot be written; empty when there is none.
+    std::string stepCannotWrite() const;
+    // After a step that succeeded: "a and b" for the macro files it wrote
+    // (empty for none), which are then said to be written.
+    std::string stepWrote();
+    // The outputs said to be written, "a, b and c" (empty for none): a
+    // compile that does not put them in place says so.
+    std::string saidWritten() const;
     // False when the resource script given holds no whole string table at
     // its end (the opening appends one; a full device cuts it).
     bool rcWhole() const;
@@ -72,6 +77,7 @@ private:
         mode_t mode = 0;   // of the file it replaces, or of a new file
         std::string made;  // the state of work when it was made
         std::string marked;  // the state of work at the last mark
+        bool said = false;   // a step line said it wrote it
     };
     // Checks whether out.file can be replaced; the reason when not.
     void check(Output& out);
