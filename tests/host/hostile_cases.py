@@ -6,7 +6,10 @@ one file, a macro file that cannot be written, a full device, step lines
 nobody takes, signals during a long compile and a source of a million
 repeated end keywords; sources that cannot be read twice (a named pipe,
 "<(...)", /dev/zero) and one too large, a resource-script text with quotes
-and line ends, targets in long paths and in a read-only directory. Wherever a step fails the target, the resource script
+and line ends or in code page 1252 bytes, targets in long paths and in a
+read-only directory, TMPDIRs that are long or not named in ASCII, files
+named in Latin-1 and UTF-8, a failed boot-function step and target names
+near the longest. Wherever a step fails the target, the resource script
 and the macro files keep their bytes, nothing is left in $TMPDIR or beside
 the target, the output stays short, and the exit status is 1 (or 128 + the
 signal). The system variables of the axis reach the
