@@ -127,8 +127,9 @@ bool decodeInstallClassificationList(const VARIANT& v, std::vector<std::u16strin
 
 // Writes the whole stream (from position 0) into a new or emptied file:
 // S_OK; STG_E_FILENOTFOUND "Error opening file"; the stream's code "Error
-// Stream read"; STG_E_WRITEFAULT "Error writing to File". The narrow path is
-// converted from the ANSI code page first.
+// Stream read"; STG_E_WRITEFAULT "Error writing to File". The narrow path
+// names the file by its bytes, as the wide one does in its UTF-16 form
+// (tvp::pathToWide).
 HRESULT writeStream2File(IStream* stream, const char16_t* path);
 HRESULT writeStream2File(IStream* stream, const char* path);
 // The whole stream as a BSTR of its byte length (caller frees it); null

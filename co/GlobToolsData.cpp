@@ -205,7 +205,7 @@ HRESULT writeStream2File(IStream* stream, const char16_t* path)
     const char* method = "writeStream2File";
     std::string name;
     try {
-        if (stream && path) name = tvp::wideToUtf8(path, tvp::u16len(path));
+        if (stream && path) name = tvp::wideToPath(path);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
@@ -245,7 +245,7 @@ HRESULT writeStream2File(IStream* stream, const char* path)
 {
     std::u16string wide;
     try {
-        if (path) wide = tvp::ansiToWide(path);
+        if (path) wide = tvp::pathToWide(path);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

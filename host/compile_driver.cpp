@@ -23,6 +23,7 @@
 #include "host/host_display.h"
 #include "host/source_file.h"
 #include "host/target_file.h"
+#include "host/temp_dir.h"
 #include "platform/guid.h"
 #include "platform/nameclassifier.h"
 #include "platform/storage.h"
@@ -193,6 +194,12 @@ const StatusWords* statusListOf(const std::string& method, bool acx)
 
 }  // namespace
 
+std::u16string hostTextToWide(const std::string& text)
+{
+    const std::u16string wide = tvp::utf8ToWide(text);
+    return tvp::wideToUtf8(wide) == text ? wide : tvp::ansiToWide(text);
+}
+
 std::string hostStatusMeaning(const std::string& method, uint32_t status, bool acx)
 {
     if (const StatusWords* list = statusListOf(method, acx))
@@ -208,10 +215,11 @@ std::string hostStatusMeaning(const std::string& method, uint32_t status, bool a
 
 namespace {
 
-// An owned BSTR of UTF-8 text; a null one for an empty text.
+// An owned BSTR; a null one for an empty text.
 struct Bstr : OwnedBstr {
-    explicit Bstr(const std::string& utf8)
-        : OwnedBstr(utf8.empty() ? nullptr : SysAllocString(tvp::utf8ToWide(utf8).c_str())) {}
+    // A path, by its bytes (the pre-compiler gets them back as they are).
+    explicit Bstr(const std::string& path) : Bstr(tvp::pathToWide(path)) {}
+    explicit Bstr(const std::u16string& text) : OwnedBstr(text.empty() ? nullptr : SysAllocString(text.c_str())) {}
 };
 
 // ---------------------------------------------------------------------------
@@ -292,6 +300,26 @@ HRESULT libraryCall(F&& call, bool keepOutput = true)
     return call();
 }
 
+// False with a message when the text of --rc-text has a character the
+// resource script's code page (1252) lacks: it would reach the script as
+// "?".
+bool fitsCodePage(const std::string& text)
+{
+    const std::u16string wide = hostTextToWide(text);
+    for (size_t i = 0; i < wide.size(); ++i) {
+        bool mapped = true;
+        tvp::wideCharToAnsi(wide[i], &mapped);
+        if (mapped) continue;
+        const size_t n = i + 1 < wide.size() && wide[i] >= 0xD800 && wide[i] <= 0xDBFF ? 2 : 1;
+        std::fprintf(stderr,
+                     "tavolin: --rc-text: \"%s\" is not in code page 1252, the resource script's (a text that is not "
+                     "UTF-8 is taken as code page 1252)\n",
+                     tvp::wideToUtf8(wide.substr(i, n)).c_str());
+        return false;
+    }
+    return true;
+}
+
 bool parseNumber(const char* text, uint32_t max, uint32_t& out)
 {
     if (!text || !*text || *text == '-') return false;
@@ -358,15 +386,15 @@ bool tempDirectoryUsable()
     const std::string dir = env && *env ? env : "/tmp";
     const char* const named = env && *env ? " (TMPDIR)" : "";
     struct stat st;
-    const char* why = nullptr;
+    std::string why;
     if (::stat(dir.c_str(), &st) != 0)
-        why = "does not exist";
+        why = errno == ENOENT ? "does not exist" : "cannot be used: " + errnoWords(errno);
     else if (!S_ISDIR(st.st_mode))
         why = "is not a directory";
     else if (::access(dir.c_str(), W_OK | X_OK) != 0)
         why = "cannot be written (no permission)";
-    if (!why) return true;
-    std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why);
+    if (why.empty()) return true;
+    std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why.c_str());
     return false;
 }
 
@@ -522,7 +550,7 @@ DescriptorMaker descriptorMaker(LONG kind)
 bool makeEmptyCompoundFile(const char* path, uint32_t&)
 {
     IStorage* stg = nullptr;
-    HRESULT hr = StgCreateDocfile(tvp::utf8ToWide(path).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+    HRESULT hr = StgCreateDocfile(tvp::pathToWide(path).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
                                   0, &stg);
     const bool made = SUCCEEDED(hr) && stg && SUCCEEDED(stg->Commit(STGC_DEFAULT));
     if (stg) stg->Release();
@@ -660,8 +688,13 @@ int32_t Run::sourceKind(bool lookFurther, bool& certain) const
 bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& given, const char* meaningText,
                const char* verb)
 {
-    bool cannotWrite = !m_outputTrouble.empty();
-    const std::string extra = given + m_outputs.stepWrote(verb, cannotWrite) + m_outputTrouble;
+    const std::string cannot = m_outputs.stepCannotWrite() + m_outputTrouble;
+    const bool cannotWrite = !cannot.empty();
+    const bool ok = hr == S_OK && status == 0 && !cannotWrite;
+    // A step that failed wrote nothing anyone gets: the files it wrote are
+    // not named.
+    const std::string wrote = ok ? m_outputs.stepWrote() : std::string();
+    const std::string extra = given + (wrote.empty() ? std::string() : ", " + std::string(verb) + " " + wrote) + cannot;
     m_outputs.mark();
     m_outputTrouble.clear();
     if (hr == E_NOTIMPL) {
@@ -678,7 +711,6 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& g
     }
     hostFlushOutput(false);
     mark(method);
-    const bool ok = hr == S_OK && status == 0 && !cannotWrite;
     if (!ok) m_failed = true;
     // A section whose compiler is not built does not hold back the write.
     if (!ok && hr != E_NOTIMPL) m_stepFailed = true;
@@ -714,7 +746,7 @@ void Run::compileBootFunctions(const Bstr& rc)
     if (slash != std::string::npos) base = base.substr(slash + 1);
     size_t dot = base.rfind('.');
     if (dot != std::string::npos && dot > 0) base.resize(dot);
-    Bstr container(base), impl(m_outputs.macroBaseWork());
+    Bstr container(hostTextToWide(base)), impl(m_outputs.macroBaseWork());
     std::vector<std::unique_ptr<Bstr>> owned;
     std::vector<BSTR> names;
     for (const std::string& n : m_o.includes) {
@@ -854,7 +886,7 @@ int Run::compile()
     // The messages name SOURCE, not its copy.
     display.showSourceAs(m_source, m_o.source);
     m_outputs.prepare();
-    Bstr source(m_source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(m_o.rcText);
+    Bstr source(m_source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(hostTextToWide(m_o.rcText));
     LONG kind = MdKindNone;
     LONG status = 0;
     HRESULT hr;
@@ -902,24 +934,28 @@ int Run::compile()
     m_target->Release();
     m_target = nullptr;
     mark("committed");
+    // The macro files a step line said were written are not put in place
+    // either when TARGET is not.
+    const std::string said = m_outputs.saidWritten();
+    const std::string either = said.empty() ? std::string() : "; " + said + " not written either";
     if (FAILED(hr)) {
-        std::fprintf(stderr, "tavolin: cannot write %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
-                     hostHex(uint32_t(hr)).c_str());
+        std::fprintf(stderr, "tavolin: cannot write %s: %s (hr = %s)%s\n", m_o.target.c_str(),
+                     storageWords(hr).c_str(), hostHex(uint32_t(hr)).c_str(), either.c_str());
         return 1;
     }
+    const char* const targetWas = m_isNew ? "not written" : "left as it was";
     if (m_isNew && !mdIsObjectKind(kind)) {
         // Nothing of the source would reach TARGET: it would only be an
         // empty compound file.
-        std::fprintf(stderr, "tavolin: %s not written: the source gave no object kind\n", m_o.target.c_str());
+        std::fprintf(stderr, "tavolin: %s not written: the source gave no object kind%s\n", m_o.target.c_str(),
+                     either.c_str());
     } else if (m_stepFailed) {
-        std::fprintf(stderr, m_isNew ? "tavolin: %s not written: a step did not succeed\n"
-                                   : "tavolin: %s left as it was: a step did not succeed\n",
-                     m_o.target.c_str());
+        std::fprintf(stderr, "tavolin: %s %s: a step did not succeed%s\n", m_o.target.c_str(), targetWas,
+                     either.c_str());
     } else if (!hostFlushOutput(true)) {
         // A compile whose report did not reach its reader changes nothing.
-        std::fprintf(stderr, m_isNew ? "tavolin: %s not written: the step lines could not be written\n"
-                                   : "tavolin: %s left as it was: the step lines could not be written\n",
-                     m_o.target.c_str());
+        std::fprintf(stderr, "tavolin: %s %s: the step lines could not be written%s\n", m_o.target.c_str(),
+                     targetWas, either.c_str());
         return 1;
     } else if (!install()) {
         return 1;
@@ -1012,6 +1048,7 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
         } else if (a == "--rc-text") {
             if (!(v = value("a text"))) return false;
             o.rcText = v;
+            if (!fitsCodePage(o.rcText)) return false;
         } else if (a == "--impl") {
             if (!(v = value("a base path"))) return false;
             o.impl = v;
@@ -1065,6 +1102,13 @@ bool hostCompilePathsUsable(const HostCompileOptions& o)
 int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)
 {
     LibraryOutput::s_limit = o.maxMessages;
+    // Every temporary file of the compile goes into a directory of its own,
+    // under a name the pre-compiler takes.
+    HostTempDir temps;
+    if (!temps.open()) {
+        if (trace) trace("done", traceContext);
+        return 1;
+    }
     SourceFile source(o.source);
     if (!source.open()) {
         if (trace) trace("done", traceContext);

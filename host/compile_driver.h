@@ -26,6 +26,12 @@
 // A status or HRESULT as the step lines show it ("0xBE11000B").
 std::string hostHex(uint32_t v);
 
+// A text of the command line as the resource script and the macro files
+// take it (code page 1252): read as UTF-8 when it is UTF-8, else its bytes
+// read as code page 1252. Paths are not texts: they are handed on as the
+// bytes they are.
+std::u16string hostTextToWide(const std::string& text);
+
 // What a status of one method of the pre-compiler means, in that method's
 // words (acx: the compile was given an ACX file, whose import the
 // variables method runs); a code of the pre-compiler's range that the

@@ -54,9 +54,8 @@ void removeTemp(std::string& work)
 std::string makeMacroPair(const std::string& prefix, const std::string& name, std::string& dir, bool& cFailed)
 {
     cFailed = false;
-    std::string d = prefix + ".XXXXXX";
-    if (!::mkdtemp(&d[0])) return std::string();
-    tvp::registerTempName(d.c_str());
+    std::string d = hostMakeTempDir(prefix + ".XXXXXX");
+    if (d.empty()) return std::string();
     const std::string base = d + "/" + name;
     for (const char* ext : {".m4h", ".m4c"}) {
         const std::string file = base + ext;
@@ -75,6 +74,15 @@ std::string makeMacroPair(const std::string& prefix, const std::string& name, st
     }
     dir = d;
     return base;
+}
+
+// "a and b", or "a, b and c", of the paths.
+std::string listed(const std::vector<std::string>& paths)
+{
+    std::string list;
+    for (size_t i = 0; i < paths.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == paths.size() ? " and " : ", ") + paths[i];
+    return list;
 }
 
 }  // namespace
@@ -171,20 +179,35 @@ void CompileOutputs::mark()
     for (Output& out : m_outputs) out.marked = stampOf(out.work);
 }
 
-std::string CompileOutputs::stepWrote(const char* verb, bool& failed) const
+std::string CompileOutputs::stepCannotWrite() const
 {
-    std::string list, cannot;
-    for (size_t i = 0; i < m_outputs.size(); ++i) {
-        const Output& out = m_outputs[i];
-        if (out.work.empty() || stampOf(out.work) == out.marked) continue;
-        if (!out.why.empty()) {
+    std::string cannot;
+    for (const Output& out : m_outputs)
+        if (!out.work.empty() && !out.why.empty() && stampOf(out.work) != out.marked)
             cannot += ", cannot write " + out.path + ": " + out.why;
-            failed = true;
-        } else if (i > 0) {
-            list += (list.empty() ? "" : " and ") + out.path;
-        }
+    return cannot;
+}
+
+std::string CompileOutputs::stepWrote()
+{
+    std::vector<std::string> wrote;
+    // The resource script is appended to by nearly every step: only the
+    // macro files are named.
+    for (size_t i = 1; i < m_outputs.size(); ++i) {
+        Output& out = m_outputs[i];
+        if (out.work.empty() || !out.why.empty() || stampOf(out.work) == out.marked) continue;
+        wrote.push_back(out.path);
+        out.said = true;
     }
-    return (list.empty() ? std::string() : ", " + std::string(verb) + " " + list) + cannot;
+    return listed(wrote);
+}
+
+std::string CompileOutputs::saidWritten() const
+{
+    std::vector<std::string> said;
+    for (const Output& out : m_outputs)
+        if (out.said) said.push_back(out.path);
+    return listed(said);
 }
 
 bool CompileOutputs::rcWhole() const

@@ -9,12 +9,13 @@
 // byte as it was; one the compile did not write (a source without boot
 // functions and implementation writes no macro file) stays as it was too.
 //
-// A symbolic link stays a link: the file it names is replaced. An output
-// whose temporary file cannot be made beside it (its directory cannot be
-// written, the name is too long, it is a directory or read-only) is kept
-// with the reason: the pre-compiler then writes a scratch file in $TMPDIR
-// that is never put in place, and the step that writes it fails, naming the
-// file and the reason.
+// A symbolic link stays a link: the file it names is replaced. A temporary
+// file whose name would be too long beside a name near the limit gets a
+// short one there (see hostMakeTemp). An output whose temporary file cannot
+// be made beside it (its directory cannot be written, its own name is too
+// long, it is a directory or read-only) is kept with the reason: the
+// pre-compiler then writes a scratch file in $TMPDIR that is never put in
+// place, and the step that writes it fails, naming the file and the reason.
 //
 // Every temporary name is registered with the platform's temporary names,
 // so that a signal handler removes it.
@@ -48,10 +49,15 @@ public:
 
     // Notes the state of the temporary files before a step.
     void mark();
-    // After a step: ", VERB a and b" for the macro files the step wrote, and
-    // ", cannot write X: reason" for each output it wrote that cannot be
-    // written; failed is set for those.
-    std::string stepWrote(const char* verb, bool& failed) const;
+    // After a step: ", cannot write X: reason" for each output it wrote
+    // that cannot be written; empty when there is none.
+    std::string stepCannotWrite() const;
+    // After a step that succeeded: "a and b" for the macro files it wrote
+    // (empty for none), which are then said to be written.
+    std::string stepWrote();
+    // The outputs said to be written, "a, b and c" (empty for none): a
+    // compile that does not put them in place says so.
+    std::string saidWritten() const;
     // False when the resource script given holds no whole string table at
     // its end (the opening appends one; a full device cuts it).
     bool rcWhole() const;
@@ -71,6 +77,7 @@ private:
         mode_t mode = 0;   // of the file it replaces, or of a new file
         std::string made;  // the state of work when it was made
         std::string marked;  // the state of work at the last mark
+        bool said = false;   // a step line said it wrote it
     };
     // Checks whether out.file can be replaced; the reason when not.
     void check(Output& out);

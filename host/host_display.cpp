@@ -29,7 +29,9 @@ void HostErrorDisplay::show(BSTR text, LONG level)
     if (!printsMore()) return;
     m_shown[l]++;
     m_shownAll++;
-    std::string line = text ? tvp::wideToUtf8(text, tvp::u16len(text)) : std::string();
+    // UTF-8, with the paths in it (the source's, a file's of message 100)
+    // as the bytes they are.
+    std::string line = text ? tvp::wideToPath(text, tvp::u16len(text)) : std::string();
     if (!m_sourceRead.empty() && line.compare(0, m_sourceRead.size(), m_sourceRead) == 0)
         line.replace(0, m_sourceRead.size(), m_sourceShown);
     line += '\n';

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "host/target_file.h"
+#include "host/temp_dir.h"
 #include "platform/tempnames.h"
 
 namespace {
@@ -75,9 +76,9 @@ bool SourceFile::open(uint64_t largest)
 
 bool SourceFile::copy(int in, uint64_t largest, const char* what)
 {
-    const std::string dir = hostTempDir();
+    const std::string dir = hostTempDirShown();
     int out = -1;
-    m_copy = hostMakeTemp(dir + "/tavolin.XXXXXX", 0, &out);
+    m_copy = hostMakeTemp(hostTempDir() + "/tavolin.XXXXXX", 0, &out);
     if (m_copy.empty()) {
         std::fprintf(stderr, "tavolin: cannot read %s (%s) into a temporary file in %s: %s\n", m_source.c_str(), what,
                      dir.c_str(), errnoWords(errno).c_str());

@@ -142,16 +142,40 @@ std::string hostDirOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+namespace {
+
+// hostMakeTemp, or with dir hostMakeTempDir (fd is not used then).
+std::string makeTemp(std::string name, int suffixLen, int* fd, bool dir)
+{
+    for (bool first = true;; first = false) {
+        const int made = dir ? (::mkdtemp(&name[0]) ? 0 : -1) : ::mkostemps(&name[0], suffixLen, O_CLOEXEC);
+        if (made >= 0) {
+            tvp::registerTempName(name.c_str());
+            if (fd)
+                *fd = made;
+            else if (!dir)
+                ::close(made);
+            return name;
+        }
+        if (errno != ENAMETOOLONG || !first) return std::string();
+        const std::string folder = hostDirOf(name);
+        const std::string shorter =
+            folder + (folder == "/" ? "" : "/") + "tavolin.XXXXXX" + name.substr(name.size() - size_t(suffixLen));
+        if (shorter.size() >= name.size()) return std::string();  // errno: still ENAMETOOLONG
+        name = shorter;
+    }
+}
+
+}  // namespace
+
 std::string hostMakeTemp(std::string name, int suffixLen, int* fd)
 {
-    const int made = ::mkostemps(&name[0], suffixLen, O_CLOEXEC);
-    if (made < 0) return std::string();
-    tvp::registerTempName(name.c_str());
-    if (fd)
-        *fd = made;
-    else
-        ::close(made);
-    return name;
+    return makeTemp(std::move(name), suffixLen, fd, false);
+}
+
+std::string hostMakeTempDir(std::string name)
+{
+    return makeTemp(std::move(name), 0, nullptr, true);
 }
 
 bool hostWriteAll(int fd, const char* p, size_t n, off_t at)
@@ -180,22 +204,15 @@ std::string TargetFile::reserveWorkName()
 {
     // Beside TARGET only: the copy replaces TARGET by a rename in its
     // directory, and a directory that cannot take the copy cannot take that
-    // rename either; TARGET is then refused, never written in place. A
-    // TARGET whose name leaves no room for the suffix gets a short name.
-    const std::string names[2] = {m_file + ".XXXXXX", hostDirOf(m_file) + "/tavolin.XXXXXX"};
-    int err = 0;
-    for (const std::string& pattern : names) {
-        int fd = -1;
-        const std::string name = hostMakeTemp(pattern, 0, &fd);
-        if (name.empty()) {
-            err = errno;
-            if (err == ENAMETOOLONG) continue;
-            break;
-        }
+    // rename either; TARGET is then refused, never written in place.
+    int fd = -1;
+    const std::string name = hostMakeTemp(m_file + ".XXXXXX", 0, &fd);
+    if (!name.empty()) {
         if (m_mode) (void)::fchmod(fd, m_mode);
         ::close(fd);
         return name;
     }
+    const int err = errno;
     say("make a working copy of", m_path,
         (err == ENOENT ? errnoWords(ENOTDIR) : errnoWords(err)) +
             " (TARGET is replaced by a rename in its directory, never written in place)");
@@ -234,7 +251,7 @@ bool TargetFile::openExisting()
 
 HRESULT TargetFile::openStorage(IStorage** out)
 {
-    const std::u16string work = tvp::utf8ToWide(m_work);
+    const std::u16string work = tvp::pathToWide(m_work);
     // An existing TARGET is read where it is; the working copy receives the
     // whole file at the first commit.
     if (m_lock >= 0) return TvOpenStorageAsCopy(m_lock, work.c_str(), out);

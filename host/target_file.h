@@ -29,7 +29,8 @@
 std::string storageWords(HRESULT hr);
 // The same for an errno value of a file operation.
 std::string errnoWords(int e);
-// The directory of the temporary files: $TMPDIR, else /tmp.
+// The directory of the temporary files: $TMPDIR, else /tmp (during a
+// compile its private directory, see HostTempDir).
 std::string hostTempDir();
 // The mode of a new file, as the process's umask makes it.
 unsigned hostNewFileMode();
@@ -37,10 +38,15 @@ unsigned hostNewFileMode();
 std::string hostDirOf(const std::string& path);
 // Makes an empty temporary file from a template ending in "XXXXXX" and a
 // suffix of suffixLen bytes, and registers it (a signal handler removes
-// it): its name, empty with errno set when it cannot be made. Its
-// descriptor (read-write, close-on-exec) goes to *fd when fd is given, and
-// is closed otherwise.
+// it): its name, empty with errno set when it cannot be made. A name the
+// system finds too long (a file's name near the limit with ".XXXXXX"
+// added) is made as "tavolin.XXXXXX" and the suffix in the same directory
+// instead. Its descriptor (read-write, close-on-exec) goes to *fd when fd
+// is given, and is closed otherwise.
 std::string hostMakeTemp(std::string name, int suffixLen = 0, int* fd = nullptr);
+// The same for an empty directory (mode 0700), from a template ending in
+// "XXXXXX".
+std::string hostMakeTempDir(std::string name);
 // Writes all of n bytes at offset at of fd; false with errno set (ENOSPC
 // when the file takes no more).
 bool hostWriteAll(int fd, const char* p, size_t n, off_t at);

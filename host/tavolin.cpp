@@ -80,7 +80,9 @@ const char kHelp[] =
     "                       is --rc-text's): at most 65 534 texts; the step whose\n"
     "                       text would take an id past them fails with its block's\n"
     "                       message (303, 408, 707 or 903) at that text's line\n"
-    "      --rc-text TEXT   text of the string-table entry 0xFFFE\n"
+    "      --rc-text TEXT   text of the string-table entry 0xFFFE, in the script's code\n"
+    "                       page 1252: UTF-8 is converted (a character the code page\n"
+    "                       lacks is refused), other bytes are taken as code page 1252\n"
     "      --impl BASE      base path of the .m4h/.m4c macro files: the boot functions\n"
     "                       write them, the implementation section is added to\n"
     "                       them (default: TARGET without its extension)\n"
@@ -99,7 +101,8 @@ const char kHelp[] =
     "                       by class id from the registration (default 1)\n"
     "      --max-messages N at most N messages are shown (default 100, 0: all), then\n"
     "                       \"... and N more messages\" with their counts by severity\n"
-    "      Numbers are decimal or 0x-prefixed hexadecimal.\n"
+    "      Numbers are decimal or 0x-prefixed hexadecimal. Paths are bytes: a name in\n"
+    "      UTF-8, Latin-1 or any other encoding is used, and shown, as the bytes it is.\n"
     "      Boot functions need the name classifier: without it compileBootFunctions\n"
     "      fails (message 0), and the step line says so first.\n"
     "  --version         prints the version of the library\n"
@@ -108,7 +111,9 @@ const char kHelp[] =
     "\n"
     "Output: one line per step on standard output - \"METHOD: ok\" (for the boot\n"
     "functions followed by the macro files written, for the implementations by\n"
-    "those appended to), \"METHOD: status 0xBE11xxxx (what it means)\",\n"
+    "those appended to; a compile that fails puts none of them in place, and its\n"
+    "last line on standard error names them), \"METHOD: status 0xBE11xxxx (what it\n"
+    "means)\" (a step that fails names no file written),\n"
     "\"METHOD: failed, cannot write FILE: reason\" for an output that cannot be\n"
     "written, \"not compiled: METHOD\" for a section whose\n"
     "compiler this library lacks (it reports message 0 \"Interner Fehler\"), or\n"
@@ -129,7 +134,9 @@ const char kHelp[] =
     "TARGET, the resource script and the macro files as they were.\n"
     "Environment: TAVOLIN_LIBRARY overrides the path of libtavolin.so;\n"
     "TAVOLIN_SETTINGS names the settings file (registration, settings); TMPDIR the\n"
-    "directory of the temporary files (default /tmp).\n";
+    "directory of the temporary files (default /tmp): any directory works (a long\n"
+    "name, one not in ASCII); a compile makes a directory of its own in it, removed\n"
+    "when it ends.\n";
 
 // ---------------------------------------------------------------------------
 // Signals

@@ -116,7 +116,7 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
 HINSTANCE CoLoadLibrary(LPCOLESTR lpszLibName, BOOL bAutoFree)
 {
     if (!lpszLibName || !*lpszLibName) return nullptr;
-    std::string path = tvp::wideToUtf8(std::u16string(lpszLibName));
+    std::string path = tvp::wideToPath(lpszLibName);
     if (bAutoFree) return loadShared(path);
     return LoadLibraryA(path.c_str());
 }

@@ -16,6 +16,7 @@
 
 #include "platform/storage_internal.h"
 #include "platform/tempnames.h"
+#include "platform/text.h"
 
 namespace tvp::stg {
 namespace {
@@ -87,11 +88,10 @@ HRESULT errnoToHr(int e, const std::string& path)
     }
 }
 
+// The bytes of a path given in its UTF-16 form (see pathToWide).
 std::string pathOf(const OLECHAR* p)
 {
-    size_t n = 0;
-    while (p[n]) ++n;
-    return toUtf8(std::u16string(p, n));
+    return wideToPath(p);
 }
 
 std::string resolved(const std::string& path)
@@ -458,11 +458,7 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD, IStorage
             return ft;
         }();
         doc->backing = std::make_unique<FileBacking>(target, fd, (grfMode & STGM_DELETEONRELEASE) != 0);
-        doc->rootName = pwcsName ? std::u16string(pwcsName) : [&] {
-            std::u16string w;
-            fromUtf8(path.c_str(), w);
-            return w;
-        }();
+        doc->rootName = pwcsName ? std::u16string(pwcsName) : tvp::pathToWide(path);
         doc->writable = true;
         doc->deleteOnRelease = (grfMode & STGM_DELETEONRELEASE) != 0;
         doc->dirty = true;

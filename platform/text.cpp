@@ -26,6 +26,74 @@ void putUtf16(std::u16string& out, char32_t c)
     }
 }
 
+// UTF-8 of s; with bytes, the escapes of pathToWide become their bytes again.
+std::string encodeUtf8(const char16_t* s, size_t n, bool bytes)
+{
+    std::string out;
+    if (!s) return out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        char16_t u = s[i];
+        if (isHighSurrogate(u) && i + 1 < n && isLowSurrogate(s[i + 1])) {
+            appendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
+            ++i;
+        } else if (bytes && u >= 0xDC80 && u <= 0xDCFF) {
+            out += char(u - 0xDC00);
+        } else if (isHighSurrogate(u) || isLowSurrogate(u)) {
+            appendUtf8(out, 0xFFFD);
+        } else {
+            appendUtf8(out, u);
+        }
+    }
+    return out;
+}
+
+// UTF-16 of the UTF-8 text s; a byte of a malformed sequence becomes U+FFFD,
+// or with bytes its escape U+DC00 + byte.
+std::u16string decodeUtf8(const char* s, size_t n, bool bytes)
+{
+    std::u16string out;
+    if (!s) return out;
+    out.reserve(n);
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    size_t i = 0;
+    while (i < n) {
+        unsigned char b = p[i];
+        if (b < 0x80) {
+            out += char16_t(b);
+            ++i;
+            continue;
+        }
+        int extra;
+        char32_t c, min;
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1; c = b & 0x1F; min = 0x80;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2; c = b & 0x0F; min = 0x800;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3; c = b & 0x07; min = 0x10000;
+        } else {
+            out += bytes ? char16_t(0xDC00 + p[i]) : char16_t(0xFFFD);
+            ++i;
+            continue;
+        }
+        bool ok = (n - i) > size_t(extra);
+        for (int k = 1; ok && k <= extra; ++k) {
+            unsigned char t = p[i + k];
+            if ((t & 0xC0) != 0x80) ok = false;
+            else c = (c << 6) | (t & 0x3F);
+        }
+        if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out += bytes ? char16_t(0xDC00 + p[i]) : char16_t(0xFFFD);
+            ++i;
+            continue;
+        }
+        putUtf16(out, c);
+        i += extra + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 void appendUtf8(std::string& out, char32_t c)
@@ -101,72 +169,26 @@ std::string wideToAnsi(const char16_t* s, size_t n)
 std::string wideToAnsi(const char16_t* s) { return wideToAnsi(s, u16len(s)); }
 std::string wideToAnsi(const std::u16string& s) { return wideToAnsi(s.data(), s.size()); }
 
-std::string wideToUtf8(const char16_t* s, size_t n)
-{
-    std::string out;
-    if (!s) return out;
-    out.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        char16_t u = s[i];
-        if (isHighSurrogate(u) && i + 1 < n && isLowSurrogate(s[i + 1])) {
-            appendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
-            ++i;
-        } else if (isHighSurrogate(u) || isLowSurrogate(u)) {
-            appendUtf8(out, 0xFFFD);
-        } else {
-            appendUtf8(out, u);
-        }
-    }
-    return out;
-}
+std::string wideToUtf8(const char16_t* s, size_t n) { return encodeUtf8(s, n, false); }
 
 std::string wideToUtf8(const std::u16string& s) { return wideToUtf8(s.data(), s.size()); }
 
-std::u16string utf8ToWide(const char* s, size_t n)
-{
-    std::u16string out;
-    if (!s) return out;
-    out.reserve(n);
-    const auto* p = reinterpret_cast<const unsigned char*>(s);
-    size_t i = 0;
-    while (i < n) {
-        unsigned char b = p[i];
-        if (b < 0x80) {
-            out += char16_t(b);
-            ++i;
-            continue;
-        }
-        int extra;
-        char32_t c, min;
-        if (b >= 0xC2 && b <= 0xDF) {
-            extra = 1; c = b & 0x1F; min = 0x80;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            extra = 2; c = b & 0x0F; min = 0x800;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            extra = 3; c = b & 0x07; min = 0x10000;
-        } else {
-            out += char16_t(0xFFFD);
-            ++i;
-            continue;
-        }
-        bool ok = (n - i) > size_t(extra);
-        for (int k = 1; ok && k <= extra; ++k) {
-            unsigned char t = p[i + k];
-            if ((t & 0xC0) != 0x80) ok = false;
-            else c = (c << 6) | (t & 0x3F);
-        }
-        if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            out += char16_t(0xFFFD);
-            ++i;
-            continue;
-        }
-        putUtf16(out, c);
-        i += extra + 1;
-    }
-    return out;
-}
+std::u16string utf8ToWide(const char* s, size_t n) { return decodeUtf8(s, n, false); }
 
 std::u16string utf8ToWide(const std::string& s) { return utf8ToWide(s.data(), s.size()); }
+
+std::u16string pathToWide(const char* s, size_t n) { return decodeUtf8(s, n, true); }
+std::u16string pathToWide(const char* s)
+{
+    size_t n = 0;
+    if (s)
+        while (s[n]) ++n;
+    return decodeUtf8(s, n, true);
+}
+std::u16string pathToWide(const std::string& s) { return decodeUtf8(s.data(), s.size(), true); }
+std::string wideToPath(const char16_t* s, size_t n) { return encodeUtf8(s, n, true); }
+std::string wideToPath(const char16_t* s) { return encodeUtf8(s, u16len(s), true); }
+std::string wideToPath(const std::u16string& s) { return encodeUtf8(s.data(), s.size(), true); }
 
 size_t u16len(const char16_t* s)
 {

@@ -1,6 +1,6 @@
 // Text conversions of the platform layer: the ANSI code page 1252 <-> UTF-16,
-// UTF-16 <-> UTF-8 (for console and standard-error output), and small helpers
-// over NUL-terminated UTF-16 text. Locale independent: nothing here calls
+// UTF-16 <-> UTF-8 (for console and standard-error output), paths <-> UTF-16,
+// and small helpers over NUL-terminated UTF-16 text. Locale independent: nothing here calls
 // setlocale or depends on the C library's locale.
 #pragma once
 #include <cstddef>
@@ -36,6 +36,21 @@ std::string wideToUtf8(const std::u16string& s);
 // Malformed sequences become U+FFFD, one per offending byte.
 std::u16string utf8ToWide(const char* s, size_t n);
 std::u16string utf8ToWide(const std::string& s);
+
+// --- paths -----------------------------------------------------------------
+// A path is a string of bytes in no particular encoding. Its UTF-16 form (a
+// BSTR, the name of a storage) reads it as UTF-8, and each byte that is no
+// part of a valid UTF-8 sequence becomes the lone surrogate U+DC00 + byte
+// (U+DC80-U+DCFF), which valid UTF-8 never gives; wideToPath undoes that, so
+// that every byte string comes back as it was: a UTF-8 path, a Latin-1 path,
+// one with bytes 0x80-0x9F. Any other lone surrogate becomes U+FFFD.
+
+std::u16string pathToWide(const char* s, size_t n);
+std::u16string pathToWide(const char* s);  // NUL-terminated; null gives ""
+std::u16string pathToWide(const std::string& s);
+std::string wideToPath(const char16_t* s, size_t n);
+std::string wideToPath(const char16_t* s);  // NUL-terminated; null gives ""
+std::string wideToPath(const std::u16string& s);
 
 // --- NUL-terminated UTF-16 helpers -----------------------------------------
 

@@ -273,7 +273,7 @@ uint32_t FsFileMan::openFile(const char* path, uint32_t flags)
             }
             target = temp;
         }
-        std::u16string w = tvp::ansiToWide(target);
+        std::u16string w = tvp::pathToWide(target);
         const DWORD mode = access | STGM_CREATE | (discard ? STGM_DELETEONRELEASE : 0);
         if (FAILED(fn.create(w.c_str(), mode, 0, &stg)) || !stg) {
             if (flags & FS_OPEN_TEMP_COPY) {
@@ -286,7 +286,7 @@ uint32_t FsFileMan::openFile(const char* path, uint32_t flags)
         if (!fileExists(filePath.c_str())) return FS_NOT_FOUND;
         char abs[FS_MAX_PATH];
         if (!absolutePath(filePath.c_str(), abs)) return FS_FAILED;
-        std::u16string w = tvp::ansiToWide(filePath);
+        std::u16string w = tvp::pathToWide(filePath);
         if (fn.isStorage(w.c_str()) != S_OK) return FS_WRONG_KIND;
 
         bool useCopy = (flags & FS_OPEN_TEMP_COPY) != 0;
@@ -305,7 +305,7 @@ uint32_t FsFileMan::openFile(const char* path, uint32_t flags)
                 ::unlink(temp.c_str());
                 return FS_FAILED;
             }
-            std::u16string wt = tvp::ansiToWide(temp);
+            std::u16string wt = tvp::pathToWide(temp);
             HRESULT hr = fn.open(wt.c_str(), nullptr, access, nullptr, 0, &stg);
             if (FAILED(hr) || !stg) {
                 forgetTempCopy();

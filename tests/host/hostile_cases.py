@@ -6,7 +6,10 @@ one file, a macro file that cannot be written, a full device, step lines
 nobody takes, signals during a long compile and a source of a million
 repeated end keywords; sources that cannot be read twice (a named pipe,
 "<(...)", /dev/zero) and one too large, a resource-script text with quotes
-and line ends, targets in long paths and in a read-only directory. Wherever a step fails the target, the resource script
+and line ends or in code page 1252 bytes, targets in long paths and in a
+read-only directory, TMPDIRs that are long or not named in ASCII, files
+named in Latin-1 and UTF-8, a failed boot-function step and target names
+near the longest. Wherever a step fails the target, the resource script
 and the macro files keep their bytes, nothing is left in $TMPDIR or beside
 the target, the output stays short, and the exit status is 1 (or 128 + the
 signal). The system variables of the axis reach the
@@ -512,6 +515,122 @@ for name, length in (("deep", 1200), ("deepest", 4000)):
         left = [n for n in os.listdir(deep) if n not in ("axis" + e for e in OUTPUTS)]
         check(left == [] and os.listdir(path(name) + "/tmp") == [],
               f"a directory of {len(deep)} bytes: left {left} {os.listdir(path(name) + '/tmp')}")
+
+# Any TMPDIR works, whose name is long or not ASCII: each compile into a new
+# target and again into it writes what the example writes, and leaves
+# nothing in TMPDIR.
+for what, make in (("240 bytes", lambda: deep_directory("t240", 240)),
+                   ("4000 bytes", lambda: deep_directory("t4000", 4000)),
+                   ("a UTF-8 name", lambda: path("tmp\u00dc")),
+                   ("a Latin-1 name", lambda: path(os.fsdecode(b"tmp\xdc")))):
+    tmp = make()
+    os.makedirs(tmp, exist_ok=True)
+    where = path("in " + what)
+    os.makedirs(os.path.join(where, "tmp"))
+    for run_no in (1, 2):
+        p = run(AXIS, "axis.dsc", where=where, tmp=tmp)
+        check(p.returncode == 0 and digests("axis", where) == good_all,
+              f"TMPDIR of {what} (run {run_no}): {p.returncode} {p.stdout[-300:]!r} {p.stderr[-300:]!r}")
+        check(os.listdir(tmp) == [] and not leftovers(where), f"TMPDIR of {what}: left {os.listdir(tmp)}")
+
+# Paths are bytes: SOURCE, TARGET, the ACX file, the resource script and the
+# macro files, in a directory, all named in Latin-1 (with bytes 0x80-0x9F) or
+# in UTF-8, compile as under ASCII names, first and again; the macro files
+# name their base and their container (the source's name as code page 1252
+# text) as those bytes. The step lines and the messages show the path's
+# bytes as they are.
+def tag(i, kind, payload):
+    return bytes([len(payload), i & 0xFF, ((i >> 8) & 0x1F) | (kind << 5)]) + payload
+
+
+write("plain.acx", b"AcX\0\0\2\0\0" + tag(0, 0, tag(2144, 0, tag(67, 3, b"Achse") + tag(2147, 0, tag(2122, 1, b"\2")))))
+
+
+def named(stem, where=WORK):
+    """Compiles stem.tos with the ACX file stem.acx into stem.dsc, --rc
+    rstem.rc and --impl istem, in where (with the TMPDIR of WORK)."""
+    return run(stem + ".tos", stem + ".dsc", "--acx", stem + ".acx", "--rc", "r" + stem + ".rc", "--impl", "i" + stem,
+               where=where, tmp=TMP)
+
+
+def named_outputs(stem, where=WORK):
+    found = []
+    for name in (stem + ".dsc", "r" + stem + ".rc", "i" + stem + ".m4h", "i" + stem + ".m4c"):
+        try:
+            with open(os.path.join(where, name), "rb") as f:
+                found.append(f.read())
+        except FileNotFoundError:
+            found.append(b"")
+    return found
+
+
+shutil.copy(AXIS, path("plain.tos"))
+p = named("plain")
+check(p.returncode == 0, f"ASCII names: {p.stdout[-300:]!r} {p.stderr[-300:]!r}")
+plain = named_outputs("plain")
+for stem, container in ((b"Gr\xfc\xdfe \x80\x9f", b"Gr\xfc\xdfe \x80\x9f"),
+                        ("Grüße €".encode(), b"Gr\xfc\xdfe \x80")):
+    name = os.fsdecode(stem)
+    where = path(name)
+    os.makedirs(os.path.join(where, "tmp"))
+    shutil.copy(AXIS, os.path.join(where, name + ".tos"))
+    shutil.copy(path("plain.acx"), os.path.join(where, name + ".acx"))
+    for run_no in (1, 2):
+        p = named(name, where)
+        what = f"paths named {stem!r} (run {run_no})"
+        check(p.returncode == 0 and b"compileBootFunctions: ok, wrote i" + stem + b".m4h and i" + stem + b".m4c\n"
+              in p.stdout, f"{what}: {p.returncode} {p.stdout[-300:]!r} {p.stderr[-300:]!r}")
+        got = named_outputs(name, where)
+        for i in (2, 3):
+            got[i] = got[i].replace(b"i" + stem, b"iplain").replace(b"(" + container + b")", b"(plain)")
+        check(got == plain, f"{what}: the outputs differ from those under ASCII names")
+        check(not leftovers(where) and not leftovers(), f"{what}: left {leftovers(where)} {leftovers()}")
+    p = run(os.fsdecode(b"n" + stem + b".tos"), "n.dsc", where=where, tmp=TMP)
+    check(p.returncode == 1 and p.stderr.startswith(b"n" + stem + b".tos: Fehler 100 File n" + stem + b".tos konnte "),
+          f"a missing SOURCE named {stem!r}: {p.stderr!r}")
+
+# --rc-text reaches the script as code page 1252: UTF-8 text converted, text
+# that is not UTF-8 taken as those bytes; a character the code page lacks is
+# refused before anything is written.
+for text, script in (("Grüße € „x“".encode(), b"Gr\xfc\xdfe \x80 \x84x\x93"),
+                     (b"Gr\xfc\xdfe \x80 \x84x\x93\x81", b"Gr\xfc\xdfe \x80 \x84x\x93\x81")):
+    for run_no in (1, 2):
+        p = run(AXIS, "text.dsc", "--rc-text", os.fsdecode(text))
+        with open(path("text.rc"), "rb") as f:
+            head = f.read(200)
+        check(p.returncode == 0 and head.startswith(b'STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0xfffe   "' + script +
+                                                    b'"\r\nEND\r\n'), f"--rc-text {text!r} (run {run_no}): {head!r}")
+before = everything()
+p = run(AXIS, "text.dsc", "--rc-text", "Ωmega")
+check(p.returncode == 2 and b'"\xce\xa9" is not in code page 1252' in p.stderr and everything() == before,
+      f"--rc-text with a character code page 1252 lacks: {p.returncode} {p.stderr!r}")
+
+# A step that fails says nothing of files written, and the compile that
+# fails names the macro files a step line said were written: none of them
+# is.
+write("bf.tos", axis.replace(b"MC_ERRORTEXT(2, CmHelpMsg", b"MC_ERRORTEXT(65600, CmHelpMsg", 1))
+for target in ("bfnew.dsc", "axis.dsc"):
+    put_good("axis")
+    p = run("bf.tos", target)
+    stem = target[:-4].encode()
+    line = [x for x in p.stdout.split(b"\n") if x.startswith(b"compileBootFunctions")]
+    check(p.returncode == 1 and line == [b"compileBootFunctions: status 0xBE11000B (the section has errors or its "
+                                         b"results could not be written)"], f"a failed boot-function step: {line}")
+    check(p.stderr.endswith(b": a step did not succeed; " + stem + b".m4h and " + stem + b".m4c not written either\n"),
+          f"a failed boot-function step into {target}: {p.stderr[-300:]!r}")
+    check(digests("axis") == good_all and digests("bfnew") == [None] * 4 and not leftovers(),
+          f"a failed boot-function step into {target}: a file changed or was left")
+
+# Every output takes a name near the longest one (255 bytes): the resource
+# script and the macro files named after such a TARGET are made under short
+# temporary names beside them.
+for length in (254, 255):
+    stem = "n" * (length - 4)
+    for run_no in (1, 2):
+        p = run(AXIS, stem + ".dsc")
+        check(p.returncode == 0 and digests(stem)[:2] == good_all[:2] and None not in digests(stem),
+              f"a TARGET name of {length} bytes (run {run_no}): {p.stdout[-300:]!r} {p.stderr[-300:]!r}")
+        check(not leftovers(), f"a TARGET name of {length} bytes: left {leftovers()}")
 
 # TARGET is never written in place: a directory that cannot take the working
 # copy (read-only, and immutable where the command runs as root) refuses the

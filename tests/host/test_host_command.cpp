@@ -21,6 +21,7 @@
 
 #include "co/GlobTools.h"
 #include "host/compile_driver.h"
+#include "host/host_display.h"
 #include "host/source_file.h"
 #include "platform/storage.h"
 #include "platform/text.h"
@@ -297,10 +298,15 @@ TEST_F(HostCommand, AFailedCompileLeavesAnExistingTargetAsItWas)
     Result r = run("compile '" + kAxis + "' -o '" + target + "'");
     EXPECT_NE(r.out.find("copySections: ok, 1 sections of the target\n"), std::string::npos) << r.out << r.err;
     expectExitMatchesSteps(r);
-    // The comment sections this target lacks fail: it stays as it was.
+    // The comment sections this target lacks fail: it stays as it was, and
+    // the macro files the boot functions' line names are not written.
     EXPECT_NE(r.out.find("compileComments: status"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("tavolin: " + target + " left as it was: a step did not succeed\n"), std::string::npos)
+    const std::string base = path("mine");
+    EXPECT_NE(r.err.find("tavolin: " + target + " left as it was: a step did not succeed; " + base + ".m4h and " +
+                         base + ".m4c not written either\n"),
+              std::string::npos)
         << r.err;
+    EXPECT_FALSE(exists(base + ".m4h"));
     EXPECT_EQ(readFile(target), before);
 }
 
@@ -408,6 +414,36 @@ TEST(HostStatusMeaning, EachMethodInItsOwnWords)
     };
     for (const auto& c : cases)
         EXPECT_EQ(hostStatusMeaning(c.method, c.status, c.acx), c.words) << c.method << " " << std::hex << c.status;
+}
+
+// The texts of the command line reach the resource script as code page
+// 1252: UTF-8 converted, other bytes taken as the code page's; the messages
+// show paths as the bytes they are, the rest as UTF-8.
+TEST(HostText, CommandLineTextsAndMessageBytes)
+{
+    const struct {
+        std::string text;
+        std::u16string wide;
+    } texts[] = {
+        {"Achse 1", u"Achse 1"},
+        {"Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", u"Gr\u00FC\u00DF" "e \u20AC"},
+        {"Gr\xFC\xDF" "e \x80\x84\x81", u"Gr\u00FC\u00DF" "e \u20AC\u201E\u0081"},
+        {"\xC3\xBC\xFC", u"\u00C3\u00BC\u00FC"},  // not all of it UTF-8: all code page
+    };
+    for (const auto& t : texts) EXPECT_EQ(hostTextToWide(t.text), t.wide) << t.text;
+
+    char* shown = nullptr;
+    size_t size = 0;
+    std::FILE* out = ::open_memstream(&shown, &size);
+    ASSERT_NE(out, nullptr);
+    {
+        HostErrorDisplay display(out);
+        OwnedBstr text(SysAllocString(u"n\xDCFC.tos : Fehler 100 File n\xDCFC.tos konnte nicht ge\u00F6ffnet werden"));
+        display.ShowMessage(text.get(), 2, 0, nullptr);
+    }
+    std::fclose(out);
+    EXPECT_EQ(std::string(shown, size), "n\xFC.tos : Fehler 100 File n\xFC.tos konnte nicht ge\xC3\xB6" "ffnet werden\n");
+    std::free(shown);
 }
 
 TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)

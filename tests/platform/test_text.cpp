@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
+#include "platform/storage.h"
 #include "platform/text.h"
 
 TEST(Text, Cp1252Golden)
@@ -69,4 +72,56 @@ TEST(Text, WideHelpers)
             EXPECT_EQ(tvp::wideToLower(up), x) << std::hex << c;
         }
     }
+}
+
+// A path is bytes: its UTF-16 form reads it as UTF-8 and keeps each byte of
+// no valid sequence as U+DC00 + byte, so that every byte string comes back,
+// and the storage opens the file those very bytes name.
+TEST(Text, PathsComeBackAsTheBytesTheyAre)
+{
+    const struct {
+        std::string bytes;
+        std::u16string wide;
+    } cases[] = {
+        {"plain/axis.tos", u"plain/axis.tos"},
+        {"Gr\xC3\xBC\xC3\x9F" "e", u"Gr\u00FC\u00DF" "e"},                       // UTF-8
+        {"Gr\xFC\xDF" "e", u"Gr\xDCFC\xDCDF" "e"},                                 // Latin-1
+        {"\x80\x84\x9F", u"\xDC80\xDC84\xDC9F"},                                   // code page 1252's own
+        {"\xE2\x82\xAC\x80", u"\u20AC\xDC80"},                                     // valid, then not
+        {"\xF0\x9F\x98\x80\xFF", u"\U0001F600\xDCFF"},                              // a pair, then a byte
+        {"a\xE2\x82", u"a\xDCE2\xDC82"},                                           // cut short
+        {"\xC0\xAF", u"\xDCC0\xDCAF"},                                             // overlong
+        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},                                   // a surrogate's bytes
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(tvp::pathToWide(c.bytes), c.wide) << c.bytes;
+        EXPECT_EQ(tvp::wideToPath(c.wide), c.bytes) << c.bytes;
+        EXPECT_EQ(tvp::wideToPath(tvp::pathToWide(c.bytes.c_str()).c_str()), c.bytes) << c.bytes;
+    }
+    std::string every;
+    for (int b = 1; b < 256; ++b) every += char(b);
+    EXPECT_EQ(tvp::wideToPath(tvp::pathToWide(every)), every);
+    // No path gives another lone surrogate: it is written as U+FFFD.
+    EXPECT_EQ(tvp::wideToPath(u"\xD800x\xDC41"), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+
+    std::string dir = std::string(TV_BINARY_DIR) + "/tvpathsXXXXXX";
+    ASSERT_NE(::mkdtemp(&dir[0]), nullptr);
+    for (const auto& c : cases) {
+        if (c.bytes.find('/') != std::string::npos) continue;
+        const std::string file = dir + "/" + c.bytes;
+        const std::u16string wide = tvp::pathToWide(file);
+        IStorage* stg = nullptr;
+        ASSERT_EQ(StgCreateDocfile(wide.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &stg), S_OK)
+            << c.bytes;
+        stg->Release();
+        struct stat st;
+        EXPECT_EQ(::stat(file.c_str(), &st), 0) << c.bytes;
+        EXPECT_EQ(StgIsStorageFile(wide.c_str()), S_OK) << c.bytes;
+        stg = nullptr;
+        EXPECT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &stg), S_OK)
+            << c.bytes;
+        if (stg) stg->Release();
+        ::unlink(file.c_str());
+    }
+    ::rmdir(dir.c_str());
 }

@@ -79,7 +79,7 @@ std::string quoted(const std::string& bytes)
 
 std::string textOf(const char16_t* s)
 {
-    return s ? tvp::wideToUtf8(std::u16string(s)) : std::string("(null)");
+    return s ? tvp::wideToPath(s) : std::string("(null)");
 }
 
 bool readFile(const std::string& path, std::string& bytes)

@@ -33,7 +33,8 @@ bool logging();
 HRESULT notImplemented(const char* name);
 // A byte string quoted and escaped for the log.
 std::string quoted(const std::string& bytes);
-// Text of a wide string (UTF-8), "(null)" for null.
+// Text of a wide string (UTF-8; a path as its bytes, see tvp::pathToWide),
+// "(null)" for null.
 std::string textOf(const char16_t* s);
 
 // The whole content of a file; false when it cannot be read.

@@ -126,6 +126,25 @@ TEST(FsFileMan, CreateInTheWorkingDirectoryAndInMemory)
     }
 }
 
+// A file is named by the bytes of its path, whatever their encoding: made,
+// opened again, and read through a working copy under the name given.
+TEST(FsFileMan, PathsAreBytes)
+{
+    TempDir dir;
+    for (const char* name : {"Gr\xC3\xBC\xC3\x9F" "e.cf", "Gr\xFC\xDF" "e.cf", "c1 \x80\x9F.cf"}) {
+        const std::string path = dir.file(name);
+        makeFile(path, "bytes");
+        EXPECT_TRUE(exists(path)) << name;
+        for (uint32_t flags : {0u, FS_OPEN_TEMP_COPY}) {
+            FsFileMan f;
+            ASSERT_EQ(0u, f.openFile(path.c_str(), flags)) << name;
+            EXPECT_EQ(path, f.getFileName());
+            EXPECT_EQ(std::string("bytes"), readBody(f)) << name;
+            EXPECT_EQ(0u, f.CloseFile());
+        }
+    }
+}
+
 TEST(FsFileMan, WorkingCopyIsSavedBack)
 {
     TempDir dir;

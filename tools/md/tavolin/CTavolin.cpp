@@ -99,7 +99,12 @@ std::u16string CTavolin::bstrText(BSTR b)
 
 String CTavolin::pathOf(BSTR b)
 {
-    return String(tvp::wideToUtf8(bstrText(b)));
+    return String(tvp::wideToPath(bstrText(b)));
+}
+
+String CTavolin::pathOf(const WString& w)
+{
+    return String(tvp::wideToPath(w.units(), size_t(w.length())));
 }
 
 String CTavolin::textOf(BSTR b)

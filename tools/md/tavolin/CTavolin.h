@@ -115,10 +115,12 @@ private:
     // when the file was not read whole).
     int32_t importAcxVariables();
 
-    // Texts of BSTR arguments: the UTF-16 text, a path as UTF-8 (the file
-    // system's names), a text in the ANSI code page (what files receive).
+    // Texts of BSTR arguments: the UTF-16 text, a path as the bytes it
+    // names (its UTF-16 form as the platform's path conversion makes it), a
+    // text in the ANSI code page (what files receive).
     static std::u16string bstrText(BSTR b);
     static String pathOf(BSTR b);
+    static String pathOf(const WString& w);
     static String textOf(BSTR b);
 
     template <class Body>

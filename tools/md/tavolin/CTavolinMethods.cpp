@@ -46,7 +46,7 @@ MdFrontContext CTavolin::frontContext()
     ctx.secondId = m_secondId;
     ctx.sectionMask = m_sectionMask;
     ctx.flag = m_registeredProvider;
-    ctx.sourcePath = String(m_sourcePath.toUtf8());
+    ctx.sourcePath = pathOf(m_sourcePath);
     ctx.slot = &m_compiler;
     ctx.errorDisplay = m_errorDisplay.get();
     ctx.typeId = m_typeId;
@@ -78,7 +78,7 @@ HRESULT CTavolin::openSourceBody(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BST
 
     const String rc = pathOf(rcPath);
     if (!rc.empty() && !mdAppendResourceStringTable(rc.c_str(), textOf(rcText).c_str()))
-        mdReport(MdMsgFileOpen, rc.c_str());
+        mdReportFile(rc.c_str());
 
     MdWorkState state;
     state.workFile = &m_workFile;
@@ -113,7 +113,7 @@ HRESULT CTavolin::openSourceBody(BSTR sourcePath, BSTR acxPath, BSTR rcPath, BST
             if (lentHr == S_OK) {
                 // A file that is missing or cut (message 1300) is not checked:
                 // what was read of it is no sound header.
-                mdReadAcxFile(m_acxPath.toUtf8().c_str(), m_acxContent, &m_acxFatal);
+                mdReadAcxFile(pathOf(m_acxPath).c_str(), m_acxContent, &m_acxFatal);
                 CMDAcxParser parser;
                 acx = m_acxFatal ? MdStatusFailed
                             : mdStatusFromCode(parser.parseHeader(m_acxContent.getRootTag(), lent.dsc()));

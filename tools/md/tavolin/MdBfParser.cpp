@@ -28,7 +28,7 @@ INameClassifier* classifierBesideExecutable()
     library.erase(slash == std::string::npos ? 0 : slash + 1);
     library += kProviderLibrary;
 
-    HINSTANCE module = CoLoadLibrary(tvp::utf8ToWide(library).c_str(), TRUE);
+    HINSTANCE module = CoLoadLibrary(tvp::pathToWide(library).c_str(), TRUE);
     if (!module) return nullptr;
     auto getClassObject = reinterpret_cast<PFN_DllGetClassObject>(GetProcAddress(module, "DllGetClassObject"));
     if (!getClassObject) return nullptr;

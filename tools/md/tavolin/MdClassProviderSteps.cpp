@@ -38,7 +38,7 @@ HRESULT createFromLibrary(IMdClassProvider** out)
 {
     const std::string dir = mdClassProviderDirectory();
     if (dir.empty()) return E_FAIL;
-    const std::u16string path = tvp::utf8ToWide(dir + "/" + tvp::libraryFileName("tvclsprv.dll"));
+    const std::u16string path = tvp::pathToWide(dir + "/" + tvp::libraryFileName("tvclsprv.dll"));
     HINSTANCE lib = CoLoadLibrary(path.c_str(), TRUE);
     if (!lib) return E_FAIL;
     auto getClassObject = reinterpret_cast<PFN_DllGetClassObject>(GetProcAddress(lib, "DllGetClassObject"));
@@ -103,7 +103,7 @@ bool writeTempFile(FsFileMan* work, const char* streamName, String& path, int32_
     // thirds of the step on a large stream.
     const int fd = path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-        mdReport(MdMsgFileOpen, path.c_str());
+        mdReportFile(path.c_str());
         status = MdStatusFailed;
         return false;
     }
@@ -122,7 +122,7 @@ bool writeTempFile(FsFileMan* work, const char* streamName, String& path, int32_
     }
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
-        mdReport(MdMsgFileOpen, path.c_str());
+        mdReportFile(path.c_str());
         status = MdStatusFailed;
     }
     return ok;
@@ -190,7 +190,7 @@ public:
         IStorage* storage = nullptr;
         if (!obj || !obj->getIStoragePtr(&storage) || !storage) {
             if (dsc) dsc->CloseFile();
-            mdReport(MdMsgFileOpen, path.c_str());
+            mdReportFile(path.c_str());
             return false;
         }
         m_open.push_back(Open{std::move(dsc), obj});
@@ -222,15 +222,16 @@ private:
     std::vector<MdClsPrvDscEntry> m_entries;
 };
 
+// The bytes of a path the host named (see tvp::pathToWide).
 String pathOf(BSTR b)
 {
-    return b ? String(tvp::wideToUtf8(std::u16string(b, SysStringLen(b))).c_str()) : String();
+    return b ? String(tvp::wideToPath(b, SysStringLen(b))) : String();
 }
 
-// A new BSTR of a UTF-8 text.
-BSTR bstrOf(const String& utf8)
+// A new BSTR of a path.
+BSTR bstrOf(const String& path)
 {
-    return SysAllocString(tvp::utf8ToWide(std::string(utf8.c_str())).c_str());
+    return SysAllocString(tvp::pathToWide(path.c_str()).c_str());
 }
 
 // Brings "unitinterf" of the working file to name-exports version 2;
@@ -298,7 +299,7 @@ HRESULT mdCompileSysVars(MdFrontContext& ctx, LONG a, LONG b, int32_t& status)
 
         LentStorage storage(ctx.workFile);
         OwnedBstr tempPath(provider.newPathBstr());
-        const std::u16string source = tvp::utf8ToWide(std::string(ctx.sourcePath.c_str()));
+        const std::u16string source = tvp::pathToWide(ctx.sourcePath.c_str());
         char* text = nullptr;
         LONG st = status;
         const HRESULT hr = provider->compileSysVars(tempPath.get(), source.c_str(), storage.get(), a, b, "",

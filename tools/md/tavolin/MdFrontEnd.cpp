@@ -11,6 +11,7 @@
 #include "base/cm/cmmsghdl.h"
 #include "base/fs/FsDsc.h"
 #include "co/GlobTools.h"
+#include "platform/text.h"
 #include "tools/md/tavolin/CMDStrmHelper.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdScopeExit.h"
@@ -355,6 +356,14 @@ void mdReport(uint32_t id, const char* text)
     CMDStrmHelper::reportMessage(id, text);
 }
 
+void mdReportFile(const char* path)
+{
+    CmMessageHandler* handler = cmGetMessageHandler();
+    if (!handler) return;
+    const std::u16string wide = tvp::pathToWide(path ? path : "");
+    handler->report(MdMsgFileOpen, CmMsgArg(wide.c_str()));
+}
+
 HRESULT mdLendDescriptor(MdLentDescriptor& lent, int dscClass, int32_t& status)
 {
     switch (lent.lend(dscClass)) {
@@ -404,7 +413,7 @@ HRESULT mdOpenWorkingSource(const char* sourcePath, IStorage* hostStorage, uint3
         if (source.is_open() && (source.peek(), source.bad())) source.close();
         if (source.is_open()) source.clear();
         if (!source.is_open()) {
-            mdReport(MdMsgFileOpen, sourcePath ? sourcePath : "");
+            mdReportFile(sourcePath);
             status = MdStatusNotFound;
             return S_OK;
         }

@@ -55,6 +55,9 @@ bool mdCheckKind(int method, int32_t objectKind, int32_t& status);
 
 // Reports id through the process-wide handler, with text as first argument.
 void mdReport(uint32_t id, const char* text = nullptr);
+// Reports message 100 for the file path: the path's bytes reach the display
+// in their UTF-16 form (see tvp::pathToWide), not read as code page text.
+void mdReportFile(const char* path);
 
 // Lends the working file's storage to a descriptor of the class (MdDscClass):
 // S_OK lent; S_FALSE no storage to lend (message 0, status 0xBE11FFFF);
