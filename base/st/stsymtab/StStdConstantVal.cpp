@@ -430,10 +430,11 @@ int StStdConstantVal::typeUntyped(uint32_t target)
         put(f);
         return loss ? 2 : 0;
     }
-    // ANYINT. Only the 32-bit unsigned types turn the sign word to +1;
-    // every other accepted type keeps it, so a based literal stays marked as
-    // a bit pattern (sign 0) in its type, which the equality of TIME, DATE,
-    // TOD and the other non-pattern types tells apart from a decimal one.
+    // ANYINT. Only the 32-bit unsigned types turn the sign word to +1 (and
+    // the floats, which carry their own); every other type keeps it, so a
+    // based literal stays marked as a bit pattern (sign 0) in its type,
+    // which the equality of TIME, DATE, TOD and the other non-pattern types
+    // tells apart from a decimal one.
     const uint32_t m = u32();
     const int32_t s = m_sign;
     bool ok;

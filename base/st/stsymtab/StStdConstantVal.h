@@ -66,9 +66,9 @@ public:
     // Types an untyped value (ANYINT, ANYREAL; a typed one first made
     // untyped again with normaliseFirst): 0 ok, 1 out of the type's range or
     // a type the value cannot take (value, type and sign unchanged), 2 ok
-    // with loss (a REAL of more than 24 bits of integer or a float's
-    // digits, a real below the normal range made 0). The sign word stays as
-    // the literal had it (see above).
+    // with loss (an integer above 24 bits as REAL, a real whose digits a
+    // REAL does not keep, a real below the normal range made 0). The sign
+    // word stays as the literal had it (see above).
     int setType(uint32_t typeId, bool normaliseFirst) override;
     int negate() override;
     bool setMin() override;
