@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -48,110 +49,74 @@ int32_t signOf(const StConstantVal& c)
     return sign;
 }
 
-StStdConstantVal parsed(const char* text, int radix)
+// The literal read in the radix its text names ("2#", "8#", "16#"; else 10).
+StStdConstantVal parsed(const char* text)
 {
+    const char* hash = std::strchr(text, '#');
     StStdConstantVal v;
-    EXPECT_EQ(0, v.parseLiteral(String(text), radix)) << text;
+    EXPECT_EQ(0, v.parseLiteral(String(text), hash ? std::atoi(text) : 10)) << text;
     return v;
 }
 
-// A literal typed as each elementary type. A refused typing leaves the
-// literal as it was (ANYINT, its sign and magnitude).
+// A decimal, a based and a negative literal typed as each elementary type.
+// A refused typing leaves the literal as it was (ANYINT, its sign and
+// magnitude).
 TEST(LiteralTyping, SignWordOfEveryElementaryType)
 {
-    struct Row {
-        uint32_t type;
-        const char* text;
-        int radix;
+    struct Typed {
         int status;
         int32_t sign;
         double value;
+    };
+    struct Row {
+        uint32_t type;
+        const char* decimal;
+        Typed d;
+        const char* based;
+        Typed b;
+        const char* negative;
+        Typed n;
     } rows[] = {
-        {ST_BOOL, "1", 10, 0, 1, 1},
-        {ST_BOOL, "2#1", 2, 0, 0, 1},
-        {ST_BOOL, "2", 10, 1, 1, 2},
-        {ST_BOOL, "-1", 10, 1, -1, 1},
-        {ST_BYTE, "255", 10, 0, 1, 255},
-        {ST_BYTE, "16#FF", 16, 0, 0, 255},
-        {ST_BYTE, "16#100", 16, 1, 0, 256},
-        {ST_BYTE, "-1", 10, 1, -1, 1},
-        {ST_WORD, "65535", 10, 0, 1, 65535},
-        {ST_WORD, "16#FFFF", 16, 0, 0, 65535},
-        {ST_WORD, "65536", 10, 1, 1, 65536},
-        {ST_WORD, "-1", 10, 1, -1, 1},
-        {ST_DWORD, "4294967295", 10, 0, 1, 4294967295.0},
-        {ST_DWORD, "16#FFFFFFFF", 16, 0, 1, 4294967295.0},
-        {ST_DWORD, "-1", 10, 1, -1, 1},
-        {ST_SINT, "127", 10, 0, 1, 127},
-        {ST_SINT, "128", 10, 1, 1, 128},
-        {ST_SINT, "16#FF", 16, 0, 0, 255},
-        {ST_SINT, "16#100", 16, 1, 0, 256},
-        {ST_SINT, "-128", 10, 0, -1, 128},
-        {ST_SINT, "-129", 10, 1, -1, 129},
-        {ST_INT, "32767", 10, 0, 1, 32767},
-        {ST_INT, "32768", 10, 1, 1, 32768},
-        {ST_INT, "16#FFFF", 16, 0, 0, 65535},
-        {ST_INT, "16#10000", 16, 1, 0, 65536},
-        {ST_INT, "-32768", 10, 0, -1, 32768},
-        {ST_INT, "-32769", 10, 1, -1, 32769},
-        {ST_DINT, "2147483647", 10, 0, 1, 2147483647.0},
-        {ST_DINT, "2147483648", 10, 1, 1, 2147483648.0},
-        {ST_DINT, "16#FFFFFFFF", 16, 0, 0, 4294967295.0},
-        {ST_DINT, "-2147483648", 10, 0, -1, 2147483648.0},
-        {ST_USINT, "255", 10, 0, 1, 255},
-        {ST_USINT, "8#377", 8, 0, 0, 255},
-        {ST_USINT, "-1", 10, 1, -1, 1},
-        {ST_UINT, "65535", 10, 0, 1, 65535},
-        {ST_UINT, "16#FFFF", 16, 0, 0, 65535},
-        {ST_UINT, "-1", 10, 1, -1, 1},
-        {ST_UDINT, "4294967295", 10, 0, 1, 4294967295.0},
-        {ST_UDINT, "16#FFFFFFFF", 16, 0, 1, 4294967295.0},
-        {ST_UDINT, "-1", 10, 1, -1, 1},
-        // REAL and LREAL: the float or double of the signed value, sign +1;
-        // more than 24 bits of integer lose precision in a REAL.
-        {ST_REAL, "16777215", 10, 0, 1, 16777215.0},
-        {ST_REAL, "16777216", 10, 2, 1, 16777216.0},
-        {ST_REAL, "16#FFFFFFFF", 16, 2, 1, 4294967296.0},
-        {ST_REAL, "2147483647", 10, 2, 1, 2147483648.0},
-        {ST_REAL, "-16777217", 10, 2, 1, -16777216.0},
-        {ST_REAL, "-1", 10, 0, 1, -1},
-        {ST_LREAL, "16#FFFFFFFF", 16, 0, 1, 4294967295.0},
-        {ST_LREAL, "-2147483648", 10, 0, 1, -2147483648.0},
-        {ST_ANYOBJECT, "0", 10, 0, 1, 0},
-        {ST_ANYOBJECT, "16#0", 16, 0, 0, 0},
-        {ST_ANYOBJECT, "1", 10, 1, 1, 1},
-        {ST_MEMADR, "100", 10, 0, 1, 100},
-        {ST_MEMADR, "16#FFFFFFFF", 16, 0, 0, 4294967295.0},
-        {ST_MEMADR, "-1", 10, 1, -1, 1},
-        {ST_TIME, "4294967295", 10, 0, 1, 4294967295.0},
-        {ST_TIME, "16#10", 16, 0, 0, 16},
-        {ST_TIME, "-1", 10, 1, -1, 1},
-        {ST_DATE, "0", 10, 0, 1, 0},
-        {ST_DATE, "16#0", 16, 0, 0, 0},
-        {ST_DATE, "1", 10, 1, 1, 1},
-        {ST_TOD, "86399999", 10, 0, 1, 86399999},
-        {ST_TOD, "16#5265BFF", 16, 0, 0, 86399999},
-        {ST_TOD, "86400000", 10, 1, 1, 86400000},
-        {ST_TOD, "-1", 10, 1, -1, 1},
-        {ST_DT, "0", 10, 0, 1, 0},
-        {ST_DT, "16#0", 16, 0, 0, 0},
-        {ST_DT, "2#1", 2, 1, 0, 1},
-        {ST_STRUCTALARMID, "16#FFFFFFFF", 16, 0, 0, 4294967295.0},
-        {ST_STRUCTALARMID, "-2147483648", 10, 0, -1, 2147483648.0},
-        {ST_STRUCTALARMID, "2147483648", 10, 1, 1, 2147483648.0},
-        {ST_STRUCTTASKID, "16#FFFFFFFF", 16, 0, 1, 4294967295.0},
-        {ST_STRUCTTASKID, "-1", 10, 1, -1, 1},
-        {ST_LWORD, "0", 10, 1, 1, 0},
-        {ST_LINT, "0", 10, 1, 1, 0},
-        {ST_ULINT, "16#0", 16, 1, 0, 0},
+        {ST_BOOL, "1", {0, 1, 1}, "2#1", {0, 0, 1}, "-1", {1, -1, 1}},
+        {ST_BYTE, "255", {0, 1, 255}, "16#FF", {0, 0, 255}, "-1", {1, -1, 1}},
+        {ST_WORD, "65535", {0, 1, 65535}, "16#FFFF", {0, 0, 65535}, "-1", {1, -1, 1}},
+        {ST_DWORD, "4294967295", {0, 1, 4294967295.0}, "16#FFFFFFFF", {0, 1, 4294967295.0}, "-1", {1, -1, 1}},
+        {ST_SINT, "128", {1, 1, 128}, "16#FF", {0, 0, 255}, "-128", {0, -1, 128}},
+        {ST_INT, "32767", {0, 1, 32767}, "16#10000", {1, 0, 65536}, "-32769", {1, -1, 32769}},
+        {ST_DINT, "2147483648", {1, 1, 2147483648.0}, "16#FFFFFFFF", {0, 0, 4294967295.0}, "-2147483648",
+         {0, -1, 2147483648.0}},
+        {ST_USINT, "256", {1, 1, 256}, "8#377", {0, 0, 255}, "-1", {1, -1, 1}},
+        {ST_UINT, "65535", {0, 1, 65535}, "16#FFFF", {0, 0, 65535}, "-1", {1, -1, 1}},
+        {ST_UDINT, "4294967295", {0, 1, 4294967295.0}, "16#FFFFFFFF", {0, 1, 4294967295.0}, "-1", {1, -1, 1}},
+        // The float or double of the signed value, sign +1; more than 24
+        // bits of integer lose precision in a REAL.
+        {ST_REAL, "16777216", {2, 1, 16777216.0}, "16#FFFFFFFF", {2, 1, 4294967296.0}, "-16777217",
+         {2, 1, -16777216.0}},
+        {ST_LREAL, "4294967295", {0, 1, 4294967295.0}, "16#FFFFFFFF", {0, 1, 4294967295.0}, "-2147483648",
+         {0, 1, -2147483648.0}},
+        {ST_ANYOBJECT, "1", {1, 1, 1}, "16#0", {0, 0, 0}, "-1", {1, -1, 1}},
+        {ST_MEMADR, "100", {0, 1, 100}, "16#FFFFFFFF", {0, 0, 4294967295.0}, "-1", {1, -1, 1}},
+        {ST_TIME, "4294967295", {0, 1, 4294967295.0}, "16#10", {0, 0, 16}, "-1", {1, -1, 1}},
+        {ST_DATE, "1", {1, 1, 1}, "16#0", {0, 0, 0}, "-1", {1, -1, 1}},
+        {ST_TOD, "86400000", {1, 1, 86400000}, "16#5265BFF", {0, 0, 86399999}, "-1", {1, -1, 1}},
+        {ST_DT, "0", {0, 1, 0}, "2#1", {1, 0, 1}, "-1", {1, -1, 1}},
+        {ST_STRUCTALARMID, "2147483648", {1, 1, 2147483648.0}, "16#FFFFFFFF", {0, 0, 4294967295.0}, "-2147483648",
+         {0, -1, 2147483648.0}},
+        {ST_STRUCTTASKID, "4294967295", {0, 1, 4294967295.0}, "16#FFFFFFFF", {0, 1, 4294967295.0}, "-1", {1, -1, 1}},
+        {ST_LWORD, "0", {1, 1, 0}, "16#0", {1, 0, 0}, "-1", {1, -1, 1}},
+        {ST_LINT, "0", {1, 1, 0}, "16#0", {1, 0, 0}, "-1", {1, -1, 1}},
+        {ST_ULINT, "0", {1, 1, 0}, "16#0", {1, 0, 0}, "-1", {1, -1, 1}},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(r.text) + " as type " + std::to_string(r.type));
-        StStdConstantVal v = parsed(r.text, r.radix);
-        EXPECT_EQ(r.status, v.setType(r.type, false));
-        EXPECT_EQ(r.status == 1 ? uint32_t(ST_ANYINT) : r.type, v.getTypeId());
-        EXPECT_EQ(r.sign, signOf(v));
-        EXPECT_EQ(r.value, valueOf(v));
+        for (auto [text, want] : {std::make_pair(r.decimal, r.d), std::make_pair(r.based, r.b),
+                                  std::make_pair(r.negative, r.n)}) {
+            SCOPED_TRACE(std::string(text) + " as type " + std::to_string(r.type));
+            StStdConstantVal v = parsed(text);
+            EXPECT_EQ(want.status, v.setType(r.type, false));
+            EXPECT_EQ(want.status == 1 ? uint32_t(ST_ANYINT) : r.type, v.getTypeId());
+            EXPECT_EQ(want.sign, signOf(v));
+            EXPECT_EQ(want.value, valueOf(v));
+        }
     }
 
     // 0 and 16#0 in each type: equal where the type compares bit patterns
@@ -168,7 +133,7 @@ TEST(LiteralTyping, SignWordOfEveryElementaryType)
         {ST_TOD, false},     {ST_DT, false},        {ST_STRUCTALARMID, false}, {ST_STRUCTTASKID, true},
     };
     for (const Equal& p : pairs) {
-        StStdConstantVal dec = parsed("0", 10), based = parsed("16#0", 16);
+        StStdConstantVal dec = parsed("0"), based = parsed("16#0");
         ASSERT_EQ(0, dec.setType(p.type, false)) << p.type;
         ASSERT_EQ(0, based.setType(p.type, false)) << p.type;
         EXPECT_EQ(p.equal, constValEqual(&dec, &based)) << p.type;
@@ -222,16 +187,6 @@ struct EnumTable {
     StTypeID e = ST_INVALID_TID;
 };
 
-StConstantVal* lit(const char* text, int radix)
-{
-    auto* v = new StStdConstantVal;
-    if (std::strchr(text, '.'))
-        v->parseReal(String(text));
-    else
-        v->parseLiteral(String(text), radix);
-    return v;
-}
-
 // Integer literals checked against REAL and against an enumeration, then
 // bound: what fits with loss is converted, an enumeration takes only its
 // enumerators and values of its base type.
@@ -242,34 +197,31 @@ TEST(LiteralTyping, IntoRealAndEnumerationTypes)
     const StConstEntryID cidA = t.getEntryCID(et.a);
     enum { LIT, SID_A, CID_A, DINT5 };
     struct Row {
-        const char* what;
+        const char* what;  // the literal's text for LIT
         int from;
-        const char* text;
-        int radix;
-        bool toEnum;  // else REAL
-        int check;    // checkConstantElem
-        int status;   // assignConstant of the same value (not for SID_A)
-        double value; // of the bound constant
+        bool toEnum;   // else REAL
+        int check;     // checkConstantElem
+        int status;    // assignConstant of the same value
+        double value;  // of the bound constant
     } rows[] = {
-        {"16777215", LIT, "16777215", 10, false, 4, 0, 16777215.0},
-        {"16777216", LIT, "16777216", 10, false, 4, 0, 16777216.0},
-        {"16#FFFFFFFF", LIT, "16#FFFFFFFF", 16, false, 4, 0, 4294967296.0},
-        {"2147483647", LIT, "2147483647", 10, false, 4, 0, 2147483648.0},
-        {"4294967295 (smallest type DWORD)", LIT, "4294967295", 10, false, 3, 2, 0},
-        {"99", LIT, "99", 10, true, 3, 2, 0},
-        {"5, A's value", LIT, "5", 10, true, 3, 2, 0},
-        {"16#5", LIT, "16#5", 16, true, 3, 2, 0},
-        {"-1", LIT, "-1", 10, true, 3, 2, 0},
-        {"5.0", LIT, "5.0", 10, true, 3, 2, 0},
-        {"the enumerator A", SID_A, "", 0, true, 0, 0, 5},
-        {"A's constant", CID_A, "", 0, true, 0, 0, 5},
-        {"a DINT 5", DINT5, "", 0, true, 0, 0, 5},
+        {"16777215", LIT, false, 4, 0, 16777215.0},
+        {"16777216", LIT, false, 4, 0, 16777216.0},
+        {"16#FFFFFFFF", LIT, false, 4, 0, 4294967296.0},
+        {"2147483647", LIT, false, 4, 0, 2147483648.0},
+        {"4294967295", LIT, false, 3, 2, 0},  // its smallest type is DWORD
+        {"99", LIT, true, 3, 2, 0},
+        {"5", LIT, true, 3, 2, 0},  // A's value
+        {"16#5", LIT, true, 3, 2, 0},
+        {"-1", LIT, true, 3, 2, 0},
+        {"the enumerator A", SID_A, true, 0, 0, 5},
+        {"A's constant", CID_A, true, 0, 0, 5},
+        {"a DINT 5", DINT5, true, 0, 0, 5},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         const StTypeID tid = r.toEnum ? et.e : StTypeID(ST_REAL);
         auto value = [&]() -> StConstantVal* {
-            if (r.from == LIT) return lit(r.text, r.radix);
+            if (r.from == LIT) return parsed(r.what).clone();
             if (r.from == DINT5) return new StStdConstantVal(int32_t(5), false);
             return t.getConstant(cidA)->clone();
         };
