@@ -94,9 +94,11 @@ void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram, const St
             bfWriteToTel(*m, telegram, types);
             if (telegram.constants.size() != before || element == ST_INVALID_TID || m->getKind() != ST_CONST_STD)
                 continue;
-            // No telegram form of its own (an untyped literal): the array's.
+            // No telegram form of its own (an untyped literal): the array's,
+            // also when the type holds it with loss (an integer above 24 bits
+            // in a REAL array), as the array's check accepted it.
             std::unique_ptr<StConstantVal> typed(m->clone());
-            if (typed->setType(element, true) == 0) writeScalar(*typed, telegram);
+            if (typed->setType(element, true) != 1) writeScalar(*typed, telegram);
         }
         break;
     }

@@ -24,7 +24,8 @@ class StSymbTable;
 // (a constant of no boot-function class is written by its kind the same way).
 // With types (the table of the constant's types), a scalar element of an
 // array that has no telegram form in its own type is written converted to
-// the array's element type (nothing when that fails).
+// the array's element type, with loss where the type has it (nothing when
+// the type refuses it).
 void bfWriteToTel(const StConstantVal& value, FsBootTelegram& telegram, const StSymbTable* types = nullptr);
 
 // What the three boot-function constant classes share: copies of their own

@@ -111,7 +111,12 @@ StStdConstantVal::StStdConstantVal(const String& text, uint32_t typeId, int radi
         status = 1;
         return;
     }
-    if (status == 0 && typeId != ST_ANYINT && typeId != ST_ANYREAL) status = setType(typeId, false);
+    if (typeId == ST_ANYINT || typeId == ST_ANYREAL || (status != 0 && status != 2)) return;
+    // A real text below the normal range reads with loss (status 2, the
+    // subnormal strtod gave): typed as well, the type's rule makes it 0. The
+    // loss of the reading stands when the typing itself loses nothing.
+    const int typed = setType(typeId, false);
+    if (typed != 0) status = typed;
 }
 
 StStdConstantVal::StStdConstantVal(double plainReal, uint32_t typeId, int& status) : m_type(ST_ANYTYPE)
@@ -425,15 +430,19 @@ int StStdConstantVal::typeUntyped(uint32_t target)
         put(f);
         return loss ? 2 : 0;
     }
-    // ANYINT
+    // ANYINT. Only the 32-bit unsigned types turn the sign word to +1 (and
+    // the floats, which carry their own); every other type keeps it, so a
+    // based literal stays marked as a bit pattern (sign 0) in its type,
+    // which the equality of TIME, DATE, TOD and the other non-pattern types
+    // tells apart from a decimal one.
     const uint32_t m = u32();
     const int32_t s = m_sign;
     bool ok;
     int32_t newSign = s;
     switch (target) {
-    case ST_BOOL: ok = m <= 1 && s != -1; newSign = 1; break;
-    case ST_BYTE: case ST_USINT: ok = m <= 255 && s != -1; newSign = 1; break;
-    case ST_WORD: case ST_UINT: ok = m <= 65535 && s != -1; newSign = 1; break;
+    case ST_BOOL: ok = m <= 1 && s != -1; break;
+    case ST_BYTE: case ST_USINT: ok = m <= 255 && s != -1; break;
+    case ST_WORD: case ST_UINT: ok = m <= 65535 && s != -1; break;
     case ST_DWORD: case ST_UDINT: case ST_STRUCTTASKID: ok = s != -1; newSign = 1; break;
     case ST_SINT: ok = s == 1 ? m <= 127 : s == 0 ? m <= 255 : m <= 128; break;
     case ST_INT: ok = s == 1 ? m <= 32767 : s == 0 ? m <= 65535 : m <= 32768; break;
@@ -446,9 +455,9 @@ int StStdConstantVal::typeUntyped(uint32_t target)
             setFloat(d, ST_LREAL);
         return target == ST_REAL && m > 0xFFFFFF ? 2 : 0;
     }
-    case ST_ANYOBJECT: case ST_DATE: case ST_DT: ok = m == 0 && s != -1; newSign = 1; break;
-    case ST_MEMADR: case ST_TIME: ok = s != -1; newSign = 1; break;
-    case ST_TOD: ok = m <= 86399999u && s != -1; newSign = 1; break;
+    case ST_ANYOBJECT: case ST_DATE: case ST_DT: ok = m == 0 && s != -1; break;
+    case ST_MEMADR: case ST_TIME: ok = s != -1; break;
+    case ST_TOD: ok = m <= 86399999u && s != -1; break;
     default: return 1;
     }
     if (!ok) return 1;

@@ -10,7 +10,9 @@
 //
 // Signed integers (SINT, INT, DINT, the alarm id, ANYINT) keep the magnitude
 // in the value and the sign in the sign word: +1, -1, or 0 for the bit
-// pattern of a based literal whose sign is not known yet. Floats carry their
+// pattern of a based literal whose sign is not known yet. A based literal
+// typed as any other integer, time or address type keeps that 0 too; only
+// DWORD, UDINT and the task id turn it to +1. Floats carry their
 // own sign (sign word +1). TIME and TOD are milliseconds, DATE a day number
 // (1 = 1992-01-01, 0 = the null date 0001-01-01, at most 76336 =
 // 2200-12-31). No value ever holds a NaN or an infinity.
@@ -36,8 +38,10 @@ public:
     StStdConstantVal(int32_t v, bool asAnyInt);
     // A typed literal: types 1-4, 6-8, 10-12, 17, 22, 23, 31 are read as
     // based integers in radix, 14, 15 and 32 as reals; any other type gives
-    // status 1 and leaves the value untyped. A parsed integer or real is then
-    // typed (setType without normalising), whose status is returned.
+    // status 1 and leaves the value untyped. A parsed integer or real (also
+    // a real read with loss, status 2) is then typed (setType without
+    // normalising): 1 refused (the value stays untyped), 2 when the reading
+    // or the typing lost precision, else 0.
     StStdConstantVal(const String& text, uint32_t typeId, int radix, int& status);
     // The same for typeId 14, 15 or 32 and a text whose value readPlainDecimal
     // read already: that value typed, with the status of the typing.
@@ -59,6 +63,12 @@ public:
     // finite (value unchanged), 2 out of range.
     int parseReal(const String& text) override;
     int setSysAddr(uint32_t address) override;
+    // Types an untyped value (ANYINT, ANYREAL; a typed one first made
+    // untyped again with normaliseFirst): 0 ok, 1 out of the type's range or
+    // a type the value cannot take (value, type and sign unchanged), 2 ok
+    // with loss (an integer above 24 bits as REAL, a real whose digits a
+    // REAL does not keep, a real below the normal range made 0). The sign
+    // word stays as the literal had it (see above).
     int setType(uint32_t typeId, bool normaliseFirst) override;
     int negate() override;
     bool setMin() override;

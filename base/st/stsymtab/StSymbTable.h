@@ -305,6 +305,12 @@ public:
     // symbol or constant, a kind without a value, a type that does not take
     // the value or a string too long for it); nothing changes unless 0.
     int getSymbolValue(StSymbEntryID sid, StConstEntryID cid);
+    // The element's value (its nested one, else the constant of its SID or
+    // CID) against the type: 0 fits, 1 unknown type or an element not
+    // allowed here, 2 wrong kind of value, 3 does not fit, 4 fits once
+    // converted (a number the elementary type holds, also with loss, as an
+    // integer above 24 bits in a REAL). An enumeration takes its
+    // enumerators and values of its base type, no converted number.
     int checkConstantElem(const StConstantElem& elem, StTypeID tid, bool inArray) const;
     int checkValueFitsType(StTypeID tid, StConstantVal* value) const;
     int checkConstantType(StTypeID tid, StConstEntryID cid) const;

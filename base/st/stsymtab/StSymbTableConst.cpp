@@ -68,8 +68,14 @@ int StSymbTable::checkValue(const StConstantVal* value, StTypeID tid, bool inArr
         uint32_t id = node->kind() == ST_NODE_ENUM ? m_enumBase : getElemTypeOfTID(tid);
         if (node->kind() == ST_NODE_SUBRANGE) id = getElemTypeOfTID(node->subrangeBaseType());
         if (value->getTypeId() == id) return 0;
+        // An enumeration takes the values of its enumerators, which are of
+        // its base type (checked above), and no number converted into it: a
+        // literal, untyped, is neither, whatever its value.
+        if (node->kind() == ST_NODE_ENUM) return 3;
         if (isTimeLike(id) || isTimeLike(value->getTypeId())) return 3;
-        return value->fitsType(id) == 0 ? 4 : 3;
+        // Fitting with loss (an integer above 24 bits as REAL) converts too.
+        const int fits = value->fitsType(id);
+        return fits == 0 || fits == 2 ? 4 : 3;
     }
     case ST_NODE_ARRAY:
         if (node->specCode() == ST_SPEC_STRING) {
@@ -332,6 +338,14 @@ StConstantVal* StSymbTable::createInitValueForNode(const StSyBaseTypeNode* node,
     }
 }
 
+// The new value has no place yet (storage address 0x7FFFFFFF), and its
+// elements are laid out from there all the same: an ARRAY [0..2] OF DINT
+// default gets elements at 0x80000000, 0x80000004 and 0x80000008 (the start
+// rounded up to the DINT alignment). Those addresses are written with the
+// value into the symbol-table sections ("bfsymb") and the readers of those
+// sections have them so; a table that places the value later lays its
+// elements out again from the real address. Laying out from 0 would change
+// the written bytes.
 StConstantVal* StSymbTable::createInitValue(StTypeID tid) const
 {
     StConstantVal* v = initValue(tid, 0);

@@ -135,6 +135,12 @@ TEST(FrameConstTable, TextsAndSystemAddresses)
     EXPECT_EQ(1.5, d);
     EXPECT_TRUE(t.appendConstantVal(String("-7"), 0x1000 | ST_INT, ST_INT, status).isValid());
     EXPECT_EQ(0, status);
+    // Below the normal range: a REAL 0, taken with the loss.
+    const StConstEntryID tiny = t.appendConstantVal(String("1e-310"), 0x1000 | ST_REAL, ST_REAL, status);
+    EXPECT_EQ(2, status);
+    ASSERT_TRUE(tiny.isValid());
+    EXPECT_EQ(ST_REAL, stdVal(t, tiny)->getTypeId());
+    EXPECT_TRUE(stdVal(t, tiny)->isDefault());
     EXPECT_TRUE(t.appendConstantVal(String("x"), 0x1000 | ST_REAL, ST_REAL, status).isInvalid());
     EXPECT_NE(0, status);
     EXPECT_NE(2, status);

@@ -81,7 +81,9 @@ MdBfValue* MdBfParser::literal(String* text, uint32_t typeId, int radix)
         const char* hash = std::strchr(text, '#');
         value = new StStdConstantVal(String(hash ? hash + 1 : text), typeId, radix, status);
     }
-    if (status != 0) {
+    // 2: a real below the normal range, read with loss; its type decides
+    // later (an LREAL takes it as 0, a REAL refuses it).
+    if (status != 0 && status != 2) {
         delete value;
         error(506);
         return elems;

@@ -305,7 +305,8 @@ private:
     // kind, which counts as empty); takes both.
     static MdBfValue* joined(MdBfValue* list, MdBfValue* next);
     // A literal of the text (a based literal's text after its "#") as a
-    // constant element; 506 and null when it does not convert.
+    // constant element; 506 and null when it does not convert (a real read
+    // with loss below the normal range converts).
     MdBfValue* literal(String* text, uint32_t typeId, int radix);
     // The variables of a name list declared with the type (and the type's
     // declaration, when it has one).
