@@ -498,7 +498,8 @@ TEST_F(HostCommand, AcxImportWithoutAVariablesSectionNamesIt)
     EXPECT_EQ(r.exit, 1);
     EXPECT_NE(r.out.find("\ncompileVariables: status 0xBE11001B ("), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "bare.tos: Fehler 101 Sektion Variablen konnte nicht geöffnet werden\n"
-                     "tavolin: bare.dsc not written: a step did not succeed\n");
+                     "tavolin: bare.dsc not written: a step did not succeed; "
+                     "bare.m4h and bare.m4c not written either\n");
 }
 
 TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
