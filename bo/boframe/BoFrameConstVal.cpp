@@ -106,12 +106,9 @@ StConstEntryID CBOFrameConstValTable::appendConstantVal(const String& text, uint
                                                         int& status)
 {
     status = 0;
-    StStdConstantVal read(text, typeId, 10, status);
-    // A real text whose magnitude lies below the smallest normal double
-    // reads with the range status and is left untyped by the reader; typed
-    // as any other magnitude below the type's normal range, it becomes 0 of
-    // the type with the loss status, and "const" holds no untyped value.
-    if (status == 2 && read.getTypeId() == ST_ANYREAL && typeId != ST_ANYREAL) status = read.setType(typeId, false);
+    // A real text below the normal range comes back typed as well (0 of the
+    // type, with the loss status), so "const" holds no untyped value.
+    const StStdConstantVal read(text, typeId, 10, status);
     return addRead(read, status, text);
 }
 
