@@ -10,12 +10,10 @@
 // than the valid section of that size compiles (a ratio below 1 for each).
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 
 #include "base/fs/FsFileMan.h"
-#include "bench/ratio_reporter.h"
 #include "bench/stray_fill.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
 #include "tools/md/tavolin/MdVarCommentParser.h"
@@ -117,19 +115,6 @@ void BM_StrayComments(benchmark::State& state, strayfill::Fill fill)
 
 int main(int argc, char** argv)
 {
-    for (const strayfill::Fill& fill : strayfill::kFills)
-        benchmark::RegisterBenchmark((std::string("BM_StrayComments/") + fill.name).c_str(), BM_StrayComments, fill)
-            ->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double valid = reporter.at("BM_CompileComments/1");
-    if (valid > 0) {
-        std::printf("a comment section of the 1x size refused, over the 1x compile (%.1f ms):", valid * 1e3);
-        for (const strayfill::Fill& fill : strayfill::kFills)
-            std::printf(" %s %.2fx", fill.name, reporter.at(std::string("BM_StrayComments/") + fill.name) / valid);
-        std::printf("\n");
-    }
-    benchmark::Shutdown();
-    return 0;
+    return strayfill::mainBesideValid(argc, argv, "BM_StrayComments/", BM_StrayComments, "BM_CompileComments/1",
+                                      "a comment section of the 1x size refused, over the 1x compile");
 }

@@ -10,13 +10,11 @@
 // valid section of that size compiles (a ratio below 1 for each).
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
 
 #include "base/fs/FsDsc.h"
-#include "bench/ratio_reporter.h"
 #include "bench/stray_fill.h"
 #include "tools/md/tavolin/MdVarExtParser.h"
 #include "tools/md/tavolin/MdVarExtBisonParser.tab.hpp"
@@ -125,19 +123,6 @@ BENCHMARK(BM_Compile)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations
 
 int main(int argc, char** argv)
 {
-    for (const strayfill::Fill& fill : strayfill::kFills)
-        benchmark::RegisterBenchmark((std::string("BM_StrayCompile/") + fill.name).c_str(), BM_StrayCompile, fill)
-            ->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double valid = reporter.at("BM_Compile/1/iterations:1");
-    if (valid > 0) {
-        std::printf("a VALUES section of the 1x size refused, over the 1x compile (%.1f ms):", valid * 1e3);
-        for (const strayfill::Fill& fill : strayfill::kFills)
-            std::printf(" %s %.2fx", fill.name, reporter.at(std::string("BM_StrayCompile/") + fill.name) / valid);
-        std::printf("\n");
-    }
-    benchmark::Shutdown();
-    return 0;
+    return strayfill::mainBesideValid(argc, argv, "BM_StrayCompile/", BM_StrayCompile, "BM_Compile/1/iterations:1",
+                                      "a VALUES section of the 1x size refused, over the 1x compile");
 }

@@ -58,32 +58,31 @@ public:
     }
 
 private:
-    // The display's IErrorDisplayCount, which shares its counts.
-    struct Counter final : IErrorDisplayCount {
-        explicit Counter(HostErrorDisplay& d) : display(d) {}
+    // An interface of the display beside IErrorDisplayEx, whose IUnknown is
+    // the display's.
+    template <class Interface>
+    struct Part : Interface {
+        explicit Part(HostErrorDisplay& d) : display(d) {}
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
         {
             return display.QueryInterface(riid, ppv);
         }
         ULONG STDMETHODCALLTYPE AddRef() override { return display.AddRef(); }
         ULONG STDMETHODCALLTYPE Release() override { return display.Release(); }
+        HostErrorDisplay& display;
+    };
+    // The display's IErrorDisplayCount, which shares its counts.
+    struct Counter final : Part<IErrorDisplayCount> {
+        using Part::Part;
         HRESULT STDMETHODCALLTYPE CountMessage(LONG level, LONG* counted) override
         {
             return display.countMessage(level, counted);
         }
-        HostErrorDisplay& display;
     };
     // The display's IErrorDisplayCountMore.
-    struct MoreCounter final : IErrorDisplayCountMore {
-        explicit MoreCounter(HostErrorDisplay& d) : display(d) {}
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-        {
-            return display.QueryInterface(riid, ppv);
-        }
-        ULONG STDMETHODCALLTYPE AddRef() override { return display.AddRef(); }
-        ULONG STDMETHODCALLTYPE Release() override { return display.Release(); }
+    struct MoreCounter final : Part<IErrorDisplayCountMore> {
+        using Part::Part;
         HRESULT STDMETHODCALLTYPE CountMore(LONG level, ULONG count) override { return display.countMore(level, count); }
-        HostErrorDisplay& display;
     };
 
     void show(BSTR text, LONG level);

@@ -36,9 +36,10 @@ struct Compiler {
     std::function<int32_t(const std::string&)> compile;
 };
 
-// Compiles text with the compiler into a descriptor in memory; its result.
-template <class Parser>
-int32_t compileWith(const std::string& text)
+// Compiles text with the compiler into a descriptor in memory: what
+// done(compiler, its result) makes of it.
+template <class Parser, class Done>
+auto compileThen(const std::string& text, Done done)
 {
     FsTODscFile dsc;
     EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
@@ -50,7 +51,14 @@ int32_t compileWith(const std::string& text)
     args.rcPath = String("/dev/null");
     args.outputBase = String("/nonexistent/dir/impl");
     p.init(args);
-    return p.parse();
+    return done(p, p.parse());
+}
+
+// Its result alone.
+template <class Parser>
+int32_t compileWith(const std::string& text)
+{
+    return compileThen<Parser>(text, [](const Parser&, int32_t result) { return result; });
 }
 
 const Compiler kCompilers[] = {
@@ -129,21 +137,9 @@ template <class Parser>
 StrayCompile compileStray(const std::string& text)
 {
     MessageCapture capture;
-    FsTODscFile dsc;
-    EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
-    std::istringstream in(text);
-    Parser p;
-    MdCompilerArgs args;
-    args.stream = &in;
-    args.descriptor = &dsc;
-    args.rcPath = String("/dev/null");
-    p.init(args);
-    StrayCompile c;
-    c.result = p.parse();
-    c.errors = p.errorCount();
-    c.handlerErrors = capture.errors();
-    c.messages = capture.records;
-    return c;
+    return compileThen<Parser>(text, [&capture](const Parser& p, int32_t result) {
+        return StrayCompile{result, p.errorCount(), capture.errors(), capture.records};
+    });
 }
 
 // The message text of stray bytes quoted as arg (an ANSI text, code page
