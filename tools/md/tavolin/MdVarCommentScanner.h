@@ -59,7 +59,8 @@ public:
 
     // The next token, 0 at the end of the input.
     int yylex() override;
-    // A new input; the last token was no "-".
+    // A new input; the last token was no "-". The held rest of a run of
+    // stray bytes of the old input is reported first.
     using MdVarCommentScannerFlexLexer::switch_streams;
     void switch_streams(std::istream* in, std::ostream* out) override;
 

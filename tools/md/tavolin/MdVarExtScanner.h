@@ -71,7 +71,8 @@ public:
 
     // The next token, 0 at the end of the input.
     int yylex() override;
-    // A new input; no block is open.
+    // A new input; no block is open. The held rest of a run of stray bytes
+    // of the old input is reported first.
     using MdVarExtScannerFlexLexer::switch_streams;
     void switch_streams(std::istream* in, std::ostream* out) override;
 

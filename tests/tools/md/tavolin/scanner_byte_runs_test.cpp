@@ -227,4 +227,16 @@ TEST(ScannerByteRuns, StrayRunsInTheVariableAndCommentSections)
             }
         }
     }
+    // A run held when a token beyond the scanner's largest buffer stops the
+    // scan still counts, after the fatal error.
+    const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
+    const std::string text = std::string(150, '*') + "\"" + std::string(1 << 17, 'x') + "\"";
+    for (const StrayCompile& c : {compileStray<MdVarExtParser>("VALUES " + text), compileStray<MdVarCommentParser>("VARCOMMENT " + text)}) {
+        ASSERT_EQ(c.messages.size(), 102u);
+        EXPECT_EQ(c.messages[100].text, strayText("'fatal error - scanner input buffer overflow'"));
+        EXPECT_EQ(c.messages[101].count, 50u);
+        EXPECT_EQ(c.result, 1);
+        EXPECT_EQ(c.errors, 151);
+        EXPECT_EQ(c.handlerErrors, 151u);
+    }
 }
