@@ -23,9 +23,12 @@
 //
 // With --sources=stray it measures the command refusing files of one byte
 // repeated that no token begins with (a binary file, a wrong file: every
-// byte stray outside the sections) against the command compiling the
-// source that compiles whole of the same size into a new target; the
-// refusal should take less.
+// byte stray outside the sections), and sources whose one section of a
+// variables kind (VALUES, VARCOMMENT, CONFIGS, RESOLVE, ATTRIBUTES,
+// BITFIELDS) is nothing but a byte repeated (NUL, "*", "E", a small letter)
+// or one long identifier, against the command compiling the source that
+// compiles whole of the same size into a new target; each refusal should
+// take less.
 //
 //   bench_main_road [--sizes=1,10,100] [--sources=grown,whole,stray] [benchmark options]
 //   bench_main_road --smoke                    each compile once on a small
@@ -63,6 +66,7 @@
 #include "bench/main_road_source.h"
 #include "bench/whole_source.h"
 #include "bench/ratio_reporter.h"
+#include "bench/stray_fill.h"
 #include "host/compile_driver.h"
 #include "platform/storage.h"
 #include "platform/text.h"
@@ -182,22 +186,40 @@ public:
 // no token begins with it (a capital would, a small letter does not).
 const char kStrayBytes[] = {'a', '\0', '(', '*', '@', '\xff', '$', '{'};
 
-std::map<std::pair<char, int>, std::string>& strayFiles()
-{
-    static std::map<std::pair<char, int>, std::string> files;
-    return files;
-}
+// The sections of the stray section sources (each filled as stray_fill.h
+// says).
+const char* const kStraySections[] = {"VALUES", "VARCOMMENT", "CONFIGS", "RESOLVE", "ATTRIBUTES", "BITFIELDS"};
+using strayfill::kFills;
+using StrayFill = strayfill::Fill;
 
-// mb megabytes of the byte and nothing else, written once per run.
-const std::string& strayFile(char byte, int mb)
+// A stray source on disk for the runs of one benchmark: at 50 MB a source
+// they are written one at a time, not all at once.
+class StrayFile {
+public:
+    StrayFile(const std::string& name, const std::string& text) : m_path(scratchPath(name))
+    {
+        m_ok = writeFile(m_path, text);
+    }
+    ~StrayFile() { ::unlink(m_path.c_str()); }
+    StrayFile(const StrayFile&) = delete;
+    StrayFile& operator=(const StrayFile&) = delete;
+    const std::string& path() const { return m_path; }
+    bool ok() const { return m_ok; }
+
+private:
+    std::string m_path;
+    bool m_ok = false;
+};
+
+// The header of the axis example, then the section filled with mb megabytes
+// of the fill ("BITFIELDS" behind the empty "BITFIELDTYPES" it needs).
+std::string straySection(const std::string& section, const StrayFill& fill, int mb)
 {
-    std::map<std::pair<char, int>, std::string>& files = strayFiles();
-    auto it = files.find({byte, mb});
-    if (it != files.end()) return it->second;
-    const std::string path =
-        scratchPath("stray_" + std::to_string(static_cast<unsigned char>(byte)) + "_" + std::to_string(mb) + ".tos");
-    writeFile(path, std::string(std::size_t(mb) << 20, byte));
-    return files.emplace(std::make_pair(byte, mb), path).first->second;
+    const std::string axis = axisExample();
+    const std::size_t from = axis.find("TO_HEADER"), to = axis.find("END_TO_HEADER");
+    return axis.substr(from, to - from) + "END_TO_HEADER\n" +
+           (section == "BITFIELDS" ? "BITFIELDTYPES\nEND_BITFIELDTYPES\n" : "") + section + "\n" +
+           strayfill::body(fill, std::size_t(mb) << 20) + "\nEND_" + section + "\n";
 }
 
 // Runs the command with its output dropped; its exit status, -1 when it did
@@ -452,18 +474,35 @@ void BM_WholeCommandNew(benchmark::State& state, int mb)
 }
 
 // The command refusing a stray source: exit status 1, no target written.
-void BM_StrayCommand(benchmark::State& state, char byte, int mb)
+void strayCommand(benchmark::State& state, const StrayFile& source, int mb)
 {
-    const std::string& source = strayFile(byte, mb);
+    if (!source.ok()) {
+        state.SkipWithError("the source cannot be written");
+        return;
+    }
     const std::string target = scratchPath("stray.dsc");
     for (auto _ : state) {
         state.PauseTiming();
         removeTarget(target);
         state.ResumeTiming();
-        if (compileOnce(false, source, target) != 1) state.SkipWithError("the source was not refused");
+        if (compileOnce(false, source.path(), target) != 1) state.SkipWithError("the source was not refused");
     }
     removeTarget(target);
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+}
+
+// mb megabytes of the byte and nothing else.
+void BM_StrayCommand(benchmark::State& state, char byte, int mb)
+{
+    const StrayFile source("stray.tos", std::string(std::size_t(mb) << 20, byte));
+    strayCommand(state, source, mb);
+}
+
+// A header and a section of mb megabytes of the fill.
+void BM_StraySectionCommand(benchmark::State& state, const char* section, StrayFill fill, int mb)
+{
+    const StrayFile source("stray_section.tos", straySection(section, fill, mb));
+    strayCommand(state, source, mb);
 }
 
 // The scan floor: the bare flex scanner over the source.
@@ -681,7 +720,6 @@ int toolMode(int argc, char** argv)
 void removeSources()
 {
     for (const auto& f : sourceFiles()) ::unlink(f.second.c_str());
-    for (const auto& f : strayFiles()) ::unlink(f.second.c_str());
     for (const auto& f : wholeFiles()) {
         ::unlink(f.second.source.c_str());
         ::unlink(f.second.symb.c_str());
@@ -805,6 +843,10 @@ int main(int argc, char** argv)
             for (char byte : kStrayBytes)
                 add("StrayCommand/" + std::to_string(static_cast<unsigned char>(byte)) + n, BM_StrayCommand, byte,
                     mb);
+            for (const char* section : kStraySections)
+                for (const StrayFill& fill : kFills)
+                    add(std::string("StraySection/") + section + "/" + fill.name + n, BM_StraySectionCommand,
+                        section, fill, mb);
         }
         if (!grown) continue;
         RatioReporter::addMinimum(add("FloorFlexScan" + n, BM_FloorFlexScan, mb));
@@ -851,7 +893,15 @@ int main(int argc, char** argv)
                 else
                     std::printf(" 0x%02X %.2fx", b, t / wholeCommand);
             }
-            std::printf("\n");
+            std::printf("\n%4d MB of a section of one stray byte or one identifier, the same:\n", mb);
+            for (const char* section : kStraySections) {
+                std::printf("      %-10s", section);
+                for (const StrayFill& fill : kFills) {
+                    const double t = reporter.at(std::string("StraySection/") + section + "/" + fill.name + s);
+                    std::printf(" %s %.2fx", fill.name, t / wholeCommand);
+                }
+                std::printf("\n");
+            }
         }
         const double floor = best("FloorFlexScan") + best("FloorGsfWrite");
         if (floor <= 0) continue;

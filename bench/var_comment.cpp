@@ -5,12 +5,16 @@
 // the container's section) costs at most 8x the split of the same source,
 // and grows from 1x to 4x no more than 1.25 times as much as the split does
 // (linear like the split; both pay cache misses as their tables grow).
+// Beside them a comment section of the 1x stream's size that is nothing but
+// one byte repeated or one identifier (stray_fill.h): refused, in less time
+// than the valid section of that size compiles (a ratio below 1 for each).
 #include <benchmark/benchmark.h>
 
 #include <sstream>
 #include <string>
 
 #include "base/fs/FsFileMan.h"
+#include "bench/stray_fill.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
 #include "tools/md/tavolin/MdVarCommentParser.h"
 
@@ -68,25 +72,49 @@ void BM_SplitComments(benchmark::State& state)
 }
 BENCHMARK(BM_SplitComments)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
+// The compile of the section: true when it succeeds, wrote its string
+// tables and its section.
+bool compile(const std::string& text)
+{
+    FsFileMan file;
+    file.openFile("", FS_OPEN_CREATE | FS_OPEN_MEMORY);
+    FsSecCl* sec = file.getSect("varcomment", FS_MODE_WRITE);
+    std::istringstream in(text);
+    MdVarCommentParser p;
+    MdCompilerArgs args;
+    args.stream = &in;
+    args.section = sec;
+    args.rcPath = String("/dev/null");
+    p.init(args);
+    const bool ok = p.parse() == 0 && p.errorCount() == 0 && p.writeStringTable() == 0;
+    file.CloseSect("varcomment");
+    return ok;
+}
+
 void BM_CompileComments(benchmark::State& state)
 {
     const std::string& text = commentStream(int(state.range(0)));
-    for (auto _ : state) {
-        FsFileMan file;
-        file.openFile("", FS_OPEN_CREATE | FS_OPEN_MEMORY);
-        FsSecCl* sec = file.getSect("varcomment", FS_MODE_WRITE);
-        std::istringstream in(text);
-        MdVarCommentParser p;
-        MdCompilerArgs args;
-        args.stream = &in;
-        args.section = sec;
-        args.rcPath = String("/dev/null");
-        p.init(args);
-        if (p.parse() != 0 || p.errorCount() != 0 || p.writeStringTable() != 0) state.SkipWithError("compile failed");
-        file.CloseSect("varcomment");
-    }
+    for (auto _ : state)
+        if (!compile(text)) state.SkipWithError("compile failed");
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
 }
 BENCHMARK(BM_CompileComments)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
+// A comment section of the 1x stream's size filled with one byte or an
+// identifier: refused.
+void BM_StrayComments(benchmark::State& state, strayfill::Fill fill)
+{
+    const std::string text =
+        "VARCOMMENT\n" + strayfill::body(fill, commentStream(1).size()) + "\nEND_VARCOMMENT\n";
+    for (auto _ : state)
+        if (compile(text)) state.SkipWithError("the section was not refused");
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+}
+
 }  // namespace
+
+int main(int argc, char** argv)
+{
+    return strayfill::mainBesideValid(argc, argv, "BM_StrayComments/", BM_StrayComments, "BM_CompileComments/1",
+                                      "a comment section of the 1x size refused, over the 1x compile");
+}

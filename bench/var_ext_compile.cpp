@@ -5,6 +5,9 @@
 // the 4x run about four times the 1x run). The ids of the variables are not
 // derived from their addresses (as mksymb writes its tables): every lookup
 // goes through the table's address index (numbers in bench/README.md).
+// Beside them a VALUES section of the 1x size that is nothing but one byte
+// repeated or one identifier (stray_fill.h): refused, in less time than the
+// valid section of that size compiles (a ratio below 1 for each).
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -12,6 +15,7 @@
 #include <string>
 
 #include "base/fs/FsDsc.h"
+#include "bench/stray_fill.h"
 #include "tools/md/tavolin/MdVarExtParser.h"
 #include "tools/md/tavolin/MdVarExtBisonParser.tab.hpp"
 #include "tools/mksymb/SysVarTable.h"
@@ -76,28 +80,49 @@ void BM_ScanFloor(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(in.section.size()));
 }
 
+// The compile of section over the table symb: its result.
+int32_t compile(const std::string& symb, const std::string& section)
+{
+    FsTODscFile dsc;
+    dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY);
+    for (const char* name : kSections) put(dsc, name, "");
+    put(dsc, "symb", symb);
+    std::istringstream s(section);
+    MdVarExtParser parser;
+    MdCompilerArgs args;
+    args.stream = &s;
+    args.descriptor = &dsc;
+    args.rcPath = String("/dev/null");
+    parser.init(args);
+    return parser.parse();
+}
+
 void BM_Compile(benchmark::State& state)
 {
     const Input& in = input(int(state.range(0)));
-    for (auto _ : state) {
-        FsTODscFile dsc;
-        dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY);
-        for (const char* name : kSections) put(dsc, name, "");
-        put(dsc, "symb", in.symb);
-        std::istringstream s(in.section);
-        MdVarExtParser parser;
-        MdCompilerArgs args;
-        args.stream = &s;
-        args.descriptor = &dsc;
-        args.rcPath = String("/dev/null");
-        parser.init(args);
-        const int32_t result = parser.parse();
-        if (result != 0) state.SkipWithError("compile failed");
-    }
+    for (auto _ : state)
+        if (compile(in.symb, in.section) != 0) state.SkipWithError("compile failed");
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(in.section.size()));
+}
+
+// A VALUES section of the 1x section's size filled with one byte or an
+// identifier: refused with errors counted (3).
+void BM_StrayCompile(benchmark::State& state, strayfill::Fill fill)
+{
+    const Input& in = input(1);
+    const std::string section = "VALUES\n" + strayfill::body(fill, in.section.size()) + "\nEND_VALUES\n";
+    for (auto _ : state)
+        if (compile(in.symb, section) != 3) state.SkipWithError("the section was not refused");
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(section.size()));
 }
 
 }  // namespace
 
 BENCHMARK(BM_ScanFloor)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Compile)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+int main(int argc, char** argv)
+{
+    return strayfill::mainBesideValid(argc, argv, "BM_StrayCompile/", BM_StrayCompile, "BM_Compile/1/iterations:1",
+                                      "a VALUES section of the 1x size refused, over the 1x compile");
+}

@@ -19,6 +19,11 @@ HRESULT HostErrorDisplay::QueryInterface(REFIID riid, void** ppv)
         AddRef();
         return S_OK;
     }
+    if (riid == IID_IErrorDisplayCountMore) {
+        *ppv = static_cast<IErrorDisplayCountMore*>(&m_moreCounter);
+        AddRef();
+        return S_OK;
+    }
     return E_NOINTERFACE;
 }
 
@@ -26,7 +31,9 @@ void HostErrorDisplay::show(BSTR text, LONG level)
 {
     const int l = slotOf(level);
     m_counts[l]++;
-    if (!printsMore()) return;
+    m_received++;
+    m_lastShown = printsMore();
+    if (!m_lastShown) return;
     m_shown[l]++;
     m_shownAll++;
     // UTF-8, with the paths in it (the source's, a file's of message 100)
@@ -55,7 +62,19 @@ HRESULT HostErrorDisplay::countMessage(LONG level, LONG* counted)
 {
     if (!counted) return E_POINTER;
     *counted = printsMore() ? 0 : 1;
-    if (*counted) m_counts[slotOf(level)]++;
+    if (*counted) {
+        m_counts[slotOf(level)]++;
+        m_received++;
+        m_lastShown = false;
+    }
+    return S_OK;
+}
+
+HRESULT HostErrorDisplay::countMore(LONG level, ULONG count)
+{
+    const int l = slotOf(level);
+    m_counts[l] += count;
+    if (m_lastShown) m_shown[l] += count;
     return S_OK;
 }
 
@@ -79,16 +98,15 @@ void HostErrorDisplay::printHeldBack() const
     if (!m_out) return;
     static const char* const kWords[4][2] = {
         {"info", "infos"}, {"warning", "warnings"}, {"error", "errors"}, {"safety message", "safety messages"}};
-    uint64_t total = 0;
+    const uint64_t total = m_received - m_shownAll;
+    if (!total) return;
     std::string parts;
     for (int l = 3; l >= 0; --l) {
         const uint32_t n = m_counts[l] - m_shown[l];
         if (!n) continue;
-        total += n;
         if (!parts.empty()) parts += ", ";
         parts += std::to_string(n) + " " + kWords[l][n == 1 ? 0 : 1];
     }
-    if (!total) return;
     std::fprintf(m_out, "\xE2\x80\xA6 and %" PRIu64 " more message%s (%s)\n", total, total == 1 ? "" : "s", parts.c_str());
     std::fflush(m_out);
 }

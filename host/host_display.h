@@ -1,7 +1,8 @@
 // The error display the tavolin command hands to the pre-compiler: it prints
 // the messages on standard error, one line each, up to a limit, and counts
 // every one (those past the limit without their text being made: it
-// answers IErrorDisplayCount); it asks for the output mode in which the message handler writes
+// answers IErrorDisplayCount), a message that stands for a run of faults as
+// all of them (IErrorDisplayCountMore); it asks for the output mode in which the message handler writes
 // context, position, level word, number and the text with its arguments.
 #pragma once
 #include <cstdint>
@@ -18,7 +19,7 @@ public:
 
     // out null: messages are counted but not printed. At most limit
     // messages are printed (0: every one).
-    explicit HostErrorDisplay(std::FILE* out, uint32_t limit = 0) : m_out(out), m_limit(limit), m_counter(*this) {}
+    explicit HostErrorDisplay(std::FILE* out, uint32_t limit = 0) : m_out(out), m_limit(limit), m_counter(*this), m_moreCounter(*this) {}
     HostErrorDisplay(const HostErrorDisplay&) = delete;
     HostErrorDisplay& operator=(const HostErrorDisplay&) = delete;
 
@@ -35,12 +36,16 @@ public:
     // Counts the message when it would not be printed (the limit is
     // reached, or nothing is printed): IErrorDisplayCount.
     HRESULT countMessage(LONG level, LONG* counted);
+    // Counts count more of the level with the message last received or
+    // counted, shown or held back as it was: IErrorDisplayCountMore.
+    HRESULT countMore(LONG level, ULONG count);
 
-    // Messages received, by host level (0 info, 1 warning, 2 error, 3 safety).
+    // Messages received by host level (0 info, 1 warning, 2 error, 3
+    // safety), each as many as it stands for.
     uint32_t count(LONG level) const { return level >= 0 && level < 4 ? m_counts[level] : 0; }
     uint32_t errors() const { return m_counts[2] + m_counts[3]; }
     // Prints "… and N more messages (counts by severity)" when messages
-    // were held back by the limit.
+    // were held back by the limit: N messages, which stand for the counts.
     void printHeldBack() const;
     // Where the messages go from now on (null: counted only).
     void setOutput(std::FILE* out) { m_out = out; }
@@ -53,20 +58,31 @@ public:
     }
 
 private:
-    // The display's IErrorDisplayCount, which shares its counts.
-    struct Counter final : IErrorDisplayCount {
-        explicit Counter(HostErrorDisplay& d) : display(d) {}
+    // An interface of the display beside IErrorDisplayEx, whose IUnknown is
+    // the display's.
+    template <class Interface>
+    struct Part : Interface {
+        explicit Part(HostErrorDisplay& d) : display(d) {}
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
         {
             return display.QueryInterface(riid, ppv);
         }
         ULONG STDMETHODCALLTYPE AddRef() override { return display.AddRef(); }
         ULONG STDMETHODCALLTYPE Release() override { return display.Release(); }
+        HostErrorDisplay& display;
+    };
+    // The display's IErrorDisplayCount, which shares its counts.
+    struct Counter final : Part<IErrorDisplayCount> {
+        using Part::Part;
         HRESULT STDMETHODCALLTYPE CountMessage(LONG level, LONG* counted) override
         {
             return display.countMessage(level, counted);
         }
-        HostErrorDisplay& display;
+    };
+    // The display's IErrorDisplayCountMore.
+    struct MoreCounter final : Part<IErrorDisplayCountMore> {
+        using Part::Part;
+        HRESULT STDMETHODCALLTYPE CountMore(LONG level, ULONG count) override { return display.countMore(level, count); }
     };
 
     void show(BSTR text, LONG level);
@@ -77,9 +93,12 @@ private:
     std::FILE* m_out;
     uint32_t m_limit;
     ULONG m_refs = 1;
-    uint32_t m_counts[4] = {0, 0, 0, 0};
-    uint32_t m_shown[4] = {0, 0, 0, 0};
-    uint32_t m_shownAll = 0;
+    uint32_t m_counts[4] = {0, 0, 0, 0};  // what the messages stand for
+    uint32_t m_shown[4] = {0, 0, 0, 0};   // what the shown ones stand for
+    uint64_t m_received = 0;              // messages
+    uint32_t m_shownAll = 0;              // messages shown
+    bool m_lastShown = false;             // the last message received was shown
     Counter m_counter;
+    MoreCounter m_moreCounter;
     std::string m_sourceRead, m_sourceShown;
 };

@@ -50,6 +50,18 @@ struct IErrorDisplayCount : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CountMessage(LONG level, LONG* counted) = 0;
 };
 
+// Optional interface of a display that counts by what a message stands for
+// {5C0E61A2-3B7D-4F19-8E42-D7A39B6C0F55}: some messages stand for a run of
+// equal faults reported once (megabytes of stray bytes are one message
+// past their first hundred, yet each byte is an error). CountMore adds
+// count messages of the level (host level code) to the message the display
+// last received or counted, and shows nothing: a limit of shown messages
+// still counts one message, the counts by severity all of them. A display
+// without it counts such a message once.
+struct IErrorDisplayCountMore : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE CountMore(LONG level, ULONG count) = 0;
+};
+
 inline constexpr IID IID_IErrorDisplayEx = {
     0x298814A7, 0xCF1F, 0x40C5, {0xAD, 0x41, 0x9E, 0x99, 0x6C, 0x3D, 0xA9, 0x99}};
 inline constexpr IID IID_IErrorDisplay = {
@@ -57,7 +69,10 @@ inline constexpr IID IID_IErrorDisplay = {
 
 inline constexpr IID IID_IErrorDisplayCount = {
     0x73803B30, 0xEC2C, 0x4D73, {0xB1, 0x5A, 0x82, 0x44, 0xA8, 0x0A, 0xDB, 0x87}};
+inline constexpr IID IID_IErrorDisplayCountMore = {
+    0x5C0E61A2, 0x3B7D, 0x4F19, {0x8E, 0x42, 0xD7, 0xA3, 0x9B, 0x6C, 0x0F, 0x55}};
 
 TV_DECLARE_IID(IErrorDisplayEx, IID_IErrorDisplayEx);
 TV_DECLARE_IID(IErrorDisplayCount, IID_IErrorDisplayCount);
+TV_DECLARE_IID(IErrorDisplayCountMore, IID_IErrorDisplayCountMore);
 TV_DECLARE_IID(IErrorDisplay, IID_IErrorDisplay);

@@ -349,8 +349,20 @@ void CmMessageHandler::reportMsg(const CmMsgKey& key, const CmMsgArg& a1, const 
                                  const CmMsgArg& a6, const CmMsgArg& a7, const CmMsgArg& a8,
                                  const CmMsgArg& a9)
 {
+    const CmMsgArg* args[9] = {&a1, &a2, &a3, &a4, &a5, &a6, &a7, &a8, &a9};
+    reportCounted(key, 1, args);
+}
+
+void CmMessageHandler::reportMsgRun(const CmMsgKey& key, uint32_t count, const CmMsgArg& a1, const CmMsgArg& a2)
+{
+    const CmMsgArg& none = CmMsgArg::none();
+    const CmMsgArg* args[9] = {&a1, &a2, &none, &none, &none, &none, &none, &none, &none};
+    reportCounted(key, count == 0 ? 1 : count, args);
+}
+
+void CmMessageHandler::reportCounted(const CmMsgKey& key, uint32_t times, const CmMsgArg* const* args)
+{
     try {
-        const CmMsgArg* args[9] = {&a1, &a2, &a3, &a4, &a5, &a6, &a7, &a8, &a9};
         uint32_t level = kCmLevelUnclassified;
         uint16_t group = 0;
         uint32_t helpId = kNoHelpId;
@@ -360,22 +372,27 @@ void CmMessageHandler::reportMsg(const CmMsgKey& key, const CmMsgArg& a1, const 
 
         if (isSuppressed(key.id, group, &level)) return;
 
-        // The level it is counted and sent with: unclassified counts as an error.
-        const auto count = [this](uint32_t l) {
+        // The level it is counted and sent with: unclassified counts as an
+        // error. The output counts what the message stands for beyond
+        // itself right after it has it.
+        const auto count = [this, times](uint32_t l) {
             if (l == kCmLevelInfo) {
-                ++m_infos;
+                m_infos += times;
             } else if (l == kCmLevelWarning || l == kCmLevelSafety) {
-                ++m_warnings;
+                m_warnings += times;
             } else {
-                ++m_errors;
+                m_errors += times;
                 l = kCmLevelError;
             }
             return l;
         };
+        const auto countMore = [this, times](uint32_t l) {
+            if (times > 1) m_out->countMore(l, times - 1);
+        };
         // A message that the output holds back is counted, not formatted (a
         // source of stray bytes makes millions of them).
         if (!templ.empty() && m_out->countWithoutText(level)) {
-            count(level);
+            countMore(count(level));
             return;
         }
 
@@ -389,8 +406,9 @@ void CmMessageHandler::reportMsg(const CmMsgKey& key, const CmMsgArg& a1, const 
             text += toU16(lookupText(kWordInternalError));
             text += u' ';
             text += cm::numberText(key.id);
-            ++m_errors;
+            count(kCmLevelError);
             output(toWString(text), kCmLevelError, helpId, moduleText, key);
+            countMore(kCmLevelError);
             return;
         }
 
@@ -421,6 +439,7 @@ void CmMessageHandler::reportMsg(const CmMsgKey& key, const CmMsgArg& a1, const 
 
         level = count(level);
         output(toWString(text), level, helpId, moduleText, key);
+        countMore(level);
     } catch (...) {
         TraceRecord rec(4, __LINE__, kSource, "CmMessageHandler::reportMsg");
         traceLine(rec, "caught any unhandled exception");

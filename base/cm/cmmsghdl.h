@@ -105,6 +105,13 @@ public:
                    const CmMsgArg& a4 = CmMsgArg::none(), const CmMsgArg& a5 = CmMsgArg::none(),
                    const CmMsgArg& a6 = CmMsgArg::none(), const CmMsgArg& a7 = CmMsgArg::none(),
                    const CmMsgArg& a8 = CmMsgArg::none(), const CmMsgArg& a9 = CmMsgArg::none());
+    // Reports one message that stands for a run of count equal faults (a
+    // run of stray bytes, each an error, reported once past its first
+    // hundred): it is suppressed, formatted and sent like any message, and
+    // counted count times, here and at the output (CmMsgOut::countMore). A
+    // count of 0 is taken as 1.
+    void reportMsgRun(const CmMsgKey& key, uint32_t count, const CmMsgArg& a1 = CmMsgArg::none(),
+                      const CmMsgArg& a2 = CmMsgArg::none());
     // Key {id, 0, 0}.
     void report(uint32_t id, const CmMsgArg& a1 = CmMsgArg::none(),
                 const CmMsgArg& a2 = CmMsgArg::none(), const CmMsgArg& a3 = CmMsgArg::none(),
@@ -137,7 +144,8 @@ public:
     void promoteMsg(uint32_t id);
     void suppressGroup(uint16_t group);
 
-    // Messages passed out so far, by level.
+    // Messages passed out so far, by level (a message of reportMsgRun as
+    // many as it stands for).
     uint32_t warningCount() const { return m_warnings; }  // warnings and safety
     uint32_t errorCount() const { return m_errors; }
     uint32_t infoCount() const { return m_infos; }
@@ -181,6 +189,8 @@ private:
     // The level words of levelPrefix are looked up again after a table or
     // the text library changed.
     void forgetLevelWords();
+    // reportMsg of a message that counts times times.
+    void reportCounted(const CmMsgKey& key, uint32_t times, const CmMsgArg* const* args);
     void output(const WString& text, uint32_t level, uint32_t helpId, const WString& moduleText,
                 const CmMsgKey& key);
 

@@ -73,6 +73,8 @@ CmMsgOut::~CmMsgOut() = default;
 
 bool CmMsgOut::countWithoutText(uint32_t) { return false; }
 
+void CmMsgOut::countMore(uint32_t, uint32_t) {}
+
 uint32_t cmHostLevel(uint32_t level)
 {
     return (level == kCmLevelInfo || level == kCmLevelWarning || level == kCmLevelSafety) ? level
@@ -194,6 +196,16 @@ bool CmIfErrorDisplayMsgOut::countWithoutText(uint32_t level)
     counter.Attach(c);
     LONG counted = 0;
     return SUCCEEDED(counter->CountMessage(static_cast<LONG>(cmHostLevel(level)), &counted)) && counted != 0;
+}
+
+void CmIfErrorDisplayMsgOut::countMore(uint32_t level, uint32_t count)
+{
+    if (!m_display || count == 0) return;
+    IErrorDisplayCountMore* c = nullptr;
+    if (FAILED(m_display->QueryInterface(IID_IErrorDisplayCountMore, reinterpret_cast<void**>(&c))) || !c) return;
+    ComPtr<IErrorDisplayCountMore> counter;
+    counter.Attach(c);
+    counter->CountMore(static_cast<LONG>(cmHostLevel(level)), static_cast<ULONG>(count));
 }
 
 // ---------------------------------------------------------------------------

@@ -25,6 +25,12 @@ public:
     // would not show it and has counted it (the text is then not made); false
     // when the message is to be sent (the default).
     virtual bool countWithoutText(uint32_t level);
+    // Called right after a message of the level was sent (msgOut,
+    // msgOutExt) or counted (countWithoutText) when it stands for count
+    // more of its kind (a run of equal faults reported once): the output
+    // counts them with it, if it counts at all, and shows nothing. The
+    // default does nothing.
+    virtual void countMore(uint32_t level, uint32_t count);
 };
 
 // Host level code of a handler level.
@@ -60,6 +66,8 @@ public:
     // Through the display's IErrorDisplayCount when it has one; false while
     // the trace takes every message's text (level 1).
     bool countWithoutText(uint32_t level) override;
+    // Through the display's IErrorDisplayCountMore when it has one.
+    void countMore(uint32_t level, uint32_t count) override;
 
     // Carried into extended records as they are.
     void setContextWords(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3);

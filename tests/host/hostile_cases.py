@@ -427,6 +427,19 @@ def refused_short(what, source, most):
 for byte in b"a\0(*@\xff${":
     said = refused_short(f"3 MB of the byte 0x{byte:02X}", bytes([byte]) * (3 << 20), 20000).stderr.count(b"\n")
     check(said < 110, f"3 MB of the byte 0x{byte:02X}: {said} lines on standard error")
+# A section of the variables or the comments that is a run of 3 MB of one
+# stray byte fails its step as shortly: the first hundred bytes one by one,
+# the rest one message held back, counted as the errors it stands for.
+for section in (b"VALUES", b"VARCOMMENT", b"CONFIGS", b"RESOLVE", b"ATTRIBUTES", b"BITFIELDS"):
+    for byte in b"\0*" if section == b"VARCOMMENT" else b"\0*E":
+        what = f"3 MB of the byte 0x{byte:02X} in {section.decode()}"
+        p = refused_short(what, header + (b"BITFIELDTYPES END_BITFIELDTYPES\n" if section == b"BITFIELDS" else b"") +
+                          section + b"\n" + bytes([byte]) * (3 << 20) + b"\nEND_" + section + b"\n", 20000)
+        check(step_failed(p.stdout.decode(errors="replace")), f"{what}: no step failed: {p.stdout[-300:]!r}")
+        said = p.stderr.count(b"\n")
+        check(said < 110, f"{what}: {said} lines on standard error")
+        check(b"\xe2\x80\xa6 and 1 more message (%d errors)\n" % ((3 << 20) - 100) in p.stderr,
+              f"{what}: {p.stderr[-300:]!r}")
 p = refused_short("a number of 3 MB", axis.replace(b"Def(1.0E4)", b"Def(" + b"9" * (3 << 20) + b")", 1), 5000)
 check(step_failed(p.stdout.decode(errors="replace")), f"a number of 3 MB: no step failed: {p.stdout[-300:]!r}")
 

@@ -626,6 +626,40 @@ TEST_F(HostCommand, MessagesAreShownUpToALimit)
     EXPECT_EQ(100 + held(run("compile many.tos -o many.dsc").err), lines(all.err) - 1);
 }
 
+TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
+{
+    // Past its first hundred a run of stray bytes is one message, but each
+    // byte is an error: the counts line says how many messages were held
+    // back and how many errors they are.
+    const std::string header = "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
+                               "DATE := DT#1; END_TO_HEADER\n";
+    std::ofstream(path("split.tos")) << header << std::string(150, 'x') << "\n";
+    std::ofstream(path("values.tos")) << header << "VALUES\n" << std::string(250, '*') << "\nEND_VALUES\n";
+    const struct {
+        const char* source;
+        const char* options;
+        std::size_t shown;      // lines of messages
+        const char* counts;     // the counts line, "" for none
+    } cases[] = {
+        {"split.tos", "", 100, "\xE2\x80\xA6 and 1 more message (50 errors)\n"},
+        {"split.tos", " --max-messages 40", 40, "\xE2\x80\xA6 and 61 more messages (110 errors)\n"},
+        {"split.tos", " --max-messages 0", 101, ""},
+        {"values.tos", "", 100, "\xE2\x80\xA6 and 1 more message (150 errors)\n"},
+        {"values.tos", " --max-messages 101", 101, ""},
+    };
+    for (const auto& c : cases) {
+        const Result r = run(std::string("compile ") + c.source + " -o t.dsc" + c.options);
+        EXPECT_EQ(r.exit, 1) << c.source << c.options;
+        std::size_t messages = 0;
+        for (std::size_t at = 0; (at = r.err.find(" : Fehler ", at)) != std::string::npos; ++at) ++messages;
+        EXPECT_EQ(messages, c.shown) << c.source << c.options << r.err;
+        const std::size_t at = r.err.find("\xE2\x80\xA6 and ");
+        EXPECT_EQ(at == std::string::npos ? std::string() : r.err.substr(at, r.err.find('\n', at) + 1 - at),
+                  c.counts)
+            << c.source << c.options;
+    }
+}
+
 // With flag 0 the stand-in class provider beside libtavolin.so compiles the
 // system variables of a technology object and the system functions of a
 // package and a device; the step says what it ran through.

@@ -38,6 +38,7 @@ public:
         m_cur.host = this;
         m_old.host = this;
         m_count.host = this;
+        m_more.host = this;
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
@@ -47,6 +48,7 @@ public:
         else if (riid == IID_IErrorDisplayEx && m_offerCurrent) *ppv = &m_cur;
         else if (riid == IID_IErrorDisplay && m_offerOlder) *ppv = &m_old;
         else if (riid == IID_IErrorDisplayCount && showLimit >= 0) *ppv = &m_count;
+        else if (riid == IID_IErrorDisplayCountMore && countsMore) *ppv = &m_more;
         if (!*ppv) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -61,6 +63,12 @@ public:
     // are counted by host level instead of being shown.
     int showLimit = -1;
     LONG held[4] = {0, 0, 0, 0};
+    // It offers IErrorDisplayCountMore: the counts it is given, by host
+    // level, of the messages shown and of those held.
+    bool countsMore = false;
+    LONG moreShown[4] = {0, 0, 0, 0};
+    LONG moreHeld[4] = {0, 0, 0, 0};
+    bool lastHeld = false;
     std::vector<Shown> shown;
     std::vector<ShownExt> ext;
 
@@ -73,6 +81,7 @@ private:
         HRESULT STDMETHODCALLTYPE ShowMessage(BSTR text, LONG level, LONG helpId, BSTR module) override
         {
             host->shown.push_back({'C', utf8(text), level, helpId, utf8(module)});
+            host->lastHeld = false;
             return S_OK;
         }
         HRESULT STDMETHODCALLTYPE ShowMessageExt(CmErrorDisplayRecord r) override
@@ -118,9 +127,21 @@ private:
         {
             *counted = host->shown.size() >= std::size_t(host->showLimit);
             if (*counted) host->held[level]++;
+            host->lastHeld = *counted != 0;
             return S_OK;
         }
     } m_count;
+    struct MoreCounter : IErrorDisplayCountMore {
+        FakeDisplay* host;
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID r, void** p) override { return host->QueryInterface(r, p); }
+        ULONG STDMETHODCALLTYPE AddRef() override { return host->AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return host->Release(); }
+        HRESULT STDMETHODCALLTYPE CountMore(LONG level, ULONG count) override
+        {
+            (host->lastHeld ? host->moreHeld : host->moreShown)[level] += LONG(count);
+            return S_OK;
+        }
+    } m_more;
     bool m_offerCurrent, m_offerOlder;
 };
 
@@ -249,6 +270,38 @@ TEST(ErrorDisplayOut, MessagesADisplayHoldsBackAreCountedUnformatted)
         EXPECT_EQ(h.errorCount(), 6u);
     }
     EXPECT_EQ(d.refs, 1u);
+}
+
+TEST(ErrorDisplayOut, AMessageForARunCountsAsTheWholeRun)
+{
+    // A message that stands for a run of faults is made and sent once (or
+    // held back once) and counted as all of them, by the handler and by a
+    // display that counts more; one without that interface counts it once.
+    for (const bool countsMore : {true, false}) {
+        FakeDisplay d(true, false);
+        d.showLimit = 1;
+        d.countsMore = countsMore;
+        {
+            CmIfErrorDisplayMsgOut out(&d);
+            CmMessageHandler h(cmBuiltinMsgTable(), &out);
+            h.setTextLibrary(nullptr);
+            h.setMsgLevel(CmMsgLevel(4));
+            h.reportMsgRun(CmMsgKey(201, 3), 5, CmMsgArg("'xxxxx'"));
+            h.reportMsgRun(CmMsgKey(201, 4), 50, CmMsgArg("'y'"));
+            h.reportMsgRun(CmMsgKey(201, 5), 0, CmMsgArg("'z'"));  // as one
+            h.reportMsgRun(CmMsgKey(999, 6), 7);                   // unknown: an internal error
+            ASSERT_EQ(d.shown.size(), 2u);
+            EXPECT_EQ(d.shown[0].text, "(3) : Scanner Fehler, unerwartetes Zeichen 'xxxxx'");
+            EXPECT_EQ(d.shown[0].level, 2);
+            EXPECT_EQ(d.shown[1].text, ": Interner Fehler 999");
+            EXPECT_EQ(d.held[2], 2);
+            EXPECT_EQ(h.errorCount(), 5u + 50u + 1u + 7u);
+            const LONG shownMore = countsMore ? 4 : 0, heldMore = countsMore ? 49 : 0, unknownMore = countsMore ? 6 : 0;
+            EXPECT_EQ(d.moreShown[2], shownMore + unknownMore);  // the unknown id is never held back
+            EXPECT_EQ(d.moreHeld[2], heldMore);
+        }
+        EXPECT_EQ(d.refs, 1u);
+    }
 }
 
 TEST(ErrorDisplayOut, MsgLevelFromHost)

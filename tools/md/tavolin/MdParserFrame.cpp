@@ -7,13 +7,18 @@
 
 void mdEmitMessage(uint32_t id, int32_t line, const char* arg, const char* arg2)
 {
+    mdEmitMessages(id, line, 1, arg, arg2);
+}
+
+void mdEmitMessages(uint32_t id, int32_t line, uint32_t count, const char* arg, const char* arg2)
+{
     CmMessageHandler* handler = cmGetMessageHandler();
     if (!handler) return;
     const std::string a1 = arg ? mdTokenArg(arg, std::strlen(arg)) : std::string();
     const std::string a2 = arg && arg2 ? mdTokenArg(arg2, std::strlen(arg2)) : std::string();
     const CmMsgArg first = arg ? CmMsgArg(a1.c_str()) : CmMsgArg::none();
     const CmMsgArg second = arg && arg2 ? CmMsgArg(a2.c_str()) : CmMsgArg::none();
-    handler->reportMsg(CmMsgKey(id, uint32_t(line)), first, second);
+    handler->reportMsgRun(CmMsgKey(id, uint32_t(line)), count, first, second);
 }
 
 int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(FsSecCl&)>& write,

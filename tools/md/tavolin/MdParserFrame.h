@@ -63,6 +63,11 @@
 // are the source's tokens and names). Nothing happens when no handler is
 // installed.
 void mdEmitMessage(uint32_t id, int32_t line, const char* arg = nullptr, const char* arg2 = nullptr);
+// The same for one message that stands for count errors of its kind (a run
+// of stray bytes reported once): the handler counts it count times
+// (CmMessageHandler::reportMsgRun).
+void mdEmitMessages(uint32_t id, int32_t line, uint32_t count, const char* arg = nullptr,
+                    const char* arg2 = nullptr);
 
 // Rewrites the section `name` of the descriptor from empty with what write
 // puts into it: 0, or 4 when there is no descriptor, or the section is
@@ -167,6 +172,14 @@ protected:
     {
         ++m_errors;
         mdEmitMessage(id, messageLine(), arg);
+    }
+    // A scanner's run of count stray bytes from `line` on (held past its
+    // first bytes, MdStrayRun): message base + 1 with the quoted arg, which
+    // counts count errors.
+    void reportStrayRun(const std::string& arg, int32_t line, uint32_t count)
+    {
+        m_errors += int32_t(count);
+        mdEmitMessages(m_msgBase + 1, MdMessagesCarryLine<Scanner>::value ? line : 1, count, arg.c_str());
     }
     // Whether a text of the section may take the resource-string id `id`
     // (mdRcTextIdFits): a resource compiler takes no id past 16 bits, so a

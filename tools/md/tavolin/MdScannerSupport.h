@@ -226,6 +226,12 @@ public:
                 if (int(std::strlen(w.text)) == length) m_sorted[k++] = {w.text, w.token};
         }
         for (const MdKeyword& w : keywords) m_starts[static_cast<unsigned char>(w.text[0])] = true;
+        for (int i = 0; i < k; ++i) {
+            const char* const t = m_sorted[i].text;
+            m_byFirst[static_cast<unsigned char>(t[0])] |= uint64_t(1) << i;
+            for (int b = 0; b < 256; ++b)
+                if (t[1] == '\0' || static_cast<unsigned char>(t[1]) == b) m_bySecond[b] |= uint64_t(1) << i;
+        }
     }
     // The token of the word of len bytes; 0 when it is no keyword.
     int find(const char* word, int len) const
@@ -239,6 +245,29 @@ public:
         return 0;
     }
 
+    // Whether a keyword, whole, begins at p (a rule that matches the
+    // keyword's text wherever it starts): 1 when one does before end, 0
+    // when none does, -1 when the bytes before end begin one but end too
+    // early to tell. Most bytes are decided by their first two.
+    int beginsAt(const char* p, const char* end) const
+    {
+        if (p >= end) return -1;
+        uint64_t candidates = m_byFirst[static_cast<unsigned char>(p[0])];
+        if (candidates == 0) return 0;
+        if (end - p < 2) return -1;
+        candidates &= m_bySecond[static_cast<unsigned char>(p[1])];
+        int result = 0;
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const char* const text = m_sorted[__builtin_ctzll(candidates)].text;
+            const std::size_t n = std::strlen(text);
+            const std::size_t have = n < std::size_t(end - p) ? n : std::size_t(end - p);
+            if (std::memcmp(p, text, have) != 0) continue;
+            if (have == n) return 1;
+            result = -1;
+        }
+        return result;
+    }
+
 private:
     // (a keyword is short: a loop costs less than a call of memcmp)
     static bool sameBytes(const char* a, const char* b, int len)
@@ -250,6 +279,10 @@ private:
     int m_first[kLongest + 2];
     MdKeyword m_sorted[64];
     bool m_starts[256] = {};  // the first bytes of the keywords
+    // The keywords (bits by their place in m_sorted) whose first byte, and
+    // whose second byte (every byte for a keyword of one), is the index.
+    uint64_t m_byFirst[256] = {};
+    uint64_t m_bySecond[256] = {};
 };
 
 // In the rules of a flex C++ scanner, for a token read by hand from the

@@ -146,8 +146,8 @@ uint32_t MdSectionParser::writeHead()
     return lent.dsc()->write_head(m_head) == FS_OK ? 0 : 1;
 }
 
-void MdSectionParser::emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args)
+void MdSectionParser::emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count)
 {
     // The split's messages carry at most one text.
-    mdEmitMessage(msgId, line, args.empty() ? nullptr : args[0].c_str());
+    mdEmitMessages(msgId, line, count, args.empty() ? nullptr : args[0].c_str());
 }

@@ -59,7 +59,7 @@ public:
     static const int kOpenOrder[MdTmpCount];
 
 protected:
-    void emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args) override;
+    void emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count) override;
 
 private:
     class StreamSink;

@@ -24,6 +24,7 @@
 
 #include "tools/md/tavolin/MdSectionBisonParser.h"
 #include "tools/md/tavolin/MdSectionSink.h"
+#include "tools/md/tavolin/MdStrayRun.h"
 
 class MdSectionScanner : public MdSectionScannerFlexLexer {
 public:
@@ -90,14 +91,16 @@ public:
     // Stray bytes outside the sections: the first kStrayEach of a run (bytes
     // taken by consecutive matches, on one line) are each reported at once;
     // the rest of the run is held and reported as one by flushStray, which
-    // the driver calls before it hands on a token or reports anything else.
-    static constexpr std::size_t kStrayEach = 100;
+    // the driver calls before it hands on a token or reports anything else
+    // (MdStrayRun).
+    static constexpr std::size_t kStrayEach = MdStrayRun::kEach;
     void flushStray();
 
 protected:
-    // The report of stray text: its argument (quoted, cut by mdTokenArg) and
-    // its line. Ignored here.
-    virtual void strayReport(const std::string& arg, int32_t line);
+    // The report of stray text: its argument (quoted, cut by mdTokenArg),
+    // its line and the number of stray bytes it stands for (1, or the
+    // bytes of a held run, each an error). Ignored here.
+    virtual void strayReport(const std::string& arg, int32_t line, uint32_t count);
 
 private:
     struct StreamState {
@@ -106,16 +109,7 @@ private:
         bool failed;       // a write failed: nothing more goes to this stream
     };
 
-    struct StrayRun {
-        uint32_t match = 0;     // the match that took the run's last bytes
-        std::size_t each = 0;   // bytes of the run reported one by one
-        std::size_t held = 0;   // bytes held beyond them
-        int32_t line = 0;       // the line of the held bytes
-        std::string head;       // their first bytes (at most kMdTokenWhole)
-    };
-
     void stray(const char* text, std::size_t len);
-    void holdStray(const char* text, std::size_t len);
     static bool strayAt(const char* p, const char* end);
 
     int beginSection(int section);
@@ -156,5 +150,5 @@ private:
     std::istringstream m_noInput;  // the input after stopScan
     int m_blockStream = -1;
     uint32_t m_match = 0;  // matches of the rules so far
-    StrayRun m_stray;
+    MdStrayRun m_stray;
 };

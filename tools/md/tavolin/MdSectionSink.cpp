@@ -90,9 +90,9 @@ bool MdStringSectionSink::failed(int stream) const
     return stream >= 0 && stream < MdTmpCount && m_failed[stream];
 }
 
-void MdCollectingReporter::report(uint32_t msgId, int32_t line, const std::vector<std::string>& args)
+void MdCollectingReporter::report(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count)
 {
-    records.push_back(Record{msgId, line, args});
+    records.push_back(Record{msgId, line, args, count});
 }
 
 std::size_t MdCollectingReporter::count(uint32_t msgId) const

@@ -58,11 +58,12 @@ public:
 };
 
 // Receiver of the split's messages: the message id, the source line the
-// scanner stood on, and the message's text arguments.
+// scanner stood on, the message's text arguments, and the number of errors
+// it stands for (1, or the bytes of a run of stray bytes reported once).
 class MdSectionReporter {
 public:
     virtual ~MdSectionReporter() = default;
-    virtual void report(uint32_t msgId, int32_t line, const std::vector<std::string>& args) = 0;
+    virtual void report(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count) = 0;
 };
 
 // A sink over twelve strings, for tests, tools and benchmarks. Streams can be
@@ -98,8 +99,9 @@ public:
         uint32_t id;
         int32_t line;
         std::vector<std::string> args;
+        uint32_t count;
     };
-    void report(uint32_t msgId, int32_t line, const std::vector<std::string>& args) override;
+    void report(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count) override;
     std::size_t count(uint32_t msgId) const;
     std::vector<Record> records;
 };

@@ -121,16 +121,16 @@ void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)
     ++m_errors;
     std::vector<std::string> args;
     if (!arg.empty()) args.push_back(arg);
-    emit(msgId, lineNo(), args);
+    emit(msgId, lineNo(), args, 1);
 }
 
-void MdSectionSplitter::strayReport(const std::string& arg, int32_t line)
+void MdSectionSplitter::strayReport(const std::string& arg, int32_t line, uint32_t count)
 {
-    ++m_errors;
-    emit(MdMsgUnexpectedChar, line, {arg});
+    m_errors += int32_t(count);
+    emit(MdMsgUnexpectedChar, line, {arg}, count);
 }
 
-void MdSectionSplitter::emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args)
+void MdSectionSplitter::emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count)
 {
-    if (m_reporter) m_reporter->report(msgId, line, args);
+    if (m_reporter) m_reporter->report(msgId, line, args, count);
 }

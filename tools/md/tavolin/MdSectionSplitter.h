@@ -51,10 +51,10 @@ public:
 
 protected:
     void reportError(uint32_t msgId, const std::string& arg) override;
-    // Message 201 for stray bytes; one error counted.
-    void strayReport(const std::string& arg, int32_t line) override;
-    // Hands a message to the reporter.
-    virtual void emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args);
+    // Message 201 for stray bytes; count errors counted.
+    void strayReport(const std::string& arg, int32_t line, uint32_t count) override;
+    // Hands a message that stands for count errors to the reporter.
+    virtual void emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count);
 
 private:
     MdSectionReporter* m_reporter = nullptr;

@@ -72,6 +72,13 @@ public:
     int32_t nextStringId() const override;
 
 protected:
+    // A run of stray bytes past its first hundred: message 301, which counts
+    // an error for each byte.
+    void strayRunError(const std::string& arg, int32_t line, uint32_t count) override
+    {
+        reportStrayRun(arg, line, count);
+    }
+
     void addressEntry(uint32_t adr, uint32_t mask, std::string_view text) override;
     bool rangeEntry(uint32_t first, uint32_t last, uint32_t mask, std::string_view text) override;
     void nameEntry(std::string_view name, bool variables, uint32_t mask, std::string_view text) override;

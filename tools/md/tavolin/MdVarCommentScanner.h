@@ -16,7 +16,10 @@
 //
 // Blanks, tabs, CR LF, LF and "(* ... *)" comments (not nested) are
 // skipped; every line feed, also one inside a string or comment, advances
-// the line number. Any other character goes to LexerError and is skipped.
+// the line number. Any other character is stray: the first hundred of a run
+// of them (consecutive, MdStrayRun) go to LexerError one by one and are
+// skipped, the rest of the run is skipped and reported as one to
+// strayRunError before the next token or message.
 // A decimal number above 2147483647 goes to LexerError with its text and is
 // skipped; a string or comment open at the end of the input goes to
 // LexerError with '"' or '(*', and the input ends there.
@@ -39,9 +42,12 @@
 #undef yyFlexLexer
 #endif
 
+#include <cstdint>
 #include <istream>
 #include <ostream>
+#include <string>
 
+#include "tools/md/tavolin/MdStrayRun.h"
 #include "tools/md/tavolin/MdVarCommentBisonParser.h"
 
 class MdVarCommentScanner : public MdVarCommentScannerFlexLexer {
@@ -51,13 +57,25 @@ public:
     {
     }
 
-    // The next token, 0 at the end of the input (the rules).
+    // The next token, 0 at the end of the input.
     int yylex() override;
-    // A new input; the last token was no "-".
+    // A new input; the last token was no "-". The held rest of a run of
+    // stray bytes of the old input is reported first.
     using MdVarCommentScannerFlexLexer::switch_streams;
     void switch_streams(std::istream* in, std::ostream* out) override;
 
+protected:
+    // The stray bytes of a run past its first hundred: arg quotes their head
+    // (mdTokenArg), line is their first line, count their number, each an
+    // error. Ignored here.
+    virtual void strayRunError(const std::string& arg, int32_t line, uint32_t count);
+
 private:
+    int scan();                        // the rules
+    void stray();                      // the stray byte just matched
+    void flushStray();                 // reports the held rest of a run
+    void scanError(const char* text);  // LexerError after the held run
+
     // The entry after the "$" just matched, read from the buffer (from up
     // to end) into the next record, given in entry: where the scan goes
     // on, after the string's closing quote. Null (entry null) when the
@@ -71,4 +89,6 @@ private:
     // The last token was "-": a "$" now is the one before a range's end
     // (any other token after "-" ends the parse at a syntax error).
     bool m_afterMinus = false;
+    uint32_t m_match = 0;  // matches of the rules so far
+    MdStrayRun m_stray;
 };

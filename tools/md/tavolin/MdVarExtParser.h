@@ -97,6 +97,12 @@ public:
     const TextMap& bitTexts() const { return m_bitTexts; }
 
 protected:
+    // A run of stray bytes past its first hundred: message 401, which counts
+    // an error for each byte.
+    void strayRunError(const std::string& arg, int32_t line, uint32_t count) override
+    {
+        reportStrayRun(arg, line, count);
+    }
     // Counts and reports id with decimal numbers or texts as arguments.
     void fail(uint32_t id);
     void fail(uint32_t id, const String& a1);

@@ -22,9 +22,12 @@
 //
 // Blanks, tabs, CR LF, LF and "(* ... *)" comments (not nested) are
 // skipped; every line feed, also inside a string or comment, advances the
-// line number. A CR without LF and any other character go to LexerError and
-// are skipped. A string or comment still open at the end of the input goes
-// to LexerError with '"' or '(*', and the input ends there.
+// line number. A CR without LF and any other character that begins no token
+// is stray: the first hundred of a run of them (consecutive, MdStrayRun) go
+// to LexerError one by one and are skipped, the rest of the run is skipped
+// and reported as one to strayRunError before the next token or message. A
+// string or comment still open at the end of the input goes to LexerError
+// with '"' or '(*', and the input ends there.
 //
 // Whole statements: inside an ATTRIBUTES or a VALUES block, a statement of
 // the single-address form that stands on one line with only blanks between
@@ -51,9 +54,12 @@
 #undef yyFlexLexer
 #endif
 
+#include <cstdint>
 #include <istream>
 #include <ostream>
+#include <string>
 
+#include "tools/md/tavolin/MdStrayRun.h"
 #include "tools/md/tavolin/MdVarExtBisonParser.h"
 
 class MdVarExtScanner : public MdVarExtScannerFlexLexer {
@@ -65,7 +71,8 @@ public:
 
     // The next token, 0 at the end of the input.
     int yylex() override;
-    // A new input; no block is open.
+    // A new input; no block is open. The held rest of a run of stray bytes
+    // of the old input is reported first.
     using MdVarExtScannerFlexLexer::switch_streams;
     void switch_streams(std::istream* in, std::ostream* out) override;
 
@@ -73,11 +80,22 @@ public:
     // comes token by token.
     void setStatementTokens(bool on) { m_statementTokens = on; }
 
+protected:
+    // The stray bytes of a run past its first hundred: arg quotes their head
+    // (mdTokenArg), line is their first line, count their number, each an
+    // error. Ignored here.
+    virtual void strayRunError(const std::string& arg, int32_t line, uint32_t count);
+
 private:
     int scan();  // the rules
+    void stray();                      // the stray byte just matched
+    void flushStray();                 // reports the held rest of a run
+    void scanError(const char* text);  // LexerError after the held run
 
     MdVarExtStatement m_statement;
     int m_block = 0;       // VAREXT_ATTRIBUTES or VAREXT_VALUES while in one
     int m_lastToken = 0;
     bool m_statementTokens = true;
+    uint32_t m_match = 0;  // matches of the rules so far
+    MdStrayRun m_stray;
 };

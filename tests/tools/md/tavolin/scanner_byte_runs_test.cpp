@@ -36,9 +36,10 @@ struct Compiler {
     std::function<int32_t(const std::string&)> compile;
 };
 
-// Compiles text with the compiler into a descriptor in memory; its result.
-template <class Parser>
-int32_t compileWith(const std::string& text)
+// Compiles text with the compiler into a descriptor in memory: what
+// done(compiler, its result) makes of it.
+template <class Parser, class Done>
+auto compileThen(const std::string& text, Done done)
 {
     FsTODscFile dsc;
     EXPECT_EQ(dsc.FsFileMan::openFile(nullptr, FS_OPEN_CREATE | FS_OPEN_MEMORY), 0u);
@@ -50,7 +51,14 @@ int32_t compileWith(const std::string& text)
     args.rcPath = String("/dev/null");
     args.outputBase = String("/nonexistent/dir/impl");
     p.init(args);
-    return p.parse();
+    return done(p, p.parse());
+}
+
+// Its result alone.
+template <class Parser>
+int32_t compileWith(const std::string& text)
+{
+    return compileThen<Parser>(text, [](const Parser&, int32_t result) { return result; });
 }
 
 const Compiler kCompilers[] = {
@@ -112,5 +120,123 @@ TEST(ScannerByteRuns, EveryCompilerReadsLongRunsInLinearTime)
             }
         }
         if (HasFailure()) return;
+    }
+}
+
+namespace {
+
+// A compile of the variables or the comment compiler and what it reported.
+struct StrayCompile {
+    int32_t result = -1;
+    int32_t errors = 0;          // the compiler's count
+    uint32_t handlerErrors = 0;  // the message handler's
+    std::vector<MessageCapture::Record> messages;
+};
+
+template <class Parser>
+StrayCompile compileStray(const std::string& text)
+{
+    MessageCapture capture;
+    return compileThen<Parser>(text, [&capture](const Parser& p, int32_t result) {
+        return StrayCompile{result, p.errorCount(), capture.errors(), capture.records};
+    });
+}
+
+// The message text of stray bytes quoted as arg (an ANSI text, code page
+// 1252, as the capture has it in UTF-8).
+std::string strayText(const std::string& arg)
+{
+    std::string utf8;
+    for (const char c : arg) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b == 0x85) utf8 += "\xE2\x80\xA6";
+        else if (b >= 0x80) utf8 += {char(0xC0 | b >> 6), char(0x80 | (b & 0x3F))};
+        else utf8 += c;
+    }
+    return "Scanner Fehler, unerwartetes Zeichen " + utf8;
+}
+
+}  // namespace
+
+TEST(ScannerByteRuns, StrayRunsInTheVariableAndCommentSections)
+{
+    // A run of stray bytes in each section the two compilers read: its first
+    // hundred bytes are one message each, the rest is one message that
+    // quotes its head (cut when long) and counts an error for each byte, at
+    // the run's line. A byte that may begin a token ends the run (a blank,
+    // a line end, a comment, a keyword right after letters or "E"s, a
+    // number, an entry), and a run after it has its own hundred.
+    const struct {
+        const char* begin;
+        const char* end;
+        bool comments;
+    } sections[] = {
+        {"VALUES", "END_VALUES", false},         {"CONFIGS", "END_CONFIGS", false},
+        {"RESOLVE", "END_RESOLVE", false},       {"ATTRIBUTES", "END_ATTRIBUTES", false},
+        {"BITFIELDTYPES END_BITFIELDTYPES BITFIELDS", "END_BITFIELDS", false},
+        {"VARCOMMENT", "END_VARCOMMENT", true},
+    };
+    const struct {
+        char byte;
+        const char* tail;  // ends the run
+        bool again;        // then a run of three before the end keyword; else the tail fails the parse
+        int only;          // 0 both compilers, 1 the variables, 2 the comments
+    } strays[] = {
+        {'\0', " ", true, 0},
+        {'*', "\n", true, 0},
+        {'\xff', "(* a comment *)", true, 0},
+        {'#', "16#1F ", false, 0},
+        {'E', " ", true, 1},  // the last three stand right before the end keyword
+        {'x', "Def", false, 1},
+        {'+', "+5", false, 1},
+        {'!', "$1[16#1] : \"a\"", true, 2},
+        {'(', "(* a comment *)", true, 2},
+    };
+    for (const auto& sec : sections) {
+        for (const auto& st : strays) {
+            if (st.only == (sec.comments ? 1 : 2)) continue;
+            for (const std::size_t size : {std::size_t(150), (std::size_t(1) << 20) + 17}) {
+                const std::string again = st.again ? std::string(3, st.byte) : std::string();
+                const std::string text =
+                    std::string(sec.begin) + "\n" + std::string(size, st.byte) + st.tail + again + sec.end + "\n";
+                SCOPED_TRACE(std::string(sec.begin) + ", byte " + std::to_string(int(st.byte)) + ", " +
+                             std::to_string(size) + " bytes, then '" + st.tail + "'");
+                const StrayCompile c =
+                    sec.comments ? compileStray<MdVarCommentParser>(text) : compileStray<MdVarExtParser>(text);
+
+                const std::size_t held = size - 100;
+                std::string head = held <= 64 ? std::string(held, st.byte) : std::string(40, st.byte) + '\x85';
+                std::replace(head.begin(), head.end(), '\0', ' ');  // a NUL byte ends no message
+                std::vector<std::string> expected(100, strayText("'" + std::string(st.byte ? 1 : 0, st.byte) + "'"));
+                expected.push_back(strayText("'" + head + "'" + (held <= 64 ? "" : " (" + std::to_string(held) + " Bytes)")));
+                expected.insert(expected.end(), again.size(), expected[0]);
+                std::vector<std::string> texts;
+                for (const auto& m : c.messages)
+                    if (m.id == (sec.comments ? 301u : 401u)) texts.push_back(m.text);
+                EXPECT_EQ(texts, expected);
+                ASSERT_GE(c.messages.size(), 101u);
+                EXPECT_EQ(c.messages[99].count, 1u);
+                EXPECT_EQ(c.messages[100].count, held);
+                EXPECT_EQ(c.messages[100].position, 2u);
+                // A tail the grammar does not take there fails the compile
+                // after the run: one error more. (The comment compiler leaves
+                // the counted errors to its caller.)
+                EXPECT_EQ(c.result, st.again ? (sec.comments ? 0 : 3) : 1);
+                EXPECT_EQ(c.errors, int32_t(size + again.size()) + (st.again ? 0 : 1));
+                EXPECT_EQ(c.handlerErrors, uint32_t(c.errors));
+            }
+        }
+    }
+    // A run held when a token beyond the scanner's largest buffer stops the
+    // scan still counts, after the fatal error.
+    const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
+    const std::string text = std::string(150, '*') + "\"" + std::string(1 << 17, 'x') + "\"";
+    for (const StrayCompile& c : {compileStray<MdVarExtParser>("VALUES " + text), compileStray<MdVarCommentParser>("VARCOMMENT " + text)}) {
+        ASSERT_EQ(c.messages.size(), 102u);
+        EXPECT_EQ(c.messages[100].text, strayText("'fatal error - scanner input buffer overflow'"));
+        EXPECT_EQ(c.messages[101].count, 50u);
+        EXPECT_EQ(c.result, 1);
+        EXPECT_EQ(c.errors, 151);
+        EXPECT_EQ(c.handlerErrors, 151u);
     }
 }

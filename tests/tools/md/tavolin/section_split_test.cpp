@@ -397,6 +397,10 @@ TEST(SectionSplit, ALongRunOfStrayBytesEndsInOneMessage)
         ASSERT_EQ(s.messages.records.size(), 101u) << byte;
         EXPECT_EQ(s.messages.records[0].line, 3);
         EXPECT_EQ(s.messages.records[100].line, 3);
+        // Each stray byte is an error: the held rest counts as many as it holds.
+        EXPECT_EQ(s.messages.records[99].count, 1u);
+        EXPECT_EQ(s.messages.records[100].count, size - 100) << byte;
+        EXPECT_EQ(s.splitter.errorCount(), int32_t(size)) << byte;
         EXPECT_EQ(s.result, 3) << byte;
         EXPECT_EQ(s.head().kind, 1) << byte;  // the header after the run is read as ever
     }
@@ -406,6 +410,8 @@ TEST(SectionSplit, ALongRunOfStrayBytesEndsInOneMessage)
     std::vector<std::string> expected(100, "''");
     expected.push_back("'" + std::string(50, ' ') + "'");
     EXPECT_EQ(strayArgs(nul), expected);
+    EXPECT_EQ(nul.messages.records.back().count, 50u);
+    EXPECT_EQ(nul.splitter.errorCount(), 150);
     EXPECT_EQ(nul.head().kind, 1);
 }
 
@@ -421,6 +427,9 @@ TEST(SectionSplit, AStrayRunEndsWhereATokenMayBegin)
     EXPECT_EQ(strayArgs(s), expected);
     EXPECT_EQ(s.messages.records[100].line, 1);
     EXPECT_EQ(s.messages.records.back().line, 2);
+    EXPECT_EQ(s.messages.records[100].count, 20u);
+    EXPECT_EQ(s.messages.records.back().count, 1u);
+    EXPECT_EQ(s.splitter.errorCount(), 120 + 3 + 101);
     EXPECT_EQ(s.head().kind, 1);
 
     // Inside a long run the tokens that may end it are still found: a
@@ -436,7 +445,9 @@ TEST(SectionSplit, AStrayRunEndsWhereATokenMayBegin)
         const char byte = "*@:{@"[run];
         EXPECT_EQ(args[run * 101 + 99], std::string("'") + byte + "'");
         EXPECT_EQ(args[run * 101 + 100], "'" + std::string(200, byte) + "'") << byte;
+        EXPECT_EQ(t.messages.records[run * 101 + 100].count, 200u) << byte;
     }
+    EXPECT_EQ(t.splitter.errorCount(), 5 * 300);
     EXPECT_EQ(t.result, 3);
     EXPECT_EQ(t.head().kind, 1);
     EXPECT_EQ(t.head().typeId1.guid.Data1, 0x0B77C3C0u);
@@ -453,6 +464,8 @@ TEST(SectionSplit, ALongNumberIsQuotedCut)
     ASSERT_EQ(s.messages.records.size(), 1u);
     EXPECT_EQ(s.messages.records[0].args,
               std::vector<std::string>{"'" + std::string(40, '9') + "\x85' (1048576 Bytes)"});
+    EXPECT_EQ(s.messages.records[0].count, 1u);  // a token, one error
+    EXPECT_EQ(s.splitter.errorCount(), 1);
     EXPECT_EQ(s.result, 3);
 }
 
@@ -462,7 +475,7 @@ namespace {
 // million of them).
 struct CountingReporter : MdSectionReporter {
     std::size_t count = 0;
-    void report(uint32_t, int32_t, const std::vector<std::string>&) override { ++count; }
+    void report(uint32_t, int32_t, const std::vector<std::string>&, uint32_t) override { ++count; }
 };
 
 double splitSeconds(const std::string& source, int runs = 1)

@@ -25,6 +25,7 @@ public:
         uint32_t id;
         uint32_t position;
         std::string text;
+        uint32_t count = 1;  // what the message stands for (CmMsgOut::countMore)
     };
 
     explicit MessageCapture(CmMsgTable* table = cmBuiltinMsgTable()) : m_handler(table, this)
@@ -46,6 +47,12 @@ public:
     {
         records.push_back(Record{msgId, position, text.toUtf8()});
     }
+    void countMore(uint32_t, uint32_t count) override
+    {
+        if (!records.empty()) records.back().count += count;
+    }
+    // The errors the handler counted.
+    uint32_t errors() const { return m_handler.errorCount(); }
 
     size_t count(uint32_t id) const
     {

@@ -32,6 +32,7 @@ struct Compiled {
     std::vector<uint32_t> ids;
     std::vector<uint32_t> lines;
     std::vector<std::string> texts;
+    std::vector<uint32_t> counts;  // the errors each message stands for
 };
 
 enum class Script { Good, Missing };
@@ -74,6 +75,7 @@ Compiled compile(const std::string& text, int32_t start = 0x100, Script script =
         c.ids.push_back(r.id);
         c.lines.push_back(r.position);
         c.texts.push_back(r.text);
+        c.counts.push_back(r.count);
     }
     return c;
 }
@@ -338,6 +340,15 @@ TEST(VarCommentCompiler, WholeEntriesReadAsTheirTokens)
         bf("$9-$8 : \"r\""),
         wrap("$1[16#1] : \"a\"\r\n  \t$2[16#1] : \"b\"\r$3[16#1] : \"c\"\n\n\n$4[16#1] : \"d\"\r"),
     };
+    // Runs of stray bytes between entries, the first hundred bytes of each
+    // a message, the rest one: an entry, a comment or a line end ends them.
+    sections.push_back(wrap(std::string(150, '*') + "$1[16#1] : \"a\"" + std::string(120, '#') + "\n$2[16#1] : \"b\" " +
+                            std::string(300, '\0') + "$x.y[16#3]:\"c\"" + std::string(101, '(') + "(* c *)"));
+    std::string runs;
+    for (int i = 0; i < 300; ++i)
+        runs += "$" + std::to_string(i) + "[16#1] : \"r" + std::to_string(i % 7) + "\"" + std::string(std::size_t(i * 37 % 250), "%!\xff"[i % 3]) +
+                (i % 5 ? "" : "\n");
+    sections.push_back(wrap(runs));
     // Entries across the buffer ends of the scanner.
     std::string many;
     for (int i = 0; i < 3000; ++i)
@@ -366,6 +377,7 @@ TEST(VarCommentCompiler, WholeEntriesReadAsTheirTokens)
         EXPECT_EQ(whole.ids, split.ids);
         EXPECT_EQ(whole.lines, split.lines);
         EXPECT_EQ(whole.texts, split.texts);
+        EXPECT_EQ(whole.counts, split.counts);
         EXPECT_EQ(whole.write, split.write);
         EXPECT_EQ(whole.section, split.section);
         EXPECT_EQ(whole.script, split.script);

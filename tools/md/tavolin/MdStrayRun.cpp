@@ -1,0 +1,24 @@
+// The held part of a run of stray bytes (MdStrayRun.h).
+#include "tools/md/tavolin/MdStrayRun.h"
+
+#include <algorithm>
+
+#include "tools/md/tavolin/MdScannerSupport.h"
+
+void MdStrayRun::hold(const char* text, std::size_t len, int32_t line)
+{
+    if (m_held == 0) m_line = line;
+    const std::size_t keep = std::min(len, kMdTokenWhole - std::min(m_head.size(), kMdTokenWhole));
+    m_head.append(text, keep);
+    m_held += len;
+}
+
+std::string MdStrayRun::heldArg() const
+{
+    // The head holds all of a short run and the first bytes of a long one,
+    // as much as mdTokenArg reads; a NUL byte in it shows as a blank (the
+    // message's text would end at it).
+    std::string arg = mdTokenArg(m_head.data(), m_held, "'");
+    std::replace(arg.begin(), arg.end(), '\0', ' ');
+    return arg;
+}
