@@ -256,8 +256,9 @@ TEST(ErrMsgTxtParser, Cases)
         {"boot-function ids wrap", boot(item("2147483647, CmHelpMsg, 0, \"w\"")), 5, 3, "", kOld, 5, {903}, {}},
         {"boot-function ids do not wrap", boot(item("4294967295, CmHelpMsg, 0, \"w\"")), 5, 3, "", kOld, 5, {903}, {}},
         {"boot-function number 2^31", boot(item("2147483648, CmHelpMsg, 0, \"w\"")), 5, 3, "", kOld, 5, {903}, {}},
+        // The text a\" "b": its backslash before a quote written doubled.
         {"escaped quotes and backslashes", boot(item("0, CmHelpMsg, 0, \"a\\\\\" \\\"b\\\"\"")), 5, 0,
-         table("   0x0005   \"0 0 -1 a\\\"\" \"\"b\"\"\"\r\n"), kOld, 6, {}, {}},
+         table("   0x0005   \"0 0 -1 a\\\\\"\" \"\"b\"\"\"\r\n"), kOld, 6, {}, {}},
         {"words that only begin with a keyword", alarm(item("1, CmErrorMsgs, 0, \"a\"")), 100, 1, "", kOld, 100,
          {901, 902}, {"'s'", "parse error"}},
         {"an item across lines", alarm(" MC_ERRORTEXT (\n 4 ,\r\n CmWarnMsg,\t2, 3 , \"t\"\n)\n"), 100, 0,

@@ -1,0 +1,133 @@
+// The string-table writer against a resource compiler that no one here
+// wrote: each text through the writer into a script of its own, the script
+// compiled by windres, and the string read back compared with the text as
+// its author meant it - a backslash escape of the author's taken (a pair is
+// one backslash, \t a tab), a lone backslash before a quote, a line end or
+// the text's end standing for itself, line ends as line feeds; and random
+// texts of those pieces against a model of that meaning.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "co/GlobTools.h"
+#include "test_split_driver_support.h"
+#include "tests/tools/md/tavolin/windres_reader.h"
+#include "tools/md/tavolin/MdRcStringTable.h"
+#include "tools/md/tavolin/MdScopeExit.h"
+
+using namespace fronttest;
+
+namespace {
+
+TEST(RcScriptWindres, EveryTextCompilesAndReadsBackAsMeant)
+{
+    if (!rctest::haveWindres())
+        GTEST_SKIP() << rctest::kWindres << " is missing (scripts/setup installs binutils-mingw-w64-x86-64)";
+    const struct {
+        const char* what;
+        std::string text;
+        std::u16string meant;
+    } cases[] = {
+        {"quote", "end\"x", u"end\"x"},
+        {"quotes only", "\"\"", u"\"\""},
+        {"backslash before a quote", "end\\\"x", u"end\\\"x"},
+        {"a pair before a quote", "a\\\\\"b", u"a\\\"b"},
+        {"three before a quote", "a\\\\\\\"b", u"a\\\\\"b"},
+        {"backslash at the end", "ends\\", u"ends\\"},
+        {"a pair at the end", "ends\\\\", u"ends\\"},
+        {"three at the end", "ends\\\\\\", u"ends\\\\"},
+        {"a backslash alone", "\\", u"\\"},
+        {"backslash before LF", "a\\\nb", u"a\\\nb"},
+        {"backslash before CR LF", "a\\\r\nb", u"a\\\nb"},
+        {"backslash before CR", "a\\\rb", u"a\\\nb"},
+        {"a pair before LF", "a\\\\\nb", u"a\\\nb"},
+        {"the author's escapes", "C:\\temp\\new", u"C:\temp\new"},
+        {"an escaped backslash", "C:\\\\temp", u"C:\\temp"},
+        {"empty", "", u""},
+        // 1252: ä ö ü ß, the euro sign, low and left double quotes
+        {"code page 1252", "\xE4\xF6\xFC\xDF \x80 \x84\x93", u"\u00E4\u00F6\u00FC\u00DF \u20AC \u201E\u201C"},
+        // runs across the writer's eight-byte steps
+        {"long runs", "abcdefg\\\"hijklmn\\\\\\\\\\\"opq\\\r\nrstuvwxyz\\", u"abcdefg\\\"hijklmn\\\\\\\"opq\\\nrstuvwxyz\\"},
+    };
+    const std::string dir = createTempDirectory().c_str();
+    ASSERT_FALSE(dir.empty());
+    const auto removeDir = [&dir] { removeDirectoryTree(dir.c_str()); };
+    const MdScopeExit<decltype(removeDir)> cleanUp(removeDir);
+    for (const auto& c : cases) {
+        const std::string script = dir + "/t.rc";
+        std::remove(script.c_str());
+        ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), {{7, String(c.text.data(), int(c.text.size()))},
+                                                                 {8, String("after")}}))
+            << c.what;
+        const rctest::RcReadBack r = rctest::readBackScript(script, dir + "/t");
+        EXPECT_EQ(r.exit, 0) << c.what << ": " << r.messages << readFile(script);
+        EXPECT_EQ(r.messages, "") << c.what;
+        if (!r.resRead) {
+            ADD_FAILURE() << c.what << ": the .res file was not read";
+            continue;
+        }
+        EXPECT_EQ(r.text(7), c.meant) << c.what << "\n" << readFile(script);
+        EXPECT_EQ(r.text(8), u"after") << c.what;
+        EXPECT_EQ(r.strings.size(), c.meant.empty() ? 1u : 2u) << c.what;
+    }
+}
+
+// The text as its author meant it, for texts whose only escapes are \\,
+// \n and \t: each pair of a run of backslashes is one, a lone last one
+// escapes an n or a t and stands for itself before a quote, a line end or
+// the end; a line end (CR LF, LF, CR) is a line feed.
+std::u16string meantText(const std::string& text)
+{
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '\\') {
+            std::size_t run = 0;
+            while (i < text.size() && text[i] == '\\') ++run, ++i;
+            out.append(run / 2, u'\\');
+            if (run % 2 == 0) continue;
+            if (i < text.size() && (text[i] == 'n' || text[i] == 't')) {
+                out += text[i++] == 'n' ? u'\n' : u'\t';
+                continue;
+            }
+            out += u'\\';
+        } else if (text[i] == '\r' || text[i] == '\n') {
+            out += u'\n';
+            i += text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+        } else {
+            out += char16_t(uint8_t(text[i++]));
+        }
+    }
+    return out;
+}
+
+TEST(RcScriptWindres, RandomRunsOfBackslashesQuotesAndLineEnds)
+{
+    if (!rctest::haveWindres())
+        GTEST_SKIP() << rctest::kWindres << " is missing (scripts/setup installs binutils-mingw-w64-x86-64)";
+    const char* const pieces[] = {"\\", "\\", "\\\\", "\"", "\r\n", "\n", "\r", "n", "t", "nopqrstu"};
+    std::mt19937 random(20240514);
+    std::vector<std::pair<int32_t, String>> texts;
+    std::vector<std::u16string> meant;
+    for (int32_t id = 0; id < 400; ++id) {
+        std::string text;
+        for (int n = int(random() % 24); n > 0; --n) text += pieces[random() % (sizeof pieces / sizeof *pieces)];
+        texts.emplace_back(id, String(text.data(), int(text.size())));
+        meant.push_back(meantText(text));
+    }
+    const std::string dir = createTempDirectory().c_str();
+    ASSERT_FALSE(dir.empty());
+    const auto removeDir = [&dir] { removeDirectoryTree(dir.c_str()); };
+    const MdScopeExit<decltype(removeDir)> cleanUp(removeDir);
+    const std::string script = dir + "/t.rc";
+    ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), texts));
+    const rctest::RcReadBack r = rctest::readBackScript(script, dir + "/t");
+    ASSERT_EQ(r.exit, 0) << r.messages;
+    EXPECT_EQ(r.messages, "");
+    ASSERT_TRUE(r.resRead);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(r.text(uint32_t(i)), meant[i]) << i << ": " << texts[i].second.c_str();
+}
+
+}  // namespace
