@@ -406,8 +406,7 @@ TEST_F(CompileExamples, AcxImportAfterTheVariablesSection)
 // target. (controller.dvs fails its implementation method and writes none.)
 TEST_F(CompileExamples, EveryScriptCompilesWithAResourceCompiler)
 {
-    if (!rctest::haveWindres())
-        GTEST_SKIP() << rctest::kWindres << " is missing (scripts/setup installs binutils-mingw-w64-x86-64)";
+    RCTEST_NEEDS_WINDRES();
     for (const char* name : {"axis.tos", "encoder.tos", "motion.tps"}) {
         const std::string target = m_dir + "/" + name + ".dsc", rc = target + ".rc";
         for (const char* run : {"new target", "recompile"}) {
@@ -438,8 +437,7 @@ TEST_F(CompileExamples, EveryScriptCompilesWithAResourceCompiler)
 // its author meant it.
 TEST_F(CompileExamples, TextsWithBackslashesReadBackThroughAResourceCompiler)
 {
-    if (!rctest::haveWindres())
-        GTEST_SKIP() << rctest::kWindres << " is missing (scripts/setup installs binutils-mingw-w64-x86-64)";
+    RCTEST_NEEDS_WINDRES();
     std::string source = readFile(std::string(TV_SOURCE_DIR) + "/examples/axis.tos");
     const std::pair<std::string, std::string> edits[] = {
         {"\"Istposition der Achse\"", "\"end\\\\\"x\""},  // text end\"x

@@ -15,16 +15,20 @@
 #include "test_split_driver_support.h"
 #include "tests/tools/md/tavolin/windres_reader.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
-#include "tools/md/tavolin/MdScopeExit.h"
 
 using namespace fronttest;
 
 namespace {
 
+// A directory for the scripts and .res files, removed at the end.
+struct ScratchDir {
+    const std::string path = createTempDirectory().c_str();
+    ~ScratchDir() { removeDirectoryTree(path.c_str()); }
+};
+
 TEST(RcScriptWindres, EveryTextCompilesAndReadsBackAsMeant)
 {
-    if (!rctest::haveWindres())
-        GTEST_SKIP() << rctest::kWindres << " is missing (scripts/setup installs binutils-mingw-w64-x86-64)";
+    RCTEST_NEEDS_WINDRES();
     const struct {
         const char* what;
         std::string text;
@@ -51,10 +55,9 @@ TEST(RcScriptWindres, EveryTextCompilesAndReadsBackAsMeant)
         // runs across the writer's eight-byte steps
         {"long runs", "abcdefg\\\"hijklmn\\\\\\\\\\\"opq\\\r\nrstuvwxyz\\", u"abcdefg\\\"hijklmn\\\\\\\"opq\\\nrstuvwxyz\\"},
     };
-    const std::string dir = createTempDirectory().c_str();
+    const ScratchDir scratch;
+    const std::string& dir = scratch.path;
     ASSERT_FALSE(dir.empty());
-    const auto removeDir = [&dir] { removeDirectoryTree(dir.c_str()); };
-    const MdScopeExit<decltype(removeDir)> cleanUp(removeDir);
     for (const auto& c : cases) {
         const std::string script = dir + "/t.rc";
         std::remove(script.c_str());
@@ -104,8 +107,7 @@ std::u16string meantText(const std::string& text)
 
 TEST(RcScriptWindres, RandomRunsOfBackslashesQuotesAndLineEnds)
 {
-    if (!rctest::haveWindres())
-        GTEST_SKIP() << rctest::kWindres << " is missing (scripts/setup installs binutils-mingw-w64-x86-64)";
+    RCTEST_NEEDS_WINDRES();
     const char* const pieces[] = {"\\", "\\", "\\\\", "\"", "\r\n", "\n", "\r", "n", "t", "nopqrstu"};
     std::mt19937 random(20240514);
     std::vector<std::pair<int32_t, String>> texts;
@@ -116,10 +118,9 @@ TEST(RcScriptWindres, RandomRunsOfBackslashesQuotesAndLineEnds)
         texts.emplace_back(id, String(text.data(), int(text.size())));
         meant.push_back(meantText(text));
     }
-    const std::string dir = createTempDirectory().c_str();
+    const ScratchDir scratch;
+    const std::string& dir = scratch.path;
     ASSERT_FALSE(dir.empty());
-    const auto removeDir = [&dir] { removeDirectoryTree(dir.c_str()); };
-    const MdScopeExit<decltype(removeDir)> cleanUp(removeDir);
     const std::string script = dir + "/t.rc";
     ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), texts));
     const rctest::RcReadBack r = rctest::readBackScript(script, dir + "/t");

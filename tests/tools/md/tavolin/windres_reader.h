@@ -33,6 +33,12 @@ inline bool haveWindres()
     return std::system((std::string("command -v ") + kWindres + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// At the top of a test that reads scripts back: skips it, saying why, when
+// windres is missing.
+#define RCTEST_NEEDS_WINDRES()                                                                      \
+    if (!rctest::haveWindres())                                                                     \
+    GTEST_SKIP() << rctest::kWindres << " is missing (scripts/setup installs binutils-mingw-w64-x86-64)"
+
 struct RcReadBack {
     int exit = -1;                               // windres's exit status
     std::string messages;                        // what it printed (errors, warnings)
