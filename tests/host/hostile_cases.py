@@ -498,6 +498,13 @@ with open(path("text.rc"), "rb") as f:
     script = f.read().decode("latin-1")
 check(script.startswith('STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0xfffe   "a ""quoted"" text\\nEND\\n'
                         'STRINGTABLE DISCARDABLE\\nBEGIN"\r\nEND\r\n\r\n'), f"--rc-text: {script[:200]!r}")
+# And a resource compiler (windres, from scripts/setup) takes the whole
+# script: the text stays one entry.
+WINDRES = shutil.which("x86_64-w64-mingw32-windres")
+if WINDRES:
+    r = subprocess.run([WINDRES, "--preprocessor=cat", "-J", "rc", "-O", "res", "-i", path("text.rc"), "-o",
+                        path("text.res")], capture_output=True)
+    check(r.returncode == 0 and r.stderr == b"", f"--rc-text: the script does not compile: {r.stderr[-300:]!r}")
 
 # Long paths work like short ones: a new TARGET in a directory whose path is
 # about 1 200 bytes, and one near the longest path the system takes, compiles

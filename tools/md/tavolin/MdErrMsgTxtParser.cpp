@@ -44,8 +44,8 @@ void MdErrMsgTxtParser::emptySection(bool alarm)
 void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValue, int32_t third,
                              const String& text)
 {
-    // Ids are 32-bit words that wrap, as the counter does; the high-water id
-    // only rises.
+    // The running id is a 32-bit word that wraps, as the counter does (a
+    // wrapped one is past the last id); the high-water id only rises.
     int32_t id = 0;
     if (m_container) {
         id = m_nextStringId;
@@ -53,8 +53,12 @@ void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValu
         m_nextStringId = int32_t(uint32_t(m_nextStringId) + 2u);
         m_highWater = m_nextStringId;
     } else {
-        id = int32_t(uint32_t(m_nextStringId) + uint32_t(number));
-        m_highWater = int32_t(std::max<int64_t>(m_highWater, int64_t(id) + 1));
+        // The first id plus the message number, both the unsigned 32-bit
+        // words they are, summed without a wrap: a number of 2^31 or more
+        // (a 32-bit alarm id) lies past the last id, not below the first.
+        const uint64_t wide = uint64_t(uint32_t(m_nextStringId)) + uint32_t(number);
+        id = wide <= kMdRcLastTextId ? int32_t(wide) : -1;
+        if (id >= 0) m_highWater = std::max(m_highWater, id + 1);
     }
     // The one message of this compiler with a line: the scanner's, which
     // stands on the item's ")" (the grammar reduces the item without looking

@@ -11,8 +11,12 @@
 //   its first id, yet the item still gets its line and id) and the running
 //   id advances by 2. The container is written as "errmsg", even when the
 //   section has no items.
-// - boot-function section: first string id + message number; no container
-//   and no "errmsg".
+// - boot-function section: first string id + message number, the number
+//   taken unsigned (one of 2^31 or more lies past the last id, with no wrap
+//   to a small id); no container and no "errmsg".
+// Message numbers, class values and third values are 32-bit: a number up to
+// 4294967295 is taken as its bit pattern (MdErrMsgTxtScanner.h); the class
+// and third value are written as the signed numbers they then are (-1).
 // nextStringId() is the high-water id: one above the highest id written,
 // never below the first string id. An item whose id would pass the last id
 // a resource script takes (kMdRcLastTextId) is reported as 903 (once) at the

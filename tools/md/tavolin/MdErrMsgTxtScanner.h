@@ -12,8 +12,10 @@
 //   that a backslash followed by a double quote gives the double quote.
 // - A number is a run of decimal digits read as C's "%i" reads it: a
 //   leading 0 makes it octal and the octal digits end it, so "012" is 10
-//   and "08" is 0. A number above 2147483647 is reported through LexerError
-//   and kept as 2147483647.
+//   and "08" is 0. The value is a 32-bit int: a number up to 4294967295
+//   (037777777777) is taken as its bit pattern, so 4294967295 is -1 and
+//   2147483648 is -2147483648; a number past 32 bits is reported through
+//   LexerError and kept as -1.
 // Blanks, tabs, line ends and "(* ... *)" comments (not nested) are skipped.
 // Line feeds are counted (yylineno), for the one message of the compiler
 // that carries a line (MdErrMsgTxtParser.h); the others carry line 1. Any

@@ -384,9 +384,10 @@ HRESULT mdLendDescriptor(MdLentDescriptor& lent, int dscClass, int32_t& status)
 bool mdAppendResourceStringTable(const char* rcPath, const char* text)
 {
     if (!rcPath || !*rcPath) return false;
-    // Written by the compilers' own writer: a quote in the text is doubled
-    // and a line end becomes \n, so that no text of the host can end the
-    // entry early or put statements of its own into the script.
+    // Written by the compilers' own writer: a quote in the text is doubled,
+    // a line end becomes \n and a lone backslash before either or at the
+    // end is doubled, so that no text of the host can end the entry early,
+    // break the script or put statements of its own into it.
     MdRcStringTable table;
     if (!table.open(String(rcPath))) return false;
     const char* body = text ? text : "";

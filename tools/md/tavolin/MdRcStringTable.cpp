@@ -90,10 +90,27 @@ inline uint64_t bytesEqual(uint64_t word, uint8_t b)
 }
 
 // Copies one text byte to out, escaped; returns where out goes on. p is
-// moved past a CR LF pair.
+// moved past a CR LF pair, and past a whole run of backslashes.
 inline char* putEscaped(char* out, const char*& p, const char* end)
 {
     const char c = *p;
+    if (c == '\\') {
+        // A resource compiler reads a backslash as an escape and pairs the
+        // backslashes of a run from its left: each pair stands for one
+        // backslash, and a lone last one escapes the byte after it. Before
+        // an ordinary byte that is the author's escape (C:\temp\new keeps
+        // its \t and \n). Before a quote, a line end or the text's end it
+        // would escape what the writer puts there (the doubled quote, the
+        // \n, the closing quote) and break the entry: that one is doubled,
+        // so that it stands for itself.
+        const char* const from = p;
+        while (p < end && *p == '\\') ++p;
+        const std::size_t run = std::size_t(p - from);
+        std::memset(out, '\\', run);
+        out += run;
+        if ((run & 1) != 0 && (p == end || *p == '"' || *p == '\r' || *p == '\n')) *out++ = '\\';
+        return out;
+    }
     if (c == '"') {
         *out++ = '"';
         *out++ = '"';
@@ -132,15 +149,16 @@ void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length, 
     // A quote inside the text is doubled, the resource compiler's escape;
     // a bare one would end the string early. A line end (CR LF, LF or CR)
     // becomes the escape \n: a raw one would break the entry's line, and a
-    // reader of the script would lose it. Every other byte stands as it is.
-    // Eight bytes at a time while a word holds none of the three.
+    // reader of the script would lose it. A lone backslash before either,
+    // or at the end, is doubled (putEscaped). Every other byte stands as it
+    // is. Eight bytes at a time while a word holds none of the four.
     const char* p = text;
     const char* const end = text + length;
     while (p < end) {
         if (end - p >= 8) {
             uint64_t w;
             std::memcpy(&w, p, 8);
-            if ((bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n')) == 0) {
+            if ((bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0) {
                 std::memcpy(o, p, 8);
                 o += 8;
                 p += 8;

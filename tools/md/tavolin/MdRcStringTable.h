@@ -15,9 +15,17 @@
 // at least four digits, three blanks and the text between double quotes,
 // each double quote inside it doubled (""), each line end in it (CR LF, LF
 // or CR) written as the escape \n so that the entry keeps to its line, and
-// every other byte as it stands (backslashes too: their escapes are the
-// author's). Every line ends with "\r\n". The script is
-// opened for appending and never truncated: what it held stays in front.
+// every other byte as it stands. A backslash is an escape to a resource
+// compiler, and the author's escapes stay (C:\temp\new is read with a tab
+// and a line end, a\\b with one backslash); but a run of backslashes that
+// leaves a lone last one before a quote, a line end or the text's end gets
+// one more, so that it stands for itself rather than escape the quote or
+// the \n written there: a\"b is written "a\\""b", ends\ "ends\\". Thus
+// every text line compiles, and reads back as the text with its escapes
+// taken. (A text is not written as it stands between the quotes: a bare
+// quote, line end or such a backslash would break the script.) Every line
+// ends with "\r\n". The script is opened for appending and never
+// truncated: what it held stays in front.
 //
 // Errors are sticky: after the first failed write nothing more is written,
 // and close() reports the failure. A writer that is never opened fails.

@@ -232,8 +232,15 @@ TEST(ErrMsgTxtParser, Cases)
          "1 1 7 ", 9, {}, {}},
         {"syntax error after two items", alarm(twoItems + item("3, CmErrorMsg, \"c\"")), 100, 1, "", kOld, 104,
          {902}, {"parse error"}},
-        {"number beyond 31 bits", alarm(item("2147483648, CmErrorMsg, 0, \"a\"")), 100, 3, table("   0x0064   \"2 0 -1 a\"\r\n"),
-         kOld, 102, {901}, {"'2147483648'"}},
+        // Numbers are 32-bit ints: up to 4294967295 (decimal or octal) the
+        // bit pattern, the message number unsigned in "errmsg", class and
+        // third value signed in the line; past 32 bits a scanner error.
+        {"32-bit numbers", alarm(item("4294967295, CmErrorMsg, 4294967295, 2147483648, \"a\"") +
+                                 item("037777777776, CmErrorMsg, 020000000000, 037777777777, \"b\"")),
+         100, 0, table("   0x0064   \"2 -1 -2147483648 a\"\r\n   0x0066   \"2 -2147483648 -1 b\"\r\n"),
+         "2 4294967294 102 4294967295 100 ", 104, {}, {}},
+        {"numbers past 32 bits", alarm(item("4294967296, CmErrorMsg, 040000000000, \"a\"")), 100, 3,
+         table("   0x0064   \"2 -1 -1 a\"\r\n"), kOld, 102, {901, 901}, {"'4294967296'", "'040000000000'"}},
         // Reported and left out (a NUL would cut the text in the script).
         {"NUL bytes in a string", alarm(item("2, CmErrorMsg, 0, \"a" + std::string(2, '\0') + "b\"")), 100, 3,
          table("   0x0064   \"2 0 -1 ab\"\r\n"), kOld, 102, {901, 901}, {"''", "''"}},
@@ -244,10 +251,14 @@ TEST(ErrMsgTxtParser, Cases)
         {"string open at the end", boot(item("0, CmHelpMsg, 0, \"a")), 5, 1, "", kOld, 5, {901, 902},
          {"'unexpected end of file'", "parse error"}},
         {"text after the section", alarm("") + "x", 100, 1, "", kOld, 100, {901, 902}, {"'x'", "parse error"}},
-        // An id that wraps past 31 bits is past 16 bits too: refused.
+        // A message number of 2^31 or more is past the last id too, not
+        // the first id less a little: refused.
         {"boot-function ids wrap", boot(item("2147483647, CmHelpMsg, 0, \"w\"")), 5, 3, "", kOld, 5, {903}, {}},
+        {"boot-function ids do not wrap", boot(item("4294967295, CmHelpMsg, 0, \"w\"")), 5, 3, "", kOld, 5, {903}, {}},
+        {"boot-function number 2^31", boot(item("2147483648, CmHelpMsg, 0, \"w\"")), 5, 3, "", kOld, 5, {903}, {}},
+        // The text a\" "b": its backslash before a quote written doubled.
         {"escaped quotes and backslashes", boot(item("0, CmHelpMsg, 0, \"a\\\\\" \\\"b\\\"\"")), 5, 0,
-         table("   0x0005   \"0 0 -1 a\\\"\" \"\"b\"\"\"\r\n"), kOld, 6, {}, {}},
+         table("   0x0005   \"0 0 -1 a\\\\\"\" \"\"b\"\"\"\r\n"), kOld, 6, {}, {}},
         {"words that only begin with a keyword", alarm(item("1, CmErrorMsgs, 0, \"a\"")), 100, 1, "", kOld, 100,
          {901, 902}, {"'s'", "parse error"}},
         {"an item across lines", alarm(" MC_ERRORTEXT (\n 4 ,\r\n CmWarnMsg,\t2, 3 , \"t\"\n)\n"), 100, 0,

@@ -237,8 +237,9 @@ TEST(RcStringTable, AppendsBlocksBehindWhatTheScriptHolds)
 
 // A quote inside a text is doubled so that the string does not end early,
 // and a line end (the string rules let one through) is written as \n so
-// that the entry keeps to its line; a backslash the author wrote stays. The
-// resource reader gives the texts back as they were.
+// that the entry keeps to its line; a backslash the author wrote stays,
+// doubled where it would escape the quote or the end. The resource reader
+// gives the texts back as they were.
 TEST(RcStringTable, QuotesAndLineEndsAreEscapedAndReadBackAsTheyWere)
 {
     TempFile script("");
@@ -255,8 +256,8 @@ TEST(RcStringTable, QuotesAndLineEndsAreEscapedAndReadBackAsTheyWere)
     EXPECT_EQ(readFile(script.path()),
               "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
               "   0x0001   \"\"\"q\"\"\"\r\n"
-              "   0x0002   \"a\\\"\"b\"\r\n"
-              "   0x0003   \"C:\\dir\\\"\r\n"
+              "   0x0002   \"a\\\\\"\"b\"\r\n"
+              "   0x0003   \"C:\\dir\\\\\"\r\n"
               "   0x0004   \"\xE4\"\r\n"
               "   0x0005   \"a\\nb\\nc\\nd\"\r\n"
               "   0x0006   \"abcdefg\"\"hijklmn\\nopqrstuvwx\\ny0123456789\"\"\"\r\n"
@@ -266,6 +267,10 @@ TEST(RcStringTable, QuotesAndLineEndsAreEscapedAndReadBackAsTheyWere)
     std::u16string t;
     ASSERT_TRUE(module->lookup(1, t));
     EXPECT_EQ(t, u"\"q\"");
+    ASSERT_TRUE(module->lookup(2, t));
+    EXPECT_EQ(t, u"a\\\"b");
+    ASSERT_TRUE(module->lookup(3, t));
+    EXPECT_EQ(t, u"C:\\dir\\");
     ASSERT_TRUE(module->lookup(4, t));
     EXPECT_EQ(t, u"\u00E4");
     ASSERT_TRUE(module->lookup(5, t));

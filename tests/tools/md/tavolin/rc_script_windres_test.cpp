@@ -1,0 +1,78 @@
+// The string-table writer against a resource compiler that no one here
+// wrote: each text through the writer into a script of its own, the script
+// compiled by windres, and the string read back compared with the text as
+// its author meant it - a backslash escape of the author's taken (a pair is
+// one backslash, \t a tab), a lone backslash before a quote, a line end or
+// the text's end standing for itself, line ends as line feeds.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "co/GlobTools.h"
+#include "test_split_driver_support.h"
+#include "tests/tools/md/tavolin/windres_reader.h"
+#include "tools/md/tavolin/MdRcStringTable.h"
+
+using namespace fronttest;
+
+namespace {
+
+// A directory for the scripts and .res files, removed at the end.
+struct ScratchDir {
+    const std::string path = createTempDirectory().c_str();
+    ~ScratchDir() { removeDirectoryTree(path.c_str()); }
+};
+
+TEST(RcScriptWindres, EveryTextCompilesAndReadsBackAsMeant)
+{
+    RCTEST_NEEDS_WINDRES();
+    const struct {
+        const char* what;
+        std::string text;
+        std::u16string meant;
+    } cases[] = {
+        {"quote", "end\"x", u"end\"x"},
+        {"quotes only", "\"\"", u"\"\""},
+        {"backslash before a quote", "end\\\"x", u"end\\\"x"},
+        {"a pair before a quote", "a\\\\\"b", u"a\\\"b"},
+        {"three before a quote", "a\\\\\\\"b", u"a\\\\\"b"},
+        {"four before a quote", "a\\\\\\\\\"b", u"a\\\\\"b"},
+        {"backslash at the end", "ends\\", u"ends\\"},
+        {"a pair at the end", "ends\\\\", u"ends\\"},
+        {"three at the end", "ends\\\\\\", u"ends\\\\"},
+        {"a backslash alone", "\\", u"\\"},
+        {"backslash before LF", "a\\\nb", u"a\\\nb"},
+        {"backslash before CR LF", "a\\\r\nb", u"a\\\nb"},
+        {"backslash before CR", "a\\\rb", u"a\\\nb"},
+        {"a pair before LF", "a\\\\\nb", u"a\\\nb"},
+        {"the author's escapes", "C:\\temp\\new", u"C:\temp\new"},
+        {"an escaped backslash", "C:\\\\temp", u"C:\\temp"},
+        {"empty", "", u""},
+        // 1252: ä ö ü ß, the euro sign, low and left double quotes
+        {"code page 1252", "\xE4\xF6\xFC\xDF \x80 \x84\x93", u"\u00E4\u00F6\u00FC\u00DF \u20AC \u201E\u201C"},
+        // runs across the writer's eight-byte steps
+        {"long runs", "abcdefg\\\"hijklmn\\\\\\\\\\\"opq\\\r\nrstuvwxyz\\", u"abcdefg\\\"hijklmn\\\\\\\"opq\\\nrstuvwxyz\\"},
+    };
+    const ScratchDir scratch;
+    const std::string& dir = scratch.path;
+    ASSERT_FALSE(dir.empty());
+    for (const auto& c : cases) {
+        const std::string script = dir + "/t.rc";
+        std::remove(script.c_str());
+        ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), {{7, String(c.text.data(), int(c.text.size()))},
+                                                                 {8, String("after")}}))
+            << c.what;
+        const rctest::RcReadBack r = rctest::readBackScript(script, dir + "/t");
+        EXPECT_EQ(r.exit, 0) << c.what << ": " << r.messages << readFile(script);
+        EXPECT_EQ(r.messages, "") << c.what;
+        if (!r.resRead) {
+            ADD_FAILURE() << c.what << ": the .res file was not read";
+            continue;
+        }
+        EXPECT_EQ(r.text(7), c.meant) << c.what << "\n" << readFile(script);
+        EXPECT_EQ(r.text(8), u"after") << c.what;
+        EXPECT_EQ(r.strings.size(), c.meant.empty() ? 1u : 2u) << c.what;
+    }
+}
+
+}  // namespace
