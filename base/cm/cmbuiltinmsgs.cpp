@@ -1,6 +1,6 @@
-// The built-in German message table of the pre-compiler: 90 messages sorted
+// The built-in German message table of the pre-compiler: 91 messages sorted
 // by id. Blocks by reporter: 0 and 100-102 the COM methods, 200-204 the
-// section split, 300-304 comments, 400-416 variable extensions, 500-517 boot
+// section split, 300-304 comments, 400-417 variable extensions, 500-517 boot
 // functions, 600-604 connections, 700-707 alarms, 800-803 supported
 // technology objects, 900-903 error texts, 1000-1004 implementations,
 // 1100-1102 the section stream reader, 1200-1208 and 1300-1302 ACX import.
@@ -41,6 +41,7 @@ const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {414, 2, 0, u"Adressen(%s - %s) müssen von gleichem Typ sein"},
     {415, 2, 0, u"Eintrag(%s) ist schon vorhanden"},
     {416, 2, 0, u"Bit %s ist nich gültig"},
+    {417, 2, 0, u"Größenvariable %s ohne Wert in VALUES"},
     {500, 2, 0, u"falsche Syntax"},
     {501, 2, 0, u"Fehler im Scanner"},
     {502, 2, 0, u"Fehler im Parser"},

@@ -415,7 +415,10 @@ bool MdVarExtBase::checkDynArraySize()
         StStdConstantVal* defC = getStdVal(adr, mask);
         StStdConstantVal* maxC = getMaxVal(adr, mask);
         if (!minC || !defC || !maxC) {
-            failed(MdVarExtMsg_Repeated, "0");
+            // An internal error in the table's words; the user needs the
+            // variable whose VALUES entry is missing.
+            const std::string name = "$" + std::to_string(adr) + "[" + std::to_string(mask) + "]";
+            failed(MdVarExtMsg_NoSizeValue, name.c_str());
             lacking = &e.first;
             continue;
         }

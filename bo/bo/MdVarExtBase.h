@@ -41,6 +41,7 @@ enum MdVarExtMsg : uint32_t {
     MdVarExtMsg_BadAddress = 411,
     MdVarExtMsg_BadConfig = 412,
     MdVarExtMsg_NotReal = 413,
+    MdVarExtMsg_NoSizeValue = 417,
 };
 
 // One parsed part of a variable's value; list elements are owned by the
@@ -122,8 +123,9 @@ public:
     VarTypeValue* createTypeValue(const VarValueEntryList& entries, uint32_t typeId);
     // Checks every dynamic array against its size variable (one message and
     // one countError per failing array; a size variable without a value
-    // record, or one lacking its minimum, default or maximum, gives 407 with
-    // "0" once for all its arrays). True when no error is counted.
+    // record, or one lacking its minimum, default or maximum, gives 417 with
+    // the variable as the source writes it, "$11[1]", once for all its
+    // arrays). True when no error is counted.
     bool checkDynArraySize();
 
     void setResModule(const tvp::ResModule* module) { m_hResInst = module; }

@@ -52,6 +52,7 @@ const Expected kExpected[] = {
     {414, E, "Adressen(%s - %s) müssen von gleichem Typ sein"},
     {415, E, "Eintrag(%s) ist schon vorhanden"},
     {416, E, "Bit %s ist nich gültig"},
+    {417, E, "Größenvariable %s ohne Wert in VALUES"},
     {500, E, "falsche Syntax"},
     {501, E, "Fehler im Scanner"},
     {502, E, "Fehler im Parser"},
@@ -144,7 +145,7 @@ TEST(BuiltinMsgTable, HoldsEveryMessageVerbatim)
         EXPECT_TRUE(module.empty());
     }
     std::list<uint32_t> ids;
-    EXPECT_EQ(table->listIds(ids), 90u);
+    EXPECT_EQ(table->listIds(ids), 91u);
     EXPECT_EQ(ids.front(), 0u);
     EXPECT_EQ(ids.back(), 1302u);
 }

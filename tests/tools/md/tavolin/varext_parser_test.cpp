@@ -548,7 +548,7 @@ TEST(VarExtParser, CompileFailures)
 // The check of the dynamic arrays after the parse reports at the line of
 // the statement whose size variable fails (its ";"), not at the end of the
 // section: a size variable without a value once, however many arrays it
-// sizes ("Wert kommt 0 mal vor"); the other checks once per array.
+// sizes, named as the source writes it; the other checks once per array.
 TEST(VarExtParser, DynamicArrayCheckReportsAtItsStatement)
 {
     // $11 USINT and $50 UINT size variables; $12 ARRAY [0..7], $30 ARRAY [1..4].
@@ -560,10 +560,10 @@ TEST(VarExtParser, DynamicArrayCheckReportsAtItsStatement)
         const char* arrays;  // the DYN_ARRAY statements, from line 5
         std::vector<std::string> messages;  // "line: text"
     } cases[] = {
-        {"$50[1] : Unit(0)", "$11[1] : $12,\n  $30;", {"6: Wert kommt 0 mal vor"}},
-        {"$11[1] : UNDEF", "$11[1] : $12, $30;", {"5: Wert kommt 0 mal vor"}},
+        {"$50[1] : Unit(0)", "$11[1] : $12,\n  $30;", {"6: Größenvariable $11[1] ohne Wert in VALUES"}},
+        {"$11[1] : UNDEF", "$11[1] : $12, $30;", {"5: Größenvariable $11[1] ohne Wert in VALUES"}},
         {"$11[2] : Def(2) Unit(0) $50[1] : Def(2) Min(1) Max(4) Unit(0)", "$50[1] : $30;\n$11[1] : $12;",
-         {"6: Wert kommt 0 mal vor"}},
+         {"6: Größenvariable $11[1] ohne Wert in VALUES"}},
         {"$11[1] : Def(2) Min(1) Max(9) Unit(0)", "$11[1] : $12;", {"5: Wert muß zwischen 1 und 8 liegen"}},
         {"$11[3] : Def(2) Min(1) Max(8) Unit(0)", "$11[1] :\n$12;", {"6: ungültige Config 1"}},
     };
