@@ -45,10 +45,11 @@ const QuoteCase kQuoteCases[] = {
 // m4's reading of a macro file's text.
 m4test::M4Expansion expandText(const std::string& text)
 {
-    const std::string path = std::string(createTempName(true).c_str()) + ".m4c";
+    const std::string base = createTempName(true).c_str(), path = base + ".m4c";
     std::ofstream(path, std::ios::binary) << text;
     const m4test::M4Expansion e = m4test::m4Expand(path);
     ::unlink(path.c_str());
+    ::unlink(base.c_str());
     return e;
 }
 
