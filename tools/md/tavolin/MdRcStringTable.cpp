@@ -1,6 +1,7 @@
 // Resource-script string tables of the section compilers.
 #include "tools/md/tavolin/MdRcStringTable.h"
 
+#include <cctype>
 #include <cstring>
 
 const char kMdRcLineEnd[] = "\r\n";
@@ -102,13 +103,17 @@ inline char* putEscaped(char* out, const char*& p, const char* end)
         // its \t and \n). Before a quote, a line end or the text's end it
         // would escape what the writer puts there (the doubled quote, the
         // \n, the closing quote) and break the entry: that one is doubled,
-        // so that it stands for itself.
+        // so that it stands for itself. So is one before an x without a
+        // hexadecimal digit after it, which is no escape but would be read
+        // as a NUL byte that cuts the text (c\x, a\xg).
         const char* const from = p;
         while (p < end && *p == '\\') ++p;
         const std::size_t run = std::size_t(p - from);
         std::memset(out, '\\', run);
         out += run;
-        if ((run & 1) != 0 && (p == end || *p == '"' || *p == '\r' || *p == '\n')) *out++ = '\\';
+        const bool bareX = p < end && (*p == 'x' || *p == 'X') &&
+                           (p + 1 == end || !std::isxdigit(static_cast<unsigned char>(p[1])));
+        if ((run & 1) != 0 && (p == end || *p == '"' || *p == '\r' || *p == '\n' || bareX)) *out++ = '\\';
         return out;
     }
     if (c == '"') {

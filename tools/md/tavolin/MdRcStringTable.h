@@ -20,7 +20,10 @@
 // and a line end, a\\b with one backslash); but a run of backslashes that
 // leaves a lone last one before a quote, a line end or the text's end gets
 // one more, so that it stands for itself rather than escape the quote or
-// the \n written there: a\"b is written "a\\""b", ends\ "ends\\". Thus
+// the \n written there: a\"b is written "a\\""b", ends\ "ends\\". So does
+// one before an x or X that no hexadecimal digit follows (no escape, but
+// read as a NUL byte): c\x is written "c\\x". The numeric escapes stay
+// the author's: \x41 is an A, and D:\0815 holds a NUL byte. Thus
 // every text line compiles, and reads back as the text with its escapes
 // taken. (A text is not written as it stands between the quotes: a bare
 // quote, line end or such a backslash would break the script.) Every line

@@ -2,8 +2,9 @@
 // wrote: each text through the writer into a script of its own, the script
 // compiled by windres, and the string read back compared with the text as
 // its author meant it - a backslash escape of the author's taken (a pair is
-// one backslash, \t a tab), a lone backslash before a quote, a line end or
-// the text's end standing for itself, line ends as line feeds.
+// one backslash, \t a tab, \x41 an A), a lone backslash before a quote, a
+// line end, the text's end or an x without digits standing for itself, line
+// ends as line feeds.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,6 +48,10 @@ TEST(RcScriptWindres, EveryTextCompilesAndReadsBackAsMeant)
         {"a pair before LF", "a\\\\\nb", u"a\\\nb"},
         {"the author's escapes", "C:\\temp\\new", u"C:\temp\new"},
         {"an escaped backslash", "C:\\\\temp", u"C:\\temp"},
+        // \x and \X with no hexadecimal digit after them are no escape
+        {"x at the end", "c\\x", u"c\\x"},
+        {"x before no digit", "a\\xg \\Xz", u"a\\xg \\Xz"},
+        {"the numeric escapes", "\\x41\\X42\\101", u"ABA"},
         {"empty", "", u""},
         // 1252: ä ö ü ß, the euro sign, low and left double quotes
         {"code page 1252", "\xE4\xF6\xFC\xDF \x80 \x84\x93", u"\u00E4\u00F6\u00FC\u00DF \u20AC \u201E\u201C"},
