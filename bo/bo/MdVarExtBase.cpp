@@ -1,6 +1,7 @@
 // Variable-extension base of the compilers (see MdVarExtBase.h).
 #include "bo/bo/MdVarExtBase.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -405,8 +406,15 @@ bool MdVarExtBase::checkDynArraySize()
     };
     // The arrays of one size variable stand side by side in the table; a
     // value the size variable lacks is its statement's fault, said once.
+    std::vector<const CDynArrayTable::value_type*> entries;
+    entries.reserve(dynArrayTable().size());
+    for (const auto& e : dynArrayTable()) entries.push_back(&e);
+    std::stable_sort(entries.begin(), entries.end(), [this](const auto* a, const auto* b) {
+        return dynArrayStatementOrder(a->first) < dynArrayStatementOrder(b->first);
+    });
     const VarExtKey* lacking = nullptr;
-    for (const auto& e : dynArrayTable()) {
+    for (const auto* entry : entries) {
+        const auto& e = *entry;
         const uint32_t adr = uint32_t(e.first.adr), mask = e.first.mask;
         const int32_t arrayAdr = e.second;
         if (lacking && *lacking == e.first) continue;
@@ -416,9 +424,11 @@ bool MdVarExtBase::checkDynArraySize()
         StStdConstantVal* maxC = getMaxVal(adr, mask);
         if (!minC || !defC || !maxC) {
             // An internal error in the table's words; the user needs the
-            // variable whose VALUES entry is missing.
-            const std::string name = "$" + std::to_string(adr) + "[" + std::to_string(mask) + "]";
-            failed(MdVarExtMsg_NoSizeValue, name.c_str());
+            // variable whose VALUES entry is missing, with its mask as a
+            // source writes one ($8[16#FFFFFFFF]).
+            char name[40];
+            std::snprintf(name, sizeof name, "$%u[16#%X]", adr, mask);
+            failed(MdVarExtMsg_NoSizeValue, name);
             lacking = &e.first;
             continue;
         }

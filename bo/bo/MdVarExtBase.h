@@ -157,6 +157,14 @@ protected:
     // declared them. A compiler that knows where that statement stands
     // reports them there; here nothing happens.
     virtual void placeDynArrayMessages(const VarExtKey& sizeKey) { (void)sizeKey; }
+    // Where the statement of sizeKey stands among the others (its line):
+    // checkDynArraySize reports in that order, so that its messages follow
+    // the source. Equal answers keep the table's order (here: all of them).
+    virtual int32_t dynArrayStatementOrder(const VarExtKey& sizeKey) const
+    {
+        (void)sizeKey;
+        return 0;
+    }
     // A new entry of kind (owned by the caller, deleted with delete or handed
     // back through releaseEntries): one value statement makes and drops a
     // few, so released ones are reused rather than freed.

@@ -290,7 +290,7 @@ TEST(VarExtBase, DynamicArrays)
         m.size(1, 0, 4, -1);  // no maximum: said once for both arrays
         m.t.addDynArraySizes(VarExtKey(16, 1), {160, 200});
         EXPECT_FALSE(m.t.checkDynArraySize());
-        EXPECT_EQ((Log{"417 $16[1]", "count"}), m.t.take());
+        EXPECT_EQ((Log{"417 $16[16#1]", "count"}), m.t.take());
     }
     DynModel m;
     CTraceCapture cap;

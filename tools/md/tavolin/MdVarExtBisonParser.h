@@ -122,6 +122,8 @@ public:
                           const String& text) = 0;
 
     // ---- dynamic arrays ----
+    // A statement begins: its "$" is read (the scanner stands on its line).
+    virtual void dynArrayStart() {}
     // One listed array address, as it is read.
     virtual void dynArrayElement(int32_t adr) = 0;
     // The complete statement: size variable, mask and the listed arrays.

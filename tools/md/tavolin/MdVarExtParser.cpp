@@ -361,9 +361,9 @@ void MdVarExtParser::dynArrayElement(int32_t adr)
 void MdVarExtParser::dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays)
 {
     if (!needTable()) return;
-    // Reduced at its ";" without a look-ahead: the scanner stands on the
-    // statement's last line. A repeated key keeps its first statement's.
-    m_dynArrayLines.emplace(VarExtKey(sizeAdr, uint32_t(mask)), MdVarExtScanner::lineno());
+    // The line where the statement began (its "$"). A repeated key keeps
+    // its first statement's.
+    m_dynArrayLines.emplace(VarExtKey(sizeAdr, uint32_t(mask)), m_dynArrayStart);
     // Each check reports on its own, and the sizes are offered all the
     // same: a repeated size variable is reported too.
     if (!operandExists(sizeAdr)) fail(411, sizeAdr);
@@ -371,6 +371,19 @@ void MdVarExtParser::dynArray(int32_t sizeAdr, int32_t mask, const IntList& arra
     if (t != ST_USINT && t != ST_UINT) fail(411, sizeAdr);
     const std::list<int32_t> list(arrays.begin(), arrays.end());
     if (!addDynArraySizes(VarExtKey(sizeAdr, uint32_t(mask)), list)) fail(411, sizeAdr);
+}
+
+void MdVarExtParser::dynArrayStart()
+{
+    // Reduced right after the statement's "$" without a look-ahead: the
+    // scanner stands on the line of that token.
+    m_dynArrayStart = MdVarExtScanner::lineno();
+}
+
+int32_t MdVarExtParser::dynArrayStatementOrder(const VarExtKey& sizeKey) const
+{
+    const auto at = m_dynArrayLines.find(sizeKey);
+    return at != m_dynArrayLines.end() ? at->second : -1;
 }
 
 void MdVarExtParser::placeDynArrayMessages(const VarExtKey& sizeKey)

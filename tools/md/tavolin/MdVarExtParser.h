@@ -60,6 +60,7 @@ public:
     void attribute(bool range, int32_t first, int32_t last, int32_t mask, VarExt* record) override;
     void bitField(bool range, int32_t first, int32_t last, int32_t mask, int32_t bit, int32_t type,
                   const String& text) override;
+    void dynArrayStart() override;
     void dynArrayElement(int32_t adr) override;
     void dynArray(int32_t sizeAdr, int32_t mask, const IntList& arrays) override;
     void valueHead(bool range, int32_t first, int32_t last, int32_t mask) override;
@@ -136,6 +137,8 @@ protected:
     // that declared sizeKey (the end of the section for a key no statement
     // of this compile declared).
     void placeDynArrayMessages(const VarExtKey& sizeKey) override;
+    // That line, by which the check reports in source order.
+    int32_t dynArrayStatementOrder(const VarExtKey& sizeKey) const override;
 
     int32_t m_repeatMin = 0, m_repeatMax = 0, m_repeatDef = 0, m_repeatUnit = 0, m_repeatFixed = 0;
     VarValueEntryList m_items;     // of the current value statement
@@ -147,6 +150,7 @@ protected:
     TextMap m_cfgTexts;
     // The line of each dynamic-array statement by its size variable's key.
     std::map<VarExtKeyFields, int32_t> m_dynArrayLines;
+    int32_t m_dynArrayStart = -1;  // the line of the statement being read
 
 private:
     // What the system-variable table answered for the last address asked:

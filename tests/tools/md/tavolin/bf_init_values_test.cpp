@@ -138,8 +138,14 @@ TEST(BfInitValues, LiteralsByType)
         const BfCompile c = compileBf(source(k.vars));
         EXPECT_EQ(c.result, k.messages.empty() ? 0 : 3);
         EXPECT_EQ(c.messages, k.messages);
-        if (!k.value.empty()) EXPECT_EQ(valueText(c, k.name), k.value);
-        if (!k.contains.empty()) EXPECT_NE(c.symb.find(k.contains), std::string::npos) << c.symb;
-        if (!k.tel.empty()) EXPECT_EQ(telegram(c), k.tel);
+        if (!k.value.empty()) {
+            EXPECT_EQ(valueText(c, k.name), k.value);
+        }
+        if (!k.contains.empty()) {
+            EXPECT_NE(c.symb.find(k.contains), std::string::npos) << c.symb;
+        }
+        if (!k.tel.empty()) {
+            EXPECT_EQ(telegram(c), k.tel);
+        }
     }
 }

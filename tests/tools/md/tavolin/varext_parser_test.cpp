@@ -545,9 +545,9 @@ TEST(VarExtParser, CompileFailures)
     EXPECT_EQ(compileAll("CONFIGS 1 \"a\" END_CONFIGS", symb, o).result, 4);
 }
 
-// The check of the dynamic arrays after the parse reports at the line of
-// the statement whose size variable fails (its ";"), not at the end of the
-// section: a size variable without a value once, however many arrays it
+// The check of the dynamic arrays after the parse reports at the line
+// where the statement whose size variable fails begins, in the order of the
+// source, not at the end of the section: a size variable without a value once, however many arrays it
 // sizes, named as the source writes it; the other checks once per array.
 TEST(VarExtParser, DynamicArrayCheckReportsAtItsStatement)
 {
@@ -560,12 +560,15 @@ TEST(VarExtParser, DynamicArrayCheckReportsAtItsStatement)
         const char* arrays;  // the DYN_ARRAY statements, from line 5
         std::vector<std::string> messages;  // "line: text"
     } cases[] = {
-        {"$50[1] : Unit(0)", "$11[1] : $12,\n  $30;", {"6: Größenvariable $11[1] ohne Wert in VALUES"}},
-        {"$11[1] : UNDEF", "$11[1] : $12, $30;", {"5: Größenvariable $11[1] ohne Wert in VALUES"}},
+        {"$50[1] : Unit(0)", "$11[1] : $12,\n  $30;", {"5: Größenvariable $11[16#1] ohne Wert in VALUES"}},
+        {"$11[1] : UNDEF", "$11[16#1] : $12, $30;", {"5: Größenvariable $11[16#1] ohne Wert in VALUES"}},
         {"$11[2] : Def(2) Unit(0) $50[1] : Def(2) Min(1) Max(4) Unit(0)", "$50[1] : $30;\n$11[1] : $12;",
-         {"6: Größenvariable $11[1] ohne Wert in VALUES"}},
+         {"6: Größenvariable $11[16#1] ohne Wert in VALUES"}},
+        // in the order of the source, not of the size variables' keys
+        {"$50[1] : Unit(0)", "$11[16#FFFFFFFE] : $12;\n\n$11[1] :\n  $30;",
+         {"5: Größenvariable $11[16#FFFFFFFE] ohne Wert in VALUES", "7: Größenvariable $11[16#1] ohne Wert in VALUES"}},
         {"$11[1] : Def(2) Min(1) Max(9) Unit(0)", "$11[1] : $12;", {"5: Wert muß zwischen 1 und 8 liegen"}},
-        {"$11[3] : Def(2) Min(1) Max(8) Unit(0)", "$11[1] :\n$12;", {"6: ungültige Config 1"}},
+        {"$11[3] : Def(2) Min(1) Max(8) Unit(0)", "$11[1] :\n$12;", {"5: ungültige Config 1"}},
     };
     for (const auto& c : cases) {
         const std::string text = std::string("VALUES\n") + c.values + "\nEND_VALUES\nDYN_ARRAY\n" + c.arrays + tail;
