@@ -1,14 +1,11 @@
 // The pre-compiler's ACX content and error handlers.
 #include "tools/md/tavolin/MdAcxHandlers.h"
 
-#include <cstring>
 #include <new>
-#include <string>
 
 #include "acx/AcxReader.h"
 #include "base/cm/cmmsghdl.h"
 #include "tools/md/tavolin/MdFrontEnd.h"
-#include "tools/md/tavolin/MdScannerSupport.h"
 
 CMDAcxContentHandler::~CMDAcxContentHandler()
 {
@@ -103,10 +100,6 @@ bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content, bool* fatal)
     const bool ran = reader.read(path);
     if (fatal) *fatal = errors.hadFatal();
     // "ACX Fatal Error 1" does not say which file is missing.
-    CmMessageHandler* handler = cmGetMessageHandler();
-    if (handler && errors.fatalCode() == AcxErrOpen) {
-        const std::string quoted = path ? mdTokenArg(path, std::strlen(path)) : std::string();
-        handler->report(MdMsgFileOpen, CmMsgArg(quoted.c_str()));
-    }
+    if (errors.fatalCode() == AcxErrOpen) mdReportFile(path);
     return ran;
 }

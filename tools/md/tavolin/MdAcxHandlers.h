@@ -72,6 +72,5 @@ private:
 // when the reader could not run at all. fatal, when given, tells whether a
 // fatal error (message 1300) ended the read: the file is missing or cut, and
 // the tree holds at most a part of it. A file that cannot be opened (fatal
-// error 1) is also named: message 100 with the path (whole up to
-// kMdTokenWhole bytes, see mdTokenArg).
+// error 1) is also named: message 100 with the path (mdReportFile).
 bool mdReadAcxFile(const char* path, CMDAcxContentHandler& content, bool* fatal = nullptr);

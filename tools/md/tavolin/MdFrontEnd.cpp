@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "tools/md/tavolin/CMDStrmHelper.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
+#include "tools/md/tavolin/MdScannerSupport.h"
 #include "tools/md/tavolin/MdScopeExit.h"
 #include "tools/md/tavolin/MdSectionParser.h"
 
@@ -360,7 +361,13 @@ void mdReportFile(const char* path)
 {
     CmMessageHandler* handler = cmGetMessageHandler();
     if (!handler) return;
-    const std::u16string wide = tvp::pathToWide(path ? path : "");
+    // Cut as every message argument is (mdTokenArg), the bytes shown being
+    // the path's own.
+    const char* const p = path ? path : "";
+    const std::size_t len = std::strlen(p);
+    const std::size_t shown = len <= kMdTokenWhole ? len : kMdTokenHead;
+    std::u16string wide = tvp::pathToWide(p, shown);
+    if (shown < len) wide += tvp::ansiToWide(mdTokenArg(p, len).substr(shown));
     handler->report(MdMsgFileOpen, CmMsgArg(wide.c_str()));
 }
 

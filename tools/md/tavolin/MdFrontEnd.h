@@ -56,7 +56,8 @@ bool mdCheckKind(int method, int32_t objectKind, int32_t& status);
 // Reports id through the process-wide handler, with text as first argument.
 void mdReport(uint32_t id, const char* text = nullptr);
 // Reports message 100 for the file path: the path's bytes reach the display
-// in their UTF-16 form (see tvp::pathToWide), not read as code page text.
+// in their UTF-16 form (see tvp::pathToWide), not read as code page text;
+// whole up to kMdTokenWhole bytes, a longer one cut as mdTokenArg cuts.
 void mdReportFile(const char* path);
 
 // Lends the working file's storage to a descriptor of the class (MdDscClass):

@@ -76,7 +76,7 @@ std::string missingPath(std::size_t size)
 TEST(MessageQuoting, NamesAndPathsStandWholeLongTokensAreCut)
 {
     const std::string n70(70, 'v'), n1024(1024, 'w'), name1022(1022, 'q');
-    const std::string path1024 = missingPath(1024);
+    const std::string path1024 = missingPath(1024), path1500 = missingPath(1500);
     const std::string digits1025(1025, '7'), digits3M(3 << 20, '9');
     ASSERT_EQ(path1024.size(), 1024u);
     const struct {
@@ -100,6 +100,10 @@ TEST(MessageQuoting, NamesAndPathsStandWholeLongTokensAreCut)
                                                   "MODIFY (" + name1022 + ".r) BEGIN_ACT END_ACT\n")),
          "513 " + name1022 + ".r ist kein Element von " + name1022},
         {"an ACX file path of 1024 bytes", acxRead(path1024), "100 File " + path1024 + " konnte nicht geöffnet werden"},
+        {"an ACX file path of 1500 bytes", acxRead(path1500),
+         "100 File " + path1500.substr(0, 40) + "\u2026 (1500 Bytes) konnte nicht geöffnet werden"},
+        {"an ACX file path in UTF-8, shown as its bytes", acxRead("/nonexistent/Grüße.acx"),
+         "100 File /nonexistent/Grüße.acx konnte nicht geöffnet werden"},
         {"a number of 1025 bytes", variables("VALUES " + digits1025),
          "401 Scanner Fehler, unerwartetes Zeichen '" + digits1025.substr(0, 40) + "\u2026' (1025 Bytes)"},
         {"a number of 3 MB", variables("VALUES " + digits3M),
