@@ -11,10 +11,19 @@
 
 const char kBfMacroLineEnd[] = "\n";
 
-bool bfM4QuotesBalance(std::string_view text)
+namespace {
+
+std::string_view view(const String& s)
+{
+    return std::string_view(s.chars() ? s.chars() : "", size_t(s.length()));
+}
+
+}  // namespace
+
+bool bfM4QuotesBalance(const String& text)
 {
     size_t depth = 0;
-    for (const char c : text) {
+    for (const char c : view(text)) {
         if (c == '`') {
             ++depth;
         } else if (c == '\'') {
@@ -38,11 +47,6 @@ std::string text(const String* s)
 std::string quoted(const std::string& s)
 {
     return "`" + s + "'";
-}
-
-std::string_view view(const String& s)
-{
-    return std::string_view(s.chars() ? s.chars() : "", size_t(s.length()));
 }
 
 // Writes the lines to an open file; false when a write fails.

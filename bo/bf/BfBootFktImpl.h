@@ -41,7 +41,7 @@ extern const char kBfMacroLineEnd[];
 // zero, where the ' would end the quoted argument early) and every ` is
 // closed by the end (a depth above zero runs the quote on into the lines
 // that follow, to the end of the file).
-bool bfM4QuotesBalance(std::string_view text);
+bool bfM4QuotesBalance(const String& text);
 
 // Lines of a macro file gathered in one text, each ended by kBfMacroLineEnd
 // (a line made of parts is appended part by part, without a string of its

@@ -13,13 +13,12 @@
 //   404 unit outside the unit table, with its number
 //   405 "Einheit %s paßt nicht zu physikalischer Größe %s"
 //   406 "Es wurde keine physikalische Größe angegeben"
-//   407 "Wert kommt %s mal vor"                    (a part given more than once; "0":
-//                                                   a dynamic array's size variable without
-//                                                   a value)
+//   407 "Wert kommt %s mal vor"                    (a part given more than once)
 //   409 "Wert muß zwischen %s und %s liegen"
 //   411 "ungültige Adresse %s"                     (lower-case hexadecimal, no prefix)
 //   412 "ungültige Config %s"
 //   413 "Falscher Typ, Typ muß _REAL oder _DOUBLE sein"
+//   417 "Größenvariable %s ohne Wert in VALUES"    (a dynamic array's size variable, "$8[16#FF]")
 // Trace lines have the source "mdvarbas".
 #pragma once
 #include <cstdint>
@@ -124,7 +123,7 @@ public:
     // Checks every dynamic array against its size variable (one message and
     // one countError per failing array; a size variable without a value
     // record, or one lacking its minimum, default or maximum, gives 417 with
-    // the variable as the source writes it, "$11[1]", once for all its
+    // the variable as the source writes it, "$11[16#1]", once for all its
     // arrays). True when no error is counted.
     bool checkDynArraySize();
 

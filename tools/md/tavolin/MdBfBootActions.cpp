@@ -51,7 +51,7 @@ bool MdBfParser::m4Balanced(std::initializer_list<const String*> texts) const
 {
     if (!m4TextsWritten()) return true;
     for (const String* t : texts)
-        if (t && !bfM4QuotesBalance(std::string_view(t->chars() ? t->chars() : "", size_t(t->length()))))
+        if (t && !bfM4QuotesBalance(*t))
             return false;
     return true;
 }

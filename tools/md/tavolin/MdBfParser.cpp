@@ -112,11 +112,7 @@ int MdBfParser::yylex()
 {
     const int token = MdBfFrame::yylex();
     if (token != BF_CODE_TEXT && token != BF_FUNCTION_NAME_TEXT && token != BF_FUNCTION_BODY_TEXT) return token;
-    // The scanner stands at the end of the text, whose line feeds are all
-    // those it counted since the text began (only CR is dropped).
-    const String* text = MdBflval.text;
-    const int32_t begun =
-        lineno() - (text && text->chars() ? mdLineFeeds(text->chars(), text->chars() + text->length()) : 0);
+    const int32_t begun = mdTextFirstLine(lineno(), MdBflval.text);
     if (token == BF_CODE_TEXT) m_codeLine = begun;
     if (token == BF_FUNCTION_NAME_TEXT) m_nameLine = begun;
     if (token == BF_FUNCTION_BODY_TEXT) m_functionLine = m_nameLine;

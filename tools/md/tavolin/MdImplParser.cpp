@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <string_view>
 
 #include "bo/bf/BfBootFktImpl.h"
 #include "MdImplBisonParser.tab.hpp"
@@ -97,12 +96,8 @@ bool MdImplParser::noIoData()
 int MdImplParser::yylex()
 {
     const int token = MdParserFrame::yylex();
-    if (token == IMPL_ACT_TEXT && MdImpllval.text) {
-        // The scanner stands at "END_ACT"; the text holds every line feed
-        // it counted since "BEGIN_ACT" (only CR is dropped).
-        const String& text = *MdImpllval.text;
-        m_textLine = lineno() - (text.chars() ? mdLineFeeds(text.chars(), text.chars() + text.length()) : 0);
-    }
+    // The scanner stands at "END_ACT".
+    if (token == IMPL_ACT_TEXT && MdImpllval.text) m_textLine = mdTextFirstLine(lineno(), MdImpllval.text);
     return token;
 }
 
@@ -116,7 +111,7 @@ bool MdImplParser::ioData(const String& text)
         return false;
     // The text stays as the source has it (the macro package of the output
     // language reads it); m4 would cut it when its quotes do not balance.
-    if (!bfM4QuotesBalance(std::string_view(text.chars() ? text.chars() : "", size_t(text.length()))))
+    if (!bfM4QuotesBalance(text))
         mdEmitMessage(MdImplMsgM4Quotes, m_textLine, "BEGIN_IO_DATA");
     return true;
 }

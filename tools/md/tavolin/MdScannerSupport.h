@@ -122,6 +122,14 @@ inline int mdLineFeeds(const char* from, const char* end)
     return n;
 }
 
+// The line where a text token began (a code block, a function text), the
+// scanner standing on line at its end: the text holds every line feed the
+// scanner counted since it began (only CR is dropped). line for no text.
+inline int32_t mdTextFirstLine(int32_t line, const String* text)
+{
+    return text && text->chars() ? line - mdLineFeeds(text->chars(), text->chars() + text->length()) : line;
+}
+
 // The blanks, tabs and line ends ("\r\n" or "\n") from p up to end: where
 // they stop; the line feeds among them are added to lines. A "\r" that is
 // the last byte before end stays (its "\n" may come with the next read).

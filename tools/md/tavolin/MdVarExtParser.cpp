@@ -388,8 +388,7 @@ int32_t MdVarExtParser::dynArrayStatementOrder(const VarExtKey& sizeKey) const
 
 void MdVarExtParser::placeDynArrayMessages(const VarExtKey& sizeKey)
 {
-    const auto at = m_dynArrayLines.find(sizeKey);
-    m_messageLine = at != m_dynArrayLines.end() ? at->second : -1;
+    m_messageLine = dynArrayStatementOrder(sizeKey);
 }
 
 namespace {
