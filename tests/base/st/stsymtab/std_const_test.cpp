@@ -10,6 +10,7 @@
 #include <locale.h>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "const_forms.h"
 
@@ -336,7 +337,54 @@ TEST(StdConstTest, RangesSmallestAndFits)
         EXPECT_EQ(r.min, valueText(lo));
         EXPECT_EQ(r.max, valueText(hi));
     }
-    for (uint32_t t : {ST_LWORD, ST_ANYOBJECT, ST_MEMADR, ST_STRUCTALARMID}) EXPECT_FALSE(StStdConstantVal(t).setMax());
+    // Types without a range refuse both and keep value, type and sign, whatever
+    // sign word the value carries (a based literal's 0, a negative -1).
+    struct Refused {
+        uint32_t type;
+        void (*make)(StStdConstantVal&);
+    } refused[] = {
+        {ST_VOID, [](StStdConstantVal&) {}},
+        {ST_LWORD, [](StStdConstantVal&) {}},
+        {ST_LINT, [](StStdConstantVal&) {}},
+        {ST_ULINT, [](StStdConstantVal&) {}},
+        {ST_ANYOBJECT, [](StStdConstantVal& v) { v.setObjectIds(3, 4); }},
+        {ST_MEMADR, [](StStdConstantVal& v) { v.setSysAddr(0x1234); }},
+        {ST_STRUCTALARMID, [](StStdConstantVal& v) { v.SetLongVal(-5); }},
+        {ST_STRUCTTASKID, [](StStdConstantVal& v) { v.SetULongVal(9); }},
+        {ST_ANYTYPE, [](StStdConstantVal&) {}},
+        {ST_ANYINT, [](StStdConstantVal& v) { v.parseLiteral("16#FF", 16); }},
+        {ST_ANYREAL, [](StStdConstantVal& v) { v.parseReal("-2.5"); }},
+        {ST_POS_SINT, [](StStdConstantVal&) {}},
+        {ST_POS_DINT, [](StStdConstantVal&) {}},
+    };
+    std::vector<uint32_t> types;
+    for (const auto& r : refused) types.push_back(r.type);
+    for (uint32_t t = 24; t < 30; ++t) types.push_back(t);
+    for (uint32_t t : types) {
+        StStdConstantVal v(t);
+        for (const auto& r : refused)
+            if (r.type == t) r.make(v);
+        for (int32_t sign : {-1, 0, 1}) {
+            v.setSign(sign);
+            uint8_t raw[8];
+            uint32_t type;
+            int32_t was;
+            v.getRaw(raw, type, was);
+            for (bool max : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "type " << t << " sign " << sign << (max ? " max" : " min"));
+                StStdConstantVal after(v);
+                EXPECT_FALSE(max ? after.setMax() : after.setMin());
+                uint8_t rawAfter[8];
+                uint32_t typeAfter;
+                int32_t signAfter;
+                after.getRaw(rawAfter, typeAfter, signAfter);
+                EXPECT_EQ(0, std::memcmp(raw, rawAfter, 8));
+                EXPECT_EQ(type, typeAfter);
+                EXPECT_EQ(was, signAfter);
+                EXPECT_TRUE(after.isEqual(v));
+            }
+        }
+    }
 
     struct Small {
         const char* text;
