@@ -625,43 +625,47 @@ int StStdConstantVal::negate()
     }
 }
 
+// A type without a range is refused with value, type and sign as they were.
 bool StStdConstantVal::setMin()
 {
-    m_sign = 1;
+    int32_t sign = 1;
     switch (m_type) {
-    case ST_SINT: m_sign = -1; setPattern(128); return true;
-    case ST_INT: m_sign = -1; setPattern(32768); return true;
-    case ST_DINT: m_sign = -1; setPattern(0x80000000u); return true;
-    case ST_REAL: clearValue(); put(-3.4028235e38f); return true;
-    case ST_LREAL: clearValue(); put(-1.7976931348623157e308); return true;
+    case ST_SINT: sign = -1; setPattern(128); break;
+    case ST_INT: sign = -1; setPattern(32768); break;
+    case ST_DINT: sign = -1; setPattern(0x80000000u); break;
+    case ST_REAL: clearValue(); put(-3.4028235e38f); break;
+    case ST_LREAL: clearValue(); put(-1.7976931348623157e308); break;
     case ST_BOOL: case ST_BYTE: case ST_WORD: case ST_DWORD: case ST_USINT: case ST_UINT: case ST_UDINT:
     case ST_TIME: case ST_DATE: case ST_TOD: case ST_DT:
         clearValue();
-        return true;
+        break;
     default:
         return false;
     }
+    m_sign = sign;
+    return true;
 }
 
 bool StStdConstantVal::setMax()
 {
-    m_sign = 1;
     switch (m_type) {
-    case ST_BOOL: setPattern(1); return true;
-    case ST_BYTE: case ST_USINT: setPattern(255); return true;
-    case ST_WORD: case ST_UINT: setPattern(65535); return true;
-    case ST_DWORD: case ST_UDINT: case ST_TIME: setPattern(0xFFFFFFFFu); return true;
-    case ST_SINT: setPattern(127); return true;
-    case ST_INT: setPattern(32767); return true;
-    case ST_DINT: setPattern(0x7FFFFFFFu); return true;
-    case ST_REAL: setPattern(0x7F7FFFFFu); return true;
-    case ST_LREAL: clearValue(); put(1.7976931348623157e308); return true;
-    case ST_DATE: setPattern(kMaxDate); return true;
-    case ST_TOD: setPattern(kMsPerDay - 1); return true;
-    case ST_DT: clearValue(); put(kMsPerDay - 1, 0); put(kMaxDate, 4); return true;
+    case ST_BOOL: setPattern(1); break;
+    case ST_BYTE: case ST_USINT: setPattern(255); break;
+    case ST_WORD: case ST_UINT: setPattern(65535); break;
+    case ST_DWORD: case ST_UDINT: case ST_TIME: setPattern(0xFFFFFFFFu); break;
+    case ST_SINT: setPattern(127); break;
+    case ST_INT: setPattern(32767); break;
+    case ST_DINT: setPattern(0x7FFFFFFFu); break;
+    case ST_REAL: setPattern(0x7F7FFFFFu); break;
+    case ST_LREAL: clearValue(); put(1.7976931348623157e308); break;
+    case ST_DATE: setPattern(kMaxDate); break;
+    case ST_TOD: setPattern(kMsPerDay - 1); break;
+    case ST_DT: clearValue(); put(kMsPerDay - 1, 0); put(kMaxDate, 4); break;
     default:
         return false;
     }
+    m_sign = 1;
+    return true;
 }
 
 uint32_t StStdConstantVal::getSmallestType() const

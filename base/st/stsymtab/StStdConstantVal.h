@@ -83,6 +83,9 @@ public:
     bool getDouble(double& v) const override;
     bool isSameType(const StConstantVal* other) const override;
     int convertTo(uint32_t typeId) override;
+    // A duration: 0 ok, 1 refused, 3 ok with the digits below a millisecond
+    // dropped (TIME on 0 and 3). The literal parsers change nothing when
+    // they refuse.
     int parseTime(const String& text) override;
     bool parseDate(const String& text) override;
     bool parseTimeOfDay(const String& text) override;

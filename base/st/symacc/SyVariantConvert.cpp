@@ -110,12 +110,15 @@ int scanOnce(SyVarScannerFlexLexer& scan, const String& text, bool decode)
     }
 }
 
+// Sets the value from a duration, date, time-of-day or date-and-time text;
+// false when the text was refused (the value then stays as it was). A
+// duration whose digits below a millisecond were dropped is taken.
 bool setTimeText(StStdConstantVal* v, uint32_t t, const String& text)
 {
     switch (t) {
     case ST_TIME: {
-        int s = v->parseTime(text);
-        return s == 0 || s == 2;
+        const int s = v->parseTime(text);
+        return s == 0 || s == 3;
     }
     case ST_DATE: return v->parseDate(text);
     case ST_TOD: return v->parseTimeOfDay(text);

@@ -5,11 +5,13 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "const_forms.h"
 
@@ -336,7 +338,37 @@ TEST(StdConstTest, RangesSmallestAndFits)
         EXPECT_EQ(r.min, valueText(lo));
         EXPECT_EQ(r.max, valueText(hi));
     }
-    for (uint32_t t : {ST_LWORD, ST_ANYOBJECT, ST_MEMADR, ST_STRUCTALARMID}) EXPECT_FALSE(StStdConstantVal(t).setMax());
+    // Types without a range refuse both and keep value, type and sign, whatever
+    // sign word the value carries (a based literal's 0, a negative -1).
+    std::vector<StStdConstantVal> refused;
+    for (uint32_t t : {0, 5, 9, 13, 24, 25, 26, 27, 28, 29, 30, 33, 34, 35}) refused.emplace_back(t);
+    refused.emplace_back(ST_ANYOBJECT).setObjectIds(3, 4);
+    refused.emplace_back(ST_MEMADR).setSysAddr(0x1234);
+    refused.emplace_back(ST_STRUCTALARMID).SetLongVal(-5);
+    refused.emplace_back(ST_STRUCTTASKID).SetULongVal(9);
+    refused.push_back(literal("16#FF", 16));
+    refused.emplace_back().parseReal("-2.5");
+    auto state = [](const StStdConstantVal& v) {
+        uint8_t raw[8];
+        uint32_t type;
+        int32_t sign;
+        v.getRaw(raw, type, sign);
+        unsigned long long bits;
+        std::memcpy(&bits, raw, 8);
+        char text[64];
+        std::snprintf(text, sizeof text, "type %u sign %d value %016llx", type, sign, bits);
+        return std::string(text);
+    };
+    for (StStdConstantVal& v : refused) {
+        for (int32_t sign : {-1, 0, 1}) {
+            v.setSign(sign);
+            StStdConstantVal lo(v), hi(v);
+            EXPECT_FALSE(lo.setMin()) << state(v);
+            EXPECT_FALSE(hi.setMax()) << state(v);
+            EXPECT_EQ(state(v), state(lo));
+            EXPECT_EQ(state(v), state(hi));
+        }
+    }
 
     struct Small {
         const char* text;

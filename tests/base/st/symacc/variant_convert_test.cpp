@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/st/symacc/SyStSymbTable.h"
 #include "base/st/symacc/SyVariantConvert.h"
 #include "base/st/symacc/sy_decodehlp.h"
 #include "co/CoCrypt.h"
@@ -489,6 +490,79 @@ TEST(VariantConvert, SeededRoundTrips)
         std::unique_ptr<StConstantVal> fromText(v->clone());
         ASSERT_EQ(0u, SyVariantConvert::String2ConstVal(fromText.get(), text, nullptr)) << text.chars();
         EXPECT_TRUE(fromText->isEqual(*v)) << text.chars();
+    }
+}
+
+// Duration, date, time-of-day and date-and-time texts through the strict and
+// tolerant VARIANT forms, the text form and a symbol's value. A duration's
+// digits below a millisecond are dropped and the text taken; a text the
+// scanner refuses gives 11, one the literal refuses 65535 (101 for the
+// symbol), and a refused text leaves the value as it was.
+TEST(VariantConvert, TimeTextsThroughEveryForm)
+{
+    struct {
+        uint32_t type;
+        const char* text;
+        uint32_t code;
+        const char* back;  // the text the value gives back; null: the earlier one
+    } rows[] = {
+        {ST_TIME, "T#1s", 0, "T#1s"},
+        {ST_TIME, "T#1.5ms", 0, "T#1ms"},
+        {ST_TIME, "T#2s3.7ms", 0, "T#2s3ms"},
+        {ST_TIME, "TIME#1d2h0.999ms", 0, "T#1d2h"},
+        {ST_TIME, "T#49d17h2m47s295.9ms", 0, "T#49d17h2m47s295ms"},
+        {ST_TIME, "T#50d", 65535, nullptr},
+        {ST_TIME, "T#1s1000ms", 65535, nullptr},
+        {ST_TIME, "D#2001-01-01", 11, nullptr},
+        {ST_DATE, "DATE#2024-02-29", 0, "D#2024-02-29"},
+        {ST_DATE, "D#2023-02-29", 65535, nullptr},
+        {ST_DATE, "D#2001-1-1", 11, nullptr},
+        {ST_TOD, "TOD#12:00:00.5", 0, "TOD#12:0:0.500"},
+        {ST_TOD, "TIME_OF_DAY#0:0:1.05", 0, "TOD#0:0:1.050"},
+        {ST_TOD, "TOD#1:2:3.4567", 65535, nullptr},
+        {ST_TOD, "T#1s", 11, nullptr},
+        {ST_DT, "DT#1992-01-02-01:02:03.04", 0, "DT#1992-01-02-1:2:3.040"},
+        {ST_DT, "DT#2200-12-31-23:59:59.999", 0, "DT#2200-12-31-23:59:59.999"},
+        {ST_DT, "DT#2023-02-29-12:00:00", 65535, nullptr},
+        {ST_DT, "DT#1992-01-02-1:2:3.4567", 65535, nullptr},
+        {ST_DT, "D#1992-01-02", 11, nullptr},
+    };
+    // What each destination holds before.
+    const char* const earlier[] = {"T#7ms", "D#1992-01-07", "TOD#0:0:0.007", "DT#1992-01-07-0:0:0.007"};
+    auto bstrOf = [](VarGuard& g, const char* text) {
+        g.v.vt = VT_BSTR;
+        g.v.bstrVal = SysAllocString(tvp::ansiToWide(text).c_str());
+    };
+    SyStSymbTable table;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        const char* const want = r.back ? r.back : earlier[r.type - ST_TIME];
+        VarGuard in, was;
+        bstrOf(in, r.text);
+        bstrOf(was, earlier[r.type - ST_TIME]);
+        for (int form = 0; form < 3; ++form) {
+            SCOPED_TRACE(form);
+            Std v(r.type);
+            ASSERT_EQ(0u, SyVariantConvert::variant2StdVal(&v, was.v, true, nullptr));
+            const uint32_t code = form == 0   ? SyVariantConvert::variant2StdVal(&v, in.v, true, nullptr)
+                                  : form == 1 ? SyVariantConvert::variant2StdValEx(&v, in.v, true, nullptr)
+                                              : SyVariantConvert::String2ConstVal(&v, String(r.text), nullptr);
+            EXPECT_EQ(r.code, code);
+            VarGuard out;
+            ASSERT_EQ(0u, SyVariantConvert::stdVal2Variant(&out.v, true, &v, nullptr));
+            EXPECT_EQ(want, bstr(out.v));
+        }
+        StSymbEntryID sid;
+        const std::string name = "v" + std::to_string(&r - rows);
+        StSyBaseSymbEntry* e =
+            table.addEntry(name.c_str(), table.getGlobalVR(), table.getGlobalNR(), ST_KIND_GLOBVAR, sid);
+        ASSERT_TRUE(e);
+        e->setTypeID(StTypeID(r.type));
+        ASSERT_EQ(0u, table.setSymbolValue(sid, was.v, true, nullptr));
+        EXPECT_EQ(r.code ? 101u : 0u, table.setSymbolValue(sid, in.v, true, nullptr));
+        VarGuard out;
+        ASSERT_EQ(0u, table.getSymbolValue(sid, &out.v, true, nullptr));
+        EXPECT_EQ(want, bstr(out.v));
     }
 }
 
