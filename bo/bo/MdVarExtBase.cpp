@@ -194,6 +194,10 @@ void MdVarExtBase::repeated(uint32_t repeats)
 
 void MdVarExtBase::outOfRange(const char* lo, const char* hi) { report(MdVarExtMsg_Range, lo, hi); }
 
+// A value outside the type's range is reported (409) and stored all the
+// same, as a constant of the type: that holds the type's width only, so 256
+// as a BYTE holds 0 and 65537 as a WORD holds 1. The message is counted and
+// fails the step, so the cut value reaches no written section.
 VarValueEntry* MdVarExtBase::checkValueRange(int32_t value, uint32_t typeId, uint32_t kind, uint32_t repeats)
 {
     repeated(repeats);

@@ -222,7 +222,13 @@ StASMConstOperand* CpSymbTable::makeLiteralOperand(const String& literal, uint32
 {
     if (status() != CP_OK || !constants()) return nullptr;
     int st = 0;
-    StConstantVal* v = new StStdConstantVal(literal, typeId, 10, st);
+    // A real text is read untyped first: below the normal range it reads
+    // with the range status, which does not convert, where the typed reading
+    // would give a 0 of the type. Loss in the typing itself (0.1 as REAL)
+    // converts.
+    const bool real = typeId == ST_REAL || typeId == ST_LREAL;
+    StConstantVal* v = new StStdConstantVal(literal, real ? uint32_t(ST_ANYREAL) : typeId, 10, st);
+    if (real && st == 0) st = v->setType(typeId, false);
     if ((st != 0 && st != 2) || v->convertTo(typeId) != 0) {
         delete v;
         return nullptr;

@@ -350,6 +350,11 @@ void CpSymbTable::buildInitValue(StConstEntryID& cid, StTypeID tid, StConstantEl
     status = arrayInitValue(cid, tid, elemTid, count, *list);
 }
 
+// The elements go into the array's value as they were written, not typed
+// to the element type: an untyped literal stays ANYINT or ANYREAL with its
+// own sign word in every element type (BOOL, SINT, UDINT, REAL, LREAL
+// alike), and "bfsymb" writes it so. The element check has accepted it for
+// the type; the telegram converts it when it writes the array.
 int CpSymbTable::arrayInitValue(StConstEntryID& cid, StTypeID tid, StTypeID elemTid, uint32_t count,
                                 StConstantElemPtrList& list)
 {

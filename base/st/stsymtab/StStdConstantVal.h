@@ -41,7 +41,9 @@ public:
     // status 1 and leaves the value untyped. A parsed integer or real (also
     // a real read with loss, status 2) is then typed (setType without
     // normalising): 1 refused (the value stays untyped), 2 when the reading
-    // or the typing lost precision, else 0.
+    // or the typing lost precision, else 0. A caller to whom a reading out of
+    // range is a failure (a literal of a declaration or an operand) reads
+    // untyped (ST_ANYREAL), where status 2 is that range status alone.
     StStdConstantVal(const String& text, uint32_t typeId, int radix, int& status);
     // The same for typeId 14, 15 or 32 and a text whose value readPlainDecimal
     // read already: that value typed, with the status of the typing.

@@ -89,6 +89,11 @@ int StSymbTable::checkValue(const StConstantVal* value, StTypeID tid, bool inArr
     }
 }
 
+// An untyped literal answers 4 also when it fits its type exactly (300 as
+// INT, 16777215 as REAL): it is of no type yet, so it fits only once
+// converted, whatever it loses. 4 tells nothing wrong: addConstantElem
+// goes on for 0 and 4 alike, and the array initialiser's build, whose
+// status 4 carries it, is taken as 0 by its callers.
 int StSymbTable::checkConstantElem(const StConstantElem& elem, StTypeID tid, bool inArray) const
 {
     if (inError()) return 1;

@@ -45,6 +45,10 @@ TEST(VarExtBase, IntegerAndAcxRanges)
     ASSERT_TRUE(e && e->cid.isValid());
     EXPECT_EQ(1u, e->kind);
     EXPECT_EQ(ST_BYTE, constOf(t, e->cid)->getTypeId());
+    EXPECT_EQ(0, longOf(t, e->cid));  // a BYTE holds 256 cut to its byte
+    Entry w(t.checkValueRange(65537, ST_WORD, 1, 0));
+    EXPECT_EQ((Log{"count", "409 0 65535"}), t.take());
+    EXPECT_EQ(1, longOf(t, w->cid));
 
     Entry(t.checkValueRange(5, ST_DINT, 0, 2));
     EXPECT_EQ((Log{"count", "407 3"}), t.take());
@@ -68,7 +72,7 @@ TEST(VarExtBase, IntegerAndAcxRanges)
     EXPECT_EQ((Log{"count", "409 0 4294967295"}), t.take());
     Entry(t.checkAcxValueRange(-1e308, ST_LREAL, 0, 0));
     EXPECT_EQ(Log{}, t.take());
-    EXPECT_EQ(8, t.errors);
+    EXPECT_EQ(9, t.errors);
 }
 
 TEST(VarExtBase, ValueTexts)
@@ -81,6 +85,8 @@ TEST(VarExtBase, ValueTexts)
 
     Entry(t.parseValueText("1e39", ST_REAL, 0, 0));
     EXPECT_EQ((Log{"count", "409 -3.402823e+38 3.402823e+38", "count", "400"}), t.take());
+    Entry(t.parseValueText("-1e309", ST_LREAL, 0, 0));
+    EXPECT_EQ((Log{"count", "409 -1.797693e+308 1.797693e+308", "count", "400"}), t.take());
     Entry c(t.parseValueText("1.5", ST_INT, 0, 0));
     EXPECT_EQ((Log{"count", "413"}), t.take());
     ASSERT_TRUE(c->cid.isValid());

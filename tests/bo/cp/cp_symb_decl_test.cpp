@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "base/st/stsymtab/StSyEntryTable.h"
 #include "base/st/stsymtab/StSySymbEntry.h"
@@ -226,6 +227,10 @@ TEST(CpSymbDecl, AliasesAndVariableOperands)
     ASSERT_TRUE(lit);
     EXPECT_EQ(StTypeID(ST_INT), lit->getTID());
     EXPECT_EQ(nullptr, t.makeLiteralOperand("300", ST_SINT));  // does not fit
+    // Reals: loss in the typing converts; a text read out of range does not.
+    for (auto [text, type, converts] : {std::make_tuple("0.1", ST_REAL, true), std::make_tuple("1e-310", ST_REAL, false),
+                                        std::make_tuple("1e-310", ST_LREAL, false)})
+        EXPECT_EQ(converts, std::unique_ptr<StASMConstOperand>(t.makeLiteralOperand(text, type)) != nullptr) << text;
 }
 
 } // namespace

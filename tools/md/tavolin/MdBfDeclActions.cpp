@@ -81,11 +81,13 @@ MdBfValue* MdBfParser::literal(String* text, uint32_t typeId, int radix)
         const char* hash = std::strchr(text, '#');
         value = new StStdConstantVal(String(hash ? hash + 1 : text), typeId, radix, status);
     }
-    // 2: a real below the normal range, read with loss; its type decides
-    // later (an LREAL takes it as 0, a REAL refuses it).
-    if (status != 0 && status != 2) {
+    // A real below the normal range reads with the range status (2) as one
+    // above it does: out of range for every type, not a 0 of the variable's
+    // type nor an untyped array element.
+    if (status != 0) {
         delete value;
         error(506);
+        elems->refused = true;
         return elems;
     }
     elems->list.push_back(new StConstantElem(value));
@@ -99,6 +101,7 @@ MdBfValue* MdBfParser::rule132(String* text)
     if (!owned) return elems;
     if (owned->length() > int32_t(StStringConstantVal::MAX_LENGTH)) {
         error(506);
+        elems->refused = true;
         return elems;
     }
     int status = 0;
@@ -115,6 +118,7 @@ MdBfValue* MdBfParser::rule124(String* name)
     const StSymbEntryID sid = m_symbols->lookupSymbolEntry(*owned, m_validRange, m_nameRange);
     if (sid.isInvalid() || m_symbols->getEntryKind(sid) != ST_KIND_CONST) {
         error(511, owned.get());
+        elems->refused = true;
         return elems;
     }
     StConstEntryID cid;
@@ -128,6 +132,7 @@ MdBfValue* MdBfParser::rule122(MdBfValue* list, MdBfValue* value)
     std::unique_ptr<MdBfElems> to = mdBfTake<MdBfElems>(list);
     std::unique_ptr<MdBfElems> from = mdBfTake<MdBfElems>(value);
     to->list.splice(to->list.end(), from->list);
+    to->refused = to->refused || from->refused;
     return to.release();
 }
 
@@ -349,7 +354,9 @@ MdBfValue* MdBfParser::rule75(MdBfValue* values)
 {
     std::unique_ptr<MdBfElems> elems = mdBfTake<MdBfElems>(values);
     auto* init = new MdBfInit;
-    if (m_initType == ST_INVALID_TID || elems->list.empty()) return init;
+    // A value of the list was reported and left out: the rest is not what
+    // was written, and its message says why (not 507 for the count as well).
+    if (m_initType == ST_INVALID_TID || elems->list.empty() || elems->refused) return init;
     StConstantElemPtrList* list = &elems->list;
     int status = 0;
     StConstEntryID cid;

@@ -144,12 +144,14 @@ public:
     uint32_t next = 0;
 };
 
-// Constant elements: a literal, a value, a list of values.
+// Constant elements: a literal, a value, a list of values. refused: a value
+// of it was reported and left out, so the list is not the one written.
 class MdBfElems : public MdBfValue {
 public:
     static constexpr Kind kKind = KindElems;
     MdBfElems() : MdBfValue(kKind) {}
     StConstantElemPtrList list;
+    bool refused = false;
 };
 
 // An array initialiser built for its array type; the invalid CID when
@@ -305,8 +307,8 @@ private:
     // kind, which counts as empty); takes both.
     static MdBfValue* joined(MdBfValue* list, MdBfValue* next);
     // A literal of the text (a based literal's text after its "#") as a
-    // constant element; 506 and null when it does not convert (a real read
-    // with loss below the normal range converts).
+    // constant element; 506 and no element when it does not convert, also
+    // when a real is read with the range status (below the normal range).
     MdBfValue* literal(String* text, uint32_t typeId, int radix);
     // The variables of a name list declared with the type (and the type's
     // declaration, when it has one).

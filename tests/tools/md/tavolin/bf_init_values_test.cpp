@@ -118,12 +118,42 @@ TEST(BfInitValues, LiteralsByType)
         // As array elements: accepted, kept as written, typed in the telegram.
         {"a : ARRAY [0..1] OF REAL := [16#FFFFFFFF, 2147483647];", "a", {}, "",
          "0 1 31 0 4294967295 2147483647 0 1 31 1 2147483647 2147483647 ", "7=4294967296 7=2147483648 "},
-        // Reals at and below the normal range: an LREAL below it is 0, a
-        // REAL below it does not fit.
+        // Untyped in every element type: sign words as read, reals as ANYREAL.
+        {"a : ARRAY [0..1] OF SINT := [-1, 16#FF];", "a", {}, "",
+         "0 1 31 -1 1 2147483647 0 1 31 0 255 2147483647 "},
+        {"a : ARRAY [0..1] OF BOOL := [1, 0];", "a", {}, "", "0 1 31 1 1 2147483647 0 1 31 1 0 2147483647 "},
+        {"a : ARRAY [0..1] OF UDINT := [2#1, 7];", "a", {}, "", "0 1 31 0 1 2147483647 0 1 31 1 7 2147483647 "},
+        {"a : ARRAY [0..1] OF LREAL := [1.5, 2];", "a", {}, "", "0 1 32 1 1.5 2147483647 0 1 31 1 2 2147483647 "},
+        // Reals at the normal range convert. Read below it (a subnormal, or 0
+        // from a non-zero text), a literal is out of range for every type
+        // (506): a variable keeps its type's initial value, an array or array
+        // type is not declared. A real its type refuses after a good reading
+        // is 512.
         {"v : LREAL := 2.2250738585072014e-308;", "v", {}, "1 15 1 2.22507385850720138e-308"},
-        {"v : LREAL := 2.2250738585072011e-308;", "v", {}, "1 15 1 0"},
-        {"v : LREAL := 4.9e-324;", "v", {}, "1 15 1 0"},
-        {"v : REAL := 1e-310;", "v", {"512@1"}, "0 14 1 0"},
+        {"v : LREAL := 2.2250738585072011e-308;", "v", {"506@1"}, "0 15 1 0"},
+        {"v : LREAL := 4.9e-324;", "v", {"506@1"}, "0 15 1 0"},
+        {"v : LREAL := 1.0E-310;", "v", {"506@1"}, "0 15 1 0"},
+        {"v : LREAL := 1e-400;", "v", {"506@1"}, "0 15 1 0"},
+        {"v : REAL := 1.0E-310;", "v", {"506@1"}, "0 14 1 0"},
+        {"v : REAL := 1e-38;", "v", {"512@1"}, "0 14 1 0"},
+        {"v : BOOL := 1.0E-310;", "v", {"506@1"}, "0 1 1 0"},
+        {"v : SINT := 1.0E-310;", "v", {"506@1"}, "0 6 1 0"},
+        {"v : INT := 1.0E-310;", "v", {"506@1"}, "0 7 1 0"},
+        {"v : DINT := 1.0E-310;", "v", {"506@1"}, "0 8 1 0"},
+        {"v : USINT := 1.0E-310;", "v", {"506@1"}, "0 10 1 0"},
+        {"v : UINT := 1.0E-310;", "v", {"506@1"}, "0 11 1 0"},
+        {"v : UDINT := 1.0E-310;", "v", {"506@1"}, "0 12 1 0"},
+        {"v : DINT := 1.0;", "v", {"512@1"}, "0 8 1 0"},
+        {"a : ARRAY [0..1] OF LREAL := [1.0E-310, 1.0];", "a", {"506@1"}, "<none>"},
+        {"a : ARRAY [0..1] OF LREAL := [1.0, 4.9e-324];", "a", {"506@1"}, "<none>"},
+        {"a : ARRAY [0..1] OF REAL := [2(1.0E-310)];", "a", {"506@1"}, "<none>"},
+        {"a : ARRAY [0..2] OF DINT := [1, 1.0E-310, 1];", "a", {"506@1"}, "<none>"},
+        {"a : ARRAY [0..1] OF USINT := [1, 1.0E-310];", "a", {"506@1"}, "<none>"},
+        {"TYPE t : ARRAY [0..1] OF LREAL := [1.0E-310, 1.0];", "t", {"506@1"}, "<none>"},
+        // Any value of a list that is reported and left out: its message
+        // alone, not a count of values too.
+        {"a : ARRAY [0..1] OF DINT := [4294967296, 1];", "a", {"506@1"}, "<none>"},
+        {"a : ARRAY [0..1] OF INT := [1, nothing];", "a", {"511@1 nothing"}, "<none>"},
         // Enumerations take their enumerators only; a refused value leaves
         // the type's initial value, its first enumerator's constant.
         {kEnum + "v : e := 99;", "v", {"512@1"}, "1 8 1 5"},
