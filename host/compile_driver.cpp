@@ -402,16 +402,16 @@ bool tempDirectoryUsable()
 // Why a file the pre-compiler could not open (SOURCE, the ACX file) cannot
 // be opened, as ": reason" (the pre-compiler only says that it could not);
 // empty when it can be opened now.
-std::string openWords(const std::string& source)
+std::string openWords(const std::string& path)
 {
     struct stat st;
     int e = 0;
-    if (::stat(source.c_str(), &st) != 0) {
+    if (::stat(path.c_str(), &st) != 0) {
         e = errno;
     } else if (S_ISDIR(st.st_mode)) {
         e = EISDIR;
     } else {
-        const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             e = errno;
         else
@@ -917,14 +917,14 @@ bool Run::install()
 void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
 {
     // A file not read whole is not imported: the variables step, which
-    // would import it, reports that with message 0.
+    // imports once its own section compiled, reports that with message 0.
     const bool imports = m_o.sectionMethods && (kind == MdKindTO || kind == MdKindDvTO);
     for (const HostErrorDisplay::AcxNote& n : display.acxNotes()) {
         const char* const text = n.message == 1300 ? "ACX Fatal Error" : n.message == 1301 ? "ACX Error" : "ACX Warning";
         std::fprintf(stderr, "tavolin: the ACX file %s %s (%s %d)%s\n", m_o.acx.c_str(),
                      acxCodeWords(n.message, n.code, m_o.acx).c_str(), text, int(n.code),
-                     n.message == 1300 && imports ? ": nothing of it is imported, and the variables step says so "
-                                                    "with message 0"
+                     n.message == 1300 && imports ? ": nothing of it is imported, which the variables step reports "
+                                                    "as message 0 after its section compiled"
                                                   : "");
     }
 }

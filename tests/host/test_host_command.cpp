@@ -511,7 +511,8 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
     // read: the second tag is inside it).
     ASSERT_TRUE(writeFile(path("roots.acx"), file({compound(0, {block, compound(0, {})})})));
     const std::string misfit = "(the ACX file was not read or does not fit the source), object kind 1\n";
-    const std::string unread = ": nothing of it is imported, and the variables step says so with message 0\n";
+    const std::string unread =
+        ": nothing of it is imported, which the variables step reports as message 0 after its section compiled\n";
     struct {
         const char* acx;
         std::string step;     // the openSource line
