@@ -216,6 +216,69 @@ std::string hostStatusMeaning(const std::string& method, uint32_t status, bool a
 
 namespace {
 
+// Why a file the pre-compiler could not open (SOURCE, the ACX file) cannot
+// be opened, as ": reason" (the pre-compiler only says that it could not);
+// empty when it can be opened now.
+std::string openWords(const std::string& path)
+{
+    struct stat st;
+    int e = 0;
+    if (::stat(path.c_str(), &st) != 0) {
+        e = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+        e = EISDIR;
+    } else {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            e = errno;
+        else
+            ::close(fd);
+    }
+    return e ? ": " + errnoWords(e) : std::string();
+}
+
+// What the ACX reader's code in its message (1300 fatal: the read ended,
+// 1301 error: a part was skipped and the read went on) says of the file
+// acx, as the rest of a sentence that begins with the file's name.
+std::string acxCodeWords(uint32_t message, int32_t code, const std::string& acx)
+{
+    static const struct {
+        uint32_t message;
+        int32_t code;
+        const char* words;
+    } kCodes[] = {
+        {1300, 3, "was not read: a read of the reader was still running"},
+        {1300, 4, "was not read: the reader had no file system"},
+        {1300, 10, "was not read: the reader had no content handler"},
+        {1300, 11, "is not an ACX file: no \"AcX\" mark at its start"},
+        {1300, 48, "was not read: a digest was asked for without a digest object"},
+        {1301, 30, "holds a tag of an unknown type (skipped)"},
+        {1301, 31, "could not be digested (read without its digest)"},
+        {1301, 40, "holds a text that could not be held in memory (skipped)"},
+        {1301, 41, "holds an unsigned number that is not 1, 2, 4 or 8 bytes long (skipped)"},
+        {1301, 42, "holds a signed number that is not 1, 2, 4 or 8 bytes long (skipped)"},
+        {1301, 43, "holds a real number that is not 4 or 8 bytes long (skipped)"},
+        {1301, 44, "holds a tag beside its root tag (id 0), or a second root tag"},
+        {1301, 45, "holds an empty tag with a length (skipped)"},
+        {1301, 46, "is of another major format version than 2"},
+    };
+    struct stat st;
+    const bool found = ::stat(acx.c_str(), &st) == 0;
+    if (message == 1300 && code == 1) {
+        // The reader only says that it could not open the file.
+        return "cannot be opened" + openWords(acx);
+    }
+    if (message == 1300 && code == 2) {
+        // A directory opens for reading and gives no byte.
+        if (found && S_ISDIR(st.st_mode)) return "cannot be read: a directory";
+        if (found && S_ISREG(st.st_mode) && st.st_size == 0) return "is empty";
+        return "ends early: a header or a tag is cut short";
+    }
+    for (const auto& c : kCodes)
+        if (c.message == message && c.code == code) return c.words;
+    return "gave the reader's code " + std::to_string(code);
+}
+
 // An owned BSTR; a null one for an empty text.
 struct Bstr : OwnedBstr {
     // A path, by its bytes (the pre-compiler gets them back as they are).
@@ -397,69 +460,6 @@ bool tempDirectoryUsable()
     if (why.empty()) return true;
     std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why.c_str());
     return false;
-}
-
-// Why a file the pre-compiler could not open (SOURCE, the ACX file) cannot
-// be opened, as ": reason" (the pre-compiler only says that it could not);
-// empty when it can be opened now.
-std::string openWords(const std::string& path)
-{
-    struct stat st;
-    int e = 0;
-    if (::stat(path.c_str(), &st) != 0) {
-        e = errno;
-    } else if (S_ISDIR(st.st_mode)) {
-        e = EISDIR;
-    } else {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0)
-            e = errno;
-        else
-            ::close(fd);
-    }
-    return e ? ": " + errnoWords(e) : std::string();
-}
-
-// What the ACX reader's code in its message (1300 fatal: the read ended,
-// 1301 error: a part was skipped and the read went on) says of the file
-// acx, as the rest of a sentence that begins with the file's name.
-std::string acxCodeWords(uint32_t message, int32_t code, const std::string& acx)
-{
-    static const struct {
-        uint32_t message;
-        int32_t code;
-        const char* words;
-    } kCodes[] = {
-        {1300, 3, "was not read: a read of the reader was still running"},
-        {1300, 4, "was not read: the reader had no file system"},
-        {1300, 10, "was not read: the reader had no content handler"},
-        {1300, 11, "is not an ACX file: no \"AcX\" mark at its start"},
-        {1300, 48, "was not read: a digest was asked for without a digest object"},
-        {1301, 30, "holds a tag of an unknown type (skipped)"},
-        {1301, 31, "could not be digested (read without its digest)"},
-        {1301, 40, "holds a text that could not be held in memory (skipped)"},
-        {1301, 41, "holds an unsigned number that is not 1, 2, 4 or 8 bytes long (skipped)"},
-        {1301, 42, "holds a signed number that is not 1, 2, 4 or 8 bytes long (skipped)"},
-        {1301, 43, "holds a real number that is not 4 or 8 bytes long (skipped)"},
-        {1301, 44, "holds a tag beside its root tag (id 0), or a second root tag"},
-        {1301, 45, "holds an empty tag with a length (skipped)"},
-        {1301, 46, "is of another major format version than 2"},
-    };
-    struct stat st;
-    const bool found = ::stat(acx.c_str(), &st) == 0;
-    if (message == 1300 && code == 1) {
-        // The reader only says that it could not open the file.
-        return "cannot be opened" + openWords(acx);
-    }
-    if (message == 1300 && code == 2) {
-        // A directory opens for reading and gives no byte.
-        if (found && S_ISDIR(st.st_mode)) return "cannot be read: a directory";
-        if (found && S_ISREG(st.st_mode) && st.st_size == 0) return "is empty";
-        return "ends early: a header or a tag is cut short";
-    }
-    for (const auto& c : kCodes)
-        if (c.message == message && c.code == code) return c.words;
-    return "gave the reader's code " + std::to_string(code);
 }
 
 // ---------------------------------------------------------------------------
