@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Hostile use of the tavolin command: truncated and edited sources into an
 existing target, sources that lack sections of the target and fail a later
-step, a source of another kind, damaged targets, paths that name
+step, a source without a header section, a source of another kind, damaged targets, paths that name
 one file, a macro file that cannot be written, a full device, step lines
 nobody takes, signals during a long compile and a source of a million
 repeated end keywords; sources that cannot be read twice (a named pipe,
