@@ -3,6 +3,7 @@
 // written, and the run of the methods with their step lines.
 #include "host/compile_driver.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -214,6 +215,69 @@ std::string hostStatusMeaning(const std::string& method, uint32_t status, bool a
 }
 
 namespace {
+
+// Why a file the pre-compiler could not open (SOURCE, the ACX file) cannot
+// be opened, as ": reason" (the pre-compiler only says that it could not);
+// empty when it can be opened now.
+std::string openWords(const std::string& path)
+{
+    struct stat st;
+    int e = 0;
+    if (::stat(path.c_str(), &st) != 0) {
+        e = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+        e = EISDIR;
+    } else {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            e = errno;
+        else
+            ::close(fd);
+    }
+    return e ? ": " + errnoWords(e) : std::string();
+}
+
+// What the ACX reader's code in its message (1300 fatal: the read ended,
+// 1301 error: a part was skipped and the read went on) says of the file
+// acx, as the rest of a sentence that begins with the file's name.
+std::string acxCodeWords(uint32_t message, int32_t code, const std::string& acx)
+{
+    static const struct {
+        uint32_t message;
+        int32_t code;
+        const char* words;
+    } kCodes[] = {
+        {1300, 3, "was not read: a read of the reader was still running"},
+        {1300, 4, "was not read: the reader had no file system"},
+        {1300, 10, "was not read: the reader had no content handler"},
+        {1300, 11, "is not an ACX file: no \"AcX\" mark at its start"},
+        {1300, 48, "was not read: a digest was asked for without a digest object"},
+        {1301, 30, "holds a tag of an unknown type (skipped)"},
+        {1301, 31, "could not be digested (read without its digest)"},
+        {1301, 40, "holds a text that could not be held in memory (skipped)"},
+        {1301, 41, "holds an unsigned number that is not 1, 2, 4 or 8 bytes long (skipped)"},
+        {1301, 42, "holds a signed number that is not 1, 2, 4 or 8 bytes long (skipped)"},
+        {1301, 43, "holds a real number that is not 4 or 8 bytes long (skipped)"},
+        {1301, 44, "holds a tag beside its root tag (id 0), or a second root tag"},
+        {1301, 45, "holds an empty tag with a length (skipped)"},
+        {1301, 46, "is of another major format version than 2"},
+    };
+    struct stat st;
+    const bool found = ::stat(acx.c_str(), &st) == 0;
+    if (message == 1300 && code == 1) {
+        // The reader only says that it could not open the file.
+        return "cannot be opened" + openWords(acx);
+    }
+    if (message == 1300 && code == 2) {
+        // A directory opens for reading and gives no byte.
+        if (found && S_ISDIR(st.st_mode)) return "cannot be read: a directory";
+        if (found && S_ISREG(st.st_mode) && st.st_size == 0) return "is empty";
+        return "ends early: a header or a tag is cut short";
+    }
+    for (const auto& c : kCodes)
+        if (c.message == message && c.code == code) return c.words;
+    return "gave the reader's code " + std::to_string(code);
+}
 
 // An owned BSTR; a null one for an empty text.
 struct Bstr : OwnedBstr {
@@ -450,6 +514,12 @@ private:
     void compileBootFunctions(const Bstr& rc);
     void sectionMethods(LONG kind);
     void copyAll();
+    // Names the ACX file with what each of its reader's messages says of it.
+    void sayAcxNotes(const HostErrorDisplay& display, LONG kind) const;
+    // Whether the section "symb" of the working file, the system-variable
+    // table the variables are compiled against, is empty; false when that
+    // cannot be seen (TARGET holds no "symb").
+    bool systemTableEmpty();
     void mark(const char* what)
     {
         if (m_trace) m_trace(what, m_traceContext);
@@ -787,8 +857,15 @@ void Run::sectionMethods(LONG kind)
         hr = libraryCall([&] { return m_object->compileComments(rc.get(), &status); });
         step("compileComments", hr, status, m_o.rc.empty() && status != 0 ? ", the comment string tables need --rc" : "");
         hr = libraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
+        // Without the table the compiler cannot check a dynamic array (it
+        // gives message 0) and the import cannot load it.
+        std::string meaning;
+        if (hr == S_OK && status != 0 && systemTableEmpty())
+            meaning = hostStatusMeaning("compileVariables", uint32_t(status), !m_o.acx.empty()) +
+                      "; the section \"symb\" (the class provider's system-variable table) is missing or empty";
         step("compileVariables", hr, status,
-             m_o.rc.empty() && status != 0 ? ", the variable string tables need --rc" : "");
+             m_o.rc.empty() && status != 0 ? ", the variable string tables need --rc" : "",
+             meaning.empty() ? nullptr : meaning.c_str());
         hr = libraryCall([&] { return m_object->compileConnections(&status); });
         step("compileConnections", hr, status);
         hr = libraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
@@ -835,6 +912,44 @@ bool Run::install()
     }
     sigprocmask(SIG_SETMASK, &before, nullptr);
     return ok;
+}
+
+void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
+{
+    // A file not read whole is not imported: the variables step, which
+    // imports once its own section compiled, reports that with message 0.
+    const bool imports = m_o.sectionMethods && (kind == MdKindTO || kind == MdKindDvTO);
+    for (const HostErrorDisplay::AcxNote& n : display.acxNotes()) {
+        const char* const text = n.message == 1300 ? "ACX Fatal Error" : n.message == 1301 ? "ACX Error" : "ACX Warning";
+        std::fprintf(stderr, "tavolin: the ACX file %s %s (%s %d)%s\n", m_o.acx.c_str(),
+                     acxCodeWords(n.message, n.code, m_o.acx).c_str(), text, int(n.code),
+                     n.message == 1300 && imports ? ": nothing of it is imported, which the variables step reports "
+                                                    "as message 0 after its section compiled"
+                                                  : "");
+    }
+}
+
+bool Run::systemTableEmpty()
+{
+    // The working file is the pre-compiler's: its "symb" is seen through a
+    // copy into TARGET's working copy, which holds one. That copy is not
+    // put in place after the failed step, and the last step copies every
+    // section again.
+    IStream* s = nullptr;
+    if (FAILED(m_target->OpenStream(u"symb", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s)) || !s) return false;
+    s->Release();
+    s = nullptr;
+    const char* const names[] = {"symb", nullptr};
+    LONG status = 0;
+    const HRESULT hr = libraryCall([&] { return m_object->copySections(1, names, &status); }, false);
+    if (hr != S_OK || status != 0) return false;
+    STATSTG st;
+    bool empty = false;
+    if (SUCCEEDED(m_target->OpenStream(u"symb", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s)) && s) {
+        empty = SUCCEEDED(s->Stat(&st, STATFLAG_NONAME)) && st.cbSize.QuadPart == 0;
+        s->Release();
+    }
+    return empty;
 }
 
 // Every section TARGET holds is copied from the working file.
@@ -908,6 +1023,7 @@ int Run::compile()
         }
     }
     if (m_redo) return giveWay();
+    const LONG opened = SUCCEEDED(hr) ? status : LONG(MdStatusFailed);
     // With an object kind the source was split into the working file; a
     // failure after that is the ACX step's.
     const bool acxFailed = mdIsObjectKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
@@ -918,6 +1034,7 @@ int Run::compile()
         m_outputTrouble = ", the resource script " + m_o.rc + " was not written whole";
     step("openSource", hr, status, mdIsObjectKind(kind) ? ", object kind " + std::to_string(kind) : std::string(),
          acxFailed ? "the ACX file was not read or does not fit the source" : nullptr);
+    sayAcxNotes(display, kind);
     if (SUCCEEDED(hr)) {
         if (mdIsObjectKind(kind)) {
             if (m_o.sectionMethods) sectionMethods(kind);
@@ -944,14 +1061,25 @@ int Run::compile()
         return 1;
     }
     const char* const targetWas = m_isNew ? "not written" : "left as it was";
-    if (m_isNew && !mdIsObjectKind(kind)) {
+    // Why nothing of the compile is put in place; empty when it may be.
+    std::string why;
+    if (!mdIsObjectKind(kind) && opened == MdStatusNotFound) {
+        why = "cannot open the source " + m_o.source + openWords(m_source);
+    } else if (!mdIsObjectKind(kind) && (opened == MdStatusOk || opened == MdStatusWrongKind)) {
+        // A source that split without errors into no object at all: nothing
+        // of it would reach TARGET, only the resource script's entry 0xFFFE
+        // would change. It is refused like a source with errors.
+        why = "the source has no TO_HEADER, TP_HEADER, DV_TO_HEADER or DV_TP_HEADER section";
+        m_failed = true;
+    } else if (m_isNew && !mdIsObjectKind(kind)) {
         // Nothing of the source would reach TARGET: it would only be an
         // empty compound file.
-        std::fprintf(stderr, "tavolin: %s not written: the source gave no object kind%s\n", m_o.target.c_str(),
-                     either.c_str());
+        why = "the source gave no object kind";
     } else if (m_stepFailed) {
-        std::fprintf(stderr, "tavolin: %s %s: a step did not succeed%s\n", m_o.target.c_str(), targetWas,
-                     either.c_str());
+        why = "a step did not succeed";
+    }
+    if (!why.empty()) {
+        std::fprintf(stderr, "tavolin: %s %s: %s%s\n", m_o.target.c_str(), targetWas, why.c_str(), either.c_str());
     } else if (!hostFlushOutput(true)) {
         // A compile whose report did not reach its reader changes nothing.
         std::fprintf(stderr, "tavolin: %s %s: the step lines could not be written%s\n", m_o.target.c_str(),

@@ -117,7 +117,8 @@ using HostCompileTrace = void (*)(const char* mark, void* context);
 
 // Runs one compile with the library; the exit status of the command: 0 every
 // step ended with status 0; 1 a step reported errors or is not compiled into
-// the library, SOURCE (see SourceFile), TARGET, an output or standard output
+// the library, the source has no header section (no object kind, yet no
+// error), SOURCE (see SourceFile), TARGET, an output or standard output
 // could not be used or the library failed. TARGET, the resource script and the macro files change
 // only when every step that ran succeeded and standard output took the
 // step lines.

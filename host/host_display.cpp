@@ -1,6 +1,9 @@
 #include "host/host_display.h"
 
 #include <cinttypes>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/text.h"
@@ -27,18 +30,43 @@ HRESULT HostErrorDisplay::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
+// The reader's code is the one argument of its messages, which end the
+// line: "... Fehler 1300 ACX Fatal Error 2".
+void HostErrorDisplay::noteAcx(const std::string& line)
+{
+    static const struct {
+        uint32_t message;
+        const char* text;
+    } kReader[] = {{1300, " 1300 ACX Fatal Error "}, {1301, " 1301 ACX Error "}, {1302, " 1302 ACX Warning "}};
+    for (const auto& r : kReader) {
+        const size_t at = line.rfind(r.text);
+        if (at == std::string::npos) continue;
+        const char* digits = line.c_str() + at + std::strlen(r.text);
+        char* end = nullptr;
+        const long code = std::strtol(digits, &end, 10);
+        if (end == digits || *end || code < INT32_MIN || code > INT32_MAX) return;
+        const AcxNote note{r.message, int32_t(code)};
+        for (const AcxNote& n : m_acxNotes)
+            if (n.message == note.message && n.code == note.code) return;
+        // A reader has some twenty codes: a file cannot make the list long.
+        if (m_acxNotes.size() < 64) m_acxNotes.push_back(note);
+        return;
+    }
+}
+
 void HostErrorDisplay::show(BSTR text, LONG level)
 {
     const int l = slotOf(level);
     m_counts[l]++;
     m_received++;
     m_lastShown = printsMore();
-    if (!m_lastShown) return;
-    m_shown[l]++;
-    m_shownAll++;
     // UTF-8, with the paths in it (the source's, a file's of message 100)
     // as the bytes they are.
     std::string line = text ? tvp::wideToPath(text, tvp::u16len(text)) : std::string();
+    noteAcx(line);
+    if (!m_lastShown) return;
+    m_shown[l]++;
+    m_shownAll++;
     if (!m_sourceRead.empty() && line.compare(0, m_sourceRead.size(), m_sourceRead) == 0)
         line.replace(0, m_sourceRead.size(), m_sourceShown);
     line += '\n';

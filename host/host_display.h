@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/cm/cmerrdisplay.h"
 #include "platform/com.h"
@@ -47,6 +48,16 @@ public:
     // Prints "… and N more messages (counts by severity)" when messages
     // were held back by the limit: N messages, which stand for the counts.
     void printHeldBack() const;
+    // A message of the ACX reader (1300 fatal, 1301 error, 1302 warning)
+    // and the reader's code it carries.
+    struct AcxNote {
+        uint32_t message;
+        int32_t code;
+    };
+    // The ACX reader's messages received (not those held back by the limit,
+    // whose text is never made), each message and code once, in the order
+    // they came.
+    const std::vector<AcxNote>& acxNotes() const { return m_acxNotes; }
     // Where the messages go from now on (null: counted only).
     void setOutput(std::FILE* out) { m_out = out; }
     // A message that begins with the name read (the path the pre-compiler
@@ -86,6 +97,7 @@ private:
     };
 
     void show(BSTR text, LONG level);
+    void noteAcx(const std::string& line);
     // The count a message of the level goes to: an unknown level is an error's.
     static int slotOf(LONG level) { return level >= 0 && level < 4 ? int(level) : 2; }
     bool printsMore() const { return m_out && !(m_limit && m_shownAll >= m_limit); }
@@ -101,4 +113,5 @@ private:
     Counter m_counter;
     MoreCounter m_moreCounter;
     std::string m_sourceRead, m_sourceShown;
+    std::vector<AcxNote> m_acxNotes;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Hostile use of the tavolin command: truncated and edited sources into an
 existing target, sources that lack sections of the target and fail a later
-step, a source of another kind, damaged targets, paths that name
+step, a source without a header section, a source of another kind, damaged targets, paths that name
 one file, a macro file that cannot be written, a full device, step lines
 nobody takes, signals during a long compile and a source of a million
 repeated end keywords; sources that cannot be read twice (a named pipe,
@@ -216,11 +216,30 @@ for what, source in (
         ("the header alone and a broken INTERFACE", header + b"INTERFACE\n    CONNECTION broken\nEND_INTERFACE\n"),
         ("no INTERFACE, no alarms and a broken I/O part",
          without(without(axis, b"INTERFACE", b"END_INTERFACE"), b"ALARM_STRING_TABLE", b"END_ALARM").replace(
-             b"BEGIN_IO_DATA\n", b"BEGIN_IO_DATA\n    garbage )(\n"))):
+             b"BEGIN_IO_DATA\n", b"BEGIN_IO_DATA\n    garbage )(\n")),
+        # Every section but the header, without an error: no object kind,
+        # no step but the opening and the copy, and a failed compile all
+        # the same.
+        ("no header section", without(axis, b"TO_HEADER", b"END_TO_HEADER"))):
     write("d.tos", source)
     put_good("axis")
     p = run("d.tos", "axis.dsc")
-    check(expect_kept(p, "axis.dsc", good, what, good_all), f"{what}: no step failed: {p.stdout!r}")
+    if what != "no header section":
+        check(expect_kept(p, "axis.dsc", good, what, good_all), f"{what}: no step failed: {p.stdout!r}")
+        continue
+    # Into the existing target, and into a new one beside the outputs of
+    # the good compile.
+    for target in ("axis.dsc", None):
+        if target is None:
+            os.unlink(path("axis.dsc"))
+            p = run("d.tos", "axis.dsc")
+        said = "not written" if target is None else "left as it was"
+        check(p.returncode == 1 and b"no object kind" in p.stdout and
+              f"axis.dsc {said}: the source has no TO_HEADER, TP_HEADER, DV_TO_HEADER or DV_TP_HEADER section\n"
+              .encode() in p.stderr, f"{what} into {target or 'a new target'}: {p.stdout!r} {p.stderr!r}")
+        check(digests("axis") == [good if target else None] + good_all[1:],
+              f"{what} into {target or 'a new target'}: an output changed")
+        check(not leftovers(), f"{what}: left {leftovers()}")
 
 # A package source into a technology-object target.
 shutil.copy(path("good.dsc"), path("axis.dsc"))

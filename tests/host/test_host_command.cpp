@@ -322,8 +322,45 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
               "0 sections of the target\n");
     EXPECT_EQ(r.err, path("none.tos") + ": Fehler 100 File " + path("none.tos") +
                          " konnte nicht geöffnet werden\n"
-                         "tavolin: " + path("t.dsc") + " not written: the source gave no object kind\n");
+                         "tavolin: " + path("t.dsc") + " not written: cannot open the source " + path("none.tos") +
+                         ": no such file\n");
     EXPECT_FALSE(exists(path("t.dsc")));
+
+    // The pre-compiler says that it cannot open SOURCE (message 100), the
+    // command why, into a new target and into an existing one.
+    ::mkdir(path("dir.tos").c_str(), 0755);
+    std::ofstream(path("locked.tos")) << "TO_HEADER\nEND_TO_HEADER\n";
+    ::chmod(path("locked.tos").c_str(), 0);
+    {
+        Result made = run("compile '" + kAxis + "' -o '" + path("old.dsc") + "' --rc '" + path("old.rc") + "'" +
+                          kAxisVars.flag, kAxisVars.env);
+        ASSERT_EQ(made.exit, 0) << made.out << made.err;
+    }
+    const std::string old = readFile(path("old.dsc")), oldRc = readFile(path("old.rc"));
+    const bool root = ::geteuid() == 0;  // reads a file without permission
+    const struct {
+        const char* source;
+        const char* target;
+        const char* reason;
+    } unopened[] = {
+        {"none.tos", "old.dsc", "no such file"},     {"dir.tos", "new.dsc", "a directory"},
+        {"dir.tos", "old.dsc", "a directory"},       {"locked.tos", "new.dsc", "no permission"},
+        {"locked.tos", "old.dsc", "no permission"},
+    };
+    for (const auto& c : unopened) {
+        if (root && std::string(c.source) == "locked.tos") continue;
+        const bool isNew = std::string(c.target) == "new.dsc";
+        r = run("compile " + std::string(c.source) + " -o " + c.target + " --rc old.rc");
+        EXPECT_EQ(r.exit, 1) << c.source;
+        EXPECT_EQ(r.out.rfind("openSource: status 0xBE11001B (the source cannot be read)\n", 0), 0u) << r.out;
+        EXPECT_NE(r.err.find(std::string("tavolin: ") + c.target + (isNew ? " not written" : " left as it was") +
+                             ": cannot open the source " + c.source + ": " + c.reason + "\n"),
+                  std::string::npos)
+            << c.source << " " << c.target << ": " << r.err;
+        EXPECT_FALSE(exists(path("new.dsc")));
+        EXPECT_EQ(readFile(path("old.dsc")), old);
+        EXPECT_EQ(readFile(path("old.rc")), oldRc);
+    }
 
     std::ofstream(path("plain.txt")) << "not a compound file";
     r = run("compile '" + kAxis + "' -o '" + path("plain.txt") + "'");
@@ -446,10 +483,13 @@ TEST(HostText, CommandLineTextsAndMessageBytes)
     std::free(shown);
 }
 
+// The ACX file is read whole, then its header checked; what the reader
+// finds wrong is said of the file by name, in words for its code.
 TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
 {
     using namespace acxtest;
-    const Bytes good = file({compound(0, {compound(2144, {str(67, "Achse"), compound(2147, {u8(2122, 2)})})})});
+    const Bytes block = compound(2144, {str(67, "Achse"), compound(2147, {u8(2122, 2)})});
+    const Bytes good = file({compound(0, {block})});
     // Made for version 3 of the axis type (the source is 2.1).
     const Bytes newer = file({compound(
         0, {compound(2144, {compound(2145, {str(2121, "5A3C2E108B414C7D9E2F1A6B3C4D5E60"), u8(2122, 3)})})})});
@@ -459,27 +499,66 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
     ASSERT_TRUE(writeFile(path("newer.acx"), newer));
     ASSERT_TRUE(writeFile(path("cut.acx"), cut));
     ASSERT_TRUE(writeFile(path("magic.acx"), Bytes{'a', 'c', 'x', 0, 0, 2, 0, 0}));
+    std::ofstream(path("empty.acx")).close();
+    ::mkdir(path("dir.acx").c_str(), 0755);
+    // Faults the reader skips and reads on after (a header of version 3.0,
+    // numbers of odd lengths, a tag of type 6, an empty tag with a length).
+    ASSERT_TRUE(writeFile(path("v3.acx"), file({compound(0, {block})}, 0x0300)));
+    ASSERT_TRUE(writeFile(path("odd.acx"),
+                          file({compound(0, {block, tag(9, AcxTypeUnsigned, {1, 2, 3}), tag(9, AcxTypeSigned, {1, 2, 3}),
+                                             tag(9, AcxTypeReal, {1, 2}), tag(9, 6, {1}), tag(9, AcxTypeEmpty, {1})})})));
+    // A tag beside the root, after it is read (bytes after the root are not
+    // read: the second tag is inside it).
+    ASSERT_TRUE(writeFile(path("roots.acx"), file({compound(0, {block, compound(0, {})})})));
     const std::string misfit = "(the ACX file was not read or does not fit the source), object kind 1\n";
+    const std::string unread =
+        ": nothing of it is imported, which the variables step reports as message 0 after its section compiled\n";
     struct {
         const char* acx;
         std::string step;     // the openSource line
         const char* message;  // on standard error, or null for none
+        std::string said;     // the command's line on the file ("": none)
     } const cases[] = {
-        {"good.acx", "openSource: ok, object kind 1\n", nullptr},
-        {"newer.acx", "openSource: status 0xBE11008D " + misfit, "Fehler 1202 "},
+        {"good.acx", "openSource: ok, object kind 1\n", nullptr, ""},
+        {"newer.acx", "openSource: status 0xBE11008D " + misfit, "Fehler 1202 ", ""},
         // A file that is missing or cut is not checked.
-        {"missing.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 1\n"},
-        {"cut.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 2\n"},
-        {"magic.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 11\n"},
+        {"missing.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 1\n",
+         "missing.acx cannot be opened: no such file (ACX Fatal Error 1)" + unread},
+        {"cut.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 2\n",
+         "cut.acx ends early: a header or a tag is cut short (ACX Fatal Error 2)" + unread},
+        {"empty.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 2\n",
+         "empty.acx is empty (ACX Fatal Error 2)" + unread},
+        {"dir.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 2\n",
+         "dir.acx cannot be read: a directory (ACX Fatal Error 2)" + unread},
+        {"magic.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 11\n",
+         "magic.acx is not an ACX file: no \"AcX\" mark at its start (ACX Fatal Error 11)" + unread},
+        // Eight bytes and no mark: the endless file is not read on.
+        {"/dev/zero", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 11\n",
+         "/dev/zero is not an ACX file: no \"AcX\" mark at its start (ACX Fatal Error 11)" + unread},
+        {"v3.acx", "openSource: ok, object kind 1\n", "Fehler 1301 ACX Error 46\n",
+         "v3.acx is of another major format version than 2 (ACX Error 46)\n"},
+        {"odd.acx", "openSource: ok, object kind 1\n", "Fehler 1301 ACX Error 41\n",
+         "odd.acx holds an unsigned number that is not 1, 2, 4 or 8 bytes long (skipped) (ACX Error 41)\n"
+         "tavolin: the ACX file odd.acx holds a signed number that is not 1, 2, 4 or 8 bytes long (skipped) "
+         "(ACX Error 42)\n"
+         "tavolin: the ACX file odd.acx holds a real number that is not 4 or 8 bytes long (skipped) (ACX Error 43)\n"
+         "tavolin: the ACX file odd.acx holds a tag of an unknown type (skipped) (ACX Error 30)\n"
+         "tavolin: the ACX file odd.acx holds an empty tag with a length (skipped) (ACX Error 45)\n"},
+        {"roots.acx", "openSource: ok, object kind 1\n", "Fehler 1301 ACX Error 44\n",
+         "roots.acx holds a tag beside its root tag (id 0), or a second root tag (ACX Error 44)\n"},
     };
     for (const auto& c : cases) {
-        const std::string target = std::string(c.acx) + ".dsc";
+        const std::string target = std::string(c.acx == std::string("/dev/zero") ? "zero" : c.acx) + ".dsc";
         Result r = run("compile '" + kAxis + "' -o " + target + " --acx " + c.acx);
         EXPECT_EQ(r.out.rfind(c.step, 0), 0u) << c.acx << r.out;
         if (c.message)
             EXPECT_NE(r.err.find(c.message), std::string::npos) << c.acx << r.err;
         else
             EXPECT_EQ(r.err.find("ACX"), std::string::npos) << r.err;
+        if (c.said.empty())
+            EXPECT_EQ(r.err.find("tavolin: the ACX file"), std::string::npos) << r.err;
+        else
+            EXPECT_NE(r.err.find("\ntavolin: the ACX file " + c.said), std::string::npos) << c.acx << r.err;
         // Without --rc the string-table steps fail, so no new target is
         // left behind.
         EXPECT_FALSE(exists(path(target))) << c.acx;
@@ -500,6 +579,19 @@ TEST_F(HostCommand, AcxImportWithoutAVariablesSectionNamesIt)
     EXPECT_EQ(r.err, "bare.tos: Fehler 101 Sektion Variablen konnte nicht geöffnet werden\n"
                      "tavolin: bare.dsc not written: a step did not succeed; "
                      "bare.m4h and bare.m4c not written either\n");
+
+    // A variables section the compiler takes without the system-variable
+    // table, whose import cannot do without it: the step names the table.
+    std::ofstream(path("configs.tos")) << "TO_HEADER\n  TOTYPE := {5A3C2E10-8B41-4C7D-9E2F-1A6B3C4D5E60}, 2.1;\n"
+                                          "  DATE := DT#2004-01-01;\nEND_TO_HEADER\n"
+                                          "CONFIGS\n  1 \"Standard\"\n  DEFAULT(1)\nEND_CONFIGS\n";
+    const Result c = run("compile configs.tos -o configs.dsc --rc configs.rc --acx axis.acx");
+    EXPECT_EQ(c.exit, 1);
+    EXPECT_NE(c.out.find("\ncompileVariables: status 0xBE11001B (its temporary stream is missing or unreadable, or "
+                         "the ACX import could not read the system-variable table or a section; the section \"symb\" "
+                         "(the class provider's system-variable table) is missing or empty)\n"),
+              std::string::npos)
+        << c.out;
 }
 
 TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
@@ -662,25 +754,40 @@ TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
 
 // With flag 0 the stand-in class provider beside libtavolin.so compiles the
 // system variables of a technology object and the system functions of a
-// package and a device; the step says what it ran through.
+// package and a device; the step says what it ran through. The variables
+// are compiled against the table it writes as "symb": without one the
+// variables step says that it is missing (the compiler only gives message
+// 0), and a recompile takes the one TARGET holds.
 TEST_F(HostCommand, ClassProviderStepsRunThroughTheStandIn)
 {
     const std::string log = path("clsprv.log");
+    const std::string noTable = "compileVariables: status 0xBE11000B (the section has errors or its results could "
+                                "not be written; the section \"symb\" (the class provider's system-variable table) "
+                                "is missing or empty)\n";
     const struct {
         const char* source;
         const char* method;
-    } cases[] = {{"axis.tos", "compileSysVars"}, {"motion.tps", "compileSysFunctions"},
-                 {"controller.dvs", "compileSysFunctions"}};
+        std::string env;        // the table for the stand-in
+        std::string variables;  // the variables step's line ("": none)
+    } cases[] = {{"axis.tos", "compileSysVars", "", noTable},
+                 {"axis.tos", "compileSysVars", kAxisVars.env, "compileVariables: ok\n"},
+                 {"axis.tos", "compileSysVars", "", "compileVariables: ok\n"},
+                 {"motion.tps", "compileSysFunctions", "", ""},
+                 {"controller.dvs", "compileSysFunctions", "", ""}};
     for (const auto& c : cases) {
         ::unlink(log.c_str());
         const std::string source = std::string(TV_SOURCE_DIR) + "/examples/" + c.source;
-        Result r = run("compile '" + source + "' -o '" + path(std::string(c.source) + ".dsc") + "' --flag 0",
-                       "TVCLSPRV_LOG='" + log + "'");
+        Result r = run("compile '" + source + "' -o '" + path(std::string(c.source) + ".dsc") + "' --rc '" +
+                           path(std::string(c.source) + ".rc") + "' --flag 0",
+                       c.env + " TVCLSPRV_LOG='" + log + "'");
         const std::string line = std::string(c.method) + ": ok, through the class provider ";
         EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("libtvclsprv.so\n"), std::string::npos) << r.out;
         EXPECT_EQ(r.out.find("skipped:"), std::string::npos) << r.out;
         EXPECT_NE(readFile(log).find(std::string("call ") + c.method + "\n"), std::string::npos) << c.source;
+        if (c.variables.empty()) continue;
+        EXPECT_NE(r.out.find("\n" + c.variables), std::string::npos) << r.out;
+        EXPECT_EQ(r.exit, c.variables == noTable ? 1 : 0) << r.out << r.err;
     }
 }
 
