@@ -837,16 +837,26 @@ bool Run::install()
     return ok;
 }
 
-// Every section TARGET holds is copied from the working file.
+// Every section TARGET holds is copied from the working file. The sections
+// are named to the pre-compiler in code page 1252: one whose name has a
+// character the code page lacks cannot be named, and as no step writes it
+// (every section a step writes has an ASCII name) it stays in TARGET as it
+// is, under its own name.
 void Run::copyAll()
 {
     std::vector<std::string> names;
+    size_t kept = 0;
     IEnumSTATSTG* e = nullptr;
     if (SUCCEEDED(m_target->EnumElements(0, nullptr, 0, &e)) && e) {
         STATSTG st;
         ULONG got = 0;
         while (e->Next(1, &st, &got) == S_OK && got == 1) {
-            if (st.type == STGTY_STREAM && st.pwcsName) names.push_back(tvp::wideToAnsi(st.pwcsName));
+            if (st.type == STGTY_STREAM && st.pwcsName) {
+                if (const std::string name = tvp::wideToAnsi(st.pwcsName); tvp::ansiToWide(name) == st.pwcsName)
+                    names.push_back(name);
+                else
+                    ++kept;
+            }
             CoTaskMemFree(st.pwcsName);
         }
         e->Release();
@@ -857,7 +867,11 @@ void Run::copyAll()
     ptrs.push_back(nullptr);
     LONG status = 0;
     HRESULT hr = libraryCall([&] { return m_object->copySections(SHORT(names.size()), ptrs.data(), &status); });
-    step("copySections", hr, status, ", " + std::to_string(names.size()) + " sections of the target");
+    std::string extra = ", " + std::to_string(names.size() + kept) + " sections of the target";
+    if (kept)
+        extra += " (" + std::to_string(kept) + " kept as " + (kept == 1 ? "it is: its name is" : "they are: their names are") +
+                 " not in code page 1252)";
+    step("copySections", hr, status, extra);
 }
 
 int Run::compile()
