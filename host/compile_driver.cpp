@@ -378,6 +378,40 @@ bool pathsApart(const HostCompileOptions& o)
     return true;
 }
 
+// A file name as the messages show a long token: whole up to 1 024 bytes,
+// else its first 40 bytes and an ellipsis.
+std::string shownName(const std::string& name)
+{
+    return name.size() <= 1024 ? name : name.substr(0, 40) + "\xE2\x80\xA6";
+}
+
+// False with a message when the last part of the name of an output (TARGET,
+// the resource script, a macro file) is longer than its directory takes:
+// refused before anything is written, not after every step ran.
+bool namesFit(const HostCompileOptions& o)
+{
+    const struct {
+        std::string path;
+        const char* role;
+    } outputs[] = {{o.target, "TARGET"},
+                   {o.rc, "the resource script"},
+                   {o.impl + ".m4h", "a macro file"},
+                   {o.impl + ".m4c", "a macro file"}};
+    for (const auto& out : outputs) {
+        const size_t slash = out.path.rfind('/');
+        const std::string name = slash == std::string::npos ? out.path : out.path.substr(slash + 1);
+        const long most = ::pathconf(hostDirOf(out.path).c_str(), _PC_NAME_MAX);
+        // A directory that cannot be asked is said by the step that needs it.
+        if (most < 0 || name.size() <= size_t(most)) continue;
+        std::fprintf(stderr,
+                     "tavolin: cannot write %s %s: its name has %zu bytes, more than its directory takes (%ld); "
+                     "nothing is compiled\n",
+                     out.role, shownName(name).c_str(), name.size(), most);
+        return false;
+    }
+    return true;
+}
+
 // False with a message when the directory of the temporary files cannot be
 // used: nothing could be compiled without it.
 bool tempDirectoryUsable()
@@ -1110,7 +1144,7 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
 
 bool hostCompilePathsUsable(const HostCompileOptions& o)
 {
-    return pathsApart(o) && tempDirectoryUsable();
+    return pathsApart(o) && namesFit(o) && tempDirectoryUsable();
 }
 
 int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)

@@ -94,7 +94,9 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o);
 
 // False with a message when two of SOURCE, TARGET, the ACX file, the
 // resource script, BASE.m4h and BASE.m4c name one file (links followed), or
-// when the directory of the temporary files cannot be used.
+// when the name of TARGET, the resource script or a macro file is longer
+// than its directory takes, or when the directory of the temporary files
+// cannot be used.
 bool hostCompilePathsUsable(const HostCompileOptions& o);
 
 // The signals that end the command by default and that it catches to clean
