@@ -27,6 +27,7 @@
 #include "platform/guid.h"
 #include "platform/nameclassifier.h"
 #include "platform/storage.h"
+#include "platform/tempnames.h"
 #include "platform/text.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
 
@@ -35,6 +36,46 @@ std::string hostHex(uint32_t v)
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", unsigned(v));
     return buf;
+}
+
+namespace {
+
+// The library's record of its last failure to make or write a file; null
+// for a library without it.
+HostLibrary::TakeFileFailure g_takeFileFailure = nullptr;
+
+// The directory a failure was in, in words: the directory of temporary
+// files as the user named it for the private one (or anything in it).
+std::string failureDirWords(const std::string& dir)
+{
+    const std::string temps = hostTempDir();
+    char real[PATH_MAX];
+    const std::string realTemps = ::realpath(temps.c_str(), real) ? real : temps;
+    auto within = [&dir](const std::string& top) {
+        return dir.compare(0, top.size(), top) == 0 && (dir.size() == top.size() || dir[top.size()] == '/');
+    };
+    if (within(temps) || within(realTemps)) {
+        const char* env = std::getenv("TMPDIR");
+        return "the directory of temporary files " + hostTempDirShown() + (env && *env ? " (TMPDIR)" : "");
+    }
+    return dir;
+}
+
+}  // namespace
+
+std::string hostFileFailure()
+{
+    char dir[PATH_MAX] = "";
+    int err = g_takeFileFailure ? g_takeFileFailure(dir, sizeof dir) : 0;
+    char own[PATH_MAX] = "";
+    const int ownErr = tvp::takeFileFailure(own, sizeof own);
+    if (!err) {
+        err = ownErr;
+        std::memcpy(dir, own, sizeof dir);
+    }
+    if (!err) return std::string();
+    const std::string where = *dir ? " in " + failureDirWords(dir) : std::string();
+    return ", a file" + where + " could not be made or written: " + errnoWords(err);
 }
 
 namespace {
@@ -297,6 +338,7 @@ template <class F>
 HRESULT libraryCall(F&& call, bool keepOutput = true)
 {
     LibraryOutput output(keepOutput);
+    hostFileFailure();  // a failure before the call is not the call's
     return call();
 }
 
@@ -495,6 +537,7 @@ private:
     TargetFile m_file;
     CompileOutputs m_outputs;   // the resource script and the macro files
     std::string m_outputTrouble;  // for the next step line: an output was not written whole
+    std::string m_fileFailure;    // for the next step line: why a file could not be made (hostFileFailure)
     IStorage* m_target = nullptr;
     IMC_Tavolin* m_object = nullptr;
     bool m_failed = false;      // the exit status is 1
@@ -603,9 +646,10 @@ bool Run::openTarget()
         if (!make) make = makeEmptyCompoundFile;
         const bool made = m_file.createNew([&](const char* path) {
             uint32_t r = FS_FAILED;
+            hostFileFailure();
             if (make(path, r)) return true;
-            std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)\n",
-                         m_o.target.c_str(), unsigned(r));
+            std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)%s\n",
+                         m_o.target.c_str(), unsigned(r), hostFileFailure().c_str());
             return false;
         });
         if (!made) return false;
@@ -725,10 +769,15 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& g
     const std::string cannot = m_outputs.stepCannotWrite() + m_outputTrouble;
     const bool cannotWrite = !cannot.empty();
     const bool ok = hr == S_OK && status == 0 && !cannotWrite;
+    // A step that failed for a file it could not make says the system's
+    // reason, which its status does not carry.
+    const std::string why = m_fileFailure.empty() ? hostFileFailure() : m_fileFailure;
+    m_fileFailure.clear();
     // A step that failed wrote nothing anyone gets: the files it wrote are
     // not named.
     const std::string wrote = ok ? m_outputs.stepWrote() : std::string();
-    const std::string extra = given + (wrote.empty() ? std::string() : ", " + std::string(verb) + " " + wrote) + cannot;
+    const std::string extra = given + (wrote.empty() ? std::string() : ", " + std::string(verb) + " " + wrote) + cannot +
+                              (ok || hr == E_NOTIMPL ? std::string() : why);
     m_outputs.mark();
     m_outputTrouble.clear();
     if (hr == E_NOTIMPL) {
@@ -940,9 +989,12 @@ int Run::compile()
     HRESULT hr;
     {
         LibraryOutput output(true);
+        hostFileFailure();
         hr = m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
                                   USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask), &kind,
                                   &status);
+        // Taken before the kind is confirmed, which calls the library again.
+        m_fileFailure = hostFileFailure();
         m_redo = m_assumedKind != MdKindNone && !assumedKindHolds(kind);
         if (m_redo) output.drop();
         display.setOutput(stderr);
@@ -1031,6 +1083,7 @@ bool HostLibrary::load()
     }
     // Optional: a library without it leaves its temporary files to itself.
     m_removeTempFiles = reinterpret_cast<RemoveTempFiles>(GetProcAddress(m_module, "TvRemoveTempFiles"));
+    g_takeFileFailure = reinterpret_cast<TakeFileFailure>(GetProcAddress(m_module, "TvTakeFileFailure"));
     return true;
 }
 

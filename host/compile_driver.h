@@ -46,6 +46,7 @@ std::string hostStatusMeaning(const std::string& method, uint32_t status, bool a
 class HostLibrary {
 public:
     using RemoveTempFiles = void (*)();
+    using TakeFileFailure = int (*)(char* dir, size_t size);
 
     // Loads the library and binds its exports; false with a message on
     // standard error.
@@ -71,6 +72,13 @@ private:
     PFN_DllUnregisterServer m_unregister = nullptr;
     RemoveTempFiles m_removeTempFiles = nullptr;
 };
+
+// Why a file could not be made or written since the last call, in the
+// library (its last failure) or else in this process: ", a file in the
+// directory of temporary files DIR (TMPDIR) could not be made or written:
+// no space left on the device", or in the directory it was in; empty when
+// none failed. Forgets it.
+std::string hostFileFailure();
 
 // The arguments of `tavolin compile`.
 struct HostCompileOptions {

@@ -289,6 +289,63 @@ for limit in (200, 1000, 1500, 2000, 4000, 8000, 12000, 14000, 14336, 16000):
           f"a device full at {limit} bytes: exit status {p.returncode}, {p.stdout!r} {p.stderr[-300:]!r}")
     check(not leftovers(), f"a device full at {limit} bytes: left {leftovers()}")
 
+# A file the compile cannot make is blamed on its cause: with too few
+# descriptors, and in a TMPDIR on a small device filled to several levels (a
+# tmpfs, where the command may mount one), each line that says a working
+# file, a descriptor file or a temporary file could not be made or opened
+# ends in the system's reason and where; into a new target and into an
+# existing one, a compile that fails changes nothing and leaves nothing.
+def blamed(p, reason):
+    said = [line for line in (p.stdout + p.stderr).split(b"\n") if b"cannot create a descriptor file" in line or
+            b"(no working file could be made" in line or b"temporary file could not be opened" in line or
+            b"temporary descriptor could not be opened" in line]
+    return said, [line for line in said if not line.endswith(reason)]
+
+
+def blame_cases(what, levels, prepare, reason, tmp=None):
+    """Compiles at each level (prepare(level) in the child, or before it
+    when tmp is given) into an existing and a new target."""
+    seen = 0
+    for level in levels:
+        if tmp:
+            prepare(level)
+        for target in ("full.dsc", "fnew.dsc"):
+            stem = os.path.splitext(target)[0]
+            put_good("full")
+            for ext in OUTPUTS:
+                if os.path.exists(path("fnew" + ext)):
+                    os.remove(path("fnew" + ext))
+            before = digests(stem)
+            p = run(AXIS, target, tmp=tmp, preexec_fn=None if tmp else lambda level=level: prepare(level))
+            said, unblamed = blamed(p, reason)
+            seen += len(said)
+            case = f"{what} {level} into {target}"
+            check(p.returncode in (0, 1) and not unblamed, f"{case}: {p.returncode} {unblamed} {p.stderr[-300:]!r}")
+            check(p.returncode == 0 or digests(stem) == before, f"{case}: a file changed")
+            check(not leftovers() and not (tmp and os.listdir(tmp)), f"{case}: left {leftovers()}")
+    check(seen > 0, f"{what}: no line said that a file could not be made")
+
+
+blame_cases("descriptors:", range(5, 14), lambda n: resource.setrlimit(resource.RLIMIT_NOFILE, (n, n)),
+            b"could not be made or written: too many open files")
+small = path("small")
+os.mkdir(small)
+if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small], capture_output=True).returncode == 0:
+    try:
+        tmp = os.path.join(small, "tmp")
+        os.mkdir(tmp)
+
+        def fill(kb):
+            with open(os.path.join(small, "fill"), "wb") as f:
+                f.write(b"\0" * 1024 * kb)
+        blame_cases("a TMPDIR of 64 KB filled to KB", range(40, 64), fill,
+                    b"in the directory of temporary files " + tmp.encode() + b" (TMPDIR) could not be made or "
+                    b"written: no space left on the device", tmp)
+    finally:
+        subprocess.run(["umount", small])
+else:
+    print("skipped: a TMPDIR on a full device (no tmpfs can be mounted here)")
+
 # Step lines that standard output does not take: exit 1, said on standard
 # error, and nothing written.
 put_good("axis")
