@@ -326,8 +326,15 @@ def blame_cases(what, levels, prepare, reason, tmp=None):
     check(seen > 0, f"{what}: no line said that a file could not be made")
 
 
-blame_cases("descriptors:", range(5, 14), lambda n: resource.setrlimit(resource.RLIMIT_NOFILE, (n, n)),
-            b"could not be made or written: too many open files")
+# A sanitizer's runtime needs descriptors of its own to check the program
+# (it reports types it cannot check as faults): not with so few.
+with open(TAVOLIN, "rb") as f:
+    sanitized = b"__asan_init" in f.read()
+if sanitized:
+    print("skipped: too few descriptors (the command is built with sanitizers)")
+else:
+    blame_cases("descriptors:", range(5, 14), lambda n: resource.setrlimit(resource.RLIMIT_NOFILE, (n, n)),
+                b"could not be made or written: too many open files")
 small = path("small")
 os.mkdir(small)
 if shutil.which("mount") and subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small],
