@@ -91,6 +91,7 @@ String createTempName(bool unique)
     std::string tmpl = tempDirectory() + "/" + prefix + "XXXXXX";
     int fd = ::mkostemp(&tmpl[0], O_CLOEXEC);   // exclusive, mode 0600
     if (fd < 0) {
+        tvp::noteFileFailure(errno, tempDirectory().c_str());
         TV_TRACE(4, kSource, "createTempName", "error creating a temporary file %s: %s", tmpl.c_str(),
                  std::strerror(errno));
         return String();

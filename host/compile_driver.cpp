@@ -28,6 +28,7 @@
 #include "platform/guid.h"
 #include "platform/nameclassifier.h"
 #include "platform/storage.h"
+#include "platform/tempnames.h"
 #include "platform/text.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
 
@@ -36,6 +37,46 @@ std::string hostHex(uint32_t v)
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", unsigned(v));
     return buf;
+}
+
+namespace {
+
+// The library's record of its last failure to make or write a file; null
+// for a library without it.
+HostLibrary::TakeFileFailure g_takeFileFailure = nullptr;
+
+// The directory a failure was in, in words: the directory of temporary
+// files as the user named it for the private one (or anything in it).
+std::string failureDirWords(const std::string& dir)
+{
+    const std::string temps = hostTempDir();
+    char real[PATH_MAX];
+    const std::string realTemps = ::realpath(temps.c_str(), real) ? real : temps;
+    auto within = [&dir](const std::string& top) {
+        return dir.compare(0, top.size(), top) == 0 && (dir.size() == top.size() || dir[top.size()] == '/');
+    };
+    if (within(temps) || within(realTemps)) {
+        const char* env = std::getenv("TMPDIR");
+        return "the directory of temporary files " + hostTempDirShown() + (env && *env ? " (TMPDIR)" : "");
+    }
+    return dir;
+}
+
+}  // namespace
+
+std::string hostFileFailure()
+{
+    char dir[PATH_MAX] = "";
+    int err = g_takeFileFailure ? g_takeFileFailure(dir, sizeof dir) : 0;
+    char own[PATH_MAX] = "";
+    const int ownErr = tvp::takeFileFailure(own, sizeof own);
+    if (!err) {
+        err = ownErr;
+        std::memcpy(dir, own, sizeof dir);
+    }
+    if (!err) return std::string();
+    const std::string where = *dir ? " in " + failureDirWords(dir) : std::string();
+    return ", a file" + where + " could not be made or written: " + errnoWords(err);
 }
 
 namespace {
@@ -361,6 +402,7 @@ template <class F>
 HRESULT libraryCall(F&& call, bool keepOutput = true)
 {
     LibraryOutput output(keepOutput);
+    hostFileFailure();  // a failure before the call is not the call's
     return call();
 }
 
@@ -438,6 +480,40 @@ bool pathsApart(const HostCompileOptions& o)
                          named ? ")" : "");
             return false;
         }
+    }
+    return true;
+}
+
+// A file name as the messages show a long token: whole up to 1 024 bytes,
+// else its first 40 bytes and an ellipsis.
+std::string shownName(const std::string& name)
+{
+    return name.size() <= 1024 ? name : name.substr(0, 40) + "\xE2\x80\xA6";
+}
+
+// False with a message when the last part of the name of an output (TARGET,
+// the resource script, a macro file) is longer than its directory takes:
+// refused before anything is written, not after every step ran.
+bool namesFit(const HostCompileOptions& o)
+{
+    const struct {
+        std::string path;
+        const char* role;
+    } outputs[] = {{o.target, "TARGET"},
+                   {o.rc, "the resource script"},
+                   {o.impl + ".m4h", "a macro file"},
+                   {o.impl + ".m4c", "a macro file"}};
+    for (const auto& out : outputs) {
+        const size_t slash = out.path.rfind('/');
+        const std::string name = slash == std::string::npos ? out.path : out.path.substr(slash + 1);
+        const long most = ::pathconf(hostDirOf(out.path).c_str(), _PC_NAME_MAX);
+        // A directory that cannot be asked is said by the step that needs it.
+        if (most < 0 || name.size() <= size_t(most)) continue;
+        std::fprintf(stderr,
+                     "tavolin: cannot write %s %s: its name has %zu bytes, more than its directory takes (%ld); "
+                     "nothing is compiled\n",
+                     out.role, shownName(name).c_str(), name.size(), most);
+        return false;
     }
     return true;
 }
@@ -531,6 +607,7 @@ private:
     TargetFile m_file;
     CompileOutputs m_outputs;   // the resource script and the macro files
     std::string m_outputTrouble;  // for the next step line: an output was not written whole
+    std::string m_fileFailure;    // for the next step line: why a file could not be made (hostFileFailure)
     IStorage* m_target = nullptr;
     IMC_Tavolin* m_object = nullptr;
     bool m_failed = false;      // the exit status is 1
@@ -639,9 +716,10 @@ bool Run::openTarget()
         if (!make) make = makeEmptyCompoundFile;
         const bool made = m_file.createNew([&](const char* path) {
             uint32_t r = FS_FAILED;
+            hostFileFailure();
             if (make(path, r)) return true;
-            std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)\n",
-                         m_o.target.c_str(), unsigned(r));
+            std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)%s\n",
+                         m_o.target.c_str(), unsigned(r), hostFileFailure().c_str());
             return false;
         });
         if (!made) return false;
@@ -761,10 +839,15 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& g
     const std::string cannot = m_outputs.stepCannotWrite() + m_outputTrouble;
     const bool cannotWrite = !cannot.empty();
     const bool ok = hr == S_OK && status == 0 && !cannotWrite;
+    // A step that failed for a file it could not make says the system's
+    // reason, which its status does not carry.
+    const std::string why = m_fileFailure.empty() ? hostFileFailure() : m_fileFailure;
+    m_fileFailure.clear();
     // A step that failed wrote nothing anyone gets: the files it wrote are
     // not named.
     const std::string wrote = ok ? m_outputs.stepWrote() : std::string();
-    const std::string extra = given + (wrote.empty() ? std::string() : ", " + std::string(verb) + " " + wrote) + cannot;
+    const std::string extra = given + (wrote.empty() ? std::string() : ", " + std::string(verb) + " " + wrote) + cannot +
+                              (ok || hr == E_NOTIMPL ? std::string() : why);
     m_outputs.mark();
     m_outputTrouble.clear();
     if (hr == E_NOTIMPL) {
@@ -952,16 +1035,26 @@ bool Run::systemTableEmpty()
     return empty;
 }
 
-// Every section TARGET holds is copied from the working file.
+// Every section TARGET holds is copied from the working file. The sections
+// are named to the pre-compiler in code page 1252: one whose name has a
+// character the code page lacks cannot be named, and as no step writes it
+// (every section a step writes has an ASCII name) it stays in TARGET as it
+// is, under its own name.
 void Run::copyAll()
 {
     std::vector<std::string> names;
+    size_t kept = 0;
     IEnumSTATSTG* e = nullptr;
     if (SUCCEEDED(m_target->EnumElements(0, nullptr, 0, &e)) && e) {
         STATSTG st;
         ULONG got = 0;
         while (e->Next(1, &st, &got) == S_OK && got == 1) {
-            if (st.type == STGTY_STREAM && st.pwcsName) names.push_back(tvp::wideToAnsi(st.pwcsName));
+            if (st.type == STGTY_STREAM && st.pwcsName) {
+                if (const std::string name = tvp::wideToAnsi(st.pwcsName); tvp::ansiToWide(name) == st.pwcsName)
+                    names.push_back(name);
+                else
+                    ++kept;
+            }
             CoTaskMemFree(st.pwcsName);
         }
         e->Release();
@@ -972,7 +1065,11 @@ void Run::copyAll()
     ptrs.push_back(nullptr);
     LONG status = 0;
     HRESULT hr = libraryCall([&] { return m_object->copySections(SHORT(names.size()), ptrs.data(), &status); });
-    step("copySections", hr, status, ", " + std::to_string(names.size()) + " sections of the target");
+    std::string extra = ", " + std::to_string(names.size() + kept) + " sections of the target";
+    if (kept)
+        extra += " (" + std::to_string(kept) + " kept as " + (kept == 1 ? "it is: its name is" : "they are: their names are") +
+                 " not in code page 1252)";
+    step("copySections", hr, status, extra);
 }
 
 int Run::compile()
@@ -1007,9 +1104,12 @@ int Run::compile()
     HRESULT hr;
     {
         LibraryOutput output(true);
+        hostFileFailure();
         hr = m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
                                   USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask), &kind,
                                   &status);
+        // Taken before the kind is confirmed, which calls the library again.
+        m_fileFailure = hostFileFailure();
         m_redo = m_assumedKind != MdKindNone && !assumedKindHolds(kind);
         if (m_redo) output.drop();
         display.setOutput(stderr);
@@ -1111,6 +1211,7 @@ bool HostLibrary::load()
     }
     // Optional: a library without it leaves its temporary files to itself.
     m_removeTempFiles = reinterpret_cast<RemoveTempFiles>(GetProcAddress(m_module, "TvRemoveTempFiles"));
+    g_takeFileFailure = reinterpret_cast<TakeFileFailure>(GetProcAddress(m_module, "TvTakeFileFailure"));
     return true;
 }
 
@@ -1224,7 +1325,7 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
 
 bool hostCompilePathsUsable(const HostCompileOptions& o)
 {
-    return pathsApart(o) && tempDirectoryUsable();
+    return pathsApart(o) && namesFit(o) && tempDirectoryUsable();
 }
 
 int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)

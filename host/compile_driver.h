@@ -46,6 +46,7 @@ std::string hostStatusMeaning(const std::string& method, uint32_t status, bool a
 class HostLibrary {
 public:
     using RemoveTempFiles = void (*)();
+    using TakeFileFailure = int (*)(char* dir, size_t size);
 
     // Loads the library and binds its exports; false with a message on
     // standard error.
@@ -72,6 +73,13 @@ private:
     RemoveTempFiles m_removeTempFiles = nullptr;
 };
 
+// Why a file could not be made or written since the last call, in the
+// library (its last failure) or else in this process: ", a file in the
+// directory of temporary files DIR (TMPDIR) could not be made or written:
+// no space left on the device", or in the directory it was in; empty when
+// none failed. Forgets it.
+std::string hostFileFailure();
+
 // The arguments of `tavolin compile`.
 struct HostCompileOptions {
     std::string source, target, acx, rc, rcText, impl;
@@ -94,7 +102,9 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o);
 
 // False with a message when two of SOURCE, TARGET, the ACX file, the
 // resource script, BASE.m4h and BASE.m4c name one file (links followed), or
-// when the directory of the temporary files cannot be used.
+// when the name of TARGET, the resource script or a macro file is longer
+// than its directory takes, or when the directory of the temporary files
+// cannot be used.
 bool hostCompilePathsUsable(const HostCompileOptions& o);
 
 // The signals that end the command by default and that it catches to clean

@@ -118,6 +118,9 @@ std::string errnoWords(int e)
     case EDQUOT:
     case EFBIG:
         return "no space left on the device";
+    case EMFILE:
+    case ENFILE:
+        return "too many open files";
     }
     return std::strerror(e);
 }

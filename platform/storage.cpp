@@ -15,6 +15,7 @@
 
 #include "platform/storage_internal.h"
 #include "platform/system.h"
+#include "platform/tempnames.h"
 
 namespace tvp::stg {
 
@@ -168,7 +169,10 @@ int openSpillFile()
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     fd = ::mkstemp(name.data());
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        tvp::noteFileFailure(errno, dir.c_str());
+        return -1;
+    }
     ::unlink(name.data());
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     return fd;
@@ -205,10 +209,12 @@ bool pwriteAll(int fd, const void* src, size_t n, uint64_t pos)
         ssize_t w = ::pwrite(fd, p, n, off_t(pos));
         if (w < 0) {
             if (errno == EINTR) continue;
+            tvp::noteFileFailureOn(errno, fd);
             return false;
         }
         if (w == 0) {
             errno = ENOSPC;
+            tvp::noteFileFailureOn(errno, fd);
             return false;
         }
         p += w;

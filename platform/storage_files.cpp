@@ -190,7 +190,10 @@ HRESULT encodeToFd(const Node& root, int fd, uint64_t& size)
 {
     size = 0;
     int dupFd = ::dup(fd);
-    if (dupFd < 0) return STG_E_TOOMANYOPENFILES;
+    if (dupFd < 0) {
+        tvp::noteFileFailureOn(errno, fd);
+        return STG_E_TOOMANYOPENFILES;
+    }
     std::FILE* f = ::fdopen(dupFd, "r+b");
     if (!f) {
         ::close(dupFd);
@@ -201,6 +204,7 @@ HRESULT encodeToFd(const Node& root, int fd, uint64_t& size)
     std::rewind(f);
     HRESULT hr = encodeTo(root, f, size);
     if (std::fclose(f) != 0 && SUCCEEDED(hr)) hr = STG_E_WRITEFAULT;
+    if (FAILED(hr)) tvp::noteFileFailureOn(errno, fd);
     if (hr == STG_E_WRITEFAULT && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) hr = STG_E_MEDIUMFULL;
     return hr;
 }
@@ -423,7 +427,10 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD, IStorage
             std::vector<char> name(path.begin(), path.end());
             name.push_back('\0');
             fd = ::mkstemp(name.data());
-            if (fd < 0) return errnoToHr(errno, path);
+            if (fd < 0) {
+                tvp::noteFileFailureAt(errno, path.c_str());
+                return errnoToHr(errno, path);
+            }
             tvp::registerTempName(name.data());
             ::fcntl(fd, F_SETFD, FD_CLOEXEC);
             path = name.data();
@@ -438,7 +445,10 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD, IStorage
                 // Replaced only once locked: a file in use stays untouched.
                 fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
             }
-            if (fd < 0) return errnoToHr(errno, path);
+            if (fd < 0) {
+                tvp::noteFileFailureAt(errno, path.c_str());
+                return errnoToHr(errno, path);
+            }
             struct stat st;
             if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
                 ::close(fd);

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace tvp {
@@ -85,6 +87,58 @@ void removeTempNamesNow()
         }
     }
     errno = saved;
+}
+
+namespace {
+
+std::atomic<int> g_failure{0};
+char g_failureDir[kTempNameMax + 1];
+
+}  // namespace
+
+void noteFileFailure(int err, const char* dir)
+{
+    const size_t n = dir ? std::min(std::strlen(dir), kTempNameMax) : 0;
+    if (n) std::memcpy(g_failureDir, dir, n);
+    g_failureDir[n] = 0;
+    g_failure.store(err ? err : EIO);
+}
+
+void noteFileFailureAt(int err, const char* path)
+{
+    char dir[kTempNameMax + 1];
+    const size_t n = path ? std::min(std::strlen(path), kTempNameMax) : 0;
+    std::memcpy(dir, path ? path : "", n);
+    dir[n] = 0;
+    char* slash = std::strrchr(dir, '/');
+    if (slash) *(slash == dir ? slash + 1 : slash) = 0;
+    noteFileFailure(err, slash ? dir : ".");
+}
+
+void noteFileFailureOn(int err, int fd)
+{
+    const int saved = errno;
+    char link[32], path[kTempNameMax + 1];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, path, kTempNameMax);
+    path[n > 0 ? size_t(n) : 0] = 0;
+    // An unlinked file reads "DIR/NAME (deleted)": its directory is the same.
+    if (n > 0)
+        noteFileFailureAt(err, path);
+    else
+        noteFileFailure(err, nullptr);
+    errno = saved;
+}
+
+int takeFileFailure(char* dir, size_t size)
+{
+    const int err = g_failure.exchange(0);
+    if (dir && size) {
+        const size_t n = err ? std::min(std::strlen(g_failureDir), size - 1) : 0;
+        std::memcpy(dir, g_failureDir, n);
+        dir[n] = 0;
+    }
+    return err;
 }
 
 size_t tempNameCount()

@@ -35,4 +35,17 @@ void removeTempNamesNow();
 // How many names are kept (for tests).
 size_t tempNameCount();
 
+// The last failure of this copy of the layer to make or write a file (a
+// full device, no descriptor left), kept for a host that says why a
+// working file could not be made: the system's error number and the
+// directory of the file. A later failure takes its place.
+void noteFileFailure(int err, const char* dir);
+// The same for the file at path.
+void noteFileFailureAt(int err, const char* path);
+// The same for the file open on fd (its directory read from /proc).
+void noteFileFailureOn(int err, int fd);
+// The error number of the failure kept (0: none since the last take) and,
+// when dir is given, its directory (empty when unknown); forgets it.
+int takeFileFailure(char* dir, size_t size);
+
 }  // namespace tvp

@@ -14,6 +14,23 @@ const char* const kTraceFile = "base/fs/fs_seman";
 
 std::u16string wide(const String& name) { return tvp::ansiToWide(name.chars(), size_t(name.length())); }
 
+// The code-page name of an element, by which it is opened; false for a name
+// with a character the code page lacks. Such an element cannot be named
+// here: it is not listed, so that it is never taken for another ("?"), and
+// it stays in the storage as it is (a storage copy carries it along under
+// its own name).
+bool narrowName(const char16_t* name, String& out)
+{
+    std::string n;
+    for (const char16_t* c = name ? name : u""; *c; ++c) {
+        bool mapped = true;
+        n += tvp::wideCharToAnsi(*c, &mapped);
+        if (!mapped) return false;
+    }
+    out = String(n.data(), int(n.size()));
+    return true;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -102,9 +119,10 @@ uint32_t FsSectMan::ListAll()
             break;
         }
         if (hr != S_OK || got == 0) break;
-        std::string n = tvp::wideToAnsi(st.pwcsName ? st.pwcsName : u"");
-        String name(n.data(), int(n.size()));
+        String name;
+        const bool named = narrowName(st.pwcsName, name);
         CoTaskMemFree(st.pwcsName);
+        if (!named) continue;
         bool inserted = false;
         if (st.type == STGTY_STORAGE)
             inserted = m_dirs.emplace(name, nullptr).second;

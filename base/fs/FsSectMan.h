@@ -68,8 +68,11 @@ public:
     FsSectMan(const FsSectMan&) = delete;
     FsSectMan& operator=(const FsSectMan&) = delete;
 
-    // Enters every element of the storage into the maps. 9 no storage, 2 the
-    // maps are not empty, 1 an unknown element kind or enumeration failure.
+    // Enters every element of the storage into the maps, by its name in code
+    // page 1252; one whose name has a character the code page lacks cannot
+    // be named here and is left out (it stays in the storage as it is, and
+    // a copy of the whole storage takes it along). 9 no storage, 2 the maps
+    // are not empty, 1 an unknown element kind or enumeration failure.
     uint32_t ListAll();
 
     // --- sections ---

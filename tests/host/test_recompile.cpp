@@ -211,23 +211,33 @@ TEST_F(Recompile, APackageAndADeviceWithoutSomeOfTheirSections)
 }
 
 // What no step writes stays: the system-variable table of a class provider
-// that writes none this time, and a section of the target's own. The header
-// is the new source's (the cases above keep it as it was). The sections of
-// the steps without their section are emptied: the comparisons above see it.
+// that writes none this time, and sections of the target's own, also under
+// names code page 1252 lacks (two of them, and one that is "?", which such
+// a name would read as there). The header is the new source's (the cases
+// above keep it as it was). The sections of the steps without their section
+// are emptied: the comparisons above see it.
 TEST_F(Recompile, WhatNoStepWritesStays)
 {
     const std::string axis = example("axis.tos");
     ASSERT_EQ(compile(axis, "full", hosttest::exampleSysVars("axis.tos").env), 0) << outputOf("full");
+    const struct {
+        std::u16string name;
+        std::string bytes;
+    } own[] = {{u"mine", "kept"}, {u"Gr\u00FC\u00DFe", "cp1252"}, {u"?", "question"},
+               {u"\u03A9", "omega"}, {u"\u0416\u0443\u043A", "beetle"}};
     {
         IStorage* stg = nullptr;
         ASSERT_EQ(StgOpenStorage(tvp::utf8ToWide(path("full/t.dsc")).c_str(), nullptr,
                                  STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, &stg),
                   S_OK);
-        IStream* s = nullptr;
-        ASSERT_EQ(stg->CreateStream(u"mine", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &s), S_OK);
-        ULONG n = 0;
-        s->Write("kept", 4, &n);
-        s->Release();
+        for (const auto& o : own) {
+            IStream* s = nullptr;
+            ASSERT_EQ(stg->CreateStream(o.name.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &s),
+                      S_OK);
+            ULONG n = 0;
+            s->Write(o.bytes.data(), ULONG(o.bytes.size()), &n);
+            s->Release();
+        }
         ASSERT_EQ(stg->Commit(STGC_DEFAULT), S_OK);
         stg->Release();
     }
@@ -238,9 +248,19 @@ TEST_F(Recompile, WhatNoStepWritesStays)
     other.replace(other.find("Positionierachse"), 16, "Achse ohne Sektionen");
     ASSERT_EQ(compile(other, "full", ""), 0) << outputOf("full");
     const Streams after = streamsOf(path("full/t.dsc"));
-    EXPECT_EQ(after.at("mine"), "kept");
+    for (const auto& o : own) EXPECT_EQ(after.at(tvp::wideToUtf8(o.name)), o.bytes) << tvp::wideToUtf8(o.name);
     EXPECT_EQ(after.at("symb"), before.at("symb"));
     EXPECT_NE(after.at("header").find("Achse ohne Sektionen"), std::string::npos) << after.at("header");
+    EXPECT_NE(outputOf("full").find("copySections: ok, 25 sections of the target (2 kept as they are: their names "
+                                    "are not in code page 1252)\n"),
+              std::string::npos)
+        << outputOf("full");
+
+    // And again with the whole source: every step writes its sections.
+    ASSERT_EQ(compile(axis, "full", hosttest::exampleSysVars("axis.tos").env), 0) << outputOf("full");
+    const Streams again = streamsOf(path("full/t.dsc"));
+    for (const auto& o : own) EXPECT_EQ(again.at(tvp::wideToUtf8(o.name)), o.bytes) << tvp::wideToUtf8(o.name);
+    EXPECT_EQ(again.at("header"), before.at("header"));
 }
 
 }  // namespace

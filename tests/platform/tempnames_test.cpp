@@ -1,8 +1,10 @@
 // The registry of temporary files that a signal handler removes.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -93,5 +95,43 @@ TEST(TempNames, KeepsTheLongestPathsTheSystemTakes)
     EXPECT_FALSE(exists(file));
     EXPECT_FALSE(exists(sub));
     EXPECT_TRUE(exists(dir));
+    std::system(("rm -rf '" + top + "'").c_str());
+}
+
+// The last failure to make or write a file is kept with the directory of the
+// file, however it was named, until it is taken; a later one takes its place.
+TEST(TempNames, KeepsTheLastFileFailureWithItsDirectory)
+{
+    char tmpl[] = "/tmp/tempnames_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string top = tmpl;
+    // An open file that is gone from its directory still names it.
+    const std::string gone = top + "/gone";
+    std::ofstream(gone) << "x";
+    const int fd = ::open(gone.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::unlink(gone.c_str()), 0);
+    const struct {
+        void (*note)(const std::string& top, int fd);
+        int err;
+        std::string dir;
+    } cases[] = {
+        {[](const std::string& t, int) { tvp::noteFileFailure(ENOSPC, t.c_str()); }, ENOSPC, top},
+        {[](const std::string& t, int) { tvp::noteFileFailureAt(EMFILE, (t + "/f").c_str()); }, EMFILE, top},
+        {[](const std::string&, int) { tvp::noteFileFailureAt(EDQUOT, "/f"); }, EDQUOT, "/"},
+        {[](const std::string&, int) { tvp::noteFileFailureAt(EFBIG, "f"); }, EFBIG, "."},
+        {[](const std::string&, int f) { tvp::noteFileFailureOn(ENOSPC, f); }, ENOSPC, top},
+        {[](const std::string&, int) { tvp::noteFileFailure(0, nullptr); }, EIO, ""},
+    };
+    char dir[PATH_MAX];
+    for (const auto& c : cases) {
+        tvp::noteFileFailure(EACCES, "/earlier");
+        c.note(top, fd);
+        EXPECT_EQ(tvp::takeFileFailure(dir, sizeof dir), c.err) << c.dir;
+        EXPECT_EQ(std::string(dir), c.dir);
+        EXPECT_EQ(tvp::takeFileFailure(dir, sizeof dir), 0) << c.dir;
+        EXPECT_EQ(std::string(dir), "");
+    }
+    ::close(fd);
     std::system(("rm -rf '" + top + "'").c_str());
 }

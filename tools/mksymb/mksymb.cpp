@@ -1,20 +1,44 @@
 // mksymb: writes the system-variable table of a list as symbol-table text.
 //
 //   mksymb LIST [OUT]     (OUT missing or "-": standard output)
+//   mksymb --help         the usage, on standard output
 //
 // The list holds lines "address name type" (see SysVarTable.h). Exit status
-// 0 written, 1 a bad list (the line and reason on standard error), 2 usage
-// or a file that cannot be read or written.
+// 0 written (or the usage asked for), 1 a bad list (the line and reason on
+// standard error), 2 usage (on standard error: wrong arguments or an option
+// it does not know) or a file that cannot be read or written.
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 
 #include "tools/mksymb/SysVarTable.h"
 
+namespace {
+
+const char kUsage[] =
+    "usage: mksymb LIST [OUT]\n"
+    "Writes the system-variable table of LIST (lines \"address name type\") as\n"
+    "symbol-table text to OUT, or to standard output when OUT is missing or \"-\".\n"
+    "Exit status: 0 written, 1 a bad list, 2 usage or a file that cannot be read\n"
+    "or written.\n";
+
+// An argument that is an option: "-" alone names standard output.
+bool isOption(const char* arg)
+{
+    return arg[0] == '-' && arg[1] != '\0';
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    if (argc < 2 || argc > 3) {
-        std::cerr << "usage: mksymb LIST [OUT]\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::cout << kUsage;
+        return std::cout.flush() ? 0 : 2;
+    }
+    if (argc < 2 || argc > 3 || isOption(argv[1]) || (argc == 3 && isOption(argv[2]))) {
+        std::cerr << kUsage;
         return 2;
     }
     std::ifstream list(argv[1], std::ios::binary);

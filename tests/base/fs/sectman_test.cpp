@@ -189,6 +189,36 @@ TEST(FsSectMan, SubStoragesAndEnumeration)
     EXPECT_EQ(0u, m.man->getType("z"));
 }
 
+TEST(FsSectMan, NamesTheCodePageLacksAreLeftAsTheyAre)
+{
+    // Such a name cannot be opened here: it is not listed (narrowed, two of
+    // them would clash as "?", and one would be taken for the section "?"),
+    // and a copy of the whole storage takes it along under its own name.
+    ComPtr<IStorage> stg;
+    ASSERT_TRUE(fsCreateMemStorage(&stg));
+    for (const char16_t* name : {u"\u03A9", u"\u0416\u0443\u043A", u"?", u"Gr\u00FC\u00DFe"}) {
+        IStream* s = nullptr;
+        ASSERT_EQ(S_OK, stg->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &s));
+        s->Write(name, 2, nullptr);
+        s->Release();
+    }
+    FsSectMan src(stg);
+    String n;
+    std::string names;
+    for (bool first = true; src.nextSect(n, first) == 0; first = false) names += std::string(n.chars()) + ",";
+    EXPECT_EQ("?,Gr\xFC\xDF" "e,", names);
+    EXPECT_EQ(std::string("?"), readAll(src, "?").substr(0, 1));
+
+    MemMan dst;
+    ASSERT_EQ(uint32_t(FS_OK), src.copyTo(*dst.man));
+    IStream* s = nullptr;
+    ASSERT_EQ(S_OK, dst.stg->OpenStream(u"\u03A9", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s));
+    char16_t got = 0;
+    s->Read(&got, 2, nullptr);
+    s->Release();
+    EXPECT_EQ(u'\u03A9', got);
+}
+
 TEST(FsSectMan, LendingAndRelisting)
 {
     MemMan m;

@@ -16,6 +16,7 @@
 #include "co/GlobTools.h"
 #include "platform/comserver.h"
 #include "platform/library.h"
+#include "platform/tempnames.h"
 #include "platform/text.h"
 #include "tools/md/tavolin/MdClassProvider.h"
 #include "tools/md/tavolin/MdScopeExit.h"
@@ -68,13 +69,17 @@ IMdClassProvider* obtainProvider(MdFrontContext& ctx)
     return p;
 }
 
-// Writes n bytes to fd; false on an error.
+// Writes n bytes to fd; false on an error (kept for the host, which says
+// the system's reason).
 bool writeAll(int fd, const char* p, std::size_t n)
 {
     while (n > 0) {
         const ssize_t w = ::write(fd, p, n);
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
+        if (w <= 0) {
+            tvp::noteFileFailureOn(w < 0 ? errno : ENOSPC, fd);
+            return false;
+        }
         p += w;
         n -= std::size_t(w);
     }
@@ -103,6 +108,7 @@ bool writeTempFile(FsFileMan* work, const char* streamName, String& path, int32_
     // thirds of the step on a large stream.
     const int fd = path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
+        if (!path.empty()) tvp::noteFileFailureAt(errno, path.c_str());
         mdReportFile(path.c_str());
         status = MdStatusFailed;
         return false;
@@ -120,7 +126,10 @@ bool writeTempFile(FsFileMan* work, const char* streamName, String& path, int32_
              writeAll(fd, buf.get(), n);
         left -= ok ? n : 0;
     }
-    ok = ::close(fd) == 0 && ok;
+    if (::close(fd) != 0 && ok) {
+        tvp::noteFileFailureAt(errno, path.c_str());
+        ok = false;
+    }
     if (!ok) {
         mdReportFile(path.c_str());
         status = MdStatusFailed;

@@ -1,5 +1,6 @@
 // The pre-compiler as a shared library: the four exports of an in-process
-// server, and one for a host that ends on a signal. Only these are visible;
+// server, one for a host that ends on a signal and one for a host that says
+// why a file could not be made. Only these are visible;
 // everything else stays inside the library.
 #include "platform/tempnames.h"
 #include "tools/md/tavolin/MdModule.h"
@@ -46,4 +47,13 @@ TAVOLIN_EXPORT HRESULT DllUnregisterServer()
 TAVOLIN_EXPORT void TvRemoveTempFiles()
 {
     tvp::removeTempNamesNow();
+}
+
+// The system's error number of the last failure of the library to make or
+// write a file (0: none since the last call), and the directory of that file
+// into dir (size bytes with its NUL; empty when unknown); forgets it. A host
+// says with it why a working file could not be made.
+TAVOLIN_EXPORT int TvTakeFileFailure(char* dir, size_t size)
+{
+    return tvp::takeFileFailure(dir, size);
 }
