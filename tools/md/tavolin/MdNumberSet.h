@@ -36,18 +36,25 @@ public:
 
 private:
     static constexpr Key kFree = Key(~Key(0));
-    // The slot holding key, or the free slot where it would go; its home is
-    // the top bits of a Fibonacci multiply (the table holds 2^(64 - shift)).
+    // The slot holding key, or the free slot where it would go (the table
+    // holds 2^(64 - shift) slots). Numbers that differ only in their last
+    // six bits have their homes in one block of 64 slots, which the top bits
+    // of a Fibonacci multiply of the others choose (other bits of it shuffle
+    // the six within the block): a run of numbers, as a source numbers its
+    // statements, then fills slots side by side rather than a cache line
+    // each, and numbers alike in their last six bits (every 64th) still
+    // spread over their blocks.
     static Key* probe(std::vector<Key>& slots, unsigned shift, Key key)
     {
         const std::size_t mask = slots.size() - 1;
-        std::size_t i = std::size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> shift);
+        const uint64_t block = (uint64_t(key) >> 6) * 0x9E3779B97F4A7C15ull;
+        std::size_t i = (std::size_t(block >> (shift + 6)) << 6) | std::size_t((uint64_t(key) ^ (block >> 24)) & 63);
         while (slots[i] != kFree && slots[i] != key) i = (i + 1) & mask;
         return &slots[i];
     }
     void grow()
     {
-        const unsigned shift = m_slots.empty() ? 60 : m_shift - 1;
+        const unsigned shift = m_slots.empty() ? 57 : m_shift - 1;  // from 128 slots
         std::vector<Key> slots(std::size_t(1) << (64 - shift), kFree);
         for (Key k : m_slots)
             if (k != kFree) *probe(slots, shift, k) = k;
