@@ -31,6 +31,7 @@ void resetStore()
     MdAlarmTextStore& store = mdAlarmTextStore();
     store.numbers.clear();
     store.listNext = false;
+    store.runNext = false;
 }
 
 }  // namespace
@@ -73,6 +74,14 @@ void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
     m_ordinalIds.push_back(id);
     m_ordinalNumbers.push_back(numbered ? int64_t(number) : -1);
     m_texts.push_back(text);
+}
+
+void MdAlarmParser::tableRun(uint32_t count)
+{
+    // The scanner gives runs only when no text is kept: without a script,
+    // or past the last id, where an entry adds no more than this.
+    m_tableCount += count;
+    if (m_keepTable) m_numbered.resize(m_numbered.size() + count, false);
 }
 
 void MdAlarmParser::dropTable()

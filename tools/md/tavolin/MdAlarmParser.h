@@ -64,6 +64,7 @@ public:
 
 protected:
     void tableEntry(bool numbered, uint32_t number, MdAlarmText text) override;
+    void tableRun(uint32_t count) override;
     bool tableEnd() override;
     void globalAttr(int which, uint32_t def, const ValueList& allowed) override;
     void reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,

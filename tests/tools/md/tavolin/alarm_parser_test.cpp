@@ -163,6 +163,15 @@ TEST(AlarmParser, TableIdsEndBelowTheEntryMethodsText)
                                                  "Eintrag 5 nicht in ValListe", "Eintrag 1 nicht in ValListe"}));
     EXPECT_EQ(c.next, 0xFFFE + 2002);
     EXPECT_EQ(c.script, "rc\r\n");
+    // Past it the lines are still counted, in the texts and between them,
+    // however the scanner's reads cut them.
+    for (int block : {0, 1, 2, 3, 5, 8}) {
+        c = compile("ALARM_STRING_TABLE\n\"a\"\n\"b\" \"c\n\"\r\n\n\"d\"\"\\\"\"\n]\n", true, sections, nullptr, block,
+                    0xFFFE);
+        EXPECT_EQ(c.result, 1) << block;
+        EXPECT_EQ(c.ids, (std::vector<uint32_t>{707, 702})) << block;
+        EXPECT_EQ(c.lines, (std::vector<uint32_t>{2, 7})) << block;
+    }
 }
 
 TEST(AlarmParser, Cases)
