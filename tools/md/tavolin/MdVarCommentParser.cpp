@@ -24,7 +24,7 @@ public:
     bool add(std::string_view text)
     {
         if (4 * (size() + 1) > 3 * m_slots.size()) grow();
-        const uint32_t hash = uint32_t(std::hash<std::string_view>()(text));
+        const uint32_t hash = hashOf(text);
         const std::size_t mask = m_slots.size() - 1;
         std::size_t i = home(hash, m_shift);
         for (; m_slots[i] != 0; i = (i + 1) & mask) {
@@ -43,13 +43,26 @@ public:
     std::size_t size() const { return m_begins.size() - 1; }
 
 private:
+    // A text's hash: that of all its bytes but the last, and the last byte.
+    static uint32_t hashOf(std::string_view text)
+    {
+        if (text.empty()) return 0;
+        const std::size_t n = text.size() - 1;
+        return uint32_t(std::hash<std::string_view>()(text.substr(0, n))) << 8 | uint8_t(text[n]);
+    }
+    // Texts that differ only in their last byte (numbered texts, as a source
+    // writes them one after the other) have their homes in one block of 64
+    // slots, which the hash of the rest chooses: they fill neighbouring
+    // slots rather than missing the cache at each (the table holds
+    // 2^(64 - shift) slots).
     static std::size_t home(uint32_t hash, unsigned shift)
     {
-        return std::size_t((uint64_t(hash) * 0x9E3779B97F4A7C15ull) >> shift);
+        const uint64_t block = uint64_t(hash >> 8) * 0x9E3779B97F4A7C15ull;
+        return (std::size_t(block >> (shift + 6)) << 6) | std::size_t((hash ^ (block >> 24)) & 63);
     }
     void grow()
     {
-        const unsigned shift = m_slots.empty() ? 60 : m_shift - 1;
+        const unsigned shift = m_slots.empty() ? 57 : m_shift - 1;  // from 128 slots
         std::vector<uint64_t> slots(std::size_t(1) << (64 - shift), 0);
         const std::size_t mask = slots.size() - 1;
         for (uint64_t slot : m_slots) {
