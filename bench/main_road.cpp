@@ -30,12 +30,18 @@
 // compiles whole of the same size into a new target; each refusal should
 // take less.
 //
-//   bench_main_road [--sizes=1,10,100] [--sources=grown,whole,stray] [benchmark options]
+// With --sources=texts it measures the command refusing sources whose one
+// text section holds far more texts than a source has ids (text_flood.h),
+// against the same floor.
+//
+//   bench_main_road [--sizes=1,10,100] [--sources=grown,whole,stray,texts] [benchmark options]
 //   bench_main_road --smoke                    each compile once on a small
 //                                              source, in-process and as
 //                                              the command; 0 when both end alike
 //   bench_main_road --write-source FILE MB     a grown source of MB megabytes
 //   bench_main_road --write-blank FILE MB      MB of blank lines, then sections
+//   bench_main_road --write-texts FILE KIND MB a source of a text flood
+//                                              (text_flood.h: alarm_quotes, ...)
 //   bench_main_road --write-whole FILE MB      a grown source that compiles
 //                                              whole, and FILE.symb, the
 //                                              table of its system variables
@@ -67,6 +73,7 @@
 #include "bench/whole_source.h"
 #include "bench/ratio_reporter.h"
 #include "bench/stray_fill.h"
+#include "bench/text_flood.h"
 #include "host/compile_driver.h"
 #include "platform/storage.h"
 #include "platform/text.h"
@@ -220,6 +227,14 @@ std::string straySection(const std::string& section, const StrayFill& fill, int 
     return axis.substr(from, to - from) + "END_TO_HEADER\n" +
            (section == "BITFIELDS" ? "BITFIELDTYPES\nEND_BITFIELDTYPES\n" : "") + section + "\n" +
            strayfill::body(fill, std::size_t(mb) << 20) + "\nEND_" + section + "\n";
+}
+
+// The header of the axis example, then the flood's section of mb megabytes.
+std::string textFlood(const textflood::Flood& flood, int mb)
+{
+    const std::string axis = axisExample();
+    const std::size_t from = axis.find("TO_HEADER"), to = axis.find("END_TO_HEADER");
+    return textflood::source(axis.substr(from, to - from) + "END_TO_HEADER\n", flood, std::size_t(mb) << 20);
 }
 
 // Runs the command with its output dropped; its exit status, -1 when it did
@@ -505,6 +520,13 @@ void BM_StraySectionCommand(benchmark::State& state, const char* section, StrayF
     strayCommand(state, source, mb);
 }
 
+// A header and a section of far more texts than the ids of a source.
+void BM_TextFloodCommand(benchmark::State& state, const textflood::Flood* flood, int mb)
+{
+    const StrayFile source("text_flood.tos", textFlood(*flood, mb));
+    strayCommand(state, source, mb);
+}
+
 // The scan floor: the bare flex scanner over the source.
 void flexScan(benchmark::State& state, const std::string& source, int mb)
 {
@@ -688,6 +710,10 @@ int toolMode(int argc, char** argv)
                                                           : mainroad::blankLinesSource(axisExample(), bytes);
         return writeFile(argv[2], text) ? 0 : 1;
     }
+    if (mode == "--write-texts" && argc == 5) {
+        const textflood::Flood* flood = textflood::find(argv[3]);
+        return flood && writeFile(argv[2], textFlood(*flood, std::atoi(argv[4]))) ? 0 : 1;
+    }
     if (mode == "--write-whole" && argc == 4)
         return writeWhole(argv[2], std::size_t(std::atof(argv[3]) * double(1 << 20))) ? 0 : 1;
     if (mode == "--working-size" && argc == 4) {
@@ -810,7 +836,7 @@ int main(int argc, char** argv)
     if (argc == 2 && std::strcmp(argv[1], "--smoke") == 0) return smoke();
 
     std::vector<int> sizes = {10};
-    bool grown = true, whole = true, stray = false;
+    bool grown = true, whole = true, stray = false, texts = false;
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         if (std::strncmp(argv[i], "--sources=", 10) == 0) {
@@ -818,6 +844,7 @@ int main(int argc, char** argv)
             grown = which.find("grown") != std::string::npos;
             whole = which.find("whole") != std::string::npos;
             stray = which.find("stray") != std::string::npos;
+            texts = which.find("texts") != std::string::npos;
         } else if (std::strncmp(argv[i], "--sizes=", 8) == 0) {
             sizes.clear();
             std::istringstream list(argv[i] + 8);
@@ -847,6 +874,11 @@ int main(int argc, char** argv)
                 for (const StrayFill& fill : kFills)
                     add(std::string("StraySection/") + section + "/" + fill.name + n, BM_StraySectionCommand,
                         section, fill, mb);
+        }
+        if (texts) {
+            if (!whole && !stray) add("WholeCommandNew" + n, BM_WholeCommandNew, mb);
+            for (const textflood::Flood& flood : textflood::kFloods)
+                add(std::string("TextFlood/") + flood.name + n, BM_TextFloodCommand, &flood, mb);
         }
         if (!grown) continue;
         RatioReporter::addMinimum(add("FloorFlexScan" + n, BM_FloorFlexScan, mb));
@@ -902,6 +934,14 @@ int main(int argc, char** argv)
                 }
                 std::printf("\n");
             }
+        }
+        if (texts && wholeCommand > 0) {
+            std::printf("%4d MB of a section of texts past the last id, refused by the command, over the command "
+                        "compiling the whole source (%.1f ms):",
+                        mb, wholeCommand * 1e3);
+            for (const textflood::Flood& flood : textflood::kFloods)
+                std::printf(" %s %.2fx", flood.name, reporter.at(std::string("TextFlood/") + flood.name + s) / wholeCommand);
+            std::printf("\n");
         }
         const double floor = best("FloorFlexScan") + best("FloorGsfWrite");
         if (floor <= 0) continue;

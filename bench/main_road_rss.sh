@@ -11,7 +11,7 @@
 # tools/mksymb/mksymb and bench/bench_main_road; the compiles run with the
 # stand-in class provider (--flag 0), as the bench's. The MB values (default 1 10 100) size the grown
 # sources; a source of 40 MB of blank lines followed by a section of every
-# kind is always measured too ("blank40").
+# kind is always measured too ("blank40"), and at each size the text floods.
 set -eu
 
 build=${1:-}
@@ -83,6 +83,17 @@ for mb in $sizes; do
     "$bench" --write-whole "$dir/whole$mb.tos" "$mb"
     run "whole$mb" "$dir/whole$mb.tos" "$dir/whole$mb.tos.symb"
     rm -f "$dir/whole$mb.tos" "$dir/whole$mb.tos.symb" "$dir"/whole$mb.m4? "$dir/whole.rc"
+done
+# Sources whose one text section holds far more texts than a source has
+# ids (bench/text_flood.h): memory must not grow with what lies past the
+# last id.
+for mb in $sizes; do
+    for kind in alarm_quotes alarm_texts configs bit_types alarm_error_texts boot_error_texts var_comments \
+        boot_comments; do
+        "$bench" --write-texts "$dir/texts.tos" "$kind" "$mb"
+        run "$kind$mb" "$dir/texts.tos"
+        rm -f "$dir/texts.tos"
+    done
 done
 "$bench" --write-blank "$dir/blank40.tos" 40
 run blank40 "$dir/blank40.tos"

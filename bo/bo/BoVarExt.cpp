@@ -16,7 +16,12 @@ std::ostream& operator<<(std::ostream& out, const VarExtKey& key) { return out <
 bool CBitFieldTable::addBitField(const VarExtKey& key, int32_t bit, int32_t bitType, int32_t third,
                                  const CBitTypeTable& types)
 {
-    if (types.find(bitType) == types.end()) return false;
+    return addBitField(key, bit, bitType, third, types.find(bitType) != types.end());
+}
+
+bool CBitFieldTable::addBitField(const VarExtKey& key, int32_t bit, int32_t bitType, int32_t third, bool typeKnown)
+{
+    if (!typeKnown) return false;
     for (auto it = lower_bound(VarExtKey(key.adr, 0)); it != end() && it->first.adr == key.adr; ++it)
         if (it->first.covers(key.mask) && it->second.bit == bit) return false;
     emplace(key, BitEntry{bit, bitType, third});

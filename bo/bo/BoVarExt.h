@@ -395,6 +395,9 @@ public:
     // False when bitType is not in types, or when an entry of the same
     // address whose mask covers key's mask has the same bit number.
     bool addBitField(const VarExtKey& key, int32_t bit, int32_t bitType, int32_t third, const CBitTypeTable& types);
+    // The same, told whether bitType is known (a compiler that keeps some
+    // bit types outside the table).
+    bool addBitField(const VarExtKey& key, int32_t bit, int32_t bitType, int32_t third, bool typeKnown);
 
 private:
     static bool never(const BitEntry&) { return false; }

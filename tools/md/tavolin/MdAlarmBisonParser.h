@@ -82,6 +82,8 @@ protected:
     friend int MdAlarmparse(MdAlarmBisonParser& parser);
     // One string-table entry; numbered tells whether it has a number.
     virtual void tableEntry(bool numbered, uint32_t number, MdAlarmText text) = 0;
+    // count entries without a number, whose texts are not kept (STRINGS).
+    virtual void tableRun(uint32_t count) = 0;
     // The end of the string table; false ends the parse.
     virtual bool tableEnd() = 0;
     // One global attribute (CBoAlmGlobalAttr) with its default and list.

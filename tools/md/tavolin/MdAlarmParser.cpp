@@ -31,6 +31,7 @@ void resetStore()
     MdAlarmTextStore& store = mdAlarmTextStore();
     store.numbers.clear();
     store.listNext = false;
+    store.runNext = false;
 }
 
 }  // namespace
@@ -58,22 +59,47 @@ void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
 {
     ++m_tableCount;
     if (!m_keepTable) return;
-    const uint32_t ordinal = uint32_t(m_ordinalIds.size());
     // Ids wrap as the 32-bit words they are; no signed overflow.
+    const uint32_t ordinal = uint32_t(m_numbered.size());
+    m_numbered.push_back(numbered);
+    if (idsRunOut()) return;
     const int32_t id = int32_t(uint32_t(m_nextStringId) + ordinal);
-    textIdFits(id, MdAlarmMsgScript, MdAlarmScannerFlexLexer::lineno());
+    if (!textIdFits(id, MdAlarmMsgScript, MdAlarmScannerFlexLexer::lineno())) {
+        // The table will not be written: from here on only whether each
+        // entry has a number is kept (the values are checked against it),
+        // so that a table far past the last id costs a bit per entry.
+        dropTable();
+        return;
+    }
     m_ordinalIds.push_back(id);
     m_ordinalNumbers.push_back(numbered ? int64_t(number) : -1);
     m_texts.push_back(text);
+}
+
+void MdAlarmParser::tableRun(uint32_t count)
+{
+    // The scanner gives runs only when no text is kept: without a script,
+    // or past the last id, where an entry adds no more than this.
+    m_tableCount += count;
+    if (m_keepTable) m_numbered.resize(m_numbered.size() + count, false);
+}
+
+void MdAlarmParser::dropTable()
+{
+    releaseTextStore();
+    mdAlarmTextStore().keep = false;
+    std::vector<MdAlarmText>().swap(m_texts);
+    std::vector<int32_t>().swap(m_ordinalIds);
+    std::vector<int64_t>().swap(m_ordinalNumbers);
 }
 
 bool MdAlarmParser::tableEnd()
 {
     if (m_tableCount == 0) return true;
     const std::string& store = mdAlarmTextStore().text;
-    const std::size_t first = m_ordinalIds.size() - m_texts.size();
     // A table past the last id is not written at all (the section fails).
     if (!idsRunOut()) {
+        const std::size_t first = m_ordinalIds.size() - m_texts.size();
         m_script.beginTable();
         for (std::size_t i = 0; i < m_texts.size(); ++i)
             m_script.addText(m_ordinalIds[first + i], store.data() + m_texts[i].begin, m_texts[i].length);
@@ -104,7 +130,7 @@ void MdAlarmParser::fillTableMaps()
 void MdAlarmParser::checkValue(uint32_t value)
 {
     // The value list's keys are the ordinals of the numbered entries.
-    if (value < m_ordinalNumbers.size() && m_ordinalNumbers[value] >= 0) return;
+    if (value < m_numbered.size() && m_numbered[value]) return;
     reportError(MdAlarmMsgValue, std::to_string(value).c_str());
 }
 

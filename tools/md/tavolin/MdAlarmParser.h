@@ -10,7 +10,9 @@
 // the table gets the resource id start + n; the start then advances past
 // the table (nextStringId). An entry whose id would pass the last id a
 // resource script takes (kMdRcLastTextId) is reported as 707 at its line
-// (once) and counted; the table is then not written.
+// (once) and counted; the table is then not written, and from that entry
+// on no text is kept (only whether each entry has a number, which the value
+// checks need): memory does not grow with what lies past the last id.
 //
 // Messages (block 700): 701 scanner error, 702 syntax error, 703 a default
 // or allowed value that is not the ordinal of a numbered entry (the value
@@ -62,6 +64,7 @@ public:
 
 protected:
     void tableEntry(bool numbered, uint32_t number, MdAlarmText text) override;
+    void tableRun(uint32_t count) override;
     bool tableEnd() override;
     void globalAttr(int which, uint32_t def, const ValueList& allowed) override;
     void reactionEntry(uint32_t i1, uint32_t text, uint32_t i2, uint32_t def, uint32_t i3,
@@ -78,6 +81,9 @@ private:
     // read (they are kept by ordinal while parsing, where a map node per
     // entry was most of the cost of a large table).
     void fillTableMaps();
+    // Past the last id: empties the kept texts, ids and numbers, and keeps
+    // no more.
+    void dropTable();
     // 706 unless every index equals the first.
     int32_t sameIndex(std::initializer_list<uint32_t> indexes);
     // Writes "almcfg" (the container) or "almstr" (the string ids) into
@@ -89,9 +95,11 @@ private:
     bool m_keepTable = false;
     std::size_t m_tableCount = 0;      // entries of the table being read
     std::vector<MdAlarmText> m_texts;  // their texts in mdAlarmTextStore
-    // By ordinal: the resource string id, and the entry's number (-1: none).
+    // By ordinal: the resource string id, and the entry's number (-1: none),
+    // while the ids fit; whether the entry has a number, for all.
     std::vector<int32_t> m_ordinalIds;
     std::vector<int64_t> m_ordinalNumbers;
+    std::vector<bool> m_numbered;
     bool m_scriptFailed = false;                      // 707 after the table
     CBoGlobAlarmType m_global;                        // parts of the alarm being read
     CBoLocalAlarmType m_local;

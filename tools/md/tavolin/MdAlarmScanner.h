@@ -22,6 +22,12 @@
 // commas. The grammar takes each wherever it takes the run; a run that
 // breaks off (a comment, a line end, a "16#" number, a number too large)
 // leaves the rest to the tokens above.
+//
+// A third, STRINGS, stands for strings one after the other with nothing but
+// blanks and line ends between them, when the texts are not kept and the
+// token before was a string too: the grammar takes a string only as a
+// table entry, so they are entries without a number, whose texts nobody
+// reads. Its value is their count; their line feeds are counted.
 #pragma once
 
 #include <cstdint>
@@ -52,5 +58,6 @@ struct MdAlarmTextStore {
     bool keep = true;
     std::vector<int32_t> numbers;
     bool listNext = false;
+    bool runNext = false;  // the token before was a string (or a run of them)
 };
 MdAlarmTextStore& mdAlarmTextStore();

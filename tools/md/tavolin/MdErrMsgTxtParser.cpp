@@ -49,7 +49,8 @@ void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValu
     int32_t id = 0;
     if (m_container) {
         id = m_nextStringId;
-        m_container->addMsg(uint32_t(number), id);
+        // Past the last id the container is not written: it takes no more.
+        if (!idsRunOut()) m_container->addMsg(uint32_t(number), id);
         m_nextStringId = int32_t(uint32_t(m_nextStringId) + 2u);
         m_highWater = m_nextStringId;
     } else {
@@ -63,7 +64,14 @@ void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValu
     // The one message of this compiler with a line: the scanner's, which
     // stands on the item's ")" (the grammar reduces the item without looking
     // ahead), counted in the section's stream as the other compilers count.
-    if (!textIdFits(id, MdErrMsgTxtMsgScript, MdErrMsgTxtScannerFlexLexer::lineno())) return;
+    if (!textIdFits(id, MdErrMsgTxtMsgScript, MdErrMsgTxtScannerFlexLexer::lineno())) {
+        // The table will not be written: its lines go, and no more are kept.
+        m_lines.clear();
+        m_lines.shrink_to_fit();
+        std::string().swap(m_lineBytes);
+        return;
+    }
+    if (idsRunOut()) return;
     // "<severity> <class> <third> <text>", formatted into the buffer of
     // the section's lines.
     const std::size_t begin = m_lineBytes.size();

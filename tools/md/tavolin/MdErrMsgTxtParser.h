@@ -20,7 +20,8 @@
 // nextStringId() is the high-water id: one above the highest id written,
 // never below the first string id. An item whose id would pass the last id
 // a resource script takes (kMdRcLastTextId) is reported as 903 (once) at the
-// line the item ends on, and counted; the table is then not written.
+// line the item ends on, and counted; the table is then not written, and
+// from that item on neither its lines nor the container's numbers are kept.
 //
 // The table is collected while parsing and appended whole after the
 // section's end keyword, so a syntax error leaves the script as it was. An

@@ -135,11 +135,15 @@ inline char* putEscaped(char* out, const char*& p, const char* end)
 void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length, IdDigits digitCase)
 {
     if (!good()) return;
-    // The line at most: head, two bytes per text byte, the closing quote
-    // and the line end, and a word of slack for the copies by eight bytes.
-    char* const line = room(32 + 2 * length + 8);
-    if (!line) return;
-    char* o = line;
+    // The head and then the text in pieces of at most a run, each with
+    // room for two bytes per text byte, the closing quote and the line end,
+    // and a word of slack for the copies by eight bytes: a text of many
+    // megabytes passes through the pending buffer rather than being
+    // escaped whole into one twice its size.
+    const std::size_t piece = length < kRcWriteRun ? length : kRcWriteRun;
+    char* o = room(32 + 2 * piece + 8);
+    if (!o) return;
+    const char* const line = o;
     // "   0x%04X   \"", written by hand: a table of an alarm section holds
     // an entry per alarm, and formatting was most of its cost.
     std::memcpy(o, "   0x", 5);
@@ -151,35 +155,50 @@ void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length, 
     for (int d = digits - 1; d >= 0; --d) *o++ = hex[(v >> (4 * d)) & 0xF];
     std::memcpy(o, "   \"", 4);
     o += 4;
+    m_used += std::size_t(o - line);
     // A quote inside the text is doubled, the resource compiler's escape;
     // a bare one would end the string early. A line end (CR LF, LF or CR)
     // becomes the escape \n: a raw one would break the entry's line, and a
     // reader of the script would lose it. A lone backslash before either,
     // or at the end, is doubled (putEscaped). Every other byte stands as it
-    // is. Eight bytes at a time while a word holds none of the four.
+    // is. Eight bytes at a time while a word holds none of the four. Each
+    // byte is escaped as the whole text around it says (a piece ends where
+    // it ends, the text where it ends).
     const char* p = text;
     const char* const end = text + length;
-    while (p < end) {
-        if (end - p >= 8) {
-            uint64_t w;
-            std::memcpy(&w, p, 8);
-            if ((bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0) {
-                std::memcpy(o, p, 8);
-                o += 8;
-                p += 8;
+    do {
+        const std::size_t left = std::size_t(end - p);
+        const char* pieceEnd = p + (left < kRcWriteRun ? left : kRcWriteRun);
+        // A run of backslashes is escaped as a whole (its length decides
+        // about the last one): a piece ends behind it.
+        while (pieceEnd < end && pieceEnd[-1] == '\\' && *pieceEnd == '\\') ++pieceEnd;
+        char* const from = room(2 * std::size_t(pieceEnd - p) + 3 + 8);
+        if (!from) return;
+        o = from;
+        while (p < pieceEnd) {
+            if (pieceEnd - p >= 8) {
+                uint64_t w;
+                std::memcpy(&w, p, 8);
+                if ((bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0) {
+                    std::memcpy(o, p, 8);
+                    o += 8;
+                    p += 8;
+                    continue;
+                }
+                const char* const word = p + 8;
+                while (p < word) o = putEscaped(o, p, end);
                 continue;
             }
-            const char* const word = p + 8;
-            while (p < word) o = putEscaped(o, p, end);
-            continue;
+            o = putEscaped(o, p, end);
         }
-        o = putEscaped(o, p, end);
-    }
-    *o++ = '"';
-    std::memcpy(o, kMdRcLineEnd, 2);
-    o += 2;
-    m_used += std::size_t(o - line);
-    if (m_used >= kRcWriteRun) flush();
+        if (p >= end) {
+            *o++ = '"';
+            std::memcpy(o, kMdRcLineEnd, 2);
+            o += 2;
+        }
+        m_used += std::size_t(o - from);
+        if (m_used >= kRcWriteRun) flush();
+    } while (p < end);
 }
 
 void MdRcStringTable::endTable()

@@ -3,15 +3,99 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdVarSourceRules.h"
 
+namespace {
+
+// Each distinct text once, end to end in one buffer, found by a hash table
+// (open addressing, linear probing, at most three quarters full) whose
+// slots hold a text's hash beside its index: a new text, the common case in
+// a long section, is placed after a look at neighbouring slots alone.
+class DistinctTexts {
+public:
+    // Room for the texts' bytes at once (untouched room costs no memory).
+    void reserve(std::size_t bytes) { m_bytes.reserve(bytes); }
+    // Adds text: whether it was not there yet.
+    bool add(std::string_view text)
+    {
+        if (4 * (size() + 1) > 3 * m_slots.size()) grow();
+        const uint32_t hash = hashOf(text);
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = home(hash, m_shift);
+        for (; m_slots[i] != 0; i = (i + 1) & mask) {
+            if (uint32_t(m_slots[i] >> 32) != hash) continue;
+            const std::size_t index = std::size_t(uint32_t(m_slots[i])) - 1;
+            const std::size_t begin = m_begins[index];
+            if (m_begins[index + 1] - begin == text.size() &&
+                std::memcmp(m_bytes.data() + begin, text.data(), text.size()) == 0)
+                return false;
+        }
+        m_bytes.append(text.data(), text.size());
+        m_begins.push_back(uint32_t(m_bytes.size()));
+        m_slots[i] = (uint64_t(hash) << 32) | uint64_t(size());
+        return true;
+    }
+    std::size_t size() const { return m_begins.size() - 1; }
+
+private:
+    // A text's hash: that of all its bytes but the last, and the last byte.
+    static uint32_t hashOf(std::string_view text)
+    {
+        if (text.empty()) return 0;
+        const std::size_t n = text.size() - 1;
+        return uint32_t(std::hash<std::string_view>()(text.substr(0, n))) << 8 | uint8_t(text[n]);
+    }
+    // Texts that differ only in their last byte (numbered texts, as a source
+    // writes them one after the other) have their homes in one block of 64
+    // slots, which the hash of the rest chooses: they fill neighbouring
+    // slots rather than missing the cache at each (the table holds
+    // 2^(64 - shift) slots).
+    static std::size_t home(uint32_t hash, unsigned shift)
+    {
+        const uint64_t block = uint64_t(hash >> 8) * 0x9E3779B97F4A7C15ull;
+        return (std::size_t(block >> (shift + 6)) << 6) | std::size_t((hash ^ (block >> 24)) & 63);
+    }
+    void grow()
+    {
+        const unsigned shift = m_slots.empty() ? 57 : m_shift - 1;  // from 128 slots
+        std::vector<uint64_t> slots(std::size_t(1) << (64 - shift), 0);
+        const std::size_t mask = slots.size() - 1;
+        for (uint64_t slot : m_slots) {
+            if (slot == 0) continue;
+            std::size_t i = home(uint32_t(slot >> 32), shift);
+            while (slots[i] != 0) i = (i + 1) & mask;
+            slots[i] = slot;
+        }
+        m_slots.swap(slots);
+        m_shift = shift;
+    }
+
+    std::string m_bytes;
+    std::vector<uint32_t> m_begins = {0};  // where text i begins; then where the last ends (a section is below 4 GB)
+    std::vector<uint64_t> m_slots;            // hash << 32 | index + 1; 0 free
+    unsigned m_shift = 64;
+};
+
+}  // namespace
+
+struct MdVarCommentParser::PastIds {
+    DistinctTexts vars, types;
+    // The line of the text numbered i, for i up to the room.
+    std::vector<int32_t> varLines, typeLines;
+};
+
 MdVarCommentParser::MdVarCommentParser() : MdParserFrame(MdVarCommentMsgBase), CBoVarComment(nullptr) {}
+
+MdVarCommentParser::~MdVarCommentParser() = default;
 
 void MdVarCommentParser::init(const MdCompilerArgs& args)
 {
+    m_bytesLeft = mdBytesLeft(args.stream);
     MdParserFrame::init(args);
     m_section = args.section;
 }
@@ -23,10 +107,60 @@ int32_t MdVarCommentParser::parse()
     return result;
 }
 
-void MdVarCommentParser::checkTextIds()
+std::size_t MdVarCommentParser::idRoom() const
 {
     const uint64_t start = uint32_t(m_nextStringId);
-    const uint64_t room = start <= kMdRcLastTextId ? kMdRcLastTextId + 1 - start : 0;
+    return std::size_t(start <= kMdRcLastTextId ? kMdRcLastTextId + 1 - start : 0);
+}
+
+void MdVarCommentParser::checkPast()
+{
+    const std::size_t added = m_varTexts.added() + m_typeTexts.added();
+    if (added < m_nextCheck) return;
+    m_nextCheck = 2 * added;
+    const std::size_t room = idRoom();
+    if (m_varTexts.size() + m_typeTexts.size() <= room) return;
+    std::unique_ptr<PastIds> past(new PastIds);
+    past->vars.reserve(m_bytesLeft);
+    // The distinct texts in the order of their numbers (their first occurrences).
+    const auto take = [room](const TextIndex& texts, DistinctTexts& distinct, std::vector<int32_t>& lines) {
+        for (std::size_t o = 0; o < texts.added(); ++o) {
+            const int32_t occurrence = int32_t(o);
+            if (texts.byText()[std::size_t(texts.rankOf(occurrence))] != occurrence) continue;
+            distinct.add(texts[occurrence]);
+            if (lines.size() <= room) lines.push_back(texts.lineOf(occurrence));
+        }
+    };
+    take(m_varTexts, past->vars, past->varLines);
+    take(m_typeTexts, past->types, past->typeLines);
+    m_past = std::move(past);
+    m_varTexts = TextIndex();
+    m_typeTexts = TextIndex();
+    m_typeNames = TextIndex();
+    std::vector<KeyEntry>().swap(m_varKeys);
+    std::vector<KeyEntry>().swap(m_typeKeys);
+}
+
+void MdVarCommentParser::pastText(bool type, std::string_view text)
+{
+    DistinctTexts& distinct = type ? m_past->types : m_past->vars;
+    std::vector<int32_t>& lines = type ? m_past->typeLines : m_past->varLines;
+    if (distinct.add(text) && lines.size() <= idRoom()) lines.push_back(lineno());
+}
+
+void MdVarCommentParser::checkTextIds()
+{
+    const std::size_t room = idRoom();
+    if (m_past) {
+        // Sure to run past the last id: the first text past it, as below.
+        const std::size_t vars = m_past->vars.size();
+        const bool var = room < vars;
+        const std::size_t number = var ? room : room - vars;
+        const std::vector<int32_t>& lines = var ? m_past->varLines : m_past->typeLines;
+        textIdFits(var ? idOf(int32_t(number)) : idOf(int32_t(number), vars), MdVarCommentMsgWrite,
+                   number < lines.size() ? lines[number] : lineno());
+        return;
+    }
     const std::size_t vars = m_varTexts.size();
     if (vars + m_typeTexts.size() <= room) return;
     // The first text in the order of the ids: a variable text, or a type text after them all.
@@ -88,12 +222,15 @@ int32_t MdVarCommentParser::idOf(int32_t index, std::size_t before) const
 
 int32_t MdVarCommentParser::nextStringId() const
 {
+    if (m_past) return idOf(int32_t(m_past->vars.size()), m_past->types.size());
     return idOf(int32_t(m_varTexts.size()), m_typeTexts.size());
 }
 
 void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, std::string_view text)
 {
+    if (m_past) return pastText(false, text);
     m_varKeys.push_back(KeyEntry{int32_t(adr), mask, m_varTexts.add(text, lineno())});
+    checkPast();
 }
 
 bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask, std::string_view text)
@@ -102,13 +239,19 @@ bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask
         mdEmitMessage(MdVarCommentMsgRange, lineno());
         return false;
     }
+    if (m_past) {
+        pastText(false, text);
+        return true;
+    }
     const int32_t index = m_varTexts.add(text, lineno());
     mdForEachAddress(first, last, [&](uint32_t adr) { m_varKeys.push_back(KeyEntry{int32_t(adr), mask, index}); });
+    checkPast();
     return true;
 }
 
 void MdVarCommentParser::nameEntry(std::string_view name, bool variables, uint32_t mask, std::string_view text)
 {
+    if (m_past) return pastText(true, text);
     if (variables) {
         // Lower-cased as String::downcase does: A-Z only.
         m_name.assign(name.data(), name.size());
@@ -117,6 +260,7 @@ void MdVarCommentParser::nameEntry(std::string_view name, bool variables, uint32
         name = m_name;
     }
     m_typeKeys.push_back(KeyEntry{m_typeNames.add(name), mask, m_typeTexts.add(text, lineno())});
+    checkPast();
 }
 
 namespace {

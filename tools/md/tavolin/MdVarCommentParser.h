@@ -26,10 +26,13 @@
 // section or the resource script cannot be written (not counted), or the
 // texts would take ids past the last one a resource script takes
 // (kMdRcLastTextId; at the first such text's line, counted, so that the
-// front end writes nothing).
+// front end writes nothing). Once the distinct texts are past that id the
+// compiler keeps no more keys nor occurrences: memory does not grow with
+// what lies past it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -50,6 +53,7 @@ class MdVarCommentParser : public MdParserFrame<MdVarCommentBisonParser, MdVarCo
                            public CBoVarComment {
 public:
     MdVarCommentParser();
+    ~MdVarCommentParser() override;
 
     // init: the section's stream (none: an empty section), the open comment
     // section that receives the container (args.section, not owned), the
@@ -96,6 +100,8 @@ private:
         // order of adding).
         int32_t add(std::string_view text, int32_t line = 0);
         bool empty() const { return m_spans.empty(); }
+        // The number of texts added.
+        std::size_t added() const { return m_spans.size(); }
         // The number of distinct texts.
         std::size_t size() const;
         // The number of an occurrence's text.
@@ -127,6 +133,14 @@ private:
     };
     // The resource id of a text's number; ids wrap as 32-bit words.
     int32_t idOf(int32_t index, std::size_t before = 0) const;
+    // How many texts fit from the start id to the last id.
+    std::size_t idRoom() const;
+    // Each time the texts added have doubled: when the distinct ones run
+    // past the last id already, the section is sure to fail, and from there
+    // on only what still counts is kept (PastIds).
+    void checkPast();
+    // A text past that point (type: a type text).
+    void pastText(bool type, std::string_view text);
     // Once the texts are read: when the variable and type texts would run
     // past the last id of a resource script, message 303 at the line of the
     // first text that does not fit, counted.
@@ -157,4 +171,12 @@ private:
     TextIndex m_typeNames;         // key names as entered (lower-cased in VARCOMMENT)
     std::vector<KeyEntry> m_typeKeys;  // in source order, subject the name's occurrence
     std::string m_name;            // a VARCOMMENT name being lower-cased
+    // Once the texts are sure to run past the last id: no key and no
+    // occurrence is kept, only each distinct text once (the ids they use up
+    // stay nextStringId) and the line of each of the first ones (numbered
+    // up to the room), where the message may stand.
+    struct PastIds;
+    std::unique_ptr<PastIds> m_past;
+    std::size_t m_nextCheck = 1 << 17;  // texts added at the next checkPast
+    std::size_t m_bytesLeft = 0;        // of the section, at init
 };

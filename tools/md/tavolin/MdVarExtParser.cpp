@@ -101,7 +101,8 @@ bool MdVarExtParser::enterText(TextMap& map, const String& text, int32_t& id)
 {
     id = m_nextStringId++;
     checkTextId(id);
-    return map.emplace(id, text).second;
+    // Past the last id the section is not written: its texts are not kept.
+    return idsRunOut() || map.emplace(id, text).second;
 }
 
 void MdVarExtParser::checkTextId(int32_t id)
@@ -114,7 +115,11 @@ void MdVarExtParser::checkTextId(int32_t id)
 void MdVarExtParser::configuration(int32_t number, const String& text)
 {
     int32_t id = 0;
-    if (!enterText(m_cfgTexts, text, id) || !addCfgEntry(uint32_t(number), id)) fail(410, number, text);
+    const bool entered = enterText(m_cfgTexts, text, id);
+    const uint32_t cfg = uint32_t(number);
+    const bool added = idsRunOut() ? m_past.remember(m_past.cfgs, cfg, cfgEntries().count(cfg) != 0)
+                                   : addCfgEntry(cfg, id);
+    if (!entered || !added) fail(410, number, text);
 }
 
 void MdVarExtParser::defaultConfiguration(int32_t cfg)
@@ -135,8 +140,17 @@ void MdVarExtParser::groupHead(int32_t group, const String& text)
 void MdVarExtParser::groupEntry(int32_t group, int32_t cfg, const String& text)
 {
     int32_t id = 0;
-    if (!enterText(m_cfgTexts, text, id) || !addCfgGroupEntry(uint32_t(group), uint32_t(cfg), id))
-        fail(410, cfg, text);
+    const bool entered = enterText(m_cfgTexts, text, id);
+    bool added = false;
+    if (!idsRunOut()) {
+        added = addCfgGroupEntry(uint32_t(group), uint32_t(cfg), id);
+    } else {
+        const auto g = cfgGroups().find(uint32_t(group));
+        added = g != cfgGroups().end() &&
+                m_past.remember(m_past.groupEntries, uint64_t(uint32_t(group)) << 32 | uint32_t(cfg),
+                                g->second.entries.count(uint32_t(cfg)) != 0);
+    }
+    if (!entered || !added) fail(410, cfg, text);
 }
 
 void MdVarExtParser::maxId(int32_t m)
@@ -216,9 +230,11 @@ void MdVarExtParser::bitType(int32_t number, const String& first, const String& 
     m_nextStringId += 2;
     checkTextId(n);
     checkTextId(n + 1);
-    const bool a = m_bitTexts.emplace(n, first).second;
-    const bool b = m_bitTexts.emplace(n + 1, second).second;
-    if (!a || !b || !addBitType(number, n + 1, n)) fail(415, number);
+    const bool a = idsRunOut() || m_bitTexts.emplace(n, first).second;
+    const bool b = idsRunOut() || m_bitTexts.emplace(n + 1, second).second;
+    const bool added = idsRunOut() ? m_past.remember(m_past.bitTypes, uint32_t(number), bitTypeKnown(number))
+                                   : addBitType(number, n + 1, n);
+    if (!a || !b || !added) fail(415, number);
 }
 
 bool MdVarExtParser::needTable()
@@ -348,8 +364,14 @@ void MdVarExtParser::bitField(bool range, int32_t first, int32_t last, int32_t m
         const int32_t adr = int32_t(a);
         if (!operandExists(adr)) fail(411, adr);
         if (!isBitNoValid(elemTypeAt(adr), bit)) fail(416, bit);
-        if (!entered || !addBitField(VarExtKey(adr, uint32_t(mask)), bit, type, id)) fail(415, bit);
+        if (!entered || !bitFieldTable().addBitField(VarExtKey(adr, uint32_t(mask)), bit, type, id, bitTypeKnown(type)))
+            fail(415, bit);
     });
+}
+
+bool MdVarExtParser::bitTypeKnown(int32_t type) const
+{
+    return bitTypeTable().count(type) != 0 || m_past.bitTypes.contains(uint32_t(type));
 }
 
 void MdVarExtParser::dynArrayElement(int32_t adr)

@@ -15,7 +15,8 @@
 // texts are kept in two maps by id for the two string tables. A text whose
 // id would pass the last id a resource script takes (kMdRcLastTextId) is
 // reported once as 408 ("Wert %s ist zu groß") with that id, at its line,
-// and counted: the section is then not written.
+// and counted: the section is then not written, and from there on no text
+// is kept (PastTexts).
 //
 // "symb": an empty or missing section is no table and no error; a section
 // that does not load as a symbol table counts one error without a message.
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "bo/bo/MdVarExtBase.h"
+#include "tools/md/tavolin/MdNumberSet.h"
 #include "tools/md/tavolin/MdParserFrame.h"
 #include "tools/md/tavolin/MdVarExtBisonParser.h"
 #include "tools/md/tavolin/MdVarExtScanner.h"
@@ -148,6 +150,24 @@ protected:
     int32_t m_messageLine = -1;    // set: the line of every message
     TextMap m_bitTexts;
     TextMap m_cfgTexts;
+    // Past the last id the section is not written: a configuration, group
+    // entry or bit type is then not entered into the model (nor its text
+    // kept), only its number remembered here, so that a repeated one is
+    // still refused as the model refuses it. A few bytes a number rather
+    // than a node of the model and a text.
+    struct PastTexts {
+        // Remembers key unless it is there or inModel: whether it was new.
+        template <class Key>
+        static bool remember(MdNumberSet<Key>& numbers, Key key, bool inModel)
+        {
+            return !inModel && numbers.insert(key);
+        }
+        MdNumberSet<uint32_t> cfgs;          // configuration numbers
+        MdNumberSet<uint64_t> groupEntries;  // group << 32 | entry
+        MdNumberSet<uint32_t> bitTypes;      // bit-type numbers
+    } m_past;
+    // Whether a bit type of that number was given, before the last id or past it.
+    bool bitTypeKnown(int32_t type) const;
     // The line of each dynamic-array statement by its size variable's key.
     std::map<VarExtKeyFields, int32_t> m_dynArrayLines;
     int32_t m_dynArrayStart = -1;  // the line of the statement being read

@@ -145,6 +145,33 @@ TEST(AlarmParser, TableIdsEndBelowTheEntryMethodsText)
     EXPECT_EQ(c.result, 3);
     EXPECT_EQ(c.lines, std::vector<uint32_t>{2});
     EXPECT_EQ(c.script, "rc\r\n");
+    // Many entries past the last id: still the one 707, and the values are
+    // still checked against the entries that have a number (ordinals 0 and
+    // 2001 do, 1 and 5 have none).
+    std::string past = "ALARM_STRING_TABLE\n0 : \"a\"\n";
+    for (int i = 0; i < 2000; ++i) past += "\"\" ";
+    past += "\n1 : \"b\"\nEND_ALARM_STRING_TABLE\nBEGIN_ALARM\nVRX_ERROR(1) AlarmName 1\nBEGIN_GLOBAL\n"
+            "DefaultReaction 0 PossibleReaction 2001, 5\nDefaultConfirm 0 PossibleConfirm 0\n"
+            "DefaultType 0 PossibleTypes 0\nDefaultDiagBuffer 0 PossibleDiagBuffer 0\nEND_GLOBAL\n"
+            "BEGIN_LOCAL REACTION TextReaction[0] 1 DefaultReaction[0] 1 PossibleReaction[0] 0 END_REACTION\n"
+            "PARAM END_PARAM END_LOCAL END\nEND_ALARM\n";
+    c = compile(past, true, sections, nullptr, 0, 0xFFFE);
+    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.ids, (std::vector<uint32_t>{707, 703, 703}));
+    EXPECT_EQ(c.lines.at(0), 2u);
+    EXPECT_EQ(c.texts, (std::vector<std::string>{"Sektion konnte nicht beschrieben werden",
+                                                 "Eintrag 5 nicht in ValListe", "Eintrag 1 nicht in ValListe"}));
+    EXPECT_EQ(c.next, 0xFFFE + 2002);
+    EXPECT_EQ(c.script, "rc\r\n");
+    // Past it the lines are still counted, in the texts and between them,
+    // however the scanner's reads cut them.
+    for (int block : {0, 1, 2, 3, 5, 8}) {
+        c = compile("ALARM_STRING_TABLE\n\"a\"\n\"b\" \"c\n\"\r\n\n\"d\"\"\\\"\"\n]\n", true, sections, nullptr, block,
+                    0xFFFE);
+        EXPECT_EQ(c.result, 1) << block;
+        EXPECT_EQ(c.ids, (std::vector<uint32_t>{707, 702})) << block;
+        EXPECT_EQ(c.lines, (std::vector<uint32_t>{2, 7})) << block;
+    }
 }
 
 TEST(AlarmParser, Cases)

@@ -123,13 +123,17 @@ TEST(ErrMsgTxtParser, IdsEndBelowTheEntryMethodsText)
     EXPECT_TRUE(c.ids.empty());
     EXPECT_EQ(c.highWater, 0xFFFE);
     EXPECT_NE(c.script.find("   0xFFFC   \"2 5 -1 e\"\r\nEND\r\n"), std::string::npos);
-    c = compile(items(32768), 0);
-    EXPECT_EQ(c.result, 3);
-    EXPECT_EQ(c.ids, std::vector<uint32_t>{903});
-    // the header on line 1, item i on line i + 2
-    EXPECT_EQ(c.positions, std::vector<uint32_t>{32769});
-    EXPECT_EQ(c.script, "");
-    EXPECT_EQ(c.errmsg, kOld);
+    // One item past the last id, or many: the one 903 all the same.
+    for (int n : {32768, 40000}) {
+        c = compile(items(n), 0);
+        EXPECT_EQ(c.result, 3) << n;
+        EXPECT_EQ(c.ids, std::vector<uint32_t>{903}) << n;
+        // the header on line 1, item i on line i + 2
+        EXPECT_EQ(c.positions, std::vector<uint32_t>{32769}) << n;
+        EXPECT_EQ(c.highWater, 2 * n) << n;
+        EXPECT_EQ(c.script, "") << n;
+        EXPECT_EQ(c.errmsg, kOld) << n;
+    }
     // A boot-function item takes the first id plus its number.
     c = compile(boot(item("65433, CmErrorMsg, 5, \"e\"")), 100);
     EXPECT_EQ(c.result, 0);

@@ -347,6 +347,27 @@ TEST(RcStringTable, ATextLongerThanWhatIsCollectedIsWrittenWhole)
                                                              {3, String("y")}}));
     EXPECT_EQ(readFile(script.path()), "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0001   \"x\"\r\n" + line +
                                            "   0x0003   \"y\"\r\nEND\r\n\r\n");
+
+    // Escapes whose bytes lie on both sides of the 64 KB the writer
+    // collects at most: each is written as in a short text.
+    const std::string a(65534, 'a');
+    const struct {
+        std::string text, written;
+    } cases[] = {
+        {a + "\\\\\\\"b", a + "\\\\\\\\\"\"b"},  // three backslashes before a quote: one more
+        {a + "a\r\nb", a + "a\\nb"},                  // CR LF: one \n
+        {a + "a\\\\x", a + "a\\\\x"},              // a pair before an x: no more
+        {a + "aa\\", a + "aa\\\\"},                  // a lone one at the end: doubled
+        // a run longer than that, whose length decides at its end
+        {std::string(200001, '\\') + "\"", std::string(200002, '\\') + "\"\""},
+    };
+    for (const auto& c : cases) {
+        TempFile one("");
+        ASSERT_TRUE(mdAppendStringTable(String(one.c_str()), {{1, String(c.text.c_str(), int(c.text.size()))}}));
+        EXPECT_EQ(readFile(one.path()), "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n   0x0001   \"" + c.written +
+                                            "\"\r\nEND\r\n\r\n")
+            << c.text.substr(c.text.size() - 4);
+    }
 }
 
 TEST(RcStringTable, AScriptThatCannotBeWrittenFails)

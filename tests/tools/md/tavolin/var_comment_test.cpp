@@ -306,6 +306,29 @@ TEST(VarCommentCompiler, TextIdsEndBelowTheEntryMethodsText)
         EXPECT_EQ(c.lines, k.line ? std::vector<uint32_t>{k.line} : std::vector<uint32_t>{}) << k.body;
         EXPECT_EQ(c.script.empty(), k.line != 0) << k.body;
     }
+
+    // Far more texts past the last id: the same one message, at the line of
+    // the first text past it in the order of the ids, and every distinct
+    // text still uses up its id. With room for two texts (start 0xFFFC):
+    // a type text on line 2, then 140 000 variable texts (the third, t2, on
+    // line 5 is the first past the last id); or 140 000 type texts and then
+    // two variable texts, which the ids put first (the first type text, on
+    // line 2, is past the last id).
+    std::string many = "VARCOMMENT\n$x [16#1] : \"c\"\n";
+    for (int i = 0; i < 140000; ++i) many += "$1 [16#1] : \"t" + std::to_string(i) + "\"\n";
+    c = compile(many + "END_VARCOMMENT\n", 0xFFFC);
+    EXPECT_EQ(c.errors, 1);
+    EXPECT_EQ(c.lines, std::vector<uint32_t>{5});
+    EXPECT_EQ(c.next, 0xFFFC + 140001);
+    EXPECT_EQ(c.script, "");
+    many = "VARCOMMENT\n";
+    for (int i = 0; i < 140000; ++i) many += "$x [16#1] : \"t" + std::to_string(i) + "\"\n";
+    for (const char* before : {"", "$1 [16#1] : \"v\"\n$2 [16#1] : \"w\"\n$3 [16#1] : \"v\"\n"}) {
+        c = compile(many + before + "END_VARCOMMENT\n", 0xFFFC);
+        EXPECT_EQ(c.errors, 1) << before;
+        EXPECT_EQ(c.lines, std::vector<uint32_t>{*before ? 2u : 4u}) << before;
+        EXPECT_EQ(c.next, 0xFFFC + 140000 + (*before ? 2 : 0)) << before;
+    }
 }
 
 // An entry on one line is read as one token. Each section is compiled as

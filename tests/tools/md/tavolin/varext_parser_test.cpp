@@ -464,6 +464,28 @@ TEST(VarExtParser, TextIdsEndBelowTheEntryMethodsText)
     w = compileAll("BITFIELDTYPES 1 \"off\" \"on\" END_BITFIELDTYPES BITFIELDS END_BITFIELDS", symb, o);
     ASSERT_EQ(w.ids, std::vector<uint32_t>{408});
     EXPECT_EQ(w.texts[0], "Wert 0xFFFE ist zu gro\xC3\x9F");
+
+    // Past the last id every statement is still checked as before it: a
+    // repeated configuration, group entry or bit type is refused (410, 415),
+    // a bit field of a bit type given past it is taken, one of an unknown
+    // type refused; the texts still use up their ids.
+    o.firstStringId = 0xFFFE;
+    w = compileAll("CONFIGS\n1 \"a\"\n2 \"b\"\n1 \"c\"\nGROUP(16#10) : \"g\"\n3 \"d\"\n3 \"e\"\nEND_GROUP\n"
+                   "END_CONFIGS\nBITFIELDTYPES\n1 \"off\" \"on\"\n1 \"f\" \"g\"\nEND_BITFIELDTYPES\nBITFIELDS\n"
+                   "$13 [1] 0 1 \"x\"\n$13 [1] 1 5 \"y\"\n$13 [1] 0 1 \"z\"\nEND_BITFIELDS",
+                   symb, o);
+    EXPECT_EQ(w.result, 3);
+    EXPECT_EQ(w.ids, (std::vector<uint32_t>{408, 410, 410, 415, 415, 415}));
+    EXPECT_EQ(w.lines, (std::vector<uint32_t>{2, 4, 7, 12, 16, 17}));
+    ASSERT_EQ(w.texts.size(), 6u);
+    EXPECT_EQ(w.texts[0], "Wert 0xFFFE ist zu gro\xC3\x9F");
+    EXPECT_EQ(w.texts[1], "Eintrag(1, c) ist schon vorhanden");
+    EXPECT_EQ(w.texts[2], "Eintrag(3, e) ist schon vorhanden");
+    EXPECT_EQ(w.texts[3], "Eintrag(1) ist schon vorhanden");
+    EXPECT_EQ(w.texts[4], "Eintrag(1) ist schon vorhanden");
+    EXPECT_EQ(w.texts[5], "Eintrag(0) ist schon vorhanden");
+    EXPECT_EQ(w.next, 0xFFFE + 13);
+    EXPECT_EQ(w.script, "");
 }
 
 TEST(VarExtParser, GoldenCompile)
