@@ -1004,7 +1004,7 @@ void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
     const bool imports = m_o.sectionMethods && (kind == MdKindTO || kind == MdKindDvTO);
     for (const HostErrorDisplay::AcxNote& n : display.acxNotes()) {
         const char* const text = n.message == 1300 ? "ACX Fatal Error" : n.message == 1301 ? "ACX Error" : "ACX Warning";
-        std::fprintf(stderr, "tavolin: the ACX file %s %s (%s %d)%s\n", m_o.acx.c_str(),
+        std::fprintf(stderr, "tavolin: the ACX file %s %s (%s %d)%s\n", shownName(m_o.acx).c_str(),
                      acxCodeWords(n.message, n.code, m_o.acx).c_str(), text, int(n.code),
                      n.message == 1300 && imports ? ": nothing of it is imported, which the variables step reports "
                                                     "as message 0 after its section compiled"
