@@ -31,11 +31,10 @@ public:
     // `match` on `line`. A match right after the one that took the run's
     // last bytes (or the last blanks after them, gap) goes on with the run;
     // any other begins a new one, and the held rest of the old one is
-    // reported first (flush). each(byte) is
-    // called for every byte among the run's first kEach, in order; the
-    // others are held. True when the run is past its first kEach bytes: the
-    // stray bytes ahead in the buffer are then to be held at once
-    // (holdAhead).
+    // reported first (flush). each(byte) is called for every byte among the
+    // run's first kEach, in order; the others are held. True when the run
+    // is past its first kEach bytes: the stray bytes ahead in the buffer are
+    // then to be held at once (holdAhead).
     template <class Each, class Run>
     bool take(const char* text, std::size_t len, uint32_t match, int32_t line, Each each, Run run)
     {

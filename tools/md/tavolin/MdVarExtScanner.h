@@ -26,9 +26,9 @@
 // is stray: the first hundred of a run of them (consecutive, or with only
 // blanks and line ends between them; MdStrayRun) go to LexerError one by
 // one and are skipped, the rest of the run is skipped and reported as one
-// to strayRunError before the next token or message. A
-// string or comment still open at the end of the input goes to LexerError
-// with '"' or '(*', and the input ends there.
+// to strayRunError before the next token or message. A string or comment
+// still open at the end of the input goes to LexerError with '"' or '(*',
+// and the input ends there.
 //
 // Whole statements: inside an ATTRIBUTES or a VALUES block, a statement of
 // the single-address form that stands on one line with only blanks between
