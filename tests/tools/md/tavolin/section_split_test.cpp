@@ -446,6 +446,11 @@ TEST(SectionSplit, AStrayRunEndsWhereATokenMayBegin)
         {repeated("%\r", 150), "%", 1, "'" + std::string(50, '%') + "'", 1, 150},  // a lone CR is a blank here
         {repeated("\xff\n\n", 101), "\xff", 199, "'\xff'", 201, 101},
         {repeated("a\x80 ", 150), "a\x80", 1, "'" + repeated("a\x80", 100) + "'", 1, 300},
+        // capitals, at signs and braces that begin no keyword or GUID; the
+        // header's keyword right after capitals
+        {repeated("E\n", 150), "E", 100, "'" + std::string(50, 'E') + "'", 101, 150},
+        {std::string(150, 'Q'), "Q", 1, "'" + std::string(50, 'Q') + "'", 1, 150},
+        {repeated("@A {B ", 150), "@A{B", 1, "'" + repeated("@A{B", 125) + "'", 1, 600},
         {repeated("? \n", 1 << 19), "?", 100,
          "'" + std::string(40, '?') + "\x85' (" + std::to_string((1 << 19) - 100) + " Bytes)", 101, 1 << 19},
     };
