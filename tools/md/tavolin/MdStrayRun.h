@@ -65,17 +65,26 @@ public:
     template <class StrayAt, class Blanks>
     char* holdAhead(char* from, const char* end, int& line, StrayAt strayAt, Blanks blanks)
     {
+        // The counts are kept here and stored once: a store per stray byte
+        // (one on each line) would cost more than the rest of the loop.
         char* p = from;
+        int lines = 0;
+        std::size_t held = 0;
         for (;;) {
             char* const stray = p;
             while (p < end && strayAt(p, end)) ++p;
-            if (p > stray) hold(stray, std::size_t(p - stray), line);
-            int lines = 0;
+            if (p > stray) {
+                if (m_held + held == 0) m_line = line + lines;
+                if (m_head.size() < kHeadBytes) keepHead(stray, std::size_t(p - stray));
+                held += std::size_t(p - stray);
+            }
             char* const after = p < end ? blanks(p, end, lines) : p;
-            if (after == p) return p;
-            line += lines;
+            if (after == p) break;
             p = after;
         }
+        m_held += held;
+        line += lines;
+        return p;
     }
     // The same for stray bytes that no blanks continue (in a text, where
     // blanks are the text's).
