@@ -23,10 +23,11 @@
 //
 // With --sources=stray it measures the command refusing files of one byte
 // repeated that no token begins with (a binary file, a wrong file: every
-// byte stray outside the sections), and sources whose one section of a
-// variables kind (VALUES, VARCOMMENT, CONFIGS, RESOLVE, ATTRIBUTES,
-// BITFIELDS) is nothing but a byte repeated (NUL, "*", "E", a small letter)
-// or one long identifier, against the command compiling the source that
+// byte stray outside the sections) or of "?" between blanks or line ends,
+// and sources whose one section of a variables kind (VALUES, VARCOMMENT,
+// CONFIGS, RESOLVE, ATTRIBUTES, BITFIELDS) is nothing but a byte repeated
+// (NUL, "*", "E", a small letter), one long identifier, or "?" between
+// blanks or line ends, against the command compiling the source that
 // compiles whole of the same size into a new target; each refusal should
 // take less.
 //
@@ -192,6 +193,8 @@ public:
 // The bytes of the stray sources: each stands outside every section, where
 // no token begins with it (a capital would, a small letter does not).
 const char kStrayBytes[] = {'a', '\0', '(', '*', '@', '\xff', '$', '{'};
+// A stray byte between blanks or line ends, repeated: one run all the same.
+const strayfill::Fill kStraySpaced[] = {{"'?'+blank", "? "}, {"'?'+LF", "?\n"}, {"'?'+mix", "? \t\r\n"}};
 
 // The sections of the stray section sources (each filled as stray_fill.h
 // says).
@@ -510,6 +513,13 @@ void strayCommand(benchmark::State& state, const StrayFile& source, int mb)
 void BM_StrayCommand(benchmark::State& state, char byte, int mb)
 {
     const StrayFile source("stray.tos", std::string(std::size_t(mb) << 20, byte));
+    strayCommand(state, source, mb);
+}
+
+// mb megabytes of the fill and nothing else.
+void BM_StraySpacedCommand(benchmark::State& state, strayfill::Fill fill, int mb)
+{
+    const StrayFile source("stray.tos", strayfill::body(fill, std::size_t(mb) << 20));
     strayCommand(state, source, mb);
 }
 
@@ -870,6 +880,8 @@ int main(int argc, char** argv)
             for (char byte : kStrayBytes)
                 add("StrayCommand/" + std::to_string(static_cast<unsigned char>(byte)) + n, BM_StrayCommand, byte,
                     mb);
+            for (const StrayFill& fill : kStraySpaced)
+                add(std::string("StrayCommand/") + fill.name + n, BM_StraySpacedCommand, fill, mb);
             for (const char* section : kStraySections)
                 for (const StrayFill& fill : kFills)
                     add(std::string("StraySection/") + section + "/" + fill.name + n, BM_StraySectionCommand,
@@ -925,6 +937,9 @@ int main(int argc, char** argv)
                 else
                     std::printf(" 0x%02X %.2fx", b, t / wholeCommand);
             }
+            for (const StrayFill& fill : kStraySpaced)
+                std::printf(" %s %.2fx", fill.name,
+                            reporter.at(std::string("StrayCommand/") + fill.name + s) / wholeCommand);
             std::printf("\n%4d MB of a section of one stray byte or one identifier, the same:\n", mb);
             for (const char* section : kStraySections) {
                 std::printf("      %-10s", section);

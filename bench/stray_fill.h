@@ -1,8 +1,8 @@
-// What fills the stray sections of the benchmarks: a byte repeated, or one
+// What fills the stray sections of the benchmarks: a byte repeated, one
 // long identifier (small letters and underscores: in the variables section
-// it begins no token, in the comment section it is one name). Each is
-// refused; the benchmarks set its time beside the compile of a valid source
-// of the same size.
+// it begins no token, in the comment section it is one name), or a stray
+// byte between blanks or line ends. Each is refused; the benchmarks set its
+// time beside the compile of a valid source of the same size.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "bench/ratio_reporter.h"
 
@@ -17,20 +18,19 @@ namespace strayfill {
 
 struct Fill {
     const char* name;
-    char byte;
-    bool identifier;
+    std::string_view unit;  // repeated
 };
-inline constexpr Fill kFills[] = {{"NUL", '\0', false}, {"'*'", '*', false}, {"'E'", 'E', false},
-                                  {"'a'", 'a', false}, {"identifier", 0, true}};
+inline constexpr Fill kFills[] = {{"NUL", {"", 1}},           {"'*'", "*"},         {"'E'", "E"},
+                                  {"'a'", "a"},               {"identifier", "axis_velocity_limit_"},
+                                  {"'?'+blank", "? "},        {"'?'+LF", "?\n"}};
 
 // bytes of the fill.
 inline std::string body(const Fill& fill, std::size_t bytes)
 {
-    if (!fill.identifier) return std::string(bytes, fill.byte);
-    static const std::string kPart = "axis_velocity_limit_";
+    if (fill.unit.size() == 1) return std::string(bytes, fill.unit[0]);
     std::string s;
-    s.reserve(bytes + kPart.size());
-    while (s.size() < bytes) s += kPart;
+    s.reserve(bytes + fill.unit.size());
+    while (s.size() < bytes) s += fill.unit;
     s.resize(bytes);
     return s;
 }

@@ -727,6 +727,15 @@ TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
                                "DATE := DT#1; END_TO_HEADER\n";
     std::ofstream(path("split.tos")) << header << std::string(150, 'x') << "\n";
     std::ofstream(path("values.tos")) << header << "VALUES\n" << std::string(250, '*') << "\nEND_VALUES\n";
+    // stray bytes with blanks and line ends between them are one run
+    auto repeated = [](const char* unit, int n) {
+        std::string s;
+        while (n-- > 0) s += unit;
+        return s;
+    };
+    std::ofstream(path("spaced.tos")) << header << repeated("? ", 150) << "\n";
+    std::ofstream(path("lines.tos")) << header << "VALUES\n" << repeated("?\n", 250) << "END_VALUES\n";
+    std::ofstream(path("few.tos")) << header << repeated("? \t\r\n", 60);
     const struct {
         const char* source;
         const char* options;
@@ -738,6 +747,11 @@ TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
         {"split.tos", " --max-messages 0", 101, ""},
         {"values.tos", "", 100, "\xE2\x80\xA6 and 1 more message (150 errors)\n"},
         {"values.tos", " --max-messages 101", 101, ""},
+        {"spaced.tos", "", 100, "\xE2\x80\xA6 and 1 more message (50 errors)\n"},
+        {"lines.tos", "", 100, "\xE2\x80\xA6 and 1 more message (150 errors)\n"},
+        {"lines.tos", " --max-messages 0", 101, ""},
+        {"few.tos", "", 60, ""},
+        {"few.tos", " --max-messages 40", 40, "\xE2\x80\xA6 and 20 more messages (20 errors)\n"},
     };
     for (const auto& c : cases) {
         const Result r = run(std::string("compile ") + c.source + " -o t.dsc" + c.options);

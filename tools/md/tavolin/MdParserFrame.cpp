@@ -21,6 +21,12 @@ void mdEmitMessages(uint32_t id, int32_t line, uint32_t count, const char* arg, 
     handler->reportMsgRun(CmMsgKey(id, uint32_t(line)), count, first, second);
 }
 
+void mdEmitMadeMessage(uint32_t id, int32_t line, uint32_t count, const std::string& arg)
+{
+    if (CmMessageHandler* handler = cmGetMessageHandler())
+        handler->reportMsgRun(CmMsgKey(id, uint32_t(line)), count, CmMsgArg(arg.c_str()));
+}
+
 int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(FsSecCl&)>& write,
                          int32_t closeFailure)
 {

@@ -68,6 +68,10 @@ void mdEmitMessage(uint32_t id, int32_t line, const char* arg = nullptr, const c
 // (CmMessageHandler::reportMsgRun).
 void mdEmitMessages(uint32_t id, int32_t line, uint32_t count, const char* arg = nullptr,
                     const char* arg2 = nullptr);
+// The same with one argument made already (a token quoted and cut by
+// mdTokenArg), which goes as it is: cut again, a quoted token of 1 023 or
+// 1 024 bytes would pass the limit by its quotes.
+void mdEmitMadeMessage(uint32_t id, int32_t line, uint32_t count, const std::string& arg);
 
 // Rewrites the section `name` of the descriptor from empty with what write
 // puts into it: 0, or 4 when there is no descriptor, or the section is
@@ -126,7 +130,8 @@ public:
     }
     void LexerError(const char* text) override
     {
-        reportError(m_msgBase + 1, mdTokenArg(text, std::strlen(text), "'").c_str());
+        ++m_errors;
+        mdEmitMadeMessage(m_msgBase + 1, messageLine(), 1, mdTokenArg(text, std::strlen(text), "'"));
     }
 
     void init(const MdCompilerArgs& args) override
@@ -179,7 +184,7 @@ protected:
     void reportStrayRun(const std::string& arg, int32_t line, uint32_t count)
     {
         m_errors += int32_t(count);
-        mdEmitMessages(m_msgBase + 1, MdMessagesCarryLine<Scanner>::value ? line : 1, count, arg.c_str());
+        mdEmitMadeMessage(m_msgBase + 1, MdMessagesCarryLine<Scanner>::value ? line : 1, count, arg);
     }
     // Whether a text of the section may take the resource-string id `id`
     // (mdRcTextIdFits): a resource compiler takes no id past 16 bits, so a

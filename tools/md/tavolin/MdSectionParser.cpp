@@ -148,6 +148,10 @@ uint32_t MdSectionParser::writeHead()
 
 void MdSectionParser::emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count)
 {
-    // The split's messages carry at most one text.
-    mdEmitMessages(msgId, line, count, args.empty() ? nullptr : args[0].c_str());
+    // The split's messages carry at most one text, made by the split (a
+    // token quoted and cut, a number).
+    if (args.empty())
+        mdEmitMessages(msgId, line, count);
+    else
+        mdEmitMadeMessage(msgId, line, count, args[0]);
 }

@@ -89,10 +89,10 @@ public:
     const MdSectionValue& tokenValue() const { return m_value; }
 
     // Stray bytes outside the sections: the first kStrayEach of a run (bytes
-    // taken by consecutive matches, on one line) are each reported at once;
-    // the rest of the run is held and reported as one by flushStray, which
-    // the driver calls before it hands on a token or reports anything else
-    // (MdStrayRun).
+    // taken by consecutive matches, or with only blanks and line ends
+    // between them) are each reported at once; the rest of the run is held
+    // and reported as one by flushStray, which the driver calls before it
+    // hands on a token or reports anything else (MdStrayRun).
     static constexpr std::size_t kStrayEach = MdStrayRun::kEach;
     void flushStray();
 

@@ -58,8 +58,9 @@ public:
 };
 
 // Receiver of the split's messages: the message id, the source line the
-// scanner stood on, the message's text arguments, and the number of errors
-// it stands for (1, or the bytes of a run of stray bytes reported once).
+// scanner stood on, the message's text arguments as it shows them (a token
+// quoted and cut, mdTokenArg), and the number of errors it stands for (1,
+// or the bytes of a run of stray bytes reported once).
 class MdSectionReporter {
 public:
     virtual ~MdSectionReporter() = default;

@@ -107,7 +107,7 @@ void MdSectionSplitter::yyerror(const char* text)
 {
     // The cut input after a fatal scanner error is no news.
     if (m_scanStopped) return;
-    reportError(MdMsgParseError, text);
+    reportError(MdMsgParseError, mdTokenArg(text, std::strlen(text)));
 }
 
 void MdSectionSplitter::LexerError(const char* text)

@@ -5,12 +5,10 @@
 
 #include "tools/md/tavolin/MdScannerSupport.h"
 
-void MdStrayRun::hold(const char* text, std::size_t len, int32_t line)
+void MdStrayRun::keepHead(const char* text, std::size_t len)
 {
-    if (m_held == 0) m_line = line;
-    const std::size_t keep = std::min(len, kMdTokenWhole - std::min(m_head.size(), kMdTokenWhole));
-    m_head.append(text, keep);
-    m_held += len;
+    static_assert(kHeadBytes == kMdTokenWhole, "the head holds what a message quotes whole");
+    m_head.append(text, std::min(len, kHeadBytes - m_head.size()));
 }
 
 std::string MdStrayRun::heldArg() const

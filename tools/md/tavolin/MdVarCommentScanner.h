@@ -17,9 +17,10 @@
 // Blanks, tabs, CR LF, LF and "(* ... *)" comments (not nested) are
 // skipped; every line feed, also one inside a string or comment, advances
 // the line number. Any other character is stray: the first hundred of a run
-// of them (consecutive, MdStrayRun) go to LexerError one by one and are
-// skipped, the rest of the run is skipped and reported as one to
-// strayRunError before the next token or message.
+// of them (consecutive, or with only blanks and line ends between them;
+// MdStrayRun) go to LexerError one by one and are skipped, the rest of the
+// run is skipped and reported as one to strayRunError before the next token
+// or message.
 // A decimal number above 2147483647 goes to LexerError with its text and is
 // skipped; a string or comment open at the end of the input goes to
 // LexerError with '"' or '(*', and the input ends there.

@@ -23,11 +23,12 @@
 // Blanks, tabs, CR LF, LF and "(* ... *)" comments (not nested) are
 // skipped; every line feed, also inside a string or comment, advances the
 // line number. A CR without LF and any other character that begins no token
-// is stray: the first hundred of a run of them (consecutive, MdStrayRun) go
-// to LexerError one by one and are skipped, the rest of the run is skipped
-// and reported as one to strayRunError before the next token or message. A
-// string or comment still open at the end of the input goes to LexerError
-// with '"' or '(*', and the input ends there.
+// is stray: the first hundred of a run of them (consecutive, or with only
+// blanks and line ends between them; MdStrayRun) go to LexerError one by
+// one and are skipped, the rest of the run is skipped and reported as one
+// to strayRunError before the next token or message. A string or comment
+// still open at the end of the input goes to LexerError with '"' or '(*',
+// and the input ends there.
 //
 // Whole statements: inside an ATTRIBUTES or a VALUES block, a statement of
 // the single-address form that stands on one line with only blanks between

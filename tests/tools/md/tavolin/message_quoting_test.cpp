@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bf_compile_support.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdAcxHandlers.h"
+#include "tools/md/tavolin/MdSectionParser.h"
 #include "tools/md/tavolin/MdVarExtParser.h"
 
 using namespace fronttest;
@@ -35,6 +37,17 @@ Said variables(const std::string& text)
     MessageCapture capture;
     MdVarExtParser p;
     compileText(p, text, nullptr);
+    return saidBy(capture);
+}
+
+// A source split alone (no working file).
+Said split(const std::string& text)
+{
+    MessageCapture capture;
+    std::istringstream in(text);
+    MdSectionParser parser;
+    parser.openTempSections(&in, nullptr, 0);
+    parser.run();
     return saidBy(capture);
 }
 
@@ -73,16 +86,40 @@ std::string missingPath(std::size_t size)
     return path;
 }
 
+// The text of a message that quotes a token: quoted whole up to 1024 bytes,
+// else its first 40 bytes, the ellipsis and its length (the quotes not
+// counted).
+std::string quoted(const std::string& token)
+{
+    if (token.size() <= 1024) return "'" + token + "'";
+    return "'" + token.substr(0, 40) + "\u2026' (" + std::to_string(token.size()) + " Bytes)";
+}
+
+// unit, n times.
+std::string repeated(const std::string& unit, std::size_t n)
+{
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s += unit;
+    return s;
+}
+
 TEST(MessageQuoting, NamesAndPathsStandWholeLongTokensAreCut)
 {
     const std::string n70(70, 'v'), n1024(1024, 'w'), name1022(1022, 'q');
     const std::string path1024 = missingPath(1024), path1500 = missingPath(1500);
     const std::string digits1025(1025, '7'), digits3M(3 << 20, '9');
+    const std::string digits1023(1023, '8'), digits1024(1024, '6');
+    const std::string header = "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, ";
     ASSERT_EQ(path1024.size(), 1024u);
+    // The rest of a run of stray bytes past its first hundred (one message
+    // each) is one message quoting the rest.
+    const std::string strayTop = "201 Scanner Fehler, unerwartetes Zeichen ";
+    const std::string strayVar = "401 Scanner Fehler, unerwartetes Zeichen ";
     const struct {
         const char* what;
         Said said;
-        std::string expected;  // the first message of the case's id: "id text"
+        std::string expected;  // the message of the case's id: "id text"
+        std::size_t skip = 0;  // messages of the id before it
     } cases[] = {
         {"a configuration named twice, 70 bytes",
          variables("CONFIGS 1 \"" + n70 + "\" 1 \"" + n70 + "\" END_CONFIGS"),
@@ -108,16 +145,41 @@ TEST(MessageQuoting, NamesAndPathsStandWholeLongTokensAreCut)
          "401 Scanner Fehler, unerwartetes Zeichen '" + digits1025.substr(0, 40) + "\u2026' (1025 Bytes)"},
         {"a number of 3 MB", variables("VALUES " + digits3M),
          "401 Scanner Fehler, unerwartetes Zeichen '" + digits3M.substr(0, 40) + "\u2026' (3145728 Bytes)"},
+        {"a number of 1023 bytes", variables("VALUES " + digits1023), strayVar + quoted(digits1023)},
+        {"a number of 1024 bytes", variables("VALUES " + digits1024), strayVar + quoted(digits1024)},
+        {"a header number of 1024 bytes", split(header + digits1024 + ".1; DATE := DT#1; END_TO_HEADER"),
+         strayTop + quoted(digits1024)},
+        {"a header number of 1025 bytes", split(header + digits1025 + ".1; DATE := DT#1; END_TO_HEADER"),
+         strayTop + quoted(digits1025)},
+        {"stray bytes, 1022 past the hundred", split(std::string(1122, 'a')), strayTop + quoted(std::string(1022, 'a')), 100},
+        {"stray bytes, 1023 past the hundred", split(std::string(1123, 'a')), strayTop + quoted(std::string(1023, 'a')), 100},
+        {"stray bytes, 1024 past the hundred", split(std::string(1124, 'a')), strayTop + quoted(std::string(1024, 'a')), 100},
+        {"stray bytes, 1025 past the hundred", split(std::string(1125, 'a')), strayTop + quoted(std::string(1025, 'a')), 100},
+        {"stray bytes between blanks, 1024 past the hundred", split(repeated("? \n", 1124)),
+         strayTop + quoted(std::string(1024, '?')), 100},
+        {"stray bytes between blanks, 1025 past the hundred", split(repeated("? \n", 1125)),
+         strayTop + quoted(std::string(1025, '?')), 100},
+        {"stray bytes in a section, 1022 past the hundred", variables("VALUES " + std::string(1122, '?')),
+         strayVar + quoted(std::string(1022, '?')), 100},
+        {"stray bytes in a section, 1023 past the hundred", variables("VALUES " + std::string(1123, '?')),
+         strayVar + quoted(std::string(1023, '?')), 100},
+        {"stray bytes in a section, 1024 past the hundred", variables("VALUES " + std::string(1124, '?')),
+         strayVar + quoted(std::string(1024, '?')), 100},
+        {"stray bytes in a section, 1025 past the hundred", variables("VALUES " + std::string(1125, '?')),
+         strayVar + quoted(std::string(1025, '?')), 100},
+        {"stray bytes between blanks in a section, 1024 past the hundred",
+         variables("VALUES " + repeated("?\t\r\n", 1124)), strayVar + quoted(std::string(1024, '?')), 100},
     };
     for (const auto& c : cases) {
         const std::string id = c.expected.substr(0, c.expected.find(' ') + 1);
-        std::string first;
+        std::string found;
+        std::size_t skip = c.skip;
         for (const std::string& s : c.said)
-            if (s.compare(0, id.size(), id) == 0) {
-                first = s;
+            if (s.compare(0, id.size(), id) == 0 && skip-- == 0) {
+                found = s;
                 break;
             }
-        EXPECT_EQ(first, c.expected) << c.what;
+        EXPECT_EQ(found, c.expected) << c.what;
         for (const std::string& s : c.said) EXPECT_LT(s.size(), 2200u) << c.what;
     }
 }

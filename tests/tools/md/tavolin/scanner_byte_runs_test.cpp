@@ -160,12 +160,14 @@ std::string strayText(const std::string& arg)
 
 TEST(ScannerByteRuns, StrayRunsInTheVariableAndCommentSections)
 {
-    // A run of stray bytes in each section the two compilers read: its first
+    // A run of stray bytes in each section the two compilers read, the bytes
+    // side by side or with blanks and line ends between them: its first
     // hundred bytes are one message each, the rest is one message that
-    // quotes its head (cut when long) and counts an error for each byte, at
-    // the run's line. A byte that may begin a token ends the run (a blank,
-    // a line end, a comment, a keyword right after letters or "E"s, a
-    // number, an entry), and a run after it has its own hundred.
+    // quotes its stray bytes (cut when long) and counts an error for each,
+    // at the line of its first byte. Blanks and line ends do not end the
+    // run; a byte that may begin a token does (a comment, a keyword right
+    // after letters or "E"s, a number, an entry), and a run after it has
+    // its own hundred.
     const struct {
         const char* begin;
         const char* end;
@@ -178,46 +180,58 @@ TEST(ScannerByteRuns, StrayRunsInTheVariableAndCommentSections)
     };
     const struct {
         char byte;
-        const char* tail;  // ends the run
-        bool again;        // then a run of three before the end keyword; else the tail fails the parse
-        int only;          // 0 both compilers, 1 the variables, 2 the comments
+        const char* between;  // after each stray byte of the run
+        const char* tail;     // after the run
+        bool again;           // then a run of three before the end keyword; else the tail fails the parse
+        int only;             // 0 both compilers, 1 the variables, 2 the comments
     } strays[] = {
-        {'\0', " ", true, 0},
-        {'*', "\n", true, 0},
-        {'\xff', "(* a comment *)", true, 0},
-        {'#', "16#1F ", false, 0},
-        {'E', " ", true, 1},  // the last three stand right before the end keyword
-        {'x', "Def", false, 1},
-        {'+', "+5", false, 1},
-        {'!', "$1[16#1] : \"a\"", true, 2},
-        {'(', "(* a comment *)", true, 2},
+        {'\0', "", " ", true, 0},  // the three after the blank go on with the run
+        {'*', "", "\n", true, 0},
+        {'?', " ", "\t\r\n", true, 0},
+        {'?', "\n", "", true, 0},
+        {'%', " \t\r\n", "", true, 0},
+        {'\xff', "", "(* a comment *)", true, 0},
+        {'\xff', "\n", "(* a comment *)", true, 0},
+        {'#', "", "16#1F ", false, 0},
+        {'E', "", " ", true, 1},  // the last three stand right before the end keyword
+        {'x', "", "Def", false, 1},
+        {'+', "", "+5", false, 1},
+        {'!', "", "$1[16#1] : \"a\"", true, 2},
+        {'(', "", "(* a comment *)", true, 2},
     };
     for (const auto& sec : sections) {
         for (const auto& st : strays) {
             if (st.only == (sec.comments ? 1 : 2)) continue;
             for (const std::size_t size : {std::size_t(150), (std::size_t(1) << 20) + 17}) {
+                const std::string unit = std::string(1, st.byte) + st.between;
+                std::string run;
+                for (std::size_t i = 0; i < size; ++i) run += unit;
                 const std::string again = st.again ? std::string(3, st.byte) : std::string();
-                const std::string text =
-                    std::string(sec.begin) + "\n" + std::string(size, st.byte) + st.tail + again + sec.end + "\n";
-                SCOPED_TRACE(std::string(sec.begin) + ", byte " + std::to_string(int(st.byte)) + ", " +
-                             std::to_string(size) + " bytes, then '" + st.tail + "'");
+                const std::string text = std::string(sec.begin) + "\n" + run + st.tail + again + sec.end + "\n";
+                SCOPED_TRACE(std::string(sec.begin) + ", byte " + std::to_string(int(st.byte)) + " then '" +
+                             st.between + "', " + std::to_string(size) + " times, then '" + st.tail + "'");
                 const StrayCompile c =
                     sec.comments ? compileStray<MdVarCommentParser>(text) : compileStray<MdVarExtParser>(text);
 
-                const std::size_t held = size - 100;
+                // blanks alone after the run: the three go on with it
+                const bool joins = std::string(st.tail).find_first_not_of(" \t\r\n") == std::string::npos;
+                const std::size_t held = size - 100 + (joins ? again.size() : 0);
                 std::string head = held <= 64 ? std::string(held, st.byte) : std::string(40, st.byte) + '\x85';
                 std::replace(head.begin(), head.end(), '\0', ' ');  // a NUL byte ends no message
                 std::vector<std::string> expected(100, strayText("'" + std::string(st.byte ? 1 : 0, st.byte) + "'"));
                 expected.push_back(strayText("'" + head + "'" + (held <= 64 ? "" : " (" + std::to_string(held) + " Bytes)")));
-                expected.insert(expected.end(), again.size(), expected[0]);
+                if (!joins) expected.insert(expected.end(), again.size(), expected[0]);
                 std::vector<std::string> texts;
                 for (const auto& m : c.messages)
                     if (m.id == (sec.comments ? 301u : 401u)) texts.push_back(m.text);
                 EXPECT_EQ(texts, expected);
                 ASSERT_GE(c.messages.size(), 101u);
+                // each stray byte at its line, the rest at the line of its first
+                const uint32_t lines = uint32_t(std::count(unit.begin(), unit.end(), '\n'));
                 EXPECT_EQ(c.messages[99].count, 1u);
+                EXPECT_EQ(c.messages[99].position, 2u + 99u * lines);
                 EXPECT_EQ(c.messages[100].count, held);
-                EXPECT_EQ(c.messages[100].position, 2u);
+                EXPECT_EQ(c.messages[100].position, 2u + 100u * lines);
                 // A tail the grammar does not take there fails the compile
                 // after the run: one error more. (The comment compiler leaves
                 // the counted errors to its caller.)

@@ -415,22 +415,61 @@ TEST(SectionSplit, ALongRunOfStrayBytesEndsInOneMessage)
     EXPECT_EQ(nul.head().kind, 1);
 }
 
+// unit, n times.
+std::string repeated(const std::string& unit, std::size_t n)
+{
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s += unit;
+    return s;
+}
+
 TEST(SectionSplit, AStrayRunEndsWhereATokenMayBegin)
 {
-    // Each run has its own count: a blank, a line end or a token ends it.
-    Split s(std::string(120, 'x') + " " + std::string(3, 'y') + "\n" + std::string(101, 'z') + kHeader);
-    std::vector<std::string> expected(100, "'x'");
-    expected.push_back("'" + std::string(20, 'x') + "'");
-    expected.insert(expected.end(), 3, "'y'");
-    expected.insert(expected.end(), 100, "'z'");
-    expected.push_back("'z'");
-    EXPECT_EQ(strayArgs(s), expected);
-    EXPECT_EQ(s.messages.records[100].line, 1);
-    EXPECT_EQ(s.messages.records.back().line, 2);
-    EXPECT_EQ(s.messages.records[100].count, 20u);
-    EXPECT_EQ(s.messages.records.back().count, 1u);
-    EXPECT_EQ(s.splitter.errorCount(), 120 + 3 + 101);
-    EXPECT_EQ(s.head().kind, 1);
+    // Stray bytes with only blanks and line ends between them are one run:
+    // its first hundred bytes are reported one by one, each at its line, the
+    // rest is one message at the line of its first byte, quoting the stray
+    // bytes alone and counting an error for each (blanks are none). A token
+    // ends the run (the header here).
+    const struct {
+        std::string run;
+        std::string each;     // the first hundred, one by one: the bytes in turn
+        int32_t lastLine;     // the line of the hundredth
+        std::string held;     // the argument of the rest
+        int32_t heldLine;
+        uint32_t strays;
+    } runs[] = {
+        {std::string(120, 'x') + " " + std::string(3, 'y') + "\n" + std::string(101, 'z'), "x", 1,
+         "'" + std::string(20, 'x') + "yyy" + std::string(101, 'z') + "'", 1, 224},
+        {repeated("? ", 150), "?", 1, "'" + std::string(50, '?') + "'", 1, 150},
+        {repeated("?\n", 150), "?", 100, "'" + std::string(50, '?') + "'", 101, 150},
+        {repeated("? \t\r\n", 150), "?", 100, "'" + std::string(50, '?') + "'", 101, 150},
+        {repeated("%\r", 150), "%", 1, "'" + std::string(50, '%') + "'", 1, 150},  // a lone CR is a blank here
+        {repeated("\xff\n\n", 101), "\xff", 199, "'\xff'", 201, 101},
+        {repeated("a\x80 ", 150), "a\x80", 1, "'" + repeated("a\x80", 100) + "'", 1, 300},
+        // capitals, at signs and braces that begin no keyword or GUID; the
+        // header's keyword right after capitals
+        {repeated("E\n", 150), "E", 100, "'" + std::string(50, 'E') + "'", 101, 150},
+        {std::string(150, 'Q'), "Q", 1, "'" + std::string(50, 'Q') + "'", 1, 150},
+        {repeated("@A {B ", 150), "@A{B", 1, "'" + repeated("@A{B", 125) + "'", 1, 600},
+        {repeated("? \n", 1 << 19), "?", 100,
+         "'" + std::string(40, '?') + "\x85' (" + std::to_string((1 << 19) - 100) + " Bytes)", 101, 1 << 19},
+    };
+    for (const auto& r : runs) {
+        Split s(r.run + kHeader);
+        const std::vector<std::string> args = strayArgs(s);
+        SCOPED_TRACE(r.run.substr(0, 8));
+        ASSERT_EQ(args.size(), 101u);
+        for (std::size_t i = 0; i < 100; ++i) EXPECT_EQ(args[i], "'" + std::string(1, r.each[i % r.each.size()]) + "'");
+        EXPECT_EQ(args[100], r.held);
+        EXPECT_EQ(s.messages.records[0].line, 1);
+        EXPECT_EQ(s.messages.records[99].line, r.lastLine);
+        EXPECT_EQ(s.messages.records[99].count, 1u);
+        EXPECT_EQ(s.messages.records[100].line, r.heldLine);
+        EXPECT_EQ(s.messages.records[100].count, r.strays - 100);
+        EXPECT_EQ(s.splitter.errorCount(), int32_t(r.strays));
+        EXPECT_EQ(s.result, 3);
+        EXPECT_EQ(s.head().kind, 1);
+    }
 
     // Inside a long run the tokens that may end it are still found: a
     // comment, a GUID after braces, an assignment after colons, a keyword
