@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "tools/md/tavolin/MdBlockSlots.h"
+
 template <class Key>
 class MdNumberSet {
 public:
@@ -36,31 +38,17 @@ public:
 
 private:
     static constexpr Key kFree = Key(~Key(0));
-    // The slot holding key, or the free slot where it would go (the table
-    // holds 2^(64 - shift) slots). Numbers that differ only in their last
-    // six bits have their homes in one block of 64 slots, which the top bits
-    // of a Fibonacci multiply of the others choose (other bits of it shuffle
-    // the six within the block): a run of numbers, as a source numbers its
-    // statements, then fills slots side by side rather than a cache line
-    // each, and numbers alike in their last six bits (every 64th) still
-    // spread over their blocks.
+    // The slot holding key, or the free slot where it would go (its home
+    // block chosen by all but its last six bits).
+    static std::size_t home(Key key, unsigned shift) { return mdBlockHome(uint64_t(key) >> 6, uint64_t(key), shift); }
     static Key* probe(std::vector<Key>& slots, unsigned shift, Key key)
     {
         const std::size_t mask = slots.size() - 1;
-        const uint64_t block = (uint64_t(key) >> 6) * 0x9E3779B97F4A7C15ull;
-        std::size_t i = (std::size_t(block >> (shift + 6)) << 6) | std::size_t((uint64_t(key) ^ (block >> 24)) & 63);
+        std::size_t i = home(key, shift);
         while (slots[i] != kFree && slots[i] != key) i = (i + 1) & mask;
         return &slots[i];
     }
-    void grow()
-    {
-        const unsigned shift = m_slots.empty() ? 57 : m_shift - 1;  // from 128 slots
-        std::vector<Key> slots(std::size_t(1) << (64 - shift), kFree);
-        for (Key k : m_slots)
-            if (k != kFree) *probe(slots, shift, k) = k;
-        m_slots.swap(slots);
-        m_shift = shift;
-    }
+    void grow() { mdGrowSlots(m_slots, m_shift, kFree, home); }
 
     std::vector<Key> m_slots;
     unsigned m_shift = 64;

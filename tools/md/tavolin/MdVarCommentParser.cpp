@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/md/tavolin/MdBlockSlots.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdVarSourceRules.h"
 
@@ -51,28 +52,13 @@ private:
         return uint32_t(std::hash<std::string_view>()(text.substr(0, n))) << 8 | uint8_t(text[n]);
     }
     // Texts that differ only in their last byte (numbered texts, as a source
-    // writes them one after the other) have their homes in one block of 64
-    // slots, which the hash of the rest chooses: they fill neighbouring
-    // slots rather than missing the cache at each (the table holds
-    // 2^(64 - shift) slots).
-    static std::size_t home(uint32_t hash, unsigned shift)
-    {
-        const uint64_t block = uint64_t(hash >> 8) * 0x9E3779B97F4A7C15ull;
-        return (std::size_t(block >> (shift + 6)) << 6) | std::size_t((hash ^ (block >> 24)) & 63);
-    }
+    // writes them one after the other) have their homes in one block,
+    // chosen by the hash of the rest.
+    static std::size_t home(uint32_t hash, unsigned shift) { return mdBlockHome(hash >> 8, hash, shift); }
     void grow()
     {
-        const unsigned shift = m_slots.empty() ? 57 : m_shift - 1;  // from 128 slots
-        std::vector<uint64_t> slots(std::size_t(1) << (64 - shift), 0);
-        const std::size_t mask = slots.size() - 1;
-        for (uint64_t slot : m_slots) {
-            if (slot == 0) continue;
-            std::size_t i = home(uint32_t(slot >> 32), shift);
-            while (slots[i] != 0) i = (i + 1) & mask;
-            slots[i] = slot;
-        }
-        m_slots.swap(slots);
-        m_shift = shift;
+        mdGrowSlots(m_slots, m_shift, uint64_t(0),
+                    [](uint64_t slot, unsigned shift) { return home(uint32_t(slot >> 32), shift); });
     }
 
     std::string m_bytes;
