@@ -305,6 +305,18 @@ std::string openWords(const std::string& path)
     return e ? ": " + errnoWords(e) : std::string();
 }
 
+// Whether the file at path begins with a UTF-8 byte-order mark, which a
+// source of code page 1252 reads as three stray characters.
+bool beginsWithByteOrderMark(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    unsigned char head[3] = {0, 0, 0};
+    const ssize_t got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    return got == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
+}
+
 // What the ACX reader's code in its message (1300 fatal: the read ended,
 // 1301 error: a part was skipped and the read went on) says of the file
 // acx, as the rest of a sentence that begins with the file's name.
@@ -1134,6 +1146,9 @@ int Run::compile()
     step("openSource", hr, status, mdIsObjectKind(kind) ? ", object kind " + std::to_string(kind) : std::string(),
          acxFailed ? "the ACX file was not read or does not fit the source" : nullptr);
     sayAcxNotes(display, kind);
+    if (beginsWithByteOrderMark(m_source))
+        std::fprintf(stderr, "tavolin: %s begins with a UTF-8 byte-order mark, read as the characters "
+                             "'\xC3\xAF\xC2\xBB\xC2\xBF': sources are code page 1252\n", m_o.source.c_str());
     if (SUCCEEDED(hr)) {
         if (mdIsObjectKind(kind)) {
             if (m_o.sectionMethods) sectionMethods(kind);

@@ -420,6 +420,28 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
               std::string::npos)
         << r.out;
 
+    // A source saved with a UTF-8 byte-order mark: the mark's three bytes
+    // are code page 1252 characters the split does not take, and the
+    // command says where they come from; two of them alone are only strays.
+    const std::string head = "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
+                             "DATE := DT#1; END_TO_HEADER\n";
+    const std::string bomLine =
+        "tavolin: bom.tos begins with a UTF-8 byte-order mark, read as the characters '\xC3\xAF\xC2\xBB\xC2\xBF': "
+        "sources are code page 1252\n";
+    for (const char* mark : {"\xEF\xBB\xBF", "\xEF\xBB"}) {
+        std::ofstream(path("bom.tos"), std::ios::binary) << mark << head;
+        r = run("compile bom.tos -o bom.dsc --rc bom.rc");
+        EXPECT_EQ(r.exit, 1);
+        const std::string strays = std::string("bom.tos(1) : Fehler 201 Scanner Fehler, unerwartetes Zeichen '\xC3\xAF'\n"
+                                               "bom.tos(1) : Fehler 201 Scanner Fehler, unerwartetes Zeichen "
+                                               "'\xC2\xBB'\n") +
+                                   (mark[2] ? "bom.tos(1) : Fehler 201 Scanner Fehler, unerwartetes Zeichen '\xC2\xBF'\n"
+                                            : "");
+        EXPECT_EQ(r.err.rfind(strays, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find(bomLine) != std::string::npos, mark[2] != 0) << r.err;
+        EXPECT_FALSE(exists(path("bom.dsc")));
+    }
+
     // An ACX file that is not read.
     std::ofstream(path("x.acx")) << "no ACX";
     r = run("compile '" + kAxis + "' -o axis.dsc --acx x.acx");
