@@ -44,6 +44,16 @@ namespace {
 // The library's record of its last failure to make or write a file; null
 // for a library without it.
 HostLibrary::TakeFileFailure g_takeFileFailure = nullptr;
+// The library's record of why its last method failed where the status does
+// not say it; null for a library without it.
+HostLibrary::TakeStepCause g_takeStepCause = nullptr;
+
+// The causes the library noted since the last take (MdCauseNone without
+// the export).
+int32_t takeStepCause()
+{
+    return g_takeStepCause ? g_takeStepCause() : MdCauseNone;
+}
 
 // The directory a failure was in, in words: the directory of temporary
 // files as the user named it for the private one (or anything in it).
@@ -255,6 +265,23 @@ std::string hostStatusMeaning(const std::string& method, uint32_t status, bool a
     return std::string();
 }
 
+std::string hostCauseWords(int32_t causes)
+{
+    static const struct {
+        int32_t cause;
+        const char* words;
+    } kCauses[] = {
+        {MdCauseTextIds, "the source's texts need more resource-string ids than 0 to 0xFFFD allow"},
+        {MdCauseNoSysTable, "the section \"symb\" (the class provider's system-variable table) is missing or empty"},
+        {MdCauseBadSysTable, "the section \"symb\" (the class provider's system-variable table) cannot be read as "
+                             "a system-variable table"},
+    };
+    std::string words;
+    for (const auto& c : kCauses)
+        if (causes & c.cause) words += (words.empty() ? "" : "; ") + std::string(c.words);
+    return words;
+}
+
 namespace {
 
 // Why a file the pre-compiler could not open (SOURCE, the ACX file) cannot
@@ -276,6 +303,18 @@ std::string openWords(const std::string& path)
             ::close(fd);
     }
     return e ? ": " + errnoWords(e) : std::string();
+}
+
+// Whether the file at path begins with a UTF-8 byte-order mark, which a
+// source of code page 1252 reads as three stray characters.
+bool beginsWithByteOrderMark(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    unsigned char head[3] = {0, 0, 0};
+    const ssize_t got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    return got == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
 }
 
 // What the ACX reader's code in its message (1300 fatal: the read ended,
@@ -403,6 +442,7 @@ HRESULT libraryCall(F&& call, bool keepOutput = true)
 {
     LibraryOutput output(keepOutput);
     hostFileFailure();  // a failure before the call is not the call's
+    takeStepCause();
     return call();
 }
 
@@ -592,10 +632,6 @@ private:
     void copyAll();
     // Names the ACX file with what each of its reader's messages says of it.
     void sayAcxNotes(const HostErrorDisplay& display, LONG kind) const;
-    // Whether the section "symb" of the working file, the system-variable
-    // table the variables are compiled against, is empty; false when that
-    // cannot be seen (TARGET holds no "symb").
-    bool systemTableEmpty();
     void mark(const char* what)
     {
         if (m_trace) m_trace(what, m_traceContext);
@@ -843,6 +879,8 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& g
     // reason, which its status does not carry.
     const std::string why = m_fileFailure.empty() ? hostFileFailure() : m_fileFailure;
     m_fileFailure.clear();
+    // What the library noted of the failure, beside its status's words.
+    const std::string causes = hostCauseWords(takeStepCause());
     // A step that failed wrote nothing anyone gets: the files it wrote are
     // not named.
     const std::string wrote = ok ? m_outputs.stepWrote() : std::string();
@@ -855,8 +893,8 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& g
     } else if (FAILED(hr)) {
         std::printf("%s: failed, hr = %s, status %s\n", method, hostHex(uint32_t(hr)).c_str(), hostHex(uint32_t(status)).c_str());
     } else if (status != 0) {
-        const std::string meaning =
-            meaningText ? meaningText : hostStatusMeaning(method, uint32_t(status), !m_o.acx.empty());
+        std::string meaning = meaningText ? meaningText : hostStatusMeaning(method, uint32_t(status), !m_o.acx.empty());
+        if (!causes.empty()) meaning += (meaning.empty() ? "" : "; ") + causes;
         std::printf("%s: status %s%s%s\n", method, hostHex(uint32_t(status)).c_str(),
                     meaning.empty() ? "" : (" (" + meaning + ")").c_str(), extra.c_str());
     } else {
@@ -939,16 +977,12 @@ void Run::sectionMethods(LONG kind)
         }
         hr = libraryCall([&] { return m_object->compileComments(rc.get(), &status); });
         step("compileComments", hr, status, m_o.rc.empty() && status != 0 ? ", the comment string tables need --rc" : "");
+        // Without the system-variable table ("symb") a statement that needs
+        // it gives message 0, as does the import that cannot load it: the
+        // library notes that cause, which the step line names.
         hr = libraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
-        // Without the table the compiler cannot check a dynamic array (it
-        // gives message 0) and the import cannot load it.
-        std::string meaning;
-        if (hr == S_OK && status != 0 && systemTableEmpty())
-            meaning = hostStatusMeaning("compileVariables", uint32_t(status), !m_o.acx.empty()) +
-                      "; the section \"symb\" (the class provider's system-variable table) is missing or empty";
         step("compileVariables", hr, status,
-             m_o.rc.empty() && status != 0 ? ", the variable string tables need --rc" : "",
-             meaning.empty() ? nullptr : meaning.c_str());
+             m_o.rc.empty() && status != 0 ? ", the variable string tables need --rc" : "");
         hr = libraryCall([&] { return m_object->compileConnections(&status); });
         step("compileConnections", hr, status);
         hr = libraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
@@ -1010,29 +1044,6 @@ void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
                                                     "as message 0 after its section compiled"
                                                   : "");
     }
-}
-
-bool Run::systemTableEmpty()
-{
-    // The working file is the pre-compiler's: its "symb" is seen through a
-    // copy into TARGET's working copy, which holds one. That copy is not
-    // put in place after the failed step, and the last step copies every
-    // section again.
-    IStream* s = nullptr;
-    if (FAILED(m_target->OpenStream(u"symb", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s)) || !s) return false;
-    s->Release();
-    s = nullptr;
-    const char* const names[] = {"symb", nullptr};
-    LONG status = 0;
-    const HRESULT hr = libraryCall([&] { return m_object->copySections(1, names, &status); }, false);
-    if (hr != S_OK || status != 0) return false;
-    STATSTG st;
-    bool empty = false;
-    if (SUCCEEDED(m_target->OpenStream(u"symb", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s)) && s) {
-        empty = SUCCEEDED(s->Stat(&st, STATFLAG_NONAME)) && st.cbSize.QuadPart == 0;
-        s->Release();
-    }
-    return empty;
 }
 
 // Every section TARGET holds is copied from the working file. The sections
@@ -1135,6 +1146,9 @@ int Run::compile()
     step("openSource", hr, status, mdIsObjectKind(kind) ? ", object kind " + std::to_string(kind) : std::string(),
          acxFailed ? "the ACX file was not read or does not fit the source" : nullptr);
     sayAcxNotes(display, kind);
+    if (beginsWithByteOrderMark(m_source))
+        std::fprintf(stderr, "tavolin: %s begins with a UTF-8 byte-order mark, read as the characters "
+                             "'\xC3\xAF\xC2\xBB\xC2\xBF': sources are code page 1252\n", m_o.source.c_str());
     if (SUCCEEDED(hr)) {
         if (mdIsObjectKind(kind)) {
             if (m_o.sectionMethods) sectionMethods(kind);
@@ -1212,6 +1226,7 @@ bool HostLibrary::load()
     // Optional: a library without it leaves its temporary files to itself.
     m_removeTempFiles = reinterpret_cast<RemoveTempFiles>(GetProcAddress(m_module, "TvRemoveTempFiles"));
     g_takeFileFailure = reinterpret_cast<TakeFileFailure>(GetProcAddress(m_module, "TvTakeFileFailure"));
+    g_takeStepCause = reinterpret_cast<TakeStepCause>(GetProcAddress(m_module, "TvTakeStepCause"));
     return true;
 }
 

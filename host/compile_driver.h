@@ -39,6 +39,10 @@ std::u16string hostTextToWide(const std::string& text);
 // other code.
 std::string hostStatusMeaning(const std::string& method, uint32_t status, bool acx);
 
+// The causes (MdCause* bits) the library noted of a method's failure, in
+// words joined by "; " ("" for none).
+std::string hostCauseWords(int32_t causes);
+
 // The pre-compiler library: found through TAVOLIN_LIBRARY, else at the path
 // it was built with, else next to the program. It stays loaded for the rest
 // of the process (objects it made may still be released by static
@@ -47,6 +51,7 @@ class HostLibrary {
 public:
     using RemoveTempFiles = void (*)();
     using TakeFileFailure = int (*)(char* dir, size_t size);
+    using TakeStepCause = int32_t (*)();
 
     // Loads the library and binds its exports; false with a message on
     // standard error.

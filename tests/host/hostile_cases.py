@@ -721,7 +721,9 @@ for target in ("bfnew.dsc", "axis.dsc"):
     stem = target[:-4].encode()
     line = [x for x in p.stdout.split(b"\n") if x.startswith(b"compileBootFunctions")]
     check(p.returncode == 1 and line == [b"compileBootFunctions: status 0xBE11000B (the section has errors or its "
-                                         b"results could not be written)"], f"a failed boot-function step: {line}")
+                                         b"results could not be written; the source's texts need more "
+                                         b"resource-string ids than 0 to 0xFFFD allow)"],
+          f"a failed boot-function step: {line}")
     check(p.stderr.endswith(b": a step did not succeed; " + stem + b".m4h and " + stem + b".m4c not written either\n"),
           f"a failed boot-function step into {target}: {p.stderr[-300:]!r}")
     check(digests("axis") == good_all and digests("bfnew") == [None] * 4 and not leftovers(),

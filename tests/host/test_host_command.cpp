@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -419,6 +420,28 @@ TEST_F(HostCommand, StatusLinesSayWhatWentWrong)
               std::string::npos)
         << r.out;
 
+    // A source saved with a UTF-8 byte-order mark: the mark's three bytes
+    // are code page 1252 characters the split does not take, and the
+    // command says where they come from; two of them alone are only strays.
+    const std::string head = "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\n"
+                             "DATE := DT#1; END_TO_HEADER\n";
+    const std::string bomLine =
+        "tavolin: bom.tos begins with a UTF-8 byte-order mark, read as the characters '\xC3\xAF\xC2\xBB\xC2\xBF': "
+        "sources are code page 1252\n";
+    for (const char* mark : {"\xEF\xBB\xBF", "\xEF\xBB"}) {
+        std::ofstream(path("bom.tos"), std::ios::binary) << mark << head;
+        r = run("compile bom.tos -o bom.dsc --rc bom.rc");
+        EXPECT_EQ(r.exit, 1);
+        const std::string strays = std::string("bom.tos(1) : Fehler 201 Scanner Fehler, unerwartetes Zeichen '\xC3\xAF'\n"
+                                               "bom.tos(1) : Fehler 201 Scanner Fehler, unerwartetes Zeichen "
+                                               "'\xC2\xBB'\n") +
+                                   (mark[2] ? "bom.tos(1) : Fehler 201 Scanner Fehler, unerwartetes Zeichen '\xC2\xBF'\n"
+                                            : "");
+        EXPECT_EQ(r.err.rfind(strays, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find(bomLine) != std::string::npos, mark[2] != 0) << r.err;
+        EXPECT_FALSE(exists(path("bom.dsc")));
+    }
+
     // An ACX file that is not read.
     std::ofstream(path("x.acx")) << "no ACX";
     r = run("compile '" + kAxis + "' -o axis.dsc --acx x.acx");
@@ -592,6 +615,16 @@ TEST_F(HostCommand, AcxImportWithoutAVariablesSectionNamesIt)
                          "(the class provider's system-variable table) is missing or empty)\n"),
               std::string::npos)
         << c.out;
+    // A table that is there but cannot be read is named as such (the
+    // compile fails on it before the import).
+    const Result b = run("compile configs.tos -o configs.dsc --rc configs.rc --acx axis.acx",
+                         "TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_TEXT='not a table'");
+    EXPECT_EQ(b.exit, 1);
+    EXPECT_NE(b.out.find("\ncompileVariables: status 0xBE11000B (the section has errors or its results could not be "
+                         "written; the section \"symb\" (the class provider's system-variable table) cannot be read "
+                         "as a system-variable table)\n"),
+              std::string::npos)
+        << b.out;
 }
 
 TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
@@ -802,6 +835,71 @@ TEST_F(HostCommand, ClassProviderStepsRunThroughTheStandIn)
         if (c.variables.empty()) continue;
         EXPECT_NE(r.out.find("\n" + c.variables), std::string::npos) << r.out;
         EXPECT_EQ(r.exit, c.variables == noTable ? 1 : 0) << r.out << r.err;
+    }
+}
+
+// A step line says the cause the library noted behind a message that does
+// not name it: texts past the last resource-string id (303, 408, 707), and
+// a system-variable table ("symb") that is missing or empty or cannot be
+// read where a statement needs it (message 0). A failure of another kind
+// while "symb" is empty names no table; a section file the stand-in cannot
+// read fails its step with the file and the reason.
+TEST_F(HostCommand, StepLinesNameTheCauseTheLibraryNoted)
+{
+    const std::string header = "TO_HEADER\n  TOTYPE := {5A3C2E10-8B41-4C7D-9E2F-1A6B3C4D5E60}, 2.1;\n"
+                               "  DATE := DT#2004-01-01;\nEND_TO_HEADER\n";
+    // 65,540 texts: the one of id 0xFFFE is the first past the last.
+    auto many = [](const char* open, const char* entry, const char* close) {
+        std::string text = std::string(open) + "\n";
+        char line[64];
+        for (int i = 0; i < 65540; ++i) {
+            std::snprintf(line, sizeof line, entry, i + 1, i);
+            text += line;
+        }
+        return text + close + "\n";
+    };
+    const std::string ids = "; the source's texts need more resource-string ids than 0 to 0xFFFD allow)\n";
+    const std::string errors = "status 0xBE11000B (the section has errors or its results could not be written";
+    const std::string table = "; the section \"symb\" (the class provider's system-variable table) ";
+    const std::string axis = readFile(kAxis);
+    ASSERT_TRUE(::mkdir(path("adir").c_str(), 0755) == 0 || errno == EEXIST);
+    const struct {
+        std::string source;
+        std::string env;
+        std::string line;     // a whole line of standard output
+        std::string message;  // on standard error
+    } cases[] = {
+        {header + many("VARCOMMENT", "  $%d[16#FFFFFFFF] : \"t%d\"\n", "END_VARCOMMENT"), "",
+         "compileComments: " + errors + ids, "(65540) : Fehler 303 Sektion konnte nicht beschrieben werden\n"},
+        {header + many("CONFIGS", "  %d \"c%d\"\n", "END_CONFIGS"), "", "compileVariables: " + errors + ids,
+         "(65540) : Fehler 408 Wert 0xFFFE ist zu gro\xC3\x9F\n"},
+        {header + many("ALARM_STRING_TABLE", "  \"a%d %d\"\n", "END_ALARM_STRING_TABLE"), "",
+         "compileAlarms: " + errors + ids, "(65540) : Fehler 707 Sektion konnte nicht beschrieben werden\n"},
+        // "symb" is empty, but no statement needed it.
+        {header + "CONFIGS\n  1 \"a\"\n  1 \"b\"\nEND_CONFIGS\n", "", "compileVariables: " + errors + ")\n",
+         "(7) : Fehler 410 Eintrag(1, b) ist schon vorhanden\n"},
+        {header + "VALUES\n  ? ?\nEND_VALUES\n", "", "compileVariables: " + errors + ")\n",
+         "(6) : Fehler 401 Scanner Fehler, unerwartetes Zeichen '?'\n"},
+        {axis, "", "compileVariables: " + errors + table + "is missing or empty)\n", " : Fehler 0 Interner Fehler\n"},
+        {axis, "TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_TEXT='not a table'",
+         "compileVariables: " + errors + table + "cannot be read as a system-variable table)\n",
+         " : Fehler 0 Interner Fehler\n"},
+        {axis, "TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_FILE='" + path("none.symb") + "'",
+         "compileSysVars: failed, hr = 0x80004005, status 0x00000000\n",
+         "tvclsprv: cannot read the section file " + path("none.symb") + " (TVCLSPRV_SECTION_FILE): no such file\n"},
+        {axis, "TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_FILE='" + path("adir") + "'",
+         "compileSysVars: failed, hr = 0x80004005, status 0x00000000\n",
+         "tvclsprv: cannot read the section file " + path("adir") + " (TVCLSPRV_SECTION_FILE): a directory\n"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "cause" + std::to_string(++n);
+        std::ofstream(path(name + ".tos"), std::ios::binary) << c.source;
+        const Result r = run("compile " + name + ".tos -o " + name + ".dsc --rc " + name + ".rc", c.env);
+        EXPECT_EQ(r.exit, 1) << name;
+        EXPECT_NE(("\n" + r.out).find("\n" + c.line), std::string::npos) << name << "\n" << r.out;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << name << "\n" << r.err;
+        EXPECT_FALSE(exists(path(name + ".dsc"))) << name;
     }
 }
 

@@ -6,10 +6,14 @@
 // The list holds lines "address name type" (see SysVarTable.h). Exit status
 // 0 written (or the usage asked for), 1 a bad list (the line and reason on
 // standard error), 2 usage (on standard error: wrong arguments or an option
-// it does not know) or a file that cannot be read or written.
+// it does not know) or a file that cannot be read (with the reason) or
+// written.
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "tools/mksymb/SysVarTable.h"
@@ -22,6 +26,39 @@ const char kUsage[] =
     "symbol-table text to OUT, or to standard output when OUT is missing or \"-\".\n"
     "Exit status: 0 written, 1 a bad list, 2 usage or a file that cannot be read\n"
     "or written.\n";
+
+// Why a file could not be read, in the words of the other commands.
+std::string readFailureWords(int e)
+{
+    switch (e) {
+    case ENOENT: return "no such file";
+    case EACCES:
+    case EPERM: return "no permission";
+    case EISDIR: return "a directory";
+    case ENOTDIR: return "a part of its path is not a directory";
+    case EMFILE:
+    case ENFILE: return "too many open files";
+    }
+    return std::strerror(e);
+}
+
+// The whole file at path into bytes; else false and the system's error
+// number (a directory opens, and fails at its first read).
+bool readWhole(const char* path, std::string& bytes, int& error)
+{
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        error = errno;
+        return false;
+    }
+    char buf[1 << 16];
+    size_t got;
+    errno = 0;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, got);
+    error = std::ferror(f) ? (errno ? errno : EIO) : 0;
+    std::fclose(f);
+    return error == 0;
+}
 
 // An argument that is an option: "-" alone names standard output.
 bool isOption(const char* arg)
@@ -41,11 +78,13 @@ int main(int argc, char** argv)
         std::cerr << kUsage;
         return 2;
     }
-    std::ifstream list(argv[1], std::ios::binary);
-    if (!list) {
-        std::cerr << "mksymb: cannot read " << argv[1] << "\n";
+    std::string bytes;
+    int readError = 0;
+    if (!readWhole(argv[1], bytes, readError)) {
+        std::cerr << "mksymb: cannot read " << argv[1] << ": " << readFailureWords(readError) << "\n";
         return 2;
     }
+    std::istringstream list(bytes);
     SysVarTable table;
     std::string error;
     if (!table.addList(list, error)) {

@@ -1,10 +1,10 @@
 // The call log and the knobs of the stand-in class-provider library.
 #include "tools/tvclsprv/ClsPrvSupport.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <vector>
 
 #include "platform/com.h"
@@ -82,12 +82,23 @@ std::string textOf(const char16_t* s)
     return s ? tvp::wideToPath(s) : std::string("(null)");
 }
 
-bool readFile(const std::string& path, std::string& bytes)
+bool readFile(const std::string& path, std::string& bytes, int* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    int e = 0;
+    bytes.clear();
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[1 << 16];
+        size_t got;
+        errno = 0;
+        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, got);
+        // A directory opens, and fails at its first read.
+        if (std::ferror(f)) e = errno ? errno : EIO;
+        std::fclose(f);
+    } else {
+        e = errno;
+    }
+    if (error) *error = e;
+    return e == 0;
 }
 
 bool streamHead(IStorage* storage, const char* name, size_t limit, std::string& bytes)
@@ -138,18 +149,23 @@ std::string textKnob()
     return v ? std::string(v) : std::string("tvclsprv stand-in");
 }
 
-void writeSectionKnob(IStorage* storage)
+bool writeSectionKnob(IStorage* storage)
 {
     const char* name = env("TVCLSPRV_SECTION");
-    if (!name) return;
+    if (!name) return true;
     // A file serves where the text would not fit in the environment (a
     // value is limited to 128 KB there: a larger one stops the command from
     // starting at all).
     std::string content;
     if (const char* file = env("TVCLSPRV_SECTION_FILE")) {
-        if (!readFile(file, content)) {
-            log("wrote", std::string(name) + " failed (cannot read " + file + ")");
-            return;
+        int e = 0;
+        if (!readFile(file, content, &e)) {
+            // The host shows what its component says on standard error.
+            const std::string why = e == ENOENT ? "no such file" : e == EISDIR ? "a directory" : std::strerror(e);
+            std::fprintf(stderr, "tvclsprv: cannot read the section file %s (TVCLSPRV_SECTION_FILE): %s\n", file,
+                         why.c_str());
+            log("wrote", std::string(name) + " failed (cannot read " + file + ": " + why + ")");
+            return false;
         }
     } else if (const char* text = std::getenv("TVCLSPRV_SECTION_TEXT")) {
         content = text;
@@ -168,6 +184,7 @@ void writeSectionKnob(IStorage* storage)
     }
     if (stream) stream->Release();
     log("wrote", std::string(name) + (ok ? " ok" : " failed"));
+    return true;
 }
 
 }  // namespace clsprv

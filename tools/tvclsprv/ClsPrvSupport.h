@@ -11,7 +11,9 @@
 //                          (nothing written when unset)
 //   TVCLSPRV_SECTION_TEXT  its content (empty)
 //   TVCLSPRV_SECTION_FILE  file holding its content, in place of the text
-//                          (nothing written when it cannot be read)
+//                          (when it cannot be read: nothing written, the
+//                          file and the reason on standard error, and the
+//                          operation fails with E_FAIL)
 //
 // Log lines are "<name> <value>\n"; byte contents are escaped (\r, \n, \t,
 // \\, \" and \xNN for other bytes outside the printable ASCII range) and
@@ -37,8 +39,9 @@ std::string quoted(const std::string& bytes);
 // "(null)" for null.
 std::string textOf(const char16_t* s);
 
-// The whole content of a file; false when it cannot be read.
-bool readFile(const std::string& path, std::string& bytes);
+// The whole content of a file; false when it cannot be read, with the
+// system's error number in *error when given.
+bool readFile(const std::string& path, std::string& bytes, int* error = nullptr);
 // Up to limit bytes from the start of the named stream of storage; false
 // when the stream does not open.
 bool streamHead(IStorage* storage, const char* name, size_t limit, std::string& bytes);
@@ -50,7 +53,7 @@ HRESULT resultKnob();
 LONG statusKnob();
 std::string textKnob();
 // Writes the knob's section into storage (nothing when unset); logs what
-// it did.
-void writeSectionKnob(IStorage* storage);
+// it did. False when its file cannot be read (said on standard error).
+bool writeSectionKnob(IStorage* storage);
 
 }  // namespace clsprv

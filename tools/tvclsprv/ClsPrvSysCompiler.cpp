@@ -50,8 +50,8 @@ void logCommon(BSTR tempPath, IStorage* storage, IUnknown* errorDisplay)
 
 HRESULT answer(IStorage* storage, LONG* status)
 {
-    clsprv::writeSectionKnob(storage);
-    const HRESULT hr = clsprv::resultKnob();
+    // A section that should have been written and was not fails the call.
+    const HRESULT hr = clsprv::writeSectionKnob(storage) ? clsprv::resultKnob() : E_FAIL;
     const LONG st = clsprv::statusKnob();
     if (status) *status = st;
     char buf[64];

@@ -2,11 +2,14 @@
 // Contracts in SyVariantConvert.h.
 #include "base/st/symacc/SyVariantConvert.h"
 
+#include <cctype>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <locale.h>
 
 #include "base/st/symacc/SyVarScanner.h"
@@ -27,6 +30,26 @@ const char kFile[] = "syvriant";
 bool isUnsignedId(uint32_t t) { return (t >= ST_BOOL && t <= ST_DWORD) || (t >= ST_USINT && t <= ST_UDINT); }
 bool isSignedId(uint32_t t) { return t >= ST_SINT && t <= ST_DINT; }
 bool isTimeId(uint32_t t) { return t >= ST_TIME && t <= ST_DT; }
+
+// Which bound a limit literal of the scanner names ("DINT#MAX",
+// "uint#min": its text is the whole literal): "MAX" or "MIN"; empty for
+// any other text.
+std::string limitOf(const String& text)
+{
+    const std::string s = text.stdString();
+    if (s.size() < 4 || s[s.size() - 4] != '#') return std::string();
+    std::string word = s.substr(s.size() - 3);
+    for (char& c : word) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return word == "MAX" || word == "MIN" ? word : std::string();
+}
+
+// Whether a scanned number is a real in decimal form (a point or an
+// exponent): "1_000" is typed real by the scanner, but is an integer.
+bool isRealText(int tok, int type, int radix, const String& text)
+{
+    return tok == SyVarScannerFlexLexer::TokConstant && type == ST_ANYREAL && radix == 10 &&
+           text.stdString().find_first_of(".eE") != std::string::npos;
+}
 
 // VARTYPE of an elementary id for the numeric rows of the table; VT_EMPTY
 // for every other id.
@@ -592,8 +615,23 @@ uint32_t SyVariantConvert::variant2StdValEx(StConstantVal* dest, const VARIANT& 
     }
     int status = 1;
     if (number && after == SyVarScannerFlexLexer::TokEnd) {
-        StStdConstantVal built(literal, t, radix, status);
-        if ((status == 0 || status == 2) && built.getTypeId() == t && value->assign(&built) == 0) return kOk;
+        const std::string limit = limitOf(literal);
+        if (!limit.empty()) {
+            // "DINT#MAX" is the type's bound (the scanner gives it only with
+            // the type's own name, checked above), not a number its digits
+            // would give.
+            std::unique_ptr<StConstantVal> bound(value->clone());
+            if (bound && (limit == "MAX" ? bound->setMax() : bound->setMin()) && value->assign(bound.get()) == 0)
+                return kOk;
+        } else if (t != ST_REAL && t != ST_LREAL && isRealText(tok, scan.type, radix, literal)) {
+            // The builder would take the digits before the point or the
+            // exponent: a real is no value of an integer type.
+            SY_TRACE(4, kM, "real literal for type %d", int(t));
+            return kNoConversion;
+        } else {
+            StStdConstantVal built(literal, t, radix, status);
+            if ((status == 0 || status == 2) && built.getTypeId() == t && value->assign(&built) == 0) return kOk;
+        }
     }
     SY_TRACE(4, kM, "literal does not convert to type %d", int(t));
     return kNoConversion;

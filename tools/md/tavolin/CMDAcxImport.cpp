@@ -12,6 +12,8 @@
 #include "co/TraceApi.h"
 #include "platform/com.h"
 #include "tools/md/tavolin/CMDAcxParser.h"
+#include "tools/md/tavolin/MdStatusCodes.h"
+#include "tools/md/tavolin/MdStepCause.h"
 
 namespace {
 
@@ -255,6 +257,7 @@ uint32_t CMDAcxParser::loadSymbols(FsDsc& dsc)
     }
     if (!sec) {
         TV_TRACE(kTraceError, kTraceFile, kParseVarExt, "openSys failed");
+        mdNoteStepCause(MdCauseNoSysTable);
         return kAcxNoSection;
     }
     auto* table = new SyStSymbTable;
@@ -267,6 +270,7 @@ uint32_t CMDAcxParser::loadSymbols(FsDsc& dsc)
     uint32_t status = kAcxOk;
     if (!loaded || table->getStatus() != 0) {
         TV_TRACE(kTraceError, kTraceFile, kParseVarExt, "bad stab status");
+        mdNoteStepCause(sec->getSize() == 0 ? MdCauseNoSysTable : MdCauseBadSysTable);
         status = kAcxLoadFailed;
     }
     dsc.CloseSect(name);

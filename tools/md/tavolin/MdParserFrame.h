@@ -55,6 +55,8 @@
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdScannerSupport.h"
 #include "tools/md/tavolin/MdSectionCompiler.h"
+#include "tools/md/tavolin/MdStatusCodes.h"
+#include "tools/md/tavolin/MdStepCause.h"
 
 // Emits message id through the process-wide message handler: the position
 // word is line, the first argument is arg as a narrow text when given, the
@@ -199,6 +201,8 @@ protected:
             m_idsRunOut = true;
             ++m_errors;
             mdEmitMessage(msgId, line, arg);
+            // The message names no limit: the host says it.
+            mdNoteStepCause(MdCauseTextIds);
         }
         return false;
     }

@@ -23,6 +23,24 @@ constexpr bool mdIsRangeStatus(uint32_t status)
     return (status & 0xFFFF0000u) == MdStatusRange;
 }
 
+// Why a method failed where its status and messages do not say it: the
+// causes a host can name, one bit each (the library's TvTakeStepCause gives
+// those noted during a call). A compiler notes one where it gives the
+// message or counts the error the cause stands behind.
+enum : int32_t {
+    MdCauseNone = 0,
+    // The source's texts need more resource-string ids than a resource
+    // script takes (0 to kMdRcLastTextId): the id message of the section
+    // (303, 408, 707, 903) at the first text past it.
+    MdCauseTextIds = 1,
+    // A statement of the variables section or the ACX import needed the
+    // system-variable table, and "symb" is missing or empty (message 0).
+    MdCauseNoSysTable = 2,
+    // "symb" is not empty but does not load as a system-variable table
+    // (an error counted, and message 0 where a statement needs it).
+    MdCauseBadSysTable = 4,
+};
+
 // The object kinds a source's header can give: 1 and 2 technology object
 // (plain and device technology object), 4 technology package, 5 device.
 // Anything else means no header was parsed.

@@ -13,6 +13,7 @@
 #include "bo/boframe/BoFrameSymbTable.h"
 #include "co/TraceApi.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
+#include "tools/md/tavolin/MdStepCause.h"
 #include "tools/md/tavolin/MdVarSourceRules.h"
 
 namespace {
@@ -39,6 +40,8 @@ void MdVarExtParser::init(const MdCompilerArgs& args)
     SyStSymbTable* table = empty ? nullptr : new SyStSymbTable;
     if (table && (!table->load(*symb) || table->getStatus() != 0)) {
         countError();
+        m_noTableCause = MdCauseBadSysTable;
+        mdNoteStepCause(m_noTableCause);
         delete table;
         table = nullptr;
     }
@@ -241,6 +244,7 @@ bool MdVarExtParser::needTable()
 {
     if (m_pSymTab) return true;
     fail(0);
+    mdNoteStepCause(m_noTableCause);
     stopParse(5);
     return false;
 }

@@ -20,6 +20,8 @@
 //
 // "symb": an empty or missing section is no table and no error; a section
 // that does not load as a symbol table counts one error without a message.
+// Either way a statement that needs the table gives message 0; the cause
+// is noted for the host (mdNoteStepCause).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,7 @@
 #include "bo/bo/MdVarExtBase.h"
 #include "tools/md/tavolin/MdNumberSet.h"
 #include "tools/md/tavolin/MdParserFrame.h"
+#include "tools/md/tavolin/MdStatusCodes.h"
 #include "tools/md/tavolin/MdVarExtBisonParser.h"
 #include "tools/md/tavolin/MdVarExtScanner.h"
 
@@ -197,4 +200,7 @@ private:
     std::vector<AdrFact> m_adrFacts;
     size_t m_adrCursor = 0;
     const AdrFact* knownFact(int32_t adr);
+    // Why there is no table, for the host: "symb" missing or empty, or not
+    // a table.
+    int32_t m_noTableCause = MdCauseNoSysTable;
 };

@@ -1,9 +1,11 @@
 // The pre-compiler as a shared library: the four exports of an in-process
-// server, one for a host that ends on a signal and one for a host that says
-// why a file could not be made. Only these are visible;
+// server, one for a host that ends on a signal, one for a host that says
+// why a file could not be made and one for a host that says why a method
+// failed where its status does not. Only these are visible;
 // everything else stays inside the library.
 #include "platform/tempnames.h"
 #include "tools/md/tavolin/MdModule.h"
+#include "tools/md/tavolin/MdStepCause.h"
 
 #define TAVOLIN_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -56,4 +58,12 @@ TAVOLIN_EXPORT void TvRemoveTempFiles()
 TAVOLIN_EXPORT int TvTakeFileFailure(char* dir, size_t size)
 {
     return tvp::takeFileFailure(dir, size);
+}
+
+// Why the last method failed where its status and messages do not say it
+// (MdCause* bits of MdStatusCodes.h; MdCauseNone: nothing noted since the
+// last take); forgets it.
+TAVOLIN_EXPORT int32_t TvTakeStepCause()
+{
+    return mdTakeStepCause();
 }

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cfloat>
 #include <cstdio>
 #include <cstring>
@@ -521,6 +522,10 @@ TEST(VariantConvert, TimeTextsThroughEveryForm)
         {ST_TOD, "TIME_OF_DAY#0:0:1.05", 0, "TOD#0:0:1.050"},
         {ST_TOD, "TOD#1:2:3.4567", 65535, nullptr},
         {ST_TOD, "T#1s", 11, nullptr},
+        // A real or a limit literal of an integer type is no duration.
+        {ST_TIME, "1e5", 11, nullptr},
+        {ST_TIME, "2.7", 11, nullptr},
+        {ST_TIME, "UDINT#MAX", 11, nullptr},
         {ST_DT, "DT#1992-01-02-01:02:03.04", 0, "DT#1992-01-02-1:2:3.040"},
         {ST_DT, "DT#2200-12-31-23:59:59.999", 0, "DT#2200-12-31-23:59:59.999"},
         {ST_DT, "DT#2023-02-29-12:00:00", 65535, nullptr},
@@ -563,6 +568,87 @@ TEST(VariantConvert, TimeTextsThroughEveryForm)
         VarGuard out;
         ASSERT_EQ(0u, table.getSymbolValue(sid, &out.v, true, nullptr));
         EXPECT_EQ(want, bstr(out.v));
+    }
+}
+
+// Texts into every integer type through the tolerant form and through
+// setSymbolValue, which takes it: a real (point or exponent) is refused
+// with the value unchanged, not cut to its integer digits; a limit literal
+// of the type's own name is the type's bound (setMin, setMax), one of
+// another name a typed literal of another type; integers still convert.
+TEST(VariantConvert, IntegerTextsRefuseRealsAndTakeTheirLimits)
+{
+    const struct {
+        uint32_t type;
+        const char* name;  // of its limit literals; null: it has none
+        const char* min;
+        const char* max;
+    } types[] = {
+        {ST_BOOL, nullptr, "0", "1"},        {ST_BYTE, nullptr, "0", "255"},
+        {ST_WORD, nullptr, "0", "65535"},    {ST_DWORD, nullptr, "0", "4294967295"},
+        {ST_SINT, "SINT", "-128", "127"},    {ST_INT, "INT", "-32768", "32767"},
+        {ST_DINT, "DINT", "-2147483648", "2147483647"}, {ST_USINT, "USINT", "0", "255"},
+        {ST_UINT, "UINT", "0", "65535"},     {ST_UDINT, "UDINT", "0", "4294967295"},
+    };
+    const char* const limitNames[] = {"SINT", "INT", "DINT", "USINT", "UINT", "UDINT"};
+    struct Case {
+        std::string text;
+        uint32_t code;
+        std::string value;  // afterwards ("1": unchanged)
+    };
+    auto valueText = [](const Std& v) {
+        String out;
+        EXPECT_EQ(0u, SyVariantConvert::constVal2String(out, &v, false, nullptr));
+        return out.stdString();
+    };
+    auto bstrOf = [](VarGuard& g, const std::string& text) {
+        g.v.vt = VT_BSTR;
+        g.v.bstrVal = SysAllocString(tvp::ansiToWide(text.c_str()).c_str());
+    };
+    SyStSymbTable table;
+    int entries = 0;
+    for (const auto& ty : types) {
+        std::vector<Case> cases;
+        for (const char* real : {"1e5", "2.7", "-1.5", "3.9e2", "1.0", "2.7E0", "0.0"})
+            cases.push_back({real, 38, "1"});
+        for (const char* integer : {"0", "+0", "16#0", "2#0"}) cases.push_back({integer, 0, "0"});
+        cases.push_back({"1_0", ty.type == ST_BOOL ? 38u : 0u, ty.type == ST_BOOL ? "1" : "10"});
+        for (const char* n : limitNames) {
+            const bool own = ty.name && std::strcmp(n, ty.name) == 0;
+            cases.push_back({std::string(n) + "#MAX", own ? 0u : 10u, own ? ty.max : "1"});
+            cases.push_back({std::string(n) + "#MIN", own ? 0u : 10u, own ? ty.min : "1"});
+        }
+        if (ty.name) {
+            std::string lower = std::string(ty.name) + "#max";
+            for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+            cases.push_back({lower, 0, ty.max});
+            cases.push_back({std::string(ty.name) + "#MAX 1", 38, "1"});
+        }
+        VarGuard was;
+        bstrOf(was, "1");
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::to_string(ty.type) + " " + c.text);
+            VarGuard in;
+            bstrOf(in, c.text);
+            Std v(ty.type);
+            ASSERT_EQ(0u, SyVariantConvert::variant2StdValEx(&v, was.v, true, nullptr));
+            EXPECT_EQ(c.code, SyVariantConvert::variant2StdValEx(&v, in.v, true, nullptr));
+            EXPECT_EQ(c.value, valueText(v));
+
+            StSymbEntryID sid;
+            const std::string name = "i" + std::to_string(++entries);
+            StSyBaseSymbEntry* e =
+                table.addEntry(name.c_str(), table.getGlobalVR(), table.getGlobalNR(), ST_KIND_GLOBVAR, sid);
+            ASSERT_TRUE(e);
+            e->setTypeID(StTypeID(ty.type));
+            ASSERT_EQ(0u, table.setSymbolValue(sid, was.v, true, nullptr));
+            EXPECT_EQ(c.code ? 101u : 0u, table.setSymbolValue(sid, in.v, true, nullptr));
+            VarGuard out;
+            ASSERT_EQ(0u, table.getSymbolValue(sid, &out.v, true, nullptr));
+            Std back(ty.type);
+            ASSERT_EQ(0u, SyVariantConvert::variant2StdVal(&back, out.v, true, nullptr));
+            EXPECT_EQ(c.value, valueText(back));
+        }
     }
 }
 

@@ -246,13 +246,24 @@ TEST_F(ClassProvider, TheComponentWritesIntoTheWorkingFile)
     EXPECT_EQ(sectionText(to.work, "sysvarout"), big);
 
     // A file that cannot be read writes nothing (the section keeps what it
-    // had) and says so in the log.
+    // had), fails the call, and names the file and the reason on standard
+    // error and in the log: a missing file, a directory.
     ::setenv("TVCLSPRV_SECTION_TEXT", "xyz", 1);
-    ::setenv("TVCLSPRV_SECTION_FILE", (m_dir + "/missing.txt").c_str(), 1);
-    EXPECT_EQ(sysVars(to, false, status), S_OK);
-    EXPECT_EQ(sectionText(to.work, "sysvarout"), big);
-    ASSERT_FALSE(loggedAll("wrote").empty());
-    EXPECT_NE(loggedAll("wrote").back().find("failed"), std::string::npos);
+    const struct {
+        std::string file;
+        const char* why;
+    } unreadable[] = {{m_dir + "/missing.txt", "no such file"}, {m_dir, "a directory"}};
+    for (const auto& c : unreadable) {
+        ::setenv("TVCLSPRV_SECTION_FILE", c.file.c_str(), 1);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(sysVars(to, false, status), E_FAIL) << c.file;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said, "tvclsprv: cannot read the section file " + c.file + " (TVCLSPRV_SECTION_FILE): " + c.why + "\n");
+        EXPECT_EQ(sectionText(to.work, "sysvarout"), big);
+        ASSERT_FALSE(loggedAll("wrote").empty());
+        EXPECT_NE(loggedAll("wrote").back().find(std::string("failed (cannot read ") + c.file + ": " + c.why),
+                  std::string::npos);
+    }
     ::unlink(file.c_str());
 }
 

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdStatusCodes.h"
+#include "tools/md/tavolin/MdStepCause.h"
 #include "tools/md/tavolin/MdVarCommentBisonParser.tab.hpp"
 #include "tools/md/tavolin/MdVarCommentParser.h"
 
@@ -301,7 +303,10 @@ TEST(VarCommentCompiler, TextIdsEndBelowTheEntryMethodsText)
         {-1, "$1 [16#1] : \"a\"", 2},  // a counter past 31 bits
     };
     for (const auto& k : cases) {
+        mdTakeStepCause();
         c = compile(wrap(k.body), k.start);
+        // The host learns why: the message names no limit.
+        EXPECT_EQ(mdTakeStepCause(), k.line ? MdCauseTextIds : MdCauseNone) << k.body;
         EXPECT_EQ(c.errors, k.line ? 1 : 0) << k.body;
         EXPECT_EQ(c.lines, k.line ? std::vector<uint32_t>{k.line} : std::vector<uint32_t>{}) << k.body;
         EXPECT_EQ(c.script.empty(), k.line != 0) << k.body;

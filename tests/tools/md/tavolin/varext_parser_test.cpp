@@ -19,6 +19,8 @@
 #include "bo/bo/BoPhysUnit.h"
 #include "co/TraceApi.h"
 #include "test_split_driver_support.h"
+#include "tools/md/tavolin/MdStatusCodes.h"
+#include "tools/md/tavolin/MdStepCause.h"
 #include "tools/md/tavolin/MdVarExtParser.h"
 #include "tools/mksymb/SysVarTable.h"
 
@@ -120,11 +122,12 @@ TEST(VarExtParser, SymbolTableFromSymb)
         std::string bytes;
         bool table;
         int32_t errors;
+        int32_t cause;  // noted for the host: only a broken table fails the compile by itself
     } cases[] = {
-        {"missing", false, "", false, 0},
-        {"empty", true, "", false, 0},
-        {"broken", true, "not a table", false, 1},
-        {"good", true, good.str(), true, 0},
+        {"missing", false, "", false, 0, MdCauseNone},
+        {"empty", true, "", false, 0, MdCauseNone},
+        {"broken", true, "not a table", false, 1, MdCauseBadSysTable},
+        {"good", true, good.str(), true, 0, MdCauseNone},
     };
     for (const auto& c : cases) {
         FsTODscFile dsc;
@@ -137,7 +140,9 @@ TEST(VarExtParser, SymbolTableFromSymb)
         args.descriptor = &dsc;
         args.firstId = 2;
         args.secondId = 1;
+        mdTakeStepCause();
         p.init(args);
+        EXPECT_EQ(mdTakeStepCause(), c.cause) << c.what;
         EXPECT_EQ(p.getSymbTable() != nullptr, c.table) << c.what;
         EXPECT_EQ(p.getErrorCount(), c.errors) << c.what;
         if (c.table) {
