@@ -64,7 +64,7 @@ std::string failureDirWords(const std::string& dir)
 
 }  // namespace
 
-std::string hostFileFailure()
+HostFileFailure hostTakeFileFailure()
 {
     char dir[PATH_MAX] = "";
     int err = g_takeFileFailure ? g_takeFileFailure(dir, sizeof dir) : 0;
@@ -74,9 +74,19 @@ std::string hostFileFailure()
         err = ownErr;
         std::memcpy(dir, own, sizeof dir);
     }
+    return {err, err ? dir : ""};
+}
+
+std::string HostFileFailure::words() const
+{
     if (!err) return std::string();
-    const std::string where = *dir ? " in " + failureDirWords(dir) : std::string();
+    const std::string where = !dir.empty() ? " in " + failureDirWords(dir) : std::string();
     return ", a file" + where + " could not be made or written: " + errnoWords(err);
+}
+
+std::string hostFileFailure()
+{
+    return hostTakeFileFailure().words();
 }
 
 namespace {
@@ -265,7 +275,7 @@ std::string openWords(const std::string& path)
     struct stat st;
     int e = 0;
     if (::stat(path.c_str(), &st) != 0) {
-        e = errno;
+        return ": " + hostPathWords(errno, path);
     } else if (S_ISDIR(st.st_mode)) {
         e = EISDIR;
     } else {
@@ -528,11 +538,11 @@ bool tempDirectoryUsable()
     struct stat st;
     std::string why;
     if (::stat(dir.c_str(), &st) != 0)
-        why = errno == ENOENT ? "does not exist" : "cannot be used: " + errnoWords(errno);
+        why = errno == ENOENT ? "does not exist" : "cannot be used: " + hostPathWords(errno, dir);
     else if (!S_ISDIR(st.st_mode))
         why = "is not a directory";
     else if (::access(dir.c_str(), W_OK | X_OK) != 0)
-        why = "cannot be written (no permission)";
+        why = "cannot be written (" + errnoWords(errno) + ")";
     if (why.empty()) return true;
     std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why.c_str());
     return false;
@@ -1076,6 +1086,12 @@ int Run::compile()
 {
     if (!openTarget()) return 1;
     mark("target");
+    // The outputs' directories are checked as TARGET's is, before any step.
+    if (!m_outputs.prepare()) {
+        m_target->Release();
+        m_target = nullptr;
+        return 1;
+    }
     if (m_isNew || kindsFit()) {
         m_object = m_lib.create();
     } else {
@@ -1097,11 +1113,11 @@ int Run::compile()
     HostErrorDisplay display(holder ? holder : stderr, m_o.maxMessages);
     // The messages name SOURCE, not its copy.
     display.showSourceAs(m_source, m_o.source);
-    m_outputs.prepare();
     Bstr source(m_source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(hostTextToWide(m_o.rcText));
     LONG kind = MdKindNone;
     LONG status = 0;
     HRESULT hr;
+    HostFileFailure openFailure;
     {
         LibraryOutput output(true);
         hostFileFailure();
@@ -1109,7 +1125,8 @@ int Run::compile()
                                   USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask), &kind,
                                   &status);
         // Taken before the kind is confirmed, which calls the library again.
-        m_fileFailure = hostFileFailure();
+        openFailure = hostTakeFileFailure();
+        m_fileFailure = openFailure.words();
         m_redo = m_assumedKind != MdKindNone && !assumedKindHolds(kind);
         if (m_redo) output.drop();
         display.setOutput(stderr);
@@ -1124,6 +1141,9 @@ int Run::compile()
     }
     if (m_redo) return giveWay();
     const LONG opened = SUCCEEDED(hr) ? status : LONG(MdStatusFailed);
+    // A source that could not be opened is said with its reason on the
+    // last line, not as a file that could not be made.
+    if (!mdIsObjectKind(kind) && opened == MdStatusNotFound) m_fileFailure.clear();
     // With an object kind the source was split into the working file; a
     // failure after that is the ACX step's.
     const bool acxFailed = mdIsObjectKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
@@ -1164,13 +1184,24 @@ int Run::compile()
     // Why nothing of the compile is put in place; empty when it may be.
     std::string why;
     if (!mdIsObjectKind(kind) && opened == MdStatusNotFound) {
-        why = "cannot open the source " + m_o.source + openWords(m_source);
+        // Why it cannot be opened now, else why it could not be then (no
+        // descriptor was left).
+        std::string reason = openWords(m_source);
+        if (reason.empty() && openFailure.err) reason = ": " + errnoWords(openFailure.err);
+        why = "cannot open the source " + m_o.source + reason;
     } else if (!mdIsObjectKind(kind) && (opened == MdStatusOk || opened == MdStatusWrongKind)) {
         // A source that split without errors into no object at all: nothing
         // of it would reach TARGET, only the resource script's entry 0xFFFE
         // would change. It is refused like a source with errors.
         why = "the source has no TO_HEADER, TP_HEADER, DV_TO_HEADER or DV_TP_HEADER section";
         m_failed = true;
+    } else if (!mdIsObjectKind(kind) && (opened != MdStatusCompileFailed || !display.errors())) {
+        // The opening failed before the source said anything (no working
+        // file could be made): that is the cause, not the source.
+        std::string meaning = FAILED(hr) ? "hr = " + hostHex(uint32_t(hr))
+                                         : hostStatusMeaning("openSource", uint32_t(opened), false);
+        if (meaning.empty()) meaning = "status " + hostHex(uint32_t(opened));
+        why = "the source was not opened (" + meaning + ")" + openFailure.words();
     } else if (m_isNew && !mdIsObjectKind(kind)) {
         // Nothing of the source would reach TARGET: it would only be an
         // empty compound file.
