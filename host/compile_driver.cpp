@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "acx/AcxFileSystem.h"
+#include "acx/AcxReader.h"
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
 #include "host/compile_outputs.h"
@@ -288,11 +290,84 @@ std::string openWords(const std::string& path)
     return e ? ": " + errnoWords(e) : std::string();
 }
 
+// The first tag of an ACX file, as its reader finds it where it looks for
+// the root tag (id 0, a compound tag of further tags).
+struct AcxFirstTag {
+    bool found = false;  // the file header and a tag header were read
+    AcxTagInfo info;
+};
+
+// Takes the first tag the reader announces and ends the read there.
+class FirstTagHandler : public CAcxContentHandlerBase {
+public:
+    explicit FirstTagHandler(CAcxReader& reader) : m_reader(reader) {}
+    void startDocument(bool) override {}
+    void beginTag(const AcxTagInfo& info) override { take(info); }
+    void value(int32_t, const uint8_t*) override {}
+    void stringBuffer(const AcxTagInfo& info, char*&, uint32_t&) override { take(info); }
+    void stringData(const char*, uint32_t) override {}
+    void endTag(const AcxTagInfo&) override {}
+    int32_t endDocument() override { return 0; }
+    AcxFirstTag first;
+
+private:
+    void take(const AcxTagInfo& info)
+    {
+        first.found = true;
+        first.info = info;
+        m_reader.finish();
+    }
+    CAcxReader& m_reader;
+};
+
+// The pre-compiler's reader has said what went wrong already.
+class QuietAcxErrors : public CAcxErrorHandlerBase {
+public:
+    void warning(int32_t) override {}
+    void error(int32_t) override {}
+    void fatal(int32_t) override {}
+};
+
+AcxFirstTag acxFirstTag(const std::string& acx)
+{
+    CAcxFileSystem files;
+    QuietAcxErrors errors;
+    CAcxReader reader;
+    FirstTagHandler first(reader);
+    reader.setFileSystem(&files);
+    reader.setErrorHandler(&errors);
+    reader.setContentHandler(&first);
+    reader.read(acx.c_str());
+    return first.first;
+}
+
+// A tag type in words, for a root tag that is none of the compound kind.
+std::string acxTypeWords(uint16_t type)
+{
+    switch (type) {
+    case AcxTypeUnsigned: return "an unsigned number";
+    case AcxTypeSigned: return "a signed number";
+    case AcxTypeString: return "a string";
+    case AcxTypeReal: return "a real number";
+    case AcxTypeEmpty: return "an empty tag";
+    }
+    return "a tag of the unknown type " + std::to_string(type);
+}
+
 // What the ACX reader's code in its message (1300 fatal: the read ended,
 // 1301 error: a part was skipped and the read went on) says of the file
-// acx, as the rest of a sentence that begins with the file's name.
-std::string acxCodeWords(uint32_t message, int32_t code, const std::string& acx)
+// acx, whose first tag is first, as the rest of a sentence that begins with
+// the file's name.
+std::string acxCodeWords(uint32_t message, int32_t code, const std::string& acx, const AcxFirstTag& first)
 {
+    // A file that does not begin with its root tag: the reader takes every
+    // tag for one beside the root, and looks for the root to the file's end.
+    if (first.found && first.info.id != 0) {
+        if (message == 1301 && code == AcxErrRootRule)
+            return "begins with a tag of id " + std::to_string(first.info.id) + ", not with its root tag (id 0)";
+        if (message == 1300 && code == AcxErrRead)
+            return "has no root tag (id 0) at its start: the reader looked for one to the file's end";
+    }
     static const struct {
         uint32_t message;
         int32_t code;
@@ -556,9 +631,9 @@ public:
     // source: the file SOURCE is read from (see SourceFile). careful: the
     // source's kind is settled before anything is opened, by reading the
     // whole source (see probeKind).
-    Run(HostLibrary& lib, const HostCompileOptions& o, const std::string& source, HostCompileTrace trace,
-        void* traceContext, bool careful)
-        : m_lib(lib), m_o(o), m_source(source), m_file(o.target), m_outputs(o.rc, o.impl), m_trace(trace),
+    Run(HostLibrary& lib, const HostCompileOptions& o, const std::string& source, const std::string& acx,
+        HostCompileTrace trace, void* traceContext, bool careful)
+        : m_lib(lib), m_o(o), m_source(source), m_acx(acx), m_file(o.target), m_outputs(o.rc, o.impl), m_trace(trace),
           m_traceContext(traceContext), m_careful(careful)
     {
     }
@@ -614,6 +689,7 @@ private:
     HostLibrary& m_lib;
     const HostCompileOptions& m_o;
     const std::string& m_source;  // SOURCE, or its copy when it cannot be read twice
+    const std::string& m_acx;     // the ACX file, or its copy when it is a pipe
     TargetFile m_file;
     CompileOutputs m_outputs;   // the resource script and the macro files
     std::string m_outputTrouble;  // for the next step line: an output was not written whole
@@ -1012,14 +1088,25 @@ void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
     // A file not read whole is not imported: the variables step, which
     // imports once its own section compiled, reports that with message 0.
     const bool imports = m_o.sectionMethods && (kind == MdKindTO || kind == MdKindDvTO);
+    if (m_o.acx.empty()) return;
+    const AcxFirstTag first = acxFirstTag(m_acx);
+    bool fatal = false;
     for (const HostErrorDisplay::AcxNote& n : display.acxNotes()) {
         const char* const text = n.message == 1300 ? "ACX Fatal Error" : n.message == 1301 ? "ACX Error" : "ACX Warning";
         std::fprintf(stderr, "tavolin: the ACX file %s %s (%s %d)%s\n", shownName(m_o.acx).c_str(),
-                     acxCodeWords(n.message, n.code, m_o.acx).c_str(), text, int(n.code),
+                     acxCodeWords(n.message, n.code, m_acx, first).c_str(), text, int(n.code),
                      n.message == 1300 && imports ? ": nothing of it is imported, which the variables step reports "
                                                     "as message 0 after its section compiled"
                                                   : "");
+        fatal = fatal || n.message == 1300;
     }
+    // A root that is no compound tag is read without a fault of the reader,
+    // into no tree: the opening (and the import) report message 0 alone.
+    if (!fatal && first.found && first.info.id == 0 && first.info.type != AcxTypeCompound)
+        std::fprintf(stderr,
+                     "tavolin: the ACX file %s has %s for its root tag (id 0), not a compound tag of further tags: "
+                     "nothing of it is read, which is reported as message 0\n",
+                     shownName(m_o.acx).c_str(), acxTypeWords(first.info.type).c_str());
 }
 
 bool Run::systemTableEmpty()
@@ -1113,7 +1200,7 @@ int Run::compile()
     HostErrorDisplay display(holder ? holder : stderr, m_o.maxMessages);
     // The messages name SOURCE, not its copy.
     display.showSourceAs(m_source, m_o.source);
-    Bstr source(m_source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(hostTextToWide(m_o.rcText));
+    Bstr source(m_source), acx(m_acx), rc(m_outputs.rcWork()), rcText(hostTextToWide(m_o.rcText));
     LONG kind = MdKindNone;
     LONG status = 0;
     HRESULT hr;
@@ -1295,22 +1382,32 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
             }
             return true;
         };
+        // A file option with an empty name names nothing: refused as a
+        // missing -o TARGET is, not taken as the option left out.
+        auto file = [&](const char* what) -> const char* {
+            const char* v = value(what);
+            if (v && !*v) {
+                std::fprintf(stderr, "tavolin: %s names no file (an empty name)\n", a.c_str());
+                return nullptr;
+            }
+            return v;
+        };
         const char* v = nullptr;
         if (a == "-o") {
             if (!(v = value("a target file"))) return false;
             o.target = v;
         } else if (a == "--acx") {
-            if (!(v = value("a file"))) return false;
+            if (!(v = file("a file"))) return false;
             o.acx = v;
         } else if (a == "--rc") {
-            if (!(v = value("a file"))) return false;
+            if (!(v = file("a file"))) return false;
             o.rc = v;
         } else if (a == "--rc-text") {
             if (!(v = value("a text"))) return false;
             o.rcText = v;
             if (!fitsCodePage(o.rcText)) return false;
         } else if (a == "--impl") {
-            if (!(v = value("a base path"))) return false;
+            if (!(v = file("a base path"))) return false;
             o.impl = v;
         } else if (a == "--include") {
             if (!(v = value("a name"))) return false;
@@ -1374,15 +1471,20 @@ int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace 
         if (trace) trace("done", traceContext);
         return 1;
     }
+    SourceFile acx(o.acx, SourceFile::Role::Acx);
+    if (!acx.open()) {
+        if (trace) trace("done", traceContext);
+        return 1;
+    }
     int rc;
     bool redo;
     {
-        Run run(lib, o, source.path(), trace, traceContext, false);
+        Run run(lib, o, source.path(), acx.path(), trace, traceContext, false);
         rc = run.compile();
         redo = run.mustRedo();
     }
     if (redo) {
-        Run run(lib, o, source.path(), trace, traceContext, true);
+        Run run(lib, o, source.path(), acx.path(), trace, traceContext, true);
         rc = run.compile();
     }
     if (trace) trace("done", traceContext);
