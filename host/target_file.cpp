@@ -130,12 +130,14 @@ std::string hostPathWords(int e, const std::string& path)
 {
     if (e == ENOENT && !isDirectory(hostDirOf(path))) e = ENOTDIR;
     if (e != ENOTDIR) return errnoWords(e);
-    // The first part of the path that stands and is no directory.
+    // The first part of the path that stands and is no directory (the path
+    // itself, for one that is taken as a directory).
     struct stat st;
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        const std::string part = path.substr(0, slash);
+    for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
         if (::stat(part.c_str(), &st) != 0) break;
         if (!S_ISDIR(st.st_mode)) return part + " is not a directory";
+        if (end == std::string::npos) break;
     }
     return "its directory does not exist";
 }
