@@ -789,6 +789,21 @@ try:
             check(digests("axis", ro) == good_all and digests("axis", ro_out) == good_all and not leftovers(ro) and
                   sorted(os.listdir(ro_out)) == sorted("axis" + e for e in OUTPUTS),
                   f"a read-only directory (limit {limit}): a file changed or was left")
+        # The resource script or the macro files in the read-only directory,
+        # into an existing and a new TARGET beside them: refused as TARGET
+        # is, before any step.
+        for target in ("axis.dsc", "fresh.dsc"):
+            for extra, says in ((("--rc", ro + "/axis.rc"), f"cannot write the resource script {ro}/axis.rc: "),
+                                (("--impl", ro + "/axis"), f"cannot write a macro file {ro}/axis.m4h: ")):
+                p = run(AXIS, target, *extra, where=ro_out, tmp=os.path.join(ro, "tmp"))
+                check(p.returncode == 1 and p.stdout == b"" and
+                      (says + "no permission (a new one is made beside it and put in its place); nothing is "
+                       "compiled").encode() in p.stderr,
+                      f"{' '.join(extra)} in a read-only directory into {target}: {p.returncode} {p.stdout[-300:]!r} "
+                      f"{p.stderr!r}")
+                check(digests("axis", ro) == good_all and digests("axis", ro_out) == good_all and not leftovers(ro) and
+                      sorted(os.listdir(ro_out)) == sorted("axis" + e for e in OUTPUTS),
+                      f"{' '.join(extra)} in a read-only directory into {target}: a file changed or was left")
     else:
         print("skipped: a read-only directory (it takes new files here all the same)")
 finally:

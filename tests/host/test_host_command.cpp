@@ -582,6 +582,27 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
         // left behind.
         EXPECT_FALSE(exists(path(target))) << c.acx;
     }
+    // Into an existing target: the same line names the file, and the target
+    // and its outputs keep their bytes.
+    ASSERT_EQ(run("compile '" + kAxis + "' -o old.dsc --rc old.rc" + kAxisVars.flag, kAxisVars.env).exit, 0);
+    const std::string old[] = {readFile(path("old.dsc")), readFile(path("old.rc")), readFile(path("old.m4h")),
+                               readFile(path("old.m4c"))};
+    for (const char* acx : {"rootless.acx", "text.acx"}) {
+        const Result r = run("compile '" + kAxis + "' -o old.dsc --rc old.rc --acx " + acx + kAxisVars.flag,
+                             kAxisVars.env);
+        EXPECT_EQ(r.exit, 1) << acx;
+        EXPECT_NE(r.err.find(std::string("\ntavolin: the ACX file ") + acx +
+                             (acx == std::string("text.acx") ? " has a string for its root tag"
+                                                              : " has no root tag (id 0) at its start")),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.err.substr(r.err.rfind("\ntavolin: ")),
+                  "\ntavolin: old.dsc left as it was: a step did not succeed; old.m4h and old.m4c not written "
+                  "either\n");
+        const std::string now[] = {readFile(path("old.dsc")), readFile(path("old.rc")), readFile(path("old.m4h")),
+                                   readFile(path("old.m4c"))};
+        EXPECT_TRUE(std::equal(std::begin(old), std::end(old), std::begin(now))) << acx;
+    }
 }
 
 // A source without a variables section has nothing an ACX file's values
