@@ -330,6 +330,9 @@ public:
 
 AcxFirstTag acxFirstTag(const std::string& acx)
 {
+    // A device is not read again: it may give other bytes, or wait for them.
+    struct stat st;
+    if (::stat(acx.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return AcxFirstTag();
     CAcxFileSystem files;
     QuietAcxErrors errors;
     CAcxReader reader;
@@ -1089,6 +1092,7 @@ void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
     // imports once its own section compiled, reports that with message 0.
     const bool imports = m_o.sectionMethods && (kind == MdKindTO || kind == MdKindDvTO);
     if (m_o.acx.empty()) return;
+    // What the reader met first tells the faults of a file without a root.
     const AcxFirstTag first = acxFirstTag(m_acx);
     bool fatal = false;
     for (const HostErrorDisplay::AcxNote& n : display.acxNotes()) {
