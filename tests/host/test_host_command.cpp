@@ -364,6 +364,16 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
         EXPECT_EQ(readFile(path("old.dsc")), old);
         EXPECT_EQ(readFile(path("old.rc")), oldRc);
     }
+    // "No object kind" is said of a header that gave messages, and only
+    // then (a failure before the source said anything names its cause).
+    std::ofstream(path("broken.tos")) << "TO_HEADER\n  TOTYPE := garbage;\nEND_TO_HEADER\n";
+    r = run("compile broken.tos -o new.dsc --rc old.rc");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("broken.tos(2) : Fehler 202 "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.rfind("\ntavolin: ")),
+              "\ntavolin: new.dsc not written: the source gave no object kind\n");
+    EXPECT_FALSE(exists(path("new.dsc")));
+    EXPECT_EQ(readFile(path("old.rc")), oldRc);
 
     std::ofstream(path("plain.txt")) << "not a compound file";
     r = run("compile '" + kAxis + "' -o '" + path("plain.txt") + "'");
@@ -724,7 +734,8 @@ TEST_F(HostCommand, StorageFailuresAreSaidInWords)
     } cases[] = {
         {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050)", ""},
         {path("dir.dsc"), "", "cannot open " + path("dir.dsc") + ": a directory", ""},
-        {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist", ""},
+        {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist",
+         ""},
         {path("plain.txt/t.dsc"), "", "cannot create " + path("plain.txt/t.dsc") + ": " + path("plain.txt") +
                                           " is not a directory", ""},
         {target, "TMPDIR=" + path("gone"),
