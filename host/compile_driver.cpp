@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "acx/AcxFileSystem.h"
+#include "acx/AcxReader.h"
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
 #include "host/compile_outputs.h"
@@ -74,7 +76,7 @@ std::string failureDirWords(const std::string& dir)
 
 }  // namespace
 
-std::string hostFileFailure()
+HostFileFailure hostTakeFileFailure()
 {
     char dir[PATH_MAX] = "";
     int err = g_takeFileFailure ? g_takeFileFailure(dir, sizeof dir) : 0;
@@ -84,9 +86,19 @@ std::string hostFileFailure()
         err = ownErr;
         std::memcpy(dir, own, sizeof dir);
     }
+    return {err, err ? dir : ""};
+}
+
+std::string HostFileFailure::words() const
+{
     if (!err) return std::string();
-    const std::string where = *dir ? " in " + failureDirWords(dir) : std::string();
+    const std::string where = !dir.empty() ? " in " + failureDirWords(dir) : std::string();
     return ", a file" + where + " could not be made or written: " + errnoWords(err);
+}
+
+std::string hostFileFailure()
+{
+    return hostTakeFileFailure().words();
 }
 
 namespace {
@@ -292,7 +304,7 @@ std::string openWords(const std::string& path)
     struct stat st;
     int e = 0;
     if (::stat(path.c_str(), &st) != 0) {
-        e = errno;
+        return ": " + hostPathWords(errno, path);
     } else if (S_ISDIR(st.st_mode)) {
         e = EISDIR;
     } else {
@@ -317,11 +329,87 @@ bool beginsWithByteOrderMark(const std::string& path)
     return got == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
 }
 
+// The first tag of an ACX file, as its reader finds it where it looks for
+// the root tag (id 0, a compound tag of further tags).
+struct AcxFirstTag {
+    bool found = false;  // the file header and a tag header were read
+    AcxTagInfo info;
+};
+
+// Takes the first tag the reader announces and ends the read there.
+class FirstTagHandler : public CAcxContentHandlerBase {
+public:
+    explicit FirstTagHandler(CAcxReader& reader) : m_reader(reader) {}
+    void startDocument(bool) override {}
+    void beginTag(const AcxTagInfo& info) override { take(info); }
+    void value(int32_t, const uint8_t*) override {}
+    void stringBuffer(const AcxTagInfo& info, char*&, uint32_t&) override { take(info); }
+    void stringData(const char*, uint32_t) override {}
+    void endTag(const AcxTagInfo&) override {}
+    int32_t endDocument() override { return 0; }
+    AcxFirstTag first;
+
+private:
+    void take(const AcxTagInfo& info)
+    {
+        first.found = true;
+        first.info = info;
+        m_reader.finish();
+    }
+    CAcxReader& m_reader;
+};
+
+// The pre-compiler's reader has said what went wrong already.
+class QuietAcxErrors : public CAcxErrorHandlerBase {
+public:
+    void warning(int32_t) override {}
+    void error(int32_t) override {}
+    void fatal(int32_t) override {}
+};
+
+AcxFirstTag acxFirstTag(const std::string& acx)
+{
+    // A device is not read again: it may give other bytes, or wait for them.
+    struct stat st;
+    if (::stat(acx.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return AcxFirstTag();
+    CAcxFileSystem files;
+    QuietAcxErrors errors;
+    CAcxReader reader;
+    FirstTagHandler first(reader);
+    reader.setFileSystem(&files);
+    reader.setErrorHandler(&errors);
+    reader.setContentHandler(&first);
+    reader.read(acx.c_str());
+    return first.first;
+}
+
+// A tag type in words, for a root tag that is none of the compound kind.
+std::string acxTypeWords(uint16_t type)
+{
+    switch (type) {
+    case AcxTypeUnsigned: return "an unsigned number";
+    case AcxTypeSigned: return "a signed number";
+    case AcxTypeString: return "a string";
+    case AcxTypeReal: return "a real number";
+    case AcxTypeEmpty: return "an empty tag";
+    }
+    return "a tag of the unknown type " + std::to_string(type);
+}
+
 // What the ACX reader's code in its message (1300 fatal: the read ended,
 // 1301 error: a part was skipped and the read went on) says of the file
-// acx, as the rest of a sentence that begins with the file's name.
-std::string acxCodeWords(uint32_t message, int32_t code, const std::string& acx)
+// acx, whose first tag is first, as the rest of a sentence that begins with
+// the file's name.
+std::string acxCodeWords(uint32_t message, int32_t code, const std::string& acx, const AcxFirstTag& first)
 {
+    // A file that does not begin with its root tag: the reader takes every
+    // tag for one beside the root, and looks for the root to the file's end.
+    if (first.found && first.info.id != 0) {
+        if (message == 1301 && code == AcxErrRootRule)
+            return "begins with a tag of id " + std::to_string(first.info.id) + ", not with its root tag (id 0)";
+        if (message == 1300 && code == AcxErrRead)
+            return "has no root tag (id 0) at its start: the reader looked for one to the file's end";
+    }
     static const struct {
         uint32_t message;
         int32_t code;
@@ -568,11 +656,11 @@ bool tempDirectoryUsable()
     struct stat st;
     std::string why;
     if (::stat(dir.c_str(), &st) != 0)
-        why = errno == ENOENT ? "does not exist" : "cannot be used: " + errnoWords(errno);
+        why = errno == ENOENT ? "does not exist" : "cannot be used: " + hostPathWords(errno, dir);
     else if (!S_ISDIR(st.st_mode))
         why = "is not a directory";
     else if (::access(dir.c_str(), W_OK | X_OK) != 0)
-        why = "cannot be written (no permission)";
+        why = "cannot be written (" + errnoWords(errno) + ")";
     if (why.empty()) return true;
     std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why.c_str());
     return false;
@@ -586,9 +674,9 @@ public:
     // source: the file SOURCE is read from (see SourceFile). careful: the
     // source's kind is settled before anything is opened, by reading the
     // whole source (see probeKind).
-    Run(HostLibrary& lib, const HostCompileOptions& o, const std::string& source, HostCompileTrace trace,
-        void* traceContext, bool careful)
-        : m_lib(lib), m_o(o), m_source(source), m_file(o.target), m_outputs(o.rc, o.impl), m_trace(trace),
+    Run(HostLibrary& lib, const HostCompileOptions& o, const std::string& source, const std::string& acx,
+        HostCompileTrace trace, void* traceContext, bool careful)
+        : m_lib(lib), m_o(o), m_source(source), m_acx(acx), m_file(o.target), m_outputs(o.rc, o.impl), m_trace(trace),
           m_traceContext(traceContext), m_careful(careful)
     {
     }
@@ -640,6 +728,7 @@ private:
     HostLibrary& m_lib;
     const HostCompileOptions& m_o;
     const std::string& m_source;  // SOURCE, or its copy when it cannot be read twice
+    const std::string& m_acx;     // the ACX file, or its copy when it is a pipe
     TargetFile m_file;
     CompileOutputs m_outputs;   // the resource script and the macro files
     std::string m_outputTrouble;  // for the next step line: an output was not written whole
@@ -1036,14 +1125,26 @@ void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
     // A file not read whole is not imported: the variables step, which
     // imports once its own section compiled, reports that with message 0.
     const bool imports = m_o.sectionMethods && (kind == MdKindTO || kind == MdKindDvTO);
+    if (m_o.acx.empty()) return;
+    // What the reader met first tells the faults of a file without a root.
+    const AcxFirstTag first = acxFirstTag(m_acx);
+    bool fatal = false;
     for (const HostErrorDisplay::AcxNote& n : display.acxNotes()) {
         const char* const text = n.message == 1300 ? "ACX Fatal Error" : n.message == 1301 ? "ACX Error" : "ACX Warning";
         std::fprintf(stderr, "tavolin: the ACX file %s %s (%s %d)%s\n", shownName(m_o.acx).c_str(),
-                     acxCodeWords(n.message, n.code, m_o.acx).c_str(), text, int(n.code),
+                     acxCodeWords(n.message, n.code, m_acx, first).c_str(), text, int(n.code),
                      n.message == 1300 && imports ? ": nothing of it is imported, which the variables step reports "
                                                     "as message 0 after its section compiled"
                                                   : "");
+        fatal = fatal || n.message == 1300;
     }
+    // A root that is no compound tag is read without a fault of the reader,
+    // into no tree: the opening (and the import) report message 0 alone.
+    if (!fatal && first.found && first.info.id == 0 && first.info.type != AcxTypeCompound)
+        std::fprintf(stderr,
+                     "tavolin: the ACX file %s has %s for its root tag (id 0), not a compound tag of further tags: "
+                     "nothing of it is read, which is reported as message 0\n",
+                     shownName(m_o.acx).c_str(), acxTypeWords(first.info.type).c_str());
 }
 
 // Every section TARGET holds is copied from the working file. The sections
@@ -1087,6 +1188,12 @@ int Run::compile()
 {
     if (!openTarget()) return 1;
     mark("target");
+    // The outputs' directories are checked as TARGET's is, before any step.
+    if (!m_outputs.prepare()) {
+        m_target->Release();
+        m_target = nullptr;
+        return 1;
+    }
     if (m_isNew || kindsFit()) {
         m_object = m_lib.create();
     } else {
@@ -1108,11 +1215,11 @@ int Run::compile()
     HostErrorDisplay display(holder ? holder : stderr, m_o.maxMessages);
     // The messages name SOURCE, not its copy.
     display.showSourceAs(m_source, m_o.source);
-    m_outputs.prepare();
-    Bstr source(m_source), acx(m_o.acx), rc(m_outputs.rcWork()), rcText(hostTextToWide(m_o.rcText));
+    Bstr source(m_source), acx(m_acx), rc(m_outputs.rcWork()), rcText(hostTextToWide(m_o.rcText));
     LONG kind = MdKindNone;
     LONG status = 0;
     HRESULT hr;
+    HostFileFailure openFailure;
     {
         LibraryOutput output(true);
         hostFileFailure();
@@ -1120,7 +1227,8 @@ int Run::compile()
                                   USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask), &kind,
                                   &status);
         // Taken before the kind is confirmed, which calls the library again.
-        m_fileFailure = hostFileFailure();
+        openFailure = hostTakeFileFailure();
+        m_fileFailure = openFailure.words();
         m_redo = m_assumedKind != MdKindNone && !assumedKindHolds(kind);
         if (m_redo) output.drop();
         display.setOutput(stderr);
@@ -1135,6 +1243,9 @@ int Run::compile()
     }
     if (m_redo) return giveWay();
     const LONG opened = SUCCEEDED(hr) ? status : LONG(MdStatusFailed);
+    // A source that could not be opened is said with its reason on the
+    // last line, not as a file that could not be made.
+    if (!mdIsObjectKind(kind) && opened == MdStatusNotFound) m_fileFailure.clear();
     // With an object kind the source was split into the working file; a
     // failure after that is the ACX step's.
     const bool acxFailed = mdIsObjectKind(kind) && !m_o.acx.empty() && uint32_t(status) != 0 &&
@@ -1178,13 +1289,24 @@ int Run::compile()
     // Why nothing of the compile is put in place; empty when it may be.
     std::string why;
     if (!mdIsObjectKind(kind) && opened == MdStatusNotFound) {
-        why = "cannot open the source " + m_o.source + openWords(m_source);
+        // Why it cannot be opened now, else why it could not be then (no
+        // descriptor was left).
+        std::string reason = openWords(m_source);
+        if (reason.empty() && openFailure.err) reason = ": " + errnoWords(openFailure.err);
+        why = "cannot open the source " + m_o.source + reason;
     } else if (!mdIsObjectKind(kind) && (opened == MdStatusOk || opened == MdStatusWrongKind)) {
         // A source that split without errors into no object at all: nothing
         // of it would reach TARGET, only the resource script's entry 0xFFFE
         // would change. It is refused like a source with errors.
         why = "the source has no TO_HEADER, TP_HEADER, DV_TO_HEADER or DV_TP_HEADER section";
         m_failed = true;
+    } else if (!mdIsObjectKind(kind) && (opened != MdStatusCompileFailed || !display.errors())) {
+        // The opening failed before the source said anything (no working
+        // file could be made): that is the cause, not the source.
+        std::string meaning = FAILED(hr) ? "hr = " + hostHex(uint32_t(hr))
+                                         : hostStatusMeaning("openSource", uint32_t(opened), false);
+        if (meaning.empty()) meaning = "status " + hostHex(uint32_t(opened));
+        why = "the source was not opened (" + meaning + ")" + openFailure.words();
     } else if (m_isNew && !mdIsObjectKind(kind)) {
         // Nothing of the source would reach TARGET: it would only be an
         // empty compound file.
@@ -1279,22 +1401,32 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
             }
             return true;
         };
+        // A file option with an empty name names nothing: refused as a
+        // missing -o TARGET is, not taken as the option left out.
+        auto file = [&](const char* what) -> const char* {
+            const char* v = value(what);
+            if (v && !*v) {
+                std::fprintf(stderr, "tavolin: %s names no file (an empty name)\n", a.c_str());
+                return nullptr;
+            }
+            return v;
+        };
         const char* v = nullptr;
         if (a == "-o") {
             if (!(v = value("a target file"))) return false;
             o.target = v;
         } else if (a == "--acx") {
-            if (!(v = value("a file"))) return false;
+            if (!(v = file("a file"))) return false;
             o.acx = v;
         } else if (a == "--rc") {
-            if (!(v = value("a file"))) return false;
+            if (!(v = file("a file"))) return false;
             o.rc = v;
         } else if (a == "--rc-text") {
             if (!(v = value("a text"))) return false;
             o.rcText = v;
             if (!fitsCodePage(o.rcText)) return false;
         } else if (a == "--impl") {
-            if (!(v = value("a base path"))) return false;
+            if (!(v = file("a base path"))) return false;
             o.impl = v;
         } else if (a == "--include") {
             if (!(v = value("a name"))) return false;
@@ -1358,15 +1490,20 @@ int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace 
         if (trace) trace("done", traceContext);
         return 1;
     }
+    SourceFile acx(o.acx, SourceFile::Role::Acx);
+    if (!acx.open()) {
+        if (trace) trace("done", traceContext);
+        return 1;
+    }
     int rc;
     bool redo;
     {
-        Run run(lib, o, source.path(), trace, traceContext, false);
+        Run run(lib, o, source.path(), acx.path(), trace, traceContext, false);
         rc = run.compile();
         redo = run.mustRedo();
     }
     if (redo) {
-        Run run(lib, o, source.path(), trace, traceContext, true);
+        Run run(lib, o, source.path(), acx.path(), trace, traceContext, true);
         rc = run.compile();
     }
     if (trace) trace("done", traceContext);

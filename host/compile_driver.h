@@ -84,6 +84,14 @@ private:
 // no space left on the device", or in the directory it was in; empty when
 // none failed. Forgets it.
 std::string hostFileFailure();
+// The same as it was kept: the error number (0: none) and the directory.
+struct HostFileFailure {
+    int err = 0;
+    std::string dir;
+    // As hostFileFailure says it.
+    std::string words() const;
+};
+HostFileFailure hostTakeFileFailure();
 
 // The arguments of `tavolin compile`.
 struct HostCompileOptions {

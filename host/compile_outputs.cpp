@@ -28,15 +28,6 @@ std::string stampOf(const std::string& path)
            std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ino);
 }
 
-// The words for a failed creation in the directory of path: a missing
-// directory is said as such, not as a missing file.
-std::string creationWords(int e, const std::string& path)
-{
-    struct stat st;
-    if (e == ENOENT && !(::stat(hostDirOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode))) e = ENOTDIR;
-    return errnoWords(e);
-}
-
 // Removes a temporary file or (empty) directory.
 void removeTemp(std::string& work)
 {
@@ -118,7 +109,10 @@ void CompileOutputs::check(Output& out)
     out.mode = hostNewFileMode();
     struct stat st;
     if (::stat(out.file.c_str(), &st) != 0) {
-        if (errno != ENOENT) out.why = errnoWords(errno);
+        if (errno != ENOENT) {
+            out.why = hostPathWords(errno, out.path);
+            out.refused = true;
+        }
         return;
     }
     out.mode = st.st_mode & 07777;
@@ -126,8 +120,11 @@ void CompileOutputs::check(Output& out)
         out.why = "a directory";
     else if (!S_ISREG(st.st_mode))
         out.why = "not a regular file";
-    else if (::access(out.file.c_str(), W_OK) != 0)
+    else if (::access(out.file.c_str(), W_OK) != 0) {
         out.why = errnoWords(errno);
+        // Its directory cannot take a new file either.
+        out.refused = errno == EROFS;
+    }
 }
 
 void CompileOutputs::makeRc()
@@ -137,7 +134,10 @@ void CompileOutputs::makeRc()
     check(out);
     if (out.why.empty()) {
         out.work = hostMakeTemp(out.file + ".XXXXXX", 0);
-        if (out.work.empty()) out.why = creationWords(errno, out.file);
+        if (out.work.empty()) {
+            out.why = hostPathWords(errno, out.path);
+            out.refused = true;
+        }
     }
     if (out.work.empty()) out.work = hostMakeTemp(hostTempDir() + "/tavolin.XXXXXX.rc", 3);
 }
@@ -156,8 +156,9 @@ void CompileOutputs::makeMacros()
         m_macroBase = makeMacroPair(hostDirOf(h.file) + "/tavolin", name, m_macroDir, cFailed);
         // The pair is written together or not at all.
         if (m_macroBase.empty()) {
-            const std::string why = creationWords(errno, (cFailed ? c : h).file);
+            const std::string why = hostPathWords(errno, (cFailed ? c : h).path);
             h.why = c.why = why;
+            h.refused = c.refused = true;
         }
     }
     // A scratch pair that is never put in place, under a short name.
@@ -167,11 +168,22 @@ void CompileOutputs::makeMacros()
     c.work = m_macroBase + ".m4c";
 }
 
-void CompileOutputs::prepare()
+bool CompileOutputs::prepare()
 {
     makeRc();
     makeMacros();
     for (Output& out : m_outputs) out.made = out.marked = stampOf(out.work);
+    for (size_t i = 0; i < m_outputs.size(); ++i) {
+        const Output& out = m_outputs[i];
+        if (!out.refused) continue;
+        std::fprintf(stderr,
+                     "tavolin: cannot write %s %s: %s (a new one is made beside it and put in its place); nothing "
+                     "is compiled\n",
+                     i == 0 ? "the resource script" : "a macro file", out.path.c_str(), out.why.c_str());
+        discard();
+        return false;
+    }
+    return true;
 }
 
 void CompileOutputs::mark()

@@ -12,10 +12,12 @@
 // A symbolic link stays a link: the file it names is replaced. A temporary
 // file whose name would be too long beside a name near the limit gets a
 // short one there (see hostMakeTemp). An output whose temporary file cannot
-// be made beside it (its directory cannot be written, its own name is too
-// long, it is a directory or read-only) is kept with the reason: the
-// pre-compiler then writes a scratch file in $TMPDIR that is never put in
-// place, and the step that writes it fails, naming the file and the reason.
+// be made beside it (its directory is missing, read-only or cannot be
+// written, a part of its path is a file) refuses the compile before any
+// step runs, as TARGET does. One that is a directory or a read-only file is
+// kept with the reason: the pre-compiler then writes a scratch file in
+// $TMPDIR that is never put in place, and the step that writes it fails,
+// naming the file and the reason.
 //
 // Every temporary name is registered with the platform's temporary names,
 // so that a signal handler removes it.
@@ -40,8 +42,10 @@ public:
     CompileOutputs& operator=(const CompileOutputs&) = delete;
 
     // Makes the temporary files (empty). Outputs that cannot be written
-    // keep their reason (see above).
-    void prepare();
+    // keep their reason (see above). False with a message on standard
+    // error, and nothing made, when the directory of one cannot take its
+    // new file.
+    bool prepare();
     // What the pre-compiler gets: the temporary resource script and the base
     // of the temporary macro files; empty when none could be made.
     const std::string& rcWork() const { return m_outputs[0].work; }
@@ -78,6 +82,7 @@ private:
         std::string made;  // the state of work when it was made
         std::string marked;  // the state of work at the last mark
         bool said = false;   // a step line said it wrote it
+        bool refused = false;  // why is of its directory: the compile is refused
     };
     // Checks whether out.file can be replaced; the reason when not.
     void check(Output& out);

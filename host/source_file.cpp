@@ -40,6 +40,7 @@ bool SourceFile::open(uint64_t largest)
     // A missing SOURCE and a directory: the pre-compiler says it cannot
     // open them.
     if (::stat(m_source.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return true;
+    if (m_role == Role::Acx && !S_ISFIFO(st.st_mode)) return true;
     if (S_ISREG(st.st_mode)) {
         if (uint64_t(st.st_size) <= largest) return true;
         std::fprintf(stderr,
@@ -114,8 +115,9 @@ bool SourceFile::copy(int in, uint64_t largest, const char* what)
         return true;
     case TooLarge:
         std::fprintf(stderr,
-                     "tavolin: %s (%s) gives more than the largest source the command compiles (%s): not compiled\n",
-                     m_source.c_str(), what, largestWords(largest).c_str());
+                     "tavolin: %s (%s) gives more than the largest %s (%s): not compiled\n", m_source.c_str(),
+                     what, m_role == Role::Acx ? "ACX file the command reads" : "source the command compiles",
+                     largestWords(largest).c_str());
         break;
     case ReadFailed:
         std::fprintf(stderr, "tavolin: cannot read %s (%s): %s\n", m_source.c_str(), what, errnoWords(err).c_str());

@@ -12,6 +12,10 @@
 // is refused by its size, one that is read once is stopped there (/dev/zero
 // never ends), both before anything is written.
 //
+// An ACX file is read the same way when it is a pipe (the reader of the
+// pre-compiler seeks in it, and a named pipe whose writer went away would
+// hold its opening); any other ACX file is left as it is.
+//
 // Failures are said in words on standard error ("tavolin: ...").
 #pragma once
 #include <cstdint>
@@ -22,14 +26,20 @@ inline constexpr uint64_t kHostLargestSource = uint64_t(256) << 20;
 
 class SourceFile {
 public:
-    explicit SourceFile(std::string source) : m_source(std::move(source)), m_path(m_source) {}
+    enum class Role { Source, Acx };
+    explicit SourceFile(std::string source, Role role = Role::Source)
+        : m_source(std::move(source)), m_path(m_source), m_role(role)
+    {
+    }
     ~SourceFile() { removeCopy(); }
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
 
     // Checks the size of SOURCE and reads one that is not a regular file
-    // into its copy, taking at most largest bytes. False with a message when
-    // SOURCE is larger, or cannot be read or copied (no copy is left).
+    // (an ACX file: a pipe) into its copy, taking at most largest bytes; a
+    // named pipe whose writer has not come within a second is said to be
+    // waited for. False with a message when SOURCE is larger, or cannot be
+    // read or copied (no copy is left).
     bool open(uint64_t largest = kHostLargestSource);
     // The file the compile reads: SOURCE itself, or its copy.
     const std::string& path() const { return m_path; }
@@ -42,4 +52,5 @@ private:
     std::string m_source;
     std::string m_path;
     std::string m_copy;
+    Role m_role;
 };

@@ -106,14 +106,15 @@ std::string errnoWords(int e)
         return "locked by another process";
     case EACCES:
     case EPERM:
-    case EROFS:
         return "no permission";
+    case EROFS:
+        return "read-only file system";
     case EISDIR:
         return "a directory";
     case ENOENT:
         return "no such file";
     case ENOTDIR:
-        return "its directory does not exist";
+        return "a part of its path is not a directory";
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
@@ -123,6 +124,22 @@ std::string errnoWords(int e)
         return "too many open files";
     }
     return std::strerror(e);
+}
+
+std::string hostPathWords(int e, const std::string& path)
+{
+    if (e == ENOENT && !isDirectory(hostDirOf(path))) e = ENOTDIR;
+    if (e != ENOTDIR) return errnoWords(e);
+    // The first part of the path that stands and is no directory (the path
+    // itself, for one that is taken as a directory).
+    struct stat st;
+    for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (::stat(part.c_str(), &st) != 0) break;
+        if (!S_ISDIR(st.st_mode)) return part + " is not a directory";
+        if (end == std::string::npos) break;
+    }
+    return "its directory does not exist";
 }
 
 std::string hostTempDir()
@@ -217,7 +234,7 @@ std::string TargetFile::reserveWorkName()
     }
     const int err = errno;
     say("make a working copy of", m_path,
-        (err == ENOENT ? errnoWords(ENOTDIR) : errnoWords(err)) +
+        hostPathWords(err, m_file) +
             " (TARGET is replaced by a rename in its directory, never written in place)");
     return std::string();
 }
@@ -226,7 +243,7 @@ bool TargetFile::openExisting()
 {
     m_lock = ::open(m_path.c_str(), O_RDWR | O_CLOEXEC);
     if (m_lock < 0) {
-        say("open", m_path, errnoWords(errno == ENOENT && !isDirectory(hostDirOf(m_path)) ? ENOTDIR : errno));
+        say("open", m_path, hostPathWords(errno, m_path));
         return false;
     }
     struct stat st;
@@ -265,7 +282,7 @@ bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
 {
     const std::string dir = hostDirOf(m_path);
     if (!isDirectory(dir)) {
-        say("create", m_path, "its directory does not exist");
+        say("create", m_path, hostPathWords(ENOTDIR, m_path));
         return false;
     }
     m_mode = hostNewFileMode();

@@ -29,6 +29,10 @@
 std::string storageWords(HRESULT hr);
 // The same for an errno value of a file operation.
 std::string errnoWords(int e);
+// The same for a failure on the file at path: a missing directory is said
+// as such, not as a missing file, and a part of the path that is a file
+// by its name ("t.dsc is not a directory").
+std::string hostPathWords(int e, const std::string& path);
 // The directory of the temporary files: $TMPDIR, else /tmp (during a
 // compile its private directory, see HostTempDir).
 std::string hostTempDir();

@@ -57,7 +57,7 @@ bool HostTempDir::open()
     m_parent = ::open(given.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (m_parent < 0) {
         std::fprintf(stderr, "tavolin: cannot use the directory of temporary files %s%s: %s\n", given.c_str(), named,
-                     errnoWords(errno).c_str());
+                     hostPathWords(errno, given).c_str());
         return false;
     }
     std::string base = given;

@@ -35,10 +35,10 @@ void removeTempNamesNow();
 // How many names are kept (for tests).
 size_t tempNameCount();
 
-// The last failure of this copy of the layer to make or write a file (a
-// full device, no descriptor left), kept for a host that says why a
-// working file could not be made: the system's error number and the
-// directory of the file. A later failure takes its place.
+// The last failure of this copy of the layer to make, open or write a file
+// (a full device, no descriptor left), kept for a host that says why a
+// working file could not be made or a source not opened: the system's error
+// number and the directory of the file. A later failure takes its place.
 void noteFileFailure(int err, const char* dir);
 // The same for the file at path.
 void noteFileFailureAt(int err, const char* path);

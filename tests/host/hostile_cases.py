@@ -280,7 +280,17 @@ for source, target, extra, says in (
         (AXIS, "axis.dsc", ("--impl", "L" * 300), "cannot write a macro file " + "L" * 300 + ".m4h: its name has 304 "
          "bytes"),
         (AXIS, "axis.dsc", ("--impl", "sub/" + "L" * 2000), "cannot write a macro file " + "L" * 40 + "\u2026: its name "
-         "has 2004 bytes")):
+         "has 2004 bytes"),
+        # A path through a file, or into a missing directory: said as such,
+        # and the outputs are refused before any step as TARGET is.
+        (AXIS, "mine.tos/x.dsc", (), "cannot create mine.tos/x.dsc: mine.tos is not a directory"),
+        (AXIS, "axis.dsc", ("--rc", "mine.tos/x.rc"), "cannot write the resource script mine.tos/x.rc: mine.tos is not "
+         "a directory"),
+        (AXIS, "fresh.dsc", ("--rc", "mine.tos/x.rc"), "cannot write the resource script mine.tos/x.rc: mine.tos is not "
+         "a directory"),
+        (AXIS, "axis.dsc", ("--impl", "nodir/x"), "cannot write a macro file nodir/x.m4h: its directory does not exist"),
+        (AXIS, "fresh.dsc", ("--impl", "nodir/x"), "cannot write a macro file nodir/x.m4h: its directory does not "
+         "exist")):
     before = everything()
     p = run(source, target, *extra)
     what = f"{target} {' '.join(extra)}"
@@ -321,9 +331,10 @@ def blamed(p, reason):
     return said, [line for line in said if not line.endswith(reason)]
 
 
-def blame_cases(what, levels, prepare, reason, tmp=None):
+def blame_cases(what, levels, prepare, reason, tmp=None, last=None):
     """Compiles at each level (prepare(level) in the child, or before it
-    when tmp is given) into an existing and a new target."""
+    when tmp is given) into an existing and a new target; the last line of
+    a compile that fails holds last, when given."""
     seen = 0
     for level in levels:
         if tmp:
@@ -340,6 +351,9 @@ def blame_cases(what, levels, prepare, reason, tmp=None):
             seen += len(said)
             case = f"{what} {level} into {target}"
             check(p.returncode in (0, 1) and not unblamed, f"{case}: {p.returncode} {unblamed} {p.stderr[-300:]!r}")
+            end = p.stderr.rstrip(b"\n").split(b"\n")[-1]
+            check(not last or p.returncode == 0 or (last in end and b"no object kind" not in end),
+                  f"{case}: the last line does not tell the cause: {end!r}")
             check(p.returncode == 0 or digests(stem) == before, f"{case}: a file changed")
             check(not leftovers() and not (tmp and os.listdir(tmp)), f"{case}: left {leftovers()}")
     check(seen > 0, f"{what}: no line said that a file could not be made")
@@ -352,8 +366,10 @@ with open(TAVOLIN, "rb") as f:
 if sanitized:
     print("skipped: too few descriptors (the command is built with sanitizers)")
 else:
+    # The source has no error: with a descriptor too few to open it, or to
+    # make the working file, the last line says so, not "no object kind".
     blame_cases("descriptors:", range(5, 14), lambda n: resource.setrlimit(resource.RLIMIT_NOFILE, (n, n)),
-                b"could not be made or written: too many open files")
+                b"could not be made or written: too many open files", last=b"too many open files")
 small = path("small")
 os.mkdir(small)
 if shutil.which("mount") and subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small],
@@ -775,12 +791,79 @@ try:
             check(digests("axis", ro) == good_all and digests("axis", ro_out) == good_all and not leftovers(ro) and
                   sorted(os.listdir(ro_out)) == sorted("axis" + e for e in OUTPUTS),
                   f"a read-only directory (limit {limit}): a file changed or was left")
+        # The resource script or the macro files in the read-only directory,
+        # into an existing and a new TARGET beside them: refused as TARGET
+        # is, before any step.
+        for target in ("axis.dsc", "fresh.dsc"):
+            for extra, says in ((("--rc", ro + "/axis.rc"), f"cannot write the resource script {ro}/axis.rc: "),
+                                (("--impl", ro + "/axis"), f"cannot write a macro file {ro}/axis.m4h: ")):
+                p = run(AXIS, target, *extra, where=ro_out, tmp=os.path.join(ro, "tmp"))
+                check(p.returncode == 1 and p.stdout == b"" and
+                      (says + "no permission (a new one is made beside it and put in its place); nothing is "
+                       "compiled").encode() in p.stderr,
+                      f"{' '.join(extra)} in a read-only directory into {target}: {p.returncode} {p.stdout[-300:]!r} "
+                      f"{p.stderr!r}")
+                check(digests("axis", ro) == good_all and digests("axis", ro_out) == good_all and not leftovers(ro) and
+                      sorted(os.listdir(ro_out)) == sorted("axis" + e for e in OUTPUTS),
+                      f"{' '.join(extra)} in a read-only directory into {target}: a file changed or was left")
     else:
         print("skipped: a read-only directory (it takes new files here all the same)")
 finally:
     if immutable:
         subprocess.run(["chattr", "-i", ro])
     os.chmod(ro, 0o755)
+
+# A read-only file system is said as such, not as "no permission": a new
+# TARGET, an existing one, --rc and --impl (into a new and an existing
+# target) and TMPDIR on one refuse the compile before any step, with nothing
+# changed or left (a tmpfs mounted read-only, and a read-only bind mount of a
+# directory with the outputs of a good compile).
+rofs, robind, rosrc = path("rofs"), path("robind"), path("robind-src")
+os.mkdir(rofs)
+os.mkdir(robind)
+os.mkdir(rosrc)
+put_good("axis", rosrc)
+mounted = []
+if shutil.which("mount"):
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", "ro,size=64k", "tmpfs", rofs], capture_output=True).returncode == 0:
+        mounted.append(rofs)
+    if subprocess.run(["mount", "--bind", rosrc, robind], capture_output=True).returncode == 0:
+        mounted.append(robind)
+        if subprocess.run(["mount", "-o", "remount,bind,ro", robind], capture_output=True).returncode != 0:
+            subprocess.run(["umount", robind])
+            mounted.remove(robind)
+try:
+    rows = []
+    if rofs in mounted:
+        rows += [("a new TARGET", rofs + "/axis.dsc", (), None,
+                  f"cannot make a working copy of {rofs}/axis.dsc: read-only file system"),
+                 ("TMPDIR", "axis.dsc", (), rofs,
+                  f"the directory of temporary files {rofs} (TMPDIR) cannot be written (read-only file system)")]
+        for target in ("axis.dsc", "fresh.dsc"):
+            rows += [(f"--rc into {target}", target, ("--rc", rofs + "/x.rc"), None,
+                      f"cannot write the resource script {rofs}/x.rc: read-only file system"),
+                     (f"--impl into {target}", target, ("--impl", rofs + "/x"), None,
+                      f"cannot write a macro file {rofs}/x.m4h: read-only file system")]
+    if robind in mounted:
+        rows += [("an existing TARGET", robind + "/axis.dsc", (), None,
+                  f"cannot open {robind}/axis.dsc: read-only file system"),
+                 ("an existing --rc", "axis.dsc", ("--rc", robind + "/axis.rc"), None,
+                  f"cannot write the resource script {robind}/axis.rc: read-only file system")]
+    for what, target, extra, tmp, says in rows:
+        put_good("axis")
+        before = everything()
+        p = run(AXIS, target, *extra, tmp=tmp)
+        check(p.returncode == 1 and p.stdout == b"" and b"tavolin: " + says.encode() in p.stderr,
+              f"a read-only file system, {what}: {p.returncode} {p.stdout[-300:]!r} {p.stderr!r}")
+        check(everything() == before and digests("axis", rosrc) == good_all,
+              f"a read-only file system, {what}: a file changed")
+        check(not leftovers() and not os.path.exists(path("fresh.dsc")), f"a read-only file system, {what}: left "
+              f"{leftovers()}")
+    if len(mounted) < 2:
+        print("skipped: a read-only file system (no read-only tmpfs or bind mount can be made here)")
+finally:
+    for m in reversed(mounted):
+        subprocess.run(["umount", m])
 
 # Signals during a long compile into an existing target, while the kind of
 # the source is probed and while it is compiled, each in a directory of its

@@ -206,7 +206,10 @@ TEST_F(HostCommand, UsageVersionAndHelp)
     for (const char* wrong : {"", "frobnicate", "compile", "compile a.tos", "compile -o t.dsc",
                               "compile a.tos b.tos -o t.dsc", "compile a.tos -o t.dsc --mask",
                               "compile a.tos -o t.dsc --first-id 65536", "compile a.tos -o t.dsc --mask 12x",
-                              "compile a.tos -o t.dsc --bogus", "--version extra"}) {
+                              "compile a.tos -o t.dsc --bogus", "--version extra",
+                              // A file option that names nothing, as -o '' does.
+                              "compile a.tos -o ''", "compile a.tos -o t.dsc --acx ''",
+                              "compile a.tos -o t.dsc --rc ''", "compile a.tos -o t.dsc --impl ''"}) {
         r = run(wrong);
         EXPECT_EQ(r.exit, 2) << wrong;
         EXPECT_NE(r.err.find("usage:"), std::string::npos) << wrong;
@@ -362,6 +365,16 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
         EXPECT_EQ(readFile(path("old.dsc")), old);
         EXPECT_EQ(readFile(path("old.rc")), oldRc);
     }
+    // "No object kind" is said of a header that gave messages, and only
+    // then (a failure before the source said anything names its cause).
+    std::ofstream(path("broken.tos")) << "TO_HEADER\n  TOTYPE := garbage;\nEND_TO_HEADER\n";
+    r = run("compile broken.tos -o new.dsc --rc old.rc");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("broken.tos(2) : Fehler 202 "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.rfind("\ntavolin: ")),
+              "\ntavolin: new.dsc not written: the source gave no object kind\n");
+    EXPECT_FALSE(exists(path("new.dsc")));
+    EXPECT_EQ(readFile(path("old.rc")), oldRc);
 
     std::ofstream(path("plain.txt")) << "not a compound file";
     r = run("compile '" + kAxis + "' -o '" + path("plain.txt") + "'");
@@ -533,6 +546,12 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
     // A tag beside the root, after it is read (bytes after the root are not
     // read: the second tag is inside it).
     ASSERT_TRUE(writeFile(path("roots.acx"), file({compound(0, {block, compound(0, {})})})));
+    // No root tag first: the reader takes each tag for one beside the root
+    // and looks for the root to the end of the file. A root that is a string
+    // or a number holds nothing: no fault of the reader, message 0.
+    ASSERT_TRUE(writeFile(path("rootless.acx"), file({block})));
+    ASSERT_TRUE(writeFile(path("text.acx"), file({str(0, "Achse")})));
+    ASSERT_TRUE(writeFile(path("number.acx"), file({u8(0, 2)})));
     const std::string misfit = "(the ACX file was not read or does not fit the source), object kind 1\n";
     const std::string unread =
         ": nothing of it is imported, which the variables step reports as message 0 after its section compiled\n";
@@ -569,6 +588,16 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
          "tavolin: the ACX file odd.acx holds an empty tag with a length (skipped) (ACX Error 45)\n"},
         {"roots.acx", "openSource: ok, object kind 1\n", "Fehler 1301 ACX Error 44\n",
          "roots.acx holds a tag beside its root tag (id 0), or a second root tag (ACX Error 44)\n"},
+        {"rootless.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 1300 ACX Fatal Error 2\n",
+         "rootless.acx begins with a tag of id 2144, not with its root tag (id 0) (ACX Error 44)\n"
+         "tavolin: the ACX file rootless.acx has no root tag (id 0) at its start: the reader looked for one to the "
+         "file's end (ACX Fatal Error 2)" + unread},
+        {"text.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 0 Interner Fehler\n",
+         "text.acx has a string for its root tag (id 0), not a compound tag of further tags: nothing of it is "
+         "read, which is reported as message 0\n"},
+        {"number.acx", "openSource: status 0xBE11FFFF " + misfit, "Fehler 0 Interner Fehler\n",
+         "number.acx has an unsigned number for its root tag (id 0), not a compound tag of further tags: nothing "
+         "of it is read, which is reported as message 0\n"},
     };
     for (const auto& c : cases) {
         const std::string target = std::string(c.acx == std::string("/dev/zero") ? "zero" : c.acx) + ".dsc";
@@ -585,6 +614,27 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
         // Without --rc the string-table steps fail, so no new target is
         // left behind.
         EXPECT_FALSE(exists(path(target))) << c.acx;
+    }
+    // Into an existing target: the same line names the file, and the target
+    // and its outputs keep their bytes.
+    ASSERT_EQ(run("compile '" + kAxis + "' -o old.dsc --rc old.rc" + kAxisVars.flag, kAxisVars.env).exit, 0);
+    const std::string old[] = {readFile(path("old.dsc")), readFile(path("old.rc")), readFile(path("old.m4h")),
+                               readFile(path("old.m4c"))};
+    for (const char* acx : {"rootless.acx", "text.acx"}) {
+        const Result r = run("compile '" + kAxis + "' -o old.dsc --rc old.rc --acx " + acx + kAxisVars.flag,
+                             kAxisVars.env);
+        EXPECT_EQ(r.exit, 1) << acx;
+        EXPECT_NE(r.err.find(std::string("\ntavolin: the ACX file ") + acx +
+                             (acx == std::string("text.acx") ? " has a string for its root tag"
+                                                              : " has no root tag (id 0) at its start")),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.err.substr(r.err.rfind("\ntavolin: ")),
+                  "\ntavolin: old.dsc left as it was: a step did not succeed; old.m4h and old.m4c not written "
+                  "either\n");
+        const std::string now[] = {readFile(path("old.dsc")), readFile(path("old.rc")), readFile(path("old.m4h")),
+                                   readFile(path("old.m4c"))};
+        EXPECT_TRUE(std::equal(std::begin(old), std::end(old), std::begin(now))) << acx;
     }
 }
 
@@ -707,21 +757,45 @@ TEST_F(HostCommand, StorageFailuresAreSaidInWords)
 
     std::ofstream(path("plain.txt")) << "not a compound file";
     ASSERT_EQ(::mkdir(path("dir.dsc").c_str(), 0700), 0);
+    const std::string old = readFile(target), oldRc = readFile(path("t.rc"));
+    // A path through a file is no missing directory; the resource script and
+    // the macro files into a directory that cannot take them are refused as
+    // TARGET is, before any step.
+    const std::string nothing = " (a new one is made beside it and put in its place); nothing is compiled";
     const struct {
-        std::string target, env, says;
+        std::string target, env, says, options;
     } cases[] = {
-        {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050)"},
-        {path("dir.dsc"), "", "cannot open " + path("dir.dsc") + ": a directory"},
-        {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist"},
+        {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050)", ""},
+        {path("dir.dsc"), "", "cannot open " + path("dir.dsc") + ": a directory", ""},
+        {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist",
+         ""},
+        {path("plain.txt/t.dsc"), "", "cannot create " + path("plain.txt/t.dsc") + ": " + path("plain.txt") +
+                                          " is not a directory", ""},
         {target, "TMPDIR=" + path("gone"),
-         "the directory of temporary files " + path("gone") + " (TMPDIR) does not exist"},
+         "the directory of temporary files " + path("gone") + " (TMPDIR) does not exist", ""},
+        {target, "TMPDIR=" + path("plain.txt/tmp"),
+         "the directory of temporary files " + path("plain.txt/tmp") + " (TMPDIR) cannot be used: " +
+             path("plain.txt") + " is not a directory", ""},
+        {target, "", "cannot write the resource script plain.txt/t.rc: plain.txt is not a directory" + nothing,
+         " --rc plain.txt/t.rc"},
+        {target, "", "cannot write the resource script gone/t.rc: its directory does not exist" + nothing,
+         " --rc gone/t.rc"},
+        {target, "", "cannot write a macro file plain.txt/t.m4h: plain.txt is not a directory" + nothing,
+         " --impl plain.txt/t"},
+        {target, "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing, " --impl gone/t"},
+        {path("new.dsc"), "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing,
+         " --impl gone/t"},
     };
     for (const auto& c : cases) {
-        r = run("compile '" + kAxis + "' -o '" + c.target + "'", c.env);
-        EXPECT_EQ(r.exit, 1) << c.target;
-        EXPECT_EQ(r.err, "tavolin: " + c.says + "\n") << c.target;
+        r = run("compile '" + kAxis + "' -o '" + c.target + "'" + c.options, c.env);
+        EXPECT_EQ(r.exit, 1) << c.target << c.options;
+        EXPECT_EQ(r.out, "") << c.target << c.options;
+        EXPECT_EQ(r.err, "tavolin: " + c.says + "\n") << c.target << c.options;
     }
     EXPECT_EQ(readFile(path("plain.txt")), "not a compound file");
+    EXPECT_EQ(readFile(target), old);
+    EXPECT_EQ(readFile(path("t.rc")), oldRc);
+    EXPECT_FALSE(exists(path("new.dsc")));
 }
 
 TEST_F(HostCommand, MessagesAreShownUpToALimit)
@@ -1013,6 +1087,26 @@ TEST_F(HostCommand, ASourceThatCannotBeReadTwiceIsReadOnceUpToTheLargest)
         EXPECT_EQ(filesIn(tmp), 1u);
     }
     EXPECT_EQ(filesIn(tmp), 0u);
+    // An ACX file that is a named pipe is read once the same way; any other
+    // ACX file (a device too) is left to the reader as it is.
+    {
+        std::thread writer = pipeWriter(fifo, "AcX", 1300);
+        SourceFile acx(fifo, SourceFile::Role::Acx);
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(acx.open());
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "tavolin: waiting for a writer of " + fifo + " (a named pipe)\n");
+        writer.join();
+        EXPECT_TRUE(acx.copied());
+        EXPECT_EQ(readFile(acx.path()), "AcX");
+    }
+    for (const std::string& other : {kAxis, std::string("/dev/zero"), path("missing.acx")}) {
+        SourceFile acx(other, SourceFile::Role::Acx);
+        EXPECT_TRUE(acx.open(16));
+        EXPECT_FALSE(acx.copied()) << other;
+        EXPECT_EQ(acx.path(), other);
+    }
+    EXPECT_EQ(filesIn(tmp), 0u);
 
     // An anonymous pipe through /dev/fd, as "<(...)" gives it.
     int ends[2];
@@ -1069,5 +1163,20 @@ TEST_F(HostCommand, MessagesOfANamedPipeNameIt)
     EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(r.err.rfind(fifo + "(", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find(tmp), std::string::npos) << r.err;
+    EXPECT_EQ(filesIn(tmp), 0u);
+
+    // An ACX file that is a named pipe whose writer comes late: the wait is
+    // said, and the file is imported as a regular one is.
+    using namespace acxtest;
+    const Bytes acx = file({compound(0, {compound(2144, {str(67, "Achse"), compound(2147, {u8(2122, 2)})})})});
+    const std::string acxPipe = path("axis.acx");
+    ASSERT_EQ(::mkfifo(acxPipe.c_str(), 0600), 0);
+    std::thread acxWriter = pipeWriter(acxPipe, std::string(acx.begin(), acx.end()), 1300);
+    r = run("compile '" + kAxis + "' -o '" + path("acx.dsc") + "' --rc acx.rc --acx axis.acx" + kAxisVars.flag,
+            "TMPDIR='" + tmp + "' " + kAxisVars.env + " timeout 60");
+    acxWriter.join();
+    EXPECT_EQ(r.exit, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "tavolin: waiting for a writer of axis.acx (a named pipe)\n");
+    EXPECT_TRUE(exists(path("acx.dsc")));
     EXPECT_EQ(filesIn(tmp), 0u);
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "base/cm/cmmsghdl.h"
 #include "base/fs/FsDsc.h"
 #include "co/GlobTools.h"
+#include "platform/tempnames.h"
 #include "platform/text.h"
 #include "tools/md/tavolin/CMDStrmHelper.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
@@ -416,11 +418,16 @@ HRESULT mdOpenWorkingSource(const char* sourcePath, IStorage* hostStorage, uint3
             return S_OK;
         }
         std::ifstream source;
+        errno = 0;
         if (sourcePath && *sourcePath) source.open(sourcePath, std::ios::in | std::ios::binary);
+        // Why it did not open (no descriptor left, for one), for a host that
+        // says it: the message only says that it did not.
+        const int openErr = errno;
         // A directory opens on some systems but cannot be read.
         if (source.is_open() && (source.peek(), source.bad())) source.close();
         if (source.is_open()) source.clear();
         if (!source.is_open()) {
+            if (openErr && sourcePath) tvp::noteFileFailureAt(openErr, sourcePath);
             mdReportFile(sourcePath);
             status = MdStatusNotFound;
             return S_OK;

@@ -2,7 +2,10 @@
 #include "tools/md/tavolin/MdRcStringTable.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
+
+#include "platform/tempnames.h"
 
 const char kMdRcLineEnd[] = "\r\n";
 
@@ -17,7 +20,12 @@ bool MdRcStringTable::open(const String& path)
     m_failed = false;
     // Binary mode: the line ends are written as they stand.
     if (!path.empty()) m_file = std::fopen(path.c_str(), "ab");
-    if (!m_file) m_failed = true;
+    if (!m_file) {
+        // The step says only that it could not open the file: why is kept
+        // for a host that says it.
+        if (!path.empty()) tvp::noteFileFailureAt(errno, path.c_str());
+        m_failed = true;
+    }
     return m_file != nullptr;
 }
 
