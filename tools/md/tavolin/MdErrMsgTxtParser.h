@@ -56,7 +56,8 @@ enum : uint32_t {
 };
 
 // The messages of the error-text compiler stand at line 1, except 903 for an
-// item whose id is past the last, which item() places at its scanner's line.
+// item whose id is past the last and 904 for an item whose text is too long,
+// which item() places at its scanner's line.
 template <>
 struct MdMessagesCarryLine<MdErrMsgTxtScannerFlexLexer> : std::false_type {};
 
