@@ -1,7 +1,8 @@
 // Sources whose one text section holds far more texts than the 65 534
 // resource-string ids a source has: each is refused with the one message of
 // its compiler at the first text past the last id, and what lies past it
-// must cost neither memory nor more time than a valid source of its size.
+// must cost neither memory nor more time than a valid source of its size;
+// and sources whose one text is far longer than a string resource holds.
 // The benchmarks set its time beside the compile of the source that compiles
 // whole of the same size; bench/main_road_rss.sh measures its peak memory.
 #pragma once
@@ -24,6 +25,12 @@ inline std::string numbered(const char* before, std::size_t n, const char* after
     return before + std::to_string(n) + after;
 }
 
+// A piece of one long text: letters, escaped quotes, backslash pairs.
+inline std::string longPiece()
+{
+    return std::string(60, 'a') + "\\\"" + std::string(60, 'b') + "\\\\";
+}
+
 inline constexpr Flood kFloods[] = {
     // one empty string after the other: 2 bytes an entry
     {"alarm_quotes", "ALARM_STRING_TABLE\n", "\nEND_ALARM_STRING_TABLE\nBEGIN_ALARM\nEND_ALARM\n",
@@ -40,6 +47,15 @@ inline constexpr Flood kFloods[] = {
      [](std::size_t n) { return numbered("MC_ERRORTEXT(", n, ",CmHelpMsg,0,\"\")\n"); }},
     {"var_comments", "VARCOMMENT\n", "END_VARCOMMENT\n", [](std::size_t n) { return numbered("$1[16#1]:\"t", n, "\"\n"); }},
     {"boot_comments", "BFDCOMMENT\n", "END_BFDCOMMENT\n", [](std::size_t n) { return numbered("$1:\"t", n, "\"\n"); }},
+    // One text far longer than a string resource holds (65 535 characters),
+    // escaped quotes and backslash pairs among its letters: refused by its
+    // compiler's message for a text too long, without a copy of it kept.
+    {"long_comment", "VARCOMMENT\n$1[16#1]:\"", "t\"\nEND_VARCOMMENT\n", [](std::size_t) { return longPiece(); }},
+    {"long_config", "CONFIGS\n1 \"", "t\"\nEND_CONFIGS\n", [](std::size_t) { return longPiece(); }},
+    {"long_alarm_text", "ALARM_STRING_TABLE\n\"", "t\"\nEND_ALARM_STRING_TABLE\nBEGIN_ALARM\nEND_ALARM\n",
+     [](std::size_t) { return longPiece(); }},
+    {"long_error_text", "BEGIN_BF_ERRORTEXT\nMC_ERRORTEXT(1,CmHelpMsg,0,\"", "t\")\nEND_BF_ERRORTEXT\n",
+     [](std::size_t) { return longPiece(); }},
 };
 
 // header (a TO_HEADER section), then the flood's section with about bytes of body.

@@ -32,6 +32,7 @@
 #include "platform/storage.h"
 #include "platform/tempnames.h"
 #include "platform/text.h"
+#include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
 
 std::string hostHex(uint32_t v)
@@ -552,6 +553,22 @@ bool fitsCodePage(const std::string& text)
         return false;
     }
     return true;
+}
+
+// False with a message when the text of --rc-text holds more characters
+// than one string resource takes, counted as a resource compiler reads back
+// what the script writer makes of it: the entry's 16-bit length would
+// wrap, and the text would read back empty.
+bool fitsStringResource(const std::string& text)
+{
+    const std::string script = tvp::wideToAnsi(hostTextToWide(text));
+    const uint64_t chars = mdRcStoredChars(script.data(), script.size());
+    if (mdRcTextLengthFits(chars)) return true;
+    std::fprintf(stderr,
+                 "tavolin: --rc-text: the text reads back as %llu characters; a string resource holds at most "
+                 "%llu\n",
+                 static_cast<unsigned long long>(chars), static_cast<unsigned long long>(kMdRcMostTextChars));
+    return false;
 }
 
 bool parseNumber(const char* text, uint32_t max, uint32_t& out)
@@ -1424,7 +1441,7 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
         } else if (a == "--rc-text") {
             if (!(v = value("a text"))) return false;
             o.rcText = v;
-            if (!fitsCodePage(o.rcText)) return false;
+            if (!fitsCodePage(o.rcText) || !fitsStringResource(o.rcText)) return false;
         } else if (a == "--impl") {
             if (!(v = file("a base path"))) return false;
             o.impl = v;

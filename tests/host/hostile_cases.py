@@ -6,7 +6,8 @@ one file, a macro file that cannot be written, a full device, step lines
 nobody takes, signals during a long compile and a source of a million
 repeated end keywords; sources that cannot be read twice (a named pipe,
 "<(...)", /dev/zero) and one too large, a resource-script text with quotes
-and line ends or in code page 1252 bytes, targets in long paths and in a
+and line ends or in code page 1252 bytes, texts too long for a string
+resource, targets in long paths and in a
 read-only directory, TMPDIRs that are long or not named in ASCII, files
 named in Latin-1 and UTF-8, a failed boot-function step and target names
 near the longest. Wherever a step fails the target, the resource script
@@ -461,6 +462,38 @@ for what, target in (("existing", "axis.dsc"), ("new", "fresh.dsc")):
     check(digests("axis") == good_all, f"texts past the last id, {what} target: an output changed")
     check(digests("fresh") == [None] * 4, f"texts past the last id, {what} target: a new file was written")
     check(not leftovers(), f"texts past the last id, {what} target: left {leftovers()}")
+
+# A text no string resource holds: a comment that reads back as 65 536
+# characters (its escaped quotes one each, though two bytes in the source)
+# fails the comments step with message 305 at its line, into the existing
+# target: exit status 1, every output as it was, nothing left. One of
+# 65 535 compiles. A --rc-text of 65 536 characters (quotes one each, though
+# the script doubles them) is a usage error before anything is written; one
+# of 65 535 passes.
+at = axis.index(b"END_VARCOMMENT")
+long_line = axis[:at].count(b"\n") + 2
+for chars, status in ((65536, 1), (65535, 0)):
+    put_good("axis")
+    write("long.tos", axis[:at] + b'\n    $9999 [16#1] : "' + b'\\"' * 100 + b"a" * (chars - 100) + b'"\n' + axis[at:])
+    p = run("long.tos", "axis.dsc")
+    err = p.stderr.decode(errors="replace")
+    check(p.returncode == status, f"a comment of {chars} characters: exit status {p.returncode}, {err[:300]!r}")
+    if status:
+        check(err.startswith(f"long.tos({long_line}) : Fehler 305 Text ist zu lang: 65536 Zeichen, h\u00f6chstens 65535\n")
+              and "compileComments: status 0xBE11000B" in p.stdout.decode(errors="replace"),
+              f"a comment of {chars} characters: {err[:300]!r}")
+        check(digests("axis") == good_all, f"a comment of {chars} characters: an output changed")
+    check(not leftovers(), f"a comment of {chars} characters: left {leftovers()}")
+put_good("axis")
+for chars, status in ((65536, 2), (65535, 0)):
+    before = everything()
+    p = run(AXIS, "axis.dsc", "--rc-text", '"' * 10 + "a" * (chars - 10))
+    check(p.returncode == status, f"--rc-text of {chars} characters: exit status {p.returncode}, {p.stderr[:300]!r}")
+    if status:
+        check(b"--rc-text: the text reads back as 65536 characters; a string resource holds at most 65535\n" in p.stderr
+              and everything() == before, f"--rc-text of {chars} characters: {p.stderr[:300]!r}")
+    check(not leftovers(), f"--rc-text of {chars} characters: left {leftovers()}")
+put_good("axis")
 
 # Hostile bytes for the scanners: long runs that are no token (capitals
 # that are no keyword, NUL bytes on one line, a binary file), header

@@ -203,18 +203,29 @@ TEST_F(HostCommand, UsageVersionAndHelp)
     EXPECT_NE(r.out.find("largest source is 256 MiB (" + std::to_string(kHostLargestSource) + " bytes)"),
               std::string::npos);
 
+    // A --rc-text that reads back as 65 536 characters (each doubled quote
+    // one) has no string resource to hold it.
+    const std::string rcTextTooLong = "compile a.tos -o t.dsc --rc-text '" + std::string(10, '"') +
+                                      std::string(65526, 'a') + "'";
     for (const char* wrong : {"", "frobnicate", "compile", "compile a.tos", "compile -o t.dsc",
                               "compile a.tos b.tos -o t.dsc", "compile a.tos -o t.dsc --mask",
                               "compile a.tos -o t.dsc --first-id 65536", "compile a.tos -o t.dsc --mask 12x",
                               "compile a.tos -o t.dsc --bogus", "--version extra",
                               // A file option that names nothing, as -o '' does.
                               "compile a.tos -o ''", "compile a.tos -o t.dsc --acx ''",
-                              "compile a.tos -o t.dsc --rc ''", "compile a.tos -o t.dsc --impl ''"}) {
+                              "compile a.tos -o t.dsc --rc ''", "compile a.tos -o t.dsc --impl ''",
+                              // Last: its own line is checked below.
+                              rcTextTooLong.c_str()}) {
         r = run(wrong);
         EXPECT_EQ(r.exit, 2) << wrong;
         EXPECT_NE(r.err.find("usage:"), std::string::npos) << wrong;
         EXPECT_EQ(r.out, "") << wrong;
     }
+    EXPECT_EQ(r.err.rfind("tavolin: --rc-text: the text reads back as 65536 characters; a string resource holds at "
+                          "most 65535\n",
+                          0),
+              0u)
+        << r.err.substr(0, 300);
 }
 
 TEST_F(HostCommand, TheLibraryCanBeNamed)

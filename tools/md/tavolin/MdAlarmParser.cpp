@@ -73,6 +73,16 @@ void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
     }
     m_ordinalIds.push_back(id);
     m_ordinalNumbers.push_back(numbered ? int64_t(number) : -1);
+    MdAlarmTextStore& store = mdAlarmTextStore();
+    if (!textLengthFits(store.text.data() + text.begin, text.length, MdAlarmMsgTooLong,
+                        MdAlarmScannerFlexLexer::lineno())) {
+        // The table will not be written; the text is not kept (when it is
+        // the last one in the store, as the grammar reduces an entry
+        // without looking ahead).
+        m_textRefused = true;
+        if (text.begin + text.length == store.text.size()) store.text.resize(text.begin);
+        text.length = 0;
+    }
     m_texts.push_back(text);
 }
 
@@ -97,8 +107,9 @@ bool MdAlarmParser::tableEnd()
 {
     if (m_tableCount == 0) return true;
     const std::string& store = mdAlarmTextStore().text;
-    // A table past the last id is not written at all (the section fails).
-    if (!idsRunOut()) {
+    // A table past the last id, or with a text too long, is not written at
+    // all (the section fails).
+    if (!idsRunOut() && !m_textRefused) {
         const std::size_t first = m_ordinalIds.size() - m_texts.size();
         m_script.beginTable();
         for (std::size_t i = 0; i < m_texts.size(); ++i)

@@ -12,7 +12,11 @@
 // resource script takes (kMdRcLastTextId) is reported as 707 at its line
 // (once) and counted; the table is then not written, and from that entry
 // on no text is kept (only whether each entry has a number, which the value
-// checks need): memory does not grow with what lies past the last id.
+// checks need): memory does not grow with what lies past the last id. An
+// entry whose text holds more characters than a string resource takes
+// (kMdRcMostTextChars, counted as a resource compiler reads it back) is
+// reported as 708 with that count at its line and counted; its text is not
+// kept, and the table is not written.
 //
 // Messages (block 700): 701 scanner error, 702 syntax error, 703 a default
 // or allowed value that is not the ordinal of a numbered entry (the value
@@ -20,7 +24,8 @@
 // dropped), 705 a local index given twice in one block (the rest of that
 // entry is dropped), 706 the indexes of one local entry differ (the first
 // is used), 707 the resource script cannot be opened (at init; the compile
-// goes on) or is in error after the table, 0 "almstr" not written whole.
+// goes on) or is in error after the table, 708 a text too long for a
+// string resource, 0 "almstr" not written whole.
 // Every message but the 707 of init counts as an error.
 #pragma once
 
@@ -41,6 +46,7 @@ enum : uint32_t {
     MdAlarmMsgIndexTwice = 705, // "Eintrag schon vorhanden"
     MdAlarmMsgIndexes = 706,    // "Indizes sind verschieden"
     MdAlarmMsgScript = 707,     // "Sektion konnte nicht beschrieben werden"
+    MdAlarmMsgTooLong = 708,    // "Text ist zu lang: %s Zeichen, höchstens 65535"
 };
 
 class MdAlarmParser : public MdParserFrame<MdAlarmBisonParser, MdAlarmScannerFlexLexer>, public CBoAlmTypeCont {
@@ -93,6 +99,7 @@ private:
     MdRcStringTable m_script;
     // Without a script the table fails at its end, so nothing of it is kept.
     bool m_keepTable = false;
+    bool m_textRefused = false;  // a text too long for a string resource was read
     std::size_t m_tableCount = 0;      // entries of the table being read
     std::vector<MdAlarmText> m_texts;  // their texts in mdAlarmTextStore
     // By ordinal: the resource string id, and the entry's number (-1: none),

@@ -73,13 +73,23 @@ void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValu
     }
     if (idsRunOut()) return;
     // "<severity> <class> <third> <text>", formatted into the buffer of
-    // the section's lines.
-    const std::size_t begin = m_lineBytes.size();
-    char buf[40];
+    // the section's lines. The numbers are part of the string resource:
+    // they count towards its length (a blank ends them, so they and the
+    // text's escapes do not meet).
+    char prefix[40 * 3];
+    char* p = prefix;
     for (int32_t v : {severity, classValue, third}) {
-        m_lineBytes.append(buf, std::size_t(std::to_chars(buf, buf + sizeof buf, v).ptr - buf));
-        m_lineBytes += ' ';
+        p = std::to_chars(p, prefix + sizeof prefix, v).ptr;
+        *p++ = ' ';
     }
+    if (!textLengthFits(text.chars(), std::size_t(text.length()), MdErrMsgTxtMsgTooLong,
+                        MdErrMsgTxtScannerFlexLexer::lineno(), uint64_t(p - prefix))) {
+        // The table will not be written; the text is not kept.
+        m_textRefused = true;
+        return;
+    }
+    const std::size_t begin = m_lineBytes.size();
+    m_lineBytes.append(prefix, std::size_t(p - prefix));
     m_lineBytes.append(text.chars(), std::size_t(text.length()));
     m_lines.push_back(Line{id, begin, m_lineBytes.size() - begin});
 }
@@ -90,8 +100,9 @@ bool MdErrMsgTxtParser::sectionEnd()
         m_writeSection = true;
     else
         m_bootSection = true;
-    // A table past the last id is not written at all (the section fails).
-    if (!idsRunOut()) {
+    // A table past the last id, or with a text too long, is not written at
+    // all (the section fails).
+    if (!idsRunOut() && !m_textRefused) {
         m_script.beginTable();
         for (const Line& l : m_lines) m_script.addText(l.id, m_lineBytes.data() + l.begin, l.length);
         m_script.endTable();

@@ -22,6 +22,11 @@
 // a resource script takes (kMdRcLastTextId) is reported as 903 (once) at the
 // line the item ends on, and counted; the table is then not written, and
 // from that item on neither its lines nor the container's numbers are kept.
+// An item whose line, its three numbers included, holds more characters
+// than a string resource takes (kMdRcMostTextChars, counted as a resource
+// compiler reads the line back) is reported as 904 with that count at the
+// same line, and counted; its text is not kept, and the table is not
+// written.
 //
 // The table is collected while parsing and appended whole after the
 // section's end keyword, so a syntax error leaves the script as it was. An
@@ -29,7 +34,7 @@
 //
 // Messages (block 900): 901 scanner error, 902 syntax error, 903 the
 // resource script cannot be opened (at init; the compile goes on) or is in
-// error after the table.
+// error after the table, 904 a text too long for a string resource.
 #pragma once
 
 #include <cstdint>
@@ -47,10 +52,12 @@
 enum : uint32_t {
     MdErrMsgTxtMsgBase = 900,
     MdErrMsgTxtMsgScript = 903,  // "Sektion konnte nicht beschrieben werden"
+    MdErrMsgTxtMsgTooLong = 904, // "Text ist zu lang: %s Zeichen, höchstens 65535"
 };
 
 // The messages of the error-text compiler stand at line 1, except 903 for an
-// item whose id is past the last, which item() places at its scanner's line.
+// item whose id is past the last and 904 for an item whose text is too long,
+// which item() places at its scanner's line.
 template <>
 struct MdMessagesCarryLine<MdErrMsgTxtScannerFlexLexer> : std::false_type {};
 
@@ -96,4 +103,5 @@ private:
     std::unique_ptr<CBoErrorMsgCont> m_container;
     int32_t m_highWater = 0;
     bool m_scriptFailed = false;
+    bool m_textRefused = false;  // a text too long for a string resource was read
 };

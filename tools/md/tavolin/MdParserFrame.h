@@ -22,6 +22,8 @@
 // - reportError(id, text): any message of the kind, counted the same way.
 // - textIdFits(id, ...): whether a text may take a resource-string id; the
 //   first one past the last id is reported and counted.
+// - textLengthFits(text, ...): whether a text fits one string resource;
+//   each longer one is reported and counted.
 // - init: the scanner reads the given stream (none: an empty input); the
 //   descriptor, the resource-script path and the first string id are kept.
 //
@@ -207,6 +209,21 @@ protected:
         return false;
     }
     bool idsRunOut() const { return m_idsRunOut; }
+    // Whether a text of the section fits one string resource: the
+    // characters a resource compiler stores for it (mdRcStoredChars) and
+    // for prefix, the bytes the line carries in front of it, at most
+    // kMdRcMostTextChars. A longer one would be written and read back as
+    // an empty text: it is reported as msgId ("Text ist zu lang: %s
+    // Zeichen, höchstens 65535") at `line` with its length, and counted, so
+    // that the section fails; the caller keeps no copy of it.
+    bool textLengthFits(const char* text, std::size_t length, uint32_t msgId, int32_t line, uint64_t prefix = 0)
+    {
+        const uint64_t chars = prefix + mdRcStoredChars(text, length);
+        if (mdRcTextLengthFits(chars)) return true;
+        ++m_errors;
+        mdEmitMessage(msgId, line, std::to_string(chars).c_str());
+        return false;
+    }
 
     const uint32_t m_msgBase;
     int32_t m_errors = 0;          // errors of scanner, parser and actions

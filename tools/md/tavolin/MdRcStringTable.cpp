@@ -98,6 +98,16 @@ inline uint64_t bytesEqual(uint64_t word, uint8_t b)
     return (x - ones) & ~x & tops;
 }
 
+// Whether the lone last backslash of a run, standing before p, is written
+// doubled: before a quote, a line end or the text's end it would escape
+// what the writer puts there, and before an x or X without a hexadecimal
+// digit after it it would be read as a NUL byte.
+inline bool loneBackslashDoubled(const char* p, const char* end)
+{
+    if (p == end || *p == '"' || *p == '\r' || *p == '\n') return true;
+    return (*p == 'x' || *p == 'X') && (p + 1 == end || !std::isxdigit(static_cast<unsigned char>(p[1])));
+}
+
 // Copies one text byte to out, escaped; returns where out goes on. p is
 // moved past a CR LF pair, and past a whole run of backslashes.
 inline char* putEscaped(char* out, const char*& p, const char* end)
@@ -119,9 +129,7 @@ inline char* putEscaped(char* out, const char*& p, const char* end)
         const std::size_t run = std::size_t(p - from);
         std::memset(out, '\\', run);
         out += run;
-        const bool bareX = p < end && (*p == 'x' || *p == 'X') &&
-                           (p + 1 == end || !std::isxdigit(static_cast<unsigned char>(p[1])));
-        if ((run & 1) != 0 && (p == end || *p == '"' || *p == '\r' || *p == '\n' || bareX)) *out++ = '\\';
+        if ((run & 1) != 0 && loneBackslashDoubled(p, end)) *out++ = '\\';
         return out;
     }
     if (c == '"') {
@@ -226,6 +234,60 @@ bool MdRcStringTable::close()
     const bool ok = !m_failed && flushed && closed;
     m_failed = true;  // a closed writer takes nothing more
     return ok;
+}
+
+uint64_t mdRcStoredChars(const char* text, std::size_t length)
+{
+    const char* p = text;
+    const char* const end = text + length;
+    uint64_t chars = 0;
+    while (p < end) {
+        // Eight plain bytes at a time, as the writer copies them.
+        if (end - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            if ((bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0) {
+                chars += 8;
+                p += 8;
+                continue;
+            }
+        }
+        const char c = *p;
+        if (c != '\\') {
+            // A CR LF pair is written as one \n.
+            if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
+            ++chars;
+            ++p;
+            continue;
+        }
+        const char* const from = p;
+        while (p < end && *p == '\\') ++p;
+        const std::size_t run = std::size_t(p - from);
+        chars += run / 2;
+        // A lone last one the writer doubles is one backslash more; else it
+        // escapes what follows (p < end here: at the end it is doubled).
+        if ((run & 1) == 0) continue;
+        if (loneBackslashDoubled(p, end)) {
+            ++chars;
+            continue;
+        }
+        const char e = *p++;
+        const auto digits = [&p, end](int most, auto isDigit) {
+            for (int i = 0; i < most && p < end && isDigit(*p); ++i) ++p;
+        };
+        if (e >= '0' && e <= '7') {
+            digits(2, [](char d) { return d >= '0' && d <= '7'; });
+            ++chars;
+        } else if (e == 'x' || e == 'X') {
+            digits(2, [](char d) { return std::isxdigit(static_cast<unsigned char>(d)) != 0; });
+            ++chars;
+        } else if (e != 0 && std::strchr("abfnrtv", e)) {
+            ++chars;
+        } else {
+            chars += 2;
+        }
+    }
+    return chars;
 }
 
 std::string mdRcIdText(int32_t id)

@@ -62,6 +62,28 @@ constexpr bool mdRcTextIdFits(int32_t id)
 // id as the script writes it ("0x" and at least four upper-case digits).
 std::string mdRcIdText(int32_t id);
 
+// The most characters one string resource holds: a resource compiler stores
+// its length as a 16-bit word, and a longer text is read back as an empty
+// one, with the rest of its block of sixteen ids taken from its pieces.
+constexpr uint64_t kMdRcMostTextChars = 0xFFFF;
+
+// The characters a resource compiler stores for text as addText writes it:
+// each byte one (code page 1252), a quote one (written doubled), a line end
+// one (CR LF, LF or CR, written \n), and a backslash run as the compiler
+// reads it: a pair is one backslash, and a lone last one (the writer doubles
+// it before a quote, a line end, the end or an x without a hexadecimal digit)
+// escapes what follows - \a \b \f \n \r \t \v one, up to three octal digits
+// one, an x or X with up to two hexadecimal digits one, any other byte two
+// (the backslash stays). Linear in length; nothing is copied.
+uint64_t mdRcStoredChars(const char* text, std::size_t length);
+
+// Whether a text whose stored characters are `chars` (a prefix counted in)
+// fits one string resource.
+constexpr bool mdRcTextLengthFits(uint64_t chars)
+{
+    return chars <= kMdRcMostTextChars;
+}
+
 class MdRcStringTable {
 public:
     MdRcStringTable() = default;

@@ -212,8 +212,14 @@ int32_t MdVarCommentParser::nextStringId() const
     return idOf(int32_t(m_varTexts.size()), m_typeTexts.size());
 }
 
+bool MdVarCommentParser::textFits(std::string_view text)
+{
+    return textLengthFits(text.data(), text.size(), MdVarCommentMsgTooLong, lineno());
+}
+
 void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, std::string_view text)
 {
+    if (!textFits(text)) return;
     if (m_past) return pastText(false, text);
     m_varKeys.push_back(KeyEntry{int32_t(adr), mask, m_varTexts.add(text, lineno())});
     checkPast();
@@ -225,6 +231,7 @@ bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask
         mdEmitMessage(MdVarCommentMsgRange, lineno());
         return false;
     }
+    if (!textFits(text)) return true;
     if (m_past) {
         pastText(false, text);
         return true;
@@ -237,6 +244,7 @@ bool MdVarCommentParser::rangeEntry(uint32_t first, uint32_t last, uint32_t mask
 
 void MdVarCommentParser::nameEntry(std::string_view name, bool variables, uint32_t mask, std::string_view text)
 {
+    if (!textFits(text)) return;
     if (m_past) return pastText(true, text);
     if (variables) {
         // Lower-cased as String::downcase does: A-Z only.

@@ -28,7 +28,10 @@
 // (kMdRcLastTextId; at the first such text's line, counted, so that the
 // front end writes nothing). Once the distinct texts are past that id the
 // compiler keeps no more keys nor occurrences: memory does not grow with
-// what lies past it.
+// what lies past it. 305 a text holding more characters than a string
+// resource takes (kMdRcMostTextChars, counted as a resource compiler reads
+// it back), with that count, at its line, counted: the entry is dropped
+// (its text takes no id) and the section fails.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +50,7 @@ enum : uint32_t {
     MdVarCommentMsgBase = 300,
     MdVarCommentMsgWrite = 303,  // "Sektion konnte nicht beschrieben werden"
     MdVarCommentMsgRange = 304,  // "Der erste Wert muß kleiner als der zweite sein"
+    MdVarCommentMsgTooLong = 305,  // "Text ist zu lang: %s Zeichen, höchstens 65535"
 };
 
 class MdVarCommentParser : public MdParserFrame<MdVarCommentBisonParser, MdVarCommentScanner>,
@@ -88,6 +92,9 @@ protected:
     void nameEntry(std::string_view name, bool variables, uint32_t mask, std::string_view text) override;
 
 private:
+    // Whether an entry's text fits one string resource; 305 with its
+    // length, counted, when it does not.
+    bool textFits(std::string_view text);
     // Texts (or names) as they come, one after the other in one buffer,
     // and, once asked for, the distinct ones: numbered in order of first
     // appearance and ranked in the order String::compare gives them. Both

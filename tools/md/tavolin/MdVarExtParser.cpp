@@ -104,8 +104,16 @@ bool MdVarExtParser::enterText(TextMap& map, const String& text, int32_t& id)
 {
     id = m_nextStringId++;
     checkTextId(id);
-    // Past the last id the section is not written: its texts are not kept.
-    return idsRunOut() || map.emplace(id, text).second;
+    // Past the last id, or with a text too long, the section is not
+    // written: the text is not kept.
+    const bool fits = textFits(text);
+    return idsRunOut() || !fits || map.emplace(id, text).second;
+}
+
+bool MdVarExtParser::textFits(const String& text)
+{
+    const int32_t line = m_messageLine >= 0 ? m_messageLine : MdVarExtScanner::lineno();
+    return textLengthFits(text.chars(), std::size_t(text.length()), MdVarExtMsgTooLong, line);
 }
 
 void MdVarExtParser::checkTextId(int32_t id)
@@ -233,8 +241,9 @@ void MdVarExtParser::bitType(int32_t number, const String& first, const String& 
     m_nextStringId += 2;
     checkTextId(n);
     checkTextId(n + 1);
-    const bool a = idsRunOut() || m_bitTexts.emplace(n, first).second;
-    const bool b = idsRunOut() || m_bitTexts.emplace(n + 1, second).second;
+    const bool firstFits = textFits(first), secondFits = textFits(second);
+    const bool a = idsRunOut() || !firstFits || m_bitTexts.emplace(n, first).second;
+    const bool b = idsRunOut() || !secondFits || m_bitTexts.emplace(n + 1, second).second;
     const bool added = idsRunOut() ? m_past.remember(m_past.bitTypes, uint32_t(number), bitTypeKnown(number))
                                    : addBitType(number, n + 1, n);
     if (!a || !b || !added) fail(415, number);

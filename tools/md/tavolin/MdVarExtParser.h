@@ -16,7 +16,10 @@
 // id would pass the last id a resource script takes (kMdRcLastTextId) is
 // reported once as 408 ("Wert %s ist zu groß") with that id, at its line,
 // and counted: the section is then not written, and from there on no text
-// is kept (PastTexts).
+// is kept (PastTexts). A text holding more characters than a string
+// resource takes (kMdRcMostTextChars, counted as a resource compiler reads
+// it back) is reported as 418 with that count at its line and counted; it
+// still takes its id, but is not kept, and the section is not written.
 //
 // "symb": an empty or missing section is no table and no error; a section
 // that does not load as a symbol table counts one error without a message.
@@ -34,6 +37,10 @@
 #include "tools/md/tavolin/MdStatusCodes.h"
 #include "tools/md/tavolin/MdVarExtBisonParser.h"
 #include "tools/md/tavolin/MdVarExtScanner.h"
+
+enum : uint32_t {
+    MdVarExtMsgTooLong = 418,  // "Text ist zu lang: %s Zeichen, höchstens 65535"
+};
 
 class MdVarExtParser : public MdParserFrame<MdVarExtBisonParser, MdVarExtScanner>, public MdVarExtBase {
 public:
@@ -118,6 +125,9 @@ protected:
     // Enters text under the next string id (used up also when refused);
     // false when the map refuses it.
     bool enterText(TextMap& map, const String& text, int32_t& id);
+    // Whether text fits one string resource; 418 with its length, counted,
+    // when it does not.
+    bool textFits(const String& text);
     // A text taking id past the last id of the resource script fails the
     // section: message 408 with the id (once per compile), counted.
     void checkTextId(int32_t id);

@@ -4,10 +4,13 @@
 // its author meant it - a backslash escape of the author's taken (a pair is
 // one backslash, \t a tab, \x41 an A), a lone backslash before a quote, a
 // line end, the text's end or an x without digits standing for itself, line
-// ends as line feeds.
+// ends as line feeds - and the characters the writer counts for a text
+// (the length of its string resource) are those that read back.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "co/GlobTools.h"
 #include "test_split_driver_support.h"
@@ -77,6 +80,39 @@ TEST(RcScriptWindres, EveryTextCompilesAndReadsBackAsMeant)
         EXPECT_EQ(r.text(7), c.meant) << c.what << "\n" << readFile(script);
         EXPECT_EQ(r.text(8), u"after") << c.what;
         EXPECT_EQ(r.strings.size(), c.meant.empty() ? 1u : 2u) << c.what;
+        // The length a string resource gets is what reads back.
+        EXPECT_EQ(mdRcStoredChars(c.text.data(), c.text.size()), c.meant.size()) << c.what;
+    }
+}
+
+// The characters the writer's count gives for a text are those windres
+// stores, on random texts dense in what is escaped or read as an escape
+// (a backslash before each kind of byte, octal and hexadecimal digits,
+// quotes and line ends), a hundred texts in one script.
+TEST(RcScriptWindres, StoredCharactersAreWhatReadsBack)
+{
+    RCTEST_NEEDS_WINDRES();
+    const ScratchDir scratch;
+    const std::string script = scratch.path + "/r.rc";
+    std::mt19937 rng(63);
+    const std::string alphabet = "\\\\\\\"\r\nxX0178aFgnqte ";
+    for (int round = 0; round < 5; ++round) {
+        std::vector<std::string> texts;
+        std::vector<std::pair<int32_t, String>> table;
+        for (int32_t id = 0; id < 100; ++id) {
+            std::string t(rng() % 24, ' ');
+            for (char& c : t) c = alphabet[rng() % alphabet.size()];
+            texts.push_back(t);
+            table.emplace_back(id, String(t.data(), int(t.size())));
+        }
+        std::remove(script.c_str());
+        ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), table));
+        const rctest::RcReadBack r = rctest::readBackScript(script, scratch.path + "/r");
+        ASSERT_EQ(r.exit, 0) << r.messages;
+        ASSERT_TRUE(r.resRead);
+        for (int32_t id = 0; id < 100; ++id)
+            EXPECT_EQ(mdRcStoredChars(texts[id].data(), texts[id].size()), r.text(uint32_t(id)).size())
+                << "round " << round << ", text \"" << texts[id] << "\"";
     }
 }
 
