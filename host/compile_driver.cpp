@@ -126,20 +126,33 @@ namespace {
 bool g_placing = false;
 // The signals held back before that (by whoever started the command).
 sigset_t g_heldBefore;
+// The signals whose handler is the command's own (hostSignalHandled).
+sigset_t g_handled;
+bool g_handledSet = false;
 
-// The first of the signals the command catches that is pending and was not
-// held back before; 0 for none.
+// The first pending signal that the command's own handler ends it on and
+// that was not held back before; 0 for none. A signal another part of the
+// process handles (a profiler's timer) does not count.
 int firstCaughtPending()
 {
     sigset_t pending;
-    if (sigpending(&pending) != 0) return 0;
+    if (!g_handledSet || sigpending(&pending) != 0) return 0;
     for (const std::vector<int>* list : {&hostCleanupSignals(), &hostDeathSignals()})
         for (int sig : *list)
-            if (sigismember(&pending, sig) == 1 && sigismember(&g_heldBefore, sig) != 1) return sig;
+            if (sigismember(&pending, sig) == 1 && sigismember(&g_handled, sig) == 1 &&
+                sigismember(&g_heldBefore, sig) != 1)
+                return sig;
     return 0;
 }
 
 }  // namespace
+
+void hostSignalHandled(int sig)
+{
+    if (!g_handledSet) sigemptyset(&g_handled);
+    g_handledSet = true;
+    sigaddset(&g_handled, sig);
+}
 
 int hostLateSignal()
 {

@@ -118,10 +118,14 @@ const std::vector<int>& hostCleanupSignals();
 // of an uncaught exception, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP,
 // SIGSYS): held back like the others.
 const std::vector<int>& hostDeathSignals();
-// Once the outputs were being put in place: the first signal of the two
-// lists above that came since and is held back until the command ends (it
-// then ends with the status the compile had); 0 for none, or while nothing
-// was put in place.
+// Notes that the command's own handler ends it on sig (one of the two lists
+// above): only such a signal, pending when the outputs are put in place,
+// stops that or is said afterwards.
+void hostSignalHandled(int sig);
+// Once the outputs were being put in place: the first signal the command
+// handles (hostSignalHandled) that came since and is held back until the
+// command ends (it then ends with the status the compile had); 0 for none,
+// or while nothing was put in place.
 int hostLateSignal();
 
 // Flushes standard output; false once a write of it failed (a full device,

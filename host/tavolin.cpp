@@ -219,7 +219,7 @@ void installSignalHandlers()
             if (::sigaction(sig, nullptr, &old) == 0 &&
                 ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL))
                 continue;
-            ::sigaction(sig, &sa, nullptr);
+            if (::sigaction(sig, &sa, nullptr) == 0) hostSignalHandled(sig);
         }
     }
 }

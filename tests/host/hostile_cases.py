@@ -871,18 +871,20 @@ def reset(existing):
                 f.write(data)
 
 
-def no_core():
-    resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+def interrupted(sig, existing, mark=None, delay=None, ignored=False):
+    """Compiles the axis into sig.dsc (started with sig ignored, when
+    asked), sends sig at the mark or after the delay; the exit status
+    (negative: ended by that signal), or None when the mark was not
+    reached; and the standard error."""
+    def started():
+        resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+        if ignored:
+            signal.signal(sig, signal.SIG_IGN)
 
-
-def interrupted(sig, existing, mark=None, delay=None):
-    """Compiles the axis into sig.dsc, sends sig at the mark or after the
-    delay; the exit status (negative: ended by that signal), or None when
-    the mark was not reached; and the standard error."""
     reset(existing)
     env = dict(ENV, TMPDIR=SPREAD + "/tmp", **({"TAVOLIN_STOP_AT": mark} if mark else {}))
     proc = subprocess.Popen(compile_args(AXIS, "sig.dsc"), cwd=SPREAD, env=env, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, preexec_fn=no_core)
+                            stderr=subprocess.PIPE, preexec_fn=started)
     if mark:
         _, status = os.waitpid(proc.pid, os.WUNTRACED)
         if not os.WIFSTOPPED(status):
@@ -932,6 +934,11 @@ for sig, existing, mark, delay in spread_runs:
         check(code == (0 if mark in LATE else ended), f"{what}: exit status {code}")
         check((LATE_LINE in err) == (mark in LATE), f"{what}: {err[-300:]!r}")
     check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
+# A signal the command was started with ignored changes nothing.
+for sig, mark in ((signal.SIGINT, "committed"), (signal.SIGHUP, "installing"), (signal.SIGABRT, "openSource")):
+    code, err = interrupted(sig, True, mark, ignored=True)
+    check(code == 0 and digests("sig", SPREAD) == NEW and LATE_LINE not in err and not leftovers(SPREAD),
+          f"{signal.strsignal(sig)} ignored, at {mark}: {code} {err[-300:]!r}")
 check(len(outcomes) == 2, f"the spread of signals never ended, or always ended, the compile: {outcomes}")
 
 out, _ = many.communicate(timeout=300)
