@@ -203,10 +203,23 @@ extern "C" void dieOnSignal(int sig)
     ::raise(sig);
 }
 
+// The stack the handlers run on, so that a fault of a stack that overflowed
+// is handled too (unless another part of the process set one already).
+alignas(16) char g_signalStack[64 * 1024];
+
 void installSignalHandlers()
 {
+    stack_t old;
+    if (::sigaltstack(nullptr, &old) == 0 && (old.ss_flags & SS_DISABLE)) {
+        stack_t ours;
+        ours.ss_sp = g_signalStack;
+        ours.ss_size = sizeof g_signalStack;
+        ours.ss_flags = 0;
+        ::sigaltstack(&ours, nullptr);
+    }
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
+    sa.sa_flags = SA_ONSTACK;
     // No handler interrupts another.
     sigfillset(&sa.sa_mask);
     for (const std::vector<int>* list : {&hostCleanupSignals(), &hostDeathSignals()}) {
