@@ -859,12 +859,10 @@ OLD = {ext: open(os.path.join(SPREAD, "sig" + ext), "rb").read() for ext in OUTP
 
 
 def reset(existing):
-    for n in os.listdir(SPREAD):
-        if n != "tmp":
-            shutil.rmtree(os.path.join(SPREAD, n)) if os.path.isdir(os.path.join(SPREAD, n)) else \
-                os.unlink(os.path.join(SPREAD, n))
-    for n in os.listdir(SPREAD + "/tmp"):
-        shutil.rmtree(os.path.join(SPREAD, "tmp", n))
+    """Empties the directory (a leftover was reported already) and puts the
+    outputs before in it for an existing target."""
+    shutil.rmtree(SPREAD)
+    os.makedirs(os.path.join(SPREAD, "tmp"))
     if existing:
         for ext, data in OLD.items():
             with open(os.path.join(SPREAD, "sig" + ext), "wb") as f:
