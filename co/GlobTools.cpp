@@ -89,7 +89,13 @@ String createTempName(bool unique)
     // is cut off.
     prefix[20] = 0;
     std::string tmpl = tempDirectory() + "/" + prefix + "XXXXXX";
-    int fd = ::mkostemp(&tmpl[0], O_CLOEXEC);   // exclusive, mode 0600
+    int fd;
+    {
+        // No signal handler runs between the making and the registering.
+        tvp::TempNameHold hold;
+        fd = ::mkostemp(&tmpl[0], O_CLOEXEC);   // exclusive, mode 0600
+        if (fd >= 0) tvp::registerTempName(tmpl.c_str());
+    }
     if (fd < 0) {
         tvp::noteFileFailure(errno, tempDirectory().c_str());
         TV_TRACE(4, kSource, "createTempName", "error creating a temporary file %s: %s", tmpl.c_str(),
@@ -97,14 +103,19 @@ String createTempName(bool unique)
         return String();
     }
     ::close(fd);
-    tvp::registerTempName(tmpl.c_str());
     return String(tmpl);
 }
 
 String createTempDirectory()
 {
     std::string tmpl = tempDirectory() + "/mctmpXXXXXX";
-    if (!::mkdtemp(&tmpl[0])) {
+    bool made;
+    {
+        tvp::TempNameHold hold;
+        made = ::mkdtemp(&tmpl[0]) != nullptr;
+        if (made) tvp::registerTempName(tmpl.c_str());
+    }
+    if (!made) {
         TV_TRACE(4, kSource, "createTempDirectory", "error creating a temporary directory %s: %s",
                  tmpl.c_str(), std::strerror(errno));
         return String();

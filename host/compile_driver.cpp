@@ -136,6 +136,52 @@ const std::vector<int>& hostCleanupSignals()
     return signals;
 }
 
+const std::vector<int>& hostDeathSignals()
+{
+    static const std::vector<int> signals = {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS};
+    return signals;
+}
+
+namespace {
+
+// Set once the first rename of the outputs is next: every signal is held
+// back from then until the command ends.
+bool g_placing = false;
+// The signals held back before that (by whoever started the command).
+sigset_t g_heldBefore;
+// The signals whose handler is the command's own (hostSignalHandled).
+sigset_t g_handled;
+bool g_handledSet = false;
+
+// The first pending signal that the command's own handler ends it on and
+// that was not held back before; 0 for none. A signal another part of the
+// process handles (a profiler's timer) does not count.
+int firstCaughtPending()
+{
+    sigset_t pending;
+    if (!g_handledSet || sigpending(&pending) != 0) return 0;
+    for (const std::vector<int>* list : {&hostCleanupSignals(), &hostDeathSignals()})
+        for (int sig : *list)
+            if (sigismember(&pending, sig) == 1 && sigismember(&g_handled, sig) == 1 &&
+                sigismember(&g_heldBefore, sig) != 1)
+                return sig;
+    return 0;
+}
+
+}  // namespace
+
+void hostSignalHandled(int sig)
+{
+    if (!g_handledSet) sigemptyset(&g_handled);
+    g_handledSet = true;
+    sigaddset(&g_handled, sig);
+}
+
+int hostLateSignal()
+{
+    return g_placing ? firstCaughtPending() : 0;
+}
+
 namespace {
 
 // Class id of the class provider of the system-variable and system-function
@@ -727,8 +773,10 @@ private:
     // step wrote follow verb.
     bool step(const char* method, HRESULT hr, LONG status, const std::string& extra = std::string(),
               const char* meaning = nullptr, const char* verb = "wrote");
-    // Puts TARGET and then the outputs in place, with the signals that end
-    // the command held back meanwhile; false with a message.
+    // Puts TARGET and then the outputs in place, with every signal held
+    // back from the first rename until the command ends; false with a
+    // message, or without one when a signal came before the first rename
+    // (it is let through then).
     bool install();
     std::string classProviderPath() const;
     bool nameClassifierFound() const;
@@ -1112,28 +1160,30 @@ void Run::sectionMethods(LONG kind)
 
 bool Run::install()
 {
-    sigset_t ending, before, pending;
-    sigemptyset(&ending);
-    for (int sig : hostCleanupSignals()) sigaddset(&ending, sig);
-    sigprocmask(SIG_BLOCK, &ending, &before);
-    // A signal that came before the first rename ends the command with
-    // everything as it was (once it is let through again); one that comes
-    // during the renames, after them.
-    bool ok = false;
-    bool interrupted = sigpending(&pending) == 0;
-    if (interrupted) {
-        interrupted = false;
-        for (int sig : hostCleanupSignals()) interrupted = interrupted || sigismember(&pending, sig) == 1;
-    }
-    if (interrupted) {
+    // Every signal is held back from here: one that came before the first
+    // rename ends the command (once it is let through again) with
+    // everything as it was; one that comes later stays held until the
+    // command ends, so that its status tells of the outputs in place (see
+    // hostLateSignal). A fault while held ends the process by the kernel.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &g_heldBefore);
+    if (firstCaughtPending() != 0) {
         m_file.discard();
         m_outputs.discard();
-    } else if (!m_file.install()) {
+        pthread_sigmask(SIG_SETMASK, &g_heldBefore, nullptr);
+        return false;
+    }
+    g_placing = true;
+    mark("installing");
+    bool ok = false;
+    if (!m_file.install()) {
         m_outputs.discard();
     } else {
+        mark("target installed");
         ok = m_outputs.install();
     }
-    sigprocmask(SIG_SETMASK, &before, nullptr);
+    mark("installed");
     return ok;
 }
 

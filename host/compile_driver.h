@@ -126,6 +126,20 @@ bool hostCompilePathsUsable(const HostCompileOptions& o);
 // real-time signals): held back while TARGET and the outputs are put in
 // place.
 const std::vector<int>& hostCleanupSignals();
+// The signals that end the command by default with a core and that it
+// catches to clean up, then ends by the same signal (SIGABRT, also the end
+// of an uncaught exception, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP,
+// SIGSYS): held back like the others.
+const std::vector<int>& hostDeathSignals();
+// Notes that the command's own handler ends it on sig (one of the two lists
+// above): only such a signal, pending when the outputs are put in place,
+// stops that or is said afterwards.
+void hostSignalHandled(int sig);
+// Once the outputs were being put in place: the first signal the command
+// handles (hostSignalHandled) that came since and is held back until the
+// command ends (it then ends with the status the compile had); 0 for none,
+// or while nothing was put in place.
+int hostLateSignal();
 
 // Flushes standard output; false once a write of it failed (a full device,
 // a closed output). With say, the first failure is said on standard error.
@@ -135,7 +149,9 @@ bool hostFlushOutput(bool say);
 // (the working copy of TARGET is open), then the name of each method once it
 // returned ("openSource", "compileComments", ..., "copySections"),
 // "released" (the object gave up its working file), "committed" (the copy
-// is written) and "done". Called with the context given.
+// is written), "installing" (TARGET is renamed next), "target installed",
+// "installed" (the outputs are in place, or failed) and "done". Called with
+// the context given.
 using HostCompileTrace = void (*)(const char* mark, void* context);
 
 // Runs one compile with the library; the exit status of the command: 0 every

@@ -50,7 +50,13 @@ std::string makeMacroPair(const std::string& prefix, const std::string& name, st
     const std::string base = d + "/" + name;
     for (const char* ext : {".m4h", ".m4c"}) {
         const std::string file = base + ext;
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        int fd;
+        {
+            // No signal handler runs between the making and the registering.
+            tvp::TempNameHold hold;
+            fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd >= 0) tvp::registerTempName(file.c_str());
+        }
         if (fd < 0) {
             const int err = errno;
             cFailed = ext[3] == 'c';
@@ -61,7 +67,6 @@ std::string makeMacroPair(const std::string& prefix, const std::string& name, st
             return std::string();
         }
         ::close(fd);
-        tvp::registerTempName(file.c_str());
     }
     dir = d;
     return base;

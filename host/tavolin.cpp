@@ -15,7 +15,10 @@
 // step reported errors, was not compiled into the library, TARGET, an
 // output, standard output or the library could not be used; 2 wrong usage;
 // 128 + the signal when a signal that ends a process by default ended it
-// (no temporary file is left, TARGET and the outputs are as they were).
+// (no temporary file is left, TARGET and the outputs are as they were); the
+// signals that end a process with a core end it by the same signal, after
+// the same cleanup. A signal that comes once the outputs are being put in
+// place is held back: the command ends as it would have, and says so.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -146,10 +149,16 @@ const char kHelp[] =
     "written); 2 wrong usage.\n"
     "Signals: SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE (the reader of the step\n"
     "lines went away), SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM,\n"
-    "SIGPROF, SIGIO, SIGPWR, SIGSTKFLT and the real-time signals (every one that\n"
-    "ends a process by default, unless the command was started with it ignored)\n"
-    "end a compile with exit status 128 + the signal, no temporary file left, and\n"
-    "TARGET, the resource script and the macro files as they were.\n"
+    "SIGPROF, SIGIO, SIGPWR, SIGSTKFLT and the real-time signals end a compile\n"
+    "with exit status 128 + the signal; SIGABRT (an uncaught exception's too),\n"
+    "SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP and SIGSYS end it by the same\n"
+    "signal (a handler of a sanitizer or debugger stays; one the command was\n"
+    "started with ignored stays ignored). Either way no temporary file is left,\n"
+    "and TARGET, the resource script and the macro files are as they were. Once\n"
+    "TARGET is being renamed into place every signal is held back: the outputs\n"
+    "are all put in place, the temporary files removed, a line says that the\n"
+    "signal came (\"tavolin: SIGTERM came while the outputs were put in place:\n"
+    "they are the new ones, ...\"), and the compile ends with the status it had.\n"
     "Environment: TAVOLIN_LIBRARY overrides the path of libtavolin.so;\n"
     "TAVOLIN_SETTINGS names the settings file (registration, settings); TMPDIR the\n"
     "directory of the temporary files (default /tmp): any directory works (a long\n"
@@ -163,37 +172,100 @@ const char kHelp[] =
 std::atomic<HostLibrary::RemoveTempFiles> g_libraryTempFiles{nullptr};
 static_assert(std::atomic<HostLibrary::RemoveTempFiles>::is_always_lock_free, "read by a signal handler");
 
-// Every signal that ends the command by default and can be caught (see
-// hostCleanupSignals): the temporary files of the library and of this
-// command (among them the working copy of TARGET and the fresh resource
-// script and macro files) are removed, and the command ends with 128 + the
-// signal. TARGET and the outputs are only ever replaced by one rename each,
-// so each is whole, old or new.
-extern "C" void endOnSignal(int sig)
+// Removes the temporary files of the library and of this command (among
+// them the working copy of TARGET and the fresh resource script and macro
+// files). Async-signal-safe.
+void removeTemporaries()
 {
     if (HostLibrary::RemoveTempFiles remove = g_libraryTempFiles.load()) remove();
     tvp::removeTempNamesNow();
+}
+
+// Every signal that ends the command by default and can be caught (see
+// hostCleanupSignals): the temporary files are removed, and the command ends
+// with 128 + the signal. TARGET and the outputs are only ever replaced by
+// one rename each, with every signal held back from the first rename on, so
+// a signal that gets here finds them as they were.
+extern "C" void endOnSignal(int sig)
+{
+    removeTemporaries();
     _exit(128 + sig);
 }
 
+// The signals that end a process with a core (hostDeathSignals), sent from
+// outside, raised by abort() or by a fault: the temporary files are
+// removed, and the signal is raised again with its default action, so that
+// the process ends by it (a fault happens again once the handler returns).
+extern "C" void dieOnSignal(int sig)
+{
+    removeTemporaries();
+    struct sigaction dfl;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    ::sigaction(sig, &dfl, nullptr);
+    // Held back while the handler runs: delivered when it returns.
+    ::raise(sig);
+}
+
+// The stack the handlers run on, so that a fault of a stack that overflowed
+// is handled too (unless another part of the process set one already).
+alignas(16) char g_signalStack[64 * 1024];
+
 void installSignalHandlers()
 {
+    stack_t old;
+    if (::sigaltstack(nullptr, &old) == 0 && (old.ss_flags & SS_DISABLE)) {
+        stack_t ours;
+        ours.ss_sp = g_signalStack;
+        ours.ss_size = sizeof g_signalStack;
+        ours.ss_flags = 0;
+        ::sigaltstack(&ours, nullptr);
+    }
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = endOnSignal;
-    sigemptyset(&sa.sa_mask);
-    const std::vector<int>& signals = hostCleanupSignals();
-    for (int sig : signals) sigaddset(&sa.sa_mask, sig);
-    for (int sig : signals) {
-        struct sigaction old;
-        // A signal ignored by whoever started the command stays ignored,
-        // and one another part of the process handles (a profiler, a
-        // sanitizer) stays with it.
-        if (::sigaction(sig, nullptr, &old) == 0 &&
-            ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL))
-            continue;
-        ::sigaction(sig, &sa, nullptr);
+    sa.sa_flags = SA_ONSTACK;
+    // No handler interrupts another.
+    sigfillset(&sa.sa_mask);
+    for (const std::vector<int>* list : {&hostCleanupSignals(), &hostDeathSignals()}) {
+        sa.sa_handler = list == &hostCleanupSignals() ? endOnSignal : dieOnSignal;
+        for (int sig : *list) {
+            struct sigaction old;
+            // A signal ignored by whoever started the command stays ignored,
+            // and one another part of the process handles (a profiler, a
+            // sanitizer, a debugger) stays with it.
+            if (::sigaction(sig, nullptr, &old) == 0 &&
+                ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL))
+                continue;
+            if (::sigaction(sig, &sa, nullptr) == 0) hostSignalHandled(sig);
+        }
     }
+}
+
+// The name of a signal: "SIGTERM", "SIGRTMIN+3".
+std::string signalName(int sig)
+{
+    if (sig >= SIGRTMIN && sig <= SIGRTMAX) return "SIGRTMIN+" + std::to_string(sig - SIGRTMIN);
+    const char* abbrev = sigabbrev_np(sig);
+    return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(sig);
+}
+
+// Says a signal that came while the outputs were put in place, which the
+// command held back until its end: it ends with status all the same.
+void sayLateSignal(int status)
+{
+    const int sig = hostLateSignal();
+    if (!sig) return;
+    std::fprintf(stderr, "tavolin: %s came while the outputs were put in place: %sthe compile ends as it would have\n",
+                 signalName(sig).c_str(), status == 0 ? "they are the new ones, and " : "");
+}
+
+// TAVOLIN_STOP_AT=MARK: the command stops itself (SIGSTOP) at that mark of
+// the compile (see HostCompileTrace), so that a test can send a signal at
+// that very moment and let it go on (SIGCONT). Unset, nothing stops.
+extern "C" void stopAtMark(const char* mark, void* wanted)
+{
+    if (std::strcmp(mark, static_cast<const char*>(wanted)) == 0) ::raise(SIGSTOP);
 }
 
 // Standard input, output and error that were closed by whoever started the
@@ -280,6 +352,8 @@ int run(int argc, char** argv)
     if (command == "register") return registration(lib, true);
     if (command == "unregister") return registration(lib, false);
     g_libraryTempFiles.store(lib.removeTempFiles());
+    const char* stopAt = std::getenv("TAVOLIN_STOP_AT");
+    if (stopAt && *stopAt) return hostCompile(lib, options, stopAtMark, const_cast<char*>(stopAt));
     return hostCompile(lib, options);
 }
 
@@ -288,7 +362,9 @@ int run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     holdStandardFiles();
-    const int status = run(argc, argv);
+    int status = run(argc, argv);
     // What could not be written on standard output fails the command.
-    return hostFlushOutput(true) || status != 0 ? status : 1;
+    if (!hostFlushOutput(true) && status == 0) status = 1;
+    sayLateSignal(status);
+    return status;
 }

@@ -168,12 +168,16 @@ int openSpillFile()
     std::string tmpl = dir + "/~tvspillXXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
-    fd = ::mkstemp(name.data());
+    {
+        // Gone from its directory before a signal handler may run.
+        tvp::TempNameHold hold;
+        fd = ::mkstemp(name.data());
+        if (fd >= 0) ::unlink(name.data());
+    }
     if (fd < 0) {
         tvp::noteFileFailure(errno, dir.c_str());
         return -1;
     }
-    ::unlink(name.data());
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     return fd;
 }

@@ -1,5 +1,7 @@
 #include "platform/tempnames.h"
 
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,6 +74,63 @@ void forgetTempName(const char* path)
     }
 }
 
+namespace {
+
+// A directory entry as getdents64 gives it.
+struct DirEntry64 {
+    unsigned long long ino;
+    long long off;
+    unsigned short reclen;
+    unsigned char type;
+    char name[1];
+};
+
+// Removes what is in the directory open on fd, depth levels of directories
+// down at most. Async-signal-safe: the entries are read into a buffer on the
+// stack, and reading starts over after each batch, as removing entries
+// moves the others.
+void emptyDirectoryNow(int fd, int depth)
+{
+    alignas(8) char buf[2048];
+    for (bool removed = true; removed;) {
+        removed = false;
+        if (::lseek(fd, 0, SEEK_SET) != 0) return;
+        long n;
+        while ((n = ::syscall(SYS_getdents64, fd, buf, sizeof buf)) > 0) {
+            for (long at = 0; at < n;) {
+                const DirEntry64* e = reinterpret_cast<const DirEntry64*>(buf + at);
+                at += e->reclen;
+                const char* name = e->name;
+                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+                if (::unlinkat(fd, name, 0) == 0) {
+                    removed = true;
+                    continue;
+                }
+                if ((errno != EISDIR && errno != EPERM) || depth <= 0) continue;
+                const int sub = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (sub < 0) continue;
+                emptyDirectoryNow(sub, depth - 1);
+                ::close(sub);
+                if (::unlinkat(fd, name, AT_REMOVEDIR) == 0) removed = true;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+TempNameHold::TempNameHold()
+{
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &m_before);
+}
+
+TempNameHold::~TempNameHold()
+{
+    pthread_sigmask(SIG_SETMASK, &m_before, nullptr);
+}
+
 void removeTempNamesNow()
 {
     const int saved = errno;
@@ -81,7 +140,14 @@ void removeTempNamesNow()
         for (Slot& s : g_slots) {
             if (s.state.load() != kLive) continue;
             if (pass == 0 && ::unlink(s.path) != 0 && (errno == EISDIR || errno == EPERM)) continue;
-            if (pass == 1) ::rmdir(s.path);
+            if (pass == 1 && ::rmdir(s.path) != 0 && (errno == ENOTEMPTY || errno == EEXIST)) {
+                const int fd = ::open(s.path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (fd >= 0) {
+                    emptyDirectoryNow(fd, kTempTreeDepth);
+                    ::close(fd);
+                    ::rmdir(s.path);
+                }
+            }
             int expected = kLive;
             s.state.compare_exchange_strong(expected, kFree);
         }

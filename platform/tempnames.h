@@ -3,7 +3,12 @@
 // them before it ends, so that no temporary file outlives it.
 //
 // Every maker of a temporary file (or directory) registers its name right
-// after making it.
+// after making it, with the signals held back (TempNameHold) from before the
+// making until the name is kept: a handler never finds a file made and not
+// yet registered. A registered directory is removed with everything in it,
+// so that a file made in it by a component that does not register its
+// files (the macro files a compiler writes beside a temporary name) goes
+// with it.
 // A name need not be given up again: one that no longer names a file is
 // forgotten at a later registration (the table holds only the files that
 // still exist), and removing one that is gone already does no harm. A name
@@ -14,6 +19,8 @@
 // One table per copy of this layer: a shared library that links the layer
 // has its own, which its host reaches through the library's export.
 #pragma once
+#include <signal.h>
+
 #include <climits>
 #include <cstddef>
 
@@ -28,10 +35,28 @@ inline constexpr size_t kTempNameSlots = 64;
 void registerTempName(const char* path);
 // Forgets path (after it was renamed or removed by its owner).
 void forgetTempName(const char* path);
-// Removes every kept file, then every kept directory that is empty by
-// then. Async-signal-safe: only unlink and rmdir are called, no memory is
-// allocated and no lock is taken.
+// Removes every kept file, then every kept directory with what is left in
+// it (kTempTreeDepth levels down at most). Async-signal-safe: only open,
+// getdents64, unlink(at), rmdir and close are called, no memory is allocated
+// and no lock is taken.
 void removeTempNamesNow();
+// Levels of directories below a kept one that removeTempNamesNow empties.
+inline constexpr int kTempTreeDepth = 8;
+
+// Holds back every signal that can be held, in the calling thread, for its
+// life; the mask before is restored at its end (a signal that came
+// meanwhile is handled then). Made around the making and registering of a
+// temporary name.
+class TempNameHold {
+public:
+    TempNameHold();
+    ~TempNameHold();
+    TempNameHold(const TempNameHold&) = delete;
+    TempNameHold& operator=(const TempNameHold&) = delete;
+
+private:
+    sigset_t m_before;
+};
 // How many names are kept (for tests).
 size_t tempNameCount();
 

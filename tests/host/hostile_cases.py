@@ -3,7 +3,9 @@
 existing target, sources that lack sections of the target and fail a later
 step, a source without a header section, a source of another kind, damaged targets, paths that name
 one file, a macro file that cannot be written, a full device, step lines
-nobody takes, signals during a long compile and a source of a million
+nobody takes, signals during a long compile and at spread moments of a
+short one (a table of signals, with the command stopped at its own marks),
+and a source of a million
 repeated end keywords; sources that cannot be read twice (a named pipe,
 "<(...)", /dev/zero) and one too large, a resource-script text with quotes
 and line ends or in code page 1252 bytes, texts too long for a string
@@ -942,6 +944,118 @@ for sig in (signal.SIGINT, signal.SIGTERM):
     check(digests("sig", deep) == good_all, f"{sig.name} in a long path: the target or an output changed")
     check(sorted(left) == sorted("sig" + e for e in OUTPUTS) and os.listdir(path("deepsig") + "/tmp") == [],
           f"{sig.name} in a long path: left {left}")
+
+# Signals at spread moments of a short compile of the axis, into an existing
+# target and into a new one. A signal's status (128 + N for the signals the
+# command ends with a status, an end by the signal for those that end a
+# process with a core) only with TARGET, the resource script and the macro
+# files byte for byte as before; status 0 only with all of them new, equal
+# to an uninterrupted compile's; and nothing left beside the target or in
+# $TMPDIR. The moments: the command's own marks (TAVOLIN_STOP_AT: it stops
+# itself there, the signal is sent, and it goes on), among them those
+# around the renames, where a signal is held back, said, and the compile
+# ends as it would have; and delays spread over the whole compile.
+BY_STATUS = (signal.SIGHUP, signal.SIGINT, signal.SIGTERM, signal.SIGQUIT, signal.SIGPIPE, signal.SIGALRM,
+             signal.SIGUSR1, signal.SIGXCPU, signal.SIGXFSZ, signal.SIGRTMIN + 2)
+# A sanitizer keeps its own handler of the faults.
+BY_SIGNAL = (signal.SIGABRT, signal.SIGILL, signal.SIGTRAP, signal.SIGSYS) + \
+    (() if sanitized else (signal.SIGSEGV, signal.SIGBUS, signal.SIGFPE))
+EARLY = ("target", "openSource", "compileBootFunctions", "copySections", "released", "committed")
+LATE = ("installing", "target installed", "installed", "done")
+LATE_LINE = b"came while the outputs were put in place: they are the new ones, and the compile ends as it would have"
+SPREAD = path("spread")
+os.makedirs(os.path.join(SPREAD, "tmp"))
+# The outputs before: a target whose comment differs, and macro files the
+# compile does not read (it writes fresh ones).
+write("older.tos", axis.replace(b'"Positionierachse"', b'"Positionierachse (alt)"', 1)
+      .replace(b'"Istposition der Achse"', b'"Istposition der Achse (alt)"', 1))
+check(run(path("older.tos"), "sig.dsc", where=SPREAD).returncode == 0, "the older axis does not compile")
+for ext, text in ((".m4h", b"dnl the older macro file\n"), (".m4c", b"dnl the older implementation\n")):
+    with open(os.path.join(SPREAD, "sig" + ext), "wb") as f:
+        f.write(text)
+OLD = {ext: open(os.path.join(SPREAD, "sig" + ext), "rb").read() for ext in OUTPUTS}
+
+
+def reset(existing):
+    """Empties the directory (a leftover was reported already) and puts the
+    outputs before in it for an existing target."""
+    shutil.rmtree(SPREAD)
+    os.makedirs(os.path.join(SPREAD, "tmp"))
+    if existing:
+        for ext, data in OLD.items():
+            with open(os.path.join(SPREAD, "sig" + ext), "wb") as f:
+                f.write(data)
+
+
+def interrupted(sig, existing, mark=None, delay=None, ignored=False):
+    """Compiles the axis into sig.dsc (started with sig ignored, when
+    asked), sends sig at the mark or after the delay; the exit status
+    (negative: ended by that signal), or None when the mark was not
+    reached; and the standard error."""
+    def started():
+        resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+        if ignored:
+            signal.signal(sig, signal.SIG_IGN)
+
+    reset(existing)
+    env = dict(ENV, TMPDIR=SPREAD + "/tmp", **({"TAVOLIN_STOP_AT": mark} if mark else {}))
+    proc = subprocess.Popen(compile_args(AXIS, "sig.dsc"), cwd=SPREAD, env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE, preexec_fn=started)
+    if mark:
+        _, status = os.waitpid(proc.pid, os.WUNTRACED)
+        if not os.WIFSTOPPED(status):
+            proc.returncode = os.waitstatus_to_exitcode(status)
+            proc.stderr.read()
+            return None, b""
+        os.kill(proc.pid, sig)
+        os.kill(proc.pid, signal.SIGCONT)
+    else:
+        time.sleep(delay)
+        proc.send_signal(sig)
+    _, err = proc.communicate(timeout=60)
+    return proc.returncode, err
+
+
+reset(True)
+start = time.monotonic()
+p = run(AXIS, "sig.dsc", where=SPREAD)
+took = time.monotonic() - start
+NEW = digests("sig", SPREAD)
+check(p.returncode == 0 and None not in NEW, f"the spread's compile: {p.returncode} {p.stderr[-300:]!r}")
+OLD_DIGESTS = [hashlib.sha256(OLD[ext]).hexdigest() for ext in OUTPUTS]
+check(all(a != b for a, b in zip(NEW, OLD_DIGESTS)), "the spread's outputs before and after do not differ")
+spread_runs = []
+for i, sig in enumerate(BY_STATUS + BY_SIGNAL):
+    # Every mark for an existing target; a new one at the last mark before
+    # the renames and the first of them; two delays over the compile.
+    spread_runs += [(sig, True, m, None) for m in EARLY + LATE]
+    spread_runs += [(sig, False, m, None) for m in ("committed", "installing")]
+    spread_runs += [(sig, i % 2 == 0, None, took * f) for f in ((i + 0.5) / 17, (i + 9) / 17)]
+outcomes = {}
+for sig, existing, mark, delay in spread_runs:
+    what = (f"{signal.strsignal(sig)} into {'an existing' if existing else 'a new'} target " +
+            (f"at {mark}" if mark else f"after {delay:.3f} s"))
+    code, err = interrupted(sig, existing, mark, delay)
+    now = digests("sig", SPREAD)
+    before = OLD_DIGESTS if existing else [None] * 4
+    ended = 128 + sig if sig in BY_STATUS else -sig
+    outcomes[code == 0] = outcomes.get(code == 0, 0) + 1
+    if code == 0:
+        check(now == NEW, f"{what}: status 0, but not every output is the new one")
+    else:
+        # Before the handlers are set an early signal ends the command by itself.
+        check(code in (ended, -sig), f"{what}: exit status {code}")
+        check(now == before, f"{what}: status {code}, but an output changed")
+    if mark:
+        check(code == (0 if mark in LATE else ended), f"{what}: exit status {code}")
+        check((LATE_LINE in err) == (mark in LATE), f"{what}: {err[-300:]!r}")
+    check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
+# A signal the command was started with ignored changes nothing.
+for sig, mark in ((signal.SIGINT, "committed"), (signal.SIGHUP, "installing"), (signal.SIGABRT, "openSource")):
+    code, err = interrupted(sig, True, mark, ignored=True)
+    check(code == 0 and digests("sig", SPREAD) == NEW and LATE_LINE not in err and not leftovers(SPREAD),
+          f"{signal.strsignal(sig)} ignored, at {mark}: {code} {err[-300:]!r}")
+check(len(outcomes) == 2, f"the spread of signals never ended, or always ended, the compile: {outcomes}")
 
 out, _ = many.communicate(timeout=300)
 lines = out.count(b"\n")

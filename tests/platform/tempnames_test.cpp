@@ -1,6 +1,7 @@
 // The registry of temporary files that a signal handler removes.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,6 +66,63 @@ TEST(TempNames, KeepsTheLiveFilesAndRemovesThemOnRequest)
     EXPECT_TRUE(exists(dir + "/final"));
     EXPECT_EQ(tvp::tempNameCount(), 0u);
     std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// A registered directory goes with what is in it, also the files no one
+// registered (a compiler's macro files beside a temporary name) and the
+// directories below, as deep as the removal reaches.
+TEST(TempNames, RemovesARegisteredDirectoryWithWhatIsInIt)
+{
+    char tmpl[] = "/tmp/tempnames_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string top = tmpl;
+    tvp::removeTempNamesNow();
+    const std::string kept = top + "/tavolin.x", beside = top + "/beside";
+    ASSERT_EQ(::mkdir(kept.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(beside.c_str(), 0700), 0);
+    tvp::registerTempName(kept.c_str());
+    std::string dir = kept;
+    for (int depth = 0; depth < tvp::kTempTreeDepth; ++depth) {
+        // Enough names that they take more than one read of the directory.
+        for (int i = 0; i < 100; ++i) makeFile(dir, i);
+        ASSERT_EQ(::symlink(beside.c_str(), (dir + "/link").c_str()), 0);
+        dir += "/d";
+        ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    }
+    makeFile(dir, 0);
+    tvp::removeTempNamesNow();
+    EXPECT_FALSE(exists(kept));
+    EXPECT_TRUE(exists(beside));  // a link is removed, not followed
+    EXPECT_EQ(tvp::tempNameCount(), 0u);
+
+    // Deeper than that, the directory stays: nothing is left half-removed
+    // above what could be reached.
+    dir = kept;
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    tvp::registerTempName(kept.c_str());
+    for (int depth = 0; depth <= tvp::kTempTreeDepth + 1; ++depth) ASSERT_EQ(::mkdir((dir += "/d").c_str(), 0700), 0);
+    makeFile(dir, 0);
+    tvp::removeTempNamesNow();
+    EXPECT_TRUE(exists(dir + "/f0"));
+    std::system(("rm -rf '" + top + "'").c_str());
+}
+
+// A signal that comes while a temporary name is made and registered is
+// handled once both are done.
+TEST(TempNames, HoldsSignalsBackWhileANameIsMade)
+{
+    static volatile sig_atomic_t seen = 0;
+    struct sigaction sa = {}, old;
+    sa.sa_handler = [](int) { seen = seen + 1; };
+    sigemptyset(&sa.sa_mask);
+    ASSERT_EQ(::sigaction(SIGUSR1, &sa, &old), 0);
+    {
+        tvp::TempNameHold hold;
+        ::raise(SIGUSR1);
+        EXPECT_EQ(seen, 0);
+    }
+    EXPECT_EQ(seen, 1);
+    ::sigaction(SIGUSR1, &old, nullptr);
 }
 
 // A file in a directory as deep as the system allows is kept and removed
