@@ -550,7 +550,9 @@ TEST(SectionSplit, EveryRuleEndsAHeldRunWhereItWouldMatch)
         EXPECT_EQ(s.splitter.errorCount(), int32_t(n + 3)) << n;
         ASSERT_EQ(s.messages.count(MdMsgParseError), 1u) << n;
         for (const auto& r : s.messages.records) {
-            if (r.id == MdMsgParseError) EXPECT_EQ(r.line, 5) << n;
+            if (r.id == MdMsgParseError) {
+                EXPECT_EQ(r.line, 5) << n;
+            }
         }
     }
 }
