@@ -102,6 +102,7 @@ CmIfErrorDisplayMsgOut::CmIfErrorDisplayMsgOut(IUnknown* display) : m_display(di
 
 CmIfErrorDisplayMsgOut::~CmIfErrorDisplayMsgOut()
 {
+    if (m_counter) m_counter->Release();
     if (m_display) m_display->Release();
 }
 
@@ -117,6 +118,9 @@ void CmIfErrorDisplayMsgOut::setErrorDisplay(IUnknown* display)
     if (display) display->AddRef();
     IUnknown* old = m_display;
     m_display = display;
+    if (m_counter) m_counter->Release();
+    m_counter = nullptr;
+    m_counterAsked = false;
     if (old) old->Release();
     if (!display) clearContext();
 }
@@ -190,12 +194,15 @@ void CmIfErrorDisplayMsgOut::msgOutExt(const WString& text, uint32_t level, uint
 bool CmIfErrorDisplayMsgOut::countWithoutText(uint32_t level)
 {
     if (!m_display || getTraceApi().isLevelOn(1)) return false;
-    IErrorDisplayCount* c = nullptr;
-    if (FAILED(m_display->QueryInterface(IID_IErrorDisplayCount, reinterpret_cast<void**>(&c))) || !c) return false;
-    ComPtr<IErrorDisplayCount> counter;
-    counter.Attach(c);
+    if (!m_counterAsked) {
+        m_counterAsked = true;
+        IErrorDisplayCount* c = nullptr;
+        if (SUCCEEDED(m_display->QueryInterface(IID_IErrorDisplayCount, reinterpret_cast<void**>(&c))) && c)
+            m_counter = c;
+    }
+    if (!m_counter) return false;
     LONG counted = 0;
-    return SUCCEEDED(counter->CountMessage(static_cast<LONG>(cmHostLevel(level)), &counted)) && counted != 0;
+    return SUCCEEDED(m_counter->CountMessage(static_cast<LONG>(cmHostLevel(level)), &counted)) && counted != 0;
 }
 
 void CmIfErrorDisplayMsgOut::countMore(uint32_t level, uint32_t count)

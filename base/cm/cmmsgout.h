@@ -14,6 +14,8 @@
 #include "co/tvwstring.h"
 #include "platform/com.h"
 
+struct IErrorDisplayCount;
+
 class CmMsgOut {
 public:
     virtual ~CmMsgOut();
@@ -78,6 +80,10 @@ private:
     void clearContext();
 
     IUnknown* m_display = nullptr;
+    // The display's IErrorDisplayCount, asked for once per display (every
+    // message past those shown is counted through it); null when it has none.
+    IErrorDisplayCount* m_counter = nullptr;
+    bool m_counterAsked = false;
     uint32_t m_context[4] = {0, 0, 0, 0};
     uint32_t m_lineStart = 0;
     std::u16string m_sourceName;

@@ -155,3 +155,8 @@ void MdSectionParser::emit(uint32_t msgId, int32_t line, const std::vector<std::
     else
         mdEmitMadeMessage(msgId, line, count, args[0]);
 }
+
+bool MdSectionParser::countHeldBack(uint32_t msgId, int32_t, uint32_t count)
+{
+    return mdMessageHeldBack(msgId, count);
+}

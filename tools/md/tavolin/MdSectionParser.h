@@ -60,6 +60,8 @@ public:
 
 protected:
     void emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count) override;
+    // Through the process-wide message handler (CmMessageHandler::countHeldBack).
+    bool countHeldBack(uint32_t msgId, int32_t line, uint32_t count) override;
 
 private:
     class StreamSink;

@@ -26,8 +26,9 @@ int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectio
 
 namespace {
 
-// Occurrences of text in the rest of the stream, read in pieces.
-std::size_t countInStream(std::istream& in, const char* text)
+// Occurrences of text in the rest of the stream, read in pieces, counted up
+// to atMost (the reading stops there).
+std::size_t countInStream(std::istream& in, const char* text, std::size_t atMost)
 {
     const std::size_t n = std::strlen(text);
     std::vector<char> buf(std::size_t(1) << 20);
@@ -48,7 +49,7 @@ std::size_t countInStream(std::istream& in, const char* text)
                 break;
             }
             if (std::memcmp(hit + 1, text + 1, n - 1) == 0) {
-                ++count;
+                if (++count >= atMost) return count;
                 p = hit + n;
             } else {
                 p = hit + 1;
@@ -61,11 +62,29 @@ std::size_t countInStream(std::istream& in, const char* text)
     return count;
 }
 
+// Every header keyword, of a begin or an end, ends in it.
+const char kHeaderWord[] = "_HEADER";
+
 }  // namespace
 
 int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain, bool lookFurther)
 {
     certain = false;
+    // Without the word of a header anywhere the split could find no kind:
+    // a source of garbage is searched for the word (a few milliseconds per
+    // 50 MB), not split.
+    const std::istream::pos_type start = source.tellg();
+    if (source && start != std::istream::pos_type(-1)) {
+        const bool none = countInStream(source, kHeaderWord, 1) == 0;
+        source.clear();
+        source.seekg(start);
+        if (none) {
+            resetResults();
+            m_errors = 0;
+            certain = true;
+            return header().kind;
+        }
+    }
     MdStringSectionSink nowhere;
     for (int i = 0; i < MdTmpCount; ++i) nowhere.setMissing(i);
     m_probing = true;
@@ -73,12 +92,17 @@ int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain, bool l
     m_probing = false;
     const int32_t kind = header().kind;
     if (!lookFurther) return kind;
-    // A header is written with two words ending in "_HEADER", its begin and
-    // its end keyword: more of them may make a further header.
     source.clear();
     source.seekg(0);
-    certain = source && countInStream(source, "_HEADER") <= 2;
+    certain = source && noFurtherHeader(source);
     return kind;
+}
+
+bool MdSectionSplitter::noFurtherHeader(std::istream& source)
+{
+    // A header is written with two words ending in "_HEADER", its begin and
+    // its end keyword: more of them may make a further header.
+    return countInStream(source, kHeaderWord, 3) <= 2;
 }
 
 int MdSectionSplitter::yylex(MdSectionValue* value)
@@ -107,18 +131,28 @@ void MdSectionSplitter::yyerror(const char* text)
 {
     // The cut input after a fatal scanner error is no news.
     if (m_scanStopped) return;
-    reportError(MdMsgParseError, mdTokenArg(text, std::strlen(text)));
+    ++m_errors;
+    if (countHeldBack(MdMsgParseError, lineNo(), 1)) return;
+    emitOne(MdMsgParseError, mdTokenArg(text, std::strlen(text)));
 }
 
 void MdSectionSplitter::LexerError(const char* text)
 {
     flushStray();
-    reportError(MdMsgUnexpectedChar, mdTokenArg(text, std::strlen(text), "'"));
+    ++m_errors;
+    if (countHeldBack(MdMsgUnexpectedChar, lineNo(), 1)) return;
+    emitOne(MdMsgUnexpectedChar, mdTokenArg(text, std::strlen(text), "'"));
 }
 
 void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)
 {
     ++m_errors;
+    if (countHeldBack(msgId, lineNo(), 1)) return;
+    emitOne(msgId, arg);
+}
+
+void MdSectionSplitter::emitOne(uint32_t msgId, const std::string& arg)
+{
     std::vector<std::string> args;
     if (!arg.empty()) args.push_back(arg);
     emit(msgId, lineNo(), args, 1);
@@ -127,7 +161,20 @@ void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)
 void MdSectionSplitter::strayReport(const std::string& arg, int32_t line, uint32_t count)
 {
     m_errors += int32_t(count);
+    if (countHeldBack(MdMsgUnexpectedChar, line, count)) return;
     emit(MdMsgUnexpectedChar, line, {arg}, count);
+}
+
+bool MdSectionSplitter::strayCounted(int32_t line, uint32_t count)
+{
+    if (!countHeldBack(MdMsgUnexpectedChar, line, count)) return false;
+    m_errors += int32_t(count);
+    return true;
+}
+
+bool MdSectionSplitter::countHeldBack(uint32_t msgId, int32_t line, uint32_t count)
+{
+    return !m_reporter || m_reporter->countHeldBack(msgId, line, count);
 }
 
 void MdSectionSplitter::emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count)
