@@ -86,6 +86,29 @@ public:
         line += lines;
         return p;
     }
+    // As holdAhead, but the bytes ahead that are still among the run's
+    // first kEach are each(byte) one by one, in order, with line (the
+    // scanner's, which each reads) standing on the byte's line; the rest
+    // are held. A scanner that meets stray bytes far more often than
+    // tokens (a file of garbage: a token every few bytes, runs never
+    // longer than a hundred) then pays a match per token, not per byte.
+    template <class StrayAt, class Blanks, class Each>
+    char* takeAhead(char* from, const char* end, int& line, StrayAt strayAt, Blanks blanks, Each each)
+    {
+        char* p = from;
+        while (m_each < kEach) {
+            while (p < end && strayAt(p, end)) {
+                each(p);
+                ++p;
+                if (++m_each == kEach) return holdAhead(p, end, line, strayAt, blanks);
+            }
+            char* const after = p < end ? blanks(p, end, line) : p;
+            if (after == p) return p;
+            p = after;
+        }
+        return holdAhead(p, end, line, strayAt, blanks);
+    }
+
     // The same for stray bytes that no blanks continue (in a text, where
     // blanks are the text's).
     template <class StrayAt>
