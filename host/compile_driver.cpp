@@ -642,7 +642,7 @@ LONG Run::probeKind()
         // would split as this one did and find the same kind (on a source of
         // garbage, reading all of it again): only the words of a further
         // header are looked for.
-        if (!m_careful && !mdIsObjectKind(kind)) certain = noFurtherHeader();
+        if (!certain && !m_careful && !mdIsObjectKind(kind)) certain = noFurtherHeader();
         if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
         if (!m_careful && mdIsObjectKind(kind)) {
             m_assumedKind = kind;

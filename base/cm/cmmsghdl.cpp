@@ -374,26 +374,61 @@ uint32_t CmMessageHandler::count(uint32_t level, uint32_t times)
     return level;
 }
 
+bool CmMessageHandler::templateLevel(uint32_t id, uint32_t& level, uint16_t& group)
+{
+    if (!m_heldBackId.known || m_heldBackId.id != id) {
+        HeldBackId h;
+        h.known = true;
+        h.id = id;
+        h.level = kCmLevelUnclassified;
+        if (m_table) {
+            uint32_t helpId = kNoHelpId;
+            WString moduleText;
+            h.found = !m_table->findMsg(CmMsgKey(id), &h.level, &h.group, &helpId, &moduleText).empty();
+        }
+        m_heldBackId = h;
+    }
+    level = m_heldBackId.level;
+    group = m_heldBackId.group;
+    return m_heldBackId.found;
+}
+
+bool CmMessageHandler::holdsBackFromNowOn(uint32_t id)
+{
+    try {
+        uint32_t level = 0;
+        uint16_t group = 0;
+        if (!templateLevel(id, level, group)) return false;
+        return isSuppressed(id, group, &level) || m_out->showsNoMore(level);
+    } catch (...) {
+        return false;
+    }
+}
+
+void CmMessageHandler::countAllHeldBack(uint32_t id, uint32_t messages, uint32_t times)
+{
+    try {
+        uint32_t level = 0;
+        uint16_t group = 0;
+        if (messages == 0 || !templateLevel(id, level, group) || isSuppressed(id, group, &level)) return;
+        m_out->countHeld(level, messages);
+        level = count(level, times);
+        if (times > messages) m_out->countMore(level, times - messages);
+    } catch (...) {
+        TraceRecord rec(4, __LINE__, kSource, "CmMessageHandler::countAllHeldBack");
+        traceLine(rec, "caught any unhandled exception");
+    }
+}
+
 bool CmMessageHandler::countHeldBack(uint32_t id, uint32_t times)
 {
     try {
-        if (!m_heldBackId.known || m_heldBackId.id != id) {
-            HeldBackId h;
-            h.known = true;
-            h.id = id;
-            h.level = kCmLevelUnclassified;
-            if (m_table) {
-                uint32_t helpId = kNoHelpId;
-                WString moduleText;
-                h.found = !m_table->findMsg(CmMsgKey(id), &h.level, &h.group, &helpId, &moduleText).empty();
-            }
-            m_heldBackId = h;
-        }
+        uint32_t level = 0;
+        uint16_t group = 0;
         // An id without a template is an internal error, always shown.
-        if (!m_heldBackId.found) return false;
+        if (!templateLevel(id, level, group)) return false;
         if (times == 0) times = 1;
-        uint32_t level = m_heldBackId.level;
-        if (isSuppressed(id, m_heldBackId.group, &level)) return true;
+        if (isSuppressed(id, group, &level)) return true;
         if (!m_out->countWithoutText(level)) return false;
         level = count(level, times);
         if (times > 1) m_out->countMore(level, times - 1);

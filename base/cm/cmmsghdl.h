@@ -120,6 +120,14 @@ public:
     // shows, a source of stray bytes makes millions of messages: the
     // reporter asks here before it makes their arguments.
     bool countHeldBack(uint32_t id, uint32_t times = 1);
+    // Whether every message of id from now on is held back by the output
+    // (or suppressed), whatever comes: a reporter may then gather such
+    // messages and hand them over at once (countAllHeldBack) instead of
+    // asking for each.
+    bool holdsBackFromNowOn(uint32_t id);
+    // Counts `messages` messages of id, which stand for `times` faults in
+    // all, after holdsBackFromNowOn said that they are held back.
+    void countAllHeldBack(uint32_t id, uint32_t messages, uint32_t times);
     // Key {id, 0, 0}.
     void report(uint32_t id, const CmMsgArg& a1 = CmMsgArg::none(),
                 const CmMsgArg& a2 = CmMsgArg::none(), const CmMsgArg& a3 = CmMsgArg::none(),
@@ -202,6 +210,9 @@ private:
     // Counts a message of the level times times (unclassified as an error);
     // the level it is sent with.
     uint32_t count(uint32_t level, uint32_t times);
+    // The level and group of id from the table, through m_heldBackId; false
+    // when the table has no template for it.
+    bool templateLevel(uint32_t id, uint32_t& level, uint16_t& group);
     void output(const WString& text, uint32_t level, uint32_t helpId, const WString& moduleText,
                 const CmMsgKey& key);
 

@@ -16,6 +16,17 @@ bool mdMessageHeldBack(uint32_t id, uint32_t count)
     return !handler || handler->countHeldBack(id, count);
 }
 
+bool mdMessagesHeldBackFromNowOn(uint32_t id)
+{
+    CmMessageHandler* handler = cmGetMessageHandler();
+    return !handler || handler->holdsBackFromNowOn(id);
+}
+
+void mdCountAllHeldBack(uint32_t id, uint32_t messages)
+{
+    if (CmMessageHandler* handler = cmGetMessageHandler()) handler->countAllHeldBack(id, messages, messages);
+}
+
 void mdEmitMessages(uint32_t id, int32_t line, uint32_t count, const char* arg, const char* arg2)
 {
     CmMessageHandler* handler = cmGetMessageHandler();

@@ -78,6 +78,12 @@ void mdEmitMadeMessage(uint32_t id, int32_t line, uint32_t count, const std::str
 // installed (nothing is reported then). Past the messages shown, a stray
 // byte costs its count alone.
 bool mdMessageHeldBack(uint32_t id, uint32_t count = 1);
+// Whether every message of id from now on is held back by the process-wide
+// handler's output (CmMessageHandler::holdsBackFromNowOn), or no handler is
+// installed; such messages may be gathered and handed over at once, by
+// mdCountAllHeldBack (messages of one error each).
+bool mdMessagesHeldBackFromNowOn(uint32_t id);
+void mdCountAllHeldBack(uint32_t id, uint32_t messages);
 
 // Rewrites the section `name` of the descriptor from empty with what write
 // puts into it: 0, or 4 when there is no descriptor, or the section is

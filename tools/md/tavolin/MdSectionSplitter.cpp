@@ -16,9 +16,12 @@ int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectio
     m_eof = false;
     m_headerEnded = false;
     m_scanStopped = false;
+    m_strayHeldBack = false;
+    m_strayGathered = 0;
     resetResults();
     startScan(&source, &sink, sectionMask);
     int result = yyparse();
+    countGatheredStray();
     finishScan();
     if (result == 0 && m_errors != 0) result = 3;
     return result;
@@ -132,7 +135,7 @@ void MdSectionSplitter::yyerror(const char* text)
     // The cut input after a fatal scanner error is no news.
     if (m_scanStopped) return;
     ++m_errors;
-    if (countHeldBack(MdMsgParseError, lineNo(), 1)) return;
+    if (heldBack(MdMsgParseError, lineNo(), 1)) return;
     emitOne(MdMsgParseError, mdTokenArg(text, std::strlen(text)));
 }
 
@@ -140,14 +143,14 @@ void MdSectionSplitter::LexerError(const char* text)
 {
     flushStray();
     ++m_errors;
-    if (countHeldBack(MdMsgUnexpectedChar, lineNo(), 1)) return;
+    if (heldBack(MdMsgUnexpectedChar, lineNo(), 1)) return;
     emitOne(MdMsgUnexpectedChar, mdTokenArg(text, std::strlen(text), "'"));
 }
 
 void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)
 {
     ++m_errors;
-    if (countHeldBack(msgId, lineNo(), 1)) return;
+    if (heldBack(msgId, lineNo(), 1)) return;
     emitOne(msgId, arg);
 }
 
@@ -161,20 +164,50 @@ void MdSectionSplitter::emitOne(uint32_t msgId, const std::string& arg)
 void MdSectionSplitter::strayReport(const std::string& arg, int32_t line, uint32_t count)
 {
     m_errors += int32_t(count);
-    if (countHeldBack(MdMsgUnexpectedChar, line, count)) return;
+    if (heldBack(MdMsgUnexpectedChar, line, count)) return;
     emit(MdMsgUnexpectedChar, line, {arg}, count);
 }
 
 bool MdSectionSplitter::strayCounted(int32_t line, uint32_t count)
 {
-    if (!countHeldBack(MdMsgUnexpectedChar, line, count)) return false;
+    if (m_strayHeldBack && count == 1) {
+        // a message of one error, as countHeldBack would count it
+        ++m_errors;
+        if (++m_strayGathered == kMaxGathered) countGatheredStray();
+        return true;
+    }
+    if (!heldBack(MdMsgUnexpectedChar, line, count)) return false;
     m_errors += int32_t(count);
+    m_strayHeldBack = heldBackFromNowOn(MdMsgUnexpectedChar);
     return true;
+}
+
+void MdSectionSplitter::countGatheredStray()
+{
+    if (m_strayGathered == 0) return;
+    countAllHeldBack(MdMsgUnexpectedChar, m_strayGathered);
+    m_strayGathered = 0;
+}
+
+bool MdSectionSplitter::heldBack(uint32_t msgId, int32_t line, uint32_t count)
+{
+    // Messages keep their order: those gathered go first.
+    countGatheredStray();
+    return countHeldBack(msgId, line, count);
 }
 
 bool MdSectionSplitter::countHeldBack(uint32_t msgId, int32_t line, uint32_t count)
 {
     return !m_reporter || m_reporter->countHeldBack(msgId, line, count);
+}
+
+bool MdSectionSplitter::heldBackFromNowOn(uint32_t)
+{
+    return !m_reporter;
+}
+
+void MdSectionSplitter::countAllHeldBack(uint32_t, uint32_t)
+{
 }
 
 void MdSectionSplitter::emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count)
