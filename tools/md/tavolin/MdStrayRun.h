@@ -11,7 +11,9 @@
 // message per byte. The scanner takes the held bytes, and the blanks among
 // them, straight from its buffer (holdAhead) instead of matching them one
 // by one: a match and a message per byte cost a hundred times reading the
-// byte.
+// byte. The section split takes the first kEach so too (takeAhead), each
+// still reported: garbage, where a token stands every few bytes, makes
+// short runs by the million.
 //
 // A scanner counts its matches (YY_USER_ACTION), hands each stray match to
 // take and each match of blanks or line ends to gap, and has the held rest
