@@ -73,12 +73,13 @@ const char kHeaderWord[] = "_HEADER";
 int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain, bool lookFurther)
 {
     certain = false;
-    // Without the word of a header anywhere the split could find no kind:
-    // a source of garbage is searched for the word (a few milliseconds per
-    // 50 MB), not split.
+    // A header is two words ending in "_HEADER", its begin and its end
+    // keyword: without two of them the split could find no kind, and a
+    // source of garbage is searched for them (a few milliseconds per 50 MB),
+    // not split.
     const std::istream::pos_type start = source.tellg();
     if (source && start != std::istream::pos_type(-1)) {
-        const bool none = countInStream(source, kHeaderWord, 1) == 0;
+        const bool none = countInStream(source, kHeaderWord, 2) < 2;
         source.clear();
         source.seekg(start);
         if (none) {

@@ -32,9 +32,9 @@ public:
     // when no text of a further header follows anywhere in the source, so
     // that the whole split must give the same kind (it takes the kind of
     // the last header). Without lookFurther the rest of the source is not
-    // read and certain is false, unless the source (seekable) holds no
-    // header word at all: it is then not split, and gives no kind for
-    // certain.
+    // read and certain is false, unless the source (seekable) holds fewer
+    // than the two words of a header: it is then not split, and gives no
+    // kind for certain.
     int32_t probeKind(std::istream& source, bool& certain, bool lookFurther = true);
     // Whether no text of a further header follows anywhere in the source,
     // read from its position on: the certainty of probeKind, without a

@@ -885,6 +885,8 @@ TEST(SectionSplit, KindProbeReadsTheFirstHeaderOnly)
         {std::string(kHeader) + "$ CONFIGS x", 1, true},
         {"CONFIGS x END_CONFIGS\n" + tp, 4, true},
         {"VALUES x END_VALUES\n", -1, true},
+        // Fewer than the two words of a header: no kind, and no split.
+        {"? TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.1; DATE := DT#d;", -1, true},
         // A further header may change the kind: only the whole split knows.
         {std::string(kHeader) + tp, 1, false},
         {"TP_HEADER DATE := DT#1; END_TP_HEADER\n" + std::string(kHeader), -1, false},
@@ -903,6 +905,9 @@ TEST(SectionSplit, KindProbeReadsTheFirstHeaderOnly)
         bool certain = !c.certain;
         EXPECT_EQ(probe.probeKind(in, certain), c.kind) << c.source;
         EXPECT_EQ(certain, c.certain) << c.source;
+        if (c.source.find("_HEADER") == c.source.rfind("_HEADER")) {
+            EXPECT_EQ(probe.errorCount(), 0) << c.source;  // not split: the '?' is not met
+        }
         if (c.kind == 1 && c.certain) {
             EXPECT_EQ(probe.errorCount(), 0) << c.source;
         }
