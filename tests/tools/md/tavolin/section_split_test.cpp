@@ -515,7 +515,7 @@ TEST(SectionSplit, EveryRuleEndsAHeldRunWhereItWouldMatch)
         "\"a text\" ? \"an open text\n",
         "XTO_HEADER ATOTYPE @@DESCRIPTION\nv : INT;\n@END_DESCRIPTION\n",
         "Q_ E EN END END_ @ @A @Z_\n",
-        std::string("\0\0? \r ?\r\n", 11) + kHeader,
+        std::string("\0\0? \r ?\r\n", 9) + kHeader,
         "VALUES\n$1[16#1] : Def(1)\nEND_VALUES ?\n" + std::string(kHeader),
         std::string(kHeader),
         "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.1; DATE := DT#d ? ; END_TO_HEADER\n",
