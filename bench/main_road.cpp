@@ -193,8 +193,11 @@ public:
 // The bytes of the stray sources: each stands outside every section, where
 // no token begins with it (a capital would, a small letter does not).
 const char kStrayBytes[] = {'a', '\0', '(', '*', '@', '\xff', '$', '{'};
-// A stray byte between blanks or line ends, repeated: one run all the same.
-const strayfill::Fill kStraySpaced[] = {{"'?'+blank", "? "}, {"'?'+LF", "?\n"}, {"'?'+mix", "? \t\r\n"}};
+// A stray byte between blanks or line ends, repeated: one run all the same;
+// and garbage, where bytes that may begin a token stand among the stray ones.
+const strayfill::Fill kStraySpaced[] = {{"'?'+blank", "? "},     {"'?'+LF", "?\n"},
+                                        {"'?'+mix", "? \t\r\n"}, strayfill::kGarbage[0],
+                                        strayfill::kGarbage[1],   strayfill::kGarbage[2]};
 
 // The sections of the stray section sources (each filled as stray_fill.h
 // says).
@@ -503,7 +506,11 @@ void strayCommand(benchmark::State& state, const StrayFile& source, int mb)
         state.PauseTiming();
         removeTarget(target);
         state.ResumeTiming();
-        if (compileOnce(false, source.path(), target) != 1) state.SkipWithError("the source was not refused");
+        const int status = compileOnce(false, source.path(), target);
+        if (status != 1) {
+            state.SkipWithError(("the source was not refused: status " + std::to_string(status)).c_str());
+            break;
+        }
     }
     removeTarget(target);
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));

@@ -1,13 +1,17 @@
 // What fills the stray sections of the benchmarks: a byte repeated, one
 // long identifier (small letters and underscores: in the variables section
-// it begins no token, in the comment section it is one name), or a stray
-// byte between blanks or line ends. Each is refused; the benchmarks set its
-// time beside the compile of a valid source of the same size.
+// it begins no token, in the comment section it is one name), a stray byte
+// between blanks or line ends, or garbage of three shapes drawn from a
+// fixed seed (any byte; ASCII punctuation; printable ASCII and line feeds),
+// where bytes that may begin a token stand every few bytes among the stray
+// ones. Each is refused; the benchmarks set its time beside the compile of
+// a valid source of the same size.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -18,15 +22,38 @@ namespace strayfill {
 
 struct Fill {
     const char* name;
-    std::string_view unit;  // repeated
+    std::string_view unit;  // repeated; for garbage the bytes it is drawn from (all when empty)
+    bool random = false;    // garbage: each byte drawn from the unit's
 };
-inline constexpr Fill kFills[] = {{"NUL", {"", 1}},           {"'*'", "*"},         {"'E'", "E"},
-                                  {"'a'", "a"},               {"identifier", "axis_velocity_limit_"},
-                                  {"'?'+blank", "? "},        {"'?'+LF", "?\n"}};
+// Garbage of the three shapes.
+inline constexpr Fill kGarbage[] = {{"random", {}, true},
+                                    {"punctuation", "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~", true},
+                                    {"printable",
+                                     " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`"
+                                     "abcdefghijklmnopqrstuvwxyz{|}~\n",
+                                     true}};
+inline constexpr Fill kFills[] = {{"NUL", {"", 1}},      {"'*'", "*"},    {"'E'", "E"},
+                                  {"'a'", "a"},          {"identifier", "axis_velocity_limit_"},
+                                  {"'?'+blank", "? "},   {"'?'+LF", "?\n"}, kGarbage[0],
+                                  kGarbage[1],           kGarbage[2]};
 
 // bytes of the fill.
 inline std::string body(const Fill& fill, std::size_t bytes)
 {
+    if (fill.random) {
+        // the same bytes in every run and on every machine: a generator of
+        // fixed constants (the standard distributions are not portable)
+        std::string s(bytes, '\0');
+        uint64_t x = 0x9E3779B97F4A7C15ull;
+        for (char& c : s) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            const unsigned r = unsigned(x >> 24);
+            c = fill.unit.empty() ? char(r) : fill.unit[r % fill.unit.size()];
+        }
+        return s;
+    }
     if (fill.unit.size() == 1) return std::string(bytes, fill.unit[0]);
     std::string s;
     s.reserve(bytes + fill.unit.size());

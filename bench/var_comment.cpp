@@ -100,8 +100,8 @@ void BM_CompileComments(benchmark::State& state)
 }
 BENCHMARK(BM_CompileComments)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
-// A comment section of the 1x stream's size filled with one byte or an
-// identifier: refused.
+// A comment section of the 1x stream's size filled with one byte, an
+// identifier or garbage: refused.
 void BM_StrayComments(benchmark::State& state, strayfill::Fill fill)
 {
     const std::string text =

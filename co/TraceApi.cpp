@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -27,6 +28,9 @@ const size_t kMaxMessage = 64 * 1024;
 pthread_mutex_t g_hookLock = PTHREAD_MUTEX_INITIALIZER;
 TraceCaptureHook g_hook = nullptr;
 void* g_hookContext = nullptr;
+// Whether g_hook is set, read without the lock: every message the handler
+// counts past those shown asks whether the trace takes it.
+std::atomic<bool> g_hookOn{false};
 
 pthread_once_t g_outputOnce = PTHREAD_ONCE_INIT;
 int g_outputFd = -1;
@@ -50,10 +54,7 @@ int outputFd()
 
 bool hookInstalled()
 {
-    pthread_mutex_lock(&g_hookLock);
-    bool on = g_hook != nullptr;
-    pthread_mutex_unlock(&g_hookLock);
-    return on;
+    return g_hookOn.load(std::memory_order_acquire);
 }
 
 uint32_t currentThreadId()
@@ -341,6 +342,7 @@ TraceCaptureHook setTraceCaptureHook(TraceCaptureHook hook, void* context, void*
     if (prevContext) *prevContext = g_hookContext;
     g_hook = hook;
     g_hookContext = hook ? context : nullptr;
+    g_hookOn.store(hook != nullptr, std::memory_order_release);
     pthread_mutex_unlock(&g_hookLock);
     return prev;
 }

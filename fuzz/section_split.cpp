@@ -1,5 +1,6 @@
 // Random bytes as a description source: the split must end, without crash,
-// for any input, and its streams must stay within a bound of the input.
+// for any input, its streams must stay within a bound of the input, and it
+// must count the same errors whether its messages are made or not.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,5 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::size_t total = 0;
     for (int s = 0; s < MdTmpCount; ++s) total += sink.stream(s).size();
     if (total > 64 * source.size() + 64) std::abort();
+    // Without a reporter no message is made, only counted (the stray bytes
+    // gathered): the errors and the streams are the same.
+    std::istringstream again(source);
+    MdStringSectionSink quietSink;
+    MdSectionSplitter quiet;
+    if (quiet.split(again, quietSink, nullptr, mask) != result || quiet.errorCount() != splitter.errorCount())
+        std::abort();
+    for (int s = 0; s < MdTmpCount; ++s)
+        if (quietSink.stream(s) != sink.stream(s)) std::abort();
     return 0;
 }

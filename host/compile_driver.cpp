@@ -757,6 +757,9 @@ private:
     // The kind the source's headers give, read from its file (the
     // splitter's probeKind, with lookFurther); none when it cannot be read.
     int32_t sourceKind(bool lookFurther, bool& certain) const;
+    // Whether the source holds no text of a further header (the certainty
+    // of sourceKind with lookFurther, without its split).
+    bool noFurtherHeader() const;
     // Ends this run for a careful one (mustRedo); nothing of it stays:
     // TARGET's working copy and the outputs are discarded with it.
     int giveWay();
@@ -824,9 +827,12 @@ LONG Run::probeKind()
 {
     {
         bool certain = false;
-        int32_t kind = sourceKind(m_careful, certain);
-        // No kind to assume: whether one may follow decides.
-        if (!m_careful && !mdIsObjectKind(kind)) kind = sourceKind(true, certain);
+        const int32_t kind = sourceKind(m_careful, certain);
+        // No kind to assume: whether one may follow decides. A second probe
+        // would split as this one did and find the same kind (on a source of
+        // garbage, reading all of it again): only the words of a further
+        // header are looked for.
+        if (!certain && !m_careful && !mdIsObjectKind(kind)) certain = noFurtherHeader();
         if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
         if (!m_careful && mdIsObjectKind(kind)) {
             m_assumedKind = kind;
@@ -1021,6 +1027,14 @@ int32_t Run::sourceKind(bool lookFurther, bool& certain) const
     std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
     libraryCall([&] { kind = split->probeKind(in, certain, lookFurther); return S_OK; }, false);
     return kind;
+}
+
+bool Run::noFurtherHeader() const
+{
+    std::ifstream in(m_source, std::ios::in | std::ios::binary);
+    bool none = false;
+    if (in.is_open()) libraryCall([&] { none = MdSectionSplitter::noFurtherHeader(in); return S_OK; }, false);
+    return none;
 }
 
 bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& given, const char* meaningText,

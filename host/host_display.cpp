@@ -27,6 +27,11 @@ HRESULT HostErrorDisplay::QueryInterface(REFIID riid, void** ppv)
         AddRef();
         return S_OK;
     }
+    if (riid == IID_IErrorDisplayCountMany) {
+        *ppv = static_cast<IErrorDisplayCountMany*>(&m_manyCounter);
+        AddRef();
+        return S_OK;
+    }
     return E_NOINTERFACE;
 }
 
@@ -103,6 +108,23 @@ HRESULT HostErrorDisplay::countMore(LONG level, ULONG count)
     const int l = slotOf(level);
     m_counts[l] += count;
     if (m_lastShown) m_shown[l] += count;
+    return S_OK;
+}
+
+HRESULT HostErrorDisplay::showsNoMore(LONG, LONG* none)
+{
+    if (!none) return E_POINTER;
+    // Only the limit is for good: the output may be set again.
+    *none = m_limit && m_shownAll >= m_limit ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT HostErrorDisplay::countMessages(LONG level, ULONG messages)
+{
+    if (messages == 0) return S_OK;
+    m_counts[slotOf(level)] += messages;
+    m_received += messages;
+    m_lastShown = false;
     return S_OK;
 }
 

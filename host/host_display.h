@@ -20,7 +20,10 @@ public:
 
     // out null: messages are counted but not printed. At most limit
     // messages are printed (0: every one).
-    explicit HostErrorDisplay(std::FILE* out, uint32_t limit = 0) : m_out(out), m_limit(limit), m_counter(*this), m_moreCounter(*this) {}
+    explicit HostErrorDisplay(std::FILE* out, uint32_t limit = 0)
+        : m_out(out), m_limit(limit), m_counter(*this), m_moreCounter(*this), m_manyCounter(*this)
+    {
+    }
     HostErrorDisplay(const HostErrorDisplay&) = delete;
     HostErrorDisplay& operator=(const HostErrorDisplay&) = delete;
 
@@ -40,6 +43,10 @@ public:
     // Counts count more of the level with the message last received or
     // counted, shown or held back as it was: IErrorDisplayCountMore.
     HRESULT countMore(LONG level, ULONG count);
+    // Whether no further message will be printed, whatever comes (the limit
+    // is reached); counts messages held back so: IErrorDisplayCountMany.
+    HRESULT showsNoMore(LONG level, LONG* none);
+    HRESULT countMessages(LONG level, ULONG messages);
 
     // Messages received by host level (0 info, 1 warning, 2 error, 3
     // safety), each as many as it stands for.
@@ -95,6 +102,15 @@ private:
         using Part::Part;
         HRESULT STDMETHODCALLTYPE CountMore(LONG level, ULONG count) override { return display.countMore(level, count); }
     };
+    // The display's IErrorDisplayCountMany.
+    struct ManyCounter final : Part<IErrorDisplayCountMany> {
+        using Part::Part;
+        HRESULT STDMETHODCALLTYPE ShowsNoMore(LONG level, LONG* none) override { return display.showsNoMore(level, none); }
+        HRESULT STDMETHODCALLTYPE CountMessages(LONG level, ULONG messages) override
+        {
+            return display.countMessages(level, messages);
+        }
+    };
 
     void show(BSTR text, LONG level);
     void noteAcx(const std::string& line);
@@ -112,6 +128,7 @@ private:
     bool m_lastShown = false;             // the last message received was shown
     Counter m_counter;
     MoreCounter m_moreCounter;
+    ManyCounter m_manyCounter;
     std::string m_sourceRead, m_sourceShown;
     std::vector<AcxNote> m_acxNotes;
 };

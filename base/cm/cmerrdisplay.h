@@ -62,6 +62,19 @@ struct IErrorDisplayCountMore : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CountMore(LONG level, ULONG count) = 0;
 };
 
+// Optional interface of a display that shows messages only up to a limit of
+// its own and counts many at once past it
+// {9345932F-B98E-4D41-928D-9B73FEBBD5E7}: ShowsNoMore sets *none to 1 when
+// the display will show no further message of the level (host level code),
+// whatever comes (its limit is reached), so that a reporter may gather such
+// messages and hand them over together; CountMessages then counts that
+// many messages of the level, as as many CountMessage calls would. A
+// display without it is asked message by message (IErrorDisplayCount).
+struct IErrorDisplayCountMany : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE ShowsNoMore(LONG level, LONG* none) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CountMessages(LONG level, ULONG messages) = 0;
+};
+
 inline constexpr IID IID_IErrorDisplayEx = {
     0x298814A7, 0xCF1F, 0x40C5, {0xAD, 0x41, 0x9E, 0x99, 0x6C, 0x3D, 0xA9, 0x99}};
 inline constexpr IID IID_IErrorDisplay = {
@@ -71,8 +84,11 @@ inline constexpr IID IID_IErrorDisplayCount = {
     0x73803B30, 0xEC2C, 0x4D73, {0xB1, 0x5A, 0x82, 0x44, 0xA8, 0x0A, 0xDB, 0x87}};
 inline constexpr IID IID_IErrorDisplayCountMore = {
     0x5C0E61A2, 0x3B7D, 0x4F19, {0x8E, 0x42, 0xD7, 0xA3, 0x9B, 0x6C, 0x0F, 0x55}};
+inline constexpr IID IID_IErrorDisplayCountMany = {
+    0x9345932F, 0xB98E, 0x4D41, {0x92, 0x8D, 0x9B, 0x73, 0xFE, 0xBB, 0xD5, 0xE7}};
 
 TV_DECLARE_IID(IErrorDisplayEx, IID_IErrorDisplayEx);
 TV_DECLARE_IID(IErrorDisplayCount, IID_IErrorDisplayCount);
 TV_DECLARE_IID(IErrorDisplayCountMore, IID_IErrorDisplayCountMore);
+TV_DECLARE_IID(IErrorDisplayCountMany, IID_IErrorDisplayCountMany);
 TV_DECLARE_IID(IErrorDisplay, IID_IErrorDisplay);

@@ -222,6 +222,7 @@ CmMsgTable* CmMessageHandler::setMsgTable(CmMsgTable* table)
     CmMsgTable* old = m_table;
     m_table = table;
     forgetLevelWords();
+    m_heldBackId = HeldBackId();
     return old;
 }
 
@@ -360,8 +361,89 @@ void CmMessageHandler::reportMsgRun(const CmMsgKey& key, uint32_t count, const C
     reportCounted(key, count == 0 ? 1 : count, args);
 }
 
+uint32_t CmMessageHandler::count(uint32_t level, uint32_t times)
+{
+    if (level == kCmLevelInfo) {
+        m_infos += times;
+    } else if (level == kCmLevelWarning || level == kCmLevelSafety) {
+        m_warnings += times;
+    } else {
+        m_errors += times;
+        level = kCmLevelError;
+    }
+    return level;
+}
+
+bool CmMessageHandler::templateLevel(uint32_t id, uint32_t& level, uint16_t& group)
+{
+    if (!m_heldBackId.known || m_heldBackId.id != id) {
+        HeldBackId h;
+        h.known = true;
+        h.id = id;
+        h.level = kCmLevelUnclassified;
+        if (m_table) {
+            uint32_t helpId = kNoHelpId;
+            WString moduleText;
+            h.found = !m_table->findMsg(CmMsgKey(id), &h.level, &h.group, &helpId, &moduleText).empty();
+        }
+        m_heldBackId = h;
+    }
+    level = m_heldBackId.level;
+    group = m_heldBackId.group;
+    return m_heldBackId.found;
+}
+
+bool CmMessageHandler::holdsBackFromNowOn(uint32_t id)
+{
+    try {
+        uint32_t level = 0;
+        uint16_t group = 0;
+        if (!templateLevel(id, level, group)) return false;
+        return isSuppressed(id, group, &level) || m_out->showsNoMore(level);
+    } catch (...) {
+        return false;
+    }
+}
+
+void CmMessageHandler::countAllHeldBack(uint32_t id, uint32_t messages, uint32_t times)
+{
+    try {
+        uint32_t level = 0;
+        uint16_t group = 0;
+        if (messages == 0 || !templateLevel(id, level, group) || isSuppressed(id, group, &level)) return;
+        m_out->countHeld(level, messages);
+        level = count(level, times);
+        if (times > messages) m_out->countMore(level, times - messages);
+    } catch (...) {
+        TraceRecord rec(4, __LINE__, kSource, "CmMessageHandler::countAllHeldBack");
+        traceLine(rec, "caught any unhandled exception");
+    }
+}
+
+bool CmMessageHandler::countHeldBack(uint32_t id, uint32_t times)
+{
+    try {
+        uint32_t level = 0;
+        uint16_t group = 0;
+        // An id without a template is an internal error, always shown.
+        if (!templateLevel(id, level, group)) return false;
+        if (times == 0) times = 1;
+        if (isSuppressed(id, group, &level)) return true;
+        if (!m_out->countWithoutText(level)) return false;
+        level = count(level, times);
+        if (times > 1) m_out->countMore(level, times - 1);
+        return true;
+    } catch (...) {
+        TraceRecord rec(4, __LINE__, kSource, "CmMessageHandler::countHeldBack");
+        traceLine(rec, "caught any unhandled exception");
+        return false;
+    }
+}
+
 void CmMessageHandler::reportCounted(const CmMsgKey& key, uint32_t times, const CmMsgArg* const* args)
 {
+    // Most messages past those shown are counted without a table lookup.
+    if (countHeldBack(key.id, times)) return;
     try {
         uint32_t level = kCmLevelUnclassified;
         uint16_t group = 0;
@@ -375,26 +457,9 @@ void CmMessageHandler::reportCounted(const CmMsgKey& key, uint32_t times, const 
         // The level it is counted and sent with: unclassified counts as an
         // error. The output counts what the message stands for beyond
         // itself right after it has it.
-        const auto count = [this, times](uint32_t l) {
-            if (l == kCmLevelInfo) {
-                m_infos += times;
-            } else if (l == kCmLevelWarning || l == kCmLevelSafety) {
-                m_warnings += times;
-            } else {
-                m_errors += times;
-                l = kCmLevelError;
-            }
-            return l;
-        };
         const auto countMore = [this, times](uint32_t l) {
             if (times > 1) m_out->countMore(l, times - 1);
         };
-        // A message that the output holds back is counted, not formatted (a
-        // source of stray bytes makes millions of them).
-        if (!templ.empty() && m_out->countWithoutText(level)) {
-            countMore(count(level));
-            return;
-        }
 
         const uint32_t mode = m_level.mode;
         std::u16string text;
@@ -406,7 +471,7 @@ void CmMessageHandler::reportCounted(const CmMsgKey& key, uint32_t times, const 
             text += toU16(lookupText(kWordInternalError));
             text += u' ';
             text += cm::numberText(key.id);
-            count(kCmLevelError);
+            count(kCmLevelError, times);
             output(toWString(text), kCmLevelError, helpId, moduleText, key);
             countMore(kCmLevelError);
             return;
@@ -437,7 +502,7 @@ void CmMessageHandler::reportCounted(const CmMsgKey& key, uint32_t times, const 
                 text += body;
         }
 
-        level = count(level);
+        level = count(level, times);
         output(toWString(text), level, helpId, moduleText, key);
         countMore(level);
     } catch (...) {

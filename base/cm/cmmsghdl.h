@@ -112,6 +112,22 @@ public:
     // count of 0 is taken as 1.
     void reportMsgRun(const CmMsgKey& key, uint32_t count, const CmMsgArg& a1 = CmMsgArg::none(),
                       const CmMsgArg& a2 = CmMsgArg::none());
+    // Counts a message of id that stands for times faults (as reportMsgRun
+    // counts it) when its output would hold it back, without making its
+    // text or its arguments: true when it was counted so, or is suppressed.
+    // False when it is to be reported with its text (reportMsg,
+    // reportMsgRun), which then counts it. Past the messages an output
+    // shows, a source of stray bytes makes millions of messages: the
+    // reporter asks here before it makes their arguments.
+    bool countHeldBack(uint32_t id, uint32_t times = 1);
+    // Whether every message of id from now on is held back by the output
+    // (or suppressed), whatever comes: a reporter may then gather such
+    // messages and hand them over at once (countAllHeldBack) instead of
+    // asking for each.
+    bool holdsBackFromNowOn(uint32_t id);
+    // Counts `messages` messages of id, which stand for `times` faults in
+    // all, after holdsBackFromNowOn said that they are held back.
+    void countAllHeldBack(uint32_t id, uint32_t messages, uint32_t times);
     // Key {id, 0, 0}.
     void report(uint32_t id, const CmMsgArg& a1 = CmMsgArg::none(),
                 const CmMsgArg& a2 = CmMsgArg::none(), const CmMsgArg& a3 = CmMsgArg::none(),
@@ -191,6 +207,12 @@ private:
     void forgetLevelWords();
     // reportMsg of a message that counts times times.
     void reportCounted(const CmMsgKey& key, uint32_t times, const CmMsgArg* const* args);
+    // Counts a message of the level times times (unclassified as an error);
+    // the level it is sent with.
+    uint32_t count(uint32_t level, uint32_t times);
+    // The level and group of id from the table, through m_heldBackId; false
+    // when the table has no template for it.
+    bool templateLevel(uint32_t id, uint32_t& level, uint16_t& group);
     void output(const WString& text, uint32_t level, uint32_t helpId, const WString& moduleText,
                 const CmMsgKey& key);
 
@@ -210,6 +232,16 @@ private:
     std::vector<uint32_t> m_promoted;
     std::vector<uint16_t> m_suppressedGroups;
     std::u16string m_levelWords[5];  // by level: info, warning, error, safety, other
+    // The level and group of the last id countHeldBack looked up in the
+    // table (a table lookup makes the template's text), until the table
+    // changes.
+    struct HeldBackId {
+        bool known = false;
+        uint32_t id = 0;
+        bool found = false;  // the table has a template for it
+        uint32_t level = 0;
+        uint16_t group = 0;
+    } m_heldBackId;
     bool m_levelWordKnown[5] = {};
     bool m_warningsAsErrors = false;
     bool m_showNumber = false;

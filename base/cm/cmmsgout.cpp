@@ -75,6 +75,10 @@ bool CmMsgOut::countWithoutText(uint32_t) { return false; }
 
 void CmMsgOut::countMore(uint32_t, uint32_t) {}
 
+bool CmMsgOut::showsNoMore(uint32_t) { return false; }
+
+void CmMsgOut::countHeld(uint32_t, uint32_t) {}
+
 uint32_t cmHostLevel(uint32_t level)
 {
     return (level == kCmLevelInfo || level == kCmLevelWarning || level == kCmLevelSafety) ? level
@@ -102,6 +106,8 @@ CmIfErrorDisplayMsgOut::CmIfErrorDisplayMsgOut(IUnknown* display) : m_display(di
 
 CmIfErrorDisplayMsgOut::~CmIfErrorDisplayMsgOut()
 {
+    if (m_counter) m_counter->Release();
+    if (m_manyCounter) m_manyCounter->Release();
     if (m_display) m_display->Release();
 }
 
@@ -117,6 +123,11 @@ void CmIfErrorDisplayMsgOut::setErrorDisplay(IUnknown* display)
     if (display) display->AddRef();
     IUnknown* old = m_display;
     m_display = display;
+    if (m_counter) m_counter->Release();
+    if (m_manyCounter) m_manyCounter->Release();
+    m_counter = nullptr;
+    m_manyCounter = nullptr;
+    m_counterAsked = false;
     if (old) old->Release();
     if (!display) clearContext();
 }
@@ -190,12 +201,37 @@ void CmIfErrorDisplayMsgOut::msgOutExt(const WString& text, uint32_t level, uint
 bool CmIfErrorDisplayMsgOut::countWithoutText(uint32_t level)
 {
     if (!m_display || getTraceApi().isLevelOn(1)) return false;
-    IErrorDisplayCount* c = nullptr;
-    if (FAILED(m_display->QueryInterface(IID_IErrorDisplayCount, reinterpret_cast<void**>(&c))) || !c) return false;
-    ComPtr<IErrorDisplayCount> counter;
-    counter.Attach(c);
+    askCounters();
+    if (!m_counter) return false;
     LONG counted = 0;
-    return SUCCEEDED(counter->CountMessage(static_cast<LONG>(cmHostLevel(level)), &counted)) && counted != 0;
+    return SUCCEEDED(m_counter->CountMessage(static_cast<LONG>(cmHostLevel(level)), &counted)) && counted != 0;
+}
+
+void CmIfErrorDisplayMsgOut::askCounters()
+{
+    if (m_counterAsked || !m_display) return;
+    m_counterAsked = true;
+    IErrorDisplayCount* c = nullptr;
+    if (SUCCEEDED(m_display->QueryInterface(IID_IErrorDisplayCount, reinterpret_cast<void**>(&c))) && c) m_counter = c;
+    IErrorDisplayCountMany* many = nullptr;
+    if (SUCCEEDED(m_display->QueryInterface(IID_IErrorDisplayCountMany, reinterpret_cast<void**>(&many))) && many)
+        m_manyCounter = many;
+}
+
+bool CmIfErrorDisplayMsgOut::showsNoMore(uint32_t level)
+{
+    if (!m_display || getTraceApi().isLevelOn(1)) return false;
+    askCounters();
+    LONG none = 0;
+    return m_manyCounter && SUCCEEDED(m_manyCounter->ShowsNoMore(static_cast<LONG>(cmHostLevel(level)), &none)) &&
+           none != 0;
+}
+
+void CmIfErrorDisplayMsgOut::countHeld(uint32_t level, uint32_t messages)
+{
+    askCounters();
+    if (m_manyCounter && messages != 0)
+        m_manyCounter->CountMessages(static_cast<LONG>(cmHostLevel(level)), static_cast<ULONG>(messages));
 }
 
 void CmIfErrorDisplayMsgOut::countMore(uint32_t level, uint32_t count)

@@ -14,6 +14,9 @@
 #include "co/tvwstring.h"
 #include "platform/com.h"
 
+struct IErrorDisplayCount;
+struct IErrorDisplayCountMany;
+
 class CmMsgOut {
 public:
     virtual ~CmMsgOut();
@@ -31,6 +34,14 @@ public:
     // counts them with it, if it counts at all, and shows nothing. The
     // default does nothing.
     virtual void countMore(uint32_t level, uint32_t count);
+    // Whether the output will show no further message of the level,
+    // whatever comes (a limit of its own is reached): a reporter may then
+    // gather such messages and hand them over at once (countHeld). False
+    // (the default) when it is to be asked message by message.
+    virtual bool showsNoMore(uint32_t level);
+    // Counts messages of the level held back, after showsNoMore said so, as
+    // countWithoutText would count each. The default does nothing.
+    virtual void countHeld(uint32_t level, uint32_t messages);
 };
 
 // Host level code of a handler level.
@@ -68,6 +79,10 @@ public:
     bool countWithoutText(uint32_t level) override;
     // Through the display's IErrorDisplayCountMore when it has one.
     void countMore(uint32_t level, uint32_t count) override;
+    // Through the display's IErrorDisplayCountMany when it has one; false
+    // while the trace takes every message's text.
+    bool showsNoMore(uint32_t level) override;
+    void countHeld(uint32_t level, uint32_t messages) override;
 
     // Carried into extended records as they are.
     void setContextWords(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3);
@@ -76,8 +91,15 @@ public:
 
 private:
     void clearContext();
+    // Asks the display once for its counting interfaces.
+    void askCounters();
 
     IUnknown* m_display = nullptr;
+    // The display's IErrorDisplayCount, asked for once per display (every
+    // message past those shown is counted through it); null when it has none.
+    IErrorDisplayCount* m_counter = nullptr;
+    IErrorDisplayCountMany* m_manyCounter = nullptr;  // the same for its IErrorDisplayCountMany
+    bool m_counterAsked = false;
     uint32_t m_context[4] = {0, 0, 0, 0};
     uint32_t m_lineStart = 0;
     std::u16string m_sourceName;

@@ -903,10 +903,11 @@ finally:
 # Signals during a long compile into an existing target, while the kind of
 # the source is probed and while it is compiled, each in a directory of its
 # own.
-write("long.tos", header + b"END_RESOLVE\n" * 8000000)  # killed long before its end
+write("long.tos", header + b"END_RESOLVE\n" * 20000000)  # killed long before its end
 running = []
 # In the order they are sent: the compile of long.tos, whose messages past
-# the display limit are only counted, takes about 6 s alone.
+# the display limit are only counted (without their texts), takes about 7 s
+# alone.
 for sig, delay in ((signal.SIGTERM, 0.3), (signal.SIGQUIT, 0.5), (signal.SIGXCPU, 0.8), (signal.SIGUSR1, 1.0),
                    (signal.SIGUSR2, 1.5), (signal.SIGINT, 2.0), (signal.SIGALRM, 2.5), (signal.SIGXFSZ, 3.0),
                    (signal.SIGHUP, 3.5)):

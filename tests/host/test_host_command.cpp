@@ -19,6 +19,8 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 #include "co/GlobTools.h"
 #include "host/compile_driver.h"
@@ -200,6 +202,8 @@ TEST_F(HostCommand, UsageVersionAndHelp)
         EXPECT_NE(r.out.find(sig), std::string::npos) << sig;
     // It says which SOURCE files are taken, and the largest source.
     EXPECT_NE(r.out.find("SOURCE is a regular file, or a named pipe"), std::string::npos);
+    // ... and that a long run of stray bytes is one message whatever the limit.
+    EXPECT_NE(r.out.find("a run of stray bytes past its first 100 is one message"), std::string::npos);
     EXPECT_NE(r.out.find("largest source is 256 MiB (" + std::to_string(kHostLargestSource) + " bytes)"),
               std::string::npos);
 
@@ -527,6 +531,41 @@ TEST(HostText, CommandLineTextsAndMessageBytes)
     }
     std::fclose(out);
     EXPECT_EQ(std::string(shown, size), "n\xFC.tos : Fehler 100 File n\xFC.tos konnte nicht ge\xC3\xB6" "ffnet werden\n");
+    std::free(shown);
+}
+
+// The command's display says that it shows no more only once its limit is
+// reached, which stays so (not while it prints nothing for want of an
+// output, which may be set again), and counts messages handed over at once
+// as messages held back.
+TEST(HostDisplay, ShowsNoMoreOnlyPastItsLimit)
+{
+    char* shown = nullptr;
+    size_t size = 0;
+    std::FILE* out = ::open_memstream(&shown, &size);
+    ASSERT_NE(out, nullptr);
+    {
+        HostErrorDisplay display(out, 2);
+        HostErrorDisplay silent(nullptr);
+        LONG none = -1;
+        ASSERT_EQ(silent.showsNoMore(2, &none), S_OK);
+        EXPECT_EQ(none, 0);
+        OwnedBstr text(SysAllocString(u"a message"));
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(display.showsNoMore(2, &none), S_OK);
+            EXPECT_EQ(none, 0) << i;
+            display.ShowMessage(text.get(), 2, 0, nullptr);
+        }
+        ASSERT_EQ(display.showsNoMore(2, &none), S_OK);
+        EXPECT_EQ(none, 1);
+        display.countMessages(2, 5);
+        display.countMessages(1, 1);
+        EXPECT_EQ(display.count(2), 7u);
+        display.printHeldBack();
+    }
+    std::fclose(out);
+    EXPECT_EQ(std::string(shown, size),
+              "a message\na message\n\xE2\x80\xA6 and 6 more messages (5 errors, 1 warning)\n");
     std::free(shown);
 }
 
@@ -881,6 +920,49 @@ TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
         EXPECT_EQ(at == std::string::npos ? std::string() : r.err.substr(at, r.err.find('\n', at) + 1 - at),
                   c.counts)
             << c.source << c.options;
+    }
+
+    // Garbage: a stray byte or a token every few bytes, a message each. Past
+    // the messages shown each is counted without its text, as it is counted
+    // when shown: whatever the limit, the messages and errors shown and
+    // held back add up to the same, and the messages shown are the same.
+    const std::string shapes[] = {"", "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~",
+                                  " !#$%&()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_`abcxyz{|}~\n"};
+    for (const std::string& shape : shapes) {
+        std::string garbage(1 << 16, '\0');
+        uint32_t x = 63;
+        for (char& c : garbage) {
+            x = x * 1103515245u + 12345u;
+            c = shape.empty() ? char(x >> 16) : shape[(x >> 16) % shape.size()];
+        }
+        std::ofstream(path("garbage.tos"), std::ios::binary) << garbage;
+        // messages shown, then those held back and their errors by the counts line
+        const auto counted = [&](const char* limit) {
+            const Result r = run(std::string("compile garbage.tos -o t.dsc --max-messages ") + limit);
+            EXPECT_EQ(r.exit, 1) << limit;
+            std::vector<std::string> shown;
+            for (std::size_t at = 0, end; (end = r.err.find('\n', at)) != std::string::npos; at = end + 1)
+                if (r.err.compare(at, 11, "garbage.tos") == 0) shown.push_back(r.err.substr(at, end - at));
+            long held = 0, errors = 0;
+            const std::size_t at = r.err.find("\xE2\x80\xA6 and ");
+            if (at != std::string::npos) {
+                held = std::atol(r.err.c_str() + at + 8);
+                errors = std::atol(r.err.c_str() + r.err.find('(', at) + 1);
+            }
+            return std::make_tuple(shown, held, errors);
+        };
+        const auto all = counted("0"), hundred = counted("100"), forty = counted("40");
+        SCOPED_TRACE(shape.empty() ? std::string("any byte") : shape.substr(0, 8));
+        ASSERT_GT(std::get<0>(all).size(), 1000u);
+        EXPECT_EQ(std::get<1>(all), 0);
+        ASSERT_EQ(std::get<0>(hundred).size(), 100u);
+        ASSERT_EQ(std::get<0>(forty).size(), 40u);
+        EXPECT_TRUE(std::equal(std::get<0>(forty).begin(), std::get<0>(forty).end(), std::get<0>(all).begin()));
+        EXPECT_TRUE(std::equal(std::get<0>(hundred).begin(), std::get<0>(hundred).end(), std::get<0>(all).begin()));
+        EXPECT_EQ(100 + std::get<1>(hundred), long(std::get<0>(all).size()));
+        EXPECT_EQ(40 + std::get<1>(forty), long(std::get<0>(all).size()));
+        // messages 41 to 100 stand for one error each here
+        EXPECT_EQ(std::get<2>(forty) - std::get<2>(hundred), 60);
     }
 }
 

@@ -39,6 +39,7 @@ public:
         m_old.host = this;
         m_count.host = this;
         m_more.host = this;
+        m_many.host = this;
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
@@ -49,6 +50,7 @@ public:
         else if (riid == IID_IErrorDisplay && m_offerOlder) *ppv = &m_old;
         else if (riid == IID_IErrorDisplayCount && showLimit >= 0) *ppv = &m_count;
         else if (riid == IID_IErrorDisplayCountMore && countsMore) *ppv = &m_more;
+        else if (riid == IID_IErrorDisplayCountMany && countsMany) *ppv = &m_many;
         if (!*ppv) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -69,6 +71,10 @@ public:
     LONG moreShown[4] = {0, 0, 0, 0};
     LONG moreHeld[4] = {0, 0, 0, 0};
     bool lastHeld = false;
+    // It offers IErrorDisplayCountMany: past its limit it says that it shows
+    // no more, and the messages it is given at once, by host level.
+    bool countsMany = false;
+    LONG heldAtOnce[4] = {0, 0, 0, 0};
     std::vector<Shown> shown;
     std::vector<ShownExt> ext;
 
@@ -142,6 +148,24 @@ private:
             return S_OK;
         }
     } m_more;
+    struct ManyCounter : IErrorDisplayCountMany {
+        FakeDisplay* host;
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID r, void** p) override { return host->QueryInterface(r, p); }
+        ULONG STDMETHODCALLTYPE AddRef() override { return host->AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return host->Release(); }
+        HRESULT STDMETHODCALLTYPE ShowsNoMore(LONG, LONG* none) override
+        {
+            *none = host->shown.size() >= std::size_t(host->showLimit);
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE CountMessages(LONG level, ULONG messages) override
+        {
+            host->held[level] += LONG(messages);
+            host->heldAtOnce[level] += LONG(messages);
+            host->lastHeld = true;
+            return S_OK;
+        }
+    } m_many;
     bool m_offerCurrent, m_offerOlder;
 };
 
@@ -299,6 +323,47 @@ TEST(ErrorDisplayOut, AMessageForARunCountsAsTheWholeRun)
             const LONG shownMore = countsMore ? 4 : 0, heldMore = countsMore ? 49 : 0, unknownMore = countsMore ? 6 : 0;
             EXPECT_EQ(d.moreShown[2], shownMore + unknownMore);  // the unknown id is never held back
             EXPECT_EQ(d.moreHeld[2], heldMore);
+        }
+        EXPECT_EQ(d.refs, 1u);
+    }
+}
+
+TEST(ErrorDisplayOut, MessagesPastTheLimitAreCountedTogether)
+{
+    // Once a display that counts many at once shows no more, every message
+    // from then on may be gathered and handed over together: counted by the
+    // handler as faults and by the display as messages, none made or sent.
+    // Not before its limit, not for a display without the interface, not
+    // while the trace takes every text, not for an id the table lacks.
+    for (const bool countsMany : {true, false}) {
+        FakeDisplay d(true, false);
+        d.showLimit = 2;
+        d.countsMany = countsMany;
+        d.countsMore = true;
+        {
+            CmIfErrorDisplayMsgOut out(&d);
+            CmMessageHandler h(cmBuiltinMsgTable(), &out);
+            h.setTextLibrary(nullptr);
+            h.setMsgLevel(CmMsgLevel(4));
+            EXPECT_FALSE(h.holdsBackFromNowOn(201));
+            h.report(201, CmMsgArg("'x'"));
+            EXPECT_FALSE(h.holdsBackFromNowOn(201));
+            h.report(202, CmMsgArg("parse error"));
+            EXPECT_EQ(h.holdsBackFromNowOn(201), countsMany);
+            EXPECT_FALSE(h.holdsBackFromNowOn(999));
+            {
+                CTraceCapture capture;
+                EXPECT_FALSE(h.holdsBackFromNowOn(201));
+            }
+            if (countsMany) {
+                h.countAllHeldBack(201, 1000, 1000);
+                h.countAllHeldBack(201, 2, 30);  // two messages, one of a run
+                EXPECT_EQ(d.heldAtOnce[2], 1002);
+                EXPECT_EQ(d.held[2], 1002);
+                EXPECT_EQ(d.moreHeld[2], 28);
+                EXPECT_EQ(h.errorCount(), 2u + 1030u);
+            }
+            EXPECT_EQ(d.shown.size(), 2u);
         }
         EXPECT_EQ(d.refs, 1u);
     }

@@ -10,10 +10,27 @@ void mdEmitMessage(uint32_t id, int32_t line, const char* arg, const char* arg2)
     mdEmitMessages(id, line, 1, arg, arg2);
 }
 
+bool mdMessageHeldBack(uint32_t id, uint32_t count)
+{
+    CmMessageHandler* handler = cmGetMessageHandler();
+    return !handler || handler->countHeldBack(id, count);
+}
+
+bool mdMessagesHeldBackFromNowOn(uint32_t id)
+{
+    CmMessageHandler* handler = cmGetMessageHandler();
+    return !handler || handler->holdsBackFromNowOn(id);
+}
+
+void mdCountAllHeldBack(uint32_t id, uint32_t messages)
+{
+    if (CmMessageHandler* handler = cmGetMessageHandler()) handler->countAllHeldBack(id, messages, messages);
+}
+
 void mdEmitMessages(uint32_t id, int32_t line, uint32_t count, const char* arg, const char* arg2)
 {
     CmMessageHandler* handler = cmGetMessageHandler();
-    if (!handler) return;
+    if (!handler || handler->countHeldBack(id, count)) return;
     const std::string a1 = arg ? mdTokenArg(arg, std::strlen(arg)) : std::string();
     const std::string a2 = arg && arg2 ? mdTokenArg(arg2, std::strlen(arg2)) : std::string();
     const CmMsgArg first = arg ? CmMsgArg(a1.c_str()) : CmMsgArg::none();

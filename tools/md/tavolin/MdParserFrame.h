@@ -76,6 +76,18 @@ void mdEmitMessages(uint32_t id, int32_t line, uint32_t count, const char* arg =
 // mdTokenArg), which goes as it is: cut again, a quoted token of 1 023 or
 // 1 024 bytes would pass the limit by its quotes.
 void mdEmitMadeMessage(uint32_t id, int32_t line, uint32_t count, const std::string& arg);
+// Asked before a message's arguments are made: true when the process-wide
+// handler has counted the message of id (standing for count errors)
+// without them, as its output would not show it, or when no handler is
+// installed (nothing is reported then). Past the messages shown, a stray
+// byte costs its count alone.
+bool mdMessageHeldBack(uint32_t id, uint32_t count = 1);
+// Whether every message of id from now on is held back by the process-wide
+// handler's output (CmMessageHandler::holdsBackFromNowOn), or no handler is
+// installed; such messages may be gathered and handed over at once, by
+// mdCountAllHeldBack (messages of one error each).
+bool mdMessagesHeldBackFromNowOn(uint32_t id);
+void mdCountAllHeldBack(uint32_t id, uint32_t messages);
 
 // Rewrites the section `name` of the descriptor from empty with what write
 // puts into it: 0, or 4 when there is no descriptor, or the section is
@@ -135,6 +147,7 @@ public:
     void LexerError(const char* text) override
     {
         ++m_errors;
+        if (mdMessageHeldBack(m_msgBase + 1)) return;
         mdEmitMadeMessage(m_msgBase + 1, messageLine(), 1, mdTokenArg(text, std::strlen(text), "'"));
     }
 

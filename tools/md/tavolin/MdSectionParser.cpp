@@ -155,3 +155,18 @@ void MdSectionParser::emit(uint32_t msgId, int32_t line, const std::vector<std::
     else
         mdEmitMadeMessage(msgId, line, count, args[0]);
 }
+
+bool MdSectionParser::countHeldBack(uint32_t msgId, int32_t, uint32_t count)
+{
+    return mdMessageHeldBack(msgId, count);
+}
+
+bool MdSectionParser::heldBackFromNowOn(uint32_t msgId)
+{
+    return mdMessagesHeldBackFromNowOn(msgId);
+}
+
+void MdSectionParser::countAllHeldBack(uint32_t msgId, uint32_t messages)
+{
+    mdCountAllHeldBack(msgId, messages);
+}

@@ -60,6 +60,10 @@ public:
 
 protected:
     void emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count) override;
+    // Through the process-wide message handler (CmMessageHandler::countHeldBack).
+    bool countHeldBack(uint32_t msgId, int32_t line, uint32_t count) override;
+    bool heldBackFromNowOn(uint32_t msgId) override;
+    void countAllHeldBack(uint32_t msgId, uint32_t messages) override;
 
 private:
     class StreamSink;

@@ -101,6 +101,10 @@ protected:
     // its line and the number of stray bytes it stands for (1, or the
     // bytes of a held run, each an error). Ignored here.
     virtual void strayReport(const std::string& arg, int32_t line, uint32_t count);
+    // Asked first, before the argument is made: true when the stray bytes
+    // have been counted without a text (no one is shown their message);
+    // strayReport is then not called. Here every one is (they are ignored).
+    virtual bool strayCounted(int32_t line, uint32_t count);
 
 private:
     struct StreamState {

@@ -65,6 +65,10 @@ class MdSectionReporter {
 public:
     virtual ~MdSectionReporter() = default;
     virtual void report(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count) = 0;
+    // Asked before a message's arguments are made: true when the message
+    // (standing for count errors) has been counted without them, as no one
+    // is shown it; report is then not called. The default shows every one.
+    virtual bool countHeldBack(uint32_t, int32_t, uint32_t) { return false; }
 };
 
 // A sink over twelve strings, for tests, tools and benchmarks. Streams can be

@@ -16,9 +16,12 @@ int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectio
     m_eof = false;
     m_headerEnded = false;
     m_scanStopped = false;
+    m_strayHeldBack = false;
+    m_strayGathered = 0;
     resetResults();
     startScan(&source, &sink, sectionMask);
     int result = yyparse();
+    countGatheredStray();
     finishScan();
     if (result == 0 && m_errors != 0) result = 3;
     return result;
@@ -26,8 +29,9 @@ int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectio
 
 namespace {
 
-// Occurrences of text in the rest of the stream, read in pieces.
-std::size_t countInStream(std::istream& in, const char* text)
+// Occurrences of text in the rest of the stream, read in pieces, counted up
+// to atMost (the reading stops there).
+std::size_t countInStream(std::istream& in, const char* text, std::size_t atMost)
 {
     const std::size_t n = std::strlen(text);
     std::vector<char> buf(std::size_t(1) << 20);
@@ -48,7 +52,7 @@ std::size_t countInStream(std::istream& in, const char* text)
                 break;
             }
             if (std::memcmp(hit + 1, text + 1, n - 1) == 0) {
-                ++count;
+                if (++count >= atMost) return count;
                 p = hit + n;
             } else {
                 p = hit + 1;
@@ -61,11 +65,30 @@ std::size_t countInStream(std::istream& in, const char* text)
     return count;
 }
 
+// Every header keyword, of a begin or an end, ends in it.
+const char kHeaderWord[] = "_HEADER";
+
 }  // namespace
 
 int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain, bool lookFurther)
 {
     certain = false;
+    // A header is two words ending in "_HEADER", its begin and its end
+    // keyword: without two of them the split could find no kind, and a
+    // source of garbage is searched for them (a few milliseconds per 50 MB),
+    // not split.
+    const std::istream::pos_type start = source.tellg();
+    if (source && start != std::istream::pos_type(-1)) {
+        const bool none = countInStream(source, kHeaderWord, 2) < 2;
+        source.clear();
+        source.seekg(start);
+        if (none) {
+            resetResults();
+            m_errors = 0;
+            certain = true;
+            return header().kind;
+        }
+    }
     MdStringSectionSink nowhere;
     for (int i = 0; i < MdTmpCount; ++i) nowhere.setMissing(i);
     m_probing = true;
@@ -73,12 +96,17 @@ int32_t MdSectionSplitter::probeKind(std::istream& source, bool& certain, bool l
     m_probing = false;
     const int32_t kind = header().kind;
     if (!lookFurther) return kind;
-    // A header is written with two words ending in "_HEADER", its begin and
-    // its end keyword: more of them may make a further header.
     source.clear();
     source.seekg(0);
-    certain = source && countInStream(source, "_HEADER") <= 2;
+    certain = source && noFurtherHeader(source);
     return kind;
+}
+
+bool MdSectionSplitter::noFurtherHeader(std::istream& source)
+{
+    // A header is written with two words ending in "_HEADER", its begin and
+    // its end keyword: more of them may make a further header.
+    return countInStream(source, kHeaderWord, 3) <= 2;
 }
 
 int MdSectionSplitter::yylex(MdSectionValue* value)
@@ -107,18 +135,28 @@ void MdSectionSplitter::yyerror(const char* text)
 {
     // The cut input after a fatal scanner error is no news.
     if (m_scanStopped) return;
-    reportError(MdMsgParseError, mdTokenArg(text, std::strlen(text)));
+    ++m_errors;
+    if (heldBack(MdMsgParseError, lineNo(), 1)) return;
+    emitOne(MdMsgParseError, mdTokenArg(text, std::strlen(text)));
 }
 
 void MdSectionSplitter::LexerError(const char* text)
 {
     flushStray();
-    reportError(MdMsgUnexpectedChar, mdTokenArg(text, std::strlen(text), "'"));
+    ++m_errors;
+    if (heldBack(MdMsgUnexpectedChar, lineNo(), 1)) return;
+    emitOne(MdMsgUnexpectedChar, mdTokenArg(text, std::strlen(text), "'"));
 }
 
 void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)
 {
     ++m_errors;
+    if (heldBack(msgId, lineNo(), 1)) return;
+    emitOne(msgId, arg);
+}
+
+void MdSectionSplitter::emitOne(uint32_t msgId, const std::string& arg)
+{
     std::vector<std::string> args;
     if (!arg.empty()) args.push_back(arg);
     emit(msgId, lineNo(), args, 1);
@@ -127,7 +165,50 @@ void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)
 void MdSectionSplitter::strayReport(const std::string& arg, int32_t line, uint32_t count)
 {
     m_errors += int32_t(count);
+    if (heldBack(MdMsgUnexpectedChar, line, count)) return;
     emit(MdMsgUnexpectedChar, line, {arg}, count);
+}
+
+bool MdSectionSplitter::strayCounted(int32_t line, uint32_t count)
+{
+    if (m_strayHeldBack && count == 1) {
+        // a message of one error, as countHeldBack would count it
+        ++m_errors;
+        if (++m_strayGathered == kMaxGathered) countGatheredStray();
+        return true;
+    }
+    if (!heldBack(MdMsgUnexpectedChar, line, count)) return false;
+    m_errors += int32_t(count);
+    m_strayHeldBack = heldBackFromNowOn(MdMsgUnexpectedChar);
+    return true;
+}
+
+void MdSectionSplitter::countGatheredStray()
+{
+    if (m_strayGathered == 0) return;
+    countAllHeldBack(MdMsgUnexpectedChar, m_strayGathered);
+    m_strayGathered = 0;
+}
+
+bool MdSectionSplitter::heldBack(uint32_t msgId, int32_t line, uint32_t count)
+{
+    // Messages keep their order: those gathered go first.
+    countGatheredStray();
+    return countHeldBack(msgId, line, count);
+}
+
+bool MdSectionSplitter::countHeldBack(uint32_t msgId, int32_t line, uint32_t count)
+{
+    return !m_reporter || m_reporter->countHeldBack(msgId, line, count);
+}
+
+bool MdSectionSplitter::heldBackFromNowOn(uint32_t)
+{
+    return !m_reporter;
+}
+
+void MdSectionSplitter::countAllHeldBack(uint32_t, uint32_t)
+{
 }
 
 void MdSectionSplitter::emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count)

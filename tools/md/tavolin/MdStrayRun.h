@@ -11,7 +11,9 @@
 // message per byte. The scanner takes the held bytes, and the blanks among
 // them, straight from its buffer (holdAhead) instead of matching them one
 // by one: a match and a message per byte cost a hundred times reading the
-// byte.
+// byte. The section split takes the first kEach so too (takeAhead), each
+// still reported: garbage, where a token stands every few bytes, makes
+// short runs by the million.
 //
 // A scanner counts its matches (YY_USER_ACTION), hands each stray match to
 // take and each match of blanks or line ends to gap, and has the held rest
@@ -86,6 +88,29 @@ public:
         line += lines;
         return p;
     }
+    // As holdAhead, but the bytes ahead that are still among the run's
+    // first kEach are each(byte) one by one, in order, with line (the
+    // scanner's, which each reads) standing on the byte's line; the rest
+    // are held. A scanner that meets stray bytes far more often than
+    // tokens (a file of garbage: a token every few bytes, runs never
+    // longer than a hundred) then pays a match per token, not per byte.
+    template <class StrayAt, class Blanks, class Each>
+    char* takeAhead(char* from, const char* end, int& line, StrayAt strayAt, Blanks blanks, Each each)
+    {
+        char* p = from;
+        while (m_each < kEach) {
+            while (p < end && strayAt(p, end)) {
+                each(p);
+                ++p;
+                if (++m_each == kEach) return holdAhead(p, end, line, strayAt, blanks);
+            }
+            char* const after = p < end ? blanks(p, end, line) : p;
+            if (after == p) return p;
+            p = after;
+        }
+        return holdAhead(p, end, line, strayAt, blanks);
+    }
+
     // The same for stray bytes that no blanks continue (in a text, where
     // blanks are the text's).
     template <class StrayAt>

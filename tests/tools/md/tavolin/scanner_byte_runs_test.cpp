@@ -254,3 +254,81 @@ TEST(ScannerByteRuns, StrayRunsInTheVariableAndCommentSections)
         EXPECT_EQ(c.handlerErrors, 151u);
     }
 }
+
+TEST(ScannerByteRuns, EveryRuleEndsAHeldRunWhereItWouldMatch)
+{
+    // Past the first hundred stray bytes of a run only the number of
+    // messages changes: a section after 10 and after 120 stray bytes counts
+    // the prefix's errors more and nothing else, and every message that is
+    // not of stray bytes stands at the same line with the same text. Each
+    // tail begins where a rule of the section's scanner would match, right
+    // after a blank or right after a stray byte.
+    const std::string varTails[] = {
+        "(* a comment *) ?\n",
+        "Def xDefx CONFIGSX MAXID ? ENDE_VALUES\n",
+        "$1[16#1] : Def(1) Min(-2) Max(+3) Unit(4)\n$2[16#1] : UNDEF\n",
+        "+5 -5 + - 1.5 1.5e3 2e+4 3. 16#FF 16# 99999999999 ?\n",
+        "\"a text\" ? \"an \\\" escaped\" ?\n",
+        ":= : ; , [ ] ( ) $ ?\n",
+        "TRUE FALSE GROUP END_GROUP LOCAL GLOBAL DEFAULT POSSIBLE Fixed\n",
+        std::string("\r?\r\n.5 \0?\n", 10),
+        "\"an open text\n",
+    };
+    const std::string commentTails[] = {
+        "(* a comment *) ( ?\n",
+        "$1 : \"a\"\n$ a . b[16#1F] : \"x\"\n$2 - $3 : \"r\"\n",
+        "16#1F 16# name_1 12 99999999999 - . ; : [ ] $ ?\n",
+        "\"a text\" ? \"an \\\" escaped\" + ?\n",
+        "VARCOMMENT xVARCOMMENT BFDCOMMENT\n",
+        std::string("\r?\r\n\0?\n", 7),
+        "\"an open text\n",
+    };
+    const struct {
+        const char* begin;
+        const char* end;
+        bool comments;
+    } sections[] = {
+        {"VALUES", "END_VALUES", false},         {"CONFIGS", "END_CONFIGS", false},
+        {"RESOLVE", "END_RESOLVE", false},       {"ATTRIBUTES", "END_ATTRIBUTES", false},
+        {"BITFIELDTYPES END_BITFIELDTYPES BITFIELDS", "END_BITFIELDS", false},
+        {"VARCOMMENT", "END_VARCOMMENT", true},
+    };
+    const auto prefix = [](std::size_t n, bool blank) {
+        std::string p;
+        for (std::size_t i = 0; i < n; ++i) p += "? ";
+        return p + "\n\n\n" + (blank ? "" : "?");
+    };
+    for (const auto& sec : sections) {
+        for (const std::string& tail : sec.comments ? std::vector<std::string>(std::begin(commentTails), std::end(commentTails))
+                                                    : std::vector<std::string>(std::begin(varTails), std::end(varTails))) {
+            for (const bool blank : {true, false}) {
+                SCOPED_TRACE(std::string(sec.begin) + ": " + tail.substr(0, 24) + (blank ? " after a blank" : " right after a stray byte"));
+                const auto compile = [&](std::size_t n) {
+                    const std::string text = std::string(sec.begin) + "\n" + prefix(n, blank) + tail + sec.end + "\n";
+                    return sec.comments ? compileStray<MdVarCommentParser>(text) : compileStray<MdVarExtParser>(text);
+                };
+                const StrayCompile few = compile(10), many = compile(120);
+                EXPECT_EQ(many.errors - 110, few.errors);
+                EXPECT_EQ(many.handlerErrors - 110, few.handlerErrors);
+                EXPECT_EQ(many.result, few.result);
+                // every message but those of stray bytes (one byte quoted, or
+                // the held run of the prefix), at its line
+                const auto others = [&sec](const StrayCompile& c) {
+                    std::vector<std::string> texts;
+                    const std::string stray = strayText("'");
+                    for (const auto& m : c.messages) {
+                        const bool strayBytes = m.id == (sec.comments ? 301u : 401u) &&
+                                                m.text.compare(0, stray.size(), stray) == 0 &&
+                                                (m.text.size() <= stray.size() + 2 || m.text[stray.size()] == '?');
+                        if (!strayBytes)
+                            texts.push_back(std::to_string(m.id) + " at " + std::to_string(m.position) + ": " + m.text);
+                    }
+                    return texts;
+                };
+                if (blank) {
+                    EXPECT_EQ(others(many), others(few));
+                }
+            }
+        }
+    }
+}

@@ -494,6 +494,69 @@ TEST(SectionSplit, AStrayRunEndsWhereATokenMayBegin)
     EXPECT_NE(t.stream("sysvar_tmp").find("@DESCRIPTION \r\nv : INT;\r\n@END_DESCRIPTION"), std::string::npos);
 }
 
+TEST(SectionSplit, EveryRuleEndsAHeldRunWhereItWouldMatch)
+{
+    // Past the first hundred stray bytes only the number of messages
+    // changes: the same source after 10 and after 120 stray bytes counts
+    // the prefix's errors more and nothing else, and every other message
+    // stands at the same line with the same text. Each tail begins where a
+    // rule of the split would match (or, for the last ones, where a word
+    // the rule takes whole goes on), right after a blank or right after a
+    // stray byte.
+    const std::string tails[] = {
+        "DT#abc\n? ?\n",                   // a date-time literal
+        "?DT#abc\n? ?\n" + std::string(kHeader),
+        "@DT#x ADT#x _DT#x DDT#x DT\n",   // inside a word: stray
+        "DT #x DT\n",
+        "DATE := DT#2004;\n",
+        "(* a comment *) ?\n",
+        "( * ? :: := ; . , 12 99999 . ?\n",
+        "{0B77C3C0-79ED-11D5-ae65-0040C7998E91} {0B77C3C0-79ED {} {x\n",
+        "\"a text\" ? \"an open text\n",
+        "XTO_HEADER ATOTYPE @@DESCRIPTION\nv : INT;\n@END_DESCRIPTION\n",
+        "Q_ E EN END END_ @ @A @Z_\n",
+        std::string("\0\0? \r ?\r\n", 9) + kHeader,
+        "VALUES\n$1[16#1] : Def(1)\nEND_VALUES ?\n" + std::string(kHeader),
+        std::string(kHeader),
+        "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.1; DATE := DT#d ? ; END_TO_HEADER\n",
+    };
+    const auto prefix = [](std::size_t n, bool blank) { return repeated("? ", n) + "\n\n\n\n" + (blank ? "" : "?"); };
+    for (const std::string& tail : tails) {
+        for (const bool blank : {true, false}) {
+            SCOPED_TRACE(tail.substr(0, 24) + (blank ? " after a blank" : " right after a stray byte"));
+            Split few(prefix(10, blank) + tail), many(prefix(120, blank) + tail);
+            EXPECT_EQ(many.splitter.errorCount() - 110, few.splitter.errorCount());
+            EXPECT_EQ(many.result, few.result);
+            EXPECT_EQ(many.head().kind, few.head().kind);
+            EXPECT_EQ(many.head().text1, few.head().text1);
+            // every message but those of stray bytes, at its line
+            const auto others = [](const Split& s) {
+                std::vector<std::string> texts;
+                for (const auto& r : s.messages.records)
+                    if (r.id != MdMsgUnexpectedChar)
+                        texts.push_back(std::to_string(r.id) + " at " + std::to_string(r.line) + ": " +
+                                        (r.args.empty() ? std::string() : r.args[0]));
+                return texts;
+            };
+            EXPECT_EQ(others(many), others(few));
+            for (int i = 0; i < MdTmpCount; ++i) EXPECT_EQ(many.sink.stream(i), few.sink.stream(i)) << mdTmpStreamName(i);
+        }
+    }
+
+    // The case of the report: a date-time literal after 120 stray bytes is
+    // no more stray than after 10.
+    for (const std::size_t n : {std::size_t(10), std::size_t(120)}) {
+        Split s(prefix(n, true) + "DT#abc\n? ?\n");
+        EXPECT_EQ(s.splitter.errorCount(), int32_t(n + 3)) << n;
+        ASSERT_EQ(s.messages.count(MdMsgParseError), 1u) << n;
+        for (const auto& r : s.messages.records) {
+            if (r.id == MdMsgParseError) {
+                EXPECT_EQ(r.line, 5) << n;
+            }
+        }
+    }
+}
+
 TEST(SectionSplit, ALongNumberIsQuotedCut)
 {
     // A number of a megabyte: its first 40 digits, the ellipsis and its
@@ -822,6 +885,8 @@ TEST(SectionSplit, KindProbeReadsTheFirstHeaderOnly)
         {std::string(kHeader) + "$ CONFIGS x", 1, true},
         {"CONFIGS x END_CONFIGS\n" + tp, 4, true},
         {"VALUES x END_VALUES\n", -1, true},
+        // Fewer than the two words of a header: no kind, and no split.
+        {"? TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000000}, 1.1; DATE := DT#d;", -1, true},
         // A further header may change the kind: only the whole split knows.
         {std::string(kHeader) + tp, 1, false},
         {"TP_HEADER DATE := DT#1; END_TP_HEADER\n" + std::string(kHeader), -1, false},
@@ -840,6 +905,9 @@ TEST(SectionSplit, KindProbeReadsTheFirstHeaderOnly)
         bool certain = !c.certain;
         EXPECT_EQ(probe.probeKind(in, certain), c.kind) << c.source;
         EXPECT_EQ(certain, c.certain) << c.source;
+        if (c.source.find("_HEADER") == c.source.rfind("_HEADER")) {
+            EXPECT_EQ(probe.errorCount(), 0) << c.source;  // not split: the '?' is not met
+        }
         if (c.kind == 1 && c.certain) {
             EXPECT_EQ(probe.errorCount(), 0) << c.source;
         }
