@@ -893,6 +893,10 @@ TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
     std::ofstream(path("spaced.tos")) << header << repeated("? ", 150) << "\n";
     std::ofstream(path("lines.tos")) << header << "VALUES\n" << repeated("?\n", 250) << "END_VALUES\n";
     std::ofstream(path("few.tos")) << header << repeated("? \t\r\n", 60);
+    // A held run ends where a token may begin, a date-time literal too: 120
+    // stray bytes, the literal on line 5 (202 there), two more on line 6;
+    // 123 errors, as 10 stray bytes before it give 13.
+    std::ofstream(path("dt.tos")) << repeated("? ", 120) << "\n\n\n\nDT#abc\n? ?\n";
     const struct {
         const char* source;
         const char* options;
@@ -909,6 +913,8 @@ TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
         {"lines.tos", " --max-messages 0", 101, ""},
         {"few.tos", "", 60, ""},
         {"few.tos", " --max-messages 40", 40, "\xE2\x80\xA6 and 20 more messages (20 errors)\n"},
+        {"dt.tos", "", 100, "\xE2\x80\xA6 and 4 more messages (23 errors)\n"},
+        {"dt.tos", " --max-messages 0", 104, ""},
     };
     for (const auto& c : cases) {
         const Result r = run(std::string("compile ") + c.source + " -o t.dsc" + c.options);
@@ -920,6 +926,8 @@ TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
         EXPECT_EQ(at == std::string::npos ? std::string() : r.err.substr(at, r.err.find('\n', at) + 1 - at),
                   c.counts)
             << c.source << c.options;
+        if (std::string(c.source) == "dt.tos" && !*c.counts)
+            EXPECT_NE(r.err.find("dt.tos(5) : Fehler 202 "), std::string::npos) << r.err;
     }
 
     // Garbage: a stray byte or a token every few bytes, a message each. Past
