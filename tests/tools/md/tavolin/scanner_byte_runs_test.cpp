@@ -156,6 +156,20 @@ std::string strayText(const std::string& arg)
     return "Scanner Fehler, unerwartetes Zeichen " + utf8;
 }
 
+// The sections whose scanners hold stray runs, as a body is put in them
+// (the bit fields after an empty bit-type section); comments: VARCOMMENT's
+// scanner, the variables scanner otherwise.
+const struct {
+    const char* begin;
+    const char* end;
+    bool comments;
+} kRunSections[] = {
+    {"VALUES", "END_VALUES", false},         {"CONFIGS", "END_CONFIGS", false},
+    {"RESOLVE", "END_RESOLVE", false},       {"ATTRIBUTES", "END_ATTRIBUTES", false},
+    {"BITFIELDTYPES END_BITFIELDTYPES BITFIELDS", "END_BITFIELDS", false},
+    {"VARCOMMENT", "END_VARCOMMENT", true},
+};
+
 }  // namespace
 
 TEST(ScannerByteRuns, StrayRunsInTheVariableAndCommentSections)
@@ -168,16 +182,7 @@ TEST(ScannerByteRuns, StrayRunsInTheVariableAndCommentSections)
     // run; a byte that may begin a token does (a comment, a keyword right
     // after letters or "E"s, a number, an entry), and a run after it has
     // its own hundred.
-    const struct {
-        const char* begin;
-        const char* end;
-        bool comments;
-    } sections[] = {
-        {"VALUES", "END_VALUES", false},         {"CONFIGS", "END_CONFIGS", false},
-        {"RESOLVE", "END_RESOLVE", false},       {"ATTRIBUTES", "END_ATTRIBUTES", false},
-        {"BITFIELDTYPES END_BITFIELDTYPES BITFIELDS", "END_BITFIELDS", false},
-        {"VARCOMMENT", "END_VARCOMMENT", true},
-    };
+    const auto& sections = kRunSections;
     const struct {
         char byte;
         const char* between;  // after each stray byte of the run
@@ -283,16 +288,7 @@ TEST(ScannerByteRuns, EveryRuleEndsAHeldRunWhereItWouldMatch)
         std::string("\r?\r\n\0?\n", 7),
         "\"an open text\n",
     };
-    const struct {
-        const char* begin;
-        const char* end;
-        bool comments;
-    } sections[] = {
-        {"VALUES", "END_VALUES", false},         {"CONFIGS", "END_CONFIGS", false},
-        {"RESOLVE", "END_RESOLVE", false},       {"ATTRIBUTES", "END_ATTRIBUTES", false},
-        {"BITFIELDTYPES END_BITFIELDTYPES BITFIELDS", "END_BITFIELDS", false},
-        {"VARCOMMENT", "END_VARCOMMENT", true},
-    };
+    const auto& sections = kRunSections;
     const auto prefix = [](std::size_t n, bool blank) {
         std::string p;
         for (std::size_t i = 0; i < n; ++i) p += "? ";
