@@ -89,13 +89,7 @@ String createTempName(bool unique)
     // is cut off.
     prefix[20] = 0;
     std::string tmpl = tempDirectory() + "/" + prefix + "XXXXXX";
-    int fd;
-    {
-        // No signal handler runs between the making and the registering.
-        tvp::TempNameHold hold;
-        fd = ::mkostemp(&tmpl[0], O_CLOEXEC);   // exclusive, mode 0600
-        if (fd >= 0) tvp::registerTempName(tmpl.c_str());
-    }
+    const int fd = tvp::makeTempName(&tmpl[0]);  // exclusive, mode 0600
     if (fd < 0) {
         tvp::noteFileFailure(errno, tempDirectory().c_str());
         TV_TRACE(4, kSource, "createTempName", "error creating a temporary file %s: %s", tmpl.c_str(),
@@ -109,13 +103,7 @@ String createTempName(bool unique)
 String createTempDirectory()
 {
     std::string tmpl = tempDirectory() + "/mctmpXXXXXX";
-    bool made;
-    {
-        tvp::TempNameHold hold;
-        made = ::mkdtemp(&tmpl[0]) != nullptr;
-        if (made) tvp::registerTempName(tmpl.c_str());
-    }
-    if (!made) {
+    if (tvp::makeTempName(&tmpl[0], 0, true) < 0) {
         TV_TRACE(4, kSource, "createTempDirectory", "error creating a temporary directory %s: %s",
                  tmpl.c_str(), std::strerror(errno));
         return String();

@@ -168,13 +168,7 @@ namespace {
 std::string makeTemp(std::string name, int suffixLen, int* fd, bool dir)
 {
     for (bool first = true;; first = false) {
-        int made;
-        {
-            // No signal handler runs between the making and the registering.
-            tvp::TempNameHold hold;
-            made = dir ? (::mkdtemp(&name[0]) ? 0 : -1) : ::mkostemps(&name[0], suffixLen, O_CLOEXEC);
-            if (made >= 0) tvp::registerTempName(name.c_str());
-        }
+        const int made = tvp::makeTempName(&name[0], suffixLen, dir);
         if (made >= 0) {
             if (fd)
                 *fd = made;

@@ -230,15 +230,8 @@ public:
         std::string tmpl = path_ + ".XXXXXX";
         std::vector<char> name(tmpl.begin(), tmpl.end());
         name.push_back('\0');
-        int tmp;
-        {
-            // No signal handler runs between the making and the registering.
-            TempNameHold hold;
-            tmp = ::mkstemp(name.data());
-            if (tmp >= 0) registerTempName(name.data());
-        }
+        const int tmp = makeTempName(name.data());
         if (tmp < 0) return writeInPlace(root);
-        ::fcntl(tmp, F_SETFD, FD_CLOEXEC);
         struct stat st;
         if (::fstat(fd_, &st) == 0) (void)::fchmod(tmp, st.st_mode & 07777);
         uint64_t size = 0;
@@ -431,17 +424,11 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD, IStorage
             path = std::string(dir && *dir ? dir : "/tmp") + "/~DFXXXXXX";
             std::vector<char> name(path.begin(), path.end());
             name.push_back('\0');
-            {
-                // No signal handler runs between the making and the registering.
-                tvp::TempNameHold hold;
-                fd = ::mkstemp(name.data());
-                if (fd >= 0) tvp::registerTempName(name.data());
-            }
+            fd = tvp::makeTempName(name.data());
             if (fd < 0) {
                 tvp::noteFileFailureAt(errno, path.c_str());
                 return errnoToHr(errno, path);
             }
-            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
             path = name.data();
             created = true;
         } else {

@@ -119,6 +119,14 @@ void emptyDirectoryNow(int fd, int depth)
 
 }  // namespace
 
+int makeTempName(char* tmpl, int suffixLen, bool dir)
+{
+    TempNameHold hold;
+    const int made = dir ? (::mkdtemp(tmpl) ? 0 : -1) : ::mkostemps(tmpl, suffixLen, O_CLOEXEC);
+    if (made >= 0) registerTempName(tmpl);
+    return made;
+}
+
 TempNameHold::TempNameHold()
 {
     sigset_t all;

@@ -33,6 +33,12 @@ inline constexpr size_t kTempNameSlots = 64;
 
 // Keeps path for removeTempNamesNow.
 void registerTempName(const char* path);
+// Makes a temporary file from tmpl, a path ending in six X and then
+// suffixLen bytes (the X are replaced in place), open with close-on-exec and
+// mode 0600, or with dir a directory, and keeps its name, with the signals
+// held back between (TempNameHold): the descriptor (0 for a directory), or
+// -1 with errno when nothing could be made (tmpl is then undefined).
+int makeTempName(char* tmpl, int suffixLen = 0, bool dir = false);
 // Forgets path (after it was renamed or removed by its owner).
 void forgetTempName(const char* path);
 // Removes every kept file, then every kept directory with what is left in
