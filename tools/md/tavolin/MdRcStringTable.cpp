@@ -98,6 +98,15 @@ inline uint64_t bytesEqual(uint64_t word, uint8_t b)
     return (x - ones) & ~x & tops;
 }
 
+// Whether the eight bytes at p hold none that the writer escapes (a quote, a
+// line end, a backslash): they are written, and read back, as they stand.
+inline bool plainWord(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return (bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0;
+}
+
 // Whether the lone last backslash of a run, standing before p, is written
 // doubled: before a quote, a line end or the text's end it would escape
 // what the writer puts there, and before an x or X without a hexadecimal
@@ -193,9 +202,7 @@ void MdRcStringTable::addText(int32_t id, const char* text, std::size_t length, 
         o = from;
         while (p < pieceEnd) {
             if (pieceEnd - p >= 8) {
-                uint64_t w;
-                std::memcpy(&w, p, 8);
-                if ((bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0) {
+                if (plainWord(p)) {
                     std::memcpy(o, p, 8);
                     o += 8;
                     p += 8;
@@ -243,14 +250,10 @@ uint64_t mdRcStoredChars(const char* text, std::size_t length)
     uint64_t chars = 0;
     while (p < end) {
         // Eight plain bytes at a time, as the writer copies them.
-        if (end - p >= 8) {
-            uint64_t w;
-            std::memcpy(&w, p, 8);
-            if ((bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0) {
-                chars += 8;
-                p += 8;
-                continue;
-            }
+        if (end - p >= 8 && plainWord(p)) {
+            chars += 8;
+            p += 8;
+            continue;
         }
         const char c = *p;
         if (c != '\\') {
