@@ -23,6 +23,7 @@
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
 #include "host/compile_outputs.h"
+#include "host/status_words.h"
 #include "host/host_display.h"
 #include "host/source_file.h"
 #include "host/target_file.h"
@@ -34,13 +35,6 @@
 #include "platform/text.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
-
-std::string hostHex(uint32_t v)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", unsigned(v));
-    return buf;
-}
 
 namespace {
 
@@ -209,100 +203,6 @@ std::string directoryOf(const std::string& path)
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-// A status and the words for it.
-struct StatusWords {
-    int32_t status;
-    const char* words;
-};
-
-const char kWrongKind[] = "wrong object kind";
-const char kSectionErrors[] = "the section has errors or its results could not be written";
-const char kStreamMissing[] = "its temporary stream is missing or unreadable";
-
-// Each method's own statuses, as the method gives them; a status a method
-// shares with others in number means there what that method makes of it.
-const StatusWords* statusListOf(const std::string& method, bool acx)
-{
-    static const StatusWords openSource[] = {
-        {MdStatusWrongKind, "no object kind to read the ACX file for"},
-        {MdStatusCompileFailed, "the source has errors"},
-        {MdStatusNotFound, "the source cannot be read"},
-        {MdStatusFailed, "no working file could be made from the target"},
-        {0, nullptr}};
-    static const StatusWords sysVars[] = {
-        {MdStatusWrongKind, kWrongKind},
-        {MdStatusFailed, "its temporary stream or temporary file could not be opened"},
-        {0, nullptr}};
-    static const StatusWords sysFunctions[] = {
-        {MdStatusWrongKind, kWrongKind},
-        {MdStatusFailed, "its temporary stream or temporary file, the storage \"code\" or a descriptor file could "
-                         "not be opened"},
-        {0, nullptr}};
-    static const StatusWords comments[] = {
-        {MdStatusWrongKind, kWrongKind},
-        {MdStatusCompileFailed, kSectionErrors},
-        {MdStatusNotFound, "a temporary stream or section is missing or unreadable, or the string tables could not "
-                           "be written"},
-        {MdStatusFailed, "its temporary stream or the section \"varcomment\" could not be opened"},
-        {0, nullptr}};
-    static const StatusWords variables[] = {
-        {MdStatusWrongKind, kWrongKind},
-        {MdStatusCompileFailed, kSectionErrors},
-        {MdStatusNotFound, kStreamMissing},
-        {MdStatusFailed, "its temporary stream could not be opened"},
-        {0, nullptr}};
-    // With an ACX file the import's statuses come after the compile's: the
-    // method reaches its kind check and its stream only before it.
-    static const StatusWords variablesAcx[] = {
-        {MdStatusWrongKind, "enumeration numbers not 16 bits"},
-        {MdStatusCompileFailed, kSectionErrors},
-        {MdStatusNotFound, "its temporary stream is missing or unreadable, or the ACX import could not read the "
-                           "system-variable table or a section"},
-        {MdStatusNoCfgHead, "a section the ACX import needs could not be opened"},
-        {int32_t(MdStatusRange | 21u), "the ACX import could not write a section"},
-        {MdStatusFailed, "its temporary stream could not be opened, or the ACX file was not imported (see the "
-                         "messages)"},
-        {0, nullptr}};
-    static const StatusWords compiling[] = {
-        {MdStatusWrongKind, kWrongKind},
-        {MdStatusCompileFailed, kSectionErrors},
-        {MdStatusNotFound, kStreamMissing},
-        {MdStatusFailed, "its temporary stream could not be opened"},
-        {0, nullptr}};
-    static const StatusWords bootFunctions[] = {
-        {MdStatusWrongKind, kWrongKind},
-        {MdStatusCompileFailed, kSectionErrors},
-        {MdStatusNotFound, "a temporary stream or the section \"bfvarcomment\" is missing or unreadable"},
-        {MdStatusFailed, "a temporary stream, the section \"bfvarcomment\" or the temporary descriptor could not be "
-                         "opened"},
-        {0, nullptr}};
-    static const StatusWords copying[] = {
-        {MdStatusNoTarget, "no target storage: the source was not opened into a working file"},
-        {MdStatusNotFound, "a section is missing in the working file or in the target"},
-        {MdStatusFailed, "a section could not be opened"},
-        {0, nullptr}};
-    static const struct {
-        const char* method;
-        const StatusWords* list;
-    } methods[] = {
-        {"openSource", openSource},
-        {"compileSysVars", sysVars},
-        {"compileSysFunctions", sysFunctions},
-        {"compileComments", comments},
-        {"compileVariables", variables},
-        {"compileConnections", compiling},
-        {"compileAlarms", compiling},
-        {"compileBootFunctions", bootFunctions},
-        {"compileSupportedTOs", compiling},
-        {"compileImplementations", compiling},
-        {"copySections", copying},
-    };
-    if (acx && method == "compileVariables") return variablesAcx;
-    for (const auto& m : methods)
-        if (method == m.method) return m.list;
-    return nullptr;
-}
-
 }  // namespace
 
 std::u16string hostTextToWide(const std::string& text)
@@ -311,58 +211,7 @@ std::u16string hostTextToWide(const std::string& text)
     return tvp::wideToUtf8(wide) == text ? wide : tvp::ansiToWide(text);
 }
 
-std::string hostStatusMeaning(const std::string& method, uint32_t status, bool acx)
-{
-    if (const StatusWords* list = statusListOf(method, acx))
-        for (; list->words; ++list)
-            if (uint32_t(list->status) == status) return list->words;
-    if (mdIsRangeStatus(status)) {
-        char buf[48];
-        std::snprintf(buf, sizeof buf, "a lower layer failed with code %u", unsigned(status & 0xFFFFu));
-        return buf;
-    }
-    return std::string();
-}
-
-std::string hostCauseWords(int32_t causes)
-{
-    static const struct {
-        int32_t cause;
-        const char* words;
-    } kCauses[] = {
-        {MdCauseTextIds, "the source's texts need more resource-string ids than 0 to 0xFFFD allow"},
-        {MdCauseNoSysTable, "the section \"symb\" (the class provider's system-variable table) is missing or empty"},
-        {MdCauseBadSysTable, "the section \"symb\" (the class provider's system-variable table) cannot be read as "
-                             "a system-variable table"},
-    };
-    std::string words;
-    for (const auto& c : kCauses)
-        if (causes & c.cause) words += (words.empty() ? "" : "; ") + std::string(c.words);
-    return words;
-}
-
 namespace {
-
-// Why a file the pre-compiler could not open (SOURCE, the ACX file) cannot
-// be opened, as ": reason" (the pre-compiler only says that it could not);
-// empty when it can be opened now.
-std::string openWords(const std::string& path)
-{
-    struct stat st;
-    int e = 0;
-    if (::stat(path.c_str(), &st) != 0) {
-        return ": " + hostPathWords(errno, path);
-    } else if (S_ISDIR(st.st_mode)) {
-        e = EISDIR;
-    } else {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0)
-            e = errno;
-        else
-            ::close(fd);
-    }
-    return e ? ": " + errnoWords(e) : std::string();
-}
 
 // Whether the file at path begins with a UTF-8 byte-order mark, which a
 // source of code page 1252 reads as three stray characters.
@@ -481,7 +330,7 @@ std::string acxCodeWords(uint32_t message, int32_t code, const std::string& acx,
     const bool found = ::stat(acx.c_str(), &st) == 0;
     if (message == 1300 && code == 1) {
         // The reader only says that it could not open the file.
-        return "cannot be opened" + openWords(acx);
+        return "cannot be opened" + hostOpenWords(acx);
     }
     if (message == 1300 && code == 2) {
         // A directory opens for reading and gives no byte.
@@ -675,13 +524,6 @@ bool pathsApart(const HostCompileOptions& o)
     return true;
 }
 
-// A file name as the messages show a long token: whole up to 1 024 bytes,
-// else its first 40 bytes and an ellipsis.
-std::string shownName(const std::string& name)
-{
-    return name.size() <= 1024 ? name : name.substr(0, 40) + "\xE2\x80\xA6";
-}
-
 // False with a message when the last part of the name of an output (TARGET,
 // the resource script, a macro file) is longer than its directory takes:
 // refused before anything is written, not after every step ran.
@@ -703,7 +545,7 @@ bool namesFit(const HostCompileOptions& o)
         std::fprintf(stderr,
                      "tavolin: cannot write %s %s: its name has %zu bytes, more than its directory takes (%ld); "
                      "nothing is compiled\n",
-                     out.role, shownName(name).c_str(), name.size(), most);
+                     out.role, hostShownName(name).c_str(), name.size(), most);
         return false;
     }
     return true;
@@ -1212,7 +1054,7 @@ void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
     bool fatal = false;
     for (const HostErrorDisplay::AcxNote& n : display.acxNotes()) {
         const char* const text = n.message == 1300 ? "ACX Fatal Error" : n.message == 1301 ? "ACX Error" : "ACX Warning";
-        std::fprintf(stderr, "tavolin: the ACX file %s %s (%s %d)%s\n", shownName(m_o.acx).c_str(),
+        std::fprintf(stderr, "tavolin: the ACX file %s %s (%s %d)%s\n", hostShownName(m_o.acx).c_str(),
                      acxCodeWords(n.message, n.code, m_acx, first).c_str(), text, int(n.code),
                      n.message == 1300 && imports ? ": nothing of it is imported, which the variables step reports "
                                                     "as message 0 after its section compiled"
@@ -1225,7 +1067,7 @@ void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
         std::fprintf(stderr,
                      "tavolin: the ACX file %s has %s for its root tag (id 0), not a compound tag of further tags: "
                      "nothing of it is read, which is reported as message 0\n",
-                     shownName(m_o.acx).c_str(), acxTypeWords(first.info.type).c_str());
+                     hostShownName(m_o.acx).c_str(), acxTypeWords(first.info.type).c_str());
 }
 
 // Every section TARGET holds is copied from the working file. The sections
@@ -1372,7 +1214,7 @@ int Run::compile()
     if (!mdIsObjectKind(kind) && opened == MdStatusNotFound) {
         // Why it cannot be opened now, else why it could not be then (no
         // descriptor was left).
-        std::string reason = openWords(m_source);
+        std::string reason = hostOpenWords(m_source);
         if (reason.empty() && openFailure.err) reason = ": " + errnoWords(openFailure.err);
         why = "cannot open the source " + m_o.source + reason;
     } else if (!mdIsObjectKind(kind) && (opened == MdStatusOk || opened == MdStatusWrongKind)) {

@@ -23,25 +23,11 @@
 #include "platform/library.h"
 #include "tools/md/tavolin/IMC_Tavolin.h"
 
-// A status or HRESULT as the step lines show it ("0xBE11000B").
-std::string hostHex(uint32_t v);
-
 // A text of the command line as the resource script and the macro files
 // take it (code page 1252): read as UTF-8 when it is UTF-8, else its bytes
 // read as code page 1252. Paths are not texts: they are handed on as the
 // bytes they are.
 std::u16string hostTextToWide(const std::string& text);
-
-// What a status of one method of the pre-compiler means, in that method's
-// words (acx: the compile was given an ACX file, whose import the
-// variables method runs); a code of the pre-compiler's range that the
-// method does not name is "a lower layer failed with code N"; empty for any
-// other code.
-std::string hostStatusMeaning(const std::string& method, uint32_t status, bool acx);
-
-// The causes (MdCause* bits) the library noted of a method's failure, in
-// words joined by "; " ("" for none).
-std::string hostCauseWords(int32_t causes);
 
 // The pre-compiler library: found through TAVOLIN_LIBRARY, else at the path
 // it was built with, else next to the program. It stays loaded for the rest
