@@ -23,6 +23,7 @@
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
 #include "host/compile_outputs.h"
+#include "host/library_records.h"
 #include "host/status_words.h"
 #include "host/host_display.h"
 #include "host/source_file.h"
@@ -35,66 +36,6 @@
 #include "platform/text.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
-
-namespace {
-
-// The library's record of its last failure to make or write a file; null
-// for a library without it.
-HostLibrary::TakeFileFailure g_takeFileFailure = nullptr;
-// The library's record of why its last method failed where the status does
-// not say it; null for a library without it.
-HostLibrary::TakeStepCause g_takeStepCause = nullptr;
-
-// The causes the library noted since the last take (MdCauseNone without
-// the export).
-int32_t takeStepCause()
-{
-    return g_takeStepCause ? g_takeStepCause() : MdCauseNone;
-}
-
-// The directory a failure was in, in words: the directory of temporary
-// files as the user named it for the private one (or anything in it).
-std::string failureDirWords(const std::string& dir)
-{
-    const std::string temps = hostTempDir();
-    char real[PATH_MAX];
-    const std::string realTemps = ::realpath(temps.c_str(), real) ? real : temps;
-    auto within = [&dir](const std::string& top) {
-        return dir.compare(0, top.size(), top) == 0 && (dir.size() == top.size() || dir[top.size()] == '/');
-    };
-    if (within(temps) || within(realTemps)) {
-        const char* env = std::getenv("TMPDIR");
-        return "the directory of temporary files " + hostTempDirShown() + (env && *env ? " (TMPDIR)" : "");
-    }
-    return dir;
-}
-
-}  // namespace
-
-HostFileFailure hostTakeFileFailure()
-{
-    char dir[PATH_MAX] = "";
-    int err = g_takeFileFailure ? g_takeFileFailure(dir, sizeof dir) : 0;
-    char own[PATH_MAX] = "";
-    const int ownErr = tvp::takeFileFailure(own, sizeof own);
-    if (!err) {
-        err = ownErr;
-        std::memcpy(dir, own, sizeof dir);
-    }
-    return {err, err ? dir : ""};
-}
-
-std::string HostFileFailure::words() const
-{
-    if (!err) return std::string();
-    const std::string where = !dir.empty() ? " in " + failureDirWords(dir) : std::string();
-    return ", a file" + where + " could not be made or written: " + errnoWords(err);
-}
-
-std::string hostFileFailure()
-{
-    return hostTakeFileFailure().words();
-}
 
 namespace {
 
@@ -426,7 +367,7 @@ HRESULT libraryCall(F&& call, bool keepOutput = true)
 {
     LibraryOutput output(keepOutput);
     hostFileFailure();  // a failure before the call is not the call's
-    takeStepCause();
+    hostTakeStepCause();
     return call();
 }
 
@@ -890,7 +831,7 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& g
     const std::string why = m_fileFailure.empty() ? hostFileFailure() : m_fileFailure;
     m_fileFailure.clear();
     // What the library noted of the failure, beside its status's words.
-    const std::string causes = hostCauseWords(takeStepCause());
+    const std::string causes = hostCauseWords(hostTakeStepCause());
     // A step that failed wrote nothing anyone gets: the files it wrote are
     // not named.
     const std::string wrote = ok ? m_outputs.stepWrote() : std::string();
@@ -1270,8 +1211,8 @@ bool HostLibrary::load()
     }
     // Optional: a library without it leaves its temporary files to itself.
     m_removeTempFiles = reinterpret_cast<RemoveTempFiles>(GetProcAddress(m_module, "TvRemoveTempFiles"));
-    g_takeFileFailure = reinterpret_cast<TakeFileFailure>(GetProcAddress(m_module, "TvTakeFileFailure"));
-    g_takeStepCause = reinterpret_cast<TakeStepCause>(GetProcAddress(m_module, "TvTakeStepCause"));
+    hostUseLibraryRecords(reinterpret_cast<TakeFileFailure>(GetProcAddress(m_module, "TvTakeFileFailure")),
+                          reinterpret_cast<TakeStepCause>(GetProcAddress(m_module, "TvTakeStepCause")));
     return true;
 }
 

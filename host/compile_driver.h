@@ -64,21 +64,6 @@ private:
     RemoveTempFiles m_removeTempFiles = nullptr;
 };
 
-// Why a file could not be made or written since the last call, in the
-// library (its last failure) or else in this process: ", a file in the
-// directory of temporary files DIR (TMPDIR) could not be made or written:
-// no space left on the device", or in the directory it was in; empty when
-// none failed. Forgets it.
-std::string hostFileFailure();
-// The same as it was kept: the error number (0: none) and the directory.
-struct HostFileFailure {
-    int err = 0;
-    std::string dir;
-    // As hostFileFailure says it.
-    std::string words() const;
-};
-HostFileFailure hostTakeFileFailure();
-
 // The arguments of `tavolin compile`.
 struct HostCompileOptions {
     std::string source, target, acx, rc, rcText, impl;
