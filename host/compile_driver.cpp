@@ -23,6 +23,7 @@
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
 #include "host/compile_outputs.h"
+#include "host/standard_output.h"
 #include "host/library_records.h"
 #include "host/status_words.h"
 #include "host/host_display.h"
@@ -36,29 +37,6 @@
 #include "platform/text.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
-
-namespace {
-
-// The first reason standard output failed, 0 while it did not.
-int g_outputError = 0;
-bool g_outputErrorSaid = false;
-
-}  // namespace
-
-bool hostFlushOutput(bool say)
-{
-    errno = 0;
-    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && !g_outputError) g_outputError = errno ? errno : EIO;
-    if (g_outputError && say && !g_outputErrorSaid) {
-        g_outputErrorSaid = true;
-        if (g_outputError == EBADF)
-            std::fprintf(stderr, "tavolin: cannot write the step lines: standard output is closed\n");
-        else
-            std::fprintf(stderr, "tavolin: cannot write the step lines on standard output: %s\n",
-                         errnoWords(g_outputError).c_str());
-    }
-    return g_outputError == 0;
-}
 
 const std::vector<int>& hostCleanupSignals()
 {
@@ -290,86 +268,6 @@ struct Bstr : OwnedBstr {
     explicit Bstr(const std::string& path) : Bstr(tvp::pathToWide(path)) {}
     explicit Bstr(const std::u16string& text) : OwnedBstr(text.empty() ? nullptr : SysAllocString(text.c_str())) {}
 };
-
-// ---------------------------------------------------------------------------
-// Standard output of the library
-
-// What the library writes on standard output during one call (the section
-// split, for one, tells of a source that ends inside a date literal there)
-// is collected and passed on as lines of its own afterwards, so that it never
-// runs into a step line; or dropped, for a call whose messages are not shown.
-// At most s_limit lines of one call are passed on (0: all).
-class LibraryOutput {
-public:
-    static uint32_t s_limit;
-
-    explicit LibraryOutput(bool keep) : m_keep(keep)
-    {
-        std::fflush(stdout);
-        m_file = std::tmpfile();
-        if (!m_file) return;
-        m_saved = ::dup(STDOUT_FILENO);
-        if (m_saved < 0 || ::dup2(::fileno(m_file), STDOUT_FILENO) < 0) {
-            if (m_saved >= 0) ::close(m_saved);
-            m_saved = -1;
-            std::fclose(m_file);
-            m_file = nullptr;
-        }
-    }
-    ~LibraryOutput()
-    {
-        if (!m_file) return;
-        std::fflush(stdout);
-        ::dup2(m_saved, STDOUT_FILENO);
-        ::close(m_saved);
-        if (m_keep) passOn();
-        std::fclose(m_file);
-    }
-    LibraryOutput(const LibraryOutput&) = delete;
-    LibraryOutput& operator=(const LibraryOutput&) = delete;
-    // What the call wrote is dropped after all.
-    void drop() { m_keep = false; }
-
-private:
-    void passOn()
-    {
-        std::rewind(m_file);
-        uint64_t lines = 0;
-        bool open = false;  // the last line passed on has no end yet
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, m_file)) > 0;) {
-            for (size_t i = 0; i < n;) {
-                const char* nl = static_cast<const char*>(std::memchr(buf + i, '\n', n - i));
-                const size_t end = nl ? size_t(nl - buf) + 1 : n;
-                if (!open) ++lines;
-                if (!s_limit || lines <= s_limit) std::fwrite(buf + i, 1, end - i, stdout);
-                open = !nl;
-                i = end;
-            }
-        }
-        if (open && (!s_limit || lines <= s_limit)) std::fputc('\n', stdout);
-        if (s_limit && lines > s_limit)
-            std::printf("\xE2\x80\xA6 and %llu more lines of the library's output\n",
-                        static_cast<unsigned long long>(lines - s_limit));
-        std::fflush(stdout);
-    }
-
-    bool m_keep;
-    std::FILE* m_file = nullptr;
-    int m_saved = -1;
-};
-
-uint32_t LibraryOutput::s_limit = 0;
-
-// Runs one call of the library with its standard output collected.
-template <class F>
-HRESULT libraryCall(F&& call, bool keepOutput = true)
-{
-    LibraryOutput output(keepOutput);
-    hostFileFailure();  // a failure before the call is not the call's
-    hostTakeStepCause();
-    return call();
-}
 
 // False with a message when the text of --rc-text has a character the
 // resource script's code page (1252) lacks: it would reach the script as
@@ -630,7 +528,7 @@ LONG Run::probeKind()
         HostErrorDisplay silent(nullptr);
         Bstr source(m_source);
         LONG status = 0;
-        libraryCall(
+        hostLibraryCall(
             [&] {
                 return probe->openSource(source.get(), nullptr, nullptr, nullptr, scratch, &silent,
                                          USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag),
@@ -808,7 +706,7 @@ int32_t Run::sourceKind(bool lookFurther, bool& certain) const
     std::ifstream in(m_source, std::ios::in | std::ios::binary);
     if (!in.is_open()) return kind;
     std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
-    libraryCall([&] { kind = split->probeKind(in, certain, lookFurther); return S_OK; }, false);
+    hostLibraryCall([&] { kind = split->probeKind(in, certain, lookFurther); return S_OK; }, false);
     return kind;
 }
 
@@ -816,7 +714,7 @@ bool Run::noFurtherHeader() const
 {
     std::ifstream in(m_source, std::ios::in | std::ios::binary);
     bool none = false;
-    if (in.is_open()) libraryCall([&] { none = MdSectionSplitter::noFurtherHeader(in); return S_OK; }, false);
+    if (in.is_open()) hostLibraryCall([&] { none = MdSectionSplitter::noFurtherHeader(in); return S_OK; }, false);
     return none;
 }
 
@@ -897,7 +795,7 @@ void Run::compileBootFunctions(const Bstr& rc)
     }
     names.push_back(nullptr);  // the method reads no further; never an empty array
     LONG status = 0;
-    const HRESULT hr = libraryCall([&] {
+    const HRESULT hr = hostLibraryCall([&] {
         return m_object->compileBootFunctions(impl.get(), LONG(m_o.includes.size()), names.data(), container.get(),
                                               rc.get(), &status);
     });
@@ -921,37 +819,37 @@ void Run::sectionMethods(LONG kind)
     const std::string through = ", through the class provider " + providerPath;
     if (to) {
         if (provider) {
-            hr = libraryCall([&] { return m_object->compileSysVars(0, 0, &status); });
+            hr = hostLibraryCall([&] { return m_object->compileSysVars(0, 0, &status); });
             step("compileSysVars", hr, status, through);
         } else {
             std::printf("skipped: compileSysVars (no class provider installed)\n");
         }
-        hr = libraryCall([&] { return m_object->compileComments(rc.get(), &status); });
+        hr = hostLibraryCall([&] { return m_object->compileComments(rc.get(), &status); });
         step("compileComments", hr, status, m_o.rc.empty() && status != 0 ? ", the comment string tables need --rc" : "");
         // Without the system-variable table ("symb") a statement that needs
         // it gives message 0, as does the import that cannot load it: the
         // library notes that cause, which the step line names.
-        hr = libraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
+        hr = hostLibraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
         step("compileVariables", hr, status,
              m_o.rc.empty() && status != 0 ? ", the variable string tables need --rc" : "");
-        hr = libraryCall([&] { return m_object->compileConnections(&status); });
+        hr = hostLibraryCall([&] { return m_object->compileConnections(&status); });
         step("compileConnections", hr, status);
-        hr = libraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
+        hr = hostLibraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
         step("compileAlarms", hr, status, m_o.rc.empty() && status != 0 ? ", the alarm string table needs --rc" : "");
         compileBootFunctions(rc);
     } else {
         if (provider) {
-            hr = libraryCall(
+            hr = hostLibraryCall(
                 [&] { return m_object->compileSysFunctions(0, 0, nullptr, 0, nullptr, 0, 0, &status); });
             step("compileSysFunctions", hr, status, through);
         } else {
             std::printf("skipped: compileSysFunctions (no class provider installed)\n");
         }
-        hr = libraryCall([&] { return m_object->compileSupportedTOs(&status); });
+        hr = hostLibraryCall([&] { return m_object->compileSupportedTOs(&status); });
         step("compileSupportedTOs", hr, status);
     }
     // The macro files are appended to: the step names those that changed.
-    hr = libraryCall([&] { return m_object->compileImplementations(impl.get(), &status); });
+    hr = hostLibraryCall([&] { return m_object->compileImplementations(impl.get(), &status); });
     step("compileImplementations", hr, status, std::string(), nullptr, "appended to");
 }
 
@@ -1040,7 +938,7 @@ void Run::copyAll()
     for (const std::string& n : names) ptrs.push_back(n.c_str());
     ptrs.push_back(nullptr);
     LONG status = 0;
-    HRESULT hr = libraryCall([&] { return m_object->copySections(SHORT(names.size()), ptrs.data(), &status); });
+    HRESULT hr = hostLibraryCall([&] { return m_object->copySections(SHORT(names.size()), ptrs.data(), &status); });
     std::string extra = ", " + std::to_string(names.size() + kept) + " sections of the target";
     if (kept)
         extra += " (" + std::to_string(kept) + " kept as " + (kept == 1 ? "it is: its name is" : "they are: their names are") +
@@ -1085,7 +983,7 @@ int Run::compile()
     HRESULT hr;
     HostFileFailure openFailure;
     {
-        LibraryOutput output(true);
+        HostLibraryOutput output(true);
         hostFileFailure();
         hr = m_object->openSource(source.get(), acx.get(), rc.get(), rcText.get(), m_target, &display,
                                   USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag), ULONG(m_o.mask), &kind,
@@ -1341,7 +1239,7 @@ bool hostCompilePathsUsable(const HostCompileOptions& o)
 
 int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)
 {
-    LibraryOutput::s_limit = o.maxMessages;
+    HostLibraryOutput::s_limit = o.maxMessages;
     // Every temporary file of the compile goes into a directory of its own,
     // under a name the pre-compiler takes.
     HostTempDir temps;

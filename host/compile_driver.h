@@ -112,10 +112,6 @@ void hostSignalHandled(int sig);
 // or while nothing was put in place.
 int hostLateSignal();
 
-// Flushes standard output; false once a write of it failed (a full device,
-// a closed output). With say, the first failure is said on standard error.
-bool hostFlushOutput(bool say);
-
 // Marks in the course of one compile, for whoever measures it: "target"
 // (the working copy of TARGET is open), then the name of each method once it
 // returned ("openSource", "compileComments", ..., "copySections"),
