@@ -91,27 +91,6 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o);
 // cannot be used.
 bool hostCompilePathsUsable(const HostCompileOptions& o);
 
-// The signals that end the command by default and that it catches to clean
-// up (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
-// SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGSTKFLT and the
-// real-time signals): held back while TARGET and the outputs are put in
-// place.
-const std::vector<int>& hostCleanupSignals();
-// The signals that end the command by default with a core and that it
-// catches to clean up, then ends by the same signal (SIGABRT, also the end
-// of an uncaught exception, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP,
-// SIGSYS): held back like the others.
-const std::vector<int>& hostDeathSignals();
-// Notes that the command's own handler ends it on sig (one of the two lists
-// above): only such a signal, pending when the outputs are put in place,
-// stops that or is said afterwards.
-void hostSignalHandled(int sig);
-// Once the outputs were being put in place: the first signal the command
-// handles (hostSignalHandled) that came since and is held back until the
-// command ends (it then ends with the status the compile had); 0 for none,
-// or while nothing was put in place.
-int hostLateSignal();
-
 // Marks in the course of one compile, for whoever measures it: "target"
 // (the working copy of TARGET is open), then the name of each method once it
 // returned ("openSource", "compileComments", ..., "copySections"),
