@@ -23,6 +23,7 @@
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
 #include "host/compile_outputs.h"
+#include "host/acx_words.h"
 #include "host/signal_hold.h"
 #include "host/standard_output.h"
 #include "host/library_records.h"
@@ -86,124 +87,6 @@ bool beginsWithByteOrderMark(const std::string& path)
     const ssize_t got = ::read(fd, head, sizeof head);
     ::close(fd);
     return got == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
-}
-
-// The first tag of an ACX file, as its reader finds it where it looks for
-// the root tag (id 0, a compound tag of further tags).
-struct AcxFirstTag {
-    bool found = false;  // the file header and a tag header were read
-    AcxTagInfo info;
-};
-
-// Takes the first tag the reader announces and ends the read there.
-class FirstTagHandler : public CAcxContentHandlerBase {
-public:
-    explicit FirstTagHandler(CAcxReader& reader) : m_reader(reader) {}
-    void startDocument(bool) override {}
-    void beginTag(const AcxTagInfo& info) override { take(info); }
-    void value(int32_t, const uint8_t*) override {}
-    void stringBuffer(const AcxTagInfo& info, char*&, uint32_t&) override { take(info); }
-    void stringData(const char*, uint32_t) override {}
-    void endTag(const AcxTagInfo&) override {}
-    int32_t endDocument() override { return 0; }
-    AcxFirstTag first;
-
-private:
-    void take(const AcxTagInfo& info)
-    {
-        first.found = true;
-        first.info = info;
-        m_reader.finish();
-    }
-    CAcxReader& m_reader;
-};
-
-// The pre-compiler's reader has said what went wrong already.
-class QuietAcxErrors : public CAcxErrorHandlerBase {
-public:
-    void warning(int32_t) override {}
-    void error(int32_t) override {}
-    void fatal(int32_t) override {}
-};
-
-AcxFirstTag acxFirstTag(const std::string& acx)
-{
-    // A device is not read again: it may give other bytes, or wait for them.
-    struct stat st;
-    if (::stat(acx.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return AcxFirstTag();
-    CAcxFileSystem files;
-    QuietAcxErrors errors;
-    CAcxReader reader;
-    FirstTagHandler first(reader);
-    reader.setFileSystem(&files);
-    reader.setErrorHandler(&errors);
-    reader.setContentHandler(&first);
-    reader.read(acx.c_str());
-    return first.first;
-}
-
-// A tag type in words, for a root tag that is none of the compound kind.
-std::string acxTypeWords(uint16_t type)
-{
-    switch (type) {
-    case AcxTypeUnsigned: return "an unsigned number";
-    case AcxTypeSigned: return "a signed number";
-    case AcxTypeString: return "a string";
-    case AcxTypeReal: return "a real number";
-    case AcxTypeEmpty: return "an empty tag";
-    }
-    return "a tag of the unknown type " + std::to_string(type);
-}
-
-// What the ACX reader's code in its message (1300 fatal: the read ended,
-// 1301 error: a part was skipped and the read went on) says of the file
-// acx, whose first tag is first, as the rest of a sentence that begins with
-// the file's name.
-std::string acxCodeWords(uint32_t message, int32_t code, const std::string& acx, const AcxFirstTag& first)
-{
-    // A file that does not begin with its root tag: the reader takes every
-    // tag for one beside the root, and looks for the root to the file's end.
-    if (first.found && first.info.id != 0) {
-        if (message == 1301 && code == AcxErrRootRule)
-            return "begins with a tag of id " + std::to_string(first.info.id) + ", not with its root tag (id 0)";
-        if (message == 1300 && code == AcxErrRead)
-            return "has no root tag (id 0) at its start: the reader looked for one to the file's end";
-    }
-    static const struct {
-        uint32_t message;
-        int32_t code;
-        const char* words;
-    } kCodes[] = {
-        {1300, 3, "was not read: a read of the reader was still running"},
-        {1300, 4, "was not read: the reader had no file system"},
-        {1300, 10, "was not read: the reader had no content handler"},
-        {1300, 11, "is not an ACX file: no \"AcX\" mark at its start"},
-        {1300, 48, "was not read: a digest was asked for without a digest object"},
-        {1301, 30, "holds a tag of an unknown type (skipped)"},
-        {1301, 31, "could not be digested (read without its digest)"},
-        {1301, 40, "holds a text that could not be held in memory (skipped)"},
-        {1301, 41, "holds an unsigned number that is not 1, 2, 4 or 8 bytes long (skipped)"},
-        {1301, 42, "holds a signed number that is not 1, 2, 4 or 8 bytes long (skipped)"},
-        {1301, 43, "holds a real number that is not 4 or 8 bytes long (skipped)"},
-        {1301, 44, "holds a tag beside its root tag (id 0), or a second root tag"},
-        {1301, 45, "holds an empty tag with a length (skipped)"},
-        {1301, 46, "is of another major format version than 2"},
-    };
-    struct stat st;
-    const bool found = ::stat(acx.c_str(), &st) == 0;
-    if (message == 1300 && code == 1) {
-        // The reader only says that it could not open the file.
-        return "cannot be opened" + hostOpenWords(acx);
-    }
-    if (message == 1300 && code == 2) {
-        // A directory opens for reading and gives no byte.
-        if (found && S_ISDIR(st.st_mode)) return "cannot be read: a directory";
-        if (found && S_ISREG(st.st_mode) && st.st_size == 0) return "is empty";
-        return "ends early: a header or a tag is cut short";
-    }
-    for (const auto& c : kCodes)
-        if (c.message == message && c.code == code) return c.words;
-    return "gave the reader's code " + std::to_string(code);
 }
 
 // An owned BSTR; a null one for an empty text.
@@ -830,12 +713,12 @@ void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
     const bool imports = m_o.sectionMethods && (kind == MdKindTO || kind == MdKindDvTO);
     if (m_o.acx.empty()) return;
     // What the reader met first tells the faults of a file without a root.
-    const AcxFirstTag first = acxFirstTag(m_acx);
+    const HostAcxFirstTag first = hostAcxFirstTag(m_acx);
     bool fatal = false;
     for (const HostErrorDisplay::AcxNote& n : display.acxNotes()) {
         const char* const text = n.message == 1300 ? "ACX Fatal Error" : n.message == 1301 ? "ACX Error" : "ACX Warning";
         std::fprintf(stderr, "tavolin: the ACX file %s %s (%s %d)%s\n", hostShownName(m_o.acx).c_str(),
-                     acxCodeWords(n.message, n.code, m_acx, first).c_str(), text, int(n.code),
+                     hostAcxCodeWords(n.message, n.code, m_acx, first).c_str(), text, int(n.code),
                      n.message == 1300 && imports ? ": nothing of it is imported, which the variables step reports "
                                                     "as message 0 after its section compiled"
                                                   : "");
@@ -847,7 +730,7 @@ void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
         std::fprintf(stderr,
                      "tavolin: the ACX file %s has %s for its root tag (id 0), not a compound tag of further tags: "
                      "nothing of it is read, which is reported as message 0\n",
-                     hostShownName(m_o.acx).c_str(), acxTypeWords(first.info.type).c_str());
+                     hostShownName(m_o.acx).c_str(), hostAcxTypeWords(first.info.type).c_str());
 }
 
 // Every section TARGET holds is copied from the working file. The sections
