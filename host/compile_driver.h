@@ -84,13 +84,6 @@ struct HostCompileOptions {
 // with a message on standard error.
 bool hostParseCompile(int argc, char** argv, HostCompileOptions& o);
 
-// False with a message when two of SOURCE, TARGET, the ACX file, the
-// resource script, BASE.m4h and BASE.m4c name one file (links followed), or
-// when the name of TARGET, the resource script or a macro file is longer
-// than its directory takes, or when the directory of the temporary files
-// cannot be used.
-bool hostCompilePathsUsable(const HostCompileOptions& o);
-
 // Marks in the course of one compile, for whoever measures it: "target"
 // (the working copy of TARGET is open), then the name of each method once it
 // returned ("openSource", "compileComments", ..., "copySections"),
