@@ -16,18 +16,12 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
+#include "host/compile_options.h"
 #include "platform/com.h"
 #include "platform/comserver.h"
 #include "platform/library.h"
 #include "tools/md/tavolin/IMC_Tavolin.h"
-
-// A text of the command line as the resource script and the macro files
-// take it (code page 1252): read as UTF-8 when it is UTF-8, else its bytes
-// read as code page 1252. Paths are not texts: they are handed on as the
-// bytes they are.
-std::u16string hostTextToWide(const std::string& text);
 
 // The pre-compiler library: found through TAVOLIN_LIBRARY, else at the path
 // it was built with, else next to the program. It stays loaded for the rest
@@ -63,26 +57,6 @@ private:
     PFN_DllUnregisterServer m_unregister = nullptr;
     RemoveTempFiles m_removeTempFiles = nullptr;
 };
-
-// The arguments of `tavolin compile`.
-struct HostCompileOptions {
-    std::string source, target, acx, rc, rcText, impl;
-    bool rcDefault = false;  // rc was not given: TARGET's name with ".rc"
-    std::vector<std::string> includes;  // names for the boot functions' macro files
-    uint32_t maxMessages = 100;  // messages shown, and lines of the library's own output per call (0: all)
-    uint32_t mask = 0;
-    uint32_t firstId = 0, secondId = 0;
-    uint32_t flag = 1;
-    // False: the main road alone - openSource and copySections, no section
-    // method - for measuring what the split and the working file cost.
-    bool sectionMethods = true;
-};
-
-// Reads `compile SOURCE -o TARGET [options]` from argv[2] on; without
-// --impl the base is TARGET without its extension, without --rc the
-// resource script is TARGET with ".rc" in place of its extension. False
-// with a message on standard error.
-bool hostParseCompile(int argc, char** argv, HostCompileOptions& o);
 
 // Marks in the course of one compile, for whoever measures it: "target"
 // (the working copy of TARGET is open), then the name of each method once it

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/compile_driver.h"
+#include "host/compile_options.h"
 
 // False with a message when the text of --rc-text has a character the
 // resource script's code page (1252) lacks (it would reach the script as
