@@ -1,15 +1,14 @@
-// The compile driver of the tavolin command (see compile_driver.h): the
-// library, the arguments of a compile, the checks before anything is
-// written, and the run of the methods with their step lines.
+// The compile driver of the tavolin command (see compile_driver.h): the run
+// of one compile - TARGET's working copy, the opening of the source, the
+// section methods with their step lines, the copy of the sections and the
+// outputs put in place - and the library it runs with.
 #include "host/compile_driver.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,28 +17,24 @@
 #include <string>
 #include <vector>
 
-#include "acx/AcxFileSystem.h"
 #include "acx/AcxReader.h"
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
-#include "host/compile_outputs.h"
-#include "host/compile_options.h"
-#include "host/option_checks.h"
 #include "host/acx_words.h"
-#include "host/signal_hold.h"
-#include "host/standard_output.h"
-#include "host/library_records.h"
-#include "host/status_words.h"
+#include "host/compile_outputs.h"
+#include "host/descriptor_kinds.h"
 #include "host/host_display.h"
+#include "host/library_records.h"
+#include "host/signal_hold.h"
 #include "host/source_file.h"
+#include "host/standard_output.h"
+#include "host/status_words.h"
 #include "host/target_file.h"
 #include "host/temp_dir.h"
 #include "platform/guid.h"
 #include "platform/nameclassifier.h"
 #include "platform/storage.h"
-#include "platform/tempnames.h"
 #include "platform/text.h"
-#include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdSectionSplitter.h"
 
 namespace {
@@ -221,44 +216,6 @@ LONG Run::probeKind()
     return mdIsObjectKind(kind) ? kind : MdKindNone;
 }
 
-// Creates a descriptor file of class Dsc at path and closes it; r receives
-// the result of the creation.
-template <class Dsc>
-bool makeDescriptor(const char* path, uint32_t& r)
-{
-    Dsc dsc;
-    r = dsc.createFile(path);
-    return r == FS_OK && dsc.CloseFile() == FS_OK;
-}
-
-using DescriptorMaker = bool (*)(const char* path, uint32_t& r);
-
-// The maker of an object kind's own descriptor file; null for no kind.
-DescriptorMaker descriptorMaker(LONG kind)
-{
-    switch (kind) {
-    case MdKindTO:
-    case MdKindDvTO:
-        return makeDescriptor<FsTODscFile>;
-    case MdKindTP:
-        return makeDescriptor<FsTPDscFile>;
-    case MdKindDv:
-        return makeDescriptor<FsDvDscFile>;
-    default:
-        return nullptr;
-    }
-}
-
-bool makeEmptyCompoundFile(const char* path, uint32_t&)
-{
-    IStorage* stg = nullptr;
-    HRESULT hr = StgCreateDocfile(tvp::pathToWide(path).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-                                  0, &stg);
-    const bool made = SUCCEEDED(hr) && stg && SUCCEEDED(stg->Commit(STGC_DEFAULT));
-    if (stg) stg->Release();
-    return made;
-}
-
 bool Run::openTarget()
 {
     m_isNew = !m_file.exists();
@@ -267,8 +224,8 @@ bool Run::openTarget()
     } else {
         // Without an object kind an empty compound file, so that the
         // opening still runs and reports what is wrong with the source.
-        DescriptorMaker make = descriptorMaker(probeKind());
-        if (!make) make = makeEmptyCompoundFile;
+        HostDescriptorMaker make = hostDescriptorMaker(probeKind());
+        if (!make) make = hostMakeEmptyCompoundFile;
         const bool made = m_file.createNew([&](const char* path) {
             uint32_t r = FS_FAILED;
             hostFileFailure();
@@ -289,70 +246,21 @@ bool Run::openTarget()
     return true;
 }
 
-// The descriptor kind a "header" stream names: the second line is the
-// kind's id. Empty when it names none of the three.
-const char* headerKind(IStorage* stg)
-{
-    IStream* s = nullptr;
-    if (FAILED(stg->OpenStream(u"header", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s)) || !s) return "";
-    char buf[128];
-    ULONG got = 0;
-    s->Read(buf, sizeof buf, &got);
-    s->Release();
-    const std::string text(buf, got);
-    const size_t start = text.find("\r\n");
-    if (start == std::string::npos) return "";
-    const std::string line = text.substr(start + 2, text.find("\r\n", start + 2) - start - 2);
-    const struct {
-        const RTTypeID& id;
-        const char* name;
-    } kinds[] = {{fsKindIdTO(), "technology object"}, {fsKindIdTP(), "technology package"}, {fsKindIdDV(), "device"}};
-    for (const auto& k : kinds) {
-        const String t = fsRTTypeIDText(k.id);
-        if (line == std::string(t.chars(), size_t(t.length()))) return k.name;
-    }
-    return "";
-}
-
-// The descriptor kind a source of an object kind is compiled into, and the
-// words for the source's kind.
-const char* descriptorKindOf(LONG kind)
-{
-    switch (kind) {
-    case MdKindTO:
-    case MdKindDvTO: return "technology object";
-    case MdKindTP: return "technology package";
-    case MdKindDv: return "device";
-    }
-    return "";
-}
-
-const char* sourceKindWords(LONG kind)
-{
-    switch (kind) {
-    case MdKindTO: return "a technology object";
-    case MdKindDvTO: return "a device technology object";
-    case MdKindTP: return "a technology package";
-    case MdKindDv: return "a device";
-    }
-    return "no object kind";
-}
-
 bool Run::kindsFit()
 {
-    const char* targetKind = headerKind(m_target);
+    const char* targetKind = hostHeaderKind(m_target);
     if (!*targetKind) return true;  // not a descriptor this command knows: the opening decides
     LONG kind = probeKind();
-    if (m_assumedKind != MdKindNone && std::strcmp(descriptorKindOf(kind), targetKind) != 0) {
+    if (m_assumedKind != MdKindNone && std::strcmp(hostDescriptorKindOf(kind), targetKind) != 0) {
         // Only a further header could make it fit: the whole source decides.
         m_assumedKind = MdKindNone;
         m_careful = true;
         kind = probeKind();
     }
-    const char* wanted = descriptorKindOf(kind);
+    const char* wanted = hostDescriptorKindOf(kind);
     if (!*wanted || std::strcmp(wanted, targetKind) == 0) return true;
     std::fprintf(stderr, "tavolin: %s is the source of %s, but %s is the descriptor of a %s: not compiled\n",
-                 m_o.source.c_str(), sourceKindWords(kind), m_o.target.c_str(), targetKind);
+                 m_o.source.c_str(), hostSourceKindWords(kind), m_o.target.c_str(), targetKind);
     return false;
 }
 
@@ -368,7 +276,7 @@ int Run::giveWay()
 
 bool Run::assumedKindHolds(LONG reported) const
 {
-    if (mdIsObjectKind(reported)) return std::strcmp(descriptorKindOf(reported), descriptorKindOf(m_assumedKind)) == 0;
+    if (mdIsObjectKind(reported)) return std::strcmp(hostDescriptorKindOf(reported), hostDescriptorKindOf(m_assumedKind)) == 0;
     // An opening that gave no kind (a source with errors, or a failure before
     // the split): a careful run would have taken the first header's kind as
     // well when no further header can follow.
