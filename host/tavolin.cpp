@@ -33,6 +33,8 @@
 #include <vector>
 
 #include "host/compile_driver.h"
+#include "host/compile_outputs.h"
+#include "host/nonblocking_lines.h"
 #include "host/option_checks.h"
 #include "host/signal_hold.h"
 #include "host/standard_output.h"
@@ -195,6 +197,7 @@ void removeTemporaries()
 extern "C" void endOnSignal(int sig)
 {
     removeTemporaries();
+    hostSaySignalEnd(sig, false, hostPlacing());
     _exit(128 + sig);
 }
 
@@ -205,6 +208,7 @@ extern "C" void endOnSignal(int sig)
 extern "C" void dieOnSignal(int sig)
 {
     removeTemporaries();
+    hostSaySignalEnd(sig, true, hostPlacing());
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof dfl);
     dfl.sa_handler = SIG_DFL;
@@ -248,22 +252,15 @@ void installSignalHandlers()
     }
 }
 
-// The name of a signal: "SIGTERM", "SIGRTMIN+3".
-std::string signalName(int sig)
-{
-    if (sig >= SIGRTMIN && sig <= SIGRTMAX) return "SIGRTMIN+" + std::to_string(sig - SIGRTMIN);
-    const char* abbrev = sigabbrev_np(sig);
-    return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(sig);
-}
-
 // Says a signal that came while the outputs were put in place, which the
-// command held back until its end: it ends with status all the same.
+// command held back until its end: it ends with status all the same. The
+// line is dropped when standard error cannot take it at once.
 void sayLateSignal(int status)
 {
     const int sig = hostLateSignal();
     if (!sig) return;
-    std::fprintf(stderr, "tavolin: %s came while the outputs were put in place: %sthe compile ends as it would have\n",
-                 signalName(sig).c_str(), status == 0 ? "they are the new ones, and " : "");
+    hostSayNow("tavolin: " + hostSignalName(sig) + " came while the outputs were put in place: " +
+               (status == 0 ? "they are the new ones, and " : "") + "the compile ends as it would have\n");
 }
 
 // TAVOLIN_STOP_AT=MARK: the command stops itself (SIGSTOP) at that mark of
@@ -349,6 +346,7 @@ int run(int argc, char** argv)
         return 2;
     }
     if (command == "compile") {
+        hostPrepareSignalLine(hostAsTheyWere(hostCompileFiles(options)));
         installSignalHandlers();
         if (!hostCompilePathsUsable(options)) return 1;
     }

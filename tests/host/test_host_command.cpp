@@ -817,7 +817,8 @@ TEST_F(HostCommand, StorageFailuresAreSaidInWords)
         std::string target, env, says, options;
     } cases[] = {
         {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050)", ""},
-        {path("dir.dsc"), "", "cannot open " + path("dir.dsc") + ": a directory", ""},
+        {path("dir.dsc"), "", "cannot write TARGET " + path("dir.dsc") +
+                                  " (-o): it is a directory, not a regular file; nothing is compiled", ""},
         {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist",
          ""},
         {path("plain.txt/t.dsc"), "", "cannot create " + path("plain.txt/t.dsc") + ": " + path("plain.txt") +
