@@ -6,11 +6,6 @@
 // otherwise than a name it surely reads whole, put in their place.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -27,6 +22,7 @@
 #include "bo/bf/BfBootFktImpl.h"
 #include "bo/bf/BfM4Names.h"
 #include "tests/bo/bf/bf_gen.h"
+#include "tests/host/m4/m4_expand.h"
 
 namespace {
 
@@ -122,38 +118,6 @@ void replaceAll(std::string& s, const std::string& from, const std::string& to)
     for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
 }
 
-// m4 over both macro files in dir, as their consumer reads them: GNU m4 in
-// the C locale with the stub package of the command's tests, whose NAME and
-// INCLUDE show their count of arguments and the first one. Its output and
-// messages, and its exit status after them.
-std::string m4Read(const std::string& dir)
-{
-    int out[2];
-    if (::pipe(out) != 0) return "pipe failed";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out[1], 1);
-        ::dup2(out[1], 2);
-        ::close(out[0]);
-        ::close(out[1]);
-        const int none = ::open("/dev/null", O_RDONLY);
-        if (none >= 0) ::dup2(none, 0);
-        if (::chdir(dir.c_str()) != 0) ::_exit(126);
-        ::setenv("LC_ALL", "C", 1);
-        ::alarm(10);  // a name that defined a macro calling itself ends there
-        ::execlp("m4", "m4", "-I", ".", "set.m4h", "set.m4c", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string text;
-    char buf[4096];
-    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) text.append(buf, size_t(n));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return text + "\nstatus " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-}
-
 // The writer's files for a set name and includes, read back by m4. The
 // container holds an implementation with an item of each kind, so that
 // every block of the files follows the names.
@@ -171,13 +135,6 @@ public:
         i->addUnit("u1", "v();");
         i->addCheck("k();");
         i->addCheckEx("x();");
-        // The package: the stub, with NAME and INCLUDE showing what m4
-        // collected for them. Their first argument is rescanned, which
-        // changes no name that m4 collects whole.
-        std::ofstream(dir.path + "/bfimplmk.m4")
-            << "include(`" TV_SOURCE_DIR "/tests/host/m4/bfimplmk.m4')dnl\n"
-            << "define(`NAME', `<name $#:$1>')dnl\n"
-            << "define(`INCLUDE', `<include $#:$1>')dnl\n";
     }
 
     // m4's reading of the files written for set and includes.
@@ -192,7 +149,7 @@ public:
         if (std::rename((path + ".m4h").c_str(), (dir.path + "/set.m4h").c_str()) != 0 ||
             std::rename((path + ".m4c").c_str(), (dir.path + "/set.m4c").c_str()) != 0)
             return "not renamed";
-        return m4Read(dir.path);
+        return m4test::m4NamesIn(dir.path, {"set.m4h", "set.m4c"});
     }
 
     // m4's reading of the files for set with the include a.h, and for the
