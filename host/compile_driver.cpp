@@ -22,6 +22,7 @@
 #include "acx/AcxReader.h"
 #include "base/fs/FsDsc.h"
 #include "base/fs/FsSecClMem.h"
+#include "bo/bf/BfM4Names.h"
 #include "host/compile_outputs.h"
 #include "host/host_display.h"
 #include "host/source_file.h"
@@ -704,6 +705,37 @@ bool namesFit(const HostCompileOptions& o)
                      "tavolin: cannot write %s %s: its name has %zu bytes, more than its directory takes (%ld); "
                      "nothing is compiled\n",
                      out.role, shownName(name).c_str(), name.size(), most);
+        return false;
+    }
+    return true;
+}
+
+// False with a message when m4 would read back otherwise a name that the
+// macro files write without quotes, as the form of those files demands: the
+// name of their set (NAME(set) and INCLUDE(set.h), from --impl or else from
+// TARGET) or an --include. Refused before anything is written, since the
+// files would be wrong whatever the compile made of the source.
+bool macroNamesReadBack(const HostCompileOptions& o, bool implGiven)
+{
+    const std::string set = bfM4SetName(o.impl);
+    for (const std::string& text : {set, set + ".h"}) {
+        const std::string said = bfM4Misreading(text);
+        if (said.empty()) continue;
+        const std::string option = implGiven ? "--impl " + o.impl : "-o " + o.target;
+        const std::string name = shownName(set);
+        std::fprintf(stderr,
+                     "tavolin: %s: the macro files name their set %s without quotes, NAME(%s) and INCLUDE(%s.h), "
+                     "and m4 %s%s\n",
+                     shownName(option).c_str(), name.c_str(), name.c_str(), name.c_str(), said.c_str(),
+                     implGiven ? "" : "; --impl BASE names it otherwise");
+        return false;
+    }
+    for (const std::string& include : o.includes) {
+        const std::string said = bfM4Misreading(include);
+        if (said.empty()) continue;
+        const std::string name = shownName(include);
+        std::fprintf(stderr, "tavolin: --include %s: the macro files include it without quotes, INCLUDE(%s), and m4 %s\n",
+                     name.c_str(), name.c_str(), said.c_str());
         return false;
     }
     return true;
@@ -1541,14 +1573,15 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
     const size_t slash = stem.rfind('/');
     const size_t dot = stem.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) stem.resize(dot);
-    if (o.impl.empty()) o.impl = stem;
+    const bool implGiven = !o.impl.empty();
+    if (!implGiven) o.impl = stem;
     // The comment compilers need a resource script even for a source
     // without comments.
     if (o.rc.empty()) {
         o.rc = stem + ".rc";
         o.rcDefault = true;
     }
-    return true;
+    return macroNamesReadBack(o, implGiven);
 }
 
 bool hostCompilePathsUsable(const HostCompileOptions& o)

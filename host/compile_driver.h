@@ -110,7 +110,10 @@ struct HostCompileOptions {
 // Reads `compile SOURCE -o TARGET [options]` from argv[2] on; without
 // --impl the base is TARGET without its extension, without --rc the
 // resource script is TARGET with ".rc" in place of its extension. False
-// with a message on standard error.
+// with a message on standard error, also when GNU m4 would read back
+// otherwise a name the macro files write without quotes: the part of the
+// base after its last "/" or "\" (NAME(set), INCLUDE(set.h)) or an
+// --include (see bfM4Misreading).
 bool hostParseCompile(int argc, char** argv, HostCompileOptions& o);
 
 // False with a message when two of SOURCE, TARGET, the ACX file, the
