@@ -95,24 +95,6 @@ TEST(BfM4Names, SetNameIsThePartAfterTheLastSeparator)
 // ---------------------------------------------------------------------------
 // Against GNU m4
 
-struct TempDir {
-    std::string path;
-    TempDir()
-    {
-        char buf[] = "/tmp/tv_bfm4names_XXXXXX";
-        path = mkdtemp(buf) ? buf : "";
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-};
-
-std::string readFile(const std::string& p)
-{
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
 void replaceAll(std::string& s, const std::string& from, const std::string& to)
 {
     for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
