@@ -16,6 +16,16 @@ std::u16string hostTextToWide(const std::string& text)
     return tvp::wideToUtf8(wide) == text ? wide : tvp::ansiToWide(text);
 }
 
+std::string hostContainerName(const std::string& source)
+{
+    std::string name = source;
+    const size_t slash = name.rfind('/');
+    if (slash != std::string::npos) name = name.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
 namespace {
 
 bool parseNumber(const char* text, uint32_t max, uint32_t& out)

@@ -156,26 +156,31 @@ bool hostRcTextUsable(const std::string& text)
 
 bool hostMacroNamesReadBack(const HostCompileOptions& o, bool implGiven)
 {
+    // The option that gave the name, the name and how the files write it,
+    // what m4 would do, and how to give another name.
+    auto refused = [](const std::string& option, const std::string& what, const std::string& name,
+                      const std::string& written, const std::string& said, const char* otherwise) {
+        std::fprintf(stderr, "tavolin: %s: the macro files %s%s without quotes, %s, and m4 %s%s\n",
+                     hostShownName(option).c_str(), what.c_str(), hostShownName(name).c_str(),
+                     hostShownName(written).c_str(), said.c_str(), otherwise);
+        return false;
+    };
     const std::string set = bfM4SetName(o.impl);
     for (const std::string& text : {set, set + ".h"}) {
         const std::string said = bfM4Misreading(text);
-        if (said.empty()) continue;
-        const std::string option = implGiven ? "--impl " + o.impl : "-o " + o.target;
-        const std::string name = hostShownName(set);
-        std::fprintf(stderr,
-                     "tavolin: %s: the macro files name their set %s without quotes, NAME(%s) and INCLUDE(%s.h), "
-                     "and m4 %s%s\n",
-                     hostShownName(option).c_str(), name.c_str(), name.c_str(), name.c_str(), said.c_str(),
-                     implGiven ? "" : "; --impl BASE names it otherwise");
-        return false;
+        if (!said.empty())
+            return refused(implGiven ? "--impl " + o.impl : "-o " + o.target, "name their set ", set,
+                           "NAME(" + set + ") and INCLUDE(" + set + ".h)", said,
+                           implGiven ? "" : "; --impl BASE names it otherwise");
     }
+    const std::string container = hostContainerName(o.source);
+    const std::string said = bfM4Misreading(container);
+    if (!said.empty())
+        return refused("SOURCE " + o.source, "name the boot functions' container ", container,
+                       "DECLCONT(" + container + ")", said, "; a copy or link of SOURCE by another name names it otherwise");
     for (const std::string& include : o.includes) {
         const std::string said = bfM4Misreading(include);
-        if (said.empty()) continue;
-        const std::string name = hostShownName(include);
-        std::fprintf(stderr, "tavolin: --include %s: the macro files include it without quotes, INCLUDE(%s), and m4 %s\n",
-                     name.c_str(), name.c_str(), said.c_str());
-        return false;
+        if (!said.empty()) return refused("--include " + include, "include it", "", "INCLUDE(" + include + ")", said, "");
     }
     return true;
 }

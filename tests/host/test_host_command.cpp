@@ -1140,6 +1140,8 @@ std::map<std::string, std::string> filesWithBytes(const std::string& dir)
 TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
 {
     const std::string axis = "compile '" + kAxis + "'" + kAxisVars.flag;
+    // The axis under names of the container, which SOURCE's name gives.
+    for (const char* name : {"s,1.tos", "it's (1).tos"}) std::ofstream(path(name)) << readFile(kAxis);
     ASSERT_EQ(run(axis + " -o t.dsc", kAxisVars.env).exit, 0);
     ASSERT_TRUE(exists(path("t.m4h")));
     const auto before = filesWithBytes(m_dir);
@@ -1147,8 +1149,8 @@ TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
     // are the rule's own).
     const std::string set = "the macro files name their set ";
     const struct {
-        const char* options;
-        std::string said;  // the first line on standard error
+        const char* options;  // after SOURCE, the axis unless they name one
+        std::string said;     // the first line on standard error
     } cases[] = {
         {"-o 'a,b.dsc'", "-o a,b.dsc: " + set + "a,b without quotes, NAME(a,b) and INCLUDE(a,b.h), and m4 would split "
                          "it into arguments at the comma; --impl BASE names it otherwise"},
@@ -1159,9 +1161,13 @@ TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
                                         "INCLUDE(x-dnl.h), and m4 would expand the word dnl as its builtin macro dnl"},
         {"-o t.dsc --impl 'sub\\ t'", "--impl sub\\ t: " + set + " t without quotes, NAME( t) and INCLUDE( t.h), and "
                                       "m4 would drop the blanks and line ends it begins with"},
+        {"s,1.tos -o t.dsc", "SOURCE s,1.tos: the macro files name the boot functions' container s,1 without quotes, "
+                             "DECLCONT(s,1), and m4 would split it into arguments at the comma; a copy or link of "
+                             "SOURCE by another name names it otherwise"},
     };
     for (const auto& c : cases) {
-        const Result r = run(axis + " " + c.options, kAxisVars.env);
+        const bool named = std::string(c.options).find(".tos") != std::string::npos;
+        const Result r = run((named ? "compile" + kAxisVars.flag : axis) + " " + c.options, kAxisVars.env);
         EXPECT_EQ(r.exit, 2) << c.options;
         EXPECT_EQ(r.out, "") << c.options;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "tavolin: " + c.said) << c.options;
@@ -1169,11 +1175,13 @@ TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
         EXPECT_EQ(filesWithBytes(m_dir), before) << c.options;
     }
 
-    // Names m4 reads whole: an apostrophe, balanced parentheses with a comma
+    // Names m4 reads whole (of the set, the container and includes): an
+    // apostrophe, balanced parentheses with a comma
     // inside, a blank past the first byte, a builtin m4 calls only with
     // arguments, a comment that ends at the name's line end.
-    const std::string odd = axis + " -o \"it's (1).dsc\" --include 'a(b,c).h' --include 'x y.h' --include define "
-                                   "--include 'a#b\nc'";
+    const std::string odd = "compile \"it's (1).tos\"" + kAxisVars.flag +
+                            " -o \"it's (1).dsc\" --include 'a(b,c).h' --include 'x y.h' --include define "
+                            "--include 'a#b\nc'";
     std::string first;
     for (int round = 0; round < 2; ++round) {
         const Result r = run(odd, kAxisVars.env);
@@ -1182,6 +1190,7 @@ TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
         for (const char* piece : {"<name 1:it's (1)>\n<include 1:bocont.hpp>\n<include 1:a(b,c).h>\n"
                                   "<include 1:x y.h>\n<include 1:define>\n<include 1:a#b\nc>\n",
                                   "<name 1:it's (1)>\n<include 1:math.h>\n", "<include 1:it's (1).h>\n",
+                                  "<declcont 1:it's (1)>\n", "<begin_create_impl 1:it's (1)>\n",
                                   "\nstatus 0"})
             EXPECT_NE(read.find(piece), std::string::npos) << piece << "\n" << read;
         EXPECT_EQ(read.find("m4:"), std::string::npos) << read;

@@ -120,23 +120,25 @@ public:
     }
 
     // m4's reading of the files written for set and includes.
-    std::string read(const std::string& set, const std::vector<std::string>& includes)
+    std::string read(const std::string& set, const std::vector<std::string>& includes,
+                     const std::string& container = "cont")
     {
         std::list<String> inc;
         for (const std::string& i : includes) inc.push_back(String(i.c_str()));
         // The set name after a backslash: the files land in dir whatever
         // bytes it holds, and are renamed to fixed names.
         const std::string path = dir.path + "/w\\" + set;
-        if (!impls.writeM4(String(path.c_str()), inc, String("cont"), false)) return "not written";
+        if (!impls.writeM4(String(path.c_str()), inc, String(container.c_str()), false)) return "not written";
         if (std::rename((path + ".m4h").c_str(), (dir.path + "/set.m4h").c_str()) != 0 ||
             std::rename((path + ".m4c").c_str(), (dir.path + "/set.m4c").c_str()) != 0)
             return "not renamed";
         return m4test::m4NamesIn(dir.path, {"set.m4h", "set.m4c"});
     }
 
-    // m4's reading of the files for set with the include a.h, and for the
-    // set axis with the includes a.h, the names given and b.h.
-    std::string readSet(const std::string& set) { return read(set, {"a.h"}); }
+    // m4's reading of the files for set (the container's name too) with the
+    // include a.h, and for the set axis with the includes a.h, the names
+    // given and b.h.
+    std::string readSet(const std::string& set) { return read(set, {"a.h"}, set); }
     std::string readIncludes(const std::vector<std::string>& names) { return read("axis", withNeighbours(names)); }
     // m4's reading of the same files had it read the names whole: the
     // reading of names that surely are, with the names put in their place.
@@ -247,6 +249,8 @@ TEST(BfM4Names, RefusesExactlyWhatGnuM4Misreads)
     ASSERT_NE(std::string::npos, plain.find("<include 1:axis.h>")) << plain;
     ASSERT_NE(std::string::npos, plain.find("<include 1:a.h>")) << plain;
     ASSERT_NE(std::string::npos, plain.find("/* stub_checkex:30,x(); */")) << plain;
+    ASSERT_NE(std::string::npos, plain.find("<declcont 1:axis>")) << plain;
+    ASSERT_NE(std::string::npos, plain.find("<begin_create_impl 1:axis>")) << plain;
     ASSERT_NE(std::string::npos, plain.find("\nstatus 0")) << plain;
 
     // As includes: each name the rule refuses on its own, and those it
@@ -269,7 +273,8 @@ TEST(BfM4Names, RefusesExactlyWhatGnuM4Misreads)
             EXPECT_EQ(reader.readIncludes({name}), reader.wholeIncludes({name}))
                 << "--include '" << name << "' is misread, yet taken";
     }
-    // As the set's name, NAME(set) and INCLUDE(set.h): the names past the
+    // As the set's name, NAME(set) and INCLUDE(set.h), and the container's,
+    // DECLCONT(name) and BEGIN_CREATE_IMPL(name): the names past the
     // single bytes (a separator is never part of a set's name).
     int refused = 0;
     for (size_t k = kBytePlaces * 255; k < names.size(); ++k) {

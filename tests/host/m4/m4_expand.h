@@ -6,8 +6,8 @@
 // file.
 //
 // The names the macro files write without quotes (NAME(set), INCLUDE(name))
-// are read back with the same stub, in which NAME and INCLUDE show what m4
-// collected for them (m4NamesIn).
+// (and the container's, DECLCONT(name)) are read back with the same stub,
+// in which their macros show what m4 collected for them (m4NamesIn).
 #pragma once
 
 #include <fcntl.h>
@@ -50,8 +50,9 @@ inline bool m4Shows(const M4Expansion& e, const std::string& piece)
 }
 
 // GNU m4, run in dir over files (named relative to dir) in the C locale,
-// with the stub package whose NAME and INCLUDE show the count of their
-// arguments and the first one, "<name 1:axis>" and "<include 1:axis.h>"
+// with the stub package whose NAME, INCLUDE, DECLCONT and
+// BEGIN_CREATE_IMPL show the count of their arguments and the first one,
+// "<name 1:axis>", "<include 1:axis.h>", "<declcont 1:axis>"
 // (written into dir as bfimplmk.m4, where m4 looks first, unless dir
 // holds one). The first
 // argument is rescanned there, which changes no name that m4 collected
@@ -63,7 +64,9 @@ inline std::string m4NamesIn(const std::string& dir, const std::vector<std::stri
         std::ofstream(dir + "/bfimplmk.m4", std::ios::binary)
             << "include(`" TV_SOURCE_DIR "/tests/host/m4/bfimplmk.m4')dnl\n"
             << "define(`NAME', `<name $#:$1>')dnl\n"
-            << "define(`INCLUDE', `<include $#:$1>')dnl\n";
+            << "define(`INCLUDE', `<include $#:$1>')dnl\n"
+            << "define(`DECLCONT', `<declcont $#:$1>')dnl\n"
+            << "define(`BEGIN_CREATE_IMPL', `<begin_create_impl $#:$1>')dnl\n";
     std::vector<const char*> argv = {"m4", "-I", "."};
     for (const std::string& f : files) argv.push_back(f.c_str());
     argv.push_back(nullptr);
