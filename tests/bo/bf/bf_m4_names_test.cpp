@@ -196,9 +196,9 @@ std::string form(const char* pattern, const std::string& word)
 const size_t kBytePlaces = 4;
 
 // The names of the family: every byte in four places (inside parentheses
-// too), every defined word
-// bare, called and inside a name, a few words in every place a word can
-// stand, and random strings of the pieces m4 reads apart.
+// too), every defined word bare, called and inside a name, a few words in
+// every place a word can stand, and random strings of the pieces m4 reads
+// apart.
 std::vector<std::string> familyNames()
 {
     std::vector<std::string> names;
