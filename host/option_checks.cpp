@@ -177,10 +177,12 @@ bool hostMacroNamesReadBack(const HostCompileOptions& o, bool implGiven)
     const std::string said = bfM4Misreading(container);
     if (!said.empty())
         return refused("SOURCE " + o.source, "name the boot functions' container ", container,
-                       "DECLCONT(" + container + ")", said, "; a copy or link of SOURCE by another name names it otherwise");
+                       "DECLCONT(" + container + ")", said,
+                       "; a copy or link of SOURCE by another name names it otherwise");
     for (const std::string& include : o.includes) {
         const std::string said = bfM4Misreading(include);
-        if (!said.empty()) return refused("--include " + include, "include it", "", "INCLUDE(" + include + ")", said, "");
+        if (!said.empty())
+            return refused("--include " + include, "include it", "", "INCLUDE(" + include + ")", said, "");
     }
     return true;
 }

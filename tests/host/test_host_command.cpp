@@ -1154,9 +1154,9 @@ TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
     } cases[] = {
         {"-o 'a,b.dsc'", "-o a,b.dsc: " + set + "a,b without quotes, NAME(a,b) and INCLUDE(a,b.h), and m4 would split "
                          "it into arguments at the comma; --impl BASE names it otherwise"},
-        {"-o t.dsc --include 'x#y.h'", "--include x#y.h: the macro files include it without quotes, INCLUDE(x#y.h), and "
-                                       "m4 would read the rest of its line from the # on, the closing ) too, as a "
-                                       "comment"},
+        {"-o t.dsc --include 'x#y.h'",
+         "--include x#y.h: the macro files include it without quotes, INCLUDE(x#y.h), and m4 would read the rest of "
+         "its line from the # on, the closing ) too, as a comment"},
         {"-o t.dsc --impl 'sub/x-dnl'", "--impl sub/x-dnl: " + set + "x-dnl without quotes, NAME(x-dnl) and "
                                         "INCLUDE(x-dnl.h), and m4 would expand the word dnl as its builtin macro dnl"},
         {"-o t.dsc --impl 'sub\\ t'", "--impl sub\\ t: " + set + " t without quotes, NAME( t) and INCLUDE( t.h), and "

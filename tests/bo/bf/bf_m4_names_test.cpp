@@ -244,7 +244,8 @@ TEST(BfM4Names, RefusesExactlyWhatGnuM4Misreads)
         while (begin > 0 && (std::isalnum(static_cast<unsigned char>(files[begin - 1])) || files[begin - 1] == '_'))
             --begin;
         if (begin == at) continue;
-        EXPECT_NE("", bfM4Misreading("x." + files.substr(begin, at - begin) + "(y)")) << files.substr(begin, at - begin);
+        const std::string macro = files.substr(begin, at - begin);
+        EXPECT_NE("", bfM4Misreading("x." + macro + "(y)")) << macro;
         ++macros;
     }
     EXPECT_GT(macros, 30);
