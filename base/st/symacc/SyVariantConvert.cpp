@@ -76,7 +76,8 @@ bool equalsNoCase(const std::string& a, const char* b)
 // nothing around it but blanks: at most one type prefix ("INT#"), then a
 // number (signed, decimal, real or based) or TRUE or FALSE. The scanner
 // takes a prefix as a state, so "INT# 5", "INT#INT#5" and "REAL#INT#5"
-// would otherwise give a number of the last prefix's type.
+// would otherwise give a number of the last prefix's type, and it ends an
+// open quote at the end of the text without a token ("5'").
 bool isOneLiteral(const std::string& text)
 {
     size_t b = 0, e = text.size();
@@ -85,7 +86,7 @@ bool isOneLiteral(const std::string& text)
     if (b == e) return false;
     const std::string s = text.substr(b, e - b);
     for (char c : s)
-        if (isSpace(c)) return false;
+        if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr("#_.+-", c)) return false;
     size_t rest = 0;
     const size_t hash = s.find('#');
     if (hash != std::string::npos && hash > 0 && isWordChar(s[0])) {
@@ -284,7 +285,11 @@ bool readNumber(const StStdConstantVal* v, uint32_t t, const char* method, Numbe
         n.u = v->GetULongVal(err);
         what = "GetULongVal failed";
     } else if (isSignedId(t)) {
+        // A based literal keeps its bit pattern (16#FF in a SINT): the
+        // number is that pattern in the type's width, as its VARIANT holds it.
         n.l = v->GetLongVal(err);
+        if (t == ST_SINT) n.l = int8_t(n.l);
+        if (t == ST_INT) n.l = int16_t(n.l);
         what = "GetLongVal failed";
     } else if (t == ST_REAL) {
         n.f = v->GetRealVal(err);
@@ -1054,8 +1059,6 @@ uint32_t SyVariantConvert::structVal2String(String& out, const StConstantVal* va
 
 namespace {
 
-// Parses a decimal integer that must use the whole text: true with the
-// value in [lo, hi]. A sign is accepted only when `allowMinus`.
 // Whether a text is a decimal real as strtod reads it, surrounding blanks
 // included: a sign, digits with at most one point, an exponent.
 bool isDecimalRealText(const String& text)
@@ -1080,10 +1083,12 @@ bool isDecimalRealText(const String& text)
     return p == end;
 }
 
-bool parseWholeInt(const String& text, bool allowMinus, int64_t lo, int64_t hi, int64_t& v)
+// Parses a decimal integer that must use the whole text: true with the
+// value in [lo, hi] ("-0" is 0 for an unsigned type too).
+bool parseWholeInt(const String& text, int64_t lo, int64_t hi, int64_t& v)
 {
     const char* s = text.chars();
-    if (!*s || (!allowMinus && std::strchr(s, '-'))) return false;
+    if (!*s) return false;
     if (text.length() != int(std::strlen(s))) return false;  // embedded NUL
     errno = 0;
     char* end = nullptr;
@@ -1121,7 +1126,7 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
     default: hi = 0xFFFFFFFFll; break;
     }
     if (isUnsignedId(t)) {
-        if (!parseWholeInt(text, false, lo, hi, n)) {
+        if (!parseWholeInt(text, lo, hi, n)) {
             SY_TRACE(4, kM, "Ulong decode error");
             return kSyntax;
         }
@@ -1132,7 +1137,7 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
         return kOk;
     }
     if (isSignedId(t)) {
-        if (!parseWholeInt(text, true, lo, hi, n)) {
+        if (!parseWholeInt(text, lo, hi, n)) {
             SY_TRACE(4, kM, "long decode error");
             return kSyntax;
         }
@@ -1517,18 +1522,20 @@ bool SyVariantConvert::decodeNormalizedStringVal(String& text)
     const int tok = scanOnce(scan, text, true);
     // The text is one string and nothing else: a quoted string with only
     // blanks behind its closing quote, a word, or nothing. The end of input
-    // also ends an open quote ("'a"), which is no string; text behind the
+    // also ends an open quote ("'a") without a token, and text behind the
     // closing quote ("'a'b'") would be dropped.
     bool whole = tok == SyVarScannerFlexLexer::TokDecodeWord || (tok == SyVarScannerFlexLexer::TokEnd && text.length() == 0);
     if (tok == SyVarScannerFlexLexer::TokString) {
-        const String content = scan.name;
-        int after = -1;
-        try {
-            after = scan.yylex();
-        } catch (...) {
-        }
-        whole = after == SyVarScannerFlexLexer::TokEnd;
-        scan.name = content;
+        // The string began at the first character (a run before a quote is
+        // no string); behind its closing quote only blanks may follow. The
+        // scanner would end a second, open quote there without a token.
+        const char* const p = text.chars();
+        const int n = text.length();
+        int i = 1;
+        for (; i < n && p[i] != '\''; ++i)
+            if (p[i] == '$') ++i;
+        for (++i; i < n && isSpace(p[i]);) ++i;
+        whole = i >= n;
     }
     if (!whole) {
         SY_TRACE(4, kM, "invalid syntax for '%s'", text.chars());
