@@ -243,8 +243,13 @@ int scanOnce(SyVarScannerFlexLexer& scan, const String& text, bool decode)
 // Sets the value from a duration, date, time-of-day or date-and-time text;
 // false when the text was refused (the value then stays as it was). A
 // duration whose digits below a millisecond were dropped is taken.
-bool setTimeText(StStdConstantVal* v, uint32_t t, const String& text)
+bool setTimeText(StStdConstantVal* v, uint32_t t, const String& whole)
 {
+    // Blanks around the literal are no part of it (the scanner skips them).
+    std::string s = whole.stdString();
+    while (!s.empty() && isSpace(s.back())) s.pop_back();
+    s.erase(0, std::min(s.size(), s.find_first_not_of(" \t\r\n")));
+    const String text(s);
     switch (t) {
     case ST_TIME: {
         const int s = v->parseTime(text);
@@ -1302,8 +1307,19 @@ uint32_t SyVariantConvert::checkSyntax(uint32_t typeId, const String& text)
         SY_TRACE(4, kM, "invalid typespec for syntax check");
         return kSyntax;
     }
+    // The literal must be the whole text: nothing may follow it (a quote
+    // behind it would open a string that the end of the text closes
+    // without a token).
     SyVarScannerFlexLexer scan;
-    if (scanOnce(scan, text, false) != want) {
+    bool whole = scanOnce(scan, text, false) == want && !std::strchr(text.c_str(), '\'');
+    if (whole) {
+        try {
+            whole = scan.yylex() == SyVarScannerFlexLexer::TokEnd;
+        } catch (...) {
+            whole = false;
+        }
+    }
+    if (!whole) {
         SY_TRACE(4, kM, "invalid syntax for '%s'", what);
         return kSyntax;
     }

@@ -488,3 +488,76 @@ TEST(ValueTextProperty, StringsAgainstTheCompiler)
     for (const std::string& r : convertString(table, "'a")) EXPECT_EQ("<refused>", r);
     for (const std::string& r : convertString(table, "'a' ")) EXPECT_EQ("a", r);
 }
+
+// TIME, DATE, TOD and DT, which the compiler does not have: every generated
+// number form is refused by each conversion, and a time or date literal is
+// taken alike by the tolerant form, a symbol's value (twice) and the text
+// form, or refused by all three; what they take reads back from its own
+// text, and a literal with anything behind it is refused.
+TEST(ValueTextProperty, TimeAndDateTextsAgreeBetweenTheConversions)
+{
+    SyStSymbTable table;
+    const struct {
+        uint32_t type;
+        const char* was;
+        std::vector<std::string> good;
+    } types[] = {
+        {ST_TIME, "T#1ms", {"T#1s", "t#1h_30m", "TIME#5ms", "T#1d2h3m4s5ms", "T#1.5s", "T#0ms", " T#2s "}},
+        {ST_TOD, "TOD#1:0:0", {"TOD#12:00:00", "TIME_OF_DAY#23:59:59.999", "tod#0:0:0"}},
+        {ST_DATE, "D#1999-01-01", {"D#2001-01-01", "DATE#2010-06-15", "d#2024-02-29"}},
+        {ST_DT, "DT#1999-01-01-1:0:0", {"DT#2001-01-01-12:00:00", "DATE_AND_TIME#2010-06-15-00:00:00"}},
+    };
+    auto textOf = [](const Std& v) {
+        String s;
+        return SyVariantConvert::constVal2String(s, &v, false, nullptr) == 0 ? s.stdString() : "<unreadable>";
+    };
+    for (const auto& ty : types) {
+        std::vector<std::pair<std::string, bool>> texts;  // text, taken
+        for (const Form& f : forms())
+            if (f.text.find("T#") == std::string::npos && f.text.find("TOD#") == std::string::npos &&
+                f.text.find("D#") == std::string::npos && f.text.find("TIME#") == std::string::npos)
+                texts.push_back({f.text, false});
+        for (const std::string& g : ty.good) {
+            texts.push_back({g, true});
+            for (const char* tail : {" x", "x", "'", "'a'", " 1", ",", " T#1s", "_"})
+                texts.push_back({g + tail, false});
+        }
+        for (const auto& [text, taken] : texts) {
+            SCOPED_TRACE("'" + text + "' into " + std::to_string(ty.type));
+            VarGuard was(ty.was), in(text);
+            Std ex(ty.type);
+            ASSERT_EQ(0u, SyVariantConvert::variant2StdValEx(&ex, was.v, true, nullptr));
+            const std::string before = textOf(ex);
+            const bool exTaken = SyVariantConvert::variant2StdValEx(&ex, in.v, true, nullptr) == 0;
+            EXPECT_EQ(taken, exTaken);
+            if (!exTaken) EXPECT_EQ(before, textOf(ex));
+
+            Std strict(ty.type);
+            ASSERT_EQ(0u, SyVariantConvert::variant2StdVal(&strict, was.v, true, nullptr));
+            EXPECT_EQ(taken, SyVariantConvert::variant2StdVal(&strict, in.v, true, nullptr) == 0);
+            EXPECT_EQ(textOf(ex), textOf(strict));
+
+            Std t(ty.type);
+            ASSERT_EQ(0u, SyVariantConvert::String2ConstVal(&t, String(ty.was), nullptr));
+            EXPECT_EQ(taken, SyVariantConvert::String2ConstVal(&t, String(text.c_str()), nullptr) == 0);
+            EXPECT_EQ(textOf(ex), textOf(t));
+
+            const StSymbEntryID sid = newSymbol(table, ty.type);
+            ASSERT_EQ(0u, table.setSymbolValue(sid, was.v, true, nullptr));
+            for (int run = 0; run < 2; ++run) {
+                EXPECT_EQ(taken ? 0u : 101u, table.setSymbolValue(sid, in.v, true, nullptr));
+                VarGuard back;
+                ASSERT_EQ(0u, table.getSymbolValue(sid, &back.v, true, nullptr));
+                Std read(ty.type);
+                ASSERT_EQ(0u, SyVariantConvert::variant2StdVal(&read, back.v, true, nullptr));
+                EXPECT_EQ(textOf(ex), textOf(read));
+            }
+            if (taken) {
+                // Its own text reads back as the same value.
+                Std again(ty.type);
+                EXPECT_EQ(0u, SyVariantConvert::String2ConstVal(&again, String(textOf(ex).c_str()), nullptr));
+                EXPECT_EQ(textOf(ex), textOf(again));
+            }
+        }
+    }
+}
