@@ -1262,6 +1262,12 @@ uint32_t string2StructVal(StConstantVal* value, const String& text, IUnknown* co
         }
         if (uint32_t r = SyVariantConvert::String2ConstVal(el, String(part), context, navigation)) return r;
     }
+    // More element texts than elements, as more array elements than
+    // elements in a VARIANT, are no value of the structure.
+    if (pos < s.size() && s.find_first_not_of(" \t", pos) != std::string::npos) {
+        SY_TRACE(4, kM, "getNextStructVal failed");
+        return kWrongVarType;
+    }
     return kOk;
 }
 
