@@ -1098,6 +1098,7 @@ bool parseWholeInt(const String& text, int64_t lo, int64_t hi, int64_t& v)
     errno = 0;
     char* end = nullptr;
     long long r = std::strtoll(s, &end, 10);
+    while (end != s && isSpace(*end)) ++end;  // blanks behind as before it
     if (errno || end == s || *end) return false;
     if (r < lo || r > hi) return false;
     v = r;

@@ -126,6 +126,8 @@ std::vector<Form> forms()
             out.push_back({s.substr(0, last) + "_" + s.substr(last), s, 0, false});
         for (const auto& p : kPrefixes) out.push_back({std::string(p.first) + "#" + s, s, p.second, false});
     }
+    // Blanks around a number are no part of it.
+    for (const char* n : {" 7", "7 ", " -1.5 ", "\t16#FF "}) out.push_back({n, n, 0, isPlain(n)});
     out.push_back({"int#5", "5", ST_INT, false});
     out.push_back({"Real#1.5", "1.5", ST_REAL, false});
     for (const char* t : {"TRUE", "true", "BOOL#TRUE"}) out.push_back({t, "1", ST_BOOL, false});
