@@ -276,7 +276,9 @@ Results convert(SyStSymbTable& table, uint32_t type, const std::string& text, bo
     const std::string before = valueKey(&value);
     const uint32_t code = SyVariantConvert::variant2StdValEx(&value, in.v, true, nullptr);
     r.ex = code == 0 ? valueKey(&value) : "";
-    if (code != 0) EXPECT_EQ(before, valueKey(&value)) << "a refusal changed the value";
+    if (code != 0) {
+        EXPECT_EQ(before, valueKey(&value)) << "a refusal changed the value";
+    }
 
     const StSymbEntryID sid = newSymbol(table, type);
     EXPECT_EQ(0u, table.setSymbolValue(sid, was.v, true, nullptr));
@@ -288,7 +290,9 @@ Results convert(SyStSymbTable& table, uint32_t type, const std::string& text, bo
         Std read(type);
         EXPECT_EQ(0u, SyVariantConvert::variant2StdVal(&read, back.v, true, nullptr));
         *out = s == 0 ? valueKey(&read) : "";
-        if (s != 0) EXPECT_EQ(before, valueKey(&read)) << "a refusal changed the symbol";
+        if (s != 0) {
+            EXPECT_EQ(before, valueKey(&read)) << "a refusal changed the symbol";
+        }
     }
     if (viaText) {
         Std t(type);
@@ -296,7 +300,9 @@ Results convert(SyStSymbTable& table, uint32_t type, const std::string& text, bo
         EXPECT_EQ(0u, SyVariantConvert::String2ConstVal(&t, w, nullptr));
         const uint32_t c = SyVariantConvert::String2ConstVal(&t, String(text.c_str()), nullptr);
         r.text = c == 0 ? valueKey(&t) : "";
-        if (c != 0) EXPECT_EQ(before, valueKey(&t));
+        if (c != 0) {
+            EXPECT_EQ(before, valueKey(&t));
+        }
     }
     return r;
 }
@@ -329,10 +335,11 @@ TEST(ValueTextProperty, EveryFormIntoEveryNumericTypeAgainstTheCompiler)
             // every other form but strtod's own.
             bool own = false;
             for (const std::string& t : textOnly) own = own || t == f.text;
-            if (f.plain)
+            if (f.plain) {
                 EXPECT_EQ(want, r.text) << "text form";
-            else if (!own)
+            } else if (!own) {
                 EXPECT_EQ("", r.text) << "text form";
+            }
             ++compared;
             if (!want.empty()) ++agreedValues;
         }
@@ -433,13 +440,17 @@ std::vector<std::string> convertString(SyStSymbTable& table, const std::string& 
         StStringConstantVal v(ST_STRING_TID, String("was"), 3, status);
         const uint32_t code = SyVariantConvert::variant2StringVal(&v, in.v);
         out.push_back(code == 0 ? content(&v) : "<refused>");
-        if (code != 0) EXPECT_EQ("was", content(&v));
+        if (code != 0) {
+            EXPECT_EQ("was", content(&v));
+        }
     }
     {
         StStringConstantVal v(ST_STRING_TID, String("was"), 3, status);
         const uint32_t code = SyVariantConvert::String2ConstVal(&v, String(text.data(), int(text.size())), nullptr);
         out.push_back(code == 0 ? content(&v) : "<refused>");
-        if (code != 0) EXPECT_EQ("was", content(&v));
+        if (code != 0) {
+            EXPECT_EQ("was", content(&v));
+        }
     }
     const StSymbEntryID sid = newSymbol(table, ST_STRING_TID);
     VarGuard was("was");
@@ -451,7 +462,9 @@ std::vector<std::string> convertString(SyStSymbTable& table, const std::string& 
         StStringConstantVal read(ST_STRING_TID, String(""), 0, status);
         EXPECT_EQ(0u, SyVariantConvert::variant2StringVal(&read, back.v));
         out.push_back(s == 0 ? content(&read) : "<refused>");
-        if (s != 0) EXPECT_EQ("was", content(&read));
+        if (s != 0) {
+            EXPECT_EQ("was", content(&read));
+        }
     }
     return out;
 }
@@ -472,8 +485,9 @@ TEST(ValueTextProperty, StringsAgainstTheCompiler)
         EXPECT_EQ(c, want) << "the compiler's value";
         for (const std::string& r : convertString(table, quoted(c))) EXPECT_EQ(want, r);
         // A word without blank, quote or '$' stands for itself.
-        if (!c.empty() && c.find_first_of(" '$\t\r\n\x01") == std::string::npos)
+        if (!c.empty() && c.find_first_of(" '$\t\r\n\x01") == std::string::npos) {
             for (const std::string& r : convertString(table, c)) EXPECT_EQ(want, r);
+        }
         // Not one string: refused by both.
         const std::string open = quoted(c).substr(0, quoted(c).size() - 1);
         for (const std::string& bad : {quoted(c) + "b'", quoted(c) + "x", open, quoted(c) + " " + quoted(c),
@@ -532,7 +546,9 @@ TEST(ValueTextProperty, TimeAndDateTextsAgreeBetweenTheConversions)
             const std::string before = textOf(ex);
             const bool exTaken = SyVariantConvert::variant2StdValEx(&ex, in.v, true, nullptr) == 0;
             EXPECT_EQ(taken, exTaken);
-            if (!exTaken) EXPECT_EQ(before, textOf(ex));
+            if (!exTaken) {
+                EXPECT_EQ(before, textOf(ex));
+            }
 
             Std strict(ty.type);
             ASSERT_EQ(0u, SyVariantConvert::variant2StdVal(&strict, was.v, true, nullptr));
