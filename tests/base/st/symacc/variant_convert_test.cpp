@@ -660,7 +660,8 @@ TEST(VariantConvert, TimeTextsThroughEveryForm)
 }
 
 // Texts into every integer type through the tolerant form and through
-// setSymbolValue, which takes it: a real (point or exponent) is refused
+// setSymbolValue, which takes it: a real (point or exponent), also behind
+// the type's own prefix ("INT#1.5"), is refused
 // with the value unchanged, not cut to its integer digits; a limit literal
 // of the type's own name is the type's bound (setMin, setMax), one of
 // another name a typed literal of another type; integers still convert.
@@ -699,6 +700,11 @@ TEST(VariantConvert, IntegerTextsRefuseRealsAndTakeTheirLimits)
         std::vector<Case> cases;
         for (const char* real : {"1e5", "2.7", "-1.5", "3.9e2", "1.0", "2.7E0", "0.0"})
             cases.push_back({real, 38, "1"});
+        // Behind the type's own prefix a real is no integer either.
+        static const char* const prefixes[] = {nullptr, "BOOL", "BYTE", "WORD", "DWORD", nullptr, "SINT", "INT",
+                                               "DINT", nullptr, "USINT", "UINT", "UDINT"};
+        for (const char* real : {"#1.5", "#1e5", "#3.9e2", "#0.5", "#-1.5"})
+            cases.push_back({std::string(prefixes[ty.type]) + real, 38, "1"});
         for (const char* integer : {"0", "+0", "16#0", "2#0"}) cases.push_back({integer, 0, "0"});
         cases.push_back({"1_0", ty.type == ST_BOOL ? 38u : 0u, ty.type == ST_BOOL ? "1" : "10"});
         for (const char* n : limitNames) {
