@@ -2,7 +2,6 @@
 // Contracts in SyVariantConvert.h.
 #include "base/st/symacc/SyVariantConvert.h"
 
-#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <cmath>
@@ -34,7 +33,6 @@ locale_t cLocale()
     return loc;
 }
 
-
 bool isUnsignedId(uint32_t t) { return (t >= ST_BOOL && t <= ST_DWORD) || (t >= ST_USINT && t <= ST_UDINT); }
 bool isSignedId(uint32_t t) { return t >= ST_SINT && t <= ST_DINT; }
 bool isTimeId(uint32_t t) { return t >= ST_TIME && t <= ST_DT; }
@@ -62,6 +60,16 @@ bool isRealText(int radix, const String& digits)
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// The text without the blanks around it, which are no part of a literal
+// (the scanner skips them).
+std::string trimmed(const std::string& text)
+{
+    size_t b = 0, e = text.size();
+    while (b < e && isSpace(text[b])) ++b;
+    while (e > b && isSpace(text[e - 1])) --e;
+    return text.substr(b, e - b);
+}
+
 bool isWordChar(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 
 bool equalsNoCase(const std::string& a, const char* b)
@@ -80,11 +88,8 @@ bool equalsNoCase(const std::string& a, const char* b)
 // open quote at the end of the text without a token ("5'").
 bool isOneLiteral(const std::string& text)
 {
-    size_t b = 0, e = text.size();
-    while (b < e && isSpace(text[b])) ++b;
-    while (e > b && isSpace(text[e - 1])) --e;
-    if (b == e) return false;
-    const std::string s = text.substr(b, e - b);
+    const std::string s = trimmed(text);
+    if (s.empty()) return false;
     for (char c : s)
         if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr("#_.+-", c)) return false;
     size_t rest = 0;
@@ -245,11 +250,7 @@ int scanOnce(SyVarScannerFlexLexer& scan, const String& text, bool decode)
 // duration whose digits below a millisecond were dropped is taken.
 bool setTimeText(StStdConstantVal* v, uint32_t t, const String& whole)
 {
-    // Blanks around the literal are no part of it (the scanner skips them).
-    std::string s = whole.stdString();
-    while (!s.empty() && isSpace(s.back())) s.pop_back();
-    s.erase(0, std::min(s.size(), s.find_first_not_of(" \t\r\n")));
-    const String text(s);
+    const String text(trimmed(whole.stdString()));
     switch (t) {
     case ST_TIME: {
         const int s = v->parseTime(text);
@@ -1064,14 +1065,12 @@ uint32_t SyVariantConvert::structVal2String(String& out, const StConstantVal* va
 
 namespace {
 
-// Whether a text is a decimal real as strtod reads it, surrounding blanks
-// included: a sign, digits with at most one point, an exponent.
+// Whether a text is a decimal real as strtod reads it: a sign, digits with
+// at most one point, an exponent.
 bool isDecimalRealText(const String& text)
 {
     const char* p = text.chars();
-    const char* end = p + text.length();
-    while (p < end && isSpace(*p)) ++p;
-    while (end > p && isSpace(end[-1])) --end;
+    const char* const end = p + text.length();
     if (p < end && (*p == '+' || *p == '-')) ++p;
     bool digits = false, point = false;
     for (; p < end && (std::isdigit(static_cast<unsigned char>(*p)) || (*p == '.' && !point)); ++p) {
@@ -1160,10 +1159,8 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
         // hexadecimal ("0x10"), INF or NAN that strtod would take too, and
         // nothing the type holds only as 0.
         std::unique_ptr<StStdConstantVal> built;
-        std::string digits = text.stdString();
-        while (!digits.empty() && isSpace(digits.back())) digits.pop_back();
-        digits.erase(0, std::min(digits.size(), digits.find_first_not_of(" \t\r\n")));
-        if (!isDecimalRealText(text) || !realFromDecimal(String(digits), t, built)) {
+        const String digits(trimmed(text.stdString()));
+        if (!isDecimalRealText(digits) || !realFromDecimal(digits, t, built)) {
             SY_TRACE(4, kM, "float decode error");
             return kSyntax;
         }
