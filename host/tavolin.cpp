@@ -17,8 +17,10 @@
 // 128 + the signal when a signal that ends a process by default ended it
 // (no temporary file is left, TARGET and the outputs are as they were); the
 // signals that end a process with a core end it by the same signal, after
-// the same cleanup. A signal that comes once the outputs are being put in
-// place is held back: the command ends as it would have, and says so.
+// the same cleanup, and a last line says so. A signal that comes once the
+// outputs are being put in place is held back: the command ends as it would
+// have, and says so. No line written then, nor the handler's, waits for a
+// standard error that cannot take it (see nonblocking_lines.h).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -107,7 +109,9 @@ const char kHelp[] =
     "                       them (default: TARGET without its extension)\n"
     "      An empty FILE or BASE is wrong usage, as an empty TARGET is; a directory\n"
     "      of the resource script or the macro files that cannot take their new\n"
-    "      files refuses the compile before any step runs, as TARGET's does.\n"
+    "      files refuses the compile before any step runs, as TARGET's does, and\n"
+    "      so does TARGET, the resource script or a macro file that is a\n"
+    "      directory, a FIFO, a device, a socket or a link to one.\n"
     "      --include NAME   a file the boot functions' macro files include\n"
     "                       (repeatable, in order)\n"
     "      The macro files write the name of their set (BASE after its last / or \\),\n"
@@ -167,11 +171,16 @@ const char kHelp[] =
     "SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP and SIGSYS end it by the same\n"
     "signal (a handler of a sanitizer or debugger stays; one the command was\n"
     "started with ignored stays ignored). Either way no temporary file is left,\n"
-    "and TARGET, the resource script and the macro files are as they were. Once\n"
-    "TARGET is being renamed into place every signal is held back: the outputs\n"
-    "are all put in place, the temporary files removed, a line says that the\n"
-    "signal came (\"tavolin: SIGTERM came while the outputs were put in place:\n"
-    "they are the new ones, ...\"), and the compile ends with the status it had.\n"
+    "TARGET, the resource script and the macro files are as they were, and a\n"
+    "last line says so (\"tavolin: interrupted by SIGINT: t.dsc, t.rc, t.m4h and\n"
+    "t.m4c are as they were\"). Once TARGET is being renamed into place every\n"
+    "signal is held back: the outputs are all put in place, the temporary files\n"
+    "removed, a line says that the signal came (\"tavolin: SIGTERM came while the\n"
+    "outputs were put in place: they are the new ones, ...\"), and the compile\n"
+    "ends with the status it had. A rename that fails among them puts back those\n"
+    "before it, and the last line says what each file is. No line holds the\n"
+    "command: one that standard error cannot take at once (a full pipe) is\n"
+    "dropped, and the command ends with its status.\n"
     "Environment: TAVOLIN_LIBRARY overrides the path of libtavolin.so;\n"
     "TAVOLIN_SETTINGS names the settings file (registration, settings); TMPDIR the\n"
     "directory of the temporary files (default /tmp): any directory works (a long\n"
