@@ -428,7 +428,7 @@ bool TargetFile::install(std::string& why)
         ok = ::renameat2(AT_FDCWD, m_work.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE) == 0;
         if (!ok && (errno == EINVAL || errno == ENOSYS)) ok = ::link(m_work.c_str(), m_path.c_str()) == 0;
         if (!ok && errno == EEXIST) {
-            why = "a file of that name appeared during the compile; it is left as it is";
+            why = "a file of that name appeared during the compile";
             discard();
             return false;
         }

@@ -4,8 +4,10 @@ existing target, sources that lack sections of the target and fail a later
 step, a source without a header section, a source of another kind, damaged targets, paths that name
 one file, a macro file that cannot be written, a full device, step lines
 nobody takes, signals during a long compile and at spread moments of a
-short one (a table of signals, with the command stopped at its own marks),
-and a source of a million
+short one (a table of signals, with the command stopped at its own marks,
+and the line each ends with), standard output and error full pipes nobody
+reads, renames of the outputs that fail and those put back, and a source
+of a million
 repeated end keywords; sources that cannot be read twice (a named pipe,
 "<(...)", /dev/zero) and one too large, a resource-script text with quotes
 and line ends or in code page 1252 bytes, texts too long for a string
