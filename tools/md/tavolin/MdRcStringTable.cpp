@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/tempnames.h"
+#include "platform/text.h"
 
 const char kMdRcLineEnd[] = "\r\n";
 
@@ -105,6 +106,14 @@ inline bool plainWord(const char* p)
     uint64_t w;
     std::memcpy(&w, p, 8);
     return (bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0;
+}
+
+// Whether one of the eight bytes at p is above 0x7F.
+inline bool highWord(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return (w & 0x8080808080808080ull) != 0;
 }
 
 // Whether the lone last backslash of a run, standing before p, is written
@@ -243,15 +252,23 @@ bool MdRcStringTable::close()
     return ok;
 }
 
-uint64_t mdRcStoredChars(const char* text, std::size_t length)
+MdRcReadBack mdRcReadBack(const char* text, std::size_t length)
 {
     const char* p = text;
     const char* const end = text + length;
-    uint64_t chars = 0;
+    MdRcReadBack r;
+    // Notes b when it is the first byte read back that the code page
+    // leaves undefined.
+    const auto take = [&r](unsigned char b) {
+        if (r.undefinedByte == 0 && tvp::ansiByteUndefined(b)) r.undefinedByte = b;
+    };
     while (p < end) {
-        // Eight plain bytes at a time, as the writer copies them.
+        // Eight plain bytes at a time, as the writer copies them; their own
+        // values are looked at only while none was found and one is high.
         if (end - p >= 8 && plainWord(p)) {
-            chars += 8;
+            if (r.undefinedByte == 0 && highWord(p))
+                for (int i = 0; i < 8; ++i) take(static_cast<unsigned char>(p[i]));
+            r.chars += 8;
             p += 8;
             continue;
         }
@@ -259,38 +276,63 @@ uint64_t mdRcStoredChars(const char* text, std::size_t length)
         if (c != '\\') {
             // A CR LF pair is written as one \n.
             if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
-            ++chars;
+            take(static_cast<unsigned char>(c));
+            ++r.chars;
             ++p;
             continue;
         }
         const char* const from = p;
         while (p < end && *p == '\\') ++p;
         const std::size_t run = std::size_t(p - from);
-        chars += run / 2;
+        r.chars += run / 2;
         // A lone last one the writer doubles is one backslash more; else it
         // escapes what follows (p < end here: at the end it is doubled).
         if ((run & 1) == 0) continue;
         if (loneBackslashDoubled(p, end)) {
-            ++chars;
+            ++r.chars;
             continue;
         }
         const char e = *p++;
-        const auto digits = [&p, end](int most, auto isDigit) {
-            for (int i = 0; i < most && p < end && isDigit(*p); ++i) ++p;
+        // Up to `most` digits of base after the escape's letter, into value.
+        unsigned value = 0;
+        const auto digits = [&p, end, &value](int most, unsigned base, auto digitOf) {
+            for (int i = 0; i < most && p < end; ++i) {
+                const int d = digitOf(*p);
+                if (d < 0) break;
+                value = value * base + unsigned(d);
+                ++p;
+            }
         };
         if (e >= '0' && e <= '7') {
-            digits(2, [](char d) { return d >= '0' && d <= '7'; });
-            ++chars;
+            // Up to three octal digits, up to 0777: the byte is the value's
+            // low eight bits (\601 reads as 0x81).
+            value = unsigned(e - '0');
+            digits(2, 8, [](char d) { return d >= '0' && d <= '7' ? d - '0' : -1; });
+            take(static_cast<unsigned char>(value & 0xFF));
+            ++r.chars;
         } else if (e == 'x' || e == 'X') {
-            digits(2, [](char d) { return std::isxdigit(static_cast<unsigned char>(d)) != 0; });
-            ++chars;
+            digits(2, 16, [](char d) {
+                if (d >= '0' && d <= '9') return d - '0';
+                if (d >= 'a' && d <= 'f') return d - 'a' + 10;
+                if (d >= 'A' && d <= 'F') return d - 'A' + 10;
+                return -1;
+            });
+            take(static_cast<unsigned char>(value));
+            ++r.chars;
         } else if (e != 0 && std::strchr("abfnrtv", e)) {
-            ++chars;
+            ++r.chars;
         } else {
-            chars += 2;
+            // No escape: the backslash stays, and so does the byte.
+            take(static_cast<unsigned char>(e));
+            r.chars += 2;
         }
     }
-    return chars;
+    return r;
+}
+
+uint64_t mdRcStoredChars(const char* text, std::size_t length)
+{
+    return mdRcReadBack(text, length).chars;
 }
 
 std::string mdRcIdText(int32_t id)
