@@ -108,12 +108,34 @@ inline bool plainWord(const char* p)
     return (bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0;
 }
 
-// Whether one of the eight bytes at p is above 0x7F.
-inline bool highWord(const char* p)
+// The bytes code page 1252 leaves undefined, from the platform's table,
+// as a list and as a flag per byte.
+struct UndefinedBytes {
+    uint8_t byte[32];  // all within 0x80..0x9F
+    int count = 0;
+    bool is[256] = {};
+    UndefinedBytes()
+    {
+        for (int b = 0x80; b < 0xA0; ++b)
+            if (tvp::ansiByteUndefined(static_cast<unsigned char>(b))) is[b] = true, byte[count++] = uint8_t(b);
+    }
+};
+// (The platform's table is constant data: ready before this is made.)
+const UndefinedBytes kUndefined;
+
+// Whether the eight bytes at p may hold a byte code page 1252 leaves
+// undefined (false: they surely do not). A word without a byte of
+// 0x80..0x9F is passed at once.
+inline bool mayHoldUndefined(const char* p)
 {
     uint64_t w;
     std::memcpy(&w, p, 8);
-    return (w & 0x8080808080808080ull) != 0;
+    // They are all in 0x80..0x9F, which the letters of the code page
+    // (0xC0 and up) are not.
+    if (bytesEqual(w & 0xE0E0E0E0E0E0E0E0ull, 0x80) == 0) return false;
+    uint64_t any = 0;
+    for (int i = 0; i < kUndefined.count; ++i) any |= bytesEqual(w, kUndefined.byte[i]);
+    return any != 0;
 }
 
 // Whether the lone last backslash of a run, standing before p, is written
@@ -260,13 +282,13 @@ MdRcReadBack mdRcReadBack(const char* text, std::size_t length)
     // Notes b when it is the first byte read back that the code page
     // leaves undefined.
     const auto take = [&r](unsigned char b) {
-        if (r.undefinedByte == 0 && tvp::ansiByteUndefined(b)) r.undefinedByte = b;
+        if (kUndefined.is[b] && r.undefinedByte == 0) r.undefinedByte = b;
     };
     while (p < end) {
         // Eight plain bytes at a time, as the writer copies them; their own
         // values are looked at only while none was found and one is high.
         if (end - p >= 8 && plainWord(p)) {
-            if (r.undefinedByte == 0 && highWord(p))
+            if (r.undefinedByte == 0 && mayHoldUndefined(p))
                 for (int i = 0; i < 8; ++i) take(static_cast<unsigned char>(p[i]));
             r.chars += 8;
             p += 8;
