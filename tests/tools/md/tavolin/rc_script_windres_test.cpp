@@ -207,3 +207,53 @@ TEST(RcScriptWindres, UndefinedByteAfterTheWritersEscaping)
         EXPECT_EQ(mdRcReadBack(t.data(), t.size()).chars, mdRcStoredChars(t.data(), t.size())) << t;
     }
 }
+
+// On random texts, dense in backslashes, digits, the five bytes and their
+// neighbours, with runs of plain bytes long enough for the eight-byte steps:
+// the read-back finds an undefined byte exactly when windres reads the text
+// back shorter than the characters counted (behind "ab", as windres keeps a
+// text whose first character is such a byte; and one with a NUL byte read
+// back is left out, as windres converts the pieces between NUL bytes each
+// on its own).
+TEST(RcScriptWindres, UndefinedByteFoundExactlyWhenWindresCutsTheText)
+{
+    RCTEST_NEEDS_WINDRES();
+    const ScratchDir scratch;
+    const std::string script = scratch.path + "/d.rc";
+    std::mt19937 rng(1252);
+    const std::string dense = "\\\\\"\r\nxX0128dDfF9 \x81\x8D\x8F\x90\x9D\x80\x8E\x9E\xC3\xE4";
+    for (int round = 0; round < 5; ++round) {
+        std::vector<std::string> texts;
+        std::vector<std::pair<int32_t, String>> table;
+        for (int32_t id = 0; id < 200; ++id) {
+            std::string t = "ab";
+            const std::size_t n = rng() % 48;
+            while (t.size() < n) {
+                if (rng() % 3 == 0)
+                    t.append(rng() % 12, 'p');
+                else
+                    t += dense[rng() % dense.size()];
+            }
+            texts.push_back(t);
+            table.emplace_back(id, String(t.data(), int(t.size())));
+        }
+        std::remove(script.c_str());
+        ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), table));
+        const rctest::RcReadBack r = rctest::readBackScript(script, scratch.path + "/d");
+        ASSERT_EQ(r.exit, 0) << r.messages;
+        ASSERT_TRUE(r.resRead);
+        int cut = 0;
+        for (int32_t id = 0; id < 200; ++id) {
+            const std::string& t = texts[std::size_t(id)];
+            const MdRcReadBack back = mdRcReadBack(t.data(), t.size());
+            const std::u16string read = r.text(uint32_t(id));
+            if (read.find(u'\0') != std::u16string::npos) continue;
+            const bool shorter = read.size() < back.chars;
+            cut += shorter;
+            EXPECT_EQ(back.undefinedByte != 0, shorter) << "round " << round << ", text \"" << t << "\"";
+        }
+        // Both kinds came up.
+        EXPECT_GT(cut, 10);
+        EXPECT_LT(cut, 190);
+    }
+}
