@@ -33,6 +33,10 @@
 #include <vector>
 
 #include "host/compile_driver.h"
+#include "host/option_checks.h"
+#include "host/signal_hold.h"
+#include "host/standard_output.h"
+#include "host/status_words.h"
 #include "platform/tempnames.h"
 
 namespace {

@@ -26,6 +26,7 @@
 #include "host/compile_driver.h"
 #include "host/host_display.h"
 #include "host/source_file.h"
+#include "host/status_words.h"
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "tests/acx/AcxTestWriter.h"

@@ -1,0 +1,23 @@
+// The checks of a compile's options before anything is written, each false
+// with a message on standard error ("tavolin: ..."): a refused option or
+// set of files compiles nothing and leaves every file as it was.
+#pragma once
+
+#include <string>
+
+#include "host/compile_options.h"
+
+// False with a message when the text of --rc-text has a character the
+// resource script's code page (1252) lacks (it would reach the script as
+// "?"), or when it holds more characters than one string resource takes,
+// counted as a resource compiler reads back what the script writer makes of
+// it (the entry's 16-bit length would wrap, and the text would read back
+// empty).
+bool hostRcTextUsable(const std::string& text);
+
+// False with a message when two of SOURCE, TARGET, the ACX file, the
+// resource script, BASE.m4h and BASE.m4c name one file (links followed), or
+// when the name of TARGET, the resource script or a macro file is longer
+// than its directory takes, or when the directory of the temporary files
+// cannot be used.
+bool hostCompilePathsUsable(const HostCompileOptions& o);
