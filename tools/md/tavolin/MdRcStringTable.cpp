@@ -116,25 +116,31 @@ struct UndefinedBytes {
     bool is[256] = {};
     UndefinedBytes()
     {
-        for (int b = 0x80; b < 0xA0; ++b)
-            if (tvp::ansiByteUndefined(static_cast<unsigned char>(b))) is[b] = true, byte[count++] = uint8_t(b);
+        for (int b = 0x80; b < 0xA0; ++b) {
+            if (!tvp::ansiByteUndefined(static_cast<unsigned char>(b))) continue;
+            is[b] = true;
+            byte[count++] = uint8_t(b);
+        }
     }
 };
-// (The platform's table is constant data: ready before this is made.)
-const UndefinedBytes kUndefined;
 
-// Whether the eight bytes at p may hold a byte code page 1252 leaves
-// undefined (false: they surely do not). A word without a byte of
-// 0x80..0x9F is passed at once.
-inline bool mayHoldUndefined(const char* p)
+const UndefinedBytes& undefinedBytes()
+{
+    static const UndefinedBytes bytes;
+    return bytes;
+}
+
+// Whether the eight bytes at p may hold one of the undefined bytes (false:
+// they surely do not). A word without a byte of 0x80..0x9F, where they all
+// are and the letters of the code page (0xC0 and up) are not, is passed at
+// once.
+inline bool mayHoldUndefined(const char* p, const UndefinedBytes& undefined)
 {
     uint64_t w;
     std::memcpy(&w, p, 8);
-    // They are all in 0x80..0x9F, which the letters of the code page
-    // (0xC0 and up) are not.
     if (bytesEqual(w & 0xE0E0E0E0E0E0E0E0ull, 0x80) == 0) return false;
     uint64_t any = 0;
-    for (int i = 0; i < kUndefined.count; ++i) any |= bytesEqual(w, kUndefined.byte[i]);
+    for (int i = 0; i < undefined.count; ++i) any |= bytesEqual(w, undefined.byte[i]);
     return any != 0;
 }
 
@@ -279,16 +285,18 @@ MdRcReadBack mdRcReadBack(const char* text, std::size_t length)
     const char* p = text;
     const char* const end = text + length;
     MdRcReadBack r;
+    const UndefinedBytes& undefined = undefinedBytes();
     // Notes b when it is the first byte read back that the code page
     // leaves undefined.
-    const auto take = [&r](unsigned char b) {
-        if (kUndefined.is[b] && r.undefinedByte == 0) r.undefinedByte = b;
+    const auto take = [&r, &undefined](unsigned char b) {
+        if (undefined.is[b] && r.undefinedByte == 0) r.undefinedByte = b;
     };
     while (p < end) {
         // Eight plain bytes at a time, as the writer copies them; their own
-        // values are looked at only while none was found and one is high.
+        // values are looked at only while none was found and the word may
+        // hold one.
         if (end - p >= 8 && plainWord(p)) {
-            if (r.undefinedByte == 0 && mayHoldUndefined(p))
+            if (r.undefinedByte == 0 && mayHoldUndefined(p, undefined))
                 for (int i = 0; i < 8; ++i) take(static_cast<unsigned char>(p[i]));
             r.chars += 8;
             p += 8;
