@@ -367,12 +367,7 @@ bool Run::nameClassifierFound() const
 // names; the container is named after the source.
 void Run::compileBootFunctions(const Bstr& rc)
 {
-    std::string base = m_o.source;
-    size_t slash = base.rfind('/');
-    if (slash != std::string::npos) base = base.substr(slash + 1);
-    size_t dot = base.rfind('.');
-    if (dot != std::string::npos && dot > 0) base.resize(dot);
-    Bstr container(hostTextToWide(base)), impl(m_outputs.macroBaseWork());
+    Bstr container(hostTextToWide(hostContainerName(m_o.source))), impl(m_outputs.macroBaseWork());
     std::vector<std::unique_ptr<Bstr>> owned;
     std::vector<BSTR> names;
     for (const std::string& n : m_o.includes) {

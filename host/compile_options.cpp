@@ -16,6 +16,16 @@ std::u16string hostTextToWide(const std::string& text)
     return tvp::wideToUtf8(wide) == text ? wide : tvp::ansiToWide(text);
 }
 
+std::string hostContainerName(const std::string& source)
+{
+    std::string name = source;
+    const size_t slash = name.rfind('/');
+    if (slash != std::string::npos) name = name.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
 namespace {
 
 bool parseNumber(const char* text, uint32_t max, uint32_t& out)
@@ -110,12 +120,13 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
     const size_t slash = stem.rfind('/');
     const size_t dot = stem.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) stem.resize(dot);
-    if (o.impl.empty()) o.impl = stem;
+    const bool implGiven = !o.impl.empty();
+    if (!implGiven) o.impl = stem;
     // The comment compilers need a resource script even for a source
     // without comments.
     if (o.rc.empty()) {
         o.rc = stem + ".rc";
         o.rcDefault = true;
     }
-    return true;
+    return hostMacroNamesReadBack(o, implGiven);
 }

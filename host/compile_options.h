@@ -27,8 +27,14 @@ struct HostCompileOptions {
     bool sectionMethods = true;
 };
 
+// The name of the boot functions' container, which the macro files write
+// (DECLCONT(name), BEGIN_CREATE_IMPL(name)): SOURCE's file name without its
+// extension.
+std::string hostContainerName(const std::string& source);
+
 // Reads `compile SOURCE -o TARGET [options]` from argv[2] on; without
 // --impl the base is TARGET without its extension, without --rc the
 // resource script is TARGET with ".rc" in place of its extension. False
-// with a message on standard error.
+// with a message on standard error, also for a name the macro files would
+// write that m4 reads otherwise (hostMacroNamesReadBack).
 bool hostParseCompile(int argc, char** argv, HostCompileOptions& o);

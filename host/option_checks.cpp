@@ -1,5 +1,6 @@
 // The checks of a compile's options before anything is written (see
-// option_checks.h): the text of --rc-text, and the files of the compile.
+// option_checks.h): the text of --rc-text, the names the macro files write,
+// and the files of the compile.
 #include "host/option_checks.h"
 
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bo/bf/BfM4Names.h"
 #include "host/compile_outputs.h"
 #include "host/status_words.h"
 #include "host/target_file.h"
@@ -161,6 +163,39 @@ bool tempDirectoryUsable()
 bool hostRcTextUsable(const std::string& text)
 {
     return fitsCodePage(text) && fitsStringResource(text);
+}
+
+bool hostMacroNamesReadBack(const HostCompileOptions& o, bool implGiven)
+{
+    // The option that gave the name, the name and how the files write it,
+    // what m4 would do, and how to give another name.
+    auto refused = [](const std::string& option, const std::string& what, const std::string& name,
+                      const std::string& written, const std::string& said, const char* otherwise) {
+        std::fprintf(stderr, "tavolin: %s: the macro files %s%s without quotes, %s, and m4 %s%s\n",
+                     hostShownName(option).c_str(), what.c_str(), hostShownName(name).c_str(),
+                     hostShownName(written).c_str(), said.c_str(), otherwise);
+        return false;
+    };
+    const std::string set = bfM4SetName(o.impl);
+    for (const std::string& text : {set, set + ".h"}) {
+        const std::string said = bfM4Misreading(text);
+        if (!said.empty())
+            return refused(implGiven ? "--impl " + o.impl : "-o " + o.target, "name their set ", set,
+                           "NAME(" + set + ") and INCLUDE(" + set + ".h)", said,
+                           implGiven ? "" : "; --impl BASE names it otherwise");
+    }
+    const std::string container = hostContainerName(o.source);
+    const std::string said = bfM4Misreading(container);
+    if (!said.empty())
+        return refused("SOURCE " + o.source, "name the boot functions' container ", container,
+                       "DECLCONT(" + container + ")", said,
+                       "; a copy or link of SOURCE by another name names it otherwise");
+    for (const std::string& include : o.includes) {
+        const std::string said = bfM4Misreading(include);
+        if (!said.empty())
+            return refused("--include " + include, "include it", "", "INCLUDE(" + include + ")", said, "");
+    }
+    return true;
 }
 
 bool hostCompilePathsUsable(const HostCompileOptions& o)

@@ -17,6 +17,16 @@
 // \x81), which a resource compiler may drop the text for.
 bool hostRcTextUsable(const std::string& text);
 
+// False with a message when GNU m4 would read back otherwise a name that
+// the macro files write without quotes, as the form of those files
+// demands: the name of their set (the part of the base o.impl after its
+// last "/" or "\", as NAME(set) and INCLUDE(set.h)), the container's
+// (SOURCE's file name without its extension, as DECLCONT(name) and
+// BEGIN_CREATE_IMPL(name)) or an --include (see bfM4Misreading).
+// implGiven: the base came from --impl, not from TARGET. A usage error:
+// the files would be wrong whatever the compile made of the source.
+bool hostMacroNamesReadBack(const HostCompileOptions& o, bool implGiven);
+
 // False with a message when two of SOURCE, TARGET, the ACX file, the
 // resource script, BASE.m4h and BASE.m4c name one file (links followed), or
 // when the name of TARGET, the resource script or a macro file is longer
