@@ -36,6 +36,7 @@ const Expected kExpected[] = {
     {303, E, "Sektion konnte nicht beschrieben werden"},
     {304, E, "Der erste Wert muß kleiner als der zweite sein"},
     {305, E, "Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {306, W, "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text verwerfen oder kürzen"},
     {400, E, "Syntax Fehler"},
     {401, E, "Scanner Fehler, unerwartetes Zeichen %s"},
     {402, E, "Parser Fehler: %s"},
@@ -55,6 +56,7 @@ const Expected kExpected[] = {
     {416, E, "Bit %s ist nich gültig"},
     {417, E, "Größenvariable %s ohne Wert in VALUES"},
     {418, E, "Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {419, W, "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text verwerfen oder kürzen"},
     {500, E, "falsche Syntax"},
     {501, E, "Fehler im Scanner"},
     {502, E, "Fehler im Parser"},
@@ -87,6 +89,7 @@ const Expected kExpected[] = {
     {706, E, "Indizes sind verschieden"},
     {707, E, "Sektion konnte nicht beschrieben werden"},
     {708, E, "Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {709, W, "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text verwerfen oder kürzen"},
     {800, E, "falsche Syntax"},
     {801, E, "Fehler im Scanner"},
     {802, E, "Fehler im Parser"},
@@ -96,6 +99,7 @@ const Expected kExpected[] = {
     {902, E, "Fehler im Parser"},
     {903, E, "Sektion konnte nicht beschrieben werden"},
     {904, E, "Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {905, W, "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text verwerfen oder kürzen"},
     {1000, E, "falsche Syntax"},
     {1001, E, "Fehler im Scanner"},
     {1002, E, "Fehler im Parser"},
@@ -149,7 +153,7 @@ TEST(BuiltinMsgTable, HoldsEveryMessageVerbatim)
         EXPECT_TRUE(module.empty());
     }
     std::list<uint32_t> ids;
-    EXPECT_EQ(table->listIds(ids), 95u);
+    EXPECT_EQ(table->listIds(ids), 99u);
     EXPECT_EQ(ids.front(), 0u);
     EXPECT_EQ(ids.back(), 1302u);
 }

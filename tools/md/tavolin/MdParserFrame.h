@@ -22,8 +22,9 @@
 // - reportError(id, text): any message of the kind, counted the same way.
 // - textIdFits(id, ...): whether a text may take a resource-string id; the
 //   first one past the last id is reported and counted.
-// - textLengthFits(text, ...): whether a text fits one string resource;
-//   each longer one is reported and counted.
+// - scriptTextFits(text, ...): whether a text fits one string resource;
+//   each longer one is reported and counted, each that reads back with a
+//   byte code page 1252 leaves undefined gets a warning.
 // - init: the scanner reads the given stream (none: an empty input); the
 //   descriptor, the resource-script path and the first string id are kept.
 //
@@ -44,6 +45,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <istream>
@@ -226,16 +228,33 @@ protected:
     // characters a resource compiler stores for it (mdRcStoredChars) and
     // for prefix, the bytes the line carries in front of it, at most
     // kMdRcMostTextChars. A longer one would be written and read back as
-    // an empty text: it is reported as msgId ("Text ist zu lang: %s
+    // an empty text: it is reported as msg.tooLong ("Text ist zu lang: %s
     // Zeichen, höchstens 65535") at `line` with its length, and counted, so
-    // that the section fails; the caller keeps no copy of it.
-    bool textLengthFits(const char* text, std::size_t length, uint32_t msgId, int32_t line, uint64_t prefix = 0)
+    // that the section fails; the caller keeps no copy of it. A text that
+    // fits but reads back with a byte code page 1252 leaves undefined
+    // (mdRcReadBack) is written as it is, and gets the warning
+    // msg.undefinedByte at `line` naming the byte ("0x81"): a resource
+    // compiler may drop or cut it. The prefix holds no such byte.
+    struct ScriptTextMessages {
+        uint32_t tooLong;
+        uint32_t undefinedByte;
+    };
+    bool scriptTextFits(const char* text, std::size_t length, ScriptTextMessages msg, int32_t line,
+                        uint64_t prefix = 0)
     {
-        const uint64_t chars = prefix + mdRcStoredChars(text, length);
-        if (mdRcTextLengthFits(chars)) return true;
-        ++m_errors;
-        mdEmitMessage(msgId, line, std::to_string(chars).c_str());
-        return false;
+        const MdRcReadBack read = mdRcReadBack(text, length);
+        const uint64_t chars = prefix + read.chars;
+        if (!mdRcTextLengthFits(chars)) {
+            ++m_errors;
+            mdEmitMessage(msg.tooLong, line, std::to_string(chars).c_str());
+            return false;
+        }
+        if (read.undefinedByte != 0) {
+            char byte[8];
+            std::snprintf(byte, sizeof byte, "0x%02X", unsigned(read.undefinedByte));
+            mdEmitMessage(msg.undefinedByte, line, byte);
+        }
+        return true;
     }
 
     const uint32_t m_msgBase;
