@@ -931,8 +931,9 @@ TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
         EXPECT_EQ(at == std::string::npos ? std::string() : r.err.substr(at, r.err.find('\n', at) + 1 - at),
                   c.counts)
             << c.source << c.options;
-        if (std::string(c.source) == "dt.tos" && !*c.counts)
+        if (std::string(c.source) == "dt.tos" && !*c.counts) {
             EXPECT_NE(r.err.find("dt.tos(5) : Fehler 202 "), std::string::npos) << r.err;
+        }
     }
 
     // Garbage: a stray byte or a token every few bytes, a message each. Past
