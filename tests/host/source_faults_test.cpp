@@ -212,7 +212,9 @@ TEST_F(SourceFaults, EachBootFunctionMistakeIsSaidOnce)
         // One shown, the others counted once each.
         const Result one = compile("twice", source, target, " --max-messages 1");
         EXPECT_NE(one.err.find("… and 2 more messages (2 errors)\n"), std::string::npos) << one.err;
-        if (std::string(target) == "old") EXPECT_TRUE(outputs("old") == before);
+        if (std::string(target) == "old") {
+            EXPECT_TRUE(outputs("old") == before);
+        }
     }
 }
 
