@@ -17,20 +17,15 @@
 //
 //   bench_bf_messages [--functions=N] [benchmark options]
 #include <benchmark/benchmark.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <memory>
 #include <string>
 
 #include "base/cm/cmbuiltinmsgs.h"
 #include "base/cm/cmmsghdl.h"
+#include "bench/bf_method.h"
 #include "bench/bf_source.h"
 #include "bench/ratio_reporter.h"
-#include "co/GlobTools.h"
-#include "tools/md/tavolin/MdFrontEnd.h"
 
 namespace {
 
@@ -71,61 +66,10 @@ std::string sourceOf(Kind kind)
     return out;
 }
 
-// The source in a file and the working file opened from it.
-class Opened {
-public:
-    explicit Opened(Kind kind) : m_source(createTempName(true).c_str()), m_macros(createTempName(true).c_str())
-    {
-        std::ofstream(m_source, std::ios::binary) << sourceOf(kind);
-        m_host.openFile("", FS_OPEN_CREATE | FS_OPEN_MEMORY);
-        for (const char* name : {"bfvarcomment", "bfinterf", "bfsymb", "boot"})
-            if (m_host.getSect(name, FS_MODE_WRITE)) m_host.CloseSect(name);
-        MdWorkState state;
-        state.workFile = &m_work;
-        state.workPath = &m_workPath;
-        state.target = &m_target;
-        state.objectKind = &m_kind;
-        int32_t status = -1;
-        m_ok = mdOpenWorkingSource(m_source.c_str(), m_host.storage(), 0, state, status) == S_OK && status == 0;
-    }
-    ~Opened()
-    {
-        m_target.reset();
-        if (m_work.hasStorage()) m_work.CloseFile();
-        for (const std::string& f : {std::string(m_workPath.c_str()), m_source, m_macros, m_macros + ".m4h",
-                                     m_macros + ".m4c"})
-            if (!f.empty()) ::unlink(f.c_str());
-    }
-    bool ok() const { return m_ok; }
-    int32_t compile()
-    {
-        MdFrontContext ctx;
-        ctx.workFile = &m_work;
-        ctx.objectKind = m_kind;
-        ctx.stringCounter = &m_counter;
-        ctx.sourcePath = String(m_source.c_str());
-        ctx.flag = false;  // the stand-in classifier beside this program
-        m_counter = 0;
-        int32_t status = -1;
-        if (mdCompileBootFunctions(ctx, String(m_macros.c_str()), {}, String("bench"), String("/dev/null"), status) !=
-            S_OK)
-            return -1;
-        return status;
-    }
-
-private:
-    std::string m_source, m_macros;
-    FsFileMan m_host, m_work;
-    String m_workPath;
-    std::unique_ptr<FsSectMan> m_target;
-    int32_t m_kind = -1;
-    int32_t m_counter = 0;
-    bool m_ok = false;
-};
 
 void BM_Method(benchmark::State& state, Kind kind)
 {
-    Opened opened(kind);
+    bfbench::OpenedMethod opened(sourceOf(kind));
     if (!opened.ok()) {
         state.SkipWithError("the source did not open");
         return;

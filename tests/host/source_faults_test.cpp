@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "co/GlobTools.h"
+#include "tests/host/HostFiles.h"
 #include "tests/host/HostSysVars.h"
 
 namespace {
@@ -24,19 +25,8 @@ namespace {
 const std::string kTavolin = std::string(TV_BINARY_DIR) + "/host/tavolin";
 const hosttest::SysVars kAxisVars = hosttest::exampleSysVars("axis.tos");
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
+using hosttest::exists;
+using hosttest::readFile;
 
 std::size_t occurrences(const std::string& text, const std::string& what)
 {
