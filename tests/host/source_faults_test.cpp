@@ -174,6 +174,45 @@ TEST_F(SourceFaults, ANulByteIsNamedAndReachesNoOutput)
     }
 }
 
+// A NUL byte at any place of the example (every 17th byte): the compile
+// either succeeds with outputs that hold no NUL byte (one in a comment is
+// skipped) or fails and writes nothing; no message carries a NUL byte, and
+// nothing crashes.
+TEST_F(SourceFaults, ANulByteAnywhereReachesNoOutput)
+{
+    // The table of the system variables made once, as a file.
+    const std::string symb = path("axis.symb");
+    const std::string cmd = "'" + hosttest::mksymbPath() + "' '" + TV_SOURCE_DIR + "/examples/axis.sysvars' '" + symb + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string env = hosttest::sysVarsFileEnv(symb);
+    int failed = 0, succeeded = 0;
+    for (std::size_t at = 0; at <= m_axis.size(); at += 17) {
+        const std::string source = m_axis.substr(0, at) + std::string(1, '\0') + m_axis.substr(at);
+        std::ofstream(path("nul.tos"), std::ios::binary) << source;
+        for (const char* ext : {".dsc", ".rc", ".m4h", ".m4c"}) ::unlink(path("nul" + std::string(ext)).c_str());
+        const std::string run = "cd '" + m_dir + "' && env -u TAVOLIN_SETTINGS " + env + " '" + kTavolin +
+                                "' compile nul.tos -o nul.dsc --flag 0 >stdout 2>stderr";
+        const int status = std::system(run.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << at;
+        const int exit = WEXITSTATUS(status);
+        const std::string err = readFile(path("stderr"));
+        EXPECT_EQ(err.find('\0'), std::string::npos) << at;
+        const std::vector<std::string> out = outputs("nul");
+        if (exit == 0) {
+            ++succeeded;
+            // the resource script and the macro files (TARGET is a compound file)
+            for (std::size_t i = 1; i < out.size(); ++i) EXPECT_EQ(out[i].find('\0'), std::string::npos) << at;
+            EXPECT_NE(out[3], "") << at;
+        } else {
+            ++failed;
+            EXPECT_EQ(exit, 1) << at << err;
+            for (const std::string& o : out) EXPECT_EQ(o, "") << at;
+        }
+    }
+    EXPECT_GT(failed, 0);
+    EXPECT_GT(succeeded, 0);
+}
+
 // A mistake in the boot functions is said once at its line, and the counts
 // line counts it once; one that only the first reading finds (two names
 // that meet in lower case) is said too. The same into an existing target.
