@@ -70,8 +70,10 @@ bool MdBfParser::nulFree(std::initializer_list<const String*> texts, int32_t lin
             continue;
         }
         ++m_errors;
+        // (a NUL in a function's name is named in the block's name too)
+        const std::string name = block();
         mdEmitMessage(MdBfMsgNulInText, line + mdLineFeeds(chars, nul), mdTokenArg("", 1, "'").c_str(),
-                      block().c_str());
+                      mdTokenArg(name.data(), name.size()).c_str());
         return false;
     }
     return true;

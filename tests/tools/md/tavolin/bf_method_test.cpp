@@ -363,6 +363,8 @@ TEST(BootFunctionMethod, EachMessageIsSaidOnceAtItsLine)
          source("", cs, "", "DEFAULT BEGIN_ACT\n\n  x" + nul + nul + "\n END_ACT", ""), {"518@27 '\\0'|DEFAULT"}},
         {"518 a NUL byte in a function body", source("BF_FUNCTION(f)(int a)\n{\n  return" + nul + "0;\n}", cs, "", "", ""),
          {"518@8 '\\0'|BF_FUNCTION(f)"}},
+        {"518 a NUL byte in a function's name", source("BF_FUNCTION(f" + nul + "g)(int a) { }", cs, "", "", ""),
+         {"518@6 '\\0'|BF_FUNCTION(f\\0g)"}},
         {"518 a NUL byte in a function's parameters", source("BF_MSG_FUNCTION(f)(in" + nul + "t a) { }", cs, "", "", ""),
          {"518@6 '\\0'|BF_MSG_FUNCTION(f)"}},
         {"0 an address key twice", source("", cs, "", "", "$1 : @16#10\n    $1 : @16#20"), {"0@33"}},
