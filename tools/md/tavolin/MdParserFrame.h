@@ -131,11 +131,12 @@ public:
 private:
     static uint64_t digest(uint32_t id, int32_t line, uint32_t count, const std::string* arg,
                            const std::string* arg2);
-    // The heard messages' digests, each with how many are not crossed off,
-    // sorted once hearing has ended.
+    // Crosses off one heard message of digest d; false when none is left.
     bool takeLeft(uint64_t d);
     Mode m_mode = Hear;
-    std::vector<uint64_t> m_heard;
+    std::vector<uint64_t> m_heard;  // while hearing
+    // The heard messages' digests, sorted, each with how many of it are not
+    // crossed off (made when hearing ends).
     std::vector<std::pair<uint64_t, uint32_t>> m_left;
 };
 
