@@ -1,8 +1,8 @@
-// The built-in German message table of the pre-compiler: 99 messages sorted
+// The built-in German message table of the pre-compiler: 101 messages sorted
 // by id. Blocks by reporter: 0 and 100-102 the COM methods, 200-204 the
-// section split, 300-306 comments, 400-419 variable extensions, 500-517 boot
+// section split, 300-306 comments, 400-419 variable extensions, 500-518 boot
 // functions, 600-604 connections, 700-709 alarms, 800-803 supported
-// technology objects, 900-905 error texts, 1000-1004 implementations,
+// technology objects, 900-905 error texts, 1000-1005 implementations,
 // 1100-1102 the section stream reader, 1200-1208 and 1300-1302 ACX import.
 // The texts are kept exactly as the host shows them (spellings included).
 #include "base/cm/cmbuiltinmsgs.h"
@@ -72,6 +72,7 @@ const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {515, 1, 0, u"Fehler in der Fehlertextbeschreibung"},
     {516, 1, 0, u"Schluesselwort \"%s\" nicht als Bezeichner zulässig"},
     {517, 1, 0, u"m4-Anführungszeichen in %s nicht ausgeglichen"},
+    {518, 2, 0, u"Zeichen %s in %s nicht zulässig"},
     {600, 2, 0, u"falsche Syntax"},
     {601, 2, 0, u"Fehler im Scanner"},
     {602, 2, 0, u"Fehler im Parser"},
@@ -102,6 +103,7 @@ const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {1002, 2, 0, u"Fehler im Parser"},
     {1003, 2, 0, u"Sektion konnte nicht beschrieben werden"},
     {1004, 1, 0, u"m4-Anführungszeichen in %s nicht ausgeglichen"},
+    {1005, 2, 0, u"Zeichen %s in %s nicht zulässig"},
     {1100, 2, 0, u"kein Speicher mehr verfügbar"},
     {1101, 2, 0, u"Stream %s konnte nicht geöffnet werden"},
     {1102, 2, 0, u"beim lesen von Stream %s ist ein Fehler aufgetreten"},
