@@ -412,6 +412,7 @@ bool TargetFile::keepWayBack()
 {
     if (m_lock < 0) return true;
     m_back = hostKeepWayBack(m_file);
+    if (m_back.empty()) m_backWhy = "no way back could be kept: " + errnoWords(errno);
     return !m_back.empty();
 }
 
@@ -444,6 +445,10 @@ bool TargetFile::install(std::string& why)
 bool TargetFile::putBack(std::string& why)
 {
     bool ok = true;
+    if (!m_backWhy.empty()) {
+        why = m_backWhy;
+        return false;
+    }
     if (!m_back.empty()) {
         ok = hostPutBack(m_back, m_file);
     } else if (m_made) {

@@ -135,6 +135,7 @@ private:
     std::string m_file;  // the file itself: a symbolic link's target
     std::string m_work;
     std::string m_back;    // the way back to the existing TARGET (keepWayBack)
+    std::string m_backWhy;  // why none could be kept
     bool m_made = false;   // install made a new TARGET
     int m_lock = -1;  // open on the existing TARGET, locked
     unsigned m_mode = 0;
