@@ -97,6 +97,19 @@ protected:
 // broken header gives no kind to assume), and twice only when a further
 // header gives another kind (the bytes of that case are the main road's
 // golden).
+// Bytes of every value with a header's begin or end word after every
+// thousand of them.
+std::string garbageWithHeaderWords()
+{
+    const char* const words[] = {" TO_HEADER ", " END_TO_HEADER ", " DV_TP_HEADER ", " END_TP_HEADER "};
+    std::string s;
+    for (int i = 0; i < 64; ++i) {
+        for (int b = 0; b < 1000; ++b) s += char((b * 37 + i) & 0xFF);
+        s += words[i % 4];
+    }
+    return s;
+}
+
 TEST_F(HostCommand, TheFirstHeaderGivesTheKindUnlessAFurtherOneDiffers)
 {
     HostLibrary lib;
@@ -111,6 +124,10 @@ TEST_F(HostCommand, TheFirstHeaderGivesTheKindUnlessAFurtherOneDiffers)
         {"one.tos", readFile(kAxis), 1},
         {"broken.tos", "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\nDATE := DT#2004", 1},
         {"two.tos", readFile(kAxis) + tpHeader, 2},
+        // No kind from the first header is assumed too: garbage among header
+        // words is opened once, and a later header's kind takes a careful run.
+        {"garbage.tos", garbageWithHeaderWords(), 1},
+        {"late.tos", "TO_HEADER ?? END_TO_HEADER\n" + readFile(kAxis), 2},
     };
     for (const auto& c : cases) {
         std::ofstream(path(c.name)) << c.text;
