@@ -109,7 +109,7 @@ private:
 
     int32_t m_savedCondition = 0;    // of "(*", strings, code blocks and function texts
     int32_t m_commentCondition = 0;  // of "/*"
-    std::string m_text;              // the text being collected
+    String m_text;                   // the text being collected
     String m_name;                   // a long name being collected
     INameClassifier* m_classifier = nullptr;
     uint8_t m_lowerCase = 0;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <istream>
 #include <string>
+#include <utility>
 
 #include "co/tvstring.h"
 
@@ -386,21 +387,48 @@ inline bool mdCatToCome(String& text, const char* from, const char* p, const cha
     return true;
 }
 
+// A text collected with mdCatToCome as a new String for a token's value,
+// text left empty: its own block when the text fills at least half of it,
+// else a copy of its length, so that the room made for what could still
+// come is given back and not held with the value.
+inline String* mdTextValue(String& text)
+{
+    String* value = std::size_t(text.capacity()) / 2 > std::size_t(text.length())
+                        ? new String(text.chars(), text.length())
+                        : new String(std::move(text));
+    text = String();
+    return value;
+}
+
 // In the action of a rule of a flex C++ scanner that matches the first byte
 // of a run of text: the rest of the run that the buffer holds, up to the
 // first byte for which stop(c) is true, is taken with it into text
 // (mdCatToCome) and the scanner goes on behind it; the line feeds behind
 // the matched byte are added to lines. A run longer than the buffer is never
 // one token, for which flex would grow its buffer and hold a second copy.
-#define MD_COLLECT_RUN(text, stop, lines)                            \
-    do {                                                             \
-        const char* const end_ = MD_BUFFER_END();                    \
-        const char* p_ = MD_BUFFER_AHEAD();                          \
-        while (p_ < end_ && !(stop)(*p_)) ++p_;                      \
-        (lines) += mdLineFeeds(yytext + yyleng, p_);                 \
+#define MD_COLLECT_RUN(text, stop, lines)                                                 \
+    do {                                                                                  \
+        const char* const end_ = MD_BUFFER_END();                                         \
+        const char* const p_ = mdRunEnd(MD_BUFFER_AHEAD(), end_, (stop));                 \
+        (lines) += mdLineFeeds(yytext + yyleng, p_);                                      \
         if (!mdCatToCome((text), yytext, p_, end_, yyin)) YY_FATAL_ERROR(kMdBufferOverflow); \
-        MD_RESUME_AT(p_);                                            \
+        MD_RESUME_AT(p_);                                                                 \
     } while (0)
+// The same for a run whose text is not kept: it is skipped.
+#define MD_SKIP_RUN(stop, lines)                                                   \
+    do {                                                                           \
+        const char* const p_ = mdRunEnd(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (stop)); \
+        (lines) += mdLineFeeds(yytext + yyleng, p_);                               \
+        MD_RESUME_AT(p_);                                                          \
+    } while (0)
+// Where the run from p stops: at the first byte for which stop(c) is true,
+// or at end.
+template <class Stop>
+inline const char* mdRunEnd(const char* p, const char* end, Stop stop)
+{
+    while (p < end && !stop(*p)) ++p;
+    return p;
+}
 
 // Converts the digits from p to end (radix 8, 10 or 16; the scanner's pattern
 // has checked that only such digits stand there) into value. False (value

@@ -138,6 +138,36 @@ TEST(BfScanner, LongNamesAreOneIdentifierWhereverTheBufferEnds)
     }
 }
 
+TEST(BfScanner, LongCollectedTextsWhereverTheBufferEnds)
+{
+    // Strings, code blocks and function texts of many buffers: each one
+    // value as the rules collect it (CR dropped from code and function
+    // texts, a backslash-quote pair a quote in strings).
+    for (std::size_t length : {20000u, 70000u}) {
+        std::string string, stringValue, code, codeValue, body, bodyValue;
+        for (std::size_t i = 0; string.size() < length; ++i) {
+            const bool quote = i % 1021 == 5, lineEnd = i % 997 == 3;
+            string += quote ? "\\\"" : lineEnd ? "\n" : i % 3 ? "s" : "\\n";
+            stringValue += quote ? "\"" : lineEnd ? "\n" : i % 3 ? "s" : "\\n";
+            code += lineEnd ? "\r\n" : i % 13 == 5 ? "EN" : i % 7 == 1 ? "E" : "c";
+            codeValue += lineEnd ? "\n" : i % 13 == 5 ? "EN" : i % 7 == 1 ? "E" : "c";
+            const char* const piece = lineEnd ? "\r\n" : i % 101 == 7 ? "{ }" : i % 211 == 9 ? "/* { */" : "b";
+            body += piece;
+            bodyValue += lineEnd ? "\n" : piece;
+        }
+        const std::vector<Token> expected = {
+            {329, stringValue, 0}, {330, " " + codeValue, 0}, {270, "f", 0}, {271, "p", 0}, {272, "{" + bodyValue + "}", 0},
+            {258, "", 0}};
+        const std::string text =
+            "\"" + string + "\" BEGIN_ACT " + code + "END_ACT BF_FUNCTION(f)(p){" + body + "};";
+        for (int block : {0, 4096, 5000}) {
+            int32_t errors = -1;
+            EXPECT_EQ(scanAll(text, true, nullptr, &errors, block), expected) << length << " in blocks of " << block;
+            EXPECT_EQ(errors, 0);
+        }
+    }
+}
+
 TEST(BfScanner, CollectedTexts)
 {
     const struct {

@@ -93,6 +93,9 @@ TEST_F(ImplParserTest, WhatStopsTheParse)
     } cases[] = {
         {"BEGIN_IO_DATA BEGIN_ACT " + longText + " END_ACT END_IO_DATA", 1, {1001}},
         {"(* " + longText + " *)", 1, {1001}},
+        // A string gives no value: however long, it is read past, and the
+        // grammar refuses it as any string.
+        {"\"" + longText + "\"", 1, {1002}},
         {"!", 1, {1001, 1002}},
         {"BEGIN_IO_DATA BEGIN_ACT x END_ACT END_IO_DATA !", 1, {1001, 1002}},
         {"BEGIN_IO_DATA BEGIN_ACT x END_ACT", 1, {1002}},
