@@ -799,6 +799,21 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
     EXPECT_EQ(r.err, "tavolin: two.tos is the source of a technology package, but " + target +
                          " is the descriptor of a technology object: not compiled\n");
     EXPECT_EQ(readFile(target), first);
+    // So is a source whose first header gives no kind and a later one a
+    // package's; garbage among header words gives none, and is refused by
+    // its messages, with the target as it was.
+    std::ofstream(path("late.tos")) << "TO_HEADER ?? END_TO_HEADER\n" << motion;
+    r = run("compile late.tos -o '" + target + "'");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tavolin: late.tos is the source of a technology package, but " + target +
+                         " is the descriptor of a technology object: not compiled\n");
+    std::ofstream(path("garbage.tos")) << garbageWithHeaderWords();
+    r = run("compile garbage.tos -o '" + target + "'");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "openSource: status 0xBE11000B (the source has errors)");
+    EXPECT_NE(r.err.find(") : Fehler 202 Parser Fehler: parse error\n"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(target), first);
 
     // A resource script that is the source or the target is refused before
     // anything is written.
