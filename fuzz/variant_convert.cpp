@@ -2,8 +2,10 @@
 // into elementary values of every type and into a structure, checkSyntax,
 // decodeNormalizedStringVal) and variant2ConstVal / variant2ConstValEx of a
 // VARIANT tree of bounded depth read from the bytes into a structure read
-// from the bytes too. Aborts on a crash, a leaked BSTR or SAFEARRAY, or a
-// normalised text that does not decode to itself.
+// from the bytes too. Aborts on a crash, a leaked BSTR or SAFEARRAY, a
+// normalised text that does not decode to itself, a text that the tolerant
+// form refuses but changes the value with, or one it takes whose value's
+// own text does not read back as that value.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -98,6 +100,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             SyVariantConvert::String2ConstVal(&v, text, nullptr);
         }
         for (uint32_t t = 18; t <= 21; ++t) SyVariantConvert::checkSyntax(t, text);
+        // Exact or refused: a refusal keeps the value, a value read keeps
+        // itself through its own text.
+        VARIANT bstr;
+        VariantInit(&bstr);
+        bstr.vt = VT_BSTR;
+        std::u16string wide(text.chars(), text.chars() + text.length());
+        for (char16_t& c : wide) c = char16_t(static_cast<unsigned char>(c));
+        bstr.bstrVal = SysAllocStringLen(wide.data(), UINT(wide.size()));
+        for (uint32_t t : {1u, 2u, 3u, 4u, 6u, 7u, 8u, 10u, 11u, 12u, 14u, 15u, 18u, 19u, 20u, 21u}) {
+            StStdConstantVal v(t);
+            const std::unique_ptr<StConstantVal> before(v.clone());
+            if (SyVariantConvert::variant2StdValEx(&v, bstr, true, nullptr) != 0) {
+                if (!v.isEqual(*before)) std::abort();
+                continue;
+            }
+            String own;
+            StStdConstantVal back(t);
+            if (SyVariantConvert::constVal2String(own, &v, false, nullptr) != 0 ||
+                SyVariantConvert::String2ConstVal(&back, own, nullptr) != 0 || !back.isEqual(v))
+                std::abort();
+        }
+        VariantClear(&bstr);
         String decoded = text;
         if (SyVariantConvert::decodeNormalizedStringVal(decoded) && decoded.length() < 255 &&
             !std::memchr(decoded.chars(), 0, size_t(decoded.length()))) {

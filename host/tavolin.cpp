@@ -33,6 +33,10 @@
 #include <vector>
 
 #include "host/compile_driver.h"
+#include "host/option_checks.h"
+#include "host/signal_hold.h"
+#include "host/standard_output.h"
+#include "host/status_words.h"
 #include "platform/tempnames.h"
 
 namespace {
@@ -104,6 +108,11 @@ const char kHelp[] =
     "      files refuses the compile before any step runs, as TARGET's does.\n"
     "      --include NAME   a file the boot functions' macro files include\n"
     "                       (repeatable, in order)\n"
+    "      The macro files write the name of their set (BASE after its last / or \\),\n"
+    "      of the container (SOURCE's file name without its extension) and each\n"
+    "      NAME without quotes: one that m4 would read otherwise (a comma,\n"
+    "      a parenthesis that does not balance, `, #, blanks at its start, a word\n"
+    "      that m4 or the macro package expands, such as dnl) is wrong usage.\n"
     "      --mask N         skip mask of the section split (default 0): the bodies of\n"
     "                       the sections of a set bit are dropped - 0x2 CONFIGS,\n"
     "                       0x4 RESOLVE, 0x8 the other variable sections, the system\n"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bo/bf/BfBootFktTypCont.h"
+#include "bo/bf/BfM4Names.h"
 
 const char kBfMacroLineEnd[] = "\n";
 
@@ -213,7 +214,7 @@ bool CBfBootFktImplCont::writeM4(const String& path, const std::list<String>& in
 {
     if (path.length() == 0) return false;
     const std::string p = path.stdString();
-    const std::string base = p.substr(p.find_last_of("\\/") == std::string::npos ? 0 : p.find_last_of("\\/") + 1);
+    const std::string base = bfM4SetName(p);
     const std::string cont = containerName.stdString();
 
     Lines h = {"include(bfimplmk.m4)", "NAME(" + base + ")", "INCLUDE(bocont.hpp)"};

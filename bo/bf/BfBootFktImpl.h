@@ -150,12 +150,11 @@ public:
     // Writes both macro files anew (truncating them): the headers, the
     // container's declaration, the creation list, the functions and, per
     // implementation with items, its blocks. False for an empty path
-    // (nothing opened) or any failing file operation. base (the part of
-    // path after its last "\" or "/": a path of the host's kind ends its
-    // folder part at a backslash, one of this system's at a slash, and
-    // either would make NAME and the included header name a folder) names
-    // the macro set; with noImpl no implementation nor function is written.
-    // Texts are written as they are, whether their m4 quotes balance or not.
+    // (nothing opened) or any failing file operation. bfM4SetName(path)
+    // names the macro set; with noImpl no implementation nor function is
+    // written. Texts are written as they are, whether their m4 quotes
+    // balance or not, and so are the set's name and the includes, whether
+    // m4 reads them back or not (bfM4Misreading tells).
     bool writeM4(const String& path, const std::list<String>& includes, const String& containerName,
                  bool noImpl) const;
 

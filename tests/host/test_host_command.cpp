@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <set>
 #include <string>
@@ -26,10 +27,12 @@
 #include "host/compile_driver.h"
 #include "host/host_display.h"
 #include "host/source_file.h"
+#include "host/status_words.h"
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "tests/acx/AcxTestWriter.h"
 #include "tests/host/HostSysVars.h"
+#include "tests/host/m4/m4_expand.h"
 
 namespace {
 
@@ -221,6 +224,8 @@ TEST_F(HostCommand, UsageVersionAndHelp)
     EXPECT_NE(r.out.find("SOURCE is a regular file, or a named pipe"), std::string::npos);
     // ... and that a long run of stray bytes is one message whatever the limit.
     EXPECT_NE(r.out.find("a run of stray bytes past its first 100 is one message"), std::string::npos);
+    // ... and that a name the macro files write that m4 would read otherwise is refused.
+    EXPECT_NE(r.out.find("one that m4 would read otherwise"), std::string::npos);
     EXPECT_NE(r.out.find("largest source is 256 MiB (" + std::to_string(kHostLargestSource) + " bytes)"),
               std::string::npos);
 
@@ -1140,6 +1145,102 @@ TEST_F(HostCommand, BootFunctionsTakeTheClassifierAndTheMacroOptions)
     r = run("compile '" + kAxis + "' -o '" + path("c.dsc") + "' --include");
     EXPECT_EQ(r.exit, 2);
     EXPECT_NE(r.err.find("tavolin: --include needs a name"), std::string::npos) << r.err;
+}
+
+namespace {
+
+// The files in dir with their bytes, but for the standard output and error
+// that run() keeps there.
+std::map<std::string, std::string> filesWithBytes(const std::string& dir)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+        const std::string name = e.path().string().substr(dir.size());
+        if (name != "/stdout" && name != "/stderr") files[name] = e.is_regular_file() ? readFile(e.path()) : "(dir)";
+    }
+    return files;
+}
+
+}  // namespace
+
+// A name that the macro files write without quotes and that m4 would read
+// otherwise (the set's name from TARGET or --impl, an --include) is wrong
+// usage: refused before anything is written, over an earlier compile's
+// outputs too, with the option, the name and what m4 would do. A name m4
+// reads whole compiles, and reads back whole, in a second run too; a name
+// that only a path carries is not written and refuses nothing.
+TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
+{
+    const std::string axis = "compile '" + kAxis + "'" + kAxisVars.flag;
+    // The axis under names of the container, which SOURCE's name gives.
+    for (const char* name : {"s,1.tos", "it's (1).tos"}) std::ofstream(path(name)) << readFile(kAxis);
+    ASSERT_EQ(run(axis + " -o t.dsc", kAxisVars.env).exit, 0);
+    ASSERT_TRUE(exists(path("t.m4h")));
+    const auto before = filesWithBytes(m_dir);
+    // Each kind of name as the command says it (the kinds of misreading
+    // are the rule's own).
+    const std::string set = "the macro files name their set ";
+    const struct {
+        const char* options;  // after SOURCE, the axis unless they name one
+        std::string said;     // the first line on standard error
+    } cases[] = {
+        {"-o 'a,b.dsc'", "-o a,b.dsc: " + set + "a,b without quotes, NAME(a,b) and INCLUDE(a,b.h), and m4 would split "
+                         "it into arguments at the comma; --impl BASE names it otherwise"},
+        {"-o t.dsc --include 'x#y.h'",
+         "--include x#y.h: the macro files include it without quotes, INCLUDE(x#y.h), and m4 would read the rest of "
+         "its line from the # on, the closing ) too, as a comment"},
+        {"-o t.dsc --impl 'sub/x-dnl'", "--impl sub/x-dnl: " + set + "x-dnl without quotes, NAME(x-dnl) and "
+                                        "INCLUDE(x-dnl.h), and m4 would expand the word dnl as its builtin macro dnl"},
+        {"-o t.dsc --impl 'sub\\ t'", "--impl sub\\ t: " + set + " t without quotes, NAME( t) and INCLUDE( t.h), and "
+                                      "m4 would drop the blanks and line ends it begins with"},
+        {"s,1.tos -o t.dsc", "SOURCE s,1.tos: the macro files name the boot functions' container s,1 without quotes, "
+                             "DECLCONT(s,1), and m4 would split it into arguments at the comma; a copy or link of "
+                             "SOURCE by another name names it otherwise"},
+    };
+    for (const auto& c : cases) {
+        const bool named = std::string(c.options).find(".tos") != std::string::npos;
+        const Result r = run((named ? "compile" + kAxisVars.flag : axis) + " " + c.options, kAxisVars.env);
+        EXPECT_EQ(r.exit, 2) << c.options;
+        EXPECT_EQ(r.out, "") << c.options;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "tavolin: " + c.said) << c.options;
+        EXPECT_NE(r.err.find("\nusage: tavolin compile"), std::string::npos) << c.options;
+        EXPECT_EQ(filesWithBytes(m_dir), before) << c.options;
+    }
+
+    // Names m4 reads whole (of the set, the container and includes): an
+    // apostrophe, balanced parentheses with a comma
+    // inside, a blank past the first byte, a builtin m4 calls only with
+    // arguments, a comment that ends at the name's line end.
+    const std::string odd = "compile \"it's (1).tos\"" + kAxisVars.flag +
+                            " -o \"it's (1).dsc\" --include 'a(b,c).h' --include 'x y.h' --include define "
+                            "--include 'a#b\nc'";
+    std::string first;
+    for (int round = 0; round < 2; ++round) {
+        const Result r = run(odd, kAxisVars.env);
+        ASSERT_EQ(r.exit, 0) << r.out << r.err;
+        const std::string read = m4test::m4NamesIn(m_dir, {"it's (1).m4h", "it's (1).m4c"});
+        for (const char* piece : {"<name 1:it's (1)>\n<include 1:bocont.hpp>\n<include 1:a(b,c).h>\n"
+                                  "<include 1:x y.h>\n<include 1:define>\n<include 1:a#b\nc>\n",
+                                  "<name 1:it's (1)>\n<include 1:math.h>\n", "<include 1:it's (1).h>\n",
+                                  "<declcont 1:it's (1)>\n", "<begin_create_impl 1:it's (1)>\n",
+                                  "\nstatus 0"})
+            EXPECT_NE(read.find(piece), std::string::npos) << piece << "\n" << read;
+        EXPECT_EQ(read.find("m4:"), std::string::npos) << read;
+        const std::string made = readFile(path("it's (1).m4h")) + readFile(path("it's (1).m4c"));
+        if (round == 0) first = made;
+        EXPECT_EQ(made, first) << "the second run";
+    }
+
+    // Names only a path carries: TARGET's with --impl, the folders of
+    // --impl, the part of its last part before a backslash.
+    std::filesystem::create_directory(path("p,q"));
+    for (const char* options : {"-o 'a,b.dsc' --impl ok", "-o u.dsc --impl 'p,q/ok2'", "-o v.dsc --impl 'a#b\\ok3'"}) {
+        const Result r = run(axis + " " + options, kAxisVars.env);
+        EXPECT_EQ(r.exit, 0) << options << r.err;
+    }
+    EXPECT_TRUE(exists(path("a,b.dsc")));
+    EXPECT_TRUE(exists(path("p,q/ok2.m4c")));
+    EXPECT_NE(readFile(path("a#b\\ok3.m4c")).find("NAME(ok3)\n"), std::string::npos);
 }
 
 namespace {

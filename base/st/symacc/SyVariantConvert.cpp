@@ -27,6 +27,12 @@ const char kFile[] = "syvriant";
 
 // --- small helpers ----------------------------------------------------------
 
+locale_t cLocale()
+{
+    static locale_t loc = newlocale(LC_ALL_MASK, "C", nullptr);
+    return loc;
+}
+
 bool isUnsignedId(uint32_t t) { return (t >= ST_BOOL && t <= ST_DWORD) || (t >= ST_USINT && t <= ST_UDINT); }
 bool isSignedId(uint32_t t) { return t >= ST_SINT && t <= ST_DINT; }
 bool isTimeId(uint32_t t) { return t >= ST_TIME && t <= ST_DT; }
@@ -43,12 +49,124 @@ std::string limitOf(const String& text)
     return word == "MAX" || word == "MIN" ? word : std::string();
 }
 
-// Whether a scanned number is a real in decimal form (a point or an
-// exponent): "1_000" is typed real by the scanner, but is an integer.
-bool isRealText(int tok, int type, int radix, const String& text)
+// Whether the digits of a scanned number are a real in decimal form (a
+// point or an exponent), whatever type its prefix named: "1_000" is typed
+// real by the scanner but is an integer, "INT#1.5" is typed INT but is a
+// real.
+bool isRealText(int radix, const String& digits)
 {
-    return tok == SyVarScannerFlexLexer::TokConstant && type == ST_ANYREAL && radix == 10 &&
-           text.stdString().find_first_of(".eE") != std::string::npos;
+    return radix == 10 && digits.stdString().find_first_of(".eE") != std::string::npos;
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The text without the blanks around it, which are no part of a literal
+// (the scanner skips them).
+std::string trimmed(const std::string& text)
+{
+    size_t b = 0, e = text.size();
+    while (b < e && isSpace(text[b])) ++b;
+    while (e > b && isSpace(text[e - 1])) --e;
+    return text.substr(b, e - b);
+}
+
+bool isWordChar(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+
+bool equalsNoCase(const std::string& a, const char* b)
+{
+    if (a.size() != std::strlen(b)) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != b[i]) return false;
+    return true;
+}
+
+// Whether a text whose first token is a number is that one literal and
+// nothing around it but blanks: at most one type prefix ("INT#"), then a
+// number (signed, decimal, real or based) or TRUE or FALSE. The scanner
+// takes a prefix as a state, so "INT# 5", "INT#INT#5" and "REAL#INT#5"
+// would otherwise give a number of the last prefix's type, and it ends an
+// open quote at the end of the text without a token ("5'").
+bool isOneLiteral(const std::string& text)
+{
+    const std::string s = trimmed(text);
+    if (s.empty()) return false;
+    for (char c : s)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr("#_.+-", c)) return false;
+    size_t rest = 0;
+    const size_t hash = s.find('#');
+    if (hash != std::string::npos && hash > 0 && isWordChar(s[0])) {
+        for (size_t i = 0; i < hash; ++i)
+            if (!isWordChar(s[i])) return false;
+        rest = hash + 1;
+    }
+    if (rest >= s.size()) return false;
+    const char c = s[rest];
+    if (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-') return true;
+    const std::string word = s.substr(rest);
+    return equalsNoCase(word, "TRUE") || equalsNoCase(word, "FALSE");
+}
+
+// A REAL or LREAL from a decimal text (digits, point, exponent): the
+// nearest value of the type, as a literal of the type is read. Below the
+// type's normal range the literal reading gives 0, while the type holds the
+// nearer value, which a value's text gives back: strtod's (strtof's) then.
+// False for a text that is no decimal number, a value beyond the type's
+// range, and one nearer to 0 than any the type holds but 0.
+bool realFromDecimal(const String& text, uint32_t t, std::unique_ptr<StStdConstantVal>& out)
+{
+    int status = 1;
+    auto v = std::make_unique<StStdConstantVal>(text, uint32_t(ST_ANYREAL), 10, status);
+    if (status == 1) return false;
+    const bool zero = status == 0 && v->isDefault();
+    if (status == 0) {
+        const int typed = v->setType(t, false);
+        if (typed != 0 && typed != 2) return false;
+        if (zero || !v->isDefault()) {
+            out = std::move(v);
+            return true;
+        }
+    }
+    char* end = nullptr;
+    auto nearest = std::make_unique<StStdConstantVal>(t);
+    if (t == ST_REAL) {
+        const float f = strtof_l(text.chars(), &end, cLocale());
+        if (f == 0 || !std::isfinite(f) || nearest->SetRealVal(f) != 0) return false;
+    } else {
+        const double d = strtod_l(text.chars(), &end, cLocale());
+        if (d == 0 || !std::isfinite(d) || nearest->SetLRealVal(d) != 0) return false;
+    }
+    if (end != text.chars() + text.length()) return false;
+    out = std::move(nearest);
+    return true;
+}
+
+// The value of type t (an integer type, REAL or LREAL) that a scanned
+// number denotes: its digits (without prefix, base and '_') in its radix.
+// False when the text is no value of the type: a real for an integer type,
+// a number outside the type's range, no digits at all. A based number is
+// the integer its digits give in every type, REAL and LREAL included.
+bool buildNumber(const String& digits, int radix, uint32_t t, std::unique_ptr<StStdConstantVal>& out)
+{
+    if (digits.length() == 0) return false;
+    const bool real = t == ST_REAL || t == ST_LREAL;
+    if (isRealText(radix, digits)) {
+        return real && realFromDecimal(digits, t, out);
+    }
+    int status = 1;
+    if (real && radix != 10) {
+        auto v = std::make_unique<StStdConstantVal>(digits, uint32_t(ST_ANYINT), radix, status);
+        if (status != 0) return false;
+        // Above 24 bits a REAL holds the nearest value (status 2).
+        const int typed = v->setType(t, false);
+        if (typed != 0 && typed != 2) return false;
+        out = std::move(v);
+        return true;
+    }
+    if (real) return realFromDecimal(digits, t, out);
+    auto v = std::make_unique<StStdConstantVal>(digits, t, radix, status);
+    if (status != 0 || v->getTypeId() != t) return false;
+    out = std::move(v);
+    return true;
 }
 
 // VARTYPE of an elementary id for the numeric rows of the table; VT_EMPTY
@@ -114,12 +232,6 @@ uint32_t lookupResult(uint32_t code, bool strict, uint32_t also = 0)
 
 constexpr uint32_t kNoTOAddress = 44;
 
-locale_t cLocale()
-{
-    static locale_t loc = newlocale(LC_ALL_MASK, "C", nullptr);
-    return loc;
-}
-
 // Scans `text` once; the token, or -1 when the scan failed.
 int scanOnce(SyVarScannerFlexLexer& scan, const String& text, bool decode)
 {
@@ -136,8 +248,9 @@ int scanOnce(SyVarScannerFlexLexer& scan, const String& text, bool decode)
 // Sets the value from a duration, date, time-of-day or date-and-time text;
 // false when the text was refused (the value then stays as it was). A
 // duration whose digits below a millisecond were dropped is taken.
-bool setTimeText(StStdConstantVal* v, uint32_t t, const String& text)
+bool setTimeText(StStdConstantVal* v, uint32_t t, const String& whole)
 {
+    const String text(trimmed(whole.stdString()));
     switch (t) {
     case ST_TIME: {
         const int s = v->parseTime(text);
@@ -178,7 +291,11 @@ bool readNumber(const StStdConstantVal* v, uint32_t t, const char* method, Numbe
         n.u = v->GetULongVal(err);
         what = "GetULongVal failed";
     } else if (isSignedId(t)) {
+        // A based literal keeps its bit pattern (16#FF in a SINT): the
+        // number is that pattern in the type's width, as its VARIANT holds it.
         n.l = v->GetLongVal(err);
+        if (t == ST_SINT) n.l = int8_t(n.l);
+        if (t == ST_INT) n.l = int16_t(n.l);
         what = "GetLongVal failed";
     } else if (t == ST_REAL) {
         n.f = v->GetRealVal(err);
@@ -496,7 +613,12 @@ uint32_t SyVariantConvert::variant2StdVal(StStdConstantVal* value, const VARIANT
         int r = 0;
         const char* setter = nullptr;
         switch (want) {
-        case VT_UI1: r = value->SetULongVal(uint32_t(v.bVal)); setter = "SetULongVal"; break;
+        case VT_UI1:
+            // A BOOL holds 0 and 1 only (its setMax): the setter would keep
+            // any byte and read it back.
+            r = t == ST_BOOL && v.bVal > 1 ? 1 : value->SetULongVal(uint32_t(v.bVal));
+            setter = "SetULongVal";
+            break;
         case VT_UI2: r = value->SetULongVal(uint32_t(v.uiVal)); setter = "SetULongVal"; break;
         case VT_UI4: r = value->SetULongVal(uint32_t(v.ulVal)); setter = "SetULongVal"; break;
         case VT_I1: r = value->SetLongVal(int32_t(v.cVal)); setter = "SetLongVal"; break;
@@ -584,6 +706,11 @@ uint32_t SyVariantConvert::variant2StdValEx(StConstantVal* dest, const VARIANT& 
         if (v.vt == VT_I4 && value->SetLongVal(int32_t(v.lVal)) == 0) return kOk;
         return variant2StdVal(value, v, strict, context, navigation);
     }
+    if (t == ST_BOOL && v.vt == VT_BOOL) {
+        // True is -1 in a VT_BOOL, which the type change makes 255.
+        value->SetULongVal(v.boolVal ? 1u : 0u);
+        return kOk;
+    }
     if (v.vt != VT_BSTR) {
         VARIANT copy;
         VariantInit(&copy);
@@ -594,7 +721,8 @@ uint32_t SyVariantConvert::variant2StdValEx(StConstantVal* dest, const VARIANT& 
         return r;
     }
     SyVarScannerFlexLexer scan;
-    const int tok = scanOnce(scan, bstrText(v.bstrVal), false);
+    const String text = bstrText(v.bstrVal);
+    const int tok = scanOnce(scan, text, false);
     if (tok < 0) {
         SY_TRACE(4, kM, "error starting the scanner");
         return kOther;
@@ -613,9 +741,9 @@ uint32_t SyVariantConvert::variant2StdValEx(StConstantVal* dest, const VARIANT& 
         after = number ? scan.yylex() : -1;
     } catch (...) {
     }
-    int status = 1;
     if (number && after == SyVarScannerFlexLexer::TokEnd) {
         const std::string limit = limitOf(literal);
+        std::unique_ptr<StStdConstantVal> built;
         if (!limit.empty()) {
             // "DINT#MAX" is the type's bound (the scanner gives it only with
             // the type's own name, checked above), not a number its digits
@@ -623,14 +751,9 @@ uint32_t SyVariantConvert::variant2StdValEx(StConstantVal* dest, const VARIANT& 
             std::unique_ptr<StConstantVal> bound(value->clone());
             if (bound && (limit == "MAX" ? bound->setMax() : bound->setMin()) && value->assign(bound.get()) == 0)
                 return kOk;
-        } else if (t != ST_REAL && t != ST_LREAL && isRealText(tok, scan.type, radix, literal)) {
-            // The builder would take the digits before the point or the
-            // exponent: a real is no value of an integer type.
-            SY_TRACE(4, kM, "real literal for type %d", int(t));
-            return kNoConversion;
-        } else {
-            StStdConstantVal built(literal, t, radix, status);
-            if ((status == 0 || status == 2) && built.getTypeId() == t && value->assign(&built) == 0) return kOk;
+        } else if (isOneLiteral(text.stdString()) && buildNumber(literal, radix, t, built) &&
+                   value->assign(built.get()) == 0) {
+            return kOk;
         }
     }
     SY_TRACE(4, kM, "literal does not convert to type %d", int(t));
@@ -942,16 +1065,39 @@ uint32_t SyVariantConvert::structVal2String(String& out, const StConstantVal* va
 
 namespace {
 
+// Whether a text is a decimal real as strtod reads it: a sign, digits with
+// at most one point, an exponent.
+bool isDecimalRealText(const String& text)
+{
+    const char* p = text.chars();
+    const char* const end = p + text.length();
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    bool digits = false, point = false;
+    for (; p < end && (std::isdigit(static_cast<unsigned char>(*p)) || (*p == '.' && !point)); ++p) {
+        if (*p == '.') point = true;
+        else digits = true;
+    }
+    if (!digits) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        if (p == end) return false;
+        while (p < end && std::isdigit(static_cast<unsigned char>(*p))) ++p;
+    }
+    return p == end;
+}
+
 // Parses a decimal integer that must use the whole text: true with the
-// value in [lo, hi]. A sign is accepted only when `allowMinus`.
-bool parseWholeInt(const String& text, bool allowMinus, int64_t lo, int64_t hi, int64_t& v)
+// value in [lo, hi] ("-0" is 0 for an unsigned type too).
+bool parseWholeInt(const String& text, int64_t lo, int64_t hi, int64_t& v)
 {
     const char* s = text.chars();
-    if (!*s || (!allowMinus && std::strchr(s, '-'))) return false;
+    if (!*s) return false;
     if (text.length() != int(std::strlen(s))) return false;  // embedded NUL
     errno = 0;
     char* end = nullptr;
     long long r = std::strtoll(s, &end, 10);
+    while (end != s && isSpace(*end)) ++end;  // blanks behind as before it
     if (errno || end == s || *end) return false;
     if (r < lo || r > hi) return false;
     v = r;
@@ -977,7 +1123,7 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
     // the VARIANT path refuses it, never stored cut to the type's width.
     int64_t lo = 0, hi = 0;
     switch (numericVarType(t)) {
-    case VT_UI1: hi = 0xFF; break;
+    case VT_UI1: hi = t == ST_BOOL ? 1 : 0xFF; break;
     case VT_UI2: hi = 0xFFFF; break;
     case VT_I1: lo = INT8_MIN; hi = INT8_MAX; break;
     case VT_I2: lo = INT16_MIN; hi = INT16_MAX; break;
@@ -985,7 +1131,7 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
     default: hi = 0xFFFFFFFFll; break;
     }
     if (isUnsignedId(t)) {
-        if (!parseWholeInt(text, false, lo, hi, n)) {
+        if (!parseWholeInt(text, lo, hi, n)) {
             SY_TRACE(4, kM, "Ulong decode error");
             return kSyntax;
         }
@@ -996,7 +1142,7 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
         return kOk;
     }
     if (isSignedId(t)) {
-        if (!parseWholeInt(text, true, lo, hi, n)) {
+        if (!parseWholeInt(text, lo, hi, n)) {
             SY_TRACE(4, kM, "long decode error");
             return kSyntax;
         }
@@ -1009,23 +1155,16 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
     switch (t) {
     case ST_REAL:
     case ST_LREAL: {
-        const char* s = text.chars();
-        char* end = nullptr;
-        double d = 0;
-        float f = 0;
-        bool finite;
-        if (t == ST_REAL) {
-            f = strtof_l(s, &end, cLocale());
-            finite = std::isfinite(f);
-        } else {
-            d = strtod_l(s, &end, cLocale());
-            finite = std::isfinite(d);
-        }
-        if (end == s || *end || text.length() != int(std::strlen(s)) || !finite) {
+        // A decimal number only, read as a literal of the type is: no
+        // hexadecimal ("0x10"), INF or NAN that strtod would take too, and
+        // nothing the type holds only as 0.
+        std::unique_ptr<StStdConstantVal> built;
+        const String digits(trimmed(text.stdString()));
+        if (!isDecimalRealText(digits) || !realFromDecimal(digits, t, built)) {
             SY_TRACE(4, kM, "float decode error");
             return kSyntax;
         }
-        if ((t == ST_REAL ? value->SetRealVal(f) : value->SetLRealVal(d)) != 0) {
+        if (value->assign(built.get()) != 0) {
             SY_TRACE(4, kM, t == ST_REAL ? "SetRealVal failed" : "SetLRealVal failed");
             return kOther;
         }
@@ -1121,6 +1260,12 @@ uint32_t string2StructVal(StConstantVal* value, const String& text, IUnknown* co
         }
         if (uint32_t r = SyVariantConvert::String2ConstVal(el, String(part), context, navigation)) return r;
     }
+    // More element texts than elements, as more array elements than
+    // elements in a VARIANT, are no value of the structure.
+    if (pos < s.size() && s.find_first_not_of(" \t", pos) != std::string::npos) {
+        SY_TRACE(4, kM, "getNextStructVal failed");
+        return kWrongVarType;
+    }
     return kOk;
 }
 
@@ -1166,8 +1311,19 @@ uint32_t SyVariantConvert::checkSyntax(uint32_t typeId, const String& text)
         SY_TRACE(4, kM, "invalid typespec for syntax check");
         return kSyntax;
     }
+    // The literal must be the whole text: nothing may follow it (a quote
+    // behind it would open a string that the end of the text closes
+    // without a token).
     SyVarScannerFlexLexer scan;
-    if (scanOnce(scan, text, false) != want) {
+    bool whole = scanOnce(scan, text, false) == want && !std::strchr(text.c_str(), '\'');
+    if (whole) {
+        try {
+            whole = scan.yylex() == SyVarScannerFlexLexer::TokEnd;
+        } catch (...) {
+            whole = false;
+        }
+    }
+    if (!whole) {
         SY_TRACE(4, kM, "invalid syntax for '%s'", what);
         return kSyntax;
     }
@@ -1384,8 +1540,24 @@ bool SyVariantConvert::decodeNormalizedStringVal(String& text)
     static const char kM[] = "SyVariantConvert::decodeNormalizedStringVal";
     SyVarScannerFlexLexer scan;
     const int tok = scanOnce(scan, text, true);
-    if (tok != SyVarScannerFlexLexer::TokString && tok != SyVarScannerFlexLexer::TokDecodeWord &&
-        tok != SyVarScannerFlexLexer::TokEnd) {
+    // The text is one string and nothing else: a quoted string with only
+    // blanks behind its closing quote, a word, or nothing. The end of input
+    // also ends an open quote ("'a") without a token, and text behind the
+    // closing quote ("'a'b'") would be dropped.
+    bool whole = tok == SyVarScannerFlexLexer::TokDecodeWord || (tok == SyVarScannerFlexLexer::TokEnd && text.length() == 0);
+    if (tok == SyVarScannerFlexLexer::TokString) {
+        // The string began at the first character (a run before a quote is
+        // no string); behind its closing quote only blanks may follow. The
+        // scanner would end a second, open quote there without a token.
+        const char* const p = text.chars();
+        const int n = text.length();
+        int i = 1;
+        for (; i < n && p[i] != '\''; ++i)
+            if (p[i] == '$') ++i;
+        for (++i; i < n && isSpace(p[i]);) ++i;
+        whole = i >= n;
+    }
+    if (!whole) {
         SY_TRACE(4, kM, "invalid syntax for '%s'", text.chars());
         return false;
     }

@@ -20,6 +20,14 @@
 // 55 string too long; 65535 any other failure; a lookup's own code passed
 // on. Every failure writes a trace line (source "syvriant").
 //
+// A text converts to the exact value of the whole text, blanks around it
+// aside, or is refused with the value unchanged: one literal (at most one
+// type prefix), never cut to the part a reader could take. A real is no
+// value of an integer type, whatever its prefix; a based number into REAL
+// or LREAL is its integer; a BOOL holds 0 and 1 only, from a VARIANT number
+// as from a text; a real gives the nearest value its type holds; a string
+// text is one string, its closing quote followed by blanks only.
+//
 // The VARIANTs made here are hashed into content versions: their shape is a
 // stored format. A failure inside a structure destroys everything made so
 // far and leaves the output VT_EMPTY.

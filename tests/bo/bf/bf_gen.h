@@ -1,9 +1,13 @@
 // Random boot-function types for the round trips of the model and the
-// container and for the seeds of the fuzz target.
+// container and for the seeds of the fuzz target; a scratch directory and
+// a file's bytes for the tests of the macro files.
 #pragma once
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "bo/bf/BfBootFktTypCont.h"
@@ -63,3 +67,22 @@ public:
     uint32_t status() override { return bad; }
     uint32_t bad = 0;
 };
+
+// A scratch directory for the life of the object.
+struct TempDir {
+    std::string path;
+    TempDir()
+    {
+        char buf[] = "/tmp/tv_bfimpl_XXXXXX";
+        path = mkdtemp(buf) ? buf : "";
+    }
+    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+};
+
+inline std::string readFile(const std::string& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}

@@ -15,24 +15,6 @@
 
 namespace {
 
-struct TempDir {
-    std::string path;
-    TempDir()
-    {
-        char buf[] = "/tmp/tv_bfimpl_XXXXXX";
-        path = mkdtemp(buf) ? buf : "";
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-};
-
-std::string readFile(const std::string& p)
-{
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
 bool exists(const std::string& p)
 {
     return ::access(p.c_str(), F_OK) == 0;

@@ -281,6 +281,94 @@ TEST(VariantConvert, StrictAndTolerantForms)
     EXPECT_EQ(10u, SyVariantConvert::variant2StdVal(&obj, i4, true, nullptr));
 }
 
+// A BOOL holds 0 and 1 only (its setMax is 1): every byte into it through
+// the strict form, every VARIANT number kind through the tolerant form and
+// a symbol's value, and the text form. 0 and 1 are taken, any other number
+// is refused with the value unchanged; a VT_BOOL is its truth value.
+TEST(VariantConvert, BoolHoldsZeroAndOneOnly)
+{
+    Std top(ST_BOOL);
+    ASSERT_TRUE(top.setMax());
+    String maxText;
+    ASSERT_EQ(0u, SyVariantConvert::constVal2String(maxText, &top, false, nullptr));
+    ASSERT_EQ("1", maxText.stdString());
+    auto valueOf = [](const Std& v) {
+        bool err = false;
+        return v.GetULongVal(err);
+    };
+    SyStSymbTable table;
+    StSymbEntryID sid;
+    StSyBaseSymbEntry* e = table.addEntry("flag", table.getGlobalVR(), table.getGlobalNR(), ST_KIND_GLOBVAR, sid);
+    ASSERT_TRUE(e);
+    e->setTypeID(StTypeID(ST_BOOL));
+    const VARTYPE kinds[] = {VT_UI1, VT_I1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_R4, VT_R8};
+    for (int n = 0; n <= 255; ++n) {
+        for (uint32_t start : {0u, 1u}) {
+            SCOPED_TRACE(std::to_string(n) + " over " + std::to_string(start));
+            const bool fits = n <= 1;
+            const uint32_t want = fits ? uint32_t(n) : start;
+            Std strict(ST_BOOL);
+            ASSERT_EQ(0, strict.SetULongVal(start));
+            VARIANT ui1;
+            VariantInit(&ui1);
+            ui1.vt = VT_UI1;
+            ui1.bVal = BYTE(n);
+            EXPECT_EQ(fits ? 0u : 65535u, SyVariantConvert::variant2StdVal(&strict, ui1, true, nullptr));
+            EXPECT_EQ(want, valueOf(strict));
+
+            for (VARTYPE vt : kinds) {
+                VARIANT in;
+                VariantInit(&in);
+                in.vt = vt;
+                switch (vt) {
+                case VT_UI1: in.bVal = BYTE(n); break;
+                case VT_I1: in.cVal = CHAR(n); break;
+                case VT_I2: in.iVal = SHORT(n); break;
+                case VT_UI2: in.uiVal = USHORT(n); break;
+                case VT_I4: in.lVal = n; break;
+                case VT_UI4: in.ulVal = ULONG(n); break;
+                case VT_R4: in.fltVal = float(n); break;
+                default: in.dblVal = double(n); break;
+                }
+                Std ex(ST_BOOL);
+                ASSERT_EQ(0, ex.SetULongVal(start));
+                EXPECT_EQ(fits, SyVariantConvert::variant2StdValEx(&ex, in, true, nullptr) == 0) << vt;
+                EXPECT_EQ(want, valueOf(ex)) << vt;
+
+                VARIANT was;
+                VariantInit(&was);
+                was.vt = VT_I4;
+                was.lVal = LONG(start);
+                ASSERT_EQ(0u, table.setSymbolValue(sid, was, true, nullptr));
+                EXPECT_EQ(fits ? 0u : 101u, table.setSymbolValue(sid, in, true, nullptr)) << vt;
+                VarGuard back;
+                ASSERT_EQ(0u, table.getSymbolValue(sid, &back.v, true, nullptr));
+                EXPECT_EQ(VT_UI1, back.v.vt);
+                EXPECT_EQ(want, back.v.bVal) << vt;
+            }
+            Std text(ST_BOOL);
+            ASSERT_EQ(0, text.SetULongVal(start));
+            EXPECT_EQ(fits ? 0u : 11u,
+                      SyVariantConvert::String2ConstVal(&text, String(std::to_string(n).c_str()), nullptr));
+            EXPECT_EQ(want, valueOf(text));
+        }
+    }
+    for (const VARIANT_BOOL b : {VARIANT_BOOL(-1), VARIANT_BOOL(0)}) {
+        VARIANT in;
+        VariantInit(&in);
+        in.vt = VT_BOOL;
+        in.boolVal = b;
+        Std v(ST_BOOL);
+        ASSERT_EQ(0, v.SetULongVal(b ? 0u : 1u));
+        EXPECT_EQ(0u, SyVariantConvert::variant2StdValEx(&v, in, true, nullptr));
+        EXPECT_EQ(b ? 1u : 0u, valueOf(v));
+        EXPECT_EQ(0u, table.setSymbolValue(sid, in, true, nullptr));
+        VarGuard back;
+        ASSERT_EQ(0u, table.getSymbolValue(sid, &back.v, true, nullptr));
+        EXPECT_EQ(b ? 1u : 0u, back.v.bVal);
+    }
+}
+
 // --- hashing of the null-context VARIANTs -----------------------------------
 
 std::string digestOf(const VARIANT& v)
@@ -572,7 +660,8 @@ TEST(VariantConvert, TimeTextsThroughEveryForm)
 }
 
 // Texts into every integer type through the tolerant form and through
-// setSymbolValue, which takes it: a real (point or exponent) is refused
+// setSymbolValue, which takes it: a real (point or exponent), also behind
+// the type's own prefix ("INT#1.5"), is refused
 // with the value unchanged, not cut to its integer digits; a limit literal
 // of the type's own name is the type's bound (setMin, setMax), one of
 // another name a typed literal of another type; integers still convert.
@@ -611,6 +700,11 @@ TEST(VariantConvert, IntegerTextsRefuseRealsAndTakeTheirLimits)
         std::vector<Case> cases;
         for (const char* real : {"1e5", "2.7", "-1.5", "3.9e2", "1.0", "2.7E0", "0.0"})
             cases.push_back({real, 38, "1"});
+        // Behind the type's own prefix a real is no integer either.
+        static const char* const prefixes[] = {nullptr, "BOOL", "BYTE", "WORD", "DWORD", nullptr, "SINT", "INT",
+                                               "DINT", nullptr, "USINT", "UINT", "UDINT"};
+        for (const char* real : {"#1.5", "#1e5", "#3.9e2", "#0.5", "#-1.5"})
+            cases.push_back({std::string(prefixes[ty.type]) + real, 38, "1"});
         for (const char* integer : {"0", "+0", "16#0", "2#0"}) cases.push_back({integer, 0, "0"});
         cases.push_back({"1_0", ty.type == ST_BOOL ? 38u : 0u, ty.type == ST_BOOL ? "1" : "10"});
         for (const char* n : limitNames) {
@@ -713,6 +807,10 @@ TEST(VariantConvert, StructureAndTextEdges)
     EXPECT_EQ("{(DINT)-4, {(INT)7}, (UINT)0}", text.stdString());
     EXPECT_EQ(29u, SyVariantConvert::String2ConstVal(&s, String("{1, 2}"), nullptr));
     EXPECT_EQ(29u, SyVariantConvert::String2ConstVal(&s, String("1"), nullptr));
+    // More texts than members: refused, not cut to the members' count.
+    for (const char* more : {"{1, {2}, 3, 4}", "{1, {2}, 3, {4}}", "{1, {2}, 3, x y}"})
+        EXPECT_EQ(29u, SyVariantConvert::String2ConstVal(&s, String(more), nullptr)) << more;
+    EXPECT_EQ(0u, SyVariantConvert::String2ConstVal(&s, String("{1, {2}, 3 }"), nullptr));
 
     // A string member reads back as it was: quoted when it holds a comma or
     // a brace, and as the plain string's text otherwise.

@@ -1,0 +1,33 @@
+// The checks of a compile's options before anything is written, each false
+// with a message on standard error ("tavolin: ..."): a refused option or
+// set of files compiles nothing and leaves every file as it was.
+#pragma once
+
+#include <string>
+
+#include "host/compile_options.h"
+
+// False with a message when the text of --rc-text has a character the
+// resource script's code page (1252) lacks (it would reach the script as
+// "?"), or when it holds more characters than one string resource takes,
+// counted as a resource compiler reads back what the script writer makes of
+// it (the entry's 16-bit length would wrap, and the text would read back
+// empty).
+bool hostRcTextUsable(const std::string& text);
+
+// False with a message when GNU m4 would read back otherwise a name that
+// the macro files write without quotes, as the form of those files
+// demands: the name of their set (the part of the base o.impl after its
+// last "/" or "\", as NAME(set) and INCLUDE(set.h)), the container's
+// (SOURCE's file name without its extension, as DECLCONT(name) and
+// BEGIN_CREATE_IMPL(name)) or an --include (see bfM4Misreading).
+// implGiven: the base came from --impl, not from TARGET. A usage error:
+// the files would be wrong whatever the compile made of the source.
+bool hostMacroNamesReadBack(const HostCompileOptions& o, bool implGiven);
+
+// False with a message when two of SOURCE, TARGET, the ACX file, the
+// resource script, BASE.m4h and BASE.m4c name one file (links followed), or
+// when the name of TARGET, the resource script or a macro file is longer
+// than its directory takes, or when the directory of the temporary files
+// cannot be used.
+bool hostCompilePathsUsable(const HostCompileOptions& o);
