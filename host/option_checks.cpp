@@ -43,16 +43,27 @@ bool fitsCodePage(const std::string& text)
 // False with a message when the text of --rc-text holds more characters
 // than one string resource takes, counted as a resource compiler reads back
 // what the script writer makes of it: the entry's 16-bit length would
-// wrap, and the text would read back empty.
+// wrap, and the text would read back empty. The same when it reads back
+// with a byte code page 1252 leaves undefined, given as its character
+// (U+0081: the code page's table maps it) or by an escape (\x81, \201): a
+// resource compiler may drop or cut the text.
 bool fitsStringResource(const std::string& text)
 {
     const std::string script = tvp::wideToAnsi(hostTextToWide(text));
-    const uint64_t chars = mdRcStoredChars(script.data(), script.size());
-    if (mdRcTextLengthFits(chars)) return true;
+    const MdRcReadBack read = mdRcReadBack(script.data(), script.size());
+    if (!mdRcTextLengthFits(read.chars)) {
+        std::fprintf(stderr,
+                     "tavolin: --rc-text: the text reads back as %llu characters; a string resource holds at most "
+                     "%llu\n",
+                     static_cast<unsigned long long>(read.chars),
+                     static_cast<unsigned long long>(kMdRcMostTextChars));
+        return false;
+    }
+    if (read.undefinedByte == 0) return true;
     std::fprintf(stderr,
-                 "tavolin: --rc-text: the text reads back as %llu characters; a string resource holds at most "
-                 "%llu\n",
-                 static_cast<unsigned long long>(chars), static_cast<unsigned long long>(kMdRcMostTextChars));
+                 "tavolin: --rc-text: the text reads back with the byte 0x%02X, which code page 1252 leaves "
+                 "undefined: a resource compiler may drop or cut the text\n",
+                 unsigned(read.undefinedByte));
     return false;
 }
 

@@ -12,7 +12,9 @@
 // "?"), or when it holds more characters than one string resource takes,
 // counted as a resource compiler reads back what the script writer makes of
 // it (the entry's 16-bit length would wrap, and the text would read back
-// empty).
+// empty), or when it reads back with a byte the code page leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D; as a character or by an escape such as
+// \x81), which a resource compiler may drop the text for.
 bool hostRcTextUsable(const std::string& text);
 
 // False with a message when GNU m4 would read back otherwise a name that

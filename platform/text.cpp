@@ -121,6 +121,11 @@ char16_t ansiCharToWide(unsigned char c)
     return c;
 }
 
+bool ansiByteUndefined(unsigned char c)
+{
+    return c >= 0x80 && c < 0xA0 && kHigh1252[c - 0x80] == c;
+}
+
 char wideCharToAnsi(char16_t u, bool* mapped)
 {
     if (mapped) *mapped = true;

@@ -16,6 +16,11 @@ char16_t ansiCharToWide(unsigned char c);
 // The code-page byte of one UTF-16 unit, or '?' when the code page has no
 // such character (then *mapped, when given, is set to false).
 char wideCharToAnsi(char16_t u, bool* mapped = nullptr);
+// Whether the code page leaves byte c undefined: 0x81, 0x8D, 0x8F, 0x90 and
+// 0x9D, the bytes that map to the C1 control of their own value. Windows
+// maps them so, but a converter that follows the code page's definition
+// refuses them (a resource compiler may then drop or cut the text).
+bool ansiByteUndefined(unsigned char c);
 
 std::u16string ansiToWide(const char* s, size_t n);
 std::u16string ansiToWide(const char* s);  // NUL-terminated; null gives ""

@@ -1,13 +1,21 @@
-// The built-in German message table of the pre-compiler: 95 messages sorted
+// The built-in German message table of the pre-compiler: 101 messages sorted
 // by id. Blocks by reporter: 0 and 100-102 the COM methods, 200-204 the
-// section split, 300-305 comments, 400-418 variable extensions, 500-517 boot
-// functions, 600-604 connections, 700-708 alarms, 800-803 supported
-// technology objects, 900-904 error texts, 1000-1004 implementations,
+// section split, 300-306 comments, 400-419 variable extensions, 500-518 boot
+// functions, 600-604 connections, 700-709 alarms, 800-803 supported
+// technology objects, 900-905 error texts, 1000-1005 implementations,
 // 1100-1102 the section stream reader, 1200-1208 and 1300-1302 ACX import.
 // The texts are kept exactly as the host shows them (spellings included).
 #include "base/cm/cmbuiltinmsgs.h"
 
 #include "base/cm/cmmsgtab.h"
+
+namespace {
+
+// The warning of every block whose texts go to the resource script.
+constexpr const char16_t* kUndefinedByte =
+    u"Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text verwerfen oder kürzen";
+
+}  // namespace
 
 const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {0, 2, 0, u"Interner Fehler"},
@@ -25,6 +33,7 @@ const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {303, 2, 0, u"Sektion konnte nicht beschrieben werden"},
     {304, 2, 0, u"Der erste Wert muß kleiner als der zweite sein"},
     {305, 2, 0, u"Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {306, 1, 0, kUndefinedByte},
     {400, 2, 0, u"Syntax Fehler"},
     {401, 2, 0, u"Scanner Fehler, unerwartetes Zeichen %s"},
     {402, 2, 0, u"Parser Fehler: %s"},
@@ -44,6 +53,7 @@ const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {416, 2, 0, u"Bit %s ist nich gültig"},
     {417, 2, 0, u"Größenvariable %s ohne Wert in VALUES"},
     {418, 2, 0, u"Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {419, 1, 0, kUndefinedByte},
     {500, 2, 0, u"falsche Syntax"},
     {501, 2, 0, u"Fehler im Scanner"},
     {502, 2, 0, u"Fehler im Parser"},
@@ -62,6 +72,7 @@ const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {515, 1, 0, u"Fehler in der Fehlertextbeschreibung"},
     {516, 1, 0, u"Schluesselwort \"%s\" nicht als Bezeichner zulässig"},
     {517, 1, 0, u"m4-Anführungszeichen in %s nicht ausgeglichen"},
+    {518, 2, 0, u"Zeichen %s in %s nicht zulässig"},
     {600, 2, 0, u"falsche Syntax"},
     {601, 2, 0, u"Fehler im Scanner"},
     {602, 2, 0, u"Fehler im Parser"},
@@ -76,6 +87,7 @@ const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {706, 2, 0, u"Indizes sind verschieden"},
     {707, 2, 0, u"Sektion konnte nicht beschrieben werden"},
     {708, 2, 0, u"Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {709, 1, 0, kUndefinedByte},
     {800, 2, 0, u"falsche Syntax"},
     {801, 2, 0, u"Fehler im Scanner"},
     {802, 2, 0, u"Fehler im Parser"},
@@ -85,11 +97,13 @@ const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount] = {
     {902, 2, 0, u"Fehler im Parser"},
     {903, 2, 0, u"Sektion konnte nicht beschrieben werden"},
     {904, 2, 0, u"Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {905, 1, 0, kUndefinedByte},
     {1000, 2, 0, u"falsche Syntax"},
     {1001, 2, 0, u"Fehler im Scanner"},
     {1002, 2, 0, u"Fehler im Parser"},
     {1003, 2, 0, u"Sektion konnte nicht beschrieben werden"},
     {1004, 1, 0, u"m4-Anführungszeichen in %s nicht ausgeglichen"},
+    {1005, 2, 0, u"Zeichen %s in %s nicht zulässig"},
     {1100, 2, 0, u"kein Speicher mehr verfügbar"},
     {1101, 2, 0, u"Stream %s konnte nicht geöffnet werden"},
     {1102, 2, 0, u"beim lesen von Stream %s ist ein Fehler aufgetreten"},

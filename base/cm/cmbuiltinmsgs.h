@@ -4,7 +4,7 @@
 
 class CmMsgTable;
 
-constexpr std::size_t kCmBuiltinMsgCount = 95;
+constexpr std::size_t kCmBuiltinMsgCount = 101;
 extern const CmMsgTableEntry g_cmBuiltinMsgEntries[kCmBuiltinMsgCount];
 
 // The table over those entries; built on first use, lives until the process ends.

@@ -748,9 +748,11 @@ for stem, container in ((b"Gr\xfc\xdfe \x80\x9f", b"Gr\xfc\xdfe \x80\x9f"),
 
 # --rc-text reaches the script as code page 1252: UTF-8 text converted, text
 # that is not UTF-8 taken as those bytes; a character the code page lacks is
-# refused before anything is written.
+# refused before anything is written, and so is a byte it leaves undefined
+# (0x81, 0x8D, 0x8F, 0x90, 0x9D), which a resource compiler may drop the
+# text for: as its character, as the byte, or by an escape that gives it.
 for text, script in (("Grüße € „x“".encode(), b"Gr\xfc\xdfe \x80 \x84x\x93"),
-                     (b"Gr\xfc\xdfe \x80 \x84x\x93\x81", b"Gr\xfc\xdfe \x80 \x84x\x93\x81")):
+                     (b"Gr\xfc\xdfe \x80 \x84x\x93\x8e\x9e", b"Gr\xfc\xdfe \x80 \x84x\x93\x8e\x9e")):
     for run_no in (1, 2):
         p = run(AXIS, "text.dsc", "--rc-text", os.fsdecode(text))
         with open(path("text.rc"), "rb") as f:
@@ -761,6 +763,14 @@ before = everything()
 p = run(AXIS, "text.dsc", "--rc-text", "Ωmega")
 check(p.returncode == 2 and b'"\xce\xa9" is not in code page 1252' in p.stderr and everything() == before,
       f"--rc-text with a character code page 1252 lacks: {p.returncode} {p.stderr!r}")
+for byte in (0x81, 0x8D, 0x8F, 0x90, 0x9D):
+    for form in (chr(byte).encode(), bytes([byte]), b"\\x%02X" % byte, b"\\X%02x" % byte, b"\\%03o" % byte,
+                 b"\\%03o" % (byte + 0o400)):
+        p = run(AXIS, "text.dsc", "--rc-text", os.fsdecode(b"Gr" + form + b"e"))
+        check(p.returncode == 2 and p.stdout == b"" and p.stderr.startswith(
+            b"tavolin: --rc-text: the text reads back with the byte 0x%02X, which code page 1252 leaves undefined: "
+            b"a resource compiler may drop or cut the text\n" % byte) and everything() == before,
+              f"--rc-text with {form!r}: {p.returncode} {p.stderr!r}")
 
 # A step that fails says nothing of files written, and the compile that
 # fails names the macro files a step line said were written: none of them

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -479,6 +480,85 @@ TEST_F(CompileExamples, TextsWithBackslashesReadBackThroughAResourceCompiler)
             EXPECT_TRUE(found) << run << ": text " << &text - meant << "\n" << readFile(rc);
         }
         EXPECT_TRUE(r.text(0xFFFE) == u"a\\\"b\\") << run << "\n" << readFile(rc);
+    }
+}
+
+// Texts with a byte code page 1252 leaves undefined, raw (a source saved as
+// UTF-8: Á is C3 81) and as escapes, in a comment, a configuration, a bit
+// type, an alarm string, an alarm's and a boot function's error text and a
+// boot-function comment: the compile succeeds into a new target and again
+// into the existing one, each text gets its block's warning at its line
+// naming the byte, the script holds the texts as the source wrote them,
+// and a resource compiler reads none of them back whole.
+TEST_F(CompileExamples, UndefinedBytesAreWarnedAndKept)
+{
+    RCTEST_NEEDS_WINDRES();
+    std::string source = readFile(std::string(TV_SOURCE_DIR) + "/examples/axis.tos");
+    const struct {
+        std::string from, to;     // the edit
+        std::string written;      // the text as the script holds it
+        int line;
+        int warning;
+        const char* byte;
+        std::u16string readBefore;  // what the text reads back as before the byte
+    } edits[] = {
+        {"\"Istposition der Achse\"", "\"Istposition der \xC3\x81" "chse\"", "Istposition der \xC3\x81" "chse", 41,
+         306, "0x81", u"Istposition der \u00C3"},
+        {"2 \"Hydraulik\"", "2 \"Hydraulik \\x8D\"", "Hydraulik \\x8D", 49, 419, "0x8D", u"Hydraulik "},
+        {"\"nicht bereit\" \"bereit\"", "\"nicht bereit\" \"bereit \\220\"", "bereit \\220", 89, 419, "0x90",
+         u"bereit "},
+        {"\"Schleppfehler\"\n", "\"Schleppfehler \xC3\x9D\"\n", "Schleppfehler \xC3\x9D", 128, 709, "0x9D",
+         u"Schleppfehler \u00C3"},
+        {"\"Schleppfehler: Abstand zu gross\"", "\"Schleppfehler: Abstand zu gross \\X8f\"",
+         "2 5 -1 Schleppfehler: Abstand zu gross \\X8f", 169, 905, "0x8F", u"2 5 -1 Schleppfehler: Abstand zu gross "},
+        {"\"Grenzwert muss groesser als 0 sein\"", "\"Grenzwert muss gr\x90\xDF" "er als 0 sein\"",
+         "2 0 -1 Grenzwert muss gr\x90\xDF" "er als 0 sein", 253, 905, "0x90", u"2 0 -1 Grenzwert muss gr"},
+        {"$2 : \"Hoechstgeschwindigkeit beim Hochlauf\"", "$2 : \"H\\601chstgeschwindigkeit beim Hochlauf\"",
+         "H\\601chstgeschwindigkeit beim Hochlauf", 258, 306, "0x81", u"H"},
+    };
+    for (const auto& e : edits) {
+        const std::size_t at = source.find(e.from);
+        ASSERT_NE(at, std::string::npos) << e.from;
+        source.replace(at, e.from.size(), e.to);
+    }
+    const std::string path = m_dir + "/bytes.tos", target = m_dir + "/bytes.dsc", rc = m_dir + "/bytes.rc";
+    std::ofstream(path, std::ios::binary) << source;
+    std::string firstScript;
+    for (const char* run : {"new target", "recompile"}) {
+        compileSource(path, hosttest::exampleSysVars("axis.tos"), "-o '" + target + "' --rc '" + rc + "'");
+        const std::string err = readFile(m_err);
+        EXPECT_EQ(printed().find(": status"), std::string::npos) << run << "\n" << printed() << err;
+        EXPECT_NE(printed().find("copySections: ok"), std::string::npos) << run << "\n" << printed();
+        const std::string script = readFile(rc);
+        // A resource compiler that converts by the code page cuts each of
+        // the texts before its byte, or drops it; the others read back.
+        const rctest::RcReadBack r = rctest::readBackScript(rc, m_dir + "/res");
+        EXPECT_EQ(r.exit, 0) << run << ": " << r.messages;
+        EXPECT_TRUE(r.resRead) << run;
+        bool standard = false;
+        for (const auto& text : r.strings) standard = standard || text.second == u"Standard";
+        EXPECT_TRUE(standard) << run;
+        for (const auto& e : edits) {
+            const std::string warning = path + "(" + std::to_string(e.line) + ") : Warnung " +
+                                        std::to_string(e.warning) + " Byte " + e.byte +
+                                        " ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text "
+                                        "verwerfen oder k\xC3\xBCrzen\n";
+            const std::size_t at = err.find(warning);
+            EXPECT_NE(at, std::string::npos) << run << ": " << warning << err;
+            EXPECT_EQ(err.find(warning, at + 1), std::string::npos) << run << ": twice " << warning;
+            const std::size_t line = script.find("   \"" + e.written + "\"\r\n");
+            ASSERT_NE(line, std::string::npos) << run << ": " << e.written;
+            const uint32_t id = uint32_t(std::stoul(script.substr(script.rfind("0x", line) + 2), nullptr, 16));
+            const std::u16string read = r.text(id);
+            EXPECT_LE(read.size(), e.readBefore.size()) << run << ": " << e.written;
+            EXPECT_EQ(e.readBefore.compare(0, read.size(), read), 0) << run << ": " << e.written;
+        }
+        // Nothing else is said.
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), std::ptrdiff_t(std::size(edits))) << run << "\n" << err;
+        if (firstScript.empty())
+            firstScript = script;
+        else
+            EXPECT_EQ(script, firstScript) << run;
     }
 }
 

@@ -31,6 +31,7 @@
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "tests/acx/AcxTestWriter.h"
+#include "tests/host/HostFiles.h"
 #include "tests/host/HostSysVars.h"
 #include "tests/host/m4/m4_expand.h"
 
@@ -41,19 +42,8 @@ const std::string kAxis = std::string(TV_SOURCE_DIR) + "/examples/axis.tos";
 // The system variables of axis.tos, through the stand-in class provider.
 const hosttest::SysVars kAxisVars = hosttest::exampleSysVars("axis.tos");
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
+using hosttest::exists;
+using hosttest::readFile;
 
 struct Result {
     int exit = -1;
@@ -963,8 +953,9 @@ TEST_F(HostCommand, TheCountsLineCountsEveryStrayByte)
         EXPECT_EQ(at == std::string::npos ? std::string() : r.err.substr(at, r.err.find('\n', at) + 1 - at),
                   c.counts)
             << c.source << c.options;
-        if (std::string(c.source) == "dt.tos" && !*c.counts)
+        if (std::string(c.source) == "dt.tos" && !*c.counts) {
             EXPECT_NE(r.err.find("dt.tos(5) : Fehler 202 "), std::string::npos) << r.err;
+        }
     }
 
     // Garbage: a stray byte or a token every few bytes, a message each. Past

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,31 @@ TEST(Text, Cp1252Golden)
     EXPECT_FALSE(mapped);
     EXPECT_EQ(tvp::wideToAnsi(u"a\u0100\U0001F600z"), "a??z");  // a pair is one '?'
     EXPECT_EQ(tvp::wideToAnsi(std::u16string(u"a\0b", 3)), std::string("a\0b", 3));
+}
+
+// The five bytes the code page leaves undefined, against the C library's
+// converter, which follows the code page's definition and refuses exactly
+// those.
+TEST(Text, Cp1252UndefinedBytes)
+{
+    const unsigned char undefined[] = {0x81, 0x8D, 0x8F, 0x90, 0x9D};
+    int count = 0;
+    for (int b = 0; b < 256; ++b) count += tvp::ansiByteUndefined(static_cast<unsigned char>(b));
+    EXPECT_EQ(count, 5);
+    for (unsigned char b : undefined) EXPECT_TRUE(tvp::ansiByteUndefined(b)) << int(b);
+
+    iconv_t cd = iconv_open("UTF-16LE", "CP1252");
+    if (cd == iconv_t(-1)) GTEST_SKIP() << "the C library has no CP1252 converter";
+    for (int b = 0; b < 256; ++b) {
+        char in = char(b), out[8];
+        char* from = &in;
+        char* to = out;
+        size_t inLeft = 1, outLeft = sizeof out;
+        const bool converted = iconv(cd, &from, &inLeft, &to, &outLeft) != size_t(-1);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        EXPECT_EQ(tvp::ansiByteUndefined(static_cast<unsigned char>(b)), !converted) << b;
+    }
+    iconv_close(cd);
 }
 
 TEST(Text, Utf8RoundTripAndMalformedInput)

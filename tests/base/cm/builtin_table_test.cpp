@@ -36,6 +36,7 @@ const Expected kExpected[] = {
     {303, E, "Sektion konnte nicht beschrieben werden"},
     {304, E, "Der erste Wert muß kleiner als der zweite sein"},
     {305, E, "Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {306, W, "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text verwerfen oder kürzen"},
     {400, E, "Syntax Fehler"},
     {401, E, "Scanner Fehler, unerwartetes Zeichen %s"},
     {402, E, "Parser Fehler: %s"},
@@ -55,6 +56,7 @@ const Expected kExpected[] = {
     {416, E, "Bit %s ist nich gültig"},
     {417, E, "Größenvariable %s ohne Wert in VALUES"},
     {418, E, "Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {419, W, "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text verwerfen oder kürzen"},
     {500, E, "falsche Syntax"},
     {501, E, "Fehler im Scanner"},
     {502, E, "Fehler im Parser"},
@@ -73,6 +75,7 @@ const Expected kExpected[] = {
     {515, W, "Fehler in der Fehlertextbeschreibung"},
     {516, W, "Schluesselwort \"%s\" nicht als Bezeichner zulässig"},
     {517, W, "m4-Anführungszeichen in %s nicht ausgeglichen"},
+    {518, E, "Zeichen %s in %s nicht zulässig"},
     {600, E, "falsche Syntax"},
     {601, E, "Fehler im Scanner"},
     {602, E, "Fehler im Parser"},
@@ -87,6 +90,7 @@ const Expected kExpected[] = {
     {706, E, "Indizes sind verschieden"},
     {707, E, "Sektion konnte nicht beschrieben werden"},
     {708, E, "Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {709, W, "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text verwerfen oder kürzen"},
     {800, E, "falsche Syntax"},
     {801, E, "Fehler im Scanner"},
     {802, E, "Fehler im Parser"},
@@ -96,11 +100,13 @@ const Expected kExpected[] = {
     {902, E, "Fehler im Parser"},
     {903, E, "Sektion konnte nicht beschrieben werden"},
     {904, E, "Text ist zu lang: %s Zeichen, höchstens 65535"},
+    {905, W, "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text verwerfen oder kürzen"},
     {1000, E, "falsche Syntax"},
     {1001, E, "Fehler im Scanner"},
     {1002, E, "Fehler im Parser"},
     {1003, E, "Sektion konnte nicht beschrieben werden"},
     {1004, W, "m4-Anführungszeichen in %s nicht ausgeglichen"},
+    {1005, E, "Zeichen %s in %s nicht zulässig"},
     {1100, E, "kein Speicher mehr verfügbar"},
     {1101, E, "Stream %s konnte nicht geöffnet werden"},
     {1102, E, "beim lesen von Stream %s ist ein Fehler aufgetreten"},
@@ -149,7 +155,7 @@ TEST(BuiltinMsgTable, HoldsEveryMessageVerbatim)
         EXPECT_TRUE(module.empty());
     }
     std::list<uint32_t> ids;
-    EXPECT_EQ(table->listIds(ids), 95u);
+    EXPECT_EQ(table->listIds(ids), 101u);
     EXPECT_EQ(ids.front(), 0u);
     EXPECT_EQ(ids.back(), 1302u);
 }

@@ -74,7 +74,7 @@ void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
     m_ordinalIds.push_back(id);
     m_ordinalNumbers.push_back(numbered ? int64_t(number) : -1);
     MdAlarmTextStore& store = mdAlarmTextStore();
-    if (!textLengthFits(store.text.data() + text.begin, text.length, MdAlarmMsgTooLong,
+    if (!scriptTextFits(store.text.data() + text.begin, text.length, {MdAlarmMsgTooLong, MdAlarmMsgUndefinedByte},
                         MdAlarmScannerFlexLexer::lineno())) {
         // The table will not be written; the text is not kept (when it is
         // the last one in the store, as the grammar reduces an entry

@@ -16,7 +16,9 @@
 // entry whose text holds more characters than a string resource takes
 // (kMdRcMostTextChars, counted as a resource compiler reads it back) is
 // reported as 708 with that count at its line and counted; its text is not
-// kept, and the table is not written.
+// kept, and the table is not written. One that reads back with a byte code
+// page 1252 leaves undefined (mdRcReadBack) gets warning 709 naming the
+// byte at its line, and is written as it is.
 //
 // Messages (block 700): 701 scanner error, 702 syntax error, 703 a default
 // or allowed value that is not the ordinal of a numbered entry (the value
@@ -25,8 +27,9 @@
 // entry is dropped), 706 the indexes of one local entry differ (the first
 // is used), 707 the resource script cannot be opened (at init; the compile
 // goes on) or is in error after the table, 708 a text too long for a
-// string resource, 0 "almstr" not written whole.
-// Every message but the 707 of init counts as an error.
+// string resource, 709 (a warning) a text with a byte code page 1252 leaves
+// undefined, 0 "almstr" not written whole.
+// Every message but the 707 of init and 709 counts as an error.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +50,9 @@ enum : uint32_t {
     MdAlarmMsgIndexes = 706,    // "Indizes sind verschieden"
     MdAlarmMsgScript = 707,     // "Sektion konnte nicht beschrieben werden"
     MdAlarmMsgTooLong = 708,    // "Text ist zu lang: %s Zeichen, höchstens 65535"
+    // warning: "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler
+    // kann den Text verwerfen oder kürzen"
+    MdAlarmMsgUndefinedByte = 709,
 };
 
 class MdAlarmParser : public MdParserFrame<MdAlarmBisonParser, MdAlarmScannerFlexLexer>, public CBoAlmTypeCont {

@@ -9,6 +9,8 @@
 // boot-function type keeps the name range of its own name space, where its
 // variables live.
 #include <cctype>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -56,6 +58,27 @@ bool MdBfParser::m4Balanced(std::initializer_list<const String*> texts) const
     return true;
 }
 
+bool MdBfParser::nulFree(std::initializer_list<const String*> texts, int32_t line,
+                         const std::function<std::string()>& block)
+{
+    for (const String* t : texts) {
+        const char* const chars = t ? t->chars() : nullptr;
+        const std::size_t length = chars ? std::size_t(t->length()) : 0;
+        const char* const nul = length ? static_cast<const char*>(std::memchr(chars, '\0', length)) : nullptr;
+        if (!nul) {
+            if (length) line += mdLineFeeds(chars, chars + length);
+            continue;
+        }
+        ++m_errors;
+        // (a NUL in a function's name is named in the block's name too)
+        const std::string name = block();
+        mdEmitMessage(MdBfMsgNulInText, line + mdLineFeeds(chars, nul), mdTokenArg("", 1, "'").c_str(),
+                      mdTokenArg(name.data(), name.size()).c_str());
+        return false;
+    }
+    return true;
+}
+
 MdBfValue* MdBfParser::joined(MdBfValue* list, MdBfValue* next)
 {
     std::unique_ptr<MdBfValue> ownedNext(next);
@@ -80,11 +103,15 @@ void MdBfParser::rule16()
 
 void MdBfParser::rule8(String* name, String* params, String* body)
 {
-    if (!m4Balanced({name, params, body}))
-        noteM4Quotes(std::string(messageFunction() != 0 ? "BF_MSG_FUNCTION(" : "BF_FUNCTION(") +
-                         (name ? name->stdString() : std::string()) + ")",
-                     m_functionLine);
+    nulFree({name, params, body}, m_functionLine, [&] { return functionBlock(name); });
+    if (!m4Balanced({name, params, body})) noteM4Quotes(functionBlock(name), m_functionLine);
     addFunctionImpl(new String("int"), name, params, body, messageFunction() != 0);
+}
+
+std::string MdBfParser::functionBlock(const String* name) const
+{
+    return std::string(messageFunction() != 0 ? "BF_MSG_FUNCTION(" : "BF_FUNCTION(") +
+           (name ? name->stdString() : std::string()) + ")";
 }
 
 void MdBfParser::rule11()
@@ -223,6 +250,7 @@ MdBfValue* MdBfParser::rule37(MdBfValue* head, uint32_t callers)
 void MdBfParser::storeCode(String* code, CodeStore store, const char* keyword, bool twice505)
 {
     std::unique_ptr<String> owned(code);
+    nulFree({code}, m_codeLine, [keyword] { return std::string(keyword); });
     if (!m_curImpl || !owned) return;
     // Read before the text moves into the model; kept only if it does.
     const bool balanced = m4Balanced({owned.get()});
@@ -257,6 +285,7 @@ void MdBfParser::rule45(String* code)
 void MdBfParser::rule46(String* path, String* code)
 {
     std::unique_ptr<String> ownedPath(path), ownedCode(code);
+    nulFree({code}, m_codeLine, [path] { return "MODIFY(" + (path ? path->stdString() : std::string()) + ")"; });
     if (!m_curImpl || !m_curType) {
         error(MdBfMsgInternal);
         return;
@@ -293,6 +322,7 @@ void MdBfParser::rule46(String* path, String* code)
 void MdBfParser::rule47(String* name, String* code)
 {
     std::unique_ptr<String> ownedName(name), ownedCode(code);
+    nulFree({code}, m_codeLine, [name] { return "INSTANTIATE(" + (name ? name->stdString() : std::string()) + ")"; });
     if (!m_curImpl || !m_curType) {
         error(MdBfMsgInternal);
         return;
@@ -311,6 +341,7 @@ void MdBfParser::rule47(String* name, String* code)
 void MdBfParser::rule48(String* number, String* code)
 {
     std::unique_ptr<String> ownedNumber(number), ownedCode(code);
+    nulFree({code}, m_codeLine, [number] { return "UNITCHANGED(" + (number ? number->stdString() : std::string()) + ")"; });
     if (!m_curImpl) {
         error(MdBfMsgInternal);
         return;

@@ -35,10 +35,12 @@
 // (warning), 516 a reserved word as identifier (warning), 517 a code text
 // or function text whose m4 quotes do not balance (warning, given when the
 // macro files have been written with it: at the line where the text begins,
-// naming its block).
+// naming its block), 518 a NUL byte in a code text or function text (at
+// the NUL's line, naming the byte and the block as 517 does).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <list>
 #include <map>
@@ -175,6 +177,7 @@ private:
 
 enum : uint32_t {
     MdBfMsgM4Quotes = 517,  // a text m4 would not read back as it stands (warning)
+    MdBfMsgNulInText = 518, // a NUL byte in a code or function text
 };
 
 class MdBfParser : public MdBfFrame<MdBfTypeContainer, CBfBootFktImplCont> {
@@ -356,6 +359,15 @@ private:
     // m4's quotes in the macro files, balances them (bfM4QuotesBalance);
     // true when the texts are not written.
     bool m4Balanced(std::initializer_list<const String*> texts) const;
+    // 518 for the first NUL byte in the texts (null ones are empty), which
+    // stand one after the other in the source from line on: at the NUL's
+    // line, with the byte and block() as its arguments; one error counted.
+    // A macro file carries its texts as they are, and no NUL belongs in
+    // one (the text would end there for whatever reads it), whether this
+    // compile writes them or not. False when a text held one.
+    bool nulFree(std::initializer_list<const String*> texts, int32_t line, const std::function<std::string()>& block);
+    // "BF_FUNCTION(name)" or "BF_MSG_FUNCTION(name)", by the opener.
+    std::string functionBlock(const String* name) const;
     // Keeps warning 517 for the block whose text began at line.
     void noteM4Quotes(const std::string& block, int32_t line) { m_m4Warnings.push_back({line, block}); }
 

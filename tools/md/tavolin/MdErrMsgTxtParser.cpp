@@ -82,7 +82,7 @@ void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValu
         p = std::to_chars(p, prefix + sizeof prefix, v).ptr;
         *p++ = ' ';
     }
-    if (!textLengthFits(text.chars(), std::size_t(text.length()), MdErrMsgTxtMsgTooLong,
+    if (!scriptTextFits(text.chars(), std::size_t(text.length()), {MdErrMsgTxtMsgTooLong, MdErrMsgTxtMsgUndefinedByte},
                         MdErrMsgTxtScannerFlexLexer::lineno(), uint64_t(p - prefix))) {
         // The table will not be written; the text is not kept.
         m_textRefused = true;

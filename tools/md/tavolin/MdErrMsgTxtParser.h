@@ -26,7 +26,9 @@
 // than a string resource takes (kMdRcMostTextChars, counted as a resource
 // compiler reads the line back) is reported as 904 with that count at the
 // same line, and counted; its text is not kept, and the table is not
-// written.
+// written. One whose text reads back with a byte code page 1252 leaves
+// undefined (mdRcReadBack) gets warning 905 naming the byte at that line,
+// and is written as it is.
 //
 // The table is collected while parsing and appended whole after the
 // section's end keyword, so a syntax error leaves the script as it was. An
@@ -34,7 +36,8 @@
 //
 // Messages (block 900): 901 scanner error, 902 syntax error, 903 the
 // resource script cannot be opened (at init; the compile goes on) or is in
-// error after the table, 904 a text too long for a string resource.
+// error after the table, 904 a text too long for a string resource, 905 (a
+// warning) a text with a byte code page 1252 leaves undefined.
 #pragma once
 
 #include <cstdint>
@@ -53,11 +56,15 @@ enum : uint32_t {
     MdErrMsgTxtMsgBase = 900,
     MdErrMsgTxtMsgScript = 903,  // "Sektion konnte nicht beschrieben werden"
     MdErrMsgTxtMsgTooLong = 904, // "Text ist zu lang: %s Zeichen, höchstens 65535"
+    // warning: "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler
+    // kann den Text verwerfen oder kürzen"
+    MdErrMsgTxtMsgUndefinedByte = 905,
 };
 
 // The messages of the error-text compiler stand at line 1, except 903 for an
-// item whose id is past the last and 904 for an item whose text is too long,
-// which item() places at its scanner's line.
+// item whose id is past the last, 904 for an item whose text is too long and
+// 905 for one with an undefined byte, which item() places at its scanner's
+// line.
 template <>
 struct MdMessagesCarryLine<MdErrMsgTxtScannerFlexLexer> : std::false_type {};
 

@@ -15,6 +15,7 @@
 #include "platform/tempnames.h"
 #include "platform/text.h"
 #include "tools/md/tavolin/CMDStrmHelper.h"
+#include "tools/md/tavolin/MdParserFrame.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdScannerSupport.h"
 #include "tools/md/tavolin/MdScopeExit.h"
@@ -270,31 +271,50 @@ HRESULT bootFunctionPasses(MdFrontContext& ctx, const String& rcPath, const std:
             removeIfThere(macroBase + ".m4c");
         }
     });
-    // The temporary name exists already; the descriptor is made anew in its place.
-    removeIfThere(dscPath);
-    FsTODscFile tempDsc;
-    if (dscPath.empty() || macroBase.empty() || tempDsc.createFile(dscPath.c_str()) != FS_OK) {
-        status = MdStatusFailed;
-        mdReport(MdMsgSectionOpen, "bootfkt_tmp");
-        return S_OK;
-    }
     MdCompilerArgs args;
     args.stream = reader.getStream();
     args.sourcePath = ctx.sourcePath;
-    args.rcPath = macroBase;
     args.names = names;
     args.bootText = bootText;
-    args.descriptor = &tempDsc;
-    args.firstStringId = 0;
     args.sectionMask = ctx.sectionMask;
     args.flag = ctx.flag;
-    args.firstPass = 1;
-    // Its descriptor and macro files are removed unread: the run does not
-    // write them (the model's save and the macro files were a fifth of it).
-    args.outputsUnused = true;
-    int32_t result = 0;
-    HRESULT hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
-    tempDsc.CloseFile();
+    // The first pass reads the section from its start into a descriptor of
+    // its own: false (status set, message 101) when that cannot be made.
+    // Its result is not used; its descriptor and macro files are removed
+    // unread: the run does not write them (the model's save and the macro
+    // files were a fifth of it).
+    const auto firstPass = [&](HRESULT& hr) {
+        // The temporary name exists already; the descriptor is made anew in its place.
+        removeIfThere(dscPath);
+        FsTODscFile tempDsc;
+        if (dscPath.empty() || macroBase.empty() || tempDsc.createFile(dscPath.c_str()) != FS_OK) {
+            status = MdStatusFailed;
+            mdReport(MdMsgSectionOpen, "bootfkt_tmp");
+            return false;
+        }
+        reader.getStream()->clear();
+        reader.getStream()->seekg(0);
+        MdCompilerArgs first = args;
+        first.rcPath = macroBase;
+        first.descriptor = &tempDsc;
+        first.firstStringId = 0;
+        first.firstPass = 1;
+        first.outputsUnused = true;
+        int32_t ignored = 0;
+        hr = runCompiler(ctx, MdCompBootFkt, first, false, false, initAndParse, ignored, status);
+        tempDsc.CloseFile();
+        return true;
+    };
+    // Both passes find most mistakes: each is said once. The first pass's
+    // messages are held until the second has said its own; what the first
+    // alone found (it reads names in lower case) is said after them, by
+    // the first pass run again for it.
+    MdOnceSaid once;
+    HRESULT hr = S_OK;
+    {
+        const MdOnceSaid::Scope hearing(once, MdOnceSaid::Hear);
+        if (!firstPass(hr)) return S_OK;
+    }
     if (hr == kNotBuilt) return S_OK;
     if (FAILED(hr)) return hr;
 
@@ -309,10 +329,24 @@ HRESULT bootFunctionPasses(MdFrontContext& ctx, const String& rcPath, const std:
     args.firstStringId = counterOf(ctx);
     args.firstPass = 0;
     args.outputsUnused = false;
-    hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
+    int32_t result = 0;
+    {
+        const MdOnceSaid::Scope saying(once, MdOnceSaid::Say);
+        hr = runCompiler(ctx, MdCompBootFkt, args, false, false, initAndParse, result, status);
+    }
     if (hr == kNotBuilt) return S_OK;
     if (FAILED(hr)) return hr;
     if (result != 0) status = MdStatusCompileFailed;
+    lent.giveBack();
+    if (once.anyLeft()) {
+        // The section's verdict is the second pass's: a failure of this run
+        // changes no status.
+        const MdOnceSaid::Scope sayingLeft(once, MdOnceSaid::SayLeft);
+        const int32_t verdict = status;
+        HRESULT againHr = S_OK;
+        if (firstPass(againHr) && againHr == E_OUTOFMEMORY) return againHr;
+        status = verdict;
+    }
     return S_OK;
 }
 

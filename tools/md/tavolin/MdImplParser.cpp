@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "bo/bf/BfBootFktImpl.h"
 #include "MdImplBisonParser.tab.hpp"
@@ -103,6 +104,16 @@ int MdImplParser::yylex()
 
 bool MdImplParser::ioData(String& text)
 {
+    // A NUL byte would end the text for whatever reads the macro file: the
+    // text is refused at the NUL's line, and nothing is written.
+    const char* const chars = text.chars();
+    const std::size_t length = chars ? std::size_t(text.length()) : 0;
+    if (const char* nul = length ? static_cast<const char*>(std::memchr(chars, '\0', length)) : nullptr) {
+        ++m_errors;
+        mdEmitMessage(MdImplMsgNulInText, m_textLine + mdLineFeeds(chars, nul), mdTokenArg("", 1, "'").c_str(),
+                      "BEGIN_IO_DATA");
+        return true;
+    }
     // The text stays as the source has it (the macro package of the output
     // language reads it); m4 would cut it when its quotes do not balance.
     const bool balanced = bfM4QuotesBalance(text);

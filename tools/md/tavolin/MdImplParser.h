@@ -16,7 +16,9 @@
 // Parser", 1003 "Sektion konnte nicht beschrieben werden" (a macro file
 // could not be opened or written), 1004 the I/O text's m4 quotes do not
 // balance (a warning with "BEGIN_IO_DATA", at the line where the text
-// begins, once the text is written; the result stays 0).
+// begins, once the text is written; the result stays 0), 1005 a NUL byte
+// in the I/O text (with the byte and "BEGIN_IO_DATA", at the NUL's line;
+// counted, and the text is not written).
 #pragma once
 
 #include <cstdint>
@@ -30,6 +32,7 @@ enum : uint32_t {
     MdImplMsgBase = 1000,
     MdImplMsgWriteFailed = 1003,
     MdImplMsgM4Quotes = 1004,
+    MdImplMsgNulInText = 1005,
 };
 
 // Line end of the macro files.

@@ -22,8 +22,9 @@
 // - reportError(id, text): any message of the kind, counted the same way.
 // - textIdFits(id, ...): whether a text may take a resource-string id; the
 //   first one past the last id is reported and counted.
-// - textLengthFits(text, ...): whether a text fits one string resource;
-//   each longer one is reported and counted.
+// - scriptTextFits(text, ...): whether a text fits one string resource;
+//   each longer one is reported and counted, each that reads back with a
+//   byte code page 1252 leaves undefined gets a warning.
 // - init: the scanner reads the given stream (none: an empty input); the
 //   descriptor, the resource-script path and the first string id are kept.
 //
@@ -44,6 +45,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <istream>
@@ -51,6 +53,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "base/fs/FsDsc.h"
 #include "co/tvstring.h"
@@ -88,6 +91,56 @@ bool mdMessageHeldBack(uint32_t id, uint32_t count = 1);
 // mdCountAllHeldBack (messages of one error each).
 bool mdMessagesHeldBackFromNowOn(uint32_t id);
 void mdCountAllHeldBack(uint32_t id, uint32_t messages);
+
+// The messages of a compile that runs twice over one section (the
+// boot-function compiler's two passes), each said once:
+//
+//   MdOnceSaid once;
+//   { MdOnceSaid::Scope s(once, MdOnceSaid::Hear); firstRun(); }
+//   { MdOnceSaid::Scope s(once, MdOnceSaid::Say); secondRun(); }
+//   if (once.anyLeft()) { MdOnceSaid::Scope s(once, MdOnceSaid::SayLeft); firstRun(); }
+//
+// While a scope lives, the emitters above see every message with its
+// arguments (none is held back before they are made) and:
+// - Hear: take it in by what it says (id, line, count and arguments, A-Z
+//   read as a-z: the first pass reads names in lower case) and report
+//   nothing, neither to the output nor to the counts;
+// - Say: report it, and cross off one heard message that says the same;
+// - SayLeft: report it only when a heard message that says the same is
+//   left, crossing that off; the run is the heard one again, so what is
+//   reported is what the first run alone said, each once.
+// Each heard message costs 8 bytes (its digest) until the object goes.
+// With no handler installed nothing is heard or said. One scope at a time.
+class MdOnceSaid {
+public:
+    enum Mode { Hear, Say, SayLeft };
+    class Scope {
+    public:
+        Scope(MdOnceSaid& once, Mode mode);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+    };
+    MdOnceSaid() = default;
+    MdOnceSaid(const MdOnceSaid&) = delete;
+    MdOnceSaid& operator=(const MdOnceSaid&) = delete;
+
+    // Whether a heard message was not said again.
+    bool anyLeft() const;
+    // For the emitters: whether the message is to be reported now.
+    bool pass(uint32_t id, int32_t line, uint32_t count, const std::string* arg, const std::string* arg2);
+
+private:
+    static uint64_t digest(uint32_t id, int32_t line, uint32_t count, const std::string* arg,
+                           const std::string* arg2);
+    // Crosses off one heard message of digest d; false when none is left.
+    bool takeLeft(uint64_t d);
+    Mode m_mode = Hear;
+    std::vector<uint64_t> m_heard;  // while hearing
+    // The heard messages' digests, sorted, each with how many of it are not
+    // crossed off (made when hearing ends).
+    std::vector<std::pair<uint64_t, uint32_t>> m_left;
+};
 
 // Rewrites the section `name` of the descriptor from empty with what write
 // puts into it: 0, or 4 when there is no descriptor, or the section is
@@ -141,7 +194,7 @@ public:
     {
         ++m_errors;
         if (mdMessageHeldBack(m_msgBase + 1)) return;
-        mdEmitMadeMessage(m_msgBase + 1, messageLine(), 1, mdTokenArg(text, std::strlen(text), "'"));
+        mdEmitMadeMessage(m_msgBase + 1, messageLine(), 1, mdLexerArg(text));
     }
 
     void init(const MdCompilerArgs& args) override
@@ -219,16 +272,33 @@ protected:
     // characters a resource compiler stores for it (mdRcStoredChars) and
     // for prefix, the bytes the line carries in front of it, at most
     // kMdRcMostTextChars. A longer one would be written and read back as
-    // an empty text: it is reported as msgId ("Text ist zu lang: %s
+    // an empty text: it is reported as msg.tooLong ("Text ist zu lang: %s
     // Zeichen, höchstens 65535") at `line` with its length, and counted, so
-    // that the section fails; the caller keeps no copy of it.
-    bool textLengthFits(const char* text, std::size_t length, uint32_t msgId, int32_t line, uint64_t prefix = 0)
+    // that the section fails; the caller keeps no copy of it. A text that
+    // fits but reads back with a byte code page 1252 leaves undefined
+    // (mdRcReadBack) is written as it is, and gets the warning
+    // msg.undefinedByte at `line` naming the byte ("0x81"): a resource
+    // compiler may drop or cut it. The prefix holds no such byte.
+    struct ScriptTextMessages {
+        uint32_t tooLong;
+        uint32_t undefinedByte;
+    };
+    bool scriptTextFits(const char* text, std::size_t length, ScriptTextMessages msg, int32_t line,
+                        uint64_t prefix = 0)
     {
-        const uint64_t chars = prefix + mdRcStoredChars(text, length);
-        if (mdRcTextLengthFits(chars)) return true;
-        ++m_errors;
-        mdEmitMessage(msgId, line, std::to_string(chars).c_str());
-        return false;
+        const MdRcReadBack read = mdRcReadBack(text, length);
+        const uint64_t chars = prefix + read.chars;
+        if (!mdRcTextLengthFits(chars)) {
+            ++m_errors;
+            mdEmitMessage(msg.tooLong, line, std::to_string(chars).c_str());
+            return false;
+        }
+        if (read.undefinedByte != 0) {
+            char byte[8];
+            std::snprintf(byte, sizeof byte, "0x%02X", unsigned(read.undefinedByte));
+            mdEmitMessage(msg.undefinedByte, line, byte);
+        }
+        return true;
     }
 
     const uint32_t m_msgBase;

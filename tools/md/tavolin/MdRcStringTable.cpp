@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/tempnames.h"
+#include "platform/text.h"
 
 const char kMdRcLineEnd[] = "\r\n";
 
@@ -105,6 +106,42 @@ inline bool plainWord(const char* p)
     uint64_t w;
     std::memcpy(&w, p, 8);
     return (bytesEqual(w, '"') | bytesEqual(w, '\r') | bytesEqual(w, '\n') | bytesEqual(w, '\\')) == 0;
+}
+
+// The bytes code page 1252 leaves undefined, from the platform's table,
+// as a list and as a flag per byte.
+struct UndefinedBytes {
+    uint8_t byte[32];  // all within 0x80..0x9F
+    int count = 0;
+    bool is[256] = {};
+    UndefinedBytes()
+    {
+        for (int b = 0x80; b < 0xA0; ++b) {
+            if (!tvp::ansiByteUndefined(static_cast<unsigned char>(b))) continue;
+            is[b] = true;
+            byte[count++] = uint8_t(b);
+        }
+    }
+};
+
+const UndefinedBytes& undefinedBytes()
+{
+    static const UndefinedBytes bytes;
+    return bytes;
+}
+
+// Whether the eight bytes at p may hold one of the undefined bytes (false:
+// they surely do not). A word without a byte of 0x80..0x9F, where they all
+// are and the letters of the code page (0xC0 and up) are not, is passed at
+// once.
+inline bool mayHoldUndefined(const char* p, const UndefinedBytes& undefined)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (bytesEqual(w & 0xE0E0E0E0E0E0E0E0ull, 0x80) == 0) return false;
+    uint64_t any = 0;
+    for (int i = 0; i < undefined.count; ++i) any |= bytesEqual(w, undefined.byte[i]);
+    return any != 0;
 }
 
 // Whether the lone last backslash of a run, standing before p, is written
@@ -243,15 +280,25 @@ bool MdRcStringTable::close()
     return ok;
 }
 
-uint64_t mdRcStoredChars(const char* text, std::size_t length)
+MdRcReadBack mdRcReadBack(const char* text, std::size_t length)
 {
     const char* p = text;
     const char* const end = text + length;
-    uint64_t chars = 0;
+    MdRcReadBack r;
+    const UndefinedBytes& undefined = undefinedBytes();
+    // Notes b when it is the first byte read back that the code page
+    // leaves undefined.
+    const auto take = [&r, &undefined](unsigned char b) {
+        if (undefined.is[b] && r.undefinedByte == 0) r.undefinedByte = b;
+    };
     while (p < end) {
-        // Eight plain bytes at a time, as the writer copies them.
+        // Eight plain bytes at a time, as the writer copies them; their own
+        // values are looked at only while none was found and the word may
+        // hold one.
         if (end - p >= 8 && plainWord(p)) {
-            chars += 8;
+            if (r.undefinedByte == 0 && mayHoldUndefined(p, undefined))
+                for (int i = 0; i < 8; ++i) take(static_cast<unsigned char>(p[i]));
+            r.chars += 8;
             p += 8;
             continue;
         }
@@ -259,38 +306,63 @@ uint64_t mdRcStoredChars(const char* text, std::size_t length)
         if (c != '\\') {
             // A CR LF pair is written as one \n.
             if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
-            ++chars;
+            take(static_cast<unsigned char>(c));
+            ++r.chars;
             ++p;
             continue;
         }
         const char* const from = p;
         while (p < end && *p == '\\') ++p;
         const std::size_t run = std::size_t(p - from);
-        chars += run / 2;
+        r.chars += run / 2;
         // A lone last one the writer doubles is one backslash more; else it
         // escapes what follows (p < end here: at the end it is doubled).
         if ((run & 1) == 0) continue;
         if (loneBackslashDoubled(p, end)) {
-            ++chars;
+            ++r.chars;
             continue;
         }
         const char e = *p++;
-        const auto digits = [&p, end](int most, auto isDigit) {
-            for (int i = 0; i < most && p < end && isDigit(*p); ++i) ++p;
+        // Up to `most` digits of base after the escape's letter, into value.
+        unsigned value = 0;
+        const auto digits = [&p, end, &value](int most, unsigned base, auto digitOf) {
+            for (int i = 0; i < most && p < end; ++i) {
+                const int d = digitOf(*p);
+                if (d < 0) break;
+                value = value * base + unsigned(d);
+                ++p;
+            }
         };
         if (e >= '0' && e <= '7') {
-            digits(2, [](char d) { return d >= '0' && d <= '7'; });
-            ++chars;
+            // Up to three octal digits, up to 0777: the byte is the value's
+            // low eight bits (\601 reads as 0x81).
+            value = unsigned(e - '0');
+            digits(2, 8, [](char d) { return d >= '0' && d <= '7' ? d - '0' : -1; });
+            take(static_cast<unsigned char>(value & 0xFF));
+            ++r.chars;
         } else if (e == 'x' || e == 'X') {
-            digits(2, [](char d) { return std::isxdigit(static_cast<unsigned char>(d)) != 0; });
-            ++chars;
+            digits(2, 16, [](char d) {
+                if (d >= '0' && d <= '9') return d - '0';
+                if (d >= 'a' && d <= 'f') return d - 'a' + 10;
+                if (d >= 'A' && d <= 'F') return d - 'A' + 10;
+                return -1;
+            });
+            take(static_cast<unsigned char>(value));
+            ++r.chars;
         } else if (e != 0 && std::strchr("abfnrtv", e)) {
-            ++chars;
+            ++r.chars;
         } else {
-            chars += 2;
+            // No escape: the backslash stays, and so does the byte.
+            take(static_cast<unsigned char>(e));
+            r.chars += 2;
         }
     }
-    return chars;
+    return r;
+}
+
+uint64_t mdRcStoredChars(const char* text, std::size_t length)
+{
+    return mdRcReadBack(text, length).chars;
 }
 
 std::string mdRcIdText(int32_t id)

@@ -77,6 +77,23 @@ constexpr uint64_t kMdRcMostTextChars = 0xFFFF;
 // (the backslash stays). Linear in length; nothing is copied.
 uint64_t mdRcStoredChars(const char* text, std::size_t length);
 
+// What a resource compiler reads back of text as addText writes it: the
+// characters it stores (mdRcStoredChars), and the first byte it reads that
+// code page 1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D;
+// tvp::ansiByteUndefined), or 0. Such a byte comes raw, after a backslash
+// that escapes nothing, or from an escape: \x81 or \X8d (up to two
+// hexadecimal digits of either case), \201, or \601 (up to three octal
+// digits, the value's low eight bits). Not from what the writer makes
+// stand for itself: \\x81 is a backslash and "x81". The writer keeps
+// such a byte (Windows maps it to the C1 control of its value); a
+// resource compiler that converts by the code page's definition refuses
+// it and drops or cuts the text. One pass, as mdRcStoredChars.
+struct MdRcReadBack {
+    uint64_t chars = 0;
+    unsigned char undefinedByte = 0;
+};
+MdRcReadBack mdRcReadBack(const char* text, std::size_t length);
+
 // Whether a text whose stored characters are `chars` (a prefix counted in)
 // fits one string resource.
 constexpr bool mdRcTextLengthFits(uint64_t chars)

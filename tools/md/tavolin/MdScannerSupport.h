@@ -24,21 +24,44 @@
 // number, the ellipsis, "' (52428800 Bytes)"), so that its message stays
 // short. The ellipsis is the byte 0x85: message arguments are ANSI texts
 // (code page 1252), widened to U+2026, which the outputs write as UTF-8.
+// A NUL byte of the token is named "\0": the message's text would end at
+// it, and a quoted NUL would show as nothing at all ("''").
 inline constexpr std::size_t kMdTokenWhole = 1024;
 inline constexpr std::size_t kMdTokenHead = 40;
+inline void mdAppendNamingNul(std::string& to, const char* text, std::size_t len)
+{
+    const char* const end = text + len;
+    while (text < end) {
+        const char* nul = static_cast<const char*>(std::memchr(text, '\0', std::size_t(end - text)));
+        if (!nul) nul = end;
+        to.append(text, std::size_t(nul - text));
+        if (nul < end) to += "\\0";
+        text = nul + 1;
+    }
+}
 inline std::string mdTokenArg(const char* text, std::size_t len, const char* quote = "")
 {
     std::string arg(quote);
     if (len <= kMdTokenWhole) {
-        arg.append(text, len);
+        mdAppendNamingNul(arg, text, len);
         arg += quote;
         return arg;
     }
-    arg.append(text, kMdTokenHead);
+    mdAppendNamingNul(arg, text, kMdTokenHead);
     arg += '\x85';
     arg += quote;
     arg += " (" + std::to_string(len) + " Bytes)";
     return arg;
+}
+
+// The argument of a scanner's complaint (LexerError): the text between
+// single quotes, as mdTokenArg quotes it. An empty text is the NUL byte the
+// rule stood on: flex hands the matched byte over as a text, which that
+// byte ends at once.
+inline std::string mdLexerArg(const char* text)
+{
+    const std::size_t len = std::strlen(text);
+    return len != 0 ? mdTokenArg(text, len, "'") : mdTokenArg("", 1, "'");
 }
 
 // A fatal condition of a generated scanner: its buffer cannot grow for a

@@ -145,7 +145,7 @@ void MdSectionSplitter::LexerError(const char* text)
     flushStray();
     ++m_errors;
     if (heldBack(MdMsgUnexpectedChar, lineNo(), 1)) return;
-    emitOne(MdMsgUnexpectedChar, mdTokenArg(text, std::strlen(text), "'"));
+    emitOne(MdMsgUnexpectedChar, mdLexerArg(text));
 }
 
 void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)

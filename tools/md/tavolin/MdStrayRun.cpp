@@ -14,9 +14,6 @@ void MdStrayRun::keepHead(const char* text, std::size_t len)
 std::string MdStrayRun::heldArg() const
 {
     // The head holds all of a short run and the first bytes of a long one,
-    // as much as mdTokenArg reads; a NUL byte in it shows as a blank (the
-    // message's text would end at it).
-    std::string arg = mdTokenArg(m_head.data(), m_held, "'");
-    std::replace(arg.begin(), arg.end(), '\0', ' ');
-    return arg;
+    // as much as mdTokenArg reads (which names a NUL byte in it).
+    return mdTokenArg(m_head.data(), m_held, "'");
 }

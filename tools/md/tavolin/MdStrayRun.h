@@ -122,7 +122,7 @@ public:
     // Reports the held bytes, if any, as one message: run(arg, line,
     // count) with the quoted head of the held bytes, the blanks among them
     // left out (mdTokenArg: whole when short, else cut, with the count of
-    // bytes; a NUL byte shown as a blank), the line of the first of them
+    // bytes; a NUL byte named \0), the line of the first of them
     // (where the quoted bytes begin; the bytes before it were reported on
     // their own lines) and their count.
     template <class Run>

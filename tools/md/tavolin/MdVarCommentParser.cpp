@@ -214,7 +214,8 @@ int32_t MdVarCommentParser::nextStringId() const
 
 bool MdVarCommentParser::textFits(std::string_view text)
 {
-    return textLengthFits(text.data(), text.size(), MdVarCommentMsgTooLong, lineno());
+    return scriptTextFits(text.data(), text.size(), {MdVarCommentMsgTooLong, MdVarCommentMsgUndefinedByte},
+                          lineno());
 }
 
 void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, std::string_view text)

@@ -31,7 +31,9 @@
 // what lies past it. 305 a text holding more characters than a string
 // resource takes (kMdRcMostTextChars, counted as a resource compiler reads
 // it back), with that count, at its line, counted: the entry is dropped
-// (its text takes no id) and the section fails.
+// (its text takes no id) and the section fails. 306, a warning, at the line
+// of an entry whose text reads back with a byte code page 1252 leaves
+// undefined (mdRcReadBack), naming it; the text is written as it is.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +53,9 @@ enum : uint32_t {
     MdVarCommentMsgWrite = 303,  // "Sektion konnte nicht beschrieben werden"
     MdVarCommentMsgRange = 304,  // "Der erste Wert muß kleiner als der zweite sein"
     MdVarCommentMsgTooLong = 305,  // "Text ist zu lang: %s Zeichen, höchstens 65535"
+    // warning: "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler
+    // kann den Text verwerfen oder kürzen"
+    MdVarCommentMsgUndefinedByte = 306,
 };
 
 class MdVarCommentParser : public MdParserFrame<MdVarCommentBisonParser, MdVarCommentScanner>,
@@ -93,7 +98,7 @@ protected:
 
 private:
     // Whether an entry's text fits one string resource; 305 with its
-    // length, counted, when it does not.
+    // length, counted, when it does not; warning 306 for an undefined byte.
     bool textFits(std::string_view text);
     // Texts (or names) as they come, one after the other in one buffer,
     // and, once asked for, the distinct ones: numbered in order of first

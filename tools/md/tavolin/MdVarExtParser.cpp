@@ -113,7 +113,8 @@ bool MdVarExtParser::enterText(TextMap& map, const String& text, int32_t& id)
 bool MdVarExtParser::textFits(const String& text)
 {
     const int32_t line = m_messageLine >= 0 ? m_messageLine : MdVarExtScanner::lineno();
-    return textLengthFits(text.chars(), std::size_t(text.length()), MdVarExtMsgTooLong, line);
+    return scriptTextFits(text.chars(), std::size_t(text.length()), {MdVarExtMsgTooLong, MdVarExtMsgUndefinedByte},
+                          line);
 }
 
 void MdVarExtParser::checkTextId(int32_t id)

@@ -19,7 +19,9 @@
 // is kept (PastTexts). A text holding more characters than a string
 // resource takes (kMdRcMostTextChars, counted as a resource compiler reads
 // it back) is reported as 418 with that count at its line and counted; it
-// still takes its id, but is not kept, and the section is not written.
+// still takes its id, but is not kept, and the section is not written. One
+// that reads back with a byte code page 1252 leaves undefined
+// (mdRcReadBack) gets warning 419 naming the byte at its line, and is kept.
 //
 // "symb": an empty or missing section is no table and no error; a section
 // that does not load as a symbol table counts one error without a message.
@@ -40,6 +42,9 @@
 
 enum : uint32_t {
     MdVarExtMsgTooLong = 418,  // "Text ist zu lang: %s Zeichen, höchstens 65535"
+    // warning: "Byte %s ist in Codepage 1252 nicht belegt, ein Ressourcencompiler
+    // kann den Text verwerfen oder kürzen"
+    MdVarExtMsgUndefinedByte = 419,
 };
 
 class MdVarExtParser : public MdParserFrame<MdVarExtBisonParser, MdVarExtScanner>, public MdVarExtBase {
@@ -126,7 +131,7 @@ protected:
     // false when the map refuses it.
     bool enterText(TextMap& map, const String& text, int32_t& id);
     // Whether text fits one string resource; 418 with its length, counted,
-    // when it does not.
+    // when it does not; warning 419 for an undefined byte.
     bool textFits(const String& text);
     // A text taking id past the last id of the resource script fails the
     // section: message 408 with the id (once per compile), counted.

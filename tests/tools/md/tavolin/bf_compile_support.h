@@ -30,7 +30,7 @@ inline CmMsgTable* compilerMessageTable()
         {503, 2, 0, u"-"},    {504, 2, 0, u"%s"},  {505, 2, 0, u"%s"},  {506, 2, 0, u"-"},
         {507, 2, 0, u"-"},    {508, 2, 0, u"-"},    {509, 2, 0, u"%s"},  {510, 2, 0, u"%s"},
         {511, 2, 0, u"%s"},  {512, 2, 0, u"-"},    {513, 2, 0, u"%s|%s"}, {514, 1, 0, u"%s"},
-        {516, 1, 0, u"%s"},  {517, 1, 0, u"%s"},
+        {516, 1, 0, u"%s"},  {517, 1, 0, u"%s"},   {518, 2, 0, u"%s|%s"},
     };
     static CmMemoryMsgTable table(entries, sizeof entries / sizeof entries[0]);
     return &table;

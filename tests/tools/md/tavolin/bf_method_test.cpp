@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "bench/bf_source.h"
+#include "bf_compile_support.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdFrontEnd.h"
+#include "tools/md/tavolin/MdSectionSplitter.h"
 
 using namespace fronttest;
 
@@ -248,7 +250,8 @@ std::string oneFunction(const std::string& names)
 
 // Runs the method with the real boot-function compiler; the messages' ids.
 struct RealRun {
-    explicit RealRun(const std::string& body, uint32_t mask = 0) : m(body, mask, kBootHost)
+    explicit RealRun(const std::string& body, uint32_t mask = 0, CmMsgTable* table = cmBuiltinMsgTable())
+        : messages(table), m(body, mask, kBootHost)
     {
         MdFrontContext ctx = m.src.context();
         ctx.flag = false;
@@ -278,10 +281,128 @@ TEST(BootFunctionMethod, NamesDifferingInCaseMeetOnlyInTheFirstRun)
     EXPECT_NE(sectionText(twice.m.src.work, "boot"), "");
     EXPECT_NE(twice.macro(".m4c").find("DEFAULT("), std::string::npos);
 
-    // The same name twice in the source's own case: 505 from both runs, status failed.
+    // The same name twice in the source's own case: both runs find it, and
+    // it is said once; status failed.
     RealRun same(oneFunction("speed : INT;\n            speed : INT;"));
     EXPECT_EQ(same.status, MdStatusCompileFailed);
-    EXPECT_EQ(same.ids, (std::vector<uint32_t>{505, 505}));
+    EXPECT_EQ(same.ids, (std::vector<uint32_t>{505}));
+    EXPECT_EQ(same.messages.errors(), 1u);
+}
+
+// Every message of the boot-function compiler, from a source that gives it:
+// both runs of the method find it (but 517, which only the writing run
+// gives, and the names that meet only in lower case, which only the first
+// finds), and it is said once, at its line, and counted once. The same
+// messages, in the same order, as one run of the compiler over the
+// section gives (but what the first run alone finds, said after them).
+TEST(BootFunctionMethod, EachMessageIsSaidOnceAtItsLine)
+{
+    if (!mdCompilerBuilt(MdCompBootFkt)) GTEST_SKIP() << "the boot-function compiler is not built";
+    // Lines of the source (the header takes lines 1-4): functions stand on
+    // 6, cs on 17, vars on 19, deps on 25, addresses on 32.
+    const std::string nul(1, '\0');
+    const auto source = [](const std::string& functions, const std::string& cs, const std::string& vars,
+                           const std::string& deps, const std::string& addresses) {
+        return "BEGIN_BF_FUNCTIONS\n" + functions + "\nEND_BF_FUNCTIONS\n"
+               "BOOT_FUNCTIONDECL\n"
+               "    BEGIN_BF inner (CS := 1)\n"
+               "        VAR\n            level : INT;\n        END_VAR\n"
+               "        SUB_FUNCTIONS\n        END_SUBFUNCTIONS\n"
+               "        DEFAULT BEGIN_ACT level := 0; END_ACT\n"
+               "    END_BF\n"
+               "    BEGIN_BF " + cs + "\n"
+               "        VAR\n"
+               "            " + vars + "\n"
+               "        END_VAR\n"
+               "        SUB_FUNCTIONS\n            sub : inner (RULE);\n        END_SUBFUNCTIONS\n"
+               "        DEPENDENCIES\n"
+               "            " + deps + "\n"
+               "        END_DEPENDENCIES\n"
+               "    END_BF\n"
+               "END_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\nEND_BOOT_FUNCTIONS\n"
+               "BEGIN_BF_ADR_RESOLUTION\n"
+               "    " + addresses + "\n"
+               "END_BF_ADR_RESOLUTION\n";
+    };
+    const std::string cs = "outer (CS := 1)";
+    const struct {
+        const char* what;
+        std::string body;
+        std::vector<std::string> said;  // "id@line arguments" as the compiler message table formats them
+    } cases[] = {
+        {"500 two names of a structure", source("", cs, "a, b : STRUCT m : INT; END_STRUCT;", "", ""), {"500@19"}},
+        {"504 a boot function named twice", source("", "inner (CS := 2)", "", "", ""),
+         {"505@23 inner", "504@23 inner"}},
+        {"505 a variable declared twice", source("", cs, "v : INT; v : INT;", "", ""), {"505@19 v"}},
+        {"505 a second DEFAULT", source("", cs, "", "DEFAULT BEGIN_ACT END_ACT DEFAULT BEGIN_ACT END_ACT", ""),
+         {"505@25 DEFAULT"}},
+        {"505 a second CFGCHANGED",
+         source("", cs, "", "CFGCHANGED BEGIN_ACT END_ACT CFGCHANGED BEGIN_ACT END_ACT", ""), {"505@25 CFGCHANGED"}},
+        {"506 a telegram number past 16 bits", source("", "outer (CS := 70000)", "", "", ""), {"506@23"}},
+        {"506 a number past 32 bits", source("", cs, "v : UDINT := 4294967296;", "", ""), {"506@19"}},
+        {"507 three values for two elements", source("", cs, "y : ARRAY [0 .. 1] OF INT := [1, 2, 3];", "", ""),
+         {"507@19"}},
+        {"508 a negative enumerator", source("", cs, "e : (A := -1, B);", "", ""), {"508@19"}},
+        {"508 reversed bounds", source("", cs, "x : ARRAY [3 .. 0] OF INT;", "", ""), {"508@19"}},
+        {"509 an initial value that is no enumerator", source("", cs, "f : (C, D) g := X;", "", ""), {"509@19 X"}},
+        {"509 no such quantity", source("", cs, "", "UNITCHANGED (429) BEGIN_ACT END_ACT", ""), {"509@25 429"}},
+        {"510 no such type", source("", cs, "w : unknown;", "", ""), {"510@19 unknown"}},
+        {"510 no such sub-function", source("", cs, "", "INSTANTIATE (x) BEGIN_ACT END_ACT", ""), {"510@25 x"}},
+        {"511 no such constant", source("", cs, "z : INT := nothing;", "", ""), {"511@19 nothing"}},
+        {"512 no value of the type", source("", cs, "s : STRING := 5;", "", ""), {"512@19"}},
+        {"513 a path modified twice",
+         source("", cs, "", "MODIFY (q.r) BEGIN_ACT END_ACT MODIFY (q.r) BEGIN_ACT END_ACT", ""), {"513@25 q.r|q"}},
+        {"514 a path moved into a sub-function", source("", cs, "", "MODIFY (sub.level) BEGIN_ACT END_ACT", ""),
+         {"514@25 sub"}},
+        {"516 a reserved word as a name", source("", cs, "while : INT;", "", ""), {"516@19 while"}},
+        {"517 unbalanced quotes, from the writing run alone",
+         source("", cs, "", "DEFAULT BEGIN_ACT x := 'a'; END_ACT", ""), {"517@25 DEFAULT"}},
+        {"518 a NUL byte in a code block",
+         source("", cs, "", "DEFAULT BEGIN_ACT x" + nul + " END_ACT", ""), {"518@25 '\\0'|DEFAULT"}},
+        {"518 a NUL byte on a later line of a code block",
+         source("", cs, "", "DEFAULT BEGIN_ACT\n\n  x" + nul + nul + "\n END_ACT", ""), {"518@27 '\\0'|DEFAULT"}},
+        {"518 a NUL byte in a function body", source("BF_FUNCTION(f)(int a)\n{\n  return" + nul + "0;\n}", cs, "", "", ""),
+         {"518@8 '\\0'|BF_FUNCTION(f)"}},
+        {"518 a NUL byte in a function's name", source("BF_FUNCTION(f" + nul + "g)(int a) { }", cs, "", "", ""),
+         {"518@6 '\\0'|BF_FUNCTION(f\\0g)"}},
+        {"518 a NUL byte in a function's parameters", source("BF_MSG_FUNCTION(f)(in" + nul + "t a) { }", cs, "", "", ""),
+         {"518@6 '\\0'|BF_MSG_FUNCTION(f)"}},
+        {"0 an address key twice", source("", cs, "", "", "$1 : @16#10\n    $1 : @16#20"), {"0@33"}},
+        {"501 a character of no token", source("", cs, "", "", "%"), {"501@32 '%'", "502@32 parse error"}},
+        {"501 a NUL byte where no token has one", source("", cs, "", "", nul), {"501@32 '\\0'", "502@32 parse error"}},
+        {"501 a NUL byte in a string", source("", cs, "s : STRING := \"a" + nul + "\";", "", ""),
+         {"501@19 '\\0'"}},
+        {"502 a statement cut short", source("", cs, "", "", "$1 : ;"), {"502@32 parse error"}},
+        {"505 names that meet in lower case, from the first run alone",
+         source("", cs, "Level : INT; level : INT;", "", ""), {"505@19 level"}},
+        {"all at once, in source order",
+         source("", "outer (CS := 70000)", "v : INT; v : INT; w : unknown; while : INT;",
+                "DEFAULT BEGIN_ACT x := 'a'; END_ACT INSTANTIATE (x) BEGIN_ACT END_ACT", "$1 : @16#10\n    $1 : @16#20"),
+         {"505@19 v", "510@19 unknown", "516@19 while", "506@23", "510@25 x", "0@33"}},
+    };
+    const uint32_t warnings[] = {514, 516, 517};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RealRun run(c.body, 0, bftest::compilerMessageTable());
+        std::vector<std::string> said;
+        uint32_t errors = 0;
+        for (const auto& r : run.messages.records) {
+            said.push_back(std::to_string(r.id) + "@" + std::to_string(r.position) + (r.text == "-" ? "" : " " + r.text));
+            errors += std::find(std::begin(warnings), std::end(warnings), r.id) == std::end(warnings);
+        }
+        EXPECT_EQ(said, c.said);
+        EXPECT_EQ(run.messages.errors(), errors);
+        // A message counted as an error fails the step; the first run's own
+        // do not (its verdict is not used).
+        const bool firstRunAlone = std::string(c.what).find("first run alone") != std::string::npos;
+        std::istringstream in(headerOf(1) + c.body);
+        MdStringSectionSink sink;
+        MdSectionSplitter split;
+        ASSERT_EQ(split.split(in, sink, nullptr, 0), 0);
+        const std::vector<std::string> oneRun = bftest::compileBf(sink.stream(MdTmpBootFkt)).messages;
+        if (!firstRunAlone) EXPECT_EQ(said, oneRun);
+        EXPECT_EQ(run.status, errors == 0 || firstRunAlone ? 0 : MdStatusCompileFailed);
+    }
 }
 
 // A text that m4 would cut is written as it is, with one warning (from the

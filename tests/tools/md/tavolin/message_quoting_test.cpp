@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,7 +15,13 @@
 #include "bf_compile_support.h"
 #include "test_split_driver_support.h"
 #include "tools/md/tavolin/MdAcxHandlers.h"
+#include "tools/md/tavolin/MdAlarmParser.h"
+#include "tools/md/tavolin/MdConnectionParser.h"
+#include "tools/md/tavolin/MdErrMsgTxtParser.h"
+#include "tools/md/tavolin/MdImplParser.h"
 #include "tools/md/tavolin/MdSectionParser.h"
+#include "tools/md/tavolin/MdSuppTOParser.h"
+#include "tools/md/tavolin/MdVarCommentParser.h"
 #include "tools/md/tavolin/MdVarExtParser.h"
 
 using namespace fronttest;
@@ -182,6 +189,136 @@ TEST(MessageQuoting, NamesAndPathsStandWholeLongTokensAreCut)
         EXPECT_EQ(found, c.expected) << c.what;
         for (const std::string& s : c.said) EXPECT_LT(s.size(), 2200u) << c.what;
     }
+}
+
+// The messages of every compiler with their arguments as "id@line arg",
+// "id@line arg|arg" or "id@line" (the built-in texts of the scanner
+// messages of most blocks have no place for the character they are given).
+CmMsgTable* argumentTable()
+{
+    static std::vector<CmMsgTableEntry> entries;
+    if (entries.empty()) {
+        entries.push_back({0, 2, 0, u""});
+        for (uint32_t block = 200; block <= 1000; block += 100)
+            for (uint32_t id = block; id < block + 20; ++id) entries.push_back({id, 2, 0, u"%s"});
+        for (CmMsgTableEntry& e : entries)
+            if (e.id == 518 || e.id == 1005 || e.id == 513) e.text = u"%s|%s";
+    }
+    static CmMemoryMsgTable table(entries.data(), entries.size());
+    return &table;
+}
+
+Said argumentsOf(const MessageCapture& capture)
+{
+    Said said;
+    for (const auto& r : capture.records)
+        said.push_back(std::to_string(r.id) + "@" + std::to_string(r.position) + (r.text.empty() ? "" : " " + r.text));
+    return said;
+}
+
+template <class Compiler>
+Said compiled(const std::string& text)
+{
+    MessageCapture capture(argumentTable());
+    Compiler p;
+    compileText(p, text, nullptr);
+    return argumentsOf(capture);
+}
+
+// A source split alone, its messages with their arguments.
+Said splitArgs(const std::string& text)
+{
+    MessageCapture capture(argumentTable());
+    std::istringstream in(text);
+    MdSectionParser parser;
+    parser.openTempSections(&in, nullptr, 0);
+    parser.run();
+    return argumentsOf(capture);
+}
+
+// The implementation section into macro files that hold "old": the
+// messages, and whether the files still hold only that.
+Said implementation(const std::string& text, bool& untouched)
+{
+    MessageCapture capture(argumentTable());
+    const TempFile base;
+    const std::string h = base.path() + ".m4h", c = base.path() + ".m4c";
+    std::ofstream(h) << "old";
+    std::ofstream(c) << "old";
+    std::istringstream in(text);
+    MdCompilerArgs args;
+    args.stream = &in;
+    args.outputBase = String(base.c_str());
+    MdImplParser p;
+    p.init(args);
+    p.parse();
+    untouched = readFile(h) == "old" && readFile(c) == "old";
+    ::unlink(h.c_str());
+    ::unlink(c.c_str());
+    return argumentsOf(capture);
+}
+
+// A NUL byte of a source is named \0 by every message that quotes a
+// character, in every section kind, and one in a code text that goes to a
+// macro file fails its compile with a message at its line, naming the
+// block, so that no macro file holds it.
+TEST(MessageQuoting, ANulByteIsNamedWhereverItStands)
+{
+    const std::string nul(1, '\0');
+    const std::string named = "'\\0'";
+    bool untouched = false;
+    const Said implText = implementation("BEGIN_IO_DATA\nBEGIN_ACT\n a\n b" + nul + nul + "c\nEND_ACT\nEND_IO_DATA", untouched);
+    const bool implKept = untouched;
+    const Said implStray = implementation("BEGIN_IO_DATA\n" + nul + "\nEND_IO_DATA", untouched);
+    const bftest::BfCompile bfString = bftest::compileBf(
+        bootType("s : STRING := \"a" + nul + "\";\n", ""), false, 0, {}, "Cont", 0, {"bfinterf", "bfsymb", "boot"},
+        false, argumentTable());
+    const bftest::BfCompile bfCode = bftest::compileBf(
+        bootType("level : INT;\n", "DEFAULT BEGIN_ACT\n x" + nul + "\nEND_ACT\n"), false, 0, {}, "Cont", 0,
+        {"bfinterf", "bfsymb", "boot"}, false, argumentTable());
+    const struct {
+        const char* where;
+        Said said;
+        std::string expected;
+    } cases[] = {
+        {"the top level", splitArgs(nul + "\nTO_HEADER"), "201@1 " + named},
+        {"a header text", splitArgs("TO_HEADER\nTOTYPE := {00000000-0000-0000-0000-000000000000}, 1.0;\n"
+                                "COMMENT := \"a" + nul + "\";\nEND_TO_HEADER\n"),
+         "201@3 " + named},
+        {"the variables", compiled<MdVarExtParser>("VALUES\n" + nul + "\nEND_VALUES"), "401@2 " + named},
+        {"a configuration text", compiled<MdVarExtParser>("CONFIGS\n1 \"a" + nul + "\"\nEND_CONFIGS"),
+         "401@2 " + named},
+        {"a comment text", compiled<MdVarCommentParser>("VARCOMMENT\n$1[16#1] : \"a" + nul + "\"\nEND_VARCOMMENT"),
+         "301@2 " + named},
+        {"the connections", compiled<MdConnectionParser>("INTERFACE\n" + nul + "\nEND_INTERFACE"), "601@2 " + named},
+        {"an alarm string",
+         compiled<MdAlarmParser>("ALARM_STRING_TABLE\n\"a" + nul + "\"\nEND_ALARM_STRING_TABLE\nBEGIN_ALARM\nEND_ALARM"),
+         "701@2 " + named},
+        {"an error text",
+         compiled<MdErrMsgTxtParser>("BEGIN_BF_ERRORTEXT\nMC_ERRORTEXT(1, CmErrorMsg, 5, \"a" + nul +
+                                     "\")\nEND_BF_ERRORTEXT\n"),
+         "901@1 " + named},
+        {"the supported types", compiled<MdSuppTOParser>("SUPPORTED_TO_TYPES\n" + nul + "\nEND_SUPPORTED_TO_TYPES"),
+         "801@2 " + named},
+        {"a boot-function string", bfString.messages, "501@4 " + named},
+        {"a boot-function code block", bfCode.messages, "518@10 " + named + "|DEFAULT"},
+        {"the I/O text", implText, "1005@4 " + named + "|BEGIN_IO_DATA"},
+        {"the I/O data", implStray, "1001@2 " + named},
+    };
+    for (const auto& c : cases) {
+        const std::string id = c.expected.substr(0, c.expected.find('@') + 1);
+        std::size_t found = 0;
+        for (const std::string& m : c.said) {
+            if (m.compare(0, id.size(), id) != 0) continue;
+            ++found;
+            EXPECT_EQ(m, c.expected) << c.where;
+        }
+        EXPECT_EQ(found, 1u) << c.where;
+        for (const std::string& m : c.said) EXPECT_EQ(m.find('\0'), std::string::npos) << c.where;
+    }
+    EXPECT_TRUE(implKept);
+    EXPECT_EQ(bfCode.result, 3);
+    EXPECT_EQ(bfCode.m4c, "<missing>");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 // (the length of its string resource) are those that read back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -117,3 +119,141 @@ TEST(RcScriptWindres, StoredCharactersAreWhatReadsBack)
 }
 
 }  // namespace
+
+namespace {
+
+// The bytes code page 1252 leaves undefined.
+bool undefinedIn1252(unsigned v)
+{
+    return v == 0x81 || v == 0x8D || v == 0x8F || v == 0x90 || v == 0x9D;
+}
+
+std::string formatted(const char* format, unsigned value)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+}  // namespace
+
+// Every byte value, raw and in every escape that gives it, between two
+// characters on each side: the read-back finds the first undefined byte
+// exactly for the five, and windres reads such a text back shorter than
+// the characters the writer counts (cut before the byte), every other one
+// as long.
+TEST(RcScriptWindres, UndefinedBytesAreFoundInEveryFormAndCutByWindres)
+{
+    RCTEST_NEEDS_WINDRES();
+    const ScratchDir scratch;
+    const std::string script = scratch.path + "/u.rc";
+    const char* const forms[] = {"%c", "\\x%02X", "\\x%02x", "\\X%02x", "\\%03o", "\\%03o+"};
+    std::vector<std::pair<std::string, unsigned>> texts;  // text, the byte it holds
+    for (unsigned v = 1; v < 256; ++v)
+        for (const char* f : forms) {
+            const bool past0377 = f[std::strlen(f) - 1] == '+';
+            const std::string form = past0377 ? formatted("\\%03o", v + 0400) : formatted(f, v);
+            texts.emplace_back("ab" + form + "cd", v);
+        }
+    std::vector<std::pair<int32_t, String>> table;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        table.emplace_back(int32_t(i), String(texts[i].first.data(), int(texts[i].first.size())));
+    ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), table));
+    const rctest::RcReadBack r = rctest::readBackScript(script, scratch.path + "/u");
+    ASSERT_EQ(r.exit, 0) << r.messages;
+    ASSERT_TRUE(r.resRead);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::string& t = texts[i].first;
+        const unsigned v = texts[i].second;
+        const MdRcReadBack back = mdRcReadBack(t.data(), t.size());
+        SCOPED_TRACE("text \"" + t + "\"");
+        EXPECT_EQ(back.undefinedByte, undefinedIn1252(v) ? v : 0u);
+        const std::size_t read = r.text(uint32_t(i)).size();
+        if (undefinedIn1252(v))
+            EXPECT_LT(read, 3u);
+        else
+            EXPECT_EQ(read, back.chars);
+    }
+}
+
+// Escapes that look like one of the bytes and are not, after the writer's
+// own escaping, and ones that are: the first undefined byte read back.
+TEST(RcScriptWindres, UndefinedByteAfterTheWritersEscaping)
+{
+    const struct {
+        const char* text;
+        unsigned byte;
+    } cases[] = {
+        {"\\\\x81", 0},         // a pair: a backslash and "x81"
+        {"\\\\\\x81", 0x81},    // a pair, then the escape
+        {"\\x081", 0},          // two digits at most: 0x08 and "1"
+        {"\\2011", 0x81},       // three at most: 0201 and "1"
+        {"\\x8", 0},            // one digit: 0x08
+        {"\\x", 0},             // no digit: the writer doubles the backslash
+        {"\\x\x81", 0x81},      // ... and the raw byte after it stays
+        {"\\\x8D", 0x8D},       // a backslash that escapes nothing keeps the byte
+        {"\\\\\x90", 0x90},     // a pair, then the raw byte
+        {"\r\n\\235", 0x9D},    // after a line end
+        {"a\x8F" "b\x81", 0x8F},  // the first of two
+        {"\\x8F\x81", 0x8F},
+        {"12345678\x90", 0x90},   // past a word of plain bytes
+        {"1234567\x9D" "9", 0x9D},  // inside one
+        {"\xE4\xF6\xFC\x80\x8E\x9E\xFF\xA0", 0},
+        {"\\x80\\216\\X9e\\377", 0},
+    };
+    for (const auto& c : cases) {
+        const std::string t = c.text;
+        EXPECT_EQ(mdRcReadBack(t.data(), t.size()).undefinedByte, c.byte) << t;
+        EXPECT_EQ(mdRcReadBack(t.data(), t.size()).chars, mdRcStoredChars(t.data(), t.size())) << t;
+    }
+}
+
+// On random texts, dense in backslashes, digits, the five bytes and their
+// neighbours, with runs of plain bytes long enough for the eight-byte steps:
+// the read-back finds an undefined byte exactly when windres reads the text
+// back shorter than the characters counted (behind "ab", as windres keeps a
+// text whose first character is such a byte; and one with a NUL byte read
+// back is left out, as windres converts the pieces between NUL bytes each
+// on its own).
+TEST(RcScriptWindres, UndefinedByteFoundExactlyWhenWindresCutsTheText)
+{
+    RCTEST_NEEDS_WINDRES();
+    const ScratchDir scratch;
+    const std::string script = scratch.path + "/d.rc";
+    std::mt19937 rng(1252);
+    const std::string dense = "\\\\\"\r\nxX0128dDfF9 \x81\x8D\x8F\x90\x9D\x80\x8E\x9E\xC3\xE4";
+    for (int round = 0; round < 5; ++round) {
+        std::vector<std::string> texts;
+        std::vector<std::pair<int32_t, String>> table;
+        for (int32_t id = 0; id < 200; ++id) {
+            std::string t = "ab";
+            const std::size_t n = rng() % 48;
+            while (t.size() < n) {
+                if (rng() % 3 == 0)
+                    t.append(rng() % 12, 'p');
+                else
+                    t += dense[rng() % dense.size()];
+            }
+            texts.push_back(t);
+            table.emplace_back(id, String(t.data(), int(t.size())));
+        }
+        std::remove(script.c_str());
+        ASSERT_TRUE(mdAppendStringTable(String(script.c_str()), table));
+        const rctest::RcReadBack r = rctest::readBackScript(script, scratch.path + "/d");
+        ASSERT_EQ(r.exit, 0) << r.messages;
+        ASSERT_TRUE(r.resRead);
+        int cut = 0;
+        for (int32_t id = 0; id < 200; ++id) {
+            const std::string& t = texts[std::size_t(id)];
+            const MdRcReadBack back = mdRcReadBack(t.data(), t.size());
+            const std::u16string read = r.text(uint32_t(id));
+            if (read.find(u'\0') != std::u16string::npos) continue;
+            const bool shorter = read.size() < back.chars;
+            cut += shorter;
+            EXPECT_EQ(back.undefinedByte != 0, shorter) << "round " << round << ", text \"" << t << "\"";
+        }
+        // Both kinds came up.
+        EXPECT_GT(cut, 10);
+        EXPECT_LT(cut, 190);
+    }
+}

@@ -404,11 +404,13 @@ TEST(SectionSplit, ALongRunOfStrayBytesEndsInOneMessage)
         EXPECT_EQ(s.result, 3) << byte;
         EXPECT_EQ(s.head().kind, 1) << byte;  // the header after the run is read as ever
     }
-    // NUL bytes quote as nothing one by one (as ever) and as blanks in the
-    // held rest; a short rest stands whole.
+    // NUL bytes are named \0, one by one and in the held rest; a short
+    // rest stands whole.
     Split nul(std::string(150, '\0') + "\n" + kHeader);
-    std::vector<std::string> expected(100, "''");
-    expected.push_back("'" + std::string(50, ' ') + "'");
+    std::vector<std::string> expected(100, "'\\0'");
+    std::string rest;
+    for (int i = 0; i < 50; ++i) rest += "\\0";
+    expected.push_back("'" + rest + "'");
     EXPECT_EQ(strayArgs(nul), expected);
     EXPECT_EQ(nul.messages.records.back().count, 50u);
     EXPECT_EQ(nul.splitter.errorCount(), 150);

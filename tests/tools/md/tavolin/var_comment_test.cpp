@@ -136,7 +136,7 @@ TEST(VarCommentCompiler, ScannerAndGrammar)
          {"Scanner Fehler, unerwartetes Zeichen '(*'", "Parser Fehler: parse error"}, nullptr},
         // A NUL byte would go raw into the resource script.
         {"NUL byte in a text", wrap("$1 [16#1] : \"Positi" + std::string(1, '\0') + "on\""), 1, {301, 302}, {2, 2},
-         {"Scanner Fehler, unerwartetes Zeichen ''", "Parser Fehler: parse error"}, nullptr},
+         {"Scanner Fehler, unerwartetes Zeichen '\\0'", "Parser Fehler: parse error"}, nullptr},
         {"NUL byte after a backslash", wrap("$1 [16#1] : \"a\\" + std::string(1, '\0') + "\""), 1, {301, 302},
          {2, 2}, {}, nullptr},
         {"backslash before a quote", wrap("$1 [16#1] : \"a\\\"b\\c\""), 0, {}, {}, {}, "1 1 1 256 \r\n0 "},
