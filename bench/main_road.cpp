@@ -490,7 +490,8 @@ void compileWhole(benchmark::State& state, bool inProcess, bool existing, int mb
     removeTarget(target);
     ::unlink(rc.c_str());
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
-    if (!inProcess && state.iterations() > 0) state.counters["cpu"] = (g_commandCpu - cpuBefore) / double(state.iterations());
+    if (!inProcess && state.iterations() > 0)
+        state.counters["cpu"] = (g_commandCpu - cpuBefore) / double(state.iterations());
 }
 
 std::map<int, StepTimes>& wholeStepTimes()
@@ -989,7 +990,8 @@ int main(int argc, char** argv)
                             "that of the command compiling the whole source (%.1f ms):",
                             mb, wholeCpu * 1e3);
                 for (const HeaderWordsCase& c : kHeaderWordsCases)
-                    std::printf(" %s %.2fx", c.name, reporter.cpuAt(std::string("StrayHeaders/") + c.name + s) / wholeCpu);
+                    std::printf(" %s %.2fx", c.name,
+                                reporter.cpuAt(std::string("StrayHeaders/") + c.name + s) / wholeCpu);
             }
             std::printf("\n%4d MB of a section of one stray byte or one identifier, the same:\n", mb);
             for (const char* section : kStraySections) {

@@ -156,8 +156,8 @@ TEST(BfScanner, LongCollectedTextsWhereverTheBufferEnds)
             bodyValue += lineEnd ? "\n" : piece;
         }
         const std::vector<Token> expected = {
-            {329, stringValue, 0}, {330, " " + codeValue, 0}, {270, "f", 0}, {271, "p", 0}, {272, "{" + bodyValue + "}", 0},
-            {258, "", 0}};
+            {329, stringValue, 0}, {330, " " + codeValue, 0}, {270, "f", 0},
+            {271, "p", 0},         {272, "{" + bodyValue + "}", 0}, {258, "", 0}};
         const std::string text =
             "\"" + string + "\" BEGIN_ACT " + code + "END_ACT BF_FUNCTION(f)(p){" + body + "};";
         for (int block : {0, 4096, 5000}) {
