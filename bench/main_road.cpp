@@ -27,13 +27,14 @@
 // and sources whose one section of a variables kind (VALUES, VARCOMMENT,
 // CONFIGS, RESOLVE, ATTRIBUTES, BITFIELDS) is nothing but a byte repeated
 // (NUL, "*", "E", a small letter), one long identifier, or "?" between
-// blanks or line ends, against the command compiling the source that
-// compiles whole of the same size into a new target; each refusal should
-// take less.
+// blanks or line ends, and garbage with the words of headers among it (at
+// the top and after "TO_HEADER", into a new and an existing target),
+// against the command compiling the source that compiles whole of the same
+// size into a new target; each refusal should take less.
 //
 // With --sources=texts it measures the command refusing sources whose one
-// text section holds far more texts than a source has ids (text_flood.h),
-// against the same floor.
+// text section holds far more texts than a source has ids, or one token as
+// long as the section (text_flood.h), against the same floor.
 //
 //   bench_main_road [--sizes=1,10,100] [--sources=grown,whole,stray,texts] [benchmark options]
 //   bench_main_road --smoke                    each compile once on a small
@@ -55,6 +56,7 @@
 #include <gsf/gsf-utils.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -199,6 +201,16 @@ const strayfill::Fill kStraySpaced[] = {{"'?'+blank", "? "},     {"'?'+LF", "?\n
                                         {"'?'+mix", "? \t\r\n"}, strayfill::kGarbage[0],
                                         strayfill::kGarbage[1],   strayfill::kGarbage[2]};
 
+// Garbage with header words: where it stands, and the target.
+struct HeaderWordsCase {
+    const char* name;
+    bool inHeader, existing;
+};
+const HeaderWordsCase kHeaderWordsCases[] = {{"top/new", false, false},
+                                             {"top/existing", false, true},
+                                             {"in_TO_HEADER/new", true, false},
+                                             {"in_TO_HEADER/existing", true, true}};
+
 // The sections of the stray section sources (each filled as stray_fill.h
 // says).
 const char* const kStraySections[] = {"VALUES", "VARCOMMENT", "CONFIGS", "RESOLVE", "ATTRIBUTES", "BITFIELDS"};
@@ -243,8 +255,11 @@ std::string textFlood(const textflood::Flood& flood, int mb)
     return textflood::source(axis.substr(from, to - from) + "END_TO_HEADER\n", flood, std::size_t(mb) << 20);
 }
 
+// The processor seconds (user and system) of the commands run so far.
+double g_commandCpu = 0;
+
 // Runs the command with its output dropped; its exit status, -1 when it did
-// not run to an end.
+// not run to an end. Its processor time is added to g_commandCpu.
 int runCommand(const std::vector<std::string>& args)
 {
     posix_spawn_file_actions_t actions;
@@ -259,7 +274,10 @@ int runCommand(const std::vector<std::string>& args)
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return -1;
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
+    struct rusage ru = {};
+    if (::wait4(pid, &status, 0, &ru) != pid) return -1;
+    g_commandCpu += double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                    double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -458,6 +476,7 @@ void compileWhole(benchmark::State& state, bool inProcess, bool existing, int mb
     std::unique_ptr<Quiet> quiet(inProcess ? new Quiet : nullptr);
     if (existing && compileOnce(inProcess, f.source, target, rc) != 0)
         state.SkipWithError("the source did not compile whole");
+    const double cpuBefore = g_commandCpu;
     for (auto _ : state) {
         state.PauseTiming();
         ::unlink(rc.c_str());
@@ -471,6 +490,8 @@ void compileWhole(benchmark::State& state, bool inProcess, bool existing, int mb
     removeTarget(target);
     ::unlink(rc.c_str());
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+    if (!inProcess && state.iterations() > 0)
+        state.counters["cpu"] = (g_commandCpu - cpuBefore) / double(state.iterations());
 }
 
 std::map<int, StepTimes>& wholeStepTimes()
@@ -494,17 +515,20 @@ void BM_WholeCommandNew(benchmark::State& state, int mb)
     compileWhole(state, false, false, mb, nullptr);
 }
 
-// The command refusing a stray source: exit status 1, no target written.
-void strayCommand(benchmark::State& state, const StrayFile& source, int mb)
+// The command refusing a stray source: exit status 1, no target written
+// (into a new target, or into the axis example's, which stays as it was).
+void strayCommand(benchmark::State& state, const StrayFile& source, int mb, bool existing = false)
 {
     if (!source.ok()) {
         state.SkipWithError("the source cannot be written");
         return;
     }
     const std::string target = scratchPath("stray.dsc");
+    if (existing && !makeExistingTarget(false, target)) state.SkipWithError("no existing target could be made");
+    const double cpuBefore = g_commandCpu;
     for (auto _ : state) {
         state.PauseTiming();
-        removeTarget(target);
+        if (!existing) removeTarget(target);
         state.ResumeTiming();
         const int status = compileOnce(false, source.path(), target);
         if (status != 1) {
@@ -514,6 +538,7 @@ void strayCommand(benchmark::State& state, const StrayFile& source, int mb)
     }
     removeTarget(target);
     state.SetBytesProcessed(int64_t(state.iterations()) * (int64_t(mb) << 20));
+    if (state.iterations() > 0) state.counters["cpu"] = (g_commandCpu - cpuBefore) / double(state.iterations());
 }
 
 // mb megabytes of the byte and nothing else.
@@ -535,6 +560,16 @@ void BM_StraySectionCommand(benchmark::State& state, const char* section, StrayF
 {
     const StrayFile source("stray_section.tos", straySection(section, fill, mb));
     strayCommand(state, source, mb);
+}
+
+// mb megabytes of garbage with header words (stray_fill.h), alone or after
+// the begin word of a header, into a new or an existing target.
+void BM_StrayHeaders(benchmark::State& state, bool inHeader, bool existing, int mb)
+{
+    const std::size_t bytes = std::size_t(mb) << 20;
+    const StrayFile source("stray_headers.tos", inHeader ? "TO_HEADER\n" + strayfill::withHeaderWords(bytes - 10)
+                                                         : strayfill::withHeaderWords(bytes));
+    strayCommand(state, source, mb, existing);
 }
 
 // A header and a section of far more texts than the ids of a source.
@@ -893,6 +928,8 @@ int main(int argc, char** argv)
                 for (const StrayFill& fill : kFills)
                     add(std::string("StraySection/") + section + "/" + fill.name + n, BM_StraySectionCommand,
                         section, fill, mb);
+            for (const HeaderWordsCase& c : kHeaderWordsCases)
+                add(std::string("StrayHeaders/") + c.name + n, BM_StrayHeaders, c.inHeader, c.existing, mb);
         }
         if (texts) {
             if (!whole && !stray) add("WholeCommandNew" + n, BM_WholeCommandNew, mb);
@@ -947,6 +984,15 @@ int main(int argc, char** argv)
             for (const StrayFill& fill : kStraySpaced)
                 std::printf(" %s %.2fx", fill.name,
                             reporter.at(std::string("StrayCommand/") + fill.name + s) / wholeCommand);
+            const double wholeCpu = reporter.cpuAt("WholeCommandNew" + s);
+            if (wholeCpu > 0) {
+                std::printf("\n%4d MB of garbage with header words, refused by the command, processor time over "
+                            "that of the command compiling the whole source (%.1f ms):",
+                            mb, wholeCpu * 1e3);
+                for (const HeaderWordsCase& c : kHeaderWordsCases)
+                    std::printf(" %s %.2fx", c.name,
+                                reporter.cpuAt(std::string("StrayHeaders/") + c.name + s) / wholeCpu);
+            }
             std::printf("\n%4d MB of a section of one stray byte or one identifier, the same:\n", mb);
             for (const char* section : kStraySections) {
                 std::printf("      %-10s", section);
@@ -963,6 +1009,13 @@ int main(int argc, char** argv)
                         mb, wholeCommand * 1e3);
             for (const textflood::Flood& flood : textflood::kFloods)
                 std::printf(" %s %.2fx", flood.name, reporter.at(std::string("TextFlood/") + flood.name + s) / wholeCommand);
+            const double wholeCpu = reporter.cpuAt("WholeCommandNew" + s);
+            if (wholeCpu > 0) {
+                std::printf("\n      processor time over that of the whole compile (%.1f ms):", wholeCpu * 1e3);
+                for (const textflood::Flood& flood : textflood::kFloods)
+                    std::printf(" %s %.2fx", flood.name,
+                                reporter.cpuAt(std::string("TextFlood/") + flood.name + s) / wholeCpu);
+            }
             std::printf("\n");
         }
         const double floor = best("FloorFlexScan") + best("FloorGsfWrite");

@@ -11,7 +11,8 @@
 # tools/mksymb/mksymb and bench/bench_main_road; the compiles run with the
 # stand-in class provider (--flag 0), as the bench's. The MB values (default 1 10 100) size the grown
 # sources; a source of 40 MB of blank lines followed by a section of every
-# kind is always measured too ("blank40"), and at each size the text floods.
+# kind is always measured too ("blank40"), and at each size the text floods
+# and the sources of one huge token.
 set -eu
 
 build=${1:-}
@@ -85,11 +86,12 @@ for mb in $sizes; do
     rm -f "$dir/whole$mb.tos" "$dir/whole$mb.tos.symb" "$dir"/whole$mb.m4? "$dir/whole.rc"
 done
 # Sources whose one text section holds far more texts than a source has
-# ids (bench/text_flood.h): memory must not grow with what lies past the
-# last id.
+# ids, or one token of the whole section (bench/text_flood.h): memory must
+# not grow with what lies past the last id, nor hold a long token more than
+# once.
 for mb in $sizes; do
     for kind in alarm_quotes alarm_texts configs bit_types alarm_error_texts boot_error_texts var_comments \
-        boot_comments; do
+        boot_comments huge_io_text huge_bf_name huge_vrx_text huge_mc_text; do
         "$bench" --write-texts "$dir/texts.tos" "$kind" "$mb"
         run "$kind$mb" "$dir/texts.tos"
         rm -f "$dir/texts.tos"

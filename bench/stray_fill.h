@@ -62,6 +62,24 @@ inline std::string body(const Fill& fill, std::size_t bytes)
     return s;
 }
 
+// Garbage of any byte with the begin or end word of a header after every
+// thousand bytes of it (TO_HEADER, END_TO_HEADER, DV_TP_HEADER,
+// END_TP_HEADER in turn, each between blanks), bytes in all: no header
+// among them is whole.
+inline std::string withHeaderWords(std::size_t bytes)
+{
+    static const char* const kWords[] = {" TO_HEADER ", " END_TO_HEADER ", " DV_TP_HEADER ", " END_TP_HEADER "};
+    const std::string garbage = body(kGarbage[0], bytes);
+    std::string s;
+    s.reserve(bytes + 32);
+    for (std::size_t n = 0; s.size() < bytes; ++n) {
+        s.append(garbage, 1000 * n, 1000);
+        s += kWords[n % 4];
+    }
+    s.resize(bytes);
+    return s;
+}
+
 // The main of a benchmark program with stray fills: registers
 // prefix + fill name for each fill as bench(state, fill), runs every
 // benchmark, and prints label and each fill's time over that of the

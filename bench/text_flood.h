@@ -2,7 +2,9 @@
 // resource-string ids a source has: each is refused with the one message of
 // its compiler at the first text past the last id, and what lies past it
 // must cost neither memory nor more time than a valid source of its size;
-// and sources whose one text is far longer than a string resource holds.
+// and sources whose one text is far longer than a string resource holds,
+// or whose one token of a section compiler (a name, a text block) is the
+// whole section.
 // The benchmarks set its time beside the compile of the source that compiles
 // whole of the same size; bench/main_road_rss.sh measures its peak memory.
 #pragma once
@@ -31,6 +33,12 @@ inline std::string longPiece()
     return std::string(60, 'a') + "\\\"" + std::string(60, 'b') + "\\\\";
 }
 
+// A piece of one long token: small letters (no keyword, no end word).
+inline std::string letters()
+{
+    return "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijkl";
+}
+
 inline constexpr Flood kFloods[] = {
     // one empty string after the other: 2 bytes an entry
     {"alarm_quotes", "ALARM_STRING_TABLE\n", "\nEND_ALARM_STRING_TABLE\nBEGIN_ALARM\nEND_ALARM\n",
@@ -56,6 +64,21 @@ inline constexpr Flood kFloods[] = {
      [](std::size_t) { return longPiece(); }},
     {"long_error_text", "BEGIN_BF_ERRORTEXT\nMC_ERRORTEXT(1,CmHelpMsg,0,\"", "t\")\nEND_BF_ERRORTEXT\n",
      [](std::size_t) { return longPiece(); }},
+    // One token of the whole section, of letters alone (no escape, no line
+    // end: one run for the rules), each refused by its compiler: an I/O
+    // text block that the end of the section cuts (1001), a boot-function
+    // name (502), an alarm's and a boot function's error text too long for
+    // a string resource (904).
+    {"huge_io_text", "BEGIN_IO_DATA\nBEGIN_ACT\n", "\nEND_IO_DATA\n", [](std::size_t) { return letters(); }},
+    {"huge_bf_name", "BOOT_FUNCTIONDECL\nBEGIN_BF b",
+     " (CS := 1)\nEND_BF\nEND_BOOT_FUNCTIONDECL\nBOOT_FUNCTIONS\nEND_BOOT_FUNCTIONS\n",
+     [](std::size_t) { return letters(); }},
+    {"huge_vrx_text",
+     "ALARM_STRING_TABLE\nEND_ALARM_STRING_TABLE\nBEGIN_ALARM\nEND_ALARM\nBEGIN_ALARM_VRX_ERROR_TEXT\n"
+     "VRX_ERROR_TEXT(1,CmHelpMsg,0,\"",
+     "\")\nEND_ALARM_VRX_ERROR_TEXT\n", [](std::size_t) { return letters(); }},
+    {"huge_mc_text", "BEGIN_BF_ERRORTEXT\nMC_ERRORTEXT(1,CmHelpMsg,0,\"", "\")\nEND_BF_ERRORTEXT\n",
+     [](std::size_t) { return letters(); }},
 };
 
 // header (a TO_HEADER section), then the flood's section with about bytes of body.

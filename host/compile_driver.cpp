@@ -107,9 +107,10 @@ public:
 
 private:
     LONG probeKind();
-    // The opening said which kind the source is: false when it is not the
-    // kind the first header gave (as this run assumed) or none.
-    bool assumedKindHolds(LONG reported) const;
+    // The opening said which kind the source is (hr and status its
+    // outcome): false when it is not the kind this run assumed - the first
+    // header's, or none - or none when that does not settle it.
+    bool assumedKindHolds(LONG reported, HRESULT hr, LONG status) const;
     // The kind the source's headers give, read from its file (the
     // splitter's probeKind, with lookFurther); none when it cannot be read.
     int32_t sourceKind(bool lookFurther, bool& certain) const;
@@ -171,8 +172,9 @@ private:
     HostCompileTrace m_trace;
     void* m_traceContext;
     bool m_careful;
-    // Not careful: the object kind taken from the first header alone, to be
-    // confirmed by the opening (none: nothing assumed).
+    // Not careful: the object kind taken from the first header alone (none
+    // when it gave none), to be confirmed by the opening.
+    bool m_assumed = false;
     LONG m_assumedKind = MdKindNone;
     bool m_redo = false;
 };
@@ -190,15 +192,20 @@ LONG Run::probeKind()
     {
         bool certain = false;
         const int32_t kind = sourceKind(m_careful, certain);
-        // No kind to assume: whether one may follow decides. A second probe
-        // would split as this one did and find the same kind (on a source of
-        // garbage, reading all of it again): only the words of a further
-        // header are looked for.
+        // No kind from the first header: whether one may follow decides.
+        // A second probe would split as this one did and find the same kind
+        // (on a source of garbage, reading all of it again): only the words
+        // of a further header are looked for.
         if (!certain && !m_careful && !mdIsObjectKind(kind)) certain = noFurtherHeader();
         if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
-        if (!m_careful && mdIsObjectKind(kind)) {
-            m_assumedKind = kind;
-            return kind;
+        // The first header's kind, or none when it gave none, is assumed
+        // rather than settled by a whole opening beforehand: garbage that
+        // holds header words would be read twice, and almost every source
+        // that has a kind gives it in its first header.
+        if (!m_careful) {
+            m_assumed = true;
+            m_assumedKind = mdIsObjectKind(kind) ? kind : MdKindNone;
+            return m_assumedKind;
         }
     }
     IMC_Tavolin* probe = m_lib.create();
@@ -259,8 +266,11 @@ bool Run::kindsFit()
     const char* targetKind = hostHeaderKind(m_target);
     if (!*targetKind) return true;  // not a descriptor this command knows: the opening decides
     LONG kind = probeKind();
-    if (m_assumedKind != MdKindNone && std::strcmp(hostDescriptorKindOf(kind), targetKind) != 0) {
+    // With none assumed, the opening tells whether a later header gives
+    // one (and a careful run then checks it).
+    if (m_assumed && mdIsObjectKind(m_assumedKind) && std::strcmp(hostDescriptorKindOf(kind), targetKind) != 0) {
         // Only a further header could make it fit: the whole source decides.
+        m_assumed = false;
         m_assumedKind = MdKindNone;
         m_careful = true;
         kind = probeKind();
@@ -282,9 +292,16 @@ int Run::giveWay()
     return 1;
 }
 
-bool Run::assumedKindHolds(LONG reported) const
+bool Run::assumedKindHolds(LONG reported, HRESULT hr, LONG status) const
 {
-    if (mdIsObjectKind(reported)) return std::strcmp(hostDescriptorKindOf(reported), hostDescriptorKindOf(m_assumedKind)) == 0;
+    // None assumed: an opening that split the whole source and found no
+    // kind is what the careful probe, that same split, would have found.
+    // One that stopped before (no working file) leaves it open.
+    if (!mdIsObjectKind(m_assumedKind))
+        return !mdIsObjectKind(reported) && hr == S_OK &&
+               (status == 0 || status == LONG(MdStatusCompileFailed) || status == LONG(MdStatusWrongKind));
+    if (mdIsObjectKind(reported))
+        return std::strcmp(hostDescriptorKindOf(reported), hostDescriptorKindOf(m_assumedKind)) == 0;
     // An opening that gave no kind (a source with errors, or a failure before
     // the split): a careful run would have taken the first header's kind as
     // well when no further header can follow.
@@ -590,10 +607,10 @@ int Run::compile()
     // confirmed that kind.
     char* held = nullptr;
     size_t heldSize = 0;
-    std::FILE* holder = m_assumedKind != MdKindNone ? ::open_memstream(&held, &heldSize) : nullptr;
+    std::FILE* holder = m_assumed ? ::open_memstream(&held, &heldSize) : nullptr;
     // Nothing to hold them in: the careful run takes over before anything
     // is said.
-    if (m_assumedKind != MdKindNone && !holder) return giveWay();
+    if (m_assumed && !holder) return giveWay();
     HostErrorDisplay display(holder ? holder : stderr, m_o.maxMessages);
     // The messages name SOURCE, not its copy.
     display.showSourceAs(m_source, m_o.source);
@@ -611,7 +628,7 @@ int Run::compile()
         // Taken before the kind is confirmed, which calls the library again.
         openFailure = hostTakeFileFailure();
         m_fileFailure = openFailure.words();
-        m_redo = m_assumedKind != MdKindNone && !assumedKindHolds(kind);
+        m_redo = m_assumed && !assumedKindHolds(kind, hr, status);
         if (m_redo) output.drop();
         display.setOutput(stderr);
         if (holder) {

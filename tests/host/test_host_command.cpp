@@ -95,6 +95,19 @@ protected:
 // broken header gives no kind to assume), and twice only when a further
 // header gives another kind (the bytes of that case are the main road's
 // golden).
+// Bytes of every value with a header's begin or end word after every
+// thousand of them.
+std::string garbageWithHeaderWords()
+{
+    const char* const words[] = {" TO_HEADER ", " END_TO_HEADER ", " DV_TP_HEADER ", " END_TP_HEADER "};
+    std::string s;
+    for (int i = 0; i < 64; ++i) {
+        for (int b = 0; b < 1000; ++b) s += char((b * 37 + i) & 0xFF);
+        s += words[i % 4];
+    }
+    return s;
+}
+
 TEST_F(HostCommand, TheFirstHeaderGivesTheKindUnlessAFurtherOneDiffers)
 {
     HostLibrary lib;
@@ -109,6 +122,10 @@ TEST_F(HostCommand, TheFirstHeaderGivesTheKindUnlessAFurtherOneDiffers)
         {"one.tos", readFile(kAxis), 1},
         {"broken.tos", "TO_HEADER TOTYPE := {00000000-0000-0000-0000-000000000001}, 1.0;\nDATE := DT#2004", 1},
         {"two.tos", readFile(kAxis) + tpHeader, 2},
+        // No kind from the first header is assumed too: garbage among header
+        // words is opened once, and a later header's kind takes a careful run.
+        {"garbage.tos", garbageWithHeaderWords(), 1},
+        {"late.tos", "TO_HEADER ?? END_TO_HEADER\n" + readFile(kAxis), 2},
     };
     for (const auto& c : cases) {
         std::ofstream(path(c.name)) << c.text;
@@ -781,6 +798,21 @@ TEST_F(HostCommand, AnExistingTargetIsReplacedOnlyBySuccess)
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "tavolin: two.tos is the source of a technology package, but " + target +
                          " is the descriptor of a technology object: not compiled\n");
+    EXPECT_EQ(readFile(target), first);
+    // So is a source whose first header gives no kind and a later one a
+    // package's; garbage among header words gives none, and is refused by
+    // its messages, with the target as it was.
+    std::ofstream(path("late.tos")) << "TO_HEADER ?? END_TO_HEADER\n" << motion;
+    r = run("compile late.tos -o '" + target + "'");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tavolin: late.tos is the source of a technology package, but " + target +
+                         " is the descriptor of a technology object: not compiled\n");
+    std::ofstream(path("garbage.tos")) << garbageWithHeaderWords();
+    r = run("compile garbage.tos -o '" + target + "'");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "openSource: status 0xBE11000B (the source has errors)");
+    EXPECT_NE(r.err.find(") : Fehler 202 Parser Fehler: parse error\n"), std::string::npos) << r.err;
     EXPECT_EQ(readFile(target), first);
 
     // A resource script that is the source or the target is refused before

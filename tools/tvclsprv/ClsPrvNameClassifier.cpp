@@ -2,6 +2,7 @@
 #include "tools/tvclsprv/ClsPrvNameClassifier.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <unordered_set>
@@ -45,9 +46,11 @@ bool knobSet(const char* name)
 bool reserved(const char* name)
 {
     static const std::unordered_set<std::string> words(std::begin(kReservedWords), std::end(kReservedWords));
+    // longer than every word: not copied (a name may be megabytes)
+    const std::size_t length = strnlen(name, 21);
+    if (length > 20) return false;
     thread_local std::string upper;
-    upper.assign(name);
-    if (upper.size() > 20) return false;  // longer than every word
+    upper.assign(name, length);
     for (char& c : upper)
         if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
     return words.count(upper) != 0;

@@ -83,6 +83,20 @@ private:
     static void giveText(const char* text, size_t length);
     void giveCollected();
     void identifier();
+    // m_lowerCase: A-Z lower-cased in place.
+    void lowerCase(char* from, const char* to) const;
+    // Asks the classifier about a name (0-terminated): message 516 for a
+    // reserved word.
+    void classify(const char* name, size_t length);
+    // In the initial condition, at the scanner's position: a name that runs
+    // to the buffer's end and is longer than every keyword is collected by
+    // hand in LONG_NAME (m_name), not held as one token of a growing buffer.
+    void longNameAhead();
+    // Adds the name's bytes from `from` on that the buffer holds to m_name;
+    // true when the name ends inside the buffer.
+    bool takeLongName(char* from);
+    // The collected name as the identifier token (as identifier() gives it).
+    int longName();
     void collect(const char* text, size_t length);  // CR dropped
     void enter(int condition);                      // saves the current one
     // In a code block: collects the block from the buffer by hand, as the
@@ -95,7 +109,8 @@ private:
 
     int32_t m_savedCondition = 0;    // of "(*", strings, code blocks and function texts
     int32_t m_commentCondition = 0;  // of "/*"
-    std::string m_text;              // the text being collected
+    String m_text;                   // the text being collected
+    String m_name;                   // a long name being collected
     INameClassifier* m_classifier = nullptr;
     uint8_t m_lowerCase = 0;
     uint8_t m_msgFunction = 0;

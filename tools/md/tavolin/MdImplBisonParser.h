@@ -29,9 +29,11 @@ public:
 
 protected:
     friend int MdImplparse(MdImplBisonParser& parser);
-    // The actions: true when the macro files were written.
+    // The actions: true when the macro files were written. ioData may use
+    // the text's own block for the line it writes (the text is dropped
+    // after it).
     virtual bool noIoData() = 0;
-    virtual bool ioData(const String& text) = 0;
+    virtual bool ioData(String& text) = 0;
 
 private:
     bool m_writeFailed = false;

@@ -102,7 +102,7 @@ int MdImplParser::yylex()
     return token;
 }
 
-bool MdImplParser::ioData(const String& text)
+bool MdImplParser::ioData(String& text)
 {
     // A NUL byte would end the text for whatever reads the macro file: the
     // text is refused at the NUL's line, and nothing is written.
@@ -114,15 +114,18 @@ bool MdImplParser::ioData(const String& text)
                       "BEGIN_IO_DATA");
         return true;
     }
-    String io("IO_IMPL(`");
-    io.cat(text);
-    io.cat("')");
-    if (!write({String("BEGIN_DECLIMPL()"), String("DECL_IO()"), String("END_DECLIMPL()")},
-               {String("IMPL_IMPL()"), io}))
-        return false;
     // The text stays as the source has it (the macro package of the output
     // language reads it); m4 would cut it when its quotes do not balance.
-    if (!bfM4QuotesBalance(text))
-        mdEmitMessage(MdImplMsgM4Quotes, m_textLine, "BEGIN_IO_DATA");
+    const bool balanced = bfM4QuotesBalance(text);
+    // The line is made in the text's own block (the scanner left room
+    // behind it), which is moved, not copied, into the lines: a text of
+    // megabytes is held once.
+    text.prepend("IO_IMPL(`");
+    text.cat("')");
+    std::vector<String> cLines(2);
+    cLines[0] = String("IMPL_IMPL()");
+    cLines[1] = std::move(text);
+    if (!write({String("BEGIN_DECLIMPL()"), String("DECL_IO()"), String("END_DECLIMPL()")}, cLines)) return false;
+    if (!balanced) mdEmitMessage(MdImplMsgM4Quotes, m_textLine, "BEGIN_IO_DATA");
     return true;
 }

@@ -61,7 +61,7 @@ public:
 
 protected:
     bool noIoData() override;
-    bool ioData(const String& text) override;
+    bool ioData(String& text) override;
 
 private:
     bool write(const std::vector<String>& hLines, const std::vector<String>& cLines);

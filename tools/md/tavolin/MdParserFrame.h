@@ -155,13 +155,6 @@ int32_t mdRewriteSection(FsDsc* dsc, const char* name, const std::function<void(
 // stays unread).
 std::size_t mdSkipLeadingLineEnds(std::istream& in);
 
-// The bytes from the stream's position to its end; 0 when unknown (no
-// stream, or one that cannot seek). The position stays. A compiler that
-// keeps the texts of its section reserves room for them at once with it,
-// which spares copying them as its buffer grows (untouched room costs no
-// memory).
-std::size_t mdBytesLeft(std::istream* in);
-
 // Whether the messages of a kind carry its scanner's line; those of a kind
 // that says no stand at line 1, padding or not (its scanner may still count
 // lines for a message that the kind places itself).

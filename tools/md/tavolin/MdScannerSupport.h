@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <istream>
 #include <string>
+#include <utility>
 
 #include "co/tvstring.h"
 
@@ -372,6 +374,84 @@ inline const char* mdNulRunEnd(const char* p, const char* end)
 #define MD_SKIP_BLANKS_AHEAD(lines) MD_RESUME_AT(mdSkipBlanks(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (lines)))
 // The same for the scanners that take a lone "\r" as a blank (mdSkipSpace).
 #define MD_SKIP_SPACE_AHEAD(lines) MD_RESUME_AT(mdSkipSpace(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (lines)))
+
+// The bytes from the stream's position to its end; 0 when unknown (no
+// stream, or one that cannot seek). The position stays. A compiler that
+// keeps the texts of its section reserves room for them at once with it,
+// which spares copying them as its buffer grows (untouched room costs no
+// memory).
+std::size_t mdBytesLeft(std::istream* in);
+
+// Adds the bytes from..p to text, a text that a scanner collects piece by
+// piece from its buffer (a string, a code block, a long name), where end is
+// the buffer's end and in the stream the buffer is filled from. A text that
+// grows past kMdLongText gets at once the room for all that can still come
+// (the buffer from `from` on and the bytes left in the stream), so that a
+// text of megabytes is not copied into larger blocks as it grows: it is
+// held once, and the room it does not fill is never touched. False, with
+// nothing added, when the text would grow past the largest buffer of a
+// scanner (mdScannerBufferLimit), as a token held in the buffer could not:
+// the scanner's fatal error then (kMdBufferOverflow).
+inline constexpr std::size_t kMdLongText = std::size_t(1) << 16;
+inline constexpr const char* kMdBufferOverflow = "fatal error - scanner input buffer overflow";
+inline bool mdCatToCome(String& text, const char* from, const char* p, const char* end, std::istream& in)
+{
+    const std::size_t n = std::size_t(p - from);
+    const std::size_t length = std::size_t(text.length());
+    if (length + n > mdScannerBufferLimit) return false;
+    if (length + n > std::size_t(text.capacity()) && length + n >= kMdLongText) {
+        std::size_t want = length + std::size_t(end - from) + mdBytesLeft(&in);
+        // without a size to come, the room still doubles
+        if (want < 2 * (length + n)) want = 2 * (length + n);
+        constexpr std::size_t kMost = std::size_t(1) << 30;
+        text.alloc(int(want < kMost ? want : kMost));
+    }
+    text.cat(from, int(n));
+    return true;
+}
+
+// A text collected with mdCatToCome as a new String for a token's value,
+// text left empty: its own block when the text fills at least half of it,
+// else a copy of its length, so that the room made for what could still
+// come is given back and not held with the value.
+inline String* mdTextValue(String& text)
+{
+    String* value = std::size_t(text.capacity()) / 2 > std::size_t(text.length())
+                        ? new String(text.chars(), text.length())
+                        : new String(std::move(text));
+    text = String();
+    return value;
+}
+
+// In the action of a rule of a flex C++ scanner that matches the first byte
+// of a run of text: the rest of the run that the buffer holds, up to the
+// first byte for which stop(c) is true, is taken with it into text
+// (mdCatToCome) and the scanner goes on behind it; the line feeds behind
+// the matched byte are added to lines. A run longer than the buffer is never
+// one token, for which flex would grow its buffer and hold a second copy.
+#define MD_COLLECT_RUN(text, stop, lines)                                                 \
+    do {                                                                                  \
+        const char* const end_ = MD_BUFFER_END();                                         \
+        const char* const p_ = mdRunEnd(MD_BUFFER_AHEAD(), end_, (stop));                 \
+        (lines) += mdLineFeeds(yytext + yyleng, p_);                                      \
+        if (!mdCatToCome((text), yytext, p_, end_, yyin)) YY_FATAL_ERROR(kMdBufferOverflow); \
+        MD_RESUME_AT(p_);                                                                 \
+    } while (0)
+// The same for a run whose text is not kept: it is skipped.
+#define MD_SKIP_RUN(stop, lines)                                                   \
+    do {                                                                           \
+        const char* const p_ = mdRunEnd(MD_BUFFER_AHEAD(), MD_BUFFER_END(), (stop)); \
+        (lines) += mdLineFeeds(yytext + yyleng, p_);                               \
+        MD_RESUME_AT(p_);                                                          \
+    } while (0)
+// Where the run from p stops: at the first byte for which stop(c) is true,
+// or at end.
+template <class Stop>
+inline const char* mdRunEnd(const char* p, const char* end, Stop stop)
+{
+    while (p < end && !stop(*p)) ++p;
+    return p;
+}
 
 // Converts the digits from p to end (radix 8, 10 or 16; the scanner's pattern
 // has checked that only such digits stand there) into value. False (value

@@ -95,6 +95,79 @@ TEST(BfScanner, KeywordsAreUpperCaseWholeWords)
     }
 }
 
+TEST(BfScanner, LongNamesAreOneIdentifierWhereverTheBufferEnds)
+{
+    // A name longer than the scanner's buffer (or than what one read
+    // brings) is one identifier all the same, lower-cased (A-Z only) under
+    // the flag, with what follows it read as it would be after a short one.
+    const struct {
+        const char* text;
+        std::vector<Token> tokens;  // after the name
+        int32_t line;               // of the last token
+    } enders[] = {
+        {"", {}, 1},
+        {";", tokens({{258, nullptr}}), 1},
+        {" x", tokens({{323, "x"}}), 1},
+        {"\n:=", tokens({{259, nullptr}}), 2},
+        {"(*c*)$1", tokens({{320, "$1"}}), 1},
+    };
+    for (std::size_t length : {31u, 32u, 33u, 4095u, 16383u, 16384u, 16385u, 70000u}) {
+        std::string name, lower;
+        for (std::size_t i = 0; i < length; ++i) {
+            const char c = "QbZ_9y"[i % 6];
+            name += c;
+            lower += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        }
+        for (const auto& e : enders)
+            for (int block : {0, 1, 4096, 5000})
+                for (bool lowerCase : {true, false}) {
+                    // (a token read a byte at a time is scanned again after
+                    // each byte: short ones only)
+                    if (block == 1 && length > 4095) continue;
+                    std::vector<Token> expected = tokens({{323, nullptr}});
+                    expected[0].text = lowerCase ? lower : name;
+                    expected.insert(expected.end(), e.tokens.begin(), e.tokens.end());
+                    int32_t errors = -1;
+                    const std::vector<Token> got = scanAll(name + e.text, lowerCase, nullptr, &errors, block);
+                    EXPECT_EQ(got, expected) << length << " bytes, then '" << e.text << "', blocks of " << block;
+                    EXPECT_EQ(errors, 0);
+                    if (!got.empty()) {
+                        EXPECT_EQ(got.back().line, e.line);
+                    }
+                }
+    }
+}
+
+TEST(BfScanner, LongCollectedTextsWhereverTheBufferEnds)
+{
+    // Strings, code blocks and function texts of many buffers: each one
+    // value as the rules collect it (CR dropped from code and function
+    // texts, a backslash-quote pair a quote in strings).
+    for (std::size_t length : {20000u, 70000u}) {
+        std::string string, stringValue, code, codeValue, body, bodyValue;
+        for (std::size_t i = 0; string.size() < length; ++i) {
+            const bool quote = i % 1021 == 5, lineEnd = i % 997 == 3;
+            string += quote ? "\\\"" : lineEnd ? "\n" : i % 3 ? "s" : "\\n";
+            stringValue += quote ? "\"" : lineEnd ? "\n" : i % 3 ? "s" : "\\n";
+            code += lineEnd ? "\r\n" : i % 13 == 5 ? "EN" : i % 7 == 1 ? "E" : "c";
+            codeValue += lineEnd ? "\n" : i % 13 == 5 ? "EN" : i % 7 == 1 ? "E" : "c";
+            const char* const piece = lineEnd ? "\r\n" : i % 101 == 7 ? "{ }" : i % 211 == 9 ? "/* { */" : "b";
+            body += piece;
+            bodyValue += lineEnd ? "\n" : piece;
+        }
+        const std::vector<Token> expected = {
+            {329, stringValue, 0}, {330, " " + codeValue, 0}, {270, "f", 0},
+            {271, "p", 0},         {272, "{" + bodyValue + "}", 0}, {258, "", 0}};
+        const std::string text =
+            "\"" + string + "\" BEGIN_ACT " + code + "END_ACT BF_FUNCTION(f)(p){" + body + "};";
+        for (int block : {0, 4096, 5000}) {
+            int32_t errors = -1;
+            EXPECT_EQ(scanAll(text, true, nullptr, &errors, block), expected) << length << " in blocks of " << block;
+            EXPECT_EQ(errors, 0);
+        }
+    }
+}
+
 TEST(BfScanner, CollectedTexts)
 {
     const struct {

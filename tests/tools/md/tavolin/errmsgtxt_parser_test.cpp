@@ -313,6 +313,51 @@ TEST(ErrMsgTxtParser, AnySoupScansTheSameInBlocks)
     });
 }
 
+TEST(ErrMsgTxtParser, ALongStringIsOneValueWhereverTheBufferEnds)
+{
+    // A string longer than the scanner's buffer, with escaped quotes, lone
+    // backslashes and line ends where the buffer may end: one value, each
+    // backslash-quote pair a quote, every other byte as it stands; the line
+    // feeds counted.
+    TempFile script;
+    for (std::size_t length : {16383u, 16384u, 16385u, 65535u, 65536u, 65537u, 200000u}) {
+        std::string raw, value;
+        int32_t lines = 1;
+        for (std::size_t i = 0; raw.size() < length; ++i) {
+            if (i % 4093 == 7) {
+                raw += "\\\"";
+                value += '"';
+            } else if (i % 5003 == 11) {
+                raw += "\\x";
+                value += "\\x";
+            } else if (i % 6007 == 13) {
+                raw += '\n';
+                value += '\n';
+                ++lines;
+            } else {
+                raw += "aEZ "[i % 4];
+                value += "aEZ "[i % 4];
+            }
+        }
+        const std::string text = "\"" + raw + "\" )";
+        for (int block : {0, 4096, 5000}) {
+            const std::vector<std::string> got =
+                tokensInBlocks<RecordingParser>(text, block, script.c_str(), [&](RecordingParser& p, int t) {
+                    std::string v = "@" + std::to_string(p.lineno());
+                    if (t == ERRTXT_STRING) {
+                        v += ":" + std::string(MdErrMsgTxtlval.text->c_str(), size_t(MdErrMsgTxtlval.text->length()));
+                        delete MdErrMsgTxtlval.text;
+                    }
+                    return v;
+                });
+            const std::vector<std::string> expected = {std::to_string(ERRTXT_STRING) + "@" + std::to_string(lines) +
+                                                           ":" + value,
+                                                       std::to_string(ERRTXT_RPAREN) + "@" + std::to_string(lines)};
+            EXPECT_EQ(got, expected) << length << " bytes in blocks of " << block;
+        }
+    }
+}
+
 TEST(ErrMsgTxtParser, ScriptThatCannotBeOpened)
 {
     const Compiled c = compile(kTestSection, 105, false);

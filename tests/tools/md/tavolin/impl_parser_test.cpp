@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -66,6 +67,16 @@ TEST_F(ImplParserTest, IoTextIsWrittenAsCollected)
               0);
     EXPECT_EQ(h(), "BEGIN_DECLIMPL()\nDECL_IO()\nEND_DECLIMPL()\n");
     EXPECT_EQ(c(), "IMPL_IMPL()\nIO_IMPL(`\n    IO_INPUT(a, 16#40)\n    \"END\" 'q'\n    ')\n");
+    // A text of many buffers: as collected whatever the buffer ends on.
+    std::string text, collected;
+    for (std::size_t i = 0; text.size() < 300000; ++i) {
+        const char* const piece = i % 997 == 3 ? "\r\n" : i % 13 == 5 ? "EN" : i % 7 == 1 ? "E" : "x";
+        text += piece;
+        collected += std::strcmp(piece, "\r\n") == 0 ? "\n" : piece;
+    }
+    ::unlink((m_dir + "/out.m4c").c_str());
+    EXPECT_EQ(compile("BEGIN_IO_DATA BEGIN_ACT" + text + "END_ACT END_IO_DATA"), 0);
+    EXPECT_EQ(c(), "IMPL_IMPL()\nIO_IMPL(`" + collected + "')\n");
 }
 
 TEST_F(ImplParserTest, WhatStopsTheParse)
@@ -82,6 +93,9 @@ TEST_F(ImplParserTest, WhatStopsTheParse)
     } cases[] = {
         {"BEGIN_IO_DATA BEGIN_ACT " + longText + " END_ACT END_IO_DATA", 1, {1001}},
         {"(* " + longText + " *)", 1, {1001}},
+        // A string gives no value: however long, it is read past, and the
+        // grammar refuses it as any string.
+        {"\"" + longText + "\"", 1, {1002}},
         {"!", 1, {1001, 1002}},
         {"BEGIN_IO_DATA BEGIN_ACT x END_ACT END_IO_DATA !", 1, {1001, 1002}},
         {"BEGIN_IO_DATA BEGIN_ACT x END_ACT", 1, {1002}},
