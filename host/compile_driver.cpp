@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include "host/descriptor_kinds.h"
 #include "host/host_display.h"
 #include "host/library_records.h"
+#include "host/nonblocking_lines.h"
 #include "host/signal_hold.h"
 #include "host/source_file.h"
 #include "host/standard_output.h"
@@ -136,6 +138,12 @@ private:
     // message, or without one when a signal came before the first rename
     // (it is let through then).
     bool install();
+    // What a compile that puts nothing in place says after its reason:
+    // "; TARGET left as it was" ("not written" for a new one) and the macro
+    // files a step line said were written ("; a and b not written either").
+    std::string nothingPlaced() const;
+    const char* targetWas() const { return m_isNew ? "not written" : "left as it was"; }
+    std::string either() const;
     std::string classProviderPath() const;
     bool nameClassifierFound() const;
     void compileBootFunctions(const Bstr& rc);
@@ -466,15 +474,49 @@ bool Run::install()
     }
     hostStartPlacing();
     mark("installing");
-    bool ok = false;
-    if (!m_file.install()) {
+    // A rename that fails after others puts those back: all or nothing.
+    m_file.keepWayBack();
+    m_outputs.keepWaysBack();
+    std::string why, line;
+    if (!m_file.install(why)) {
         m_outputs.discard();
+        line = "cannot write " + m_o.target + ": " + why + nothingPlaced();
     } else {
         mark("target installed");
-        ok = m_outputs.install();
+        if (!m_outputs.install(line)) {
+            std::vector<std::string> stuck = m_outputs.putBack(why);
+            if (!m_file.putBack(why)) stuck.insert(stuck.begin(), m_o.target);
+            if (stuck.empty()) {
+                line += nothingPlaced();
+            } else {
+                std::vector<std::string> rest;
+                for (const std::string& f : hostCompileFiles(m_o))
+                    if (std::find(stuck.begin(), stuck.end(), f) == stuck.end()) rest.push_back(f);
+                line += "; " + hostListed(stuck) +
+                        (stuck.size() == 1 ? " is the new one (it" : " are the new ones (they") +
+                        " could not be put back: " + why + ")" + (rest.empty() ? "" : ", " + hostAsTheyWere(rest));
+            }
+        }
     }
+    m_file.dropWayBack();
+    m_outputs.dropWaysBack();
     mark("installed");
-    return ok;
+    // Every signal is held: a line standard error cannot take now is dropped.
+    if (!line.empty()) hostSayNow("tavolin: " + line + "\n");
+    return line.empty();
+}
+
+std::string Run::either() const
+{
+    // The macro files a step line said were written are not put in place
+    // either when TARGET is not.
+    const std::string said = m_outputs.saidWritten();
+    return said.empty() ? std::string() : "; " + said + " not written either";
+}
+
+std::string Run::nothingPlaced() const
+{
+    return "; " + m_o.target + " " + targetWas() + either();
 }
 
 void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
@@ -633,16 +675,13 @@ int Run::compile()
     m_target->Release();
     m_target = nullptr;
     mark("committed");
-    // The macro files a step line said were written are not put in place
-    // either when TARGET is not.
-    const std::string said = m_outputs.saidWritten();
-    const std::string either = said.empty() ? std::string() : "; " + said + " not written either";
     if (FAILED(hr)) {
         std::fprintf(stderr, "tavolin: cannot write %s: %s (hr = %s)%s\n", m_o.target.c_str(),
-                     storageWords(hr).c_str(), hostHex(uint32_t(hr)).c_str(), either.c_str());
+                     storageWords(hr).c_str(), hostHex(uint32_t(hr)).c_str(), nothingPlaced().c_str());
         return 1;
     }
-    const char* const targetWas = m_isNew ? "not written" : "left as it was";
+    const char* const targetWas = this->targetWas();
+    const std::string either = this->either();
     // Why nothing of the compile is put in place; empty when it may be.
     std::string why;
     if (!mdIsObjectKind(kind) && opened == MdStatusNotFound) {
@@ -685,58 +724,6 @@ int Run::compile()
 }
 
 }  // namespace
-
-bool HostLibrary::load()
-{
-    m_path = findPath();
-    m_module = LoadLibraryA(m_path.c_str());
-    if (!m_module) {
-        std::fprintf(stderr, "tavolin: cannot load %s: %s\n", m_path.c_str(), tvp::lastLibraryError().c_str());
-        return false;
-    }
-    m_getClassObject = reinterpret_cast<PFN_DllGetClassObject>(GetProcAddress(m_module, "DllGetClassObject"));
-    m_canUnload = reinterpret_cast<PFN_DllCanUnloadNow>(GetProcAddress(m_module, "DllCanUnloadNow"));
-    m_register = reinterpret_cast<PFN_DllRegisterServer>(GetProcAddress(m_module, "DllRegisterServer"));
-    m_unregister = reinterpret_cast<PFN_DllUnregisterServer>(GetProcAddress(m_module, "DllUnregisterServer"));
-    if (!m_getClassObject || !m_canUnload || !m_register || !m_unregister) {
-        std::fprintf(stderr, "tavolin: %s lacks the exports of the pre-compiler\n", m_path.c_str());
-        return false;
-    }
-    // Optional: a library without it leaves its temporary files to itself.
-    m_removeTempFiles = reinterpret_cast<RemoveTempFiles>(GetProcAddress(m_module, "TvRemoveTempFiles"));
-    hostUseLibraryRecords(reinterpret_cast<TakeFileFailure>(GetProcAddress(m_module, "TvTakeFileFailure")),
-                          reinterpret_cast<TakeStepCause>(GetProcAddress(m_module, "TvTakeStepCause")));
-    return true;
-}
-
-IMC_Tavolin* HostLibrary::create()
-{
-    IClassFactory* factory = nullptr;
-    HRESULT hr = m_getClassObject(CLSID_CTavolin, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(hr) || !factory) {
-        std::fprintf(stderr, "tavolin: DllGetClassObject failed, hr = %s\n", hostHex(uint32_t(hr)).c_str());
-        return nullptr;
-    }
-    IMC_Tavolin* object = nullptr;
-    hr = factory->CreateInstance(nullptr, IID_IMC_Tavolin, reinterpret_cast<void**>(&object));
-    factory->Release();
-    if (FAILED(hr) || !object) {
-        std::fprintf(stderr, "tavolin: creating the pre-compiler failed, hr = %s\n", hostHex(uint32_t(hr)).c_str());
-        return nullptr;
-    }
-    return object;
-}
-
-std::string HostLibrary::findPath()
-{
-    const char* env = std::getenv("TAVOLIN_LIBRARY");
-    if (env && *env) return env;
-#ifdef TAVOLIN_LIBRARY_PATH
-    if (fileExists(TAVOLIN_LIBRARY_PATH)) return TAVOLIN_LIBRARY_PATH;
-#endif
-    std::string dir = tvp::moduleDirOf(reinterpret_cast<const void*>(&HostLibrary::findPath));
-    return (dir.empty() ? std::string(".") : dir) + "/libtavolin.so";
-}
 
 int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace trace, void* traceContext)
 {

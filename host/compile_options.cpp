@@ -41,6 +41,17 @@ bool parseNumber(const char* text, uint32_t max, uint32_t& out)
 
 }  // namespace
 
+std::vector<std::string> hostCompileFiles(const HostCompileOptions& o)
+{
+    std::vector<std::string> files = {o.target};
+    if (!o.rc.empty()) files.push_back(o.rc);
+    if (!o.impl.empty()) {
+        files.push_back(o.impl + ".m4h");
+        files.push_back(o.impl + ".m4c");
+    }
+    return files;
+}
+
 bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
 {
     for (int i = 2; i < argc; ++i) {
@@ -120,13 +131,13 @@ bool hostParseCompile(int argc, char** argv, HostCompileOptions& o)
     const size_t slash = stem.rfind('/');
     const size_t dot = stem.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) stem.resize(dot);
-    const bool implGiven = !o.impl.empty();
-    if (!implGiven) o.impl = stem;
+    o.implDefault = o.impl.empty();
+    if (o.implDefault) o.impl = stem;
     // The comment compilers need a resource script even for a source
     // without comments.
     if (o.rc.empty()) {
         o.rc = stem + ".rc";
         o.rcDefault = true;
     }
-    return hostMacroNamesReadBack(o, implGiven);
+    return hostMacroNamesReadBack(o, !o.implDefault);
 }

@@ -17,6 +17,7 @@ std::u16string hostTextToWide(const std::string& text);
 struct HostCompileOptions {
     std::string source, target, acx, rc, rcText, impl;
     bool rcDefault = false;  // rc was not given: TARGET's name with ".rc"
+    bool implDefault = false;  // impl was not given: TARGET's name without its extension
     std::vector<std::string> includes;  // names for the boot functions' macro files
     uint32_t maxMessages = 100;  // messages shown, and lines of the library's own output per call (0: all)
     uint32_t mask = 0;
@@ -26,6 +27,11 @@ struct HostCompileOptions {
     // method - for measuring what the split and the working file cost.
     bool sectionMethods = true;
 };
+
+// The files a compile writes, as the command line names them: TARGET, the
+// resource script (when there is one) and BASE.m4h and BASE.m4c (when a
+// base is given).
+std::vector<std::string> hostCompileFiles(const HostCompileOptions& o);
 
 // The name of the boot functions' container, which the macro files write
 // (DECLCONT(name), BEGIN_CREATE_IMPL(name)): SOURCE's file name without its

@@ -72,8 +72,9 @@ std::string makeMacroPair(const std::string& prefix, const std::string& name, st
     return base;
 }
 
-// "a and b", or "a, b and c", of the paths.
-std::string listed(const std::vector<std::string>& paths)
+}  // namespace
+
+std::string hostListed(const std::vector<std::string>& paths)
 {
     std::string list;
     for (size_t i = 0; i < paths.size(); ++i)
@@ -81,7 +82,10 @@ std::string listed(const std::vector<std::string>& paths)
     return list;
 }
 
-}  // namespace
+std::string hostAsTheyWere(const std::vector<std::string>& files)
+{
+    return hostListed(files) + (files.size() == 1 ? " is as it was" : " are as they were");
+}
 
 std::string hostFileOf(const std::string& path)
 {
@@ -112,6 +116,14 @@ void CompileOutputs::check(Output& out)
 {
     out.file = hostFileOf(out.path);
     out.mode = hostNewFileMode();
+    // The command refuses these before anything (see option_checks.h): here
+    // for a caller of the driver alone, or one that appeared since.
+    const std::string what = hostNotAFileWords(out.path);
+    if (!what.empty()) {
+        out.why = "it is " + what + ", not a regular file";
+        out.refused = out.notAFile = true;
+        return;
+    }
     struct stat st;
     if (::stat(out.file.c_str(), &st) != 0) {
         if (errno != ENOENT) {
@@ -121,11 +133,7 @@ void CompileOutputs::check(Output& out)
         return;
     }
     out.mode = st.st_mode & 07777;
-    if (S_ISDIR(st.st_mode))
-        out.why = "a directory";
-    else if (!S_ISREG(st.st_mode))
-        out.why = "not a regular file";
-    else if (::access(out.file.c_str(), W_OK) != 0) {
+    if (::access(out.file.c_str(), W_OK) != 0) {
         out.why = errnoWords(errno);
         // Its directory cannot take a new file either.
         out.refused = errno == EROFS;
@@ -181,10 +189,9 @@ bool CompileOutputs::prepare()
     for (size_t i = 0; i < m_outputs.size(); ++i) {
         const Output& out = m_outputs[i];
         if (!out.refused) continue;
-        std::fprintf(stderr,
-                     "tavolin: cannot write %s %s: %s (a new one is made beside it and put in its place); nothing "
-                     "is compiled\n",
-                     i == 0 ? "the resource script" : "a macro file", out.path.c_str(), out.why.c_str());
+        std::fprintf(stderr, "tavolin: cannot write %s %s: %s%s; nothing is compiled\n",
+                     i == 0 ? "the resource script" : "a macro file", out.path.c_str(), out.why.c_str(),
+                     out.notAFile ? "" : " (a new one is made beside it and put in its place)");
         discard();
         return false;
     }
@@ -216,7 +223,7 @@ std::string CompileOutputs::stepWrote()
         wrote.push_back(out.path);
         out.said = true;
     }
-    return listed(wrote);
+    return hostListed(wrote);
 }
 
 std::string CompileOutputs::saidWritten() const
@@ -224,7 +231,7 @@ std::string CompileOutputs::saidWritten() const
     std::vector<std::string> said;
     for (const Output& out : m_outputs)
         if (out.said) said.push_back(out.path);
-    return listed(said);
+    return hostListed(said);
 }
 
 bool CompileOutputs::rcWhole() const
@@ -243,26 +250,73 @@ bool CompileOutputs::rcWhole() const
     return whole;
 }
 
-bool CompileOutputs::install()
+bool CompileOutputs::toPlace(const Output& out) const
+{
+    return !out.work.empty() && out.why.empty() && stampOf(out.work) != out.made;
+}
+
+void CompileOutputs::keepWaysBack()
+{
+    for (Output& out : m_outputs) {
+        struct stat st;
+        out.existed = toPlace(out) && ::stat(out.file.c_str(), &st) == 0;
+        if (!out.existed) continue;
+        out.back = hostKeepWayBack(out.file);
+        if (out.back.empty()) out.backWhy = "no way back could be kept: " + errnoWords(errno);
+    }
+}
+
+bool CompileOutputs::install(std::string& failure)
 {
     bool ok = true;
     for (Output& out : m_outputs) {
-        if (out.work.empty() || !out.why.empty() || stampOf(out.work) == out.made) continue;
-        if (::chmod(out.work.c_str(), out.mode) != 0 || ::rename(out.work.c_str(), out.file.c_str()) != 0) {
-            std::fprintf(stderr, "tavolin: cannot write %s: %s\n", out.path.c_str(), errnoWords(errno).c_str());
+        if (!toPlace(out)) continue;
+        if (hostPlacingFails() || ::chmod(out.work.c_str(), out.mode) != 0 ||
+            ::rename(out.work.c_str(), out.file.c_str()) != 0) {
+            failure = "cannot write " + out.path + ": " + errnoWords(errno);
             ok = false;
-            continue;
+            break;
         }
         tvp::forgetTempName(out.work.c_str());
         out.work.clear();
+        out.placed = true;
     }
     discard();
     return ok;
 }
 
+std::vector<std::string> CompileOutputs::putBack(std::string& why)
+{
+    std::vector<std::string> stuck;
+    for (auto out = m_outputs.rbegin(); out != m_outputs.rend(); ++out) {
+        if (!out->placed) continue;
+        bool back;
+        if (!out->back.empty()) {
+            back = hostPutBack(out->back, out->file);
+            if (!back) why = errnoWords(errno);
+        } else if (out->existed) {
+            back = false;
+            why = out->backWhy;
+        } else {
+            back = !hostPlacingFails() && ::unlink(out->file.c_str()) == 0;
+            if (!back) why = errnoWords(errno);
+        }
+        out->placed = !back;
+        if (!back) stuck.insert(stuck.begin(), out->path);
+    }
+    return stuck;
+}
+
+void CompileOutputs::dropWaysBack()
+{
+    for (Output& out : m_outputs) hostDropWayBack(out.back);
+}
+
 void CompileOutputs::discard()
 {
     for (Output& out : m_outputs) removeTemp(out.work);
+    // Not the ways back: they go only once every output is in place or
+    // back (dropWaysBack).
     removeTemp(m_macroDir);
     m_macroBase.clear();
 }

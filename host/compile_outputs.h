@@ -2,25 +2,33 @@
 // command keeps them: outputs of one compile, like TARGET. The pre-compiler
 // writes fresh temporary files beside them (its appends go there; the macro
 // files in a directory "tavolin.XXXXXX" of their own, under their own name,
-// which their text names); only
-// after TARGET was put in place does each of them that the compile wrote
-// replace its file, in one rename, with the mode of the file it replaces.
-// A compile that fails, is refused or is interrupted leaves each byte for
-// byte as it was; one the compile did not write (a source without boot
-// functions and implementation writes no macro file) stays as it was too.
+// which their text names); only after TARGET was put in place does each of
+// them that the compile wrote replace its file, in one rename, with the
+// mode of the file it replaces. A compile that fails, is refused or is
+// interrupted leaves each byte for byte as it was; one the compile did not
+// write (a source without boot functions and implementation writes no macro
+// file) stays as it was too.
+//
+// Putting them in place is all or nothing where it can be: before the first
+// rename a way back is kept for each file a rename replaces (a hard link
+// beside it, see hostKeepWayBack), and when a rename fails after others
+// succeeded, those are put back (a new file is removed), TARGET too. Only
+// when a way back fails as well does an output stay the new one, and the
+// caller says which.
 //
 // A symbolic link stays a link: the file it names is replaced. A temporary
 // file whose name would be too long beside a name near the limit gets a
-// short one there (see hostMakeTemp). An output whose temporary file cannot
-// be made beside it (its directory is missing, read-only or cannot be
-// written, a part of its path is a file) refuses the compile before any
-// step runs, as TARGET does. One that is a directory or a read-only file is
-// kept with the reason: the pre-compiler then writes a scratch file in
-// $TMPDIR that is never put in place, and the step that writes it fails,
-// naming the file and the reason.
+// short one there (see hostMakeTemp). An output that is there and is no
+// regular file (a directory, a FIFO, a device, a socket, or a link to one)
+// refuses the compile before any step runs, and so does one whose temporary
+// file cannot be made beside it (its directory is missing, read-only or
+// cannot be written, a part of its path is a file), as TARGET does. A
+// read-only file is kept with the reason: the pre-compiler then writes a
+// scratch file in $TMPDIR that is never put in place, and the step that
+// writes it fails, naming the file and the reason.
 //
-// Every temporary name is registered with the platform's temporary names,
-// so that a signal handler removes it.
+// Every temporary name (ways back too) is registered with the platform's
+// temporary names, so that a signal handler removes it.
 #pragma once
 #include <string>
 #include <sys/types.h>
@@ -31,13 +39,22 @@
 // the same text. The path as it stands when its directory cannot be
 // resolved.
 std::string hostFileOf(const std::string& path);
+// "a and b", or "a, b and c", of the paths; empty for none.
+std::string hostListed(const std::vector<std::string>& paths);
+// "a, b and c are as they were" ("a is as it was" for one): what a compile
+// that ends without putting anything in place says of its files.
+std::string hostAsTheyWere(const std::vector<std::string>& files);
 
 class CompileOutputs {
 public:
     // rc: the resource script, empty for none; base: the macro files
     // base.m4h and base.m4c.
     CompileOutputs(const std::string& rc, const std::string& base);
-    ~CompileOutputs() { discard(); }
+    ~CompileOutputs()
+    {
+        discard();
+        dropWaysBack();
+    }
     CompileOutputs(const CompileOutputs&) = delete;
     CompileOutputs& operator=(const CompileOutputs&) = delete;
 
@@ -66,9 +83,19 @@ public:
     // its end (the opening appends one; a full device cuts it).
     bool rcWhole() const;
 
-    // Puts every output the compile wrote in place. False with a message on
-    // standard error when one cannot be; the rest are put in place still.
-    bool install();
+    // Keeps a way back to each file that install is to replace (see
+    // hostKeepWayBack); one that cannot be kept is noted for putBack.
+    void keepWaysBack();
+    // Puts every output the compile wrote in place, in order, up to the
+    // first that cannot be: false then, with "cannot write FILE: reason" in
+    // failure (nothing is said). The temporary files are removed either way.
+    bool install(std::string& failure);
+    // After an install that failed: puts back every output it put in place
+    // (the old file, or none for a new one). The outputs that stay the new
+    // ones, as named, with the last reason in why; empty when all are back.
+    std::vector<std::string> putBack(std::string& why);
+    // Gives up the ways back (once every output is in place or back).
+    void dropWaysBack();
     // Removes the temporary files; every output stays as it was.
     void discard();
 
@@ -82,10 +109,17 @@ private:
         std::string made;  // the state of work when it was made
         std::string marked;  // the state of work at the last mark
         bool said = false;   // a step line said it wrote it
-        bool refused = false;  // why is of its directory: the compile is refused
+        bool refused = false;  // why is of its directory or kind: the compile is refused
+        bool notAFile = false;  // why is its kind (a directory, a FIFO, ...)
+        bool existed = false;   // install replaces a file
+        std::string back;       // the way back to that file (keepWaysBack)
+        std::string backWhy;    // why none could be kept
+        bool placed = false;    // install put it in place
     };
     // Checks whether out.file can be replaced; the reason when not.
     void check(Output& out);
+    // Whether install puts out in place: the compile wrote it.
+    bool toPlace(const Output& out) const;
     void makeRc();
     void makeMacros();
 

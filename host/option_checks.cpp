@@ -138,6 +138,34 @@ bool namesFit(const HostCompileOptions& o)
     return true;
 }
 
+// False with a message when an output (TARGET, the resource script, a macro
+// file) is there and is no regular file: a directory, a FIFO, a device, a
+// socket or a link to one. Each is replaced by a new file put in its place,
+// which would take the place of the directory or device itself, so none is
+// compiled at all rather than every step run for nothing. A FIFO is never
+// opened (that would wait for a reader): its kind is read with stat alone.
+bool outputsAreFiles(const HostCompileOptions& o)
+{
+    const std::string impl = o.implDefault ? "TARGET without its extension" : "--impl " + o.impl;
+    const struct {
+        std::string path;
+        const char* role;
+        std::string option;
+    } outputs[] = {{o.target, "TARGET", "-o"},
+                   {o.rc, "the resource script", o.rcDefault ? "TARGET with .rc" : "--rc"},
+                   {o.impl.empty() ? "" : o.impl + ".m4h", "a macro file", impl},
+                   {o.impl.empty() ? "" : o.impl + ".m4c", "a macro file", impl}};
+    for (const auto& out : outputs) {
+        if (out.path.empty()) continue;
+        const std::string what = hostNotAFileWords(out.path);
+        if (what.empty()) continue;
+        std::fprintf(stderr, "tavolin: cannot write %s %s (%s): it is %s, not a regular file; nothing is compiled\n",
+                     out.role, out.path.c_str(), out.option.c_str(), what.c_str());
+        return false;
+    }
+    return true;
+}
+
 // False with a message when the directory of the temporary files cannot be
 // used: nothing could be compiled without it.
 bool tempDirectoryUsable()
@@ -200,5 +228,5 @@ bool hostMacroNamesReadBack(const HostCompileOptions& o, bool implGiven)
 
 bool hostCompilePathsUsable(const HostCompileOptions& o)
 {
-    return pathsApart(o) && namesFit(o) && tempDirectoryUsable();
+    return pathsApart(o) && namesFit(o) && outputsAreFiles(o) && tempDirectoryUsable();
 }

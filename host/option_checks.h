@@ -30,6 +30,7 @@ bool hostMacroNamesReadBack(const HostCompileOptions& o, bool implGiven);
 // False with a message when two of SOURCE, TARGET, the ACX file, the
 // resource script, BASE.m4h and BASE.m4c name one file (links followed), or
 // when the name of TARGET, the resource script or a macro file is longer
-// than its directory takes, or when the directory of the temporary files
-// cannot be used.
+// than its directory takes, or when one of them is there and is no regular
+// file (a directory, a FIFO, a device, a socket, or a link to one), or when
+// the directory of the temporary files cannot be used.
 bool hostCompilePathsUsable(const HostCompileOptions& o);

@@ -28,8 +28,8 @@ const std::vector<int>& hostDeathSignals()
 namespace {
 
 // Set once the first rename of the outputs is next: every signal is held
-// back from then until the command ends.
-bool g_placing = false;
+// back from then until the command ends. Read by the signal handlers.
+volatile sig_atomic_t g_placing = 0;
 // The signals held back before that (by whoever started the command).
 sigset_t g_heldBefore;
 // The signals whose handler is the command's own (hostSignalHandled).
@@ -80,5 +80,10 @@ void hostReleaseSignals()
 
 void hostStartPlacing()
 {
-    g_placing = true;
+    g_placing = 1;
+}
+
+bool hostPlacing()
+{
+    return g_placing != 0;
 }

@@ -39,3 +39,7 @@ void hostReleaseSignals();
 // Notes that the first rename of the outputs is next: every signal stays
 // held from then until the command ends, and hostLateSignal tells of them.
 void hostStartPlacing();
+// Whether hostStartPlacing was called. Async-signal-safe: a handler that
+// runs after it (an abort() of the command itself) cannot say that the
+// outputs are as they were.
+bool hostPlacing();

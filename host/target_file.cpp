@@ -142,6 +142,23 @@ std::string hostPathWords(int e, const std::string& path)
     return "its directory does not exist";
 }
 
+std::string hostNotAFileWords(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return std::string();
+    const char* what = S_ISDIR(st.st_mode)    ? "a directory"
+                       : S_ISFIFO(st.st_mode) ? "a FIFO"
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                     : "not a regular file";
+    struct stat link;
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        char real[PATH_MAX];
+        return std::string("a link to ") + (::realpath(path.c_str(), real) ? real : path.c_str()) + ", " + what;
+    }
+    return what;
+}
+
 std::string hostTempDir()
 {
     const char* tmp = std::getenv("TMPDIR");
@@ -213,6 +230,81 @@ bool hostWriteAll(int fd, const char* p, size_t n, off_t at)
     return true;
 }
 
+bool hostPlacingFails()
+{
+    static const std::vector<long> failing = [] {
+        std::vector<long> n;
+        const char* env = std::getenv("TAVOLIN_FAIL_RENAME");
+        for (char* p = const_cast<char*>(env); p && *p;) {
+            char* end = nullptr;
+            const long v = std::strtol(p, &end, 10);
+            if (end == p) break;
+            n.push_back(v);
+            p = *end == ',' ? end + 1 : end;
+        }
+        return n;
+    }();
+    static long count = 0;
+    ++count;
+    for (long n : failing)
+        if (n == count) {
+            errno = EIO;
+            return true;
+        }
+    return false;
+}
+
+std::string hostKeepWayBack(const std::string& file)
+{
+    // A fresh name beside the file, taken over by the link (a name another
+    // process takes in between is tried again).
+    for (int tries = 0; tries < 8; ++tries) {
+        std::string back = hostMakeTemp(file + ".XXXXXX");
+        if (back.empty()) return back;
+        ::unlink(back.c_str());
+        if (::link(file.c_str(), back.c_str()) == 0) return back;
+        const int err = errno;
+        tvp::forgetTempName(back.c_str());
+        if (err == EEXIST) continue;
+        if (err != EPERM && err != EXDEV && err != EMLINK && err != EOPNOTSUPP) {
+            errno = err;
+            return std::string();
+        }
+        break;
+    }
+    // No link here: a copy of the bytes, with the file's mode.
+    int out = -1;
+    std::string back = hostMakeTemp(file + ".XXXXXX", 0, &out);
+    if (back.empty()) return back;
+    const int in = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st;
+    bool ok = in >= 0 && ::fstat(in, &st) == 0 && copyContent(in, out) && ::fchmod(out, st.st_mode & 07777) == 0;
+    const int err = errno;
+    if (in >= 0) ::close(in);
+    if (::close(out) != 0) ok = false;
+    if (!ok) {
+        hostDropWayBack(back);
+        errno = err;
+    }
+    return back;
+}
+
+bool hostPutBack(std::string& back, const std::string& file)
+{
+    if (hostPlacingFails() || ::rename(back.c_str(), file.c_str()) != 0) return false;
+    tvp::forgetTempName(back.c_str());
+    back.clear();
+    return true;
+}
+
+void hostDropWayBack(std::string& back)
+{
+    if (back.empty()) return;
+    ::unlink(back.c_str());
+    tvp::forgetTempName(back.c_str());
+    back.clear();
+}
+
 bool TargetFile::exists() const
 {
     struct stat st;
@@ -240,7 +332,9 @@ std::string TargetFile::reserveWorkName()
 
 bool TargetFile::openExisting()
 {
-    m_lock = ::open(m_path.c_str(), O_RDWR | O_CLOEXEC);
+    // Non-blocking: a FIFO put there after the checks is refused below,
+    // not waited on.
+    m_lock = ::open(m_path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (m_lock < 0) {
         say("open", m_path, hostPathWords(errno, m_path));
         return false;
@@ -248,7 +342,8 @@ bool TargetFile::openExisting()
     struct stat st;
     if (::fstat(m_lock, &st) != 0) std::memset(&st, 0, sizeof st);
     if (!S_ISREG(st.st_mode)) {
-        say("open", m_path, S_ISDIR(st.st_mode) ? "a directory" : "not a regular file");
+        const std::string what = hostNotAFileWords(m_path);
+        say("open", m_path, what.empty() ? "not a regular file" : "it is " + what + ", not a regular file");
         discard();
         return false;
     }
@@ -313,26 +408,54 @@ bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
     return made;
 }
 
-bool TargetFile::install()
+bool TargetFile::keepWayBack()
+{
+    if (m_lock < 0) return true;
+    m_back = hostKeepWayBack(m_file);
+    if (m_back.empty()) m_backWhy = "no way back could be kept: " + errnoWords(errno);
+    return !m_back.empty();
+}
+
+bool TargetFile::install(std::string& why)
 {
     if (m_work.empty()) return false;
     bool ok;
-    if (m_lock >= 0) {
+    if (hostPlacingFails()) {
+        ok = false;
+    } else if (m_lock >= 0) {
         ok = ::rename(m_work.c_str(), m_file.c_str()) == 0;
     } else {
         // A new TARGET: a file that appeared meanwhile is not replaced.
         ok = ::renameat2(AT_FDCWD, m_work.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE) == 0;
         if (!ok && (errno == EINVAL || errno == ENOSYS)) ok = ::link(m_work.c_str(), m_path.c_str()) == 0;
         if (!ok && errno == EEXIST) {
-            say("write", m_path, "a file of that name appeared during the compile; it is left as it is");
+            why = "a file of that name appeared during the compile";
             discard();
             return false;
         }
+        m_made = ok;
     }
     // The copy is beside TARGET: a rename that fails all the same (the
     // directory was made read-only meanwhile) leaves TARGET as it was.
-    if (!ok) say("write", m_path, errnoWords(errno));
+    if (!ok) why = errnoWords(errno);
     discard();
+    return ok;
+}
+
+bool TargetFile::putBack(std::string& why)
+{
+    bool ok = true;
+    if (!m_backWhy.empty()) {
+        why = m_backWhy;
+        return false;
+    }
+    if (!m_back.empty()) {
+        ok = hostPutBack(m_back, m_file);
+    } else if (m_made) {
+        ok = !hostPlacingFails() && ::unlink(m_path.c_str()) == 0;
+        m_made = !ok;
+    }
+    if (!ok) why = errnoWords(errno);
     return ok;
 }
 

@@ -33,6 +33,12 @@ std::string errnoWords(int e);
 // as such, not as a missing file, and a part of the path that is a file
 // by its name ("t.dsc is not a directory").
 std::string hostPathWords(int e, const std::string& path);
+// What the file at path is when it is there and is no regular file, links
+// followed: "a directory", "a FIFO", "a device" (character or block), "a
+// socket"; through a symbolic link "a link to FILE, a device". Empty for a
+// regular file, a missing one and a dangling link (a new file is made
+// there). Only stat and lstat are called: a FIFO is never opened.
+std::string hostNotAFileWords(const std::string& path);
 // The directory of the temporary files: $TMPDIR, else /tmp (during a
 // compile its private directory, see HostTempDir).
 std::string hostTempDir();
@@ -51,6 +57,23 @@ std::string hostMakeTemp(std::string name, int suffixLen = 0, int* fd = nullptr)
 // The same for an empty directory (mode 0700), from a template ending in
 // "XXXXXX".
 std::string hostMakeTempDir(std::string name);
+// TAVOLIN_FAIL_RENAME=N[,N...]: for a test, the Nth rename or removal that
+// puts an output in place or back (counted from 1 in the order they come:
+// TARGET, the resource script, BASE.m4h, BASE.m4c, then those that put
+// them back) fails as with an I/O error. True, with errno EIO, when this
+// one is to fail; unset, never.
+bool hostPlacingFails();
+// Keeps a way back to the regular file at file before a rename replaces
+// it: a hard link to it under a temporary name beside it, or where the file
+// system takes no link a copy of its bytes and mode. The name is
+// registered (a signal handler removes it); empty with errno when no way
+// back can be made.
+std::string hostKeepWayBack(const std::string& file);
+// Puts the file kept by hostKeepWayBack back in place of file, in one
+// rename (back is then given up); false with errno.
+bool hostPutBack(std::string& back, const std::string& file);
+// Removes a way back that is not needed (empties back).
+void hostDropWayBack(std::string& back);
 // Writes all of n bytes at offset at of fd; false with errno set (ENOSPC
 // when the file takes no more).
 bool hostWriteAll(int fd, const char* p, size_t n, off_t at);
@@ -58,7 +81,11 @@ bool hostWriteAll(int fd, const char* p, size_t n, off_t at);
 class TargetFile {
 public:
     explicit TargetFile(std::string path) : m_path(path), m_file(std::move(path)) {}
-    ~TargetFile() { discard(); }
+    ~TargetFile()
+    {
+        discard();
+        dropWayBack();
+    }
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
 
@@ -82,10 +109,20 @@ public:
     // content of TARGET (read from TARGET itself; the copy is written whole
     // at the first commit).
     HRESULT openStorage(IStorage** out);
+    // Keeps a way back to an existing TARGET before install (see
+    // hostKeepWayBack); false with errno when none can be made, and the
+    // compile may still go on without it.
+    bool keepWayBack();
     // Replaces TARGET by the working copy (a new TARGET is not put over a
-    // file that appeared meanwhile). False with a message; the working copy
-    // is removed either way.
-    bool install();
+    // file that appeared meanwhile). False with the reason in why
+    // (nothing is said); the working copy is removed either way.
+    bool install(std::string& why);
+    // After install, when an output after TARGET could not be put in place:
+    // TARGET as it was again (the old file put back, a new one removed).
+    // False with the reason in why when that failed: TARGET is the new one.
+    bool putBack(std::string& why);
+    // Gives up the way back (after the compile is put in place or back).
+    void dropWayBack() { hostDropWayBack(m_back); }
     // Removes the working copy; TARGET stays as it was.
     void discard();
 
@@ -97,6 +134,9 @@ private:
     std::string m_path;
     std::string m_file;  // the file itself: a symbolic link's target
     std::string m_work;
+    std::string m_back;    // the way back to the existing TARGET (keepWayBack)
+    std::string m_backWhy;  // why none could be kept
+    bool m_made = false;   // install made a new TARGET
     int m_lock = -1;  // open on the existing TARGET, locked
     unsigned m_mode = 0;
 };

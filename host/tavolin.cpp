@@ -17,8 +17,10 @@
 // 128 + the signal when a signal that ends a process by default ended it
 // (no temporary file is left, TARGET and the outputs are as they were); the
 // signals that end a process with a core end it by the same signal, after
-// the same cleanup. A signal that comes once the outputs are being put in
-// place is held back: the command ends as it would have, and says so.
+// the same cleanup, and a last line says so. A signal that comes once the
+// outputs are being put in place is held back: the command ends as it would
+// have, and says so. No line written then, nor the handler's, waits for a
+// standard error that cannot take it (see nonblocking_lines.h).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,6 +35,8 @@
 #include <vector>
 
 #include "host/compile_driver.h"
+#include "host/compile_outputs.h"
+#include "host/nonblocking_lines.h"
 #include "host/option_checks.h"
 #include "host/signal_hold.h"
 #include "host/standard_output.h"
@@ -107,7 +111,9 @@ const char kHelp[] =
     "                       them (default: TARGET without its extension)\n"
     "      An empty FILE or BASE is wrong usage, as an empty TARGET is; a directory\n"
     "      of the resource script or the macro files that cannot take their new\n"
-    "      files refuses the compile before any step runs, as TARGET's does.\n"
+    "      files refuses the compile before any step runs, as TARGET's does, and\n"
+    "      so does TARGET, the resource script or a macro file that is a\n"
+    "      directory, a FIFO, a device, a socket or a link to one.\n"
     "      --include NAME   a file the boot functions' macro files include\n"
     "                       (repeatable, in order)\n"
     "      The macro files write the name of their set (BASE after its last / or \\),\n"
@@ -167,11 +173,16 @@ const char kHelp[] =
     "SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP and SIGSYS end it by the same\n"
     "signal (a handler of a sanitizer or debugger stays; one the command was\n"
     "started with ignored stays ignored). Either way no temporary file is left,\n"
-    "and TARGET, the resource script and the macro files are as they were. Once\n"
-    "TARGET is being renamed into place every signal is held back: the outputs\n"
-    "are all put in place, the temporary files removed, a line says that the\n"
-    "signal came (\"tavolin: SIGTERM came while the outputs were put in place:\n"
-    "they are the new ones, ...\"), and the compile ends with the status it had.\n"
+    "TARGET, the resource script and the macro files are as they were, and a\n"
+    "last line says so (\"tavolin: interrupted by SIGINT: t.dsc, t.rc, t.m4h and\n"
+    "t.m4c are as they were\"). Once TARGET is being renamed into place every\n"
+    "signal is held back: the outputs are all put in place, the temporary files\n"
+    "removed, a line says that the signal came (\"tavolin: SIGTERM came while the\n"
+    "outputs were put in place: they are the new ones, ...\"), and the compile\n"
+    "ends with the status it had. A rename that fails among them puts back those\n"
+    "before it, and the last line says what each file is. No line holds the\n"
+    "command: one that standard error cannot take at once (a full pipe) is\n"
+    "dropped, and the command ends with its status.\n"
     "Environment: TAVOLIN_LIBRARY overrides the path of libtavolin.so;\n"
     "TAVOLIN_SETTINGS names the settings file (registration, settings); TMPDIR the\n"
     "directory of the temporary files (default /tmp): any directory works (a long\n"
@@ -202,6 +213,7 @@ void removeTemporaries()
 extern "C" void endOnSignal(int sig)
 {
     removeTemporaries();
+    hostSaySignalEnd(sig, false, hostPlacing());
     _exit(128 + sig);
 }
 
@@ -212,6 +224,7 @@ extern "C" void endOnSignal(int sig)
 extern "C" void dieOnSignal(int sig)
 {
     removeTemporaries();
+    hostSaySignalEnd(sig, true, hostPlacing());
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof dfl);
     dfl.sa_handler = SIG_DFL;
@@ -255,22 +268,15 @@ void installSignalHandlers()
     }
 }
 
-// The name of a signal: "SIGTERM", "SIGRTMIN+3".
-std::string signalName(int sig)
-{
-    if (sig >= SIGRTMIN && sig <= SIGRTMAX) return "SIGRTMIN+" + std::to_string(sig - SIGRTMIN);
-    const char* abbrev = sigabbrev_np(sig);
-    return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(sig);
-}
-
 // Says a signal that came while the outputs were put in place, which the
-// command held back until its end: it ends with status all the same.
+// command held back until its end: it ends with status all the same. The
+// line is dropped when standard error cannot take it at once.
 void sayLateSignal(int status)
 {
     const int sig = hostLateSignal();
     if (!sig) return;
-    std::fprintf(stderr, "tavolin: %s came while the outputs were put in place: %sthe compile ends as it would have\n",
-                 signalName(sig).c_str(), status == 0 ? "they are the new ones, and " : "");
+    hostSayNow("tavolin: " + hostSignalName(sig) + " came while the outputs were put in place: " +
+               (status == 0 ? "they are the new ones, and " : "") + "the compile ends as it would have\n");
 }
 
 // TAVOLIN_STOP_AT=MARK: the command stops itself (SIGSTOP) at that mark of
@@ -356,6 +362,7 @@ int run(int argc, char** argv)
         return 2;
     }
     if (command == "compile") {
+        hostPrepareSignalLine(hostAsTheyWere(hostCompileFiles(options)));
         installSignalHandlers();
         if (!hostCompilePathsUsable(options)) return 1;
     }

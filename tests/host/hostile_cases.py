@@ -4,8 +4,10 @@ existing target, sources that lack sections of the target and fail a later
 step, a source without a header section, a source of another kind, damaged targets, paths that name
 one file, a macro file that cannot be written, a full device, step lines
 nobody takes, signals during a long compile and at spread moments of a
-short one (a table of signals, with the command stopped at its own marks),
-and a source of a million
+short one (a table of signals, with the command stopped at its own marks,
+and the line each ends with), standard output and error full pipes nobody
+reads, renames of the outputs that fail and those put back, and a source
+of a million
 repeated end keywords; sources that cannot be read twice (a named pipe,
 "<(...)", /dev/zero) and one too large, a resource-script text with quotes
 and line ends or in code page 1252 bytes, texts too long for a string
@@ -83,21 +85,25 @@ def compile_args(source, target, *extra):
     return [TAVOLIN, "compile", source, "-o", target, *rc, *flag, *extra]
 
 
-def run(source, target, *extra, where=WORK, tmp=None, timeout=120, **how):
+def run(source, target, *extra, where=WORK, tmp=None, timeout=120, env_extra=None, **how):
     """Runs a compile in the directory where with $TMPDIR tmp (where/tmp
-    unless named); its output is captured unless how names where it goes."""
+    unless named) and the environment env_extra adds; its output is
+    captured unless how names where it goes."""
     if "stdout" not in how:
         how["capture_output"] = True
     return subprocess.run(compile_args(source, target, *extra), cwd=where,
-                          env=dict(ENV, TMPDIR=tmp or os.path.join(where, "tmp")), timeout=timeout, **how)
+                          env=dict(ENV, TMPDIR=tmp or os.path.join(where, "tmp"), **(env_extra or {})),
+                          timeout=timeout, **how)
 
 
 def leftovers(work=WORK):
     """Temporary files of the command: anything in its $TMPDIR, and working
     copies beside the targets (TARGET.XXXXXX, SCRIPT.rc.XXXXXX and the
-    directories tavolin.XXXXXX of the macro files)."""
+    directories tavolin.XXXXXX of the macro files), and the ways back to the
+    files being replaced (FILE.XXXXXX beside each)."""
     left = [os.path.join("tmp", n) for n in os.listdir(os.path.join(work, "tmp"))]
-    left += [n for n in os.listdir(work) if ".dsc." in n or ".rc." in n or n.startswith("tavolin.")]
+    left += [n for n in os.listdir(work) if any(e + "." in n for e in (".dsc", ".rc", ".m4h", ".m4c")) or
+             n.startswith("tavolin.")]
     return left
 
 
@@ -358,6 +364,12 @@ def blame_cases(what, levels, prepare, reason, tmp=None, last=None):
             check(not last or p.returncode == 0 or (last in end and b"no object kind" not in end),
                   f"{case}: the last line does not tell the cause: {end!r}")
             check(p.returncode == 0 or digests(stem) == before, f"{case}: a file changed")
+            # A line that says TARGET could not be written says too that it
+            # is as it was (or, for a new one, not written).
+            kept = (target + (" not written" if target == "fnew.dsc" else " left as it was")).encode()
+            unsaid = [line for line in p.stderr.split(b"\n") if b"cannot write " + target.encode() in line and
+                      kept not in line]
+            check(not unsaid, f"{case}: a line does not say what became of {target}: {unsaid}")
             check(not leftovers() and not (tmp and os.listdir(tmp)), f"{case}: left {leftovers()}")
     check(seen > 0, f"{what}: no line said that a file could not be made")
 
@@ -974,6 +986,14 @@ BY_SIGNAL = (signal.SIGABRT, signal.SIGILL, signal.SIGTRAP, signal.SIGSYS) + \
 EARLY = ("target", "openSource", "compileBootFunctions", "copySections", "released", "committed")
 LATE = ("installing", "target installed", "installed", "done")
 LATE_LINE = b"came while the outputs were put in place: they are the new ones, and the compile ends as it would have"
+AS_THEY_WERE = b"sig.dsc, sig.rc, sig.m4h and sig.m4c are as they were\n"
+
+
+def signame(sig):
+    """The name the command gives a signal ("SIGTERM", "SIGRTMIN+2")."""
+    if signal.SIGRTMIN <= sig <= signal.SIGRTMAX:
+        return f"SIGRTMIN+{sig - signal.SIGRTMIN}".encode()
+    return signal.Signals(sig).name.encode()
 SPREAD = path("spread")
 os.makedirs(os.path.join(SPREAD, "tmp"))
 # The outputs before: a target whose comment differs, and macro files the
@@ -1060,6 +1080,11 @@ for sig, existing, mark, delay in spread_runs:
     if mark:
         check(code == (0 if mark in LATE else ended), f"{what}: exit status {code}")
         check((LATE_LINE in err) == (mark in LATE), f"{what}: {err[-300:]!r}")
+    # The command's own handler says how it ended, and that every file is as
+    # it was; the default action (before the handlers are set) says nothing.
+    if code == 128 + sig or (code == -sig and mark):
+        said = (b"interrupted by " if code > 0 else b"ended by ") + signame(sig) + b": " + AS_THEY_WERE
+        check(err.endswith(b"tavolin: " + said), f"{what}: the last line is not {said!r}: {err[-300:]!r}")
     check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
 # A signal the command was started with ignored changes nothing.
 for sig, mark in ((signal.SIGINT, "committed"), (signal.SIGHUP, "installing"), (signal.SIGABRT, "openSource")):
@@ -1067,6 +1092,144 @@ for sig, mark in ((signal.SIGINT, "committed"), (signal.SIGHUP, "installing"), (
     check(code == 0 and digests("sig", SPREAD) == NEW and LATE_LINE not in err and not leftovers(SPREAD),
           f"{signal.strsignal(sig)} ignored, at {mark}: {code} {err[-300:]!r}")
 check(len(outcomes) == 2, f"the spread of signals never ended, or always ended, the compile: {outcomes}")
+
+# No line the command writes holds it: with standard error (and standard
+# output) a pipe filled to the brim that nobody reads, a signal at a mark
+# of the compile, or once it waits on standard output, ends it by itself in
+# a second or two - with status 0 and every output new once the outputs were
+# being put in place (the line that says so is dropped), else with 128 + N
+# and every output as it was. A line the pipe cannot take is dropped whole:
+# the pipe holds its filling alone. With a standard error that takes lines,
+# the compile stuck on its standard output says that it was interrupted.
+def brimful():
+    r, w = os.pipe()
+    os.set_blocking(w, False)
+    for chunk in (65536, 1):
+        try:
+            while True:
+                os.write(w, b"x" * chunk)
+        except BlockingIOError:
+            pass
+    os.set_blocking(w, True)
+    return r, w
+
+
+def drained(r):
+    os.set_blocking(r, False)
+    got = b""
+    try:
+        while True:
+            d = os.read(r, 65536)
+            if not d:
+                break
+            got += d
+    except BlockingIOError:
+        pass
+    os.close(r)
+    return got
+
+
+for sig, mark, full_out, full_err in (
+        [(sig, mark, False, True) for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP) for mark in LATE] +
+        [(sig, mark, False, True) for sig in (signal.SIGTERM, signal.SIGINT) for mark in ("target", "committed")] +
+        [(sig, None, True, full_err) for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP)
+         for full_err in (True, False)]):
+    what = (f"{signal.strsignal(sig)} {'at ' + mark if mark else 'while standard output is full'}, standard error "
+            f"{'full' if full_err else 'taking lines'}")
+    reset(True)
+    pipes = [brimful() if full else os.pipe() for full in (full_out, full_err)]
+    env = dict(ENV, TMPDIR=SPREAD + "/tmp", **({"TAVOLIN_STOP_AT": mark} if mark else {}))
+    proc = subprocess.Popen(compile_args(AXIS, "sig.dsc"), cwd=SPREAD, env=env, stdout=pipes[0][1],
+                            stderr=pipes[1][1], preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_CORE, (0, 0)))
+    for _, w in pipes:
+        os.close(w)
+    if mark:
+        _, status = os.waitpid(proc.pid, os.WUNTRACED)
+        check(os.WIFSTOPPED(status), f"{what}: the mark was not reached")
+        os.kill(proc.pid, sig)
+        os.kill(proc.pid, signal.SIGCONT)
+    else:
+        time.sleep(0.5)
+        check(proc.poll() is None, f"{what}: the compile ended although nobody reads its step lines")
+        proc.send_signal(sig)
+    sent = time.monotonic()
+    try:
+        code = proc.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        code = proc.wait()
+        check(False, f"{what}: held by a line it could not write")
+    took = time.monotonic() - sent
+    err = drained(pipes[1][0])
+    drained(pipes[0][0])
+    late = mark in LATE
+    check(code == (0 if late else 128 + sig) and took < 2, f"{what}: exit status {code} after {took:.1f} s")
+    check(digests("sig", SPREAD) == (NEW if late else OLD_DIGESTS), f"{what}: the outputs do not agree with the status")
+    if full_err:
+        check(err.strip(b"x") == b"", f"{what}: a line went into the full pipe: {err.strip(b'x')[-300:]!r}")
+    else:
+        check(err.endswith(b"tavolin: interrupted by " + signame(sig) + b": " + AS_THEY_WERE), f"{what}: {err[-300:]!r}")
+    check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
+
+# Putting the outputs in place is all or nothing: a rename that fails
+# (TAVOLIN_FAIL_RENAME=N,...: the Nth rename or removal that puts an output
+# in place or back fails) after others puts those back, TARGET too, in the
+# reverse order; only an output whose putting back fails as well stays the
+# new one, and the last line names it. Into an existing target and a new
+# one, the outputs agree with the status and the last line.
+ORDER = (".dsc", ".rc", ".m4h", ".m4c")
+
+
+def placing(fails):
+    """What the renames failing at the numbers fails give: None when all
+    are put in place, else the output that failed and those that stay new."""
+    n, placed = 0, []
+    for ext in ORDER:
+        n += 1
+        if n in fails:
+            break
+        placed.append(ext)
+    else:
+        return None, []
+    failed, stuck = ORDER[len(placed)], []
+    for ext in reversed(placed):
+        n += 1
+        if n in fails:
+            stuck.append(ext)
+    return failed, stuck
+
+
+for fails in ((1,), (2,), (3,), (4,), (5,), (2, 3), (3, 4), (3, 5), (4, 5), (4, 6), (4, 7), (2, 3, 4), (3, 4, 5),
+              (4, 5, 6, 7)):
+    for existing in (True, False):
+        reset(existing)
+        spec = ",".join(map(str, fails))
+        what = f"the renames {spec} failing into {'an existing' if existing else 'a new'} target"
+        p = run(AXIS, "sig.dsc", where=SPREAD, env_extra={"TAVOLIN_FAIL_RENAME": spec})
+        failed, stuck = placing(fails)
+        before = OLD_DIGESTS if existing else [None] * 4
+        want = NEW if failed is None else [NEW[i] if ext in stuck else before[i] for i, ext in enumerate(ORDER)]
+        check(p.returncode == (0 if failed is None else 1) and digests("sig", SPREAD) == want,
+              f"{what}: exit status {p.returncode}, the outputs are not {stuck} new and the rest old: "
+              f"{p.stderr[-300:]!r}")
+        if failed:
+            last = p.stderr.rstrip(b"\n").split(b"\n")[-1]
+            says = b"tavolin: cannot write sig" + failed.encode() + b": "
+            new = sorted(stuck, key=ORDER.index)
+            if not stuck:
+                tail = b"; sig.dsc " + (b"left as it was" if existing else b"not written") + \
+                    b"; sig.m4h and sig.m4c not written either"
+            else:
+                def listed(exts):
+                    names = [b"sig" + e.encode() for e in exts]
+                    return (b", ".join(names[:-1]) + b" and " if len(names) > 1 else b"") + names[-1]
+                rest = [e for e in ORDER if e not in new]
+                tail = b"; " + listed(new) + (b" are the new ones (they" if len(new) > 1 else b" is the new one (it") + \
+                    b" could not be put back: Input/output error), " + listed(rest) + \
+                    (b" are as they were" if len(rest) > 1 else b" is as it was")
+            check(last.startswith(says) and last.endswith(tail), f"{what}: the last line is {last!r}, not "
+                  f"{says!r}...{tail!r}")
+        check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
 
 out, _ = many.communicate(timeout=300)
 lines = out.count(b"\n")

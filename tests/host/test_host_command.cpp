@@ -5,12 +5,17 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -843,7 +848,8 @@ TEST_F(HostCommand, StorageFailuresAreSaidInWords)
         std::string target, env, says, options;
     } cases[] = {
         {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050)", ""},
-        {path("dir.dsc"), "", "cannot open " + path("dir.dsc") + ": a directory", ""},
+        {path("dir.dsc"), "", "cannot write TARGET " + path("dir.dsc") +
+                                  " (-o): it is a directory, not a regular file; nothing is compiled", ""},
         {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist",
          ""},
         {path("plain.txt/t.dsc"), "", "cannot create " + path("plain.txt/t.dsc") + ": " + path("plain.txt") +
@@ -873,6 +879,122 @@ TEST_F(HostCommand, StorageFailuresAreSaidInWords)
     EXPECT_EQ(readFile(target), old);
     EXPECT_EQ(readFile(path("t.rc")), oldRc);
     EXPECT_FALSE(exists(path("new.dsc")));
+}
+
+// What every entry of a directory is (but the command's output, which the
+// test harness writes there): a regular file by a digest of its bytes,
+// anything else by its kind (a FIFO is never opened), a link by what it
+// names.
+std::map<std::string, std::string> entriesOf(const std::string& dir)
+{
+    std::map<std::string, std::string> entries;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        const std::string p = e.path().string();
+        struct stat st;
+        const std::string name = e.path().filename().string();
+        if (name == "stdout" || name == "stderr" || ::lstat(p.c_str(), &st) != 0) continue;
+        std::string what = std::to_string(st.st_mode) + " " + std::to_string(st.st_ino);
+        if (S_ISREG(st.st_mode)) what += " " + std::to_string(std::hash<std::string>()(readFile(p)));
+        if (S_ISLNK(st.st_mode)) what += " -> " + std::filesystem::read_symlink(e.path()).string();
+        entries[name] = what;
+    }
+    return entries;
+}
+
+// An output that is there and is no regular file - a directory, a FIFO, a
+// device, a socket, or a link to one - is refused before any step, whichever
+// output it is (TARGET, the resource script, a macro file, given by its
+// option or made from TARGET's name): one line names the file, what gave it
+// and what it is; nothing is compiled, no file changes and nothing is left.
+// A dangling link is a new file: the compile makes the file it names.
+TEST_F(HostCommand, AnOutputThatIsNoRegularFileIsRefusedFirst)
+{
+    const std::string compile = "compile '" + kAxis + "' " + kAxisVars.flag;
+    ASSERT_EQ(run(compile + " -o t.dsc", kAxisVars.env).exit, 0);
+    // Each kind made at a path; false where this system does not let it be
+    // made (a device node needs the right to make one).
+    const struct {
+        const char* kind;
+        const char* words;
+        bool (*make)(const std::string&);
+    } kinds[] = {
+        {"directory", "a directory", [](const std::string& p) { return ::mkdir(p.c_str(), 0755) == 0; }},
+        {"FIFO", "a FIFO", [](const std::string& p) { return ::mkfifo(p.c_str(), 0644) == 0; }},
+        {"character device", "a device",
+         [](const std::string& p) { return ::mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},
+        {"block device", "a device",
+         [](const std::string& p) { return ::mknod(p.c_str(), S_IFBLK | 0600, makedev(7, 0)) == 0; }},
+        {"socket", "a socket",
+         [](const std::string& p) {
+             const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un a = {};
+             a.sun_family = AF_UNIX;
+             if (fd < 0 || p.size() >= sizeof a.sun_path) return false;
+             std::memcpy(a.sun_path, p.c_str(), p.size());
+             const bool made = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+             ::close(fd);
+             return made;
+         }},
+    };
+    const struct {
+        const char* role;
+        const char* name;    // the output's file
+        const char* option;  // what gave it, as the line says
+        const char* args;
+    } outputs[] = {
+        {"TARGET", "out.dsc", "-o", " -o out.dsc"},
+        {"the resource script", "out.rc", "--rc", " -o t.dsc --rc out.rc"},
+        {"the resource script", "t.rc", "TARGET with .rc", " -o t.dsc"},
+        {"a macro file", "out.m4h", "--impl out", " -o t.dsc --impl out"},
+        {"a macro file", "t.m4c", "TARGET without its extension", " -o t.dsc"},
+    };
+    int refused = 0;
+    for (const auto& k : kinds) {
+        for (const auto& out : outputs) {
+            for (const bool link : {false, true}) {
+                const std::string at = path(out.name);
+                const std::string kept = path("kept." + std::string(out.name));
+                // The output itself is moved aside, and put back after.
+                const bool had = ::rename(at.c_str(), kept.c_str()) == 0;
+                const std::string odd = link ? path("odd") : at;
+                if (!k.make(odd)) {
+                    if (had) ::rename(kept.c_str(), at.c_str());
+                    continue;
+                }
+                if (link) ASSERT_EQ(::symlink("odd", at.c_str()), 0);
+                const auto before = entriesOf(m_dir);
+                const std::string what = std::string(k.kind) + (link ? " through a link" : "") + " as " + out.name;
+                const Result r = run(compile + out.args, kAxisVars.env + " timeout 20");
+                char real[PATH_MAX];
+                ASSERT_TRUE(::realpath(odd.c_str(), real)) << what;
+                EXPECT_EQ(r.exit, 1) << what;
+                EXPECT_EQ(r.out, "") << what;
+                EXPECT_EQ(r.err, "tavolin: cannot write " + std::string(out.role) + " " + out.name + " (" +
+                                     out.option + "): it is " + (link ? "a link to " + std::string(real) + ", " : "") +
+                                     k.words + ", not a regular file; nothing is compiled\n")
+                    << what;
+                EXPECT_EQ(entriesOf(m_dir), before) << what;
+                ++refused;
+                if (link) ::unlink(at.c_str());
+                std::filesystem::remove(odd);
+                if (had) ::rename(kept.c_str(), at.c_str());
+            }
+        }
+    }
+    // Directories, FIFOs and sockets can be made anywhere.
+    EXPECT_GE(refused, 30);
+
+    // A dangling link is a new file: the compile makes the file it names,
+    // and the link stays; a second compile replaces that file.
+    ASSERT_EQ(::symlink("made.rc", path("dangling.rc").c_str()), 0);
+    for (int run_no = 1; run_no <= 2; ++run_no) {
+        const Result r = run(compile + " -o t.dsc --rc dangling.rc", kAxisVars.env);
+        EXPECT_EQ(r.exit, 0) << r.err;
+        EXPECT_EQ(readFile(path("made.rc")), readFile(path("t.rc"))) << run_no;
+        struct stat st;
+        ASSERT_EQ(::lstat(path("dangling.rc").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+    }
 }
 
 TEST_F(HostCommand, MessagesAreShownUpToALimit)
