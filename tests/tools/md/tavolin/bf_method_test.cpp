@@ -400,7 +400,9 @@ TEST(BootFunctionMethod, EachMessageIsSaidOnceAtItsLine)
         MdSectionSplitter split;
         ASSERT_EQ(split.split(in, sink, nullptr, 0), 0);
         const std::vector<std::string> oneRun = bftest::compileBf(sink.stream(MdTmpBootFkt)).messages;
-        if (!firstRunAlone) EXPECT_EQ(said, oneRun);
+        if (!firstRunAlone) {
+            EXPECT_EQ(said, oneRun);
+        }
         EXPECT_EQ(run.status, errors == 0 || firstRunAlone ? 0 : MdStatusCompileFailed);
     }
 }

@@ -69,16 +69,7 @@ inline int linesIn(const std::string& s)
     return n;
 }
 
-inline std::string symb()
-{
-    std::istringstream in("13 d WORD\n");
-    SysVarTable t;
-    std::string error;
-    EXPECT_TRUE(t.addList(in, error)) << error;
-    std::stringstream text;
-    EXPECT_TRUE(t.save(text));
-    return text.str();
-}
+inline std::string symb() { return symbTableOf("13 d WORD\n"); }
 
 // What the script held before: a table of its own, in another block.
 inline const char kOldScript[] = "STRINGTABLE\r\nBEGIN\r\n   100   \"old\"\r\nEND\r\n";

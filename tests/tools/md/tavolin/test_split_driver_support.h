@@ -482,3 +482,26 @@ public:
 };
 
 }  // namespace fronttest
+
+// ---------------------------------------------------------------------------
+// The system-variable table of a list "address name type" (as mksymb reads
+// it), as the text the class provider stores as section "symb".
+
+#include <sstream>
+
+#include "tools/mksymb/SysVarTable.h"
+
+namespace fronttest {
+
+inline std::string symbTableOf(const std::string& list)
+{
+    std::istringstream in(list);
+    SysVarTable t;
+    std::string error;
+    EXPECT_TRUE(t.addList(in, error)) << error;
+    std::stringstream text;
+    EXPECT_TRUE(t.save(text));
+    return text.str();
+}
+
+}  // namespace fronttest

@@ -57,21 +57,9 @@ std::string join(const MdVarExtParser::TextMap& m)
 
 // The symbols of the hand-worked example: $10, $15, $16 INT; $11 USINT;
 // $12 ARRAY [0..7] OF DINT; $13 WORD; $14 LREAL; $17 BYTE (and $18 DINT).
-// The symbol-table text of a list "address name type" (as mksymb reads it).
-std::string symbOf(const std::string& list)
-{
-    std::istringstream in(list);
-    SysVarTable t;
-    std::string error;
-    EXPECT_TRUE(t.addList(in, error)) << error;
-    std::stringstream text;
-    EXPECT_TRUE(t.save(text));
-    return text.str();
-}
-
 std::string exampleSymb()
 {
-    return symbOf("10 a INT\n11 b USINT\n12 c ARRAY [0..7] OF DINT\n13 d WORD\n14 e LREAL\n"
+    return symbTableOf("10 a INT\n11 b USINT\n12 c ARRAY [0..7] OF DINT\n13 d WORD\n14 e LREAL\n"
                   "15 f INT\n16 g INT\n17 h BYTE\n18 i DINT\n");
 }
 
@@ -579,7 +567,7 @@ TEST(VarExtParser, CompileFailures)
 TEST(VarExtParser, DynamicArrayCheckReportsAtItsStatement)
 {
     // $11 USINT and $50 UINT size variables; $12 ARRAY [0..7], $30 ARRAY [1..4].
-    const std::string symb = symbOf("11 n USINT\n12 c ARRAY [0..7] OF DINT\n30 d ARRAY [1..4] OF INT\n50 m UINT\n");
+    const std::string symb = symbTableOf("11 n USINT\n12 c ARRAY [0..7] OF DINT\n30 d ARRAY [1..4] OF INT\n50 m UINT\n");
     const std::string tail = "\n\n(* a comment *)\nEND_DYN_ARRAY\nBITFIELDTYPES\n  1 \"aus\" \"ein\"\n"
                              "END_BITFIELDTYPES\nBITFIELDS\n  $50[1] 0 1 \"x\"\nEND_BITFIELDS\n";
     const struct {
@@ -625,7 +613,7 @@ std::string randomSymb()
     add(21, 25, "LREAL");
     add(26, 28, "ARRAY [0..7] OF DINT");
     add(29, 30, "BYTE");
-    return symbOf(list);
+    return symbTableOf(list);
 }
 
 // One block of a random section and its texts in source order (true: a bit
@@ -974,7 +962,7 @@ TEST(VarExtParser, RandomSectionsCompileAndRoundTrip)
 // ids stay unused before them.
 TEST(VarExtParser, EnumerationBounds)
 {
-    const std::string symb = symbOf("20 m (A := -3, B := 7)\n");
+    const std::string symb = symbTableOf("20 m (A := -3, B := 7)\n");
     Options o;
     const Written now = compileAll("VALUES $20 [1] : Def(1) Unit(0) END_VALUES", symb, o);
     EXPECT_EQ(now.result, 0);
