@@ -444,6 +444,11 @@ inline String* mdTextValue(String& text)
         (lines) += mdLineFeeds(yytext + yyleng, p_);                               \
         MD_RESUME_AT(p_);                                                          \
     } while (0)
+// The bytes that end a run of the plain text of a double-quoted string
+// (whose rules take \" and \\ as escapes and refuse a NUL), and of a code
+// block that ends at an END_ word (whose rules drop CR and refuse a NUL).
+inline bool mdEndsQuotedRun(char c) { return c == '"' || c == '\\' || c == '\0'; }
+inline bool mdEndsEndWordRun(char c) { return c == 'E' || c == '\r' || c == '\0'; }
 // Where the run from p stops: at the first byte for which stop(c) is true,
 // or at end.
 template <class Stop>
