@@ -9,7 +9,6 @@
 // boot-function type keeps the name range of its own name space, where its
 // variables live.
 #include <cctype>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -64,7 +63,7 @@ bool MdBfParser::nulFree(std::initializer_list<const String*> texts, int32_t lin
     for (const String* t : texts) {
         const char* const chars = t ? t->chars() : nullptr;
         const std::size_t length = chars ? std::size_t(t->length()) : 0;
-        const char* const nul = length ? static_cast<const char*>(std::memchr(chars, '\0', length)) : nullptr;
+        const char* const nul = mdFirstNul(chars, length);
         if (!nul) {
             if (length) line += mdLineFeeds(chars, chars + length);
             continue;
@@ -72,7 +71,7 @@ bool MdBfParser::nulFree(std::initializer_list<const String*> texts, int32_t lin
         ++m_errors;
         // (a NUL in a function's name is named in the block's name too)
         const std::string name = block();
-        mdEmitMessage(MdBfMsgNulInText, line + mdLineFeeds(chars, nul), mdTokenArg("", 1, "'").c_str(),
+        mdEmitMessage(MdBfMsgNulInText, line + mdLineFeeds(chars, nul), mdQuotedNul().c_str(),
                       mdTokenArg(name.data(), name.size()).c_str());
         return false;
     }

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "bo/bf/BfBootFktImpl.h"
 #include "MdImplBisonParser.tab.hpp"
@@ -107,10 +106,9 @@ bool MdImplParser::ioData(String& text)
     // A NUL byte would end the text for whatever reads the macro file: the
     // text is refused at the NUL's line, and nothing is written.
     const char* const chars = text.chars();
-    const std::size_t length = chars ? std::size_t(text.length()) : 0;
-    if (const char* nul = length ? static_cast<const char*>(std::memchr(chars, '\0', length)) : nullptr) {
+    if (const char* nul = mdFirstNul(chars, std::size_t(text.length()))) {
         ++m_errors;
-        mdEmitMessage(MdImplMsgNulInText, m_textLine + mdLineFeeds(chars, nul), mdTokenArg("", 1, "'").c_str(),
+        mdEmitMessage(MdImplMsgNulInText, m_textLine + mdLineFeeds(chars, nul), mdQuotedNul().c_str(),
                       "BEGIN_IO_DATA");
         return true;
     }

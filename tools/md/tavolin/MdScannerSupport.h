@@ -55,13 +55,21 @@ inline std::string mdTokenArg(const char* text, std::size_t len, const char* quo
 }
 
 // The argument of a scanner's complaint (LexerError): the text between
-// single quotes, as mdTokenArg quotes it. An empty text is the NUL byte the
+// single quotes, as mdTokenArg quotes it (mdQuotedNul: a NUL byte so). An empty text is the NUL byte the
 // rule stood on: flex hands the matched byte over as a text, which that
 // byte ends at once.
+inline std::string mdQuotedNul() { return mdTokenArg("", 1, "'"); }
 inline std::string mdLexerArg(const char* text)
 {
     const std::size_t len = std::strlen(text);
-    return len != 0 ? mdTokenArg(text, len, "'") : mdTokenArg("", 1, "'");
+    return len != 0 ? mdTokenArg(text, len, "'") : mdQuotedNul();
+}
+
+// The first NUL byte of the text chars..chars + length, or null (none, or no
+// text): a text bound for a macro file is refused for one.
+inline const char* mdFirstNul(const char* chars, std::size_t length)
+{
+    return chars && length ? static_cast<const char*>(std::memchr(chars, '\0', length)) : nullptr;
 }
 
 // A fatal condition of a generated scanner: its buffer cannot grow for a
