@@ -60,14 +60,12 @@ bool isRealText(int radix, const String& digits)
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// The text without the blanks around it, which are no part of a literal
-// (the scanner skips them).
-std::string trimmed(const std::string& text)
+// The text without the blanks around it (isSpace's), which are no part of
+// a literal (the scanner skips them).
+String trimmed(String text)
 {
-    size_t b = 0, e = text.size();
-    while (b < e && isSpace(text[b])) ++b;
-    while (e > b && isSpace(text[e - 1])) --e;
-    return text.substr(b, e - b);
+    text.trim();
+    return text;
 }
 
 bool isWordChar(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
@@ -86,9 +84,9 @@ bool equalsNoCase(const std::string& a, const char* b)
 // takes a prefix as a state, so "INT# 5", "INT#INT#5" and "REAL#INT#5"
 // would otherwise give a number of the last prefix's type, and it ends an
 // open quote at the end of the text without a token ("5'").
-bool isOneLiteral(const std::string& text)
+bool isOneLiteral(const String& text)
 {
-    const std::string s = trimmed(text);
+    const std::string s = trimmed(text).stdString();
     if (s.empty()) return false;
     for (char c : s)
         if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr("#_.+-", c)) return false;
@@ -250,7 +248,7 @@ int scanOnce(SyVarScannerFlexLexer& scan, const String& text, bool decode)
 // duration whose digits below a millisecond were dropped is taken.
 bool setTimeText(StStdConstantVal* v, uint32_t t, const String& whole)
 {
-    const String text(trimmed(whole.stdString()));
+    const String text(trimmed(whole));
     switch (t) {
     case ST_TIME: {
         const int s = v->parseTime(text);
@@ -751,7 +749,7 @@ uint32_t SyVariantConvert::variant2StdValEx(StConstantVal* dest, const VARIANT& 
             std::unique_ptr<StConstantVal> bound(value->clone());
             if (bound && (limit == "MAX" ? bound->setMax() : bound->setMin()) && value->assign(bound.get()) == 0)
                 return kOk;
-        } else if (isOneLiteral(text.stdString()) && buildNumber(literal, radix, t, built) &&
+        } else if (isOneLiteral(text) && buildNumber(literal, radix, t, built) &&
                    value->assign(built.get()) == 0) {
             return kOk;
         }
@@ -1159,7 +1157,7 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
         // hexadecimal ("0x10"), INF or NAN that strtod would take too, and
         // nothing the type holds only as 0.
         std::unique_ptr<StStdConstantVal> built;
-        const String digits(trimmed(text.stdString()));
+        const String digits(trimmed(text));
         if (!isDecimalRealText(digits) || !realFromDecimal(digits, t, built)) {
             SY_TRACE(4, kM, "float decode error");
             return kSyntax;
