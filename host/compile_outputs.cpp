@@ -261,8 +261,7 @@ void CompileOutputs::keepWaysBack()
         struct stat st;
         out.existed = toPlace(out) && ::stat(out.file.c_str(), &st) == 0;
         if (!out.existed) continue;
-        out.back = hostKeepWayBack(out.file);
-        if (out.back.empty()) out.backWhy = "no way back could be kept: " + errnoWords(errno);
+        out.back = hostKeepWayBack(out.file, out.backWhy);
     }
 }
 

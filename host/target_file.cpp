@@ -254,7 +254,10 @@ bool hostPlacingFails()
     return false;
 }
 
-std::string hostKeepWayBack(const std::string& file)
+namespace {
+
+// hostKeepWayBack's way back, empty with errno when none can be made.
+std::string linkOrCopy(const std::string& file)
 {
     // A fresh name beside the file, taken over by the link (a name another
     // process takes in between is tried again).
@@ -286,6 +289,15 @@ std::string hostKeepWayBack(const std::string& file)
         hostDropWayBack(back);
         errno = err;
     }
+    return back;
+}
+
+}  // namespace
+
+std::string hostKeepWayBack(const std::string& file, std::string& why)
+{
+    std::string back = linkOrCopy(file);
+    if (back.empty()) why = "no way back could be kept: " + errnoWords(errno);
     return back;
 }
 
@@ -411,8 +423,7 @@ bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
 bool TargetFile::keepWayBack()
 {
     if (m_lock < 0) return true;
-    m_back = hostKeepWayBack(m_file);
-    if (m_back.empty()) m_backWhy = "no way back could be kept: " + errnoWords(errno);
+    m_back = hostKeepWayBack(m_file, m_backWhy);
     return !m_back.empty();
 }
 

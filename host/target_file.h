@@ -66,9 +66,9 @@ bool hostPlacingFails();
 // Keeps a way back to the regular file at file before a rename replaces
 // it: a hard link to it under a temporary name beside it, or where the file
 // system takes no link a copy of its bytes and mode. The name is
-// registered (a signal handler removes it); empty with errno when no way
-// back can be made.
-std::string hostKeepWayBack(const std::string& file);
+// registered (a signal handler removes it); empty when no way back can be
+// made, with the reason in why ("no way back could be kept: ...").
+std::string hostKeepWayBack(const std::string& file, std::string& why);
 // Puts the file kept by hostKeepWayBack back in place of file, in one
 // rename (back is then given up); false with errno.
 bool hostPutBack(std::string& back, const std::string& file);
