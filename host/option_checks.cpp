@@ -193,8 +193,9 @@ bool hostRcTextUsable(const std::string& text)
     return fitsCodePage(text) && fitsStringResource(text);
 }
 
-bool hostMacroNamesReadBack(const HostCompileOptions& o, bool implGiven)
+bool hostMacroNamesReadBack(const HostCompileOptions& o)
 {
+    const bool implGiven = !o.implDefault;
     // The option that gave the name, the name and how the files write it,
     // what m4 would do, and how to give another name.
     auto refused = [](const std::string& option, const std::string& what, const std::string& name,

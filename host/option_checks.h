@@ -23,9 +23,9 @@ bool hostRcTextUsable(const std::string& text);
 // last "/" or "\", as NAME(set) and INCLUDE(set.h)), the container's
 // (SOURCE's file name without its extension, as DECLCONT(name) and
 // BEGIN_CREATE_IMPL(name)) or an --include (see bfM4Misreading).
-// implGiven: the base came from --impl, not from TARGET. A usage error:
+// The line names --impl or TARGET, as o.implDefault says. A usage error:
 // the files would be wrong whatever the compile made of the source.
-bool hostMacroNamesReadBack(const HostCompileOptions& o, bool implGiven);
+bool hostMacroNamesReadBack(const HostCompileOptions& o);
 
 // False with a message when two of SOURCE, TARGET, the ACX file, the
 // resource script, BASE.m4h and BASE.m4c name one file (links followed), or
