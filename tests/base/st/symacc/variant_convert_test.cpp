@@ -50,6 +50,24 @@ bool traced(const CTraceCapture& c, const std::string& text)
 
 std::string bstr(const VARIANT& v) { return tvp::wideToAnsi(v.bstrVal, SysStringLen(v.bstrVal)); }
 
+// Makes g a BSTR of text (code page 1252).
+void setBstr(VarGuard& g, const std::string& text)
+{
+    g.v.vt = VT_BSTR;
+    g.v.bstrVal = SysAllocString(tvp::ansiToWide(text.c_str()).c_str());
+}
+
+// A new global variable of type t in table, under name.
+StSymbEntryID addVariable(SyStSymbTable& table, const std::string& name, uint32_t t)
+{
+    StSymbEntryID sid;
+    StSyBaseSymbEntry* e =
+        table.addEntry(name.c_str(), table.getGlobalVR(), table.getGlobalNR(), ST_KIND_GLOBVAR, sid);
+    EXPECT_TRUE(e) << name;
+    if (e) e->setTypeID(StTypeID(t));
+    return sid;
+}
+
 // --- the VARTYPE table ------------------------------------------------------
 
 struct Row {
@@ -297,10 +315,7 @@ TEST(VariantConvert, BoolHoldsZeroAndOneOnly)
         return v.GetULongVal(err);
     };
     SyStSymbTable table;
-    StSymbEntryID sid;
-    StSyBaseSymbEntry* e = table.addEntry("flag", table.getGlobalVR(), table.getGlobalNR(), ST_KIND_GLOBVAR, sid);
-    ASSERT_TRUE(e);
-    e->setTypeID(StTypeID(ST_BOOL));
+    const StSymbEntryID sid = addVariable(table, "flag", ST_BOOL);
     const VARTYPE kinds[] = {VT_UI1, VT_I1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_R4, VT_R8};
     for (int n = 0; n <= 255; ++n) {
         for (uint32_t start : {0u, 1u}) {
@@ -622,17 +637,13 @@ TEST(VariantConvert, TimeTextsThroughEveryForm)
     };
     // What each destination holds before.
     const char* const earlier[] = {"T#7ms", "D#1992-01-07", "TOD#0:0:0.007", "DT#1992-01-07-0:0:0.007"};
-    auto bstrOf = [](VarGuard& g, const char* text) {
-        g.v.vt = VT_BSTR;
-        g.v.bstrVal = SysAllocString(tvp::ansiToWide(text).c_str());
-    };
     SyStSymbTable table;
     for (const auto& r : rows) {
         SCOPED_TRACE(r.text);
         const char* const want = r.back ? r.back : earlier[r.type - ST_TIME];
         VarGuard in, was;
-        bstrOf(in, r.text);
-        bstrOf(was, earlier[r.type - ST_TIME]);
+        setBstr(in, r.text);
+        setBstr(was, earlier[r.type - ST_TIME]);
         for (int form = 0; form < 3; ++form) {
             SCOPED_TRACE(form);
             Std v(r.type);
@@ -645,12 +656,7 @@ TEST(VariantConvert, TimeTextsThroughEveryForm)
             ASSERT_EQ(0u, SyVariantConvert::stdVal2Variant(&out.v, true, &v, nullptr));
             EXPECT_EQ(want, bstr(out.v));
         }
-        StSymbEntryID sid;
-        const std::string name = "v" + std::to_string(&r - rows);
-        StSyBaseSymbEntry* e =
-            table.addEntry(name.c_str(), table.getGlobalVR(), table.getGlobalNR(), ST_KIND_GLOBVAR, sid);
-        ASSERT_TRUE(e);
-        e->setTypeID(StTypeID(r.type));
+        const StSymbEntryID sid = addVariable(table, "v" + std::to_string(&r - rows), r.type);
         ASSERT_EQ(0u, table.setSymbolValue(sid, was.v, true, nullptr));
         EXPECT_EQ(r.code ? 101u : 0u, table.setSymbolValue(sid, in.v, true, nullptr));
         VarGuard out;
@@ -690,10 +696,6 @@ TEST(VariantConvert, IntegerTextsRefuseRealsAndTakeTheirLimits)
         EXPECT_EQ(0u, SyVariantConvert::constVal2String(out, &v, false, nullptr));
         return out.stdString();
     };
-    auto bstrOf = [](VarGuard& g, const std::string& text) {
-        g.v.vt = VT_BSTR;
-        g.v.bstrVal = SysAllocString(tvp::ansiToWide(text.c_str()).c_str());
-    };
     SyStSymbTable table;
     int entries = 0;
     for (const auto& ty : types) {
@@ -719,22 +721,17 @@ TEST(VariantConvert, IntegerTextsRefuseRealsAndTakeTheirLimits)
             cases.push_back({std::string(ty.name) + "#MAX 1", 38, "1"});
         }
         VarGuard was;
-        bstrOf(was, "1");
+        setBstr(was, "1");
         for (const Case& c : cases) {
             SCOPED_TRACE(std::to_string(ty.type) + " " + c.text);
             VarGuard in;
-            bstrOf(in, c.text);
+            setBstr(in, c.text);
             Std v(ty.type);
             ASSERT_EQ(0u, SyVariantConvert::variant2StdValEx(&v, was.v, true, nullptr));
             EXPECT_EQ(c.code, SyVariantConvert::variant2StdValEx(&v, in.v, true, nullptr));
             EXPECT_EQ(c.value, valueText(v));
 
-            StSymbEntryID sid;
-            const std::string name = "i" + std::to_string(++entries);
-            StSyBaseSymbEntry* e =
-                table.addEntry(name.c_str(), table.getGlobalVR(), table.getGlobalNR(), ST_KIND_GLOBVAR, sid);
-            ASSERT_TRUE(e);
-            e->setTypeID(StTypeID(ty.type));
+            const StSymbEntryID sid = addVariable(table, "i" + std::to_string(++entries), ty.type);
             ASSERT_EQ(0u, table.setSymbolValue(sid, was.v, true, nullptr));
             EXPECT_EQ(c.code ? 101u : 0u, table.setSymbolValue(sid, in.v, true, nullptr));
             VarGuard out;
