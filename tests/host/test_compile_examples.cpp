@@ -20,6 +20,7 @@
 
 #include "co/GlobTools.h"
 #include "tests/acx/AcxTestWriter.h"
+#include "tests/host/HostFiles.h"
 #include "tests/host/HostSysVars.h"
 #include "tests/tools/md/tavolin/windres_reader.h"
 
@@ -31,13 +32,7 @@ const std::string kTavolin = std::string(TV_BINARY_DIR) + "/host/tavolin";
 // The system interpreter, which has the compound-file reader installed.
 const char kPython[] = "/usr/bin/python3";
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using hosttest::readFile;
 
 std::vector<std::string> entries(const std::string& dir)
 {

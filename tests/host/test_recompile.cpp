@@ -19,19 +19,14 @@
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "tests/base/fs/test_dsc_util.h"
+#include "tests/host/HostFiles.h"
 #include "tests/host/HostSysVars.h"
 
 namespace {
 
 const std::string kTavolin = std::string(TV_BINARY_DIR) + "/host/tavolin";
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using hosttest::readFile;
 
 std::string example(const std::string& name)
 {
