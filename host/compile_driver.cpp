@@ -27,6 +27,7 @@
 #include "host/host_display.h"
 #include "host/library_records.h"
 #include "host/nonblocking_lines.h"
+#include "host/option_checks.h"
 #include "host/signal_hold.h"
 #include "host/source_file.h"
 #include "host/standard_output.h"
@@ -84,6 +85,49 @@ struct Bstr : OwnedBstr {
     explicit Bstr(const std::string& path) : Bstr(tvp::pathToWide(path)) {}
     explicit Bstr(const std::u16string& text) : OwnedBstr(text.empty() ? nullptr : SysAllocString(text.c_str())) {}
 };
+
+// The kind the source's headers give, read from the file at path (the
+// splitter's probeKind, with lookFurther); none when it cannot be read.
+int32_t headerKind(const std::string& path, bool lookFurther, bool& certain)
+{
+    certain = false;
+    int32_t kind = MdKindNone;
+    std::ifstream in(path, std::ios::in | std::ios::binary);
+    if (!in.is_open()) return kind;
+    std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
+    hostLibraryCall([&] { kind = split->probeKind(in, certain, lookFurther); return S_OK; }, false);
+    return kind;
+}
+
+// The object kind of the source at path as the opening will find it: from
+// its headers when they settle it, else from a whole opening into a scratch
+// storage with the messages kept back. None when it has none, or when it
+// cannot be read.
+LONG settledKind(HostLibrary& lib, const HostCompileOptions& o, const std::string& path)
+{
+    bool certain = false;
+    const int32_t first = headerKind(path, true, certain);
+    if (certain) return mdIsObjectKind(first) ? first : MdKindNone;
+    IMC_Tavolin* probe = lib.create();
+    if (!probe) return MdKindNone;
+    IStorage* scratch = nullptr;
+    LONG kind = MdKindNone;
+    if (fsCreateMemStorage(&scratch) && scratch) {
+        HostErrorDisplay silent(nullptr);
+        Bstr source(path);
+        LONG status = 0;
+        hostLibraryCall(
+            [&] {
+                return probe->openSource(source.get(), nullptr, nullptr, nullptr, scratch, &silent,
+                                         USHORT(o.firstId), USHORT(o.secondId), LONG(o.flag), ULONG(o.mask), &kind,
+                                         &status);
+            },
+            false);
+        scratch->Release();
+    }
+    probe->Release();
+    return mdIsObjectKind(kind) ? kind : MdKindNone;
+}
 
 // ---------------------------------------------------------------------------
 // Compile
@@ -189,46 +233,22 @@ private:
 // source has one header).
 LONG Run::probeKind()
 {
-    {
-        bool certain = false;
-        const int32_t kind = sourceKind(m_careful, certain);
-        // No kind from the first header: whether one may follow decides.
-        // A second probe would split as this one did and find the same kind
-        // (on a source of garbage, reading all of it again): only the words
-        // of a further header are looked for.
-        if (!certain && !m_careful && !mdIsObjectKind(kind)) certain = noFurtherHeader();
-        if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
-        // The first header's kind, or none when it gave none, is assumed
-        // rather than settled by a whole opening beforehand: garbage that
-        // holds header words would be read twice, and almost every source
-        // that has a kind gives it in its first header.
-        if (!m_careful) {
-            m_assumed = true;
-            m_assumedKind = mdIsObjectKind(kind) ? kind : MdKindNone;
-            return m_assumedKind;
-        }
-    }
-    IMC_Tavolin* probe = m_lib.create();
-    if (!probe) return MdKindNone;
-    IStorage* scratch = nullptr;
-    LONG kind = MdKindNone;
-    if (fsCreateMemStorage(&scratch) && scratch) {
-        HostErrorDisplay silent(nullptr);
-        Bstr source(m_source);
-        LONG status = 0;
-        hostLibraryCall(
-            [&] {
-                return probe->openSource(source.get(), nullptr, nullptr, nullptr, scratch, &silent,
-                                         USHORT(m_o.firstId), USHORT(m_o.secondId), LONG(m_o.flag),
-                                         ULONG(m_o.mask), &kind, &status);
-            },
-            false);
-        probe->Release();
-        probe = nullptr;
-        scratch->Release();
-    }
-    if (probe) probe->Release();
-    return mdIsObjectKind(kind) ? kind : MdKindNone;
+    if (m_careful) return settledKind(m_lib, m_o, m_source);
+    bool certain = false;
+    const int32_t kind = sourceKind(false, certain);
+    // No kind from the first header: whether one may follow decides. A
+    // second probe would split as this one did and find the same kind (on a
+    // source of garbage, reading all of it again): only the words of a
+    // further header are looked for.
+    if (!certain && !mdIsObjectKind(kind)) certain = noFurtherHeader();
+    if (certain) return mdIsObjectKind(kind) ? kind : MdKindNone;
+    // The first header's kind, or none when it gave none, is assumed rather
+    // than settled by a whole opening beforehand: garbage that holds header
+    // words would be read twice, and almost every source that has a kind
+    // gives it in its first header.
+    m_assumed = true;
+    m_assumedKind = mdIsObjectKind(kind) ? kind : MdKindNone;
+    return m_assumedKind;
 }
 
 bool Run::openTarget()
@@ -312,13 +332,7 @@ bool Run::assumedKindHolds(LONG reported, HRESULT hr, LONG status) const
 
 int32_t Run::sourceKind(bool lookFurther, bool& certain) const
 {
-    certain = false;
-    int32_t kind = MdKindNone;
-    std::ifstream in(m_source, std::ios::in | std::ios::binary);
-    if (!in.is_open()) return kind;
-    std::unique_ptr<MdSectionSplitter> split(new MdSectionSplitter());
-    hostLibraryCall([&] { kind = split->probeKind(in, certain, lookFurther); return S_OK; }, false);
-    return kind;
+    return headerKind(m_source, lookFurther, certain);
 }
 
 bool Run::noFurtherHeader() const
@@ -389,10 +403,13 @@ bool Run::nameClassifierFound() const
 }
 
 // The boot functions into the macro files of --impl, with the --include
-// names; the container is named after the source.
+// names; the container is named after the source, by the bytes of its file
+// name as the set and the includes are: the method takes the name as a text
+// it narrows to code page 1252, and each byte read as that code page
+// (every byte maps) comes back as it was.
 void Run::compileBootFunctions(const Bstr& rc)
 {
-    Bstr container(hostTextToWide(hostContainerName(m_o.source))), impl(m_outputs.macroBaseWork());
+    Bstr container(tvp::ansiToWide(hostContainerName(m_o.source))), impl(m_outputs.macroBaseWork());
     std::vector<std::unique_ptr<Bstr>> owned;
     std::vector<BSTR> names;
     for (const std::string& n : m_o.includes) {
@@ -744,6 +761,15 @@ int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace 
     if (!acx.open()) {
         if (trace) trace("done", traceContext);
         return 1;
+    }
+    // The names the macro files write are checked for a source whose macro
+    // files hold them, before anything is written; the kind is settled only
+    // when a name would be refused.
+    const std::string refusal = hostMacroNameRefusal(o);
+    if (!refusal.empty() && hostMacroFilesNamed(settledKind(lib, o, source.path()))) {
+        std::fprintf(stderr, "tavolin: %s\n", refusal.c_str());
+        if (trace) trace("done", traceContext);
+        return 2;
     }
     int rc;
     bool redo;

@@ -41,6 +41,6 @@ std::string hostContainerName(const std::string& source);
 // Reads `compile SOURCE -o TARGET [options]` from argv[2] on; without
 // --impl the base is TARGET without its extension, without --rc the
 // resource script is TARGET with ".rc" in place of its extension. False
-// with a message on standard error, also for a name the macro files would
-// write that m4 reads otherwise (hostMacroNamesReadBack).
+// with a message on standard error. The names the macro files write are
+// checked once the source's kind is known (hostMacroNameRefusal).
 bool hostParseCompile(int argc, char** argv, HostCompileOptions& o);

@@ -83,6 +83,11 @@ const char* hostDescriptorKindOf(LONG kind)
     return "";
 }
 
+bool hostMacroFilesNamed(LONG kind)
+{
+    return kind == MdKindTO || kind == MdKindDvTO;
+}
+
 const char* hostSourceKindWords(LONG kind)
 {
     switch (kind) {

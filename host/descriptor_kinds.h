@@ -26,6 +26,12 @@ const char* hostHeaderKind(IStorage* stg);
 // The descriptor kind a source of an object kind is compiled into ("technology
 // object", "technology package", "device"); empty for no kind.
 const char* hostDescriptorKindOf(LONG kind);
+// Whether the macro files of a source of this kind name their set, the boot
+// functions' container and the --include names: a technology object's, of
+// either kind, whose boot-function compiler writes NAME, INCLUDE and
+// DECLCONT; a package's and a device's hold the implementation section's
+// I/O part alone, and a source of no kind writes none.
+bool hostMacroFilesNamed(LONG kind);
 // The words for the source's kind ("a device technology object"; "no object
 // kind").
 const char* hostSourceKindWords(LONG kind);

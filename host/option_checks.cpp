@@ -193,25 +193,28 @@ bool hostRcTextUsable(const std::string& text)
     return fitsCodePage(text) && fitsStringResource(text);
 }
 
-bool hostMacroNamesReadBack(const HostCompileOptions& o)
+std::string hostMacroNameRefusal(const HostCompileOptions& o)
 {
     const bool implGiven = !o.implDefault;
     // The option that gave the name, the name and how the files write it,
     // what m4 would do, and how to give another name.
     auto refused = [](const std::string& option, const std::string& what, const std::string& name,
                       const std::string& written, const std::string& said, const char* otherwise) {
-        std::fprintf(stderr, "tavolin: %s: the macro files %s%s without quotes, %s, and m4 %s%s\n",
-                     hostShownName(option).c_str(), what.c_str(), hostShownName(name).c_str(),
-                     hostShownName(written).c_str(), said.c_str(), otherwise);
-        return false;
+        return hostShownName(option) + ": the macro files " + what + hostShownName(name) + " without quotes, " +
+               hostShownName(written) + ", and m4 " + said + otherwise;
     };
     const std::string set = bfM4SetName(o.impl);
+    const std::string setOption = implGiven ? "--impl " + o.impl : "-o " + o.target;
+    const char* const setOtherwise = implGiven ? "" : "; --impl BASE names it otherwise";
+    // A base that ends in a separator names the set with nothing.
+    if (set.empty())
+        return hostShownName(setOption) + ": the macro files name their set by the base " + hostShownName(o.impl) +
+               " after its last \"/\" or \"\\\", which leaves nothing: NAME() and INCLUDE(.h)" + setOtherwise;
     for (const std::string& text : {set, set + ".h"}) {
         const std::string said = bfM4Misreading(text);
         if (!said.empty())
-            return refused(implGiven ? "--impl " + o.impl : "-o " + o.target, "name their set ", set,
-                           "NAME(" + set + ") and INCLUDE(" + set + ".h)", said,
-                           implGiven ? "" : "; --impl BASE names it otherwise");
+            return refused(setOption, "name their set ", set, "NAME(" + set + ") and INCLUDE(" + set + ".h)", said,
+                           setOtherwise);
     }
     const std::string container = hostContainerName(o.source);
     const std::string said = bfM4Misreading(container);
@@ -224,7 +227,7 @@ bool hostMacroNamesReadBack(const HostCompileOptions& o)
         if (!said.empty())
             return refused("--include " + include, "include it", "", "INCLUDE(" + include + ")", said, "");
     }
-    return true;
+    return std::string();
 }
 
 bool hostCompilePathsUsable(const HostCompileOptions& o)

@@ -17,15 +17,18 @@
 // \x81), which a resource compiler may drop the text for.
 bool hostRcTextUsable(const std::string& text);
 
-// False with a message when GNU m4 would read back otherwise a name that
-// the macro files write without quotes, as the form of those files
-// demands: the name of their set (the part of the base o.impl after its
-// last "/" or "\", as NAME(set) and INCLUDE(set.h)), the container's
-// (SOURCE's file name without its extension, as DECLCONT(name) and
-// BEGIN_CREATE_IMPL(name)) or an --include (see bfM4Misreading).
-// The line names --impl or TARGET, as o.implDefault says. A usage error:
-// the files would be wrong whatever the compile made of the source.
-bool hostMacroNamesReadBack(const HostCompileOptions& o);
+// Why the macro files cannot be written with the names the options give,
+// empty when they can: GNU m4 would read back otherwise a name that those
+// files write without quotes, as their form demands - the name of their
+// set (the part of the base o.impl after its last "/" or "\", as NAME(set)
+// and INCLUDE(set.h)), the container's (SOURCE's file name without its
+// extension, as DECLCONT(name) and BEGIN_CREATE_IMPL(name)) or an --include
+// (see bfM4Misreading) - or the set's name is empty. The line names --impl
+// or TARGET, as o.implDefault says. Only the macro files of a source whose
+// kind writes these lines hold them (hostMacroFilesNamed): a usage error
+// there, as the files would be wrong whatever the compile made of the
+// source, and no concern of any other.
+std::string hostMacroNameRefusal(const HostCompileOptions& o);
 
 // False with a message when two of SOURCE, TARGET, the ACX file, the
 // resource script, BASE.m4h and BASE.m4c name one file (links followed), or

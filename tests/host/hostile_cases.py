@@ -705,8 +705,7 @@ for what, make in (("240 bytes", lambda: deep_directory("t240", 240)),
 # Paths are bytes: SOURCE, TARGET, the ACX file, the resource script and the
 # macro files, in a directory, all named in Latin-1 (with bytes 0x80-0x9F) or
 # in UTF-8, compile as under ASCII names, first and again; the macro files
-# name their base and their container (the source's name as code page 1252
-# text) as those bytes. The step lines and the messages show the path's
+# name their base and their container (the source's name) as those bytes. The step lines and the messages show the path's
 # bytes as they are.
 def tag(i, kind, payload):
     return bytes([len(payload), i & 0xFF, ((i >> 8) & 0x1F) | (kind << 5)]) + payload
@@ -737,8 +736,9 @@ shutil.copy(AXIS, path("plain.tos"))
 p = named("plain")
 check(p.returncode == 0, f"ASCII names: {p.stdout[-300:]!r} {p.stderr[-300:]!r}")
 plain = named_outputs("plain")
-for stem, container in ((b"Gr\xfc\xdfe \x80\x9f", b"Gr\xfc\xdfe \x80\x9f"),
-                        ("Grüße €".encode(), b"Gr\xfc\xdfe \x80")):
+# The container is named by SOURCE's bytes, as the set is: UTF-8 ones too.
+for stem in (b"Gr\xfc\xdfe \x80\x9f", "Grüße €".encode(), "日本".encode()):
+    container = stem
     name = os.fsdecode(stem)
     where = path(name)
     os.makedirs(os.path.join(where, "tmp"))

@@ -1276,12 +1276,13 @@ std::map<std::string, std::string> filesWithBytes(const std::string& dir)
 
 }  // namespace
 
-// A name that the macro files write without quotes and that m4 would read
-// otherwise (the set's name from TARGET or --impl, an --include) is wrong
-// usage: refused before anything is written, over an earlier compile's
-// outputs too, with the option, the name and what m4 would do. A name m4
-// reads whole compiles, and reads back whole, in a second run too; a name
-// that only a path carries is not written and refuses nothing.
+// A name that a technology object's macro files write without quotes and
+// that m4 would read otherwise (the set's name from TARGET or --impl, an
+// --include), or an empty set name, is wrong usage: refused before anything
+// is written, over an earlier compile's outputs too, with the option, the
+// name and what m4 would do. A name m4 reads whole compiles, and reads back
+// whole, in a second run too; a name that only a path carries is not
+// written and refuses nothing.
 TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
 {
     const std::string axis = "compile '" + kAxis + "'" + kAxisVars.flag;
@@ -1309,14 +1310,17 @@ TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
         {"s,1.tos -o t.dsc", "SOURCE s,1.tos: the macro files name the boot functions' container s,1 without quotes, "
                              "DECLCONT(s,1), and m4 would split it into arguments at the comma; a copy or link of "
                              "SOURCE by another name names it otherwise"},
+        {"-o 'x\\.dsc'", "-o x\\.dsc: the macro files name their set by the base x\\ after its last \"/\" or \"\\\", "
+                          "which leaves nothing: NAME() and INCLUDE(.h); --impl BASE names it otherwise"},
+        {"-o t.dsc --impl 'sub/'", "--impl sub/: the macro files name their set by the base sub/ after its last \"/\" "
+                                   "or \"\\\", which leaves nothing: NAME() and INCLUDE(.h)"},
     };
     for (const auto& c : cases) {
         const bool named = std::string(c.options).find(".tos") != std::string::npos;
         const Result r = run((named ? "compile" + kAxisVars.flag : axis) + " " + c.options, kAxisVars.env);
         EXPECT_EQ(r.exit, 2) << c.options;
         EXPECT_EQ(r.out, "") << c.options;
-        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "tavolin: " + c.said) << c.options;
-        EXPECT_NE(r.err.find("\nusage: tavolin compile"), std::string::npos) << c.options;
+        EXPECT_EQ(r.err, "tavolin: " + c.said + "\n") << c.options;
         EXPECT_EQ(filesWithBytes(m_dir), before) << c.options;
     }
 
@@ -1354,6 +1358,85 @@ TEST_F(HostCommand, MacroNamesThatM4MisreadsAreRefused)
     EXPECT_TRUE(exists(path("a,b.dsc")));
     EXPECT_TRUE(exists(path("p,q/ok2.m4c")));
     EXPECT_NE(readFile(path("a#b\\ok3.m4c")).find("NAME(ok3)\n"), std::string::npos);
+}
+
+// The names are checked where they are written: the macro files of a
+// technology object, of either kind, name their set, the container and the
+// includes; a package's and a device's hold none of them. Over the kinds
+// and the roads a name comes by (TARGET, --impl, --include, SOURCE), into a
+// new target and into the one an earlier compile left: a technology object
+// is refused with nothing changed, a package or a device compiles as under
+// plain names, and m4 reads its macro files back.
+TEST_F(HostCommand, MacroNamesAreCheckedWhereTheyAreWritten)
+{
+    const struct {
+        const char* example;
+        bool named;  // its macro files hold the names
+    } kinds[] = {{"axis.tos", true}, {"encoder.tos", true}, {"motion.tps", false}, {"controller.dvs", false}};
+    const struct {
+        const char* source;  // its stem, with the example's extension
+        const char* options;
+        const char* target;
+        const char* base;  // of the macro files
+    } roads[] = {
+        {"plain", "-o 'a,b.dsc'", "a,b.dsc", "a,b"},
+        {"plain", "-o t.dsc --impl 'sub\\'", "t.dsc", "sub\\"},
+        {"plain", "-o t.dsc --include 'x#y.h'", "t.dsc", "t"},
+        {"s,1", "-o u.dsc", "u.dsc", "u"},
+    };
+    for (const auto& k : kinds) {
+        const std::string example = k.example, ext = example.substr(example.rfind('.'));
+        for (const char* stem : {"plain", "s,1"})
+            std::ofstream(path(stem + ext)) << readFile(std::string(TV_SOURCE_DIR) + "/examples/" + example);
+        const hosttest::SysVars vars = hosttest::exampleSysVars(example);
+        auto compile = [&](const std::string& stem, const std::string& options) {
+            return run("compile '" + stem + ext + "'" + vars.flag + " " + options, vars.env);
+        };
+        const int plain = compile("plain", "-o plain.dsc").exit;
+        for (const auto& road : roads) {
+            const std::string what = example + " " + road.options;
+            for (int round = 0; round < 2; ++round) {
+                // The second round goes into a target that is there.
+                if (round == 1 && k.named) {
+                    EXPECT_EQ(compile("plain", "-o '" + std::string(road.target) + "' --impl ok").exit, plain) << what;
+                }
+                const auto before = filesWithBytes(m_dir);
+                const Result r = compile(road.source, road.options);
+                if (k.named) {
+                    EXPECT_EQ(r.exit, 2) << what;
+                    EXPECT_EQ(r.out, "") << what;
+                    EXPECT_NE(r.err.find(": the macro files "), std::string::npos) << what << "\n" << r.err;
+                    EXPECT_EQ(filesWithBytes(m_dir), before) << what;
+                    continue;
+                }
+                EXPECT_EQ(r.exit, plain) << what << "\n" << r.err;
+                EXPECT_EQ(r.err.find("the macro files"), std::string::npos) << what << "\n" << r.err;
+                if (plain != 0) continue;
+                const std::string base = road.base;
+                const std::string read = m4test::m4NamesIn(m_dir, {base + ".m4h", base + ".m4c"});
+                EXPECT_EQ(read.find("m4:"), std::string::npos) << what << "\n" << read;
+                EXPECT_NE(read.find("DECLIMPL"), std::string::npos) << what << "\n" << read;
+                EXPECT_EQ(read.substr(read.size() - 9), "\nstatus 0") << what << "\n" << read;
+            }
+        }
+    }
+}
+
+// The container is named by SOURCE's bytes, as the set is: a UTF-8 name and
+// one of code page 1252 reach the macro files as they are, and m4 reads
+// them back so.
+TEST_F(HostCommand, ContainerIsNamedBySourceBytes)
+{
+    for (const std::string stem : {"\xE6\x97\xA5\xE6\x9C\xAC", "Gr\xC3\xB6\xC3\x9F" "e", "Gr\xF6\xDF" "e \x80"}) {
+        std::ofstream(path(stem + ".tos")) << readFile(kAxis);
+        for (int round = 0; round < 2; ++round) {
+            const Result r = run("compile '" + stem + ".tos'" + kAxisVars.flag + " -o c.dsc", kAxisVars.env);
+            ASSERT_EQ(r.exit, 0) << r.out << r.err;
+            const std::string read = m4test::m4NamesIn(m_dir, {"c.m4h", "c.m4c"});
+            EXPECT_NE(read.find("<declcont 1:" + stem + ">\n"), std::string::npos) << read;
+            EXPECT_NE(read.find("<begin_create_impl 1:" + stem + ">\n"), std::string::npos) << read;
+        }
+    }
 }
 
 namespace {
