@@ -4,7 +4,9 @@
 # run into the target of the first, and wrong usage that the command refuses.
 # Each case runs the real compile with the command as built (no setup, no
 # build) and checks the command line the script prints, its exit status and
-# the target it names in its last line.
+# the target it names in its last line. The printed line, pasted into a
+# shell, runs the same compile again; a step of the script that fails (the
+# command not built, a bad system-variable list) says which, with status 3.
 #
 # usage: run_args_test.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
@@ -19,6 +21,8 @@ ENC=$S/examples/encoder.tos
 # The script's own target and resource script in $TMPDIR, by its process id.
 RUNDSC="$TMP/tavolin-run-+([0-9]).dsc"
 RUNRC="$TMP/tavolin-run-+([0-9]).rc"
+# The class provider's environment and the command, before its arguments.
+CMD="TVCLSPRV_SECTION=symb TVCLSPRV_SECTION_FILE=$TMP/tavolin-run-+([0-9]).symb $B/host/tavolin"
 shopt -s extglob
 
 failures=0 cases=0
@@ -34,11 +38,11 @@ check() {
   out=$(cd "$T" && TMPDIR=$TMP BUILD_DIR=$B TAVOLIN_RUN_NO_BUILD=1 TAVOLIN_SETTINGS= \
     "$S/scripts/run" "$@" 2>&1)
   rc=$?
-  line=$(grep -m1 '^tavolin compile ' <<<"$out")
+  line=$(grep -m1 "^TVCLSPRV_SECTION=symb .*/host/tavolin compile " <<<"$out")
   last=$(tail -n1 <<<"$out")
   local why=
   # shellcheck disable=SC2053
-  [[ $line == $want_line ]] || why="printed: $line"$'\n'"  wanted: $want_line"
+  [[ $line == $CMD\ ${want_line#tavolin } ]] || why="printed: $line"$'\n'"  wanted: $want_line"
   [ "$rc" -eq "$want_rc" ] || why+=" exit status $rc, wanted $want_rc"
   if [ "$want_rc" -eq 0 ] && [ -z "$why" ]; then
     written=${last##*result: }
@@ -76,6 +80,58 @@ check 2 "" "tavolin compile $AXIS -o $RUNDSC --rc $RUNRC --flag 0 --bogus" --bog
 check 2 "" "tavolin compile $AXIS -o $RUNDSC --rc $RUNRC --flag 0 -o" -o
 check 2 "" "tavolin compile $AXIS --flag 0 -o $T/g.dsc $ENC" "$AXIS" -o "$T/g.dsc" "$ENC"
 check 2 "" "tavolin compile $AXIS --flag 0 -o $T/h.dsc --max-messages -o" -o "$T/h.dsc" --max-messages -o
+
+# failed WHAT: counts a case that went wrong.
+failed() {
+  failures=$((failures + 1))
+  printf 'FAILED: %s\n' "$1"
+}
+# runs ARGS...: scripts/run as in check, its output in $out and status in $rc.
+runs() {
+  cases=$((cases + 1))
+  out=$(cd "$T" && TMPDIR=$TMP BUILD_DIR=${build:-$B} TAVOLIN_RUN_NO_BUILD=1 TAVOLIN_SETTINGS= \
+    "$S/scripts/run" "$@" 2>&1)
+  rc=$?
+}
+
+# The printed line, pasted into a shell, runs the same compile: the same step
+# lines and the same files, for names a shell must have quoted.
+P="$T/o k \$HOME"
+mkdir "$P"
+cp "$AXIS" "$P/it's \$a.tos"
+cp "$S/examples/axis.sysvars" "$P/it's \$a.sysvars"
+runs "$P/it's \$a.tos" -o "$P/p q.dsc" --rc-text $'say "x"\t\\n'
+line=$(grep -m1 '/host/tavolin compile ' <<<"$out")
+steps() { grep -E '^[A-Za-z]+: ' <<<"$1" | grep -v '^system variables: '; }
+files=("$P/p q.dsc" "$P/p q.rc" "$P/p q.m4h" "$P/p q.m4c")
+if [ "$rc" -ne 0 ] || [[ $out != *"exit status 0 "* ]] || [[ $line != TVCLSPRV_SECTION=symb\ * ]]; then
+  failed "a run under names to quote: $rc"$'\n'"$out"
+else
+  mkdir "$T/first"
+  cp "${files[@]}" "$T/first/"
+  rm -f "${files[@]}"
+  again=$(cd "$T" && env -u TVCLSPRV_SECTION -u TVCLSPRV_SECTION_FILE TMPDIR=$TMP bash -c "$line" 2>&1)
+  [ "$(steps "$again")" == "$(steps "$out")" ] && [ -n "$(steps "$out")" ] ||
+    failed "the pasted line ran other steps:"$'\n'"$line"$'\n'"$again"$'\n'"--- the run's:"$'\n'"$out"
+  for f in "${files[@]}"; do
+    cmp -s "$f" "$T/first/${f##*/}" || failed "the pasted line wrote another $f"
+  done
+fi
+
+# A step of the script that fails says which and ends with status 3: the
+# command not built, a system-variable list that mksymb refuses (nothing is
+# compiled, and no table is left).
+mkdir "$T/empty"
+build=$T/empty runs
+[ "$rc" -eq 3 ] && [ "$(tail -n1 <<<"$out")" == "run: the tavolin command is not built ($T/empty/host/tavolin); \
+nothing was compiled" ] || failed "nothing built: $rc"$'\n'"$out"
+cp "$AXIS" "$T/bad.tos"
+echo "1 speed NOTATYPE" >"$T/bad.sysvars"
+tables=$(ls "$TMP"/*.symb | wc -l)
+runs "$T/bad.tos" -o "$T/bad.dsc"
+[ "$rc" -eq 3 ] && [ "$(tail -n1 <<<"$out")" == "run: mksymb could not make the system-variable table of \
+$T/bad.sysvars (exit status 1); nothing was compiled" ] && [ ! -e "$T/bad.dsc" ] &&
+  [ "$(ls "$TMP"/*.symb | wc -l)" -eq "$tables" ] || failed "a bad system-variable list: $rc"$'\n'"$out"
 
 # The resource scripts the options named were written.
 for rc in r.rc s.rc; do
