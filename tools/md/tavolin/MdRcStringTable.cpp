@@ -169,13 +169,24 @@ inline bool mayHoldUndefined(const char* p, const UndefinedBytes& undefined)
     return any != 0;
 }
 
-// Whether the eight bytes at p may begin a UTF-8 sequence (false: none is
-// 0x80 or above, the plain ASCII of most texts).
+// Whether the eight bytes at p may begin a UTF-8 sequence (false: they
+// surely do not): a byte of 0xC0 or above followed by one of 0x80 to 0xBF,
+// or such a byte last, whose sequence goes on past the word. A code page
+// 1252 letter is mostly followed by a plain byte or another letter, so its
+// words pass here at once, as plain ASCII does.
 inline bool mayHoldUtf8(const char* p)
 {
     uint64_t w;
     std::memcpy(&w, p, 8);
-    return (w & 0x8080808080808080ull) != 0;
+    constexpr uint64_t tops = 0x8080808080808080ull;
+    const uint64_t leads = w & (w << 1) & tops;          // 11xxxxxx
+    const uint64_t continuations = w & ~(w << 1) & tops;  // 10xxxxxx
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return (leads | continuations) != 0;
+#else
+    // Bytes stand in memory order from the low end of the word.
+    return ((leads << 8) & continuations) != 0 || (leads >> 56) != 0;
+#endif
 }
 
 // Whether the lone last backslash of a run, standing before p, is written
