@@ -212,6 +212,7 @@ private:
     IMC_Tavolin* m_object = nullptr;
     bool m_failed = false;      // the exit status is 1
     bool m_stepFailed = false;  // a step that ran did not succeed: TARGET is not written
+    bool m_utf8Texts = false;   // a text for the resource script held UTF-8 sequences
     bool m_isNew = false;       // TARGET did not exist
     HostCompileTrace m_trace;
     void* m_traceContext;
@@ -353,8 +354,11 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& g
     // reason, which its status does not carry.
     const std::string why = m_fileFailure.empty() ? hostFileFailure() : m_fileFailure;
     m_fileFailure.clear();
-    // What the library noted of the failure, beside its status's words.
-    const std::string causes = hostCauseWords(hostTakeStepCause());
+    // What the library noted of the failure, beside its status's words;
+    // texts that look like UTF-8 are said once, after every step.
+    const int32_t noted = hostTakeStepCause();
+    if (noted & MdCauseUtf8Texts) m_utf8Texts = true;
+    const std::string causes = hostCauseWords(noted & ~MdCauseUtf8Texts);
     // A step that failed wrote nothing anyone gets: the files it wrote are
     // not named.
     const std::string wrote = ok ? m_outputs.stepWrote() : std::string();
@@ -688,6 +692,10 @@ int Run::compile()
     m_object = nullptr;
     mark("released");
     display.printHeldBack();
+    if (m_utf8Texts)
+        std::fprintf(stderr, "tavolin: %s looks like UTF-8 (its texts hold UTF-8 sequences, which reach the resource "
+                             "script as they are): sources are code page 1252, convert it with "
+                             "iconv -f UTF-8 -t CP1252 in.tos > out.tos\n", m_o.source.c_str());
     hr = m_target->Commit(STGC_DEFAULT);
     m_target->Release();
     m_target = nullptr;

@@ -31,10 +31,15 @@ bool fitsCodePage(const std::string& text)
         tvp::wideCharToAnsi(wide[i], &mapped);
         if (mapped) continue;
         const size_t n = i + 1 < wide.size() && wide[i] >= 0xD800 && wide[i] <= 0xDBFF ? 2 : 1;
+        // A control character (C0, DEL or C1) is named by its code: raw, it
+        // would act on the terminal rather than show.
+        char code[16];
+        const bool control = wide[i] < 0x20 || (wide[i] >= 0x7F && wide[i] <= 0x9F);
+        if (control) std::snprintf(code, sizeof code, "U+%04X", unsigned(wide[i]));
         std::fprintf(stderr,
-                     "tavolin: --rc-text: \"%s\" is not in code page 1252, the resource script's (a text that is not "
+                     "tavolin: --rc-text: %s is not in code page 1252, the resource script's (a text that is not "
                      "UTF-8 is taken as code page 1252)\n",
-                     tvp::wideToUtf8(wide.substr(i, n)).c_str());
+                     control ? code : ("\"" + tvp::wideToUtf8(wide.substr(i, n)) + "\"").c_str());
         return false;
     }
     return true;

@@ -775,6 +775,14 @@ before = everything()
 p = run(AXIS, "text.dsc", "--rc-text", "Ωmega")
 check(p.returncode == 2 and b'"\xce\xa9" is not in code page 1252' in p.stderr and everything() == before,
       f"--rc-text with a character code page 1252 lacks: {p.returncode} {p.stderr!r}")
+# A control character the code page lacks (the C1 controls but the five it
+# maps to its undefined bytes) is named by its code: raw, it would act on
+# the terminal.
+for code in [c for c in range(0x80, 0xA0) if c not in (0x81, 0x8D, 0x8F, 0x90, 0x9D)]:
+    p = run(AXIS, "text.dsc", "--rc-text", "a" + chr(code) + "b")
+    check(p.returncode == 2 and b"tavolin: --rc-text: U+%04X is not in code page 1252" % code in p.stderr
+          and chr(code).encode() not in p.stderr and everything() == before,
+          f"--rc-text with U+{code:04X}: {p.returncode} {p.stderr!r}")
 for byte in (0x81, 0x8D, 0x8F, 0x90, 0x9D):
     for form in (chr(byte).encode(), bytes([byte]), b"\\x%02X" % byte, b"\\X%02x" % byte, b"\\%03o" % byte,
                  b"\\%03o" % (byte + 0o400)):

@@ -478,6 +478,30 @@ TEST_F(CompileExamples, TextsWithBackslashesReadBackThroughAResourceCompiler)
     }
 }
 
+namespace {
+
+// The texts of axis.tos that reach the resource script, one of each kind
+// (comment, configuration, both texts of a bit type, alarm string, an
+// alarm's and a boot function's error text, boot-function comment), with
+// the warning number of their block.
+const struct {
+    const char* text;  // the quoted text as the example holds it
+    int warning;
+} kScriptTexts[] = {
+    {"\"Istposition der Achse\"", 306}, {"\"Hydraulik\"", 419},     {"\"nicht bereit\"", 419},
+    {"\"bereit\"", 419},                {"\"Schleppfehler\"", 709}, {"\"Schleppfehler: Abstand zu gross\"", 905},
+    {"\"Grenzwert muss groesser als 0 sein\"", 905},                {"\"Hoechstgeschwindigkeit beim Hochlauf\"", 306},
+};
+
+std::string utf8HintFor(const std::string& source)
+{
+    return "tavolin: " + source +
+           " looks like UTF-8 (its texts hold UTF-8 sequences, which reach the resource script as they are): "
+           "sources are code page 1252, convert it with iconv -f UTF-8 -t CP1252 in.tos > out.tos\n";
+}
+
+}  // namespace
+
 // Texts with a byte code page 1252 leaves undefined, raw (a source saved as
 // UTF-8: Á is C3 81) and as escapes, in a comment, a configuration, a bit
 // type, an alarm string, an alarm's and a boot function's error text and a
@@ -548,12 +572,132 @@ TEST_F(CompileExamples, UndefinedBytesAreWarnedAndKept)
             EXPECT_LE(read.size(), e.readBefore.size()) << run << ": " << e.written;
             EXPECT_EQ(e.readBefore.compare(0, read.size(), read), 0) << run << ": " << e.written;
         }
-        // Nothing else is said.
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), std::ptrdiff_t(std::size(edits))) << run << "\n" << err;
+        // Nothing else is said but, last, that Á and Ý look like UTF-8.
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), std::ptrdiff_t(std::size(edits)) + 1) << run << "\n" << err;
+        const std::string hint = utf8HintFor(path);
+        EXPECT_EQ(err.compare(err.size() - std::min(err.size(), hint.size()), hint.size(), hint), 0) << run << err;
         if (firstScript.empty())
             firstScript = script;
         else
             EXPECT_EQ(script, firstScript) << run;
+    }
+}
+
+
+// A text that holds a letter of code page 1252 (0xA0 to 0xFF, where the
+// code page agrees with Unicode) among plain ones, in UTF-8 or in code page
+// 1252, chosen by seed: the command says once, after the messages, that
+// the source looks like UTF-8 exactly when a text of any kind holds the
+// UTF-8 form, whether or not the compile succeeds, on a recompile as well.
+TEST_F(CompileExamples, Utf8TextsAreToldOnce)
+{
+    const std::string original = readFile(std::string(TV_SOURCE_DIR) + "/examples/axis.tos");
+    const std::string path = m_dir + "/texts.tos", target = m_dir + "/texts.dsc";
+    uint32_t seed = 7;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    // The source with every text holding a letter, the one at `utf8` (-1:
+    // none) as UTF-8, with a repeated configuration when `failing`.
+    const auto make = [&](int utf8, bool failing) {
+        std::string source = original;
+        for (int i = 0; i < int(std::size(kScriptTexts)); ++i) {
+            const unsigned char letter = static_cast<unsigned char>(0xA0 + next() % 0x60);
+            const std::string form = i == utf8 ? std::string{char(0xC0 | (letter >> 6)), char(0x80 | (letter & 0x3F))}
+                                               : std::string(1, char(letter));
+            const std::string from = kScriptTexts[i].text;
+            const std::size_t at = source.find(from);
+            EXPECT_NE(at, std::string::npos) << from;
+            source.replace(at, from.size(), from.substr(0, 3) + form + "x" + from.substr(3));
+        }
+        if (failing) source.replace(source.find("2 \"Hy"), 1, "1");
+        std::ofstream(path, std::ios::binary) << source;
+    };
+    for (bool failing : {false, true}) {
+        ::unlink(target.c_str());
+        for (int utf8 = -1; utf8 < int(std::size(kScriptTexts)); ++utf8) {
+            for (const char* run : {"new target", "recompile"}) {
+                if (utf8 >= 0 && utf8 != 4 && std::string(run) == "recompile") continue;
+                make(utf8, failing);
+                compileSource(path, hosttest::exampleSysVars("axis.tos"), "-o '" + target + "'");
+                const std::string err = readFile(m_err);
+                const std::string what = std::string(run) + ", UTF-8 text " + std::to_string(utf8) +
+                                         (failing ? ", failing" : "") + "\n" + printed() + err;
+                EXPECT_EQ(printed().find(": status") != std::string::npos, failing) << what;
+                const std::string hint = utf8HintFor(path);
+                const std::size_t at = err.find(hint);
+                EXPECT_EQ(at != std::string::npos, utf8 >= 0) << what;
+                if (at == std::string::npos) continue;
+                EXPECT_EQ(err.find(hint, at + 1), std::string::npos) << what;
+                // After the messages: only the command's last line about
+                // TARGET may follow.
+                const std::string after = err.substr(at + hint.size());
+                EXPECT_TRUE(after.empty() || (failing && after.rfind("tavolin: " + target, 0) == 0 &&
+                                              std::count(after.begin(), after.end(), '\n') == 1))
+                    << what;
+            }
+        }
+    }
+}
+
+// A text over k lines (LF or CR LF) with a byte code page 1252 leaves
+// undefined, raw or as an escape, on its line j: its warning names the line
+// of the file that holds the byte, for every kind of text, one-line ones
+// and error texts whose ")" stands on a later line too; a recompile says
+// the same.
+TEST_F(CompileExamples, UndefinedByteIsWarnedAtItsLine)
+{
+    const std::string original = readFile(std::string(TV_SOURCE_DIR) + "/examples/axis.tos");
+    const std::string path = m_dir + "/lines.tos", target = m_dir + "/lines.dsc";
+    const struct {
+        const char* written;
+        const char* byte;
+    } kBytes[] = {{"\x81", "0x81"}, {"\\x8d", "0x8D"}, {"\\220", "0x90"}, {"\x9D", "0x9D"}, {"\\X8F", "0x8F"}};
+    uint32_t seed = 11;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (int round = 0; round < 4; ++round) {
+        std::string source = original;
+        // Each text gets a marker where its byte goes, placed once the
+        // lines of all edits are known.
+        for (int i = 0; i < int(std::size(kScriptTexts)); ++i) {
+            const int k = 1 + int(next() % 4), j = int(next() % uint32_t(k));
+            const char* const end = next() % 2 ? "\r\n" : "\n";
+            std::string text = "\"";
+            for (int l = 0; l < k; ++l) {
+                text += "Zeile " + std::to_string(l);
+                if (l == j) text += " @" + std::to_string(i) + "@ ";
+                if (l + 1 < k) text += end;
+            }
+            text += "\"";
+            // An error text's ")" on a later line is read by the rules.
+            if (kScriptTexts[i].warning == 905 && next() % 2) text += "\n";
+            const std::size_t at = source.find(kScriptTexts[i].text);
+            ASSERT_NE(at, std::string::npos) << kScriptTexts[i].text;
+            source.replace(at, std::strlen(kScriptTexts[i].text), text);
+        }
+        std::vector<std::string> expected;
+        for (int i = 0; i < int(std::size(kScriptTexts)); ++i) {
+            const std::string marker = "@" + std::to_string(i) + "@";
+            const std::size_t at = source.find(marker);
+            const auto& b = kBytes[next() % std::size(kBytes)];
+            const long line = 1 + std::count(source.begin(), source.begin() + std::ptrdiff_t(at), '\n');
+            expected.push_back(path + "(" + std::to_string(line) + ") : Warnung " +
+                               std::to_string(kScriptTexts[i].warning) + " Byte " + b.byte +
+                               " ist in Codepage 1252 nicht belegt, ein Ressourcencompiler kann den Text "
+                               "verwerfen oder k\xC3\xBCrzen");
+            source.replace(at, marker.size(), b.written);
+        }
+        std::sort(expected.begin(), expected.end());
+        std::ofstream(path, std::ios::binary) << source;
+        ::unlink(target.c_str());
+        for (const char* run : {"new target", "recompile"}) {
+            compileSource(path, hosttest::exampleSysVars("axis.tos"), "-o '" + target + "'");
+            const std::string err = readFile(m_err);
+            EXPECT_EQ(printed().find(": status"), std::string::npos) << run << "\n" << printed() << err;
+            std::vector<std::string> said;
+            std::istringstream lines(err);
+            for (std::string l; std::getline(lines, l);) said.push_back(l);
+            std::sort(said.begin(), said.end());
+            EXPECT_EQ(said, expected) << "round " << round << ", " << run << "\n" << source;
+        }
     }
 }
 

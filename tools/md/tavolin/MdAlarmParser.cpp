@@ -4,6 +4,7 @@
 #include <istream>
 #include <string>
 #include <utility>
+#include "MdAlarmBisonParser.tab.hpp"
 
 namespace {
 
@@ -75,7 +76,7 @@ void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
     m_ordinalNumbers.push_back(numbered ? int64_t(number) : -1);
     MdAlarmTextStore& store = mdAlarmTextStore();
     if (!scriptTextFits(store.text.data() + text.begin, text.length, {MdAlarmMsgTooLong, MdAlarmMsgUndefinedByte},
-                        MdAlarmScannerFlexLexer::lineno())) {
+                        MdAlarmScannerFlexLexer::lineno(), textLine())) {
         // The table will not be written; the text is not kept (when it is
         // the last one in the store, as the grammar reduces an entry
         // without looking ahead).
@@ -84,6 +85,21 @@ void MdAlarmParser::tableEntry(bool numbered, uint32_t number, MdAlarmText text)
         text.length = 0;
     }
     m_texts.push_back(text);
+}
+
+int MdAlarmParser::yylex()
+{
+    const int token = MdParserFrame::yylex();
+    // The scanner stands on the closing quote; a text not kept warns of
+    // nothing.
+    if (token == ALARM_STRING) {
+        const std::string& kept = mdAlarmTextStore().text;
+        const MdAlarmText& text = MdAlarmlval.text;
+        if (text.begin + text.length <= kept.size())
+            noteTextLine(MdAlarmScannerFlexLexer::lineno() -
+                         mdLineFeeds(kept.data() + text.begin, kept.data() + text.begin + text.length));
+    }
+    return token;
 }
 
 void MdAlarmParser::tableRun(uint32_t count)

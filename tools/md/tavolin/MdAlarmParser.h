@@ -73,6 +73,8 @@ public:
     int32_t parse() override;
 
     ~MdAlarmParser() override;
+    // Tokens through the frame; the line each kept text begins on is noted.
+    int yylex() override;
 
 protected:
     void tableEntry(bool numbered, uint32_t number, MdAlarmText text) override;

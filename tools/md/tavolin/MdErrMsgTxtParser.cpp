@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <string>
+#include "MdErrMsgTxtBisonParser.tab.hpp"
 
 namespace {
 
@@ -24,6 +25,17 @@ void MdErrMsgTxtParser::init(const MdCompilerArgs& args)
 void MdErrMsgTxtParser::startContainer()
 {
     m_container.reset(new CBoErrorMsgCont(String(), 1));
+}
+
+int MdErrMsgTxtParser::yylex()
+{
+    const int token = MdParserFrame::yylex();
+    // A string's scanner stands on its closing quote; an item's on its ")",
+    // which the scanner reads with the item only on the text's last line.
+    const int32_t line = MdErrMsgTxtScannerFlexLexer::lineno();
+    if (token == ERRTXT_STRING) noteTextLine(mdTextFirstLine(line, MdErrMsgTxtlval.text));
+    if (token == ERRTXT_ITEM && MdErrMsgTxtlval.item) noteTextLine(mdTextFirstLine(line, &MdErrMsgTxtlval.item->text));
+    return token;
 }
 
 void MdErrMsgTxtParser::sectionStart(bool alarm)
@@ -83,7 +95,7 @@ void MdErrMsgTxtParser::item(int32_t number, int32_t severity, int32_t classValu
         *p++ = ' ';
     }
     if (!scriptTextFits(text.chars(), std::size_t(text.length()), {MdErrMsgTxtMsgTooLong, MdErrMsgTxtMsgUndefinedByte},
-                        MdErrMsgTxtScannerFlexLexer::lineno(), uint64_t(p - prefix))) {
+                        MdErrMsgTxtScannerFlexLexer::lineno(), textLine(), uint64_t(p - prefix))) {
         // The table will not be written; the text is not kept.
         m_textRefused = true;
         return;

@@ -87,6 +87,8 @@ public:
     // The alarm section's container; null before an alarm section starts.
     const CBoErrorMsgCont* container() const { return m_container.get(); }
     bool bootSection() const { return m_bootSection; }
+    // Tokens through the frame; the line each text begins on is noted.
+    int yylex() override;
 
 protected:
     void sectionStart(bool alarm) override;

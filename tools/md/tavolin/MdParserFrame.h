@@ -268,6 +268,15 @@ protected:
         return false;
     }
     bool idsRunOut() const { return m_idsRunOut; }
+    // The lines the last two texts of the resource script began on (back 0
+    // the last, 1 the one before), noted by the parser as its tokens come:
+    // a text's warnings name the line of their byte (scriptTextFits).
+    void noteTextLine(int32_t line)
+    {
+        m_textLines[1] = m_textLines[0];
+        m_textLines[0] = line;
+    }
+    int32_t textLine(int back = 0) const { return m_textLines[back]; }
     // Whether a text of the section fits one string resource: the
     // characters a resource compiler stores for it (mdRcStoredChars) and
     // for prefix, the bytes the line carries in front of it, at most
@@ -277,16 +286,20 @@ protected:
     // that the section fails; the caller keeps no copy of it. A text that
     // fits but reads back with a byte code page 1252 leaves undefined
     // (mdRcReadBack) is written as it is, and gets the warning
-    // msg.undefinedByte at `line` naming the byte ("0x81"): a resource
-    // compiler may drop or cut it. The prefix holds no such byte.
+    // msg.undefinedByte naming the byte ("0x81") at the line that holds it,
+    // counted from textLine, the line the text begins on: a resource
+    // compiler may drop or cut it. The prefix holds no such byte. A text
+    // with UTF-8 sequences (MdRcReadBack::utf8) notes MdCauseUtf8Texts for
+    // the host, which tells how to convert the source.
     struct ScriptTextMessages {
         uint32_t tooLong;
         uint32_t undefinedByte;
     };
     bool scriptTextFits(const char* text, std::size_t length, ScriptTextMessages msg, int32_t line,
-                        uint64_t prefix = 0)
+                        int32_t textLine, uint64_t prefix = 0)
     {
         const MdRcReadBack read = mdRcReadBack(text, length);
+        if (read.utf8) mdNoteStepCause(MdCauseUtf8Texts);
         const uint64_t chars = prefix + read.chars;
         if (!mdRcTextLengthFits(chars)) {
             ++m_errors;
@@ -296,7 +309,9 @@ protected:
         if (read.undefinedByte != 0) {
             char byte[8];
             std::snprintf(byte, sizeof byte, "0x%02X", unsigned(read.undefinedByte));
-            mdEmitMessage(msg.undefinedByte, line, byte);
+            // Line feeds count lines, as the scanners count them.
+            const int32_t at = textLine + mdLineFeeds(text, text + read.undefinedAt);
+            mdEmitMessage(msg.undefinedByte, at, byte);
         }
         return true;
     }
@@ -309,6 +324,7 @@ protected:
     String m_rcPath;               // resource script of the kind's string tables
     int32_t m_nextStringId = 0;    // id of the next text of the section
     bool m_idsRunOut = false;      // a text did not fit below the last id
+    int32_t m_textLines[2] = {1, 1};  // noteTextLine
 
 private:
     std::istringstream m_noInput;

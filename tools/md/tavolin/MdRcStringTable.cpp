@@ -130,6 +130,31 @@ const UndefinedBytes& undefinedBytes()
     return bytes;
 }
 
+// Whether the bytes at p begin a well-formed UTF-8 sequence of two to four
+// bytes before end: a lead byte C2 to F4 and its continuation bytes 80 to
+// BF, neither overlong (E0 80, F0 80) nor a surrogate (ED A0) nor past
+// U+10FFFF (F4 90).
+inline bool utf8SequenceAt(const char* at, const char* end)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(at);
+    const auto* const e = reinterpret_cast<const unsigned char*>(end);
+    const unsigned lead = p[0];
+    if (lead < 0xC2 || lead > 0xF4) return false;
+    const std::ptrdiff_t size = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (e - p < size) return false;
+    // The second byte's range narrows for the leads that could be overlong
+    // or out of range.
+    unsigned low = 0x80, high = 0xBF;
+    if (lead == 0xE0) low = 0xA0;
+    else if (lead == 0xED) high = 0x9F;
+    else if (lead == 0xF0) low = 0x90;
+    else if (lead == 0xF4) high = 0x8F;
+    if (p[1] < low || p[1] > high) return false;
+    for (std::ptrdiff_t i = 2; i < size; ++i)
+        if (p[i] < 0x80 || p[i] > 0xBF) return false;
+    return true;
+}
+
 // Whether the eight bytes at p may hold one of the undefined bytes (false:
 // they surely do not). A word without a byte of 0x80..0x9F, where they all
 // are and the letters of the code page (0xC0 and up) are not, is passed at
@@ -142,6 +167,26 @@ inline bool mayHoldUndefined(const char* p, const UndefinedBytes& undefined)
     uint64_t any = 0;
     for (int i = 0; i < undefined.count; ++i) any |= bytesEqual(w, undefined.byte[i]);
     return any != 0;
+}
+
+// Whether the eight bytes at p may begin a UTF-8 sequence (false: they
+// surely do not): a byte of 0xC0 or above followed by one of 0x80 to 0xBF,
+// or such a byte last, whose sequence goes on past the word. A code page
+// 1252 letter is mostly followed by a plain byte or another letter, so its
+// words pass here at once, as plain ASCII does.
+inline bool mayHoldUtf8(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    constexpr uint64_t tops = 0x8080808080808080ull;
+    const uint64_t leads = w & (w << 1) & tops;          // 11xxxxxx
+    const uint64_t continuations = w & ~(w << 1) & tops;  // 10xxxxxx
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return (leads | continuations) != 0;
+#else
+    // Bytes stand in memory order from the low end of the word.
+    return ((leads << 8) & continuations) != 0 || (leads >> 56) != 0;
+#endif
 }
 
 // Whether the lone last backslash of a run, standing before p, is written
@@ -286,10 +331,17 @@ MdRcReadBack mdRcReadBack(const char* text, std::size_t length)
     const char* const end = text + length;
     MdRcReadBack r;
     const UndefinedBytes& undefined = undefinedBytes();
-    // Notes b when it is the first byte read back that the code page
-    // leaves undefined.
-    const auto take = [&r, &undefined](unsigned char b) {
-        if (undefined.is[b] && r.undefinedByte == 0) r.undefinedByte = b;
+    // Notes b, read from the text at `at`, when it is the first byte read
+    // back that the code page leaves undefined.
+    const auto take = [&r, &undefined, text](unsigned char b, const char* at) {
+        if (undefined.is[b] && r.undefinedByte == 0) {
+            r.undefinedByte = b;
+            r.undefinedAt = std::size_t(at - text);
+        }
+    };
+    // Notes a UTF-8 sequence that begins at the raw byte at `at`.
+    const auto lookForUtf8 = [&r, end](const char* at) {
+        if (!r.utf8 && static_cast<unsigned char>(*at) >= 0xC2) r.utf8 = utf8SequenceAt(at, end);
     };
     while (p < end) {
         // Eight plain bytes at a time, as the writer copies them; their own
@@ -297,7 +349,9 @@ MdRcReadBack mdRcReadBack(const char* text, std::size_t length)
         // hold one.
         if (end - p >= 8 && plainWord(p)) {
             if (r.undefinedByte == 0 && mayHoldUndefined(p, undefined))
-                for (int i = 0; i < 8; ++i) take(static_cast<unsigned char>(p[i]));
+                for (int i = 0; i < 8; ++i) take(static_cast<unsigned char>(p[i]), p + i);
+            if (!r.utf8 && mayHoldUtf8(p))
+                for (int i = 0; i < 8; ++i) lookForUtf8(p + i);
             r.chars += 8;
             p += 8;
             continue;
@@ -306,7 +360,8 @@ MdRcReadBack mdRcReadBack(const char* text, std::size_t length)
         if (c != '\\') {
             // A CR LF pair is written as one \n.
             if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
-            take(static_cast<unsigned char>(c));
+            take(static_cast<unsigned char>(c), p);
+            lookForUtf8(p);
             ++r.chars;
             ++p;
             continue;
@@ -338,7 +393,7 @@ MdRcReadBack mdRcReadBack(const char* text, std::size_t length)
             // low eight bits (\601 reads as 0x81).
             value = unsigned(e - '0');
             digits(2, 8, [](char d) { return d >= '0' && d <= '7' ? d - '0' : -1; });
-            take(static_cast<unsigned char>(value & 0xFF));
+            take(static_cast<unsigned char>(value & 0xFF), from);
             ++r.chars;
         } else if (e == 'x' || e == 'X') {
             digits(2, 16, [](char d) {
@@ -347,13 +402,14 @@ MdRcReadBack mdRcReadBack(const char* text, std::size_t length)
                 if (d >= 'A' && d <= 'F') return d - 'A' + 10;
                 return -1;
             });
-            take(static_cast<unsigned char>(value));
+            take(static_cast<unsigned char>(value), from);
             ++r.chars;
         } else if (e != 0 && std::strchr("abfnrtv", e)) {
             ++r.chars;
         } else {
             // No escape: the backslash stays, and so does the byte.
-            take(static_cast<unsigned char>(e));
+            take(static_cast<unsigned char>(e), p - 1);
+            lookForUtf8(p - 1);
             r.chars += 2;
         }
     }

@@ -87,10 +87,19 @@ uint64_t mdRcStoredChars(const char* text, std::size_t length);
 // stand for itself: \\x81 is a backslash and "x81". The writer keeps
 // such a byte (Windows maps it to the C1 control of its value); a
 // resource compiler that converts by the code page's definition refuses
-// it and drops or cuts the text. One pass, as mdRcStoredChars.
+// it and drops or cuts the text. undefinedAt is where in text that byte
+// was read (its escape's backslash for an escape), for the line it stands
+// on. utf8 tells whether text's own bytes (not its escapes) hold a
+// well-formed UTF-8 sequence of two to four bytes: a sign that the source
+// was saved as UTF-8, whose letters a code page 1252 script shows as two
+// or three characters each ("GrÃ¶ÃŸe"). Rare in a code page 1252 text,
+// though not impossible ("Ã¤" is two letters there). One pass, as
+// mdRcStoredChars.
 struct MdRcReadBack {
     uint64_t chars = 0;
     unsigned char undefinedByte = 0;
+    std::size_t undefinedAt = 0;
+    bool utf8 = false;
 };
 MdRcReadBack mdRcReadBack(const char* text, std::size_t length);
 

@@ -26,7 +26,8 @@ constexpr bool mdIsRangeStatus(uint32_t status)
 // Why a method failed where its status and messages do not say it: the
 // causes a host can name, one bit each (the library's TvTakeStepCause gives
 // those noted during a call). A compiler notes one where it gives the
-// message or counts the error the cause stands behind.
+// message or counts the error the cause stands behind. The last bit is a
+// note beside them, noted whether or not the method fails.
 enum : int32_t {
     MdCauseNone = 0,
     // The source's texts need more resource-string ids than a resource
@@ -39,6 +40,10 @@ enum : int32_t {
     // "symb" is not empty but does not load as a system-variable table
     // (an error counted, and message 0 where a statement needs it).
     MdCauseBadSysTable = 4,
+    // Not a failure but a note the host says once for the compile: a text
+    // for the resource script holds UTF-8 sequences (MdRcReadBack::utf8),
+    // so the source was likely saved as UTF-8 rather than code page 1252.
+    MdCauseUtf8Texts = 8,
 };
 
 // The object kinds a source's header can give: 1 and 2 technology object

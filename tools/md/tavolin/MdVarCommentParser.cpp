@@ -10,6 +10,7 @@
 #include "tools/md/tavolin/MdBlockSlots.h"
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdVarSourceRules.h"
+#include "MdVarCommentBisonParser.tab.hpp"
 
 namespace {
 
@@ -212,10 +213,19 @@ int32_t MdVarCommentParser::nextStringId() const
     return idOf(int32_t(m_varTexts.size()), m_typeTexts.size());
 }
 
+int MdVarCommentParser::yylex()
+{
+    const int token = MdParserFrame::yylex();
+    // A string may run over lines; an entry token stands on one.
+    if (token == VARCOMMENT_STRING) noteTextLine(mdTextFirstLine(lineno(), MdVarCommentlval.text));
+    if (token == VARCOMMENT_VAR_ENTRY || token == VARCOMMENT_BF_ENTRY) noteTextLine(lineno());
+    return token;
+}
+
 bool MdVarCommentParser::textFits(std::string_view text)
 {
     return scriptTextFits(text.data(), text.size(), {MdVarCommentMsgTooLong, MdVarCommentMsgUndefinedByte},
-                          lineno());
+                          lineno(), textLine());
 }
 
 void MdVarCommentParser::addressEntry(uint32_t adr, uint32_t mask, std::string_view text)

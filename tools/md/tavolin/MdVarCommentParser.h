@@ -83,6 +83,8 @@ public:
     int32_t writeStringTable() override;
     // start + number of variable texts + number of type texts.
     int32_t nextStringId() const override;
+    // Tokens through the frame; the line each string begins on is noted.
+    int yylex() override;
 
 protected:
     // A run of stray bytes past its first hundred: message 301, which counts

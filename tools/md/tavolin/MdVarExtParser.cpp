@@ -15,6 +15,7 @@
 #include "tools/md/tavolin/MdRcStringTable.h"
 #include "tools/md/tavolin/MdStepCause.h"
 #include "tools/md/tavolin/MdVarSourceRules.h"
+#include "MdVarExtBisonParser.tab.hpp"
 
 namespace {
 
@@ -62,6 +63,7 @@ int MdVarExtParser::yylex()
     m_lineAfterLast = m_lineNow;
     const int token = MdParserFrame::yylex();
     m_lineNow = MdVarExtScanner::lineno();
+    if (token == VAREXT_STRING) noteTextLine(mdTextFirstLine(m_lineNow, MdVarExtlval.text));
     return token;
 }
 
@@ -110,11 +112,11 @@ bool MdVarExtParser::enterText(TextMap& map, const String& text, int32_t& id)
     return idsRunOut() || !fits || map.emplace(id, text).second;
 }
 
-bool MdVarExtParser::textFits(const String& text)
+bool MdVarExtParser::textFits(const String& text, int back)
 {
     const int32_t line = m_messageLine >= 0 ? m_messageLine : MdVarExtScanner::lineno();
     return scriptTextFits(text.chars(), std::size_t(text.length()), {MdVarExtMsgTooLong, MdVarExtMsgUndefinedByte},
-                          line);
+                          line, textLine(back));
 }
 
 void MdVarExtParser::checkTextId(int32_t id)
@@ -242,7 +244,7 @@ void MdVarExtParser::bitType(int32_t number, const String& first, const String& 
     m_nextStringId += 2;
     checkTextId(n);
     checkTextId(n + 1);
-    const bool firstFits = textFits(first), secondFits = textFits(second);
+    const bool firstFits = textFits(first, 1), secondFits = textFits(second);
     const bool a = idsRunOut() || !firstFits || m_bitTexts.emplace(n, first).second;
     const bool b = idsRunOut() || !secondFits || m_bitTexts.emplace(n + 1, second).second;
     const bool added = idsRunOut() ? m_past.remember(m_past.bitTypes, uint32_t(number), bitTypeKnown(number))

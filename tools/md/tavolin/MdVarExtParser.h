@@ -132,7 +132,8 @@ protected:
     bool enterText(TextMap& map, const String& text, int32_t& id);
     // Whether text fits one string resource; 418 with its length, counted,
     // when it does not; warning 419 for an undefined byte.
-    bool textFits(const String& text);
+    // back: which of the last two strings it is (noteTextLine).
+    bool textFits(const String& text, int back = 0);
     // A text taking id past the last id of the resource script fails the
     // section: message 408 with the id (once per compile), counted.
     void checkTextId(int32_t id);

@@ -257,3 +257,63 @@ TEST(RcScriptWindres, UndefinedByteFoundExactlyWhenWindresCutsTheText)
         EXPECT_LT(cut, 190);
     }
 }
+
+namespace {
+
+// Whether t holds, at any of its bytes, a well-formed UTF-8 sequence of two
+// to four bytes, decoded by the bits of its lead and encoded again: the
+// same length (not overlong), and a scalar value (no surrogate, at most
+// U+10FFFF).
+bool holdsUtf8ByRoundTrip(const std::string& t)
+{
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const unsigned lead = static_cast<unsigned char>(t[i]);
+        const std::size_t n = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        if (n == 0 || i + n > t.size()) continue;
+        uint32_t cp = lead & (0x7Fu >> n);
+        bool ok = true;
+        for (std::size_t k = 1; k < n; ++k) {
+            const unsigned c = static_cast<unsigned char>(t[i + k]);
+            ok = ok && (c & 0xC0) == 0x80;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        const std::size_t shortest = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+        if (ok && shortest == n && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// On random texts dense in the bytes that bound UTF-8's ranges (leads C0 to
+// F5, continuations 80 to C0), escapes and plain runs for the eight-byte
+// steps: the read-back tells UTF-8 exactly when the round trip finds a
+// sequence, and names where its undefined byte stands (the byte, or the
+// backslash of its escape).
+TEST(RcScriptWindres, Utf8SequencesAndTheUndefinedBytesPlace)
+{
+    std::mt19937 rng(65001);
+    const std::string dense = "\\\"\r\nx8a\x7F\x80\x81\x8F\x90\x9F\xA0\xBF\xC0\xC1\xC2\xDF\xE0\xE1\xED\xEE\xEF"
+                              "\xF0\xF3\xF4\xF5\xFF";
+    int found = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string t;
+        const std::size_t n = rng() % 24;
+        while (t.size() < n) {
+            if (rng() % 4 == 0)
+                t.append(rng() % 10, 'p');
+            else
+                t += dense[rng() % dense.size()];
+        }
+        const MdRcReadBack back = mdRcReadBack(t.data(), t.size());
+        EXPECT_EQ(back.utf8, holdsUtf8ByRoundTrip(t)) << "\"" << t << "\"";
+        found += back.utf8;
+        if (back.undefinedByte != 0) {
+            ASSERT_LT(back.undefinedAt, t.size());
+            const char at = t[back.undefinedAt];
+            EXPECT_TRUE(static_cast<unsigned char>(at) == back.undefinedByte || at == '\\') << "\"" << t << "\"";
+        }
+    }
+    EXPECT_GT(found, 1000);
+    EXPECT_LT(found, 19000);
+}
