@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -382,7 +383,15 @@ int run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     holdStandardFiles();
-    int status = run(argc, argv);
+    int status;
+    try {
+        status = run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // The compile's objects are gone by now (their temporary files with
+        // them): what it was to write is as it was.
+        hostSayMemoryRanOut(hostPlacing());
+        status = 1;
+    }
     // What could not be written on standard output fails the command.
     if (!hostFlushOutput(true) && status == 0) status = 1;
     sayLateSignal(status);

@@ -1,4 +1,5 @@
 #include "platform/library.h"
+#include "platform/memory_watch.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -56,6 +57,14 @@ std::string libraryFileName(const std::string& name)
 std::string lastLibraryError()
 {
     return t_lastError;
+}
+
+bool lastLibraryErrorIsMemory()
+{
+    // The loader's words when mmap fails (ENOMEM) for a segment or its own
+    // tables.
+    return t_lastError.find("failed to map segment") != std::string::npos ||
+           t_lastError.find("annot allocate memory") != std::string::npos;
 }
 
 std::string modulePathOf(const void* addr)
@@ -129,6 +138,7 @@ HMODULE LoadLibraryA(const char* name)
         }
         if (!h) {
             t_lastError = error;
+            if (tvp::lastLibraryErrorIsMemory()) tvp::noteMemoryRanOut();
             return nullptr;
         }
     }
