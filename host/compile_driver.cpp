@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@
 #include "host/target_file.h"
 #include "host/temp_dir.h"
 #include "platform/guid.h"
+#include "platform/memory_watch.h"
 #include "platform/nameclassifier.h"
 #include "platform/storage.h"
 #include "platform/text.h"
@@ -257,6 +259,8 @@ bool Run::openTarget()
             uint32_t r = FS_FAILED;
             hostFileFailure();
             if (make(path, r)) return true;
+            // The command's last line says it (see main).
+            if (tvp::memoryRanOut()) throw std::bad_alloc();
             std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)%s\n",
                          m_o.target.c_str(), unsigned(r), hostFileFailure().c_str());
             return false;
