@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -29,8 +30,22 @@ bool endsWithNoCase(const std::string& s, const char* suffix)
     return true;
 }
 
+// The words of a library that was not given the room to load.
+const char kNoRoom[] = "cannot allocate memory for the library and its start-up";
+
+// A library's start-up (its static constructors) cannot report that memory
+// ran out: an exception there ends the process. So it is loaded only with
+// room for its file and a few megabytes beside it, which an already loaded
+// one does not need.
 void* openFile(const std::string& file)
 {
+    if (void* loaded = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD)) return loaded;
+    struct stat st;
+    const size_t size = ::stat(file.c_str(), &st) == 0 && st.st_size > 0 ? size_t(st.st_size) : 0;
+    if (!tvp::roomFor(size + (size_t(4) << 20))) {
+        t_lastError = kNoRoom;
+        return nullptr;
+    }
     return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
@@ -63,7 +78,7 @@ bool lastLibraryErrorIsMemory()
 {
     // The loader's words when mmap fails (ENOMEM) for a segment or its own
     // tables.
-    return t_lastError.find("failed to map segment") != std::string::npos ||
+    return t_lastError == kNoRoom || t_lastError.find("failed to map segment") != std::string::npos ||
            t_lastError.find("annot allocate memory") != std::string::npos;
 }
 
@@ -128,10 +143,11 @@ HMODULE LoadLibraryA(const char* name)
         return nullptr;
     }
     std::string file = tvp::libraryFileName(name);
+    t_lastError.clear();
     void* h = openFile(file);
     if (!h) {
-        const char* e = dlerror();
-        std::string error = e ? e : "cannot load library";
+        const char* e = t_lastError.empty() ? dlerror() : nullptr;
+        std::string error = e ? e : t_lastError.empty() ? "cannot load library" : t_lastError;
         if (file.find('/') == std::string::npos) {
             std::string dir = tvp::moduleDirOf(reinterpret_cast<const void*>(&LoadLibraryA));
             if (!dir.empty()) h = openFile(dir + "/" + file);

@@ -33,6 +33,11 @@ bool memoryRanOut()
     return g_watches.load() > 0 && g_ranOut.load();
 }
 
+bool memoryWatched()
+{
+    return g_watches.load() > 0;
+}
+
 void noteMemoryRanOut()
 {
     g_ranOut.store(true);

@@ -23,6 +23,8 @@ namespace tvp {
 // Whether an allocation failed since the outermost watch began; false while
 // no watch lives.
 bool memoryRanOut();
+// Whether a watch lives.
+bool memoryWatched();
 // Sets the latch: an allocation that does not go through operator new failed.
 void noteMemoryRanOut();
 // malloc, realloc and calloc that note a failure (null, and the latch set;

@@ -30,18 +30,6 @@ namespace {
 const std::string kTavolin = std::string(TV_BINARY_DIR) + "/host/tavolin";
 const char* const kOutputs[] = {"t.dsc", "t.rc", "t.m4h", "t.m4c"};
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 struct Outcome {
     int exitCode = -1;  // -1: ended by a signal
     int signal = 0;
@@ -70,7 +58,9 @@ class MemoryLimit : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (kSanitized) GTEST_SKIP() << "a sanitizer reserves more address space than any limit swept";
+#ifdef __SANITIZE_ADDRESS__
+        GTEST_SKIP() << "the sanitizer's shadow memory does not fit an address-space limit";
+#endif
         m_dir = createTempDirectory().c_str();
         ASSERT_FALSE(m_dir.empty());
         m_tmp = m_dir + "/tmp";
@@ -82,8 +72,9 @@ protected:
     }
 
     // The command on t.tos into t.dsc and the other outputs, its address
-    // space limited to limit bytes (0: none).
-    Outcome compile(std::size_t limit)
+    // space limited to limit bytes (0: none), the pools' chunk failChunk
+    // refused (0: none).
+    Outcome compile(std::size_t limit, unsigned failChunk = 0)
     {
         Outcome o;
         const pid_t pid = ::fork();
@@ -96,6 +87,7 @@ protected:
             ::setenv("TVCLSPRV_SECTION", "symb", 1);
             ::setenv("TVCLSPRV_SECTION_FILE", (m_dir + "/t.symb").c_str(), 1);
             ::unsetenv("TAVOLIN_SETTINGS");
+            if (failChunk) ::setenv("TV_FAIL_POOL_CHUNK", std::to_string(failChunk).c_str(), 1);
             if (limit) {
                 const rlimit r = {rlim_t(limit), rlim_t(limit)};
                 if (::setrlimit(RLIMIT_AS, &r) != 0) ::_exit(126);
@@ -120,65 +112,50 @@ protected:
         return bytes;
     }
 
-    std::string m_dir, m_tmp;
-};
-
-TEST_F(MemoryLimit, EveryLimitCompilesOrSaysMemoryRanOut)
-{
-    // About 1 MB of source: every section compiler, the compound file's
-    // large streams and the macro files are met, and a run takes a tenth of
-    // a second.
-    const int repeats = 500;
-    const std::string example = hosttest::readFile(std::string(TV_SOURCE_DIR) + "/examples/axis.tos");
-    const std::string sysvars = hosttest::readFile(std::string(TV_SOURCE_DIR) + "/examples/axis.sysvars");
-    std::ofstream(m_dir + "/t.tos", std::ios::binary) << wholesrc::wholeSource(example, repeats);
-    std::ofstream(m_dir + "/t.sysvars", std::ios::binary) << wholesrc::wholeSysVars(sysvars, repeats);
-    const std::string mksymb = "'" + hosttest::mksymbPath() + "' '" + m_dir + "/t.sysvars' '" + m_dir + "/t.symb'";
-    ASSERT_EQ(std::system(mksymb.c_str()), 0);
-
-    // The outputs of a compile without a limit, and of a second one into
-    // outputs that differ from them: what every compile that succeeds
-    // leaves.
-    ASSERT_EQ(compile(0).exitCode, 0);
-    const std::map<std::string, std::string> compiled = outputs();
-    for (const char* f : kOutputs) std::ofstream(m_dir + "/" + f, std::ios::binary | std::ios::app) << "\n";
-    const Outcome again = compile(0);
-    ASSERT_EQ(again.exitCode, 0) << again.err;
-    ASSERT_EQ(again.err, "");
-    ASSERT_EQ(outputs(), compiled) << "a recompile gives the same outputs whatever they held";
-
-    // The smallest limit (in steps of 1 MB) that compiles, found by halving,
-    // so that the sweep covers the limits just below it on any machine.
-    std::size_t low = 1, high = 4096;
-    while (high - low > 1) {
-        const std::size_t mid = (low + high) / 2;
-        (compile(mid << 20).exitCode == 0 ? high : low) = mid;
+    // Writes t.tos with the table of its system variables, and compiles it
+    // without a limit twice, the second time into outputs that differ from
+    // what it writes: what every compile that succeeds leaves (m_compiled).
+    void prepare(const std::string& source, const std::string& sysvars)
+    {
+        std::ofstream(m_dir + "/t.tos", std::ios::binary) << source;
+        std::ofstream(m_dir + "/t.sysvars", std::ios::binary) << sysvars;
+        const std::string mksymb = "'" + hosttest::mksymbPath() + "' '" + m_dir + "/t.sysvars' '" + m_dir + "/t.symb'";
+        ASSERT_EQ(std::system(mksymb.c_str()), 0);
+        ASSERT_EQ(compile(0).exitCode, 0);
+        m_compiled = outputs();
+        for (const char* f : kOutputs) std::ofstream(m_dir + "/" + f, std::ios::binary | std::ios::app) << "\n";
+        const Outcome again = compile(0);
+        ASSERT_EQ(again.exitCode, 0) << again.err;
+        ASSERT_EQ(again.err, "");
+        ASSERT_EQ(outputs(), m_compiled) << "a recompile gives the same outputs whatever they held";
     }
-    ASSERT_LT(high, 4096u) << "no limit below 4 GB compiles";
 
-    int compiledAt = 0, ranOutAt = 0;
-    for (std::size_t kb = (high > 24 ? high - 24 : 1) << 10; kb <= (high + 1) << 10; kb += 512) {
-        SCOPED_TRACE("limit " + std::to_string(kb) + " KB");
-        // Each compile starts from outputs that differ from what it writes.
+    // One compile (see compile) into outputs that differ from what it
+    // writes, checked: it compiled (true) with the outputs and nothing on
+    // standard error; or it said on its one line that memory ran out with
+    // every output as it was; or the system's loader could not start it.
+    // No temporary file is left either way.
+    bool checkedCompile(const std::string& what, std::size_t limit, unsigned failChunk = 0)
+    {
+        SCOPED_TRACE(what);
         std::map<std::string, std::string> before;
         for (const char* f : kOutputs) {
-            before[f] = compiled.at(f) + "\n" + std::to_string(kb);
+            before[f] = m_compiled.at(f) + "\n" + what;
             std::ofstream(m_dir + "/" + f, std::ios::binary | std::ios::trunc) << before[f];
         }
-        const Outcome o = compile(kb << 10);
-        ASSERT_EQ(o.signal, 0) << "ended by signal " << o.signal << "\n" << o.err;
+        const Outcome o = compile(limit, failChunk);
+        EXPECT_EQ(o.signal, 0) << "ended by signal " << o.signal << "\n" << o.err;
         EXPECT_TRUE(entries(m_tmp).empty()) << "a temporary file is left";
         EXPECT_EQ(entries(m_dir).size(), 10u) << "a temporary file is left beside the outputs";  // with tmp
         if (o.exitCode == 0) {
-            ++compiledAt;
-            EXPECT_EQ(outputs(), compiled);
+            EXPECT_EQ(outputs(), m_compiled);
             EXPECT_EQ(o.err, "");
-            continue;
+            return true;
         }
         EXPECT_EQ(outputs(), before) << o.err;
-        // Not started: the loader could not map the command's libraries.
-        if (o.exitCode == 127 && o.err.find("error while loading shared libraries") != std::string::npos) continue;
-        ++ranOutAt;
+        if (o.exitCode == 127 && o.err.find("error while loading shared libraries") != std::string::npos)
+            return false;
+        ++m_ranOut;
         EXPECT_EQ(o.exitCode, 1) << o.err;
         const std::string last = lastLine(o.err);
         EXPECT_EQ(last.rfind("tavolin: memory ran out", 0), 0u) << o.err;
@@ -189,10 +166,56 @@ TEST_F(MemoryLimit, EveryLimitCompilesOrSaysMemoryRanOut)
         // memory line is the only line.
         EXPECT_EQ(o.err.find("t.tos"), std::string::npos) << o.err;
         EXPECT_EQ(o.err, last + "\n");
+        return false;
     }
+
+    std::string m_dir, m_tmp;
+    std::map<std::string, std::string> m_compiled;
+    int m_ranOut = 0;  // compiles that said memory ran out
+};
+
+std::string example(const char* name)
+{
+    return hosttest::readFile(std::string(TV_SOURCE_DIR) + "/examples/" + name);
+}
+
+TEST_F(MemoryLimit, EveryLimitCompilesOrSaysMemoryRanOut)
+{
+    // About 1 MB of source: every section compiler, the compound file's
+    // large streams and the macro files are met, and a run takes a tenth of
+    // a second.
+    const int repeats = 500;
+    prepare(wholesrc::wholeSource(example("axis.tos"), repeats),
+            wholesrc::wholeSysVars(example("axis.sysvars"), repeats));
+
+    // The smallest limit (in steps of 1 MB) that compiles, found by halving,
+    // so that the sweep covers the limits just below it on any machine.
+    std::size_t low = 1, high = 4096;
+    while (high - low > 1) {
+        const std::size_t mid = (low + high) / 2;
+        (compile(mid << 20).exitCode == 0 ? high : low) = mid;
+    }
+    ASSERT_LT(high, 4096u) << "no limit below 4 GB compiles";
+
+    int compiledAt = 0;
+    for (std::size_t kb = (high > 24 ? high - 24 : 1) << 10; kb <= (high + 1) << 10; kb += 512)
+        compiledAt += checkedCompile("limit " + std::to_string(kb) + " KB", kb << 10);
     // The sweep reaches both ends.
     EXPECT_GT(compiledAt, 0);
-    EXPECT_GT(ranOutAt, 0);
+    EXPECT_GT(m_ranOut, 0);
+}
+
+// Memory that runs out at each chunk the block pools take, in turn, on the
+// compile of an example: the compile ends as under a limit.
+TEST_F(MemoryLimit, EveryPoolChunkThatFailsEndsTheCompileAlike)
+{
+    prepare(example("axis.tos"), example("axis.sysvars"));
+    unsigned chunk = 1;
+    for (; chunk < 2000; ++chunk)
+        if (checkedCompile("chunk " + std::to_string(chunk), 0, chunk)) break;
+    EXPECT_LT(chunk, 2000u) << "the compile takes no more chunks than that";
+    EXPECT_GT(m_ranOut, 0);
+    EXPECT_EQ(m_ranOut, int(chunk) - 1);
 }
 
 }  // namespace
