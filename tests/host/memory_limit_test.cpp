@@ -4,7 +4,9 @@
 // every limit the command either compiles (exit 0, the outputs those of a
 // run without a limit) or says on its last line that memory ran out (exit
 // 1, every output byte for byte as it was, no message at a line of the
-// source); it never aborts, and leaves no temporary file behind.
+// source); it never aborts, and leaves no temporary file behind. Below the
+// libraries' own needs the system's loader refuses to start it (exit 127).
+// The same holds when the block pools' Nth chunk fails, for each N in turn.
 #include <gtest/gtest.h>
 
 #include <dirent.h>

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/library.h"
 #include "platform/memory_watch.h"
 #include "platform/system.h"
 
@@ -84,12 +83,4 @@ TEST(MemoryWatch, NestedWatchLeavesTheOuterInCharge)
         EXPECT_TRUE(outer.ranOut()) << "an inner watch neither clears nor hides the latch";
     }
     EXPECT_EQ(std::get_new_handler(), before);
-}
-
-TEST(MemoryWatch, LibraryThatCannotBeMappedIsMemory)
-{
-    tvp::MemoryWatch watch;
-    EXPECT_EQ(LoadLibraryA("/nonexistent/libnothing.so"), nullptr);
-    EXPECT_FALSE(tvp::lastLibraryErrorIsMemory());
-    EXPECT_FALSE(watch.ranOut());
 }
