@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@
 #include "host/target_file.h"
 #include "host/temp_dir.h"
 #include "platform/guid.h"
+#include "platform/memory_watch.h"
 #include "platform/nameclassifier.h"
 #include "platform/storage.h"
 #include "platform/text.h"
@@ -187,6 +189,15 @@ private:
     // files a step line said were written ("; a and b not written either").
     std::string nothingPlaced() const;
     const char* targetWas() const { return m_isNew ? "not written" : "left as it was"; }
+    // Memory ran out in a step: the steps after it do not run.
+    bool stopped() const { return !m_memoryRanOut.empty(); }
+    // The last line of a compile during which memory ran out: every output
+    // is as it was.
+    void sayMemoryRanOut() const
+    {
+        std::fprintf(stderr, "tavolin: memory ran out during %s: %s\n", m_memoryRanOut.c_str(),
+                     hostAsTheyWere(hostCompileFiles(m_o)).c_str());
+    }
     std::string either() const;
     std::string classProviderPath() const;
     bool nameClassifierFound() const;
@@ -213,6 +224,9 @@ private:
     bool m_failed = false;      // the exit status is 1
     bool m_stepFailed = false;  // a step that ran did not succeed: TARGET is not written
     bool m_utf8Texts = false;   // a text for the resource script held UTF-8 sequences
+    // The step during which memory ran out (empty: it did not): no further
+    // step runs, and nothing is put in place.
+    std::string m_memoryRanOut;
     bool m_isNew = false;       // TARGET did not exist
     HostCompileTrace m_trace;
     void* m_traceContext;
@@ -266,6 +280,8 @@ bool Run::openTarget()
             uint32_t r = FS_FAILED;
             hostFileFailure();
             if (make(path, r)) return true;
+            // The command's last line says it (see main).
+            if (tvp::memoryRanOut()) throw std::bad_alloc();
             std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)%s\n",
                          m_o.target.c_str(), unsigned(r), hostFileFailure().c_str());
             return false;
@@ -273,6 +289,12 @@ bool Run::openTarget()
         if (!made) return false;
     }
     HRESULT hr = m_file.openStorage(&m_target);
+    if (hostMemoryRanOut(hr)) {
+        m_memoryRanOut = "the opening of " + m_o.target;
+        sayMemoryRanOut();
+        m_target = nullptr;
+        return false;
+    }
     if (FAILED(hr) || !m_target) {
         std::fprintf(stderr, "tavolin: cannot open %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
                      hostHex(uint32_t(hr)).c_str());
@@ -366,6 +388,7 @@ bool Run::step(const char* method, HRESULT hr, LONG status, const std::string& g
                               (ok || hr == E_NOTIMPL ? std::string() : why);
     m_outputs.mark();
     m_outputTrouble.clear();
+    if (hostMemoryRanOut(hr) && m_memoryRanOut.empty()) m_memoryRanOut = method;
     if (hr == E_NOTIMPL) {
         std::printf("not compiled: %s (its compiler is not part of this library)\n", method);
     } else if (FAILED(hr)) {
@@ -434,6 +457,8 @@ void Run::compileBootFunctions(const Bstr& rc)
          m_o.rc.empty() && status != 0 ? ", the boot-function comment string tables need --rc" : "");
 }
 
+// Each step runs only while memory has not run out (see step): what a step
+// would say after that is of the memory, not of the source.
 void Run::sectionMethods(LONG kind)
 {
     Bstr rc(m_outputs.rcWork());
@@ -451,18 +476,23 @@ void Run::sectionMethods(LONG kind)
         } else {
             std::printf("skipped: compileSysVars (no class provider installed)\n");
         }
+        if (stopped()) return;
         hr = hostLibraryCall([&] { return m_object->compileComments(rc.get(), &status); });
         step("compileComments", hr, status, m_o.rc.empty() && status != 0 ? ", the comment string tables need --rc" : "");
         // Without the system-variable table ("symb") a statement that needs
         // it gives message 0, as does the import that cannot load it: the
         // library notes that cause, which the step line names.
+        if (stopped()) return;
         hr = hostLibraryCall([&] { return m_object->compileVariables(rc.get(), &status); });
         step("compileVariables", hr, status,
              m_o.rc.empty() && status != 0 ? ", the variable string tables need --rc" : "");
+        if (stopped()) return;
         hr = hostLibraryCall([&] { return m_object->compileConnections(&status); });
         step("compileConnections", hr, status);
+        if (stopped()) return;
         hr = hostLibraryCall([&] { return m_object->compileAlarms(rc.get(), &status); });
         step("compileAlarms", hr, status, m_o.rc.empty() && status != 0 ? ", the alarm string table needs --rc" : "");
+        if (stopped()) return;
         compileBootFunctions(rc);
     } else {
         if (provider) {
@@ -472,10 +502,12 @@ void Run::sectionMethods(LONG kind)
         } else {
             std::printf("skipped: compileSysFunctions (no class provider installed)\n");
         }
+        if (stopped()) return;
         hr = hostLibraryCall([&] { return m_object->compileSupportedTOs(&status); });
         step("compileSupportedTOs", hr, status);
     }
     // The macro files are appended to: the step names those that changed.
+    if (stopped()) return;
     hr = hostLibraryCall([&] { return m_object->compileImplementations(impl.get(), &status); });
     step("compileImplementations", hr, status, std::string(), nullptr, "appended to");
 }
@@ -685,7 +717,7 @@ int Run::compile()
             if (m_o.sectionMethods) sectionMethods(kind);
         } else
             std::printf("no object kind: the section methods are not run\n");
-        copyAll();
+        if (!stopped()) copyAll();
     }
     // Releasing the object closes its working file and gives up the target.
     m_object->Release();
@@ -696,10 +728,17 @@ int Run::compile()
         std::fprintf(stderr, "tavolin: %s looks like UTF-8 (its texts hold UTF-8 sequences, which reach the resource "
                              "script as they are): sources are code page 1252, convert it with "
                              "iconv -f UTF-8 -t CP1252 in.tos > out.tos\n", m_o.source.c_str());
-    hr = m_target->Commit(STGC_DEFAULT);
+    // Nothing of a compile that ran out of memory is written.
+    hr = stopped() ? S_OK : m_target->Commit(STGC_DEFAULT);
     m_target->Release();
     m_target = nullptr;
     mark("committed");
+    if (hostMemoryRanOut(hr) && !stopped()) m_memoryRanOut = "the write of " + m_o.target;
+    if (stopped()) {
+        // Nothing is put in place, whatever the steps said they wrote.
+        sayMemoryRanOut();
+        return 1;
+    }
     if (FAILED(hr)) {
         std::fprintf(stderr, "tavolin: cannot write %s: %s (hr = %s)%s\n", m_o.target.c_str(),
                      storageWords(hr).c_str(), hostHex(uint32_t(hr)).c_str(), nothingPlaced().c_str());

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "host/compile_driver.h"
@@ -25,6 +26,8 @@ bool HostLibrary::load()
     m_path = findPath();
     m_module = LoadLibraryA(m_path.c_str());
     if (!m_module) {
+        // The command's last line says it, and what became of the outputs.
+        if (tvp::lastLibraryErrorIsMemory()) throw std::bad_alloc();
         std::fprintf(stderr, "tavolin: cannot load %s: %s\n", m_path.c_str(), tvp::lastLibraryError().c_str());
         return false;
     }

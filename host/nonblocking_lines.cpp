@@ -100,13 +100,27 @@ void hostPrepareSignalLine(const std::string& asTheyWere)
     g_tail = text;
 }
 
+namespace {
+
+void sayEnd(const char* head, const char* name, bool placing)
+{
+    size_t n = 0;
+    append(g_line, g_lineSize, &n, head);
+    append(g_line, g_lineSize, &n, name);
+    append(g_line, g_lineSize, &n, placing ? kPlacing : g_tail);
+    hostSayNow(g_line, n);
+}
+
+}  // namespace
+
 void hostSaySignalEnd(int sig, bool fault, bool placing)
 {
     if (!g_tail || sig <= 0 || sig >= NSIG) return;
-    size_t n = 0;
-    append(g_line, g_lineSize, &n, fault ? "tavolin: ended by " : "tavolin: interrupted by ");
-    append(g_line, g_lineSize, &n, g_names[sig]);
-    append(g_line, g_lineSize, &n,
-           placing ? kPlacing : g_tail);
-    hostSayNow(g_line, n);
+    sayEnd(fault ? "tavolin: ended by " : "tavolin: interrupted by ", g_names[sig], placing);
+}
+
+void hostSayMemoryRanOut(bool placing)
+{
+    if (g_tail) sayEnd("tavolin: memory ran out", "", placing);
+    else hostSayNow("tavolin: memory ran out\n", 24);
 }

@@ -43,3 +43,7 @@ void hostPrepareSignalLine(const std::string& asTheyWere);
 // each is whole, the old one or the new one. Nothing before
 // hostPrepareSignalLine. Async-signal-safe, through hostSayNow.
 void hostSaySignalEnd(int sig, bool fault, bool placing);
+// Says that memory ran out and the command ends: "tavolin: memory ran out:
+// FILES are as they were" (placing: that each is whole, the old one or the
+// new one), from the text hostPrepareSignalLine made: nothing is allocated.
+void hostSayMemoryRanOut(bool placing);

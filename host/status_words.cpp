@@ -11,6 +11,7 @@
 #include <string>
 
 #include "host/target_file.h"
+#include "platform/wintypes.h"
 #include "tools/md/tavolin/MdStatusCodes.h"
 
 std::string hostHex(uint32_t v)
@@ -18,6 +19,11 @@ std::string hostHex(uint32_t v)
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", unsigned(v));
     return buf;
+}
+
+bool hostMemoryRanOut(int32_t hr)
+{
+    return hr == int32_t(E_OUTOFMEMORY) || hr == int32_t(STG_E_INSUFFICIENTMEMORY);
 }
 
 namespace {

@@ -10,6 +10,10 @@
 // A status or HRESULT as the step lines show it ("0xBE11000B").
 std::string hostHex(uint32_t v);
 
+// Whether an HRESULT says that memory ran out (E_OUTOFMEMORY, or the
+// storage's STG_E_INSUFFICIENTMEMORY).
+bool hostMemoryRanOut(int32_t hr);
+
 // What a status of one method of the pre-compiler means, in that method's
 // words (acx: the compile was given an ACX file, whose import the
 // variables method runs); a code of the pre-compiler's range that the

@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,26 @@
 #include "host/signal_hold.h"
 #include "host/standard_output.h"
 #include "host/status_words.h"
+#include "platform/memory_watch.h"
 #include "platform/tempnames.h"
 
 namespace {
+
+// What the libraries' own start-up needs, with room to spare: glib's ends
+// the process when its first allocations fail, before main could say why.
+constexpr size_t kRoomToStart = size_t(2) << 20;
+
+// Runs before any library's start-up (from .preinit_array): without the
+// room, the command says that memory ran out, having touched nothing.
+void checkRoomToStart(int, char**, char**)
+{
+    if (tvp::roomFor(kRoomToStart)) return;
+    static const char kLine[] = "tavolin: memory ran out before the command started: nothing was written\n";
+    hostSayNow(kLine, sizeof kLine - 1);
+    ::_exit(1);
+}
+__attribute__((section(".preinit_array"), used)) void (*const g_checkRoomToStart)(int, char**, char**) =
+    checkRoomToStart;
 
 const char kUsage[] =
     "usage: tavolin compile SOURCE -o TARGET [--acx FILE] [--rc FILE] [--rc-text TEXT]\n"
@@ -386,7 +404,18 @@ int run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     holdStandardFiles();
-    int status = run(argc, argv);
+    // The command's own allocations that fail, wherever they are caught, end
+    // it with the line below.
+    tvp::MemoryWatch watch;
+    int status;
+    try {
+        status = run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // The compile's objects are gone by now (their temporary files with
+        // them): what it was to write is as it was.
+        hostSayMemoryRanOut(hostPlacing());
+        status = 1;
+    }
     // What could not be written on standard output fails the command.
     if (!hostFlushOutput(true) && status == 0) status = 1;
     sayLateSignal(status);

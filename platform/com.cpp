@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/memory_watch.h"
 #include "platform/system.h"
 
 namespace {
@@ -27,7 +28,7 @@ void noteInterfaceRefs(long delta) { g_refs += delta; }
 
 void* CoTaskMemAlloc(size_t cb)
 {
-    void* p = std::malloc(cb ? cb : 1);
+    void* p = tvp::mallocNoted(cb ? cb : 1);
     if (p) ++g_taskMem;
     return p;
 }
@@ -39,7 +40,7 @@ void* CoTaskMemRealloc(void* pv, size_t cb)
         CoTaskMemFree(pv);
         return nullptr;
     }
-    return std::realloc(pv, cb);
+    return tvp::reallocNoted(pv, cb);
 }
 
 void CoTaskMemFree(void* pv)
@@ -61,7 +62,7 @@ constexpr size_t kPrefix = sizeof(uint32_t);
 BSTR allocBytes(const void* src, UINT bytes)
 {
     size_t total = kPrefix + size_t(bytes) + 3;
-    auto* block = tvp::allocationRefused(total) ? nullptr : static_cast<unsigned char*>(std::malloc(total));
+    auto* block = tvp::allocationRefused(total) ? nullptr : static_cast<unsigned char*>(tvp::mallocNoted(total));
     if (!block) return nullptr;
     uint32_t n = bytes;
     std::memcpy(block, &n, kPrefix);

@@ -1,9 +1,14 @@
 #include "platform/library.h"
+#include "platform/memory_watch.h"
 
 #include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
 #include <link.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -28,8 +33,44 @@ bool endsWithNoCase(const std::string& s, const char* suffix)
     return true;
 }
 
+// The words of a library that was not given the room to load.
+const char kNoRoom[] = "cannot allocate memory for the library and its start-up";
+
+// The address space the segments of the ELF file take when it is loaded
+// (from its first to the end of its last PT_LOAD); 0 when it cannot be read
+// as a 64-bit ELF file.
+size_t loadedSize(const std::string& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    Elf64_Ehdr eh;
+    size_t low = SIZE_MAX, high = 0;
+    if (::pread(fd, &eh, sizeof eh, 0) == ssize_t(sizeof eh) && std::memcmp(eh.e_ident, ELFMAG, SELFMAG) == 0 &&
+        eh.e_ident[EI_CLASS] == ELFCLASS64 && eh.e_phentsize == sizeof(Elf64_Phdr) && eh.e_phnum < 256) {
+        for (unsigned i = 0; i < eh.e_phnum; ++i) {
+            Elf64_Phdr ph;
+            if (::pread(fd, &ph, sizeof ph, off_t(eh.e_phoff + i * sizeof ph)) != ssize_t(sizeof ph)) break;
+            if (ph.p_type != PT_LOAD) continue;
+            low = std::min(low, size_t(ph.p_vaddr));
+            high = std::max(high, size_t(ph.p_vaddr + ph.p_memsz));
+        }
+    }
+    ::close(fd);
+    return high > low ? high - low : 0;
+}
+
+// A library's start-up (its static constructors) cannot report that memory
+// ran out: an exception there ends the process. So it is loaded only with
+// room for its segments and a few megabytes beside them, which an already
+// loaded one does not need.
 void* openFile(const std::string& file)
 {
+    if (void* loaded = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD)) return loaded;
+    dlerror();  // not loaded yet: no failure of the load below
+    if (!tvp::roomFor(loadedSize(file) + (size_t(4) << 20))) {
+        t_lastError = kNoRoom;
+        return nullptr;
+    }
     return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
@@ -56,6 +97,14 @@ std::string libraryFileName(const std::string& name)
 std::string lastLibraryError()
 {
     return t_lastError;
+}
+
+bool lastLibraryErrorIsMemory()
+{
+    // The loader's words when mmap fails (ENOMEM) for a segment or its own
+    // tables.
+    return t_lastError == kNoRoom || t_lastError.find("failed to map segment") != std::string::npos ||
+           t_lastError.find("annot allocate memory") != std::string::npos;
 }
 
 std::string modulePathOf(const void* addr)
@@ -119,16 +168,18 @@ HMODULE LoadLibraryA(const char* name)
         return nullptr;
     }
     std::string file = tvp::libraryFileName(name);
+    t_lastError.clear();
     void* h = openFile(file);
     if (!h) {
-        const char* e = dlerror();
-        std::string error = e ? e : "cannot load library";
+        const char* e = t_lastError.empty() ? dlerror() : nullptr;
+        std::string error = e ? e : t_lastError.empty() ? "cannot load library" : t_lastError;
         if (file.find('/') == std::string::npos) {
             std::string dir = tvp::moduleDirOf(reinterpret_cast<const void*>(&LoadLibraryA));
             if (!dir.empty()) h = openFile(dir + "/" + file);
         }
         if (!h) {
             t_lastError = error;
+            if (tvp::lastLibraryErrorIsMemory()) tvp::noteMemoryRanOut();
             return nullptr;
         }
     }

@@ -44,6 +44,10 @@ std::string libraryFileName(const std::string& name);
 
 // Text of the last failure of the calls above in this thread ("" if none).
 std::string lastLibraryError();
+// Whether that failure was a LoadLibraryA that found no memory for the
+// library (its segments could not be mapped); such a failure also sets the
+// latch of memory_watch.h.
+bool lastLibraryErrorIsMemory();
 
 // Full path of the executable or shared library that contains addr; empty
 // when addr lies in no module.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory_watch.h"
 #include "platform/storage_internal.h"
 #include "platform/system.h"
 #include "platform/tempnames.h"
@@ -342,7 +343,7 @@ ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other)
     // memory is copied.
     uint8_t* tail = nullptr;
     if (other.tailLen_) {
-        tail = static_cast<uint8_t*>(std::malloc(kTailSize));
+        tail = static_cast<uint8_t*>(tvp::mallocNoted(kTailSize));
         if (!tail) throw std::bad_alloc();
         std::memcpy(tail, other.tail_, other.tailLen_);
     }
@@ -389,7 +390,7 @@ void ByteBuffer::reserveFor(size_t n)
     if (n <= capacity_) return;
     size_t grown = capacity_ + capacity_ / 2;
     const size_t want = n > grown ? n : grown;
-    void* p = tvp::allocationRefused(want) ? nullptr : std::realloc(data_, want ? want : 1);
+    void* p = tvp::allocationRefused(want) ? nullptr : tvp::reallocNoted(data_, want ? want : 1);
     if (!p) throw std::bad_alloc();
     data_ = static_cast<uint8_t*>(p);
     capacity_ = want;
@@ -477,7 +478,7 @@ HRESULT ByteBuffer::writeAt(uint64_t pos, const void* src, size_t n)
         // pieces: one system call per piece instead of one per write.
         if (pos == size_ && n < kTailSize) {
             if (tailLen_ + n > kTailSize && FAILED(flushTail(false))) return STG_E_MEDIUMFULL;
-            if (!tail_) tail_ = static_cast<uint8_t*>(std::malloc(kTailSize));
+            if (!tail_) tail_ = static_cast<uint8_t*>(tvp::mallocNoted(kTailSize));
             if (tail_) {
                 std::memcpy(tail_ + tailLen_, src, n);
                 tailLen_ += n;

@@ -12,10 +12,13 @@
 #include <gsf/gsf-utils.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <vector>
 
+#include "platform/memory_watch.h"
 #include "platform/storage_internal.h"
 #include "platform/text.h"
 
@@ -96,6 +99,35 @@ bool isZero(const FILETIME& ft)
 bool isNull(const CLSID& c)
 {
     return c == GUID_NULL;
+}
+
+// glib ends the process when an allocation of libgsf fails: it is called only
+// with room for what it takes beside the bytes it is given (checked in
+// address space, tvp::roomFor; a failure is STG_E_INSUFFICIENTMEMORY). Its
+// tables, directory and read buffers take a few megabytes and a small part of
+// the file; while writing it also keeps each small stream in a block of 4 KB
+// until the end.
+constexpr uint64_t kGsfRoom = uint64_t(4) << 20;
+
+uint64_t writeRoom(const Node& n)
+{
+    uint64_t room = 512;  // its directory entry and table share
+    if (!n.storage) room += n.data.size() < 4096 ? 4096 : n.data.size() / 32;
+    for (const auto& c : n.children) room += writeRoom(*c.second);
+    return room;
+}
+
+uint64_t treeBytes(const Node& n)
+{
+    uint64_t bytes = n.storage ? 0 : n.data.size();
+    for (const auto& c : n.children) bytes += treeBytes(*c.second);
+    return bytes;
+}
+
+bool roomToWrite(const Node& root, uint64_t sinkBytes)
+{
+    const uint64_t room = kGsfRoom + writeRoom(root) + sinkBytes;
+    return room < SIZE_MAX && roomFor(size_t(room));
 }
 
 struct Reader {
@@ -244,6 +276,7 @@ HRESULT decode(const uint8_t* data, size_t size, Node& root, const std::shared_p
     StreamPlaces places;
     hr = checkStructure(data, size, file ? &places : nullptr);
     if (FAILED(hr)) return hr;
+    if (!roomFor(size_t(kGsfRoom + size / 4))) return STG_E_INSUFFICIENTMEMORY;
     QuietGsf quiet;
     GsfInput* input = gsf_input_memory_new(data, gsf_off_t(size), FALSE);
     if (!input) return STG_E_INSUFFICIENTMEMORY;
@@ -262,7 +295,12 @@ HRESULT decode(const uint8_t* data, size_t size, Node& root, const std::shared_p
         reader.file = &file;
         reader.places = &places;
     }
-    hr = reader.readChildren(infile, root, 0);
+    try {
+        hr = reader.readChildren(infile, root, 0);
+    } catch (const std::bad_alloc&) {
+        noteMemoryRanOut();
+        hr = STG_E_INSUFFICIENTMEMORY;
+    }
     g_object_unref(infile);
     if (FAILED(hr)) root.children.clear();
     return hr;
@@ -283,7 +321,13 @@ bool encodeInto(const Node& root, GsfOutput* sink)
     if (!isNull(root.clsid))
         gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(outfile), reinterpret_cast<const guint8*>(&root.clsid));
     Writer writer;
-    writer.writeChildren(outfile, root);
+    try {
+        writer.writeChildren(outfile, root);
+    } catch (const std::bad_alloc&) {
+        // Its children are left open: the file is not whole, and is not used.
+        noteMemoryRanOut();
+        writer.ok = false;
+    }
     // Closing the outfile writes the directory and closes the sink.
     if (!gsf_output_close(GSF_OUTPUT(outfile))) writer.ok = false;
     g_object_unref(outfile);
@@ -301,6 +345,8 @@ HRESULT encode(const Node& root, Encoded& out)
     }
     out.data_ = nullptr;
     out.size_ = 0;
+    // The memory the bytes go to grows by doubling: twice their room.
+    if (!roomToWrite(root, 2 * treeBytes(root))) return STG_E_INSUFFICIENTMEMORY;
     GsfOutput* mem = gsf_output_memory_new();
     if (!mem) return STG_E_INSUFFICIENTMEMORY;
     if (!encodeInto(root, mem)) {
@@ -317,6 +363,7 @@ HRESULT encodeTo(const Node& root, std::FILE* f, uint64_t& size)
 {
     QuietGsf quiet;
     size = 0;
+    if (!roomToWrite(root, 0)) return STG_E_INSUFFICIENTMEMORY;
     // The file is kept open: its owner flushes and closes it.
     GsfOutput* sink = gsf_output_stdio_new_FILE("", f, TRUE);
     if (!sink) return STG_E_INSUFFICIENTMEMORY;

@@ -1,6 +1,7 @@
 // Waitable events on one lock and condition, and the memory figures of the
 // system (see system.h).
 #include "platform/system.h"
+#include "platform/memory_watch.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -157,4 +158,10 @@ std::atomic<size_t> g_refusedFrom{SIZE_MAX};
 
 void tvp::failAllocationsFrom(size_t bytes) { g_refusedFrom.store(bytes, std::memory_order_relaxed); }
 
-bool tvp::allocationRefused(size_t bytes) { return bytes >= g_refusedFrom.load(std::memory_order_relaxed); }
+bool tvp::allocationRefused(size_t bytes)
+{
+    // A refusal stands for memory that ran out, and is noted as one.
+    if (bytes < g_refusedFrom.load(std::memory_order_relaxed)) return false;
+    tvp::noteMemoryRanOut();
+    return true;
+}

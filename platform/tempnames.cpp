@@ -1,4 +1,5 @@
 #include "platform/tempnames.h"
+#include "platform/memory_watch.h"
 
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -172,6 +173,9 @@ char g_failureDir[kTempNameMax + 1];
 
 void noteFileFailure(int err, const char* dir)
 {
+    // A file that could not be made for want of memory (a buffer of its
+    // stream, the kernel's own) is memory that ran out.
+    if (err == ENOMEM) noteMemoryRanOut();
     const size_t n = dir ? std::min(std::strlen(dir), kTempNameMax) : 0;
     if (n) std::memcpy(g_failureDir, dir, n);
     g_failureDir[n] = 0;

@@ -10,6 +10,8 @@
 #include <new>
 #include <string>
 
+#include "platform/memory_watch.h"
+
 // ===========================================================================
 // SAFEARRAY
 // ===========================================================================
@@ -114,7 +116,7 @@ SAFEARRAY* createArray(VARTYPE vt, UINT cDims, const SAFEARRAYBOUND* bounds)
 {
     if (!arrayTypeAllowed(vt) || cDims == 0 || cDims > 0xFFFF || !bounds) return nullptr;
     size_t descSize = sizeof(SAFEARRAY) + (cDims - 1) * sizeof(SAFEARRAYBOUND);
-    auto* block = static_cast<unsigned char*>(std::calloc(1, kHeaderSize + descSize));
+    auto* block = static_cast<unsigned char*>(tvp::callocNoted(1, kHeaderSize + descSize));
     if (!block) return nullptr;
     auto* psa = reinterpret_cast<SAFEARRAY*>(block + kHeaderSize);
     auto* hdr = reinterpret_cast<ArrayHeader*>(block);
@@ -132,7 +134,7 @@ SAFEARRAY* createArray(VARTYPE vt, UINT cDims, const SAFEARRAYBOUND* bounds)
         return nullptr;
     }
     if (count) {
-        psa->pvData = std::calloc(count, hdr->stride);
+        psa->pvData = tvp::callocNoted(count, hdr->stride);
         if (!psa->pvData) {
             std::free(block);
             return nullptr;
@@ -400,7 +402,7 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut)
     } else {
         // A foreign array of unknown element type: copy its bytes.
         size_t descSize = sizeof(SAFEARRAY) + (psa->cDims ? psa->cDims - 1 : 0) * sizeof(SAFEARRAYBOUND);
-        auto* block = static_cast<unsigned char*>(std::calloc(1, kHeaderSize + descSize));
+        auto* block = static_cast<unsigned char*>(tvp::callocNoted(1, kHeaderSize + descSize));
         if (!block) return E_OUTOFMEMORY;
         out = reinterpret_cast<SAFEARRAY*>(block + kHeaderSize);
         std::memcpy(out, psa, descSize);
@@ -412,7 +414,7 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut)
         hdr->stride = stride;
         size_t count = 0;
         if (elementCount(psa, count) && count && stride) {
-            out->pvData = std::calloc(count, stride);
+            out->pvData = tvp::callocNoted(count, stride);
             if (!out->pvData) {
                 std::free(block);
                 return E_OUTOFMEMORY;

@@ -8,6 +8,7 @@
 #include "base/cm/cmwstr.h"
 #include "co/CoSettings.h"
 #include "co/TraceApi.h"
+#include "platform/memory_watch.h"
 #include "platform/text.h"
 
 using cm::toU16;
@@ -422,6 +423,10 @@ void CmMessageHandler::countAllHeldBack(uint32_t id, uint32_t messages, uint32_t
 
 bool CmMessageHandler::countHeldBack(uint32_t id, uint32_t times)
 {
+    // Once memory ran out, what the compilers say next comes of that (a
+    // message 0, a parse error at the line they stood on), not of the
+    // source: it is neither shown nor counted.
+    if (tvp::memoryRanOut()) return true;
     try {
         uint32_t level = 0;
         uint16_t group = 0;
@@ -442,6 +447,7 @@ bool CmMessageHandler::countHeldBack(uint32_t id, uint32_t times)
 
 void CmMessageHandler::reportCounted(const CmMsgKey& key, uint32_t times, const CmMsgArg* const* args)
 {
+    if (tvp::memoryRanOut()) return;
     // Most messages past those shown are counted without a table lookup.
     if (countHeldBack(key.id, times)) return;
     try {

@@ -3,8 +3,12 @@
 #include <sys/single_threaded.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <mutex>
+#include <new>
 
+#include "platform/memory_watch.h"
 #include "platform/settings_store.h"
 
 // Chunk header, followed by the slots. Each slot is a back-pointer to the
@@ -18,6 +22,22 @@ struct CAllocPoolImpl::Chunk {
 };
 
 namespace {
+
+// TV_FAIL_POOL_CHUNK=N (for tests): the Nth chunk the pools take from the
+// heap while a memory watch lives (in the library's methods and the
+// command's run, not in the start-up of either), counted from 1, fails as
+// if the heap were exhausted, so that a test can make memory run out at
+// each of them in turn.
+bool chunkRefused()
+{
+    if (!tvp::memoryWatched()) return false;
+    static const unsigned long failAt = [] {
+        const char* v = std::getenv("TV_FAIL_POOL_CHUNK");
+        return v ? std::strtoul(v, nullptr, 10) : 0ul;
+    }();
+    static std::atomic<unsigned long> taken{0};
+    return failAt != 0 && taken.fetch_add(1) + 1 == failAt;
+}
 
 constexpr size_t kWord = sizeof(void*);
 static_assert(kWord == 8 || kWord == 4, "unexpected pointer size");
@@ -108,6 +128,10 @@ CAllocPoolImpl::Chunk* CAllocPoolImpl::newChunk()
 {
     constexpr size_t kHeaderSize = roundUp(sizeof(Chunk), 2 * kWord);
     size_t bytes = kHeaderSize + size_t(m_blocksPerChunk) * m_slotSize;
+    if (chunkRefused()) {
+        tvp::noteMemoryRanOut();
+        throw std::bad_alloc();
+    }
     auto* raw = static_cast<char*>(::operator new(bytes));  // std::bad_alloc when exhausted
     auto* c = reinterpret_cast<Chunk*>(raw);
     c->prev = c->next = nullptr;

@@ -11,6 +11,7 @@
 #include "base/cm/cmbuiltinmsgs.h"
 #include "base/cm/cmformat.h"
 #include "base/cm/cmmsghdl.h"
+#include "platform/memory_watch.h"
 #include "platform/text.h"
 
 namespace {
@@ -378,4 +379,24 @@ TEST(NumberTexts, IntegerFormsAtTheirExtremes)
     EXPECT_EQ(cm::hexUpper(0), u"0");
     EXPECT_EQ(cm::binary(0), u"0");
     EXPECT_EQ(cm::binary(0x80000005u), u"10000000000000000000000000000101");
+}
+
+// Once memory ran out in a method, what the compilers say next comes of
+// that, not of the source: no message is shown or counted, by either road
+// (with its text, or counted past the shown ones). Before and after the
+// method the handler is as it was.
+TEST(MessageHandler, SilentOnceMemoryRanOut)
+{
+    Fixture f;
+    {
+        tvp::MemoryWatch watch;
+        EXPECT_NE(f.send(4, 0, 12), "<nothing>");
+        tvp::noteMemoryRanOut();
+        EXPECT_EQ(f.send(4, 0, 13), "<nothing>");
+        EXPECT_EQ(f.send(4, 302, 14, CmMsgArg("parse error")), "<nothing>");
+        EXPECT_TRUE(f.h.countHeldBack(302, 3));
+        EXPECT_EQ(f.h.errorCount(), 1u);
+    }
+    EXPECT_NE(f.send(4, 0, 15), "<nothing>");
+    EXPECT_EQ(f.h.errorCount(), 2u);
 }

@@ -12,6 +12,7 @@
 #include "base/cm/cmbuiltinmsgs.h"
 #include "base/cm/cmmsghdl.h"
 #include "tools/md/tavolin/MdSectionParser.h"
+#include "platform/memory_watch.h"
 #include "platform/text.h"
 
 namespace {
@@ -137,18 +138,22 @@ void CTavolin::installErrorDisplay(IUnknown* errorDisplay)
 template <class Body>
 HRESULT CTavolin::guarded(const char* method, LONG* status, Body&& body)
 {
+    // Memory that ran out is the method's outcome, wherever it was caught:
+    // code that turned the failure into a result of its own (a message 0,
+    // a parse error, a status) speaks of the source, which is not at fault.
+    tvp::MemoryWatch watch;
+    HRESULT hr;
     try {
-        return body();
+        hr = body();
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
-    } catch (int) {
-        // The block pools throw an int when the heap is exhausted.
-        return E_OUTOFMEMORY;
     } catch (...) {
+        if (watch.ranOut()) return E_OUTOFMEMORY;
         TV_TRACE(4, kTraceFile, method, "caught any unhandled exception");
         *status = MdStatusFailed;
         return S_OK;
     }
+    return watch.ranOut() ? E_OUTOFMEMORY : hr;
 }
 
 // ---------------------------------------------------------------------------

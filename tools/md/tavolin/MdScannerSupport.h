@@ -11,10 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <istream>
+#include <new>
 #include <string>
 #include <utility>
 
 #include "co/tvstring.h"
+#include "platform/memory_watch.h"
 
 // A token's text as a message argument, between two quote texts: whole up
 // to kMdTokenWhole bytes, so that a message names what it means (a long
@@ -80,8 +82,22 @@ inline const char* mdFirstNul(const char* chars, std::size_t length)
 // MdScannerFatal. Whoever drives the scanner catches it at its call of the
 // scanner's yylex (mdScanOrStop) and drops the scanner's buffer; nothing
 // uses the state that flex left behind.
+//
+// A fatal error for want of memory (flex's "out of dynamic memory", or a
+// buffer that could not grow within the limit, mdScannerRealloc) is no
+// fault of the source: it throws std::bad_alloc without a message.
 struct MdScannerFatal {};
-#define YY_FATAL_ERROR(msg) (LexerError(msg), throw MdScannerFatal())
+inline thread_local bool mdScannerMemoryRanOut = false;
+inline void mdThrowIfScannerMemoryRanOut(const char* msg)
+{
+    static const char kNoMemory[] = "out of dynamic memory";
+    const bool ranOut = mdScannerMemoryRanOut || std::strncmp(msg, kNoMemory, sizeof kNoMemory - 1) == 0;
+    mdScannerMemoryRanOut = false;
+    if (!ranOut) return;
+    tvp::noteMemoryRanOut();
+    throw std::bad_alloc();
+}
+#define YY_FATAL_ERROR(msg) (mdThrowIfScannerMemoryRanOut(msg), LexerError(msg), throw MdScannerFatal())
 
 // The token that a stopped scanner gives its parser once, before the end of
 // input: no grammar declares it, so the parse fails at it rather than
@@ -125,6 +141,7 @@ private:
 inline void* mdScannerRealloc(void* block, std::size_t size)
 {
     void* grown = size <= mdScannerBufferLimit ? std::realloc(block, size) : nullptr;
+    if (!grown && size <= mdScannerBufferLimit) mdScannerMemoryRanOut = true;
     if (!grown) std::free(block);
     return grown;
 }

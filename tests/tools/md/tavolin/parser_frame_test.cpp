@@ -4,8 +4,14 @@
 // handler; and the resource-script string-table writer.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -174,6 +180,52 @@ TEST(ParserFrame, AFatalScannerErrorStopsTheScan)
         // The scanner stays at the end of its input.
         EXPECT_EQ(p.yylexAgain(), 0);
         EXPECT_TRUE(p.atEnd());
+    }
+}
+
+// Memory that runs out while a section is parsed - the scanner's buffer,
+// the parser's stack, a token's text - ends the parse with std::bad_alloc
+// and without a message: no "parser stack overflow" or scanner error at the
+// line it stood on. Each case runs in a child process whose address space
+// is limited to what it holds and a different room beside it, so that
+// memory runs out at a different moment of the parse.
+TEST(ParserFrame, MemoryThatRunsOutIsNoErrorOfTheSource)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's shadow memory does not fit an address-space limit";
+#endif
+    const std::string text = std::string(9000, '(') + "\"" + std::string(1 << 21, 'x') + "\"" + std::string(9000, ')');
+    for (std::size_t room : {1 << 16, 1 << 18, 1 << 19, 1 << 20, 1 << 21, 3 << 20}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            MessageCapture messages;
+            std::istringstream in(text);
+            NestParser p;
+            MdCompilerArgs args;
+            args.stream = &in;
+            p.init(args);
+            std::ifstream statm("/proc/self/statm");
+            std::size_t pages = 0;
+            statm >> pages;
+            rlimit limit;
+            if (::getrlimit(RLIMIT_AS, &limit) != 0) ::_exit(10);
+            limit.rlim_cur = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + rlim_t(room);
+            if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(10);
+            int code;
+            try {
+                code = p.parse() == 0 ? 1 : 2;
+            } catch (const std::bad_alloc&) {
+                code = 0;
+            }
+            if (!messages.records.empty()) code = 3;
+            ::_exit(code);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "room " << room << ": ended by signal " << WTERMSIG(status);
+        // 1: it had room enough after all; 2: it failed as a source error;
+        // 3: it said something.
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "room " << room;
     }
 }
 
