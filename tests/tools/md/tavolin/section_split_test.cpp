@@ -636,14 +636,16 @@ TEST(SectionSplit, EveryKindOfByteIsReadInLinearTime)
 
 // A token beyond the scanner's largest buffer is a fatal error of the
 // scanner: reported once, the source ends there, and the splitter serves
-// the next source.
+// the next source. A comment is skipped, not kept: any length is read.
 TEST(SectionSplit, ATokenBeyondTheLargestBufferEndsTheSource)
 {
     const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
     const std::string line(1 << 17, 'x');
     MdSectionSplitter splitter;
-    for (const std::string& source : {"VALUES\n" + line + "\nEND_VALUES\n", "(*" + line + "*)",
-                                      std::string(kHeader).replace(std::string(kHeader).find("Achse"), 5, line)}) {
+    const std::string header(kHeader);
+    for (const std::string& source : {"VALUES\n" + line + "\nEND_VALUES\n",
+                                      std::string(header).replace(header.find("Achse"), 5, line),
+                                      std::string(header).replace(header.find("2004"), 4, line)}) {
         std::istringstream in(source);
         MdStringSectionSink sink;
         MdCollectingReporter messages;
@@ -654,6 +656,9 @@ TEST(SectionSplit, ATokenBeyondTheLargestBufferEndsTheSource)
         EXPECT_EQ(splitter.split(good, sink, &messages, 0), 0);
         EXPECT_EQ(splitter.header().kind, 1);
     }
+    Split comment("(*" + line + "*)" + header);
+    EXPECT_EQ(comment.result, 0);
+    EXPECT_EQ(comment.head().kind, 1);
 }
 
 TEST(SectionSplit, UnexpectedCharactersAreReportedWithTheirLine)
