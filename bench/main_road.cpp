@@ -28,9 +28,10 @@
 // CONFIGS, RESOLVE, ATTRIBUTES, BITFIELDS) is nothing but a byte repeated
 // (NUL, "*", "E", a small letter), one long identifier, or "?" between
 // blanks or line ends, and garbage with the words of headers among it (at
-// the top and after "TO_HEADER", into a new and an existing target),
-// against the command compiling the source that compiles whole of the same
-// size into a new target; each refusal should take less.
+// the top and after "TO_HEADER", into a new and an existing target), and
+// sources whose header is one token of the whole size (a word, a number,
+// a text...), against the command compiling the source that compiles whole
+// of the same size into a new target; each refusal should take less.
 //
 // With --sources=texts it measures the command refusing sources whose one
 // text section holds far more texts than a source has ids, or one token as
@@ -572,6 +573,13 @@ void BM_StrayHeaders(benchmark::State& state, bool inHeader, bool existing, int 
     strayCommand(state, source, mb, existing);
 }
 
+// One token of mb megabytes in a header (stray_fill.h).
+void BM_StrayHeaderToken(benchmark::State& state, const strayfill::HeaderToken* token, int mb)
+{
+    const StrayFile source("stray_header_token.tos", strayfill::headerToken(*token, std::size_t(mb) << 20));
+    strayCommand(state, source, mb);
+}
+
 // A header and a section of far more texts than the ids of a source.
 void BM_TextFloodCommand(benchmark::State& state, const textflood::Flood* flood, int mb)
 {
@@ -930,6 +938,8 @@ int main(int argc, char** argv)
                         section, fill, mb);
             for (const HeaderWordsCase& c : kHeaderWordsCases)
                 add(std::string("StrayHeaders/") + c.name + n, BM_StrayHeaders, c.inHeader, c.existing, mb);
+            for (const strayfill::HeaderToken& token : strayfill::kHeaderTokens)
+                add(std::string("StrayHeaderToken/") + token.name + n, BM_StrayHeaderToken, &token, mb);
         }
         if (texts) {
             if (!whole && !stray) add("WholeCommandNew" + n, BM_WholeCommandNew, mb);
@@ -992,6 +1002,10 @@ int main(int argc, char** argv)
                 for (const HeaderWordsCase& c : kHeaderWordsCases)
                     std::printf(" %s %.2fx", c.name,
                                 reporter.cpuAt(std::string("StrayHeaders/") + c.name + s) / wholeCpu);
+                std::printf("\n%4d MB of one token in TO_HEADER, the same:", mb);
+                for (const strayfill::HeaderToken& token : strayfill::kHeaderTokens)
+                    std::printf(" %s %.2fx", token.name,
+                                reporter.cpuAt(std::string("StrayHeaderToken/") + token.name + s) / wholeCpu);
             }
             std::printf("\n%4d MB of a section of one stray byte or one identifier, the same:\n", mb);
             for (const char* section : kStraySections) {

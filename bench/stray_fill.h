@@ -80,6 +80,34 @@ inline std::string withHeaderWords(std::size_t bytes)
     return s;
 }
 
+// One token of a header that fills the source: between "TO_HEADER" and
+// "END_TO_HEADER", lead, the unit repeated, tail. Each is refused (no type
+// line, or a token of no header line), having been read whole.
+struct HeaderToken {
+    const char* name;
+    std::string_view lead, unit, tail;
+};
+inline constexpr HeaderToken kHeaderTokens[] = {
+    {"word", "", "AXIS_VELOCITY_LIMIT_", ""},          // capitals: the word rule, no keyword
+    {"identifier", "", "axis_velocity_limit_", ""},    // small letters: stray bytes
+    {"number", "", "1234567890", ""},                  // past the largest word
+    {"guid", "{", "0123456789ABCDEF", ""},             // a GUID literal that never ends
+    {"string", "COMMENT := \"", "Positionierachse ", "\";"},
+    {"date", "DATE := DT#", "2024-05-14-09:30:00 ", ";"},
+    {"comment", "(*", "Positionierachse ", "*)"},
+    {"blanks", "", " ", ""}};
+
+// A source of bytes in all with the one token of the header.
+inline std::string headerToken(const HeaderToken& token, std::size_t bytes)
+{
+    const std::string open = "TO_HEADER\n" + std::string(token.lead), close = std::string(token.tail) + "\nEND_TO_HEADER\n";
+    std::string s = open;
+    s.reserve(bytes + token.unit.size());
+    while (s.size() + close.size() < bytes) s += token.unit;
+    s.resize(bytes - close.size());
+    return s + close;
+}
+
 // The main of a benchmark program with stray fills: registers
 // prefix + fill name for each fill as bench(state, fill), runs every
 // benchmark, and prints label and each fill's time over that of the

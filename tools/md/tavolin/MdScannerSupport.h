@@ -61,11 +61,11 @@ inline std::string mdTokenArg(const char* text, std::size_t len, const char* quo
 // rule stood on: flex hands the matched byte over as a text, which that
 // byte ends at once.
 inline std::string mdQuotedNul() { return mdTokenArg("", 1, "'"); }
-inline std::string mdLexerArg(const char* text)
+inline std::string mdLexerArg(const char* text, std::size_t len)
 {
-    const std::size_t len = std::strlen(text);
     return len != 0 ? mdTokenArg(text, len, "'") : mdQuotedNul();
 }
+inline std::string mdLexerArg(const char* text) { return mdLexerArg(text, std::strlen(text)); }
 
 // The first NUL byte of the text chars..chars + length, or null (none, or no
 // text): a text bound for a macro file is refused for one.
@@ -419,19 +419,38 @@ std::size_t mdBytesLeft(std::istream* in);
 // the scanner's fatal error then (kMdBufferOverflow).
 inline constexpr std::size_t kMdLongText = std::size_t(1) << 16;
 inline constexpr const char* kMdBufferOverflow = "fatal error - scanner input buffer overflow";
+// The room (in bytes) that a text of length bytes, about to take n more, is
+// to be given first: 0 when what it has suffices or the text is still
+// short, else length + the bytes ahead in the buffer (bufferAhead) and those
+// left in the stream, at least twice the new length and at most 1 GB.
+inline std::size_t mdRoomToCome(std::size_t length, std::size_t n, std::size_t capacity, std::size_t bufferAhead,
+                                std::istream& in)
+{
+    if (length + n <= capacity || length + n < kMdLongText) return 0;
+    std::size_t want = length + bufferAhead + mdBytesLeft(&in);
+    // without a size to come, the room still doubles
+    if (want < 2 * (length + n)) want = 2 * (length + n);
+    constexpr std::size_t kMost = std::size_t(1) << 30;
+    return want < kMost ? want : kMost;
+}
 inline bool mdCatToCome(String& text, const char* from, const char* p, const char* end, std::istream& in)
 {
     const std::size_t n = std::size_t(p - from);
     const std::size_t length = std::size_t(text.length());
     if (length + n > mdScannerBufferLimit) return false;
-    if (length + n > std::size_t(text.capacity()) && length + n >= kMdLongText) {
-        std::size_t want = length + std::size_t(end - from) + mdBytesLeft(&in);
-        // without a size to come, the room still doubles
-        if (want < 2 * (length + n)) want = 2 * (length + n);
-        constexpr std::size_t kMost = std::size_t(1) << 30;
-        text.alloc(int(want < kMost ? want : kMost));
-    }
+    if (const std::size_t room = mdRoomToCome(length, n, std::size_t(text.capacity()), std::size_t(end - from), in))
+        text.alloc(int(room));
     text.cat(from, int(n));
+    return true;
+}
+// The same for a text kept in a std::string.
+inline bool mdCatToCome(std::string& text, const char* from, const char* p, const char* end, std::istream& in)
+{
+    const std::size_t n = std::size_t(p - from);
+    if (text.size() + n > mdScannerBufferLimit) return false;
+    if (const std::size_t room = mdRoomToCome(text.size(), n, text.capacity(), std::size_t(end - from), in))
+        text.reserve(room);
+    text.append(from, n);
     return true;
 }
 

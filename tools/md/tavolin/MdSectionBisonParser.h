@@ -11,11 +11,12 @@
 
 // Semantic value of a token: the number of a number token, the GUID of a
 // GUID token, the text of a string or date-time token. Kept trivially
-// copyable because the parser moves its stacks bytewise when they grow.
+// copyable because the parser moves its stacks bytewise when they grow. The
+// text is the scanner's; the grammar may move it away (its last use).
 struct MdSectionValue {
     uint32_t number;
     GUID guid;
-    const std::string* text;
+    std::string* text;
 };
 
 // Runtime type id as a header line gives it: GUID, version, second word.

@@ -105,6 +105,10 @@ protected:
     // have been counted without a text (no one is shown their message);
     // strayReport is then not called. Here every one is (they are ignored).
     virtual bool strayCounted(int32_t line, uint32_t count);
+    // A token that has no place in a source (a number past the largest
+    // word): its first bytes, as many as a message quotes (kMdTokenWhole),
+    // and its length. Ignored here.
+    virtual void unexpectedText(const char* head, std::size_t length);
 
 private:
     struct StreamState {
@@ -114,6 +118,7 @@ private:
     };
 
     void stray(const char* text, std::size_t len);
+    void strayWord();
     static bool strayAt(const char* p, const char* end);
 
     int beginSection(int section);
@@ -128,9 +133,14 @@ private:
     void errorTextWord();    // "VRX_ERROR_TEXT" in the alarm error texts
     bool skipped() const;
     int guidToken(const char* text);
-    int numberToken(const char* text);
-    int textToken(const char* text, std::size_t len, int token);
-    int dateToken();
+    // A number is read piece by piece: begun at its first digit, each digit
+    // matched takes those behind it in the buffer (numberAhead: true when the
+    // number ends there), and numberToken gives the token.
+    void numberBegin();
+    bool numberAhead();
+    int numberToken();
+    // The token of the string or date-time literal collected in m_buf.
+    int textToken(int token);
 
     // Appends to the stream (through the block); false once it is in error.
     bool put(int stream, const char* data, std::size_t len);
@@ -149,7 +159,14 @@ private:
     // token's text at most one token after it, so a few slots suffice.
     std::string m_texts[4];
     unsigned m_nextText = 0;
-    std::string m_buf;     // date-time literal being read
+    std::string m_buf;     // text of the string or date-time literal being read
+    struct Number {
+        uint32_t value = 0;
+        bool tooLarge = false;    // past the largest word: value stops growing
+        std::size_t length = 0;   // digits so far
+        std::string head;         // the first of them, as many as a message quotes
+    };
+    Number m_number;       // number being read
     std::string m_block;   // bytes for m_blockStream not yet handed to the sink
     std::istringstream m_noInput;  // the input after stopScan
     int m_blockStream = -1;

@@ -15,6 +15,7 @@ int MdSectionSplitter::split(std::istream& source, MdSectionSink& sink, MdSectio
     m_errors = 0;
     m_eof = false;
     m_headerEnded = false;
+    m_inHeader = false;
     m_scanStopped = false;
     m_strayHeldBack = false;
     m_strayGathered = 0;
@@ -126,6 +127,7 @@ int MdSectionSplitter::yylex(MdSectionValue* value)
     // parser sees the token that ends it.
     flushStray();
     if (m_probing && token >= MDSEC_END_TO_HEADER && token <= MDSEC_END_DV_TP_HEADER) m_headerEnded = true;
+    if (m_probing && token >= MDSEC_TO_HEADER && token <= MDSEC_DV_TP_HEADER) m_inHeader = true;
     if (token == 0) m_eof = true;
     *value = tokenValue();
     return token;
@@ -135,6 +137,11 @@ void MdSectionSplitter::yyerror(const char* text)
 {
     // The cut input after a fatal scanner error is no news.
     if (m_scanStopped) return;
+    // A header with a syntax error gives no kind. Only a further header
+    // could, with two more header words, which a probe leaves to the
+    // split (noFurtherHeader): the probe ends here, rather than read on to
+    // the header's end through garbage.
+    if (m_probing && m_inHeader) m_headerEnded = true;
     ++m_errors;
     if (heldBack(MdMsgParseError, lineNo(), 1)) return;
     emitOne(MdMsgParseError, mdTokenArg(text, std::strlen(text)));
@@ -142,10 +149,15 @@ void MdSectionSplitter::yyerror(const char* text)
 
 void MdSectionSplitter::LexerError(const char* text)
 {
+    unexpectedText(text, std::strlen(text));
+}
+
+void MdSectionSplitter::unexpectedText(const char* head, std::size_t length)
+{
     flushStray();
     ++m_errors;
     if (heldBack(MdMsgUnexpectedChar, lineNo(), 1)) return;
-    emitOne(MdMsgUnexpectedChar, mdLexerArg(text));
+    emitOne(MdMsgUnexpectedChar, mdLexerArg(head, length));
 }
 
 void MdSectionSplitter::reportError(uint32_t msgId, const std::string& arg)

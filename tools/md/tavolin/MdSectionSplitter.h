@@ -28,7 +28,8 @@ public:
 
     // The object kind of a source (none: a value outside 1, 2, 4 and 5) as
     // far as its first header tells, read without writing or reporting
-    // anything; the reading stops right after that header. certain is set
+    // anything; the reading stops right after that header, or at its first
+    // syntax error (the header then gives none). certain is set
     // when no text of a further header follows anywhere in the source, so
     // that the whole split must give the same kind (it takes the kind of
     // the last header). Without lookFurther the rest of the source is not
@@ -60,6 +61,8 @@ protected:
     // Message 201 for stray bytes; count errors counted.
     void strayReport(const std::string& arg, int32_t line, uint32_t count) override;
     bool strayCounted(int32_t line, uint32_t count) override;
+    // Message 201, as LexerError for the token's text.
+    void unexpectedText(const char* head, std::size_t length) override;
     // Hands a message that stands for count errors to the reporter.
     virtual void emit(uint32_t msgId, int32_t line, const std::vector<std::string>& args, uint32_t count);
     // Asked before a message's arguments are made: true when the message
@@ -88,7 +91,8 @@ private:
     int32_t m_errors = 0;
     bool m_eof = false;
     bool m_probing = false;      // end the input after the first header
-    bool m_headerEnded = false;  // the probe met the end of a header
+    bool m_headerEnded = false;  // the probe met the end of a header, or an error in one
+    bool m_inHeader = false;     // the probe met the begin of a header
     bool m_scanStopped = false;  // a fatal scanner error ended the source
     // Past the messages shown: every stray byte from now on is counted, not
     // shown, and is gathered here (a message and an error each) until

@@ -634,16 +634,63 @@ TEST(SectionSplit, EveryKindOfByteIsReadInLinearTime)
     }
 }
 
+TEST(SectionSplit, HeaderTokensReadAlikeWhereverTheBufferEnds)
+{
+    // A header token longer than a few bytes is taken from the scanner's
+    // buffer piece by piece: wherever the buffer ends within it (line feeds
+    // ahead move it over the first end, 16 KB in), it is read as its rule
+    // says. A word of capitals is a stray byte each up to where a keyword
+    // begins in it; a number is its value, and past the largest word its
+    // digits quoted (cut past 1024); a string and a date are their text; a
+    // comment is nothing.
+    const std::string header(kHeader);
+    for (const std::size_t length : {1, 2, 31, 32, 33, 101, 1025, 40000}) {
+        const std::string word(length, 'Q'), digits(length, '7'), zeros(length, '0');
+        std::string text;
+        for (std::size_t i = 0; text.size() < length; ++i) text += i % 7 == 6 ? "\\\"" : "x";
+        std::string unescaped = text;
+        for (std::size_t at; (at = unescaped.find("\\\"")) != std::string::npos;) unescaped.replace(at, 2, "\"");
+        const std::string quoted =
+            length <= 1024 ? "'" + digits + "'" : "'" + std::string(40, '7') + "\x85' (" + std::to_string(length) + " Bytes)";
+        for (std::size_t pad = (std::size_t(16) << 10) - 40; pad < (std::size_t(16) << 10) + 8; pad += 3) {
+            const std::string lines(pad, '\n');
+            const std::string at = " at " + std::to_string(pad) + ", " + std::to_string(length) + " bytes";
+            Split w(lines + word + header);
+            EXPECT_EQ(w.head().kind, 1) << "word" << at;
+            EXPECT_EQ(w.splitter.errorCount(), int32_t(length)) << "word" << at;
+            EXPECT_EQ(w.messages.records.size(), std::min<std::size_t>(length, 100) + (length > 100)) << "word" << at;
+            Split z(lines + std::string(header).replace(header.find("3.65535"), 1, zeros + "3"));
+            EXPECT_EQ(z.result, 0) << "zeros" << at;
+            EXPECT_EQ(z.head().typeId1.version, 3) << "zeros" << at;
+            if (length >= 6) {
+                Split n(lines + std::string(header).replace(header.find("3.65535"), 1, digits));
+                EXPECT_EQ(strayArgs(n), std::vector<std::string>{quoted}) << "number" << at;
+                EXPECT_EQ(n.head().typeId1.version, 0xFFFF) << "number" << at;
+            }
+            Split t(lines + std::string(header).replace(header.find("Achse"), 5, text));
+            EXPECT_EQ(t.head().text2, unescaped + " \"linear\"") << "string" << at;
+            Split d(lines + std::string(header).replace(header.find("2004"), 4, digits));
+            EXPECT_EQ(d.head().text1, digits + "-03-01-12:00:00") << "date" << at;
+            Split c(lines + "(*" + text + "*)" + header);
+            EXPECT_EQ(c.result, 0) << "comment" << at;
+            EXPECT_EQ(c.head().kind, 1) << "comment" << at;
+            if (HasFailure()) return;
+        }
+    }
+}
+
 // A token beyond the scanner's largest buffer is a fatal error of the
 // scanner: reported once, the source ends there, and the splitter serves
-// the next source.
+// the next source. A comment is skipped, not kept: any length is read.
 TEST(SectionSplit, ATokenBeyondTheLargestBufferEndsTheSource)
 {
     const MdScannerBufferLimitScope limit((std::size_t(1) << 16) + 2);
     const std::string line(1 << 17, 'x');
     MdSectionSplitter splitter;
-    for (const std::string& source : {"VALUES\n" + line + "\nEND_VALUES\n", "(*" + line + "*)",
-                                      std::string(kHeader).replace(std::string(kHeader).find("Achse"), 5, line)}) {
+    const std::string header(kHeader);
+    for (const std::string& source : {"VALUES\n" + line + "\nEND_VALUES\n",
+                                      std::string(header).replace(header.find("Achse"), 5, line),
+                                      std::string(header).replace(header.find("2004"), 4, line)}) {
         std::istringstream in(source);
         MdStringSectionSink sink;
         MdCollectingReporter messages;
@@ -654,6 +701,9 @@ TEST(SectionSplit, ATokenBeyondTheLargestBufferEndsTheSource)
         EXPECT_EQ(splitter.split(good, sink, &messages, 0), 0);
         EXPECT_EQ(splitter.header().kind, 1);
     }
+    Split comment("(*" + line + "*)" + header);
+    EXPECT_EQ(comment.result, 0);
+    EXPECT_EQ(comment.head().kind, 1);
 }
 
 TEST(SectionSplit, UnexpectedCharactersAreReportedWithTheirLine)
