@@ -30,6 +30,7 @@
 
 #include "co/GlobTools.h"
 #include "host/compile_driver.h"
+#include "host/compile_outputs.h"
 #include "host/host_display.h"
 #include "host/source_file.h"
 #include "host/status_words.h"
@@ -835,7 +836,11 @@ TEST_F(HostCommand, StorageFailuresAreSaidInWords)
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     Result r = run("compile '" + kAxis + "' -o '" + target + "'");
     ::close(fd);
-    EXPECT_EQ(r.err, "tavolin: cannot open " + target + ": locked by another process\n");
+    // Every line that stops a compile before its steps says what became of
+    // each of its files.
+    const std::string t = path("t");
+    EXPECT_EQ(r.err, "tavolin: cannot open " + target + ": locked by another process; " + target + ", " + t +
+                         ".rc, " + t + ".m4h and " + t + ".m4c are as they were\n");
 
     std::ofstream(path("plain.txt")) << "not a compound file";
     ASSERT_EQ(::mkdir(path("dir.dsc").c_str(), 0700), 0);
@@ -844,29 +849,39 @@ TEST_F(HostCommand, StorageFailuresAreSaidInWords)
     // the macro files into a directory that cannot take them are refused as
     // TARGET is, before any step.
     const std::string nothing = " (a new one is made beside it and put in its place); nothing is compiled";
+    const std::string none = ", " + path("no/such/dir.rc") + ", " + path("no/such/dir.m4h") + " and " +
+                             path("no/such/dir.m4c") + " not written";
+    const std::string kept = "; " + target + ", " + t + ".m4h and " + t + ".m4c are as they were, ";
     const struct {
         std::string target, env, says, options;
     } cases[] = {
-        {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050)", ""},
+        {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050); " +
+                                    path("plain.txt") + " is as it was, " + path("plain.rc") + ", " +
+                                    path("plain.m4h") + " and " + path("plain.m4c") + " not written", ""},
         {path("dir.dsc"), "", "cannot write TARGET " + path("dir.dsc") +
                                   " (-o): it is a directory, not a regular file; nothing is compiled", ""},
-        {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist",
-         ""},
+        {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist; " +
+                                          path("no/such/dir.dsc") + none, ""},
         {path("plain.txt/t.dsc"), "", "cannot create " + path("plain.txt/t.dsc") + ": " + path("plain.txt") +
-                                          " is not a directory", ""},
+                                          " is not a directory; " + path("plain.txt/t.dsc") + ", " +
+                                          path("plain.txt/t.rc") + ", " + path("plain.txt/t.m4h") + " and " +
+                                          path("plain.txt/t.m4c") + " not written", ""},
         {target, "TMPDIR=" + path("gone"),
          "the directory of temporary files " + path("gone") + " (TMPDIR) does not exist", ""},
         {target, "TMPDIR=" + path("plain.txt/tmp"),
          "the directory of temporary files " + path("plain.txt/tmp") + " (TMPDIR) cannot be used: " +
              path("plain.txt") + " is not a directory", ""},
-        {target, "", "cannot write the resource script plain.txt/t.rc: plain.txt is not a directory" + nothing,
-         " --rc plain.txt/t.rc"},
-        {target, "", "cannot write the resource script gone/t.rc: its directory does not exist" + nothing,
-         " --rc gone/t.rc"},
-        {target, "", "cannot write a macro file plain.txt/t.m4h: plain.txt is not a directory" + nothing,
+        {target, "", "cannot write the resource script plain.txt/t.rc: plain.txt is not a directory" + nothing +
+                         kept + "plain.txt/t.rc not written", " --rc plain.txt/t.rc"},
+        {target, "", "cannot write the resource script gone/t.rc: its directory does not exist" + nothing + kept +
+                         "gone/t.rc not written", " --rc gone/t.rc"},
+        {target, "", "cannot write a macro file plain.txt/t.m4h: plain.txt is not a directory" + nothing + "; " +
+                         target + " and " + t + ".rc are as they were, plain.txt/t.m4h and plain.txt/t.m4c not written",
          " --impl plain.txt/t"},
-        {target, "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing, " --impl gone/t"},
-        {path("new.dsc"), "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing,
+        {target, "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing + "; " + target +
+                         " and " + t + ".rc are as they were, gone/t.m4h and gone/t.m4c not written", " --impl gone/t"},
+        {path("new.dsc"), "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing + "; " +
+                                  path("new.dsc") + ", " + path("new.rc") + ", gone/t.m4h and gone/t.m4c not written",
          " --impl gone/t"},
     };
     for (const auto& c : cases) {
@@ -984,16 +999,34 @@ TEST_F(HostCommand, AnOutputThatIsNoRegularFileIsRefusedFirst)
     // Directories, FIFOs and sockets can be made anywhere.
     EXPECT_GE(refused, 30);
 
-    // A dangling link is a new file: the compile makes the file it names,
-    // and the link stays; a second compile replaces that file.
-    ASSERT_EQ(::symlink("made.rc", path("dangling.rc").c_str()), 0);
-    for (int run_no = 1; run_no <= 2; ++run_no) {
-        const Result r = run(compile + " -o t.dsc --rc dangling.rc", kAxisVars.env);
-        EXPECT_EQ(r.exit, 0) << r.err;
-        EXPECT_EQ(readFile(path("made.rc")), readFile(path("t.rc"))) << run_no;
-        struct stat st;
-        ASSERT_EQ(::lstat(path("dangling.rc").c_str(), &st), 0);
-        EXPECT_TRUE(S_ISLNK(st.st_mode));
+    // A dangling link is a new file, whichever output it is: the compile
+    // makes the file it names, with the bytes a plain file there gets, and
+    // the link stays; a second compile replaces that file.
+    const struct {
+        const char* link;
+        const char* args;
+    } dangling[] = {
+        {"dl.dsc", " -o dl.dsc --rc t.rc --impl t"},
+        {"dl.rc", " -o t.dsc --rc dl.rc"},
+        {"dl.m4h", " -o t.dsc --impl dl"},
+    };
+    for (const auto& d : dangling) {
+        const std::string link = path(d.link), made = path("made-" + std::string(d.link));
+        ASSERT_EQ(::symlink(("made-" + std::string(d.link)).c_str(), link.c_str()), 0);
+        std::string bytes;
+        for (int run_no = 1; run_no <= 2; ++run_no) {
+            const Result r = run(compile + d.args, kAxisVars.env);
+            EXPECT_EQ(r.exit, 0) << d.link << " " << r.err;
+            struct stat st;
+            ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+            EXPECT_TRUE(S_ISLNK(st.st_mode)) << d.link;
+            bytes = readFile(made);
+            EXPECT_FALSE(bytes.empty()) << d.link;
+        }
+        ::unlink(link.c_str());
+        ::unlink(made.c_str());
+        EXPECT_EQ(run(compile + d.args, kAxisVars.env).exit, 0) << d.link;
+        EXPECT_EQ(readFile(link), bytes) << d.link;
     }
 }
 
@@ -1526,4 +1559,27 @@ TEST_F(HostCommand, MessagesOfANamedPipeNameIt)
     EXPECT_EQ(r.err, "tavolin: waiting for a writer of axis.acx (a named pipe)\n");
     EXPECT_TRUE(exists(path("acx.dsc")));
     EXPECT_EQ(filesIn(tmp), 0u);
+}
+
+// What the last line says of the files of a compile: every one, grouped as
+// the new ones, those as they were and those not written.
+TEST(HostFates, EveryFileIsNamedWithWhatBecameOfIt)
+{
+    using F = HostFate;
+    const struct {
+        std::vector<HostFileFate> files;
+        const char* says;
+    } cases[] = {
+        {{{"t.dsc", F::AsItWas}, {"t.rc", F::AsItWas}, {"t.m4h", F::AsItWas}, {"t.m4c", F::AsItWas}},
+         "t.dsc, t.rc, t.m4h and t.m4c are as they were"},
+        {{{"t.dsc", F::AsItWas}, {"t.rc", F::AsItWas}, {"t.m4h", F::NotWritten}, {"t.m4c", F::NotWritten}},
+         "t.dsc and t.rc are as they were, t.m4h and t.m4c not written"},
+        {{{"t.dsc", F::AsItWas}, {"t.rc", F::Stuck}, {"t.m4h", F::AsItWas}, {"t.m4c", F::AsItWas}},
+         "t.rc is the new one (it could not be put back: no permission), t.dsc, t.m4h and t.m4c are as they were"},
+        {{{"t.dsc", F::Stuck}, {"t.rc", F::NotWritten}, {"t.m4h", F::Stuck}, {"t.m4c", F::AsItWas}},
+         "t.dsc and t.m4h are the new ones (they could not be put back: no permission), t.m4c is as it was, t.rc "
+         "not written"},
+        {{{"t.dsc", F::NotWritten}}, "t.dsc not written"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(hostFatesWords(c.files, "no permission"), c.says);
 }
