@@ -446,7 +446,8 @@ HRESULT TargetFile::openStorage(IStorage** out)
 bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
 {
     // A dangling link: the file is made where it points, the link stays.
-    m_file = hostFileOf(m_path);
+    struct stat st;
+    if (::lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) m_file = hostFileOf(m_path);
     if (!isDirectory(hostDirOf(m_file))) {
         fail("create", hostPathWords(ENOTDIR, m_file));
         return false;

@@ -108,6 +108,26 @@ def leftovers(work=WORK):
     return left
 
 
+FATE = re.compile(rb"(.+?) (is as it was|are as they were|not written|is the new one \(it could not be put back: "
+                  rb"[^)]*\)|are the new ones \(they could not be put back: [^)]*\))(?:, |$)")
+
+
+def fates_said(line):
+    """What the end of a last line says of each file: {name: "old" (as it
+    was), "none" (not written) or "new"}; None when the end is not all such
+    words."""
+    tail = line.rsplit(b"; ", 1)[1] if b"; " in line else line.split(b": ", 2)[-1]
+    said, at = {}, 0
+    for m in FATE.finditer(tail):
+        if m.start() != at:
+            return None
+        at = m.end()
+        state = "new" if b"new one" in m[2] else "none" if m[2] == b"not written" else "old"
+        for name in re.split(rb", | and ", m[1]):
+            said[name.decode()] = said.get(name.decode(), []) + [state]
+    return {n: s[0] for n, s in said.items() if len(s) == 1} if at == len(tail) and said else None
+
+
 # A compile writes the target and its outputs: the resource script and the
 # macro files beside it (STEM.dsc, STEM.rc, STEM.m4h, STEM.m4c).
 OUTPUTS = (".dsc", ".rc", ".m4h", ".m4c")
@@ -338,7 +358,9 @@ def blamed(p, reason):
     said = [line for line in (p.stdout + p.stderr).split(b"\n") if b"cannot create a descriptor file" in line or
             b"(no working file could be made" in line or b"temporary file could not be opened" in line or
             b"temporary descriptor could not be opened" in line]
-    return said, [line for line in said if not line.endswith(reason)]
+    # The reason ends the line, before what became of each file.
+    return said, [line for line in said if not line.endswith(reason) and
+                  not (fates_said(line) and line.rsplit(b"; ", 1)[0].endswith(reason))]
 
 
 def blame_cases(what, levels, prepare, reason, tmp=None, last=None):
@@ -368,8 +390,9 @@ def blame_cases(what, levels, prepare, reason, tmp=None, last=None):
             # A line that says TARGET could not be written says too that it
             # is as it was (or, for a new one, not written).
             kept = (target + (" not written" if target == "fnew.dsc" else " left as it was")).encode()
+            fate = "none" if target == "fnew.dsc" else "old"
             unsaid = [line for line in p.stderr.split(b"\n") if b"cannot write " + target.encode() in line and
-                      kept not in line]
+                      kept not in line and (fates_said(line) or {}).get(target) != fate]
             check(not unsaid, f"{case}: a line does not say what became of {target}: {unsaid}")
             check(not leftovers() and not (tmp and os.listdir(tmp)), f"{case}: left {leftovers()}")
     check(seen > 0, f"{what}: no line said that a file could not be made")
@@ -842,9 +865,13 @@ try:
             # TARGET's directory is read-only.
             p = run(AXIS, "axis.dsc", "--rc", ro_out + "/axis.rc", "--impl", ro_out + "/axis", where=ro,
                     preexec_fn=limited)
-            check(p.returncode == 1 and p.stdout == b"" and
-                  b"cannot make a working copy of axis.dsc: no permission (TARGET is replaced by a rename in its "
-                  b"directory, never written in place)" in p.stderr,
+            # An immutable directory is said as such: root may write it
+            # otherwise.
+            says = (f"cannot write axis.dsc: its directory {os.path.realpath(ro)} is immutable (chattr +i): it "
+                    "takes no new file; nothing is compiled" if immutable else
+                    "cannot make a working copy of axis.dsc: no permission (TARGET is replaced by a rename in its "
+                    "directory, never written in place)")
+            check(p.returncode == 1 and p.stdout == b"" and says.encode() in p.stderr,
                   f"a read-only directory (limit {limit}): {p.returncode} {p.stdout[-300:]!r} {p.stderr!r}")
             check(digests("axis", ro) == good_all and digests("axis", ro_out) == good_all and not leftovers(ro) and
                   sorted(os.listdir(ro_out)) == sorted("axis" + e for e in OUTPUTS),
@@ -856,9 +883,12 @@ try:
             for extra, says in ((("--rc", ro + "/axis.rc"), f"cannot write the resource script {ro}/axis.rc: "),
                                 (("--impl", ro + "/axis"), f"cannot write a macro file {ro}/axis.m4h: ")):
                 p = run(AXIS, target, *extra, where=ro_out, tmp=os.path.join(ro, "tmp"))
-                check(p.returncode == 1 and p.stdout == b"" and
-                      (says + "no permission (a new one is made beside it and put in its place); nothing is "
-                       "compiled").encode() in p.stderr,
+                if immutable:
+                    says = (f"cannot write {ro}/axis.{'rc' if extra[0] == '--rc' else 'm4h'}: its directory "
+                            f"{os.path.realpath(ro)} is immutable (chattr +i): it takes no new file; nothing is compiled")
+                else:
+                    says += "no permission (a new one is made beside it and put in its place); nothing is compiled"
+                check(p.returncode == 1 and p.stdout == b"" and says.encode() in p.stderr,
                       f"{' '.join(extra)} in a read-only directory into {target}: {p.returncode} {p.stdout[-300:]!r} "
                       f"{p.stderr!r}")
                 check(digests("axis", ro) == good_all and digests("axis", ro_out) == good_all and not leftovers(ro) and
@@ -1019,26 +1049,6 @@ def reset(existing):
         if existing is True or (existing and ext in existing):
             with open(os.path.join(SPREAD, "sig" + ext), "wb") as f:
                 f.write(data)
-
-
-FATE = re.compile(rb"(.+?) (is as it was|are as they were|not written|is the new one \(it could not be put back: "
-                  rb"[^)]*\)|are the new ones \(they could not be put back: [^)]*\))(?:, |$)")
-
-
-def fates_said(line):
-    """What the end of a last line says of each file: {name: "old" (as it
-    was), "none" (not written) or "new"}; None when the end is not all such
-    words."""
-    tail = line.rsplit(b"; ", 1)[1] if b"; " in line else line.split(b": ", 2)[-1]
-    said, at = {}, 0
-    for m in FATE.finditer(tail):
-        if m.start() != at:
-            return None
-        at = m.end()
-        state = "new" if b"new one" in m[2] else "none" if m[2] == b"not written" else "old"
-        for name in re.split(rb", | and ", m[1]):
-            said[name.decode()] = said.get(name.decode(), []) + [state]
-    return {n: s[0] for n, s in said.items() if len(s) == 1} if at == len(tail) and said else None
 
 
 def agrees(said, before, where=SPREAD):
@@ -1332,10 +1342,12 @@ if os.geteuid() == 0:
     for ext in ORDER:
         os.chown(os.path.join(SPREAD, "sig" + ext), 1234, 1234)
         os.chmod(os.path.join(SPREAD, "sig" + ext), 0o600)
+    # The failing run finds the outputs of the one before it, and puts
+    # them back.
     for what, fail in (("run 1", None), ("run 2", None), ("a rename failing", "3")):
         p = run(AXIS, "sig.dsc", where=SPREAD, env_extra={"TAVOLIN_FAIL_RENAME": fail} if fail else None)
         owned = [os.stat(os.path.join(SPREAD, "sig" + ext)) for ext in ORDER]
-        check(p.returncode == (1 if fail else 0) and digests("sig", SPREAD) == (OLD_DIGESTS if fail else NEW) and
+        check(p.returncode == (1 if fail else 0) and digests("sig", SPREAD) == NEW and
               all((st.st_uid, st.st_gid, stat.S_IMODE(st.st_mode)) == (1234, 1234, 0o600) for st in owned),
               f"outputs of user 1234, {what}: {p.returncode} {[(st.st_uid, st.st_gid, oct(st.st_mode)) for st in owned]}")
         check(not leftovers(SPREAD), f"outputs of user 1234, {what}: left {leftovers(SPREAD)}")
