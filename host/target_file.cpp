@@ -393,9 +393,8 @@ std::string TargetFile::reserveWorkName()
     }
     const int err = errno;
     // Without a descriptor or space to spare the directory is not at fault.
-    fail("make a working copy of",
-         hostPathWords(err, m_file) +
-             (hostLacksResources(err) ? "" : " (TARGET is replaced by a rename in its directory, never written in place)"));
+    const char* const note = " (TARGET is replaced by a rename in its directory, never written in place)";
+    fail("make a working copy of", hostPathWords(err, m_file) + (hostLacksResources(err) ? "" : note));
     return std::string();
 }
 
@@ -497,8 +496,10 @@ bool TargetFile::install(std::string& why)
     if (hostPlacingFails()) {
         ok = false;
     } else if (m_lock >= 0) {
-        // Its users keep their access: the owner and group of the old one.
-        ok = hostGiveOwner(m_work, -1, m_owner, m_group) && ::rename(m_work.c_str(), m_file.c_str()) == 0;
+        // Its users keep their access: the owner and group of the old one
+        // (a change of owner clears the set-id bits: the mode goes after).
+        ok = hostGiveOwner(m_work, -1, m_owner, m_group) && ::chmod(m_work.c_str(), m_mode) == 0 &&
+             ::rename(m_work.c_str(), m_file.c_str()) == 0;
         m_placed = ok;
     } else {
         // A new TARGET: a file that appeared meanwhile is not replaced.

@@ -885,7 +885,8 @@ try:
                 p = run(AXIS, target, *extra, where=ro_out, tmp=os.path.join(ro, "tmp"))
                 if immutable:
                     says = (f"cannot write {ro}/axis.{'rc' if extra[0] == '--rc' else 'm4h'}: its directory "
-                            f"{os.path.realpath(ro)} is immutable (chattr +i): it takes no new file; nothing is compiled")
+                            f"{os.path.realpath(ro)} is immutable (chattr +i): it takes no new file; nothing is "
+                            "compiled")
                 else:
                     says += "no permission (a new one is made beside it and put in its place); nothing is compiled"
                 check(p.returncode == 1 and p.stdout == b"" and says.encode() in p.stderr,
@@ -998,6 +999,20 @@ for sig in (signal.SIGINT, signal.SIGTERM):
     check(digests("sig", deep) == good_all, f"{sig.name} in a long path: the target or an output changed")
     check(sorted(left) == sorted("sig" + e for e in OUTPUTS) and os.listdir(path("deepsig") + "/tmp") == [],
           f"{sig.name} in a long path: left {left}")
+
+# Ctrl-C (SIGINT to the whole process group) during a compile in a shell
+# loop stops the loop too: the command ends by the signal, so the shell
+# does not take it for a compile that failed and go on with the next.
+if shutil.which("bash"):
+    loop = subprocess.Popen(["bash", "-c", 'for i in 1 2; do "$@"; echo "next $i"; done', "bash"] +
+                            compile_args(path("long.tos"), "loop.dsc"), cwd=WORK, env=ENV, start_new_session=True,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    time.sleep(1.0)
+    os.killpg(loop.pid, signal.SIGINT)
+    out, _ = loop.communicate(timeout=60)
+    check(loop.returncode == -signal.SIGINT and b"next" not in out and not os.path.exists(path("loop.dsc")),
+          f"Ctrl-C in a shell loop: {loop.returncode} {out[-300:]!r}")
+    check(not leftovers(), f"Ctrl-C in a shell loop: left {leftovers()}")
 
 # Signals at spread moments of a short compile of the axis, into an existing
 # target and into a new one. An end by the signal (the command raises it
@@ -1349,7 +1364,8 @@ if os.geteuid() == 0:
         owned = [os.stat(os.path.join(SPREAD, "sig" + ext)) for ext in ORDER]
         check(p.returncode == (1 if fail else 0) and digests("sig", SPREAD) == NEW and
               all((st.st_uid, st.st_gid, stat.S_IMODE(st.st_mode)) == (1234, 1234, 0o600) for st in owned),
-              f"outputs of user 1234, {what}: {p.returncode} {[(st.st_uid, st.st_gid, oct(st.st_mode)) for st in owned]}")
+              f"outputs of user 1234, {what}: {p.returncode} "
+              f"{[(st.st_uid, st.st_gid, oct(st.st_mode)) for st in owned]}")
         check(not leftovers(SPREAD), f"outputs of user 1234, {what}: left {leftovers(SPREAD)}")
 else:
     print("skipped: outputs of another user (not root)")
