@@ -4,7 +4,8 @@
 // files in a directory "tavolin.XXXXXX" of their own, under their own name,
 // which their text names); only after TARGET was put in place does each of
 // them that the compile wrote replace its file, in one rename, with the
-// mode of the file it replaces. A compile that fails, is refused or is
+// mode of the file it replaces, and its owner and group as far as the
+// process may set them (see hostGiveOwner). A compile that fails, is refused or is
 // interrupted leaves each byte for byte as it was; one the compile did not
 // write (a source without boot functions and implementation writes no macro
 // file) stays as it was too.

@@ -17,7 +17,7 @@ namespace {
 
 // The names of the signals, made before any handler may need one.
 char g_names[NSIG][24];
-// The end of the line of a signal (": FILES are as they were\n"), and room
+// The end of the line of a signal (": " and what became of each file), and room
 // for the whole line; null until hostPrepareSignalLine.
 const char* g_tail = nullptr;
 const char kPlacing[] = " while the outputs were put in place: each is whole, the old one or the new one\n";

@@ -8,13 +8,14 @@
 // fails, is refused or is interrupted leaves TARGET byte for byte as it was
 // (and makes none where there was none).
 //
-// A symbolic link as TARGET stays a link: the file it names is replaced.
+// The new TARGET keeps the mode of the old one, and its owner and group as
+// far as the process may set them. A symbolic link as TARGET stays a link:
+// the file it names is replaced; a dangling one is a new TARGET, made where
+// the link points.
 // An existing TARGET stays locked while the copy is in use, with the lock
 // the platform's storage takes, so that no other opener writes it meanwhile.
 // The copy's name is registered with the platform's temporary names, so that
 // a signal handler removes it.
-//
-// A dangling link as TARGET is a new TARGET, made where the link points.
 //
 // Failures are kept in words for the caller to say ("cannot open TARGET:
 // locked by another process"), who adds what became of the compile's files.
