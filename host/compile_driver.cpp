@@ -151,6 +151,8 @@ private:
     // rename or removal past (see hostUnreplaceableWords).
     bool replaceable() const;
     const char* targetWas() const { return m_isNew ? "not written" : "left as it was"; }
+    // What a line that names TARGET first says after its reason: "; " and
+    // what became of the other files (see hostFatesWords).
     std::string either() const;
     std::string classProviderPath() const;
     bool nameClassifierFound() const;
@@ -530,9 +532,9 @@ bool Run::install()
 std::string Run::either() const
 {
     // The macro files a step line said were written are not put in place
-    // either when TARGET is not.
-    const std::string said = m_outputs.saidWritten();
-    return said.empty() ? std::string() : "; " + said + " not written either";
+    // either when TARGET is not: each is as it was, or not written.
+    const std::vector<HostFileFate> fates = m_outputs.fates();
+    return fates.empty() ? std::string() : "; " + hostFatesWords(fates);
 }
 
 std::string Run::fatesWords(const std::string& stuckWhy) const

@@ -250,26 +250,17 @@ std::string CompileOutputs::stepCannotWrite() const
     return cannot;
 }
 
-std::string CompileOutputs::stepWrote()
+std::string CompileOutputs::stepWrote() const
 {
     std::vector<std::string> wrote;
     // The resource script is appended to by nearly every step: only the
     // macro files are named.
     for (size_t i = 1; i < m_outputs.size(); ++i) {
-        Output& out = m_outputs[i];
+        const Output& out = m_outputs[i];
         if (out.work.empty() || !out.why.empty() || stampOf(out.work) == out.marked) continue;
         wrote.push_back(out.path);
-        out.said = true;
     }
     return hostListed(wrote);
-}
-
-std::string CompileOutputs::saidWritten() const
-{
-    std::vector<std::string> said;
-    for (const Output& out : m_outputs)
-        if (out.said) said.push_back(out.path);
-    return hostListed(said);
 }
 
 bool CompileOutputs::rcWhole() const

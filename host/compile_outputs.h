@@ -93,11 +93,8 @@ public:
     // that cannot be written; empty when there is none.
     std::string stepCannotWrite() const;
     // After a step that succeeded: "a and b" for the macro files it wrote
-    // (empty for none), which are then said to be written.
-    std::string stepWrote();
-    // The outputs said to be written, "a, b and c" (empty for none): a
-    // compile that does not put them in place says so.
-    std::string saidWritten() const;
+    // (empty for none).
+    std::string stepWrote() const;
     // False when the resource script given holds no whole string table at
     // its end (the opening appends one; a full device cuts it).
     bool rcWhole() const;
@@ -134,7 +131,6 @@ private:
         bool before = false;  // there before the compile
         std::string made;  // the state of work when it was made
         std::string marked;  // the state of work at the last mark
-        bool said = false;   // a step line said it wrote it
         bool refused = false;  // why is of its directory or kind: the compile is refused
         bool notAFile = false;  // why is its kind (a directory, a FIFO, ...)
         bool lacking = false;   // why is a resource the process lacked (see hostLacksResources)

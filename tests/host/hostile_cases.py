@@ -265,7 +265,8 @@ for what, source in (
             p = run("d.tos", "axis.dsc")
         said = "not written" if target is None else "left as it was"
         check(p.returncode == 1 and b"no object kind" in p.stdout and
-              f"axis.dsc {said}: the source has no TO_HEADER, TP_HEADER, DV_TO_HEADER or DV_TP_HEADER section\n"
+              f"axis.dsc {said}: the source has no TO_HEADER, TP_HEADER, DV_TO_HEADER or DV_TP_HEADER section; "
+              "axis.rc, axis.m4h and axis.m4c are as they were\n"
               .encode() in p.stderr, f"{what} into {target or 'a new target'}: {p.stdout!r} {p.stderr!r}")
         check(digests("axis") == [good if target else None] + good_all[1:],
               f"{what} into {target or 'a new target'}: an output changed")
@@ -808,9 +809,8 @@ for byte in (0x81, 0x8D, 0x8F, 0x90, 0x9D):
             b"a resource compiler may drop or cut the text\n" % byte) and everything() == before,
               f"--rc-text with {form!r}: {p.returncode} {p.stderr!r}")
 
-# A step that fails says nothing of files written, and the compile that
-# fails names the macro files a step line said were written: none of them
-# is.
+# A step that fails says nothing of files written, and the line of the
+# compile that fails says what became of each output: none is written.
 write("bf.tos", axis.replace(b"MC_ERRORTEXT(2, CmHelpMsg", b"MC_ERRORTEXT(65600, CmHelpMsg", 1))
 for target in ("bfnew.dsc", "axis.dsc"):
     put_good("axis")
@@ -821,7 +821,8 @@ for target in ("bfnew.dsc", "axis.dsc"):
                                          b"results could not be written; the source's texts need more "
                                          b"resource-string ids than 0 to 0xFFFD allow)"],
           f"a failed boot-function step: {line}")
-    check(p.stderr.endswith(b": a step did not succeed; " + stem + b".m4h and " + stem + b".m4c not written either\n"),
+    check(p.stderr.endswith(b": a step did not succeed; " + stem + b".rc, " + stem + b".m4h and " + stem + b".m4c " +
+                            (b"not written\n" if target == "bfnew.dsc" else b"are as they were\n")),
           f"a failed boot-function step into {target}: {p.stderr[-300:]!r}")
     check(digests("axis") == good_all and digests("bfnew") == [None] * 4 and not leftovers(),
           f"a failed boot-function step into {target}: a file changed or was left")

@@ -339,8 +339,8 @@ TEST_F(HostCommand, AFailedCompileLeavesAnExistingTargetAsItWas)
     // the macro files the boot functions' line names are not written.
     EXPECT_NE(r.out.find("compileComments: status"), std::string::npos) << r.out;
     const std::string base = path("mine");
-    EXPECT_NE(r.err.find("tavolin: " + target + " left as it was: a step did not succeed; " + base + ".m4h and " +
-                         base + ".m4c not written either\n"),
+    EXPECT_NE(r.err.find("tavolin: " + target + " left as it was: a step did not succeed; " + base + ".rc, " + base +
+                         ".m4h and " + base + ".m4c not written\n"),
               std::string::npos)
         << r.err;
     EXPECT_FALSE(exists(base + ".m4h"));
@@ -360,7 +360,8 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
     EXPECT_EQ(r.err, path("none.tos") + ": Fehler 100 File " + path("none.tos") +
                          " konnte nicht geöffnet werden\n"
                          "tavolin: " + path("t.dsc") + " not written: cannot open the source " + path("none.tos") +
-                         ": no such file\n");
+                         ": no such file; " + path("t.rc") + ", " + path("t.m4h") + " and " + path("t.m4c") +
+                         " not written\n");
     EXPECT_FALSE(exists(path("t.dsc")));
 
     // The pre-compiler says that it cannot open SOURCE (message 100), the
@@ -391,7 +392,7 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
         EXPECT_EQ(r.exit, 1) << c.source;
         EXPECT_EQ(r.out.rfind("openSource: status 0xBE11001B (the source cannot be read)\n", 0), 0u) << r.out;
         EXPECT_NE(r.err.find(std::string("tavolin: ") + c.target + (isNew ? " not written" : " left as it was") +
-                             ": cannot open the source " + c.source + ": " + c.reason + "\n"),
+                             ": cannot open the source " + c.source + ": " + c.reason + "; "),
                   std::string::npos)
             << c.source << " " << c.target << ": " << r.err;
         EXPECT_FALSE(exists(path("new.dsc")));
@@ -405,7 +406,8 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
     EXPECT_EQ(r.exit, 1);
     EXPECT_NE(r.err.find("broken.tos(2) : Fehler 202 "), std::string::npos) << r.err;
     EXPECT_EQ(r.err.substr(r.err.rfind("\ntavolin: ")),
-              "\ntavolin: new.dsc not written: the source gave no object kind\n");
+              "\ntavolin: new.dsc not written: the source gave no object kind; old.rc is as it was, new.m4h and new.m4c "
+              "not written\n");
     EXPECT_FALSE(exists(path("new.dsc")));
     EXPECT_EQ(readFile(path("old.rc")), oldRc);
 
@@ -698,8 +700,8 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
                   std::string::npos)
             << r.err;
         EXPECT_EQ(r.err.substr(r.err.rfind("\ntavolin: ")),
-                  "\ntavolin: old.dsc left as it was: a step did not succeed; old.m4h and old.m4c not written "
-                  "either\n");
+                  "\ntavolin: old.dsc left as it was: a step did not succeed; old.rc, old.m4h and old.m4c are as they "
+                  "were\n");
         const std::string now[] = {readFile(path("old.dsc")), readFile(path("old.rc")), readFile(path("old.m4h")),
                                    readFile(path("old.m4c"))};
         EXPECT_TRUE(std::equal(std::begin(old), std::end(old), std::begin(now))) << acx;
@@ -719,7 +721,7 @@ TEST_F(HostCommand, AcxImportWithoutAVariablesSectionNamesIt)
     EXPECT_NE(r.out.find("\ncompileVariables: status 0xBE11001B ("), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "bare.tos: Fehler 101 Sektion Variablen konnte nicht geöffnet werden\n"
                      "tavolin: bare.dsc not written: a step did not succeed; "
-                     "bare.m4h and bare.m4c not written either\n");
+                     "bare.rc, bare.m4h and bare.m4c not written\n");
 
     // A variables section the compiler takes without the system-variable
     // table, whose import cannot do without it: the step names the table.
