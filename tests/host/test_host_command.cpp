@@ -30,7 +30,6 @@
 
 #include "co/GlobTools.h"
 #include "host/compile_driver.h"
-#include "host/compile_outputs.h"
 #include "host/host_display.h"
 #include "host/source_file.h"
 #include "host/status_words.h"
@@ -1561,27 +1560,4 @@ TEST_F(HostCommand, MessagesOfANamedPipeNameIt)
     EXPECT_EQ(r.err, "tavolin: waiting for a writer of axis.acx (a named pipe)\n");
     EXPECT_TRUE(exists(path("acx.dsc")));
     EXPECT_EQ(filesIn(tmp), 0u);
-}
-
-// What the last line says of the files of a compile: every one, grouped as
-// the new ones, those as they were and those not written.
-TEST(HostFates, EveryFileIsNamedWithWhatBecameOfIt)
-{
-    using F = HostFate;
-    const struct {
-        std::vector<HostFileFate> files;
-        const char* says;
-    } cases[] = {
-        {{{"t.dsc", F::AsItWas}, {"t.rc", F::AsItWas}, {"t.m4h", F::AsItWas}, {"t.m4c", F::AsItWas}},
-         "t.dsc, t.rc, t.m4h and t.m4c are as they were"},
-        {{{"t.dsc", F::AsItWas}, {"t.rc", F::AsItWas}, {"t.m4h", F::NotWritten}, {"t.m4c", F::NotWritten}},
-         "t.dsc and t.rc are as they were, t.m4h and t.m4c not written"},
-        {{{"t.dsc", F::AsItWas}, {"t.rc", F::Stuck}, {"t.m4h", F::AsItWas}, {"t.m4c", F::AsItWas}},
-         "t.rc is the new one (it could not be put back: no permission), t.dsc, t.m4h and t.m4c are as they were"},
-        {{{"t.dsc", F::Stuck}, {"t.rc", F::NotWritten}, {"t.m4h", F::Stuck}, {"t.m4c", F::AsItWas}},
-         "t.dsc and t.m4h are the new ones (they could not be put back: no permission), t.m4c is as it was, t.rc "
-         "not written"},
-        {{{"t.dsc", F::NotWritten}}, "t.dsc not written"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(hostFatesWords(c.files, "no permission"), c.says);
 }
