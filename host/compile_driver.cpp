@@ -184,20 +184,29 @@ private:
     // message, or without one when a signal came before the first rename
     // (it is let through then).
     bool install();
-    // What a compile that puts nothing in place says after its reason:
-    // "; TARGET left as it was" ("not written" for a new one) and the macro
-    // files a step line said were written ("; a and b not written either").
-    std::string nothingPlaced() const;
+    // What a last line says after its reason: "; " and what became of
+    // every file of the compile (see hostFatesWords), those that stay new
+    // with stuckWhy.
+    std::string fatesWords(const std::string& stuckWhy = std::string()) const;
+    // The same when nothing was put in place: each as it was before.
+    std::string nothingPlaced() const { return fatesWords(); }
+    // Says a failure before any step as the last line: "tavolin: WHAT; "
+    // and what became of every file.
+    void refuse(const std::string& what) const;
+    // False, said, when a file of the compile or its directory lets no
+    // rename or removal past (see hostUnreplaceableWords).
+    bool replaceable() const;
     const char* targetWas() const { return m_isNew ? "not written" : "left as it was"; }
     // Memory ran out in a step: the steps after it do not run.
     bool stopped() const { return !m_memoryRanOut.empty(); }
-    // The last line of a compile during which memory ran out: every output
-    // is as it was.
+    // The last line of a compile during which memory ran out, with what
+    // became of every output.
     void sayMemoryRanOut() const
     {
-        std::fprintf(stderr, "tavolin: memory ran out during %s: %s\n", m_memoryRanOut.c_str(),
-                     hostAsTheyWere(hostCompileFiles(m_o)).c_str());
+        std::fprintf(stderr, "tavolin: memory ran out during %s%s\n", m_memoryRanOut.c_str(), nothingPlaced().c_str());
     }
+    // What a line that names TARGET first says after its reason: "; " and
+    // what became of the other files (see hostFatesWords).
     std::string either() const;
     std::string classProviderPath() const;
     bool nameClassifierFound() const;
@@ -268,9 +277,11 @@ LONG Run::probeKind()
 
 bool Run::openTarget()
 {
-    m_isNew = !m_file.exists();
     if (!m_isNew) {
-        if (!m_file.openExisting()) return false;
+        if (!m_file.openExisting()) {
+            refuse(m_file.failure());
+            return false;
+        }
     } else {
         // Without an object kind an empty compound file, so that the
         // opening still runs and reports what is wrong with the source.
@@ -282,11 +293,14 @@ bool Run::openTarget()
             if (make(path, r)) return true;
             // The command's last line says it (see main).
             if (tvp::memoryRanOut()) throw std::bad_alloc();
-            std::fprintf(stderr, "tavolin: cannot create a descriptor file for %s (result %u)%s\n",
-                         m_o.target.c_str(), unsigned(r), hostFileFailure().c_str());
+            refuse("cannot create a descriptor file for " + m_o.target + " (result " + std::to_string(r) + ")" +
+                   hostFileFailure());
             return false;
         });
-        if (!made) return false;
+        if (!made) {
+            if (!m_file.failure().empty()) refuse(m_file.failure());
+            return false;
+        }
     }
     HRESULT hr = m_file.openStorage(&m_target);
     if (hostMemoryRanOut(hr)) {
@@ -296,9 +310,24 @@ bool Run::openTarget()
         return false;
     }
     if (FAILED(hr) || !m_target) {
-        std::fprintf(stderr, "tavolin: cannot open %s: %s (hr = %s)\n", m_o.target.c_str(), storageWords(hr).c_str(),
-                     hostHex(uint32_t(hr)).c_str());
+        refuse("cannot open " + m_o.target + ": " + storageWords(hr) + " (hr = " + hostHex(uint32_t(hr)) + ")");
         m_target = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void Run::refuse(const std::string& what) const
+{
+    std::fprintf(stderr, "tavolin: %s%s\n", what.c_str(), nothingPlaced().c_str());
+}
+
+bool Run::replaceable() const
+{
+    for (const std::string& f : hostCompileFiles(m_o)) {
+        const std::string why = hostUnreplaceableWords(f);
+        if (why.empty()) continue;
+        refuse("cannot write " + f + ": " + why + "; nothing is compiled");
         return false;
     }
     return true;
@@ -533,24 +562,17 @@ bool Run::install()
     std::string why, line;
     if (!m_file.install(why)) {
         m_outputs.discard();
-        line = "cannot write " + m_o.target + ": " + why + nothingPlaced();
+        line = "cannot write " + m_o.target + ": " + why;
+        why.clear();
     } else {
         mark("target installed");
         if (!m_outputs.install(line)) {
-            std::vector<std::string> stuck = m_outputs.putBack(why);
-            if (!m_file.putBack(why)) stuck.insert(stuck.begin(), m_o.target);
-            if (stuck.empty()) {
-                line += nothingPlaced();
-            } else {
-                std::vector<std::string> rest;
-                for (const std::string& f : hostCompileFiles(m_o))
-                    if (std::find(stuck.begin(), stuck.end(), f) == stuck.end()) rest.push_back(f);
-                line += "; " + hostListed(stuck) +
-                        (stuck.size() == 1 ? " is the new one (it" : " are the new ones (they") +
-                        " could not be put back: " + why + ")" + (rest.empty() ? "" : ", " + hostAsTheyWere(rest));
-            }
+            m_outputs.putBack(why);
+            m_file.putBack(why);
         }
     }
+    // Every file is named: those that stay new, and the rest as they were.
+    if (!line.empty()) line += fatesWords(why);
     m_file.dropWayBack();
     m_outputs.dropWaysBack();
     mark("installed");
@@ -562,14 +584,18 @@ bool Run::install()
 std::string Run::either() const
 {
     // The macro files a step line said were written are not put in place
-    // either when TARGET is not.
-    const std::string said = m_outputs.saidWritten();
-    return said.empty() ? std::string() : "; " + said + " not written either";
+    // either when TARGET is not: each is as it was, or not written.
+    const std::vector<HostFileFate> fates = m_outputs.fates();
+    return fates.empty() ? std::string() : "; " + hostFatesWords(fates);
 }
 
-std::string Run::nothingPlaced() const
+std::string Run::fatesWords(const std::string& stuckWhy) const
 {
-    return "; " + m_o.target + " " + targetWas() + either();
+    std::vector<HostFileFate> fates = m_outputs.fates();
+    fates.insert(fates.begin(), {m_o.target, m_file.stuck() ? HostFate::Stuck
+                                             : m_isNew      ? HostFate::NotWritten
+                                                            : HostFate::AsItWas});
+    return "; " + hostFatesWords(fates, stuckWhy);
 }
 
 void Run::sayAcxNotes(const HostErrorDisplay& display, LONG kind) const
@@ -638,10 +664,15 @@ void Run::copyAll()
 
 int Run::compile()
 {
+    m_isNew = !m_file.exists();
+    // A file that cannot be replaced would fail only the last rename, with
+    // every temporary file left where none can be removed.
+    if (!replaceable()) return 1;
     if (!openTarget()) return 1;
     mark("target");
     // The outputs' directories are checked as TARGET's is, before any step.
     if (!m_outputs.prepare()) {
+        refuse(m_outputs.failure());
         m_target->Release();
         m_target = nullptr;
         return 1;

@@ -82,9 +82,34 @@ std::string hostListed(const std::vector<std::string>& paths)
     return list;
 }
 
-std::string hostAsTheyWere(const std::vector<std::string>& files)
+std::string hostFatesWords(const std::vector<HostFileFate>& files, const std::string& stuckWhy)
 {
-    return hostListed(files) + (files.size() == 1 ? " is as it was" : " are as they were");
+    std::string words;
+    for (HostFate fate : {HostFate::Stuck, HostFate::AsItWas, HostFate::NotWritten}) {
+        std::vector<std::string> group;
+        for (const HostFileFate& f : files)
+            if (f.fate == fate) group.push_back(f.name);
+        if (group.empty()) continue;
+        const bool one = group.size() == 1;
+        words += (words.empty() ? "" : ", ") + hostListed(group);
+        if (fate == HostFate::Stuck)
+            words += std::string(one ? " is the new one (it" : " are the new ones (they") +
+                     " could not be put back: " + stuckWhy + ")";
+        else if (fate == HostFate::AsItWas)
+            words += one ? " is as it was" : " are as they were";
+        else
+            words += " not written";
+    }
+    return words;
+}
+
+std::vector<HostFileFate> hostUntouched(const std::vector<std::string>& files)
+{
+    std::vector<HostFileFate> fates;
+    struct stat st;
+    for (const std::string& f : files)
+        fates.push_back({f, ::stat(f.c_str(), &st) == 0 ? HostFate::AsItWas : HostFate::NotWritten});
+    return fates;
 }
 
 std::string hostFileOf(const std::string& path)
@@ -107,9 +132,12 @@ std::string hostFileOf(const std::string& path)
 CompileOutputs::CompileOutputs(const std::string& rc, const std::string& base) : m_outputs(3), m_base(base)
 {
     m_outputs[0].path = rc;
-    if (base.empty()) return;
-    m_outputs[1].path = base + ".m4h";
-    m_outputs[2].path = base + ".m4c";
+    if (!base.empty()) {
+        m_outputs[1].path = base + ".m4h";
+        m_outputs[2].path = base + ".m4c";
+    }
+    struct stat st;
+    for (Output& out : m_outputs) out.before = !out.path.empty() && ::stat(out.path.c_str(), &st) == 0;
 }
 
 void CompileOutputs::check(Output& out)
@@ -133,6 +161,8 @@ void CompileOutputs::check(Output& out)
         return;
     }
     out.mode = st.st_mode & 07777;
+    out.owner = st.st_uid;
+    out.group = st.st_gid;
     if (::access(out.file.c_str(), W_OK) != 0) {
         out.why = errnoWords(errno);
         // Its directory cannot take a new file either.
@@ -148,6 +178,7 @@ void CompileOutputs::makeRc()
     if (out.why.empty()) {
         out.work = hostMakeTemp(out.file + ".XXXXXX", 0);
         if (out.work.empty()) {
+            out.lacking = hostLacksResources(errno);
             out.why = hostPathWords(errno, out.path);
             out.refused = true;
         }
@@ -170,6 +201,7 @@ void CompileOutputs::makeMacros()
         // The pair is written together or not at all.
         if (m_macroBase.empty()) {
             const std::string why = hostPathWords(errno, (cFailed ? c : h).path);
+            h.lacking = c.lacking = hostLacksResources(errno);
             h.why = c.why = why;
             h.refused = c.refused = true;
         }
@@ -189,9 +221,15 @@ bool CompileOutputs::prepare()
     for (size_t i = 0; i < m_outputs.size(); ++i) {
         const Output& out = m_outputs[i];
         if (!out.refused) continue;
-        std::fprintf(stderr, "tavolin: cannot write %s %s: %s%s; nothing is compiled\n",
-                     i == 0 ? "the resource script" : "a macro file", out.path.c_str(), out.why.c_str(),
-                     out.notAFile ? "" : " (a new one is made beside it and put in its place)");
+        const std::string what = i == 0 ? "the resource script" : "a macro file";
+        // The cause first: a process without a descriptor to spare finds
+        // no fault with the file or its directory.
+        if (out.lacking)
+            m_failure = out.why + ": no new file for " + what + " " + out.path + " could be made beside it";
+        else
+            m_failure = "cannot write " + what + " " + out.path + ": " + out.why +
+                        (out.notAFile ? "" : " (a new one is made beside it and put in its place)");
+        m_failure += "; nothing is compiled";
         discard();
         return false;
     }
@@ -212,26 +250,17 @@ std::string CompileOutputs::stepCannotWrite() const
     return cannot;
 }
 
-std::string CompileOutputs::stepWrote()
+std::string CompileOutputs::stepWrote() const
 {
     std::vector<std::string> wrote;
     // The resource script is appended to by nearly every step: only the
     // macro files are named.
     for (size_t i = 1; i < m_outputs.size(); ++i) {
-        Output& out = m_outputs[i];
+        const Output& out = m_outputs[i];
         if (out.work.empty() || !out.why.empty() || stampOf(out.work) == out.marked) continue;
         wrote.push_back(out.path);
-        out.said = true;
     }
     return hostListed(wrote);
-}
-
-std::string CompileOutputs::saidWritten() const
-{
-    std::vector<std::string> said;
-    for (const Output& out : m_outputs)
-        if (out.said) said.push_back(out.path);
-    return hostListed(said);
 }
 
 bool CompileOutputs::rcWhole() const
@@ -270,7 +299,8 @@ bool CompileOutputs::install(std::string& failure)
     bool ok = true;
     for (Output& out : m_outputs) {
         if (!toPlace(out)) continue;
-        if (hostPlacingFails() || ::chmod(out.work.c_str(), out.mode) != 0 ||
+        if (hostPlacingFails() || !hostGiveOwner(out.work, -1, out.owner, out.group) ||
+            ::chmod(out.work.c_str(), out.mode) != 0 ||
             ::rename(out.work.c_str(), out.file.c_str()) != 0) {
             failure = "cannot write " + out.path + ": " + errnoWords(errno);
             ok = false;
@@ -304,6 +334,17 @@ std::vector<std::string> CompileOutputs::putBack(std::string& why)
         if (!back) stuck.insert(stuck.begin(), out->path);
     }
     return stuck;
+}
+
+std::vector<HostFileFate> CompileOutputs::fates() const
+{
+    std::vector<HostFileFate> fates;
+    for (const Output& out : m_outputs)
+        if (!out.path.empty())
+            fates.push_back({out.path, out.placed ? HostFate::Stuck
+                                       : out.before ? HostFate::AsItWas
+                                                    : HostFate::NotWritten});
+    return fates;
 }
 
 void CompileOutputs::dropWaysBack()

@@ -4,7 +4,8 @@
 // files in a directory "tavolin.XXXXXX" of their own, under their own name,
 // which their text names); only after TARGET was put in place does each of
 // them that the compile wrote replace its file, in one rename, with the
-// mode of the file it replaces. A compile that fails, is refused or is
+// mode of the file it replaces, and its owner and group as far as the
+// process may set them (see hostGiveOwner). A compile that fails, is refused or is
 // interrupted leaves each byte for byte as it was; one the compile did not
 // write (a source without boot functions and implementation writes no macro
 // file) stays as it was too.
@@ -41,9 +42,26 @@
 std::string hostFileOf(const std::string& path);
 // "a and b", or "a, b and c", of the paths; empty for none.
 std::string hostListed(const std::vector<std::string>& paths);
-// "a, b and c are as they were" ("a is as it was" for one): what a compile
-// that ends without putting anything in place says of its files.
-std::string hostAsTheyWere(const std::vector<std::string>& files);
+
+// What became of one file of a compile, as its last line says it.
+enum class HostFate {
+    AsItWas,     // there before, and is again (untouched, or put back)
+    NotWritten,  // not there before, nor now (never made, or removed again)
+    Stuck,       // the new one: it could not be put back (or a new one removed)
+};
+struct HostFileFate {
+    std::string name;  // as the command line names it
+    HostFate fate;
+};
+// What the last line of a compile says of its files, every one of them, in
+// groups: "a and b are the new ones (they could not be put back: WHY), c is
+// as it was, d not written"; the new ones first, then those as they were,
+// then those not written, each group in the order given. Every last line
+// that tells how a compile ended (a failure, an interruption) ends in it.
+std::string hostFatesWords(const std::vector<HostFileFate>& files, const std::string& stuckWhy = std::string());
+// The files as the compile found them, none of them touched: each one that
+// is there (links followed) is as it was, each other one not written.
+std::vector<HostFileFate> hostUntouched(const std::vector<std::string>& files);
 
 class CompileOutputs {
 public:
@@ -59,10 +77,11 @@ public:
     CompileOutputs& operator=(const CompileOutputs&) = delete;
 
     // Makes the temporary files (empty). Outputs that cannot be written
-    // keep their reason (see above). False with a message on standard
-    // error, and nothing made, when the directory of one cannot take its
-    // new file.
+    // keep their reason (see above). False, with the reason in failure()
+    // and nothing made, when the directory of one cannot take its new file
+    // or the process lacks what it takes to make it.
     bool prepare();
+    const std::string& failure() const { return m_failure; }
     // What the pre-compiler gets: the temporary resource script and the base
     // of the temporary macro files; empty when none could be made.
     const std::string& rcWork() const { return m_outputs[0].work; }
@@ -74,11 +93,8 @@ public:
     // that cannot be written; empty when there is none.
     std::string stepCannotWrite() const;
     // After a step that succeeded: "a and b" for the macro files it wrote
-    // (empty for none), which are then said to be written.
-    std::string stepWrote();
-    // The outputs said to be written, "a, b and c" (empty for none): a
-    // compile that does not put them in place says so.
-    std::string saidWritten() const;
+    // (empty for none).
+    std::string stepWrote() const;
     // False when the resource script given holds no whole string table at
     // its end (the opening appends one; a full device cuts it).
     bool rcWhole() const;
@@ -94,6 +110,10 @@ public:
     // (the old file, or none for a new one). The outputs that stay the new
     // ones, as named, with the last reason in why; empty when all are back.
     std::vector<std::string> putBack(std::string& why);
+    // What became of each output, in order (see hostFatesWords): one that
+    // install put in place and putBack could not take back is the new one,
+    // each other one as it was before the compile.
+    std::vector<HostFileFate> fates() const;
     // Gives up the ways back (once every output is in place or back).
     void dropWaysBack();
     // Removes the temporary files; every output stays as it was.
@@ -106,11 +126,14 @@ private:
         std::string work;  // the temporary file the pre-compiler writes
         std::string why;   // non-empty: path cannot be written, for this reason
         mode_t mode = 0;   // of the file it replaces, or of a new file
+        uid_t owner = uid_t(-1);  // of the file it replaces (-1: a new file)
+        gid_t group = gid_t(-1);
+        bool before = false;  // there before the compile
         std::string made;  // the state of work when it was made
         std::string marked;  // the state of work at the last mark
-        bool said = false;   // a step line said it wrote it
         bool refused = false;  // why is of its directory or kind: the compile is refused
         bool notAFile = false;  // why is its kind (a directory, a FIFO, ...)
+        bool lacking = false;   // why is a resource the process lacked (see hostLacksResources)
         bool existed = false;   // install replaces a file
         std::string back;       // the way back to that file (keepWaysBack)
         std::string backWhy;    // why none could be kept
@@ -127,4 +150,5 @@ private:
     std::string m_base;             // BASE as given
     std::string m_macroDir;         // the directory of the temporary macro files
     std::string m_macroBase;        // in it, BASE's last part
+    std::string m_failure;          // why prepare refused the compile
 };

@@ -17,7 +17,7 @@ namespace {
 
 // The names of the signals, made before any handler may need one.
 char g_names[NSIG][24];
-// The end of the line of a signal (": FILES are as they were\n"), and room
+// The end of the line of a signal (": " and what became of each file), and room
 // for the whole line; null until hostPrepareSignalLine.
 const char* g_tail = nullptr;
 const char kPlacing[] = " while the outputs were put in place: each is whole, the old one or the new one\n";
@@ -81,7 +81,7 @@ std::string hostSignalName(int sig)
     return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(sig);
 }
 
-void hostPrepareSignalLine(const std::string& asTheyWere)
+void hostPrepareSignalLine(const std::string& fates, const std::string& byRole)
 {
     if (g_tail) return;
     for (int sig = 1; sig < NSIG; ++sig) {
@@ -89,10 +89,10 @@ void hostPrepareSignalLine(const std::string& asTheyWere)
         std::strncpy(g_names[sig], name.c_str(), sizeof g_names[sig] - 1);
     }
     static const char kHead[] = "tavolin: interrupted by ";
-    std::string tail = ": " + asTheyWere + "\n";
+    std::string tail = ": " + fates + "\n";
     // Whole into a pipe, or not at all.
     if (sizeof kHead + sizeof g_names[0] + tail.size() > PIPE_BUF)
-        tail = ": TARGET, the resource script and the macro files are as they were\n";
+        tail = ": " + byRole + "\n";
     char* const text = new char[tail.size() + 1];
     std::memcpy(text, tail.c_str(), tail.size() + 1);
     g_lineSize = sizeof kHead + sizeof g_names[0] + std::max(tail.size(), sizeof kPlacing);

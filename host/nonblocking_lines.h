@@ -31,12 +31,12 @@ bool hostSayNow(const std::string& line);
 std::string hostSignalName(int sig);
 
 // Makes, before a compile, the text of the line that says it was ended by
-// a signal; asTheyWere names its files ("t.dsc, t.rc, t.m4h and t.m4c are
-// as they were", see hostAsTheyWere). A text that would not reach a pipe
-// whole (longer than PIPE_BUF) names them by their roles instead. Called
-// before the handlers that say it are installed; a second call keeps the
-// first text.
-void hostPrepareSignalLine(const std::string& asTheyWere);
+// a signal; fates says what became of its files ("t.dsc and t.rc are as
+// they were, t.m4h and t.m4c not written", see hostFatesWords). A text that
+// would not reach a pipe whole (longer than PIPE_BUF) is byRole instead,
+// which names them by their roles. Called before the handlers that say it
+// are installed; a second call keeps the first text.
+void hostPrepareSignalLine(const std::string& fates, const std::string& byRole);
 // Says, from a signal handler, that sig ends the command: "tavolin:
 // interrupted by SIGINT: FILES are as they were" (with fault, "ended by
 // SIGSEGV: ..."); once the outputs were being put in place (placing) that

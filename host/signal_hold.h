@@ -11,8 +11,8 @@
 // The signals that end the command by default and that it catches to clean
 // up (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
 // SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGSTKFLT and the
-// real-time signals): held back while TARGET and the outputs are put in
-// place.
+// real-time signals), then ends by the same signal: held back while TARGET
+// and the outputs are put in place.
 const std::vector<int>& hostCleanupSignals();
 // The signals that end the command by default with a core and that it
 // catches to clean up, then ends by the same signal (SIGABRT, also the end

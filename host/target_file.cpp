@@ -1,6 +1,8 @@
 #include "host/target_file.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/compile_outputs.h"
 #include "platform/tempnames.h"
 #include "platform/text.h"
 
@@ -28,11 +31,6 @@ bool isDirectory(const std::string& path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-void say(const char* doing, const std::string& path, const std::string& why)
-{
-    std::fprintf(stderr, "tavolin: cannot %s %s: %s\n", doing, path.c_str(), why.c_str());
 }
 
 // Copies the content of in (from its start) to out (from its start): in the
@@ -142,6 +140,11 @@ std::string hostPathWords(int e, const std::string& path)
     return "its directory does not exist";
 }
 
+bool hostLacksResources(int e)
+{
+    return e == EMFILE || e == ENFILE || e == ENOMEM || e == ENOSPC || e == EDQUOT;
+}
+
 std::string hostNotAFileWords(const std::string& path)
 {
     struct stat st;
@@ -157,6 +160,39 @@ std::string hostNotAFileWords(const std::string& path)
         return std::string("a link to ") + (::realpath(path.c_str(), real) ? real : path.c_str()) + ", " + what;
     }
     return what;
+}
+
+namespace {
+
+// The flags chattr sets on the file or directory at path; 0 when they
+// cannot be read (a file system without them, no permission to open it).
+int attributeFlags(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    int flags = 0;
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) flags = 0;
+    ::close(fd);
+    return flags;
+}
+
+}  // namespace
+
+std::string hostUnreplaceableWords(const std::string& path)
+{
+    const std::string file = hostFileOf(path);
+    const std::string dir = hostDirOf(file);
+    const int inDir = attributeFlags(dir);
+    if (inDir & FS_IMMUTABLE_FL) return "its directory " + dir + " is immutable (chattr +i): it takes no new file";
+    if (inDir & FS_APPEND_FL)
+        return "its directory " + dir + " is append-only (chattr +a): it takes new files, but no rename over a file "
+               "and no removal";
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::string();
+    const int own = attributeFlags(file);
+    if (own & FS_IMMUTABLE_FL) return "it is immutable (chattr +i): it cannot be replaced";
+    if (own & FS_APPEND_FL) return "it is append-only (chattr +a): it cannot be replaced";
+    return std::string();
 }
 
 std::string hostTempDir()
@@ -254,6 +290,18 @@ bool hostPlacingFails()
     return false;
 }
 
+bool hostGiveOwner(const std::string& path, int fd, uid_t owner, gid_t group)
+{
+    if (owner == uid_t(-1)) return true;
+    const auto give = [&](uid_t u, gid_t g) {
+        return (fd >= 0 ? ::fchown(fd, u, g) : ::chown(path.c_str(), u, g)) == 0;
+    };
+    if (give(owner, group)) return true;
+    if (errno != EPERM) return false;
+    if (give(uid_t(-1), group)) return true;
+    return errno == EPERM;
+}
+
 namespace {
 
 // hostKeepWayBack's way back, empty with errno when none can be made.
@@ -281,7 +329,8 @@ std::string linkOrCopy(const std::string& file)
     if (back.empty()) return back;
     const int in = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st;
-    bool ok = in >= 0 && ::fstat(in, &st) == 0 && copyContent(in, out) && ::fchmod(out, st.st_mode & 07777) == 0;
+    bool ok = in >= 0 && ::fstat(in, &st) == 0 && copyContent(in, out) &&
+              hostGiveOwner(back, out, st.st_uid, st.st_gid) && ::fchmod(out, st.st_mode & 07777) == 0;
     const int err = errno;
     if (in >= 0) ::close(in);
     if (::close(out) != 0) ok = false;
@@ -320,7 +369,14 @@ void hostDropWayBack(std::string& back)
 bool TargetFile::exists() const
 {
     struct stat st;
-    return ::lstat(m_path.c_str(), &st) == 0;
+    if (::lstat(m_path.c_str(), &st) != 0) return false;
+    // A link whose file is missing is a new TARGET, made where it points.
+    return !S_ISLNK(st.st_mode) || ::stat(m_path.c_str(), &st) == 0 || errno != ENOENT;
+}
+
+void TargetFile::fail(const char* doing, const std::string& why)
+{
+    m_failure = std::string("cannot ") + doing + " " + m_path + ": " + why;
 }
 
 std::string TargetFile::reserveWorkName()
@@ -336,9 +392,9 @@ std::string TargetFile::reserveWorkName()
         return name;
     }
     const int err = errno;
-    say("make a working copy of", m_path,
-        hostPathWords(err, m_file) +
-            " (TARGET is replaced by a rename in its directory, never written in place)");
+    // Without a descriptor or space to spare the directory is not at fault.
+    const char* const note = " (TARGET is replaced by a rename in its directory, never written in place)";
+    fail("make a working copy of", hostPathWords(err, m_file) + (hostLacksResources(err) ? "" : note));
     return std::string();
 }
 
@@ -348,23 +404,25 @@ bool TargetFile::openExisting()
     // not waited on.
     m_lock = ::open(m_path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (m_lock < 0) {
-        say("open", m_path, hostPathWords(errno, m_path));
+        fail("open", hostPathWords(errno, m_path));
         return false;
     }
     struct stat st;
     if (::fstat(m_lock, &st) != 0) std::memset(&st, 0, sizeof st);
     if (!S_ISREG(st.st_mode)) {
         const std::string what = hostNotAFileWords(m_path);
-        say("open", m_path, what.empty() ? "not a regular file" : "it is " + what + ", not a regular file");
+        fail("open", what.empty() ? "not a regular file" : "it is " + what + ", not a regular file");
         discard();
         return false;
     }
     if (::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
-        say("open", m_path, errnoWords(errno));
+        fail("open", errnoWords(errno));
         discard();
         return false;
     }
     m_mode = st.st_mode & 07777;
+    m_owner = st.st_uid;
+    m_group = st.st_gid;
     char real[PATH_MAX];
     if (::realpath(m_path.c_str(), real)) m_file = real;
     m_work = reserveWorkName();
@@ -386,9 +444,11 @@ HRESULT TargetFile::openStorage(IStorage** out)
 
 bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
 {
-    const std::string dir = hostDirOf(m_path);
-    if (!isDirectory(dir)) {
-        say("create", m_path, hostPathWords(ENOTDIR, m_path));
+    // A dangling link: the file is made where it points, the link stays.
+    struct stat st;
+    if (::lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) m_file = hostFileOf(m_path);
+    if (!isDirectory(hostDirOf(m_file))) {
+        fail("create", hostPathWords(ENOTDIR, m_file));
         return false;
     }
     m_mode = hostNewFileMode();
@@ -399,7 +459,7 @@ bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
     // name is as long as TARGET's.
     const std::string scratch = hostMakeTemp(hostTempDir() + "/tavolin.XXXXXX");
     if (scratch.empty()) {
-        say("create", m_path, errnoWords(errno));
+        fail("create", errnoWords(errno));
         discard();
         return false;
     }
@@ -412,7 +472,9 @@ bool TargetFile::createNew(const std::function<bool(const char* path)>& make)
         const int err = errno;
         if (in >= 0) ::close(in);
         if (out >= 0 && ::close(out) != 0) made = false;
-        if (!made) say("create", m_path, errnoWords(err));
+        if (!made) fail("create", errnoWords(err));
+    } else {
+        m_failure.clear();  // said by make
     }
     ::unlink(scratch.c_str());
     tvp::forgetTempName(scratch.c_str());
@@ -434,17 +496,21 @@ bool TargetFile::install(std::string& why)
     if (hostPlacingFails()) {
         ok = false;
     } else if (m_lock >= 0) {
-        ok = ::rename(m_work.c_str(), m_file.c_str()) == 0;
+        // Its users keep their access: the owner and group of the old one
+        // (a change of owner clears the set-id bits: the mode goes after).
+        ok = hostGiveOwner(m_work, -1, m_owner, m_group) && ::chmod(m_work.c_str(), m_mode) == 0 &&
+             ::rename(m_work.c_str(), m_file.c_str()) == 0;
+        m_placed = ok;
     } else {
         // A new TARGET: a file that appeared meanwhile is not replaced.
-        ok = ::renameat2(AT_FDCWD, m_work.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE) == 0;
-        if (!ok && (errno == EINVAL || errno == ENOSYS)) ok = ::link(m_work.c_str(), m_path.c_str()) == 0;
+        ok = ::renameat2(AT_FDCWD, m_work.c_str(), AT_FDCWD, m_file.c_str(), RENAME_NOREPLACE) == 0;
+        if (!ok && (errno == EINVAL || errno == ENOSYS)) ok = ::link(m_work.c_str(), m_file.c_str()) == 0;
         if (!ok && errno == EEXIST) {
             why = "a file of that name appeared during the compile";
             discard();
             return false;
         }
-        m_made = ok;
+        m_made = m_placed = ok;
     }
     // The copy is beside TARGET: a rename that fails all the same (the
     // directory was made read-only meanwhile) leaves TARGET as it was.
@@ -463,10 +529,11 @@ bool TargetFile::putBack(std::string& why)
     if (!m_back.empty()) {
         ok = hostPutBack(m_back, m_file);
     } else if (m_made) {
-        ok = !hostPlacingFails() && ::unlink(m_path.c_str()) == 0;
+        ok = !hostPlacingFails() && ::unlink(m_file.c_str()) == 0;
         m_made = !ok;
     }
     if (!ok) why = errnoWords(errno);
+    m_placed = m_placed && !ok;
     return ok;
 }
 

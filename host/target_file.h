@@ -8,14 +8,17 @@
 // fails, is refused or is interrupted leaves TARGET byte for byte as it was
 // (and makes none where there was none).
 //
-// A symbolic link as TARGET stays a link: the file it names is replaced.
+// The new TARGET keeps the mode of the old one, and its owner and group as
+// far as the process may set them. A symbolic link as TARGET stays a link:
+// the file it names is replaced; a dangling one is a new TARGET, made where
+// the link points.
 // An existing TARGET stays locked while the copy is in use, with the lock
 // the platform's storage takes, so that no other opener writes it meanwhile.
 // The copy's name is registered with the platform's temporary names, so that
 // a signal handler removes it.
 //
-// Failures are said in words on standard error ("tavolin: cannot open
-// TARGET: locked by another process (hr = ...)").
+// Failures are kept in words for the caller to say ("cannot open TARGET:
+// locked by another process"), who adds what became of the compile's files.
 #pragma once
 #include <sys/types.h>
 
@@ -33,12 +36,22 @@ std::string errnoWords(int e);
 // as such, not as a missing file, and a part of the path that is a file
 // by its name ("t.dsc is not a directory").
 std::string hostPathWords(int e, const std::string& path);
+// Whether a file could not be made for want of a resource of the process
+// or the system (descriptors, memory, space), not for its directory.
+bool hostLacksResources(int e);
 // What the file at path is when it is there and is no regular file, links
 // followed: "a directory", "a FIFO", "a device" (character or block), "a
 // socket"; through a symbolic link "a link to FILE, a device". Empty for a
 // regular file, a missing one and a dangling link (a new file is made
 // there). Only stat and lstat are called: a FIFO is never opened.
 std::string hostNotAFileWords(const std::string& path);
+// Why the file at path (links followed) cannot be replaced by a rename,
+// though its permissions would let it: it, or its directory, is immutable
+// or append-only (chattr +i, +a), which lets no rename over a file nor a
+// removal past; an append-only directory takes new files all the same, so
+// every temporary file would stay. Empty when it can be, or when the flags
+// cannot be read (the steps that write it tell then).
+std::string hostUnreplaceableWords(const std::string& path);
 // The directory of the temporary files: $TMPDIR, else /tmp (during a
 // compile its private directory, see HostTempDir).
 std::string hostTempDir();
@@ -63,6 +76,12 @@ std::string hostMakeTempDir(std::string name);
 // them back) fails as with an I/O error. True, with errno EIO, when this
 // one is to fail; unset, never.
 bool hostPlacingFails();
+// Gives the file (at path, or open as fd when fd >= 0) the owner and group
+// of the file it is to replace, so that its users keep their access: as
+// far as the process may (a user who may not give a file away keeps the
+// group where they are in it, else the file stays theirs). Nothing for
+// owner -1 (a new file). False with errno on any other failure.
+bool hostGiveOwner(const std::string& path, int fd, uid_t owner, gid_t group);
 // Keeps a way back to the regular file at file before a rename replaces
 // it: a hard link to it under a temporary name beside it, or where the file
 // system takes no link a copy of its bytes and mode. The name is
@@ -91,17 +110,23 @@ public:
 
     const std::string& path() const { return m_path; }
     // True when TARGET names something already (a file, or anything else
-    // that openExisting refuses).
+    // that openExisting refuses); a dangling link names nothing yet.
     bool exists() const;
     // Locks an existing TARGET and reserves the working copy (an empty
-    // file, which openStorage fills). False with a message (no working copy
-    // is reserved).
+    // file, which openStorage fills). False with the failure kept (no
+    // working copy is reserved).
     bool openExisting();
-    // Checks that TARGET can be made in its directory and makes its working
-    // copy there: make(path) creates the file at a short path in $TMPDIR
-    // (any TARGET path the system takes works), which is copied to the
-    // working copy. False with a message.
+    // Checks that TARGET can be made in its directory (the directory a
+    // dangling link points into) and makes its working copy there:
+    // make(path) creates the file at a short path in $TMPDIR (any TARGET
+    // path the system takes works), which is copied to the working copy.
+    // False with the failure kept; one that make said itself is kept empty.
     bool createNew(const std::function<bool(const char* path)>& make);
+    // Why openExisting or createNew failed: "cannot open TARGET: reason".
+    const std::string& failure() const { return m_failure; }
+    // What became of TARGET (see hostFatesWords): the new one after an
+    // install that putBack could not take back, else as it was before.
+    bool stuck() const { return m_placed; }
     // The working copy the pre-compiler gets as its host storage.
     const std::string& workPath() const { return m_work; }
     // Opens the host storage over the working copy, for reading and
@@ -127,9 +152,10 @@ public:
     void discard();
 
 private:
-    // A fresh empty file beside TARGET (registered). Empty with a message
-    // when TARGET's directory cannot take it.
+    // A fresh empty file beside TARGET (registered). Empty with the failure
+    // kept when TARGET's directory cannot take it.
     std::string reserveWorkName();
+    void fail(const char* doing, const std::string& why);
 
     std::string m_path;
     std::string m_file;  // the file itself: a symbolic link's target
@@ -137,6 +163,10 @@ private:
     std::string m_back;    // the way back to the existing TARGET (keepWayBack)
     std::string m_backWhy;  // why none could be kept
     bool m_made = false;   // install made a new TARGET
+    bool m_placed = false;  // install put the working copy in place, and it was not put back
+    std::string m_failure;
+    uid_t m_owner = uid_t(-1);  // of the existing TARGET
+    gid_t m_group = gid_t(-1);
     int m_lock = -1;  // open on the existing TARGET, locked
     unsigned m_mode = 0;
 };

@@ -13,13 +13,12 @@
 // script and the macro files are written fresh beside their files and put in
 // place right after it. Exit status: 0 every step ended with status 0; 1 a
 // step reported errors, was not compiled into the library, TARGET, an
-// output, standard output or the library could not be used; 2 wrong usage;
-// 128 + the signal when a signal that ends a process by default ended it
-// (no temporary file is left, TARGET and the outputs are as they were); the
-// signals that end a process with a core end it by the same signal, after
-// the same cleanup, and a last line says so. A signal that comes once the
-// outputs are being put in place is held back: the command ends as it would
-// have, and says so. No line written then, nor the handler's, waits for a
+// output, standard output or the library could not be used; 2 wrong usage.
+// A signal that ends a process by default ends the command by that same
+// signal (a shell shows 128 + the signal), after a cleanup: no temporary
+// file is left, TARGET and the outputs are as they were, and a last line
+// says so. A signal that comes once the outputs are being put in place is
+// held back: the command ends as it would have, and says so. No line written then, nor the handler's, waits for a
 // standard error that cannot take it (see nonblocking_lines.h).
 #include <fcntl.h>
 #include <unistd.h>
@@ -99,8 +98,12 @@ const char kHelp[] =
     "      The resource script and the macro files are outputs of the compile,\n"
     "      like TARGET: the pre-compiler writes fresh temporary files beside them,\n"
     "      and each one it wrote replaces its file (keeping that file's\n"
-    "      permissions) right after TARGET was replaced; otherwise they stay as\n"
-    "      they were. SOURCE, TARGET, the ACX file, the resource script and the\n"
+    "      permissions, and its owner and group as far as the command may set\n"
+    "      them, as TARGET does) right after TARGET was replaced; otherwise they\n"
+    "      stay as they were. An output (TARGET too) or its directory that is\n"
+    "      immutable or append-only (chattr +i, +a) is refused before any step.\n"
+    "      A dangling link is a new file, made where it points; the link stays.\n"
+    "      SOURCE, TARGET, the ACX file, the resource script and the\n"
     "      two macro files must be six different files (links followed): a clash\n"
     "      is refused before anything is written.\n"
     "      Messages go to standard error (a name or path in them stands whole up\n"
@@ -190,14 +193,15 @@ const char kHelp[] =
     "written); 2 wrong usage.\n"
     "Signals: SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE (the reader of the step\n"
     "lines went away), SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM,\n"
-    "SIGPROF, SIGIO, SIGPWR, SIGSTKFLT and the real-time signals end a compile\n"
-    "with exit status 128 + the signal; SIGABRT (an uncaught exception's too),\n"
-    "SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP and SIGSYS end it by the same\n"
-    "signal (a handler of a sanitizer or debugger stays; one the command was\n"
-    "started with ignored stays ignored). Either way no temporary file is left,\n"
-    "TARGET, the resource script and the macro files are as they were, and a\n"
-    "last line says so (\"tavolin: interrupted by SIGINT: t.dsc, t.rc, t.m4h and\n"
-    "t.m4c are as they were\"). Once TARGET is being renamed into place every\n"
+    "SIGPROF, SIGIO, SIGPWR, SIGSTKFLT, the real-time signals, SIGABRT (an\n"
+    "uncaught exception's too), SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP and\n"
+    "SIGSYS end a compile by that same signal, as they would without the\n"
+    "command's cleanup (a shell shows 128 + the signal, and a shell loop or make\n"
+    "stops; a handler of a sanitizer or debugger stays; one the command was\n"
+    "started with ignored stays ignored). No temporary file is left, TARGET, the\n"
+    "resource script and the macro files are as they were, and a last line says\n"
+    "so (\"tavolin: interrupted by SIGINT: t.dsc and t.rc are as they were, t.m4h\n"
+    "and t.m4c not written\"). Once TARGET is being renamed into place every\n"
     "signal is held back: the outputs are all put in place, the temporary files\n"
     "removed, a line says that the signal came (\"tavolin: SIGTERM came while the\n"
     "outputs were put in place: they are the new ones, ...\"), and the compile\n"
@@ -228,32 +232,34 @@ void removeTemporaries()
 }
 
 // Every signal that ends the command by default and can be caught (see
-// hostCleanupSignals): the temporary files are removed, and the command ends
-// with 128 + the signal. TARGET and the outputs are only ever replaced by
-// one rename each, with every signal held back from the first rename on, so
-// a signal that gets here finds them as they were.
+// hostCleanupSignals and hostDeathSignals), sent from outside, raised by
+// abort() or by a fault: the temporary files are removed, the last line
+// says so, and the signal is raised again with its default action, so that
+// the command ends by it, as it would have without the handler: whoever
+// started it (a shell loop, make) sees the signal, not an exit it would
+// take for a compile that failed, and stops too. TARGET and the outputs
+// are only ever replaced by one rename each, with every signal held back
+// from the first rename on, so a signal that gets here finds them as they
+// were.
 extern "C" void endOnSignal(int sig)
 {
     removeTemporaries();
-    hostSaySignalEnd(sig, false, hostPlacing());
-    _exit(128 + sig);
-}
-
-// The signals that end a process with a core (hostDeathSignals), sent from
-// outside, raised by abort() or by a fault: the temporary files are
-// removed, and the signal is raised again with its default action, so that
-// the process ends by it (a fault happens again once the handler returns).
-extern "C" void dieOnSignal(int sig)
-{
-    removeTemporaries();
-    hostSaySignalEnd(sig, true, hostPlacing());
+    bool fault = false;
+    for (int s : hostDeathSignals()) fault = fault || s == sig;
+    hostSaySignalEnd(sig, fault, hostPlacing());
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof dfl);
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
     ::sigaction(sig, &dfl, nullptr);
-    // Held back while the handler runs: delivered when it returns.
+    // Held back while the handler runs: delivered once it is let through.
     ::raise(sig);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, sig);
+    ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    // Not reached: the default action ended the command.
+    _exit(128 + sig);
 }
 
 // The stack the handlers run on, so that a fault of a stack that overflowed
@@ -276,7 +282,7 @@ void installSignalHandlers()
     // No handler interrupts another.
     sigfillset(&sa.sa_mask);
     for (const std::vector<int>* list : {&hostCleanupSignals(), &hostDeathSignals()}) {
-        sa.sa_handler = list == &hostCleanupSignals() ? endOnSignal : dieOnSignal;
+        sa.sa_handler = endOnSignal;
         for (int sig : *list) {
             struct sigaction old;
             // A signal ignored by whoever started the command stays ignored,
@@ -384,7 +390,12 @@ int run(int argc, char** argv)
         return 2;
     }
     if (command == "compile") {
-        hostPrepareSignalLine(hostAsTheyWere(hostCompileFiles(options)));
+        const std::vector<HostFileFate> fates = hostUntouched(hostCompileFiles(options));
+        std::vector<HostFileFate> roles = fates;
+        for (HostFileFate& f : roles)
+            f.name = &f == &roles[0] ? "TARGET" : f.name == options.rc ? "the resource script"
+                                                                       : "BASE" + f.name.substr(options.impl.size());
+        hostPrepareSignalLine(hostFatesWords(fates), hostFatesWords(roles));
         installSignalHandlers();
         if (!hostCompilePathsUsable(options)) return 1;
     }

@@ -16,7 +16,7 @@ read-only directory, TMPDIRs that are long or not named in ASCII, files
 named in Latin-1 and UTF-8, a failed boot-function step and target names
 near the longest. Wherever a step fails the target, the resource script
 and the macro files keep their bytes, nothing is left in $TMPDIR or beside
-the target, the output stays short, and the exit status is 1 (or 128 + the
+the target, the output stays short, and the exit status is 1 (or an end by the
 signal). The system variables of the axis reach the
 variables compiler through the stand-in class provider (flag 0), from the
 table MKSYMB makes of examples/axis.sysvars.
@@ -26,6 +26,7 @@ usage: hostile_cases.py TAVOLIN SOURCE_DIR MKSYMB
 import hashlib
 import os
 import random
+import re
 import resource
 import shutil
 import signal
@@ -105,6 +106,26 @@ def leftovers(work=WORK):
     left += [n for n in os.listdir(work) if any(e + "." in n for e in (".dsc", ".rc", ".m4h", ".m4c")) or
              n.startswith("tavolin.")]
     return left
+
+
+FATE = re.compile(rb"(.+?) (is as it was|are as they were|not written|is the new one \(it could not be put back: "
+                  rb"[^)]*\)|are the new ones \(they could not be put back: [^)]*\))(?:, |$)")
+
+
+def fates_said(line):
+    """What the end of a last line says of each file: {name: "old" (as it
+    was), "none" (not written) or "new"}; None when the end is not all such
+    words."""
+    tail = line.rsplit(b"; ", 1)[1] if b"; " in line else line.split(b": ", 2)[-1]
+    said, at = {}, 0
+    for m in FATE.finditer(tail):
+        if m.start() != at:
+            return None
+        at = m.end()
+        state = "new" if b"new one" in m[2] else "none" if m[2] == b"not written" else "old"
+        for name in re.split(rb", | and ", m[1]):
+            said[name.decode()] = said.get(name.decode(), []) + [state]
+    return {n: s[0] for n, s in said.items() if len(s) == 1} if at == len(tail) and said else None
 
 
 # A compile writes the target and its outputs: the resource script and the
@@ -244,7 +265,8 @@ for what, source in (
             p = run("d.tos", "axis.dsc")
         said = "not written" if target is None else "left as it was"
         check(p.returncode == 1 and b"no object kind" in p.stdout and
-              f"axis.dsc {said}: the source has no TO_HEADER, TP_HEADER, DV_TO_HEADER or DV_TP_HEADER section\n"
+              f"axis.dsc {said}: the source has no TO_HEADER, TP_HEADER, DV_TO_HEADER or DV_TP_HEADER section; "
+              "axis.rc, axis.m4h and axis.m4c are as they were\n"
               .encode() in p.stderr, f"{what} into {target or 'a new target'}: {p.stdout!r} {p.stderr!r}")
         check(digests("axis") == [good if target else None] + good_all[1:],
               f"{what} into {target or 'a new target'}: an output changed")
@@ -337,7 +359,9 @@ def blamed(p, reason):
     said = [line for line in (p.stdout + p.stderr).split(b"\n") if b"cannot create a descriptor file" in line or
             b"(no working file could be made" in line or b"temporary file could not be opened" in line or
             b"temporary descriptor could not be opened" in line]
-    return said, [line for line in said if not line.endswith(reason)]
+    # The reason ends the line, before what became of each file.
+    return said, [line for line in said if not line.endswith(reason) and
+                  not (fates_said(line) and line.rsplit(b"; ", 1)[0].endswith(reason))]
 
 
 def blame_cases(what, levels, prepare, reason, tmp=None, last=None):
@@ -367,8 +391,9 @@ def blame_cases(what, levels, prepare, reason, tmp=None, last=None):
             # A line that says TARGET could not be written says too that it
             # is as it was (or, for a new one, not written).
             kept = (target + (" not written" if target == "fnew.dsc" else " left as it was")).encode()
+            fate = "none" if target == "fnew.dsc" else "old"
             unsaid = [line for line in p.stderr.split(b"\n") if b"cannot write " + target.encode() in line and
-                      kept not in line]
+                      kept not in line and (fates_said(line) or {}).get(target) != fate]
             check(not unsaid, f"{case}: a line does not say what became of {target}: {unsaid}")
             check(not leftovers() and not (tmp and os.listdir(tmp)), f"{case}: left {leftovers()}")
     check(seen > 0, f"{what}: no line said that a file could not be made")
@@ -431,7 +456,7 @@ proc = subprocess.Popen(compile_args(AXIS, "axis.dsc"), cwd=WORK, env=ENV, stdou
                         stderr=subprocess.DEVNULL)
 proc.stdout.close()
 code = proc.wait(timeout=120)
-check(code == 128 + signal.SIGPIPE, f"SIGPIPE: exit status {code}")
+check(code == -signal.SIGPIPE, f"SIGPIPE: exit status {code}")
 check(digests("axis") == good_all and not leftovers(), "SIGPIPE: a file changed or was left")
 
 # One changed byte of the target: refused untouched, or compiled whole.
@@ -792,9 +817,8 @@ for byte in (0x81, 0x8D, 0x8F, 0x90, 0x9D):
             b"a resource compiler may drop or cut the text\n" % byte) and everything() == before,
               f"--rc-text with {form!r}: {p.returncode} {p.stderr!r}")
 
-# A step that fails says nothing of files written, and the compile that
-# fails names the macro files a step line said were written: none of them
-# is.
+# A step that fails says nothing of files written, and the line of the
+# compile that fails says what became of each output: none is written.
 write("bf.tos", axis.replace(b"MC_ERRORTEXT(2, CmHelpMsg", b"MC_ERRORTEXT(65600, CmHelpMsg", 1))
 for target in ("bfnew.dsc", "axis.dsc"):
     put_good("axis")
@@ -805,7 +829,8 @@ for target in ("bfnew.dsc", "axis.dsc"):
                                          b"results could not be written; the source's texts need more "
                                          b"resource-string ids than 0 to 0xFFFD allow)"],
           f"a failed boot-function step: {line}")
-    check(p.stderr.endswith(b": a step did not succeed; " + stem + b".m4h and " + stem + b".m4c not written either\n"),
+    check(p.stderr.endswith(b": a step did not succeed; " + stem + b".rc, " + stem + b".m4h and " + stem + b".m4c " +
+                            (b"not written\n" if target == "bfnew.dsc" else b"are as they were\n")),
           f"a failed boot-function step into {target}: {p.stderr[-300:]!r}")
     check(digests("axis") == good_all and digests("bfnew") == [None] * 4 and not leftovers(),
           f"a failed boot-function step into {target}: a file changed or was left")
@@ -849,9 +874,13 @@ try:
             # TARGET's directory is read-only.
             p = run(AXIS, "axis.dsc", "--rc", ro_out + "/axis.rc", "--impl", ro_out + "/axis", where=ro,
                     preexec_fn=limited)
-            check(p.returncode == 1 and p.stdout == b"" and
-                  b"cannot make a working copy of axis.dsc: no permission (TARGET is replaced by a rename in its "
-                  b"directory, never written in place)" in p.stderr,
+            # An immutable directory is said as such: root may write it
+            # otherwise.
+            says = (f"cannot write axis.dsc: its directory {os.path.realpath(ro)} is immutable (chattr +i): it "
+                    "takes no new file; nothing is compiled" if immutable else
+                    "cannot make a working copy of axis.dsc: no permission (TARGET is replaced by a rename in its "
+                    "directory, never written in place)")
+            check(p.returncode == 1 and p.stdout == b"" and says.encode() in p.stderr,
                   f"a read-only directory (limit {limit}): {p.returncode} {p.stdout[-300:]!r} {p.stderr!r}")
             check(digests("axis", ro) == good_all and digests("axis", ro_out) == good_all and not leftovers(ro) and
                   sorted(os.listdir(ro_out)) == sorted("axis" + e for e in OUTPUTS),
@@ -863,9 +892,13 @@ try:
             for extra, says in ((("--rc", ro + "/axis.rc"), f"cannot write the resource script {ro}/axis.rc: "),
                                 (("--impl", ro + "/axis"), f"cannot write a macro file {ro}/axis.m4h: ")):
                 p = run(AXIS, target, *extra, where=ro_out, tmp=os.path.join(ro, "tmp"))
-                check(p.returncode == 1 and p.stdout == b"" and
-                      (says + "no permission (a new one is made beside it and put in its place); nothing is "
-                       "compiled").encode() in p.stderr,
+                if immutable:
+                    says = (f"cannot write {ro}/axis.{'rc' if extra[0] == '--rc' else 'm4h'}: its directory "
+                            f"{os.path.realpath(ro)} is immutable (chattr +i): it takes no new file; nothing is "
+                            "compiled")
+                else:
+                    says += "no permission (a new one is made beside it and put in its place); nothing is compiled"
+                check(p.returncode == 1 and p.stdout == b"" and says.encode() in p.stderr,
                       f"{' '.join(extra)} in a read-only directory into {target}: {p.returncode} {p.stdout[-300:]!r} "
                       f"{p.stderr!r}")
                 check(digests("axis", ro) == good_all and digests("axis", ro_out) == good_all and not leftovers(ro) and
@@ -955,7 +988,7 @@ for sig, delay, where, proc in running:
     proc.send_signal(sig)
 for sig, delay, where, proc in running:
     code = proc.wait(timeout=60)
-    check(code == 128 + sig, f"{sig.name}: exit status {code}")
+    check(code == -sig, f"{sig.name}: exit status {code}")
     check(digests("sig", where) == good_all, f"{sig.name}: the target or an output changed")
     check(not leftovers(where), f"{sig.name}: left {leftovers(where)}")
 
@@ -971,15 +1004,29 @@ for sig in (signal.SIGINT, signal.SIGTERM):
     proc.send_signal(sig)
     code = proc.wait(timeout=60)
     left = os.listdir(deep)
-    check(code == 128 + sig, f"{sig.name} in a long path: exit status {code}")
+    check(code == -sig, f"{sig.name} in a long path: exit status {code}")
     check(digests("sig", deep) == good_all, f"{sig.name} in a long path: the target or an output changed")
     check(sorted(left) == sorted("sig" + e for e in OUTPUTS) and os.listdir(path("deepsig") + "/tmp") == [],
           f"{sig.name} in a long path: left {left}")
 
+# Ctrl-C (SIGINT to the whole process group) during a compile in a shell
+# loop stops the loop too: the command ends by the signal, so the shell
+# does not take it for a compile that failed and go on with the next.
+if shutil.which("bash"):
+    loop = subprocess.Popen(["bash", "-c", 'for i in 1 2; do "$@"; echo "next $i"; done', "bash"] +
+                            compile_args(path("long.tos"), "loop.dsc"), cwd=WORK, env=ENV, start_new_session=True,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    time.sleep(1.0)
+    os.killpg(loop.pid, signal.SIGINT)
+    out, _ = loop.communicate(timeout=60)
+    check(loop.returncode == -signal.SIGINT and b"next" not in out and not os.path.exists(path("loop.dsc")),
+          f"Ctrl-C in a shell loop: {loop.returncode} {out[-300:]!r}")
+    check(not leftovers(), f"Ctrl-C in a shell loop: left {leftovers()}")
+
 # Signals at spread moments of a short compile of the axis, into an existing
-# target and into a new one. A signal's status (128 + N for the signals the
-# command ends with a status, an end by the signal for those that end a
-# process with a core) only with TARGET, the resource script and the macro
+# target and into a new one. An end by the signal (the command raises it
+# again once it cleaned up; a shell shows 128 + N) only with TARGET, the
+# resource script and the macro
 # files byte for byte as before; status 0 only with all of them new, equal
 # to an uninterrupted compile's; and nothing left beside the target or in
 # $TMPDIR. The moments: the command's own marks (TAVOLIN_STOP_AT: it stops
@@ -995,6 +1042,7 @@ EARLY = ("target", "openSource", "compileBootFunctions", "copySections", "releas
 LATE = ("installing", "target installed", "installed", "done")
 LATE_LINE = b"came while the outputs were put in place: they are the new ones, and the compile ends as it would have"
 AS_THEY_WERE = b"sig.dsc, sig.rc, sig.m4h and sig.m4c are as they were\n"
+NOT_WRITTEN = b"sig.dsc, sig.rc, sig.m4h and sig.m4c not written\n"
 
 
 def signame(sig):
@@ -1017,13 +1065,29 @@ OLD = {ext: open(os.path.join(SPREAD, "sig" + ext), "rb").read() for ext in OUTP
 
 def reset(existing):
     """Empties the directory (a leftover was reported already) and puts the
-    outputs before in it for an existing target."""
+    outputs before in it: all of them for an existing target (True), none
+    (False), or those of the extensions given."""
     shutil.rmtree(SPREAD)
     os.makedirs(os.path.join(SPREAD, "tmp"))
-    if existing:
-        for ext, data in OLD.items():
+    for ext, data in OLD.items():
+        if existing is True or (existing and ext in existing):
             with open(os.path.join(SPREAD, "sig" + ext), "wb") as f:
                 f.write(data)
+
+
+def agrees(said, before, where=SPREAD):
+    """Whether the files agree with what the line said of them, every one
+    named once: "old" was there and is as it was, "none" was not and is
+    not, "new" is the compile's."""
+    names = ["sig" + e for e in ORDER]
+    if not said or sorted(said) != sorted(names):
+        return False
+    now = digests("sig", where)
+    for i, n in enumerate(names):
+        want = {"old": before[i], "none": None, "new": NEW[i]}[said[n]]
+        if now[i] != want or (said[n] == "old") != (before[i] is not None) and said[n] != "new":
+            return False
+    return True
 
 
 def interrupted(sig, existing, mark=None, delay=None, ignored=False):
@@ -1055,6 +1119,7 @@ def interrupted(sig, existing, mark=None, delay=None, ignored=False):
     return proc.returncode, err
 
 
+ORDER = (".dsc", ".rc", ".m4h", ".m4c")
 reset(True)
 start = time.monotonic()
 p = run(AXIS, "sig.dsc", where=SPREAD)
@@ -1077,21 +1142,22 @@ for sig, existing, mark, delay in spread_runs:
     code, err = interrupted(sig, existing, mark, delay)
     now = digests("sig", SPREAD)
     before = OLD_DIGESTS if existing else [None] * 4
-    ended = 128 + sig if sig in BY_STATUS else -sig
+    ended = -sig
     outcomes[code == 0] = outcomes.get(code == 0, 0) + 1
     if code == 0:
         check(now == NEW, f"{what}: status 0, but not every output is the new one")
     else:
-        # Before the handlers are set an early signal ends the command by itself.
-        check(code in (ended, -sig), f"{what}: exit status {code}")
+        check(code == ended, f"{what}: exit status {code}")
         check(now == before, f"{what}: status {code}, but an output changed")
     if mark:
         check(code == (0 if mark in LATE else ended), f"{what}: exit status {code}")
         check((LATE_LINE in err) == (mark in LATE), f"{what}: {err[-300:]!r}")
-    # The command's own handler says how it ended, and that every file is as
-    # it was; the default action (before the handlers are set) says nothing.
-    if code == 128 + sig or (code == -sig and mark):
-        said = (b"interrupted by " if code > 0 else b"ended by ") + signame(sig) + b": " + AS_THEY_WERE
+    # The command's own handler says how it ended, and what became of every
+    # file (as it was, or not written into a new target); the default
+    # action (before the handlers are set) says nothing.
+    if code == -sig and mark:
+        said = (b"interrupted by " if sig in BY_STATUS else b"ended by ") + signame(sig) + b": " + \
+            (AS_THEY_WERE if existing else NOT_WRITTEN)
         check(err.endswith(b"tavolin: " + said), f"{what}: the last line is not {said!r}: {err[-300:]!r}")
     check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
 # A signal the command was started with ignored changes nothing.
@@ -1105,7 +1171,7 @@ check(len(outcomes) == 2, f"the spread of signals never ended, or always ended, 
 # output) a pipe filled to the brim that nobody reads, a signal at a mark
 # of the compile, or once it waits on standard output, ends it by itself in
 # a second or two - with status 0 and every output new once the outputs were
-# being put in place (the line that says so is dropped), else with 128 + N
+# being put in place (the line that says so is dropped), else by the signal
 # and every output as it was. A line the pipe cannot take is dropped whole:
 # the pipe holds its filling alone. With a standard error that takes lines,
 # the compile stuck on its standard output says that it was interrupted.
@@ -1171,7 +1237,7 @@ for sig, mark, full_out, full_err in (
     err = drained(pipes[1][0])
     drained(pipes[0][0])
     late = mark in LATE
-    check(code == (0 if late else 128 + sig) and took < 2, f"{what}: exit status {code} after {took:.1f} s")
+    check(code == (0 if late else -sig) and took < 2, f"{what}: exit status {code} after {took:.1f} s")
     check(digests("sig", SPREAD) == (NEW if late else OLD_DIGESTS), f"{what}: the outputs do not agree with the status")
     if full_err:
         check(err.strip(b"x") == b"", f"{what}: a line went into the full pipe: {err.strip(b'x')[-300:]!r}")
@@ -1179,13 +1245,28 @@ for sig, mark, full_out, full_err in (
         check(err.endswith(b"tavolin: interrupted by " + signame(sig) + b": " + AS_THEY_WERE), f"{what}: {err[-300:]!r}")
     check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
 
+# The line of a signal at the early marks names every file with what it
+# is, with some of them there before and some not: as it was, or not
+# written, and the files agree.
+for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+    for mark in ("target", "openSource", "committed"):
+        for existing in ((".dsc", ".rc"), (".rc", ".m4c"), (".m4h",)):
+            what = f"{signal.strsignal(sig)} at {mark} with only {existing} there before"
+            code, err = interrupted(sig, existing, mark)
+            before = [OLD_DIGESTS[i] if ext in existing else None for i, ext in enumerate(ORDER)]
+            last = err.rstrip(b"\n").split(b"\n")[-1]
+            check(code == -sig and last.startswith(b"tavolin: interrupted by " + signame(sig) + b": ") and
+                  agrees(fates_said(last), before) and "new" not in fates_said(last).values(),
+                  f"{what}: {code} {last!r}")
+            check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
+
 # Putting the outputs in place is all or nothing: a rename that fails
 # (TAVOLIN_FAIL_RENAME=N,...: the Nth rename or removal that puts an output
 # in place or back fails) after others puts those back, TARGET too, in the
 # reverse order; only an output whose putting back fails as well stays the
-# new one, and the last line names it. Into an existing target and a new
-# one, the outputs agree with the status and the last line.
-ORDER = (".dsc", ".rc", ".m4h", ".m4c")
+# new one, and the last line names it. Into an existing target, a new one
+# and ones with only some outputs there before, the outputs agree with the
+# status, and the last line names every one with what it is.
 
 
 def placing(fails):
@@ -1209,35 +1290,128 @@ def placing(fails):
 
 for fails in ((1,), (2,), (3,), (4,), (5,), (2, 3), (3, 4), (3, 5), (4, 5), (4, 6), (4, 7), (2, 3, 4), (3, 4, 5),
               (4, 5, 6, 7)):
-    for existing in (True, False):
+    for existing in (ORDER, (), (".dsc", ".rc"), (".rc", ".m4c")):
         reset(existing)
         spec = ",".join(map(str, fails))
-        what = f"the renames {spec} failing into {'an existing' if existing else 'a new'} target"
+        what = f"the renames {spec} failing with {existing or 'nothing'} there before"
         p = run(AXIS, "sig.dsc", where=SPREAD, env_extra={"TAVOLIN_FAIL_RENAME": spec})
         failed, stuck = placing(fails)
-        before = OLD_DIGESTS if existing else [None] * 4
+        before = [OLD_DIGESTS[i] if ext in existing else None for i, ext in enumerate(ORDER)]
         want = NEW if failed is None else [NEW[i] if ext in stuck else before[i] for i, ext in enumerate(ORDER)]
         check(p.returncode == (0 if failed is None else 1) and digests("sig", SPREAD) == want,
               f"{what}: exit status {p.returncode}, the outputs are not {stuck} new and the rest old: "
               f"{p.stderr[-300:]!r}")
         if failed:
             last = p.stderr.rstrip(b"\n").split(b"\n")[-1]
-            says = b"tavolin: cannot write sig" + failed.encode() + b": "
-            new = sorted(stuck, key=ORDER.index)
-            if not stuck:
-                tail = b"; sig.dsc " + (b"left as it was" if existing else b"not written") + \
-                    b"; sig.m4h and sig.m4c not written either"
-            else:
-                def listed(exts):
-                    names = [b"sig" + e.encode() for e in exts]
-                    return (b", ".join(names[:-1]) + b" and " if len(names) > 1 else b"") + names[-1]
-                rest = [e for e in ORDER if e not in new]
-                tail = b"; " + listed(new) + (b" are the new ones (they" if len(new) > 1 else b" is the new one (it") + \
-                    b" could not be put back: Input/output error), " + listed(rest) + \
-                    (b" are as they were" if len(rest) > 1 else b" is as it was")
-            check(last.startswith(says) and last.endswith(tail), f"{what}: the last line is {last!r}, not "
-                  f"{says!r}...{tail!r}")
+            said = fates_said(last)
+            check(last.startswith(b"tavolin: cannot write sig" + failed.encode() + b": ") and agrees(said, before) and
+                  sorted(n for n, s in said.items() if s == "new") == sorted("sig" + e for e in stuck) and
+                  (not stuck or b"could not be put back: Input/output error)" in last),
+                  f"{what}: the last line is {last!r}")
         check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
+
+# The earliest failures, with too few descriptors to make the working copy
+# or the new files: the cause is said (not a fault of a directory or of the
+# resource script), and the last line names every file with what it is.
+if not sanitized:
+    for n in (5, 6):
+        for existing in (True, False, (".rc",)):
+            reset(existing)
+            before = [OLD_DIGESTS[i] if existing is True or (existing and ext in existing) else None
+                      for i, ext in enumerate(ORDER)]
+            p = run(AXIS, "sig.dsc", where=SPREAD,
+                    preexec_fn=lambda n=n: resource.setrlimit(resource.RLIMIT_NOFILE, (n, n)))
+            last = p.stderr.rstrip(b"\n").split(b"\n")[-1]
+            what = f"{n} descriptors with {existing} there before"
+            check(p.returncode == 1 and p.stdout == b"" and b"too many open files" in last and
+                  b"rename in its directory" not in last and b"a new one is made beside it" not in last and
+                  agrees(fates_said(last), before), f"{what}: {p.returncode} {p.stderr[-400:]!r}")
+            check(not leftovers(SPREAD), f"{what}: left {leftovers(SPREAD)}")
+
+# TARGET through a dangling link (made where it points: see the host
+# command's tests): a compile that fails makes none there, and a link into
+# a missing directory is refused as such.
+reset(False)
+os.mkdir(os.path.join(SPREAD, "real"))
+os.symlink("real/sig.dsc", os.path.join(SPREAD, "sig.dsc"))
+p = run(AXIS, "sig.dsc", where=SPREAD, env_extra={"TAVOLIN_FAIL_RENAME": "2"})
+check(p.returncode == 1 and os.listdir(os.path.join(SPREAD, "real")) == [] and not leftovers(SPREAD) and
+      p.stderr.endswith(b"; sig.dsc, sig.rc, sig.m4h and sig.m4c not written\n"),
+      f"TARGET through a dangling link, a rename failing: {p.returncode} {p.stderr[-300:]!r}")
+reset(False)
+os.symlink("nodir/sig.dsc", os.path.join(SPREAD, "sig.dsc"))
+p = run(AXIS, "sig.dsc", where=SPREAD)
+check(p.returncode == 1 and p.stdout == b"" and p.stderr.endswith(
+      b"tavolin: cannot create sig.dsc: its directory does not exist; sig.dsc, sig.rc, sig.m4h and sig.m4c not "
+      b"written\n") and os.path.islink(os.path.join(SPREAD, "sig.dsc")) and not leftovers(SPREAD),
+      f"TARGET through a link into a missing directory: {p.returncode} {p.stderr[-300:]!r}")
+
+# Root recompiling outputs of another user keeps their owner, group and
+# mode (0600: its user could no longer read a file given to root), on the
+# first compile and the second; one put back is that user's still.
+if os.geteuid() == 0:
+    reset(True)
+    for ext in ORDER:
+        os.chown(os.path.join(SPREAD, "sig" + ext), 1234, 1234)
+        os.chmod(os.path.join(SPREAD, "sig" + ext), 0o600)
+    # The failing run finds the outputs of the one before it, and puts
+    # them back.
+    for what, fail in (("run 1", None), ("run 2", None), ("a rename failing", "3")):
+        p = run(AXIS, "sig.dsc", where=SPREAD, env_extra={"TAVOLIN_FAIL_RENAME": fail} if fail else None)
+        owned = [os.stat(os.path.join(SPREAD, "sig" + ext)) for ext in ORDER]
+        check(p.returncode == (1 if fail else 0) and digests("sig", SPREAD) == NEW and
+              all((st.st_uid, st.st_gid, stat.S_IMODE(st.st_mode)) == (1234, 1234, 0o600) for st in owned),
+              f"outputs of user 1234, {what}: {p.returncode} "
+              f"{[(st.st_uid, st.st_gid, oct(st.st_mode)) for st in owned]}")
+        check(not leftovers(SPREAD), f"outputs of user 1234, {what}: left {leftovers(SPREAD)}")
+else:
+    print("skipped: outputs of another user (not root)")
+
+# A file of the compile or its directory that is immutable or append-only
+# lets no rename over it or removal past: refused before any step, named
+# with the cause, every file named with what it is, nothing left.
+spread_real = os.path.realpath(SPREAD)
+attr_rows = [
+    ("TARGET +i", True, ("+i", "sig.dsc"), (), "cannot write sig.dsc: it is immutable (chattr +i): it cannot be "
+     "replaced; nothing is compiled; sig.dsc, sig.rc, sig.m4h and sig.m4c are as they were"),
+    ("TARGET +a", True, ("+a", "sig.dsc"), (), "cannot write sig.dsc: it is append-only (chattr +a)"),
+    ("the resource script +i", True, ("+i", "sig.rc"), (), "cannot write sig.rc: it is immutable"),
+    ("a macro file +i", True, ("+i", "sig.m4c"), (), "cannot write sig.m4c: it is immutable"),
+    ("TARGET's directory +i", True, ("+i", "."), (), f"cannot write sig.dsc: its directory {spread_real} is immutable "
+     "(chattr +i): it takes no new file"),
+    ("TARGET's directory +a", True, ("+a", "."), (), f"cannot write sig.dsc: its directory {spread_real} is "
+     "append-only (chattr +a): it takes new files, but no rename over a file and no removal"),
+    ("a new TARGET's directory +a", False, ("+a", "."), (), f"its directory {spread_real} is append-only"),
+    ("the macro files' directory +a", True, ("+a", "sub"), ("--impl", "sub/sig"),
+     f"cannot write sub/sig.m4h: its directory {spread_real}/sub is append-only"),
+]
+attr_ok = False
+if os.geteuid() == 0 and shutil.which("chattr"):
+    reset(False)
+    probe = os.path.join(SPREAD, "probe")
+    open(probe, "wb").close()
+    attr_ok = subprocess.run(["chattr", "+a", probe], capture_output=True).returncode == 0
+    if attr_ok:
+        subprocess.run(["chattr", "-a", probe])
+if attr_ok:
+    for what, existing, (flag, on), extra, says in attr_rows:
+        reset(existing)
+        os.mkdir(os.path.join(SPREAD, "sub"))
+        before = digests("sig", SPREAD)
+        on = os.path.join(SPREAD, on)
+        subprocess.run(["chattr", flag, on], check=True)
+        try:
+            p = run(AXIS, "sig.dsc", *extra, where=SPREAD)
+            left = leftovers(SPREAD) + [n for n in os.listdir(os.path.join(SPREAD, "sub")) if n != "sig.m4h"]
+        finally:
+            subprocess.run(["chattr", "-" + flag[1], on], check=True)
+        last = p.stderr.rstrip(b"\n").split(b"\n")[-1]
+        check(p.returncode == 1 and p.stdout == b"" and says.encode() in last and digests("sig", SPREAD) == before and
+              (extra or agrees(fates_said(last), [OLD_DIGESTS[i] if existing else None for i in range(4)])),
+              f"{what}: {p.returncode} {p.stdout[-200:]!r} {p.stderr[-400:]!r}")
+        check(not left, f"{what}: left {left}")
+else:
+    print("skipped: immutable and append-only files (not root, or no chattr on this file system)")
 
 out, _ = many.communicate(timeout=300)
 lines = out.count(b"\n")

@@ -340,8 +340,8 @@ TEST_F(HostCommand, AFailedCompileLeavesAnExistingTargetAsItWas)
     // the macro files the boot functions' line names are not written.
     EXPECT_NE(r.out.find("compileComments: status"), std::string::npos) << r.out;
     const std::string base = path("mine");
-    EXPECT_NE(r.err.find("tavolin: " + target + " left as it was: a step did not succeed; " + base + ".m4h and " +
-                         base + ".m4c not written either\n"),
+    EXPECT_NE(r.err.find("tavolin: " + target + " left as it was: a step did not succeed; " + base + ".rc, " + base +
+                         ".m4h and " + base + ".m4c not written\n"),
               std::string::npos)
         << r.err;
     EXPECT_FALSE(exists(base + ".m4h"));
@@ -361,7 +361,8 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
     EXPECT_EQ(r.err, path("none.tos") + ": Fehler 100 File " + path("none.tos") +
                          " konnte nicht geöffnet werden\n"
                          "tavolin: " + path("t.dsc") + " not written: cannot open the source " + path("none.tos") +
-                         ": no such file\n");
+                         ": no such file; " + path("t.rc") + ", " + path("t.m4h") + " and " + path("t.m4c") +
+                         " not written\n");
     EXPECT_FALSE(exists(path("t.dsc")));
 
     // The pre-compiler says that it cannot open SOURCE (message 100), the
@@ -392,7 +393,7 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
         EXPECT_EQ(r.exit, 1) << c.source;
         EXPECT_EQ(r.out.rfind("openSource: status 0xBE11001B (the source cannot be read)\n", 0), 0u) << r.out;
         EXPECT_NE(r.err.find(std::string("tavolin: ") + c.target + (isNew ? " not written" : " left as it was") +
-                             ": cannot open the source " + c.source + ": " + c.reason + "\n"),
+                             ": cannot open the source " + c.source + ": " + c.reason + "; "),
                   std::string::npos)
             << c.source << " " << c.target << ": " << r.err;
         EXPECT_FALSE(exists(path("new.dsc")));
@@ -406,7 +407,8 @@ TEST_F(HostCommand, MissingSourceAndUnusableTarget)
     EXPECT_EQ(r.exit, 1);
     EXPECT_NE(r.err.find("broken.tos(2) : Fehler 202 "), std::string::npos) << r.err;
     EXPECT_EQ(r.err.substr(r.err.rfind("\ntavolin: ")),
-              "\ntavolin: new.dsc not written: the source gave no object kind\n");
+              "\ntavolin: new.dsc not written: the source gave no object kind; old.rc is as it was, new.m4h and new.m4c "
+              "not written\n");
     EXPECT_FALSE(exists(path("new.dsc")));
     EXPECT_EQ(readFile(path("old.rc")), oldRc);
 
@@ -699,8 +701,8 @@ TEST_F(HostCommand, AcxHeaderIsCheckedAfterTheRead)
                   std::string::npos)
             << r.err;
         EXPECT_EQ(r.err.substr(r.err.rfind("\ntavolin: ")),
-                  "\ntavolin: old.dsc left as it was: a step did not succeed; old.m4h and old.m4c not written "
-                  "either\n");
+                  "\ntavolin: old.dsc left as it was: a step did not succeed; old.rc, old.m4h and old.m4c are as they "
+                  "were\n");
         const std::string now[] = {readFile(path("old.dsc")), readFile(path("old.rc")), readFile(path("old.m4h")),
                                    readFile(path("old.m4c"))};
         EXPECT_TRUE(std::equal(std::begin(old), std::end(old), std::begin(now))) << acx;
@@ -720,7 +722,7 @@ TEST_F(HostCommand, AcxImportWithoutAVariablesSectionNamesIt)
     EXPECT_NE(r.out.find("\ncompileVariables: status 0xBE11001B ("), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "bare.tos: Fehler 101 Sektion Variablen konnte nicht geöffnet werden\n"
                      "tavolin: bare.dsc not written: a step did not succeed; "
-                     "bare.m4h and bare.m4c not written either\n");
+                     "bare.rc, bare.m4h and bare.m4c not written\n");
 
     // A variables section the compiler takes without the system-variable
     // table, whose import cannot do without it: the step names the table.
@@ -837,7 +839,11 @@ TEST_F(HostCommand, StorageFailuresAreSaidInWords)
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     Result r = run("compile '" + kAxis + "' -o '" + target + "'");
     ::close(fd);
-    EXPECT_EQ(r.err, "tavolin: cannot open " + target + ": locked by another process\n");
+    // Every line that stops a compile before its steps says what became of
+    // each of its files.
+    const std::string t = path("t");
+    EXPECT_EQ(r.err, "tavolin: cannot open " + target + ": locked by another process; " + target + ", " + t +
+                         ".rc, " + t + ".m4h and " + t + ".m4c are as they were\n");
 
     std::ofstream(path("plain.txt")) << "not a compound file";
     ASSERT_EQ(::mkdir(path("dir.dsc").c_str(), 0700), 0);
@@ -846,29 +852,39 @@ TEST_F(HostCommand, StorageFailuresAreSaidInWords)
     // the macro files into a directory that cannot take them are refused as
     // TARGET is, before any step.
     const std::string nothing = " (a new one is made beside it and put in its place); nothing is compiled";
+    const std::string none = ", " + path("no/such/dir.rc") + ", " + path("no/such/dir.m4h") + " and " +
+                             path("no/such/dir.m4c") + " not written";
+    const std::string kept = "; " + target + ", " + t + ".m4h and " + t + ".m4c are as they were, ";
     const struct {
         std::string target, env, says, options;
     } cases[] = {
-        {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050)", ""},
+        {path("plain.txt"), "", "cannot open " + path("plain.txt") + ": not a compound file (hr = 0x80030050); " +
+                                    path("plain.txt") + " is as it was, " + path("plain.rc") + ", " +
+                                    path("plain.m4h") + " and " + path("plain.m4c") + " not written", ""},
         {path("dir.dsc"), "", "cannot write TARGET " + path("dir.dsc") +
                                   " (-o): it is a directory, not a regular file; nothing is compiled", ""},
-        {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist",
-         ""},
+        {path("no/such/dir.dsc"), "", "cannot create " + path("no/such/dir.dsc") + ": its directory does not exist; " +
+                                          path("no/such/dir.dsc") + none, ""},
         {path("plain.txt/t.dsc"), "", "cannot create " + path("plain.txt/t.dsc") + ": " + path("plain.txt") +
-                                          " is not a directory", ""},
+                                          " is not a directory; " + path("plain.txt/t.dsc") + ", " +
+                                          path("plain.txt/t.rc") + ", " + path("plain.txt/t.m4h") + " and " +
+                                          path("plain.txt/t.m4c") + " not written", ""},
         {target, "TMPDIR=" + path("gone"),
          "the directory of temporary files " + path("gone") + " (TMPDIR) does not exist", ""},
         {target, "TMPDIR=" + path("plain.txt/tmp"),
          "the directory of temporary files " + path("plain.txt/tmp") + " (TMPDIR) cannot be used: " +
              path("plain.txt") + " is not a directory", ""},
-        {target, "", "cannot write the resource script plain.txt/t.rc: plain.txt is not a directory" + nothing,
-         " --rc plain.txt/t.rc"},
-        {target, "", "cannot write the resource script gone/t.rc: its directory does not exist" + nothing,
-         " --rc gone/t.rc"},
-        {target, "", "cannot write a macro file plain.txt/t.m4h: plain.txt is not a directory" + nothing,
+        {target, "", "cannot write the resource script plain.txt/t.rc: plain.txt is not a directory" + nothing +
+                         kept + "plain.txt/t.rc not written", " --rc plain.txt/t.rc"},
+        {target, "", "cannot write the resource script gone/t.rc: its directory does not exist" + nothing + kept +
+                         "gone/t.rc not written", " --rc gone/t.rc"},
+        {target, "", "cannot write a macro file plain.txt/t.m4h: plain.txt is not a directory" + nothing + "; " +
+                         target + " and " + t + ".rc are as they were, plain.txt/t.m4h and plain.txt/t.m4c not written",
          " --impl plain.txt/t"},
-        {target, "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing, " --impl gone/t"},
-        {path("new.dsc"), "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing,
+        {target, "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing + "; " + target +
+                         " and " + t + ".rc are as they were, gone/t.m4h and gone/t.m4c not written", " --impl gone/t"},
+        {path("new.dsc"), "", "cannot write a macro file gone/t.m4h: its directory does not exist" + nothing + "; " +
+                                  path("new.dsc") + ", " + path("new.rc") + ", gone/t.m4h and gone/t.m4c not written",
          " --impl gone/t"},
     };
     for (const auto& c : cases) {
@@ -986,16 +1002,34 @@ TEST_F(HostCommand, AnOutputThatIsNoRegularFileIsRefusedFirst)
     // Directories, FIFOs and sockets can be made anywhere.
     EXPECT_GE(refused, 30);
 
-    // A dangling link is a new file: the compile makes the file it names,
-    // and the link stays; a second compile replaces that file.
-    ASSERT_EQ(::symlink("made.rc", path("dangling.rc").c_str()), 0);
-    for (int run_no = 1; run_no <= 2; ++run_no) {
-        const Result r = run(compile + " -o t.dsc --rc dangling.rc", kAxisVars.env);
-        EXPECT_EQ(r.exit, 0) << r.err;
-        EXPECT_EQ(readFile(path("made.rc")), readFile(path("t.rc"))) << run_no;
-        struct stat st;
-        ASSERT_EQ(::lstat(path("dangling.rc").c_str(), &st), 0);
-        EXPECT_TRUE(S_ISLNK(st.st_mode));
+    // A dangling link is a new file, whichever output it is: the compile
+    // makes the file it names, with the bytes a plain file there gets, and
+    // the link stays; a second compile replaces that file.
+    const struct {
+        const char* link;
+        const char* args;
+    } dangling[] = {
+        {"dl.dsc", " -o dl.dsc --rc t.rc --impl t"},
+        {"dl.rc", " -o t.dsc --rc dl.rc"},
+        {"dl.m4h", " -o t.dsc --impl dl"},
+    };
+    for (const auto& d : dangling) {
+        const std::string link = path(d.link), made = path("made-" + std::string(d.link));
+        ASSERT_EQ(::symlink(("made-" + std::string(d.link)).c_str(), link.c_str()), 0);
+        std::string bytes;
+        for (int run_no = 1; run_no <= 2; ++run_no) {
+            const Result r = run(compile + d.args, kAxisVars.env);
+            EXPECT_EQ(r.exit, 0) << d.link << " " << r.err;
+            struct stat st;
+            ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+            EXPECT_TRUE(S_ISLNK(st.st_mode)) << d.link;
+            bytes = readFile(made);
+            EXPECT_FALSE(bytes.empty()) << d.link;
+        }
+        ::unlink(link.c_str());
+        ::unlink(made.c_str());
+        EXPECT_EQ(run(compile + d.args, kAxisVars.env).exit, 0) << d.link;
+        EXPECT_EQ(readFile(link), bytes) << d.link;
     }
 }
 
