@@ -76,6 +76,12 @@ MdBfValue* MdBfParser::literal(String* text, uint32_t typeId, int radix)
     StStdConstantVal* value = nullptr;
     if (radix == 10) {
         value = new StStdConstantVal(*owned, typeId, radix, status);
+        // A decimal integer past 32 bits is a real number (which only a
+        // real type takes), as every reader of literals reads it.
+        if (status != 0 && typeId == ST_ANYINT) {
+            delete value;
+            value = new StStdConstantVal(*owned, ST_ANYREAL, radix, status);
+        }
     } else {
         const char* text = owned->c_str();
         const char* hash = std::strchr(text, '#');

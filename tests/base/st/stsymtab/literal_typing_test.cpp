@@ -208,7 +208,7 @@ TEST(LiteralTyping, IntoRealAndEnumerationTypes)
         {"16777216", LIT, false, 4, 0, 16777216.0},
         {"16#FFFFFFFF", LIT, false, 4, 0, 4294967296.0},
         {"2147483647", LIT, false, 4, 0, 2147483648.0},
-        {"4294967295", LIT, false, 3, 2, 0},  // its smallest type is DWORD
+        {"4294967295", LIT, false, 4, 0, 4294967296.0},  // a number, though its smallest type is DWORD
         {"99", LIT, true, 3, 2, 0},
         {"5", LIT, true, 3, 2, 0},  // A's value
         {"16#5", LIT, true, 3, 2, 0},
