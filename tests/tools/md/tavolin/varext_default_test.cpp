@@ -117,6 +117,7 @@ Written readBack(const std::string& varval, const std::string& constants)
 struct Compiled {
     int result;
     std::vector<uint32_t> messages;
+    std::vector<std::string> texts;  // of the messages
     Written values;
     // The key's bodies; empty when the key has no record.
     Bounds at(uint32_t adr, uint32_t mask) const
@@ -134,6 +135,7 @@ Compiled compileValues(const std::string& text, const std::string& symb)
         c.values = readBack(sectionText(dsc, "varval"), sectionText(dsc, "const"));
     });
     c.messages = messages.ids();
+    for (const auto& r : messages.records) c.texts.push_back(r.text);
     return c;
 }
 
@@ -254,8 +256,10 @@ TEST(VarExtDefault, FromTheMinimumOverEveryTypeAndProducer)
 // Real texts at the smallest normal magnitude of REAL (1.1754944e-38, which
 // rounds to the float 1.175494351e-38) and of LREAL (2.2250738585072014e-308)
 // keep their value; smaller nonzero magnitudes, subnormal doubles included,
-// are refused with 409, as a default and as a minimum, as are negative
-// numbers for the unsigned 32-bit types (which wrapped).
+// are refused with 409 naming the type's normal magnitudes, as a default and
+// as a minimum, as are numbers beyond an integer type's range (negative ones
+// for the unsigned 32-bit types wrapped). A based number is unsigned in an
+// LREAL and its pattern in a SINT.
 TEST(VarExtDefault, RealTextsAtTheNormalRangeAndValuesBeyondTheRange)
 {
     const std::string symb = symbText();
@@ -264,9 +268,10 @@ TEST(VarExtDefault, RealTextsAtTheNormalRangeAndValuesBeyondTheRange)
         uint32_t type;
         const char* items;
         std::string min, def;  // min "" is the type's lowest value, not checked; def "" refused
+        const char* bounds = "";  // of the refusal
     } cases[] = {
         {ST_REAL, "Def(1.1754944e-38)", "", realMin},
-        {ST_REAL, "Def(1e-40)", "", ""},
+        {ST_REAL, "Def(1e-40)", "", "", "1.175494e-38 und 3.402823e+38"},
         {ST_REAL, "Def(1e-310)", "", ""},
         {ST_REAL, "Def(-1e-310)", "", ""},
         {ST_REAL, "Min(1.1754944e-38)", realMin, realMin},
@@ -275,13 +280,18 @@ TEST(VarExtDefault, RealTextsAtTheNormalRangeAndValuesBeyondTheRange)
         {ST_REAL, "Def(0.0e-400)", "", "14 1 0"},
         {ST_LREAL, "Def(2.2250738585072014e-308)", "", lrealMin},
         {ST_LREAL, "Def(2.2250738585072011e-308)", "", ""},
-        {ST_LREAL, "Def(4.9e-324)", "", ""},
+        {ST_LREAL, "Def(4.9e-324)", "", "", "2.225074e-308 und 1.797693e+308"},
+        {ST_REAL, "Def(3.5e38)", "", "", "-3.402823e+38 und 3.402823e+38"},
+        {ST_SINT, "Def(16#100)", "", "", "-128 und 127"},
+        {ST_SINT, "Def(16#FF)", "", "6 -1 1"},
         {ST_LREAL, "Def(-4.9e-324)", "", ""},
         {ST_LREAL, "Min(2.2250738585072014e-308)", lrealMin, lrealMin},
         {ST_LREAL, "Min(1e-400)", "", ""},
-        {ST_DWORD, "Def(-5)", "", ""},
+        {ST_DWORD, "Def(-5)", "", "", "0 und 4294967295"},
         {ST_UDINT, "Min(-1)", "", ""},
         {ST_UDINT, "Def(4294967296)", "", ""},
+        {ST_DINT, "Def(2147483648)", "", "", "-2147483648 und 2147483647"},
+        {ST_LREAL, "Def(16#FFFFFFFF)", "", "15 1 4294967295"},
     };
     for (const auto& c : cases) {
         const uint32_t a = 10 * c.type;
@@ -289,6 +299,9 @@ TEST(VarExtDefault, RealTextsAtTheNormalRangeAndValuesBeyondTheRange)
         const Compiled r = compileValues(text, symb);
         EXPECT_EQ(r.result, c.def.empty() ? 3 : 0) << c.items;
         EXPECT_EQ(r.messages, c.def.empty() ? std::vector<uint32_t>{409} : std::vector<uint32_t>{}) << c.items;
+        if (*c.bounds && !r.texts.empty()) {
+            EXPECT_EQ(r.texts[0], "Wert muß zwischen " + std::string(c.bounds) + " liegen") << c.items;
+        }
         if (c.def.empty()) continue;
         const Bounds b = r.at(a, 1);
         if (!c.min.empty()) {
