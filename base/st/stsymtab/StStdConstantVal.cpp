@@ -333,25 +333,39 @@ bool StStdConstantVal::readPlainDecimal(const char* p, const char* end, double& 
     return true;
 }
 
+namespace {
+
+// Whether a literal's text is a real: decimal with a point or an exponent.
+bool isRealForm(const String& text, int radix)
+{
+    const char* const b = text.chars();
+    return radix == 10 && std::find_if(b, b + text.length(), [](char c) {
+                              return c == '.' || c == 'e' || c == 'E';
+                          }) != b + text.length();
+}
+
+}  // namespace
+
+int StStdConstantVal::readLiteral(const String& text, int radix, StStdConstantVal& out)
+{
+    if (isRealForm(text, radix)) return out.parseReal(text);
+    const int status = out.parseLiteral(text, radix);
+    // A decimal integer past 32 bits is a number all the same, which only
+    // a real type holds.
+    return status != 0 && radix == 10 ? out.parseReal(text) : status;
+}
+
 StStdConstantVal::LiteralFit StStdConstantVal::literalOfType(const String& text, int radix, uint32_t target,
                                                              StStdConstantVal& out)
 {
     const bool unsignedTarget = (target >= ST_BOOL && target <= ST_DWORD) || (target >= ST_USINT && target <= ST_UDINT);
     const bool integerTarget = unsignedTarget || isSignedNarrow(int32_t(target));
     if (!integerTarget && target != ST_REAL && target != ST_LREAL) return LiteralFit::NotOfType;
-    const char* const b = text.chars();
-    const bool real = radix == 10 && std::find_if(b, b + text.length(), [](char c) {
-                                         return c == '.' || c == 'e' || c == 'E';
-                                     }) != b + text.length();
-    if (real && integerTarget) return LiteralFit::NotOfType;
     // Read untyped; a reading with loss (a real beyond LREAL's range or
     // below its normal range) is no value of any type.
-    int status = 1;
-    StStdConstantVal v(text, real ? uint32_t(ST_ANYREAL) : uint32_t(ST_ANYINT), radix, status);
-    // A decimal integer past 32 bits is a number all the same, which only
-    // a real type holds.
-    if (status != 0 && !real && radix == 10 && !integerTarget) status = v.parseReal(text);
-    if (status != 0) return LiteralFit::OutOfRange;
+    StStdConstantVal v(ST_ANYTYPE);
+    if (readLiteral(text, radix, v) != 0) return LiteralFit::OutOfRange;
+    if (isRealForm(text, radix) && integerTarget) return LiteralFit::NotOfType;
     const int fits = v.fitsType(target);
     if ((fits != 0 && fits != 2) || v.setType(target, false) == 1) return LiteralFit::OutOfRange;
     if (isSignedNarrow(v.m_type))
