@@ -759,41 +759,6 @@ TEST(VariantConvert, IntegerTextsRefuseRealsAndTakeTheirLimits)
     }
 }
 
-// A based text into a signed type is its pattern in the type's width, and
-// every reader of the value finds that number: the text, the VARIANT,
-// GetLongVal and getDouble.
-TEST(VariantConvert, BasedTextsIntoSignedTypesAreOneNumberToEveryReader)
-{
-    const struct {
-        uint32_t type;
-        const char* text;
-        int32_t number;
-    } cases[] = {
-        {ST_SINT, "16#FF", -1},         {ST_SINT, "SINT#16#80", -128},       {ST_SINT, "2#1111_1110", -2},
-        {ST_INT, "16#FFFF", -1},        {ST_INT, "16#8000", -32768},         {ST_DINT, "16#FFFFFFFF", -1},
-        {ST_DINT, "16#8000_0000", INT32_MIN}, {ST_DINT, "8#37777777777", -1}, {ST_INT, "16#7FFF", 32767},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        VarGuard in;
-        setBstr(in, c.text);
-        Std v(c.type);
-        ASSERT_EQ(0u, SyVariantConvert::variant2StdValEx(&v, in.v, true, nullptr));
-        bool error = true;
-        EXPECT_EQ(c.number, v.GetLongVal(error));
-        EXPECT_FALSE(error);
-        double d = 0;
-        EXPECT_TRUE(v.getDouble(d));
-        EXPECT_EQ(double(c.number), d);
-        String text;
-        ASSERT_EQ(0u, SyVariantConvert::constVal2String(text, &v, false, nullptr));
-        EXPECT_EQ(std::to_string(c.number), text.stdString());
-        VarGuard out;
-        ASSERT_EQ(0u, SyVariantConvert::stdVal2Variant(&out.v, true, &v, nullptr));
-        EXPECT_EQ(c.number, payload(out.v));
-    }
-}
-
 TEST(VariantConvert, StructureAndTextEdges)
 {
     StStructConstantVal empty;

@@ -333,6 +333,16 @@ Results convert(SyStSymbTable& table, uint32_t type, const std::string& text, co
         if (code != 0) {
             EXPECT_EQ(before, valueKey(&v)) << "a refusal changed the value";
         }
+        // The number its text gives is the one every getter gives.
+        double d = 0;
+        bool error = true;
+        const int32_t l = static_cast<const Std&>(v).GetLongVal(error);
+        if (type != ST_REAL && type != ST_LREAL && v.getDouble(d) && code == 0) {
+            EXPECT_EQ(std::strtod(out.c_str(), nullptr), d) << "getDouble";
+            if (type == ST_SINT || type == ST_INT || type == ST_DINT) {
+                EXPECT_EQ(double(l), d) << "GetLongVal";
+            }
+        }
     };
     take(SyVariantConvert::variant2StdValEx(&value, in.v, true, nullptr), value, r.ex);
 
