@@ -4,8 +4,10 @@
 // VARIANT tree of bounded depth read from the bytes into a structure read
 // from the bytes too. Aborts on a crash, a leaked BSTR or SAFEARRAY, a
 // normalised text that does not decode to itself, a text that the tolerant
-// form refuses but changes the value with, or one it takes whose value's
-// own text does not read back as that value.
+// form refuses but changes the value with, one it takes whose value's own
+// text does not read back as that value or whose number (getDouble) is not
+// the one its text gives, or a structure that a refused text or VARIANT
+// changed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -120,6 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (SyVariantConvert::constVal2String(own, &v, false, nullptr) != 0 ||
                 SyVariantConvert::String2ConstVal(&back, own, nullptr) != 0 || !back.isEqual(v))
                 std::abort();
+            double number = 0;
+            if (t != 14 && t != 15 && t < 18 && (!v.getDouble(number) || std::strtod(own.c_str(), nullptr) != number))
+                std::abort();
         }
         VariantClear(&bstr);
         String decoded = text;
@@ -132,11 +137,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
         Bytes b{data, size};
         std::unique_ptr<StConstantVal> dest(readConst(b, 0));
-        SyVariantConvert::String2ConstVal(dest.get(), text, nullptr);
+        // A refused text or VARIANT leaves a structure as it was (one that
+        // holds a value equal to none, not even itself, aside).
+        const auto keepsWhenRefused = [&dest](uint32_t code, const StConstantVal& was) {
+            if (code != 0 && dest->getKind() == ST_CONST_STRUCT && was.isEqual(was) && !dest->isEqual(was))
+                std::abort();
+        };
+        std::unique_ptr<StConstantVal> was(dest->clone());
+        keepsWhenRefused(SyVariantConvert::String2ConstVal(dest.get(), text, nullptr), *was);
         VARIANT v;
         readVariant(b, &v, 0);
-        SyVariantConvert::variant2ConstVal(dest.get(), v, (size & 1) != 0, nullptr);
-        SyVariantConvert::variant2ConstValEx(dest.get(), v, (size & 2) != 0, nullptr);
+        was.reset(dest->clone());
+        keepsWhenRefused(SyVariantConvert::variant2ConstVal(dest.get(), v, (size & 1) != 0, nullptr), *was);
+        was.reset(dest->clone());
+        keepsWhenRefused(SyVariantConvert::variant2ConstValEx(dest.get(), v, (size & 2) != 0, nullptr), *was);
         VARIANT out;
         SyVariantConvert::constVal2Variant(&out, false, dest.get(), nullptr);
         if (out.vt != VT_EMPTY && SyVariantConvert::equalVariant(out, v)) SyVariantConvert::equalVariantType(out, v);

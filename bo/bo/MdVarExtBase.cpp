@@ -252,6 +252,48 @@ VarValueEntry* MdVarExtBase::parseValueText(const String& text, uint32_t typeId,
     return e;
 }
 
+bool MdVarExtBase::isLiteralType(uint32_t typeId)
+{
+    switch (typeId) {
+    case ST_BOOL: case ST_BYTE: case ST_WORD: case ST_DWORD: case ST_SINT: case ST_INT: case ST_DINT:
+    case ST_USINT: case ST_UINT: case ST_UDINT: case ST_REAL: case ST_LREAL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+VarValueEntry* MdVarExtBase::parseValueLiteral(const String& text, int radix, uint32_t typeId, uint32_t kind,
+                                               uint32_t repeats)
+{
+    repeated(repeats);
+    VarValueEntry* e = newEntry(kind);
+    StStdConstantVal value(typeId);
+    switch (StStdConstantVal::literalOfType(text, radix, typeId, value)) {
+    case StStdConstantVal::LiteralFit::Ok:
+        e->cid = m_pConstTable->appendLiteral(value, text);
+        return e;
+    case StStdConstantVal::LiteralFit::NotOfType:
+        report(MdVarExtMsg_NotReal);
+        break;
+    case StStdConstantVal::LiteralFit::OutOfRange: {
+        const bool real = typeId == ST_REAL || typeId == ST_LREAL;
+        const double v = real ? std::strtod(text.c_str(), nullptr) : 0;
+        if (real && v != 0 && std::fabs(v) < (typeId == ST_REAL ? double(FLT_MIN) : DBL_MIN)) {
+            outOfRange(typeId == ST_REAL ? "1.175494e-38" : "2.225074e-308",
+                       typeId == ST_REAL ? "3.402823e+38" : "1.797693e+308");
+        } else {
+            Range r;
+            rangeOf(typeId, true, r);
+            outOfRange(r.loText, r.hiText);
+        }
+        break;
+    }
+    }
+    e->cid = m_pConstTable->appendConstantVal(int32_t(0), typeId);
+    return e;
+}
+
 VarValueEntry* MdVarExtBase::newEntry(uint32_t kind)
 {
     if (m_spareEntries.empty()) return new VarValueEntry(kind);

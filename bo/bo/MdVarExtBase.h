@@ -101,6 +101,16 @@ public:
     // REAL and LREAL texts only (others: 413, the constant still made from
     // the text); a text no constant is made of reports 400 (invalid CID).
     VarValueEntry* parseValueText(const String& text, uint32_t typeId, uint32_t kind, uint32_t repeats);
+    // A literal (a number as written, radix 10 or 16, "16#" kept) as a value
+    // of typeId, one of the elementary integer types, REAL or LREAL, as
+    // every reader of literals takes it (StStdConstantVal::literalOfType).
+    // Refused: a real into an integer type 413; any other number 409 with
+    // the type's range, for a nonzero real nearer to 0 than the type's
+    // normal range with its smallest and largest normal magnitude; a 0 of
+    // the type stands for it. Never null.
+    VarValueEntry* parseValueLiteral(const String& text, int radix, uint32_t typeId, uint32_t kind, uint32_t repeats);
+    // Whether parseValueLiteral takes values of typeId.
+    static bool isLiteralType(uint32_t typeId);
 
     // Deletes the entries (a few are kept for the next builders to reuse)
     // and empties the list.

@@ -75,6 +75,8 @@ public:
     // The same for typeId REAL or LREAL and a text whose value
     // StStdConstantVal::readPlainDecimal read already.
     StConstEntryID appendPlainReal(const String& text, double value, uint32_t typeId, int& status);
+    // A copy of a value read from the literal text.
+    StConstEntryID appendLiteral(const StStdConstantVal& value, const String& text) { return addRead(value, 0, text); }
     // Type spec 16 only (others: "bad typespec" and a constant holding 0).
     StConstEntryID appendConstantVal(const BoSysAddr& value, uint32_t typeSpec);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -19,8 +20,15 @@ namespace {
 
 constexpr uint32_t kMaxDate = 76336;         // 2200-12-31
 constexpr uint32_t kMsPerDay = 86400000;
-constexpr double kFloatMax = 3.4028235e38;   // limits of the REAL typing
-constexpr double kFloatMin = 1.1754944e-38;
+
+// Whether a nonzero double lies outside a REAL's range: its nearest float
+// is infinite or below the normal range (FLT_MIN itself is normal, also as
+// a text of ten digits that reads as a double just below it).
+bool outsideReal(double v)
+{
+    const float f = float(v);
+    return v != 0 && (!std::isfinite(f) || std::fabs(f) < FLT_MIN);
+}
 
 // Bytes of the value by type id (0: no value).
 unsigned valueWidth(int32_t t)
@@ -325,6 +333,51 @@ bool StStdConstantVal::readPlainDecimal(const char* p, const char* end, double& 
     return true;
 }
 
+namespace {
+
+// Whether a literal's text is a real: decimal with a point or an exponent.
+bool isRealForm(const String& text, int radix)
+{
+    const char* const b = text.chars();
+    return radix == 10 && std::find_if(b, b + text.length(), [](char c) {
+                              return c == '.' || c == 'e' || c == 'E';
+                          }) != b + text.length();
+}
+
+}  // namespace
+
+int StStdConstantVal::readLiteral(const String& text, int radix, StStdConstantVal& out)
+{
+    if (isRealForm(text, radix)) return out.parseReal(text);
+    const int status = out.parseLiteral(text, radix);
+    // A decimal integer past 32 bits is a number all the same, which only
+    // a real type holds.
+    return status != 0 && radix == 10 ? out.parseReal(text) : status;
+}
+
+StStdConstantVal::LiteralFit StStdConstantVal::literalOfType(const String& text, int radix, uint32_t target,
+                                                             StStdConstantVal& out)
+{
+    const bool unsignedTarget = (target >= ST_BOOL && target <= ST_DWORD) || (target >= ST_USINT && target <= ST_UDINT);
+    const bool integerTarget = unsignedTarget || isSignedNarrow(int32_t(target));
+    if (!integerTarget && target != ST_REAL && target != ST_LREAL) return LiteralFit::NotOfType;
+    // Read untyped; a reading with loss (a real beyond LREAL's range or
+    // below its normal range) is no value of any type.
+    StStdConstantVal v(ST_ANYTYPE);
+    if (readLiteral(text, radix, v) != 0) return LiteralFit::OutOfRange;
+    if (isRealForm(text, radix) && integerTarget) return LiteralFit::NotOfType;
+    const int fits = v.fitsType(target);
+    if ((fits != 0 && fits != 2) || v.setType(target, false) == 1) return LiteralFit::OutOfRange;
+    if (isSignedNarrow(v.m_type))
+        v.resolveSign();
+    else if (integerTarget)
+        v.m_sign = 1;
+    std::memcpy(out.m_value, v.m_value, sizeof(out.m_value));
+    out.m_type = v.m_type;
+    out.m_sign = v.m_sign;
+    return LiteralFit::Ok;
+}
+
 int StStdConstantVal::parseReal(const String& text)
 {
     const char* b = text.chars();
@@ -403,8 +456,8 @@ int StStdConstantVal::typeUntyped(uint32_t target)
             return r;
         }
         if (target != ST_REAL) return 1;
-        if (a > kFloatMax) return 1;
-        if (a < kFloatMin) {
+        if (!std::isfinite(float(v))) return 1;
+        if (v == 0 || outsideReal(v)) {
             m_type = ST_REAL;
             clearValue();
             return v != 0 ? 2 : 0;
@@ -671,8 +724,7 @@ bool StStdConstantVal::setMax()
 uint32_t StStdConstantVal::getSmallestType() const
 {
     if (m_type == ST_ANYREAL) {
-        const double a = std::fabs(dbl());
-        return a != 0 && (a > kFloatMax || a < kFloatMin) ? ST_LREAL : ST_REAL;
+        return outsideReal(dbl()) ? ST_LREAL : ST_REAL;
     }
     if (m_type != ST_ANYINT) return uint32_t(m_type);
     const uint32_t m = u32();
@@ -705,8 +757,11 @@ int StStdConstantVal::fitsType(uint32_t target) const
     case ST_INT: return in({1, 2, 6, 10, 33, 34}) || (s == 3 && m_sign == 0) ? 0 : 1;
     case ST_DINT: return (integer && s != 12 && s != 4) || (s == 4 && m_sign == 0) ? 0 : 1;
     case ST_REAL:
-        if (s == 15 || s == 4) return 1;
-        if (in({8, 12, 35}) && u32() > 0xFFFFFF) return 2;
+        // A DWORD goes into a REAL as its bits, never as its number; an
+        // untyped integer above DINT's range is a number (as a based one
+        // is), the nearest REAL.
+        if (s == 15 || (s == 4 && m_type != ST_ANYINT)) return 1;
+        if ((in({4, 8, 12, 35})) && u32() > 0xFFFFFF) return 2;
         return 0;
     case ST_LREAL: return 0;
     default: return 1;
@@ -732,6 +787,10 @@ bool StStdConstantVal::getLong(int32_t& v) const
         break;
     default:
         return false;
+    }
+    if (m_sign == 0 && isSignedNarrow(m_type)) {
+        v = int32_t(patternKey());
+        return true;
     }
     const uint32_t m = pattern();
     if (m_sign != -1 && ((m_type == ST_SINT && m == 128) || (m_type == ST_INT && m == 32768))) {
@@ -764,7 +823,10 @@ bool StStdConstantVal::getDouble(double& v) const
     case ST_LREAL: case ST_ANYREAL: v = dbl(); return true;
     case ST_BOOL: case ST_BYTE: case ST_WORD: case ST_DWORD: case ST_SINT: case ST_INT: case ST_DINT:
     case ST_USINT: case ST_UINT: case ST_UDINT: case ST_STRUCTALARMID: case ST_STRUCTTASKID: case ST_ANYINT:
-        v = m_sign == -1 ? -double(pattern()) : double(pattern());
+        if (m_sign == 0 && isSignedNarrow(m_type))
+            v = double(patternKey());
+        else
+            v = m_sign == -1 ? -double(pattern()) : double(pattern());
         return true;
     default:
         return false;
@@ -785,6 +847,7 @@ int32_t StStdConstantVal::GetLongVal(bool& error) const
 {
     if (m_type < 13 || m_type == ST_STRUCTALARMID || m_type == ST_ANYINT) {
         error = false;
+        if (m_sign == 0 && isSignedNarrow(m_type)) return int32_t(patternKey());
         return m_sign == -1 ? int32_t(uint32_t(0) - pattern()) : int32_t(pattern());
     }
     error = true;

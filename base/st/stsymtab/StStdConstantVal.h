@@ -45,6 +45,29 @@ public:
     // range is a failure (a literal of a declaration or an operand) reads
     // untyped (ST_ANYREAL), where status 2 is that range status alone.
     StStdConstantVal(const String& text, uint32_t typeId, int radix, int& status);
+    // A number literal read untyped, as every reader of literals reads it:
+    // `text` without type prefix and '_' (a based one with or without its
+    // "2#", "8#", "16#"; radix 2, 8, 16 or 10) is a real (ANYREAL) when
+    // decimal with a point or an exponent, else an integer (ANYINT) of at
+    // most 32 bits: -2147483648 to 4294967295 decimal, 16#FFFFFFFF based; a
+    // longer decimal one is read as a real. The reader's status: 0, else
+    // (1, or 2 for a real read with loss) the text is no value of any type
+    // and `out` of no use.
+    static int readLiteral(const String& text, int radix, StStdConstantVal& out);
+    // Why literalOfType refused a literal.
+    enum class LiteralFit { Ok, NotOfType, OutOfRange };
+    // The value of a number literal as type `target`, one rule for every
+    // reader of literals: read by readLiteral and typed as a declaration's
+    // initial value is (fitsType 0 or 2, then setType): an integer type
+    // takes the integers of its range, a signed one also a based number of
+    // its width as that pattern (16#FF in a SINT is -1); a REAL or LREAL
+    // takes every integer (a based one as unsigned) and the reals whose
+    // magnitude is 0 or within its normal range, as the nearest value.
+    // NotOfType for a real into an integer type and for any other target;
+    // OutOfRange for the rest. On Ok `out` (of type target, sign word as
+    // SetLongVal or SetULongVal leave it) holds the value; else it is
+    // unchanged.
+    static LiteralFit literalOfType(const String& text, int radix, uint32_t target, StStdConstantVal& out);
     // The same for typeId 14, 15 or 32 and a text whose value readPlainDecimal
     // read already: that value typed, with the status of the typing.
     StStdConstantVal(double plainReal, uint32_t typeId, int& status);
@@ -114,7 +137,8 @@ public:
     // --- accessors of the business objects and the value conversion ---
     // Types below 13, 23 and 31 with a sign other than -1; else error, 0.
     uint32_t GetULongVal(bool& error) const;
-    // Types below 13, 22 and 31, with the sign; else error, 0x80000000.
+    // Types below 13, 22 and 31, with the sign (a SINT, INT or DINT pattern
+    // of unknown sign as the type's signed number); else error, 0x80000000.
     int32_t GetLongVal(bool& error) const;
     float GetRealVal(bool& error) const;
     double GetLRealVal(bool& error) const;

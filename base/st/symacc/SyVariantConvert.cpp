@@ -2,15 +2,14 @@
 // Contracts in SyVariantConvert.h.
 #include "base/st/symacc/SyVariantConvert.h"
 
+#include <algorithm>
 #include <cctype>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <locale.h>
 
 #include "base/st/symacc/SyVarScanner.h"
 #include "base/st/symacc/sy_decodehlp.h"
@@ -27,10 +26,12 @@ const char kFile[] = "syvriant";
 
 // --- small helpers ----------------------------------------------------------
 
-locale_t cLocale()
+// A structure converted into `copy` (a clone of `value`) replaces `value`.
+uint32_t takeConverted(StConstantVal* value, const StConstantVal* copy, const char* method)
 {
-    static locale_t loc = newlocale(LC_ALL_MASK, "C", nullptr);
-    return loc;
+    if (value->assign(copy) == 0) return kOk;
+    SY_TRACE(4, method, "error assigning the converted structure");
+    return kOther;
 }
 
 bool isUnsignedId(uint32_t t) { return (t >= ST_BOOL && t <= ST_DWORD) || (t >= ST_USINT && t <= ST_UDINT); }
@@ -47,15 +48,6 @@ std::string limitOf(const String& text)
     std::string word = s.substr(s.size() - 3);
     for (char& c : word) c = char(std::toupper(static_cast<unsigned char>(c)));
     return word == "MAX" || word == "MIN" ? word : std::string();
-}
-
-// Whether the digits of a scanned number are a real in decimal form (a
-// point or an exponent), whatever type its prefix named: "1_000" is typed
-// real by the scanner but is an integer, "INT#1.5" is typed INT but is a
-// real.
-bool isRealText(int radix, const String& digits)
-{
-    return radix == 10 && digits.stdString().find_first_of(".eE") != std::string::npos;
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -100,71 +92,34 @@ bool isOneLiteral(const String& text)
     if (rest >= s.size()) return false;
     const char c = s[rest];
     if (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-') return true;
+    // TRUE and FALSE are BOOL literals: no prefix of another type.
     const std::string word = s.substr(rest);
+    if (rest > 0 && !equalsNoCase(s.substr(0, rest), "BOOL#")) return false;
     return equalsNoCase(word, "TRUE") || equalsNoCase(word, "FALSE");
 }
 
-// A REAL or LREAL from a decimal text (digits, point, exponent): the
-// nearest value of the type, as a literal of the type is read. Below the
-// type's normal range the literal reading gives 0, while the type holds the
-// nearer value, which a value's text gives back: strtod's (strtof's) then.
-// False for a text that is no decimal number, a value beyond the type's
-// range, and one nearer to 0 than any the type holds but 0.
-bool realFromDecimal(const String& text, uint32_t t, std::unique_ptr<StStdConstantVal>& out)
-{
-    int status = 1;
-    auto v = std::make_unique<StStdConstantVal>(text, uint32_t(ST_ANYREAL), 10, status);
-    if (status == 1) return false;
-    const bool zero = status == 0 && v->isDefault();
-    if (status == 0) {
-        const int typed = v->setType(t, false);
-        if (typed != 0 && typed != 2) return false;
-        if (zero || !v->isDefault()) {
-            out = std::move(v);
-            return true;
-        }
-    }
-    char* end = nullptr;
-    auto nearest = std::make_unique<StStdConstantVal>(t);
-    if (t == ST_REAL) {
-        const float f = strtof_l(text.chars(), &end, cLocale());
-        if (f == 0 || !std::isfinite(f) || nearest->SetRealVal(f) != 0) return false;
-    } else {
-        const double d = strtod_l(text.chars(), &end, cLocale());
-        if (d == 0 || !std::isfinite(d) || nearest->SetLRealVal(d) != 0) return false;
-    }
-    if (end != text.chars() + text.length()) return false;
-    out = std::move(nearest);
-    return true;
-}
-
 // The value of type t (an integer type, REAL or LREAL) that a scanned
-// number denotes: its digits (without prefix, base and '_') in its radix.
-// False when the text is no value of the type: a real for an integer type,
-// a number outside the type's range, no digits at all. A based number is
-// the integer its digits give in every type, REAL and LREAL included.
+// number denotes: its digits (without prefix and '_') in its radix, as
+// every reader of literals takes them (StStdConstantVal::literalOfType).
+// False when the text is no value of the type.
 bool buildNumber(const String& digits, int radix, uint32_t t, std::unique_ptr<StStdConstantVal>& out)
 {
     if (digits.length() == 0) return false;
-    const bool real = t == ST_REAL || t == ST_LREAL;
-    if (isRealText(radix, digits)) {
-        return real && realFromDecimal(digits, t, out);
-    }
-    int status = 1;
-    if (real && radix != 10) {
-        auto v = std::make_unique<StStdConstantVal>(digits, uint32_t(ST_ANYINT), radix, status);
-        if (status != 0) return false;
-        // Above 24 bits a REAL holds the nearest value (status 2).
-        const int typed = v->setType(t, false);
-        if (typed != 0 && typed != 2) return false;
-        out = std::move(v);
-        return true;
-    }
-    if (real) return realFromDecimal(digits, t, out);
-    auto v = std::make_unique<StStdConstantVal>(digits, t, radix, status);
-    if (status != 0 || v->getTypeId() != t) return false;
+    auto v = std::make_unique<StStdConstantVal>(t);
+    if (StStdConstantVal::literalOfType(digits, radix, t, *v) != StStdConstantVal::LiteralFit::Ok) return false;
     out = std::move(v);
     return true;
+}
+
+// Whether a literal the scanner gave (its token text, which has no '_')
+// is the whole text, blanks around it aside: no type prefix stands before
+// it ("REAL#D#2000-01-01", "REAL#USINT#MAX") and nothing after it
+// ("INT#MAX'abc", which the end of the text would close as a string).
+bool isWholeLiteral(const String& text, const String& literal)
+{
+    std::string s = trimmed(text).stdString();
+    s.erase(std::remove(s.begin(), s.end(), '_'), s.end());
+    return s == literal.stdString();
 }
 
 // VARTYPE of an elementary id for the numeric rows of the table; VT_EMPTY
@@ -725,7 +680,13 @@ uint32_t SyVariantConvert::variant2StdValEx(StConstantVal* dest, const VARIANT& 
         SY_TRACE(4, kM, "error starting the scanner");
         return kOther;
     }
-    if (tok == SyVarScannerFlexLexer::TokConstant && scan.type >= 0 && scan.type <= 23 && uint32_t(scan.type) != t) {
+    // TRUE and FALSE without a prefix are the numbers 1 and 0, which every
+    // number type takes (as a value of the variables section has them);
+    // behind "BOOL#" they are a BOOL's only.
+    const std::string bare = trimmed(text).stdString();
+    const bool bareBool = equalsNoCase(bare, "TRUE") || equalsNoCase(bare, "FALSE");
+    if (tok == SyVarScannerFlexLexer::TokConstant && scan.type >= 0 && scan.type <= 23 && uint32_t(scan.type) != t &&
+        !(bareBool && isNumberId(t))) {
         SY_TRACE(4, kM, "literal of type %d for type %d", int(scan.type), int(t));
         return kWrongReference;
     }
@@ -747,7 +708,8 @@ uint32_t SyVariantConvert::variant2StdValEx(StConstantVal* dest, const VARIANT& 
             // the type's own name, checked above), not a number its digits
             // would give.
             std::unique_ptr<StConstantVal> bound(value->clone());
-            if (bound && (limit == "MAX" ? bound->setMax() : bound->setMin()) && value->assign(bound.get()) == 0)
+            if (bound && isWholeLiteral(text, literal) && (limit == "MAX" ? bound->setMax() : bound->setMin()) &&
+                value->assign(bound.get()) == 0)
                 return kOk;
         } else if (isOneLiteral(text) && buildNumber(literal, radix, t, built) &&
                    value->assign(built.get()) == 0) {
@@ -845,7 +807,10 @@ uint32_t SyVariantConvert::variant2StructVal(StConstantVal* value, const VARIANT
         SY_TRACE(4, kM, "error SafeArrayGetUBound");
         return kOther;
     }
-    const uint32_t n = value->elementCount();
+    // Converted into a copy that replaces the value only when every element
+    // converted: a refused element leaves the whole value as it was.
+    std::unique_ptr<StConstantVal> copy(value->clone());
+    const uint32_t n = copy->elementCount();
     uint32_t next = 0;
     for (int64_t i = lb; i <= ub; ++i, ++next) {
         if (next >= n) {
@@ -858,7 +823,7 @@ uint32_t SyVariantConvert::variant2StructVal(StConstantVal* value, const VARIANT
             SY_TRACE(4, kM, "error SafeArrayGetElement");
             return r;
         }
-        StConstantVal* e = value->elementAt(next);
+        StConstantVal* e = copy->elementAt(next);
         uint32_t r = tolerant ? variant2ConstValEx(e, ev, strict, context, navigation)
                               : variant2ConstVal(e, ev, strict, context, navigation);
         VariantClear(&ev);
@@ -867,7 +832,7 @@ uint32_t SyVariantConvert::variant2StructVal(StConstantVal* value, const VARIANT
             return r;
         }
     }
-    return kOk;
+    return takeConverted(value, copy.get(), kM);
 }
 
 StStdConstantVal* SyVariantConvert::createStdValFromVariant(const VARIANT& v)
@@ -1085,20 +1050,15 @@ bool isDecimalRealText(const String& text)
     return p == end;
 }
 
-// Parses a decimal integer that must use the whole text: true with the
-// value in [lo, hi] ("-0" is 0 for an unsigned type too).
-bool parseWholeInt(const String& text, int64_t lo, int64_t hi, int64_t& v)
+// Whether a text is a decimal integer: a sign and digits.
+bool isDecimalIntegerText(const String& text)
 {
-    const char* s = text.chars();
-    if (!*s) return false;
-    if (text.length() != int(std::strlen(s))) return false;  // embedded NUL
-    errno = 0;
-    char* end = nullptr;
-    long long r = std::strtoll(s, &end, 10);
-    while (end != s && isSpace(*end)) ++end;  // blanks behind as before it
-    if (errno || end == s || *end) return false;
-    if (r < lo || r > hi) return false;
-    v = r;
+    const char* p = text.chars();
+    const char* const end = p + text.length();
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    if (p == end) return false;
+    for (; p < end; ++p)
+        if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
     return true;
 }
 
@@ -1116,36 +1076,17 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
         return kOther;
     }
     const uint32_t t = value->getTypeId();
-    int64_t n = 0;
-    // The range of the type's VARIANT: a number outside it is refused here as
-    // the VARIANT path refuses it, never stored cut to the type's width.
-    int64_t lo = 0, hi = 0;
-    switch (numericVarType(t)) {
-    case VT_UI1: hi = t == ST_BOOL ? 1 : 0xFF; break;
-    case VT_UI2: hi = 0xFFFF; break;
-    case VT_I1: lo = INT8_MIN; hi = INT8_MAX; break;
-    case VT_I2: lo = INT16_MIN; hi = INT16_MAX; break;
-    case VT_I4: lo = INT32_MIN; hi = INT32_MAX; break;
-    default: hi = 0xFFFFFFFFll; break;
-    }
-    if (isUnsignedId(t)) {
-        if (!parseWholeInt(text, lo, hi, n)) {
-            SY_TRACE(4, kM, "Ulong decode error");
+    if (isUnsignedId(t) || isSignedId(t)) {
+        // A decimal integer of the type's range, as every reader of
+        // literals takes it; never stored cut to the type's width.
+        std::unique_ptr<StStdConstantVal> built;
+        const String digits(trimmed(text));
+        if (!isDecimalIntegerText(digits) || !buildNumber(digits, 10, t, built)) {
+            SY_TRACE(4, kM, isUnsignedId(t) ? "Ulong decode error" : "long decode error");
             return kSyntax;
         }
-        if (value->SetULongVal(uint32_t(n)) != 0) {
-            SY_TRACE(4, kM, "SetULongVal failed");
-            return kOther;
-        }
-        return kOk;
-    }
-    if (isSignedId(t)) {
-        if (!parseWholeInt(text, lo, hi, n)) {
-            SY_TRACE(4, kM, "long decode error");
-            return kSyntax;
-        }
-        if (value->SetLongVal(int32_t(n)) != 0) {
-            SY_TRACE(4, kM, "SetLongVal failed");
+        if (value->assign(built.get()) != 0) {
+            SY_TRACE(4, kM, isUnsignedId(t) ? "SetULongVal failed" : "SetLongVal failed");
             return kOther;
         }
         return kOk;
@@ -1158,7 +1099,7 @@ uint32_t string2StdVal(StStdConstantVal* value, const String& text, IUnknown* co
         // nothing the type holds only as 0.
         std::unique_ptr<StStdConstantVal> built;
         const String digits(trimmed(text));
-        if (!isDecimalRealText(digits) || !realFromDecimal(digits, t, built)) {
+        if (!isDecimalRealText(digits) || !buildNumber(digits, 10, t, built)) {
             SY_TRACE(4, kM, "float decode error");
             return kSyntax;
         }
@@ -1242,7 +1183,9 @@ uint32_t string2StructVal(StConstantVal* value, const String& text, IUnknown* co
     }
     s = s.substr(b + 1, e - b - 1);
     size_t pos = 0;
-    const uint32_t n = value->elementCount();
+    // Into a copy, as a structure from a VARIANT is.
+    std::unique_ptr<StConstantVal> copy(value->clone());
+    const uint32_t n = copy->elementCount();
     for (uint32_t i = 0; i < n; ++i) {
         std::string part;
         bool nested = false;
@@ -1251,7 +1194,7 @@ uint32_t string2StructVal(StConstantVal* value, const String& text, IUnknown* co
             SY_TRACE(4, kM, "getNextStructVal failed");
             return kWrongVarType;
         }
-        StConstantVal* el = value->elementAt(i);
+        StConstantVal* el = copy->elementAt(i);
         if (!el || nested != (el->getKind() == ST_CONST_STRUCT)) {
             SY_TRACE(4, kM, "getNextStructVal failed");
             return kWrongVarType;
@@ -1264,7 +1207,7 @@ uint32_t string2StructVal(StConstantVal* value, const String& text, IUnknown* co
         SY_TRACE(4, kM, "getNextStructVal failed");
         return kWrongVarType;
     }
-    return kOk;
+    return takeConverted(value, copy.get(), kM);
 }
 
 uint32_t SyVariantConvert::String2ConstVal(StConstantVal* value, const String& text, IUnknown* context,
@@ -1313,7 +1256,8 @@ uint32_t SyVariantConvert::checkSyntax(uint32_t typeId, const String& text)
     // behind it would open a string that the end of the text closes
     // without a token).
     SyVarScannerFlexLexer scan;
-    bool whole = scanOnce(scan, text, false) == want && !std::strchr(text.c_str(), '\'');
+    bool whole = scanOnce(scan, text, false) == want && !std::strchr(text.c_str(), '\'') &&
+                 isWholeLiteral(text, scan.name);
     if (whole) {
         try {
             whole = scan.yylex() == SyVarScannerFlexLexer::TokEnd;

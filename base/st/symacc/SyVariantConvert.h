@@ -23,10 +23,14 @@
 // A text converts to the exact value of the whole text, blanks around it
 // aside, or is refused with the value unchanged: one literal (at most one
 // type prefix), never cut to the part a reader could take. A real is no
-// value of an integer type, whatever its prefix; a based number into REAL
-// or LREAL is its integer; a BOOL holds 0 and 1 only, from a VARIANT number
-// as from a text; a real gives the nearest value its type holds; a string
-// text is one string, its closing quote followed by blanks only.
+// value of an integer type, whatever its prefix; a number is read as every
+// reader of literals reads it (StStdConstantVal::literalOfType: a based
+// number into REAL or LREAL is its unsigned integer, into a signed type its
+// pattern in the type's width, a real the nearest value within its type's
+// normal range); TRUE and FALSE without prefix are 1 and 0 in every number
+// type; a BOOL holds 0 and 1 only, from a VARIANT number as from a text; a
+// string text is one string, its closing quote followed by blanks only. A
+// structure is converted whole or left as it was.
 //
 // The VARIANTs made here are hashed into content versions: their shape is a
 // stored format. A failure inside a structure destroys everything made so

@@ -67,20 +67,16 @@ bool MdBfParser::elementValue(const StConstantElem& elem, uint32_t typeId, StCon
 
 // ---- values ----
 
-MdBfValue* MdBfParser::literal(String* text, uint32_t typeId, int radix)
+MdBfValue* MdBfParser::literal(String* text, int radix)
 {
     std::unique_ptr<String> owned(text);
     auto* elems = new MdBfElems;
     if (!owned) return elems;
-    int status = 1;
-    StStdConstantVal* value = nullptr;
-    if (radix == 10) {
-        value = new StStdConstantVal(*owned, typeId, radix, status);
-    } else {
-        const char* text = owned->c_str();
-        const char* hash = std::strchr(text, '#');
-        value = new StStdConstantVal(String(hash ? hash + 1 : text), typeId, radix, status);
-    }
+    // Read untyped, as every reader of literals reads it; the variable's
+    // type takes it when the value is bound.
+    auto* value = new StStdConstantVal(ST_ANYTYPE);
+    const char* hash = radix == 10 ? nullptr : std::strchr(owned->c_str(), '#');
+    const int status = StStdConstantVal::readLiteral(hash ? String(hash + 1) : *owned, radix, *value);
     // A real below the normal range reads with the range status (2) as one
     // above it does: out of range for every type, not a 0 of the variable's
     // type nor an untyped array element.

@@ -290,13 +290,13 @@ public:
     MdBfValue* rule121(MdBfValue* value) override { return value; }
     MdBfValue* rule122(MdBfValue* list, MdBfValue* value) override;
     MdBfValue* rule124(String* name) override;
-    MdBfValue* rule125(String* text) override { return literal(text, ST_ANYINT, 2); }
-    MdBfValue* rule126(String* text) override { return literal(text, ST_ANYINT, 8); }
-    MdBfValue* rule127(String* text) override { return literal(text, ST_ANYINT, 10); }
-    MdBfValue* rule128(String* text) override { return literal(text, ST_ANYINT, 16); }
-    MdBfValue* rule129(String* text) override { return literal(text, ST_ANYREAL, 10); }
-    MdBfValue* rule130() override { return literal(new String("1"), ST_ANYINT, 10); }
-    MdBfValue* rule131() override { return literal(new String("0"), ST_ANYINT, 10); }
+    MdBfValue* rule125(String* text) override { return literal(text, 2); }
+    MdBfValue* rule126(String* text) override { return literal(text, 8); }
+    MdBfValue* rule127(String* text) override { return literal(text, 10); }
+    MdBfValue* rule128(String* text) override { return literal(text, 16); }
+    MdBfValue* rule129(String* text) override { return literal(text, 10); }
+    MdBfValue* rule130() override { return literal(new String("1"), 10); }
+    MdBfValue* rule131() override { return literal(new String("0"), 10); }
     MdBfValue* rule132(String* text) override;
 
 private:
@@ -309,10 +309,11 @@ private:
     // The items of next appended to list (either may be null or of another
     // kind, which counts as empty); takes both.
     static MdBfValue* joined(MdBfValue* list, MdBfValue* next);
-    // A literal of the text (a based literal's text after its "#") as a
-    // constant element; 506 and no element when it does not convert, also
-    // when a real is read with the range status (below the normal range).
-    MdBfValue* literal(String* text, uint32_t typeId, int radix);
+    // A literal of the text (a based one in its radix) read untyped as every
+    // reader of literals reads it (StStdConstantVal::readLiteral), as a
+    // constant element; 506 and no element when it is no value, also when a
+    // real is read with the range status (below the normal range).
+    MdBfValue* literal(String* text, int radix);
     // The variables of a name list declared with the type (and the type's
     // declaration, when it has one).
     MdBfSymbols* declareVariables(MdBfValue* names, StTypeID type);

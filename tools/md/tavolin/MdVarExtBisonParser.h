@@ -101,8 +101,9 @@ public:
     // The head of a value statement, before its items ("$" first "[" mask
     // "]" ":", or the range form).
     virtual void valueHead(bool range, int32_t first, int32_t last, int32_t mask) = 0;
-    // Items: Min, Def or Max with an integer (TRUE 1, FALSE 0) or a real
-    // (its text as written); Unit and Fixed with their number.
+    // Items: Min, Def or Max with TRUE (1) or FALSE (0), or with a number
+    // of any form as written (the scanner gives it as its text); Unit and
+    // Fixed with their number.
     virtual void valueNumber(ItemKind kind, int32_t value) = 0;
     virtual void valueReal(ItemKind kind, const String& text) = 0;
     virtual void valueUnit(int32_t unit) = 0;

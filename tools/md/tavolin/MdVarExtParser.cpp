@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <list>
 #include <new>
@@ -494,10 +495,29 @@ void MdVarExtParser::valueNumber(ItemKind kind, int32_t value)
     addItem(checkValueRange(value, m_itemType, kind, uint32_t(repeats++)));
 }
 
+// The number of a value item comes as its text: a variable of a number
+// type reads it as every reader of literals does; any other keeps the
+// section's 32-bit integer (its pattern for a based one) or the real text.
 void MdVarExtParser::valueReal(ItemKind kind, const String& text)
 {
     int32_t& repeats = kind == ItemMin ? m_repeatMin : kind == ItemMax ? m_repeatMax : m_repeatDef;
-    addItem(parseValueText(text, m_itemType, kind, uint32_t(repeats++)));
+    const bool based = std::strncmp(text.c_str(), "16#", 3) == 0;
+    if (isLiteralType(m_itemType)) {
+        addItem(parseValueLiteral(text, based ? 16 : 10, m_itemType, kind, uint32_t(repeats++)));
+        return;
+    }
+    if (!based && std::strpbrk(text.c_str(), ".eE")) {
+        addItem(parseValueText(text, m_itemType, kind, uint32_t(repeats++)));
+        return;
+    }
+    int32_t value = 0;
+    uint32_t pattern = 0;
+    if (based ? mdScanWideHex(text.c_str() + 3, pattern) : mdScanSignedDecimal(text.c_str(), value)) {
+        if (based) value = int32_t(pattern);
+    } else {
+        numberOutOfRange(text.c_str());
+    }
+    addItem(checkValueRange(value, m_itemType, kind, uint32_t(repeats++)));
 }
 
 void MdVarExtParser::valueUnit(int32_t unit)

@@ -121,6 +121,9 @@ protected:
     {
         reportStrayRun(arg, line, count);
     }
+    // A number outside the section's 32 bits: message 408 with its text,
+    // counted.
+    void numberOutOfRange(const char* text) override { fail(408, String(text)); }
     // Counts and reports id with decimal numbers or texts as arguments.
     void fail(uint32_t id);
     void fail(uint32_t id, const String& a1);

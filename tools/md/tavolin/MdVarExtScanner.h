@@ -12,10 +12,14 @@
 //   the signed 32-bit range ("-5" is one integer, "- 5" a "-" and 5); or
 //   "16#" and hexadecimal digits of either case with at most eight
 //   significant digits, read as 32 bits ("16#FFFFFFFF" is -1). A decimal
-//   number outside the range or a longer hexadecimal one goes to LexerError
-//   with its text and is skipped. "0x1" is the integer 0 and a stray "x".
+//   number outside the range or a longer hexadecimal one goes to
+//   numberOutOfRange with its text and is skipped. "0x1" is the integer 0
+//   and a stray "x".
 // - Real: an optional sign, digits, and a fraction, an exponent or both
-//   ("1.5", "-2e3", "1.5E-3"); its value is its text as written.
+//   ("1.5", "-2e3", "1.5E-3"); its value is its text as written. The number
+//   of a value item (directly after "Def", "Min" or "Max" and "(") comes as
+//   a real whatever its form, its text as written: its value is what the
+//   item's type makes of that literal.
 // - String: between double quotes; a backslash directly before a double
 //   quote stands for that quote, every other byte for itself (backslashes
 //   and line ends too).
@@ -86,16 +90,21 @@ protected:
     // (mdTokenArg), line is their first line, count their number, each an
     // error. Ignored here.
     virtual void strayRunError(const std::string& arg, int32_t line, uint32_t count);
+    // An integer outside the section's 32 bits (not that of a value item,
+    // which comes as its text): its text. LexerError here.
+    virtual void numberOutOfRange(const char* text);
 
 private:
     int scan();  // the rules
     void stray();                      // the stray byte just matched
     void flushStray();                 // reports the held rest of a run
     void scanError(const char* text);  // LexerError after the held run
+    void outOfRange(const char* text);  // numberOutOfRange after the held run
 
     MdVarExtStatement m_statement;
     int m_block = 0;       // VAREXT_ATTRIBUTES or VAREXT_VALUES while in one
     int m_lastToken = 0;
+    bool m_itemOpen = false;  // the last tokens were "Def", "Min" or "Max" and "("
     bool m_statementTokens = true;
     uint32_t m_match = 0;  // matches of the rules so far
     MdStrayRun m_stray;

@@ -1,11 +1,15 @@
 // Literals given a type: the sign word that each elementary type keeps from
 // a decimal, a based and a negative literal; real texts at and below the
 // normal ranges of REAL and LREAL; integer literals into REAL and into an
-// enumeration, as the table's element check and binding take them. One row
-// per case, the expectations written from the typing rules.
+// enumeration, as the table's element check and binding take them; the one
+// reading of a number literal as a value of a type (literalOfType) over
+// every integer type at and past its bounds. One row per case, the
+// expectations written from the typing rules.
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -208,7 +212,7 @@ TEST(LiteralTyping, IntoRealAndEnumerationTypes)
         {"16777216", LIT, false, 4, 0, 16777216.0},
         {"16#FFFFFFFF", LIT, false, 4, 0, 4294967296.0},
         {"2147483647", LIT, false, 4, 0, 2147483648.0},
-        {"4294967295", LIT, false, 3, 2, 0},  // its smallest type is DWORD
+        {"4294967295", LIT, false, 4, 0, 4294967296.0},  // a number, though its smallest type is DWORD
         {"99", LIT, true, 3, 2, 0},
         {"5", LIT, true, 3, 2, 0},  // A's value
         {"16#5", LIT, true, 3, 2, 0},
@@ -245,3 +249,81 @@ TEST(LiteralTyping, IntoRealAndEnumerationTypes)
 }
 
 }  // namespace
+
+namespace {
+
+// A 64-bit number's literal in radix 16 ("16#..."), or decimal.
+std::string spelled(int64_t n, bool based)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, based ? "16#%llX" : "%lld", static_cast<long long>(n));
+    return buf;
+}
+
+}  // namespace
+
+// The one reading of a number literal as a value of a type, over every
+// integer type at its bounds and one past them, decimal and based (a based
+// number is unsigned; in a signed type its pattern in the type's width),
+// against the number the type's range gives; reals into integer types are
+// not of the type, and every integer and based number is a REAL and LREAL.
+TEST(LiteralTyping, OneReadingOfANumberForEveryIntegerType)
+{
+    const struct {
+        uint32_t type;
+        unsigned bits;
+        bool isSigned;
+    } types[] = {{ST_BOOL, 1, false},  {ST_BYTE, 8, false},  {ST_USINT, 8, false}, {ST_WORD, 16, false},
+                 {ST_UINT, 16, false}, {ST_DWORD, 32, false}, {ST_UDINT, 32, false}, {ST_SINT, 8, true},
+                 {ST_INT, 16, true},   {ST_DINT, 32, true}};
+    using Fit = StStdConstantVal::LiteralFit;
+    for (const auto& t : types) {
+        const int64_t lo = t.isSigned ? -(int64_t(1) << (t.bits - 1)) : 0;
+        const int64_t hi = t.isSigned ? (int64_t(1) << (t.bits - 1)) - 1 : (int64_t(1) << t.bits) - 1;
+        const int64_t width = int64_t(1) << t.bits;
+        for (int64_t n : {lo - 1, lo, int64_t(0), hi, hi + 1, width - 1, width}) {
+            for (bool based : {false, true}) {
+                if (based && n < 0) continue;
+                const std::string text = spelled(n, based);
+                SCOPED_TRACE(std::to_string(t.type) + " " + text);
+                // Decimal: the number in the range. Based: below the width,
+                // its pattern (the top bit is the sign of a signed type).
+                const bool fits = based ? n < width : n >= lo && n <= hi;
+                const int64_t want = based && t.isSigned && n > hi ? n - width : n;
+                StStdConstantVal v(t.type);
+                v.SetULongVal(7);
+                v.SetLongVal(7);
+                const Fit f = StStdConstantVal::literalOfType(String(text.c_str()), based ? 16 : 10, t.type, v);
+                EXPECT_EQ(fits ? Fit::Ok : Fit::OutOfRange, f);
+                double d = 0;
+                ASSERT_TRUE(v.getDouble(d));
+                EXPECT_EQ(fits ? double(want) : 7.0, d);
+                if (fits) {
+                    EXPECT_EQ(uint32_t(t.type), v.getTypeId());
+                    EXPECT_EQ(want < 0 ? -1 : 1, v.getSign());
+                }
+            }
+        }
+        StStdConstantVal real(t.type);
+        EXPECT_EQ(Fit::NotOfType, StStdConstantVal::literalOfType(String("1.0"), 10, t.type, real));
+    }
+    for (uint32_t type : {uint32_t(ST_REAL), uint32_t(ST_LREAL)}) {
+        for (const char* text : {"16#FFFFFFFF", "4294967295", "-2147483648", "99999999999"}) {
+            StStdConstantVal v(type);
+            const bool based = text[2] == '#';
+            ASSERT_EQ(Fit::Ok, StStdConstantVal::literalOfType(String(text), based ? 16 : 10, type, v)) << text;
+            double d = 0;
+            ASSERT_TRUE(v.getDouble(d));
+            const double want = based ? 4294967295.0 : std::strtod(text, nullptr);
+            EXPECT_EQ(type == ST_REAL ? double(float(want)) : want, d) << text;
+        }
+        // Nonzero and nearer to 0 than the normal range: no value.
+        for (const char* text : {"1e-40", "1e-320", "1e-400", "-4.9e-324"}) {
+            StStdConstantVal v(type);
+            const bool normal = type == ST_LREAL && std::strtod(text, nullptr) != 0 &&
+                                std::fabs(std::strtod(text, nullptr)) >= DBL_MIN;
+            EXPECT_EQ(normal ? Fit::Ok : Fit::OutOfRange, StStdConstantVal::literalOfType(String(text), 10, type, v))
+                << text;
+        }
+    }
+}

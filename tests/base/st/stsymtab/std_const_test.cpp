@@ -81,12 +81,13 @@ TEST(StdConstTest, IntegerLiterals)
         EXPECT_EQ(c.magnitude, r.word) << c.text;
         EXPECT_EQ(c.sign, r.sign) << c.text;
     }
-    // 16#FF as SINT: accepted as a pattern, -1 once normalised or converted.
+    // 16#FF as SINT: accepted as a pattern, which reads as -1 also before
+    // it is normalised or converted.
     StStdConstantVal ff = literal("16#FF", 16);
     ASSERT_EQ(0, ff.setType(ST_SINT, false));
     int32_t l = 0;
     EXPECT_TRUE(ff.getLong(l));
-    EXPECT_EQ(255, l);
+    EXPECT_EQ(-1, l);
     StStdConstantVal norm(ff);
     EXPECT_EQ(0, norm.setType(ST_SINT, true));
     EXPECT_TRUE(norm.getLong(l));
@@ -383,7 +384,7 @@ TEST(StdConstTest, RangesSmallestAndFits)
         {"16#C8", 16, ST_POS_SINT, 0, 0, 0, 0},
         {"40000", 10, ST_WORD, 1, 1, 0, 0},
         {"16#FFFF", 16, ST_POS_INT, 1, 0, 0, 0},
-        {"3000000000", 10, ST_DWORD, 1, 1, 1, 1},
+        {"3000000000", 10, ST_DWORD, 1, 1, 1, 2},
         {"16#FFFFFFFF", 16, ST_POS_DINT, 1, 1, 0, 2},
         {"-40000", 10, ST_DINT, 1, 1, 0, 0},
     };

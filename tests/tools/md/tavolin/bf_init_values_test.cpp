@@ -113,7 +113,11 @@ TEST(BfInitValues, LiteralsByType)
         {"v : REAL := 16777216;", "v", {}, "1 14 1 16777216"},
         {"v : REAL := 16#FFFFFFFF;", "v", {}, "1 14 1 4294967296"},
         {"v : REAL := 2147483647;", "v", {}, "1 14 1 2147483648"},
-        {"v : REAL := 4294967295;", "v", {"512@1"}, "0 14 1 0"},  // a DWORD: no REAL
+        // Above DINT's range the nearest REAL, as 16#FFFFFFFF's; past 32 bits
+        // a real number, which only REAL and LREAL take.
+        {"v : REAL := 4294967295;", "v", {}, "1 14 1 4294967296"},
+        {"v : LREAL := 99999999999;", "v", {}, "1 15 1 99999999999"},
+        {"v : UDINT := 4294967296;", "v", {"512@1"}, "0 12 1 0"},
         {"v : LREAL := 4294967295;", "v", {}, "1 15 1 4294967295"},
         // As array elements: accepted, kept as written, typed in the telegram.
         {"a : ARRAY [0..1] OF REAL := [16#FFFFFFFF, 2147483647];", "a", {}, "",

@@ -339,7 +339,7 @@ TEST(BootFunctionMethod, EachMessageIsSaidOnceAtItsLine)
         {"505 a second CFGCHANGED",
          source("", cs, "", "CFGCHANGED BEGIN_ACT END_ACT CFGCHANGED BEGIN_ACT END_ACT", ""), {"505@25 CFGCHANGED"}},
         {"506 a telegram number past 16 bits", source("", "outer (CS := 70000)", "", "", ""), {"506@23"}},
-        {"506 a number past 32 bits", source("", cs, "v : UDINT := 4294967296;", "", ""), {"506@19"}},
+        {"512 a number past 32 bits", source("", cs, "v : UDINT := 4294967296;", "", ""), {"512@19"}},
         {"507 three values for two elements", source("", cs, "y : ARRAY [0 .. 1] OF INT := [1, 2, 3];", "", ""),
          {"507@19"}},
         {"508 a negative enumerator", source("", cs, "e : (A := -1, B);", "", ""), {"508@19"}},

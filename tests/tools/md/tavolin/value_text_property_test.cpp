@@ -1,21 +1,27 @@
-// A value text is its literal's exact value, or it is refused with the value
-// unchanged: generated texts (decimal, signed, based, with '_', typed with
-// the target's own and with every other type prefix, reals with and without
-// exponent, limit literals, TRUE and FALSE, time and date literals, strings
-// and garbage) through every conversion that takes text (the tolerant
-// VARIANT form, the text form, a symbol's value set twice and read back),
-// into every elementary type, against the boot-function compiler's initial
-// value of the same literal as the second opinion.
+// One text, one value on every road: generated texts (decimal, signed,
+// based at and one past each type's width, with '_', typed with the
+// target's own and with every other type prefix, prefix chains, reals with
+// and without exponent, subnormals and underflows, limit literals alone and
+// with text behind them, TRUE and FALSE, time and date literals, strings
+// and garbage) into every elementary type through every road that reads a
+// literal: the conversions (the tolerant VARIANT form, the text form, a
+// symbol's value set twice and read back), a variables section's "Def" and a
+// boot function's initial value, each compiled in process with many
+// variables per compile. Every road gives the literal's one value or
+// refuses it (the conversions leaving the value unchanged).
 //
 // The compiler reads decimal, based (2#, 8#, 16#) and real numbers and
-// double-quoted strings. A form only the conversion reads is compared with
-// the compiler's value of its plain spelling: a prefix of the target's own
-// type (INT#1.5 as 1.5), '_' between digits, TRUE and FALSE (1 and 0), a
-// limit literal (its bound's digits), a quoted string ('a$'b' as "a'b"). A
-// prefix of another type is refused. The text form reads decimal and real
-// numbers only (and ".5" and "5.", which strtod reads). BYTE, WORD and DWORD
-// are compared with USINT, UINT and UDINT; the compiler has no TIME, DATE,
-// TOD nor DT, whose texts are compared between the conversions.
+// double-quoted strings; the variables section decimal, "16#" and real
+// numbers and TRUE and FALSE. A form a road does not read is refused by it.
+// A form only the conversion reads is compared with the compiler's value of
+// its plain spelling: a prefix of the target's own type (INT#1.5 as 1.5),
+// '_' between digits, TRUE and FALSE (1 and 0), a limit literal (its
+// bound's digits), a quoted string ('a$'b' as "a'b"). A prefix of another
+// type is refused. The text form reads decimal and real numbers only (and
+// ".5" and "5.", which strtod reads). The compiler's BYTE, WORD and DWORD
+// are its USINT, UINT and UDINT; the compiler and the variables section
+// have no TIME, DATE, TOD nor DT, whose texts are compared between the
+// conversions.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -27,6 +33,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,6 +43,8 @@
 #include "base/st/symacc/SyVariantConvert.h"
 #include "bf_compile_support.h"
 #include "platform/text.h"
+#include "varext_compile_support.h"
+#include "tools/mksymb/SysVarTable.h"
 
 using bftest::BfCompile;
 using bftest::compileBf;
@@ -88,6 +98,12 @@ const char* const kNumbers[] = {
     "0.0", "1.0", "0.5", "1.5", "-1.5", "2.7", "0.1", "3.9e2", "1e5", "1E5", "1e-5", "2.7E0", "-1.0E6",
     "1.0e38", "3.4e38", "3.5e38", "1e-38", "1e-40", "1e-46", "1.7e308", "1e309", "1.0E-310", "1e-400",
     "123456789.0", "1.23456789",
+    // based at each width and one past it
+    "2#11111111", "2#100000000", "8#377", "8#400", "8#177777", "8#200000", "16#7FFF", "16#80000000",
+    "16#FFFFFFFF", "16#1FFFFFFFF",
+    // at, below and far below the smallest normal magnitudes
+    "1.17549435e-38", "1.1754942e-38", "1.4e-45", "1e-45", "-1e-40", "2.2250738585072014e-308",
+    "2.2250738585072e-308", "4.9e-324", "1e-324", "-1.0E-310", "0.0e-400",
 };
 
 // Texts of other kinds: none is a number of a numeric type.
@@ -96,6 +112,9 @@ const char* const kOthers[] = {
     "1.5x", "#5", "16#", "16#G", "2#2", "8#8", "T#1s", "T#1h30m", "TIME#5ms", "TOD#12:00:00", "D#2001-01-01",
     "DT#2001-01-01-12:00:00", "'5'", "'abc'", "5'", "%IX1.0", "INT#", "INT# 5", "INT#INT#5", "REAL#INT#5",
     "INT#5 6", "DINT#MAX 1", "TRUE FALSE", "STRUCTALARMID#5", "@x",
+    // limit literals with text behind them, prefix chains
+    "INT#MAX'abc def", "SINT#MIN'5", "UDINT#MAX'", "DINT#MIN'", "INT#MAX 'a'", "REAL#USINT#MAX", "INT#TRUE",
+    "REAL#FALSE", "USINT#INT#MAX", "INT#16#FF#1",
 };
 
 // One generated text: what the compiler reads as the same literal ("" none)
@@ -130,8 +149,11 @@ std::vector<Form> forms()
     for (const char* n : {" 7", "7 ", " -1.5 ", "\t16#FF "}) out.push_back({n, n, 0, isPlain(n)});
     out.push_back({"int#5", "5", ST_INT, false});
     out.push_back({"Real#1.5", "1.5", ST_REAL, false});
-    for (const char* t : {"TRUE", "true", "BOOL#TRUE"}) out.push_back({t, "1", ST_BOOL, false});
-    for (const char* t : {"FALSE", "False", "BOOL#FALSE"}) out.push_back({t, "0", ST_BOOL, false});
+    // TRUE and FALSE are the numbers 1 and 0; behind "BOOL#" a BOOL's.
+    for (const char* t : {"TRUE", "true"}) out.push_back({t, "1", 0, false});
+    for (const char* t : {"FALSE", "False"}) out.push_back({t, "0", 0, false});
+    out.push_back({"BOOL#TRUE", "1", ST_BOOL, false});
+    out.push_back({"BOOL#FALSE", "0", ST_BOOL, false});
     const struct {
         const char* name;
         uint32_t type;
@@ -204,46 +226,77 @@ std::map<std::string, std::string> compiled(const std::string& literal)
     return out;
 }
 
-// The compiler's value of a literal as a value of the target, "" when it
-// refuses it. BYTE, WORD and DWORD take their unsigned twins' values.
+// The variables section's "Def" of one literal for every numeric type, each
+// statement on its own line between empty ones so that a message names the
+// statement it is about. A refused value (a message at its line, or one
+// that ends the parse) is absent.
+std::string valuesSymb()
+{
+    SysVarTable t;
+    std::string error;
+    for (const Target& target : kNumeric)
+        EXPECT_TRUE(t.addElementary(10 * target.type, "p" + std::to_string(target.type), target.type, error)) << error;
+    std::ostringstream out;
+    EXPECT_TRUE(t.save(out));
+    return out.str();
+}
+
+std::map<std::string, std::string> compiledValues(const std::string& literal)
+{
+    static const std::string symb = valuesSymb();
+    std::string text = "VALUES\n";
+    for (const Target& target : kNumeric)
+        text += "\n$" + std::to_string(10 * target.type) + "[1] : Def(" + literal + ") Unit(0)\n";
+    text += "\nEND_VALUES\n";
+    fronttest::MessageCapture messages;
+    std::map<std::string, std::string> out;
+    varexttest::compileVariables(text, symb, [&](MdVarExtParser& p, FsTODscFile&) {
+        for (size_t i = 0; i < sizeof kNumeric / sizeof *kNumeric; ++i) {
+            const uint32_t line = uint32_t(3 + 2 * i);
+            bool refused = false;
+            for (const auto& m : messages.records)
+                refused = refused || m.position == line || m.id == 400 || m.id == 402;
+            StStdConstantVal* v = refused ? nullptr : p.getStdVal(10 * kNumeric[i].type, 1);
+            if (v) out[kNumeric[i].name] = valueKey(v);
+        }
+    });
+    return out;
+}
+
+// The compiler's and the variables section's values of a literal as a
+// value of the target, "" when they refuse it.
 class Oracle {
 public:
     std::string valueOf(const std::string& literal, const Target& target)
     {
-        auto it = m_cache.find(literal);
-        if (it == m_cache.end()) it = m_cache.emplace(literal, compiled(literal)).first;
-        auto v = it->second.find(target.bfType);
-        return v == it->second.end() ? "" : v->second;
+        return find(m_bf, literal, compiled, target.bfType);
+    }
+    std::string valuesOf(const std::string& literal, const Target& target)
+    {
+        return find(m_values, literal, compiledValues, target.name);
     }
 
 private:
-    std::map<std::string, std::map<std::string, std::string>> m_cache;
+    using Cache = std::map<std::string, std::map<std::string, std::string>>;
+    static std::string find(Cache& cache, const std::string& literal,
+                            std::map<std::string, std::string> (*compile)(const std::string&), const char* type)
+    {
+        auto it = cache.find(literal);
+        if (it == cache.end()) it = cache.emplace(literal, compile(literal)).first;
+        auto v = it->second.find(type);
+        return v == it->second.end() ? "" : v->second;
+    }
+    Cache m_bf, m_values;
 };
 
-// The numbers of REAL and LREAL that the compiler refuses and the
-// conversion reads, with their value by strtof or strtod (the second path
-// for them), or "" for any other: an integer outside 32 bits, or above
-// DINT's range for REAL (the compiler's integer literal is a 32-bit one,
-// and one above DINT a UDINT, which it does not make a REAL though it takes
-// 16#FFFFFFFF), and a real below the type's normal range, which a value of
-// the type holds and its text gives back.
-std::string onlyTheConversionReads(const std::string& number, const Target& target)
+// Whether the variables section reads a text as a number: a decimal
+// integer, "16#" and hexadecimal digits, a real with a fraction or an
+// exponent, TRUE or FALSE, blanks around it.
+bool valuesReads(const std::string& text)
 {
-    if (target.type != ST_REAL && target.type != ST_LREAL) return "";
-    if (number.find('#') != std::string::npos) return "";
-    const bool integer = number.find_first_of(".eE") == std::string::npos;
-    const double d = std::strtod(number.c_str(), nullptr);
-    const float f = std::strtof(number.c_str(), nullptr);
-    bool only;
-    if (integer)
-        only = d < -2147483648.0 || d > (target.type == ST_REAL ? 2147483647.0 : 4294967295.0);
-    else
-        only = target.type == ST_REAL ? (f != 0 && std::fabs(f) < FLT_MIN) : (d != 0 && std::fabs(d) < DBL_MIN);
-    if (!only) return "";
-    Std v(target.type);
-    if (target.type == ST_REAL) v.SetRealVal(f);
-    else v.SetLRealVal(d);
-    return valueKey(&v);
+    static const std::regex number(
+        "[ \t]*([+-]?[0-9]+|16#[0-9A-Fa-f]+|[+-]?[0-9]+(\\.[0-9]+)?([eE][+-]?[0-9]+)?|TRUE|FALSE)[ \t]*");
+    return std::regex_match(text, number);
 }
 
 // A symbol of the type in the global scope of a table shared by the loop.
@@ -280,6 +333,16 @@ Results convert(SyStSymbTable& table, uint32_t type, const std::string& text, co
         if (code != 0) {
             EXPECT_EQ(before, valueKey(&v)) << "a refusal changed the value";
         }
+        // The number its text gives is the one every getter gives.
+        double d = 0;
+        bool error = true;
+        const int32_t l = static_cast<const Std&>(v).GetLongVal(error);
+        if (type != ST_REAL && type != ST_LREAL && v.getDouble(d) && code == 0) {
+            EXPECT_EQ(std::strtod(out.c_str(), nullptr), d) << "getDouble";
+            if (type == ST_SINT || type == ST_INT || type == ST_DINT) {
+                EXPECT_EQ(double(l), d) << "GetLongVal";
+            }
+        }
     };
     take(SyVariantConvert::variant2StdValEx(&value, in.v, true, nullptr), value, r.ex);
 
@@ -311,20 +374,21 @@ TEST(ValueTextProperty, EveryFormIntoEveryNumericTypeAgainstTheCompiler)
     SyStSymbTable table;
     // Texts only the text form reads: strtod's forms.
     const std::vector<std::string> textOnly = {".5", "5.", "1."};
-    int compared = 0, agreedValues = 0;
+    int compared = 0, agreedValues = 0, takenByValues = 0;
     for (const Form& f : forms()) {
         for (const Target& target : kNumeric) {
             SCOPED_TRACE("'" + f.text + "' into " + target.name);
             // Expected: the compiler's value of the plain spelling when the
             // form binds to no type or to the target's own, else a refusal.
             std::string want;
-            if (!f.bf.empty() && (f.boundTo == 0 || f.boundTo == target.type)) {
-                want = onlyTheConversionReads(f.bf, target);
-                if (want.empty()) want = oracle.valueOf(f.bf, target);
-                else EXPECT_EQ("", oracle.valueOf(f.bf, target)) << "the compiler reads it now";
-            }
+            if (!f.bf.empty() && (f.boundTo == 0 || f.boundTo == target.type)) want = oracle.valueOf(f.bf, target);
             const Results r = convert(table, target.type, f.text);
             EXPECT_EQ(want, r.ex) << "tolerant form";
+            // The variables section: the same value, or a refusal of a form
+            // its grammar does not read.
+            const std::string fromValues = oracle.valuesOf(f.text, target);
+            EXPECT_EQ(valuesReads(f.text) ? want : "", fromValues) << "variables section";
+            if (!fromValues.empty()) ++takenByValues;
             EXPECT_EQ(r.ex, r.symbol) << "symbol value";
             EXPECT_EQ(r.ex, r.symbolAgain) << "symbol value set again";
             EXPECT_EQ("", r.strict) << "strict form";
@@ -353,6 +417,7 @@ TEST(ValueTextProperty, EveryFormIntoEveryNumericTypeAgainstTheCompiler)
     // The loop reached both outcomes in numbers.
     EXPECT_GT(compared, 8000);
     EXPECT_GT(agreedValues, 1000);
+    EXPECT_GT(takenByValues, 300);
 }
 
 namespace {
@@ -530,6 +595,8 @@ TEST(ValueTextProperty, TimeAndDateTextsAgreeBetweenTheConversions)
             texts.push_back({g, true});
             for (const char* tail : {" x", "x", "'", "'a'", " 1", ",", " T#1s", "_"})
                 texts.push_back({g + tail, false});
+            // A type prefix before a time or date literal makes no literal.
+            for (const char* prefix : {"REAL#", "DINT#", "UDINT#"}) texts.push_back({prefix + g, false});
         }
         for (const auto& [text, taken] : texts) {
             SCOPED_TRACE("'" + text + "' into " + std::to_string(ty.type));

@@ -21,6 +21,7 @@
 #include "tests/acx/AcxTestWriter.h"
 #include "tests/tools/md/tavolin/acx_import_fixture.h"
 #include "tests/tools/md/tavolin/test_split_driver_support.h"
+#include "tests/tools/md/tavolin/varext_compile_support.h"
 #include "tools/md/tavolin/CMDAcxParser.h"
 #include "tools/md/tavolin/MdVarExtParser.h"
 
@@ -116,6 +117,7 @@ Written readBack(const std::string& varval, const std::string& constants)
 struct Compiled {
     int result;
     std::vector<uint32_t> messages;
+    std::vector<std::string> texts;  // of the messages
     Written values;
     // The key's bodies; empty when the key has no record.
     Bounds at(uint32_t adr, uint32_t mask) const
@@ -128,28 +130,12 @@ struct Compiled {
 Compiled compileValues(const std::string& text, const std::string& symb)
 {
     MessageCapture messages;
-    FsTODscFile dsc;
-    EXPECT_TRUE(openMemoryFile(dsc));
-    // The compiler writes into the sections of a descriptor.
-    for (const char* name : {"units", "varval", "varext", "varcont", "cfghead", "bitfield", "const"})
-        EXPECT_TRUE(putSection(dsc, name, ""));
-    EXPECT_TRUE(putSection(dsc, "symb", symb));
-    TempFile rc("");
-    std::istringstream in(text);
     Compiled c;
-    {
-        MdVarExtParser p;
-        MdCompilerArgs args;
-        args.stream = &in;
-        args.descriptor = &dsc;
-        args.rcPath = String(rc.c_str());
-        args.firstId = 2;
-        args.secondId = 1;
-        p.init(args);
-        c.result = p.parse();
-    }
+    c.result = varexttest::compileVariables(text, symb, [&c](MdVarExtParser&, FsTODscFile& dsc) {
+        c.values = readBack(sectionText(dsc, "varval"), sectionText(dsc, "const"));
+    });
     c.messages = messages.ids();
-    c.values = readBack(sectionText(dsc, "varval"), sectionText(dsc, "const"));
+    for (const auto& r : messages.records) c.texts.push_back(r.text);
     return c;
 }
 
@@ -187,10 +173,10 @@ TEST(VarExtDefault, FromTheMinimumOverEveryTypeAndProducer)
         {ST_UINT, "Min(0)", "11 1 0"},        {ST_UINT, "", "11 1 0"},
         // Compared unsigned: a pattern with the top bit set lies above 0.
         {ST_DWORD, "Min(70000)", "4 1 70000"}, {ST_DWORD, "Min(16#80000000)", "4 1 2147483648"},
-        {ST_DWORD, "Min(-1)", "4 1 4294967295"}, {ST_DWORD, "Min(0)", "4 1 0"},
+        {ST_DWORD, "Min(16#FFFFFFFF)", "4 1 4294967295"}, {ST_DWORD, "Min(0)", "4 1 0"},
         {ST_DWORD, "", "4 1 0"},
         {ST_UDINT, "Min(70000)", "12 1 70000"}, {ST_UDINT, "Min(16#FFFFFFFF)", "12 1 4294967295"},
-        {ST_UDINT, "Min(-2)", "12 1 4294967294"}, {ST_UDINT, "Min(0)", "12 1 0"},
+        {ST_UDINT, "Min(4294967294)", "12 1 4294967294"}, {ST_UDINT, "Min(0)", "12 1 0"},
         {ST_UDINT, "", "12 1 0"},
         {ST_SINT, "Min(5)", "6 1 5"},         {ST_SINT, "Min(16#7F)", "6 1 127"},
         {ST_SINT, "Min(0)", "6 1 0"},         {ST_SINT, "Min(-5)", "6 1 0"},
@@ -269,40 +255,54 @@ TEST(VarExtDefault, FromTheMinimumOverEveryTypeAndProducer)
 
 // Real texts at the smallest normal magnitude of REAL (1.1754944e-38, which
 // rounds to the float 1.175494351e-38) and of LREAL (2.2250738585072014e-308)
-// keep their value; smaller magnitudes, subnormal doubles included, become
-// 0 of the variable's type, as a default and as a minimum (whose default is
-// then 0 too). No message: the loss is that of typing any small real.
-TEST(VarExtDefault, RealTextsAtAndBelowTheNormalRange)
+// keep their value; smaller nonzero magnitudes, subnormal doubles included,
+// are refused with 409 naming the type's normal magnitudes, as a default and
+// as a minimum, as are numbers beyond an integer type's range (negative ones
+// for the unsigned 32-bit types wrapped). A based number is unsigned in an
+// LREAL and its pattern in a SINT.
+TEST(VarExtDefault, RealTextsAtTheNormalRangeAndValuesBeyondTheRange)
 {
     const std::string symb = symbText();
     const std::string realMin = "14 1 1.175494351e-38", lrealMin = "15 1 2.22507385850720138e-308";
     const struct {
         uint32_t type;
         const char* items;
-        std::string min, def;  // min "" is the type's lowest value, not checked
+        std::string min, def;  // min "" is the type's lowest value, not checked; def "" refused
+        const char* bounds = "";  // of the refusal
     } cases[] = {
         {ST_REAL, "Def(1.1754944e-38)", "", realMin},
-        {ST_REAL, "Def(1e-40)", "", "14 1 0"},
-        {ST_REAL, "Def(1e-310)", "", "14 1 0"},
-        {ST_REAL, "Def(-1e-310)", "", "14 1 0"},
+        {ST_REAL, "Def(1e-40)", "", "", "1.175494e-38 und 3.402823e+38"},
+        {ST_REAL, "Def(1e-310)", "", ""},
+        {ST_REAL, "Def(-1e-310)", "", ""},
         {ST_REAL, "Min(1.1754944e-38)", realMin, realMin},
-        {ST_REAL, "Min(1e-40)", "14 1 0", "14 1 0"},
-        {ST_REAL, "Min(1e-310)", "14 1 0", "14 1 0"},
-        {ST_REAL, "Min(4.9e-324) Def(1.0)", "14 1 0", "14 1 1"},
+        {ST_REAL, "Min(1e-40)", "", ""},
+        {ST_REAL, "Min(4.9e-324) Def(1.0)", "", ""},
+        {ST_REAL, "Def(0.0e-400)", "", "14 1 0"},
         {ST_LREAL, "Def(2.2250738585072014e-308)", "", lrealMin},
-        {ST_LREAL, "Def(2.2250738585072011e-308)", "", "15 1 0"},
-        {ST_LREAL, "Def(4.9e-324)", "", "15 1 0"},
-        {ST_LREAL, "Def(-4.9e-324)", "", "15 1 0"},
+        {ST_LREAL, "Def(2.2250738585072011e-308)", "", ""},
+        {ST_LREAL, "Def(4.9e-324)", "", "", "2.225074e-308 und 1.797693e+308"},
+        {ST_REAL, "Def(3.5e38)", "", "", "-3.402823e+38 und 3.402823e+38"},
+        {ST_SINT, "Def(16#100)", "", "", "-128 und 127"},
+        {ST_SINT, "Def(16#FF)", "", "6 -1 1"},
+        {ST_LREAL, "Def(-4.9e-324)", "", ""},
         {ST_LREAL, "Min(2.2250738585072014e-308)", lrealMin, lrealMin},
-        {ST_LREAL, "Min(2.2250738585072011e-308)", "15 1 0", "15 1 0"},
-        {ST_LREAL, "Min(4.9e-324)", "15 1 0", "15 1 0"},
+        {ST_LREAL, "Min(1e-400)", "", ""},
+        {ST_DWORD, "Def(-5)", "", "", "0 und 4294967295"},
+        {ST_UDINT, "Min(-1)", "", ""},
+        {ST_UDINT, "Def(4294967296)", "", ""},
+        {ST_DINT, "Def(2147483648)", "", "", "-2147483648 und 2147483647"},
+        {ST_LREAL, "Def(16#FFFFFFFF)", "", "15 1 4294967295"},
     };
     for (const auto& c : cases) {
         const uint32_t a = 10 * c.type;
         const std::string text = "VALUES $" + std::to_string(a) + " [1] : " + c.items + " Unit(0) END_VALUES";
         const Compiled r = compileValues(text, symb);
-        EXPECT_EQ(r.result, 0) << c.items;
-        EXPECT_EQ(r.messages, std::vector<uint32_t>{}) << c.items;
+        EXPECT_EQ(r.result, c.def.empty() ? 3 : 0) << c.items;
+        EXPECT_EQ(r.messages, c.def.empty() ? std::vector<uint32_t>{409} : std::vector<uint32_t>{}) << c.items;
+        if (*c.bounds && !r.texts.empty()) {
+            EXPECT_EQ(r.texts[0], "Wert muß zwischen " + std::string(c.bounds) + " liegen") << c.items;
+        }
+        if (c.def.empty()) continue;
         const Bounds b = r.at(a, 1);
         if (!c.min.empty()) {
             EXPECT_EQ(b.min, c.min) << c.items;
