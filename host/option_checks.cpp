@@ -186,6 +186,10 @@ bool tempDirectoryUsable()
         why = "is not a directory";
     else if (::access(dir.c_str(), W_OK | X_OK) != 0)
         why = "cannot be written (" + errnoWords(errno) + ")";
+    else
+        // An append-only one takes the compile's own directory but lets it
+        // never be removed again.
+        why = hostDirectoryFlagWords(dir);
     if (why.empty()) return true;
     std::fprintf(stderr, "tavolin: the directory of temporary files %s%s %s\n", dir.c_str(), named, why.c_str());
     return false;

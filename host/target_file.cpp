@@ -178,15 +178,21 @@ int attributeFlags(const std::string& path)
 
 }  // namespace
 
+std::string hostDirectoryFlagWords(const std::string& dir)
+{
+    const int flags = attributeFlags(dir);
+    if (flags & FS_IMMUTABLE_FL) return "is immutable (chattr +i): it takes no new file";
+    if (flags & FS_APPEND_FL)
+        return "is append-only (chattr +a): it takes new files, but no rename over a file and no removal";
+    return std::string();
+}
+
 std::string hostUnreplaceableWords(const std::string& path)
 {
     const std::string file = hostFileOf(path);
     const std::string dir = hostDirOf(file);
-    const int inDir = attributeFlags(dir);
-    if (inDir & FS_IMMUTABLE_FL) return "its directory " + dir + " is immutable (chattr +i): it takes no new file";
-    if (inDir & FS_APPEND_FL)
-        return "its directory " + dir + " is append-only (chattr +a): it takes new files, but no rename over a file "
-               "and no removal";
+    const std::string inDir = hostDirectoryFlagWords(dir);
+    if (!inDir.empty()) return "its directory " + dir + " " + inDir;
     struct stat st;
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::string();
     const int own = attributeFlags(file);

@@ -52,6 +52,10 @@ std::string hostNotAFileWords(const std::string& path);
 // every temporary file would stay. Empty when it can be, or when the flags
 // cannot be read (the steps that write it tell then).
 std::string hostUnreplaceableWords(const std::string& path);
+// What an immutable or append-only directory (chattr +i, +a) is said to be
+// ("is immutable (chattr +i): …"); empty for another, or when its flags
+// cannot be read.
+std::string hostDirectoryFlagWords(const std::string& dir);
 // The directory of the temporary files: $TMPDIR, else /tmp (during a
 // compile its private directory, see HostTempDir).
 std::string hostTempDir();

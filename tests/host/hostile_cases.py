@@ -1410,6 +1410,22 @@ if attr_ok:
               (extra or agrees(fates_said(last), [OLD_DIGESTS[i] if existing else None for i in range(4)])),
               f"{what}: {p.returncode} {p.stdout[-200:]!r} {p.stderr[-400:]!r}")
         check(not left, f"{what}: left {left}")
+    # An append-only directory of temporary files would keep the compile's
+    # own directory in it for ever: refused before anything is made there.
+    for existing in (True, False):
+        reset(existing)
+        tmp_a = os.path.join(SPREAD, "tmp")
+        before = digests("sig", SPREAD)
+        subprocess.run(["chattr", "+a", tmp_a], check=True)
+        try:
+            p = run(AXIS, "sig.dsc", where=SPREAD)
+            left = os.listdir(tmp_a)
+        finally:
+            subprocess.run(["chattr", "-a", tmp_a], check=True)
+        check(p.returncode == 1 and p.stdout == b"" and
+              f"{tmp_a} (TMPDIR) is append-only (chattr +a)".encode() in p.stderr and
+              digests("sig", SPREAD) == before and not left and not leftovers(SPREAD),
+              f"append-only TMPDIR: {p.returncode} {p.stderr[-400:]!r} left {left}")
 else:
     print("skipped: immutable and append-only files (not root, or no chattr on this file system)")
 
