@@ -825,17 +825,20 @@ int hostCompile(HostLibrary& lib, const HostCompileOptions& o, HostCompileTrace 
     HostLibraryOutput::s_limit = o.maxMessages;
     // Every temporary file of the compile goes into a directory of its own,
     // under a name the pre-compiler takes.
+    // What the lines of the failures before any step end in: every output
+    // as it was, or not written.
+    const std::string untouched = "; " + hostFatesWords(hostUntouched(hostCompileFiles(o)));
     HostTempDir temps;
-    if (!temps.open()) {
+    if (!temps.open(untouched)) {
         if (trace) trace("done", traceContext);
         return 1;
     }
-    SourceFile source(o.source);
+    SourceFile source(o.source, SourceFile::Role::Source, untouched);
     if (!source.open()) {
         if (trace) trace("done", traceContext);
         return 1;
     }
-    SourceFile acx(o.acx, SourceFile::Role::Acx);
+    SourceFile acx(o.acx, SourceFile::Role::Acx, untouched);
     if (!acx.open()) {
         if (trace) trace("done", traceContext);
         return 1;

@@ -45,8 +45,9 @@ bool SourceFile::open(uint64_t largest)
         if (uint64_t(st.st_size) <= largest) return true;
         std::fprintf(stderr,
                      "tavolin: %s has %llu bytes, more than the largest source the command compiles (%s): not "
-                     "compiled\n",
-                     m_source.c_str(), static_cast<unsigned long long>(st.st_size), largestWords(largest).c_str());
+                     "compiled%s\n",
+                     m_source.c_str(), static_cast<unsigned long long>(st.st_size), largestWords(largest).c_str(),
+                     m_tail.c_str());
         return false;
     }
     // A named pipe is read once a writer has opened it: opened without
@@ -54,7 +55,8 @@ bool SourceFile::open(uint64_t largest)
     const bool named = S_ISFIFO(st.st_mode);
     const int in = ::open(m_source.c_str(), O_RDONLY | O_CLOEXEC | (named ? O_NONBLOCK : 0));
     if (in < 0) {
-        std::fprintf(stderr, "tavolin: cannot read %s: %s\n", m_source.c_str(), errnoWords(errno).c_str());
+        std::fprintf(stderr, "tavolin: cannot read %s: %s%s\n", m_source.c_str(), errnoWords(errno).c_str(),
+                     m_tail.c_str());
         return false;
     }
     if (named) {
@@ -81,8 +83,8 @@ bool SourceFile::copy(int in, uint64_t largest, const char* what)
     int out = -1;
     m_copy = hostMakeTemp(hostTempDir() + "/tavolin.XXXXXX", 0, &out);
     if (m_copy.empty()) {
-        std::fprintf(stderr, "tavolin: cannot read %s (%s) into a temporary file in %s: %s\n", m_source.c_str(), what,
-                     dir.c_str(), errnoWords(errno).c_str());
+        std::fprintf(stderr, "tavolin: cannot read %s (%s) into a temporary file in %s: %s%s\n", m_source.c_str(),
+                     what, dir.c_str(), errnoWords(errno).c_str(), m_tail.c_str());
         return false;
     }
     const size_t size = size_t(1) << 20;
@@ -115,16 +117,17 @@ bool SourceFile::copy(int in, uint64_t largest, const char* what)
         return true;
     case TooLarge:
         std::fprintf(stderr,
-                     "tavolin: %s (%s) gives more than the largest %s (%s): not compiled\n", m_source.c_str(),
+                     "tavolin: %s (%s) gives more than the largest %s (%s): not compiled%s\n", m_source.c_str(),
                      what, m_role == Role::Acx ? "ACX file the command reads" : "source the command compiles",
-                     largestWords(largest).c_str());
+                     largestWords(largest).c_str(), m_tail.c_str());
         break;
     case ReadFailed:
-        std::fprintf(stderr, "tavolin: cannot read %s (%s): %s\n", m_source.c_str(), what, errnoWords(err).c_str());
+        std::fprintf(stderr, "tavolin: cannot read %s (%s): %s%s\n", m_source.c_str(), what, errnoWords(err).c_str(),
+                     m_tail.c_str());
         break;
     case WriteFailed:
-        std::fprintf(stderr, "tavolin: cannot read %s (%s) into a temporary file in %s: %s\n", m_source.c_str(), what,
-                     dir.c_str(), errnoWords(err).c_str());
+        std::fprintf(stderr, "tavolin: cannot read %s (%s) into a temporary file in %s: %s%s\n", m_source.c_str(),
+                     what, dir.c_str(), errnoWords(err).c_str(), m_tail.c_str());
         break;
     }
     removeCopy();

@@ -27,8 +27,10 @@ inline constexpr uint64_t kHostLargestSource = uint64_t(256) << 20;
 class SourceFile {
 public:
     enum class Role { Source, Acx };
-    explicit SourceFile(std::string source, Role role = Role::Source)
-        : m_source(std::move(source)), m_path(m_source), m_role(role)
+    // tail ends each line that says why it failed ("; " and what became of
+    // the outputs, or empty).
+    explicit SourceFile(std::string source, Role role = Role::Source, std::string tail = std::string())
+        : m_source(std::move(source)), m_path(m_source), m_role(role), m_tail(std::move(tail))
     {
     }
     ~SourceFile() { removeCopy(); }
@@ -53,4 +55,5 @@ private:
     std::string m_path;
     std::string m_copy;
     Role m_role;
+    std::string m_tail;
 };

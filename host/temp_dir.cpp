@@ -46,7 +46,7 @@ std::string hostTempDirShown()
     return g_shown.empty() ? hostTempDir() : g_shown;
 }
 
-bool HostTempDir::open()
+bool HostTempDir::open(const std::string& tail)
 {
     if (!m_dir.empty()) return true;
     const char* env = std::getenv("TMPDIR");
@@ -56,8 +56,8 @@ bool HostTempDir::open()
     const char* const named = env && *env ? " (TMPDIR)" : "";
     m_parent = ::open(given.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (m_parent < 0) {
-        std::fprintf(stderr, "tavolin: cannot use the directory of temporary files %s%s: %s\n", given.c_str(), named,
-                     hostPathWords(errno, given).c_str());
+        std::fprintf(stderr, "tavolin: cannot use the directory of temporary files %s%s: %s%s\n", given.c_str(), named,
+                     hostPathWords(errno, given).c_str(), tail.c_str());
         return false;
     }
     std::string base = given;
@@ -68,8 +68,8 @@ bool HostTempDir::open()
             std::fprintf(stderr,
                          "tavolin: the directory of temporary files %s%s cannot be used: the pre-compiler takes it "
                          "only as an absolute path of printable ASCII of at most %zu bytes, and /proc gives it no "
-                         "shorter name\n",
-                         given.c_str(), named, kHostPlainTempDirMax);
+                         "shorter name%s\n",
+                         given.c_str(), named, kHostPlainTempDirMax, tail.c_str());
             ::close(m_parent);
             m_parent = -1;
             return false;
@@ -77,8 +77,8 @@ bool HostTempDir::open()
     }
     m_dir = hostMakeTempDir(base + "/tavolin.XXXXXX");
     if (m_dir.empty()) {
-        std::fprintf(stderr, "tavolin: cannot make a directory in the directory of temporary files %s%s: %s\n",
-                     given.c_str(), named, errnoWords(errno).c_str());
+        std::fprintf(stderr, "tavolin: cannot make a directory in the directory of temporary files %s%s: %s%s\n",
+                     given.c_str(), named, errnoWords(errno).c_str(), tail.c_str());
         ::close(m_parent);
         m_parent = -1;
         return false;

@@ -35,7 +35,7 @@ public:
 
     // Makes the private directory and names it in TMPDIR; false with a
     // message (nothing is made then).
-    bool open();
+    bool open(const std::string& tail = std::string());
     // Removes the directory with everything in it, and gives TMPDIR back
     // the value it had.
     void close();

@@ -658,7 +658,8 @@ put_good("axis", where)
 try:
     p = run("/dev/zero", "axis.dsc", where=where, timeout=60)
     check(p.returncode == 1 and p.stdout == b"" and b"268435456 bytes, 256 MiB" in p.stderr and
-          b"/dev/zero (a character device) gives more than the largest source" in p.stderr,
+          b"/dev/zero (a character device) gives more than the largest source" in p.stderr and
+          fates_said(p.stderr.rstrip(b"\n").split(b"\n")[-1]) == {"axis" + e: "old" for e in OUTPUTS},
           f"/dev/zero: {p.returncode} {p.stdout[-300:]!r} {p.stderr[-300:]!r}")
 except subprocess.TimeoutExpired:
     check(False, "/dev/zero: no end in 60 s")
