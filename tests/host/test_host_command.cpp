@@ -979,7 +979,9 @@ TEST_F(HostCommand, AnOutputThatIsNoRegularFileIsRefusedFirst)
                     if (had) ::rename(kept.c_str(), at.c_str());
                     continue;
                 }
-                if (link) ASSERT_EQ(::symlink("odd", at.c_str()), 0);
+                if (link) {
+                    ASSERT_EQ(::symlink("odd", at.c_str()), 0);
+                }
                 const auto before = entriesOf(m_dir);
                 const std::string what = std::string(k.kind) + (link ? " through a link" : "") + " as " + out.name;
                 const Result r = run(compile + out.args, kAxisVars.env + " timeout 20");
