@@ -125,9 +125,13 @@ LONG settledKind(HostLibrary& lib, const HostCompileOptions& o, const std::strin
                                          &status);
             },
             false);
+        // The object holds the handler until it goes: released while the
+        // handler still stands.
+        probe->Release();
+        probe = nullptr;
         scratch->Release();
     }
-    probe->Release();
+    if (probe) probe->Release();
     return mdIsObjectKind(kind) ? kind : MdKindNone;
 }
 

@@ -22,6 +22,10 @@ const std::size_t kTooMuch = g_tooMuch;
 
 TEST(MemoryWatch, EveryRoadOfAFailedAllocationSetsTheLatch)
 {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's allocator ends the process at an allocation larger than it serves, and its "
+                    "operator new calls no new-handler";
+#endif
     struct Road {
         const char* name;
         void (*fail)();
