@@ -96,8 +96,7 @@ int MdAlarmParser::yylex()
         const std::string& kept = mdAlarmTextStore().text;
         const MdAlarmText& text = MdAlarmlval.text;
         if (text.begin + text.length <= kept.size())
-            noteTextLine(MdAlarmScannerFlexLexer::lineno() -
-                         mdLineFeeds(kept.data() + text.begin, kept.data() + text.begin + text.length));
+            noteTextLine(mdTextFirstLine(MdAlarmScannerFlexLexer::lineno(), kept.data() + text.begin, text.length));
     }
     return token;
 }

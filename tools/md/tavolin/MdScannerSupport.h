@@ -175,9 +175,13 @@ inline int mdLineFeeds(const char* from, const char* end)
 // The line where a text token began (a code block, a function text), the
 // scanner standing on line at its end: the text holds every line feed the
 // scanner counted since it began (only CR is dropped). line for no text.
+inline int32_t mdTextFirstLine(int32_t line, const char* chars, std::size_t length)
+{
+    return line - mdLineFeeds(chars, chars + length);
+}
 inline int32_t mdTextFirstLine(int32_t line, const String* text)
 {
-    return text && text->chars() ? line - mdLineFeeds(text->chars(), text->chars() + text->length()) : line;
+    return text && text->chars() ? mdTextFirstLine(line, text->chars(), std::size_t(text->length())) : line;
 }
 
 // The blanks, tabs and line ends ("\r\n" or "\n") from p up to end: where
